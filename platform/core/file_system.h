@@ -1,0 +1,67 @@
+// File-system helpers: existence, times, deletion, listing, case-insensitive
+// name matching, atomic replacement, and the suite's own directories.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace platform {
+
+/// True when anything (file, directory, ...) stands at the path.
+bool fileExists(const std::string& path);
+
+/// True when the path names a directory.
+bool isDirectory(const std::string& path);
+
+/// Modification time in whole seconds since the epoch; none when it cannot be read.
+std::optional<std::int64_t> modificationTime(const std::string& path);
+
+/// Deletes a file; 0 on success, else the system error number.
+int deleteFile(const std::string& path);
+
+/// Creates one directory (mode 0777 less the umask); 0 on success, else the
+/// system error number (EEXIST when something is already there).
+int makeDirectory(const std::string& path);
+
+/// The names in a directory as they are on disk, "." and ".." included, in the
+/// order the system gives them; none when it cannot be read.
+std::optional<std::vector<std::string>> listDirectory(const std::string& path);
+
+/// The path of the file `name` in `dir` whose name equals `name` ignoring case
+/// of ASCII letters; an exact match is preferred, otherwise the first match in
+/// sorted order. None when there is no such file.
+std::optional<std::string> findFileNoCase(const std::string& dir, std::string_view name);
+
+/// `dir` + '/' + `name`, without doubling a '/' that ends `dir`; `name` alone
+/// when `dir` is empty.
+std::string joinPath(std::string_view dir, std::string_view name);
+
+/// Lower-cases ASCII letters; other bytes stay as they are.
+std::string toLower(std::string_view text);
+
+/// Compares ignoring the case of ASCII letters.
+bool equalsNoCase(std::string_view a, std::string_view b);
+
+/// Reads a whole file; none when it cannot be opened or read.
+std::optional<std::string> readFile(const std::string& path);
+
+/// Writes `content` to a temporary file in the same directory and renames it
+/// over `path`, keeping the old file's permissions; a link is written through.
+/// On failure the old file is untouched, the temporary file removed, and the
+/// system error number is stored in `error` when given.
+bool writeFileAtomically(const std::string& path, std::string_view content, int* error = nullptr);
+
+/// The process's current directory; none when it cannot be had.
+std::optional<std::string> currentDirectory();
+
+/// The directory of the running executable; empty when it cannot be had.
+std::string executableDirectory();
+
+/// Where the suite's own settings live when no other place has them:
+/// $XDG_CONFIG_HOME/orvanta, else $HOME/.config/orvanta (not created here).
+std::string settingsDirectory();
+
+} // namespace platform

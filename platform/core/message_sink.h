@@ -1,0 +1,85 @@
+// The one place message and confirm boxes go through; a program installs the
+// sink that shows them (Qt boxes in the programs, a script in tests).
+#pragma once
+
+#include "platform/core/window_handle.h"
+
+#include <deque>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+enum class BoxKind { Message, Confirm };
+enum class BoxAnswer { Ok, Cancel };
+
+/// One box: its caption, its lines and the window that owns it (0: the desktop).
+struct MessageBoxRequest {
+    BoxKind kind = BoxKind::Message;
+    std::string caption;
+    std::vector<std::string> lines;
+    WindowHandle owner = 0;
+};
+
+/// Shows boxes and returns the user's answer (always Ok for a message box).
+class MessageSink {
+public:
+    virtual ~MessageSink() = default;
+    virtual BoxAnswer show(const MessageBoxRequest& box) = 0;
+};
+
+/// The sink in use: the one installed last, else one that writes each box to
+/// standard error and answers a confirm box with Cancel.
+MessageSink& messageSink();
+
+/// Installs a sink (not owned); null goes back to the standard-error sink.
+void setMessageSink(MessageSink* sink);
+
+/// The sink installed last, or null when none is.
+MessageSink* installedMessageSink();
+
+/// Writes each box to standard error; confirm boxes get the answer it was made with.
+class StderrMessageSink : public MessageSink {
+public:
+    explicit StderrMessageSink(BoxAnswer confirmAnswer = BoxAnswer::Cancel)
+        : m_confirmAnswer(confirmAnswer) {}
+    BoxAnswer show(const MessageBoxRequest& box) override;
+
+private:
+    BoxAnswer m_confirmAnswer;
+};
+
+/// For tests: answers confirm boxes from a queue (Ok once the queue is empty)
+/// and records every box it was shown.
+class ScriptedMessageSink : public MessageSink {
+public:
+    BoxAnswer show(const MessageBoxRequest& box) override;
+
+    /// Queues the answers of the next confirm boxes, in order.
+    void queueAnswers(std::initializer_list<BoxAnswer> answers);
+    const std::vector<MessageBoxRequest>& transcript() const { return m_transcript; }
+    /// Every box's lines, each line as it stands, boxes separated by "--".
+    std::vector<std::string> transcriptLines() const;
+    /// Confirm boxes asked that found no queued answer.
+    int unansweredConfirms() const { return m_unanswered; }
+    void clear();
+
+private:
+    std::deque<BoxAnswer> m_answers;
+    std::vector<MessageBoxRequest> m_transcript;
+    int m_unanswered = 0;
+};
+
+/// Installs a sink for the lifetime of this object and puts the former one back.
+class ScopedMessageSink {
+public:
+    explicit ScopedMessageSink(MessageSink& sink);
+    ~ScopedMessageSink();
+    ScopedMessageSink(const ScopedMessageSink&) = delete;
+    ScopedMessageSink& operator=(const ScopedMessageSink&) = delete;
+
+private:
+    MessageSink* m_previous;
+};
+
+} // namespace platform

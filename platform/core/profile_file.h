@@ -1,0 +1,76 @@
+// Private-profile (INI) files with the classic behaviour: section and key
+// names match ignoring case, values are trimmed and may be quoted, and writing
+// one key keeps every other line and comment byte for byte.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace platform {
+
+/// One profile file held as its lines. Lookups go by the first section of a
+/// name and the first key of a name in it.
+class ProfileFile {
+public:
+    /// An empty profile that saves to `path`.
+    explicit ProfileFile(std::string path = {});
+
+    /// Reads `path`; a missing or unreadable file gives an empty profile
+    /// (check `existed()`).
+    static ProfileFile load(const std::string& path);
+
+    /// A profile read from text (for tests and fuzzing); saves nowhere.
+    static ProfileFile fromText(std::string_view text);
+
+    const std::string& path() const { return m_path; }
+
+    /// True when `load` read the file.
+    bool existed() const { return m_existed; }
+
+    /// The value of a key: trimmed, and without one pair of matching quotes
+    /// ('...' or "...") around it. None when the section or key is missing.
+    std::optional<std::string> value(std::string_view section, std::string_view key) const;
+
+    /// The value, or `fallback` when the section or key is missing.
+    std::string getString(std::string_view section, std::string_view key,
+                          std::string_view fallback = {}) const;
+
+    /// Sets a key. An existing key line is rewritten in place (its key's spelling
+    /// and line ending kept); a new key goes after the section's last key line; a
+    /// missing section is added at the end. False (nothing changed) when the
+    /// section, key or value holds a line break, or the key holds '=' or is empty.
+    bool setValue(std::string_view section, std::string_view key, std::string_view value);
+
+    /// The whole text as it would be saved.
+    std::string text() const;
+
+    /// Saves atomically to `path()`; on failure the old file stays as it was and
+    /// the system error number goes to `error` when given.
+    bool save(int* error = nullptr) const;
+
+private:
+    struct Line {
+        std::string content;  // without its line ending
+        std::string ending;   // "\n", "\r\n" or "" (last line without one)
+    };
+
+    std::optional<std::size_t> findSection(std::string_view section) const;
+    std::optional<std::size_t> findKey(std::size_t sectionLine, std::string_view key) const;
+
+    std::string m_path;
+    bool m_existed = false;
+    std::vector<Line> m_lines;
+};
+
+/// One classic read: the value, or `fallback` when the file, section or key is missing.
+std::string readProfileString(const std::string& path, std::string_view section,
+                              std::string_view key, std::string_view fallback = {});
+
+/// One classic write: loads the file (or starts an empty one), sets the key and
+/// saves atomically. False when the key could not be set or the save failed.
+bool writeProfileString(const std::string& path, std::string_view section,
+                        std::string_view key, std::string_view value, int* error = nullptr);
+
+} // namespace platform
