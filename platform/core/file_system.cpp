@@ -1,1 +1,359 @@
-// Being written.
+// File-system helpers on POSIX: stat, directory listing, case-insensitive lookup and atomic save.
+#include "platform/core/file_system.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace platform {
+
+namespace {
+
+// Most links the kernel itself follows before giving ELOOP.
+constexpr int kMaxLinkDepth = 40;
+
+// Keeps temporary names within NAME_MAX whatever the target's name.
+constexpr std::size_t kMaxTempStem = 200;
+
+std::optional<std::string> readLink(const std::string& path)
+{
+    std::string buffer(256, '\0');
+    for (;;) {
+        ssize_t n = ::readlink(path.c_str(), buffer.data(), buffer.size());
+        if (n < 0)
+            return std::nullopt;
+        if (static_cast<std::size_t>(n) < buffer.size()) {
+            buffer.resize(static_cast<std::size_t>(n));
+            return buffer;
+        }
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+std::string directoryPart(const std::string& path)
+{
+    std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    if (slash == 0)
+        return "/";
+    return path.substr(0, slash);
+}
+
+std::string namePart(const std::string& path)
+{
+    std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// Follows symbolic links so that a save replaces the file a link points at and
+// the link itself survives; a dangling link gives the path it points at.
+std::optional<std::string> resolveLinks(const std::string& path, int& error)
+{
+    std::string current = path;
+    for (int depth = 0; depth <= kMaxLinkDepth; ++depth) {
+        struct stat st;
+        if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+            return current;
+        std::optional<std::string> target = readLink(current);
+        if (!target) {
+            error = errno;
+            return std::nullopt;
+        }
+        if (target->empty() || (*target)[0] != '/')
+            current = joinPath(directoryPart(current), *target);
+        else
+            current = *target;
+    }
+    error = ELOOP;
+    return std::nullopt;
+}
+
+// The process's umask, read without changing it (other threads may create files).
+mode_t currentUmask()
+{
+    if (std::FILE* status = std::fopen("/proc/self/status", "r")) {
+        char* line = nullptr;
+        std::size_t capacity = 0;
+        std::optional<mode_t> mask;
+        while (::getline(&line, &capacity, status) > 0) {
+            if (std::strncmp(line, "Umask:", 6) == 0) {
+                mask = static_cast<mode_t>(std::strtoul(line + 6, nullptr, 8));
+                break;
+            }
+        }
+        std::free(line);
+        std::fclose(status);
+        if (mask)
+            return *mask;
+    }
+    return 022;
+}
+
+bool writeAll(int fd, std::string_view content)
+{
+    const char* data = content.data();
+    std::size_t left = content.size();
+    while (left > 0) {
+        ssize_t n = ::write(fd, data, left);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        data += n;
+        left -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+void syncDirectory(const std::string& dir)
+{
+    int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+} // namespace
+
+bool fileExists(const std::string& path)
+{
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0;
+}
+
+bool isDirectory(const std::string& path)
+{
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::optional<std::int64_t> modificationTime(const std::string& path)
+{
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0)
+        return std::nullopt;
+    return static_cast<std::int64_t>(st.st_mtim.tv_sec);
+}
+
+int deleteFile(const std::string& path)
+{
+    return ::unlink(path.c_str()) == 0 ? 0 : errno;
+}
+
+int makeDirectory(const std::string& path)
+{
+    return ::mkdir(path.c_str(), 0777) == 0 ? 0 : errno;
+}
+
+std::optional<std::vector<std::string>> listDirectory(const std::string& path)
+{
+    DIR* dir = ::opendir(path.c_str());
+    if (!dir)
+        return std::nullopt;
+    std::vector<std::string> names;
+    errno = 0;
+    while (struct dirent* entry = ::readdir(dir))
+        names.emplace_back(entry->d_name);
+    int error = errno;
+    ::closedir(dir);
+    if (error != 0)
+        return std::nullopt;
+    return names;
+}
+
+std::optional<std::string> findFileNoCase(const std::string& dir, std::string_view name)
+{
+    if (name.empty())
+        return std::nullopt;
+    std::string exact = joinPath(dir, name);
+    if (fileExists(exact))
+        return exact;
+    if (name.find('/') != std::string_view::npos)
+        return std::nullopt;
+    std::optional<std::vector<std::string>> names = listDirectory(dir.empty() ? "." : dir);
+    if (!names)
+        return std::nullopt;
+    std::sort(names->begin(), names->end());
+    for (const std::string& entry : *names) {
+        if (equalsNoCase(entry, name))
+            return joinPath(dir, entry);
+    }
+    return std::nullopt;
+}
+
+std::string joinPath(std::string_view dir, std::string_view name)
+{
+    if (dir.empty())
+        return std::string(name);
+    std::string path(dir);
+    if (path.back() != '/')
+        path += '/';
+    path += name;
+    return path;
+}
+
+std::string toLower(std::string_view text)
+{
+    std::string lower(text);
+    for (char& c : lower) {
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    }
+    return lower;
+}
+
+bool equalsNoCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'A' && x <= 'Z')
+            x = static_cast<char>(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z')
+            y = static_cast<char>(y - 'A' + 'a');
+        if (x != y)
+            return false;
+    }
+    return true;
+}
+
+std::optional<std::string> readFile(const std::string& path)
+{
+    return readFile(path, nullptr);
+}
+
+std::optional<std::string> readFile(const std::string& path, int* error)
+{
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        if (error)
+            *error = errno;
+        return std::nullopt;
+    }
+    constexpr std::size_t chunk = 65536;
+    std::string content;
+    std::size_t used = 0;
+    for (;;) {
+        content.resize(used + chunk);
+        ssize_t n = ::read(fd, content.data() + used, chunk);
+        if (n == 0)
+            break;
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            int readError = errno;
+            ::close(fd);
+            if (error)
+                *error = readError;
+            return std::nullopt;
+        }
+        used += static_cast<std::size_t>(n);
+    }
+    content.resize(used);
+    ::close(fd);
+    if (error)
+        *error = 0;
+    return content;
+}
+
+bool writeFileAtomically(const std::string& path, std::string_view content, int* error)
+{
+    auto fail = [error](int code) {
+        if (error)
+            *error = code;
+        return false;
+    };
+    if (path.empty())
+        return fail(ENOENT);
+
+    int resolveError = 0;
+    std::optional<std::string> target = resolveLinks(path, resolveError);
+    if (!target)
+        return fail(resolveError);
+
+    struct stat old;
+    bool hadFile = ::stat(target->c_str(), &old) == 0;
+    mode_t mode = hadFile ? (old.st_mode & 07777) : (0666 & ~currentUmask());
+
+    std::string dir = directoryPart(*target);
+    std::string temp = joinPath(dir, "." + namePart(*target).substr(0, kMaxTempStem) + ".XXXXXX");
+    int fd = ::mkstemp(temp.data());
+    if (fd < 0)
+        return fail(errno);
+
+    auto abandon = [&](int code) {
+        ::close(fd);
+        ::unlink(temp.c_str());
+        return fail(code);
+    };
+    if (!writeAll(fd, content))
+        return abandon(errno);
+    if (::fsync(fd) != 0)
+        return abandon(errno);
+    if (hadFile && (old.st_uid != ::geteuid() || old.st_gid != ::getegid())) {
+        // Keeping another owner needs privilege; without it the file becomes ours.
+        [[maybe_unused]] int kept = ::fchown(fd, old.st_uid, old.st_gid);
+    }
+    if (::fchmod(fd, mode) != 0)
+        return abandon(errno);
+    if (::close(fd) != 0) {
+        int code = errno;
+        ::unlink(temp.c_str());
+        return fail(code);
+    }
+    if (::rename(temp.c_str(), target->c_str()) != 0) {
+        int code = errno;
+        ::unlink(temp.c_str());
+        return fail(code);
+    }
+    syncDirectory(dir);
+    if (error)
+        *error = 0;
+    return true;
+}
+
+std::optional<std::string> currentDirectory()
+{
+    std::string buffer(256, '\0');
+    for (;;) {
+        if (::getcwd(buffer.data(), buffer.size())) {
+            buffer.resize(std::strlen(buffer.c_str()));
+            return buffer;
+        }
+        if (errno != ERANGE)
+            return std::nullopt;
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+std::string executableDirectory()
+{
+    std::optional<std::string> exe = readLink("/proc/self/exe");
+    if (!exe || exe->empty() || (*exe)[0] != '/')
+        return {};
+    return directoryPart(*exe);
+}
+
+std::string settingsDirectory()
+{
+    // Relative values are ignored, as the XDG rules ask.
+    const char* config = std::getenv("XDG_CONFIG_HOME");
+    if (config && config[0] == '/')
+        return joinPath(config, "orvanta");
+    const char* home = std::getenv("HOME");
+    if (home && *home)
+        return joinPath(joinPath(home, ".config"), "orvanta");
+    return "/tmp/orvanta-config-" + std::to_string(::getuid());
+}
+
+} // namespace platform

@@ -48,6 +48,10 @@ bool equalsNoCase(std::string_view a, std::string_view b);
 /// Reads a whole file; none when it cannot be opened or read.
 std::optional<std::string> readFile(const std::string& path);
 
+/// Reads a whole file; on failure the system error number goes to `error` when
+/// given (0 on success).
+std::optional<std::string> readFile(const std::string& path, int* error);
+
 /// Writes `content` to a temporary file in the same directory and renames it
 /// over `path`, keeping the old file's permissions; a link is written through.
 /// On failure the old file is untouched, the temporary file removed, and the
@@ -61,7 +65,8 @@ std::optional<std::string> currentDirectory();
 std::string executableDirectory();
 
 /// Where the suite's own settings live when no other place has them:
-/// $XDG_CONFIG_HOME/orvanta, else $HOME/.config/orvanta (not created here).
+/// $XDG_CONFIG_HOME/orvanta (when absolute), else $HOME/.config/orvanta, else
+/// /tmp/orvanta-config-<uid> when HOME is unset (not created here).
 std::string settingsDirectory();
 
 } // namespace platform

@@ -29,6 +29,10 @@ public:
     /// True when `load` read the file.
     bool existed() const { return m_existed; }
 
+    /// The system error number when `load` found something at the path but could
+    /// not read it (0 otherwise); such a profile refuses to save over it.
+    int loadError() const { return m_loadError; }
+
     /// The value of a key: trimmed, and without one pair of matching quotes
     /// ('...' or "...") around it. None when the section or key is missing.
     std::optional<std::string> value(std::string_view section, std::string_view key) const;
@@ -38,9 +42,13 @@ public:
                           std::string_view fallback = {}) const;
 
     /// Sets a key. An existing key line is rewritten in place (its key's spelling
-    /// and line ending kept); a new key goes after the section's last key line; a
-    /// missing section is added at the end. False (nothing changed) when the
-    /// section, key or value holds a line break, or the key holds '=' or is empty.
+    /// and line ending kept; left alone when it already holds the value); a new
+    /// key goes after the section's last line that is neither blank nor a comment;
+    /// a missing section is added at the end. A value that would not read back as
+    /// it is (white space at either end, or wrapped in quotes) is written in double
+    /// quotes. False (nothing changed) when the section, key or value holds a line
+    /// break, the key holds '=', is empty or starts with ';' or '[', or the section
+    /// holds ']' or is empty. Names are taken without surrounding white space.
     bool setValue(std::string_view section, std::string_view key, std::string_view value);
 
     /// The whole text as it would be saved.
@@ -61,6 +69,7 @@ private:
 
     std::string m_path;
     bool m_existed = false;
+    int m_loadError = 0;
     std::vector<Line> m_lines;
 };
 

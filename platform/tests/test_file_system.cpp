@@ -1,1 +1,232 @@
+// File-system helpers: times, deletion, case-insensitive lookup, paths, directories, atomic save.
+#include "platform/core/file_system.h"
+#include "platform/testing/temp_dir.h"
+
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <tuple>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace platform;
+using testsupport::readText;
+using testsupport::TempDir;
+
+namespace {
+
+// Sets the umask for the lifetime of the object.
+class ScopedUmask {
+public:
+    explicit ScopedUmask(mode_t mask) : m_previous(::umask(mask)) {}
+    ~ScopedUmask() { ::umask(m_previous); }
+
+private:
+    mode_t m_previous;
+};
+
+mode_t permissionsOf(const std::string& path)
+{
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0;
+}
+
+std::vector<std::string> sortedEntries(const std::string& dir)
+{
+    std::vector<std::string> names = listDirectory(dir).value_or(std::vector<std::string>{});
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+} // namespace
+
+TEST(FileTimes, WholeSecondsInSixtyFourBits)
+{
+    TempDir dir;
+    std::string path = dir.write("model.bg", "x");
+    for (std::int64_t seconds : {std::int64_t{0}, std::int64_t{1234567890}, std::int64_t{4102444800}}) {
+        testsupport::setModificationTime(path, seconds);
+        EXPECT_EQ(modificationTime(path), seconds);
+    }
+    EXPECT_EQ(modificationTime(dir.file("missing")), std::nullopt);
+}
+
+TEST(FileChanges, ExistenceDeletionAndDirectories)
+{
+    TempDir dir;
+    std::string file = dir.write("gone", "x");
+    ASSERT_EQ(::symlink("nowhere", dir.file("dangling").c_str()), 0);
+    EXPECT_FALSE(fileExists(dir.file("dangling")));  // links are followed
+    EXPECT_FALSE(isDirectory(file));
+    EXPECT_EQ(deleteFile(file), 0);
+    EXPECT_FALSE(fileExists(file));
+    EXPECT_EQ(deleteFile(file), ENOENT);
+
+    EXPECT_EQ(makeDirectory(dir.file("sub")), 0);
+    EXPECT_TRUE(isDirectory(dir.file("sub")));
+    EXPECT_EQ(makeDirectory(dir.file("sub")), EEXIST);
+    EXPECT_EQ(makeDirectory(dir.file("a/b")), ENOENT);
+}
+
+TEST(DirectoryListing, FindFileNoCase)
+{
+    TempDir dir;
+    dir.write("Model.BG", "");
+    dir.write("model.bg", "");
+    dir.write("Data.TXT", "");
+    dir.write("sub/Deep.Txt", "");
+    struct Case {
+        const char* name;
+        std::optional<std::string> expected;
+    };
+    const Case cases[] = {
+        {"model.bg", "model.bg"},        // exact match wins over an earlier case variant
+        {"Model.BG", "Model.BG"},
+        {"MODEL.bg", "Model.BG"},        // otherwise the first in sorted order
+        {"data.txt", "Data.TXT"},        // returned as spelled on disk
+        {"sub/Deep.Txt", "sub/Deep.Txt"},
+        {"sub/deep.txt", std::nullopt},  // only the last component is matched by listing
+        {"missing", std::nullopt},
+        {"", std::nullopt},
+        {"data.tx", std::nullopt},
+    };
+    for (const Case& c : cases) {
+        std::optional<std::string> expected;
+        if (c.expected)
+            expected = dir.file(*c.expected);
+        EXPECT_EQ(findFileNoCase(dir.path(), c.name), expected) << c.name;
+    }
+    EXPECT_EQ(findFileNoCase(dir.file("missing-dir"), "x"), std::nullopt);
+    EXPECT_EQ(sortedEntries(dir.path()),
+              (std::vector<std::string>{".", "..", "Data.TXT", "Model.BG", "model.bg", "sub"}));
+
+    testsupport::ScopedCurrentDirectory inDir(dir.path());
+    EXPECT_EQ(findFileNoCase("", "DATA.txt"), "Data.TXT");
+}
+
+TEST(PathText, JoinAndCase)
+{
+    const std::tuple<const char*, const char*, const char*> joins[] = {
+        {"/home/u", "m.bg", "/home/u/m.bg"}, {"/home/u/", "m.bg", "/home/u/m.bg"},
+        {"", "m.bg", "m.bg"},                {"/", "etc", "/etc"},
+        {"rel", "a/b", "rel/a/b"},
+    };
+    for (const auto& [dir, name, expected] : joins)
+        EXPECT_EQ(joinPath(dir, name), expected);
+
+    EXPECT_EQ(toLower("MiXeD.BG \xC3\x84"), "mixed.bg \xC3\x84");
+    EXPECT_TRUE(equalsNoCase("Graph Editor", "gRAPH eDITOR"));
+    EXPECT_FALSE(equalsNoCase("Graph", "Graph "));
+    EXPECT_FALSE(equalsNoCase("\xC3\x84", "\xC3\xA4"));  // non-ASCII letters are not folded
+    EXPECT_FALSE(equalsNoCase("[", "{"));                // 0x5B and 0x7B differ only in bit 5
+}
+
+TEST(FileContent, ReadWholeFiles)
+{
+    TempDir dir;
+    std::string binary("a\0b\r\n", 5);
+    binary += std::string(200000, 'z');
+    std::string path = dir.write("data", binary);
+    EXPECT_EQ(readFile(path), binary);
+    EXPECT_EQ(readFile(dir.write("empty", "")), "");
+    int error = 0;
+    EXPECT_EQ(readFile(dir.file("missing"), &error), std::nullopt);
+    EXPECT_EQ(error, ENOENT);
+    EXPECT_EQ(readFile(dir.path(), &error), std::nullopt);
+    EXPECT_EQ(error, EISDIR);
+}
+
+TEST(AtomicWrite, ReplacesKeepingPermissions)
+{
+    TempDir dir;
+    std::string path = dir.write("orvanta.ini", "old");
+    ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
+    int error = -1;
+    ASSERT_TRUE(writeFileAtomically(path, "new content", &error));
+    EXPECT_EQ(error, 0);
+    EXPECT_EQ(readText(path), "new content");
+    EXPECT_EQ(permissionsOf(path), 0640u);
+    EXPECT_EQ(sortedEntries(dir.path()), (std::vector<std::string>{".", "..", "orvanta.ini"}));
+}
+
+TEST(AtomicWrite, NewFileTakesTheUmask)
+{
+    TempDir dir;
+    ScopedUmask mask(027);
+    ASSERT_TRUE(writeFileAtomically(dir.file("new.ini"), "x"));
+    EXPECT_EQ(permissionsOf(dir.file("new.ini")), 0640u);
+    EXPECT_EQ(readText(dir.file("new.ini")), "x");
+}
+
+TEST(AtomicWrite, WritesThroughLinks)
+{
+    TempDir dir;
+    std::string real = dir.write("real/orvanta.ini", "old");
+    ASSERT_EQ(::symlink("real/orvanta.ini", dir.file("relative-link").c_str()), 0);
+    ASSERT_EQ(::symlink(dir.file("relative-link").c_str(), dir.file("chain-link").c_str()), 0);
+    ASSERT_EQ(::symlink("real/created.ini", dir.file("dangling-link").c_str()), 0);
+
+    ASSERT_TRUE(writeFileAtomically(dir.file("chain-link"), "through two links"));
+    EXPECT_EQ(readText(real), "through two links");
+    struct stat st;
+    ASSERT_EQ(::lstat(dir.file("chain-link").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    ASSERT_EQ(::lstat(dir.file("relative-link").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+
+    ASSERT_TRUE(writeFileAtomically(dir.file("dangling-link"), "made"));
+    EXPECT_EQ(readText(dir.file("real/created.ini")), "made");
+
+    ASSERT_EQ(::symlink("loop-b", dir.file("loop-a").c_str()), 0);
+    ASSERT_EQ(::symlink("loop-a", dir.file("loop-b").c_str()), 0);
+    int error = 0;
+    EXPECT_FALSE(writeFileAtomically(dir.file("loop-a"), "x", &error));
+    EXPECT_EQ(error, ELOOP);
+}
+
+TEST(SuiteDirectories, SettingsDirectory)
+{
+    struct Case {
+        const char* config;
+        const char* home;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"/cfg", "/home/u", "/cfg/orvanta"},
+        {"/cfg/", "/home/u", "/cfg/orvanta"},
+        {nullptr, "/home/u", "/home/u/.config/orvanta"},
+        {"", "/home/u", "/home/u/.config/orvanta"},
+        {"relative", "/home/u", "/home/u/.config/orvanta"},
+        {nullptr, nullptr, "/tmp/orvanta-config-" + std::to_string(::getuid())},
+    };
+    for (const Case& c : cases) {
+        testsupport::ScopedEnvironment config("XDG_CONFIG_HOME", c.config);
+        testsupport::ScopedEnvironment home("HOME", c.home);
+        EXPECT_EQ(settingsDirectory(), c.expected);
+    }
+}
+
+TEST(SuiteDirectories, CurrentAndExecutableDirectory)
+{
+    TempDir dir;
+    // A path longer than the first guess of the buffer.
+    std::string relative = std::string(40, 'd');
+    for (int i = 0; i < 12; ++i)
+        relative += "/" + std::string(40, 'd');
+    std::string deep = dir.mkdir(relative);
+    char* real = ::realpath(deep.c_str(), nullptr);
+    ASSERT_NE(real, nullptr);
+    std::string expected = real;
+    std::free(real);
+    {
+        testsupport::ScopedCurrentDirectory inDeep(deep);
+        EXPECT_EQ(currentDirectory(), expected);
+    }
+
+    std::string exeDir = executableDirectory();
+    ASSERT_FALSE(exeDir.empty());
+    EXPECT_EQ(exeDir.front(), '/');
+    EXPECT_TRUE(fileExists(joinPath(exeDir, "test_file_system")));
+}
