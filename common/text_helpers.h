@@ -29,3 +29,6 @@ void StrFree(char*& text);
 /// text; the piece after the last ';' is an entry too (empty when the text ends
 /// with ';').
 std::vector<std::string> SplitPathList(std::string_view text);
+
+/// As above for a heap text; a null text gives no entries.
+std::vector<std::string> SplitPathList(const char* text);
