@@ -1,6 +1,4 @@
-// The process-wide settings table: one row per setting, naming its section and
-// key, how its text is read and checked, and the variable that holds its value;
-// read from and written to the settings file "orvanta.ini".
+// The process-wide settings table and its reading from and writing to "orvanta.ini".
 #pragma once
 
 #include "platform/core/window_handle.h"
@@ -88,9 +86,10 @@ int ReportSettingsError(const std::string& text);
 /// Does nothing; returns 0.
 int ReportSettingsErrorSilently(const std::string& text);
 
-/// Reads every key of `table` from the file. 1 when the file was read, 0 when it
-/// cannot be opened (nothing reported, counter untouched). Each bad value is
-/// reported through `report` and counted in `errors`.
+/// Reads every key of `table` from the file, which is read once. 1 when the file
+/// was read, 0 when it cannot be opened (nothing reported, counter untouched).
+/// Each bad value is reported through `report` and counted in `errors`; with
+/// `checkDirectories` every entry of a directory list must be a directory.
 int ReadSettings(const std::string& path, std::vector<SettingsSection>& table,
                  int checkDirectories, const SettingsErrorFn& report, int& errors);
 
@@ -100,13 +99,15 @@ int ReadSettingsFile(const std::string& path, int checkDirectories,
                      const SettingsErrorFn& report, int& errors);
 
 /// Writes every key of the table to the file in one atomic replacement, keeping
-/// the file's other lines; 1 when written, else 0 with the old file unchanged.
+/// the file's other lines and the lines whose value is unchanged; 1 when written,
+/// else 0 with the old file unchanged.
 int WriteSettings(const std::string& path);
 
 /// `WriteSettings` under the name used when a new file is made at start-up.
 int WriteDefaultSettings(const std::string& path);
 
-/// Stores one value given as text (the command-line pass).
+/// Stores one value given as text (the command-line pass); 1 when stored, 0
+/// after a report (counted in `errors`).
 int SetSettingValue(SettingsKey& row, const std::string& text, int checkDirectories,
                     const SettingsErrorFn& report, const std::string& header,
                     const std::string& optionWord, int& errors);
@@ -119,6 +120,12 @@ int ParseIntegerSetting(std::int32_t& variable, const std::string& text, std::in
                         std::int32_t maximum, const SettingsErrorFn& report, const std::string& key,
                         const std::string& header);
 
-/// Replaces the variable with the text: 0 (unchanged) when, with the check flag,
-/// an entry of the ';' list does not exist.
+/// Parses a decimal 64-bit integer as `ParseIntegerSetting` does, without range:
+/// the `Handle` rows (window handles on the command line).
+int ParseHandleSetting(std::int64_t& variable, const std::string& text,
+                       const SettingsErrorFn& report, const std::string& key,
+                       const std::string& header);
+
+/// Replaces the variable with the text: 0 (unchanged) when the text is empty or,
+/// with the check flag, an entry of the ';' list is not a directory.
 int StoreDirectoryList(std::string& variable, const std::string& text, int checkDirectories);

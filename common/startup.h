@@ -1,5 +1,4 @@
-// The command line and the start-up sequence every program runs: program
-// directories, the settings file, the command-line options and the help path.
+// The command line and the start-up sequence every program runs.
 #pragma once
 
 #include "common/message_boxes.h"
@@ -38,8 +37,9 @@ std::vector<SettingsKey>& OptionTable();
 /// True for the ten option words that take a value (exact, case-sensitive).
 bool IsOptionWithValue(const std::string& word);
 
-/// Splits a command line (without the program name) into words; entry 0 is
-/// "PROGRAM.EXE"; the words are then regrouped by `JoinOptionValues`.
+/// Splits a command line (without the program name, ending at its first NUL)
+/// into words of any length; entry 0 is "PROGRAM.EXE"; the words are then
+/// regrouped by `JoinOptionValues`.
 std::vector<std::string> SplitCommandLine(const std::string& text);
 
 /// Regroups the words: each option that takes a value starts an entry and takes
@@ -48,9 +48,10 @@ std::vector<std::string> SplitCommandLine(const std::string& text);
 void JoinOptionValues(std::vector<std::string>& words);
 
 /// The whole start-up sequence. Returns 1 to go on, 0 when it must stop: the
-/// user cancelled after errors, or no start-up directory could be had. The
-/// caller decides what stopping means (a program starting up quits; a running
-/// program keeps what it has).
+/// user cancelled after errors (nothing after the question has run), or no
+/// start-up directory could be had. The caller decides what stopping means (a
+/// program starting up quits; a running program keeps what it has). Sets
+/// HELPPATH to the install directory before the value it had at the first call.
 int StartupSettings(const std::vector<std::string>& words, int report, const ConfirmFunction& confirm);
 
 /// Handles the option at `index` against `rows`: 1 when it is a known option
