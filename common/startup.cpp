@@ -31,15 +31,6 @@ bool isBlank(char c)
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
-/// Creates the directory and its missing parents; true when it is a directory afterwards.
-bool makeDirectories(const std::string& path)
-{
-    for (std::size_t slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1))
-        platform::makeDirectory(path.substr(0, slash));
-    platform::makeDirectory(path);
-    return platform::isDirectory(path);
-}
-
 void setProcessingForCausalAnalysis()
 {
     StartupValues& startup = Startup();
@@ -88,7 +79,7 @@ void readSettingsSearch(const SettingsErrorFn& report, const ConfirmFunction& co
     }
     const std::string settingsDirectory = platform::settingsDirectory();
     const std::string target = absolute ? name : platform::joinPath(settingsDirectory, name);
-    if (!makeDirectories(settingsDirectory) || !WriteDefaultSettings(target))
+    if (!platform::makeDirectories(settingsDirectory) || !WriteDefaultSettings(target))
         ++errors;
 }
 

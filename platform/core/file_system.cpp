@@ -154,6 +154,14 @@ int makeDirectory(const std::string& path)
     return ::mkdir(path.c_str(), 0777) == 0 ? 0 : errno;
 }
 
+bool makeDirectories(const std::string& path)
+{
+    for (std::size_t slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1))
+        makeDirectory(path.substr(0, slash));
+    makeDirectory(path);
+    return isDirectory(path);
+}
+
 std::optional<std::vector<std::string>> listDirectory(const std::string& path)
 {
     DIR* dir = ::opendir(path.c_str());

@@ -26,6 +26,9 @@ int deleteFile(const std::string& path);
 /// system error number (EEXIST when something is already there).
 int makeDirectory(const std::string& path);
 
+/// Creates the directory and its missing parents; true when it is a directory afterwards.
+bool makeDirectories(const std::string& path);
+
 /// The names in a directory as they are on disk, "." and ".." included, in the
 /// order the system gives them; none when it cannot be read.
 std::optional<std::vector<std::string>> listDirectory(const std::string& path);
