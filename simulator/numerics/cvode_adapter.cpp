@@ -1,0 +1,210 @@
+// The simulator's stiff method on CVODE.
+//
+// Method: CVODE's variable-order BDF with Newton iteration on a dense matrix whose Jacobian
+// CVODE forms by difference quotients; scalar relative and absolute tolerances; CV_ONE_STEP mode
+// so that each call returns after one internal step. SUNDIALS 6 replaces the older interface
+// (CVodeMalloc, CVDense) by a context, CVodeInit, CVodeSStolerances and a dense linear solver
+// object, with the same meaning. Result flags are mapped to the older numbering, which the
+// simulator's stiff method reacts to.
+#include "simulator/numerics/cvode_adapter.h"
+
+#include <cvode/cvode.h>
+#include <nvector/nvector_serial.h>
+#include <sundials/sundials_context.h>
+#include <sunlinsol/sunlinsol_dense.h>
+#include <sunmatrix/sunmatrix_dense.h>
+
+#include <cstdio>
+
+namespace numerics {
+
+namespace {
+
+/// Calls the caller's derivative routine with the plain arrays of CVODE's vectors.
+int derivativeBridge(sunrealtype t, N_Vector y, N_Vector ydot, void *data)
+{
+    const auto *callback = static_cast<const VodeCallback *>(data);
+    callback->f(callback->n, t, N_VGetArrayPointer(y), N_VGetArrayPointer(ydot),
+                callback->userData);
+    return 0;
+}
+
+} // namespace
+
+int vodeResultFromCvode(int cvodeFlag)
+{
+    switch (cvodeFlag) {
+    case CV_SUCCESS:
+    case CV_TSTOP_RETURN:
+    case CV_ROOT_RETURN:
+    case CV_WARNING:
+        return VodeSuccess;
+    case CV_MEM_NULL:
+    case CV_MEM_FAIL:
+        return VodeNoMemory;
+    case CV_ILL_INPUT:
+    case CV_NO_MALLOC:
+    case CV_TOO_CLOSE:
+    case CV_BAD_T:
+        return VodeIllegalInput;
+    case CV_TOO_MUCH_WORK:
+        return VodeTooMuchWork;
+    case CV_TOO_MUCH_ACC:
+        return VodeTooMuchAccuracy;
+    case CV_ERR_FAILURE:
+        return VodeErrorTestFailure;
+    case CV_CONV_FAILURE:
+        return VodeConvergenceFailure;
+    case CV_LINIT_FAIL:
+    case CV_LSETUP_FAIL:
+        return VodeSetupFailure;
+    case CV_LSOLVE_FAIL:
+        return VodeSolveFailure;
+    default:
+        return VodeOtherFailure;
+    }
+}
+
+VodeIntegrator::~VodeIntegrator()
+{
+    release();
+}
+
+void VodeIntegrator::release()
+{
+    if (m_memory != nullptr)
+        CVodeFree(&m_memory);
+    if (m_linearSolver != nullptr)
+        SUNLinSolFree(static_cast<SUNLinearSolver>(m_linearSolver));
+    if (m_matrix != nullptr)
+        SUNMatDestroy(static_cast<SUNMatrix>(m_matrix));
+    if (m_state != nullptr)
+        N_VDestroy(static_cast<N_Vector>(m_state));
+    if (m_context != nullptr) {
+        auto context = static_cast<SUNContext>(m_context);
+        SUNContext_Free(&context);
+    }
+    m_memory = m_linearSolver = m_matrix = m_state = m_context = nullptr;
+    m_n = 0;
+}
+
+int VodeIntegrator::start(int n, VodeDerivative f, void *userData, double t0, const double *y0,
+                          const VodeSettings &settings)
+{
+    release();
+    if (n < 1 || f == nullptr || settings.relativeTolerance < 0.0 ||
+        settings.absoluteTolerance < 0.0)
+        return VodeIllegalInput;
+
+    SUNContext context = nullptr;
+    if (SUNContext_Create(nullptr, &context) != 0)
+        return VodeNoMemory;
+    m_context = context;
+    N_Vector state = N_VNew_Serial(n, context);
+    if (state == nullptr) {
+        release();
+        return VodeNoMemory;
+    }
+    m_state = state;
+    double *data = N_VGetArrayPointer(state);
+    for (int i = 0; i < n; ++i)
+        data[i] = y0[i];
+
+    void *memory = CVodeCreate(CV_BDF, context);
+    if (memory == nullptr) {
+        release();
+        return VodeNoMemory;
+    }
+    m_memory = memory;
+    CVodeSetErrFile(memory, stdout);
+
+    m_callback = VodeCallback{f, userData, n};
+    m_n = n;
+
+    int flag = CVodeInit(memory, derivativeBridge, t0, state);
+    if (flag == CV_SUCCESS)
+        flag = CVodeSStolerances(memory, settings.relativeTolerance, settings.absoluteTolerance);
+    if (flag == CV_SUCCESS)
+        flag = CVodeSetUserData(memory, &m_callback);
+    if (flag == CV_SUCCESS && settings.initialStep != 0.0)
+        flag = CVodeSetInitStep(memory, settings.initialStep);
+    if (flag == CV_SUCCESS)
+        flag = CVodeSetMaxStep(memory, settings.maximumStep);
+    if (flag != CV_SUCCESS) {
+        release();
+        return vodeResultFromCvode(flag);
+    }
+
+    SUNMatrix matrix = SUNDenseMatrix(n, n, context);
+    SUNLinearSolver solver = matrix != nullptr ? SUNLinSol_Dense(state, matrix, context) : nullptr;
+    m_matrix = matrix;
+    m_linearSolver = solver;
+    if (solver == nullptr) {
+        release();
+        return VodeNoMemory;
+    }
+    // No Jacobian routine: CVODE forms it by difference quotients.
+    flag = CVodeSetLinearSolver(memory, solver, matrix);
+    if (flag != CV_SUCCESS) {
+        release();
+        return VodeSetupFailure;
+    }
+    return VodeSuccess;
+}
+
+int VodeIntegrator::step(double tout, double &t, double *y)
+{
+    if (m_memory == nullptr)
+        return VodeNoMemory;
+    auto state = static_cast<N_Vector>(m_state);
+    double *data = N_VGetArrayPointer(state);
+    for (int i = 0; i < m_n; ++i)
+        data[i] = y[i];
+    sunrealtype reached = t;
+    const int flag = CVode(m_memory, tout, state, &reached, CV_ONE_STEP);
+    for (int i = 0; i < m_n; ++i)
+        y[i] = data[i];
+    t = reached;
+    return vodeResultFromCvode(flag);
+}
+
+int VodeIntegrator::valueAt(double t, double *y) const
+{
+    if (m_memory == nullptr)
+        return VodeNoMemory;
+    N_Vector out = N_VMake_Serial(m_n, y, static_cast<SUNContext>(m_context));
+    if (out == nullptr)
+        return VodeNoMemory;
+    const int flag = CVodeGetDky(m_memory, t, 0, out);
+    N_VDestroy(out);
+    return vodeResultFromCvode(flag);
+}
+
+long VodeIntegrator::steps() const
+{
+    long value = 0;
+    if (m_memory != nullptr)
+        CVodeGetNumSteps(m_memory, &value);
+    return value;
+}
+
+long VodeIntegrator::derivativeEvaluations() const
+{
+    long value = 0;
+    long forJacobian = 0;
+    if (m_memory != nullptr) {
+        CVodeGetNumRhsEvals(m_memory, &value);
+        CVodeGetNumLinRhsEvals(m_memory, &forJacobian);
+    }
+    return value + forJacobian;
+}
+
+long VodeIntegrator::jacobianEvaluations() const
+{
+    long value = 0;
+    if (m_memory != nullptr)
+        CVodeGetNumJacEvals(m_memory, &value);
+    return value;
+}
+
+} // namespace numerics

@@ -1,0 +1,399 @@
+// The DAE integrator driven one step per call, against published and closed-form solutions, and
+// its failure and illegal-input results.
+#include "simulator/numerics/ddassl.h"
+#include "simulator/numerics/xermsg.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <functional>
+#include <vector>
+
+using namespace numerics;
+
+namespace {
+
+/// One DAE problem with its work arrays sized as the simulator sizes them.
+struct DaeProblem {
+    int neq;
+    double t = 0.0;
+    std::vector<double> y, yp, rtol, atol, rwork;
+    std::vector<int> iwork;
+    std::array<int, 15> info{};
+    int lrw, liw;
+    int idid = 0;
+    double rpar = 0.0;
+    int ipar = 0;
+
+    DaeProblem(std::vector<double> y0, std::vector<double> yp0, double rt, double at)
+        : neq(static_cast<int>(y0.size())), y(std::move(y0)), yp(std::move(yp0)),
+          rtol(neq, rt), atol(neq, at), rwork(neq * (neq + 9) + 40, 0.0), iwork(neq + 20, 0),
+          lrw(neq * (neq + 9) + 40), liw(neq + 20)
+    {
+        info[1] = 1; // vector tolerances
+        info[2] = 1; // one step per call
+    }
+
+    void call(DaeResidual res, double tout)
+    {
+        DDASSL(res, &neq, &t, y.data(), yp.data(), &tout, info.data(), rtol.data(), atol.data(),
+               &idid, rwork.data(), &lrw, iwork.data(), &liw, &rpar, &ipar, nullptr);
+    }
+
+    /// Steps until TOUT is reached or a call fails; returns the number of calls.
+    int runTo(DaeResidual res, double tout, int maxCalls = 100000)
+    {
+        int calls = 0;
+        do {
+            call(res, tout);
+            ++calls;
+        } while (idid == 1 && calls < maxCalls);
+        return calls;
+    }
+};
+
+void robertson(const double *, const double *y, const double *yp, double *delta, int *, double *,
+               int *)
+{
+    delta[0] = -0.04 * y[0] + 1.0e4 * y[1] * y[2] - yp[0];
+    delta[1] = 0.04 * y[0] - 1.0e4 * y[1] * y[2] - 3.0e7 * y[1] * y[1] - yp[1];
+    delta[2] = y[0] + y[1] + y[2] - 1.0;
+}
+
+// y1' = y2, 0 = y2 + y1: y1 = e^-t, y2 = -e^-t.
+void decay(const double *, const double *y, const double *yp, double *delta, int *, double *, int *)
+{
+    delta[0] = y[1] - yp[0];
+    delta[1] = y[1] + y[0];
+}
+
+// The second unknown appears nowhere: the iteration matrix has a zero column.
+void singular(const double *, const double *y, const double *yp, double *delta, int *, double *,
+              int *)
+{
+    delta[0] = -y[0] - yp[0];
+    delta[1] = y[0] - 1.0;
+}
+
+// y' = -y, but the model asks to stop once t passes 1.
+void stopAfterOne(const double *t, const double *y, const double *yp, double *delta, int *ires,
+                  double *, int *)
+{
+    delta[0] = -y[0] - yp[0];
+    if (*t > 1.0)
+        *ires = -2;
+}
+
+void oscillator(const double *, const double *y, const double *yp, double *delta, int *, double *,
+                int *)
+{
+    delta[0] = y[1] - yp[0];
+    delta[1] = -y[0] - yp[1];
+}
+
+constexpr int kChain = 10;
+
+// Heat conduction along a chain of kChain cells with fixed zero ends: y' = A y, A tridiagonal
+// (1, -2, 1); y(0) = sin(pi i / (kChain + 1)) is an eigenvector, so y(t) = y(0) exp(lambda t).
+void chain(const double *, const double *y, const double *yp, double *delta, int *, double *,
+           int *)
+{
+    for (int i = 0; i < kChain; ++i) {
+        const double left = i > 0 ? y[i - 1] : 0.0;
+        const double right = i + 1 < kChain ? y[i + 1] : 0.0;
+        delta[i] = left - 2.0 * y[i] + right - yp[i];
+    }
+}
+
+// dG/dy + CJ dG/dy' of the chain, dense (column by column) or in band storage (ML = MU = 1).
+void chainDense(const double *, const double *, const double *, double *pd, const double *cj,
+                double *, int *)
+{
+    for (int j = 0; j < kChain; ++j) {
+        pd[j + j * kChain] = -2.0 - *cj;
+        if (j > 0)
+            pd[(j - 1) + j * kChain] = 1.0;
+        if (j + 1 < kChain)
+            pd[(j + 1) + j * kChain] = 1.0;
+    }
+}
+
+void chainBand(const double *, const double *, const double *, double *pd, const double *cj,
+               double *, int *)
+{
+    const int ld = 4; // 2 ML + MU + 1
+    for (int j = 1; j <= kChain; ++j)
+        for (int i = std::max(1, j - 1); i <= std::min(kChain, j + 1); ++i)
+            pd[(i - j + 2) + (j - 1) * ld] = i == j ? -2.0 - *cj : 1.0;
+}
+
+} // namespace
+
+TEST(Ddassl, EveryMatrixTypeFollowsTheClosedForm)
+{
+    struct Case {
+        const char *what;
+        int userJacobian, banded;
+        DaeJacobian jac;
+    };
+    const Case cases[] = {
+        {"dense by differences", 0, 0, nullptr},
+        {"dense by JAC", 1, 0, chainDense},
+        {"band by differences", 0, 1, nullptr},
+        {"band by JAC", 1, 1, chainBand},
+    };
+    const double pi = std::acos(-1.0);
+    const double s = std::sin(pi / (2.0 * (kChain + 1)));
+    const double lambda = -4.0 * s * s;
+    for (const Case &c : cases) {
+        std::vector<double> y0(kChain), yp0(kChain);
+        for (int i = 0; i < kChain; ++i) {
+            y0[i] = std::sin(pi * (i + 1) / (kChain + 1));
+            yp0[i] = lambda * y0[i];
+        }
+        DaeProblem p(y0, yp0, 1e-9, 1e-12);
+        p.info[4] = c.userJacobian;
+        p.info[5] = c.banded;
+        p.iwork[LML - 1] = 1;
+        p.iwork[LMU - 1] = 1;
+        if (c.banded) {
+            p.lrw = 40 + 9 * kChain + 4 * kChain + 2 * (kChain / 3 + 1);
+            p.rwork.assign(p.lrw, 0.0);
+        }
+        const double tout = 2.0;
+        int calls = 0;
+        do {
+            DDASSL(chain, &p.neq, &p.t, p.y.data(), p.yp.data(), &tout,
+                   p.info.data(), p.rtol.data(), p.atol.data(), &p.idid, p.rwork.data(), &p.lrw,
+                   p.iwork.data(), &p.liw, &p.rpar, &p.ipar, c.jac);
+        } while (p.idid == 1 && ++calls < 100000);
+        ASSERT_EQ(p.idid, 3) << c.what;
+        EXPECT_EQ(p.iwork[LMTYPE - 1], 2 - c.userJacobian + 3 * c.banded) << c.what;
+        for (int i = 0; i < kChain; ++i)
+            EXPECT_NEAR(p.y[i], y0[i] * std::exp(2.0 * lambda), 1e-7) << c.what << " " << i;
+    }
+}
+
+TEST(Ddassl, RobertsonAsDaeMatchesTheReferenceAtForty)
+{
+    // The algebraic component's absolute tolerance must let its difference increment
+    // (sqrt(uround) x weight) show against y1 + y2 + y3 = 1, or the matrix is singular at t = 0.
+    DaeProblem p({1.0, 0.0, 0.0}, {-0.04, 0.04, 0.0}, 1e-8, 1e-8);
+    p.atol[1] = 1e-13;
+    p.atol[2] = 1e-6;
+    double lastT = 0.0;
+    int calls = 0;
+    do {
+        p.call(robertson, 40.0);
+        ++calls;
+        ASSERT_GT(p.idid, 0) << "at t = " << p.t;
+        if (p.idid == 1) {
+            // One step per call, returned at the step's end.
+            EXPECT_GT(p.t, lastT);
+            EXPECT_EQ(p.t, p.rwork[LTN - 1]);
+            EXPECT_EQ(p.iwork[LNST - 1], calls);
+        }
+        lastT = p.t;
+    } while (p.idid == 1 && calls < 10000);
+    ASSERT_EQ(p.idid, 3);
+    EXPECT_EQ(p.t, 40.0);
+    EXPECT_NEAR(p.y[0], 0.71582706872, 1e-4 * 0.71582706872);
+    EXPECT_NEAR(p.y[2], 0.28416374574, 1e-4 * 0.28416374574);
+    EXPECT_NEAR(p.y[1], 9.1855347648e-6, 1e-2 * 9.1855347648e-6);
+    EXPECT_GT(p.iwork[LNRE - 1], p.iwork[LNST - 1]);
+    EXPECT_GT(p.iwork[LNJE - 1], 0);
+}
+
+TEST(Ddassl, IndexOneDaeFollowsTheExponential)
+{
+    DaeProblem p({1.0, -1.0}, {-1.0, 1.0}, 1e-9, 1e-11);
+    for (double tout : {0.5, 1.0, 2.5, 5.0}) {
+        p.runTo(decay, tout);
+        ASSERT_EQ(p.idid, 3);
+        EXPECT_EQ(p.t, tout);
+        EXPECT_NEAR(p.y[0], std::exp(-tout), 1e-6 * std::exp(-tout)) << tout;
+        EXPECT_NEAR(p.y[1], -p.y[0], 1e-9) << tout;
+        EXPECT_NEAR(p.yp[0], -std::exp(-tout), 1e-4 * std::exp(-tout)) << tout;
+    }
+    // The first steps raised the order; it stays within 1..5.
+    EXPECT_GE(p.iwork[LKOLD - 1], 2);
+    EXPECT_LE(p.iwork[LKOLD - 1], 5);
+}
+
+TEST(Ddassl, StartUpPhaseDoublesTheStepAndRaisesTheOrder)
+{
+    DaeProblem p({1.0, -1.0}, {-1.0, 1.0}, 1e-6, 1e-8);
+    p.call(decay, 10.0);
+    ASSERT_EQ(p.idid, 1);
+    EXPECT_EQ(p.info[0], 1);
+    EXPECT_EQ(p.iwork[LPHASE - 1], 0);
+    EXPECT_EQ(p.iwork[LK - 1], 2);
+    EXPECT_EQ(p.rwork[LH - 1], 2.0 * p.rwork[LHOLD - 1]);
+    EXPECT_EQ(p.t, p.rwork[LHOLD - 1]);
+}
+
+TEST(Ddassl, FiveHundredStepsInOneCallGiveMinusOneAndTheNextCallGoesOn)
+{
+    DaeProblem p({1.0, 0.0}, {0.0, -1.0}, 1e-10, 1e-10);
+    p.info[2] = 0; // return only at TOUT
+    const double tout = 200.0;
+    p.call(oscillator, tout);
+    ASSERT_EQ(p.idid, -1);
+    EXPECT_EQ(p.iwork[LNST - 1], 500);
+    EXPECT_LT(p.t, tout);
+    EXPECT_NEAR(p.y[0], std::cos(p.t), 1e-6);
+    int calls = 1;
+    while (p.idid == -1 && calls < 100) {
+        p.info[0] = 1;
+        p.call(oscillator, tout);
+        ++calls;
+    }
+    ASSERT_EQ(p.idid, 3);
+    EXPECT_NEAR(p.y[0], std::cos(tout), 1e-5);
+}
+
+TEST(Ddassl, OutputAtToutModeInterpolatesAtTout)
+{
+    DaeProblem p({1.0, -1.0}, {-1.0, 1.0}, 1e-9, 1e-11);
+    p.info[2] = 0;
+    p.call(decay, 3.0);
+    ASSERT_EQ(p.idid, 3);
+    EXPECT_EQ(p.t, 3.0);
+    EXPECT_NEAR(p.y[0], std::exp(-3.0), 1e-6 * std::exp(-3.0));
+}
+
+TEST(Ddassl, ConsistentInitialDerivativeIsComputedWhenAsked)
+{
+    DaeProblem p({1.0, -1.0}, {0.0, 0.0}, 1e-9, 1e-11);
+    p.info[10] = 1;
+    p.runTo(decay, 1.0);
+    ASSERT_EQ(p.idid, 3);
+    EXPECT_NEAR(p.y[0], std::exp(-1.0), 1e-5);
+}
+
+TEST(Ddassl, SingularIterationMatrixGivesMinusEight)
+{
+    DaeProblem p({1.0, 0.0}, {-1.0, 0.0}, 1e-6, 1e-6);
+    p.call(singular, 1.0);
+    EXPECT_EQ(p.idid, -8);
+    EXPECT_EQ(p.info[0], -1);
+    EXPECT_EQ(p.t, 0.0);
+    EXPECT_EQ(p.iwork[LCTF - 1], 3); // three singular attempts, H divided by 4 each time
+    EXPECT_EQ(p.y[0], 1.0);
+}
+
+TEST(Ddassl, StopRequestFromTheResidualGivesMinusEleven)
+{
+    DaeProblem p({1.0}, {-1.0}, 1e-6, 1e-8);
+    p.runTo(stopAfterOne, 10.0);
+    EXPECT_EQ(p.idid, -11);
+    EXPECT_EQ(p.info[0], -1);
+    EXPECT_LE(p.t, 1.0);
+    EXPECT_GT(p.t, 0.5);
+    // The solution handed back belongs to the returned time.
+    EXPECT_NEAR(p.y[0], std::exp(-p.t), 1e-4);
+}
+
+TEST(Ddassl, TooSmallTolerancesAreRaisedAndTheNextCallGoesOn)
+{
+    DaeProblem p({1.0, -1.0}, {-1.0, 1.0}, 1e-20, 1e-20);
+    p.call(decay, 1.0);
+    ASSERT_EQ(p.idid, -2);
+    EXPECT_EQ(p.info[0], -1);
+    EXPECT_GT(p.rtol[0], 1e-15);
+    EXPECT_EQ(p.rtol[0], p.atol[0]);
+
+    p.info[0] = 1;
+    p.runTo(decay, 1.0);
+    ASSERT_EQ(p.idid, 3);
+    EXPECT_NEAR(p.y[0], std::exp(-1.0), 1e-9);
+}
+
+TEST(Ddassl, IllegalInputReturnsMinusThirtyThreeAndNeverEndsTheProcess)
+{
+    struct Case {
+        const char *what;
+        std::function<void(DaeProblem &, double &)> spoil;
+        int error;
+    };
+    const std::vector<Case> cases = {
+        {"TOUT equals T", [](DaeProblem &, double &tout) { tout = 0.0; }, 19},
+        {"option not 0 or 1", [](DaeProblem &p, double &) { p.info[5] = 2; }, 1},
+        {"all tolerances zero",
+         [](DaeProblem &p, double &) { p.rtol.assign(2, 0.0); p.atol.assign(2, 0.0); }, 8},
+        {"negative relative tolerance", [](DaeProblem &p, double &) { p.rtol[1] = -1.0; }, 6},
+        {"negative absolute tolerance", [](DaeProblem &p, double &) { p.atol[0] = -1.0; }, 7},
+        {"real work one short", [](DaeProblem &p, double &) { p.lrw -= 1; }, 4},
+        {"integer work one short", [](DaeProblem &p, double &) { p.liw -= 1; }, 5},
+        {"initial step against the direction",
+         [](DaeProblem &p, double &) { p.info[7] = 1; p.rwork[LH - 1] = -0.1; }, 11},
+        {"zero maximum step", [](DaeProblem &p, double &) { p.info[6] = 1; }, 10},
+        {"maximum order out of range",
+         [](DaeProblem &p, double &) { p.info[8] = 1; p.iwork[LMXORD - 1] = 6; }, 3},
+    };
+    for (const Case &c : cases) {
+        DaeProblem p({1.0, -1.0}, {-1.0, 1.0}, 1e-6, 1e-6);
+        double tout = 1.0;
+        c.spoil(p, tout);
+        p.call(decay, tout);
+        EXPECT_EQ(p.idid, -33) << c.what;
+        EXPECT_EQ(p.info[0], -1) << c.what;
+        EXPECT_NE(xermsgLastReport().find("ERROR NUMBER = " + formatI8(c.error)),
+                  std::string::npos)
+            << c.what << "\n" << xermsgLastReport();
+
+        // Calling again without acting on the failure is refused the same way.
+        p.call(decay, tout);
+        EXPECT_EQ(p.idid, -33) << c.what;
+        EXPECT_NE(xermsgLastReport().find("FATAL ERROR"), std::string::npos) << c.what;
+    }
+}
+
+TEST(Ddassl, SimulatorWorkLengthsAreExactlyEnough)
+{
+    DaeProblem p({1.0, 0.0, 0.0}, {-0.04, 0.04, 0.0}, 1e-6, 1e-6);
+    p.call(robertson, 1.0);
+    EXPECT_EQ(p.idid, 1);
+}
+
+TEST(Xermsg, ComposesTheReportAndNeverEndsTheProcess)
+{
+    const char lib[] = "SLATEC";
+    const char sub[] = "DDASSL";
+    const char msg[] = "FIRST$$SECOND";
+    struct Case {
+        int nerr, level;
+        const char *expect; // empty: nothing composed
+    };
+    const Case cases[] = {
+        {5, 1, "POTENTIALLY RECOVERABLE ERROR, PROGRAM CONTINUES."},
+        {-998, 2, "FATAL ERROR, PROGRAM ABORTED."},
+        {7, -1, "INFORMATIVE MESSAGE, PROGRAM CONTINUES."},
+        {0, 1, ""},
+        {5, 3, ""},
+        {100000000, 1, ""},
+    };
+    for (const Case &c : cases) {
+        XERMSG(lib, sub, msg, &c.nerr, &c.level, 6, 6, 13);
+        const std::string &report = xermsgLastReport();
+        if (*c.expect == '\0') {
+            EXPECT_TRUE(report.empty()) << c.nerr << " " << c.level;
+            continue;
+        }
+        EXPECT_NE(report.find("MESSAGE FROM ROUTINE DDASSL IN LIBRARY SLATEC."), std::string::npos);
+        EXPECT_NE(report.find(c.expect), std::string::npos) << report;
+        EXPECT_NE(report.find("FIRST\nSECOND"), std::string::npos) << report;
+    }
+}
+
+TEST(Xermsg, FortranNumberFormats)
+{
+    EXPECT_EQ(formatI8(-998), "    -998");
+    EXPECT_EQ(formatI8(123456789), "********");
+    EXPECT_EQ(format1PD15_6(40.0), "   4.000000D+01");
+    EXPECT_EQ(format1PD15_6(-1.5e-7), "  -1.500000D-07");
+    EXPECT_EQ(format1PD15_6(0.0), "   0.000000D+00");
+    EXPECT_EQ(format1PD15_6(2.5e-300), "   2.500000-300");
+}
