@@ -8,9 +8,9 @@
 // The report is composed in a file-scope buffer so that a test or a debugger can read it.
 #include "simulator/numerics/xermsg.h"
 
+#include "simulator/numerics/f2c_format.h"
+
 #include <algorithm>
-#include <cmath>
-#include <cstdio>
 #include <cstdlib>
 
 namespace numerics {
@@ -26,38 +26,16 @@ std::string fixedText(const char *text, int length, int limit)
     return std::string(text, static_cast<std::size_t>(std::min(length, limit)));
 }
 
-std::string rightAligned(const std::string &text, std::size_t width)
-{
-    if (text.size() > width)
-        return std::string(width, '*');
-    return std::string(width - text.size(), ' ') + text;
-}
-
 } // namespace
 
 std::string formatI8(long value)
 {
-    return rightAligned(std::to_string(value), 8);
+    return fortranWriteInteger("(I8)", value, 8);
 }
 
 std::string format1PD15_6(double value)
 {
-    if (std::isnan(value))
-        return rightAligned("NaN", 15);
-    if (std::isinf(value))
-        return rightAligned(value < 0 ? "-Infinity" : "Infinity", 15);
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%.6E", value);
-    std::string text = buffer;
-    const std::size_t e = text.find('E');
-    std::string mantissa = text.substr(0, e);
-    std::string exponent = text.substr(e + 1); // sign and at least two digits
-    // A three-digit exponent takes the place of the exponent letter.
-    if (exponent.size() > 3)
-        text = mantissa + exponent;
-    else
-        text = mantissa + "D" + exponent;
-    return rightAligned(text, 15);
+    return fortranWriteDouble("(1PD15.6)", value, 15);
 }
 
 void XERMSG(const char *LIBRAR, const char *SUBROU, const char *MESSG, const int *NERR,

@@ -392,8 +392,8 @@ TEST(Xermsg, FortranNumberFormats)
 {
     EXPECT_EQ(formatI8(-998), "    -998");
     EXPECT_EQ(formatI8(123456789), "********");
-    EXPECT_EQ(format1PD15_6(40.0), "   4.000000D+01");
-    EXPECT_EQ(format1PD15_6(-1.5e-7), "  -1.500000D-07");
-    EXPECT_EQ(format1PD15_6(0.0), "   0.000000D+00");
+    EXPECT_EQ(format1PD15_6(40.0), "   4.000000E+01");
+    EXPECT_EQ(format1PD15_6(-1.5e-7), "  -1.500000E-07");
+    EXPECT_EQ(format1PD15_6(0.0), "   0.000000E+00");
     EXPECT_EQ(format1PD15_6(2.5e-300), "   2.500000-300");
 }
