@@ -1,0 +1,29 @@
+// Distribution of a sorted class's equations into the four equation sections of
+// the processed-model files: initial, inputs, dynamic and outputs.
+#pragma once
+
+#include <array>
+#include <vector>
+
+struct ClassRec;
+struct EquationRec;
+
+enum EquationSection : int {
+    SECTION_INITIAL = 0,
+    SECTION_INPUTS = 1,
+    SECTION_DYNAMIC = 2,
+    SECTION_OUTPUTS = 3,
+};
+
+/// The equations of each section, in their sorted order.
+using EquationSections = std::array<std::vector<EquationRec*>, 4>;
+
+/// "#EInitial", "#Einputs", "#Edynamic", "#Eoutputs".
+const char* equationSectionHeader(int section);
+
+/// Distributes the class's equations (which may rewrite references to copied
+/// variables); misuse of ran or dly is reported through the error hook when `report`.
+EquationSections distributeEquations(ClassRec* cls, bool report);
+
+/// Re-links the class's equation list as initial, inputs, dynamic, outputs.
+void relinkEquations(ClassRec* cls, const EquationSections& sections);

@@ -1,0 +1,10 @@
+// Keldor text of processed equations, as the equation file holds them.
+#pragma once
+
+#include <string>
+
+struct EquationRec;
+
+/// Appends one equation: four blanks, the left side, " = ", the right side and a line end;
+/// a piece that would pass column 76 goes to a continuation line after "\\" and six blanks.
+void writeEquationText(const EquationRec* eq, std::string& out);

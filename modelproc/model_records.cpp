@@ -1,0 +1,669 @@
+// The model processor's records: builders, lookups, counts and release.
+#include "modelproc/model_records.h"
+
+#include <charconv>
+#include <cstdlib>
+
+
+// ---------------------------------------------------------------------------
+// Memory
+
+void RecordArena::clear()
+{
+    while (!m_blocks.empty()) {
+        Block block = m_blocks.back();
+        m_blocks.pop_back();
+        block.destroy(block.object);
+    }
+}
+
+RecordArena& ProcessingArena()
+{
+    static RecordArena arena;
+    return arena;
+}
+
+// ---------------------------------------------------------------------------
+// Names
+
+std::string intern_name(std::string_view name)
+{
+    std::string result;
+    result.reserve(name.size());
+    for (char c : name)
+        if (c != ' ')
+            result += c;
+    return result;
+}
+
+std::string variableFullName(const VarRec& var)
+{
+    if (var.name.empty())
+        return "NO_NAME";
+    std::string text = var.name;
+    for (const std::string& alias : var.aliases)
+        text += "_&_" + alias;
+    return text;
+}
+
+const char* causalityText(int caus)
+{
+    static const char* const texts[] = {"??", "ECY", "FCY", "USER_E", "USER_F", "1ECY", "1FCY", "SAME"};
+    return caus >= 0 && caus <= 7 ? texts[caus] : "??";
+}
+
+const char* classTypeText(int type)
+{
+    return type == CLASS_TOP ? "TOP" : type == CLASS_DYN ? "DYN" : "??";
+}
+
+const char* causalityTypeText(int c_type)
+{
+    static const char* const texts[] = {"??", "Fix", "Prefer", "Constr", "Indiff"};
+    return c_type >= 0 && c_type <= 4 ? texts[c_type] : "??";
+}
+
+SectionList<VarRec>& EquationBody::section(BodySection which)
+{
+    switch (which) {
+    case BODY_INDEP_STATES: return indep_states;
+    case BODY_INDEP_RATES: return indep_rates;
+    case BODY_DEP_STATES: return dep_states;
+    case BODY_DEP_RATES: return dep_rates;
+    case BODY_ALGLOOP_IN: return algloop_in;
+    case BODY_ALGLOOP_OUT: break;
+    }
+    return algloop_out;
+}
+
+SectionList<VarRec>& ClassRec::section(ClassSection which)
+{
+    switch (which) {
+    case CLASS_PARAMETERS: return parameters;
+    case CLASS_INITCONDS: return initconds;
+    case CLASS_VARIABLES: return variables;
+    case CLASS_CONSTANTS: break;
+    }
+    return constants;
+}
+
+// ---------------------------------------------------------------------------
+// Allocation
+
+namespace {
+
+template <class T>
+T* newLinked(SectionList<T>& list)
+{
+    T* record = ProcessingArena().make<T>();
+    if (record)
+        list.append(record);
+    return record;
+}
+
+} // namespace
+
+ClassRec* newClass()
+{
+    return ProcessingArena().make<ClassRec>();
+}
+
+GraphBody* newGraphBody(ClassRec* cls)
+{
+    if (!cls)
+        return nullptr;
+    GraphBody* body = ProcessingArena().make<GraphBody>();
+    if (body) {
+        cls->type = CLASS_TOP;
+        cls->graph = body;
+    }
+    return body;
+}
+
+EquationBody* newEquationBody(ClassRec* cls)
+{
+    if (!cls)
+        return nullptr;
+    EquationBody* body = ProcessingArena().make<EquationBody>();
+    if (body) {
+        cls->type = CLASS_DYN;
+        cls->equations = body;
+    }
+    return body;
+}
+
+ArgRec* newArgument(ClassRec* cls) { return cls ? newLinked(cls->args) : nullptr; }
+PortRec* newPort(ClassRec* cls) { return cls ? newLinked(cls->ports) : nullptr; }
+IoRec* newInput(ClassRec* cls) { return cls ? newLinked(cls->inputs) : nullptr; }
+IoRec* newOutput(ClassRec* cls) { return cls ? newLinked(cls->outputs) : nullptr; }
+
+VarRec* newClassVariable(ClassRec* cls, ClassSection which)
+{
+    return cls ? newLinked(cls->section(which)) : nullptr;
+}
+
+VarRec* newBodyVariable(EquationBody* body, BodySection which)
+{
+    return body ? newLinked(body->section(which)) : nullptr;
+}
+
+NamedExprRec* newNamedExpression(ClassRec* cls) { return cls ? newLinked(cls->namedexprs) : nullptr; }
+ExprPairRec* newExpressionPair(ClassRec* cls) { return cls ? newLinked(cls->exprpairs) : nullptr; }
+SubclassRec* newSubclass(GraphBody* body) { return body ? newLinked(body->subclasses) : nullptr; }
+BondRec* newBond(GraphBody* body) { return body ? newLinked(body->bonds) : nullptr; }
+SigconRec* newSigcon(GraphBody* body) { return body ? newLinked(body->sigcons) : nullptr; }
+EquationRec* newEquation(EquationBody* body) { return body ? newLinked(body->equations) : nullptr; }
+SubmodelType* newSubmodelType(GraphBody* body) { return body ? newLinked(body->types) : nullptr; }
+
+std::vector<std::int32_t> newFlagArray(std::size_t count, std::int32_t value)
+{
+    return std::vector<std::int32_t>(count, value);
+}
+
+// ---------------------------------------------------------------------------
+// Setters
+
+void setPortCausalityType(PortRec* port, unsigned char c_type)
+{
+    if (port)
+        port->c_type = c_type;
+}
+
+void setVariable(VarRec* var, std::string_view name, const ExprList& dim, std::int32_t type)
+{
+    if (!var)
+        return;
+    var->name = intern_name(name);
+    var->dim = dim;
+    var->at = type;
+}
+
+bool setSubclass(GraphBody* body, SubclassRec* sub, std::string_view name, const ExprList& args,
+                 const ExprList& dim, std::string_view typeName, std::int32_t typeVersion)
+{
+    if (!body || !sub)
+        return false;
+    sub->name = intern_name(name);
+    sub->args = args;
+    sub->dim = dim;
+    SubmodelType* type = nullptr;
+    for (SubmodelType* t : body->types)
+        if (t->t_name == typeName && t->t_vers == typeVersion) {
+            type = t;
+            break;
+        }
+    if (!type) {
+        type = newSubmodelType(body);
+        if (!type)
+            return false;
+        type->t_name = intern_name(typeName);
+        type->t_vers = typeVersion;
+    }
+    sub->type = type;
+    return type->users.pushFront(sub) != nullptr;
+}
+
+void setBondDir(ConnectionRec* bond, unsigned char dir)
+{
+    if (bond)
+        bond->dir = dir;
+}
+
+void setBondDim(ConnectionRec* bond, const ExprList& dim)
+{
+    if (bond)
+        bond->dim = dim;
+}
+
+int setBondCaus(ConnectionRec* bond, unsigned char caus)
+{
+    if (!bond || bond->caus != 0)
+        return 0;
+    bond->caus = caus;
+    return 1;
+}
+
+void countArgumentUp(ClassRec* cls)
+{
+    if (cls)
+        ++cls->argnum;
+}
+
+void countArgumentDown(ClassRec* cls)
+{
+    if (cls)
+        --cls->argnum;
+}
+
+// ---------------------------------------------------------------------------
+// Connection ends
+
+bool setBondEndSub(BondRec* bond, int i, SubclassRec* sub, const ExprList& nodeindex,
+                   std::string_view portName, const ExprList& portIndex)
+{
+    if (!bond || !sub || i < 0 || i > 1)
+        return false;
+    ConnEnd& end = bond->con[i];
+    end.type = END_SUB;
+    end.node = sub;
+    end.nodeindex = nodeindex;
+    end.name = intern_name(portName);
+    end.index = portIndex;
+    return sub->bonds.pushFront(bond) != nullptr;
+}
+
+void setBondEndPort(BondRec* bond, int i, PortRec* port, const ExprList& index)
+{
+    if (!bond || !port || i < 0 || i > 1)
+        return;
+    ConnEnd& end = bond->con[i];
+    end.type = END_POR;
+    end.node = port;
+    end.index = index;
+    port->bond = bond;
+}
+
+bool setSigconEndIo(SigconRec* sig, int i, std::int16_t type, IoRec* io, const ExprList& index)
+{
+    if (!sig || !io || i < 0 || i > 1)
+        return false;
+    ConnEnd& end = sig->con[i];
+    end.type = type;
+    end.node = io;
+    end.index = index;
+    return io->signals.pushFront(sig) != nullptr;
+}
+
+bool setSigconEndSub(SigconRec* sig, int i, std::int16_t type, SubclassRec* sub,
+                     const ExprList& nodeindex, std::string_view ioName, const ExprList& ioIndex)
+{
+    if (!sig || !sub || i < 0 || i > 1)
+        return false;
+    ConnEnd& end = sig->con[i];
+    end.type = type;
+    end.node = sub;
+    end.nodeindex = nodeindex;
+    end.name = intern_name(ioName);
+    end.index = ioIndex;
+    PtrList<SigconRec>& list = type == END_SOUT ? sub->s_out : sub->s_inp;
+    return list.pushFront(sig) != nullptr;
+}
+
+ConnectionRec* buildConnection(GraphBody* body, const ParsedConnection& parsed)
+{
+    if (!body)
+        return nullptr;
+    if (parsed.kind == 1 || parsed.kind == 2) {
+        BondRec* bond = newBond(body);
+        if (!bond)
+            return nullptr;
+        for (int i = 0; i < 2; ++i) {
+            const ParsedEnd& e = parsed.ends[i];
+            if (e.type == END_SUB) {
+                if (!setBondEndSub(bond, i, static_cast<SubclassRec*>(e.node), e.nodeindex, e.name, e.index))
+                    return nullptr;
+            } else if (e.type == END_POR) {
+                setBondEndPort(bond, i, static_cast<PortRec*>(e.node), e.index);
+            }
+        }
+        setBondDim(bond, parsed.dim);
+        setBondDir(bond, parsed.dir);
+        setBondCaus(bond, parsed.caus);
+        return bond;
+    }
+    if (parsed.kind >= 3 && parsed.kind <= 6) {
+        SigconRec* sig = newSigcon(body);
+        if (!sig)
+            return nullptr;
+        for (int i = 0; i < 2; ++i) {
+            const ParsedEnd& e = parsed.ends[i];
+            bool ok = true;
+            if (e.type >= END_SINP) {
+                // The direction decides which subclass end is the source.
+                std::int16_t type = (parsed.dir == 1) == (i == 0) ? END_SOUT : END_SINP;
+                ok = setSigconEndSub(sig, i, type, static_cast<SubclassRec*>(e.node), e.nodeindex, e.name,
+                                     e.index);
+            } else if (e.type == END_INP || e.type == END_OUT) {
+                ok = setSigconEndIo(sig, i, e.type, static_cast<IoRec*>(e.node), e.index);
+            }
+            if (!ok)
+                return nullptr;
+        }
+        setBondDim(sig, parsed.dim);
+        setBondDir(sig, parsed.dir);
+        setBondCaus(sig, parsed.caus);
+        return sig;
+    }
+    return nullptr;
+}
+
+// ---------------------------------------------------------------------------
+// Expression nodes
+
+namespace {
+
+ExprNode* newNode(int kind)
+{
+    ExprNode* node = ProcessingArena().make<ExprNode>();
+    if (node)
+        node->kind = kind;
+    return node;
+}
+
+} // namespace
+
+ExprNode* makeOperator(ExprNode* left, ExprNode* right, int kind)
+{
+    ExprNode* node = newNode(kind);
+    if (!node)
+        return nullptr;
+    node->left = left;
+    node->right = right;
+    if (left) {
+        left->parent = node;
+        node->flags |= left->flags;
+    }
+    if (right) {
+        right->parent = node;
+        node->flags |= right->flags;
+    }
+    return node;
+}
+
+void setExtra(ExprNode* node, ExprNode* extra)
+{
+    if (!node)
+        return;
+    node->extra = extra;
+    if (extra && node->kind == TK_IF) {
+        extra->parent = node;
+        node->flags |= extra->flags;
+    }
+}
+
+ExprNode* makeLeaf(int selector, SectionLink* record, int kind, ExprNode* extra, const ExprList& index)
+{
+    ExprNode* node = newNode(kind);
+    if (!node)
+        return nullptr;
+    node->selector = selector;
+    node->record = record;
+    node->extra = extra;
+    node->index = index;
+    for (ExprNode* i : index)
+        if (i)
+            i->parent = node;
+    return node;
+}
+
+ExprNode* makeRealConstant(std::string_view text)
+{
+    std::string copy(text);
+    char* end = nullptr;
+    double value = std::strtod(copy.c_str(), &end);
+    if (copy.empty() || *end != '\0')
+        return nullptr;
+    return makeRealConstant(value);
+}
+
+ExprNode* makeRealConstant(double value)
+{
+    ExprNode* node = newNode(TK_REAL);
+    if (node) {
+        node->realValue = value;
+        node->flags = 1;
+    }
+    return node;
+}
+
+ExprNode* makeIntegerConstant(std::string_view text)
+{
+    std::int32_t value = 0;
+    auto result = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || result.ec != std::errc() || result.ptr != text.data() + text.size())
+        return nullptr;
+    return makeIntegerConstant(value);
+}
+
+ExprNode* makeIntegerConstant(std::int32_t value)
+{
+    ExprNode* node = newNode(TK_INTEGER);
+    if (node) {
+        node->intValue = value;
+        node->flags = 1;
+    }
+    return node;
+}
+
+ExprNode* makeBooleanConstant(bool value)
+{
+    ExprNode* node = newNode(TK_BOOLEAN);
+    if (node) {
+        node->intValue = value ? 1 : 0;
+        node->flags = 1;
+    }
+    return node;
+}
+
+ExprNode* makeFunctionCall(int function, const ExprList& args)
+{
+    ExprNode* node = newNode(TK_FUNCTIONNAME);
+    if (!node)
+        return nullptr;
+    node->function = function;
+    node->args = args;
+    for (ExprNode* a : args)
+        if (a)
+            a->parent = node;
+    return node;
+}
+
+ExprNode* makeConditional(ExprNode* c, ExprNode* x, ExprNode* y)
+{
+    ExprNode* node = makeOperator(c, x, TK_IF);
+    setExtra(node, y);
+    return node;
+}
+
+namespace {
+
+void collectChain(ExprNode* node, ExprNode*& head)
+{
+    if (!node)
+        return;
+    if (isNameKind(node->kind) || node->kind == TK_TIME) {
+        for (ExprNode* i : node->index)
+            collectChain(i, head);
+        node->extra = head;
+        head = node;
+        return;
+    }
+    if (node->kind == TK_FUNCTIONNAME) {
+        for (ExprNode* a : node->args)
+            collectChain(a, head);
+        return;
+    }
+    collectChain(node->left, head);
+    collectChain(node->right, head);
+    if (node->kind == TK_IF)
+        collectChain(node->extra, head);
+}
+
+} // namespace
+
+void rebuildVariableChain(EquationRec* eq)
+{
+    if (!eq)
+        return;
+    ExprNode* head = nullptr;
+    collectChain(eq->left, head);
+    collectChain(eq->right, head);
+    eq->variables = head;
+}
+
+// ---------------------------------------------------------------------------
+// Lookups
+
+ConnEnd* connectionEndOf(ConnectionRec* conn, const SectionLink* node)
+{
+    int i = whichEnd(conn, node);
+    return i < 0 ? nullptr : &conn->con[i];
+}
+
+int whichEnd(const ConnectionRec* conn, const SectionLink* node)
+{
+    if (!conn || !node)
+        return -1;
+    if (conn->con[0].node == node)
+        return 0;
+    if (conn->con[1].node == node)
+        return 1;
+    return -1;
+}
+
+ConnEnd* otherEnd(ConnectionRec* conn, const SectionLink* node)
+{
+    int i = whichEnd(conn, node);
+    return i < 0 ? nullptr : &conn->con[1 - i];
+}
+
+BondRec* subclassNthBondAtPort(SubclassRec* sub, std::string_view portName, int n)
+{
+    if (!sub || n < 1)
+        return nullptr;
+    for (BondRec* bond : sub->bonds) {
+        const ConnEnd* end = connectionEndOf(bond, sub);
+        if (end && end->name == portName && --n == 0)
+            return bond;
+    }
+    return nullptr;
+}
+
+BondRec* subclassBondAtPort(SubclassRec* sub, std::string_view portName)
+{
+    return subclassNthBondAtPort(sub, portName, 1);
+}
+
+namespace {
+
+SigconRec* signalAt(SubclassRec* sub, const PtrList<SigconRec>& list, std::int16_t type, std::string_view name)
+{
+    for (SigconRec* sig : list)
+        for (const ConnEnd& end : sig->con)
+            if (end.node == sub && end.type == type && end.name == name)
+                return sig;
+    return nullptr;
+}
+
+} // namespace
+
+SigconRec* subclassInputSignal(SubclassRec* sub, std::string_view ioName)
+{
+    return sub ? signalAt(sub, sub->s_inp, END_SINP, ioName) : nullptr;
+}
+
+SigconRec* subclassOutputSignal(SubclassRec* sub, std::string_view ioName)
+{
+    return sub ? signalAt(sub, sub->s_out, END_SOUT, ioName) : nullptr;
+}
+
+PortRec* findPort(ClassRec* cls, std::string_view name)
+{
+    if (!cls)
+        return nullptr;
+    for (PortRec* port : cls->ports)
+        if (port->name == name)
+            return port;
+    return nullptr;
+}
+
+unsigned char bondCausalityFrom(const ConnectionRec* bond, int end)
+{
+    if (!bond)
+        return CAUS_NONE;
+    if (end == 0)
+        return bond->caus;
+    switch (bond->caus) {
+    case CAUS_ECY: return CAUS_FCY;
+    case CAUS_FCY: return CAUS_ECY;
+    case CAUS_USER_E: return CAUS_USER_F;
+    case CAUS_USER_F: return CAUS_USER_E;
+    default: return CAUS_NONE;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Counts
+
+int ttcount_ports(const ClassRec* cls) { return cls ? cls->ports.count() : 0; }
+
+int ttcount_ios(const ClassRec* cls, int which)
+{
+    if (!cls)
+        return 0;
+    return which == 3 ? cls->inputs.count() : which == 4 ? cls->outputs.count() : 0;
+}
+
+int countSubclasses(const ClassRec* cls) { return cls && cls->graph ? cls->graph->subclasses.count() : 0; }
+int countBonds(const ClassRec* cls) { return cls && cls->graph ? cls->graph->bonds.count() : 0; }
+int countSigcons(const ClassRec* cls) { return cls && cls->graph ? cls->graph->sigcons.count() : 0; }
+
+std::int64_t literalSize(const ExprNode* node)
+{
+    if (!node)
+        return -1;
+    if (node->kind == TK_INTEGER)
+        return node->intValue;
+    if (node->kind == TK_UPTO && node->left && node->right && node->left->kind == TK_INTEGER &&
+        node->right->kind == TK_INTEGER)
+        return static_cast<std::int64_t>(node->right->intValue) - node->left->intValue + 1;
+    return -1;
+}
+
+std::int64_t elementCount(const ExprList& dim)
+{
+    std::int64_t count = 1;
+    for (const ExprNode* d : dim) {
+        std::int64_t size = literalSize(d);
+        count *= size < 0 ? 0 : size;
+    }
+    return count;
+}
+
+Dimensions dimensionsOf(const VarRec& var)
+{
+    Dimensions d;
+    int n = 0;
+    for (const ExprNode* size : var.dim) {
+        std::int64_t value = literalSize(size);
+        if (value < 0)
+            value = 0;
+        if (n == 0)
+            d.rows = value;
+        else if (n == 1)
+            d.cols = value;
+        ++n;
+    }
+    d.count = n;
+    return d;
+}
+
+std::int64_t literalElement(const ExprNode* ref)
+{
+    if (!ref)
+        return -1;
+    std::int64_t i = 1;
+    std::int64_t j = 1;
+    int n = 0;
+    for (const ExprNode* index : ref->index) {
+        if (!index || index->kind != TK_INTEGER)
+            return -1;
+        (n == 0 ? i : j) = index->intValue;
+        ++n;
+    }
+    if (n == 0)
+        return 0;
+    const VarRec* var = isNameKind(ref->kind) && ref->kind >= TK_PARAMETERNAME ? ref->var() : nullptr;
+    std::int64_t cols = var && n == 2 ? dimensionsOf(*var).cols : 1;
+    return n == 2 ? (i - 1) * cols + (j - 1) : i - 1;
+}

@@ -1,0 +1,666 @@
+// The model processor's records of one parsed or expanded model, their lists,
+// builders, lookups, counts and release; memory comes from one arena per run.
+#pragma once
+
+#include "modelproc/tokens.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <new>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+// ---------------------------------------------------------------------------
+// Memory of one processing run
+
+/// Owns every record made during one processing run; `clear` ends them all.
+class RecordArena {
+public:
+    RecordArena() = default;
+    ~RecordArena() { clear(); }
+    RecordArena(const RecordArena&) = delete;
+    RecordArena& operator=(const RecordArena&) = delete;
+
+    /// A new value-initialised object owned by the arena; null when memory is exhausted.
+    template <class T, class... Args>
+    T* make(Args&&... args)
+    {
+        try {
+            m_blocks.reserve(m_blocks.size() + 1);
+        } catch (const std::bad_alloc&) {
+            return nullptr;
+        }
+        T* object = new (std::nothrow) T(std::forward<Args>(args)...);
+        if (object)
+            m_blocks.push_back({object, [](void* p) { delete static_cast<T*>(p); }});
+        return object;
+    }
+
+    /// Ends every object, newest first.
+    void clear();
+    std::size_t size() const { return m_blocks.size(); }
+
+private:
+    struct Block {
+        void* object;
+        void (*destroy)(void*);
+    };
+    std::vector<Block> m_blocks;
+};
+
+/// The arena of the current processing run.
+RecordArena& ProcessingArena();
+
+// ---------------------------------------------------------------------------
+// Lists
+
+/// The links every record of a section list carries; a sentinel has `end` set.
+struct SectionLink {
+    SectionLink* next = nullptr;
+    SectionLink* prev = nullptr;
+    unsigned char end = 0;
+};
+
+/// Circular doubly linked list with an embedded sentinel; records are appended at the tail.
+template <class T>
+class SectionList {
+public:
+    SectionList()
+    {
+        m_head.next = m_head.prev = &m_head;
+        m_head.end = 1;
+    }
+    SectionList(const SectionList&) = delete;
+    SectionList& operator=(const SectionList&) = delete;
+
+    /// Links the record just before the sentinel.
+    void append(T* record)
+    {
+        SectionLink* link = record;
+        link->end = 0;
+        link->prev = m_head.prev;
+        link->next = &m_head;
+        m_head.prev->next = link;
+        m_head.prev = link;
+    }
+
+    /// Unlinks a record from whatever section list holds it; an unlinked record is left alone.
+    static void unlink(T* record)
+    {
+        SectionLink* link = record;
+        if (!link->next || !link->prev)
+            return;
+        link->prev->next = link->next;
+        link->next->prev = link->prev;
+        link->next = link->prev = nullptr;
+    }
+
+    T* first() const { return m_head.next->end ? nullptr : static_cast<T*>(m_head.next); }
+    T* last() const { return m_head.prev->end ? nullptr : static_cast<T*>(m_head.prev); }
+    /// The record after `record` in its list, null at the end.
+    static T* after(const T* record)
+    {
+        const SectionLink* link = record;
+        return link->next->end ? nullptr : static_cast<T*>(link->next);
+    }
+    bool empty() const { return m_head.next == &m_head; }
+
+    /// Records in list order (walk from the sentinel's next to the first end flag).
+    int count() const
+    {
+        int n = 0;
+        for (const SectionLink* p = m_head.next; !p->end; p = p->next)
+            ++n;
+        return n;
+    }
+
+    class iterator {
+    public:
+        explicit iterator(SectionLink* link) : m_link(link) {}
+        T* operator*() const { return static_cast<T*>(m_link); }
+        iterator& operator++()
+        {
+            m_link = m_link->next;
+            return *this;
+        }
+        bool operator==(const iterator& other) const
+        {
+            return m_link == other.m_link || (m_link->end && other.m_link->end);
+        }
+
+    private:
+        SectionLink* m_link;
+    };
+    iterator begin() const { return iterator(m_head.next); }
+    iterator end() const { return iterator(const_cast<SectionLink*>(&m_head)); }
+
+private:
+    SectionLink m_head;
+};
+
+/// One node of a `PtrList`: an item, a relation byte (for pairs) and the next node.
+template <class T>
+struct PtrNode {
+    T* item = nullptr;
+    PtrNode* next = nullptr;
+    unsigned char relation = 0;
+};
+
+/// Singly linked list of item pointers; an empty list has no head.
+template <class T>
+class PtrList {
+public:
+    PtrNode<T>* head = nullptr;
+
+    bool empty() const { return head == nullptr; }
+    int count() const
+    {
+        int n = 0;
+        for (PtrNode<T>* p = head; p; p = p->next)
+            ++n;
+        return n;
+    }
+    /// The n-th item counting from 0, null past the end.
+    T* at(int n) const
+    {
+        for (PtrNode<T>* p = head; p; p = p->next, --n)
+            if (n == 0)
+                return p->item;
+        return nullptr;
+    }
+
+    /// Puts the item in front; the new head, or null when memory is exhausted.
+    PtrNode<T>* pushFront(T* item)
+    {
+        auto* node = ProcessingArena().make<PtrNode<T>>();
+        if (!node)
+            return nullptr;
+        node->item = item;
+        node->next = head;
+        head = node;
+        return head;
+    }
+
+    /// Puts the item at the tail; the head (the new node when the list was empty), or null.
+    PtrNode<T>* append(T* item, unsigned char relation = 0)
+    {
+        auto* node = ProcessingArena().make<PtrNode<T>>();
+        if (!node)
+            return nullptr;
+        node->item = item;
+        node->relation = relation;
+        if (!head) {
+            head = node;
+        } else {
+            PtrNode<T>* tail = head;
+            while (tail->next)
+                tail = tail->next;
+            tail->next = node;
+        }
+        return head;
+    }
+
+    /// Appends the pair {item, relation}.
+    PtrNode<T>* appendPair(T* item, unsigned char relation) { return append(item, relation); }
+
+    /// A shallow copy; false (and an empty copy) when a node cannot be had.
+    bool copyTo(PtrList& copy) const
+    {
+        copy.head = nullptr;
+        for (PtrNode<T>* p = head; p; p = p->next)
+            if (!copy.append(p->item, p->relation)) {
+                copy.head = nullptr;
+                return false;
+            }
+        return true;
+    }
+
+    /// Removes the first node holding the item: 1, else 0.
+    int remove(const T* item);
+
+    /// Replaces the first item equal to `from` by `to`: 1, else 0.
+    int replace(const T* from, T* to)
+    {
+        for (PtrNode<T>* p = head; p; p = p->next)
+            if (p->item == from) {
+                p->item = to;
+                return 1;
+            }
+        return 0;
+    }
+
+    class iterator {
+    public:
+        explicit iterator(PtrNode<T>* node) : m_node(node) {}
+        T* operator*() const { return m_node->item; }
+        PtrNode<T>* node() const { return m_node; }
+        iterator& operator++()
+        {
+            m_node = m_node->next;
+            return *this;
+        }
+        bool operator==(const iterator& other) const { return m_node == other.m_node; }
+
+    private:
+        PtrNode<T>* m_node;
+    };
+    iterator begin() const { return iterator(head); }
+    iterator end() const { return iterator(nullptr); }
+};
+
+/// Hands one block of memory to the release registry.
+void register_release(const void* block);
+
+// ---------------------------------------------------------------------------
+// Records
+
+struct ExprNode;
+struct ClassRec;
+struct BondRec;
+struct SigconRec;
+struct SubclassRec;
+struct SubmodelType;
+struct ConnEnd;
+
+/// An expression list (dimensions, indices, actual arguments); empty means scalar.
+using ExprList = PtrList<ExprNode>;
+
+/// Model types of a class.
+enum ClassType : std::int16_t { CLASS_NONE = 0, CLASS_TOP = 1, CLASS_DYN = 2 };
+
+/// Causality values of bonds and ports.
+enum Causality : unsigned char {
+    CAUS_NONE = 0,
+    CAUS_ECY = 1,
+    CAUS_FCY = 2,
+    CAUS_USER_E = 3,
+    CAUS_USER_F = 4,
+    CAUS_1ECY = 5,
+    CAUS_1FCY = 6,
+    CAUS_SAME = 7,
+};
+
+/// Connection-end types.
+enum ConnEndType : std::int16_t {
+    END_EMPTY = 0,
+    END_SUB = 1,
+    END_POR = 2,
+    END_INP = 3,
+    END_OUT = 4,
+    END_SINP = 5,
+    END_SOUT = 6,
+};
+
+/// Declared type codes of variables, ios and arguments.
+enum DeclaredType : std::int32_t {
+    TYPE_REAL = 1,
+    TYPE_STRING = 2,
+    TYPE_INTEGER = 3,
+    TYPE_BOOLEAN = 4,
+    TYPE_SAMPLETIME = 5,
+};
+
+struct ArgRec : SectionLink {
+    std::string name;
+    std::int32_t value = 0;
+    unsigned char hasValue = 0;
+};
+
+/// A connected bond as seen from a port of a submodel.
+struct BondDescriptor {
+    unsigned char caus = 0;
+    unsigned char dir = 0; ///< 1 out, 2 in
+    std::int32_t index = 0; ///< the bond's slot number
+    ConnEnd* end = nullptr;
+};
+
+/// A connected signal as seen from an io of a submodel.
+struct SignalDescriptor {
+    unsigned char sigdir = 0; ///< 1 out, 2 in
+    std::int32_t index = 0;
+    SigconRec* signal = nullptr;
+};
+
+struct PortRec : SectionLink {
+    std::string name;
+    BondRec* bond = nullptr;
+    ExprList dim;
+    unsigned char c_type = 4; ///< 1 Fix, 2 Prefer, 3 Constr, 4 Indiff
+    unsigned char c_val = 0;
+    PtrList<PortRec> relports; ///< relation 3 equal, 4 not equal
+    PtrList<BondDescriptor> connected;
+    std::vector<std::int32_t> outsides;
+    std::int32_t elcount = 0;
+};
+
+struct IoRec : SectionLink {
+    std::string name;
+    PtrList<SigconRec> signals;
+    ExprList dim;
+    std::int16_t type = 0; ///< declared type code
+    PtrList<SignalDescriptor> connected;
+    std::vector<std::int32_t> known;
+    std::int32_t elcount = 0;
+};
+
+struct VarRec : SectionLink {
+    std::string name;
+    std::vector<std::string> aliases; ///< in list order
+    ExprList dim;
+    std::int32_t at = 0; ///< declared type code
+    std::int32_t index = 0;
+    std::int32_t kn_siz = 0;
+    std::vector<std::int32_t> kn_arr; ///< 0 known, 1 unknown
+    std::int32_t connmark = 0;
+};
+
+struct NamedExprRec : SectionLink {
+    std::string name;
+    ExprNode* expr = nullptr;
+};
+
+struct ExprPairRec : SectionLink {
+    ExprNode* first = nullptr;
+    ExprNode* second = nullptr;
+    std::int32_t values[3] = {0, 0, 0};
+};
+
+/// One node of an expression tree; `kind` is a token number.
+struct ExprNode {
+    ExprNode* left = nullptr;
+    ExprNode* right = nullptr;
+    ExprNode* parent = nullptr;
+    ExprNode* extra = nullptr; ///< else-part of TK_IF; next of the equation's chain for names and time
+    std::int32_t kind = 0;
+    std::int32_t function = 0;
+    std::int32_t selector = 0;
+    std::int32_t flags = 0;
+    ExprList index;             ///< indices of a name reference
+    SectionLink* record = nullptr; ///< the referenced PortRec, IoRec, ArgRec or VarRec
+    ExprList args;              ///< arguments of a call
+    double realValue = 0.0;
+    std::int32_t intValue = 0;  ///< integer and boolean literals
+
+    VarRec* var() const { return static_cast<VarRec*>(record); }
+};
+
+struct ConnEnd {
+    std::int16_t type = END_EMPTY;
+    SectionLink* node = nullptr;
+    ExprList nodeindex;
+    std::string name;
+    ExprList index;
+};
+
+/// Shared shape of bonds and signal connections.
+struct ConnectionRec : SectionLink {
+    ConnEnd con[2];
+    ExprList dim;
+    unsigned char caus = 0;
+    unsigned char dir = 0; ///< 1 "0>1", 2 "1>0"
+    std::int32_t group = 0;
+};
+struct BondRec : ConnectionRec {};
+struct SigconRec : ConnectionRec {};
+
+struct SubclassRec : SectionLink {
+    std::string name;
+    SubmodelType* type = nullptr;
+    ExprList args;
+    ExprList dim;
+    PtrList<BondRec> bonds;
+    PtrList<SigconRec> s_inp;
+    PtrList<SigconRec> s_out;
+    std::vector<std::string> path; ///< enclosing instances, innermost first
+    ClassRec* cls = nullptr;
+};
+
+struct SubmodelType : SectionLink {
+    std::string t_name;
+    std::int32_t t_vers = 0;
+    PtrList<SubclassRec> users; ///< newest first
+    ClassRec* cls = nullptr;
+};
+
+struct GraphBody {
+    SectionList<SubclassRec> subclasses;
+    SectionList<BondRec> bonds;
+    SectionList<SigconRec> sigcons;
+    SectionList<SubmodelType> types;
+};
+
+struct EquationRec : SectionLink {
+    ExprNode* left = nullptr;
+    ExprNode* right = nullptr;
+    std::int32_t sort_no = 0;
+    std::int32_t reshaped = 0;
+    ExprNode* variables = nullptr; ///< chain of name and time nodes, newest first
+    std::int32_t fixed = 0;
+    std::int32_t blockstart = 0;
+};
+
+/// The six variable sections of an equation body.
+enum BodySection : int {
+    BODY_INDEP_STATES = 0,
+    BODY_INDEP_RATES = 1,
+    BODY_DEP_STATES = 2,
+    BODY_DEP_RATES = 3,
+    BODY_ALGLOOP_IN = 4,
+    BODY_ALGLOOP_OUT = 5,
+};
+
+struct EquationBody {
+    SectionList<EquationRec> equations;
+    SectionList<VarRec> indep_states;
+    SectionList<VarRec> indep_rates;
+    SectionList<VarRec> dep_states;
+    SectionList<VarRec> dep_rates;
+    SectionList<VarRec> algloop_in;
+    SectionList<VarRec> algloop_out;
+
+    SectionList<VarRec>& section(BodySection which);
+};
+
+/// The four variable sections of a class.
+enum ClassSection : int {
+    CLASS_PARAMETERS = 0,
+    CLASS_INITCONDS = 1,
+    CLASS_VARIABLES = 2,
+    CLASS_CONSTANTS = 3,
+};
+
+struct ClassRec {
+    std::string name;
+    std::int32_t version = 0;
+    SectionList<ArgRec> args;
+    ExprList conds;
+    std::int16_t argnum = 0;
+    std::int16_t type = CLASS_NONE;
+    std::int16_t argsub = 0;
+    std::int16_t expand = 0;
+    std::int16_t causal = 0;
+    SectionList<PortRec> ports;
+    SectionList<IoRec> inputs;
+    SectionList<IoRec> outputs;
+    SectionList<VarRec> parameters;
+    SectionList<VarRec> initconds;
+    SectionList<VarRec> variables;
+    SectionList<VarRec> constants;
+    SectionList<NamedExprRec> namedexprs;
+    SectionList<ExprPairRec> exprpairs;
+    GraphBody* graph = nullptr;        ///< the body when type is TOP
+    EquationBody* equations = nullptr; ///< the body when type is DYN
+
+    SectionList<VarRec>& section(ClassSection which);
+};
+
+// ---------------------------------------------------------------------------
+// Names
+
+/// The name with every blank removed.
+std::string intern_name(std::string_view name);
+
+/// The name followed by "_&_" and each alias; "NO_NAME" without a name.
+std::string variableFullName(const VarRec& var);
+
+/// Text forms of the codes, as the template writer and messages show them.
+const char* causalityText(int caus);
+const char* classTypeText(int type);
+const char* causalityTypeText(int c_type);
+
+// ---------------------------------------------------------------------------
+// Allocation: each makes a zeroed record, links it at the tail of its owner's list
+// and returns it, or null when memory is exhausted.
+
+ClassRec* newClass();
+GraphBody* newGraphBody(ClassRec* cls);
+EquationBody* newEquationBody(ClassRec* cls);
+ArgRec* newArgument(ClassRec* cls);
+PortRec* newPort(ClassRec* cls);
+IoRec* newInput(ClassRec* cls);
+IoRec* newOutput(ClassRec* cls);
+VarRec* newClassVariable(ClassRec* cls, ClassSection which);
+VarRec* newBodyVariable(EquationBody* body, BodySection which);
+NamedExprRec* newNamedExpression(ClassRec* cls);
+ExprPairRec* newExpressionPair(ClassRec* cls);
+SubclassRec* newSubclass(GraphBody* body);
+BondRec* newBond(GraphBody* body);
+SigconRec* newSigcon(GraphBody* body);
+EquationRec* newEquation(EquationBody* body);
+SubmodelType* newSubmodelType(GraphBody* body);
+
+/// A flag array of `count` elements (zero is a legal count), all `value`.
+std::vector<std::int32_t> newFlagArray(std::size_t count, std::int32_t value = 0);
+
+// ---------------------------------------------------------------------------
+// Setters
+
+void setPortCausalityType(PortRec* port, unsigned char c_type);
+void setVariable(VarRec* var, std::string_view name, const ExprList& dim, std::int32_t type);
+/// Names the subclass and ties it to the submodel type of that name and version
+/// (made when none exists); the subclass goes to the front of the type's users.
+/// False when memory is exhausted.
+bool setSubclass(GraphBody* body, SubclassRec* sub, std::string_view name, const ExprList& args,
+                 const ExprList& dim, std::string_view typeName, std::int32_t typeVersion);
+void setBondDir(ConnectionRec* bond, unsigned char dir);
+void setBondDim(ConnectionRec* bond, const ExprList& dim);
+/// Sets the causality when it is still 0: 1; else 0.
+int setBondCaus(ConnectionRec* bond, unsigned char caus);
+void countArgumentUp(ClassRec* cls);
+void countArgumentDown(ClassRec* cls);
+
+// ---------------------------------------------------------------------------
+// Connection ends
+
+/// End i becomes SUB; the bond goes to the front of the subclass's bonds.
+bool setBondEndSub(BondRec* bond, int i, SubclassRec* sub, const ExprList& nodeindex,
+                   std::string_view portName, const ExprList& portIndex);
+/// End i becomes POR; the port's bond becomes this bond.
+void setBondEndPort(BondRec* bond, int i, PortRec* port, const ExprList& index);
+/// End i becomes INP or OUT; the connection goes to the front of the io's signals.
+bool setSigconEndIo(SigconRec* sig, int i, std::int16_t type, IoRec* io, const ExprList& index);
+/// End i becomes SINP (front of s_inp) or SOUT (front of s_out).
+bool setSigconEndSub(SigconRec* sig, int i, std::int16_t type, SubclassRec* sub,
+                     const ExprList& nodeindex, std::string_view ioName, const ExprList& ioIndex);
+
+/// One end of a connection as the parser read it.
+struct ParsedEnd {
+    std::int16_t type = END_EMPTY; ///< 1 SUB, 2 POR, 3 INP, 4 OUT, 5 or more a subclass io
+    SectionLink* node = nullptr;
+    ExprList nodeindex;
+    std::string name;
+    ExprList index;
+};
+
+/// A connection as the parser read it; kinds 1 and 2 are bonds, 3 to 6 signals.
+struct ParsedConnection {
+    int kind = 0;
+    ParsedEnd ends[2];
+    ExprList dim;
+    unsigned char caus = 0;
+    unsigned char dir = 0;
+};
+
+/// Builds the bond or signal connection; null when memory is exhausted or the kind is unknown.
+ConnectionRec* buildConnection(GraphBody* body, const ParsedConnection& parsed);
+
+// ---------------------------------------------------------------------------
+// Expression nodes
+
+ExprNode* makeOperator(ExprNode* left, ExprNode* right, int kind);
+void setExtra(ExprNode* node, ExprNode* extra);
+ExprNode* makeLeaf(int selector, SectionLink* record, int kind, ExprNode* extra, const ExprList& index);
+/// A real literal from its text; null when the text is no number.
+ExprNode* makeRealConstant(std::string_view text);
+ExprNode* makeRealConstant(double value);
+ExprNode* makeIntegerConstant(std::string_view text);
+ExprNode* makeIntegerConstant(std::int32_t value);
+ExprNode* makeBooleanConstant(bool value);
+ExprNode* makeFunctionCall(int function, const ExprList& args);
+/// if c then x else y.
+ExprNode* makeConditional(ExprNode* c, ExprNode* x, ExprNode* y);
+
+/// Rebuilds the equation's chain of name and time nodes, left side first, newest first.
+void rebuildVariableChain(EquationRec* eq);
+
+// ---------------------------------------------------------------------------
+// Lookups
+
+/// The end of the connection at `node`: end 0, else end 1, else null.
+ConnEnd* connectionEndOf(ConnectionRec* conn, const SectionLink* node);
+/// 0, 1, or -1 when neither end is at `node`.
+int whichEnd(const ConnectionRec* conn, const SectionLink* node);
+/// The end that is not at `node`; null when neither is.
+ConnEnd* otherEnd(ConnectionRec* conn, const SectionLink* node);
+/// The first bond of the subclass at the named port.
+BondRec* subclassBondAtPort(SubclassRec* sub, std::string_view portName);
+/// The n-th bond (from 1) of the subclass at the named port.
+BondRec* subclassNthBondAtPort(SubclassRec* sub, std::string_view portName, int n);
+SigconRec* subclassInputSignal(SubclassRec* sub, std::string_view ioName);
+SigconRec* subclassOutputSignal(SubclassRec* sub, std::string_view ioName);
+PortRec* findPort(ClassRec* cls, std::string_view name);
+/// The bond's causality as seen from end 0 or end 1.
+unsigned char bondCausalityFrom(const ConnectionRec* bond, int end);
+
+// ---------------------------------------------------------------------------
+// Counts
+
+int ttcount_ports(const ClassRec* cls);
+/// Inputs for 3, outputs for 4.
+int ttcount_ios(const ClassRec* cls, int which);
+int countSubclasses(const ClassRec* cls);
+int countBonds(const ClassRec* cls);
+int countSigcons(const ClassRec* cls);
+
+/// Elements of a dimension list: the product of its literal sizes, 1 for a scalar.
+std::int64_t elementCount(const ExprList& dim);
+/// The literal value of a dimension or index expression (a range lo..hi gives its size); none is -1.
+std::int64_t literalSize(const ExprNode* node);
+
+/// Rows and columns of a variable (a scalar and a vector have one column).
+struct Dimensions {
+    std::int64_t rows = 1;
+    std::int64_t cols = 1;
+    int count = 0; ///< 0 scalar, 1 vector, 2 matrix
+};
+Dimensions dimensionsOf(const VarRec& var);
+
+/// The 0-based row-major element a reference selects when all its indices are
+/// literal (no index selects element 0); -1 when an index is computed.
+std::int64_t literalElement(const ExprNode* ref);
+
+template <class T>
+int PtrList<T>::remove(const T* item)
+{
+    PtrNode<T>** link = &head;
+    for (PtrNode<T>* p = head; p; link = &p->next, p = p->next)
+        if (p->item == item) {
+            *link = p->next;
+            register_release(p);
+            return 1;
+        }
+    return 0;
+}

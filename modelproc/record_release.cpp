@@ -1,0 +1,243 @@
+// Release of model records and the registry that frees each block once at the end of a run.
+#include "modelproc/record_release.h"
+
+#include <cstdint>
+#include <unordered_set>
+#include <vector>
+
+namespace {
+
+constexpr int kReleaseBuckets = 199;
+
+/// Blocks handed back during the run, by bucket (signed address) mod 199.
+std::vector<std::vector<const void*>>& releaseBuckets()
+{
+    static std::vector<std::vector<const void*>> buckets(kReleaseBuckets);
+    return buckets;
+}
+
+} // namespace
+
+void register_release(const void* block)
+{
+    if (!block)
+        return;
+    auto address = static_cast<long long>(reinterpret_cast<std::intptr_t>(block));
+    int bucket = static_cast<int>(address % kReleaseBuckets);
+    if (bucket < 0)
+        bucket += kReleaseBuckets;
+    try {
+        releaseBuckets()[static_cast<std::size_t>(bucket)].push_back(block);
+    } catch (const std::bad_alloc&) {
+        // Not registered: the arena still frees the block at the end of the run.
+    }
+}
+
+std::size_t registeredReleaseCount()
+{
+    std::size_t count = 0;
+    for (const auto& bucket : releaseBuckets()) {
+        std::unordered_set<const void*> seen(bucket.begin(), bucket.end());
+        count += seen.size();
+    }
+    return count;
+}
+
+std::size_t release_all()
+{
+    std::size_t count = registeredReleaseCount();
+    for (auto& bucket : releaseBuckets())
+        bucket.clear();
+    ProcessingArena().clear();
+    return count;
+}
+
+void releaseExpressionList(ExprList& list)
+{
+    for (PtrNode<ExprNode>* p = list.head; p;) {
+        PtrNode<ExprNode>* next = p->next;
+        releaseExpression(p->item);
+        register_release(p);
+        p = next;
+    }
+    list.head = nullptr;
+}
+
+void releaseExpression(ExprNode* node)
+{
+    if (!node)
+        return;
+    if (isNameKind(node->kind)) {
+        releaseExpressionList(node->index);
+    } else if (node->kind == TK_FUNCTIONNAME) {
+        releaseExpressionList(node->args);
+    } else if (isUnaryOperator(node->kind)) {
+        releaseExpression(node->right);
+    } else if (isOperatorKind(node->kind) || node->kind == TK_UPTO || node->kind == TK_IF) {
+        releaseExpression(node->left);
+        releaseExpression(node->right);
+        if (node->kind == TK_IF)
+            releaseExpression(node->extra);
+    }
+    node->left = node->right = node->extra = nullptr;
+    register_release(node);
+}
+
+namespace {
+
+template <class T>
+void releaseNodes(PtrList<T>& list)
+{
+    for (PtrNode<T>* p = list.head; p;) {
+        PtrNode<T>* next = p->next;
+        register_release(p);
+        p = next;
+    }
+    list.head = nullptr;
+}
+
+void releaseVariables(SectionList<VarRec>& list)
+{
+    while (VarRec* var = list.first())
+        releaseVariable(var);
+}
+
+} // namespace
+
+void releaseVariable(VarRec* var)
+{
+    if (!var)
+        return;
+    SectionList<VarRec>::unlink(var);
+    releaseExpressionList(var->dim);
+    register_release(var);
+}
+
+void releaseEquation(EquationRec* eq)
+{
+    if (!eq)
+        return;
+    SectionList<EquationRec>::unlink(eq);
+    releaseExpression(eq->left);
+    releaseExpression(eq->right);
+    eq->left = eq->right = nullptr;
+    eq->variables = nullptr;
+    register_release(eq);
+}
+
+void releaseConnectionEnd(ConnectionRec* conn, const SectionLink* node)
+{
+    int i = whichEnd(conn, node);
+    if (i < 0)
+        return;
+    ConnEnd& end = conn->con[i];
+    releaseExpressionList(end.nodeindex);
+    releaseExpressionList(end.index);
+    end = ConnEnd{};
+    if (conn->con[1 - i].type == END_EMPTY && conn->con[1 - i].node == nullptr) {
+        SectionList<ConnectionRec>::unlink(conn);
+        releaseExpressionList(conn->dim);
+        register_release(conn);
+    }
+}
+
+void releaseSubclass(SubclassRec* sub)
+{
+    if (!sub)
+        return;
+    SectionList<SubclassRec>::unlink(sub);
+    releaseExpressionList(sub->dim);
+    releaseExpressionList(sub->args);
+    for (BondRec* bond : sub->bonds)
+        releaseConnectionEnd(bond, sub);
+    for (SigconRec* sig : sub->s_inp)
+        releaseConnectionEnd(sig, sub);
+    for (SigconRec* sig : sub->s_out)
+        releaseConnectionEnd(sig, sub);
+    releaseNodes(sub->bonds);
+    releaseNodes(sub->s_inp);
+    releaseNodes(sub->s_out);
+    if (sub->cls) {
+        ttfree_class(sub->cls);
+        sub->cls = nullptr;
+    }
+    if (sub->type)
+        sub->type->users.remove(sub);
+    sub->type = nullptr;
+    register_release(sub);
+}
+
+void releaseSubmodelType(SubmodelType* type)
+{
+    if (!type)
+        return;
+    SectionList<SubmodelType>::unlink(type);
+    for (SubclassRec* user : type->users)
+        user->type = nullptr;
+    releaseNodes(type->users);
+    if (type->cls) {
+        ttfree_class(type->cls);
+        type->cls = nullptr;
+    }
+    register_release(type);
+}
+
+void ttfree_class(ClassRec* cls)
+{
+    if (!cls)
+        return;
+    while (ArgRec* arg = cls->args.first()) {
+        SectionList<ArgRec>::unlink(arg);
+        register_release(arg);
+    }
+    while (PortRec* port = cls->ports.first()) {
+        SectionList<PortRec>::unlink(port);
+        releaseExpressionList(port->dim);
+        if (port->bond)
+            releaseConnectionEnd(port->bond, port);
+        port->bond = nullptr;
+        releaseNodes(port->relports);
+        releaseNodes(port->connected);
+        register_release(port);
+    }
+    for (SectionList<IoRec>* ios : {&cls->inputs, &cls->outputs})
+        while (IoRec* io = ios->first()) {
+            SectionList<IoRec>::unlink(io);
+            releaseExpressionList(io->dim);
+            for (SigconRec* sig : io->signals)
+                releaseConnectionEnd(sig, io);
+            releaseNodes(io->signals);
+            releaseNodes(io->connected);
+            register_release(io);
+        }
+    if (cls->graph) {
+        GraphBody* body = cls->graph;
+        while (SubclassRec* sub = body->subclasses.first())
+            releaseSubclass(sub);
+        while (BondRec* bond = body->bonds.first()) {
+            SectionList<BondRec>::unlink(bond);
+            register_release(bond);
+        }
+        while (SigconRec* sig = body->sigcons.first()) {
+            SectionList<SigconRec>::unlink(sig);
+            register_release(sig);
+        }
+        while (SubmodelType* type = body->types.first())
+            releaseSubmodelType(type);
+        register_release(body);
+        cls->graph = nullptr;
+    }
+    if (cls->equations) {
+        EquationBody* body = cls->equations;
+        for (int s = BODY_INDEP_STATES; s <= BODY_ALGLOOP_OUT; ++s)
+            releaseVariables(body->section(static_cast<BodySection>(s)));
+        while (EquationRec* eq = body->equations.first())
+            releaseEquation(eq);
+        register_release(body);
+        cls->equations = nullptr;
+    }
+    for (int s = CLASS_PARAMETERS; s <= CLASS_CONSTANTS; ++s)
+        releaseVariables(cls->section(static_cast<ClassSection>(s)));
+    releaseNodes(cls->conds);
+    register_release(cls);
+}

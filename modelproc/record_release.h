@@ -1,0 +1,23 @@
+// Release of model records: one operation per record kind, the release registry and
+// the end-of-run release of everything a processing run made.
+#pragma once
+
+#include "modelproc/model_records.h"
+
+#include <cstddef>
+
+void releaseExpression(ExprNode* node);
+void releaseExpressionList(ExprList& list);
+void releaseVariable(VarRec* var);
+void releaseEquation(EquationRec* eq);
+/// Clears the connection's end at `node`; the record is released once both ends are empty.
+void releaseConnectionEnd(ConnectionRec* conn, const SectionLink* node);
+void releaseSubclass(SubclassRec* sub);
+void releaseSubmodelType(SubmodelType* type);
+void ttfree_class(ClassRec* cls);
+
+/// Number of distinct blocks handed to the registry since the last `release_all`.
+std::size_t registeredReleaseCount();
+/// Frees every block of the run (registered or not) and empties the registry; the number of
+/// distinct registered blocks.
+std::size_t release_all();

@@ -1,0 +1,315 @@
+// Tests of the model records: list orders, connection building and lookups, release,
+// extension rewriting and the top-level test.
+#include "modelproc/extension_rewrite.h"
+#include "modelproc/model_records.h"
+#include "modelproc/record_release.h"
+#include "modelproc/tests/class_builder.h"
+#include "platform/core/message_sink.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class RecordsTest : public ::testing::Test {
+protected:
+    void TearDown() override { release_all(); }
+};
+
+std::vector<std::string> names(const SectionList<PortRec>& list)
+{
+    std::vector<std::string> result;
+    for (const PortRec* p : list)
+        result.push_back(p->name);
+    return result;
+}
+
+} // namespace
+
+TEST_F(RecordsTest, SectionListsAppendAndUnlink)
+{
+    ClassRec* cls = newClass();
+    EXPECT_EQ(ttcount_ports(cls), 0);
+    EXPECT_EQ(ttcount_ios(cls, 3), 0);
+    EXPECT_EQ(ttcount_ios(cls, 4), 0);
+    int visited = 0;
+    for (PortRec* p : cls->ports) {
+        (void)p;
+        ++visited;
+    }
+    EXPECT_EQ(visited, 0);
+    for (const char* name : {"a b", "c", "d"})
+        newPort(cls)->name = intern_name(name);
+    EXPECT_EQ(names(cls->ports), (std::vector<std::string>{"ab", "c", "d"}));
+    EXPECT_EQ(cls->ports.first()->c_type, 4); // a new port is indifferent
+    PortRec* middle = findPort(cls, "c");
+    ASSERT_NE(middle, nullptr);
+    EXPECT_EQ(findPort(cls, "C"), nullptr); // exact comparison
+    SectionList<PortRec>::unlink(middle);
+    SectionList<PortRec>::unlink(middle); // a second unlink does nothing
+    EXPECT_EQ(names(cls->ports), (std::vector<std::string>{"ab", "d"}));
+    EXPECT_EQ(ttcount_ports(cls), 2);
+    newInput(cls);
+    EXPECT_EQ(ttcount_ios(cls, 3), 1);
+    EXPECT_EQ(ttcount_ios(cls, 4), 0);
+}
+
+TEST_F(RecordsTest, PtrListOrders)
+{
+    int a = 1, b = 2, c = 3;
+    PtrList<int> list;
+    list.append(&a);
+    list.pushFront(&b);
+    list.append(&c);
+    EXPECT_EQ(list.count(), 3);
+    EXPECT_EQ(list.at(0), &b);
+    EXPECT_EQ(list.at(1), &a);
+    EXPECT_EQ(list.at(2), &c);
+    PtrList<int> copy;
+    ASSERT_TRUE(list.copyTo(copy));
+    EXPECT_EQ(list.remove(&a), 1);
+    EXPECT_EQ(list.remove(&a), 0);
+    EXPECT_EQ(list.replace(&c, &a), 1);
+    EXPECT_EQ(list.at(1), &a);
+    EXPECT_EQ(copy.count(), 3); // the copy keeps its own nodes
+    EXPECT_EQ(copy.at(1), &a);
+}
+
+TEST_F(RecordsTest, SubclassesShareTheirSubmodelType)
+{
+    ClassRec* cls = newClass();
+    GraphBody* body = newGraphBody(cls);
+    EXPECT_EQ(cls->type, CLASS_TOP);
+    SubclassRec* first = newSubclass(body);
+    SubclassRec* second = newSubclass(body);
+    SubclassRec* other = newSubclass(body);
+    ASSERT_TRUE(setSubclass(body, first, "m1", {}, {}, "motor", 1));
+    ASSERT_TRUE(setSubclass(body, second, "m2", {}, {}, "motor", 1));
+    ASSERT_TRUE(setSubclass(body, other, "m3", {}, {}, "motor", 2));
+    EXPECT_EQ(first->type, second->type);
+    EXPECT_NE(first->type, other->type);
+    EXPECT_EQ(body->types.count(), 2);
+    // Users newest first.
+    EXPECT_EQ(first->type->users.at(0), second);
+    EXPECT_EQ(first->type->users.at(1), first);
+    EXPECT_EQ(countSubclasses(cls), 3);
+}
+
+TEST_F(RecordsTest, BondsAtAPortCountFromTheNewest)
+{
+    ClassRec* cls = newClass();
+    GraphBody* body = newGraphBody(cls);
+    PortRec* own = newPort(cls);
+    SubclassRec* sub = newSubclass(body);
+    setSubclass(body, sub, "r", {}, {}, "resist", 1);
+    BondRec* bonds[3];
+    for (BondRec*& bond : bonds) {
+        ParsedConnection parsed;
+        parsed.kind = 1;
+        parsed.ends[0].type = END_SUB;
+        parsed.ends[0].node = sub;
+        parsed.ends[0].name = "p";
+        parsed.ends[1].type = END_POR;
+        parsed.ends[1].node = own;
+        parsed.caus = CAUS_FCY;
+        parsed.dir = 1;
+        bond = static_cast<BondRec*>(buildConnection(body, parsed));
+        ASSERT_NE(bond, nullptr);
+    }
+    // Each new bond goes to the front of the subclass's bonds.
+    EXPECT_EQ(subclassBondAtPort(sub, "p"), bonds[2]);
+    EXPECT_EQ(subclassNthBondAtPort(sub, "p", 2), bonds[1]);
+    EXPECT_EQ(subclassNthBondAtPort(sub, "p", 3), bonds[0]);
+    EXPECT_EQ(subclassNthBondAtPort(sub, "p", 4), nullptr);
+    EXPECT_EQ(subclassBondAtPort(sub, "q"), nullptr);
+    EXPECT_EQ(own->bond, bonds[2]); // the port's bond is the last one set
+    EXPECT_EQ(countBonds(cls), 3);
+    EXPECT_EQ(whichEnd(bonds[0], sub), 0);
+    EXPECT_EQ(whichEnd(bonds[0], own), 1);
+    EXPECT_EQ(whichEnd(bonds[0], nullptr), -1);
+    EXPECT_EQ(connectionEndOf(bonds[0], body->subclasses.first())->name, "p");
+    EXPECT_EQ(otherEnd(bonds[0], sub)->node, own);
+    EXPECT_EQ(setBondCaus(bonds[0], CAUS_ECY), 0); // already set
+    EXPECT_EQ(bonds[0]->caus, CAUS_FCY);
+}
+
+TEST_F(RecordsTest, SignalEndsFollowTheDirection)
+{
+    ClassRec* cls = newClass();
+    GraphBody* body = newGraphBody(cls);
+    SubclassRec* a = newSubclass(body);
+    SubclassRec* b = newSubclass(body);
+    for (int dir : {1, 2}) {
+        ParsedConnection parsed;
+        parsed.kind = 5;
+        parsed.dir = static_cast<unsigned char>(dir);
+        parsed.ends[0] = ParsedEnd{END_SINP, a, {}, "x", {}};
+        parsed.ends[1] = ParsedEnd{END_SINP, b, {}, "y", {}};
+        auto* sig = static_cast<SigconRec*>(buildConnection(body, parsed));
+        ASSERT_NE(sig, nullptr);
+        // dir 1: end 0 is the source (SOUT), end 1 the destination (SINP); dir 2 the reverse.
+        EXPECT_EQ(sig->con[0].type, dir == 1 ? END_SOUT : END_SINP);
+        EXPECT_EQ(sig->con[1].type, dir == 1 ? END_SINP : END_SOUT);
+    }
+    EXPECT_NE(subclassOutputSignal(a, "x"), nullptr);
+    EXPECT_NE(subclassInputSignal(a, "x"), nullptr);
+    EXPECT_EQ(subclassOutputSignal(a, "x")->dir, 1);
+    EXPECT_EQ(subclassInputSignal(b, "y")->dir, 1);
+    EXPECT_EQ(subclassOutputSignal(b, "y")->dir, 2);
+    EXPECT_EQ(countSigcons(cls), 2);
+    IoRec* in = newInput(cls);
+    ParsedConnection own;
+    own.kind = 3;
+    own.dir = 1;
+    own.ends[0] = ParsedEnd{END_INP, in, {}, "", {}};
+    own.ends[1] = ParsedEnd{END_SINP, a, {}, "x", {}};
+    auto* sig = static_cast<SigconRec*>(buildConnection(body, own));
+    ASSERT_NE(sig, nullptr);
+    EXPECT_EQ(sig->con[0].type, END_INP); // own ends keep their type
+    EXPECT_EQ(in->signals.at(0), sig);
+}
+
+TEST_F(RecordsTest, CausalitySeenFromEitherEnd)
+{
+    const struct {
+        unsigned char fromEnd0;
+        unsigned char fromEnd1;
+    } cases[] = {
+        {CAUS_NONE, CAUS_NONE},     {CAUS_ECY, CAUS_FCY},   {CAUS_FCY, CAUS_ECY},
+        {CAUS_USER_E, CAUS_USER_F}, {CAUS_USER_F, CAUS_USER_E}, {CAUS_1ECY, CAUS_NONE},
+        {CAUS_1FCY, CAUS_NONE},     {CAUS_SAME, CAUS_NONE},
+    };
+    for (const auto& c : cases) {
+        BondRec bond;
+        bond.caus = c.fromEnd0;
+        EXPECT_EQ(bondCausalityFrom(&bond, 0), c.fromEnd0);
+        EXPECT_EQ(bondCausalityFrom(&bond, 1), c.fromEnd1) << causalityText(c.fromEnd0);
+    }
+}
+
+TEST_F(RecordsTest, ExpressionNodesLinkTheirParentsAndFlags)
+{
+    ExprNode* one = makeIntegerConstant("12");
+    ASSERT_NE(one, nullptr);
+    EXPECT_EQ(one->intValue, 12);
+    EXPECT_EQ(makeIntegerConstant("1x"), nullptr);
+    ExprNode* real = makeRealConstant("1.5e3");
+    ASSERT_NE(real, nullptr);
+    EXPECT_DOUBLE_EQ(real->realValue, 1500.0);
+    VarRec var;
+    ExprNode* ref = makeLeaf(0, &var, TK_VARIABLENAME, nullptr, {});
+    ExprNode* sum = makeOperator(one, ref, TK_PLUS);
+    EXPECT_EQ(one->parent, sum);
+    EXPECT_EQ(ref->parent, sum);
+    EXPECT_EQ(sum->flags, 1); // OR of the children's flags
+    ExprNode* cond = makeConditional(makeBooleanConstant(true), sum, real);
+    EXPECT_EQ(cond->extra, real);
+    EXPECT_EQ(real->parent, cond);
+    EquationRec eq;
+    eq.left = makeLeaf(0, &var, TK_VARIABLENAME, nullptr, {});
+    eq.right = makeOperator(cond, makeLeaf(0, nullptr, TK_TIME, nullptr, {}), TK_MULT);
+    rebuildVariableChain(&eq);
+    // Newest first: time, the reference in the sum, the left side.
+    ASSERT_NE(eq.variables, nullptr);
+    EXPECT_EQ(eq.variables->kind, TK_TIME);
+    EXPECT_EQ(eq.variables->extra, ref);
+    EXPECT_EQ(ref->extra, eq.left);
+    EXPECT_EQ(eq.left->extra, nullptr);
+}
+
+// A zero-element array is legal (dimension 0): no box, and no null that reads as out of memory.
+TEST_F(RecordsTest, ZeroElementArraysAreLegal)
+{
+    platform::ScriptedMessageSink sink;
+    platform::ScopedMessageSink scope(sink);
+    VarRec* var = newClassVariable(newClass(), CLASS_VARIABLES);
+    setVariable(var, "v", testsupport::ClassBuilder::dims({0}), TYPE_REAL);
+    var->kn_siz = static_cast<std::int32_t>(elementCount(var->dim));
+    var->kn_arr = newFlagArray(static_cast<std::size_t>(var->kn_siz), 1);
+    EXPECT_EQ(var->kn_siz, 0);
+    EXPECT_TRUE(var->kn_arr.empty());
+    EXPECT_EQ(newFlagArray(3, 1), (std::vector<std::int32_t>{1, 1, 1}));
+    EXPECT_TRUE(sink.transcript().empty());
+}
+
+TEST_F(RecordsTest, ReleaseFreesEachBlockOnce)
+{
+    testsupport::ClassBuilder b("rel", 1);
+    VarRec* x = b.var(CLASS_VARIABLES, "x", {2});
+    b.eq(testsupport::ClassBuilder::ref(x, TK_VARIABLENAME, {testsupport::ClassBuilder::integer(1)}),
+         testsupport::ClassBuilder::num(1));
+    int block = 0;
+    register_release(&block);
+    register_release(&block);
+    EXPECT_EQ(registeredReleaseCount(), 1u);
+    ttfree_class(b.cls);
+    std::size_t released = registeredReleaseCount();
+    EXPECT_GT(released, 5u); // class, body, variable, its dimension, equation, nodes...
+    EXPECT_GT(ProcessingArena().size(), 0u);
+    EXPECT_EQ(release_all(), released);
+    EXPECT_EQ(registeredReleaseCount(), 0u);
+    EXPECT_EQ(ProcessingArena().size(), 0u);
+}
+
+TEST_F(RecordsTest, FreeingAClassReleasesBondsOnceBothEndsAreGone)
+{
+    ClassRec* inner = newClass();
+    PortRec* port = newPort(inner);
+    ClassRec* cls = newClass();
+    GraphBody* body = newGraphBody(cls);
+    SubclassRec* sub = newSubclass(body);
+    setSubclass(body, sub, "s", {}, {}, "t", 1);
+    BondRec* bond = newBond(body);
+    setBondEndSub(bond, 0, sub, {}, "p", {});
+    setBondEndPort(bond, 1, port, {});
+    releaseSubclass(sub);
+    EXPECT_EQ(bond->con[0].type, END_EMPTY);
+    EXPECT_EQ(bond->con[1].node, port); // still in use by the port
+    EXPECT_EQ(countBonds(cls), 1);
+    ttfree_class(inner);
+    EXPECT_EQ(countBonds(cls), 0); // both ends empty: unlinked and released
+    ttfree_class(cls);
+}
+
+TEST(ExtensionRewrite, Table)
+{
+    const struct {
+        const char* path;
+        const char* code;
+        const char* expected;
+    } cases[] = {
+        {"dir/model1.sg1", "?3", "dir/model1.sg3"},
+        {"dir/model1.sg1", "+3", "dir/model1.mg3"},
+        {"dir/model1.mg1", "-0", "dir/model1.sg0"},
+        {"dir/model1.mff", "?3", "dir/model1.mf3"},
+        {"dir/model1.mgg", "t2", "dir/model1.t2"},
+        {"dir/model1.mgg", "t1", "dir/model1.t1"},
+        {"dir/model1.mgg", "abc", "dir/model1.abc"},
+        {"dir/model1", "+3", "dir/model1"},
+        // Only the last path component has an extension.
+        {"my.models/model1", "?3", "my.models/model1"},
+        {"my.models/model1", "t2", "my.models/model1"},
+        {"my.models/model1.mg1", "?3", "my.models/model1.mg3"},
+        // A short extension is never written past.
+        {"model1.m", "+3", "model1.m"},
+        {"model1.", "?3", "model1."},
+        {"model1.m", "t2", "model1.t2"},
+    };
+    for (const auto& c : cases) {
+        std::string path = c.path;
+        std::string& result = ttchange_extension(path, c.code);
+        EXPECT_EQ(&result, &path);
+        EXPECT_EQ(path, c.expected) << c.path << " " << c.code;
+    }
+}
+
+TEST_F(RecordsTest, TopLevelMeansNoPortsInputsOrOutputs)
+{
+    EXPECT_EQ(is_top_level(nullptr), 0);
+    ClassRec* cls = newClass();
+    EXPECT_EQ(is_top_level(cls), 1);
+    newOutput(cls);
+    EXPECT_EQ(is_top_level(cls), 0);
+    ClassRec* withPort = newClass();
+    newPort(withPort);
+    EXPECT_EQ(is_top_level(withPort), 0);
+}

@@ -1,0 +1,554 @@
+// Tests of the processed-model writers: golden files, section counts, layout rules and failures.
+#include "modelproc/display_hooks.h"
+#include "modelproc/processed_model_writer.h"
+#include "modelproc/record_release.h"
+#include "modelproc/tests/class_builder.h"
+#include "platform/core/file_system.h"
+#include "platform/testing/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <map>
+#include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using testsupport::ClassBuilder;
+
+namespace {
+
+struct Errors {
+    std::vector<std::string> lines;
+    Errors()
+    {
+        ttset_error_callback([this](const char* kind, const char* file, const char* sub, int line,
+                                    const char* token, const char* message) {
+            lines.push_back(formatErrorLine(kind, file, sub, line, token, message));
+        });
+    }
+    ~Errors() { ttset_error_callback(nullptr); }
+};
+
+class WriterTest : public ::testing::Test {
+protected:
+    void TearDown() override { release_all(); }
+    testsupport::TempDir dir;
+    Errors errors;
+};
+
+/// Builds the pendulum: a swinging mass with a torque law, an algebraic loop z/z_algin0,
+/// a table-like vector read at a computed index, a position written at a computed index,
+/// a matrix read with a computed row, and two output-only equations.
+///
+///   k = g / len;  f[1] = k * 2.0;  f[2] = -k;  f[3] = exp(k)       (initial)
+///   noise = ran(g)                                                (inputs)
+///   phi' = w
+///   tq = if phi > 0.5 then -(k * sin(phi)) elseif phi < -0.5 then k * 0.5 else k * phi fi
+///   z = z_algin0 * 0.5 + tq
+///   e = f[ip];  pos[ip] = phi * 2.0;  mm = M[ip, 2]
+///   w' = (tq - z * len + e + mm) / (m * len * len) - 0.001 * w * abs(w) + 0.0 * step(t - 1.0)
+///   energy = 0.5 * m * len * len * w * w;  y = energy               (outputs)
+ClassRec* buildPendulum()
+{
+    ClassBuilder b("pendulum", 2);
+    VarRec* g = b.var(CLASS_PARAMETERS, "g");
+    VarRec* len = b.var(CLASS_PARAMETERS, "len", {}, TYPE_REAL, {"l"});
+    VarRec* m = b.var(CLASS_PARAMETERS, "m");
+    VarRec* ip = b.var(CLASS_PARAMETERS, "ip", {}, TYPE_INTEGER);
+    VarRec* M = b.var(CLASS_PARAMETERS, "M", {2, 2});
+    b.var(CLASS_INITCONDS, "phi");
+    b.var(CLASS_INITCONDS, "w");
+    VarRec* k = b.var(CLASS_VARIABLES, "k");
+    VarRec* f = b.var(CLASS_VARIABLES, "f", {3});
+    VarRec* tq = b.var(CLASS_VARIABLES, "tq");
+    VarRec* e = b.var(CLASS_VARIABLES, "e");
+    VarRec* pos = b.var(CLASS_VARIABLES, "pos", {2});
+    VarRec* noise = b.var(CLASS_VARIABLES, "noise");
+    VarRec* energy = b.var(CLASS_VARIABLES, "energy");
+    VarRec* y = b.var(CLASS_VARIABLES, "y");
+    VarRec* mm = b.var(CLASS_VARIABLES, "mm");
+    VarRec* phi = b.var(BODY_INDEP_STATES, "phi");
+    VarRec* w = b.var(BODY_INDEP_STATES, "w");
+    VarRec* dphi = b.var(BODY_INDEP_RATES, "phi_indep_rate");
+    VarRec* dw = b.var(BODY_INDEP_RATES, "w_indep_rate");
+    VarRec* z = b.var(BODY_ALGLOOP_OUT, "z");
+    VarRec* zin = b.var(BODY_ALGLOOP_IN, "z_algin0");
+
+    auto P = [](VarRec* v) { return ClassBuilder::ref(v, TK_PARAMETERNAME); };
+    auto V = [](VarRec* v) { return ClassBuilder::ref(v, TK_VARIABLENAME); };
+    auto Vi = [](VarRec* v, int i) { return ClassBuilder::ref(v, TK_VARIABLENAME, {ClassBuilder::integer(i)}); };
+    auto s = [](VarRec* v) { return ClassBuilder::ref(v, TK_INDEP_STATENAME); };
+    auto R = [](VarRec* v) { return ClassBuilder::ref(v, TK_INDEP_RATENAME); };
+    using B = ClassBuilder;
+
+    b.eq(V(k), B::op(TK_DIV, P(g), P(len)));
+    b.eq(Vi(f, 1), B::op(TK_MULT, V(k), B::num(2.0)));
+    b.eq(Vi(f, 2), B::neg(V(k)));
+    b.eq(Vi(f, 3), B::fn(FN_EXP, {V(k)}));
+    b.eq(V(noise), B::fn(FN_RAN, {P(g)}));
+    b.eq(R(dphi), s(w));
+    ExprNode* inner = makeConditional(B::op(TK_LT, s(phi), B::neg(B::num(0.5))), B::op(TK_MULT, V(k), B::num(0.5)),
+                                      B::op(TK_MULT, V(k), s(phi)));
+    b.eq(V(tq), makeConditional(B::op(TK_GT, s(phi), B::num(0.5)),
+                                B::neg(B::op(TK_MULT, V(k), B::fn(FN_EXP + 2, {s(phi)}))), inner));
+    b.eq(B::ref(z, TK_ALGLOOP_OUTNAME),
+         B::op(TK_PLUS, B::op(TK_MULT, B::ref(zin, TK_ALGLOOP_INNAME), B::num(0.5)), V(tq)));
+    b.eq(V(e), B::ref(f, TK_VARIABLENAME, {P(ip)}));
+    b.eq(B::ref(pos, TK_VARIABLENAME, {P(ip)}), B::op(TK_MULT, s(phi), B::num(2.0)));
+    b.eq(V(mm), B::ref(M, TK_PARAMETERNAME, {P(ip), B::integer(2)}));
+    ExprNode* force = B::op(TK_PLUS, B::op(TK_PLUS, B::op(TK_MIN, V(tq), B::op(TK_MULT, B::ref(z, TK_ALGLOOP_OUTNAME), P(len))), V(e)), V(mm));
+    ExprNode* inertia = B::op(TK_MULT, B::op(TK_MULT, P(m), P(len)), P(len));
+    ExprNode* damping = B::op(TK_MULT, B::op(TK_MULT, B::num(0.001), s(w)), B::fn(25, {s(w)}));
+    ExprNode* kick = B::op(TK_MULT, B::num(0.0), B::fn(FN_STEP, {B::op(TK_MIN, B::time(), B::num(1.0))}));
+    b.eq(R(dw), B::op(TK_PLUS, B::op(TK_MIN, B::op(TK_DIV, force, inertia), damping), kick));
+    b.eq(V(energy), B::op(TK_MULT, B::op(TK_MULT, B::op(TK_MULT, B::op(TK_MULT, B::op(TK_MULT, B::num(0.5), P(m)), P(len)), P(len)), s(w)), s(w)));
+    b.eq(V(y), V(energy));
+    return b.cls;
+}
+
+std::string golden(const std::string& name)
+{
+    return std::string(MODELPROC_GOLDEN_DIR) + "/" + name;
+}
+
+/// Compares with a golden file; ORVANTA_UPDATE_GOLDEN=1 rewrites it instead.
+void expectGolden(const std::string& text, const std::string& name)
+{
+    if (std::getenv("ORVANTA_UPDATE_GOLDEN")) {
+        ASSERT_TRUE(platform::writeFileAtomically(golden(name), text));
+        return;
+    }
+    std::optional<std::string> expected = platform::readFile(golden(name));
+    ASSERT_TRUE(expected) << golden(name);
+    EXPECT_EQ(text, *expected) << name;
+}
+
+std::vector<std::string> lines(const std::string& text)
+{
+    std::vector<std::string> result;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        result.push_back(line);
+    return result;
+}
+
+/// Per equation-section header: the count it states and, for the code file, the
+/// instruction lines that follow it (counted here, not by the writer).
+struct SectionCount {
+    int stated = 0;
+    int written = 0;
+};
+
+std::map<std::string, SectionCount> sectionCounts(const std::string& text)
+{
+    std::map<std::string, SectionCount> counts;
+    SectionCount* current = nullptr;
+    for (const std::string& line : lines(text)) {
+        if (line.rfind("#E", 0) == 0) {
+            std::size_t tab = line.find('\t');
+            current = &counts[line.substr(0, tab)];
+            current->stated = std::stoi(line.substr(tab + 1));
+        } else if (line.rfind("#", 0) == 0) {
+            current = nullptr;
+        } else if (current && !line.empty() && line[0] == '\t') {
+            ++current->written;
+        }
+    }
+    return counts;
+}
+
+std::string readBack(const std::string& path)
+{
+    return platform::readFile(path).value_or("<missing>");
+}
+
+} // namespace
+
+// The pendulum's files, checked line by line against the layout rules:
+//  both  "#DParam " keeps its trailing blank; len carries its alias l on its line; M is 2 x 2
+//        and declares [1,1] [1,2] [2,1] [2,2]; no "#DConst ", "#DState_dept" or "#Drate_dept"
+//        (empty); z_algin0 is never declared but numbered a0.
+//  .l    "#DUnnamed 15": w' needs U0..U14, one per operator, call and time node, numbered
+//        in pre-order (a node takes its temporary before its operands do).
+//        "#EInitial 8": k, f[1] (k was placed in initial before it), f[2], f[3] (exp is a
+//        start-time function) and mm = M[ip, 2] (parameters only): plf(P3, 1, 2),
+//        mul(U0, P3, 2), sub(U1, U0, 2 - 2), mar(V11, P4, U1).
+//        "#Einputs 1": noise = ran(g).
+//        "#Edynamic": the torque law starts at instruction 1 (phi' = w is 0); its jfa at 2
+//        jumps to 2 + 3 + 2 = 7, the first instruction of the else part; the jmp at 6 to
+//        6 + 7 + 1 = 14, the mov into tq (V4); the inner jfa at 9 to 12, the inner jmp at
+//        11 to 13, the mov of the inner result U4 into U0. e = f[ip]: plf(P3, 1, 3),
+//        mar(V5, V1, P3). pos[ip] = phi * 2.0: the value first (U0), then plf(P3, 1, 2),
+//        mra(V6, P3, U0). Time is read with tim into a temporary.
+//        "#Eoutputs 6": energy and its copy y, which only outputs need.
+//  .e    the same header and counts; each equation four blanks in with " = "; operands that
+//        are operations in parentheses, function arguments not; computed indices as
+//        "V6 [P3]" and "P4 [P3, 2]"; the torque law as if/then/elseif/then/else and one fi,
+//        those lines one tab in; w' breaks before the piece that would pass column 76, with
+//        "\" and six blanks, the second time before a lone ")".
+TEST_F(WriterTest, PendulumWritesGoldenCodeAndEquationFiles)
+{
+    ClassRec* cls = buildPendulum();
+    ASSERT_EQ(ttwrite_code_files(cls, dir.path()), 1) << (errors.lines.empty() ? "" : errors.lines[0]);
+    EXPECT_TRUE(errors.lines.empty());
+    std::string code = readBack(dir.file("pendulum2.l"));
+    std::string text = readBack(dir.file("pendulum2.e"));
+    expectGolden(code, "pendulum2.l");
+    expectGolden(text, "pendulum2.e");
+}
+
+TEST_F(WriterTest, SectionCountsEqualTheInstructionsWritten)
+{
+    ClassRec* cls = buildPendulum();
+    ASSERT_EQ(ttwrite_code_files(cls, dir.path()), 1);
+    for (const std::string& name : {std::string("pendulum2.l"), golden("pendulum2.l")}) {
+        std::string path = name.find('/') == std::string::npos ? dir.file(name) : name;
+        auto counts = sectionCounts(readBack(path));
+        ASSERT_EQ(counts.size(), 4u) << path;
+        for (const auto& [header, count] : counts)
+            EXPECT_EQ(count.stated, count.written) << path << " " << header;
+    }
+    // The equation file states the same counts as the code file.
+    auto code = sectionCounts(readBack(dir.file("pendulum2.l")));
+    auto text = sectionCounts(readBack(dir.file("pendulum2.e")));
+    for (const auto& [header, count] : code)
+        EXPECT_EQ(text[header].stated, count.stated) << header;
+}
+
+TEST_F(WriterTest, SingleEquationCodeForms)
+{
+    struct Case {
+        const char* what;
+        int rightKind; // 0 plain reference, else the operator
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"x = y", 0, "\tmov\tV0\ts0\n"},
+        {"x = -y", TK_PRF_MIN, "\tinv\tV0\ts0\n"},
+        {"x = +y", TK_PRF_PLUS, "\tmov\tV0\ts0\n"},
+        {"x = not y", TK_NOT, "\tnot\tV0\ts0\n"},
+    };
+    for (const Case& c : cases) {
+        ClassBuilder b("single", 1);
+        VarRec* x = b.var(CLASS_VARIABLES, "x");
+        // y is a state: a copy of another variable would go to the outputs.
+        VarRec* y = b.var(BODY_INDEP_STATES, "y");
+        ExprNode* right = ClassBuilder::ref(y, TK_INDEP_STATENAME);
+        if (c.rightKind)
+            right = makeOperator(nullptr, right, c.rightKind);
+        // A rate keeps the equation in the dynamic section.
+        VarRec* r = b.var(BODY_INDEP_RATES, "r");
+        b.eq(ClassBuilder::ref(x, TK_VARIABLENAME), right);
+        b.eq(ClassBuilder::ref(r, TK_INDEP_RATENAME), ClassBuilder::ref(x, TK_VARIABLENAME));
+        std::string out;
+        ASSERT_EQ(ttwrite_header(b.cls, out), 1);
+        ASSERT_EQ(ttwrite_code_equations(b.cls, out), 1) << c.what;
+        EXPECT_NE(out.find("\n#Edynamic\t2\n" + std::string(c.expected) + "\tmov\tR0\tV0\n"), std::string::npos)
+            << c.what << "\n" << out;
+        EXPECT_EQ(out.find("#DUnnamed"), std::string::npos) << c.what; // no temporaries, no section
+        release_all();
+    }
+}
+
+TEST_F(WriterTest, DeclarationSections)
+{
+    ClassBuilder b("decl", 1);
+    b.var(CLASS_VARIABLES, "x", {2}, TYPE_REAL, {"y"});
+    b.var(CLASS_VARIABLES, "A", {2, 3}, TYPE_INTEGER);
+    VarRec* after = b.var(CLASS_VARIABLES, "", {}, 9);
+    std::string out;
+    ASSERT_EQ(ttwrite_header(b.cls, out), 1);
+    // No parameters: no "#DParam " section at all; a nameless variable reads "Noname",
+    // an unknown type "???"; the matrix advances the numbering by 6.
+    EXPECT_EQ(out, "#Hclass\tdecl\n#Hversion\t1\n"
+                   "\n#DVariable\t9\n"
+                   "\t#real\tx[1]\ty[1]\n\t#real\tx[2]\ty[2]\n"
+                   "\t#int\tA[1,1]\n\t#int\tA[1,2]\n\t#int\tA[1,3]\n"
+                   "\t#int\tA[2,1]\n\t#int\tA[2,2]\n\t#int\tA[2,3]\n"
+                   "\t???\tNoname\n");
+    EXPECT_EQ(after->index, 8);
+    SectionList<VarRec> empty;
+    std::string none;
+    EXPECT_EQ(ttwrite_declarations(empty, TK_PARAMETERNAME, none), 1);
+    EXPECT_EQ(none, "");
+    EXPECT_EQ(ttwrite_declarations(empty, TK_PORTNAME, none), 0);
+    // Algebraic-loop inputs are numbered, never declared.
+    ClassBuilder loop("loop", 1);
+    VarRec* in0 = loop.var(BODY_ALGLOOP_IN, "x_algin0", {3});
+    VarRec* in1 = loop.var(BODY_ALGLOOP_IN, "y_algin1");
+    in1->index = 99;
+    EXPECT_EQ(ttwrite_declarations(loop.body->algloop_in, TK_ALGLOOP_INNAME, none), 1);
+    EXPECT_EQ(none, "");
+    EXPECT_EQ(in0->index, 0);
+    EXPECT_EQ(in1->index, 3);
+    const char* words[] = {"???", "#real", "#string", "#int", "#bool", "#sampletime", "???"};
+    for (int type = 0; type <= 6; ++type)
+        EXPECT_STREQ(tttype_word(type), words[type]);
+}
+
+// The largest number of temporaries one equation uses decides "#DUnnamed": an equation
+// needing only U0 still declares it.
+TEST_F(WriterTest, UnnamedSectionDeclaresEveryTemporaryUsed)
+{
+    ClassBuilder b("temps", 1);
+    VarRec* x = b.var(CLASS_VARIABLES, "x");
+    VarRec* r = b.var(BODY_INDEP_RATES, "r");
+    VarRec* s = b.var(BODY_INDEP_STATES, "s");
+    b.eq(ClassBuilder::ref(x, TK_VARIABLENAME),
+         ClassBuilder::op(TK_PLUS, ClassBuilder::op(TK_MULT, ClassBuilder::ref(s, TK_INDEP_STATENAME), ClassBuilder::num(2)),
+                          ClassBuilder::num(1)));
+    b.eq(ClassBuilder::ref(r, TK_INDEP_RATENAME), ClassBuilder::ref(x, TK_VARIABLENAME));
+    std::string out;
+    ASSERT_EQ(ttwrite_code_equations(b.cls, out), 1);
+    EXPECT_EQ(out, "\n#DUnnamed\t1\n\t#real\n"
+                   "\n#Edynamic\t3\n"
+                   "\tmul\tU0\ts0\t2.000000e+00\n\tadd\tV0\tU0\t1.000000e+00\n\tmov\tR0\tV0\n");
+}
+
+TEST_F(WriterTest, TextFormLayout)
+{
+    ClassBuilder b("text", 1);
+    VarRec* x = b.var(CLASS_VARIABLES, "x");
+    VarRec* r = b.var(BODY_INDEP_RATES, "r");
+    VarRec* s = b.var(BODY_INDEP_STATES, "s");
+    auto S = [&] { return ClassBuilder::ref(s, TK_INDEP_STATENAME); };
+    // A nested conditional in the then-part writes its own if .. fi; an else-part
+    // conditional continues the chain with elseif.
+    ExprNode* chain = makeConditional(ClassBuilder::op(TK_GT, S(), ClassBuilder::integer(1)), ClassBuilder::integer(1),
+                                      makeConditional(ClassBuilder::op(TK_LT, S(), ClassBuilder::integer(0)),
+                                                      ClassBuilder::integer(2), ClassBuilder::integer(3)));
+    b.eq(ClassBuilder::ref(x, TK_VARIABLENAME), chain);
+    b.eq(ClassBuilder::ref(r, TK_INDEP_RATENAME),
+         ClassBuilder::op(TK_PLUS, ClassBuilder::ref(x, TK_VARIABLENAME),
+                          ClassBuilder::op(TK_MULT, S(), ClassBuilder::fn(FN_ATAN2, {S(), ClassBuilder::time()}))));
+    std::string code;
+    ASSERT_EQ(ttwrite_code_equations(b.cls, code), 1);
+    std::string text;
+    ASSERT_EQ(ttwrite_equations(b.cls, 0, &text), 1);
+    EXPECT_EQ(text, "\n#Edynamic\t" + std::to_string(sectionCounts(code)["#Edynamic"].stated) +
+                        "\n"
+                        "    V0 = if s0 > 1\n"
+                        "\tthen 1\n"
+                        "\telseif s0 < 0\n"
+                        "\tthen 2\n"
+                        "\telse 3\n"
+                        "\tfi\n"
+                        "    R0 = V0 + (s0 * atan2(s0,t))\n");
+    // Code of the chain: the jfa at 1 skips the one-instruction then-part to 1 + 1 + 2 = 4;
+    // the jmp at 3 skips the else part (the inner conditional with its final mov into U0,
+    // 1 + 1 + 1 + 2 + 1 = 6 instructions) to 3 + 6 + 1 = 10, the mov into x.
+    EXPECT_NE(code.find("\ttgt\tU1\ts0\t1\n\tjfa\t4\tU1\n\tmov\tU0\t1\n\tjmp\t10\n"
+                        "\ttlt\tU3\ts0\t0\n\tjfa\t8\tU3\n\tmov\tU2\t2\n\tjmp\t9\n\tmov\tU2\t3\n"
+                        "\tmov\tU0\tU2\n\tmov\tV0\tU0\n"),
+              std::string::npos)
+        << code;
+}
+
+TEST_F(WriterTest, LongRightSideContinuesAtColumn76)
+{
+    ClassBuilder b("long", 1);
+    VarRec* r = b.var(BODY_INDEP_RATES, "r");
+    VarRec* s = b.var(BODY_INDEP_STATES, "s");
+    ExprNode* sum = ClassBuilder::ref(s, TK_INDEP_STATENAME);
+    for (int i = 0; i < 6; ++i)
+        sum = ClassBuilder::op(TK_PLUS, sum, ClassBuilder::num(1.5));
+    b.eq(ClassBuilder::ref(r, TK_INDEP_RATENAME), sum);
+    std::string code;
+    ASSERT_EQ(ttwrite_code_equations(b.cls, code), 1);
+    std::string text;
+    ASSERT_EQ(ttwrite_equations(b.cls, 0, &text), 1);
+    // "    R0 = " is 9 columns, then pieces "(" ... each literal 12; the piece that
+    // would end past 76 goes to a new line of six blanks after a backslash.
+    std::vector<std::string> out = lines(text);
+    ASSERT_EQ(out.size(), 4u) << text;
+    EXPECT_EQ(out[2], "    R0 = (((((s0 + 1.500000e+00) + 1.500000e+00) + 1.500000e+00) + \\");
+    EXPECT_EQ(out[3], "      1.500000e+00) + 1.500000e+00) + 1.500000e+00");
+    EXPECT_LE(out[2].size() - 1, 76u);
+    EXPECT_GT(out[2].size() - 1 + std::string("1.500000e+00").size(), 76u);
+}
+
+TEST_F(WriterTest, BaseNameUsesTenCharactersAndTheVersion)
+{
+    ClassBuilder b("abcdefghijkl", 3);
+    VarRec* r = b.var(BODY_INDEP_RATES, "r");
+    b.eq(ClassBuilder::ref(r, TK_INDEP_RATENAME), ClassBuilder::num(1));
+    std::vector<std::string> progress;
+    ttset_progress_callback([&](const char* text) { progress.push_back(text); });
+    ASSERT_EQ(ttwrite_code_files(b.cls, dir.path()), 1);
+    ttset_progress_callback(nullptr);
+    EXPECT_TRUE(platform::fileExists(dir.file("abcdefghij3.l")));
+    EXPECT_TRUE(platform::fileExists(dir.file("abcdefghij3.e")));
+    EXPECT_EQ(progress, std::vector<std::string>{
+                            "Declarations and sorted equations have been written to file abcdefghij3.e."});
+}
+
+TEST_F(WriterTest, FailuresAreReportedAndLeaveNoFile)
+{
+    {
+        ClassRec* top = newClass();
+        newGraphBody(top);
+        EXPECT_EQ(ttwrite_code_files(top, dir.path()), 0);
+        EXPECT_EQ(ttwrite_code_files(nullptr, dir.path()), 0);
+    }
+    {
+        // int has no instruction: the pass fails and no code file replaces the old one.
+        ClassBuilder b("noinst", 1);
+        VarRec* x = b.var(CLASS_VARIABLES, "x");
+        VarRec* s = b.var(BODY_INDEP_STATES, "s");
+        b.eq(ClassBuilder::ref(x, TK_VARIABLENAME), ClassBuilder::fn(FN_INT, {ClassBuilder::ref(s, TK_INDEP_STATENAME)}));
+        dir.write("noinst1.l", "old\n");
+        EXPECT_EQ(ttwrite_code_files(b.cls, dir.path()), 0);
+        EXPECT_EQ(readBack(dir.file("noinst1.l")), "old\n");
+        EXPECT_FALSE(platform::fileExists(dir.file("noinst1.e")));
+    }
+    {
+        ClassBuilder b("noside", 1);
+        VarRec* x = b.var(CLASS_VARIABLES, "x");
+        b.eq(ClassBuilder::ref(x, TK_VARIABLENAME), nullptr);
+        std::string out;
+        EXPECT_EQ(ttwrite_code_equations(b.cls, out), 0);
+    }
+    EXPECT_EQ(errors.lines,
+              (std::vector<std::string>{
+                  "Equations generation error : code generation of non-dynamic model not possible.",
+                  "Equations generation error : code generation of non-dynamic model not possible.",
+                  "Equations generation error : <error while writing code: operator 306 or function 0 not implemented>",
+                  "Equations generation error : <error while writing code: error in rhs of eq. 1>",
+              }));
+}
+
+// A file that cannot be written is reported with its path cut to 40 characters, leaves
+// no partial file and stops before the equation file.
+TEST_F(WriterTest, FailedWriteLeavesNoPartialFile)
+{
+    struct Case {
+        const char* what;
+        bool readOnly; // else the code file's name is taken by a directory
+    };
+    for (const Case& c : {Case{"read-only directory", true}, Case{"name taken by a directory", false}}) {
+        if (c.readOnly && geteuid() == 0)
+            continue; // root writes into read-only directories
+        SCOPED_TRACE(c.what);
+        errors.lines.clear();
+        std::string target = dir.mkdir(c.readOnly ? "ro" : "taken");
+        if (c.readOnly)
+            ASSERT_EQ(chmod(target.c_str(), 0555), 0);
+        else
+            dir.mkdir("taken/pendulum2.l");
+        ClassRec* cls = buildPendulum();
+        EXPECT_EQ(ttwrite_code_files(cls, target), 0);
+        chmod(target.c_str(), 0755);
+        auto names = platform::listDirectory(target);
+        ASSERT_TRUE(names);
+        EXPECT_EQ(names->size(), c.readOnly ? 2u : 3u); // ".", ".." and the directory in the way
+        EXPECT_FALSE(platform::fileExists(target + "/pendulum2.e"));
+        std::string path = target + "/pendulum2.l";
+        EXPECT_EQ(errors.lines, std::vector<std::string>{"Equations generation error : can't open file " +
+                                                         path.substr(0, 40) + " for writing."});
+        release_all();
+    }
+}
+
+TEST_F(WriterTest, RanWithAnExpressionStaysDynamic)
+{
+    ClassBuilder b("noise", 1);
+    VarRec* g = b.var(CLASS_PARAMETERS, "g");
+    VarRec* x = b.var(CLASS_VARIABLES, "x");
+    VarRec* r = b.var(BODY_INDEP_RATES, "r");
+    b.eq(ClassBuilder::ref(x, TK_VARIABLENAME),
+         ClassBuilder::fn(FN_RAN, {ClassBuilder::op(TK_MULT, ClassBuilder::ref(g, TK_PARAMETERNAME), ClassBuilder::num(2))}));
+    b.eq(ClassBuilder::ref(r, TK_INDEP_RATENAME), ClassBuilder::ref(x, TK_VARIABLENAME));
+    std::string out;
+    ASSERT_EQ(ttwrite_code_equations(b.cls, out), 1);
+    EXPECT_EQ(out.find("#Einputs"), std::string::npos);
+    EXPECT_NE(out.find("#Edynamic\t3\n\tmul\tU0\tP0\t2.000000e+00\n\tran\tV0\tU0\n"), std::string::npos) << out;
+    // Reported once, by the counting pass.
+    EXPECT_EQ(errors.lines, std::vector<std::string>{"Equations generation error : Wrong usage of function ran : "
+                                                     "only identifiers are allowed as arguments"});
+}
+
+TEST_F(WriterTest, EquationListIsRelinkedBySection)
+{
+    ClassRec* cls = buildPendulum();
+    std::string out;
+    ASSERT_EQ(ttwrite_header(cls, out), 1);
+    ASSERT_EQ(ttwrite_code_equations(cls, out), 1);
+    std::vector<int> order;
+    for (EquationRec* eq : cls->equations->equations)
+        order.push_back(eq->sort_no);
+    // initial 1-4 and mm = M[ip, 2] (11: parameters only), inputs 5, dynamic 6-10 and 12,
+    // outputs 13-14; each section keeps the sorted order.
+    EXPECT_EQ(order, (std::vector<int>{1, 2, 3, 4, 11, 5, 6, 7, 8, 9, 10, 12, 13, 14}));
+}
+
+// Jump targets come from the instruction-count rule; for each kind of then-part the jfa
+// must land just after the jmp and the jmp on the final move into the left side.
+TEST_F(WriterTest, JumpTargetsAgreeWithTheCodeOfEachBranchKind)
+{
+    using B = ClassBuilder;
+    struct Case {
+        const char* what;
+        ExprNode* (*branch)(VarRec* s, VarRec* v, VarRec* mx, VarRec* ip);
+        const char* firstMnemonic; // of the then-part
+    };
+    const Case cases[] = {
+        {"literal", [](VarRec*, VarRec*, VarRec*, VarRec*) { return B::num(1); }, "mov"},
+        {"time", [](VarRec*, VarRec*, VarRec*, VarRec*) { return B::time(); }, "tim"},
+        {"atan2", [](VarRec* s, VarRec*, VarRec*, VarRec*) {
+             return B::fn(FN_ATAN2, {B::ref(s, TK_INDEP_STATENAME), B::time()}); }, "tim"},
+        {"dll_function", [](VarRec* s, VarRec*, VarRec*, VarRec*) {
+             ExprNode* a = B::ref(s, TK_INDEP_STATENAME);
+             return B::fn(FN_DLL_FUNCTION, {a, B::num(1), B::num(2), B::time(), B::num(3)}); }, "tim"},
+        {"resetfunc", [](VarRec* s, VarRec*, VarRec*, VarRec*) {
+             return B::fn(FN_RESETFUNC, {B::neg(B::ref(s, TK_INDEP_STATENAME)), B::num(1), B::num(2)}); }, "inv"},
+        {"vector", [](VarRec*, VarRec* v, VarRec*, VarRec* ip) {
+             return B::ref(v, TK_VARIABLENAME, {B::op(TK_PLUS, B::ref(ip, TK_PARAMETERNAME), B::integer(1))}); }, "add"},
+        {"matrix row computed", [](VarRec*, VarRec*, VarRec* mx, VarRec* ip) {
+             return B::ref(mx, TK_PARAMETERNAME, {B::ref(ip, TK_PARAMETERNAME), B::integer(3)}); }, "plf"},
+        {"matrix column computed", [](VarRec*, VarRec*, VarRec* mx, VarRec* ip) {
+             return B::ref(mx, TK_PARAMETERNAME, {B::integer(2), B::ref(ip, TK_PARAMETERNAME)}); }, "plf"},
+        {"matrix both computed", [](VarRec*, VarRec*, VarRec* mx, VarRec* ip) {
+             return B::ref(mx, TK_PARAMETERNAME, {B::ref(ip, TK_PARAMETERNAME), B::ref(ip, TK_PARAMETERNAME)}); }, "plf"},
+        {"nested conditional", [](VarRec* s, VarRec*, VarRec*, VarRec*) {
+             return makeConditional(B::op(TK_GT, B::ref(s, TK_INDEP_STATENAME), B::num(1)), B::time(), B::num(2)); }, "tgt"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ClassBuilder b("jumps", 1);
+        VarRec* ip = b.var(CLASS_PARAMETERS, "ip", {}, TYPE_INTEGER);
+        VarRec* mx = b.var(CLASS_PARAMETERS, "mx", {2, 3});
+        VarRec* v = b.var(CLASS_VARIABLES, "v", {3});
+        VarRec* x = b.var(CLASS_VARIABLES, "x");
+        VarRec* s = b.var(BODY_INDEP_STATES, "s");
+        VarRec* r = b.var(BODY_INDEP_RATES, "r");
+        b.eq(B::ref(x, TK_VARIABLENAME),
+             makeConditional(B::op(TK_GT, B::ref(s, TK_INDEP_STATENAME), B::num(0)), c.branch(s, v, mx, ip),
+                             B::num(0)));
+        b.eq(B::ref(r, TK_INDEP_RATENAME), B::ref(x, TK_VARIABLENAME));
+        std::string out;
+        ASSERT_EQ(ttwrite_header(b.cls, out), 1);
+        ASSERT_EQ(ttwrite_code_equations(b.cls, out), 1);
+        std::vector<std::string> code;
+        bool inDynamic = false;
+        for (const std::string& line : lines(out)) {
+            if (line.rfind("#Edynamic", 0) == 0)
+                inDynamic = true;
+            else if (inDynamic && !line.empty())
+                code.push_back(line);
+        }
+        // tgt, jfa, then-part..., jmp, mov U0 0, mov V3 U0, mov R0 V3
+        ASSERT_GE(code.size(), 7u);
+        EXPECT_EQ(code[1].substr(0, 5), "\tjfa\t");
+        EXPECT_EQ(code[2].substr(1, 3), c.firstMnemonic);
+        std::size_t k1 = std::stoul(code[1].substr(5));
+        ASSERT_LT(k1, code.size());
+        EXPECT_EQ(code[k1 - 1].substr(0, 5), "\tjmp\t");
+        EXPECT_EQ(code[k1], "\tmov\tU0\t0.000000e+00");
+        std::size_t k2 = std::stoul(code[k1 - 1].substr(5));
+        ASSERT_LT(k2, code.size());
+        EXPECT_EQ(code[k2], "\tmov\tV3\tU0");
+        EXPECT_EQ(k2 + 2, code.size());
+        release_all();
+    }
+}
