@@ -1,0 +1,46 @@
+// Fuzz target of the code-file reader: any text is read, and the model it leaves
+// is evaluated once through all four tables.
+#include "platform/core/message_sink.h"
+#include "simulator/code_file_reader.h"
+#include "simulator/data_tables.h"
+#include "simulator/interpreter.h"
+#include "simulator/run_state.h"
+#include "simulator/user_libraries.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace {
+
+class SilentSink : public platform::MessageSink {
+public:
+    platform::BoxAnswer show(const platform::MessageBoxRequest&) override { return platform::BoxAnswer::Ok; }
+};
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    static SilentSink sink;
+    static bool ready = [] {
+        platform::setMessageSink(&sink);
+        SetStatusFunction([](const std::string&, bool) {});
+        SetDataTableLocation("/nonexistent", "fuzz");
+        return true;
+    }();
+    (void)ready;
+    LoadCodeText(std::string(reinterpret_cast<const char*>(data), size));
+    RunStopFlag = 0;
+    FirstEvaluationFlag = 1;
+    SelectModelEvaluators();
+    ModelEvaluators.initialization();
+    ModelEvaluators.excitation();
+    EvaluateModel(0.5);
+    FirstEvaluationFlag = 0;
+    EvaluateModel(1.0);
+    ModelEvaluators.output();
+    ClearTableFileCache();
+    TerminateUserDlls();
+    return 0;
+}

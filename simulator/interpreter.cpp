@@ -1,0 +1,539 @@
+// The interpreter of the instruction tables: one handler per operation over the
+// global cursor, the evaluators, the time delays and the random generator.
+#include "simulator/interpreter.h"
+
+#include "common/message_boxes.h"
+#include "simulator/data_tables.h"
+#include "simulator/model_variables.h"
+#include "simulator/run_state.h"
+#include "simulator/user_libraries.h"
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <deque>
+#include <variant>
+
+Instruction* InstructionCursor = nullptr;
+UserCallRegisters UserCall;
+
+namespace {
+
+const double Ln2 = std::log(2.0);
+const double Ln10 = std::log(10.0);
+
+std::array<InstructionTable, TableCount> g_tables;
+
+/// One sample of a time delay.
+struct DelaySample {
+    double release;
+    double value;
+    double created;
+};
+
+/// The samples of one `tdl`, oldest first; `first` numbers the front sample.
+struct DelayLine {
+    std::deque<DelaySample> samples;
+    std::uint64_t first = 0;
+    const double* input = nullptr;
+};
+
+struct PendingSample {
+    DelayLine* line;
+    std::uint64_t number;
+};
+
+/// The function a `dll` found last, valid while the registry and both name cells are unchanged.
+struct DllCache {
+    std::uint64_t generation = 0;
+    double library = 0.0;
+    double function = 0.0;
+    UserFunction call = nullptr;
+};
+
+using PrivateBlock = std::variant<DelayLine, DllCache>;
+std::deque<PrivateBlock> g_privateMemory;
+std::vector<DelayLine*> g_delayLines;
+std::vector<PendingSample> g_pendingSamples;
+
+std::uint32_t g_randomState = 1;
+
+Instruction g_endSentinel;
+
+inline double& D() { return *InstructionCursor->destination; }
+inline double A() { return *InstructionCursor->operand1; }
+inline double B() { return *InstructionCursor->operand2; }
+inline void next() { ++InstructionCursor; }
+
+/// int(x) of a value that may be out of int's range or NaN (NaN gives INT_MIN).
+int clampToInt(double x)
+{
+    if (std::isnan(x))
+        return INT_MIN;
+    x = std::trunc(x);
+    if (x < double(INT_MIN))
+        return INT_MIN;
+    if (x > double(INT_MAX))
+        return INT_MAX;
+    return int(x);
+}
+
+void opEnd();
+
+/// Stops the pass with the array-index message.
+void indexOutOfBounds(double index, double lower, double upper)
+{
+    char line[160];
+    std::snprintf(line, sizeof line, "index is %d, and should be between %d and %d",
+                  clampToInt(index), clampToInt(lower), clampToInt(upper));
+    ShowMessage({"Error during simulation:", "Array index out of bounds", line});
+    opEnd();
+}
+
+/// True when the 1-based index lies within 1..extent.
+bool indexInside(double index, std::int64_t extent)
+{
+    const double i = std::trunc(index);
+    return i >= 1.0 && i <= double(extent);
+}
+
+/// True when the count lies within 0..extent.
+bool countInside(double count, std::int64_t extent)
+{
+    const double n = std::trunc(count);
+    return n >= 0.0 && n <= double(extent);
+}
+
+void opAbs() { D() = std::fabs(A()); next(); }
+void opAch() { const double a = A(); D() = std::log(a + std::sqrt(a * a - 1)); next(); }
+void opAcs() { D() = std::acos(A()); next(); }
+void opAdd() { D() = A() + B(); next(); }
+void opAnd() { D() = (A() != 0.0 && B() != 0.0) ? 1.0 : 0.0; next(); }
+void opAsh() { const double a = A(); D() = std::log(a + std::sqrt(a * a + 1)); next(); }
+void opAsn() { D() = std::asin(A()); next(); }
+void opAt2() { D() = std::atan2(A(), B()); next(); }
+void opAth() { const double a = A(); D() = 0.5 * std::log((1 + a) / (1 - a)); next(); }
+void opAtn() { D() = std::atan(A()); next(); }
+void opCos() { D() = std::cos(A()); next(); }
+void opCsh() { D() = std::cosh(A()); next(); }
+void opDiv() { D() = A() / B(); next(); }
+
+void opDll()
+{
+    Instruction* row = InstructionCursor;
+    const std::string* library = StringOfValue(*row->operand1);
+    const std::string* function = StringOfValue(*row->operand2);
+    auto* cache = static_cast<DllCache*>(row->privateMemory);
+    UserFunction call = nullptr;
+    if (cache && cache->call && cache->generation == UserDllGeneration() &&
+        cache->library == *row->operand1 && cache->function == *row->operand2) {
+        call = cache->call;
+    } else {
+        const int found = FindUserFunction(library ? *library : std::string(),
+                                           function ? *function : std::string(), call);
+        if (found == 1) {
+            ShowMessage({"dll \"" + (library ? *library : std::string()) +
+                         "\" could not be found, or could not be initialized."});
+            RunStopFlag = 1;
+            next();
+            return;
+        }
+        if (found == 2) {
+            ShowMessage({"Function \"" + (function ? *function : std::string()) + "\" could not be found in dll."});
+            RunStopFlag = 1;
+            next();
+            return;
+        }
+        if (cache)
+            *cache = {UserDllGeneration(), *row->operand1, *row->operand2, call};
+    }
+    if (call(UserCall.inputs, UserCall.inputCount, UserCall.outputs, UserCall.outputCount) == 1) {
+        ShowMessage({"Error occurred in user dll-function \"" + (function ? *function : std::string()) + "\"."});
+        RunStopFlag = 1;
+    }
+    // The registers may name cells of the next call only through a new hlg and flk.
+    InstructionCursor = row + 1;
+}
+
+void opDly() { D() = FirstEvaluationFlag ? B() : A(); next(); }
+
+void opEnd()
+{
+    RunStopFlag = 1;
+    InstructionCursor = &g_endSentinel;
+}
+
+void opEx2() { D() = std::exp(A() * Ln2); next(); }
+
+void opExp()
+{
+    const double a = A();
+    if (a < -708.0)
+        D() = 0.0;
+    else if (a > 708.0)
+        D() = 1.797693e308;
+    else
+        D() = std::exp(a);
+    next();
+}
+
+void opExx() { D() = std::exp(A() * Ln10); next(); }
+
+void opFlk()
+{
+    const double count = A();
+    if (!countInside(count, InstructionCursor->extent)) {
+        indexOutOfBounds(count, 0, double(InstructionCursor->extent));
+        return;
+    }
+    UserCall.outputs = InstructionCursor->destination;
+    UserCall.outputCount = int(std::trunc(count));
+    next();
+}
+
+void opHlg()
+{
+    const double count = B();
+    if (!countInside(count, InstructionCursor->extent)) {
+        indexOutOfBounds(count, 0, double(InstructionCursor->extent));
+        return;
+    }
+    UserCall.inputs = InstructionCursor->operand1;
+    UserCall.inputCount = int(std::trunc(count));
+    next();
+}
+
+void opIdv() { D() = std::trunc(A() / B()); next(); }
+
+void lookUpTable(int column, double x)
+{
+    const std::string* name = StringOfValue(A());
+    double value = 0.0;
+    if (TableFileLookup(name ? *name : std::string(), column, x, value))
+        D() = value;
+    else
+        RunStopFlag = 1;
+    next();
+}
+
+void opInp() { lookUpTable(clampToInt(B()), SimulationTime); }
+void opInv() { D() = -A(); next(); }
+void opIpw() { D() = std::pow(A(), std::trunc(B())); next(); }
+
+inline void jumpWhen(bool taken) { InstructionCursor = taken ? InstructionCursor->target : InstructionCursor + 1; }
+void opJeq() { jumpWhen(A() == 0.0); }
+void opJfa() { jumpWhen(A() == 0.0); }
+void opJge() { jumpWhen(A() >= 0.0); }
+void opJgt() { jumpWhen(A() > 0.0); }
+void opJle() { jumpWhen(A() <= 0.0); }
+void opJlt() { jumpWhen(A() < 0.0); }
+void opJmp() { InstructionCursor = InstructionCursor->target; }
+void opJne() { jumpWhen(A() != 0.0); }
+void opLg2() { D() = std::log(A()) / Ln2; next(); }
+void opLgx() { D() = std::log(A()) / Ln10; next(); }
+void opLog() { D() = std::log(A()); next(); }
+
+void opMar()
+{
+    const double index = B();
+    if (!indexInside(index, InstructionCursor->extent)) {
+        indexOutOfBounds(index, 1, double(InstructionCursor->extent));
+        return;
+    }
+    D() = InstructionCursor->operand1[std::int64_t(std::trunc(index)) - 1];
+    next();
+}
+
+void opMod() { D() = std::fmod(A(), B()); next(); }
+void opMov() { D() = A(); next(); }
+
+void opMra()
+{
+    const double index = A();
+    if (!indexInside(index, InstructionCursor->extent)) {
+        indexOutOfBounds(index, 1, double(InstructionCursor->extent));
+        return;
+    }
+    InstructionCursor->destination[std::int64_t(std::trunc(index)) - 1] = B();
+    next();
+}
+
+void opMul() { D() = A() * B(); next(); }
+void opNot() { D() = A() == 0.0 ? 1.0 : 0.0; next(); }
+void opOrr() { D() = (A() != 0.0 || B() != 0.0) ? 1.0 : 0.0; next(); }
+
+void opPlf()
+{
+    const double index = std::trunc(D());
+    const double lower = A();
+    const double upper = B();
+    if (!(index >= lower && index <= upper)) {
+        indexOutOfBounds(index, lower, upper);
+        return;
+    }
+    next();
+}
+
+void opPow() { D() = std::pow(A(), B()); next(); }
+void opPw2() { const double a = A(); D() = a * a; next(); }
+void opRan() { D() = (RandomInteger15() / 32767.0 - 0.5) * 2.0 * A(); next(); }
+void opRmp() { const double a = A(); D() = SimulationTime >= a ? SimulationTime - a : 0.0; next(); }
+
+void opRst()
+{
+    const double condition = std::trunc(D());
+    if (condition != 0.0 && !std::isnan(condition)) {
+        *InstructionCursor->operand1 = B();
+        RestartFlag = 1;
+    }
+    next();
+}
+
+void opSgn()
+{
+    const double a = A();
+    D() = a < 0.0 ? -1.0 : a == 0.0 ? 0.0 : a > 0.0 ? 1.0 : a;
+    next();
+}
+
+void opSin() { D() = std::sin(A()); next(); }
+void opSnh() { D() = std::sinh(A()); next(); }
+void opSqt() { D() = std::sqrt(A()); next(); }
+void opStp() { D() = SimulationTime < A() ? 0.0 : 1.0; next(); }
+void opSub() { D() = A() - B(); next(); }
+void opTab() { lookUpTable(1, B()); }
+void opTan() { D() = std::tan(A()); next(); }
+
+void opTdl()
+{
+    auto* line = static_cast<DelayLine*>(InstructionCursor->privateMemory);
+    const double t = SimulationTime;
+    if (FirstEvaluationFlag) {
+        line->first += line->samples.size();
+        line->samples.clear();
+    }
+    const double created = t < 0 ? -t : t;
+    line->input = InstructionCursor->operand1;
+    line->samples.push_back({created + B(), A(), created});
+    g_pendingSamples.push_back({line, line->first + line->samples.size() - 1});
+
+    const auto& s = line->samples;
+    if (t + 1e-13 < s.front().release) {
+        D() = 0.0;
+        next();
+        return;
+    }
+    std::size_t k = 1;
+    while (k < s.size() && !(s[k].release > t))
+        ++k;
+    const DelaySample& p = s[k - 1];
+    if (k < s.size()) {
+        const DelaySample& n = s[k];
+        if (n.release - p.release >= 1e-13 && t - p.release >= 1e-13)
+            D() = p.value + (t - p.release) * (n.value - p.value) / (n.release - p.release);
+        else
+            D() = p.value;
+    } else {
+        D() = p.value;
+        char text[200];
+        std::snprintf(text, sizeof text, "no upper element found (%g, %g) at %g -> %g", p.release, p.value, t, D());
+        ShowStatus(text, false);
+    }
+    next();
+}
+
+void opTeq() { D() = A() == B() ? 1.0 : 0.0; next(); }
+void opTge() { D() = A() >= B() ? 1.0 : 0.0; next(); }
+void opTgt() { D() = A() > B() ? 1.0 : 0.0; next(); }
+void opTim() { D() = SimulationTime; next(); }
+void opTle() { D() = A() <= B() ? 1.0 : 0.0; next(); }
+void opTlt() { D() = A() < B() ? 1.0 : 0.0; next(); }
+void opTne() { D() = A() != B() ? 1.0 : 0.0; next(); }
+void opTnh() { D() = std::tanh(A()); next(); }
+
+bool g_hasDelay = false;
+
+void runTable(int index) { RunInstructionTable(g_tables[index]); }
+void interpretInitialization() { runTable(0); }
+void interpretExcitation() { runTable(1); }
+void interpretDynamic() { runTable(2); }
+void interpretOutput() { runTable(3); }
+
+ModelEvaluatorSet g_native;
+
+void evaluateInitialization() { g_native.initialization(); }
+void evaluateExcitation() { g_native.excitation(); }
+void evaluateDynamicNative() { g_native.dynamic(); ++EvaluationCount; }
+void evaluateDynamic() { interpretDynamic(); ++EvaluationCount; }
+void evaluateOutputNative()
+{
+    g_native.output();
+    if (g_hasDelay)
+        CommitDelaySamples();
+}
+void evaluateOutput()
+{
+    interpretOutput();
+    if (g_hasDelay)
+        CommitDelaySamples();
+}
+
+} // namespace
+
+ModelEvaluatorSet ModelEvaluators = {interpretInitialization, interpretExcitation, evaluateDynamic, evaluateOutput};
+
+std::array<OpcodeRow, 66> OpcodeTable = {{
+    {"abs", ShapeOne, opAbs, nullptr}, {"ach", ShapeOne, opAch, nullptr},
+    {"acs", ShapeOne, opAcs, nullptr}, {"add", ShapeTwo, opAdd, nullptr},
+    {"and", ShapeTwo, opAnd, nullptr}, {"ash", ShapeOne, opAsh, nullptr},
+    {"asn", ShapeOne, opAsn, nullptr}, {"at2", ShapeTwo, opAt2, nullptr},
+    {"ath", ShapeOne, opAth, nullptr}, {"atn", ShapeOne, opAtn, nullptr},
+    {"cos", ShapeOne, opCos, nullptr}, {"csh", ShapeOne, opCsh, nullptr},
+    {"div", ShapeTwo, opDiv, nullptr}, {"dll", ShapeTwo, opDll, nullptr},
+    {"dly", ShapeTwo, opDly, nullptr}, {"end", ShapeNone, opEnd, nullptr},
+    {"ex2", ShapeOne, opEx2, nullptr}, {"exp", ShapeOne, opExp, nullptr},
+    {"exx", ShapeOne, opExx, nullptr}, {"flk", ShapeOne, opFlk, nullptr},
+    {"hlg", ShapeTwo, opHlg, nullptr}, {"idv", ShapeTwo, opIdv, nullptr},
+    {"inp", ShapeTwo, opInp, nullptr}, {"inv", ShapeOne, opInv, nullptr},
+    {"ipw", ShapeTwo, opIpw, nullptr}, {"jeq", ShapeCondJump, opJeq, nullptr},
+    {"jfa", ShapeCondJump, opJfa, nullptr}, {"jge", ShapeCondJump, opJge, nullptr},
+    {"jgt", ShapeCondJump, opJgt, nullptr}, {"jle", ShapeCondJump, opJle, nullptr},
+    {"jlt", ShapeCondJump, opJlt, nullptr}, {"jmp", ShapeJump, opJmp, nullptr},
+    {"jne", ShapeCondJump, opJne, nullptr}, {"lg2", ShapeOne, opLg2, nullptr},
+    {"lgx", ShapeOne, opLgx, nullptr}, {"log", ShapeOne, opLog, nullptr},
+    {"mar", ShapeTwo, opMar, nullptr}, {"mod", ShapeTwo, opMod, nullptr},
+    {"mov", ShapeOne, opMov, nullptr}, {"mra", ShapeTwo, opMra, nullptr},
+    {"mul", ShapeTwo, opMul, nullptr}, {"not", ShapeOne, opNot, nullptr},
+    {"orr", ShapeTwo, opOrr, nullptr}, {"plf", ShapeTwo, opPlf, nullptr},
+    {"pow", ShapeTwo, opPow, nullptr}, {"pw2", ShapeOne, opPw2, nullptr},
+    {"ran", ShapeOne, opRan, nullptr}, {"rmp", ShapeOne, opRmp, nullptr},
+    {"rst", ShapeTwo, opRst, nullptr}, {"sgn", ShapeOne, opSgn, nullptr},
+    {"sin", ShapeOne, opSin, nullptr}, {"snh", ShapeOne, opSnh, nullptr},
+    {"sqt", ShapeOne, opSqt, nullptr}, {"stp", ShapeOne, opStp, nullptr},
+    {"sub", ShapeTwo, opSub, nullptr}, {"tab", ShapeTwo, opTab, nullptr},
+    {"tan", ShapeOne, opTan, nullptr}, {"tdl", ShapeTwo, opTdl, nullptr},
+    {"teq", ShapeTwo, opTeq, nullptr}, {"tge", ShapeTwo, opTge, nullptr},
+    {"tgt", ShapeTwo, opTgt, nullptr}, {"tim", ShapeTime, opTim, nullptr},
+    {"tle", ShapeTwo, opTle, nullptr}, {"tlt", ShapeTwo, opTlt, nullptr},
+    {"tne", ShapeTwo, opTne, nullptr}, {"tnh", ShapeOne, opTnh, nullptr},
+}};
+
+const OpcodeRow* FindOpcode(std::string_view mnemonic)
+{
+    auto it = std::lower_bound(OpcodeTable.begin(), OpcodeTable.end(), mnemonic,
+                               [](const OpcodeRow& row, std::string_view text) { return row.mnemonic < text; });
+    return it != OpcodeTable.end() && it->mnemonic == mnemonic ? &*it : nullptr;
+}
+
+const OpcodeRow* OpcodeOfHandler(OperationHandler handler)
+{
+    for (const OpcodeRow& row : OpcodeTable)
+        if (row.handler == handler)
+            return &row;
+    return nullptr;
+}
+
+OperationHandler EndHandler() { return opEnd; }
+
+std::array<InstructionTable, TableCount>& InstructionTables() { return g_tables; }
+
+void ClearInstructionTables()
+{
+    for (InstructionTable& table : g_tables)
+        table = InstructionTable{};
+    g_pendingSamples.clear();
+    g_delayLines.clear();
+    g_privateMemory.clear();
+    g_hasDelay = false;
+    InstructionCursor = nullptr;
+    UserCall = UserCallRegisters{};
+}
+
+void* PrivateMemoryFor(OperationHandler handler)
+{
+    if (handler == opTdl) {
+        auto& block = g_privateMemory.emplace_back(std::in_place_type<DelayLine>);
+        auto* line = &std::get<DelayLine>(block);
+        g_delayLines.push_back(line);
+        return line;
+    }
+    if (handler == opDll)
+        return &std::get<DllCache>(g_privateMemory.emplace_back(std::in_place_type<DllCache>));
+    return nullptr;
+}
+
+void RunInstructionTable(InstructionTable& table)
+{
+    if (table.rows.empty())
+        return;
+    g_endSentinel.handler = opEnd;
+    InstructionCursor = table.rows.data();
+    while (InstructionCursor->handler != opEnd)
+        InstructionCursor->handler();
+}
+
+bool SelectModelEvaluators(const ModelEvaluatorSet* native)
+{
+    g_hasDelay = false;
+    for (const InstructionTable& table : g_tables)
+        for (const Instruction& row : table.rows)
+            if (row.handler == opTdl)
+                g_hasDelay = true;
+    if (native) {
+        g_native = *native;
+        ModelEvaluators = {evaluateInitialization, evaluateExcitation, evaluateDynamicNative, evaluateOutputNative};
+    } else {
+        ModelEvaluators = {interpretInitialization, interpretExcitation, evaluateDynamic, evaluateOutput};
+    }
+    return g_hasDelay;
+}
+
+void EvaluateModel(double t)
+{
+    SimulationTime = t;
+    ModelEvaluators.dynamic();
+}
+
+void CommitDelaySamples()
+{
+    const double now = SimulationTime;
+    for (const PendingSample& pending : g_pendingSamples) {
+        DelayLine& line = *pending.line;
+        if (pending.number < line.first || pending.number - line.first >= line.samples.size())
+            continue; // abandoned by a new run
+        DelaySample& sample = line.samples[pending.number - line.first];
+        sample.value = line.input ? *line.input : sample.value;
+        sample.release += now - sample.created;
+    }
+    for (DelayLine* line : g_delayLines) {
+        while (line->samples.size() >= 2 && line->samples[1].release < now) {
+            line->samples.pop_front();
+            ++line->first;
+        }
+    }
+    g_pendingSamples.clear();
+}
+
+std::int64_t LocateInstruction(int& tableIndex, std::string& tableName)
+{
+    for (int i = 0; i < TableCount; ++i) {
+        const auto& rows = g_tables[i].rows;
+        if (!rows.empty() && InstructionCursor >= rows.data() && InstructionCursor < rows.data() + rows.size()) {
+            tableIndex = i;
+            tableName = TableNames[i];
+            return rows.data() - InstructionCursor;
+        }
+    }
+    tableIndex = 0;
+    tableName = "???";
+    return -1;
+}
+
+int RandomInteger15()
+{
+    g_randomState = g_randomState * 1103515245u + 12345u;
+    return int((g_randomState >> 16) & 0x7FFF);
+}
+
+void SeedRandomGenerator(std::uint32_t seed) { g_randomState = seed; }

@@ -1,0 +1,114 @@
+// The model's instruction tables and their interpreter: the instruction record,
+// the table of the 66 operations, the four model evaluators and the operations
+// that keep state between evaluations.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+using OperationHandler = void (*)();
+/// Native-code emitter of an operation (filled in by the fast-code compiler).
+using CodeEmitter = void (*)();
+
+/// One row of an instruction table: three addresses over 64-bit reals.
+struct Instruction {
+    OperationHandler handler = nullptr;
+    double* destination = nullptr;      ///< result cell; for `plf` and `rst` a cell that is only read
+    double* operand1 = nullptr;
+    double* operand2 = nullptr;
+    Instruction* target = nullptr;      ///< jump target in the same table
+    void* privateMemory = nullptr;      ///< state of `tdl` and `dll`
+    CodeEmitter emitter = nullptr;
+    std::int64_t extent = 0;            ///< cells of the array operand of `mar`, `mra`, `hlg`, `flk`; jump target while loading
+};
+
+/// Operand shapes of the mnemonics (also the reader's token numbers).
+enum OperandShape {
+    ShapeNone = 0x144,    ///< `end`
+    ShapeTime = 0x145,    ///< `tim`: destination only
+    ShapeOne = 0x146,     ///< destination and one operand
+    ShapeTwo = 0x147,     ///< destination and two operands
+    ShapeJump = 0x148,    ///< target
+    ShapeCondJump = 0x149 ///< target and condition
+};
+
+struct OpcodeRow {
+    const char* mnemonic;
+    int token;
+    OperationHandler handler;
+    CodeEmitter emitter;
+};
+
+/// The 66 operations, sorted by mnemonic.
+extern std::array<OpcodeRow, 66> OpcodeTable;
+
+/// The row of a mnemonic (exact, case-sensitive), or null.
+const OpcodeRow* FindOpcode(std::string_view mnemonic);
+
+/// The row of a handler, or null.
+const OpcodeRow* OpcodeOfHandler(OperationHandler handler);
+
+/// The handler of `end`, which every table ends with.
+OperationHandler EndHandler();
+
+/// One instruction table: the rows read, then one `end` row.
+struct InstructionTable {
+    bool allocated = false;
+    std::int64_t declaredCount = 0;
+    std::vector<Instruction> rows;
+};
+
+inline constexpr int TableCount = 4;
+inline constexpr std::array<const char*, TableCount> TableNames = {"initialization", "excitation", "dynamic-model", "output"};
+
+std::array<InstructionTable, TableCount>& InstructionTables();
+
+/// Frees the tables, the private memory and the delay samples.
+void ClearInstructionTables();
+
+/// Zeroed state for the handlers that keep some (`tdl`, `dll`); null for the others.
+void* PrivateMemoryFor(OperationHandler handler);
+
+/// Runs rows from the first until an `end` row.
+void RunInstructionTable(InstructionTable& table);
+
+/// The row being executed.
+extern Instruction* InstructionCursor;
+
+/// The registers a user function is called with, set by `hlg` and `flk`.
+struct UserCallRegisters {
+    double* inputs = nullptr;
+    int inputCount = 0;
+    double* outputs = nullptr;
+    int outputCount = 0;
+};
+extern UserCallRegisters UserCall;
+
+/// The four entry points through which the integration methods reach the model.
+struct ModelEvaluatorSet {
+    void (*initialization)() = nullptr;
+    void (*excitation)() = nullptr;
+    void (*dynamic)() = nullptr;
+    void (*output)() = nullptr;
+};
+extern ModelEvaluatorSet ModelEvaluators;
+
+/// Installs the interpreting evaluators (or the given native ones); true when a table holds a `tdl`.
+bool SelectModelEvaluators(const ModelEvaluatorSet* native = nullptr);
+
+/// Sets the simulation time and evaluates the dynamic model.
+void EvaluateModel(double t);
+
+/// Gives every delay sample of this evaluation its final value and drops released samples.
+void CommitDelaySamples();
+
+/// Which table holds the cursor: returns minus the row index and sets the table's
+/// index and name; -1, 0 and "???" when the cursor is in no table.
+std::int64_t LocateInstruction(int& tableIndex, std::string& tableName);
+
+/// The generator behind `ran`: 0..32767.
+int RandomInteger15();
+void SeedRandomGenerator(std::uint32_t seed);

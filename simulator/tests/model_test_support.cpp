@@ -1,0 +1,57 @@
+// Test support for the simulator's model code.
+#include "model_test_support.h"
+
+#include <gtest/gtest.h>
+
+namespace modeltest {
+
+std::string lines(std::initializer_list<std::string> text)
+{
+    std::string out;
+    for (const std::string& line : text)
+        out += line + "\n";
+    return out;
+}
+
+std::string codeFile(std::initializer_list<std::string> body)
+{
+    return "#Hclass\tmodel\n#Hversion\t1\n" + lines(body);
+}
+
+StatusCapture::StatusCapture()
+{
+    SetStatusFunction([this](const std::string& text, bool) { texts.push_back(text); });
+}
+
+StatusCapture::~StatusCapture() { SetStatusFunction(nullptr); }
+
+double& cell(char kind, int index)
+{
+    std::string error;
+    double* address = CellAddress(KindOfLetter(kind), index, error);
+    if (!address) {
+        ADD_FAILURE() << "no cell " << kind << index << ": " << error;
+        static double dummy;
+        return dummy;
+    }
+    return *address;
+}
+
+void loadClean(const std::string& text)
+{
+    StatusCapture status;
+    ASSERT_EQ(LoadCodeText(text), 0) << LastCodeFileReport();
+    resetRunFlags();
+    SelectModelEvaluators();
+}
+
+void resetRunFlags()
+{
+    RunStopFlag = 0;
+    RestartFlag = 0;
+    FirstEvaluationFlag = 0;
+    EvaluationCount = 0;
+    SimulationTime = 0.0;
+}
+
+} // namespace modeltest

@@ -1,0 +1,309 @@
+// Interpreter: what each operation computes, conditionals and jumps, the time
+// delays, reset, the index checks of array access, the random generator and
+// the location of the cursor.
+#include "model_test_support.h"
+
+#include "platform/core/message_sink.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+using modeltest::cell;
+using modeltest::codeFile;
+
+namespace {
+
+const double NaN = std::numeric_limits<double>::quiet_NaN();
+
+/// V0 := op(P0[, P1]) with P0 = a and P1 = b, at time t.
+double evaluate(const std::string& mnemonic, double a, double b = 0.0, double t = 0.0)
+{
+    const OpcodeRow* row = FindOpcode(mnemonic);
+    EXPECT_NE(row, nullptr) << mnemonic;
+    const std::string operands = row && row->token == ShapeTwo ? "\tP0\tP1" : "\tP0";
+    modeltest::loadClean(codeFile({"#DParam \t2", "\t#real\ta", "\t#real\tb", "#DVariable\t1", "\t#real\tv",
+                                   "#Edynamic\t1", "\t" + mnemonic + "\tV0" + operands}));
+    cell('P', 0) = a;
+    cell('P', 1) = b;
+    cell('V', 0) = -12345.0;
+    EvaluateModel(t);
+    return cell('V', 0);
+}
+
+struct OpCase {
+    const char* mnemonic;
+    double a, b, t;
+    double expected;
+};
+
+} // namespace
+
+TEST(Interpreter, OpcodeTableHoldsSixtySixSortedRows)
+{
+    EXPECT_EQ(OpcodeTable.size(), 66u);
+    for (std::size_t i = 1; i < OpcodeTable.size(); ++i)
+        EXPECT_LT(std::string(OpcodeTable[i - 1].mnemonic), std::string(OpcodeTable[i].mnemonic));
+    EXPECT_EQ(FindOpcode("jfa")->token, ShapeCondJump);
+    EXPECT_EQ(FindOpcode("tim")->token, ShapeTime);
+    EXPECT_EQ(FindOpcode("ADD"), nullptr);
+    EXPECT_EQ(FindOpcode("end")->handler, EndHandler());
+}
+
+TEST(Interpreter, OperationsComputeTheirValues)
+{
+    const double e = std::exp(1.0);
+    const std::vector<OpCase> cases = {
+        {"abs", -2.5, 0, 0, 2.5},          {"ach", 1.0, 0, 0, 0.0},
+        {"acs", 1.0, 0, 0, 0.0},           {"add", 1.5, 2.25, 0, 3.75},
+        {"and", 2.0, -1.0, 0, 1.0},        {"and", 2.0, 0.0, 0, 0.0},
+        {"and", NaN, 1.0, 0, 1.0},         {"ash", 0.0, 0, 0, 0.0},
+        {"asn", 1.0, 0, 0, M_PI / 2},      {"at2", 1.0, -1.0, 0, 3 * M_PI / 4},
+        {"ath", 0.5, 0, 0, std::atanh(0.5)}, {"atn", 1.0, 0, 0, M_PI / 4},
+        {"cos", 0.0, 0, 0, 1.0},           {"csh", 0.0, 0, 0, 1.0},
+        {"div", 7.0, 2.0, 0, 3.5},         {"ex2", 10.0, 0, 0, 1024.0},
+        {"exp", 1.0, 0, 0, e},             {"exp", 709.0, 0, 0, 1.797693e308},
+        {"exp", -709.0, 0, 0, 0.0},        {"exx", 3.0, 0, 0, 1000.0},
+        {"idv", -7.0, 2.0, 0, -3.0},       {"idv", 1e20, 0.5, 0, 2e20},
+        {"inv", 4.0, 0, 0, -4.0},          {"ipw", 2.0, 3.9, 0, 8.0},
+        {"ipw", 2.0, -1.5, 0, 0.5},        {"lg2", 8.0, 0, 0, 3.0},
+        {"lgx", 1000.0, 0, 0, 3.0},        {"log", e, 0, 0, 1.0},
+        {"mod", -7.0, 3.0, 0, -1.0},       {"mov", 6.5, 0, 0, 6.5},
+        {"mul", 3.0, -2.0, 0, -6.0},       {"not", 0.0, 0, 0, 1.0},
+        {"not", -0.5, 0, 0, 0.0},          {"orr", 0.0, 0.0, 0, 0.0},
+        {"orr", 0.0, 3.0, 0, 1.0},         {"pow", 4.0, 0.5, 0, 2.0},
+        {"pw2", -3.0, 0, 0, 9.0},          {"rmp", 1.0, 0, 3.5, 2.5},
+        {"rmp", 1.0, 0, 0.5, 0.0},         {"sgn", -0.0, 0, 0, 0.0},
+        {"sgn", -3.0, 0, 0, -1.0},         {"sgn", 1e-300, 0, 0, 1.0},
+        {"sin", M_PI / 2, 0, 0, 1.0},      {"snh", 0.0, 0, 0, 0.0},
+        {"sqt", 16.0, 0, 0, 4.0},          {"stp", 1.0, 0, 0.999, 0.0},
+        {"stp", 1.0, 0, 1.0, 1.0},         {"sub", 1.0, 3.0, 0, -2.0},
+        {"tan", M_PI / 4, 0, 0, std::tan(M_PI / 4)}, {"tnh", 0.0, 0, 0, 0.0},
+        {"teq", 2.0, 2.0, 0, 1.0},         {"teq", NaN, NaN, 0, 0.0},
+        {"tge", 2.0, 2.0, 0, 1.0},         {"tge", NaN, 0.0, 0, 0.0},
+        {"tgt", 2.0, 2.0, 0, 0.0},         {"tgt", 3.0, 2.0, 0, 1.0},
+        {"tle", 2.0, 2.0, 0, 1.0},         {"tle", NaN, 0.0, 0, 0.0},
+        {"tlt", 1.0, 2.0, 0, 1.0},         {"tlt", 2.0, NaN, 0, 0.0},
+        {"tne", 1.0, 2.0, 0, 1.0},         {"tne", NaN, NaN, 0, 1.0},
+    };
+    for (const OpCase& c : cases) {
+        const double got = evaluate(c.mnemonic, c.a, c.b, c.t);
+        EXPECT_NEAR(got, c.expected, 1e-12 * std::max(1.0, std::fabs(c.expected)))
+            << c.mnemonic << "(" << c.a << ", " << c.b << ") at t = " << c.t;
+    }
+    EXPECT_TRUE(std::isnan(evaluate("sgn", NaN)));
+    EXPECT_FALSE(std::signbit(evaluate("sgn", -0.0)));
+}
+
+TEST(Interpreter, TimeOperandAndTimInstructionReadTheSimulationTime)
+{
+    modeltest::loadClean(codeFile({"#DVariable\t2", "\t#real\ta", "\t#real\tb", "#Edynamic\t2", "\ttim\tV0",
+                                   "\tadd\tV1\tt\t1"}));
+    EvaluateModel(2.5);
+    EXPECT_EQ(cell('V', 0), 2.5);
+    EXPECT_EQ(cell('V', 1), 3.5);
+}
+
+TEST(Interpreter, ConditionalWithJumpsPicksItsBranch)
+{
+    // v1 = if v0 > 1 then 2 * v0 else -v0 fi, as the model processor writes it.
+    modeltest::loadClean(codeFile({"#DVariable\t2", "\t#real\tv0", "\t#real\tv1", "#DUnnamed\t2", "\t#real", "\t#real",
+                                   "#Edynamic\t6", "\ttgt\tU0\tV0\t1", "\tjfa\t4\tU0", "\tmul\tU1\t2.000000e+00\tV0",
+                                   "\tjmp\t5", "\tinv\tU1\tV0", "\tmov\tV1\tU1"}));
+    const std::vector<std::pair<double, double>> cases = {{3.0, 6.0}, {1.0, -1.0}, {0.5, -0.5}, {NaN, NaN}};
+    for (auto [in, out] : cases) {
+        cell('V', 0) = in;
+        EvaluateModel(0.0);
+        if (std::isnan(out))
+            EXPECT_TRUE(std::isnan(cell('V', 1)));
+        else
+            EXPECT_EQ(cell('V', 1), out) << in;
+    }
+}
+
+TEST(Interpreter, ConditionalJumpsFollowIeeeComparisons)
+{
+    struct JumpCase {
+        const char* mnemonic;
+        double value;
+        bool taken;
+    };
+    const std::vector<JumpCase> cases = {
+        {"jeq", 0.0, true}, {"jeq", -0.0, true}, {"jeq", 1.0, false}, {"jeq", NaN, false},
+        {"jfa", 0.0, true}, {"jfa", 2.0, false}, {"jne", 2.0, true}, {"jne", 0.0, false},
+        {"jne", NaN, true}, {"jge", 0.0, true}, {"jge", -1.0, false}, {"jge", NaN, false},
+        {"jgt", 0.0, false}, {"jgt", 1.0, true}, {"jle", 0.0, true}, {"jle", 1.0, false},
+        {"jlt", -1.0, true}, {"jlt", 0.0, false}, {"jlt", NaN, false},
+    };
+    for (const JumpCase& c : cases) {
+        modeltest::loadClean(codeFile({"#DVariable\t2", "\t#real\tc", "\t#real\tr", "#Edynamic\t2",
+                                       std::string("\t") + c.mnemonic + "\t2\tV0", "\tmov\tV1\t1"}));
+        cell('V', 0) = c.value;
+        EvaluateModel(0.0);
+        EXPECT_EQ(cell('V', 1), c.taken ? 0.0 : 1.0) << c.mnemonic << " " << c.value;
+    }
+}
+
+TEST(Interpreter, TimeDelayFollowsTheDelayedSine)
+{
+    // v0 = sin(t); v1 = tdly(v0, tau); v2 = dly(v0, 7)
+    const double tau = 0.3;
+    modeltest::loadClean(codeFile({"#DParam \t2", "\t#real\ttau", "\t#real\tinit", "#DVariable\t3", "\t#real\tv0",
+                                   "\t#real\tv1", "\t#real\tv2", "#Edynamic\t3", "\tsin\tV0\tt", "\ttdl\tV1\tV0\tP0",
+                                   "\tdly\tV2\tV0\tP1"}));
+    cell('P', 0) = tau;
+    cell('P', 1) = 7.0;
+    ASSERT_TRUE(SelectModelEvaluators());
+    const double dt = 0.01;
+    FirstEvaluationFlag = 1;
+    double worst = 0.0;
+    for (int i = 0; i <= 200; ++i) {
+        const double t = i * dt;
+        EvaluateModel(t);
+        if (i == 0) {
+            EXPECT_EQ(cell('V', 2), 7.0); // dly gives its second operand in the first evaluation
+            FirstEvaluationFlag = 0;
+        } else {
+            EXPECT_EQ(cell('V', 2), cell('V', 0));
+        }
+        if (t + 1e-9 < tau)
+            EXPECT_EQ(cell('V', 1), 0.0) << t;
+        else
+            worst = std::max(worst, std::fabs(cell('V', 1) - std::sin(t - tau)));
+        ModelEvaluators.output();
+    }
+    EXPECT_LT(worst, 1e-4);
+
+    // A new run abandons the old samples.
+    FirstEvaluationFlag = 1;
+    EvaluateModel(0.0);
+    EXPECT_EQ(cell('V', 1), 0.0);
+    ModelEvaluators.output();
+}
+
+TEST(Interpreter, ResetSetsItsTargetOnlyWhenTheConditionHolds)
+{
+    // v0 = (s0 >= p1); reset s0 to p0 when it holds.
+    modeltest::loadClean(codeFile({"#DParam \t2", "\t#real\tlow", "\t#real\tlimit", "#DVariable\t1", "\t#real\tc",
+                                   "#Dstate_ind\t1", "\t#real\tx", "#DRate_ind\t1", "\t#real\tdx", "#Edynamic\t2",
+                                   "\ttge\tV0\ts0\tP1", "\trst\tV0\ts0\tP0"}));
+    cell('P', 0) = -1.0;
+    cell('P', 1) = 4.0;
+    cell('s', 0) = 3.0;
+    EvaluateModel(0.0);
+    EXPECT_EQ(cell('s', 0), 3.0);
+    EXPECT_EQ(RestartFlag, 0);
+    cell('s', 0) = 5.0;
+    EvaluateModel(0.0);
+    EXPECT_EQ(cell('s', 0), -1.0);
+    EXPECT_EQ(RestartFlag, 1);
+
+    // A condition of NaN or below one in size does not reset.
+    modeltest::loadClean(codeFile({"#DVariable\t2", "\t#real\tc", "\t#real\tx", "#Edynamic\t1", "\trst\tV0\tV1\t9"}));
+    for (double condition : {NaN, 0.5, -0.99}) {
+        cell('V', 0) = condition;
+        cell('V', 1) = 2.0;
+        EvaluateModel(0.0);
+        EXPECT_EQ(cell('V', 1), 2.0) << condition;
+        EXPECT_EQ(RestartFlag, 0);
+    }
+}
+
+TEST(Interpreter, ArrayAccessStopsWithTheIndexMessage)
+{
+    // v[1..3] read at p0 after a plf check; v[p1] := p2 written without one.
+    const std::string model = codeFile({"#DParam \t3", "\t#real\ti", "\t#real\tj", "\t#real\tw", "#DVariable\t5",
+                                        "\t#real\tv[1]", "\t#real\tv[2]", "\t#real\tv[3]", "\t#real\tr", "\t#real\tq",
+                                        "#Edynamic\t4", "\tplf\tP0\t1\t3", "\tmar\tV3\tV0\tP0", "\tmra\tV0\tP1\tP2",
+                                        "\tmov\tV4\t1"});
+    platform::ScriptedMessageSink sink;
+    platform::ScopedMessageSink use(sink);
+    modeltest::loadClean(model);
+    cell('V', 0) = 10.0;
+    cell('V', 1) = 20.0;
+    cell('V', 2) = 30.0;
+    cell('P', 0) = 2.0;
+    cell('P', 1) = 1.0;
+    cell('P', 2) = 5.0;
+    EvaluateModel(0.0);
+    EXPECT_EQ(cell('V', 3), 20.0);
+    EXPECT_EQ(cell('V', 0), 5.0);
+    EXPECT_EQ(RunStopFlag, 0);
+    EXPECT_TRUE(sink.transcript().empty());
+
+    struct IndexCase {
+        double i, j;
+        const char* line;
+    };
+    const std::vector<IndexCase> cases = {
+        {4.0, 1.0, "index is 4, and should be between 1 and 3"},
+        {0.0, 1.0, "index is 0, and should be between 1 and 3"},
+        {2.0, 6.0, "index is 6, and should be between 1 and 5"},  // the write: five cells from V0
+        {2.0, 0.0, "index is 0, and should be between 1 and 5"},
+        {2.0, -1e30, "index is -2147483648, and should be between 1 and 5"},
+    };
+    for (const IndexCase& c : cases) {
+        sink.clear();
+        modeltest::resetRunFlags();
+        cell('P', 0) = c.i;
+        cell('P', 1) = c.j;
+        cell('V', 4) = 0.0;
+        EvaluateModel(0.0);
+        EXPECT_EQ(sink.transcriptLines(),
+                  (std::vector<std::string>{"Error during simulation:", "Array index out of bounds", c.line}));
+        EXPECT_EQ(RunStopFlag, 1);
+        EXPECT_EQ(cell('V', 4), 0.0); // the pass ended at once
+    }
+}
+
+TEST(Interpreter, RandomValuesAreUniformWithinTheAmplitude)
+{
+    modeltest::loadClean(codeFile({"#DParam \t1", "\t#real\tamp", "#DVariable\t1", "\t#real\tr", "#Einputs\t1",
+                                   "\tran\tV0\tP0"}));
+    cell('P', 0) = 2.0;
+    SeedRandomGenerator(42);
+    double low = 0, high = 0, sum = 0;
+    const int n = 20000;
+    for (int i = 0; i < n; ++i) {
+        ModelEvaluators.excitation();
+        const double r = cell('V', 0);
+        ASSERT_GE(r, -2.0);
+        ASSERT_LE(r, 2.0);
+        low = std::min(low, r);
+        high = std::max(high, r);
+        sum += r;
+    }
+    EXPECT_LT(low, -1.99);
+    EXPECT_GT(high, 1.99);
+    EXPECT_NEAR(sum / n, 0.0, 0.05);
+    int top = 0;
+    for (int i = 0; i < 100000; ++i)
+        top = std::max(top, RandomInteger15());
+    EXPECT_EQ(top, 32767);
+}
+
+TEST(Interpreter, LocateInstructionNamesTableAndRow)
+{
+    modeltest::loadClean(codeFile({"#DVariable\t1", "\t#real\tv", "#Eoutputs\t4", "\tmov\tV0\t1", "\tmov\tV0\t2",
+                                   "\tmov\tV0\t3", "\tmov\tV0\t4"}));
+    int index = -1;
+    std::string name;
+    InstructionCursor = &InstructionTables()[3].rows[2];
+    EXPECT_EQ(LocateInstruction(index, name), -2);
+    EXPECT_EQ(index, 3);
+    EXPECT_EQ(name, "output");
+    InstructionCursor = nullptr;
+    EXPECT_EQ(LocateInstruction(index, name), -1);
+    EXPECT_EQ(index, 0);
+    EXPECT_EQ(name, "???");
+}
+
+TEST(Interpreter, ExplicitEndStopsThePassWithoutStoppingTheRun)
+{
+    modeltest::loadClean(codeFile({"#DVariable\t1", "\t#real\tv", "#Edynamic\t3", "\tmov\tV0\t1", "\tend",
+                                   "\tmov\tV0\t2"}));
+    EvaluateModel(0.0);
+    EXPECT_EQ(cell('V', 0), 1.0);
+    EXPECT_EQ(RunStopFlag, 0);
+}

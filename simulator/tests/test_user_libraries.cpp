@@ -1,0 +1,145 @@
+// User function libraries: a test library's gain called through hlg, flk and dll,
+// its four life-cycle entries, and the messages of a failing call.
+#include "model_test_support.h"
+
+#include "platform/core/message_sink.h"
+#include "simulator/user_libraries.h"
+
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+
+using modeltest::cell;
+using modeltest::codeFile;
+
+namespace {
+
+/// v2..v3 = gain(v0..v1) with p2 inputs and p3 outputs.
+const std::string GainModel = codeFile({"#DParam \t4", "\t#string\tlibrary", "\t#string\tfunction", "\t#int\tn_in",
+                                        "\t#int\tn_out", "#DVariable\t5", "\t#real\tu1", "\t#real\tu2", "\t#real\ty1",
+                                        "\t#real\ty2", "\t#real\tdummy", "#Edynamic\t4", "\thlg\tV4\tV0\tP2",
+                                        "\tflk\tV2\tP3", "\tdll\tV4\tP0\tP1", "\tmov\tV4\t1"});
+
+class UserLibraries : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        // Our own handle keeps the library, and so its call counts, alive across unloads.
+        m_handle = dlopen(TEST_USER_LIBRARY, RTLD_NOW);
+        ASSERT_NE(m_handle, nullptr) << dlerror();
+        auto calls = reinterpret_cast<const int* (*)()>(dlsym(m_handle, "LifeCycleCalls"));
+        ASSERT_NE(calls, nullptr);
+        m_calls = calls();
+        platform::setMessageSink(&m_sink);
+        modeltest::loadClean(GainModel);
+        SetStringValue(cell('P', 0), TEST_USER_LIBRARY);
+        SetStringValue(cell('P', 1), "gain");
+        cell('P', 2) = 2;
+        cell('P', 3) = 2;
+        cell('V', 0) = 1.5;
+        cell('V', 1) = -4.0;
+    }
+    void TearDown() override
+    {
+        TerminateUserDlls();
+        SetMultipleRunActive(false);
+        platform::setMessageSink(nullptr);
+        if (m_handle)
+            dlclose(m_handle);
+    }
+
+    std::vector<int> calls() const { return {m_calls[0], m_calls[1], m_calls[2], m_calls[3]}; }
+
+    void* m_handle = nullptr;
+    const int* m_calls = nullptr;
+    platform::ScriptedMessageSink m_sink;
+};
+
+} // namespace
+
+TEST_F(UserLibraries, GainIsCalledWithTheRegistersOfHlgAndFlk)
+{
+    const std::vector<int> before = calls();
+    EvaluateModel(0.0);
+    EXPECT_EQ(RunStopFlag, 0);
+    EXPECT_EQ(cell('V', 2), 3.0);
+    EXPECT_EQ(cell('V', 3), -8.0);
+    EXPECT_EQ(cell('V', 4), 1.0);
+    EXPECT_EQ(UserDllCount(), 1);
+    cell('V', 0) = 10.0;
+    EvaluateModel(0.1); // the second call finds the library registered
+    EXPECT_EQ(cell('V', 2), 20.0);
+    EXPECT_EQ(calls()[0], before[0] + 1); // Initialize once
+    EXPECT_TRUE(m_sink.transcript().empty());
+
+    TerminateUserDlls();
+    EXPECT_EQ(calls()[3], before[3] + 1);
+    EXPECT_EQ(UserDllCount(), 0);
+    EvaluateModel(0.2); // loads again, though the instruction had found the function before
+    EXPECT_EQ(calls()[0], before[0] + 2);
+    EXPECT_EQ(cell('V', 2), 20.0);
+
+    SetStringValue(cell('P', 1), "gainx"); // a changed name is looked up again
+    EvaluateModel(0.3);
+    EXPECT_EQ(RunStopFlag, 1);
+    EXPECT_EQ(m_sink.transcriptLines(), (std::vector<std::string>{"Function \"gainx\" could not be found in dll."}));
+}
+
+TEST_F(UserLibraries, RunEntriesFrameEachRunOfASeries)
+{
+    const std::vector<int> before = calls();
+    SetMultipleRunActive(true);
+    EvaluateModel(0.0); // loaded during a series: Initialize and InitializeRun
+    EXPECT_EQ(calls()[1], before[1] + 1);
+    TerminateUserDllRun();
+    InitializeUserDllRun();
+    TerminateUserDllRun();
+    EXPECT_EQ(calls(), (std::vector<int>{before[0] + 1, before[1] + 2, before[2] + 2, before[3]}));
+}
+
+TEST_F(UserLibraries, LibraryWithoutLifeCycleEntriesRuns)
+{
+    SetMultipleRunActive(true);
+    SetStringValue(cell('P', 0), TEST_BARE_LIBRARY);
+    SetStringValue(cell('P', 1), "total");
+    cell('P', 3) = 1;
+    EvaluateModel(0.0);
+    InitializeUserDllRun();
+    TerminateUserDllRun();
+    TerminateUserDlls();
+    EXPECT_EQ(RunStopFlag, 0);
+    EXPECT_EQ(cell('V', 2), -2.5);
+    EXPECT_TRUE(m_sink.transcript().empty());
+}
+
+TEST_F(UserLibraries, FailuresShowTheirMessageAndStopTheRun)
+{
+    struct FailureCase {
+        const char* what;
+        const char* library;
+        const char* function;
+        double inputs, outputs;
+        std::vector<std::string> message;
+    };
+    const std::vector<FailureCase> cases = {
+        {"no library", "/nonexistent/libnone.so", "gain", 2, 2,
+         {"dll \"/nonexistent/libnone.so\" could not be found, or could not be initialized."}},
+        {"no function", TEST_USER_LIBRARY, "gainx", 2, 2, {"Function \"gainx\" could not be found in dll."}},
+        {"function fails", TEST_USER_LIBRARY, "gain", 0, 2, {"Error occurred in user dll-function \"gain\"."}},
+        {"outputs beyond the array", TEST_USER_LIBRARY, "gain", 2, 4,
+         {"Error during simulation:", "Array index out of bounds", "index is 4, and should be between 0 and 3"}},
+        {"inputs beyond the array", TEST_USER_LIBRARY, "gain", 6, 2,
+         {"Error during simulation:", "Array index out of bounds", "index is 6, and should be between 0 and 5"}},
+    };
+    for (const FailureCase& c : cases) {
+        m_sink.clear();
+        RunStopFlag = 0;
+        SetStringValue(cell('P', 0), c.library);
+        SetStringValue(cell('P', 1), c.function);
+        cell('P', 2) = c.inputs;
+        cell('P', 3) = c.outputs;
+        EvaluateModel(0.0);
+        EXPECT_EQ(RunStopFlag, 1) << c.what;
+        ASSERT_EQ(m_sink.transcript().size(), 1u) << c.what;
+        EXPECT_EQ(m_sink.transcript()[0].lines, c.message) << c.what;
+    }
+}
