@@ -1,0 +1,146 @@
+// The drawing interface the suite draws through: pens, brushes, fonts, lines,
+// shapes and text on a window's backing store, a printer, a metafile, or a
+// recording of the calls (tests).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace platform {
+
+/// A colour as the suite writes it: 0x00BBGGRR.
+using ColorRef = std::uint32_t;
+
+inline constexpr ColorRef rgb(int r, int g, int b)
+{
+    return static_cast<ColorRef>((r & 0xFF) | ((g & 0xFF) << 8) | ((b & 0xFF) << 16));
+}
+
+enum class PenStyle { Solid, Dash, Dot, DashDot, DashDotDot, Null };
+
+struct Pen {
+    PenStyle style = PenStyle::Solid;
+    int width = 1;
+    ColorRef color = 0;
+    bool operator==(const Pen&) const = default;
+};
+
+enum class BrushStyle { Solid, Hollow };
+
+struct Brush {
+    BrushStyle style = BrushStyle::Solid;
+    ColorRef color = 0xFFFFFF;
+    bool operator==(const Brush&) const = default;
+};
+
+/// How a pen's pixels meet those already there.
+enum class RasterOp { CopyPen, Not, XorPen };
+
+/// Text alignment flags, combined from one horizontal and one vertical choice.
+inline constexpr unsigned TA_LEFT = 0;
+inline constexpr unsigned TA_RIGHT = 2;
+inline constexpr unsigned TA_CENTER = 6;
+inline constexpr unsigned TA_TOP = 0;
+inline constexpr unsigned TA_BOTTOM = 8;
+inline constexpr unsigned TA_BASELINE = 24;
+
+/// A font by family and pixel sizes (a width of 0 keeps the family's own).
+struct FontSpec {
+    std::string family = "DejaVu Sans";
+    int pixelHeight = 13;
+    int pixelWidth = 0;
+    bool bold = false;
+    bool operator==(const FontSpec&) const = default;
+};
+
+struct TextMetrics {
+    int height = 0;       ///< height of a text line
+    int ascent = 0;
+    int averageWidth = 0; ///< average character width
+};
+
+struct Point {
+    int x = 0;
+    int y = 0;
+    bool operator==(const Point&) const = default;
+};
+
+/// Draws in logical units equal to device pixels. Rectangles name their left,
+/// top, right and bottom; right and bottom lie just outside what is painted.
+class DeviceContext {
+public:
+    virtual ~DeviceContext() = default;
+
+    virtual void setPen(const Pen& pen) = 0;
+    virtual void setBrush(const Brush& brush) = 0;
+    virtual void setFont(const FontSpec& font) = 0;
+    virtual void setTextColor(ColorRef color) = 0;
+    virtual void setTextAlign(unsigned flags) = 0;
+    virtual void setRasterOp(RasterOp op) = 0;
+
+    virtual void moveTo(int x, int y) = 0;
+    /// A line with the pen from the current position, which then moves to (x, y).
+    virtual void lineTo(int x, int y) = 0;
+    virtual void polyline(const std::vector<Point>& points) = 0;
+    /// The outline with the pen and the inside with the brush.
+    virtual void rectangle(int left, int top, int right, int bottom) = 0;
+    virtual void ellipse(int left, int top, int right, int bottom) = 0;
+    /// Fills without the pen.
+    virtual void fillRect(int left, int top, int right, int bottom, const Brush& brush) = 0;
+    virtual void setPixel(int x, int y, ColorRef color) = 0;
+    /// Text at (x, y) as the alignment flags place it; the background stays.
+    virtual void textOut(int x, int y, std::string_view text) = 0;
+
+    /// Limits drawing to a rectangle; `removeClip` lifts the limit.
+    virtual void setClipRect(int left, int top, int right, int bottom) = 0;
+    virtual void removeClip() = 0;
+
+    virtual TextMetrics textMetrics() = 0;
+    virtual int textWidth(std::string_view text) = 0;
+
+    /// Colour bits per pixel of the device (fewer than 3: monochrome).
+    virtual int bitsPerPixel() const = 0;
+    /// True when the device draws dashed and dotted lines.
+    virtual bool styledLines() const = 0;
+};
+
+/// Records every call as one line of text ("lineTo 10 20"); text metrics are
+/// fixed (7 pixels a character, 13 a line) so that layouts can be checked.
+class RecordingDeviceContext : public DeviceContext {
+public:
+    void setPen(const Pen& pen) override;
+    void setBrush(const Brush& brush) override;
+    void setFont(const FontSpec& font) override;
+    void setTextColor(ColorRef color) override;
+    void setTextAlign(unsigned flags) override;
+    void setRasterOp(RasterOp op) override;
+    void moveTo(int x, int y) override;
+    void lineTo(int x, int y) override;
+    void polyline(const std::vector<Point>& points) override;
+    void rectangle(int left, int top, int right, int bottom) override;
+    void ellipse(int left, int top, int right, int bottom) override;
+    void fillRect(int left, int top, int right, int bottom, const Brush& brush) override;
+    void setPixel(int x, int y, ColorRef color) override;
+    void textOut(int x, int y, std::string_view text) override;
+    void setClipRect(int left, int top, int right, int bottom) override;
+    void removeClip() override;
+    TextMetrics textMetrics() override;
+    int textWidth(std::string_view text) override;
+    int bitsPerPixel() const override { return m_bitsPerPixel; }
+    bool styledLines() const override { return m_styledLines; }
+
+    void setDeviceFacts(int bitsPerPixel, bool styledLines);
+    const std::vector<std::string>& calls() const { return m_calls; }
+    void clear() { m_calls.clear(); }
+
+private:
+    void record(std::string line) { m_calls.push_back(std::move(line)); }
+
+    std::vector<std::string> m_calls;
+    int m_bitsPerPixel = 24;
+    bool m_styledLines = true;
+};
+
+} // namespace platform

@@ -1,0 +1,529 @@
+// The process's message endpoint: a local socket server and a queue, watched
+// together through one epoll descriptor, and the table of this process's windows.
+#include "platform/core/window_messages.h"
+
+#include "platform/core/window_registry.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <map>
+#include <poll.h>
+#include <sys/epoll.h>
+#include <sys/eventfd.h>
+#include <sys/timerfd.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace platform {
+
+namespace {
+
+// A post to another process gives up when its owner does not take it within this time.
+constexpr int kPostTimeoutMs = 2000;
+// Connections held open at once; further ones are refused until some end.
+constexpr std::size_t kMaxConnections = 64;
+
+struct Connection {
+    int fd = -1;
+    MessageDecoder decoder;
+};
+
+struct LaterWork {
+    int id = 0;
+    std::function<void()> work;
+};
+
+using Clock = std::chrono::steady_clock;
+
+struct Endpoint {
+    pid_t pid = 0;
+    int epollFd = -1;
+    int wakeFd = -1;
+    int timerFd = -1;
+    std::multimap<Clock::time_point, LaterWork> later;
+    int lastLaterId = 0;
+    int listenFd = -1;
+    std::string socketPath;
+    std::map<int, Connection> connections;
+    std::deque<Message> queue;
+    std::map<WindowHandle, MessageHandler> windows;
+    bool exitHookSet = false;
+};
+
+Endpoint& endpoint()
+{
+    // Never destroyed, so that the exit hook and late posts always find it.
+    static Endpoint* instance = new Endpoint;
+    return *instance;
+}
+
+void closeEndpoint(Endpoint& e)
+{
+    for (auto& [fd, connection] : e.connections)
+        ::close(fd);
+    e.connections.clear();
+    for (int* fd : {&e.listenFd, &e.wakeFd, &e.timerFd, &e.epollFd}) {
+        if (*fd >= 0)
+            ::close(*fd);
+        *fd = -1;
+    }
+    if (!e.socketPath.empty())
+        ::unlink(e.socketPath.c_str());
+    e.socketPath.clear();
+}
+
+void removeOwnEntries()
+{
+    Endpoint& e = endpoint();
+    for (const auto& [window, handler] : e.windows)
+        unregisterWindow(window);
+}
+
+void atProcessExit()
+{
+    if (endpoint().pid == ::getpid()) {
+        removeOwnEntries();
+        closeEndpoint(endpoint());
+    }
+}
+
+bool watch(Endpoint& e, int fd)
+{
+    struct epoll_event event {};
+    event.events = EPOLLIN;
+    event.data.fd = fd;
+    return ::epoll_ctl(e.epollFd, EPOLL_CTL_ADD, fd, &event) == 0;
+}
+
+// The epoll descriptor and the wake-up counter of local posts, made once per process.
+bool ensureQueue()
+{
+    Endpoint& e = endpoint();
+    if (e.pid != ::getpid()) {
+        // A forked child owns none of its parent's descriptors' meaning.
+        e.connections.clear();
+        e.epollFd = e.wakeFd = e.listenFd = e.timerFd = -1;
+        e.socketPath.clear();
+        e.queue.clear();
+        e.later.clear();
+        e.windows.clear();
+        e.pid = ::getpid();
+    }
+    if (e.epollFd >= 0)
+        return true;
+    e.epollFd = ::epoll_create1(EPOLL_CLOEXEC);
+    e.wakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    e.timerFd = ::timerfd_create(CLOCK_MONOTONIC, TFD_CLOEXEC | TFD_NONBLOCK);
+    if (e.epollFd < 0 || e.wakeFd < 0 || e.timerFd < 0 || !watch(e, e.wakeFd) || !watch(e, e.timerFd)) {
+        closeEndpoint(e);
+        return false;
+    }
+    if (!e.exitHookSet) {
+        e.exitHookSet = true;
+        std::atexit(atProcessExit);
+    }
+    return true;
+}
+
+void wake(Endpoint& e)
+{
+    std::uint64_t one = 1;
+    [[maybe_unused]] ssize_t n = ::write(e.wakeFd, &one, sizeof one);
+}
+
+void dropConnection(Endpoint& e, int fd)
+{
+    ::epoll_ctl(e.epollFd, EPOLL_CTL_DEL, fd, nullptr);
+    ::close(fd);
+    e.connections.erase(fd);
+}
+
+// Reads what a connection has; decoded messages join the queue. A connection
+// that ends, fails or breaks the format is closed.
+void readConnection(Endpoint& e, int fd)
+{
+    auto it = e.connections.find(fd);
+    if (it == e.connections.end())
+        return;
+    std::vector<Message> decoded;
+    char buffer[16384];
+    bool done = false;
+    for (;;) {
+        ssize_t n = ::recv(fd, buffer, sizeof buffer, MSG_DONTWAIT);
+        if (n > 0) {
+            it->second.decoder.feed(std::string_view(buffer, static_cast<std::size_t>(n)), decoded);
+            if (it->second.decoder.failed()) {
+                done = true;
+                break;
+            }
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        done = n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK);
+        break;
+    }
+    for (Message& message : decoded)
+        e.queue.push_back(std::move(message));
+    if (done)
+        dropConnection(e, fd);
+}
+
+bool sameUser(int fd)
+{
+    struct ucred credentials {};
+    socklen_t size = sizeof credentials;
+    return ::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &credentials, &size) == 0 &&
+           credentials.uid == ::geteuid();
+}
+
+void acceptConnections(Endpoint& e)
+{
+    for (;;) {
+        int fd = ::accept4(e.listenFd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+        if (fd < 0) {
+            if (errno == EINTR)
+                continue;
+            return;
+        }
+        if (e.connections.size() >= kMaxConnections || !sameUser(fd) || !watch(e, fd)) {
+            ::close(fd);
+            continue;
+        }
+        e.connections[fd].fd = fd;
+        // Read at once: a sender's earlier post is then queued before its later one.
+        readConnection(e, fd);
+    }
+}
+
+// Takes in everything the descriptors have without waiting.
+void collectInput(Endpoint& e)
+{
+    struct epoll_event events[32];
+    for (;;) {
+        int count = ::epoll_wait(e.epollFd, events, 32, 0);
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count <= 0)
+            return;
+        for (int i = 0; i < count; ++i) {
+            int fd = events[i].data.fd;
+            if (fd == e.wakeFd || fd == e.timerFd) {
+                std::uint64_t value = 0;
+                [[maybe_unused]] ssize_t n = ::read(fd, &value, sizeof value);
+            } else if (fd == e.listenFd) {
+                acceptConnections(e);
+            } else {
+                readConnection(e, fd);
+            }
+        }
+        if (count < 32)
+            return;
+    }
+}
+
+// Arms the timer descriptor for the earliest waiting work (disarms it when none waits).
+void armTimer(Endpoint& e)
+{
+    struct itimerspec when {};
+    if (!e.later.empty()) {
+        auto wait = std::chrono::duration_cast<std::chrono::nanoseconds>(e.later.begin()->first - Clock::now());
+        long long ns = std::max<long long>(wait.count(), 1);
+        when.it_value.tv_sec = static_cast<time_t>(ns / 1000000000);
+        when.it_value.tv_nsec = static_cast<long>(ns % 1000000000);
+    }
+    ::timerfd_settime(e.timerFd, 0, &when, nullptr);
+}
+
+// Runs the work that is due now; work added meanwhile waits for the next round.
+int runDueWork(Endpoint& e)
+{
+    std::vector<LaterWork> due;
+    Clock::time_point now = Clock::now();
+    while (!e.later.empty() && e.later.begin()->first <= now) {
+        due.push_back(std::move(e.later.begin()->second));
+        e.later.erase(e.later.begin());
+    }
+    for (LaterWork& work : due)
+        work.work();
+    armTimer(e);
+    return static_cast<int>(due.size());
+}
+
+bool deliver(const Message& message)
+{
+    Endpoint& e = endpoint();
+    auto it = e.windows.find(message.target);
+    if (it == e.windows.end() || !it->second)
+        return false;
+    // A copy: the handler may destroy its own window.
+    MessageHandler handler = it->second;
+    handler(message);
+    return true;
+}
+
+bool writeAll(int fd, const std::string& bytes)
+{
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t n = ::send(fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool fillAddress(const std::string& path, struct sockaddr_un& address)
+{
+    std::memset(&address, 0, sizeof address);
+    address.sun_family = AF_UNIX;
+    if (path.size() >= sizeof address.sun_path)
+        return false;
+    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    return true;
+}
+
+bool postToProcess(pid_t pid, const Message& message)
+{
+    struct sockaddr_un address;
+    if (!fillAddress(processSocketPath(pid), address))
+        return false;
+    int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return false;
+    struct timeval timeout {};
+    timeout.tv_sec = kPostTimeoutMs / 1000;
+    timeout.tv_usec = (kPostTimeoutMs % 1000) * 1000;
+    ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
+    if (::connect(fd, reinterpret_cast<struct sockaddr*>(&address), sizeof address) != 0) {
+        int error = errno;
+        ::close(fd);
+        // No server: the entries belong to an ended process whose id is in use again.
+        if (error == ECONNREFUSED || error == ENOENT)
+            removeProcessEntries(pid);
+        return false;
+    }
+    bool ok = writeAll(fd, encodeMessage(message));
+    ::close(fd);
+    return ok;
+}
+
+} // namespace
+
+WindowHandle createWindow(MessageHandler handler)
+{
+    ensureQueue();
+    WindowHandle window = newWindowHandle();
+    endpoint().windows[window] = std::move(handler);
+    return window;
+}
+
+void setWindowHandler(WindowHandle window, MessageHandler handler)
+{
+    Endpoint& e = endpoint();
+    auto it = e.windows.find(window);
+    if (it != e.windows.end())
+        it->second = std::move(handler);
+}
+
+void destroyWindow(WindowHandle window)
+{
+    Endpoint& e = endpoint();
+    if (e.windows.erase(window) == 0)
+        return;
+    unregisterWindow(window);
+    std::erase_if(e.queue, [window](const Message& message) { return message.target == window; });
+}
+
+bool registerTopLevelWindow(WindowHandle window, std::string_view className)
+{
+    if (windowProcess(window) != ::getpid() || endpoint().windows.count(window) == 0)
+        return false;
+    return startMessageServer() && registerWindow(window, className);
+}
+
+bool startMessageServer()
+{
+    if (!ensureQueue())
+        return false;
+    Endpoint& e = endpoint();
+    if (e.listenFd >= 0)
+        return true;
+    if (!openRegistryDirectory())
+        return false;
+    std::string path = processSocketPath(::getpid());
+    struct sockaddr_un address;
+    if (!fillAddress(path, address))
+        return false;
+    int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return false;
+    // A socket left under our process id belongs to an ended process.
+    ::unlink(path.c_str());
+    if (::bind(fd, reinterpret_cast<struct sockaddr*>(&address), sizeof address) != 0 ||
+        ::listen(fd, SOMAXCONN) != 0) {
+        ::close(fd);
+        return false;
+    }
+    e.listenFd = fd;
+    e.socketPath = path;
+    if (!watch(e, fd)) {
+        closeEndpoint(e);
+        return false;
+    }
+    return true;
+}
+
+void stopMessageServer()
+{
+    Endpoint& e = endpoint();
+    if (e.pid != ::getpid())
+        return;
+    removeOwnEntries();
+    closeEndpoint(e);
+}
+
+int callLater(int delayMs, std::function<void()> work)
+{
+    if (!ensureQueue())
+        return 0;
+    Endpoint& e = endpoint();
+    int id = ++e.lastLaterId;
+    e.later.emplace(Clock::now() + std::chrono::milliseconds(std::max(delayMs, 0)), LaterWork{id, std::move(work)});
+    armTimer(e);
+    return id;
+}
+
+void cancelCallLater(int id)
+{
+    Endpoint& e = endpoint();
+    for (auto it = e.later.begin(); it != e.later.end(); ++it) {
+        if (it->second.id == id) {
+            e.later.erase(it);
+            break;
+        }
+    }
+    if (e.timerFd >= 0)
+        armTimer(e);
+}
+
+int messageDescriptor()
+{
+    return ensureQueue() ? endpoint().epollFd : -1;
+}
+
+int dispatchPendingMessages()
+{
+    if (!ensureQueue())
+        return 0;
+    Endpoint& e = endpoint();
+    collectInput(e);
+    // Messages posted while these are handled wait for the next round.
+    std::size_t count = e.queue.size();
+    int delivered = 0;
+    for (std::size_t i = 0; i < count && !e.queue.empty(); ++i) {
+        Message message = std::move(e.queue.front());
+        e.queue.pop_front();
+        if (deliver(message))
+            ++delivered;
+    }
+    if (!e.queue.empty())
+        wake(e);
+    return delivered + runDueWork(e);
+}
+
+int pumpMessages(int timeoutMs)
+{
+    if (!ensureQueue())
+        return 0;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        int delivered = dispatchPendingMessages();
+        if (delivered > 0)
+            return delivered;
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0)
+            return 0;
+        struct pollfd waiting {};
+        waiting.fd = endpoint().epollFd;
+        waiting.events = POLLIN;
+        ::poll(&waiting, 1, static_cast<int>(left.count()));
+    }
+}
+
+bool postMessage(const Message& message)
+{
+    pid_t pid = windowProcess(message.target);
+    if (message.target == 0 || pid <= 0)
+        return false;
+    if (pid == ::getpid()) {
+        if (!ensureQueue() || endpoint().windows.count(message.target) == 0)
+            return false;
+        endpoint().queue.push_back(message);
+        wake(endpoint());
+        return true;
+    }
+    if (!processAlive(pid)) {
+        removeProcessEntries(pid);
+        return false;
+    }
+    return postToProcess(pid, message);
+}
+
+bool postMessage(WindowHandle target, MessageNumber number, std::int64_t wParam, std::int64_t lParam,
+                 std::optional<std::string> text)
+{
+    return postMessage(Message{target, number, wParam, lParam, std::move(text)});
+}
+
+bool sendMessage(const Message& message)
+{
+    if (windowProcess(message.target) == ::getpid())
+        return deliver(message);
+    return postMessage(message);
+}
+
+int broadcastMessage(MessageNumber number, std::int64_t wParam, std::int64_t lParam,
+                     std::optional<std::string> text)
+{
+    int reached = 0;
+    for (const RegisteredWindow& window : liveRegisteredWindows())
+        if (sendMessage(Message{window.handle, number, wParam, lParam, text}))
+            ++reached;
+    return reached;
+}
+
+bool isWindow(WindowHandle window)
+{
+    if (window == 0)
+        return false;
+    if (windowProcess(window) == ::getpid())
+        return endpoint().pid == ::getpid() && endpoint().windows.count(window) != 0;
+    return isRegisteredWindowAlive(window);
+}
+
+bool requestCloseWindow(WindowHandle window)
+{
+    return postMessage(window, PM_CLOSE_WINDOW, 0, 0);
+}
+
+bool requestShowWindow(WindowHandle window)
+{
+    return postMessage(window, PM_SHOW_NORMAL_RAISE, 0, 0);
+}
+
+bool requestHideWindow(WindowHandle window)
+{
+    return postMessage(window, PM_HIDE_WINDOW, 0, 0);
+}
+
+} // namespace platform

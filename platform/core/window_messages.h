@@ -1,0 +1,85 @@
+// Posted, sent and broadcast messages to windows of this and other processes,
+// through the process's local socket and its queue of posted messages.
+#pragma once
+
+#include "platform/core/message_frame.h"
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+/// Handles one message delivered to a window.
+using MessageHandler = std::function<void(const Message&)>;
+
+/// A new window of this process that receives its messages through `handler`.
+WindowHandle createWindow(MessageHandler handler);
+
+/// Replaces the handler of a window of this process.
+void setWindowHandler(WindowHandle window, MessageHandler handler);
+
+/// Forgets a window of this process: its handler, its registry entry and the
+/// messages still queued for it.
+void destroyWindow(WindowHandle window);
+
+/// Enters a window of this process in the registry under its class name,
+/// starting the message server first; false when either fails.
+bool registerTopLevelWindow(WindowHandle window, std::string_view className);
+
+/// Starts this process's socket server (once); false when it cannot listen.
+bool startMessageServer();
+
+/// Closes the server and removes its socket and this process's registry
+/// entries (also done when the process exits normally).
+void stopMessageServer();
+
+/// A descriptor that is readable while messages wait for dispatch, for an
+/// event loop to watch; -1 before the server starts.
+int messageDescriptor();
+
+/// Runs `work` once, `delayMs` from now, from the same dispatch as messages
+/// (no thread); an id for `cancelCallLater`.
+int callLater(int delayMs, std::function<void()> work);
+
+/// Forgets work that has not run yet.
+void cancelCallLater(int id);
+
+/// Delivers every message that waits now and runs the work that is due; the
+/// number of messages and pieces of work.
+int dispatchPendingMessages();
+
+/// Waits up to `timeoutMs` for messages or due work and handles them; the number handled.
+int pumpMessages(int timeoutMs);
+
+/// Queues a message for its window: through this process's queue for its own
+/// windows, else through the owner's socket with a short blocking write (no
+/// event loop needed). False when the window is gone or the write failed; an
+/// ended owner's registry entries are removed.
+bool postMessage(const Message& message);
+bool postMessage(WindowHandle target, MessageNumber number, std::int64_t wParam, std::int64_t lParam,
+                 std::optional<std::string> text = std::nullopt);
+
+/// Delivers a message at once to a window of this process; a window of
+/// another process gets it posted.
+bool sendMessage(const Message& message);
+
+/// Sends a message to every live registered window, this process's included;
+/// the number of windows reached.
+int broadcastMessage(MessageNumber number, std::int64_t wParam, std::int64_t lParam,
+                     std::optional<std::string> text = std::nullopt);
+
+/// A window of this process that exists, or a registered window of a live process.
+bool isWindow(WindowHandle window);
+
+/// Asks the window's owner to close it as the system menu does.
+bool requestCloseWindow(WindowHandle window);
+
+/// Asks the window's owner to show it normally and bring it to the top.
+bool requestShowWindow(WindowHandle window);
+
+/// Asks the window's owner to hide it.
+bool requestHideWindow(WindowHandle window);
+
+} // namespace platform

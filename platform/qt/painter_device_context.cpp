@@ -1,0 +1,218 @@
+// Drawing through QPainter with the suite's pens, brushes, alignment and raster operations.
+#include "platform/qt/painter_device_context.h"
+
+#include <QFontMetrics>
+#include <QPaintDevice>
+
+namespace platform {
+
+namespace {
+
+Qt::PenStyle qtPenStyle(PenStyle style)
+{
+    switch (style) {
+    case PenStyle::Solid: return Qt::SolidLine;
+    case PenStyle::Dash: return Qt::DashLine;
+    case PenStyle::Dot: return Qt::DotLine;
+    case PenStyle::DashDot: return Qt::DashDotLine;
+    case PenStyle::DashDotDot: return Qt::DashDotDotLine;
+    case PenStyle::Null: return Qt::NoPen;
+    }
+    return Qt::SolidLine;
+}
+
+} // namespace
+
+QColor toQColor(ColorRef color)
+{
+    return QColor(static_cast<int>(color & 0xFF), static_cast<int>((color >> 8) & 0xFF),
+                  static_cast<int>((color >> 16) & 0xFF));
+}
+
+PainterDeviceContext::PainterDeviceContext(QPaintDevice& device) : m_device(device), m_painter(&device)
+{
+    m_painter.setRenderHint(QPainter::Antialiasing, false);
+    m_painter.setRenderHint(QPainter::TextAntialiasing, false);
+    // The starting font has the screen's size on any device (a printer's pixels are smaller).
+    FontSpec font;
+    font.pixelHeight = std::max(1, font.pixelHeight * device.logicalDpiY() / 96);
+    setFont(font);
+    applyPen();
+    applyBrush();
+}
+
+PainterDeviceContext::~PainterDeviceContext()
+{
+    m_painter.end();
+}
+
+void PainterDeviceContext::applyPen()
+{
+    QPen pen(toQColor(m_pen.color));
+    pen.setStyle(qtPenStyle(m_pen.style));
+    pen.setWidth(m_pen.width <= 1 ? 0 : m_pen.width);
+    pen.setCapStyle(Qt::FlatCap);
+    m_painter.setPen(pen);
+}
+
+void PainterDeviceContext::applyBrush()
+{
+    if (m_brush.style == BrushStyle::Hollow)
+        m_painter.setBrush(Qt::NoBrush);
+    else
+        m_painter.setBrush(toQColor(m_brush.color));
+}
+
+void PainterDeviceContext::setPen(const Pen& pen)
+{
+    m_pen = pen;
+    applyPen();
+}
+
+void PainterDeviceContext::setBrush(const Brush& brush)
+{
+    m_brush = brush;
+    applyBrush();
+}
+
+void PainterDeviceContext::setFont(const FontSpec& font)
+{
+    m_font = QFont(QString::fromStdString(font.family));
+    m_font.setPixelSize(font.pixelHeight > 0 ? font.pixelHeight : 13);
+    m_font.setBold(font.bold);
+    m_font.setStyleStrategy(QFont::NoAntialias);
+    if (font.pixelWidth > 0) {
+        // Stretch so that the average character is as wide as asked.
+        int natural = QFontMetrics(m_font).averageCharWidth();
+        if (natural > 0)
+            m_font.setStretch(std::clamp(100 * font.pixelWidth / natural, 1, 4000));
+    }
+    m_painter.setFont(m_font);
+}
+
+void PainterDeviceContext::setTextColor(ColorRef color)
+{
+    m_textColor = color;
+}
+
+void PainterDeviceContext::setTextAlign(unsigned flags)
+{
+    m_textAlign = flags;
+}
+
+void PainterDeviceContext::setRasterOp(RasterOp op)
+{
+    switch (op) {
+    case RasterOp::CopyPen:
+        m_painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+        break;
+    case RasterOp::Not:
+        m_painter.setCompositionMode(QPainter::RasterOp_NotDestination);
+        break;
+    case RasterOp::XorPen:
+        m_painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+        break;
+    }
+}
+
+void PainterDeviceContext::moveTo(int x, int y)
+{
+    m_position = {x, y};
+}
+
+void PainterDeviceContext::lineTo(int x, int y)
+{
+    if (m_pen.style != PenStyle::Null)
+        m_painter.drawLine(m_position.x, m_position.y, x, y);
+    m_position = {x, y};
+}
+
+void PainterDeviceContext::polyline(const std::vector<Point>& points)
+{
+    if (points.size() < 2 || m_pen.style == PenStyle::Null)
+        return;
+    QPolygon polygon;
+    polygon.reserve(static_cast<int>(points.size()));
+    for (const Point& p : points)
+        polygon << QPoint(p.x, p.y);
+    m_painter.drawPolyline(polygon);
+}
+
+void PainterDeviceContext::rectangle(int left, int top, int right, int bottom)
+{
+    if (right - left < 1 || bottom - top < 1)
+        return;
+    // The cosmetic pen's outline of the rectangle one pixel smaller covers
+    // exactly left..right-1 by top..bottom-1.
+    m_painter.drawRect(left, top, right - left - 1, bottom - top - 1);
+}
+
+void PainterDeviceContext::ellipse(int left, int top, int right, int bottom)
+{
+    if (right - left < 1 || bottom - top < 1)
+        return;
+    m_painter.drawEllipse(left, top, right - left - 1, bottom - top - 1);
+}
+
+void PainterDeviceContext::fillRect(int left, int top, int right, int bottom, const Brush& brush)
+{
+    if (right <= left || bottom <= top || brush.style == BrushStyle::Hollow)
+        return;
+    m_painter.fillRect(left, top, right - left, bottom - top, toQColor(brush.color));
+}
+
+void PainterDeviceContext::setPixel(int x, int y, ColorRef color)
+{
+    m_painter.fillRect(x, y, 1, 1, toQColor(color));
+}
+
+void PainterDeviceContext::textOut(int x, int y, std::string_view text)
+{
+    QString string = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    QFontMetrics metrics(m_font, &m_device);
+    int width = metrics.horizontalAdvance(string);
+    unsigned horizontal = m_textAlign & TA_CENTER;
+    if (horizontal == TA_CENTER)
+        x -= width / 2;
+    else if (horizontal == TA_RIGHT)
+        x -= width;
+    unsigned vertical = m_textAlign & TA_BASELINE;
+    int baseline = y + metrics.ascent();
+    if (vertical == TA_BASELINE)
+        baseline = y;
+    else if (vertical == TA_BOTTOM)
+        baseline = y - metrics.descent();
+    QPen savedPen = m_painter.pen();
+    m_painter.setPen(toQColor(m_textColor));
+    m_painter.drawText(x, baseline, string);
+    m_painter.setPen(savedPen);
+}
+
+void PainterDeviceContext::setClipRect(int left, int top, int right, int bottom)
+{
+    m_painter.setClipRect(left, top, std::max(right - left, 0), std::max(bottom - top, 0));
+}
+
+void PainterDeviceContext::removeClip()
+{
+    m_painter.setClipping(false);
+}
+
+TextMetrics PainterDeviceContext::textMetrics()
+{
+    QFontMetrics metrics(m_font, &m_device);
+    return TextMetrics{metrics.height(), metrics.ascent(), metrics.averageCharWidth()};
+}
+
+int PainterDeviceContext::textWidth(std::string_view text)
+{
+    QFontMetrics metrics(m_font, &m_device);
+    return metrics.horizontalAdvance(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+}
+
+int PainterDeviceContext::bitsPerPixel() const
+{
+    return m_device.depth();
+}
+
+} // namespace platform

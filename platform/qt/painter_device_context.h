@@ -1,0 +1,65 @@
+// The device context over a QPainter: a window's QImage backing store or a printer.
+#pragma once
+
+#include "platform/core/device_context.h"
+
+#include <QFont>
+#include <QPainter>
+
+class QPaintDevice;
+
+namespace platform {
+
+/// The Qt colour of a 0x00BBGGRR value.
+QColor toQColor(ColorRef color);
+
+/// Draws on a paint device without antialiasing (erasing by drawing again in
+/// the background colour and the inverting raster operations are then exact).
+/// Lines include their end point. The starting font is DejaVu Sans of the
+/// screen's size on the device; fonts set later are in device pixels.
+class PainterDeviceContext : public DeviceContext {
+public:
+    /// Paints on the device from now until destruction.
+    explicit PainterDeviceContext(QPaintDevice& device);
+    ~PainterDeviceContext() override;
+    PainterDeviceContext(const PainterDeviceContext&) = delete;
+    PainterDeviceContext& operator=(const PainterDeviceContext&) = delete;
+
+    void setPen(const Pen& pen) override;
+    void setBrush(const Brush& brush) override;
+    void setFont(const FontSpec& font) override;
+    void setTextColor(ColorRef color) override;
+    void setTextAlign(unsigned flags) override;
+    void setRasterOp(RasterOp op) override;
+    void moveTo(int x, int y) override;
+    void lineTo(int x, int y) override;
+    void polyline(const std::vector<Point>& points) override;
+    void rectangle(int left, int top, int right, int bottom) override;
+    void ellipse(int left, int top, int right, int bottom) override;
+    void fillRect(int left, int top, int right, int bottom, const Brush& brush) override;
+    void setPixel(int x, int y, ColorRef color) override;
+    void textOut(int x, int y, std::string_view text) override;
+    void setClipRect(int left, int top, int right, int bottom) override;
+    void removeClip() override;
+    TextMetrics textMetrics() override;
+    int textWidth(std::string_view text) override;
+    int bitsPerPixel() const override;
+    bool styledLines() const override { return true; }
+
+    QPainter& painter() { return m_painter; }
+
+private:
+    void applyPen();
+    void applyBrush();
+
+    QPaintDevice& m_device;
+    QPainter m_painter;
+    Pen m_pen;
+    Brush m_brush;
+    QFont m_font;
+    ColorRef m_textColor = 0;
+    unsigned m_textAlign = TA_LEFT | TA_TOP;
+    Point m_position;
+};
+
+} // namespace platform

@@ -1,0 +1,317 @@
+// Drawing through the device context on a QImage, the recording context, and
+// the canvas widget's backing store and input forwarding.
+#include "platform/core/device_context.h"
+#include "platform/qt/application.h"
+#include "platform/qt/canvas_widget.h"
+#include "platform/qt/frame_window.h"
+#include "platform/qt/painter_device_context.h"
+#include "platform/qt/printing.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QMouseEvent>
+#include <QPrinter>
+#include <QTest>
+
+using namespace platform;
+
+namespace {
+
+Application& app()
+{
+    static int argc = 1;
+    static char name[] = "test_qt_drawing";
+    static char* argv[] = {name, nullptr};
+    static Application* instance = new Application(argc, argv);
+    return *instance;
+}
+
+constexpr ColorRef kWhite = 0xFFFFFF, kBlack = 0x000000, kRed = rgb(255, 0, 0), kBlue = rgb(0, 0, 255);
+
+QImage whiteImage(int width, int height)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    return image;
+}
+
+ColorRef pixelAt(const QImage& image, int x, int y)
+{
+    QColor c = image.pixelColor(x, y);
+    return rgb(c.red(), c.green(), c.blue());
+}
+
+/// The smallest rectangle holding every pixel that is not white; null when none.
+QRect inkBounds(const QImage& image)
+{
+    QRect bounds;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (image.pixelColor(x, y) != QColor(Qt::white))
+                bounds |= QRect(x, y, 1, 1);
+    return bounds;
+}
+
+class Drawing : public ::testing::Test {
+protected:
+    void SetUp() override { app(); }
+};
+
+} // namespace
+
+TEST_F(Drawing, RectanglesCoverLeftToRightLessOneWithPenOutlineAndBrushInside)
+{
+    QImage image = whiteImage(20, 20);
+    {
+        PainterDeviceContext dc(image);
+        dc.setPen(Pen{PenStyle::Solid, 1, kBlack});
+        dc.setBrush(Brush{BrushStyle::Solid, kRed});
+        dc.rectangle(2, 3, 8, 9);
+        dc.setBrush(Brush{BrushStyle::Hollow, 0});
+        dc.rectangle(10, 10, 15, 15);
+        dc.fillRect(16, 0, 18, 2, Brush{BrushStyle::Solid, kBlue});
+    }
+    struct Case {
+        int x, y;
+        ColorRef color;
+    };
+    for (const Case& c : {Case{2, 3, kBlack}, Case{7, 8, kBlack}, Case{7, 3, kBlack}, Case{8, 9, kWhite},
+                          Case{8, 5, kWhite}, Case{1, 3, kWhite}, Case{3, 4, kRed}, Case{6, 7, kRed},
+                          Case{12, 12, kWhite}, Case{14, 14, kBlack}, Case{15, 15, kWhite},
+                          Case{16, 0, kBlue}, Case{17, 1, kBlue}, Case{18, 1, kWhite}, Case{16, 2, kWhite}})
+        EXPECT_EQ(pixelAt(image, c.x, c.y), c.color) << c.x << "," << c.y;
+}
+
+TEST_F(Drawing, InvertingTwiceRestoresThePictureAndNothingIsAntialiased)
+{
+    QImage image = whiteImage(60, 60);
+    PainterDeviceContext dc(image);
+    dc.setPen(Pen{PenStyle::Solid, 1, kRed});
+    dc.moveTo(3, 5);
+    dc.lineTo(50, 41);
+    dc.setTextColor(kBlack);
+    dc.textOut(5, 40, "Wq");
+    QImage before = image.copy();
+    for (int y = 0; y < before.height(); ++y) {
+        for (int x = 0; x < before.width(); ++x) {
+            ColorRef c = pixelAt(before, x, y);
+            ASSERT_TRUE(c == kWhite || c == kBlack || c == kRed) << x << "," << y;
+        }
+    }
+    auto cursor = [&] {
+        dc.setPen(Pen{PenStyle::Solid, 3, kBlack});
+        dc.setRasterOp(RasterOp::Not);
+        dc.moveTo(15, 30);
+        dc.lineTo(45, 30);
+        dc.moveTo(30, 15);
+        dc.lineTo(30, 45);
+        dc.setRasterOp(RasterOp::CopyPen);
+    };
+    cursor();
+    EXPECT_NE(image, before);
+    cursor();
+    EXPECT_EQ(image, before);
+}
+
+TEST_F(Drawing, TextIsPlacedByItsAlignment)
+{
+    struct Case {
+        unsigned align;
+        bool inkRightOfX;  // else left of x
+        bool inkBelowY;    // else above y
+    };
+    for (const Case& c : {Case{TA_LEFT | TA_TOP, true, true}, Case{TA_RIGHT | TA_TOP, false, true},
+                          Case{TA_LEFT | TA_BOTTOM, true, false}, Case{TA_RIGHT | TA_BASELINE, false, false}}) {
+        QImage image = whiteImage(200, 80);
+        {
+            PainterDeviceContext dc(image);
+            dc.setTextColor(kBlue);
+            dc.setTextAlign(c.align);
+            dc.textOut(100, 40, "Ahx");
+        }
+        QRect ink = inkBounds(image);
+        ASSERT_FALSE(ink.isNull()) << c.align;
+        if (c.inkRightOfX)
+            EXPECT_GE(ink.left(), 100) << c.align;
+        else
+            EXPECT_LT(ink.right(), 100) << c.align;
+        if (c.inkBelowY)
+            EXPECT_GE(ink.top(), 40) << c.align;
+        else
+            EXPECT_LT(ink.bottom(), 40) << c.align;
+    }
+    QImage image = whiteImage(10, 10);
+    PainterDeviceContext dc(image);
+    TextMetrics metrics = dc.textMetrics();
+    EXPECT_GT(metrics.height, metrics.ascent);
+    EXPECT_GT(dc.textWidth("WWWW"), dc.textWidth("W"));
+    EXPECT_EQ(dc.bitsPerPixel(), 32);
+}
+
+namespace {
+
+/// A frame that records the messages its canvas hands on, and the order of events.
+class CanvasOwner : public FrameWindow {
+public:
+    CanvasOwner() : FrameWindow("TQNSIMWindow") {}
+    std::vector<Message> received;
+    std::vector<std::string>* order = nullptr;
+
+protected:
+    void handleMessage(const Message& message) override
+    {
+        received.push_back(message);
+        if (order)
+            order->push_back("parent " + std::to_string(message.number));
+    }
+};
+
+class RecordingCanvas : public CanvasWidget {
+public:
+    using CanvasWidget::CanvasWidget;
+    std::vector<std::string>* order = nullptr;
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override
+    {
+        if (order)
+            order->push_back("canvas press");
+        CanvasWidget::mousePressEvent(event);
+    }
+};
+
+} // namespace
+
+TEST_F(Drawing, ACanvasHandsInputToItsParentFirst)
+{
+    CanvasOwner owner;
+    auto* canvas = new RecordingCanvas(&owner);
+    owner.setCentralWidget(canvas);
+    owner.resize(300, 200);
+    owner.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&owner));
+    std::vector<std::string> order;
+    owner.order = &order;
+    canvas->order = &order;
+
+    QTest::mousePress(canvas, Qt::LeftButton, Qt::ShiftModifier, QPoint(12, 34));
+    ASSERT_FALSE(owner.received.empty());
+    EXPECT_EQ(order.front(), "parent " + std::to_string(WM_LBUTTONDOWN));
+    EXPECT_EQ(order.back(), "canvas press");
+    const Message& press = owner.received.front();
+    EXPECT_EQ(press.wParam & (MK_LBUTTON | MK_SHIFT), MK_LBUTTON | MK_SHIFT);
+    EXPECT_EQ(paramX(press.lParam), 12);
+    EXPECT_EQ(paramY(press.lParam), 34);
+
+    owner.received.clear();
+    QTest::keyClick(canvas, Qt::Key_A);
+    std::vector<MessageNumber> numbers;
+    for (const Message& m : owner.received)
+        numbers.push_back(m.number);
+    EXPECT_EQ(numbers, (std::vector<MessageNumber>{WM_KEYDOWN, WM_CHAR, WM_KEYUP}));
+    EXPECT_EQ(owner.received[0].wParam, 'A');
+    EXPECT_EQ(owner.received[1].wParam, 'a');
+    EXPECT_EQ(pointParam(-1, -2), 0xFFFEFFFF);
+    EXPECT_EQ(paramX(pointParam(-1, -2)), -1);
+    EXPECT_EQ(paramY(pointParam(-1, -2)), -2);
+}
+
+TEST_F(Drawing, TheBackingStoreShowsWhatWasDrawnAndSurvivesResizing)
+{
+    for (bool withCallback : {false, true}) {
+        int paints = 0;
+        CanvasWidget::PaintCallback paint;
+        if (withCallback)
+            paint = [&](DeviceContext* dc) {
+                ++paints;
+                ASSERT_NE(dc, nullptr);
+                dc->fillRect(0, 0, 5, 5, Brush{BrushStyle::Solid, kBlue});
+            };
+        CanvasWidget canvas(nullptr, paint);
+        canvas.resize(100, 80);
+        {
+            std::unique_ptr<PainterDeviceContext> dc = canvas.drawingContext();
+            dc->setPen(Pen{PenStyle::Solid, 1, kRed});
+            dc->moveTo(10, 50);
+            dc->lineTo(90, 50);
+        }
+        canvas.update(QRect(10, 50, 81, 1));
+        QImage shown = canvas.grab().toImage();
+        EXPECT_EQ(pixelAt(shown, 50, 50), kRed);
+        EXPECT_EQ(pixelAt(shown, 2, 2), withCallback ? kBlue : kWhite);
+        EXPECT_EQ(paints > 0, withCallback);
+        canvas.resize(150, 120);
+        shown = canvas.grab().toImage();
+        EXPECT_EQ(shown.size(), QSize(150, 120));
+        EXPECT_EQ(pixelAt(shown, 50, 50), kRed);
+        EXPECT_EQ(pixelAt(shown, 140, 110), kWhite);
+    }
+}
+
+namespace {
+
+/// Prints a number of lines, as many on a page as fit.
+class LinesPrintout : public Printout {
+public:
+    explicit LinesPrintout(int lines) : Printout("Orvanta Log Window"), m_lines(lines) {}
+    std::vector<int> printedPages;
+    int perPage = 0;
+
+    bool hasPage(int) override { return m_next < m_lines; }
+    void printPage(int page, DeviceContext& dc, int, int pageHeight) override
+    {
+        printedPages.push_back(page);
+        int lineHeight = dc.textMetrics().height;
+        perPage = pageHeight / lineHeight - 1;
+        for (int i = 0; i < perPage && m_next < m_lines; ++i, ++m_next)
+            dc.textOut(0, i * lineHeight, "line " + std::to_string(m_next));
+    }
+
+private:
+    int m_lines;
+    int m_next = 0;
+};
+
+} // namespace
+
+TEST_F(Drawing, PrintingToPdfPrintsEveryPageTheDocumentHas)
+{
+    for (int lines : {0, 5, 400}) {
+        std::string path = std::string(std::getenv("ORVANTA_TEST_ROOT") ? std::getenv("ORVANTA_TEST_ROOT") : "/tmp") +
+                           "/print" + std::to_string(lines) + ".pdf";
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(QString::fromStdString(path));
+        LinesPrintout printout(lines);
+        ASSERT_TRUE(printDocument(printout, printer, false));
+        ASSERT_GT(printout.perPage, 20);
+        std::vector<int> expected = {1};
+        while (static_cast<int>(expected.size()) * printout.perPage < lines)
+            expected.push_back(static_cast<int>(expected.size()) + 1);
+        EXPECT_EQ(expected.size() > 1, lines == 400) << lines;
+        EXPECT_EQ(printout.printedPages, expected) << lines;
+        QFile pdf(QString::fromStdString(path));
+        ASSERT_TRUE(pdf.open(QIODevice::ReadOnly));
+        QByteArray bytes = pdf.readAll();
+        EXPECT_TRUE(bytes.startsWith("%PDF")) << lines;
+        EXPECT_EQ(bytes.count("/Type /Page\n") + bytes.count("/Type /Page\r"), static_cast<qsizetype>(expected.size()))
+            << lines;
+    }
+}
+
+TEST_F(Drawing, PagesRunOnAnyContextSoThatTheirTextCanBeRead)
+{
+    RecordingDeviceContext dc;
+    LinesPrintout printout(25);
+    int newPages = 0;
+    // 13-pixel lines on a page of 130 give 9 lines a page.
+    EXPECT_EQ(printPages(printout, dc, 100, 130, [&] { return ++newPages > 0; }), 3);
+    EXPECT_EQ(newPages, 2);
+    EXPECT_EQ(dc.calls().front(), "text 0 0 line 0");
+    EXPECT_EQ(dc.calls()[9], "text 0 0 line 9");
+    EXPECT_EQ(dc.calls().back(), "text 0 78 line 24");
+
+    LinesPrintout refused(25);
+    EXPECT_EQ(printPages(refused, dc, 100, 130, [] { return false; }), 1);
+}
