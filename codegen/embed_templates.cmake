@@ -1,0 +1,15 @@
+# Writes the texts of the generated files' templates as a C++ table, run at build time:
+#   cmake -DTEMPLATE_DIR=<dir> -DTEMPLATES=<name,name,...> -DOUTPUT=<file> -P embed_templates.cmake
+string(REPLACE "," ";" names "${TEMPLATES}")
+set(table "// Generated from codegen/templates at build time; do not edit.\n")
+foreach(name IN LISTS names)
+  file(READ "${TEMPLATE_DIR}/${name}" text)
+  string(FIND "${text}" ")XXTEMPLATE\"" clash)
+  if(NOT clash EQUAL -1)
+    message(FATAL_ERROR "${name} holds the raw-string delimiter")
+  endif()
+  string(APPEND table "{\"${name}\", R\"XXTEMPLATE(${text})XXTEMPLATE\"},\n")
+endforeach()
+file(WRITE "${OUTPUT}.new" "${table}")
+file(COPY_FILE "${OUTPUT}.new" "${OUTPUT}" ONLY_IF_DIFFERENT)
+file(REMOVE "${OUTPUT}.new")

@@ -1,0 +1,216 @@
+// The equation-file reader: header, every declaration section, and the four
+// equation sections with their continuation lines joined.
+#include "codegen/equation_file_reader.h"
+
+#include "codegen/equation_translator.h"
+#include "common/message_boxes.h"
+#include "platform/core/file_system.h"
+
+#include <cstdlib>
+#include <optional>
+#include <set>
+#include <sstream>
+
+namespace {
+
+/// Declaration section headers and the kind each fills ('A' is refused).
+struct Section {
+    const char* header;
+    char kind;
+};
+
+constexpr Section kDeclarations[] = {
+    {"#DParam", 'P'},      {"#DIncond", 'Z'},      {"#DVariable", 'V'},   {"#DConst", 'C'},
+    {"#Dstate_ind", 's'},  {"#DRate_ind", 'R'},    {"#DState_dept", 'S'}, {"#Drate_dept", 'r'},
+    {"#DAlgloop", 'A'},
+};
+
+std::vector<std::string> splitWords(const std::string& line)
+{
+    std::vector<std::string> words;
+    std::istringstream in(line);
+    for (std::string word; in >> word;)
+        words.push_back(word);
+    return words;
+}
+
+bool isBlank(const std::string& line)
+{
+    return line.find_first_not_of(" \t\r") == std::string::npos;
+}
+
+class EquationFileReader {
+public:
+    EquationFileReader(GeneratorModel& model, const std::string& fileName) : m_model(model), m_fileName(fileName) {}
+
+    bool read()
+    {
+        std::optional<std::string> text = platform::readFile(m_fileName);
+        if (!text) {
+            ShowMessage({"Can not open for reading:", m_fileName});
+            return false;
+        }
+        std::istringstream in(*text);
+        for (std::string line; std::getline(in, line);) {
+            if (!line.empty() && line.back() == '\r')
+                line.pop_back();
+            m_lines.push_back(line);
+        }
+        if (!readHeader())
+            return false;
+        while (m_next < m_lines.size()) {
+            if (isBlank(m_lines[m_next])) {
+                ++m_next;
+                continue;
+            }
+            const std::vector<std::string> words = splitWords(m_lines[m_next]);
+            if (!readSection(words.front()))
+                return false;
+        }
+        BuildSubmodelList(m_model);
+        return true;
+    }
+
+private:
+    bool fail(const std::string& heading, std::size_t line, const std::string& token)
+    {
+        ShowMessage({heading, m_fileName + ", line " + std::to_string(line + 1) + ": '" + token + "'"});
+        return false;
+    }
+
+    bool readHeader()
+    {
+        std::string name;
+        for (const char* key : {"#Hclass", "#Hversion"}) {
+            while (m_next < m_lines.size() && isBlank(m_lines[m_next]))
+                ++m_next;
+            std::vector<std::string> words =
+                m_next < m_lines.size() ? splitWords(m_lines[m_next]) : std::vector<std::string>{};
+            if (words.empty() || words[0] != key || words.size() > 2)
+                return fail("Error in Model File", m_next, words.empty() ? std::string() : words[0]);
+            if (words.size() == 2 && key == std::string("#Hversion")) {
+                char* end = nullptr;
+                long version = std::strtol(words[1].c_str(), &end, 10);
+                if (*end)
+                    return fail("Error in Model File", m_next, words[1]);
+                name += std::to_string(version);
+            } else if (words.size() == 2) {
+                name = words[1];
+            }
+            ++m_next;
+        }
+        m_model.modelName = name;
+        return true;
+    }
+
+    bool readSection(const std::string& header)
+    {
+        const std::size_t headerLine = m_next;
+        if (!m_seen.insert(header).second)
+            return fail("Error in Model File", headerLine, header);
+        for (const Section& section : kDeclarations)
+            if (header == section.header) {
+                if (section.kind == 'A')
+                    return fail("Models with algebraic loops are not supported in code generation", headerLine,
+                                header);
+                return readDeclarations(section.kind);
+            }
+        static const std::pair<const char*, EquationList GeneratorModel::*> kEquations[] = {
+            {"#EInitial", &GeneratorModel::initialEquations},
+            {"#Einputs", &GeneratorModel::inputEquations},
+            {"#Edynamic", &GeneratorModel::dynamicEquations},
+            {"#Eoutputs", &GeneratorModel::outputEquations},
+        };
+        for (const auto& [name, list] : kEquations)
+            if (header == name)
+                return readEquations(m_model.*list);
+        return fail("Unknown section in Model File", headerLine, header);
+    }
+
+    /// Entries: a type word, the first name and its aliases, one entry a line.
+    bool readDeclarations(char kind)
+    {
+        VariableList& records = *m_model.list(kind);
+        for (++m_next; m_next < m_lines.size(); ++m_next) {
+            if (isBlank(m_lines[m_next]))
+                continue;
+            std::vector<std::string> words = splitWords(m_lines[m_next]);
+            const std::string& type = words[0];
+            if (type.starts_with("#D") || type.starts_with("#E") || type.starts_with("#H"))
+                return true;
+            if (type != "#real" && type != "#sampletime" && type != "#int" && type != "#bool")
+                return fail("Error in Model File", m_next, type);
+            if (words.size() < 2)
+                return fail("Error in Model File", m_next, type);
+            auto record = std::make_unique<VariableRecord>();
+            record->names.assign(words.begin() + 1, words.end());
+            record->kind = kind;
+            record->ordinal = static_cast<std::int32_t>(records.size());
+            records.push_back(std::move(record));
+        }
+        return true;
+    }
+
+    /// Equations up to an empty line, the next section or the end: a line ending in a
+    /// backslash continues on the next, which the writer indents by six blanks; a line
+    /// with " = " starts an equation; any other line (the parts of a conditional)
+    /// belongs to the equation before it.
+    bool readEquations(EquationList& equations)
+    {
+        std::unique_ptr<EquationRecord> current;
+        std::size_t firstLine = 0;
+        bool continued = false;
+        auto finish = [&]() {
+            if (!current)
+                return true;
+            if (!TranslateEquation(*current, m_model, m_fileName + ", line " + std::to_string(firstLine + 1)))
+                return false;
+            equations.push_back(std::move(current));
+            return true;
+        };
+        for (++m_next; m_next < m_lines.size(); ++m_next) {
+            std::string line = m_lines[m_next];
+            if (continued) {
+                std::size_t blanks = 0;
+                while (blanks < 6 && blanks < line.size() && line[blanks] == ' ')
+                    ++blanks;
+                line.erase(0, blanks);
+            } else if (isBlank(line) || line[0] == '#') {
+                break;
+            }
+            const bool continues = !line.empty() && line.back() == '\\';
+            if (continues)
+                line.pop_back();
+            if (continued) {
+                current->text += line;
+            } else if (!current || line.find(" = ") != std::string::npos) {
+                if (!finish())
+                    return false;
+                current = std::make_unique<EquationRecord>();
+                current->text = line;
+                firstLine = m_next;
+            } else {
+                current->text += "\n" + line;
+            }
+            continued = continues;
+        }
+        return finish();
+    }
+
+    GeneratorModel& m_model;
+    std::string m_fileName;
+    std::vector<std::string> m_lines;
+    std::size_t m_next = 0;
+    std::set<std::string> m_seen;
+};
+
+} // namespace
+
+bool ReadEquationFile(GeneratorModel& model, const std::string& fileName)
+{
+    model.clear();
+    if (EquationFileReader(model, fileName).read())
+        return true;
+    model.clear();
+    return false;
+}

@@ -1,0 +1,12 @@
+// Reads a processed model's equation file (".e") into a generator model.
+#pragma once
+
+#include "codegen/generator_model.h"
+
+#include <string>
+
+/// Clears the model and reads the equation file, translating every equation. False,
+/// after a message naming the file and line, when the file cannot be read, is
+/// malformed, or holds something the generated code cannot express (an algebraic
+/// loop, an unknown section, an equation the translator refuses); the model is then empty.
+bool ReadEquationFile(GeneratorModel& model, const std::string& fileName);

@@ -1,0 +1,539 @@
+// The equation translator: a small tokenizer that keeps the blanks between tokens,
+// keyword and function mapping, infix operators as calls, and array references.
+#include "codegen/equation_translator.h"
+
+#include "common/message_boxes.h"
+
+#include <algorithm>
+#include <cctype>
+#include <optional>
+#include <string_view>
+
+namespace {
+
+enum class TokenKind { Space, Word, Number, Symbol, Reference, Time };
+
+struct Token {
+    TokenKind kind;
+    std::string text;     ///< as it goes into the C text
+    std::string readable; ///< as it goes into the readable copy
+};
+
+using Tokens = std::vector<Token>;
+
+Token make(TokenKind kind, std::string text)
+{
+    Token token{kind, text, text};
+    return token;
+}
+
+bool isSpace(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
+}
+
+bool isDigit(char c)
+{
+    return std::isdigit(static_cast<unsigned char>(c)) != 0;
+}
+
+bool isWordStart(char c)
+{
+    return std::isalpha(static_cast<unsigned char>(c)) != 0 || c == '_';
+}
+
+bool isWordChar(char c)
+{
+    return isWordStart(c) || isDigit(c);
+}
+
+/// Splits model text into words, numbers, symbols and runs of white space; a
+/// backslash (a line continuation mark) is dropped.
+Tokens tokenize(std::string_view text)
+{
+    Tokens tokens;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const char c = text[i];
+        std::size_t start = i;
+        if (c == '\\') {
+            ++i;
+        } else if (isSpace(c)) {
+            while (i < text.size() && isSpace(text[i]))
+                ++i;
+            tokens.push_back(make(TokenKind::Space, std::string(text.substr(start, i - start))));
+        } else if (isWordStart(c)) {
+            while (i < text.size() && isWordChar(text[i]))
+                ++i;
+            tokens.push_back(make(TokenKind::Word, std::string(text.substr(start, i - start))));
+        } else if (isDigit(c) || (c == '.' && i + 1 < text.size() && isDigit(text[i + 1]))) {
+            while (i < text.size() && isDigit(text[i]))
+                ++i;
+            if (i < text.size() && text[i] == '.')
+                for (++i; i < text.size() && isDigit(text[i]);)
+                    ++i;
+            if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+                std::size_t j = i + 1;
+                if (j < text.size() && (text[j] == '+' || text[j] == '-'))
+                    ++j;
+                if (j < text.size() && isDigit(text[j])) {
+                    for (i = j; i < text.size() && isDigit(text[i]);)
+                        ++i;
+                }
+            }
+            tokens.push_back(make(TokenKind::Number, std::string(text.substr(start, i - start))));
+        } else {
+            static constexpr std::string_view kLong[] = {"=/=", "==", "<=", ">="};
+            std::size_t length = 1;
+            for (std::string_view symbol : kLong)
+                if (text.substr(i).starts_with(symbol)) {
+                    length = symbol.size();
+                    break;
+                }
+            tokens.push_back(make(TokenKind::Symbol, std::string(text.substr(i, length))));
+            i += length;
+        }
+    }
+    return tokens;
+}
+
+/// Keldor functions and the names they take in the generated C.
+struct FunctionName {
+    const char* keldor;
+    const char* c;
+};
+
+constexpr FunctionName kFunctions[] = {
+    {"step", "XXStep"},
+    {"ramp", "XXRamp"},
+    {"dly", "XXDelay"},
+    {"abs", "XXAbsolute"},
+    {"exp2", "XXExponent2"},
+    {"exp10", "XXExponent10"},
+    {"log2", "XXLogarithm2"},
+    {"log10", "XXLogarithm10"},
+    {"pow2", "XXPower2"},
+    {"ran", "XXRandom"},
+    {"sign", "XXSign"},
+    {"arccosh", "XXArcCosineHyperbolic"},
+    {"arcsinh", "XXArcSineHyperbolic"},
+    {"arctanh", "XXArcTangentHyperbolic"},
+    {"arcsin", "asin"},
+    {"arccos", "acos"},
+    {"arctan", "atan"},
+    {"exp", "exp"},
+    {"log", "log"},
+    {"sin", "sin"},
+    {"cos", "cos"},
+    {"tan", "tan"},
+    {"sinh", "sinh"},
+    {"cosh", "cosh"},
+    {"tanh", "tanh"},
+    {"sqrt", "sqrt"},
+    {"atan2", "atan2"},
+};
+
+const char* cFunctionName(std::string_view keldor)
+{
+    for (const FunctionName& f : kFunctions)
+        if (keldor == f.keldor)
+            return f.c;
+    return nullptr;
+}
+
+/// Functions the generated code has no counterpart for, with their messages.
+struct Unsupported {
+    const char* text;
+    const char* message;
+};
+
+constexpr Unsupported kUnsupported[] = {
+    {"tdly", "Function \"tdly\" (time-delay) is not supported in code generation"},
+    {"dll_function", "Function \"dll_function\" (dll functionality) is not supported in code generation"},
+    {"reset", "Function \"reset\" (resetable integrator) is not supported in code generation"},
+    {"from_file", "Function \"from_file\" (input from file) is not supported in code generation"},
+};
+
+/// Reference letters whose kind has an array in the generated code.
+bool hasArray(char letter)
+{
+    return letter == 'P' || letter == 'V' || letter == 's' || letter == 'R';
+}
+
+/// Letters that name a quantity in an equation ('I' and 'C' as the model processor writes them).
+bool isReferenceLetter(char letter)
+{
+    return std::string_view("APRSVarsUIC").find(letter) != std::string_view::npos;
+}
+
+/// The largest ordinal a reference may carry; larger ones are refused.
+constexpr std::int64_t kMaxOrdinal = 9999999;
+
+/// One equation being translated, with the refusal message once one was found.
+class Translation {
+public:
+    Translation(EquationRecord& equation, GeneratorModel& model, const std::string& where)
+        : m_equation(equation), m_model(model), m_where(where)
+    {
+    }
+
+    bool run()
+    {
+        for (const Unsupported& f : kUnsupported)
+            if (m_equation.text.find(f.text) != std::string::npos)
+                return refuse(f.message);
+        m_tokens = tokenize(m_equation.text);
+        m_tokens.push_back(make(TokenKind::Symbol, ";"));
+        if (!mapWords() || !mapConditionals())
+            return false;
+        for (auto [op, name] : {std::pair{"div", "XXIntegerDivide"}, std::pair{"mod", "XXIntegerModulo"},
+                                std::pair{"power", "XXPower"}})
+            if (!infixToCall(op, name))
+                return false;
+        if (!divideInDouble() || !checkLeftHandSide())
+            return false;
+        m_equation.text = join(&Token::text);
+        m_equation.readable = join(&Token::readable);
+        FindLeftHandSide(m_equation, m_model);
+        return true;
+    }
+
+private:
+    bool refuse(const std::string& message)
+    {
+        std::vector<std::string> lines{message, "in equation: " + oneLine(m_equation.text)};
+        if (!m_where.empty())
+            lines.push_back(m_where);
+        ShowMessageLines(lines);
+        return false;
+    }
+
+    static std::string oneLine(const std::string& text)
+    {
+        std::string line;
+        for (char c : text) {
+            if (c == '\\')
+                continue;
+            if (isSpace(c)) {
+                if (!line.empty() && line.back() != ' ')
+                    line += ' ';
+            } else {
+                line += c;
+            }
+        }
+        while (!line.empty() && line.back() == ' ')
+            line.pop_back();
+        return line;
+    }
+
+    /// Keywords, functions, references and time; anything else is refused.
+    bool mapWords()
+    {
+        for (std::size_t i = 0; i < m_tokens.size(); ++i) {
+            Token& token = m_tokens[i];
+            if (token.kind == TokenKind::Symbol) {
+                if (token.text == "=/=") {
+                    token.text = "!=";
+                } else if (token.text == "[") {
+                    std::optional<std::size_t> before = previousSignificant(i);
+                    if (before && m_tokens[*before].kind == TokenKind::Reference)
+                        return refuse("An element with a computed index is not supported in code generation");
+                    return refuse("Unexpected \"[\" in an equation");
+                } else if (std::string_view("=()+-*/<>,;").find(token.text) == std::string_view::npos &&
+                           token.text != "==" && token.text != "<=" && token.text != ">=") {
+                    return refuse("Unexpected \"" + token.text + "\" in an equation");
+                }
+                continue;
+            }
+            if (token.kind != TokenKind::Word)
+                continue;
+            const std::string word = token.text;
+            if (word == "and" || word == "or" || word == "not") {
+                token = make(TokenKind::Symbol, word == "and" ? "&&" : word == "or" ? "||" : "!");
+            } else if (word == "true" || word == "false") {
+                token = make(TokenKind::Number, word == "true" ? "1" : "0");
+            } else if (word == "t") {
+                token = Token{TokenKind::Time, "xx_simulation_time", "t"};
+            } else if (isReferenceLetter(word[0]) && word.size() > 1 &&
+                       std::all_of(word.begin() + 1, word.end(), isDigit)) {
+                if (!mapReference(token))
+                    return false;
+            } else if (const char* name = cFunctionName(word)) {
+                std::optional<std::size_t> next = nextSignificant(i);
+                if (!next || m_tokens[*next].text != "(")
+                    return refuse("Function \"" + word + "\" is used without its arguments");
+                token.text = name;
+                token.readable = name;
+            } else if (word == "if" || word == "then" || word == "elseif" || word == "else" || word == "fi" ||
+                       word == "div" || word == "mod" || word == "power") {
+                // mapped in later passes
+            } else {
+                std::optional<std::size_t> next = nextSignificant(i);
+                if (next && m_tokens[*next].text == "(")
+                    return refuse("Function \"" + word + "\" is not supported in code generation");
+                return refuse("Unknown name \"" + word + "\" in an equation");
+            }
+        }
+        return true;
+    }
+
+    bool mapReference(Token& token)
+    {
+        const char letter = token.text[0];
+        if (token.text.size() > 8)
+            return refuse("The reference " + token.text + " is out of range");
+        const std::int64_t ordinal = std::stoll(token.text.substr(1));
+        if (!hasArray(letter) || ordinal > kMaxOrdinal)
+            return refuse("The quantity " + token.text + " (" + kindName(letter) +
+                          ") has no array in the generated code");
+        const VariableList* records = m_model.list(letter);
+        std::string readable = token.text;
+        if (records && static_cast<std::size_t>(ordinal) < records->size())
+            readable = (*records)[static_cast<std::size_t>(ordinal)]->firstName();
+        std::int32_t& extent = m_model.indexedExtent[letter];
+        extent = std::max(extent, static_cast<std::int32_t>(ordinal + 1));
+        token = Token{TokenKind::Reference, std::string(1, letter) + "[" + std::to_string(ordinal) + "]", readable};
+        return true;
+    }
+
+    static std::string kindName(char letter)
+    {
+        switch (letter) {
+        case 'S': return "a dependent state";
+        case 'r': return "a dependent rate";
+        case 'A': return "an algebraic-loop output";
+        case 'a': return "an algebraic-loop input";
+        case 'U': return "a temporary";
+        case 'I': return "an initial condition";
+        case 'C': return "a constant";
+        default: return "an element";
+        }
+    }
+
+    /// if c then a elseif d then b else e fi becomes ( c ) ? ( a ) : ( d ) ? ( b ) : ( e ), with
+    /// the blanks of the source; a conditional that is not the whole right-hand side gets
+    /// one more pair of parentheses so that it stays one operand.
+    bool mapConditionals()
+    {
+        std::vector<std::size_t> open;
+        for (std::size_t i = 0; i < m_tokens.size(); ++i) {
+            if (m_tokens[i].kind != TokenKind::Word)
+                continue;
+            const std::string word = m_tokens[i].text;
+            if (word == "if") {
+                open.push_back(i);
+            } else if (word == "fi") {
+                if (open.empty())
+                    return refuse("\"fi\" without \"if\"");
+                const std::size_t start = open.back();
+                open.pop_back();
+                std::optional<std::size_t> before = previousSignificant(start);
+                std::optional<std::size_t> after = nextSignificant(i);
+                const bool whole = before && m_tokens[*before].text == "=" && after && m_tokens[*after].text == ";";
+                replace(i, whole ? Tokens{symbol(")")} : Tokens{symbol(")"), symbol(")")});
+                replace(start, whole ? Tokens{symbol("(")} : Tokens{symbol("("), symbol("(")});
+                i = start; // rescan: the replacement shifted what follows
+            } else if (word == "then" || word == "else" || word == "elseif") {
+                if (open.empty())
+                    return refuse("\"" + word + "\" without \"if\"");
+                replace(i, {symbol(")"), make(TokenKind::Space, " "), symbol(word == "then" ? "?" : ":"),
+                            make(TokenKind::Space, " "), symbol("(")});
+            }
+        }
+        if (!open.empty())
+            return refuse("\"if\" without \"fi\"");
+        return true;
+    }
+
+    static Token symbol(const char* text) { return make(TokenKind::Symbol, text); }
+
+    void replace(std::size_t at, const Tokens& with)
+    {
+        m_tokens.erase(m_tokens.begin() + static_cast<std::ptrdiff_t>(at));
+        m_tokens.insert(m_tokens.begin() + static_cast<std::ptrdiff_t>(at), with.begin(), with.end());
+    }
+
+    std::optional<std::size_t> previousSignificant(std::size_t i) const
+    {
+        while (i > 0) {
+            --i;
+            if (m_tokens[i].kind != TokenKind::Space)
+                return i;
+        }
+        return std::nullopt;
+    }
+
+    std::optional<std::size_t> nextSignificant(std::size_t i) const
+    {
+        for (++i; i < m_tokens.size(); ++i)
+            if (m_tokens[i].kind != TokenKind::Space)
+                return i;
+        return std::nullopt;
+    }
+
+    bool isOperandEnd(std::size_t i) const
+    {
+        const Token& t = m_tokens[i];
+        return t.kind == TokenKind::Number || t.kind == TokenKind::Reference || t.kind == TokenKind::Time ||
+               t.text == ")";
+    }
+
+    static bool isOperatorWord(const Token& t)
+    {
+        return t.kind == TokenKind::Word && (t.text == "div" || t.text == "mod" || t.text == "power");
+    }
+
+    bool isPrefix(const Token& t) const { return t.text == "-" || t.text == "+" || t.text == "!"; }
+
+    /// The first token of the operand that ends at `last`: a leaf, a parenthesised
+    /// group or a call, with the prefix signs directly before it.
+    std::optional<std::size_t> operandStart(std::size_t last) const
+    {
+        std::size_t start = last;
+        if (m_tokens[last].text == ")") {
+            int depth = 0;
+            for (std::size_t i = last + 1; i-- > 0;) {
+                if (m_tokens[i].text == ")")
+                    ++depth;
+                else if (m_tokens[i].text == "(" && --depth == 0) {
+                    start = i;
+                    break;
+                }
+                if (i == 0)
+                    return std::nullopt;
+            }
+            if (start > 0 && m_tokens[start - 1].kind == TokenKind::Word && !isOperatorWord(m_tokens[start - 1]))
+                --start;
+        } else if (!isOperandEnd(last)) {
+            return std::nullopt;
+        }
+        while (start > 0 && isPrefix(m_tokens[start - 1])) {
+            std::optional<std::size_t> before = previousSignificant(start - 1);
+            if (before && isOperandEnd(*before))
+                break;
+            --start;
+        }
+        return start;
+    }
+
+    /// One past the last token of the operand that starts at `first`.
+    std::optional<std::size_t> operandEnd(std::size_t first) const
+    {
+        std::size_t i = first;
+        while (i < m_tokens.size() && (isPrefix(m_tokens[i]) || m_tokens[i].kind == TokenKind::Space))
+            ++i;
+        if (i >= m_tokens.size())
+            return std::nullopt;
+        if (m_tokens[i].kind == TokenKind::Word && i + 1 < m_tokens.size() && m_tokens[i + 1].text == "(")
+            ++i;
+        if (m_tokens[i].text == "(") {
+            int depth = 0;
+            for (; i < m_tokens.size(); ++i) {
+                if (m_tokens[i].text == "(")
+                    ++depth;
+                else if (m_tokens[i].text == ")" && --depth == 0)
+                    return i + 1;
+            }
+            return std::nullopt;
+        }
+        if (m_tokens[i].kind == TokenKind::Number || m_tokens[i].kind == TokenKind::Reference ||
+            m_tokens[i].kind == TokenKind::Time)
+            return i + 1;
+        return std::nullopt;
+    }
+
+    /// a op b becomes name(a, b) for each occurrence of the operator word.
+    bool infixToCall(const std::string& op, const std::string& name)
+    {
+        for (;;) {
+            auto at = std::find_if(m_tokens.begin(), m_tokens.end(),
+                                   [&](const Token& t) { return t.kind == TokenKind::Word && t.text == op; });
+            if (at == m_tokens.end())
+                return true;
+            const std::size_t p = static_cast<std::size_t>(at - m_tokens.begin());
+            std::optional<std::size_t> last = previousSignificant(p);
+            std::optional<std::size_t> first = last ? operandStart(*last) : std::nullopt;
+            std::optional<std::size_t> right = nextSignificant(p);
+            std::optional<std::size_t> end = right ? operandEnd(*right) : std::nullopt;
+            if (!first || !end)
+                return refuse("The operator \"" + op + "\" is missing an operand");
+            Tokens call{make(TokenKind::Word, name), symbol("(")};
+            call.insert(call.end(), m_tokens.begin() + static_cast<std::ptrdiff_t>(*first),
+                        m_tokens.begin() + static_cast<std::ptrdiff_t>(*last + 1));
+            call.push_back(symbol(","));
+            call.push_back(make(TokenKind::Space, " "));
+            call.insert(call.end(), m_tokens.begin() + static_cast<std::ptrdiff_t>(*right),
+                        m_tokens.begin() + static_cast<std::ptrdiff_t>(*end));
+            call.push_back(symbol(")"));
+            m_tokens.erase(m_tokens.begin() + static_cast<std::ptrdiff_t>(*first),
+                           m_tokens.begin() + static_cast<std::ptrdiff_t>(*end));
+            m_tokens.insert(m_tokens.begin() + static_cast<std::ptrdiff_t>(*first), call.begin(), call.end());
+        }
+    }
+
+    /// The model computes in reals: integer literals in a divisor become real literals,
+    /// so that C never divides two integers.
+    bool divideInDouble()
+    {
+        for (std::size_t i = 0; i < m_tokens.size(); ++i) {
+            if (m_tokens[i].text != "/" || m_tokens[i].kind != TokenKind::Symbol)
+                continue;
+            std::optional<std::size_t> right = nextSignificant(i);
+            std::optional<std::size_t> end = right ? operandEnd(*right) : std::nullopt;
+            if (!end)
+                return refuse("The operator \"/\" is missing an operand");
+            for (std::size_t j = *right; j < *end; ++j) {
+                Token& t = m_tokens[j];
+                if (t.kind == TokenKind::Number && std::all_of(t.text.begin(), t.text.end(), isDigit))
+                    t.text += ".0";
+            }
+        }
+        return true;
+    }
+
+    /// The equation must begin with an array element followed by "=".
+    bool checkLeftHandSide()
+    {
+        while (!m_tokens.empty() && m_tokens.front().kind == TokenKind::Space)
+            m_tokens.erase(m_tokens.begin());
+        std::optional<std::size_t> assign = m_tokens.empty() ? std::nullopt : nextSignificant(0);
+        if (m_tokens.empty() || m_tokens.front().kind != TokenKind::Reference || !assign ||
+            m_tokens[*assign].text != "=")
+            return refuse("The equation does not assign a quantity");
+        return true;
+    }
+
+    /// The texts of all tokens; two signs of the same kind in a row keep a blank between
+    /// them, so that C does not read them as an increment or decrement.
+    std::string join(std::string Token::*field) const
+    {
+        std::string out;
+        for (const Token& t : m_tokens) {
+            const std::string& piece = t.*field;
+            if (!out.empty() && !piece.empty() && (piece[0] == '-' || piece[0] == '+') && out.back() == piece[0])
+                out += ' ';
+            out += piece;
+        }
+        return out;
+    }
+
+    EquationRecord& m_equation;
+    GeneratorModel& m_model;
+    std::string m_where;
+    Tokens m_tokens;
+};
+
+} // namespace
+
+void FindLeftHandSide(EquationRecord& equation, const GeneratorModel& model)
+{
+    const std::size_t start = equation.text.find_first_not_of(" \t\n\r");
+    equation.text.erase(0, start == std::string::npos ? equation.text.size() : start);
+    const std::size_t close = equation.text.find(']');
+    equation.target = close == std::string::npos ? nullptr : FindReference(model, equation.text.substr(0, close + 1));
+}
+
+bool TranslateEquation(EquationRecord& equation, GeneratorModel& model, const std::string& where)
+{
+    return Translation(equation, model, where).run();
+}

@@ -1,0 +1,61 @@
+// Command-line driver of the code generator: writes the stand-alone program of a
+// processed model without the dialog.
+#include "codegen/generation.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+namespace {
+
+int usage()
+{
+    std::fprintf(stderr, "usage: orvantacodgen [-experiment BASE] [-output none|during|after] MODEL.e DIRECTORY\n"
+                         "  BASE is the experiment's path without extension (BASE.p, BASE.r, BASE.u)\n");
+    return 2;
+}
+
+/// The experiment name: the base's last path element.
+std::string baseName(const std::string& path)
+{
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    GenerationRequest request;
+    std::vector<std::string> positional;
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        if (argument == "-experiment" && i + 1 < argc) {
+            request.experimentBase = argv[++i];
+            request.experimentName = baseName(request.experimentBase);
+        } else if (argument == "-output" && i + 1 < argc) {
+            const std::string mode = argv[++i];
+            if (mode == "none")
+                request.simulationOutput = 0;
+            else if (mode == "during")
+                request.simulationOutput = 1;
+            else if (mode == "after")
+                request.simulationOutput = 2;
+            else
+                return usage();
+        } else if (!argument.empty() && argument[0] == '-') {
+            return usage();
+        } else {
+            positional.push_back(argument);
+        }
+    }
+    if (positional.size() != 2)
+        return usage();
+    request.modelFile = positional[0];
+    request.outputDirectory = positional[1];
+    if (!GenerateStandAlone(request))
+        return 1;
+    for (const std::string& file : StandAloneFileNames())
+        std::printf("%s\n", file.c_str());
+    return 0;
+}

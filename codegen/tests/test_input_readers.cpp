@@ -1,0 +1,280 @@
+// The equation-file reader and the experiment readers: what they take, what they
+// refuse, and what stays unchanged after a refusal.
+#include "codegen/equation_file_reader.h"
+#include "codegen/experiment_reader.h"
+
+#include "platform/core/file_system.h"
+#include "platform/core/message_sink.h"
+#include "platform/testing/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class ReaderTest : public ::testing::Test {
+protected:
+    std::string pendulum() const
+    {
+        return platform::readFile(std::string(MODELPROC_GOLDEN) + "/pendulum2.e").value_or("");
+    }
+
+    /// The text without the lines from the one beginning with `from` up to the next blank line.
+    static std::string withoutSection(std::string text, const std::string& from)
+    {
+        std::size_t start = text.find(from);
+        std::size_t end = text.find("\n\n", start);
+        return text.erase(start, end == std::string::npos ? std::string::npos : end + 1 - start);
+    }
+
+    std::vector<std::string> messages() const { return sink.transcriptLines(); }
+
+    testsupport::TempDir dir;
+    GeneratorModel model;
+    platform::ScriptedMessageSink sink;
+    platform::ScopedMessageSink scoped{sink};
+};
+
+// The model processor's pendulum, its algebraic loop left out: every declaration
+// section, the alias of a parameter and an integer parameter are taken.
+TEST_F(ReaderTest, DeclarationsOfTheModelProcessorsFileAreRead)
+{
+    std::string text = withoutSection(pendulum(), "#DAlgloop");
+    text = text.substr(0, text.find("\n#EInitial"));
+    ASSERT_TRUE(ReadEquationFile(model, dir.write("pendulum2.e", text))) << messages().front();
+    EXPECT_EQ(model.modelName, "pendulum2");
+    ASSERT_EQ(model.parameters.size(), 8u);
+    EXPECT_EQ(model.parameters[1]->names, (std::vector<std::string>{"len", "l"}));
+    EXPECT_EQ(model.parameters[3]->firstName(), "ip");
+    EXPECT_EQ(model.parameters[7]->firstName(), "M[2,2]");
+    EXPECT_EQ(model.parameters[7]->ordinal, 7);
+    EXPECT_EQ(model.initialConditions.size(), 2u);
+    EXPECT_EQ(model.variables.size(), 12u);
+    EXPECT_EQ(model.independentStates.size(), 2u);
+    EXPECT_EQ(model.independentRates[1]->firstName(), "w_indep_rate");
+    EXPECT_TRUE(messages().empty());
+}
+
+TEST_F(ReaderTest, EquationLinesAreJoined)
+{
+    const std::string file = dir.write(
+        "joined1.e", "#Hclass\tjoined\n#Hversion\t1\n\n#DParam \t1\n\t#real\tp\n\n#DVariable\t2\n\t#real\ta\n"
+                     "\t#real\tb\n\n#Dstate_ind\t1\n\t#real\tx\n\n#DRate_ind\t1\n\t#real\tdx\n\n#Edynamic\t9\n"
+                     "    R0 = (((s0 + P0) * (s0 - P0)) / ((\\\n      P0 * s0) + P0)) + step(t - 1.000000e+00\\\n"
+                     "      )\n"
+                     "    V0 = if s0 > 1.000000e+00\n\tthen P0\n\telse s0\n\tfi\n"
+                     "    V1 = V0\n\n#Eoutputs\t1\n    V1 = s0\n");
+    ASSERT_TRUE(ReadEquationFile(model, file)) << messages().front();
+    ASSERT_EQ(model.dynamicEquations.size(), 3u);
+    EXPECT_EQ(model.dynamicEquations[0]->text,
+              "R[0] = (((s[0] + P[0]) * (s[0] - P[0])) / ((P[0] * s[0]) + P[0])) + XXStep(xx_simulation_time - "
+              "1.000000e+00);");
+    EXPECT_EQ(model.dynamicEquations[1]->text, "V[0] = ( s[0] > 1.000000e+00\n\t) ? ( P[0]\n\t) : ( s[0]\n\t);");
+    EXPECT_EQ(model.dynamicEquations[2]->target, model.variables[1].get());
+    ASSERT_EQ(model.outputEquations.size(), 1u);
+    EXPECT_TRUE(model.initialEquations.empty());
+}
+
+TEST_F(ReaderTest, EmptyModelIsRead)
+{
+    ASSERT_TRUE(ReadEquationFile(model, dir.write("empty7.e", "#Hclass\tempty\n#Hversion\t7\n")));
+    EXPECT_EQ(model.modelName, "empty7");
+    EXPECT_TRUE(model.parameters.empty());
+    EXPECT_TRUE(model.dynamicEquations.empty());
+}
+
+TEST_F(ReaderTest, MalformedAndRefusedFilesLeaveAnEmptyModel)
+{
+    const std::string head = "#Hclass\tbad\n#Hversion\t1\n\n#DParam \t1\n\t#real\tp\n\n";
+    struct Case {
+        const char* what;
+        std::string text;
+        std::string message;
+        std::string where;
+    } cases[] = {
+        {"algebraic loop", pendulum(), "Models with algebraic loops are not supported in code generation",
+         "line 40: '#DAlgloop'"},
+        {"computed index of the model processor", withoutSection(pendulum(), "#DAlgloop"),
+         "An element with a computed index is not supported in code generation", "pendulum2.e, line 46"},
+        {"unknown declaration section", head + "#DMystery\t1\n\t#real\tq\n", "Unknown section in Model File",
+         "line 7: '#DMystery'"},
+        {"unknown equation section", head + "#Edynamic\t1\n    V0 = P0\n\n#Elater\t1\n    V0 = P0\n",
+         "Unknown section in Model File", "line 10: '#Elater'"},
+        {"type word", head + "#DVariable\t1\n\t#float\tq\n", "Error in Model File", "line 8: '#float'"},
+        {"string quantity", head + "#DVariable\t1\n\t#string\tq\n", "Error in Model File", "line 8: '#string'"},
+        {"second section of a kind", head + "#DParam \t1\n\t#real\tq\n", "Error in Model File",
+         "line 7: '#DParam'"},
+        {"no header", "#DParam \t1\n\t#real\tp\n", "Error in Model File", "line 1: '#DParam'"},
+        {"bad equation", head + "#Edynamic\t1\n    V0 = tdly(P0,1)\n",
+         "Function \"tdly\" (time-delay) is not supported in code generation", "line 8"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        sink.clear();
+        const std::string file = dir.write("pendulum2.e", c.text);
+        EXPECT_FALSE(ReadEquationFile(model, file));
+        std::vector<std::string> lines = messages();
+        ASSERT_GE(lines.size(), 2u);
+        EXPECT_EQ(lines[0], c.message);
+        EXPECT_NE(lines.back().find(c.where), std::string::npos) << lines.back();
+        EXPECT_TRUE(model.parameters.empty());
+    }
+    EXPECT_FALSE(ReadEquationFile(model, dir.file("missing.e")));
+}
+
+/// A model with two parameters (one with an alias) and two initial conditions.
+class ExperimentTest : public ReaderTest {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(ReadEquationFile(
+            model, dir.write("model1.e",
+                             "#Hclass\tmodel\n#Hversion\t1\n\n#DParam \t2\n\t#real\tmass\tm\n\t#real\tk\n\n"
+                             "#DIncond\t2\n\t#real\tx\n\t#real\tv\n\n#DVariable\t2\n\t#real\tforce\n"
+                             "\t#real\tpower\n\n#Dstate_ind\t2\n\t#real\tx\n\t#real\tv\n\n#DState_dept\t1\n"
+                             "\t#real\tlocked\n")));
+    }
+};
+
+// Values go by name, not by position; a name the model lacks is warned about.
+TEST_F(ExperimentTest, ParameterValuesAreMatchedByName)
+{
+    const std::string file = dir.write("exp.p", "#Formatver\t3\n#Hclass\tmodel\n#DParam \n\tk\t8\n\tgone\t3\n"
+                                                "\tm\tmass\t2.5\n\told\t\"text\"\n#DIncond\n\tv\n\tx\t-0.125\n");
+    EXPECT_TRUE(ReadParameterValues(model, file));
+    EXPECT_EQ(model.parameters[0]->value, 2.5);
+    EXPECT_EQ(model.parameters[1]->value, 8);
+    EXPECT_EQ(model.initialConditions[0]->value, -0.125);
+    EXPECT_EQ(model.initialConditions[1]->value, 0.0);
+    EXPECT_EQ(messages(), (std::vector<std::string>{"While reading Parameters or Initial Conditions:",
+                                                    "warning: 2 parameter names not in model;", "first name is",
+                                                    "gone"}));
+}
+
+TEST_F(ExperimentTest, MalformedParameterFileChangesNothing)
+{
+    const std::string file =
+        dir.write("exp.p", "#Formatver\t3\n#Hclass\tmodel\n#DParam \n\tk\t8\n\tmass\t2,5\n#DIncond\n");
+    EXPECT_FALSE(ReadParameterValues(model, file));
+    EXPECT_EQ(model.parameters[1]->value, 0.0) << "the line before the error is not applied either";
+    EXPECT_EQ(messages(),
+              (std::vector<std::string>{"While reading Parameters or Initial Conditions:", "error in line 5: 2,5."}));
+}
+
+TEST_F(ExperimentTest, RunValuesAreFoundByTheirKeys)
+{
+    struct Case {
+        const char* what;
+        std::string text;
+        const char* method;
+        double start, finish, step;
+        std::vector<std::string> messages;
+    } cases[] = {
+        {"Euler", "#Hclass\tmodel\n#Iprocsr\t0\n#Imethod\t0\n#Tstart \t1\n#Tfinish\t3\n#Tstep  \t0.002\n"
+                  "#Tcomint\t0\t0.1\n",
+         "Euler", 1, 3, 0.002, {}},
+        {"RK4 with the step before the times", "#Imethod\t2\n#Tstep  \t0.5\n#Tfinish\t4\n#Tstart \t-1\n",
+         "RungeKutta4", -1, 4, 0.5, {}},
+        {"variable-step method without a step",
+         "#Hclass\tmodel\n#Iprocsr\t0\n#Imethod\t4\n#Tstart \t0\n#Tfinish\t2\n#Iabserr\t1e-05\n#Irelerr\t1e-05\n"
+         "#Tstmax \t0\t1\n#Tcomint\t0\t0.1\n",
+         "Euler", 0, 2, 0.01,
+         {"Only Euler and RK4 are supported as integration methods", "Euler will be used", "--",
+          "The run specifications give no step size,", "the step size 0.01 will be used"}},
+        {"Adams-Bashfort", "#Imethod\t1\n#Tstart \t0\n#Tfinish\t2\n#Tstep  \t0.25\n", "Euler", 0, 2, 0.25,
+         {"Only Euler and RK4 are supported as integration methods", "Euler will be used"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        sink.clear();
+        GeneratorModel fresh;
+        EXPECT_TRUE(ReadRunValues(fresh, dir.write("exp.r", c.text)));
+        EXPECT_EQ(fresh.integrationMethod, c.method);
+        EXPECT_EQ(fresh.startTime, c.start);
+        EXPECT_EQ(fresh.finishTime, c.finish);
+        EXPECT_EQ(fresh.stepSize, c.step);
+        EXPECT_EQ(messages(), c.messages);
+    }
+    sink.clear();
+    EXPECT_FALSE(ReadRunValues(model, dir.write("exp.r", "#Imethod\t2\n#Tstep  \t0.5\n#Tfinish\tsoon\n")));
+    EXPECT_EQ(model.integrationMethod, "Euler");
+    EXPECT_EQ(model.stepSize, 0.01);
+    EXPECT_EQ(messages(), (std::vector<std::string>{"While reading Run Specifications:", "error in line 3: soon."}));
+}
+
+// A curve whose quantity vanished, a file curve and a dependent state are left out
+// with warnings; the curves after them are kept.
+TEST_F(ExperimentTest, OutputCurvesAreKeptPastOnesThatCannotBePrinted)
+{
+    const std::string file = dir.write(
+        "exp.u", "#Formatver\t3\n#Hclass\tmodel\n#Oxaxis\tv\t0\t1\t0\n"
+                 "#Oyaxis\t0\tvanished\t0\t1\t0\t1\t1\t0\t0\n"
+                 "#Oyaxis\t1\tdata.txt\t0\t1\t1\t1\t1\t0\t0\n"
+                 "#Oyaxis\t0\tlocked\t0\t1\t2\t1\t1\t0\t0\n"
+                 "#Oyaxis\t0\tforce\t-1\t1\t3\t1\t1\t2\t0\tthe_force\n"
+                 "#Oyaxis\t0\tm\t0\t1\t4\t1\t1\t0\t1\tmass_kg\n");
+    EXPECT_TRUE(ReadOutputSpec(model, file));
+    ASSERT_EQ(model.outputList.size(), 3u);
+    EXPECT_EQ(model.outputList[0], model.independentStates[1].get()) << "states are found before initial conditions";
+    EXPECT_EQ(model.outputList[1], model.variables[0].get());
+    EXPECT_EQ(model.variables[0]->label, "the force");
+    EXPECT_EQ(model.outputList[2], model.parameters[0].get());
+    EXPECT_EQ(model.parameters[0]->label, "mass_kg") << "a MATLAB label keeps its underscores";
+    EXPECT_EQ(messages(),
+              (std::vector<std::string>{"Warning: Reading from file not supported yet",
+                                        "curves read from a file are left out", "--",
+                                        "While reading Plot or Stick specifications:",
+                                        "warning: 1 variable-name combination not in model:", "vanished", "--",
+                                        "Outputs without an array in the generated code are left out;",
+                                        "first name is", "locked"}));
+}
+
+TEST_F(ExperimentTest, ExperimentNeedsOneReadableFile)
+{
+    EXPECT_FALSE(ReadExperiment(model, dir.file("none"), "none"));
+    EXPECT_EQ(model.experimentName, "none");
+    dir.write("some.r", "#Imethod\t2\n#Tstep  \t0.5\n");
+    EXPECT_TRUE(ReadExperiment(model, dir.file("some"), "some"));
+    EXPECT_EQ(model.integrationMethod, "RungeKutta4");
+}
+
+} // namespace
+
+namespace {
+
+// Damaged equation files (bytes replaced, inserted or dropped) are read or refused,
+// never crash or hang; whatever is read translates into complete statements.
+TEST_F(ReaderTest, DamagedFilesAreReadOrRefused)
+{
+    const std::string sources[] = {pendulum(), testsupport::readText(std::string(CODEGEN_FIXTURES) + "/zoo3.e")};
+    const char alphabet[] = " \t\n()[]=-+*/\\#,;`01PVsRtdivmodpowerifthenelsefi";
+    unsigned state = 12345;
+    auto next = [&state](unsigned limit) {
+        state = state * 1103515245u + 12345u;
+        return (state >> 8) % limit;
+    };
+    int read = 0;
+    for (int round = 0; round < 400; ++round) {
+        std::string text = sources[round % 2];
+        for (int edits = 1 + int(next(4)); edits > 0; --edits) {
+            const std::size_t at = next(unsigned(text.size()));
+            const char c = alphabet[next(sizeof alphabet - 1)];
+            switch (next(3)) {
+            case 0: text[at] = c; break;
+            case 1: text.insert(at, 1, c); break;
+            default: text.erase(at, 1); break;
+            }
+        }
+        sink.clear();
+        if (!ReadEquationFile(model, dir.write("damaged1.e", text))) {
+            EXPECT_FALSE(sink.transcript().empty()) << "a refusal always says why";
+            continue;
+        }
+        ++read;
+        for (const EquationList* list : {&model.initialEquations, &model.dynamicEquations, &model.outputEquations})
+            for (const auto& equation : *list)
+                EXPECT_EQ(equation->text.back(), ';') << equation->text;
+    }
+    EXPECT_GT(read, 0);
+}
+
+} // namespace
