@@ -457,17 +457,18 @@ private:
             std::optional<std::size_t> end = right ? operandEnd(*right) : std::nullopt;
             if (!first || !end)
                 return refuse("The operator \"" + op + "\" is missing an operand");
+            const auto from = static_cast<std::ptrdiff_t>(first.value_or(0));
+            const auto leftEnd = static_cast<std::ptrdiff_t>(last.value_or(0) + 1);
+            const auto rightFrom = static_cast<std::ptrdiff_t>(right.value_or(0));
+            const auto to = static_cast<std::ptrdiff_t>(end.value_or(0));
             Tokens call{make(TokenKind::Word, name), symbol("(")};
-            call.insert(call.end(), m_tokens.begin() + static_cast<std::ptrdiff_t>(*first),
-                        m_tokens.begin() + static_cast<std::ptrdiff_t>(*last + 1));
+            call.insert(call.end(), m_tokens.begin() + from, m_tokens.begin() + leftEnd);
             call.push_back(symbol(","));
             call.push_back(make(TokenKind::Space, " "));
-            call.insert(call.end(), m_tokens.begin() + static_cast<std::ptrdiff_t>(*right),
-                        m_tokens.begin() + static_cast<std::ptrdiff_t>(*end));
+            call.insert(call.end(), m_tokens.begin() + rightFrom, m_tokens.begin() + to);
             call.push_back(symbol(")"));
-            m_tokens.erase(m_tokens.begin() + static_cast<std::ptrdiff_t>(*first),
-                           m_tokens.begin() + static_cast<std::ptrdiff_t>(*end));
-            m_tokens.insert(m_tokens.begin() + static_cast<std::ptrdiff_t>(*first), call.begin(), call.end());
+            m_tokens.erase(m_tokens.begin() + from, m_tokens.begin() + to);
+            m_tokens.insert(m_tokens.begin() + from, call.begin(), call.end());
         }
     }
 
