@@ -4,6 +4,7 @@
 
 #include "common/message_boxes.h"
 #include "common/startup.h"
+#include "platform/core/wait_cursor.h"
 #include "platform/core/file_system.h"
 #include "platform/core/program_start.h"
 #include "platform/core/window_messages.h"
@@ -175,7 +176,12 @@ int LaunchProgram(int code, const std::optional<std::string>& tail, platform::Me
     LaunchServices& system = services();
     std::optional<std::string> modelName = tail ? LaunchModelName(*tail) : std::nullopt;
 
-    if (std::optional<pid_t> pid = system.start(program.executable, LaunchArguments(tail))) {
+    std::optional<pid_t> pid;
+    {
+        platform::ScopedWaitCursor wait;
+        pid = system.start(program.executable, LaunchArguments(tail));
+    }
+    if (pid) {
         if (message != 0) {
             auto pending = std::make_shared<PendingDelivery>();
             pending->code = code;

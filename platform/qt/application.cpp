@@ -3,8 +3,10 @@
 #include "platform/qt/application.h"
 
 #include "platform/core/device_context.h"
+#include "platform/core/wait_cursor.h"
 #include "platform/core/window_messages.h"
 
+#include <QCursor>
 #include <QFont>
 #include <QSocketNotifier>
 
@@ -33,10 +35,17 @@ Application::Application(int& argc, char** argv) : QApplication(argc, argv)
         setMessageSink(&m_sink);
         m_sinkInstalled = true;
     }
+    setWaitCursorHandler([](bool busy) {
+        if (busy)
+            QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+        else
+            QGuiApplication::restoreOverrideCursor();
+    });
 }
 
 Application::~Application()
 {
+    setWaitCursorHandler({});
     if (m_sinkInstalled && installedMessageSink() == &m_sink)
         setMessageSink(nullptr);
     m_messages.reset();

@@ -1,6 +1,7 @@
 // The Qt layer under the offscreen platform: messages through the event loop,
 // requests on frame windows, activation order, idle work and message boxes.
 #include "platform/core/program_start.h"
+#include "platform/core/wait_cursor.h"
 #include "platform/core/window_messages.h"
 #include "platform/core/window_registry.h"
 #include "platform/qt/application.h"
@@ -261,4 +262,23 @@ TEST_F(QtLayer, TheStatusLineKeepsTheTextAndShowsLineEndsAsBlanks)
     EXPECT_EQ(window.statusText(), "Ignoring arithmetic trap: Precision loss\r\noutside user model");
     window.setStatusText("");
     EXPECT_TRUE(line->text().isEmpty());
+}
+
+TEST_F(QtLayer, TheWaitCursorShowsWhileBusyAndThePreviousOneComesBack)
+{
+    ASSERT_EQ(QGuiApplication::overrideCursor(), nullptr);
+    {
+        ScopedWaitCursor outer;
+        ASSERT_NE(QGuiApplication::overrideCursor(), nullptr);
+        EXPECT_EQ(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
+        QGuiApplication::setOverrideCursor(QCursor(Qt::CrossCursor));
+        {
+            ScopedWaitCursor inner;
+            EXPECT_EQ(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
+        }
+        EXPECT_EQ(QGuiApplication::overrideCursor()->shape(), Qt::CrossCursor);
+        QGuiApplication::restoreOverrideCursor();
+        EXPECT_EQ(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
+    }
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
 }
