@@ -63,6 +63,7 @@ int AllocateKind(int kind, std::int64_t count, std::string& error)
     }
     try {
         k.flags.assign(std::size_t(count) + 1, 0);
+        k.hasValue.assign(std::size_t(count) + 1, 0);
         if (hasOwnCells(kind)) {
             k.storage.assign(std::size_t(count) + 1, 0.0);
             k.values = k.storage.data();
@@ -221,4 +222,17 @@ void ClearKindFlags(int kind)
         return;
     auto& flags = g_variables.kinds[kind].flags;
     std::fill(flags.begin(), flags.end(), 0);
+}
+
+bool SetVariableValue(int kind, int index, double value)
+{
+    if (kind < 0 || kind >= KindCount)
+        return false;
+    VariableKind& k = g_variables.kinds[kind];
+    if (index < 0 || index >= k.count || !k.values)
+        return false;
+    k.values[index] = value;
+    if (std::size_t(index) < k.hasValue.size())
+        k.hasValue[index] = 1;
+    return true;
 }

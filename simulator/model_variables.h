@@ -36,6 +36,7 @@ struct VariableKind {
     int count = 0;
     std::vector<VariableEntry> entries;  ///< filled in declaration order, at most count
     std::vector<int> flags;              ///< count + 1
+    std::vector<int> hasValue;           ///< count + 1: the value was given (parameters, initial conditions)
     std::vector<double> storage;         ///< own cells of the kinds that have them
     double* values = nullptr;            ///< count + 1 cells: own storage or part of an integration vector
 };
@@ -100,3 +101,6 @@ std::string FormatVariableName(int width, int kind, int index, int nameNumber);
 
 /// Zeroes the per-variable flags of a kind.
 void ClearKindFlags(int kind);
+
+/// Gives a variable of an own-valued kind its value and marks it as given; false outside the table.
+bool SetVariableValue(int kind, int index, double value);

@@ -24,3 +24,12 @@ using StatusFunction = std::function<void(const std::string& text, bool keep)>;
 void SetStatusFunction(StatusFunction function);
 
 void ShowStatus(const std::string& text, bool keep);
+
+/// A run start is pending: the next run chunk starts the run.
+inline int StartRequested = 0;
+/// The run to be started continues the previous one.
+inline int ContinueRun = 0;
+/// The program still accepts run commands (cleared once quitting is agreed).
+inline int RunsAllowed = 1;
+/// Errors counted by the last model load; a run is refused while it is above 0.
+inline int ModelLoadErrors = 0;

@@ -1,0 +1,38 @@
+// A tolerant line scanner for the experiment files: keywords, words, quoted texts
+// that run to their closing quote, line ends and the end of the file.
+#pragma once
+
+#include <string>
+#include <vector>
+
+enum class ExperimentToken { Keyword, Word, Quoted, EndOfLine, EndOfFile };
+
+struct ScannedToken {
+    ExperimentToken kind = ExperimentToken::EndOfFile;
+    std::string text;
+    int line = 0;
+};
+
+class ExperimentScanner {
+public:
+    /// Scans the whole text; LF and CR LF line ends alike.
+    explicit ExperimentScanner(const std::string& text);
+
+    /// The next token (the end of the file repeats).
+    const ScannedToken& next();
+    /// The token `next` will return.
+    const ScannedToken& peek() const;
+    /// Passes over the rest of the line, its line end included.
+    void skipLine();
+
+private:
+    std::vector<ScannedToken> m_tokens;
+    std::size_t m_pos = 0;
+};
+
+/// True when the whole word reads as a number (finite, or "INF" and "NAN" in any case and sign).
+bool WordIsNumber(const std::string& word, double& value);
+
+/// Shows the heading and "error in line %d: %s." or, at a line end or the end of the
+/// file, "error at end of line %d.".
+void ReportSpecSyntaxError(const std::string& heading, const ScannedToken& token);

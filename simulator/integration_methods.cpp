@@ -1,0 +1,680 @@
+// The integration methods. Euler, Adams-Bashforth 2 and Runge-Kutta 4 step on the
+// grid t_k = t_0 + k h with the last step cut to the finish time; Runge-Kutta-Fehlberg
+// runs through RKF45 and "Vode-Stiff" through CVODE, both one internal step per call;
+// the BDF method runs the model in differential-algebraic form through DDASSL, with
+// the algebraic loops started by HYBRD1. Every workspace persists between calls, so
+// a step abandoned by a floating-point trap leaks nothing.
+#include "simulator/integration_methods.h"
+
+#include "common/message_boxes.h"
+#include "simulator/interpreter.h"
+#include "simulator/model_variables.h"
+#include "simulator/numerics/cvode_adapter.h"
+#include "simulator/numerics/ddassl.h"
+#include "simulator/numerics/minpack_adapter.h"
+#include "simulator/numerics/rkf45.h"
+#include "simulator/run_specs.h"
+#include "simulator/run_state.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <new>
+#include <vector>
+
+namespace {
+
+using StepFunction = void (*)();
+
+struct FixedStepState {
+    double base = 0.0;        ///< time of grid point 0
+    long index = 0;           ///< grid points passed
+    double h = 0.0;
+    std::vector<double> previous; ///< Adams-Bashforth: the derivatives of the step before
+    double previousH = 0.0;
+    bool hasPrevious = false;
+    std::vector<double> y0, k1, k2, k3;
+};
+
+struct RkfState {
+    std::vector<double> work;
+    std::array<int, 5> iwork{};
+    std::vector<double> y;
+    int flag = -1;
+    double maxStep = 0.0;
+    double relErr = 0.0;
+    double absErr = 0.0;
+};
+
+struct VodeState {
+    numerics::VodeIntegrator solver;
+    std::vector<double> y;
+};
+
+struct BdfState {
+    int allocated = 0;
+    std::vector<double> rwork;
+    std::vector<int> iwork;
+    std::vector<double> rtol, atol;
+    std::array<int, 15> info{};
+    int idid = 0;
+    double fixedStep = 0.0;
+    double tout = 0.0;
+    double scale = 1.0; ///< the ODE part's residual scale ("#Tscaleode")
+};
+
+struct MethodState {
+    RunOutputHooks output;
+    StepFunction step = nullptr;
+    int n = 0;
+    double runStart = 0.0;
+    double runFinish = 0.0;
+    FixedStepState fixed;
+    RkfState rkf;
+    VodeState vode;
+    BdfState bdf;
+};
+
+MethodState g;
+
+ModelVariables& vars() { return Variables(); }
+int count(int kind) { return vars().kinds[kind].count; }
+double* states() { return vars().y.data(); }
+double* rates() { return vars().rates.data(); }
+const RunSpecification& specs() { return RunSpecs(); }
+
+void stop(std::initializer_list<std::string> lines)
+{
+    ShowMessage(lines);
+    RunStopFlag = 1;
+}
+
+/// Zeroes the integration vectors, the rates, the dependent states and the loop results.
+void zeroIntegrationVectors()
+{
+    ModelVariables& m = vars();
+    std::fill(m.y.begin(), m.y.end(), 0.0);
+    std::fill(m.yPrime.begin(), m.yPrime.end(), 0.0);
+    std::fill(m.rates.begin(), m.rates.end(), 0.0);
+    std::fill(m.dependentStates.begin(), m.dependentStates.end(), 0.0);
+    std::fill(m.loopResults.begin(), m.loopResults.end(), 0.0);
+}
+
+/// The next grid time: t_0 + k h, the finish time for the last (possibly shorter) step.
+double nextGridTime()
+{
+    FixedStepState& f = g.fixed;
+    const double next = f.base + double(++f.index) * f.h;
+    return next >= g.runFinish - 1e-9 * f.h ? g.runFinish : next;
+}
+
+/// First call of a fixed-step method: the step size and the grid start.
+bool firstFixedStep()
+{
+    if (!FirstEvaluationFlag)
+        return false;
+    FixedStepState& f = g.fixed;
+    f.h = specs().row(RowStep).value;
+    f.base = SimulationTime;
+    f.index = 0;
+    f.hasPrevious = false;
+    f.previous.assign(std::size_t(g.n) + 1, 0.0);
+    for (auto* v : {&f.y0, &f.k1, &f.k2, &f.k3})
+        v->assign(std::size_t(g.n) + 1, 0.0);
+    FirstEvaluationFlag = 0;
+    return true;
+}
+
+void EulerStep()
+{
+    if (firstFixedStep())
+        return;
+    const double t = SimulationTime;
+    const double next = nextGridTime();
+    const double h = next - t;
+    for (int i = 0; i < g.n; ++i)
+        states()[i] += h * rates()[i];
+    EvaluateModel(next);
+}
+
+void AdamsBashforth2Step()
+{
+    if (firstFixedStep())
+        return;
+    FixedStepState& f = g.fixed;
+    const double t = SimulationTime;
+    const double next = nextGridTime();
+    const double h = next - t;
+    if (!f.hasPrevious) {
+        for (int i = 0; i < g.n; ++i)
+            states()[i] += h * rates()[i];
+    } else {
+        // Variable-step form: equal to (3 y'_k - y'_{k-1}) h / 2 while h is constant.
+        const double r = h / (2.0 * f.previousH);
+        for (int i = 0; i < g.n; ++i)
+            states()[i] += h * ((1.0 + r) * rates()[i] - r * f.previous[i]);
+    }
+    std::copy(rates(), rates() + g.n, f.previous.begin());
+    f.previousH = h;
+    f.hasPrevious = true;
+    EvaluateModel(next);
+}
+
+void RungeKutta4Step()
+{
+    if (firstFixedStep())
+        return;
+    FixedStepState& f = g.fixed;
+    const double t = SimulationTime;
+    const double next = nextGridTime();
+    const double h = next - t;
+    double* y = states();
+    const double* r = rates();
+    const int n = g.n;
+    std::copy(y, y + n, f.y0.begin());
+    for (int i = 0; i < n; ++i) {
+        f.k1[i] = h * r[i];
+        y[i] = f.y0[i] + f.k1[i] / 2;
+    }
+    EvaluateModel(t + h / 2);
+    for (int i = 0; i < n; ++i) {
+        f.k2[i] = h * r[i];
+        y[i] = f.y0[i] + f.k2[i] / 2;
+    }
+    EvaluateModel(t + h / 2);
+    for (int i = 0; i < n; ++i) {
+        f.k3[i] = h * r[i];
+        y[i] = f.y0[i] + f.k3[i];
+    }
+    EvaluateModel(next);
+    for (int i = 0; i < n; ++i)
+        y[i] = f.y0[i] + f.k1[i] / 6 + f.k2[i] / 3 + f.k3[i] / 3 + h * r[i] / 6;
+    EvaluateModel(next);
+}
+
+void RkfDerivatives(const double* T, const double* Y, double* YP)
+{
+    std::copy(Y, Y + g.n, states());
+    EvaluateModel(*T);
+    std::copy(rates(), rates() + g.n, YP);
+}
+
+void RkfStep()
+{
+    RkfState& k = g.rkf;
+    if (FirstEvaluationFlag) {
+        k.work.assign(6 * std::size_t(g.n) + 3, 0.0);
+        k.iwork.fill(0);
+        k.y.assign(std::size_t(g.n) + 1, 0.0);
+        k.maxStep = specs().given(RowMaxStep) ? specs().row(RowMaxStep).value : 0.0;
+        k.relErr = specs().row(RowRelErr).value;
+        k.absErr = specs().row(RowAbsErr).value;
+        k.flag = -1;
+        FirstEvaluationFlag = 0;
+        return;
+    }
+    double tout = g.runFinish;
+    if (k.maxStep > 0.0 && SimulationTime + k.maxStep < g.runFinish)
+        tout = SimulationTime + k.maxStep;
+    if (g.n == 0) {
+        EvaluateModel(tout);
+        return;
+    }
+    std::copy(states(), states() + g.n, k.y.begin());
+    double t = SimulationTime;
+    numerics::Rkf45Integrate(RkfDerivatives, &g.n, k.y.data(), &t, &tout, &k.relErr, &k.absErr, &k.flag,
+                             k.work.data(), k.iwork.data());
+    // The model is left at the accepted solution, not at the driver's last trial evaluation.
+    std::copy(k.y.begin(), k.y.begin() + g.n, states());
+    EvaluateModel(t);
+    switch (k.flag) {
+    case -2:
+    case 4:
+        break;
+    case 2:
+        k.flag = -2; // stay in one-step mode towards the next output limit
+        break;
+    case 3:
+    case 5:
+    case 6:
+        stop({"Error: Tolerance test failed in the Runge-Kutta Fehlberg method."});
+        break;
+    case 7:
+        if (k.maxStep == 0.0)
+            stop({"Error: Failed to converge in the Runge-Kutta Fehlberg method."});
+        else
+            k.flag = -2;
+        break;
+    case 8:
+        stop({"Error: Method arguments inaccurate in the Runge-Kutta Fehlberg method."});
+        break;
+    default:
+        stop({"Error: Something's rotten in the Runge-Kutta Fehlberg method."});
+        break;
+    }
+}
+
+void VodeDerivatives(int n, double t, const double* y, double* ydot, void*)
+{
+    std::copy(y, y + n, states());
+    EvaluateModel(t);
+    std::copy(rates(), rates() + n, ydot);
+}
+
+void VodeStep()
+{
+    VodeState& v = g.vode;
+    const bool maxOn = specs().given(RowMaxStep);
+    if (FirstEvaluationFlag) {
+        v.solver.release();
+        v.y.assign(std::size_t(g.n) + 1, 0.0);
+        FirstEvaluationFlag = 0;
+        if (g.n == 0)
+            return;
+        numerics::VodeSettings settings;
+        settings.initialStep = specs().given(RowInitialStep) ? specs().row(RowInitialStep).value : 0.0;
+        settings.maximumStep = maxOn ? specs().row(RowMaxStep).value : 1.797693e308;
+        settings.relativeTolerance = specs().row(RowRelErr).value;
+        settings.absoluteTolerance = specs().row(RowAbsErr).value;
+        std::copy(states(), states() + g.n, v.y.begin());
+        if (v.solver.start(g.n, VodeDerivatives, nullptr, SimulationTime, v.y.data(), settings) != 0)
+            stop({"Error: Method arguments inaccurate in the Vode Adams method."});
+        return;
+    }
+    if (g.n == 0) {
+        double limit = g.runFinish;
+        if (maxOn && SimulationTime + specs().row(RowMaxStep).value < limit)
+            limit = SimulationTime + specs().row(RowMaxStep).value;
+        EvaluateModel(limit);
+        return;
+    }
+    double t = SimulationTime;
+    int result = v.solver.step(g.runFinish, t, v.y.data());
+    if (result == 0 && t > g.runFinish) {
+        // The solver's step may pass the finish time: the run ends exactly there.
+        result = v.solver.valueAt(g.runFinish, v.y.data());
+        t = g.runFinish;
+    }
+    if (result == 0) {
+        std::copy(v.y.begin(), v.y.begin() + g.n, states());
+        EvaluateModel(t);
+        return;
+    }
+    switch (result) {
+    case -3: stop({"Error: Too many steps taken in the Vode Adams method."}); break;
+    case -4:
+    case -5: stop({"Error: Tolerance test failed in the Vode Adams method."}); break;
+    case -6: stop({"Error: Failed to converge in the Vode Adams method."}); break;
+    case -7:
+    case -8: stop({"Error: The linear solver's setup routine failed in the Vode Adams method."}); break;
+    case -2: stop({"Error: Method arguments inaccurate in the Vode Adams method."}); break;
+    default: stop({"Error: Something's rotten in the Vode Adams method."}); break;
+    }
+}
+
+// ---- BDF -----------------------------------------------------------------------------
+
+void BdfResidual(const double* T, const double* Y, const double* YPRIME, double* DELTA, int*, double* RPAR, int*)
+{
+    ModelVariables& m = vars();
+    const int n = g.n;
+    if (Y != m.y.data())
+        std::copy(Y, Y + n, m.y.begin());
+    if (YPRIME != m.yPrime.data())
+        std::copy(YPRIME, YPRIME + n, m.yPrime.begin());
+    EvaluateModel(*T);
+    const int ns = count(KindState);
+    const int nS = count(KindDependentState);
+    const int na = count(KindLoopInput);
+    const double scale = specs().given(RowScaleOde) && RPAR && *RPAR != 0.0 ? *RPAR : 1.0;
+    for (int i = 0; i < ns; ++i)
+        DELTA[i] = (m.rates[i] - YPRIME[i]) / scale;
+    for (int i = 0; i < nS; ++i)
+        DELTA[ns + i] = m.dependentStates[i] - Y[ns + i];
+    for (int i = 0; i < na; ++i)
+        DELTA[ns + nS + i] = m.loopResults[i] - Y[ns + nS + i];
+}
+
+bool bdfIgnoresWarnings() { return specs().given(RowIgnoreWarnings) != 0; }
+
+/// Consistent initial values: the dependent states into y, the loops solved, y' from the model.
+bool bdfInitialValues()
+{
+    BdfState& b = g.bdf;
+    ModelVariables& m = vars();
+    b.info.fill(0);
+    b.info[1] = 1;
+    b.idid = 1;
+    const int ns = count(KindState);
+    const int nS = count(KindDependentState);
+    std::copy(m.dependentStates.begin(), m.dependentStates.begin() + nS, m.y.begin() + ns);
+    if (!SolveAlgebraicLoops())
+        return false;
+    EvaluateModel(SimulationTime);
+    std::copy(m.dependentStates.begin(), m.dependentStates.begin() + nS, m.y.begin() + ns);
+    // The call to the integrator says y and y' are consistent: y' of the states is the model's R.
+    std::copy(m.rates.begin(), m.rates.begin() + ns, m.yPrime.begin());
+    std::fill(m.yPrime.begin() + ns, m.yPrime.begin() + g.n, 0.0);
+    return true;
+}
+
+void bdfOptions()
+{
+    BdfState& b = g.bdf;
+    const int ns = count(KindState);
+    const int nS = count(KindDependentState);
+    b.info[2] = 1;
+    if (specs().given(RowMaxStep)) {
+        b.info[6] = 1;
+        b.rwork[1] = specs().row(RowMaxStep).value;
+    }
+    if (specs().given(RowInitialStep)) {
+        b.info[7] = 1;
+        b.rwork[2] = specs().row(RowInitialStep).value;
+    }
+    for (int i = 0; i < g.n; ++i) {
+        const bool state = i < ns + nS;
+        b.rtol[i] = specs().row(state ? RowRelErr : RowAlgRelErr).value;
+        b.atol[i] = specs().row(state ? RowAbsErr : RowAlgAbsErr).value;
+    }
+    b.tout = b.fixedStep == 0.0 ? g.runFinish : SimulationTime;
+}
+
+} // namespace
+
+RunOutputHooks& RunOutput() { return g.output; }
+
+void StepOutput()
+{
+    if (g.output.step)
+        g.output.step();
+}
+
+int IntegratedCount() { return g.n; }
+
+int RestoreInitialStates()
+{
+    const int n = std::min(count(KindInitial), count(KindState));
+    const double* initial = vars().kinds[KindInitial].values;
+    if (initial)
+        std::copy(initial, initial + n, states());
+    SimulationTime = specs().startTime;
+    return 1;
+}
+
+int StartIntegration(int continuing)
+{
+    FirstEvaluationFlag = 1;
+    g.runStart = RestartFlag ? SimulationTime : specs().startTime;
+    g.runFinish = specs().finishTime;
+    g.n = count(KindState);
+    if (!continuing) {
+        zeroIntegrationVectors();
+        if (!RestartFlag)
+            RestoreInitialStates();
+        ModelEvaluators.initialization();
+    }
+    ModelEvaluators.excitation();
+    EvaluateModel(SimulationTime);
+    ModelEvaluators.output();
+    StepOutput();
+    if (!continuing && !(g.runFinish > g.runStart)) {
+        ShowMessage({"Integration method error: finish time must be after start time."});
+        RunStopFlag = 1;
+        return 1;
+    }
+    static constexpr std::array<const char*, MethodCount> texts = {
+        "Calculating using explicit Euler method",
+        "Calculating using explicit Adams-Bashforth 2th order method",
+        "Calculating using explicit Runge-Kutta 4th order method",
+        "",
+        "Calculating using explicit Runge-Kutta Fehlberg 4-5th order method",
+        "Calculating using explicit Vode stiff method"};
+    static constexpr std::array<StepFunction, MethodCount> steps = {EulerStep, AdamsBashforth2Step, RungeKutta4Step,
+                                                                    nullptr, RkfStep, VodeStep};
+    const int method = specs().method;
+    if (method < 0 || method >= MethodCount || !steps[method]) {
+        ShowMessage({"Error: selected integration method not yet implemented."});
+        RunStopFlag = 1;
+        return 1;
+    }
+    ShowStatus(texts[method], false);
+    g.step = steps[method];
+    g.step();
+    InterruptRequested = 0;
+    return 1;
+}
+
+void IntegrationStep()
+{
+    if (SimulationTime < g.runFinish && !InterruptRequested && g.step) {
+        ModelEvaluators.excitation();
+        g.step();
+        ModelEvaluators.output();
+        StepOutput();
+    } else {
+        RunStopFlag = 1;
+    }
+}
+
+int BdfStart(int continuing)
+{
+    BdfState& b = g.bdf;
+    ModelVariables& m = vars();
+    g.n = m.integratedTotal;
+    g.runStart = RestartFlag ? SimulationTime : specs().startTime;
+    g.runFinish = specs().finishTime;
+    if (g.n > b.allocated) {
+        try {
+            b.rwork.assign(std::size_t(g.n) * (g.n + 9) + 40, 0.0);
+            b.iwork.assign(std::size_t(g.n) + 20, 0);
+            b.rtol.assign(std::size_t(g.n), 0.0);
+            b.atol.assign(std::size_t(g.n), 0.0);
+            b.allocated = g.n;
+        } catch (const std::bad_alloc&) {
+            b = BdfState{};
+            ShowMessage({"Error in BDF integration method:", "workspace-allocation failure;", "no simulation possible."});
+            RunStopFlag = 1;
+            return 0;
+        }
+    }
+    if (g.n > 0) {
+        ShowStatus(bdfIgnoresWarnings() ? "Calculating using BDF variable-step variable-order method (ignoring warnings)"
+                                        : "Calculating using BDF variable-step variable-order method",
+                   false);
+        b.fixedStep = 0.0;
+    } else {
+        if (!bdfIgnoresWarnings())
+            ShowMessage({"Warning in BDF integration method:", "There are no state variables; a simulation",
+                         "is possible, but a fixed step size is used."});
+        b.fixedStep = specs().given(RowMaxStep)       ? specs().row(RowMaxStep).value
+                      : specs().given(RowInitialStep) ? specs().row(RowInitialStep).value
+                                                      : (specs().finishTime - specs().startTime) * 0.001;
+        ShowStatus("Calculating without BDF with a fixed step size", false);
+    }
+    if (!continuing) {
+        FirstEvaluationFlag = 1;
+        zeroIntegrationVectors();
+        if (!RestartFlag)
+            RestoreInitialStates();
+        ModelEvaluators.initialization();
+    }
+    ModelEvaluators.excitation();
+    EvaluateModel(SimulationTime);
+    InterruptRequested = 0;
+    FirstEvaluationFlag = 0;
+    if (g.n == 0) {
+        b.tout = SimulationTime;
+    } else {
+        if (!bdfInitialValues()) {
+            RunStopFlag = 1;
+            return 1;
+        }
+        bdfOptions();
+    }
+    ModelEvaluators.output();
+    StepOutput();
+    return 1;
+}
+
+void BdfStep()
+{
+    BdfState& b = g.bdf;
+    if (SimulationTime >= g.runFinish || InterruptRequested) {
+        RunStopFlag = 1;
+        return;
+    }
+    ModelEvaluators.excitation();
+    if (b.fixedStep != 0.0)
+        b.tout = std::min(b.tout + b.fixedStep, g.runFinish);
+    ModelVariables& m = vars();
+    if (g.n > 0) {
+        const int lrw = int(b.rwork.size());
+        const int liw = int(b.iwork.size());
+        double t = SimulationTime;
+        numerics::DDASSL(BdfResidual, &g.n, &t, m.y.data(), m.yPrime.data(), &b.tout, b.info.data(), b.rtol.data(),
+                         b.atol.data(), &b.idid, b.rwork.data(), &lrw, b.iwork.data(), &liw, &b.scale, nullptr,
+                         nullptr);
+        SimulationTime = t;
+    } else {
+        SimulationTime = b.tout;
+        EvaluateModel(b.tout);
+        b.idid = 1;
+    }
+    const int r = b.idid;
+    if (r < 0) {
+        auto ask = [&](std::initializer_list<std::string> lines) {
+            return bdfIgnoresWarnings() || ShowConfirmLines("Continue", "Stop", std::vector<std::string>(lines)) != 0;
+        };
+        bool goOn = false;
+        bool restart = false;
+        switch (r) {
+        case -1:
+            goOn = ask({"Warning in BDF integration method:", "About 500 steps are taken.", "Continue integration?"});
+            break;
+        case -2:
+            goOn = ask({"Warning in BDF integration method:", "The error tolerances are too stringent.",
+                        "Continue integration with relaxed tolerances?"});
+            break;
+        case -3:
+            ShowMessage({"Warning in BDF integration method:",
+                         "A solution component is zero and its absolute tolerance is zero",
+                         "so a relative error test is impossible.", "Change tolerance(s) if you want to continue."});
+            break;
+        case -6:
+            restart = goOn = ask({"Warning in BDF integration method:",
+                                  "Repeated error test failures occurred on the last attempted step.",
+                                  "A singularity in the solution may be present.", "Continue integration?"});
+            break;
+        case -7:
+            restart = goOn = ask({"Warning in BDF integration method:",
+                                  "Repeated convergence test failures occurred on the last attempted step",
+                                  "probably due to an inaccurate or illconditioned jacobian.", "Continue integration?"});
+            break;
+        case -8:
+            ShowMessage({"The matrix of partial derivatives is singular.", "Warning in BDF integration method:",
+                         "Some of the model's equations may be redundant.", "No integration is possible."});
+            break;
+        case -9:
+            restart = goOn = ask({"Warning in BDF integration method:", "Multiple convergence test failures preceeded by",
+                                  "multiple error test failures on the last attempted step.",
+                                  "There may be a discontinuity or a singularity in the solution.",
+                                  "Continue integration?"});
+            break;
+        case -10:
+            restart = goOn = ask({"Warning in BDF integration method:", "Multiple convergence test failures",
+                                  "due to problems in the calculation of the model.", "Continue integration?"});
+            break;
+        case -11:
+            ShowMessage({"Error in BDF integration method:", "Stop condition encountered in model calculation.",
+                         "No further integration is possible."});
+            break;
+        case -33:
+            ShowMessage({"Error in BDF integration method:", "Trouble. Can not recover from it.",
+                         "No further integration is possible."});
+            break;
+        default:
+            ShowMessage({"Error in BDF integration method:", "Unknown error:", "", "No further integration is possible."});
+            break;
+        }
+        if (!goOn) {
+            RunStopFlag = 1;
+            return;
+        }
+        if (restart) {
+            if (!bdfInitialValues()) {
+                RunStopFlag = 1;
+                return;
+            }
+            bdfOptions();
+        } else {
+            b.info[0] = 1;
+        }
+        return;
+    }
+    EvaluateModel(SimulationTime);
+    ModelEvaluators.output();
+    if (r > 0)
+        StepOutput();
+}
+
+namespace {
+
+int AlgebraicLoopResidual(int m, const double* x, double* f, void*)
+{
+    double* loop = vars().kinds[KindLoopInput].values;
+    std::copy(x, x + m, loop);
+    EvaluateModel(SimulationTime);
+    for (int i = 0; i < m; ++i)
+        f[i] = vars().loopResults[i] - loop[i];
+    return 0;
+}
+
+} // namespace
+
+int SolveAlgebraicLoops()
+{
+    const int m = count(KindLoopResult);
+    if (m == 0)
+        return 1;
+    double tolerance = specs().row(RowAbsErr).value;
+    if (!(tolerance > 0.0))
+        tolerance = 1e-4;
+    double* loop = vars().kinds[KindLoopInput].values;
+    std::fill(loop, loop + m, 0.0);
+    // Kept between calls: a trap inside the solver leaves its frames without unwinding them.
+    static std::vector<double> work, residual, x;
+    try {
+        work.assign(std::size_t(numerics::hybrd1WorkLength(m)), 0.0);
+        residual.assign(std::size_t(m) + 1, 0.0);
+        x.assign(std::size_t(m) + 1, 0.0);
+    } catch (const std::bad_alloc&) {
+        ShowMessage({"Error in BDF integration method:", "memory-allocation failure;", "no simulation possible."});
+        return 0;
+    }
+    const int info = numerics::HYBRD1(AlgebraicLoopResidual, nullptr, m, x.data(), residual.data(), tolerance,
+                                      work.data(), int(work.size()));
+    if (info == 1) {
+        // The last residual evaluation may have been a rejected trial: evaluate at the solution.
+        std::copy(x.begin(), x.begin() + m, loop);
+        EvaluateModel(SimulationTime);
+        return 1;
+    }
+    const char* reason = info == 0   ? "improper input parameters for hybrid function."
+                         : info == 2 ? "very many evaluations of algebraic-loop part."
+                         : info == 3 ? "no further improvement, tolerance too small."
+                         : info == 4 ? "iteration for algebraic loop is not making good progress."
+                                     : "";
+    ShowMessage({"Error in BDF integration method:", "At determining initial algebraic-loop variables;", reason,
+                 "No simulation possible."});
+    return 0;
+}
+
+void ReleaseIntegrationWorkspaces()
+{
+    g.bdf = BdfState{};
+    g.rkf = RkfState{};
+    g.vode.solver.release();
+    g.fixed = FixedStepState{};
+    g.step = nullptr;
+}

@@ -1,0 +1,246 @@
+// The parameter file. The C-code generator reads it too, so its layout is fixed:
+// "#Formatver 3", "#Hclass", "#DParam " with one line per parameter, "#DIncond" with
+// one line per initial condition; values "%.24G", "%d" or a quoted text.
+#include "simulator/parameter_file.h"
+
+#include "common/message_boxes.h"
+#include "platform/core/file_system.h"
+#include "simulator/experiment_scanner.h"
+#include "simulator/model_variables.h"
+#include "simulator/run_state.h"
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstdio>
+
+namespace {
+
+const char* const Heading = "While reading Parameters or Initial Conditions:";
+
+int truncatedInt(double value)
+{
+    if (std::isnan(value))
+        return 0;
+    return int(std::clamp(std::trunc(value), double(INT_MIN), double(INT_MAX)));
+}
+
+void writeKind(std::string& out, int kind)
+{
+    const VariableKind& k = Variables().kinds[kind];
+    for (int i = 0; i < k.count; ++i) {
+        const char* name = GetVariableName(kind, i, 0);
+        out += '\t';
+        out += name ? name : "";
+        const bool given = i < int(k.hasValue.size()) && k.hasValue[i];
+        if (given && k.values) {
+            const double value = k.values[i];
+            char number[64];
+            switch (GetVariableType(kind, i)) {
+            case TypeInteger:
+            case TypeBoolean:
+                std::snprintf(number, sizeof number, "\t%d", truncatedInt(value));
+                out += number;
+                break;
+            case TypeString: {
+                const std::string* text = StringOfValue(value);
+                out += "\t\"" + (text ? *text : std::string()) + "\"";
+                break;
+            }
+            default:
+                std::snprintf(number, sizeof number, "\t%.24G", value);
+                out += number;
+                break;
+            }
+        }
+        out += '\n';
+    }
+}
+
+bool isEnd(const ScannedToken& t) { return t.kind == ExperimentToken::EndOfLine || t.kind == ExperimentToken::EndOfFile; }
+
+/// The first variable of the kind with that name, or -1.
+int findVariable(int kind, const std::string& name)
+{
+    for (int i = 0; i < Variables().kinds[kind].count; ++i)
+        if (FindNameInEntry(kind, i, name.c_str()) >= 0)
+            return i;
+    return -1;
+}
+
+struct SectionReader {
+    ExperimentScanner& scanner;
+    int kind;
+    std::vector<ParameterValue> buffer;
+    int unknown = 0;
+    std::string firstUnknown;
+
+    /// One variable line (its first token read already); false at a syntax error.
+    bool readLine(const ScannedToken& first, bool take, ScannedToken& offending)
+    {
+        double number = 0.0;
+        if (first.kind != ExperimentToken::Word || WordIsNumber(first.text, number)) {
+            offending = first;
+            return false;
+        }
+        while (scanner.peek().kind == ExperimentToken::Word && !WordIsNumber(scanner.peek().text, number))
+            scanner.next();
+        if (!take) {
+            scanner.skipLine();
+            return true;
+        }
+        const int index = findVariable(kind, first.text);
+        if (index < 0) {
+            if (unknown++ == 0)
+                firstUnknown = first.text.substr(0, 20);
+            scanner.skipLine();
+            return true;
+        }
+        ParameterValue& entry = buffer[std::size_t(index)];
+        entry = ParameterValue{};
+        const ScannedToken& value = scanner.next();
+        if (isEnd(value))
+            return true;
+        if (value.kind == ExperimentToken::Quoted) {
+            entry.text = value.text;
+            entry.isText = true;
+        } else if (value.kind == ExperimentToken::Word && WordIsNumber(value.text, number)) {
+            entry.value = number;
+        } else {
+            offending = value;
+            return false;
+        }
+        entry.hasValue = 1;
+        const ScannedToken& end = scanner.next();
+        if (!isEnd(end)) {
+            offending = end;
+            return false;
+        }
+        return true;
+    }
+};
+
+} // namespace
+
+std::string ParameterFileText(const std::string& className)
+{
+    std::string out = "#Formatver\t3\n#Hclass\t" + className + "\n#DParam \n";
+    writeKind(out, KindParameter);
+    out += "#DIncond\n";
+    writeKind(out, KindInitial);
+    return out;
+}
+
+int WriteParameterFile(const std::string& path, const std::string& className)
+{
+    if (!platform::writeFileAtomically(path, ParameterFileText(className))) {
+        ShowMessage({"Can not open for writing:", path});
+        return -1;
+    }
+    return 0;
+}
+
+std::optional<std::vector<ParameterValue>> ReadParameterSection(const std::string& path, int kind)
+{
+    const std::optional<std::string> text = platform::readFile(path);
+    if (!text) {
+        ShowMessage({"Can not open for reading:", path});
+        return std::nullopt;
+    }
+    ExperimentScanner scanner(*text);
+    ShowStatus("", false);
+    if (scanner.next().text != "#Formatver")
+        return std::nullopt;
+    SectionReader reader{scanner, kind, std::vector<ParameterValue>(std::size_t(Variables().kinds[kind].count)), 0, {}};
+    ScannedToken offending;
+    bool good = true;
+    auto expect = [&](ExperimentToken wanted, const char* text = nullptr) {
+        const ScannedToken& t = scanner.next();
+        if (t.kind != wanted || (text && t.text != text)) {
+            offending = t;
+            return false;
+        }
+        return true;
+    };
+    double number = 0.0;
+    const ScannedToken& version = scanner.next();
+    if (version.kind != ExperimentToken::Word || !WordIsNumber(version.text, number)) {
+        offending = version;
+        good = false;
+    }
+    good = good && expect(ExperimentToken::EndOfLine) && expect(ExperimentToken::Keyword, "#Hclass");
+    if (good && scanner.peek().kind == ExperimentToken::Word)
+        scanner.next();
+    good = good && expect(ExperimentToken::EndOfLine) && expect(ExperimentToken::Keyword, "#DParam") &&
+           expect(ExperimentToken::EndOfLine);
+    // The parameter lines, ended by "#DIncond".
+    while (good) {
+        const ScannedToken& t = scanner.next();
+        if (t.kind == ExperimentToken::Keyword && t.text == "#DIncond")
+            break;
+        if (t.kind == ExperimentToken::Keyword || t.kind == ExperimentToken::EndOfFile) {
+            offending = t;
+            good = false;
+            break;
+        }
+        good = reader.readLine(t, kind == KindParameter, offending);
+    }
+    good = good && expect(ExperimentToken::EndOfLine);
+    while (good) {
+        const ScannedToken& t = scanner.next();
+        if (t.kind == ExperimentToken::EndOfFile)
+            break;
+        good = reader.readLine(t, kind == KindInitial, offending);
+    }
+    if (!good)
+        ReportSpecSyntaxError(Heading, offending);
+    if (reader.unknown > 0) {
+        const int n = reader.unknown;
+        std::vector<std::string> lines = {Heading};
+        char line[128];
+        std::snprintf(line, sizeof line, "warning: %d %s name%s not in model%s", n,
+                      kind == KindParameter ? "parameter" : "initial condition", n == 1 ? "" : "s", n == 1 ? ":" : ";");
+        lines.emplace_back(line);
+        if (n > 1)
+            lines.emplace_back("first name is");
+        lines.push_back(reader.firstUnknown);
+        ShowMessageLines(lines);
+    }
+    if (!good)
+        return std::nullopt;
+    return std::move(reader.buffer);
+}
+
+void ApplyParameterValues(int kind, const std::vector<ParameterValue>& values)
+{
+    VariableKind& k = Variables().kinds[kind];
+    for (int i = 0; i < k.count && std::size_t(i) < values.size(); ++i) {
+        const ParameterValue& v = values[std::size_t(i)];
+        if (!k.values)
+            break;
+        if (v.isText)
+            SetStringValue(k.values[i], v.text);
+        else
+            k.values[i] = v.value;
+        if (std::size_t(i) < k.hasValue.size())
+            k.hasValue[i] = v.hasValue;
+    }
+}
+
+int ReadParameterFile(const std::string& path)
+{
+    const auto values = ReadParameterSection(path, KindParameter);
+    if (!values)
+        return -1;
+    ApplyParameterValues(KindParameter, *values);
+    return 0;
+}
+
+int ReadInitialConditionFile(const std::string& path)
+{
+    const auto values = ReadParameterSection(path, KindInitial);
+    if (!values)
+        return -1;
+    ApplyParameterValues(KindInitial, *values);
+    return 0;
+}

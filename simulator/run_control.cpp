@@ -1,0 +1,412 @@
+// Run control. Floating-point traps are enabled only around a step (or the start of
+// the integration), with a recovery point set just before it: SIGFPE goes through
+// sigaction to a handler that only records the trap kind and jumps back there, and
+// every message is shown after the jump. A trap inside a maths function of the model
+// is reported as that function's error with its argument.
+#include "simulator/run_control.h"
+
+#include "common/message_boxes.h"
+#include "simulator/data_tables.h"
+#include "simulator/integration_methods.h"
+#include "simulator/interpreter.h"
+#include "simulator/model_variables.h"
+#include "simulator/run_specs.h"
+#include "simulator/run_state.h"
+#include "simulator/user_libraries.h"
+
+#include <algorithm>
+#include <cfenv>
+#include <chrono>
+#include <csetjmp>
+#include <csignal>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+constexpr int TrapExceptions = FE_INVALID | FE_DIVBYZERO;
+
+sigjmp_buf g_recovery;
+volatile std::sig_atomic_t g_armed = 0;
+volatile std::sig_atomic_t g_trapKind = 0;
+volatile std::sig_atomic_t g_trapped = 0;
+volatile std::sig_atomic_t g_trapCode = 0;
+
+struct sigaction g_previousAction;
+bool g_handlerInstalled = false;
+
+struct ExecutionTimer {
+    std::uint32_t start = 0;
+    std::uint32_t elapsed = 0;
+    bool started = false;
+    bool measured = false;
+} g_timer;
+
+std::string g_summary;
+std::function<void(int)> g_phaseListener;
+
+std::uint32_t tickCount()
+{
+    using namespace std::chrono;
+    return std::uint32_t(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+int trapKindOfCode(int code)
+{
+    switch (code) {
+    case FPE_INTOVF: return 126;
+    case FPE_INTDIV: return 127;
+    case FPE_FLTINV: return 129;
+    case FPE_FLTDIV: return 131;
+    case FPE_FLTOVF: return 132;
+    case FPE_FLTUND: return 133;
+    case FPE_FLTRES: return 134;
+    case FPE_FLTSUB: return 135;
+    default: return code <= 0 ? 140 : 0; // sent by a program (raise, kill)
+    }
+}
+
+void RunTrapHandler(int, siginfo_t* info, void*)
+{
+    g_trapCode = info ? info->si_code : 0;
+    g_trapKind = trapKindOfCode(g_trapCode);
+    g_trapped = 1;
+    if (g_armed) {
+        g_armed = 0;
+        siglongjmp(g_recovery, 1);
+    }
+    // Raised outside a guarded computation: nothing to undo; the run ends at the next turn.
+}
+
+void resetFloatingPointUnit()
+{
+    fedisableexcept(FE_ALL_EXCEPT);
+    std::feclearexcept(FE_ALL_EXCEPT);
+}
+
+/// Runs the computation with traps enabled; false when a trap ended it.
+template <class Computation>
+bool guarded(Computation&& computation)
+{
+    if (sigsetjmp(g_recovery, 1) != 0) {
+        resetFloatingPointUnit();
+        return false;
+    }
+    std::feclearexcept(FE_ALL_EXCEPT);
+    g_armed = 1;
+    feenableexcept(TrapExceptions);
+    computation();
+    fedisableexcept(FE_ALL_EXCEPT);
+    g_armed = 0;
+    const bool overflow = std::fetestexcept(FE_OVERFLOW) != 0;
+    std::feclearexcept(FE_ALL_EXCEPT);
+    if (overflow || g_trapped) {
+        // Overflow runs on (it is not trapped) and ends the run at the next turn; so does a
+        // trap raised by a program outside a guarded computation.
+        const int kind = overflow ? 132 : int(g_trapKind);
+        g_trapped = 0;
+        MathErrorOccurred = 1;
+        if (IgnorableTrap(0, kind)) {
+            ShowStatus("Ignoring arithmetic trap: " + TrapText(kind) + "\r\noutside user model", true);
+        } else {
+            ShowMessage({"Floating-point library exception", "", TrapText(kind) + " outside user model.",
+                         "Probably in integration method."});
+            StartRequested = 0;
+            RunStopFlag = 1;
+        }
+    }
+    return true;
+}
+
+struct MathFunctionName {
+    const char* mnemonic;
+    const char* name;
+};
+constexpr MathFunctionName MathFunctions[] = {
+    {"acs", "acos"}, {"ach", "acosh"}, {"asn", "asin"}, {"ash", "asinh"}, {"at2", "atan2"}, {"atn", "atan"},
+    {"ath", "atanh"}, {"cos", "cos"},  {"csh", "cosh"}, {"ex2", "exp2"},  {"exp", "exp"},   {"exx", "exp10"},
+    {"ipw", "pow"},  {"lg2", "log2"},  {"lgx", "log10"}, {"log", "log"},  {"pow", "pow"},   {"sin", "sin"},
+    {"snh", "sinh"}, {"sqt", "sqrt"},  {"tan", "tan"},   {"tnh", "tanh"}};
+
+/// The maths function the model was computing when the trap came, or null.
+const char* trappedMathFunction(double& argument)
+{
+    if (!InstructionCursor || !InstructionCursor->handler)
+        return nullptr;
+    const OpcodeRow* row = OpcodeOfHandler(InstructionCursor->handler);
+    if (!row)
+        return nullptr;
+    for (const MathFunctionName& f : MathFunctions)
+        if (std::strcmp(f.mnemonic, row->mnemonic) == 0) {
+            argument = InstructionCursor->operand1 ? *InstructionCursor->operand1 : 0.0;
+            return f.name;
+        }
+    return nullptr;
+}
+
+/// What the recovery point does after a trap: the message, then the run is to end.
+void reportTrap()
+{
+    const int kind = g_trapKind;
+    const int code = g_trapCode;
+    g_trapped = 0;
+    MathErrorOccurred = 1;
+    StartRequested = 0;
+    RunStopFlag = 1;
+    double argument = 0.0;
+    if (const char* function = trappedMathFunction(argument)) {
+        const char* form = code == FPE_FLTINV   ? "Domain error in function %s(%g)"
+                           : code == FPE_FLTDIV ? "Singularity error in function %s(%g)"
+                           : code == FPE_FLTOVF ? "Overflow error in function %s(%g)"
+                           : code == FPE_FLTUND ? "Underflow error in function %s(%g)"
+                           : code == FPE_FLTRES ? "Significant precision loss error in function %s(%g)"
+                                                : "Unknown error in function %s(%g)";
+        char text[160];
+        std::snprintf(text, sizeof text, form, function, argument);
+        ShowMessage({"Math-library exception", "", text, "Check your model and integration method parameters"});
+        return;
+    }
+    ShowMessage({"Floating-point library exception", "", TrapText(kind) + " outside user model.",
+                 "Probably in integration method."});
+}
+
+void installTrapHandler()
+{
+    if (g_handlerInstalled)
+        return;
+    struct sigaction action {};
+    action.sa_sigaction = RunTrapHandler;
+    action.sa_flags = SA_SIGINFO;
+    sigemptyset(&action.sa_mask);
+    if (sigaction(SIGFPE, &action, &g_previousAction) != 0) {
+        ShowMessage({"Floating-point library error", "Failure in installing exception handler", "No simulation possible"});
+        return;
+    }
+    g_handlerInstalled = true;
+}
+
+void restoreTrapHandler()
+{
+    if (!g_handlerInstalled)
+        return;
+    g_handlerInstalled = false;
+    if (sigaction(SIGFPE, &g_previousAction, nullptr) != 0)
+        ShowMessage({"Floating-point library warning", "Reinstalling original exception handler failed."});
+}
+
+void tellPhase(int event)
+{
+    if (g_phaseListener)
+        g_phaseListener(event);
+}
+
+void startIntegrationMethod(int continuing)
+{
+    const int started = RunSpecs().method == MethodBdf ? BdfStart(continuing) : StartIntegration(continuing);
+    if (!started)
+        RunStopFlag = 1;
+}
+
+/// Finishes the run and puts the previous trap handler back.
+void finishChunk()
+{
+    FinishRun();
+    RunStopFlag = 0;
+    restoreTrapHandler();
+}
+
+} // namespace
+
+void StartExecutionTimer()
+{
+    g_timer.start = tickCount();
+    g_timer.started = true;
+}
+
+void StopExecutionTimer()
+{
+    g_timer.measured = g_timer.started;
+    if (g_timer.started)
+        g_timer.elapsed = tickCount() - g_timer.start;
+}
+
+std::string ExecutionTimeText()
+{
+    if (!g_timer.measured)
+        return "No exec.time measured.";
+    char text[64];
+    std::snprintf(text, sizeof text, "Execution time %.2f sec.", g_timer.elapsed * 0.001);
+    return text;
+}
+
+std::string TrapText(int kind)
+{
+    switch (kind) {
+    case 126: return "Interrupt on overflow";
+    case 127: return "Integer division by zero";
+    case 129: return "Invalid operation";
+    case 131: return "Division by zero";
+    case 132: return "Arithmetic overflow";
+    case 133: return "Arithmetic underflow";
+    case 134: return "Precision loss";
+    case 135: return "Arithmetic stack overflow";
+    case 140: return "User program raised FPE signal";
+    default: return "Unknown arithmetic trap";
+    }
+}
+
+int IgnorableTrap(int inUserModel, int kind) { return !inUserModel && (kind == 132 || kind == 133); }
+
+const std::string& LastRunSummary() { return g_summary; }
+
+void SetRunPhaseListener(std::function<void(int event)> listener) { g_phaseListener = std::move(listener); }
+
+void RequestRun()
+{
+    ContinueRun = 0;
+    InterruptRequested = 0;
+    if (RunsAllowed)
+        StartRequested = 1;
+}
+
+void ContinueCommand()
+{
+    ContinueRun = 1;
+    InterruptRequested = 0;
+    if (RunsAllowed)
+        StartRequested = 1;
+}
+
+void InterruptCommand() { InterruptRequested = 1; }
+
+int StartRun(int continueFlag)
+{
+    RunStopFlag = 0;
+    SelectModelEvaluators();
+    const RunSpecification& specs = RunSpecs();
+    if (ModelLoadErrors > 0 || !Variables().installed) {
+        ShowMessage({"There were errors at loading the model;", "no simulation is posible."});
+        return 0;
+    }
+    if (continueFlag && InterruptRequested)
+        continueFlag = 0;
+    const bool bdf = specs.method == MethodBdf;
+    if (Variables().needsDae) {
+        if (!bdf) {
+            ShowMessage({"The model is implicit.", "Simulation with an explicit method is not possible."});
+            return 0;
+        }
+        if (Variables().kinds[KindState].count == 0) {
+            ShowMessage({"The model is implicit and has no state variables.",
+                         "Simulation with the BDF method is not possible."});
+            return 0;
+        }
+    }
+    if (bdf ? !CheckBdfStepSpecs(specs) || !CheckBdfToleranceSpecs(specs) : !CheckFixedStepSpecs(specs))
+        return 0;
+    if (!CheckValuesPresent(KindParameter) || !CheckValuesPresent(KindInitial))
+        return 0;
+    if (!RestartFlag && RunOutput().prepare && !RunOutput().prepare(continueFlag))
+        return 0;
+    Simulating = 1;
+    ShowStatus("Simulating...", true);
+    tellPhase(6);
+    if (!RestartFlag) {
+        if (!continueFlag) {
+            EvaluationCount = 0;
+            for (int kind : {KindVariable, KindRate}) {
+                VariableKind& k = Variables().kinds[kind];
+                if (k.values)
+                    std::fill(k.values, k.values + k.count, 0.0);
+            }
+        }
+        StartExecutionTimer();
+    }
+    if (!guarded([continueFlag] { startIntegrationMethod(continueFlag); }))
+        reportTrap();
+    RestartFlag = 0;
+    return 1;
+}
+
+void FinishRun()
+{
+    StopExecutionTimer();
+    if (RunOutput().ended)
+        RunOutput().ended();
+    ClearTableFileCache();
+    TerminateUserDlls();
+    const char* how = MathErrorOccurred   ? "Floating point exception"
+                      : InterruptRequested ? "Simulation stopped by user"
+                                           : "Simulation finished";
+    char head[160];
+    std::snprintf(head, sizeof head, "%s.  Model evaluations: %ld. ", how, EvaluationCount);
+    g_summary = head + ExecutionTimeText();
+    ShowStatus(g_summary, true);
+    Simulating = 0;
+    tellPhase(7);
+}
+
+void RunChunk(int continueFlag)
+{
+    if (Simulating && MathErrorOccurred && !RunStopFlag) {
+        // An ignored trap ends the run at this turn, before any further step.
+        StartRequested = 0;
+        RunStopFlag = 1;
+    }
+    if (Simulating && !RunStopFlag) {
+        if (RestartFlag) {
+            // The model reset a variable: restart as a continuation from the present state.
+            InterruptRequested = 0;
+            RequestRun();
+            ContinueRun = 1;
+            Simulating = 0;
+            if (!StartRequested || !StartRun(1)) {
+                // A refused restart still ends the run that was going on.
+                StartRequested = 0;
+                RestartFlag = 0;
+                Simulating = 1;
+                finishChunk();
+                return;
+            }
+            StartRequested = 0;
+            return;
+        }
+        const bool bdf = RunSpecs().method == MethodBdf;
+        if (!guarded([bdf] { bdf ? BdfStep() : IntegrationStep(); })) {
+            reportTrap();
+            finishChunk();
+        }
+        return;
+    }
+    if (StartRequested) {
+        resetFloatingPointUnit();
+        installTrapHandler();
+        if (!g_handlerInstalled) {
+            StartRequested = 0;
+            return;
+        }
+        MathErrorOccurred = 0;
+        const int started = StartRun(continueFlag);
+        StartRequested = 0;
+        if (!started) {
+            restoreTrapHandler();
+            return;
+        }
+        if (MathErrorOccurred && RunStopFlag)
+            finishChunk(); // a trap in the start has been reported: the run ends now
+        return;
+    }
+    if (RunStopFlag && Simulating)
+        finishChunk();
+}
+
+long RunUntilIdle(long maxChunks)
+{
+    for (long chunks = 0; chunks < maxChunks; ++chunks) {
+        if (!StartRequested && !Simulating)
+            return chunks;
+        RunChunk(ContinueRun);
+    }
+    return (!StartRequested && !Simulating) ? maxChunks : -1;
+}

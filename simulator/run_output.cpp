@@ -1,0 +1,479 @@
+// The per-run output. Rows go to the data file as 8-byte little-endian reals with a
+// line-feed byte after each row; the MATLAB data file gets " %.15G" columns.
+#include "simulator/run_output.h"
+
+#include "common/message_boxes.h"
+#include "common/model_file_names.h"
+#include "platform/core/file_system.h"
+#include "simulator/integration_methods.h"
+#include "simulator/model_variables.h"
+#include "simulator/plot_specs.h"
+#include "simulator/run_specs.h"
+#include "simulator/run_state.h"
+#include "simulator/simulator_state.h"
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+struct OutputState {
+    double nextOutput = 0.0;
+    bool useInterval = false;
+    double interval = 0.0;
+    double start = 0.0;
+    std::FILE* data = nullptr;
+    bool skipNextRow = false;
+    std::FILE* matlab = nullptr;
+} g;
+
+std::array<std::optional<YAxisInput>, CurveCount> g_inputs;
+
+double valueOf(int kind, int variable)
+{
+    const double* values = Variables().kinds[kind].values;
+    return values && variable < Variables().kinds[kind].count ? values[variable] : 0.0;
+}
+
+std::vector<const PlotCurve*> curvesWith(int PlotCurve::*flag)
+{
+    std::vector<const PlotCurve*> out;
+    for (const PlotCurve& c : PlotSpecs().curves)
+        if (c.*flag && !c.fromFile && OutputVariableName(c.kind, c.variable, c.nameIndex))
+            out.push_back(&c);
+    return out;
+}
+
+std::string headerText()
+{
+    const PlotSpecification& specs = PlotSpecs();
+    const auto stored = curvesWith(&PlotCurve::store);
+    const bool xName = !specs.xIsTime && OutputVariableName(specs.x.kind, specs.x.variable, specs.x.nameIndex);
+    std::string text = "#Formatver\t4\n#Hclass\t" + Experiment().modelName + "\t#Hexpmt\t" +
+                       Experiment().experimentName + "\n#Nvariables\t" +
+                       std::to_string(stored.size() + (xName ? 1 : 0)) + "\n";
+    if (xName)
+        text += std::string(OutputVariableName(specs.x.kind, specs.x.variable, specs.x.nameIndex)) + "\n";
+    for (const PlotCurve* c : stored)
+        text += std::string(OutputVariableName(c->kind, c->variable, c->nameIndex)) + "\n";
+    return text;
+}
+
+void putReal(std::string& row, double value)
+{
+    std::uint64_t bits = std::bit_cast<std::uint64_t>(value);
+    for (int i = 0; i < 8; ++i)
+        row += char((bits >> (8 * i)) & 0xFF);
+}
+
+double xValue()
+{
+    const PlotSpecification& specs = PlotSpecs();
+    return specs.xIsTime ? SimulationTime : valueOf(specs.x.kind, specs.x.variable);
+}
+
+bool experimentReady()
+{
+    if (Experiment().modelName.empty()) {
+        ShowMessage({"No model loaded."});
+        return false;
+    }
+    if (Experiment().experimentName.empty()) {
+        ShowMessage({"No experiment given. Load or save experiment first."});
+        return false;
+    }
+    const std::string& dir = Experiment().experimentDirectory;
+    if (!platform::isDirectory(dir) && !platform::makeDirectories(dir)) {
+        ShowStatus("Error: could not create " + dir, true);
+        ShowMessage({"Error: could not create " + dir});
+    }
+    return true;
+}
+
+std::string dataFilePath()
+{
+    return MakeDataFileName(Experiment().experimentDirectory, Experiment().modelName, Experiment().experimentName);
+}
+
+bool openNewDataFile(const std::string& path)
+{
+    if (g.data)
+        std::fclose(g.data);
+    g.data = std::fopen(path.c_str(), "wb");
+    if (!g.data) {
+        ShowMessage({"Can not open file to write:", path});
+        return false;
+    }
+    const std::string header = headerText();
+    std::fwrite(header.data(), 1, header.size(), g.data);
+    return true;
+}
+
+bool startDataFile(int continuing)
+{
+    const std::string path = dataFilePath();
+    if (!continuing)
+        return openNewDataFile(path);
+    const std::optional<std::string> existing = platform::readFile(path);
+    if (!existing) {
+        ShowMessage({"Experiment's numerical-data file does not exist;", "a new file will be created."});
+        return openNewDataFile(path);
+    }
+    const std::string header = headerText();
+    const std::optional<DataFileContent> content = ReadDataFileContent(path, PlotSpecs().xIsTime != 0);
+    // Consistent when the names and their number are those the output now writes.
+    bool consistent = content && content->version >= 4;
+    if (consistent) {
+        std::string expected;
+        for (const std::string& name : content->names)
+            expected += name + "\n";
+        consistent = header.size() >= expected.size() &&
+                     header.compare(header.size() - expected.size(), std::string::npos, expected) == 0 &&
+                     header.find("#Nvariables\t" + std::to_string(content->names.size()) + "\n") != std::string::npos;
+    }
+    if (consistent) {
+        g.data = std::fopen(path.c_str(), "ab");
+        if (!g.data) {
+            ShowMessage({"Can not open file to append:", path});
+            return false;
+        }
+        g.skipNextRow = true;
+        return true;
+    }
+    if (!ShowConfirm("Cancel", "Overwrite",
+                     {"The numerical-output spec's are not consistent with", "the existing output file. Overwrite the file? "}))
+        return false;
+    return openNewDataFile(path);
+}
+
+std::string matlabName(std::string name)
+{
+    std::replace(name.begin(), name.end(), '`', '_');
+    return name;
+}
+
+std::string stemOf(const std::string& path)
+{
+    std::string name = path.substr(path.find_last_of('/') + 1);
+    return name.substr(0, name.find_last_of('.'));
+}
+
+bool startMatlab()
+{
+    const auto script = MakeMatlabScriptFileName(Experiment().experimentDirectory, Experiment().modelName,
+                                                 Experiment().experimentName);
+    const auto data = MakeMatlabDataFileName(Experiment().experimentDirectory, Experiment().modelName,
+                                             Experiment().experimentName);
+    if (!script || !data) {
+        ShowMessage({"Error: Could not create matlab output files"});
+        return false;
+    }
+    ShowStatus("Writing matlab script file:\r\n" + *script + "\r\n", true);
+    ShowStatus("and corresponding matlab data file:\r\n" + *data, true);
+    const std::string base = stemOf(*script);
+    const std::string dataName = stemOf(*data);
+    const PlotSpecification& specs = PlotSpecs();
+    int column = 1;
+    std::string text = "%MATLAB script file, generated by Orvanta Simulator PC Version 2.3 \n";
+    text += "%Generated for model " + base + "\n";
+    text += "%Load corresponding data file:\nload " + base + ".d\n";
+    text += "%Time t:\nt = " + dataName + "(:," + std::to_string(column++) + ");\n";
+    std::string xName = "t";
+    std::string available = "Variables available: t";
+    const char* xVariable = specs.xIsTime ? nullptr : OutputVariableName(specs.x.kind, specs.x.variable, specs.x.nameIndex);
+    if (xVariable) {
+        xName = matlabName(xVariable);
+        text += "%Variable on x-axis:\n" + xName + " = " + dataName + "(:," + std::to_string(column++) + ");\n";
+        available += ", " + xName;
+    }
+    text += "%Variables on y-axis:\n";
+    std::vector<std::string> yNames;
+    for (const PlotCurve* c : curvesWith(&PlotCurve::matlab)) {
+        const std::string name = matlabName(c->label.empty() ? OutputVariableName(c->kind, c->variable, c->nameIndex)
+                                                             : c->label);
+        text += name + " = " + dataName + "(:," + std::to_string(column++) + ");\n";
+        yNames.push_back(name);
+        available += ", " + name;
+    }
+    text += "%Clear garbage\nclear " + dataName + "\npack\n";
+    text += "disp ('" + available + "')\n";
+    text += "plot (" + xName + ", ";
+    for (std::size_t i = 0; i < yNames.size(); ++i)
+        text += (i ? ", " + xName + ", " : std::string()) + yNames[i];
+    text += ")\n";
+    if (!platform::writeFileAtomically(*script, text)) {
+        ShowMessage({"Can not open file to write:", *script});
+        return false;
+    }
+    g.matlab = std::fopen(data->c_str(), "w");
+    if (!g.matlab) {
+        ShowMessage({"Can not open malab datafile to write:", *data});
+        return false;
+    }
+    return true;
+}
+
+void writeRows()
+{
+    if (g.data) {
+        if (g.skipNextRow) {
+            g.skipNextRow = false;
+        } else {
+            std::string row;
+            putReal(row, xValue());
+            for (const PlotCurve* c : curvesWith(&PlotCurve::store))
+                putReal(row, valueOf(c->kind, c->variable));
+            row += '\n';
+            std::fwrite(row.data(), 1, row.size(), g.data);
+        }
+    }
+    if (g.matlab) {
+        const PlotSpecification& specs = PlotSpecs();
+        std::fprintf(g.matlab, " %.15G", SimulationTime);
+        if (!specs.xIsTime && OutputVariableName(specs.x.kind, specs.x.variable, specs.x.nameIndex))
+            std::fprintf(g.matlab, " %.15G", xValue());
+        for (const PlotCurve* c : curvesWith(&PlotCurve::matlab))
+            std::fprintf(g.matlab, " %.15G", valueOf(c->kind, c->variable));
+        std::fputc('\n', g.matlab);
+    }
+}
+
+} // namespace
+
+const char* OutputVariableName(int kind, int variable, int nameIndex)
+{
+    if (kind < 4 || kind > 10 || kind == 7)
+        return nullptr;
+    return GetVariableName(kind, variable, nameIndex);
+}
+
+bool PrepareOutput(int continuing)
+{
+    const MethodSetting& interval = RunSpecs().row(RowComInterval);
+    g.useInterval = RunSpecs().given(RowComInterval) && interval.value > 0.0;
+    g.interval = interval.value;
+    g.start = RunSpecs().startTime;
+    if (g.useInterval)
+        g.nextOutput = continuing ? SimulationTime : RunSpecs().startTime;
+    g.skipNextRow = false;
+    if (PlotSpecsInForce && !continuing && !CheckPlotSpecs(PlotSpecs()))
+        return false;
+    CountPlotCurves(PlotSpecs());
+    const bool wantsData = PlotSpecs().stored > 0 || PlotSpecs().matlabCount > 0;
+    if (!wantsData)
+        return true;
+    if (!experimentReady())
+        return false;
+    if (!curvesWith(&PlotCurve::store).empty() && !startDataFile(continuing))
+        return false;
+    if (!curvesWith(&PlotCurve::matlab).empty() && !startMatlab()) {
+        FinishOutput();
+        return false;
+    }
+    if (!StartYAxisInputs()) {
+        FinishOutput();
+        return false;
+    }
+    return true;
+}
+
+bool YAxisInput::open(const std::string& path)
+{
+    const std::optional<std::string> text = platform::readFile(path);
+    if (!text)
+        return false;
+    m_pairs.clear();
+    const char* p = text->c_str();
+    for (;;) {
+        char* end = nullptr;
+        const double t = std::strtod(p, &end);
+        if (end == p)
+            break;
+        const char* q = end;
+        const double v = std::strtod(q, &end);
+        if (end == q)
+            break;
+        m_pairs.emplace_back(t, v);
+        p = end;
+    }
+    if (m_pairs.empty())
+        return false;
+    m_previous = m_nextPair = m_pairs[0];
+    m_next = 1;
+    m_exhausted = false;
+    return true;
+}
+
+double YAxisInput::valueAt(double t)
+{
+    while (!m_exhausted && t >= m_nextPair.first) {
+        m_previous = m_nextPair;
+        if (m_next >= m_pairs.size())
+            m_exhausted = true;
+        else
+            m_nextPair = m_pairs[m_next++];
+    }
+    if (m_exhausted || m_previous.first == m_nextPair.first)
+        return 0.0;
+    return m_previous.second +
+           (m_nextPair.second - m_previous.second) * (t - m_previous.first) / (m_nextPair.first - m_previous.first);
+}
+
+bool StartYAxisInputs()
+{
+    FinishYAxisInputs();
+    if (PlotSpecs().stored == 0)
+        return true;
+    for (int i = 0; i < CurveCount; ++i) {
+        PlotCurve& c = PlotSpecs().curves[std::size_t(i)];
+        if (!c.display || !c.fromFile)
+            continue;
+        const std::string path = Experiment().experimentDirectory + "/" + c.fileName;
+        YAxisInput input;
+        if (!input.open(path)) {
+            if (platform::fileExists(path))
+                return false; // opened, but its first pair cannot be read
+            if (ShowConfirm("Cancel", "Ignore this specification",
+                            {"Yaxis specification's input file:,", path, "cannot be opened for reading."}))
+                return false;
+            c.display = 0;
+            continue;
+        }
+        g_inputs[std::size_t(i)] = std::move(input);
+    }
+    return true;
+}
+
+double YAxisInputValue(int index, double t)
+{
+    if (index < 0 || index >= CurveCount || !g_inputs[std::size_t(index)])
+        return 0.0;
+    return g_inputs[std::size_t(index)]->valueAt(t);
+}
+
+void FinishYAxisInputs()
+{
+    for (auto& input : g_inputs)
+        input.reset();
+}
+
+void OutputStep()
+{
+    if (g.useInterval && !RunStopFlag) {
+        // Grid points are compared with a tolerance of the interval, so that a time such as
+        // 60 x 0.01 (just below 0.6) neither misses its point nor outputs it twice.
+        const double slack = 1e-9 * g.interval;
+        if (g.nextOutput - slack > SimulationTime)
+            return;
+        g.nextOutput = g.start + (std::floor((SimulationTime - g.start + slack) / g.interval) + 1) * g.interval;
+    }
+    writeRows();
+}
+
+void FinishOutput()
+{
+    FinishYAxisInputs();
+    if (g.data) {
+        if (std::ferror(g.data))
+            ShowMessage({"Warning: an error occurred at writing to data file."});
+        std::fclose(g.data);
+        g.data = nullptr;
+    }
+    if (g.matlab) {
+        if (std::ferror(g.matlab))
+            ShowMessage({"Warning: an error occurred at writing to matlab data file."});
+        std::fclose(g.matlab);
+        g.matlab = nullptr;
+    }
+}
+
+void InstallRunOutput()
+{
+    RunOutput().prepare = [](int continuing) { return PrepareOutput(continuing) ? 1 : 0; };
+    RunOutput().step = OutputStep;
+    RunOutput().ended = FinishOutput;
+}
+
+std::optional<DataFileContent> ReadDataFileContent(const std::string& path, bool xIsTime)
+{
+    const std::optional<std::string> bytes = platform::readFile(path);
+    if (!bytes) {
+        ShowMessage({"Can not open for reading:", path});
+        return std::nullopt;
+    }
+    const std::string& b = *bytes;
+    std::size_t pos = 0;
+    auto line = [&]() {
+        const std::size_t end = b.find('\n', pos);
+        std::string text = b.substr(pos, end == std::string::npos ? std::string::npos : end - pos);
+        pos = end == std::string::npos ? b.size() : end + 1;
+        if (!text.empty() && text.back() == '\r')
+            text.pop_back();
+        return text;
+    };
+    auto words = [](const std::string& text) {
+        std::vector<std::string> out;
+        std::size_t i = 0;
+        while (i < text.size()) {
+            while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
+                ++i;
+            std::size_t j = i;
+            while (j < text.size() && text[j] != ' ' && text[j] != '\t')
+                ++j;
+            if (j > i)
+                out.push_back(text.substr(i, j - i));
+            i = j;
+        }
+        return out;
+    };
+    DataFileContent content;
+    const auto first = words(line());
+    if (first.size() < 2 || first[0] != "#Formatver")
+        return std::nullopt;
+    content.version = std::atoi(first[1].c_str());
+    const auto second = words(line());
+    if (second.size() >= 2)
+        content.modelName = second[1];
+    if (second.size() >= 4)
+        content.experimentName = second[3];
+    const auto third = words(line());
+    const int count = third.size() >= 2 ? std::atoi(third[1].c_str()) : -1;
+    if (count < 0 || std::size_t(count) > b.size())
+        return std::nullopt;
+    for (int i = 0; i < count && pos < b.size(); ++i)
+        content.names.push_back(line());
+    // The time column of a time x axis is not among the names.
+    const std::size_t columns = std::size_t(count) + (xIsTime ? 1 : 0);
+    if (columns == 0)
+        return content;
+    if (content.version >= 4) {
+        const std::size_t rowBytes = columns * 8 + 1;
+        while (pos + rowBytes <= b.size()) {
+            std::vector<double> row(columns);
+            for (std::size_t c = 0; c < columns; ++c) {
+                std::uint64_t bits = 0;
+                for (int k = 0; k < 8; ++k)
+                    bits |= std::uint64_t(static_cast<unsigned char>(b[pos + c * 8 + std::size_t(k)])) << (8 * k);
+                row[c] = std::bit_cast<double>(bits);
+            }
+            content.rows.push_back(std::move(row));
+            pos += rowBytes;
+        }
+    } else {
+        std::vector<double> numbers;
+        const char* p = b.c_str() + pos;
+        char* end = nullptr;
+        for (double v = std::strtod(p, &end); end != p; v = std::strtod(p, &end)) {
+            numbers.push_back(v);
+            p = end;
+        }
+        for (std::size_t i = 0; i + columns <= numbers.size(); i += columns)
+            content.rows.emplace_back(numbers.begin() + long(i), numbers.begin() + long(i + columns));
+    }
+    return content;
+}

@@ -1,0 +1,54 @@
+// The per-run output: the communication interval, the numerical data file (".n")
+// and the MATLAB script and data files (".m", ".d").
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+/// Prepares the run's output sinks; false refuses the run (after its message).
+bool PrepareOutput(int continuing);
+/// After each accepted step: one output row when the communication interval allows.
+void OutputStep();
+/// At the end of a run: closes every sink.
+void FinishOutput();
+
+/// Connects these to the integration methods' output hooks.
+void InstallRunOutput();
+
+/// The (time, value) pairs of a Y-axis input file, read with "%lG %lG" until a pair fails.
+class YAxisInput {
+public:
+    /// Reads the file; false when it cannot be opened or holds no pair.
+    bool open(const std::string& path);
+    /// The straight line through the pairs around T; 0 past the last pair.
+    double valueAt(double t);
+
+private:
+    std::vector<std::pair<double, double>> m_pairs;
+    std::size_t m_next = 0;
+    std::pair<double, double> m_previous{}, m_nextPair{};
+    bool m_exhausted = false;
+};
+
+/// Opens the input file of every displayed file curve; false refuses the run.
+bool StartYAxisInputs();
+/// The input value of curve `index` at time T (0 for a curve without one).
+double YAxisInputValue(int index, double t);
+void FinishYAxisInputs();
+
+/// The content of a data file.
+struct DataFileContent {
+    int version = 0;
+    std::string modelName;
+    std::string experimentName;
+    std::vector<std::string> names;       ///< the x name first when the x axis is not time
+    std::vector<std::vector<double>> rows; ///< x (or time), then one value per name after the x name
+};
+
+/// Reads a data file of any version (rows hold a time column first when the x axis is time);
+/// a truncated last row is dropped. Nothing after "Can not open for reading:".
+std::optional<DataFileContent> ReadDataFileContent(const std::string& path, bool xIsTime);
+
+/// The variable's name when it may be written to the output files (kinds 4 to 10 but 7), else null.
+const char* OutputVariableName(int kind, int variable, int nameIndex);

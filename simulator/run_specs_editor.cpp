@@ -1,0 +1,159 @@
+// The run-specifications editor's logic. Values are shown with 8 significant digits;
+// a field converts when its whole text is a decimal number.
+#include "simulator/run_specs_editor.h"
+
+#include "common/message_boxes.h"
+#include "simulator/model_variables.h"
+#include "simulator/plot_specs.h"
+#include "simulator/simulator_state.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+std::string eightDigits(double value)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, "%.*g", 8, value);
+    return text;
+}
+
+bool hasField(int row) { return row < RowIgnoreWarnings; }
+
+} // namespace
+
+std::string RunSpecsEditor::title() const
+{
+    return m_edited ? "SIM: Run Specifications Editor (edited)" : "SIM: Run Specifications Editor";
+}
+
+void RunSpecsEditor::markEdited() { m_edited = true; }
+
+void RunSpecsEditor::refresh(bool copyFirst)
+{
+    if (copyFirst) {
+        m_copy = RunSpecs();
+        m_timeRangeChanged = false;
+    }
+    m_start = {eightDigits(m_copy.startTime), true};
+    m_finish = {eightDigits(m_copy.finishTime), true};
+    for (int r = 0; r < SettingCount; ++r)
+        m_fields[std::size_t(r)].text.clear();
+    showMethod(m_copy.method);
+    m_edited = false;
+}
+
+void RunSpecsEditor::showMethod(int method)
+{
+    auto& rows = m_copy.settings[std::size_t(method)];
+    for (int r = 0; r < SettingCount; ++r) {
+        EditorField& f = m_fields[std::size_t(r)];
+        if (!hasField(r)) {
+            f = {};
+            continue;
+        }
+        if (rows[r].inUse && rows[r].switchable && !f.text.empty())
+            takeValue(f, rows[r].value); // the text typed while the flag was off is kept
+        f = rows[r].inUse ? EditorField{eightDigits(rows[r].value), !rows[r].switchable || rows[r].switchOn}
+                          : EditorField{};
+    }
+    for (int r = RowInitialStep; r < SettingCount; ++r)
+        m_flags[std::size_t(r)] = rows[r].inUse ? EditorFlagBox{true, rows[r].switchOn != 0} : EditorFlagBox{};
+    if (Variables().kinds[KindLoopResult].count == 0)
+        m_fields[RowAlgAbsErr] = m_fields[RowAlgRelErr] = EditorField{};
+}
+
+void RunSpecsEditor::fieldChanged(int field, const std::string& text)
+{
+    EditorField& f = field == -1 ? m_start : field == -2 ? m_finish : m_fields[std::size_t(field)];
+    f.text = text;
+    if (!m_edited && !text.empty())
+        markEdited();
+    // Every start or finish edit counts, not only the first change of the editor.
+    if (field < 0)
+        m_timeRangeChanged = true;
+}
+
+bool RunSpecsEditor::takeValue(EditorField& field, double& value)
+{
+    const std::string text = field.text.substr(0, 40);
+    char* end = nullptr;
+    const double v = std::strtod(text.c_str(), &end);
+    if (end == text.c_str() || *end != '\0') {
+        ShowMessage({"Error in entered value at:", end == text.c_str() ? text : std::string(end), "Try again..."});
+        return false;
+    }
+    value = v;
+    return true;
+}
+
+bool RunSpecsEditor::rowsConvert()
+{
+    auto& rows = m_copy.settings[std::size_t(m_copy.method)];
+    for (int r = 0; r < RowIgnoreWarnings; ++r) {
+        EditorField& f = m_fields[std::size_t(r)];
+        if (rows[r].inUse && f.enabled && !takeValue(f, rows[r].value))
+            return false;
+    }
+    return true;
+}
+
+bool RunSpecsEditor::changeMethod(int method)
+{
+    markEdited();
+    if (method < 0 || method >= MethodCount || !rowsConvert())
+        return false;
+    m_copy.method = method;
+    for (EditorField& f : m_fields)
+        f.text.clear();
+    showMethod(method);
+    return true;
+}
+
+void RunSpecsEditor::setFlag(int row, bool checked)
+{
+    if (row < RowInitialStep || row >= SettingCount)
+        return;
+    markEdited();
+    m_copy.row(row).switchOn = checked ? 1 : 0;
+    showMethod(m_copy.method);
+}
+
+int RunSpecsEditor::ok(bool simulating)
+{
+    if (simulating)
+        return 0;
+    if (m_edited) {
+        if (!rowsConvert() || !takeValue(m_start, m_copy.startTime) || !takeValue(m_finish, m_copy.finishTime))
+            return 0;
+        RunSpecification& live = RunSpecs();
+        live.startTime = m_copy.startTime;
+        live.finishTime = m_copy.finishTime;
+        live.method = m_copy.method;
+        live.processor = m_copy.processor;
+        live.storeStates = m_copy.storeStates;
+        if (m_timeRangeChanged && PlotSpecs().xIsTime) {
+            PlotSpecs().x.min = m_copy.startTime;
+            PlotSpecs().x.max = m_copy.finishTime;
+            m_timeRangeChanged = false;
+        }
+        for (int r = 0; r < SettingCount; ++r)
+            if (m_copy.row(r).inUse) {
+                live.row(r).value = m_copy.row(r).value;
+                live.row(r).switchOn = m_copy.row(r).switchOn;
+            }
+        m_edited = false;
+        MarkEdited();
+    }
+    return 1;
+}
+
+int RunSpecsEditor::importFile(const std::string& path)
+{
+    if (ReadRunSpecFile(path, m_copy) != 0)
+        return 0;
+    refresh(false);
+    markEdited();
+    return 1;
+}

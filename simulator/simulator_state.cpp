@@ -1,0 +1,294 @@
+// The simulator's state machine and experiment actions. A model load parses into the
+// shared model tables; when it fails, the previous model's text is parsed again and
+// its parameter and initial-condition values put back, so a good model is never lost.
+#include "simulator/simulator_state.h"
+
+#include "common/message_boxes.h"
+#include "common/model_file_names.h"
+#include "platform/core/file_system.h"
+#include "simulator/code_file_reader.h"
+#include "simulator/integration_methods.h"
+#include "simulator/model_variables.h"
+#include "simulator/parameter_file.h"
+#include "simulator/plot_specs.h"
+#include "simulator/run_control.h"
+#include "simulator/run_output.h"
+#include "simulator/run_specs.h"
+#include "simulator/run_state.h"
+
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+ExperimentRecord g_record;
+SimulatorWindowHooks g_hooks;
+std::string g_modelText; ///< the loaded model's code file as it was read
+
+std::string cut25(const std::string& text) { return text.substr(0, 25); }
+
+void refresh() { RefreshCommandStates(SimulatorState); }
+
+/// The values of P and I (with their flags and texts) of the loaded model.
+struct SavedValues {
+    std::vector<ParameterValue> kinds[2];
+};
+
+SavedValues saveValues()
+{
+    SavedValues saved;
+    for (int kind : {KindParameter, KindInitial}) {
+        const VariableKind& k = Variables().kinds[kind];
+        for (int i = 0; i < k.count && k.values; ++i) {
+            ParameterValue v;
+            v.value = k.values[i];
+            if (GetVariableType(kind, i) == TypeString)
+                if (const std::string* text = StringOfValue(v.value)) {
+                    v.text = *text;
+                    v.isText = true;
+                }
+            v.hasValue = i < int(k.hasValue.size()) ? k.hasValue[i] : 0;
+            saved.kinds[kind].push_back(v);
+        }
+    }
+    return saved;
+}
+
+} // namespace
+
+ExperimentRecord& Experiment() { return g_record; }
+
+void WireRunEngine()
+{
+    SetRunPhaseListener(PostSimulatorEvent);
+    InstallRunOutput();
+}
+SimulatorWindowHooks& WindowHooks() { return g_hooks; }
+
+std::uint32_t CommandMaskOf(int state)
+{
+    switch (state) {
+    case StateNoModel: return 0xC006D0C7u;
+    case StateModelLoaded: {
+        if (!ExperimentEdited && g_record.experimentName.empty())
+            return 0xC00EF9CFu;
+        std::uint32_t mask = 0xC13FFDDFu;
+        if (InterruptRequested)
+            mask |= 0x00400000u;
+        if (!g_record.experimentName.empty())
+            mask |= 0x00000200u;
+        return mask;
+    }
+    case StateBusy: return 0xC0000060u;
+    default: return 0xC00EDCCFu;
+    }
+}
+
+void RefreshCommandStates(int state) { ApplyCommandMask(CommandMaskOf(state)); }
+
+void ApplyCommandMask(std::uint32_t mask)
+{
+    CommandMask = mask;
+    if (g_hooks.applyMask)
+        g_hooks.applyMask(mask);
+}
+
+void PostSimulatorEvent(int event)
+{
+    switch (SimulatorState) {
+    case StateNotStarted:
+        if (event == EventStartupDone) {
+            SimulatorState = StateNoModel;
+            refresh();
+            SetTitle("", "");
+        } else if (event != EventSettingsReset) {
+            SimulatorState = StateBroken;
+        }
+        break;
+    case StateNoModel:
+        if (event == EventModelLoaded) {
+            SimulatorState = StateModelLoaded;
+            refresh();
+        } else if (event == EventSettingsReset) {
+            refresh();
+        } else if (event != EventExperimentEdited && event != EventEditsCleared) {
+            SimulatorState = StateBroken;
+        }
+        break;
+    case StateModelLoaded:
+        if (event == EventReadingData || event == EventSimulating || event == 9) {
+            SimulatorState = StateBusy;
+            refresh();
+        } else if ((event >= EventModelLoaded && event <= EventExperimentSaved) || event == EventExperimentEdited ||
+                   event == EventEditsCleared || event == EventSettingsReset) {
+            refresh();
+        } else {
+            SimulatorState = StateBroken;
+        }
+        break;
+    case StateBusy:
+        if (event == EventRunEnded) {
+            SimulatorState = StateModelLoaded;
+            refresh();
+        } else if (event != EventSimulating && event != EventExperimentEdited) {
+            SimulatorState = StateBroken;
+        }
+        break;
+    default:
+        break;
+    }
+    if (SimulatorState == StateBroken) {
+        refresh();
+        ShowMessage({"Something strange has happened with your simulation:", "Save your work and exit!"});
+    }
+}
+
+std::string TitleText()
+{
+    const std::string model = g_record.modelName.empty() ? "untitled" : g_record.modelName;
+    const std::string experiment = g_record.experimentName.empty() ? "untitled" : g_record.experimentName;
+    return std::string("Orvanta ") + " " + "Simulator" + " - " + model + ", exp: " + experiment +
+           (ExperimentEdited ? " (edited)" : "");
+}
+
+void SetTitle(const std::string& model, const std::string& experiment)
+{
+    g_record.modelName = cut25(model);
+    g_record.experimentName = cut25(experiment);
+    if (g_hooks.setTitle)
+        g_hooks.setTitle(TitleText());
+}
+
+void MarkEdited()
+{
+    ExperimentEdited = 1;
+    PostSimulatorEvent(EventExperimentEdited);
+    SetTitle(g_record.modelName, g_record.experimentName);
+}
+
+void ClearEdited()
+{
+    if (!ExperimentEdited)
+        return;
+    ExperimentEdited = 0;
+    PostSimulatorEvent(EventEditsCleared);
+    SetTitle(g_record.modelName, g_record.experimentName);
+}
+
+void ResetEditors()
+{
+    Simulating = 0;
+    ContinueRun = 0;
+    InterruptRequested = 0;
+}
+
+int LoadModel(const std::string& directory, const std::string& modelName)
+{
+    const std::optional<std::string> path = FindCodeFile(directory, modelName);
+    if (ExperimentEdited &&
+        !ShowConfirm("Cancel", "Confirm, discard edits",
+                     {"The experiment of the current model has been edited.",
+                      "Press Cancel to go back and save the experiment,", "press OK to discard all edits."}))
+        return 0;
+    const std::optional<std::string> text = path ? platform::readFile(*path) : std::nullopt;
+    if (!text) {
+        ShowMessage({"Can not read model."});
+        return 0;
+    }
+    ShowStatus("Loading model...", false);
+    const SavedValues saved = saveValues();
+    const std::string previousText = g_modelText;
+    const bool hadModel = Variables().installed && ModelLoadErrors == 0;
+    if (LoadCodeText(*text) != 0) {
+        ShowMessage({"Errors in code file, model could not be loaded."});
+        if (hadModel && LoadCodeText(previousText) == 0) {
+            ApplyParameterValues(KindParameter, saved.kinds[KindParameter]);
+            ApplyParameterValues(KindInitial, saved.kinds[KindInitial]);
+        } else {
+            ModelLoadErrors = 1;
+        }
+        ShowStatus("", false);
+        return 0;
+    }
+    g_modelText = *text;
+    ModelLoadErrors = 0;
+    ReleaseIntegrationWorkspaces();
+    ResetEditors();
+    ClearEdited();
+    g_record.modelDirectory = directory;
+    ResetPlotSpecs(PlotSpecs());
+    DefaultPlotCurves(PlotSpecs());
+    CountPlotCurves(PlotSpecs());
+    SetTitle(modelName, "");
+    PostSimulatorEvent(EventModelLoaded);
+    ShowStatus("", false);
+    return 1;
+}
+
+int LoadExperiment(const std::string& directory, const std::string& experimentName)
+{
+    if (ExperimentEdited &&
+        !ShowConfirm("Cancel", "Confirm, discard edits",
+                     {"The current experiment has been edited.", "Press Cancel to go back and save the experiment,",
+                      "press OK to discard all edits."}))
+        return 0;
+    ShowStatus("Loading experiment...", false);
+    ResetEditors();
+    ClearEdited();
+    const std::string& model = g_record.modelName;
+    if (const auto p = FindParameterFile(directory, model, experimentName)) {
+        ReadParameterFile(*p);
+        ReadInitialConditionFile(*p);
+    }
+    if (const auto r = FindRunSpecFile(directory, model, experimentName))
+        ReadRunSpecFile(*r, RunSpecs());
+    if (const auto u = FindPlotSpecFile(directory, model, experimentName))
+        ReadPlotSpecs(*u, PlotSpecs());
+    SetTitle(model, experimentName);
+    ShowStatus("", false);
+    PostSimulatorEvent(EventExperimentLoaded);
+    g_record.experimentDirectory = directory;
+    return 1;
+}
+
+int SaveExperiment(const std::string& directory, const std::string& experimentName)
+{
+    if (!platform::isDirectory(directory) && !platform::makeDirectories(directory)) {
+        ShowMessage({"Error: could not create " + directory});
+        ShowStatus("Warning: Experiment could not be saved.", true);
+        return 0;
+    }
+    ShowStatus("Saving experiment...", false);
+    const std::string& model = g_record.modelName;
+    bool written = WriteParameterFile(MakeParameterFileName(directory, model, experimentName), model) == 0;
+    written = WriteRunSpecFile(MakeRunSpecFileName(directory, model, experimentName), model) == 0 && written;
+    written = WritePlotSpecs(MakePlotSpecFileName(directory, model, experimentName), model) == 0 && written;
+    if (!written) {
+        // The edits are kept: nothing says they are safe on disk.
+        ShowStatus("Experiment not saved!", true);
+        return 0;
+    }
+    g_record.experimentDirectory = directory;
+    ClearEdited();
+    ShowStatus("", false);
+    SetTitle(model, experimentName);
+    PostSimulatorEvent(EventExperimentSaved);
+    return 1;
+}
+
+bool CanQuit(bool force)
+{
+    if (force)
+        return true;
+    if (Simulating && !ShowConfirm("Cancel", "OK",
+                                   {"Orvanta is still simulating.", "Press OK to interrupt simulation and quit,",
+                                    "press Cancel to continue simulation."}))
+        return false;
+    if (ExperimentEdited && !ShowConfirm("Cancel, do NOT quit", "Discard edits, then Quit",
+                                         {"The current experiment has been edited.",
+                                          "Press OK to discard all edits and quit,",
+                                          "press Cancel to go back and save the experiment."}))
+        return false;
+    RunsAllowed = 0;
+    return true;
+}

@@ -1,0 +1,304 @@
+// Experiments: the parameter file's layout and tolerant reading, the state machine
+// with its command mask, and loading and saving whole experiments.
+#include "model_test_support.h"
+
+#include "platform/core/file_system.h"
+#include "platform/core/message_sink.h"
+#include "platform/testing/temp_dir.h"
+#include "simulator/parameter_file.h"
+#include "simulator/plot_specs.h"
+#include "simulator/run_control.h"
+#include "simulator/integration_methods.h"
+#include "simulator/run_specs.h"
+#include "simulator/run_specs_editor.h"
+#include "simulator/simulator_state.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+using modeltest::cell;
+using modeltest::codeFile;
+
+namespace {
+
+/// Loads a model without touching the status capture of the test.
+void loadModelText(const std::string& text)
+{
+    ASSERT_EQ(LoadCodeText(text), 0) << LastCodeFileReport();
+    modeltest::resetRunFlags();
+}
+
+const std::string TypedModel = codeFile({"#DParam \t5", "\t#real\tgain\tk", "\t#int\tcount", "\t#bool\ton",
+                                         "\t#string\tlabel", "\t#sampletime\tts", "#DIncond\t2", "\t#real\tx0",
+                                         "\t#string\tpath"});
+
+class Experiments : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        loadModelText(TypedModel);
+        RunSpecs() = RunSpecification::defaults();
+        ExperimentEdited = 0;
+    }
+    std::string read(const std::string& name) const { return platform::readFile(dir.path() + "/" + name).value_or("<none>"); }
+    void write(const std::string& name, const std::string& text) const
+    {
+        ASSERT_TRUE(platform::writeFileAtomically(dir.path() + "/" + name, text));
+    }
+
+    testsupport::TempDir dir;
+    platform::ScriptedMessageSink sink;
+    platform::ScopedMessageSink scoped{sink};
+    modeltest::StatusCapture status;
+};
+
+} // namespace
+
+TEST_F(Experiments, ParameterFileHasItsFixedLayout)
+{
+    SetVariableValue(KindParameter, 0, 0.1);
+    SetVariableValue(KindParameter, 1, 7.9);
+    SetVariableValue(KindParameter, 2, -1.0);
+    SetStringValue(cell('P', 3), "motor_a");
+    Variables().kinds[KindParameter].hasValue[3] = 1;
+    SetVariableValue(KindInitial, 0, -2.5e-7);
+    EXPECT_EQ(ParameterFileText("msd"), "#Formatver\t3\n#Hclass\tmsd\n#DParam \n"
+                                        "\tgain\t0.100000000000000005551115\n\tcount\t7\n\ton\t-1\n\tlabel\t\"motor_a\"\n"
+                                        "\tts\n#DIncond\n\tx0\t-2.49999999999999988687028E-07\n\tpath\n");
+}
+
+TEST_F(Experiments, EveryValueTheWriterWritesReadsBack)
+{
+    const double inf = std::numeric_limits<double>::infinity();
+    const std::vector<std::string> texts = {"", "two words", "x", "9lives", "a\\b:c.d"};
+    for (const std::string& text : texts) {
+        SetVariableValue(KindParameter, 0, 1.0 / 3);
+        SetVariableValue(KindParameter, 1, 42);
+        SetVariableValue(KindParameter, 2, 1);
+        SetStringValue(cell('P', 3), text);
+        Variables().kinds[KindParameter].hasValue[3] = 1;
+        SetVariableValue(KindParameter, 4, -inf);
+        SetVariableValue(KindInitial, 0, std::numeric_limits<double>::quiet_NaN());
+        const std::string path = dir.path() + "/e.p";
+        ASSERT_EQ(WriteParameterFile(path, "m"), 0);
+        const std::string first = read("e.p");
+        loadModelText(TypedModel); // all values and flags gone
+        ASSERT_EQ(ReadParameterFile(path), 0) << first;
+        ASSERT_EQ(ReadInitialConditionFile(path), 0);
+        EXPECT_EQ(cell('P', 0), 1.0 / 3);
+        EXPECT_EQ(cell('P', 4), -inf);
+        EXPECT_TRUE(std::isnan(cell('I', 0)));
+        ASSERT_NE(StringOfValue(cell('P', 3)), nullptr);
+        EXPECT_EQ(*StringOfValue(cell('P', 3)), text);
+        EXPECT_EQ(Variables().kinds[KindInitial].hasValue[1], 0);
+        EXPECT_EQ(ParameterFileText("m"), first);
+    }
+    EXPECT_TRUE(sink.transcript().empty());
+}
+
+TEST_F(Experiments, ParameterReaderTakesAliasesAndWarnsOfUnknownNames)
+{
+    write("e.p", "#Formatver\t3\n#Hclass\tother\n#DParam \n\tk\textra\t2.5\n\tnope1\t1\n\tnope2\t\"s\"\n\tnope3\n"
+                 "\tcount\n#DIncond\n\tx0\t3\n");
+    SetVariableValue(KindParameter, 1, 9);
+    ASSERT_EQ(ReadParameterFile(dir.path() + "/e.p"), 0);
+    EXPECT_EQ(cell('P', 0), 2.5);
+    EXPECT_EQ(Variables().kinds[KindParameter].hasValue[1], 0); // named without a value
+    ASSERT_EQ(sink.transcript().size(), 1u);
+    EXPECT_EQ(sink.transcript()[0].lines,
+              (std::vector<std::string>{"While reading Parameters or Initial Conditions:",
+                                        "warning: 3 parameter names not in model;", "first name is", "nope1"}));
+}
+
+TEST_F(Experiments, ParameterSyntaxErrorsTakeNoValue)
+{
+    struct Case {
+        std::string text;
+        std::vector<std::string> lines; // empty: fails silently
+    };
+    const std::vector<Case> cases = {
+        {"#Formatver\t3\n#Hclass\tm\n#DParam \n\tgain\t1\n", {"error at end of line 4."}},
+        {"#Formatver\t3\n#Hclass\tm\n#DParam \n12\t1\n#DIncond\n", {"error in line 4: 12."}},
+        {"#Formatver\t3\n#Hclass\tm\n#DParam \n\tgain\t1\t2\n#DIncond\n", {"error in line 4: 2."}},
+        {"#Hclass\tm\n", {}},
+    };
+    for (const Case& c : cases) {
+        sink.clear();
+        SetVariableValue(KindParameter, 0, 5.0);
+        EXPECT_EQ(ReadParameterFile((write("e.p", c.text), dir.path() + "/e.p")), -1) << c.text;
+        EXPECT_EQ(cell('P', 0), 5.0);
+        if (c.lines.empty()) {
+            EXPECT_TRUE(sink.transcript().empty());
+        } else {
+            ASSERT_EQ(sink.transcript().size(), 1u) << c.text;
+            EXPECT_EQ(sink.transcript()[0].lines[1], c.lines[0]);
+        }
+    }
+}
+
+TEST(SimulatorStateMachine, TransitionsFollowTheTable)
+{
+    platform::ScriptedMessageSink sink;
+    platform::ScopedMessageSink scoped(sink);
+    struct Case {
+        int from, event, to;
+    };
+    const std::vector<Case> cases = {
+        {0, 1, 1}, {0, 12, 0}, {0, 2, 4}, {1, 2, 2}, {1, 10, 1}, {1, 3, 4}, {2, 6, 3}, {2, 5, 3},
+        {2, 3, 2}, {2, 7, 4}, {3, 6, 3}, {3, 7, 2}, {3, 5, 4}, {4, 2, 4},
+    };
+    for (const Case& c : cases) {
+        SimulatorState = c.from;
+        sink.clear();
+        PostSimulatorEvent(c.event);
+        EXPECT_EQ(SimulatorState, c.to) << c.from << " + " << c.event;
+        EXPECT_EQ(sink.transcript().size(), c.to == StateBroken ? 1u : 0u);
+        if (c.to == StateBroken) {
+            EXPECT_EQ(CommandMask, 0xC00EDCCFu);
+        }
+    }
+    SimulatorState = StateModelLoaded;
+    ExperimentEdited = 0;
+    SetTitle("msd", "");
+    PostSimulatorEvent(EventEditsCleared);
+    EXPECT_EQ(CommandMask, 0xC00EF9CFu);
+    SetTitle("msd", "exp1");
+    InterruptRequested = 1;
+    PostSimulatorEvent(EventEditsCleared);
+    EXPECT_EQ(CommandMask, 0xC13FFDDFu | 0x00400000u | 0x00000200u);
+    InterruptRequested = 0;
+    EXPECT_EQ(TitleText(), "Orvanta  Simulator - msd, exp: exp1");
+}
+
+TEST_F(Experiments, SaveLoadSaveGivesIdenticalFilesAndAFailedLoadKeepsTheModel)
+{
+    const std::string models = dir.path() + "/models";
+    ASSERT_TRUE(platform::makeDirectories(models));
+    write("models/msd.l", TypedModel);
+    write("models/bad.l", "#Hclass\tbad\n#DParam \tx\n");
+    SimulatorState = StateNoModel;
+    ASSERT_EQ(LoadModel(models, "msd"), 1);
+    EXPECT_EQ(SimulatorState, StateModelLoaded);
+    SetVariableValue(KindParameter, 0, 0.5);
+    SetStringValue(cell('P', 3), "a label");
+    Variables().kinds[KindParameter].hasValue[3] = 1;
+    RunSpecs().method = MethodRkf;
+    RunSpecs().finishTime = 12.5;
+    MarkEdited();
+    const std::string expdir = dir.path() + "/exp";
+    ASSERT_EQ(SaveExperiment(expdir, "trial"), 1);
+    EXPECT_EQ(ExperimentEdited, 0);
+    const std::string p = read("exp/trial.p"), r = read("exp/trial.r"), u = read("exp/trial.u");
+    EXPECT_NE(u, "<none>");
+
+    // A model that fails to load leaves the good one in place, values and all.
+    EXPECT_EQ(LoadModel(models, "bad"), 0);
+    EXPECT_EQ(sink.transcript().back().lines[0], "Errors in code file, model could not be loaded.");
+    EXPECT_EQ(cell('P', 0), 0.5);
+    RunSpecs() = RunSpecification::defaults();
+    ASSERT_EQ(LoadExperiment(expdir, "trial"), 1);
+    EXPECT_EQ(RunSpecs().finishTime, 12.5);
+    ASSERT_EQ(SaveExperiment(expdir, "trial"), 1);
+    EXPECT_EQ(read("exp/trial.p"), p);
+    EXPECT_EQ(read("exp/trial.r"), r);
+    EXPECT_EQ(read("exp/trial.u"), u);
+    EXPECT_EQ(TitleText(), "Orvanta  Simulator - msd, exp: trial");
+
+    // A write that fails keeps the edited mark.
+    MarkEdited();
+    ASSERT_TRUE(platform::makeDirectories(dir.path() + "/locked/other.p"));
+    EXPECT_EQ(SaveExperiment(dir.path() + "/locked", "other"), 0);
+    EXPECT_EQ(ExperimentEdited, 1);
+    ASSERT_FALSE(status.texts.empty());
+    EXPECT_EQ(status.texts.back(), "Experiment not saved!");
+    EXPECT_EQ(sink.transcript().back().lines[0], "Can not open for writing:");
+}
+
+TEST_F(Experiments, QuittingAsksOnlyWhatApplies)
+{
+    RunsAllowed = 1;
+    Simulating = 0;
+    ExperimentEdited = 1;
+    sink.queueAnswers({platform::BoxAnswer::Cancel});
+    EXPECT_FALSE(CanQuit(false));
+    ASSERT_EQ(sink.transcript().size(), 1u);
+    EXPECT_EQ(sink.transcript()[0].lines[0], "The current experiment has been edited.");
+    EXPECT_EQ(RunsAllowed, 1);
+    EXPECT_TRUE(CanQuit(false));
+    EXPECT_EQ(RunsAllowed, 0);
+    RunsAllowed = 1;
+    ExperimentEdited = 0;
+}
+
+TEST_F(Experiments, RunSpecsEditorAppliesOnlyConvertedEditsOfTheCurrentMethod)
+{
+    RunSpecsEditor editor;
+    editor.refresh(true);
+    EXPECT_EQ(editor.title(), "SIM: Run Specifications Editor");
+    EXPECT_EQ(editor.field(RowStep).text, "0.01");
+    EXPECT_FALSE(editor.field(RowAbsErr).enabled);
+    EXPECT_TRUE(editor.flagBox(RowComInterval).enabled);
+    EXPECT_FALSE(editor.flagBox(RowInitialStep).enabled);
+
+    editor.fieldChanged(RowStep, "0.02x");
+    EXPECT_EQ(editor.title(), "SIM: Run Specifications Editor (edited)");
+    EXPECT_FALSE(editor.changeMethod(MethodBdf)); // the step does not convert
+    EXPECT_EQ(sink.transcript().back().lines, (std::vector<std::string>{"Error in entered value at:", "x", "Try again..."}));
+    EXPECT_EQ(editor.copy().method, MethodRungeKutta4);
+    editor.fieldChanged(RowStep, "0.02");
+    editor.fieldChanged(-2, "7");
+    EXPECT_TRUE(editor.timeRangeChanged());
+    editor.fieldChanged(-2, "8"); // later edits of the range count too
+    ASSERT_EQ(editor.ok(false), 1);
+    EXPECT_EQ(RunSpecs().row(RowStep).value, 0.02);
+    EXPECT_EQ(RunSpecs().finishTime, 8.0);
+    EXPECT_EQ(PlotSpecs().x.max, 8.0);
+    EXPECT_EQ(ExperimentEdited, 1);
+
+    // Switching to BDF shows its rows; an edit of another method is dropped on OK.
+    editor.refresh(true);
+    ASSERT_TRUE(editor.changeMethod(MethodBdf));
+    EXPECT_TRUE(editor.field(RowAbsErr).enabled);
+    EXPECT_FALSE(editor.field(RowAlgAbsErr).enabled); // the model has no algebraic loops
+    EXPECT_FALSE(editor.field(RowMaxStep).enabled);
+    editor.setFlag(RowMaxStep, true);
+    EXPECT_TRUE(editor.field(RowMaxStep).enabled);
+    editor.fieldChanged(RowMaxStep, "0.25");
+    EXPECT_EQ(editor.ok(true), 0); // refused while simulating
+    ASSERT_EQ(editor.ok(false), 1);
+    EXPECT_EQ(RunSpecs().method, MethodBdf);
+    EXPECT_EQ(RunSpecs().row(RowMaxStep).value, 0.25);
+    EXPECT_EQ(RunSpecs().row(RowMaxStep).switchOn, 1);
+    EXPECT_EQ(RunSpecs().settings[MethodRungeKutta4][RowStep].value, 0.02);
+
+    // Import reads another file into the copies only.
+    write("other.r", "#Hclass\tm\n#Iprocsr\t0\n#Imethod\t0\n#Tstart \t1\n#Tfinish\t2\n#Tstep  \t0.5\n");
+    ASSERT_EQ(editor.importFile(dir.path() + "/other.r"), 1);
+    EXPECT_TRUE(editor.edited());
+    EXPECT_EQ(editor.field(RowStep).text, "0.5");
+    EXPECT_EQ(RunSpecs().method, MethodBdf);
+    editor.cancel();
+    EXPECT_EQ(editor.copy().method, MethodBdf);
+    ExperimentEdited = 0;
+}
+
+TEST_F(Experiments, WiredRunMovesTheStateMachineThroughBusy)
+{
+    std::vector<int> states;
+    WireRunEngine();
+    SimulatorState = StateModelLoaded;
+    SetTitle("typed", "");
+    for (int kind : {KindParameter, KindInitial})
+        for (int i = 0; i < Variables().kinds[kind].count; ++i)
+            SetVariableValue(kind, i, 0.0);
+    WindowHooks().applyMask = [&](std::uint32_t) { states.push_back(SimulatorState); };
+    RequestRun();
+    RunUntilIdle();
+    WindowHooks() = {};
+    SetRunPhaseListener(nullptr);
+    RunOutput() = {};
+    EXPECT_EQ(states, (std::vector<int>{StateBusy, StateModelLoaded}));
+    EXPECT_EQ(CommandMask, 0xC00EF9CFu);
+}

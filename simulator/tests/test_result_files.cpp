@@ -1,0 +1,223 @@
+// Plot specifications and the run's result files: the ".u" file read and written,
+// the data file written during runs and read back, and the MATLAB files.
+#include "model_test_support.h"
+
+#include "platform/core/file_system.h"
+#include "platform/core/message_sink.h"
+#include "platform/testing/temp_dir.h"
+#include "simulator/integration_methods.h"
+#include "simulator/plot_specs.h"
+#include "simulator/run_control.h"
+#include "simulator/run_output.h"
+#include "simulator/run_specs.h"
+#include "simulator/simulator_state.h"
+
+#include <gtest/gtest.h>
+
+using modeltest::cell;
+using modeltest::codeFile;
+
+namespace {
+
+// s' = 1 with v = 2 s, both plottable.
+const std::string RampModel = codeFile({"#DVariable\t1", "\t#real\tv", "#Dstate_ind\t1", "\t#real\tx\tx`PLOT",
+                                        "#DRate_ind\t1", "\t#real\tdx", "#Edynamic\t2", "\tmov\tR0\t1.000000e+00",
+                                        "\tmul\tV0\t2.000000e+00\ts0"});
+
+class ResultFiles : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_EQ(LoadCodeText(RampModel), 0);
+        modeltest::resetRunFlags();
+        RunSpecs() = RunSpecification::defaults();
+        ResetPlotSpecs(PlotSpecs());
+        PlotSpecsInForce = 0;
+        Experiment().modelName = "ramp";
+        Experiment().experimentName = "trial";
+        Experiment().experimentDirectory = dir.path() + "/ramp";
+        ModelLoadErrors = 0;
+        RunsAllowed = 1;
+        InstallRunOutput();
+    }
+    void TearDown() override { RunOutput() = {}; }
+
+    PlotCurve curve(const char* name, int display, int store, int matlab, const std::string& label = "")
+    {
+        PlotCurve c;
+        EXPECT_TRUE(FindPlotVariable(name, c.kind, c.variable, c.nameIndex)) << name;
+        c.display = display;
+        c.store = store;
+        c.matlab = matlab;
+        c.label = label;
+        return c;
+    }
+    int readText(const std::string& text, PlotSpecification& into)
+    {
+        const std::string path = dir.path() + "/t.u";
+        EXPECT_TRUE(platform::writeFileAtomically(path, text));
+        return ReadPlotSpecs(path, into);
+    }
+    void runTo(double finish, int continuing = 0)
+    {
+        RunSpecs().finishTime = finish;
+        continuing ? ContinueCommand() : RequestRun();
+        RunUntilIdle();
+    }
+
+    testsupport::TempDir dir;
+    platform::ScriptedMessageSink sink;
+    platform::ScopedMessageSink scoped{sink};
+    modeltest::StatusCapture status;
+};
+
+} // namespace
+
+TEST_F(ResultFiles, PlotSpecFileRoundTripsWhatTheWriterWrites)
+{
+    PlotSpecification& specs = PlotSpecs();
+    specs.curves[0] = curve("x`PLOT", 1, 1, 0, "ramp x");
+    specs.curves[1] = curve("v", 1, 0, 1, "two words");
+    specs.curves[2] = curve("v", 0, 1, 1, ""); // MATLAB flag with an empty label
+    specs.curves[3].fromFile = 1;
+    specs.curves[3].fileName = "C:\\data/in.txt";
+    specs.curves[4].kind = 4;
+    specs.curves[4].variable = 7; // a variable the model no longer has
+    for (int i = 0; i < 5; ++i)
+        specs.curves[i].index = i;
+    const std::string text = PlotSpecFileText(specs, "ramp");
+    EXPECT_EQ(text, "#Formatver\t3\n#Hclass\tramp\n#Oxaxis\t#Otime\t0\t5\t0\n"
+                    "#Oyaxis\t0\tx`PLOT\t0\t1\t0\t1\t1\t0\t0\tramp_x\n"
+                    "#Oyaxis\t0\tv\t0\t1\t1\t1\t0\t0\t1\ttwo_words\n"
+                    "#Oyaxis\t0\tv\t0\t1\t2\t0\t1\t0\t1\t\n"
+                    "#Oyaxis\t1\tC:\\data/in.txt\t0\t1\t3\t0\t0\t0\t0\t\n");
+    PlotSpecification read;
+    ASSERT_EQ(readText(text, read), 0);
+    EXPECT_EQ(read.curves[0].label, "ramp x");
+    EXPECT_EQ(read.curves[1].label, "two_words");
+    EXPECT_EQ(read.curves[3].fileName, "C:\\data/in.txt");
+    EXPECT_EQ(read.stored, 2);
+    EXPECT_EQ(PlotSpecFileText(read, "ramp"), text);
+    EXPECT_TRUE(sink.transcript().empty());
+}
+
+TEST_F(ResultFiles, PlotSpecReaderHandlesOldVersionsAndStopsAtErrors)
+{
+    PlotSpecification read;
+    ASSERT_EQ(readText("#Formatver\t1\n#Hclass\n#Oxaxis\tv\t0\t10\n#Oyaxis\tx\t-1\t1\t0\t1\t0\n", read), 0);
+    EXPECT_EQ(read.xIsTime, 0);
+    EXPECT_EQ(read.x.kind, KindVariable);
+    EXPECT_EQ(read.curves[0].kind, KindState);
+    EXPECT_EQ(read.curves[0].scaling, 0);
+
+    std::string many = "#Formatver\t3\n#Hclass\tramp\n";
+    for (int i = 0; i < 27; ++i)
+        many += "#Oyaxis\t0\tv\t0\t1\t0\t1\t0\t0\t0\n";
+    EXPECT_EQ(readText(many, read), -1);
+    EXPECT_EQ(read.curves[25].kind, KindVariable);
+    EXPECT_EQ(sink.transcript().back().lines,
+              (std::vector<std::string>{"While reading Plot or Stick specifications:", "error in line 29: #Oyaxis."}));
+
+    sink.clear();
+    ASSERT_EQ(readText("#Formatver\t3\n#Hclass\tramp\n#Oyaxis\t0\tgone1\t0\t1\t0\t1\t0\t0\t0\n"
+                       "#Oyaxis\t0\tgone2\t0\t1\t0\t1\t0\t0\t0\n#Oyaxis\t0\tv\t0\t1\t0\t1\t0\t0\t0\n",
+                       read),
+              0);
+    EXPECT_EQ(read.curves[2].kind, KindVariable);
+    EXPECT_EQ(sink.transcript().back().lines,
+              (std::vector<std::string>{"While reading Plot or Stick specifications:",
+                                        "warning: 2 variable-name combinations not in model;", "first name is", "gone1"}));
+}
+
+TEST_F(ResultFiles, DataFileHoldsTheCommunicationIntervalsSamplesAndContinuesWithoutRepeats)
+{
+    PlotSpecs().curves[0] = curve("x", 1, 1, 0);
+    PlotSpecs().curves[1] = curve("v", 1, 1, 0);
+    RunSpecs().method = MethodRungeKutta4;
+    RunSpecs().row(RowComInterval).switchOn = 1; // every 0.1 of the 0.01 steps
+    runTo(1.0);
+    const std::string path = dir.path() + "/ramp/trial.n";
+    auto content = ReadDataFileContent(path, true);
+    ASSERT_TRUE(content);
+    EXPECT_EQ(content->version, 4);
+    EXPECT_EQ(content->names, (std::vector<std::string>{"x", "v"}));
+    ASSERT_EQ(content->rows.size(), 11u);
+    for (std::size_t i = 0; i < content->rows.size(); ++i) {
+        EXPECT_NEAR(content->rows[i][0], 0.1 * double(i), 1e-12);
+        EXPECT_NEAR(content->rows[i][1], 0.1 * double(i), 1e-12);
+        EXPECT_NEAR(content->rows[i][2], 0.2 * double(i), 1e-12);
+    }
+    EXPECT_EQ(platform::readFile(path)->substr(0, 58), "#Formatver\t4\n#Hclass\tramp\t#Hexpmt\ttrial\n#Nvariables\t2\nx\nv\n");
+
+    runTo(2.0, 1);
+    content = ReadDataFileContent(path, true);
+    ASSERT_EQ(content->rows.size(), 21u);
+    EXPECT_NEAR(content->rows[11][0], 1.1, 1e-12);
+
+    // A truncated last row is dropped.
+    std::string bytes = *platform::readFile(path);
+    ASSERT_TRUE(platform::writeFileAtomically(path, bytes.substr(0, bytes.size() - 5)));
+    EXPECT_EQ(ReadDataFileContent(path, true)->rows.size(), 20u);
+
+    // Appending to a file of other variables needs the user's consent.
+    PlotSpecs().curves[1] = PlotCurve{};
+    sink.queueAnswers({platform::BoxAnswer::Cancel});
+    runTo(3.0, 1);
+    EXPECT_EQ(sink.transcript().back().lines[0], "The numerical-output spec's are not consistent with");
+    EXPECT_EQ(SimulationTime, 2.0);
+    EXPECT_EQ(ReadDataFileContent(path, true)->rows.size(), 20u);
+}
+
+TEST_F(ResultFiles, MatlabFilesMatchTheirGoldenText)
+{
+    PlotSpecs().xIsTime = 0;
+    PlotSpecs().x = curve("x", 0, 0, 0);
+    PlotSpecs().curves[0] = curve("x`PLOT", 1, 0, 1);
+    PlotSpecs().curves[1] = curve("v", 1, 0, 1, "vee");
+    RunSpecs().method = MethodEuler;
+    RunSpecs().row(RowStep).value = 0.1;
+    runTo(0.2);
+    EXPECT_EQ(platform::readFile(dir.path() + "/ramp/matlab/trial.m").value_or(""),
+              "%MATLAB script file, generated by Orvanta Simulator PC Version 2.3 \n"
+              "%Generated for model trial\n"
+              "%Load corresponding data file:\nload trial.d\n"
+              "%Time t:\nt = trial(:,1);\n"
+              "%Variable on x-axis:\nx = trial(:,2);\n"
+              "%Variables on y-axis:\nx_PLOT = trial(:,3);\nvee = trial(:,4);\n"
+              "%Clear garbage\nclear trial\npack\n"
+              "disp ('Variables available: t, x, x_PLOT, vee')\n"
+              "plot (x, x_PLOT, x, vee)\n");
+    EXPECT_EQ(platform::readFile(dir.path() + "/ramp/matlab/trial.d").value_or(""),
+              " 0 0 0 0\n 0.1 0.1 0.1 0.2\n 0.2 0.2 0.2 0.4\n");
+}
+
+TEST_F(ResultFiles, YAxisInputInterpolatesBetweenItsPairs)
+{
+    const std::string path = dir.path() + "/in.dat";
+    ASSERT_TRUE(platform::writeFileAtomically(path, "0 0\n1 10\n3 -10\n3 5\nbad 1\n"));
+    YAxisInput input;
+    ASSERT_TRUE(input.open(path));
+    const std::vector<std::pair<double, double>> cases = {{0.0, 0.0}, {0.5, 5.0}, {1.0, 10.0}, {2.0, 0.0},
+                                                          {2.5, -5.0}, {3.0, 0.0}, {4.0, 0.0}};
+    for (const auto& [t, value] : cases)
+        EXPECT_DOUBLE_EQ(input.valueAt(t), value) << "t = " << t;
+
+    ASSERT_TRUE(platform::writeFileAtomically(path, "2 7\n"));
+    ASSERT_TRUE(input.open(path));
+    EXPECT_EQ(input.valueAt(1.0), 0.0);
+    EXPECT_EQ(input.valueAt(2.5), 0.0);
+    EXPECT_FALSE(input.open(dir.path() + "/missing.dat"));
+
+    // A displayed file curve whose file is missing: OK refuses the run, Cancel ignores the curve.
+    PlotSpecs().curves[0] = curve("x", 1, 1, 0);
+    PlotSpecs().curves[1].fromFile = 1;
+    PlotSpecs().curves[1].display = 1;
+    PlotSpecs().curves[1].fileName = "missing.dat";
+    runTo(0.1);
+    EXPECT_EQ(sink.transcript().back().lines[0], "Yaxis specification's input file:,");
+    EXPECT_EQ(SimulationTime, 0.0);
+    sink.queueAnswers({platform::BoxAnswer::Cancel});
+    runTo(0.1);
+    EXPECT_EQ(SimulationTime, 0.1);
+    EXPECT_EQ(PlotSpecs().curves[1].display, 0);
+}

@@ -1,0 +1,386 @@
+// The run engine end to end: models run with each method against analytic and
+// published references, the run start's checks, the summary, traps and maths errors.
+#include "model_test_support.h"
+
+#include "platform/core/message_sink.h"
+#include "simulator/integration_methods.h"
+#include "simulator/run_control.h"
+#include "simulator/run_specs.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cfenv>
+#include <cmath>
+#include <csignal>
+#include <string>
+#include <vector>
+
+using modeltest::cell;
+using modeltest::codeFile;
+
+namespace {
+
+struct Sample {
+    double t;
+    std::vector<double> states;
+};
+
+/// Drives whole runs without a window and records every output sample.
+class RunEngine : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        RunSpecs() = RunSpecification::defaults();
+        RunsAllowed = 1;
+        ModelLoadErrors = 0;
+        MathErrorOccurred = 0;
+        InterruptRequested = 0;
+        RunOutput() = {};
+        RunOutput().step = [this] {
+            Sample s{SimulationTime, {}};
+            for (int i = 0; i < Variables().kinds[KindState].count; ++i)
+                s.states.push_back(Variables().kinds[KindState].values[i]);
+            samples.push_back(s);
+        };
+    }
+    void TearDown() override { RunOutput() = {}; }
+
+    void loadFile(const std::string& name)
+    {
+        ASSERT_EQ(LoadCodeFile(std::string(ORVANTA_SOURCE_DIR) + "/simulator/tests/data/" + name), 0)
+            << LastCodeFileReport();
+        modeltest::resetRunFlags();
+    }
+    void loadText(const std::string& text)
+    {
+        ASSERT_EQ(LoadCodeText(text), 0) << LastCodeFileReport();
+        modeltest::resetRunFlags();
+    }
+
+    int count(const std::string& text) const
+    {
+        return int(std::count(status.texts.begin(), status.texts.end(), text));
+    }
+
+    void set(int kind, std::initializer_list<double> values)
+    {
+        int i = 0;
+        for (double v : values)
+            ASSERT_TRUE(SetVariableValue(kind, i++, v));
+    }
+
+    /// Runs from the start time to the end; the chunks it took.
+    long run(int method)
+    {
+        RunSpecs().method = method;
+        samples.clear();
+        RequestRun();
+        return RunUntilIdle(10000000);
+    }
+
+    void useTolerance(double tolerance)
+    {
+        for (int m = 0; m < MethodCount; ++m) {
+            RunSpecs().settings[m][RowAbsErr].value = tolerance;
+            RunSpecs().settings[m][RowRelErr].value = tolerance;
+        }
+    }
+
+    platform::ScriptedMessageSink sink;
+    platform::ScopedMessageSink scoped{sink};
+    modeltest::StatusCapture status;
+    std::vector<Sample> samples;
+};
+
+constexpr double Zeta = 0.1;
+constexpr double Omega = 2 * M_PI;
+
+double dampedOscillator(double t)
+{
+    const double wd = Omega * std::sqrt(1 - Zeta * Zeta);
+    return std::exp(-Zeta * Omega * t) * (std::cos(wd * t) + Zeta * Omega / wd * std::sin(wd * t));
+}
+
+class MassSpringDamper : public RunEngine {
+protected:
+    void SetUp() override
+    {
+        RunEngine::SetUp();
+        loadFile("mass_spring_damper.l");
+        set(KindParameter, {Zeta, Omega});
+        set(KindInitial, {1.0, 0.0});
+    }
+
+    /// Largest |x - exact| over the samples of a fixed-step run with step h.
+    double fixedStepError(int method, double h)
+    {
+        RunSpecs().settings[method][RowStep].value = h;
+        EXPECT_GT(run(method), 0);
+        EXPECT_EQ(SimulationTime, 5.0);
+        double worst = 0.0;
+        for (const Sample& s : samples)
+            worst = std::max(worst, std::fabs(s.states[0] - dampedOscillator(s.t)));
+        return worst;
+    }
+};
+
+} // namespace
+
+TEST_F(MassSpringDamper, DefaultRungeKuttaRunEndsExactlyAtTheFinishTime)
+{
+    run(MethodRungeKutta4);
+    EXPECT_EQ(SimulationTime, 5.0);
+    EXPECT_EQ(EvaluationCount, 2001);
+    EXPECT_EQ(samples.size(), 501u);
+    EXPECT_EQ(samples.back().t, 5.0);
+    EXPECT_EQ(LastRunSummary().rfind("Simulation finished.  Model evaluations: 2001. Execution time ", 0), 0u)
+        << LastRunSummary();
+    EXPECT_EQ(Simulating, 0);
+    EXPECT_TRUE(sink.transcript().empty());
+}
+
+TEST_F(MassSpringDamper, RungeKuttaFourMatchesTheAnalyticSolution)
+{
+    RunSpecs().settings[MethodRungeKutta4][RowStep].value = 1e-3;
+    run(MethodRungeKutta4);
+    double worst = 0.0;
+    for (const Sample& s : samples)
+        worst = std::max(worst, std::fabs(s.states[0] - dampedOscillator(s.t)));
+    EXPECT_LT(worst, 1e-9);
+    EXPECT_EQ(samples.size(), 5001u);
+}
+
+TEST_F(MassSpringDamper, FixedStepErrorsShrinkWithTheMethodsOrder)
+{
+    struct Case {
+        int method;
+        double h;
+        double ratio;
+    };
+    for (const Case& c : {Case{MethodEuler, 1e-4, 2.0}, Case{MethodAdamsBashforth, 1e-3, 4.0},
+                          Case{MethodRungeKutta4, 1e-2, 16.0}}) {
+        const double coarse = fixedStepError(c.method, c.h);
+        const double fine = fixedStepError(c.method, c.h / 2);
+        EXPECT_NEAR(coarse / fine, c.ratio, 0.12 * c.ratio) << IntegrationMethods[c.method].name;
+    }
+}
+
+TEST_F(MassSpringDamper, VariableStepMethodsMeetTheirTolerance)
+{
+    useTolerance(1e-10);
+    for (int method : {MethodRkf, MethodBdf, MethodVode}) {
+        run(method);
+        EXPECT_EQ(SimulationTime, 5.0) << IntegrationMethods[method].name;
+        EXPECT_NEAR(cell('s', 0), dampedOscillator(5.0), 1e-6) << IntegrationMethods[method].name;
+        EXPECT_GT(samples.size(), 10u);
+        for (const Sample& s : samples)
+            ASSERT_LE(s.t, 5.0) << IntegrationMethods[method].name;
+        EXPECT_EQ(LastRunSummary().rfind("Simulation finished.", 0), 0u) << LastRunSummary();
+    }
+    EXPECT_TRUE(sink.transcript().empty()) << sink.transcriptLines()[0];
+}
+
+TEST_F(RunEngine, AlgebraicLoopRunsUnderBdfAtItsFixedPoint)
+{
+    // x = 0.5 y + 1 and y = 0.5 x + 1 (y torn: a0 in, A0 out) around s' = x - s.
+    loadText(codeFile({"#DIncond\t1", "\t#real\ts0", "#DVariable\t1", "\t#real\tx", "#Dstate_ind\t1", "\t#real\ts",
+                       "#DRate_ind\t1", "\t#real\tds", "#DAlgloop\t1", "\t#real\ty", "#DUnnamed\t1", "\t#real",
+                       "#EInitial\t1", "\tmov\ts0\tI0", "#Edynamic\t5", "\tmul\tU0\t5.000000e-01\ta0",
+                       "\tadd\tV0\tU0\t1.000000e+00", "\tmul\tU0\t5.000000e-01\tV0", "\tadd\tA0\tU0\t1.000000e+00",
+                       "\tsub\tR0\tV0\ts0"}));
+    set(KindInitial, {0.0});
+    useTolerance(1e-10);
+    run(MethodBdf);
+    EXPECT_EQ(SimulationTime, 5.0);
+    EXPECT_NEAR(cell('V', 0), 2.0, 1e-9);
+    EXPECT_NEAR(cell('a', 0), 2.0, 1e-9);
+    EXPECT_NEAR(cell('s', 0), 2.0 * (1.0 - std::exp(-5.0)), 1e-6);
+    EXPECT_TRUE(sink.transcript().empty());
+
+    // An implicit model cannot run with an explicit method.
+    const std::string summary = LastRunSummary();
+    run(MethodRungeKutta4);
+    ASSERT_EQ(sink.transcript().size(), 1u);
+    EXPECT_EQ(sink.transcript()[0].lines,
+              (std::vector<std::string>{"The model is implicit.", "Simulation with an explicit method is not possible."}));
+    EXPECT_EQ(LastRunSummary(), summary);
+    EXPECT_EQ(Simulating, 0);
+}
+
+TEST_F(RunEngine, RobertsonMatchesTheReferenceUnderBdfAndCvode)
+{
+    loadFile("robertson.l");
+    set(KindInitial, {1.0, 0.0, 0.0});
+    RunSpecs().finishTime = 40.0;
+    for (int method : {MethodBdf, MethodVode}) {
+        RunSpecs().settings[method][RowRelErr].value = 1e-8;
+        RunSpecs().settings[method][RowAbsErr].value = 1e-12;
+        run(method);
+        EXPECT_EQ(SimulationTime, 40.0);
+        // Reference values at t = 40 (Hairer and Wanner, and the SUNDIALS example).
+        EXPECT_NEAR(cell('s', 0), 0.7158270687, 1e-6) << IntegrationMethods[method].name;
+        EXPECT_NEAR(cell('s', 1), 9.185534765e-06, 1e-10) << IntegrationMethods[method].name;
+        EXPECT_NEAR(cell('s', 2), 0.2841637457, 1e-6) << IntegrationMethods[method].name;
+    }
+    EXPECT_TRUE(sink.transcript().empty());
+}
+
+TEST_F(RunEngine, ModelWithoutStatesAdvancesTimeWithEveryMethod)
+{
+    loadText(codeFile({"#DVariable\t1", "\t#real\tv", "#Edynamic\t1", "\ttim\tV0"}));
+    for (int m = 0; m < MethodCount; ++m) {
+        run(m);
+        EXPECT_EQ(SimulationTime, 5.0) << IntegrationMethods[m].name;
+        EXPECT_EQ(cell('V', 0), 5.0) << IntegrationMethods[m].name;
+        EXPECT_EQ(LastRunSummary().rfind("Simulation finished.", 0), 0u);
+    }
+    // BDF warned that it steps with a fixed step.
+    ASSERT_EQ(sink.transcript().size(), 1u);
+    EXPECT_EQ(sink.transcript()[0].lines[1], "There are no state variables; a simulation");
+}
+
+TEST_F(RunEngine, MathsErrorEndsTheRunAndTheNextRunWorks)
+{
+    loadText(codeFile({"#DParam \t1", "\t#real\tp", "#DVariable\t1", "\t#real\tv", "#Edynamic\t1", "\tlog\tV0\tP0"}));
+    set(KindParameter, {-1.0});
+    struct sigaction before {};
+    sigaction(SIGFPE, nullptr, &before);
+    run(MethodRungeKutta4);
+    ASSERT_EQ(sink.transcript().size(), 1u);
+    EXPECT_EQ(sink.transcript()[0].lines,
+              (std::vector<std::string>{"Math-library exception", "", "Domain error in function log(-1)",
+                                        "Check your model and integration method parameters"}));
+    EXPECT_EQ(LastRunSummary().rfind("Floating point exception.  Model evaluations: ", 0), 0u) << LastRunSummary();
+    EXPECT_EQ(Simulating, 0);
+    EXPECT_EQ(fegetexcept(), 0);
+    struct sigaction now {};
+    sigaction(SIGFPE, nullptr, &now);
+    EXPECT_EQ(now.sa_handler, before.sa_handler); // the handler of the run is gone
+
+    set(KindParameter, {std::exp(1.0)});
+    run(MethodRungeKutta4);
+    EXPECT_EQ(LastRunSummary().rfind("Simulation finished.", 0), 0u) << LastRunSummary();
+    EXPECT_DOUBLE_EQ(cell('V', 0), 1.0);
+    EXPECT_EQ(sink.transcript().size(), 1u);
+}
+
+TEST_F(RunEngine, DivisionByZeroInAStepTakesTheTrapPath)
+{
+    // v1 = 1 / (1 - step(t - 1)): divides by zero once t reaches 1.
+    loadText(codeFile({"#DVariable\t2", "\t#real\tv0", "\t#real\tv1", "#DUnnamed\t1", "\t#real", "#Edynamic\t3",
+                       "\tstp\tV0\t1.000000e+00", "\tsub\tU0\t1.000000e+00\tV0", "\tdiv\tV1\t1.000000e+00\tU0"}));
+    RunSpecs().settings[MethodBdf][RowIgnoreWarnings].switchOn = 1; // no warning about the missing states
+    for (int method : {MethodEuler, MethodBdf}) {
+        sink.clear();
+        run(method);
+        ASSERT_EQ(sink.transcript().size(), 1u) << IntegrationMethods[method].name << sink.transcriptLines()[0];
+        EXPECT_EQ(sink.transcript()[0].lines,
+                  (std::vector<std::string>{"Floating-point library exception", "", "Division by zero outside user model.",
+                                            "Probably in integration method."}));
+        EXPECT_GT(SimulationTime, 0.9);
+        EXPECT_LT(SimulationTime, 1.1);
+        EXPECT_EQ(LastRunSummary().rfind("Floating point exception.", 0), 0u) << LastRunSummary();
+        EXPECT_EQ(fegetexcept(), 0);
+    }
+}
+
+TEST_F(RunEngine, OverflowIsIgnoredForTheStepAndEndsTheRunAtTheNextTurn)
+{
+    loadText(codeFile({"#DParam \t1", "\t#real\tp", "#DVariable\t1", "\t#real\tv", "#Edynamic\t1", "\tmul\tV0\tP0\tP0"}));
+    set(KindParameter, {1e200});
+    RequestRun();
+    RunChunk(0); // the start: its evaluation overflows
+    EXPECT_EQ(Simulating, 1);
+    EXPECT_EQ(count("Ignoring arithmetic trap: Arithmetic overflow\r\noutside user model"), 1);
+    const long evaluations = EvaluationCount;
+    RunChunk(0); // ends the run without a further step
+    EXPECT_EQ(Simulating, 0);
+    EXPECT_EQ(EvaluationCount, evaluations);
+    EXPECT_EQ(LastRunSummary().rfind("Floating point exception.", 0), 0u) << LastRunSummary();
+    EXPECT_TRUE(sink.transcript().empty());
+}
+
+TEST_F(RunEngine, StartChecksRefuseWithoutTouchingTheRun)
+{
+    loadFile("mass_spring_damper.l");
+    set(KindParameter, {Zeta});
+    RunSpecs().method = MethodEuler;
+    RequestRun();
+    EXPECT_EQ(RunUntilIdle(), 1);
+    ASSERT_EQ(sink.transcript().size(), 1u);
+    EXPECT_EQ(sink.transcript()[0].lines,
+              (std::vector<std::string>{"Some parameters have no value yet.", "No simulation is possible."}));
+    set(KindParameter, {Zeta, Omega});
+    sink.clear();
+    RequestRun();
+    RunUntilIdle();
+    EXPECT_EQ(sink.transcript()[0].lines[0], "Some initial conditions have no value yet.");
+    EXPECT_EQ(StartRequested, 0);
+    EXPECT_EQ(Simulating, 0);
+
+    ModelLoadErrors = 1;
+    set(KindInitial, {1.0, 0.0});
+    sink.clear();
+    run(MethodEuler);
+    EXPECT_EQ(sink.transcript()[0].lines,
+              (std::vector<std::string>{"There were errors at loading the model;", "no simulation is posible."}));
+}
+
+TEST_F(MassSpringDamper, InterruptAndContinueResumeFromThePresentState)
+{
+    RequestRun();
+    for (int i = 0; i < 101; ++i)
+        RunChunk(ContinueRun);
+    EXPECT_NEAR(SimulationTime, 1.0, 1e-12);
+    InterruptCommand();
+    RunUntilIdle();
+    EXPECT_EQ(LastRunSummary().rfind("Simulation stopped by user.", 0), 0u) << LastRunSummary();
+    const double stoppedAt = SimulationTime;
+    const long evaluations = EvaluationCount;
+    samples.clear();
+    ContinueCommand();
+    RunUntilIdle();
+    ASSERT_FALSE(samples.empty());
+    EXPECT_EQ(samples.front().t, stoppedAt);
+    EXPECT_EQ(SimulationTime, 5.0);
+    EXPECT_EQ(EvaluationCount, evaluations + 1 + 4 * 400);
+    EXPECT_NEAR(cell('s', 0), dampedOscillator(5.0), 1e-7);
+
+    // A continuation asked while the stop is still set starts afresh.
+    InterruptRequested = 1;
+    ContinueRun = 1;
+    StartRequested = 1;
+    samples.clear();
+    RunUntilIdle();
+    EXPECT_EQ(samples.front().t, 0.0);
+    EXPECT_EQ(EvaluationCount, 2001);
+}
+
+TEST_F(RunEngine, ReinitialisationRestartsTheRunAsAContinuation)
+{
+    // s' = 1; when s >= 1 the model resets s to 0.
+    const std::string model = codeFile({"#DParam \t2", "\t#real\tlow", "\t#real\tlimit", "#DVariable\t1", "\t#real\tc",
+                                        "#Dstate_ind\t1", "\t#real\tx", "#DRate_ind\t1", "\t#real\tdx", "#Edynamic\t3",
+                                        "\tmov\tR0\t1.000000e+00", "\ttge\tV0\ts0\tP1", "\trst\tV0\ts0\tP0"});
+    loadText(model);
+    set(KindParameter, {0.0, 1.0});
+    RunSpecs().finishTime = 2.5;
+    run(MethodRungeKutta4);
+    EXPECT_EQ(SimulationTime, 2.5);
+    EXPECT_NEAR(cell('s', 0), 0.5, 0.02);
+    EXPECT_EQ(count(LastRunSummary()), 1);
+    EXPECT_EQ(LastRunSummary().rfind("Simulation finished.", 0), 0u);
+
+    // A restart that its checks refuse still ends the run that was going on.
+    RequestRun();
+    while (RestartFlag == 0 && (StartRequested || Simulating))
+        RunChunk(ContinueRun);
+    ASSERT_EQ(RestartFlag, 1);
+    Variables().kinds[KindParameter].hasValue[0] = 0;
+    RunUntilIdle();
+    EXPECT_EQ(Simulating, 0);
+    EXPECT_EQ(sink.transcript().back().lines[0], "Some parameters have no value yet.");
+    EXPECT_EQ(count(LastRunSummary()), 1);
+    EXPECT_LT(SimulationTime, 1.1);
+}

@@ -1,0 +1,181 @@
+// Run specifications: the defaults, the ".r" file's exact layout per method, its
+// tolerant reading, and the checks a run start makes.
+#include "model_test_support.h"
+
+#include "platform/core/message_sink.h"
+#include "platform/testing/temp_dir.h"
+#include "simulator/run_specs.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+namespace {
+
+/// Reads the text into a copy of `start`; the result code.
+int readText(const std::string& text, RunSpecification& target)
+{
+    CodeFileLexer lexer;
+    lexer.ResetScanner(text);
+    return ReadRunSpecs(lexer, target);
+}
+
+const std::string Head = "#Hclass\tmsd\n#Iprocsr\t0\n#Imethod\t";
+
+} // namespace
+
+TEST(RunSpecs, FileHoldsTheMethodsRowsInTheirExactLayout)
+{
+    const std::string times = "#Tstart \t0\n#Tfinish\t5\n";
+    const std::string fixed = "#Tstep  \t0.01\n#Tcomint\t0\t0.1\n";
+    const std::vector<std::string> expected = {
+        Head + "0\n" + times + fixed,
+        Head + "1\n" + times + fixed,
+        Head + "2\n" + times + fixed,
+        Head + "3\n" + times +
+            "#Iabserr\t1E-05\n#Irelerr\t1E-05\n#Ialpabserr\t1E-05\n#Tstinit\t0\t0.001\n#Tstmax \t0\t1\n"
+            "#Tcomint\t0\t0.1\n#Tignwarn\t0\t0\n#Tscaleode\t0\t0\n",
+        Head + "4\n" + times + "#Iabserr\t1E-05\n#Irelerr\t1E-05\n#Tstmax \t0\t1\n#Tcomint\t0\t0.1\n",
+        Head + "5\n" + times + "#Iabserr\t1E-05\n#Irelerr\t1E-05\n#Tstinit\t0\t0.001\n#Tstmax \t0\t1\n#Tcomint\t0\t0.1\n",
+    };
+    for (int m = 0; m < MethodCount; ++m) {
+        RunSpecification specs = RunSpecification::defaults();
+        specs.method = m;
+        EXPECT_EQ(RunSpecFileText(specs, "msd"), expected[m]) << IntegrationMethods[m].name;
+    }
+}
+
+TEST(RunSpecs, ValuesAreWrittenInTheShortestFormThatReadsBack)
+{
+    const std::vector<std::pair<double, std::string>> cases = {
+        {0.01, "0.01"}, {1e-5, "1E-05"}, {5.0, "5"}, {0.1, "0.1"}, {-2.5, "-2.5"},
+        {1.0 / 3, "0.3333333333333333"}, {123456789.0, "123456789"}, {1e300, "1E+300"}};
+    for (const auto& [value, text] : cases) {
+        EXPECT_EQ(FormatShortestReal(value), text);
+        EXPECT_EQ(std::strtod(text.c_str(), nullptr), value);
+    }
+}
+
+TEST(RunSpecs, WriteReadWriteGivesTheSameFile)
+{
+    modeltest::StatusCapture quiet;
+    testsupport::TempDir dir;
+    RunSpecs() = RunSpecification::defaults();
+    RunSpecs().method = MethodBdf;
+    RunSpecs().startTime = 0.25;
+    RunSpecs().finishTime = 1.0 / 7;
+    RunSpecs().row(RowMaxStep) = {RunSpecs().row(RowMaxStep).token, "#Tstmax ", 0.0123456789012, 1, 1, 1};
+    RunSpecs().row(RowIgnoreWarnings).switchOn = 1;
+    const std::string path = dir.path() + "/exp.r";
+    ASSERT_EQ(WriteRunSpecFile(path, "msd"), 0);
+    const std::string first = RunSpecFileText(RunSpecs(), "msd");
+    RunSpecification read = RunSpecification::defaults();
+    ASSERT_EQ(ReadRunSpecFile(path, read), 0);
+    EXPECT_EQ(RunSpecFileText(read, "msd"), first);
+    EXPECT_EQ(read.finishTime, 1.0 / 7);
+    RunSpecs() = RunSpecification::defaults();
+}
+
+TEST(RunSpecs, ReaderClampsAndAcceptsWhatTheFormatAllows)
+{
+    modeltest::StatusCapture quiet;
+    platform::ScriptedMessageSink sink;
+    platform::ScopedMessageSink scoped(sink);
+    RunSpecification specs = RunSpecification::defaults();
+    ASSERT_EQ(readText("#Hclass\tmsd\n#Iprocsr\t-3\n#Imethod\t9\n#Tstart \t1\n#Tfinish\t2.5E+01\n"
+                       "#Tstmax \t1\t0.5\n#Tstinit\t0\t1e-4",
+                       specs),
+              0);
+    EXPECT_EQ(specs.processor, 0);
+    EXPECT_EQ(specs.method, MethodVode);
+    EXPECT_EQ(specs.startTime, 1.0);
+    EXPECT_EQ(specs.finishTime, 25.0);
+    EXPECT_EQ(specs.row(RowMaxStep).switchOn, 1);
+    EXPECT_EQ(specs.row(RowMaxStep).value, 0.5);
+    EXPECT_EQ(specs.row(RowInitialStep).value, 1e-4); // last line without its line feed
+
+    // A row not in use for the method read is stored in that method's row.
+    ASSERT_EQ(readText(Head + "0\n#Tstart \t0\n#Tfinish\t5\n#Tstinit\t1\t0.002\n", specs), 0);
+    EXPECT_EQ(specs.settings[MethodEuler][RowInitialStep].value, 0.002);
+    EXPECT_EQ(readText("#Hclass\n#Iprocsr\t7\n#Imethod\t1\n#Tstart\t0\n#Tfinish\t5\n", specs), 0);
+    EXPECT_EQ(specs.processor, 1);
+    EXPECT_TRUE(sink.transcript().empty());
+}
+
+TEST(RunSpecs, ReadErrorsNameTheTokenAndLeaveTheTargetUnchanged)
+{
+    modeltest::StatusCapture quiet;
+    platform::ScriptedMessageSink sink;
+    platform::ScopedMessageSink scoped(sink);
+    struct Case {
+        std::string text;
+        std::string line;
+    };
+    const std::vector<Case> cases = {
+        {Head + "0\n#Tstart \t0\n#Tfinish\t9\n#Tcomint\t0.5\n", "error in line 6: 0.5."},
+        {Head + "0\n#Tstart \t0\n#Tfinish\t9\n#Tstep  \n", "error at end of line 6."},
+        {Head + "0\n#Tstart \t0\n#Tfinish\t9\n#Tstep  \t0.5\textra\n", "error in line 6: extra."},
+        {Head + "0\n#Tstart \t0\n#Tfinish\t9\n#Tcomint\t2\t0.5\n", "error in line 6: 2."},
+        {Head + "0\n#Tfinish\t9\n", "error in line 4: #Tfinish."},
+        {"#Iprocsr\t0\n", "error in line 1: #Iprocsr."},
+    };
+    for (const Case& c : cases) {
+        RunSpecification specs = RunSpecification::defaults();
+        sink.clear();
+        EXPECT_EQ(readText(c.text, specs), -1) << c.text;
+        EXPECT_EQ(specs.finishTime, 5.0) << "a failed read changed the record";
+        ASSERT_EQ(sink.transcript().size(), 1u);
+        EXPECT_EQ(sink.transcript()[0].lines, (std::vector<std::string>{"While reading Run Specifications:", c.line}));
+    }
+    RunSpecification specs;
+    EXPECT_EQ(ReadRunSpecFile("/nonexistent/x.r", specs), -1);
+    EXPECT_EQ(sink.transcript().back().lines[0], "Can not open for reading:");
+}
+
+TEST(RunSpecs, RunStartChecksRefuseBadSettingsWithTheirMessage)
+{
+    platform::ScriptedMessageSink sink;
+    platform::ScopedMessageSink scoped(sink);
+    const double NaN = std::numeric_limits<double>::quiet_NaN();
+    struct Case {
+        int method;
+        double start, finish, step, initial, maximum;
+        int initialOn, maximumOn;
+        const char* refusal; // null: accepted
+    };
+    const std::vector<Case> cases = {
+        {MethodEuler, 0, 5, 0.01, 0, 0, 0, 0, nullptr},
+        {MethodEuler, 0, 5, 0.0, 0, 0, 0, 0, "Stepsizes must be positive."},
+        {MethodEuler, 0, 5, NaN, 0, 0, 0, 0, "Stepsizes must be positive."},
+        {MethodRungeKutta4, 0, 5, 5.0, 0, 0, 0, 0, nullptr},
+        {MethodRungeKutta4, 0, 5, 5.5, 0, 0, 0, 0, "Stepsize may not exceed finish time minus start time."},
+        {MethodAdamsBashforth, 5, 5, 0.01, 0, 0, 0, 0, "Start time must be smaller than finish time."},
+        {MethodRkf, 0, 5, -1.0, 0, 0, 0, 0, nullptr},
+        {MethodVode, 3, 1, 0.01, 0, 0, 0, 0, "Start time must be smaller than finish time."},
+        {MethodBdf, 0, 5, 0, 7.0, -1, 1, 0, nullptr},
+        {MethodBdf, 0, 5, 0, 0.0, 1, 1, 0, "Stepsizes must be positive."},
+        {MethodBdf, 0, 5, 0, 0.1, 0.0, 0, 1, "Stepsizes must be positive."},
+        {MethodBdf, 0, 5, 0, 0.1, 6.0, 0, 1, "Max. step may not exceed finish time minus start time."},
+        {MethodBdf, 0, 5, 0, 0.5, 0.5, 1, 1, "Initial step must be smaller than maximum step."},
+        {MethodBdf, 0, 5, 0, 0.1, 0.5, 1, 1, nullptr},
+    };
+    for (const Case& c : cases) {
+        RunSpecification specs = RunSpecification::defaults();
+        specs.method = c.method;
+        specs.startTime = c.start;
+        specs.finishTime = c.finish;
+        specs.row(RowStep).value = c.step;
+        specs.row(RowInitialStep).value = c.initial;
+        specs.row(RowInitialStep).switchOn = c.initialOn;
+        specs.row(RowMaxStep).value = c.maximum;
+        specs.row(RowMaxStep).switchOn = c.maximumOn;
+        sink.clear();
+        const int good = c.method == MethodBdf ? CheckBdfStepSpecs(specs) : CheckFixedStepSpecs(specs);
+        EXPECT_EQ(good, c.refusal ? 0 : 1) << IntegrationMethods[c.method].name << " " << (c.refusal ? c.refusal : "");
+        if (c.refusal) {
+            ASSERT_EQ(sink.transcript().size(), 1u);
+            EXPECT_EQ(sink.transcript()[0].lines, (std::vector<std::string>{c.refusal, "No simulation is possible."}));
+        }
+    }
+}
