@@ -29,7 +29,9 @@ public:
     T* make(Args&&... args)
     {
         try {
-            m_blocks.reserve(m_blocks.size() + 1);
+            // Grow geometrically: reserving one more each time would copy the list on every record.
+            if (m_blocks.size() == m_blocks.capacity())
+                m_blocks.reserve(m_blocks.empty() ? 64 : 2 * m_blocks.size());
         } catch (const std::bad_alloc&) {
             return nullptr;
         }

@@ -67,11 +67,50 @@ enum KeldorToken : int {
     TK_UNDEFINEDNAME = 318,
     TK_PRE_ERROR = 319,
     TK_ILLEGAL_CHARACTER = 320,
-    // Keywords and connection operators in use by the records and writers.
+    // Keywords and connection operators.
+    TK_CLASS = 321,
+    TK_BOND = 322,
+    TK_GRAPH = 323,
+    TK_VERSION = 324,
     TK_NL = 325,
+    TK_INTERFACE = 326,
+    TK_PARAMETERS = 327,
+    TK_INITIAL = 328,
+    TK_CONDITIONS = 329,
+    TK_SUBCLASSES = 330,
     TK_PARAMETER = 331,
     TK_COND = 332,
+    TK_SET = 333,
+    TK_CONSTANTS = 334,
+    TK_TABLES = 335,
+    TK_VARIABLES = 336,
+    TK_CONNECTIONS = 337,
+    TK_SIGNALS = 338,
+    TK_EQUATIONS = 339,
+    TK_ANY = 340,
+    TK_MULTICONTAIL = 341,          ///< `=` in connection mode
+    TK_LEFTMULTIBONDCON = 342,      ///< `<=` in connection mode
+    TK_RIGHTSINGLEBONDCON = 343,    ///< `->` in connection mode
+    TK_LEFTMULTISIGNALCON = 344,    ///< `:=` in connection mode
+    TK_SINGLEPORTCON = 345,         ///< `--`
+    TK_LEFTSINGLESIGNALCON = 346,   ///< `:-`
+    TK_RIGHTSINGLESIGNALCON = 347,  ///< `-:`
+    TK_RIGHTMULTISIGNALCON = 348,   ///< `=:`
+    TK_CAUSALSTROKE = 349,          ///< `|`
+    TK_LEFTSINGLEBONDCON = 350,     ///< `<-`
+    TK_RIGHTMULTIBONDCON = 351,     ///< `=>`
+    TK_PORTS = 352,
+    TK_INPUTS = 353,
+    TK_OUTPUTS = 354,
+    TK_DIMENSION = 355,
+    TK_FOR = 356,
+    TK_DO = 357,
+    TK_OD = 358,
     TK_IF = 359,
+    TK_FI = 360,
+    TK_ELSEIF = 361,
+    TK_THEN = 362,
+    TK_ELSE = 363,
     TK_UPTO = 364,
     TK_IS = 365,
     TK_GIVES = 366,
@@ -81,8 +120,30 @@ enum KeldorToken : int {
     TK_FALSE = 370,
     TK_E = 371,
     TK_INDEXFUNCTIONNAME = 372,
+    TK_ORIENTATION = 373,
+    TK_CAUSALITY = 374,
+    TK_RESTRICTIONS = 375,
+    TK_FIXED = 376,
+    TK_PREFERRED = 377,
+    TK_CONSTRAINT = 378,
+    TK_INDIFFERENT = 379,
+    TK_EFFORT = 380,
+    TK_FLOW = 381,
+    TK_1_EFFORT = 382,
+    TK_1_FLOW = 383,
+    TK_SAME = 384,
+    TK_IN = 385,
+    TK_OUT = 386,
     TK_PERIOD = 387,
-    TK_EXPR_ASSIGN = 394,
+    TK_EQUAL = 388,
+    TK_NOTEQUAL = 389,
+    TK_INTERPOLATION = 390,
+    TK_SCHEME = 391,
+    TK_GRI_MAIN = 392,              ///< graphical header record "!gri_main"
+    TK_GRI_BOND = 393,              ///< graphical bond record "!gri_bond"
+    TK_EXPR_ASSIGN = 394,           ///< `:=` in expression mode
+    TK_LONE_OPEN_BRACE = 395,
+    TK_CLOSE_BRACE = 396,
 };
 
 /// True for the kinds of name-reference nodes.

@@ -1,0 +1,306 @@
+// Deep copy of a class description: every section and the body are copied and every
+// internal reference (declarations, bond ends, related ports, parents) re-pointed.
+#include "modelproc/class_copy.h"
+
+namespace {
+
+template <class T>
+T* lookupOr(const AddressMap& map, const T* old)
+{
+    T* copy = map.lookup(old);
+    return copy ? copy : const_cast<T*>(old);
+}
+
+bool copyVariables(const SectionList<VarRec>& from, ClassRec* cls, ClassSection which, AddressMap& map)
+{
+    for (const VarRec* v : from) {
+        VarRec* copy = newClassVariable(cls, which);
+        if (!copy)
+            return false;
+        map.enter(v, copy);
+        copy->name = v->name;
+        copy->aliases = v->aliases;
+        if (!copyExpressionList(v->dim, copy->dim, map))
+            return false;
+        copy->at = v->at;
+        copy->kn_siz = v->kn_siz;
+        copy->kn_arr = v->kn_arr;
+    }
+    return true;
+}
+
+bool copyBodyVariables(const SectionList<VarRec>& from, EquationBody* body, BodySection which, AddressMap& map)
+{
+    for (const VarRec* v : from) {
+        VarRec* copy = newBodyVariable(body, which);
+        if (!copy)
+            return false;
+        map.enter(v, copy);
+        copy->name = v->name;
+        copy->aliases = v->aliases;
+        if (!copyExpressionList(v->dim, copy->dim, map))
+            return false;
+        copy->at = v->at;
+        copy->kn_siz = v->kn_siz;
+        copy->kn_arr = v->kn_arr;
+    }
+    return true;
+}
+
+bool copyEnd(const ConnEnd& from, ConnEnd& to, AddressMap& map)
+{
+    to.type = from.type;
+    to.node = lookupOr(map, from.node);
+    to.name = from.name;
+    return copyExpressionList(from.nodeindex, to.nodeindex, map) && copyExpressionList(from.index, to.index, map);
+}
+
+bool copyConnection(const ConnectionRec* from, ConnectionRec* to, AddressMap& map)
+{
+    map.enter(from, to);
+    for (int i = 0; i < 2; ++i)
+        if (!copyEnd(from->con[i], to->con[i], map))
+            return false;
+    to->caus = from->caus;
+    to->dir = from->dir;
+    to->group = from->group;
+    return copyExpressionList(from->dim, to->dim, map);
+}
+
+bool copyGraph(const GraphBody* from, ClassRec* cls, AddressMap& map)
+{
+    GraphBody* body = newGraphBody(cls);
+    if (!body)
+        return false;
+    for (const SubmodelType* t : from->types) {
+        SubmodelType* copy = newSubmodelType(body);
+        if (!copy)
+            return false;
+        map.enter(t, copy);
+        copy->t_name = t->t_name;
+        copy->t_vers = t->t_vers;
+    }
+    for (const SubclassRec* s : from->subclasses) {
+        SubclassRec* copy = newSubclass(body);
+        if (!copy)
+            return false;
+        map.enter(s, copy);
+        copy->name = s->name;
+        copy->path = s->path;
+        if (!copyExpressionList(s->args, copy->args, map) || !copyExpressionList(s->dim, copy->dim, map))
+            return false;
+        copy->type = map.lookup(s->type);
+        // The copied types get their users again, newest first as in the original.
+        if (copy->type && !copy->type->users.pushFront(copy))
+            return false;
+    }
+    for (const BondRec* b : from->bonds) {
+        BondRec* copy = newBond(body);
+        if (!copy || !copyConnection(b, copy, map))
+            return false;
+        for (const ConnEnd& end : copy->con) {
+            if (end.type == END_SUB) {
+                if (!static_cast<SubclassRec*>(end.node)->bonds.pushFront(copy))
+                    return false;
+            } else if (end.type == END_POR) {
+                static_cast<PortRec*>(end.node)->bond = copy;
+            }
+        }
+    }
+    for (const SigconRec* s : from->sigcons) {
+        SigconRec* copy = newSigcon(body);
+        if (!copy || !copyConnection(s, copy, map))
+            return false;
+        for (const ConnEnd& end : copy->con) {
+            bool ok = true;
+            if (end.type == END_SINP)
+                ok = static_cast<SubclassRec*>(end.node)->s_inp.pushFront(copy) != nullptr;
+            else if (end.type == END_SOUT)
+                ok = static_cast<SubclassRec*>(end.node)->s_out.pushFront(copy) != nullptr;
+            else if (end.type == END_INP || end.type == END_OUT)
+                ok = static_cast<IoRec*>(end.node)->signals.pushFront(copy) != nullptr;
+            if (!ok)
+                return false;
+        }
+    }
+    return true;
+}
+
+bool copyEquations(const EquationBody* from, ClassRec* cls, AddressMap& map)
+{
+    EquationBody* body = newEquationBody(cls);
+    if (!body)
+        return false;
+    for (const EquationRec* e : from->equations) {
+        EquationRec* copy = newEquation(body);
+        if (!copy)
+            return false;
+        map.enter(e, copy);
+        copy->left = copyExpression(e->left, map);
+        copy->right = copyExpression(e->right, map);
+        if ((e->left && !copy->left) || (e->right && !copy->right))
+            return false;
+        copy->sort_no = e->sort_no;
+        copy->reshaped = e->reshaped;
+        copy->fixed = e->fixed;
+        copy->blockstart = e->blockstart;
+        rebuildVariableChain(copy);
+    }
+    return copyBodyVariables(from->indep_states, body, BODY_INDEP_STATES, map) &&
+           copyBodyVariables(from->indep_rates, body, BODY_INDEP_RATES, map);
+}
+
+bool copySections(const ClassRec* old, ClassRec* cls, AddressMap& map)
+{
+    for (const ArgRec* a : old->args) {
+        ArgRec* copy = newArgument(cls);
+        if (!copy)
+            return false;
+        map.enter(a, copy);
+        copy->name = a->name;
+        copy->value = a->value;
+        copy->hasValue = a->hasValue;
+    }
+    for (const PortRec* p : old->ports) {
+        PortRec* copy = newPort(cls);
+        if (!copy)
+            return false;
+        map.enter(p, copy);
+        copy->name = p->name;
+        copy->c_type = p->c_type;
+        copy->c_val = p->c_val;
+        if (!copyExpressionList(p->dim, copy->dim, map))
+            return false;
+    }
+    for (const PortRec* p : old->ports) {
+        PortRec* copy = map.lookup(p);
+        for (PtrNode<PortRec>* r = p->relports.head; r; r = r->next)
+            if (!copy->relports.appendPair(lookupOr(map, r->item), r->relation))
+                return false;
+    }
+    for (int which = 0; which < 2; ++which) {
+        const SectionList<IoRec>& from = which == 0 ? old->inputs : old->outputs;
+        for (const IoRec* io : from) {
+            IoRec* copy = which == 0 ? newInput(cls) : newOutput(cls);
+            if (!copy)
+                return false;
+            map.enter(io, copy);
+            copy->name = io->name;
+            copy->type = io->type;
+            if (!copyExpressionList(io->dim, copy->dim, map))
+                return false;
+        }
+    }
+    if (!copyVariables(old->parameters, cls, CLASS_PARAMETERS, map) ||
+        !copyVariables(old->initconds, cls, CLASS_INITCONDS, map) ||
+        !copyVariables(old->variables, cls, CLASS_VARIABLES, map) ||
+        !copyVariables(old->constants, cls, CLASS_CONSTANTS, map))
+        return false;
+    for (const NamedExprRec* n : old->namedexprs) {
+        NamedExprRec* copy = newNamedExpression(cls);
+        if (!copy)
+            return false;
+        copy->name = n->name;
+        copy->expr = copyExpression(n->expr, map);
+    }
+    for (const ExprPairRec* p : old->exprpairs) {
+        ExprPairRec* copy = newExpressionPair(cls);
+        if (!copy)
+            return false;
+        copy->first = copyExpression(p->first, map);
+        copy->second = copyExpression(p->second, map);
+        for (int i = 0; i < 3; ++i)
+            copy->values[i] = p->values[i];
+    }
+    return true;
+}
+
+} // namespace
+
+ExprNode* copyExpression(const ExprNode* expr, AddressMap& map)
+{
+    if (!expr)
+        return nullptr;
+    ExprNode* copy = ProcessingArena().make<ExprNode>();
+    if (!copy)
+        return nullptr;
+    copy->kind = expr->kind;
+    copy->function = expr->function;
+    copy->selector = expr->selector;
+    copy->flags = expr->flags;
+    copy->parent = map.lookup(expr->parent);
+    copy->realValue = expr->realValue;
+    copy->intValue = expr->intValue;
+    map.enter(expr, copy);
+    bool ok = true;
+    auto sub = [&](const ExprNode* e) -> ExprNode* {
+        if (!e)
+            return nullptr;
+        ExprNode* c = copyExpression(e, map);
+        if (!c)
+            ok = false;
+        else
+            c->parent = copy;
+        return c;
+    };
+    const int kind = expr->kind;
+    if (isNameKind(kind)) {
+        copy->record = lookupOr(map, expr->record);
+        for (PtrNode<ExprNode>* p = expr->index.head; p; p = p->next)
+            if (!copy->index.append(sub(p->item), p->relation))
+                ok = false;
+    } else if (kind == TK_FUNCTIONNAME) {
+        for (PtrNode<ExprNode>* p = expr->args.head; p; p = p->next)
+            if (!copy->args.append(sub(p->item), p->relation))
+                ok = false;
+    } else if (isUnaryOperator(kind)) {
+        copy->right = sub(expr->right);
+    } else if (isOperatorKind(kind) || kind == TK_UPTO || kind == TK_IF) {
+        copy->left = sub(expr->left);
+        copy->right = sub(expr->right);
+        if (kind == TK_IF)
+            copy->extra = sub(expr->extra);
+    }
+    return ok ? copy : nullptr;
+}
+
+bool copyExpressionList(const ExprList& from, ExprList& to, AddressMap& map)
+{
+    to.head = nullptr;
+    for (PtrNode<ExprNode>* p = from.head; p; p = p->next) {
+        ExprNode* copy = copyExpression(p->item, map);
+        if ((p->item && !copy) || !to.append(copy, p->relation))
+            return false;
+    }
+    return true;
+}
+
+ClassRec* copyClass(const ClassRec* old)
+{
+    if (!old)
+        return nullptr;
+    AddressMap map;
+    ClassRec* cls = newClass();
+    if (!cls)
+        return nullptr;
+    map.enter(old, cls);
+    cls->name = old->name;
+    cls->version = old->version;
+    cls->argnum = old->argnum;
+    cls->argsub = old->argsub;
+    cls->expand = old->expand;
+    cls->causal = old->causal;
+    if (!copySections(old, cls, map))
+        return nullptr;
+    if (old->type == CLASS_TOP && old->graph) {
+        if (!copyGraph(old->graph, cls, map))
+            return nullptr;
+    } else if (old->type == CLASS_DYN && old->equations) {
+        if (!copyEquations(old->equations, cls, map))
+            return nullptr;
+    }
+    cls->type = old->type;
+    if (!copyExpressionList(old->conds, cls->conds, map))
+        return nullptr;
+    return cls;
+}

@@ -1,0 +1,13 @@
+// orvantampx: the background model processor program.
+#include "modelproc/program/model_processor.h"
+
+#include "platform/qt/application.h"
+
+int main(int argc, char** argv)
+{
+    platform::Application application(argc, argv);
+    // The program ends when its log window has gone, not with its last window.
+    application.setQuitOnLastWindowClosed(false);
+    TQNMPXApp processor(application, CommandWords(argc, argv));
+    return processor.Run();
+}

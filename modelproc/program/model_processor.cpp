@@ -1,0 +1,150 @@
+// The background model processor's start-up, run and end.
+#include "modelproc/program/model_processor.h"
+
+#include "modelproc/program/processing_entry.h"
+
+#include "common/log_window.h"
+#include "common/message_boxes.h"
+#include "common/model_file_names.h"
+#include "common/settings_table.h"
+#include "common/startup.h"
+#include "modelproc/display_hooks.h"
+#include "platform/core/file_system.h"
+#include "platform/core/message_numbers.h"
+#include "platform/core/wait_cursor.h"
+#include "platform/core/window_messages.h"
+#include "platform/qt/application.h"
+
+
+TQNMPXWindow::TQNMPXWindow() : FrameWindow("TQNMPX")
+{
+    setWindowTitle(QStringLiteral("Background Model Processor"));
+}
+
+TQNMPXApp::TQNMPXApp(platform::Application& application, std::vector<std::string> words)
+    : m_application(application), m_words(std::move(words)),
+      m_requests(ProcessorRequests::Actions{
+          [] { return !Startup().StartupModelName.empty() && !Settings().model_dirs.empty(); },
+          [this] { setModel(); },
+          [this] { ProcessModelAndPost(); },
+          [](const char* text) { DisplayHooks().diag(text); },
+      })
+{
+}
+
+TQNMPXApp::~TQNMPXApp()
+{
+    setProcessorLog({});
+    if (TQNLogWindow* log = LogWindow())
+        delete log;
+}
+
+bool TQNMPXApp::InitInstance()
+{
+    SetMessageOwner(0);
+    std::string directory = platform::executableDirectory();
+    if (directory.empty()) {
+        ShowMessage({"Error in Getting module file name"});
+        m_exitCode = 1;
+        return false;
+    }
+    Startup().StartupDirectory = directory;
+
+    if (!StartupSettings(m_words, 1, ShowConfirmLines)) {
+        // Stopped by the user: nothing is processed, but the requester hears that we are gone.
+        postToRequester(UM_PROCESSOR_EXITED, 0, 0);
+        m_exitCode = 1;
+        return false;
+    }
+
+    m_window = std::make_unique<TQNMPXWindow>();
+
+    SetLogOwner(m_window.get());
+    setProcessorLog([](const std::string& line) { AppendLog(line); });
+    ttset_error_callback(ttdisplay_error_comp);
+    ttset_progress_callback(ttdisplay_progress_comp);
+    ttset_diag_callback(ttdisplay_diag_comp);
+    ttset_percent_callback({});
+    DisplayHooks().status = [](const char*) {};
+
+    m_requests.send(kSetModel);
+    m_requests.send(kProcess);
+    return true;
+}
+
+int TQNMPXApp::Run()
+{
+    if (!InitInstance())
+        return m_exitCode;
+    m_application.setIdleWork([this] { return IdleAction(); });
+    return m_application.exec();
+}
+
+bool TQNMPXApp::IdleAction()
+{
+    if (!LogNotCreated() && IsLogOpen()) {
+        TQNLogWindow* log = LogWindow();
+        if (m_watchedLog != log) {
+            m_watchedLog = log;
+            QObject::connect(log, &QObject::destroyed, &m_application, [this] { m_application.resumeIdleWork(); });
+        }
+        return false;
+    }
+    ReportProcessorExit();
+    m_application.setIdleWork({});
+    QCoreApplication::exit(0);
+    return false;
+}
+
+void TQNMPXApp::setModel()
+{
+    m_givenModelName = Startup().StartupModelName;
+    std::optional<std::string> found =
+        FindYoungestModelFile(4, Settings().model_dirs, m_givenModelName, ShowMessageLines, nullptr);
+    m_currentModelFile = found.value_or(std::string());
+    DisplayHooks().status("");
+    m_requests.send(kModelSet);
+}
+
+void TQNMPXApp::ProcessModelAndPost()
+{
+    if (Settings().messages > 0) {
+        ShowLog("MP: Diagnostics - " + m_givenModelName);
+        ClearLog();
+    }
+    DisplayHooks().diag(("Diagnostics on: " + m_givenModelName + "\r\n").c_str());
+
+    int result = 0;
+    {
+        platform::ScopedWaitCursor wait;
+        result = RunModelProcessing(m_currentModelFile);
+        m_requests.send(kProcessed);
+    }
+
+    postToRequester(UM_PROCESSING_DONE, result, static_cast<std::int64_t>(GetLogHandle()));
+}
+
+int TQNMPXApp::ReportProcessorExit()
+{
+    CloseLog();
+    postToRequester(UM_PROCESSOR_EXITED, 0, 0);
+    return 1;
+}
+
+void TQNMPXApp::postToRequester(platform::MessageNumber number, std::int64_t wParam, std::int64_t lParam)
+{
+    auto requester = static_cast<platform::WindowHandle>(Startup().NotifyWindowHandle);
+    if (requester != 0 && platform::isWindow(requester))
+        platform::postMessage(requester, number, wParam, lParam);
+}
+
+std::vector<std::string> CommandWords(int argc, char** argv)
+{
+    std::string line;
+    for (int i = 1; i < argc; ++i) {
+        if (i > 1)
+            line += ' ';
+        line += argv[i];
+    }
+    return SplitCommandLine(line);
+}

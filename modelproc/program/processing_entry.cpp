@@ -1,0 +1,19 @@
+// The model processor's call into the processing pipeline: the run takes the
+// start-up's depth and working directory and the model file found for it.
+#include "modelproc/program/processing_entry.h"
+
+#include "common/startup.h"
+#include "modelproc/processing_pipeline.h"
+
+int RunModelProcessing(std::string& modelFile)
+{
+    PipelineState& pipeline = Pipeline();
+    pipeline.modelFile = modelFile;
+    pipeline.depth = Startup().ProcessingDepth;
+    pipeline.workingDirectory = Startup().WorkingDirectory;
+    pipeline.aborted = 0;
+    int result = ttprocess_model();
+    // The pipeline falls back to an older status file under another name.
+    modelFile = pipeline.modelFile;
+    return result;
+}

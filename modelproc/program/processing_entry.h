@@ -1,0 +1,10 @@
+// The model processor's one call into the model processing pipeline.
+#pragma once
+
+#include <string>
+
+/// Takes the model file through the processing phases up to the start-up's
+/// processing depth; the result code: 3 processed, 2 after causal analysis,
+/// 1 after expansion, 0 no model (or parse only), -1..-3 the phase that
+/// failed. The name changes when the pipeline falls back to an older status file.
+int RunModelProcessing(std::string& modelFile);

@@ -1,0 +1,299 @@
+// The model processor: its request states, its run and log in this process,
+// and the real program answering a requesting window.
+#include "modelproc/program/model_processor.h"
+#include "modelproc/program/processor_requests.h"
+
+#include "common/log_window.h"
+#include "common/settings_table.h"
+#include "common/startup.h"
+#include "platform/core/message_sink.h"
+#include "platform/core/program_start.h"
+#include "platform/core/window_messages.h"
+#include "platform/core/window_registry.h"
+#include "platform/qt/application.h"
+#include "platform/testing/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QPlainTextEdit>
+#include <QTest>
+
+#include <csignal>
+#include <sys/wait.h>
+
+using namespace platform;
+
+namespace {
+
+Application& app()
+{
+    static int argc = 1;
+    static char name[] = "test_model_processor";
+    static char* argv[] = {name, nullptr};
+    static auto* instance = new Application(argc, argv);
+    return *instance;
+}
+
+/// A requesting window of this process that keeps what it receives.
+class Requester {
+public:
+    Requester() : m_window(createWindow([this](const Message& m) { received.push_back(m); }))
+    {
+        registerTopLevelWindow(m_window, "TQNBGEWindow");
+    }
+    ~Requester() { destroyWindow(m_window); }
+    WindowHandle window() const { return m_window; }
+
+    /// Pumps until a message with that number arrives; it is taken out.
+    std::optional<Message> waitFor(MessageNumber number, int timeoutMs = 15000)
+    {
+        for (int waited = 0;; waited += 20) {
+            for (auto it = received.begin(); it != received.end(); ++it) {
+                if (it->number == number) {
+                    Message found = *it;
+                    received.erase(it);
+                    return found;
+                }
+            }
+            if (waited >= timeoutMs)
+                return std::nullopt;
+            QTest::qWait(20);
+        }
+    }
+
+    std::vector<Message> received;
+
+private:
+    WindowHandle m_window;
+};
+
+/// Ends a started program that a failed test left running.
+struct StartedProgram {
+    pid_t pid;
+    ~StartedProgram()
+    {
+        if (!waitForProgram(pid, 0)) {
+            kill(pid, SIGKILL);
+            waitForProgram(pid, 5000);
+        }
+    }
+};
+
+class ModelProcessor : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        app();
+        ResetStartup();
+        ResetSettings();
+        m_models = m_dir.mkdir("models");
+        m_dir.write("models/pend.mg0", "pend model\n");
+        writeSettings(1);
+    }
+    void TearDown() override { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+
+    void writeSettings(int messages)
+    {
+        m_settings = m_dir.write("orvanta.ini", "[General]\nmodel_dirs=" + m_models +
+                                                    "\nalias_names=models\n"
+                                                    "[Graph Editor]\ndef_bond_size=3\ngrid_snap_size=1\ngrid=1\n"
+                                                    "snap=1\nshowname=1\n"
+                                                    "[Equation Editor]\nee_messages=1\n"
+                                                    "[Model Processor]\nmessages=" +
+                                                    std::to_string(messages) +
+                                                    "\ntempfiles=0\n"
+                                                    "[Simulator]\nmode=0\nsim_grid=1\ncolors=1\ndashing=0\n"
+                                                    "linewidth=1\nwarp=1\n");
+    }
+
+    std::vector<std::string> words(const std::string& tail)
+    {
+        return SplitCommandLine(tail + " -rc_file " + m_settings);
+    }
+
+    std::vector<std::string> logLines()
+    {
+        std::vector<std::string> lines = LogWindow()->lines();
+        while (!lines.empty() && lines.back().empty())
+            lines.pop_back();
+        return lines;
+    }
+
+    testsupport::TempDir m_dir;
+    std::string m_models;
+    std::string m_settings;
+    ScriptedMessageSink m_sink;
+    ScopedMessageSink m_scoped{m_sink};
+    Requester m_requester;
+};
+
+} // namespace
+
+TEST(ProcessorRequestStates, FollowTheTableAndFallIntoTheErrorState)
+{
+    struct Case {
+        const char* name;
+        bool usable;
+        std::vector<int> events;
+        int state;
+        std::vector<std::string> calls;
+    };
+    const Case cases[] = {
+        {"a usable model is set and processed once", true, {kSetModel, kProcess}, kReady,
+         {"setModel", "process", "diag -------------- ready -------------"}},
+        {"without a model nothing is processed", false, {kSetModel, kProcess}, kRequestError, {}},
+        {"a second run is allowed from ready", true, {kSetModel, kProcess, kModelSet, kProcess}, kReady,
+         {"setModel", "process", "diag -------------- ready -------------", "process",
+          "diag -------------- ready -------------"}},
+        {"processing before a model is an error for good", true, {kProcess, kSetModel}, kRequestError, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::string> calls;
+        ProcessorRequests* self = nullptr;
+        ProcessorRequests requests({[&] { return c.usable; },
+                                    [&] {
+                                        calls.push_back("setModel");
+                                        self->send(kModelSet);
+                                    },
+                                    [&] {
+                                        calls.push_back("process");
+                                        self->send(kProcessed);
+                                    },
+                                    [&](const char* text) { calls.push_back(std::string("diag ") + text); }});
+        self = &requests;
+        for (int event : c.events)
+            requests.send(event);
+        EXPECT_EQ(requests.state(), c.state);
+        EXPECT_EQ(calls, c.calls);
+    }
+}
+
+TEST(ProcessorRequestStates, AnAbortDuringProcessingIsRecorded)
+{
+    ProcessorRequests* self = nullptr;
+    ProcessorRequests requests({[] { return true; }, [&] { self->send(kModelSet); },
+                                [&] {
+                                    self->send(kAbort);
+                                    EXPECT_TRUE(self->abortRequested());
+                                    self->send(kProcessed);
+                                },
+                                {}});
+    self = &requests;
+    requests.send(kSetModel);
+    requests.send(kProcess);
+    EXPECT_EQ(requests.state(), kReady);
+    requests.send(kAbort);
+    EXPECT_EQ(requests.state(), kRequestError);
+}
+
+TEST_F(ModelProcessor, ARunShowsItsLogAndPostsTheResultThenTheExitAfterTheLogCloses)
+{
+    TQNMPXApp processor(app(), words("-model pend -cmpnt " + std::to_string(m_requester.window())));
+    ASSERT_TRUE(processor.InitInstance());
+    EXPECT_EQ(processor.currentModelFile(), m_models + "/pend.mg0");
+    ASSERT_NE(LogWindow(), nullptr);
+    EXPECT_EQ(LogWindow()->windowTitle().toStdString(), "MP: Diagnostics - pend");
+    std::vector<std::string> lines = logLines();
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ(lines.front(), "Diagnostics on: pend");
+    EXPECT_EQ(lines[1], "");
+    EXPECT_EQ(lines.back(), "-------------- ready -------------");
+    // The model file does not parse: its errors stand between the two lines.
+    EXPECT_EQ(lines[2].rfind("Parse error in file \"pend.mg0\" line 1", 0), 0u) << lines[2];
+    EXPECT_EQ(findWindowByClass("TQNMPX"), processor.mainWindow()->handle());
+
+    std::optional<Message> done = m_requester.waitFor(UM_PROCESSING_DONE);
+    ASSERT_TRUE(done);
+    EXPECT_EQ(done->wParam, -1);
+    WindowHandle log = static_cast<WindowHandle>(done->lParam);
+    EXPECT_EQ(log, GetLogHandle());
+    EXPECT_FALSE(processor.IdleAction());
+    EXPECT_FALSE(m_requester.waitFor(UM_PROCESSOR_EXITED, 100));
+
+    ASSERT_TRUE(postMessage(log, WM_SYSCOMMAND, SC_CLOSE, 0));
+    for (int i = 0; i < 100 && IsLogOpen(); ++i)
+        QTest::qWait(10);
+    EXPECT_EQ(IsLogOpen(), 0);
+    EXPECT_FALSE(processor.IdleAction());
+    std::optional<Message> exited = m_requester.waitFor(UM_PROCESSOR_EXITED);
+    ASSERT_TRUE(exited);
+    EXPECT_EQ(exited->wParam, 0);
+    EXPECT_EQ(exited->lParam, 0);
+    EXPECT_EQ(m_sink.transcriptLines(), std::vector<std::string>{});
+}
+
+TEST_F(ModelProcessor, WithoutAModelNothingIsProcessedAndTheExitIsReportedAtOnce)
+{
+    TQNMPXApp processor(app(), words("-cmpnt " + std::to_string(m_requester.window())));
+    ASSERT_TRUE(processor.InitInstance());
+    EXPECT_EQ(processor.requests().state(), kRequestError);
+    EXPECT_EQ(LogNotCreated(), 1);
+    EXPECT_FALSE(processor.IdleAction());
+    ASSERT_TRUE(m_requester.waitFor(UM_PROCESSOR_EXITED));
+    EXPECT_FALSE(m_requester.waitFor(UM_PROCESSING_DONE, 100));
+}
+
+TEST_F(ModelProcessor, MinimalMessagesOpenNoLogAndPostALogHandleOfZero)
+{
+    writeSettings(0);
+    TQNMPXApp processor(app(), words("-model pend -cmpnt " + std::to_string(m_requester.window())));
+    ASSERT_TRUE(processor.InitInstance());
+    EXPECT_EQ(LogNotCreated(), 1);
+    std::optional<Message> done = m_requester.waitFor(UM_PROCESSING_DONE);
+    ASSERT_TRUE(done);
+    EXPECT_EQ(done->lParam, 0);
+}
+
+TEST_F(ModelProcessor, ALongModelNameIsShownWhole)
+{
+    std::string name(120, 'q');
+    TQNMPXApp processor(app(), words("-model " + name + " -cmpnt " + std::to_string(m_requester.window())));
+    ASSERT_TRUE(processor.InitInstance());
+    ASSERT_NE(LogWindow(), nullptr);
+    EXPECT_EQ(LogWindow()->windowTitle().toStdString(), "MP: Diagnostics - " + name);
+    EXPECT_EQ(logLines().front(), "Diagnostics on: " + name);
+    EXPECT_TRUE(processor.currentModelFile().empty());
+    std::optional<Message> done = m_requester.waitFor(UM_PROCESSING_DONE);
+    ASSERT_TRUE(done);
+    EXPECT_EQ(done->wParam, 0);
+}
+
+TEST_F(ModelProcessor, StartUpStoppedByTheUserProcessesNothing)
+{
+    m_sink.queueAnswers({BoxAnswer::Cancel});
+    TQNMPXApp processor(app(), words("-help_dir x -model pend -cmpnt " + std::to_string(m_requester.window())));
+    EXPECT_FALSE(processor.InitInstance());
+    EXPECT_NE(processor.exitCode(), 0);
+    EXPECT_EQ(processor.mainWindow(), nullptr);
+    EXPECT_EQ(LogNotCreated(), 1);
+    EXPECT_FALSE(m_requester.waitFor(UM_PROCESSING_DONE, 100));
+    ASSERT_FALSE(m_sink.transcript().empty());
+    EXPECT_EQ(m_sink.transcript().back().kind, BoxKind::Confirm);
+}
+
+TEST_F(ModelProcessor, TheProgramAnswersItsRequesterAndEndsWhenItsLogIsClosed)
+{
+    std::optional<pid_t> pid =
+        startProgram(ORVANTAMPX_PATH, {"-model", "pend", "-cmpnt", std::to_string(m_requester.window()),
+                                       "-rc_file", m_settings});
+    ASSERT_TRUE(pid);
+    StartedProgram guard{*pid};
+    std::optional<Message> done = m_requester.waitFor(UM_PROCESSING_DONE);
+    ASSERT_TRUE(done);
+    EXPECT_EQ(done->wParam, -1);
+    WindowHandle log = static_cast<WindowHandle>(done->lParam);
+    EXPECT_EQ(windowProcess(log), *pid);
+    EXPECT_TRUE(isWindow(log));
+    EXPECT_EQ(windowProcess(findWindowByClass("TQNMPX")), *pid);
+    EXPECT_FALSE(waitForProgram(*pid, 200));
+
+    ASSERT_TRUE(postMessage(log, WM_SYSCOMMAND, SC_CLOSE, 0));
+    ASSERT_TRUE(m_requester.waitFor(UM_PROCESSOR_EXITED));
+    std::optional<int> status = waitForProgram(*pid, 10000);
+    ASSERT_TRUE(status);
+    EXPECT_TRUE(WIFEXITED(*status));
+    EXPECT_EQ(WEXITSTATUS(*status), 0);
+    EXPECT_FALSE(isWindow(log));
+}

@@ -1,0 +1,42 @@
+// Checks the parser runs while it builds: declarations, dimensions, indices and ranges,
+// restrictions, name references and calls; integer evaluation and expression copy.
+#pragma once
+
+#include "modelproc/model_records.h"
+
+#include <cstdint>
+#include <string>
+
+/// Flag bit of an expression that depends on class arguments whose values are not known yet.
+constexpr std::int32_t EXPR_ARGDEPENDENT = 2;
+
+/// Declares a name of `kind` with its dimensions and type, making its record in the class;
+/// the record, or null for kinds that declare nothing and on failure.
+SectionLink* declareName(ClassRec* cls, int kind, const std::string& name, ExprList dim, int type);
+
+/// Declares a subclass instance of the type `typeName` version `typeVersion`.
+SubclassRec* declareSubclass(ClassRec* cls, const std::string& name, ExprList args, ExprList dim,
+                             const std::string& typeName, int typeVersion);
+
+/// A causality restriction; 0 after reporting "illegal causality restriction.".
+/// `restriction` is TK_FIXED, TK_PREFERRED, TK_CONSTRAINT or TK_INDIFFERENT; `code` a
+/// restriction code (1 effort, 2 flow, 3 equal, 4 notequal, 5 1_effort, 6 1_flow, 7 same).
+int causalityRestriction(int restriction, PortRec* port, int code, PortRec* other);
+
+/// A reference to a declared name after the selector and index checks; null on failure.
+ExprNode* nameReference(ClassRec* cls, int selector, SectionLink* record, int kind, ExprList index);
+
+/// A call of a built-in function after the kind and arity checks; null on failure.
+ExprNode* functionCall(const std::string& name, int kind, const ExprList& args);
+
+/// The integer value of an expression of integer constants, known class arguments,
+/// + - * div and prefix signs; errors are reported and give 0.
+std::int32_t tt_eval_expr(const ExprNode* expr);
+
+/// What an expression copy remembers.
+struct ExprCopyContext {
+    ExprNode* lastName = nullptr; ///< the last name reference copied
+};
+
+/// A deep copy of an expression whose parent becomes `parent`; null on failure.
+ExprNode* ttcopy_1_expr(const ExprNode* expr, ExprNode* parent, ExprCopyContext* context);

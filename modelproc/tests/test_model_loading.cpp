@@ -1,0 +1,205 @@
+// Tests of model loading and the processing pipeline's parse path, messages, results and
+// the move of the model file to its processed-status name.
+#include "common/settings_table.h"
+#include "modelproc/model_records.h"
+#include "modelproc/processing_pipeline.h"
+#include "modelproc/record_release.h"
+#include "platform/core/file_system.h"
+#include "platform/testing/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+namespace {
+
+const char* kEquationModel = "class pend version 1\nparameters\n  real l\nvariables\n  real phi\n"
+                             "equations\n  phi = int(l)\n";
+const char* kSubmodel = "class r version 1\ninterface\n  ports: p\nparameters\n  real r\nequations\n"
+                        "  p.e = r * p.f\n";
+const char* kGraphModel = "class top version 1\nsubclasses\n  r;1 r1\n  c;1 c1\nconnections\n  r1`p -> c1`p\n";
+
+class PipelineTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ResetSettings();
+        Settings().messages = 2;
+        setProcessorLog([this](const std::string& line) { log.push_back(line); });
+        ttset_progress_callback(ttdisplay_progress_comp);
+        ttset_diag_callback(ttdisplay_diag_comp);
+        DisplayHooks().status = [this](const char* text) { statuses.push_back(text); };
+        Pipeline() = PipelineState{};
+        CurrentPosition() = ProcessingPosition{};
+        Phases() = PipelinePhases{};
+    }
+    void TearDown() override
+    {
+        setProcessorLog(nullptr);
+        ttset_progress_callback(nullptr);
+        ttset_diag_callback(nullptr);
+        ttset_error_callback(nullptr);
+        DisplayHooks().status = nullptr;
+        Phases() = PipelinePhases{};
+        ResetSettings();
+        release_all();
+    }
+    int process(const std::string& file, int depth)
+    {
+        Pipeline().modelFile = file;
+        Pipeline().depth = depth;
+        return ttprocess_model();
+    }
+    testsupport::TempDir dir;
+    std::vector<std::string> log;
+    std::vector<std::string> statuses;
+};
+
+} // namespace
+
+TEST_F(PipelineTest, ParseOnlyMovesTheModelFileToItsProcessedName)
+{
+    std::string file = dir.write("pend1.mff", kEquationModel);
+    EXPECT_EQ(process(file, 3), 0);
+    EXPECT_FALSE(platform::fileExists(file));
+    EXPECT_EQ(testsupport::readText(dir.file("pend1.mf3")), kEquationModel);
+    EXPECT_EQ(log, (std::vector<std::string>{"No errors in pend1", "Result has been written to template file "
+                                                                   "pend1.mf3.",
+                                             ""}));
+    EXPECT_EQ(statuses, (std::vector<std::string>{"Parsing model..", "Clearing memory..", "No errors in pend1"}));
+    EXPECT_EQ(Pipeline().modelFile, file);
+}
+
+TEST_F(PipelineTest, AnExistingTargetIsReplaced)
+{
+    std::string file = dir.write("pend1.mf0", kEquationModel);
+    dir.write("pend1.mf3", "old text\n");
+    EXPECT_EQ(process(file, 3), 0);
+    EXPECT_EQ(testsupport::readText(dir.file("pend1.mf3")), kEquationModel);
+}
+
+TEST_F(PipelineTest, AFailedMoveIsReportedAndFails)
+{
+    std::string file = dir.write("pend1.mf0", kEquationModel);
+    dir.mkdir("pend1.mf3");
+    EXPECT_EQ(process(file, 3), -1);
+    ASSERT_GE(log.size(), 2u);
+    EXPECT_EQ(log[1].rfind("***** General errorin file \"pend1.mf0\": cannot move the model file to pend1.mf3", 0),
+              0u)
+        << log[1];
+    EXPECT_EQ(statuses.back(), "Processing failed during parsing.");
+    EXPECT_TRUE(platform::fileExists(file));
+}
+
+TEST_F(PipelineTest, AnAlreadyProcessedNameIsNotMoved)
+{
+    std::string file = dir.write("pend1.mf3", kEquationModel);
+    EXPECT_EQ(process(file, 3), 0);
+    EXPECT_EQ(log, (std::vector<std::string>{"No errors in pend1", ""}));
+}
+
+TEST_F(PipelineTest, MissingStatusVariantFallsBackToStatusZero)
+{
+    std::string file = dir.write("pend1.mf0", kEquationModel);
+    EXPECT_EQ(process(dir.file("pend1.mf2"), 3), 0);
+    EXPECT_EQ(Pipeline().modelFile, file);
+    EXPECT_TRUE(platform::fileExists(dir.file("pend1.mf3")));
+}
+
+TEST_F(PipelineTest, NoModel)
+{
+    EXPECT_EQ(process("", 6), 0);
+    EXPECT_EQ(log, (std::vector<std::string>{"***** Parse error in file \"\" line 1 at [Unknown]: No model given: "
+                                             "choose a model first!"}));
+    EXPECT_EQ(statuses.back(), "Processing failed during parsing.");
+    log.clear();
+    EXPECT_EQ(process(dir.file("gone1.mf1"), 6), 0);
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_NE(log[0].find("No model given: choose a model first!"), std::string::npos);
+}
+
+TEST_F(PipelineTest, ParseErrorsStopTheRun)
+{
+    std::string file = dir.write("bad1.mf0", "class bad version 1\nequations\n  x = 1\n");
+    EXPECT_EQ(process(file, 6), -1);
+    EXPECT_EQ(log, (std::vector<std::string>{"***** Parse error in file \"bad1.mf0\" line 3 at \"x\": parse error",
+                                             "***** Parse error in file \"bad1.mf0\" line 4 at [EOF]: Fatal error "
+                                             "found during compilation.",
+                                             "Expansion can't take place due to compilation error(s)."}));
+    EXPECT_EQ(statuses.back(), "Processing failed during parsing.");
+    EXPECT_TRUE(platform::fileExists(file));
+}
+
+TEST_F(PipelineTest, SubmodelIsNotExpanded)
+{
+    std::string file = dir.write("r1.sf0", kSubmodel);
+    EXPECT_EQ(process(file, 6), -1);
+    EXPECT_EQ(log, (std::vector<std::string>{"No errors in r1", "Result has been written to template file r1.sf3.",
+                                             "", "r1 is not a top-level model; no expansion allowed.",
+                                             "Causal analysis can't take place due to expansion error(s)."}));
+    EXPECT_EQ(statuses.back(), "Processing failed during expansion.");
+}
+
+TEST_F(PipelineTest, EquationModelSkipsExpansionAndCausalAnalysis)
+{
+    int generated = 0;
+    Phases().expand = [](ClassRec*, const std::string&) { return 0; };
+    Phases().generate = [&](ClassRec* cls, const std::string&) {
+        ++generated;
+        return cls->type == CLASS_DYN ? 1 : 0;
+    };
+    std::string file = dir.write("pend1.mf0", kEquationModel);
+    EXPECT_EQ(process(file, 6), 3);
+    EXPECT_EQ(generated, 1);
+    EXPECT_EQ(log, (std::vector<std::string>{"No errors in pend1", "Result has been written to template file "
+                                                                   "pend1.mf3.",
+                                             "", "", "", "Starting equations generation of pend1.",
+                                             "Equation generation completed successfully."}));
+    EXPECT_EQ(statuses.back(), "Model processed successfully.");
+}
+
+TEST_F(PipelineTest, GraphModelThroughThePhases)
+{
+    Settings().tempfiles = 1;
+    std::vector<std::string> templates;
+    Phases().expand = [](ClassRec*, const std::string&) { return 1; };
+    Phases().causal = [](ClassRec*, const std::string&) { return 0; };
+    Phases().writeTemplate = [&](ClassRec*, const std::string& name, const std::string&) {
+        templates.push_back(name);
+        return 1;
+    };
+    std::string file = dir.write("top1.mg0", kGraphModel);
+    EXPECT_EQ(process(file, 6), -2);
+    EXPECT_EQ(templates, (std::vector<std::string>{"top1.t1"}));
+    EXPECT_EQ(log, (std::vector<std::string>{"No errors in top1", "Result has been written to template file "
+                                                                  "top1.mg3.",
+                                             "", "Starting expansion of top1.", "Expansion completed successfully.",
+                                             "Result has been written to template file top1.t1.", "",
+                                             "Starting causal analysis of top1.",
+                                             "0 error(s) found during causal analysis of top1.",
+                                             "Equations can not be generated due to causal error(s)."}));
+    EXPECT_EQ(statuses.back(), "Processing failed during causal analysis.");
+}
+
+TEST_F(PipelineTest, ParseFileResults)
+{
+    ClassRec* cls = reinterpret_cast<ClassRec*>(1);
+    EXPECT_EQ(ttparse_file(dir.file("missing.mf0"), 3, cls, nullptr), -1);
+    EXPECT_EQ(cls, nullptr);
+    EXPECT_EQ(ttparse_file(dir.path(), 3, cls, nullptr), -1);
+
+    // A hook that does not count errors still fails a file with a semantic error.
+    int calls = 0;
+    auto quiet = [&](const char*, const char*, const char*, int, const char*, const char*) { ++calls; };
+    std::string bad = dir.write("bad.mf0", "class a version 1\nvariables\n  real x\nequations\n  x = sin(x, x)\n");
+    EXPECT_EQ(ttparse_file(bad, 3, cls, quiet), -2);
+    EXPECT_EQ(cls, nullptr);
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(CurrentPosition().errorFile, "bad.mf0");
+
+    EXPECT_EQ(ttparse_text(kEquationModel, "pend1.mf0", 3, cls, quiet), 0);
+    ASSERT_NE(cls, nullptr);
+    EXPECT_EQ(cls->name, "pend");
+    EXPECT_EQ(cls->version, 1);
+    EXPECT_EQ(calls, 1);
+}
