@@ -3,12 +3,15 @@
 #include "modelproc/processing_pipeline.h"
 
 #include "common/settings_table.h"
+#include "modelproc/causal_analysis.h"
+#include "modelproc/expansion.h"
 #include "modelproc/extension_rewrite.h"
 #include "modelproc/keldor_parser.h"
 #include "modelproc/keldor_scanner.h"
 #include "modelproc/model_records.h"
 #include "modelproc/record_release.h"
 #include "modelproc/symbol_table.h"
+#include "modelproc/template_writer.h"
 #include "platform/core/file_system.h"
 
 #include <cstring>
@@ -22,9 +25,18 @@ PipelineState& Pipeline()
     return state;
 }
 
+PipelinePhases builtInPhases()
+{
+    PipelinePhases phases;
+    phases.expand = expand_model;
+    phases.causal = causal_analysis;
+    phases.writeTemplate = ttwrite_template;
+    return phases;
+}
+
 PipelinePhases& Phases()
 {
-    static PipelinePhases phases;
+    static PipelinePhases phases = builtInPhases();
     return phases;
 }
 
@@ -144,9 +156,9 @@ void writeTemplateFile(ClassRec* cls, const std::string& baseName, const char* c
     std::string name = baseName;
     ttchange_extension(name, code);
     std::string file = pathTail(name);
-    if (Phases().writeTemplate)
-        Phases().writeTemplate(cls, file, Pipeline().workingDirectory);
-    progress(formatMessage("Result has been written to template file %s.", file.c_str()));
+    // A template that could not be written has been reported by the writer.
+    if (Phases().writeTemplate && Phases().writeTemplate(cls, file, Pipeline().workingDirectory))
+        progress(formatMessage("Result has been written to template file %s.", file.c_str()));
 }
 
 /// Moves the model file to its new name, replacing a file of that name; false after reporting.

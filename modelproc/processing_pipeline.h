@@ -31,7 +31,11 @@ struct PipelinePhases {
     TemplateWriter writeTemplate;
 };
 
+/// The installed phases; at start the built-in ones.
 PipelinePhases& Phases();
+
+/// The phases this library provides; slots not built yet are empty.
+PipelinePhases builtInPhases();
 
 /// Reads one model file at check level 1 to 3 with `errorHook` installed: 0 and the class,
 /// -1 the file cannot be read, -2 errors while parsing, -3 no symbol table.

@@ -469,6 +469,13 @@ std::int32_t tt_eval_expr(const ExprNode* expr)
     return static_cast<std::int32_t>(evaluate(expr, ok));
 }
 
+bool evaluateInteger(const ExprNode* expr, std::int32_t& value)
+{
+    bool ok = true;
+    value = static_cast<std::int32_t>(evaluate(expr, ok));
+    return ok;
+}
+
 ExprNode* ttcopy_1_expr(const ExprNode* expr, ExprNode* parent, ExprCopyContext* context)
 {
     if (!expr)

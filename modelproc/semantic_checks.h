@@ -33,6 +33,9 @@ ExprNode* functionCall(const std::string& name, int kind, const ExprList& args);
 /// + - * div and prefix signs; errors are reported and give 0.
 std::int32_t tt_eval_expr(const ExprNode* expr);
 
+/// As `tt_eval_expr`, telling whether the value could be had: false after an error was reported.
+bool evaluateInteger(const ExprNode* expr, std::int32_t& value);
+
 /// What an expression copy remembers.
 struct ExprCopyContext {
     ExprNode* lastName = nullptr; ///< the last name reference copied

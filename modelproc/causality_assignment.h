@@ -1,0 +1,85 @@
+// Causality assignment: one causality given to one bond end becomes the bond's causality,
+// spreads through the causality constraints of the submodels, and is charged against the
+// model-wide effort/flow budget; conflicts are reported.
+#pragma once
+
+#include "modelproc/model_records.h"
+
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+namespace causality {
+
+enum Mode { MODE_FIXED, MODE_PREFERRED, MODE_FREE, MODE_USER };
+enum PortType { C_FIX = 1, C_PREFER = 2, C_CONSTR = 3, C_INDIFF = 4 };
+
+/// A bond whose causality is still to be carried to the submodel opposite `end`.
+struct Propagation {
+    BondRec* bond;
+    int end;
+    Mode mode;
+    int group;
+};
+
+/// The state of one analysis, reset at its start.
+struct CausalState {
+    std::string errorFile;
+    int E = 0;
+    int F = 0;
+    std::vector<BondRec*> environment;
+    std::unordered_set<const BondRec*> inEnvironment;
+    std::vector<BondRec*> trial;
+    std::vector<BondRec*> assigned;
+    std::vector<BondRec*> loopBreak;
+    int derivatives = 0;
+    int algebraicLoops = 0;
+    int causalCycles = 0;
+    int eigenvalues = 0;
+    bool report = true;
+    bool reassign = false;
+    int groupCounter = 0;
+    std::vector<Propagation> work;
+    bool draining = false;
+    GraphBody* body = nullptr;
+    std::vector<BondRec*> recent;              ///< bonds assigned since the last budget check
+    std::vector<const BondRec*>* touched = nullptr; ///< bonds a trial looked at, while one runs
+};
+
+CausalState& causalState();
+
+void progress(const std::string& text);
+/// Reports through the error hook with the kind "Causality error ".
+void causalityError(const std::string& message);
+bool aborted();
+/// The subclass at the end of the bond; null when the end is no subclass port.
+SubclassRec* subAt(const BondRec* bond, int end);
+/// "%s%d:%s": class name, version and instance name.
+std::string classLabel(const SubclassRec* sub);
+/// The port at the end of the bond; reports and gives null when the end or port is missing.
+PortRec* portAt(const BondRec* bond, int end);
+bool hasCausality(const BondRec* bond);
+/// A port value as seen from the bond: kept at end 0, mirrored at end 1; -1 for none.
+int seenFromBond(int end, int value);
+/// The bond line of the progress report, while the report flag is set.
+void bondLine(const BondRec* bond, int caus);
+/// Kind 0 causal conflict, 3 double causality, 4 global constraint violation.
+void report_conflict(BondRec* bond, int kind);
+/// Whether the end of the bond is charged against the budget.
+bool endCounts(const BondRec* bond, int end);
+/// Whether the budget allows the value.
+bool allowed(int value);
+bool isEnvironment(const BondRec* bond);
+/// Charges the environment bonds assigned since the last check: 1, or 0 when the budget is spent.
+int check_global_budget();
+/// Sets the E and F budgets and the environment bonds.
+void global_counts(ClassRec* cls);
+int strong_causality(BondRec* bond);
+/// Assigns the value at the end and propagates it: 1 success or nothing to do, 0 failure.
+int assign_causality(BondRec* bond, int end, int value, Mode mode, int group = 0);
+/// Every bond of the trial queue loses its causality again; the queue is emptied.
+void undoTrial();
+/// The trial queue moves to the assigned list.
+void keepTrial();
+
+} // namespace causality

@@ -1,0 +1,219 @@
+// Giving a copied class its instance: computable expressions become integer constants,
+// the instance dimensions go in front of every declaration, and equations are unrolled.
+#include "modelproc/instance_application.h"
+
+#include "modelproc/display_hooks.h"
+#include "modelproc/function_table.h"
+#include "modelproc/record_release.h"
+#include "modelproc/semantic_checks.h"
+
+#include <vector>
+
+namespace {
+
+bool isNameReference(int kind)
+{
+    return kind >= TK_PORTNAME && kind < TK_IDENTIFIERNAME_END;
+}
+
+/// The integer form of a computable entry; null when it cannot be had.
+ExprNode* integerForm(const ExprNode* e)
+{
+    if (e->kind == TK_UPTO) {
+        std::int32_t lo = 0;
+        std::int32_t hi = 0;
+        if (!evaluateInteger(e->left, lo) || !evaluateInteger(e->right, hi))
+            return nullptr;
+        if (lo == hi)
+            return makeIntegerConstant(lo);
+        return makeOperator(makeIntegerConstant(lo), makeIntegerConstant(hi), TK_UPTO);
+    }
+    std::int32_t value = 0;
+    if (!evaluateInteger(e, value))
+        return nullptr;
+    return makeIntegerConstant(value);
+}
+
+bool isIntegerEntry(const ExprNode* e)
+{
+    if (!e)
+        return false;
+    if (e->kind == TK_INTEGER)
+        return true;
+    return e->kind == TK_UPTO && e->left && e->right && e->left->kind == TK_INTEGER && e->right->kind == TK_INTEGER;
+}
+
+/// Puts copies of the instance dimensions in front of the list.
+void prefixDimensions(ExprList& list, const ExprList& dim, const InstanceErrorReport& report)
+{
+    std::vector<ExprNode*> copies;
+    for (const ExprNode* d : dim) {
+        if (!isIntegerEntry(d)) {
+            report("<error: integer expression expected in ttcp_exprlst_int>");
+            return;
+        }
+        copies.push_back(ttcopy_1_expr(d, nullptr, nullptr));
+    }
+    for (auto it = copies.rbegin(); it != copies.rend(); ++it)
+        list.pushFront(*it);
+}
+
+/// Puts the whole range 1 .. size of each instance dimension in front of a node index list.
+void prefixWholeRanges(ExprList& list, const ExprList& dim)
+{
+    std::vector<ExprNode*> ranges;
+    for (const ExprNode* d : dim) {
+        ExprNode* size = d->kind == TK_UPTO ? makeIntegerConstant(static_cast<std::int32_t>(literalSize(d)))
+                                            : ttcopy_1_expr(d, nullptr, nullptr);
+        ranges.push_back(makeOperator(makeIntegerConstant(1), size, TK_UPTO));
+    }
+    for (auto it = ranges.rbegin(); it != ranges.rend(); ++it)
+        list.pushFront(*it);
+}
+
+template <class T>
+void prefixSection(SectionList<T>& section, const ExprList& dim, const InstanceErrorReport& report)
+{
+    for (T* record : section) {
+        normaliseExpressionList(record->dim);
+        prefixDimensions(record->dim, dim, report);
+    }
+}
+
+void forEachNameReference(ExprNode* e, const std::function<void(ExprNode*)>& visit)
+{
+    if (!e)
+        return;
+    if (isNameReference(e->kind)) {
+        visit(e);
+        for (ExprNode* i : e->index)
+            forEachNameReference(i, visit);
+        return;
+    }
+    if (e->kind == TK_FUNCTIONNAME) {
+        for (ExprNode* a : e->args)
+            forEachNameReference(a, visit);
+        return;
+    }
+    forEachNameReference(e->left, visit);
+    forEachNameReference(e->right, visit);
+    if (e->kind == TK_IF)
+        forEachNameReference(e->extra, visit);
+}
+
+bool isSumOrIdentity(const ExprNode* e)
+{
+    return e && e->kind == TK_FUNCTIONNAME && (e->function == FN_SUM || e->function == FN_IDENTITY);
+}
+
+/// Links `record` just before `position` in position's section list.
+void linkBefore(SectionLink* record, SectionLink* position)
+{
+    record->end = 0;
+    record->next = position;
+    record->prev = position->prev;
+    position->prev->next = record;
+    position->prev = record;
+}
+
+/// One copy of the equation per instance element, each with that element's indices in front.
+void unrollEquation(EquationBody* body, EquationRec* eq, const ExprList& dim)
+{
+    std::vector<std::int64_t> sizes;
+    for (const ExprNode* d : dim)
+        sizes.push_back(literalSize(d));
+    const std::int64_t count = elementCount(dim);
+    if (count <= 1 || isSumOrIdentity(eq->left) || isSumOrIdentity(eq->right))
+        return;
+    if (!eq->fixed) {
+        auto normalise = [](ExprNode* ref) { normaliseExpressionList(ref->index); };
+        forEachNameReference(eq->left, normalise);
+        forEachNameReference(eq->right, normalise);
+    }
+    std::vector<std::int32_t> element(sizes.size(), 1);
+    for (std::int64_t k = 0; k < count; ++k) {
+        EquationRec* copy = newEquation(body);
+        if (!copy)
+            return;
+        SectionList<EquationRec>::unlink(copy);
+        linkBefore(copy, eq);
+        copy->left = ttcopy_1_expr(eq->left, nullptr, nullptr);
+        copy->right = ttcopy_1_expr(eq->right, nullptr, nullptr);
+        copy->fixed = eq->fixed;
+        copy->blockstart = eq->blockstart;
+        auto addIndices = [&](ExprNode* ref) {
+            for (auto it = element.rbegin(); it != element.rend(); ++it)
+                ref->index.pushFront(makeIntegerConstant(*it));
+        };
+        forEachNameReference(copy->left, addIndices);
+        forEachNameReference(copy->right, addIndices);
+        rebuildVariableChain(copy);
+        // Row-major: the last index runs fastest.
+        for (std::size_t d = element.size(); d-- > 0;) {
+            if (++element[d] <= sizes[d])
+                break;
+            element[d] = 1;
+        }
+    }
+    releaseEquation(eq);
+}
+
+} // namespace
+
+void normaliseExpressionList(ExprList& list)
+{
+    for (PtrNode<ExprNode>* p = list.head; p; p = p->next) {
+        ExprNode* e = p->item;
+        if (!e || !(e->flags & 1) || isIntegerEntry(e))
+            continue;
+        if (ExprNode* value = integerForm(e)) {
+            releaseExpression(e);
+            p->item = value;
+        }
+    }
+}
+
+void apply_instance(ClassRec* cls, const ExprList& dim, const InstanceErrorReport& report)
+{
+    prefixSection(cls->ports, dim, report);
+    prefixSection(cls->inputs, dim, report);
+    prefixSection(cls->outputs, dim, report);
+    prefixSection(cls->parameters, dim, report);
+    prefixSection(cls->initconds, dim, report);
+    prefixSection(cls->variables, dim, report);
+    prefixSection(cls->constants, dim, report);
+    if (cls->type == CLASS_TOP && cls->graph) {
+        GraphBody* body = cls->graph;
+        for (SubclassRec* sub : body->subclasses) {
+            normaliseExpressionList(sub->args);
+            normaliseExpressionList(sub->dim);
+            prefixDimensions(sub->dim, dim, report);
+        }
+        auto connection = [&](ConnectionRec* conn) {
+            normaliseExpressionList(conn->dim);
+            prefixDimensions(conn->dim, dim, report);
+            for (ConnEnd& end : conn->con) {
+                if (end.type == END_EMPTY)
+                    continue;
+                normaliseExpressionList(end.nodeindex);
+                prefixWholeRanges(end.nodeindex, dim);
+                normaliseExpressionList(end.index);
+            }
+        };
+        for (BondRec* bond : body->bonds)
+            connection(bond);
+        for (SigconRec* sig : body->sigcons)
+            connection(sig);
+    } else if (cls->type == CLASS_DYN && cls->equations) {
+        EquationBody* body = cls->equations;
+        std::vector<EquationRec*> equations;
+        for (EquationRec* eq : body->equations)
+            equations.push_back(eq);
+        for (EquationRec* eq : equations)
+            unrollEquation(body, eq, dim);
+        for (int s = BODY_INDEP_STATES; s <= BODY_ALGLOOP_OUT; ++s)
+            prefixSection(body->section(static_cast<BodySection>(s)), dim, report);
+    } else {
+        report(formatMessage("<error: model type unknown of model %s>", cls->name.c_str()));
+    }
+}

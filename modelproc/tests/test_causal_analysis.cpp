@@ -1,0 +1,330 @@
+// Tests of the causal analysis against textbook bond-graph causalities: integral causality
+// on storage elements, derivative causality, algebraic loops and conflicts.
+#include "common/settings_table.h"
+#include "modelproc/causal_analysis.h"
+#include "modelproc/expansion.h"
+#include "modelproc/graph_dissolution.h"
+#include "modelproc/processing_pipeline.h"
+#include "modelproc/record_release.h"
+#include "modelproc/template_writer.h"
+#include "modelproc/tests/keldor_support.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+
+using keldortest::parseText;
+
+namespace {
+
+std::string readAll(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Mass-spring-damper: a force on a 1-junction with the mass, spring and damper.
+const char* kMsd = "bond graph msd version 1\nsubclasses\n  se;1 f\n  1j;1 v, w\n  i;1 m\n  c;1 k\n  r;1 d\n"
+                   "connections\n  f`p -> v`p1\n  v`p2 -> m`p\n  v`p3 -> w`p1\n  w`p2 -> k`p\n  w`p3 -> d`p\n";
+// DC motor: voltage source, resistance and inductance on the electrical junctions, a gyrator,
+// rotor inertia and bearing friction on the mechanical junction.
+const char* kMotor = "bond graph motor version 1\nsubclasses\n  se;1 u\n  1j;1 ja, jb, jc\n  r;1 ra, b\n"
+                     "  i;1 la, jm\n  gy;1 km\nconnections\n  u`p -> ja`p1\n  ja`p2 -> ra`p\n  ja`p3 -> jb`p1\n"
+                     "  jb`p2 -> la`p\n  jb`p3 -> km`p1\n  km`p2 -> jc`p1\n  jc`p2 -> jm`p\n  jc`p3 -> b`p\n";
+
+class CausalTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ResetSettings();
+        Settings().model_dirs = dir.path();
+        for (const char* name : {"se1", "sf1", "1j1", "0j1", "i1", "c1", "r1", "gy1", "tf1", "mtf1", "sine1"})
+            dir.write(std::string(name) + ".sf0", readAll(std::string(KELDOR_LIBRARY_DIR) + "/" + name + ".sf0"));
+        Pipeline() = PipelineState{};
+        Pipeline().depth = 6;
+        ttset_progress_callback([this](const char* text) { progress.push_back(text); });
+    }
+    void TearDown() override
+    {
+        DisplayHooks().error = [](const char*, const char*, const char*, int, const char*, const char*) {};
+        ttset_progress_callback(nullptr);
+        release_all();
+    }
+
+    /// Parses and expands the model; null on failure.
+    ClassRec* expanded(const char* text)
+    {
+        auto parsed = parseText(text);
+        EXPECT_EQ(parsed.result, 0) << (parsed.errors.empty() ? "" : parsed.errors[0]);
+        DisplayHooks().error = [this](const char* kind, const char* file, const char* submodel, int line,
+                                      const char* token, const char* message) {
+            errors.push_back(formatErrorLine(kind, file, submodel, line, token, message));
+        };
+        if (!parsed.cls || expand_model(parsed.cls, "m.mg0") != 1)
+            return nullptr;
+        return parsed.cls;
+    }
+
+    /// The causality of the bond at the instance's port, seen from that port (1 effort, 2 flow).
+    static int causalityAt(ClassRec* cls, const std::string& instance)
+    {
+        for (BondRec* bond : cls->graph->bonds)
+            for (int end = 0; end < 2; ++end) {
+                auto* sub = static_cast<SubclassRec*>(bond->con[end].node);
+                if (sub && instance_name(sub) == instance)
+                    return bondCausalityFrom(bond, end);
+            }
+        return -1;
+    }
+
+    bool saw(const std::string& line) const
+    {
+        return std::find(progress.begin(), progress.end(), line) != progress.end();
+    }
+
+    testsupport::TempDir dir;
+    std::vector<std::string> errors;
+    std::vector<std::string> progress;
+};
+
+} // namespace
+
+// Integral causality: an inertia takes effort and gives flow, a spring takes flow and gives
+// effort; the source gives effort.
+TEST_F(CausalTest, StorageElementsGetIntegralCausality)
+{
+    const struct {
+        const char* model;
+        std::vector<std::pair<std::string, int>> expected;
+    } cases[] = {
+        {kMsd, {{"f", 1}, {"m", 2}, {"k", 1}, {"d", 1}}},
+        {kMotor, {{"u", 1}, {"la", 2}, {"jm", 2}, {"ra", 1}, {"b", 1}}},
+    };
+    for (const auto& c : cases) {
+        ClassRec* cls = expanded(c.model);
+        ASSERT_TRUE(cls) << (errors.empty() ? "" : errors[0]);
+        EXPECT_EQ(causal_analysis(cls, "m.mg0"), 1) << (errors.empty() ? "" : errors[0]);
+        EXPECT_TRUE(errors.empty());
+        for (BondRec* bond : cls->graph->bonds)
+            EXPECT_TRUE(bond->caus == CAUS_ECY || bond->caus == CAUS_FCY);
+        for (const auto& [instance, caus] : c.expected)
+            EXPECT_EQ(causalityAt(cls, instance), caus) << instance;
+        EXPECT_EQ(cls->causal, 1);
+        release_all();
+        errors.clear();
+    }
+}
+
+TEST_F(CausalTest, RigidlyCoupledInertiasGiveOneDerivativeCausality)
+{
+    ClassRec* cls = expanded("bond graph two version 1\nsubclasses\n  se;1 f\n  1j;1 v\n  i;1 m1, m2\n"
+                             "connections\n  f`p -> v`p1\n  v`p2 -> m1`p\n  v`p3 -> m2`p\n");
+    ASSERT_TRUE(cls);
+    EXPECT_EQ(causal_analysis(cls, "m.mg0"), 2);
+    EXPECT_TRUE(saw("1 derivative causality is located.")) << testing::PrintToString(progress);
+    // One inertia keeps integral causality, the other is driven by it.
+    EXPECT_EQ((causalityAt(cls, "m1") == 2) + (causalityAt(cls, "m2") == 2), 1);
+}
+
+TEST_F(CausalTest, TwoDampersOnOneJunctionFormAnAlgebraicLoop)
+{
+    ClassRec* cls = expanded("bond graph loop version 1\nsubclasses\n  se;1 f\n  1j;1 v\n  r;1 r1, r2\n"
+                             "connections\n  f`p -> v`p1\n  v`p2 -> r1`p\n  v`p3 -> r2`p\n");
+    ASSERT_TRUE(cls);
+    EXPECT_EQ(causal_analysis(cls, "m.mg0"), 3);
+    EXPECT_TRUE(saw("1 algebraic loop is located.")) << testing::PrintToString(progress);
+    EXPECT_TRUE(saw("Possible algebraic loop break variables can be found in the bonds:"));
+    // Exactly one damper sets the common flow.
+    EXPECT_EQ((causalityAt(cls, "r1") == 1) + (causalityAt(cls, "r2") == 1), 1);
+}
+
+TEST_F(CausalTest, TwoEffortSourcesOnOneZeroJunctionConflict)
+{
+    ClassRec* cls = expanded("bond graph clash version 1\nsubclasses\n  se;1 s1, s2\n  0j;1 n\n  r;1 d\n"
+                             "connections\n  s1`p -> n`p1\n  s2`p -> n`p2\n  n`p3 -> d`p\n");
+    ASSERT_TRUE(cls);
+    EXPECT_EQ(causal_analysis(cls, "m.mg0"), 0);
+    ASSERT_FALSE(errors.empty());
+    EXPECT_NE(errors[0].find("causal conflict between submodels se1:s"), std::string::npos) << errors[0];
+}
+
+TEST_F(CausalTest, ModelWithPortsIsRefused)
+{
+    auto parsed = parseText("class cell version 1\ninterface\n  ports: p\nsubclasses\n  i;1 m\nconnections\n"
+                            "  p -- m`p\n");
+    ASSERT_TRUE(parsed.cls);
+    DisplayHooks().error = [this](const char* kind, const char* file, const char* submodel, int line,
+                                  const char* token, const char* message) {
+        errors.push_back(formatErrorLine(kind, file, submodel, line, token, message));
+    };
+    EXPECT_EQ(causal_analysis(parsed.cls, "m.mg0"), 0);
+    EXPECT_EQ(errors, std::vector<std::string>{formatErrorLine("Causality error ", "m.mg0", nullptr, -1, nullptr,
+                                                               "<error: this model still contains ports>")});
+}
+
+namespace {
+
+// The motor as a graph submodel with an electrical and a mechanical port, driving a load
+// inertia with friction; the argument only passes through to the motor.
+const char* kMotorCell = "class motor(n) version 1\ninterface\n  ports: pe, pm\nsubclasses\n  1j;1 ja, jb, jc\n"
+                         "  r;1 ra\n  i;1 la, jm\n  gy;1 km\nconnections\n  pe -- ja`p1\n  ja`p2 -> ra`p\n"
+                         "  ja`p3 -> jb`p1\n  jb`p2 -> la`p\n  jb`p3 -> km`p1\n  km`p2 -> jc`p1\n  jc`p2 -> jm`p\n"
+                         "  pm -- jc`p3\n";
+const char* kDrive = "class drive(n) version 1\nsubclasses\n  se;1 u\n  motor;1 mot(n)\n  1j;1 jl\n  i;1 load\n"
+                     "  r;1 fr\nconnections\n  u`p -> mot`pe\n  mot`pm -> jl`p1\n  jl`p2 -> load`p\n  jl`p3 -> fr`p\n";
+// The same model written flat, its parts and bonds in the order the flattening leaves them.
+const char* kDriveFlat = "bond graph drive version 1\nsubclasses\n  se;1 u\n  1j;1 jl\n  i;1 load\n  r;1 fr\n"
+                         "  1j;1 ja, jb, jc\n  r;1 ra\n  i;1 la, jm\n  gy;1 km\nconnections\n  u`p -> ja`p1\n"
+                         "  jc`p3 -> jl`p1\n  jl`p2 -> load`p\n  jl`p3 -> fr`p\n  ja`p2 -> ra`p\n  ja`p3 -> jb`p1\n"
+                         "  jb`p2 -> la`p\n  jb`p3 -> km`p1\n  km`p2 -> jc`p1\n  jc`p2 -> jm`p\n";
+
+/// Every bond as "from -> to caus", the motor's instance prefix removed, sorted.
+std::vector<std::string> causalities(ClassRec* cls)
+{
+    std::vector<std::string> lines;
+    for (BondRec* bond : cls->graph->bonds) {
+        std::string line;
+        for (int end = 0; end < 2; ++end) {
+            std::string name = instance_name(static_cast<SubclassRec*>(bond->con[end].node));
+            if (name.rfind("mot`", 0) == 0)
+                name = name.substr(4);
+            line += name + "`" + bond->con[end].name + (end == 0 ? " -> " : " ");
+        }
+        lines.push_back(line + std::to_string(bond->caus));
+    }
+    std::sort(lines.begin(), lines.end());
+    return lines;
+}
+
+} // namespace
+
+TEST_F(CausalTest, MotorAsGraphSubmodelMatchesTheFlatModel)
+{
+    dir.write("motor1.sg0", kMotorCell);
+    dir.write("drive1.mga", "n 2\n");
+    ClassRec* hierarchical = expanded(kDrive);
+    ASSERT_TRUE(hierarchical) << (errors.empty() ? "" : errors[0]);
+    // Motor inertia and load inertia are rigidly coupled: one of them is in derivative causality.
+    EXPECT_EQ(causal_analysis(hierarchical, "m.mg0"), 2);
+    std::vector<std::string> nested = causalities(hierarchical);
+    ClassRec* flat = expanded(kDriveFlat);
+    ASSERT_TRUE(flat);
+    EXPECT_EQ(causal_analysis(flat, "m.mg0"), 2);
+    EXPECT_EQ(causalities(flat), nested);
+    EXPECT_EQ(nested.size(), 10u);
+    // The inductance stays integral; exactly one of the two coupled inertias does.
+    EXPECT_NE(std::find(nested.begin(), nested.end(), "jb`p2 -> la`p 1"), nested.end());
+    EXPECT_EQ(std::count(nested.begin(), nested.end(), "jc`p2 -> jm`p 1") +
+                  std::count(nested.begin(), nested.end(), "jl`p2 -> load`p 1"),
+              1);
+    EXPECT_TRUE(errors.empty()) << errors[0];
+}
+
+// The pipeline at depth 5 stops after the causal analysis with result 2; a conflict gives -2.
+TEST_F(CausalTest, PipelineResultsAtDepthFive)
+{
+    const struct {
+        const char* model;
+        int result;
+        const char* line;
+    } cases[] = {
+        {kMsd, 2, "Causal analysis completed successfully."},
+        {kMotor, 2, "Causal analysis completed successfully."},
+        // Crank-slider: the crank inertia drives the slider mass through a transformer whose
+        // ratio is a signal, so the mass follows the crank: one derivative causality.
+        {"bond graph crank version 1\nsubclasses\n  se;1 tq\n  1j;1 jw, jv\n  i;1 jc, ms\n  mtf;1 rod\n"
+         "  sine;1 ang\n  r;1 fr\nconnections\n  tq`p -> jw`p1\n  jw`p2 -> jc`p\n  jw`p3 -> rod`p1\n"
+         "  rod`p2 -> jv`p1\n  jv`p2 -> ms`p\n  jv`p3 -> fr`p\n  ang`y -: rod`m\n",
+         2, "1 derivative causality is located."},
+        {"bond graph clash version 1\nsubclasses\n  se;1 s1, s2\n  0j;1 n\n  r;1 d\nconnections\n  s1`p -> n`p1\n"
+         "  s2`p -> n`p2\n  n`p3 -> d`p\n",
+         -2, "Equations can not be generated due to causal error(s)."},
+    };
+    for (const auto& c : cases) {
+        testsupport::TempDir work;
+        Phases() = builtInPhases();
+        Settings().tempfiles = 1;
+        Pipeline().modelFile = work.write("model.mg0", c.model);
+        Pipeline().depth = c.result == -2 ? 6 : 5;
+        Pipeline().workingDirectory = work.path();
+        ttset_error_callback(ttdisplay_error_comp);
+        CurrentPosition() = ProcessingPosition{};
+        progress.clear();
+        EXPECT_EQ(ttprocess_model(), c.result) << c.model;
+        EXPECT_TRUE(saw(c.line)) << testing::PrintToString(progress);
+        if (c.result == 2) {
+            EXPECT_TRUE(std::filesystem::exists(work.file("model.t2")));
+        }
+        // Library files moved to their processed names; put them back for the next model.
+        for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+            std::string path = entry.path().string();
+            if (path.size() > 4 && path.substr(path.size() - 4) == ".sf3")
+                std::filesystem::rename(path, path.substr(0, path.size() - 1) + "0");
+        }
+    }
+}
+
+// The ".t2" template of the mass-spring-damper: the causal strokes are the textbook ones
+// (the stroke at the end that receives effort: at the inertia's junction side, at the spring).
+TEST_F(CausalTest, TemplateShowsTheCausalStrokes)
+{
+    ClassRec* cls = expanded(kMsd);
+    ASSERT_TRUE(cls);
+    ASSERT_EQ(causal_analysis(cls, "m.mg0"), 1);
+    EXPECT_EQ(templateText(cls), "bond graph msd version 1\n"
+                                 "subclasses\n"
+                                 "\tse;1\tf\n"
+                                 "\t1j;1\tv, w\n"
+                                 "\ti;1\tm\n"
+                                 "\tc;1\tk\n"
+                                 "\tr;1\td\n"
+                                 "connections\n"
+                                 "\tf`p ->|\tv`p1\n"
+                                 "\tv`p2 ->|\tm`p\n"
+                                 "\tv`p3 |->\tw`p1\n"
+                                 "\tw`p2 |->\tk`p\n"
+                                 "\tw`p3 |->\td`p\n");
+    testsupport::TempDir out;
+    EXPECT_EQ(ttwrite_template(cls, "msd1.t2", out.path()), 1);
+    EXPECT_EQ(readAll(out.file("msd1.t2")), templateText(cls));
+    // A directory that does not exist: a status, and the failure in the diagnostics.
+    std::vector<std::string> diag;
+    ttset_diag_callback([&](const char* text) { diag.push_back(text); });
+    EXPECT_EQ(ttwrite_template(cls, "msd1.t2", out.file("none")), 0);
+    ttset_diag_callback(nullptr);
+    EXPECT_EQ(diag, std::vector<std::string>{"Error opening file for writing: " + out.file("none") + "/msd1.t2"});
+}
+
+// A source at the head of a long chain of transformers fixes every bond through one
+// propagation; the propagation must not deepen the stack with the chain's length.
+TEST_F(CausalTest, LongTransformerChainPropagatesWithoutRecursion)
+{
+    const int n = 20000;
+    std::string model = "bond graph tfs version 1\nsubclasses\n  se;1 s\n  r;1 d\n";
+    for (int k = 0; k < n; ++k)
+        model += "  tf;1 t" + std::to_string(k) + "\n";
+    model += "connections\n  s`p -> t0`p1\n";
+    for (int k = 0; k + 1 < n; ++k)
+        model += "  t" + std::to_string(k) + "`p2 -> t" + std::to_string(k + 1) + "`p1\n";
+    model += "  t" + std::to_string(n - 1) + "`p2 -> d`p\n";
+    ClassRec* cls = expanded(model.c_str());
+    ASSERT_TRUE(cls);
+    EXPECT_EQ(causal_analysis(cls, "m.mg0"), 1);
+    // Effort goes down the chain: every transformer takes effort at p1 and gives it at p2,
+    // so the damper gets effort and gives flow.
+    for (BondRec* bond : cls->graph->bonds)
+        ASSERT_EQ(bond->caus, CAUS_ECY);
+    EXPECT_EQ(causalityAt(cls, "d"), 2);
+}
+
+// A bond that does not end at a submodel port (left by an earlier error) is refused, not followed.
+TEST_F(CausalTest, BondEndsThatAreNoSubmodelPortsAreRefused)
+{
+    ClassRec* cls = expanded(kMsd);
+    ASSERT_TRUE(cls);
+    cls->graph->bonds.first()->con[1] = ConnEnd{};
+    EXPECT_EQ(causal_analysis(cls, "m.mg0"), 0);
+    EXPECT_EQ(errors.size(), 1u);
+}

@@ -1,0 +1,425 @@
+// Tests of the expansion's argument handling: the arguments file, argument values and
+// their conditions.
+#include "common/settings_table.h"
+#include "modelproc/expansion.h"
+#include "modelproc/graph_dissolution.h"
+#include "modelproc/instance_application.h"
+#include "modelproc/record_dump.h"
+#include "modelproc/processing_pipeline.h"
+#include "modelproc/record_release.h"
+#include "modelproc/tests/keldor_support.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+
+using keldortest::parseText;
+
+namespace {
+
+// Two arguments with the conditions n >= 0 and m - n >= 0 (from the dimensions).
+const char* kArgumentModel = "class a(n, m) version 1\nvariables\n  real x[n]\n  real y[m - n]\nequations\n"
+                             "  x[1] = 1\n";
+
+class ExpansionTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ResetSettings();
+        Settings().model_dirs = dir.path() + ";" + other.path();
+        setExpansionErrorFile("top.mg0");
+        ttset_progress_callback([this](const char* text) { progress.push_back(text); });
+        Pipeline() = PipelineState{};
+    }
+    void TearDown() override
+    {
+        DisplayHooks().error = [](const char*, const char*, const char*, int, const char*, const char*) {};
+        ttset_progress_callback(nullptr);
+        release_all();
+    }
+
+    ClassRec* parseModel(const char* text)
+    {
+        auto parsed = parseText(text);
+        EXPECT_EQ(parsed.result, 0) << (parsed.errors.empty() ? "" : parsed.errors[0]);
+        // The parse leaves its own hook installed.
+        DisplayHooks().error = [this](const char* kind, const char* file, const char* submodel, int line,
+                                      const char* token, const char* message) {
+            errors.push_back(formatErrorLine(kind, file, submodel, line, token, message));
+        };
+        return parsed.cls;
+    }
+
+    testsupport::TempDir dir;
+    testsupport::TempDir other;
+    std::vector<std::string> errors;
+    std::vector<std::string> progress;
+};
+
+std::string readAll(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+/// Copies element descriptions of the library into the model directory.
+void copyLibrary(const testsupport::TempDir& dir, const std::vector<std::string>& names)
+{
+    for (const auto& name : names)
+        dir.write(name + ".sf0", readAll(std::string(KELDOR_LIBRARY_DIR) + "/" + name + ".sf0"));
+}
+
+/// A bond end as "instance`port"; "?" for an end that is no subclass port.
+std::string endText(const ConnEnd& end)
+{
+    if (end.type != END_SUB || !end.node)
+        return "?";
+    return instance_name(static_cast<const SubclassRec*>(end.node)) + "`" + end.name;
+}
+
+/// Every bond of the body as "from -> to", in list order.
+std::vector<std::string> bondTexts(const GraphBody* body)
+{
+    std::vector<std::string> texts;
+    for (BondRec* bond : body->bonds)
+        texts.push_back(endText(bond->con[0]) + " -> " + endText(bond->con[1]));
+    return texts;
+}
+
+/// Every bond is on the bond list of the subclass at each of its ends.
+bool bondListsAgree(const GraphBody* body)
+{
+    for (SubclassRec* sub : body->subclasses)
+        for (BondRec* bond : sub->bonds)
+            if (whichEnd(bond, sub) < 0)
+                return false;
+    for (BondRec* bond : body->bonds)
+        for (const ConnEnd& end : bond->con) {
+            if (end.type != END_SUB)
+                return false;
+            bool found = false;
+            for (BondRec* b : static_cast<SubclassRec*>(end.node)->bonds)
+                found = found || b == bond;
+            if (!found)
+                return false;
+        }
+    return true;
+}
+
+std::string expansionLine(const std::string& message)
+{
+    return formatErrorLine("Expansion error ", "top.mg0", nullptr, -1, nullptr, message.c_str());
+}
+
+} // namespace
+
+TEST_F(ExpansionTest, ArgumentsFileGivesValuesInArgumentOrder)
+{
+    const struct {
+        const char* file;
+        std::vector<std::int32_t> values;
+    } cases[] = {
+        {"n 2\nm 5\n", {2, 5}},
+        {"m\t-3\nn +4\n", {4, -3}},
+        {"n 0\nm 2147483647", {0, 2147483647}}, // no newline after the last line
+        {"n 1 # rows\nm 2\n", {1, 2}},
+    };
+    for (const auto& c : cases) {
+        ClassRec* cls = parseModel(kArgumentModel);
+        ASSERT_TRUE(cls);
+        dir.write("a1.mga", c.file);
+        auto values = read_model_arguments(cls);
+        ASSERT_TRUE(values.has_value()) << c.file << (errors.empty() ? "" : errors[0]);
+        EXPECT_EQ(*values, c.values) << c.file;
+        EXPECT_TRUE(errors.empty());
+        release_all();
+    }
+}
+
+TEST_F(ExpansionTest, BadArgumentsFilesAreReported)
+{
+    const std::string file = dir.file("a1.mga");
+    const struct {
+        const char* text;
+        std::vector<std::string> errors;
+    } cases[] = {
+        {"n 1\nn 2\nm 3\n", {"argument n of this model has value assigned already."}},
+        {"k 1\n", {"in arguments file " + file + ": invalid argument name: k."}},
+        {"3 1\n", {"in arguments file " + file + ": argument name expected instead of 3."}},
+        {"n x\n", {"in arguments file " + file + ": integer value expected instead of x."}},
+        {"n 1.5\n", {"in arguments file " + file + ": integer value expected instead of 1.5."}},
+        {"n 99999999999\n", {"in arguments file " + file + ": integer value expected instead of 99999999999."}},
+        {"n 1 m 2\n", {"in arguments file " + file + ": newline expected instead of m."}},
+        {"\nn 1\n", {"in arguments file " + file + ": argument name expected instead of \n."}},
+        {"n 1\n", {"no value assigned to argument m of this model."}},
+        {"", {"no value assigned to argument n of this model.", "no value assigned to argument m of this model."}},
+    };
+    for (const auto& c : cases) {
+        ClassRec* cls = parseModel(kArgumentModel);
+        ASSERT_TRUE(cls);
+        dir.write("a1.mga", c.text);
+        errors.clear();
+        EXPECT_FALSE(read_model_arguments(cls).has_value()) << c.text;
+        std::vector<std::string> expected;
+        for (const auto& e : c.errors)
+            expected.push_back(expansionLine(e));
+        EXPECT_EQ(errors, expected) << c.text;
+        release_all();
+    }
+}
+
+// The arguments file is looked for in the first model directory only.
+TEST_F(ExpansionTest, MissingArgumentsFileIsReported)
+{
+    ClassRec* cls = parseModel(kArgumentModel);
+    ASSERT_TRUE(cls);
+    other.write("a1.mga", "n 1\nm 2\n");
+    EXPECT_FALSE(read_model_arguments(cls).has_value());
+    EXPECT_EQ(errors, std::vector<std::string>{expansionLine("arguments file " + dir.file("a1.mga") +
+                                                             " not found for this model.")});
+}
+
+TEST_F(ExpansionTest, SetArgumentsChecksEveryCondition)
+{
+    const struct {
+        std::vector<std::int32_t> values;
+        int result;
+    } cases[] = {
+        {{1, 2}, 1},
+        {{0, 7, 9}, 1}, // extra values are ignored
+        {{2, 2}, 1},
+        {{3, 2}, 0},    // m - n >= 0 fails
+        {{-1, 5}, 0},   // n >= 0 fails
+        {{1}, 0},       // too few values
+    };
+    for (const auto& c : cases) {
+        ClassRec* cls = parseModel(kArgumentModel);
+        ASSERT_TRUE(cls);
+        EXPECT_EQ(set_arguments(cls, c.values), c.result) << testing::PrintToString(c.values);
+        release_all();
+    }
+    EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(ExpansionTest, MissingConditionIsReported)
+{
+    ClassRec* cls = parseModel(kArgumentModel);
+    ASSERT_TRUE(cls);
+    EXPECT_EQ(check_condition(cls, nullptr), 0);
+    EXPECT_EQ(errors, std::vector<std::string>{expansionLine("<error: no argument condition derived for a1>")});
+}
+
+namespace {
+
+// An oscillator cell with one port: a 1-junction carrying an inertia and a spring.
+const char* kCell = "class cell version 1\ninterface\n  ports: p\nsubclasses\n  1j;1 j\n  i;1 m\n  c;1 k\n"
+                    "connections\n  p -- j`p1\n  j`p2 -> m`p\n  j`p3 -> k`p\n";
+// Two cells in series behind a one-junction: a graph submodel inside a graph submodel.
+const char* kPair = "class pair version 1\ninterface\n  ports: p\nsubclasses\n  0j;1 n\n  cell;1 a, b\n"
+                    "connections\n  p -- n`p1\n  n`p2 -> a`p\n  n`p3 -> b`p\n";
+const char* kTop = "bond graph top version 1\nsubclasses\n  se;1 src\n  pair;1 load\nconnections\n"
+                   "  src`p -> load`p\n";
+
+} // namespace
+
+TEST_F(ExpansionTest, FlatModelGetsAClassPerInstanceAndReadsEachTypeOnce)
+{
+    copyLibrary(dir, {"se1", "1j1", "i1", "c1", "r1"});
+    ClassRec* cls = parseModel(readAll(std::string(KELDOR_TEST_DIR) + "/models/msd.mg0").c_str());
+    ASSERT_TRUE(cls);
+    ASSERT_EQ(expand_model(cls, "msd.mg0"), 1) << (errors.empty() ? "" : errors[0]);
+    EXPECT_TRUE(errors.empty());
+    EXPECT_EQ(cls->argsub, 1);
+    EXPECT_EQ(cls->expand, 1);
+    int reads = 0;
+    for (const auto& line : progress)
+        reads += line.rfind(" . ", 0) == 0;
+    EXPECT_EQ(reads, 5); // 1j is used twice
+    std::vector<ClassRec*> classes;
+    for (SubclassRec* sub : cls->graph->subclasses) {
+        ASSERT_TRUE(sub->cls) << sub->name;
+        EXPECT_EQ(sub->cls->type, CLASS_DYN);
+        EXPECT_NE(sub->cls, sub->type->cls) << "an instance has its own copy";
+        classes.push_back(sub->cls);
+    }
+    EXPECT_EQ(classes.size(), 6u);
+    EXPECT_NE(classes[1], classes[2]);
+    EXPECT_TRUE(std::filesystem::exists(dir.file("1j1.sf3")));
+    EXPECT_FALSE(std::filesystem::exists(dir.file("1j1.sf0")));
+    EXPECT_TRUE(bondListsAgree(cls->graph));
+}
+
+TEST_F(ExpansionTest, NestedGraphSubmodelsAreFlattenedBreadthFirst)
+{
+    copyLibrary(dir, {"se1", "1j1", "0j1", "i1", "c1"});
+    dir.write("cell1.sg0", kCell);
+    dir.write("pair1.sg0", kPair);
+    ClassRec* cls = parseModel(kTop);
+    ASSERT_TRUE(cls);
+    ASSERT_EQ(expand_model(cls, "top.mg0"), 1) << (errors.empty() ? "" : errors[0]);
+    std::vector<std::string> names;
+    for (SubclassRec* sub : cls->graph->subclasses) {
+        names.push_back(instance_name(sub));
+        EXPECT_EQ(sub->cls ? sub->cls->type : 0, CLASS_DYN) << names.back();
+    }
+    EXPECT_EQ(names, (std::vector<std::string>{"src", "load`n", "load`a`j", "load`a`m", "load`a`k", "load`b`j",
+                                               "load`b`m", "load`b`k"}));
+    std::vector<std::string> bonds = bondTexts(cls->graph);
+    std::sort(bonds.begin(), bonds.end());
+    EXPECT_EQ(bonds, (std::vector<std::string>{"load`a`j`p2 -> load`a`m`p", "load`a`j`p3 -> load`a`k`p",
+                                               "load`b`j`p2 -> load`b`m`p", "load`b`j`p3 -> load`b`k`p",
+                                               "load`n`p2 -> load`a`j`p1", "load`n`p3 -> load`b`j`p1",
+                                               "src`p -> load`n`p1"}));
+    EXPECT_TRUE(bondListsAgree(cls->graph));
+    // The graph types are merged or gone; each library type is there once.
+    std::map<std::string, int> types;
+    for (SubmodelType* type : cls->graph->types)
+        ++types[type->t_name];
+    for (const auto& [name, count] : types)
+        EXPECT_EQ(count, 1) << name;
+}
+
+TEST_F(ExpansionTest, BrokenGraphSubmodelPortsAreExpansionErrors)
+{
+    copyLibrary(dir, {"se1", "1j1", "i1", "c1", "r1"});
+    const struct {
+        const char* cell;
+        const char* top;
+        const char* error;
+    } cases[] = {
+        {kCell, "bond graph top version 1\nsubclasses\n  se;1 src\n  cell;1 c1, c2\nconnections\n  src`p -> c1`p\n",
+         "no bond connected with port p of submodel cell1:c2."},
+        // A port with no inner bond would be dereferenced unchecked.
+        {"class cell version 1\ninterface\n  ports: p\nsubclasses\n  i;1 m\n  c;1 k\nconnections\n  m`p -> k`p\n", kTop,
+         "no internal bond connected with port p of submodel cell1:c1."},
+        // A port with two inner bonds would keep only the last.
+        {"class cell version 1\ninterface\n  ports: p\nsubclasses\n  i;1 m\n  c;1 k\nconnections\n  p -- m`p\n"
+         "  p -- k`p\n",
+         kTop, "more than one internal bond connected with port p of submodel cell1:c1."},
+    };
+    for (const auto& c : cases) {
+        dir.write("cell1.sg0", c.cell);
+        std::filesystem::remove(dir.file("cell1.sg3"));
+        std::string top = c.top;
+        if (top == kTop)
+            top = "bond graph top version 1\nsubclasses\n  se;1 src\n  cell;1 c1\nconnections\n  src`p -> c1`p\n";
+        ClassRec* cls = parseModel(top.c_str());
+        ASSERT_TRUE(cls);
+        errors.clear();
+        EXPECT_EQ(expand_model(cls, "top.mg0"), 0) << c.error;
+        EXPECT_EQ(errors, std::vector<std::string>{expansionLine(c.error)});
+        release_all();
+        for (const char* name : {"se1", "1j1", "i1", "c1", "r1"})
+            if (std::filesystem::exists(dir.file(std::string(name) + ".sf3")))
+                std::filesystem::rename(dir.file(std::string(name) + ".sf3"), dir.file(std::string(name) + ".sf0"));
+    }
+}
+
+TEST_F(ExpansionTest, MissingSubmodelDescriptionIsReported)
+{
+    ClassRec* cls = parseModel("bond graph top version 1\nsubclasses\n  se;1 src\n  i;1 m\nconnections\n  src`p -> m`p\n");
+    ASSERT_TRUE(cls);
+    EXPECT_EQ(expand_model(cls, "top.mg0"), 0);
+    EXPECT_EQ(errors, (std::vector<std::string>{expansionLine("description of submodel se1:src not found."),
+                                                expansionLine("description of submodel i1:m not found.")}));
+}
+
+// At depth 4 the pipeline stops after the expansion with result 1.
+TEST_F(ExpansionTest, PipelineExpandsAtDepthFour)
+{
+    copyLibrary(dir, {"se1", "1j1", "0j1", "i1", "c1"});
+    dir.write("cell1.sg0", kCell);
+    dir.write("pair1.sg0", kPair);
+    Phases() = builtInPhases();
+    Pipeline().modelFile = dir.write("top.mg0", kTop);
+    Pipeline().depth = 4;
+    Pipeline().workingDirectory = dir.path();
+    ttset_error_callback(ttdisplay_error_comp);
+    CurrentPosition() = ProcessingPosition{};
+    EXPECT_EQ(ttprocess_model(), 1);
+    EXPECT_EQ(CurrentPosition().errorCount, 0);
+    EXPECT_NE(std::find(progress.begin(), progress.end(), "Expansion completed successfully."), progress.end());
+    EXPECT_TRUE(std::filesystem::exists(dir.file("cell1.sg3")));
+}
+
+// An instance of dimension [2] of a scalar equation model: every declaration gets the
+// dimension and each equation becomes one equation per element, in element order.
+TEST_F(ExpansionTest, ArrayInstanceUnrollsEquations)
+{
+    ClassRec* cls = parseModel("class a version 1\ninterface\n  ports: p\nvariables\n  real x\nequations\n"
+                               "  x = p.e\n  p.f = 2 * x\n");
+    ASSERT_TRUE(cls);
+    ExprList dim;
+    dim.append(makeIntegerConstant(2));
+    apply_instance(cls, dim, [&](const std::string& message) { errors.push_back(message); });
+    EXPECT_TRUE(errors.empty());
+    std::string dump = dumpClass(cls);
+    EXPECT_NE(dump.find("port p[2]"), std::string::npos) << dump;
+    EXPECT_NE(dump.find("variable x[2]"), std::string::npos) << dump;
+    EXPECT_EQ(cls->equations->equations.count(), 4) << dump;
+    std::vector<std::string> equations;
+    for (EquationRec* eq : cls->equations->equations)
+        equations.push_back(dumpExpression(eq->left) + " = " + dumpExpression(eq->right));
+    EXPECT_EQ(equations, (std::vector<std::string>{"x[1] = p[1].e", "x[2] = p[2].e", "p[1].f = (2 * x[1])",
+                                                   "p[2].f = (2 * x[2])"}))
+        << dump;
+}
+
+// Argument-dependent dimensions become constants once the arguments have values.
+TEST_F(ExpansionTest, ArgumentDimensionsBecomeConstants)
+{
+    ClassRec* cls = parseModel(kArgumentModel);
+    ASSERT_TRUE(cls);
+    ASSERT_EQ(set_arguments(cls, {2, 5}), 1);
+    apply_instance(cls, ExprList{}, [&](const std::string& message) { errors.push_back(message); });
+    EXPECT_TRUE(errors.empty());
+    std::vector<std::int64_t> sizes;
+    for (VarRec* var : cls->variables)
+        sizes.push_back(elementCount(var->dim));
+    EXPECT_EQ(sizes, (std::vector<std::int64_t>{2, 3}));
+}
+
+namespace {
+
+std::string signalEnd(const ConnEnd& end)
+{
+    if ((end.type != END_SINP && end.type != END_SOUT) || !end.node)
+        return "?";
+    return instance_name(static_cast<const SubclassRec*>(end.node)) + "`" + end.name;
+}
+
+} // namespace
+
+// Signals through a dissolved graph submodel join the outer source to the inner sink and the
+// inner source to the outer sink; an output with no inner signal is an error, not a crash.
+TEST_F(ExpansionTest, SignalsThroughAGraphSubmodelAreJoined)
+{
+    copyLibrary(dir, {"sine1", "gain1"});
+    const char* top = "bond graph top version 1\nsubclasses\n  sine;1 src\n  amp;1 a\n  gain;1 g2\nconnections\n"
+                      "  src`y -: a`u\n  a`y -: g2`u\n";
+    dir.write("amp1.sg0", "class amp version 1\ninterface\n  inputs: real u\n  outputs: real y\nsubclasses\n"
+                          "  gain;1 g\nconnections\n  u -: g`u\n  g`y -: y\n");
+    ClassRec* cls = parseModel(top);
+    ASSERT_TRUE(cls);
+    ASSERT_EQ(expand_model(cls, "top.mg0"), 1) << (errors.empty() ? "" : errors[0]);
+    std::vector<std::string> signals;
+    for (SigconRec* sig : cls->graph->sigcons)
+        signals.push_back(signalEnd(sig->con[0]) + " -> " + signalEnd(sig->con[1]));
+    std::sort(signals.begin(), signals.end());
+    EXPECT_EQ(signals, (std::vector<std::string>{"a`g`y -> g2`u", "src`y -> a`g`u"}));
+    release_all();
+    for (const char* name : {"sine1", "gain1"})
+        std::filesystem::rename(dir.file(std::string(name) + ".sf3"), dir.file(std::string(name) + ".sf0"));
+    std::filesystem::remove(dir.file("amp1.sg3"));
+
+    dir.write("amp1.sg0", "class amp version 1\ninterface\n  inputs: real u\n  outputs: real y\nsubclasses\n"
+                          "  gain;1 g\nconnections\n  u -: g`u\n");
+    cls = parseModel(top);
+    ASSERT_TRUE(cls);
+    errors.clear();
+    EXPECT_EQ(expand_model(cls, "top.mg0"), 0);
+    EXPECT_EQ(errors, std::vector<std::string>{expansionLine("no internal signal connected with output y of "
+                                                             "submodel amp1:a.")});
+}
