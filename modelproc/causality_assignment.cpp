@@ -241,6 +241,93 @@ int strong_causality(BondRec* bond)
     return result;
 }
 
+int get_low_up(const BondRec* bond, int end, const ExprNode* index, std::int64_t& low, std::int64_t& up,
+               std::size_t position)
+{
+    if (!index) {
+        low = 1;
+        up = 1;
+        const SubclassRec* sub = subAt(bond, end);
+        if (sub) {
+            std::size_t at = 0;
+            for (const ExprNode* d : sub->dim)
+                if (at++ == position)
+                    up = literalSize(d) > 0 ? literalSize(d) : 1;
+        }
+        return 1;
+    }
+    if (index->kind == TK_INTEGER) {
+        low = up = index->intValue;
+        return 1;
+    }
+    if (index->kind == TK_UPTO && index->left && index->right && index->left->kind == TK_INTEGER &&
+        index->right->kind == TK_INTEGER) {
+        low = index->left->intValue;
+        up = index->right->intValue;
+        return 1;
+    }
+    causalityError("<error: index expression expected in get_low_up>");
+    return 0;
+}
+
+namespace {
+
+/// The low and up bounds of every position of the node index list at the end; false on failure.
+bool boundsAt(const BondRec* bond, int end, std::vector<std::pair<std::int64_t, std::int64_t>>& bounds)
+{
+    std::size_t position = 0;
+    for (const ExprNode* e : bond->con[end].nodeindex) {
+        std::int64_t low = 0, up = 0;
+        if (!get_low_up(bond, end, e, low, up, position++))
+            return false;
+        bounds.push_back({low, up});
+    }
+    return true;
+}
+
+} // namespace
+
+int range_kind(const BondRec* bond)
+{
+    std::vector<std::pair<std::int64_t, std::int64_t>> a, b;
+    if (!boundsAt(bond, 0, a) || !boundsAt(bond, 1, b))
+        return 0;
+    if (a.empty() && b.empty())
+        return 1;
+    if (a.empty() || b.empty()) {
+        const auto& first = a.empty() ? b.front() : a.front();
+        return first.first == first.second ? 1 : 2;
+    }
+    for (std::size_t i = 0; i < a.size() && i < b.size(); ++i)
+        if (a[i].second - a[i].first != b[i].second - b[i].first)
+            return 2;
+    return 1;
+}
+
+int ranges_overlap(const BondRec* a, int endA, const BondRec* b, int endB, bool& equal)
+{
+    std::vector<std::pair<std::int64_t, std::int64_t>> ra, rb;
+    equal = false;
+    if (!boundsAt(a, endA, ra) || !boundsAt(b, endB, rb))
+        return 0;
+    if (ra.empty() && rb.empty()) {
+        equal = true;
+        return 1;
+    }
+    if (ra.empty() || rb.empty()) {
+        const auto& first = ra.empty() ? rb.front() : ra.front();
+        return first.first < 2 ? 1 : 0;
+    }
+    equal = true;
+    for (std::size_t i = 0; i < ra.size() && i < rb.size(); ++i) {
+        if (ra[i].second < rb[i].first || ra[i].first > rb[i].second)
+            return 0;
+        if (ra[i] != rb[i])
+            equal = false;
+    }
+    return 1;
+}
+
 namespace {
 
 int drain();
@@ -248,17 +335,10 @@ int drain();
 int assignNow(BondRec* bond, int end, int c, Mode mode, int group)
 {
     g_state.reassign = false;
-    // Scalar and uniform array bonds are one kind; a bond of different end widths is mixed.
-    bool mixed = false;
-    std::int64_t w0 = -1, w1 = -1;
-    if (!bond->con[0].nodeindex.empty())
-        w0 = literalSize(bond->con[0].nodeindex.head->item);
-    if (!bond->con[1].nodeindex.empty())
-        w1 = literalSize(bond->con[1].nodeindex.head->item);
-    if (w0 >= 0 && w1 >= 0)
-        mixed = w0 != w1;
-    else if (w0 >= 0 || w1 >= 0)
-        mixed = std::max(w0, w1) != 1;
+    const int kind = range_kind(bond);
+    if (kind == 0)
+        return 0;
+    const bool mixed = kind == 2;
     bond->caus = static_cast<unsigned char>(c);
     g_state.recent.push_back(bond);
     bondLine(bond, c);
@@ -395,7 +475,8 @@ int propagate_causality(const Propagation& item)
             return assign_causality(open[0].first, open[0].second, one, item.mode, item.group);
         return 1;
     }
-    auto relations = [&](int value) -> int {
+    // The relation rule for the bond end `from` (the incoming end, or a bond a SAME port passed on to).
+    auto relations = [&](int value, const BondRec* fromBond, int fromEnd) -> int {
         if (port->relports.empty()) {
             causalityError(formatMessage("no related ports given for port %s of submodel %s.", port->name.c_str(),
                                          classLabel(sub).c_str()));
@@ -412,19 +493,28 @@ int propagate_causality(const Propagation& item)
                 return 0;
             }
             int given = r->relation == 3 ? value : 3 - value;
-            for (auto [b, k] : others)
+            for (auto [b, k] : others) {
+                bool equal = false;
+                if (r->item->c_val != CAUS_SAME && !ranges_overlap(b, k, fromBond, fromEnd, equal))
+                    continue;
                 if (!assign_causality(b, k, given, item.mode, item.group))
                     return 0;
+            }
         }
         return 1;
     };
     if (port->c_val == CAUS_SAME) {
-        for (auto [b, k] : atPort)
-            if (!(b == bond && k == far) && !assign_causality(b, k, v, item.mode, item.group))
+        for (auto [b, k] : atPort) {
+            if (b == bond && k == far)
+                continue;
+            if (!assign_causality(b, k, v, item.mode, item.group))
                 return 0;
-        return port->relports.empty() ? 1 : relations(v);
+            if (!port->relports.empty() && !relations(v, b, k))
+                return 0;
+        }
+        return 1;
     }
-    return relations(v);
+    return relations(v, bond, far);
 }
 
 /// Runs the pending propagations; the outermost assignment drives, inner ones only queue.

@@ -75,6 +75,13 @@ int check_global_budget();
 /// Sets the E and F budgets and the environment bonds.
 void global_counts(ClassRec* cls);
 int strong_causality(BondRec* bond);
+/// The bounds of a node index entry (null: the whole position-th dimension of the end's subclass).
+int get_low_up(const BondRec* bond, int end, const ExprNode* index, std::int64_t& low, std::int64_t& up,
+               std::size_t position);
+/// 0 error, 1 uniform (equal widths at every position), 2 mixed.
+int range_kind(const BondRec* bond);
+/// 1 when the node index ranges of the two ends overlap at every position; `equal` when all agree.
+int ranges_overlap(const BondRec* a, int endA, const BondRec* b, int endB, bool& equal);
 /// Assigns the value at the end and propagates it: 1 success or nothing to do, 0 failure.
 int assign_causality(BondRec* bond, int end, int value, Mode mode, int group = 0);
 /// Every bond of the trial queue loses its causality again; the queue is emptied.

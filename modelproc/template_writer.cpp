@@ -72,6 +72,27 @@ bool indexExpression(const ExprNode* e, std::string& out)
     }
 }
 
+/// "[" index expressions joined by "," "]", "??" when one cannot be written or the text is too
+/// long; an empty entry is a blank when `blankForEmpty`, else it cannot be written.
+std::string indexText(const ExprList& list, bool blankForEmpty)
+{
+    if (list.empty())
+        return "";
+    std::string text = "[";
+    bool first = true;
+    for (const ExprNode* e : list) {
+        if (!first)
+            text += ",";
+        first = false;
+        if (!e && blankForEmpty)
+            text += " ";
+        else if (!indexExpression(e, text) || text.size() > kTextLimit)
+            return "??";
+    }
+    text += "]";
+    return text.size() > kTextLimit ? "??" : text;
+}
+
 std::string instanceText(const SubclassRec* sub)
 {
     std::string text;
@@ -266,7 +287,7 @@ void writeGraph(const ClassRec* cls, std::string& out)
                 }
                 out += ")";
             }
-            out += indexListText(user->dim);
+            out += indexText(user->dim, true);
         }
     }
     out += "\nconnections\n";
@@ -280,19 +301,7 @@ void writeGraph(const ClassRec* cls, std::string& out)
 
 std::string indexListText(const ExprList& list)
 {
-    if (list.empty())
-        return "";
-    std::string text = "[";
-    bool first = true;
-    for (const ExprNode* e : list) {
-        if (!first)
-            text += ",";
-        first = false;
-        if (!indexExpression(e, text) || text.size() > kTextLimit)
-            return "??";
-    }
-    text += "]";
-    return text.size() > kTextLimit ? "??" : text;
+    return indexText(list, false);
 }
 
 std::string templateText(const ClassRec* cls)

@@ -2,6 +2,7 @@
 // on storage elements, derivative causality, algebraic loops and conflicts.
 #include "common/settings_table.h"
 #include "modelproc/causal_analysis.h"
+#include "modelproc/causality_assignment.h"
 #include "modelproc/expansion.h"
 #include "modelproc/graph_dissolution.h"
 #include "modelproc/processing_pipeline.h"
@@ -327,4 +328,161 @@ TEST_F(CausalTest, BondEndsThatAreNoSubmodelPortsAreRefused)
     cls->graph->bonds.first()->con[1] = ConnEnd{};
     EXPECT_EQ(causal_analysis(cls, "m.mg0"), 0);
     EXPECT_EQ(errors.size(), 1u);
+}
+
+namespace {
+
+/// A node index list from "2", "1..4" or "*" (the whole dimension) per position, joined by ';'.
+ExprList indexList(const std::string& text)
+{
+    ExprList list;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t stop = text.find(';', start);
+        std::string item = text.substr(start, stop == std::string::npos ? std::string::npos : stop - start);
+        std::size_t dots = item.find("..");
+        if (item == "*")
+            list.append(nullptr);
+        else if (dots == std::string::npos)
+            list.append(makeIntegerConstant(std::stoi(item)));
+        else
+            list.append(makeOperator(makeIntegerConstant(std::stoi(item.substr(0, dots))),
+                                     makeIntegerConstant(std::stoi(item.substr(dots + 2))), TK_UPTO));
+        start = stop == std::string::npos ? text.size() : stop + 1;
+    }
+    return list;
+}
+
+} // namespace
+
+// Both ends of every bond sit on array subclasses of four elements.
+TEST_F(CausalTest, RangeKindAndOverlapLookAtEveryIndexPosition)
+{
+    struct Case {
+        const char* end0;
+        const char* end1;
+        int kind;
+        int overlap;
+        bool equal;
+    };
+    const Case cases[] = {
+        {"", "", 1, 1, true},
+        {"3", "", 1, 0, false},        // one element, starting past the first
+        {"1", "", 1, 1, false},
+        {"1..4", "", 2, 1, false},     // a range against a scalar end is mixed
+        {"*", "", 2, 1, false},        // the whole dimension of four elements
+        {"2..3", "1..2", 1, 1, false}, // equal widths, overlapping at 2
+        {"2..3", "3..4", 1, 1, false},
+        {"1..2", "3..4", 1, 0, false},
+        {"1..4", "*", 1, 1, true},
+        {"1;1..2", "1;2..3", 1, 1, false},
+        {"1;1..2", "1;1..3", 2, 1, false}, // the widths differ only at the second position
+        {"1;1..2", "2;1..2", 1, 0, false}, // the first position does not overlap
+    };
+    auto* a = ProcessingArena().make<SubclassRec>();
+    auto* b = ProcessingArena().make<SubclassRec>();
+    for (SubclassRec* s : {a, b}) {
+        s->dim.append(makeIntegerConstant(4));
+        s->dim.append(makeIntegerConstant(4));
+    }
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.end0) + " / " + c.end1);
+        BondRec bond;
+        bond.con[0].type = END_SUB;
+        bond.con[0].node = a;
+        bond.con[0].nodeindex = indexList(c.end0);
+        bond.con[1].type = END_SUB;
+        bond.con[1].node = b;
+        bond.con[1].nodeindex = indexList(c.end1);
+        EXPECT_EQ(causality::range_kind(&bond), c.kind);
+        bool equal = false;
+        EXPECT_EQ(causality::ranges_overlap(&bond, 0, &bond, 1, equal), c.overlap);
+        if (c.overlap) {
+            EXPECT_EQ(equal, c.equal);
+        }
+    }
+}
+
+TEST_F(CausalTest, ComputedNodeIndexIsAnError)
+{
+    std::vector<std::string> errors;
+    DisplayHooks().error = [&](const char*, const char*, const char*, int, const char*, const char* text) {
+        errors.push_back(text);
+    };
+    BondRec bond;
+    bond.con[0].type = END_SUB;
+    bond.con[0].nodeindex.append(makeOperator(makeIntegerConstant(1), makeIntegerConstant(2), TK_PLUS));
+    EXPECT_EQ(causality::range_kind(&bond), 0);
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0], "<error: index expression expected in get_low_up>");
+}
+
+// An instance dimension without an expression is written as a blank between the brackets.
+TEST_F(CausalTest, TemplateWritesAnEmptyInstanceIndexAsABlank)
+{
+    ClassRec* cls = expanded(kMsd);
+    ASSERT_TRUE(cls);
+    SubclassRec* mass = nullptr;
+    for (SubmodelType* type : cls->graph->types)
+        for (SubclassRec* user : type->users)
+            if (user->name == "m")
+                mass = user;
+    ASSERT_TRUE(mass);
+    mass->dim.append(nullptr);
+    mass->dim.append(makeIntegerConstant(2));
+    EXPECT_NE(templateText(cls).find("\ti;1\tm[ ,2]\n"), std::string::npos) << templateText(cls);
+    // Elsewhere an index without an expression cannot be written.
+    EXPECT_EQ(indexListText(mass->dim), "??");
+}
+
+// A conflict on a bond of a mixed group names the group's mixed bond, searched onwards from the
+// conflicting bond and wrapping round the bond list.
+TEST_F(CausalTest, ConflictInAMixedGroupNamesTheMixedBond)
+{
+    std::vector<std::string> messages;
+    DisplayHooks().error = [&](const char*, const char*, const char*, int, const char*, const char* text) {
+        messages.push_back(text);
+    };
+    auto* r = ProcessingArena().make<ClassRec>();
+    r->name = "r";
+    r->version = 1;
+    auto sub = [&](const char* name) {
+        auto* s = ProcessingArena().make<SubclassRec>();
+        s->name = name;
+        s->cls = r;
+        return s;
+    };
+    auto bond = [&](const char* from, const char* to, int group) {
+        auto* b = ProcessingArena().make<BondRec>();
+        b->con[0].type = END_SUB;
+        b->con[0].node = sub(from);
+        b->con[1].type = END_SUB;
+        b->con[1].node = sub(to);
+        b->group = group;
+        return b;
+    };
+    const struct {
+        std::vector<BondRec*> bonds; ///< the conflicting bond is the one with group 2
+        std::string named;
+    } cases[] = {
+        {{bond("a", "b", -2), bond("c", "d", 2), bond("e", "f", -2)}, "e and f"},
+        {{bond("a", "b", -2), bond("c", "d", 2), bond("e", "f", -1)}, "a and b"},
+    };
+    for (const auto& c : cases) {
+        GraphBody body;
+        BondRec* conflicting = nullptr;
+        for (BondRec* b : c.bonds) {
+            body.bonds.append(b);
+            if (b->group == 2)
+                conflicting = b;
+        }
+        causality::causalState() = causality::CausalState{};
+        causality::causalState().body = &body;
+        messages.clear();
+        causality::report_conflict(conflicting, 0);
+        causality::causalState().body = nullptr;
+        ASSERT_EQ(messages.size(), 1u);
+        EXPECT_EQ(messages[0], "causal conflict between submodels r1:c and r1:d. Decompose bond with mixed "
+                               "causality between " + c.named + " into single bonds..");
+    }
 }
