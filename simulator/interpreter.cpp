@@ -13,6 +13,7 @@
 #include <cmath>
 #include <cstdio>
 #include <deque>
+#include <utility>
 #include <variant>
 
 Instruction* InstructionCursor = nullptr;
@@ -79,6 +80,23 @@ int clampToInt(double x)
     return int(x);
 }
 
+// The maths-library calls of the operations; the fast code calls these same routines.
+double mathsAcos(double x) { return std::acos(x); }
+double mathsAsin(double x) { return std::asin(x); }
+double mathsAtan(double x) { return std::atan(x); }
+double mathsAtan2(double y, double x) { return std::atan2(y, x); }
+double mathsCos(double x) { return std::cos(x); }
+double mathsCosh(double x) { return std::cosh(x); }
+double mathsExp(double x) { return std::exp(x); }
+double mathsFmod(double x, double y) { return std::fmod(x, y); }
+double mathsLog(double x) { return std::log(x); }
+double mathsPow(double x, double y) { return std::pow(x, y); }
+double mathsSin(double x) { return std::sin(x); }
+double mathsSinh(double x) { return std::sinh(x); }
+double mathsSqrt(double x) { return std::sqrt(x); }
+double mathsTan(double x) { return std::tan(x); }
+double mathsTanh(double x) { return std::tanh(x); }
+
 void opEnd();
 
 /// Stops the pass with the array-index message.
@@ -107,16 +125,16 @@ bool countInside(double count, std::int64_t extent)
 
 void opAbs() { D() = std::fabs(A()); next(); }
 void opAch() { const double a = A(); D() = std::log(a + std::sqrt(a * a - 1)); next(); }
-void opAcs() { D() = std::acos(A()); next(); }
+void opAcs() { D() = mathsAcos(A()); next(); }
 void opAdd() { D() = A() + B(); next(); }
 void opAnd() { D() = (A() != 0.0 && B() != 0.0) ? 1.0 : 0.0; next(); }
 void opAsh() { const double a = A(); D() = std::log(a + std::sqrt(a * a + 1)); next(); }
-void opAsn() { D() = std::asin(A()); next(); }
-void opAt2() { D() = std::atan2(A(), B()); next(); }
+void opAsn() { D() = mathsAsin(A()); next(); }
+void opAt2() { D() = mathsAtan2(A(), B()); next(); }
 void opAth() { const double a = A(); D() = 0.5 * std::log((1 + a) / (1 - a)); next(); }
-void opAtn() { D() = std::atan(A()); next(); }
-void opCos() { D() = std::cos(A()); next(); }
-void opCsh() { D() = std::cosh(A()); next(); }
+void opAtn() { D() = mathsAtan(A()); next(); }
+void opCos() { D() = mathsCos(A()); next(); }
+void opCsh() { D() = mathsCosh(A()); next(); }
 void opDiv() { D() = A() / B(); next(); }
 
 void opDll()
@@ -174,7 +192,7 @@ void opExp()
     else if (a > 708.0)
         D() = 1.797693e308;
     else
-        D() = std::exp(a);
+        D() = mathsExp(a);
     next();
 }
 
@@ -232,7 +250,7 @@ void opJmp() { InstructionCursor = InstructionCursor->target; }
 void opJne() { jumpWhen(A() != 0.0); }
 void opLg2() { D() = std::log(A()) / Ln2; next(); }
 void opLgx() { D() = std::log(A()) / Ln10; next(); }
-void opLog() { D() = std::log(A()); next(); }
+void opLog() { D() = mathsLog(A()); next(); }
 
 void opMar()
 {
@@ -245,7 +263,7 @@ void opMar()
     next();
 }
 
-void opMod() { D() = std::fmod(A(), B()); next(); }
+void opMod() { D() = mathsFmod(A(), B()); next(); }
 void opMov() { D() = A(); next(); }
 
 void opMra()
@@ -275,7 +293,7 @@ void opPlf()
     next();
 }
 
-void opPow() { D() = std::pow(A(), B()); next(); }
+void opPow() { D() = mathsPow(A(), B()); next(); }
 void opPw2() { const double a = A(); D() = a * a; next(); }
 void opRan() { D() = (RandomInteger15() / 32767.0 - 0.5) * 2.0 * A(); next(); }
 void opRmp() { const double a = A(); D() = SimulationTime >= a ? SimulationTime - a : 0.0; next(); }
@@ -297,13 +315,13 @@ void opSgn()
     next();
 }
 
-void opSin() { D() = std::sin(A()); next(); }
-void opSnh() { D() = std::sinh(A()); next(); }
-void opSqt() { D() = std::sqrt(A()); next(); }
+void opSin() { D() = mathsSin(A()); next(); }
+void opSnh() { D() = mathsSinh(A()); next(); }
+void opSqt() { D() = mathsSqrt(A()); next(); }
 void opStp() { D() = SimulationTime < A() ? 0.0 : 1.0; next(); }
 void opSub() { D() = A() - B(); next(); }
 void opTab() { lookUpTable(1, B()); }
-void opTan() { D() = std::tan(A()); next(); }
+void opTan() { D() = mathsTan(A()); next(); }
 
 void opTdl()
 {
@@ -350,7 +368,7 @@ void opTim() { D() = SimulationTime; next(); }
 void opTle() { D() = A() <= B() ? 1.0 : 0.0; next(); }
 void opTlt() { D() = A() < B() ? 1.0 : 0.0; next(); }
 void opTne() { D() = A() != B() ? 1.0 : 0.0; next(); }
-void opTnh() { D() = std::tanh(A()); next(); }
+void opTnh() { D() = mathsTanh(A()); next(); }
 
 bool g_hasDelay = false;
 
@@ -528,6 +546,30 @@ std::int64_t LocateInstruction(int& tableIndex, std::string& tableName)
     tableIndex = 0;
     tableName = "???";
     return -1;
+}
+
+UnaryMaths UnaryMathsOf(OperationHandler handler)
+{
+    static const std::pair<OperationHandler, UnaryMaths> routines[] = {
+        {opAcs, mathsAcos}, {opAsn, mathsAsin}, {opAtn, mathsAtan}, {opCos, mathsCos},  {opCsh, mathsCosh},
+        {opExp, mathsExp},  {opLog, mathsLog},  {opSin, mathsSin},  {opSnh, mathsSinh}, {opSqt, mathsSqrt}, {opTan, mathsTan},
+        {opTnh, mathsTanh},
+    };
+    for (const auto& [op, routine] : routines)
+        if (op == handler)
+            return routine;
+    return nullptr;
+}
+
+BinaryMaths BinaryMathsOf(OperationHandler handler)
+{
+    if (handler == opAt2)
+        return mathsAtan2;
+    if (handler == opMod)
+        return mathsFmod;
+    if (handler == opPow)
+        return mathsPow;
+    return nullptr;
 }
 
 int RandomInteger15()

@@ -4,14 +4,19 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
 using OperationHandler = void (*)();
-/// Native-code emitter of an operation (filled in by the fast-code compiler).
-using CodeEmitter = void (*)();
+/// Where the fast-code compiler emits the current instruction (defined by the compiler).
+struct CodeEmission;
+/// Native-code emitter of an operation: when the emission asks for the size only (or is null)
+/// it returns the bytes its pattern takes; otherwise it writes the pattern of the emission's
+/// instruction at its cursor and returns 0.
+using CodeEmitter = std::size_t (*)(CodeEmission* emission);
 
 /// One row of an instruction table: three addresses over 64-bit reals.
 struct Instruction {
@@ -108,6 +113,14 @@ void CommitDelaySamples();
 /// Which table holds the cursor: returns minus the row index and sets the table's
 /// index and name; -1, 0 and "???" when the cursor is in no table.
 std::int64_t LocateInstruction(int& tableIndex, std::string& tableName);
+
+/// The maths-library routine an operation computes with (`sin`, `log`, ...; `at2`, `mod`,
+/// `pow` for the two-argument one), so that native code calls the very same routine; null
+/// for every other operation.
+using UnaryMaths = double (*)(double);
+using BinaryMaths = double (*)(double, double);
+UnaryMaths UnaryMathsOf(OperationHandler handler);
+BinaryMaths BinaryMathsOf(OperationHandler handler);
 
 /// The generator behind `ran`: 0..32767.
 int RandomInteger15();

@@ -1,0 +1,536 @@
+// The x86-64 code patterns of the operations. Each instruction reaches its cells through
+// a 32-bit displacement from rbx when the table's cells lie within 2 GB of each other,
+// else through 64-bit absolute addresses; it computes in SSE2 scalar doubles exactly as
+// the interpreter's handlers do (the same operand order, and the same comparisons, quiet
+// or signalling, so that the same floating-point flags are raised) and stores its result.
+// Operations with run-time state call the interpreter's handler with the cursor on the row.
+#include "simulator/fastcode/code_emitters.h"
+
+#include "simulator/run_state.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string_view>
+
+namespace {
+
+enum Reg : std::uint8_t { RAX = 0, RCX = 1, RDX = 2 };
+enum Xmm : std::uint8_t { XMM0 = 0, XMM1 = 1, XMM2 = 2 };
+
+// Predicates of cmpsd; EQ and NEQ are quiet, LT, LE and NLT signal on a NaN like `<`, `<=`.
+enum Predicate : std::uint8_t { CmpEq = 0, CmpLt = 1, CmpLe = 2, CmpNeq = 4, CmpNlt = 5 };
+
+// Opcodes of the short conditional jumps (7x rel8); the long form is 0F 8x rel32.
+enum Condition : std::uint8_t { JB = 0x72, JAE = 0x73, JE = 0x74, JNE = 0x75, JA = 0x77, JP = 0x7A };
+
+constexpr std::uint64_t OneBits = 0x3FF0000000000000u; // 1.0
+
+bool g_nearCellsAllowed = true;
+
+/// Writes bytes at a cursor, or only counts them.
+class CodeWriter {
+public:
+    /// A counting writer.
+    CodeWriter() = default;
+    CodeWriter(std::uint8_t* at, const std::uint8_t* blockStart) : m_at(at), m_start(blockStart) {}
+
+    bool counting() const { return m_at == nullptr; }
+    std::size_t count() const { return m_count; }
+    std::uint8_t* at() const { return m_at; }
+    /// Offset of the next byte in its block.
+    std::int64_t position() const { return counting() ? 0 : m_at - m_start; }
+
+    void byte(std::uint8_t b)
+    {
+        if (m_at)
+            *m_at++ = b;
+        ++m_count;
+    }
+    void bytes(std::initializer_list<std::uint8_t> list)
+    {
+        for (std::uint8_t b : list)
+            byte(b);
+    }
+    void imm32(std::int32_t value)
+    {
+        for (int i = 0; i < 4; ++i)
+            byte(std::uint8_t(std::uint32_t(value) >> (8 * i)));
+    }
+    void imm64(std::uint64_t value)
+    {
+        for (int i = 0; i < 8; ++i)
+            byte(std::uint8_t(value >> (8 * i)));
+    }
+
+private:
+    std::uint8_t* m_at = nullptr;
+    const std::uint8_t* m_start = nullptr;
+    std::size_t m_count = 0;
+};
+
+std::uint8_t modrm(std::uint8_t mod, std::uint8_t reg, std::uint8_t rm) { return std::uint8_t(mod << 6 | reg << 3 | rm); }
+
+template <class T>
+std::uint64_t bitsOf(T* pointer) { return std::uint64_t(reinterpret_cast<std::uintptr_t>(pointer)); }
+
+std::uint64_t bitsOfFunction(void (*function)()) { return std::uint64_t(reinterpret_cast<std::uintptr_t>(function)); }
+
+// ---- encodings: scratch registers rax, rcx, rdx and xmm0..xmm2 (caller-saved); rbx holds the
+// cell base and is saved by the prologue ----
+
+void movabs(CodeWriter& w, Reg reg, std::uint64_t value) { w.bytes({0x48, std::uint8_t(0xB8 + reg)}); w.imm64(value); }
+void cmpSdReg(CodeWriter& w, Xmm x, Xmm y, Predicate p) { w.bytes({0xF2, 0x0F, 0xC2, modrm(3, x, y), p}); }
+void storeQ(CodeWriter& w, Reg base, Reg src) { w.bytes({0x48, 0x89, modrm(0, src, base)}); }
+void movqRaxXmm0(CodeWriter& w) { w.bytes({0x66, 0x48, 0x0F, 0x7E, 0xC0}); }
+void andRaxRdx(CodeWriter& w) { w.bytes({0x48, 0x21, 0xD0}); }
+void zeroXmm(CodeWriter& w, Xmm x) { w.bytes({0x66, 0x0F, 0x57, modrm(3, x, x)}); }
+void callRax(CodeWriter& w) { w.bytes({0xFF, 0xD0}); }
+
+/// Four bytes that do nothing (one instruction).
+void nop4(CodeWriter& w) { w.bytes({0x0F, 0x1F, 0x40, 0x00}); }
+void nop3(CodeWriter& w) { w.bytes({0x0F, 0x1F, 0x00}); }
+
+bool fitsByte(std::int64_t d) { return d >= -128 && d <= 127; }
+
+/// Code offset of a jump's target row.
+std::int64_t targetOffset(const CodeEmission& e)
+{
+    return (*e.offsets)[std::size_t(e.instruction->target - e.firstRow)];
+}
+
+/// A conditional jump in a 6-byte slot: 7x rel8 and a 4-byte no-op when the distance
+/// fits a signed byte, else 0F 8x rel32.
+void conditionalJump(CodeWriter& w, Condition condition, std::int64_t target)
+{
+    if (w.counting()) {
+        w.bytes({0, 0, 0, 0, 0, 0});
+        return;
+    }
+    const std::int64_t shortDistance = target - (w.position() + 2);
+    if (fitsByte(shortDistance)) {
+        w.bytes({condition, std::uint8_t(std::int8_t(shortDistance))});
+        nop4(w);
+    } else {
+        w.bytes({0x0F, std::uint8_t(condition + 0x10)});
+        w.imm32(std::int32_t(target - (w.position() + 4)));
+    }
+}
+
+/// An unconditional jump in a 5-byte slot: EB rel8 and a 3-byte no-op, else E9 rel32.
+void jump(CodeWriter& w, std::int64_t target)
+{
+    if (w.counting()) {
+        w.bytes({0, 0, 0, 0, 0});
+        return;
+    }
+    const std::int64_t shortDistance = target - (w.position() + 2);
+    if (fitsByte(shortDistance)) {
+        w.bytes({0xEB, std::uint8_t(std::int8_t(shortDistance))});
+        nop3(w);
+    } else {
+        w.byte(0xE9);
+        w.imm32(std::int32_t(target - (w.position() + 4)));
+    }
+}
+
+/// InstructionCursor = row (for the handlers and the location of maths errors).
+void setCursor(CodeWriter& w, const Instruction* row)
+{
+    movabs(w, RAX, bitsOf(row));
+    movabs(w, RCX, bitsOf(&InstructionCursor));
+    storeQ(w, RCX, RAX);
+}
+
+/// An instruction on a cell: the opcode bytes, then the cell as [rbx+disp32] when cells are
+/// near, else as [scratch] after movabs scratch, address; then an immediate byte if any.
+void onCell(CodeWriter& w, const CodeEmission& e, std::initializer_list<std::uint8_t> opcode, std::uint8_t reg,
+            const void* address, Reg scratch, int immediate = -1)
+{
+    if (e.nearCells) {
+        w.bytes(opcode);
+        w.byte(modrm(2, reg, 3)); // [rbx + disp32]
+        w.imm32(w.counting() ? 0 : std::int32_t(std::int64_t(bitsOf(address)) - std::int64_t(e.cellBase)));
+    } else {
+        movabs(w, scratch, bitsOf(address));
+        w.bytes(opcode);
+        w.byte(modrm(0, reg, scratch));
+    }
+    if (immediate >= 0)
+        w.byte(std::uint8_t(immediate));
+}
+
+void loadSd(CodeWriter& w, const CodeEmission& e, Xmm x, const double* cell, Reg scratch)
+{
+    onCell(w, e, {0xF2, 0x0F, 0x10}, x, cell, scratch);
+}
+void storeSd(CodeWriter& w, const CodeEmission& e, const double* cell, Xmm x, Reg scratch)
+{
+    onCell(w, e, {0xF2, 0x0F, 0x11}, x, cell, scratch);
+}
+void loadQ(CodeWriter& w, const CodeEmission& e, Reg dst, const double* cell) { onCell(w, e, {0x48, 0x8B}, dst, cell, dst); }
+void storeQ(CodeWriter& w, const CodeEmission& e, const double* cell, Reg src, Reg scratch)
+{
+    onCell(w, e, {0x48, 0x89}, src, cell, scratch);
+}
+
+// ---- patterns ----
+
+using Pattern = void (*)(CodeWriter&, const CodeEmission&);
+
+/// Runs a pattern on the emission, or on an empty row only to count its bytes.
+template <Pattern pattern>
+std::size_t emit(CodeEmission* e)
+{
+    if (!e || e->sizeOnly) {
+        auto count = [](bool nearCells) {
+            CodeWriter counter;
+            const Instruction row;
+            CodeEmission probe;
+            probe.nearCells = nearCells;
+            probe.instruction = &row;
+            pattern(counter, probe);
+            return counter.count();
+        };
+        static const std::size_t farSize = count(false), nearSize = count(true);
+        return e && e->nearCells ? nearSize : farSize;
+    }
+    CodeWriter w(e->cursor, e->blockStart);
+    pattern(w, *e);
+    e->cursor = w.at();
+    return 0;
+}
+
+/// d = a op b. Of two NaN operands the first source gives the result's payload and sign:
+/// for `add` and `mul` the interpreter's compiled handlers hold b there, for `sub` and
+/// `div` it can only be a.
+template <std::uint8_t op, bool bFirst>
+void binary(CodeWriter& w, const CodeEmission& e)
+{
+    const Instruction& row = *e.instruction;
+    loadSd(w, e, XMM0, bFirst ? row.operand2 : row.operand1, RAX);
+    onCell(w, e, {0xF2, 0x0F, op}, XMM0, bFirst ? row.operand1 : row.operand2, RCX);
+    storeSd(w, e, row.destination, XMM0, RDX);
+}
+
+/// d = a with its sign bit cleared (btr, /6) or flipped (btc, /7), or copied (no bit).
+template <std::uint8_t bitOp>
+void signOf(CodeWriter& w, const CodeEmission& e)
+{
+    const Instruction& row = *e.instruction;
+    loadQ(w, e, RAX, row.operand1);
+    if (bitOp)
+        w.bytes({0x48, 0x0F, 0xBA, modrm(3, bitOp, RAX), 63});
+    storeQ(w, e, row.destination, RAX, RCX);
+}
+
+void copyFrom(CodeWriter& w, const CodeEmission& e, const double* source, const double* destination)
+{
+    loadQ(w, e, RAX, source);
+    storeQ(w, e, destination, RAX, RCX);
+}
+
+void patternMov(CodeWriter& w, const CodeEmission& e) { copyFrom(w, e, e.instruction->operand1, e.instruction->destination); }
+void patternTim(CodeWriter& w, const CodeEmission& e) { copyFrom(w, e, &SimulationTime, e.instruction->destination); }
+
+/// 0 when a < -708, 1.797693e308 when a > 708, else exp(a) through the interpreter's
+/// routine; a NaN fails both comparisons (raising the same flags) and goes to the routine.
+void patternExp(CodeWriter& w, const CodeEmission& e)
+{
+    const Instruction& row = *e.instruction;
+    auto constant = [&w](Xmm x, double value) {
+        std::uint64_t bits;
+        std::memcpy(&bits, &value, sizeof bits);
+        movabs(w, RAX, bits);
+        w.bytes({0x66, 0x48, 0x0F, 0x6E, modrm(3, x, RAX)}); // movq x, rax
+    };
+    loadSd(w, e, XMM0, row.operand1, RAX);
+    constant(XMM1, -708.0);
+    w.bytes({0x66, 0x0F, 0x2F, 0xC8, JA, 58});  // comisd xmm1, xmm0; ja zero
+    constant(XMM1, 708.0);
+    w.bytes({0x66, 0x0F, 0x2F, 0xC1, JA, 43});  // comisd xmm0, xmm1; ja largest
+    setCursor(w, &row);
+    movabs(w, RAX, std::uint64_t(reinterpret_cast<std::uintptr_t>(UnaryMathsOf(row.handler))));
+    callRax(w);
+    w.bytes({0xEB, 21});                        // jmp store
+    w.bytes({0x66, 0x0F, 0x57, 0xC0, 0xEB, 15}); // zero: xorpd xmm0, xmm0; jmp store
+    constant(XMM0, 1.797693e308);               // largest
+    storeSd(w, e, row.destination, XMM0, RCX);  // store
+}
+
+/// The square root is correctly rounded by IEEE 754, so sqrtsd gives the maths library's
+/// result (and raises the same invalid-operation flag for a negative a) without a call.
+void patternSqt(CodeWriter& w, const CodeEmission& e)
+{
+    const Instruction& row = *e.instruction;
+    onCell(w, e, {0xF2, 0x0F, 0x51}, XMM0, row.operand1, RAX); // sqrtsd xmm0, a
+    storeSd(w, e, row.destination, XMM0, RCX);
+}
+
+void patternPw2(CodeWriter& w, const CodeEmission& e)
+{
+    const Instruction& row = *e.instruction;
+    loadSd(w, e, XMM0, row.operand1, RAX);
+    w.bytes({0xF2, 0x0F, 0x59, 0xC0}); // mulsd xmm0, xmm0
+    storeSd(w, e, row.destination, XMM0, RCX);
+}
+
+/// Stores 1.0 or 0.0 from the all-ones or all-zeros mask in xmm0.
+void storeMaskAsOne(CodeWriter& w, const CodeEmission& e, const double* destination)
+{
+    movqRaxXmm0(w);
+    movabs(w, RDX, OneBits);
+    andRaxRdx(w);
+    storeQ(w, e, destination, RAX, RCX);
+}
+
+/// d = (x pred y) ? 1 : 0 through the mask of cmpsd.
+void compareCells(CodeWriter& w, const CodeEmission& e, const double* x, const double* y, Predicate predicate,
+                  const double* destination)
+{
+    loadSd(w, e, XMM0, x, RAX);
+    onCell(w, e, {0xF2, 0x0F, 0xC2}, XMM0, y, RCX, predicate);
+    storeMaskAsOne(w, e, destination);
+}
+
+/// a pred b, or b pred a when swapped (a > b is b < a).
+template <Predicate predicate, bool swapped>
+void compare(CodeWriter& w, const CodeEmission& e)
+{
+    const Instruction& row = *e.instruction;
+    if (swapped)
+        compareCells(w, e, row.operand2, row.operand1, predicate, row.destination);
+    else
+        compareCells(w, e, row.operand1, row.operand2, predicate, row.destination);
+}
+
+/// 0 while t < a, else 1.
+void patternStp(CodeWriter& w, const CodeEmission& e)
+{
+    compareCells(w, e, &SimulationTime, e.instruction->operand1, CmpNlt, e.instruction->destination);
+}
+
+/// 1 when a = 0.
+void patternNot(CodeWriter& w, const CodeEmission& e)
+{
+    const Instruction& row = *e.instruction;
+    zeroXmm(w, XMM1);
+    loadSd(w, e, XMM0, row.operand1, RAX);
+    cmpSdReg(w, XMM0, XMM1, CmpEq);
+    storeMaskAsOne(w, e, row.destination);
+}
+
+/// (a != 0) and/or (b != 0): andpd 54, orpd 56 of the two masks.
+template <std::uint8_t op>
+void logic(CodeWriter& w, const CodeEmission& e)
+{
+    const Instruction& row = *e.instruction;
+    zeroXmm(w, XMM2);
+    loadSd(w, e, XMM0, row.operand1, RAX);
+    loadSd(w, e, XMM1, row.operand2, RCX);
+    cmpSdReg(w, XMM0, XMM2, CmpNeq);
+    cmpSdReg(w, XMM1, XMM2, CmpNeq);
+    w.bytes({0x66, 0x0F, op, 0xC1});
+    storeMaskAsOne(w, e, row.destination);
+}
+
+/// t - a when t >= a, else 0; the difference is formed only when it is the result.
+void patternRmp(CodeWriter& w, const CodeEmission& e)
+{
+    const Instruction& row = *e.instruction;
+    auto difference = [&](CodeWriter& out) {
+        onCell(out, e, {0xF2, 0x0F, 0x5C}, XMM0, row.operand1, RCX); // subsd xmm0, a
+        out.bytes({0x66, 0x0F, 0x28, modrm(3, XMM1, XMM0)});         // movapd xmm1, xmm0
+    };
+    CodeWriter counter;
+    difference(counter);
+    loadSd(w, e, XMM0, &SimulationTime, RAX);
+    zeroXmm(w, XMM1);
+    onCell(w, e, {0x66, 0x0F, 0x2F}, XMM0, row.operand1, RCX); // comisd xmm0, a
+    w.bytes({JB, std::uint8_t(counter.count())});
+    difference(w);
+    storeSd(w, e, row.destination, XMM1, RDX);
+}
+
+/// b during the first evaluation of a run, else a.
+void patternDly(CodeWriter& w, const CodeEmission& e)
+{
+    const Instruction& row = *e.instruction;
+    static_assert(sizeof FirstEvaluationFlag == 4);
+    loadQ(w, e, RAX, row.operand1);
+    loadQ(w, e, RDX, row.operand2);
+    onCell(w, e, {0x83}, 7, &FirstEvaluationFlag, RCX, 0); // cmp dword [flag], 0
+    w.bytes({0x48, 0x0F, 0x45, modrm(3, RAX, RDX)});     // cmovne rax, rdx
+    storeQ(w, e, row.destination, RAX, RCX);
+}
+
+/// d = f(a) through the maths routine the interpreter uses.
+void patternMaths1(CodeWriter& w, const CodeEmission& e)
+{
+    const Instruction& row = *e.instruction;
+    setCursor(w, &row);
+    loadSd(w, e, XMM0, row.operand1, RAX);
+    movabs(w, RAX, std::uint64_t(reinterpret_cast<std::uintptr_t>(UnaryMathsOf(row.handler))));
+    callRax(w);
+    storeSd(w, e, row.destination, XMM0, RCX);
+}
+
+/// d = f(a, b) through the maths routine the interpreter uses.
+void patternMaths2(CodeWriter& w, const CodeEmission& e)
+{
+    const Instruction& row = *e.instruction;
+    setCursor(w, &row);
+    loadSd(w, e, XMM0, row.operand1, RAX);
+    loadSd(w, e, XMM1, row.operand2, RCX);
+    movabs(w, RAX, std::uint64_t(reinterpret_cast<std::uintptr_t>(BinaryMathsOf(row.handler))));
+    callRax(w);
+    storeSd(w, e, row.destination, XMM0, RCX);
+}
+
+/// The interpreter's handler run on this row; a handler that ended the pass (an index
+/// check that failed) leaves the cursor elsewhere than the next row, and the block returns.
+void patternRoutine(CodeWriter& w, const CodeEmission& e)
+{
+    const Instruction& row = *e.instruction;
+    setCursor(w, &row);
+    movabs(w, RAX, bitsOfFunction(row.handler));
+    callRax(w);
+    movabs(w, RAX, bitsOf(&row + 1));
+    movabs(w, RCX, bitsOf(&InstructionCursor));
+    w.bytes({0x48, 0x39, modrm(0, RAX, RCX)}); // cmp [rcx], rax
+    w.bytes({0x0F, 0x85});                     // jne exit
+    w.imm32(w.counting() ? 0 : std::int32_t(std::int64_t(e.exitOffset) - (w.position() + 4)));
+}
+
+void patternJmp(CodeWriter& w, const CodeEmission& e) { jump(w, w.counting() ? 0 : targetOffset(e)); }
+
+/// Loads a into xmm0 and 0 into xmm1.
+void loadCondition(CodeWriter& w, const CodeEmission& e)
+{
+    loadSd(w, e, XMM0, e.instruction->operand1, RAX);
+    zeroXmm(w, XMM1);
+}
+
+/// Jump when a = 0 (ucomisd: quiet; a NaN sets the parity flag and does not jump).
+void patternJeq(CodeWriter& w, const CodeEmission& e)
+{
+    loadCondition(w, e);
+    w.bytes({0x66, 0x0F, 0x2E, 0xC1}); // ucomisd xmm0, xmm1
+    w.bytes({JP, 6});
+    conditionalJump(w, JE, w.counting() ? 0 : targetOffset(e));
+}
+
+/// Jump when a != 0 (a NaN jumps).
+void patternJne(CodeWriter& w, const CodeEmission& e)
+{
+    loadCondition(w, e);
+    w.bytes({0x66, 0x0F, 0x2E, 0xC1}); // ucomisd xmm0, xmm1
+    const std::int64_t target = w.counting() ? 0 : targetOffset(e);
+    conditionalJump(w, JP, target);
+    conditionalJump(w, JNE, target);
+}
+
+/// a >= 0 (jae) or a > 0 (ja) from comisd a, 0; a <= 0 and a < 0 from comisd 0, a.
+template <Condition condition, bool zeroFirst>
+void conditionalOrdered(CodeWriter& w, const CodeEmission& e)
+{
+    loadCondition(w, e);
+    w.bytes({0x66, 0x0F, 0x2F, std::uint8_t(zeroFirst ? 0xC8 : 0xC1)}); // comisd
+    conditionalJump(w, condition, w.counting() ? 0 : targetOffset(e));
+}
+
+void patternEnd(CodeWriter& w, const CodeEmission&) { w.bytes({0x5B, 0xC3}); } // pop rbx; ret
+
+struct EmitterRow {
+    const char* mnemonic;
+    CodeEmitter emitter;
+};
+
+constexpr CodeEmitter Routine = emit<patternRoutine>;
+constexpr CodeEmitter Maths1 = emit<patternMaths1>;
+constexpr CodeEmitter Maths2 = emit<patternMaths2>;
+
+const EmitterRow Emitters[] = {
+    {"abs", emit<signOf<6>>},  {"ach", Routine},   {"acs", Maths1},
+    {"add", emit<binary<0x58, true>>}, {"and", emit<logic<0x54>>}, {"ash", Routine},
+    {"asn", Maths1},           {"at2", Maths2},    {"ath", Routine},
+    {"atn", Maths1},           {"cos", Maths1},    {"csh", Maths1},
+    {"div", emit<binary<0x5E, false>>}, {"dll", Routine}, {"dly", emit<patternDly>},
+    {"end", emit<patternEnd>}, {"ex2", Routine},   {"exp", emit<patternExp>},
+    {"exx", Routine},          {"flk", Routine},   {"hlg", Routine},
+    {"idv", Routine},          {"inp", Routine},   {"inv", emit<signOf<7>>},
+    {"ipw", Routine},          {"jeq", emit<patternJeq>}, {"jfa", emit<patternJeq>},
+    {"jge", emit<conditionalOrdered<JAE, false>>}, {"jgt", emit<conditionalOrdered<JA, false>>},
+    {"jle", emit<conditionalOrdered<JAE, true>>},  {"jlt", emit<conditionalOrdered<JA, true>>},
+    {"jmp", emit<patternJmp>}, {"jne", emit<patternJne>}, {"lg2", Routine},
+    {"lgx", Routine},          {"log", Maths1},    {"mar", Routine},
+    {"mod", Maths2},           {"mov", emit<patternMov>}, {"mra", Routine},
+    {"mul", emit<binary<0x59, true>>}, {"not", emit<patternNot>}, {"orr", emit<logic<0x56>>},
+    {"plf", Routine},          {"pow", Maths2},    {"pw2", emit<patternPw2>},
+    {"ran", Routine},          {"rmp", emit<patternRmp>}, {"rst", Routine},
+    {"sgn", Routine},          {"sin", Maths1},    {"snh", Maths1},
+    {"sqt", emit<patternSqt>},           {"stp", emit<patternStp>}, {"sub", emit<binary<0x5C, false>>},
+    {"tab", Routine},          {"tan", Maths1},    {"tdl", Routine},
+    {"teq", emit<compare<CmpEq, false>>},  {"tge", emit<compare<CmpLe, true>>},
+    {"tgt", emit<compare<CmpLt, true>>},   {"tim", emit<patternTim>},
+    {"tle", emit<compare<CmpLe, false>>},  {"tlt", emit<compare<CmpLt, false>>},
+    {"tne", emit<compare<CmpNeq, false>>}, {"tnh", Maths1},
+};
+
+} // namespace
+
+void EmitPrologue(std::uint8_t*& cursor, std::uintptr_t cellBase)
+{
+    CodeWriter w(cursor, cursor);
+    w.byte(0x53); // push rbx
+    movabs(w, Reg(3), cellBase);
+    cursor = w.at();
+}
+
+void EmitEpilogue(std::uint8_t*& cursor)
+{
+    *cursor++ = 0x5B; // pop rbx
+    *cursor++ = 0xC3; // ret
+}
+
+void ChooseCellBase(const std::vector<Instruction>& rows, CodeEmission& emission)
+{
+    std::uintptr_t low = reinterpret_cast<std::uintptr_t>(&SimulationTime), high = low;
+    auto include = [&](const void* cell) {
+        if (!cell)
+            return;
+        const auto address = reinterpret_cast<std::uintptr_t>(cell);
+        low = std::min(low, address);
+        high = std::max(high, address);
+    };
+    include(&FirstEvaluationFlag);
+    for (const Instruction& row : rows) {
+        include(row.destination);
+        include(row.operand1);
+        include(row.operand2);
+    }
+    constexpr std::uintptr_t Reach = std::uintptr_t(1) << 30;
+    emission.cellBase = low + (high - low) / 2;
+    emission.nearCells = g_nearCellsAllowed && high - low < 2 * Reach - 16;
+}
+
+void AllowNearCells(bool allowed) { g_nearCellsAllowed = allowed; }
+
+void InstallCodeEmitters()
+{
+    for (OpcodeRow& op : OpcodeTable)
+        op.emitter = nullptr;
+    for (const EmitterRow& row : Emitters)
+        for (OpcodeRow& op : OpcodeTable)
+            if (std::string_view(op.mnemonic) == row.mnemonic)
+                op.emitter = row.emitter;
+}
+
+CodeEmitter EmitterOf(OperationHandler handler)
+{
+    const OpcodeRow* op = OpcodeOfHandler(handler);
+    if (!op)
+        return nullptr;
+    if (!op->emitter)
+        InstallCodeEmitters();
+    return op->emitter;
+}

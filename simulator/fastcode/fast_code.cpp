@@ -1,0 +1,160 @@
+// The fast-code compiler: a size pass and an emission pass per table over the rows'
+// emitters, one executable block per table, and the choice between native code and
+// the interpreter.
+#include "simulator/fastcode/fast_code.h"
+
+#include "common/message_boxes.h"
+#include "common/settings_table.h"
+#include "simulator/fastcode/code_emitters.h"
+#include "simulator/fastcode/executable_memory.h"
+
+#include <array>
+#include <cstdint>
+
+namespace {
+
+struct CompiledTable {
+    ExecutableMemory memory;
+    std::vector<std::uint32_t> offsets;
+};
+
+std::array<CompiledTable, TableCount> g_compiled;
+ModelEvaluatorSet g_entries;
+bool g_built = false;
+std::uint64_t g_fingerprint = 0;
+
+/// A hash of every row of every table: the blocks hold the rows' addresses.
+std::uint64_t tablesFingerprint()
+{
+    std::uint64_t hash = 1469598103934665603u;
+    auto mix = [&hash](std::uint64_t value) {
+        hash ^= value;
+        hash *= 1099511628211u;
+    };
+    auto address = [](const void* p) { return std::uint64_t(reinterpret_cast<std::uintptr_t>(p)); };
+    for (const InstructionTable& table : InstructionTables()) {
+        mix(address(table.rows.data()));
+        mix(table.rows.size());
+        for (const Instruction& row : table.rows) {
+            mix(std::uint64_t(reinterpret_cast<std::uintptr_t>(row.handler)));
+            mix(address(row.destination));
+            mix(address(row.operand1));
+            mix(address(row.operand2));
+            mix(address(row.target));
+            mix(address(row.privateMemory));
+            mix(std::uint64_t(row.extent));
+        }
+    }
+    return hash;
+}
+
+/// Gives up native code: no blocks, and the interpreter from now on.
+bool fail(const char* message)
+{
+    FreeFastCode();
+    Settings().warp = 0;
+    if (message)
+        ShowMessage({message});
+    return false;
+}
+
+/// Sizes, allocates and emits the block of one table; false when memory was refused.
+bool compileTable(InstructionTable& table, CompiledTable& compiled)
+{
+    std::vector<Instruction>& rows = table.rows;
+    CodeEmission emission;
+    ChooseCellBase(rows, emission);
+    emission.sizeOnly = true;
+    compiled.offsets.assign(rows.size(), 0);
+    std::size_t size = PrologueSize;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        compiled.offsets[i] = std::uint32_t(size);
+        size += rows[i].emitter(&emission);
+        if (size > std::size_t(INT32_MAX) / 2)
+            return false; // beyond the reach of the jumps' 32-bit displacements
+    }
+    const std::size_t exitOffset = size;
+    size += EpilogueSize;
+    if (!compiled.memory.allocate(size))
+        return false;
+
+    emission.sizeOnly = false;
+    emission.blockStart = compiled.memory.data();
+    emission.cursor = emission.blockStart;
+    emission.firstRow = rows.data();
+    emission.offsets = &compiled.offsets;
+    emission.exitOffset = std::uint32_t(exitOffset);
+    EmitPrologue(emission.cursor, emission.cellBase);
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        emission.instruction = &rows[i];
+        rows[i].emitter(&emission);
+    }
+    if (std::size_t(emission.cursor - emission.blockStart) != exitOffset)
+        return false;
+    // A table that ends without an `end` row must not run past its code.
+    EmitEpilogue(emission.cursor);
+    return compiled.memory.makeExecutable();
+}
+
+
+} // namespace
+
+bool BuildFastCode()
+{
+    FreeFastCode();
+    InstallCodeEmitters();
+    auto& tables = InstructionTables();
+    for (InstructionTable& table : tables)
+        for (Instruction& row : table.rows) {
+            row.emitter = EmitterOf(row.handler);
+            if (!row.emitter)
+                return fail("Using normal code...");
+        }
+    for (int i = 0; i < TableCount; ++i)
+        if (!compileTable(tables[i], g_compiled[i]))
+            return fail("Error allocation memory");
+    auto entry = [](int i) { return reinterpret_cast<void (*)()>(g_compiled[i].memory.data()); };
+    g_entries = {entry(0), entry(1), entry(2), entry(3)};
+    g_fingerprint = tablesFingerprint();
+    g_built = true;
+    return true;
+}
+
+void FreeFastCode()
+{
+    for (CompiledTable& compiled : g_compiled) {
+        compiled.memory.release();
+        compiled.offsets.clear();
+    }
+    g_entries = ModelEvaluatorSet{};
+    g_built = false;
+}
+
+bool FastCodeBuilt() { return g_built; }
+
+const ModelEvaluatorSet* ChosenFastCode()
+{
+    if (!g_built || !Settings().warp)
+        return nullptr;
+    if (tablesFingerprint() != g_fingerprint) {
+        FreeFastCode();
+        return nullptr;
+    }
+    return &g_entries;
+}
+
+const std::uint8_t* FastCodeBlock(int table)
+{
+    return table >= 0 && table < TableCount ? g_compiled[table].memory.data() : nullptr;
+}
+
+std::size_t FastCodeBlockSize(int table)
+{
+    return table >= 0 && table < TableCount ? g_compiled[table].memory.size() : 0;
+}
+
+const std::vector<std::uint32_t>& FastCodeOffsets(int table)
+{
+    static const std::vector<std::uint32_t> none;
+    return table >= 0 && table < TableCount ? g_compiled[table].offsets : none;
+}
