@@ -1,0 +1,672 @@
+// Building blocks of equation collection: slot checks, the dimensions an index list
+// selects, references to a variable in an expression, and hierarchical names.
+#include "modelproc/equation_collection.h"
+
+#include "modelproc/class_copy.h"
+#include "modelproc/display_hooks.h"
+#include "modelproc/graph_dissolution.h"
+#include "modelproc/template_writer.h"
+
+#include <algorithm>
+#include <new>
+
+void reportEquationsError(const std::string& message)
+{
+    DisplayHooks().error(kEquationsGenerationError, nullptr, nullptr, -1, nullptr, message.c_str());
+}
+
+int check_help_index(int index, int limit)
+{
+    if (index >= 1 && index < limit)
+        return 1;
+    reportEquationsError(
+        formatMessage("<error in check_help_index: port/io index %d out of range 1..%d>", index, limit));
+    return 0;
+}
+
+ExprList indimlst(const ExprList& index, bool& ok)
+{
+    ExprList dims;
+    for (PtrNode<ExprNode>* node = index.head; node; node = node->next) {
+        ExprNode* e = node->item;
+        if (!e) {
+            reportEquationsError("<error in indimlst: no default dimension known>");
+            ok = false;
+            return ExprList{};
+        }
+        if (e->kind != TK_UPTO)
+            continue;
+        std::int64_t size = literalSize(e);
+        if (size == 1)
+            continue;
+        ExprNode* dim = nullptr;
+        if (size >= 0) {
+            dim = makeIntegerConstant(static_cast<std::int32_t>(size));
+        } else {
+            // A computed range keeps its size as an expression: hi - lo + 1.
+            ExprNode* difference = makeOperator(e->right, e->left, TK_MIN);
+            dim = difference ? makeOperator(difference, makeIntegerConstant(1), TK_PLUS) : nullptr;
+        }
+        if (!dim || !dims.append(dim)) {
+            reportEquationsError("memory allocation failure (may be out of memory).");
+            ok = false;
+            return ExprList{};
+        }
+    }
+    return dims;
+}
+
+void find_varind_in_expr(ExprNode* expr, const VarRec* var, std::vector<ExprNode*>& refs)
+{
+    // An explicit stack: long operator chains of big models must not exhaust the call stack.
+    std::vector<ExprNode*> pending;
+    if (expr)
+        pending.push_back(expr);
+    while (!pending.empty()) {
+        ExprNode* node = pending.back();
+        pending.pop_back();
+        if (isNameKind(node->kind)) {
+            if (node->record == var)
+                refs.push_back(node);
+            continue;
+        }
+        if (node->kind == TK_FUNCTIONNAME) {
+            // Arguments in reverse so that references come out in text order.
+            std::vector<ExprNode*> args;
+            for (ExprNode* a : node->args)
+                if (a)
+                    args.push_back(a);
+            for (auto it = args.rbegin(); it != args.rend(); ++it)
+                pending.push_back(*it);
+            continue;
+        }
+        if (node->kind == TK_IF && node->extra)
+            pending.push_back(node->extra);
+        if (isOperatorKind(node->kind) || node->kind == TK_IF || node->kind == TK_UPTO) {
+            if (node->right)
+                pending.push_back(node->right);
+            if (node->left)
+                pending.push_back(node->left);
+        }
+    }
+}
+
+void HierarchicalName::setPath(std::string_view path)
+{
+    m_text.clear();
+    m_overflow = false;
+    append(path);
+    m_mark = m_text.size();
+    m_markOverflow = m_overflow;
+}
+
+void HierarchicalName::backToMark()
+{
+    m_text.resize(m_mark);
+    m_overflow = m_markOverflow;
+}
+
+void HierarchicalName::append(std::string_view text)
+{
+    if (m_overflow)
+        return;
+    if (m_text.size() + text.size() > kMaxLength) {
+        m_overflow = true;
+        return;
+    }
+    m_text.append(text);
+}
+
+std::string HierarchicalName::text() const
+{
+    return m_overflow ? std::string("NAME TOO LONG") : m_text;
+}
+
+std::string submodelPath(std::string_view parentPath, std::string_view name)
+{
+    std::string path;
+    if (!parentPath.empty()) {
+        path.assign(parentPath);
+        path += '`';
+    }
+    path.append(name);
+    return path;
+}
+
+namespace {
+
+void reportOutOfMemory()
+{
+    DisplayHooks().error("General error", nullptr, nullptr, -1, nullptr,
+                         "memory allocation failure (may be out of memory).");
+}
+
+/// The byte as seen from the other end of a bond: 1 becomes 2, anything else 1.
+unsigned char mirrored(unsigned char value)
+{
+    return value == 1 ? 2 : 1;
+}
+
+IoRec* findIo(const SectionList<IoRec>& list, const std::string& name)
+{
+    for (IoRec* io : list)
+        if (io->name == name)
+            return io;
+    return nullptr;
+}
+
+bool hasNoIndices(const ConnectionRec* conn)
+{
+    return conn->con[0].index.empty() && conn->con[1].index.empty();
+}
+
+std::string describeSubmodel(const SubclassRec* sub)
+{
+    const ClassRec* cls = sub->cls;
+    return formatMessage("%s%d:%s", cls ? cls->name.c_str() : "", cls ? cls->version : 0,
+                         instance_name(sub).c_str());
+}
+
+int numberBonds(GraphBody* graph, int& counter)
+{
+    int number = 0;
+    for (BondRec* bond : graph->bonds) {
+        ++number;
+        bool endsOk = true;
+        for (int end = 0; end < 2; ++end)
+            if (bond->con[end].type != END_SUB || !bond->con[end].node) {
+                reportEquationsError(formatMessage(
+                    "<error: port instead of submodel connected at con%d of bond %d>", end, number));
+                endsOk = false;
+                break;
+            }
+        if (!endsOk)
+            continue;
+        PortRec* ports[2] = {nullptr, nullptr};
+        bool portsOk = true;
+        for (int end = 0; end < 2 && portsOk; ++end) {
+            auto* sub = static_cast<SubclassRec*>(bond->con[end].node);
+            ports[end] = sub->cls ? findPort(sub->cls, bond->con[end].name) : nullptr;
+            if (!ports[end]) {
+                reportEquationsError(
+                    formatMessage("bond connected with port %s, which is not a port of submodel %s.",
+                                  bond->con[end].name.c_str(), describeSubmodel(sub).c_str()));
+                portsOk = false;
+            }
+        }
+        if (!portsOk)
+            continue;
+        for (int end = 0; end < 2; ++end) {
+            auto* descriptor = ProcessingArena().make<BondDescriptor>();
+            if (!descriptor || !ports[end]->connected.pushFront(descriptor)) {
+                reportOutOfMemory();
+                return 0;
+            }
+            descriptor->caus = end == 0 ? bond->caus : mirrored(bond->caus);
+            descriptor->dir = end == 0 ? bond->dir : mirrored(bond->dir);
+            descriptor->index = counter;
+            descriptor->end = &bond->con[end];
+        }
+        counter += 2;
+    }
+    return 1;
+}
+
+int numberSignals(GraphBody* graph, int& counter)
+{
+    int number = 0;
+    for (SigconRec* sig : graph->sigcons) {
+        ++number;
+        const int type0 = sig->con[0].type;
+        const int type1 = sig->con[1].type;
+        int out = -1;
+        if (type0 == END_SOUT && type1 == END_SINP)
+            out = 0;
+        else if (type0 == END_SINP && type1 == END_SOUT)
+            out = 1;
+        if (out < 0 || !sig->con[0].node || !sig->con[1].node) {
+            reportEquationsError(formatMessage("<error: signallist corrupted: sigcon %d, type1 %d, type2 %d>",
+                                               number, type0, type1));
+            continue;
+        }
+        const int in = 1 - out;
+        auto* source = static_cast<SubclassRec*>(sig->con[out].node);
+        auto* destination = static_cast<SubclassRec*>(sig->con[in].node);
+        IoRec* output = source->cls ? findIo(source->cls->outputs, sig->con[out].name) : nullptr;
+        IoRec* input = destination->cls ? findIo(destination->cls->inputs, sig->con[in].name) : nullptr;
+        if (!output || !input) {
+            const SubclassRec* sub = output ? destination : source;
+            const std::string& name = output ? sig->con[in].name : sig->con[out].name;
+            reportEquationsError(formatMessage("signal connected with io %s, which is not an io of submodel %s.",
+                                               name.c_str(), describeSubmodel(sub).c_str()));
+            continue;
+        }
+        // An output feeding several inputs whole is one variable: reuse the newest such slot.
+        int slot = 0;
+        for (SignalDescriptor* earlier : output->connected)
+            if (earlier->signal && hasNoIndices(earlier->signal)) {
+                slot = earlier->index;
+                break;
+            }
+        const bool newSlot = slot == 0;
+        if (newSlot)
+            slot = counter;
+        for (int side = 0; side < 2; ++side) {
+            auto* descriptor = ProcessingArena().make<SignalDescriptor>();
+            IoRec* io = side == 0 ? output : input;
+            if (!descriptor || !io->connected.pushFront(descriptor)) {
+                reportOutOfMemory();
+                return 0;
+            }
+            descriptor->sigdir = side == 0 ? 1 : 2;
+            descriptor->index = slot;
+            descriptor->signal = sig;
+        }
+        if (newSlot)
+            ++counter;
+    }
+    return 1;
+}
+
+} // namespace
+
+int numberConnections(ClassRec* top, int& counter)
+{
+    if (!top || !top->graph)
+        return 1;
+    if (!numberBonds(top->graph, counter) || !numberSignals(top->graph, counter))
+        return 0;
+    for (SubclassRec* sub : top->graph->subclasses) {
+        if (!sub->cls)
+            continue;
+        for (IoRec* output : sub->cls->outputs) {
+            if (!output->connected.empty())
+                continue;
+            auto* descriptor = ProcessingArena().make<SignalDescriptor>();
+            if (!descriptor || !output->connected.pushFront(descriptor)) {
+                reportOutOfMemory();
+                return 0;
+            }
+            descriptor->sigdir = 1;
+            descriptor->index = counter++;
+        }
+    }
+    return 1;
+}
+
+namespace {
+
+/// The end of a connection on the submodel's side: the one whose node is the submodel.
+const ConnEnd* submodelEnd(const ConnectionRec* conn, const SubclassRec* sub, const std::string& name)
+{
+    for (const ConnEnd& end : conn->con)
+        if (end.node == sub && end.name == name)
+            return &end;
+    return nullptr;
+}
+
+/// The name of a connection: path, [submodel index], backquote, port or io name, [its index].
+std::string connectionName(HierarchicalName& buffer, const ConnEnd* end, const std::string& portName,
+                           std::string_view suffix)
+{
+    buffer.backToMark();
+    if (end)
+        buffer.append(indexListText(end->nodeindex));
+    buffer.append("`");
+    buffer.append(portName);
+    if (end)
+        buffer.append(indexListText(end->index));
+    buffer.append(suffix);
+    return buffer.text();
+}
+
+/// Appends both lists' selected dimensions, submodel index first.
+bool selectedDimensions(const ConnEnd* end, ExprList& dims)
+{
+    dims = ExprList{};
+    if (!end)
+        return true;
+    bool ok = true;
+    for (const ExprList* list : {&end->nodeindex, &end->index}) {
+        ExprList part = indimlst(*list, ok);
+        if (!ok)
+            return false;
+        for (ExprNode* d : part)
+            if (!dims.append(d)) {
+                reportOutOfMemory();
+                return false;
+            }
+    }
+    return true;
+}
+
+bool enterName(ClassRec* top, SlotTable& slots, int slot, const std::string& name, const ExprList& dims,
+               std::int32_t type)
+{
+    if (VarRec* var = slots[static_cast<std::size_t>(slot)]) {
+        var->aliases.push_back(intern_name(name));
+        return true;
+    }
+    VarRec* var = newClassVariable(top, CLASS_VARIABLES);
+    if (!var) {
+        reportOutOfMemory();
+        return false;
+    }
+    setVariable(var, name, dims, type);
+    slots[static_cast<std::size_t>(slot)] = var;
+    return true;
+}
+
+} // namespace
+
+int enterConnectionNames(ClassRec* top, SubclassRec* sub, SlotTable& slots)
+{
+    ClassRec* cls = sub->cls;
+    if (!cls)
+        return 1;
+    const int limit = static_cast<int>(slots.size()) - 1;
+    HierarchicalName buffer;
+    buffer.setPath(instance_name(sub));
+    for (PortRec* port : cls->ports)
+        for (BondDescriptor* d : port->connected) {
+            if (!check_help_index(d->index, limit))
+                return 0; // a slot without its name would leave references nowhere to go
+            ExprList dims;
+            if (!selectedDimensions(d->end, dims))
+                return 0;
+            if (!enterName(top, slots, d->index, connectionName(buffer, d->end, port->name, ".e"), dims, TYPE_REAL) ||
+                !enterName(top, slots, d->index + 1, connectionName(buffer, d->end, port->name, ".f"), dims,
+                           TYPE_REAL))
+                return 0;
+        }
+    for (const SectionList<IoRec>* list : {&cls->inputs, &cls->outputs})
+        for (IoRec* io : *list)
+            for (PtrNode<SignalDescriptor>* node = io->connected.head; node; node = node->next) {
+                SignalDescriptor* d = node->item;
+                // Several connections sharing a slot give the slot one name: the last one's.
+                bool laterSameSlot = false;
+                for (PtrNode<SignalDescriptor>* later = node->next; later && !laterSameSlot; later = later->next)
+                    laterSameSlot = later->item->index == d->index;
+                if (laterSameSlot)
+                    continue;
+                if (!check_help_index(d->index, limit + 1))
+                    return 0;
+                const ConnEnd* end = d->signal ? submodelEnd(d->signal, sub, io->name) : nullptr;
+                ExprList dims;
+                if (d->signal) {
+                    if (!selectedDimensions(end, dims))
+                        return 0;
+                } else {
+                    AddressMap map;
+                    if (!copyExpressionList(io->dim, dims, map)) {
+                        reportOutOfMemory();
+                        return 0;
+                    }
+                }
+                if (!enterName(top, slots, d->index, connectionName(buffer, end, io->name, ""), dims, io->type))
+                    return 0;
+            }
+    return 1;
+}
+
+namespace {
+
+/// True when the reference's index at one position lies in the connection's index there.
+bool indexContains(const ExprNode* connection, const ExprNode* reference)
+{
+    if (!connection || !reference)
+        return false;
+    if (reference->kind != TK_INTEGER)
+        return true; // a computed index cannot be placed before run time; it takes the first fit
+    const std::int32_t i = reference->intValue;
+    if (connection->kind == TK_INTEGER)
+        return connection->intValue == i;
+    if (connection->kind == TK_UPTO && connection->left && connection->right &&
+        connection->left->kind == TK_INTEGER && connection->right->kind == TK_INTEGER)
+        return connection->left->intValue <= i && i <= connection->right->intValue;
+    return true;
+}
+
+bool connectionHolds(const ConnEnd* end, const ExprNode* ref)
+{
+    if (!end || end->index.empty())
+        return true;
+    PtrNode<ExprNode>* c = end->index.head;
+    PtrNode<ExprNode>* r = ref->index.head;
+    if (!r)
+        return false; // the whole port, but the connection holds only part of it
+    for (; c && r; c = c->next, r = r->next)
+        if (!indexContains(c->item, r->item))
+            return false;
+    return true;
+}
+
+/// The reference's index list as the slot variable sees it. Each index that falls in a range of
+/// the connection is counted from that range's start, so that two submodels sharing one
+/// variable at different offsets both reach the same element.
+bool rebasedIndices(const ConnEnd* end, const ExprNode* ref, const VarRec* var, ExprList& out)
+{
+    out = ExprList{};
+    const int dims = var->dim.count();
+    if (dims == 0)
+        return true;
+    if (!end || end->index.empty()) {
+        int kept = 0;
+        for (ExprNode* i : ref->index)
+            if (kept++ < dims && !out.append(i))
+                return false;
+        return true;
+    }
+    PtrNode<ExprNode>* r = ref->index.head;
+    for (PtrNode<ExprNode>* c = end->index.head; c && r; c = c->next, r = r->next) {
+        const ExprNode* range = c->item;
+        if (!range || range->kind != TK_UPTO || literalSize(range) == 1)
+            continue; // a single index selects no dimension of the variable
+        ExprNode* index = r->item;
+        const ExprNode* lo = range->left;
+        if (lo && lo->kind == TK_INTEGER && lo->intValue != 1) {
+            if (index && index->kind == TK_INTEGER)
+                index = makeIntegerConstant(index->intValue - lo->intValue + 1);
+            else
+                index = makeOperator(index, makeIntegerConstant(lo->intValue - 1), TK_MIN);
+            if (!index)
+                return false;
+        }
+        if (out.count() < dims && !out.append(index))
+            return false;
+    }
+    return true;
+}
+
+void gatherReferences(ExprNode* expr, std::vector<ExprNode*>& refs)
+{
+    std::vector<ExprNode*> pending;
+    if (expr)
+        pending.push_back(expr);
+    while (!pending.empty()) {
+        ExprNode* node = pending.back();
+        pending.pop_back();
+        if (node->kind == TK_PORTNAME || node->kind == TK_INPUTNAME || node->kind == TK_OUTPUTNAME)
+            refs.push_back(node);
+        for (ExprNode* i : node->index)
+            if (i)
+                pending.push_back(i);
+        for (ExprNode* a : node->args)
+            if (a)
+                pending.push_back(a);
+        if (isNameKind(node->kind) || node->kind == TK_TIME)
+            continue; // `extra` chains the equation's names, not a part of this expression
+        for (ExprNode* part : {node->left, node->right, node->kind == TK_IF ? node->extra : nullptr})
+            if (part)
+                pending.push_back(part);
+    }
+}
+
+std::string referenceText(const ExprNode* ref, const std::string& name)
+{
+    std::string text = name;
+    if (!ref->index.empty())
+        text += indexListText(ref->index);
+    return text;
+}
+
+} // namespace
+
+int rewriteConnectionReferences(SubclassRec* sub, const SlotTable& slots)
+{
+    ClassRec* cls = sub->cls;
+    if (!cls || !cls->equations)
+        return 1;
+    const int limit = static_cast<int>(slots.size());
+    std::vector<ExprNode*> refs;
+    for (EquationRec* eq : cls->equations->equations) {
+        gatherReferences(eq->left, refs);
+        gatherReferences(eq->right, refs);
+    }
+    for (ExprNode* ref : refs) {
+        int slot = 0;
+        const ConnEnd* end = nullptr;
+        std::string name;
+        if (ref->kind == TK_PORTNAME) {
+            auto* port = static_cast<PortRec*>(ref->record);
+            name = port ? port->name : std::string();
+            for (BondDescriptor* d : port ? port->connected : PtrList<BondDescriptor>{})
+                if (connectionHolds(d->end, ref)) {
+                    slot = d->index + (ref->selector == TK_SEL_FLOW ? 1 : 0);
+                    end = d->end;
+                    break;
+                }
+            if (slot == 0) {
+                reportEquationsError(formatMessage("no bond connected with port %s of submodel %s.",
+                                                   referenceText(ref, name).c_str(),
+                                                   describeSubmodel(sub).c_str()));
+                return 0;
+            }
+        } else {
+            auto* io = static_cast<IoRec*>(ref->record);
+            name = io ? io->name : std::string();
+            for (SignalDescriptor* d : io ? io->connected : PtrList<SignalDescriptor>{}) {
+                const ConnEnd* e = d->signal ? submodelEnd(d->signal, sub, io->name) : nullptr;
+                if (connectionHolds(e, ref)) {
+                    slot = d->index;
+                    end = e;
+                    break;
+                }
+            }
+            if (slot == 0) {
+                reportEquationsError(formatMessage("no signal connected with io %s of submodel %s.",
+                                                   referenceText(ref, name).c_str(),
+                                                   describeSubmodel(sub).c_str()));
+                return 0;
+            }
+        }
+        if (!check_help_index(slot, limit) || !slots[static_cast<std::size_t>(slot)])
+            return 0; // a reference left pointing at a port would be written as garbage
+        VarRec* var = slots[static_cast<std::size_t>(slot)];
+        ExprList index;
+        if (!rebasedIndices(end, ref, var, index)) {
+            reportOutOfMemory();
+            return 0;
+        }
+        ref->kind = TK_VARIABLENAME;
+        ref->selector = 0;
+        ref->record = var;
+        ref->index = index;
+        for (ExprNode* i : index)
+            i->parent = ref;
+        var->connmark = 1;
+    }
+    return 1;
+}
+
+namespace {
+
+/// Gives the submodel's own records their hierarchical names and moves them into the top class.
+void moveSubmodelRecords(ClassRec* top, SubclassRec* sub, const std::string& path)
+{
+    ClassRec* cls = sub->cls;
+    for (ClassSection which : {CLASS_PARAMETERS, CLASS_INITCONDS, CLASS_VARIABLES, CLASS_CONSTANTS}) {
+        SectionList<VarRec>& from = cls->section(which);
+        while (VarRec* var = from.first()) {
+            SectionList<VarRec>::unlink(var);
+            var->name = submodelPath(path, var->name);
+            top->section(which).append(var);
+        }
+    }
+    if (cls->equations)
+        while (EquationRec* eq = cls->equations->equations.first()) {
+            SectionList<EquationRec>::unlink(eq);
+            top->equations->equations.append(eq);
+        }
+}
+
+/// Brings literal indices beyond a variable's declared size back into range (the last step of
+/// collection; references rewritten from connections are in range already).
+int normaliseIndices(ClassRec* top)
+{
+    std::vector<ExprNode*> refs;
+    for (VarRec* var : top->variables) {
+        if (var->dim.empty())
+            continue;
+        refs.clear();
+        for (EquationRec* eq : top->equations->equations) {
+            find_varind_in_expr(eq->left, var, refs);
+            find_varind_in_expr(eq->right, var, refs);
+        }
+        int k = 0;
+        for (const ExprNode* size : var->dim) {
+            const std::int64_t s = literalSize(size);
+            std::int64_t m = 0;
+            for (const ExprNode* ref : refs) {
+                const ExprNode* index = ref->index.at(k);
+                if (index && index->kind == TK_INTEGER)
+                    m = std::max<std::int64_t>(m, index->intValue);
+            }
+            if (s > 0 && m > s)
+                for (ExprNode* ref : refs) {
+                    ExprNode* index = ref->index.at(k);
+                    if (!index || index->kind != TK_INTEGER)
+                        continue;
+                    std::int64_t i = index->intValue - (m - s);
+                    if (i < 1)
+                        i = s - i;
+                    index->intValue = static_cast<std::int32_t>(i);
+                }
+            ++k;
+        }
+    }
+    return 1;
+}
+
+} // namespace
+
+int collectEquations(ClassRec* top, int slotCount)
+{
+    if (!top || !top->graph)
+        return 0;
+    SlotTable slots;
+    try {
+        slots.assign(static_cast<std::size_t>(std::max(slotCount, 1)), nullptr);
+    } catch (const std::bad_alloc&) {
+        reportOutOfMemory();
+        return 0;
+    }
+    if (!newEquationBody(top)) {
+        reportOutOfMemory();
+        return 0;
+    }
+    GraphBody* graph = top->graph;
+    // All names are entered before any reference is rewritten; a slot is still named after the
+    // first connected port in submodel order.
+    for (SubclassRec* sub : graph->subclasses)
+        if (!enterConnectionNames(top, sub, slots))
+            return 0;
+    for (SubclassRec* sub : graph->subclasses) {
+        if (!rewriteConnectionReferences(sub, slots))
+            return 0;
+        if (sub->cls)
+            moveSubmodelRecords(top, sub, instance_name(sub));
+    }
+    top->graph = nullptr;
+    return normaliseIndices(top);
+}

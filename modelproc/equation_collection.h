@@ -1,0 +1,76 @@
+// Building blocks of equation collection: slot checks, the dimensions an index list
+// selects, references to a variable in an expression, and hierarchical names.
+#pragma once
+
+#include "modelproc/model_records.h"
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+/// The error kind of every equation-generation message.
+inline constexpr const char* kEquationsGenerationError = "Equations generation error ";
+
+/// Reports an equation-generation error through the error hook.
+void reportEquationsError(const std::string& message);
+
+/// 1 when 1 <= index < limit; otherwise reports the range error and gives 0.
+int check_help_index(int index, int limit);
+
+/// The dimensions an index list selects: one per range whose size is not 1; single indices add
+/// none. A missing index reports an error, clears `ok` and gives an empty list.
+ExprList indimlst(const ExprList& index, bool& ok);
+
+/// Appends every reference to `var` in the expression to `refs`, descending through operators,
+/// function arguments and the three parts of conditionals; there is no limit on the count.
+void find_varind_in_expr(ExprNode* expr, const VarRec* var, std::vector<ExprNode*>& refs);
+
+/// The hierarchical name being built: a submodel path, a mark at its end, and appended parts.
+class HierarchicalName {
+public:
+    /// The longest text a name may have.
+    static constexpr std::size_t kMaxLength = 4095;
+
+    /// Starts over with the path and marks its end.
+    void setPath(std::string_view path);
+    /// Cuts the text back to the mark.
+    void backToMark();
+    void append(std::string_view text);
+    /// The text built, or "NAME TOO LONG" once an append passed the longest length.
+    std::string text() const;
+    bool overflowed() const { return m_overflow; }
+
+private:
+    std::string m_text;
+    std::size_t m_mark = 0;
+    bool m_overflow = false;
+    bool m_markOverflow = false;
+};
+
+/// The path of a submodel inside its parent: parent path, backquote, own name (no parent: the name).
+std::string submodelPath(std::string_view parentPath, std::string_view name);
+
+/// Gives every connection of the top class its slot numbers from `counter` on: two per bond
+/// (effort, flow) entered at both ports as seen from that port, one per signal (an output feeding
+/// several unindexed inputs keeps one slot) and one per unconnected submodel output. Connections
+/// with wrong ends or unknown port or io names are reported and skipped; 0 only when memory runs out.
+int numberConnections(ClassRec* top, int& counter);
+
+/// The variable made for each connection slot; entry 0 is unused, absent slots are null.
+using SlotTable = std::vector<VarRec*>;
+
+/// Enters the connection names of one submodel's ports and ios into their slots of `slots`
+/// (sized to the number of slots): the first name of a slot makes the top class's variable,
+/// later names become its aliases. 0 when the submodel fails.
+int enterConnectionNames(ClassRec* top, SubclassRec* sub, SlotTable& slots);
+
+/// Rewrites every port, input and output reference in the submodel's equations to the variable
+/// of its connection's slot, with indices counted from the start of that connection's range.
+/// 0 when a reference has no matching connection (reported).
+int rewriteConnectionReferences(SubclassRec* sub, const SlotTable& slots);
+
+/// Collects every submodel of the top class into one flat `EquationBody` of the class: slot
+/// variables for the connections, the submodels' own records renamed by path, and all their
+/// equations. The class becomes of type DYN; 1, or 0 after the error was reported.
+int collectEquations(ClassRec* top, int slotCount);
