@@ -7,6 +7,7 @@
 
 #include "common/message_boxes.h"
 #include "simulator/data_tables.h"
+#include "simulator/fastcode/fast_code.h"
 #include "simulator/integration_methods.h"
 #include "simulator/interpreter.h"
 #include "simulator/model_variables.h"
@@ -283,7 +284,8 @@ void InterruptCommand() { InterruptRequested = 1; }
 int StartRun(int continueFlag)
 {
     RunStopFlag = 0;
-    SelectModelEvaluators();
+    // Native code while it is built for these tables and "warp" is On, else the interpreter.
+    SelectModelEvaluators(ChosenFastCode());
     const RunSpecification& specs = RunSpecs();
     if (ModelLoadErrors > 0 || !Variables().installed) {
         ShowMessage({"There were errors at loading the model;", "no simulation is posible."});

@@ -7,6 +7,7 @@
 #include "common/model_file_names.h"
 #include "platform/core/file_system.h"
 #include "simulator/code_file_reader.h"
+#include "simulator/fastcode/fast_code.h"
 #include "simulator/integration_methods.h"
 #include "simulator/model_variables.h"
 #include "simulator/parameter_file.h"
@@ -199,11 +200,14 @@ int LoadModel(const std::string& directory, const std::string& modelName)
     const SavedValues saved = saveValues();
     const std::string previousText = g_modelText;
     const bool hadModel = Variables().installed && ModelLoadErrors == 0;
+    // The blocks point into the tables that the reader is about to replace.
+    FreeFastCode();
     if (LoadCodeText(*text) != 0) {
         ShowMessage({"Errors in code file, model could not be loaded."});
         if (hadModel && LoadCodeText(previousText) == 0) {
             ApplyParameterValues(KindParameter, saved.kinds[KindParameter]);
             ApplyParameterValues(KindInitial, saved.kinds[KindInitial]);
+            BuildFastCode();
         } else {
             ModelLoadErrors = 1;
         }
@@ -212,6 +216,7 @@ int LoadModel(const std::string& directory, const std::string& modelName)
     }
     g_modelText = *text;
     ModelLoadErrors = 0;
+    BuildFastCode();
     ReleaseIntegrationWorkspaces();
     ResetEditors();
     ClearEdited();

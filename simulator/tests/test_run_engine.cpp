@@ -2,7 +2,9 @@
 // published references, the run start's checks, the summary, traps and maths errors.
 #include "model_test_support.h"
 
+#include "common/settings_table.h"
 #include "platform/core/message_sink.h"
+#include "simulator/fastcode/fast_code.h"
 #include "simulator/integration_methods.h"
 #include "simulator/run_control.h"
 #include "simulator/run_specs.h"
@@ -149,6 +151,30 @@ TEST_F(MassSpringDamper, RungeKuttaFourMatchesTheAnalyticSolution)
         worst = std::max(worst, std::fabs(s.states[0] - dampedOscillator(s.t)));
     EXPECT_LT(worst, 1e-9);
     EXPECT_EQ(samples.size(), 5001u);
+}
+
+TEST_F(MassSpringDamper, NativeCodeUnderWarpGivesTheInterpretersRunToTheLastBit)
+{
+    ASSERT_TRUE(BuildFastCode());
+    const int warp = Settings().warp;
+    for (int method : {MethodRungeKutta4, MethodBdf}) {
+        std::vector<std::vector<Sample>> runs;
+        for (int on : {1, 0}) {
+            Settings().warp = on;
+            EXPECT_EQ(ChosenFastCode() != nullptr, on == 1);
+            set(KindInitial, {1.0, 0.0});
+            run(method);
+            runs.push_back(samples);
+        }
+        ASSERT_EQ(runs[0].size(), runs[1].size()) << IntegrationMethods[method].name;
+        for (std::size_t i = 0; i < runs[0].size(); ++i) {
+            ASSERT_EQ(runs[0][i].t, runs[1][i].t);
+            // Bit for bit: the same doubles, not merely close ones.
+            ASSERT_EQ(runs[0][i].states, runs[1][i].states) << IntegrationMethods[method].name << " sample " << i;
+        }
+    }
+    Settings().warp = warp;
+    FreeFastCode();
 }
 
 TEST_F(MassSpringDamper, FixedStepErrorsShrinkWithTheMethodsOrder)
