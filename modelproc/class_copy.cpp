@@ -11,10 +11,12 @@ T* lookupOr(const AddressMap& map, const T* old)
     return copy ? copy : const_cast<T*>(old);
 }
 
-bool copyVariables(const SectionList<VarRec>& from, ClassRec* cls, ClassSection which, AddressMap& map)
+/// Copies a list of variables into the records `makeCopy` adds, entering each in the map.
+template <class MakeCopy>
+bool copyVariableList(const SectionList<VarRec>& from, MakeCopy makeCopy, AddressMap& map)
 {
     for (const VarRec* v : from) {
-        VarRec* copy = newClassVariable(cls, which);
+        VarRec* copy = makeCopy();
         if (!copy)
             return false;
         map.enter(v, copy);
@@ -29,22 +31,14 @@ bool copyVariables(const SectionList<VarRec>& from, ClassRec* cls, ClassSection 
     return true;
 }
 
+bool copyVariables(const SectionList<VarRec>& from, ClassRec* cls, ClassSection which, AddressMap& map)
+{
+    return copyVariableList(from, [&] { return newClassVariable(cls, which); }, map);
+}
+
 bool copyBodyVariables(const SectionList<VarRec>& from, EquationBody* body, BodySection which, AddressMap& map)
 {
-    for (const VarRec* v : from) {
-        VarRec* copy = newBodyVariable(body, which);
-        if (!copy)
-            return false;
-        map.enter(v, copy);
-        copy->name = v->name;
-        copy->aliases = v->aliases;
-        if (!copyExpressionList(v->dim, copy->dim, map))
-            return false;
-        copy->at = v->at;
-        copy->kn_siz = v->kn_siz;
-        copy->kn_arr = v->kn_arr;
-    }
-    return true;
+    return copyVariableList(from, [&] { return newBodyVariable(body, which); }, map);
 }
 
 bool copyEnd(const ConnEnd& from, ConnEnd& to, AddressMap& map)
