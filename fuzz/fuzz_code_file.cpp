@@ -11,18 +11,9 @@
 #include <cstdint>
 #include <string>
 
-namespace {
-
-class SilentSink : public platform::MessageSink {
-public:
-    platform::BoxAnswer show(const platform::MessageBoxRequest&) override { return platform::BoxAnswer::Ok; }
-};
-
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    static SilentSink sink;
+    static platform::SilentMessageSink sink;
     static bool ready = [] {
         platform::setMessageSink(&sink);
         SetStatusFunction([](const std::string&, bool) {});

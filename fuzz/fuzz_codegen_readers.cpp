@@ -13,12 +13,6 @@
 
 namespace {
 
-/// Answers every box with OK and keeps nothing, so long runs do not grow.
-class SilentSink : public platform::MessageSink {
-public:
-    platform::BoxAnswer show(const platform::MessageBoxRequest&) override { return platform::BoxAnswer::Ok; }
-};
-
 const char* const ModelText = "#Hclass\tosc\n#Hversion\t1\n\n"
                               "#DParam \t2\n\t#real\tm\tmass\n\t#real\tk\n\n"
                               "#DIncond\t1\n\t#real\tx\n\n"
@@ -37,7 +31,7 @@ void writeFile(const std::string& path, const char* data, std::size_t size)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    static SilentSink sink;
+    static platform::SilentMessageSink sink;
     platform::setMessageSink(&sink);
     if (size == 0)
         return 0;

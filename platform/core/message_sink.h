@@ -49,6 +49,12 @@ private:
     BoxAnswer m_confirmAnswer;
 };
 
+/// Answers every box with OK and keeps nothing (fuzzing and other long unattended runs).
+class SilentMessageSink : public MessageSink {
+public:
+    BoxAnswer show(const MessageBoxRequest&) override { return BoxAnswer::Ok; }
+};
+
 /// For tests: answers confirm boxes from a queue (Ok once the queue is empty)
 /// and records every box it was shown.
 class ScriptedMessageSink : public MessageSink {
