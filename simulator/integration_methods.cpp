@@ -277,7 +277,9 @@ void VodeStep()
         settings.relativeTolerance = specs().row(RowRelErr).value;
         settings.absoluteTolerance = specs().row(RowAbsErr).value;
         std::copy(states(), states() + g.n, v.y.begin());
-        if (v.solver.start(g.n, VodeDerivatives, nullptr, SimulationTime, v.y.data(), settings) != 0)
+        // The stop time keeps the solver from stepping past the finish: the run ends exactly there.
+        if (v.solver.start(g.n, VodeDerivatives, nullptr, SimulationTime, v.y.data(), settings) != 0 ||
+            v.solver.setStopTime(g.runFinish) != 0)
             stop({"Error: Method arguments inaccurate in the Vode Adams method."});
         return;
     }
@@ -289,12 +291,7 @@ void VodeStep()
         return;
     }
     double t = SimulationTime;
-    int result = v.solver.step(g.runFinish, t, v.y.data());
-    if (result == 0 && t > g.runFinish) {
-        // The solver's step may pass the finish time: the run ends exactly there.
-        result = v.solver.valueAt(g.runFinish, v.y.data());
-        t = g.runFinish;
-    }
+    const int result = v.solver.step(g.runFinish, t, v.y.data());
     if (result == 0) {
         std::copy(v.y.begin(), v.y.begin() + g.n, states());
         EvaluateModel(t);

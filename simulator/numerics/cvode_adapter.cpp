@@ -168,6 +168,13 @@ int VodeIntegrator::step(double tout, double &t, double *y)
     return vodeResultFromCvode(flag);
 }
 
+int VodeIntegrator::setStopTime(double tStop)
+{
+    if (m_memory == nullptr)
+        return VodeNoMemory;
+    return vodeResultFromCvode(CVodeSetStopTime(m_memory, tStop));
+}
+
 int VodeIntegrator::valueAt(double t, double *y) const
 {
     if (m_memory == nullptr)

@@ -54,6 +54,9 @@ public:
     /// Takes one internal step towards tout (it may pass tout); t and y receive the step's end.
     int step(double tout, double &t, double *y);
 
+    /// Keeps every later step from passing tStop; the step that reaches it ends exactly there.
+    int setStopTime(double tStop);
+
     /// Solution at a time inside the last step, from the solver's interpolating polynomial.
     int valueAt(double t, double *y) const;
 

@@ -177,6 +177,16 @@ TEST_F(MassSpringDamper, NativeCodeUnderWarpGivesTheInterpretersRunToTheLastBit)
     FreeFastCode();
 }
 
+TEST_F(MassSpringDamper, StiffRunStopsAtTheFinishTime)
+{
+    run(MethodVode);
+    EXPECT_EQ(SimulationTime, 5.0);
+    ASSERT_FALSE(samples.empty());
+    EXPECT_EQ(samples.back().t, 5.0);
+    EXPECT_NEAR(cell('s', 0), dampedOscillator(5.0), 1e-3);
+    EXPECT_TRUE(sink.transcript().empty());
+}
+
 TEST_F(MassSpringDamper, FixedStepErrorsShrinkWithTheMethodsOrder)
 {
     struct Case {

@@ -86,6 +86,24 @@ TEST(VodeAdapter, StiffVanDerPolAgreesWithTheDaeIntegrator)
     EXPECT_LT(reference[0], 2.0);
 }
 
+TEST(VodeAdapter, StepsNeverPassTheStopTime)
+{
+    VodeSettings settings;
+    VodeIntegrator vode;
+    double y[2] = {2.0, 0.0};
+    ASSERT_EQ(vode.start(2, vanDerPol, nullptr, 0.0, y, settings), VodeSuccess);
+    const double stop = 0.3;
+    ASSERT_EQ(vode.setStopTime(stop), VodeSuccess);
+    double t = 0.0;
+    while (t < stop) {
+        ASSERT_EQ(vode.step(10.0, t, y), VodeSuccess) << "at t = " << t;
+        ASSERT_LE(t, stop);
+    }
+    EXPECT_EQ(t, stop);
+    VodeIntegrator idle;
+    EXPECT_EQ(idle.setStopTime(1.0), VodeNoMemory);
+}
+
 TEST(VodeAdapter, FlagsMapToTheSimulatorsNumbering)
 {
     struct Case {
