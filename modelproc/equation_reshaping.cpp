@@ -1,0 +1,864 @@
+// Reshaping of submodel equations: every equation solved for the element it must deliver.
+#include "modelproc/equation_reshaping.h"
+
+#include "modelproc/display_hooks.h"
+#include "modelproc/equation_collection.h"
+#include "modelproc/function_table.h"
+#include "modelproc/graph_dissolution.h"
+#include "modelproc/symbol_table.h"
+#include "modelproc/tokens.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace {
+
+// ---------------------------------------------------------------------------
+// Inversion
+
+/// One operator above the reference: the node and the operand that leads down to it.
+struct PathStep {
+    ExprNode* node;
+    ExprNode* child;
+};
+
+/// The error of an operator that cannot be inverted, or an empty text when it can.
+std::string inversionError(const PathStep& step)
+{
+    const ExprNode* node = step.node;
+    switch (node->kind) {
+    case TK_PLUS:
+    case TK_MIN:
+    case TK_MULT:
+    case TK_DIV:
+        if (node->left == step.child || node->right == step.child)
+            return {};
+        return "Corrupted equation during reshaping.";
+    case TK_IF:
+        return "Inversion of IF expression impossible.";
+    case TK_FUNCTIONNAME: {
+        const FunctionRow* row = functionRow(node->function);
+        if (!row)
+            return "Inversion of operator " + std::to_string(node->kind) + " impossible.";
+        if (row->inverse < 0 || node->args.count() != 1)
+            return std::string("Inversion of ") + row->name + " impossible.";
+        if (node->args.head->item != step.child)
+            return "Corrupted equation during reshaping.";
+        return {};
+    }
+    default:
+        return "Inversion of operator " + std::to_string(node->kind) + " impossible.";
+    }
+}
+
+/// A minus or divide whose right operand leads to the reference keeps its operator and left
+/// operand; its open place is then the right operand.
+bool keepsOperator(const PathStep& step)
+{
+    return (step.node->kind == TK_MIN || step.node->kind == TK_DIV) && step.node->right == step.child;
+}
+
+/// Turns the node into its inverse in place; its open place is filled later.
+void invertNode(const PathStep& step)
+{
+    ExprNode* node = step.node;
+    if (node->kind == TK_FUNCTIONNAME) {
+        node->function = functionRow(node->function)->inverse;
+        return;
+    }
+    if (keepsOperator(step))
+        return;
+    if (node->left != step.child) // the reference came from the right: the left operand moves over
+        node->right = node->left;
+    node->left = nullptr;
+    switch (node->kind) {
+    case TK_PLUS: node->kind = TK_MIN; break;
+    case TK_MIN: node->kind = TK_PLUS; break;
+    case TK_MULT: node->kind = TK_DIV; break;
+    case TK_DIV: node->kind = TK_MULT; break;
+    default: break;
+    }
+}
+
+/// Puts `operand` into the open place of an inverted node.
+void fillOpenPlace(const PathStep& step, bool kept, ExprNode* operand)
+{
+    ExprNode* node = step.node;
+    if (node->kind == TK_FUNCTIONNAME)
+        node->args.head->item = operand;
+    else if (kept)
+        node->right = operand;
+    else
+        node->left = operand;
+    operand->parent = node;
+    if (node->kind != TK_FUNCTIONNAME)
+        node->flags = (node->left ? node->left->flags : 0) | (node->right ? node->right->flags : 0);
+}
+
+// ---------------------------------------------------------------------------
+// Elements of ports, ios and variables
+
+/// The literal size of each dimension; false when one is not literal.
+bool literalSizes(const ExprList& dim, std::vector<std::int64_t>& sizes)
+{
+    sizes.clear();
+    for (const ExprNode* d : dim) {
+        const std::int64_t size = literalSize(d);
+        if (size < 1)
+            return false;
+        sizes.push_back(size);
+    }
+    return true;
+}
+
+/// The 0-based row-major element a reference selects in a record of dimensions `dim`; no index
+/// selects element 0; -1 when an index is computed or out of range.
+std::int64_t elementOf(const ExprNode* ref, const ExprList& dim)
+{
+    std::vector<std::int64_t> sizes;
+    if (!literalSizes(dim, sizes))
+        return -1;
+    std::int64_t element = 0;
+    std::size_t k = 0;
+    for (const ExprNode* index : ref->index) {
+        if (!index || index->kind != TK_INTEGER || k >= sizes.size())
+            return -1;
+        if (index->intValue < 1 || index->intValue > sizes[k])
+            return -1;
+        element = element * sizes[k] + (index->intValue - 1);
+        ++k;
+    }
+    if (k == 0)
+        return 0;
+    for (; k < sizes.size(); ++k)
+        element *= sizes[k];
+    return element;
+}
+
+/// The range [lo, hi] (1-based) that one index of a connection end selects; false when unknown.
+bool indexRange(const ExprNode* index, std::int64_t size, std::int64_t& lo, std::int64_t& hi)
+{
+    if (!index) {
+        lo = 1;
+        hi = size;
+        return true;
+    }
+    if (index->kind == TK_INTEGER) {
+        lo = hi = index->intValue;
+        return true;
+    }
+    if (index->kind == TK_UPTO && index->left && index->right && index->left->kind == TK_INTEGER &&
+        index->right->kind == TK_INTEGER) {
+        lo = index->left->intValue;
+        hi = index->right->intValue;
+        return true;
+    }
+    return false;
+}
+
+/// What a port element sees of the bond attached to it.
+struct PortElement {
+    int outside = 0;  ///< the selector the submodel computes; 0 when no bond covers the element
+    int dir = 0;      ///< power direction as seen from the port: 1 out, 2 in
+};
+
+/// The bond of each element of the port, from the ranges its connection ends cover.
+std::vector<PortElement> portElements(const PortRec* port)
+{
+    std::vector<std::int64_t> sizes;
+    const bool literal = literalSizes(port->dim, sizes);
+    std::int64_t count = 1;
+    for (std::int64_t s : sizes)
+        count *= s;
+    std::vector<PortElement> elements(literal ? static_cast<std::size_t>(count) : 0);
+    for (PtrNode<BondDescriptor>* node = port->connected.head; node; node = node->next) {
+        const BondDescriptor* d = node->item;
+        if (!d || elements.empty())
+            continue;
+        // One range per dimension; a missing index covers the whole dimension.
+        std::vector<std::int64_t> lo(sizes.size()), hi(sizes.size());
+        PtrNode<ExprNode>* index = d->end ? d->end->index.head : nullptr;
+        bool ok = true;
+        for (std::size_t k = 0; k < sizes.size(); ++k) {
+            ok = ok && indexRange(index ? index->item : nullptr, sizes[k], lo[k], hi[k]) && lo[k] >= 1 &&
+                 hi[k] <= sizes[k] && lo[k] <= hi[k];
+            if (index)
+                index = index->next;
+        }
+        if (!ok)
+            continue;
+        std::vector<std::int64_t> at(lo);
+        for (;;) {
+            std::int64_t element = 0;
+            for (std::size_t k = 0; k < sizes.size(); ++k)
+                element = element * sizes[k] + (at[k] - 1);
+            PortElement& e = elements[static_cast<std::size_t>(element)];
+            e.outside = d->caus == CAUS_ECY ? TK_SEL_EFFORT : TK_SEL_FLOW;
+            e.dir = d->dir;
+            std::size_t k = sizes.size();
+            while (k > 0 && at[k - 1] == hi[k - 1]) {
+                at[k - 1] = lo[k - 1];
+                --k;
+            }
+            if (k == 0)
+                break;
+            ++at[k - 1];
+        }
+    }
+    return elements;
+}
+
+// ---------------------------------------------------------------------------
+// Text of expressions in messages
+
+int operatorPrecedence(int kind)
+{
+    switch (kind) {
+    case TK_OR: return 1;
+    case TK_AND: return 2;
+    case TK_EQ: case TK_NE: case TK_LT: case TK_LE: case TK_GT: case TK_GE: return 3;
+    case TK_PLUS: case TK_MIN: return 4;
+    case TK_MULT: case TK_DIV: case TK_IDIV: case TK_MOD: return 5;
+    case TK_POW: case TK_IPOW: return 7;
+    default: return 6;
+    }
+}
+
+const char* operatorText(int kind)
+{
+    switch (kind) {
+    case TK_OR: return " or ";
+    case TK_AND: return " and ";
+    case TK_NOT: return "not ";
+    case TK_EQ: return " == ";
+    case TK_NE: return " <> ";
+    case TK_LT: return " < ";
+    case TK_LE: return " <= ";
+    case TK_GT: return " > ";
+    case TK_GE: return " >= ";
+    case TK_MIN: return " - ";
+    case TK_PLUS: return " + ";
+    case TK_MULT: return " * ";
+    case TK_DIV: return " / ";
+    case TK_IDIV: return " div ";
+    case TK_MOD: return " mod ";
+    case TK_POW: case TK_IPOW: return "^";
+    case TK_PRF_MIN: return "-";
+    case TK_PRF_PLUS: return "+";
+    default: return " ? ";
+    }
+}
+
+void appendText(const ExprNode* node, std::string& out, int context)
+{
+    if (!node) {
+        out += "??";
+        return;
+    }
+    if (isNameKind(node->kind)) {
+        if (node->kind == TK_PORTNAME) {
+            const auto* port = static_cast<const PortRec*>(node->record);
+            out += port ? port->name : "??";
+        } else if (node->kind == TK_INPUTNAME || node->kind == TK_OUTPUTNAME) {
+            const auto* io = static_cast<const IoRec*>(node->record);
+            out += io ? io->name : "??";
+        } else if (node->kind == TK_CLASSARG) {
+            const auto* arg = static_cast<const ArgRec*>(node->record);
+            out += arg ? arg->name : "??";
+        } else {
+            out += node->record ? node->var()->name : "??";
+        }
+        if (!node->index.empty()) {
+            out += "[";
+            for (PtrNode<ExprNode>* i = node->index.head; i; i = i->next) {
+                appendText(i->item, out, 0);
+                if (i->next)
+                    out += ",";
+            }
+            out += "]";
+        }
+        if (node->kind == TK_PORTNAME)
+            out += node->selector == TK_SEL_FLOW ? ".f" : ".e";
+        return;
+    }
+    switch (node->kind) {
+    case TK_INTEGER: out += std::to_string(node->intValue); return;
+    case TK_REAL: out += formatMessage("%.15g", node->realValue); return;
+    case TK_BOOLEAN: out += node->intValue ? "true" : "false"; return;
+    case TK_TIME: out += "t"; return;
+    case TK_UPTO:
+        appendText(node->left, out, 0);
+        out += "..";
+        appendText(node->right, out, 0);
+        return;
+    case TK_FUNCTIONNAME: {
+        const FunctionRow* row = functionRow(node->function);
+        out += row ? row->name : "??";
+        out += "(";
+        for (PtrNode<ExprNode>* a = node->args.head; a; a = a->next) {
+            appendText(a->item, out, 0);
+            if (a->next)
+                out += ", ";
+        }
+        out += ")";
+        return;
+    }
+    case TK_IF:
+        out += context ? "(if " : "if ";
+        appendText(node->left, out, 0);
+        out += " then ";
+        appendText(node->right, out, 0);
+        out += " else ";
+        appendText(node->extra, out, 0);
+        out += context ? " fi)" : " fi";
+        return;
+    default: break;
+    }
+    const int own = operatorPrecedence(node->kind);
+    const bool parenthesised = own < context || (own == context && context != 0);
+    if (parenthesised)
+        out += "(";
+    if (isUnaryOperator(node->kind)) {
+        out += operatorText(node->kind);
+        appendText(node->right, out, 6);
+    } else {
+        appendText(node->left, out, own);
+        out += operatorText(node->kind);
+        appendText(node->right, out, own);
+    }
+    if (parenthesised)
+        out += ")";
+}
+
+// ---------------------------------------------------------------------------
+// Reshaping one submodel
+
+/// The state of reshaping one submodel.
+struct Reshaper {
+    SubclassRec* sub;
+    ClassRec* cls;
+    bool flagsMade = false;
+    bool needsSolving = false;
+
+    std::string where() const
+    {
+        return formatMessage("%s%d:%s", cls->name.c_str(), cls->version, instance_name(sub).c_str());
+    }
+    std::string equationWhere(const EquationRec* eq) const
+    {
+        return expressionText(eq->right) + " = " + expressionText(eq->left) + " in " + where();
+    }
+    void fail(const std::string& message)
+    {
+        reportEquationsError(message);
+        ok = false;
+    }
+    bool ok = true;
+};
+
+/// Whether causality leaves any choice: a port that is not fixed, or a preferred one whose
+/// bond went the other way.
+bool classNeedsSolving(const ClassRec* cls)
+{
+    for (const PortRec* port : cls->ports) {
+        if (port->c_type == 3 || port->c_type == 4)
+            return true;
+        if (port->c_type == 2)
+            for (PtrNode<BondDescriptor>* d = port->connected.head; d; d = d->next)
+                if (d->item && d->item->caus != port->c_val)
+                    return true;
+    }
+    return false;
+}
+
+void makeVariableFlags(SectionList<VarRec>& list)
+{
+    for (VarRec* var : list) {
+        const std::int64_t count = elementCount(var->dim);
+        var->kn_siz = static_cast<std::int32_t>(count < 1 ? 1 : count);
+        var->kn_arr = newFlagArray(static_cast<std::size_t>(var->kn_siz), 1);
+    }
+}
+
+void makeFlags(ClassRec* cls)
+{
+    for (PortRec* port : cls->ports) {
+        std::vector<PortElement> elements = portElements(port);
+        port->outsides.assign(elements.size(), 0);
+        for (std::size_t e = 0; e < elements.size(); ++e)
+            port->outsides[e] = elements[e].outside;
+        port->elcount = static_cast<std::int32_t>(elements.size());
+    }
+    for (SectionList<IoRec>* ios : {&cls->inputs, &cls->outputs})
+        for (IoRec* io : *ios) {
+            const std::int64_t count = elementCount(io->dim);
+            io->elcount = static_cast<std::int32_t>(count < 1 ? 1 : count);
+            io->known = newFlagArray(static_cast<std::size_t>(io->elcount), 0);
+        }
+    for (ClassSection which : {CLASS_PARAMETERS, CLASS_INITCONDS, CLASS_VARIABLES, CLASS_CONSTANTS})
+        makeVariableFlags(cls->section(which));
+    if (cls->equations)
+        for (int which = BODY_INDEP_STATES; which <= BODY_ALGLOOP_OUT; ++which)
+            makeVariableFlags(cls->equations->section(static_cast<BodySection>(which)));
+}
+
+/// The flags a reference reads: one element, or all of them when its index is computed.
+template <class Flags>
+void forElements(Flags& flags, std::int64_t element, auto&& action)
+{
+    if (element >= 0 && static_cast<std::size_t>(element) < flags.size()) {
+        action(flags[static_cast<std::size_t>(element)]);
+        return;
+    }
+    for (auto& flag : flags)
+        action(flag);
+}
+
+/// Marks what the reference names as computed.
+void markKnown(ExprNode* ref)
+{
+    if (ref->kind == TK_PORTNAME) {
+        auto* port = static_cast<PortRec*>(ref->record);
+        forElements(port->outsides, elementOf(ref, port->dim), [](std::int32_t& f) { f = 0; });
+    } else if (ref->kind == TK_OUTPUTNAME || ref->kind == TK_INPUTNAME) {
+        auto* io = static_cast<IoRec*>(ref->record);
+        forElements(io->known, elementOf(ref, io->dim), [](std::int32_t& f) { f = 1; });
+    } else if (isVariableKind(ref->kind) && ref->record) {
+        VarRec* var = ref->var();
+        forElements(var->kn_arr, elementOf(ref, var->dim), [](std::int32_t& f) { f = 0; });
+    }
+}
+
+/// The kinds whose value is given before any equation of the submodel runs.
+bool isGiven(int kind)
+{
+    switch (kind) {
+    case TK_PARAMETERNAME:
+    case TK_INITCONDNAME:
+    case TK_CONSTANTNAME:
+    case TK_TABLENAME:
+    case TK_INDEP_STATENAME:
+    case TK_DEP_RATENAME:
+    case TK_ALGLOOP_INNAME:
+    case TK_INPUTNAME:
+    case TK_TIME:
+    case TK_CLASSARG:
+    case TK_CONTROLVAR:
+        return true;
+    default:
+        return false;
+    }
+}
+
+/// Chooses the element to solve for and solves: 1 solved, 0 left for a later pass, -1 failed.
+int solveEquation(Reshaper& r, EquationRec* eq)
+{
+    ExprNode* candidate = nullptr;
+    int candidates = 0;
+    ExprNode* unknown = nullptr;
+    int unknowns = 0;
+    for (ExprNode* ref = eq->variables; ref; ref = ref->extra) {
+        if (isGiven(ref->kind) || !ref->record)
+            continue;
+        bool isCandidate = false;
+        bool isUnknown = false;
+        if (ref->kind == TK_PORTNAME) {
+            auto* port = static_cast<PortRec*>(ref->record);
+            forElements(port->outsides, elementOf(ref, port->dim),
+                        [&](std::int32_t f) { isCandidate = isCandidate || f == ref->selector; });
+        } else if (ref->kind == TK_OUTPUTNAME) {
+            auto* io = static_cast<IoRec*>(ref->record);
+            forElements(io->known, elementOf(ref, io->dim),
+                        [&](std::int32_t f) { isCandidate = isCandidate || f == 0; });
+        } else if (isVariableKind(ref->kind)) {
+            VarRec* var = ref->var();
+            forElements(var->kn_arr, elementOf(ref, var->dim),
+                        [&](std::int32_t f) { isUnknown = isUnknown || f != 0; });
+        }
+        if (isCandidate) {
+            candidate = ref;
+            ++candidates;
+        } else if (isUnknown) {
+            if (!unknown)
+                unknown = ref;
+            ++unknowns;
+        }
+    }
+    ExprNode* target = nullptr;
+    if (candidates == 1)
+        target = candidate;
+    else if (candidates == 0 && unknowns == 1)
+        target = unknown;
+    else if (candidates == 0 && unknowns == 0) {
+        r.fail("illegal or inconsistent equation: " + r.equationWhere(eq) + ".");
+        return -1;
+    } else {
+        return 0;
+    }
+    if (!invertEquation(eq, target))
+        return -1;
+    markKnown(target);
+    return 1;
+}
+
+/// Marks the left side of an equation that stays as written.
+bool markLeftSide(Reshaper& r, EquationRec* eq)
+{
+    ExprNode* left = eq->left;
+    if (left && left->kind == TK_INPUTNAME) {
+        r.fail("Input not allowed as left-hand side of an equation.");
+        return false;
+    }
+    if (left && isNameKind(left->kind))
+        markKnown(left);
+    eq->reshaped = 1;
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// sum and identity
+
+bool isZero(const ExprNode* node)
+{
+    return node && ((node->kind == TK_INTEGER && node->intValue == 0) ||
+                    (node->kind == TK_REAL && node->realValue == 0.0));
+}
+
+bool isCallOf(const ExprNode* node, int function)
+{
+    return node && node->kind == TK_FUNCTIONNAME && node->function == function;
+}
+
+ExprNode* portElementRef(const ExprNode* port, std::int64_t row, std::int64_t col, bool matrix)
+{
+    ExprList index;
+    if (matrix)
+        index.append(makeIntegerConstant(static_cast<std::int32_t>(row)));
+    index.append(makeIntegerConstant(static_cast<std::int32_t>(col)));
+    return makeLeaf(port->selector, port->record, TK_PORTNAME, nullptr, index);
+}
+
+/// Puts the equation before `at` in the list that holds `at`.
+void insertBefore(EquationRec* at, EquationRec* eq)
+{
+    eq->prev = at->prev;
+    eq->next = at;
+    at->prev->next = eq;
+    at->prev = eq;
+}
+
+EquationRec* insertEquation(EquationRec* at, ExprNode* left, ExprNode* right)
+{
+    auto* eq = ProcessingArena().make<EquationRec>();
+    eq->left = left;
+    eq->right = right;
+    left->parent = nullptr;
+    right->parent = nullptr;
+    rebuildVariableChain(eq);
+    insertBefore(at, eq);
+    return eq;
+}
+
+/// The checked port argument of a junction function: its rows, columns and element bonds.
+struct JunctionPort {
+    ExprNode* ref = nullptr;
+    PortRec* port = nullptr;
+    std::int64_t rows = 1;
+    std::int64_t cols = 1;
+    bool matrix = false;
+    std::vector<PortElement> elements;
+};
+
+/// The column of each row that the junction relation is solved around: the element whose bond
+/// lets the submodel compute the quantity for `sum`, and the one whose quantity is given for
+/// `identity`. -1 for a row without such a bond.
+std::vector<std::int64_t> designatedColumns(const JunctionPort& p, bool forSum)
+{
+    std::vector<std::int64_t> columns;
+    const int selector = p.ref->selector;
+    for (std::int64_t i = 0; i < p.rows; ++i) {
+        std::int64_t found = -1;
+        for (std::int64_t j = 0; j < p.cols && found < 0; ++j) {
+            const PortElement& e = p.elements[static_cast<std::size_t>(i * p.cols + j)];
+            if (e.outside == 0)
+                continue;
+            if ((e.outside == selector) == forSum)
+                found = j;
+        }
+        columns.push_back(found);
+    }
+    return columns;
+}
+
+/// Checks the argument of `sum` or `identity`: a port reference of one or two dimensions.
+bool junctionPort(Reshaper& r, EquationRec* eq, ExprNode* arg, const char* function, JunctionPort& p)
+{
+    if (!arg || arg->kind != TK_PORTNAME || !arg->record) {
+        r.fail(formatMessage("invalid argument(s) used with '%s' in equation %s.", function,
+                             r.equationWhere(eq).c_str()));
+        return false;
+    }
+    p.ref = arg;
+    p.port = static_cast<PortRec*>(arg->record);
+    std::vector<std::int64_t> sizes;
+    const bool literal = literalSizes(p.port->dim, sizes);
+    if (sizes.empty() && literal) {
+        r.fail(formatMessage("port %s should have dimension > 1 when used with '%s' in %s.",
+                             p.port->name.c_str(), function, r.where().c_str()));
+        return false;
+    }
+    if (sizes.size() > 2) {
+        r.fail("equation " + expressionText(eq->right) + " = " + expressionText(eq->left) + " in " +
+               r.where() + "; sorry, only one array level allowed for this submodel.");
+        return false;
+    }
+    if (!literal) {
+        r.fail(formatMessage("<error: index out of range while processing '%s' in %s>", function,
+                             r.where().c_str()));
+        return false;
+    }
+    p.matrix = sizes.size() == 2;
+    p.rows = p.matrix ? sizes[0] : 1;
+    p.cols = sizes.back();
+    p.elements = portElements(p.port);
+    return true;
+}
+
+/// sum(p) = 0: per row, the designated element's quantity from the others, each signed by its
+/// power direction against the designated one. The new first equation, or null.
+EquationRec* expandSum(Reshaper& r, EquationRec* eq)
+{
+    const bool onLeft = isCallOf(eq->left, FN_SUM);
+    ExprNode* other = onLeft ? eq->right : eq->left;
+    if (!isZero(other)) {
+        r.fail(formatMessage(onLeft ? "invalid rhs of equation %s = %s with 'sum' in %s."
+                                    : "invalid lhs of equation %s = %s with 'sum' in %s.",
+                             expressionText(eq->right).c_str(), expressionText(eq->left).c_str(),
+                             r.where().c_str()));
+        return nullptr;
+    }
+    ExprNode* call = onLeft ? eq->left : eq->right;
+    JunctionPort p;
+    if (!junctionPort(r, eq, call->args.count() == 1 ? call->args.head->item : nullptr, "sum", p))
+        return nullptr;
+    const std::vector<std::int64_t> designated = designatedColumns(p, true);
+    for (std::int64_t u : designated)
+        if (u < 0) {
+            r.fail(formatMessage("<error: corrupted bond list at 'sum' in %s>", r.where().c_str()));
+            return nullptr;
+        }
+    EquationRec* first = nullptr;
+    for (std::int64_t i = 0; i < p.rows; ++i) {
+        const std::int64_t u = designated[static_cast<std::size_t>(i)];
+        const int designatedDir = p.elements[static_cast<std::size_t>(i * p.cols + u)].dir;
+        // Terms from the last column back, so the sum nests to the right: t1 + (t2 + (... + tk)).
+        ExprNode* sum = nullptr;
+        for (std::int64_t j = p.cols - 1; j >= 0; --j) {
+            if (j == u)
+                continue;
+            ExprNode* term = portElementRef(p.ref, i + 1, j + 1, p.matrix);
+            if (p.elements[static_cast<std::size_t>(i * p.cols + j)].dir == designatedDir)
+                term = makeOperator(nullptr, term, TK_PRF_MIN);
+            sum = sum ? makeOperator(term, sum, TK_PLUS) : term;
+        }
+        if (!sum)
+            sum = makeIntegerConstant(0);
+        EquationRec* made = insertEquation(eq, portElementRef(p.ref, i + 1, u + 1, p.matrix), sum);
+        if (!first)
+            first = made;
+    }
+    return first;
+}
+
+/// identity(p) = z: per row, every other element equal to the designated one, and z equal to
+/// it when z is a variable. The new first equation, or null.
+EquationRec* expandIdentity(Reshaper& r, EquationRec* eq)
+{
+    const bool onLeft = isCallOf(eq->left, FN_IDENTITY);
+    ExprNode* z = onLeft ? eq->right : eq->left;
+    const bool zIsName = z && (z->kind == TK_OUTPUTNAME || isVariableKind(z->kind));
+    if (!isZero(z) && !zIsName) {
+        r.fail("invalid use of 'identity' in equation " + r.equationWhere(eq) + ".");
+        return nullptr;
+    }
+    ExprNode* call = onLeft ? eq->left : eq->right;
+    JunctionPort p;
+    if (!junctionPort(r, eq, call->args.count() == 1 ? call->args.head->item : nullptr, "identity", p))
+        return nullptr;
+    const std::vector<std::int64_t> designated = designatedColumns(p, false);
+    for (std::int64_t u : designated)
+        if (u < 0) {
+            r.fail(formatMessage("<error: corrupted bond list at 'identity' in %s>", r.where().c_str()));
+            return nullptr;
+        }
+    EquationRec* first = nullptr;
+    for (std::int64_t i = 0; i < p.rows; ++i) {
+        const std::int64_t u = designated[static_cast<std::size_t>(i)];
+        for (std::int64_t j = 0; j < p.cols; ++j) {
+            if (j == u)
+                continue;
+            EquationRec* made = insertEquation(eq, portElementRef(p.ref, i + 1, j + 1, p.matrix),
+                                               portElementRef(p.ref, i + 1, u + 1, p.matrix));
+            if (!first)
+                first = made;
+        }
+        if (zIsName) {
+            ExprNode* target = makeLeaf(z->selector, z->record, z->kind, nullptr, ExprList{});
+            if (p.matrix || !z->index.empty()) {
+                // z[i] for the row of a matrix port; a vector port's z keeps its own index.
+                if (p.matrix)
+                    target->index.append(makeIntegerConstant(static_cast<std::int32_t>(i + 1)));
+                else
+                    for (ExprNode* index : z->index)
+                        target->index.append(index);
+                for (ExprNode* index : target->index)
+                    index->parent = target;
+            }
+            EquationRec* made = insertEquation(eq, target, portElementRef(p.ref, i + 1, u + 1, p.matrix));
+            if (!first)
+                first = made;
+        }
+    }
+    return first;
+}
+
+} // namespace
+
+int invertEquation(EquationRec* eq, ExprNode* ref)
+{
+    if (!eq || !ref || !eq->left || !eq->right) {
+        reportEquationsError("Corrupted equation during reshaping.");
+        return 0;
+    }
+    if (eq->fixed || ref == eq->left) {
+        eq->reshaped = 1;
+        return 1;
+    }
+    if (ref == eq->right) {
+        eq->right = eq->left;
+        eq->left = ref;
+        eq->reshaped = 1;
+        return 1;
+    }
+
+    std::vector<PathStep> path;
+    ExprNode* top = ref;
+    while (top->parent && top != eq->left && top != eq->right) {
+        path.push_back({top->parent, top});
+        top = top->parent;
+    }
+    if (top != eq->left && top != eq->right) {
+        reportEquationsError("Corrupted equation while newlhs is a lonely.");
+        return 0;
+    }
+    for (const PathStep& step : path) {
+        std::string error = inversionError(step);
+        if (!error.empty()) {
+            reportEquationsError(error);
+            return 0;
+        }
+    }
+
+    ExprNode* otherSide = top == eq->left ? eq->right : eq->left;
+    std::vector<bool> kept(path.size());
+    for (std::size_t i = 0; i < path.size(); ++i) {
+        kept[i] = keepsOperator(path[i]);
+        invertNode(path[i]);
+    }
+    // The nearest inverted node is the new root; each fills its open place with the next one,
+    // the outermost with the old other side. Fill from the outside in so flags add up.
+    for (std::size_t i = path.size(); i-- > 0;) {
+        ExprNode* operand = i + 1 < path.size() ? path[i + 1].node : otherSide;
+        fillOpenPlace(path[i], kept[i], operand);
+    }
+    ExprNode* root = path.front().node;
+    root->parent = nullptr;
+    ref->parent = nullptr;
+    eq->left = ref;
+    eq->right = root;
+    eq->reshaped = 1;
+    return 1;
+}
+
+std::string expressionText(const ExprNode* node)
+{
+    std::string out;
+    appendText(node, out, 0);
+    return out;
+}
+
+int prepareReshaping()
+{
+    symtabRelease();
+    return symtabSetup(1);
+}
+
+int reshapeSubmodel(SubclassRec* sub)
+{
+    if (!sub || !sub->cls)
+        return 1;
+    ClassRec* cls = sub->cls;
+    if (!cls->equations)
+        return 1;
+    Reshaper r{sub, cls};
+    r.needsSolving = !cls->ports.empty() && classNeedsSolving(cls);
+    SectionList<EquationRec>& list = cls->equations->equations;
+    for (;;) {
+        int solved = 0;
+        int waiting = 0;
+        for (EquationRec* eq = list.first(); eq;) {
+            EquationRec* next = SectionList<EquationRec>::after(eq);
+            if (eq->reshaped) {
+                eq = next;
+                continue;
+            }
+            if (!eq->left || !eq->right) {
+                r.fail(formatMessage("Corrupted equation in submodel %s%d : %s", cls->name.c_str(),
+                                     cls->version, instance_name(sub).c_str()));
+                eq = next;
+                continue;
+            }
+            const bool isSum = isCallOf(eq->left, FN_SUM) || isCallOf(eq->right, FN_SUM);
+            const bool isIdentity = isCallOf(eq->left, FN_IDENTITY) || isCallOf(eq->right, FN_IDENTITY);
+            if (isSum || isIdentity) {
+                EquationRec* first = isSum ? expandSum(r, eq) : expandIdentity(r, eq);
+                if (first) {
+                    SectionList<EquationRec>::unlink(eq);
+                    next = first; // the new equations are reshaped in this same pass
+                    ++solved;
+                } else {
+                    eq->reshaped = 1; // reported; keep it from being reported again
+                }
+                eq = next;
+                continue;
+            }
+            if (!r.flagsMade) {
+                makeFlags(cls);
+                r.flagsMade = true;
+            }
+            if (!r.needsSolving) {
+                if (markLeftSide(r, eq))
+                    ++solved;
+                eq = next;
+                continue;
+            }
+            const int result = solveEquation(r, eq);
+            if (result > 0) {
+                ++solved;
+            } else if (result < 0) {
+                r.ok = false;
+                eq->reshaped = 1; // reported; not tried again
+            } else {
+                ++waiting;
+            }
+            eq = next;
+        }
+        if (waiting == 0)
+            return r.ok ? 1 : 0;
+        if (solved == 0) {
+            reportEquationsError("System of equations found, can not be reshaped");
+            return 0;
+        }
+    }
+}
