@@ -7,6 +7,8 @@
 #include "modelproc/semantic_checks.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <limits>
 #include <vector>
 
 namespace {
@@ -62,18 +64,138 @@ void takeEnd(ConnEnd& to, const ConnEnd& from)
         to.index.append(ttcopy_1_expr(e, nullptr, nullptr));
 }
 
-/// The widths of the index lists of both connections agree (an empty list is the whole port).
-bool indexWidthsAgree(const ConnEnd& outerEnd, const ConnEnd& innerEnd)
+/// The bounds of one index entry: an integer lo == hi, a range lo..hi.
+struct IndexBounds {
+    std::int64_t lo = 0;
+    std::int64_t hi = 0;
+    bool single = true;
+
+    std::int64_t width() const { return hi - lo + 1; }
+};
+
+bool fitsIndex(std::int64_t value)
 {
-    if (outerEnd.index.empty() || innerEnd.index.empty())
+    return value >= std::numeric_limits<std::int32_t>::min() && value <= std::numeric_limits<std::int32_t>::max();
+}
+
+ExprNode* makeIndexEntry(std::int64_t lo, std::int64_t hi, bool single)
+{
+    if (single)
+        return makeIntegerConstant(static_cast<std::int32_t>(lo));
+    return makeOperator(makeIntegerConstant(static_cast<std::int32_t>(lo)),
+                        makeIntegerConstant(static_cast<std::int32_t>(hi)), TK_UPTO);
+}
+
+/// Reads the bounds of an index entry; a missing or non-literal entry is reported.
+bool readIndexEntry(const Dissolution& d, const ExprNode* e, IndexBounds& bounds)
+{
+    if (!e) {
+        d.report(formatMessage("<error: no index information in submodel %s%d:%s>", d.cls->name.c_str(),
+                               d.cls->version, instance_name(d.sub).c_str()));
+        return false;
+    }
+    const ExprNode* bad = nullptr;
+    if (e->kind == TK_INTEGER) {
+        bounds = {e->intValue, e->intValue, true};
         return true;
-    std::int64_t outerWidth = 1;
-    std::int64_t innerWidth = 1;
-    for (const ExprNode* e : outerEnd.index)
-        outerWidth *= e && e->kind == TK_UPTO ? literalSize(e) : 1;
-    for (const ExprNode* e : innerEnd.index)
-        innerWidth *= e && e->kind == TK_UPTO ? literalSize(e) : 1;
-    return outerWidth == innerWidth;
+    }
+    if (e->kind == TK_UPTO) {
+        if (!e->left || !e->right) {
+            d.report(formatMessage("<error: no index information in submodel %s%d:%s>", d.cls->name.c_str(),
+                                   d.cls->version, instance_name(d.sub).c_str()));
+            return false;
+        }
+        if (e->left->kind == TK_INTEGER && e->right->kind == TK_INTEGER) {
+            bounds = {e->left->intValue, e->right->intValue, false};
+            return true;
+        }
+        bad = e->left->kind != TK_INTEGER ? e->left : e->right;
+    } else {
+        bad = e;
+    }
+    d.report(formatMessage("<error: illegal opcode %d in expression in submodel %s%d:%s>", bad->kind,
+                           d.cls->name.c_str(), d.cls->version, instance_name(d.sub).c_str()));
+    return false;
+}
+
+std::vector<const ExprNode*> entriesOf(const ExprList& list)
+{
+    std::vector<const ExprNode*> entries;
+    for (const ExprNode* e : list)
+        entries.push_back(e);
+    return entries;
+}
+
+/// Joins the inner end `from` onto `at`, the outer connection's end at the dissolved subclass.
+/// The outer node indices pick elements of the instance array: each narrows the whole range that
+/// the instance put in front of the inner node indices. Each outer port or io index moves the
+/// inner index in the same position by the outer offset (its lower bound minus 1); the widths of
+/// both must agree. On any error nothing is changed and false is returned.
+bool joinEnd(const Dissolution& d, ConnEnd& at, const ConnEnd& from, const std::string& name)
+{
+    const auto mismatch = [&] {
+        d.error("illegal connection of internal bond to port %s in submodel %s%d:%s.", name);
+        return false;
+    };
+    const std::vector<const ExprNode*> outerNodes = entriesOf(at.nodeindex);
+    const std::vector<const ExprNode*> innerNodes = entriesOf(from.nodeindex);
+    const std::vector<const ExprNode*> outerIndex = entriesOf(at.index);
+    const std::vector<const ExprNode*> innerIndex = entriesOf(from.index);
+    if (outerNodes.size() > static_cast<std::size_t>(d.sub->dim.count()))
+        return mismatch();
+    std::vector<ExprNode*> nodes;
+    std::vector<ExprNode*> index;
+    const auto fail = [&] {
+        for (ExprNode* e : nodes)
+            releaseExpression(e);
+        for (ExprNode* e : index)
+            releaseExpression(e);
+        return false;
+    };
+    for (std::size_t i = 0; i < std::max(outerNodes.size(), innerNodes.size()); ++i) {
+        if (i >= outerNodes.size()) {
+            nodes.push_back(ttcopy_1_expr(innerNodes[i], nullptr, nullptr));
+            continue;
+        }
+        IndexBounds outer;
+        IndexBounds inner;
+        const ExprNode* innerEntry = i < innerNodes.size() ? innerNodes[i] : nullptr;
+        if (!readIndexEntry(d, outerNodes[i], outer) || !readIndexEntry(d, innerEntry, inner))
+            return fail();
+        if (outer.lo < 1 || outer.hi < outer.lo || outer.hi > inner.width() || !fitsIndex(inner.lo + outer.hi - 1)) {
+            fail();
+            return mismatch();
+        }
+        nodes.push_back(makeIndexEntry(inner.lo + outer.lo - 1, inner.lo + outer.hi - 1, outer.single));
+    }
+    for (std::size_t i = 0; i < std::max(outerIndex.size(), innerIndex.size()); ++i) {
+        if (i >= outerIndex.size()) {
+            index.push_back(ttcopy_1_expr(innerIndex[i], nullptr, nullptr));
+            continue;
+        }
+        IndexBounds outer;
+        IndexBounds inner;
+        const ExprNode* innerEntry = i < innerIndex.size() ? innerIndex[i] : nullptr;
+        if (!readIndexEntry(d, outerIndex[i], outer) || !readIndexEntry(d, innerEntry, inner))
+            return fail();
+        const std::int64_t offset = outer.lo - 1;
+        if (outer.hi < outer.lo || outer.width() != inner.width() || !fitsIndex(inner.lo + offset) ||
+            !fitsIndex(inner.hi + offset)) {
+            fail();
+            return mismatch();
+        }
+        index.push_back(makeIndexEntry(inner.lo + offset, inner.hi + offset, inner.single));
+    }
+    at.type = from.type;
+    at.node = from.node;
+    at.name = from.name;
+    at.nodeindex.head = nullptr;
+    at.index.head = nullptr;
+    for (ExprNode* e : nodes)
+        at.nodeindex.append(e);
+    for (ExprNode* e : index)
+        at.index.append(e);
+    return true;
 }
 
 int innerBondsAt(const GraphBody* inner, const PortRec* port)
@@ -91,38 +213,48 @@ void join_ports(Dissolution& d)
     // An outer bond whose port was reported already is not reported again below.
     std::vector<const BondRec*> reported;
     for (PortRec* port : d.cls->ports) {
-        BondRec* outer = subclassBondAtPort(d.sub, port->name);
-        if (!outer) {
+        // Each element of an instance array may have its own outer bond at the port.
+        std::vector<BondRec*> outers;
+        for (BondRec* bond : d.sub->bonds) {
+            const ConnEnd* at = connectionEndOf(bond, d.sub);
+            if (at && at->name == port->name)
+                outers.push_back(bond);
+        }
+        if (outers.empty()) {
             d.error("no bond connected with port %s of submodel %s%d:%s.", port->name);
             continue;
         }
         BondRec* inner = port->bond;
         if (!inner) {
             d.error("no internal bond connected with port %s of submodel %s%d:%s.", port->name);
-            reported.push_back(outer);
+            reported.insert(reported.end(), outers.begin(), outers.end());
             continue;
         }
         if (innerBondsAt(d.inner, port) > 1) {
             d.error("more than one internal bond connected with port %s of submodel %s%d:%s.", port->name);
-            reported.push_back(outer);
+            reported.insert(reported.end(), outers.begin(), outers.end());
             continue;
         }
         ConnEnd* far = otherEnd(inner, port);
         if (!far || far->type != END_SUB || !far->node) {
             d.error("illegal connection (port to port) at port %s of submodel %s%d:%s.", port->name);
-            reported.push_back(outer);
-            continue;
-        }
-        ConnEnd* at = connectionEndOf(outer, d.sub);
-        if (!indexWidthsAgree(*at, *far)) {
-            d.error("illegal connection of internal bond to port %s in submodel %s%d:%s.", port->name);
-            reported.push_back(outer);
+            reported.insert(reported.end(), outers.begin(), outers.end());
             continue;
         }
         auto* target = static_cast<SubclassRec*>(far->node);
-        takeEnd(*at, *far);
-        target->bonds.pushFront(outer);
-        d.sub->bonds.remove(outer);
+        bool joined = false;
+        for (BondRec* outer : outers) {
+            ConnEnd* at = connectionEndOf(outer, d.sub);
+            if (!joinEnd(d, *at, *far, port->name)) {
+                reported.push_back(outer);
+                continue;
+            }
+            target->bonds.pushFront(outer);
+            d.sub->bonds.remove(outer);
+            joined = true;
+        }
+        if (!joined)
+            continue;
         target->bonds.remove(inner);
         SectionList<BondRec>::unlink(inner);
         port->bond = nullptr;
@@ -140,49 +272,83 @@ void join_inputs(Dissolution& d)
 {
     std::vector<const SigconRec*> reported;
     for (IoRec* input : d.cls->inputs) {
-        SigconRec* outer = subclassInputSignal(d.sub, input->name);
-        if (!outer) {
+        // Each element of an instance array may have its own outer signal at the input.
+        std::vector<SigconRec*> outers;
+        for (SigconRec* s : d.sub->s_inp) {
+            const ConnEnd* at = connectionEndOf(s, d.sub);
+            if (at && at->name == input->name)
+                outers.push_back(s);
+        }
+        if (outers.empty()) {
             d.report(formatMessage("no signal connected with input %s of submodel %s.%d:%s.", input->name.c_str(),
                                    d.cls->name.c_str(), d.cls->version, instance_name(d.sub).c_str()));
             continue;
         }
-        ConnEnd* source = otherEnd(outer, d.sub);
-        if (!source || source->type != END_SOUT || !source->node) {
-            d.error("illegal connection (output to input) at io %s of submodel %s%d:%s.", input->name);
-            reported.push_back(outer);
-            continue;
-        }
-        auto* sourceSub = static_cast<SubclassRec*>(source->node);
-        bool joined = false;
+        // The inner signals of the input that lead to a subclass input, with their sink ends as read.
         std::vector<SigconRec*> inners;
-        for (SigconRec* s : input->signals)
-            inners.push_back(s);
-        for (SigconRec* inner : inners) {
+        std::vector<ConnEnd> sinks;
+        std::vector<int> sinkSides;
+        for (SigconRec* inner : input->signals) {
             ConnEnd* far = otherEnd(inner, input);
-            ConnEnd* at = connectionEndOf(inner, input);
-            if (!far || !at)
+            if (!far || !connectionEndOf(inner, input))
                 continue;
             if (far->type == END_INP) {
                 d.error("illegal connection (input to input) at io %s of submodel %s%d:%s.", input->name);
                 continue;
             }
-            if (far->type != END_SINP) {
+            if (far->type != END_SINP || !far->node) {
                 d.error("illegal connection (output to input) at io %s of submodel %s%d:%s.", input->name);
                 continue;
             }
-            takeEnd(*at, *source);
-            sourceSub->s_out.pushFront(inner);
-            joined = true;
+            inners.push_back(inner);
+            sinks.push_back(*far);
+            sinkSides.push_back(far == &inner->con[0] ? 0 : 1);
         }
-        input->signals.head = nullptr;
-        if (!joined)
-            reported.push_back(outer);
-        if (joined) {
+        std::vector<bool> used(inners.size(), false);
+        for (SigconRec* outer : outers) {
+            ConnEnd* source = otherEnd(outer, d.sub);
+            if (!source || source->type != END_SOUT || !source->node) {
+                d.error("illegal connection (output to input) at io %s of submodel %s%d:%s.", input->name);
+                reported.push_back(outer);
+                continue;
+            }
+            auto* sourceSub = static_cast<SubclassRec*>(source->node);
+            bool joined = false;
+            for (std::size_t i = 0; i < inners.size(); ++i) {
+                ConnEnd sink = *connectionEndOf(outer, d.sub);
+                if (!joinEnd(d, sink, sinks[i], input->name))
+                    continue;
+                SigconRec* target = inners[i];
+                if (used[i]) {
+                    // A further element of the instance array: the inner signal is doubled.
+                    target = newSigcon(d.inner);
+                    if (!target) {
+                        d.report("memory allocation failure (may be out of memory).");
+                        continue;
+                    }
+                    for (const ExprNode* e : inners[i]->dim)
+                        target->dim.append(ttcopy_1_expr(e, nullptr, nullptr));
+                    target->dir = inners[i]->dir;
+                    target->caus = inners[i]->caus;
+                    static_cast<SubclassRec*>(sinks[i].node)->s_inp.pushFront(target);
+                }
+                const int sinkSide = sinkSides[i];
+                takeEnd(target->con[1 - sinkSide], *source);
+                target->con[sinkSide] = sink;
+                sourceSub->s_out.pushFront(target);
+                used[i] = true;
+                joined = true;
+            }
+            if (!joined) {
+                reported.push_back(outer);
+                continue;
+            }
             d.sub->s_inp.remove(outer);
             sourceSub->s_out.remove(outer);
             SectionList<SigconRec>::unlink(outer);
             register_release(outer);
         }
+        input->signals.head = nullptr;
     }
     for (SigconRec* sig : d.sub->s_inp) {
         if (std::find(reported.begin(), reported.end(), sig) != reported.end())
@@ -226,12 +392,19 @@ void join_outputs(Dissolution& d)
             continue;
         }
         auto* sourceSub = static_cast<SubclassRec*>(far->node);
+        bool joined = false;
         for (SigconRec* outer : outers) {
             ConnEnd* at = connectionEndOf(outer, d.sub);
-            takeEnd(*at, *far);
+            if (!joinEnd(d, *at, *far, output->name)) {
+                reported.push_back(outer);
+                continue;
+            }
             sourceSub->s_out.pushFront(outer);
             d.sub->s_out.remove(outer);
+            joined = true;
         }
+        if (!joined)
+            continue;
         sourceSub->s_out.remove(inner);
         output->signals.head = nullptr;
         SectionList<SigconRec>::unlink(inner);

@@ -423,3 +423,136 @@ TEST_F(ExpansionTest, SignalsThroughAGraphSubmodelAreJoined)
     EXPECT_EQ(errors, std::vector<std::string>{expansionLine("no internal signal connected with output y of "
                                                              "submodel amp1:a.")});
 }
+
+namespace {
+
+std::string indexText(const ExprList& list)
+{
+    if (list.empty())
+        return "";
+    std::string text = "[";
+    for (const ExprNode* e : list)
+        text += (text.size() > 1 ? "," : "") + dumpExpression(e);
+    return text + "]";
+}
+
+/// A bond end with its indices, as "instance[node]`port[index]".
+std::string indexedEnd(const ConnEnd& end)
+{
+    if (end.type != END_SUB || !end.node)
+        return "?";
+    return instance_name(static_cast<const SubclassRec*>(end.node)) + indexText(end.nodeindex) + "`" + end.name +
+           indexText(end.index);
+}
+
+// An equation submodel with a port array of four elements.
+const char* kVec = "class vec version 1\ninterface\n  ports: q[4]\nequations\n  q.e = q.f\n";
+
+} // namespace
+
+// An array instance c[2] of a graph submodel: each outer bond picks one element of the array
+// and lands on that element of the inner submodel array; an outer port index moves the inner
+// port index by its offset; widths that do not agree are reported, not joined.
+TEST_F(ExpansionTest, ArrayOfGraphSubmodelsJoinsBondByBond)
+{
+    copyLibrary(dir, {"sf1"});
+    dir.write("vec1.sf0", kVec);
+    const struct {
+        const char* cell;
+        const char* connections;
+        std::vector<std::string> bonds;
+        std::string error;
+    } cases[] = {
+        // Whole ports: the element of c picks the element of the inner array v.
+        {"ports: p[2]\nsubclasses\n  vec;1 v\nconnections\n  p =2= v`q[3..4]\n",
+         "  s1`p =2=> c[1]`p\n  s2`p =2=> c[2]`p\n",
+         {"s1`p -> c`v[1]`q[(3 .. 4)]", "s2`p -> c`v[2]`q[(3 .. 4)]"}, ""},
+        // The outer port index moves the inner one: [2..3] on [1..2] gives [2..3], [4] on [1] gives [4].
+        {"ports: p[4]\nsubclasses\n  vec;1 v\nconnections\n  p[1..2] =2= v`q[1..2]\n",
+         "  s1`p =2=> c[2]`p[2..3]\n",
+         {"s1`p -> c`v[2]`q[(2 .. 3)]"}, ""},
+        {"ports: p[4]\nsubclasses\n  vec;1 v\nconnections\n  p[1] -- v`q[1]\n",
+         "  s1`p =2=> c[1..2]`p[4]\n",
+         {"s1`p -> c`v[(1 .. 2)]`q[4]"}, ""},
+        // A range of two outer elements on an inner port index of one.
+        {"ports: p[4]\nsubclasses\n  vec;1 v\nconnections\n  p[1] -- v`q[1]\n",
+         "  s1`p =2=> c`p[1..2]\n",
+         {}, "illegal connection of internal bond to port p in submodel cell1:c."},
+        // An element outside the instance array.
+        {"ports: p[2]\nsubclasses\n  vec;1 v\nconnections\n  p =2= v`q[3..4]\n",
+         "  s1`p =2=> c[3]`p\n",
+         {}, "illegal connection of internal bond to port p in submodel cell1:c."},
+        // A shift beyond the integer range is no connection, not a wrapped index.
+        {"ports: p[4]\nsubclasses\n  vec;1 v\nconnections\n  p[1] -- v`q[2]\n",
+         "  s1`p =2=> c`p[2147483647]\n",
+         {}, "illegal connection of internal bond to port p in submodel cell1:c."},
+        // An index the top model left as an expression.
+        {"ports: p[4]\nsubclasses\n  vec;1 v\nconnections\n  p[1] -- v`q[1]\n",
+         "  s1`p =2=> c`p[1 + 1]\n",
+         {}, "<error: illegal opcode 288 in expression in submodel cell1:c>"},
+        // An outer port index with no inner one to move.
+        {"ports: p[2]\nsubclasses\n  vec;1 v\nconnections\n  p =2= v`q\n",
+         "  s1`p =2=> c[1]`p[1..2]\n",
+         {}, "<error: no index information in submodel cell1:c>"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.connections);
+        dir.write("cell1.sg0", std::string("class cell version 1\ninterface\n  ") + c.cell);
+        const std::string top = std::string("bond graph top version 1\nsubclasses\n  sf;1 s1[2], s2[2]\n"
+                                            "  cell;1 c[2]\nconnections\n") +
+                                c.connections;
+        ClassRec* cls = parseModel(top.c_str());
+        ASSERT_TRUE(cls);
+        errors.clear();
+        const int result = expand_model(cls, "top.mg0");
+        std::vector<std::string> bonds;
+        for (BondRec* bond : cls->graph->bonds)
+            bonds.push_back(indexedEnd(bond->con[0]) + " -> " + indexedEnd(bond->con[1]));
+        if (c.error.empty()) {
+            EXPECT_EQ(result, 1) << (errors.empty() ? "" : errors[0]);
+            EXPECT_TRUE(errors.empty());
+            EXPECT_EQ(bonds, c.bonds);
+            EXPECT_TRUE(bondListsAgree(cls->graph));
+        } else {
+            EXPECT_EQ(result, 0);
+            ASSERT_FALSE(errors.empty());
+            EXPECT_EQ(errors[0], expansionLine(c.error));
+        }
+        release_all();
+        for (const char* name : {"sf1", "vec1", "cell1"})
+            for (const char* from : {".sf3", ".sg3"})
+                if (std::filesystem::exists(dir.file(std::string(name) + from)))
+                    std::filesystem::rename(dir.file(std::string(name) + from),
+                                            dir.file(std::string(name) + from[0] + from[1] + from[2] + "0"));
+    }
+}
+
+// Each element of an array instance gets its own signals: the inner signal of an input is
+// doubled for the second element, and both outer signals of the output are joined.
+TEST_F(ExpansionTest, SignalsOfAnArrayOfGraphSubmodelsAreJoinedPerElement)
+{
+    copyLibrary(dir, {"sine1", "gain1"});
+    dir.write("amp1.sg0", "class amp version 1\ninterface\n  inputs: real u\n  outputs: real y\nsubclasses\n"
+                          "  gain;1 g\nconnections\n  u -: g`u\n  g`y -: y\n");
+    ClassRec* cls = parseModel("bond graph top version 1\nsubclasses\n  sine;1 a, b\n  amp;1 x[2]\n  gain;1 g1, g2\n"
+                               "connections\n  a`y -: x[1]`u\n  b`y -: x[2]`u\n  x[1]`y -: g1`u\n  x[2]`y -: g2`u\n");
+    ASSERT_TRUE(cls);
+    ASSERT_EQ(expand_model(cls, "top.mg0"), 1) << (errors.empty() ? "" : errors[0]);
+    std::vector<std::string> signals;
+    for (SigconRec* sig : cls->graph->sigcons) {
+        std::string text;
+        for (const ConnEnd& end : sig->con) {
+            ASSERT_TRUE(end.type == END_SINP || end.type == END_SOUT);
+            auto* sub = static_cast<SubclassRec*>(end.node);
+            bool listed = false;
+            for (SigconRec* s : end.type == END_SINP ? sub->s_inp : sub->s_out)
+                listed = listed || s == sig;
+            EXPECT_TRUE(listed) << instance_name(sub);
+            text += (text.empty() ? "" : " -> ") + instance_name(sub) + indexText(end.nodeindex) + "`" + end.name;
+        }
+        signals.push_back(text);
+    }
+    std::sort(signals.begin(), signals.end());
+    EXPECT_EQ(signals, (std::vector<std::string>{"a`y -> x`g[1]`u", "b`y -> x`g[2]`u", "x`g[1]`y -> g1`u",
+                                                 "x`g[2]`y -> g2`u"}));
+}
