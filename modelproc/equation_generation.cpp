@@ -1,10 +1,11 @@
 // Equation generation of a hierarchical model: connections numbered, submodel equations
-// reshaped to the causality found, and everything collected into one flat body.
+// reshaped to the causality found, everything collected into one flat body, and its states and rates.
 #include "modelproc/equation_generation.h"
 
 #include "modelproc/display_hooks.h"
 #include "modelproc/equation_collection.h"
 #include "modelproc/equation_reshaping.h"
+#include "modelproc/state_variables.h"
 
 namespace {
 
@@ -59,6 +60,19 @@ int reshapeAndCollect(ClassRec* top, int& counter)
     percent(85);
     if (!collected) {
         progress("Collecting of equations did not succeed.");
+        return 0;
+    }
+    return 1;
+}
+
+int determineStatesStep(ClassRec* cls)
+{
+    progress(" . Determination of state and rate-variables..");
+    status("Generating equations (states/rates)..");
+    const int determined = determineStates(cls);
+    percent(90);
+    if (!determined) {
+        progress("Determination of state and rate-variables did not succeed.");
         return 0;
     }
     return 1;

@@ -1,5 +1,5 @@
 // Equation generation of a hierarchical model: connections numbered, submodel equations
-// reshaped to the causality found, and everything collected into one flat body.
+// reshaped to the causality found, everything collected into one flat body, and its states and rates.
 #pragma once
 
 #include "modelproc/model_records.h"
@@ -8,3 +8,7 @@
 /// equations of every submodel and collects them into the class, which becomes of type DYN.
 /// Reports progress, status and percentage as it goes; 1, or 0 after the failure was reported.
 int reshapeAndCollect(ClassRec* top, int& counter);
+
+/// Determines the states and rates of the flat class, with the phase's progress, status and
+/// percentage texts; 1, or 0 after the failure was reported.
+int determineStatesStep(ClassRec* cls);

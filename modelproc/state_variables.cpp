@@ -1,0 +1,512 @@
+// States and rates: int, ddt and limint calls turned into state and rate variables.
+#include "modelproc/state_variables.h"
+
+#include "modelproc/class_copy.h"
+#include "modelproc/display_hooks.h"
+#include "modelproc/equation_collection.h"
+#include "modelproc/equation_reshaping.h"
+#include "modelproc/function_table.h"
+#include "modelproc/tokens.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+
+namespace {
+
+constexpr const char* kMemoryFailure = "memory allocation failure (may be out of memory).";
+
+int kindOfSection(BodySection s)
+{
+    static const int kinds[] = {TK_INDEP_STATENAME, TK_INDEP_RATENAME, TK_DEP_STATENAME,
+                                TK_DEP_RATENAME,    TK_ALGLOOP_INNAME,  TK_ALGLOOP_OUTNAME};
+    return kinds[s];
+}
+
+bool isFixedKind(int kind)
+{
+    return kind == TK_PARAMETERNAME || kind == TK_INITCONDNAME || kind == TK_CONSTANTNAME;
+}
+
+bool isSingleReference(const ExprNode* e) { return e && isVariableKind(e->kind); }
+
+bool isIntegerLiteral(const ExprNode* e, std::int32_t value)
+{
+    return e && e->kind == TK_INTEGER && e->intValue == value;
+}
+
+/// True when the reference's indices select every element of the variable, or it has none.
+bool selectsWholeVariable(const ExprNode* ref, const VarRec* var)
+{
+    if (ref->index.empty() || var->dim.empty())
+        return true;
+    if (ref->index.count() != var->dim.count())
+        return false;
+    PtrNode<ExprNode>* d = var->dim.head;
+    for (PtrNode<ExprNode>* i = ref->index.head; i; i = i->next, d = d->next) {
+        const ExprNode* size = d->item;
+        const ExprNode* index = i->item;
+        if (!size || size->kind != TK_INTEGER || !index)
+            return false;
+        const bool whole = index->kind == TK_UPTO
+                               ? isIntegerLiteral(index->left, 1) && isIntegerLiteral(index->right, size->intValue)
+                               : size->intValue == 1 && isIntegerLiteral(index, 1);
+        if (!whole)
+            return false;
+    }
+    return true;
+}
+
+/// One pass over the equations of a class: the counters and the failures of the pass.
+class StateDetermination {
+public:
+    explicit StateDetermination(ClassRec* cls) : m_cls(cls), m_body(cls->equations) {}
+
+    int run()
+    {
+        for (EquationRec* eq = m_body->equations.first(); eq;) {
+            EquationRec* next = SectionList<EquationRec>::after(eq);
+            handleEquation(eq);
+            // Equations appended meanwhile follow `eq`; a removed one already gave its successor.
+            eq = m_removed ? next : SectionList<EquationRec>::after(eq);
+            if (m_removed && !next)
+                eq = nullptr;
+            m_removed = false;
+        }
+        retagMovedReferences();
+        makeInitialConditions();
+        return m_ok ? 1 : 0;
+    }
+
+private:
+    enum class Call { Int, Ddt };
+
+    void fail(const std::string& message)
+    {
+        reportEquationsError(message);
+        m_ok = false;
+    }
+
+    void memoryFailure()
+    {
+        DisplayHooks().error("General error", nullptr, nullptr, -1, nullptr, kMemoryFailure);
+        m_ok = false;
+    }
+
+    std::string equationText(const EquationRec* eq) const
+    {
+        return "equation " + expressionText(eq->left) + " = " + expressionText(eq->right);
+    }
+
+    void handleEquation(EquationRec* eq)
+    {
+        if (!eq->right) {
+            fail("<error: error in expression tree: NULL-pointer>");
+            return;
+        }
+        walk(eq, eq->right);
+    }
+
+    bool isCall(const ExprNode* node, int function) const
+    {
+        return node->kind == TK_FUNCTIONNAME && node->function == function;
+    }
+
+    /// Handles the calls in `node` and below; gives false when the equation was removed.
+    bool walk(EquationRec* eq, ExprNode* node)
+    {
+        if (!node) {
+            fail("<error: error in expression tree: NULL-pointer>");
+            return true;
+        }
+        const bool whole = node == eq->right;
+        if (isCall(node, FN_LIMINT)) {
+            if (!whole) {
+                // The limits test the equation's left side, which only is the integral when
+                // limint is the whole right side.
+                fail(equationText(eq) + ": limint only allowed as the whole right side");
+                return true;
+            }
+            node = rewriteLimint(eq, node);
+            if (!node)
+                return true;
+        }
+        if (isCall(node, FN_INT))
+            return whole ? wholeCall(eq, node, Call::Int) : innerCall(eq, node, Call::Int);
+        if (isCall(node, FN_DDT))
+            return whole ? wholeCall(eq, node, Call::Ddt) : innerCall(eq, node, Call::Ddt);
+        const int kind = node->kind;
+        if (kind == TK_FUNCTIONNAME) {
+            for (ExprNode* a : node->args)
+                if (a && !walk(eq, a))
+                    return false;
+            return true;
+        }
+        if (isNameKind(kind) || kind == TK_TIME || kind == TK_REAL || kind == TK_INTEGER ||
+            kind == TK_BOOLEAN)
+            return true;
+        if (isOperatorKind(kind) || kind == TK_IF) {
+            if (node->left && !walk(eq, node->left))
+                return false;
+            if (node->right && !walk(eq, node->right))
+                return false;
+            if (kind == TK_IF && node->extra && !walk(eq, node->extra))
+                return false;
+            return true;
+        }
+        fail("<error: wrong opcode (" + std::to_string(kind) + "), leftexpr: " +
+             std::to_string(node->left ? node->left->kind : 0) + ", rightexpr: " +
+             std::to_string(node->right ? node->right->kind : 0) + ">");
+        return true;
+    }
+
+    ExprNode* copy(const ExprNode* e)
+    {
+        AddressMap map;
+        ExprNode* c = copyExpression(e, map);
+        if (c)
+            c->parent = nullptr;
+        return c;
+    }
+
+    /// limint(r, lo, hi) with left side x becomes int(if r > 0 and x >= hi then 0 else
+    /// (if r < 0 and x <= lo then 0 else r)).
+    ExprNode* rewriteLimint(EquationRec* eq, ExprNode* call)
+    {
+        if (call->args.count() != 3 || !call->args.at(0) || !call->args.at(1) || !call->args.at(2) ||
+            !eq->left) {
+            fail("<error: error in expression tree: NULL-pointer>");
+            return nullptr;
+        }
+        ExprNode* r = call->args.at(0);
+        ExprNode* lo = call->args.at(1);
+        ExprNode* hi = call->args.at(2);
+        ExprNode* upper = makeOperator(makeOperator(copy(r), makeRealConstant(0.0), TK_GT),
+                                       makeOperator(copy(eq->left), copy(hi), TK_GE), TK_AND);
+        ExprNode* lower = makeOperator(makeOperator(copy(r), makeRealConstant(0.0), TK_LT),
+                                       makeOperator(copy(eq->left), copy(lo), TK_LE), TK_AND);
+        ExprNode* inner = makeConditional(lower, makeRealConstant(0.0), copy(r));
+        ExprNode* outer = makeConditional(upper, makeRealConstant(0.0), inner);
+        ExprList args;
+        if (!outer || !args.append(outer)) {
+            memoryFailure();
+            return nullptr;
+        }
+        ExprNode* integral = makeFunctionCall(FN_INT, args);
+        if (!integral) {
+            memoryFailure();
+            return nullptr;
+        }
+        eq->right = integral;
+        rebuildVariableChain(eq);
+        return integral;
+    }
+
+    /// A variable of the section named from the base (or the suffix alone without a base).
+    VarRec* newVariable(BodySection which, const VarRec* base, const std::string& suffix)
+    {
+        VarRec* var = newBodyVariable(m_body, which);
+        if (!var) {
+            memoryFailure();
+            return nullptr;
+        }
+        ExprList dims;
+        if (base) {
+            // A vector state keeps the shape of the variable it stands for.
+            AddressMap map;
+            if (!copyExpressionList(base->dim, dims, map)) {
+                memoryFailure();
+                return nullptr;
+            }
+        }
+        setVariable(var, base ? base->name + "_" + suffix : suffix, dims, base ? base->at : TYPE_REAL);
+        if (base)
+            for (const std::string& alias : base->aliases)
+                var->aliases.push_back(alias + "_" + suffix);
+        return var;
+    }
+
+    /// A reference of the section's kind with a copy of `like`'s indices.
+    ExprNode* newReference(VarRec* var, BodySection which, const ExprNode* like)
+    {
+        ExprList index;
+        if (like) {
+            AddressMap map;
+            if (!copyExpressionList(like->index, index, map)) {
+                memoryFailure();
+                return nullptr;
+            }
+        }
+        ExprNode* ref = makeLeaf(0, var, kindOfSection(which), nullptr, index);
+        if (!ref)
+            memoryFailure();
+        return ref;
+    }
+
+    /// Moves the referenced variable to the section and retags its references everywhere.
+    /// A vector selected only in part is refused: its other elements would keep references of
+    /// the old kind.
+    bool moveVariable(EquationRec* eq, ExprNode* ref, BodySection which)
+    {
+        VarRec* var = ref->var();
+        if (!var)
+            return false;
+        if (!selectsWholeVariable(ref, var)) {
+            fail(equationText(eq) + ": vector " + var->name + " only partly used as state or rate");
+            return false;
+        }
+        SectionList<VarRec>::unlink(var);
+        m_body->section(which).append(var);
+        // The other references are retagged in one pass at the end; until then kindOf answers.
+        m_moved[var] = kindOfSection(which);
+        ref->kind = kindOfSection(which);
+        return true;
+    }
+
+    /// The kind of a reference, counting the moves not yet retagged.
+    int kindOf(const ExprNode* ref) const
+    {
+        if (!ref)
+            return 0;
+        if (isNameKind(ref->kind)) {
+            auto it = m_moved.find(ref->record);
+            if (it != m_moved.end())
+                return it->second;
+        }
+        return ref->kind;
+    }
+
+    void retagMovedReferences()
+    {
+        if (m_moved.empty())
+            return;
+        for (EquationRec* e : m_body->equations)
+            for (ExprNode* v = e->variables; v; v = v->extra)
+                v->kind = kindOf(v);
+    }
+
+    void replaceInParent(EquationRec* eq, ExprNode* old, ExprNode* with)
+    {
+        ExprNode* parent = old->parent;
+        with->parent = parent;
+        if (eq->right == old) {
+            eq->right = with;
+            with->parent = nullptr;
+            return;
+        }
+        if (!parent)
+            return;
+        if (parent->left == old)
+            parent->left = with;
+        else if (parent->right == old)
+            parent->right = with;
+        else if (parent->kind == TK_IF && parent->extra == old)
+            parent->extra = with;
+        else
+            parent->args.replace(old, with);
+    }
+
+    void removeEquation(EquationRec* eq)
+    {
+        SectionList<EquationRec>::unlink(eq);
+        m_removed = true;
+    }
+
+    bool appendEquation(ExprNode* left, ExprNode* right)
+    {
+        EquationRec* eq = newEquation(m_body);
+        if (!eq || !left || !right) {
+            memoryFailure();
+            return false;
+        }
+        eq->left = left;
+        eq->right = right;
+        right->parent = nullptr;
+        rebuildVariableChain(eq);
+        return true;
+    }
+
+    struct Names {
+        BodySection state, rate;
+        const char* stateSuffix;
+        const char* rateSuffix;
+        const char* notAllowed;
+        const char* illegal;
+    };
+
+    static Names namesOf(Call c)
+    {
+        if (c == Call::Int)
+            return {BODY_INDEP_STATES, BODY_INDEP_RATES, "indep_state", "indep_rate",
+                    ": lhs not allowed as state", ": illegal argument for int (errorinfo: "};
+        return {BODY_DEP_STATES, BODY_DEP_RATES, "dep_state", "dep_rate", ": lhs not allowed as rate",
+                ": illegal argument for ddt (errorinfo: "};
+    }
+
+    int& counter(Call c) { return c == Call::Int ? m_integrals : m_derivatives; }
+
+    /// x = int(e) or x = ddt(e); for int the state is the integral's side, for ddt the rate.
+    bool wholeCall(EquationRec* eq, ExprNode* call, Call c)
+    {
+        const Names n = namesOf(c);
+        const std::string text = equationText(eq);
+        ExprNode* x = eq->left;
+        ExprNode* e = call->args.at(0);
+        const int xk = kindOf(x);
+        const bool isInt = c == Call::Int;
+        // The side the call itself gives: the state for int, the rate for ddt.
+        const BodySection given = isInt ? n.state : n.rate;
+        const BodySection argSide = isInt ? n.rate : n.state;
+        const char* givenSuffix = isInt ? n.stateSuffix : n.rateSuffix;
+        const char* argSuffix = isInt ? n.rateSuffix : n.stateSuffix;
+        bool allowed;
+        if (isInt)
+            allowed = x && isVariableKind(xk) && !isFixedKind(xk) && xk != TK_INDEP_STATENAME;
+        else
+            allowed = x && (xk == TK_VARIABLENAME || xk == TK_INDEP_STATENAME ||
+                            xk == TK_INDEP_RATENAME || xk == TK_DEP_STATENAME);
+        if (!allowed) {
+            fail(text + n.notAllowed);
+            return true;
+        }
+        ++counter(c);
+        const bool plain = kindOf(e) == TK_VARIABLENAME;
+        if (xk == TK_VARIABLENAME) {
+            if (!e || isFixedKind(kindOf(e))) {
+                fail(text + n.illegal + "123)");
+                return true;
+            }
+            if (plain) {
+                if (!moveVariable(eq, e, argSide) || !moveVariable(eq, x, given))
+                    return true;
+                removeEquation(eq);
+                return false;
+            }
+            VarRec* xv = x->var();
+            if (!moveVariable(eq, x, given))
+                return true;
+            VarRec* arg = newVariable(argSide, xv, argSuffix);
+            ExprNode* left = arg ? newReference(arg, argSide, x) : nullptr;
+            if (!left)
+                return true;
+            eq->left = left;
+            eq->right = e;
+            e->parent = nullptr;
+            rebuildVariableChain(eq);
+            // The argument may hold further calls.
+            return walk(eq, eq->right);
+        }
+        if (!e) {
+            fail("<error: error in expression tree: NULL-pointer>");
+            return true;
+        }
+        if (isFixedKind(kindOf(e))) {
+            fail(text + n.illegal + "456)");
+            return true;
+        }
+        if (plain) {
+            VarRec* yv = e->var();
+            if (!moveVariable(eq, e, argSide))
+                return true;
+            VarRec* made = newVariable(given, yv, givenSuffix);
+            ExprNode* ref = made ? newReference(made, given, e) : nullptr;
+            if (!ref)
+                return true;
+            eq->right = ref;
+            rebuildVariableChain(eq);
+            return true;
+        }
+        const std::string number = std::to_string(counter(c) - 1);
+        VarRec* arg = newVariable(argSide, isSingleReference(e) ? e->var() : nullptr,
+                                  std::string(argSuffix) + "_" + number);
+        VarRec* made = newVariable(given, x->var(), std::string(givenSuffix) + "_" + number);
+        if (!arg || !made)
+            return true;
+        ExprNode* argRef = newReference(arg, argSide, isSingleReference(e) ? e : nullptr);
+        ExprNode* madeRef = newReference(made, given, x);
+        if (!argRef || !madeRef || !appendEquation(argRef, e))
+            return true;
+        eq->right = madeRef;
+        rebuildVariableChain(eq);
+        return true;
+    }
+
+    /// int(e) or ddt(e) inside an expression.
+    bool innerCall(EquationRec* eq, ExprNode* call, Call c)
+    {
+        const Names n = namesOf(c);
+        ExprNode* e = call->args.at(0);
+        const bool isInt = c == Call::Int;
+        const BodySection given = isInt ? n.state : n.rate;
+        const BodySection argSide = isInt ? n.rate : n.state;
+        const char* givenSuffix = isInt ? n.stateSuffix : n.rateSuffix;
+        const char* argSuffix = isInt ? n.rateSuffix : n.stateSuffix;
+        if (!e) {
+            fail("<error: error in expression tree: NULL-pointer>");
+            return true;
+        }
+        if (isFixedKind(kindOf(e))) {
+            fail(equationText(eq) + n.illegal + "789)");
+            return true;
+        }
+        const std::string number = std::to_string(counter(c)++);
+        ExprNode* replacement = nullptr;
+        if (kindOf(e) == TK_VARIABLENAME) {
+            VarRec* yv = e->var();
+            if (!moveVariable(eq, e, argSide))
+                return true;
+            VarRec* made = newVariable(given, yv, givenSuffix);
+            replacement = made ? newReference(made, given, e) : nullptr;
+        } else {
+            VarRec* arg = newVariable(argSide, nullptr, std::string(argSuffix) + "_" + number);
+            VarRec* made = newVariable(given, nullptr, std::string(givenSuffix) + "_" + number);
+            ExprNode* argRef = arg ? newReference(arg, argSide, nullptr) : nullptr;
+            replacement = made ? newReference(made, given, nullptr) : nullptr;
+            if (!argRef || !replacement || !appendEquation(argRef, e))
+                return true;
+        }
+        if (!replacement)
+            return true;
+        replaceInParent(eq, call, replacement);
+        rebuildVariableChain(eq);
+        return true;
+    }
+
+    void makeInitialConditions()
+    {
+        for (VarRec* state : m_body->indep_states) {
+            state->name.erase(std::remove(state->name.begin(), state->name.end(), ' '),
+                              state->name.end());
+            VarRec* ic = newClassVariable(m_cls, CLASS_INITCONDS);
+            ExprList dims;
+            AddressMap map;
+            if (!ic || !copyExpressionList(state->dim, dims, map)) {
+                memoryFailure();
+                return;
+            }
+            setVariable(ic, state->name, dims, TYPE_REAL);
+            for (const std::string& alias : state->aliases)
+                ic->aliases.push_back(alias.empty() ? std::string("ic") : alias + "_ic");
+        }
+    }
+
+    ClassRec* m_cls;
+    EquationBody* m_body;
+    bool m_removed = false;
+    std::unordered_map<const SectionLink*, int> m_moved;
+    int m_integrals = 0;
+    int m_derivatives = 0;
+    bool m_ok = true;
+};
+
+} // namespace
+
+int determineStates(ClassRec* cls)
+{
+    if (!cls || !cls->equations) {
+        reportEquationsError("<error: error in expression tree: NULL-pointer>");
+        return 0;
+    }
+    return StateDetermination(cls).run();
+}
