@@ -504,6 +504,10 @@ int propagate_causality(const Propagation& item)
         return 1;
     };
     if (port->c_val == CAUS_SAME) {
+        // The incoming bond is bound by the port's relations as much as the bonds it passes on to;
+        // left out, its related bonds stay open and a later free choice can break the relation.
+        if (!port->relports.empty() && !relations(v, bond, far))
+            return 0;
         for (auto [b, k] : atPort) {
             if (b == bond && k == far)
                 continue;

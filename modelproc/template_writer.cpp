@@ -3,7 +3,7 @@
 #include "modelproc/template_writer.h"
 
 #include "modelproc/display_hooks.h"
-#include "modelproc/equation_text.h"
+#include "modelproc/function_table.h"
 #include "platform/core/file_system.h"
 
 #include <algorithm>
@@ -30,6 +30,295 @@ const char* restrictionValueWord(int value)
     static const char* const words[] = {"effort", "flow", "equal", "notequal", "1_effort", "1_flow", "same"};
     return value >= 1 && value <= 7 ? words[value - 1] : "??";
 }
+
+/// Expression text in one of the two writing modes, kept below 1024 characters.
+class ExpressionText {
+public:
+    explicit ExpressionText(int mode) : m_mode(mode) {}
+
+    void expression(const ExprNode* node, bool operand)
+    {
+        if (!node) {
+            m_unknown = true;
+            return;
+        }
+        if (isNameKind(node->kind)) {
+            reference(node);
+            return;
+        }
+        switch (node->kind) {
+        case TK_REAL: append(formatMessage(m_mode == 1 ? "%.15g" : "%.15G", node->realValue)); return;
+        case TK_INTEGER: append(std::to_string(node->intValue)); return;
+        case TK_BOOLEAN: append(node->intValue ? "true" : "false"); return;
+        case TK_TIME: append("t"); return;
+        case TK_FUNCTIONNAME: call(node); return;
+        case TK_IF:
+            append("if");
+            expression(node->left, false);
+            append("then ");
+            expression(node->right, false);
+            append("else");
+            expression(node->extra, false);
+            return;
+        default: break;
+        }
+        const char* text = operatorText(node->kind);
+        if (!text) {
+            m_unknown = true;
+            return;
+        }
+        if (isUnaryOperator(node->kind)) {
+            append(text);
+            expression(node->right, true);
+            return;
+        }
+        if (operand)
+            append("(");
+        expression(node->left, true);
+        append(text);
+        expression(node->right, true);
+        if (operand)
+            append(")");
+    }
+
+    void indexList(const ExprList& list)
+    {
+        if (list.empty() || m_mode != 1)
+            return;
+        append("[");
+        bool first = true;
+        for (const ExprNode* e : list) {
+            if (!first)
+                append(",");
+            first = false;
+            expression(e, false);
+        }
+        append("]");
+    }
+
+    bool failed() const { return m_overflow || m_unknown; }
+    const std::string& text() const { return m_text; }
+
+private:
+    void append(const std::string& piece)
+    {
+        if (m_text.size() + piece.size() >= kTextLimit + 1)
+            m_overflow = true;
+        else
+            m_text += piece;
+    }
+
+    void reference(const ExprNode* node)
+    {
+        if (!node->record) {
+            m_unknown = true;
+            return;
+        }
+        switch (node->kind) {
+        case TK_PORTNAME:
+            append(static_cast<const PortRec*>(node->record)->name);
+            append(std::string(m_mode == 1 ? "" : "!") + (node->selector == TK_SEL_FLOW ? ".f" : ".e"));
+            break;
+        case TK_INPUTNAME:
+        case TK_OUTPUTNAME: append(static_cast<const IoRec*>(node->record)->name); break;
+        case TK_CLASSARG: {
+            const auto* arg = static_cast<const ArgRec*>(node->record);
+            append(arg->hasValue ? std::to_string(arg->value) : arg->name);
+            break;
+        }
+        case TK_SUBCLASSNAME: append(static_cast<const SubclassRec*>(node->record)->name); break;
+        default:
+            if (isVariableKind(node->kind))
+                append(node->var()->name);
+            else
+                m_unknown = true;
+            break;
+        }
+        indexList(node->index);
+    }
+
+    void call(const ExprNode* node)
+    {
+        const FunctionRow* row = functionRow(node->function);
+        if (!row) {
+            m_unknown = true;
+            return;
+        }
+        append(m_mode == 1 ? row->name : row->codeName);
+        append("(");
+        bool first = true;
+        for (const ExprNode* arg : node->args) {
+            if (!first)
+                append(",");
+            first = false;
+            expression(arg, false);
+        }
+        append(")");
+    }
+
+    const char* operatorText(int kind) const
+    {
+        switch (kind) {
+        case TK_OR: return "or";
+        case TK_AND: return "and";
+        case TK_NOT: return "not";
+        case TK_EQ: return "==";
+        case TK_NE: return "=/=";
+        case TK_LT: return "<";
+        case TK_LE: return "<=";
+        case TK_GT: return ">";
+        case TK_GE: return ">=";
+        case TK_MIN: return "-";
+        case TK_PLUS: return "+";
+        case TK_MULT: return "*";
+        case TK_DIV: return "/";
+        case TK_MOD: return "mod";
+        case TK_IDIV: return "div";
+        case TK_POW:
+        case TK_IPOW: return m_mode == 1 ? "^" : "**";
+        case TK_PRF_MIN: return "-";
+        case TK_PRF_PLUS: return "+";
+        case TK_UPTO: return "..";
+        default: return nullptr;
+        }
+    }
+
+    int m_mode;
+    std::string m_text;
+    bool m_overflow = false;
+    bool m_unknown = false;
+};
+
+/// The equations of a template: operators with blanks, names with their index text, and the
+/// conditional spread over indented lines.
+class TemplateEquations {
+public:
+    explicit TemplateEquations(std::string& out) : m_out(out) {}
+
+    void equation(const EquationRec* eq)
+    {
+        m_out += "\t";
+        expression(eq->left, false);
+        m_out += " = ";
+        expression(eq->right, false);
+        m_out += "\n";
+    }
+
+private:
+    void expression(const ExprNode* node, bool operand)
+    {
+        if (!node) {
+            m_out += "<<null>>";
+            return;
+        }
+        switch (node->kind) {
+        case TK_PORTNAME:
+        case TK_INPUTNAME:
+        case TK_OUTPUTNAME: m_out += "\n# Ports, inputs or outputs not allowed.\n"; return;
+        case TK_SUBCLASSNAME: m_out += "\n# subclassname ??\n"; return;
+        case TK_CLASSARG: m_out += "\n# classarg ??\n"; return;
+        case TK_CONTROLVAR: m_out += "\n# controlvar ??\n"; return;
+        case TK_REAL: m_out += formatMessage("%.15g", node->realValue); return;
+        case TK_INTEGER: m_out += std::to_string(node->intValue); return;
+        case TK_BOOLEAN: m_out += node->intValue ? "true" : "false"; return;
+        case TK_TIME: m_out += "t"; return;
+        case TK_FUNCTIONNAME: call(node); return;
+        case TK_IF: conditional(node, true); return;
+        case TK_UPTO:
+            expression(node->left, false);
+            m_out += "..";
+            expression(node->right, false);
+            return;
+        default: break;
+        }
+        if (isVariableKind(node->kind)) {
+            m_out += node->var() ? variableFullName(*node->var()) : std::string("NO_NAME");
+            m_out += indexListText(node->index);
+            return;
+        }
+        const char* text = operatorText(node->kind);
+        if (!text) {
+            if (isOperatorKind(node->kind) || node->left || node->right)
+                m_out += formatMessage("# Wrong opcode (%d), leftexpr: %p, rightexpr: %p\n", node->kind,
+                                       static_cast<const void*>(node->left), static_cast<const void*>(node->right));
+            else
+                m_out += formatMessage("\n# Strange opcode: %d?\n", node->kind);
+            return;
+        }
+        if (isUnaryOperator(node->kind)) {
+            m_out += text;
+            expression(node->right, true);
+            return;
+        }
+        if (operand)
+            m_out += "(";
+        expression(node->left, true);
+        m_out += text;
+        expression(node->right, true);
+        if (operand)
+            m_out += ")";
+    }
+
+    void call(const ExprNode* node)
+    {
+        const FunctionRow* row = functionRow(node->function);
+        m_out += row ? row->name : "??";
+        m_out += "(";
+        bool first = true;
+        for (const ExprNode* arg : node->args) {
+            if (!first)
+                m_out += ",";
+            first = false;
+            expression(arg, false);
+        }
+        m_out += ")";
+    }
+
+    void conditional(const ExprNode* node, bool outermost)
+    {
+        m_out += outermost ? "if " : "elseif ";
+        expression(node->left, false);
+        m_out += "\n\t\tthen ";
+        expression(node->right, false);
+        m_out += "\n\t\t";
+        if (node->extra && node->extra->kind == TK_IF) {
+            conditional(node->extra, false);
+        } else {
+            m_out += "else ";
+            expression(node->extra, false);
+        }
+        if (outermost)
+            m_out += "\n\t\tfi";
+    }
+
+    static const char* operatorText(int kind)
+    {
+        switch (kind) {
+        case TK_OR: return " or ";
+        case TK_AND: return " and ";
+        case TK_NOT: return " not ";
+        case TK_EQ: return " == ";
+        case TK_NE: return " =/= ";
+        case TK_LT: return " < ";
+        case TK_LE: return " <= ";
+        case TK_GT: return " > ";
+        case TK_GE: return " >= ";
+        case TK_MIN: return " - ";
+        case TK_PLUS: return " + ";
+        case TK_MULT: return " * ";
+        case TK_DIV: return " / ";
+        case TK_IDIV: return " div ";
+        case TK_MOD: return " mod ";
+        case TK_POW:
+        case TK_IPOW: return " power ";
+        case TK_PRF_MIN: return "-";
+        case TK_PRF_PLUS: return "+";
+        default: return nullptr;
+        }
+    }
+
+    std::string& m_out;
+};
 
 /// Index expressions in Keldor text (mode 1); false on a node it does not know.
 bool indexExpression(const ExprNode* e, std::string& out)
@@ -251,11 +540,7 @@ void writeDeclarations(const ClassRec* cls, std::string& out)
                 found = eq;
         if (!found)
             break;
-        std::string text;
-        writeEquationText(found, text);
-        // The equation text is indented by four blanks; the template by a tab.
-        std::size_t start = text.find_first_not_of(' ');
-        out += "\t" + text.substr(start == std::string::npos ? 0 : start);
+        TemplateEquations(out).equation(found);
     }
 }
 
@@ -298,6 +583,20 @@ void writeGraph(const ClassRec* cls, std::string& out)
 }
 
 } // namespace
+
+std::string expressionText(const ExprNode* node, int mode)
+{
+    ExpressionText text(mode);
+    text.expression(node, false);
+    return text.text();
+}
+
+std::string indexListText(const ExprList& list, int mode)
+{
+    ExpressionText text(mode);
+    text.indexList(list);
+    return text.failed() ? "??" : text.text();
+}
 
 std::string indexListText(const ExprList& list)
 {

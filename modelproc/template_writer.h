@@ -6,6 +6,17 @@
 
 #include <string>
 
+struct ExprNode;
+
+/// The Keldor text of an expression: mode 1 is the form of the model processor's messages,
+/// mode 3 the other writing mode ("**", "!.e", upper-case function names); the text stops
+/// growing before it would reach 1024 characters.
+std::string expressionText(const ExprNode* node, int mode);
+
+/// The index list of a reference in `mode`: "[a,b]" in mode 1, nothing in mode 3, "??" when
+/// the text would reach 1024 characters or holds a node that cannot be written.
+std::string indexListText(const ExprList& list, int mode);
+
 /// The Keldor text of an index or dimension list: "[a,b..c]"; empty for none; "??" when the
 /// text would pass 1023 characters or holds an unknown node.
 std::string indexListText(const ExprList& list);

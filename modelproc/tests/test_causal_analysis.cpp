@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <map>
 
 using keldortest::parseText;
 
@@ -485,4 +486,121 @@ TEST_F(CausalTest, ConflictInAMixedGroupNamesTheMixedBond)
         EXPECT_EQ(messages[0], "causal conflict between submodels r1:c and r1:d. Decompose bond with mixed "
                                "causality between " + c.named + " into single bonds..");
     }
+}
+
+// An equation class as the template holds it: declarations grouped by type, the equations in
+// sort order with the operators spelled out and the conditional over indented lines.
+const char* kEquationClass = "class eqs version 1\nparameters\n  real a, b, c\nvariables\n  real x, y\n"
+                             "  real n\nequations\n  x = a ^ b + c * sin(a - 1.5e-20)\n"
+                             "  y = if x > 0 and not (x == c) then x elseif x =/= 0 then 1 else -x fi\n"
+                             "  n = 7 mod 3\n";
+
+ClassRec* parsedEquationClass()
+{
+    auto parsed = parseText(kEquationClass);
+    EXPECT_EQ(parsed.result, 0) << (parsed.errors.empty() ? "" : parsed.errors[0]);
+    return parsed.cls;
+}
+
+TEST_F(CausalTest, TemplateOfAnEquationClass)
+{
+    ClassRec* cls = parsedEquationClass();
+    ASSERT_TRUE(cls && cls->equations);
+    const std::string declarations = "class eqs version 1\nparameters\n\treal a, b, c\nvariables\n"
+                                     "\treal x_&_z, y\n\tinteger n\nequations\n";
+    cls->variables.first()->aliases.push_back("z");
+    cls->variables.last()->at = 3; // integer
+    // Written before sorting, the group holds its title only.
+    EXPECT_EQ(templateText(cls), declarations);
+    int number = 3;
+    for (EquationRec* eq : cls->equations->equations)
+        eq->sort_no = number--;
+    EXPECT_EQ(templateText(cls), declarations + "\tn = 7 mod 3\n"
+                                 "\ty = if (x_&_z > 0) and  not (x_&_z == c)\n"
+                                 "\t\tthen x_&_z\n\t\telseif x_&_z =/= 0\n\t\tthen 1\n\t\telse -x_&_z\n\t\tfi\n"
+                                 "\tx_&_z = (a power b) + (c * sin(a - 1.5e-20))\n");
+}
+
+// The expression text of messages: no blanks round the operators, binary operands in
+// parentheses; the other mode spells power and function names its own way.
+TEST_F(CausalTest, ExpressionTextInBothModes)
+{
+    ClassRec* cls = parsedEquationClass();
+    ASSERT_TRUE(cls && cls->equations);
+    std::vector<std::string> mode1, mode3;
+    for (EquationRec* eq : cls->equations->equations) {
+        mode1.push_back(expressionText(eq->left, 1) + " = " + expressionText(eq->right, 1));
+        mode3.push_back(expressionText(eq->right, 3));
+    }
+    EXPECT_EQ(mode1, (std::vector<std::string>{"x = (a^b)+(c*sin(a-1.5e-20))",
+                                                "y = if(x>0)andnot(x==c)then xelseifx=/=0then 1else-x",
+                                                "n = 7mod3"}));
+    EXPECT_EQ(mode3, (std::vector<std::string>{"(a**b)+(c*SIN(a-1.5E-20))",
+                                                "if(x>0)andnot(x==c)then xelseifx=/=0then 1else-x", "7mod3"}));
+}
+
+// Text that would reach 1024 characters stops growing; an index list that long is "??".
+TEST_F(CausalTest, ExpressionTextStopsBelow1024Characters)
+{
+    ClassRec* cls = parsedEquationClass();
+    ASSERT_TRUE(cls && cls->equations);
+    ExprNode* a = cls->equations->equations.first()->right->left->left; // the a of a ^ b
+    ASSERT_EQ(expressionText(a, 1), "a");
+    ExprNode* sum = a;
+    for (int i = 0; i < 600; ++i)
+        sum = makeOperator(sum, a, TK_PLUS);
+    const std::string text = expressionText(sum, 1);
+    EXPECT_LE(text.size(), 1023u);
+    EXPECT_GT(text.size(), 1000u);
+    ExprList index;
+    index.append(sum);
+    EXPECT_EQ(indexListText(index, 1), "??");
+    ExprList shortIndex;
+    shortIndex.append(makeIntegerConstant(2));
+    shortIndex.append(a);
+    EXPECT_EQ(indexListText(shortIndex, 1), "[2,a]");
+    EXPECT_EQ(indexListText(shortIndex, 3), "");
+}
+
+// A SAME group with a relation: every bond at a and b takes the incoming causality, and each of
+// them passes the opposite causality on to the bonds at c of the same element only.
+TEST_F(CausalTest, SamePortsPassTheirRelationOnPerBond)
+{
+    dir.write("k1.sf0", "class k version 1\ninterface\n  ports: a, b, c\n  causality restrictions\n"
+                        "    constraint\n      a notequal c\n      same a, b\n"
+                        "equations\n  a.e = b.e\n  c.e = a.f\n  b.f = c.f\n");
+    ClassRec* cls = expanded("bond graph top version 1\nsubclasses\n  k;1 kk[2]\n  se;1 ea\n  r;1 rb, rc1, rc2\n"
+                             "connections\n  ea`p -> kk[1]`a\n  kk[2]`b -> rb`p\n  kk[1]`c -> rc1`p\n"
+                             "  kk[2]`c -> rc2`p\n");
+    ASSERT_TRUE(cls) << (errors.empty() ? "" : errors[0]);
+    EXPECT_GE(causal_analysis(cls, "m.mg0"), 1) << (errors.empty() ? "" : errors[0]);
+    EXPECT_TRUE(errors.empty()) << testing::PrintToString(errors);
+    std::map<std::string, int> atK; // the causality of each bond seen from its end at kk
+    for (BondRec* bond : cls->graph->bonds)
+        for (int end = 0; end < 2; ++end)
+            if (bond->con[end].type == END_SUB && static_cast<SubclassRec*>(bond->con[end].node)->name == "kk")
+                atK[bond->con[end].name + indexListText(bond->con[end].nodeindex)] = bondCausalityFrom(bond, end);
+    ASSERT_EQ(atK.size(), 4u) << testing::PrintToString(atK);
+    EXPECT_EQ(atK["a[1]"], atK["b[2]"]);
+    EXPECT_EQ(atK["c[1]"], 3 - atK["a[1]"]);
+    EXPECT_EQ(atK["c[2]"], 3 - atK["b[2]"]);
+}
+
+// A relation reaches only the bonds of the same element: both elements of kk take effort from
+// a source at different ports, which only holds when kk[1]'s relation skips kk[2]'s bond at c.
+TEST_F(CausalTest, RelationSkipsBondsOfOtherElements)
+{
+    dir.write("k1.sf0", "class k version 1\ninterface\n  ports: a, c\n  causality restrictions\n"
+                        "    constraint\n      a notequal c\nequations\n  a.e = c.f\n  c.e = a.f\n");
+    ClassRec* cls = expanded("bond graph top version 1\nsubclasses\n  k;1 kk[2]\n  se;1 e1, e2\n"
+                             "  r;1 r1, r2\nconnections\n  e1`p -> kk[1]`a\n  e2`p -> kk[2]`c\n"
+                             "  kk[1]`c -> r1`p\n  kk[2]`a -> r2`p\n");
+    ASSERT_TRUE(cls) << (errors.empty() ? "" : errors[0]);
+    EXPECT_EQ(causal_analysis(cls, "m.mg0"), 1) << testing::PrintToString(errors);
+    EXPECT_TRUE(errors.empty()) << testing::PrintToString(errors);
+    // Both sources keep their effort; each element's other port gives the effort to its damper.
+    EXPECT_EQ(causalityAt(cls, "e1"), 1);
+    EXPECT_EQ(causalityAt(cls, "e2"), 1);
+    EXPECT_EQ(causalityAt(cls, "r1"), 2);
+    EXPECT_EQ(causalityAt(cls, "r2"), 2);
 }
