@@ -10,11 +10,16 @@
 
 #include <algorithm>
 #include <climits>
+#include <cfenv>
 #include <cmath>
 #include <cstdio>
 #include <deque>
 #include <utility>
 #include <variant>
+
+#if defined(__x86_64__) && defined(__SSE2__)
+#include <xmmintrin.h>
+#endif
 
 Instruction* InstructionCursor = nullptr;
 UserCallRegisters UserCall;
@@ -80,22 +85,77 @@ int clampToInt(double x)
     return int(x);
 }
 
+constexpr int MathsErrorFlags = FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW;
+
+MathsErrorHandler g_mathsErrorHandler = nullptr;
+
+/// Hands a maths-library error to the handler, or leaves its flags raised when there is none.
+[[gnu::noinline, gnu::cold]] void mathsLibraryError(int raised, const char* function, double argument)
+{
+    if (!g_mathsErrorHandler) {
+        std::feraiseexcept(raised);
+        return;
+    }
+    const int kind = (raised & FE_INVALID) ? MathsDomainError : (raised & FE_DIVBYZERO) ? MathsSingularityError : MathsOverflowError;
+    g_mathsErrorHandler(kind, function, argument);
+}
+
+/// Calls a maths-library routine with its traps held off and its error flags cleared,
+/// then reports the error flags it raised; its other flags (inexact, underflow) are kept.
+template <class Routine, class... Arguments>
+inline double checkedMaths(const char* function, Routine routine, double first, Arguments... rest)
+{
+#if defined(__x86_64__) && defined(__SSE2__)
+    // Double arithmetic runs in SSE: its control/status register holds both the trap
+    // mask and the flags, and its flag bits are the FE_* values. Loading the register
+    // stalls the pipeline, so it is loaded only when the error traps are on or an error
+    // flag is already raised (a run), or when the routine raised one.
+    constexpr unsigned ErrorTrapMasks = unsigned(MathsErrorFlags) << 7;
+    const unsigned saved = _mm_getcsr();
+    const bool direct = (saved & (ErrorTrapMasks | unsigned(MathsErrorFlags))) == ErrorTrapMasks;
+    if (!direct)
+        _mm_setcsr((saved | 0x1f80u) & ~0x3fu);
+    double x = first;
+    asm volatile("" : "+x"(x));
+    double result = routine(x, rest...);
+    asm volatile("" : "+x"(result));
+    const unsigned after = _mm_getcsr();
+    const int raised = int(after & unsigned(MathsErrorFlags));
+    if (!direct)
+        _mm_setcsr(saved | (after & 0x3fu & ~unsigned(MathsErrorFlags)));
+    else if (raised)
+        _mm_setcsr(after & ~unsigned(MathsErrorFlags));
+#else
+    std::fenv_t saved;
+    std::feholdexcept(&saved);
+    volatile double x = first;
+    volatile double result = routine(x, rest...);
+    const int flags = std::fetestexcept(FE_ALL_EXCEPT);
+    const int raised = flags & MathsErrorFlags;
+    std::fesetenv(&saved);
+    std::feraiseexcept(flags & ~MathsErrorFlags);
+#endif
+    if (raised) [[unlikely]]
+        mathsLibraryError(raised, function, first);
+    return result;
+}
+
 // The maths-library calls of the operations; the fast code calls these same routines.
-double mathsAcos(double x) { return std::acos(x); }
-double mathsAsin(double x) { return std::asin(x); }
-double mathsAtan(double x) { return std::atan(x); }
-double mathsAtan2(double y, double x) { return std::atan2(y, x); }
-double mathsCos(double x) { return std::cos(x); }
-double mathsCosh(double x) { return std::cosh(x); }
-double mathsExp(double x) { return std::exp(x); }
-double mathsFmod(double x, double y) { return std::fmod(x, y); }
-double mathsLog(double x) { return std::log(x); }
-double mathsPow(double x, double y) { return std::pow(x, y); }
-double mathsSin(double x) { return std::sin(x); }
-double mathsSinh(double x) { return std::sinh(x); }
-double mathsSqrt(double x) { return std::sqrt(x); }
-double mathsTan(double x) { return std::tan(x); }
-double mathsTanh(double x) { return std::tanh(x); }
+double mathsAcos(double x) { return checkedMaths("acos", [](double a) { return std::acos(a); }, x); }
+double mathsAsin(double x) { return checkedMaths("asin", [](double a) { return std::asin(a); }, x); }
+double mathsAtan(double x) { return checkedMaths("atan", [](double a) { return std::atan(a); }, x); }
+double mathsAtan2(double y, double x) { return checkedMaths("atan2", [](double a, double b) { return std::atan2(a, b); }, y, x); }
+double mathsCos(double x) { return checkedMaths("cos", [](double a) { return std::cos(a); }, x); }
+double mathsCosh(double x) { return checkedMaths("cosh", [](double a) { return std::cosh(a); }, x); }
+double mathsExp(double x) { return checkedMaths("exp", [](double a) { return std::exp(a); }, x); }
+double mathsFmod(double x, double y) { return checkedMaths("fmod", [](double a, double b) { return std::fmod(a, b); }, x, y); }
+double mathsLog(double x) { return checkedMaths("log", [](double a) { return std::log(a); }, x); }
+double mathsPow(double x, double y) { return checkedMaths("pow", [](double a, double b) { return std::pow(a, b); }, x, y); }
+double mathsSin(double x) { return checkedMaths("sin", [](double a) { return std::sin(a); }, x); }
+double mathsSinh(double x) { return checkedMaths("sinh", [](double a) { return std::sinh(a); }, x); }
+double mathsSqrt(double x) { return checkedMaths("sqrt", [](double a) { return std::sqrt(a); }, x); }
+double mathsTan(double x) { return checkedMaths("tan", [](double a) { return std::tan(a); }, x); }
+double mathsTanh(double x) { return checkedMaths("tanh", [](double a) { return std::tanh(a); }, x); }
 
 void opEnd();
 
@@ -579,3 +639,8 @@ int RandomInteger15()
 }
 
 void SeedRandomGenerator(std::uint32_t seed) { g_randomState = seed; }
+
+MathsErrorHandler SetMathsErrorHandler(MathsErrorHandler handler)
+{
+    return std::exchange(g_mathsErrorHandler, handler);
+}

@@ -122,6 +122,16 @@ using BinaryMaths = double (*)(double, double);
 UnaryMaths UnaryMathsOf(OperationHandler handler);
 BinaryMaths BinaryMathsOf(OperationHandler handler);
 
+/// Kinds of maths-library error, as the error messages number them.
+enum MathsErrorKind { MathsDomainError = 1, MathsSingularityError = 2, MathsOverflowError = 3 };
+
+/// Told when a maths routine of the operations raises an invalid, division-by-zero or
+/// overflow flag, with the routine's name and first argument; it may end the pass
+/// without returning (siglongjmp). Without a handler those flags are left raised.
+using MathsErrorHandler = void (*)(int kind, const char* function, double argument);
+/// Installs the maths error handler (null for none); returns the previous one.
+MathsErrorHandler SetMathsErrorHandler(MathsErrorHandler handler);
+
 /// The generator behind `ran`: 0..32767.
 int RandomInteger15();
 void SeedRandomGenerator(std::uint32_t seed);

@@ -23,6 +23,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -86,20 +87,27 @@ void resetFloatingPointUnit()
     std::feclearexcept(FE_ALL_EXCEPT);
 }
 
-/// Runs the computation with traps enabled; false when a trap ended it.
+void RunMathsErrorHandler(int kind, const char* function, double argument);
+MathsErrorHandler g_outerMathsHandler = nullptr;
+
+/// Runs the computation with traps enabled and maths errors ending it; false when a
+/// trap or a maths error ended it.
 template <class Computation>
 bool guarded(Computation&& computation)
 {
     if (sigsetjmp(g_recovery, 1) != 0) {
         resetFloatingPointUnit();
+        SetMathsErrorHandler(g_outerMathsHandler);
         return false;
     }
     std::feclearexcept(FE_ALL_EXCEPT);
+    g_outerMathsHandler = SetMathsErrorHandler(RunMathsErrorHandler);
     g_armed = 1;
     feenableexcept(TrapExceptions);
     computation();
     fedisableexcept(FE_ALL_EXCEPT);
     g_armed = 0;
+    SetMathsErrorHandler(g_outerMathsHandler);
     const bool overflow = std::fetestexcept(FE_OVERFLOW) != 0;
     std::feclearexcept(FE_ALL_EXCEPT);
     if (overflow || g_trapped) {
@@ -146,26 +154,75 @@ const char* trappedMathFunction(double& argument)
     return nullptr;
 }
 
-/// What the recovery point does after a trap: the message, then the run is to end.
+/// "Math-library exception" with the error of a maths function and its first argument.
+void showMathsError(int kind, const char* function, double argument)
+{
+    const char* form = kind == 1   ? "Domain error in function %s(%g)"
+                       : kind == 2 ? "Singularity error in function %s(%g)"
+                       : kind == 3 ? "Overflow error in function %s(%g)"
+                       : kind == 4 ? "Underflow error in function %s(%g)"
+                       : kind == 5 ? "Significant precision loss error in function %s(%g)"
+                                   : "Unknown error in function %s(%g)";
+    const int length = std::snprintf(nullptr, 0, form, function, argument);
+    std::string text(std::size_t(std::max(length, 0)) + 1, '\0');
+    std::snprintf(text.data(), text.size(), form, function, argument);
+    text.resize(std::size_t(std::max(length, 0)));
+    ShowMessage({"Math-library exception", "", text, "Check your model and integration method parameters"});
+}
+
+struct PendingMathsError {
+    bool pending = false;
+    int kind = 0;
+    const char* function = nullptr;
+    double argument = 0.0;
+} g_mathsError;
+
+/// The maths error handler of a run: inside a guarded computation it ends the pass at
+/// the recovery point, which reports it; elsewhere it reports it and the run ends at
+/// the next turn.
+void RunMathsErrorHandler(int kind, const char* function, double argument)
+{
+    if (g_armed) {
+        g_armed = 0;
+        g_mathsError = {true, kind, function, argument};
+        siglongjmp(g_recovery, 1);
+    }
+    MathErrorOccurred = 1;
+    StartRequested = 0;
+    RunStopFlag = 1;
+    showMathsError(kind, function, argument);
+}
+
+/// The error kind (1..5, 0 unknown) of a trap inside a maths function.
+int mathsErrorKindOfTrap(int code)
+{
+    switch (code) {
+    case FPE_FLTINV: return 1;
+    case FPE_FLTDIV: return 2;
+    case FPE_FLTOVF: return 3;
+    case FPE_FLTUND: return 4;
+    case FPE_FLTRES: return 5;
+    default: return 0;
+    }
+}
+
+/// What the recovery point does after a trap or a maths error: the message, then the run is to end.
 void reportTrap()
 {
     const int kind = g_trapKind;
     const int code = g_trapCode;
+    const PendingMathsError mathsError = std::exchange(g_mathsError, PendingMathsError{});
     g_trapped = 0;
     MathErrorOccurred = 1;
     StartRequested = 0;
     RunStopFlag = 1;
+    if (mathsError.pending) {
+        showMathsError(mathsError.kind, mathsError.function, mathsError.argument);
+        return;
+    }
     double argument = 0.0;
     if (const char* function = trappedMathFunction(argument)) {
-        const char* form = code == FPE_FLTINV   ? "Domain error in function %s(%g)"
-                           : code == FPE_FLTDIV ? "Singularity error in function %s(%g)"
-                           : code == FPE_FLTOVF ? "Overflow error in function %s(%g)"
-                           : code == FPE_FLTUND ? "Underflow error in function %s(%g)"
-                           : code == FPE_FLTRES ? "Significant precision loss error in function %s(%g)"
-                                                : "Unknown error in function %s(%g)";
-        char text[160];
-        std::snprintf(text, sizeof text, form, function, argument);
-        ShowMessage({"Math-library exception", "", text, "Check your model and integration method parameters"});
+        showMathsError(mathsErrorKindOfTrap(code), function, argument);
         return;
     }
     ShowMessage({"Floating-point library exception", "", TrapText(kind) + " outside user model.",

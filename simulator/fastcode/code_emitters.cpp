@@ -9,6 +9,7 @@
 #include "simulator/run_state.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cstring>
 #include <string_view>
 
@@ -258,12 +259,24 @@ void patternExp(CodeWriter& w, const CodeEmission& e)
 }
 
 /// The square root is correctly rounded by IEEE 754, so sqrtsd gives the maths library's
-/// result (and raises the same invalid-operation flag for a negative a) without a call.
+/// result for a from +0 to +inf inline; a negative a or a NaN (whose sqrtsd would raise the
+/// invalid-operation flag) goes through the interpreter's routine, which reports the error.
 void patternSqt(CodeWriter& w, const CodeEmission& e)
 {
     const Instruction& row = *e.instruction;
-    onCell(w, e, {0xF2, 0x0F, 0x51}, XMM0, row.operand1, RAX); // sqrtsd xmm0, a
-    storeSd(w, e, row.destination, XMM0, RCX);
+    constexpr std::uint8_t SlowPathBytes = 35; // setCursor 23, movabs 10, call 2
+    loadSd(w, e, XMM0, row.operand1, RAX);
+    movqRaxXmm0(w);
+    movabs(w, RCX, 0x7FF0000000000000u);        // +inf: above it only NaNs and negatives
+    w.bytes({0x48, 0x39, 0xC8, JA, 6});          // cmp rax, rcx; ja slow
+    w.bytes({0xF2, 0x0F, 0x51, 0xC0});           // sqrtsd xmm0, xmm0
+    w.bytes({0xEB, SlowPathBytes});              // jmp store
+    [[maybe_unused]] const std::int64_t slowStart = w.position(); // slow:
+    setCursor(w, &row);
+    movabs(w, RAX, std::uint64_t(reinterpret_cast<std::uintptr_t>(UnaryMathsOf(row.handler))));
+    callRax(w);
+    assert(w.counting() || w.position() - slowStart == SlowPathBytes);
+    storeSd(w, e, row.destination, XMM0, RCX); // store
 }
 
 void patternPw2(CodeWriter& w, const CodeEmission& e)

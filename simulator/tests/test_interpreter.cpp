@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cfenv>
 #include <cmath>
 #include <limits>
 
@@ -30,6 +31,18 @@ double evaluate(const std::string& mnemonic, double a, double b = 0.0, double t 
     cell('V', 0) = -12345.0;
     EvaluateModel(t);
     return cell('V', 0);
+}
+
+struct MathsErrorCall {
+    int kind;
+    std::string function;
+    double argument;
+};
+std::vector<MathsErrorCall> g_mathsErrors;
+
+void recordMathsError(int kind, const char* function, double argument)
+{
+    g_mathsErrors.push_back({kind, function, argument});
 }
 
 struct OpCase {
@@ -306,4 +319,67 @@ TEST(Interpreter, ExplicitEndStopsThePassWithoutStoppingTheRun)
     EvaluateModel(0.0);
     EXPECT_EQ(cell('V', 0), 1.0);
     EXPECT_EQ(RunStopFlag, 0);
+}
+
+TEST(Interpreter, MathsRoutinesReportTheFlagsTheyRaiseWithTrapsHeldOff)
+{
+    const double inf = std::numeric_limits<double>::infinity();
+    struct Case {
+        const char* mnemonic;
+        double a, b;
+        int kind; // 0: no error
+        const char* function;
+    };
+    const std::vector<Case> cases = {
+        {"log", -1.0, 0, MathsDomainError, "log"},       {"log", 0.0, 0, MathsSingularityError, "log"},
+        {"log", 1e-310, 0, 0, ""},                       {"sqt", -4.0, 0, MathsDomainError, "sqrt"},
+        {"acs", 2.0, 0, MathsDomainError, "acos"},       {"asn", -1.5, 0, MathsDomainError, "asin"},
+        {"sin", inf, 0, MathsDomainError, "sin"},        {"cos", -inf, 0, MathsDomainError, "cos"},
+        {"tan", inf, 0, MathsDomainError, "tan"},        {"csh", 1000.0, 0, MathsOverflowError, "cosh"},
+        {"snh", -1000.0, 0, MathsOverflowError, "sinh"}, {"tnh", 1000.0, 0, 0, ""},
+        {"pow", 10.0, 400.0, MathsOverflowError, "pow"}, {"pow", 0.0, -1.0, MathsSingularityError, "pow"},
+        {"pow", -8.0, 1.0 / 3, MathsDomainError, "pow"}, {"mod", 1.0, 0.0, MathsDomainError, "fmod"},
+        {"at2", 0.0, 0.0, 0, ""},                        {"exp", 1000.0, 0, 0, ""},
+        {"atn", inf, 0, 0, ""},
+    };
+    const MathsErrorHandler previous = SetMathsErrorHandler(recordMathsError);
+    for (const Case& c : cases) {
+        g_mathsErrors.clear();
+        std::feclearexcept(FE_ALL_EXCEPT);
+        // The traps of a run are on: the routine must hold them off or the test dies of SIGFPE.
+        feenableexcept(FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW);
+        evaluate(c.mnemonic, c.a, c.b);
+        const int traps = fegetexcept();
+        fedisableexcept(FE_ALL_EXCEPT);
+        EXPECT_EQ(traps, FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW) << c.mnemonic << "(" << c.a << ")";
+        if (c.kind == 0) {
+            EXPECT_TRUE(g_mathsErrors.empty()) << c.mnemonic << "(" << c.a << ")";
+            continue;
+        }
+        ASSERT_EQ(g_mathsErrors.size(), 1u) << c.mnemonic << "(" << c.a << ")";
+        EXPECT_EQ(g_mathsErrors[0].kind, c.kind) << c.mnemonic << "(" << c.a << ")";
+        EXPECT_EQ(g_mathsErrors[0].function, c.function);
+        EXPECT_EQ(g_mathsErrors[0].argument, c.a);
+        // The error went to the handler, not into the caller's flags.
+        EXPECT_EQ(std::fetestexcept(FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW), 0) << c.mnemonic << "(" << c.a << ")";
+    }
+    SetMathsErrorHandler(previous);
+}
+
+TEST(Interpreter, WithoutAMathsErrorHandlerTheFlagsStayRaised)
+{
+    const MathsErrorHandler previous = SetMathsErrorHandler(nullptr);
+    std::feclearexcept(FE_ALL_EXCEPT);
+    EXPECT_TRUE(std::isnan(evaluate("log", -1.0)));
+    EXPECT_NE(std::fetestexcept(FE_INVALID), 0);
+    std::feclearexcept(FE_ALL_EXCEPT);
+    EXPECT_EQ(evaluate("log", 0.0), -std::numeric_limits<double>::infinity());
+    EXPECT_EQ(std::fetestexcept(FE_INVALID | FE_DIVBYZERO), FE_DIVBYZERO);
+    // Flags raised before the call are kept, and so are the routine's inexact and underflow.
+    std::feclearexcept(FE_ALL_EXCEPT);
+    std::feraiseexcept(FE_OVERFLOW);
+    evaluate("exp", -700.0);
+    EXPECT_EQ(std::fetestexcept(FE_ALL_EXCEPT), FE_OVERFLOW | FE_INEXACT);
+    std::feclearexcept(FE_ALL_EXCEPT);
+    SetMathsErrorHandler(previous);
 }

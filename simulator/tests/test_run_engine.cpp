@@ -301,6 +301,46 @@ TEST_F(RunEngine, MathsErrorEndsTheRunAndTheNextRunWorks)
     EXPECT_EQ(sink.transcript().size(), 1u);
 }
 
+TEST_F(RunEngine, MathsErrorsEndTheRunAlikeInTheInterpreterAndTheNativeCode)
+{
+    struct Case {
+        const char* instruction;
+        double p0, p1;
+        const char* text;
+    };
+    const std::vector<Case> cases = {
+        {"\tlog\tV0\tP0", -1.0, 0.0, "Domain error in function log(-1)"},
+        {"\tlog\tV0\tP0", 0.0, 0.0, "Singularity error in function log(0)"},
+        {"\tpow\tV0\tP0\tP1", 10.0, 400.0, "Overflow error in function pow(10)"},
+        {"\tcsh\tV0\tP0", -800.0, 0.0, "Overflow error in function cosh(-800)"},
+        {"\tmod\tV0\tP0\tP1", 2.5, 0.0, "Domain error in function fmod(2.5)"},
+        {"\tsqt\tV0\tP0", -4.0, 0.0, "Domain error in function sqrt(-4)"},
+    };
+    const int warp = Settings().warp;
+    for (const Case& c : cases)
+        for (int on : {0, 1}) {
+            SCOPED_TRACE(std::string(c.text) + (on ? " (native)" : " (interpreter)"));
+            loadText(codeFile({"#DParam \t2", "\t#real\tp", "\t#real\tq", "#DVariable\t1", "\t#real\tv",
+                               "#Edynamic\t1", c.instruction}));
+            ASSERT_TRUE(BuildFastCode());
+            Settings().warp = on;
+            set(KindParameter, {c.p0, c.p1});
+            sink.clear();
+            status.texts.clear();
+            run(MethodRungeKutta4);
+            ASSERT_EQ(sink.transcript().size(), 1u);
+            EXPECT_EQ(sink.transcript()[0].lines,
+                      (std::vector<std::string>{"Math-library exception", "", c.text,
+                                                "Check your model and integration method parameters"}));
+            EXPECT_EQ(LastRunSummary().rfind("Floating point exception.  Model evaluations: ", 0), 0u) << LastRunSummary();
+            EXPECT_EQ(Simulating, 0);
+            EXPECT_EQ(fegetexcept(), 0);
+            EXPECT_EQ(count("Ignoring arithmetic trap: Arithmetic overflow\r\noutside user model"), 0);
+            FreeFastCode();
+        }
+    Settings().warp = warp;
+}
+
 TEST_F(RunEngine, DivisionByZeroInAStepTakesTheTrapPath)
 {
     // v1 = 1 / (1 - step(t - 1)): divides by zero once t reaches 1.
