@@ -1,5 +1,5 @@
-// The experiment readers: parameter file, run-specification file and plot
-// specification file, each read line by line and matched by name or key.
+// The experiment readers: the parameter file (.p), the run file (.r) and the plot file (.u),
+// each read line by line and matched by name or key.
 #include "codegen/experiment_reader.h"
 
 #include "common/message_boxes.h"

@@ -35,10 +35,10 @@ struct PlotSpecification {
     int matlabCount = 0;
 };
 
-/// The plot shows the specification, so a run checks it first.
+/// The plot shows these curves, so a run checks them first.
 inline int PlotSpecsInForce = 0;
 
-/// The live specification of the process.
+/// The plot specs in force in this process.
 PlotSpecification& PlotSpecs();
 
 /// X axis time over the run's time range; every curve empty.
@@ -56,7 +56,7 @@ bool FindPlotVariable(const std::string& name, int& kind, int& variable, int& na
 const char* PlotCurveName(const PlotCurve& curve);
 
 std::string PlotSpecFileText(const PlotSpecification& specs, const std::string& className);
-/// Writes the live specification atomically; 0, or -1 after "Can not open for writing:".
+/// Writes the plot specs in force atomically; 0, or -1 after "Can not open for writing:".
 int WritePlotSpecs(const std::string& path, const std::string& className);
 /// Reads the file into the target (reset first); 0, or -1 after its message.
 int ReadPlotSpecs(const std::string& path, PlotSpecification& target);
