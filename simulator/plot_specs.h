@@ -35,7 +35,7 @@ struct PlotSpecification {
     int matlabCount = 0;
 };
 
-/// The plot shows these curves, so a run checks them first.
+/// Set while a plot shows the plot specs, so that a run checks them first.
 inline int PlotSpecsInForce = 0;
 
 /// The plot specs in force in this process.
