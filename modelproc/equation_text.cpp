@@ -89,7 +89,7 @@ private:
         }
         if (isVariableKind(node->kind)) {
             reference(node);
-        } else if (const char* text = operatorText(node->kind)) {
+        } else if (const char* text = equationOperatorText(node->kind)) {
             if (isUnaryOperator(node->kind)) {
                 piece(text);
                 expression(node->right, true);
@@ -171,32 +171,6 @@ private:
         }
     }
 
-    static const char* operatorText(int kind)
-    {
-        switch (kind) {
-        case TK_OR: return " or ";
-        case TK_AND: return " and ";
-        case TK_NOT: return " not ";
-        case TK_EQ: return " == ";
-        case TK_NE: return " =/= ";
-        case TK_LT: return " < ";
-        case TK_LE: return " <= ";
-        case TK_GT: return " > ";
-        case TK_GE: return " >= ";
-        case TK_MIN: return " - ";
-        case TK_PLUS: return " + ";
-        case TK_MULT: return " * ";
-        case TK_DIV: return " / ";
-        case TK_IDIV: return " div ";
-        case TK_MOD: return " mod ";
-        case TK_POW:
-        case TK_IPOW: return " power ";
-        case TK_PRF_MIN: return "-";
-        case TK_PRF_PLUS: return "+";
-        default: return nullptr;
-        }
-    }
-
     std::string& m_out;
     int m_column = 0;
 };
@@ -207,4 +181,30 @@ void writeEquationText(const EquationRec* eq, std::string& out)
 {
     TextWriter writer(out);
     writer.equation(eq);
+}
+
+const char* equationOperatorText(int kind)
+{
+    switch (kind) {
+    case TK_OR: return " or ";
+    case TK_AND: return " and ";
+    case TK_NOT: return " not ";
+    case TK_EQ: return " == ";
+    case TK_NE: return " =/= ";
+    case TK_LT: return " < ";
+    case TK_LE: return " <= ";
+    case TK_GT: return " > ";
+    case TK_GE: return " >= ";
+    case TK_MIN: return " - ";
+    case TK_PLUS: return " + ";
+    case TK_MULT: return " * ";
+    case TK_DIV: return " / ";
+    case TK_IDIV: return " div ";
+    case TK_MOD: return " mod ";
+    case TK_POW:
+    case TK_IPOW: return " power ";
+    case TK_PRF_MIN: return "-";
+    case TK_PRF_PLUS: return "+";
+    default: return nullptr;
+    }
 }

@@ -8,3 +8,6 @@ struct EquationRec;
 /// Appends one equation: four blanks, the left side, " = ", the right side and a line end;
 /// a piece that would pass column 76 goes to a continuation line after "\\" and six blanks.
 void writeEquationText(const EquationRec* eq, std::string& out);
+
+/// The text of an operator node in equation text (" power ", " =/= ", ...); null for other kinds.
+const char* equationOperatorText(int kind);

@@ -3,6 +3,7 @@
 #include "modelproc/template_writer.h"
 
 #include "modelproc/display_hooks.h"
+#include "modelproc/equation_text.h"
 #include "modelproc/function_table.h"
 #include "platform/core/file_system.h"
 
@@ -236,7 +237,7 @@ private:
             m_out += indexListText(node->index);
             return;
         }
-        const char* text = operatorText(node->kind);
+        const char* text = equationOperatorText(node->kind);
         if (!text) {
             if (isOperatorKind(node->kind) || node->left || node->right)
                 m_out += formatMessage("# Wrong opcode (%d), leftexpr: %p, rightexpr: %p\n", node->kind,
@@ -289,32 +290,6 @@ private:
         }
         if (outermost)
             m_out += "\n\t\tfi";
-    }
-
-    static const char* operatorText(int kind)
-    {
-        switch (kind) {
-        case TK_OR: return " or ";
-        case TK_AND: return " and ";
-        case TK_NOT: return " not ";
-        case TK_EQ: return " == ";
-        case TK_NE: return " =/= ";
-        case TK_LT: return " < ";
-        case TK_LE: return " <= ";
-        case TK_GT: return " > ";
-        case TK_GE: return " >= ";
-        case TK_MIN: return " - ";
-        case TK_PLUS: return " + ";
-        case TK_MULT: return " * ";
-        case TK_DIV: return " / ";
-        case TK_IDIV: return " div ";
-        case TK_MOD: return " mod ";
-        case TK_POW:
-        case TK_IPOW: return " power ";
-        case TK_PRF_MIN: return "-";
-        case TK_PRF_PLUS: return "+";
-        default: return nullptr;
-        }
     }
 
     std::string& m_out;
