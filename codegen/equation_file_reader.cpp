@@ -4,6 +4,7 @@
 
 #include "codegen/equation_translator.h"
 #include "common/message_boxes.h"
+#include "common/text_helpers.h"
 #include "platform/core/file_system.h"
 
 #include <cstdlib>
@@ -24,15 +25,6 @@ constexpr Section kDeclarations[] = {
     {"#Dstate_ind", 's'},  {"#DRate_ind", 'R'},    {"#DState_dept", 'S'}, {"#Drate_dept", 'r'},
     {"#DAlgloop", 'A'},
 };
-
-std::vector<std::string> splitWords(const std::string& line)
-{
-    std::vector<std::string> words;
-    std::istringstream in(line);
-    for (std::string word; in >> word;)
-        words.push_back(word);
-    return words;
-}
 
 bool isBlank(const std::string& line)
 {

@@ -3,6 +3,7 @@
 #include "codegen/experiment_reader.h"
 
 #include "common/message_boxes.h"
+#include "common/text_helpers.h"
 #include "platform/core/file_system.h"
 
 #include <algorithm>
@@ -26,15 +27,6 @@ std::optional<std::vector<std::string>> readLines(const std::string& fileName)
         lines.push_back(line);
     }
     return lines;
-}
-
-std::vector<std::string> splitWords(const std::string& line)
-{
-    std::vector<std::string> words;
-    std::istringstream in(line);
-    for (std::string word; in >> word;)
-        words.push_back(word);
-    return words;
 }
 
 /// The whole word as a finite number.

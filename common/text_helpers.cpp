@@ -1,6 +1,7 @@
-// Owned heap texts (malloc/free) and the splitting of directory lists.
+// Owned heap texts (malloc/free), the splitting of directory lists and of lines into words.
 #include "common/text_helpers.h"
 
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
 
@@ -93,4 +94,20 @@ std::vector<std::string> SplitPathList(const char* text)
     if (!text)
         return {};
     return SplitPathList(std::string_view(text));
+}
+
+std::vector<std::string> splitWords(std::string_view line)
+{
+    std::vector<std::string> words;
+    std::size_t i = 0;
+    while (i < line.size()) {
+        while (i < line.size() && std::isspace(static_cast<unsigned char>(line[i])))
+            ++i;
+        const std::size_t start = i;
+        while (i < line.size() && !std::isspace(static_cast<unsigned char>(line[i])))
+            ++i;
+        if (i > start)
+            words.emplace_back(line.substr(start, i - start));
+    }
+    return words;
 }

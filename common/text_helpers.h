@@ -32,3 +32,6 @@ std::vector<std::string> SplitPathList(std::string_view text);
 
 /// As above for a heap text; a null text gives no entries.
 std::vector<std::string> SplitPathList(const char* text);
+
+/// The white-space-separated words of a line.
+std::vector<std::string> splitWords(std::string_view line);
