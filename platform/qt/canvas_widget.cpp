@@ -74,15 +74,34 @@ int virtualKeyCode(int qtKey)
     }
 }
 
+bool isParentFirstMessage(MessageNumber number)
+{
+    return (number >= WM_KEYDOWN && number <= WM_CHAR) || (number >= WM_MOUSEMOVE && number <= WM_MBUTTONDBLCLK) ||
+           (number >= WM_CUT && number <= WM_UNDO);
+}
+
 CanvasWidget::CanvasWidget(QWidget* parent, PaintCallback paint) : QWidget(parent), m_paint(std::move(paint))
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::StrongFocus);
     setMouseTracking(true);
     resizeStore(size());
+    m_handle = createWindow([this](const Message& message) { dispatch(message); });
 }
 
-CanvasWidget::~CanvasWidget() = default;
+CanvasWidget::~CanvasWidget()
+{
+    destroyWindow(m_handle);
+}
+
+void CanvasWidget::handleMessage(const Message&) {}
+
+void CanvasWidget::dispatch(const Message& message)
+{
+    if (isParentFirstMessage(message.number))
+        forwardToParent(message.number, message.wParam, message.lParam);
+    handleMessage(message);
+}
 
 std::unique_ptr<PainterDeviceContext> CanvasWidget::drawingContext()
 {

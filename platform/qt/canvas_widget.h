@@ -39,19 +39,32 @@ public:
     /// (nothing when there is none); true when one received it.
     bool forwardToParent(MessageNumber number, std::int64_t wParam, std::int64_t lParam);
 
+    /// The canvas's own window handle: a message sent or posted to it goes to
+    /// the parent frame first when it is a keyboard, mouse or clipboard one,
+    /// then to `handleMessage`.
+    WindowHandle handle() const { return m_handle; }
+
 protected:
+    /// The canvas's own handling of a message sent to its handle; nothing by default.
+    virtual void handleMessage(const Message& message);
+
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     bool event(QEvent* event) override;
 
 private:
     void forwardInput(QEvent* event);
+    void dispatch(const Message& message);
     void resizeStore(const QSize& size);
 
     PaintCallback m_paint;
     QImage m_store;
     ColorRef m_background = 0xFFFFFF;
+    WindowHandle m_handle = 0;
 };
+
+/// True for the keyboard, mouse and clipboard messages a canvas hands to its parent first.
+bool isParentFirstMessage(MessageNumber number);
 
 /// The key code the suite's keyboard messages carry for a Qt key; 0 for none.
 int virtualKeyCode(int qtKey);
