@@ -1,10 +1,13 @@
-// Equation generation of a hierarchical model: connections numbered, submodel equations
-// reshaped to the causality found, everything collected into one flat body, and its states and rates.
+// Equation generation, the last processing phase: a hierarchical model's connections numbered,
+// its submodel equations reshaped and collected into one flat body, then states and rates,
+// sorting, and the processed-model files.
 #include "modelproc/equation_generation.h"
 
 #include "modelproc/display_hooks.h"
 #include "modelproc/equation_collection.h"
 #include "modelproc/equation_reshaping.h"
+#include "modelproc/equation_sorting.h"
+#include "modelproc/processed_model_writer.h"
 #include "modelproc/state_variables.h"
 
 namespace {
@@ -25,6 +28,23 @@ void percent(int value)
 {
     if (DisplayHooks().percent)
         DisplayHooks().percent(value);
+}
+
+/// An equation model processed on its own is one fixed-order block when any of its equations is
+/// written with ":=", as it would be as a submodel; otherwise a fixed-order equation without a
+/// block start before it could never be placed.
+void makeFixedOrderBlock(ClassRec* cls)
+{
+    if (!cls->equations)
+        return;
+    bool any = false;
+    for (EquationRec* eq : cls->equations->equations)
+        any = any || eq->fixed;
+    if (!any)
+        return;
+    for (EquationRec* eq : cls->equations->equations)
+        eq->fixed = 1;
+    cls->equations->equations.first()->blockstart = 1;
 }
 
 } // namespace
@@ -73,6 +93,45 @@ int determineStatesStep(ClassRec* cls)
     percent(90);
     if (!determined) {
         progress("Determination of state and rate-variables did not succeed.");
+        return 0;
+    }
+    return 1;
+}
+
+int generateEquations(ClassRec* cls, const std::string& directory)
+{
+    if (!cls) {
+        reportEquationsError("<error: no model at all, so no equation generation>");
+        return 0;
+    }
+    // A hierarchical model becomes one flat equation model first.
+    if (cls->type == CLASS_TOP) {
+        int counter = 1;
+        if (!reshapeAndCollect(cls, counter))
+            return 0;
+    } else {
+        makeFixedOrderBlock(cls);
+    }
+    // Integrals and derivatives become states and rates, which sorting takes as known.
+    if (!determineStatesStep(cls))
+        return 0;
+
+    progress(" . Sorting of equations..");
+    status("Generating equations (sorting)..");
+    const int sorted = sortEquations(cls);
+    percent(95);
+    if (!sorted) {
+        progress("Sorting of equations did not succeed.");
+        return 0;
+    }
+
+    // The writers distribute the sorted list into the simulator's sections.
+    progress(" . Generation of simulation code..");
+    status("Generating equations (generating code)..");
+    const int written = ttwrite_code_files(cls, directory);
+    percent(100);
+    if (!written) {
+        progress("Simulation code generation did not succeed.");
         return 0;
     }
     return 1;

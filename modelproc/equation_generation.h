@@ -1,8 +1,11 @@
-// Equation generation of a hierarchical model: connections numbered, submodel equations
-// reshaped to the causality found, everything collected into one flat body, and its states and rates.
+// Equation generation, the last processing phase: a hierarchical model's connections numbered,
+// its submodel equations reshaped and collected into one flat body, then states and rates,
+// sorting, and the processed-model files.
 #pragma once
 
 #include "modelproc/model_records.h"
+
+#include <string>
 
 /// Numbers the connections of the causally analysed top class from `counter` on, reshapes the
 /// equations of every submodel and collects them into the class, which becomes of type DYN.
@@ -12,3 +15,9 @@ int reshapeAndCollect(ClassRec* top, int& counter);
 /// Determines the states and rates of the flat class, with the phase's progress, status and
 /// percentage texts; 1, or 0 after the failure was reported.
 int determineStatesStep(ClassRec* cls);
+
+/// The whole phase for a processed class: reshaping and collection when it is hierarchical, states
+/// and rates, sorting, and the code and equation files written into `directory` (empty: the
+/// current directory). Reports each step's progress, status and percentage; 1, or 0 after the
+/// failure was reported.
+int generateEquations(ClassRec* cls, const std::string& directory);

@@ -4,6 +4,7 @@
 
 #include "common/settings_table.h"
 #include "modelproc/causal_analysis.h"
+#include "modelproc/equation_generation.h"
 #include "modelproc/expansion.h"
 #include "modelproc/extension_rewrite.h"
 #include "modelproc/keldor_parser.h"
@@ -30,6 +31,9 @@ PipelinePhases builtInPhases()
     PipelinePhases phases;
     phases.expand = expand_model;
     phases.causal = causal_analysis;
+    phases.generate = [](ClassRec* cls, const std::string&) {
+        return generateEquations(cls, Pipeline().workingDirectory);
+    };
     phases.writeTemplate = ttwrite_template;
     return phases;
 }

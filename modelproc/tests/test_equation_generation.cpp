@@ -10,7 +10,11 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -126,6 +130,196 @@ TEST_F(GenerationTest, ModelWithoutCausalAnalysisIsRefused)
     ASSERT_EQ(m_log.size(), 1u);
     EXPECT_NE(m_log[0].find("<error: causal analysis not performed on this model>"), std::string::npos);
     EXPECT_EQ(cls->type, CLASS_TOP);
+}
+
+/// Checks the instruction sections of a code file: every V, R, S or A element is written exactly
+/// once and never read before it is written. Gives the faults found, one per line.
+std::string orderFaults(const std::string& code)
+{
+    std::istringstream in(code);
+    std::string line;
+    bool inEquations = false;
+    std::set<std::string> written;
+    std::string faults;
+    auto tracked = [](const std::string& operand) {
+        return !operand.empty() && std::string("VRSA").find(operand[0]) != std::string::npos;
+    };
+    while (std::getline(in, line)) {
+        if (line.rfind("#E", 0) == 0) {
+            inEquations = true;
+            continue;
+        }
+        if (line.rfind("#", 0) == 0)
+            inEquations = false;
+        if (!inEquations || line.empty() || line[0] != '\t')
+            continue;
+        std::vector<std::string> fields;
+        std::istringstream words(line);
+        for (std::string w; words >> w;)
+            fields.push_back(w);
+        if (fields.size() < 2)
+            continue;
+        const std::string& op = fields[0];
+        // jmp, jfa and plf only read; mra writes an element through its base (checked no further).
+        const bool writes = op != "jmp" && op != "jfa" && op != "plf" && op != "mra";
+        for (std::size_t i = writes ? 2 : 1; i < fields.size(); ++i)
+            if (tracked(fields[i]) && !written.count(fields[i]) && op != "mra")
+                faults += fields[i] + " read before written\n";
+        if (writes && tracked(fields[1]) && !written.insert(fields[1]).second)
+            faults += fields[1] + " written twice\n";
+    }
+    return faults;
+}
+
+/// The variable names of one declaration section, in order.
+std::vector<std::string> declared(const std::string& code, const std::string& header)
+{
+    std::istringstream in(code);
+    std::string line;
+    std::vector<std::string> names;
+    bool inside = false;
+    while (std::getline(in, line)) {
+        if (line.rfind("#", 0) == 0) {
+            inside = line.rfind(header, 0) == 0;
+            continue;
+        }
+        std::istringstream words(line);
+        std::string type, name;
+        if (inside && words >> type >> name)
+            names.push_back(name);
+    }
+    return names;
+}
+
+/// Runs complete processing of the model file with the hooks recording into `log`.
+int processCompletely(const std::string& modelFile, const std::string& workingDirectory,
+                      std::vector<std::string>& log)
+{
+    const ProcessorDisplayHooks saved = DisplayHooks();
+    DisplayHooks().progress = [&](const char* text) { log.push_back(text); };
+    DisplayHooks().diag = [&](const char* text) { log.push_back(text); };
+    DisplayHooks().status = [&](const char* text) { log.push_back(text); };
+    DisplayHooks().percent = [&](int value) { log.push_back(std::to_string(value) + "%"); };
+    DisplayHooks().error = [&](const char* kind, const char* file, const char* submodel, int line,
+                               const char* token, const char* message) {
+        log.push_back(formatErrorLine(kind, file, submodel, line, token, message));
+    };
+    Phases() = builtInPhases();
+    Pipeline() = PipelineState{};
+    Pipeline().modelFile = modelFile;
+    Pipeline().depth = 6;
+    Pipeline().workingDirectory = workingDirectory;
+    ttset_error_callback(ttdisplay_error_comp);
+    CurrentPosition() = ProcessingPosition{};
+    const int result = ttprocess_model();
+    DisplayHooks() = saved;
+    return result;
+}
+
+/// The lines of `log` from the first that starts with `from`.
+std::vector<std::string> linesFrom(const std::vector<std::string>& log, const std::string& from)
+{
+    for (auto it = log.begin(); it != log.end(); ++it)
+        if (it->rfind(from, 0) == 0)
+            return {it, log.end()};
+    return {};
+}
+
+// Complete processing of the mass-spring-damper as the graph editor saved it: result 3, the code
+// and equation files in the working directory, two states, and every instruction in computable order.
+TEST(CompleteProcessing, MassSpringDamperIsWrittenInComputableOrder)
+{
+    testsupport::TempDir library;
+    testsupport::TempDir work;
+    ResetSettings();
+    Settings().model_dirs = library.path();
+    for (const char* name : {"se1", "1j1", "i1", "c1", "r1"})
+        library.write(std::string(name) + ".sf0", readAll(std::string(KELDOR_LIBRARY_DIR) + "/" + name + ".sf0"));
+    std::vector<std::string> log;
+    const int result = processCompletely(
+        work.write("msd.mg0", readAll(std::string(KELDOR_TEST_DIR) + "/models/msd.mg0")), work.path(), log);
+    ASSERT_EQ(result, 3) << testing::PrintToString(log);
+    EXPECT_EQ(linesFrom(log, "Starting equations generation"),
+              (std::vector<std::string>{
+                  "Starting equations generation of msd1.", "Generating equations..",
+                  " . Reshaping of submodel equations..", "Generating equations (reshaping)..", "80%",
+                  " . Collecting of equations..", "Generating equations (collecting)..", "85%",
+                  " . Determination of state and rate-variables..", "Generating equations (states/rates)..", "90%",
+                  " . Sorting of equations..", "Generating equations (sorting)..", "95%",
+                  " . Generation of simulation code..", "Generating equations (generating code)..",
+                  "Declarations and sorted equations have been written to file msd1.e.", "100%",
+                  "Equation generation completed successfully.", "Clearing memory..", "Model processed successfully."}));
+    const std::string code = readAll(work.file("msd1.l"));
+    ASSERT_FALSE(code.empty());
+    EXPECT_TRUE(std::filesystem::exists(work.file("msd1.e")));
+    EXPECT_EQ(orderFaults(code), "") << code;
+    // dp/dt = F - q/c - r p/m and dq/dt = p/m, with p the momentum (s0) and q the spring's
+    // displacement (s1).
+    const std::string text = readAll(work.file("msd1.e"));
+    EXPECT_NE(text.find("#Edynamic\t6\n"
+                        "    V2 = s0 / P1\n"
+                        "    V5 = s1 / P2\n"
+                        "    R1 = V2\n"
+                        "    V6 = P3 * V2\n"
+                        "    V3 = V5 + V6\n"
+                        "    R0 = V0 - V3\n"),
+              std::string::npos)
+        << text;
+    EXPECT_EQ(declared(code, "#Dstate_ind").size(), 2u) << code;
+    EXPECT_EQ(declared(code, "#DRate_ind").size(), 2u) << code;
+    EXPECT_TRUE(declared(code, "#DAlgloop").empty()) << code;
+}
+
+// Equation models go straight to states and sorting; a failing step ends the phase with its own
+// line and the pipeline with -3, and no file is left behind.
+TEST(CompleteProcessing, EquationModelsAndFailingSteps)
+{
+    const char* loop = "class loop version 1\nvariables\n  real x, y\nequations\n  x = 0.5 * y + 1\n  y = 0.5 * x + 1\n";
+    const struct {
+        const char* what;
+        std::string name;
+        std::string model;
+        bool missingDirectory;
+        int result;
+        const char* failure; ///< the step's failure line, or null
+    } cases[] = {
+        {"an algebraic loop is torn", "loop", loop, false, 3, nullptr},
+        // One equation written with ":=": the model is one fixed-order block, as a submodel would be.
+        {"the pendulum", "pend", readAll(std::string(KELDOR_TEST_DIR) + "/models/pend.mf0"), false, 3, nullptr},
+        {"an undefined variable cannot be sorted", "open",
+         "class open version 1\nvariables\n  real x, w\nequations\n  x = w + 1\n", false, -3,
+         "Sorting of equations did not succeed."},
+        {"a working directory that is not there", "loop", loop, true, -3, "Simulation code generation did not succeed."},
+    };
+    for (const auto& c : cases) {
+        testsupport::TempDir dir;
+        const std::string work = c.missingDirectory ? dir.file("none") : dir.path();
+        const std::string& name = c.name;
+        std::vector<std::string> log;
+        EXPECT_EQ(processCompletely(dir.write(name + "1.mf0", c.model), work, log), c.result) << c.what;
+        const std::string code = readAll(dir.file(name + "1.l"));
+        if (name == "pend") {
+            EXPECT_NE(readAll(dir.file("pend1.e")).find("#Edynamic\t5\n    R0 = (-P1 / P0) * sin(s1)\n    R1 = s0\n"),
+                      std::string::npos)
+                << readAll(dir.file("pend1.e")) << testing::PrintToString(log);
+            continue;
+        }
+        if (c.result == 3) {
+            EXPECT_EQ(declared(code, "#DAlgloop"), (std::vector<std::string>{"x"})) << code;
+            EXPECT_EQ(orderFaults(code), "") << code;
+            EXPECT_NE(readAll(dir.file(name + "1.e")).find("#Edynamic\t4\n    V0 = (5.000000e-01 * a0) + 1\n"
+                                                           "    A0 = (5.000000e-01 * V0) + 1\n"),
+                      std::string::npos)
+                << readAll(dir.file(name + "1.e"));
+            EXPECT_FALSE(linesFrom(log, "Try to break variable: x").empty()) << testing::PrintToString(log);
+            continue;
+        }
+        EXPECT_TRUE(code.empty()) << c.what;
+        EXPECT_FALSE(linesFrom(log, c.failure).empty()) << c.what << testing::PrintToString(log);
+        EXPECT_FALSE(linesFrom(log, "1 error(s) found during equations generation of " + name + "1.").empty())
+            << c.what << testing::PrintToString(log);
+        EXPECT_EQ(log.back(), "Processing failed during equation generation.") << c.what;
+    }
 }
 
 } // namespace

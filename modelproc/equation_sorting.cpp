@@ -1,0 +1,862 @@
+// Sorting of the flat equations into computation order, with the breaking of algebraic loops.
+//
+// An equation is computable once every element its right side reads is known. Sorting runs in
+// rounds over the remaining list; a run of fixed-order equations (a block) is placed whole or not
+// at all. When a round places nothing, one variable of a loop is torn: it becomes an algebraic-loop
+// output, and its uses a new algebraic-loop input that the simulator's loop solver keeps equal.
+#include "modelproc/equation_sorting.h"
+
+#include "modelproc/class_copy.h"
+#include "modelproc/display_hooks.h"
+#include "modelproc/equation_collection.h"
+#include "modelproc/function_table.h"
+#include "modelproc/tokens.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <functional>
+#include <new>
+#include <queue>
+#include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+namespace {
+
+constexpr const char* kMemoryFailure = "memory allocation failure (may be out of memory).";
+constexpr const char* kWrongOpcode = "<error: wrong opcode in expression>";
+constexpr const char* kNullPointer = "<error: error in expression tree: NULL-pointer>";
+
+void progress(const std::string& text)
+{
+    if (DisplayHooks().progress)
+        DisplayHooks().progress(text.c_str());
+}
+
+/// Variables whose elements become known only when their equation is placed.
+bool isTrackedKind(int kind)
+{
+    return kind == TK_VARIABLENAME || kind == TK_INDEP_RATENAME || kind == TK_DEP_STATENAME ||
+           kind == TK_ALGLOOP_OUTNAME;
+}
+
+bool isAlwaysKnownKind(int kind)
+{
+    return kind == TK_PARAMETERNAME || kind == TK_INITCONDNAME || kind == TK_CONSTANTNAME ||
+           kind == TK_TABLENAME || kind == TK_INDEP_STATENAME || kind == TK_DEP_RATENAME ||
+           kind == TK_ALGLOOP_INNAME || kind == TK_TIME;
+}
+
+bool isLiteralKind(int kind)
+{
+    return kind == TK_REAL || kind == TK_INTEGER || kind == TK_BOOLEAN || kind == TK_STRING;
+}
+
+/// Calls whose arguments need nothing known: their values come from earlier steps or outside.
+bool isOpaqueCall(const ExprNode* node)
+{
+    if (node->kind != TK_FUNCTIONNAME)
+        return false;
+    const int f = node->function;
+    return f == FN_INT || f == FN_RAN || f == FN_DLY || f == FN_TDLY || f == FN_FROM_FILE;
+}
+
+/// The children of an operator or conditional in walking order.
+template <class Visit>
+void forOperands(ExprNode* node, Visit&& visit)
+{
+    if (node->kind == TK_IF) {
+        visit(node->left);
+        visit(node->right);
+        visit(node->extra);
+    } else if (isUnaryOperator(node->kind)) {
+        visit(node->right);
+    } else {
+        visit(node->left);
+        visit(node->right);
+    }
+}
+
+/// The 1-based index values one index expression selects; `any` for a missing or computed one.
+struct Span {
+    std::int64_t lo = 1;
+    std::int64_t hi = 0;
+    bool any = true;
+};
+
+Span spanOf(const ExprNode* index)
+{
+    Span s;
+    if (!index)
+        return s;
+    if (index->kind == TK_INTEGER) {
+        s = {index->intValue, index->intValue, false};
+    } else if (index->kind == TK_UPTO && index->left && index->right && index->left->kind == TK_INTEGER &&
+               index->right->kind == TK_INTEGER) {
+        s = {index->left->intValue, index->right->intValue, false};
+    }
+    return s;
+}
+
+/// Whether two index lists select a common element: position by position, the shorter ending it.
+bool indicesOverlap(const ExprList& a, const ExprList& b)
+{
+    PtrNode<ExprNode>* p = a.head;
+    PtrNode<ExprNode>* q = b.head;
+    for (; p && q; p = p->next, q = q->next) {
+        const Span x = spanOf(p->item);
+        const Span y = spanOf(q->item);
+        if (!x.any && !y.any && (x.hi < y.lo || y.hi < x.lo))
+            return false;
+    }
+    return true;
+}
+
+/// The 0-based row-major elements of `var` that the index list matches.
+void matchingElements(const ExprList& index, const VarRec& var, std::vector<std::int64_t>& out)
+{
+    out.clear();
+    const Dimensions d = dimensionsOf(var);
+    if (d.count == 0) {
+        out.push_back(0);
+        return;
+    }
+    Span rows{1, d.rows, false};
+    Span cols{1, d.cols, false};
+    int position = 0;
+    for (PtrNode<ExprNode>* p = index.head; p && position < std::min(d.count, 2); p = p->next, ++position) {
+        const Span s = spanOf(p->item);
+        if (s.any)
+            continue;
+        Span& limit = position == 0 ? rows : cols;
+        limit.lo = std::max(limit.lo, s.lo);
+        limit.hi = std::min(limit.hi, s.hi);
+    }
+    for (std::int64_t i = rows.lo; i <= rows.hi; ++i)
+        for (std::int64_t j = cols.lo; j <= cols.hi; ++j)
+            out.push_back((i - 1) * d.cols + (j - 1));
+}
+
+/// One sorting of a class. Equations are known by their position in the list as it stood when
+/// sorting began; the remaining ones stay linked in that order. `m_byRounds` picks the slow walk.
+class Sorting {
+public:
+    Sorting(ClassRec* cls, bool byRounds) : m_cls(cls), m_byRounds(byRounds) {}
+
+    int run()
+    {
+        if (!m_cls || !m_cls->equations) {
+            reportEquationsError(kNullPointer);
+            return 0;
+        }
+        m_body = m_cls->equations;
+        bool allFixed = true;
+        for (EquationRec* eq : m_body->equations) {
+            m_order.push_back(eq);
+            allFixed = allFixed && eq->fixed;
+        }
+        if (allFixed)
+            return 1;
+        m_total = static_cast<int>(m_order.size());
+        if (!checkEquations())
+            return 0;
+        prepare();
+
+        for (;;) {
+            const Outcome outcome = m_byRounds ? sortByRounds() : sortByEvents();
+            if (outcome == Outcome::Done)
+                break;
+            if (outcome == Outcome::TooManyRounds) {
+                reportEquationsError(
+                    "Unable to sort equations: More sorting-rounds than available equations were passed.");
+                relink();
+                return 0;
+            }
+            progress(" . Algebraic loop detected, trying to break it..");
+            const int broken = breakLoop();
+            if (broken <= 0) {
+                if (broken == 0)
+                    reportEquationsError("Unable to break algebraic loop(s) occurring in this model.");
+                relink();
+                return 0;
+            }
+            progress("   Algebraic loop broken successfully.");
+        }
+        relink();
+        return 1;
+    }
+
+private:
+    enum class Outcome { Done, Stalled, TooManyRounds };
+
+    // ---- checks shared by both walks
+
+    /// Reports every bad node of the equations; a bad node makes the sorting fail.
+    bool checkEquations()
+    {
+        bool ok = true;
+        for (EquationRec* eq : m_order) {
+            if (!eq->left) {
+                reportEquationsError(kNullPointer);
+                ok = false;
+            } else if (!isTrackedKind(eq->left->kind) || !eq->left->record) {
+                reportEquationsError(kWrongOpcode);
+                ok = false;
+            }
+            ok = checkNode(eq->right) && ok;
+        }
+        return ok;
+    }
+
+    bool checkNode(ExprNode* node)
+    {
+        if (!node) {
+            reportEquationsError(kNullPointer);
+            return false;
+        }
+        const int kind = node->kind;
+        if (isLiteralKind(kind) || isAlwaysKnownKind(kind))
+            return true;
+        if (isTrackedKind(kind)) {
+            if (node->record)
+                return true;
+            reportEquationsError(kNullPointer);
+            return false;
+        }
+        if (kind == TK_FUNCTIONNAME) {
+            if (isOpaqueCall(node))
+                return true;
+            bool ok = true;
+            for (ExprNode* arg : node->args)
+                ok = checkNode(arg) && ok;
+            return ok;
+        }
+        if (isOperatorKind(kind) || kind == TK_IF) {
+            bool ok = true;
+            forOperands(node, [&](ExprNode* child) { ok = checkNode(child) && ok; });
+            return ok;
+        }
+        reportEquationsError(kWrongOpcode);
+        return false;
+    }
+
+    /// Whether a reference takes part in the count of its equation: a tracked variable, and in a
+    /// fixed-order equation only a connection variable.
+    static bool counts(const EquationRec* eq, const ExprNode* ref)
+    {
+        return isTrackedKind(ref->kind) && (!eq->fixed || ref->var()->connmark);
+    }
+
+    /// Calls `visit` on every reference of the right side that the unknown count looks at.
+    template <class Visit>
+    static void forCountedReferences(const EquationRec* eq, ExprNode* node, Visit&& visit)
+    {
+        if (!node)
+            return;
+        if (isTrackedKind(node->kind)) {
+            if (counts(eq, node))
+                visit(node);
+            return;
+        }
+        if (node->kind == TK_FUNCTIONNAME) {
+            if (!isOpaqueCall(node))
+                for (ExprNode* arg : node->args)
+                    forCountedReferences(eq, arg, visit);
+            return;
+        }
+        if (isOperatorKind(node->kind) || node->kind == TK_IF)
+            forOperands(node, [&](ExprNode* child) { forCountedReferences(eq, child, visit); });
+    }
+
+    /// Visits every name reference in the expression, index expressions included.
+    template <class Visit>
+    static void forNames(ExprNode* node, Visit&& visit)
+    {
+        if (!node)
+            return;
+        if (isNameKind(node->kind)) {
+            for (ExprNode* i : node->index)
+                forNames(i, visit);
+            visit(node);
+            return;
+        }
+        if (node->kind == TK_FUNCTIONNAME) {
+            for (ExprNode* arg : node->args)
+                forNames(arg, visit);
+            return;
+        }
+        forNames(node->left, visit);
+        forNames(node->right, visit);
+        if (node->kind == TK_IF)
+            forNames(node->extra, visit);
+    }
+
+    bool isMember(int i) const { return !m_order[i]->blockstart && m_order[i]->fixed; }
+
+    // ---- the remaining list, definitions and uses
+
+    void prepare()
+    {
+        const int n = m_total;
+        m_prev.resize(n);
+        m_next.resize(n);
+        for (int i = 0; i < n; ++i) {
+            m_prev[i] = i - 1;
+            m_next[i] = i + 1 < n ? i + 1 : -1;
+        }
+        m_head = n > 0 ? 0 : -1;
+        m_remainingCount = n;
+        m_placed.assign(n, 0);
+        if (!m_byRounds)
+            prepareEvents();
+    }
+
+    /// The indexes that only loop breaking needs, made when the first loop is met: definitions and
+    /// uses of each variable, and the counted references by node (numbered as `prepareEvents` did).
+    void indexForLoops()
+    {
+        if (m_indexed)
+            return;
+        m_indexed = true;
+        m_mark.assign(m_total, 0);
+        int id = 0;
+        for (int i = 0; i < m_total; ++i) {
+            EquationRec* eq = m_order[i];
+            m_definitions[eq->left->record].push_back(i);
+            forNames(eq->left, [&](ExprNode* ref) { m_uses[ref->record].push_back({i, ref, true}); });
+            forNames(eq->right, [&](ExprNode* ref) { m_uses[ref->record].push_back({i, ref, false}); });
+            if (!m_byRounds)
+                forCountedReferences(eq, eq->right, [&](const ExprNode* ref) { m_refOf.emplace(ref, id++); });
+        }
+    }
+
+    void unlinkPosition(int i)
+    {
+        m_placed[i] = 1;
+        --m_remainingCount;
+        if (m_prev[i] >= 0)
+            m_next[m_prev[i]] = m_next[i];
+        else
+            m_head = m_next[i];
+        if (m_next[i] >= 0)
+            m_prev[m_next[i]] = m_prev[i];
+    }
+
+    /// The sorted equations, then whatever remains, become the class's equation list.
+    void relink()
+    {
+        for (EquationRec* eq : m_order)
+            SectionList<EquationRec>::unlink(eq);
+        for (EquationRec* eq : m_sorted)
+            m_body->equations.append(eq);
+        for (int i = m_head; i >= 0; i = m_next[i])
+            m_body->equations.append(m_order[i]);
+    }
+
+    // ---- known elements
+
+    /// The first slot of the variable's elements in `m_known`, made on first use.
+    std::int64_t baseOf(const VarRec* var)
+    {
+        auto it = m_base.find(var);
+        if (it != m_base.end())
+            return it->second;
+        const Dimensions d = dimensionsOf(*var);
+        const std::int64_t base = static_cast<std::int64_t>(m_known.size());
+        m_known.resize(m_known.size() + static_cast<std::size_t>(std::max<std::int64_t>(d.rows * d.cols, 1)), 0);
+        m_base.emplace(var, base);
+        return base;
+    }
+
+    /// The slots in `m_known` of the elements the reference matches.
+    void elementSlots(const ExprNode* ref, std::vector<std::int64_t>& out)
+    {
+        matchingElements(ref->index, *ref->var(), out);
+        const std::int64_t base = baseOf(ref->var());
+        for (std::int64_t& e : out)
+            e += base;
+    }
+
+    /// Gives the equation its sort number, takes it out of the remaining list and makes its left
+    /// side known.
+    void place(int i)
+    {
+        EquationRec* eq = m_order[i];
+        unlinkPosition(i);
+        eq->sort_no = ++m_sortNumber;
+        m_sorted.push_back(eq);
+        elementSlots(eq->left, m_placing);
+        for (std::int64_t e : m_placing) {
+            if (m_known[static_cast<std::size_t>(e)])
+                continue;
+            m_known[static_cast<std::size_t>(e)] = 1;
+            if (!m_byRounds)
+                elementKnown(e);
+        }
+    }
+
+    // ---- the reference walk: every round walks the whole remaining list and recounts
+
+    bool referenceKnown(const ExprNode* ref)
+    {
+        elementSlots(ref, m_scratch);
+        if (m_scratch.empty())
+            return false;
+        for (std::int64_t e : m_scratch)
+            if (!m_known[static_cast<std::size_t>(e)])
+                return false;
+        return true;
+    }
+
+    int unknownCount(int i)
+    {
+        int count = 0;
+        forCountedReferences(m_order[i], m_order[i]->right,
+                             [&](const ExprNode* ref) { count += referenceKnown(ref) ? 0 : 1; });
+        return count;
+    }
+
+    Outcome sortByRounds()
+    {
+        for (int rounds = 0;; ++rounds) {
+            if (rounds > m_total)
+                return Outcome::TooManyRounds;
+            bool progressed = false;
+            for (int i = m_head; i >= 0;) {
+                const int after = m_next[i];
+                if (!m_order[i]->blockstart) {
+                    if (!m_order[i]->fixed && unknownCount(i) == 0) {
+                        place(i);
+                        progressed = true;
+                    }
+                    i = after;
+                    continue;
+                }
+                progressed = true;
+                std::vector<int> block{i};
+                for (int k = after; k >= 0 && isMember(k); k = m_next[k])
+                    block.push_back(k);
+                const int next = m_next[block.back()];
+                bool computable = true;
+                for (std::size_t k = 0; k < block.size() && computable; ++k)
+                    computable = unknownCount(block[k]) == 0;
+                if (computable)
+                    for (int k : block)
+                        place(k);
+                i = next;
+            }
+            if (m_remainingCount == 0)
+                return Outcome::Done;
+            if (!progressed)
+                return Outcome::Stalled;
+        }
+    }
+
+    // ---- the event-driven walk: the unknown counts fall as elements become known, and equations
+    // that become ready wait, in list order, for the current round or the next
+
+    struct Reference {
+        int equation = 0;
+        std::int64_t unknown = 0; ///< matching elements not yet known
+        bool blocking = false;    ///< counted in its equation's unknown count
+        bool dead = false;        ///< retagged to an always-known kind by a tear
+    };
+
+    void prepareEvents()
+    {
+        const int n = m_total;
+        m_unknown.assign(n, 0);
+        m_owner.assign(n, -1);
+        m_notReady.assign(n, 0);
+        for (int i = 0; i < n; ++i) {
+            EquationRec* eq = m_order[i];
+            baseOf(eq->left->var()); // placing it must find a waiting list for each element
+            forCountedReferences(eq, eq->right, [&](const ExprNode* ref) {
+                elementSlots(ref, m_scratch);
+                if (m_waiting.size() < m_known.size())
+                    m_waiting.resize(m_known.size());
+                const int id = static_cast<int>(m_refs.size());
+                Reference r;
+                r.equation = i;
+                for (std::int64_t e : m_scratch) {
+                    ++r.unknown;
+                    m_waiting[static_cast<std::size_t>(e)].push_back(id);
+                }
+                // A reference that matches no element never becomes known.
+                r.blocking = true;
+                ++m_unknown[i];
+                m_refs.push_back(r);
+            });
+        }
+        if (m_waiting.size() < m_known.size())
+            m_waiting.resize(m_known.size());
+
+        int block = -1;
+        for (int i = 0; i < n; ++i) {
+            if (m_order[i]->blockstart) {
+                block = i;
+                ++m_blocks;
+            } else if (!isMember(i)) {
+                block = -1;
+                continue;
+            }
+            m_owner[i] = block;
+            if (block >= 0 && m_unknown[i] > 0)
+                ++m_notReady[block];
+        }
+        m_walked = -1;
+        for (int i = 0; i < n; ++i)
+            if (ready(i))
+                m_current.push(i);
+    }
+
+    bool ready(int i) const
+    {
+        if (m_order[i]->blockstart)
+            return m_notReady[i] == 0;
+        return !m_order[i]->fixed && m_unknown[i] == 0;
+    }
+
+    /// Ready equations behind the walk wait for the next round.
+    void schedule(int i) { (i > m_walked ? m_current : m_upcoming).push(i); }
+
+    /// One fewer unknown reference in equation i.
+    void unblock(int i)
+    {
+        if (--m_unknown[i] != 0 || m_placed[i])
+            return;
+        if (m_order[i]->blockstart || isMember(i)) {
+            const int b = m_owner[i];
+            if (b >= 0 && --m_notReady[b] == 0 && !m_placed[b])
+                schedule(b);
+        } else {
+            schedule(i);
+        }
+    }
+
+    void elementKnown(std::int64_t element)
+    {
+        for (int id : m_waiting[static_cast<std::size_t>(element)]) {
+            Reference& r = m_refs[id];
+            if (r.dead || --r.unknown != 0)
+                continue;
+            r.blocking = false;
+            unblock(r.equation);
+        }
+    }
+
+    /// After equation i between `before` and `after` was placed, fixed-order equations that
+    /// followed it now follow the block before it and belong to that block.
+    void extendBlock(int before, int after)
+    {
+        if (before < 0 || after < 0 || !isMember(after) || m_owner[after] >= 0)
+            return;
+        const int b = m_order[before]->blockstart ? before : isMember(before) ? m_owner[before] : -1;
+        if (b < 0)
+            return;
+        for (int k = after; k >= 0 && isMember(k); k = m_next[k]) {
+            m_owner[k] = b;
+            if (m_unknown[k] > 0)
+                ++m_notReady[b];
+        }
+    }
+
+    Outcome sortByEvents()
+    {
+        for (int rounds = 0;; ++rounds) {
+            if (rounds > m_total)
+                return Outcome::TooManyRounds;
+            // A block start, placed or not, counts as progress of the round.
+            bool progressed = m_blocks > 0;
+            m_walked = -1;
+            while (!m_current.empty()) {
+                const int i = m_current.top();
+                m_current.pop();
+                // Entries of equations placed since, or of blocks that grew meanwhile, are stale.
+                if (m_placed[i] || !ready(i))
+                    continue;
+                progressed = true;
+                if (m_order[i]->blockstart) {
+                    std::vector<int> block{i};
+                    for (int k = m_next[i]; k >= 0 && isMember(k); k = m_next[k])
+                        block.push_back(k);
+                    m_walked = block.back();
+                    --m_blocks;
+                    for (int k : block)
+                        place(k);
+                    continue;
+                }
+                m_walked = i;
+                const int before = m_prev[i];
+                const int after = m_next[i];
+                place(i);
+                extendBlock(before, after);
+            }
+            std::swap(m_current, m_upcoming);
+            if (m_remainingCount == 0)
+                return Outcome::Done;
+            if (!progressed)
+                return Outcome::Stalled;
+        }
+    }
+
+    // ---- loop breaking
+
+    /// Tears one loop variable: 1, 0 when none was found, -1 when memory ran out (reported).
+    int breakLoop()
+    {
+        progress("   (" + std::to_string(m_remainingCount) + " unsorted equations found)");
+        indexForLoops();
+        VarRec* torn = nullptr;
+        for (int i = m_head; i >= 0 && !torn; i = m_next[i]) {
+            EquationRec* eq = m_order[i];
+            // Only a plain variable is torn: rates and states are paired with their sections.
+            if (eq->left->kind != TK_VARIABLENAME)
+                continue;
+            const bool hit = m_byRounds ? searchByDepth(i) : searchWithVisits(i);
+            progress("Try to break variable: " + eq->left->var()->name);
+            if (hit)
+                torn = eq->left->var();
+        }
+        if (!torn)
+            return 0;
+        return tear(torn) ? 1 : -1;
+    }
+
+    /// The first remaining equation whose left side is `ref`'s variable with overlapping indices.
+    int definitionOf(const ExprNode* ref)
+    {
+        auto it = m_definitions.find(ref->record);
+        if (it == m_definitions.end())
+            return -1;
+        std::vector<int>& list = it->second;
+        list.erase(std::remove_if(list.begin(), list.end(), [this](int i) { return m_placed[i] != 0; }), list.end());
+        for (int i : list)
+            if (indicesOverlap(m_order[i]->left->index, ref->index))
+                return i;
+        return -1;
+    }
+
+    /// Kinds whose references the loop search follows; the others stop it.
+    static bool followed(int kind)
+    {
+        return isTrackedKind(kind) || kind == TK_PORTNAME || kind == TK_INPUTNAME || kind == TK_OUTPUTNAME ||
+               kind == TK_INITCONDNAME || kind == TK_CONSTANTNAME || kind == TK_TABLENAME;
+    }
+
+    /// The nodes the search descends into, in order.
+    static void children(ExprNode* node, std::vector<ExprNode*>& out)
+    {
+        if (node->kind == TK_FUNCTIONNAME) {
+            if (!isOpaqueCall(node))
+                for (ExprNode* arg : node->args)
+                    if (arg)
+                        out.push_back(arg);
+        } else if (isOperatorKind(node->kind) || node->kind == TK_IF) {
+            forOperands(node, [&](ExprNode* child) {
+                if (child)
+                    out.push_back(child);
+            });
+        }
+    }
+
+    /// The search of the reference walk: every path is followed anew; reaching depth n gives up.
+    bool searchByDepth(int start)
+    {
+        const EquationRec* eq = m_order[start];
+        m_giveUp = false;
+        return descend(eq->right, eq->left, 0);
+    }
+
+    bool descend(ExprNode* node, const ExprNode* target, int depth)
+    {
+        if (!node || m_giveUp)
+            return false;
+        if (isNameKind(node->kind)) {
+            if (!followed(node->kind))
+                return false;
+            if (node->record == target->record && indicesOverlap(node->index, target->index))
+                return true;
+            const int d = definitionOf(node);
+            if (d < 0)
+                return false;
+            if (depth + 1 >= m_remainingCount) {
+                m_giveUp = true;
+                return false;
+            }
+            return descend(m_order[d]->right, target, depth + 1);
+        }
+        std::vector<ExprNode*> next;
+        children(node, next);
+        for (ExprNode* child : next)
+            if (descend(child, target, depth) || m_giveUp)
+                return !m_giveUp;
+        return false;
+    }
+
+    /// The same answer with each equation entered once: meeting an equation still being searched
+    /// is where the depth-limited search would go round the cycle until it gives up, and an
+    /// equation searched to the end without a hit gives none the next time either.
+    bool searchWithVisits(int start)
+    {
+        const EquationRec* eq = m_order[start];
+        const ExprNode* target = eq->left;
+        m_stamp += 2;
+        const int onPath = m_stamp - 1;
+        const int finished = m_stamp;
+        m_mark[start] = onPath;
+        // Entries: a node to search, or (node null) the end of equation `equation`'s right side.
+        struct Entry {
+            ExprNode* node;
+            int equation;
+        };
+        std::vector<Entry> stack{{eq->right, start}};
+        std::vector<ExprNode*> next;
+        while (!stack.empty()) {
+            const Entry entry = stack.back();
+            stack.pop_back();
+            if (!entry.node) {
+                m_mark[entry.equation] = finished;
+                continue;
+            }
+            ExprNode* node = entry.node;
+            if (isNameKind(node->kind)) {
+                if (!followed(node->kind))
+                    continue;
+                if (node->record == target->record && indicesOverlap(node->index, target->index))
+                    return true;
+                const int d = definitionOf(node);
+                if (d < 0 || m_mark[d] == finished)
+                    continue;
+                if (m_mark[d] == onPath)
+                    return false;
+                m_mark[d] = onPath;
+                stack.push_back({nullptr, d});
+                if (m_order[d]->right)
+                    stack.push_back({m_order[d]->right, d});
+                continue;
+            }
+            next.clear();
+            children(node, next);
+            for (auto it = next.rbegin(); it != next.rend(); ++it)
+                stack.push_back({*it, entry.equation});
+        }
+        return false;
+    }
+
+    /// Makes `v` an algebraic-loop output read through a new algebraic-loop input. Every reference
+    /// of `v` is retagged, also in equations already placed (elements of a vector computed before
+    /// the loop), so that no reference keeps the kind of the section `v` left.
+    bool tear(VarRec* v)
+    {
+        const std::string suffix = "algin" + std::to_string(m_tearCounter);
+        VarRec* input = newBodyVariable(m_body, BODY_ALGLOOP_IN);
+        AddressMap map;
+        ExprList dims;
+        if (!input || !copyExpressionList(v->dim, dims, map)) {
+            DisplayHooks().error("General error", nullptr, nullptr, -1, nullptr, kMemoryFailure);
+            return false;
+        }
+        setVariable(input, v->name + "_" + suffix, dims, v->at);
+        for (const std::string& alias : v->aliases)
+            input->aliases.push_back(alias + "_" + suffix);
+        ++m_tearCounter;
+        SectionList<VarRec>::unlink(v);
+        m_body->algloop_out.append(v);
+
+        // Equations that become ready now are taken up from the start of the next round.
+        m_walked = -1;
+        std::vector<int> changed;
+        for (const Use& use : m_uses[v]) {
+            if (m_placed[use.equation] || use.left) {
+                use.node->kind = TK_ALGLOOP_OUTNAME;
+                continue;
+            }
+            use.node->kind = TK_ALGLOOP_INNAME;
+            use.node->record = input;
+            changed.push_back(use.equation);
+            auto ref = m_refOf.find(use.node);
+            if (ref == m_refOf.end())
+                continue;
+            Reference& r = m_refs[ref->second];
+            r.dead = true;
+            if (r.blocking) {
+                r.blocking = false;
+                unblock(r.equation);
+            }
+        }
+        std::sort(changed.begin(), changed.end());
+        changed.erase(std::unique(changed.begin(), changed.end()), changed.end());
+        for (int i : changed)
+            rebuildVariableChain(m_order[i]);
+        return true;
+    }
+
+    /// One name reference in an equation, on its left side or its right.
+    struct Use {
+        int equation;
+        ExprNode* node;
+        bool left;
+    };
+    using MinHeap = std::priority_queue<int, std::vector<int>, std::greater<int>>;
+
+    ClassRec* m_cls;
+    bool m_byRounds;
+    EquationBody* m_body = nullptr;
+    int m_total = 0;
+    int m_sortNumber = 0;
+    int m_tearCounter = 0;
+
+    std::vector<EquationRec*> m_order; ///< every equation, in list order at the start
+    std::vector<int> m_prev, m_next;   ///< the remaining list
+    int m_head = -1;
+    int m_remainingCount = 0;
+    std::vector<char> m_placed;
+    std::vector<EquationRec*> m_sorted;
+    bool m_indexed = false;
+    std::unordered_map<const SectionLink*, std::vector<int>> m_definitions; ///< by left-side variable
+    std::unordered_map<const SectionLink*, std::vector<Use>> m_uses;
+
+    std::vector<char> m_known; ///< per element of every tracked variable met
+    std::unordered_map<const VarRec*, std::int64_t> m_base;
+    std::vector<std::int64_t> m_scratch;
+    std::vector<std::int64_t> m_placing;
+
+    std::vector<Reference> m_refs;
+    std::unordered_map<const ExprNode*, int> m_refOf;
+    std::vector<std::vector<int>> m_waiting; ///< per element, the references it holds up
+    std::vector<int> m_unknown;              ///< per equation, references not yet known
+    std::vector<int> m_owner;                ///< block start of a fixed-order equation, -1 none
+    std::vector<int> m_notReady;             ///< per block start, members not yet computable
+    int m_blocks = 0;
+    MinHeap m_current;
+    MinHeap m_upcoming;
+    int m_walked = -1;
+
+    std::vector<int> m_mark;
+    int m_stamp = 0;
+    bool m_giveUp = false;
+};
+
+int sortWith(ClassRec* cls, bool byRounds)
+{
+    try {
+        return Sorting(cls, byRounds).run();
+    } catch (const std::bad_alloc&) {
+        DisplayHooks().error("General error", nullptr, nullptr, -1, nullptr, kMemoryFailure);
+        return 0;
+    }
+}
+
+} // namespace
+
+int sortEquations(ClassRec* cls)
+{
+    return sortWith(cls, false);
+}
+
+int sortEquationsByRounds(ClassRec* cls)
+{
+    return sortWith(cls, true);
+}

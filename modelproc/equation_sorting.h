@@ -1,0 +1,14 @@
+// Sorting of the flat equations into computation order, with the breaking of algebraic loops.
+#pragma once
+
+#include "modelproc/model_records.h"
+
+/// Puts the equations of the DYN class into computation order, tearing algebraic loops where the
+/// sorting stalls; the equation list is re-linked in that order. 1, or 0 after the failure was
+/// reported through the display hooks.
+int sortEquations(ClassRec* cls);
+
+/// The same sorting done the slow way: every round walks the whole remaining list and recounts
+/// each right side, and the loop search follows every path up to the depth limit. It gives the
+/// same order, tears and messages as `sortEquations`; kept as the reference that checks it.
+int sortEquationsByRounds(ClassRec* cls);
