@@ -1,0 +1,189 @@
+// Complete processing of generated chains of N mass-spring cells, from the model file to the
+// written code files: the time of each processing step and the peak memory of the run.
+// Each run is made in a child process, so that its peak resident size is its own.
+#include "common/settings_table.h"
+#include "modelproc/display_hooks.h"
+#include "modelproc/processing_pipeline.h"
+
+#include <benchmark/benchmark.h>
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+/// A force drives the first cell, a damper ends the chain; each cell is a 1-junction with a
+/// mass and a 0-junction with a spring, eight equations and two states.
+std::string chainModel(int n)
+{
+    std::ostringstream text;
+    text << "bond graph chain version 1\nsubclasses\n  se;1 f\n  r;1 d\n";
+    for (int k = 0; k < n; ++k)
+        text << "  1j;1 v" << k << "\n  0j;1 s" << k << "\n  i;1 m" << k << "\n  c;1 k" << k << "\n";
+    text << "connections\n  f`p -> v0`p1\n";
+    for (int k = 0; k < n; ++k) {
+        text << "  v" << k << "`p2 -> m" << k << "`p\n  v" << k << "`p3 -> s" << k << "`p1\n";
+        text << "  s" << k << "`p2 -> k" << k << "`p\n";
+        if (k + 1 < n)
+            text << "  s" << k << "`p3 -> v" << (k + 1) << "`p1\n";
+        else
+            text << "  s" << k << "`p3 -> d`p\n";
+    }
+    return text.str();
+}
+
+/// The steps of a run, named by the percentage the pipeline reports when each one ends
+/// (101: the release of the records after the last one).
+const std::map<int, const char*> StepNames = {
+    {25, "parse_s"},  {50, "expand_s"}, {75, "causal_s"}, {80, "reshape_s"},
+    {85, "collect_s"}, {90, "states_s"}, {95, "sort_s"},   {100, "write_s"}, {101, "release_s"},
+};
+
+/// A fresh model directory with the elements the chain uses and the chain itself.
+std::string prepareDirectory(int n)
+{
+    const fs::path dir = fs::temp_directory_path() / ("orvanta-bench-" + std::to_string(getpid()) + "-" +
+                                                       std::to_string(n));
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    for (const char* name : {"se1", "r1", "1j1", "0j1", "i1", "c1"})
+        fs::copy_file(std::string(ORVANTA_LIBRARY_DIR) + "/" + name + ".sf0", dir / (std::string(name) + ".sf0"));
+    std::ofstream(dir / "chain1.mg0") << chainModel(n);
+    return dir.string();
+}
+
+/// Runs the pipeline once in this process and writes "result seconds" and one line per step to `out`.
+void processAndReport(const std::string& dir, FILE* out)
+{
+    using Clock = std::chrono::steady_clock;
+    ResetSettings();
+    Settings().model_dirs = dir;
+    Pipeline() = PipelineState{};
+    Pipeline().modelFile = dir + "/chain1.mg0";
+    Pipeline().depth = 6;
+    Pipeline().workingDirectory = dir;
+    std::vector<std::pair<int, Clock::time_point>> marks;
+    ttset_error_callback([](const char*, const char*, const char*, int, const char*, const char*) {});
+    ttset_progress_callback([](const char*) {});
+    ttset_diag_callback([](const char*) {});
+    ttset_percent_callback([&marks](int percent) { marks.emplace_back(percent, Clock::now()); });
+    const Clock::time_point start = Clock::now();
+    const int result = ttprocess_model();
+    const Clock::time_point end = Clock::now();
+    std::fprintf(out, "%d %.9f\n", result, std::chrono::duration<double>(end - start).count());
+    for (std::size_t i = 1; i < marks.size(); ++i)
+        std::fprintf(out, "%d %.9f\n", marks[i].first,
+                     std::chrono::duration<double>(marks[i].second - marks[i - 1].second).count());
+    // After the last step the run gives its records back.
+    if (!marks.empty())
+        std::fprintf(out, "101 %.9f\n", std::chrono::duration<double>(end - marks.back().second).count());
+}
+
+struct ChildRun {
+    int result = 0;
+    double seconds = 0;
+    std::map<int, double> steps;
+    double peakMegabytes = 0;
+    double cpuSeconds = 0; ///< user and system time of the child
+};
+
+ChildRun runInChild(const std::string& dir)
+{
+    int fds[2];
+    if (pipe(fds) != 0)
+        throw std::runtime_error("no pipe");
+    const pid_t child = fork();
+    if (child < 0)
+        throw std::runtime_error("no child process");
+    if (child == 0) {
+        close(fds[0]);
+        FILE* out = fdopen(fds[1], "w");
+        processAndReport(dir, out);
+        std::fclose(out);
+        _exit(0);
+    }
+    close(fds[1]);
+    std::string text;
+    char buffer[256];
+    for (ssize_t got; (got = read(fds[0], buffer, sizeof buffer)) > 0;)
+        text.append(buffer, std::size_t(got));
+    close(fds[0]);
+    int status = 0;
+    struct rusage usage {};
+    if (wait4(child, &status, 0, &usage) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        throw std::runtime_error("the processing child failed");
+    ChildRun run;
+    std::istringstream in(text);
+    in >> run.result >> run.seconds;
+    for (int percent; in >> percent;)
+        in >> run.steps[percent];
+    run.peakMegabytes = double(usage.ru_maxrss) / 1024.0; // kilobytes on Linux
+    run.cpuSeconds = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                     double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    return run;
+}
+
+/// Instructions written to the dynamic, initial, input and output sections of the code file.
+long instructionCount(const std::string& codeFile)
+{
+    std::ifstream in(codeFile);
+    long count = 0;
+    bool inEquations = false;
+    for (std::string line; std::getline(in, line);) {
+        if (line.rfind("#E", 0) == 0)
+            inEquations = true;
+        else if (inEquations && !line.empty() && line[0] == '\t')
+            ++count;
+    }
+    return count;
+}
+
+void BM_CompleteProcessing(benchmark::State& state)
+{
+    const int n = static_cast<int>(state.range(0));
+    ChildRun run;
+    long instructions = 0;
+    for (auto _ : state) {
+        const std::string dir = prepareDirectory(n);
+        run = runInChild(dir);
+        if (run.result != 3)
+            throw std::runtime_error("the chain is not processed completely");
+        state.SetIterationTime(run.seconds);
+        instructions = instructionCount(dir + "/chain1.l");
+        fs::remove_all(dir);
+    }
+    state.counters["cells"] = n;
+    state.counters["equations"] = 8.0 * n + 2;
+    state.counters["instructions"] = double(instructions);
+    state.counters["peak_MB"] = run.peakMegabytes;
+    state.counters["cpu_s"] = run.cpuSeconds;
+    for (const auto& [percent, name] : StepNames)
+        state.counters[name] = run.steps[percent];
+}
+
+BENCHMARK(BM_CompleteProcessing)
+    ->Arg(100)
+    ->Arg(1000)
+    ->Arg(1250) // 10^4 equations
+    ->Arg(10000)
+    ->Arg(100000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(1);
+
+} // namespace
+
+BENCHMARK_MAIN();

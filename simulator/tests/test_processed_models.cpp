@@ -1,0 +1,500 @@
+// The example models taken through complete processing, loaded by the simulator and
+// checked against their textbook state equations, and two of them run end to end.
+#include "model_test_support.h"
+
+#include "common/settings_table.h"
+#include "modelproc/display_hooks.h"
+#include "modelproc/model_records.h"
+#include "modelproc/processing_pipeline.h"
+#include "modelproc/record_release.h"
+#include "platform/core/message_sink.h"
+#include "platform/testing/temp_dir.h"
+#include "simulator/integration_methods.h"
+#include "simulator/run_control.h"
+#include "simulator/run_specs.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string SourceDir = ORVANTA_SOURCE_DIR;
+
+/// One processing run of an example model in a directory of its own.
+struct Processed {
+    int result = 0;
+    std::string codeFile;              ///< the ".l" path
+    std::vector<std::string> messages; ///< errors and progress lines
+    std::vector<std::string> loopInputs; ///< names of the algebraic-loop inputs made
+};
+
+/// Copies the element library and the example models into a new folder of `dir` and
+/// processes `model` there to `depth`.
+Processed processExample(const testsupport::TempDir& dir, const std::string& model, int depth)
+{
+    static int runs = 0;
+    const std::string work = dir.mkdir("run" + std::to_string(++runs));
+    for (const char* folder : {"/examples/library", "/examples/models"})
+        for (const auto& entry : fs::directory_iterator(SourceDir + folder))
+            fs::copy_file(entry.path(), work + "/" + entry.path().filename().string());
+    ResetSettings();
+    Settings().model_dirs = work;
+    Settings().messages = 2; // errors and progress reach the log
+    Pipeline() = PipelineState{};
+    Pipeline().modelFile = work + "/" + model;
+    Pipeline().depth = depth;
+    Pipeline().workingDirectory = work;
+
+    Processed out;
+    const ProcessorDisplayHooks saved = DisplayHooks();
+    const PipelinePhases phases = Phases();
+    // The pipeline reports errors through the model processor's hook, which writes to its log.
+    setProcessorLog([&out](const std::string& line) { out.messages.push_back(line); });
+    ttset_progress_callback([&out](const char* text) { out.messages.push_back(text); });
+    ttset_diag_callback([&out](const char* text) { out.messages.push_back(text); });
+    // The loop inputs are named in the class only; the files number them.
+    if (Phases().generate)
+        Phases().generate = [&out, generate = phases.generate](ClassRec* cls, const std::string& file) {
+            const int result = generate(cls, file);
+            if (cls->equations)
+                for (VarRec* v : cls->equations->algloop_in)
+                    out.loopInputs.push_back(v->name);
+            return result;
+        };
+    CurrentPosition() = ProcessingPosition{};
+    out.result = ttprocess_model();
+    Phases() = phases;
+    DisplayHooks() = saved;
+    setProcessorLog(nullptr);
+    release_all();
+
+    // The code file is named for the class and its version, not for the model file.
+    for (const auto& entry : fs::directory_iterator(work))
+        if (entry.path().extension() == ".l")
+            out.codeFile = entry.path().string();
+    return out;
+}
+
+/// Index of the variable of `kind` one of whose names is `name`; -1 when none is.
+int indexOf(int kind, const std::string& name)
+{
+    const VariableKind& k = Variables().kinds[kind];
+    for (std::size_t i = 0; i < k.entries.size(); ++i)
+        for (const std::string& n : k.entries[i].names)
+            if (n == name)
+                return int(i);
+    return -1;
+}
+
+/// The names of every variable of a kind, for failure texts.
+std::string namesOf(int kind)
+{
+    std::string text;
+    for (const VariableEntry& e : Variables().kinds[kind].entries)
+        for (const std::string& n : e.names)
+            text += n + " ";
+    return text;
+}
+
+/// Runs the four instruction tables once, as the start of a run does.
+void evaluateAll(double t)
+{
+    ModelEvaluators.initialization();
+    ModelEvaluators.excitation();
+    EvaluateModel(t);
+    ModelEvaluators.output();
+}
+
+/// Faults of the instruction sections of a code file: a V, R, S or A element that is read
+/// before it is defined, defined twice, never defined or not declared.
+std::vector<std::string> definitionFaults(const std::string& text)
+{
+    static const std::map<std::string, char> DefinedKinds = {
+        {"#DVariable", 'V'}, {"#DRate_ind", 'R'}, {"#DState_dept", 'S'}, {"#DAlgloop", 'A'}};
+    std::map<char, int> declared;
+    std::map<std::string, int> definitions;
+    std::vector<std::string> faults;
+    std::istringstream in(text);
+    std::string line;
+    int lineNumber = 0;
+    bool inEquations = false;
+    auto isChecked = [](const std::string& operand) {
+        return operand.size() > 1 && std::string("VRSA").find(operand[0]) != std::string::npos;
+    };
+    auto where = [&lineNumber] { return " (line " + std::to_string(lineNumber) + ")"; };
+    while (std::getline(in, line)) {
+        ++lineNumber;
+        std::vector<std::string> words;
+        std::istringstream fields(line);
+        for (std::string w; fields >> w;)
+            words.push_back(w);
+        if (words.empty())
+            continue;
+        if (words[0].rfind("#D", 0) == 0) {
+            auto kind = DefinedKinds.find(words[0]);
+            if (kind != DefinedKinds.end() && words.size() > 1)
+                declared[kind->second] = std::stoi(words[1]);
+            continue;
+        }
+        if (words[0].rfind("#E", 0) == 0) {
+            inEquations = true;
+            continue;
+        }
+        if (!inEquations || words[0][0] == '#')
+            continue;
+        const std::string& op = words[0];
+        if (op == "mra" || op == "mar") {
+            faults.push_back("element access with a computed offset is not checked" + where());
+            continue;
+        }
+        // Jumps and index checks only read; every other instruction writes its first operand.
+        const bool writes = op != "jmp" && op != "jfa" && op != "plf";
+        for (std::size_t i = 1; i < words.size(); ++i) {
+            const std::string& operand = words[i];
+            if (!isChecked(operand))
+                continue;
+            const bool isDestination = writes && i == 1;
+            const int element = std::stoi(operand.substr(1));
+            if (element >= declared[operand[0]])
+                faults.push_back(operand + " is not declared" + where());
+            else if (isDestination && definitions.count(operand))
+                faults.push_back(operand + " is defined twice" + where());
+            else if (!isDestination && !definitions.count(operand))
+                faults.push_back(operand + " is read before it is defined" + where());
+            if (isDestination)
+                definitions[operand] = lineNumber;
+        }
+    }
+    for (const auto& [kind, count] : declared)
+        for (int i = 0; i < count; ++i)
+            if (!definitions.count(kind + std::to_string(i)))
+                faults.push_back(kind + std::to_string(i) + " is never defined");
+    return faults;
+}
+
+using Values = std::vector<double>;
+
+/// A model with its textbook state equations: the rates of the named states (in that
+/// order) from the named parameters and the states.
+struct TextbookModel {
+    const char* file;
+    std::vector<std::string> parameters;
+    std::vector<std::string> states;
+    std::function<Values(const Values& p, const Values& x)> rates;
+};
+
+const std::vector<TextbookModel>& textbookModels()
+{
+    static const std::vector<TextbookModel> models = {
+        // Force F on mass m, spring of compliance c, damper r; momentum p and spring deflection q:
+        //   dp/dt = F - q/c - r p/m,  dq/dt = p/m
+        {"msd.mg0", {"f`e", "m`i", "k`c", "d`r"}, {"m`p.e_indep_state", "k`p.f_indep_state"},
+         [](const Values& p, const Values& x) {
+             return Values{p[0] - x[1] / p[2] - p[3] * x[0] / p[1], x[0] / p[1]};
+         }},
+        // Current source I, resistor r, inductor L (flux phi) and capacitor c (charge q) on one
+        // node. The capacitor's bond points into the node, so its flow adds to the source's and
+        // the junction balance reads I + dq/dt = e/r + phi/L with e = q/c:
+        //   dphi/dt = q/c,  dq/dt = q/(r c) + phi/L - I
+        {"rlc.mg0", {"src`f", "res`r", "ind`i", "cap`c"}, {"ind`p.e_indep_state", "cap`p.f_indep_state"},
+         [](const Values& p, const Values& x) {
+             return Values{x[1] / p[3], x[1] / (p[1] * p[3]) + x[0] / p[2] - p[0]};
+         }},
+        // DC motor: voltage V, armature R and L (flux lambda), motor constant K, rotor inertia J
+        // (momentum h) and friction b:
+        //   dlambda/dt = V - R lambda/L - K h/J,  dh/dt = K lambda/L - b h/J
+        {"motor.mg0", {"u`e", "ra`r", "la`i", "km`r", "jm`i", "b`r"}, {"la`p.e_indep_state", "jm`p.e_indep_state"},
+         [](const Values& p, const Values& x) {
+             return Values{p[0] - p[1] * x[0] / p[2] - p[3] * x[1] / p[4], p[3] * x[0] / p[2] - p[5] * x[1] / p[4]};
+         }},
+        // The same motor with its electrical side as a submodel.
+        {"mload.mg0", {"drive`u`e", "drive`ra`r", "drive`la`i", "drive`km`r", "jm`i", "b`r"},
+         {"drive`la`p.e_indep_state", "jm`p.e_indep_state"},
+         [](const Values& p, const Values& x) {
+             return Values{p[0] - p[1] * x[0] / p[2] - p[3] * x[1] / p[4], p[3] * x[0] / p[2] - p[5] * x[1] / p[4]};
+         }},
+        // Quarter car: road velocity vr, tyre compliance ct (deflection qt), wheel mass mu
+        // (momentum pu), suspension compliance cs (deflection qs) and damper b, body mass ms
+        // (momentum ps) and weight W. With the suspension force Fs = qs/cs + b (pu/mu - ps/ms):
+        //   dqt/dt = vr - pu/mu,  dpu/dt = qt/ct - Fs,  dqs/dt = pu/mu - ps/ms,  dps/dt = Fs - W
+        {"qcar.mg0", {"road`f", "kt`c", "mu`i", "ks`c", "bs`r", "ms`i", "weight`e"},
+         {"kt`p.f_indep_state", "mu`p.e_indep_state", "ks`p.f_indep_state", "ms`p.e_indep_state"},
+         [](const Values& p, const Values& x) {
+             const double vu = x[1] / p[2], vs = x[3] / p[5];
+             const double fs = x[2] / p[3] + p[4] * (vu - vs);
+             return Values{p[0] - vu, x[0] / p[1] - fs, vu - vs, fs - p[6]};
+         }},
+        // Pendulum: dphi/dt = omega, domega/dt = -g/l sin(phi).
+        {"pend.mf0", {"l", "g"}, {"phi", "omega"},
+         [](const Values& p, const Values& x) {
+             return Values{x[1], -p[1] / p[0] * std::sin(x[0])};
+         }},
+        // Van der Pol: dx/dt = v, dv/dt = mu (1 - x^2) v - x.
+        {"vdp.mf0", {"mu"}, {"x", "v"},
+         [](const Values& p, const Values& x) {
+             return Values{x[1], p[0] * (1 - x[0] * x[0]) * x[1] - x[0]};
+         }},
+    };
+    return models;
+}
+
+/// The example models that complete processing must take.
+const std::vector<std::string>& exampleModels()
+{
+    static const std::vector<std::string> models = {"msd.mg0",   "rlc.mg0", "motor.mg0", "mload.mg0", "qcar.mg0",
+                                                    "gears.mg0", "loop.mf0", "pend.mf0", "vdp.mf0"};
+    return models;
+}
+
+bool near(double got, double want) { return std::fabs(got - want) <= 1e-12 * std::max(1.0, std::fabs(want)); }
+
+class ProcessedModels : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!Phases().generate)
+            GTEST_SKIP() << "equation generation is not part of the pipeline yet";
+    }
+
+    /// Processes the example completely and loads its code file.
+    void load(const std::string& model)
+    {
+        m_processed = processExample(m_dir, model, 6);
+        ASSERT_EQ(m_processed.result, 3) << testing::PrintToString(m_processed.messages);
+        modeltest::StatusCapture status;
+        ASSERT_EQ(LoadCodeFile(m_processed.codeFile), 0) << LastCodeFileReport();
+        modeltest::resetRunFlags();
+        SelectModelEvaluators();
+    }
+
+    double& value(int kind, const std::string& name)
+    {
+        const int index = indexOf(kind, name);
+        if (index < 0) {
+            ADD_FAILURE() << "no " << KindLetters[kind] << " named " << name << " among: " << namesOf(kind);
+            static double dummy;
+            return dummy;
+        }
+        return Variables().kinds[kind].values[index];
+    }
+
+    testsupport::TempDir m_dir;
+    Processed m_processed;
+    platform::ScriptedMessageSink m_sink;
+    platform::ScopedMessageSink m_scoped{m_sink};
+};
+
+} // namespace
+
+TEST_F(ProcessedModels, EveryVariableIsDefinedOnceBeforeItIsRead)
+{
+    for (const std::string& model : exampleModels()) {
+        SCOPED_TRACE(model);
+        testsupport::TempDir dir;
+        const Processed p = processExample(dir, model, 6);
+        ASSERT_EQ(p.result, 3) << testing::PrintToString(p.messages);
+        const std::string text = testsupport::readText(p.codeFile);
+        ASSERT_FALSE(text.empty());
+        EXPECT_EQ(definitionFaults(text), std::vector<std::string>{}) << text;
+    }
+}
+
+TEST_F(ProcessedModels, RatesMatchTheTextbookStateEquations)
+{
+    std::mt19937 random(20261208);
+    std::uniform_real_distribution<double> positive(0.5, 2.0), signedValue(-1.5, 1.5);
+    for (const TextbookModel& m : textbookModels()) {
+        SCOPED_TRACE(m.file);
+        load(m.file);
+        ASSERT_EQ(Variables().kinds[KindState].count, int(m.states.size())) << namesOf(KindState);
+        ASSERT_EQ(Variables().kinds[KindRate].count, int(m.states.size()));
+        for (int trial = 0; trial < 20; ++trial) {
+            Values p, x;
+            for (const std::string& name : m.parameters)
+                p.push_back(value(KindParameter, name) = positive(random));
+            for (const std::string& name : m.states)
+                x.push_back(value(KindState, name) = signedValue(random));
+            evaluateAll(0.0);
+            const Values want = m.rates(p, x);
+            for (std::size_t i = 0; i < m.states.size(); ++i) {
+                // The rate of a state sits at the state's own position.
+                const double got = Variables().kinds[KindRate].values[indexOf(KindState, m.states[i])];
+                EXPECT_TRUE(near(got, want[i])) << "d" << m.states[i] << "/dt = " << got << ", expected " << want[i];
+            }
+        }
+    }
+}
+
+// The gear pair ties the shafts (omega2 = n omega1), so one inertia's momentum is a dependent
+// state: causal analysis gives the first one derivative causality. The pair moves as one body
+// of inertia J1 + n^2 J2 on shaft 1:
+//   (J1 + n^2 J2) domega1/dt = tau - n^2 b omega1.
+// The dependent rate (the torque on J1) is given consistently, as the integrator would.
+TEST_F(ProcessedModels, RigidlyCoupledInertiasMoveWithTheEquivalentInertia)
+{
+    load("gears.mg0");
+    ASSERT_EQ(Variables().kinds[KindState].count, 1);
+    ASSERT_EQ(Variables().kinds[KindDependentState].count, 1);
+    ASSERT_EQ(Variables().kinds[KindDependentRate].count, 1);
+    EXPECT_TRUE(Variables().needsDae);
+    std::mt19937 random(7);
+    std::uniform_real_distribution<double> positive(0.5, 2.0), signedValue(-1.5, 1.5);
+    for (int trial = 0; trial < 20; ++trial) {
+        const double tau = value(KindParameter, "tq`e") = signedValue(random);
+        const double j1 = value(KindParameter, "in1`i") = positive(random);
+        const double j2 = value(KindParameter, "in2`i") = positive(random);
+        const double n = value(KindParameter, "gear`n") = positive(random);
+        const double b = value(KindParameter, "b`r") = positive(random);
+        const double h2 = value(KindState, "in2`p.e_indep_state") = signedValue(random);
+        const double omega1 = h2 / j2 / n;
+        const double accel1 = (tau - n * n * b * omega1) / (j1 + n * n * j2);
+        value(KindDependentRate, "in1`p.e") = j1 * accel1;
+        evaluateAll(0.0);
+        EXPECT_TRUE(near(Variables().kinds[KindRate].values[0], j2 * n * accel1))
+            << Variables().kinds[KindRate].values[0] << " vs " << j2 * n * accel1;
+        EXPECT_TRUE(near(value(KindDependentState, "in1`p.e_dep_state"), j1 * omega1));
+    }
+}
+
+// x = 0.5 y + 1, y = 0.5 x + 1: x is torn; the loop output is x computed from its input
+// x_algin0 through y, and the solution x = y = 2 is the fixed point.
+TEST_F(ProcessedModels, AlgebraicLoopIsTornIntoAnInputAndAnOutput)
+{
+    load("loop.mf0");
+    EXPECT_EQ(m_processed.loopInputs, std::vector<std::string>{"x_algin0"});
+    const std::string text = testsupport::readText(m_processed.codeFile);
+    EXPECT_NE(text.find("\n#DAlgloop\t1\n\t#real\tx\n"), std::string::npos) << text;
+    ASSERT_EQ(Variables().kinds[KindLoopResult].count, 1);
+    double& input = Variables().kinds[KindLoopInput].values[0];
+    for (double guess : {2.0, 0.0, -3.0, 10.0}) {
+        input = guess;
+        evaluateAll(0.0);
+        EXPECT_TRUE(near(value(KindVariable, "y"), 0.5 * guess + 1));
+        EXPECT_TRUE(near(Variables().kinds[KindLoopResult].values[0], 0.5 * (0.5 * guess + 1) + 1));
+    }
+}
+
+namespace {
+
+/// Whole runs of processed models without a window.
+class ProcessedRuns : public ProcessedModels {
+protected:
+    void SetUp() override
+    {
+        ProcessedModels::SetUp();
+        if (IsSkipped())
+            return;
+        RunSpecs() = RunSpecification::defaults();
+        RunsAllowed = 1;
+        ModelLoadErrors = 0;
+        MathErrorOccurred = 0;
+        InterruptRequested = 0;
+        RunOutput() = {};
+        RunOutput().step = [this] { m_times.push_back(SimulationTime), m_samples.push_back(states()); };
+    }
+    void TearDown() override { RunOutput() = {}; }
+
+    static Values states()
+    {
+        const VariableKind& s = Variables().kinds[KindState];
+        return Values(s.values, s.values + s.count);
+    }
+
+    void set(int kind, const std::string& name, double v)
+    {
+        const int index = indexOf(kind, name);
+        ASSERT_GE(index, 0) << name << " among " << namesOf(kind);
+        ASSERT_TRUE(SetVariableValue(kind, index, v));
+    }
+
+    /// Every initial condition 0.
+    void startAtRest()
+    {
+        for (int i = 0; i < Variables().kinds[KindInitial].count; ++i)
+            ASSERT_TRUE(SetVariableValue(KindInitial, i, 0.0));
+    }
+
+    void runRungeKutta(double finish, double step)
+    {
+        RunSpecs().method = MethodRungeKutta4;
+        RunSpecs().finishTime = finish;
+        RunSpecs().settings[MethodRungeKutta4][RowStep].value = step;
+        m_times.clear();
+        m_samples.clear();
+        RequestRun();
+        ASSERT_GT(RunUntilIdle(10000000), 0);
+        ASSERT_EQ(SimulationTime, finish);
+        ASSERT_TRUE(m_sink.transcript().empty()) << testing::PrintToString(m_sink.transcript());
+    }
+
+    std::vector<double> m_times;
+    std::vector<Values> m_samples;
+};
+
+} // namespace
+
+// Unit mass on a spring of stiffness (2 pi)^2 with damping ratio 0.1, pushed by a unit force
+// from rest: q(t) = F/k (1 - e^(-zeta w t) (cos wd t + zeta w / wd sin wd t)) and
+// p(t) = m F/k w^2/wd e^(-zeta w t) sin wd t.
+TEST_F(ProcessedRuns, MassSpringDamperFollowsItsAnalyticSolution)
+{
+    load("msd.mg0");
+    const double zeta = 0.1, w = 2 * M_PI, mass = 1.0, k = w * w, force = 1.0;
+    const double wd = w * std::sqrt(1 - zeta * zeta);
+    set(KindParameter, "f`e", force);
+    set(KindParameter, "m`i", mass);
+    set(KindParameter, "k`c", 1 / k);
+    set(KindParameter, "d`r", 2 * zeta * w * mass);
+    startAtRest();
+    const int p = indexOf(KindState, "m`p.e_indep_state"), q = indexOf(KindState, "k`p.f_indep_state");
+    ASSERT_GE(p, 0);
+    ASSERT_GE(q, 0);
+    runRungeKutta(5.0, 1e-3);
+    double worst = 0;
+    for (std::size_t i = 0; i < m_samples.size(); ++i) {
+        const double t = m_times[i], decay = std::exp(-zeta * w * t);
+        const double qExact = force / k * (1 - decay * (std::cos(wd * t) + zeta * w / wd * std::sin(wd * t)));
+        const double pExact = mass * force / k * w * w / wd * decay * std::sin(wd * t);
+        worst = std::max({worst, std::fabs(m_samples[i][q] - qExact), std::fabs(m_samples[i][p] - pExact)});
+    }
+    EXPECT_LT(worst, 1e-6);
+}
+
+// J = 0.01, b = 0.1, K = 0.01, R = 1, L = 0.5 on 1 V: the speed settles at
+// K V / (R b + K^2) = 0.0999 rad/s, flat and with the motor as a submodel alike.
+TEST_F(ProcessedRuns, DcMotorSettlesAtItsSteadySpeed)
+{
+    struct Case {
+        const char* file;
+        const char* prefix; ///< of the motor's own elements
+    };
+    for (const Case& c : {Case{"motor.mg0", ""}, Case{"mload.mg0", "drive`"}}) {
+        SCOPED_TRACE(c.file);
+        load(c.file);
+        const std::string in = c.prefix;
+        set(KindParameter, in + "u`e", 1.0);
+        set(KindParameter, in + "ra`r", 1.0);
+        set(KindParameter, in + "la`i", 0.5);
+        set(KindParameter, in + "km`r", 0.01);
+        set(KindParameter, "jm`i", 0.01);
+        set(KindParameter, "b`r", 0.1);
+        startAtRest();
+        const int h = indexOf(KindState, "jm`p.e_indep_state");
+        ASSERT_GE(h, 0);
+        runRungeKutta(10.0, 1e-3);
+        const double speed = m_samples.back()[h] / 0.01;
+        EXPECT_NEAR(speed, 0.0999, 1e-4);
+        EXPECT_NEAR(speed, 0.01 / (1.0 * 0.1 + 0.01 * 0.01), 1e-9);
+    }
+}
