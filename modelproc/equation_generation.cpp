@@ -7,6 +7,7 @@
 #include "modelproc/equation_collection.h"
 #include "modelproc/equation_reshaping.h"
 #include "modelproc/equation_sorting.h"
+#include "modelproc/expansion.h"
 #include "modelproc/processed_model_writer.h"
 #include "modelproc/state_variables.h"
 
@@ -28,23 +29,6 @@ void percent(int value)
 {
     if (DisplayHooks().percent)
         DisplayHooks().percent(value);
-}
-
-/// An equation model processed on its own is one fixed-order block when any of its equations is
-/// written with ":=", as it would be as a submodel; otherwise a fixed-order equation without a
-/// block start before it could never be placed.
-void makeFixedOrderBlock(ClassRec* cls)
-{
-    if (!cls->equations)
-        return;
-    bool any = false;
-    for (EquationRec* eq : cls->equations->equations)
-        any = any || eq->fixed;
-    if (!any)
-        return;
-    for (EquationRec* eq : cls->equations->equations)
-        eq->fixed = 1;
-    cls->equations->equations.first()->blockstart = 1;
 }
 
 } // namespace
@@ -110,7 +94,9 @@ int generateEquations(ClassRec* cls, const std::string& directory)
         if (!reshapeAndCollect(cls, counter))
             return 0;
     } else {
-        makeFixedOrderBlock(cls);
+        // An equation model processed on its own with a ":=" equation is one fixed-order block,
+        // as it would be as a submodel: a fixed-order equation outside a block is never placed.
+        spreadFixedOrder(cls);
     }
     // Integrals and derivatives become states and rates, which sorting takes as known.
     if (!determineStatesStep(cls))

@@ -143,7 +143,13 @@ bool readSubmodelType(SubclassRec* sub)
     return true;
 }
 
-/// In an equation class with any fixed-order equation, all are fixed-order and form one block.
+bool hasErrors(int positionErrorsBefore)
+{
+    return g_errorCount > 0 || CurrentPosition().errorCount > positionErrorsBefore;
+}
+
+} // namespace
+
 void spreadFixedOrder(ClassRec* cls)
 {
     if (cls->type != CLASS_DYN || !cls->equations)
@@ -157,13 +163,6 @@ void spreadFixedOrder(ClassRec* cls)
         eq->fixed = 1;
     cls->equations->equations.first()->blockstart = 1;
 }
-
-bool hasErrors(int positionErrorsBefore)
-{
-    return g_errorCount > 0 || CurrentPosition().errorCount > positionErrorsBefore;
-}
-
-} // namespace
 
 int expand_model(ClassRec* cls, const std::string& modelFile)
 {

@@ -16,6 +16,9 @@ int expand_model(ClassRec* cls, const std::string& modelFile);
 /// class's body.
 void expand_submodel(ClassRec* cls, SubclassRec* sub);
 
+/// In an equation class with any fixed-order equation, all are fixed-order and form one block.
+void spreadFixedOrder(ClassRec* cls);
+
 /// The file that expansion errors are reported against.
 void setExpansionErrorFile(const std::string& modelFile);
 
