@@ -341,12 +341,18 @@ int preferredPhase(GraphBody* body, int pass)
     return 1;
 }
 
-/// After a failed free assignment: the trial is undone and the bond gets the other strong value.
+/// After a failed free assignment: the trial is undone and the bond gets the other strong value,
+/// carried to the submodels at both ends (assigned at end 0, it would otherwise reach only end 1).
 int reassignAfterError(BondRec* bond)
 {
     undoTrial();
     progress("   Start re-assigning causality after errors");
-    return assign_causality(bond, 0, 3 - strong_causality(bond), MODE_FREE);
+    if (!assign_causality(bond, 0, 3 - strong_causality(bond), MODE_FREE) ||
+        !propagate_causality(bond, 1, MODE_FREE)) {
+        undoTrial();
+        return 0;
+    }
+    return 1;
 }
 
 int indifferentPhase(GraphBody* body)
@@ -354,7 +360,6 @@ int indifferentPhase(GraphBody* body)
     if (g_state.inEnvironment.empty())
         return 1;
     progress("   Causality assigning phase: indifferent causality");
-    int result = 1;
     for (BondRec* bond : body->bonds)
         for (int end = 0; end < 2; ++end) {
             if (aborted())
@@ -363,15 +368,26 @@ int indifferentPhase(GraphBody* body)
             if (port->c_type != C_INDIFF || hasCausality(bond))
                 continue;
             ++g_state.algebraicLoops;
-            result = assign_causality(bond, end, 0, MODE_FREE) && check_global_budget();
-            if (!result)
-                result = reassignAfterError(bond);
-            if (result) {
-                g_state.loopBreak.insert(g_state.loopBreak.begin(), bond);
-                keepTrial();
-            }
+            if (!(assign_causality(bond, end, 0, MODE_FREE) && check_global_budget()) && !reassignAfterError(bond))
+                return 0; // a bond that takes neither causality fails the phase, whatever follows
+            g_state.loopBreak.insert(g_state.loopBreak.begin(), bond);
+            keepTrial();
         }
-    return result;
+    return 1;
+}
+
+/// One undetermined bond takes `value` at end 0 (0: its strong causality), and its causality is
+/// carried to the submodels at both ends; an environment bond is charged after each end.
+int settleUndetermined(BondRec* bond, int value, bool environment)
+{
+    for (int end = 0; end < 2; ++end) {
+        if (!assign_causality(bond, end, end == 0 ? value : 0, MODE_FREE) ||
+            !propagate_causality(bond, 1 - end, MODE_FREE))
+            return 0;
+        if (environment && !check_global_budget())
+            return 0;
+    }
+    return 1;
 }
 
 int undeterminedPhase(GraphBody* body)
@@ -382,13 +398,17 @@ int undeterminedPhase(GraphBody* body)
         if (hasCausality(bond))
             continue;
         progress("   Causality assigning phase: undetermined causality");
-        for (int end = 0; end < 2; ++end) {
-            int ok = assign_causality(bond, end, 0, MODE_FREE) &&
-                     (!isEnvironment(bond) || check_global_budget());
-            if (!ok && !reassignAfterError(bond))
+        const bool environment = isEnvironment(bond);
+        // The whole bond is one trial: a failure at either end tries the other causality.
+        if (!settleUndetermined(bond, 0, environment)) {
+            undoTrial();
+            progress("   Start re-assigning causality after errors");
+            if (!settleUndetermined(bond, 3 - strong_causality(bond), environment)) {
+                undoTrial();
                 return 0;
-            keepTrial();
+            }
         }
+        keepTrial();
         g_state.loopBreak.insert(g_state.loopBreak.begin(), bond);
         ++g_state.causalCycles;
     }
@@ -455,7 +475,9 @@ int causal_analysis(ClassRec* cls, const std::string& modelFile)
                 if (hasCausality(bond))
                     bond->caus = CAUS_NONE;
             g_state.assigned.clear();
+            // Fresh counts: every environment bond that keeps its causality is charged again.
             global_counts(cls);
+            g_state.recent = g_state.environment;
             if (!check_global_budget())
                 return 0;
         } else {

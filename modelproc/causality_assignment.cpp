@@ -164,6 +164,9 @@ int check_global_budget()
             --atEnd0;
         if (counts1)
             --atEnd1;
+        const int usedE = (counts0 && bond->caus == 1) + (counts1 && bond->caus == 2);
+        const int usedF = (counts0 && bond->caus == 2) + (counts1 && bond->caus == 1);
+        g_state.charged[bond] = {usedE, usedF};
         g_state.inEnvironment.erase(bond);
     }
     return 1;
@@ -175,6 +178,7 @@ void global_counts(ClassRec* cls)
     int ecyBonds = 0, ecyElements = 0, fcyBonds = 0, fcyElements = 0, unequal = 0;
     g_state.environment.clear();
     g_state.inEnvironment.clear();
+    g_state.charged.clear();
     auto join = [&](SubmodelType* type) {
         for (SubclassRec* user : type->users)
             for (BondRec* bond : user->bonds)
@@ -433,7 +437,7 @@ std::vector<std::pair<BondRec*, int>> bondsAtConstraint(SubclassRec* sub, int c_
     return found;
 }
 
-int propagate_causality(const Propagation& item)
+int propagateItem(const Propagation& item)
 {
     BondRec* bond = item.bond;
     const int far = 1 - item.end;
@@ -469,6 +473,11 @@ int propagate_causality(const Propagation& item)
                 if (!assign_causality(b, k, 3 - one, item.mode, item.group))
                     return 0;
             return 1;
+        }
+        // Every bond decided and none of them the one: the junction has no causal input.
+        if (open.empty()) {
+            report_conflict(bond, 0);
+            return 0;
         }
         // Two open bonds that cover the same elements leave the choice open.
         if (open.size() == 1)
@@ -531,7 +540,7 @@ int drain()
     while (ok && !g_state.work.empty()) {
         Propagation item = g_state.work.back();
         g_state.work.pop_back();
-        ok = propagate_causality(item);
+        ok = propagateItem(item);
     }
     g_state.work.clear();
     g_state.draining = false;
@@ -540,11 +549,28 @@ int drain()
 
 } // namespace
 
+int propagate_causality(BondRec* bond, int end, Mode mode)
+{
+    if (aborted())
+        return 0;
+    g_state.work.push_back({bond, end, mode, 0});
+    return drain();
+}
+
 void undoTrial()
 {
-    for (BondRec* bond : g_state.trial)
+    for (BondRec* bond : g_state.trial) {
         if (hasCausality(bond))
             bond->caus = CAUS_NONE;
+        // A bond charged before the trial failed is an environment bond again.
+        auto it = g_state.charged.find(bond);
+        if (it != g_state.charged.end()) {
+            g_state.E += it->second.first;
+            g_state.F += it->second.second;
+            g_state.inEnvironment.insert(bond);
+            g_state.charged.erase(it);
+        }
+    }
     g_state.trial.clear();
 }
 

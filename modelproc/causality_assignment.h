@@ -6,7 +6,9 @@
 #include "modelproc/model_records.h"
 
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 namespace causality {
@@ -43,6 +45,7 @@ struct CausalState {
     bool draining = false;
     GraphBody* body = nullptr;
     std::vector<BondRec*> recent;              ///< bonds assigned since the last budget check
+    std::unordered_map<const BondRec*, std::pair<int, int>> charged; ///< E and F each bond used
     std::vector<const BondRec*>* touched = nullptr; ///< bonds a trial looked at, while one runs
 };
 
@@ -84,7 +87,10 @@ int range_kind(const BondRec* bond);
 int ranges_overlap(const BondRec* a, int endA, const BondRec* b, int endB, bool& equal);
 /// Assigns the value at the end and propagates it: 1 success or nothing to do, 0 failure.
 int assign_causality(BondRec* bond, int end, int value, Mode mode, int group = 0);
-/// Every bond of the trial queue loses its causality again; the queue is emptied.
+/// Carries the bond's causality to the submodel at the end opposite `end`: 1 success, 0 failure.
+int propagate_causality(BondRec* bond, int end, Mode mode);
+/// Every bond of the trial queue loses its causality again, and gives back what it was charged;
+/// the queue is emptied.
 void undoTrial();
 /// The trial queue moves to the assigned list.
 void keepTrial();
