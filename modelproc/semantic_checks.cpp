@@ -320,7 +320,8 @@ int causalityRestriction(int restriction, PortRec* port, int code, PortRec* othe
         return refuse();
     if (port->c_type == 3) {
         bool fresh = port->c_val == 0 && (other || code == CAUS_SAME);
-        bool same = port->c_val == CAUS_SAME && code == CAUS_SAME;
+        // A relation is symmetric: a port of a SAME group takes one whichever side it is written on.
+        bool same = port->c_val == CAUS_SAME && (code == CAUS_SAME || other);
         if (!fresh && !same)
             return refuse();
     }
@@ -329,7 +330,8 @@ int causalityRestriction(int restriction, PortRec* port, int code, PortRec* othe
         if (code != 3 && code != 4)
             return refuse();
         if (other->c_type == 3 && (other->c_val == 0 || other->c_val == CAUS_SAME)) {
-            if (other->c_val == CAUS_SAME)
+            // Only an equal port joins the SAME group; a notequal one would be bound to differ from itself.
+            if (other->c_val == CAUS_SAME && code == 3)
                 port->c_val = CAUS_SAME;
         } else if (other->c_type != 4) {
             return refuse();

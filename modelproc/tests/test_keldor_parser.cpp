@@ -345,3 +345,38 @@ TEST_F(ParserTest, ClassCopySharesNothing)
         release_all();
     }
 }
+// A relation on a port of a SAME group is accepted whichever line comes first and whichever side
+// the SAME port is written on; only an equal port joins the group. Ports that already carry a
+// fixed side or a one-of constraint still refuse a relation.
+TEST_F(ParserTest, SameGroupAndRelationInAnyOrder)
+{
+    const std::string relationOnA = "port a c_type 3 c_val 7 rel c:4\nport b c_type 3 c_val 7\n"
+                                    "port c c_type 3 c_val 0 rel a:4\n";
+    const struct {
+        const char* lines;
+        std::string ports; ///< the port lines of the dump, or the error
+    } cases[] = {
+        {"    constraint\n      a notequal c\n      same a, b\n", relationOnA},
+        {"    constraint\n      same a, b\n      a notequal c\n", relationOnA},
+        {"    constraint\n      same a, b\n      c notequal a\n", relationOnA},
+        {"    constraint\n      c notequal a\n      same a, b\n", relationOnA},
+        {"    constraint\n      same a, b\n      c equal a\n",
+         "port a c_type 3 c_val 7 rel c:3\nport b c_type 3 c_val 7\nport c c_type 3 c_val 7 rel a:3\n"},
+        {"    constraint\n      1_effort a, b\n      a notequal c\n", "illegal causality restriction."},
+        {"    fixed\n      effort a\n    constraint\n      a equal c\n", "illegal causality restriction."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.lines);
+        auto parsed = parseText(std::string("class k version 1\ninterface\n  ports: a, b, c\n"
+                                            "  causality restrictions\n") +
+                                c.lines + "equations\n  a.e = b.e\n");
+        if (c.ports.find("illegal") != std::string::npos) {
+            ASSERT_EQ(parsed.errors.size(), 1u);
+            EXPECT_NE(parsed.errors[0].find(c.ports), std::string::npos) << parsed.errors[0];
+            continue;
+        }
+        ASSERT_EQ(parsed.result, 0) << (parsed.errors.empty() ? "" : parsed.errors[0]);
+        EXPECT_EQ(dumpClass(parsed.cls), "class k version 1 type DYN argnum 0\n" + c.ports +
+                                             "equation = a.e = b.e uses b a\n");
+    }
+}
