@@ -1,11 +1,13 @@
 // Reshaping of submodel equations: every equation solved for the element it must deliver.
 #include "modelproc/equation_reshaping.h"
 
+
 #include "modelproc/display_hooks.h"
 #include "modelproc/equation_collection.h"
 #include "modelproc/function_table.h"
 #include "modelproc/graph_dissolution.h"
 #include "modelproc/symbol_table.h"
+#include "modelproc/template_writer.h"
 #include "modelproc/tokens.h"
 
 #include <cstdint>
@@ -210,128 +212,6 @@ std::vector<PortElement> portElements(const PortRec* port)
 }
 
 // ---------------------------------------------------------------------------
-// Text of expressions in messages
-
-int operatorPrecedence(int kind)
-{
-    switch (kind) {
-    case TK_OR: return 1;
-    case TK_AND: return 2;
-    case TK_EQ: case TK_NE: case TK_LT: case TK_LE: case TK_GT: case TK_GE: return 3;
-    case TK_PLUS: case TK_MIN: return 4;
-    case TK_MULT: case TK_DIV: case TK_IDIV: case TK_MOD: return 5;
-    case TK_POW: case TK_IPOW: return 7;
-    default: return 6;
-    }
-}
-
-const char* operatorText(int kind)
-{
-    switch (kind) {
-    case TK_OR: return " or ";
-    case TK_AND: return " and ";
-    case TK_NOT: return "not ";
-    case TK_EQ: return " == ";
-    case TK_NE: return " <> ";
-    case TK_LT: return " < ";
-    case TK_LE: return " <= ";
-    case TK_GT: return " > ";
-    case TK_GE: return " >= ";
-    case TK_MIN: return " - ";
-    case TK_PLUS: return " + ";
-    case TK_MULT: return " * ";
-    case TK_DIV: return " / ";
-    case TK_IDIV: return " div ";
-    case TK_MOD: return " mod ";
-    case TK_POW: case TK_IPOW: return "^";
-    case TK_PRF_MIN: return "-";
-    case TK_PRF_PLUS: return "+";
-    default: return " ? ";
-    }
-}
-
-void appendText(const ExprNode* node, std::string& out, int context)
-{
-    if (!node) {
-        out += "??";
-        return;
-    }
-    if (isNameKind(node->kind)) {
-        if (node->kind == TK_PORTNAME) {
-            const auto* port = static_cast<const PortRec*>(node->record);
-            out += port ? port->name : "??";
-        } else if (node->kind == TK_INPUTNAME || node->kind == TK_OUTPUTNAME) {
-            const auto* io = static_cast<const IoRec*>(node->record);
-            out += io ? io->name : "??";
-        } else if (node->kind == TK_CLASSARG) {
-            const auto* arg = static_cast<const ArgRec*>(node->record);
-            out += arg ? arg->name : "??";
-        } else {
-            out += node->record ? node->var()->name : "??";
-        }
-        if (!node->index.empty()) {
-            out += "[";
-            for (PtrNode<ExprNode>* i = node->index.head; i; i = i->next) {
-                appendText(i->item, out, 0);
-                if (i->next)
-                    out += ",";
-            }
-            out += "]";
-        }
-        if (node->kind == TK_PORTNAME)
-            out += node->selector == TK_SEL_FLOW ? ".f" : ".e";
-        return;
-    }
-    switch (node->kind) {
-    case TK_INTEGER: out += std::to_string(node->intValue); return;
-    case TK_REAL: out += formatMessage("%.15g", node->realValue); return;
-    case TK_BOOLEAN: out += node->intValue ? "true" : "false"; return;
-    case TK_TIME: out += "t"; return;
-    case TK_UPTO:
-        appendText(node->left, out, 0);
-        out += "..";
-        appendText(node->right, out, 0);
-        return;
-    case TK_FUNCTIONNAME: {
-        const FunctionRow* row = functionRow(node->function);
-        out += row ? row->name : "??";
-        out += "(";
-        for (PtrNode<ExprNode>* a = node->args.head; a; a = a->next) {
-            appendText(a->item, out, 0);
-            if (a->next)
-                out += ", ";
-        }
-        out += ")";
-        return;
-    }
-    case TK_IF:
-        out += context ? "(if " : "if ";
-        appendText(node->left, out, 0);
-        out += " then ";
-        appendText(node->right, out, 0);
-        out += " else ";
-        appendText(node->extra, out, 0);
-        out += context ? " fi)" : " fi";
-        return;
-    default: break;
-    }
-    const int own = operatorPrecedence(node->kind);
-    const bool parenthesised = own < context || (own == context && context != 0);
-    if (parenthesised)
-        out += "(";
-    if (isUnaryOperator(node->kind)) {
-        out += operatorText(node->kind);
-        appendText(node->right, out, 6);
-    } else {
-        appendText(node->left, out, own);
-        out += operatorText(node->kind);
-        appendText(node->right, out, own);
-    }
-    if (parenthesised)
-        out += ")";
-}
-
-// ---------------------------------------------------------------------------
 // Reshaping one submodel
 
 /// The state of reshaping one submodel.
@@ -347,7 +227,7 @@ struct Reshaper {
     }
     std::string equationWhere(const EquationRec* eq) const
     {
-        return expressionText(eq->right) + " = " + expressionText(eq->left) + " in " + where();
+        return expressionText(eq->right, 1) + " = " + expressionText(eq->left, 1) + " in " + where();
     }
     void fail(const std::string& message)
     {
@@ -609,7 +489,7 @@ bool junctionPort(Reshaper& r, EquationRec* eq, ExprNode* arg, const char* funct
         return false;
     }
     if (sizes.size() > 2) {
-        r.fail("equation " + expressionText(eq->right) + " = " + expressionText(eq->left) + " in " +
+        r.fail("equation " + expressionText(eq->right, 1) + " = " + expressionText(eq->left, 1) + " in " +
                r.where() + "; sorry, only one array level allowed for this submodel.");
         return false;
     }
@@ -634,7 +514,7 @@ EquationRec* expandSum(Reshaper& r, EquationRec* eq)
     if (!isZero(other)) {
         r.fail(formatMessage(onLeft ? "invalid rhs of equation %s = %s with 'sum' in %s."
                                     : "invalid lhs of equation %s = %s with 'sum' in %s.",
-                             expressionText(eq->right).c_str(), expressionText(eq->left).c_str(),
+                             expressionText(eq->right, 1).c_str(), expressionText(eq->left, 1).c_str(),
                              r.where().c_str()));
         return nullptr;
     }
@@ -779,13 +659,6 @@ int invertEquation(EquationRec* eq, ExprNode* ref)
     eq->right = root;
     eq->reshaped = 1;
     return 1;
-}
-
-std::string expressionText(const ExprNode* node)
-{
-    std::string out;
-    appendText(node, out, 0);
-    return out;
 }
 
 int prepareReshaping()

@@ -18,6 +18,3 @@ int prepareReshaping();
 /// Expands `sum` and `identity` on vector ports and solves every equation of the submodel's
 /// class for the element that causality asks for. 1 when all were reshaped; 0 after reporting.
 int reshapeSubmodel(SubclassRec* sub);
-
-/// The Keldor text of an expression, as messages show it.
-std::string expressionText(const ExprNode* node);

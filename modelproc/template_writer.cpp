@@ -146,15 +146,16 @@ private:
             return;
         }
         append(m_mode == 1 ? row->name : row->codeName);
-        append("(");
+        const std::string mark = m_mode != 1 && (node->flags & EXPR_MARKED_CALL) ? "!" : "";
+        append(mark + "(");
         bool first = true;
         for (const ExprNode* arg : node->args) {
             if (!first)
-                append(",");
+                append(mark + ",");
             first = false;
             expression(arg, false);
         }
-        append(")");
+        append(mark + ")");
     }
 
     const char* operatorText(int kind) const

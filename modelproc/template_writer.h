@@ -4,9 +4,13 @@
 
 #include "modelproc/model_records.h"
 
+#include <cstdint>
 #include <string>
 
 struct ExprNode;
+
+/// The flags bit of a call node whose arguments mode 3 writes as "!(", "!," and "!)".
+constexpr std::int32_t EXPR_MARKED_CALL = 2;
 
 /// The Keldor text of an expression: mode 1 is the form of the model processor's messages,
 /// mode 3 the other writing mode ("**", "!.e", upper-case function names); the text stops
