@@ -6,12 +6,14 @@
 #include "modelproc/equation_collection.h"
 #include "modelproc/equation_reshaping.h"
 #include "modelproc/function_table.h"
+#include "modelproc/template_writer.h"
 #include "modelproc/tokens.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 namespace {
 
@@ -58,6 +60,73 @@ bool selectsWholeVariable(const ExprNode* ref, const VarRec* var)
     return true;
 }
 
+/// The number of elements of a variable with literal sizes (1 for a scalar); -1 otherwise.
+std::int64_t elementCount(const VarRec* var)
+{
+    std::int64_t count = 1;
+    for (const ExprNode* size : var->dim) {
+        if (!size || size->kind != TK_INTEGER || size->intValue < 1)
+            return -1;
+        count *= size->intValue;
+    }
+    return count;
+}
+
+/// The elements a reference selects, as row-major element numbers from 0; false when its
+/// indices or the variable's sizes are not literal, or an index lies outside its dimension.
+bool selectedElements(const ExprNode* ref, const VarRec* var, std::vector<std::int64_t>& out)
+{
+    std::vector<std::int64_t> sizes;
+    for (const ExprNode* size : var->dim) {
+        if (!size || size->kind != TK_INTEGER || size->intValue < 1)
+            return false;
+        sizes.push_back(size->intValue);
+    }
+    std::vector<std::pair<std::int64_t, std::int64_t>> ranges;
+    if (ref->index.empty()) {
+        for (std::int64_t size : sizes)
+            ranges.push_back({1, size});
+    } else {
+        if (static_cast<std::size_t>(ref->index.count()) != sizes.size())
+            return false;
+        for (const ExprNode* index : ref->index) {
+            const std::int64_t size = sizes[ranges.size()];
+            std::int64_t lo = 0, hi = 0;
+            if (index && index->kind == TK_INTEGER) {
+                lo = hi = index->intValue;
+            } else if (index && index->kind == TK_UPTO && index->left && index->right &&
+                       index->left->kind == TK_INTEGER && index->right->kind == TK_INTEGER) {
+                lo = index->left->intValue;
+                hi = index->right->intValue;
+            } else {
+                return false;
+            }
+            if (lo < 1 || hi < lo || hi > size)
+                return false;
+            ranges.push_back({lo, hi});
+        }
+    }
+    out.clear();
+    std::vector<std::int64_t> at;
+    for (const auto& range : ranges)
+        at.push_back(range.first);
+    for (;;) {
+        std::int64_t flat = 0;
+        for (std::size_t k = 0; k < at.size(); ++k)
+            flat = flat * sizes[k] + (at[k] - 1);
+        out.push_back(flat);
+        std::size_t k = at.size();
+        while (k > 0 && at[k - 1] == ranges[k - 1].second) {
+            at[k - 1] = ranges[k - 1].first;
+            --k;
+        }
+        if (k == 0)
+            break;
+        ++at[k - 1];
+    }
+    return true;
+}
+
 /// One pass over the equations of a class: the counters and the failures of the pass.
 class StateDetermination {
 public:
@@ -74,6 +143,7 @@ public:
                 eq = nullptr;
             m_removed = false;
         }
+        checkElementwiseCalls();
         retagMovedReferences();
         makeInitialConditions();
         return m_ok ? 1 : 0;
@@ -96,7 +166,7 @@ private:
 
     std::string equationText(const EquationRec* eq) const
     {
-        return "equation " + expressionText(eq->left) + " = " + expressionText(eq->right);
+        return "equation " + expressionText(eq->left, 1) + " = " + expressionText(eq->right, 1);
     }
 
     void handleEquation(EquationRec* eq)
@@ -244,15 +314,16 @@ private:
         return ref;
     }
 
-    /// Moves the referenced variable to the section and retags its references everywhere.
-    /// A vector selected only in part is refused: its other elements would keep references of
-    /// the old kind.
+    /// Moves the referenced variable, all its elements, to the section; its references are
+    /// retagged everywhere. A reference that selects only some elements must have literal
+    /// indices, so that the elements left over can be checked at the end.
     bool moveVariable(EquationRec* eq, ExprNode* ref, BodySection which)
     {
         VarRec* var = ref->var();
         if (!var)
             return false;
-        if (!selectsWholeVariable(ref, var)) {
+        std::vector<std::int64_t> elements;
+        if (!selectsWholeVariable(ref, var) && !selectedElements(ref, var, elements)) {
             fail(equationText(eq) + ": vector " + var->name + " only partly used as state or rate");
             return false;
         }
@@ -262,6 +333,95 @@ private:
         m_moved[var] = kindOfSection(which);
         ref->kind = kindOfSection(which);
         return true;
+    }
+
+    /// A state and its rate made from one variable or vector, element by element: the side the
+    /// call gives (the state of int, the rate of ddt) and the side of its argument. The two sit
+    /// at the same place of their sections, so their elements pair by position.
+    struct Pairing {
+        VarRec* given;
+        VarRec* partner;
+        Call call;
+        bool partnerMade;         ///< the partner was made here, not moved from the variables
+        bool needsAll;            ///< every element of `given` must be integrated by some call
+        std::vector<char> used;   ///< per element of `given`: integrated already
+        std::string firstUse;     ///< the equation that made the pairing
+    };
+
+    /// The pairing of a call kind in which the variable is the given side or the partner.
+    Pairing* pairingOf(const VarRec* var, Call c, bool givenSide)
+    {
+        const auto& index = givenSide ? m_byGiven : m_byPartner;
+        auto it = index.find(var);
+        if (it == index.end() || m_pairings[it->second].call != c)
+            return nullptr;
+        return &m_pairings[it->second];
+    }
+
+    /// Records a new pairing; `elements` are those the call used (none: all of them).
+    void addPairing(VarRec* given, VarRec* partner, Call c, bool partnerMade, bool needsAll,
+                    const std::vector<std::int64_t>& elements, const std::string& text)
+    {
+        const std::int64_t count = elementCount(given);
+        Pairing p{given, partner, c, partnerMade, needsAll, {}, text};
+        if (count > 0) {
+            p.used.assign(static_cast<std::size_t>(count), elements.empty() ? 1 : 0);
+            for (std::int64_t k : elements)
+                p.used[static_cast<std::size_t>(k)] = 1;
+        }
+        m_byGiven[given] = m_pairings.size();
+        m_byPartner[partner] = m_pairings.size();
+        m_pairings.push_back(std::move(p));
+    }
+
+    /// The elements of `ref` (of the pairing's variable `var`) when none of them is used yet.
+    static bool openElements(const Pairing& p, const ExprNode* ref, const VarRec* var,
+                             std::vector<std::int64_t>& elements)
+    {
+        if (p.used.empty() || !selectedElements(ref, var, elements))
+            return false;
+        for (std::int64_t k : elements)
+            if (p.used[static_cast<std::size_t>(k)])
+                return false;
+        return true;
+    }
+
+    static void markUsed(Pairing& p, const std::vector<std::int64_t>& elements)
+    {
+        for (std::int64_t k : elements)
+            p.used[static_cast<std::size_t>(k)] = 1;
+    }
+
+    /// Two references that select the same elements of variables of the same size.
+    static bool sameElements(const ExprNode* a, const VarRec* va, const ExprNode* b, const VarRec* vb)
+    {
+        std::vector<std::int64_t> ea, eb;
+        if (!selectedElements(a, va, ea) || !selectedElements(b, vb, eb))
+            return selectsWholeVariable(a, va) && selectsWholeVariable(b, vb);
+        return ea == eb && elementCount(va) == elementCount(vb);
+    }
+
+    /// int(e) or ddt(e) of elements of a variable whose other elements are paired already: the
+    /// reference to the given side that stands for it, or null when there is none.
+    ExprNode* pairedElement(ExprNode* e, Call c, BodySection given)
+    {
+        if (!isSingleReference(e))
+            return nullptr;
+        Pairing* p = pairingOf(e->var(), c, false);
+        std::vector<std::int64_t> elements;
+        if (!p || elementCount(p->partner) != elementCount(p->given) || !openElements(*p, e, p->partner, elements))
+            return nullptr;
+        markUsed(*p, elements);
+        return newReference(p->given, given, e);
+    }
+
+    /// Every vector whose state (or rate) side was taken from the variables must be integrated
+    /// in full: an element left over would keep equations of its own beside the integral.
+    void checkElementwiseCalls()
+    {
+        for (const Pairing& p : m_pairings)
+            if (p.needsAll && std::find(p.used.begin(), p.used.end(), 0) != p.used.end())
+                fail(p.firstUse + ": vector " + p.given->name + " only partly used as state or rate");
     }
 
     /// The kind of a reference, counting the moves not yet retagged.
@@ -346,6 +506,39 @@ private:
 
     int& counter(Call c) { return c == Call::Int ? m_integrals : m_derivatives; }
 
+    /// x = int(e) or x = ddt(e) where x holds elements of a vector whose other elements were
+    /// integrated already: x keeps its place, and e goes to the paired elements of the partner.
+    bool continuePairing(EquationRec* eq, ExprNode* x, ExprNode* e, Pairing& p, Call c,
+                         const std::vector<std::int64_t>& elements)
+    {
+        const Names n = namesOf(c);
+        const BodySection argSide = c == Call::Int ? n.rate : n.state;
+        const std::string text = equationText(eq);
+        ++counter(c);
+        if (!e || isFixedKind(kindOf(e))) {
+            fail(text + n.illegal + "123)");
+            return true;
+        }
+        markUsed(p, elements);
+        if (isSingleReference(e) && e->var() == p.partner && sameElements(x, p.given, e, p.partner)) {
+            removeEquation(eq);
+            return false;
+        }
+        if (!p.partnerMade) {
+            // The partner's elements have equations of their own; another argument cannot pair.
+            fail(text + ": state and rate elements do not match");
+            return true;
+        }
+        ExprNode* left = newReference(p.partner, argSide, x);
+        if (!left)
+            return true;
+        eq->left = left;
+        eq->right = e;
+        e->parent = nullptr;
+        rebuildVariableChain(eq);
+        return walk(eq, eq->right);
+    }
+
     /// x = int(e) or x = ddt(e); for int the state is the integral's side, for ddt the rate.
     bool wholeCall(EquationRec* eq, ExprNode* call, Call c)
     {
@@ -360,6 +553,12 @@ private:
         const BodySection argSide = isInt ? n.rate : n.state;
         const char* givenSuffix = isInt ? n.stateSuffix : n.rateSuffix;
         const char* argSuffix = isInt ? n.rateSuffix : n.stateSuffix;
+        if (x && isVariableKind(x->kind)) {
+            std::vector<std::int64_t> elements;
+            Pairing* p = pairingOf(x->var(), c, true);
+            if (p && p->needsAll && openElements(*p, x, p->given, elements))
+                return continuePairing(eq, x, e, *p, c, elements);
+        }
         bool allowed;
         if (isInt)
             allowed = x && isVariableKind(xk) && !isFixedKind(xk) && xk != TK_INDEP_STATENAME;
@@ -377,19 +576,28 @@ private:
                 fail(text + n.illegal + "123)");
                 return true;
             }
+            VarRec* xv = x->var();
+            std::vector<std::int64_t> elements;
+            selectedElements(x, xv, elements);
             if (plain) {
+                VarRec* yv = e->var();
+                if (!sameElements(x, xv, e, yv)) {
+                    fail(text + ": state and rate elements do not match");
+                    return true;
+                }
                 if (!moveVariable(eq, e, argSide) || !moveVariable(eq, x, given))
                     return true;
+                addPairing(xv, yv, c, false, true, elements, text);
                 removeEquation(eq);
                 return false;
             }
-            VarRec* xv = x->var();
             if (!moveVariable(eq, x, given))
                 return true;
             VarRec* arg = newVariable(argSide, xv, argSuffix);
             ExprNode* left = arg ? newReference(arg, argSide, x) : nullptr;
             if (!left)
                 return true;
+            addPairing(xv, arg, c, true, true, elements, text);
             eq->left = left;
             eq->right = e;
             e->parent = nullptr;
@@ -405,14 +613,22 @@ private:
             fail(text + n.illegal + "456)");
             return true;
         }
+        if (ExprNode* ref = pairedElement(e, c, given)) {
+            eq->right = ref;
+            rebuildVariableChain(eq);
+            return true;
+        }
         if (plain) {
             VarRec* yv = e->var();
+            std::vector<std::int64_t> elements;
+            selectedElements(e, yv, elements);
             if (!moveVariable(eq, e, argSide))
                 return true;
             VarRec* made = newVariable(given, yv, givenSuffix);
             ExprNode* ref = made ? newReference(made, given, e) : nullptr;
             if (!ref)
                 return true;
+            addPairing(made, yv, c, false, false, elements, text);
             eq->right = ref;
             rebuildVariableChain(eq);
             return true;
@@ -423,6 +639,11 @@ private:
         VarRec* made = newVariable(given, x->var(), std::string(givenSuffix) + "_" + number);
         if (!arg || !made)
             return true;
+        if (elementCount(arg) != elementCount(made)) {
+            // The simulator pairs the two sections element by element.
+            fail(text + ": state and rate elements do not match");
+            return true;
+        }
         ExprNode* argRef = newReference(arg, argSide, isSingleReference(e) ? e : nullptr);
         ExprNode* madeRef = newReference(made, given, x);
         if (!argRef || !madeRef || !appendEquation(argRef, e))
@@ -451,14 +672,20 @@ private:
             return true;
         }
         const std::string number = std::to_string(counter(c)++);
-        ExprNode* replacement = nullptr;
-        if (kindOf(e) == TK_VARIABLENAME) {
+        // An element of a vector integrated before stands for its paired element.
+        ExprNode* replacement = pairedElement(e, c, given);
+        if (!replacement && kindOf(e) == TK_VARIABLENAME) {
             VarRec* yv = e->var();
+            std::vector<std::int64_t> elements;
+            selectedElements(e, yv, elements);
+            const std::string text = equationText(eq);
             if (!moveVariable(eq, e, argSide))
                 return true;
             VarRec* made = newVariable(given, yv, givenSuffix);
             replacement = made ? newReference(made, given, e) : nullptr;
-        } else {
+            if (made)
+                addPairing(made, yv, c, false, false, elements, text);
+        } else if (!replacement) {
             VarRec* arg = newVariable(argSide, nullptr, std::string(argSuffix) + "_" + number);
             VarRec* made = newVariable(given, nullptr, std::string(givenSuffix) + "_" + number);
             ExprNode* argRef = arg ? newReference(arg, argSide, nullptr) : nullptr;
@@ -495,6 +722,9 @@ private:
     EquationBody* m_body;
     bool m_removed = false;
     std::unordered_map<const SectionLink*, int> m_moved;
+    std::vector<Pairing> m_pairings;
+    std::unordered_map<const VarRec*, std::size_t> m_byGiven;
+    std::unordered_map<const VarRec*, std::size_t> m_byPartner;
     int m_integrals = 0;
     int m_derivatives = 0;
     bool m_ok = true;

@@ -186,6 +186,140 @@ TEST_F(StatesTest, VectorIsIntegratedOnlyAsAWhole)
     }
 }
 
+// A vector integrated element by element, in any order, becomes one state vector paired with
+// one rate vector at the same place of their sections; the elements pair by position.
+TEST_F(StatesTest, VectorIntegratedElementByElement)
+{
+    const int V = TK_VARIABLENAME;
+    struct Case {
+        const char* name;
+        std::vector<std::pair<int, int>> calls; ///< state element, rate element
+        int function;
+        const char* states;
+        const char* rates;
+        const char* equations;
+    };
+    const Case cases[] = {
+        {"int, in order", {{1, 1}, {2, 2}, {3, 3}}, FN_INT, "x", "y", ""},
+        {"int, out of order", {{3, 3}, {1, 1}, {2, 2}}, FN_INT, "x", "y", ""},
+        {"ddt", {{2, 2}, {1, 1}, {3, 3}}, FN_DDT, "y", "x", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        m_errors.clear();
+        ClassBuilder b("m", 1);
+        VarRec* x = b.var(CLASS_VARIABLES, "x", {3});
+        VarRec* y = b.var(CLASS_VARIABLES, "y", {3});
+        VarRec* u = b.var(CLASS_VARIABLES, "u");
+        b.eq(b.ref(u, V), b.op(TK_PLUS, b.ref(x, V, {b.integer(2)}), b.ref(y, V, {b.integer(3)})));
+        for (auto [state, rate] : c.calls)
+            b.eq(b.ref(x, V, {b.integer(state)}), b.fn(c.function, {b.ref(y, V, {b.integer(rate)})}));
+        ASSERT_EQ(determineStates(b.cls), 1) << testing::PrintToString(m_errors);
+        const bool isInt = c.function == FN_INT;
+        EXPECT_EQ(names(isInt ? b.body->indep_states : b.body->dep_states), c.states);
+        EXPECT_EQ(names(isInt ? b.body->indep_rates : b.body->dep_rates), c.rates);
+        EXPECT_EQ(equations(b.body), "u = (x[2] + y[3])\n");
+        EXPECT_EQ(names(b.cls->initconds), isInt ? "x" : "");
+        expectKindsMatchSections(b.body);
+    }
+}
+
+// Elements integrated from expressions share one new rate vector; integrals of elements inside
+// expressions share one new state vector.
+TEST_F(StatesTest, ElementIntegralsShareTheirNewVectors)
+{
+    const int V = TK_VARIABLENAME;
+    ClassBuilder b("m", 1);
+    VarRec* x = b.var(CLASS_VARIABLES, "x", {2});
+    VarRec* a = b.var(CLASS_VARIABLES, "a");
+    VarRec* v = b.var(CLASS_VARIABLES, "v", {2});
+    VarRec* z = b.var(CLASS_VARIABLES, "z", {2});
+    b.eq(b.ref(x, V, {b.integer(2)}), b.fn(FN_INT, {b.op(TK_MULT, b.num(2), b.ref(a, V))}));
+    b.eq(b.ref(x, V, {b.integer(1)}), b.fn(FN_INT, {b.ref(a, V)}));
+    b.eq(b.ref(z, V, {b.integer(1)}), b.op(TK_MULT, b.num(3), b.fn(FN_INT, {b.ref(v, V, {b.integer(1)})})));
+    b.eq(b.ref(z, V, {b.integer(2)}), b.op(TK_PLUS, b.fn(FN_INT, {b.ref(v, V, {b.integer(2)})}), b.num(1)));
+    ASSERT_EQ(determineStates(b.cls), 1) << testing::PrintToString(m_errors);
+    EXPECT_EQ(names(b.body->indep_states), "x v_indep_state");
+    EXPECT_EQ(names(b.body->indep_rates), "x_indep_rate v");
+    EXPECT_EQ(equations(b.body), "x_indep_rate[2] = (2r * a)\n"
+                                 "x_indep_rate[1] = a\n"
+                                 "z[1] = (3r * v_indep_state[1])\n"
+                                 "z[2] = (v_indep_state[2] + 1r)\n");
+    expectKindsMatchSections(b.body);
+}
+
+// Element calls that cannot pair by position are refused, as is a vector integrated in part:
+// its other elements would keep equations of their own beside the integral.
+TEST_F(StatesTest, ElementCallsThatCannotPairAreRefused)
+{
+    const int V = TK_VARIABLENAME;
+    const std::string kind = "Equations generation error ";
+    struct Case {
+        const char* name;
+        void (*build)(ClassBuilder&);
+        std::string error;
+    };
+    const Case cases[] = {
+        {"other element of the rate",
+         [](ClassBuilder& b) {
+             VarRec* x = b.var(CLASS_VARIABLES, "x", {2});
+             VarRec* y = b.var(CLASS_VARIABLES, "y", {2});
+             b.eq(b.ref(x, V, {b.integer(1)}), b.fn(FN_INT, {b.ref(y, V, {b.integer(2)})}));
+         },
+         "equation x[1] = int(y[2]): state and rate elements do not match"},
+        {"vectors of different sizes",
+         [](ClassBuilder& b) {
+             VarRec* x = b.var(CLASS_VARIABLES, "x", {2});
+             VarRec* y = b.var(CLASS_VARIABLES, "y", {3});
+             b.eq(b.ref(x, V), b.fn(FN_INT, {b.ref(y, V)}));
+         },
+         "equation x = int(y): state and rate elements do not match"},
+        {"second element from another variable",
+         [](ClassBuilder& b) {
+             VarRec* x = b.var(CLASS_VARIABLES, "x", {2});
+             VarRec* y = b.var(CLASS_VARIABLES, "y", {2});
+             VarRec* w = b.var(CLASS_VARIABLES, "w");
+             b.eq(b.ref(x, V, {b.integer(1)}), b.fn(FN_INT, {b.ref(y, V, {b.integer(1)})}));
+             b.eq(b.ref(x, V, {b.integer(2)}), b.fn(FN_INT, {b.ref(w, V)}));
+         },
+         "equation x[2] = int(w): state and rate elements do not match"},
+        {"one element left over",
+         [](ClassBuilder& b) {
+             VarRec* x = b.var(CLASS_VARIABLES, "x", {3});
+             VarRec* y = b.var(CLASS_VARIABLES, "y", {3});
+             b.eq(b.ref(x, V, {b.integer(1)}), b.fn(FN_INT, {b.ref(y, V, {b.integer(1)})}));
+             b.eq(b.ref(x, V, {b.integer(3)}), b.fn(FN_INT, {b.ref(y, V, {b.integer(3)})}));
+             b.eq(b.ref(x, V, {b.integer(2)}), b.num(0));
+         },
+         "equation x[1] = int(y[1]): vector x only partly used as state or rate"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        m_errors.clear();
+        ClassBuilder b("m", 1);
+        c.build(b);
+        EXPECT_EQ(determineStates(b.cls), 0);
+        EXPECT_EQ(m_errors, std::vector<std::string>{kind + c.error});
+        EXPECT_EQ(b.body->indep_states.count(), b.body->indep_rates.count());
+    }
+}
+
+// A vector oscillator written in Keldor: q = (position, velocity) integrates dq element by element.
+TEST_F(StatesTest, VectorOscillatorModel)
+{
+    auto parsed = keldortest::parseText("class osc version 1\nparameters\n  real w\nvariables\n"
+                                        "  real q[2], dq[2]\nequations\n  q[1] = int(dq[1])\n"
+                                        "  dq[1] = q[2]\n  q[2] = int(dq[2])\n  dq[2] = -w * w * q[1]\n");
+    ASSERT_EQ(parsed.result, 0) << (parsed.errors.empty() ? "" : parsed.errors[0]);
+    ASSERT_EQ(determineStates(parsed.cls), 1) << testing::PrintToString(m_errors);
+    const EquationBody* body = parsed.cls->equations;
+    EXPECT_EQ(names(body->indep_states), "q");
+    EXPECT_EQ(names(body->indep_rates), "dq");
+    EXPECT_EQ(names(parsed.cls->initconds), "q");
+    EXPECT_EQ(equations(body), "dq[1] = q[2]\ndq[2] = (((- w) * w) * q[1])\n");
+    expectKindsMatchSections(body);
+}
+
 TEST_F(StatesTest, StateWithAliasAndBlanksGetsItsInitialCondition)
 {
     ClassBuilder b("m", 1);
@@ -243,15 +377,17 @@ TEST_F(StatesTest, RefusedShapesAreReportedAndTheWalkGoesOn)
     b.eq(b.ref(z, V), b.op(TK_PLUS, b.num(1), b.fn(FN_LIMINT, {b.ref(y, V), b.num(0), b.num(1)})));
     b.eq(b.ref(q, V, {b.integer(1)}), b.fn(FN_INT, {b.ref(s, V, {b.integer(1)})}));
     b.eq(b.ref(p, P), b.fn(FN_DDT, {b.ref(y, V)}));
+    b.eq(b.ref(z, V), b.op(TK_MULT, b.op(TK_PLUS, b.num(1), b.ref(y, V)), b.fn(FN_INT, {b.ref(k, P)})));
     EXPECT_EQ(determineStates(b.cls), 0);
     const std::string kind = "Equations generation error ";
     EXPECT_EQ(m_errors, (std::vector<std::string>{
                             kind + "equation p = int(y): lhs not allowed as state",
                             kind + "equation x = int(k): illegal argument for int (errorinfo: 123)",
-                            kind + "equation z = 2 * ddt(k): illegal argument for ddt (errorinfo: 789)",
-                            kind + "equation z = 1 + limint(y, 0, 1): limint only allowed as the whole right side",
-                            kind + "equation q[1] = int(s[1]): vector s only partly used as state or rate",
+                            kind + "equation z = 2*ddt(k): illegal argument for ddt (errorinfo: 789)",
+                            kind + "equation z = 1+limint(y,0,1): limint only allowed as the whole right side",
                             kind + "equation p = ddt(y): lhs not allowed as rate",
+                            kind + "equation z = (1+y)*int(k): illegal argument for int (errorinfo: 789)",
+                            kind + "equation q[1] = int(s[1]): vector q only partly used as state or rate",
                         }));
 }
 
