@@ -9,6 +9,7 @@
 #include "modelproc/processing_pipeline.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <utility>
 
 namespace causality {
@@ -141,6 +142,63 @@ bool isEnvironment(const BondRec* bond)
     return g_state.inEnvironment.count(bond) != 0;
 }
 
+namespace {
+
+/// The number of elements of an array subclass (1 for a single one).
+int elementsOf(const SubclassRec* sub)
+{
+    std::int64_t count = 1;
+    if (sub)
+        for (const ExprNode* d : sub->dim)
+            count = std::min<std::int64_t>(count * std::max<std::int64_t>(literalSize(d), 1), INT32_MAX);
+    return static_cast<int>(count);
+}
+
+/// The number of elements the end of a bond reaches: those its index ranges name, else the
+/// whole subclass. An index that is no constant counts one; it is reported where it is used.
+int endWidth(const BondRec* bond, int end)
+{
+    const ConnEnd& e = bond->con[end];
+    const SubclassRec* sub = subAt(bond, end);
+    if (!e.nodeindex.head)
+        return elementsOf(sub);
+    std::vector<std::int64_t> sizes;
+    if (sub)
+        for (const ExprNode* d : sub->dim)
+            sizes.push_back(std::max<std::int64_t>(literalSize(d), 1));
+    std::int64_t count = 1;
+    std::size_t position = 0;
+    for (const ExprNode* index : e.nodeindex) {
+        std::int64_t width = 1;
+        if (!index)
+            width = position < sizes.size() ? sizes[position] : 1;
+        else if (index->kind == TK_UPTO && index->left && index->right && index->left->kind == TK_INTEGER &&
+                 index->right->kind == TK_INTEGER)
+            width = std::max<std::int64_t>(index->right->intValue - index->left->intValue + 1, 1);
+        count = std::min<std::int64_t>(count * width, INT32_MAX);
+        ++position;
+    }
+    return static_cast<int>(count);
+}
+
+/// The bond elements that end at the subclass, over all its bonds.
+int widthAt(const SubclassRec* sub)
+{
+    std::int64_t width = 0;
+    std::vector<const BondRec*> seen;
+    for (const BondRec* bond : sub->bonds) {
+        if (std::find(seen.begin(), seen.end(), bond) != seen.end())
+            continue;
+        seen.push_back(bond);
+        for (int end = 0; end < 2; ++end)
+            if (bond->con[end].type == END_SUB && bond->con[end].node == sub)
+                width += endWidth(bond, end);
+    }
+    return static_cast<int>(std::min<std::int64_t>(width, INT32_MAX));
+}
+
+} // namespace
+
 /// Charges every environment bond that has a causality against the budget. Only bonds
 /// assigned since the last check can have changed, so only those are looked at.
 int check_global_budget()
@@ -153,19 +211,17 @@ int check_global_budget()
             continue;
         int& atEnd0 = bond->caus == 1 ? g_state.E : g_state.F;
         int& atEnd1 = bond->caus == 1 ? g_state.F : g_state.E;
-        const bool counts0 = endCounts(bond, 0);
-        const bool counts1 = endCounts(bond, 1);
-        if ((counts0 && atEnd0 < 1) || (counts1 && atEnd1 < 1)) {
+        const int counts0 = endCounts(bond, 0) ? endWidth(bond, 0) : 0;
+        const int counts1 = endCounts(bond, 1) ? endWidth(bond, 1) : 0;
+        if ((counts0 > 0 && atEnd0 < counts0) || (counts1 > 0 && atEnd1 < counts1)) {
             // Unchecked bonds wait for the next check.
             g_state.recent.insert(g_state.recent.end(), recent.begin() + static_cast<std::ptrdiff_t>(i), recent.end());
             return 0;
         }
-        if (counts0)
-            --atEnd0;
-        if (counts1)
-            --atEnd1;
-        const int usedE = (counts0 && bond->caus == 1) + (counts1 && bond->caus == 2);
-        const int usedF = (counts0 && bond->caus == 2) + (counts1 && bond->caus == 1);
+        atEnd0 -= counts0;
+        atEnd1 -= counts1;
+        const int usedE = (bond->caus == 1 ? counts0 : 0) + (bond->caus == 2 ? counts1 : 0);
+        const int usedF = (bond->caus == 2 ? counts0 : 0) + (bond->caus == 1 ? counts1 : 0);
         g_state.charged[bond] = {usedE, usedF};
         g_state.inEnvironment.erase(bond);
     }
@@ -186,7 +242,9 @@ void global_counts(ClassRec* cls)
                     g_state.environment.push_back(bond);
     };
     for (SubmodelType* type : body->types) {
-        const int users = type->users.count();
+        int users = 0;
+        for (SubclassRec* user : type->users)
+            users += elementsOf(user);
         ClassRec* tc = type->cls;
         PortRec* first = tc ? tc->ports.first() : nullptr;
         if (!first || first->c_type != C_CONSTR) {
@@ -195,7 +253,7 @@ void global_counts(ClassRec* cls)
         }
         int bonds = 0;
         for (SubclassRec* user : type->users)
-            bonds += user->bonds.count();
+            bonds += widthAt(user);
         if (first->c_val == CAUS_1ECY) {
             ecyElements += users;
             ecyBonds += bonds;
@@ -210,7 +268,9 @@ void global_counts(ClassRec* cls)
             unequal += users * tc->ports.count();
         }
     }
-    const int B = body->bonds.count();
+    int B = 0;
+    for (BondRec* bond : body->bonds)
+        B += std::max(endWidth(bond, 0), endWidth(bond, 1));
     const int U = unequal / 2;
     g_state.E = B - fcyBonds + fcyElements - ecyElements - U;
     g_state.F = B - ecyBonds + ecyElements - fcyElements - U;
@@ -437,6 +497,165 @@ std::vector<std::pair<BondRec*, int>> bondsAtConstraint(SubclassRec* sub, int c_
     return found;
 }
 
+/// The elements a bond end reaches, one range per index position; empty for the whole subclass.
+using Elements = std::vector<std::pair<std::int64_t, std::int64_t>>;
+
+/// Whether two ends at one subclass reach a common element: their ranges overlap at every
+/// position both give; a missing index list reaches every element.
+bool sharesElements(const Elements& a, const Elements& b)
+{
+    for (std::size_t i = 0; i < a.size() && i < b.size(); ++i)
+        if (a[i].second < b[i].first || a[i].first > b[i].second)
+            return false;
+    return true;
+}
+
+bool reachesElement(const Elements& reach, const std::vector<std::int64_t>& element)
+{
+    for (std::size_t i = 0; i < reach.size() && i < element.size(); ++i)
+        if (element[i] < reach[i].first || element[i] > reach[i].second)
+            return false;
+    return true;
+}
+
+/// More elements than this in one bond's reach are not looked at one by one.
+constexpr std::int64_t kElementLimit = 1 << 20;
+
+/// Calls `visit` with every element the reach names (the whole subclass where it names none);
+/// false when there are too many to visit.
+template <typename Visit>
+bool forEachElement(const Elements& reach, const SubclassRec* sub, Visit visit)
+{
+    Elements box = reach;
+    if (box.empty() && sub)
+        for (const ExprNode* d : sub->dim)
+            box.push_back({1, std::max<std::int64_t>(literalSize(d), 1)});
+    std::int64_t count = 1;
+    for (const auto& [low, up] : box) {
+        if (up < low)
+            return true;
+        if (up - low + 1 > kElementLimit / count)
+            return false;
+        count *= up - low + 1;
+    }
+    std::vector<std::int64_t> element;
+    for (const auto& range : box)
+        element.push_back(range.first);
+    for (;;) {
+        visit(element);
+        std::size_t d = element.size();
+        while (d > 0 && element[d - 1] == box[d - 1].second) {
+            element[d - 1] = box[d - 1].first;
+            --d;
+        }
+        if (d == 0)
+            return true;
+        ++element[d - 1];
+    }
+}
+
+/// The "exactly one bond with the one value" rule at a port group of the subclass at the far
+/// end of the incoming bond. Each element of a subclass array keeps the rule on its own, so
+/// bonds at disjoint ranges of one port do not decide for each other.
+class OneOfRule {
+public:
+    OneOfRule(const Propagation& item, int one, const std::vector<std::pair<BondRec*, int>>& atPort)
+        : m_item(item), m_one(one), m_atPort(atPort), m_sub(subAt(item.bond, 1 - item.end))
+    {
+    }
+
+    int run()
+    {
+        BondRec* bond = m_item.bond;
+        const int far = 1 - m_item.end;
+        m_reach.assign(m_atPort.size(), {});
+        for (std::size_t i = 0; i < m_atPort.size(); ++i)
+            if (!boundsAt(m_atPort[i].first, m_atPort[i].second, m_reach[i]))
+                return 0;
+        Elements from;
+        if (!boundsAt(bond, far, from))
+            return 0;
+        // This bond is the one: every other bond at its elements takes the other value.
+        if (bondCausalityFrom(bond, far) == m_one)
+            for (std::size_t i = 0; i < m_atPort.size(); ++i)
+                if (!(m_atPort[i].first == bond && m_atPort[i].second == far) && sharesElements(m_reach[i], from) &&
+                    !assign(i, 3 - m_one))
+                    return 0;
+        // Each bond given a value here may decide another one at the same elements.
+        for (;;) {
+            const int step = examine();
+            if (step != 2)
+                return step;
+        }
+    }
+
+private:
+    bool assign(std::size_t i, int value)
+    {
+        return assign_causality(m_atPort[i].first, m_atPort[i].second, value, m_item.mode, m_item.group) != 0;
+    }
+
+    /// One look at the open bonds: 0 failure, 1 nothing more to decide, 2 some bond decided.
+    int examine()
+    {
+        std::vector<std::size_t> open, ones;
+        for (std::size_t i = 0; i < m_atPort.size(); ++i) {
+            if (!hasCausality(m_atPort[i].first))
+                open.push_back(i);
+            else if (bondCausalityFrom(m_atPort[i].first, m_atPort[i].second) == m_one)
+                ones.push_back(i);
+        }
+        auto reachedBy = [&](const std::vector<std::size_t>& among, std::size_t except,
+                             const std::vector<std::int64_t>& element) {
+            return std::any_of(among.begin(), among.end(), [&](std::size_t j) {
+                return m_atPort[j] != m_atPort[except] && reachesElement(m_reach[j], element);
+            });
+        };
+        // An element whose bonds are all decided without the one has no causal input.
+        bool starved = false;
+        auto among = [](const std::vector<std::size_t>& list, std::size_t i) {
+            return std::find(list.begin(), list.end(), i) != list.end();
+        };
+        for (std::size_t i = 0; i < m_atPort.size() && !starved; ++i)
+            if (!among(open, i) && !among(ones, i))
+                forEachElement(m_reach[i], m_sub, [&](const std::vector<std::int64_t>& element) {
+                    starved = starved || (!reachedBy(open, i, element) && !reachedBy(ones, i, element));
+                });
+        if (starved) {
+            report_conflict(m_item.bond, 0);
+            return 0;
+        }
+        // An open bond takes the other value where a bond at one of its elements has the one,
+        // and the one where it is the only open bond at an element that has none. Two open
+        // bonds at the same elements leave the choice there open: both are withdrawn. One bond
+        // is decided at a time, since its value bears on the bonds it shares elements with.
+        for (std::size_t i : open) {
+            bool other = false, alone = false;
+            forEachElement(m_reach[i], m_sub, [&](const std::vector<std::int64_t>& element) {
+                const bool hasOne = reachedBy(ones, i, element);
+                other = other || hasOne;
+                alone = alone || (!hasOne && !reachedBy(open, i, element));
+            });
+            if (other && alone) {
+                report_conflict(m_item.bond, 0);
+                return 0;
+            }
+            if (other || alone) {
+                if (!assign(i, other ? 3 - m_one : m_one))
+                    return 0;
+                return hasCausality(m_atPort[i].first) ? 2 : 1;
+            }
+        }
+        return 1;
+    }
+
+    const Propagation& m_item;
+    int m_one;
+    const std::vector<std::pair<BondRec*, int>>& m_atPort;
+    SubclassRec* m_sub;
+    std::vector<Elements> m_reach;
+};
+
 int propagateItem(const Propagation& item)
 {
     BondRec* bond = item.bond;
@@ -452,38 +671,8 @@ int propagateItem(const Propagation& item)
     if (g_state.touched)
         for (const auto& item : atPort)
             g_state.touched->push_back(item.first);
-    if (port->c_val == CAUS_1ECY || port->c_val == CAUS_1FCY) {
-        const int one = port->c_val == CAUS_1ECY ? 1 : 2;
-        if (v == one) {
-            for (auto [b, k] : atPort)
-                if (!(b == bond && k == far) && !assign_causality(b, k, 3 - one, item.mode, item.group))
-                    return 0;
-            return 1;
-        }
-        bool known = false;
-        std::vector<std::pair<BondRec*, int>> open;
-        for (auto [b, k] : atPort) {
-            if (!hasCausality(b))
-                open.push_back({b, k});
-            else if (bondCausalityFrom(b, k) == one)
-                known = true;
-        }
-        if (known) {
-            for (auto [b, k] : open)
-                if (!assign_causality(b, k, 3 - one, item.mode, item.group))
-                    return 0;
-            return 1;
-        }
-        // Every bond decided and none of them the one: the junction has no causal input.
-        if (open.empty()) {
-            report_conflict(bond, 0);
-            return 0;
-        }
-        // Two open bonds that cover the same elements leave the choice open.
-        if (open.size() == 1)
-            return assign_causality(open[0].first, open[0].second, one, item.mode, item.group);
-        return 1;
-    }
+    if (port->c_val == CAUS_1ECY || port->c_val == CAUS_1FCY)
+        return OneOfRule(item, port->c_val == CAUS_1ECY ? 1 : 2, atPort).run();
     // The relation rule for the bond end `from` (the incoming end, or a bond a SAME port passed on to).
     auto relations = [&](int value, const BondRec* fromBond, int fromEnd) -> int {
         if (port->relports.empty()) {

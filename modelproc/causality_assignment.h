@@ -73,9 +73,11 @@ bool endCounts(const BondRec* bond, int end);
 /// Whether the budget allows the value.
 bool allowed(int value);
 bool isEnvironment(const BondRec* bond);
-/// Charges the environment bonds assigned since the last check: 1, or 0 when the budget is spent.
+/// Charges the environment bonds assigned since the last check, one unit per element at each
+/// counting end: 1, or 0 when the budget is spent.
 int check_global_budget();
-/// Sets the E and F budgets and the environment bonds.
+/// Sets the E and F budgets, counted in elements of bonds and of subclass arrays, and the
+/// environment bonds.
 void global_counts(ClassRec* cls);
 int strong_causality(BondRec* bond);
 /// The bounds of a node index entry (null: the whole position-th dimension of the end's subclass).

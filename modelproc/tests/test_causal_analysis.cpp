@@ -809,3 +809,186 @@ TEST_F(CausalTest, ReassignedBondReachesTheSubmodelAtItsOwnEnd)
     // Of the two dampers on the 0-junction exactly one sets its effort.
     EXPECT_EQ((causalityAt(cls, "e3") == 1) + (causalityAt(cls, "e5") == 1), 1);
 }
+
+namespace {
+
+/// The elements 1..4 of the junction array j, each with the number of its bonds at which the
+/// junction sets the effort (the one flow-giving bond each element of a 1-junction must have).
+std::vector<int> effortsSetPerJunction(ClassRec* cls)
+{
+    std::vector<int> count(4, 0);
+    for (BondRec* bond : cls->graph->bonds)
+        for (int end = 0; end < 2; ++end) {
+            auto* sub = static_cast<SubclassRec*>(bond->con[end].node);
+            if (!sub || sub->name != "j" || bondCausalityFrom(bond, end) != CAUS_ECY)
+                continue;
+            std::int64_t low = 1, up = 4;
+            if (bond->con[end].nodeindex.head) {
+                EXPECT_EQ(causality::get_low_up(bond, end, bond->con[end].nodeindex.head->item, low, up, 0), 1);
+            }
+            for (std::int64_t k = low; k <= up; ++k)
+                ++count[static_cast<std::size_t>(k - 1)];
+        }
+    return count;
+}
+
+} // namespace
+
+// A port of an array of 1-junctions bonded at several index ranges: each element keeps its own
+// one flow-giving bond. Bonds at disjoint ranges are each the only free bond of their elements
+// and are decided at once, with no choice left to the later phases; bonds at shared elements
+// decide only where one of them is alone.
+TEST_F(CausalTest, BondsAtIndexRangesOfAJunctionArrayDecideElementByElement)
+{
+    const struct {
+        const char* file;
+        int result;
+        const char* budget; ///< the budget counts bond elements: four junctions take four flows
+        std::map<std::string, int> dampers; ///< seen from each damper: 2 when it gives the flow
+    } cases[] = {
+        {"halves.mg0", 1, "E = 8 and F = 4, E + F = 4 environmental ports", {{"d", 2}, {"g", 2}}},
+        {"thirds.mg0", 1, "E = 8 and F = 4, E + F = 5 environmental ports", {{"d", 2}, {"g", 2}, {"h", 2}}},
+        // d is alone at junctions 1 and 4; g shares junctions 2 and 3 with it and takes its flow.
+        {"nested.mg0", 1, "E = 10 and F = 4, E + F = 4 environmental ports", {{"d", 2}, {"g", 1}}},
+        // Both ranges are alone somewhere, and both would give junction 3 its flow.
+        {"crossed.mg0", 0, "E = 9 and F = 4, E + F = 4 environmental ports", {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        release_all();
+        errors.clear();
+        progress.clear();
+        const std::string text = readAll(std::string(KELDOR_TEST_DIR) + "/models/junction_arrays/" + c.file);
+        ClassRec* cls = expanded(text.c_str());
+        ASSERT_TRUE(cls) << (errors.empty() ? "" : errors[0]);
+        EXPECT_EQ(causal_analysis(cls, "m.mg0"), c.result) << testing::PrintToString(errors);
+        EXPECT_TRUE(saw(c.budget)) << testing::PrintToString(progress);
+        if (c.result == 0) {
+            ASSERT_FALSE(errors.empty());
+            EXPECT_NE(errors[0].find("causal conflict between submodels"), std::string::npos) << errors[0];
+            continue;
+        }
+        EXPECT_TRUE(errors.empty()) << testing::PrintToString(errors);
+        for (const auto& [damper, caus] : c.dampers)
+            EXPECT_EQ(causalityAt(cls, damper), caus) << damper;
+        EXPECT_EQ(effortsSetPerJunction(cls), std::vector<int>(4, 1));
+        // Decided by the sources alone: no free choice, so no algebraic loop.
+        EXPECT_FALSE(saw("   Causality assigning phase: indifferent causality")) << testing::PrintToString(progress);
+    }
+}
+
+// The one-of rule at a single junction of four ports, driven by one bond whose value reaches it:
+// the other value leaves two or more open bonds to a later choice, decides the last open bond,
+// and gives a junction without any bond of the one value a conflict; the one value (or a bond
+// that already has it) gives every open bond the other value.
+TEST_F(CausalTest, OneOfRuleAtAScalarJunction)
+{
+    dir.write("q1.sf0", "class q version 1\ninterface\n  ports: p1, p2, p3, p4\n  causality restrictions\n"
+                        "    constraint\n      1_effort p1, p2, p3, p4\nequations\n  p2.f = p1.f\n  p3.f = p1.f\n"
+                        "  p4.f = p1.f\n  p1.e = p2.e + p3.e + p4.e\n");
+    const struct {
+        int driven;                ///< the value the source end gives: 1 the other value at q, 2 the one
+        std::vector<int> before;   ///< the bonds to r1, r2, r3 seen from q (0 open)
+        std::vector<int> after;
+        int result;
+    } cases[] = {
+        {1, {0, 0, 0}, {0, 0, 0}, 1},
+        {1, {2, 0, 0}, {2, 0, 0}, 1},
+        {1, {2, 2, 0}, {2, 2, 1}, 1},
+        {1, {0, 1, 0}, {2, 1, 2}, 1},
+        {1, {2, 2, 2}, {2, 2, 2}, 0},
+        {2, {0, 0, 0}, {2, 2, 2}, 1},
+        {2, {0, 1, 0}, {2, 1, 0}, 0}, // stops at the first conflict
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.before) + " driven " + std::to_string(c.driven));
+        release_all();
+        errors.clear();
+        ClassRec* cls = expanded("bond graph one version 1\nsubclasses\n  sf;1 s\n  q;1 j\n  r;1 r1, r2, r3\n"
+                                 "connections\n  s`p -> j`p1\n  j`p2 -> r1`p\n  j`p3 -> r2`p\n  j`p4 -> r3`p\n");
+        ASSERT_TRUE(cls);
+        std::vector<BondRec*> bonds;
+        for (BondRec* bond : cls->graph->bonds)
+            bonds.push_back(bond); // the source's bond first, then the junction's end 0 at r1, r2, r3
+        ASSERT_EQ(bonds.size(), 4u);
+        causality::causalState() = causality::CausalState{};
+        causality::causalState().body = cls->graph;
+        for (std::size_t k = 0; k < 3; ++k)
+            bonds[k + 1]->caus = static_cast<unsigned char>(c.before[k]);
+        EXPECT_EQ(causality::assign_causality(bonds[0], 0, c.driven, causality::MODE_FIXED), c.result);
+        std::vector<int> after;
+        for (std::size_t k = 0; k < 3; ++k)
+            after.push_back(bonds[k + 1]->caus);
+        EXPECT_EQ(after, c.after);
+        EXPECT_EQ(errors.size(), c.result ? 0u : 1u) << testing::PrintToString(errors);
+        causality::causalState() = causality::CausalState{};
+    }
+}
+
+namespace {
+
+/// An array of four 1-junctions whose three ports are bonded at random ranges (a cover of the
+/// four elements, sometimes with one more range over it) to arrays of one-port elements.
+std::string randomJunctionArray(std::mt19937& rng)
+{
+    const char* types[] = {"se", "sf", "i", "c", "r"};
+    std::string subclasses = "  1j;1 j[4]\n", connections;
+    int elements = 0;
+    auto bond = [&](const std::string& port, int low, int up) {
+        const std::string name = "x" + std::to_string(elements++);
+        const int width = up - low + 1;
+        subclasses += std::string("  ") + types[rng() % 5] + ";1 " + name +
+                      (width > 1 ? "[" + std::to_string(width) + "]" : "") + "\n";
+        const std::string far = name + (width > 1 ? "[1.." + std::to_string(width) + "]" : "") + "`p";
+        const std::string near =
+            "j[" + std::to_string(low) + (width > 1 ? ".." + std::to_string(up) : "") + "]`" + port;
+        connections += "  " + (port == "p1" ? far + " -> " + near : near + " -> " + far) + "\n";
+    };
+    for (const char* port : {"p1", "p2", "p3"}) {
+        int low = 1;
+        for (int k = 1; k <= 4; ++k)
+            if (k == 4 || rng() % 2) {
+                bond(port, low, k);
+                low = k + 1;
+            }
+        if (rng() % 4 == 0) {
+            const int a = 1 + static_cast<int>(rng() % 4), b = 1 + static_cast<int>(rng() % 4);
+            bond(port, std::min(a, b), std::max(a, b));
+        }
+    }
+    return "bond graph g version 1\nsubclasses\n" + subclasses + "connections\n" + connections;
+}
+
+} // namespace
+
+// Whatever ranges the junction array is bonded at, a successful analysis gives every bond a
+// causality, every source its own, and every junction element exactly one flow-giving bond.
+TEST_F(CausalTest, JunctionArraySuccessMeansEveryElementHasItsOneCausality)
+{
+    std::mt19937 rng(11);
+    int succeeded = 0, failed = 0;
+    for (int round = 0; round < 400; ++round) {
+        const std::string model = randomJunctionArray(rng);
+        ClassRec* cls = expanded(model.c_str());
+        ASSERT_TRUE(cls) << model << (errors.empty() ? "" : errors[0]);
+        if (causal_analysis(cls, "m.mg0") > 0) {
+            ++succeeded;
+            EXPECT_EQ(effortsSetPerJunction(cls), std::vector<int>(4, 1)) << model;
+            for (BondRec* bond : cls->graph->bonds) {
+                EXPECT_TRUE(bond->caus == CAUS_ECY || bond->caus == CAUS_FCY) << model;
+                for (int end = 0; end < 2; ++end) {
+                    const std::string& type = static_cast<SubclassRec*>(bond->con[end].node)->type->t_name;
+                    if (type == "se" || type == "sf") {
+                        EXPECT_EQ(bondCausalityFrom(bond, end), type == "se" ? 1 : 2) << model;
+                    }
+                }
+            }
+        } else {
+            ++failed;
+        }
+        errors.clear();
+        release_all();
+    }
+    EXPECT_GT(succeeded, 50);
+    EXPECT_GT(failed, 50);
+}
