@@ -1,6 +1,7 @@
 // Expansion and causal analysis of generated chains of N mass-spring cells: each cell is a
 // 1-junction with a mass and a 0-junction with a spring; a force drives the first cell and
 // a damper ends the chain.
+#include "bench/modelproc/chain_model.h"
 #include "common/settings_table.h"
 #include "modelproc/causal_analysis.h"
 #include "modelproc/display_hooks.h"
@@ -17,24 +18,6 @@
 #include <stdexcept>
 
 namespace {
-
-std::string chainModel(int n)
-{
-    std::ostringstream text;
-    text << "bond graph chain version 1\nsubclasses\n  se;1 f\n  r;1 d\n";
-    for (int k = 0; k < n; ++k)
-        text << "  1j;1 v" << k << "\n  0j;1 s" << k << "\n  i;1 m" << k << "\n  c;1 k" << k << "\n";
-    text << "connections\n  f`p -> v0`p1\n";
-    for (int k = 0; k < n; ++k) {
-        text << "  v" << k << "`p2 -> m" << k << "`p\n  v" << k << "`p3 -> s" << k << "`p1\n";
-        text << "  s" << k << "`p2 -> k" << k << "`p\n";
-        if (k + 1 < n)
-            text << "  s" << k << "`p3 -> v" << (k + 1) << "`p1\n";
-        else
-            text << "  s" << k << "`p3 -> d`p\n";
-    }
-    return text.str();
-}
 
 /// A model directory with the library's elements, made once per run.
 const std::string& modelDirectory()
