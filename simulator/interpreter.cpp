@@ -13,6 +13,7 @@
 #include <cfenv>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <deque>
 #include <utility>
 #include <variant>
@@ -25,9 +26,6 @@ Instruction* InstructionCursor = nullptr;
 UserCallRegisters UserCall;
 
 namespace {
-
-const double Ln2 = std::log(2.0);
-const double Ln10 = std::log(10.0);
 
 std::array<InstructionTable, TableCount> g_tables;
 
@@ -85,72 +83,142 @@ int clampToInt(double x)
     return int(x);
 }
 
-constexpr int MathsErrorFlags = FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW;
+/// The flags a maths routine must not raise: each is an error of its own kind.
+constexpr int MathsErrorFlags = FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW | FE_UNDERFLOW;
 
 MathsErrorHandler g_mathsErrorHandler = nullptr;
 
-/// Hands a maths-library error to the handler, or leaves its flags raised when there is none.
-[[gnu::noinline, gnu::cold]] void mathsLibraryError(int raised, const char* function, double argument)
+/// The maths routine running now, so that a trap raised inside it is reported as its error.
+struct MathsCall {
+    const char* function = nullptr;
+    double argument = 0.0;
+} g_mathsCall;
+
+int mathsErrorKind(int raised)
 {
-    if (!g_mathsErrorHandler) {
-        std::feraiseexcept(raised);
-        return;
-    }
-    const int kind = (raised & FE_INVALID) ? MathsDomainError : (raised & FE_DIVBYZERO) ? MathsSingularityError : MathsOverflowError;
-    g_mathsErrorHandler(kind, function, argument);
+    return (raised & FE_INVALID)     ? MathsDomainError
+           : (raised & FE_DIVBYZERO) ? MathsSingularityError
+           : (raised & FE_OVERFLOW)  ? MathsOverflowError
+                                     : MathsUnderflowError;
 }
 
-/// Calls a maths-library routine with its traps held off and its error flags cleared,
-/// then reports the error flags it raised; its other flags (inexact, underflow) are kept.
-template <class Routine, class... Arguments>
-inline double checkedMaths(const char* function, Routine routine, double first, Arguments... rest)
+/// The error flags among the flags a routine raised: underflow counts only when the result
+/// underflowed to zero; a subnormal result keeps what it can (and the library may flag an
+/// exact one).
+inline int errorFlagsOf(int raised, double result)
 {
+    return raised & (result == 0.0 ? MathsErrorFlags : MathsErrorFlags & ~FE_UNDERFLOW);
+}
+
 #if defined(__x86_64__) && defined(__SSE2__)
-    // Double arithmetic runs in SSE: its control/status register holds both the trap
-    // mask and the flags, and its flag bits are the FE_* values. Loading the register
-    // stalls the pipeline, so it is loaded only when the error traps are on or an error
-    // flag is already raised (a run), or when the routine raised one.
-    constexpr unsigned ErrorTrapMasks = unsigned(MathsErrorFlags) << 7;
-    const unsigned saved = _mm_getcsr();
-    const bool direct = (saved & (ErrorTrapMasks | unsigned(MathsErrorFlags))) == ErrorTrapMasks;
-    if (!direct)
-        _mm_setcsr((saved | 0x1f80u) & ~0x3fu);
+
+// Double arithmetic runs in SSE, whose control/status register holds both the trap masks
+// and the sticky flags (at the FE_* bits). Loading the register serialises the pipeline
+// and even reading it costs more than many a routine, so a routine is first called with
+// the register as it is: the traps of a run stay on, and an invalid operation or a
+// division by zero inside the routine traps with `g_mathsCall` naming it. A result that is
+// finite and far from the underflow threshold comes with no error flag; any other result
+// (a NaN, an infinity, zero, a tiny value) has the routine called once more with the error
+// flags cleared, and the flags it raises then are its errors. The routines are pure, so
+// the second call gives the same result and the same flags.
+
+/// True when a routine's result can have come with no error flag raised: finite and of
+/// magnitude 2^-1000 or more (compared as bits, which raises no flag).
+inline bool plainResult(double result)
+{
+    std::uint64_t bits;
+    std::memcpy(&bits, &result, sizeof bits);
+    bits &= 0x7FFFFFFFFFFFFFFFu;
+    constexpr std::uint64_t Low = std::uint64_t(1023 - 1000) << 52, Infinity = 0x7FF0000000000000u;
+    return bits - Low < Infinity - Low;
+}
+
+/// The routine called again with its error flags cleared; they go to the handler, or stay
+/// raised without one. Error flags raised before the first call are kept unless the routine
+/// raises the same ones (the first call may have raised them).
+template <class Routine, class... Arguments>
+[[gnu::noinline, gnu::cold]] double checkedAgain(const char* function, Routine routine, double first, Arguments... rest)
+{
+    const unsigned before = _mm_getcsr();
+    _mm_setcsr(before & ~unsigned(MathsErrorFlags));
+    g_mathsCall = {function, first};
     double x = first;
-    asm volatile("" : "+x"(x));
+    asm volatile("" : "+x"(x) : : "memory");
     double result = routine(x, rest...);
-    asm volatile("" : "+x"(result));
+    asm volatile("" : "+x"(result) : : "memory");
+    g_mathsCall.function = nullptr;
     const unsigned after = _mm_getcsr();
-    const int raised = int(after & unsigned(MathsErrorFlags));
-    if (!direct)
-        _mm_setcsr(saved | (after & 0x3fu & ~unsigned(MathsErrorFlags)));
-    else if (raised)
-        _mm_setcsr(after & ~unsigned(MathsErrorFlags));
-#else
-    std::fenv_t saved;
-    std::feholdexcept(&saved);
-    volatile double x = first;
-    volatile double result = routine(x, rest...);
-    const int flags = std::fetestexcept(FE_ALL_EXCEPT);
-    const int raised = flags & MathsErrorFlags;
-    std::fesetenv(&saved);
-    std::feraiseexcept(flags & ~MathsErrorFlags);
-#endif
-    if (raised) [[unlikely]]
-        mathsLibraryError(raised, function, first);
+    const int raised = errorFlagsOf(int(after), result);
+    if (!raised || !g_mathsErrorHandler) {
+        _mm_setcsr(after | (before & unsigned(MathsErrorFlags)));
+        return result;
+    }
+    _mm_setcsr((after & ~unsigned(MathsErrorFlags)) | (before & unsigned(MathsErrorFlags) & ~unsigned(raised)));
+    g_mathsErrorHandler(mathsErrorKind(raised), function, first);
     return result;
 }
 
+/// Calls a maths-library routine and reports the error flags it raised; its other flags
+/// (inexact) are kept, and so are flags raised before the call.
+template <class Routine, class... Arguments>
+inline double checkedMaths(const char* function, Routine routine, double first, Arguments... rest)
+{
+    g_mathsCall = {function, first};
+    double x = first;
+    asm volatile("" : "+x"(x) : : "memory");
+    double result = routine(x, rest...);
+    asm volatile("" : "+x"(result) : : "memory");
+    g_mathsCall.function = nullptr;
+    if (plainResult(result)) [[likely]]
+        return result;
+    return checkedAgain(function, routine, first, rest...);
+}
+
+#else
+
+template <class Routine, class... Arguments>
+inline double checkedMaths(const char* function, Routine routine, double first, Arguments... rest)
+{
+    std::fexcept_t earlier;
+    std::fegetexceptflag(&earlier, MathsErrorFlags);
+    std::feclearexcept(MathsErrorFlags);
+    g_mathsCall = {function, first};
+    volatile double x = first;
+    volatile double result = routine(x, rest...);
+    g_mathsCall.function = nullptr;
+    const int raised = errorFlagsOf(std::fetestexcept(MathsErrorFlags), result);
+    if (raised && g_mathsErrorHandler)
+        std::feclearexcept(raised);
+    const int kept = std::fetestexcept(MathsErrorFlags);
+    std::fesetexceptflag(&earlier, MathsErrorFlags);
+    std::feraiseexcept(kept);
+    if (raised && g_mathsErrorHandler)
+        g_mathsErrorHandler(mathsErrorKind(raised), function, first);
+    return result;
+}
+
+#endif
+
 // The maths-library calls of the operations; the fast code calls these same routines.
 double mathsAcos(double x) { return checkedMaths("acos", [](double a) { return std::acos(a); }, x); }
+double mathsAcosh(double x) { return checkedMaths("acosh", [](double a) { return std::acosh(a); }, x); }
 double mathsAsin(double x) { return checkedMaths("asin", [](double a) { return std::asin(a); }, x); }
+double mathsAsinh(double x) { return checkedMaths("asinh", [](double a) { return std::asinh(a); }, x); }
 double mathsAtan(double x) { return checkedMaths("atan", [](double a) { return std::atan(a); }, x); }
 double mathsAtan2(double y, double x) { return checkedMaths("atan2", [](double a, double b) { return std::atan2(a, b); }, y, x); }
+double mathsAtanh(double x) { return checkedMaths("atanh", [](double a) { return std::atanh(a); }, x); }
 double mathsCos(double x) { return checkedMaths("cos", [](double a) { return std::cos(a); }, x); }
 double mathsCosh(double x) { return checkedMaths("cosh", [](double a) { return std::cosh(a); }, x); }
 double mathsExp(double x) { return checkedMaths("exp", [](double a) { return std::exp(a); }, x); }
+double mathsExp2(double x) { return checkedMaths("exp2", [](double a) { return std::exp2(a); }, x); }
+double mathsExp10(double x) { return checkedMaths("exp10", [](double a) { return ::exp10(a); }, x); }
 double mathsFmod(double x, double y) { return checkedMaths("fmod", [](double a, double b) { return std::fmod(a, b); }, x, y); }
 double mathsLog(double x) { return checkedMaths("log", [](double a) { return std::log(a); }, x); }
+double mathsLog2(double x) { return checkedMaths("log2", [](double a) { return std::log2(a); }, x); }
+double mathsLog10(double x) { return checkedMaths("log10", [](double a) { return std::log10(a); }, x); }
 double mathsPow(double x, double y) { return checkedMaths("pow", [](double a, double b) { return std::pow(a, b); }, x, y); }
+/// a to the power of b truncated toward zero (a NaN stays a NaN).
+double mathsIntegerPow(double x, double y) { return checkedMaths("pow", [](double a, double b) { return std::pow(a, std::trunc(b)); }, x, y); }
 double mathsSin(double x) { return checkedMaths("sin", [](double a) { return std::sin(a); }, x); }
 double mathsSinh(double x) { return checkedMaths("sinh", [](double a) { return std::sinh(a); }, x); }
 double mathsSqrt(double x) { return checkedMaths("sqrt", [](double a) { return std::sqrt(a); }, x); }
@@ -184,14 +252,14 @@ bool countInside(double count, std::int64_t extent)
 }
 
 void opAbs() { D() = std::fabs(A()); next(); }
-void opAch() { const double a = A(); D() = std::log(a + std::sqrt(a * a - 1)); next(); }
+void opAch() { D() = mathsAcosh(A()); next(); }
 void opAcs() { D() = mathsAcos(A()); next(); }
 void opAdd() { D() = A() + B(); next(); }
 void opAnd() { D() = (A() != 0.0 && B() != 0.0) ? 1.0 : 0.0; next(); }
-void opAsh() { const double a = A(); D() = std::log(a + std::sqrt(a * a + 1)); next(); }
+void opAsh() { D() = mathsAsinh(A()); next(); }
 void opAsn() { D() = mathsAsin(A()); next(); }
 void opAt2() { D() = mathsAtan2(A(), B()); next(); }
-void opAth() { const double a = A(); D() = 0.5 * std::log((1 + a) / (1 - a)); next(); }
+void opAth() { D() = mathsAtanh(A()); next(); }
 void opAtn() { D() = mathsAtan(A()); next(); }
 void opCos() { D() = mathsCos(A()); next(); }
 void opCsh() { D() = mathsCosh(A()); next(); }
@@ -242,7 +310,7 @@ void opEnd()
     InstructionCursor = &g_endSentinel;
 }
 
-void opEx2() { D() = std::exp(A() * Ln2); next(); }
+void opEx2() { D() = mathsExp2(A()); next(); }
 
 void opExp()
 {
@@ -256,7 +324,7 @@ void opExp()
     next();
 }
 
-void opExx() { D() = std::exp(A() * Ln10); next(); }
+void opExx() { D() = mathsExp10(A()); next(); }
 
 void opFlk()
 {
@@ -297,7 +365,7 @@ void lookUpTable(int column, double x)
 
 void opInp() { lookUpTable(clampToInt(B()), SimulationTime); }
 void opInv() { D() = -A(); next(); }
-void opIpw() { D() = std::pow(A(), std::trunc(B())); next(); }
+void opIpw() { D() = mathsIntegerPow(A(), B()); next(); }
 
 inline void jumpWhen(bool taken) { InstructionCursor = taken ? InstructionCursor->target : InstructionCursor + 1; }
 void opJeq() { jumpWhen(A() == 0.0); }
@@ -308,8 +376,8 @@ void opJle() { jumpWhen(A() <= 0.0); }
 void opJlt() { jumpWhen(A() < 0.0); }
 void opJmp() { InstructionCursor = InstructionCursor->target; }
 void opJne() { jumpWhen(A() != 0.0); }
-void opLg2() { D() = std::log(A()) / Ln2; next(); }
-void opLgx() { D() = std::log(A()) / Ln10; next(); }
+void opLg2() { D() = mathsLog2(A()); next(); }
+void opLgx() { D() = mathsLog10(A()); next(); }
 void opLog() { D() = mathsLog(A()); next(); }
 
 void opMar()
@@ -611,9 +679,10 @@ std::int64_t LocateInstruction(int& tableIndex, std::string& tableName)
 UnaryMaths UnaryMathsOf(OperationHandler handler)
 {
     static const std::pair<OperationHandler, UnaryMaths> routines[] = {
-        {opAcs, mathsAcos}, {opAsn, mathsAsin}, {opAtn, mathsAtan}, {opCos, mathsCos},  {opCsh, mathsCosh},
-        {opExp, mathsExp},  {opLog, mathsLog},  {opSin, mathsSin},  {opSnh, mathsSinh}, {opSqt, mathsSqrt}, {opTan, mathsTan},
-        {opTnh, mathsTanh},
+        {opAch, mathsAcosh}, {opAcs, mathsAcos}, {opAsh, mathsAsinh}, {opAsn, mathsAsin},  {opAth, mathsAtanh},
+        {opAtn, mathsAtan},  {opCos, mathsCos},  {opCsh, mathsCosh},  {opEx2, mathsExp2},  {opExp, mathsExp},
+        {opExx, mathsExp10}, {opLg2, mathsLog2}, {opLgx, mathsLog10}, {opLog, mathsLog},   {opSin, mathsSin},
+        {opSnh, mathsSinh},  {opSqt, mathsSqrt}, {opTan, mathsTan},   {opTnh, mathsTanh},
     };
     for (const auto& [op, routine] : routines)
         if (op == handler)
@@ -629,6 +698,8 @@ BinaryMaths BinaryMathsOf(OperationHandler handler)
         return mathsFmod;
     if (handler == opPow)
         return mathsPow;
+    if (handler == opIpw)
+        return mathsIntegerPow;
     return nullptr;
 }
 
@@ -643,4 +714,10 @@ void SeedRandomGenerator(std::uint32_t seed) { g_randomState = seed; }
 MathsErrorHandler SetMathsErrorHandler(MathsErrorHandler handler)
 {
     return std::exchange(g_mathsErrorHandler, handler);
+}
+
+const char* TakeInterruptedMathsCall(double& argument)
+{
+    argument = g_mathsCall.argument;
+    return std::exchange(g_mathsCall.function, nullptr);
 }

@@ -115,7 +115,7 @@ void CommitDelaySamples();
 std::int64_t LocateInstruction(int& tableIndex, std::string& tableName);
 
 /// The maths-library routine an operation computes with (`sin`, `log`, ...; `at2`, `mod`,
-/// `pow` for the two-argument one), so that native code calls the very same routine; null
+/// `pow`, `ipw` for the two-argument ones), so that native code calls the very same routine; null
 /// for every other operation.
 using UnaryMaths = double (*)(double);
 using BinaryMaths = double (*)(double, double);
@@ -123,14 +123,20 @@ UnaryMaths UnaryMathsOf(OperationHandler handler);
 BinaryMaths BinaryMathsOf(OperationHandler handler);
 
 /// Kinds of maths-library error, as the error messages number them.
-enum MathsErrorKind { MathsDomainError = 1, MathsSingularityError = 2, MathsOverflowError = 3 };
+enum MathsErrorKind { MathsDomainError = 1, MathsSingularityError = 2, MathsOverflowError = 3, MathsUnderflowError = 4 };
 
-/// Told when a maths routine of the operations raises an invalid, division-by-zero or
-/// overflow flag, with the routine's name and first argument; it may end the pass
-/// without returning (siglongjmp). Without a handler those flags are left raised.
+/// Told when a maths routine of the operations raises an invalid, division-by-zero,
+/// overflow or underflow flag, with the routine's name and first argument; it may end the
+/// pass without returning (siglongjmp). Without a handler those flags are left raised.
+/// The routines run with the traps as they are: with the invalid or division-by-zero trap
+/// on, such an error traps inside the routine instead (see `TakeInterruptedMathsCall`).
 using MathsErrorHandler = void (*)(int kind, const char* function, double argument);
 /// Installs the maths error handler (null for none); returns the previous one.
 MathsErrorHandler SetMathsErrorHandler(MathsErrorHandler handler);
+
+/// The maths routine a trap interrupted (null when the trap came from elsewhere), with its
+/// first argument; forgets it.
+const char* TakeInterruptedMathsCall(double& argument);
 
 /// The generator behind `ran`: 0..32767.
 int RandomInteger15();

@@ -2,7 +2,8 @@
 // the integration), with a recovery point set just before it: SIGFPE goes through
 // sigaction to a handler that only records the trap kind and jumps back there, and
 // every message is shown after the jump. A trap inside a maths function of the model
-// is reported as that function's error with its argument.
+// is reported as that function's error with its argument; a trap inside native model
+// code is put on its row from the trap's address.
 #include "simulator/run_control.h"
 
 #include "common/message_boxes.h"
@@ -25,6 +26,8 @@
 #include <cstring>
 #include <utility>
 
+#include <ucontext.h>
+
 namespace {
 
 constexpr int TrapExceptions = FE_INVALID | FE_DIVBYZERO;
@@ -34,6 +37,7 @@ volatile std::sig_atomic_t g_armed = 0;
 volatile std::sig_atomic_t g_trapKind = 0;
 volatile std::sig_atomic_t g_trapped = 0;
 volatile std::sig_atomic_t g_trapCode = 0;
+volatile std::uintptr_t g_trapAddress = 0;
 
 struct sigaction g_previousAction;
 bool g_handlerInstalled = false;
@@ -69,9 +73,15 @@ int trapKindOfCode(int code)
     }
 }
 
-void RunTrapHandler(int, siginfo_t* info, void*)
+void RunTrapHandler(int, siginfo_t* info, void* context)
 {
     g_trapCode = info ? info->si_code : 0;
+#if defined(__x86_64__)
+    // Where the trap came from, so that native model code can be located at its own row.
+    g_trapAddress = context ? std::uintptr_t(static_cast<ucontext_t*>(context)->uc_mcontext.gregs[REG_RIP]) : 0;
+#else
+    (void)context;
+#endif
     g_trapKind = trapKindOfCode(g_trapCode);
     g_trapped = 1;
     if (g_armed) {
@@ -101,6 +111,9 @@ bool guarded(Computation&& computation)
         return false;
     }
     std::feclearexcept(FE_ALL_EXCEPT);
+    double stale;
+    TakeInterruptedMathsCall(stale);
+    g_trapAddress = 0;
     g_outerMathsHandler = SetMathsErrorHandler(RunMathsErrorHandler);
     g_armed = 1;
     feenableexcept(TrapExceptions);
@@ -112,7 +125,9 @@ bool guarded(Computation&& computation)
     std::feclearexcept(FE_ALL_EXCEPT);
     if (overflow || g_trapped) {
         // Overflow runs on (it is not trapped) and ends the run at the next turn; so does a
-        // trap raised by a program outside a guarded computation.
+        // trap raised by a program outside a guarded computation. Underflow is not looked
+        // at: the variable-step methods raise it in sound runs (CVODE and DDASSL at their
+        // start), and the maths routines report their own underflow.
         const int kind = overflow ? 132 : int(g_trapKind);
         g_trapped = 0;
         MathErrorOccurred = 1;
@@ -221,6 +236,16 @@ void reportTrap()
         return;
     }
     double argument = 0.0;
+    if (const char* function = TakeInterruptedMathsCall(argument)) {
+        showMathsError(mathsErrorKindOfTrap(code), function, argument);
+        return;
+    }
+    // Native code moves the cursor only for rows that call out: a trap in its inline
+    // arithmetic is put on its own row from the trap's address.
+    const std::uintptr_t address = g_trapAddress;
+    g_trapAddress = 0;
+    if (Instruction* row = FastCodeRowAt(address))
+        InstructionCursor = row;
     if (const char* function = trappedMathFunction(argument)) {
         showMathsError(mathsErrorKindOfTrap(code), function, argument);
         return;

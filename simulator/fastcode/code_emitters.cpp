@@ -1,6 +1,6 @@
-// The x86-64 code patterns of the operations. Each instruction reaches its cells through
-// a 32-bit displacement from rbx when the table's cells lie within 2 GB of each other,
-// else through 64-bit absolute addresses; it computes in SSE2 scalar doubles exactly as
+// The x86-64 code patterns of the operations. Each instruction reaches a cell through a
+// 32-bit displacement from rbx when the cell lies within 2 GB of the table's cell base,
+// else through a 64-bit absolute address; it computes in SSE2 scalar doubles exactly as
 // the interpreter's handlers do (the same operand order, and the same comparisons, quiet
 // or signalling, so that the same floating-point flags are raised) and stores its result.
 // Operations with run-time state call the interpreter's handler with the cursor on the row.
@@ -24,7 +24,6 @@ enum Predicate : std::uint8_t { CmpEq = 0, CmpLt = 1, CmpLe = 2, CmpNeq = 4, Cmp
 // Opcodes of the short conditional jumps (7x rel8); the long form is 0F 8x rel32.
 enum Condition : std::uint8_t { JB = 0x72, JAE = 0x73, JE = 0x74, JNE = 0x75, JA = 0x77, JP = 0x7A };
 
-constexpr std::uint64_t OneBits = 0x3FF0000000000000u; // 1.0
 
 bool g_nearCellsAllowed = true;
 
@@ -81,9 +80,7 @@ std::uint64_t bitsOfFunction(void (*function)()) { return std::uint64_t(reinterp
 
 void movabs(CodeWriter& w, Reg reg, std::uint64_t value) { w.bytes({0x48, std::uint8_t(0xB8 + reg)}); w.imm64(value); }
 void cmpSdReg(CodeWriter& w, Xmm x, Xmm y, Predicate p) { w.bytes({0xF2, 0x0F, 0xC2, modrm(3, x, y), p}); }
-void storeQ(CodeWriter& w, Reg base, Reg src) { w.bytes({0x48, 0x89, modrm(0, src, base)}); }
 void movqRaxXmm0(CodeWriter& w) { w.bytes({0x66, 0x48, 0x0F, 0x7E, 0xC0}); }
-void andRaxRdx(CodeWriter& w) { w.bytes({0x48, 0x21, 0xD0}); }
 void zeroXmm(CodeWriter& w, Xmm x) { w.bytes({0x66, 0x0F, 0x57, modrm(3, x, x)}); }
 void callRax(CodeWriter& w) { w.bytes({0xFF, 0xD0}); }
 
@@ -134,20 +131,22 @@ void jump(CodeWriter& w, std::int64_t target)
     }
 }
 
-/// InstructionCursor = row (for the handlers and the location of maths errors).
-void setCursor(CodeWriter& w, const Instruction* row)
+/// True when a cell lies within a 32-bit displacement of the cell base (always, while only
+/// counting the bytes of a probe row, which names no cells).
+bool nearCell(const CodeEmission& e, const void* address)
 {
-    movabs(w, RAX, bitsOf(row));
-    movabs(w, RCX, bitsOf(&InstructionCursor));
-    storeQ(w, RCX, RAX);
+    if (!e.nearCells)
+        return false;
+    const std::int64_t d = std::int64_t(bitsOf(address)) - std::int64_t(e.cellBase);
+    return !address || (d > INT32_MIN + 16 && d < INT32_MAX - 16);
 }
 
-/// An instruction on a cell: the opcode bytes, then the cell as [rbx+disp32] when cells are
+/// An instruction on a cell: the opcode bytes, then the cell as [rbx+disp32] when it is
 /// near, else as [scratch] after movabs scratch, address; then an immediate byte if any.
 void onCell(CodeWriter& w, const CodeEmission& e, std::initializer_list<std::uint8_t> opcode, std::uint8_t reg,
             const void* address, Reg scratch, int immediate = -1)
 {
-    if (e.nearCells) {
+    if (nearCell(e, address)) {
         w.bytes(opcode);
         w.byte(modrm(2, reg, 3)); // [rbx + disp32]
         w.imm32(w.counting() ? 0 : std::int32_t(std::int64_t(bitsOf(address)) - std::int64_t(e.cellBase)));
@@ -169,19 +168,42 @@ void storeSd(CodeWriter& w, const CodeEmission& e, const double* cell, Xmm x, Re
     onCell(w, e, {0xF2, 0x0F, 0x11}, x, cell, scratch);
 }
 void loadQ(CodeWriter& w, const CodeEmission& e, Reg dst, const double* cell) { onCell(w, e, {0x48, 0x8B}, dst, cell, dst); }
-void storeQ(CodeWriter& w, const CodeEmission& e, const double* cell, Reg src, Reg scratch)
+void storeQ(CodeWriter& w, const CodeEmission& e, const void* cell, Reg src, Reg scratch)
 {
     onCell(w, e, {0x48, 0x89}, src, cell, scratch);
+}
+
+/// InstructionCursor = row (for the handlers and the location of maths errors).
+void setCursor(CodeWriter& w, const CodeEmission& e, const Instruction* row)
+{
+    movabs(w, RAX, bitsOf(row));
+    storeQ(w, e, &InstructionCursor, RAX, RCX);
+}
+
+/// The bytes a part of a pattern takes on this emission.
+template <class Part>
+std::uint8_t bytesOf(const CodeEmission& e, Part part)
+{
+    CodeWriter counter;
+    part(counter, e);
+    assert(counter.count() <= 100);
+    return std::uint8_t(counter.count());
 }
 
 // ---- patterns ----
 
 using Pattern = void (*)(CodeWriter&, const CodeEmission&);
 
-/// Runs a pattern on the emission, or on an empty row only to count its bytes.
+/// Runs a pattern on the emission, or only counts its bytes: on the emission's row, or on an
+/// empty row when there is none.
 template <Pattern pattern>
 std::size_t emit(CodeEmission* e)
 {
+    if (e && e->sizeOnly && e->instruction) {
+        CodeWriter counter;
+        pattern(counter, *e);
+        return counter.count();
+    }
     if (!e || e->sizeOnly) {
         auto count = [](bool nearCells) {
             CodeWriter counter;
@@ -244,14 +266,18 @@ void patternExp(CodeWriter& w, const CodeEmission& e)
         movabs(w, RAX, bits);
         w.bytes({0x66, 0x48, 0x0F, 0x6E, modrm(3, x, RAX)}); // movq x, rax
     };
+    auto call = [&row](CodeWriter& out, const CodeEmission& on) {
+        setCursor(out, on, &row);
+        movabs(out, RAX, std::uint64_t(reinterpret_cast<std::uintptr_t>(UnaryMathsOf(row.handler))));
+        callRax(out);
+    };
+    const std::uint8_t callBytes = bytesOf(e, call);
     loadSd(w, e, XMM0, row.operand1, RAX);
     constant(XMM1, -708.0);
-    w.bytes({0x66, 0x0F, 0x2F, 0xC8, JA, 58});  // comisd xmm1, xmm0; ja zero
+    w.bytes({0x66, 0x0F, 0x2F, 0xC8, JA, std::uint8_t(23 + callBytes)}); // comisd xmm1, xmm0; ja zero
     constant(XMM1, 708.0);
-    w.bytes({0x66, 0x0F, 0x2F, 0xC1, JA, 43});  // comisd xmm0, xmm1; ja largest
-    setCursor(w, &row);
-    movabs(w, RAX, std::uint64_t(reinterpret_cast<std::uintptr_t>(UnaryMathsOf(row.handler))));
-    callRax(w);
+    w.bytes({0x66, 0x0F, 0x2F, 0xC1, JA, std::uint8_t(8 + callBytes)});  // comisd xmm0, xmm1; ja largest
+    call(w, e);
     w.bytes({0xEB, 21});                        // jmp store
     w.bytes({0x66, 0x0F, 0x57, 0xC0, 0xEB, 15}); // zero: xorpd xmm0, xmm0; jmp store
     constant(XMM0, 1.797693e308);               // largest
@@ -264,18 +290,19 @@ void patternExp(CodeWriter& w, const CodeEmission& e)
 void patternSqt(CodeWriter& w, const CodeEmission& e)
 {
     const Instruction& row = *e.instruction;
-    constexpr std::uint8_t SlowPathBytes = 35; // setCursor 23, movabs 10, call 2
+    auto slowPath = [&row](CodeWriter& out, const CodeEmission& on) {
+        setCursor(out, on, &row);
+        movabs(out, RAX, std::uint64_t(reinterpret_cast<std::uintptr_t>(UnaryMathsOf(row.handler))));
+        callRax(out);
+    };
+    const std::uint8_t slowPathBytes = bytesOf(e, slowPath);
     loadSd(w, e, XMM0, row.operand1, RAX);
     movqRaxXmm0(w);
     movabs(w, RCX, 0x7FF0000000000000u);        // +inf: above it only NaNs and negatives
     w.bytes({0x48, 0x39, 0xC8, JA, 6});          // cmp rax, rcx; ja slow
     w.bytes({0xF2, 0x0F, 0x51, 0xC0});           // sqrtsd xmm0, xmm0
-    w.bytes({0xEB, SlowPathBytes});              // jmp store
-    [[maybe_unused]] const std::int64_t slowStart = w.position(); // slow:
-    setCursor(w, &row);
-    movabs(w, RAX, std::uint64_t(reinterpret_cast<std::uintptr_t>(UnaryMathsOf(row.handler))));
-    callRax(w);
-    assert(w.counting() || w.position() - slowStart == SlowPathBytes);
+    w.bytes({0xEB, slowPathBytes});              // jmp store
+    slowPath(w, e);                              // slow:
     storeSd(w, e, row.destination, XMM0, RCX); // store
 }
 
@@ -287,13 +314,13 @@ void patternPw2(CodeWriter& w, const CodeEmission& e)
     storeSd(w, e, row.destination, XMM0, RCX);
 }
 
-/// Stores 1.0 or 0.0 from the all-ones or all-zeros mask in xmm0.
+/// Stores 1.0 or 0.0 from the all-ones or all-zeros mask in xmm0: the mask shifted right by
+/// 54 and back left by 52 leaves the bits of 1.0 (0x3FF << 52), or nothing.
 void storeMaskAsOne(CodeWriter& w, const CodeEmission& e, const double* destination)
 {
-    movqRaxXmm0(w);
-    movabs(w, RDX, OneBits);
-    andRaxRdx(w);
-    storeQ(w, e, destination, RAX, RCX);
+    w.bytes({0x66, 0x0F, 0x73, modrm(3, 2, XMM0), 54}); // psrlq xmm0, 54
+    w.bytes({0x66, 0x0F, 0x73, modrm(3, 6, XMM0), 52}); // psllq xmm0, 52
+    storeSd(w, e, destination, XMM0, RCX);
 }
 
 /// d = (x pred y) ? 1 : 0 through the mask of cmpsd.
@@ -380,7 +407,7 @@ void patternDly(CodeWriter& w, const CodeEmission& e)
 void patternMaths1(CodeWriter& w, const CodeEmission& e)
 {
     const Instruction& row = *e.instruction;
-    setCursor(w, &row);
+    setCursor(w, e, &row);
     loadSd(w, e, XMM0, row.operand1, RAX);
     movabs(w, RAX, std::uint64_t(reinterpret_cast<std::uintptr_t>(UnaryMathsOf(row.handler))));
     callRax(w);
@@ -391,7 +418,7 @@ void patternMaths1(CodeWriter& w, const CodeEmission& e)
 void patternMaths2(CodeWriter& w, const CodeEmission& e)
 {
     const Instruction& row = *e.instruction;
-    setCursor(w, &row);
+    setCursor(w, e, &row);
     loadSd(w, e, XMM0, row.operand1, RAX);
     loadSd(w, e, XMM1, row.operand2, RCX);
     movabs(w, RAX, std::uint64_t(reinterpret_cast<std::uintptr_t>(BinaryMathsOf(row.handler))));
@@ -404,7 +431,7 @@ void patternMaths2(CodeWriter& w, const CodeEmission& e)
 void patternRoutine(CodeWriter& w, const CodeEmission& e)
 {
     const Instruction& row = *e.instruction;
-    setCursor(w, &row);
+    setCursor(w, e, &row);
     movabs(w, RAX, bitsOfFunction(row.handler));
     callRax(w);
     movabs(w, RAX, bitsOf(&row + 1));
@@ -451,7 +478,13 @@ void conditionalOrdered(CodeWriter& w, const CodeEmission& e)
     conditionalJump(w, condition, w.counting() ? 0 : targetOffset(e));
 }
 
-void patternEnd(CodeWriter& w, const CodeEmission&) { w.bytes({0x5B, 0xC3}); } // pop rbx; ret
+/// The pass ends with the cursor on the `end` row, as the interpreter leaves it, so that a
+/// trap after the pass is not put on the last row that called out.
+void patternEnd(CodeWriter& w, const CodeEmission& e)
+{
+    setCursor(w, e, e.instruction);
+    w.bytes({0x5B, 0xC3}); // pop rbx; ret
+}
 
 struct EmitterRow {
     const char* mnemonic;
@@ -463,19 +496,19 @@ constexpr CodeEmitter Maths1 = emit<patternMaths1>;
 constexpr CodeEmitter Maths2 = emit<patternMaths2>;
 
 const EmitterRow Emitters[] = {
-    {"abs", emit<signOf<6>>},  {"ach", Routine},   {"acs", Maths1},
-    {"add", emit<binary<0x58, true>>}, {"and", emit<logic<0x54>>}, {"ash", Routine},
-    {"asn", Maths1},           {"at2", Maths2},    {"ath", Routine},
+    {"abs", emit<signOf<6>>},  {"ach", Maths1},   {"acs", Maths1},
+    {"add", emit<binary<0x58, true>>}, {"and", emit<logic<0x54>>}, {"ash", Maths1},
+    {"asn", Maths1},           {"at2", Maths2},    {"ath", Maths1},
     {"atn", Maths1},           {"cos", Maths1},    {"csh", Maths1},
     {"div", emit<binary<0x5E, false>>}, {"dll", Routine}, {"dly", emit<patternDly>},
-    {"end", emit<patternEnd>}, {"ex2", Routine},   {"exp", emit<patternExp>},
-    {"exx", Routine},          {"flk", Routine},   {"hlg", Routine},
+    {"end", emit<patternEnd>}, {"ex2", Maths1},   {"exp", emit<patternExp>},
+    {"exx", Maths1},          {"flk", Routine},   {"hlg", Routine},
     {"idv", Routine},          {"inp", Routine},   {"inv", emit<signOf<7>>},
-    {"ipw", Routine},          {"jeq", emit<patternJeq>}, {"jfa", emit<patternJeq>},
+    {"ipw", Maths2},          {"jeq", emit<patternJeq>}, {"jfa", emit<patternJeq>},
     {"jge", emit<conditionalOrdered<JAE, false>>}, {"jgt", emit<conditionalOrdered<JA, false>>},
     {"jle", emit<conditionalOrdered<JAE, true>>},  {"jlt", emit<conditionalOrdered<JA, true>>},
-    {"jmp", emit<patternJmp>}, {"jne", emit<patternJne>}, {"lg2", Routine},
-    {"lgx", Routine},          {"log", Maths1},    {"mar", Routine},
+    {"jmp", emit<patternJmp>}, {"jne", emit<patternJne>}, {"lg2", Maths1},
+    {"lgx", Maths1},          {"log", Maths1},    {"mar", Routine},
     {"mod", Maths2},           {"mov", emit<patternMov>}, {"mra", Routine},
     {"mul", emit<binary<0x59, true>>}, {"not", emit<patternNot>}, {"orr", emit<logic<0x56>>},
     {"plf", Routine},          {"pow", Maths2},    {"pw2", emit<patternPw2>},
@@ -507,23 +540,37 @@ void EmitEpilogue(std::uint8_t*& cursor)
 
 void ChooseCellBase(const std::vector<Instruction>& rows, CodeEmission& emission)
 {
-    std::uintptr_t low = reinterpret_cast<std::uintptr_t>(&SimulationTime), high = low;
-    auto include = [&](const void* cell) {
-        if (!cell)
-            return;
-        const auto address = reinterpret_cast<std::uintptr_t>(cell);
-        low = std::min(low, address);
-        high = std::max(high, address);
+    // The middle of the window of 2^32 bytes that holds the most of the rows' cell references
+    // (the time, the first-step flag and the cursor counting once each); a cell out of reach
+    // of the base takes a 64-bit address of its own.
+    std::vector<std::uintptr_t> cells;
+    cells.reserve(3 * rows.size() + 3);
+    auto include = [&cells](const void* cell) {
+        if (cell)
+            cells.push_back(reinterpret_cast<std::uintptr_t>(cell));
     };
-    include(&FirstEvaluationFlag);
     for (const Instruction& row : rows) {
         include(row.destination);
         include(row.operand1);
         include(row.operand2);
     }
-    constexpr std::uintptr_t Reach = std::uintptr_t(1) << 30;
-    emission.cellBase = low + (high - low) / 2;
-    emission.nearCells = g_nearCellsAllowed && high - low < 2 * Reach - 16;
+    include(&SimulationTime);
+    include(&FirstEvaluationFlag);
+    include(&InstructionCursor);
+    std::sort(cells.begin(), cells.end());
+    constexpr std::uintptr_t Window = (std::uintptr_t(1) << 32) - 128;
+    std::size_t best = 0, bestEnd = 1;
+    for (std::size_t first = 0, end = 0; first < cells.size(); ++first) {
+        end = std::max(end, first + 1);
+        while (end < cells.size() && cells[end] - cells[first] < Window)
+            ++end;
+        if (end - first > bestEnd - best) {
+            best = first;
+            bestEnd = end;
+        }
+    }
+    emission.cellBase = cells[best] + (cells[bestEnd - 1] - cells[best]) / 2;
+    emission.nearCells = g_nearCellsAllowed;
 }
 
 void AllowNearCells(bool allowed) { g_nearCellsAllowed = allowed; }

@@ -12,7 +12,7 @@
 /// The compiler's state while it emits one instruction of a table.
 struct CodeEmission {
     bool sizeOnly = false;         ///< only count the bytes of the pattern
-    bool nearCells = false;        ///< every cell lies within reach of a 32-bit displacement from `cellBase`
+    bool nearCells = false;        ///< cells within reach of a 32-bit displacement from `cellBase` are addressed from it
     std::uintptr_t cellBase = 0;   ///< held in rbx while the block runs
     std::uint8_t* blockStart = nullptr;
     std::uint8_t* cursor = nullptr;                     ///< where the next byte goes
@@ -31,8 +31,8 @@ inline constexpr std::size_t EpilogueSize = 2;
 void EmitPrologue(std::uint8_t*& cursor, std::uintptr_t cellBase);
 void EmitEpilogue(std::uint8_t*& cursor);
 
-/// Chooses the cell base of a table: near when every cell its rows name, the time and the
-/// first-step flag lie within 2^30 bytes of it.
+/// Chooses the cell base of a table: the middle of the cells its rows name (and of the time,
+/// the first-step flag and the cursor when these lie within reach too).
 void ChooseCellBase(const std::vector<Instruction>& rows, CodeEmission& emission);
 
 /// With false, every table takes the far form (64-bit addresses), as when its cells lie far

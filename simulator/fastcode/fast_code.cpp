@@ -6,15 +6,16 @@
 #include "common/message_boxes.h"
 #include "common/settings_table.h"
 #include "simulator/fastcode/code_emitters.h"
-#include "simulator/fastcode/executable_memory.h"
+#include "platform/core/executable_memory.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 
 namespace {
 
 struct CompiledTable {
-    ExecutableMemory memory;
+    platform::ExecutableMemory memory;
     std::vector<std::uint32_t> offsets;
 };
 
@@ -69,6 +70,7 @@ bool compileTable(InstructionTable& table, CompiledTable& compiled)
     std::size_t size = PrologueSize;
     for (std::size_t i = 0; i < rows.size(); ++i) {
         compiled.offsets[i] = std::uint32_t(size);
+        emission.instruction = &rows[i];
         size += rows[i].emitter(&emission);
         if (size > std::size_t(INT32_MAX) / 2)
             return false; // beyond the reach of the jumps' 32-bit displacements
@@ -86,6 +88,9 @@ bool compileTable(InstructionTable& table, CompiledTable& compiled)
     emission.exitOffset = std::uint32_t(exitOffset);
     EmitPrologue(emission.cursor, emission.cellBase);
     for (std::size_t i = 0; i < rows.size(); ++i) {
+        // The jumps were resolved from the sizes counted: every row must start where counted.
+        if (std::size_t(emission.cursor - emission.blockStart) != compiled.offsets[i])
+            return false;
         emission.instruction = &rows[i];
         rows[i].emitter(&emission);
     }
@@ -151,6 +156,24 @@ const std::uint8_t* FastCodeBlock(int table)
 std::size_t FastCodeBlockSize(int table)
 {
     return table >= 0 && table < TableCount ? g_compiled[table].memory.size() : 0;
+}
+
+Instruction* FastCodeRowAt(std::uintptr_t address)
+{
+    if (!g_built)
+        return nullptr;
+    for (int i = 0; i < TableCount; ++i) {
+        const CompiledTable& compiled = g_compiled[i];
+        const auto start = reinterpret_cast<std::uintptr_t>(compiled.memory.data());
+        if (!start || address < start || address - start >= compiled.memory.size() || compiled.offsets.empty())
+            continue;
+        const auto offset = std::uint32_t(address - start);
+        // The last row whose code starts at or before the address (the prologue counts to row 0).
+        const auto after = std::upper_bound(compiled.offsets.begin(), compiled.offsets.end(), offset);
+        const std::size_t row = after == compiled.offsets.begin() ? 0 : std::size_t(after - compiled.offsets.begin()) - 1;
+        return &InstructionTables()[std::size_t(i)].rows[row];
+    }
+    return nullptr;
 }
 
 const std::vector<std::uint32_t>& FastCodeOffsets(int table)

@@ -27,5 +27,9 @@ const ModelEvaluatorSet* ChosenFastCode();
 const std::uint8_t* FastCodeBlock(int table);
 std::size_t FastCodeBlockSize(int table);
 
+/// The row whose native code holds a code address (where a trap came from), or null when the
+/// address lies in no block.
+Instruction* FastCodeRowAt(std::uintptr_t address);
+
 /// The code offset of every row of a table in its block.
 const std::vector<std::uint32_t>& FastCodeOffsets(int table);

@@ -278,6 +278,36 @@ TEST_P(FastCodeAgainstInterpreter, CodeFilesOfTheModelCodeTests)
     }
 }
 
+TEST_P(FastCodeAgainstInterpreter, CellsFarFromTheRunsGlobals)
+{
+    // A large model's cells lie in memory mapped far from the time and the flags: its rows
+    // still reach their cells from the base register, the globals through 64-bit addresses.
+    constexpr int Cells = 40000;
+    std::string text = "#Hclass\tlarge\n#Hversion\t1\n#DParam \t2\n\t#real\ta\n\t#real\tb\n#DVariable\t" +
+                       std::to_string(Cells) + "\n";
+    for (int i = 0; i < Cells; ++i)
+        text += "\t#real\tv" + std::to_string(i) + "\n";
+    text += modeltest::lines({"#Edynamic\t9", "\ttim\tV0", "\tstp\tV1\tP0", "\trmp\tV2\tP0", "\tdly\tV3\tP0\tP1",
+                              "\tadd\tV39999\tV0\tV2", "\tlog\tV4\tP1", "\tidv\tV5\tP0\tP1", "\texp\tV6\tV2",
+                              "\tsqt\tV7\tV2"});
+    modeltest::loadClean(text);
+    ASSERT_TRUE(BuildFastCode());
+    const auto distance = [](const void* a, const void* b) {
+        const auto x = reinterpret_cast<std::uintptr_t>(a), y = reinterpret_cast<std::uintptr_t>(b);
+        return x > y ? x - y : y - x;
+    };
+    if (GetParam() && distance(&cell('V', 0), &SimulationTime) > (std::uintptr_t(1) << 32)) {
+        const auto& offsets = FastCodeOffsets(2);
+        EXPECT_EQ(offsets[5] - offsets[4], 24u); // add: load, add and store from the base
+    }
+    for (double a : {0.0, 1.5, -2.0, NaN})
+        for (double b : {0.25, 2.0, 0.0, -1.0}) {
+            cell('P', 0) = a;
+            cell('P', 1) = b;
+            ASSERT_TRUE(sameBothWays(b, 2, false)) << a << ", " << b;
+        }
+}
+
 namespace {
 
 /// Random tables over a fixed model: V0..V23 values, P0..P7 operands, U0..U7 loop counters

@@ -1,10 +1,12 @@
 // Memory for generated machine code through mmap and mprotect.
-#include "simulator/fastcode/executable_memory.h"
+#include "platform/core/executable_memory.h"
 
 #include <sys/mman.h>
 #include <unistd.h>
 
 #include <utility>
+
+namespace platform {
 
 namespace {
 
@@ -76,3 +78,5 @@ void ExecutableMemory::release()
 
 ScopedExecutableMemoryRefusal::ScopedExecutableMemoryRefusal() { ++g_refusals; }
 ScopedExecutableMemoryRefusal::~ScopedExecutableMemoryRefusal() { --g_refusals; }
+
+} // namespace platform

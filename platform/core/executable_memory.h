@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace platform {
+
 /// One mapping of generated code, released with its owner.
 class ExecutableMemory {
 public:
@@ -41,3 +43,5 @@ public:
     ScopedExecutableMemoryRefusal(const ScopedExecutableMemoryRefusal&) = delete;
     ScopedExecutableMemoryRefusal& operator=(const ScopedExecutableMemoryRefusal&) = delete;
 };
+
+} // namespace platform

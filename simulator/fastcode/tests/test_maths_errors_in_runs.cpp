@@ -1,0 +1,161 @@
+// Maths errors during a run, with the interpreter and with native code: every operation
+// that computes through the maths library ends the run with its own message, whether the
+// error traps inside the routine or is read from the flags after it.
+#include "model_test_support.h"
+
+#include "common/settings_table.h"
+#include "platform/core/message_sink.h"
+#include "simulator/fastcode/fast_code.h"
+#include "simulator/integration_methods.h"
+#include "simulator/run_control.h"
+#include "simulator/run_output.h"
+#include "simulator/run_specs.h"
+
+#include <gtest/gtest.h>
+
+#include <cfenv>
+#include <cmath>
+#include <cstring>
+#include <string>
+#include <vector>
+
+using modeltest::cell;
+using modeltest::codeFile;
+
+namespace {
+
+class MathsErrorsInRuns : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        RunSpecs() = RunSpecification::defaults();
+        RunSpecs().method = MethodRungeKutta4;
+        RunsAllowed = 1;
+        ModelLoadErrors = 0;
+        MathErrorOccurred = 0;
+        InterruptRequested = 0;
+        RunOutput() = {};
+        m_warp = Settings().warp;
+    }
+    void TearDown() override
+    {
+        FreeFastCode();
+        Settings().warp = m_warp;
+    }
+
+    /// Loads a model whose dynamic table is the one row over P0 and P1, and runs it.
+    void run(const std::string& row, double p0, double p1, bool native)
+    {
+        ASSERT_EQ(LoadCodeText(codeFile({"#DParam \t2", "\t#real\tp", "\t#real\tq", "#DVariable\t1", "\t#real\tv",
+                                         "#Edynamic\t1", row})),
+                  0);
+        modeltest::resetRunFlags();
+        ASSERT_TRUE(BuildFastCode());
+        Settings().warp = native ? 1 : 0;
+        ASSERT_TRUE(SetVariableValue(KindParameter, 0, p0));
+        ASSERT_TRUE(SetVariableValue(KindParameter, 1, p1));
+        sink.clear();
+        RequestRun();
+        ASSERT_GE(RunUntilIdle(1000000), 0);
+    }
+
+    platform::ScriptedMessageSink sink;
+    platform::ScopedMessageSink scoped{sink};
+    modeltest::StatusCapture status;
+
+private:
+    int m_warp = 1;
+};
+
+} // namespace
+
+TEST_F(MathsErrorsInRuns, EachOperationEndsTheRunWithItsOwnMessage)
+{
+    struct Case {
+        const char* row;
+        double p0, p1;
+        const char* text;
+    };
+    const std::vector<Case> cases = {
+        {"\tach\tV0\tP0", 0.5, 0, "Domain error in function acosh(0.5)"},
+        {"\tath\tV0\tP0", 1.0, 0, "Singularity error in function atanh(1)"},
+        {"\tath\tV0\tP0", -3.0, 0, "Domain error in function atanh(-3)"},
+        {"\tex2\tV0\tP0", 1100.0, 0, "Overflow error in function exp2(1100)"},
+        {"\tex2\tV0\tP0", -1100.0, 0, "Underflow error in function exp2(-1100)"},
+        {"\texx\tV0\tP0", 400.0, 0, "Overflow error in function exp10(400)"},
+        {"\tlg2\tV0\tP0", 0.0, 0, "Singularity error in function log2(0)"},
+        {"\tlgx\tV0\tP0", -1.0, 0, "Domain error in function log10(-1)"},
+        {"\tipw\tV0\tP0\tP1", 0.0, -1.5, "Singularity error in function pow(0)"},
+        {"\tipw\tV0\tP0\tP1", 1e10, 40.0, "Overflow error in function pow(1e+10)"},
+        {"\tpow\tV0\tP0\tP1", 1e-300, 2.0, "Underflow error in function pow(1e-300)"},
+        {"\tlog\tV0\tP0", -2.0, 0, "Domain error in function log(-2)"},
+    };
+    for (const Case& c : cases)
+        for (bool native : {false, true}) {
+            SCOPED_TRACE(std::string(c.text) + (native ? " (native)" : " (interpreter)"));
+            run(c.row, c.p0, c.p1, native);
+            ASSERT_EQ(sink.transcript().size(), 1u);
+            EXPECT_EQ(sink.transcript()[0].lines,
+                      (std::vector<std::string>{"Math-library exception", "", c.text,
+                                                "Check your model and integration method parameters"}));
+            EXPECT_EQ(LastRunSummary().rfind("Floating point exception.  Model evaluations: ", 0), 0u) << LastRunSummary();
+            EXPECT_EQ(Simulating, 0);
+            EXPECT_EQ(SimulationTime, 0.0); // the very first evaluation ended the run
+            EXPECT_EQ(fegetexcept(), 0);
+        }
+}
+
+TEST_F(MathsErrorsInRuns, SoundValuesRunToTheEndAlike)
+{
+    // Values near the edges that are no error: subnormal results (the library flags underflow
+    // even for an exact one), huge arguments whose results are finite, an integer power of a
+    // negative base.
+    struct Case {
+        const char* row;
+        double p0, p1;
+    };
+    const std::vector<Case> cases = {
+        {"\tash\tV0\tP0", -1e300, 0}, {"\tach\tV0\tP0", 1e300, 0}, {"\tsin\tV0\tP0", 1e-310, 0},
+        {"\tipw\tV0\tP0\tP1", -2.0, 3.7}, {"\tlgx\tV0\tP0", 1e-300, 0}, {"\tex2\tV0\tP0", -1074.0, 0},
+    };
+    for (const Case& c : cases) {
+        double results[2];
+        for (bool native : {false, true}) {
+            SCOPED_TRACE(std::string(c.row) + (native ? " (native)" : " (interpreter)"));
+            run(c.row, c.p0, c.p1, native);
+            EXPECT_TRUE(sink.transcript().empty());
+            EXPECT_EQ(LastRunSummary().rfind("Simulation finished.", 0), 0u) << LastRunSummary();
+            results[native] = cell('V', 0);
+        }
+        EXPECT_TRUE(std::isfinite(results[0])) << c.row;
+        EXPECT_EQ(std::memcmp(&results[0], &results[1], sizeof(double)), 0) << c.row;
+    }
+}
+
+TEST_F(MathsErrorsInRuns, ATrapInInlineArithmeticIsNoErrorOfTheMathsRowBeforeIt)
+{
+    // Native code sets the cursor only where it calls out: the division traps on its own row,
+    // not on the `log` before it, and the message is the interpreter's.
+    for (bool native : {false, true}) {
+        SCOPED_TRACE(native ? "native" : "interpreter");
+        ASSERT_EQ(LoadCodeText(codeFile({"#DParam \t2", "\t#real\tp", "\t#real\tq", "#DVariable\t2", "\t#real\tv",
+                                         "\t#real\tw", "#Edynamic\t2", "\tlog\tV0\tP0", "\tdiv\tV1\tV0\tP1"})),
+                  0);
+        modeltest::resetRunFlags();
+        ASSERT_TRUE(BuildFastCode());
+        Settings().warp = native ? 1 : 0;
+        ASSERT_TRUE(SetVariableValue(KindParameter, 0, 2.0));
+        ASSERT_TRUE(SetVariableValue(KindParameter, 1, 0.0));
+        sink.clear();
+        RequestRun();
+        ASSERT_GE(RunUntilIdle(1000000), 0);
+        ASSERT_EQ(sink.transcript().size(), 1u);
+        EXPECT_EQ(sink.transcript()[0].lines,
+                  (std::vector<std::string>{"Floating-point library exception", "", "Division by zero outside user model.",
+                                            "Probably in integration method."}));
+        int index = -1;
+        std::string name;
+        EXPECT_EQ(LocateInstruction(index, name), -1);
+        EXPECT_EQ(name, "dynamic-model");
+    }
+}
