@@ -17,6 +17,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cfenv>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -129,7 +130,8 @@ void perInstruction(benchmark::State& state)
         double(Instructions), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
-void evaluate(benchmark::State& state, int mathsPercent, bool native)
+/// Evaluations of the table; with `trapsOn` as in a run (invalid and division-by-zero traps on).
+void evaluate(benchmark::State& state, int mathsPercent, bool native, bool trapsOn = false)
 {
     if (!loadTable(state, syntheticRows(mathsPercent)))
         return;
@@ -140,11 +142,14 @@ void evaluate(benchmark::State& state, int mathsPercent, bool native)
     }
     SelectModelEvaluators(native ? ChosenFastCode() : nullptr);
     double t = 0.0;
+    if (trapsOn)
+        feenableexcept(FE_INVALID | FE_DIVBYZERO);
     for (auto _ : state) {
         EvaluateModel(t);
         t += 1e-3;
         benchmark::ClobberMemory();
     }
+    fedisableexcept(FE_ALL_EXCEPT);
     perInstruction(state);
     FreeFastCode();
 }
@@ -183,6 +188,8 @@ void GccO2Arithmetic(benchmark::State& state) { compiledC(state, 0); }
 void InterpreterFifteenPercentMaths(benchmark::State& state) { evaluate(state, 15, false); }
 void NativeFifteenPercentMaths(benchmark::State& state) { evaluate(state, 15, true); }
 void GccO2FifteenPercentMaths(benchmark::State& state) { compiledC(state, 15); }
+void InterpreterFifteenPercentMathsTrapsOn(benchmark::State& state) { evaluate(state, 15, false, true); }
+void NativeFifteenPercentMathsTrapsOn(benchmark::State& state) { evaluate(state, 15, true, true); }
 
 /// One whole RK4 run of 100 masses (2,000 steps); arg 1 for native code.
 void MassChainRk4(benchmark::State& state)
@@ -215,6 +222,8 @@ BENCHMARK(GccO2Arithmetic)->Unit(benchmark::kMicrosecond);
 BENCHMARK(InterpreterFifteenPercentMaths)->Unit(benchmark::kMicrosecond);
 BENCHMARK(NativeFifteenPercentMaths)->Unit(benchmark::kMicrosecond);
 BENCHMARK(GccO2FifteenPercentMaths)->Unit(benchmark::kMicrosecond);
+BENCHMARK(InterpreterFifteenPercentMathsTrapsOn)->Unit(benchmark::kMicrosecond);
+BENCHMARK(NativeFifteenPercentMathsTrapsOn)->Unit(benchmark::kMicrosecond);
 BENCHMARK(MassChainRk4)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

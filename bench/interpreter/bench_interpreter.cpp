@@ -7,6 +7,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <cfenv>
 #include <cstdio>
 #include <string>
 
@@ -46,7 +47,7 @@ std::string syntheticModel(int mathsPercent)
     return text;
 }
 
-void runTable(benchmark::State& state, int mathsPercent)
+void runTable(benchmark::State& state, int mathsPercent, bool trapsOn = false)
 {
     SetStatusFunction([](const std::string&, bool) {});
     if (LoadCodeText(syntheticModel(mathsPercent)) != 0) {
@@ -58,11 +59,15 @@ void runTable(benchmark::State& state, int mathsPercent)
         *CellAddress(KindParameter, i, error) = 0.5 + 0.01 * i;
     SelectModelEvaluators();
     double t = 0.0;
+    // A run evaluates with the invalid-operation and division-by-zero traps on.
+    if (trapsOn)
+        feenableexcept(FE_INVALID | FE_DIVBYZERO);
     for (auto _ : state) {
         EvaluateModel(t);
         t += 1e-3;
         benchmark::ClobberMemory();
     }
+    fedisableexcept(FE_ALL_EXCEPT);
     // Inverted rate of instructions per second: the time of one instruction (shown as "ns").
     state.counters["per_instruction"] = benchmark::Counter(
         double(Instructions), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
@@ -70,10 +75,12 @@ void runTable(benchmark::State& state, int mathsPercent)
 
 void Arithmetic(benchmark::State& state) { runTable(state, 0); }
 void FifteenPercentMaths(benchmark::State& state) { runTable(state, 15); }
+void FifteenPercentMathsTrapsOn(benchmark::State& state) { runTable(state, 15, true); }
 
 } // namespace
 
 BENCHMARK(Arithmetic)->Unit(benchmark::kMicrosecond);
 BENCHMARK(FifteenPercentMaths)->Unit(benchmark::kMicrosecond);
+BENCHMARK(FifteenPercentMathsTrapsOn)->Unit(benchmark::kMicrosecond);
 
 BENCHMARK_MAIN();
