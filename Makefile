@@ -37,6 +37,9 @@ run: build
 	else \
 	  echo "run: processing $(RUN_MODEL) offscreen"; \
 	  sed -i 's/^messages=.*/messages=0/' orvanta.ini; \
+	  if [ -z "$$XDG_RUNTIME_DIR" ]; then \
+	    export XDG_RUNTIME_DIR=$(abspath $(RUN_DIR))/runtime; mkdir -m 700 -p "$$XDG_RUNTIME_DIR"; \
+	  fi; \
 	  QT_QPA_PLATFORM=offscreen timeout $(RUN_SECONDS) $$mpx -rc_file orvanta.ini -model $(RUN_MODEL); \
 	  if [ $$? -eq 124 ]; then echo "run: the model processor did not end within $(RUN_SECONDS) s"; exit 1; fi; \
 	fi
