@@ -89,10 +89,7 @@ constexpr int MathsErrorFlags = FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW | FE_UND
 MathsErrorHandler g_mathsErrorHandler = nullptr;
 
 /// The maths routine running now, so that a trap raised inside it is reported as its error.
-struct MathsCall {
-    const char* function = nullptr;
-    double argument = 0.0;
-} g_mathsCall;
+MathsCallMarker g_mathsCall;
 
 int mathsErrorKind(int raised)
 {
@@ -129,7 +126,7 @@ inline bool plainResult(double result)
     std::uint64_t bits;
     std::memcpy(&bits, &result, sizeof bits);
     bits &= 0x7FFFFFFFFFFFFFFFu;
-    constexpr std::uint64_t Low = std::uint64_t(1023 - 1000) << 52, Infinity = 0x7FF0000000000000u;
+    constexpr std::uint64_t Low = std::uint64_t(PlainExponentLow) << 52, Infinity = 0x7FF0000000000000u;
     return bits - Low < Infinity - Low;
 }
 
@@ -212,13 +209,18 @@ double mathsCosh(double x) { return checkedMaths("cosh", [](double a) { return s
 double mathsExp(double x) { return checkedMaths("exp", [](double a) { return std::exp(a); }, x); }
 double mathsExp2(double x) { return checkedMaths("exp2", [](double a) { return std::exp2(a); }, x); }
 double mathsExp10(double x) { return checkedMaths("exp10", [](double a) { return ::exp10(a); }, x); }
-double mathsFmod(double x, double y) { return checkedMaths("fmod", [](double a, double b) { return std::fmod(a, b); }, x, y); }
+// fmod may be expanded inline and `ipw` truncates first: these two are functions of their
+// own, out of line, so that native code calls the very code the interpreter runs.
+[[gnu::noinline]] double floatingRemainder(double a, double b) { return std::fmod(a, b); }
+[[gnu::noinline]] double powerOfTruncated(double a, double b) { return std::pow(a, std::trunc(b)); }
+
+double mathsFmod(double x, double y) { return checkedMaths("fmod", floatingRemainder, x, y); }
 double mathsLog(double x) { return checkedMaths("log", [](double a) { return std::log(a); }, x); }
 double mathsLog2(double x) { return checkedMaths("log2", [](double a) { return std::log2(a); }, x); }
 double mathsLog10(double x) { return checkedMaths("log10", [](double a) { return std::log10(a); }, x); }
 double mathsPow(double x, double y) { return checkedMaths("pow", [](double a, double b) { return std::pow(a, b); }, x, y); }
 /// a to the power of b truncated toward zero (a NaN stays a NaN).
-double mathsIntegerPow(double x, double y) { return checkedMaths("pow", [](double a, double b) { return std::pow(a, std::trunc(b)); }, x, y); }
+double mathsIntegerPow(double x, double y) { return checkedMaths("pow", powerOfTruncated, x, y); }
 double mathsSin(double x) { return checkedMaths("sin", [](double a) { return std::sin(a); }, x); }
 double mathsSinh(double x) { return checkedMaths("sinh", [](double a) { return std::sinh(a); }, x); }
 double mathsSqrt(double x) { return checkedMaths("sqrt", [](double a) { return std::sqrt(a); }, x); }
@@ -702,6 +704,33 @@ BinaryMaths BinaryMathsOf(OperationHandler handler)
         return mathsIntegerPow;
     return nullptr;
 }
+
+RawMaths RawMathsOf(OperationHandler handler)
+{
+    // The very functions the checked routines' lambdas call, so that results stay bit-identical.
+    using U = UnaryMaths;
+    using B = BinaryMaths;
+    static const std::pair<OperationHandler, RawMaths> routines[] = {
+        {opAch, {"acosh", U(&::acosh), nullptr}}, {opAcs, {"acos", U(&::acos), nullptr}},
+        {opAsh, {"asinh", U(&::asinh), nullptr}}, {opAsn, {"asin", U(&::asin), nullptr}},
+        {opAth, {"atanh", U(&::atanh), nullptr}}, {opAtn, {"atan", U(&::atan), nullptr}},
+        {opCos, {"cos", U(&::cos), nullptr}},     {opCsh, {"cosh", U(&::cosh), nullptr}},
+        {opEx2, {"exp2", U(&::exp2), nullptr}},   {opExp, {"exp", U(&::exp), nullptr}},
+        {opExx, {"exp10", U(&::exp10), nullptr}}, {opLg2, {"log2", U(&::log2), nullptr}},
+        {opLgx, {"log10", U(&::log10), nullptr}}, {opLog, {"log", U(&::log), nullptr}},
+        {opSin, {"sin", U(&::sin), nullptr}},     {opSnh, {"sinh", U(&::sinh), nullptr}},
+        {opSqt, {"sqrt", U(&::sqrt), nullptr}},   {opTan, {"tan", U(&::tan), nullptr}},
+        {opTnh, {"tanh", U(&::tanh), nullptr}},   {opAt2, {"atan2", nullptr, B(&::atan2)}},
+        {opPow, {"pow", nullptr, B(&::pow)}},    {opMod, {"fmod", nullptr, floatingRemainder}},
+        {opIpw, {"pow", nullptr, powerOfTruncated}},
+    };
+    for (const auto& [op, routine] : routines)
+        if (op == handler)
+            return routine;
+    return {};
+}
+
+MathsCallMarker& RunningMathsCall() { return g_mathsCall; }
 
 int RandomInteger15()
 {

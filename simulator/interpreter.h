@@ -122,6 +122,31 @@ using BinaryMaths = double (*)(double, double);
 UnaryMaths UnaryMathsOf(OperationHandler handler);
 BinaryMaths BinaryMathsOf(OperationHandler handler);
 
+/// The maths-library function itself behind an operation's checked routine (of `UnaryMathsOf`
+/// or `BinaryMathsOf`), with the name its errors are reported by; empty for other operations.
+/// Native code calls the function with the marker of `RunningMathsCall` set as the checked
+/// routine sets it, and calls the checked routine only for a result that is not plain (see
+/// `PlainExponentLow`).
+struct RawMaths {
+    const char* function = nullptr;
+    UnaryMaths unary = nullptr;
+    BinaryMaths binary = nullptr;
+};
+RawMaths RawMathsOf(OperationHandler handler);
+
+/// The maths routine running now and its first argument (the function is null between calls).
+struct MathsCallMarker {
+    const char* function = nullptr;
+    double argument = 0.0;
+};
+MathsCallMarker& RunningMathsCall();
+
+/// Exponent field range of a plain result, finite and of magnitude 2^-1000 or more: a result
+/// whose exponent field e has e - PlainExponentLow < PlainExponentSpan (unsigned) came with no
+/// error flag raised.
+inline constexpr unsigned PlainExponentLow = 1023 - 1000;
+inline constexpr unsigned PlainExponentSpan = 0x7FF - PlainExponentLow;
+
 /// Kinds of maths-library error, as the error messages number them.
 enum MathsErrorKind { MathsDomainError = 1, MathsSingularityError = 2, MathsOverflowError = 3, MathsUnderflowError = 4 };
 

@@ -255,8 +255,50 @@ void copyFrom(CodeWriter& w, const CodeEmission& e, const double* source, const 
 void patternMov(CodeWriter& w, const CodeEmission& e) { copyFrom(w, e, e.instruction->operand1, e.instruction->destination); }
 void patternTim(CodeWriter& w, const CodeEmission& e) { copyFrom(w, e, &SimulationTime, e.instruction->destination); }
 
-/// 0 when a < -708, 1.797693e308 when a > 708, else exp(a) through the interpreter's
-/// routine; a NaN fails both comparisons (raising the same flags) and goes to the routine.
+/// f(a), or f(a, b), into xmm0 from a in xmm0 (and b in xmm1), computed as the interpreter's
+/// checked routine computes it: the maths-library function runs with the marker naming it (so
+/// that a trap inside it is its error), and a result that is not plain, the only kind that can
+/// come with an error flag, has the checked routine run again from the row's operands (the
+/// functions are pure: it gets the same result and raises the same flags, and it reports them).
+/// The bytes are the same for every operation of a pattern (a probe row has no handler).
+void callMaths(CodeWriter& w, const CodeEmission& e, const Instruction& row, bool twoArguments)
+{
+    const RawMaths raw = RawMathsOf(row.handler);
+    const std::uint64_t routine = raw.binary ? std::uint64_t(reinterpret_cast<std::uintptr_t>(raw.binary))
+                                             : std::uint64_t(reinterpret_cast<std::uintptr_t>(raw.unary));
+    const std::uint64_t checked =
+        twoArguments ? std::uint64_t(reinterpret_cast<std::uintptr_t>(BinaryMathsOf(row.handler)))
+                     : std::uint64_t(reinterpret_cast<std::uintptr_t>(UnaryMathsOf(row.handler)));
+    assert(!row.handler || (routine && checked && raw.function));
+    setCursor(w, e, &row);
+    MathsCallMarker& marker = RunningMathsCall();
+    movabs(w, RAX, bitsOf(raw.function));
+    storeQ(w, e, &marker.function, RAX, RCX);
+    storeSd(w, e, &marker.argument, XMM0, RCX);
+    movabs(w, RAX, routine);
+    callRax(w);
+    w.bytes({0x31, 0xC9}); // xor ecx, ecx
+    storeQ(w, e, &marker.function, RCX, RDX);
+    auto checkAgain = [&row, checked, twoArguments](CodeWriter& out, const CodeEmission& on) {
+        loadSd(out, on, XMM0, row.operand1, RAX);
+        if (twoArguments)
+            loadSd(out, on, XMM1, row.operand2, RCX);
+        movabs(out, RAX, checked);
+        callRax(out);
+    };
+    // Plain when the exponent field e of the result has e - low < span (unsigned).
+    movqRaxXmm0(w);
+    w.bytes({0x48, 0xD1, 0xE0});                              // shl rax, 1
+    w.bytes({0x48, 0xC1, 0xE8, 53});                          // shr rax, 53
+    w.bytes({0x83, 0xE8, std::uint8_t(PlainExponentLow)});     // sub eax, low
+    w.byte(0x3D);                                             // cmp eax, span
+    w.imm32(std::int32_t(PlainExponentSpan));
+    w.bytes({JB, bytesOf(e, checkAgain)});
+    checkAgain(w, e);
+}
+
+/// 0 when a < -708, 1.797693e308 when a > 708, else exp(a) as the interpreter's routine
+/// computes it; a NaN fails both comparisons (raising the same flags) and goes to the routine.
 void patternExp(CodeWriter& w, const CodeEmission& e)
 {
     const Instruction& row = *e.instruction;
@@ -266,17 +308,17 @@ void patternExp(CodeWriter& w, const CodeEmission& e)
         movabs(w, RAX, bits);
         w.bytes({0x66, 0x48, 0x0F, 0x6E, modrm(3, x, RAX)}); // movq x, rax
     };
-    auto call = [&row](CodeWriter& out, const CodeEmission& on) {
-        setCursor(out, on, &row);
-        movabs(out, RAX, std::uint64_t(reinterpret_cast<std::uintptr_t>(UnaryMathsOf(row.handler))));
-        callRax(out);
-    };
-    const std::uint8_t callBytes = bytesOf(e, call);
+    auto call = [&row](CodeWriter& out, const CodeEmission& on) { callMaths(out, on, row, false); };
+    CodeWriter counter;
+    call(counter, e);
+    const auto callBytes = std::int32_t(counter.count());
     loadSd(w, e, XMM0, row.operand1, RAX);
     constant(XMM1, -708.0);
-    w.bytes({0x66, 0x0F, 0x2F, 0xC8, JA, std::uint8_t(23 + callBytes)}); // comisd xmm1, xmm0; ja zero
+    w.bytes({0x66, 0x0F, 0x2F, 0xC8, 0x0F, 0x87}); // comisd xmm1, xmm0; ja zero
+    w.imm32(27 + callBytes);
     constant(XMM1, 708.0);
-    w.bytes({0x66, 0x0F, 0x2F, 0xC1, JA, std::uint8_t(8 + callBytes)});  // comisd xmm0, xmm1; ja largest
+    w.bytes({0x66, 0x0F, 0x2F, 0xC1, 0x0F, 0x87}); // comisd xmm0, xmm1; ja largest
+    w.imm32(8 + callBytes);
     call(w, e);
     w.bytes({0xEB, 21});                        // jmp store
     w.bytes({0x66, 0x0F, 0x57, 0xC0, 0xEB, 15}); // zero: xorpd xmm0, xmm0; jmp store
@@ -403,26 +445,22 @@ void patternDly(CodeWriter& w, const CodeEmission& e)
     storeQ(w, e, row.destination, RAX, RCX);
 }
 
-/// d = f(a) through the maths routine the interpreter uses.
+/// d = f(a) as the interpreter's routine computes it.
 void patternMaths1(CodeWriter& w, const CodeEmission& e)
 {
     const Instruction& row = *e.instruction;
-    setCursor(w, e, &row);
     loadSd(w, e, XMM0, row.operand1, RAX);
-    movabs(w, RAX, std::uint64_t(reinterpret_cast<std::uintptr_t>(UnaryMathsOf(row.handler))));
-    callRax(w);
+    callMaths(w, e, row, false);
     storeSd(w, e, row.destination, XMM0, RCX);
 }
 
-/// d = f(a, b) through the maths routine the interpreter uses.
+/// d = f(a, b) as the interpreter's routine computes it.
 void patternMaths2(CodeWriter& w, const CodeEmission& e)
 {
     const Instruction& row = *e.instruction;
-    setCursor(w, e, &row);
     loadSd(w, e, XMM0, row.operand1, RAX);
     loadSd(w, e, XMM1, row.operand2, RCX);
-    movabs(w, RAX, std::uint64_t(reinterpret_cast<std::uintptr_t>(BinaryMathsOf(row.handler))));
-    callRax(w);
+    callMaths(w, e, row, true);
     storeSd(w, e, row.destination, XMM0, RCX);
 }
 
@@ -557,6 +595,7 @@ void ChooseCellBase(const std::vector<Instruction>& rows, CodeEmission& emission
     include(&SimulationTime);
     include(&FirstEvaluationFlag);
     include(&InstructionCursor);
+    include(&RunningMathsCall());
     std::sort(cells.begin(), cells.end());
     constexpr std::uintptr_t Window = (std::uintptr_t(1) << 32) - 128;
     std::size_t best = 0, bestEnd = 1;

@@ -32,7 +32,7 @@ void EmitPrologue(std::uint8_t*& cursor, std::uintptr_t cellBase);
 void EmitEpilogue(std::uint8_t*& cursor);
 
 /// Chooses the cell base of a table: the middle of the cells its rows name (and of the time,
-/// the first-step flag and the cursor when these lie within reach too).
+/// the first-step flag, the cursor and the maths-call marker when these lie within reach too).
 void ChooseCellBase(const std::vector<Instruction>& rows, CodeEmission& emission);
 
 /// With false, every table takes the far form (64-bit addresses), as when its cells lie far
