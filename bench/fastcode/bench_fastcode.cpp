@@ -4,6 +4,7 @@
 // of a chain of 100 masses both ways.
 #include "mass_chain.h"
 
+#include "bench/model_evaluation.h"
 #include "common/settings_table.h"
 #include "simulator/code_file_reader.h"
 #include "simulator/fastcode/fast_code.h"
@@ -17,7 +18,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cfenv>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -123,13 +123,6 @@ bool loadTable(benchmark::State& state, const std::vector<Row>& rows)
     return true;
 }
 
-void perInstruction(benchmark::State& state)
-{
-    // Inverted rate of instructions per second: the time of one instruction (shown as "ns").
-    state.counters["per_instruction"] = benchmark::Counter(
-        double(Instructions), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
-}
-
 /// Evaluations of the table; with `trapsOn` as in a run (invalid and division-by-zero traps on).
 void evaluate(benchmark::State& state, int mathsPercent, bool native, bool trapsOn = false)
 {
@@ -141,16 +134,8 @@ void evaluate(benchmark::State& state, int mathsPercent, bool native, bool traps
         return;
     }
     SelectModelEvaluators(native ? ChosenFastCode() : nullptr);
-    double t = 0.0;
-    if (trapsOn)
-        feenableexcept(FE_INVALID | FE_DIVBYZERO);
-    for (auto _ : state) {
-        EvaluateModel(t);
-        t += 1e-3;
-        benchmark::ClobberMemory();
-    }
-    fedisableexcept(FE_ALL_EXCEPT);
-    perInstruction(state);
+    evaluateRepeatedly(state, trapsOn);
+    reportPerInstruction(state, Instructions);
     FreeFastCode();
 }
 
@@ -179,7 +164,7 @@ void compiledC(benchmark::State& state, int mathsPercent)
         table(p, v);
         benchmark::ClobberMemory();
     }
-    perInstruction(state);
+    reportPerInstruction(state, Instructions);
 }
 
 void InterpreterArithmetic(benchmark::State& state) { evaluate(state, 0, false); }

@@ -1,5 +1,6 @@
 // Speed of the instruction interpreter: nanoseconds per instruction over a
 // synthetic table of 10,000 instructions, arithmetic only and with 15% maths calls.
+#include "bench/model_evaluation.h"
 #include "simulator/code_file_reader.h"
 #include "simulator/interpreter.h"
 #include "simulator/model_variables.h"
@@ -7,7 +8,6 @@
 
 #include <benchmark/benchmark.h>
 
-#include <cfenv>
 #include <cstdio>
 #include <string>
 
@@ -58,19 +58,8 @@ void runTable(benchmark::State& state, int mathsPercent, bool trapsOn = false)
     for (int i = 0; i < Parameters; ++i)
         *CellAddress(KindParameter, i, error) = 0.5 + 0.01 * i;
     SelectModelEvaluators();
-    double t = 0.0;
-    // A run evaluates with the invalid-operation and division-by-zero traps on.
-    if (trapsOn)
-        feenableexcept(FE_INVALID | FE_DIVBYZERO);
-    for (auto _ : state) {
-        EvaluateModel(t);
-        t += 1e-3;
-        benchmark::ClobberMemory();
-    }
-    fedisableexcept(FE_ALL_EXCEPT);
-    // Inverted rate of instructions per second: the time of one instruction (shown as "ns").
-    state.counters["per_instruction"] = benchmark::Counter(
-        double(Instructions), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+    evaluateRepeatedly(state, trapsOn);
+    reportPerInstruction(state, Instructions);
 }
 
 void Arithmetic(benchmark::State& state) { runTable(state, 0); }
