@@ -5,6 +5,9 @@
 #include "modelproc/processing_pipeline.h"
 #include "platform/testing/temp_dir.h"
 
+#include <fstream>
+#include <initializer_list>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -31,5 +34,25 @@ inline Parsed parseText(const std::string& text, int level = 3, const std::strin
                                  });
     return parsed;
 }
+
+/// The whole file, or an empty text when it cannot be read.
+inline std::string readAll(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+/// Copies the named elements ("se1", ...) of the library folder into `dir` as description files.
+inline void copyLibraryElements(const testsupport::TempDir& dir, const std::string& library,
+                                std::initializer_list<const char*> names)
+{
+    for (const char* name : names)
+        dir.write(std::string(name) + ".sf0", readAll(library + "/" + name + ".sf0"));
+}
+
+/// Mass-spring-damper: a force on a 1-junction with the mass, spring and damper.
+inline const char* const kMsd =
+    "bond graph msd version 1\nsubclasses\n  se;1 f\n  1j;1 v, w\n  i;1 m\n  c;1 k\n  r;1 d\n"
+    "connections\n  f`p -> v`p1\n  v`p2 -> m`p\n  v`p3 -> w`p1\n  w`p2 -> k`p\n  w`p3 -> d`p\n";
 
 } // namespace keldortest

@@ -21,17 +21,11 @@
 
 using keldortest::parseText;
 
+using keldortest::readAll;
+using keldortest::kMsd;
+
 namespace {
 
-std::string readAll(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-// Mass-spring-damper: a force on a 1-junction with the mass, spring and damper.
-const char* kMsd = "bond graph msd version 1\nsubclasses\n  se;1 f\n  1j;1 v, w\n  i;1 m\n  c;1 k\n  r;1 d\n"
-                   "connections\n  f`p -> v`p1\n  v`p2 -> m`p\n  v`p3 -> w`p1\n  w`p2 -> k`p\n  w`p3 -> d`p\n";
 // DC motor: voltage source, resistance and inductance on the electrical junctions, a gyrator,
 // rotor inertia and bearing friction on the mechanical junction.
 const char* kMotor = "bond graph motor version 1\nsubclasses\n  se;1 u\n  1j;1 ja, jb, jc\n  r;1 ra, b\n"
@@ -44,8 +38,7 @@ protected:
     {
         ResetSettings();
         Settings().model_dirs = dir.path();
-        for (const char* name : {"se1", "sf1", "1j1", "0j1", "i1", "c1", "r1", "gy1", "tf1", "mtf1", "sine1"})
-            dir.write(std::string(name) + ".sf0", readAll(std::string(KELDOR_LIBRARY_DIR) + "/" + name + ".sf0"));
+        keldortest::copyLibraryElements(dir, KELDOR_LIBRARY_DIR, {"se1", "sf1", "1j1", "0j1", "i1", "c1", "r1", "gy1", "tf1", "mtf1", "sine1"});
         Pipeline() = PipelineState{};
         Pipeline().depth = 6;
         ttset_progress_callback([this](const char* text) { progress.push_back(text); });

@@ -18,6 +18,9 @@
 #include <string>
 #include <vector>
 
+using keldortest::readAll;
+using keldortest::kMsd;
+
 namespace {
 
 class CollectionTest : public ::testing::Test {
@@ -158,18 +161,9 @@ TEST_F(CollectionTest, HierarchicalNameBuildsFromTheMarkAndFlagsOverflow)
     EXPECT_EQ(name.text(), "NAME TOO LONG");
 }
 
-// Mass-spring-damper: a force on a 1-junction with the mass, spring and damper.
-const char* kMsd = "bond graph msd version 1\nsubclasses\n  se;1 f\n  1j;1 v, w\n  i;1 m\n  c;1 k\n  r;1 d\n"
-                   "connections\n  f`p -> v`p1\n  v`p2 -> m`p\n  v`p3 -> w`p1\n  w`p2 -> k`p\n  w`p3 -> d`p\n";
 // One sine feeding three gains whole; the gains' outputs stay unconnected.
 const char* kFanOut = "bond graph fan version 1\nsubclasses\n  sine;1 src\n  gain;1 g1, g2, g3\nconnections\n"
                       "  src`y -: g1`u\n  src`y -: g2`u\n  src`y -: g3`u\n";
-
-std::string readAll(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 class NumberingTest : public ::testing::Test {
 protected:
@@ -177,8 +171,7 @@ protected:
     {
         ResetSettings();
         Settings().model_dirs = dir.path();
-        for (const char* name : {"se1", "1j1", "i1", "c1", "r1", "sine1", "gain1"})
-            dir.write(std::string(name) + ".sf0", readAll(std::string(KELDOR_LIBRARY_DIR) + "/" + name + ".sf0"));
+        keldortest::copyLibraryElements(dir, KELDOR_LIBRARY_DIR, {"se1", "1j1", "i1", "c1", "r1", "sine1", "gain1"});
         Pipeline() = PipelineState{};
     }
     void TearDown() override

@@ -18,17 +18,11 @@
 #include <string>
 #include <vector>
 
+using keldortest::readAll;
+using keldortest::kMsd;
+
 namespace {
 
-// Mass-spring-damper: a force on a 1-junction with the mass, spring and damper.
-const char* kMsd = "bond graph msd version 1\nsubclasses\n  se;1 f\n  1j;1 v, w\n  i;1 m\n  c;1 k\n  r;1 d\n"
-                   "connections\n  f`p -> v`p1\n  v`p2 -> m`p\n  v`p3 -> w`p1\n  w`p2 -> k`p\n  w`p3 -> d`p\n";
-
-std::string readAll(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 class GenerationTest : public ::testing::Test {
 protected:
@@ -36,8 +30,7 @@ protected:
     {
         ResetSettings();
         Settings().model_dirs = m_dir.path();
-        for (const char* name : {"se1", "sf1", "0j1", "1j1", "i1", "c1", "r1"})
-            m_dir.write(std::string(name) + ".sf0", readAll(std::string(KELDOR_LIBRARY_DIR) + "/" + name + ".sf0"));
+        keldortest::copyLibraryElements(m_dir, KELDOR_LIBRARY_DIR, {"se1", "sf1", "0j1", "1j1", "i1", "c1", "r1"});
         Pipeline() = PipelineState{};
         m_saved = DisplayHooks();
     }
@@ -233,8 +226,7 @@ TEST(CompleteProcessing, MassSpringDamperIsWrittenInComputableOrder)
     testsupport::TempDir work;
     ResetSettings();
     Settings().model_dirs = library.path();
-    for (const char* name : {"se1", "1j1", "i1", "c1", "r1"})
-        library.write(std::string(name) + ".sf0", readAll(std::string(KELDOR_LIBRARY_DIR) + "/" + name + ".sf0"));
+    keldortest::copyLibraryElements(library, KELDOR_LIBRARY_DIR, {"se1", "1j1", "i1", "c1", "r1"});
     std::vector<std::string> log;
     const int result = processCompletely(
         work.write("msd.mg0", readAll(std::string(KELDOR_TEST_DIR) + "/models/msd.mg0")), work.path(), log);

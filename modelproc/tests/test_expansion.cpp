@@ -17,6 +17,8 @@
 
 using keldortest::parseText;
 
+using keldortest::readAll;
+
 namespace {
 
 // Two arguments with the conditions n >= 0 and m - n >= 0 (from the dimensions).
@@ -57,12 +59,6 @@ protected:
     std::vector<std::string> errors;
     std::vector<std::string> progress;
 };
-
-std::string readAll(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 /// Copies element descriptions of the library into the model directory.
 void copyLibrary(const testsupport::TempDir& dir, const std::vector<std::string>& names)

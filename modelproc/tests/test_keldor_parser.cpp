@@ -14,6 +14,8 @@
 
 using keldortest::parseText;
 
+using keldortest::readAll;
+
 namespace {
 
 class ParserTest : public ::testing::Test {
@@ -24,12 +26,6 @@ protected:
         ttset_progress_callback(nullptr);
     }
 };
-
-std::string readAll(const std::filesystem::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 /// Model files of a folder, sorted by name.
 std::vector<std::filesystem::path> modelFiles(const std::string& folder)

@@ -392,24 +392,14 @@ TEST_F(StatesTest, RefusedShapesAreReportedAndTheWalkGoesOn)
 }
 
 // The whole chain on the mass-spring-damper: two integrals inside expressions become the states.
-const char* kMsd = "bond graph msd version 1\nsubclasses\n  se;1 f\n  1j;1 v, w\n  i;1 m\n  c;1 k\n  r;1 d\n"
-                   "connections\n  f`p -> v`p1\n  v`p2 -> m`p\n  v`p3 -> w`p1\n  w`p2 -> k`p\n  w`p3 -> d`p\n";
-
-std::string readAll(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 TEST_F(StatesTest, MassSpringDamperHasMomentumAndDisplacementAsStates)
 {
     testsupport::TempDir dir;
     ResetSettings();
     Settings().model_dirs = dir.path();
-    for (const char* name : {"se1", "1j1", "i1", "c1", "r1"})
-        dir.write(std::string(name) + ".sf0", readAll(std::string(KELDOR_LIBRARY_DIR) + "/" + name + ".sf0"));
+    keldortest::copyLibraryElements(dir, KELDOR_LIBRARY_DIR, {"se1", "1j1", "i1", "c1", "r1"});
     Pipeline() = PipelineState{};
-    auto parsed = keldortest::parseText(kMsd);
+    auto parsed = keldortest::parseText(keldortest::kMsd);
     ASSERT_TRUE(parsed.result == 0 && parsed.cls);
     ASSERT_EQ(expand_model(parsed.cls, "m.mg0"), 1);
     ASSERT_NE(causal_analysis(parsed.cls, "m.mg0"), 0);
