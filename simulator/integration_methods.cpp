@@ -73,6 +73,7 @@ struct MethodState {
     RkfState rkf;
     VodeState vode;
     BdfState bdf;
+    IntegrationCounters counters;
 };
 
 MethodState g;
@@ -82,6 +83,13 @@ int count(int kind) { return vars().kinds[kind].count; }
 double* states() { return vars().y.data(); }
 double* rates() { return vars().rates.data(); }
 const RunSpecification& specs() { return RunSpecs(); }
+
+/// Evaluates the model for the method, counting the evaluation.
+void evaluateFor(double t)
+{
+    ++g.counters.derivativeEvaluations;
+    EvaluateModel(t);
+}
 
 void stop(std::initializer_list<std::string> lines)
 {
@@ -134,7 +142,8 @@ void EulerStep()
     const double h = next - t;
     for (int i = 0; i < g.n; ++i)
         states()[i] += h * rates()[i];
-    EvaluateModel(next);
+    evaluateFor(next);
+    ++g.counters.steps;
 }
 
 void AdamsBashforth2Step()
@@ -157,7 +166,8 @@ void AdamsBashforth2Step()
     std::copy(rates(), rates() + g.n, f.previous.begin());
     f.previousH = h;
     f.hasPrevious = true;
-    EvaluateModel(next);
+    evaluateFor(next);
+    ++g.counters.steps;
 }
 
 void RungeKutta4Step()
@@ -176,26 +186,27 @@ void RungeKutta4Step()
         f.k1[i] = h * r[i];
         y[i] = f.y0[i] + f.k1[i] / 2;
     }
-    EvaluateModel(t + h / 2);
+    evaluateFor(t + h / 2);
     for (int i = 0; i < n; ++i) {
         f.k2[i] = h * r[i];
         y[i] = f.y0[i] + f.k2[i] / 2;
     }
-    EvaluateModel(t + h / 2);
+    evaluateFor(t + h / 2);
     for (int i = 0; i < n; ++i) {
         f.k3[i] = h * r[i];
         y[i] = f.y0[i] + f.k3[i];
     }
-    EvaluateModel(next);
+    evaluateFor(next);
     for (int i = 0; i < n; ++i)
         y[i] = f.y0[i] + f.k1[i] / 6 + f.k2[i] / 3 + f.k3[i] / 3 + h * r[i] / 6;
-    EvaluateModel(next);
+    evaluateFor(next);
+    ++g.counters.steps;
 }
 
 void RkfDerivatives(const double* T, const double* Y, double* YP)
 {
     std::copy(Y, Y + g.n, states());
-    EvaluateModel(*T);
+    evaluateFor(*T);
     std::copy(rates(), rates() + g.n, YP);
 }
 
@@ -227,6 +238,8 @@ void RkfStep()
     // The model is left at the accepted solution, not at the driver's last trial evaluation.
     std::copy(k.y.begin(), k.y.begin() + g.n, states());
     EvaluateModel(t);
+    if (k.flag == 2 || k.flag == -2)
+        ++g.counters.steps;
     switch (k.flag) {
     case -2:
     case 4:
@@ -257,7 +270,7 @@ void RkfStep()
 void VodeDerivatives(int n, double t, const double* y, double* ydot, void*)
 {
     std::copy(y, y + n, states());
-    EvaluateModel(t);
+    evaluateFor(t);
     std::copy(rates(), rates() + n, ydot);
 }
 
@@ -292,7 +305,9 @@ void VodeStep()
     }
     double t = SimulationTime;
     const int result = v.solver.step(g.runFinish, t, v.y.data());
+    g.counters.jacobianEvaluations = v.solver.jacobianEvaluations();
     if (result == 0) {
+        ++g.counters.steps;
         std::copy(v.y.begin(), v.y.begin() + g.n, states());
         EvaluateModel(t);
         return;
@@ -319,7 +334,7 @@ void BdfResidual(const double* T, const double* Y, const double* YPRIME, double*
         std::copy(Y, Y + n, m.y.begin());
     if (YPRIME != m.yPrime.data())
         std::copy(YPRIME, YPRIME + n, m.yPrime.begin());
-    EvaluateModel(*T);
+    evaluateFor(*T);
     const int ns = count(KindState);
     const int nS = count(KindDependentState);
     const int na = count(KindLoopInput);
@@ -377,6 +392,38 @@ void bdfOptions()
     b.tout = b.fixedStep == 0.0 ? g.runFinish : SimulationTime;
 }
 
+/// The output time DDASSL is called with. Its smallest step is 4 uround max(|t|, |tout|),
+/// so a far finish time (1e11, say) would forbid the small steps a fast transient needs.
+/// The solver returns after every step (option 3), so it is asked only as far as the step it
+/// is about to take can reach: the finish time when that is near, else t + max(|t|, 2 |h|).
+/// On a first call h is the initial step DDASSL would choose itself for the finish time,
+/// handed over as the user's initial step so that the run starts as it always did.
+double bdfCallTarget(double t)
+{
+    BdfState& b = g.bdf;
+    double h = 0.0;
+    if (b.info[0] != 0 || b.info[7] != 0) {
+        h = b.rwork[numerics::LH - 1]; // the next step, or the user's initial step
+    } else {
+        const double distance = g.runFinish - t;
+        std::vector<double> weights(std::size_t(g.n));
+        numerics::DDAWTS(&g.n, &b.info[1], b.rtol.data(), b.atol.data(), vars().y.data(), weights.data(), nullptr,
+                         nullptr);
+        if (std::any_of(weights.begin(), weights.end(), [](double w) { return !(w > 0.0); }))
+            return g.runFinish; // DDASSL reports the weights itself
+        h = 0.001 * distance;
+        const double ypnorm = numerics::DDANRM(&g.n, vars().yPrime.data(), weights.data(), nullptr, nullptr);
+        if (ypnorm > 0.5 / h)
+            h = 0.5 / ypnorm;
+        b.info[7] = 1;
+        b.rwork[numerics::LH - 1] = h;
+    }
+    if (b.info[6] != 0)
+        h = std::min(std::fabs(h), b.rwork[numerics::LHMAX - 1]);
+    const double reach = t + std::max(std::fabs(t), 2.0 * std::fabs(h));
+    return reach < g.runFinish && std::isfinite(reach) ? reach : g.runFinish;
+}
+
 } // namespace
 
 RunOutputHooks& RunOutput() { return g.output; }
@@ -388,6 +435,8 @@ void StepOutput()
 }
 
 int IntegratedCount() { return g.n; }
+
+IntegrationCounters MethodCounters() { return g.counters; }
 
 int RestoreInitialStates()
 {
@@ -402,6 +451,7 @@ int RestoreInitialStates()
 int StartIntegration(int continuing)
 {
     FirstEvaluationFlag = 1;
+    g.counters = {};
     g.runStart = RestartFlag ? SimulationTime : specs().startTime;
     g.runFinish = specs().finishTime;
     g.n = count(KindState);
@@ -458,6 +508,7 @@ int BdfStart(int continuing)
 {
     BdfState& b = g.bdf;
     ModelVariables& m = vars();
+    g.counters = {};
     g.n = m.integratedTotal;
     g.runStart = RestartFlag ? SimulationTime : specs().startTime;
     g.runFinish = specs().finishTime;
@@ -529,9 +580,15 @@ void BdfStep()
         const int lrw = int(b.rwork.size());
         const int liw = int(b.iwork.size());
         double t = SimulationTime;
-        numerics::DDASSL(BdfResidual, &g.n, &t, m.y.data(), m.yPrime.data(), &b.tout, b.info.data(), b.rtol.data(),
+        const double from = t;
+        const double tout = bdfCallTarget(t);
+        const long jacobiansBefore = b.info[0] != 0 ? b.iwork[numerics::LNJE - 1] : 0;
+        numerics::DDASSL(BdfResidual, &g.n, &t, m.y.data(), m.yPrime.data(), &tout, b.info.data(), b.rtol.data(),
                          b.atol.data(), &b.idid, b.rwork.data(), &lrw, b.iwork.data(), &liw, &b.scale, nullptr,
                          nullptr);
+        g.counters.jacobianEvaluations += b.iwork[numerics::LNJE - 1] - jacobiansBefore;
+        if (b.idid > 0 && t != from)
+            ++g.counters.steps;
         SimulationTime = t;
     } else {
         SimulationTime = b.tout;

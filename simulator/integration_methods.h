@@ -39,3 +39,14 @@ void ReleaseIntegrationWorkspaces();
 
 /// Number of integrated components of the running method.
 int IntegratedCount();
+
+/// What the method has done since its run started: accepted steps, evaluations of the model
+/// made for it (the stiff methods' difference-quotient Jacobians included) and Jacobians formed.
+struct IntegrationCounters {
+    long steps = 0;
+    long derivativeEvaluations = 0;
+    long jacobianEvaluations = 0;
+};
+
+/// The counters of the latest run.
+IntegrationCounters MethodCounters();

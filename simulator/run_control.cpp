@@ -389,7 +389,8 @@ int StartRun(int continueFlag)
     }
     if (bdf ? !CheckBdfStepSpecs(specs) || !CheckBdfToleranceSpecs(specs) : !CheckFixedStepSpecs(specs))
         return 0;
-    if (!CheckValuesPresent(KindParameter) || !CheckValuesPresent(KindInitial))
+    if (!CheckValuesPresent(KindParameter) || !CheckValuesPresent(KindInitial) ||
+        !CheckValuesAreNumbers(KindParameter) || !CheckValuesAreNumbers(KindInitial))
         return 0;
     if (!RestartFlag && RunOutput().prepare && !RunOutput().prepare(continueFlag))
         return 0;

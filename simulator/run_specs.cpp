@@ -273,3 +273,18 @@ int CheckValuesPresent(int kind)
         }
     return 1;
 }
+
+int CheckValuesAreNumbers(int kind)
+{
+    const VariableKind& k = Variables().kinds[kind];
+    for (int i = 0; i < k.count && k.values; ++i) {
+        if (GetVariableType(kind, i) == TypeString || !std::isnan(k.values[i]))
+            continue;
+        const char* name = GetVariableName(kind, i, 0);
+        ShowMessage({std::string(kind == KindParameter ? "Parameter " : "Initial condition ") + (name ? name : "?") +
+                         " is not a number (NaN).",
+                     NoSimulation});
+        return 0;
+    }
+    return 1;
+}

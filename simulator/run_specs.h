@@ -86,6 +86,9 @@ int CheckBdfStepSpecs(const RunSpecification& specs);
 int CheckBdfToleranceSpecs(const RunSpecification& specs);
 /// Every parameter (kind 0) or initial condition (kind 1) has a value.
 int CheckValuesPresent(int kind);
+/// No numerical parameter (kind 0) or initial condition (kind 1) is NaN; the refusal names
+/// the first that is. Infinity passes: it can stand for a bound.
+int CheckValuesAreNumbers(int kind);
 
 /// Reports an experiment-file read error at the scanner's token under the heading.
 void ReportReadError(const std::string& heading, const CodeFileLexer& lexer, int token);

@@ -262,6 +262,35 @@ TEST_F(RunEngine, RobertsonMatchesTheReferenceUnderBdfAndCvode)
     EXPECT_TRUE(sink.transcript().empty());
 }
 
+// The classic stiff test far out: the initial transient needs steps far below
+// 4 uround 1e11, so the smallest step must follow the time reached, not the finish time.
+TEST_F(RunEngine, RobertsonRunsToOneHundredBillionUnderBdfAndCvode)
+{
+    loadFile("robertson.l");
+    set(KindInitial, {1.0, 0.0, 0.0});
+    RunSpecs().finishTime = 1e11;
+    // Published reference at t = 1e11 (test set for IVP solvers, Hairer and Wanner).
+    const double reference[] = {2.083340149701255e-8, 8.333360770334713e-14, 0.9999999791665050};
+    for (int method : {MethodBdf, MethodVode}) {
+        for (double rtol : {1e-4, 1e-6, 1e-8}) {
+            SCOPED_TRACE(std::string(IntegrationMethods[method].name) + " rtol " + std::to_string(rtol));
+            const double atol = 1e-6 * rtol;
+            RunSpecs().settings[method][RowRelErr].value = rtol;
+            RunSpecs().settings[method][RowAbsErr].value = atol;
+            run(method);
+            EXPECT_TRUE(sink.transcript().empty()) << sink.transcript()[0].lines.back();
+            sink.clear();
+            EXPECT_EQ(SimulationTime, 1e11);
+            for (int i = 0; i < 3; ++i)
+                EXPECT_NEAR(cell('s', i), reference[i], 10 * (rtol * reference[i] + atol)) << "y" << i + 1;
+            const IntegrationCounters counters = MethodCounters();
+            EXPECT_GT(counters.steps, 10);
+            EXPECT_LE(counters.derivativeEvaluations, EvaluationCount);
+            EXPECT_GT(counters.jacobianEvaluations, 0);
+        }
+    }
+}
+
 TEST_F(RunEngine, ModelWithoutStatesAdvancesTimeWithEveryMethod)
 {
     loadText(codeFile({"#DVariable\t1", "\t#real\tv", "#Edynamic\t1", "\ttim\tV0"}));
@@ -401,6 +430,42 @@ TEST_F(RunEngine, StartChecksRefuseWithoutTouchingTheRun)
     run(MethodEuler);
     EXPECT_EQ(sink.transcript()[0].lines,
               (std::vector<std::string>{"There were errors at loading the model;", "no simulation is posible."}));
+}
+
+// A NaN among the values would run to the end with every state NaN under the fixed-step
+// methods; the start refuses it and names the variable. Infinity is a value like any other.
+TEST_F(MassSpringDamper, NanParameterOrInitialValueRefusesTheRun)
+{
+    struct Case {
+        int kind;
+        int index;
+        const char* message;
+    };
+    for (const Case& c : {Case{KindParameter, 1, "Parameter omega is not a number (NaN)."},
+                          Case{KindInitial, 0, "Initial condition x0 is not a number (NaN)."}}) {
+        for (int method : {MethodEuler, MethodAdamsBashforth, MethodRungeKutta4, MethodBdf}) {
+            SCOPED_TRACE(std::string(c.message) + " " + IntegrationMethods[method].name);
+            set(KindParameter, {Zeta, Omega});
+            set(KindInitial, {1.0, 0.0});
+            ASSERT_TRUE(SetVariableValue(c.kind, c.index, std::nan("")));
+            sink.clear();
+            SimulationTime = -1.0;
+            RunSpecs().method = method;
+            RequestRun();
+            EXPECT_EQ(RunUntilIdle(), 1);
+            ASSERT_EQ(sink.transcript().size(), 1u);
+            EXPECT_EQ(sink.transcript()[0].lines, (std::vector<std::string>{c.message, "No simulation is possible."}));
+            EXPECT_EQ(SimulationTime, -1.0);
+            EXPECT_EQ(Simulating, 0);
+        }
+    }
+    // An infinite initial position starts the run (what the model makes of it is its own affair).
+    set(KindParameter, {Zeta, Omega});
+    set(KindInitial, {INFINITY, 0.0});
+    sink.clear();
+    EXPECT_GT(run(MethodEuler), 1);
+    for (const auto& box : sink.transcript())
+        EXPECT_NE(box.lines.back(), "No simulation is possible.") << box.lines.front();
 }
 
 TEST_F(MassSpringDamper, InterruptAndContinueResumeFromThePresentState)
