@@ -291,8 +291,10 @@ void VodeStep()
         settings.absoluteTolerance = specs().row(RowAbsErr).value;
         std::copy(states(), states() + g.n, v.y.begin());
         // The stop time keeps the solver from stepping past the finish: the run ends exactly there.
-        if (v.solver.start(g.n, VodeDerivatives, nullptr, SimulationTime, v.y.data(), settings) != 0 ||
-            v.solver.setStopTime(g.runFinish) != 0)
+        const int started = v.solver.start(g.n, VodeDerivatives, nullptr, SimulationTime, v.y.data(), settings);
+        if (started == numerics::VodeNoMemory)
+            throw std::bad_alloc();
+        if (started != 0 || v.solver.setStopTime(g.runFinish) != 0)
             stop({"Error: Method arguments inaccurate in the Vode Adams method."});
         return;
     }
@@ -320,6 +322,7 @@ void VodeStep()
     case -7:
     case -8: stop({"Error: The linear solver's setup routine failed in the Vode Adams method."}); break;
     case -2: stop({"Error: Method arguments inaccurate in the Vode Adams method."}); break;
+    case -1: stop({"Error: Memory allocation failed in the Vode Adams method."}); break;
     default: stop({"Error: Something's rotten in the Vode Adams method."}); break;
     }
 }
@@ -487,7 +490,16 @@ int StartIntegration(int continuing)
     }
     ShowStatus(texts[method], false);
     g.step = steps[method];
-    g.step();
+    try {
+        g.step();
+    } catch (const std::bad_alloc&) {
+        // The first call only allocates: nothing has run, so the run ends as a failed start.
+        g.step = nullptr;
+        ShowMessage({std::string("Error in ") + IntegrationMethods[method].name + " integration method:",
+                     "workspace-allocation failure;", "no simulation possible."});
+        RunStopFlag = 1;
+        return 0;
+    }
     InterruptRequested = 0;
     return 1;
 }

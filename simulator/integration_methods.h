@@ -9,6 +9,7 @@ struct RunOutputHooks {
     std::function<int(int continuing)> prepare;  ///< before a run; 0 refuses it
     std::function<void()> step;                  ///< after the start and after each accepted step
     std::function<void()> ended;                 ///< when the run ends
+    std::function<void()> abandoned;             ///< when the method could not start: nothing is kept
 };
 
 /// The output hooks of every run (none installed: the run writes nothing).

@@ -284,11 +284,29 @@ void tellPhase(int event)
         g_phaseListener(event);
 }
 
-void startIntegrationMethod(int continuing)
+/// Starts the method; false when it could not start at all (its workspace could not be had).
+bool startIntegrationMethod(int continuing)
 {
     const int started = RunSpecs().method == MethodBdf ? BdfStart(continuing) : StartIntegration(continuing);
     if (!started)
         RunStopFlag = 1;
+    return started != 0;
+}
+
+/// Undoes a start whose method could not begin: the outputs are dropped and no summary is
+/// given, as for any refused start.
+void abandonStart()
+{
+    StopExecutionTimer();
+    if (RunOutput().abandoned)
+        RunOutput().abandoned();
+    else if (RunOutput().ended)
+        RunOutput().ended();
+    ClearTableFileCache();
+    TerminateUserDlls();
+    Simulating = 0;
+    RunStopFlag = 0;
+    tellPhase(7);
 }
 
 /// Finishes the run and puts the previous trap handler back.
@@ -408,9 +426,17 @@ int StartRun(int continueFlag)
         }
         StartExecutionTimer();
     }
-    if (!guarded([continueFlag] { startIntegrationMethod(continueFlag); }))
+    bool methodStarted = true;
+    if (!guarded([continueFlag, &methodStarted] { methodStarted = startIntegrationMethod(continueFlag); }))
         reportTrap();
+    const bool restarting = RestartFlag != 0;
     RestartFlag = 0;
+    if (!methodStarted) {
+        // A restart inside a run leaves the ending to the run; a new start ends here.
+        if (!restarting)
+            abandonStart();
+        return 0;
+    }
     return 1;
 }
 

@@ -6,6 +6,11 @@
 // (CVodeMalloc, CVDense) by a context, CVodeInit, CVodeSStolerances and a dense linear solver
 // object, with the same meaning. Result flags are mapped to the older numbering, which the
 // simulator's stiff method reacts to.
+//
+// CVODE's first step clones the dense matrix (its saved Jacobian) and, in this version, does
+// not survive a clone that cannot be allocated. The integrator therefore allocates a matrix of
+// the same size at the start, where a failure is reported, and frees it just before that first
+// step, so that the clone finds the room it needs.
 #include "simulator/numerics/cvode_adapter.h"
 
 #include <cvode/cvode.h>
@@ -78,13 +83,15 @@ void VodeIntegrator::release()
         SUNLinSolFree(static_cast<SUNLinearSolver>(m_linearSolver));
     if (m_matrix != nullptr)
         SUNMatDestroy(static_cast<SUNMatrix>(m_matrix));
+    if (m_reserve != nullptr)
+        SUNMatDestroy(static_cast<SUNMatrix>(m_reserve));
     if (m_state != nullptr)
         N_VDestroy(static_cast<N_Vector>(m_state));
     if (m_context != nullptr) {
         auto context = static_cast<SUNContext>(m_context);
         SUNContext_Free(&context);
     }
-    m_memory = m_linearSolver = m_matrix = m_state = m_context = nullptr;
+    m_memory = m_linearSolver = m_matrix = m_reserve = m_state = m_context = nullptr;
     m_n = 0;
 }
 
@@ -145,9 +152,18 @@ int VodeIntegrator::start(int n, VodeDerivative f, void *userData, double t0, co
     }
     // No Jacobian routine: CVODE forms it by difference quotients.
     flag = CVodeSetLinearSolver(memory, solver, matrix);
+    if (flag == CVLS_MEM_FAIL) {
+        release();
+        return VodeNoMemory;
+    }
     if (flag != CV_SUCCESS) {
         release();
         return VodeSetupFailure;
+    }
+    m_reserve = SUNDenseMatrix(n, n, context);
+    if (m_reserve == nullptr) {
+        release();
+        return VodeNoMemory;
     }
     return VodeSuccess;
 }
@@ -160,6 +176,10 @@ int VodeIntegrator::step(double tout, double &t, double *y)
     double *data = N_VGetArrayPointer(state);
     for (int i = 0; i < m_n; ++i)
         data[i] = y[i];
+    if (m_reserve != nullptr) {
+        SUNMatDestroy(static_cast<SUNMatrix>(m_reserve));
+        m_reserve = nullptr;
+    }
     sunrealtype reached = t;
     const int flag = CVode(m_memory, tout, state, &reached, CV_ONE_STEP);
     for (int i = 0; i < m_n; ++i)

@@ -47,7 +47,8 @@ public:
     VodeIntegrator(const VodeIntegrator &) = delete;
     VodeIntegrator &operator=(const VodeIntegrator &) = delete;
 
-    /// Frees any previous problem and starts a new one at (t0, y0); returns a VodeResult.
+    /// Frees any previous problem and starts a new one at (t0, y0); returns a VodeResult
+    /// (VodeNoMemory when any of the solver's memory cannot be allocated).
     int start(int n, VodeDerivative f, void *userData, double t0, const double *y0,
               const VodeSettings &settings);
 
@@ -74,6 +75,7 @@ private:
     void *m_state = nullptr;
     void *m_matrix = nullptr;
     void *m_linearSolver = nullptr;
+    void *m_reserve = nullptr; ///< room for the matrix copy CVODE makes at its first step
     VodeCallback m_callback{};
     int m_n = 0;
 };

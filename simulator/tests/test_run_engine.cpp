@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 #include <algorithm>
 #include <cfenv>
 #include <cmath>
@@ -466,6 +468,90 @@ TEST_F(MassSpringDamper, NanParameterOrInitialValueRefusesTheRun)
     EXPECT_GT(run(MethodEuler), 1);
     for (const auto& box : sink.transcript())
         EXPECT_NE(box.lines.back(), "No simulation is possible.") << box.lines.front();
+}
+
+/// The process's address space in bytes, from /proc/self/status.
+std::size_t addressSpaceInUse()
+{
+    std::FILE* f = std::fopen("/proc/self/status", "r");
+    char line[256];
+    std::size_t kb = 0;
+    while (f && std::fgets(line, sizeof line, f))
+        if (std::sscanf(line, "VmSize: %zu kB", &kb) == 1)
+            break;
+    if (f)
+        std::fclose(f);
+    return kb * 1024;
+}
+
+/// Limits the address space to what is in use plus `room` bytes while it lives.
+class AddressSpaceLimit {
+public:
+    explicit AddressSpaceLimit(std::size_t room)
+    {
+        getrlimit(RLIMIT_AS, &m_saved);
+        rlimit limited = m_saved;
+        limited.rlim_cur = addressSpaceInUse() + room;
+        setrlimit(RLIMIT_AS, &limited);
+    }
+    ~AddressSpaceLimit() { setrlimit(RLIMIT_AS, &m_saved); }
+
+private:
+    rlimit m_saved{};
+};
+
+// A model too big for the stiff methods' dense matrices: the start says so and the run ends
+// as a refused start, without a "Simulation finished." summary (nor a crash in the solver).
+TEST_F(RunEngine, StiffMethodsWithoutRoomForTheirMatrixRefuseTheStart)
+{
+    constexpr int n = 4000;
+    std::string text = "#Hclass\tbig\n#Hversion\t1\n#DIncond\t" + std::to_string(n) + "\n";
+    std::string states = "#Dstate_ind\t" + std::to_string(n) + "\n";
+    std::string rates = "#DRate_ind\t" + std::to_string(n) + "\n";
+    std::string initial = "#EInitial\t" + std::to_string(n) + "\n";
+    std::string dynamic = "#Edynamic\t" + std::to_string(n) + "\n";
+    for (int i = 0; i < n; ++i) {
+        const std::string k = std::to_string(i);
+        text += "\t#real\tx" + k + "0\n";
+        states += "\t#real\tx" + k + "\n";
+        rates += "\t#real\tdx" + k + "\n";
+        initial += "\tmov\ts" + k + "\tI" + k + "\n";
+        dynamic += "\tsub\tR" + k + "\t1.0\ts" + k + "\n";
+    }
+    loadText(text + states + rates + initial + dynamic);
+    for (int i = 0; i < n; ++i)
+        ASSERT_TRUE(SetVariableValue(KindInitial, i, 0.0));
+    const std::size_t matrix = std::size_t(n) * n * sizeof(double);
+    struct Case {
+        int method;
+        std::size_t room; // Vode: the matrix fits, CVODE's copy of it does not
+        const char* heading;
+    };
+    for (const Case& c : {Case{MethodVode, matrix + matrix / 2, "Error in Vode-Stiff integration method:"},
+                          Case{MethodBdf, matrix / 2, "Error in BDF integration method:"}}) {
+        SCOPED_TRACE(c.heading);
+        sink.clear();
+        const std::string summary = LastRunSummary();
+        RunSpecs().method = c.method;
+        long chunks = 0;
+        {
+            AddressSpaceLimit limit(c.room);
+            RequestRun();
+            chunks = RunUntilIdle(10);
+        }
+        EXPECT_EQ(chunks, 1);
+        ASSERT_EQ(sink.transcript().size(), 1u);
+        EXPECT_EQ(sink.transcript()[0].lines,
+                  (std::vector<std::string>{c.heading, "workspace-allocation failure;", "no simulation possible."}));
+        EXPECT_EQ(LastRunSummary(), summary);
+        EXPECT_EQ(Simulating, 0);
+    }
+    // With the room back the model runs.
+    sink.clear();
+    RunSpecs().finishTime = 0.1;
+    run(MethodEuler);
+    EXPECT_TRUE(sink.transcript().empty());
+    EXPECT_NEAR(cell('s', n - 1), 1.0 - std::exp(-0.1), 1e-3);
 }
 
 TEST_F(MassSpringDamper, InterruptAndContinueResumeFromThePresentState)
