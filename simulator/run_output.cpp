@@ -1,5 +1,8 @@
 // The per-run output. Rows go to the data file as 8-byte little-endian reals with a
-// line-feed byte after each row; the MATLAB data file gets " %.15G" columns.
+// line-feed byte after each row; the MATLAB data file gets " %.15G" columns. A new data
+// file is written beside the old one and replaces it only when every write, the flush and
+// the close succeeded, so a full disk never leaves the user with an empty result file; a
+// continued run appends to the file itself.
 #include "simulator/run_output.h"
 
 #include "common/message_boxes.h"
@@ -20,16 +23,94 @@
 #include <cstdio>
 #include <cstring>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
+
+/// A result file being written: a new one into a temporary file beside it, an appended one in place.
+struct ResultFile {
+    std::FILE* file = nullptr;
+    std::string path;
+    std::string temporary; ///< empty when appending
+
+    explicit operator bool() const { return file != nullptr; }
+
+    /// Starts a new file; false when the temporary file cannot be made.
+    bool create(const std::string& target)
+    {
+        discard();
+        const std::size_t slash = target.find_last_of('/');
+        const std::string dir = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
+        std::string temp = dir + "." + target.substr(slash + 1) + ".XXXXXX";
+        const int fd = ::mkstemp(temp.data());
+        if (fd < 0)
+            return false;
+        // The new file gets the old one's permissions, or those a new file would get.
+        struct stat old;
+        mode_t mode = 0;
+        if (::stat(target.c_str(), &old) == 0) {
+            mode = old.st_mode & 07777;
+        } else {
+            const mode_t mask = ::umask(0);
+            ::umask(mask);
+            mode = 0666 & ~mask;
+        }
+        ::fchmod(fd, mode);
+        file = ::fdopen(fd, "wb");
+        if (!file) {
+            ::close(fd);
+            ::unlink(temp.c_str());
+            return false;
+        }
+        path = target;
+        temporary = temp;
+        return true;
+    }
+
+    /// Opens an existing file to append to.
+    bool append(const std::string& target)
+    {
+        discard();
+        file = std::fopen(target.c_str(), "ab");
+        path = target;
+        temporary.clear();
+        return file != nullptr;
+    }
+
+    /// Closes the file; true when everything written reached it. A new file then replaces
+    /// the old one; on failure, or with `keep` false, the old file stays as it was.
+    bool close(bool keep = true)
+    {
+        if (!file)
+            return true;
+        bool ok = std::ferror(file) == 0;
+        ok = std::fflush(file) == 0 && ok;
+        ok = std::fclose(file) == 0 && ok;
+        file = nullptr;
+        if (!temporary.empty()) {
+            if (ok && keep)
+                ok = std::rename(temporary.c_str(), path.c_str()) == 0;
+            if (!ok || !keep)
+                ::unlink(temporary.c_str());
+            temporary.clear();
+        }
+        return ok;
+    }
+
+    /// Closes without keeping a new file.
+    void discard() { close(false); }
+};
 
 struct OutputState {
     double nextOutput = 0.0;
     bool useInterval = false;
     double interval = 0.0;
     double start = 0.0;
-    std::FILE* data = nullptr;
+    ResultFile data;
     bool skipNextRow = false;
-    std::FILE* matlab = nullptr;
+    ResultFile matlab;
 } g;
 
 std::array<std::optional<YAxisInput>, CurveCount> g_inputs;
@@ -102,15 +183,12 @@ std::string dataFilePath()
 
 bool openNewDataFile(const std::string& path)
 {
-    if (g.data)
-        std::fclose(g.data);
-    g.data = std::fopen(path.c_str(), "wb");
-    if (!g.data) {
+    if (!g.data.create(path)) {
         ShowMessage({"Can not open file to write:", path});
         return false;
     }
     const std::string header = headerText();
-    std::fwrite(header.data(), 1, header.size(), g.data);
+    std::fwrite(header.data(), 1, header.size(), g.data.file);
     return true;
 }
 
@@ -137,8 +215,7 @@ bool startDataFile(int continuing)
                      header.find("#Nvariables\t" + std::to_string(content->names.size()) + "\n") != std::string::npos;
     }
     if (consistent) {
-        g.data = std::fopen(path.c_str(), "ab");
-        if (!g.data) {
+        if (!g.data.append(path)) {
             ShowMessage({"Can not open file to append:", path});
             return false;
         }
@@ -210,8 +287,7 @@ bool startMatlab()
         ShowMessage({"Can not open file to write:", *script});
         return false;
     }
-    g.matlab = std::fopen(data->c_str(), "w");
-    if (!g.matlab) {
+    if (!g.matlab.create(*data)) {
         ShowMessage({"Can not open malab datafile to write:", *data});
         return false;
     }
@@ -229,17 +305,17 @@ void writeRows()
             for (const PlotCurve* c : curvesWith(&PlotCurve::store))
                 putReal(row, valueOf(c->kind, c->variable));
             row += '\n';
-            std::fwrite(row.data(), 1, row.size(), g.data);
+            std::fwrite(row.data(), 1, row.size(), g.data.file);
         }
     }
-    if (g.matlab) {
+    if (std::FILE* f = g.matlab.file) {
         const PlotSpecification& specs = PlotSpecs();
-        std::fprintf(g.matlab, " %.15G", SimulationTime);
+        std::fprintf(f, " %.15G", SimulationTime);
         if (!specs.xIsTime && OutputVariableName(specs.x.kind, specs.x.variable, specs.x.nameIndex))
-            std::fprintf(g.matlab, " %.15G", xValue());
+            std::fprintf(f, " %.15G", xValue());
         for (const PlotCurve* c : curvesWith(&PlotCurve::matlab))
-            std::fprintf(g.matlab, " %.15G", valueOf(c->kind, c->variable));
-        std::fputc('\n', g.matlab);
+            std::fprintf(f, " %.15G", valueOf(c->kind, c->variable));
+        std::fputc('\n', f);
     }
 }
 
@@ -272,11 +348,11 @@ bool PrepareOutput(int continuing)
     if (!curvesWith(&PlotCurve::store).empty() && !startDataFile(continuing))
         return false;
     if (!curvesWith(&PlotCurve::matlab).empty() && !startMatlab()) {
-        FinishOutput();
+        AbandonOutput();
         return false;
     }
     if (!StartYAxisInputs()) {
-        FinishOutput();
+        AbandonOutput();
         return false;
     }
     return true;
@@ -379,17 +455,22 @@ void FinishOutput()
 {
     FinishYAxisInputs();
     if (g.data) {
-        if (std::ferror(g.data))
-            ShowMessage({"Warning: an error occurred at writing to data file."});
-        std::fclose(g.data);
-        g.data = nullptr;
+        const std::string path = g.data.path;
+        if (!g.data.close())
+            ShowMessage({"Warning: an error occurred at writing to data file.", path});
     }
     if (g.matlab) {
-        if (std::ferror(g.matlab))
-            ShowMessage({"Warning: an error occurred at writing to matlab data file."});
-        std::fclose(g.matlab);
-        g.matlab = nullptr;
+        const std::string path = g.matlab.path;
+        if (!g.matlab.close())
+            ShowMessage({"Warning: an error occurred at writing to matlab data file.", path});
     }
+}
+
+void AbandonOutput()
+{
+    FinishYAxisInputs();
+    g.data.discard();
+    g.matlab.discard();
 }
 
 void InstallRunOutput()
@@ -397,6 +478,7 @@ void InstallRunOutput()
     RunOutput().prepare = [](int continuing) { return PrepareOutput(continuing) ? 1 : 0; };
     RunOutput().step = OutputStep;
     RunOutput().ended = FinishOutput;
+    RunOutput().abandoned = AbandonOutput;
 }
 
 std::optional<DataFileContent> ReadDataFileContent(const std::string& path, bool xIsTime)

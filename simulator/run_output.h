@@ -10,8 +10,11 @@
 bool PrepareOutput(int continuing);
 /// After each accepted step: one output row when the communication interval allows.
 void OutputStep();
-/// At the end of a run: closes every sink.
+/// At the end of a run: closes every sink; a new result file then replaces the old one unless
+/// writing it failed (which is reported).
 void FinishOutput();
+/// When the run could not start: closes every sink and keeps no new result file.
+void AbandonOutput();
 
 /// Connects these to the integration methods' output hooks.
 void InstallRunOutput();

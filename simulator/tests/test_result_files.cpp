@@ -14,6 +14,10 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+
+#include <sys/resource.h>
+
 using modeltest::cell;
 using modeltest::codeFile;
 
@@ -166,6 +170,49 @@ TEST_F(ResultFiles, DataFileHoldsTheCommunicationIntervalsSamplesAndContinuesWit
     EXPECT_EQ(sink.transcript().back().lines[0], "The numerical-output spec's are not consistent with");
     EXPECT_EQ(SimulationTime, 2.0);
     EXPECT_EQ(ReadDataFileContent(path, true)->rows.size(), 20u);
+}
+
+// A disk that fills up while the run writes: the rows still sit in the stream's buffer when
+// the run ends, so only the close can tell. The failure is reported and the previous result
+// files stay as they were; a run that writes well replaces them and leaves nothing beside.
+TEST_F(ResultFiles, FailedWritesKeepThePreviousResultFiles)
+{
+    PlotSpecs().curves[0] = curve("x", 1, 1, 1);
+    RunSpecs().method = MethodEuler;
+    RunSpecs().row(RowStep).value = 0.1;
+    const std::string data = dir.path() + "/ramp/trial.n";
+    const std::string matlab = dir.path() + "/ramp/matlab/trial.d";
+    runTo(0.2);
+    const std::string oldData = platform::readFile(data).value_or("");
+    const std::string oldMatlab = platform::readFile(matlab).value_or("");
+    ASSERT_EQ(oldMatlab, " 0 0\n 0.1 0.1\n 0.2 0.2\n");
+
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    rlimit small = saved;
+    small.rlim_cur = 512; // room for the MATLAB script, not for either data file of the next run
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    runTo(10.0);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previousHandler);
+
+    EXPECT_EQ(SimulationTime, 10.0);
+    ASSERT_EQ(sink.transcript().size(), 2u);
+    EXPECT_EQ(sink.transcript()[0].lines,
+              (std::vector<std::string>{"Warning: an error occurred at writing to data file.", data}));
+    EXPECT_EQ(sink.transcript()[1].lines,
+              (std::vector<std::string>{"Warning: an error occurred at writing to matlab data file.", matlab}));
+    EXPECT_EQ(platform::readFile(data).value_or(""), oldData);
+    EXPECT_EQ(platform::readFile(matlab).value_or(""), oldMatlab);
+    EXPECT_EQ(platform::listDirectory(dir.path() + "/ramp")->size(), 4u); // ".", "..", the data file, matlab
+
+    sink.clear();
+    runTo(0.1);
+    EXPECT_TRUE(sink.transcript().empty());
+    EXPECT_EQ(ReadDataFileContent(data, true)->rows.size(), 2u);
+    EXPECT_EQ(platform::readFile(matlab).value_or(""), " 0 0\n 0.1 0.1\n");
+    EXPECT_EQ(platform::listDirectory(dir.path() + "/ramp/matlab")->size(), 4u); // the script and the data
 }
 
 TEST_F(ResultFiles, MatlabFilesMatchTheirGoldenText)
