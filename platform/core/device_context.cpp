@@ -1,6 +1,7 @@
-// The recording device context of tests.
+// The mapping of logical units to device pixels, and the recording device context of tests.
 #include "platform/core/device_context.h"
 
+#include <cmath>
 #include <cstdio>
 
 namespace platform {
@@ -35,7 +36,56 @@ std::string numbers(std::initializer_list<int> values)
     return out;
 }
 
+int roundToInt(double value)
+{
+    return static_cast<int>(std::lround(value));
+}
+
 } // namespace
+
+bool Mapping::setExtent(Point& extent, int cx, int cy)
+{
+    if (cx == 0 || cy == 0)
+        return false;
+    extent = {cx, cy};
+    return true;
+}
+
+double Mapping::scaleX() const
+{
+    if (mode == MapMode::Text)
+        return 1.0;
+    double sx = static_cast<double>(viewportExtent.x) / windowExtent.x;
+    if (mode == MapMode::Isotropic) {
+        double sy = static_cast<double>(viewportExtent.y) / windowExtent.y;
+        return std::copysign(std::min(std::fabs(sx), std::fabs(sy)), sx);
+    }
+    return sx;
+}
+
+double Mapping::scaleY() const
+{
+    if (mode == MapMode::Text)
+        return 1.0;
+    double sy = static_cast<double>(viewportExtent.y) / windowExtent.y;
+    if (mode == MapMode::Isotropic) {
+        double sx = static_cast<double>(viewportExtent.x) / windowExtent.x;
+        return std::copysign(std::min(std::fabs(sx), std::fabs(sy)), sy);
+    }
+    return sy;
+}
+
+Point Mapping::toDevice(Point logical) const
+{
+    return {roundToInt((logical.x - windowOrigin.x) * scaleX()) + viewportOrigin.x,
+            roundToInt((logical.y - windowOrigin.y) * scaleY()) + viewportOrigin.y};
+}
+
+Point Mapping::toLogical(Point device) const
+{
+    return {roundToInt((device.x - viewportOrigin.x) / scaleX()) + windowOrigin.x,
+            roundToInt((device.y - viewportOrigin.y) / scaleY()) + windowOrigin.y};
+}
 
 void RecordingDeviceContext::setPen(const Pen& pen)
 {
@@ -108,6 +158,53 @@ void RecordingDeviceContext::setPixel(int x, int y, ColorRef color)
 void RecordingDeviceContext::textOut(int x, int y, std::string_view text)
 {
     record("text" + numbers({x, y}) + " " + std::string(text));
+}
+
+void RecordingDeviceContext::drawBitmap(const Bitmap& bitmap, int left, int top, int right, int bottom,
+                                        BitmapMode mode)
+{
+    record("bitmap" + numbers({left, top, right, bottom}) + (mode == BitmapMode::Masked ? " masked " : " copy ") +
+           std::to_string(bitmap.width()) + "x" + std::to_string(bitmap.height()));
+}
+
+void RecordingDeviceContext::setMapMode(MapMode mode)
+{
+    m_mapping.mode = mode;
+    record("mapMode" + numbers({static_cast<int>(mode)}));
+}
+
+void RecordingDeviceContext::setWindowOrigin(int x, int y)
+{
+    m_mapping.windowOrigin = {x, y};
+    record("windowOrigin" + numbers({x, y}));
+}
+
+void RecordingDeviceContext::setWindowExtent(int cx, int cy)
+{
+    Mapping::setExtent(m_mapping.windowExtent, cx, cy);
+    record("windowExtent" + numbers({cx, cy}));
+}
+
+void RecordingDeviceContext::setViewportOrigin(int x, int y)
+{
+    m_mapping.viewportOrigin = {x, y};
+    record("viewportOrigin" + numbers({x, y}));
+}
+
+void RecordingDeviceContext::setViewportExtent(int cx, int cy)
+{
+    Mapping::setExtent(m_mapping.viewportExtent, cx, cy);
+    record("viewportExtent" + numbers({cx, cy}));
+}
+
+void RecordingDeviceContext::setBackgroundMode(BackgroundMode mode)
+{
+    record(mode == BackgroundMode::Opaque ? "bkMode opaque" : "bkMode transparent");
+}
+
+void RecordingDeviceContext::setBackgroundColor(ColorRef color)
+{
+    record("bkColor " + hex(color));
 }
 
 void RecordingDeviceContext::setClipRect(int left, int top, int right, int bottom)

@@ -3,20 +3,14 @@
 // recording of the calls (tests).
 #pragma once
 
+#include "platform/core/bitmap.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace platform {
-
-/// A colour as the suite writes it: 0x00BBGGRR.
-using ColorRef = std::uint32_t;
-
-inline constexpr ColorRef rgb(int r, int g, int b)
-{
-    return static_cast<ColorRef>((r & 0xFF) | ((g & 0xFF) << 8) | ((b & 0xFF) << 16));
-}
 
 enum class PenStyle { Solid, Dash, Dot, DashDot, DashDotDot, Null };
 
@@ -67,8 +61,45 @@ struct Point {
     bool operator==(const Point&) const = default;
 };
 
-/// Draws in logical units equal to device pixels. Rectangles name their left,
-/// top, right and bottom; right and bottom lie just outside what is painted.
+/// How logical units become device pixels, by the suite's mapping-mode numbers.
+enum class MapMode { Text = 1, Isotropic = 7, Anisotropic = 8 };
+
+/// Whether text and dashed lines fill their gaps with the background colour.
+enum class BackgroundMode { Transparent = 1, Opaque = 2 };
+
+/// How a bitmap's pixels reach the device.
+enum class BitmapMode {
+    Copy,   ///< every pixel as it is
+    Masked, ///< ink pixels (see `Bitmap::isInk`) in the text colour, the others leave what is there
+};
+
+/// The mapping of a context: device = (logical - window origin) * viewport
+/// extent / window extent + viewport origin. In text mode the extents are
+/// ignored (one unit a pixel); in isotropic mode both axes take the smaller
+/// scale, each keeping its sign. An extent with a zero part is refused, as a
+/// mapping cannot be made from it.
+struct Mapping {
+    MapMode mode = MapMode::Text;
+    Point windowOrigin;
+    Point windowExtent{1, 1};
+    Point viewportOrigin;
+    Point viewportExtent{1, 1};
+
+    /// Sets an extent unless a part of it is zero; true when set.
+    static bool setExtent(Point& extent, int cx, int cy);
+
+    double scaleX() const;
+    double scaleY() const;
+    /// The device point of a logical point, rounded to the nearest pixel.
+    Point toDevice(Point logical) const;
+    /// The logical point of a device point, rounded to the nearest unit.
+    Point toLogical(Point device) const;
+    bool operator==(const Mapping&) const = default;
+};
+
+/// Draws in logical units, device pixels until a mapping is set. Rectangles
+/// name their left, top, right and bottom; right and bottom lie just outside
+/// what is painted. The background mode starts transparent.
 class DeviceContext {
 public:
     virtual ~DeviceContext() = default;
@@ -92,6 +123,24 @@ public:
     virtual void setPixel(int x, int y, ColorRef color) = 0;
     /// Text at (x, y) as the alignment flags place it; the background stays.
     virtual void textOut(int x, int y, std::string_view text) = 0;
+
+    /// Draws a bitmap stretched (or shrunk) to the rectangle.
+    virtual void drawBitmap(const Bitmap& bitmap, int left, int top, int right, int bottom, BitmapMode mode) = 0;
+    /// Draws a bitmap at its own size with its top left corner at (x, y).
+    void drawBitmap(const Bitmap& bitmap, int x, int y, BitmapMode mode)
+    {
+        drawBitmap(bitmap, x, y, x + bitmap.width(), y + bitmap.height(), mode);
+    }
+
+    virtual void setMapMode(MapMode mode) = 0;
+    virtual void setWindowOrigin(int x, int y) = 0;
+    virtual void setWindowExtent(int cx, int cy) = 0;
+    virtual void setViewportOrigin(int x, int y) = 0;
+    virtual void setViewportExtent(int cx, int cy) = 0;
+    virtual const Mapping& mapping() const = 0;
+
+    virtual void setBackgroundMode(BackgroundMode mode) = 0;
+    virtual void setBackgroundColor(ColorRef color) = 0;
 
     /// Limits drawing to a rectangle; `removeClip` lifts the limit.
     virtual void setClipRect(int left, int top, int right, int bottom) = 0;
@@ -124,6 +173,17 @@ public:
     void fillRect(int left, int top, int right, int bottom, const Brush& brush) override;
     void setPixel(int x, int y, ColorRef color) override;
     void textOut(int x, int y, std::string_view text) override;
+    using DeviceContext::drawBitmap;
+    /// Records "bitmap L T R B copy|masked WxH".
+    void drawBitmap(const Bitmap& bitmap, int left, int top, int right, int bottom, BitmapMode mode) override;
+    void setMapMode(MapMode mode) override;
+    void setWindowOrigin(int x, int y) override;
+    void setWindowExtent(int cx, int cy) override;
+    void setViewportOrigin(int x, int y) override;
+    void setViewportExtent(int cx, int cy) override;
+    const Mapping& mapping() const override { return m_mapping; }
+    void setBackgroundMode(BackgroundMode mode) override;
+    void setBackgroundColor(ColorRef color) override;
     void setClipRect(int left, int top, int right, int bottom) override;
     void removeClip() override;
     TextMetrics textMetrics() override;
@@ -139,6 +199,7 @@ private:
     void record(std::string line) { m_calls.push_back(std::move(line)); }
 
     std::vector<std::string> m_calls;
+    Mapping m_mapping;
     int m_bitsPerPixel = 24;
     bool m_styledLines = true;
 };

@@ -29,10 +29,43 @@ QColor toQColor(ColorRef color)
                   static_cast<int>((color >> 16) & 0xFF));
 }
 
+QImage toQImage(const Bitmap& bitmap)
+{
+    QImage image(bitmap.width(), bitmap.height(), QImage::Format_RGB32);
+    for (int y = 0; y < bitmap.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < bitmap.width(); ++x) {
+            ColorRef c = bitmap.pixel(x, y);
+            line[x] = qRgb(static_cast<int>(c & 0xFF), static_cast<int>((c >> 8) & 0xFF),
+                           static_cast<int>((c >> 16) & 0xFF));
+        }
+    }
+    return image;
+}
+
+Bitmap toBitmap(const QImage& image)
+{
+    QImage opaque(image.size(), QImage::Format_RGB32);
+    opaque.fill(Qt::white);
+    {
+        QPainter painter(&opaque);
+        painter.drawImage(0, 0, image);
+    }
+    Bitmap bitmap(opaque.width(), opaque.height());
+    for (int y = 0; y < opaque.height(); ++y) {
+        const auto* line = reinterpret_cast<const QRgb*>(opaque.constScanLine(y));
+        for (int x = 0; x < opaque.width(); ++x)
+            bitmap.setPixel(x, y, rgb(qRed(line[x]), qGreen(line[x]), qBlue(line[x])));
+    }
+    return bitmap;
+}
+
 PainterDeviceContext::PainterDeviceContext(QPaintDevice& device) : m_device(device), m_painter(&device)
 {
     m_painter.setRenderHint(QPainter::Antialiasing, false);
     m_painter.setRenderHint(QPainter::TextAntialiasing, false);
+    m_painter.setBackgroundMode(Qt::TransparentMode);
+    m_painter.setBackground(Qt::white);
     // The starting font has the screen's size on any device (a printer's pixels are smaller).
     FontSpec font;
     font.pixelHeight = std::max(1, font.pixelHeight * device.logicalDpiY() / 96);
@@ -52,6 +85,14 @@ void PainterDeviceContext::applyPen()
     pen.setStyle(qtPenStyle(m_pen.style));
     pen.setWidth(m_pen.width <= 1 ? 0 : m_pen.width);
     pen.setCapStyle(Qt::FlatCap);
+    // A thin pen's dashes are in device pixels: on a printer they keep the length they have on the screen.
+    int scale = m_device.logicalDpiX() / 96;
+    if (m_pen.width <= 1 && scale > 1 && m_pen.style != PenStyle::Solid && m_pen.style != PenStyle::Null) {
+        QList<qreal> pattern = pen.dashPattern();
+        for (qreal& length : pattern)
+            length *= scale;
+        pen.setDashPattern(pattern);
+    }
     m_painter.setPen(pen);
 }
 
@@ -188,6 +229,80 @@ void PainterDeviceContext::textOut(int x, int y, std::string_view text)
     m_painter.setPen(savedPen);
 }
 
+void PainterDeviceContext::drawBitmap(const Bitmap& bitmap, int left, int top, int right, int bottom,
+                                      BitmapMode mode)
+{
+    if (bitmap.isEmpty() || right == left || bottom == top)
+        return;
+    QImage image;
+    if (mode == BitmapMode::Copy) {
+        image = toQImage(bitmap);
+    } else {
+        // Ink in the text colour over a clear ground: the pixels around the ink stay as they were.
+        image = QImage(bitmap.width(), bitmap.height(), QImage::Format_ARGB32);
+        QRgb ink = toQColor(m_textColor).rgb();
+        for (int y = 0; y < bitmap.height(); ++y) {
+            auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+            for (int x = 0; x < bitmap.width(); ++x)
+                line[x] = bitmap.isInk(x, y) ? ink : qRgba(0, 0, 0, 0);
+        }
+    }
+    // A bitmap is copied whatever the raster operation of the pen.
+    QPainter::CompositionMode saved = m_painter.compositionMode();
+    m_painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    m_painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    m_painter.drawImage(QRect(QPoint(left, top), QPoint(right - 1, bottom - 1)).normalized(), image);
+    m_painter.setCompositionMode(saved);
+}
+
+void PainterDeviceContext::applyMapping()
+{
+    double sx = m_mapping.scaleX();
+    double sy = m_mapping.scaleY();
+    m_painter.setWorldTransform(QTransform(sx, 0, 0, sy, m_mapping.viewportOrigin.x - m_mapping.windowOrigin.x * sx,
+                                           m_mapping.viewportOrigin.y - m_mapping.windowOrigin.y * sy));
+}
+
+void PainterDeviceContext::setMapMode(MapMode mode)
+{
+    m_mapping.mode = mode;
+    applyMapping();
+}
+
+void PainterDeviceContext::setWindowOrigin(int x, int y)
+{
+    m_mapping.windowOrigin = {x, y};
+    applyMapping();
+}
+
+void PainterDeviceContext::setWindowExtent(int cx, int cy)
+{
+    if (Mapping::setExtent(m_mapping.windowExtent, cx, cy))
+        applyMapping();
+}
+
+void PainterDeviceContext::setViewportOrigin(int x, int y)
+{
+    m_mapping.viewportOrigin = {x, y};
+    applyMapping();
+}
+
+void PainterDeviceContext::setViewportExtent(int cx, int cy)
+{
+    if (Mapping::setExtent(m_mapping.viewportExtent, cx, cy))
+        applyMapping();
+}
+
+void PainterDeviceContext::setBackgroundMode(BackgroundMode mode)
+{
+    m_painter.setBackgroundMode(mode == BackgroundMode::Opaque ? Qt::OpaqueMode : Qt::TransparentMode);
+}
+
+void PainterDeviceContext::setBackgroundColor(ColorRef color)
+{
+    m_painter.setBackground(toQColor(color));
+}
+
 void PainterDeviceContext::setClipRect(int left, int top, int right, int bottom)
 {
     m_painter.setClipRect(left, top, std::max(right - left, 0), std::max(bottom - top, 0));
@@ -213,6 +328,12 @@ int PainterDeviceContext::textWidth(std::string_view text)
 int PainterDeviceContext::bitsPerPixel() const
 {
     return m_device.depth();
+}
+
+ImageDeviceContext::ImageDeviceContext(int width, int height)
+    : QImage(std::max(width, 1), std::max(height, 1), QImage::Format_RGB32),
+      PainterDeviceContext((fill(Qt::white), static_cast<QImage&>(*this)))
+{
 }
 
 } // namespace platform

@@ -4,6 +4,7 @@
 #include "platform/core/device_context.h"
 
 #include <QFont>
+#include <QImage>
 #include <QPainter>
 
 class QPaintDevice;
@@ -12,6 +13,11 @@ namespace platform {
 
 /// The Qt colour of a 0x00BBGGRR value.
 QColor toQColor(ColorRef color);
+
+/// The bitmap as an opaque image.
+QImage toQImage(const Bitmap& bitmap);
+/// The image as a bitmap; transparent parts show as laid on white.
+Bitmap toBitmap(const QImage& image);
 
 /// Draws on a paint device without antialiasing (erasing by drawing again in
 /// the background colour and the inverting raster operations are then exact).
@@ -39,6 +45,16 @@ public:
     void fillRect(int left, int top, int right, int bottom, const Brush& brush) override;
     void setPixel(int x, int y, ColorRef color) override;
     void textOut(int x, int y, std::string_view text) override;
+    using DeviceContext::drawBitmap;
+    void drawBitmap(const Bitmap& bitmap, int left, int top, int right, int bottom, BitmapMode mode) override;
+    void setMapMode(MapMode mode) override;
+    void setWindowOrigin(int x, int y) override;
+    void setWindowExtent(int cx, int cy) override;
+    void setViewportOrigin(int x, int y) override;
+    void setViewportExtent(int cx, int cy) override;
+    const Mapping& mapping() const override { return m_mapping; }
+    void setBackgroundMode(BackgroundMode mode) override;
+    void setBackgroundColor(ColorRef color) override;
     void setClipRect(int left, int top, int right, int bottom) override;
     void removeClip() override;
     TextMetrics textMetrics() override;
@@ -51,6 +67,7 @@ public:
 private:
     void applyPen();
     void applyBrush();
+    void applyMapping();
 
     QPaintDevice& m_device;
     QPainter m_painter;
@@ -60,6 +77,15 @@ private:
     ColorRef m_textColor = 0;
     unsigned m_textAlign = TA_LEFT | TA_TOP;
     Point m_position;
+    Mapping m_mapping;
+};
+
+/// A painter context on an image of its own, white at the start: for
+/// pictures made away from any window and for measuring text.
+class ImageDeviceContext : private QImage, public PainterDeviceContext {
+public:
+    ImageDeviceContext(int width, int height);
+    const QImage& image() const { return *this; }
 };
 
 } // namespace platform

@@ -6,6 +6,7 @@
 #include "platform/qt/frame_window.h"
 #include "platform/qt/painter_device_context.h"
 #include "platform/qt/printing.h"
+#include "platform/testing/sample_drawing.h"
 
 #include <gtest/gtest.h>
 
@@ -13,6 +14,8 @@
 #include <QMouseEvent>
 #include <QPrinter>
 #include <QTest>
+
+#include <set>
 
 using namespace platform;
 
@@ -314,4 +317,97 @@ TEST_F(Drawing, PagesRunOnAnyContextSoThatTheirTextCanBeRead)
 
     LinesPrintout refused(25);
     EXPECT_EQ(printPages(refused, dc, 100, 130, [] { return false; }), 1);
+}
+
+TEST_F(Drawing, AMaskedBitmapPaintsExactlyItsInkInTheTextColourPlainOrStretched)
+{
+    Bitmap bitmap = testsupport::sampleBitmap();
+    constexpr ColorRef kGround = rgb(200, 210, 220);
+    QImage image(80, 40, QImage::Format_RGB32);
+    image.fill(toQColor(kGround));
+    {
+        PainterDeviceContext dc(image);
+        dc.setRasterOp(RasterOp::XorPen); // a bitmap is copied whatever the pen's raster operation
+        dc.setTextColor(kRed);
+        dc.drawBitmap(bitmap, 2, 3, BitmapMode::Masked);
+        dc.setTextColor(kBlue);
+        dc.drawBitmap(bitmap, 20, 3, BitmapMode::Masked);
+        dc.drawBitmap(bitmap, 40, 3, 56, 19, BitmapMode::Masked);
+        dc.drawBitmap(bitmap, 60, 3, 68, 11, BitmapMode::Copy);
+    }
+    struct Placement {
+        int left, top, scale;
+        ColorRef ink;
+    };
+    for (const Placement& p : {Placement{2, 3, 1, kRed}, Placement{20, 3, 1, kBlue}, Placement{40, 3, 2, kBlue}}) {
+        for (int y = -1; y <= 8 * p.scale; ++y)
+            for (int x = -1; x <= 8 * p.scale; ++x) {
+                bool inside = x >= 0 && y >= 0 && x < 8 * p.scale && y < 8 * p.scale;
+                bool ink = inside && bitmap.isInk(x / p.scale, y / p.scale);
+                ASSERT_EQ(pixelAt(image, p.left + x, p.top + y), ink ? p.ink : kGround)
+                    << p.left << ": " << x << "," << y;
+            }
+    }
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x)
+            ASSERT_EQ(pixelAt(image, 60 + x, 3 + y), bitmap.pixel(x, y)) << x << "," << y;
+    EXPECT_EQ(toBitmap(toQImage(bitmap)), bitmap);
+}
+
+TEST_F(Drawing, TheWindowOriginAndExtentMapLogicalUnitsOntoTheDevice)
+{
+    struct Case {
+        const char* what;
+        MapMode mode;
+        Point windowOrigin, windowExtent, viewportExtent;
+        QRect expected; // where the logical rectangle (10, 10)-(20, 20) lands
+    };
+    const Case cases[] = {
+        {"text mode moves by the origin only", MapMode::Text, {5, 8}, {1000, 1000}, {10, 10}, QRect(5, 2, 10, 10)},
+        {"anisotropic doubles x and halves y", MapMode::Anisotropic, {0, 0}, {50, 100}, {100, 50},
+         QRect(20, 5, 20, 5)},
+        {"isotropic takes the smaller scale", MapMode::Isotropic, {10, 10}, {50, 100}, {100, 50},
+         QRect(0, 0, 5, 5)},
+    };
+    for (const Case& c : cases) {
+        QImage image = whiteImage(60, 40);
+        PainterDeviceContext dc(image);
+        dc.setMapMode(c.mode);
+        dc.setWindowOrigin(c.windowOrigin.x, c.windowOrigin.y);
+        dc.setWindowExtent(c.windowExtent.x, c.windowExtent.y);
+        dc.setViewportExtent(c.viewportExtent.x, c.viewportExtent.y);
+        dc.setWindowExtent(0, 7); // refused: nothing can be mapped from it
+        dc.fillRect(10, 10, 20, 20, Brush{BrushStyle::Solid, kBlack});
+        EXPECT_EQ(inkBounds(image), c.expected) << c.what;
+        EXPECT_EQ(dc.mapping().toDevice({20, 20}), (Point{c.expected.right() + 1, c.expected.bottom() + 1})) << c.what;
+        EXPECT_EQ(dc.mapping().toLogical({c.expected.left(), c.expected.top()}), (Point{10, 10})) << c.what;
+    }
+}
+
+TEST_F(Drawing, AnOpaqueBackgroundFillsBehindTextAndBetweenDashes)
+{
+    for (BackgroundMode mode : {BackgroundMode::Transparent, BackgroundMode::Opaque}) {
+        QImage image(120, 40, QImage::Format_RGB32);
+        image.fill(toQColor(kRed));
+        {
+            PainterDeviceContext dc(image);
+            dc.setBackgroundColor(kWhite);
+            dc.setBackgroundMode(mode);
+            dc.setTextColor(kBlack);
+            dc.textOut(2, 2, "ii");
+            dc.setPen(Pen{PenStyle::Dash, 1, kBlue});
+            dc.moveTo(0, 30);
+            dc.lineTo(119, 30);
+        }
+        std::set<ColorRef> textArea, line;
+        for (int y = 2; y < 14; ++y)
+            for (int x = 2; x < 10; ++x)
+                textArea.insert(pixelAt(image, x, y));
+        // The end point aside: in a gap of the pattern it is left as it was.
+        for (int x = 0; x < 119; ++x)
+            line.insert(pixelAt(image, x, 30));
+        bool opaque = mode == BackgroundMode::Opaque;
+        EXPECT_EQ(textArea.count(kWhite) == 1, opaque);
+        EXPECT_EQ(line, opaque ? (std::set<ColorRef>{kBlue, kWhite}) : (std::set<ColorRef>{kBlue, kRed}));
+    }
 }
