@@ -427,53 +427,57 @@ bool indexContains(const ExprNode* connection, const ExprNode* reference)
     return true;
 }
 
-bool connectionHolds(const ConnEnd* end, const ExprNode* ref)
+/// True when the connection end covers the element the reference names: position by position,
+/// the subclass's instance indices and then the port's or io's own indices.
+bool connectionHolds(const ConnEnd* end, const SubclassRec* sub, const ExprNode* ref)
 {
-    if (!end || end->index.empty())
+    if (!end)
         return true;
-    PtrNode<ExprNode>* c = end->index.head;
-    PtrNode<ExprNode>* r = ref->index.head;
+    const std::vector<const ExprNode*> covered = coveredIndexEntries(*end, sub);
+    if (std::all_of(covered.begin(), covered.end(), [](const ExprNode* e) { return e == nullptr; }))
+        return true;
+    const PtrNode<ExprNode>* r = ref->index.head;
     if (!r)
         return false; // the whole port, but the connection holds only part of it
-    for (; c && r; c = c->next, r = r->next)
-        if (!indexContains(c->item, r->item))
+    for (std::size_t k = 0; k < covered.size() && r; ++k, r = r->next)
+        if (covered[k] && !indexContains(covered[k], r->item))
             return false;
     return true;
 }
 
 /// The reference's index list as the slot variable sees it. Each index that falls in a range of
 /// the connection is counted from that range's start, so that two submodels sharing one
-/// variable at different offsets both reach the same element.
-bool rebasedIndices(const ConnEnd* end, const ExprNode* ref, const VarRec* var, ExprList& out)
+/// variable at different offsets both reach the same element; an index the connection fixes to
+/// one element selects no dimension of the variable.
+bool rebasedIndices(const ConnEnd* end, const SubclassRec* sub, const ExprNode* ref, const VarRec* var,
+                    ExprList& out)
 {
     out = ExprList{};
     const int dims = var->dim.count();
     if (dims == 0)
         return true;
-    if (!end || end->index.empty()) {
-        int kept = 0;
-        for (ExprNode* i : ref->index)
-            if (kept++ < dims && !out.append(i))
-                return false;
-        return true;
-    }
-    PtrNode<ExprNode>* r = ref->index.head;
-    for (PtrNode<ExprNode>* c = end->index.head; c && r; c = c->next, r = r->next) {
-        const ExprNode* range = c->item;
-        if (!range || range->kind != TK_UPTO || literalSize(range) == 1)
-            continue; // a single index selects no dimension of the variable
+    const std::vector<const ExprNode*> covered = end ? coveredIndexEntries(*end, sub) : std::vector<const ExprNode*>{};
+    int kept = 0;
+    std::size_t k = 0;
+    for (PtrNode<ExprNode>* r = ref->index.head; r && kept < dims; r = r->next, ++k) {
+        const ExprNode* range = k < covered.size() ? covered[k] : nullptr;
         ExprNode* index = r->item;
-        const ExprNode* lo = range->left;
-        if (lo && lo->kind == TK_INTEGER && lo->intValue != 1) {
-            if (index && index->kind == TK_INTEGER)
-                index = makeIntegerConstant(index->intValue - lo->intValue + 1);
-            else
-                index = makeOperator(index, makeIntegerConstant(lo->intValue - 1), TK_MIN);
-            if (!index)
-                return false;
+        if (range) {
+            if (range->kind != TK_UPTO || literalSize(range) == 1)
+                continue;
+            const ExprNode* lo = range->left;
+            if (lo && lo->kind == TK_INTEGER && lo->intValue != 1) {
+                if (index && index->kind == TK_INTEGER)
+                    index = makeIntegerConstant(index->intValue - lo->intValue + 1);
+                else
+                    index = makeOperator(index, makeIntegerConstant(lo->intValue - 1), TK_MIN);
+                if (!index)
+                    return false;
+            }
         }
-        if (out.count() < dims && !out.append(index))
+        if (!out.append(index))
             return false;
+        ++kept;
     }
     return true;
 }
@@ -531,7 +535,7 @@ int rewriteConnectionReferences(SubclassRec* sub, const SlotTable& slots)
             auto* port = static_cast<PortRec*>(ref->record);
             name = port ? port->name : std::string();
             for (BondDescriptor* d : port ? port->connected : PtrList<BondDescriptor>{})
-                if (connectionHolds(d->end, ref)) {
+                if (connectionHolds(d->end, sub, ref)) {
                     slot = d->index + (ref->selector == TK_SEL_FLOW ? 1 : 0);
                     end = d->end;
                     break;
@@ -547,7 +551,7 @@ int rewriteConnectionReferences(SubclassRec* sub, const SlotTable& slots)
             name = io ? io->name : std::string();
             for (SignalDescriptor* d : io ? io->connected : PtrList<SignalDescriptor>{}) {
                 const ConnEnd* e = d->signal ? submodelEnd(d->signal, sub, io->name) : nullptr;
-                if (connectionHolds(e, ref)) {
+                if (connectionHolds(e, sub, ref)) {
                     slot = d->index;
                     end = e;
                     break;
@@ -564,7 +568,7 @@ int rewriteConnectionReferences(SubclassRec* sub, const SlotTable& slots)
             return 0; // a reference left pointing at a port would be written as garbage
         VarRec* var = slots[static_cast<std::size_t>(slot)];
         ExprList index;
-        if (!rebasedIndices(end, ref, var, index)) {
+        if (!rebasedIndices(end, sub, ref, var, index)) {
             reportOutOfMemory();
             return 0;
         }

@@ -138,27 +138,6 @@ std::int64_t elementOf(const ExprNode* ref, const ExprList& dim)
     return element;
 }
 
-/// The range [lo, hi] (1-based) that one index of a connection end selects; false when unknown.
-bool indexRange(const ExprNode* index, std::int64_t size, std::int64_t& lo, std::int64_t& hi)
-{
-    if (!index) {
-        lo = 1;
-        hi = size;
-        return true;
-    }
-    if (index->kind == TK_INTEGER) {
-        lo = hi = index->intValue;
-        return true;
-    }
-    if (index->kind == TK_UPTO && index->left && index->right && index->left->kind == TK_INTEGER &&
-        index->right->kind == TK_INTEGER) {
-        lo = index->left->intValue;
-        hi = index->right->intValue;
-        return true;
-    }
-    return false;
-}
-
 /// What a port element sees of the bond attached to it.
 struct PortElement {
     int outside = 0;  ///< the selector the submodel computes; 0 when no bond covers the element
@@ -166,7 +145,7 @@ struct PortElement {
 };
 
 /// The bond of each element of the port, from the ranges its connection ends cover.
-std::vector<PortElement> portElements(const PortRec* port)
+std::vector<PortElement> portElements(const PortRec* port, const SubclassRec* sub)
 {
     std::vector<std::int64_t> sizes;
     const bool literal = literalSizes(port->dim, sizes);
@@ -174,39 +153,20 @@ std::vector<PortElement> portElements(const PortRec* port)
     for (std::int64_t s : sizes)
         count *= s;
     std::vector<PortElement> elements(literal ? static_cast<std::size_t>(count) : 0);
+    if (elements.empty())
+        return elements;
     for (PtrNode<BondDescriptor>* node = port->connected.head; node; node = node->next) {
         const BondDescriptor* d = node->item;
-        if (!d || elements.empty())
+        if (!d)
             continue;
-        // One range per dimension; a missing index covers the whole dimension.
-        std::vector<std::int64_t> lo(sizes.size()), hi(sizes.size());
-        PtrNode<ExprNode>* index = d->end ? d->end->index.head : nullptr;
-        bool ok = true;
-        for (std::size_t k = 0; k < sizes.size(); ++k) {
-            ok = ok && indexRange(index ? index->item : nullptr, sizes[k], lo[k], hi[k]) && lo[k] >= 1 &&
-                 hi[k] <= sizes[k] && lo[k] <= hi[k];
-            if (index)
-                index = index->next;
-        }
-        if (!ok)
-            continue;
-        std::vector<std::int64_t> at(lo);
-        for (;;) {
-            std::int64_t element = 0;
-            for (std::size_t k = 0; k < sizes.size(); ++k)
-                element = element * sizes[k] + (at[k] - 1);
+        // The instance indices of the subclass first, then the port's own.
+        const std::vector<const ExprNode*> covered =
+            d->end ? coveredIndexEntries(*d->end, sub) : std::vector<const ExprNode*>{};
+        forEachCoveredElement(sizes, covered, [&](std::int64_t element) {
             PortElement& e = elements[static_cast<std::size_t>(element)];
             e.outside = d->caus == CAUS_ECY ? TK_SEL_EFFORT : TK_SEL_FLOW;
             e.dir = d->dir;
-            std::size_t k = sizes.size();
-            while (k > 0 && at[k - 1] == hi[k - 1]) {
-                at[k - 1] = lo[k - 1];
-                --k;
-            }
-            if (k == 0)
-                break;
-            ++at[k - 1];
-        }
+        });
     }
     return elements;
 }
@@ -261,10 +221,10 @@ void makeVariableFlags(SectionList<VarRec>& list)
     }
 }
 
-void makeFlags(ClassRec* cls)
+void makeFlags(ClassRec* cls, const SubclassRec* sub)
 {
     for (PortRec* port : cls->ports) {
-        std::vector<PortElement> elements = portElements(port);
+        std::vector<PortElement> elements = portElements(port, sub);
         port->outsides.assign(elements.size(), 0);
         for (std::size_t e = 0; e < elements.size(); ++e)
             port->outsides[e] = elements[e].outside;
@@ -501,7 +461,7 @@ bool junctionPort(Reshaper& r, EquationRec* eq, ExprNode* arg, const char* funct
     p.matrix = sizes.size() == 2;
     p.rows = p.matrix ? sizes[0] : 1;
     p.cols = sizes.back();
-    p.elements = portElements(p.port);
+    p.elements = portElements(p.port, r.sub);
     return true;
 }
 
@@ -707,7 +667,7 @@ int reshapeSubmodel(SubclassRec* sub)
                 continue;
             }
             if (!r.flagsMade) {
-                makeFlags(cls);
+                makeFlags(cls, r.sub);
                 r.flagsMade = true;
             }
             if (!r.needsSolving) {

@@ -13,6 +13,7 @@
 #include "modelproc/record_release.h"
 #include "modelproc/keldor_scanner.h"
 #include "modelproc/semantic_checks.h"
+#include "modelproc/template_writer.h"
 
 #include <charconv>
 #include <cstdio>
@@ -143,6 +144,118 @@ bool readSubmodelType(SubclassRec* sub)
     return true;
 }
 
+/// The whole range 1 .. size of a dimension as an index entry; null when memory is exhausted.
+ExprNode* wholeRange(const ExprNode* size)
+{
+    const std::int64_t value = literalSize(size);
+    ExprNode* upper = value > 0 ? makeIntegerConstant(static_cast<std::int32_t>(value))
+                                : ttcopy_1_expr(size, nullptr, nullptr);
+    ExprNode* lower = makeIntegerConstant(1);
+    return upper && lower ? makeOperator(lower, upper, TK_UPTO) : nullptr;
+}
+
+/// Gives the index list one entry for each of `dims`: the entries it has, then the whole range of
+/// each further dimension. The list gets nodes of its own, as others may share its nodes.
+bool completeIndexList(ExprList& list, const std::vector<const ExprNode*>& dims)
+{
+    const std::size_t have = static_cast<std::size_t>(list.count());
+    if (have >= dims.size())
+        return true;
+    ExprList complete;
+    for (ExprNode* e : list)
+        if (!complete.append(e))
+            return false;
+    for (std::size_t k = have; k < dims.size(); ++k) {
+        ExprNode* range = wholeRange(dims[k]);
+        if (!range || !complete.append(range))
+            return false;
+    }
+    list = complete;
+    return true;
+}
+
+std::vector<const ExprNode*> entriesOf(const ExprList& list, std::size_t skip = 0)
+{
+    std::vector<const ExprNode*> entries;
+    for (const ExprNode* e : list)
+        if (skip > 0)
+            --skip;
+        else
+            entries.push_back(e);
+    return entries;
+}
+
+/// The text of a bond end at the subclass: "name[instance indices]`port[port indices]".
+std::string bondEndText(const SubclassRec* sub, const ConnEnd& end)
+{
+    return instance_name(sub) + (end.nodeindex.empty() ? "" : indexListText(end.nodeindex)) + "`" + end.name +
+           (end.index.empty() ? "" : indexListText(end.index));
+}
+
+/// Every bond end at the equation subclass names all it reaches: an end without indices reaches
+/// every element of an instance array and of a vector port, as if it named their whole ranges.
+/// Then each element of each port may have one bond at most, and the indices must stay inside the
+/// array and the port.
+void completeAndCheckBondEnds(SubclassRec* sub, const std::string& label)
+{
+    ClassRec* cls = sub->cls;
+    const std::vector<const ExprNode*> instanceDims = entriesOf(sub->dim);
+    for (PortRec* port : cls->ports) {
+        const std::vector<ConnectionEndAt<BondRec>> ends = connectionEndsAt(sub->bonds, sub, END_SUB, port->name);
+        if (ends.empty())
+            continue;
+        // The port's dimensions begin with those of the instance array.
+        const std::vector<const ExprNode*> ownDims = entriesOf(port->dim, instanceDims.size());
+        std::vector<std::int64_t> sizes;
+        bool literal = true;
+        for (const ExprNode* d : port->dim) {
+            sizes.push_back(literalSize(d));
+            literal = literal && sizes.back() > 0;
+        }
+        std::vector<unsigned char> uses;
+        if (literal && elementCount(port->dim) <= (std::int64_t{1} << 24))
+            uses.assign(static_cast<std::size_t>(elementCount(port->dim)), 0);
+        bool twice = false;
+        for (const ConnectionEndAt<BondRec>& at : ends) {
+            ConnEnd& end = at.conn->con[at.end];
+            if (!completeIndexList(end.nodeindex, instanceDims) || !completeIndexList(end.index, ownDims)) {
+                expansionError("memory allocation failure (may be out of memory).");
+                return;
+            }
+            if (uses.empty())
+                continue;
+            const std::vector<const ExprNode*> covered = coveredIndexEntries(end, sub);
+            bool inside = covered.size() <= sizes.size();
+            for (std::size_t k = 0; k < covered.size() && inside; ++k) {
+                std::int64_t lo = 0, hi = 0;
+                if (!literalBounds(covered[k], lo, hi))
+                    break; // computed indices are checked where they are used
+                inside = lo >= 1 && lo <= hi && hi <= sizes[k];
+            }
+            if (!inside) {
+                expansionError(formatMessage("bond connected with %s, which lies outside port %s of submodel %s.",
+                                             bondEndText(sub, end).c_str(), port->name.c_str(), label.c_str()));
+                continue;
+            }
+            forEachCoveredElement(sizes, covered, [&](std::int64_t element) {
+                twice = twice || uses[static_cast<std::size_t>(element)]++ > 0;
+            });
+        }
+        if (twice)
+            expansionError(formatMessage("more than one bond connected with port %s of submodel %s.",
+                                         port->name.c_str(), label.c_str()));
+    }
+    // Signal ends reach every element of an instance array the same way.
+    for (PtrList<SigconRec>* list : {&sub->s_inp, &sub->s_out})
+        for (SigconRec* sig : *list)
+            for (ConnEnd& end : sig->con)
+                if ((end.type == END_SINP || end.type == END_SOUT) && end.node == sub &&
+                    !completeIndexList(end.nodeindex, instanceDims)) {
+                    expansionError("memory allocation failure (may be out of memory).");
+                    return;
+                }
+}
+
 bool hasErrors(int positionErrorsBefore)
 {
     return g_errorCount > 0 || CurrentPosition().errorCount > positionErrorsBefore;
@@ -241,7 +354,12 @@ void expand_submodel(ClassRec* cls, SubclassRec* sub)
     apply_instance(sub->cls, sub->dim, expansionError);
     if (sub->cls->type == CLASS_TOP) {
         dissolveGraphSubmodel(body, sub, expansionError);
-    } else if (Pipeline().depth < 5) {
+        return;
+    }
+    // The bonds at an equation subclass are final: a bond reaches it only from the body that
+    // held it, which was dissolved before the subclass came up in the walk.
+    completeAndCheckBondEnds(sub, name + ":" + instance);
+    if (Pipeline().depth < 5) {
         ttfree_class(sub->cls);
         sub->cls = nullptr;
     }

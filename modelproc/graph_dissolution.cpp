@@ -208,18 +208,35 @@ int innerBondsAt(const GraphBody* inner, const PortRec* port)
     return n;
 }
 
+/// Reports every connection in `list` with an end at `sub` that is not in `reported`, once.
+template <class Connection>
+void reportLeftOver(const Dissolution& d, const PtrList<Connection>& list, std::int16_t type,
+                    const std::vector<const Connection*>& reported, const char* pattern)
+{
+    std::vector<const Connection*> seen(reported);
+    for (Connection* conn : list) {
+        if (std::find(seen.begin(), seen.end(), conn) != seen.end())
+            continue;
+        seen.push_back(conn);
+        const ConnEnd* at = nullptr;
+        for (const ConnEnd& end : conn->con)
+            if (!at && end.type == type && end.node == d.sub)
+                at = &end;
+        d.error(pattern, at ? at->name : "");
+    }
+}
+
 void join_ports(Dissolution& d)
 {
     // An outer bond whose port was reported already is not reported again below.
     std::vector<const BondRec*> reported;
     for (PortRec* port : d.cls->ports) {
         // Each element of an instance array may have its own outer bond at the port.
-        std::vector<BondRec*> outers;
-        for (BondRec* bond : d.sub->bonds) {
-            const ConnEnd* at = connectionEndOf(bond, d.sub);
-            if (at && at->name == port->name)
-                outers.push_back(bond);
-        }
+        const std::vector<ConnectionEndAt<BondRec>> outers = connectionEndsAt(d.sub->bonds, d.sub, END_SUB, port->name);
+        const auto reportAll = [&] {
+            for (const ConnectionEndAt<BondRec>& o : outers)
+                reported.push_back(o.conn);
+        };
         if (outers.empty()) {
             d.error("no bond connected with port %s of submodel %s%d:%s.", port->name);
             continue;
@@ -227,30 +244,30 @@ void join_ports(Dissolution& d)
         BondRec* inner = port->bond;
         if (!inner) {
             d.error("no internal bond connected with port %s of submodel %s%d:%s.", port->name);
-            reported.insert(reported.end(), outers.begin(), outers.end());
+            reportAll();
             continue;
         }
         if (innerBondsAt(d.inner, port) > 1) {
             d.error("more than one internal bond connected with port %s of submodel %s%d:%s.", port->name);
-            reported.insert(reported.end(), outers.begin(), outers.end());
+            reportAll();
             continue;
         }
         ConnEnd* far = otherEnd(inner, port);
         if (!far || far->type != END_SUB || !far->node) {
             d.error("illegal connection (port to port) at port %s of submodel %s%d:%s.", port->name);
-            reported.insert(reported.end(), outers.begin(), outers.end());
+            reportAll();
             continue;
         }
         auto* target = static_cast<SubclassRec*>(far->node);
         bool joined = false;
-        for (BondRec* outer : outers) {
-            ConnEnd* at = connectionEndOf(outer, d.sub);
-            if (!joinEnd(d, *at, *far, port->name)) {
-                reported.push_back(outer);
+        for (const ConnectionEndAt<BondRec>& o : outers) {
+            if (!joinEnd(d, o.conn->con[o.end], *far, port->name)) {
+                reported.push_back(o.conn);
                 continue;
             }
-            target->bonds.pushFront(outer);
-            d.sub->bonds.remove(outer);
+            // The subclass holds a bond once for each of its ends there.
+            target->bonds.pushFront(o.conn);
+            d.sub->bonds.remove(o.conn);
             joined = true;
         }
         if (!joined)
@@ -260,12 +277,8 @@ void join_ports(Dissolution& d)
         port->bond = nullptr;
         register_release(inner);
     }
-    for (BondRec* bond : d.sub->bonds) {
-        if (std::find(reported.begin(), reported.end(), bond) != reported.end())
-            continue;
-        const ConnEnd* at = connectionEndOf(bond, d.sub);
-        d.error("bond connected with port %s, which is not a port of submodel %s%d:%s.", at ? at->name : "");
-    }
+    reportLeftOver(d, d.sub->bonds, END_SUB, reported,
+                   "bond connected with port %s, which is not a port of submodel %s%d:%s.");
 }
 
 void join_inputs(Dissolution& d)
@@ -273,12 +286,7 @@ void join_inputs(Dissolution& d)
     std::vector<const SigconRec*> reported;
     for (IoRec* input : d.cls->inputs) {
         // Each element of an instance array may have its own outer signal at the input.
-        std::vector<SigconRec*> outers;
-        for (SigconRec* s : d.sub->s_inp) {
-            const ConnEnd* at = connectionEndOf(s, d.sub);
-            if (at && at->name == input->name)
-                outers.push_back(s);
-        }
+        const std::vector<ConnectionEndAt<SigconRec>> outers = connectionEndsAt(d.sub->s_inp, d.sub, END_SINP, input->name);
         if (outers.empty()) {
             d.report(formatMessage("no signal connected with input %s of submodel %s.%d:%s.", input->name.c_str(),
                                    d.cls->name.c_str(), d.cls->version, instance_name(d.sub).c_str()));
@@ -305,9 +313,10 @@ void join_inputs(Dissolution& d)
             sinkSides.push_back(far == &inner->con[0] ? 0 : 1);
         }
         std::vector<bool> used(inners.size(), false);
-        for (SigconRec* outer : outers) {
-            ConnEnd* source = otherEnd(outer, d.sub);
-            if (!source || source->type != END_SOUT || !source->node) {
+        for (const ConnectionEndAt<SigconRec>& o : outers) {
+            SigconRec* outer = o.conn;
+            ConnEnd* source = &outer->con[1 - o.end];
+            if (source->type != END_SOUT || !source->node) {
                 d.error("illegal connection (output to input) at io %s of submodel %s%d:%s.", input->name);
                 reported.push_back(outer);
                 continue;
@@ -315,7 +324,7 @@ void join_inputs(Dissolution& d)
             auto* sourceSub = static_cast<SubclassRec*>(source->node);
             bool joined = false;
             for (std::size_t i = 0; i < inners.size(); ++i) {
-                ConnEnd sink = *connectionEndOf(outer, d.sub);
+                ConnEnd sink = outer->con[o.end];
                 if (!joinEnd(d, sink, sinks[i], input->name))
                     continue;
                 SigconRec* target = inners[i];
@@ -350,12 +359,8 @@ void join_inputs(Dissolution& d)
         }
         input->signals.head = nullptr;
     }
-    for (SigconRec* sig : d.sub->s_inp) {
-        if (std::find(reported.begin(), reported.end(), sig) != reported.end())
-            continue;
-        const ConnEnd* at = connectionEndOf(sig, d.sub);
-        d.error("signal connected with io %s, which is not an io of submodel %s%d:%s.", at ? at->name : "");
-    }
+    reportLeftOver(d, d.sub->s_inp, END_SINP, reported,
+                   "signal connected with io %s, which is not an io of submodel %s%d:%s.");
 }
 
 void join_outputs(Dissolution& d)
@@ -363,39 +368,38 @@ void join_outputs(Dissolution& d)
     std::vector<const SigconRec*> reported;
     for (IoRec* output : d.cls->outputs) {
         SigconRec* inner = output->signals.empty() ? nullptr : output->signals.head->item;
-        std::vector<SigconRec*> outers;
-        for (SigconRec* s : d.sub->s_out) {
-            const ConnEnd* at = connectionEndOf(s, d.sub);
-            if (at && at->name == output->name)
-                outers.push_back(s);
-        }
+        const std::vector<ConnectionEndAt<SigconRec>> outers = connectionEndsAt(d.sub->s_out, d.sub, END_SOUT, output->name);
+        const auto reportAll = [&] {
+            for (const ConnectionEndAt<SigconRec>& o : outers)
+                reported.push_back(o.conn);
+        };
         if (outers.empty())
             continue;
         if (!inner) {
             d.error("no internal signal connected with output %s of submodel %s%d:%s.", output->name);
-            reported.insert(reported.end(), outers.begin(), outers.end());
+            reportAll();
             continue;
         }
         ConnEnd* far = otherEnd(inner, output);
         if (!far || far->type == END_INP || far->type == END_SINP) {
             d.error("illegal connection (input to output) at io %s of submodel %s%d:%s.", output->name);
-            reported.insert(reported.end(), outers.begin(), outers.end());
+            reportAll();
             continue;
         }
         if (far->type == END_OUT) {
             d.error("illegal connection (output to output) at io %s of submodel %s%d:%s.", output->name);
-            reported.insert(reported.end(), outers.begin(), outers.end());
+            reportAll();
             continue;
         }
         if (far->type != END_SOUT || !far->node) {
-            reported.insert(reported.end(), outers.begin(), outers.end());
+            reportAll();
             continue;
         }
         auto* sourceSub = static_cast<SubclassRec*>(far->node);
         bool joined = false;
-        for (SigconRec* outer : outers) {
-            ConnEnd* at = connectionEndOf(outer, d.sub);
-            if (!joinEnd(d, *at, *far, output->name)) {
+        for (const ConnectionEndAt<SigconRec>& o : outers) {
+            SigconRec* outer = o.conn;
+            if (!joinEnd(d, outer->con[o.end], *far, output->name)) {
                 reported.push_back(outer);
                 continue;
             }
@@ -410,12 +414,8 @@ void join_outputs(Dissolution& d)
         SectionList<SigconRec>::unlink(inner);
         register_release(inner);
     }
-    for (SigconRec* sig : d.sub->s_out) {
-        if (std::find(reported.begin(), reported.end(), sig) != reported.end())
-            continue;
-        const ConnEnd* at = connectionEndOf(sig, d.sub);
-        d.error("signal connected with io %s, which is not an io of submodel %s%d:%s.", at ? at->name : "");
-    }
+    reportLeftOver(d, d.sub->s_out, END_SOUT, reported,
+                   "signal connected with io %s, which is not an io of submodel %s%d:%s.");
 }
 
 } // namespace
@@ -468,12 +468,14 @@ void dissolveGraphSubmodel(GraphBody* body, SubclassRec* sub, const DissolutionE
     }
     // Connections still on the subclass were reported above; they lose this end.
     for (BondRec* bond : sub->bonds)
-        if (ConnEnd* at = connectionEndOf(bond, sub))
-            *at = ConnEnd{};
+        for (ConnEnd& at : bond->con)
+            if (at.node == sub)
+                at = ConnEnd{};
     for (PtrList<SigconRec>* list : {&sub->s_inp, &sub->s_out})
         for (SigconRec* sig : *list)
-            if (ConnEnd* at = connectionEndOf(sig, sub))
-                *at = ConnEnd{};
+            for (ConnEnd& at : sig->con)
+                if (at.node == sub)
+                    at = ConnEnd{};
     sub->bonds.head = nullptr;
     sub->s_inp.head = sub->s_out.head = nullptr;
     sub->cls = nullptr;

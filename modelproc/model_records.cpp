@@ -527,6 +527,68 @@ ConnEnd* otherEnd(ConnectionRec* conn, const SectionLink* node)
     return i < 0 ? nullptr : &conn->con[1 - i];
 }
 
+std::vector<const ExprNode*> coveredIndexEntries(const ConnEnd& end, const SubclassRec* sub)
+{
+    std::vector<const ExprNode*> entries;
+    for (const ExprNode* e : end.nodeindex)
+        entries.push_back(e);
+    const std::size_t instanceDimensions = sub ? static_cast<std::size_t>(sub->dim.count()) : 0;
+    if (entries.size() < instanceDimensions)
+        entries.resize(instanceDimensions, nullptr);
+    for (const ExprNode* e : end.index)
+        entries.push_back(e);
+    return entries;
+}
+
+bool literalBounds(const ExprNode* entry, std::int64_t& lo, std::int64_t& hi)
+{
+    if (!entry)
+        return false;
+    if (entry->kind == TK_INTEGER) {
+        lo = hi = entry->intValue;
+        return true;
+    }
+    if (entry->kind == TK_UPTO && entry->left && entry->right && entry->left->kind == TK_INTEGER &&
+        entry->right->kind == TK_INTEGER) {
+        lo = entry->left->intValue;
+        hi = entry->right->intValue;
+        return true;
+    }
+    return false;
+}
+
+bool forEachCoveredElement(const std::vector<std::int64_t>& sizes, const std::vector<const ExprNode*>& entries,
+                           const std::function<void(std::int64_t element)>& visit)
+{
+    std::vector<std::int64_t> lo(sizes.size()), hi(sizes.size());
+    for (std::size_t k = 0; k < sizes.size(); ++k) {
+        const ExprNode* e = k < entries.size() ? entries[k] : nullptr;
+        if (!e) {
+            lo[k] = 1;
+            hi[k] = sizes[k];
+        } else if (!literalBounds(e, lo[k], hi[k])) {
+            return false;
+        }
+        if (lo[k] < 1 || hi[k] > sizes[k] || lo[k] > hi[k])
+            return false;
+    }
+    std::vector<std::int64_t> at(lo);
+    for (;;) {
+        std::int64_t element = 0;
+        for (std::size_t k = 0; k < sizes.size(); ++k)
+            element = element * sizes[k] + (at[k] - 1);
+        visit(element);
+        std::size_t k = sizes.size();
+        while (k > 0 && at[k - 1] == hi[k - 1]) {
+            at[k - 1] = lo[k - 1];
+            --k;
+        }
+        if (k == 0)
+            return true;
+        ++at[k - 1];
+    }
+}
+
 BondRec* subclassNthBondAtPort(SubclassRec* sub, std::string_view portName, int n)
 {
     if (!sub || n < 1)

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <new>
 #include <optional>
 #include <string>
@@ -624,6 +625,51 @@ BondRec* subclassNthBondAtPort(SubclassRec* sub, std::string_view portName, int 
 SigconRec* subclassInputSignal(SubclassRec* sub, std::string_view ioName);
 SigconRec* subclassOutputSignal(SubclassRec* sub, std::string_view ioName);
 PortRec* findPort(ClassRec* cls, std::string_view name);
+/// One end of a connection at a subclass: the connection and 0 or 1.
+template <class Connection>
+struct ConnectionEndAt {
+    Connection* conn;
+    int end;
+};
+
+/// The ends of the connections in `list` (a subclass's bonds, inputs or outputs) that are at `sub`
+/// with the end type and name given. Both ends of one connection count when both are there (a
+/// connection between two elements of one instance array).
+template <class Connection>
+std::vector<ConnectionEndAt<Connection>> connectionEndsAt(const PtrList<Connection>& list, const SubclassRec* sub,
+                                                          std::int16_t type, std::string_view name)
+{
+    std::vector<ConnectionEndAt<Connection>> ends;
+    std::vector<const Connection*> seen;
+    for (Connection* conn : list) {
+        bool again = false;
+        for (const Connection* s : seen)
+            again = again || s == conn;
+        if (again)
+            continue;
+        seen.push_back(conn);
+        for (int i = 0; i < 2; ++i)
+            if (conn->con[i].type == type && conn->con[i].node == sub && conn->con[i].name == name)
+                ends.push_back({conn, i});
+    }
+    return ends;
+}
+
+/// The bounds of a literal index entry: an integer i gives i..i, a range lo..hi its bounds; false
+/// for any other entry.
+bool literalBounds(const ExprNode* entry, std::int64_t& lo, std::int64_t& hi);
+
+/// The index entry of each dimension of the port or io that a connection end covers at its
+/// subclass: the submodel index list for the subclass's own dimensions, then the port or io index
+/// list, so that position k pairs with dimension k of the instanced port or io. A missing entry is
+/// null and covers the whole dimension.
+std::vector<const ExprNode*> coveredIndexEntries(const ConnEnd& end, const SubclassRec* sub);
+/// Calls `visit` with the 0-based row-major number of every element, of a record whose dimensions
+/// have the literal `sizes`, that the index entries cover: an integer one element, a range lo..hi
+/// those between, a null or missing entry the whole dimension. False (and nothing visited) when an
+/// entry is not literal or leaves its dimension.
+bool forEachCoveredElement(const std::vector<std::int64_t>& sizes, const std::vector<const ExprNode*>& entries,
+                           const std::function<void(std::int64_t element)>& visit);
 /// The bond's causality as seen from end 0 or end 1.
 unsigned char bondCausalityFrom(const ConnectionRec* bond, int end);
 

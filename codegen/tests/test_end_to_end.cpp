@@ -259,8 +259,6 @@ std::string joined(const std::vector<std::string>& lines)
 // program has no array for: the generator names it and writes nothing.
 TEST_F(EndToEnd, DependentStatesOfTheProcessorAreRefusedAndNothingIsWritten)
 {
-    if (!Phases().generate)
-        GTEST_SKIP() << "the model processor does not generate equations yet";
     ASSERT_EQ(process(ModelCase{"codegen/tests/fixtures/deriv.mf0", {}, {}}), 3) << log;
     const std::string out = dir.mkdir("out");
     EXPECT_FALSE(GenerateStandAlone(GenerationRequest{onlyFileWith(".e"), "", "", out, 1}));
@@ -275,8 +273,6 @@ class ModelChain : public EndToEnd, public ::testing::WithParamInterface<ModelCa
 TEST_P(ModelChain, GeneratedProgramFollowsTheSimulatorsEulerAndRungeKuttaRuns)
 {
     const ModelCase& model = GetParam();
-    if (!Phases().generate)
-        GTEST_SKIP() << "the model processor does not generate equations yet";
 
     ASSERT_EQ(process(model), 3) << log;
     const std::string equationFile = onlyFileWith(".e");

@@ -314,4 +314,28 @@ TEST(CompleteProcessing, EquationModelsAndFailingSteps)
     }
 }
 
+// A multibond between two whole arrays, written without indices, joins them element by element:
+// each element has its own effort and flow, as with the ranges written out.
+TEST(CompleteProcessing, MultibondOverWholeArraysGivesEveryElementItsVariables)
+{
+    for (const char* bond : {"F`p =3=> R`p", "F[1..3]`p =3=> R[1..3]`p"}) {
+        SCOPED_TRACE(bond);
+        testsupport::TempDir dir;
+        ResetSettings();
+        Settings().model_dirs = dir.path();
+        keldortest::copyLibraryElements(dir, KELDOR_LIBRARY_DIR, {"se1", "r1"});
+        std::vector<std::string> log;
+        const std::string model =
+            std::string("bond graph mb version 1\nsubclasses\n  se;1 F[3]\n  r;1 R[3]\nconnections\n  ") + bond + "\n";
+        ASSERT_EQ(processCompletely(dir.write("mb.mg0", model), dir.path(), log), 3) << testing::PrintToString(log);
+        const std::string code = readAll(dir.file("mb1.l"));
+        EXPECT_EQ(declared(code, "#DVariable"),
+                  (std::vector<std::string>{"F[1..3]`p.e[1]", "F[1..3]`p.e[2]", "F[1..3]`p.e[3]", "F[1..3]`p.f[1]",
+                                            "F[1..3]`p.f[2]", "F[1..3]`p.f[3]"}))
+            << code;
+        EXPECT_NE(code.find("\tmov\tV0\tP0\n\tmov\tV1\tP1\n\tmov\tV2\tP2\n"), std::string::npos) << code;
+        EXPECT_EQ(orderFaults(code), "") << code;
+    }
+}
+
 } // namespace

@@ -448,7 +448,8 @@ const char* kVec = "class vec version 1\ninterface\n  ports: q[4]\nequations\n  
 
 // An array instance c[2] of a graph submodel: each outer bond picks one element of the array
 // and lands on that element of the inner submodel array; an outer port index moves the inner
-// port index by its offset; widths that do not agree are reported, not joined.
+// port index by its offset; widths that do not agree are reported, not joined. An end without
+// indices at the source array s1[2] names its whole range.
 TEST_F(ExpansionTest, ArrayOfGraphSubmodelsJoinsBondByBond)
 {
     copyLibrary(dir, {"sf1"});
@@ -462,14 +463,14 @@ TEST_F(ExpansionTest, ArrayOfGraphSubmodelsJoinsBondByBond)
         // Whole ports: the element of c picks the element of the inner array v.
         {"ports: p[2]\nsubclasses\n  vec;1 v\nconnections\n  p =2= v`q[3..4]\n",
          "  s1`p =2=> c[1]`p\n  s2`p =2=> c[2]`p\n",
-         {"s1`p -> c`v[1]`q[(3 .. 4)]", "s2`p -> c`v[2]`q[(3 .. 4)]"}, ""},
+         {"s1[(1 .. 2)]`p -> c`v[1]`q[(3 .. 4)]", "s2[(1 .. 2)]`p -> c`v[2]`q[(3 .. 4)]"}, ""},
         // The outer port index moves the inner one: [2..3] on [1..2] gives [2..3], [4] on [1] gives [4].
         {"ports: p[4]\nsubclasses\n  vec;1 v\nconnections\n  p[1..2] =2= v`q[1..2]\n",
          "  s1`p =2=> c[2]`p[2..3]\n",
-         {"s1`p -> c`v[2]`q[(2 .. 3)]"}, ""},
+         {"s1[(1 .. 2)]`p -> c`v[2]`q[(2 .. 3)]"}, ""},
         {"ports: p[4]\nsubclasses\n  vec;1 v\nconnections\n  p[1] -- v`q[1]\n",
          "  s1`p =2=> c[1..2]`p[4]\n",
-         {"s1`p -> c`v[(1 .. 2)]`q[4]"}, ""},
+         {"s1[(1 .. 2)]`p -> c`v[(1 .. 2)]`q[4]"}, ""},
         // A range of two outer elements on an inner port index of one.
         {"ports: p[4]\nsubclasses\n  vec;1 v\nconnections\n  p[1] -- v`q[1]\n",
          "  s1`p =2=> c`p[1..2]\n",
@@ -551,4 +552,73 @@ TEST_F(ExpansionTest, SignalsOfAnArrayOfGraphSubmodelsAreJoinedPerElement)
     std::sort(signals.begin(), signals.end());
     EXPECT_EQ(signals, (std::vector<std::string>{"a`y -> x`g[1]`u", "b`y -> x`g[2]`u", "x`g[1]`y -> g1`u",
                                                  "x`g[2]`y -> g2`u"}));
+}
+
+namespace {
+
+// A mass and a spring between two ports: one cell of a mass-spring chain.
+const char* kChainCell = "bond graph cell version 1\ninterface\n  ports: pin, pout\nsubclasses\n  1j;1 j\n  i;1 m\n"
+                    "  0j;1 z\n  c;1 k\nconnections\n  pin -- j`p1\n  j`p2 -> m`p\n  j`p3 -> z`p1\n"
+                    "  z`p2 -> k`p\n  z`p3 -- pout\n";
+
+} // namespace
+
+// A bond between two elements of one array of graph submodels has both ends at the array: each
+// end is joined through its own port, the pin end reaching the inner 1-junction and the pout end
+// the inner 0-junction, each with the elements it names.
+TEST_F(ExpansionTest, BondBetweenElementsOfOneGraphArrayJoinsBothEnds)
+{
+    copyLibrary(dir, {"se1", "r1", "1j1", "0j1", "i1", "c1"});
+    dir.write("cell1.sg0", kChainCell);
+    ClassRec* cls = parseModel("bond graph row version 1\nsubclasses\n  se;1 f\n  cell;1 c[3]\n  r;1 d\n"
+                               "connections\n  f`p -> c[1]`pin\n  c[1..2]`pout -> c[2..3]`pin\n"
+                               "  c[3]`pout -> d`p\n");
+    ASSERT_TRUE(cls);
+    errors.clear();
+    ASSERT_EQ(expand_model(cls, "top.mg0"), 1) << testing::PrintToString(errors);
+    std::vector<std::string> bonds;
+    for (BondRec* bond : cls->graph->bonds)
+        bonds.push_back(indexedEnd(bond->con[0]) + " -> " + indexedEnd(bond->con[1]));
+    const std::vector<std::string> joined = {"f`p -> c`j[1]`p1", "c`z[(1 .. 2)]`p3 -> c`j[(2 .. 3)]`p1",
+                                             "c`z[3]`p3 -> d`p"};
+    ASSERT_GE(bonds.size(), joined.size());
+    EXPECT_EQ(std::vector<std::string>(bonds.begin(), bonds.begin() + 3), joined);
+    EXPECT_TRUE(bondListsAgree(cls->graph));
+}
+
+// Every element of a port takes one bond: two bonds at one element (a scalar port, or an element
+// of an array's port), or an index outside the port or the array, fail the expansion with the
+// submodel named. Disjoint elements of a vector port are fine.
+TEST_F(ExpansionTest, PortElementsTakeOneBondEachInsideThePort)
+{
+    copyLibrary(dir, {"se1", "r1", "0jv1"});
+    const struct {
+        const char* subclasses;
+        const char* connections;
+        std::vector<std::string> errors;
+    } cases[] = {
+        {"  se;1 a, b\n  r;1 d\n", "  a`p -> d`p\n  b`p -> d`p\n",
+         {"more than one bond connected with port p of submodel r1:d."}},
+        {"  se;1 a, b\n  r;1 d[2]\n", "  a`p -> d[2]`p\n  b`p =2=> d`p\n",
+         {"more than one bond connected with port p of submodel r1:d."}},
+        {"  se;1 a, b, c\n  0jv;1 node(3)\n", "  a`p -> node`p[1]\n  b`p -> node`p[2]\n  c`p -> node`p[4]\n",
+         {"bond connected with node`p[4], which lies outside port p of submodel 0jv1:node."}},
+        {"  se;1 a\n  r;1 d[2]\n", "  a`p -> d[3]`p\n",
+         {"bond connected with d[3]`p, which lies outside port p of submodel r1:d."}},
+        {"  se;1 a, b, c\n  0jv;1 node(3)\n", "  a`p -> node`p[1]\n  b`p -> node`p[2]\n  c`p -> node`p[3]\n", {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.connections);
+        ClassRec* cls = parseModel(
+            (std::string("bond graph top version 1\nsubclasses\n") + c.subclasses + "connections\n" + c.connections)
+                .c_str());
+        ASSERT_TRUE(cls);
+        errors.clear();
+        EXPECT_EQ(expand_model(cls, "top.mg0"), c.errors.empty() ? 1 : 0);
+        std::vector<std::string> want;
+        for (const std::string& e : c.errors)
+            want.push_back(expansionLine(e));
+        EXPECT_EQ(errors, want);
+        release_all();
+    }
 }

@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <random>
@@ -39,15 +40,9 @@ struct Processed {
     std::vector<std::string> loopInputs; ///< names of the algebraic-loop inputs made
 };
 
-/// Copies the element library and the example models into a new folder of `dir` and
-/// processes `model` there to `depth`.
-Processed processExample(const testsupport::TempDir& dir, const std::string& model, int depth)
+/// Processes `model` to `depth` in the folder `work`, which holds its descriptions.
+Processed processIn(const std::string& work, const std::string& model, int depth)
 {
-    static int runs = 0;
-    const std::string work = dir.mkdir("run" + std::to_string(++runs));
-    for (const char* folder : {"/examples/library", "/examples/models"})
-        for (const auto& entry : fs::directory_iterator(SourceDir + folder))
-            fs::copy_file(entry.path(), work + "/" + entry.path().filename().string());
     ResetSettings();
     Settings().model_dirs = work;
     Settings().messages = 2; // errors and progress reach the log
@@ -84,6 +79,26 @@ Processed processExample(const testsupport::TempDir& dir, const std::string& mod
         if (entry.path().extension() == ".l")
             out.codeFile = entry.path().string();
     return out;
+}
+
+/// A new folder of `dir` with the element library in it.
+std::string libraryFolder(const testsupport::TempDir& dir)
+{
+    static int folders = 0;
+    const std::string work = dir.mkdir("run" + std::to_string(++folders));
+    for (const auto& entry : fs::directory_iterator(SourceDir + "/examples/library"))
+        fs::copy_file(entry.path(), work + "/" + entry.path().filename().string());
+    return work;
+}
+
+/// Copies the element library and the example models into a new folder of `dir` and
+/// processes `model` there to `depth`.
+Processed processExample(const testsupport::TempDir& dir, const std::string& model, int depth)
+{
+    const std::string work = libraryFolder(dir);
+    for (const auto& entry : fs::directory_iterator(SourceDir + "/examples/models"))
+        fs::copy_file(entry.path(), work + "/" + entry.path().filename().string());
+    return processIn(work, model, depth);
 }
 
 /// Index of the variable of `kind` one of whose names is `name`; -1 when none is.
@@ -261,16 +276,13 @@ bool near(double got, double want) { return std::fabs(got - want) <= 1e-12 * std
 
 class ProcessedModels : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        if (!Phases().generate)
-            GTEST_SKIP() << "equation generation is not part of the pipeline yet";
-    }
-
     /// Processes the example completely and loads its code file.
-    void load(const std::string& model)
+    void load(const std::string& model) { loadProcessed(processExample(m_dir, model, 6)); }
+
+    /// Loads the code file of a complete processing.
+    void loadProcessed(const Processed& processed)
     {
-        m_processed = processExample(m_dir, model, 6);
+        m_processed = processed;
         ASSERT_EQ(m_processed.result, 3) << testing::PrintToString(m_processed.messages);
         modeltest::StatusCapture status;
         ASSERT_EQ(LoadCodeFile(m_processed.codeFile), 0) << LastCodeFileReport();
@@ -387,14 +399,128 @@ TEST_F(ProcessedModels, AlgebraicLoopIsTornIntoAnInputAndAnOutput)
 
 namespace {
 
+// One cell of a mass-spring chain: the mass on a 1-junction, then the spring on a 0-junction.
+const char* const kCell = "bond graph cell version 1\ninterface\n  ports: pin, pout\nsubclasses\n  1j;1 j\n"
+                          "  i;1 m\n  0j;1 z\n  c;1 k\nconnections\n  pin -- j`p1\n  j`p2 -> m`p\n"
+                          "  j`p3 -> z`p1\n  z`p2 -> k`p\n  z`p3 -- pout\n";
+
+/// What a parameter or state of a chain model is, whatever way the chain was written: its role
+/// ("force", "damper", "mass", "spring", "momentum", "deflection") and its cell from 1 (0 for the
+/// force and the damper). A cell's number is the last index of an array's name ("c`m`i[3]") or
+/// the digits of the cell's own name ("c3`m`i").
+std::string chainRole(const std::string& name)
+{
+    std::string role;
+    if (name == "f`e")
+        return "force";
+    if (name == "d`r")
+        return "damper";
+    if (name.find("m`i") != std::string::npos)
+        role = "mass";
+    else if (name.find("k`c") != std::string::npos)
+        role = "spring";
+    else if (name.find(".e_indep_state") != std::string::npos)
+        role = "momentum";
+    else if (name.find(".f_indep_state") != std::string::npos)
+        role = "deflection";
+    else
+        return "";
+    std::string cell;
+    if (!name.empty() && name.back() == ']')
+        cell = name.substr(name.rfind('[') + 1, name.size() - name.rfind('[') - 2);
+    else
+        for (std::size_t i = 1; i < name.size() && std::isdigit(static_cast<unsigned char>(name[i])); ++i)
+            cell += name[i];
+    return role + " " + cell;
+}
+
+} // namespace
+
+// A chain of ten mass-spring cells between a force and a damper, written three ways: as an array
+// of the graph submodel cell whose elements are bonded one to the next, as that array inside a
+// submodel chain(n), and cell by cell. All three have the same states and the same rates at
+// random parameters and states.
+TEST_F(ProcessedModels, ChainOfCellsAsArrayMatchesTheChainCellByCell)
+{
+    const std::string array = "bond graph arr version 1\nsubclasses\n  se;1 f\n  cell;1 c[10]\n  r;1 d\n"
+                              "connections\n  f`p -> c[1]`pin\n  c[1..9]`pout -> c[2..10]`pin\n  c[10]`pout -> d`p\n";
+    const std::string chain = "bond graph chain(n) version 1\ninterface\n  ports: pin, pout\nsubclasses\n"
+                              "  cell;1 c[n]\nconnections\n  pin -- c[1]`pin\n  c[1..n-1]`pout -> c[2..n]`pin\n"
+                              "  c[n]`pout -- pout\n";
+    const std::string inChain = "bond graph sub version 1\nsubclasses\n  se;1 f\n  chain;1 ch(10)\n  r;1 d\n"
+                                "connections\n  f`p -> ch`pin\n  ch`pout -> d`p\n";
+    std::string cells = "bond graph cbc version 1\nsubclasses\n  se;1 f\n  cell;1 c1";
+    std::string bonds = "connections\n  f`p -> c1`pin\n";
+    for (int k = 2; k <= 10; ++k) {
+        cells += ", c" + std::to_string(k);
+        bonds += "  c" + std::to_string(k - 1) + "`pout -> c" + std::to_string(k) + "`pin\n";
+    }
+    cells += "\n  r;1 d\n" + bonds + "  c10`pout -> d`p\n";
+
+    std::mt19937 random(1012);
+    std::uniform_real_distribution<double> positive(0.5, 2.0), signedValue(-1.5, 1.5);
+    std::vector<std::map<std::string, double>> inputs(5);
+    for (auto& values : inputs) {
+        values["force"] = signedValue(random);
+        values["damper"] = positive(random);
+        for (int k = 1; k <= 10; ++k) {
+            const std::string cell = " " + std::to_string(k);
+            values["mass" + cell] = positive(random);
+            values["spring" + cell] = positive(random);
+            values["momentum" + cell] = signedValue(random);
+            values["deflection" + cell] = signedValue(random);
+        }
+    }
+    // The rates of each way, by the role of their state.
+    std::vector<std::vector<std::map<std::string, double>>> rates;
+    for (const auto& [model, text] : std::vector<std::pair<std::string, std::string>>{
+             {"cbc.mg0", cells}, {"arr.mg0", array}, {"sub.mg0", inChain}}) {
+        SCOPED_TRACE(model);
+        const std::string work = libraryFolder(m_dir);
+        for (const auto& [name, content] : {std::pair<std::string, std::string>{"cell1.sg0", kCell},
+                                            {"chain1.sg0", chain}, {model, text}})
+            std::ofstream(work + "/" + name) << content;
+        loadProcessed(processIn(work, model, 6));
+        if (HasFatalFailure())
+            return;
+        ASSERT_EQ(Variables().kinds[KindState].count, 20) << namesOf(KindState);
+        ASSERT_EQ(Variables().kinds[KindParameter].count, 22) << namesOf(KindParameter);
+        rates.emplace_back();
+        for (const auto& values : inputs) {
+            for (int kind : {KindParameter, KindState}) {
+                const VariableKind& k = Variables().kinds[kind];
+                for (std::size_t i = 0; i < k.entries.size(); ++i) {
+                    const auto value = values.find(chainRole(k.entries[i].names.front()));
+                    ASSERT_NE(value, values.end()) << k.entries[i].names.front();
+                    k.values[i] = value->second;
+                }
+            }
+            evaluateAll(0.0);
+            std::map<std::string, double> byRole;
+            const VariableKind& states = Variables().kinds[KindState];
+            for (std::size_t i = 0; i < states.entries.size(); ++i)
+                byRole[chainRole(states.entries[i].names.front())] = Variables().kinds[KindRate].values[i];
+            ASSERT_EQ(byRole.size(), 20u);
+            rates.back().push_back(byRole);
+        }
+    }
+    ASSERT_EQ(rates.size(), 3u);
+    for (std::size_t way = 1; way < rates.size(); ++way)
+        for (std::size_t trial = 0; trial < inputs.size(); ++trial)
+            for (const auto& [role, want] : rates[0][trial]) {
+                const double got = rates[way][trial].at(role);
+                EXPECT_TRUE(near(got, want)) << "way " << way << ", d(" << role << ")/dt = " << got << ", cell by cell "
+                                             << want;
+            }
+}
+
+namespace {
+
 /// Whole runs of processed models without a window.
 class ProcessedRuns : public ProcessedModels {
 protected:
     void SetUp() override
     {
-        ProcessedModels::SetUp();
-        if (IsSkipped())
-            return;
         RunSpecs() = RunSpecification::defaults();
         RunsAllowed = 1;
         ModelLoadErrors = 0;
