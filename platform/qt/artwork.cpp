@@ -1,0 +1,52 @@
+// Finding the artwork among the resources built into the program.
+#include "platform/qt/artwork.h"
+
+#include "platform/qt/painter_device_context.h"
+
+#include <QFile>
+
+// The resources live in a static library: nothing would pull them in without this.
+static void initialiseArtwork()
+{
+    static const bool done = [] {
+        Q_INIT_RESOURCE(orvanta_artwork);
+        return true;
+    }();
+    (void)done;
+}
+
+namespace platform {
+
+QString toolBarImagePath(int commandId)
+{
+    return QStringLiteral(":/orvanta/toolbar/%1.png").arg(commandId);
+}
+
+QIcon toolBarIcon(int commandId)
+{
+    initialiseArtwork();
+    QString path = toolBarImagePath(commandId);
+    return QFile::exists(path) ? QIcon(path) : QIcon();
+}
+
+QImage bitmapResourceImage(std::string_view name)
+{
+    initialiseArtwork();
+    QString file = QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())) + ".png";
+    for (const char* folder : {":/orvanta/bitmaps/", ":/orvanta/symbols/"}) {
+        QImage image(QString::fromLatin1(folder) + file);
+        if (!image.isNull())
+            return image;
+    }
+    return QImage();
+}
+
+std::optional<Bitmap> loadBitmapResource(std::string_view name)
+{
+    QImage image = bitmapResourceImage(name);
+    if (image.isNull())
+        return std::nullopt;
+    return toBitmap(image);
+}
+
+} // namespace platform

@@ -1,0 +1,30 @@
+// The suite's artwork among the Qt resources: tool bar images by command id,
+// the bitmaps of the radio buttons and the about box, and element symbols.
+#pragma once
+
+#include "platform/core/bitmap.h"
+
+#include <QIcon>
+#include <QImage>
+#include <QString>
+
+#include <optional>
+#include <string_view>
+
+namespace platform {
+
+/// The resource path of a tool bar button's image: ":/orvanta/toolbar/<command id>.png".
+QString toolBarImagePath(int commandId);
+
+/// The image of a tool bar button; a null icon when the command has none.
+QIcon toolBarIcon(int commandId);
+
+/// A bitmap resource by name: the radio pictures ("BM_SBOND", "BM_SBOND2",
+/// "BM_SBOND3" ...), the about picture "BM_ABOUTW" and the element symbols
+/// ("BM_C", "BM_CBW" ...). A null image when there is none.
+QImage bitmapResourceImage(std::string_view name);
+
+/// The same as a bitmap; none when there is no such resource.
+std::optional<Bitmap> loadBitmapResource(std::string_view name);
+
+} // namespace platform
