@@ -1,6 +1,7 @@
 // The mapping of logical units to device pixels, and the recording device context of tests.
 #include "platform/core/device_context.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -51,28 +52,31 @@ bool Mapping::setExtent(Point& extent, int cx, int cy)
     return true;
 }
 
+namespace {
+
+/// The scale of one axis: viewport over window, in isotropic mode the smaller of both axes' with its own sign.
+double axisScale(const Mapping& mapping, bool horizontal)
+{
+    if (mapping.mode == MapMode::Text)
+        return 1.0;
+    double sx = static_cast<double>(mapping.viewportExtent.x) / mapping.windowExtent.x;
+    double sy = static_cast<double>(mapping.viewportExtent.y) / mapping.windowExtent.y;
+    double own = horizontal ? sx : sy;
+    if (mapping.mode == MapMode::Isotropic)
+        return std::copysign(std::min(std::fabs(sx), std::fabs(sy)), own);
+    return own;
+}
+
+} // namespace
+
 double Mapping::scaleX() const
 {
-    if (mode == MapMode::Text)
-        return 1.0;
-    double sx = static_cast<double>(viewportExtent.x) / windowExtent.x;
-    if (mode == MapMode::Isotropic) {
-        double sy = static_cast<double>(viewportExtent.y) / windowExtent.y;
-        return std::copysign(std::min(std::fabs(sx), std::fabs(sy)), sx);
-    }
-    return sx;
+    return axisScale(*this, true);
 }
 
 double Mapping::scaleY() const
 {
-    if (mode == MapMode::Text)
-        return 1.0;
-    double sy = static_cast<double>(viewportExtent.y) / windowExtent.y;
-    if (mode == MapMode::Isotropic) {
-        double sx = static_cast<double>(viewportExtent.x) / windowExtent.x;
-        return std::copysign(std::min(std::fabs(sx), std::fabs(sy)), sy);
-    }
-    return sy;
+    return axisScale(*this, false);
 }
 
 Point Mapping::toDevice(Point logical) const

@@ -5,6 +5,7 @@
 #include "platform/core/metafile_records.h"
 
 #include <algorithm>
+#include <tuple>
 
 namespace platform {
 
@@ -134,6 +135,12 @@ std::vector<std::uint16_t> deviceIndependentBitmap(int width, int height, const 
         bytes += row;
     }
     return packBytes(bytes);
+}
+
+/// An extent with its zero parts made 1, so that it can map something.
+Point nonZeroExtent(int cx, int cy)
+{
+    return {cx == 0 ? 1 : cx, cy == 0 ? 1 : cy};
 }
 
 // A polyline record holds at most this many points; longer ones go in pieces that share their ends.
@@ -310,7 +317,7 @@ void MetafileDeviceContext::extend(int x, int y)
 void MetafileDeviceContext::moveTo(int x, int y)
 {
     m_state.position = {x, y};
-    recordPoints(wmf::MoveTo, {y, x});
+    recordPoint(wmf::MoveTo, m_state.position);
 }
 
 void MetafileDeviceContext::lineTo(int x, int y)
@@ -437,33 +444,34 @@ void MetafileDeviceContext::setMapMode(MapMode mode)
     record(wmf::SetMapMode, {static_cast<std::uint16_t>(mode)});
 }
 
+void MetafileDeviceContext::recordPoint(std::uint16_t function, Point point)
+{
+    recordPoints(function, {point.y, point.x});
+}
+
 void MetafileDeviceContext::setWindowOrigin(int x, int y)
 {
     m_state.mapping.windowOrigin = {x, y};
-    recordPoints(wmf::SetWindowOrg, {y, x});
+    recordPoint(wmf::SetWindowOrg, m_state.mapping.windowOrigin);
 }
 
 void MetafileDeviceContext::setWindowExtent(int cx, int cy)
 {
-    cx = cx == 0 ? 1 : cx;
-    cy = cy == 0 ? 1 : cy;
-    m_state.mapping.windowExtent = {cx, cy};
+    m_state.mapping.windowExtent = nonZeroExtent(cx, cy);
     m_windowExtentSet = true;
-    recordPoints(wmf::SetWindowExt, {cy, cx});
+    recordPoint(wmf::SetWindowExt, m_state.mapping.windowExtent);
 }
 
 void MetafileDeviceContext::setViewportOrigin(int x, int y)
 {
     m_state.mapping.viewportOrigin = {x, y};
-    recordPoints(wmf::SetViewportOrg, {y, x});
+    recordPoint(wmf::SetViewportOrg, m_state.mapping.viewportOrigin);
 }
 
 void MetafileDeviceContext::setViewportExtent(int cx, int cy)
 {
-    cx = cx == 0 ? 1 : cx;
-    cy = cy == 0 ? 1 : cy;
-    m_state.mapping.viewportExtent = {cx, cy};
-    recordPoints(wmf::SetViewportExt, {cy, cx});
+    m_state.mapping.viewportExtent = nonZeroExtent(cx, cy);
+    recordPoint(wmf::SetViewportExt, m_state.mapping.viewportExtent);
 }
 
 void MetafileDeviceContext::setBackgroundMode(BackgroundMode mode)
@@ -517,16 +525,13 @@ void MetafileDeviceContext::restoreState()
     const Mapping& then = saved.mapping;
     if (now.mode != then.mode)
         record(wmf::SetMapMode, {static_cast<std::uint16_t>(now.mode)});
-    if (now.windowOrigin != then.windowOrigin)
-        recordPoints(wmf::SetWindowOrg, {now.windowOrigin.y, now.windowOrigin.x});
-    if (now.windowExtent != then.windowExtent)
-        recordPoints(wmf::SetWindowExt, {now.windowExtent.y, now.windowExtent.x});
-    if (now.viewportOrigin != then.viewportOrigin)
-        recordPoints(wmf::SetViewportOrg, {now.viewportOrigin.y, now.viewportOrigin.x});
-    if (now.viewportExtent != then.viewportExtent)
-        recordPoints(wmf::SetViewportExt, {now.viewportExtent.y, now.viewportExtent.x});
-    if (m_state.position != saved.position)
-        recordPoints(wmf::MoveTo, {m_state.position.y, m_state.position.x});
+    for (auto [function, point, before] : {std::tuple{wmf::SetWindowOrg, now.windowOrigin, then.windowOrigin},
+                                           std::tuple{wmf::SetWindowExt, now.windowExtent, then.windowExtent},
+                                           std::tuple{wmf::SetViewportOrg, now.viewportOrigin, then.viewportOrigin},
+                                           std::tuple{wmf::SetViewportExt, now.viewportExtent, then.viewportExtent},
+                                           std::tuple{wmf::MoveTo, m_state.position, saved.position}})
+        if (point != before)
+            recordPoint(function, point);
     for (int slot : m_deferredDeletes)
         releaseObject(slot);
     m_deferredDeletes.clear();

@@ -89,6 +89,8 @@ private:
 
     void record(std::uint16_t function, const std::vector<std::uint16_t>& params);
     void recordPoints(std::uint16_t function, std::initializer_list<int> values);
+    /// A point record: y, then x.
+    void recordPoint(std::uint16_t function, Point point);
     void recordColor(std::uint16_t function, ColorRef color);
     int createObject(std::uint16_t function, const std::vector<std::uint16_t>& params);
     void replaceObject(int& slot, int newSlot);
