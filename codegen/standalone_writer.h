@@ -1,14 +1,10 @@
 // Writes a generator model as the C sources of a stand-alone simulation program.
 #pragma once
 
-#include "codegen/generator_model.h"
+#include "codegen/code_writer.h"
 
-#include <functional>
 #include <string>
 #include <vector>
-
-/// Receives the progress of a generation, 0 to 100.
-using ProgressFunction = std::function<void(int percent)>;
 
 /// The files of the stand-alone program, in the order they are written.
 const std::vector<std::string>& StandAloneFileNames();
@@ -20,12 +16,3 @@ const std::vector<std::string>& StandAloneFileNames();
 /// message, the files before it staying written.
 bool WriteStandAloneFiles(const GeneratorModel& model, const std::string& outputDirectory,
                           const ProgressFunction& progress = {});
-
-/// The shortest decimal text that reads back as exactly this value.
-std::string ExactNumber(double value);
-
-/// The text as the contents of a C string literal that printf prints as it stands.
-std::string FormatStringText(const std::string& text);
-
-/// The text made safe inside a C comment.
-std::string CommentText(const std::string& text);

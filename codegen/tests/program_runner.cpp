@@ -45,14 +45,19 @@ std::vector<OutputBlock> parseBlocks(const std::string& output)
 
 ProgramRun compileAndRun(const std::string& directory, const std::string& flags)
 {
+    return compileAndRunFiles(directory, flags, "xxmain.c xxmodel.c xxinteg.c xxfuncs.c xxoutput.c");
+}
+
+ProgramRun compileAndRunFiles(const std::string& directory, const std::string& flags, const std::string& files,
+                              const std::string& arguments)
+{
     ProgramRun run;
     run.compileStatus = runCommand("cd '" + directory + "' && '" + CODEGEN_C_COMPILER + "' " + flags +
-                                   " -o program xxmain.c xxmodel.c xxinteg.c xxfuncs.c xxoutput.c -lm"
-                                   " > compile.txt 2>&1");
+                                   " -o program " + files + " -lm > compile.txt 2>&1");
     run.compileOutput = testsupport::readText(directory + "/compile.txt");
     if (run.compileStatus != 0)
         return run;
-    run.runStatus = runCommand("cd '" + directory + "' && ./program > output.txt 2> errors.txt");
+    run.runStatus = runCommand("cd '" + directory + "' && ./program " + arguments + " > output.txt 2> errors.txt");
     run.output = testsupport::readText(directory + "/output.txt");
     run.errors = testsupport::readText(directory + "/errors.txt");
     run.blocks = parseBlocks(run.output);

@@ -29,8 +29,13 @@ extern const char* const kStrictFlags;
 /// The strict flags with the address and undefined-behaviour sanitizers, stopping at the first report.
 extern const char* const kSanitizerFlags;
 
-/// Compiles every .c file of the directory with the flags into a program and runs it there.
+/// Compiles the stand-alone program's files of the directory with the flags and runs it there.
 ProgramRun compileAndRun(const std::string& directory, const std::string& flags);
+
+/// Compiles the C files (blank-separated, relative to the directory or absolute) with the
+/// flags into a program and runs it there with the arguments.
+ProgramRun compileAndRunFiles(const std::string& directory, const std::string& flags, const std::string& files,
+                              const std::string& arguments = {});
 
 /// Runs a command through the shell; its exit status.
 int runCommand(const std::string& command);

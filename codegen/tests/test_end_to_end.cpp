@@ -2,6 +2,7 @@
 // loaded by the simulator, which saves the experiment; the program generated from the
 // processor's equation file and that experiment follows the simulator's own runs.
 #include "codegen/generation.h"
+#include "codegen/submodel_writer.h"
 #include "codegen/tests/program_runner.h"
 #include "common/settings_table.h"
 #include "modelproc/processing_pipeline.h"
@@ -266,6 +267,102 @@ TEST_F(EndToEnd, DependentStatesOfTheProcessorAreRefusedAndNothingIsWritten)
     ASSERT_FALSE(lines.empty());
     EXPECT_EQ(lines.front(), "The quantity S0 (a dependent state) has no array in the generated code") << joined(lines);
     EXPECT_EQ(platform::listDirectory(out)->size(), 2u) << "only . and ..";
+}
+
+/// The entry of the kind with that name among its names, or -1.
+int entryNamed(int kind, const std::string& name)
+{
+    for (int i = 0; i < Variables().kinds[kind].count; ++i)
+        if (FindNameInEntry(kind, i, name.c_str()) >= 0)
+            return i;
+    return -1;
+}
+
+/// Sets the named parameters and initial conditions of the loaded model.
+void setValues(int kind, const std::map<std::string, double>& values)
+{
+    for (const auto& [name, value] : values) {
+        const int entry = entryNamed(kind, name);
+        ASSERT_GE(entry, 0) << "no " << name;
+        ASSERT_TRUE(SetVariableValue(kind, entry, value)) << name;
+    }
+}
+
+// The DC motor inside mload, extracted and written as a function with the shaft's
+// speed as its input and the shaft's torque as its output: at a constant speed its
+// Runge-Kutta steps are those of the simulator running the motor alone.
+TEST_F(EndToEnd, ExtractedMotorFunctionStepsAsTheSimulatorRunsTheMotorAlone)
+{
+    if (!Phases().generate)
+        GTEST_SKIP() << "the model processor does not generate equations yet";
+    const std::map<std::string, double> motor{
+        {"drive`u`e", 12.0}, {"drive`ra`r", 0.8}, {"drive`la`i", 0.05}, {"drive`km`r", 0.6}};
+    const std::map<std::string, double> current{{"drive`jb`p2.e_indep_state", 0.01}};
+    const double speed = 3.0, step = 0.01, finish = 1.0;
+
+    ASSERT_EQ(process(ModelCase{"examples/models/mload.mg0", {}, {}}), 3) << log;
+    ASSERT_EQ(LoadModel(dir.path(), "mload1"), 1) << joined(sink.transcriptLines());
+    setValues(KindParameter, motor);
+    setValues(KindParameter, {{"jm`i", 0.2}, {"b`r", 0.1}});
+    setValues(KindInitial, current);
+    if (HasFatalFailure())
+        return;
+    RunSpecs().method = MethodRungeKutta4;
+    RunSpecs().startTime = 0.0;
+    RunSpecs().finishTime = finish;
+    RunSpecs().settings[MethodRungeKutta4][RowStep].value = step;
+    ASSERT_EQ(SaveExperiment(dir.path(), "motor"), 1);
+
+    const std::string out = dir.mkdir("function");
+    ASSERT_TRUE(GenerateSubmodelFunction(GenerationRequest{dir.file("mload1.e"), dir.file("motor"), "motor", out, 0},
+                                         BlockRequest{"drive", "dcm"}))
+        << joined(sink.transcriptLines());
+    const std::string block = testsupport::readText(out + "/xxsubmod.c");
+    EXPECT_NE(block.find("XXInteger xx_number_of_inputs = 1;"), std::string::npos) << block;
+    EXPECT_NE(block.find("XXInteger xx_number_of_outputs = 1;"), std::string::npos);
+    ProgramRun function = codegentest::compileAndRunFiles(
+        out, std::string(codegentest::kStrictFlags) + " -I.",
+        "xxsubmod.c xxmodel.c xxinteg.c xxfuncs.c '" + sourcePath("codegen/tests/submodel_host.c") + "'",
+        "100 " + std::to_string(speed) + " 0");
+    ASSERT_EQ(function.compileStatus, 0) << function.compileOutput;
+    ASSERT_EQ(function.runStatus, 0) << function.errors;
+
+    ASSERT_EQ(process(ModelCase{"codegen/tests/fixtures/dcmsolo.mg0", {}, {}}), 3) << log;
+    ASSERT_EQ(LoadModel(dir.path(), "dcmsolo1"), 1) << joined(sink.transcriptLines());
+    setValues(KindParameter, motor);
+    setValues(KindParameter, {{"w`f", speed}});
+    setValues(KindInitial, current);
+    if (HasFatalFailure())
+        return;
+    PlotSpecification& specs = PlotSpecs();
+    ResetPlotSpecs(specs);
+    const std::pair<int, std::string> curves[] = {{KindState, "drive`jb`p2.e_indep_state"},
+                                                  {KindVariable, "drive`km`p2.e"}};
+    for (std::size_t i = 0; i < std::size(curves); ++i) {
+        PlotCurve& curve = specs.curves[i];
+        curve.kind = curves[i].first;
+        curve.variable = entryNamed(curves[i].first, curves[i].second);
+        ASSERT_GE(curve.variable, 0) << curves[i].second;
+        curve.nameIndex = FindNameInEntry(curve.kind, curve.variable, curves[i].second.c_str());
+        curve.index = static_cast<int>(i);
+        curve.display = 1;
+    }
+    CountPlotCurves(specs);
+    std::vector<Sample> samples = simulate(MethodRungeKutta4, step, finish);
+
+    ASSERT_EQ(function.blocks.size(), samples.size());
+    double largest = 0;
+    for (std::size_t k = 0; k < samples.size(); ++k) {
+        const Sample& sample = samples[k];
+        const codegentest::OutputBlock& b = function.blocks[k];
+        ASSERT_NEAR(b.time, sample.time, 1e-12) << "step " << k;
+        const double flux = sample.values.at("drive`jb`p2.e_indep_state");
+        const double torque = sample.values.at("drive`km`p2.e");
+        EXPECT_NEAR(b.values.at("s0"), flux, 1e-12 * std::max(1.0, std::fabs(flux))) << "t = " << sample.time;
+        EXPECT_NEAR(b.values.at("y0"), torque, 1e-12 * std::max(1.0, std::fabs(torque))) << "t = " << sample.time;
+        largest = std::max(largest, std::fabs(torque));
+    }
+    EXPECT_GT(largest, 1.0) << "the motor works";
 }
 
 class ModelChain : public EndToEnd, public ::testing::WithParamInterface<ModelCase> {};
