@@ -233,7 +233,20 @@ private:
             if (declared != 0)
                 return lineFailure();
         }
-        return true;
+        return complete(key, DeclaredEntryCount(), n, "entries");
+    }
+
+    /// A section that ends before its count is a file cut short (or written wrong): its
+    /// report names the section and the line where it ended.
+    bool complete(const std::string& key, std::int64_t present, std::int64_t declared, const char* what)
+    {
+        const bool sectionEnded = m_token == TokenEnd || m_token == TokenValueKey || m_token == TokenStateKey ||
+                                  m_token == TokenUnnamedKey || m_token == TokenSectionKey;
+        if (present >= declared || !sectionEnded)
+            return true; // anything else in its place is the parser's error
+        fail("section " + key + " ends after " + std::to_string(present) + " of its " + std::to_string(declared) +
+             " " + what + ",");
+        return tokenFailure();
     }
 
     // equations := { SECTION_KEY INT EOL { instruction } }
@@ -254,6 +267,8 @@ private:
                 if (!instruction())
                     return false;
             }
+            if (!complete(key, InstructionsRead(), n, "instructions"))
+                return false;
         }
         return true;
     }
@@ -517,6 +532,10 @@ int PendingNameCount() { return int(g_pendingNames.size()); }
 void ClearPendingNames() { g_pendingNames.clear(); }
 
 int BuilderErrorCount() { return g_builder.errors; }
+
+std::int64_t DeclaredEntryCount() { return g_builder.currentKind < 0 ? 0 : g_builder.nameIndex; }
+
+std::int64_t InstructionsRead() { return g_builder.currentTable < 0 ? 0 : g_builder.instructionIndex; }
 
 const std::string& LastBuilderError() { return g_builder.lastError; }
 

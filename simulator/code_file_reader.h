@@ -43,6 +43,11 @@ void ClearPendingNames();
 int BuilderErrorCount();
 const std::string& LastBuilderError();
 
+/// Entries declared so far in the current declaration section, instructions added so far to
+/// the current table.
+std::int64_t DeclaredEntryCount();
+std::int64_t InstructionsRead();
+
 /// The parser over a scanner that reads the file: 0 accepted, 1 refused.
 int ReadCodeFile(CodeFileLexer& lexer);
 

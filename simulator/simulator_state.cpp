@@ -203,7 +203,7 @@ int LoadModel(const std::string& directory, const std::string& modelName)
     // The blocks point into the tables that the reader is about to replace.
     FreeFastCode();
     if (LoadCodeText(*text) != 0) {
-        ShowMessage({"Errors in code file, model could not be loaded."});
+        ShowMessage({"Errors in code file, model could not be loaded.", *path, LastCodeFileReport()});
         if (hadModel && LoadCodeText(previousText) == 0) {
             ApplyParameterValues(KindParameter, saved.kinds[KindParameter]);
             ApplyParameterValues(KindInitial, saved.kinds[KindInitial]);

@@ -219,9 +219,9 @@ TEST(CodeFileReader, HeaderKeepsVersionAndArgumentsInReverse)
     EXPECT_EQ(LoadedCodeFileHeader().argumentNames, (std::vector<std::string>{"n3", "n2", "n1"}));
 }
 
-TEST(CodeFileReader, FewerInstructionsLeaveEndRowsAndJumpToCountLandsOnEnd)
+TEST(CodeFileReader, JumpToTheCountLandsOnTheFinalEnd)
 {
-    modeltest::loadClean(codeFile({"#DVariable\t1", "\t#real\tv", "#Edynamic\t5", "\tjmp\t5", "\tmov\tV0\t1"}));
+    modeltest::loadClean(codeFile({"#DVariable\t1", "\t#real\tv", "#Edynamic\t2", "\tjmp\t2", "\tmov\tV0\t1"}));
     EvaluateModel(0.0);
     EXPECT_EQ(cell('V', 0), 0.0);
     EXPECT_EQ(RunStopFlag, 0);
@@ -247,6 +247,15 @@ TEST(CodeFileReader, MalformedFilesGiveTheMessageAndLine)
         {"negative count", head + "#DParam \t-1\n", "parse error in line 3: '-1'"},
         {"overflowing count", head + "#DParam \t99999999999\n", "integer out of range in line 3: '99999999999'"},
         {"count beyond memory", head + "#DParam \t2000000000\n", "variable array allocation failure in line 3"},
+        // A file cut short: a section with fewer entries than its count.
+        {"cut inside a declaration section", head + "#DParam \t3\n\t#real\ta\n\t#real\tb\n",
+         "section #DParam ends after 2 of its 3 entries, in line 6: ''"},
+        {"declarations missing before the next section", head + "#DVariable\t3\n\t#real\ta\n#Edynamic\t1\n\tmov\tV0\t1\n",
+         "section #DVariable ends after 1 of its 3 entries, in line 5: '#Edynamic'"},
+        {"cut inside the instructions", v2 + "#Edynamic\t3\n\tmov\tV0\tV1\n",
+         "section #Edynamic ends after 1 of its 3 instructions, in line 8: ''"},
+        {"instructions missing before the next table", v2 + "#EInitial\t2\n\tmov\tV0\tV1\n#Edynamic\t0\n",
+         "section #EInitial ends after 1 of its 2 instructions, in line 8: '#Edynamic'"},
         {"more instructions than counted", v2 + "#Edynamic\t1\n\tmov\tV0\tV1\n\tmov\tV1\tV0\n",
          "more instructions as declared, in line 8"},
         {"jump past the table", v2 + "#Edynamic\t2\n\tjmp\t3\n", "wrong jump address in line 7"},

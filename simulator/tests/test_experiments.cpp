@@ -195,7 +195,9 @@ TEST_F(Experiments, SaveLoadSaveGivesIdenticalFilesAndAFailedLoadKeepsTheModel)
 
     // A model that fails to load leaves the good one in place, values and all.
     EXPECT_EQ(LoadModel(models, "bad"), 0);
-    EXPECT_EQ(sink.transcript().back().lines[0], "Errors in code file, model could not be loaded.");
+    EXPECT_EQ(sink.transcript().back().lines,
+              (std::vector<std::string>{"Errors in code file, model could not be loaded.", models + "/bad.l",
+                                        "parse error in line 2: '#DParam'"}));
     EXPECT_EQ(cell('P', 0), 0.5);
     RunSpecs() = RunSpecification::defaults();
     ASSERT_EQ(LoadExperiment(expdir, "trial"), 1);
