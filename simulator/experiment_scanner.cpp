@@ -4,6 +4,7 @@
 
 #include "common/message_boxes.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 
@@ -83,6 +84,13 @@ bool WordIsNumber(const std::string& word, double& value)
     errno = 0;
     value = std::strtod(word.c_str(), &end);
     return end == word.c_str() + word.size();
+}
+
+bool WordIsName(const std::string& word)
+{
+    double value = 0.0;
+    const bool letterFirst = !word.empty() && std::isalpha(static_cast<unsigned char>(word[0]));
+    return !word.empty() && (letterFirst || !WordIsNumber(word, value));
 }
 
 void ReportSpecSyntaxError(const std::string& heading, const ScannedToken& token)

@@ -33,6 +33,10 @@ private:
 /// True when the whole word reads as a number (finite, or "INF" and "NAN" in any case and sign).
 bool WordIsNumber(const std::string& word, double& value);
 
+/// True when the word is a name where a name stands: anything but a number written with a
+/// digit, sign or point first ("inf" and "nan" are names there).
+bool WordIsName(const std::string& word);
+
 /// Shows the heading and "error in line %d: %s." or, at a line end or the end of the
 /// file, "error at end of line %d.".
 void ReportSpecSyntaxError(const std::string& heading, const ScannedToken& token);

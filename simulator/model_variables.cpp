@@ -2,6 +2,7 @@
 // integration vectors, cell addresses and the name look-ups of the editors.
 #include "simulator/model_variables.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <new>
@@ -153,9 +154,13 @@ std::int64_t CellExtent(const double* cell)
 
 void SetStringValue(double& cell, const std::string& text)
 {
+    // Texts are never changed once pooled, so an equal one is shared: reading the same
+    // experiment again leaves the pool as it was.
     auto& strings = g_variables.strings;
-    strings.push_back(text);
-    cell = double(strings.size());
+    std::size_t index = std::size_t(std::find(strings.begin(), strings.end(), text) - strings.begin());
+    if (index == strings.size())
+        strings.push_back(text);
+    cell = double(index + 1);
 }
 
 const std::string* StringOfValue(double value)

@@ -79,7 +79,7 @@ struct SectionReader {
     bool readLine(const ScannedToken& first, bool take, ScannedToken& offending)
     {
         double number = 0.0;
-        if (first.kind != ExperimentToken::Word || WordIsNumber(first.text, number)) {
+        if (first.kind != ExperimentToken::Word || !WordIsName(first.text)) {
             offending = first;
             return false;
         }
@@ -101,10 +101,13 @@ struct SectionReader {
         const ScannedToken& value = scanner.next();
         if (isEnd(value))
             return true;
-        if (value.kind == ExperimentToken::Quoted) {
+        // A text for a string variable, a number for every other: a value of the other
+        // type would become a pool handle or another variable's text.
+        const bool wantsText = GetVariableType(kind, index) == TypeString;
+        if (wantsText && value.kind == ExperimentToken::Quoted) {
             entry.text = value.text;
             entry.isText = true;
-        } else if (value.kind == ExperimentToken::Word && WordIsNumber(value.text, number)) {
+        } else if (!wantsText && value.kind == ExperimentToken::Word && WordIsNumber(value.text, number)) {
             entry.value = number;
         } else {
             offending = value;

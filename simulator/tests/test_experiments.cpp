@@ -138,6 +138,46 @@ TEST_F(Experiments, ParameterSyntaxErrorsTakeNoValue)
     }
 }
 
+// "inf" and "nan" are names, not reserved words: where a line's name stands they are names,
+// where its value stands numbers. A value of the wrong type is an error of its line.
+TEST_F(Experiments, NamesAreNamesAndValuesMustHaveTheVariablesType)
+{
+    loadModelText(codeFile({"#DParam \t3", "\t#real\tinf", "\t#real\tnan", "\t#string\tlabel", "#DIncond\t0"}));
+    SetVariableValue(KindParameter, 0, -std::numeric_limits<double>::infinity());
+    SetVariableValue(KindParameter, 1, 2.5);
+    SetStringValue(cell('P', 2), "motor_a");
+    Variables().kinds[KindParameter].hasValue[2] = 1;
+    const std::string path = dir.path() + "/e.p";
+    ASSERT_EQ(WriteParameterFile(path, "m"), 0);
+    EXPECT_EQ(read("e.p"), "#Formatver\t3\n#Hclass\tm\n#DParam \n\tinf\t-INF\n\tnan\t2.5\n\tlabel\t\"motor_a\"\n#DIncond\n");
+    const std::size_t pool = Variables().strings.size();
+    for (int round = 0; round < 3; ++round) {
+        SetVariableValue(KindParameter, 0, 0.0);
+        ASSERT_EQ(ReadParameterFile(path), 0);
+        EXPECT_EQ(cell('P', 0), -std::numeric_limits<double>::infinity());
+        EXPECT_EQ(cell('P', 1), 2.5);
+        EXPECT_EQ(*StringOfValue(cell('P', 2)), "motor_a");
+    }
+    EXPECT_EQ(Variables().strings.size(), pool); // reading again does not grow the texts
+    EXPECT_TRUE(sink.transcript().empty());
+
+    const std::string head = "#Formatver\t3\n#Hclass\tm\n#DParam \n";
+    const std::vector<std::pair<std::string, std::string>> wrong = {
+        {head + "\tnan\t\"text\"\n#DIncond\n", "error in line 4: \"text\"."},
+        {head + "\tlabel\t1\n#DIncond\n", "error in line 4: 1."},
+        {head + "\tlabel\tINF\n#DIncond\n", "error in line 4: INF."},
+    };
+    for (const auto& [text, message] : wrong) {
+        sink.clear();
+        write("e.p", text);
+        EXPECT_EQ(ReadParameterFile(path), -1) << text;
+        ASSERT_EQ(sink.transcript().size(), 1u) << text;
+        EXPECT_EQ(sink.transcript()[0].lines[1], message);
+        EXPECT_EQ(cell('P', 1), 2.5);
+        EXPECT_EQ(*StringOfValue(cell('P', 2)), "motor_a");
+    }
+}
+
 TEST(SimulatorStateMachine, TransitionsFollowTheTable)
 {
     platform::ScriptedMessageSink sink;
