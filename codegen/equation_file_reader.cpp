@@ -7,6 +7,7 @@
 #include "common/text_helpers.h"
 #include "platform/core/file_system.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <optional>
 #include <set>
@@ -26,9 +27,18 @@ constexpr Section kDeclarations[] = {
     {"#DAlgloop", 'A'},
 };
 
-bool isBlank(const std::string& line)
+bool isBlank(const std::string& line) { return IsBlankLine(line); }
+
+/// The count after a section header; none when it is missing or no count.
+std::optional<long> sectionCount(const std::vector<std::string>& words)
 {
-    return line.find_first_not_of(" \t\r") == std::string::npos;
+    if (words.size() < 2)
+        return std::nullopt;
+    char* end = nullptr;
+    const long count = std::strtol(words[1].c_str(), &end, 10);
+    if (*end || count < 0 || words[1].empty())
+        return std::nullopt;
+    return count;
 }
 
 class EquationFileReader {
@@ -41,6 +51,12 @@ public:
         if (!text) {
             ShowMessage({"Can not open for reading:", m_fileName});
             return false;
+        }
+        // The writer ends every line: a file that ends inside one was cut short.
+        if (!text->empty() && text->back() != '\n') {
+            std::size_t lines = std::size_t(std::count(text->begin(), text->end(), '\n'));
+            return failWith("Error in Model File",
+                            m_fileName + ", line " + std::to_string(lines + 1) + ": the file ends inside this line");
         }
         std::istringstream in(*text);
         for (std::string line; std::getline(in, line);) {
@@ -66,8 +82,22 @@ public:
 private:
     bool fail(const std::string& heading, std::size_t line, const std::string& token)
     {
-        ShowMessage({heading, m_fileName + ", line " + std::to_string(line + 1) + ": '" + token + "'"});
+        return failWith(heading, m_fileName + ", line " + std::to_string(line + 1) + ": '" + token + "'");
+    }
+
+    bool failWith(const std::string& heading, const std::string& detail)
+    {
+        ShowMessage({heading, detail});
         return false;
+    }
+
+    /// A section that ends before its count is a file cut short: the message names the
+    /// section and the line where it ended.
+    bool incomplete(const std::string& header, std::size_t present, long declared, const char* what)
+    {
+        return failWith("Error in Model File", m_fileName + ", line " + std::to_string(m_next + 1) + ": section " +
+                                                   header + " ends after " + std::to_string(present) + " of its " +
+                                                   std::to_string(declared) + " " + what);
     }
 
     bool readHeader()
@@ -98,6 +128,7 @@ private:
     bool readSection(const std::string& header)
     {
         const std::size_t headerLine = m_next;
+        const std::optional<long> count = sectionCount(splitWords(m_lines[m_next]));
         if (!m_seen.insert(header).second)
             return fail("Error in Model File", headerLine, header);
         for (const Section& section : kDeclarations)
@@ -105,7 +136,9 @@ private:
                 if (section.kind == 'A')
                     return fail("Models with algebraic loops are not supported in code generation", headerLine,
                                 header);
-                return readDeclarations(section.kind);
+                if (!count)
+                    return fail("Error in Model File", headerLine, header);
+                return readDeclarations(header, section.kind, *count);
             }
         static const std::pair<const char*, EquationList GeneratorModel::*> kEquations[] = {
             {"#EInitial", &GeneratorModel::initialEquations},
@@ -114,22 +147,31 @@ private:
             {"#Eoutputs", &GeneratorModel::outputEquations},
         };
         for (const auto& [name, list] : kEquations)
-            if (header == name)
-                return readEquations(m_model.*list);
+            if (header == name) {
+                if (!count)
+                    return fail("Error in Model File", headerLine, header);
+                return readEquations(header, m_model.*list, *count);
+            }
         return fail("Unknown section in Model File", headerLine, header);
     }
 
-    /// Entries: a type word, the first name and its aliases, one entry a line.
-    bool readDeclarations(char kind)
+    /// Entries: a type word, the first name and its aliases, one entry a line; as many as
+    /// the header counts.
+    bool readDeclarations(const std::string& header, char kind, long count)
     {
         VariableList& records = *m_model.list(kind);
+        const std::size_t before = records.size();
+        auto complete = [&]() {
+            const std::size_t present = records.size() - before;
+            return present >= std::size_t(count) || incomplete(header, present, count, "entries");
+        };
         for (++m_next; m_next < m_lines.size(); ++m_next) {
             if (isBlank(m_lines[m_next]))
                 continue;
             std::vector<std::string> words = splitWords(m_lines[m_next]);
             const std::string& type = words[0];
             if (type.starts_with("#D") || type.starts_with("#E") || type.starts_with("#H"))
-                return true;
+                return complete();
             if (type != "#real" && type != "#sampletime" && type != "#int" && type != "#bool")
                 return fail("Error in Model File", m_next, type);
             if (words.size() < 2)
@@ -140,15 +182,18 @@ private:
             record->ordinal = static_cast<std::int32_t>(records.size());
             records.push_back(std::move(record));
         }
-        return true;
+        return complete();
     }
 
     /// Equations up to an empty line, the next section or the end: a line ending in a
     /// backslash continues on the next, which the writer indents by six blanks; a line
     /// with " = " starts an equation; any other line (the parts of a conditional)
-    /// belongs to the equation before it.
-    bool readEquations(EquationList& equations)
+    /// belongs to the equation before it. The count is that of the instructions of the
+    /// code form, of which every equation has at least one: a section of instructions
+    /// without equations, or of more equations than instructions, is damaged.
+    bool readEquations(const std::string& header, EquationList& equations, long count)
     {
+        const std::size_t before = equations.size();
         std::unique_ptr<EquationRecord> current;
         std::size_t firstLine = 0;
         bool continued = false;
@@ -186,7 +231,19 @@ private:
             }
             continued = continues;
         }
-        return finish();
+        if (continued)
+            return failWith("Error in Model File", m_fileName + ", line " + std::to_string(m_next) +
+                                                       ": the file ends inside an equation");
+        if (!finish())
+            return false;
+        const std::size_t present = equations.size() - before;
+        if (count > 0 && present == 0)
+            return incomplete(header, present, count, "instructions");
+        if (present > std::size_t(count))
+            return failWith("Error in Model File", m_fileName + ", line " + std::to_string(m_next + 1) + ": section " +
+                                                       header + " holds " + std::to_string(present) +
+                                                       " equations for " + std::to_string(count) + " instructions");
+        return true;
     }
 
     GeneratorModel& m_model;

@@ -1,7 +1,6 @@
 // Owned heap texts (malloc/free), the splitting of directory lists and of lines into words.
 #include "common/text_helpers.h"
 
-#include <cctype>
 #include <cstdlib>
 #include <cstring>
 
@@ -96,15 +95,28 @@ std::vector<std::string> SplitPathList(const char* text)
     return SplitPathList(std::string_view(text));
 }
 
+bool IsBlankChar(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+}
+
+bool IsBlankLine(std::string_view line)
+{
+    for (char c : line)
+        if (!IsBlankChar(c))
+            return false;
+    return true;
+}
+
 std::vector<std::string> splitWords(std::string_view line)
 {
     std::vector<std::string> words;
     std::size_t i = 0;
     while (i < line.size()) {
-        while (i < line.size() && std::isspace(static_cast<unsigned char>(line[i])))
+        while (i < line.size() && IsBlankChar(line[i]))
             ++i;
         const std::size_t start = i;
-        while (i < line.size() && !std::isspace(static_cast<unsigned char>(line[i])))
+        while (i < line.size() && !IsBlankChar(line[i]))
             ++i;
         if (i > start)
             words.emplace_back(line.substr(start, i - start));

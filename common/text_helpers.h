@@ -33,5 +33,12 @@ std::vector<std::string> SplitPathList(std::string_view text);
 /// As above for a heap text; a null text gives no entries.
 std::vector<std::string> SplitPathList(const char* text);
 
-/// The white-space-separated words of a line.
+/// The one rule for blanks of every line reader: blank, tab, carriage return, line feed,
+/// vertical tab and form feed.
+bool IsBlankChar(char c);
+
+/// True when the line holds nothing but blanks (or nothing): splitWords gives no word.
+bool IsBlankLine(std::string_view line);
+
+/// The words of a line, separated by blanks.
 std::vector<std::string> splitWords(std::string_view line);

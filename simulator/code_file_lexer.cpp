@@ -2,6 +2,7 @@
 // names, equations, quoted), reading LF and CR LF line ends alike.
 #include "simulator/code_file_lexer.h"
 
+#include "common/text_helpers.h"
 #include "simulator/model_variables.h"
 
 #include <algorithm>
@@ -137,7 +138,7 @@ int CodeFileLexer::NextToken()
             return TokenEnd;
         }
         const char c = m_text[m_pos];
-        if (c == ' ' || c == '\t' || c == '\r') {
+        if (c != '\n' && IsBlankChar(c)) {
             ++m_pos;
             continue;
         }

@@ -3,6 +3,7 @@
 #include "simulator/experiment_scanner.h"
 
 #include "common/message_boxes.h"
+#include "common/text_helpers.h"
 
 #include <cctype>
 #include <cerrno>
@@ -24,7 +25,7 @@ ExperimentScanner::ExperimentScanner(const std::string& text)
             ++i;
             continue;
         }
-        if (c == ' ' || c == '\t' || c == '\r') {
+        if (IsBlankChar(c)) {
             ++i;
             continue;
         }
@@ -38,8 +39,7 @@ ExperimentScanner::ExperimentScanner(const std::string& text)
             continue;
         }
         std::size_t end = i;
-        while (end < n && text[end] != ' ' && text[end] != '\t' && text[end] != '\r' && text[end] != '\n' &&
-               text[end] != '"')
+        while (end < n && !IsBlankChar(text[end]) && text[end] != '"')
             ++end;
         const std::string word = text.substr(i, end - i);
         m_tokens.push_back({word[0] == '#' ? ExperimentToken::Keyword : ExperimentToken::Word, word, line});

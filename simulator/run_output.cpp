@@ -7,6 +7,7 @@
 
 #include "common/message_boxes.h"
 #include "common/model_file_names.h"
+#include "common/text_helpers.h"
 #include "platform/core/file_system.h"
 #include "simulator/integration_methods.h"
 #include "simulator/model_variables.h"
@@ -498,32 +499,17 @@ std::optional<DataFileContent> ReadDataFileContent(const std::string& path, bool
             text.pop_back();
         return text;
     };
-    auto words = [](const std::string& text) {
-        std::vector<std::string> out;
-        std::size_t i = 0;
-        while (i < text.size()) {
-            while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
-                ++i;
-            std::size_t j = i;
-            while (j < text.size() && text[j] != ' ' && text[j] != '\t')
-                ++j;
-            if (j > i)
-                out.push_back(text.substr(i, j - i));
-            i = j;
-        }
-        return out;
-    };
     DataFileContent content;
-    const auto first = words(line());
+    const auto first = splitWords(line());
     if (first.size() < 2 || first[0] != "#Formatver")
         return std::nullopt;
     content.version = std::atoi(first[1].c_str());
-    const auto second = words(line());
+    const auto second = splitWords(line());
     if (second.size() >= 2)
         content.modelName = second[1];
     if (second.size() >= 4)
         content.experimentName = second[3];
-    const auto third = words(line());
+    const auto third = splitWords(line());
     const int count = third.size() >= 2 ? std::atoi(third[1].c_str()) : -1;
     if (count < 0 || std::size_t(count) > b.size())
         return std::nullopt;

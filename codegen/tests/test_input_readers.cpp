@@ -82,6 +82,19 @@ TEST_F(ReaderTest, EmptyModelIsRead)
     EXPECT_TRUE(model.dynamicEquations.empty());
 }
 
+// A line of vertical tabs or form feeds is as blank as one of blanks, wherever it stands.
+TEST_F(ReaderTest, LinesOfAnyBlankCharactersAreBlank)
+{
+    const std::string file = dir.write("blanks1.e", "#Hclass\tblanks\n\v\n#Hversion\t1\n\f\n#DVariable\t1\n\v\f\n"
+                                                    "\t#real\ta\n \v \n#Edynamic\t1\n    V0 = 1\n\f\n#Eoutputs\t1\n"
+                                                    "    V0 = 2\n");
+    ASSERT_TRUE(ReadEquationFile(model, file)) << messages().front();
+    EXPECT_EQ(model.modelName, "blanks1");
+    EXPECT_EQ(model.variables.size(), 1u);
+    EXPECT_EQ(model.dynamicEquations.size(), 1u);
+    EXPECT_EQ(model.outputEquations.size(), 1u);
+}
+
 TEST_F(ReaderTest, MalformedAndRefusedFilesLeaveAnEmptyModel)
 {
     const std::string head = "#Hclass\tbad\n#Hversion\t1\n\n#DParam \t1\n\t#real\tp\n\n";
@@ -106,6 +119,21 @@ TEST_F(ReaderTest, MalformedAndRefusedFilesLeaveAnEmptyModel)
         {"no header", "#DParam \t1\n\t#real\tp\n", "Error in Model File", "line 1: '#DParam'"},
         {"bad equation", head + "#Edynamic\t1\n    V0 = tdly(P0,1)\n",
          "Function \"tdly\" (time-delay) is not supported in code generation", "line 8"},
+        // Files cut short.
+        {"declarations cut short", head + "#DVariable\t3\n\t#real\ta\n", "Error in Model File",
+         "line 9: section #DVariable ends after 1 of its 3 entries"},
+        {"declarations missing before the next section",
+         head + "#DVariable\t2\n\t#real\ta\n\n#Edynamic\t1\n    V0 = P0\n", "Error in Model File",
+         "line 10: section #DVariable ends after 1 of its 2 entries"},
+        {"equations cut after their header", head + "#DVariable\t1\n\t#real\ta\n#Edynamic\t4\n",
+         "Error in Model File", "line 10: section #Edynamic ends after 0 of its 4 instructions"},
+        {"more equations than instructions", head + "#DVariable\t1\n\t#real\ta\n#Edynamic\t1\n    V0 = P0\n    V0 = 1\n",
+         "Error in Model File", "line 12: section #Edynamic holds 2 equations for 1 instructions"},
+        {"cut inside a line", head + "#DVariable\t1\n\t#real\ta\n#Edynamic\t1\n    V0 = P", "Error in Model File",
+         "line 10: the file ends inside this line"},
+        {"cut inside a continued equation", head + "#DVariable\t1\n\t#real\ta\n#Edynamic\t2\n    V0 = P0 + \\\n",
+         "Error in Model File", "line 10: the file ends inside an equation"},
+        {"section without its count", head + "#DVariable\n\t#real\ta\n", "Error in Model File", "line 7: '#DVariable'"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

@@ -59,3 +59,14 @@ TEST(PathList, SplitsAtEverySeparatorWithoutLimits)
     ASSERT_EQ(entries.size(), 401u);
     EXPECT_EQ(entries[399], longEntry);
 }
+
+// The readers decide "blank line" and split words by the same rule, so a line that splits
+// into no word is blank and every other line has a first word.
+TEST(Words, BlankLinesAndWordsFollowOneRule)
+{
+    for (const char* line : {"", " ", "\t", "\v", "\f", "\r", " \v\f\t\r ", "x", "\vx\f", "a b", "\x01", "\xC2\xA0"}) {
+        SCOPED_TRACE(testing::PrintToString(std::string(line)));
+        EXPECT_EQ(IsBlankLine(line), splitWords(line).empty());
+    }
+    EXPECT_EQ(splitWords("\va\fb\tc d\re"), (std::vector<std::string>{"a", "b", "c", "d", "e"}));
+}
