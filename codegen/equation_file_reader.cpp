@@ -58,7 +58,7 @@ public:
             return failWith("Error in Model File",
                             m_fileName + ", line " + std::to_string(lines + 1) + ": the file ends inside this line");
         }
-        std::istringstream in(*text);
+        std::istringstream in(std::string(platform::withoutByteOrderMark(*text)));
         for (std::string line; std::getline(in, line);) {
             if (!line.empty() && line.back() == '\r')
                 line.pop_back();

@@ -20,7 +20,7 @@ std::optional<std::vector<std::string>> readLines(const std::string& fileName)
     if (!text)
         return std::nullopt;
     std::vector<std::string> lines;
-    std::istringstream in(*text);
+    std::istringstream in(std::string(platform::withoutByteOrderMark(*text)));
     for (std::string line; std::getline(in, line);) {
         if (!line.empty() && line.back() == '\r')
             line.pop_back();

@@ -68,6 +68,8 @@ KeldorScanner& KeldorScanner::current()
 void KeldorScanner::reset(std::string text)
 {
     m_input = std::move(text);
+    if (m_input.starts_with("\xEF\xBB\xBF"))
+        m_input.erase(0, 3); // a UTF-8 byte-order mark is no part of the model
     m_pos = 0;
     m_line = 1;
     m_tokenLine = 1;

@@ -564,7 +564,7 @@ int LoadCodeText(const std::string& text)
     ResetModel();
     ClearTableFileCache();
     CodeFileLexer lexer;
-    lexer.ResetScanner(text);
+    lexer.ResetScanner(std::string(platform::withoutByteOrderMark(text)));
     const int result = ReadCodeFile(lexer);
     FillRestWithEnd();
     // Whatever the file held, the model is left runnable: arrays installed, every table ending in `end`.

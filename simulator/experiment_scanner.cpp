@@ -4,13 +4,15 @@
 
 #include "common/message_boxes.h"
 #include "common/text_helpers.h"
+#include "platform/core/file_system.h"
 
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
 
-ExperimentScanner::ExperimentScanner(const std::string& text)
+ExperimentScanner::ExperimentScanner(const std::string& file)
 {
+    const std::string_view text = platform::withoutByteOrderMark(file);
     int line = 1;
     std::size_t i = 0;
     const std::size_t n = text.size();
@@ -34,14 +36,14 @@ ExperimentScanner::ExperimentScanner(const std::string& text)
             std::size_t end = i + 1;
             while (end < n && text[end] != '"' && text[end] != '\n')
                 ++end;
-            m_tokens.push_back({ExperimentToken::Quoted, text.substr(i + 1, end - i - 1), line});
+            m_tokens.push_back({ExperimentToken::Quoted, std::string(text.substr(i + 1, end - i - 1)), line});
             i = end < n && text[end] == '"' ? end + 1 : end;
             continue;
         }
         std::size_t end = i;
         while (end < n && !IsBlankChar(text[end]) && text[end] != '"')
             ++end;
-        const std::string word = text.substr(i, end - i);
+        const std::string word(text.substr(i, end - i));
         m_tokens.push_back({word[0] == '#' ? ExperimentToken::Keyword : ExperimentToken::Word, word, line});
         i = end;
     }

@@ -82,10 +82,11 @@ TEST_F(ReaderTest, EmptyModelIsRead)
     EXPECT_TRUE(model.dynamicEquations.empty());
 }
 
-// A line of vertical tabs or form feeds is as blank as one of blanks, wherever it stands.
+// A line of vertical tabs or form feeds is as blank as one of blanks, wherever it stands;
+// a UTF-8 byte-order mark at the start is skipped.
 TEST_F(ReaderTest, LinesOfAnyBlankCharactersAreBlank)
 {
-    const std::string file = dir.write("blanks1.e", "#Hclass\tblanks\n\v\n#Hversion\t1\n\f\n#DVariable\t1\n\v\f\n"
+    const std::string file = dir.write("blanks1.e", "\xEF\xBB\xBF#Hclass\tblanks\n\v\n#Hversion\t1\n\f\n#DVariable\t1\n\v\f\n"
                                                     "\t#real\ta\n \v \n#Edynamic\t1\n    V0 = 1\n\f\n#Eoutputs\t1\n"
                                                     "    V0 = 2\n");
     ASSERT_TRUE(ReadEquationFile(model, file)) << messages().front();

@@ -113,6 +113,16 @@ TEST_F(SettingsTableTest, HandWrittenFileReadsIntoTheTable)
     EXPECT_EQ(Startup().ProcessingDepth, 5);
 }
 
+// Some editors start a saved file with a UTF-8 byte-order mark; the first section must not be lost to it.
+TEST_F(SettingsTableTest, ByteOrderMarkBeforeTheFirstSectionIsSkipped)
+{
+    int errors = 0;
+    m_dir.write("orvanta.ini", "\xEF\xBB\xBF" + std::string(HandWritten));
+    EXPECT_EQ(ReadSettingsFile("orvanta.ini", 1, nullptr, errors), 1);
+    EXPECT_EQ(errors, 0);
+    EXPECT_EQ(Settings().model_dirs, "models;more");
+}
+
 TEST_F(SettingsTableTest, MissingFileIsNotReadAndNotReported)
 {
     int errors = 3;

@@ -80,6 +80,8 @@ TEST(KeldorScanner, TextsAndLinesOfTokens)
     Scanned s = scan("class a\n\n  x  # c\n{ one\ntwo } y\r\nz");
     EXPECT_EQ(s.texts, (std::vector<std::string>{"class", "a", "\n", "\n", "x", "\n", "{ one\ntwo }", "y", "\n", "z"}));
     EXPECT_EQ(s.lines, (std::vector<int>{1, 1, 1, 2, 3, 3, 4, 5, 5, 6}));
+    // A UTF-8 byte-order mark before the text (models and arguments files alike) is skipped.
+    EXPECT_EQ(scan("\xEF\xBB\xBF" "class a").texts, (std::vector<std::string>{"class", "a"}));
 }
 
 TEST(KeldorScanner, DeclaredNamesScanAsTheirKind)

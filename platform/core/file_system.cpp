@@ -235,6 +235,11 @@ bool equalsNoCase(std::string_view a, std::string_view b)
     return true;
 }
 
+std::string_view withoutByteOrderMark(std::string_view text)
+{
+    return text.starts_with("\xEF\xBB\xBF") ? text.substr(3) : text;
+}
+
 std::optional<std::string> readFile(const std::string& path)
 {
     return readFile(path, nullptr);

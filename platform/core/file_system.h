@@ -48,6 +48,9 @@ std::string toLower(std::string_view text);
 /// Compares ignoring the case of ASCII letters.
 bool equalsNoCase(std::string_view a, std::string_view b);
 
+/// The text without the UTF-8 byte-order mark that some editors put at its start.
+std::string_view withoutByteOrderMark(std::string_view text);
+
 /// Reads a whole file; none when it cannot be opened or read.
 std::optional<std::string> readFile(const std::string& path);
 

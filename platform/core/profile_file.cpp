@@ -111,6 +111,7 @@ ProfileFile ProfileFile::load(const std::string& path)
 
 ProfileFile ProfileFile::fromText(std::string_view text)
 {
+    text = withoutByteOrderMark(text);
     ProfileFile profile;
     std::size_t start = 0;
     while (start < text.size()) {

@@ -227,10 +227,11 @@ TEST(CodeFileReader, JumpToTheCountLandsOnTheFinalEnd)
     EXPECT_EQ(RunStopFlag, 0);
 }
 
-// Vertical tabs and form feeds are blanks like blanks and tabs.
+// Vertical tabs and form feeds are blanks like blanks and tabs; a UTF-8 byte-order mark
+// before the first line is no part of it.
 TEST(CodeFileReader, EveryBlankCharacterSeparates)
 {
-    modeltest::loadClean("#Hclass\fm\n\v\n#Hversion\v1\n#DVariable\t1\n\f#real\vv\n#Edynamic\t1\n\fmov\vV0\f2\n");
+    modeltest::loadClean("\xEF\xBB\xBF#Hclass\fm\n\v\n#Hversion\v1\n#DVariable\t1\n\f#real\vv\n#Edynamic\t1\n\fmov\vV0\f2\n");
     EvaluateModel(0.0);
     EXPECT_EQ(cell('V', 0), 2.0);
 }
