@@ -111,8 +111,10 @@ ProfileFile ProfileFile::load(const std::string& path)
 
 ProfileFile ProfileFile::fromText(std::string_view text)
 {
-    text = withoutByteOrderMark(text);
     ProfileFile profile;
+    const std::string_view body = withoutByteOrderMark(text);
+    profile.m_byteOrderMark = text.substr(0, text.size() - body.size());
+    text = body;
     std::size_t start = 0;
     while (start < text.size()) {
         std::size_t newline = text.find('\n', start);
@@ -232,8 +234,8 @@ std::string ProfileFile::text() const
     std::size_t size = 0;
     for (const Line& line : m_lines)
         size += line.content.size() + line.ending.size();
-    std::string text;
-    text.reserve(size);
+    std::string text = m_byteOrderMark;
+    text.reserve(size + text.size());
     for (const Line& line : m_lines) {
         text += line.content;
         text += line.ending;

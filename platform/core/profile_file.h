@@ -69,6 +69,8 @@ private:
 
     std::string m_path;
     bool m_existed = false;
+    std::string m_byteOrderMark; ///< a UTF-8 mark before the first line, kept for writing
+
     int m_loadError = 0;
     std::vector<Line> m_lines;
 };

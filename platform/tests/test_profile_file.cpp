@@ -110,6 +110,15 @@ TEST(ProfileFileRead, TextComesBackByteForByte)
         EXPECT_EQ(ProfileFile::fromText(text).text(), text);
 }
 
+// A UTF-8 byte-order mark before the first section hides nothing and is written back.
+TEST(ProfileFileRead, ByteOrderMarkIsSkippedAndKept)
+{
+    ProfileFile profile = ProfileFile::fromText("\xEF\xBB\xBF[General]\ngrid=1\n");
+    EXPECT_EQ(profile.value("General", "grid"), "1");
+    ASSERT_TRUE(profile.setValue("General", "grid", "0"));
+    EXPECT_EQ(profile.text(), "\xEF\xBB\xBF[General]\ngrid=0\n");
+}
+
 TEST(ProfileFileRead, LongLinesAreNotCut)
 {
     std::string value(100000, 'x');
