@@ -199,7 +199,7 @@ int ReadRunSpecFile(const std::string& path, RunSpecification& target)
         return -1;
     }
     CodeFileLexer lexer;
-    lexer.ResetScanner(*text);
+    lexer.ResetScanner(std::string(platform::withoutByteOrderMark(*text)));
     return ReadRunSpecs(lexer, target);
 }
 

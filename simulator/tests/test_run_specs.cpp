@@ -83,7 +83,7 @@ TEST(RunSpecs, ReaderClampsAndAcceptsWhatTheFormatAllows)
     platform::ScriptedMessageSink sink;
     platform::ScopedMessageSink scoped(sink);
     RunSpecification specs = RunSpecification::defaults();
-    ASSERT_EQ(readText("#Hclass\tmsd\n#Iprocsr\t-3\n#Imethod\t9\n#Tstart \t1\n#Tfinish\t2.5E+01\n"
+    ASSERT_EQ(readText("\xEF\xBB\xBF#Hclass\tmsd\n#Iprocsr\t-3\n#Imethod\t9\n#Tstart \t1\n#Tfinish\t2.5E+01\n"
                        "#Tstmax \t1\t0.5\n#Tstinit\t0\t1e-4",
                        specs),
               0);
@@ -93,7 +93,7 @@ TEST(RunSpecs, ReaderClampsAndAcceptsWhatTheFormatAllows)
     EXPECT_EQ(specs.finishTime, 25.0);
     EXPECT_EQ(specs.row(RowMaxStep).switchOn, 1);
     EXPECT_EQ(specs.row(RowMaxStep).value, 0.5);
-    EXPECT_EQ(specs.row(RowInitialStep).value, 1e-4); // last line without its line feed
+    EXPECT_EQ(specs.row(RowInitialStep).value, 1e-4); // last line without its line feed, mark before the first
 
     // A row not in use for the method read is stored in that method's row.
     ASSERT_EQ(readText(Head + "0\n#Tstart \t0\n#Tfinish\t5\n#Tstinit\t1\t0.002\n", specs), 0);

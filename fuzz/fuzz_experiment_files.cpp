@@ -1,0 +1,102 @@
+// Fuzzes the simulator's experiment-file readers against a small model with variables of
+// every type: the first byte chooses the parameter file (".p"), the run specifications
+// (".r") or the plot specifications (".u"), the rest is the file's text. What a reader
+// accepts must write out and read back to the same text (for the plot specifications, once
+// the curves the model lacks are gone).
+#include "platform/core/file_system.h"
+#include "platform/core/message_sink.h"
+#include "simulator/code_file_reader.h"
+#include "simulator/model_variables.h"
+#include "simulator/parameter_file.h"
+#include "simulator/plot_specs.h"
+#include "simulator/run_specs.h"
+#include "simulator/run_state.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace {
+
+const char* const ModelText = "#Hclass\tfz\n#Hversion\t1\n"
+                              "#DParam \t4\n\t#real\tgain\tk\n\t#int\tcount\n\t#string\tlabel\n\t#bool\ton\n"
+                              "#DIncond\t2\n\t#real\tx0\n\t#string\tpath\n"
+                              "#DVariable\t2\n\t#real\tv\n\t#real\tw`PLOT\n"
+                              "#Dstate_ind\t1\n\t#real\tx\n#DRate_ind\t1\n\t#real\tdx\n"
+                              "#Edynamic\t1\n\tmov\tR0\tV0\n";
+
+void require(bool condition)
+{
+    if (!condition)
+        __builtin_trap();
+}
+
+void write(const std::string& path, const std::string& text) { require(platform::writeFileAtomically(path, text)); }
+
+void parameterFile(const std::string& path)
+{
+    for (int kind : {KindParameter, KindInitial}) {
+        const auto values = ReadParameterSection(path, kind);
+        if (values) {
+            require(values->size() == std::size_t(Variables().kinds[kind].count));
+            ApplyParameterValues(kind, *values);
+        }
+    }
+    // Whatever the model now holds writes out and reads back unchanged.
+    const std::string text = ParameterFileText("fz");
+    write("again.p", text);
+    require(ReadParameterFile("again.p") == 0 && ReadInitialConditionFile("again.p") == 0);
+    require(ParameterFileText("fz") == text);
+}
+
+void runSpecFile(const std::string& path)
+{
+    RunSpecification specs = RunSpecification::defaults();
+    if (ReadRunSpecFile(path, specs) != 0)
+        return;
+    const std::string text = RunSpecFileText(specs, "fz");
+    write("again.r", text);
+    RunSpecification again = RunSpecification::defaults();
+    require(ReadRunSpecFile("again.r", again) == 0);
+    require(RunSpecFileText(again, "fz") == text);
+}
+
+void plotSpecFile(const std::string& path)
+{
+    PlotSpecification specs;
+    if (ReadPlotSpecs(path, specs) != 0)
+        return;
+    // Curves the model lacks leave holes that the writer closes up, so the written text is
+    // a fixed point only from its second writing on.
+    write("again.u", PlotSpecFileText(specs, "fz"));
+    PlotSpecification again;
+    require(ReadPlotSpecs("again.u", again) == 0);
+    const std::string text = PlotSpecFileText(again, "fz");
+    write("again.u", text);
+    require(ReadPlotSpecs("again.u", again) == 0);
+    require(PlotSpecFileText(again, "fz") == text);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    static platform::SilentMessageSink sink;
+    static bool ready = [] {
+        platform::setMessageSink(&sink);
+        SetStatusFunction([](const std::string&, bool) {});
+        return true;
+    }();
+    (void)ready;
+    if (size == 0)
+        return 0;
+    if (LoadCodeText(ModelText) != 0)
+        __builtin_trap(); // the fixed model must always load
+    write("fuzz.x", std::string(reinterpret_cast<const char*>(data + 1), size - 1));
+    switch (data[0] % 3) {
+    case 0: parameterFile("fuzz.x"); break;
+    case 1: runSpecFile("fuzz.x"); break;
+    default: plotSpecFile("fuzz.x"); break;
+    }
+    return 0;
+}
