@@ -2,6 +2,7 @@
 // tolerant reading, and the checks a run start makes.
 #include "model_test_support.h"
 
+#include "platform/core/file_system.h"
 #include "platform/core/message_sink.h"
 #include "platform/testing/temp_dir.h"
 #include "simulator/run_specs.h"
@@ -74,6 +75,11 @@ TEST(RunSpecs, WriteReadWriteGivesTheSameFile)
     ASSERT_EQ(ReadRunSpecFile(path, read), 0);
     EXPECT_EQ(RunSpecFileText(read, "msd"), first);
     EXPECT_EQ(read.finishTime, 1.0 / 7);
+    // A file that an editor saved with a UTF-8 byte-order mark reads alike.
+    ASSERT_TRUE(platform::writeFileAtomically(path, "\xEF\xBB\xBF" + first));
+    read = RunSpecification::defaults();
+    ASSERT_EQ(ReadRunSpecFile(path, read), 0);
+    EXPECT_EQ(RunSpecFileText(read, "msd"), first);
     RunSpecs() = RunSpecification::defaults();
 }
 
@@ -83,7 +89,7 @@ TEST(RunSpecs, ReaderClampsAndAcceptsWhatTheFormatAllows)
     platform::ScriptedMessageSink sink;
     platform::ScopedMessageSink scoped(sink);
     RunSpecification specs = RunSpecification::defaults();
-    ASSERT_EQ(readText("\xEF\xBB\xBF#Hclass\tmsd\n#Iprocsr\t-3\n#Imethod\t9\n#Tstart \t1\n#Tfinish\t2.5E+01\n"
+    ASSERT_EQ(readText("#Hclass\tmsd\n#Iprocsr\t-3\n#Imethod\t9\n#Tstart \t1\n#Tfinish\t2.5E+01\n"
                        "#Tstmax \t1\t0.5\n#Tstinit\t0\t1e-4",
                        specs),
               0);
@@ -93,7 +99,7 @@ TEST(RunSpecs, ReaderClampsAndAcceptsWhatTheFormatAllows)
     EXPECT_EQ(specs.finishTime, 25.0);
     EXPECT_EQ(specs.row(RowMaxStep).switchOn, 1);
     EXPECT_EQ(specs.row(RowMaxStep).value, 0.5);
-    EXPECT_EQ(specs.row(RowInitialStep).value, 1e-4); // last line without its line feed, mark before the first
+    EXPECT_EQ(specs.row(RowInitialStep).value, 1e-4); // last line without its line feed
 
     // A row not in use for the method read is stored in that method's row.
     ASSERT_EQ(readText(Head + "0\n#Tstart \t0\n#Tfinish\t5\n#Tstinit\t1\t0.002\n", specs), 0);
