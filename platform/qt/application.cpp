@@ -2,12 +2,11 @@
 // zero-interval timer for idle work.
 #include "platform/qt/application.h"
 
-#include "platform/core/device_context.h"
 #include "platform/core/wait_cursor.h"
 #include "platform/core/window_messages.h"
+#include "platform/qt/fonts.h"
 
 #include <QCursor>
-#include <QFont>
 #include <QSocketNotifier>
 
 namespace platform {
@@ -15,9 +14,7 @@ namespace platform {
 Application::Application(int& argc, char** argv) : QApplication(argc, argv)
 {
     // One pinned font family keeps text metrics alike on every machine.
-    QFont font(QStringLiteral("DejaVu Sans"));
-    font.setPixelSize(FontSpec().pixelHeight);
-    setFont(font);
+    setFont(pinnedFont());
 
     startMessageServer();
     int descriptor = messageDescriptor();
@@ -35,6 +32,10 @@ Application::Application(int& argc, char** argv) : QApplication(argc, argv)
         setMessageSink(&m_sink);
         m_sinkInstalled = true;
     }
+    if (!installedChooserSink()) {
+        setChooserSink(&m_choosers);
+        m_choosersInstalled = true;
+    }
     setWaitCursorHandler([](bool busy) {
         if (busy)
             QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
@@ -48,6 +49,8 @@ Application::~Application()
     setWaitCursorHandler({});
     if (m_sinkInstalled && installedMessageSink() == &m_sink)
         setMessageSink(nullptr);
+    if (m_choosersInstalled && installedChooserSink() == &m_choosers)
+        setChooserSink(nullptr);
     m_messages.reset();
 }
 

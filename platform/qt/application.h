@@ -2,6 +2,7 @@
 // idle work wired into it.
 #pragma once
 
+#include "platform/qt/qt_choosers.h"
 #include "platform/qt/qt_message_sink.h"
 
 #include <QApplication>
@@ -15,7 +16,8 @@ class QSocketNotifier;
 namespace platform {
 
 /// Runs Qt's event loop; messages posted to this process's windows are
-/// delivered from it, and idle work runs whenever nothing else waits.
+/// delivered from it, and idle work runs whenever nothing else waits. Boxes
+/// and choosers show as Qt dialogs unless a sink was installed before.
 class Application : public QApplication {
 public:
     /// One piece of idle work: true while more remains.
@@ -52,6 +54,8 @@ private:
     bool m_nestedIdleAllowed = false;
     QtMessageSink m_sink;
     bool m_sinkInstalled = false;
+    QtChooserSink m_choosers;
+    bool m_choosersInstalled = false;
 };
 
 } // namespace platform

@@ -1,11 +1,15 @@
-// Printing through QPrinter: the print dialog, then one page after another
+// Printing through QPrinter: the printer dialog, then one page after another
 // while the document has more.
 #include "platform/qt/printing.h"
 
 #include "platform/qt/painter_device_context.h"
+#include "platform/qt/window_widgets.h"
 
-#include <QPrintDialog>
+#include <QPageSize>
+#include <QWidget>
 #include <QPrinter>
+
+#include <map>
 
 namespace platform {
 
@@ -14,7 +18,59 @@ namespace {
 // A bound on the pages of one document, should a printout never say it is done.
 constexpr int kMaxPages = 100000;
 
+const std::map<std::string, QPageSize::PageSizeId>& paperSizes()
+{
+    static const std::map<std::string, QPageSize::PageSizeId> sizes = {
+        {"A4", QPageSize::A4}, {"Letter", QPageSize::Letter}, {"Legal", QPageSize::Legal},
+        {"A3", QPageSize::A3}, {"A5", QPageSize::A5}};
+    return sizes;
+}
+
+/// The handle of the frame window or dialog a widget lies in; 0 for none.
+WindowHandle ownerHandle(QWidget* widget)
+{
+    for (QWidget* at = widget; at; at = at->parentWidget())
+        if (WindowHandle handle = windowHandleOf(at))
+            return handle;
+    return 0;
+}
+
 } // namespace
+
+PrinterSettings printerSettings(const QPrinter& printer)
+{
+    PrinterSettings settings = PrinterSettings::defaults();
+    QPageSize::PageSizeId id = printer.pageLayout().pageSize().id();
+    for (const auto& [name, size] : paperSizes())
+        if (size == id)
+            settings.paper = name;
+    settings.landscape = printer.pageLayout().orientation() == QPageLayout::Landscape;
+    if (!printer.outputFileName().isEmpty())
+        settings.outputFile = printer.outputFileName().toStdString();
+    return settings;
+}
+
+void applyPrinterSettings(QPrinter& printer, const PrinterSettings& settings)
+{
+    auto size = paperSizes().find(settings.paper);
+    printer.setPageSize(QPageSize(size == paperSizes().end() ? QPageSize::A4 : size->second));
+    printer.setPageOrientation(settings.landscape ? QPageLayout::Landscape : QPageLayout::Portrait);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(QString::fromStdString(settings.outputFile));
+}
+
+bool setupPrinter(QPrinter& printer, QWidget* owner)
+{
+    PrinterRequest request;
+    request.setup = true;
+    request.settings = printerSettings(printer);
+    request.owner = ownerHandle(owner);
+    std::optional<PrinterSettings> chosen = chooserSink().choosePrinter(request);
+    if (!chosen)
+        return false;
+    applyPrinterSettings(printer, *chosen);
+    return true;
+}
 
 int printPages(Printout& printout, DeviceContext& context, int pageWidth, int pageHeight,
                const std::function<bool()>& newPage)
@@ -32,11 +88,19 @@ int printPages(Printout& printout, DeviceContext& context, int pageWidth, int pa
 bool printDocument(Printout& printout, QPrinter& printer, bool askUser, QWidget* parent)
 {
     printer.setDocName(QString::fromStdString(printout.title()));
+    PrinterSettings settings = printerSettings(printer);
     if (askUser) {
-        QPrintDialog dialog(&printer, parent);
-        if (dialog.exec() != QDialog::Accepted)
+        PrinterRequest request;
+        request.setup = false;
+        request.documentTitle = printout.title();
+        request.settings = settings;
+        request.owner = ownerHandle(parent);
+        std::optional<PrinterSettings> chosen = chooserSink().choosePrinter(request);
+        if (!chosen)
             return false;
+        settings = *chosen;
     }
+    applyPrinterSettings(printer, settings);
     PainterDeviceContext context(printer);
     if (!context.painter().isActive())
         return false;

@@ -1,6 +1,8 @@
-// Printing a document page by page through the device context.
+// Printing a document page by page through the device context, into a PDF
+// file chosen in our own printer dialog (there may be no printer at all).
 #pragma once
 
+#include "platform/core/choosers.h"
 #include "platform/core/device_context.h"
 
 #include <functional>
@@ -36,8 +38,18 @@ private:
 int printPages(Printout& printout, DeviceContext& context, int pageWidth, int pageHeight,
                const std::function<bool()>& newPage);
 
-/// Prints the document; with `askUser` the print dialog comes first. False
-/// when the user cancelled or the printer could not be used.
+/// The printer's settings as the printer dialog shows them (the defaults
+/// where the printer names no file).
+PrinterSettings printerSettings(const QPrinter& printer);
+
+/// Makes the printer print to the PDF file on the paper of the settings.
+void applyPrinterSettings(QPrinter& printer, const PrinterSettings& settings);
+
+/// Printer Setup through the chooser sink: false when the user cancelled.
+bool setupPrinter(QPrinter& printer, QWidget* owner = nullptr);
+
+/// Prints the document; with `askUser` the print dialog comes first (through
+/// the chooser sink). False when the user cancelled or the file could not be written.
 bool printDocument(Printout& printout, QPrinter& printer, bool askUser, QWidget* parent = nullptr);
 
 } // namespace platform

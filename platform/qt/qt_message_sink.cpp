@@ -1,7 +1,7 @@
 // The Qt message sink: caption and lines from the request, OK (and Cancel).
 #include "platform/qt/qt_message_sink.h"
 
-#include "platform/qt/frame_window.h"
+#include "platform/qt/window_widgets.h"
 
 #include <QMessageBox>
 
@@ -16,7 +16,7 @@ BoxAnswer QtMessageSink::show(const MessageBoxRequest& box)
     QMessageBox dialog(confirm ? QMessageBox::Question : QMessageBox::Information,
                        QString::fromStdString(box.caption), lines.join(QLatin1Char('\n')),
                        confirm ? QMessageBox::Ok | QMessageBox::Cancel : QMessageBox::Ok,
-                       FrameWindow::find(box.owner));
+                       windowWidget(box.owner));
     dialog.setObjectName(confirm ? QStringLiteral("ConfirmBox") : QStringLiteral("MessageBox"));
     dialog.setDefaultButton(QMessageBox::Ok);
     if (confirm)

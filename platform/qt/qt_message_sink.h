@@ -6,7 +6,7 @@
 namespace platform {
 
 /// Shows each box as a modal QMessageBox over its owner window, when that is
-/// a frame window of this process.
+/// a frame window or dialog of this process.
 class QtMessageSink : public MessageSink {
 public:
     BoxAnswer show(const MessageBoxRequest& box) override;

@@ -6,6 +6,7 @@
 #include "platform/core/window_registry.h"
 #include "platform/qt/application.h"
 #include "platform/qt/frame_window.h"
+#include "platform/testing/qt_support.h"
 
 #include <gtest/gtest.h>
 
@@ -28,11 +29,7 @@ namespace {
 
 Application& app()
 {
-    static int argc = 1;
-    static char name[] = "test_qt_application";
-    static char* argv[] = {name, nullptr};
-    static Application* instance = new Application(argc, argv);
-    return *instance;
+    return testsupport::testApplication();
 }
 
 /// A frame window that keeps the messages it handles and may refuse to close.

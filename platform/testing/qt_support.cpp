@@ -1,0 +1,85 @@
+// Offscreen window test support.
+#include "platform/testing/qt_support.h"
+
+#include "platform/core/file_system.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
+#include <QDialog>
+#include <QPointer>
+#include <QTimer>
+
+#include <cstdlib>
+
+namespace testsupport {
+
+platform::Application& testApplication()
+{
+    static int argc = 1;
+    static char name[] = "orvanta_test";
+    static char* argv[] = {name, nullptr};
+    static auto* instance = new platform::Application(argc, argv);
+    return *instance;
+}
+
+QAction* findCommand(const QWidget& root, int id)
+{
+    return root.findChild<QAction*>(QStringLiteral("cmd_%1").arg(id));
+}
+
+void answerNextModal(std::function<void(QWidget& modal)> answer, int timeoutMs)
+{
+    auto* poll = new QTimer(QApplication::instance());
+    QPointer<QWidget> before = QApplication::activeModalWidget();
+    int waited = 0;
+    poll->setInterval(10);
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, before, answer, waited, timeoutMs]() mutable {
+        QWidget* modal = QApplication::activeModalWidget();
+        waited += poll->interval();
+        if (modal && modal != before.data() && modal->isVisible()) {
+            poll->stop();
+            poll->deleteLater();
+            QPointer<QWidget> answered = modal;
+            answer(*modal);
+            // An answer that left its dialog open would leave the test waiting for ever.
+            QTimer::singleShot(timeoutMs, [answered] {
+                if (auto* dialog = qobject_cast<QDialog*>(answered.data()); dialog && dialog->isVisible())
+                    dialog->reject();
+            });
+        } else if (waited >= timeoutMs) {
+            poll->stop();
+            poll->deleteLater();
+        }
+    });
+    poll->start();
+}
+
+void answerNextBox(QMessageBox::StandardButton button, std::string* text, int timeoutMs)
+{
+    answerNextModal(
+        [button, text](QWidget& modal) {
+            auto* box = qobject_cast<QMessageBox*>(&modal);
+            if (!box) {
+                modal.close();
+                return;
+            }
+            if (text)
+                *text = box->text().toStdString();
+            if (QAbstractButton* press = box->button(button))
+                press->click();
+            else
+                box->close();
+        },
+        timeoutMs);
+}
+
+QImage grabToPng(QWidget& widget, const std::string& name)
+{
+    QImage shot = widget.grab().toImage();
+    if (const char* where = std::getenv("ORVANTA_GRAB_DIR"); where && *where)
+        shot.save(QString::fromStdString(platform::joinPath(where, name + ".png")));
+    return shot;
+}
+
+} // namespace testsupport

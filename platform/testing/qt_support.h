@@ -1,0 +1,46 @@
+// Test support for windows and dialogs under the offscreen platform: the one
+// application of a test program, controls and commands found by their names,
+// the next modal dialog or box answered, and grabs saved as PNG files.
+#pragma once
+
+#include "platform/qt/application.h"
+
+#include <QImage>
+#include <QMessageBox>
+#include <QWidget>
+
+#include <functional>
+#include <string>
+
+class QAction;
+
+namespace testsupport {
+
+/// The test program's application, made on first use.
+platform::Application& testApplication();
+
+/// The control "id<N>" inside `root`; null when there is none.
+template <class Widget = QWidget>
+Widget* findControl(const QWidget& root, int id)
+{
+    return root.findChild<Widget*>(QStringLiteral("id%1").arg(id));
+}
+
+/// The first action "cmd_<N>" inside `root`; null when there is none.
+QAction* findCommand(const QWidget& root, int id);
+
+/// From the event loop, calls `answer` with the next modal dialog or box to
+/// open (one that is not open yet), within `timeoutMs`; the answer closes it.
+/// A dialog the answer left open is rejected `timeoutMs` later, so that a
+/// wrong answer fails the test instead of hanging it.
+void answerNextModal(std::function<void(QWidget& modal)> answer, int timeoutMs = 5000);
+
+/// Answers the next message box by pressing one of its buttons; the box's
+/// text goes to `text` when given.
+void answerNextBox(QMessageBox::StandardButton button, std::string* text = nullptr, int timeoutMs = 5000);
+
+/// Grabs the widget as it is drawn now; the picture is also saved as
+/// "<name>.png" in $ORVANTA_GRAB_DIR when that is set.
+QImage grabToPng(QWidget& widget, const std::string& name);
+
+} // namespace testsupport
