@@ -1,0 +1,848 @@
+// The model-file reader: recursive descent over the scanner's tokens, one
+// function per grammar rule, stopping at the first error.
+#include "grapheditor/graph_model_reader.h"
+
+#include "common/message_boxes.h"
+#include "grapheditor/graph_model_scanner.h"
+#include "grapheditor/graph_objects.h"
+#include "grapheditor/graph_view.h"
+#include "grapheditor/submodel_library.h"
+#include "platform/core/file_system.h"
+#include "platform/core/wait_cursor.h"
+
+#include <new>
+
+namespace {
+
+struct ParseError {
+    std::string message;
+};
+
+/// The end of a connection as read, with the kind of its name.
+struct ReadEnd {
+    int nameKind = 0;
+    void* object = nullptr;
+    ExprList instanceIndex;
+    std::string portName;
+    ExprList portIndex;
+};
+
+/// The four shapes of connection operators.
+enum OperatorShape { UNDIRECTED_BOND, DIRECTED_BOND, FORWARD_SIGNAL, BACKWARD_SIGNAL };
+
+struct ReadOperator {
+    OperatorShape shape = UNDIRECTED_BOND;
+    int direction = 0;
+    int causality = 0;
+    ExprList size;
+};
+
+/// A tree being read and its depth.
+struct ReadExpr {
+    ExprPtr node;
+    int depth = 0;
+};
+
+class ModelFileParser {
+public:
+    ModelFileParser(std::string_view text, int depth, GraphModel& record) : m_depth(depth), m_record(record)
+    {
+        m_scanner.reset(text, &record.names);
+    }
+
+    // model-file: header main-graphics? interface-section? subclasses-section? connections-section
+    void run()
+    {
+        advance();
+        header();
+        if (m_tok == GT_GRI_MAIN)
+            mainGraphics();
+        if (m_depth == READ_INTERFACE && m_tok != GT_INTERFACE)
+            return;
+        if (m_tok == GT_INTERFACE)
+            interfaceSection();
+        if (m_depth == READ_INTERFACE)
+            return;
+        if (m_tok == GT_SUBCLASSES)
+            subclassesSection();
+        if (m_depth == READ_SUBCLASSES)
+            return;
+        connectionsSection();
+        expect(GT_END);
+    }
+
+    std::string errorText(const std::string& message) const
+    {
+        return message.substr(0, 40) + " in line " + std::to_string(m_scanner.line()) + ": " +
+               m_scanner.text().substr(0, 25);
+    }
+
+private:
+    [[noreturn]] void fail(const char* message = "syntax error") { throw ParseError{message}; }
+
+    void advance()
+    {
+        m_tok = m_scanner.next();
+        if (m_tok == GT_ERROR)
+            fail(m_scanner.error());
+    }
+
+    void expect(int token)
+    {
+        if (m_tok != token)
+            fail();
+        if (token != GT_END)
+            advance();
+    }
+
+    int integer()
+    {
+        if (m_tok != GT_INTEGER)
+            fail();
+        int value = m_scanner.value();
+        advance();
+        return value;
+    }
+
+    /// The text of a new name (one the name table does not hold yet).
+    std::string newName()
+    {
+        if (m_tok != GT_IDENTIFIER)
+            fail();
+        std::string name = m_scanner.text();
+        advance();
+        return name;
+    }
+
+    bool renaming() const { return m_renaming && ReaderRenaming().loading; }
+
+    // header: ("class" | "bond" "graph") NAME formal-arguments? "version" INTEGER NL
+    void header()
+    {
+        if (m_tok == GT_CLASS) {
+            advance();
+        } else if (m_tok == GT_BOND) {
+            advance();
+            expect(GT_GRAPH);
+            m_renaming = false;
+        } else {
+            fail();
+        }
+        m_record.name = newName();
+        // formal-arguments: "(" NAME ("," NAME)* ")"
+        if (m_tok == GT_OPEN) {
+            do {
+                advance();
+                std::string name = newName();
+                auto argument = std::make_unique<Argument>();
+                argument->name = name;
+                m_record.names.add(name, NAME_ARGUMENT, argument.get());
+                m_record.arguments.push_back(std::move(argument));
+            } while (m_tok == GT_COMMA);
+            expect(GT_CLOSE);
+        }
+        expect(GT_VERSION);
+        m_record.version = integer();
+        expect(GT_NL);
+    }
+
+    bool isFlag() const { return m_tok == GT_TRUE || m_tok == GT_FALSE; }
+
+    // main-graphics: "!gri_main" (INTEGER | flag)+ NL
+    void mainGraphics()
+    {
+        advance();
+        int count = 0;
+        int* const fields[] = {&m_record.width, &m_record.height, &m_record.scrollX, &m_record.scrollY};
+        int integers = 0;
+        while (m_tok == GT_INTEGER || isFlag()) {
+            if (m_tok == GT_INTEGER && integers < 4)
+                *fields[integers++] = m_scanner.value();
+            advance();
+            ++count;
+        }
+        if (count == 0)
+            fail();
+        expect(GT_NL);
+    }
+
+    // interface-section: "interface" NL interface-group+
+    void interfaceSection()
+    {
+        advance();
+        expect(GT_NL);
+        if (m_tok != GT_PORTS && m_tok != GT_INPUTS && m_tok != GT_OUTPUTS)
+            fail();
+        while (m_tok == GT_PORTS || m_tok == GT_INPUTS || m_tok == GT_OUTPUTS) {
+            const int group = m_tok;
+            advance();
+            expect(GT_COLON);
+            if (group == GT_PORTS) {
+                // "ports" ":" (pio-entries NL)+ restriction-block*
+                do {
+                    pioEntries(PIO_PORT);
+                    expect(GT_NL);
+                } while (m_tok == GT_IDENTIFIER);
+                while (m_tok == GT_ORIENTATION || m_tok == GT_CAUSALITY)
+                    restrictionBlock();
+            } else {
+                // "inputs" / "outputs" ":" (value-type pio-entries NL)+
+                do {
+                    valueType();
+                    pioEntries(group == GT_INPUTS ? PIO_INPUT : PIO_OUTPUT);
+                    expect(GT_NL);
+                } while (m_tok == GT_REAL_TYPE || m_tok == GT_INTEGER_TYPE || m_tok == GT_BOOLEAN);
+            }
+        }
+    }
+
+    // value-type: "real" | "integer" | "boolean"
+    void valueType()
+    {
+        if (m_tok != GT_REAL_TYPE && m_tok != GT_INTEGER_TYPE && m_tok != GT_BOOLEAN)
+            fail();
+        advance();
+    }
+
+    // pio-entries: pio-entry ("," pio-entry)*
+    void pioEntries(int kind)
+    {
+        pioEntry(kind);
+        while (m_tok == GT_COMMA) {
+            advance();
+            pioEntry(kind);
+        }
+    }
+
+    // pio-entry: NAME size-list? point?
+    void pioEntry(int kind)
+    {
+        auto pio = std::make_unique<Pio>();
+        pio->kind = kind;
+        pio->name = newName();
+        if (m_tok == GT_LEFT_BRACKET)
+            pio->size = bracketList(false);
+        pio->x = pio->y = -1;
+        if (m_tok == GT_INTEGER) {
+            pio->x = integer();
+            pio->y = integer();
+        }
+        Pio* added = m_record.pios.pushBack(std::move(pio));
+        m_record.names.add(added->name, NAME_PORT + kind, added);
+    }
+
+    /// A restriction keyword may stand on a line of its own.
+    void optionalLineEnd()
+    {
+        if (m_tok == GT_NL)
+            advance();
+    }
+
+    Pio* portName()
+    {
+        if (m_tok != NAME_PORT)
+            fail();
+        auto* pio = static_cast<Pio*>(m_scanner.entry()->object);
+        advance();
+        return pio;
+    }
+
+    // port-list: PORT-NAME ("," PORT-NAME)*; each port gets the orientation (negative: none)
+    void portList(int orientation)
+    {
+        for (;;) {
+            Pio* pio = portName();
+            if (orientation >= 0)
+                pio->orientation = orientation;
+            if (m_tok != GT_COMMA)
+                break;
+            advance();
+        }
+    }
+
+    // relation: PORT-NAME ("equal" | "notequal") PORT-NAME NL
+    void portRelation()
+    {
+        portName();
+        if (m_tok != GT_EQUAL && m_tok != GT_NOTEQUAL)
+            fail();
+        advance();
+        portName();
+        expect(GT_NL);
+    }
+
+    // restriction-block: "orientation" "restrictions" NL orientation-clause+
+    //                  | "causality" "restrictions" NL causality-clause+
+    void restrictionBlock()
+    {
+        const bool orientation = m_tok == GT_ORIENTATION;
+        advance();
+        expect(GT_RESTRICTIONS);
+        expect(GT_NL);
+        auto isClause = [&] {
+            return m_tok == GT_FIXED || m_tok == GT_INDIFFERENT || m_tok == GT_CONSTRAINT ||
+                   (!orientation && m_tok == GT_PREFERRED);
+        };
+        if (!isClause())
+            fail();
+        while (isClause()) {
+            if (orientation)
+                orientationClause();
+            else
+                causalityClause();
+        }
+    }
+
+    // orientation-clause: "fixed" (("in" | "out") port-list NL)+ | "indifferent" (port-list NL)+
+    //                   | "constraint" relation
+    void orientationClause()
+    {
+        const int clause = m_tok;
+        advance();
+        optionalLineEnd();
+        if (clause == GT_FIXED) {
+            do {
+                if (m_tok != GT_IN && m_tok != GT_OUT)
+                    fail();
+                const int orientation = m_tok == GT_IN ? 2 : 1;
+                advance();
+                portList(orientation);
+                expect(GT_NL);
+            } while (m_tok == GT_IN || m_tok == GT_OUT);
+        } else if (clause == GT_INDIFFERENT) {
+            do {
+                portList(0);
+                expect(GT_NL);
+            } while (m_tok == NAME_PORT);
+        } else {
+            portRelation();
+        }
+    }
+
+    // causality-clause: ("fixed" | "preferred") (("effort" | "flow") port-list NL)+
+    //   | "constraint" (("1_effort" | "1_flow" | "same") port-list NL | relation)+
+    //   | "indifferent" port-list NL
+    void causalityClause()
+    {
+        const int clause = m_tok;
+        advance();
+        optionalLineEnd();
+        if (clause == GT_FIXED || clause == GT_PREFERRED) {
+            do {
+                if (m_tok != GT_EFFORT && m_tok != GT_FLOW)
+                    fail();
+                advance();
+                portList(-1);
+                expect(GT_NL);
+            } while (m_tok == GT_EFFORT || m_tok == GT_FLOW);
+        } else if (clause == GT_CONSTRAINT) {
+            auto isGroup = [&] { return m_tok == GT_ONE_EFFORT || m_tok == GT_ONE_FLOW || m_tok == GT_SAME; };
+            do {
+                if (isGroup()) {
+                    advance();
+                    portList(-1);
+                    expect(GT_NL);
+                } else {
+                    portRelation();
+                }
+            } while (isGroup() || m_tok == NAME_PORT);
+        } else {
+            portList(-1);
+            expect(GT_NL);
+        }
+    }
+
+    static bool isTypeName(int token) { return token == GT_IDENTIFIER || (token >= NAME_PORT && token <= NAME_ARGUMENT); }
+
+    // subclasses-section: "subclasses" NL type-line+
+    void subclassesSection()
+    {
+        advance();
+        expect(GT_NL);
+        if (!isTypeName(m_tok))
+            fail();
+        while (isTypeName(m_tok))
+            typeLine();
+    }
+
+    // type-line: type-name ";" INTEGER submodel-entry ("," submodel-entry)* NL
+    void typeLine()
+    {
+        std::string name = m_scanner.text();
+        // Types are kept lower-cased and cut to 7 characters, which must still read as a name.
+        if (SingleToken(TypeKeyName(name)) != GT_IDENTIFIER)
+            fail("type name not usable");
+        advance();
+        expect(GT_SEMICOLON);
+        int version = integer();
+        if (renaming() && ReaderRenaming().renameType)
+            ReaderRenaming().renameType(name, version);
+        SubmodelType* type = FindOrAddType(m_record, name, version);
+        submodelEntry(type);
+        while (m_tok == GT_COMMA) {
+            advance();
+            submodelEntry(type);
+        }
+        expect(GT_NL);
+    }
+
+    // submodel-entry: NAME actual-arguments? size-list? (point flag flag?)?
+    void submodelEntry(SubmodelType* type)
+    {
+        auto submodel = std::make_unique<Submodel>();
+        submodel->type = type;
+        submodel->name = newName();
+        if (m_tok == GT_OPEN) {
+            advance();
+            submodel->arguments = items(GT_CLOSE, false, false);
+            expect(GT_CLOSE);
+        }
+        if (m_tok == GT_LEFT_BRACKET)
+            submodel->size = bracketList(false);
+        // A point without a flag is taken too (the name is then shown).
+        submodel->showName = 1;
+        if (m_tok == GT_INTEGER) {
+            submodel->x = integer();
+            submodel->y = integer();
+            if (isFlag()) {
+                submodel->showName = m_tok == GT_TRUE;
+                advance();
+                if (isFlag())
+                    advance();
+            }
+        }
+        Submodel* added = m_record.submodels.pushBack(std::move(submodel));
+        m_record.names.add(added->name, NAME_SUBMODEL, added);
+    }
+
+    // connections-section: "connections" NL connection-line*
+    void connectionsSection()
+    {
+        expect(GT_CONNECTIONS);
+        expect(GT_NL);
+        while (m_tok != GT_END)
+            connectionLine();
+    }
+
+    static int endCategory(int token)
+    {
+        return token == NAME_SUBMODEL || token == NAME_PORT || token == NAME_INPUT || token == NAME_OUTPUT ? token
+                                                                                                              : 0;
+    }
+
+    // connection-line: connection bond-graphics? NL
+    void connectionLine()
+    {
+        ReadEnd first = end();
+        ReadOperator op = connectionOperator(first.nameKind);
+        const int second = endCategory(m_tok);
+        bool allowed = false;
+        switch (op.shape) {
+        case UNDIRECTED_BOND:
+            allowed = (first.nameKind == NAME_SUBMODEL && second == NAME_PORT) ||
+                      (first.nameKind == NAME_PORT && (second == NAME_PORT || second == NAME_SUBMODEL));
+            break;
+        case DIRECTED_BOND: allowed = second == NAME_SUBMODEL; break;
+        case FORWARD_SIGNAL: allowed = second == NAME_SUBMODEL || second == NAME_OUTPUT; break;
+        case BACKWARD_SIGNAL: allowed = second == NAME_SUBMODEL || second == NAME_INPUT; break;
+        }
+        if (!allowed)
+            fail();
+        ReadEnd last = end();
+        Connection* connection = addConnection(std::move(first), std::move(op), std::move(last));
+        if (m_tok == GT_GRI_BOND)
+            bondGraphics(*connection);
+        expect(GT_NL);
+    }
+
+    // submodel-end: SUBMODEL-NAME index-list? (PORT-WORD index-list?)?
+    // port-end, input-end, output-end: PIO-NAME index-list?
+    ReadEnd end()
+    {
+        ReadEnd read;
+        read.nameKind = endCategory(m_tok);
+        if (!read.nameKind)
+            fail();
+        read.object = m_scanner.entry()->object;
+        advance();
+        if (m_tok == GT_LEFT_BRACKET)
+            read.instanceIndex = bracketList(true);
+        if (read.nameKind == NAME_SUBMODEL && m_tok == GT_PORT_WORD) {
+            read.portName = m_scanner.text().substr(1);
+            advance();
+            const SubmodelType* type = static_cast<Submodel*>(read.object)->type;
+            if (renaming() && ReaderRenaming().renamePort && type)
+                ReaderRenaming().renamePort(*type, read.portName);
+            if (m_tok == GT_LEFT_BRACKET)
+                read.portIndex = bracketList(true);
+        }
+        return read;
+    }
+
+    /// The operator after a first end of that kind; a shape the end does not allow is
+    /// an error at the token that decides the shape.
+    ReadOperator connectionOperator(int first)
+    {
+        ReadOperator op;
+        bool strokeFirst = false;
+        if (m_tok == GT_STROKE) {
+            strokeFirst = true;
+            advance();
+            // A stroke comes only before an arrow of a bond.
+            if (m_tok != GT_RIGHT_ARROW && m_tok != GT_LEFT_ARROW && m_tok != GT_LEFT_MULTIBOND && m_tok != GT_IS)
+                fail();
+        }
+        auto decide = [&](OperatorShape shape, int direction) {
+            bool allowed = false;
+            switch (shape) {
+            case UNDIRECTED_BOND: allowed = !strokeFirst && (first == NAME_SUBMODEL || first == NAME_PORT); break;
+            case DIRECTED_BOND: allowed = first == NAME_SUBMODEL; break;
+            case FORWARD_SIGNAL: allowed = !strokeFirst && (first == NAME_SUBMODEL || first == NAME_INPUT); break;
+            case BACKWARD_SIGNAL: allowed = !strokeFirst && (first == NAME_SUBMODEL || first == NAME_OUTPUT); break;
+            }
+            if (!allowed)
+                fail();
+            op.shape = shape;
+            op.direction = direction;
+            advance();
+        };
+        switch (m_tok) {
+        case GT_UNDIRECTED: decide(UNDIRECTED_BOND, 0); break;
+        case GT_RIGHT_ARROW: decide(DIRECTED_BOND, 1); break;
+        case GT_LEFT_ARROW: decide(DIRECTED_BOND, 2); break;
+        case GT_RIGHT_SIGNAL: decide(FORWARD_SIGNAL, 1); break;
+        case GT_LEFT_SIGNAL: decide(BACKWARD_SIGNAL, 2); break;
+        case GT_LEFT_MULTIBOND:
+        case GT_LEFT_MULTISIGNAL:
+            decide(m_tok == GT_LEFT_MULTIBOND ? DIRECTED_BOND : BACKWARD_SIGNAL, 2);
+            op.size = items(GT_IS, false, true);
+            expect(GT_IS);
+            break;
+        case GT_IS:
+            advance();
+            op.size = items(GT_IS, false, true);
+            if (m_tok == GT_IS)
+                decide(UNDIRECTED_BOND, 0);
+            else if (m_tok == GT_RIGHT_MULTIBOND)
+                decide(DIRECTED_BOND, 1);
+            else if (m_tok == GT_RIGHT_MULTISIGNAL)
+                decide(FORWARD_SIGNAL, 1);
+            else
+                fail();
+            break;
+        default: fail();
+        }
+        if (op.shape == DIRECTED_BOND) {
+            if (strokeFirst) {
+                op.causality = 2;
+            } else if (m_tok == GT_STROKE) {
+                op.causality = 1;
+                advance();
+            }
+        }
+        return op;
+    }
+
+    Connection* addConnection(ReadEnd first, ReadOperator op, ReadEnd last)
+    {
+        auto connection = std::make_unique<Connection>();
+        Connection* added = connection.get();
+        added->isSignal = op.shape == FORWARD_SIGNAL || op.shape == BACKWARD_SIGNAL;
+        added->direction = op.direction;
+        added->causality = op.causality;
+        added->size = std::move(op.size);
+        ReadEnd* reads[2] = {&first, &last};
+        for (int e = 0; e < 2; ++e) {
+            ConnectionEnd& end = added->ends[e];
+            ReadEnd& read = *reads[e];
+            end.instanceIndex = std::move(read.instanceIndex);
+            end.portName = std::move(read.portName);
+            end.portIndex = std::move(read.portIndex);
+            if (read.nameKind == NAME_SUBMODEL) {
+                end.objectKind = END_SUBMODEL;
+                end.submodel = static_cast<Submodel*>(read.object);
+                end.submodel->attachments.push_back({added, e});
+            } else {
+                end.objectKind = END_PIO;
+                end.pio = static_cast<Pio*>(read.object);
+                end.pio->attachments.push_back({added, e});
+            }
+        }
+        m_record.connections.pushBack(std::move(connection));
+        return added;
+    }
+
+    // bond-graphics: "!gri_bond" point point point*
+    void bondGraphics(Connection& connection)
+    {
+        advance();
+        std::vector<int> numbers;
+        while (m_tok == GT_INTEGER)
+            numbers.push_back(integer());
+        if (numbers.size() < 4 || numbers.size() % 2 != 0)
+            fail();
+        for (int e = 0; e < 2; ++e) {
+            connection.ends[e].anchorX = numbers[2 * e];
+            connection.ends[e].anchorY = numbers[2 * e + 1];
+        }
+        for (std::size_t i = 4; i < numbers.size(); i += 2)
+            connection.midpoints.push_back({numbers[i], numbers[i + 1]});
+    }
+
+    /// "[" items "]": a size list, or an index list whose items may be ranges; both
+    /// hold at most `kMaxListLength` items.
+    ExprList bracketList(bool ranges)
+    {
+        advance();
+        ExprList list = items(GT_RIGHT_BRACKET, ranges, true);
+        expect(GT_RIGHT_BRACKET);
+        return list;
+    }
+
+    // items: item ("," item)*; item: expr? (or expr ".." expr where ranges are allowed)
+    ExprList items(int closing, bool ranges, bool limited)
+    {
+        ExprList list;
+        for (;;) {
+            if (limited && list.size() >= static_cast<std::size_t>(kMaxListLength))
+                fail("expr.list length overflow");
+            ExprPtr item;
+            if (m_tok != GT_COMMA && m_tok != closing) {
+                ReadExpr read = expr();
+                if (ranges && m_tok == GT_UPTO) {
+                    advance();
+                    read = combine(EXPR_RANGE, std::move(read), expr());
+                }
+                item = std::move(read.node);
+            }
+            list.push_back(std::move(item));
+            if (m_tok != GT_COMMA)
+                return list;
+            advance();
+        }
+    }
+
+    ReadExpr combine(int op, ReadExpr left, ReadExpr right)
+    {
+        const int depth = 1 + std::max(left.depth, right.depth);
+        if (depth > kMaxExpressionDepth)
+            fail("expression nested too deeply");
+        return {MakeOperator(op, std::move(left.node), std::move(right.node)), depth};
+    }
+
+    struct Nesting {
+        explicit Nesting(ModelFileParser& parser) : m_parser(parser)
+        {
+            if (++m_parser.m_nesting > kMaxExpressionDepth)
+                m_parser.fail("expression nested too deeply");
+        }
+        ~Nesting() { --m_parser.m_nesting; }
+        ModelFileParser& m_parser;
+    };
+
+    // expr: term (("+" | "-") term)*
+    ReadExpr expr()
+    {
+        Nesting guard(*this);
+        ReadExpr left = term();
+        while (m_tok == GT_PLUS || m_tok == GT_MINUS) {
+            const int op = m_tok == GT_PLUS ? EXPR_PLUS : EXPR_MINUS;
+            advance();
+            left = combine(op, std::move(left), term());
+        }
+        return left;
+    }
+
+    // term: unary (("*" | "/") unary)*
+    ReadExpr term()
+    {
+        ReadExpr left = unary();
+        while (m_tok == GT_TIMES || m_tok == GT_DIVIDE) {
+            const int op = m_tok == GT_TIMES ? EXPR_TIMES : EXPR_DIVIDE;
+            advance();
+            left = combine(op, std::move(left), unary());
+        }
+        return left;
+    }
+
+    // unary: ("-" | "+") unary | primary
+    ReadExpr unary()
+    {
+        if (m_tok != GT_MINUS && m_tok != GT_PLUS)
+            return primary();
+        Nesting guard(*this);
+        const int op = m_tok == GT_MINUS ? EXPR_NEGATE : EXPR_POSITIVE;
+        advance();
+        return combine(op, ReadExpr{}, unary());
+    }
+
+    // primary: INTEGER | ARGUMENT-NAME | "(" expr ")"
+    ReadExpr primary()
+    {
+        if (m_tok == GT_INTEGER)
+            return {MakeConstant(integer()), 1};
+        if (m_tok == NAME_ARGUMENT) {
+            ExprPtr node = MakeArgumentReference(static_cast<Argument*>(m_scanner.entry()->object));
+            advance();
+            return {std::move(node), 1};
+        }
+        expect(GT_OPEN);
+        ReadExpr inner = expr();
+        expect(GT_CLOSE);
+        return inner;
+    }
+
+    GraphModelScanner m_scanner;
+    int m_tok = GT_END;
+    int m_depth;
+    GraphModel& m_record;
+    bool m_renaming = true;
+    int m_nesting = 0;
+};
+
+std::string& lastError()
+{
+    static std::string text;
+    return text;
+}
+
+/// The record the reader fills before it becomes the current model.
+GraphModel& parserRecord()
+{
+    static GraphModel record;
+    return record;
+}
+
+} // namespace
+
+ModelFileRenaming& ReaderRenaming()
+{
+    static ModelFileRenaming renaming;
+    return renaming;
+}
+
+const std::string& ParserErrorText()
+{
+    return lastError();
+}
+
+int parse_model_text(std::string_view text, int depth, GraphModel& record, std::string* error)
+{
+    ModelFileParser parser(text, depth, record);
+    std::string message;
+    try {
+        parser.run();
+        lastError().clear();
+        return 0;
+    } catch (const ParseError& failure) {
+        message = parser.errorText(failure.message);
+    } catch (const std::bad_alloc&) {
+        message = parser.errorText("out of memory");
+    }
+    lastError() = message;
+    if (error)
+        *error = message;
+    return -1;
+}
+
+int parse_model_file(const std::string& path, int depth, GraphModel& record, std::string* error)
+{
+    std::optional<std::string> text = platform::readFile(path);
+    if (!text)
+        return -2;
+    return parse_model_text(*text, depth, record, error);
+}
+
+void clear_model()
+{
+    parserRecord().clear();
+    platform::ScopedWaitCursor wait;
+    View().resetCanvas();
+    GraphModel& model = CurrentModel();
+    model.clear();
+    ResetLibraryCounters();
+    MarkEdited(model, 0);
+    View().redrawAll();
+}
+
+int load_model_file(const std::string& path)
+{
+    GraphModel& model = CurrentModel();
+    if (model.edited &&
+        !ShowConfirm("Cancel", "Discard edits, then Load",
+                     {"The model in the Graph Editor has been edited.",
+                      "Press OK to discard edits now and load a new model,", "or Cancel to go back and save the model."}))
+        return -2;
+    std::optional<std::string> text = platform::readFile(path);
+    if (!text) {
+        ShowMessage({"Can not open for reading:", path});
+        return -2;
+    }
+    clear_model();
+    GraphModel& record = parserRecord();
+    const int parsed = parse_model_text(*text, READ_ALL, record, nullptr);
+    model = std::move(record);
+    record.clear();
+    if (parsed != 0) {
+        model.name.clear();
+        model.version = 0;
+        MarkEdited(model, 1);
+    }
+    for (Submodel& submodel : model.submodels)
+        View().layoutSubmodel(submodel);
+    for (Pio& pio : model.pios)
+        View().layoutPio(pio);
+    for (Connection& connection : model.connections) {
+        for (ConnectionEnd& end : connection.ends) {
+            if (end.submodel) {
+                end.anchorX = end.submodel->x;
+                end.anchorY = end.submodel->y;
+            } else if (end.pio) {
+                end.anchorX = end.pio->x;
+                end.anchorY = end.pio->y;
+            }
+        }
+        View().layoutConnection(connection);
+    }
+    View().scrollTo(model.scrollX, model.scrollY);
+    View().redrawAll();
+    return parsed == 0 ? 0 : -1;
+}
+
+int read_argument_file(const std::string& path)
+{
+    if (!platform::fileExists(path))
+        return 0;
+    std::optional<std::string> text = platform::readFile(path);
+    if (!text) {
+        ShowMessage({"Can not open argument file for reading:", path});
+        return -1;
+    }
+    GraphModelScanner scanner;
+    scanner.reset(*text, &CurrentModel().names);
+    auto refuse = [&] {
+        ShowMessage({"Error in argument file", path, scanner.text()});
+        return -1;
+    };
+    for (int token = scanner.next(); token != GT_END; token = scanner.next()) {
+        // name [sign] integer NL; the last line may end with the file
+        if (token != NAME_ARGUMENT)
+            return refuse();
+        auto* argument = static_cast<Argument*>(scanner.entry()->object);
+        token = scanner.next();
+        const bool negative = token == GT_MINUS;
+        if (token == GT_MINUS || token == GT_PLUS)
+            token = scanner.next();
+        if (token != GT_INTEGER)
+            return refuse();
+        const int value = scanner.value();
+        token = scanner.next();
+        if (token != GT_NL && token != GT_END)
+            return refuse();
+        argument->value = negative ? -value : value;
+        argument->hasValue = 1;
+        if (token == GT_END)
+            break;
+    }
+    return 0;
+}

@@ -1,0 +1,76 @@
+// The model processor reads what the graph editor saves: the golden files that
+// the model-file tests write through the editor's object API are parsed, and the
+// saved mass-spring-damper is processed completely to the same code file as the
+// example. (The editor's model core and the processor are separate programs and
+// are not linked together: both have their own graph records.)
+#include "common/settings_table.h"
+#include "modelproc/display_hooks.h"
+#include "modelproc/processing_pipeline.h"
+#include "modelproc/record_release.h"
+#include "modelproc/tests/keldor_support.h"
+#include "platform/testing/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using keldortest::readAll;
+
+const std::string kGolden = std::string(GRAPHEDITOR_TEST_DIR) + "/golden/";
+
+/// Processes the model file completely in `work`; the result code, with every error line in `errors`.
+int processCompletely(const std::string& modelFile, const std::string& work, std::vector<std::string>& errors)
+{
+    const ProcessorDisplayHooks saved = DisplayHooks();
+    DisplayHooks().progress = [](const char*) {};
+    DisplayHooks().diag = [](const char*) {};
+    DisplayHooks().status = [](const char*) {};
+    DisplayHooks().percent = [](int) {};
+    DisplayHooks().error = [&](const char* kind, const char* file, const char* submodel, int line,
+                               const char* token, const char* message) {
+        errors.push_back(formatErrorLine(kind, file, submodel, line, token, message));
+    };
+    Phases() = builtInPhases();
+    Pipeline() = PipelineState{};
+    Pipeline().modelFile = modelFile;
+    Pipeline().depth = 6;
+    Pipeline().workingDirectory = work;
+    ttset_error_callback(ttdisplay_error_comp);
+    CurrentPosition() = ProcessingPosition{};
+    const int result = ttprocess_model();
+    DisplayHooks() = saved;
+    release_all();
+    return result;
+}
+
+TEST(SavedGraphModels, TheProcessorParsesTheDemonstrationModel)
+{
+    const std::string text = readAll(kGolden + "demo1.mgg");
+    ASSERT_FALSE(text.empty());
+    auto parsed = keldortest::parseText(text, 3, "demo1.mgg");
+    EXPECT_EQ(parsed.result, 0) << testing::PrintToString(parsed.errors);
+    EXPECT_TRUE(parsed.errors.empty()) << testing::PrintToString(parsed.errors);
+    release_all();
+}
+
+TEST(SavedGraphModels, TheSavedMassSpringDamperProcessesLikeTheExample)
+{
+    testsupport::TempDir library;
+    testsupport::TempDir example;
+    testsupport::TempDir saved;
+    ResetSettings();
+    keldortest::copyLibraryElements(library, ORVANTA_LIBRARY_DIR, {"se1", "1j1", "i1", "c1", "r1"});
+    Settings().model_dirs = library.path();
+    std::vector<std::string> errors;
+    ASSERT_EQ(processCompletely(example.write("msd.mg0", readAll(ORVANTA_MODELS_DIR "/msd.mg0")), example.path(),
+                                errors),
+              3)
+        << testing::PrintToString(errors);
+    const std::string expected = readAll(example.file("msd1.l"));
+    ASSERT_FALSE(expected.empty());
+    ASSERT_EQ(processCompletely(saved.write("msd1.mg0", readAll(kGolden + "msd1.mg0")), saved.path(), errors), 3)
+        << testing::PrintToString(errors);
+    EXPECT_EQ(readAll(saved.file("msd1.l")), expected);
+}
+
+} // namespace
