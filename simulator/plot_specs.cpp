@@ -7,6 +7,7 @@
 #include "platform/core/file_system.h"
 #include "simulator/experiment_scanner.h"
 #include "simulator/model_variables.h"
+#include "simulator/plot_buffers.h"
 #include "simulator/run_specs.h"
 #include "simulator/run_state.h"
 
@@ -41,6 +42,8 @@ void ResetPlotSpecs(PlotSpecification& specs)
     specs.x.max = RunSpecs().finishTime == 0.0 ? 5.0 : RunSpecs().finishTime;
     for (int i = 0; i < CurveCount; ++i)
         specs.curves[i].index = i;
+    if (&specs == &g_specs)
+        DiscardAllPlotRuns();
 }
 
 bool FindPlotVariable(const std::string& name, int& kind, int& variable, int& nameIndex)
@@ -257,6 +260,8 @@ int ReadPlotSpecs(const std::string& path, PlotSpecification& target)
         ShowMessageLines(lines);
     }
     CountPlotCurves(target);
+    if (&target == &g_specs)
+        Plot().specsChanged = 1;
     return good ? 0 : -1;
 }
 

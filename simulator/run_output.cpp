@@ -11,6 +11,7 @@
 #include "platform/core/file_system.h"
 #include "simulator/integration_methods.h"
 #include "simulator/model_variables.h"
+#include "simulator/plot_buffers.h"
 #include "simulator/plot_specs.h"
 #include "simulator/run_specs.h"
 #include "simulator/run_state.h"
@@ -342,12 +343,16 @@ bool PrepareOutput(int continuing)
         return false;
     CountPlotCurves(PlotSpecs());
     const bool wantsData = PlotSpecs().stored > 0 || PlotSpecs().matlabCount > 0;
+    if (wantsData && !experimentReady())
+        return false;
+    if (wantsData && !curvesWith(&PlotCurve::store).empty() && !startDataFile(continuing))
+        return false;
+    if (!BeginPlotOutput(continuing)) {
+        AbandonOutput();
+        return false;
+    }
     if (!wantsData)
         return true;
-    if (!experimentReady())
-        return false;
-    if (!curvesWith(&PlotCurve::store).empty() && !startDataFile(continuing))
-        return false;
     if (!curvesWith(&PlotCurve::matlab).empty() && !startMatlab()) {
         AbandonOutput();
         return false;
@@ -449,11 +454,13 @@ void OutputStep()
             return;
         g.nextOutput = g.start + (std::floor((SimulationTime - g.start + slack) / g.interval) + 1) * g.interval;
     }
+    CollectPlotStep();
     writeRows();
 }
 
 void FinishOutput()
 {
+    FinishPlotOutput();
     FinishYAxisInputs();
     if (g.data) {
         const std::string path = g.data.path;

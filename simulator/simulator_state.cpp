@@ -11,6 +11,7 @@
 #include "simulator/integration_methods.h"
 #include "simulator/model_variables.h"
 #include "simulator/parameter_file.h"
+#include "simulator/plot_buffers.h"
 #include "simulator/plot_specs.h"
 #include "simulator/run_control.h"
 #include "simulator/run_output.h"
@@ -76,6 +77,8 @@ std::uint32_t CommandMaskOf(int state)
         std::uint32_t mask = 0xC13FFDDFu;
         if (InterruptRequested)
             mask |= 0x00400000u;
+        const bool current = HasCurrentRunData(), earlier = HasEarlierRunData();
+        mask |= (current ? 0x08000000u : 0u) | (earlier ? 0x10000000u : 0u) | (current || earlier ? 0x20000000u : 0u);
         if (!g_record.experimentName.empty())
             mask |= 0x00000200u;
         return mask;

@@ -70,6 +70,7 @@ int UserDllCount() { return int(g_registry.size()); }
 std::uint64_t UserDllGeneration() { return g_generation; }
 
 void SetMultipleRunActive(bool active) { g_multipleRun = active; }
+bool MultipleRunActive() { return g_multipleRun; }
 
 int FindUserFunction(const std::string& library, const std::string& function, UserFunction& out)
 {

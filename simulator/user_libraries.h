@@ -29,6 +29,7 @@ std::uint64_t UserDllGeneration();
 
 /// Whether a multiple-run series is in progress (new libraries then also get "InitializeRun").
 void SetMultipleRunActive(bool active);
+bool MultipleRunActive();
 
 /// Finds a function of a library: 0 found, 1 library not loaded, 2 no such function.
 int FindUserFunction(const std::string& library, const std::string& function, UserFunction& out);
