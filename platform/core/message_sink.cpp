@@ -11,6 +11,13 @@ MessageSink* g_installed = nullptr;
 
 } // namespace
 
+BoxIcon shownIcon(const MessageBoxRequest& box)
+{
+    if (box.icon != BoxIcon::Default)
+        return box.icon;
+    return box.kind == BoxKind::Message ? BoxIcon::Information : BoxIcon::Question;
+}
+
 MessageSink& messageSink()
 {
     static StderrMessageSink fallback;
@@ -34,8 +41,12 @@ BoxAnswer StderrMessageSink::show(const MessageBoxRequest& box)
         std::fprintf(stderr, "  %s\n", line.c_str());
     if (box.kind == BoxKind::Message)
         return BoxAnswer::Ok;
-    std::fprintf(stderr, "  -> %s\n", m_confirmAnswer == BoxAnswer::Ok ? "OK" : "Cancel");
-    return m_confirmAnswer;
+    BoxAnswer answer = m_confirmAnswer;
+    if (box.kind == BoxKind::YesNoCancel)
+        answer = m_confirmAnswer == BoxAnswer::Ok ? BoxAnswer::Yes : BoxAnswer::Cancel;
+    static const char* const names[] = {"OK", "Cancel", "Yes", "No"};
+    std::fprintf(stderr, "  -> %s\n", names[static_cast<int>(answer)]);
+    return answer;
 }
 
 BoxAnswer ScriptedMessageSink::show(const MessageBoxRequest& box)
@@ -45,7 +56,7 @@ BoxAnswer ScriptedMessageSink::show(const MessageBoxRequest& box)
         return BoxAnswer::Ok;
     if (m_answers.empty()) {
         ++m_unanswered;
-        return BoxAnswer::Ok;
+        return box.kind == BoxKind::YesNoCancel ? BoxAnswer::Yes : BoxAnswer::Ok;
     }
     BoxAnswer answer = m_answers.front();
     m_answers.pop_front();

@@ -10,8 +10,12 @@
 
 namespace platform {
 
-enum class BoxKind { Message, Confirm };
-enum class BoxAnswer { Ok, Cancel };
+/// A message box (OK), a confirm box (OK and Cancel) or a question with Yes, No and Cancel.
+enum class BoxKind { Message, Confirm, YesNoCancel };
+enum class BoxAnswer { Ok, Cancel, Yes, No };
+/// The picture beside the lines; by default information for a message and a
+/// question mark for the others.
+enum class BoxIcon { Default, Information, Question, Exclamation, Stop };
 
 /// One box: its caption, its lines and the window that owns it (0: the desktop).
 struct MessageBoxRequest {
@@ -19,7 +23,11 @@ struct MessageBoxRequest {
     std::string caption;
     std::vector<std::string> lines;
     WindowHandle owner = 0;
+    BoxIcon icon = BoxIcon::Default;
 };
+
+/// The icon a box shows: its own, else the one of its kind.
+BoxIcon shownIcon(const MessageBoxRequest& box);
 
 /// Shows boxes and returns the user's answer (always Ok for a message box).
 class MessageSink {
@@ -38,7 +46,8 @@ void setMessageSink(MessageSink* sink);
 /// The sink installed last, or null when none is.
 MessageSink* installedMessageSink();
 
-/// Writes each box to standard error; confirm boxes get the answer it was made with.
+/// Writes each box to standard error; confirm boxes get the answer it was made
+/// with, and a Yes/No/Cancel question Yes for OK, else Cancel.
 class StderrMessageSink : public MessageSink {
 public:
     explicit StderrMessageSink(BoxAnswer confirmAnswer = BoxAnswer::Cancel)
@@ -55,8 +64,8 @@ public:
     BoxAnswer show(const MessageBoxRequest&) override { return BoxAnswer::Ok; }
 };
 
-/// For tests: answers confirm boxes from a queue (Ok once the queue is empty)
-/// and records every box it was shown.
+/// For tests: answers confirm boxes and questions from a queue (the first
+/// button, Ok or Yes, once the queue is empty) and records every box it was shown.
 class ScriptedMessageSink : public MessageSink {
 public:
     BoxAnswer show(const MessageBoxRequest& box) override;
@@ -66,7 +75,7 @@ public:
     const std::vector<MessageBoxRequest>& transcript() const { return m_transcript; }
     /// Every box's lines, each line as it stands, boxes separated by "--".
     std::vector<std::string> transcriptLines() const;
-    /// Confirm boxes asked that found no queued answer.
+    /// Confirm boxes and questions asked that found no queued answer.
     int unansweredConfirms() const { return m_unanswered; }
     void clear();
 

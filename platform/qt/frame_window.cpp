@@ -7,7 +7,9 @@
 #include "platform/qt/window_widgets.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -129,6 +131,7 @@ void FrameWindow::watchMenuHints(QWidget& menus)
         if (menu->property("hintsWatched").toBool())
             continue;
         menu->setProperty("hintsWatched", true);
+        menu->installEventFilter(this);
         connect(menu, &QMenu::hovered, this, [this](QAction* action) {
             bool ok = false;
             int id = action->data().toInt(&ok);
@@ -158,7 +161,7 @@ void FrameWindow::setToolBar(const std::vector<ToolButton>& buttons)
             continue;
         }
         int id = button.id;
-        auto* action = new QAction(QIcon(toolButtonImage(button.image)), QString(), m_toolBar);
+        auto* action = new QAction(QIcon(toolButtonImage(button)), QString(), m_toolBar);
         action->setObjectName(QStringLiteral("cmd_%1").arg(id));
         action->setData(id);
         if (QAction* menuAction = commandAction(id))
@@ -275,6 +278,15 @@ bool FrameWindow::event(QEvent* event)
 
 bool FrameWindow::eventFilter(QObject* watched, QEvent* event)
 {
+    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_F1) {
+        // F1 in an open menu chooses the highlighted command, as Return would.
+        auto* menu = qobject_cast<QMenu*>(watched);
+        if (menu && menu->activeAction() && !menu->activeAction()->menu()) {
+            QKeyEvent choose(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+            QCoreApplication::sendEvent(menu, &choose);
+            return true;
+        }
+    }
     auto button = m_toolButtons.find(watched);
     if (button != m_toolButtons.end()) {
         if (event->type() == QEvent::Enter)

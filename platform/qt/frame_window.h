@@ -7,13 +7,14 @@
 // its constructor and handles what they send:
 //
 //     setMenuDescription("MN_QNSIM", simulatorMenu());
-//     setToolBar({ToolButton::button(101, ":/toolbar/240.png"), ToolButton::separator(), ...});
+//     setToolBar({ToolButton::button(101, 240), ToolButton::separator(), ToolButton::button(110), ...});
 //     setCommandHints({{101, "Opens a model"}, ...});
 //     setAccelerators({{"F1", 901}});
 //     startWindowTimer(100, 3000);                     // handleTimer(100) then
 //
 // Menu, tool bar and accelerators all end in `handleCommand(id)`; a command
-// whose menu item is greyed is not sent by its accelerator either.
+// whose menu item is greyed is not sent by its accelerator either, and F1 in
+// an open menu chooses the highlighted item.
 #pragma once
 
 #include "platform/core/message_frame.h"

@@ -1,13 +1,20 @@
-// Tool button images and their placeholder.
+// Tool button images: the button's own picture, the artwork, or a placeholder.
 #include "platform/qt/tool_bar.h"
+
+#include "platform/qt/artwork.h"
 
 #include <QPainter>
 
 namespace platform {
 
-ToolButton ToolButton::button(int id, std::string image)
+ToolButton ToolButton::button(int id, int bitmap)
 {
-    return {id, std::move(image)};
+    return {id, bitmap, {}};
+}
+
+ToolButton ToolButton::withImage(int id, std::string image)
+{
+    return {id, 0, std::move(image)};
 }
 
 ToolButton ToolButton::separator()
@@ -15,12 +22,17 @@ ToolButton ToolButton::separator()
     return {};
 }
 
-QPixmap toolButtonImage(const std::string& image)
+QPixmap toolButtonImage(const ToolButton& button)
 {
-    if (!image.empty()) {
-        QPixmap picture(QString::fromStdString(image));
+    if (!button.image.empty()) {
+        QPixmap picture(QString::fromStdString(button.image));
         if (!picture.isNull())
             return picture;
+    }
+    if (button.id > 0) {
+        QIcon artwork = toolBarIcon(button.bitmap > 0 ? button.bitmap : button.id);
+        if (!artwork.isNull())
+            return artwork.pixmap(kToolImageSize, kToolImageSize);
     }
     QPixmap placeholder(kToolImageSize, kToolImageSize);
     placeholder.fill(Qt::transparent);

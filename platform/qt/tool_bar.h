@@ -11,18 +11,21 @@ namespace platform {
 /// One button (id > 0) or a separator of 10 pixels (id 0).
 struct ToolButton {
     int id = 0;
-    /// The button's image: a Qt resource or file path; empty or missing gives a plain placeholder.
+    /// The number of the button's image in the suite's artwork; the command's id when 0.
+    int bitmap = 0;
+    /// A picture file or resource to show instead of the artwork.
     std::string image;
 
-    static ToolButton button(int id, std::string image = {});
+    static ToolButton button(int id, int bitmap = 0);
+    static ToolButton withImage(int id, std::string image);
     static ToolButton separator();
 };
 
 /// The size of a tool button's image in pixels.
 inline constexpr int kToolImageSize = 20;
 
-/// The image of a button: the picture at `image` when it loads, else a plain
-/// placeholder of the tool image size.
-QPixmap toolButtonImage(const std::string& image);
+/// The image of a button: its own picture, else the artwork of its number,
+/// else a plain placeholder of the tool image size.
+QPixmap toolButtonImage(const ToolButton& button);
 
 } // namespace platform

@@ -31,8 +31,8 @@ public:
                                       MenuItem::command("&Delete\tDel", 154)}),
             MenuItem::popup("&Help", {MenuItem::command("&Contents", 901)}),
         });
-        setToolBar({ToolButton::button(101, image), ToolButton::button(102), ToolButton::separator(),
-                    ToolButton::button(901)});
+        setToolBar({image.empty() ? ToolButton::button(101) : ToolButton::withImage(101, image),
+                     ToolButton::button(102), ToolButton::separator(), ToolButton::button(901)});
         setCommandHints({{101, "Opens a graph or equation model"}, {102, "Check & Save the current model"},
                          {154, "Deletes the selection"}, {901, "Opens the help for ORVANTA"}});
         setAccelerators({{"Del", 154}, {"F1", 901}, {"Alt+Backspace", 153}, {"Ctrl+F4", 109}});
@@ -117,6 +117,21 @@ TEST_F(FrameExtras, MenuItemsUnderTheMouseShowTheirHintsUntilTheMenuCloses)
     EXPECT_EQ(frame.shownStatusText(), "kept");
 }
 
+TEST_F(FrameExtras, F1InAnOpenMenuChoosesTheHighlightedCommand)
+{
+    SampleFrame frame;
+    frame.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
+    QAction* save = frame.commandAction(102);
+    auto* file = qobject_cast<QMenu*>(save->parent());
+    file->popup(frame.mapToGlobal(QPoint(10, 10)));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(file));
+    file->setActiveAction(save);
+    QTest::keyClick(file, Qt::Key_F1);
+    EXPECT_EQ(frame.commands, std::vector<int>{102}) << "not the help command of the accelerator";
+    EXPECT_FALSE(file->isVisible());
+}
+
 TEST_F(FrameExtras, ToolButtonsAreCommandsThatFollowTheMenusEnabling)
 {
     SampleFrame frame;
@@ -136,7 +151,7 @@ TEST_F(FrameExtras, ToolButtonsAreCommandsThatFollowTheMenusEnabling)
     EXPECT_EQ(frame.toolBar()->actions().size(), 4) << "three buttons and one separator";
 }
 
-TEST_F(FrameExtras, AToolButtonShowsTheImageItIsGivenOrAPlainPlaceholder)
+TEST_F(FrameExtras, AToolButtonShowsItsPictureTheArtworkOrAPlainPlaceholder)
 {
     testsupport::TempDir dir;
     std::string path = dir.file("open.png");
@@ -144,10 +159,15 @@ TEST_F(FrameExtras, AToolButtonShowsTheImageItIsGivenOrAPlainPlaceholder)
     picture.fill(Qt::red);
     ASSERT_TRUE(picture.save(QString::fromStdString(path)));
 
-    EXPECT_EQ(toolButtonImage(path).toImage().pixelColor(10, 10), QColor(Qt::red));
-    QPixmap placeholder = toolButtonImage(dir.file("missing.png"));
+    EXPECT_EQ(toolButtonImage(ToolButton::withImage(101, path)).toImage().pixelColor(10, 10), QColor(Qt::red));
+    // Without a picture of its own a button shows the artwork of its number, else a placeholder.
+    QPixmap placeholder = toolButtonImage(ToolButton::withImage(99999, dir.file("missing.png")));
     EXPECT_EQ(placeholder.size(), QSize(kToolImageSize, kToolImageSize));
-    EXPECT_EQ(toolButtonImage("").toImage(), placeholder.toImage());
+    EXPECT_EQ(toolButtonImage(ToolButton::button(99998)).toImage(), placeholder.toImage());
+    QImage artwork = toolButtonImage(ToolButton::button(101)).toImage();
+    EXPECT_EQ(artwork.size(), QSize(kToolImageSize, kToolImageSize));
+    EXPECT_NE(artwork, placeholder.toImage());
+    EXPECT_EQ(toolButtonImage(ToolButton::button(240, 101)).toImage(), artwork) << "a command showing another's image";
 
     SampleFrame frame(path);
     frame.setStatusText("Ready.");

@@ -34,6 +34,26 @@ TEST(ScriptedMessageSink, AnswersConfirmsFromTheQueueThenOk)
     EXPECT_EQ(sink.transcriptLines(), (std::vector<std::string>{"info", "--", "a", "--", "b", "--", "c"}));
 }
 
+TEST(ScriptedMessageSink, AnswersYesNoCancelQuestionsFromTheSameQueueThenYes)
+{
+    ScriptedMessageSink sink;
+    sink.queueAnswers({BoxAnswer::No, BoxAnswer::Cancel});
+    MessageBoxRequest question = confirmBox("sub or main?");
+    question.kind = BoxKind::YesNoCancel;
+    EXPECT_EQ(sink.show(question), BoxAnswer::No);
+    EXPECT_EQ(sink.show(question), BoxAnswer::Cancel);
+    EXPECT_EQ(sink.show(question), BoxAnswer::Yes);
+    EXPECT_EQ(sink.unansweredConfirms(), 1);
+    EXPECT_EQ(shownIcon(question), BoxIcon::Question);
+    question.icon = BoxIcon::Exclamation;
+    EXPECT_EQ(shownIcon(question), BoxIcon::Exclamation);
+    EXPECT_EQ(shownIcon(MessageBoxRequest{}), BoxIcon::Information);
+
+    // Without a person to ask, a question is cancelled unless the sink was made to agree.
+    EXPECT_EQ(StderrMessageSink().show(question), BoxAnswer::Cancel);
+    EXPECT_EQ(StderrMessageSink(BoxAnswer::Ok).show(question), BoxAnswer::Yes);
+}
+
 TEST(ScopedMessageSink, RestoresTheFormerSink)
 {
     ScriptedMessageSink outer, inner;

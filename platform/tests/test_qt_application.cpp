@@ -162,34 +162,46 @@ TEST_F(QtLayer, TheQtSinkShowsCaptionAndLinesAndReturnsTheAnswer)
     RecordingWindow owner("TQNMPX");
     struct Case {
         BoxKind kind;
+        BoxIcon icon;
         QMessageBox::StandardButton press;
         BoxAnswer expected;
+        QMessageBox::Icon shown;
     };
-    for (const Case& c : {Case{BoxKind::Message, QMessageBox::Ok, BoxAnswer::Ok},
-                          Case{BoxKind::Confirm, QMessageBox::Cancel, BoxAnswer::Cancel},
-                          Case{BoxKind::Confirm, QMessageBox::Ok, BoxAnswer::Ok}}) {
+    for (const Case& c : {Case{BoxKind::Message, BoxIcon::Default, QMessageBox::Ok, BoxAnswer::Ok, QMessageBox::Information},
+                          Case{BoxKind::Confirm, BoxIcon::Default, QMessageBox::Cancel, BoxAnswer::Cancel, QMessageBox::Question},
+                          Case{BoxKind::Confirm, BoxIcon::Exclamation, QMessageBox::Ok, BoxAnswer::Ok, QMessageBox::Warning},
+                          Case{BoxKind::Message, BoxIcon::Stop, QMessageBox::Ok, BoxAnswer::Ok, QMessageBox::Critical},
+                          Case{BoxKind::YesNoCancel, BoxIcon::Default, QMessageBox::Yes, BoxAnswer::Yes, QMessageBox::Question},
+                          Case{BoxKind::YesNoCancel, BoxIcon::Default, QMessageBox::No, BoxAnswer::No, QMessageBox::Question},
+                          Case{BoxKind::YesNoCancel, BoxIcon::Default, QMessageBox::Cancel, BoxAnswer::Cancel, QMessageBox::Question}}) {
         MessageBoxRequest request;
         request.kind = c.kind;
+        request.icon = c.icon;
         request.caption = c.kind == BoxKind::Message ? "Orvanta: Message" : "Orvanta: Confirm";
-        request.lines = {"Execution of orvantasim failed.", "second line"};
+        request.lines = {"<error in ffcheck> stays as it is", "second line"};
         request.owner = owner.handle();
         QString caption, text;
         QWidget* parent = nullptr;
-        bool hasCancel = false;
+        bool hasCancel = false, hasNo = false;
+        QMessageBox::Icon icon = QMessageBox::NoIcon;
         QTimer::singleShot(0, [&] {
             auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
             ASSERT_NE(box, nullptr);
             caption = box->windowTitle();
             text = box->text();
             parent = box->parentWidget();
+            icon = box->icon();
             hasCancel = box->button(QMessageBox::Cancel) != nullptr;
+            hasNo = box->button(QMessageBox::No) != nullptr;
             box->button(c.press)->click();
         });
         EXPECT_EQ(sink.show(request), c.expected);
         EXPECT_EQ(caption.toStdString(), request.caption);
-        EXPECT_EQ(text, QStringLiteral("Execution of orvantasim failed.\nsecond line"));
+        EXPECT_EQ(text, QStringLiteral("<error in ffcheck> stays as it is\nsecond line"));
         EXPECT_EQ(parent, &owner);
-        EXPECT_EQ(hasCancel, c.kind == BoxKind::Confirm);
+        EXPECT_EQ(icon, c.shown);
+        EXPECT_EQ(hasCancel, c.kind != BoxKind::Message);
+        EXPECT_EQ(hasNo, c.kind == BoxKind::YesNoCancel);
     }
 }
 
