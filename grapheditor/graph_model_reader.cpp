@@ -10,7 +10,9 @@
 #include "platform/core/file_system.h"
 #include "platform/core/wait_cursor.h"
 
+#include <algorithm>
 #include <new>
+#include <optional>
 
 namespace {
 

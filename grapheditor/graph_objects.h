@@ -205,7 +205,7 @@ std::string TypeKeyName(const std::string& name);
 int RenameSubmodel(GraphModel& model, Submodel& submodel, const std::string& name);
 int RenamePio(GraphModel& model, Pio& pio, const std::string& name);
 
-/// One end of a connection being made: the object and, for a submodel, the port.
+/// The object at one end of a connection being made.
 struct EndObject {
     int kind = END_NONE;
     void* object = nullptr;

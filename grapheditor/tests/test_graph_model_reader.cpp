@@ -303,6 +303,19 @@ TEST_F(Loading, TheShippedGraphModelsLoad)
     }
 }
 
+TEST_F(Loading, TheProcessorsCausalityTemplateReadsBack)
+{
+    // Written by the model processor for the saved mass-spring-damper (its tests keep this file true).
+    GraphModel record;
+    ASSERT_EQ(parse_model_file(std::string(GRAPHEDITOR_TEST_DIR) + "/golden/msd1.t2", READ_ALL, record, nullptr), 0)
+        << ParserErrorText();
+    std::vector<std::string> strokes;
+    for (const Connection& bond : record.connections)
+        strokes.push_back(bond.ends[0].submodel->name + "`" + bond.ends[0].portName + " " +
+                          std::to_string(bond.causality) + " " + bond.ends[1].submodel->name);
+    EXPECT_EQ(strokes, (std::vector<std::string>{"f`p 1 v", "v`p2 1 m", "v`p3 2 w", "w`p2 2 k", "w`p3 2 d"}));
+}
+
 TEST_F(Loading, ArgumentFiles)
 {
     ASSERT_EQ(load_model_file(dir.write("m1.mgg", "bond graph m(n, k) version 1\ninterface\n  ports: p\n"

@@ -1,8 +1,9 @@
 // The model processor reads what the graph editor saves: the golden files that
 // the model-file tests write through the editor's object API are parsed, and the
 // saved mass-spring-damper is processed completely to the same code file as the
-// example. (The editor's model core and the processor are separate programs and
-// are not linked together: both have their own graph records.)
+// example and to the causality template that the editor's tests read back. (The
+// editor's model core and the processor are separate programs and are not
+// linked together: both have their own graph records.)
 #include "common/settings_table.h"
 #include "modelproc/display_hooks.h"
 #include "modelproc/processing_pipeline.h"
@@ -68,9 +69,12 @@ TEST(SavedGraphModels, TheSavedMassSpringDamperProcessesLikeTheExample)
         << testing::PrintToString(errors);
     const std::string expected = readAll(example.file("msd1.l"));
     ASSERT_FALSE(expected.empty());
+    Settings().tempfiles = 1;
     ASSERT_EQ(processCompletely(saved.write("msd1.mg0", readAll(kGolden + "msd1.mg0")), saved.path(), errors), 3)
         << testing::PrintToString(errors);
     EXPECT_EQ(readAll(saved.file("msd1.l")), expected);
+    // The template written back after causal analysis, which the editor's tests read.
+    EXPECT_EQ(readAll(saved.file("msd1.t2")), readAll(kGolden + "msd1.t2"));
 }
 
 } // namespace
