@@ -8,6 +8,7 @@
 #include "platform/core/message_sink.h"
 
 #include <cstddef>
+#include <cstdlib>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -52,6 +53,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             __builtin_trap();
     }
 
+    // Each run starts as a fresh process would: without the help path of the run before.
+    ::unsetenv("HELPPATH");
     ResetSettings();
     ResetStartup();
     StartupSettings(SplitCommandLine(commandLine), 0, answer);
