@@ -2,6 +2,8 @@
 // internal reference (declarations, bond ends, related ports, parents) re-pointed.
 #include "modelproc/class_copy.h"
 
+#include "modelproc/expression_walk.h"
+
 namespace {
 
 template <class T>
@@ -215,49 +217,23 @@ ExprNode* copyExpression(const ExprNode* expr, AddressMap& map)
 {
     if (!expr)
         return nullptr;
-    ExprNode* copy = ProcessingArena().make<ExprNode>();
-    if (!copy)
-        return nullptr;
-    copy->kind = expr->kind;
-    copy->function = expr->function;
-    copy->selector = expr->selector;
-    copy->flags = expr->flags;
-    copy->parent = map.lookup(expr->parent);
-    copy->realValue = expr->realValue;
-    copy->intValue = expr->intValue;
-    map.enter(expr, copy);
-    bool ok = true;
-    auto sub = [&](const ExprNode* e) -> ExprNode* {
-        if (!e)
+    return copyTree(expr, map.lookup(expr->parent), [&map](const ExprNode* from, ExprNode* parent) -> ExprNode* {
+        ExprNode* copy = ProcessingArena().make<ExprNode>();
+        if (!copy)
             return nullptr;
-        ExprNode* c = copyExpression(e, map);
-        if (!c)
-            ok = false;
-        else
-            c->parent = copy;
-        return c;
-    };
-    const int kind = expr->kind;
-    if (isNameKind(kind)) {
-        copy->record = lookupOr(map, expr->record);
-        for (PtrNode<ExprNode>* p = expr->index.head; p; p = p->next)
-            if (!copy->index.append(sub(p->item), p->relation))
-                ok = false;
-    } else if (kind == TK_FUNCTIONNAME) {
-        for (PtrNode<ExprNode>* p = expr->args.head; p; p = p->next)
-            if (!copy->args.append(sub(p->item), p->relation))
-                ok = false;
-    } else if (isUnaryOperator(kind)) {
-        copy->right = sub(expr->right);
-    } else if (isOperatorKind(kind) || kind == TK_UPTO || kind == TK_IF) {
-        copy->left = sub(expr->left);
-        copy->right = sub(expr->right);
-        if (kind == TK_IF)
-            copy->extra = sub(expr->extra);
-    }
-    return ok ? copy : nullptr;
+        copy->kind = from->kind;
+        copy->function = from->function;
+        copy->selector = from->selector;
+        copy->flags = from->flags;
+        copy->parent = parent;
+        copy->realValue = from->realValue;
+        copy->intValue = from->intValue;
+        if (isNameKind(from->kind))
+            copy->record = lookupOr(map, from->record);
+        map.enter(from, copy);
+        return copy;
+    });
 }
-
 bool copyExpressionList(const ExprList& from, ExprList& to, AddressMap& map)
 {
     to.head = nullptr;

@@ -2,11 +2,13 @@
 #include "modelproc/equation_text.h"
 
 #include "modelproc/display_hooks.h"
+#include "modelproc/expression_walk.h"
 #include "modelproc/function_table.h"
 #include "modelproc/model_records.h"
 #include "modelproc/processed_model_writer.h"
 
 #include <algorithm>
+#include <charconv>
 
 namespace {
 
@@ -60,10 +62,39 @@ private:
         m_column = 4 * target;
     }
 
+    /// How a text piece is written.
+    enum PieceKind : int { kPiece = 0, kRaw = 1, kNewline = 2, kIndent = 3 };
+    /// How an operand is written: as the operand of an operator (in parentheses when it is a
+    /// binary operation), or as the "elseif" of an enclosing conditional.
+    enum OperandFlag : int { kTop = 0, kOperand = 1, kElseif = 2 };
+
     void expression(const ExprNode* node, bool operand)
     {
+        writeExpressionText(
+            node, operand ? kOperand : kTop,
+            [this](const ExprNode* n, int flag, std::vector<TextPiece>& pieces) { expand(n, flag, pieces); },
+            [this](const TextPiece& p) {
+                switch (p.flag) {
+                case kRaw: raw(p.text); break;
+                case kNewline: newline(); break;
+                case kIndent: indent(2); break;
+                default: piece(p.text); break;
+                }
+            });
+    }
+
+    /// The pieces one node is written as, its operands left to be expanded in their turn.
+    static void expand(const ExprNode* node, int flag, std::vector<TextPiece>& out)
+    {
+        const auto piece = [&out](std::string text) { out.push_back(TextPiece::of(std::move(text), kPiece)); };
+        const auto raw = [&out](std::string text) { out.push_back(TextPiece::of(std::move(text), kRaw)); };
+        const auto operand = [&out](const ExprNode* n, int f) { out.push_back(TextPiece::operand(n, f)); };
         if (!node) {
             piece("<<null>>");
+            return;
+        }
+        if (flag == kElseif) {
+            conditional(node, false, out);
             return;
         }
         switch (node->kind) {
@@ -74,99 +105,96 @@ private:
         case TK_CLASSARG: raw("\n# classarg ??\n"); return;
         case TK_CONTROLVAR: raw("\n# controlvar ??\n"); return;
         case TK_TABLENAME: piece(node->var() ? node->var()->name : std::string()); return;
-        case TK_REAL: piece(formatMessage("%e", node->realValue)); return;
+        case TK_REAL: piece(realLiteralText(node->realValue)); return;
         case TK_INTEGER: piece(formatMessage("%ld", static_cast<long>(node->intValue))); return;
         case TK_BOOLEAN: piece(node->intValue ? "true" : "false"); return;
         case TK_TIME: piece("t"); return;
         case TK_UPTO:
-            expression(node->left, false);
+            operand(node->left, kTop);
             piece("..");
-            expression(node->right, false);
+            operand(node->right, kTop);
             return;
-        case TK_FUNCTIONNAME: call(node); return;
-        case TK_IF: conditional(node, true); return;
+        case TK_FUNCTIONNAME: {
+            const FunctionRow* row = functionRow(node->function);
+            if (!row) {
+                raw("\n# Illegal function\n");
+                return;
+            }
+            piece(row->name);
+            piece("(");
+            bool first = true;
+            for (const ExprNode* arg : node->args) {
+                if (!first)
+                    piece(",");
+                first = false;
+                operand(arg, kTop);
+            }
+            piece(")");
+            return;
+        }
+        case TK_IF: conditional(node, true, out); return;
         default: break;
         }
         if (isVariableKind(node->kind)) {
-            reference(node);
+            std::string letter(1, kindLetter(node->kind));
+            std::int32_t index = node->var() ? node->var()->index : 0;
+            std::int64_t element = literalElement(node);
+            if (element >= 0) {
+                piece(letter + std::to_string(index + element));
+                return;
+            }
+            piece(letter + std::to_string(index));
+            piece(" [");
+            operand(node->index.at(0), kTop);
+            if (node->index.count() > 1) {
+                piece(", ");
+                operand(node->index.at(1), kTop);
+            }
+            piece("]");
         } else if (const char* text = equationOperatorText(node->kind)) {
             if (isUnaryOperator(node->kind)) {
                 piece(text);
-                expression(node->right, true);
+                operand(node->right, kOperand);
             } else {
-                if (operand)
+                if (flag == kOperand)
                     piece("(");
-                expression(node->left, true);
+                operand(node->left, kOperand);
                 piece(text);
-                expression(node->right, true);
-                if (operand)
+                operand(node->right, kOperand);
+                if (flag == kOperand)
                     piece(")");
             }
         } else if (!node->left && !node->right && node->kind < TK_OR) {
             raw(formatMessage(" ?%d? ", node->kind));
         } else {
             raw(formatMessage("# Wrong opcode (%d), leftexpr: %d, rightexpr: %d\n", node->kind,
-                       node->left ? node->left->kind : 0, node->right ? node->right->kind : 0));
+                              node->left ? node->left->kind : 0, node->right ? node->right->kind : 0));
         }
     }
 
-    void reference(const ExprNode* node)
+    /// "if" (or "elseif" inside an enclosing conditional), then-part and else-part on lines of
+    /// their own; an else-part that is a conditional continues the chain, closed by one "fi".
+    static void conditional(const ExprNode* node, bool outermost, std::vector<TextPiece>& out)
     {
-        std::string letter(1, kindLetter(node->kind));
-        std::int32_t index = node->var() ? node->var()->index : 0;
-        std::int64_t element = literalElement(node);
-        if (element >= 0) {
-            piece(letter + std::to_string(index + element));
-            return;
-        }
-        piece(letter + std::to_string(index));
-        piece(" [");
-        expression(node->index.at(0), false);
-        if (node->index.count() > 1) {
-            piece(", ");
-            expression(node->index.at(1), false);
-        }
-        piece("]");
-    }
-
-    void call(const ExprNode* node)
-    {
-        const FunctionRow* row = functionRow(node->function);
-        if (!row) {
-            raw("\n# Illegal function\n");
-            return;
-        }
-        piece(row->name);
-        piece("(");
-        bool first = true;
-        for (const ExprNode* arg : node->args) {
-            if (!first)
-                piece(",");
-            first = false;
-            expression(arg, false);
-        }
-        piece(")");
-    }
-
-    void conditional(const ExprNode* node, bool outermost)
-    {
+        const auto piece = [&out](std::string text) { out.push_back(TextPiece::of(std::move(text), kPiece)); };
+        const auto newLine = [&out] {
+            out.push_back(TextPiece::of("", kNewline));
+            out.push_back(TextPiece::of("", kIndent));
+        };
         piece(outermost ? "if " : "elseif ");
-        expression(node->left, false);
-        newline();
-        indent(2);
+        out.push_back(TextPiece::operand(node->left, kTop));
+        newLine();
         piece("then ");
-        expression(node->right, false);
-        newline();
-        indent(2);
+        out.push_back(TextPiece::operand(node->right, kTop));
+        newLine();
         if (node->extra && node->extra->kind == TK_IF) {
-            conditional(node->extra, false);
+            out.push_back(TextPiece::operand(node->extra, kElseif));
         } else {
             piece("else ");
-            expression(node->extra, false);
+            out.push_back(TextPiece::operand(node->extra, kTop));
         }
         if (outermost) {
-            newline();
-            indent(2);
+            newLine();
             piece("fi");
         }
     }
@@ -181,6 +209,17 @@ void writeEquationText(const EquationRec* eq, std::string& out)
 {
     TextWriter writer(out);
     writer.equation(eq);
+}
+
+std::string realLiteralText(double value)
+{
+    char buffer[64];
+    const std::to_chars_result result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general);
+    std::string text(buffer, result.ptr);
+    // Digits alone would read as an integer: a real keeps a decimal point.
+    if (text.find_first_of(".eEn") == std::string::npos)
+        text += ".0";
+    return text;
 }
 
 const char* equationOperatorText(int kind)

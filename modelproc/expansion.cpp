@@ -15,6 +15,7 @@
 #include "modelproc/semantic_checks.h"
 #include "modelproc/template_writer.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <fstream>
@@ -297,6 +298,8 @@ int expand_model(ClassRec* cls, const std::string& modelFile)
     cls->argsub = 1;
     progress("Expanding submodel:");
     GraphBody* body = cls->graph;
+    for (SubclassRec* sub : body->subclasses)
+        sub->enclosing = {cls->name + std::to_string(cls->version)};
     for (SubclassRec* sub = body->subclasses.first(); sub;) {
         if (Pipeline().aborted)
             return 0;
@@ -324,6 +327,17 @@ void expand_submodel(ClassRec* cls, SubclassRec* sub)
     SubmodelType* type = sub->type;
     if (!type)
         return;
+    // A model that holds itself, directly or through others, would be dissolved without end.
+    const std::string typeName = formatMessage("%s%d", type->t_name.c_str(), type->t_vers);
+    const auto again = std::find(sub->enclosing.begin(), sub->enclosing.end(), typeName);
+    if (again != sub->enclosing.end()) {
+        std::string chain;
+        for (auto it = again; it != sub->enclosing.end(); ++it)
+            chain += *it + " -> ";
+        expansionError(formatMessage("submodel %s:%s contains itself: %s.", typeName.c_str(),
+                                     instance_name(sub).c_str(), (chain + typeName).c_str()));
+        return;
+    }
     if (!type->cls && !readSubmodelType(sub))
         return;
     spreadFixedOrder(type->cls);

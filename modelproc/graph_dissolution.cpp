@@ -435,9 +435,12 @@ void dissolveGraphSubmodel(GraphBody* body, SubclassRec* sub, const DissolutionE
     std::vector<std::string> path;
     path.push_back(sub->name);
     path.insert(path.end(), sub->path.begin(), sub->path.end());
+    std::vector<std::string> enclosing = sub->enclosing;
+    enclosing.push_back(cls->name + std::to_string(cls->version));
     std::vector<SubclassRec*> inners;
     for (SubclassRec* s : d.inner->subclasses) {
         s->path = path;
+        s->enclosing = enclosing;
         inners.push_back(s);
     }
     merge_types(d);

@@ -418,6 +418,7 @@ struct SubclassRec : SectionLink {
     PtrList<SigconRec> s_inp;
     PtrList<SigconRec> s_out;
     std::vector<std::string> path; ///< enclosing instances, innermost first
+    std::vector<std::string> enclosing; ///< classes of the enclosing models ("name" "version"), outermost first
     ClassRec* cls = nullptr;
 };
 

@@ -228,7 +228,7 @@ private:
     std::string leafOperand(const ExprNode* node)
     {
         switch (node->kind) {
-        case TK_REAL: return formatMessage("%e", node->realValue);
+        case TK_REAL: return realLiteralText(node->realValue);
         case TK_INTEGER: return std::to_string(node->intValue);
         case TK_BOOLEAN: return node->intValue ? "1" : "0";
         default: break;

@@ -1,6 +1,7 @@
 // A deterministic text dump of a class record, for tests and diagnostics.
 #include "modelproc/record_dump.h"
 
+#include "modelproc/expression_walk.h"
 #include "modelproc/function_table.h"
 #include "modelproc/model_records.h"
 
@@ -95,42 +96,87 @@ void dumpVariables(std::string& out, const char* label, const SectionList<VarRec
 
 } // namespace
 
-std::string dumpExpression(const ExprNode* e)
+namespace {
+
+/// Appends the pieces of a list of expressions joined by ", ".
+void listPieces(const ExprList& l, std::vector<TextPiece>& pieces)
 {
-    if (!e)
-        return "<null>";
+    for (PtrNode<ExprNode>* p = l.head; p; p = p->next) {
+        if (p != l.head)
+            pieces.push_back(TextPiece::of(", "));
+        pieces.push_back(TextPiece::operand(p->item));
+    }
+}
+
+void dumpPieces(const ExprNode* e, std::vector<TextPiece>& pieces)
+{
+    if (!e) {
+        pieces.push_back(TextPiece::of("<null>"));
+        return;
+    }
     const int kind = e->kind;
     if (isNameKind(kind)) {
-        std::string out = recordName(e) + bracketed(e->index);
+        pieces.push_back(TextPiece::of(recordName(e)));
+        if (!e->index.empty()) {
+            pieces.push_back(TextPiece::of("["));
+            listPieces(e->index, pieces);
+            pieces.push_back(TextPiece::of("]"));
+        }
         if (e->selector == TK_SEL_EFFORT)
-            out += ".e";
+            pieces.push_back(TextPiece::of(".e"));
         else if (e->selector == TK_SEL_FLOW)
-            out += ".f";
-        return out;
+            pieces.push_back(TextPiece::of(".f"));
+        return;
     }
     switch (kind) {
-    case TK_TIME: return "t";
-    case TK_INTEGER: return std::to_string(e->intValue);
-    case TK_BOOLEAN: return e->intValue ? "true" : "false";
+    case TK_TIME: pieces.push_back(TextPiece::of("t")); return;
+    case TK_INTEGER: pieces.push_back(TextPiece::of(std::to_string(e->intValue))); return;
+    case TK_BOOLEAN: pieces.push_back(TextPiece::of(e->intValue ? "true" : "false")); return;
     case TK_REAL: {
         char buffer[64];
         std::snprintf(buffer, sizeof buffer, "%.17g", e->realValue);
-        return std::string(buffer) + "r";
+        pieces.push_back(TextPiece::of(std::string(buffer) + "r"));
+        return;
     }
     case TK_FUNCTIONNAME: {
         const FunctionRow* row = functionRow(e->function);
-        return std::string(row ? row->name : "?") + "(" + list(e->args) + ")";
+        pieces.push_back(TextPiece::of(std::string(row ? row->name : "?") + "("));
+        listPieces(e->args, pieces);
+        pieces.push_back(TextPiece::of(")"));
+        return;
     }
     case TK_IF:
-        return "(if " + dumpExpression(e->left) + " then " + dumpExpression(e->right) + " else " +
-               dumpExpression(e->extra) + ")";
+        pieces.push_back(TextPiece::of("(if "));
+        pieces.push_back(TextPiece::operand(e->left));
+        pieces.push_back(TextPiece::of(" then "));
+        pieces.push_back(TextPiece::operand(e->right));
+        pieces.push_back(TextPiece::of(" else "));
+        pieces.push_back(TextPiece::operand(e->extra));
+        pieces.push_back(TextPiece::of(")"));
+        return;
     default: break;
     }
-    if (isUnaryOperator(kind))
-        return std::string("(") + operatorText(kind) + " " + dumpExpression(e->right) + ")";
-    return "(" + dumpExpression(e->left) + " " + operatorText(kind) + " " + dumpExpression(e->right) + ")";
+    if (isUnaryOperator(kind)) {
+        pieces.push_back(TextPiece::of(std::string("(") + operatorText(kind) + " "));
+    } else {
+        pieces.push_back(TextPiece::of("("));
+        pieces.push_back(TextPiece::operand(e->left));
+        pieces.push_back(TextPiece::of(std::string(" ") + operatorText(kind) + " "));
+    }
+    pieces.push_back(TextPiece::operand(e->right));
+    pieces.push_back(TextPiece::of(")"));
 }
 
+} // namespace
+
+std::string dumpExpression(const ExprNode* e)
+{
+    std::string out;
+    writeExpressionText(
+        e, 0, [](const ExprNode* node, int, std::vector<TextPiece>& pieces) { dumpPieces(node, pieces); },
+        [&out](const TextPiece& piece) { out += piece.text; });
+    return out;
+}
 std::string dumpClass(const ClassRec* cls)
 {
     if (!cls)

@@ -1,6 +1,8 @@
 // Release of model records and the registry that frees each block once at the end of a run.
 #include "modelproc/record_release.h"
 
+#include "modelproc/expression_walk.h"
+
 #include <cstdint>
 #include <unordered_set>
 #include <vector>
@@ -65,24 +67,21 @@ void releaseExpressionList(ExprList& list)
 
 void releaseExpression(ExprNode* node)
 {
-    if (!node)
-        return;
-    if (isNameKind(node->kind)) {
-        releaseExpressionList(node->index);
-    } else if (node->kind == TK_FUNCTIONNAME) {
-        releaseExpressionList(node->args);
-    } else if (isUnaryOperator(node->kind)) {
-        releaseExpression(node->right);
-    } else if (isOperatorKind(node->kind) || node->kind == TK_UPTO || node->kind == TK_IF) {
-        releaseExpression(node->left);
-        releaseExpression(node->right);
-        if (node->kind == TK_IF)
-            releaseExpression(node->extra);
-    }
-    node->left = node->right = node->extra = nullptr;
-    register_release(node);
+    // Every node is handed over after its operands, without recursion: trees may be very deep.
+    forEachNodeAfterOperands(node, [](ExprNode* n) {
+        ExprList* list = isNameKind(n->kind) ? &n->index : n->kind == TK_FUNCTIONNAME ? &n->args : nullptr;
+        if (list) {
+            for (PtrNode<ExprNode>* p = list->head; p;) {
+                PtrNode<ExprNode>* next = p->next;
+                register_release(p);
+                p = next;
+            }
+            list->head = nullptr;
+        }
+        n->left = n->right = n->extra = nullptr;
+        register_release(n);
+    });
 }
-
 namespace {
 
 template <class T>

@@ -2,11 +2,13 @@
 #include "modelproc/semantic_checks.h"
 
 #include "modelproc/display_hooks.h"
+#include "modelproc/expression_walk.h"
 #include "modelproc/function_table.h"
 #include "modelproc/symbol_table.h"
 
 #include <cstdint>
 #include <cstdio>
+#include <vector>
 
 namespace {
 
@@ -29,21 +31,29 @@ bool flagged(const ExprNode* e)
 /// operators that `tt_eval_expr` knows.
 bool isIntegerExpression(const ExprNode* e)
 {
-    if (!e)
-        return false;
-    switch (e->kind) {
-    case TK_INTEGER:
-    case TK_CLASSARG: return true;
-    case TK_PLUS:
-    case TK_MIN:
-    case TK_MULT:
-    case TK_IDIV: return isIntegerExpression(e->left) && isIntegerExpression(e->right);
-    case TK_PRF_MIN:
-    case TK_PRF_PLUS: return isIntegerExpression(e->right);
-    default: return false;
+    std::vector<const ExprNode*> pending{e};
+    while (!pending.empty()) {
+        const ExprNode* node = pending.back();
+        pending.pop_back();
+        if (!node)
+            return false;
+        switch (node->kind) {
+        case TK_INTEGER:
+        case TK_CLASSARG: break;
+        case TK_PLUS:
+        case TK_MIN:
+        case TK_MULT:
+        case TK_IDIV:
+            pending.push_back(node->right);
+            pending.push_back(node->left);
+            break;
+        case TK_PRF_MIN:
+        case TK_PRF_PLUS: pending.push_back(node->right); break;
+        default: return false;
+        }
     }
+    return true;
 }
-
 void addCondition(ClassRec* cls, const ExprNode* left, ExprNode* right, int kind)
 {
     ExprNode* copy = ttcopy_1_expr(left, nullptr, nullptr);
@@ -409,58 +419,89 @@ ExprNode* functionCall(const std::string& name, int kind, const ExprList& args)
 
 namespace {
 
-std::int64_t evaluateStep(const ExprNode* expr, bool& ok);
-
-/// The value of one node; every intermediate result must fit 32 bits, so that the 64-bit
-/// operations on them cannot overflow. `ok` is cleared after an error has been reported.
-std::int64_t evaluate(const ExprNode* expr, bool& ok)
+/// The value of the expression, walked without recursion, operands left to right. Every
+/// intermediate result must fit 32 bits, so that the 64-bit operations on them cannot overflow.
+/// `ok` is cleared after an error has been reported.
+std::int64_t evaluate(const ExprNode* root, bool& ok)
 {
-    std::int64_t value = evaluateStep(expr, ok);
-    if (ok && (value < INT32_MIN || value > INT32_MAX)) {
-        generalError("integer overflow in integer expression.");
-        ok = false;
-    }
-    return ok ? value : 0;
-}
-
-std::int64_t evaluateStep(const ExprNode* expr, bool& ok)
-{
-    if (!ok || !expr)
-        return 0;
-    switch (expr->kind) {
-    case TK_INTEGER: return expr->intValue;
-    case TK_CLASSARG: {
-        const auto* arg = static_cast<const ArgRec*>(expr->record);
-        if (!arg || !arg->hasValue) {
-            generalError(formatMessage("no numerical value known for argument %s.", arg ? arg->name.c_str() : "?"));
-            ok = false;
-            return 0;
+    struct Frame {
+        const ExprNode* node;
+        bool expanded;
+    };
+    std::vector<Frame> pending{{root, false}};
+    std::vector<std::int64_t> values;
+    const auto pop = [&values] {
+        const std::int64_t v = values.back();
+        values.pop_back();
+        return v;
+    };
+    while (ok && !pending.empty()) {
+        const Frame frame = pending.back();
+        const ExprNode* expr = frame.node;
+        if (!expr) {
+            pending.pop_back();
+            values.push_back(0);
+            continue;
         }
-        return arg->value;
-    }
-    case TK_PLUS: return evaluate(expr->left, ok) + evaluate(expr->right, ok);
-    case TK_MIN: return evaluate(expr->left, ok) - evaluate(expr->right, ok);
-    case TK_MULT: return evaluate(expr->left, ok) * evaluate(expr->right, ok);
-    case TK_IDIV: {
-        std::int64_t left = evaluate(expr->left, ok);
-        std::int64_t right = evaluate(expr->right, ok);
-        if (!ok)
-            return 0;
-        if (right == 0) {
-            generalError("division by zero in integer expression.");
-            ok = false;
-            return 0;
+        const int kind = expr->kind;
+        const bool binary = kind == TK_PLUS || kind == TK_MIN || kind == TK_MULT || kind == TK_IDIV;
+        const bool prefix = kind == TK_PRF_MIN || kind == TK_PRF_PLUS;
+        if (!frame.expanded && (binary || prefix)) {
+            pending.back().expanded = true;
+            pending.push_back({expr->right, false});
+            if (binary)
+                pending.push_back({expr->left, false});
+            continue;
         }
-        return left / right;
+        pending.pop_back();
+        std::int64_t value = 0;
+        switch (kind) {
+        case TK_INTEGER: value = expr->intValue; break;
+        case TK_CLASSARG: {
+            const auto* arg = static_cast<const ArgRec*>(expr->record);
+            if (!arg || !arg->hasValue) {
+                generalError(formatMessage("no numerical value known for argument %s.", arg ? arg->name.c_str() : "?"));
+                ok = false;
+                break;
+            }
+            value = arg->value;
+            break;
+        }
+        case TK_PRF_MIN: value = -pop(); break;
+        case TK_PRF_PLUS: value = pop(); break;
+        case TK_PLUS:
+        case TK_MIN:
+        case TK_MULT:
+        case TK_IDIV: {
+            const std::int64_t right = pop();
+            const std::int64_t left = pop();
+            if (kind == TK_PLUS)
+                value = left + right;
+            else if (kind == TK_MIN)
+                value = left - right;
+            else if (kind == TK_MULT)
+                value = left * right;
+            else if (right == 0) {
+                generalError("division by zero in integer expression.");
+                ok = false;
+            } else {
+                value = left / right;
+            }
+            break;
+        }
+        default:
+            generalError(formatMessage("<error: illegal operator (%d) found in integer expression in tt_eval_expr>",
+                                       kind));
+            ok = false;
+            break;
+        }
+        if (ok && (value < INT32_MIN || value > INT32_MAX)) {
+            generalError("integer overflow in integer expression.");
+            ok = false;
+        }
+        values.push_back(value);
     }
-    case TK_PRF_MIN: return -evaluate(expr->right, ok);
-    case TK_PRF_PLUS: return evaluate(expr->right, ok);
-    default:
-        generalError(formatMessage("<error: illegal operator (%d) found in integer expression in tt_eval_expr>",
-                                   expr->kind));
-        ok = false;
-        return 0;
-    }
+    return ok && !values.empty() ? values.back() : 0;
 }
 
 } // namespace
@@ -480,55 +521,36 @@ bool evaluateInteger(const ExprNode* expr, std::int32_t& value)
 
 ExprNode* ttcopy_1_expr(const ExprNode* expr, ExprNode* parent, ExprCopyContext* context)
 {
-    if (!expr)
-        return nullptr;
-    int kind = expr->kind;
-    bool known = isNameKind(kind) || isOperatorKind(kind) || kind == TK_TIME || kind == TK_REAL ||
-                 kind == TK_INTEGER || kind == TK_BOOLEAN || kind == TK_UPTO || kind == TK_IF ||
-                 kind == TK_FUNCTIONNAME;
-    if (!known) {
-        ttparse_error(formatMessage("<error: wrong opcode (%d) in expression in ttcopy_1_expr>", kind).c_str());
-        return nullptr;
-    }
-    ExprNode* copy = ProcessingArena().make<ExprNode>();
-    if (!copy) {
-        memoryError();
-        return nullptr;
-    }
-    copy->kind = kind;
-    copy->function = expr->function;
-    copy->selector = expr->selector;
-    copy->flags = expr->flags;
-    copy->parent = parent;
-    copy->realValue = expr->realValue;
-    copy->intValue = expr->intValue;
-    bool ok = true;
-    auto sub = [&](const ExprNode* e) -> ExprNode* {
-        if (!e)
+    ExprNode* copy = copyTree(expr, parent, [](const ExprNode* from, ExprNode* parentCopy) -> ExprNode* {
+        const int kind = from->kind;
+        const bool known = isNameKind(kind) || isOperatorKind(kind) || kind == TK_TIME || kind == TK_REAL ||
+                           kind == TK_INTEGER || kind == TK_BOOLEAN || kind == TK_UPTO || kind == TK_IF ||
+                           kind == TK_FUNCTIONNAME;
+        if (!known) {
+            ttparse_error(formatMessage("<error: wrong opcode (%d) in expression in ttcopy_1_expr>", kind).c_str());
             return nullptr;
-        ExprNode* c = ttcopy_1_expr(e, copy, context);
-        if (!c)
-            ok = false;
-        return c;
-    };
-    auto list = [&](const ExprList& from, ExprList& to) {
-        for (PtrNode<ExprNode>* p = from.head; p; p = p->next)
-            if (!to.append(sub(p->item), p->relation))
-                ok = false;
-    };
-    if (isNameKind(kind)) {
-        copy->record = expr->record;
-        list(expr->index, copy->index);
-        if (context)
-            context->lastName = copy;
-    } else if (kind == TK_FUNCTIONNAME) {
-        list(expr->args, copy->args);
-    } else if (kind != TK_TIME && kind != TK_REAL && kind != TK_INTEGER && kind != TK_BOOLEAN) {
-        if (!isUnaryOperator(kind))
-            copy->left = sub(expr->left);
-        copy->right = sub(expr->right);
-        if (kind == TK_IF)
-            copy->extra = sub(expr->extra);
-    }
-    return ok ? copy : nullptr;
+        }
+        ExprNode* node = ProcessingArena().make<ExprNode>();
+        if (!node) {
+            memoryError();
+            return nullptr;
+        }
+        node->kind = kind;
+        node->function = from->function;
+        node->selector = from->selector;
+        node->flags = from->flags;
+        node->parent = parentCopy;
+        node->realValue = from->realValue;
+        node->intValue = from->intValue;
+        if (isNameKind(kind))
+            node->record = from->record;
+        return node;
+    });
+    // The last name reference copied is the last one a walk meets after the operands of each.
+    if (copy && context)
+        forEachNodeAfterOperands(copy, [context](ExprNode* node) {
+            if (isNameKind(node->kind))
+                context->lastName = node;
+        });
+    return copy;
 }

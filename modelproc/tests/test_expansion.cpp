@@ -622,3 +622,34 @@ TEST_F(ExpansionTest, PortElementsTakeOneBondEachInsideThePort)
         release_all();
     }
 }
+
+// A model that holds itself, directly or through another model, is an expansion error naming
+// the chain of classes, not a dissolution without end.
+TEST_F(ExpansionTest, ModelHoldingItselfIsReportedWithItsChain)
+{
+    copyLibrary(dir, {"se1"});
+    dir.write("rec1.sg0", "bond graph rec version 1\ninterface\n  ports: p\nsubclasses\n  rec;1 r\n"
+                          "connections\n  p -- r`p\n");
+    dir.write("ma1.sg0", "bond graph ma version 1\ninterface\n  ports: p\nsubclasses\n  mb;1 b\n"
+                         "connections\n  p -- b`p\n");
+    dir.write("mb1.sg0", "bond graph mb version 1\ninterface\n  ports: p\nsubclasses\n  ma;1 a\n"
+                         "connections\n  p -- a`p\n");
+    const struct {
+        const char* type;
+        const char* error;
+    } cases[] = {
+        {"rec", "submodel rec1:x`r contains itself: rec1 -> rec1."},
+        {"ma", "submodel ma1:x`b`a contains itself: ma1 -> mb1 -> ma1."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.type);
+        ClassRec* cls = parseModel((std::string("bond graph top version 1\nsubclasses\n  se;1 f\n  ") + c.type +
+                                    ";1 x\nconnections\n  f`p -> x`p\n")
+                                       .c_str());
+        ASSERT_TRUE(cls);
+        errors.clear();
+        EXPECT_EQ(expand_model(cls, "top.mg0"), 0);
+        EXPECT_EQ(errors, std::vector<std::string>{expansionLine(c.error)});
+        release_all();
+    }
+}

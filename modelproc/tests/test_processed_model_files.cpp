@@ -1,5 +1,6 @@
 // Tests of the processed-model writers: golden files, section counts, layout rules and failures.
 #include "modelproc/display_hooks.h"
+#include "modelproc/equation_text.h"
 #include "modelproc/processed_model_writer.h"
 #include "modelproc/record_release.h"
 #include "modelproc/tests/class_builder.h"
@@ -304,7 +305,7 @@ TEST_F(WriterTest, UnnamedSectionDeclaresEveryTemporaryUsed)
     ASSERT_EQ(ttwrite_code_equations(b.cls, out), 1);
     EXPECT_EQ(out, "\n#DUnnamed\t1\n\t#real\n"
                    "\n#Edynamic\t3\n"
-                   "\tmul\tU0\ts0\t2.000000e+00\n\tadd\tV0\tU0\t1.000000e+00\n\tmov\tR0\tV0\n");
+                   "\tmul\tU0\ts0\t2.0\n\tadd\tV0\tU0\t1.0\n\tmov\tR0\tV0\n");
 }
 
 TEST_F(WriterTest, TextFormLayout)
@@ -353,20 +354,20 @@ TEST_F(WriterTest, LongRightSideContinuesAtColumn76)
     VarRec* s = b.var(BODY_INDEP_STATES, "s");
     ExprNode* sum = ClassBuilder::ref(s, TK_INDEP_STATENAME);
     for (int i = 0; i < 6; ++i)
-        sum = ClassBuilder::op(TK_PLUS, sum, ClassBuilder::num(1.5));
+        sum = ClassBuilder::op(TK_PLUS, sum, ClassBuilder::num(1.23456789));
     b.eq(ClassBuilder::ref(r, TK_INDEP_RATENAME), sum);
     std::string code;
     ASSERT_EQ(ttwrite_code_equations(b.cls, code), 1);
     std::string text;
     ASSERT_EQ(ttwrite_equations(b.cls, 0, &text), 1);
-    // "    R0 = " is 9 columns, then pieces "(" ... each literal 12; the piece that
+    // "    R0 = " is 9 columns, then pieces "(" ... each literal 10; the piece that
     // would end past 76 goes to a new line of six blanks after a backslash.
     std::vector<std::string> out = lines(text);
     ASSERT_EQ(out.size(), 4u) << text;
-    EXPECT_EQ(out[2], "    R0 = (((((s0 + 1.500000e+00) + 1.500000e+00) + 1.500000e+00) + \\");
-    EXPECT_EQ(out[3], "      1.500000e+00) + 1.500000e+00) + 1.500000e+00");
+    EXPECT_EQ(out[2], "    R0 = (((((s0 + 1.23456789) + 1.23456789) + 1.23456789) + 1.23456789) + \\");
+    EXPECT_EQ(out[3], "      1.23456789) + 1.23456789");
     EXPECT_LE(out[2].size() - 1, 76u);
-    EXPECT_GT(out[2].size() - 1 + std::string("1.500000e+00").size(), 76u);
+    EXPECT_GT(out[2].size() - 1 + std::string("1.23456789").size(), 76u);
 }
 
 TEST_F(WriterTest, BaseNameUsesTenCharactersAndTheVersion)
@@ -465,7 +466,7 @@ TEST_F(WriterTest, RanWithAnExpressionStaysDynamic)
     std::string out;
     ASSERT_EQ(ttwrite_code_equations(b.cls, out), 1);
     EXPECT_EQ(out.find("#Einputs"), std::string::npos);
-    EXPECT_NE(out.find("#Edynamic\t3\n\tmul\tU0\tP0\t2.000000e+00\n\tran\tV0\tU0\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("#Edynamic\t3\n\tmul\tU0\tP0\t2.0\n\tran\tV0\tU0\n"), std::string::npos) << out;
     // Reported once, by the counting pass.
     EXPECT_EQ(errors.lines, std::vector<std::string>{"Equations generation error : Wrong usage of function ran : "
                                                      "only identifiers are allowed as arguments"});
@@ -547,11 +548,44 @@ TEST_F(WriterTest, JumpTargetsAgreeWithTheCodeOfEachBranchKind)
         std::size_t k1 = std::stoul(code[1].substr(5));
         ASSERT_LT(k1, code.size());
         EXPECT_EQ(code[k1 - 1].substr(0, 5), "\tjmp\t");
-        EXPECT_EQ(code[k1], "\tmov\tU0\t0.000000e+00");
+        EXPECT_EQ(code[k1], "\tmov\tU0\t0.0");
         std::size_t k2 = std::stoul(code[k1 - 1].substr(5));
         ASSERT_LT(k2, code.size());
         EXPECT_EQ(code[k2], "\tmov\tV3\tU0");
         EXPECT_EQ(k2 + 2, code.size());
         release_all();
     }
+}
+
+// Real literals are written in the shortest text that reads back to the same double, in both
+// files, and always as a real: digits alone get a decimal point.
+TEST_F(WriterTest, RealLiteralsReadBackToTheSameDouble)
+{
+    const double values[] = {-1.2345678901234, 3.14159265358979, 0.1, 2.0, 1e-300, 123456789012345678.0,
+                             100000.0, 6.02214076e23, 1.0 / 3.0};
+    for (double v : values) {
+        const std::string text = realLiteralText(v);
+        EXPECT_EQ(std::strtod(text.c_str(), nullptr), v) << text;
+        EXPECT_NE(text.find_first_of(".e"), std::string::npos) << text;
+    }
+    EXPECT_EQ(realLiteralText(2.0), "2.0");
+    EXPECT_EQ(realLiteralText(3.14159265358979), "3.14159265358979");
+
+    ClassBuilder b("lits", 1);
+    VarRec* x = b.var(CLASS_VARIABLES, "x");
+    VarRec* y = b.var(BODY_INDEP_STATES, "y");
+    VarRec* r = b.var(BODY_INDEP_RATES, "r");
+    b.eq(ClassBuilder::ref(x, TK_VARIABLENAME),
+         ClassBuilder::op(TK_PLUS,
+                          ClassBuilder::op(TK_MULT, ClassBuilder::num(-1.2345678901234),
+                                           ClassBuilder::ref(y, TK_INDEP_STATENAME)),
+                          ClassBuilder::num(3.14159265358979)));
+    b.eq(ClassBuilder::ref(r, TK_INDEP_RATENAME), ClassBuilder::ref(x, TK_VARIABLENAME));
+    std::string code;
+    ASSERT_EQ(ttwrite_code_equations(b.cls, code), 1);
+    std::string text;
+    ASSERT_EQ(ttwrite_equations(b.cls, 0, &text), 1);
+    EXPECT_NE(code.find("\tmul\tU0\t-1.2345678901234\ts0\n\tadd\tV0\tU0\t3.14159265358979\n"), std::string::npos)
+        << code;
+    EXPECT_NE(text.find("    V0 = (-1.2345678901234 * s0) + 3.14159265358979\n"), std::string::npos) << text;
 }

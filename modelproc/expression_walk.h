@@ -1,0 +1,177 @@
+// Walks over expression trees with an explicit stack instead of the call stack, so that an
+// expression of any depth (a sum of a million terms is a tree a million levels deep) is walked
+// in memory proportional to its depth, never overflowing the stack.
+#pragma once
+
+#include "modelproc/model_records.h"
+
+#include <string>
+#include <utility>
+#include <vector>
+
+/// Calls `visit(child)` for each operand of the node in text order: the indices of a name
+/// reference, the arguments of a call, the operand of a unary operator, the two operands of a
+/// binary operator or a range, and the condition, then-part and else-part of a conditional.
+/// Null operands are skipped.
+template <class Node, class Visit>
+void forEachOperand(Node* node, Visit&& visit)
+{
+    const int kind = node->kind;
+    if (isNameKind(kind)) {
+        for (ExprNode* i : node->index)
+            if (i)
+                visit(i);
+    } else if (kind == TK_FUNCTIONNAME) {
+        for (ExprNode* a : node->args)
+            if (a)
+                visit(a);
+    } else if (isUnaryOperator(kind)) {
+        if (node->right)
+            visit(node->right);
+    } else if (isOperatorKind(kind) || kind == TK_UPTO || kind == TK_IF) {
+        if (node->left)
+            visit(node->left);
+        if (node->right)
+            visit(node->right);
+        if (kind == TK_IF && node->extra)
+            visit(node->extra);
+    }
+}
+
+/// Calls `visit(node)` on every node of the tree, each before its operands and the operands in
+/// text order. `visit` returns false to leave the node's operands out.
+template <class Node, class Visit>
+void forEachNode(Node* root, Visit&& visit)
+{
+    std::vector<Node*> pending;
+    if (root)
+        pending.push_back(root);
+    std::vector<Node*> operands;
+    while (!pending.empty()) {
+        Node* node = pending.back();
+        pending.pop_back();
+        if (!visit(node))
+            continue;
+        operands.clear();
+        forEachOperand(node, [&](ExprNode* child) { operands.push_back(child); });
+        for (auto it = operands.rbegin(); it != operands.rend(); ++it)
+            pending.push_back(*it);
+    }
+}
+
+/// Calls `leave(node)` on every node of the tree after all of its operands, the operands in
+/// text order: a post-order walk, for work that needs its operands done first.
+template <class Node, class Leave>
+void forEachNodeAfterOperands(Node* root, Leave&& leave)
+{
+    struct Frame {
+        Node* node;
+        bool expanded;
+    };
+    std::vector<Frame> pending;
+    if (root)
+        pending.push_back({root, false});
+    std::vector<Node*> operands;
+    while (!pending.empty()) {
+        Frame& top = pending.back();
+        if (top.expanded) {
+            Node* node = top.node;
+            pending.pop_back();
+            leave(node);
+            continue;
+        }
+        top.expanded = true;
+        Node* node = top.node;
+        operands.clear();
+        forEachOperand(node, [&](ExprNode* child) { operands.push_back(child); });
+        for (auto it = operands.rbegin(); it != operands.rend(); ++it)
+            pending.push_back({*it, false});
+    }
+}
+
+/// Copies the tree without recursion. `copyNode(original, parentCopy)` makes the copy of one node
+/// with its own fields and none of its operands (null when it cannot); the operands are then
+/// copied the same way into the places they had, in text order. The copy of the root, or null
+/// when some node could not be copied (what was made stays with the arena).
+template <class CopyNode>
+ExprNode* copyTree(const ExprNode* root, ExprNode* parent, CopyNode&& copyNode)
+{
+    struct Pending {
+        const ExprNode* from;
+        ExprNode* parent;
+        ExprNode** slot;   ///< where the copy goes, or
+        ExprList* list;    ///< the list it is appended to
+        unsigned char relation;
+    };
+    ExprNode* rootCopy = nullptr;
+    bool ok = true;
+    std::vector<Pending> pending{{root, parent, &rootCopy, nullptr, 0}};
+    std::vector<Pending> operands;
+    while (!pending.empty()) {
+        const Pending p = pending.back();
+        pending.pop_back();
+        ExprNode* copy = p.from ? copyNode(p.from, p.parent) : nullptr;
+        if (p.from && !copy)
+            ok = false;
+        if (p.list) {
+            if (!p.list->append(copy, p.relation))
+                ok = false;
+        } else {
+            *p.slot = copy;
+        }
+        if (!copy)
+            continue;
+        operands.clear();
+        const int kind = p.from->kind;
+        if (isNameKind(kind) || kind == TK_FUNCTIONNAME) {
+            const ExprList& from = isNameKind(kind) ? p.from->index : p.from->args;
+            ExprList& to = isNameKind(kind) ? copy->index : copy->args;
+            for (const PtrNode<ExprNode>* n = from.head; n; n = n->next)
+                operands.push_back({n->item, copy, nullptr, &to, n->relation});
+        } else if (isUnaryOperator(kind)) {
+            operands.push_back({p.from->right, copy, &copy->right, nullptr, 0});
+        } else if (isOperatorKind(kind) || kind == TK_UPTO || kind == TK_IF) {
+            operands.push_back({p.from->left, copy, &copy->left, nullptr, 0});
+            operands.push_back({p.from->right, copy, &copy->right, nullptr, 0});
+            if (kind == TK_IF)
+                operands.push_back({p.from->extra, copy, &copy->extra, nullptr, 0});
+        }
+        for (auto it = operands.rbegin(); it != operands.rend(); ++it)
+            pending.push_back(*it);
+    }
+    return ok ? rootCopy : nullptr;
+}
+
+/// One piece of an expression's text: an operand still to be written (with a flag for its
+/// writer, such as "is an operand of an operator"), or a text to emit (with a flag saying how).
+struct TextPiece {
+    const ExprNode* node = nullptr;
+    bool isOperand = false;
+    int flag = 0;
+    std::string text;
+
+    static TextPiece operand(const ExprNode* node, int flag = 0) { return {node, true, flag, {}}; }
+    static TextPiece of(std::string text, int flag = 0) { return {nullptr, false, flag, std::move(text)}; }
+};
+
+/// Writes an expression without recursion. `expand(node, flag, pieces)` appends, in text order,
+/// the pieces that the node (possibly null) is written as: texts, and operands that are expanded
+/// in their turn. `emit(piece)` receives every text piece in text order.
+template <class Expand, class Emit>
+void writeExpressionText(const ExprNode* root, int flag, Expand&& expand, Emit&& emit)
+{
+    std::vector<TextPiece> pending{TextPiece::operand(root, flag)};
+    std::vector<TextPiece> pieces;
+    while (!pending.empty()) {
+        TextPiece piece = std::move(pending.back());
+        pending.pop_back();
+        if (!piece.isOperand) {
+            emit(piece);
+            continue;
+        }
+        pieces.clear();
+        expand(piece.node, piece.flag, pieces);
+        for (auto it = pieces.rbegin(); it != pieces.rend(); ++it)
+            pending.push_back(std::move(*it));
+    }
+}
