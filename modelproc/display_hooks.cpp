@@ -104,6 +104,9 @@ std::string formatErrorLine(const char* kind, const char* file, const char* subm
     if (kind)
         text += kind;
     if (file) {
+        // Most kind texts end in a blank; "General error" does not.
+        if (!text.empty() && text.back() != ' ')
+            text += ' ';
         text += "in file \"";
         text += file;
         if (submodel) {

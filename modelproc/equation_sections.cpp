@@ -20,42 +20,56 @@ bool isInitialFunction(int function)
 }
 
 /// True when the expression can be computed once at the start from what initial already defines.
-bool computableAtStart(const ExprNode* node, const std::set<Element>& defined)
+/// Every node must be so; checked without recursion.
+bool computableAtStart(const ExprNode* root, const std::set<Element>& defined)
 {
-    if (!node)
-        return false;
-    switch (node->kind) {
-    case TK_PARAMETERNAME:
-    case TK_INITCONDNAME:
-    case TK_CONSTANTNAME:
-    case TK_TABLENAME:
-        for (const ExprNode* index : node->index)
-            if (!computableAtStart(index, defined))
+    std::vector<const ExprNode*> pending{root};
+    while (!pending.empty()) {
+        const ExprNode* node = pending.back();
+        pending.pop_back();
+        if (!node)
+            return false;
+        switch (node->kind) {
+        case TK_PARAMETERNAME:
+        case TK_INITCONDNAME:
+        case TK_CONSTANTNAME:
+        case TK_TABLENAME:
+            for (const ExprNode* index : node->index)
+                pending.push_back(index);
+            continue;
+        case TK_VARIABLENAME:
+        case TK_INDEP_RATENAME:
+        case TK_DEP_STATENAME: {
+            const std::int64_t element = literalElement(node);
+            if (element < 0 || defined.count({node->var(), element}) == 0)
                 return false;
-        return true;
-    case TK_VARIABLENAME:
-    case TK_INDEP_RATENAME:
-    case TK_DEP_STATENAME: {
-        std::int64_t element = literalElement(node);
-        return element >= 0 && defined.count({node->var(), element}) > 0;
+            continue;
+        }
+        case TK_REAL:
+        case TK_INTEGER:
+        case TK_BOOLEAN: continue;
+        case TK_IF:
+            pending.push_back(node->left);
+            pending.push_back(node->right);
+            pending.push_back(node->extra);
+            continue;
+        case TK_FUNCTIONNAME:
+            if (!isInitialFunction(node->function))
+                return false;
+            pending.push_back(node->args.at(0));
+            continue;
+        default: break;
+        }
+        if (isUnaryOperator(node->kind)) {
+            pending.push_back(node->right);
+        } else if (isOperatorKind(node->kind) || node->kind == TK_UPTO) {
+            pending.push_back(node->left);
+            pending.push_back(node->right);
+        } else {
+            return false;
+        }
     }
-    case TK_REAL:
-    case TK_INTEGER:
-    case TK_BOOLEAN:
-        return true;
-    case TK_IF:
-        return computableAtStart(node->left, defined) && computableAtStart(node->right, defined) &&
-               computableAtStart(node->extra, defined);
-    case TK_FUNCTIONNAME:
-        return isInitialFunction(node->function) && computableAtStart(node->args.at(0), defined);
-    default:
-        break;
-    }
-    if (isUnaryOperator(node->kind))
-        return computableAtStart(node->right, defined);
-    if (isOperatorKind(node->kind) || node->kind == TK_UPTO)
-        return computableAtStart(node->left, defined) && computableAtStart(node->right, defined);
-    return false;
+    return true;
 }
 
 bool leftIndicesComputable(const ExprNode* left, const std::set<Element>& defined)
@@ -117,26 +131,34 @@ void redirectReference(ExprNode* ref, const ExprNode* definition)
     ref->index = index;
 }
 
+/// Calls `visit` on every name reference, each before its index expressions, in text order;
+/// walked without recursion. `visit` may replace the reference's indices: the new ones are walked.
 template <class Visit>
-void forEachReference(ExprNode* node, const Visit& visit)
+void forEachReference(ExprNode* root, const Visit& visit)
 {
-    if (!node)
-        return;
-    if (isNameKind(node->kind)) {
-        visit(node);
-        for (ExprNode* index : node->index)
-            forEachReference(index, visit);
-        return;
+    std::vector<ExprNode*> pending{root};
+    std::vector<ExprNode*> operands;
+    while (!pending.empty()) {
+        ExprNode* node = pending.back();
+        pending.pop_back();
+        if (!node)
+            continue;
+        operands.clear();
+        if (isNameKind(node->kind)) {
+            visit(node);
+            for (ExprNode* index : node->index)
+                operands.push_back(index);
+        } else if (node->kind == TK_FUNCTIONNAME) {
+            for (ExprNode* arg : node->args)
+                operands.push_back(arg);
+        } else {
+            operands.push_back(node->left);
+            operands.push_back(node->right);
+            if (node->kind == TK_IF)
+                operands.push_back(node->extra);
+        }
+        pending.insert(pending.end(), operands.rbegin(), operands.rend());
     }
-    if (node->kind == TK_FUNCTIONNAME) {
-        for (ExprNode* arg : node->args)
-            forEachReference(arg, visit);
-        return;
-    }
-    forEachReference(node->left, visit);
-    forEachReference(node->right, visit);
-    if (node->kind == TK_IF)
-        forEachReference(node->extra, visit);
 }
 
 /// Moves the copies and the equations only the outputs need from dynamic to outputs.

@@ -209,36 +209,45 @@ private:
         return ok;
     }
 
-    bool checkNode(ExprNode* node)
+    /// Checks every node of the expression (without recursion: it may be very deep); each bad
+    /// node is reported.
+    bool checkNode(ExprNode* root)
     {
-        if (!node) {
-            reportEquationsError(kNullPointer);
-            return false;
+        bool ok = true;
+        std::vector<ExprNode*> pending{root};
+        std::vector<ExprNode*> operands;
+        while (!pending.empty()) {
+            ExprNode* node = pending.back();
+            pending.pop_back();
+            if (!node) {
+                reportEquationsError(kNullPointer);
+                ok = false;
+                continue;
+            }
+            const int kind = node->kind;
+            if (isLiteralKind(kind) || isAlwaysKnownKind(kind))
+                continue;
+            if (isTrackedKind(kind)) {
+                if (!node->record) {
+                    reportEquationsError(kNullPointer);
+                    ok = false;
+                }
+                continue;
+            }
+            operands.clear();
+            if (kind == TK_FUNCTIONNAME) {
+                if (!isOpaqueCall(node))
+                    for (ExprNode* arg : node->args)
+                        operands.push_back(arg);
+            } else if (isOperatorKind(kind) || kind == TK_IF) {
+                forOperands(node, [&](ExprNode* child) { operands.push_back(child); });
+            } else {
+                reportEquationsError(kWrongOpcode);
+                ok = false;
+            }
+            pending.insert(pending.end(), operands.rbegin(), operands.rend());
         }
-        const int kind = node->kind;
-        if (isLiteralKind(kind) || isAlwaysKnownKind(kind))
-            return true;
-        if (isTrackedKind(kind)) {
-            if (node->record)
-                return true;
-            reportEquationsError(kNullPointer);
-            return false;
-        }
-        if (kind == TK_FUNCTIONNAME) {
-            if (isOpaqueCall(node))
-                return true;
-            bool ok = true;
-            for (ExprNode* arg : node->args)
-                ok = checkNode(arg) && ok;
-            return ok;
-        }
-        if (isOperatorKind(kind) || kind == TK_IF) {
-            bool ok = true;
-            forOperands(node, [&](ExprNode* child) { ok = checkNode(child) && ok; });
-            return ok;
-        }
-        reportEquationsError(kWrongOpcode);
-        return false;
+        return ok;
     }
 
     /// Whether a reference takes part in the count of its equation: a tracked variable, and in a
@@ -248,48 +257,74 @@ private:
         return isTrackedKind(ref->kind) && (!eq->fixed || ref->var()->connmark);
     }
 
-    /// Calls `visit` on every reference of the right side that the unknown count looks at.
+    /// Calls `visit` on every reference of the right side that the unknown count looks at, in
+    /// text order.
     template <class Visit>
-    static void forCountedReferences(const EquationRec* eq, ExprNode* node, Visit&& visit)
+    static void forCountedReferences(const EquationRec* eq, ExprNode* root, Visit&& visit)
     {
-        if (!node)
-            return;
-        if (isTrackedKind(node->kind)) {
-            if (counts(eq, node))
-                visit(node);
-            return;
+        std::vector<ExprNode*> pending{root};
+        std::vector<ExprNode*> operands;
+        while (!pending.empty()) {
+            ExprNode* node = pending.back();
+            pending.pop_back();
+            if (!node)
+                continue;
+            if (isTrackedKind(node->kind)) {
+                if (counts(eq, node))
+                    visit(node);
+                continue;
+            }
+            operands.clear();
+            if (node->kind == TK_FUNCTIONNAME) {
+                if (!isOpaqueCall(node))
+                    for (ExprNode* arg : node->args)
+                        operands.push_back(arg);
+            } else if (isOperatorKind(node->kind) || node->kind == TK_IF) {
+                forOperands(node, [&](ExprNode* child) { operands.push_back(child); });
+            }
+            pending.insert(pending.end(), operands.rbegin(), operands.rend());
         }
-        if (node->kind == TK_FUNCTIONNAME) {
-            if (!isOpaqueCall(node))
-                for (ExprNode* arg : node->args)
-                    forCountedReferences(eq, arg, visit);
-            return;
-        }
-        if (isOperatorKind(node->kind) || node->kind == TK_IF)
-            forOperands(node, [&](ExprNode* child) { forCountedReferences(eq, child, visit); });
     }
 
-    /// Visits every name reference in the expression, index expressions included.
+    /// Visits every name reference in the expression, index expressions included (before the
+    /// reference that holds them), in text order.
     template <class Visit>
-    static void forNames(ExprNode* node, Visit&& visit)
+    static void forNames(ExprNode* root, Visit&& visit)
     {
-        if (!node)
-            return;
-        if (isNameKind(node->kind)) {
-            for (ExprNode* i : node->index)
-                forNames(i, visit);
-            visit(node);
-            return;
+        // An entry with `visitNow` set is a name whose indices have been walked.
+        struct Entry {
+            ExprNode* node;
+            bool visitNow;
+        };
+        std::vector<Entry> pending{{root, false}};
+        std::vector<ExprNode*> operands;
+        while (!pending.empty()) {
+            const Entry entry = pending.back();
+            pending.pop_back();
+            ExprNode* node = entry.node;
+            if (!node)
+                continue;
+            if (entry.visitNow) {
+                visit(node);
+                continue;
+            }
+            operands.clear();
+            if (isNameKind(node->kind)) {
+                pending.push_back({node, true});
+                for (ExprNode* i : node->index)
+                    operands.push_back(i);
+            } else if (node->kind == TK_FUNCTIONNAME) {
+                for (ExprNode* arg : node->args)
+                    operands.push_back(arg);
+            } else {
+                operands.push_back(node->left);
+                operands.push_back(node->right);
+                if (node->kind == TK_IF)
+                    operands.push_back(node->extra);
+            }
+            for (auto it = operands.rbegin(); it != operands.rend(); ++it)
+                pending.push_back({*it, false});
         }
-        if (node->kind == TK_FUNCTIONNAME) {
-            for (ExprNode* arg : node->args)
-                forNames(arg, visit);
-            return;
-        }
-        forNames(node->left, visit);
-        forNames(node->right, visit);
-        if (node->kind == TK_IF)
-            forNames(node->extra, visit);
     }
 
     bool isMember(int i) const { return !m_order[i]->blockstart && m_order[i]->fixed; }
@@ -669,29 +704,43 @@ private:
         return descend(eq->right, eq->left, 0);
     }
 
-    bool descend(ExprNode* node, const ExprNode* target, int depth)
+    /// Depth-first from `root`: a hit is a reference to the target; a reference to a variable
+    /// that an equation defines continues into that equation's right side one level deeper, and
+    /// reaching level n gives up. Walked with a stack of its own.
+    bool descend(ExprNode* root, const ExprNode* target, int rootDepth)
     {
-        if (!node || m_giveUp)
-            return false;
-        if (isNameKind(node->kind)) {
-            if (!followed(node->kind))
-                return false;
-            if (node->record == target->record && indicesOverlap(node->index, target->index))
-                return true;
-            const int d = definitionOf(node);
-            if (d < 0)
-                return false;
-            if (depth + 1 >= m_remainingCount) {
-                m_giveUp = true;
-                return false;
-            }
-            return descend(m_order[d]->right, target, depth + 1);
-        }
+        struct Entry {
+            ExprNode* node;
+            int depth;
+        };
+        std::vector<Entry> pending{{root, rootDepth}};
         std::vector<ExprNode*> next;
-        children(node, next);
-        for (ExprNode* child : next)
-            if (descend(child, target, depth) || m_giveUp)
-                return !m_giveUp;
+        while (!pending.empty()) {
+            const Entry entry = pending.back();
+            pending.pop_back();
+            ExprNode* node = entry.node;
+            if (!node)
+                continue;
+            if (isNameKind(node->kind)) {
+                if (!followed(node->kind))
+                    continue;
+                if (node->record == target->record && indicesOverlap(node->index, target->index))
+                    return true;
+                const int d = definitionOf(node);
+                if (d < 0)
+                    continue;
+                if (entry.depth + 1 >= m_remainingCount) {
+                    m_giveUp = true;
+                    return false;
+                }
+                pending.push_back({m_order[d]->right, entry.depth + 1});
+                continue;
+            }
+            next.clear();
+            children(node, next);
+            for (auto it = next.rbegin(); it != next.rend(); ++it)
+                pending.push_back({*it, entry.depth});
+        }
         return false;
     }
 

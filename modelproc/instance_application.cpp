@@ -80,25 +80,33 @@ void prefixSection(SectionList<T>& section, const ExprList& dim, const InstanceE
     }
 }
 
-void forEachNameReference(ExprNode* e, const std::function<void(ExprNode*)>& visit)
+/// Calls `visit` on every name reference, each before its indices, in text order; walked
+/// without recursion. `visit` may replace the reference's indices: the new ones are walked.
+void forEachNameReference(ExprNode* root, const std::function<void(ExprNode*)>& visit)
 {
-    if (!e)
-        return;
-    if (isNameReference(e->kind)) {
-        visit(e);
-        for (ExprNode* i : e->index)
-            forEachNameReference(i, visit);
-        return;
+    std::vector<ExprNode*> pending{root};
+    std::vector<ExprNode*> operands;
+    while (!pending.empty()) {
+        ExprNode* e = pending.back();
+        pending.pop_back();
+        if (!e)
+            continue;
+        operands.clear();
+        if (isNameReference(e->kind)) {
+            visit(e);
+            for (ExprNode* i : e->index)
+                operands.push_back(i);
+        } else if (e->kind == TK_FUNCTIONNAME) {
+            for (ExprNode* a : e->args)
+                operands.push_back(a);
+        } else {
+            operands.push_back(e->left);
+            operands.push_back(e->right);
+            if (e->kind == TK_IF)
+                operands.push_back(e->extra);
+        }
+        pending.insert(pending.end(), operands.rbegin(), operands.rend());
     }
-    if (e->kind == TK_FUNCTIONNAME) {
-        for (ExprNode* a : e->args)
-            forEachNameReference(a, visit);
-        return;
-    }
-    forEachNameReference(e->left, visit);
-    forEachNameReference(e->right, visit);
-    if (e->kind == TK_IF)
-        forEachNameReference(e->extra, visit);
 }
 
 bool isSumOrIdentity(const ExprNode* e)

@@ -467,26 +467,44 @@ ExprNode* makeConditional(ExprNode* c, ExprNode* x, ExprNode* y)
 
 namespace {
 
-void collectChain(ExprNode* node, ExprNode*& head)
+/// Links every name and time node of the expression in front of `head`, each after the names in
+/// its indices, in text order; walked without recursion. A name's `extra` is the chain's link.
+void collectChain(ExprNode* root, ExprNode*& head)
 {
-    if (!node)
-        return;
-    if (isNameKind(node->kind) || node->kind == TK_TIME) {
-        for (ExprNode* i : node->index)
-            collectChain(i, head);
-        node->extra = head;
-        head = node;
-        return;
+    struct Entry {
+        ExprNode* node;
+        bool linkNow;
+    };
+    std::vector<Entry> pending{{root, false}};
+    std::vector<ExprNode*> operands;
+    while (!pending.empty()) {
+        const Entry entry = pending.back();
+        pending.pop_back();
+        ExprNode* node = entry.node;
+        if (!node)
+            continue;
+        if (entry.linkNow) {
+            node->extra = head;
+            head = node;
+            continue;
+        }
+        operands.clear();
+        if (isNameKind(node->kind) || node->kind == TK_TIME) {
+            pending.push_back({node, true});
+            for (ExprNode* i : node->index)
+                operands.push_back(i);
+        } else if (node->kind == TK_FUNCTIONNAME) {
+            for (ExprNode* a : node->args)
+                operands.push_back(a);
+        } else {
+            operands.push_back(node->left);
+            operands.push_back(node->right);
+            if (node->kind == TK_IF)
+                operands.push_back(node->extra);
+        }
+        for (auto it = operands.rbegin(); it != operands.rend(); ++it)
+            pending.push_back({*it, false});
     }
-    if (node->kind == TK_FUNCTIONNAME) {
-        for (ExprNode* a : node->args)
-            collectChain(a, head);
-        return;
-    }
-    collectChain(node->left, head);
-    collectChain(node->right, head);
-    if (node->kind == TK_IF)
-        collectChain(node->extra, head);
 }
 
 } // namespace

@@ -139,45 +139,88 @@ bool isComputedElement(const ExprNode* node)
     return isNameKind(node->kind) && literalElement(node) < 0;
 }
 
-/// Instruction count of an expression, for jump targets; `withDestination` adds the
-/// final move of a conditional generated into a given destination.
-int instructionCount(const ExprNode* node, bool withDestination)
+/// Instruction count of an expression, for jump targets; `withDestination` adds the final move
+/// of a conditional generated into a given destination. Counted without recursion.
+int instructionCount(const ExprNode* root, bool withDestination)
 {
-    if (!node || isLeaf(node))
-        return 0;
-    if (node->kind == TK_TIME)
-        return 1;
-    if (isComputedElement(node)) {
-        const ExprNode* i = node->index.at(0);
-        const ExprNode* j = node->index.at(1);
-        if (!j)
-            return instructionCount(i, false) + 2;
-        bool iLiteral = i && i->kind == TK_INTEGER;
-        bool jLiteral = j->kind == TK_INTEGER;
-        if (iLiteral)
-            return instructionCount(j, false) + 2;
-        if (jLiteral)
-            return instructionCount(i, false) + 4;
-        return instructionCount(i, false) + instructionCount(j, false) + 6;
-    }
-    if (node->kind == TK_IF) {
-        int n = instructionCount(node->left, false) + std::max(1, instructionCount(node->right, true)) +
-                std::max(1, instructionCount(node->extra, true)) + 2;
-        return withDestination ? n + 1 : n;
-    }
-    if (node->kind == TK_FUNCTIONNAME) {
+    struct Frame {
+        const ExprNode* node;
+        bool withDestination;
+        bool expanded;
+        std::size_t firstValue; ///< where the operands' counts begin in `values`
+    };
+    std::vector<Frame> stack{{root, withDestination, false, 0}};
+    std::vector<int> values;
+    while (!stack.empty()) {
+        Frame& f = stack.back();
+        const ExprNode* node = f.node;
+        if (!node || isLeaf(node) || node->kind == TK_TIME) {
+            values.push_back(node && node->kind == TK_TIME && !isLeaf(node) ? 1 : 0);
+            stack.pop_back();
+            continue;
+        }
+        if (!f.expanded) {
+            f.expanded = true;
+            f.firstValue = values.size();
+            // The operands whose counts are needed, pushed last first so they come out in order.
+            std::vector<Frame> operands;
+            if (isComputedElement(node)) {
+                const ExprNode* i = node->index.at(0);
+                const ExprNode* j = node->index.at(1);
+                if (!j || (i && i->kind == TK_INTEGER))
+                    operands.push_back({j ? j : i, false, false, 0});
+                else if (j->kind == TK_INTEGER)
+                    operands.push_back({i, false, false, 0});
+                else {
+                    operands.push_back({i, false, false, 0});
+                    operands.push_back({j, false, false, 0});
+                }
+            } else if (node->kind == TK_IF) {
+                operands.push_back({node->left, false, false, 0});
+                operands.push_back({node->right, true, false, 0});
+                operands.push_back({node->extra, true, false, 0});
+            } else if (node->kind == TK_FUNCTIONNAME) {
+                for (const ExprNode* arg : node->args)
+                    operands.push_back({arg, false, false, 0});
+            } else if (isUnaryOperator(node->kind)) {
+                operands.push_back({node->right, false, false, 0});
+            } else {
+                operands.push_back({node->left, false, false, 0});
+                operands.push_back({node->right, false, false, 0});
+            }
+            stack.insert(stack.end(), operands.rbegin(), operands.rend());
+            continue;
+        }
+        const std::vector<int> counts(values.begin() + static_cast<std::ptrdiff_t>(f.firstValue), values.end());
+        values.resize(f.firstValue);
         int n = 0;
-        for (const ExprNode* arg : node->args)
-            n += instructionCount(arg, false);
-        if (node->function >= FN_DLL_FUNCTION && node->function < FN_RESETFUNC)
-            return n + 3;
-        if (node->function == FN_RESETFUNC)
-            return n + 2;
-        return n + 1;
+        for (int c : counts)
+            n += c;
+        if (isComputedElement(node)) {
+            const ExprNode* i = node->index.at(0);
+            const ExprNode* j = node->index.at(1);
+            if (!j || (i && i->kind == TK_INTEGER))
+                n += 2;
+            else if (j->kind == TK_INTEGER)
+                n += 4;
+            else
+                n += 6;
+        } else if (node->kind == TK_IF) {
+            n = counts[0] + std::max(1, counts[1]) + std::max(1, counts[2]) + 2 + (f.withDestination ? 1 : 0);
+        } else if (node->kind == TK_FUNCTIONNAME) {
+            if (node->function >= FN_DLL_FUNCTION && node->function < FN_RESETFUNC)
+                n += 3;
+            else if (node->function == FN_RESETFUNC)
+                n += 2;
+            else
+                n += 1;
+        } else {
+            n += 1;
+        }
+        stack.pop_back();
+        values.push_back(n);
     }
-    if (isUnaryOperator(node->kind))
-        return instructionCount(node->right, false) + 1;
-    return instructionCount(node->left, false) + instructionCount(node->right, false) + 1;
+    return values.empty() ? 0 : values.back();
 }
 
 /// Generates the code form of one section's equations.
@@ -199,7 +242,10 @@ public:
             expression(eq->right, &destination);
         } else {
             std::string value = expression(eq->right, nullptr);
-            element(eq->left, nullptr, &value);
+            Frame write{Frame::Element, eq->left};
+            write.isWrite = true;
+            write.value = value;
+            run(std::move(write));
         }
         m_maxTemporaries = std::max(m_maxTemporaries, m_temporaries);
     }
@@ -245,25 +291,112 @@ private:
         return letter + std::to_string(number);
     }
 
+    /// One pending step of the code of an expression. The generator runs a stack of these instead
+    /// of recursing, so that expressions of any depth are written; each frame's operands hand their
+    /// results (operand texts) back into `values`, and a finished frame hands its own to the frame
+    /// below it.
+    struct Frame {
+        enum Kind { Expression, Conditional, Element, Call, Operator } kind;
+        const ExprNode* node = nullptr;
+        bool hasDestination = false;
+        std::string destination;
+        int phase = 0;
+        std::string target;              ///< where the frame's value goes
+        std::vector<std::string> values; ///< results of the operands done so far
+        bool isWrite = false;            ///< an element write of `value`, not a read
+        std::string value;
+        std::int64_t base = 0;
+        const char* mnemonic = nullptr;
+        std::vector<const ExprNode*> args;
+    };
+
     std::string expression(const ExprNode* node, const std::string* destination)
     {
+        Frame root{Frame::Expression, node};
+        if (destination) {
+            root.hasDestination = true;
+            root.destination = *destination;
+        }
+        return run(std::move(root));
+    }
+
+    /// Runs the frames from `root` until its result is known.
+    std::string run(Frame root)
+    {
+        std::vector<Frame> stack;
+        stack.push_back(std::move(root));
+        std::string result;
+        const auto finish = [&](std::string value) {
+            stack.pop_back();
+            if (stack.empty())
+                result = std::move(value);
+            else
+                stack.back().values.push_back(std::move(value));
+        };
+        const auto operand = [&](const ExprNode* node, const std::string* destination) {
+            Frame f{Frame::Expression, node};
+            if (destination) {
+                f.hasDestination = true;
+                f.destination = *destination;
+            }
+            stack.push_back(std::move(f));
+        };
+        while (!stack.empty()) {
+            Frame& f = stack.back();
+            switch (f.kind) {
+            case Frame::Expression: startExpression(f, finish); break;
+            case Frame::Conditional: stepConditional(f, finish, operand); break;
+            case Frame::Element: stepElement(f, finish, operand); break;
+            case Frame::Call: stepCall(f, finish, operand); break;
+            case Frame::Operator:
+                if (f.values.empty()) {
+                    operand(isUnaryOperator(f.node->kind) ? f.node->right : f.node->left, nullptr);
+                } else if (!isUnaryOperator(f.node->kind) && f.values.size() == 1) {
+                    operand(f.node->right, nullptr);
+                } else {
+                    if (isUnaryOperator(f.node->kind))
+                        emit(f.mnemonic, {f.target, f.values[0]});
+                    else
+                        emit(f.mnemonic, {f.target, f.values[0], f.values[1]});
+                    finish(f.target);
+                }
+                break;
+            }
+        }
+        return result;
+    }
+
+    /// Decides what an expression frame is: a leaf is done at once, the others become the frame
+    /// of their kind. The target of an operation is chosen before its operands are generated.
+    template <class Finish>
+    void startExpression(Frame& f, Finish& finish)
+    {
+        const ExprNode* node = f.node;
+        const std::string* destination = f.hasDestination ? &f.destination : nullptr;
         if (!node) {
             wrongOpcode();
-            return "";
+            finish("");
+            return;
         }
         if (isLeaf(node)) {
             std::string operand = leafOperand(node);
-            if (!destination)
-                return operand;
+            if (!destination) {
+                finish(operand);
+                return;
+            }
             emit("mov", {*destination, operand});
-            return *destination;
+            finish(f.destination);
+            return;
         }
-        if (node->kind == TK_IF)
-            return conditional(node, destination);
+        if (node->kind == TK_IF) {
+            f.kind = Frame::Conditional;
+            f.target = newTemporary();
+            return;
+        }
         if (isComputedElement(node)) {
-            std::string target = destination ? *destination : newTemporary();
-            element(node, &target, nullptr);
-            return target;
+            f.target = destination ? *destination : newTemporary();
+            f.kind = Frame::Element;
+            return;
         }
         const char* mnemonic = nullptr;
         if (node->kind == TK_TIME)
@@ -274,103 +407,144 @@ private:
             mnemonic = operatorMnemonic(node->kind);
         else {
             wrongOpcode();
-            return "";
+            finish("");
+            return;
         }
         if (!mnemonic) {
             reportError(formatMessage("<error while writing code: operator %d or function %d not implemented>",
-                               node->kind, node->function));
+                                      node->kind, node->function));
             m_failed = true;
-            return "";
-        }
-        std::string target = destination ? *destination : newTemporary();
-        if (node->kind == TK_TIME) {
-            emit("tim", {target});
-        } else if (node->kind == TK_FUNCTIONNAME) {
-            call(node, target);
-        } else if (isUnaryOperator(node->kind)) {
-            std::string operand = expression(node->right, nullptr);
-            emit(mnemonic, {target, operand});
-        } else {
-            std::string left = expression(node->left, nullptr);
-            std::string right = expression(node->right, nullptr);
-            emit(mnemonic, {target, left, right});
-        }
-        return target;
-    }
-
-    void call(const ExprNode* node, const std::string& target)
-    {
-        std::vector<std::string> args;
-        if (node->function == FN_RESETFUNC) {
-            std::string first = expression(node->args.at(0), nullptr);
-            emit("mov", {target, first});
-            std::string second = expression(node->args.at(1), nullptr);
-            std::string third = expression(node->args.at(2), nullptr);
-            emit("rst", {target, second, third});
+            finish("");
             return;
         }
-        for (const ExprNode* arg : node->args)
-            args.push_back(expression(arg, nullptr));
-        auto arg = [&](std::size_t i) { return i < args.size() ? args[i] : std::string(); };
-        if (node->function >= FN_DLL_FUNCTION && node->function < FN_RESETFUNC) {
-            emit("hlg", {target, arg(2), arg(3)});
-            emit("flk", {target, arg(4)});
-            emit("dll", {target, arg(0), arg(1)});
-        } else if (args.size() >= 2) {
-            emit(functionMnemonic(node->function), {target, arg(0), arg(1)});
+        f.target = destination ? *destination : newTemporary();
+        f.mnemonic = mnemonic;
+        if (node->kind == TK_TIME) {
+            emit("tim", {f.target});
+            finish(f.target);
+        } else if (node->kind == TK_FUNCTIONNAME) {
+            f.kind = Frame::Call;
+            for (const ExprNode* arg : node->args)
+                f.args.push_back(arg);
         } else {
-            emit(functionMnemonic(node->function), {target, arg(0)});
+            f.kind = Frame::Operator;
         }
     }
 
-    std::string conditional(const ExprNode* node, const std::string* destination)
+    /// A call: its arguments in order, then its instructions. resetfunc moves its first argument
+    /// into the target before the other two are generated.
+    template <class Finish, class Operand>
+    void stepCall(Frame& f, Finish& finish, Operand& operand)
     {
-        std::string result = newTemporary();
-        std::string condition = expression(node->left, nullptr);
-        int jfa = m_instruction;
-        emit("jfa", {std::to_string(jfa + std::max(1, instructionCount(node->right, true)) + 2), condition});
-        expression(node->right, &result);
-        int jmp = m_instruction;
-        emit("jmp", {std::to_string(jmp + std::max(1, instructionCount(node->extra, true)) + 1)});
-        expression(node->extra, &result);
-        if (!destination)
-            return result;
-        emit("mov", {*destination, result});
-        return *destination;
+        const ExprNode* node = f.node;
+        const std::size_t done = f.values.size();
+        if (node->function == FN_RESETFUNC) {
+            if (done == 1 && f.phase == 0) {
+                emit("mov", {f.target, f.values[0]});
+                f.phase = 1;
+            }
+            if (done < 3) {
+                operand(node->args.at(static_cast<int>(done)), nullptr);
+                return;
+            }
+            emit("rst", {f.target, f.values[1], f.values[2]});
+            finish(f.target);
+            return;
+        }
+        if (done < f.args.size()) {
+            operand(f.args[done], nullptr);
+            return;
+        }
+        const std::vector<std::string>& args = f.values;
+        auto arg = [&](std::size_t i) { return i < args.size() ? args[i] : std::string(); };
+        if (node->function >= FN_DLL_FUNCTION && node->function < FN_RESETFUNC) {
+            emit("hlg", {f.target, arg(2), arg(3)});
+            emit("flk", {f.target, arg(4)});
+            emit("dll", {f.target, arg(0), arg(1)});
+        } else if (args.size() >= 2) {
+            emit(functionMnemonic(node->function), {f.target, arg(0), arg(1)});
+        } else {
+            emit(functionMnemonic(node->function), {f.target, arg(0)});
+        }
+        finish(f.target);
     }
 
-    /// Element access with computed indices: a read into `target` or a write of `value`.
-    void element(const ExprNode* node, const std::string* target, const std::string* value)
+    /// if c then x else y: both branches write one new temporary; the jumps skip the branch not
+    /// taken.
+    template <class Finish, class Operand>
+    void stepConditional(Frame& f, Finish& finish, Operand& operand)
     {
+        const ExprNode* node = f.node;
+        switch (f.phase++) {
+        case 0: operand(node->left, nullptr); return;
+        case 1: {
+            const int jfa = m_instruction;
+            emit("jfa", {std::to_string(jfa + std::max(1, instructionCount(node->right, true)) + 2), f.values[0]});
+            const std::string result = f.target;
+            operand(node->right, &result);
+            return;
+        }
+        case 2: {
+            const int jmp = m_instruction;
+            emit("jmp", {std::to_string(jmp + std::max(1, instructionCount(node->extra, true)) + 1)});
+            const std::string result = f.target;
+            operand(node->extra, &result);
+            return;
+        }
+        default:
+            if (!f.hasDestination) {
+                finish(f.target);
+                return;
+            }
+            emit("mov", {f.destination, f.target});
+            finish(f.destination);
+            return;
+        }
+    }
+
+    /// Element access with computed indices: a read into the target or a write of the value.
+    template <class Finish, class Operand>
+    void stepElement(Frame& f, Finish& finish, Operand& operand)
+    {
+        const ExprNode* node = f.node;
         const VarRec* var = isVariableKind(node->kind) && node->kind != TK_TABLENAME ? node->var() : nullptr;
-        char letter = kindLetter(node->kind);
+        const char letter = kindLetter(node->kind);
         if (!var || !letter) {
             reportError(formatMessage("<error while writing code: var. token %d not known>", node->kind));
             m_failed = true;
+            finish(f.target);
             return;
         }
-        Dimensions d = dimensionsOf(*var);
+        const Dimensions d = dimensionsOf(*var);
         const ExprNode* iNode = node->index.at(0);
         const ExprNode* jNode = node->index.at(1);
+        const bool iLiteral = jNode && iNode && iNode->kind == TK_INTEGER;
+        const bool jLiteral = jNode && !iLiteral && jNode->kind == TK_INTEGER;
+        // The index expressions first: one of them, or both when neither is a literal.
+        const std::size_t needed = jNode && !iLiteral && !jLiteral ? 2 : 1;
+        if (f.values.size() < needed) {
+            operand(f.values.empty() ? (iLiteral ? jNode : iNode) : jNode, nullptr);
+            return;
+        }
         std::int64_t base = var->index;
         std::string offset;
         if (!jNode) {
-            offset = expression(iNode, nullptr);
+            offset = f.values[0];
             emit("plf", {offset, "1", std::to_string(d.rows)});
-        } else if (iNode && iNode->kind == TK_INTEGER) {
-            offset = expression(jNode, nullptr);
+        } else if (iLiteral) {
+            offset = f.values[0];
             emit("plf", {offset, "1", std::to_string(d.cols)});
             base += d.cols * (iNode->intValue - 1);
-        } else if (jNode->kind == TK_INTEGER) {
-            std::string i = expression(iNode, nullptr);
+        } else if (jLiteral) {
+            const std::string& i = f.values[0];
             emit("plf", {i, "1", std::to_string(d.rows)});
             std::string product = newTemporary();
             emit("mul", {product, i, std::to_string(d.cols)});
             offset = newTemporary();
             emit("sub", {offset, product, std::to_string(d.cols - jNode->intValue)});
         } else {
-            std::string i = expression(iNode, nullptr);
-            std::string j = expression(jNode, nullptr);
+            const std::string& i = f.values[0];
+            const std::string& j = f.values[1];
             emit("plf", {i, "1", std::to_string(d.rows)});
             emit("plf", {j, "1", std::to_string(d.cols)});
             std::string product = newTemporary();
@@ -381,10 +555,11 @@ private:
             emit("add", {offset, row, j});
         }
         std::string first = letter + std::to_string(base);
-        if (value)
-            emit("mra", {first, offset, *value});
+        if (f.isWrite)
+            emit("mra", {first, offset, f.value});
         else
-            emit("mar", {*target, first, offset});
+            emit("mar", {f.target, first, offset});
+        finish(f.target);
     }
 
     void wrongOpcode()

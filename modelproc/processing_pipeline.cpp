@@ -18,6 +18,8 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <new>
+#include <stdexcept>
 #include <system_error>
 
 PipelineState& Pipeline()
@@ -181,9 +183,9 @@ bool moveModelFile(const std::string& from, const std::string& to)
     return false;
 }
 
-} // namespace
-
-int ttprocess_model()
+/// The run itself; `failure` is kept at the result code of the phase under way, for a run that
+/// ends in an exception.
+int processModel(int& failure)
 {
     PipelineState& state = Pipeline();
     ProcessingPosition& position = CurrentPosition();
@@ -278,6 +280,7 @@ int ttprocess_model()
     }
 
     // Causal analysis needs the expanded graph.
+    failure = -2;
     if (cls->type == CLASS_TOP) {
         progress(formatMessage("Starting causal analysis of %s.", label.c_str()));
         status("Performing causal analysis..");
@@ -306,6 +309,7 @@ int ttprocess_model()
     }
 
     // Equation generation also writes the code file and the equation file.
+    failure = -3;
     progress(formatMessage("Starting equations generation of %s.", label.c_str()));
     status("Generating equations..");
     int generated = runPhase(Phases().generate, cls, state.modelFile);
@@ -323,4 +327,26 @@ int ttprocess_model()
                               label.c_str()));
     releaseRun(cls, "Processing failed during equation generation.");
     return -3;
+}
+
+} // namespace
+
+int ttprocess_model()
+{
+    int failure = -1;
+    std::string message;
+    try {
+        return processModel(failure);
+    } catch (const std::bad_alloc&) {
+        message = "memory allocation failure (may be out of memory).";
+    } catch (const std::exception& e) {
+        message = std::string("<error: ") + e.what() + " in ttprocess_model>";
+    }
+    // Whatever the run made goes; the failure is reported like any other.
+    release_all();
+    DisplayHooks().error("General error", nullptr, nullptr, -1, nullptr, message.c_str());
+    status(failure == -1 ? "Processing failed during expansion."
+                         : failure == -2 ? "Processing failed during causal analysis."
+                                         : "Processing failed during equation generation.");
+    return failure;
 }

@@ -183,51 +183,72 @@ private:
         return node->kind == TK_FUNCTIONNAME && node->function == function;
     }
 
-    /// Handles the calls in `node` and below; gives false when the equation was removed.
-    bool walk(EquationRec* eq, ExprNode* node)
+    /// Handles the calls in `start` and below, in text order, with a stack of its own instead of
+    /// recursion (a right side may be a sum of a million terms); false when the equation was
+    /// removed. A call that is the whole right side hands the walk on to the side it leaves.
+    bool walk(EquationRec* eq, ExprNode* start)
     {
-        if (!node) {
-            fail("<error: error in expression tree: NULL-pointer>");
-            return true;
-        }
-        const bool whole = node == eq->right;
-        if (isCall(node, FN_LIMINT)) {
-            if (!whole) {
-                // The limits test the equation's left side, which only is the integral when
-                // limint is the whole right side.
-                fail(equationText(eq) + ": limint only allowed as the whole right side");
-                return true;
+        std::vector<ExprNode*> pending{start};
+        while (!pending.empty()) {
+            ExprNode* node = pending.back();
+            pending.pop_back();
+            if (!node) {
+                fail("<error: error in expression tree: NULL-pointer>");
+                continue;
             }
-            node = rewriteLimint(eq, node);
-            if (!node)
-                return true;
-        }
-        if (isCall(node, FN_INT))
-            return whole ? wholeCall(eq, node, Call::Int) : innerCall(eq, node, Call::Int);
-        if (isCall(node, FN_DDT))
-            return whole ? wholeCall(eq, node, Call::Ddt) : innerCall(eq, node, Call::Ddt);
-        const int kind = node->kind;
-        if (kind == TK_FUNCTIONNAME) {
-            for (ExprNode* a : node->args)
-                if (a && !walk(eq, a))
+            const bool whole = node == eq->right;
+            if (isCall(node, FN_LIMINT)) {
+                if (!whole) {
+                    // The limits test the equation's left side, which only is the integral when
+                    // limint is the whole right side.
+                    fail(equationText(eq) + ": limint only allowed as the whole right side");
+                    continue;
+                }
+                node = rewriteLimint(eq, node);
+                if (!node)
+                    continue;
+            }
+            if (isCall(node, FN_INT) || isCall(node, FN_DDT)) {
+                const Call c = isCall(node, FN_INT) ? Call::Int : Call::Ddt;
+                if (whole) {
+                    // The whole side: nothing else is pending. The call may leave its argument as
+                    // the new right side, to be walked in its turn.
+                    m_walkOn = false;
+                    if (!wholeCall(eq, node, c))
+                        return false;
+                    if (m_walkOn)
+                        pending.push_back(eq->right);
+                    continue;
+                }
+                if (!innerCall(eq, node, c))
                     return false;
-            return true;
+                continue;
+            }
+            const int kind = node->kind;
+            if (kind == TK_FUNCTIONNAME) {
+                std::vector<ExprNode*> args;
+                for (ExprNode* a : node->args)
+                    if (a)
+                        args.push_back(a);
+                pending.insert(pending.end(), args.rbegin(), args.rend());
+                continue;
+            }
+            if (isNameKind(kind) || kind == TK_TIME || kind == TK_REAL || kind == TK_INTEGER ||
+                kind == TK_BOOLEAN)
+                continue;
+            if (isOperatorKind(kind) || kind == TK_IF) {
+                if (kind == TK_IF && node->extra)
+                    pending.push_back(node->extra);
+                if (node->right)
+                    pending.push_back(node->right);
+                if (node->left)
+                    pending.push_back(node->left);
+                continue;
+            }
+            fail("<error: wrong opcode (" + std::to_string(kind) + "), leftexpr: " +
+                 std::to_string(node->left ? node->left->kind : 0) + ", rightexpr: " +
+                 std::to_string(node->right ? node->right->kind : 0) + ">");
         }
-        if (isNameKind(kind) || kind == TK_TIME || kind == TK_REAL || kind == TK_INTEGER ||
-            kind == TK_BOOLEAN)
-            return true;
-        if (isOperatorKind(kind) || kind == TK_IF) {
-            if (node->left && !walk(eq, node->left))
-                return false;
-            if (node->right && !walk(eq, node->right))
-                return false;
-            if (kind == TK_IF && node->extra && !walk(eq, node->extra))
-                return false;
-            return true;
-        }
-        fail("<error: wrong opcode (" + std::to_string(kind) + "), leftexpr: " +
-             std::to_string(node->left ? node->left->kind : 0) + ", rightexpr: " +
-             std::to_string(node->right ? node->right->kind : 0) + ">");
         return true;
     }
 
@@ -536,7 +557,8 @@ private:
         eq->right = e;
         e->parent = nullptr;
         rebuildVariableChain(eq);
-        return walk(eq, eq->right);
+        m_walkOn = true; // the argument, now the whole right side, may hold further calls
+        return true;
     }
 
     /// x = int(e) or x = ddt(e); for int the state is the integral's side, for ddt the rate.
@@ -602,8 +624,8 @@ private:
             eq->right = e;
             e->parent = nullptr;
             rebuildVariableChain(eq);
-            // The argument may hold further calls.
-            return walk(eq, eq->right);
+            m_walkOn = true; // the argument, now the whole right side, may hold further calls
+            return true;
         }
         if (!e) {
             fail("<error: error in expression tree: NULL-pointer>");
@@ -721,6 +743,7 @@ private:
     ClassRec* m_cls;
     EquationBody* m_body;
     bool m_removed = false;
+    bool m_walkOn = false; ///< set by a whole call that left a right side still to walk
     std::unordered_map<const SectionLink*, int> m_moved;
     std::vector<Pairing> m_pairings;
     std::unordered_map<const VarRec*, std::size_t> m_byGiven;

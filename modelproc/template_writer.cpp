@@ -4,6 +4,7 @@
 
 #include "modelproc/display_hooks.h"
 #include "modelproc/equation_text.h"
+#include "modelproc/expression_walk.h"
 #include "modelproc/function_table.h"
 #include "platform/core/file_system.h"
 
@@ -39,47 +40,10 @@ public:
 
     void expression(const ExprNode* node, bool operand)
     {
-        if (!node) {
-            m_unknown = true;
-            return;
-        }
-        if (isNameKind(node->kind)) {
-            reference(node);
-            return;
-        }
-        switch (node->kind) {
-        case TK_REAL: append(formatMessage(m_mode == 1 ? "%.15g" : "%.15G", node->realValue)); return;
-        case TK_INTEGER: append(std::to_string(node->intValue)); return;
-        case TK_BOOLEAN: append(node->intValue ? "true" : "false"); return;
-        case TK_TIME: append("t"); return;
-        case TK_FUNCTIONNAME: call(node); return;
-        case TK_IF:
-            append("if");
-            expression(node->left, false);
-            append("then ");
-            expression(node->right, false);
-            append("else");
-            expression(node->extra, false);
-            return;
-        default: break;
-        }
-        const char* text = operatorText(node->kind);
-        if (!text) {
-            m_unknown = true;
-            return;
-        }
-        if (isUnaryOperator(node->kind)) {
-            append(text);
-            expression(node->right, true);
-            return;
-        }
-        if (operand)
-            append("(");
-        expression(node->left, true);
-        append(text);
-        expression(node->right, true);
-        if (operand)
-            append(")");
+        writeExpressionText(
+            node, operand ? 1 : 0,
+            [this](const ExprNode* n, int flag, std::vector<TextPiece>& pieces) { expand(n, flag != 0, pieces); },
+            [this](const TextPiece& p) { append(p.text); });
     }
 
     void indexList(const ExprList& list)
@@ -109,53 +73,110 @@ private:
             m_text += piece;
     }
 
-    void reference(const ExprNode* node)
+    /// The pieces one node is written as; its operands are expanded in their turn.
+    void expand(const ExprNode* node, bool operand, std::vector<TextPiece>& out)
     {
+        const auto text = [&out](std::string t) { out.push_back(TextPiece::of(std::move(t))); };
+        const auto sub = [&out](const ExprNode* n, bool asOperand) { out.push_back(TextPiece::operand(n, asOperand)); };
+        if (!node) {
+            m_unknown = true;
+            return;
+        }
+        if (isNameKind(node->kind)) {
+            reference(node, out);
+            return;
+        }
+        switch (node->kind) {
+        case TK_REAL: text(formatMessage(m_mode == 1 ? "%.15g" : "%.15G", node->realValue)); return;
+        case TK_INTEGER: text(std::to_string(node->intValue)); return;
+        case TK_BOOLEAN: text(node->intValue ? "true" : "false"); return;
+        case TK_TIME: text("t"); return;
+        case TK_FUNCTIONNAME: {
+            const FunctionRow* row = functionRow(node->function);
+            if (!row) {
+                m_unknown = true;
+                return;
+            }
+            text(m_mode == 1 ? row->name : row->codeName);
+            const std::string mark = m_mode != 1 && (node->flags & EXPR_MARKED_CALL) ? "!" : "";
+            text(mark + "(");
+            bool first = true;
+            for (const ExprNode* arg : node->args) {
+                if (!first)
+                    text(mark + ",");
+                first = false;
+                sub(arg, false);
+            }
+            text(mark + ")");
+            return;
+        }
+        case TK_IF:
+            text("if");
+            sub(node->left, false);
+            text("then ");
+            sub(node->right, false);
+            text("else");
+            sub(node->extra, false);
+            return;
+        default: break;
+        }
+        const char* op = operatorText(node->kind);
+        if (!op) {
+            m_unknown = true;
+            return;
+        }
+        if (isUnaryOperator(node->kind)) {
+            text(op);
+            sub(node->right, true);
+            return;
+        }
+        if (operand)
+            text("(");
+        sub(node->left, true);
+        text(op);
+        sub(node->right, true);
+        if (operand)
+            text(")");
+    }
+
+    void reference(const ExprNode* node, std::vector<TextPiece>& out)
+    {
+        const auto text = [&out](std::string t) { out.push_back(TextPiece::of(std::move(t))); };
         if (!node->record) {
             m_unknown = true;
             return;
         }
         switch (node->kind) {
         case TK_PORTNAME:
-            append(static_cast<const PortRec*>(node->record)->name);
-            append(std::string(m_mode == 1 ? "" : "!") + (node->selector == TK_SEL_FLOW ? ".f" : ".e"));
+            text(static_cast<const PortRec*>(node->record)->name);
+            text(std::string(m_mode == 1 ? "" : "!") + (node->selector == TK_SEL_FLOW ? ".f" : ".e"));
             break;
         case TK_INPUTNAME:
-        case TK_OUTPUTNAME: append(static_cast<const IoRec*>(node->record)->name); break;
+        case TK_OUTPUTNAME: text(static_cast<const IoRec*>(node->record)->name); break;
         case TK_CLASSARG: {
             const auto* arg = static_cast<const ArgRec*>(node->record);
-            append(arg->hasValue ? std::to_string(arg->value) : arg->name);
+            text(arg->hasValue ? std::to_string(arg->value) : arg->name);
             break;
         }
-        case TK_SUBCLASSNAME: append(static_cast<const SubclassRec*>(node->record)->name); break;
+        case TK_SUBCLASSNAME: text(static_cast<const SubclassRec*>(node->record)->name); break;
         default:
             if (isVariableKind(node->kind))
-                append(node->var()->name);
+                text(node->var()->name);
             else
                 m_unknown = true;
             break;
         }
-        indexList(node->index);
-    }
-
-    void call(const ExprNode* node)
-    {
-        const FunctionRow* row = functionRow(node->function);
-        if (!row) {
-            m_unknown = true;
+        if (node->index.empty() || m_mode != 1)
             return;
-        }
-        append(m_mode == 1 ? row->name : row->codeName);
-        const std::string mark = m_mode != 1 && (node->flags & EXPR_MARKED_CALL) ? "!" : "";
-        append(mark + "(");
+        text("[");
         bool first = true;
-        for (const ExprNode* arg : node->args) {
+        for (const ExprNode* e : node->index) {
             if (!first)
-                append(mark + ",");
+                text(",");
             first = false;
-            expression(arg, false);
+            out.push_back(TextPiece::operand(e, false));
         }
-        append(mark + ")");
+        text("]");
     }
 
     const char* operatorText(int kind) const
@@ -207,134 +228,170 @@ public:
     }
 
 private:
+    /// How an operand is written: plainly, as the operand of an operator, or as the "elseif" of
+    /// an enclosing conditional.
+    enum OperandFlag : int { kTop = 0, kOperand = 1, kElseif = 2 };
+
     void expression(const ExprNode* node, bool operand)
     {
+        writeExpressionText(
+            node, operand ? kOperand : kTop,
+            [](const ExprNode* n, int flag, std::vector<TextPiece>& pieces) { expand(n, flag, pieces); },
+            [this](const TextPiece& p) { m_out += p.text; });
+    }
+
+    static void expand(const ExprNode* node, int flag, std::vector<TextPiece>& out)
+    {
+        const auto text = [&out](std::string t) { out.push_back(TextPiece::of(std::move(t))); };
+        const auto sub = [&out](const ExprNode* n, int f) { out.push_back(TextPiece::operand(n, f)); };
         if (!node) {
-            m_out += "<<null>>";
+            text("<<null>>");
+            return;
+        }
+        if (flag == kElseif) {
+            conditional(node, false, out);
             return;
         }
         switch (node->kind) {
         case TK_PORTNAME:
         case TK_INPUTNAME:
-        case TK_OUTPUTNAME: m_out += "\n# Ports, inputs or outputs not allowed.\n"; return;
-        case TK_SUBCLASSNAME: m_out += "\n# subclassname ??\n"; return;
-        case TK_CLASSARG: m_out += "\n# classarg ??\n"; return;
-        case TK_CONTROLVAR: m_out += "\n# controlvar ??\n"; return;
-        case TK_REAL: m_out += formatMessage("%.15g", node->realValue); return;
-        case TK_INTEGER: m_out += std::to_string(node->intValue); return;
-        case TK_BOOLEAN: m_out += node->intValue ? "true" : "false"; return;
-        case TK_TIME: m_out += "t"; return;
-        case TK_FUNCTIONNAME: call(node); return;
-        case TK_IF: conditional(node, true); return;
+        case TK_OUTPUTNAME: text("\n# Ports, inputs or outputs not allowed.\n"); return;
+        case TK_SUBCLASSNAME: text("\n# subclassname ??\n"); return;
+        case TK_CLASSARG: text("\n# classarg ??\n"); return;
+        case TK_CONTROLVAR: text("\n# controlvar ??\n"); return;
+        case TK_REAL: text(formatMessage("%.15g", node->realValue)); return;
+        case TK_INTEGER: text(std::to_string(node->intValue)); return;
+        case TK_BOOLEAN: text(node->intValue ? "true" : "false"); return;
+        case TK_TIME: text("t"); return;
+        case TK_FUNCTIONNAME: {
+            const FunctionRow* row = functionRow(node->function);
+            text(std::string(row ? row->name : "??") + "(");
+            bool first = true;
+            for (const ExprNode* arg : node->args) {
+                if (!first)
+                    text(",");
+                first = false;
+                sub(arg, kTop);
+            }
+            text(")");
+            return;
+        }
+        case TK_IF: conditional(node, true, out); return;
         case TK_UPTO:
-            expression(node->left, false);
-            m_out += "..";
-            expression(node->right, false);
+            sub(node->left, kTop);
+            text("..");
+            sub(node->right, kTop);
             return;
         default: break;
         }
         if (isVariableKind(node->kind)) {
-            m_out += node->var() ? variableFullName(*node->var()) : std::string("NO_NAME");
-            m_out += indexListText(node->index);
+            text((node->var() ? variableFullName(*node->var()) : std::string("NO_NAME")) + indexListText(node->index));
             return;
         }
-        const char* text = equationOperatorText(node->kind);
-        if (!text) {
+        const char* op = equationOperatorText(node->kind);
+        if (!op) {
             if (isOperatorKind(node->kind) || node->left || node->right)
-                m_out += formatMessage("# Wrong opcode (%d), leftexpr: %p, rightexpr: %p\n", node->kind,
-                                       static_cast<const void*>(node->left), static_cast<const void*>(node->right));
+                text(formatMessage("# Wrong opcode (%d), leftexpr: %p, rightexpr: %p\n", node->kind,
+                                   static_cast<const void*>(node->left), static_cast<const void*>(node->right)));
             else
-                m_out += formatMessage("\n# Strange opcode: %d?\n", node->kind);
+                text(formatMessage("\n# Strange opcode: %d?\n", node->kind));
             return;
         }
         if (isUnaryOperator(node->kind)) {
-            m_out += text;
-            expression(node->right, true);
+            text(op);
+            sub(node->right, kOperand);
             return;
         }
-        if (operand)
-            m_out += "(";
-        expression(node->left, true);
-        m_out += text;
-        expression(node->right, true);
-        if (operand)
-            m_out += ")";
+        if (flag == kOperand)
+            text("(");
+        sub(node->left, kOperand);
+        text(op);
+        sub(node->right, kOperand);
+        if (flag == kOperand)
+            text(")");
     }
 
-    void call(const ExprNode* node)
+    static void conditional(const ExprNode* node, bool outermost, std::vector<TextPiece>& out)
     {
-        const FunctionRow* row = functionRow(node->function);
-        m_out += row ? row->name : "??";
-        m_out += "(";
-        bool first = true;
-        for (const ExprNode* arg : node->args) {
-            if (!first)
-                m_out += ",";
-            first = false;
-            expression(arg, false);
-        }
-        m_out += ")";
-    }
-
-    void conditional(const ExprNode* node, bool outermost)
-    {
-        m_out += outermost ? "if " : "elseif ";
-        expression(node->left, false);
-        m_out += "\n\t\tthen ";
-        expression(node->right, false);
-        m_out += "\n\t\t";
+        out.push_back(TextPiece::of(outermost ? "if " : "elseif "));
+        out.push_back(TextPiece::operand(node->left, kTop));
+        out.push_back(TextPiece::of("\n\t\tthen "));
+        out.push_back(TextPiece::operand(node->right, kTop));
+        out.push_back(TextPiece::of("\n\t\t"));
         if (node->extra && node->extra->kind == TK_IF) {
-            conditional(node->extra, false);
+            out.push_back(TextPiece::operand(node->extra, kElseif));
         } else {
-            m_out += "else ";
-            expression(node->extra, false);
+            out.push_back(TextPiece::of("else "));
+            out.push_back(TextPiece::operand(node->extra, kTop));
         }
         if (outermost)
-            m_out += "\n\t\tfi";
+            out.push_back(TextPiece::of("\n\t\tfi"));
     }
 
     std::string& m_out;
 };
 
-/// Index expressions in Keldor text (mode 1); false on a node it does not know.
+/// Index expressions in Keldor text (mode 1), an operand that is itself a binary operation in
+/// parentheses; false on a node it does not know.
 bool indexExpression(const ExprNode* e, std::string& out)
 {
-    if (!e)
-        return false;
-    auto operand = [&](const ExprNode* x) {
-        bool binary = x && x->left && x->right && x->kind != TK_UPTO;
-        if (binary)
-            out += "(";
-        bool ok = indexExpression(x, out);
-        if (binary)
-            out += ")";
-        return ok;
-    };
-    switch (e->kind) {
-    case TK_INTEGER: out += std::to_string(e->intValue); return true;
-    case TK_CLASSARG: {
-        const auto* arg = static_cast<const ArgRec*>(e->record);
-        if (!arg)
-            return false;
-        out += arg->hasValue ? std::to_string(arg->value) : arg->name;
-        return true;
-    }
-    case TK_PRF_MIN: out += "-"; return operand(e->right);
-    case TK_PRF_PLUS: out += "+"; return operand(e->right);
-    case TK_UPTO:
-    case TK_PLUS:
-    case TK_MIN:
-    case TK_MULT:
-    case TK_IDIV: {
-        const char* sign = e->kind == TK_UPTO ? ".." : e->kind == TK_PLUS ? "+" : e->kind == TK_MIN ? "-"
-                                                   : e->kind == TK_MULT ? "*" : "div";
-        if (!operand(e->left))
-            return false;
-        out += sign;
-        return operand(e->right);
-    }
-    default: return false;
-    }
+    bool ok = true;
+    writeExpressionText(
+        e, 0,
+        [&ok](const ExprNode* node, int, std::vector<TextPiece>& pieces) {
+            if (!ok)
+                return;
+            if (!node) {
+                ok = false;
+                return;
+            }
+            const auto operand = [&pieces](const ExprNode* x) {
+                const bool binary = x && x->left && x->right && x->kind != TK_UPTO;
+                if (binary)
+                    pieces.push_back(TextPiece::of("("));
+                pieces.push_back(TextPiece::operand(x));
+                if (binary)
+                    pieces.push_back(TextPiece::of(")"));
+            };
+            switch (node->kind) {
+            case TK_INTEGER: pieces.push_back(TextPiece::of(std::to_string(node->intValue))); return;
+            case TK_CLASSARG: {
+                const auto* arg = static_cast<const ArgRec*>(node->record);
+                if (!arg) {
+                    ok = false;
+                    return;
+                }
+                pieces.push_back(TextPiece::of(arg->hasValue ? std::to_string(arg->value) : arg->name));
+                return;
+            }
+            case TK_PRF_MIN:
+            case TK_PRF_PLUS:
+                pieces.push_back(TextPiece::of(node->kind == TK_PRF_MIN ? "-" : "+"));
+                operand(node->right);
+                return;
+            case TK_UPTO:
+            case TK_PLUS:
+            case TK_MIN:
+            case TK_MULT:
+            case TK_IDIV: {
+                const char* sign = node->kind == TK_UPTO  ? ".."
+                                   : node->kind == TK_PLUS ? "+"
+                                   : node->kind == TK_MIN  ? "-"
+                                   : node->kind == TK_MULT ? "*"
+                                                           : "div";
+                operand(node->left);
+                pieces.push_back(TextPiece::of(sign));
+                operand(node->right);
+                return;
+            }
+            default: ok = false; return;
+            }
+        },
+        [&ok, &out](const TextPiece& piece) {
+            if (ok)
+                out += piece.text;
+        });
+    return ok;
 }
 
 /// "[" index expressions joined by "," "]", "??" when one cannot be written or the text is too

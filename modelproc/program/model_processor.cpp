@@ -92,7 +92,7 @@ bool TQNMPXApp::IdleAction()
     }
     ReportProcessorExit();
     m_application.setIdleWork({});
-    QCoreApplication::exit(0);
+    QCoreApplication::exit(m_exitCode);
     return false;
 }
 
@@ -117,10 +117,13 @@ void TQNMPXApp::ProcessModelAndPost()
     int result = 0;
     {
         platform::ScopedWaitCursor wait;
-        result = RunModelProcessing(m_currentModelFile);
+        result = RunModelProcessing(m_currentModelFile, m_givenModelName);
         m_requests.send(kProcessed);
     }
 
+    // A failed run ends the program with a status of its own, so that scripts can tell.
+    if (result < 0)
+        m_exitCode = 1;
     postToRequester(UM_PROCESSING_DONE, result, static_cast<std::int64_t>(GetLogHandle()));
 }
 

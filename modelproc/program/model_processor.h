@@ -49,6 +49,7 @@ public:
     /// requesting window; 1.
     int ReportProcessorExit();
 
+    /// The status the program ends with: 0, or 1 after a failed start-up or a failed run.
     int exitCode() const { return m_exitCode; }
     const std::string& currentModelFile() const { return m_currentModelFile; }
     const ProcessorRequests& requests() const { return m_requests; }

@@ -2,11 +2,19 @@
 // start-up's depth and working directory and the model file found for it.
 #include "modelproc/program/processing_entry.h"
 
+#include "common/settings_table.h"
 #include "common/startup.h"
+#include "modelproc/display_hooks.h"
 #include "modelproc/processing_pipeline.h"
 
-int RunModelProcessing(std::string& modelFile)
+int RunModelProcessing(std::string& modelFile, const std::string& givenName)
 {
+    if (modelFile.empty() && !givenName.empty()) {
+        const std::string message = "no model file of " + givenName + " found in the model directories " +
+                                    Settings().model_dirs + ".";
+        DisplayHooks().error("General error", nullptr, nullptr, -1, nullptr, message.c_str());
+        return -1;
+    }
     PipelineState& pipeline = Pipeline();
     pipeline.modelFile = modelFile;
     pipeline.depth = Startup().ProcessingDepth;

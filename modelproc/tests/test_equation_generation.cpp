@@ -338,4 +338,56 @@ TEST(CompleteProcessing, MultibondOverWholeArraysGivesEveryElementItsVariables)
     }
 }
 
+/// " + a" `terms` times after `first`.
+std::string longSum(const std::string& first, int terms)
+{
+    std::string text = first;
+    text.reserve(first.size() + 4 * static_cast<std::size_t>(terms));
+    for (int k = 0; k < terms; ++k)
+        text += " + a";
+    return text;
+}
+
+// Expressions of 10^5 and 10^6 terms (trees as deep) go through every phase, the writers
+// included, without overflowing the stack: an equation model of one long sum, and at 10^5 a
+// long product under an integral and a graph model whose submodel's long equation must be
+// turned round for the causality its source gives.
+TEST(CompleteProcessing, ExpressionsOfAMillionTermsAreProcessed)
+{
+    for (int terms : {100000, 1000000}) {
+        SCOPED_TRACE(terms);
+        testsupport::TempDir dir;
+        ResetSettings();
+        Settings().model_dirs = dir.path();
+        keldortest::copyLibraryElements(dir, KELDOR_LIBRARY_DIR, {"se1"});
+        std::string model = "class big version 1\nparameters\n  real a\nvariables\n  real x, y\nequations\n  x = " +
+                            longSum("a", terms) + "\n";
+        if (terms <= 100000) {
+            std::string product = "x";
+            for (int k = 0; k < terms; ++k)
+                product += " * x";
+            model += "  y = int(" + product + ")\n";
+        } else {
+            model += "  y = int(x)\n";
+        }
+        std::vector<std::string> log;
+        ASSERT_EQ(processCompletely(dir.write("big1.mf0", model), dir.path(), log), 3) << log.back();
+        const std::string code = readAll(dir.file("big1.l"));
+        EXPECT_NE(code.find("#EInitial\t"), std::string::npos);
+        EXPECT_EQ(declared(code, "#Dstate_ind").size(), 1u);
+        if (terms > 100000)
+            continue;
+        dir.write("bigp1.sf0", "class bigp version 1\ninterface\n  ports: p\nparameters\n  real a\nequations\n  p.e = " +
+                                  longSum("a * p.f", terms) + "\n");
+        log.clear();
+        ASSERT_EQ(processCompletely(dir.write("hb1.mg0", "bond graph hb version 1\nsubclasses\n  bigp;1 b\n  se;1 s\n"
+                                                         "connections\n  s`p -> b`p\n"),
+                                    dir.path(), log),
+                  3)
+            << log.back();
+        // The flow is computed from the effort the source gives.
+        EXPECT_NE(readAll(dir.file("hb1.e")).find("    V1 = (((((((((("), std::string::npos);
+    }
+}
+
 } // namespace

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <new>
+#include <stdexcept>
 #include <sys/stat.h>
 
 namespace {
@@ -84,7 +86,7 @@ TEST_F(PipelineTest, AFailedMoveIsReportedAndFails)
     dir.mkdir("pend1.mf3");
     EXPECT_EQ(process(file, 3), -1);
     ASSERT_GE(log.size(), 2u);
-    EXPECT_EQ(log[1].rfind("***** General errorin file \"pend1.mf0\": cannot move the model file to pend1.mf3", 0),
+    EXPECT_EQ(log[1].rfind("***** General error in file \"pend1.mf0\": cannot move the model file to pend1.mf3", 0),
               0u)
         << log[1];
     EXPECT_EQ(statuses.back(), "Processing failed during parsing.");
@@ -202,4 +204,25 @@ TEST_F(PipelineTest, ParseFileResults)
     EXPECT_EQ(cls->name, "pend");
     EXPECT_EQ(cls->version, 1);
     EXPECT_EQ(calls, 1);
+}
+
+// A phase that runs out of memory (or fails with any other exception) ends the run like any
+// failure of that phase: reported, everything released, the phase's result code returned.
+TEST_F(PipelineTest, PhaseEndingInAnExceptionFailsThatPhase)
+{
+    const std::string file = dir.write("top1.mg0", kGraphModel);
+    Phases().expand = [](ClassRec*, const std::string&) -> int { throw std::bad_alloc(); };
+    EXPECT_EQ(process(file, 6), -1);
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ(log.back(), "***** General error: memory allocation failure (may be out of memory).");
+    EXPECT_EQ(statuses.back(), "Processing failed during expansion.");
+
+    log.clear();
+    Phases().expand = [](ClassRec*, const std::string&) { return 1; };
+    Phases().causal = [](ClassRec*, const std::string&) { return 1; };
+    Phases().generate = [](ClassRec*, const std::string&) -> int { throw std::length_error("too long"); };
+    EXPECT_EQ(process(dir.file("top1.mg3"), 6), -3);
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ(log.back(), "***** General error: <error: too long in ttprocess_model>");
+    EXPECT_EQ(statuses.back(), "Processing failed during equation generation.");
 }

@@ -255,9 +255,15 @@ TEST_F(ModelProcessor, ALongModelNameIsShownWhole)
     EXPECT_EQ(LogWindow()->windowTitle().toStdString(), "MP: Diagnostics - " + name);
     EXPECT_EQ(logLines().front(), "Diagnostics on: " + name);
     EXPECT_TRUE(processor.currentModelFile().empty());
+    // No file of that name: the model is reported by its name, and the run fails.
+    std::vector<std::string> lines = logLines();
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ(lines[2], "General error: no model file of " + name + " found in the model directories " + m_models +
+                            ".");
     std::optional<Message> done = m_requester.waitFor(UM_PROCESSING_DONE);
     ASSERT_TRUE(done);
-    EXPECT_EQ(done->wParam, 0);
+    EXPECT_EQ(done->wParam, -1);
+    EXPECT_EQ(processor.exitCode(), 1);
 }
 
 TEST_F(ModelProcessor, StartUpStoppedByTheUserProcessesNothing)
@@ -291,9 +297,10 @@ TEST_F(ModelProcessor, TheProgramAnswersItsRequesterAndEndsWhenItsLogIsClosed)
 
     ASSERT_TRUE(postMessage(log, WM_SYSCOMMAND, SC_CLOSE, 0));
     ASSERT_TRUE(m_requester.waitFor(UM_PROCESSOR_EXITED));
+    // The model did not parse: the program ends with a status that says so.
     std::optional<int> status = waitForProgram(*pid, 10000);
     ASSERT_TRUE(status);
     EXPECT_TRUE(WIFEXITED(*status));
-    EXPECT_EQ(WEXITSTATUS(*status), 0);
+    EXPECT_EQ(WEXITSTATUS(*status), 1);
     EXPECT_FALSE(isWindow(log));
 }
