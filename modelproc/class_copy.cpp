@@ -165,6 +165,7 @@ bool copySections(const ClassRec* old, ClassRec* cls, AddressMap& map)
         copy->name = p->name;
         copy->c_type = p->c_type;
         copy->c_val = p->c_val;
+        copy->orientation = p->orientation;
         if (!copyExpressionList(p->dim, copy->dim, map))
             return false;
     }

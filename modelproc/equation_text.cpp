@@ -72,7 +72,7 @@ private:
     {
         writeExpressionText(
             node, operand ? kOperand : kTop,
-            [this](const ExprNode* n, int flag, std::vector<TextPiece>& pieces) { expand(n, flag, pieces); },
+            [](const ExprNode* n, int flag, std::vector<TextPiece>& pieces) { expand(n, flag, pieces); },
             [this](const TextPiece& p) {
                 switch (p.flag) {
                 case kRaw: raw(p.text); break;

@@ -217,8 +217,15 @@ void completeAndCheckBondEnds(SubclassRec* sub, const std::string& label)
         if (literal && elementCount(port->dim) <= (std::int64_t{1} << 24))
             uses.assign(static_cast<std::size_t>(elementCount(port->dim)), 0);
         bool twice = false;
+        bool againstOrientation = false;
         for (const ConnectionEndAt<BondRec>& at : ends) {
             ConnEnd& end = at.conn->con[at.end];
+            // Seen from this end: the bond's power enters the submodel, leaves it, or has no direction.
+            const unsigned char dir = at.conn->dir;
+            const bool entering = (dir == 1 && at.end == 1) || (dir == 2 && at.end == 0);
+            const bool leaving = (dir == 1 && at.end == 0) || (dir == 2 && at.end == 1);
+            againstOrientation = againstOrientation || (port->orientation == 2 && leaving) ||
+                                 (port->orientation == 1 && entering);
             if (!completeIndexList(end.nodeindex, instanceDims) || !completeIndexList(end.index, ownDims)) {
                 expansionError("memory allocation failure (may be out of memory).");
                 return;
@@ -245,6 +252,12 @@ void completeAndCheckBondEnds(SubclassRec* sub, const std::string& label)
         if (twice)
             expansionError(formatMessage("more than one bond connected with port %s of submodel %s.",
                                          port->name.c_str(), label.c_str()));
+        // The equations assume the fixed direction: a bond against it changes a sign. The graph
+        // editor's check refuses it; here the processing goes on after the warning.
+        if (againstOrientation)
+            DisplayHooks().diag(formatMessage("Warning: wrong bond orientation for power port %s of submodel %s.",
+                                              port->name.c_str(), label.c_str())
+                                    .c_str());
     }
     // Signal ends reach every element of an instance array the same way.
     for (PtrList<SigconRec>* list : {&sub->s_inp, &sub->s_out})

@@ -435,8 +435,10 @@ void dissolveGraphSubmodel(GraphBody* body, SubclassRec* sub, const DissolutionE
     std::vector<std::string> path;
     path.push_back(sub->name);
     path.insert(path.end(), sub->path.begin(), sub->path.end());
+    // The submodel type, not the class its file happens to declare, names the enclosing model.
     std::vector<std::string> enclosing = sub->enclosing;
-    enclosing.push_back(cls->name + std::to_string(cls->version));
+    enclosing.push_back(sub->type ? sub->type->t_name + std::to_string(sub->type->t_vers)
+                                  : cls->name + std::to_string(cls->version));
     std::vector<SubclassRec*> inners;
     for (SubclassRec* s : d.inner->subclasses) {
         s->path = path;

@@ -319,9 +319,11 @@ void KeldorParser::orientationGroup(int group)
             if (firstLine && m_tok == TK_NL)
                 shift();
             skipBlankLines();
+            int direction = 0;
             if (group == TK_FIXED || group == TK_PREFERRED) {
                 if (m_tok != TK_IN && m_tok != TK_OUT)
                     throw SyntaxError{};
+                direction = m_tok == TK_IN ? 2 : 1;
                 shift();
             }
             if (group == TK_CONSTRAINT) {
@@ -332,7 +334,7 @@ void KeldorParser::orientationGroup(int group)
                 portName();
             } else {
                 for (;;) {
-                    portName();
+                    orientationRestriction(group, portName(), direction);
                     if (m_tok != TK_COMMA)
                         break;
                     shift();

@@ -333,6 +333,7 @@ struct PortRec : SectionLink {
     ExprList dim;
     unsigned char c_type = 4; ///< 1 Fix, 2 Prefer, 3 Constr, 4 Indiff
     unsigned char c_val = 0;
+    unsigned char orientation = 0; ///< fixed power direction: 0 free, 1 out of the submodel, 2 into it
     PtrList<PortRec> relports; ///< relation 3 equal, 4 not equal
     PtrList<BondDescriptor> connected;
     std::vector<std::int32_t> outsides;

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <optional>
 
 namespace {
@@ -296,8 +297,11 @@ private:
     /// results (operand texts) back into `values`, and a finished frame hands its own to the frame
     /// below it.
     struct Frame {
-        enum Kind { Expression, Conditional, Element, Call, Operator } kind;
-        const ExprNode* node = nullptr;
+        enum Kind { Expression, Conditional, Element, Call, Operator };
+        Frame(Kind k, const ExprNode* n) : kind(k), node(n) {}
+
+        Kind kind;
+        const ExprNode* node;
         bool hasDestination = false;
         std::string destination;
         int phase = 0;
@@ -590,17 +594,58 @@ bool isOpenError(int error)
            error == EISDIR || error == ENAMETOOLONG || error == ELOOP;
 }
 
-/// Installs a file's text; reports an open or write failure as the writer words it.
-bool installFile(const std::string& path, const std::string& text)
+/// Reports a failure to write `path` with system error `error`: an open failure as the writer
+/// words it, any other (a full disk, a file too large) with the file and its cause.
+void reportWriteFailure(const std::string& path, int error)
 {
-    int error = 0;
-    if (platform::writeFileAtomically(path, text, &error))
-        return true;
     if (isOpenError(error))
         reportError(formatMessage("can't open file %.40s for writing.", path.c_str()));
     else
-        reportError("some error writing .t4 file.");
-    return false;
+        reportError(formatMessage("can't write file %s: %s.", path.c_str(), std::strerror(error)));
+}
+
+/// The temporary file beside `path` that its new text is written to first.
+std::string temporaryBeside(const std::string& path)
+{
+    const std::size_t slash = path.rfind('/');
+    const std::size_t start = slash == std::string::npos ? 0 : slash + 1;
+    return path.substr(0, start) + "." + path.substr(start) + ".new";
+}
+
+/// Installs the code file and the equation file together, or neither: both texts are written
+/// beside their files first, and only then do they replace the old files. Should the second
+/// replacement still fail, the first new file goes again, so that no processed file is left
+/// that is newer than the model while its partner is not.
+bool installFiles(const std::string& codePath, const std::string& code, const std::string& equationPath,
+                  const std::string& text)
+{
+    const std::string codeTemp = temporaryBeside(codePath);
+    const std::string equationTemp = temporaryBeside(equationPath);
+    int error = 0;
+    if (!platform::writeFileAtomically(codeTemp, code, &error)) {
+        reportWriteFailure(codePath, error);
+        return false;
+    }
+    if (!platform::writeFileAtomically(equationTemp, text, &error)) {
+        std::remove(codeTemp.c_str());
+        reportWriteFailure(equationPath, error);
+        return false;
+    }
+    if (std::rename(codeTemp.c_str(), codePath.c_str()) != 0) {
+        error = errno;
+        std::remove(codeTemp.c_str());
+        std::remove(equationTemp.c_str());
+        reportWriteFailure(codePath, error);
+        return false;
+    }
+    if (std::rename(equationTemp.c_str(), equationPath.c_str()) != 0) {
+        error = errno;
+        std::remove(codePath.c_str());
+        std::remove(equationTemp.c_str());
+        reportWriteFailure(equationPath, error);
+        return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -762,20 +807,17 @@ namespace {
 
 int writeFiles(ClassRec* cls, const std::string& directory, const std::string& base)
 {
-    std::string codePath = MakeCodeFileName(directory, base);
     std::string code;
     bool codeOk = ttwrite_header(cls, code);
     codeOk = ttwrite_code_equations(cls, code) && codeOk;
     if (!codeOk)
-        return 0; // the old file stays: a half-generated code file must not look current
-    if (!installFile(codePath, code))
-        return 0;
-
-    std::string equationPath = MakeEquationFileName(directory, base);
+        return 0; // the old files stay: a half-generated code file must not look current
     std::string text;
     bool textOk = ttwrite_header(cls, text);
     textOk = ttwrite_equations(cls, 0, &text) && textOk;
-    if (!textOk || !installFile(equationPath, text))
+    if (!textOk)
+        return 0;
+    if (!installFiles(MakeCodeFileName(directory, base), code, MakeEquationFileName(directory, base), text))
         return 0;
     std::string done = "Declarations and sorted equations have been written to file " + base + ".e.";
     DisplayHooks().progress(done.c_str());

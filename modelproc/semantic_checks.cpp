@@ -304,6 +304,12 @@ SubclassRec* declareSubclass(ClassRec* cls, const std::string& name, ExprList ar
     return sub;
 }
 
+void orientationRestriction(int restriction, PortRec* port, int direction)
+{
+    if (port && restriction == TK_FIXED && (direction == 1 || direction == 2))
+        port->orientation = static_cast<unsigned char>(direction);
+}
+
 int causalityRestriction(int restriction, PortRec* port, int code, PortRec* other)
 {
     if (!port)

@@ -23,6 +23,10 @@ SubclassRec* declareSubclass(ClassRec* cls, const std::string& name, ExprList ar
 /// restriction code (1 effort, 2 flow, 3 equal, 4 notequal, 5 1_effort, 6 1_flow, 7 same).
 int causalityRestriction(int restriction, PortRec* port, int code, PortRec* other);
 
+/// An orientation restriction: every one is accepted; a fixed direction (`direction` 1 out, 2 in)
+/// is kept on the port, so that expansion can warn about a bond that runs against it.
+void orientationRestriction(int restriction, PortRec* port, int direction);
+
 /// A reference to a declared name after the selector and index checks; null on failure.
 ExprNode* nameReference(ClassRec* cls, int selector, SectionLink* record, int kind, ExprList index);
 

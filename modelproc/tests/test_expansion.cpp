@@ -653,3 +653,38 @@ TEST_F(ExpansionTest, ModelHoldingItselfIsReportedWithItsChain)
         release_all();
     }
 }
+
+// A bond against the fixed orientation of a power port (the capacitor's bond pointing out of it,
+// a junction's first bond leaving it) is reported in the log with the graph editor's words, and
+// the expansion goes on; bonds along the orientations give no word.
+TEST_F(ExpansionTest, BondAgainstAFixedOrientationIsWarnedAbout)
+{
+    copyLibrary(dir, {"sf1", "0j1", "c1", "r1"});
+    std::vector<std::string> diagnostics;
+    ttset_diag_callback([&](const char* text) { diagnostics.push_back(text); });
+    const struct {
+        const char* connections;
+        std::vector<std::string> warnings;
+    } cases[] = {
+        {"  s`p -> n`p1\n  n`p2 -> k`p\n  n`p3 -> d`p\n", {}},
+        {"  s`p -> n`p1\n  k`p -> n`p2\n  n`p3 -> d`p\n",
+         {"Warning: wrong bond orientation for power port p2 of submodel 0j1:n.",
+          "Warning: wrong bond orientation for power port p of submodel c1:k."}},
+        {"  n`p1 <- s`p\n  n`p2 -> k`p\n  d`p <- n`p3\n", {}},
+        {"  n`p1 -> s`p\n  n`p2 -> k`p\n  n`p3 -> d`p\n",
+         {"Warning: wrong bond orientation for power port p1 of submodel 0j1:n."}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.connections);
+        ClassRec* cls = parseModel((std::string("bond graph top version 1\nsubclasses\n  sf;1 s\n  0j;1 n\n  c;1 k\n"
+                                                "  r;1 d\nconnections\n") +
+                                    c.connections)
+                                       .c_str());
+        ASSERT_TRUE(cls);
+        diagnostics.clear();
+        EXPECT_EQ(expand_model(cls, "top.mg0"), 1) << testing::PrintToString(errors);
+        EXPECT_EQ(diagnostics, c.warnings);
+        release_all();
+    }
+    ttset_diag_callback(nullptr);
+}

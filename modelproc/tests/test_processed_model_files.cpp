@@ -10,9 +10,12 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <map>
 #include <sstream>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -588,4 +591,42 @@ TEST_F(WriterTest, RealLiteralsReadBackToTheSameDouble)
     EXPECT_NE(code.find("\tmul\tU0\t-1.2345678901234\ts0\n\tadd\tV0\tU0\t3.14159265358979\n"), std::string::npos)
         << code;
     EXPECT_NE(text.find("    V0 = (-1.2345678901234 * s0) + 3.14159265358979\n"), std::string::npos) << text;
+}
+
+// The code file and the equation file are replaced together or not at all. A write that fails
+// (here a file size limit, as on a full disk) leaves both old files as they were and names the
+// file and the cause; when the equation file cannot take its place, the new code file goes again.
+TEST_F(WriterTest, CodeAndEquationFilesAreReplacedTogether)
+{
+    const std::string code = dir.write("pendulum2.l", "old code\n");
+    const std::string equations = dir.write("pendulum2.e", "old equations\n");
+    {
+        struct rlimit saved{};
+        ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+        void (*previous)(int) = std::signal(SIGXFSZ, SIG_IGN);
+        struct rlimit small = saved;
+        small.rlim_cur = 64;
+        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+        const int result = ttwrite_code_files(buildPendulum(), dir.path());
+        setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, previous);
+        EXPECT_EQ(result, 0);
+    }
+    EXPECT_EQ(readBack(code), "old code\n");
+    EXPECT_EQ(readBack(equations), "old equations\n");
+    EXPECT_EQ(errors.lines, std::vector<std::string>{"Equations generation error : can't write file " + code + ": " +
+                                                     std::strerror(EFBIG) + "."});
+    release_all();
+
+    // The equation file's name is taken by a directory: no code file is left without it.
+    errors.lines.clear();
+    ASSERT_EQ(std::remove(equations.c_str()), 0);
+    dir.mkdir("pendulum2.e");
+    EXPECT_EQ(ttwrite_code_files(buildPendulum(), dir.path()), 0);
+    EXPECT_FALSE(platform::fileExists(code));
+    auto names = platform::listDirectory(dir.path());
+    ASSERT_TRUE(names);
+    EXPECT_EQ(names->size(), 3u); // ".", ".." and the directory in the way: no temporary file stays
+    ASSERT_EQ(errors.lines.size(), 1u);
+    EXPECT_EQ(errors.lines[0].rfind("Equations generation error : can't open file ", 0), 0u) << errors.lines[0];
 }

@@ -219,12 +219,12 @@ const std::vector<TextbookModel>& textbookModels()
              return Values{p[0] - x[1] / p[2] - p[3] * x[0] / p[1], x[0] / p[1]};
          }},
         // Current source I, resistor r, inductor L (flux phi) and capacitor c (charge q) on one
-        // node. The capacitor's bond points into the node, so its flow adds to the source's and
-        // the junction balance reads I + dq/dt = e/r + phi/L with e = q/c:
-        //   dphi/dt = q/c,  dq/dt = q/(r c) + phi/L - I
+        // node: the source's current leaves through the other three, I = e/r + phi/L + dq/dt
+        // with e = q/c:
+        //   dphi/dt = q/c,  dq/dt = I - q/(r c) - phi/L
         {"rlc.mg0", {"src`f", "res`r", "ind`i", "cap`c"}, {"ind`p.e_indep_state", "cap`p.f_indep_state"},
          [](const Values& p, const Values& x) {
-             return Values{x[1] / p[3], x[1] / (p[1] * p[3]) + x[0] / p[2] - p[0]};
+             return Values{x[1] / p[3], p[0] - x[1] / (p[1] * p[3]) - x[0] / p[2]};
          }},
         // DC motor: voltage V, armature R and L (flux lambda), motor constant K, rotor inertia J
         // (momentum h) and friction b:
@@ -512,6 +512,25 @@ TEST_F(ProcessedModels, ChainOfCellsAsArrayMatchesTheChainCellByCell)
                 EXPECT_TRUE(near(got, want)) << "way " << way << ", d(" << role << ")/dt = " << got << ", cell by cell "
                                              << want;
             }
+}
+
+// The step generator of the element library switches at tstart: an integrator fed by it has a
+// rate of 0 before tstart and amp after it.
+TEST_F(ProcessedModels, StepGeneratorSwitchesAtItsStartTime)
+{
+    const std::string work = libraryFolder(m_dir);
+    std::ofstream(work + "/sg.mg0") << "bond graph sg version 1\nsubclasses\n  stepgen;1 s\n  intgrl;1 i\n"
+                                       "connections\n  s`y -: i`u\n";
+    loadProcessed(processIn(work, "sg.mg0", 6));
+    if (HasFatalFailure())
+        return;
+    ASSERT_EQ(Variables().kinds[KindRate].count, 1);
+    value(KindParameter, "s`amp") = 2.5;
+    value(KindParameter, "s`tstart") = 3.0;
+    for (const auto& [t, rate] : std::vector<std::pair<double, double>>{{0.0, 0.0}, {2.9, 0.0}, {3.0, 2.5}, {7.0, 2.5}}) {
+        evaluateAll(t);
+        EXPECT_EQ(Variables().kinds[KindRate].values[0], rate) << "t = " << t;
+    }
 }
 
 namespace {
