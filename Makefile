@@ -33,7 +33,7 @@ run: build
 	@cd $(RUN_DIR)/models && mpx=$(abspath $(BUILD))/modelproc/program/orvantampx; \
 	if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ] && [ "$$QT_QPA_PLATFORM" != offscreen ]; then \
 	  echo "run: processing $(RUN_MODEL); close the log window when you have read it"; \
-	  $$mpx -rc_file orvanta.ini -model $(RUN_MODEL); \
+	  $$mpx -rc_file orvanta.ini -model $(RUN_MODEL) || { echo "run: processing $(RUN_MODEL) failed"; exit 1; }; \
 	else \
 	  echo "run: processing $(RUN_MODEL) offscreen"; \
 	  sed -i 's/^messages=.*/messages=0/' orvanta.ini; \
@@ -41,7 +41,9 @@ run: build
 	    export XDG_RUNTIME_DIR=$(abspath $(RUN_DIR))/runtime; mkdir -m 700 -p "$$XDG_RUNTIME_DIR"; \
 	  fi; \
 	  QT_QPA_PLATFORM=offscreen timeout $(RUN_SECONDS) $$mpx -rc_file orvanta.ini -model $(RUN_MODEL); \
-	  if [ $$? -eq 124 ]; then echo "run: the model processor did not end within $(RUN_SECONDS) s"; exit 1; fi; \
+	  status=$$?; \
+	  if [ $$status -eq 124 ]; then echo "run: the model processor did not end within $(RUN_SECONDS) s"; exit 1; fi; \
+	  if [ $$status -ne 0 ]; then echo "run: processing $(RUN_MODEL) failed (status $$status)"; exit 1; fi; \
 	fi
 	@cd $(RUN_DIR)/models && written=$$(ls *.l *.e 2>/dev/null); \
 	if [ -z "$$written" ]; then \
