@@ -219,16 +219,9 @@ ExprNode* copyExpression(const ExprNode* expr, AddressMap& map)
     if (!expr)
         return nullptr;
     return copyTree(expr, map.lookup(expr->parent), [&map](const ExprNode* from, ExprNode* parent) -> ExprNode* {
-        ExprNode* copy = ProcessingArena().make<ExprNode>();
+        ExprNode* copy = newNodeLike(from, parent);
         if (!copy)
             return nullptr;
-        copy->kind = from->kind;
-        copy->function = from->function;
-        copy->selector = from->selector;
-        copy->flags = from->flags;
-        copy->parent = parent;
-        copy->realValue = from->realValue;
-        copy->intValue = from->intValue;
         if (isNameKind(from->kind))
             copy->record = lookupOr(map, from->record);
         map.enter(from, copy);

@@ -2,6 +2,7 @@
 #include "modelproc/equation_sections.h"
 
 #include "modelproc/display_hooks.h"
+#include "modelproc/expression_walk.h"
 #include "modelproc/function_table.h"
 #include "modelproc/model_records.h"
 
@@ -131,34 +132,12 @@ void redirectReference(ExprNode* ref, const ExprNode* definition)
     ref->index = index;
 }
 
-/// Calls `visit` on every name reference, each before its index expressions, in text order;
-/// walked without recursion. `visit` may replace the reference's indices: the new ones are walked.
+/// Calls `visit` on every name reference, each before its index expressions, in text order.
+/// `visit` may replace the reference's indices: the new ones are walked.
 template <class Visit>
 void forEachReference(ExprNode* root, const Visit& visit)
 {
-    std::vector<ExprNode*> pending{root};
-    std::vector<ExprNode*> operands;
-    while (!pending.empty()) {
-        ExprNode* node = pending.back();
-        pending.pop_back();
-        if (!node)
-            continue;
-        operands.clear();
-        if (isNameKind(node->kind)) {
-            visit(node);
-            for (ExprNode* index : node->index)
-                operands.push_back(index);
-        } else if (node->kind == TK_FUNCTIONNAME) {
-            for (ExprNode* arg : node->args)
-                operands.push_back(arg);
-        } else {
-            operands.push_back(node->left);
-            operands.push_back(node->right);
-            if (node->kind == TK_IF)
-                operands.push_back(node->extra);
-        }
-        pending.insert(pending.end(), operands.rbegin(), operands.rend());
-    }
+    forEachName(root, false, isNameKind, visit);
 }
 
 /// Moves the copies and the equations only the outputs need from dynamic to outputs.

@@ -9,6 +9,7 @@
 #include "modelproc/class_copy.h"
 #include "modelproc/display_hooks.h"
 #include "modelproc/equation_collection.h"
+#include "modelproc/expression_walk.h"
 #include "modelproc/function_table.h"
 #include "modelproc/tokens.h"
 
@@ -291,40 +292,7 @@ private:
     template <class Visit>
     static void forNames(ExprNode* root, Visit&& visit)
     {
-        // An entry with `visitNow` set is a name whose indices have been walked.
-        struct Entry {
-            ExprNode* node;
-            bool visitNow;
-        };
-        std::vector<Entry> pending{{root, false}};
-        std::vector<ExprNode*> operands;
-        while (!pending.empty()) {
-            const Entry entry = pending.back();
-            pending.pop_back();
-            ExprNode* node = entry.node;
-            if (!node)
-                continue;
-            if (entry.visitNow) {
-                visit(node);
-                continue;
-            }
-            operands.clear();
-            if (isNameKind(node->kind)) {
-                pending.push_back({node, true});
-                for (ExprNode* i : node->index)
-                    operands.push_back(i);
-            } else if (node->kind == TK_FUNCTIONNAME) {
-                for (ExprNode* arg : node->args)
-                    operands.push_back(arg);
-            } else {
-                operands.push_back(node->left);
-                operands.push_back(node->right);
-                if (node->kind == TK_IF)
-                    operands.push_back(node->extra);
-            }
-            for (auto it = operands.rbegin(); it != operands.rend(); ++it)
-                pending.push_back({*it, false});
-        }
+        forEachName(root, true, isNameKind, visit);
     }
 
     bool isMember(int i) const { return !m_order[i]->blockstart && m_order[i]->fixed; }

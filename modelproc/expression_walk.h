@@ -38,6 +38,70 @@ void forEachOperand(Node* node, Visit&& visit)
     }
 }
 
+/// Calls `visit(node)` on every node of the tree for which `isName(kind)` holds (the name
+/// references, say), in text order, walking the indices of such nodes, the arguments of calls and
+/// the left and right operands (and a conditional's else-part) of every other node; the `extra`
+/// link of a name or time node (the chain of its equation) is never followed. With
+/// `indicesFirst` a name is visited after the names in its own indices; otherwise before them,
+/// and `visit` may replace its indices, which are then walked as they are after it.
+template <class IsName, class Visit>
+void forEachName(ExprNode* root, bool indicesFirst, IsName&& isName, Visit&& visit)
+{
+    struct Entry {
+        ExprNode* node;
+        bool visitNow; ///< a name whose indices have been walked
+    };
+    std::vector<Entry> pending{{root, false}};
+    std::vector<ExprNode*> operands;
+    while (!pending.empty()) {
+        const Entry entry = pending.back();
+        pending.pop_back();
+        ExprNode* node = entry.node;
+        if (!node)
+            continue;
+        if (entry.visitNow) {
+            visit(node);
+            continue;
+        }
+        operands.clear();
+        if (isName(node->kind)) {
+            if (indicesFirst)
+                pending.push_back({node, true});
+            else
+                visit(node);
+            for (ExprNode* i : node->index)
+                operands.push_back(i);
+        } else if (node->kind == TK_FUNCTIONNAME) {
+            for (ExprNode* a : node->args)
+                operands.push_back(a);
+        } else {
+            operands.push_back(node->left);
+            operands.push_back(node->right);
+            if (node->kind == TK_IF)
+                operands.push_back(node->extra);
+        }
+        for (auto it = operands.rbegin(); it != operands.rend(); ++it)
+            pending.push_back({*it, false});
+    }
+}
+
+/// A new node of the arena with the fields of `from` (kind, function, selector, flags, literal
+/// values) but none of its operands, under `parent`; null when memory is exhausted.
+inline ExprNode* newNodeLike(const ExprNode* from, ExprNode* parent)
+{
+    ExprNode* node = ProcessingArena().make<ExprNode>();
+    if (!node)
+        return nullptr;
+    node->kind = from->kind;
+    node->function = from->function;
+    node->selector = from->selector;
+    node->flags = from->flags;
+    node->parent = parent;
+    node->realValue = from->realValue;
+    node->intValue = from->intValue;
+    return node;
+}
+
 /// Calls `visit(node)` on every node of the tree, each before its operands and the operands in
 /// text order. `visit` returns false to leave the node's operands out.
 template <class Node, class Visit>

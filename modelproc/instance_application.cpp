@@ -3,6 +3,7 @@
 #include "modelproc/instance_application.h"
 
 #include "modelproc/display_hooks.h"
+#include "modelproc/expression_walk.h"
 #include "modelproc/function_table.h"
 #include "modelproc/record_release.h"
 #include "modelproc/semantic_checks.h"
@@ -80,33 +81,11 @@ void prefixSection(SectionList<T>& section, const ExprList& dim, const InstanceE
     }
 }
 
-/// Calls `visit` on every name reference, each before its indices, in text order; walked
-/// without recursion. `visit` may replace the reference's indices: the new ones are walked.
+/// Calls `visit` on every name reference, each before its indices, in text order. `visit` may
+/// replace the reference's indices: the new ones are walked.
 void forEachNameReference(ExprNode* root, const std::function<void(ExprNode*)>& visit)
 {
-    std::vector<ExprNode*> pending{root};
-    std::vector<ExprNode*> operands;
-    while (!pending.empty()) {
-        ExprNode* e = pending.back();
-        pending.pop_back();
-        if (!e)
-            continue;
-        operands.clear();
-        if (isNameReference(e->kind)) {
-            visit(e);
-            for (ExprNode* i : e->index)
-                operands.push_back(i);
-        } else if (e->kind == TK_FUNCTIONNAME) {
-            for (ExprNode* a : e->args)
-                operands.push_back(a);
-        } else {
-            operands.push_back(e->left);
-            operands.push_back(e->right);
-            if (e->kind == TK_IF)
-                operands.push_back(e->extra);
-        }
-        pending.insert(pending.end(), operands.rbegin(), operands.rend());
-    }
+    forEachName(root, false, isNameReference, visit);
 }
 
 bool isSumOrIdentity(const ExprNode* e)

@@ -1,6 +1,8 @@
 // The model processor's records: builders, lookups, counts and release.
 #include "modelproc/model_records.h"
 
+#include "modelproc/expression_walk.h"
+
 #include <charconv>
 #include <cstdlib>
 
@@ -468,43 +470,15 @@ ExprNode* makeConditional(ExprNode* c, ExprNode* x, ExprNode* y)
 namespace {
 
 /// Links every name and time node of the expression in front of `head`, each after the names in
-/// its indices, in text order; walked without recursion. A name's `extra` is the chain's link.
+/// its indices, in text order. A name's `extra` is the chain's link.
 void collectChain(ExprNode* root, ExprNode*& head)
 {
-    struct Entry {
-        ExprNode* node;
-        bool linkNow;
-    };
-    std::vector<Entry> pending{{root, false}};
-    std::vector<ExprNode*> operands;
-    while (!pending.empty()) {
-        const Entry entry = pending.back();
-        pending.pop_back();
-        ExprNode* node = entry.node;
-        if (!node)
-            continue;
-        if (entry.linkNow) {
+    forEachName(
+        root, true, [](int kind) { return isNameKind(kind) || kind == TK_TIME; },
+        [&head](ExprNode* node) {
             node->extra = head;
             head = node;
-            continue;
-        }
-        operands.clear();
-        if (isNameKind(node->kind) || node->kind == TK_TIME) {
-            pending.push_back({node, true});
-            for (ExprNode* i : node->index)
-                operands.push_back(i);
-        } else if (node->kind == TK_FUNCTIONNAME) {
-            for (ExprNode* a : node->args)
-                operands.push_back(a);
-        } else {
-            operands.push_back(node->left);
-            operands.push_back(node->right);
-            if (node->kind == TK_IF)
-                operands.push_back(node->extra);
-        }
-        for (auto it = operands.rbegin(); it != operands.rend(); ++it)
-            pending.push_back({*it, false});
-    }
+        });
 }
 
 } // namespace

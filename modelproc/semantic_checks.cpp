@@ -536,18 +536,11 @@ ExprNode* ttcopy_1_expr(const ExprNode* expr, ExprNode* parent, ExprCopyContext*
             ttparse_error(formatMessage("<error: wrong opcode (%d) in expression in ttcopy_1_expr>", kind).c_str());
             return nullptr;
         }
-        ExprNode* node = ProcessingArena().make<ExprNode>();
+        ExprNode* node = newNodeLike(from, parentCopy);
         if (!node) {
             memoryError();
             return nullptr;
         }
-        node->kind = kind;
-        node->function = from->function;
-        node->selector = from->selector;
-        node->flags = from->flags;
-        node->parent = parentCopy;
-        node->realValue = from->realValue;
-        node->intValue = from->intValue;
         if (isNameKind(kind))
             node->record = from->record;
         return node;
