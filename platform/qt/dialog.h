@@ -32,7 +32,10 @@
 // `cancelButton()`, else IDCANCEL; by default IDOK and IDCANCEL end the dialog.
 // As on the system the suite was written for, an edit reports EN_CHANGE for
 // every change of its text, the dialog's own included, while list and combo
-// boxes report a new selection only when the user made it.
+// boxes report a new selection only when the user made it. Clicks on the
+// dialog's own surface (the about box closes on one) are Qt's mouse events
+// of the dialog class; boxes the module raises while the dialog is the
+// message owner (`SetTempMessageOwner(handle())`) are parented to it.
 #pragma once
 
 #include "platform/core/device_context.h"
