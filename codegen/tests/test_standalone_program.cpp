@@ -335,6 +335,19 @@ TEST_F(ProgramTest, DriverWritesTheProgram)
         << testsupport::readText(dir.file("driver.txt"));
     EXPECT_NE(testsupport::readText(out + "/xxmain.c").find("XXRungeKutta4Step ();"), std::string::npos);
     EXPECT_EQ(codegentest::runCommand(std::string("'") + CODEGEN_DRIVER + "' only-one-argument 2> /dev/null"), 2);
+
+    // A line of a vertical tab reads as blank; a file cut short is refused and writes nothing.
+    const std::string whole = testsupport::readText(fixture("linear1.e"));
+    const std::string blanks = dir.write("blanks1.e", "\v\n" + whole);
+    const std::string cut = dir.write("cut1.e", whole.substr(0, whole.find("\t#real\tx_indep_rate")));
+    for (const auto& [file, rc] : {std::pair{blanks, 0}, std::pair{cut, 1}}) {
+        const std::string to = dir.mkdir(file == cut ? "cut" : "blanks");
+        EXPECT_EQ(codegentest::runCommand(std::string("'") + CODEGEN_DRIVER + "' '" + file + "' '" + to + "' > " +
+                                          dir.file("driver.txt") + " 2>&1"),
+                  rc)
+            << testsupport::readText(dir.file("driver.txt"));
+        EXPECT_EQ(platform::fileExists(to + "/xxmain.c"), rc == 0);
+    }
 }
 
 } // namespace
