@@ -1,11 +1,11 @@
 // Fuzzes the arguments-file reader (".mga") of the model expansion: the file is read
 // for a model with three arguments; values, when read, are given to the arguments.
+#include "fuzz_support.h"
 #include "common/settings_table.h"
 #include "modelproc/expansion.h"
 #include "modelproc/processing_pipeline.h"
 #include "modelproc/record_release.h"
 #include "platform/core/file_system.h"
-#include "platform/core/message_sink.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -20,9 +20,8 @@ const char* const ModelText = "class a(n, m, k) version 1\nvariables\n  real x[n
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    static platform::SilentMessageSink sink;
     static bool ready = [] {
-        platform::setMessageSink(&sink);
+        fuzzsupport::silenceMessages();
         ttset_progress_callback(nullptr);
         ResetSettings();
         Settings().model_dirs = ".";
@@ -31,13 +30,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }();
     (void)ready;
     ClassRec* cls = nullptr;
-    if (ttparse_text(ModelText, "a1.mf0", 3, cls, nullptr) != 0 || !cls)
-        __builtin_trap(); // the fixed model must always parse
-    if (!platform::writeFileAtomically("a1.mga", std::string(reinterpret_cast<const char*>(data), size)))
-        __builtin_trap();
+    // The fixed model must always parse.
+    fuzzsupport::require(ttparse_text(ModelText, "a1.mf0", 3, cls, nullptr) == 0 && cls);
+    fuzzsupport::require(platform::writeFileAtomically("a1.mga", std::string(reinterpret_cast<const char*>(data), size)));
     if (const auto values = read_model_arguments(cls)) {
-        if (values->size() != 3)
-            __builtin_trap();
+        fuzzsupport::require(values->size() == 3);
         set_arguments(cls, *values);
     }
     release_all();

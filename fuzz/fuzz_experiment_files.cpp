@@ -3,8 +3,8 @@
 // (".r") or the plot specifications (".u"), the rest is the file's text. What a reader
 // accepts must write out and read back to the same text (for the plot specifications, once
 // the curves the model lacks are gone).
+#include "fuzz_support.h"
 #include "platform/core/file_system.h"
-#include "platform/core/message_sink.h"
 #include "simulator/code_file_reader.h"
 #include "simulator/model_variables.h"
 #include "simulator/parameter_file.h"
@@ -25,28 +25,25 @@ const char* const ModelText = "#Hclass\tfz\n#Hversion\t1\n"
                               "#Dstate_ind\t1\n\t#real\tx\n#DRate_ind\t1\n\t#real\tdx\n"
                               "#Edynamic\t1\n\tmov\tR0\tV0\n";
 
-void require(bool condition)
+void write(const std::string& path, const std::string& text)
 {
-    if (!condition)
-        __builtin_trap();
+    fuzzsupport::require(platform::writeFileAtomically(path, text));
 }
-
-void write(const std::string& path, const std::string& text) { require(platform::writeFileAtomically(path, text)); }
 
 void parameterFile(const std::string& path)
 {
     for (int kind : {KindParameter, KindInitial}) {
         const auto values = ReadParameterSection(path, kind);
         if (values) {
-            require(values->size() == std::size_t(Variables().kinds[kind].count));
+            fuzzsupport::require(values->size() == std::size_t(Variables().kinds[kind].count));
             ApplyParameterValues(kind, *values);
         }
     }
     // Whatever the model now holds writes out and reads back unchanged.
     const std::string text = ParameterFileText("fz");
     write("again.p", text);
-    require(ReadParameterFile("again.p") == 0 && ReadInitialConditionFile("again.p") == 0);
-    require(ParameterFileText("fz") == text);
+    fuzzsupport::require(ReadParameterFile("again.p") == 0 && ReadInitialConditionFile("again.p") == 0);
+    fuzzsupport::require(ParameterFileText("fz") == text);
 }
 
 void runSpecFile(const std::string& path)
@@ -57,8 +54,8 @@ void runSpecFile(const std::string& path)
     const std::string text = RunSpecFileText(specs, "fz");
     write("again.r", text);
     RunSpecification again = RunSpecification::defaults();
-    require(ReadRunSpecFile("again.r", again) == 0);
-    require(RunSpecFileText(again, "fz") == text);
+    fuzzsupport::require(ReadRunSpecFile("again.r", again) == 0);
+    fuzzsupport::require(RunSpecFileText(again, "fz") == text);
 }
 
 void plotSpecFile(const std::string& path)
@@ -70,28 +67,26 @@ void plotSpecFile(const std::string& path)
     // a fixed point only from its second writing on.
     write("again.u", PlotSpecFileText(specs, "fz"));
     PlotSpecification again;
-    require(ReadPlotSpecs("again.u", again) == 0);
+    fuzzsupport::require(ReadPlotSpecs("again.u", again) == 0);
     const std::string text = PlotSpecFileText(again, "fz");
     write("again.u", text);
-    require(ReadPlotSpecs("again.u", again) == 0);
-    require(PlotSpecFileText(again, "fz") == text);
+    fuzzsupport::require(ReadPlotSpecs("again.u", again) == 0);
+    fuzzsupport::require(PlotSpecFileText(again, "fz") == text);
 }
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    static platform::SilentMessageSink sink;
     static bool ready = [] {
-        platform::setMessageSink(&sink);
+        fuzzsupport::silenceMessages();
         SetStatusFunction([](const std::string&, bool) {});
         return true;
     }();
     (void)ready;
     if (size == 0)
         return 0;
-    if (LoadCodeText(ModelText) != 0)
-        __builtin_trap(); // the fixed model must always load
+    fuzzsupport::require(LoadCodeText(ModelText) == 0); // the fixed model must always load
     write("fuzz.x", std::string(reinterpret_cast<const char*>(data + 1), size - 1));
     switch (data[0] % 3) {
     case 0: parameterFile("fuzz.x"); break;

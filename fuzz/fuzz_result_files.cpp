@@ -1,7 +1,7 @@
 // Fuzzes the readers of run results: the first byte chooses the data file (".n", read with
 // the x axis as time or as a variable) or a y-axis input file, the rest is the file.
+#include "fuzz_support.h"
 #include "platform/core/file_system.h"
-#include "platform/core/message_sink.h"
 #include "simulator/run_output.h"
 
 #include <cmath>
@@ -9,24 +9,13 @@
 #include <cstdint>
 #include <string>
 
-namespace {
-
-void require(bool condition)
-{
-    if (!condition)
-        __builtin_trap();
-}
-
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    static platform::SilentMessageSink sink;
-    platform::setMessageSink(&sink);
+    fuzzsupport::silenceMessages();
     if (size == 0)
         return 0;
     const std::string text(reinterpret_cast<const char*>(data + 1), size - 1);
-    require(platform::writeFileAtomically("fuzz.x", text));
+    fuzzsupport::require(platform::writeFileAtomically("fuzz.x", text));
     switch (data[0] % 3) {
     case 0:
     case 1: {
@@ -37,8 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // Every row holds the x column and one value per named column.
         const std::size_t columns = content->names.size() + (xIsTime ? 1 : 0);
         for (const auto& row : content->rows)
-            require(row.size() == columns);
-        require(content->rows.size() * columns <= text.size());
+            fuzzsupport::require(row.size() == columns);
+        fuzzsupport::require(content->rows.size() * columns <= text.size());
         break;
     }
     default: {
@@ -48,11 +37,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // Forward in time, as a run asks; past the last pair the value is 0.
         double previous = -1e300;
         for (double t : {-1e300, -1.0, 0.0, 0.5, 1.0, 2.0, 10.0, 1e6, 1e300, HUGE_VAL}) {
-            require(t >= previous);
+            fuzzsupport::require(t >= previous);
             previous = t;
             (void)input.valueAt(t);
         }
-        require(input.valueAt(HUGE_VAL) == 0.0);
+        fuzzsupport::require(input.valueAt(HUGE_VAL) == 0.0);
         break;
     }
     }

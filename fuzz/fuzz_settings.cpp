@@ -2,10 +2,10 @@
 // text, a NUL, and a command line. The file is read through the settings table, then the
 // whole start-up runs over it with the command line's options. Questions are answered so
 // that the start-up goes on but never creates a file.
+#include "fuzz_support.h"
 #include "common/settings_table.h"
 #include "common/startup.h"
 #include "platform/core/file_system.h"
-#include "platform/core/message_sink.h"
 
 #include <cstddef>
 #include <cstdlib>
@@ -29,14 +29,12 @@ int answer(std::string_view, std::string_view, const std::vector<std::string>& l
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    static platform::SilentMessageSink sink;
-    platform::setMessageSink(&sink);
+    fuzzsupport::silenceMessages();
     const std::string_view input(reinterpret_cast<const char*>(data), size);
     const std::size_t nul = input.find('\0');
     const std::string_view file = input.substr(0, nul);
     const std::string commandLine = nul == std::string_view::npos ? std::string() : std::string(input.substr(nul + 1));
-    if (!platform::writeFileAtomically("orvanta.ini", file))
-        __builtin_trap();
+    fuzzsupport::require(platform::writeFileAtomically("orvanta.ini", file));
 
     platform::deleteFile("written.ini");
     ResetSettings();
@@ -49,8 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         ResetSettings();
         int again = 0;
         ReadSettings("written.ini", SettingsTable(), 0, ReportSettingsErrorSilently, again);
-        if (!WriteSettings("written.ini") || platform::readFile("written.ini").value_or("") != first)
-            __builtin_trap();
+        fuzzsupport::require(WriteSettings("written.ini") && platform::readFile("written.ini").value_or("") == first);
     }
 
     // Each run starts as a fresh process would: without the help path of the run before.
