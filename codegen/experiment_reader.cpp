@@ -29,14 +29,15 @@ std::optional<std::vector<std::string>> readLines(const std::string& fileName)
     return lines;
 }
 
-/// The whole word as a finite number.
+/// The whole word as a number; infinities and NaN too, as the simulator writes them ("INF",
+/// "-INF", "NAN"): a value the generated code cannot hold is refused by the writers, by name.
 std::optional<double> parseNumber(const std::string& word)
 {
     if (word.empty())
         return std::nullopt;
     char* end = nullptr;
     const double value = std::strtod(word.c_str(), &end);
-    if (*end || !std::isfinite(value))
+    if (*end)
         return std::nullopt;
     return value;
 }
@@ -45,6 +46,13 @@ bool isNumberStart(const std::string& word)
 {
     return !word.empty() && (std::isdigit(static_cast<unsigned char>(word[0])) || word[0] == '-' ||
                              word[0] == '+' || word[0] == '.');
+}
+
+/// Where a value stands: a word that starts like a number, or an infinity or NaN.
+bool isValueWord(const std::string& word)
+{
+    const std::optional<double> value = parseNumber(word);
+    return isNumberStart(word) || (value && !std::isfinite(*value));
 }
 
 void reportSyntaxError(const std::string& heading, std::size_t line, const std::string& token)
@@ -110,7 +118,7 @@ bool ReadParameterValues(GeneratorModel& model, const std::string& fileName)
         }
         // Further names before the value are passed over; a quoted text is a string value.
         std::size_t v = 1;
-        while (v < words.size() && !isNumberStart(words[v]) && words[v][0] != '"')
+        while (v < words.size() && !isValueWord(words[v]) && words[v][0] != '"')
             ++v;
         std::optional<double> value;
         if (v < words.size() && words[v][0] != '"') {

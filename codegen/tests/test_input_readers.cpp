@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 namespace {
 
 class ReaderTest : public ::testing::Test {
@@ -177,6 +179,21 @@ TEST_F(ExperimentTest, ParameterValuesAreMatchedByName)
     EXPECT_EQ(messages(), (std::vector<std::string>{"While reading Parameters or Initial Conditions:",
                                                     "warning: 2 parameter names not in model;", "first name is",
                                                     "gone"}));
+}
+
+// The simulator writes infinite values as "INF" and "-INF" (a bound, say) and a NaN as "NAN":
+// they are values, for the writers to refuse by name; "inf" and "nan" as names stay names.
+TEST_F(ExperimentTest, InfiniteAndNanValuesAreReadAsValues)
+{
+    const std::string file = dir.write("exp.p", "#Formatver\t3\n#Hclass\tmodel\n#DParam \n\tk\tINF\n\tm\t-INF\n"
+                                                "\tinf\t1\n#DIncond\n\tx\tNAN\n\tv\t2\n");
+    EXPECT_TRUE(ReadParameterValues(model, file));
+    EXPECT_EQ(model.parameters[1]->value, HUGE_VAL);
+    EXPECT_EQ(model.parameters[0]->value, -HUGE_VAL);
+    EXPECT_TRUE(std::isnan(model.initialConditions[0]->value));
+    EXPECT_EQ(model.initialConditions[1]->value, 2.0);
+    EXPECT_EQ(messages(), (std::vector<std::string>{"While reading Parameters or Initial Conditions:",
+                                                    "warning: 1 parameter name not in model:", "inf"}));
 }
 
 TEST_F(ExperimentTest, MalformedParameterFileChangesNothing)
