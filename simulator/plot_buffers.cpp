@@ -1,6 +1,7 @@
 // Plot buffers, the plot's drawing context and the start, steps and end of plot output.
 #include "simulator/plot_buffers.h"
 
+#include "common/dialog_fonts.h"
 #include "common/message_boxes.h"
 #include "common/settings_table.h"
 #include "simulator/model_variables.h"
@@ -27,6 +28,7 @@ PlotSurface* g_surface = nullptr;
 PlotHooks g_hooks;
 PlotReallocate g_reallocate = std::realloc;
 bool g_bufferWarned = false; ///< "no more buffer space" was said in this run
+unsigned long long g_lastBufferId = 0;
 
 template <class Function>
 void forEachRecord(Function function)
@@ -39,7 +41,7 @@ void forEachRecord(Function function)
 void freeSlots(RecordRuns& record, int from, int to)
 {
     for (int k = from; k <= to; ++k)
-        record.slots[std::size_t(k)].free();
+        record.slot[std::size_t(k)].free();
 }
 
 void tell(const std::function<void()>& hook)
@@ -51,11 +53,11 @@ void tell(const std::function<void()>& hook)
 /// Moves the runs one slot up when slot 0 holds one; true when it did.
 bool shiftRuns(RecordRuns& record)
 {
-    if (!record.slots[0].holdsBuffer())
+    if (!record.slot[0].holdsBuffer())
         return false;
-    record.slots[RunSlotCount - 1].free();
+    record.slot[RunSlotCount - 1].free();
     for (int k = RunSlotCount - 1; k > 0; --k)
-        record.slots[std::size_t(k)] = std::move(record.slots[std::size_t(k - 1)]);
+        record.slot[std::size_t(k)] = std::move(record.slot[std::size_t(k - 1)]);
     return true;
 }
 
@@ -84,7 +86,8 @@ PlotPens makePens()
 
 RunSlot::RunSlot(RunSlot&& other) noexcept
     : runMin(other.runMin), runMax(other.runMax), m_values(std::exchange(other.m_values, nullptr)),
-      m_count(std::exchange(other.m_count, 0)), m_capacity(std::exchange(other.m_capacity, 0))
+      m_count(std::exchange(other.m_count, 0)), m_capacity(std::exchange(other.m_capacity, 0)),
+      m_id(std::exchange(other.m_id, 0))
 {
     other.runMin = other.runMax = 0.0;
 }
@@ -96,6 +99,7 @@ RunSlot& RunSlot::operator=(RunSlot&& other) noexcept
         m_values = std::exchange(other.m_values, nullptr);
         m_count = std::exchange(other.m_count, 0);
         m_capacity = std::exchange(other.m_capacity, 0);
+        m_id = std::exchange(other.m_id, 0);
         runMin = std::exchange(other.runMin, 0.0);
         runMax = std::exchange(other.runMax, 0.0);
     }
@@ -110,6 +114,7 @@ bool RunSlot::allocate()
         return false;
     m_values = static_cast<double*>(block);
     m_capacity = PlotChunk;
+    m_id = ++g_lastBufferId;
     return true;
 }
 
@@ -122,6 +127,8 @@ bool RunSlot::append(double value)
         void* block = g_reallocate(m_values, grown * sizeof(double));
         if (!block)
             return false;
+        if (!m_values)
+            m_id = ++g_lastBufferId;
         m_values = static_cast<double*>(block);
         m_capacity = int(grown);
     }
@@ -134,6 +141,7 @@ void RunSlot::free()
     std::free(m_values);
     m_values = nullptr;
     m_count = m_capacity = 0;
+    m_id = 0;
     runMin = runMax = 0.0;
 }
 
@@ -178,11 +186,11 @@ void StartPlotRun()
             shifted = shiftRuns(g_curves[std::size_t(i)]) || shifted;
     g_bufferWarned = false;
     // The X record's slot 0 grows on its first value when it cannot be had here.
-    if (!g_x.slots[0].allocate())
+    if (!g_x.slot[0].allocate())
         ShowMessage({"Memory-allocation failure for a curve."});
     for (int i = 0; i < CurveCount; ++i) {
         PlotCurve& c = PlotSpecs().curves[std::size_t(i)];
-        if (CurveShown(c) && !g_curves[std::size_t(i)].slots[0].allocate()) {
+        if (CurveShown(c) && !g_curves[std::size_t(i)].slot[0].allocate()) {
             ShowMessage({"Memory-allocation failure for a curve."});
             c.display = 0;
         }
@@ -194,7 +202,7 @@ void StartPlotRun()
 
 void DiscardCurrentRun()
 {
-    forEachRecord([](RecordRuns& r) { r.slots[0].free(); });
+    forEachRecord([](RecordRuns& r) { r.slot[0].free(); });
     tell(g_hooks.endPlainSeries);
     tell(g_hooks.numericValuesChanged);
 }
@@ -221,19 +229,19 @@ void DiscardAllPlotRuns()
 
 bool HasCurrentRunData()
 {
-    return std::any_of(g_curves.begin(), g_curves.end(), [](const RecordRuns& r) { return r.slots[0].holdsBuffer(); });
+    return std::any_of(g_curves.begin(), g_curves.end(), [](const RecordRuns& r) { return r.slot[0].holdsBuffer(); });
 }
 
 bool HasEarlierRunData()
 {
     return std::any_of(g_curves.begin(), g_curves.end(), [](const RecordRuns& r) {
-        return std::any_of(r.slots.begin() + 1, r.slots.end(), [](const RunSlot& s) { return s.holdsBuffer(); });
+        return std::any_of(r.slot.begin() + 1, r.slot.end(), [](const RunSlot& s) { return s.holdsBuffer(); });
     });
 }
 
 bool AppendPlotValue(RecordRuns& record, double value)
 {
-    if (record.slots[0].append(value))
+    if (record.slot[0].append(value))
         return true;
     if (!record.fullWarned) {
         record.fullWarned = 1;
@@ -323,7 +331,7 @@ bool EnsurePlotContext()
     g_plot.mode = PlotDrawingMode::Screen;
     g_plot.printScale = 1.0;
     g_plot.pens = makePens();
-    g_plot.font = platform::FontSpec{};
+    g_plot.font = *GetDialogFont();
     g_plot.monochrome = dc->bitsPerPixel() < 3;
     g_plot.noStyledLines = !dc->styledLines();
     g_plot.frameDrawn = g_plot.gridDrawn = g_plot.cursorDrawn = 0;
@@ -343,6 +351,7 @@ bool EnsurePlotContext()
 
 void ReleasePlotContext()
 {
+    FlushPlotSteps();
     if (g_plot.dc == g_plot.screen)
         g_plot.dc = nullptr;
     g_plot.screen = nullptr;
@@ -358,6 +367,7 @@ void RefreshPlot()
 void ClearPlotArea()
 {
     EnsurePlotContext();
+    FlushPlotSteps();
     if (g_plot.mode == PlotDrawingMode::Screen && g_plot.dc && g_surface) {
         const int w = g_surface->clientWidth(), h = g_surface->clientHeight();
         g_plot.dc->fillRect(0, 0, w, h, g_plot.pens.backgroundBrush);
@@ -441,7 +451,7 @@ void PlotClick(int x, int y)
     }
     const PlotArea& a = g_plot.area;
     if (a.width <= 0 || a.height <= 0 || x < a.left || x > a.right || y < a.top || y > a.bottom ||
-        !g_x.slots[0].holdsBuffer())
+        !g_x.slot[0].holdsBuffer())
         return;
     const double fx = double(x - a.left) / a.width, fy = double(a.bottom - y) / a.height;
     if (g_hooks.pointChosen)

@@ -36,6 +36,8 @@ public:
     const double* values() const { return m_values; }
     int count() const { return m_count; }
     int capacity() const { return m_capacity; }
+    /// Names the buffer: a new number for each buffer, kept when the slot moves.
+    unsigned long long id() const { return m_id; }
 
     /// A fresh buffer of one chunk; false when it cannot be had.
     bool allocate();
@@ -51,12 +53,13 @@ private:
     double* m_values = nullptr;
     int m_count = 0;
     int m_capacity = 0;
+    unsigned long long m_id = 0;
 };
 
 /// The run slots of the X axis or of one curve: slot 0 the current (or last) run, then
 /// the earlier runs, newest first.
 struct RecordRuns {
-    std::array<RunSlot, RunSlotCount> slots;
+    std::array<RunSlot, RunSlotCount> slot;
     int fullWarned = 0; ///< "no more buffer space" was said for this record
 };
 

@@ -5,6 +5,7 @@
 
 #include "common/message_boxes.h"
 #include "common/settings_table.h"
+#include "platform/core/vector_state.h"
 #include "platform/core/wait_cursor.h"
 #include "simulator/plot_scaling.h"
 #include "simulator/run_state.h"
@@ -29,8 +30,8 @@ bool onScreen() { return state().mode == PlotDrawingMode::Screen; }
 /// A logical position as the context takes it: multiplied by the print scale when printing.
 int pixel(double v)
 {
-    const double scaled = std::trunc(printing() ? v * state().printScale : v);
-    return int(std::clamp(scaled, double(INT_MIN / 2), double(INT_MAX / 2)));
+    const double scaled = printing() ? v * state().printScale : v;
+    return int(std::clamp(scaled, double(INT_MIN / 2), double(INT_MAX / 2))); // towards zero, as trunc
 }
 
 int toX(double t) { return pixel(state().area.left + state().area.width * t); }
@@ -125,6 +126,38 @@ bool slotExtremes(RunSlot& slot)
 
 bool warnOutsideLetters = false; ///< the letters are drawn by the end-of-run scaling
 
+void drawPolylines(DeviceContext& dc, const std::vector<Point>& points);
+void drawStepLine(DeviceContext& dc, const std::vector<Point>& points);
+
+/// The lines of the steps not yet drawn, as one line of points per curve. Drawing them
+/// together costs a pen a curve, not a pen and a line a curve and step.
+struct PendingSteps {
+    std::array<std::vector<Point>, CurveCount> lines;
+    std::size_t total = 0;
+} g_pending;
+
+/// A step's line of a curve; a line that does not go on from the curve's last one, or
+/// one that has grown long, is drawn first.
+void addStepLine(int curve, Point from, Point to)
+{
+    std::vector<Point>& line = g_pending.lines[std::size_t(curve)];
+    if (!line.empty() && (line.back() != from || line.size() >= 2047)) {
+        if (state().screen && line.size() >= 2) {
+            state().screen->setPen(CurvePen(curve, true));
+            drawStepLine(*state().screen, line);
+            state().screen->setPen(state().pens.foreground);
+        }
+        g_pending.total -= line.size();
+        line.clear();
+    }
+    if (line.empty()) {
+        line.push_back(from);
+        ++g_pending.total;
+    }
+    line.push_back(to);
+    ++g_pending.total;
+}
+
 void drawPolylines(DeviceContext& dc, const std::vector<Point>& points)
 {
     constexpr std::size_t Most = 2047;
@@ -137,26 +170,173 @@ void drawPolylines(DeviceContext& dc, const std::vector<Point>& points)
     }
 }
 
-/// Maps a run slot's points into the plot area and draws them; a NaN value breaks the line.
-void drawRun(DeviceContext& dc, const PlotCurve& xSpec, const RunSlot& xs, const PlotCurve& ySpec, const RunSlot& ys)
+/// Maps the values of one scale to pixel positions along one side of the plot area,
+/// as `ScaleFraction` and `pixel` do, with the scale's numbers taken once.
+class AxisMap {
+public:
+    AxisMap(double min, double max, double origin, double extent)
+        : m_min(min), m_range(max - min >= TinyRange ? max - min : TinyRange), m_origin(origin), m_extent(extent),
+          m_scale(printing() ? state().printScale : 1.0)
+    {
+    }
+    /// The position of v; false for NaN.
+    bool map(double v, int& position) const
+    {
+        if (std::isnan(v))
+            return false;
+        double t = (v - m_min) / m_range;
+        if (std::isnan(t))
+            t = v > 0 ? 1.0 : 0.0;
+        t = t < 0.0 ? 0.0 : t > 1.0 ? 1.0 : t;
+        position = int((m_origin + m_extent * t) * m_scale); // towards zero, as trunc
+        return true;
+    }
+
+    bool operator==(const AxisMap&) const = default;
+
+private:
+    double m_min, m_range, m_origin, m_extent, m_scale;
+};
+
+AxisMap xAxis(const PlotCurve& x) { return AxisMap(x.min, x.max, state().area.left, state().area.width); }
+AxisMap yAxis(const PlotCurve& y) { return AxisMap(y.min, y.max, state().area.bottom, -state().area.height); }
+
+/// The pixel of a record's newest value, kept for the line of the next step, which
+/// starts there: each step maps one value a record, not two.
+class StepPixel {
+public:
+    /// The positions of the slot's last two values on the axis; false when either is NaN.
+    bool pair(const RunSlot& slot, const AxisMap& axis, int& previous, int& latest)
+    {
+        const int n = slot.count();
+        const bool known = m_buffer == slot.id() && m_index == n - 2 && m_axis == axis;
+        bool good = known ? m_good : axis.map(slot.values()[n - 2], m_position);
+        previous = m_position;
+        m_good = axis.map(slot.values()[n - 1], m_position);
+        latest = m_position;
+        m_buffer = slot.id();
+        m_index = n - 1;
+        m_axis = axis;
+        return good && m_good;
+    }
+
+private:
+    unsigned long long m_buffer = 0;
+    int m_index = -1;
+    AxisMap m_axis{0, 1, 0, 0};
+    bool m_good = false;
+    int m_position = 0;
+};
+
+/// The curves' and, last, the X axis's.
+std::array<StepPixel, CurveCount + 1> g_stepPixels;
+
+/// The X values of a run slot as fractions of the X scale, shared by every curve drawn
+/// over them. Kept while the slot holds the same buffer and the scale stays; values
+/// only ever come at the end, so a grown slot adds its new ones.
+const std::vector<double>& xFractions(int slot)
 {
-    const int n = pairedCount(xs, ys);
+    struct Cached {
+        unsigned long long buffer = 0;
+        double min = 0, max = 0;
+        std::vector<double> t;
+    };
+    static std::array<Cached, RunSlotCount> cache;
+    const RunSlot& xs = XRuns().slot[std::size_t(slot)];
+    const PlotCurve& x = PlotSpecs().x;
+    Cached& c = cache[std::size_t(slot)];
+    if (c.buffer != xs.id() || c.min != x.min || c.max != x.max || c.t.size() > std::size_t(xs.count())) {
+        c.buffer = xs.id();
+        c.min = x.min;
+        c.max = x.max;
+        c.t.clear();
+    }
+    for (std::size_t m = c.t.size(); m < std::size_t(xs.count()); ++m)
+        c.t.push_back(ScaleFraction(xs.values()[m], x.min, x.max));
+    return c.t;
+}
+
+/// Keeps, of the points that fall in one pixel column one after the other, the first,
+/// the highest, the lowest and the last: the line through them covers the pixels of the
+/// whole line (but for a pixel where it turns back, which a painter may leave out).
+class ColumnReducer {
+public:
+    explicit ColumnReducer(std::vector<Point>& out) : m_out(out) {}
+    void add(Point p)
+    {
+        if (m_count == 0 || p.x != m_first.x) {
+            close();
+            m_first = m_low = m_high = m_last = p;
+            m_lowAt = m_highAt = 0;
+            m_count = 1;
+            return;
+        }
+        if (p.y < m_low.y) {
+            m_low = p;
+            m_lowAt = m_count;
+        }
+        if (p.y > m_high.y) {
+            m_high = p;
+            m_highAt = m_count;
+        }
+        m_last = p;
+        ++m_count;
+    }
+    void close()
+    {
+        if (m_count == 0)
+            return;
+        m_out.push_back(m_first);
+        const int last = m_count - 1;
+        const bool lowInside = m_lowAt > 0 && m_lowAt < last, highInside = m_highAt > 0 && m_highAt < last;
+        if (lowInside && highInside && m_highAt < m_lowAt) {
+            m_out.push_back(m_high);
+            m_out.push_back(m_low);
+        } else {
+            if (lowInside)
+                m_out.push_back(m_low);
+            if (highInside && m_highAt != m_lowAt)
+                m_out.push_back(m_high);
+        }
+        if (last > 0)
+            m_out.push_back(m_last);
+        m_count = 0;
+    }
+
+private:
+    std::vector<Point>& m_out;
+    Point m_first, m_low, m_high, m_last;
+    int m_lowAt = 0, m_highAt = 0, m_count = 0;
+};
+
+/// The pending line of a curve's steps: the many steps within one pixel column are
+/// drawn as the few points that cover their pixels.
+void drawStepLine(DeviceContext& dc, const std::vector<Point>& points) { drawPolylines(dc, ReduceColumns(points)); }
+
+/// Maps a run slot's points into the plot area and draws them; a NaN value breaks the line.
+void drawRun(DeviceContext& dc, int slot, const PlotCurve& ySpec, const RunSlot& ys)
+{
+    const std::vector<double>& tx = xFractions(slot);
+    const int n = std::min(int(tx.size()), ys.count());
     std::vector<Point> piece;
-    piece.reserve(std::size_t(std::min(n, 65536)));
+    ColumnReducer columns(piece);
     auto flush = [&] {
+        columns.close();
         drawPolylines(dc, ThinPlotPoints(piece));
         piece.clear();
     };
-    const double* xv = xs.values();
+    const double scale = printing() ? state().printScale : 1.0;
+    const double left = state().area.left, width = state().area.width;
+    const AxisMap down = yAxis(ySpec);
     const double* yv = ys.values();
     for (int m = 0; m < n; ++m) {
-        const double tx = ScaleFraction(xv[m], xSpec.min, xSpec.max);
-        const double ty = ScaleFraction(yv[m], ySpec.min, ySpec.max);
-        if (std::isnan(tx) || std::isnan(ty)) {
+        Point at;
+        if (std::isnan(tx[std::size_t(m)]) || !down.map(yv[m], at.y)) {
             flush();
             continue;
         }
-        piece.push_back({toX(tx), toY(ty)});
+        at.x = int((left + width * tx[std::size_t(m)]) * scale);
+        columns.add(at);
     }
     flush();
 }
@@ -191,6 +371,7 @@ void placeLetter(DeviceContext& dc, int curve, Point at)
 /// Draws the cross-hair at fractions of the plot area (an inverting pen: twice removes it).
 void drawCross(double fx, double fy)
 {
+    FlushPlotSteps();
     DeviceContext* dc = state().dc;
     const PlotArea& a = state().area;
     if (!dc || a.width <= 0 || a.height <= 0)
@@ -255,65 +436,68 @@ void DrawPlotStep(double x, const std::array<double, CurveCount>& values)
     if (!specs.xIsTime && specs.x.scaling == 2)
         rescale = growRecord(specs.x, x);
 
-    const RunSlot& xs = XRuns().slots[0];
+    const RunSlot& xs = XRuns().slot[0];
     const bool canDraw = EnsurePlotContext() && onScreen();
-    DeviceContext* dc = state().dc;
     int x0 = 0, x1 = 0;
-    auto columns = [&] {
-        if (rescale || xs.count() < 2)
-            return false;
-        const double t0 = ScaleFraction(xs.values()[xs.count() - 2], specs.x.min, specs.x.max);
-        const double t1 = ScaleFraction(xs.values()[xs.count() - 1], specs.x.min, specs.x.max);
-        if (std::isnan(t0) || std::isnan(t1))
-            return false;
-        x0 = toX(t0);
-        x1 = toX(t1);
-        return true;
-    };
-    bool haveColumns = columns();
+    bool haveColumns = !rescale && canDraw && xs.count() >= 2 &&
+                       g_stepPixels[CurveCount].pair(xs, xAxis(specs.x), x0, x1);
     DrawnBox box;
     for (int i = CurveCount - 1; i >= 0; --i) {
         PlotCurve& c = specs.curves[std::size_t(i)];
         if (!CurveShown(c))
             continue;
-        RunSlot& ys = CurveRuns(i).slots[0];
+        RunSlot& ys = CurveRuns(i).slot[0];
         const double v = values[std::size_t(i)];
         AppendPlotValue(CurveRuns(i), v);
         if (c.scaling == 2 && growRecord(c, v)) {
             rescale = true;
             haveColumns = false;
         }
-        if (rescale || !haveColumns || !canDraw || ys.count() < 2 || xs.count() != ys.count())
+        if (rescale || !haveColumns || ys.count() < 2 || xs.count() != ys.count())
             continue;
-        const double t0 = ScaleFraction(ys.values()[ys.count() - 2], c.min, c.max);
-        const double t1 = ScaleFraction(ys.values()[ys.count() - 1], c.min, c.max);
-        if (std::isnan(t0) || std::isnan(t1))
+        int y0 = 0, y1 = 0;
+        if (!g_stepPixels[std::size_t(i)].pair(ys, yAxis(c), y0, y1) || (x0 == x1 && y0 == y1))
             continue;
-        const int y0 = toY(t0), y1 = toY(t1);
-        if (x0 == x1 && y0 == y1)
-            continue;
-        const platform::Pen pen = CurvePen(i, true);
-        dc->setPen(pen);
-        dc->moveTo(x0, y0);
-        dc->lineTo(x1, y1);
-        box.add(x0, y0, pen.width);
-        box.add(x1, y1, pen.width);
+        addStepLine(i, {x0, y0}, {x1, y1});
+        const int margin = state().pens.foreground.width;
+        box.add(x0, y0, margin);
+        box.add(x1, y1, margin);
     }
-    if (box.left < box.right) {
-        dc->setPen(state().pens.foreground);
-        box.tell();
-    }
+    // The lines reach the picture when the window shows it, or before anything else is drawn.
+    box.tell();
     if (rescale)
         RedrawPlot(1);
 }
 
+void FlushPlotSteps()
+{
+    PendingSteps& pending = g_pending;
+    if (pending.total == 0)
+        return;
+    DeviceContext* dc = state().screen;
+    for (int i = CurveCount - 1; i >= 0; --i) {
+        std::vector<Point>& line = pending.lines[std::size_t(i)];
+        if (dc && line.size() >= 2) {
+            dc->setPen(CurvePen(i, true));
+            drawStepLine(*dc, line);
+        }
+        line.clear();
+    }
+    pending.total = 0;
+    if (dc) {
+        dc->setPen(state().pens.foreground);
+        // The run's own arithmetic comes next.
+        platform::clearUpperVectorState();
+    }
+}
+
 bool RoundScale(PlotCurve& spec, RecordRuns& runs)
 {
-    if (slotExtremes(runs.slots[0]))
+    if (slotExtremes(runs.slot[0]))
         InterruptRequested = 1;
     bool any = false;
     double lo = 0, hi = 0;
-    for (const RunSlot& s : runs.slots) {
+    for (const RunSlot& s : runs.slot) {
         if (s.count() == 0 || std::isnan(s.runMin) || std::isnan(s.runMax))
             continue;
         lo = any ? std::min(lo, s.runMin) : s.runMin;
@@ -326,6 +510,7 @@ bool RoundScale(PlotCurve& spec, RecordRuns& runs)
 void EndRunScaling()
 {
     PlotState& p = state();
+    FlushPlotSteps();
     p.eraseOnRedraw = !(MultipleRunActive() && !InterruptRequested);
     PlotSpecification& specs = PlotSpecs();
     bool rescaled = false;
@@ -333,13 +518,13 @@ void EndRunScaling()
     if (!specs.xIsTime && specs.x.scaling >= 1)
         rescaled = RoundScale(specs.x, XRuns());
     else
-        slotExtremes(XRuns().slots[0]);
+        slotExtremes(XRuns().slot[0]);
     for (int i = 0; i < CurveCount; ++i) {
         PlotCurve& c = specs.curves[std::size_t(i)];
         if (CurveShown(c) && c.scaling >= 1)
             rescaled = RoundScale(c, CurveRuns(i)) || rescaled;
         else if (CurveShown(c))
-            slotExtremes(CurveRuns(i).slots[0]);
+            slotExtremes(CurveRuns(i).slot[0]);
     }
     if (!EnsurePlotContext())
         return;
@@ -357,14 +542,14 @@ void DistributeCurves()
     std::vector<int> curves;
     for (int i = 0; i < CurveCount; ++i) {
         const RecordRuns& r = CurveRuns(i);
-        if (CurveShown(specs.curves[std::size_t(i)]) && (r.slots[0].count() > 0 || r.slots[1].count() > 0))
+        if (CurveShown(specs.curves[std::size_t(i)]) && (r.slot[0].count() > 0 || r.slot[1].count() > 0))
             curves.push_back(i);
     }
     const int n = int(curves.size());
     for (int j = 0; j < n; ++j) {
         bool any = false;
         double lo = 0, hi = 0;
-        for (const RunSlot& s : CurveRuns(curves[std::size_t(j)]).slots)
+        for (const RunSlot& s : CurveRuns(curves[std::size_t(j)]).slot)
             for (int m = 0; m < s.count(); ++m) {
                 const double v = s.values()[m];
                 if (std::isnan(v))
@@ -386,6 +571,7 @@ void DistributeCurves()
 void RedrawPlot(int drawCurves)
 {
     PlotState& p = state();
+    FlushPlotSteps();
     if (!p.plotMode || !EnsurePlotContext() || !p.dc)
         return;
     platform::ScopedWaitCursor busy;
@@ -402,11 +588,13 @@ void RedrawPlot(int drawCurves)
     if (p.cursorShown && !(onScreen() && p.cursorDrawn))
         drawCross(p.cursorX, p.cursorY);
     tellWhole();
+    platform::clearUpperVectorState();
 }
 
 void DrawPlotFrame()
 {
     PlotState& p = state();
+    FlushPlotSteps();
     DeviceContext* dc = p.dc;
     if (!dc || (p.frameDrawn && !p.specsChanged))
         return;
@@ -506,6 +694,7 @@ void DrawAxisTexts()
 void DrawPlotGrid(int show)
 {
     PlotState& p = state();
+    FlushPlotSteps();
     DeviceContext* dc = p.dc;
     if (!dc)
         return;
@@ -548,6 +737,7 @@ void DrawAllCurves()
 void DrawCurve(int curve)
 {
     PlotState& p = state();
+    FlushPlotSteps();
     DeviceContext* dc = p.dc;
     if (!dc)
         return;
@@ -555,19 +745,29 @@ void DrawCurve(int curve)
     const PlotCurve& c = specs.curves[std::size_t(curve)];
     const RecordRuns& ys = CurveRuns(curve);
     const bool earlier =
-        std::any_of(ys.slots.begin() + 1, ys.slots.end(), [](const RunSlot& s) { return s.count() > 0; });
+        std::any_of(ys.slot.begin() + 1, ys.slot.end(), [](const RunSlot& s) { return s.count() > 0; });
     if (onScreen() && earlier)
         dc->setPen(CurvePen(curve, false));
     for (int k = RunSlotCount - 1; k >= 1; --k)
-        if (XRuns().slots[std::size_t(k)].count() > 0)
-            drawRun(*dc, specs.x, XRuns().slots[std::size_t(k)], c, ys.slots[std::size_t(k)]);
-    if (XRuns().slots[0].count() > 0) {
+        if (XRuns().slot[std::size_t(k)].count() > 0)
+            drawRun(*dc, k, c, ys.slot[std::size_t(k)]);
+    if (XRuns().slot[0].count() > 0) {
         dc->setPen(CurvePen(curve, true));
-        drawRun(*dc, specs.x, XRuns().slots[0], c, ys.slots[0]);
+        drawRun(*dc, 0, c, ys.slot[0]);
     }
     dc->setPen(p.pens.foreground);
     if (onScreen())
         dc->removeClip();
+}
+
+std::vector<Point> ReduceColumns(const std::vector<Point>& points)
+{
+    std::vector<Point> reduced;
+    ColumnReducer columns(reduced);
+    for (const Point& p : points)
+        columns.add(p);
+    columns.close();
+    return reduced;
 }
 
 std::vector<Point> ThinPlotPoints(const std::vector<Point>& points)
@@ -594,6 +794,7 @@ std::vector<Point> ThinPlotPoints(const std::vector<Point>& points)
 void DrawCurveLetters()
 {
     PlotState& p = state();
+    FlushPlotSteps();
     DeviceContext* dc = p.dc;
     const PlotArea& a = p.area;
     if (!dc || MultipleRunActive() || a.width == 0 || a.height == 0)
@@ -607,31 +808,34 @@ void DrawCurveLetters()
             continue;
         const double mx = 1.5 * (wideW / a.width) * (i + 1) / unitsPerPixel;
         const double my = highW / a.height / unitsPerPixel;
-        auto inside = [&](const RunSlot& xs, const RunSlot& ys, int m, Point& at) {
-            const double tx = ScaleFraction(xs.values()[m], specs.x.min, specs.x.max);
-            const double ty = ScaleFraction(ys.values()[m], c.min, c.max);
-            if (!(tx >= mx && tx <= 1 - mx && ty >= my && ty <= 1 - my))
-                return false;
-            at = {toX(tx), toY(ty)};
-            return true;
-        };
         int placed = 0;
         for (int k = 0; k < RunSlotCount; ++k) {
-            const RunSlot& xs = XRuns().slots[std::size_t(k)];
-            const RunSlot& ys = CurveRuns(i).slots[std::size_t(k)];
+            const RunSlot& xs = XRuns().slot[std::size_t(k)];
+            const RunSlot& ys = CurveRuns(i).slot[std::size_t(k)];
             const int n = pairedCount(xs, ys);
             if (n == 0)
                 continue;
+            const std::vector<double>& fx = xFractions(k);
+            auto inside = [&](int m, Point& at) {
+                const double tx = fx[std::size_t(m)];
+                if (!(tx >= mx && tx <= 1 - mx))
+                    return false;
+                const double ty = ScaleFraction(ys.values()[m], c.min, c.max);
+                if (!(ty >= my && ty <= 1 - my))
+                    return false;
+                at = {toX(tx), toY(ty)};
+                return true;
+            };
             int placedHere = 0;
             Point at;
             for (int m = 0; m < n; ++m)
-                if (inside(xs, ys, m, at)) {
+                if (inside(m, at)) {
                     placeLetter(*dc, i, at);
                     ++placedHere;
                     break;
                 }
             for (int m = n - 1; m >= 0; --m)
-                if (inside(xs, ys, m, at)) {
+                if (inside(m, at)) {
                     placeLetter(*dc, i, at);
                     ++placedHere;
                     break;
@@ -671,8 +875,8 @@ void MoveCursorToSample(int sample, int curve, int slot)
 {
     if (curve < 0 || curve >= CurveCount || slot < 0 || slot >= RunSlotCount || sample < 0)
         return;
-    const RunSlot& xs = XRuns().slots[std::size_t(slot)];
-    const RunSlot& ys = CurveRuns(curve).slots[std::size_t(slot)];
+    const RunSlot& xs = XRuns().slot[std::size_t(slot)];
+    const RunSlot& ys = CurveRuns(curve).slot[std::size_t(slot)];
     if (sample >= pairedCount(xs, ys))
         return;
     const PlotSpecification& specs = PlotSpecs();

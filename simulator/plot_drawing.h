@@ -14,6 +14,9 @@
 /// Stores one output step (the X value and the value of every shown curve, by curve
 /// index) and draws it, rescaling and redrawing when an automatic scale had to grow.
 void DrawPlotStep(double x, const std::array<double, CurveCount>& values);
+/// Draws the lines of the steps that are not on the picture yet (the window calls it
+/// before it shows the picture; every other drawing calls it first).
+void FlushPlotSteps();
 
 /// End-of-run scale of one record over all its kept runs; true when the scale changed.
 bool RoundScale(PlotCurve& spec, RecordRuns& runs);
@@ -37,6 +40,11 @@ void DrawCurveLetters();
 /// Keeps the first two points, drops repeats and merges points that go on in the
 /// direction of the last kept segment (directions in milliradians, as whole numbers).
 std::vector<platform::Point> ThinPlotPoints(const std::vector<platform::Point>& points);
+
+/// Of the points that follow one another in one pixel column, only the first, the
+/// highest, the lowest and the last: a line through them covers the pixels of the whole
+/// line (but for a pixel where it turns back, which a painter may leave out).
+std::vector<platform::Point> ReduceColumns(const std::vector<platform::Point>& points);
 
 /// The pen of a curve: bright (the current run) or dark colours, dashes, or plain.
 platform::Pen CurvePen(int curve, bool bright);

@@ -24,7 +24,7 @@ namespace {
 /// While it lives, the plot draws into another context in another mode.
 class OtherContext {
 public:
-    OtherContext(DeviceContext& dc, PlotDrawingMode mode) : m_saved(saveState())
+    OtherContext(DeviceContext& dc, PlotDrawingMode mode) : m_saved((FlushPlotSteps(), saveState()))
     {
         PlotState& p = Plot();
         p.dc = &dc;

@@ -9,6 +9,7 @@
 #include "common/model_file_names.h"
 #include "common/text_helpers.h"
 #include "platform/core/file_system.h"
+#include "platform/core/vector_state.h"
 #include "simulator/integration_methods.h"
 #include "simulator/model_variables.h"
 #include "simulator/plot_buffers.h"
@@ -456,6 +457,9 @@ void OutputStep()
     }
     CollectPlotStep();
     writeRows();
+    // The library code the sinks ran may leave the vector registers as the run's own
+    // arithmetic must not find them.
+    platform::clearUpperVectorState();
 }
 
 void FinishOutput()

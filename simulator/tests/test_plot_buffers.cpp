@@ -41,8 +41,8 @@ TEST_F(PlotBuffers, AThirtyFirstRunPushesTheOldestOutAndEarlierRunsMoveUpInOrder
     for (int run = 1; run <= 31; ++run)
         feed({double(run), run + 0.5}, [run](int, int s) { return run * 10.0 + s; });
     for (int k = 0; k < RunSlotCount; ++k) {
-        const RunSlot& x = XRuns().slots[std::size_t(k)];
-        const RunSlot& a = CurveRuns(0).slots[std::size_t(k)];
+        const RunSlot& x = XRuns().slot[std::size_t(k)];
+        const RunSlot& a = CurveRuns(0).slot[std::size_t(k)];
         ASSERT_EQ(x.count(), 2) << "slot " << k;
         EXPECT_EQ(x.values()[0], 31 - k);
         EXPECT_EQ(a.values()[1], (31 - k) * 10.0 + 1);
@@ -65,12 +65,12 @@ TEST_F(PlotBuffers, TheBufferGrowsByChunksAndKeepsItsValues)
 {
     show(0, "a");
     feed(steps(2049), [](int, int s) { return s * 3.0; });
-    const RunSlot& a = CurveRuns(0).slots[0];
+    const RunSlot& a = CurveRuns(0).slot[0];
     ASSERT_EQ(a.count(), 2049);
     EXPECT_EQ(a.capacity(), 4096);
     for (int s = 0; s < 2049; ++s)
         ASSERT_EQ(a.values()[s], s * 3.0);
-    EXPECT_EQ(XRuns().slots[0].capacity(), 4096);
+    EXPECT_EQ(XRuns().slot[0].capacity(), 4096);
 }
 
 TEST_F(PlotBuffers, ACurveWhoseBufferCannotBeHadIsSwitchedOffAndTheOthersStillPlot)
@@ -85,9 +85,9 @@ TEST_F(PlotBuffers, ACurveWhoseBufferCannotBeHadIsSwitchedOffAndTheOthersStillPl
     EXPECT_EQ(lines(sink.transcript()[0]), (std::vector<std::string>{"Memory-allocation failure for a curve."}));
     EXPECT_EQ(PlotSpecs().curves[1].display, 0);
     EXPECT_EQ(PlotSpecs().displayed, 2);
-    EXPECT_EQ(CurveRuns(0).slots[0].count(), 5);
-    EXPECT_FALSE(CurveRuns(1).slots[0].holdsBuffer());
-    EXPECT_EQ(CurveRuns(2).slots[0].count(), 5);
+    EXPECT_EQ(CurveRuns(0).slot[0].count(), 5);
+    EXPECT_FALSE(CurveRuns(1).slot[0].holdsBuffer());
+    EXPECT_EQ(CurveRuns(2).slot[0].count(), 5);
     EXPECT_EQ(InterruptRequested, 0);
 }
 
@@ -101,7 +101,7 @@ TEST_F(PlotBuffers, BuffersThatCannotGrowSayItOnceAndInterruptTheRun)
     ASSERT_EQ(sink.transcript().size(), 1u) << "one box for all records";
     EXPECT_EQ(lines(sink.transcript()[0]), (std::vector<std::string>{"Warning: no more buffer space for the curves."}));
     EXPECT_EQ(InterruptRequested, 1);
-    EXPECT_EQ(CurveRuns(0).slots[0].count(), PlotChunk);
+    EXPECT_EQ(CurveRuns(0).slot[0].count(), PlotChunk);
     EXPECT_EQ(CurveRuns(0).fullWarned, 1);
     EXPECT_EQ(CurveRuns(1).fullWarned, 1);
     EXPECT_EQ(XRuns().fullWarned, 1);
@@ -118,14 +118,14 @@ TEST_F(PlotBuffers, AContinuationFollowsTheRunOnlyWithTheSameCurvesAndSpecificat
     feed(steps(3), [](int, int s) { return s; });
     ASSERT_TRUE(BeginPlotOutput(1));
     DrawPlotStep(0.3, {});
-    EXPECT_EQ(XRuns().slots[0].count(), 4) << "a continuation goes on in the same slot";
-    EXPECT_FALSE(XRuns().slots[1].holdsBuffer());
+    EXPECT_EQ(XRuns().slot[0].count(), 4) << "a continuation goes on in the same slot";
+    EXPECT_FALSE(XRuns().slot[1].holdsBuffer());
 
     show(2, "c");
     EXPECT_FALSE(BeginPlotOutput(1));
     EXPECT_EQ(Plot().suppressed, 1);
     CollectPlotStep();
-    EXPECT_EQ(XRuns().slots[0].count(), 4) << "a suppressed run gathers nothing";
+    EXPECT_EQ(XRuns().slot[0].count(), 4) << "a suppressed run gathers nothing";
     PlotSpecs().curves[2].display = 0;
     CountPlotCurves(PlotSpecs());
     Plot().specsChanged = 1;
@@ -148,7 +148,7 @@ TEST_F(PlotBuffers, OutsidePlotModeNothingIsGatheredOrDrawn)
     ApplyPlotSettings();
     surface.dc.clear();
     feed(steps(4), [](int, int s) { return s; });
-    EXPECT_FALSE(XRuns().slots[0].holdsBuffer());
+    EXPECT_FALSE(XRuns().slot[0].holdsBuffer());
     CollectPlotStep();
     RedrawPlot(1);
     EXPECT_TRUE(surface.dc.calls().empty());
@@ -235,8 +235,8 @@ TEST_F(PlotBuffers, ACurveThatKeptItsSlotsIsDrawnOnlyAsFarAsTheXValuesGo)
     PlotSpecs().curves[1].display = 0;
     CountPlotCurves(PlotSpecs());
     feed(steps(3), [](int, int s) { return s / 3.0; });
-    ASSERT_EQ(CurveRuns(1).slots[0].count(), 50);
-    ASSERT_EQ(XRuns().slots[0].count(), 3);
+    ASSERT_EQ(CurveRuns(1).slot[0].count(), 50);
+    ASSERT_EQ(XRuns().slot[0].count(), 3);
 
     PlotSpecs().curves[0].display = 0;
     PlotSpecs().curves[1].display = 1;
@@ -261,5 +261,5 @@ TEST_F(PlotBuffers, AWindowWithoutADrawingContextSaysSoOnce)
     sink.clear();
     feed(steps(3), [](int, int s) { return s; });
     EXPECT_TRUE(sink.transcript().empty()) << "without a window the values are gathered quietly";
-    EXPECT_EQ(CurveRuns(0).slots[0].count(), 3);
+    EXPECT_EQ(CurveRuns(0).slot[0].count(), 3);
 }

@@ -1,6 +1,7 @@
 // The example models taken through complete processing, loaded by the simulator and
 // checked against their textbook state equations, and two of them run end to end.
 #include "model_test_support.h"
+#include "processed_examples.h"
 
 #include "common/settings_table.h"
 #include "modelproc/display_hooks.h"
@@ -28,99 +29,12 @@
 
 namespace {
 
-namespace fs = std::filesystem;
-
-const std::string SourceDir = ORVANTA_SOURCE_DIR;
-
-/// One processing run of an example model in a directory of its own.
-struct Processed {
-    int result = 0;
-    std::string codeFile;              ///< the ".l" path
-    std::vector<std::string> messages; ///< errors and progress lines
-    std::vector<std::string> loopInputs; ///< names of the algebraic-loop inputs made
-};
-
-/// Processes `model` to `depth` in the folder `work`, which holds its descriptions.
-Processed processIn(const std::string& work, const std::string& model, int depth)
-{
-    ResetSettings();
-    Settings().model_dirs = work;
-    Settings().messages = 2; // errors and progress reach the log
-    Pipeline() = PipelineState{};
-    Pipeline().modelFile = work + "/" + model;
-    Pipeline().depth = depth;
-    Pipeline().workingDirectory = work;
-
-    Processed out;
-    const ProcessorDisplayHooks saved = DisplayHooks();
-    const PipelinePhases phases = Phases();
-    // The pipeline reports errors through the model processor's hook, which writes to its log.
-    setProcessorLog([&out](const std::string& line) { out.messages.push_back(line); });
-    ttset_progress_callback([&out](const char* text) { out.messages.push_back(text); });
-    ttset_diag_callback([&out](const char* text) { out.messages.push_back(text); });
-    // The loop inputs are named in the class only; the files number them.
-    if (Phases().generate)
-        Phases().generate = [&out, generate = phases.generate](ClassRec* cls, const std::string& file) {
-            const int result = generate(cls, file);
-            if (cls->equations)
-                for (VarRec* v : cls->equations->algloop_in)
-                    out.loopInputs.push_back(v->name);
-            return result;
-        };
-    CurrentPosition() = ProcessingPosition{};
-    out.result = ttprocess_model();
-    Phases() = phases;
-    DisplayHooks() = saved;
-    setProcessorLog(nullptr);
-    release_all();
-
-    // The code file is named for the class and its version, not for the model file.
-    for (const auto& entry : fs::directory_iterator(work))
-        if (entry.path().extension() == ".l")
-            out.codeFile = entry.path().string();
-    return out;
-}
-
-/// A new folder of `dir` with the element library in it.
-std::string libraryFolder(const testsupport::TempDir& dir)
-{
-    static int folders = 0;
-    const std::string work = dir.mkdir("run" + std::to_string(++folders));
-    for (const auto& entry : fs::directory_iterator(SourceDir + "/examples/library"))
-        fs::copy_file(entry.path(), work + "/" + entry.path().filename().string());
-    return work;
-}
-
-/// Copies the element library and the example models into a new folder of `dir` and
-/// processes `model` there to `depth`.
-Processed processExample(const testsupport::TempDir& dir, const std::string& model, int depth)
-{
-    const std::string work = libraryFolder(dir);
-    for (const auto& entry : fs::directory_iterator(SourceDir + "/examples/models"))
-        fs::copy_file(entry.path(), work + "/" + entry.path().filename().string());
-    return processIn(work, model, depth);
-}
-
-/// Index of the variable of `kind` one of whose names is `name`; -1 when none is.
-int indexOf(int kind, const std::string& name)
-{
-    const VariableKind& k = Variables().kinds[kind];
-    for (std::size_t i = 0; i < k.entries.size(); ++i)
-        for (const std::string& n : k.entries[i].names)
-            if (n == name)
-                return int(i);
-    return -1;
-}
-
-/// The names of every variable of a kind, for failure texts.
-std::string namesOf(int kind)
-{
-    std::string text;
-    for (const VariableEntry& e : Variables().kinds[kind].entries)
-        for (const std::string& n : e.names)
-            text += n + " ";
-    return text;
-}
+using modeltest::indexOf;
+using modeltest::libraryFolder;
+using modeltest::namesOf;
+using modeltest::processExample;
+using modeltest::Processed;
+using modeltest::processIn;
 
 /// Runs the four instruction tables once, as the start of a run does.
 void evaluateAll(double t)

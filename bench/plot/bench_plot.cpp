@@ -1,0 +1,186 @@
+// Speed of the plot. Redraw: 26 curves of 100,000 points each drawn on an offscreen
+// window picture of 800 x 500, once smooth (most points fall on the pixel before and
+// are thinned away) and once noisy (a new pixel at nearly every point). Run: the chain
+// of 100 masses, RK4 with 10,000 steps through the run engine, with 3 and with 26
+// curves drawn step by step, each run in turn with one with the plot off; the ratio
+// of their medians is the figure.
+#include "mass_chain.h"
+
+#include "common/settings_table.h"
+#include "platform/qt/painter_device_context.h"
+#include "simulator/code_file_reader.h"
+#include "simulator/fastcode/fast_code.h"
+#include "simulator/integration_methods.h"
+#include "simulator/model_variables.h"
+#include "simulator/plot_buffers.h"
+#include "simulator/plot_drawing.h"
+#include "simulator/run_control.h"
+#include "simulator/run_output.h"
+#include "simulator/run_specs.h"
+#include "simulator/run_state.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QGuiApplication>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int Masses = 100;
+
+/// An offscreen window picture.
+class ImageSurface : public PlotSurface {
+public:
+    platform::DeviceContext* plotContext() override { return &m_image; }
+    int clientWidth() const override { return 800; }
+    int clientHeight() const override { return 500; }
+    void plotChanged(int, int, int, int) override {}
+
+private:
+    platform::ImageDeviceContext m_image{800, 500};
+};
+
+/// Fills slot 0 of the X axis and of every curve with `points` values.
+void fillCurves(int points, bool noisy)
+{
+    ResetPlot();
+    PlotSpecification& specs = PlotSpecs();
+    specs = PlotSpecification{};
+    specs.x.max = points;
+    unsigned seed = 12345;
+    for (int i = 0; i < CurveCount; ++i) {
+        PlotCurve& c = specs.curves[std::size_t(i)];
+        c.kind = KindVariable;
+        c.display = 1;
+        c.min = -1.5;
+        c.max = 1.5;
+    }
+    CountPlotCurves(specs);
+    StartPlotRun();
+    for (int p = 0; p < points; ++p) {
+        AppendPlotValue(XRuns(), p);
+        for (int i = 0; i < CurveCount; ++i) {
+            seed = seed * 1103515245u + 12345u;
+            const double jitter = noisy ? ((seed >> 8) % 1000) / 1000.0 - 0.5 : 0.0;
+            AppendPlotValue(CurveRuns(i), std::sin(p * (i + 1) * 2e-4) + jitter);
+        }
+    }
+}
+
+void Redraw26Curves(benchmark::State& state)
+{
+    ImageSurface surface;
+    SetPlotSurface(&surface);
+    fillCurves(100000, state.range(0) != 0);
+    for (auto _ : state)
+        RedrawPlot(1);
+    SetPlotSurface(nullptr);
+    ResetPlot();
+}
+
+/// Loads the chain with a displaced first mass (an initial condition), once.
+bool loadChain()
+{
+    static int loaded = -1;
+    if (loaded >= 0)
+        return loaded == 1;
+    SetStatusFunction([](const std::string&, bool) {});
+    std::string text = masschain::codeText(Masses);
+    text.replace(text.find("#Dstate_ind"), 0, "#DIncond\t1\n\t#real\ti0\n");
+    loaded = LoadCodeText(text) == 0;
+    if (!loaded)
+        return false;
+    Settings().warp = 1;
+    BuildFastCode();
+    const double parameters[] = {40.0, 0.05, 0.5};
+    for (int i = 0; i < 3; ++i)
+        SetVariableValue(KindParameter, i, parameters[i]);
+    SetVariableValue(KindInitial, 0, 1.0);
+    InstallRunOutput();
+    RunSpecs() = RunSpecification::defaults();
+    RunSpecs().method = MethodRungeKutta4;
+    RunSpecs().finishTime = 10.0;
+    RunSpecs().settings[MethodRungeKutta4][RowStep].value = 1e-3;
+    return true;
+}
+
+/// Shows the first `curves` curves, each a position or speed of the chain (0: plot off).
+void showCurves(int curves)
+{
+    ResetPlot();
+    ResetPlotSpecs(PlotSpecs());
+    for (int i = 0; i < curves; ++i) {
+        PlotCurve& c = PlotSpecs().curves[std::size_t(i)];
+        c.kind = KindState;
+        c.variable = (i * 7) % (2 * Masses);
+        c.display = 1;
+        c.min = -1;
+        c.max = 1;
+    }
+    CountPlotCurves(PlotSpecs());
+    Settings().mode = curves > 0 ? 0 : 1;
+    ApplyPlotSettings();
+}
+
+/// One run of 10,000 RK4 steps in milliseconds.
+double timedRun()
+{
+    DiscardAllPlotRuns();
+    const auto start = std::chrono::steady_clock::now();
+    RequestRun();
+    RunUntilIdle();
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+}
+
+/// Runs with the plot off and with `curves` drawn step by step, in turns, so that both
+/// see the same machine; the counters give the median of each and their ratio.
+void MassChainRunWithPlot(benchmark::State& state)
+{
+    if (!loadChain()) {
+        state.SkipWithError("chain model did not load");
+        return;
+    }
+    ImageSurface surface;
+    SetPlotSurface(&surface);
+    const int curves = int(state.range(0));
+    std::vector<double> off, on;
+    for (auto _ : state) {
+        showCurves(0);
+        off.push_back(timedRun());
+        showCurves(curves);
+        on.push_back(timedRun());
+    }
+    auto median = [](std::vector<double> v) {
+        std::sort(v.begin(), v.end());
+        return v[v.size() / 2];
+    };
+    state.counters["off_ms"] = median(off);
+    state.counters["on_ms"] = median(on);
+    state.counters["ratio"] = median(on) / median(off);
+    state.counters["steps"] = double(XRuns().slot[0].count());
+    state.counters["native"] = ChosenFastCode() != nullptr;
+    SetPlotSurface(nullptr);
+    ResetPlot();
+    Settings().mode = 0;
+}
+
+} // namespace
+
+BENCHMARK(Redraw26Curves)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(MassChainRunWithPlot)->Arg(3)->Arg(26)->Iterations(15)->Unit(benchmark::kMillisecond);
+
+int main(int argc, char** argv)
+{
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    QGuiApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
