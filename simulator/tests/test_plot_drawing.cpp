@@ -156,6 +156,29 @@ TEST_F(PlotDrawing, AnAutomaticScaleThatMustGrowRedrawsThePlot)
     EXPECT_TRUE(sink.transcript().empty());
 }
 
+TEST_F(PlotDrawing, AnXAxisOnAVariableGrowsWhileTheRunGoesAndIsRoundedAtItsEnd)
+{
+    PlotSpecification& specs = PlotSpecs();
+    specs.xIsTime = 0;
+    ASSERT_TRUE(FindPlotVariable("b", specs.x.kind, specs.x.variable, specs.x.nameIndex));
+    specs.x.min = 0;
+    specs.x.max = 1;
+    specs.x.scaling = 2;
+    show(0, "a", 0, 1);
+    ASSERT_TRUE(BeginPlotOutput(0));
+    EXPECT_NE(std::find(surface.dc.calls().begin(), surface.dc.calls().end(), "text 458 477 b"),
+              surface.dc.calls().end()) << "the X axis is named for its variable";
+    DrawPlotStep(0.5, {0.5});
+    surface.dc.clear();
+    DrawPlotStep(1.6, {0.6});
+    EXPECT_EQ(specs.x.max, 2.1); // 1.6 + 1 / 2
+    EXPECT_EQ(callsStarting(surface.dc.calls(), "fillRect").size(), 1u) << "redrawn on the grown scale";
+    DrawPlotStep(1.3, {0.7});
+    FinishPlotOutput();
+    EXPECT_NEAR(specs.x.min, 0, 1e-12) << "0.5 .. 1.6 takes a span of 2 in steps of 0.2, centred";
+    EXPECT_NEAR(specs.x.max, 2, 1e-12);
+}
+
 // The last run's data 0.13 .. 0.87 on a post-scaled curve take the scale 0 .. 1 when it ends.
 TEST_F(PlotDrawing, TheEndOfARunScalesPostAndAutoScaledRecordsOverTheirKeptRuns)
 {
