@@ -30,7 +30,7 @@ run: build
 	@test -n "$(BUILD)" || { echo "run: BUILD is empty"; exit 1; }
 	@test -f examples/models/$(RUN_MODEL).mg0 || { echo "run: examples/models/$(RUN_MODEL).mg0 is missing"; exit 1; }
 	@rm -rf $(RUN_DIR) && mkdir -p $(RUN_DIR) && cp -R examples/models examples/library $(RUN_DIR)/
-	@cd $(RUN_DIR)/models && mpx=$(abspath $(BUILD))/modelproc/program/orvantampx; \
+	@cd $(RUN_DIR)/models && mpx=$(abspath $(BUILD))/bin/orvantampx; \
 	if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ] && [ "$$QT_QPA_PLATFORM" != offscreen ]; then \
 	  echo "run: processing $(RUN_MODEL); close the log window when you have read it"; \
 	  $$mpx -rc_file orvanta.ini -model $(RUN_MODEL) || { echo "run: processing $(RUN_MODEL) failed"; exit 1; }; \
