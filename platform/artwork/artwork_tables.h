@@ -34,4 +34,8 @@ const Picture& aboutPicture();
 /// library name; the resource name is "BM_" and the library name in capitals.
 const std::vector<Picture>& elementSymbols();
 
+/// The symbols of bonds and signals in the connection editor's lists, under the
+/// resource name "BM_" and the name in capitals, in colour only.
+const std::vector<Picture>& connectionSymbols();
+
 } // namespace artwork

@@ -1,7 +1,8 @@
 // Build step: draws every picture of the artwork tables into a PNG and lists
 // them in a Qt resource file (prefix /orvanta): toolbar/<command id>.png,
 // bitmaps/<name>.png (radio buttons and the about picture) and
-// symbols/<resource name>.png with its "BW" form.
+// symbols/<resource name>.png (element symbols with their "BW" form, and the
+// connection symbols).
 //
 //   generate_artwork OUTPUT_DIRECTORY
 #include "artwork_script.h"
@@ -142,6 +143,12 @@ int main(int argc, char** argv)
         QString resource = "BM_" + QString::fromStdString(symbol.name).toUpper();
         out.save(colour, "symbols/" + resource + ".png");
         out.save(blackAndWhite, "symbols/" + resource + "BW.png");
+    }
+
+    for (const Picture& symbol : artwork::connectionSymbols()) {
+        QImage colour = ground(symbol, Qt::white);
+        ok = paint(colour, symbol, false) && ok;
+        out.save(colour, "symbols/BM_" + QString::fromStdString(symbol.name).toUpper() + ".png");
     }
 
     QFile qrc(out.directory + "/artwork.qrc");

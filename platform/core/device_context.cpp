@@ -167,7 +167,9 @@ void RecordingDeviceContext::textOut(int x, int y, std::string_view text)
 void RecordingDeviceContext::drawBitmap(const Bitmap& bitmap, int left, int top, int right, int bottom,
                                         BitmapMode mode)
 {
-    record("bitmap" + numbers({left, top, right, bottom}) + (mode == BitmapMode::Masked ? " masked " : " copy ") +
+    record("bitmap" + numbers({left, top, right, bottom}) + (mode == BitmapMode::Masked        ? " masked "
+            : mode == BitmapMode::Transparent ? " transparent "
+                                              : " copy ") +
            std::to_string(bitmap.width()) + "x" + std::to_string(bitmap.height()));
 }
 

@@ -71,6 +71,7 @@ enum class BackgroundMode { Transparent = 1, Opaque = 2 };
 enum class BitmapMode {
     Copy,   ///< every pixel as it is
     Masked, ///< ink pixels (see `Bitmap::isInk`) in the text colour, the others leave what is there
+    Transparent, ///< ink pixels in their own colour, the others leave what is there
 };
 
 /// The mapping of a context: device = (logical - window origin) * viewport
@@ -174,7 +175,7 @@ public:
     void setPixel(int x, int y, ColorRef color) override;
     void textOut(int x, int y, std::string_view text) override;
     using DeviceContext::drawBitmap;
-    /// Records "bitmap L T R B copy|masked WxH".
+    /// Records "bitmap L T R B copy|masked|transparent WxH".
     void drawBitmap(const Bitmap& bitmap, int left, int top, int right, int bottom, BitmapMode mode) override;
     void setMapMode(MapMode mode) override;
     void setWindowOrigin(int x, int y) override;

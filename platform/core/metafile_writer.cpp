@@ -421,9 +421,10 @@ void MetafileDeviceContext::drawBitmap(const Bitmap& bitmap, int left, int top, 
     if (bitmap.isEmpty() || right == left || bottom == top)
         return;
     int w = bitmap.width(), h = bitmap.height();
-    if (mode == BitmapMode::Copy) {
+    if (mode == BitmapMode::Copy || mode == BitmapMode::Transparent) {
+        // ANDed, white keeps the picture under it and the ink keeps its colour on a white ground.
         writeStretchDib(deviceIndependentBitmap(w, h, {}, [&](int x, int y) { return bitmap.pixel(x, y); }), w, h,
-                        left, top, right, bottom, wmf::kSrcCopy);
+                        left, top, right, bottom, mode == BitmapMode::Copy ? wmf::kSrcCopy : wmf::kSrcAnd);
     } else {
         // Palette entry 1 where there is no ink: white keeps the picture under the AND,
         // black leaves it under the OR.

@@ -48,7 +48,8 @@ public:
     void textOut(int x, int y, std::string_view text) override;
     using DeviceContext::drawBitmap;
     /// A copied bitmap is one stretched picture; a masked one is its mask
-    /// (ink black) ANDed and then its ink in the text colour ORed in.
+    /// (ink black) ANDed and then its ink in the text colour ORed in; a
+    /// transparent one is the picture ANDed.
     void drawBitmap(const Bitmap& bitmap, int left, int top, int right, int bottom, BitmapMode mode) override;
     void setMapMode(MapMode mode) override;
     /// An extent with a zero part cannot map anything: it is written as 1.

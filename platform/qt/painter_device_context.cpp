@@ -211,16 +211,16 @@ void PainterDeviceContext::textOut(int x, int y, std::string_view text)
 {
     QString string = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
     QFontMetrics metrics(m_font, &m_device);
-    int width = metrics.horizontalAdvance(string);
+    // Text on its left end and baseline needs no measuring.
     unsigned horizontal = m_textAlign & TA_CENTER;
     if (horizontal == TA_CENTER)
-        x -= width / 2;
+        x -= metrics.horizontalAdvance(string) / 2;
     else if (horizontal == TA_RIGHT)
-        x -= width;
+        x -= metrics.horizontalAdvance(string);
     unsigned vertical = m_textAlign & TA_BASELINE;
-    int baseline = y + metrics.ascent();
-    if (vertical == TA_BASELINE)
-        baseline = y;
+    int baseline = y;
+    if (vertical == TA_TOP)
+        baseline = y + metrics.ascent();
     else if (vertical == TA_BOTTOM)
         baseline = y - metrics.descent();
     QPen savedPen = m_painter.pen();
@@ -238,13 +238,18 @@ void PainterDeviceContext::drawBitmap(const Bitmap& bitmap, int left, int top, i
     if (mode == BitmapMode::Copy) {
         image = toQImage(bitmap);
     } else {
-        // Ink in the text colour over a clear ground: the pixels around the ink stay as they were.
+        // Ink in the text colour (or its own) over a clear ground: the pixels around the ink stay as they were.
         image = QImage(bitmap.width(), bitmap.height(), QImage::Format_ARGB32);
         QRgb ink = toQColor(m_textColor).rgb();
+        bool ownColour = mode == BitmapMode::Transparent;
         for (int y = 0; y < bitmap.height(); ++y) {
             auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-            for (int x = 0; x < bitmap.width(); ++x)
-                line[x] = bitmap.isInk(x, y) ? ink : qRgba(0, 0, 0, 0);
+            for (int x = 0; x < bitmap.width(); ++x) {
+                if (!bitmap.isInk(x, y))
+                    line[x] = qRgba(0, 0, 0, 0);
+                else
+                    line[x] = ownColour ? toQColor(bitmap.pixel(x, y)).rgb() : ink;
+            }
         }
     }
     // A bitmap is copied whatever the raster operation of the pen.

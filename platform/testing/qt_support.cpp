@@ -8,6 +8,8 @@
 #include <QApplication>
 #include <QDialog>
 #include <QPointer>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTimer>
 
 #include <cstdlib>
@@ -80,6 +82,29 @@ QImage grabToPng(QWidget& widget, const std::string& name)
     if (const char* where = std::getenv("ORVANTA_GRAB_DIR"); where && *where)
         shot.save(QString::fromStdString(platform::joinPath(where, name + ".png")));
     return shot;
+}
+
+std::optional<std::string> convertMetafileToSvg(const std::string& wmfPath, const std::string& svgPath,
+                                                std::string& error)
+{
+    error.clear();
+    const QString converter = QStandardPaths::findExecutable("wmf2svg");
+    if (converter.isEmpty())
+        return std::nullopt;
+    QProcess process;
+    process.start(converter, {"-o", QString::fromStdString(svgPath), QString::fromStdString(wmfPath)});
+    if (!process.waitForFinished(60000)) {
+        error = "wmf2svg did not finish";
+        return std::nullopt;
+    }
+    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
+        error = "wmf2svg failed: " + process.readAllStandardError().toStdString();
+        return std::nullopt;
+    }
+    std::optional<std::string> svg = platform::readFile(svgPath);
+    if (!svg)
+        error = "wmf2svg wrote no " + svgPath;
+    return svg;
 }
 
 } // namespace testsupport

@@ -10,6 +10,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <optional>
 #include <string>
 
 class QAction;
@@ -42,5 +43,11 @@ void answerNextBox(QMessageBox::StandardButton button, std::string* text = nullp
 /// Grabs the widget as it is drawn now; the picture is also saved as
 /// "<name>.png" in $ORVANTA_GRAB_DIR when that is set.
 QImage grabToPng(QWidget& widget, const std::string& name);
+
+/// Converts a metafile with the outside converter wmf2svg into `svgPath`: the SVG's
+/// text, or none with the reason in `error`, which stays empty when the converter
+/// is not installed.
+std::optional<std::string> convertMetafileToSvg(const std::string& wmfPath, const std::string& svgPath,
+                                                std::string& error);
 
 } // namespace testsupport

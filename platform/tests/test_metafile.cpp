@@ -211,16 +211,20 @@ unsigned byteAt(const std::string& bytes, std::size_t i)
 
 } // namespace
 
-TEST(Metafile, BitmapsAreCopiedStretchedOrMaskedInTheTextColour)
+TEST(Metafile, BitmapsAreCopiedStretchedMaskedInTheTextColourOrAnded)
 {
     Bitmap bitmap = testsupport::sampleBitmap();
     MetafileDeviceContext dc;
     dc.drawBitmap(bitmap, 4, 6, BitmapMode::Copy);
     dc.setTextColor(rgb(10, 20, 30));
     dc.drawBitmap(bitmap, 20, 30, 36, 46, BitmapMode::Masked);
+    dc.drawBitmap(bitmap, 50, 30, BitmapMode::Transparent);
     Metafile file = readBack(dc);
     std::vector<MetafileRecord> dibs = file.recordsOf(wmf::StretchDib);
-    ASSERT_EQ(dibs.size(), 3u);
+    ASSERT_EQ(dibs.size(), 4u);
+    // Transparent: the colour picture ANDed, so that its white keeps what is under it.
+    EXPECT_EQ(dibs[3].value32(0), wmf::kSrcAnd);
+    EXPECT_EQ(dibBytes(dibs[3]), dibBytes(dibs[0]));
 
     const MetafileRecord& copy = dibs[0];
     EXPECT_EQ(copy.value32(0), wmf::kSrcCopy);

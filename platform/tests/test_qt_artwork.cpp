@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QFileInfo>
 #include <QPainter>
 
 #include <cstdlib>
@@ -23,25 +25,31 @@ Application& app()
     return *instance;
 }
 
-/// Lays images side by side, three times their size, into $ORVANTA_GRAB_DIR/<name>.png (to look at).
+/// Lays images side by side, three times their size, in rows of at most 1200
+/// pixels, into $ORVANTA_GRAB_DIR/<name>.png (to look at).
 void grabSheet(const std::string& name, const std::vector<QImage>& images)
 {
     const char* grab = std::getenv("ORVANTA_GRAB_DIR");
     if (!grab || images.empty())
         return;
-    int width = 4, height = 0;
+    std::vector<QPoint> places;
+    int x = 4, y = 4, rowHeight = 0, width = 0;
     for (const QImage& image : images) {
-        width += 3 * image.width() + 4;
-        height = std::max(height, 3 * image.height() + 8);
+        if (x > 4 && x + 3 * image.width() > 1200) {
+            x = 4;
+            y += rowHeight + 4;
+            rowHeight = 0;
+        }
+        places.emplace_back(x, y);
+        x += 3 * image.width() + 4;
+        width = std::max(width, x);
+        rowHeight = std::max(rowHeight, 3 * image.height());
     }
-    QImage sheet(width, height, QImage::Format_RGB32);
+    QImage sheet(width, y + rowHeight + 4, QImage::Format_RGB32);
     sheet.fill(QColor(236, 236, 236));
     QPainter painter(&sheet);
-    int x = 4;
-    for (const QImage& image : images) {
-        painter.drawImage(QRect(x, 4, 3 * image.width(), 3 * image.height()), image);
-        x += 3 * image.width() + 4;
-    }
+    for (std::size_t i = 0; i < images.size(); ++i)
+        painter.drawImage(QRect(places[i], images[i].size() * 3), images[i]);
     painter.end();
     sheet.save(QString::fromLocal8Bit(grab) + "/" + QString::fromStdString(name) + ".png");
 }
@@ -103,11 +111,20 @@ TEST_F(Artwork, EachToolRadioHasANormalACheckedAndADisabledFormOfOneSize)
 
 TEST_F(Artwork, AnElementSymbolsBlackAndWhiteFormIsBlackExactlyWhereItsColourFormIsNotWhite)
 {
-    std::vector<QImage> images;
-    for (const char* name : {"BM_0J", "BM_1J", "BM_C", "BM_I", "BM_R", "BM_SE", "BM_SF", "BM_TF", "BM_GY", "BM_MSE",
-                             "BM_MSF", "BM_GAIN", "BM_INTGRL"}) {
+    // Every symbol with a black-and-white form is an element symbol.
+    std::vector<QImage> images, others;
+    int elements = 0;
+    const QStringList files = QDir(":/orvanta/symbols").entryList(QDir::Files, QDir::Name);
+    for (const QString& file : files) {
+        const std::string name = QFileInfo(file).completeBaseName().toStdString();
+        if (!files.contains(QString::fromStdString(name + "BW.png"))) {
+            if (!name.ends_with("BW"))
+                others.push_back(bitmapResourceImage(name));
+            continue;
+        }
+        ++elements;
         std::optional<Bitmap> colour = loadBitmapResource(name);
-        std::optional<Bitmap> blackAndWhite = loadBitmapResource(std::string(name) + "BW");
+        std::optional<Bitmap> blackAndWhite = loadBitmapResource(name + "BW");
         ASSERT_TRUE(colour && blackAndWhite) << name;
         ASSERT_EQ(colour->width(), blackAndWhite->width()) << name;
         ASSERT_EQ(colour->height(), blackAndWhite->height()) << name;
@@ -120,12 +137,15 @@ TEST_F(Artwork, AnElementSymbolsBlackAndWhiteFormIsBlackExactlyWhereItsColourFor
                 ink += c == 0;
             }
         EXPECT_GT(ink, 10) << name;
-        // A bond-graph element is one text line high, so that its name fits beside it.
-        if (std::string(name) != "BM_GAIN" && std::string(name) != "BM_INTGRL") {
-            EXPECT_EQ(colour->height(), 15) << name;
-        }
+        // A bond-graph element is one text line high, so that its name fits beside it;
+        // a signal block is a framed picture above its name.
+        EXPECT_TRUE(colour->height() == 15 || colour->height() == 22) << name;
         images.push_back(toQImage(*colour));
-        images.push_back(toQImage(*blackAndWhite));
     }
+    EXPECT_GE(elements, 13);
+    ASSERT_TRUE(loadBitmapResource("BM_C") && loadBitmapResource("BM_GAIN"));
+    EXPECT_EQ(loadBitmapResource("BM_C")->height(), 15);
+    EXPECT_EQ(loadBitmapResource("BM_GAIN")->height(), 22);
     grabSheet("symbols", images);
+    grabSheet("other-symbols", others);
 }

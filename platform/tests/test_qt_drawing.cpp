@@ -319,11 +319,11 @@ TEST_F(Drawing, PagesRunOnAnyContextSoThatTheirTextCanBeRead)
     EXPECT_EQ(printPages(refused, dc, 100, 130, [] { return false; }), 1);
 }
 
-TEST_F(Drawing, AMaskedBitmapPaintsExactlyItsInkInTheTextColourPlainOrStretched)
+TEST_F(Drawing, AMaskedBitmapPaintsExactlyItsInkInTheTextColourPlainOrStretchedATransparentOneInItsOwn)
 {
     Bitmap bitmap = testsupport::sampleBitmap();
     constexpr ColorRef kGround = rgb(200, 210, 220);
-    QImage image(80, 40, QImage::Format_RGB32);
+    QImage image(90, 40, QImage::Format_RGB32);
     image.fill(toQColor(kGround));
     {
         PainterDeviceContext dc(image);
@@ -334,6 +334,7 @@ TEST_F(Drawing, AMaskedBitmapPaintsExactlyItsInkInTheTextColourPlainOrStretched)
         dc.drawBitmap(bitmap, 20, 3, BitmapMode::Masked);
         dc.drawBitmap(bitmap, 40, 3, 56, 19, BitmapMode::Masked);
         dc.drawBitmap(bitmap, 60, 3, 68, 11, BitmapMode::Copy);
+        dc.drawBitmap(bitmap, 75, 3, BitmapMode::Transparent);
     }
     struct Placement {
         int left, top, scale;
@@ -351,6 +352,11 @@ TEST_F(Drawing, AMaskedBitmapPaintsExactlyItsInkInTheTextColourPlainOrStretched)
     for (int y = 0; y < 8; ++y)
         for (int x = 0; x < 8; ++x)
             ASSERT_EQ(pixelAt(image, 60 + x, 3 + y), bitmap.pixel(x, y)) << x << "," << y;
+    // Transparent: the ink in its own colours, the ground where the bitmap is white.
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x)
+            ASSERT_EQ(pixelAt(image, 75 + x, 3 + y), bitmap.isInk(x, y) ? bitmap.pixel(x, y) : kGround)
+                << x << "," << y;
     EXPECT_EQ(toBitmap(toQImage(bitmap)), bitmap);
 }
 

@@ -7,6 +7,7 @@
 #include "platform/qt/clipboard.h"
 #include "platform/qt/painter_device_context.h"
 #include "platform/qt/printing.h"
+#include "platform/testing/qt_support.h"
 #include "platform/testing/sample_drawing.h"
 #include "platform/testing/temp_dir.h"
 
@@ -15,8 +16,6 @@
 #include <QFile>
 #include <QImage>
 #include <QPrinter>
-#include <QProcess>
-#include <QStandardPaths>
 
 #include <cstdlib>
 #include <fstream>
@@ -90,25 +89,17 @@ TEST_F(Pictures, TheSampleAsAMetafileHasItsExtentsAndAnOutsideReaderConvertsIt)
                                    wmf::SetPixel, wmf::TextOut, wmf::StretchDib, wmf::SetRop2, wmf::IntersectClipRect})
         EXPECT_FALSE(file->recordsOf(function).empty()) << wmf::recordName(function);
 
-    QString converter = QStandardPaths::findExecutable("wmf2svg");
-    if (converter.isEmpty()) {
+    const std::optional<std::string> svg = testsupport::convertMetafileToSvg(wmfPath, dir.file("converted.svg"), error);
+    if (!svg && error.empty()) {
         if (std::getenv("CI"))
             FAIL() << "wmf2svg is not installed (scripts/install-deps installs libwmf-bin)";
         GTEST_SKIP() << "wmf2svg is not installed";
     }
-    QProcess process;
-    std::string svgPath = dir.file("converted.svg");
-    process.start(converter, {"-o", QString::fromStdString(svgPath), QString::fromStdString(wmfPath)});
-    ASSERT_TRUE(process.waitForFinished(60000));
-    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
-    QFile converted(QString::fromStdString(svgPath));
-    ASSERT_TRUE(converted.open(QIODevice::ReadOnly));
-    std::string svg = converted.readAll().toStdString();
-    keep(dir, "sample-converted.svg", svg);
-    EXPECT_NE(svg.find("<line"), std::string::npos);
-    EXPECT_NE(svg.find("<rect"), std::string::npos);
-    EXPECT_NE(svg.find("Orvanta plot"), std::string::npos);
+    ASSERT_TRUE(svg) << error;
+    keep(dir, "sample-converted.svg", *svg);
+    EXPECT_NE(svg->find("<line"), std::string::npos);
+    EXPECT_NE(svg->find("<rect"), std::string::npos);
+    EXPECT_NE(svg->find("Orvanta plot"), std::string::npos);
 }
 
 TEST_F(Pictures, TheSampleAsPngAndPdfHasEveryPartInItsPlace)
