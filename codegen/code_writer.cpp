@@ -165,6 +165,32 @@ bool WriteTemplateFile(std::string_view templateName, const TemplateValues& valu
     return true;
 }
 
+bool IsCName(std::string_view name)
+{
+    static constexpr std::string_view keywords[] = {
+        // C89
+        "auto", "break", "case", "char", "const", "continue", "default", "do", "double", "else", "enum",
+        "extern", "float", "for", "goto", "if", "int", "long", "register", "return", "short", "signed",
+        "sizeof", "static", "struct", "switch", "typedef", "union", "unsigned", "void", "volatile", "while",
+        // C99 and C11
+        "inline", "restrict", "_Bool", "_Complex", "_Imaginary", "_Alignas", "_Alignof", "_Atomic",
+        "_Generic", "_Noreturn", "_Static_assert", "_Thread_local",
+        // C23
+        "alignas", "alignof", "bool", "constexpr", "false", "nullptr", "static_assert", "thread_local",
+        "true", "typeof", "typeof_unqual", "_BitInt", "_Decimal32", "_Decimal64", "_Decimal128",
+    };
+    const auto letter = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_'; };
+    if (name.empty() || !letter(name.front()))
+        return false;
+    for (char c : name)
+        if (!letter(c) && !(c >= '0' && c <= '9'))
+            return false;
+    for (std::string_view keyword : keywords)
+        if (name == keyword)
+            return false;
+    return true;
+}
+
 std::string ExactNumber(double value)
 {
     char buffer[64];

@@ -53,6 +53,10 @@ std::string BoundaryCopyLines(const std::vector<VariableRecord*>& records, const
 bool WriteTemplateFile(std::string_view templateName, const TemplateValues& values, const std::string& directory,
                        const std::string& file);
 
+/// Whether the text can name generated C code and its file: a C identifier that is no
+/// keyword of C (up to C23), so that it can name neither another folder nor a C word.
+bool IsCName(std::string_view name);
+
 /// The shortest decimal text that reads back as exactly this value.
 std::string ExactNumber(double value);
 

@@ -8,6 +8,7 @@
 #include "codegen/submodel_extraction.h"
 #include "codegen/submodel_writer.h"
 #include "common/message_boxes.h"
+#include "platform/core/message_sink.h"
 
 namespace {
 
@@ -22,67 +23,111 @@ bool readInputs(const GenerationRequest& request, GeneratorModel& model, const P
 {
     report(progress, 0);
     if (!ReadEquationFile(model, request.modelFile)) {
-        ShowMessage({"Error reading the specified model file", "", request.modelFile});
+        ShowGeneratorBox("Orvanta Error", {"Error reading the specified model file", "", request.modelFile});
         return false;
     }
     report(progress, 20);
     if (!request.experimentBase.empty() &&
         !ReadExperiment(model, request.experimentBase, request.experimentName))
-        ShowMessage({"Could not open the experiment", "", "Generated code will contain default settings"});
+        ShowGeneratorBox("Orvanta Warning",
+                         {"Could not open the experiment", "", "Generated code will contain default settings"});
     return true;
 }
 
-void failed()
+GenerationResult failed(GenerationResult result)
 {
-    ShowMessage({"An error occured, one or more files", "could not be generated"});
+    ShowGeneratorBox("Orvanta Error", {"An error occured, one or more files", "could not be generated"});
+    result.outcome = GenerationOutcome::Failed;
+    return result;
+}
+
+GenerationResult cancelled(GenerationResult result)
+{
+    result.outcome = GenerationOutcome::Cancelled;
+    return result;
+}
+
+/// The output directory of the request, else the one the user chooses; false when none is chosen.
+bool outputDirectory(const GenerationRequest& request, const GenerationChoices& choices, GenerationResult& result)
+{
+    result.outputDirectory = request.outputDirectory;
+    if (!result.outputDirectory.empty() || !choices.chooseOutputDirectory)
+        return true;
+    std::optional<std::string> chosen = choices.chooseOutputDirectory();
+    if (!chosen)
+        return false;
+    result.outputDirectory = *chosen;
+    return true;
 }
 
 using BlockWriter = bool (*)(const GeneratorModel&, const std::string&, const std::string&, const ProgressFunction&);
 
-bool generateBlock(const GenerationRequest& request, const BlockRequest& block, const ProgressFunction& progress,
-                   BlockWriter write)
+GenerationResult generateBlock(const GenerationRequest& request, const BlockRequest& block,
+                               const ProgressFunction& progress, const GenerationChoices& choices, BlockWriter write)
 {
+    GenerationResult result;
+    result.block = block;
     GeneratorModel model("Noname");
     if (!readInputs(request, model, progress))
-        return false;
-    // the dialog's submodel chooser comes between these two
+        return result;
     report(progress, 30);
-    report(progress, 40);
-    std::unique_ptr<GeneratorModel> submodel = ExtractSubmodel(model, block.submodel);
-    if (submodel)
-        report(progress, 50);
-    if (!submodel || !write(*submodel, request.outputDirectory, block.functionName, progress)) {
-        failed();
-        return false;
+    if (choices.chooseBlock) {
+        std::optional<BlockRequest> chosen = choices.chooseBlock(model, block);
+        if (!chosen)
+            return cancelled(result);
+        result.block = *chosen;
     }
-    return true;
+    report(progress, 40);
+    std::unique_ptr<GeneratorModel> submodel = ExtractSubmodel(model, result.block.submodel);
+    if (!submodel)
+        return failed(result);
+    if (!outputDirectory(request, choices, result))
+        return cancelled(result);
+    report(progress, 50);
+    if (!write(*submodel, result.outputDirectory, result.block.functionName, progress))
+        return failed(result);
+    result.outcome = GenerationOutcome::Written;
+    return result;
 }
 
 } // namespace
 
-bool GenerateStandAlone(const GenerationRequest& request, const ProgressFunction& progress)
+void ShowGeneratorBox(const std::string& caption, const std::vector<std::string>& lines)
 {
+    platform::MessageBoxRequest box;
+    box.caption = caption;
+    box.lines = lines;
+    box.owner = CurrentMessageOwner();
+    box.icon = caption == "Orvanta Message" ? platform::BoxIcon::Information : platform::BoxIcon::Exclamation;
+    platform::messageSink().show(box);
+}
+
+GenerationResult GenerateStandAlone(const GenerationRequest& request, const ProgressFunction& progress,
+                                    const GenerationChoices& choices)
+{
+    GenerationResult result;
     GeneratorModel model("Noname");
     if (!readInputs(request, model, progress))
-        return false;
-    // the dialog asks for the output directory between these two
+        return result;
     report(progress, 35);
+    if (!outputDirectory(request, choices, result))
+        return cancelled(result);
     report(progress, 50);
     model.simulationOutput = request.simulationOutput;
-    if (!WriteStandAloneFiles(model, request.outputDirectory, progress)) {
-        failed();
-        return false;
-    }
-    return true;
+    if (!WriteStandAloneFiles(model, result.outputDirectory, progress))
+        return failed(result);
+    result.outcome = GenerationOutcome::Written;
+    return result;
 }
 
-bool GenerateSubmodelFunction(const GenerationRequest& request, const BlockRequest& block,
-                              const ProgressFunction& progress)
+GenerationResult GenerateSubmodelFunction(const GenerationRequest& request, const BlockRequest& block,
+                                          const ProgressFunction& progress, const GenerationChoices& choices)
 {
-    return generateBlock(request, block, progress, WriteSubmodelFiles);
+    return generateBlock(request, block, progress, choices, WriteSubmodelFiles);
 }
 
-bool GenerateSFunction(const GenerationRequest& request, const BlockRequest& block, const ProgressFunction& progress)
+GenerationResult GenerateSFunction(const GenerationRequest& request, const BlockRequest& block,
+                                   const ProgressFunction& progress, const GenerationChoices& choices)
 {
-    return generateBlock(request, block, progress, WriteSFunctionFiles);
+    return generateBlock(request, block, progress, choices, WriteSFunctionFiles);
 }

@@ -4,6 +4,8 @@
 
 #include "codegen/code_writer.h"
 
+#include <functional>
+#include <optional>
 #include <string>
 
 /// What to generate from what.
@@ -11,7 +13,7 @@ struct GenerationRequest {
     std::string modelFile;        ///< the equation file (".e")
     std::string experimentBase;   ///< the experiment's files without extension; empty: none
     std::string experimentName;
-    std::string outputDirectory;
+    std::string outputDirectory;  ///< empty: asked for through the choices
     int simulationOutput = 0;     ///< 0 none, 1 during the run, 2 after the run
 };
 
@@ -21,17 +23,48 @@ struct BlockRequest {
     std::string functionName = "Noname"; ///< the name of the generated block
 };
 
+/// Where a generation asks the user, between reading the model and writing the files.
+/// Without them the request's block and output directory stand as they are.
+struct GenerationChoices {
+    /// The block to write of the model read, the request's block proposed; none stops.
+    std::function<std::optional<BlockRequest>(const GeneratorModel& model, const BlockRequest& proposed)>
+        chooseBlock;
+    /// The output directory when the request names none; none stops.
+    std::function<std::optional<std::string>()> chooseOutputDirectory;
+};
+
+enum class GenerationOutcome {
+    Written,   ///< every file was written
+    Failed,    ///< something was refused or not written, and a message said so
+    Cancelled, ///< the user stopped at a choice; nothing was said
+};
+
+/// How a generation ended, with what it wrote where.
+struct GenerationResult {
+    GenerationOutcome outcome = GenerationOutcome::Failed;
+    std::string outputDirectory;
+    BlockRequest block;
+
+    explicit operator bool() const { return outcome == GenerationOutcome::Written; }
+};
+
 /// Reads the model and the experiment and writes the stand-alone program. A model that
 /// cannot be read stops with "Error reading the specified model file"; an experiment
 /// that cannot be read only warns, and the program gets the default run values.
-bool GenerateStandAlone(const GenerationRequest& request, const ProgressFunction& progress = {});
+GenerationResult GenerateStandAlone(const GenerationRequest& request, const ProgressFunction& progress = {},
+                                    const GenerationChoices& choices = {});
 
 /// Reads the model and the experiment as above, extracts the submodel and writes it as
 /// a function with an input and an output vector.
-bool GenerateSubmodelFunction(const GenerationRequest& request, const BlockRequest& block,
-                              const ProgressFunction& progress = {});
+GenerationResult GenerateSubmodelFunction(const GenerationRequest& request, const BlockRequest& block,
+                                          const ProgressFunction& progress = {},
+                                          const GenerationChoices& choices = {});
 
 /// Reads the model and the experiment as above, extracts the submodel and writes it as
 /// an S-function named after the function name.
-bool GenerateSFunction(const GenerationRequest& request, const BlockRequest& block,
-                       const ProgressFunction& progress = {});
+GenerationResult GenerateSFunction(const GenerationRequest& request, const BlockRequest& block,
+                                   const ProgressFunction& progress = {}, const GenerationChoices& choices = {});
+
+/// Shows a box of the generator: the caption ("Orvanta Error", "Orvanta Warning",
+/// "Orvanta Message") with its icon, owned by the current message owner.
+void ShowGeneratorBox(const std::string& caption, const std::vector<std::string>& lines);

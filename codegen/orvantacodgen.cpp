@@ -1,6 +1,7 @@
 // Command-line driver of the code generator: writes the stand-alone program, the
 // submodel function or the S-function of a processed model without the dialog.
 #include "codegen/generation.h"
+#include "codegen/sfunction_writer.h"
 #include "codegen/standalone_writer.h"
 #include "codegen/submodel_writer.h"
 
@@ -73,7 +74,7 @@ int main(int argc, char** argv)
     if (sfunction) {
         if (!GenerateSFunction(request, block))
             return 1;
-        written = {block.functionName + ".c", "xxmexfcs.c", "xxmextps.h"};
+        written = SFunctionFileNames(block.functionName);
     } else if (submodel) {
         if (!GenerateSubmodelFunction(request, block))
             return 1;

@@ -4,20 +4,7 @@
 
 #include "common/message_boxes.h"
 
-#include <cctype>
-
 namespace {
-
-/// A function name is a C identifier: it names the S-function and its file.
-bool isIdentifier(const std::string& name)
-{
-    if (name.empty() || std::isdigit(static_cast<unsigned char>(name[0])))
-        return false;
-    for (char c : name)
-        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_')
-            return false;
-    return true;
-}
 
 /// The initial states into the host's vector, when it has one.
 std::string initialStates(const GeneratorModel& model)
@@ -36,10 +23,15 @@ std::string initialStates(const GeneratorModel& model)
 
 } // namespace
 
+std::vector<std::string> SFunctionFileNames(const std::string& functionName)
+{
+    return {"xxmextps.h", "xxmexfcs.c", functionName + ".c"};
+}
+
 bool WriteSFunctionFiles(const GeneratorModel& model, const std::string& outputDirectory,
                          const std::string& functionName, const ProgressFunction& progress)
 {
-    if (!isIdentifier(functionName)) {
+    if (!IsCName(functionName)) {
         ShowMessage({"The function name " + functionName + " is not a C name",
                      "the S-function is not generated"});
         return false;

@@ -4,6 +4,10 @@
 #include "codegen/code_writer.h"
 
 #include <string>
+#include <vector>
+
+/// The files of the S-function, in the order they are written.
+std::vector<std::string> SFunctionFileNames(const std::string& functionName);
 
 /// Writes xxmextps.h (reporting 70), xxmexfcs.c (80) and <function name>.c (100) into
 /// the directory. A model the S-function cannot hold is refused with a message before

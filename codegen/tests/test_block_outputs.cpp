@@ -237,7 +237,7 @@ TEST_F(BlockTest, SFunctionsThatCannotBeWrittenWriteNothing)
     ASSERT_TRUE(ReadEquationFile(model, kFixtures + "/crankrg1.e"));
     std::unique_ptr<GeneratorModel> block = ExtractSubmodel(model, "crank");
     ASSERT_TRUE(block);
-    for (const char* name : {"2crank", "crank-mod", "", "a b"}) {
+    for (const char* name : {"2crank", "crank-mod", "", "a b", "../x", "int", "while", "_Bool", "typeof", "cr\xc3\xa4nk"}) {
         SCOPED_TRACE(name);
         sink.clear();
         testsupport::TempDir out;

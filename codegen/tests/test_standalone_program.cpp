@@ -71,7 +71,7 @@ protected:
         dir.write("exp.p", experiment.parameters);
         dir.write("exp.r", experiment.run);
         dir.write("exp.u", experiment.plot);
-        return GenerateStandAlone(request);
+        return bool(GenerateStandAlone(request));
     }
 
     ProgramRun build(const char* flags)

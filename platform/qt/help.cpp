@@ -62,6 +62,11 @@ int showHelp(WindowHandle owner, const std::string& helpFile, unsigned command, 
     return 0;
 }
 
+bool openAddress(const std::string& address)
+{
+    return opener()(address);
+}
+
 void setHelpOpener(HelpOpener open)
 {
     opener() = open ? std::move(open) : HelpOpener(openInBrowser);

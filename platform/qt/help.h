@@ -33,4 +33,7 @@ int showHelp(WindowHandle owner, const std::string& helpFile, unsigned command, 
 using HelpOpener = std::function<bool(const std::string& address)>;
 void setHelpOpener(HelpOpener opener);
 
+/// Opens an address (a page, a mail link) through the opener set; true when it was opened.
+bool openAddress(const std::string& address);
+
 } // namespace platform
