@@ -140,7 +140,7 @@ std::string SetBaseDirectory(const std::string& directory)
     return directory + '/';
 }
 
-int CheckModelName(std::string_view name)
+int CheckModelName(std::string_view name, int report)
 {
     name = textBeforeDot(name);
     if (name.empty())
@@ -159,7 +159,7 @@ int CheckModelName(std::string_view name)
     }
     // The reserved-word test runs whatever was found above, so that the user
     // hears about it.
-    if (IsReservedWord(name.substr(0, name.size() - 1), 1))
+    if (IsReservedWord(name.substr(0, name.size() - 1), report))
         fault = 1;
     return fault;
 }
@@ -174,11 +174,11 @@ int NameBeforeDot(std::string& out, std::string_view text, std::size_t maximum)
     return out.empty() ? 0 : 1;
 }
 
-int ModelNameFromFileName(std::string& out, std::string_view fileName, std::size_t maximum)
+int ModelNameFromFileName(std::string& out, std::string_view fileName, std::size_t maximum, int report)
 {
     if (!NameBeforeDot(out, fileName, maximum))
         return 0;
-    return CheckModelName(out);
+    return CheckModelName(out, report);
 }
 
 int CheckNameCharacters(std::string_view name)

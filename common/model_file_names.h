@@ -42,14 +42,15 @@ std::string SetBaseDirectory(const std::string& directory);
 /// start with a letter (so that it reads as an identifier of the modelling
 /// language), go on with letters, digits or '_', hold at most 8 characters
 /// (a ninth is the fault) and end in a digit; a reserved word before the digit
-/// shows the reserved-word message and gives 1.
-int CheckModelName(std::string_view name);
+/// gives 1 and, with `report` set, shows the reserved-word message.
+int CheckModelName(std::string_view name, int report = 1);
 
 /// Puts the part of `fileName` before its first '.' (cut to `maximum`) into
 /// `out` and returns `CheckModelName` of it. Without a '.', with '.' first or
 /// with an empty part `out` is left empty and the result is 0, so callers tell
-/// a good name from none by whether `out` is empty.
-int ModelNameFromFileName(std::string& out, std::string_view fileName, std::size_t maximum);
+/// a good name from none by whether `out` is empty. `report` as for `CheckModelName`.
+int ModelNameFromFileName(std::string& out, std::string_view fileName, std::size_t maximum,
+                          int report = 1);
 
 /// As `ModelNameFromFileName` without the check: 1 when `out` got a name, else 0.
 int NameBeforeDot(std::string& out, std::string_view text, std::size_t maximum);

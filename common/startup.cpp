@@ -64,8 +64,13 @@ void readSettingsSearch(const SettingsErrorFn& report, const ConfirmFunction& co
             ++errors;
             return;
         }
-        if (ReadSettingsFile(places[i], 1, report, errors))
+        if (ReadSettingsFile(places[i], 1, report, errors)) {
+            // Kept absolute, so that a later change of the current directory does not move it.
+            const std::string& read = places[i];
+            Startup().SettingsFileRead =
+                !read.empty() && read.front() == '/' ? read : platform::joinPath(startup.CurrentDirectory, read);
             return;
+        }
     }
 
     ShowMessage({"Can not find initialization file '" + name +
@@ -81,6 +86,8 @@ void readSettingsSearch(const SettingsErrorFn& report, const ConfirmFunction& co
     const std::string target = absolute ? name : platform::joinPath(settingsDirectory, name);
     if (!platform::makeDirectories(settingsDirectory) || !WriteDefaultSettings(target))
         ++errors;
+    else
+        Startup().SettingsFileRead = target;
 }
 
 /// The second option pass over the entries after entry 0.
@@ -249,6 +256,7 @@ int StartupSettings(const std::vector<std::string>& words, int report, const Con
     settings.messages = 1;
 
     startup.SettingsFileName = "orvanta.ini";
+    startup.SettingsFileRead.clear();
     for (std::size_t i = 1; i < words.size(); ++i) {
         if (words[i] != "-rc_file")
             continue;

@@ -14,6 +14,7 @@ struct StartupValues {
     std::string CurrentDirectory;      ///< current directory at start-up
     std::string InstallDirectory;      ///< installation root, used for the help path
     std::string SettingsFileName = "orvanta.ini"; ///< as given, passed on to started programs
+    std::string SettingsFileRead;      ///< the file the settings came from (or were created in); empty when none
     std::string StartupModelName;      ///< value of -model; empty when not given
     std::int64_t NotifyWindowHandle = 0; ///< value of -cmpnt: the window the model processor notifies
     std::string WorkingDirectory;      ///< temporary and processed-template files

@@ -228,7 +228,8 @@ QWidget* Dialog::makeControl(const ControlDescription& control)
         auto* delegate = new ListItemDelegate(id, list);
         delegate->setTabStops(control.tabStops);
         list->setItemDelegate(delegate);
-        connect(list, &QListWidget::currentRowChanged, this, [this, id] { userNotify(id, LBN_SELCHANGE); });
+        // After the selection has moved, so that the handler reads the new one.
+        connect(list, &QListWidget::itemSelectionChanged, this, [this, id] { userNotify(id, LBN_SELCHANGE); });
         connect(list, &QListWidget::itemDoubleClicked, this, [this, id] { userNotify(id, LBN_DBLCLK); });
         m_focusCodes[list] = {id, LBN_SETFOCUS, LBN_KILLFOCUS};
         list->installEventFilter(this);
