@@ -3,7 +3,6 @@
 
 #include "common/message_boxes.h"
 #include "grapheditor/submodel_library.h"
-#include "platform/core/file_system.h"
 
 #include <cctype>
 
