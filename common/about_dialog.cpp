@@ -49,6 +49,15 @@ std::string setupCaption()
     return caption;
 }
 
+/// Brings a box that is shown to the front and focuses it.
+void focusShown(QWidget& box)
+{
+    if (box.isVisible()) {
+        box.raise();
+        box.activateWindow();
+    }
+}
+
 /// Makes a box into `instance`; 1 when it has a window.
 int makeBox(platform::DialogInstance<TQNAboutDialog>& instance, QWidget* parent, bool startupBox)
 {
@@ -154,10 +163,7 @@ void TQNAboutDialog::mouseDoubleClickEvent(QMouseEvent* event)
 int CreateAboutBox(QWidget* parent)
 {
     if (TQNAboutDialog* box = g_aboutBox.get()) {
-        if (box->isVisible()) {
-            box->raise();
-            box->activateWindow();
-        }
+        focusShown(*box);
         return 1;
     }
     if (!makeBox(g_aboutBox, parent, false))
@@ -184,8 +190,7 @@ int ShowAboutBox(const std::string& title)
 int ShowStartupBox()
 {
     if (TQNAboutDialog* box = g_startupBox.get()) {
-        box->raise();
-        box->activateWindow();
+        focusShown(*box);
         return 1;
     }
     if (!makeBox(g_startupBox, nullptr, true))

@@ -68,6 +68,17 @@ void setMarker(const SettingsKey& row, const char* text)
         page->setText(binding->marker, text);
 }
 
+/// Calls `visit(row, binding, first control)` for each row of the section its page binds.
+template <class Visit>
+void forEachBoundRow(int section, std::vector<SettingsKey>& rows, Visit visit)
+{
+    for (SettingsKey& row : rows) {
+        const PageBinding* binding = findBinding(section, row.key);
+        if (binding && !binding->controls.empty())
+            visit(row, *binding, binding->controls.front());
+    }
+}
+
 std::string* textValue(SettingsKey& row)
 {
     auto* text = std::get_if<std::string*>(&row.value);
@@ -164,11 +175,7 @@ void FillPropertyPage(int section)
         return;
     SetPageStatus(section);
     int missing = 0;
-    for (SettingsKey& row : *rows) {
-        const PageBinding* binding = findBinding(section, row.key);
-        if (!binding || binding->controls.empty())
-            continue;
-        const int control = binding->controls.front();
+    forEachBoundRow(section, *rows, [&](SettingsKey& row, const PageBinding& binding, int control) {
         switch (row.type) {
         case DirectoryList:
             if (std::string* value = textValue(row)) {
@@ -187,8 +194,8 @@ void FillPropertyPage(int section)
             break;
         case Choice:
             if (std::int32_t* value = numberValue(row))
-                for (std::size_t i = 0; i < binding->controls.size(); ++i)
-                    page->setChecked(binding->controls[i], static_cast<std::int32_t>(i) == *value);
+                for (std::size_t i = 0; i < binding.controls.size(); ++i)
+                    page->setChecked(binding.controls[i], static_cast<std::int32_t>(i) == *value);
             break;
         case Text:
             if (std::string* value = textValue(row); value && page->isControlEnabled(control))
@@ -197,7 +204,7 @@ void FillPropertyPage(int section)
         default:
             break;
         }
-    }
+    });
     if (section == GeneralSection)
         SetDirectoryStatus(missing);
     if (!rows->empty()) {
@@ -218,11 +225,7 @@ int AcceptProperties(int section)
     int errors = 0;
     int missing = 0;
     bool emptyDirectoryList = false;
-    for (SettingsKey& row : *rows) {
-        const PageBinding* binding = findBinding(section, row.key);
-        if (!binding || binding->controls.empty())
-            continue;
-        const int control = binding->controls.front();
+    forEachBoundRow(section, *rows, [&](SettingsKey& row, const PageBinding& binding, int control) {
         switch (row.type) {
         case DirectoryList:
         case Text: {
@@ -253,15 +256,15 @@ int AcceptProperties(int section)
             break;
         case Choice:
             if (std::int32_t* value = numberValue(row)) {
-                for (std::size_t i = 0; i < binding->controls.size(); ++i)
-                    if (page->isChecked(binding->controls[i]))
+                for (std::size_t i = 0; i < binding.controls.size(); ++i)
+                    if (page->isChecked(binding.controls[i]))
                         *value = static_cast<std::int32_t>(i);
             }
             break;
         default:
             break;
         }
-    }
+    });
     if (section == GraphEditorSection && g_graphEditorApply && g_graphEditorApply() == 0) {
         SetPageStatus(section, "Error in Multibond/signal Size expression");
         ++errors;
@@ -345,23 +348,21 @@ int CreateMarkedDirectories()
     if (!page || !rows)
         return 0;
     int errors = 0;
-    for (const SettingsKey& row : *rows) {
-        const PageBinding* binding = findBinding(GeneralSection, row.key);
-        if (row.type != DirectoryList || !binding || binding->marker == 0 || binding->controls.empty() ||
-            page->text(binding->marker) != MissingMarker)
-            continue;
+    forEachBoundRow(GeneralSection, *rows, [&](SettingsKey& row, const PageBinding& binding, int control) {
+        if (row.type != DirectoryList || binding.marker == 0 || page->text(binding.marker) != MissingMarker)
+            return;
         bool made = true;
-        for (const std::string& entry : SplitPathList(page->text(binding->controls.front()))) {
+        for (const std::string& entry : SplitPathList(page->text(control))) {
             if (!createPathLevels(entry)) {
                 made = false;
                 break;
             }
         }
         if (made)
-            page->setText(binding->marker, "");
+            page->setText(binding.marker, "");
         else
             ++errors;
-    }
+    });
     if (errors == 0) {
         SetPageStatus(GeneralSection);
         page->enableControl(ID_GENERAL_CREATE, false);
