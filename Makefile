@@ -22,7 +22,8 @@ build: configure
 # as it is, and shows the files written. The processor ends when its log window
 # closes: with a display the user closes it; offscreen nobody could, so the
 # copy's settings ask for no log window (messages=0; settings keys are not
-# command-line options) and the run is bounded by RUN_SECONDS.
+# command-line options) and the run is bounded by RUN_SECONDS. With a display
+# the model is opened in the graph editor instead, where the user processes it.
 RUN_DIR     ?= $(BUILD)/run
 RUN_MODEL   ?= msd
 RUN_SECONDS ?= 120
@@ -32,8 +33,8 @@ run: build
 	@rm -rf $(RUN_DIR) && mkdir -p $(RUN_DIR) && cp -R examples/models examples/library $(RUN_DIR)/
 	@cd $(RUN_DIR)/models && mpx=$(abspath $(BUILD))/bin/orvantampx; \
 	if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ] && [ "$$QT_QPA_PLATFORM" != offscreen ]; then \
-	  echo "run: processing $(RUN_MODEL); close the log window when you have read it"; \
-	  $$mpx -rc_file orvanta.ini -model $(RUN_MODEL) || { echo "run: processing $(RUN_MODEL) failed"; exit 1; }; \
+	  echo "run: opening $(RUN_MODEL) in the graph editor (Process > Complete Processing, then Simulation)"; \
+	  $(abspath $(BUILD))/bin/orvanta -rc_file orvanta.ini -model $(RUN_MODEL) || { echo "run: the graph editor failed"; exit 1; }; \
 	else \
 	  echo "run: processing $(RUN_MODEL) offscreen"; \
 	  sed -i 's/^messages=.*/messages=0/' orvanta.ini; \
@@ -46,6 +47,9 @@ run: build
 	  if [ $$status -ne 0 ]; then echo "run: processing $(RUN_MODEL) failed (status $$status)"; exit 1; fi; \
 	fi
 	@cd $(RUN_DIR)/models && written=$$(ls *.l *.e 2>/dev/null); \
+	if [ -z "$$written" ] && [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ] && [ "$$QT_QPA_PLATFORM" != offscreen ]; then \
+	  echo "run: the model was not processed in the graph editor"; exit 0; \
+	fi; \
 	if [ -z "$$written" ]; then \
 	  echo "run: no processed model was written; run with a display to read the processor's log"; exit 1; \
 	fi; \

@@ -294,6 +294,17 @@ int StartupSettings(const std::vector<std::string>& words, int report, const Con
     return 1;
 }
 
+std::vector<std::string> CommandWords(int argc, char** argv)
+{
+    std::string line;
+    for (int i = 1; i < argc; ++i) {
+        if (i > 1)
+            line += ' ';
+        line += argv[i];
+    }
+    return SplitCommandLine(line);
+}
+
 int ParseOption(std::vector<SettingsKey>& rows, const std::vector<std::string>& words, std::size_t index,
                 const SettingsErrorFn& report, int& errors)
 {

@@ -43,6 +43,9 @@ bool IsOptionWithValue(const std::string& word);
 /// regrouped by `JoinOptionValues`.
 std::vector<std::string> SplitCommandLine(const std::string& text);
 
+/// The words of a program's arguments (after its name) as `SplitCommandLine` gives them.
+std::vector<std::string> CommandWords(int argc, char** argv);
+
 /// Regroups the words: each option that takes a value starts an entry and takes
 /// the next word as its own entry; every other word is appended, after a blank,
 /// to the entry before it.

@@ -783,6 +783,7 @@ int load_model_file(const std::string& path)
     clear_model();
     GraphModel& record = parserRecord();
     const int parsed = parse_model_text(*text, READ_ALL, record, nullptr);
+    const std::string error = lastError();
     model = std::move(record);
     record.clear();
     if (parsed != 0) {
@@ -808,6 +809,8 @@ int load_model_file(const std::string& path)
     }
     View().scrollTo(model.scrollX, model.scrollY);
     View().redrawAll();
+    // Laying out reads the types' files, whose parses must not take the model's error away.
+    lastError() = error;
     return parsed == 0 ? 0 : -1;
 }
 

@@ -1,6 +1,7 @@
 // orvantampx: the background model processor program.
 #include "modelproc/program/model_processor.h"
 
+#include "common/startup.h"
 #include "platform/qt/application.h"
 
 int main(int argc, char** argv)

@@ -140,14 +140,3 @@ void TQNMPXApp::postToRequester(platform::MessageNumber number, std::int64_t wPa
     if (requester != 0 && platform::isWindow(requester))
         platform::postMessage(requester, number, wParam, lParam);
 }
-
-std::vector<std::string> CommandWords(int argc, char** argv)
-{
-    std::string line;
-    for (int i = 1; i < argc; ++i) {
-        if (i > 1)
-            line += ' ';
-        line += argv[i];
-    }
-    return SplitCommandLine(line);
-}

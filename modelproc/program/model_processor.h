@@ -68,6 +68,3 @@ private:
     QPointer<QObject> m_watchedLog;
     int m_exitCode = 0;
 };
-
-/// The words of a program's arguments as the start-up sequence takes them.
-std::vector<std::string> CommandWords(int argc, char** argv);

@@ -1,0 +1,319 @@
+// The processing request, the processor's log window, the result messages and
+// the causality read back from the processed model.
+#include "grapheditor/program/processing_handoff.h"
+
+#include "grapheditor/program/model_commands.h"
+#include "grapheditor/program/navigation.h"
+
+#include "common/message_boxes.h"
+#include "common/model_file_names.h"
+#include "common/settings_table.h"
+#include "common/startup.h"
+#include "grapheditor/graph_model_reader.h"
+#include "grapheditor/graph_objects.h"
+#include "grapheditor/graph_rendering.h"
+#include "grapheditor/graph_view.h"
+#include "platform/core/file_system.h"
+#include "platform/core/message_numbers.h"
+#include "platform/core/window_messages.h"
+
+#include <array>
+#include <vector>
+
+namespace {
+
+platform::WindowHandle g_processorLog = 0;
+bool g_annotationPresent = false;
+bool g_processed = false;
+
+constexpr std::array<const char*, 4> kCommandNames = {"Checking Model", "Expansion", "Causal Analysis",
+                                                      "Complete Processing"};
+
+struct TypeRenaming {
+    const char* oldName;
+    int oldVersion;
+    const char* newName;
+    int newVersion;
+};
+constexpr std::array<TypeRenaming, 3> kTypeRenaming = {{
+    {"Se", 1, "se", 1},
+    {"sum", 1, "plus", 1},
+    {"sub", 1, "minus", 1},
+}};
+
+struct PortRenaming {
+    const char* typeName;
+    int typeVersion;
+    const char* oldPort;
+    const char* newPort;
+};
+constexpr std::array<PortRenaming, 2> kPortRenaming = {{
+    {"c", 1, "state", "outp"},
+    {"i", 1, "state", "outp"},
+}};
+
+int clampCommand(int command)
+{
+    return command < PROCESS_CHECK ? PROCESS_CHECK : command > PROCESS_COMPLETE ? PROCESS_COMPLETE : command;
+}
+
+std::string withName(const char* format, const std::string& text)
+{
+    std::string out = format;
+    const std::size_t at = out.find("%s");
+    if (at != std::string::npos)
+        out.replace(at, 2, text);
+    return out;
+}
+
+const std::string& endName(const ConnectionEnd& end)
+{
+    static const std::string none;
+    if (end.objectKind == END_SUBMODEL && end.submodel)
+        return end.submodel->name;
+    if (end.objectKind == END_PIO && end.pio)
+        return end.pio->name;
+    return none;
+}
+
+void failed(const std::string& line)
+{
+    ShowMessage({line, "Further processing is not possible."});
+}
+
+} // namespace
+
+const char* ProcessingCommandName(int command)
+{
+    return kCommandNames[static_cast<std::size_t>(clampCommand(command))];
+}
+
+int StartProcessing(int command, bool saveFirst)
+{
+    command = clampCommand(command);
+    const std::string name = ProcessingCommandName(command);
+    ClearAnnotation();
+    GraphEditorState& editor = Editor();
+    if (saveFirst) {
+        if (ModelHasPios()) {
+            ShowMessage({withName("%s can not be performed on submodels.", name),
+                         "Load the corresponding main model and try again."});
+            return 0;
+        }
+        if (Hooks().checkConnections && Hooks().checkConnections() > 0) {
+            ShowMessage({"There are errors in the model.", withName("%s could not be performed.", name)});
+            return 0;
+        }
+        if (editor.modelName.empty()) {
+            // The request comes again once the model is saved under the name the user gives.
+            editor.commandAfterCheckAndSave = command;
+            return CheckAndSave() == 1 ? -1 : 0;
+        }
+        if (CheckAndSave() != 1)
+            return 0;
+    }
+    editor.commandAfterCheckAndSave = 0;
+    std::string tail = editor.modelName;
+    if (command == PROCESS_CAUSAL_ANALYSIS)
+        tail += " -causal_analysis";
+    return post_to_main_window(3, tail);
+}
+
+void ClearAnnotation()
+{
+    g_processed = false;
+    if (!g_annotationPresent)
+        return;
+    for (Connection& connection : CurrentModel().connections)
+        connection.computedCausality = 0;
+    View().redrawAll();
+    g_annotationPresent = false;
+}
+
+bool AnnotationPresent()
+{
+    return g_annotationPresent;
+}
+
+bool ModelProcessed()
+{
+    return g_processed;
+}
+
+int ShowProcessingResult(int result, platform::WindowHandle logWindow)
+{
+    SetProcessorLogWindow(logWindow);
+    g_processed = false;
+    int success = 0;
+    switch (result) {
+    case -3:
+        failed("Generation of model equations failed.");
+        break;
+    case -2:
+        failed("Causal analysis of model failed.");
+        break;
+    case -1:
+        failed("Expansion of model failed.");
+        break;
+    case 0:
+        failed("Loading of model failed.");
+        break;
+    case 1:
+        ShowStatus("Expansion completed succesfully.", 1);
+        success = 1;
+        break;
+    case 2:
+        read_processed_file();
+        ShowStatus("Causal analysis completed succesfully.", 1);
+        success = 1;
+        break;
+    case 3:
+        ShowStatus("Model processing completed succesfully.", 1);
+        if (Settings().tempfiles) {
+            read_processed_file();
+            if (g_annotationPresent) {
+                g_processed = true;
+                success = 1;
+            }
+        } else {
+            g_processed = true;
+            success = 1;
+        }
+        break;
+    default:
+        failed("Model processing failed for unknown reason.");
+        break;
+    }
+    if (!IsProcessorLogClosed())
+        ShowProcessorLog();
+    SendEditorEvent(EVENT_CHANGED);
+    return success;
+}
+
+void read_processed_file()
+{
+    const std::string path = SetBaseDirectory(Startup().WorkingDirectory) + Editor().modelName + ".t2";
+    if (!platform::fileExists(path)) {
+        ShowMessage({"Can not open for reading:", path});
+        return;
+    }
+    GraphModel processed;
+    std::string error;
+    ReaderRenaming().loading = true;
+    const int parsed = parse_model_file(path, READ_ALL, processed, &error);
+    ReaderRenaming().loading = false;
+    if (parsed == -2) {
+        ShowMessage({"Can not open for reading:", path});
+        return;
+    }
+    if (parsed != 0) {
+        ShowMessage({"There are errors in the processed file.", "Further processing is not possible."});
+        return;
+    }
+    AnnotateFromProcessed(processed);
+    View().redrawAll();
+}
+
+bool SameEndName(const std::string& a, const std::string& b)
+{
+    return a.substr(0, a.find('\'')) == b.substr(0, b.find('\''));
+}
+
+int AnnotateFromProcessed(GraphModel& processed)
+{
+    // Signals, and bonds within one object (its parts carry the object's name), show no causality.
+    std::vector<const Connection*> candidates;
+    for (const Connection& bond : processed.connections)
+        if (!bond.isSignal && !SameEndName(endName(bond.ends[0]), endName(bond.ends[1])))
+            candidates.push_back(&bond);
+
+    for (Connection& bond : CurrentModel().connections) {
+        if (bond.isSignal)
+            continue;
+        const std::string& name0 = endName(bond.ends[0]);
+        const std::string& name1 = endName(bond.ends[1]);
+        std::size_t found = candidates.size();
+        bool crossed = false;
+        int matches = 0;
+        for (std::size_t i = 0; i < candidates.size(); ++i) {
+            const std::string& other0 = endName(candidates[i]->ends[0]);
+            const std::string& other1 = endName(candidates[i]->ends[1]);
+            const bool straight = SameEndName(name0, other0) && SameEndName(name1, other1);
+            const bool cross = SameEndName(name0, other1) && SameEndName(name1, other0);
+            if (straight || cross) {
+                ++matches;
+                found = i;
+                crossed = !straight;
+            }
+        }
+        if (matches != 1)
+            continue;
+        // The stroke's end is counted from end 0: a bond matched the other way round has it at the other end.
+        const int causality = candidates[found]->causality;
+        bond.computedCausality = crossed ? FlipCausality(causality) : causality;
+        candidates.erase(candidates.begin() + static_cast<std::ptrdiff_t>(found));
+    }
+    g_annotationPresent = true;
+    return 1;
+}
+
+platform::WindowHandle ProcessorLogWindow()
+{
+    return g_processorLog;
+}
+
+void SetProcessorLogWindow(platform::WindowHandle window)
+{
+    g_processorLog = window;
+}
+
+void CloseProcessorLog()
+{
+    if (!IsProcessorLogClosed())
+        platform::postMessage(g_processorLog, platform::WM_SYSCOMMAND, platform::SC_CLOSE, 0);
+}
+
+void HideProcessorLog()
+{
+    if (!IsProcessorLogClosed())
+        platform::requestHideWindow(g_processorLog);
+}
+
+void ShowProcessorLog()
+{
+    if (!IsProcessorLogClosed())
+        platform::requestShowWindow(g_processorLog);
+}
+
+int IsProcessorLogClosed()
+{
+    return g_processorLog == 0 || !platform::isWindow(g_processorLog) ? 1 : 0;
+}
+
+bool RenameOldType(std::string& name, int& version)
+{
+    for (const TypeRenaming& row : kTypeRenaming)
+        if (name == row.oldName && version == row.oldVersion) {
+            name = row.newName;
+            version = row.newVersion;
+            return true;
+        }
+    return false;
+}
+
+bool RenameOldPort(const SubmodelType& type, std::string& port)
+{
+    for (const PortRenaming& row : kPortRenaming)
+        if (type.name == row.typeName && type.version == row.typeVersion && port == row.oldPort) {
+            port = row.newPort;
+            return true;
+        }
+    return false;
+}
+
+void InstallRenaming()
+{
+    ModelFileRenaming& renaming = ReaderRenaming();
+    renaming.renameType = RenameOldType;
+    renaming.renamePort = RenameOldPort;
+}

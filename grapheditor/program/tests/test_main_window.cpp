@@ -1,0 +1,432 @@
+// The graph editor's main window offscreen: its start, menus and tool bar
+// following the editor's state, the suite's messages, the canvas pop-up,
+// printing and help, and the real model processor and C-code module driven
+// from it.
+#include "grapheditor/program/main_window.h"
+
+#include "grapheditor/program/model_commands.h"
+#include "grapheditor/program/navigation.h"
+#include "grapheditor/program/processing_handoff.h"
+#include "grapheditor/program/selection.h"
+
+#include "codegen/tests/program_runner.h"
+#include "common/about_dialog.h"
+#include "common/about_texts.h"
+#include "common/canvas_window.h"
+#include "common/settings_table.h"
+#include "common/startup.h"
+#include "grapheditor/graph_model_reader.h"
+#include "grapheditor/graph_objects.h"
+#include "platform/core/choosers.h"
+#include "platform/core/file_system.h"
+#include "platform/core/message_numbers.h"
+#include "platform/core/message_sink.h"
+#include "platform/core/program_start.h"
+#include "platform/core/window_messages.h"
+#include "platform/core/window_registry.h"
+#include "platform/testing/qt_support.h"
+#include "platform/testing/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <QToolBar>
+
+#include <csignal>
+#include <filesystem>
+#include <cstdlib>
+#include <functional>
+
+using testsupport::findCommand;
+using testsupport::findControl;
+
+namespace {
+
+/// Pumps events until the condition holds; false after the time out.
+bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 20000)
+{
+    for (int waited = 0; !condition(); waited += 20) {
+        if (waited >= timeoutMs)
+            return false;
+        QTest::qWait(20);
+    }
+    return true;
+}
+
+class MainWindow : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        testsupport::testApplication();
+        ResetStartup();
+        ResetSettings();
+        ResetEditor();
+        models = dir.mkdir("models");
+        more = dir.mkdir("more");
+        // The processor renames the submodel files it reads: it works on a copy of the library.
+        library = dir.file("library");
+        std::filesystem::copy(ORVANTA_LIBRARY_DIR, library);
+        settings = dir.file("orvanta.ini");
+        writeSettings(0, 1);
+        // The programs the editor starts are found beside it, as in the installation.
+        const char* path = std::getenv("PATH");
+        pathVariable.emplace("PATH", (std::string(ORVANTA_BIN_DIR) + ":" + (path ? path : "")).c_str());
+    }
+    void TearDown() override
+    {
+        window.reset();
+        CloseStartupBox();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        ResetEditor();
+        ResetSettings();
+        ResetStartup();
+    }
+
+    void writeSettings(int messages, int tempfiles)
+    {
+        ASSERT_TRUE(platform::writeFileAtomically(
+            settings, "[General]\nmodel_dirs=" + models + ";" + more + ";" + library +
+                          "\nalias_names=models;more;library\n"
+                          "[Graph Editor]\ndef_bond_size=3\ngrid_snap_size=1\ngrid=1\nsnap=1\nshowname=1\n"
+                          "[Equation Editor]\nee_messages=1\n"
+                          "[Model Processor]\nmessages=" + std::to_string(messages) + "\ntempfiles=" +
+                          std::to_string(tempfiles) + "\n"
+                          "[Simulator]\nmode=0\nsim_grid=1\ncolors=1\ndashing=0\nlinewidth=1\nwarp=1\n"));
+    }
+
+    /// The example under a model name of the suite (its name with the version digit).
+    void copyExample(const std::string& from, const std::string& directory, const std::string& to)
+    {
+        std::string text = testsupport::readText(std::string(ORVANTA_MODELS_DIR) + "/" + from);
+        ASSERT_FALSE(text.empty());
+        ASSERT_TRUE(platform::writeFileAtomically(directory + "/" + to, text));
+    }
+
+    /// The window started as the program starts it.
+    void startWindow(const std::string& tail = {})
+    {
+        window = std::make_unique<TQNBGEWindow>(SplitCommandLine(tail + " -rc_file " + settings));
+        window->show();
+        ASSERT_TRUE(window->SetupWindow());
+        // The code-generator module lies beside the programs.
+        Startup().InstallDirectory = ORVANTA_BIN_DIR;
+    }
+
+    QAction* command(int id) const { return findCommand(*window, id); }
+    bool enabled(int id) const { return command(id) && command(id)->isEnabled(); }
+    QList<QAction*> menuEntries() const { return window->menuBar()->actions(); }
+
+    /// Posts a message as another program would, and waits until it has been handled.
+    void post(platform::MessageNumber number, std::int64_t wParam, std::optional<std::string> text = {})
+    {
+        ASSERT_TRUE(platform::postMessage(window->handle(), number, wParam, 0, std::move(text)));
+        QTest::qWait(50);
+    }
+
+    /// Waits for the processing to be answered by the real model processor.
+    bool processed(const std::string& kept)
+    {
+        return waitUntil([&] { return Editor().statusText == kept; }, 60000);
+    }
+
+    Submodel* submodel(const std::string& name)
+    {
+        for (Submodel& s : CurrentModel().submodels)
+            if (s.name == name)
+                return &s;
+        return nullptr;
+    }
+
+    /// A mouse message of the canvas at a point of the drawing, as the canvas hands it on.
+    void canvasMessage(platform::MessageNumber number, int x, int y)
+    {
+        window->canvas().forwardToParent(number, 0, platform::pointParam(x, y));
+    }
+
+    testsupport::TempDir dir;
+    std::string models, more, library, settings;
+    std::optional<testsupport::ScopedEnvironment> pathVariable;
+    platform::ScriptedMessageSink sink;
+    platform::ScopedMessageSink scopedSink{sink};
+    platform::ScriptedChooserSink choosers;
+    platform::ScopedChooserSink scopedChoosers{choosers};
+    std::unique_ptr<TQNBGEWindow> window;
+};
+
+} // namespace
+
+TEST_F(MainWindow, StartsWithItsMenusToolBarAndStartUpBoxAndGreysWhatNoModelAllows)
+{
+    startWindow();
+    EXPECT_EQ(platform::findWindowByClass("TQNBGEWindow"), window->handle());
+    EXPECT_EQ(window->windowTitle().toStdString(), "Orvanta Graph Editor");
+    EXPECT_EQ(window->menuBar()->objectName().toStdString(), "MN_QNBGE");
+    ASSERT_NE(StartupBox(), nullptr);
+    EXPECT_TRUE(StartupBox()->isVisible());
+    EXPECT_EQ(CurrentMessageOwner(), window->handle());
+
+    QStringList entries;
+    for (QAction* entry : menuEntries())
+        entries << entry->text();
+    EXPECT_EQ(entries.join('|').toStdString(), "&File|&View|&Edit|P&roperties|&Process|&Simulation|&Window|&Help");
+    // No model: the Process menu and Simulation are greyed, File stays.
+    EXPECT_TRUE(menuEntries()[0]->isEnabled());
+    EXPECT_FALSE(menuEntries()[4]->isEnabled());
+    EXPECT_FALSE(menuEntries()[5]->isEnabled());
+    EXPECT_TRUE(enabled(CM_OPEN));
+    EXPECT_FALSE(enabled(CM_SAVE));
+    EXPECT_FALSE(enabled(CM_MODEL_PROPERTIES));
+    ASSERT_NE(window->toolBar(), nullptr);
+    for (int id : {101, 102, 105, 104, 120, 121, 122, 202, 205, 901})
+        EXPECT_NE(window->toolBar()->findChild<QWidget*>(QStringLiteral("tool_%1").arg(id)), nullptr) << id;
+    EXPECT_FALSE(window->toolAction(CM_SAVE)->isEnabled());
+    EXPECT_EQ(findControl<QLabel>(*window, 806)->text().toStdString(), "Snap to Grid");
+    testsupport::grabToPng(*window, "grapheditor_started");
+
+    // Timer 100 closes the start-up box after three seconds.
+    EXPECT_TRUE(waitUntil([] { return StartupBox() == nullptr; }, 5000));
+}
+
+TEST_F(MainWindow, OpenModelFindsTheModelInTheSecondDirectoryAndEnablesItsCommands)
+{
+    copyExample("msd.mg0", more, "pump1.mgg");
+    startWindow();
+    post(UM_OPEN_MODEL, 0, std::string("pump1"));
+    EXPECT_EQ(Editor().modelName, "pump1");
+    EXPECT_EQ(window->windowTitle().toStdString(), "Orvanta Graph Editor - pump1");
+    EXPECT_EQ(CurrentModel().submodels.size(), 6u);
+    EXPECT_FALSE(platform::fileExists(models + "/pump1.mgg"));
+    for (int position = 0; position < 8; ++position)
+        EXPECT_TRUE(menuEntries()[position]->isEnabled()) << position;
+    EXPECT_TRUE(enabled(CM_SAVE));
+    EXPECT_TRUE(enabled(CM_CAUSAL_ANALYSIS));
+    EXPECT_FALSE(enabled(CM_SHOW_SUBMODEL));
+    EXPECT_FALSE(enabled(CM_SHOW_PARENT));
+    EXPECT_FALSE(enabled(CM_UNDO));
+
+    post(UM_STATUS_TEXT, 0, std::string("Simulator started."));
+    EXPECT_EQ(window->shownStatusText(), "Simulator started.");
+    // A message without its text does nothing.
+    post(UM_OPEN_MODEL, 0);
+    EXPECT_EQ(Editor().modelName, "pump1");
+}
+
+TEST_F(MainWindow, ARightClickSelectsWhatIsUnderItThenShowsThePopUpUnlessMinimised)
+{
+    copyExample("mload.mg0", models, "mload1.mg0");
+    copyExample("dcm1.sg0", models, "dcm1.sg0");
+    startWindow("-model mload1");
+    ASSERT_EQ(Editor().modelName, "mload1");
+    Submodel* drive = submodel("drive");
+    ASSERT_NE(drive, nullptr);
+
+    auto popupShown = [] {
+        for (QWidget* widget : QApplication::topLevelWidgets())
+            if (qobject_cast<QMenu*>(widget) && widget->isVisible())
+                return qobject_cast<QMenu*>(widget);
+        return static_cast<QMenu*>(nullptr);
+    };
+    int x = drive->x - window->canvas().Scroller()->xPos();
+    int y = drive->y - window->canvas().Scroller()->yPos();
+    canvasMessage(platform::WM_RBUTTONDOWN, x, y);
+    EXPECT_EQ(selected_submodel(), drive);
+    EXPECT_EQ(Editor().machine.state(), STATE_NAMED_SELECTION);
+    QMenu* popup = nullptr;
+    ASSERT_TRUE(waitUntil([&] { return (popup = popupShown()) != nullptr; }, 3000));
+    QStringList items;
+    for (QAction* action : popup->actions())
+        items << action->text() + (action->isEnabled() ? "" : "-");
+    EXPECT_EQ(items.join('|').toStdString(),
+              "Attributes|Connections|Show Parent-|Show Submodel|C-Code Generation|Print");
+    testsupport::grabToPng(*window, "grapheditor_selected");
+
+    // Show Submodel from the pop-up, then Show Parent from the tool bar: the chain comes and goes.
+    QAction* showSubmodel = popup->actions()[3];
+    showSubmodel->trigger();
+    popup->close();
+    EXPECT_EQ(Editor().modelName, "dcm1");
+    EXPECT_TRUE(enabled(CM_SHOW_PARENT));
+    EXPECT_FALSE(menuEntries()[5]->isEnabled()) << "a submodel is not simulated";
+    EXPECT_FALSE(enabled(CM_COMPLETE_PROCESSING));
+    window->toolAction(CM_SHOW_PARENT)->trigger();
+    EXPECT_EQ(Editor().modelName, "mload1");
+    EXPECT_FALSE(enabled(CM_SHOW_PARENT));
+
+    // Minimised, a right click still selects but shows no pop-up.
+    QTest::qWait(50);
+    window->showMinimized();
+    QTest::qWait(50);
+    if (window->isMinimized()) {
+        drive = submodel("drive");
+        canvasMessage(platform::WM_RBUTTONDOWN, drive->x - window->canvas().Scroller()->xPos(),
+                      drive->y - window->canvas().Scroller()->yPos());
+        EXPECT_EQ(selected_submodel(), drive);
+        QTest::qWait(100);
+        EXPECT_EQ(popupShown(), nullptr);
+        EXPECT_EQ(window->windowTitle().toStdString(), "mload1");
+    }
+}
+
+TEST_F(MainWindow, CheckAndSaveWritesTheCheckedFileAndCausalAnalysisShowsTheProcessorsStrokes)
+{
+    copyExample("msd.mg0", models, "pump1.mgg");
+    startWindow("-model pump1");
+    ASSERT_EQ(Editor().modelName, "pump1");
+    command(CM_CHECK_SAVE)->trigger();
+    EXPECT_TRUE(platform::fileExists(models + "/pump1.mg0"));
+    EXPECT_FALSE(platform::fileExists(models + "/pump1.mgg"));
+    EXPECT_EQ(window->shownStatusText(), "Graphical info and Keldor saved.");
+
+    command(CM_CAUSAL_ANALYSIS)->trigger();
+    ASSERT_TRUE(processed("Causal analysis completed succesfully.")) << window->shownStatusText();
+    EXPECT_TRUE(sink.transcript().empty()) << sink.transcriptLines().front();
+    EXPECT_TRUE(AnnotationPresent());
+    int strokes = 0;
+    for (const Connection& c : CurrentModel().connections)
+        strokes += c.computedCausality == 1 || c.computedCausality == 2;
+    EXPECT_EQ(strokes, 5);
+    EXPECT_TRUE(platform::fileExists(models + "/pump1.t2"));
+    // Causal analysis only: no code file.
+    EXPECT_FALSE(platform::fileExists(models + "/pump1.l"));
+    EXPECT_EQ(Editor().machine.state(), STATE_NAMED);
+    testsupport::grabToPng(*window, "grapheditor_causality");
+}
+
+TEST_F(MainWindow, CCodeOfTheProcessedModelIsGeneratedCompiledAndRunFromTheEditor)
+{
+    copyExample("msd.mg0", models, "msd1.mgg");
+    startWindow("-model msd1");
+    command(CM_COMPLETE_PROCESSING)->trigger();
+    ASSERT_TRUE(processed("Model processing completed succesfully.")) << window->shownStatusText();
+    ASSERT_TRUE(platform::fileExists(models + "/msd1.e"));
+    EXPECT_TRUE(ModelProcessed());
+
+    const std::string out = dir.mkdir("program");
+    bool ownedByEditor = false;
+    std::string model;
+    testsupport::answerNextModal([&](QWidget& modal) {
+        ownedByEditor = modal.window() != &modal ? modal.window() == window.get() : modal.parentWidget() != nullptr;
+        model = findControl<QLineEdit>(modal, 1005)->text().toStdString();
+        findControl<QRadioButton>(modal, 1008)->click();
+        findControl<QRadioButton>(modal, 1018)->click();
+        findControl<QLineEdit>(modal, 1011)->setText(QString::fromStdString(out));
+        findControl<QPushButton>(modal, 1012)->click();
+        static_cast<QDialog&>(modal).reject();
+    });
+    command(CM_CCODE)->trigger();
+    EXPECT_TRUE(ownedByEditor);
+    EXPECT_EQ(model, "msd1");
+    std::vector<std::string> headings;
+    for (const platform::MessageBoxRequest& box : sink.transcript())
+        headings.push_back(box.lines.front());
+    // The editor names no experiment: the generator warns and writes the program with its defaults.
+    EXPECT_EQ(headings,
+              (std::vector<std::string>{"Could not open the experiment", "Stand-alone code generated successfully"}));
+
+    const codegentest::ProgramRun run = codegentest::compileAndRun(out, codegentest::kStrictFlags);
+    EXPECT_EQ(run.compileStatus, 0) << run.compileOutput;
+    EXPECT_EQ(run.runStatus, 0) << run.errors;
+    EXPECT_FALSE(run.blocks.empty());
+
+    // Without the module the editor says so and goes on.
+    sink.clear();
+    Startup().InstallDirectory = dir.mkdir("empty");
+    command(CM_CCODE)->trigger();
+    ASSERT_FALSE(sink.transcript().empty());
+    EXPECT_EQ(sink.transcript().front().lines.front(), "Could not load 'orvantacod.so'");
+    EXPECT_TRUE(enabled(CM_SAVE));
+    command(CM_REDRAW_ALL)->trigger();
+    EXPECT_EQ(Editor().machine.state(), STATE_NAMED);
+}
+
+TEST_F(MainWindow, ASecondRunWaitsUntilTheFirstProcessorsLogHasClosed)
+{
+    writeSettings(1, 1);
+    copyExample("msd.mg0", models, "msd1.mgg");
+    startWindow("-model msd1");
+    command(CM_CAUSAL_ANALYSIS)->trigger();
+    ASSERT_TRUE(processed("Causal analysis completed succesfully."));
+    // The processor waits with its log open.
+    const platform::WindowHandle log = ProcessorLogWindow();
+    ASSERT_NE(log, 0u);
+    EXPECT_TRUE(platform::isWindow(log));
+
+    command(CM_COMPLETE_PROCESSING)->trigger();
+    platform::dispatchPendingMessages();
+    EXPECT_EQ(Editor().waitingCommand, std::optional<int>(PROCESS_COMPLETE));
+    // The log is asked to close; the processor's exit lets the waiting run start.
+    ASSERT_TRUE(processed("Model processing completed succesfully."));
+    EXPECT_TRUE(platform::fileExists(models + "/msd1.l"));
+    EXPECT_FALSE(platform::isWindow(log));
+    EXPECT_FALSE(Editor().waitingCommand);
+    CloseProcessorLog();
+    EXPECT_TRUE(waitUntil([] { return IsProcessorLogClosed() == 1; }));
+}
+
+TEST_F(MainWindow, PrintingWritesThePdfAndHelpSaysWhenItIsMissing)
+{
+    copyExample("msd.mg0", models, "msd1.mgg");
+    startWindow("-model msd1");
+    platform::PrinterSettings paper = platform::PrinterSettings::defaults();
+    paper.outputFile = dir.file("msd1.pdf");
+    choosers.answerPrinter(paper);
+    command(CM_PRINT)->trigger();
+    EXPECT_TRUE(platform::fileExists(paper.outputFile));
+
+    command(CM_HELP_CONTENTS)->trigger();
+    ASSERT_FALSE(sink.transcript().empty());
+    EXPECT_EQ(sink.transcript().back().lines.front(), "Help is not available.");
+
+    command(CM_HELP_ABOUT)->trigger();
+    ASSERT_NE(AboutBox(), nullptr);
+    EXPECT_TRUE(AboutBox()->isVisible());
+    EXPECT_EQ(AboutBoxTexts().lines[0], "Orvanta Graph Editor");
+    AboutBox()->endDialog(platform::IDCANCEL);
+}
+
+TEST_F(MainWindow, ClosingAnEditedModelAsksFirstAndCancelKeepsTheWindow)
+{
+    copyExample("msd.mg0", models, "msd1.mgg");
+    startWindow("-model msd1");
+    SetEdited();
+    EXPECT_EQ(window->windowTitle().toStdString(), "Orvanta Graph Editor - msd1 (edited)");
+    sink.queueAnswers({platform::BoxAnswer::Cancel});
+    EXPECT_FALSE(window->close());
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(sink.transcript().back().lines.front(), "The model in the Bond-Graph Editor has been edited.");
+    sink.queueAnswers({platform::BoxAnswer::Ok});
+    command(CM_EXIT)->trigger();
+    EXPECT_FALSE(window->isVisible());
+}
+
+TEST_F(MainWindow, TheRealProgramOpensAndProcessesAModelItIsSent)
+{
+    copyExample("msd.mg0", more, "msd1.mgg");
+    std::optional<pid_t> pid = platform::startProgram(ORVANTA_BIN_DIR "/orvanta", {"-rc_file", settings});
+    ASSERT_TRUE(pid);
+    platform::WindowHandle editor = 0;
+    ASSERT_TRUE(waitUntil([&] { return (editor = platform::findWindowByClass("TQNBGEWindow")) != 0; }));
+    EXPECT_EQ(platform::windowProcess(editor), *pid);
+    ASSERT_TRUE(platform::postMessage(editor, UM_OPEN_MODEL, 0, 0, std::string("msd1")));
+    ASSERT_TRUE(platform::postMessage(editor, UM_PROCESS_MODEL, PROCESS_COMPLETE, 0));
+    // It saves the model in the first directory and has the processor write the code file there.
+    EXPECT_TRUE(waitUntil([&] { return platform::fileExists(models + "/msd1.l"); }, 60000));
+    EXPECT_TRUE(platform::fileExists(models + "/msd1.mg3"));
+    ASSERT_TRUE(platform::requestCloseWindow(editor));
+    std::optional<int> status = platform::waitForProgram(*pid, 20000);
+    if (!status) {
+        kill(*pid, SIGKILL);
+        platform::waitForProgram(*pid, 5000);
+    }
+    ASSERT_TRUE(status);
+    EXPECT_TRUE(WIFEXITED(*status));
+    EXPECT_EQ(WEXITSTATUS(*status), 0);
+}
