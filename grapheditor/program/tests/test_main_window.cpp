@@ -430,3 +430,41 @@ TEST_F(MainWindow, TheRealProgramOpensAndProcessesAModelItIsSent)
     EXPECT_TRUE(WIFEXITED(*status));
     EXPECT_EQ(WEXITSTATUS(*status), 0);
 }
+
+TEST_F(MainWindow, DelDeletesTheSelectedBondAndTheGreyedEditKeysDoNothing)
+{
+    copyExample("msd.mg0", models, "msd1.mgg");
+    startWindow("-model msd1");
+    ASSERT_EQ(CurrentModel().connections.size(), 5u);
+    // The bond from f (40, 100) to v (120, 100), clicked half way.
+    canvasMessage(platform::WM_LBUTTONDOWN, 80 - window->canvas().Scroller()->xPos(),
+                  100 - window->canvas().Scroller()->yPos());
+    ASSERT_EQ(selection_kind(), SELECT_CONNECTION);
+    EXPECT_TRUE(enabled(CM_DELETE));
+    EXPECT_TRUE(enabled(CM_ATTRIBUTES));
+    EXPECT_FALSE(enabled(CM_CONNECTIONS));
+
+    CloseStartupBox();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    QTest::keyClick(window.get(), Qt::Key_Delete, Qt::ShiftModifier);
+    QTest::keyClick(window.get(), Qt::Key_Backspace, Qt::AltModifier);
+    EXPECT_EQ(CurrentModel().connections.size(), 5u);
+    QTest::keyClick(window.get(), Qt::Key_Delete);
+    EXPECT_EQ(CurrentModel().connections.size(), 4u);
+    EXPECT_EQ(has_selection(), 0);
+    EXPECT_EQ(window->windowTitle().toStdString(), "Orvanta Graph Editor - msd1 (edited)");
+    EXPECT_EQ(Editor().machine.state(), STATE_NAMED);
+}
+
+TEST_F(MainWindow, ChangedSettingsAreReadAgain)
+{
+    startWindow();
+    EXPECT_EQ(Settings().grid, 1);
+    ASSERT_TRUE(platform::writeFileAtomically(settings, testsupport::readText(settings) + "\n"));
+    std::string text = testsupport::readText(settings);
+    text.replace(text.find("grid=1"), 6, "grid=0");
+    ASSERT_TRUE(platform::writeFileAtomically(settings, text));
+    post(UM_SETTINGS_CHANGED, 0);
+    EXPECT_EQ(Settings().grid, 0);
+}
