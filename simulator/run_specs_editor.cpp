@@ -81,6 +81,7 @@ bool RunSpecsEditor::takeValue(EditorField& field, double& value)
     char* end = nullptr;
     const double v = std::strtod(text.c_str(), &end);
     if (end == text.c_str() || *end != '\0') {
+        m_refusedField = &field == &m_start ? -1 : &field == &m_finish ? -2 : int(&field - m_fields.data());
         ShowMessage({"Error in entered value at:", end == text.c_str() ? text : std::string(end), "Try again..."});
         return false;
     }

@@ -45,6 +45,8 @@ public:
     const EditorFlagBox& flagBox(int row) const { return m_flags[std::size_t(row)]; }
     bool edited() const { return m_edited; }
     bool timeRangeChanged() const { return m_timeRangeChanged; }
+    /// The field whose text did not convert at the last refusal (-1 start, -2 finish, rows 0..7).
+    int refusedField() const { return m_refusedField; }
     std::string title() const;
 
 private:
@@ -59,4 +61,5 @@ private:
     std::array<EditorFlagBox, SettingCount> m_flags;
     bool m_edited = false;
     bool m_timeRangeChanged = false;
+    int m_refusedField = 0;
 };

@@ -17,6 +17,7 @@
 #include "simulator/run_output.h"
 #include "simulator/run_specs.h"
 #include "simulator/run_state.h"
+#include "simulator/simulator_commands.h"
 
 #include <cstdio>
 #include <vector>
@@ -27,9 +28,22 @@ ExperimentRecord g_record;
 SimulatorWindowHooks g_hooks;
 std::string g_modelText; ///< the loaded model's code file as it was read
 
+/// 00800000 while a multiple run is specified.
+std::uint32_t multipleRunBit()
+{
+    const auto& specified = MultipleRuns().specified;
+    return specified && specified() ? 0x00800000u : 0u;
+}
+
 std::string cut25(const std::string& text) { return text.substr(0, 25); }
 
 void refresh() { RefreshCommandStates(SimulatorState); }
+
+void refreshEditors()
+{
+    if (g_hooks.refreshEditors)
+        g_hooks.refreshEditors();
+}
 
 /// The values of P and I (with their flags and texts) of the loaded model.
 struct SavedValues {
@@ -73,7 +87,7 @@ std::uint32_t CommandMaskOf(int state)
     case StateNoModel: return 0xC006D0C7u;
     case StateModelLoaded: {
         if (!ExperimentEdited && g_record.experimentName.empty())
-            return 0xC00EF9CFu;
+            return 0xC00EF9CFu | multipleRunBit();
         std::uint32_t mask = 0xC13FFDDFu;
         if (InterruptRequested)
             mask |= 0x00400000u;
@@ -81,7 +95,7 @@ std::uint32_t CommandMaskOf(int state)
         mask |= (current ? 0x08000000u : 0u) | (earlier ? 0x10000000u : 0u) | (current || earlier ? 0x20000000u : 0u);
         if (!g_record.experimentName.empty())
             mask |= 0x00000200u;
-        return mask;
+        return mask | multipleRunBit();
     }
     case StateBusy: return 0xC0000060u;
     default: return 0xC00EDCCFu;
@@ -228,6 +242,7 @@ int LoadModel(const std::string& directory, const std::string& modelName)
     DefaultPlotCurves(PlotSpecs());
     CountPlotCurves(PlotSpecs());
     SetTitle(modelName, "");
+    refreshEditors();
     PostSimulatorEvent(EventModelLoaded);
     ShowStatus("", false);
     return 1;
@@ -252,10 +267,11 @@ int LoadExperiment(const std::string& directory, const std::string& experimentNa
         ReadRunSpecFile(*r, RunSpecs());
     if (const auto u = FindPlotSpecFile(directory, model, experimentName))
         ReadPlotSpecs(*u, PlotSpecs());
+    g_record.experimentDirectory = directory;
     SetTitle(model, experimentName);
+    refreshEditors();
     ShowStatus("", false);
     PostSimulatorEvent(EventExperimentLoaded);
-    g_record.experimentDirectory = directory;
     return 1;
 }
 

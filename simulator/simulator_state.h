@@ -30,6 +30,8 @@ inline std::uint32_t CommandMask = 0;
 struct SimulatorWindowHooks {
     std::function<void(std::uint32_t mask)> applyMask;
     std::function<void(const std::string& title)> setTitle;
+    /// A model or an experiment was loaded: the open editors show the live records again.
+    std::function<void()> refreshEditors;
 };
 SimulatorWindowHooks& WindowHooks();
 

@@ -72,8 +72,9 @@ std::string libraryFolder(const testsupport::TempDir& dir)
 Processed processExample(const testsupport::TempDir& dir, const std::string& model, int depth)
 {
     const std::string work = libraryFolder(dir);
+    // The models and the folders of their experiments.
     for (const auto& entry : fs::directory_iterator(SourceDir + "/examples/models"))
-        fs::copy_file(entry.path(), work + "/" + entry.path().filename().string());
+        fs::copy(entry.path(), work + "/" + entry.path().filename().string(), fs::copy_options::recursive);
     return processIn(work, model, depth);
 }
 

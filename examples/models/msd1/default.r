@@ -1,0 +1,7 @@
+#Hclass	msd
+#Iprocsr	0
+#Imethod	2
+#Tstart 	0
+#Tfinish	5
+#Tstep  	0.001
+#Tcomint	1	0.01

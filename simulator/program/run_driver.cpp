@@ -1,0 +1,225 @@
+// orvanta-drive: runs a bundled example through the real programs without a person,
+// as the graph editor would: the model processor processes the model and answers the
+// driver's window, the simulator is started on the processed model, and the driver's
+// messages open an experiment, run it, save the plot as a metafile and as a PNG file,
+// and close the simulator. The simulator tells the driver its status texts. The files
+// written are listed; the status is 0 when every step worked.
+//
+//     orvanta-drive <settings file> <model> <experiment>
+#include "simulator/program/simulator_messages.h"
+
+#include "common/launcher.h"
+#include "common/startup.h"
+#include "platform/core/file_system.h"
+#include "platform/core/window_messages.h"
+#include "platform/core/window_registry.h"
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+#include <deque>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::deque<platform::Message> g_received;
+
+/// Serves messages until `match` takes one of those received; false after `seconds`.
+bool waitFor(const std::function<bool(const platform::Message&)>& match, int seconds)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    for (;;) {
+        while (!g_received.empty()) {
+            const platform::Message message = g_received.front();
+            g_received.pop_front();
+            if (message.number == UM_STATUS_TEXT && message.text)
+                std::printf("  simulator: %s\n", message.text->c_str());
+            if (match(message))
+                return true;
+        }
+        if (std::chrono::steady_clock::now() >= end)
+            return false;
+        platform::pumpMessages(100);
+    }
+}
+
+/// Waits for a status text of the simulator that begins with `head`; the text after it.
+std::optional<std::string> waitForStatus(const std::string& head, int seconds,
+                                         const std::vector<std::string>& failures = {})
+{
+    std::optional<std::string> found;
+    bool failed = false;
+    const bool seen = waitFor([&](const platform::Message& m) {
+        if (m.number != UM_STATUS_TEXT || !m.text)
+            return false;
+        for (const std::string& failure : failures)
+            if (m.text->rfind(failure, 0) == 0)
+                return failed = true;
+        if (m.text->rfind(head, 0) != 0)
+            return false;
+        found = m.text->substr(head.size());
+        return true;
+    }, seconds);
+    if (!seen || failed)
+        return std::nullopt;
+    return found;
+}
+
+int fail(const std::string& why)
+{
+    std::fprintf(stderr, "orvanta-drive: %s\n", why.c_str());
+    return 1;
+}
+
+/// The newest code file in the directory written since `since`; its model name.
+std::optional<std::string> processedModel(const std::string& directory, std::int64_t since)
+{
+    std::optional<std::string> newest;
+    std::int64_t newestTime = since - 1;
+    for (const std::string& name : platform::listDirectory(directory).value_or(std::vector<std::string>{})) {
+        if (name.size() < 3 || name.compare(name.size() - 2, 2, ".l") != 0)
+            continue;
+        const std::int64_t time = platform::modificationTime(platform::joinPath(directory, name)).value_or(0);
+        if (time > newestTime) {
+            newestTime = time;
+            newest = name.substr(0, name.size() - 2);
+        }
+    }
+    return newest;
+}
+
+/// Closes the simulator window and waits for its process to end; ends it when it will not.
+bool closeSimulator(platform::WindowHandle simulator)
+{
+    const pid_t pid = platform::windowProcess(simulator);
+    platform::requestCloseWindow(simulator);
+    for (int i = 0; i < 300 && platform::processAlive(pid); ++i)
+        platform::pumpMessages(100);
+    if (!platform::processAlive(pid))
+        return true;
+    ::kill(pid, SIGTERM);
+    return false;
+}
+
+bool listFile(const std::string& path)
+{
+    std::error_code error;
+    const auto size = std::filesystem::file_size(path, error);
+    const bool there = !error && size > 0;
+    const std::filesystem::path shown = std::filesystem::absolute(path, error).lexically_normal();
+    std::printf("  %s%s\n", shown.c_str(), there ? "" : "  (missing or empty)");
+    return there;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 4)
+        return fail("usage: orvanta-drive <settings file> <model> <experiment>");
+    const std::string settings = argv[1], model = argv[2], experiment = argv[3];
+    Startup().StartupDirectory = platform::executableDirectory();
+    if (!StartupSettings(SplitCommandLine("-rc_file " + settings), 1, [](auto, auto, const auto&) { return 0; }))
+        return fail("the settings file " + settings + " could not be used");
+    const platform::WindowHandle self = platform::createWindow([](const platform::Message& m) { g_received.push_back(m); });
+    if (!platform::registerTopLevelWindow(self, "OrvantaDriver"))
+        return fail("no window for the programs' answers");
+    const std::string cmpnt = " -cmpnt " + std::to_string(self);
+
+    // The model processor, as the graph editor starts it; it answers with its result.
+    const std::int64_t started = std::int64_t(std::time(nullptr));
+    std::printf("orvanta-drive: processing %s\n", model.c_str());
+    if (!LaunchProgram(3, cmpnt + " -model " + model, 0))
+        return fail("the model processor could not be started");
+    int result = -99;
+    if (!waitFor([&](const platform::Message& m) {
+            if (m.number != UM_PROCESSING_DONE)
+                return false;
+            result = int(m.wParam);
+            if (m.lParam != 0) // its log window: closing it lets the processor end
+                platform::postMessage(platform::WindowHandle(m.lParam), platform::WM_SYSCOMMAND, platform::SC_CLOSE, 0);
+            return true;
+        }, 120))
+        return fail("the model processor did not answer");
+    waitFor([](const platform::Message& m) { return m.number == UM_PROCESSOR_EXITED; }, 30);
+    if (result != 3)
+        return fail("processing " + model + " ended with result " + std::to_string(result));
+    const std::optional<std::string> processed = processedModel(Startup().ProcessedDirectory, started);
+    if (!processed)
+        return fail("no processed model was written");
+
+    // The simulator on the processed model.
+    std::printf("orvanta-drive: simulating %s, experiment %s\n", processed->c_str(), experiment.c_str());
+    if (!LaunchProgram(2, cmpnt + " -model " + *processed, 0))
+        return fail("the simulator could not be started");
+    platform::WindowHandle simulator = 0;
+    for (int i = 0; i < 300 && !simulator; ++i) {
+        platform::pumpMessages(100);
+        simulator = platform::findWindowByClass("TQNSIMWindow");
+    }
+    if (!simulator)
+        return fail("the simulator's window did not appear");
+    const auto post = [simulator](platform::MessageNumber number, std::optional<std::string> text = std::nullopt) {
+        platform::postMessage(simulator, number, 0, 0, std::move(text));
+    };
+    const auto stop = [simulator](const std::string& why) {
+        closeSimulator(simulator);
+        return fail(why);
+    };
+
+    post(SM_OPEN_EXPERIMENT, experiment);
+    if (!waitForStatus("Experiment " + experiment + " is loaded.", 30))
+        return stop("the experiment " + experiment + " could not be loaded");
+    post(SM_COMMAND_BASE + 277); // Start Simulation
+    std::vector<std::string> written;
+    std::optional<std::string> summary;
+    waitFor([&](const platform::Message& m) {
+        if (m.number != UM_STATUS_TEXT || !m.text)
+            return false;
+        const std::string& text = *m.text;
+        for (const std::string head : {"Writing matlab script file:\r\n", "and corresponding matlab data file:\r\n"})
+            if (text.rfind(head, 0) == 0) {
+                std::string path = text.substr(head.size());
+                while (!path.empty() && (path.back() == '\n' || path.back() == '\r'))
+                    path.pop_back();
+                written.push_back(path);
+            }
+        if (text.rfind("Simulation finished.", 0) == 0 || text.rfind("Floating point exception.", 0) == 0 ||
+            text.rfind("Simulation stopped by user.", 0) == 0) {
+            summary = text;
+            return true;
+        }
+        return false;
+    }, 300);
+    if (!summary || summary->rfind("Simulation finished.", 0) != 0)
+        return stop("the run did not finish");
+
+    post(SM_COMMAND_BASE + 107); // Simulation To MetaFile
+    const std::optional<std::string> metafile = waitForStatus("Simulation result is printed as metafile: ", 30);
+    if (!metafile)
+        return stop("the metafile was not written");
+    written.push_back(*metafile);
+    const std::string png = metafile->substr(0, metafile->size() - 4) + ".png";
+    post(SM_SAVE_PLOT_PICTURE, png);
+    if (!waitForStatus("Simulation result is saved as picture: ", 30, {"Error: could not save the picture"}))
+        return stop("the plot picture was not saved");
+    written.push_back(png);
+    if (!closeSimulator(simulator))
+        return fail("the simulator did not end when its window was closed");
+
+    // The processed model, the run's data and MATLAB files, the metafile and the picture.
+    std::printf("orvanta-drive: files written\n");
+    bool all = true;
+    for (const char* extension : {".l", ".e"})
+        all = listFile(platform::joinPath(Startup().ProcessedDirectory, *processed + extension)) && all;
+    written.push_back((std::filesystem::path(*metafile).parent_path() / (experiment + ".n")).string());
+    for (const std::string& path : written)
+        all = listFile(path) && all;
+    platform::destroyWindow(self);
+    return all ? 0 : fail("a file is missing");
+}

@@ -1,0 +1,15 @@
+// The messages the simulator's main window takes besides the suite's own.
+#pragma once
+
+#include "platform/core/message_numbers.h"
+
+/// Command N of the window arrives as this message plus N.
+inline constexpr platform::MessageNumber SM_COMMAND_BASE = 0xA000;
+
+/// For a program that drives the simulator (the example run, whole-program tests). A
+/// simulator started with -cmpnt posts each of its status texts to that window as
+/// UM_STATUS_TEXT, so that the driver can follow what it does.
+/// Loads the experiment named in the text from the model's experiment directory.
+inline constexpr platform::MessageNumber SM_OPEN_EXPERIMENT = platform::WM_USER + 0x101;
+/// Saves what the plot window shows as a PNG file at the path in the text.
+inline constexpr platform::MessageNumber SM_SAVE_PLOT_PICTURE = platform::WM_USER + 0x102;

@@ -1,0 +1,562 @@
+// The simulator's main window and application. Commands reach one function from the
+// menus, the tool bar, the pop-up menu, the accelerator and the command messages; a
+// run advances only in idle turns, so every command acts between two chunks.
+#include "simulator/program/simulator_window.h"
+
+#include "simulator/program/simulator_menus.h"
+
+#include "common/about_dialog.h"
+#include "common/dialog_fonts.h"
+#include "common/launcher.h"
+#include "common/log_window.h"
+#include "common/message_boxes.h"
+#include "common/model_file_names.h"
+#include "common/name_chooser.h"
+#include "common/name_chooser_dialog.h"
+#include "common/property_dialogs.h"
+#include "common/startup.h"
+#include "platform/core/file_system.h"
+#include "platform/core/window_messages.h"
+#include "platform/qt/application.h"
+#include "platform/qt/clipboard.h"
+#include "platform/qt/help.h"
+#include "platform/qt/printing.h"
+#include "simulator/experiment_description.h"
+#include "simulator/numerics/optimization.h"
+#include "simulator/plot_buffers.h"
+#include "simulator/plot_canvas.h"
+#include "simulator/plot_drawing.h"
+#include "simulator/plot_export.h"
+#include "simulator/run_control.h"
+#include "simulator/run_specs_dialog.h"
+#include "simulator/run_state.h"
+#include "simulator/simulator_commands.h"
+#include "simulator/simulator_state.h"
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QPrinter>
+#include <QScreen>
+
+#include <QSocketNotifier>
+
+#include <algorithm>
+#include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+TQNSIMApp* g_app = nullptr;
+
+/// The experiment description on paper: as many lines on a page as fit, less one.
+class ExperimentPrintout : public platform::Printout {
+public:
+    explicit ExperimentPrintout(std::vector<std::string> lines)
+        : Printout("Orvanta Simulator"), m_lines(std::move(lines)) {}
+
+    bool hasPage(int page) override { return page == 1 || std::size_t(page) <= m_starts.size(); }
+
+    void printPage(int page, platform::DeviceContext& dc, int, int pageHeight) override
+    {
+        const int lineHeight = std::max(1, dc.textMetrics().height);
+        const int perPage = DescriptionLinesPerPage(pageHeight, lineHeight);
+        if (page == 1)
+            m_starts = DescriptionPageStarts(int(m_lines.size()), perPage);
+        const int first = m_starts[std::size_t(page - 1)];
+        const int end = std::min(first + perPage, int(m_lines.size()));
+        for (int i = first; i < end; ++i)
+            dc.textOut(0, (i - first) * lineHeight, m_lines[std::size_t(i)]);
+    }
+
+private:
+    std::vector<std::string> m_lines;
+    std::vector<int> m_starts;
+};
+
+DescriptionSections sectionsOf(const std::array<int, 5>& flags)
+{
+    return {flags[0] != 0, flags[1] != 0, flags[2] != 0, flags[3] != 0, flags[4] != 0};
+}
+
+/// The window handle the start-up's -cmpnt named; 0 when none.
+platform::WindowHandle notifyWindow()
+{
+    return static_cast<platform::WindowHandle>(Startup().NotifyWindowHandle);
+}
+
+/// A run that a command or message requested starts at the next idle turn.
+void resumeRuns()
+{
+    if (StartRequested)
+        if (auto* application = platform::Application::instance())
+            application->resumeIdleWork();
+}
+
+} // namespace
+
+TQNSIMWindow::TQNSIMWindow() : FrameWindow("TQNSIMWindow"), m_clock([] { return std::time(nullptr); })
+{
+    setWindowTitle(QStringLiteral("Simulator"));
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect desktop = screen->availableGeometry();
+        setGeometry(desktop.left() + 75, desktop.top() + 75, std::max(desktop.width() - 150, 400),
+                    std::max(desktop.height() - 150, 300));
+    }
+    m_canvas = new PlotCanvas(this);
+    setCentralWidget(m_canvas);
+    setMenuDescription("MN_QNSIM", SimulatorMenu());
+    setToolBar(SimulatorToolBar());
+    setAccelerators({{"F1", CM_HELP_CONTENTS}});
+    setStatusText("");
+}
+
+TQNSIMWindow::~TQNSIMWindow()
+{
+    if (!m_lastHelpFile.empty())
+        platform::showHelp(handle(), m_lastHelpFile, platform::HELP_QUIT, 0);
+    WindowHooks() = {};
+    SetStatusFunction({});
+    SetRunPump({});
+    delete m_canvas;
+    m_canvas = nullptr;
+    ResetPlot();
+    DeleteDialogFonts();
+}
+
+QPrinter& TQNSIMWindow::printer()
+{
+    if (!m_printer)
+        m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    return *m_printer;
+}
+
+bool TQNSIMWindow::SetupWindow(const std::vector<std::string>& words)
+{
+    m_words = words;
+    SetMessageOwner(handle());
+    if (!CreateAboutBox(this)) {
+        ShowMessage({"Error Creating the main window"});
+        return false;
+    }
+    SetAboutBoxParent(this);
+    SetPropertiesParent(this);
+    SetLogOwner(this);
+    GetDialogFont();
+    m_programDirectory = platform::executableDirectory();
+    if (Startup().StartupDirectory.empty())
+        Startup().StartupDirectory = m_programDirectory;
+    if (!StartupSettings(m_words, 1, ShowConfirmLines))
+        return false;
+
+    // The editors and the plot are told of the state machine's changes through the window.
+    WindowHooks().applyMask = [this](std::uint32_t mask) { applyMask(mask); };
+    WindowHooks().setTitle = [this](const std::string& title) {
+        m_title = title;
+        showTitle();
+    };
+    WindowHooks().refreshEditors = [] { RefreshRunSpecsEditor(); };
+    SetStatusFunction([this](const std::string& text, bool keep) { showStatus(text, keep); });
+    WireRunEngine();
+    ApplySimulatorSettings();
+    PostSimulatorEvent(EventStartupDone);
+    if (!Startup().StartupModelName.empty() && !Startup().WorkingDirectory.empty())
+        LoadModel(Startup().WorkingDirectory, Startup().StartupModelName);
+    return true;
+}
+
+void TQNSIMWindow::applyMask(std::uint32_t mask)
+{
+    for (const CommandRow& row : SimulatorCommands())
+        enableCommand(row.id, CommandEnabled(row.id, mask));
+    for (std::size_t position = 0; position < MenuBarBits.size(); ++position)
+        enableMenuBarEntry(int(position), (mask >> MenuBarBits[position] & 1u) != 0);
+}
+
+void TQNSIMWindow::showStatus(const std::string& text, bool keep)
+{
+    if (keep) {
+        if (!text.empty())
+            AppendLog(text);
+        m_keptStatus = text;
+    }
+    setStatusText(!keep && text.empty() ? m_keptStatus : text);
+    if (!text.empty() && notifyWindow() != 0 && platform::isWindow(notifyWindow()))
+        platform::postMessage(notifyWindow(), UM_STATUS_TEXT, 0, 0, text);
+}
+
+void TQNSIMWindow::showTitle()
+{
+    const ExperimentRecord& e = Experiment();
+    if (isMinimized())
+        setWindowTitle(QString::fromStdString((ExperimentEdited ? ">" : "") +
+                                              (e.modelName.empty() ? std::string("untitled") : e.modelName)));
+    else
+        setWindowTitle(QString::fromStdString(m_title.empty() ? TitleText() : m_title));
+}
+
+void TQNSIMWindow::changeEvent(QEvent* event)
+{
+    FrameWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange)
+        showTitle();
+}
+
+std::string TQNSIMWindow::commandHint(int id) const { return CommandHintText(id); }
+
+void TQNSIMWindow::handleCommand(int id)
+{
+    runCommand(id);
+}
+
+void TQNSIMWindow::handleMessage(const platform::Message& message)
+{
+    const platform::MessageNumber n = message.number;
+    if (n >= SM_COMMAND_BASE && n < SM_COMMAND_BASE + 0x8000) {
+        runCommand(int(n - SM_COMMAND_BASE));
+        return;
+    }
+    switch (n) {
+    case UM_OPEN_MODEL:
+        if (message.text && !message.text->empty())
+            LoadModel(Startup().WorkingDirectory, *message.text);
+        break;
+    case UM_SETTINGS_CHANGED:
+        StartupSettings(m_words, 1, ShowConfirmLines);
+        if (!Simulating)
+            ApplyPlotSettings();
+        break;
+    case UM_LAUNCH:
+        LaunchProgram(int(message.wParam), message.text, 0);
+        break;
+    case platform::WM_RBUTTONDOWN:
+        if (!isMinimized())
+            popupMenu(SimulatorPopupMenu(CommandMask),
+                      m_canvas->mapToGlobal(QPoint(platform::paramX(message.lParam), platform::paramY(message.lParam))));
+        break;
+    case SM_OPEN_EXPERIMENT:
+        if (message.text && !Experiment().modelName.empty() &&
+            LoadExperiment(PrepareExperimentDirectory(Experiment().modelName), *message.text))
+            showStatus("Experiment " + *message.text + " is loaded.", false);
+        break;
+    case SM_SAVE_PLOT_PICTURE:
+        if (message.text)
+            savePlotPicture(*message.text);
+        break;
+    default:
+        break;
+    }
+    resumeRuns();
+}
+
+void TQNSIMWindow::runCommand(int id)
+{
+    const std::string& model = Experiment().modelName;
+    switch (id) {
+    case CM_OPEN_MODEL:
+        ChooseModelName(this, "Open model", 5, [](const std::string& directory, const std::string& name) {
+            LoadModel(directory, name);
+        }, 0);
+        break;
+    case CM_OPEN_EXPERIMENT:
+        ChooseExperimentName(this, "Open experiment of", model, [](const std::string& directory,
+                                                                   const std::string& name) {
+            LoadExperiment(directory, name);
+        }, 0);
+        break;
+    case CM_SAVE_EXPERIMENT:
+        if (!Experiment().experimentDirectory.empty() && !Experiment().experimentName.empty())
+            SaveExperiment(Experiment().experimentDirectory, Experiment().experimentName);
+        else
+            saveExperimentAs();
+        break;
+    case CM_SAVE_EXPERIMENT_AS:
+        saveExperimentAs();
+        break;
+    case CM_PRINTER_SETUP:
+        platform::setupPrinter(printer(), this);
+        break;
+    case CM_PRINT_SIMULATION:
+        printSimulation();
+        break;
+    case CM_PRINT_EXPERIMENT:
+        printExperiment();
+        break;
+    case CM_SIM_TO_METAFILE:
+        CopySimulationToMetafile(1);
+        break;
+    case CM_SIM_TO_CLIPBOARD:
+        CopySimulationToMetafile(0);
+        break;
+    case CM_EXPERIMENT_TO_CLIPBOARD:
+        experimentToClipboard();
+        break;
+    case CM_SIM_EXIT:
+        close();
+        break;
+    case CM_REDRAW:
+        RedrawCommand();
+        break;
+    case CM_PLOT_REFRESH:
+        PlotRefreshCommand();
+        break;
+    case CM_SQUARE_PLOT: {
+        const std::string label = SquarePlotCommand();
+        setCommandText(CM_SQUARE_PLOT, label == "Maximal Plot" ? "&Maximal Plot" : "&Square Plot");
+        break;
+    }
+    case CM_MESSAGES:
+        ShowLog("SIM: Integration Messages");
+        break;
+    case CM_TOOL_PROPS:
+        ShowSimulatorProperties(ApplySimulatorSettings);
+        break;
+    case CM_LIBRARY_PROPS:
+        ShowPathFinder(CopyDirectoriesFromSettings);
+        break;
+    case CM_RUN_SPECS:
+        OpenRunSpecsEditor(this);
+        break;
+    case CM_START_SIMULATION:
+        StartSimulationCommand();
+        break;
+    case CM_CONTINUE_SIMULATION:
+        ContinueSimulationCommand();
+        break;
+    case CM_START_MULTIPLE_RUN:
+        StartMultipleRunCommand();
+        break;
+    case CM_READ_DATAFILE:
+        ReadDataCommand();
+        break;
+    case CM_CLEAR_LAST_RUN:
+        ClearLastRunCommand();
+        break;
+    case CM_CLEAR_PREVIOUS_RUNS:
+        ClearPreviousRunsCommand();
+        break;
+    case CM_CLEAR_ALL_RUNS:
+        ClearAllRunsCommand();
+        break;
+    case CM_DISTRIBUTE_CURVES:
+        DistributeCurves();
+        break;
+    case CM_CCODE:
+        GenerateCCode();
+        break;
+    case CM_INTERRUPT:
+        InterruptCommand();
+        break;
+    case CM_GRAPH_EDITOR:
+    case CM_EQUATION_EDITOR:
+        platform::postMessage(handle(), UM_LAUNCH, id == CM_GRAPH_EDITOR ? 0 : 1, 0, std::string());
+        break;
+    case CM_HELP_CONTENTS:
+        help("/help/orvanta.hlp", platform::HELP_CONTEXT, 5);
+        break;
+    case CM_HELP_DEMO_MODELS:
+        help("/help/orvantadmo.hlp", platform::HELP_CONTENTS, 0);
+        break;
+    case CM_HELP_TUTORIAL:
+        help("/tutorial/orvantatut.hlp", platform::HELP_CONTENTS, 0);
+        break;
+    case CM_HELP_USING:
+        help("/help/orvanta.hlp", platform::HELP_HELPONHELP, 5);
+        break;
+    case CM_ABOUT:
+        ShowAboutBox("Orvanta  Simulator");
+        break;
+    default:
+        // Camera and stick commands do nothing; the other editors' dialogs are not part of this window.
+        break;
+    }
+    resumeRuns();
+}
+
+void TQNSIMWindow::saveExperimentAs()
+{
+    const std::string model = Experiment().modelName;
+    ChooseExperimentName(this, "Save experiment of", model, [model](const std::string& directory,
+                                                                    const std::string& name) {
+        if (ConfirmExperimentOverwrite(directory, model, name, ShowConfirmLines) != 0) {
+            ShowStatus("Experiment not saved!", true);
+            return;
+        }
+        SaveExperiment(directory, name);
+    }, 0);
+}
+
+void TQNSIMWindow::help(const std::string& file, unsigned command, long data)
+{
+    m_lastHelpFile = m_programDirectory + file;
+    platform::showHelp(handle(), m_lastHelpFile, command, data);
+}
+
+void TQNSIMWindow::printSimulation()
+{
+    if (m_canvas->print(printer(), true, PrinterCheckFlag() == 0))
+        ShowStatus("Simulation result is sent to the printer.", true);
+}
+
+void TQNSIMWindow::printExperiment()
+{
+    std::array<int, 5> flags{};
+    TQNPrintExpDialog sections(this, "Orvanta: Print Experiment", &flags);
+    if (sections.runModal() != platform::IDOK)
+        return;
+    ExperimentPrintout printout(WriteExperimentDescription(sectionsOf(flags), m_clock()));
+    if (platform::printDocument(printout, printer(), true, this))
+        ShowStatus("Experiment is sent to the printer.", true);
+}
+
+void TQNSIMWindow::experimentToClipboard()
+{
+    std::array<int, 5> flags{};
+    TQNPrintExpDialog sections(this, "Orvanta: Export Experiment", &flags);
+    if (sections.runModal() != platform::IDOK)
+        return;
+    const std::string text = DescriptionClipboardText(WriteExperimentDescription(sectionsOf(flags), m_clock()));
+    if (!platform::putOnClipboard(platform::textItems(text))) {
+        ShowMessage({"Error: Could not get control of the clipboard", "since it is used by another program."});
+        ShowStatus("Error: Clipboard in use.", true);
+        return;
+    }
+    ShowStatus("Experiment is copied to the clipboard.", true);
+}
+
+void TQNSIMWindow::savePlotPicture(const std::string& path)
+{
+    FlushPlotSteps();
+    if (m_canvas->picture().save(QString::fromStdString(path), "PNG"))
+        showStatus("Simulation result is saved as picture: " + path, false);
+    else
+        showStatus("Error: could not save the picture " + path, false);
+}
+
+void TQNSIMWindow::closeEvent(QCloseEvent* event)
+{
+    if (!QuitRequested) {
+        if (!CanQuit(false)) {
+            event->ignore();
+            return;
+        }
+        ClearLog();
+        RequestSimulatorQuit();
+    }
+    FrameWindow::closeEvent(event);
+}
+
+void RequestSimulatorQuit()
+{
+    QuitRequested = 1;
+    RunsAllowed = 0;
+    StartRequested = 0;
+    InterruptRequested = 1;
+    numerics::StopOptimization = 1;
+    if (MultipleRuns().stop)
+        MultipleRuns().stop();
+    QCoreApplication::exit(0);
+}
+
+TQNSIMApp::TQNSIMApp(platform::Application& application, std::vector<std::string> words)
+    : m_application(application), m_words(std::move(words))
+{
+    g_app = this;
+}
+
+TQNSIMApp::~TQNSIMApp()
+{
+    m_application.setIdleWork({});
+    m_window.reset();
+    if (g_app == this)
+        g_app = nullptr;
+}
+
+TQNSIMApp* TQNSIMApp::instance() { return g_app; }
+
+bool TQNSIMApp::InitInstance()
+{
+    m_window = std::make_unique<TQNSIMWindow>();
+    if (!m_window->SetupWindow(m_words)) {
+        m_window.reset();
+        return false;
+    }
+    SetRunPump([this] { return PumpWhileSimulating(); });
+    m_window->show();
+    m_application.setIdleWork([this] { return IdleAction(); });
+    return true;
+}
+
+int TQNSIMApp::Run()
+{
+    if (!InitInstance())
+        return 0;
+    return Exec();
+}
+
+void TQNSIMApp::QuitOnTermination()
+{
+    static int pipeEnds[2] = {-1, -1};
+    if (pipeEnds[0] < 0 && ::pipe2(pipeEnds, O_CLOEXEC | O_NONBLOCK) != 0)
+        return;
+    struct sigaction action {};
+    action.sa_handler = [](int) {
+        const char byte = 1;
+        [[maybe_unused]] const auto written = ::write(pipeEnds[1], &byte, 1);
+    };
+    sigemptyset(&action.sa_mask);
+    for (int signal : {SIGTERM, SIGINT, SIGHUP})
+        sigaction(signal, &action, nullptr);
+    m_termination = std::make_unique<QSocketNotifier>(pipeEnds[0], QSocketNotifier::Read);
+    QObject::connect(m_termination.get(), &QSocketNotifier::activated, [] {
+        char bytes[16];
+        while (::read(pipeEnds[0], bytes, sizeof bytes) > 0) {
+        }
+        // Ended by the system: nobody is asked.
+        CanQuit(true);
+        RequestSimulatorQuit();
+    });
+}
+
+int TQNSIMApp::Exec()
+{
+    const int status = m_application.exec();
+    // A run the quit interrupted still closes its files.
+    if (Simulating) {
+        RunStopFlag = 1;
+        RunChunk(ContinueRun);
+    }
+    return status;
+}
+
+void TQNSIMApp::idleTurn()
+{
+    if (Simulating || RunStopFlag || StartRequested)
+        RunChunk(ContinueRun);
+}
+
+bool TQNSIMApp::IdleAction()
+{
+    // Inside a series' pump the pump makes the turns itself.
+    if (m_pumpDepth > 0)
+        return true;
+    if (QuitRequested)
+        return false;
+    idleTurn();
+    return Simulating || StartRequested;
+}
+
+bool TQNSIMApp::PumpWhileSimulating()
+{
+    ++m_pumpDepth;
+    idleTurn();
+    while (Simulating && !QuitRequested) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        if (!QuitRequested)
+            idleTurn();
+    }
+    --m_pumpDepth;
+    if (!QuitRequested && (Simulating || StartRequested))
+        m_application.resumeIdleWork();
+    return !QuitRequested;
+}

@@ -1,0 +1,116 @@
+// The simulator program: its main window "TQNSIMWindow" with the plot canvas, menus,
+// tool bar, status line, pop-up menu, printing, help and the suite's messages, and the
+// application object that runs simulations in idle time, one chunk per turn.
+#pragma once
+
+#include "simulator/program/simulator_messages.h"
+
+#include "platform/qt/frame_window.h"
+
+#include <cstdint>
+#include <ctime>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+class PlotCanvas;
+class QPrinter;
+class QSocketNotifier;
+
+namespace platform {
+class Application;
+}
+
+class TQNSIMWindow : public platform::FrameWindow {
+public:
+    TQNSIMWindow();
+    ~TQNSIMWindow() override;
+
+    /// The start-up settings on the command line's words, the about box, the editors
+    /// wired, the command-line model loaded; false when the program must end.
+    bool SetupWindow(const std::vector<std::string>& words);
+
+    PlotCanvas* canvas() const { return m_canvas; }
+    QPrinter& printer();
+
+    /// Runs command `id` as the menu, the tool bar, the pop-up menu and the command
+    /// messages all do.
+    void runCommand(int id);
+
+    /// The command mask applied to the menus and the tool bar.
+    void applyMask(std::uint32_t mask);
+
+    /// The clock of the experiment description (tests set a fixed one).
+    void setClock(std::function<std::time_t()> clock) { m_clock = std::move(clock); }
+
+    /// The help file opened last; empty while help was not used.
+    const std::string& lastHelpFile() const { return m_lastHelpFile; }
+
+    /// The status operation of the simulator: with keep, a text also goes to the log and
+    /// stays as the standing text; without keep an empty text brings the standing one back.
+    void showStatus(const std::string& text, bool keep);
+
+protected:
+    void handleMessage(const platform::Message& message) override;
+    void handleCommand(int id) override;
+    std::string commandHint(int id) const override;
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void printSimulation();
+    void printExperiment();
+    void experimentToClipboard();
+    void help(const std::string& file, unsigned command, long data);
+    void showTitle();
+    void saveExperimentAs();
+    void savePlotPicture(const std::string& path);
+
+    PlotCanvas* m_canvas = nullptr;
+    std::unique_ptr<QPrinter> m_printer;
+    std::vector<std::string> m_words;
+    std::string m_programDirectory;
+    std::string m_lastHelpFile;
+    std::string m_keptStatus;
+    std::string m_title;
+    std::function<std::time_t()> m_clock;
+};
+
+/// The application: the main window and the idle loop of the runs.
+class TQNSIMApp {
+public:
+    /// `words` is the command line split by `SplitCommandLine`.
+    TQNSIMApp(platform::Application& application, std::vector<std::string> words);
+    ~TQNSIMApp();
+
+    /// The main window made and set up; false when the program is to end at once.
+    bool InitInstance();
+    /// InitInstance, then `Exec`.
+    int Run();
+    /// The loop until the program quits; a run the quit interrupted is finished after it.
+    int Exec();
+    /// A termination signal ends the program as an agreed quit does.
+    void QuitOnTermination();
+
+    /// One idle turn: a chunk of the run in progress, or the start of a requested one.
+    /// True while a run goes on or is to start (the loop then does not wait).
+    bool IdleAction();
+    /// The nested pump of a series: serves messages until the run just requested ends.
+    bool PumpWhileSimulating();
+
+    TQNSIMWindow* mainWindow() const { return m_window.get(); }
+    static TQNSIMApp* instance();
+
+private:
+    void idleTurn();
+
+    platform::Application& m_application;
+    std::vector<std::string> m_words;
+    std::unique_ptr<TQNSIMWindow> m_window;
+    std::unique_ptr<QSocketNotifier> m_termination;
+    int m_pumpDepth = 0;
+};
+
+/// Agreed quitting: the series and the run are told to end and the loop is left.
+void RequestSimulatorQuit();

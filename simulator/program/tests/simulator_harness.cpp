@@ -1,0 +1,191 @@
+// Test support for the simulator program.
+#include "simulator_harness.h"
+
+#include "common/log_window.h"
+#include "common/name_chooser_dialog.h"
+#include "common/settings_table.h"
+#include "common/startup.h"
+#include "platform/core/window_messages.h"
+#include "platform/testing/qt_support.h"
+#include "simulator/numerics/optimization.h"
+#include "simulator/plot_buffers.h"
+#include "simulator/plot_specs.h"
+#include "simulator/run_specs.h"
+#include "simulator/run_state.h"
+#include "simulator/simulator_commands.h"
+#include "simulator/simulator_state.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QElapsedTimer>
+#include <QApplication>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QTest>
+
+#include <filesystem>
+
+namespace simtest {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+/// A model whose rate divides by its parameter d.
+constexpr const char* DivisionModel = "# The rate is 1 / d: d = 0 divides by zero.\n"
+                                      "class divz version 1\n"
+                                      "parameters\n"
+                                      "  real d\n"
+                                      "variables\n"
+                                      "  real x, y\n"
+                                      "equations\n"
+                                      "  y = 1 / d\n"
+                                      "  x = int(y)\n";
+
+Examples makeExamples()
+{
+    static testsupport::TempDir dir; // lives for the whole test program
+    const fs::path source = ORVANTA_SOURCE_DIR "/examples";
+    fs::copy(source / "models", dir.file("models"), fs::copy_options::recursive);
+    fs::copy(source / "library", dir.file("library"), fs::copy_options::recursive);
+    Examples e{dir.file("models"), dir.file("models/orvanta.ini")};
+    std::string settings = testsupport::readText(e.settings);
+    const auto replace = [&settings](const std::string& key, const std::string& value) {
+        const std::size_t at = settings.find("\n" + key + "=") + 1;
+        settings.replace(at, settings.find('\n', at) - at, key + "=" + value);
+    };
+    replace("model_dirs", e.models + ";" + dir.file("library"));
+    replace("messages", "0");
+    dir.write("models/orvanta.ini", settings);
+    dir.write("models/divz.mf0", DivisionModel);
+    return e;
+}
+
+/// The copy, made on first use.
+const Examples& copiedExamples()
+{
+    static const Examples examples = makeExamples();
+    return examples;
+}
+
+} // namespace
+
+const Examples& ProcessedExamples()
+{
+    static const bool processed = [] {
+        for (const char* model : {"msd", "divz", "loop"})
+            EXPECT_EQ(ProcessWithProgram(model), 0) << model;
+        return true;
+    }();
+    (void)processed;
+    return copiedExamples();
+}
+
+int ProcessWithProgram(const std::string& model)
+{
+    const Examples& e = copiedExamples();
+    QProcess process;
+    process.setWorkingDirectory(QString::fromStdString(e.models));
+    process.start(QStringLiteral(ORVANTAMPX_PATH),
+                  {"-rc_file", QString::fromStdString(e.settings), "-model", QString::fromStdString(model)});
+    if (!process.waitForFinished(60000))
+        return -1;
+    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+}
+
+void ResetSimulator()
+{
+    ResetStartup();
+    ResetSettings();
+    SimulatorState = StateNotStarted;
+    ExperimentEdited = 0;
+    CommandMask = 0;
+    Experiment() = {};
+    Simulating = RunStopFlag = InterruptRequested = RestartFlag = MathErrorOccurred = 0;
+    StartRequested = ContinueRun = 0;
+    RunsAllowed = 1;
+    QuitRequested = 0;
+    numerics::StopOptimization = 0;
+    MultipleRuns() = {};
+    RunSpecs() = RunSpecification::defaults();
+    ResetPlotSpecs(PlotSpecs());
+    ResetPlot();
+    Plot().plotMode = 1;
+}
+
+Simulator::Simulator(const std::string& tail)
+{
+    testsupport::testApplication();
+    ResetSimulator();
+    m_app = std::make_unique<TQNSIMApp>(testsupport::testApplication(),
+                                        SplitCommandLine("-rc_file " + ProcessedExamples().settings + " " + tail));
+    EXPECT_TRUE(m_app->InitInstance());
+    QApplication::processEvents();
+}
+
+Simulator::~Simulator()
+{
+    ChooserClosed();
+    m_app.reset();
+    QApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    if (TQNLogWindow* log = LogWindow())
+        delete log;
+    ResetSimulator();
+}
+
+void Simulator::command(int id)
+{
+    QAction* action = window().commandAction(id);
+    ASSERT_NE(action, nullptr) << id;
+    ASSERT_TRUE(action->isEnabled()) << "command " << id << " is greyed";
+    action->trigger();
+    QApplication::processEvents();
+}
+
+void Simulator::post(int id)
+{
+    platform::postMessage(window().handle(), SM_COMMAND_BASE + platform::MessageNumber(id), 0, 0);
+    platform::dispatchPendingMessages();
+    QApplication::processEvents();
+}
+
+bool Simulator::waitFor(const std::function<bool()>& done, int timeoutMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!done()) {
+        if (clock.elapsed() > timeoutMs)
+            return false;
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return true;
+}
+
+bool Simulator::waitForRunEnd(int timeoutMs)
+{
+    return waitFor([] { return !StartRequested && !Simulating; }, timeoutMs);
+}
+
+void Simulator::openExperiment(const std::string& name)
+{
+    command(110);
+    TQNFileDialog* chooser = NameChooserWindow();
+    ASSERT_NE(chooser, nullptr);
+    chooser->setText(572, name);
+    testsupport::findControl<QPushButton>(*chooser, 801)->click();
+    QApplication::processEvents();
+    ASSERT_EQ(Experiment().experimentName, name);
+}
+
+bool SawLine(const platform::ScriptedMessageSink& boxes, const std::string& text)
+{
+    for (const std::string& line : boxes.transcriptLines())
+        if (line.find(text) != std::string::npos)
+            return true;
+    return false;
+}
+
+} // namespace simtest

@@ -1,0 +1,127 @@
+// The real programs: the example run of orvanta-drive (model processor and simulator
+// driven through their messages), and the simulator ending on a termination signal in
+// the middle of a run with the run's files closed.
+#include "simulator_harness.h"
+
+#include "platform/core/metafile_reader.h"
+#include "platform/core/window_messages.h"
+#include "platform/core/window_registry.h"
+#include "platform/testing/qt_support.h"
+#include "platform/testing/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QProcess>
+#include <QTest>
+
+#include <csignal>
+
+#include <filesystem>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+/// The examples copied afresh, the processor's log switched off.
+std::string copyExamples(const testsupport::TempDir& dir)
+{
+    const fs::path source = ORVANTA_SOURCE_DIR "/examples";
+    fs::copy(source / "models", dir.file("models"), fs::copy_options::recursive);
+    fs::copy(source / "library", dir.file("library"), fs::copy_options::recursive);
+    std::string settings = testsupport::readText(dir.file("models/orvanta.ini"));
+    const std::size_t at = settings.find("\nmessages=") + 1;
+    settings.replace(at, settings.find('\n', at) - at, "messages=0");
+    dir.write("models/orvanta.ini", settings);
+    return dir.file("models");
+}
+
+} // namespace
+
+TEST(RealPrograms, TheExampleRunProcessesSimulatesAndWritesEveryFile)
+{
+    testsupport::TempDir dir;
+    const std::string models = copyExamples(dir);
+    QProcess drive;
+    drive.setWorkingDirectory(QString::fromStdString(models));
+    drive.start(QStringLiteral(ORVANTA_DRIVE_PATH), {"orvanta.ini", "msd", "default"});
+    ASSERT_TRUE(drive.waitForFinished(240000));
+    const std::string output = drive.readAllStandardOutput().toStdString();
+    ASSERT_EQ(drive.exitCode(), 0) << output << drive.readAllStandardError().toStdString();
+    EXPECT_NE(output.find("simulator: Simulation finished.  Model evaluations: "), std::string::npos) << output;
+
+    const std::string experiment = models + "/msd1";
+    for (const std::string& file : {models + "/msd1.l", models + "/msd1.e", experiment + "/default.n",
+                                    experiment + "/matlab/default.m", experiment + "/matlab/default.d",
+                                    experiment + "/default.wmf", experiment + "/default.png"})
+        EXPECT_NE(output.find(file), std::string::npos) << file << " is listed\n" << output;
+    EXPECT_NE(testsupport::readText(experiment + "/matlab/default.m").find("plot (t, "), std::string::npos);
+    std::string why;
+    const auto metafile = platform::readMetafile(testsupport::readText(experiment + "/default.wmf"), &why);
+    ASSERT_TRUE(metafile) << why;
+    EXPECT_TRUE(metafile->checksumMatches);
+    const QImage picture(QString::fromStdString(experiment + "/default.png"));
+    ASSERT_FALSE(picture.isNull());
+    int coloured = 0;
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x) {
+            const QColor c = picture.pixelColor(x, y);
+            coloured += !(c.red() == c.green() && c.green() == c.blue());
+        }
+    EXPECT_GT(coloured, 500) << "the curves are in the picture";
+    EXPECT_EQ(platform::findWindowByClass("TQNSIMWindow"), 0u) << "the simulator has ended";
+}
+
+TEST(RealPrograms, ATerminationSignalDuringARunEndsTheSimulatorWithTheRunsFilesClosed)
+{
+    testsupport::testApplication();
+    testsupport::TempDir dir;
+    const std::string models = copyExamples(dir);
+    // An experiment that would run for ever.
+    for (const char* extension : {".p", ".u"})
+        fs::copy_file(models + "/msd1/default" + extension, models + "/msd1/long" + extension);
+    std::string specs = testsupport::readText(models + "/msd1/default.r");
+    specs.replace(specs.find("#Tfinish\t5"), 10, "#Tfinish\t1e9");
+    dir.write("models/msd1/long.r", specs);
+    fs::copy_file(simtest::ProcessedExamples().models + "/msd1.l", models + "/msd1.l");
+
+    std::vector<std::string> statuses;
+    const platform::WindowHandle self = platform::createWindow([&](const platform::Message& m) {
+        if (m.number == UM_STATUS_TEXT && m.text)
+            statuses.push_back(*m.text);
+    });
+    ASSERT_TRUE(platform::registerTopLevelWindow(self, "SimulatorTest"));
+    QProcess simulator;
+    simulator.setWorkingDirectory(QString::fromStdString(models));
+    simulator.start(QStringLiteral(ORVANTASIM_PATH),
+                    {"-rc_file", "orvanta.ini", "-model", "msd1", "-cmpnt", QString::number(self)});
+    ASSERT_TRUE(simulator.waitForStarted());
+    const auto sawStatus = [&statuses](const std::string& head) {
+        for (const std::string& s : statuses)
+            if (s.rfind(head, 0) == 0)
+                return true;
+        return false;
+    };
+    const auto waitFor = [&](const std::string& head) {
+        for (int i = 0; i < 300 && !sawStatus(head); ++i)
+            QTest::qWait(50);
+        return sawStatus(head);
+    };
+    platform::WindowHandle window = 0;
+    for (int i = 0; i < 300 && !window; ++i) {
+        QTest::qWait(50);
+        window = platform::findWindowByClass("TQNSIMWindow");
+    }
+    ASSERT_NE(window, 0u);
+    platform::postMessage(window, SM_OPEN_EXPERIMENT, 0, 0, std::string("long"));
+    ASSERT_TRUE(waitFor("Experiment long is loaded."));
+    platform::postMessage(window, SM_COMMAND_BASE + 277, 0, 0);
+    ASSERT_TRUE(waitFor("Simulating..."));
+    QTest::qWait(300);
+    ::kill(pid_t(simulator.processId()), SIGTERM);
+    ASSERT_TRUE(simulator.waitForFinished(20000)) << "ended by the signal";
+    EXPECT_EQ(simulator.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(simulator.exitCode(), 0);
+    EXPECT_TRUE(fs::exists(models + "/msd1/long.n")) << "the run's data file was finished and kept";
+    platform::destroyWindow(self);
+}
