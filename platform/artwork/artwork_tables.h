@@ -25,6 +25,9 @@ const std::vector<std::pair<int, int>>& toolBarAliases();
 /// Their scripts draw in the colour "ink", which each of the three sets.
 const std::vector<Picture>& radioPictures();
 
+/// The model wizard's page pictures "BM_WIZARD1" to "BM_WIZARD4".
+const std::vector<Picture>& wizardPictures();
+
 /// The about box's picture "BM_ABOUTW".
 const Picture& aboutPicture();
 

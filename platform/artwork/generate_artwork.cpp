@@ -1,6 +1,6 @@
 // Build step: draws every picture of the artwork tables into a PNG and lists
 // them in a Qt resource file (prefix /orvanta): toolbar/<command id>.png,
-// bitmaps/<name>.png (radio buttons and the about picture) and
+// bitmaps/<name>.png (radio buttons, the about picture and the wizard's pages) and
 // symbols/<resource name>.png (element symbols with their "BW" form, and the
 // connection symbols).
 //
@@ -131,6 +131,12 @@ int main(int argc, char** argv)
     QImage aboutImage = ground(about, Qt::white);
     ok = paint(aboutImage, about, true) && ok;
     out.save(aboutImage, "bitmaps/" + QString::fromStdString(about.name) + ".png");
+
+    for (const Picture& picture : artwork::wizardPictures()) {
+        QImage image = ground(picture, Qt::white);
+        ok = paint(image, picture, true) && ok;
+        out.save(image, "bitmaps/" + QString::fromStdString(picture.name) + ".png");
+    }
 
     for (const Picture& symbol : artwork::elementSymbols()) {
         QImage colour = ground(symbol, Qt::white);

@@ -20,7 +20,8 @@ QString toolBarImagePath(int commandId);
 QIcon toolBarIcon(int commandId);
 
 /// A bitmap resource by name: the radio pictures ("BM_SBOND", "BM_SBOND2",
-/// "BM_SBOND3" ...), the about picture "BM_ABOUTW" and the element symbols
+/// "BM_SBOND3" ...), the about picture "BM_ABOUTW", the model wizard's page
+/// pictures ("BM_WIZARD1" ...) and the element symbols
 /// ("BM_C", "BM_CBW" ...). A null image when there is none.
 QImage bitmapResourceImage(std::string_view name);
 
