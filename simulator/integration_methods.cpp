@@ -453,6 +453,9 @@ int RestoreInitialStates()
 
 int StartIntegration(int continuing)
 {
+    // Cleared before the first output, so that a plot overflow on the first sample is
+    // honoured by the first step.
+    InterruptRequested = 0;
     FirstEvaluationFlag = 1;
     g.counters = {};
     g.runStart = RestartFlag ? SimulationTime : specs().startTime;
@@ -500,7 +503,6 @@ int StartIntegration(int continuing)
         RunStopFlag = 1;
         return 0;
     }
-    InterruptRequested = 0;
     return 1;
 }
 

@@ -17,6 +17,7 @@
 #include <deque>
 #include <utility>
 #include <variant>
+#include <vector>
 
 #if defined(__x86_64__) && defined(__SSE2__)
 #include <xmmintrin.h>
@@ -281,8 +282,11 @@ void opDll()
         const int found = FindUserFunction(library ? *library : std::string(),
                                            function ? *function : std::string(), call);
         if (found == 1) {
-            ShowMessage({"dll \"" + (library ? *library : std::string()) +
-                         "\" could not be found, or could not be initialized."});
+            std::vector<std::string> lines{"dll \"" + (library ? *library : std::string()) +
+                                           "\" could not be found, or could not be initialized."};
+            if (!UserDllError().empty())
+                lines.push_back(UserDllError());
+            ShowMessageLines(lines);
             RunStopFlag = 1;
             next();
             return;

@@ -15,6 +15,10 @@ struct MultipleRunHooks {
     std::function<void()> start;        ///< Start Multiple Run Simulation
     std::function<bool()> specified;    ///< a multiple run is specified (enables command 285)
     std::function<void()> stop;         ///< the program quits: the series is to end now
+    /// While a series is active: whether its present run is the first, or the last (left
+    /// empty, as for an optimisation or Monte Carlo series, every run is both).
+    std::function<bool()> firstRun;
+    std::function<bool()> lastRun;
     /// The multiple-run text of the experiment description.
     std::function<std::vector<std::string>()> description;
 };

@@ -18,6 +18,7 @@
 #include "simulator/run_specs.h"
 #include "simulator/run_state.h"
 #include "simulator/simulator_commands.h"
+#include "simulator/user_libraries.h"
 
 #include <cstdio>
 #include <vector>
@@ -106,6 +107,14 @@ void RefreshCommandStates(int state) { ApplyCommandMask(CommandMaskOf(state)); }
 
 void ApplyCommandMask(std::uint32_t mask)
 {
+    if (MultipleRunActive()) {
+        // Between the runs of a series the menus stay as they are instead of flickering.
+        const MultipleRunHooks& series = MultipleRuns();
+        const bool first = !series.firstRun || series.firstRun();
+        const bool last = !series.lastRun || series.lastRun();
+        if (!InterruptRequested && !(first && StartRequested) && !(last && RunStopFlag))
+            return;
+    }
     CommandMask = mask;
     if (g_hooks.applyMask)
         g_hooks.applyMask(mask);
@@ -238,6 +247,7 @@ int LoadModel(const std::string& directory, const std::string& modelName)
     ResetEditors();
     ClearEdited();
     g_record.modelDirectory = directory;
+    SetUserDllModelDirectory(directory);
     ResetPlotSpecs(PlotSpecs());
     DefaultPlotCurves(PlotSpecs());
     CountPlotCurves(PlotSpecs());

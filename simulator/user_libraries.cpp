@@ -1,65 +1,137 @@
-// The registry of user function libraries, loaded with dlopen by the name the model gives.
+// The registry of user function libraries. A library is opened only by an absolute
+// path: a name without a directory is looked for in the model's and the program's
+// directories, never on the system's library path, where another file of that name
+// could stand in for it.
 #include "simulator/user_libraries.h"
 
-#include <dlfcn.h>
+#include "common/startup.h"
+#include "platform/core/dynamic_library.h"
+#include "platform/core/file_system.h"
 
-#include <vector>
+#include <algorithm>
+#include <memory>
 
 namespace {
 
 struct UserDll {
     std::string name;
-    void* module;
+    std::unique_ptr<platform::DynamicLibrary> library;
 };
 
 std::vector<UserDll> g_registry;
 std::uint64_t g_generation = 1;
 bool g_multipleRun = false;
+std::string g_modelDirectory;
+std::string g_error;
 
 using LifeCycleCall = void (*)();
 
-void callExport(void* module, const char* name)
+void callExport(platform::DynamicLibrary& library, const char* name)
 {
-    if (void* entry = dlsym(module, name))
-        reinterpret_cast<LifeCycleCall>(entry)();
+    if (auto entry = library.function<LifeCycleCall>(name))
+        entry();
+}
+
+bool isFile(const std::string& path) { return platform::fileExists(path) && !platform::isDirectory(path); }
+
+/// The names a library file may have: as given, and with ".so" when it has no extension.
+std::vector<std::string> fileNames(const std::string& name)
+{
+    std::vector<std::string> names{name};
+    const std::size_t slash = name.rfind('/');
+    if (name.find('.', slash == std::string::npos ? 0 : slash + 1) == std::string::npos)
+        names.push_back(name + ".so");
+    return names;
 }
 
 } // namespace
+
+void SetUserDllModelDirectory(const std::string& directory) { g_modelDirectory = directory; }
+
+std::vector<std::string> UserDllDirectories()
+{
+    std::string program = Startup().StartupDirectory;
+    if (program.empty())
+        program = platform::executableDirectory();
+    std::vector<std::string> directories;
+    for (const std::string& d : {g_modelDirectory, Startup().WorkingDirectory, program})
+        if (!d.empty() && d.front() == '/' && std::find(directories.begin(), directories.end(), d) == directories.end())
+            directories.push_back(d);
+    return directories;
+}
+
+std::optional<std::string> FindUserDllFile(const std::string& name)
+{
+    if (name.empty())
+        return std::nullopt;
+    if (name.front() == '/') {
+        for (const std::string& candidate : fileNames(name))
+            if (isFile(candidate))
+                return candidate;
+        return std::nullopt;
+    }
+    for (const std::string& directory : UserDllDirectories())
+        for (const std::string& candidate : fileNames(name)) {
+            const std::string path = platform::joinPath(directory, candidate);
+            if (isFile(path))
+                return path;
+        }
+    return std::nullopt;
+}
+
+const std::string& UserDllError() { return g_error; }
 
 void* LoadUserDll(const std::string& name)
 {
     for (const UserDll& dll : g_registry)
         if (dll.name == name)
-            return dll.module;
-    if (name.empty())
+            return dll.library.get();
+    g_error.clear();
+    if (name.empty()) {
+        g_error = "No library is named.";
         return nullptr;
-    void* module = dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!module)
+    }
+    const std::optional<std::string> path = FindUserDllFile(name);
+    if (!path) {
+        if (name.front() == '/') {
+            g_error = "There is no file " + name + ".";
+        } else {
+            std::string where;
+            for (const std::string& directory : UserDllDirectories())
+                where += (where.empty() ? "" : "; ") + directory;
+            g_error = "There is no file " + name + " in " + (where.empty() ? std::string("no directory") : where) + ".";
+        }
         return nullptr;
-    callExport(module, "Initialize");
-    g_registry.push_back({name, module});
+    }
+    auto library = std::make_unique<platform::DynamicLibrary>();
+    if (!library->open(*path)) {
+        g_error = library->error() + ".";
+        return nullptr;
+    }
+    callExport(*library, "Initialize");
+    g_registry.push_back({name, std::move(library)});
     if (g_multipleRun)
-        callExport(module, "InitializeRun");
-    return module;
+        callExport(*g_registry.back().library, "InitializeRun");
+    return g_registry.back().library.get();
 }
 
 void InitializeUserDllRun()
 {
-    for (const UserDll& dll : g_registry)
-        callExport(dll.module, "InitializeRun");
+    for (UserDll& dll : g_registry)
+        callExport(*dll.library, "InitializeRun");
 }
 
 void TerminateUserDllRun()
 {
-    for (const UserDll& dll : g_registry)
-        callExport(dll.module, "TerminateRun");
+    for (UserDll& dll : g_registry)
+        callExport(*dll.library, "TerminateRun");
 }
 
 void TerminateUserDlls()
 {
-    for (const UserDll& dll : g_registry) {
-        callExport(dll.module, "Terminate");
-        dlclose(dll.module);
+    for (UserDll& dll : g_registry) {
+        callExport(*dll.library, "Terminate");
+        dll.library->close();
     }
     g_registry.clear();
     ++g_generation;
@@ -74,12 +146,12 @@ bool MultipleRunActive() { return g_multipleRun; }
 
 int FindUserFunction(const std::string& library, const std::string& function, UserFunction& out)
 {
-    void* module = LoadUserDll(library);
+    auto* module = static_cast<platform::DynamicLibrary*>(LoadUserDll(library));
     if (!module)
         return 1;
-    void* entry = function.empty() ? nullptr : dlsym(module, function.c_str());
+    UserFunction entry = function.empty() ? nullptr : module->function<UserFunction>(function);
     if (!entry)
         return 2;
-    out = reinterpret_cast<UserFunction>(entry);
+    out = entry;
     return 0;
 }

@@ -3,14 +3,33 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
 
 /// A user function: input array, input count, output array, output count; 1 means failure.
 using UserFunction = int (*)(double* inputs, int inputCount, double* outputs, int outputCount);
 
 /// The registered library of that name, else loads it (calling "Initialize", and
-/// "InitializeRun" during a multiple run); null when it cannot be loaded.
+/// "InitializeRun" during a multiple run); null when it cannot be loaded, with
+/// `UserDllError` saying why.
 void* LoadUserDll(const std::string& name);
+
+/// Why the last load failed (names the library and where it was looked for); empty after a success.
+const std::string& UserDllError();
+
+/// The directory of the loaded model: the first place a library named without a
+/// directory is looked for.
+void SetUserDllModelDirectory(const std::string& directory);
+
+/// The directories a library named without a directory is looked for in, in order:
+/// the model's directory, the working directory, the program's directory.
+std::vector<std::string> UserDllDirectories();
+
+/// The absolute path of the library file the model names: an absolute name as it stands,
+/// else the first existing file of that name (and of that name with ".so" when it has no
+/// extension) in `UserDllDirectories`; none when there is no such file.
+std::optional<std::string> FindUserDllFile(const std::string& name);
 
 /// Calls "InitializeRun" of every registered library, in registration order.
 void InitializeUserDllRun();

@@ -3,6 +3,7 @@
 // run advances only in idle turns, so every command acts between two chunks.
 #include "simulator/program/simulator_window.h"
 
+#include "simulator/program/experiment_printout.h"
 #include "simulator/program/simulator_menus.h"
 
 #include "common/about_dialog.h"
@@ -48,31 +49,6 @@
 namespace {
 
 TQNSIMApp* g_app = nullptr;
-
-/// The experiment description on paper: as many lines on a page as fit, less one.
-class ExperimentPrintout : public platform::Printout {
-public:
-    explicit ExperimentPrintout(std::vector<std::string> lines)
-        : Printout("Orvanta Simulator"), m_lines(std::move(lines)) {}
-
-    bool hasPage(int page) override { return page == 1 || std::size_t(page) <= m_starts.size(); }
-
-    void printPage(int page, platform::DeviceContext& dc, int, int pageHeight) override
-    {
-        const int lineHeight = std::max(1, dc.textMetrics().height);
-        const int perPage = DescriptionLinesPerPage(pageHeight, lineHeight);
-        if (page == 1)
-            m_starts = DescriptionPageStarts(int(m_lines.size()), perPage);
-        const int first = m_starts[std::size_t(page - 1)];
-        const int end = std::min(first + perPage, int(m_lines.size()));
-        for (int i = first; i < end; ++i)
-            dc.textOut(0, (i - first) * lineHeight, m_lines[std::size_t(i)]);
-    }
-
-private:
-    std::vector<std::string> m_lines;
-    std::vector<int> m_starts;
-};
 
 DescriptionSections sectionsOf(const std::array<int, 5>& flags)
 {

@@ -478,6 +478,26 @@ TEST_F(PlotRuns, AHugeValueOnAnAutomaticScaleWidensItOnlyToTheBoundAndInterrupts
     EXPECT_EQ(sink.transcript().front().lines,
               (std::vector<std::string>{"Graphics-library exception", "", "Overflow error in variable c",
                                         "Check your model and integration method parameters"}));
-    EXPECT_LT(SimulationTime, 0.5);
+    EXPECT_EQ(SimulationTime, 0.0) << "the first sample overflowed: no step was made";
     EXPECT_EQ(LastRunSummary().rfind("Simulation stopped by user.", 0), 0u) << LastRunSummary();
+}
+
+// The overflow on the first sample is honoured by the first step of every method: the
+// run ends at its start time with that one sample.
+TEST_F(PlotRuns, AnOverflowOnTheFirstSampleEndsTheRunBeforeItsFirstStepInEveryMethod)
+{
+    for (int method : {MethodEuler, MethodAdamsBashforth, MethodRungeKutta4, MethodBdf, MethodRkf, MethodVode}) {
+        ResetPlot();
+        ResetPlotSpecs(PlotSpecs());
+        PlotSpecs().x.max = 1;
+        show(2, "c", 0, 1, 2);
+        SetVariableValue(KindParameter, 0, 1e308);
+        RunSpecs().method = method;
+        sink.clear();
+        RequestRun();
+        ASSERT_GT(RunUntilIdle(), 0) << IntegrationMethods[method].name;
+        EXPECT_EQ(SimulationTime, 0.0) << IntegrationMethods[method].name;
+        EXPECT_EQ(XRuns().slot[0].count(), 1) << IntegrationMethods[method].name;
+        EXPECT_EQ(LastRunSummary().rfind("Simulation stopped by user.", 0), 0u) << LastRunSummary();
+    }
 }

@@ -2,11 +2,15 @@
 // its four life-cycle entries, and the messages of a failing call.
 #include "model_test_support.h"
 
+#include "common/startup.h"
 #include "platform/core/message_sink.h"
+#include "platform/testing/temp_dir.h"
 #include "simulator/user_libraries.h"
 
 #include <dlfcn.h>
 #include <gtest/gtest.h>
+
+#include <filesystem>
 
 using modeltest::cell;
 using modeltest::codeFile;
@@ -42,6 +46,8 @@ protected:
     {
         TerminateUserDlls();
         SetMultipleRunActive(false);
+        SetUserDllModelDirectory("");
+        ResetStartup();
         platform::setMessageSink(nullptr);
         if (m_handle)
             dlclose(m_handle);
@@ -122,7 +128,8 @@ TEST_F(UserLibraries, FailuresShowTheirMessageAndStopTheRun)
     };
     const std::vector<FailureCase> cases = {
         {"no library", "/nonexistent/libnone.so", "gain", 2, 2,
-         {"dll \"/nonexistent/libnone.so\" could not be found, or could not be initialized."}},
+         {"dll \"/nonexistent/libnone.so\" could not be found, or could not be initialized.",
+          "There is no file /nonexistent/libnone.so."}},
         {"no function", TEST_USER_LIBRARY, "gainx", 2, 2, {"Function \"gainx\" could not be found in dll."}},
         {"function fails", TEST_USER_LIBRARY, "gain", 0, 2, {"Error occurred in user dll-function \"gain\"."}},
         {"outputs beyond the array", TEST_USER_LIBRARY, "gain", 2, 4,
@@ -142,4 +149,58 @@ TEST_F(UserLibraries, FailuresShowTheirMessageAndStopTheRun)
         ASSERT_EQ(m_sink.transcript().size(), 1u) << c.what;
         EXPECT_EQ(m_sink.transcript()[0].lines, c.message) << c.what;
     }
+}
+
+// A library named without a directory is looked for in the model's directory, the
+// working directory and the program's directory, by absolute path; the system's library
+// path is never searched, so a system library of that name is not taken for it.
+TEST_F(UserLibraries, ANameWithoutADirectoryIsLookedForOnlyBesideTheModelAndTheProgram)
+{
+    namespace fs = std::filesystem;
+    testsupport::TempDir dir;
+    const std::string model = dir.mkdir("model"), work = dir.mkdir("work"), program = dir.mkdir("program");
+    fs::copy_file(TEST_USER_LIBRARY, model + "/testgain.so");
+    fs::create_directories(model + "/lib");
+    fs::copy_file(TEST_USER_LIBRARY, model + "/lib/libgain.so");
+    // The working directory holds a library of the same name without the function.
+    fs::copy_file(TEST_BARE_LIBRARY, work + "/testgain.so");
+    fs::copy_file(TEST_BARE_LIBRARY, program + "/bare.so");
+    Startup().WorkingDirectory = work;
+    Startup().StartupDirectory = program;
+    SetUserDllModelDirectory(model);
+    EXPECT_EQ(UserDllDirectories(), (std::vector<std::string>{model, work, program}));
+
+    struct Lookup {
+        const char* name;
+        std::optional<std::string> path;
+    };
+    const std::vector<Lookup> lookups = {
+        {"testgain.so", model + "/testgain.so"},  // the model's directory comes first
+        {"testgain", model + "/testgain.so"},     // no extension: ".so" is tried too
+        {"lib/libgain.so", model + "/lib/libgain.so"},
+        {"bare", program + "/bare.so"},           // the program's directory last
+        {"libm.so.6", std::nullopt},              // on the system's path only
+        {"testgain.so/", std::nullopt},
+        {"", std::nullopt},
+    };
+    for (const Lookup& l : lookups)
+        EXPECT_EQ(FindUserDllFile(l.name), l.path) << l.name;
+
+    // The model calls the library beside it by its bare name.
+    SetStringValue(cell('P', 0), "testgain");
+    EvaluateModel(0.0);
+    EXPECT_EQ(RunStopFlag, 0);
+    EXPECT_EQ(cell('V', 2), 3.0);
+    EXPECT_TRUE(m_sink.transcript().empty());
+
+    // A system library's bare name is refused with the places looked in.
+    SetStringValue(cell('P', 0), "libm.so.6");
+    SetStringValue(cell('P', 1), "sin");
+    EvaluateModel(0.1);
+    EXPECT_EQ(RunStopFlag, 1);
+    ASSERT_EQ(m_sink.transcript().size(), 1u);
+    EXPECT_EQ(m_sink.transcript()[0].lines,
+              (std::vector<std::string>{"dll \"libm.so.6\" could not be found, or could not be initialized.",
+                                        "There is no file libm.so.6 in " + model + "; " + work + "; " + program + "."}));
+    EXPECT_EQ(UserDllCount(), 1) << "only the library beside the model was loaded";
 }

@@ -14,6 +14,7 @@
 #include "simulator/run_state.h"
 #include "simulator/simulator_commands.h"
 #include "simulator/simulator_state.h"
+#include "simulator/user_libraries.h"
 
 #include <gtest/gtest.h>
 
@@ -24,6 +25,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 #include <filesystem>
 
@@ -109,6 +111,7 @@ void ResetSimulator()
     QuitRequested = 0;
     numerics::StopOptimization = 0;
     MultipleRuns() = {};
+    SetMultipleRunActive(false);
     RunSpecs() = RunSpecification::defaults();
     ResetPlotSpecs(PlotSpecs());
     ResetPlot();
@@ -172,12 +175,31 @@ bool Simulator::waitForRunEnd(int timeoutMs)
 void Simulator::openExperiment(const std::string& name)
 {
     command(110);
+    chooseName(name);
+    ASSERT_EQ(Experiment().experimentName, name);
+}
+
+void Simulator::chooseName(const std::string& name)
+{
     TQNFileDialog* chooser = NameChooserWindow();
     ASSERT_NE(chooser, nullptr);
     chooser->setText(572, name);
     testsupport::findControl<QPushButton>(*chooser, 801)->click();
     QApplication::processEvents();
-    ASSERT_EQ(Experiment().experimentName, name);
+}
+
+bool Simulator::loopEnds(int timeoutMs)
+{
+    bool timedOut = false;
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    QObject::connect(&watchdog, &QTimer::timeout, [&] {
+        timedOut = true;
+        QCoreApplication::exit(1);
+    });
+    watchdog.start(timeoutMs);
+    m_app->Exec();
+    return !timedOut;
 }
 
 bool SawLine(const platform::ScriptedMessageSink& boxes, const std::string& text)

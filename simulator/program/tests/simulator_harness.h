@@ -50,6 +50,10 @@ public:
     bool waitForRunEnd(int timeoutMs = 20000);
     /// Opens an experiment of the model through Open Experiment and the name chooser.
     void openExperiment(const std::string& name);
+    /// Answers the open name chooser with `name` and OK.
+    void chooseName(const std::string& name);
+    /// Runs the application's loop until it ends; false when it had not ended after `timeoutMs`.
+    bool loopEnds(int timeoutMs = 20000);
 
 private:
     platform::ScriptedMessageSink m_boxes;

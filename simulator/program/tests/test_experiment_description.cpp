@@ -2,7 +2,9 @@
 // experiment against a golden text, the sections left out, and its pages.
 #include "simulator_harness.h"
 
+#include "platform/core/device_context.h"
 #include "platform/testing/temp_dir.h"
+#include "simulator/program/experiment_printout.h"
 #include "simulator/experiment_description.h"
 #include "simulator/plot_specs.h"
 #include "simulator/run_specs.h"
@@ -113,4 +115,29 @@ TEST(DescriptionPages, EveryLineIsPrintedWhenOneIsLeftForTheLastPage)
     EXPECT_EQ(DescriptionPageStarts(38, 19), (std::vector<int>{0, 19}));
     EXPECT_EQ(DescriptionPageStarts(0, 19), (std::vector<int>{0}));
     EXPECT_EQ(DescriptionClipboardText({"a", "", "b"}), "a\r\n\r\nb\r\n");
+}
+
+// The printout on a device of 13-pixel lines: a page of 20 lines holds 19; 39 lines
+// make three pages, the last with one line, and no line is left out.
+TEST(DescriptionPages, ThePrintoutPutsTheLastLineOnAPageOfItsOwn)
+{
+    for (int count : {39, 38, 20, 1}) {
+        std::vector<std::string> lines;
+        for (int i = 0; i < count; ++i)
+            lines.push_back("line " + std::to_string(i));
+        ExperimentPrintout printout(lines);
+        platform::RecordingDeviceContext dc;
+        const int printed = platform::printPages(printout, dc, 600, 13 * 20, [] { return true; });
+        std::vector<std::string> all;
+        for (const std::string& call : dc.calls())
+            if (call.rfind("text ", 0) == 0)
+                all.push_back(call.substr(call.find("line ")));
+        EXPECT_EQ(all, lines) << count << " lines";
+        EXPECT_EQ(printed, (count + 18) / 19) << count << " lines";
+        // Each page starts at its top.
+        int tops = 0;
+        for (const std::string& call : dc.calls())
+            tops += call.rfind("text 0 0 ", 0) == 0;
+        EXPECT_EQ(tops, printed) << count << " lines";
+    }
 }

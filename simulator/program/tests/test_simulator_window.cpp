@@ -185,6 +185,14 @@ TEST(SimulatorWindow, EveryCommandIsEnabledExactlyWhereTheStateSays)
     Simulator s;
     expectEnabled(s, Untitled, "model, untitled experiment");
     EXPECT_EQ(menuBarEntries(s), (std::vector<bool>{true, true, true, true, false, false, true, true}));
+    // Edited but not named: all a named experiment has but Save, which needs the name.
+    MarkEdited();
+    std::set<int> editedUntitled = named();
+    editedUntitled.erase(CM_SAVE_EXPERIMENT);
+    expectEnabled(s, editedUntitled, "model, edited untitled experiment");
+    ClearEdited();
+    expectEnabled(s, Untitled, "model, edits cleared");
+    EXPECT_EQ(CommandMaskOf(StateNotStarted), CommandMaskOf(StateBroken)) << "not started: as broken";
 
     s.openExperiment("default");
     expectEnabled(s, named(), "named experiment");
@@ -233,6 +241,54 @@ TEST(SimulatorWindow, EveryCommandIsEnabledExactlyWhereTheStateSays)
         EXPECT_EQ(FindSimulatorCommand(id)->bit, FindSimulatorCommand(CM_PRINT_SIMULATION)->bit);
 }
 
+// While a series runs, a mask reaches the menus only at the start of its first run, at
+// the end of its last run and on an interrupt; the menus do not flicker between runs.
+TEST(SimulatorWindow, BetweenTheRunsOfASeriesTheMenusKeepTheirCommands)
+{
+    Simulator s;
+    s.openExperiment("default");
+    const std::uint32_t idle = CommandMask;
+    const std::uint32_t busy = CommandMaskOf(StateBusy);
+    bool first = false, last = false;
+    struct Case {
+        const char* what;
+        bool hooks, first, last;
+        int start, stop, interrupt;
+        bool applied;
+    };
+    const std::vector<Case> cases = {
+        {"a middle run starts", true, false, false, 1, 0, 0, false},
+        {"a middle run ends", true, false, false, 0, 1, 0, false},
+        {"between runs", true, false, false, 0, 0, 0, false},
+        {"the first run starts", true, true, false, 1, 0, 0, true},
+        {"the first run ends", true, true, false, 0, 1, 0, false},
+        {"the last run starts", true, false, true, 1, 0, 0, false},
+        {"the last run ends", true, false, true, 0, 1, 0, true},
+        {"an interrupt", true, false, false, 0, 0, 1, true},
+        {"an optimisation's run starts", false, false, false, 1, 0, 0, true},
+        {"an optimisation's run ends", false, false, false, 0, 1, 0, true},
+        {"an optimisation between runs", false, false, false, 0, 0, 0, false},
+    };
+    for (const Case& c : cases) {
+        SetMultipleRunActive(false);
+        ApplyCommandMask(idle);
+        MultipleRuns().firstRun = c.hooks ? std::function<bool()>([&first] { return first; }) : nullptr;
+        MultipleRuns().lastRun = c.hooks ? std::function<bool()>([&last] { return last; }) : nullptr;
+        first = c.first;
+        last = c.last;
+        StartRequested = c.start;
+        RunStopFlag = c.stop;
+        InterruptRequested = c.interrupt;
+        SetMultipleRunActive(true);
+        ApplyCommandMask(busy);
+        EXPECT_EQ(CommandMask, c.applied ? busy : idle) << c.what;
+        EXPECT_EQ(s.window().commandAction(CM_START_SIMULATION)->isEnabled(), !c.applied) << c.what;
+        EXPECT_EQ(s.window().commandAction(CM_INTERRUPT)->isEnabled(), c.applied) << c.what;
+    }
+    StartRequested = RunStopFlag = InterruptRequested = 0;
+    SetMultipleRunActive(false);
+}
+
 TEST(SimulatorWindow, ADivisionByZeroInTheModelEndsTheRunWithItsMessageAndTheNextRunWorks)
 {
     Simulator s("-model divz1");
@@ -255,25 +311,6 @@ TEST(SimulatorWindow, ADivisionByZeroInTheModelEndsTheRunWithItsMessageAndTheNex
     EXPECT_NEAR(Variables().kinds[KindState].values[0], 2.0 * 5.0, 1e-9) << "x = int(1 / 0.5)";
 }
 
-namespace {
-
-/// Runs the application's loop until it ends; false when it had not ended after `timeoutMs`.
-bool loopEnds(Simulator& s, int timeoutMs = 20000)
-{
-    bool timedOut = false;
-    QTimer watchdog;
-    watchdog.setSingleShot(true);
-    QObject::connect(&watchdog, &QTimer::timeout, [&] {
-        timedOut = true;
-        QCoreApplication::exit(1);
-    });
-    watchdog.start(timeoutMs);
-    s.app().Exec();
-    return !timedOut;
-}
-
-} // namespace
-
 TEST(SimulatorWindow, ClosingDuringARunEndsTheLoopAndTheRunClosesItsFiles)
 {
     Simulator s;
@@ -282,7 +319,7 @@ TEST(SimulatorWindow, ClosingDuringARunEndsTheLoopAndTheRunClosesItsFiles)
     s.command(CM_START_SIMULATION);
     s.boxes().queueAnswers({platform::BoxAnswer::Ok}); // "Orvanta is still simulating."
     QTimer::singleShot(300, &s.window(), [&s] { s.window().close(); });
-    ASSERT_TRUE(loopEnds(s));
+    ASSERT_TRUE(s.loopEnds());
     EXPECT_TRUE(SawLine(s.boxes(), "Orvanta is still simulating."));
     EXPECT_FALSE(Simulating) << "the run was finished after the loop";
     EXPECT_EQ(LastRunSummary().rfind("Simulation stopped by user.", 0), 0u) << LastRunSummary();
@@ -330,7 +367,7 @@ TEST(SimulatorWindow, ClosingDuringASeriesStopsTheSeriesAndEndsTheLoop)
     RefreshCommandStates(SimulatorState);
     QTimer::singleShot(0, &s.window(), [&s] { s.command(CM_START_MULTIPLE_RUN); });
     QTimer::singleShot(500, &s.window(), [&s] { s.window().close(); });
-    ASSERT_TRUE(loopEnds(s)) << "the quit reached the loop through the series' pump";
+    ASSERT_TRUE(s.loopEnds()) << "the quit reached the loop through the series' pump";
     EXPECT_TRUE(stoppedByPump);
     EXPECT_GT(runs, 2);
     EXPECT_LT(runs, 100000);
