@@ -115,20 +115,34 @@ int read_library(int index)
         const int positionB = builtinPosition(baseB);
         if (positionA != positionB)
             return positionA < positionB ? -1 : 1;
-        return baseA.compare(baseB);
+        if (const int byBase = baseA.compare(baseB))
+            return byBase;
+        // Files of one base name in the order the model processor tries them.
+        return CompareNames(a, b);
     };
     if (ScanDirectory(directories[index], files, isSubmodelFile, byLibraryOrder) < 0) {
         ShowMessage({"Directory read error."});
         return 0;
     }
+    std::int64_t entryTime = 0;
     for (const std::string& file : files) {
         std::string text = baseName(file).substr(0, kMaxEntryText);
-        if (!list.empty() && list.back().text == text)
+        const int equation = platform::toLower(file.substr(file.rfind('.') + 2, 1)) == "f";
+        const std::int64_t time = platform::modificationTime(platform::joinPath(directories[index], file)).value_or(0);
+        if (!list.empty() && list.back().text == text) {
+            // A base name held as graph and as equation submodel is the youngest file's,
+            // the one the model processor reads; at equal times the first it tries.
+            if (time > entryTime) {
+                list.back().equation = equation;
+                entryTime = time;
+            }
             continue;
+        }
         LibraryEntry entry;
         entry.text = text;
         entry.builtinIndex = text.empty() ? -1 : builtin_index(text.substr(0, text.size() - 1));
-        entry.equation = platform::toLower(file.substr(file.rfind('.') + 2, 1)) == "f";
+        entry.equation = equation;
+        entryTime = time;
         list.push_back(std::move(entry));
     }
     return 1;

@@ -33,7 +33,10 @@ void SplitEntryText(std::string_view text, std::string& name, int& version);
 std::vector<std::vector<LibraryEntry>>& LibraryLists();
 
 /// Reads the submodel files of model directory `index` into its list: 1, or 0 after
-/// "Directory read error." (the list is then empty).
+/// "Directory read error." (the list is then empty). One entry per base name; when
+/// a name is there both as graph and as equation submodel, the youngest file
+/// decides the entry's kind, as it decides what the model processor reads (at
+/// equal times the equation file, which the processor tries first).
 int read_library(int index);
 
 /// Reads every model directory, the first one last.

@@ -1,6 +1,7 @@
 // The graph editor's main window.
 #include "grapheditor/program/main_window.h"
 
+#include "grapheditor/program/editor_interaction.h"
 #include "grapheditor/program/model_commands.h"
 #include "grapheditor/program/navigation.h"
 #include "grapheditor/program/processing_handoff.h"
@@ -111,12 +112,14 @@ TQNBGEWindow::TQNBGEWindow(std::vector<std::string> words)
     set_mapping();
     load_symbols();
     SetGraphView(&m_view);
+    InstallEditorInteraction(m_canvas);
 }
 
 TQNBGEWindow::~TQNBGEWindow()
 {
     if (Editor().frame == this)
         Editor().frame = nullptr;
+    RemoveEditorInteraction();
     clear_model();
     SetGraphView(nullptr);
     free_symbols();

@@ -17,6 +17,7 @@
 #include "grapheditor/graph_objects.h"
 #include "grapheditor/graph_rendering.h"
 #include "grapheditor/graph_view.h"
+#include "grapheditor/name_validation.h"
 #include "grapheditor/submodel_library.h"
 #include "platform/core/file_system.h"
 #include "platform/core/message_numbers.h"
@@ -354,6 +355,10 @@ int CheckAndSave()
 void CheckAndSaveChosen(const std::string& directory, const std::string& name)
 {
     GraphEditorState& editor = Editor();
+    if (!ValidateModelBaseName(name, [](const std::string& text) { ShowMessage({text, "Nothing saved!"}); })) {
+        editor.commandAfterCheckAndSave = 0;
+        return;
+    }
     const int answer = ConfirmModelOverwrite(9, directory, name, ShowMessageLines, ShowConfirmLines);
     if (answer == -1) {
         nothingSavedWhenEdited();
@@ -374,6 +379,8 @@ void CheckAndSaveChosen(const std::string& directory, const std::string& name)
 
 void SaveAsChosen(const std::string& directory, const std::string& name)
 {
+    if (!ValidateModelBaseName(name, [](const std::string& text) { ShowMessage({text, "Nothing saved!"}); }))
+        return;
     const int answer = ConfirmModelOverwrite(9, directory, name, ShowMessageLines, ShowConfirmLines);
     if (answer == -1) {
         nothingSavedWhenEdited();

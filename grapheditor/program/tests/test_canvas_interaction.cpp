@@ -1,0 +1,434 @@
+// The graph editor's interaction offscreen, driven by mouse and keys: the draw
+// popup and its library, placing and drawing on the canvas, dragging, deleting,
+// saving; the connection editor with the guard; the attribute editors.
+#include "grapheditor/program/attribute_editors.h"
+#include "grapheditor/program/canvas_mouse.h"
+#include "grapheditor/program/connection_editor.h"
+#include "grapheditor/program/draw_popup.h"
+#include "grapheditor/program/main_window.h"
+#include "grapheditor/program/model_commands.h"
+#include "grapheditor/program/selection.h"
+#include "grapheditor/program/submodel_attributes.h"
+
+#include "common/about_dialog.h"
+#include "common/canvas_window.h"
+#include "common/name_chooser.h"
+#include "common/name_chooser_dialog.h"
+#include "common/settings_table.h"
+#include "common/startup.h"
+#include "grapheditor/connection_drawing.h"
+#include "grapheditor/graph_model_reader.h"
+#include "grapheditor/graph_objects.h"
+#include "grapheditor/submodel_library.h"
+#include "platform/core/file_system.h"
+#include "platform/core/message_sink.h"
+#include "platform/testing/qt_support.h"
+#include "platform/testing/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMouseEvent>
+#include <QTest>
+
+#include <filesystem>
+
+using testsupport::findControl;
+
+namespace {
+
+class Interaction : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        testsupport::testApplication();
+        ResetStartup();
+        ResetSettings();
+        ResetEditor();
+        models = dir.mkdir("models");
+        more = dir.mkdir("more");
+        library = dir.file("library");
+        std::filesystem::copy(ORVANTA_LIBRARY_DIR, library);
+        settings = dir.file("orvanta.ini");
+        ASSERT_TRUE(platform::writeFileAtomically(
+            settings, "[General]\nmodel_dirs=" + models + ";" + more + ";" + library +
+                          "\nalias_names=models;more;library\n"
+                          "[Graph Editor]\ndef_bond_size=3\ngrid_snap_size=1\ngrid=0\nsnap=1\nshowname=1\n"
+                          "[Model Processor]\nmessages=0\ntempfiles=1\n"));
+        window = std::make_unique<TQNBGEWindow>(SplitCommandLine("-rc_file " + settings));
+        window->show();
+        ASSERT_TRUE(window->SetupWindow());
+        CloseStartupBox();
+        NewGraphCommand();
+    }
+    void TearDown() override
+    {
+        window.reset();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        ResetEditor();
+        ResetSettings();
+        ResetStartup();
+    }
+
+    QWidget& canvas() const { return window->canvas(); }
+    QPoint device(int x, int y) const
+    {
+        return {x - window->canvas().Scroller()->xPos(), y - window->canvas().Scroller()->yPos()};
+    }
+
+    void mouse(QEvent::Type type, int x, int y, Qt::MouseButton button, Qt::MouseButtons held)
+    {
+        const QPointF at = device(x, y);
+        QMouseEvent event(type, at, canvas().mapToGlobal(at), button, held, Qt::NoModifier);
+        QApplication::sendEvent(&canvas(), &event);
+    }
+    void click(int x, int y)
+    {
+        mouse(QEvent::MouseButtonPress, x, y, Qt::LeftButton, Qt::LeftButton);
+        mouse(QEvent::MouseButtonRelease, x, y, Qt::LeftButton, Qt::NoButton);
+    }
+    void doubleClick(int x, int y)
+    {
+        click(x, y);
+        mouse(QEvent::MouseButtonDblClick, x, y, Qt::LeftButton, Qt::LeftButton);
+        mouse(QEvent::MouseButtonRelease, x, y, Qt::LeftButton, Qt::NoButton);
+    }
+    /// Presses on the point, moves the mouse there and on in steps, and lets go at the end.
+    void drag(int x0, int y0, int x1, int y1)
+    {
+        mouse(QEvent::MouseButtonPress, x0, y0, Qt::LeftButton, Qt::LeftButton);
+        for (int step = 1; step <= 4; ++step)
+            mouse(QEvent::MouseMove, x0 + (x1 - x0) * step / 4, y0 + (y1 - y0) * step / 4, Qt::NoButton,
+                  Qt::LeftButton);
+        mouse(QEvent::MouseButtonRelease, x1, y1, Qt::LeftButton, Qt::NoButton);
+    }
+
+    void openPopup()
+    {
+        window->runCommand(CM_DRAW_POPUP);
+        ASSERT_NE(DrawPopup(), nullptr);
+    }
+    /// Clicks an item of a list control of a dialog.
+    static void clickItem(QWidget& dialog, int id, const QString& text)
+    {
+        auto* list = findControl<QListWidget>(dialog, id);
+        ASSERT_NE(list, nullptr) << id;
+        const QList<QListWidgetItem*> items = list->findItems(text, Qt::MatchExactly);
+        ASSERT_EQ(items.size(), 1) << text.toStdString();
+        const QRect rect = list->visualItemRect(items.front());
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rect.center());
+    }
+    static void clickButton(QWidget& dialog, int id)
+    {
+        auto* button = findControl<QAbstractButton>(dialog, id);
+        ASSERT_NE(button, nullptr) << id;
+        QTest::mouseClick(button, Qt::LeftButton, {}, button->rect().center());
+    }
+    /// Picks a library entry of the popup's directory list by their texts.
+    void pick(const QString& directory, const QString& entry)
+    {
+        clickItem(*DrawPopup(), ID_DRAW_DIRECTORIES, directory);
+        clickItem(*DrawPopup(), ID_DRAW_LIBRARY, entry);
+    }
+    void tool(int tool) { clickButton(*DrawPopup(), int(ID_DRAW_FIRST_TOOL) + tool); }
+
+    Submodel* submodel(const std::string& name) const
+    {
+        for (Submodel& s : CurrentModel().submodels)
+            if (s.name == name)
+                return &s;
+        return nullptr;
+    }
+    Pio* pio(const std::string& name) const
+    {
+        for (Pio& p : CurrentModel().pios)
+            if (p.name == name)
+                return &p;
+        return nullptr;
+    }
+
+    /// Save As through the command and the chooser, with the errors' question answered.
+    void saveAs(const std::string& name, bool expectErrors)
+    {
+        if (expectErrors)
+            sink.queueAnswers({platform::BoxAnswer::Ok});
+        window->runCommand(CM_SAVE_AS);
+        TQNFileDialog* chooser = NameChooserWindow();
+        ASSERT_NE(chooser, nullptr);
+        auto* edit = findControl<QLineEdit>(*chooser, ID_CHOOSER_NAME);
+        edit->clear();
+        QTest::keyClicks(edit, QString::fromStdString(name));
+        clickButton(*chooser, ID_CHOOSER_OK);
+    }
+
+    static void typeInto(QWidget& dialog, int id, const QString& text)
+    {
+        auto* edit = findControl<QLineEdit>(dialog, id);
+        ASSERT_NE(edit, nullptr) << id;
+        edit->selectAll();
+        QTest::keyClick(edit, Qt::Key_Delete);
+        QTest::keyClicks(edit, text);
+    }
+
+    testsupport::TempDir dir;
+    std::string models, more, library, settings;
+    platform::ScriptedMessageSink sink;
+    platform::ScopedMessageSink scopedSink{sink};
+    std::unique_ptr<TQNBGEWindow> window;
+};
+
+TEST_F(Interaction, APopupLibraryListsTheBuiltInTypesFirstOncePerNameWithTheirSymbols)
+{
+    ASSERT_TRUE(platform::writeFileAtomically(more + "/zed1.sf0", "class zed version 1\ninterface\n  ports: p\n"));
+    ASSERT_TRUE(platform::writeFileAtomically(more + "/zed1.sg3", "bond graph zed version 1\n"));
+    ASSERT_TRUE(platform::writeFileAtomically(more + "/plus1.sg0", "bond graph plus version 1\n"));
+    openPopup();
+    TQNDrawDialog& popup = *DrawPopup();
+    EXPECT_EQ(popup.windowTitle().toStdString(), "GE: Draw");
+    EXPECT_EQ(current_tool(), TOOL_SELECT);
+    EXPECT_TRUE(popup.isChecked(ID_DRAW_FIRST_TOOL + int(TOOL_SELECT)));
+    EXPECT_EQ(window->shownStatusText(), "Select item.");
+    EXPECT_EQ(popup.itemText(ID_DRAW_DIRECTORIES, 2), "library");
+
+    clickItem(popup, ID_DRAW_DIRECTORIES, "more");
+    EXPECT_EQ(current_directory(), 1);
+    ASSERT_EQ(popup.itemCount(ID_DRAW_LIBRARY), 2);
+    EXPECT_EQ(popup.itemText(ID_DRAW_LIBRARY, 0), "plus1");
+    EXPECT_EQ(popup.itemText(ID_DRAW_LIBRARY, 1), "zed1");
+
+    clickItem(popup, ID_DRAW_DIRECTORIES, "library");
+    std::vector<std::string> texts;
+    for (int i = 0; i < popup.itemCount(ID_DRAW_LIBRARY); ++i)
+        texts.push_back(popup.itemText(ID_DRAW_LIBRARY, i));
+    EXPECT_EQ(texts, (std::vector<std::string>{"0j1", "1j1", "c1", "i1", "r1", "se1", "sf1", "tf1", "gy1", "mtf1",
+                                               "mgy1", "plus1", "minus1", "gain1", "intgrl1", "sine1", "stepgen1",
+                                               "con1", "0jv1"}));
+    for (int i = 0; i + 1 < popup.itemCount(ID_DRAW_LIBRARY); ++i)
+        EXPECT_NE(popup.itemData(ID_DRAW_LIBRARY, i).toULongLong(), 0u) << texts[std::size_t(i)];
+    EXPECT_EQ(popup.itemData(ID_DRAW_LIBRARY, int(texts.size()) - 1).toULongLong(), 0u);
+
+    clickItem(popup, ID_DRAW_LIBRARY, "c1");
+    EXPECT_EQ(current_tool(), TOOL_SUBMODEL);
+    EXPECT_FALSE(popup.isChecked(ID_DRAW_FIRST_TOOL + int(TOOL_SELECT)));
+    ASSERT_NE(selected_library_entry_record(), nullptr);
+    EXPECT_EQ(selected_library_entry_record()->text, "c1");
+    tool(TOOL_PIO);
+    EXPECT_EQ(current_tool(), TOOL_PIO);
+    EXPECT_EQ(window->shownStatusText(), "Add PIO.");
+    testsupport::grabToPng(popup, "grapheditor_draw_popup");
+
+    // Showing it again reads the directories anew and goes back to selecting.
+    window->runCommand(CM_DRAW_POPUP);
+    EXPECT_EQ(current_tool(), TOOL_SELECT);
+}
+
+TEST_F(Interaction, AJunctionDrawnAndDraggedWithItsBondsIsSavedAsExpected)
+{
+    openPopup();
+    pick("library", "1j1");
+    click(240, 200);
+    click(440, 200);
+    click(640, 200);
+    pick("library", "c1");
+    click(120, 120);
+    pick("library", "r1");
+    click(360, 320);
+    ASSERT_EQ(CurrentModel().submodels.size(), 5u);
+    Submodel* junction = submodel("1j_1");
+    ASSERT_NE(junction, nullptr);
+    EXPECT_EQ(junction->x, 240);
+
+    tool(TOOL_BOND);
+    EXPECT_EQ(window->shownStatusText(), "Start Bond or Signal.");
+    click(120, 120);
+    EXPECT_TRUE(connection_being_drawn());
+    click(120, 200);
+    click(120, 200); // the same empty point again adds no second midpoint
+    click(240, 200);
+    click(360, 320);
+    click(240, 200);
+    ASSERT_EQ(CurrentModel().connections.size(), 2u);
+    Connection* rBond = CurrentModel().connections.head();
+    Connection* cBond = rBond->next;
+    ASSERT_EQ(cBond->midpoints.size(), 1u);
+    EXPECT_EQ(cBond->midpoints[0].x, 120);
+    EXPECT_EQ(cBond->midpoints[0].y, 200);
+    EXPECT_EQ(selected_object(), rBond);
+
+    tool(TOOL_SELECT);
+    drag(240, 200, 280, 200);
+    EXPECT_EQ(selected_submodel(), junction);
+    EXPECT_EQ(junction->x, 280);
+    EXPECT_EQ(cBond->ends[1].anchorX, 280);
+    EXPECT_EQ(rBond->ends[1].anchorX, 280);
+    EXPECT_EQ(window->shownStatusText(), "Select item.");
+    testsupport::grabToPng(*window, "grapheditor_drawn_demo");
+
+    // A drag past the left edge stops at the canvas.
+    drag(640, 200, -200, 200);
+    EXPECT_EQ(submodel("1j_3")->x, 0);
+    drag(0, 200, 640, 200);
+    EXPECT_EQ(submodel("1j_3")->x, 640);
+
+    click(320, 260); // half way along the r bond
+    ASSERT_EQ(selected_object(), rBond);
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    QTest::keyClick(window.get(), Qt::Key_Delete);
+    ASSERT_EQ(CurrentModel().connections.size(), 1u);
+    EXPECT_EQ(has_selection(), 0);
+
+    saveAs("demo1", true);
+    const std::string saved = testsupport::readText(models + "/demo1.mgg");
+    const std::string golden = testsupport::readText(GRAPHEDITOR_TEST_DIR "/golden/demo1_drawn.mgg");
+    if (const char* update = std::getenv("ORVANTA_UPDATE_GOLDEN"); update && *update)
+        platform::writeFileAtomically(GRAPHEDITOR_TEST_DIR "/golden/demo1_drawn.mgg", saved);
+    EXPECT_EQ(saved, golden);
+    EXPECT_EQ(Editor().modelName, "demo1");
+}
+
+TEST_F(Interaction, ADoubleClickOpensTheEditorOfWhatIsUnderIt)
+{
+    openPopup();
+    pick("library", "c1");
+    click(200, 200);
+    tool(TOOL_PIO);
+    click(80, 200);
+    tool(TOOL_BOND);
+    click(80, 200);
+    click(200, 200);
+    tool(TOOL_SELECT);
+
+    doubleClick(200, 200);
+    ASSERT_NE(SubmodelAttributesEditor(), nullptr);
+    EXPECT_TRUE(SubmodelAttributesEditor()->isBoundTo(submodel("c_1")));
+    EXPECT_EQ(SubmodelAttributesEditor()->text(601), "c");
+    testsupport::grabToPng(*SubmodelAttributesEditor(), "grapheditor_submodel_attributes");
+
+    doubleClick(140, 200);
+    ASSERT_NE(ConnectionAttributesEditor(), nullptr);
+    EXPECT_TRUE(ConnectionAttributesEditor()->isBoundTo(CurrentModel().connections.head()));
+    EXPECT_EQ(ConnectionAttributesEditor()->text(414), "c : c_1");
+    testsupport::grabToPng(*ConnectionAttributesEditor(), "grapheditor_bond_attributes");
+
+    doubleClick(80, 200);
+    ASSERT_NE(PioAttributesEditor(), nullptr);
+    EXPECT_TRUE(PioAttributesEditor()->isBoundTo(pio("p_1")));
+
+    // With the connection editor open, a double click on a submodel goes there.
+    SubmodelAttributesEditor()->endDialog(platform::IDCANCEL);
+    click(200, 200);
+    window->runCommand(CM_CONNECTIONS);
+    ASSERT_NE(ConnectionEditor(), nullptr);
+    ConnectionEditor()->clear();
+    doubleClick(80, 200);
+    doubleClick(200, 200);
+    EXPECT_EQ(ConnectionEditor()->submodel(), submodel("c_1"));
+    EXPECT_EQ(SubmodelAttributesEditor(), nullptr);
+}
+
+TEST_F(Interaction, ThePortsOfTwoUndirectedBondsAreAssignedInTheConnectionEditor)
+{
+    openPopup();
+    pick("library", "tf1");
+    click(280, 200);
+    tool(TOOL_PIO);
+    click(120, 200);
+    click(440, 200);
+    tool(TOOL_BOND);
+    click(120, 200);
+    click(280, 200);
+    click(440, 200);
+    click(280, 200);
+    tool(TOOL_SELECT);
+    Submodel* tf = submodel("tf_1");
+    ASSERT_NE(tf, nullptr);
+
+    // Save finds the fault; the model is not saved.
+    sink.queueAnswers({platform::BoxAnswer::Cancel});
+    window->runCommand(CM_SAVE);
+    EXPECT_EQ(tf->errorMark, 1);
+    EXPECT_EQ(window->shownStatusText(),
+              "The submodels displayed with an 'X' have errors in connections and/or attributes.");
+
+    click(280, 200);
+    window->runCommand(CM_CONNECTIONS);
+    TQNConEditorDialog* editor = ConnectionEditor();
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(editor->windowTitle().toStdString(), "GE: Connection Editor for tf_1");
+    ASSERT_EQ(editor->itemCount(ID_CE_ROWS), 2);
+    EXPECT_EQ(editor->itemText(ID_CE_ROWS, 0), "tf_1`*");
+    EXPECT_EQ(editor->text(ID_CE_GROUP_LABEL), "Power Port");
+    EXPECT_EQ(editor->itemCount(ID_CE_POWER_PORTS), 2);
+
+    clickItem(*editor, ID_CE_POWER_PORTS, "p1");
+    clickItem(*editor, ID_CE_ROWS, "tf_1`*");
+    clickItem(*editor, ID_CE_POWER_PORTS, "p2");
+    EXPECT_EQ(editor->itemText(ID_CE_ROWS, 0), "tf_1`p1");
+    EXPECT_EQ(editor->itemText(ID_CE_ROWS, 1), "tf_1`p2");
+    EXPECT_EQ(editor->windowTitle().toStdString(), "GE: Connection Editor for tf_1 (edited)");
+    testsupport::grabToPng(*editor, "grapheditor_connection_editor");
+
+    // Unsaved edits keep the submodel from being deleted.
+    sink.clear();
+    click(280, 200);
+    window->runCommand(CM_DELETE);
+    EXPECT_NE(submodel("tf_1"), nullptr);
+    ASSERT_FALSE(sink.transcript().empty());
+    EXPECT_EQ(sink.transcriptLines(),
+              (std::vector<std::string>{"Action not allowed.",
+                                        "This action would cause a conflict with the (unsaved) data in the",
+                                        "Connection Editor. You must either Accept or Reset the data in the",
+                                        "Connection Editor before this action can be performed."}));
+
+    clickButton(*editor, ID_CE_APPLY);
+    EXPECT_EQ(editor->text(ID_CE_MESSAGE), "Submodel connected correctly");
+    EXPECT_EQ(tf->errorMark, 0);
+    EXPECT_FALSE(editor->isEdited());
+    std::vector<std::string> ports;
+    for (const Attachment& a : tf->attachments)
+        ports.push_back(a.connection->ends[a.end].portName);
+    std::sort(ports.begin(), ports.end());
+    EXPECT_EQ(ports, (std::vector<std::string>{"p1", "p2"}));
+}
+
+TEST_F(Interaction, APioRenamedToANumberOrAKeywordIsRefusedAndAGoodNameIsSaved)
+{
+    openPopup();
+    pick("library", "c1");
+    click(200, 200);
+    tool(TOOL_PIO);
+    click(80, 200);
+    tool(TOOL_BOND);
+    click(80, 200);
+    click(200, 200);
+    tool(TOOL_SELECT);
+    doubleClick(80, 200);
+    TQNPortAttrDialog* editor = PioAttributesEditor();
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(editor->text(101), "p_1");
+
+    for (const char* bad : {"123", "flow"}) {
+        typeInto(*editor, 101, bad);
+        EXPECT_EQ(editor->windowTitle().toStdString(), "GE: PIO Attributes (edited)");
+        clickButton(*editor, ID_ATTR_APPLY);
+        EXPECT_EQ(editor->text(ID_ATTR_STATUS),
+                  std::string("Name ") + bad + " is read as a number or keyword in the model file.");
+        EXPECT_NE(pio("p_1"), nullptr) << bad;
+    }
+    testsupport::grabToPng(*editor, "grapheditor_pio_refused");
+    typeInto(*editor, 101, "p_in");
+    clickButton(*editor, ID_ATTR_OK);
+    ASSERT_NE(pio("p_in"), nullptr);
+
+    saveAs("pioname1", false);
+    ASSERT_TRUE(platform::fileExists(models + "/pioname1.sgg")) << sink.transcriptLines().size();
+    clear_model();
+    ASSERT_EQ(load_model_file(models + "/pioname1.sgg"), 0);
+    EXPECT_NE(pio("p_in"), nullptr);
+}
+
+} // namespace
