@@ -115,6 +115,13 @@ TQNLogOut::TQNLogOut(std::vector<std::string> lines) : Printout("Orvanta Log Win
         m_lines.emplace_back();
 }
 
+TQNLogOut::TQNLogOut(std::vector<std::string> lines, std::string title)
+    : Printout(std::move(title)), m_lines(std::move(lines))
+{
+    if (m_lines.empty())
+        m_lines.emplace_back();
+}
+
 bool TQNLogOut::hasPage(int page)
 {
     return page == 1 || m_nextLine + 1 < m_lines.size();

@@ -32,6 +32,8 @@ inline constexpr int ID_LOG_EDIT = 777;
 class TQNLogOut : public platform::Printout {
 public:
     explicit TQNLogOut(std::vector<std::string> lines);
+    /// The same printout under another document title.
+    TQNLogOut(std::vector<std::string> lines, std::string title);
     bool hasPage(int page) override;
     void printPage(int page, platform::DeviceContext& context, int pageWidth, int pageHeight) override;
 

@@ -1,0 +1,385 @@
+// The equation editor's main window.
+#include "equationeditor/main_window.h"
+
+#include "equationeditor/editor_menus.h"
+#include "equationeditor/editor_state.h"
+
+#include "common/about_dialog.h"
+#include "common/dialog_fonts.h"
+#include "common/launcher.h"
+#include "common/message_boxes.h"
+#include "common/name_chooser_dialog.h"
+#include "common/property_dialogs.h"
+#include "common/startup.h"
+#include "platform/core/file_system.h"
+#include "platform/core/message_numbers.h"
+#include "platform/core/window_messages.h"
+#include "platform/qt/help.h"
+#include "platform/qt/printing.h"
+
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QStatusBar>
+#include <QTextBlock>
+
+namespace {
+
+/// The pinned monospace font of the model text.
+QFont editorFont()
+{
+    QFont font(QStringLiteral("DejaVu Sans Mono"));
+    font.setStyleHint(QFont::Monospace);
+    font.setPixelSize(13);
+    font.setWeight(QFont::Normal);
+    return font;
+}
+
+std::vector<std::string> splitLines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        const std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) {
+            lines.push_back(text.substr(start));
+            break;
+        }
+        lines.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return lines;
+}
+
+} // namespace
+
+TQNEEOut::TQNEEOut(std::vector<std::string> lines) : TQNLogOut(std::move(lines), "Orvanta Formulas Editor") {}
+
+EquationEditorHooks& EditorWindowHooks()
+{
+    static EquationEditorHooks hooks;
+    return hooks;
+}
+
+TQNEEWindow::TQNEEWindow(std::vector<std::string> words)
+    : FrameWindow(SiblingTable[1].windowClass), m_words(std::move(words))
+{
+    setWindowTitle(QStringLiteral("Orvanta Equation Editor"));
+    move(160, 60);
+    resize(720, 520);
+    setMenuDescription("MN_QNEE", EquationEditorMenu());
+    setToolBar(EquationEditorToolBar());
+    setCommandHints(EquationEditorHints());
+    setAccelerators(EquationEditorAccelerators());
+
+    m_edit = new QPlainTextEdit(this);
+    m_edit->setObjectName(QStringLiteral("id%1").arg(ID_EDIT));
+    m_edit->setFrameShape(QFrame::NoFrame);
+    m_edit->setLineWrapMode(QPlainTextEdit::NoWrap);
+    m_edit->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    m_edit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_edit->setFont(editorFont());
+    // One tab stop every 16 dialog units of the dialog font: four average letters.
+    m_edit->setTabStopDistance(QFontMetricsF(m_edit->font()).horizontalAdvance(QLatin1Char('x')) * 4);
+    m_edit->installEventFilter(this);
+    setCentralWidget(m_edit);
+    connect(m_edit, &QPlainTextEdit::textChanged, this, [this] { editChanged(); });
+
+    setStatusText("");
+    static const char* const kIndicatorText[3] = {"CAPS", "NUM", "OVR"};
+    static const char* const kIndicatorName[3] = {"indicator_caps", "indicator_num", "indicator_ovr"};
+    for (int i = 0; i < 3; ++i) {
+        m_indicators[i] = new QLabel(this);
+        m_indicators[i]->setObjectName(QString::fromLatin1(kIndicatorName[i]));
+        m_indicators[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        m_indicators[i]->setAlignment(Qt::AlignCenter);
+        m_indicators[i]->setMinimumWidth(m_indicators[i]->fontMetrics().horizontalAdvance(
+                                             QString::fromLatin1(kIndicatorText[i])) + 12);
+        statusBar()->addPermanentWidget(m_indicators[i]);
+    }
+    updateIndicators();
+}
+
+TQNEEWindow::~TQNEEWindow()
+{
+    DeleteDialogFonts();
+    DeleteLogTempFile();
+}
+
+bool TQNEEWindow::SetupWindow()
+{
+    SetMessageOwner(handle());
+    if (!CreateAboutBox(this)) {
+        close();
+        return false;
+    }
+    SetAboutBoxParent(this);
+    SetPropertiesParent(this);
+    Startup().StartupDirectory = platform::executableDirectory();
+    if (!StartupSettings(m_words, 1, ShowConfirmLines))
+        return false;
+    return true;
+}
+
+void TQNEEWindow::setTitle(const std::string& title)
+{
+    setWindowTitle(QString::fromStdString(title));
+}
+
+bool TQNEEWindow::isMinimised() const
+{
+    return isMinimized();
+}
+
+void TQNEEWindow::showStatusText(const std::string& text)
+{
+    clearPassingText();
+    setStatusText(text);
+}
+
+void TQNEEWindow::applyCommandMask(std::uint32_t mask)
+{
+    m_mask = mask;
+    for (int id : MaskedCommandIds())
+        enableCommand(id, CommandEnabled(id, mask));
+    menuBar()->update();
+}
+
+void TQNEEWindow::chooseModelName(const std::string& title, int category, ChosenNameCallback callback, int mode)
+{
+    ChooseModelName(this, title, category, std::move(callback), mode);
+}
+
+std::optional<std::string> TQNEEWindow::editText() const
+{
+    return m_edit->toPlainText().toStdString();
+}
+
+void TQNEEWindow::setEditText(const std::string& text)
+{
+    m_settingText = true;
+    m_edit->setPlainText(QString::fromStdString(text));
+    m_edit->document()->setModified(false);
+    m_settingText = false;
+    editChanged();
+}
+
+bool TQNEEWindow::editModified() const
+{
+    return m_edit->document()->isModified();
+}
+
+void TQNEEWindow::setEditModified(bool modified)
+{
+    m_edit->document()->setModified(modified);
+}
+
+void TQNEEWindow::insertAtCaret(const std::string& text)
+{
+    m_edit->textCursor().insertText(QString::fromStdString(text));
+}
+
+int TQNEEWindow::editLineCount() const
+{
+    return m_edit->document()->blockCount();
+}
+
+void TQNEEWindow::placeCaretAtLine(int line)
+{
+    QTextBlock block = m_edit->document()->findBlockByNumber(line);
+    if (!block.isValid())
+        block = m_edit->document()->lastBlock();
+    QTextCursor cursor(block);
+    m_edit->setTextCursor(cursor);
+    m_edit->ensureCursorVisible();
+    m_edit->setFocus();
+}
+
+void TQNEEWindow::createLog(const std::string& caption)
+{
+    CreateLog(this, caption);
+}
+
+void TQNEEWindow::clearLog()
+{
+    ClearLog();
+}
+
+void TQNEEWindow::appendLog(const std::string& text)
+{
+    AppendLog(text);
+}
+
+void TQNEEWindow::showLog(const std::string& caption)
+{
+    ShowLog(caption);
+}
+
+int TQNEEWindow::logCaretLine() const
+{
+    return GetLogCaretLine();
+}
+
+void TQNEEWindow::editChanged()
+{
+    if (m_settingText)
+        return;
+}
+
+void TQNEEWindow::handleMessage(const platform::Message& message)
+{
+    const std::string text = message.text.value_or(std::string());
+    switch (message.number) {
+    case UM_LAUNCH:
+        LaunchProgram(static_cast<int>(message.wParam),
+                      message.text ? std::optional<std::string>(text) : std::nullopt, 0);
+        break;
+    case UM_SETTINGS_CHANGED:
+        settingsChanged();
+        break;
+    default:
+        break;
+    }
+}
+
+void TQNEEWindow::handleCommand(int id)
+{
+    if (!CommandEnabled(id, m_mask) && CommandBit(id) >= 0)
+        return;
+    switch (id) {
+    case EE_PRINT: {
+        const std::optional<std::string> text = editText();
+        TQNEEOut printout(splitLines(text.value_or(std::string())));
+        platform::printDocument(printout, m_printer, true, this);
+        break;
+    }
+    case EE_PRINTER_SETUP:
+        platform::setupPrinter(m_printer, this);
+        break;
+    case EE_TEMPLATE:
+        if (EditorWindowHooks().showTemplatePopup)
+            EditorWindowHooks().showTemplatePopup(this);
+        break;
+    case EE_NEW_WIZARD:
+        if (EditorWindowHooks().startModelWizard)
+            EditorWindowHooks().startModelWizard(this);
+        break;
+    case EE_EXIT:
+        close();
+        break;
+    case EE_TOOL_PROPERTIES:
+        ShowEquationEditorProperties();
+        break;
+    case EE_PROCESSOR_PROPERTIES:
+        ShowModelProcessorProperties();
+        break;
+    case EE_LIBRARY_PROPERTIES:
+        ShowPathFinder({});
+        break;
+    case EE_GRAPH_EDITOR:
+        LaunchProgram(0, std::nullopt, 0);
+        break;
+    case EE_SIMULATOR:
+        LaunchProgram(2, std::nullopt, 0);
+        break;
+    case EE_HELP_CONTENTS:
+        showHelpFile(platform::HELP_CONTENTS, 3);
+        break;
+    case EE_HELP_DEMO:
+        showHelpFile(platform::HELP_CONTENTS, 6);
+        break;
+    case EE_HELP_TUTORIAL:
+        showHelpFile(platform::HELP_CONTENTS, 7);
+        break;
+    case EE_HELP_USING:
+        showHelpFile(platform::HELP_HELPONHELP, 3);
+        break;
+    case EE_HELP_ABOUT:
+        CreateAboutBox(this);
+        ShowAboutBox("Orvanta  Equation Editor");
+        break;
+    case EE_UNDO:
+        m_edit->undo();
+        break;
+    case EE_CUT:
+        m_edit->cut();
+        break;
+    case EE_COPY:
+        m_edit->copy();
+        break;
+    case EE_PASTE:
+        m_edit->paste();
+        break;
+    case EE_DELETE:
+        m_edit->textCursor().removeSelectedText();
+        break;
+    default:
+        break;
+    }
+    RestoreMessageOwner();
+}
+
+void TQNEEWindow::showHelpFile(unsigned command, int selector)
+{
+    const std::string install = Startup().InstallDirectory;
+    std::string path;
+    if (selector == 3)
+        path = install + "/help/orvanta.hlp";
+    else if (selector == 6)
+        path = install + "/help/orvantadmo.hlp";
+    else
+        path = install + "/tutorial/orvantatut.hlp";
+    m_lastHelpFile = path;
+    m_lastHelpResult = platform::showHelp(handle(), path, command, selector == 3 ? 3 : 0);
+}
+
+void TQNEEWindow::settingsChanged()
+{
+    StartupSettings(m_words, 1, ShowConfirmLines);
+}
+
+void TQNEEWindow::closeEvent(QCloseEvent* event)
+{
+    if (m_lastHelpResult)
+        platform::showHelp(handle(), m_lastHelpFile, platform::HELP_QUIT, 0);
+    FrameWindow::closeEvent(event);
+}
+
+void TQNEEWindow::changeEvent(QEvent* event)
+{
+    FrameWindow::changeEvent(event);
+}
+
+void TQNEEWindow::resizeEvent(QResizeEvent* event)
+{
+    FrameWindow::resizeEvent(event);
+}
+
+bool TQNEEWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_edit && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Insert && key->modifiers() == Qt::NoModifier) {
+            m_edit->setOverwriteMode(!m_edit->overwriteMode());
+            updateIndicators();
+            return true;
+        }
+        if (key->key() == Qt::Key_CapsLock)
+            m_capsLock = !m_capsLock;
+        else if (key->key() == Qt::Key_NumLock)
+            m_numLock = !m_numLock;
+        updateIndicators();
+    }
+    return FrameWindow::eventFilter(watched, event);
+}
+
+void TQNEEWindow::updateIndicators()
+{
+    m_indicators[0]->setText(m_capsLock ? QStringLiteral("CAPS") : QString());
+    m_indicators[1]->setText(m_numLock ? QStringLiteral("NUM") : QString());
+    m_indicators[2]->setText(m_edit->overwriteMode() ? QStringLiteral("OVR") : QString());
+}

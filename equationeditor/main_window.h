@@ -1,0 +1,102 @@
+// The equation editor's main window "TQNEEWindow": the model text in an edit
+// control with the pinned monospace font, the menu, the control bar, the status
+// line with its key indicators, find and replace, printing, help and the
+// suite's messages. What the commands do to the model lives in the editor's
+// plain modules.
+#pragma once
+
+#include "equationeditor/editor_frame.h"
+
+#include "common/log_window.h"
+#include "platform/qt/frame_window.h"
+
+#include <QPrinter>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+class QLabel;
+class QPlainTextEdit;
+
+/// The printout of the model text, page by page as the log window prints.
+class TQNEEOut : public TQNLogOut {
+public:
+    explicit TQNEEOut(std::vector<std::string> lines);
+};
+
+/// What the template popup and the model wizard lend the window; each is
+/// empty until its module is linked in.
+struct EquationEditorHooks {
+    /// Creates the template popup hidden (at start-up).
+    std::function<void(QWidget* frame)> createTemplatePopup;
+    /// File > Template: shows the popup.
+    std::function<void(QWidget* frame)> showTemplatePopup;
+    /// File > New > Use Wizard and the graph editor's request: starts the wizard.
+    std::function<void(QWidget* frame)> startModelWizard;
+};
+EquationEditorHooks& EditorWindowHooks();
+
+class TQNEEWindow : public platform::FrameWindow, public EquationEditorFrame {
+public:
+    /// `words` is the command line as the start-up sequence takes it.
+    explicit TQNEEWindow(std::vector<std::string> words);
+    ~TQNEEWindow() override;
+
+    /// Message owner, about box, settings, the editor module's start; false
+    /// when the program is to end.
+    bool SetupWindow();
+
+    QPlainTextEdit& edit() const { return *m_edit; }
+    QPrinter& printer() { return m_printer; }
+    /// Runs a command as the menu does.
+    void runCommand(int id) { handleCommand(id); }
+    /// The status bar's key indicators: Caps Lock, Num Lock, Overtype.
+    QLabel* indicator(int index) const { return m_indicators[index]; }
+
+    // EquationEditorFrame
+    platform::WindowHandle mainWindowHandle() const override { return handle(); }
+    void setTitle(const std::string& title) override;
+    bool isMinimised() const override;
+    void showStatusText(const std::string& text) override;
+    void applyCommandMask(std::uint32_t mask) override;
+    void chooseModelName(const std::string& title, int category, ChosenNameCallback callback, int mode) override;
+    std::optional<std::string> editText() const override;
+    void setEditText(const std::string& text) override;
+    bool editModified() const override;
+    void setEditModified(bool modified) override;
+    void insertAtCaret(const std::string& text) override;
+    int editLineCount() const override;
+    void placeCaretAtLine(int line) override;
+    void createLog(const std::string& caption) override;
+    void clearLog() override;
+    void appendLog(const std::string& text) override;
+    void showLog(const std::string& caption) override;
+    int logCaretLine() const override;
+
+protected:
+    void handleMessage(const platform::Message& message) override;
+    void handleCommand(int id) override;
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void showHelpFile(unsigned command, int selector);
+    void editChanged();
+    void updateIndicators();
+    void settingsChanged();
+
+    std::vector<std::string> m_words;
+    QPlainTextEdit* m_edit = nullptr;
+    QLabel* m_indicators[3] = {nullptr, nullptr, nullptr};
+    bool m_capsLock = false;
+    bool m_numLock = false;
+    QPrinter m_printer;
+    std::uint32_t m_mask = 0;
+    bool m_settingText = false;
+    std::string m_lastHelpFile;
+    int m_lastHelpResult = 0;
+};
