@@ -5,9 +5,8 @@
 
 #include "common/tests/fake_controls.h"
 #include "modelproc/model_records.h"
-#include "modelproc/processing_pipeline.h"
-#include "modelproc/record_release.h"
 #include "platform/core/message_sink.h"
+#include "template_test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -15,30 +14,8 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-const char* const MainSkeleton =
-    "class pump version 1\r\n"
-    "parameters\r\n"
-    "    real par1, par2\t# write your own parameters here\r\n"
-    "variables\r\n"
-    "    real var1, var2\t# write your own variables here\r\n"
-    "equations\r\n"
-    "# write your own equations here\r\n"
-    "\r\n";
-
-const char* const SubmodelSkeleton =
-    "class valve version 2\r\n"
-    "interface\r\n"
-    "    ports: a, b\r\n"
-    "        causality restrictions\r\n"
-    "            fixed effort a\r\n"
-    "            constraint a notequal b\r\n"
-    "        orientation restrictions\r\n"
-    "            fixed in a\r\n"
-    "    inputs: real u\r\n"
-    "    outputs: real y, z\r\n"
-    "equations\r\n"
-    "# write your own equations here\r\n"
-    "\r\n";
+using templatetest::MainSkeleton;
+using templatetest::SubmodelSkeleton;
 
 class WizardLogic : public ::testing::Test {
 protected:
@@ -441,22 +418,7 @@ TEST_F(WizardLogic, AMissingPagePictureIsReportedAndThePageStillShown)
     EXPECT_EQ(controls[ID_WIZ_NAME_LABEL].text, "Model Name :");
 }
 
-/// Parses a text with the model language's parser at a check level; the errors' messages.
-Lines parse(const std::string& text, int level, ClassRec** kept = nullptr)
-{
-    Lines errors;
-    ClassRec* cls = nullptr;
-    ttparse_text(text, "wizard.sff", level, cls,
-                 [&](const char*, const char*, const char*, int line, const char* token, const char* message) {
-                     errors.push_back(std::to_string(line) + " " + (token ? token : "") + ": " +
-                                      (message ? message : ""));
-                 });
-    if (kept)
-        *kept = cls;
-    else if (cls)
-        ttfree_class(cls);
-    return errors;
-}
+using templatetest::parseModelText;
 
 std::string withLineFeeds(std::string text)
 {
@@ -483,18 +445,18 @@ TEST(ModelSkeleton, SkeletonsAreReadByTheModelLanguageParserOnceTheyHaveEquation
     std::string valve = withLineFeeds(modelSkeletonText(model));
 
     // The heading, the interface and the declarations are read clean; the body waits for equations.
-    EXPECT_EQ(parse(valve, 1), Lines{});
-    EXPECT_EQ(parse(valve, 2), Lines{});
-    EXPECT_FALSE(parse(valve, 3).empty());
+    EXPECT_EQ(parseModelText(valve, 1), Lines{});
+    EXPECT_EQ(parseModelText(valve, 2), Lines{});
+    EXPECT_FALSE(parseModelText(valve, 3).empty());
 
     ClassRec* cls = nullptr;
-    EXPECT_EQ(parse(valve + "a.e = par1 * b.e\nb.f = par1 * a.f\ny = u\n", 3, &cls), Lines{});
+    EXPECT_EQ(parseModelText(valve + "a.e = par1 * b.e\nb.f = par1 * a.f\ny = u\n", 3, &cls), Lines{});
     ASSERT_NE(cls, nullptr);
     EXPECT_EQ(ttcount_ports(cls), 2);
     ttfree_class(cls);
 
     std::string pump = withLineFeeds(MainSkeleton) + "var1 = par1\nvar2 = par2 * var1\n";
-    EXPECT_EQ(parse(pump, 3, &cls), Lines{});
+    EXPECT_EQ(parseModelText(pump, 3, &cls), Lines{});
     ASSERT_NE(cls, nullptr);
     EXPECT_EQ(ttcount_ports(cls) + ttcount_ios(cls, 3) + ttcount_ios(cls, 4), 0);
     ttfree_class(cls);

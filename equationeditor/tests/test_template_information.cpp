@@ -6,10 +6,9 @@
 
 #include "common/startup.h"
 #include "modelproc/model_records.h"
-#include "modelproc/processing_pipeline.h"
-#include "modelproc/record_release.h"
 #include "platform/core/message_sink.h"
 #include "platform/testing/temp_dir.h"
+#include "template_test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -138,16 +137,9 @@ TEST(ShippedTemplateInformation, IsReadWholeAndItsExampleModelsParseClean)
     int mainModels = 0;
     for (const std::string& model : models) {
         SCOPED_TRACE(model);
-        Lines errors;
         ClassRec* cls = nullptr;
-        int result = ttparse_text(model, "example.mf0", 3, cls,
-                                  [&](const char*, const char*, const char*, int line, const char* token,
-                                      const char* message) {
-                                      errors.push_back(std::to_string(line) + " " + (token ? token : "") + ": " +
-                                                       (message ? message : ""));
-                                  });
-        EXPECT_EQ(result, 0);
-        EXPECT_EQ(errors, Lines{});
+        EXPECT_EQ(templatetest::parseModelText(model, 3, &cls), Lines{});
+        EXPECT_NE(cls, nullptr);
         if (cls) {
             mainModels += ttcount_ports(cls) + ttcount_ios(cls, 3) + ttcount_ios(cls, 4) == 0;
             ttfree_class(cls);
