@@ -51,6 +51,8 @@ struct ExecutionTimer {
 
 std::string g_summary;
 std::function<void(int)> g_phaseListener;
+std::function<bool()> g_lastRunOfSeries;
+std::function<void()> g_endOfRun;
 
 std::uint32_t tickCount()
 {
@@ -309,12 +311,14 @@ void abandonStart()
     tellPhase(7);
 }
 
-/// Finishes the run and puts the previous trap handler back.
+/// Finishes the run, puts the previous trap handler back and tells the series.
 void finishChunk()
 {
     FinishRun();
     RunStopFlag = 0;
     restoreTrapHandler();
+    if (g_endOfRun)
+        g_endOfRun();
 }
 
 } // namespace
@@ -362,6 +366,12 @@ int IgnorableTrap(int inUserModel, int kind) { return !inUserModel && (kind == 1
 const std::string& LastRunSummary() { return g_summary; }
 
 void SetRunPhaseListener(std::function<void(int event)> listener) { g_phaseListener = std::move(listener); }
+
+void SetSeriesRunHooks(std::function<bool()> lastRun, std::function<void()> endOfRun)
+{
+    g_lastRunOfSeries = std::move(lastRun);
+    g_endOfRun = std::move(endOfRun);
+}
 
 void RequestRun()
 {
@@ -412,8 +422,11 @@ int StartRun(int continueFlag)
         return 0;
     if (!RestartFlag && RunOutput().prepare && !RunOutput().prepare(continueFlag))
         return 0;
+    if (MultipleRunActive())
+        InitializeUserDllRun();
     Simulating = 1;
-    ShowStatus("Simulating...", true);
+    if (!MultipleRunActive())
+        ShowStatus("Simulating...", true);
     tellPhase(6);
     if (!RestartFlag) {
         if (!continueFlag) {
@@ -446,14 +459,18 @@ void FinishRun()
     if (RunOutput().ended)
         RunOutput().ended();
     ClearTableFileCache();
-    TerminateUserDlls();
+    if (MultipleRunActive())
+        TerminateUserDllRun();
+    if (!MultipleRunActive() || InterruptRequested || !g_lastRunOfSeries || g_lastRunOfSeries())
+        TerminateUserDlls();
     const char* how = MathErrorOccurred   ? "Floating point exception"
                       : InterruptRequested ? "Simulation stopped by user"
                                            : "Simulation finished";
     char head[160];
     std::snprintf(head, sizeof head, "%s.  Model evaluations: %ld. ", how, EvaluationCount);
     g_summary = head + ExecutionTimeText();
-    ShowStatus(g_summary, true);
+    if (!MultipleRunActive())
+        ShowStatus(g_summary, true);
     Simulating = 0;
     tellPhase(7);
 }

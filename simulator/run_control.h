@@ -30,6 +30,10 @@ const std::string& LastRunSummary();
 /// Told of the run phases: 6 when a run starts simulating, 7 when it has ended.
 void SetRunPhaseListener(std::function<void(int event)> listener);
 
+/// What a multiple-run series asks of every run: whether this run is the last of its
+/// series (the user libraries are then ended), and the hook called after every finished run.
+void SetSeriesRunHooks(std::function<bool()> lastRun, std::function<void()> endOfRun);
+
 /// The Run command: a new run starts at the next idle turn.
 void RequestRun();
 /// The Continue command: the next idle turn continues the run.

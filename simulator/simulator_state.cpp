@@ -10,6 +10,7 @@
 #include "simulator/fastcode/fast_code.h"
 #include "simulator/integration_methods.h"
 #include "simulator/model_variables.h"
+#include "simulator/multiple_runs.h"
 #include "simulator/parameter_file.h"
 #include "simulator/plot_buffers.h"
 #include "simulator/plot_specs.h"
@@ -79,6 +80,7 @@ void WireRunEngine()
 {
     SetRunPhaseListener(PostSimulatorEvent);
     InstallRunOutput();
+    InstallMultipleRuns();
 }
 SimulatorWindowHooks& WindowHooks() { return g_hooks; }
 
@@ -204,6 +206,7 @@ void ClearEdited()
 
 void ResetEditors()
 {
+    MultipleRunSpecs() = MultipleRunSpec{};
     Simulating = 0;
     ContinueRun = 0;
     InterruptRequested = 0;
@@ -277,6 +280,8 @@ int LoadExperiment(const std::string& directory, const std::string& experimentNa
         ReadRunSpecFile(*r, RunSpecs());
     if (const auto u = FindPlotSpecFile(directory, model, experimentName))
         ReadPlotSpecs(*u, PlotSpecs());
+    if (const auto mr = FindMultipleRunFile(directory, model, experimentName))
+        ReadMultipleRunFile(*mr);
     g_record.experimentDirectory = directory;
     SetTitle(model, experimentName);
     refreshEditors();
@@ -297,6 +302,7 @@ int SaveExperiment(const std::string& directory, const std::string& experimentNa
     bool written = WriteParameterFile(MakeParameterFileName(directory, model, experimentName), model) == 0;
     written = WriteRunSpecFile(MakeRunSpecFileName(directory, model, experimentName), model) == 0 && written;
     written = WritePlotSpecs(MakePlotSpecFileName(directory, model, experimentName), model) == 0 && written;
+    written = WriteMultipleRunFile(MakeMultipleRunFileName(directory, model, experimentName)) == 0 && written;
     if (!written) {
         // The edits are kept: nothing says they are safe on disk.
         ShowStatus("Experiment not saved!", true);
