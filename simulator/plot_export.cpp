@@ -181,7 +181,8 @@ bool CopySimulationToMetafile(int toFile)
         return false;
     }
     std::error_code error;
-    const std::string path = std::filesystem::absolute(MakeMetafileName(dir, e.modelName, e.experimentName), error);
+    const std::string path =
+        std::filesystem::absolute(MakeMetafileName(dir, e.modelName, e.experimentName), error).lexically_normal();
     if (error) {
         ShowMessage({"Error creating meta file"});
         return false;

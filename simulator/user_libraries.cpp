@@ -9,6 +9,7 @@
 #include "platform/core/file_system.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <memory>
 
 namespace {
@@ -54,9 +55,18 @@ std::vector<std::string> UserDllDirectories()
     if (program.empty())
         program = platform::executableDirectory();
     std::vector<std::string> directories;
-    for (const std::string& d : {g_modelDirectory, Startup().WorkingDirectory, program})
-        if (!d.empty() && d.front() == '/' && std::find(directories.begin(), directories.end(), d) == directories.end())
-            directories.push_back(d);
+    for (const std::string& given : {g_modelDirectory, Startup().WorkingDirectory, program}) {
+        if (given.empty())
+            continue;
+        // A directory of the settings given relative is relative to the current one.
+        std::error_code error;
+        const std::string d = std::filesystem::absolute(given, error).lexically_normal().string();
+        if (error)
+            continue;
+        const std::string bare = d.size() > 1 && d.back() == '/' ? d.substr(0, d.size() - 1) : d;
+        if (std::find(directories.begin(), directories.end(), bare) == directories.end())
+            directories.push_back(bare);
+    }
     return directories;
 }
 

@@ -23,7 +23,8 @@ const std::string& UserDllError();
 void SetUserDllModelDirectory(const std::string& directory);
 
 /// The directories a library named without a directory is looked for in, in order:
-/// the model's directory, the working directory, the program's directory.
+/// the model's directory, the working directory, the program's directory; each made
+/// absolute (a relative one from the current directory).
 std::vector<std::string> UserDllDirectories();
 
 /// The absolute path of the library file the model names: an absolute name as it stands,

@@ -185,6 +185,14 @@ TEST_F(UserLibraries, ANameWithoutADirectoryIsLookedForOnlyBesideTheModelAndTheP
     };
     for (const Lookup& l : lookups)
         EXPECT_EQ(FindUserDllFile(l.name), l.path) << l.name;
+    {
+        // A model directory given relative to the current one, as the settings may give it.
+        testsupport::ScopedCurrentDirectory here(model);
+        SetUserDllModelDirectory(".");
+        EXPECT_EQ(fs::path(UserDllDirectories().front()), fs::canonical(model));
+        EXPECT_EQ(FindUserDllFile("testgain"), (fs::canonical(model) / "testgain.so").string());
+        SetUserDllModelDirectory(model);
+    }
 
     // The model calls the library beside it by its bare name.
     SetStringValue(cell('P', 0), "testgain");

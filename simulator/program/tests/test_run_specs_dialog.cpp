@@ -6,6 +6,7 @@
 #include "platform/testing/qt_support.h"
 #include "simulator/program/simulator_menus.h"
 #include "simulator/run_specs.h"
+#include "simulator/run_state.h"
 #include "simulator/run_specs_dialog.h"
 #include "simulator/simulator_state.h"
 
@@ -179,4 +180,27 @@ TEST(RunSpecsDialog, ImportKeepsTheImportedCopyUntilOk)
     EXPECT_EQ(RunSpecs().settings[MethodRungeKutta4][RowStep].value, 0.05) << "nothing reaches the live record yet";
     click(dialog, Ok);
     EXPECT_EQ(RunSpecs().settings[MethodRungeKutta4][RowStep].value, 0.001);
+}
+
+TEST(RunSpecsDialog, OkAndImportWaitWhileARunGoesOn)
+{
+    Simulator s;
+    s.openExperiment("default");
+    RunSpecs().finishTime = 1e9;
+    TQNRunSpecsDialog& dialog = open(s);
+    s.command(CM_START_SIMULATION);
+    ASSERT_TRUE(s.waitFor([] { return Simulating != 0; }));
+    type(dialog, FirstField + RowStep, "0.002");
+    click(dialog, Ok);
+    EXPECT_EQ(RunSpecsDialog(), &dialog) << "the running run keeps its specifications";
+    EXPECT_EQ(RunSpecs().settings[MethodRungeKutta4][RowStep].value, 0.001);
+    click(dialog, Import);
+    EXPECT_EQ(NameChooserWindow(), nullptr) << "no import during a run";
+    EXPECT_TRUE(s.boxes().transcript().empty()) << testing::PrintToString(s.boxes().transcriptLines());
+
+    s.command(CM_INTERRUPT);
+    ASSERT_TRUE(s.waitForRunEnd());
+    click(dialog, Ok);
+    EXPECT_EQ(RunSpecsDialog(), nullptr);
+    EXPECT_EQ(RunSpecs().settings[MethodRungeKutta4][RowStep].value, 0.002);
 }

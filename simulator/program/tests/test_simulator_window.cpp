@@ -12,6 +12,7 @@
 #include "platform/core/file_system.h"
 #include "platform/core/window_messages.h"
 #include "platform/core/window_registry.h"
+#include "platform/qt/application.h"
 #include "platform/qt/clipboard.h"
 #include "platform/qt/help.h"
 #include "platform/testing/qt_support.h"
@@ -582,4 +583,41 @@ TEST(SimulatorWindow, CCodeGenerationRunsTheModuleOnTheModelAndTheProgramItWrite
     EXPECT_TRUE(SawLine(s.boxes(), "Could not load 'orvantacod.so'"));
     runDefaultExperiment(s);
     EXPECT_EQ(statusLine(s).rfind("Simulation finished.", 0), 0u);
+}
+
+// The loop runs one chunk per idle turn only while a run is pending or going on; without
+// one it waits for messages.
+TEST(SimulatorWindow, TheIdleLoopRunsOnlyWhileARunIsPendingOrGoingOn)
+{
+    Simulator s;
+    s.openExperiment("default");
+    platform::Application& application = testsupport::testApplication();
+    QApplication::processEvents();
+    EXPECT_FALSE(application.idleWorkPending()) << "no run: the loop waits";
+    RunSpecs().finishTime = 1e9;
+    s.window().commandAction(CM_START_SIMULATION)->trigger();
+    EXPECT_TRUE(application.idleWorkPending()) << "the request wakes the loop";
+    ASSERT_TRUE(s.waitFor([] { return Simulating != 0; }));
+    const long evaluations = EvaluationCount;
+    QApplication::processEvents();
+    EXPECT_TRUE(application.idleWorkPending());
+    EXPECT_GT(EvaluationCount, evaluations) << "a turn made a step";
+    s.command(CM_INTERRUPT);
+    ASSERT_TRUE(s.waitForRunEnd());
+    QApplication::processEvents();
+    EXPECT_FALSE(application.idleWorkPending()) << "the run ended: the loop waits again";
+}
+
+TEST(SimulatorWindow, AMinimisedWindowIsCaptionedByTheModelWithTheEditedMark)
+{
+    Simulator s;
+    s.window().setWindowState(Qt::WindowMinimized);
+    QApplication::processEvents();
+    EXPECT_EQ(s.window().windowTitle().toStdString(), "msd1");
+    MarkEdited();
+    EXPECT_EQ(s.window().windowTitle().toStdString(), ">msd1");
+    s.window().setWindowState(Qt::WindowNoState);
+    QApplication::processEvents();
+    EXPECT_EQ(s.window().windowTitle().toStdString(), "Orvanta  Simulator - msd1, exp: untitled (edited)");
+    ClearEdited();
 }
