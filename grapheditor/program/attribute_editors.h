@@ -58,7 +58,8 @@ protected:
     /// Flash the title before the beep (the bond/signal editor) or after.
     virtual bool flashFirst() const { return false; }
 
-    void setEditedFlag(bool edited);
+    /// The flag and the "(edited)" title.
+    virtual void setEditedFlag(bool edited);
     bool m_filling = false;
 
 private:

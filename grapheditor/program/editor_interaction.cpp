@@ -5,6 +5,7 @@
 #include "grapheditor/program/canvas_mouse.h"
 #include "grapheditor/program/connection_editor.h"
 #include "grapheditor/program/draw_popup.h"
+#include "grapheditor/program/main_arguments.h"
 #include "grapheditor/program/main_window.h"
 #include "grapheditor/program/model_commands.h"
 #include "grapheditor/program/processing_handoff.h"
@@ -65,12 +66,14 @@ void InstallEditorInteraction(QWidget* canvas)
             edit_connections_of(g_canvas, submodel);
         }
     };
+    window.modelProperties = [] { OpenMainArguments(g_canvas); };
     Hooks().refreshLibraryList = RefreshLibraryLists;
     Hooks().checkConnections = [] { return check_model(); };
     SetOpenEditorHook(openEditor);
     RegisterConnectionEditorGuard();
     RegisterAttributeEditorGuards();
     RegisterSubmodelAttributesGuard();
+    RegisterMainArgumentsGuard();
 }
 
 void RemoveEditorInteraction()
@@ -78,6 +81,7 @@ void RemoveEditorInteraction()
     CloseConnectionEditor();
     CloseAttributeEditors();
     CloseSubmodelAttributes();
+    CloseMainArguments();
     ResetDrawTools();
     reset_canvas_mouse();
     g_canvas = nullptr;

@@ -55,7 +55,7 @@ void selectAt(int x, int y)
 
 WindowHooks& MainWindowHooks()
 {
-    static WindowHooks hooks{SelectOnCanvas, {}, {}, {}, {}};
+    static WindowHooks hooks{SelectOnCanvas, {}, {}, {}, {}, {}};
     return hooks;
 }
 
@@ -333,6 +333,10 @@ void TQNBGEWindow::handleCommand(int id)
         if (MainWindowHooks().drawPopup)
             MainWindowHooks().drawPopup();
         break;
+    case CM_MODEL_PROPERTIES:
+        if (MainWindowHooks().modelProperties)
+            MainWindowHooks().modelProperties();
+        break;
     case CM_PROCESSOR_PROPERTIES:
         ShowModelProcessorProperties();
         break;
@@ -382,7 +386,7 @@ void TQNBGEWindow::handleCommand(int id)
         ShowAboutBox("Orvanta Graph Editor");
         break;
     default:
-        // Undo, Cut, Copy, Paste, Model Properties and Ctrl+F4 do nothing.
+        // Undo, Cut, Copy, Paste and Ctrl+F4 do nothing.
         break;
     }
     if (id != CM_CHECK_SAVE)

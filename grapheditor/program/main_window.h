@@ -36,6 +36,7 @@ struct WindowHooks {
     std::function<void()> attributes;
     std::function<void()> connections;
     std::function<void()> drawPopup;
+    std::function<void()> modelProperties;
 };
 WindowHooks& MainWindowHooks();
 

@@ -5,6 +5,7 @@
 #include "grapheditor/program/canvas_mouse.h"
 #include "grapheditor/program/connection_editor.h"
 #include "grapheditor/program/draw_popup.h"
+#include "grapheditor/program/main_arguments.h"
 #include "grapheditor/program/main_window.h"
 #include "grapheditor/program/model_commands.h"
 #include "grapheditor/program/selection.h"
@@ -429,6 +430,106 @@ TEST_F(Interaction, APioRenamedToANumberOrAKeywordIsRefusedAndAGoodNameIsSaved)
     clear_model();
     ASSERT_EQ(load_model_file(models + "/pioname1.sgg"), 0);
     EXPECT_NE(pio("p_in"), nullptr);
+}
+
+TEST_F(Interaction, AMidpointDraggedOntoItsNeighbourMergesAndARightClickCancelsADrawing)
+{
+    openPopup();
+    pick("library", "c1");
+    click(120, 120);
+    pick("library", "1j1");
+    click(280, 200);
+    tool(TOOL_BOND);
+    click(120, 120);
+    click(120, 200);
+    click(200, 200);
+    click(280, 200);
+    ASSERT_EQ(CurrentModel().connections.size(), 1u);
+    Connection* bond = CurrentModel().connections.head();
+    ASSERT_EQ(bond->midpoints.size(), 2u);
+
+    // A right click ends a drawing and makes nothing.
+    click(120, 120);
+    click(200, 320);
+    mouse(QEvent::MouseButtonPress, 200, 320, Qt::RightButton, Qt::RightButton);
+    mouse(QEvent::MouseButtonRelease, 200, 320, Qt::RightButton, Qt::NoButton);
+    QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Escape);
+    EXPECT_FALSE(connection_being_drawn());
+    EXPECT_EQ(CurrentModel().connections.size(), 1u);
+
+    tool(TOOL_SELECT);
+    mouse(QEvent::MouseButtonPress, 200, 200, Qt::LeftButton, Qt::LeftButton);
+    ASSERT_EQ(selected_object(), bond);
+    for (int x : {201, 202, 160, 120})
+        mouse(QEvent::MouseMove, x, 200, Qt::NoButton, Qt::LeftButton);
+    mouse(QEvent::MouseButtonRelease, 120, 200, Qt::LeftButton, Qt::NoButton);
+    ASSERT_EQ(bond->midpoints.size(), 1u);
+    EXPECT_EQ(bond->midpoints[0].x, 120);
+    EXPECT_EQ(bond->midpoints[0].y, 200);
+
+    // A submodel moved onto another stays where it was.
+    mouse(QEvent::MouseButtonPress, 280, 200, Qt::LeftButton, Qt::LeftButton);
+    for (int x : {281, 282, 120})
+        mouse(QEvent::MouseMove, x, x == 120 ? 120 : 200, Qt::NoButton, Qt::LeftButton);
+    mouse(QEvent::MouseButtonRelease, 120, 120, Qt::LeftButton, Qt::NoButton);
+    EXPECT_EQ(submodel("1j_1")->x, 280);
+    EXPECT_EQ(submodel("1j_1")->y, 200);
+}
+
+TEST_F(Interaction, MainArgumentsRefuseBadNamesAndValuesAndAreSaved)
+{
+    window->runCommand(CM_MODEL_PROPERTIES);
+    TQNMainArgDialog* editor = MainArgumentsEditor();
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(editor->text(360), "untitled");
+    clickButton(*editor, 366);
+    ASSERT_EQ(editor->rows().size(), 1u);
+    struct Case {
+        const char* name;
+        const char* value;
+        const char* status;
+    };
+    const Case cases[] = {
+        {"_n", "3", "Name must start with a letter at arg. 1."},
+        {"n", "2.5", "Optional value of argument 1 is not an integer."},
+        {"n", "4x", "Optional value of argument 1 is not an integer."},
+        {"or", "4", "Name or is read as a number or keyword in the model file."},
+    };
+    for (const Case& test : cases) {
+        typeInto(*editor, 363, test.name);
+        typeInto(*editor, 362, test.value);
+        clickButton(*editor, ID_ATTR_OK);
+        EXPECT_EQ(editor->text(ID_ATTR_STATUS), test.status) << test.name << " " << test.value;
+        ASSERT_NE(MainArgumentsEditor(), nullptr);
+    }
+    EXPECT_EQ(editor->windowTitle().toStdString(), "Main Model's Arguments (edited)");
+    typeInto(*editor, 363, "n");
+    typeInto(*editor, 362, "-4");
+    testsupport::grabToPng(*editor, "grapheditor_main_arguments");
+    clickButton(*editor, ID_ATTR_OK);
+    ASSERT_EQ(CurrentModel().arguments.size(), 1u);
+    EXPECT_EQ(CurrentModel().arguments[0]->name, "n");
+    EXPECT_EQ(CurrentModel().arguments[0]->value, -4);
+
+    // The rows stop at 48.
+    editor = OpenMainArguments(&canvas());
+    for (int i = 0; i < 48; ++i)
+        clickButton(*editor, 366);
+    EXPECT_EQ(editor->rows().size(), 48u);
+    EXPECT_EQ(editor->text(ID_ATTR_STATUS), "Not more than 48 arguments are allowed.");
+    clickButton(*editor, ID_ATTR_CANCEL);
+    EXPECT_EQ(CurrentModel().arguments.size(), 1u);
+
+    openPopup();
+    pick("library", "c1");
+    click(200, 200);
+    tool(TOOL_PIO);
+    click(80, 200);
+    tool(TOOL_BOND);
+    click(80, 200);
+    click(200, 200);
+    saveAs("margs1", false);
+    EXPECT_EQ(testsupport::readText(models + "/margs1.sga"), "n\t-4\n");
 }
 
 } // namespace
