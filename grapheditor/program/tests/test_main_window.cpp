@@ -3,6 +3,7 @@
 // printing and help, and the real model processor and C-code module driven
 // from it.
 #include "grapheditor/program/main_window.h"
+#include "grapheditor/program/tests/main_window_fixture.h"
 
 #include "grapheditor/program/model_commands.h"
 #include "grapheditor/program/navigation.h"
@@ -48,120 +49,8 @@
 using testsupport::findCommand;
 using testsupport::findControl;
 
-namespace {
-
-/// Pumps events until the condition holds; false after the time out.
-bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 20000)
-{
-    for (int waited = 0; !condition(); waited += 20) {
-        if (waited >= timeoutMs)
-            return false;
-        QTest::qWait(20);
-    }
-    return true;
-}
-
-class MainWindow : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        testsupport::testApplication();
-        ResetStartup();
-        ResetSettings();
-        ResetEditor();
-        models = dir.mkdir("models");
-        more = dir.mkdir("more");
-        // The processor renames the submodel files it reads: it works on a copy of the library.
-        library = dir.file("library");
-        std::filesystem::copy(ORVANTA_LIBRARY_DIR, library);
-        settings = dir.file("orvanta.ini");
-        writeSettings(0, 1);
-        // The programs the editor starts are found beside it, as in the installation.
-        const char* path = std::getenv("PATH");
-        pathVariable.emplace("PATH", (std::string(ORVANTA_BIN_DIR) + ":" + (path ? path : "")).c_str());
-    }
-    void TearDown() override
-    {
-        window.reset();
-        CloseStartupBox();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        ResetEditor();
-        ResetSettings();
-        ResetStartup();
-    }
-
-    void writeSettings(int messages, int tempfiles)
-    {
-        ASSERT_TRUE(platform::writeFileAtomically(
-            settings, "[General]\nmodel_dirs=" + models + ";" + more + ";" + library +
-                          "\nalias_names=models;more;library\n"
-                          "[Graph Editor]\ndef_bond_size=3\ngrid_snap_size=1\ngrid=1\nsnap=1\nshowname=1\n"
-                          "[Equation Editor]\nee_messages=1\n"
-                          "[Model Processor]\nmessages=" + std::to_string(messages) + "\ntempfiles=" +
-                          std::to_string(tempfiles) + "\n"
-                          "[Simulator]\nmode=0\nsim_grid=1\ncolors=1\ndashing=0\nlinewidth=1\nwarp=1\n"));
-    }
-
-    /// The example under a model name of the suite (its name with the version digit).
-    void copyExample(const std::string& from, const std::string& directory, const std::string& to)
-    {
-        std::string text = testsupport::readText(std::string(ORVANTA_MODELS_DIR) + "/" + from);
-        ASSERT_FALSE(text.empty());
-        ASSERT_TRUE(platform::writeFileAtomically(directory + "/" + to, text));
-    }
-
-    /// The window started as the program starts it.
-    void startWindow(const std::string& tail = {})
-    {
-        window = std::make_unique<TQNBGEWindow>(SplitCommandLine(tail + " -rc_file " + settings));
-        window->show();
-        ASSERT_TRUE(window->SetupWindow());
-        // The code-generator module lies beside the programs.
-        Startup().InstallDirectory = ORVANTA_BIN_DIR;
-    }
-
-    QAction* command(int id) const { return findCommand(*window, id); }
-    bool enabled(int id) const { return command(id) && command(id)->isEnabled(); }
-    QList<QAction*> menuEntries() const { return window->menuBar()->actions(); }
-
-    /// Posts a message as another program would, and waits until it has been handled.
-    void post(platform::MessageNumber number, std::int64_t wParam, std::optional<std::string> text = {})
-    {
-        ASSERT_TRUE(platform::postMessage(window->handle(), number, wParam, 0, std::move(text)));
-        QTest::qWait(50);
-    }
-
-    /// Waits for the processing to be answered by the real model processor.
-    bool processed(const std::string& kept)
-    {
-        return waitUntil([&] { return Editor().statusText == kept; }, 60000);
-    }
-
-    Submodel* submodel(const std::string& name)
-    {
-        for (Submodel& s : CurrentModel().submodels)
-            if (s.name == name)
-                return &s;
-        return nullptr;
-    }
-
-    /// A mouse message of the canvas at a point of the drawing, as the canvas hands it on.
-    void canvasMessage(platform::MessageNumber number, int x, int y)
-    {
-        window->canvas().forwardToParent(number, 0, platform::pointParam(x, y));
-    }
-
-    testsupport::TempDir dir;
-    std::string models, more, library, settings;
-    std::optional<testsupport::ScopedEnvironment> pathVariable;
-    platform::ScriptedMessageSink sink;
-    platform::ScopedMessageSink scopedSink{sink};
-    platform::ScriptedChooserSink choosers;
-    platform::ScopedChooserSink scopedChoosers{choosers};
-    std::unique_ptr<TQNBGEWindow> window;
-};
-
-} // namespace
+using editortest::MainWindow;
+using editortest::waitUntil;
 
 TEST_F(MainWindow, StartsWithItsMenusToolBarAndStartUpBoxAndGreysWhatNoModelAllows)
 {

@@ -1,0 +1,167 @@
+// The whole road through the real programs: the bundled mass-spring-damper is
+// opened in the graph editor, processed by the real model processor, and the
+// simulator the editor starts runs the example's experiment on it to its
+// result file.
+#include "grapheditor/program/tests/main_window_fixture.h"
+
+#include "grapheditor/program/editor_commands.h"
+
+#include "simulator/program/simulator_messages.h"
+#include "platform/core/program_start.h"
+#include "platform/core/window_registry.h"
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cmath>
+#include <csignal>
+#include <cstdint>
+#include <filesystem>
+#include <sstream>
+
+using editortest::MainWindow;
+using editortest::waitUntil;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+/// The command line a process was started with, its words joined by blanks.
+std::string commandLineOf(pid_t pid)
+{
+    std::string line = testsupport::readText("/proc/" + std::to_string(pid) + "/cmdline");
+    for (char& c : line)
+        if (c == '\0')
+            c = ' ';
+    return line;
+}
+
+/// A result file of the simulator: its header and its rows of time and values.
+struct ResultFile {
+    std::string model, experiment;
+    std::vector<std::string> names;
+    std::vector<std::vector<double>> rows;
+};
+
+/// Reads a result file: four header lines ("#Formatver 4", class and experiment,
+/// the number of names, the names), then rows of little-endian doubles, the time
+/// first, each row ended by one byte.
+std::optional<ResultFile> readResultFile(const std::string& path)
+{
+    const std::string bytes = testsupport::readText(path);
+    std::istringstream in(bytes);
+    std::string word, formatver;
+    int version = 0, count = 0;
+    ResultFile file;
+    if (!(in >> formatver >> version) || formatver != "#Formatver" || version != 4)
+        return std::nullopt;
+    if (!(in >> word >> file.model >> word >> file.experiment >> word >> count) || count < 0)
+        return std::nullopt;
+    in.ignore(1);
+    for (int i = 0; i < count; ++i) {
+        std::string name;
+        std::getline(in, name);
+        file.names.push_back(name);
+    }
+    std::size_t at = static_cast<std::size_t>(in.tellg());
+    const std::size_t columns = static_cast<std::size_t>(count) + 1;
+    while (at + columns * 8 + 1 <= bytes.size()) {
+        std::vector<double> row;
+        for (std::size_t c = 0; c < columns; ++c, at += 8) {
+            std::uint64_t bits = 0;
+            for (std::size_t k = 0; k < 8; ++k)
+                bits |= std::uint64_t(static_cast<unsigned char>(bytes[at + k])) << (8 * k);
+            row.push_back(std::bit_cast<double>(bits));
+        }
+        file.rows.push_back(std::move(row));
+        ++at;
+    }
+    if (at != bytes.size())
+        return std::nullopt;
+    return file;
+}
+
+class WholeRoad : public MainWindow {
+protected:
+    void TearDown() override
+    {
+        // A simulator left running by a failed step is ended with the test.
+        if (simulatorPid > 0 && platform::processAlive(simulatorPid)) {
+            ::kill(simulatorPid, SIGKILL);
+            platform::waitForProgram(simulatorPid, 5000);
+        }
+        MainWindow::TearDown();
+    }
+    pid_t simulatorPid = 0;
+};
+
+} // namespace
+
+TEST_F(WholeRoad, TheDrawnModelIsProcessedAndSimulatedByTheRealProgramsToItsResultFile)
+{
+    // The example as it is shipped: the model file and its experiment beside it.
+    copyExample("msd.mg0", models, "msd.mg0");
+    fs::copy(fs::path(ORVANTA_MODELS_DIR) / "msd1", fs::path(models) / "msd1", fs::copy_options::recursive);
+    startWindow("-model msd");
+    // The file names no version; the model carries the one it declares.
+    ASSERT_EQ(Editor().modelName, "msd1");
+    ASSERT_EQ(CurrentModel().connections.size(), 5u);
+
+    command(CM_COMPLETE_PROCESSING)->trigger();
+    ASSERT_TRUE(processed("Model processing completed succesfully.")) << window->shownStatusText();
+    EXPECT_TRUE(sink.transcript().empty()) << sink.transcriptLines().front();
+    for (const char* file : {"/msd1.mg3", "/msd1.l", "/msd1.e"})
+        EXPECT_TRUE(platform::fileExists(models + file)) << file;
+    EXPECT_TRUE(ModelProcessed());
+    EXPECT_TRUE(AnnotationPresent());
+    EXPECT_EQ(IsProcessedUpToDate(models, "msd1"), 1);
+
+    // The processed model goes to the simulator as it is: no processing again.
+    ASSERT_TRUE(command(CM_SIMULATION)->isEnabled());
+    command(CM_SIMULATION)->trigger();
+    platform::WindowHandle simulator = 0;
+    ASSERT_TRUE(waitUntil([&] { return (simulator = platform::findWindowByClass("TQNSIMWindow")) != 0; }, 30000));
+    simulatorPid = platform::windowProcess(simulator);
+    EXPECT_EQ(window->shownStatusText(), "Opened Simulator with model msd1.");
+    const std::string started = commandLineOf(simulatorPid);
+    EXPECT_NE(started.find("orvantasim -model msd1 -rc_file " + settings), std::string::npos) << started;
+    EXPECT_FALSE(Editor().simulatePending);
+
+    // The experiment of the example is run in the simulator; its result file appears when the run ends.
+    const std::string result = models + "/msd1/default.n";
+    ASSERT_FALSE(platform::fileExists(result));
+    ASSERT_TRUE(platform::postMessage(simulator, SM_OPEN_EXPERIMENT, 0, 0, std::string("default")));
+    ASSERT_TRUE(platform::postMessage(simulator, SM_COMMAND_BASE + 277, 0, 0)); // Start Simulation
+    ASSERT_TRUE(waitUntil([&] { return platform::fileExists(result); }, 120000)) << "no result file";
+
+    const std::optional<ResultFile> data = readResultFile(result);
+    ASSERT_TRUE(data);
+    EXPECT_EQ(data->model, "msd1");
+    EXPECT_EQ(data->experiment, "default");
+    EXPECT_EQ(data->names, (std::vector<std::string>{"k`p.f_indep_state", "m`p.f", "k`p.e"}));
+    ASSERT_EQ(data->rows.size(), 501u) << "a row every 0.01 s from 0 to 5";
+    EXPECT_EQ(data->rows.front()[0], 0.0);
+    EXPECT_NEAR(data->rows.back()[0], 5.0, 1e-9);
+    // m x'' + r x' + x / c = F from rest, with the experiment's m = 1, r = 0.5, c = 0.025, F = 1:
+    // x = c F (1 - e^(-at) (cos wt + a/w sin wt)), x' = F/(m w) e^(-at) sin wt, a = r/2m, w^2 = 1/mc - a^2.
+    const double a = 0.25, w = std::sqrt(40.0 - a * a);
+    double worst = 0;
+    for (const std::vector<double>& row : data->rows) {
+        ASSERT_EQ(row.size(), 4u);
+        const double t = row[0], decay = std::exp(-a * t);
+        const double x = 0.025 * (1 - decay * (std::cos(w * t) + a / w * std::sin(w * t)));
+        const double v = decay * std::sin(w * t) / w;
+        worst = std::max({worst, std::fabs(row[1] - x) / 0.05, std::fabs(row[2] - v) / 0.2,
+                          std::fabs(row[3] - 40 * x) / 2.0});
+    }
+    EXPECT_LT(worst, 1e-6) << "the run follows the analytic solution";
+
+    // The simulator ends when its window is closed; the editor goes on with its model.
+    ASSERT_TRUE(platform::requestCloseWindow(simulator));
+    const std::optional<int> status = platform::waitForProgram(simulatorPid, 20000);
+    ASSERT_TRUE(status) << "the simulator did not end";
+    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0);
+    EXPECT_EQ(Editor().modelName, "msd1");
+    EXPECT_EQ(Editor().machine.state(), STATE_NAMED);
+    testsupport::grabToPng(*window, "grapheditor_processed");
+}
