@@ -350,10 +350,10 @@ void TQNBGEWindow::handleCommand(int id)
         });
         break;
     case CM_CAUSAL_ANALYSIS:
-        platform::postMessage(handle(), UM_PROCESS_MODEL, PROCESS_CAUSAL_ANALYSIS, 0);
+        ProcessCommand(PROCESS_CAUSAL_ANALYSIS);
         break;
     case CM_COMPLETE_PROCESSING:
-        platform::postMessage(handle(), UM_PROCESS_MODEL, PROCESS_COMPLETE, 0);
+        ProcessCommand(PROCESS_COMPLETE);
         break;
     case CM_CCODE: {
         Submodel* submodel = selected_submodel();

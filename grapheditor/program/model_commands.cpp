@@ -362,6 +362,9 @@ void CheckAndSaveChosen(const std::string& directory, const std::string& name)
     const int answer = ConfirmModelOverwrite(9, directory, name, ShowMessageLines, ShowConfirmLines);
     if (answer == -1) {
         nothingSavedWhenEdited();
+        // The processing that waited for the name is dropped, and what was to follow it.
+        if (editor.commandAfterCheckAndSave != 0)
+            editor.simulatePending = editor.ccodePending = false;
         editor.commandAfterCheckAndSave = 0;
         return;
     }
@@ -480,8 +483,9 @@ void ProcessingResult(int result, platform::WindowHandle logWindow)
 
 void NewGraphCommand()
 {
-    NewModel();
-    ForgetParentChain();
+    // A refused New keeps the model shown and its way back.
+    if (NewModel())
+        ForgetParentChain();
 }
 
 void OpenCommand()
@@ -519,6 +523,13 @@ void SaveAsCommand()
 void SimulationCommand()
 {
     RequestSimulation();
+}
+
+void ProcessCommand(int command)
+{
+    GraphEditorState& editor = Editor();
+    editor.simulatePending = editor.ccodePending = false;
+    postToOwnWindow(UM_PROCESS_MODEL, command);
 }
 
 void OnProcessModel(int command)

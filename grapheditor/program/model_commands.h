@@ -102,6 +102,9 @@ void OpenCommand();
 void SaveCommand();
 void SaveAsCommand();
 void SimulationCommand();
+/// Causal Analysis and Complete Processing: posts the processing to the main
+/// window; a simulation or C code still waiting from an earlier request is dropped.
+void ProcessCommand(int command);
 
 /// The main window's handlers of the processing messages.
 void OnProcessModel(int command);

@@ -357,3 +357,21 @@ TEST_F(MainWindow, ChangedSettingsAreReadAgain)
     post(UM_SETTINGS_CHANGED, 0);
     EXPECT_EQ(Settings().grid, 0);
 }
+
+TEST_F(MainWindow, MenuHintsPassOverTheKeptStatusTextAndLeaveItWhenTheMenuCloses)
+{
+    copyExample("msd.mg0", models, "msd1.mgg");
+    startWindow("-model msd1");
+    post(UM_STATUS_TEXT, 0, std::string("Model saved."));
+    QMenu* process = window->menuBar()->actions()[4]->menu();
+    ASSERT_NE(process, nullptr);
+    process->popup(window->mapToGlobal(QPoint(200, 30)));
+    ASSERT_TRUE(waitUntil([&] { return process->isVisible(); }, 3000));
+    command(CM_CAUSAL_ANALYSIS)->hover();
+    EXPECT_EQ(window->shownStatusText(), "Perform a causal analysis on the current model");
+    command(CM_CCODE)->hover();
+    EXPECT_EQ(window->shownStatusText(), "Generate C-Code for main model, or submodel");
+    process->close();
+    EXPECT_EQ(window->shownStatusText(), "Model saved.");
+    EXPECT_EQ(Editor().statusText, "Model saved.");
+}

@@ -411,3 +411,134 @@ TEST_F(ModelCommands, AFileNamedWithoutItsVersionGivesTheModelItsDeclaredName)
     EXPECT_EQ(Editor().modelName, "msd1");
     EXPECT_EQ(frame.title, "Orvanta Graph Editor - msd1");
 }
+
+TEST_F(ModelCommands, ToolPropertiesSetTheGridStepTheSnapTextAndTheDefaultSize)
+{
+    start();
+    const std::pair<int, int> steps[] = {{-1, 20}, {0, 20}, {1, 40}, {2, 80}, {3, 160}, {7, 160}};
+    for (const auto& [index, step] : steps) {
+        Settings().grid_snap_size = index;
+        ApplyToolProperties();
+        EXPECT_EQ(GridStep(), step) << index;
+    }
+    Settings().snap = 1;
+    ApplyToolProperties();
+    EXPECT_EQ(frame.snapText, "Snap to Grid");
+    Settings().snap = 0;
+    const int repaints = frame.repaints;
+    Settings().def_bond_size = "2, 4";
+    EXPECT_EQ(ApplyToolProperties(), 1);
+    EXPECT_EQ(frame.snapText, "");
+    EXPECT_GT(frame.repaints, repaints);
+    EXPECT_EQ(ListText(DefaultSizeList()), "2, 4");
+
+    // A size that does not parse leaves 3, and the start says so.
+    Settings().def_bond_size = "2 +";
+    EXPECT_EQ(ApplyToolProperties(), 0);
+    EXPECT_EQ(ListText(DefaultSizeList()), "3");
+    ResetEditor();
+    start();
+    EXPECT_EQ(sink.transcriptLines(),
+              (std::vector<std::string>{"While loading Graph Editor properties:",
+                                        "Error in multibond/signal size expression(s): 2 +.", "Using 3 as default size."}));
+    EXPECT_EQ(state(), STATE_NO_MODEL);
+}
+
+TEST_F(ModelCommands, EditsAreNotLostWithoutAskingAndARefusedSaveWritesNothing)
+{
+    start();
+    const std::string edit = writePump(models);
+    ASSERT_EQ(OpenModelFromDirectories("pump1"), 1);
+    SetEdited();
+
+    // New asks first; Cancel keeps the model as it is.
+    sink.queueAnswers({platform::BoxAnswer::Cancel});
+    EXPECT_EQ(NewModel(), 0);
+    EXPECT_EQ(sink.transcriptLines().front(), "The model in the Graph Editor has been edited.");
+    EXPECT_EQ(CurrentModel().submodels.size(), 6u);
+    EXPECT_EQ(Editor().modelName, "pump1");
+
+    // A model with connection errors is saved only as graphics, and only when the user says so.
+    Hooks().checkConnections = [] { return 1; };
+    sink.clear();
+    sink.queueAnswers({platform::BoxAnswer::Cancel});
+    SaveCommand();
+    EXPECT_EQ(sink.transcriptLines(),
+              (std::vector<std::string>{"There are errors in the model.", "OK to save graphical info anyway?"}));
+    EXPECT_FALSE(exists(models + "/pump1.mg0"));
+    EXPECT_EQ(CurrentModel().edited, 1);
+    sink.queueAnswers({platform::BoxAnswer::Ok});
+    platform::deleteFile(edit);
+    SaveCommand();
+    EXPECT_TRUE(exists(edit));
+    EXPECT_FALSE(exists(models + "/pump1.mg0"));
+    EXPECT_EQ(frame.kept, "Only graphical info saved.");
+    // Not edited, the same Save does nothing at all.
+    sink.clear();
+    platform::deleteFile(edit);
+    SaveCommand();
+    EXPECT_TRUE(sink.transcript().empty());
+    EXPECT_FALSE(exists(edit));
+    Hooks().checkConnections = [] { return 0; };
+}
+
+TEST_F(ModelCommands, ARefusedOverwriteOfTheChosenNameSavesNothingAndEndsTheWaitingSimulation)
+{
+    start();
+    NewModel();
+    writeFile(models + "/tank1.mf0", "equation model tank version 1\n");
+    SetEdited();
+    // Simulation of the untitled model waits for its name; the name is an equation model's.
+    RequestSimulation();
+    ASSERT_EQ(frame.take(UM_PROCESS_MODEL).size(), 1u);
+    frame.answers.push_back("tank1");
+    sink.queueAnswers({platform::BoxAnswer::Cancel});
+    OnProcessModel(PROCESS_COMPLETE);
+    EXPECT_EQ(sink.transcriptLines(), std::vector<std::string>{"Model exists as equation model. OK to overwrite?"});
+    EXPECT_EQ(frame.kept, "Nothing saved!");
+    EXPECT_TRUE(exists(models + "/tank1.mf0"));
+    EXPECT_FALSE(exists(models + "/tank1.mg0"));
+    EXPECT_EQ(Editor().modelName, "");
+    EXPECT_EQ(Editor().commandAfterCheckAndSave, 0);
+    EXPECT_TRUE(frame.take(UM_PROCESS_MODEL).empty());
+    EXPECT_TRUE(frame.take(UM_LAUNCH).empty());
+    // Nothing waits: the next processing result starts no simulator.
+    EXPECT_FALSE(Editor().simulatePending);
+    Settings().tempfiles = 0;
+    ProcessingResult(PROCESS_COMPLETE, 0);
+    EXPECT_TRUE(frame.take(UM_LAUNCH).empty());
+
+    // Confirmed, the equation model gives way and the processing goes on under the name.
+    frame.answers.push_back("tank1");
+    sink.queueAnswers({platform::BoxAnswer::Ok});
+    EXPECT_EQ(StartProcessing(PROCESS_COMPLETE, true), -1);
+    EXPECT_FALSE(exists(models + "/tank1.mf0"));
+    EXPECT_TRUE(exists(models + "/tank1.mg0"));
+    std::vector<platform::Message> again = frame.take(UM_PROCESS_MODEL);
+    ASSERT_EQ(again.size(), 1u);
+    EXPECT_EQ(again[0].wParam, PROCESS_COMPLETE);
+}
+
+TEST_F(ModelCommands, ProcessingAskedForFromTheMenuStartsNoSimulatorLeftWaitingByAnEarlierRequest)
+{
+    start();
+    NewModel();
+    SetEdited();
+    // Simulation asks for a name, and the user closes the chooser without one.
+    frame.answers.push_back(std::nullopt);
+    RequestSimulation();
+    OnProcessModel(static_cast<int>(frame.take(UM_PROCESS_MODEL).at(0).wParam));
+    ASSERT_EQ(Editor().modelName, "");
+
+    // Later the model is named, saved and processed from the Process menu.
+    frame.answers.push_back("tank1");
+    SaveCommand();
+    ASSERT_EQ(Editor().modelName, "tank1");
+    ProcessCommand(PROCESS_COMPLETE);
+    ASSERT_EQ(frame.take(UM_PROCESS_MODEL).size(), 1u);
+    EXPECT_FALSE(Editor().simulatePending);
+    Settings().tempfiles = 0;
+    ProcessingResult(PROCESS_COMPLETE, 0);
+    EXPECT_TRUE(frame.take(UM_LAUNCH).empty()) << "the simulator was not asked for";
+    EXPECT_EQ(frame.kept, "Model processing completed succesfully.");
+}

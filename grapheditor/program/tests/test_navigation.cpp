@@ -191,6 +191,25 @@ TEST_F(Navigation, AParentThatCannotBeOpenedStaysOnTheChain)
     EXPECT_EQ(frame.kept, "Parent of current submodel dcm1 unknown.");
 }
 
+TEST_F(Navigation, ARefusedNewKeepsTheSubmodelShownAndItsWayBack)
+{
+    copyExample("mload.mg0", "mload1.mg0");
+    write("dcm1.sg0", read(std::string(ORVANTA_MODELS_DIR) + "/dcm1.sg0"));
+    ASSERT_EQ(OpenModelFromDirectories("mload1"), 1);
+    ShowSubmodel(*submodel("drive")->type, "drive");
+    SetEdited();
+    sink.queueAnswers({platform::BoxAnswer::Cancel});
+    NewGraphCommand();
+    EXPECT_EQ(Editor().modelName, "dcm1");
+    ASSERT_EQ(ParentChain().size(), 1u);
+    // Confirmed, the new model has no parent.
+    sink.queueAnswers({platform::BoxAnswer::Ok});
+    NewGraphCommand();
+    EXPECT_EQ(Editor().modelName, "");
+    EXPECT_TRUE(ParentChain().empty());
+    EXPECT_EQ(Editor().machine.state(), STATE_NO_MODEL);
+}
+
 TEST_F(Navigation, AnEquationSubmodelOpensInTheEquationEditorWithoutAFrame)
 {
     copyExample("msd.mg0", "msd1.mg0");
