@@ -1,0 +1,198 @@
+// Complete processing of whole models, from the model file to the written code and equation
+// files, against golden files: the example models, the front-end test models and generated
+// chains of mass-spring cells of several sizes. The bytes of ".l" and ".e" and the texts the
+// run reports must stay exactly as they are whatever is done to the speed of the phases.
+#include "bench/modelproc/chain_model.h"
+#include "common/settings_table.h"
+#include "modelproc/display_hooks.h"
+#include "modelproc/processing_pipeline.h"
+#include "modelproc/record_release.h"
+#include "platform/core/file_system.h"
+#include "platform/testing/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string golden(const std::string& name)
+{
+    return std::string(PROCESSING_GOLDEN_DIR) + "/" + name;
+}
+
+/// Compares with a golden file; ORVANTA_UPDATE_GOLDEN=1 rewrites it instead.
+void expectGolden(const std::string& text, const std::string& name)
+{
+    if (std::getenv("ORVANTA_UPDATE_GOLDEN")) {
+        ASSERT_TRUE(platform::writeFileAtomically(golden(name), text));
+        return;
+    }
+    std::optional<std::string> expected = platform::readFile(golden(name));
+    ASSERT_TRUE(expected) << golden(name);
+    EXPECT_EQ(text, *expected) << name;
+}
+
+/// 64-bit FNV-1a: a short fingerprint of a file too large to keep as a golden file.
+std::uint64_t fingerprint(const std::string& text)
+{
+    std::uint64_t hash = 14695981039346656037ull;
+    for (unsigned char c : text) {
+        hash ^= c;
+        hash *= 1099511628211ull;
+    }
+    return hash;
+}
+
+std::string replaceAll(std::string text, const std::string& from, const std::string& to)
+{
+    for (std::size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size())
+        text.replace(at, from.size(), to);
+    return text;
+}
+
+/// One complete run: the result code, every text the hooks got, and the files written.
+struct ProcessingRun {
+    int result = 0;
+    std::string log;
+    std::string code;     ///< the ".l" file, empty when none was written
+    std::string equation; ///< the ".e" file
+};
+
+/// Processes `model` (a file in `dir`) completely with `dir` and its library folder as model
+/// directories; `base` names the processed-model files (empty: whatever they are named).
+ProcessingRun process(const std::string& dir, const std::string& model, const std::string& base)
+{
+    ResetSettings();
+    Settings().model_dirs = dir + ";" + dir + "/library";
+    Pipeline() = PipelineState{};
+    Pipeline().modelFile = dir + "/" + model;
+    Pipeline().depth = 6;
+    Pipeline().workingDirectory = dir;
+    const ProcessorDisplayHooks saved = DisplayHooks();
+    ProcessingRun run;
+    std::ostringstream log;
+    ttset_error_callback([&log](const char* kind, const char* file, const char* submodel, int line,
+                                const char* token, const char* message) {
+        log << "error " << formatErrorLine(kind, file, submodel, line, token, message) << "\n";
+    });
+    ttset_progress_callback([&log](const char* text) { log << "progress " << text << "\n"; });
+    ttset_diag_callback([&log](const char* text) { log << "diagnostics " << text << "\n"; });
+    ttset_percent_callback([&log](int value) { log << "percent " << value << "\n"; });
+    DisplayHooks().status = [&log](const char* text) { log << "status " << text << "\n"; };
+    run.result = ttprocess_model();
+    DisplayHooks() = saved;
+    release_all();
+    run.log = "result " + std::to_string(run.result) + "\n" + replaceAll(log.str(), dir, "<dir>");
+    // The files are named after the class and its version; exactly one pair may be there.
+    int written = 0;
+    for (const fs::directory_entry& entry : fs::directory_iterator(dir))
+        if (entry.path().extension() == ".l") {
+            ++written;
+            if (!base.empty())
+                EXPECT_EQ(entry.path().stem().string(), base) << "the code file's name";
+            run.code = platform::readFile(entry.path().string()).value_or("");
+            fs::path text = entry.path();
+            run.equation = platform::readFile(text.replace_extension(".e").string()).value_or("");
+        }
+    EXPECT_LE(written, 1);
+    return run;
+}
+
+/// A model directory with the element library in its subfolder "library".
+void copyLibrary(const testsupport::TempDir& dir)
+{
+    fs::copy(PROCESSING_LIBRARY_DIR, dir.mkdir("library"));
+}
+
+/// The model files of a folder (not its subfolders), by name.
+std::vector<std::string> modelFiles(const std::string& folder)
+{
+    std::vector<std::string> names;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
+        const std::string ext = entry.path().extension().string();
+        if (entry.is_regular_file() && ext.size() == 4 && (ext[1] == 'm' || ext[1] == 's') &&
+            (ext[2] == 'g' || ext[2] == 'f') && ext[3] == '0')
+            names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+/// Processes every model file of `folder`, each in a fresh copy of the folder, against the golden
+/// files "<prefix><model>.log", ".l" and ".e".
+void expectFolderGolden(const std::string& folder, const std::string& prefix)
+{
+    const std::vector<std::string> models = modelFiles(folder);
+    ASSERT_FALSE(models.empty()) << folder;
+    for (const std::string& model : models) {
+        SCOPED_TRACE(model);
+        testsupport::TempDir dir;
+        fs::copy(folder, dir.path(), fs::copy_options::recursive);
+        copyLibrary(dir);
+        const std::string stem = fs::path(model).stem().string();
+        const ProcessingRun run = process(dir.path(), model, "");
+        expectGolden(run.log, prefix + stem + ".log");
+        if (run.result == 3) {
+            expectGolden(run.code, prefix + stem + ".l");
+            expectGolden(run.equation, prefix + stem + ".e");
+        } else {
+            EXPECT_EQ(run.code, "") << "a failed run wrote a code file";
+        }
+    }
+}
+
+ProcessingRun processChain(int cells)
+{
+    testsupport::TempDir dir;
+    copyLibrary(dir);
+    dir.write("chain1.mg0", chainModel(cells));
+    return process(dir.path(), "chain1.mg0", "chain1");
+}
+
+} // namespace
+
+TEST(ProcessingGoldens, ExampleModelsWriteTheirFilesUnchanged)
+{
+    expectFolderGolden(PROCESSING_EXAMPLES_DIR, "examples_");
+}
+
+TEST(ProcessingGoldens, FrontEndTestModelsWriteTheirFilesUnchanged)
+{
+    expectFolderGolden(PROCESSING_KELDOR_MODELS_DIR, "keldor_");
+    expectFolderGolden(std::string(PROCESSING_KELDOR_MODELS_DIR) + "/junction_arrays", "arrays_");
+}
+
+// A small chain is kept whole; larger ones, where a phase's lists and tables grow past their
+// first sizes, are kept as the size and fingerprint of each file and of the texts reported.
+TEST(ProcessingGoldens, GeneratedChainsWriteTheirFilesUnchanged)
+{
+    const ProcessingRun small = processChain(3);
+    ASSERT_EQ(small.result, 3) << small.log;
+    expectGolden(small.log, "chain3.log");
+    expectGolden(small.code, "chain3.l");
+    expectGolden(small.equation, "chain3.e");
+
+    std::string table;
+    for (int cells : {1, 2, 40, 400, 3000}) {
+        const ProcessingRun run = processChain(cells);
+        ASSERT_EQ(run.result, 3) << cells << " cells\n" << run.log;
+        char line[200];
+        std::snprintf(line, sizeof line, "%d cells: log %zu %016llx l %zu %016llx e %zu %016llx\n", cells,
+                      run.log.size(), static_cast<unsigned long long>(fingerprint(run.log)), run.code.size(),
+                      static_cast<unsigned long long>(fingerprint(run.code)), run.equation.size(),
+                      static_cast<unsigned long long>(fingerprint(run.equation)));
+        table += line;
+    }
+    expectGolden(table, "chains.txt");
+}
