@@ -3,6 +3,7 @@
 
 #include "modelproc/expression_walk.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdlib>
 
@@ -12,11 +13,41 @@
 
 void RecordArena::clear()
 {
-    while (!m_blocks.empty()) {
-        Block block = m_blocks.back();
-        m_blocks.pop_back();
-        block.destroy(block.object);
+    while (!m_destroy.empty()) {
+        Destroy entry = m_destroy.back();
+        m_destroy.pop_back();
+        entry.destroy(entry.object);
     }
+    m_destroy = {};
+    for (void* chunk : m_chunks)
+        std::free(chunk);
+    m_chunks = {};
+    m_next = nullptr;
+    m_left = 0;
+    m_count = 0;
+}
+
+void* RecordArena::allocateChunk(std::size_t bytes)
+{
+    // Chunks grow with the run, from 64 KB to 8 MB; a record larger than that gets one of its own.
+    constexpr std::size_t kFirst = std::size_t(64) << 10;
+    constexpr std::size_t kLargest = std::size_t(8) << 20;
+    std::size_t size = std::min(kLargest, kFirst << std::min<std::size_t>(m_chunks.size(), 7));
+    if (size < bytes)
+        size = bytes;
+    try {
+        if (m_chunks.size() == m_chunks.capacity())
+            m_chunks.reserve(m_chunks.empty() ? 16 : 2 * m_chunks.size());
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+    auto* chunk = static_cast<unsigned char*>(std::malloc(size));
+    if (!chunk)
+        return nullptr;
+    m_chunks.push_back(chunk);
+    m_next = chunk + bytes;
+    m_left = size - bytes;
+    return chunk;
 }
 
 RecordArena& ProcessingArena()

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <type_traits>
 #include <new>
 #include <optional>
 #include <string>
@@ -17,7 +18,8 @@
 // ---------------------------------------------------------------------------
 // Memory of one processing run
 
-/// Owns every record made during one processing run; `clear` ends them all.
+/// Owns every record made during one processing run; `clear` ends them all. Records are laid
+/// one after another in large chunks; only those with a destructor to run are remembered.
 class RecordArena {
 public:
     RecordArena() = default;
@@ -29,29 +31,56 @@ public:
     template <class T, class... Args>
     T* make(Args&&... args)
     {
-        try {
-            // Grow geometrically: reserving one more each time would copy the list on every record.
-            if (m_blocks.size() == m_blocks.capacity())
-                m_blocks.reserve(m_blocks.empty() ? 64 : 2 * m_blocks.size());
-        } catch (const std::bad_alloc&) {
-            return nullptr;
+        static_assert(alignof(T) <= kAlignment, "records are aligned to the arena's alignment");
+        if constexpr (!std::is_trivially_destructible_v<T>) {
+            try {
+                // Grow geometrically: reserving one more each time would copy the list on every record.
+                if (m_destroy.size() == m_destroy.capacity())
+                    m_destroy.reserve(m_destroy.empty() ? 64 : 2 * m_destroy.size());
+            } catch (const std::bad_alloc&) {
+                return nullptr;
+            }
         }
-        T* object = new (std::nothrow) T(std::forward<Args>(args)...);
-        if (object)
-            m_blocks.push_back({object, [](void* p) { delete static_cast<T*>(p); }});
+        void* memory = allocate(sizeof(T));
+        if (!memory)
+            return nullptr;
+        T* object = new (memory) T(std::forward<Args>(args)...);
+        if constexpr (!std::is_trivially_destructible_v<T>)
+            m_destroy.push_back({object, [](void* p) { static_cast<T*>(p)->~T(); }});
+        ++m_count;
         return object;
     }
 
-    /// Ends every object, newest first.
+    /// Ends every object, newest first, and gives the chunks back.
     void clear();
-    std::size_t size() const { return m_blocks.size(); }
+    /// Objects made since the last `clear`.
+    std::size_t size() const { return m_count; }
 
 private:
-    struct Block {
+    static constexpr std::size_t kAlignment = alignof(std::max_align_t);
+
+    /// Room for `bytes` in the current chunk, or in a new one; null when memory is exhausted.
+    void* allocate(std::size_t bytes)
+    {
+        bytes = (bytes + kAlignment - 1) & ~(kAlignment - 1);
+        if (bytes > m_left)
+            return allocateChunk(bytes);
+        void* memory = m_next;
+        m_next += bytes;
+        m_left -= bytes;
+        return memory;
+    }
+    void* allocateChunk(std::size_t bytes);
+
+    struct Destroy {
         void* object;
         void (*destroy)(void*);
     };
-    std::vector<Block> m_blocks;
+    std::vector<Destroy> m_destroy; ///< objects whose destructor must run
+    std::vector<void*> m_chunks;
+    unsigned char* m_next = nullptr;
+    std::size_t m_left = 0;
+    std::size_t m_count = 0;
 };
 
 /// The arena of the current processing run.

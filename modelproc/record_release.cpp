@@ -1,55 +1,38 @@
-// Release of model records and the registry that frees each block once at the end of a run.
+// Release of model records and the registry that counts the blocks handed back during a run.
 #include "modelproc/record_release.h"
 
 #include "modelproc/expression_walk.h"
 
-#include <cstdint>
-#include <unordered_set>
-#include <vector>
+#include <cstddef>
 
 namespace {
 
-constexpr int kReleaseBuckets = 199;
-
-/// Blocks handed back during the run, by bucket (signed address) mod 199.
-std::vector<std::vector<const void*>>& releaseBuckets()
+/// Blocks handed back during the run. The arena owns them and frees them all at once at the end of
+/// the run, so only their number is kept: a list of millions of addresses would cost as much
+/// memory and time as the blocks themselves.
+std::size_t& releasedBlocks()
 {
-    static std::vector<std::vector<const void*>> buckets(kReleaseBuckets);
-    return buckets;
+    static std::size_t count = 0;
+    return count;
 }
 
 } // namespace
 
 void register_release(const void* block)
 {
-    if (!block)
-        return;
-    auto address = static_cast<long long>(reinterpret_cast<std::intptr_t>(block));
-    int bucket = static_cast<int>(address % kReleaseBuckets);
-    if (bucket < 0)
-        bucket += kReleaseBuckets;
-    try {
-        releaseBuckets()[static_cast<std::size_t>(bucket)].push_back(block);
-    } catch (const std::bad_alloc&) {
-        // Not registered: the arena still frees the block at the end of the run.
-    }
+    if (block)
+        ++releasedBlocks();
 }
 
 std::size_t registeredReleaseCount()
 {
-    std::size_t count = 0;
-    for (const auto& bucket : releaseBuckets()) {
-        std::unordered_set<const void*> seen(bucket.begin(), bucket.end());
-        count += seen.size();
-    }
-    return count;
+    return releasedBlocks();
 }
 
 std::size_t release_all()
 {
-    std::size_t count = registeredReleaseCount();
-    for (auto& bucket : releaseBuckets())
-        bucket.clear();
+    const std::size_t count = releasedBlocks();
+    releasedBlocks() = 0;
     ProcessingArena().clear();
     return count;
 }

@@ -16,8 +16,8 @@ void releaseSubclass(SubclassRec* sub);
 void releaseSubmodelType(SubmodelType* type);
 void ttfree_class(ClassRec* cls);
 
-/// Number of distinct blocks handed to the registry since the last `release_all`.
+/// Number of blocks handed to the registry since the last `release_all`.
 std::size_t registeredReleaseCount();
 /// Frees every block of the run (registered or not) and empties the registry; the number of
-/// distinct registered blocks.
+/// blocks that had been handed to it.
 std::size_t release_all();

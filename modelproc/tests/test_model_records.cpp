@@ -6,6 +6,11 @@
 #include "modelproc/tests/class_builder.h"
 #include "platform/core/message_sink.h"
 
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -231,23 +236,86 @@ TEST_F(RecordsTest, ZeroElementArraysAreLegal)
     EXPECT_TRUE(sink.transcript().empty());
 }
 
+namespace {
+
+/// Counts its destructions, newest first, into a log.
+struct Tracked {
+    explicit Tracked(std::vector<int>* log_ = nullptr, int id_ = 0) : log(log_), id(id_) {}
+    ~Tracked()
+    {
+        if (log)
+            log->push_back(id);
+    }
+    std::vector<int>* log;
+    int id;
+    std::string name = "a name too long for the string's own buffer";
+};
+
+} // namespace
+
 TEST_F(RecordsTest, ReleaseFreesEachBlockOnce)
 {
     testsupport::ClassBuilder b("rel", 1);
     VarRec* x = b.var(CLASS_VARIABLES, "x", {2});
     b.eq(testsupport::ClassBuilder::ref(x, TK_VARIABLENAME, {testsupport::ClassBuilder::integer(1)}),
          testsupport::ClassBuilder::num(1));
-    int block = 0;
-    register_release(&block);
-    register_release(&block);
-    EXPECT_EQ(registeredReleaseCount(), 1u);
+    std::vector<int> ended;
+    Tracked* twice = ProcessingArena().make<Tracked>(&ended, 7);
+    ASSERT_TRUE(twice);
+    register_release(twice);
+    register_release(twice);
+    register_release(nullptr);
+    EXPECT_EQ(registeredReleaseCount(), 2u); // handed over twice ...
     ttfree_class(b.cls);
     std::size_t released = registeredReleaseCount();
-    EXPECT_GT(released, 5u); // class, body, variable, its dimension, equation, nodes...
+    EXPECT_GT(released, 7u); // class, body, variable, its dimension, equation, nodes...
     EXPECT_GT(ProcessingArena().size(), 0u);
     EXPECT_EQ(release_all(), released);
+    EXPECT_EQ(ended, std::vector<int>{7}); // ... and ended once
     EXPECT_EQ(registeredReleaseCount(), 0u);
     EXPECT_EQ(ProcessingArena().size(), 0u);
+}
+
+// Records of every size, many more than one chunk holds and larger than any chunk, keep their
+// values and alignment, and each destructor runs once, newest first.
+TEST_F(RecordsTest, ArenaKeepsRecordsApartAndEndsThemNewestFirst)
+{
+    std::vector<int> ended;
+    std::vector<ExprNode*> nodes;
+    std::vector<Tracked*> tracked;
+    struct Large {
+        char bytes[9 << 20];
+    };
+    for (int i = 0; i < 100000; ++i) {
+        ExprNode* node = ProcessingArena().make<ExprNode>();
+        ASSERT_TRUE(node);
+        EXPECT_EQ(node->kind, 0);
+        node->intValue = i;
+        nodes.push_back(node);
+        if (i % 1000 == 0)
+            tracked.push_back(ProcessingArena().make<Tracked>(&ended, i));
+        if (i % 40000 == 0) {
+            auto* large = ProcessingArena().make<Large>();
+            ASSERT_TRUE(large);
+            EXPECT_EQ(large->bytes[sizeof large->bytes - 1], 0);
+        }
+    }
+    for (int i = 0; i < 100000; ++i) {
+        ASSERT_EQ(nodes[std::size_t(i)]->intValue, i);
+        ASSERT_EQ(reinterpret_cast<std::uintptr_t>(nodes[std::size_t(i)]) % alignof(std::max_align_t), 0u);
+    }
+    for (Tracked* t : tracked)
+        EXPECT_EQ(t->name, "a name too long for the string's own buffer");
+    EXPECT_EQ(ProcessingArena().size(), 100000u + 100 + 3);
+    ProcessingArena().clear();
+    ASSERT_EQ(ended.size(), 100u);
+    for (std::size_t k = 0; k < ended.size(); ++k)
+        EXPECT_EQ(ended[k], int(99 - k) * 1000);
+    EXPECT_EQ(ProcessingArena().size(), 0u);
+    // The arena is used again after a clear.
+    ExprNode* again = ProcessingArena().make<ExprNode>();
+    ASSERT_TRUE(again);
+    EXPECT_EQ(again->left, nullptr);
 }
 
 TEST_F(RecordsTest, FreeingAClassReleasesBondsOnceBothEndsAreGone)

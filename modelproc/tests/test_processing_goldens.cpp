@@ -99,8 +99,9 @@ ProcessingRun process(const std::string& dir, const std::string& model, const st
     for (const fs::directory_entry& entry : fs::directory_iterator(dir))
         if (entry.path().extension() == ".l") {
             ++written;
-            if (!base.empty())
+            if (!base.empty()) {
                 EXPECT_EQ(entry.path().stem().string(), base) << "the code file's name";
+            }
             run.code = platform::readFile(entry.path().string()).value_or("");
             fs::path text = entry.path();
             run.equation = platform::readFile(text.replace_extension(".e").string()).value_or("");
