@@ -6,14 +6,26 @@
 #include "modelproc/function_table.h"
 #include "modelproc/model_records.h"
 
-#include <map>
-#include <set>
+#include <cstddef>
+#include <functional>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
 #include <utility>
 
 namespace {
 
 using Element = std::pair<const VarRec*, std::int64_t>;
+
+struct ElementHash {
+    std::size_t operator()(const Element& e) const
+    {
+        return std::hash<const void*>()(e.first) ^ (std::hash<std::int64_t>()(e.second) * 0x9e3779b97f4a7c15ull);
+    }
+};
+
+/// The elements that the initial section defines so far.
+using DefinedElements = std::unordered_set<Element, ElementHash>;
 
 bool isInitialFunction(int function)
 {
@@ -22,7 +34,7 @@ bool isInitialFunction(int function)
 
 /// True when the expression can be computed once at the start from what initial already defines.
 /// Every node must be so; checked without recursion.
-bool computableAtStart(const ExprNode* root, const std::set<Element>& defined)
+bool computableAtStart(const ExprNode* root, const DefinedElements& defined)
 {
     std::vector<const ExprNode*> pending{root};
     while (!pending.empty()) {
@@ -73,7 +85,7 @@ bool computableAtStart(const ExprNode* root, const std::set<Element>& defined)
     return true;
 }
 
-bool leftIndicesComputable(const ExprNode* left, const std::set<Element>& defined)
+bool leftIndicesComputable(const ExprNode* left, const DefinedElements& defined)
 {
     if (!left)
         return false;
@@ -89,6 +101,7 @@ public:
     explicit VariableElements(const ClassRec& cls)
     {
         std::int64_t base = 0;
+        m_base.reserve(static_cast<std::size_t>(cls.variables.count()));
         for (const VarRec* var : cls.variables) {
             m_base[var] = base;
             base += elementCount(var->dim);
@@ -110,7 +123,7 @@ public:
     }
 
 private:
-    std::map<const VarRec*, std::int64_t> m_base;
+    std::unordered_map<const VarRec*, std::int64_t> m_base;
     std::int64_t m_total = 0;
 };
 
@@ -248,7 +261,7 @@ EquationSections distributeEquations(ClassRec* cls, bool report)
         if (eq->fixed)
             fixedOrder = true;
 
-    std::set<Element> defined;
+    DefinedElements defined;
     for (EquationRec* eq : cls->equations->equations) {
         if (!fixedOrder && computableAtStart(eq->right, defined) && leftIndicesComputable(eq->left, defined)) {
             sections[SECTION_INITIAL].push_back(eq);
