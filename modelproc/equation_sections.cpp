@@ -109,6 +109,12 @@ public:
         m_total = base;
     }
     std::int64_t total() const { return m_total; }
+    /// The number of the variable's first element; -1 for a variable of no section here.
+    std::int64_t base(const VarRec* var) const
+    {
+        auto found = m_base.find(var);
+        return found == m_base.end() ? -1 : found->second;
+    }
 
     /// The element number of a V reference with literal indices, else -1.
     std::int64_t of(const ExprNode* node) const
@@ -210,14 +216,12 @@ void separateOutputs(const ClassRec& cls, EquationSections& sections)
             }
             // A computed index may select any element of the variable.
             const VarRec* var = ref->var();
-            std::int64_t base = 0;
-            for (const VarRec* v : cls.variables) {
-                std::int64_t count = elementCount(v->dim);
-                if (v == var)
-                    for (std::int64_t i = 0; i < count; ++i)
-                        inUse[static_cast<std::size_t>(base + i)] = 1;
-                base += count;
-            }
+            const std::int64_t base = elements.base(var);
+            if (base < 0)
+                return;
+            const std::int64_t count = elementCount(var->dim);
+            for (std::int64_t i = 0; i < count; ++i)
+                inUse[static_cast<std::size_t>(base + i)] = 1;
         });
     };
     for (std::size_t k = dynamic.size(); k-- > 0;) {

@@ -5,9 +5,51 @@
 
 #include "modelproc/model_records.h"
 
+#include <cstddef>
+#include <new>
 #include <string>
 #include <utility>
 #include <vector>
+
+/// A stack of a walk, taken from a pool of emptied stacks that keep their room and given back at
+/// the end of the walk, so that the walks over millions of small trees allocate nothing. Walks may
+/// nest: each takes a stack of its own. A stack grown past `kKeptElements` is not kept.
+template <class T>
+class ScratchStack {
+public:
+    ScratchStack()
+    {
+        std::vector<std::vector<T>>& free = pool();
+        if (!free.empty()) {
+            m_items = std::move(free.back());
+            free.pop_back();
+        }
+    }
+    ~ScratchStack()
+    {
+        if (m_items.capacity() == 0 || m_items.capacity() > kKeptElements)
+            return;
+        m_items.clear();
+        try {
+            pool().push_back(std::move(m_items));
+        } catch (const std::bad_alloc&) {
+            // Not kept: the next walk allocates its own.
+        }
+    }
+    ScratchStack(const ScratchStack&) = delete;
+    ScratchStack& operator=(const ScratchStack&) = delete;
+
+    std::vector<T>& operator*() { return m_items; }
+
+private:
+    static constexpr std::size_t kKeptElements = 1 << 16;
+    static std::vector<std::vector<T>>& pool()
+    {
+        static std::vector<std::vector<T>> free;
+        return free;
+    }
+    std::vector<T> m_items;
+};
 
 /// Calls `visit(child)` for each operand of the node in text order: the indices of a name
 /// reference, the arguments of a call, the operand of a unary operator, the two operands of a
@@ -51,8 +93,11 @@ void forEachName(ExprNode* root, bool indicesFirst, IsName&& isName, Visit&& vis
         ExprNode* node;
         bool visitNow; ///< a name whose indices have been walked
     };
-    std::vector<Entry> pending{{root, false}};
-    std::vector<ExprNode*> operands;
+    ScratchStack<Entry> pendingStack;
+    ScratchStack<ExprNode*> operandStack;
+    std::vector<Entry>& pending = *pendingStack;
+    std::vector<ExprNode*>& operands = *operandStack;
+    pending.push_back({root, false});
     while (!pending.empty()) {
         const Entry entry = pending.back();
         pending.pop_back();
@@ -107,10 +152,12 @@ inline ExprNode* newNodeLike(const ExprNode* from, ExprNode* parent)
 template <class Node, class Visit>
 void forEachNode(Node* root, Visit&& visit)
 {
-    std::vector<Node*> pending;
+    ScratchStack<Node*> pendingStack;
+    ScratchStack<Node*> operandStack;
+    std::vector<Node*>& pending = *pendingStack;
+    std::vector<Node*>& operands = *operandStack;
     if (root)
         pending.push_back(root);
-    std::vector<Node*> operands;
     while (!pending.empty()) {
         Node* node = pending.back();
         pending.pop_back();
@@ -132,10 +179,12 @@ void forEachNodeAfterOperands(Node* root, Leave&& leave)
         Node* node;
         bool expanded;
     };
-    std::vector<Frame> pending;
+    ScratchStack<Frame> pendingStack;
+    ScratchStack<Node*> operandStack;
+    std::vector<Frame>& pending = *pendingStack;
+    std::vector<Node*>& operands = *operandStack;
     if (root)
         pending.push_back({root, false});
-    std::vector<Node*> operands;
     while (!pending.empty()) {
         Frame& top = pending.back();
         if (top.expanded) {
@@ -169,8 +218,11 @@ ExprNode* copyTree(const ExprNode* root, ExprNode* parent, CopyNode&& copyNode)
     };
     ExprNode* rootCopy = nullptr;
     bool ok = true;
-    std::vector<Pending> pending{{root, parent, &rootCopy, nullptr, 0}};
-    std::vector<Pending> operands;
+    ScratchStack<Pending> pendingStack;
+    ScratchStack<Pending> operandStack;
+    std::vector<Pending>& pending = *pendingStack;
+    std::vector<Pending>& operands = *operandStack;
+    pending.push_back({root, parent, &rootCopy, nullptr, 0});
     while (!pending.empty()) {
         const Pending p = pending.back();
         pending.pop_back();
@@ -224,8 +276,11 @@ struct TextPiece {
 template <class Expand, class Emit>
 void writeExpressionText(const ExprNode* root, int flag, Expand&& expand, Emit&& emit)
 {
-    std::vector<TextPiece> pending{TextPiece::operand(root, flag)};
-    std::vector<TextPiece> pieces;
+    ScratchStack<TextPiece> pendingStack;
+    ScratchStack<TextPiece> pieceStack;
+    std::vector<TextPiece>& pending = *pendingStack;
+    std::vector<TextPiece>& pieces = *pieceStack;
+    pending.push_back(TextPiece::operand(root, flag));
     while (!pending.empty()) {
         TextPiece piece = std::move(pending.back());
         pending.pop_back();
