@@ -1,0 +1,156 @@
+// The simulator's side of a large processed model: a chain of N mass-spring cells is processed
+// once into its code file, which is then loaded (the reader and the instruction tables), turned
+// into native code, and run for 1,000 classic fourth-order Runge-Kutta steps through the
+// interpreter and through native code.
+#include "bench/modelproc/chain_model.h"
+#include "common/settings_table.h"
+#include "modelproc/display_hooks.h"
+#include "modelproc/processing_pipeline.h"
+#include "modelproc/record_release.h"
+#include "simulator/code_file_reader.h"
+#include "simulator/fastcode/fast_code.h"
+#include "simulator/interpreter.h"
+#include "simulator/model_variables.h"
+#include "simulator/run_state.h"
+
+#include <benchmark/benchmark.h>
+
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+double secondsSince(Clock::time_point start)
+{
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+/// The code file of the chain of `n` cells, processed once per size and kept for the process.
+const std::string& chainCodeFile(int n)
+{
+    static std::map<int, std::string> files;
+    if (auto found = files.find(n); found != files.end())
+        return found->second;
+    const fs::path dir = fs::temp_directory_path() / ("orvanta-bench-sim-" + std::to_string(getpid()) + "-" +
+                                                       std::to_string(n));
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    for (const char* name : {"se1", "r1", "1j1", "0j1", "i1", "c1"})
+        fs::copy_file(std::string(ORVANTA_LIBRARY_DIR) + "/" + name + ".sf0", dir / (std::string(name) + ".sf0"));
+    std::ofstream(dir / "chain1.mg0") << chainModel(n);
+    ResetSettings();
+    Settings().model_dirs = dir.string();
+    Pipeline() = PipelineState{};
+    Pipeline().modelFile = (dir / "chain1.mg0").string();
+    Pipeline().depth = 6;
+    Pipeline().workingDirectory = dir.string();
+    ttset_error_callback([](const char*, const char*, const char*, int, const char*, const char*) {});
+    ttset_progress_callback([](const char*) {});
+    ttset_diag_callback([](const char*) {});
+    if (ttprocess_model() != 3)
+        throw std::runtime_error("the chain is not processed completely");
+    release_all();
+    return files[n] = (dir / "chain1.l").string();
+}
+
+/// `steps` RK4 steps of size h over the loaded model's states through `EvaluateModel`.
+void rk4(int steps, double h)
+{
+    VariableKind& states = Variables().kinds[KindState];
+    const int n = states.count;
+    double* s = states.values;
+    const double* r = Variables().kinds[KindRate].values;
+    std::vector<double> y(s, s + n), k1(n), k2(n), k3(n), k4(n), stage(n);
+    auto rates = [&](double t, const std::vector<double>& at, std::vector<double>& out) {
+        for (int i = 0; i < n; ++i)
+            s[i] = at[std::size_t(i)];
+        EvaluateModel(t);
+        out.assign(r, r + n);
+    };
+    double t = 0.0;
+    for (int step = 0; step < steps; ++step) {
+        rates(t, y, k1);
+        for (int i = 0; i < n; ++i)
+            stage[i] = y[i] + 0.5 * h * k1[i];
+        rates(t + 0.5 * h, stage, k2);
+        for (int i = 0; i < n; ++i)
+            stage[i] = y[i] + 0.5 * h * k2[i];
+        rates(t + 0.5 * h, stage, k3);
+        for (int i = 0; i < n; ++i)
+            stage[i] = y[i] + h * k3[i];
+        rates(t + h, stage, k4);
+        for (int i = 0; i < n; ++i)
+            y[i] += h / 6.0 * (k1[i] + 2.0 * k2[i] + 2.0 * k3[i] + k4[i]);
+        t = (step + 1) * h;
+    }
+    benchmark::DoNotOptimize(y.data());
+}
+
+/// Loads the chain's code file: arg 0 cells, arg 1 for native code, which is built and run too.
+void BM_ChainLoadAndRk4(benchmark::State& state)
+{
+    const int n = static_cast<int>(state.range(0));
+    const bool native = state.range(1) != 0;
+    const std::string& file = chainCodeFile(n);
+    SetStatusFunction([](const std::string&, bool) {});
+    Settings().warp = 1;
+    double load = 0, build = 0, run = 0;
+    for (auto _ : state) {
+        Clock::time_point start = Clock::now();
+        if (LoadCodeFile(file) != 0) {
+            state.SkipWithError("the code file did not load");
+            return;
+        }
+        load = secondsSince(start);
+        // Unit parameters, a displaced first mass.
+        VariableKind& parameters = Variables().kinds[KindParameter];
+        for (int i = 0; i < parameters.count; ++i)
+            parameters.values[i] = 1.0;
+        VariableKind& states = Variables().kinds[KindState];
+        for (int i = 0; i < states.count; ++i)
+            states.values[i] = i == 0 ? 1.0 : 0.0;
+        start = Clock::now();
+        if (native && !BuildFastCode()) {
+            state.SkipWithError("no native code");
+            return;
+        }
+        build = secondsSince(start);
+        SelectModelEvaluators(native ? ChosenFastCode() : nullptr);
+        start = Clock::now();
+        rk4(1000, 1e-3);
+        run = secondsSince(start);
+        state.SetIterationTime(load + build + run);
+        FreeFastCode();
+        SelectModelEvaluators();
+    }
+    state.counters["cells"] = n;
+    state.counters["states"] = Variables().kinds[KindState].count;
+    state.counters["load_s"] = load;
+    state.counters["native_build_s"] = build;
+    state.counters["rk4_1000_s"] = run;
+}
+
+BENCHMARK(BM_ChainLoadAndRk4)
+    ->Args({1000, 0})
+    ->Args({1000, 1})
+    ->Args({10000, 0})
+    ->Args({10000, 1})
+    ->Args({100000, 0})
+    ->Args({100000, 1})
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(1);
+
+} // namespace
+
+BENCHMARK_MAIN();
