@@ -32,6 +32,7 @@ public:
     T* make(Args&&... args)
     {
         static_assert(alignof(T) <= kAlignment, "records are aligned to the arena's alignment");
+        static_assert(sizeof(T) % alignof(T) == 0);
         if constexpr (!std::is_trivially_destructible_v<T>) {
             try {
                 // Grow geometrically: reserving one more each time would copy the list on every record.
@@ -41,7 +42,7 @@ public:
                 return nullptr;
             }
         }
-        void* memory = allocate(sizeof(T));
+        void* memory = allocate(sizeof(T), alignof(T));
         if (!memory)
             return nullptr;
         T* object = new (memory) T(std::forward<Args>(args)...);
@@ -59,15 +60,16 @@ public:
 private:
     static constexpr std::size_t kAlignment = alignof(std::max_align_t);
 
-    /// Room for `bytes` in the current chunk, or in a new one; null when memory is exhausted.
-    void* allocate(std::size_t bytes)
+    /// Room for `bytes` aligned to `alignment` in the current chunk, or in a new one; null when
+    /// memory is exhausted. Records are packed by their own alignment.
+    void* allocate(std::size_t bytes, std::size_t alignment)
     {
-        bytes = (bytes + kAlignment - 1) & ~(kAlignment - 1);
-        if (bytes > m_left)
+        const std::size_t skip = (alignment - reinterpret_cast<std::uintptr_t>(m_next) % alignment) % alignment;
+        if (skip + bytes > m_left)
             return allocateChunk(bytes);
-        void* memory = m_next;
-        m_next += bytes;
-        m_left -= bytes;
+        unsigned char* memory = m_next + skip;
+        m_next = memory + bytes;
+        m_left -= skip + bytes;
         return memory;
     }
     void* allocateChunk(std::size_t bytes);

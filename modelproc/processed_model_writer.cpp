@@ -808,12 +808,14 @@ namespace {
 int writeFiles(ClassRec* cls, const std::string& directory, const std::string& base)
 {
     std::string code;
-    bool codeOk = ttwrite_header(cls, code);
-    codeOk = ttwrite_code_equations(cls, code) && codeOk;
+    const bool headerOk = ttwrite_header(cls, code);
+    const std::size_t headerSize = code.size();
+    bool codeOk = ttwrite_code_equations(cls, code) && headerOk;
     if (!codeOk)
         return 0; // the old files stay: a half-generated code file must not look current
-    std::string text;
-    bool textOk = ttwrite_header(cls, text);
+    // Both files start with the same declarations.
+    std::string text = code.substr(0, headerSize);
+    bool textOk = headerOk;
     textOk = ttwrite_equations(cls, 0, &text) && textOk;
     if (!textOk)
         return 0;

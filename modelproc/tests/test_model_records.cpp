@@ -302,16 +302,32 @@ TEST_F(RecordsTest, ArenaKeepsRecordsApartAndEndsThemNewestFirst)
     }
     for (int i = 0; i < 100000; ++i) {
         ASSERT_EQ(nodes[std::size_t(i)]->intValue, i);
-        ASSERT_EQ(reinterpret_cast<std::uintptr_t>(nodes[std::size_t(i)]) % alignof(std::max_align_t), 0u);
+        ASSERT_EQ(reinterpret_cast<std::uintptr_t>(nodes[std::size_t(i)]) % alignof(ExprNode), 0u);
     }
-    for (Tracked* t : tracked)
+    for (Tracked* t : tracked) {
         EXPECT_EQ(t->name, "a name too long for the string's own buffer");
+        EXPECT_EQ(reinterpret_cast<std::uintptr_t>(t) % alignof(Tracked), 0u);
+    }
     EXPECT_EQ(ProcessingArena().size(), 100000u + 100 + 3);
     ProcessingArena().clear();
     ASSERT_EQ(ended.size(), 100u);
     for (std::size_t k = 0; k < ended.size(); ++k)
         EXPECT_EQ(ended[k], int(99 - k) * 1000);
     EXPECT_EQ(ProcessingArena().size(), 0u);
+    // A record of a stricter alignment after one of a single byte still gets its alignment.
+    struct alignas(16) Wide {
+        double values[2];
+    };
+    struct Byte {
+        char c;
+    };
+    for (int i = 0; i < 100; ++i) {
+        ASSERT_TRUE(ProcessingArena().make<Byte>());
+        Wide* wide = ProcessingArena().make<Wide>();
+        ASSERT_TRUE(wide);
+        EXPECT_EQ(reinterpret_cast<std::uintptr_t>(wide) % 16, 0u);
+    }
+    ProcessingArena().clear();
     // The arena is used again after a clear.
     ExprNode* again = ProcessingArena().make<ExprNode>();
     ASSERT_TRUE(again);
