@@ -9,7 +9,6 @@
 #include <cstddef>
 #include <functional>
 #include <string>
-#include <unordered_map>
 #include <unordered_set>
 #include <utility>
 
@@ -101,35 +100,30 @@ public:
     explicit VariableElements(const ClassRec& cls)
     {
         std::int64_t base = 0;
-        m_base.reserve(static_cast<std::size_t>(cls.variables.count()));
         for (const VarRec* var : cls.variables) {
-            m_base[var] = base;
+            m_base.set(var, base);
             base += elementCount(var->dim);
         }
         m_total = base;
     }
     std::int64_t total() const { return m_total; }
     /// The number of the variable's first element; -1 for a variable of no section here.
-    std::int64_t base(const VarRec* var) const
-    {
-        auto found = m_base.find(var);
-        return found == m_base.end() ? -1 : found->second;
-    }
+    std::int64_t base(const VarRec* var) const { return m_base.find(var); }
 
     /// The element number of a V reference with literal indices, else -1.
     std::int64_t of(const ExprNode* node) const
     {
         if (!node || node->kind != TK_VARIABLENAME)
             return -1;
-        auto found = m_base.find(node->var());
+        const std::int64_t base = m_base.find(node->var());
         std::int64_t element = literalElement(node);
-        if (found == m_base.end() || element < 0)
+        if (base < 0 || element < 0)
             return -1;
-        return found->second + element;
+        return base + element;
     }
 
 private:
-    std::unordered_map<const VarRec*, std::int64_t> m_base;
+    VariableNumbering m_base;
     std::int64_t m_total = 0;
 };
 

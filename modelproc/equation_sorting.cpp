@@ -362,13 +362,13 @@ private:
     /// The first slot of the variable's elements in `m_known`, made on first use.
     std::int64_t baseOf(const VarRec* var)
     {
-        auto it = m_base.find(var);
-        if (it != m_base.end())
-            return it->second;
+        const std::int64_t known = m_base.find(var);
+        if (known >= 0)
+            return known;
         const Dimensions d = dimensionsOf(*var);
         const std::int64_t base = static_cast<std::int64_t>(m_known.size());
         m_known.resize(m_known.size() + static_cast<std::size_t>(std::max<std::int64_t>(d.rows * d.cols, 1)), 0);
-        m_base.emplace(var, base);
+        m_base.set(var, base);
         return base;
     }
 
@@ -836,7 +836,7 @@ private:
     std::unordered_map<const SectionLink*, std::vector<Use>> m_uses;
 
     std::vector<char> m_known; ///< per element of every tracked variable met
-    std::unordered_map<const VarRec*, std::int64_t> m_base;
+    VariableNumbering m_base;
     std::vector<std::int64_t> m_scratch;
     std::vector<std::int64_t> m_placing;
 

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <charconv>
+#include <climits>
+#include <functional>
 #include <cstdlib>
 
 
@@ -54,6 +56,64 @@ RecordArena& ProcessingArena()
 {
     static RecordArena arena;
     return arena;
+}
+
+// ---------------------------------------------------------------------------
+// Numbers of variables
+
+namespace {
+
+std::uint32_t& latestNumberingStamp()
+{
+    static std::uint32_t stamp = 0;
+    return stamp;
+}
+
+} // namespace
+
+VariableNumbering::VariableNumbering()
+{
+    std::uint32_t& latest = latestNumberingStamp();
+    if (++latest == 0) // after four thousand million numberings: no variable may keep a stamp of old
+        ++latest;
+    m_stamp = latest;
+}
+
+bool VariableNumbering::current() const
+{
+    return !m_fallback && m_stamp == latestNumberingStamp();
+}
+
+void VariableNumbering::set(const VarRec* var, std::int64_t value)
+{
+    m_given.emplace_back(var, value);
+    m_sorted.clear(); // a table made before is made again when asked
+    if (!current())
+        return;
+    if (value < INT32_MIN || value > INT32_MAX) {
+        m_fallback = true; // too large to keep in the variable: the table answers
+        return;
+    }
+    var->numberStamp = m_stamp;
+    var->number = static_cast<std::int32_t>(value);
+}
+
+std::int64_t VariableNumbering::find(const VarRec* var) const
+{
+    if (current())
+        return var->numberStamp == m_stamp ? var->number : -1;
+    if (m_sorted.empty() && !m_given.empty()) {
+        // The last number given to a variable holds.
+        m_sorted.reserve(m_given.size());
+        for (std::size_t i = m_given.size(); i-- > 0;)
+            m_sorted.push_back(m_given[i]);
+        std::stable_sort(m_sorted.begin(), m_sorted.end(),
+                         [](const auto& a, const auto& b) { return std::less<const VarRec*>()(a.first, b.first); });
+    }
+    auto found = std::lower_bound(m_sorted.begin(), m_sorted.end(), var, [](const auto& entry, const VarRec* v) {
+        return std::less<const VarRec*>()(entry.first, v);
+    });
+    return found != m_sorted.end() && found->first == var ? found->second : -1;
 }
 
 // ---------------------------------------------------------------------------

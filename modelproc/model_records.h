@@ -390,6 +390,9 @@ struct VarRec : SectionLink {
     std::int32_t kn_siz = 0;
     std::vector<std::int32_t> kn_arr; ///< 0 known, 1 unknown
     std::int32_t connmark = 0;
+    // The number a `VariableNumbering` gave the variable, valid while `numberStamp` is its stamp.
+    mutable std::uint32_t numberStamp = 0;
+    mutable std::int32_t number = 0;
 };
 
 struct NamedExprRec : SectionLink {
@@ -531,6 +534,31 @@ struct ClassRec {
     EquationBody* equations = nullptr; ///< the body when type is DYN
 
     SectionList<VarRec>& section(ClassSection which);
+};
+
+// ---------------------------------------------------------------------------
+// Numbers of variables
+
+/// A number for each of a set of variables, such as the first element of each in a table of all
+/// elements, for passes that look variables up once per reference. The numbers are kept in the
+/// variables themselves, marked with this numbering's stamp; should a newer numbering overwrite
+/// them while this one is still in use, this one falls back on a table of its own.
+class VariableNumbering {
+public:
+    VariableNumbering();
+    VariableNumbering(const VariableNumbering&) = delete;
+    VariableNumbering& operator=(const VariableNumbering&) = delete;
+
+    void set(const VarRec* var, std::int64_t value);
+    /// The number given to the variable; -1 when it has none.
+    std::int64_t find(const VarRec* var) const;
+
+private:
+    bool current() const;
+    std::uint32_t m_stamp;
+    bool m_fallback = false; ///< a number did not fit in the variable
+    std::vector<std::pair<const VarRec*, std::int64_t>> m_given; ///< in the order given
+    mutable std::vector<std::pair<const VarRec*, std::int64_t>> m_sorted; ///< made on the first fallback
 };
 
 // ---------------------------------------------------------------------------

@@ -397,3 +397,44 @@ TEST_F(RecordsTest, TopLevelMeansNoPortsInputsOrOutputs)
     newPort(withPort);
     EXPECT_EQ(is_top_level(withPort), 0);
 }
+
+// A numbering answers from the variables while it is the newest one, and from its own table once
+// a newer numbering has written over them or a number does not fit; the last number given holds.
+TEST_F(RecordsTest, VariableNumberingSurvivesANewerNumbering)
+{
+    ClassRec* cls = newClass();
+    std::vector<VarRec*> vars;
+    for (int i = 0; i < 5; ++i)
+        vars.push_back(newClassVariable(cls, CLASS_VARIABLES));
+    VarRec* stranger = newClassVariable(cls, CLASS_PARAMETERS);
+
+    VariableNumbering outer;
+    for (int i = 0; i < 5; ++i)
+        outer.set(vars[std::size_t(i)], 10 * i);
+    outer.set(vars[2], 99); // given again: the last one holds
+    EXPECT_EQ(outer.find(vars[0]), 0);
+    EXPECT_EQ(outer.find(vars[2]), 99);
+    EXPECT_EQ(outer.find(stranger), -1);
+    {
+        VariableNumbering inner;
+        inner.set(vars[1], 7);
+        inner.set(stranger, 3);
+        EXPECT_EQ(inner.find(vars[1]), 7);
+        EXPECT_EQ(inner.find(vars[0]), -1); // numbered by the outer one only
+        EXPECT_EQ(inner.find(stranger), 3);
+        // The outer numbering still answers its own numbers.
+        EXPECT_EQ(outer.find(vars[1]), 10);
+        EXPECT_EQ(outer.find(vars[2]), 99);
+        EXPECT_EQ(outer.find(stranger), -1);
+    }
+    outer.set(vars[4], 5);
+    EXPECT_EQ(outer.find(vars[4]), 5);
+    EXPECT_EQ(outer.find(vars[3]), 30);
+
+    VariableNumbering large;
+    large.set(vars[0], 1);
+    large.set(vars[1], std::int64_t(1) << 40);
+    EXPECT_EQ(large.find(vars[0]), 1);
+    EXPECT_EQ(large.find(vars[1]), std::int64_t(1) << 40);
+    EXPECT_EQ(large.find(vars[2]), -1);
+}
