@@ -658,6 +658,8 @@ void InstallMultipleRuns()
     hooks.specified = [] { return MultipleRunSpecs().specified(); };
     hooks.stop = StopMultipleRun;
     hooks.description = MultipleRunDescription;
+    hooks.firstRun = FirstRunOfSeries;
+    hooks.lastRun = LastRunOfSeries;
     SetSeriesRunHooks(LastRunOfSeries, MultipleRunEndOfRun);
     PlotCallbacks().endPlainSeries = ResetMultipleRun;
 }

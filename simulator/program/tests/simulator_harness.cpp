@@ -14,6 +14,7 @@
 #include "simulator/run_state.h"
 #include "simulator/simulator_commands.h"
 #include "simulator/simulator_state.h"
+#include "simulator/multiple_runs.h"
 #include "simulator/user_libraries.h"
 
 #include <gtest/gtest.h>
@@ -111,6 +112,7 @@ void ResetSimulator()
     QuitRequested = 0;
     numerics::StopOptimization = 0;
     MultipleRuns() = {};
+    MultipleRunSpecs() = MultipleRunSpec{};
     SetMultipleRunActive(false);
     RunSpecs() = RunSpecification::defaults();
     ResetPlotSpecs(PlotSpecs());

@@ -18,6 +18,7 @@
 #include "platform/testing/qt_support.h"
 #include "simulator/experiment_description.h"
 #include "simulator/model_variables.h"
+#include "simulator/multiple_runs.h"
 #include "simulator/numerics/optimization.h"
 #include "simulator/plot_buffers.h"
 #include "simulator/plot_canvas.h"
@@ -620,4 +621,41 @@ TEST(SimulatorWindow, AMinimisedWindowIsCaptionedByTheModelWithTheEditedMark)
     QApplication::processEvents();
     EXPECT_EQ(s.window().windowTitle().toStdString(), "Orvanta  Simulator - msd1, exp: untitled (edited)");
     ClearEdited();
+}
+
+// A real sweep of three runs from the menu: the menus take the busy mask at the start of
+// the first run and the idle mask after the last, and none between; the Start Multiple
+// Run command is enabled by the specification.
+TEST(SimulatorWindow, ASweepFromTheMenuKeepsTheMenusBusyUntilItsLastRunEnds)
+{
+    Simulator s;
+    s.openExperiment("default");
+    RunSpecs().finishTime = 0.2;
+    MultipleRunSpec& spec = MultipleRunSpecs();
+    spec.steps = 3;
+    MultipleRunVariable v;
+    v.kind = KindParameter;
+    v.index = 0;
+    v.from = 0.5;
+    v.to = 1.5;
+    spec.variables = {v};
+    RefreshCommandStates(SimulatorState);
+    ASSERT_TRUE(s.window().commandAction(CM_START_MULTIPLE_RUN)->isEnabled());
+
+    std::vector<std::uint32_t> applied;
+    const auto apply = WindowHooks().applyMask;
+    WindowHooks().applyMask = [&](std::uint32_t mask) {
+        applied.push_back(mask);
+        apply(mask);
+    };
+    s.command(CM_START_MULTIPLE_RUN);
+    ASSERT_TRUE(s.waitFor([] { return !PlainSeriesActive() && !Simulating && !StartRequested; }));
+    WindowHooks().applyMask = apply;
+    EXPECT_EQ(CurrentRunNumber(), 4) << "the counter stands past the third run";
+    ASSERT_EQ(applied.size(), 2u) << testing::PrintToString(applied);
+    EXPECT_EQ(applied.front(), CommandMaskOf(StateBusy));
+    EXPECT_EQ(applied.back(), CommandMask);
+    EXPECT_EQ(SimulatorState, StateModelLoaded);
+    EXPECT_TRUE(s.window().commandAction(CM_START_SIMULATION)->isEnabled());
+    EXPECT_TRUE(s.boxes().transcript().empty()) << testing::PrintToString(s.boxes().transcriptLines());
 }
