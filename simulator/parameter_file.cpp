@@ -247,3 +247,13 @@ int ReadInitialConditionFile(const std::string& path)
     ApplyParameterValues(KindInitial, *values);
     return 0;
 }
+
+std::optional<std::vector<ParameterValue>> ReadParameterValues(const std::string& path)
+{
+    return ReadParameterSection(path, KindParameter);
+}
+
+std::optional<std::vector<ParameterValue>> ReadInitialConditionValues(const std::string& path)
+{
+    return ReadParameterSection(path, KindInitial);
+}

@@ -24,6 +24,11 @@ int WriteParameterFile(const std::string& path, const std::string& className);
 /// kind's count; nothing after a message (or, for a file that is no parameter file, silently).
 std::optional<std::vector<ParameterValue>> ReadParameterSection(const std::string& path, int kind);
 
+/// The parameter or initial-condition values of a file, for the editors' Import; the
+/// model's values are left alone. Nothing after a message.
+std::optional<std::vector<ParameterValue>> ReadParameterValues(const std::string& path);
+std::optional<std::vector<ParameterValue>> ReadInitialConditionValues(const std::string& path);
+
 /// Reads the section and gives every variable of the kind its value and has-value flag; 0 or -1.
 int ReadParameterFile(const std::string& path);
 int ReadInitialConditionFile(const std::string& path);

@@ -23,6 +23,10 @@
 #include "platform/qt/help.h"
 #include "platform/qt/printing.h"
 #include "simulator/experiment_description.h"
+#include "simulator/experiment_editors.h"
+#include "simulator/numeric_values_dialog.h"
+#include "simulator/output_specs_dialog.h"
+#include "simulator/value_editor_dialogs.h"
 #include "simulator/numerics/optimization.h"
 #include "simulator/plot_buffers.h"
 #include "simulator/plot_canvas.h"
@@ -131,7 +135,11 @@ bool TQNSIMWindow::SetupWindow(const std::vector<std::string>& words)
         m_title = title;
         showTitle();
     };
-    WindowHooks().refreshEditors = [] { RefreshRunSpecsEditor(); };
+    WindowHooks().refreshEditors = [] {
+        RefreshRunSpecsEditor();
+        RefreshExperimentEditors();
+    };
+    WireExperimentEditors(this);
     SetStatusFunction([this](const std::string& text, bool keep) { showStatus(text, keep); });
     WireRunEngine();
     ApplySimulatorSettings();
@@ -292,6 +300,18 @@ void TQNSIMWindow::runCommand(int id)
         break;
     case CM_RUN_SPECS:
         OpenRunSpecsEditor(this);
+        break;
+    case CM_PARAMETERS:
+        ShowParametersEditor();
+        break;
+    case CM_INITIAL_CONDITIONS:
+        ShowInitialConditionsEditor();
+        break;
+    case CM_PLOT_SPECS:
+        OpenOutputSpecsEditor();
+        break;
+    case CM_NUMERICAL_VALUES:
+        ShowNumericValues();
         break;
     case CM_START_SIMULATION:
         StartSimulationCommand();
