@@ -2,6 +2,7 @@
 #include "simulator/experiment_editors.h"
 
 #include "simulator/dynamic_vars_dialog.h"
+#include "simulator/multiple_run_dialog.h"
 #include "simulator/numeric_values_dialog.h"
 #include "simulator/output_specs_dialog.h"
 #include "simulator/plot_buffers.h"
@@ -15,6 +16,7 @@ void WireExperimentEditors(QWidget* parent)
     SetOutputSpecsEditorParent(parent);
     SetDynamicVarsChooserParent(parent);
     SetNumericValuesParent(parent);
+    SetMultipleRunEditorParent(parent);
     PlotHooks& plot = PlotCallbacks();
     plot.numericValuesChanged = [] { UpdateNumericValues(false); };
     plot.pointChosen = [](double x, double y) { PickNearestPoint(x, y); };
@@ -27,6 +29,7 @@ void RefreshExperimentEditors()
     RefreshParametersEditor();
     RefreshInitialConditionsEditor();
     RefreshOutputSpecsEditor();
+    RefreshMultipleRunEditor();
     ClearDynamicVarsChooser();
     SetDynamicVarsChooserTitles(e.modelName, e.experimentName);
     SetNumericValuesTitles(e.modelName, e.experimentName);

@@ -182,7 +182,7 @@ bool NumericValues::pickNearest(double x, double y)
                 if (!cs.holdsBuffer() || i >= cs.count())
                     continue;
                 const double dx = x - (xs.values()[i] - specs.x.min) / xWidth;
-                const double dy = y - (curve.max - cs.values()[i]) / width(curve.min, curve.max);
+                const double dy = y - (cs.values()[i] - curve.min) / width(curve.min, curve.max);
                 const double d = dx * dx + dy * dy;
                 if (d < best) {
                     best = d;

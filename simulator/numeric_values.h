@@ -39,7 +39,8 @@ public:
     void setStep(int step);
     void selectEntry(int entry);
     void find(int choice);
-    /// A click at fractions of the plot area (x from the left, y from the top); true when
+    /// A click at fractions of the plot area (x from the left, y from the bottom, as the plot
+    /// and its cursor measure them); true when
     /// the selection moved.
     bool pickNearest(double x, double y);
     void stepBy(int delta);

@@ -34,7 +34,7 @@ void SetNumericValuesTitles(const std::string& model, const std::string& experim
 TQNNumericValuesDialog& ShowNumericValues();
 /// The plot's kept runs changed: the open dialog shows them (1 when values are shown).
 int UpdateNumericValues(bool force);
-/// A click in the plot at fractions of its area.
+/// A click in the plot at fractions of its area (y from the bottom).
 void PickNearestPoint(double x, double y);
 void StepNumericValues(int delta);
 void NextNumericCurve();

@@ -217,6 +217,7 @@ void TQNOutputSpecsDialog::notify(int id, int code)
         return;
     }
     default:
+        Dialog::notify(id, code);
         return;
     }
     showEditor();

@@ -24,6 +24,7 @@
 #include "platform/qt/printing.h"
 #include "simulator/experiment_description.h"
 #include "simulator/experiment_editors.h"
+#include "simulator/multiple_run_dialog.h"
 #include "simulator/numeric_values_dialog.h"
 #include "simulator/output_specs_dialog.h"
 #include "simulator/value_editor_dialogs.h"
@@ -312,6 +313,9 @@ void TQNSIMWindow::runCommand(int id)
         break;
     case CM_NUMERICAL_VALUES:
         ShowNumericValues();
+        break;
+    case CM_MULTIPLE_RUN_SPECS:
+        OpenMultipleRunEditor();
         break;
     case CM_START_SIMULATION:
         StartSimulationCommand();

@@ -1,0 +1,240 @@
+// The windows around the plot inside the simulator's window: the plot-specification
+// editor with the variable chooser and Import, the numerical values of a stored run
+// with the plot's cursor, and the multiple-run editor.
+#include "simulator_harness.h"
+
+#include "common/name_chooser_dialog.h"
+#include "platform/testing/qt_support.h"
+#include "simulator/dynamic_vars_dialog.h"
+#include "simulator/model_variables.h"
+#include "simulator/multiple_run_dialog.h"
+#include "simulator/numeric_values_dialog.h"
+#include "simulator/output_specs_dialog.h"
+#include "simulator/plot_buffers.h"
+#include "simulator/program/simulator_menus.h"
+#include "simulator/run_specs.h"
+#include "simulator/simulator_state.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+
+#include <cmath>
+#include <fstream>
+
+using simtest::Simulator;
+
+namespace {
+
+/// y = sin(t), shown by its name.
+constexpr const char* SineModel = "#Hclass\tsine1\n#Hversion\t1\n\n#DVariable\t1\n\t#real\ty\ty`PLOT\n\n"
+                                  "#Dstate_ind\t1\n\t#real\tx\n\n#DRate_ind\t1\n\t#real\tdx\n\n"
+                                  "#Edynamic\t2\n\tsin\tV0\tt\n\tmov\tR0\tV0\n";
+
+void writeSineModel()
+{
+    static const bool written = [] {
+        std::ofstream(simtest::ProcessedExamples().models + "/sine1.l") << SineModel;
+        return true;
+    }();
+    (void)written;
+}
+
+void click(platform::Dialog& dialog, int id)
+{
+    testsupport::findControl<QAbstractButton>(dialog, id)->click();
+    QApplication::processEvents();
+}
+
+void selectLine(platform::Dialog& dialog, int list, int line)
+{
+    testsupport::findControl<QListWidget>(dialog, list)->setCurrentRow(line);
+    QApplication::processEvents();
+}
+
+void type(platform::Dialog& dialog, int id, const std::string& text)
+{
+    auto* edit = testsupport::findControl<QLineEdit>(dialog, id);
+    edit->setFocus();
+    edit->selectAll();
+    edit->insert(QString::fromStdString(text));
+}
+
+void chooseCombo(platform::Dialog& dialog, int id, int index)
+{
+    auto* combo = testsupport::findControl<QComboBox>(dialog, id);
+    combo->setCurrentIndex(index);
+    emit combo->activated(index);
+    QApplication::processEvents();
+}
+
+/// The chooser's line whose text is `name` in the list of type t.
+int chooserLine(TQNDynamicVarsDialog& chooser, int type, const std::string& name)
+{
+    return chooser.findItem(dynvars::Lists[std::size_t(type)], name);
+}
+
+} // namespace
+
+TEST(PlotSpecsEditor, ChooserHandsTheAliasAndImportWaitsForOk)
+{
+    Simulator s;
+    s.openExperiment("default");
+    s.command(CM_PLOT_SPECS);
+    TQNOutputSpecsDialog* editor = OutputSpecsEditorWindow();
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(editor->windowTitle().toStdString(), "SIM: Plot Specifications Editor");
+    EXPECT_EQ(editor->itemText(outputspecs::List, 0), "A\tState  \tk`p.f_indep_state\tOn\tOn");
+    EXPECT_EQ(editor->itemText(outputspecs::List, 3), ".\t.\t.\t.\t.");
+
+    // Curve D gets the state through its second name: the chooser hands that name's position.
+    selectLine(*editor, outputspecs::List, 3);
+    click(*editor, outputspecs::ChooseYName);
+    TQNDynamicVarsDialog* chooser = DynamicVarsChooserWindow();
+    ASSERT_NE(chooser, nullptr);
+    EXPECT_EQ(chooser->text(dynvars::CalledFrom), "Plot Specifications Editor");
+    EXPECT_EQ(chooser->text(dynvars::ForItem), "Y-Axis Name");
+    click(*chooser, dynvars::FirstRadio + 1);
+    const int line = chooserLine(*chooser, 1, "k`p.f_indep_state");
+    ASSERT_GT(line, 0);
+    selectLine(*chooser, dynvars::Lists[1], line);
+    testsupport::grabToPng(*chooser, "dynamic_variables_chooser");
+    click(*chooser, dynvars::Apply);
+    const PlotCurve& d = OutputSpecsEditorLogic().copy().curves[3];
+    EXPECT_EQ(d.kind, KindState);
+    EXPECT_EQ(GetVariableName(d.kind, d.variable, d.nameIndex), std::string("k`p.f_indep_state"));
+    EXPECT_EQ(d.nameIndex, FindNameInEntry(KindState, d.variable, "k`p.f_indep_state"));
+    EXPECT_GT(d.nameIndex, 0) << "an alias, not the first name";
+    EXPECT_EQ(editor->selectedIndex(outputspecs::List), 4) << "the next curve is selected";
+    EXPECT_TRUE(editor->edited());
+    click(*chooser, dynvars::Close);
+    EXPECT_EQ(PlotSpecs().curves[3].kind, 0) << "nothing reaches the live specification before OK";
+    testsupport::grabToPng(*editor, "plot_specs_editor");
+
+    // Import another experiment's file; closing without OK leaves the live records as they were.
+    PlotSpecs().curves[1].display = 0;
+    click(*editor, outputspecs::Import);
+    TQNFileDialog* names = NameChooserWindow();
+    ASSERT_NE(names, nullptr);
+    EXPECT_EQ(names->windowTitle().toStdString(), "Plot Specs. of: msd1");
+    names->setText(572, "default");
+    testsupport::findControl<QPushButton>(*names, 801)->click();
+    QApplication::processEvents();
+    ASSERT_EQ(OutputSpecsEditorWindow(), editor);
+    EXPECT_EQ(editor->itemText(outputspecs::List, 1), "B\tVar    \tm`p.f\tOn\tOn");
+    EXPECT_EQ(editor->itemText(outputspecs::List, 3), ".\t.\t.\t.\t.") << "the import replaced the copy";
+    editor->reject();
+    QApplication::processEvents();
+    EXPECT_EQ(OutputSpecsEditorWindow(), nullptr);
+    EXPECT_EQ(PlotSpecs().curves[1].display, 0);
+
+    // OK takes the copy.
+    s.command(CM_PLOT_SPECS);
+    editor = OutputSpecsEditorWindow();
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(editor->itemText(outputspecs::List, 1), "B\tVar    \tm`p.f\tOff\tOn");
+    selectLine(*editor, outputspecs::List, 1);
+    click(*editor, outputspecs::Display);
+    click(*editor, outputspecs::Ok);
+    EXPECT_EQ(OutputSpecsEditorWindow(), nullptr);
+    EXPECT_EQ(PlotSpecs().curves[1].display, 1);
+}
+
+TEST(NumericValuesDialog, GlobalMaximumOfASineLandsOnItsPeakAndTheCursorFollows)
+{
+    writeSineModel();
+    Simulator s("-model sine1");
+    RunSpecs().method = MethodRungeKutta4;
+    RunSpecs().finishTime = 5.0;
+    RunSpecs().settings[MethodRungeKutta4][RowStep].value = 0.01;
+    MarkEdited(); // as the run-specifications editor does
+    s.command(CM_START_SIMULATION);
+    ASSERT_TRUE(s.waitForRunEnd());
+    s.command(CM_NUMERICAL_VALUES);
+    TQNNumericValuesDialog* dialog = NumericValuesDialog();
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_EQ(dialog->itemCount(numvalues::List), 1);
+    EXPECT_EQ(dialog->text(numvalues::RunNumber), "1");
+    chooseCombo(*dialog, numvalues::FindChoice, FindGlobalMax);
+    click(*dialog, numvalues::Find);
+
+    const RunSlot& xs = XRuns().slot[0];
+    const RunSlot& ys = CurveRuns(0).slot[0];
+    int peak = 0;
+    for (int i = 1; i < ys.count(); ++i)
+        if (ys.values()[i] > ys.values()[peak])
+            peak = i;
+    EXPECT_NEAR(xs.values()[peak], M_PI / 2, 0.011);
+    EXPECT_EQ(NumericValuesLogic().step(), peak);
+    EXPECT_EQ(dialog->scrollPosition(numvalues::Scroll), peak);
+    char x[32];
+    std::snprintf(x, sizeof x, "%g", xs.values()[peak]);
+    EXPECT_EQ(dialog->text(numvalues::XValue), x);
+    EXPECT_NE(dialog->itemText(numvalues::List, 0).find("A y`PLOT\t1"), std::string::npos)
+        << dialog->itemText(numvalues::List, 0);
+
+    // The cross on the plot stands on that sample.
+    const PlotSpecification& specs = PlotSpecs();
+    EXPECT_EQ(Plot().cursorShown, 1);
+    EXPECT_NEAR(Plot().cursorX, (xs.values()[peak] - specs.x.min) / (specs.x.max - specs.x.min), 1e-9);
+    const PlotCurve& y = specs.curves[0];
+    EXPECT_NEAR(Plot().cursorY, (ys.values()[peak] - y.min) / (y.max - y.min), 1e-9);
+    testsupport::grabToPng(*dialog, "numerical_values");
+    testsupport::grabToPng(s.window(), "simulator_window_cursor");
+
+    // A click in the plot picks the nearest sample.
+    PickNearestPoint(Plot().cursorX, Plot().cursorY - 0.5);
+    EXPECT_NE(NumericValuesLogic().step(), peak);
+    click(*dialog, numvalues::Cancel);
+    EXPECT_EQ(NumericValuesDialog(), nullptr);
+    EXPECT_EQ(Plot().cursorShown, 0);
+}
+
+TEST(MultipleRunEditor, ChoosesVariablesAndRefusesALogarithmOfZero)
+{
+    Simulator s;
+    s.openExperiment("default");
+    s.command(CM_MULTIPLE_RUN_SPECS);
+    TQNMultipleRunDialog* editor = MultipleRunEditorWindow();
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(editor->windowTitle().toStdString(), "SIM: Multiple Run Editor");
+    EXPECT_EQ(editor->text(multirun::FieldLabel), "steps:");
+
+    for (int pick : {2, 3, 2}) {
+        testsupport::answerNextModal([pick](QWidget& modal) {
+            auto& names = static_cast<platform::Dialog&>(modal);
+            names.selectIndex(multirun::NameList, pick);
+            testsupport::findControl<QPushButton>(names, platform::IDOK)->click();
+        });
+        click(*editor, multirun::ChooseParameter);
+    }
+    EXPECT_TRUE(simtest::SawLine(s.boxes(), "You already selected this variable,"));
+    ASSERT_EQ(editor->itemCount(multirun::List), 2);
+    EXPECT_EQ(editor->itemText(multirun::List, 0), "Parameter\t: k`c");
+    EXPECT_EQ(editor->itemText(multirun::List, 1), "Parameter\t: d`r");
+    EXPECT_EQ(editor->text(multirun::Min), "0.5");
+    EXPECT_EQ(editor->windowTitle().toStdString(), "SIM: Multiple Run Editor (edited)");
+
+    type(*editor, multirun::Min, "0");
+    chooseCombo(*editor, multirun::Scale, 1);
+    click(*editor, multirun::Ok);
+    EXPECT_TRUE(simtest::SawLine(s.boxes(), "A logarithmic scale needs bounds above 0:"));
+    ASSERT_EQ(MultipleRunEditorWindow(), editor) << "refused, the editor stays";
+    EXPECT_TRUE(MultipleRunSpecs().variables.empty());
+
+    type(*editor, multirun::Min, "0.1");
+    type(*editor, multirun::Field, "3");
+    testsupport::grabToPng(*editor, "multiple_run_editor");
+    click(*editor, multirun::Ok);
+    EXPECT_EQ(MultipleRunEditorWindow(), nullptr);
+    ASSERT_EQ(MultipleRunSpecs().variables.size(), 2u);
+    EXPECT_EQ(MultipleRunSpecs().variables[1].from, 0.1);
+    EXPECT_EQ(MultipleRunSpecs().variables[1].scale, 1);
+    EXPECT_EQ(MultipleRunSpecs().steps, 3);
+    EXPECT_TRUE(ExperimentEdited);
+    EXPECT_TRUE(CommandEnabled(CM_START_MULTIPLE_RUN, CommandMask));
+}
