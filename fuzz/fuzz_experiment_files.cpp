@@ -1,16 +1,19 @@
 // Fuzzes the simulator's experiment-file readers against a small model with variables of
 // every type: the first byte chooses the parameter file (".p"), the run specifications
-// (".r") or the plot specifications (".u"), the rest is the file's text. What a reader
+// (".r"), the plot specifications (".u") or the multiple runs (".mr"), the rest is the
+// file's text. What a reader
 // accepts must write out and read back to the same text (for the plot specifications, once
 // the curves the model lacks are gone).
 #include "fuzz_support.h"
 #include "platform/core/file_system.h"
 #include "simulator/code_file_reader.h"
 #include "simulator/model_variables.h"
+#include "simulator/multiple_runs.h"
 #include "simulator/parameter_file.h"
 #include "simulator/plot_specs.h"
 #include "simulator/run_specs.h"
 #include "simulator/run_state.h"
+#include "simulator/simulator_state.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -74,6 +77,19 @@ void plotSpecFile(const std::string& path)
     fuzzsupport::require(PlotSpecFileText(again, "fz") == text);
 }
 
+void multipleRunFile(const std::string& path)
+{
+    Experiment().modelName = "fz";
+    MultipleRunSpecs() = MultipleRunSpec{};
+    if (ReadMultipleRunFile(path) != 1)
+        return;
+    const std::string text = MultipleRunFileText(MultipleRunSpecs(), "fz");
+    write("again.mr", text);
+    MultipleRunSpecs() = MultipleRunSpec{};
+    fuzzsupport::require(ReadMultipleRunFile("again.mr") == 1);
+    fuzzsupport::require(MultipleRunFileText(MultipleRunSpecs(), "fz") == text);
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
@@ -88,10 +104,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     fuzzsupport::require(LoadCodeText(ModelText) == 0); // the fixed model must always load
     write("fuzz.x", std::string(reinterpret_cast<const char*>(data + 1), size - 1));
-    switch (data[0] % 3) {
+    switch (data[0] % 4) {
     case 0: parameterFile("fuzz.x"); break;
     case 1: runSpecFile("fuzz.x"); break;
-    default: plotSpecFile("fuzz.x"); break;
+    case 2: plotSpecFile("fuzz.x"); break;
+    default: multipleRunFile("fuzz.x"); break;
     }
     return 0;
 }

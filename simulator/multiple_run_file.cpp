@@ -8,6 +8,7 @@
 #include "simulator/model_variables.h"
 #include "simulator/numerics/optimization.h"
 #include "simulator/simulator_state.h"
+#include "simulator/text_format.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -16,16 +17,6 @@
 namespace {
 
 MultipleRunSpec g_spec;
-
-template <class... Args>
-std::string format(const char* form, Args... args)
-{
-    const int length = std::snprintf(nullptr, 0, form, args...);
-    std::string text(std::size_t(std::max(length, 0)) + 1, '\0');
-    std::snprintf(text.data(), text.size(), form, args...);
-    text.resize(std::size_t(std::max(length, 0)));
-    return text;
-}
 
 /// The file's lines without their line ends (LF or CR LF).
 std::vector<std::string> splitLines(const std::string& text)
@@ -80,20 +71,20 @@ const char* CriterionName(const MultipleRunSpec& spec)
 std::string MultipleRunFileText(const MultipleRunSpec& spec, const std::string& className)
 {
     std::string text = "#Formatver\t4\n#Hclass\t" + className + "\n";
-    text += format("%d\t%d\n", spec.steps, spec.copyStates);
-    text += format("#Nvariables\t%d\n", int(spec.variables.size()));
+    text += FormatText("%d\t%d\n", spec.steps, spec.copyStates);
+    text += FormatText("#Nvariables\t%d\n", int(spec.variables.size()));
     for (const MultipleRunVariable& v : spec.variables) {
         const char* name = MultipleRunVariableName(v);
-        text += format("%s\t%d\t%d\t%.14G\t%.14G\t%s\n", name ? name : "", v.kind, v.index, v.from, v.to,
+        text += FormatText("%s\t%d\t%d\t%.14G\t%.14G\t%s\n", name ? name : "", v.kind, v.index, v.from, v.to,
                        v.scale == 0 ? "linear" : "logarithm");
     }
     if (spec.hasCriterion()) {
         const char* name = CriterionName(spec);
-        text += format("%d\t%d\t%d\t%s\n", spec.criterionKind, spec.criterionIndex, spec.criterionElement,
+        text += FormatText("%d\t%d\t%d\t%s\n", spec.criterionKind, spec.criterionIndex, spec.criterionElement,
                        name ? name : "");
-        text += format("%g\n", spec.tolerance);
-        text += format("%d\n", spec.type);
-        text += format("%d\n", spec.method);
+        text += FormatText("%g\n", spec.tolerance);
+        text += FormatText("%d\n", spec.type);
+        text += FormatText("%d\n", spec.method);
     }
     return text;
 }
@@ -227,20 +218,20 @@ std::vector<std::string> MultipleRunDescription()
     const char* criterion = CriterionName(spec);
     const auto criterionLine = [&] {
         if (spec.hasCriterion())
-            lines.push_back(format("Optimization Criterium Variable : %s", criterion ? criterion : ""));
+            lines.push_back(FormatText("Optimization Criterium Variable : %s", criterion ? criterion : ""));
     };
     switch (spec.type) {
     case PlainMultipleRun:
         lines.push_back("Multiple Run Type : Plain Multiple Run");
         criterionLine();
-        lines.push_back(format("Number Of Steps : %d", spec.steps));
+        lines.push_back(FormatText("Number Of Steps : %d", spec.steps));
         break;
     case OptimizationRun:
         lines.push_back("Multiple Run Type : Optimization");
         criterionLine();
         lines.push_back(std::string("Opimization Method: ") +
                         (spec.method >= 0 && spec.method < 8 ? OptimizationMethodNames[std::size_t(spec.method)] : ""));
-        lines.push_back(format("Optimization tolerance : %g", spec.tolerance));
+        lines.push_back(FormatText("Optimization tolerance : %g", spec.tolerance));
         break;
     default:
         lines.push_back("Multiple Run Type : Monte Carlo");
@@ -258,18 +249,18 @@ std::vector<std::string> MultipleRunDescription()
     int wType = 4, wName = 4, wFrom = 4, wTo = 2;
     for (const MultipleRunVariable& v : spec.variables) {
         const char* name = MultipleRunVariableName(v);
-        Row row{v.kind == KindParameter ? "Parameter" : "Initial Condition", name ? name : "", format("%g", v.from),
-                format("%g", v.to), v.scale == 0 ? "Linear" : "Logarithm"};
+        Row row{v.kind == KindParameter ? "Parameter" : "Initial Condition", name ? name : "", FormatText("%g", v.from),
+                FormatText("%g", v.to), v.scale == 0 ? "Linear" : "Logarithm"};
         wType = std::max(wType, int(row.type.size()));
         wName = std::max(wName, int(row.name.size()));
         wFrom = std::max(wFrom, int(row.from.size()));
         wTo = std::max(wTo, int(row.to.size()));
         rows.push_back(row);
     }
-    lines.push_back(format("%-*s\t%-*s\t%-*s\t%-*s\tMethod", wType, "Type", wName, "Name", wFrom, "From", wTo, "To"));
+    lines.push_back(FormatText("%-*s\t%-*s\t%-*s\t%-*s\tMethod", wType, "Type", wName, "Name", wFrom, "From", wTo, "To"));
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const MultipleRunVariable& v = spec.variables[i];
-        lines.push_back(format("%-*s\t%-*s\t%-*g\t%-*g\t%s", wType, rows[i].type.c_str(), wName, rows[i].name.c_str(),
+        lines.push_back(FormatText("%-*s\t%-*s\t%-*g\t%-*g\t%s", wType, rows[i].type.c_str(), wName, rows[i].name.c_str(),
                                wFrom, v.from, wTo, v.to, rows[i].method.c_str()));
     }
     return lines;

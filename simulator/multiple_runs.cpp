@@ -14,6 +14,7 @@
 #include "simulator/run_state.h"
 #include "simulator/simulator_commands.h"
 #include "simulator/simulator_state.h"
+#include "simulator/text_format.h"
 #include "simulator/user_libraries.h"
 
 #include <algorithm>
@@ -47,16 +48,6 @@ struct SeriesState {
     std::vector<Saved> savedInitial;   ///< every initial condition, with copied states
     unsigned long long finishedRuns = 0;
 } g;
-
-template <class... Args>
-std::string format(const char* form, Args... args)
-{
-    const int length = std::snprintf(nullptr, 0, form, args...);
-    std::string text(std::size_t(std::max(length, 0)) + 1, '\0');
-    std::snprintf(text.data(), text.size(), form, args...);
-    text.resize(std::size_t(std::max(length, 0)));
-    return text;
-}
 
 double* cellOf(int kind, int index)
 {
@@ -172,7 +163,7 @@ std::string resultDirectory()
 {
     const std::string directory = MultipleRunResultDirectory();
     if (!platform::isDirectory(directory) && !platform::makeDirectories(directory)) {
-        const std::string text = format("Error: could not create %s", directory.c_str());
+        const std::string text = FormatText("Error: could not create %s", directory.c_str());
         ShowStatus(text, true);
         ShowMessage({text});
         return {};
@@ -327,9 +318,9 @@ void writeMonteCarloResults()
         std::string text = head;
         for (std::size_t i = 0; i < g.spec.variables.size(); ++i) {
             const char* name = MultipleRunVariableName(g.spec.variables[i]);
-            text += std::string(name ? name : "") + " : " + format("%g\r\n", g.values[i][std::size_t(r)]);
+            text += std::string(name ? name : "") + " : " + FormatText("%g\r\n", g.values[i][std::size_t(r)]);
         }
-        return text + (criterionName ? criterionName : "") + format(criterionForm, g.criterion[std::size_t(r)]);
+        return text + (criterionName ? criterionName : "") + FormatText(criterionForm, g.criterion[std::size_t(r)]);
     };
     const std::string text = block(smallest, "Minimum value for: \r\n", " : %g\r\n\r\n") +
                              block(largest, "Maximum value for: \r\n", " : %g");
@@ -351,7 +342,7 @@ void setPlainValues(long long r)
     }
     for (std::size_t i = 0; i < spec.variables.size(); ++i)
         setValue(spec.variables[i], PlainRunValue(spec, int(i), r));
-    ShowStatus(format("run %lld", r), false);
+    ShowStatus(FormatText("run %lld", r), false);
 }
 
 void endPlainSeries()
@@ -444,7 +435,7 @@ std::vector<std::string> MultipleRunProblem(const MultipleRunSpec& spec)
         return {};
     if (PlainRunCount(spec.steps, int(spec.variables.size())) < 0)
         return {"Too many runs for a multiple run:",
-                format("%d steps for %d variables give more than %lld runs.", spec.steps, int(spec.variables.size()),
+                FormatText("%d steps for %d variables give more than %lld runs.", spec.steps, int(spec.variables.size()),
                        MaxPlainRuns)};
     for (const MultipleRunVariable& v : spec.variables)
         if (v.scale != 0 && (!(v.from > 0.0) || !(v.to > 0.0))) {
@@ -515,7 +506,7 @@ void MultipleRunEndOfRun()
     }
     setPlainValues(g.run);
     RequestRun();
-    ShowStatus(format("Run number : %lld", g.run), false);
+    ShowStatus(FormatText("Run number : %lld", g.run), false);
 }
 
 void EvaluateOptimizationRun(double* value, Matrix* point, int n)
@@ -553,7 +544,7 @@ void EvaluateOptimizationRun(double* value, Matrix* point, int n)
     }
     recordRun();
     *value = criterionValue();
-    ShowStatus(format("run = %d", g.recorded), false);
+    ShowStatus(FormatText("run = %d", g.recorded), false);
 }
 
 void RunOptimization()
@@ -628,7 +619,7 @@ void RunMonteCarlo()
             break;
         }
         recordRun();
-        ShowStatus(format("run = %d", g.recorded - 1), false);
+        ShowStatus(FormatText("run = %d", g.recorded - 1), false);
     } while (!StopOptimization && g.recorded < g.spec.steps);
     if (!g.spec.variables.empty() && !StopOptimization)
         writeMonteCarloResults();
@@ -657,6 +648,8 @@ void InstallMultipleRuns()
     hooks.start = StartMultipleRun;
     hooks.specified = [] { return MultipleRunSpecs().specified(); };
     hooks.stop = StopMultipleRun;
+    hooks.firstRun = FirstRunOfSeries;
+    hooks.lastRun = LastRunOfSeries;
     hooks.description = MultipleRunDescription;
     hooks.firstRun = FirstRunOfSeries;
     hooks.lastRun = LastRunOfSeries;

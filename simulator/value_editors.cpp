@@ -7,6 +7,7 @@
 #include "simulator/model_variables.h"
 #include "simulator/run_state.h"
 #include "simulator/simulator_state.h"
+#include "simulator/text_format.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -16,16 +17,6 @@
 #include <cstdlib>
 
 namespace {
-
-template <class... Args>
-std::string format(const char* form, Args... args)
-{
-    const int length = std::snprintf(nullptr, 0, form, args...);
-    std::string text(std::size_t(std::max(length, 0)) + 1, '\0');
-    std::snprintf(text.data(), text.size(), form, args...);
-    text.resize(std::size_t(std::max(length, 0)));
-    return text;
-}
 
 int truncated(double value)
 {
@@ -68,12 +59,12 @@ std::string ValueEditor::valueText(int i) const
     if (!e.hasValue)
         return ".";
     if (!parameters())
-        return format("%.15g", e.value);
+        return FormatText("%.15g", e.value);
     switch (e.type) {
-    case TypeInteger: return format("%.*d", 8, truncated(e.value));
-    case TypeBoolean: return format("%.*s", 8, e.value != 0.0 ? "TRUE" : "FALSE");
+    case TypeInteger: return FormatText("%.*d", 8, truncated(e.value));
+    case TypeBoolean: return FormatText("%.*s", 8, e.value != 0.0 ? "TRUE" : "FALSE");
     case TypeString: return e.text;
-    default: return format("%.15g", e.value);
+    default: return FormatText("%.15g", e.value);
     }
 }
 
@@ -88,9 +79,9 @@ std::string ValueEditor::line(int i) const
 {
     const ValueEntry& e = m_entries[std::size_t(i)];
     if (!parameters())
-        return format("%.*s\t%s", 38, e.name.c_str(), valueText(i).c_str());
+        return FormatText("%.*s\t%s", 38, e.name.c_str(), valueText(i).c_str());
     const int type = e.type >= 0 && e.type < int(TypeWords.size()) ? e.type : 0;
-    return format("%.*s\t%s\t%s", 27, e.name.c_str(), TypeWords[std::size_t(type)], valueText(i).c_str());
+    return FormatText("%.*s\t%s\t%s", 27, e.name.c_str(), TypeWords[std::size_t(type)], valueText(i).c_str());
 }
 
 bool ValueEditor::hasSampleTime() const

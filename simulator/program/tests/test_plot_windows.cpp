@@ -4,6 +4,7 @@
 #include "simulator_harness.h"
 
 #include "common/name_chooser_dialog.h"
+#include "platform/core/file_system.h"
 #include "platform/testing/qt_support.h"
 #include "simulator/dynamic_vars_dialog.h"
 #include "simulator/model_variables.h"
@@ -237,4 +238,14 @@ TEST(MultipleRunEditor, ChoosesVariablesAndRefusesALogarithmOfZero)
     EXPECT_EQ(MultipleRunSpecs().steps, 3);
     EXPECT_TRUE(ExperimentEdited);
     EXPECT_TRUE(CommandEnabled(CM_START_MULTIPLE_RUN, CommandMask));
+
+    // The experiment keeps it in its ".mr" file, and loading the experiment reads it back.
+    s.command(CM_SAVE_EXPERIMENT);
+    const std::string file = testsupport::readText(Experiment().experimentDirectory + "/default.mr");
+    EXPECT_EQ(file.rfind("#Formatver\t4\n#Hclass\tmsd1\n3\t0\n#Nvariables\t2\n", 0), 0u) << file;
+    MultipleRunSpecs() = MultipleRunSpec{};
+    s.openExperiment("default");
+    ASSERT_EQ(MultipleRunSpecs().variables.size(), 2u);
+    EXPECT_EQ(MultipleRunSpecs().variables[1].scale, 1);
+    platform::deleteFile(Experiment().experimentDirectory + "/default.mr"); // the examples are shared
 }
