@@ -3,6 +3,12 @@
 
 #include "equationeditor/editor_menus.h"
 #include "equationeditor/editor_state.h"
+#include "equationeditor/find_replace_dialog.h"
+#include "equationeditor/model_check.h"
+#include "equationeditor/model_commands.h"
+#include "equationeditor/model_wizard_dialog.h"
+#include "equationeditor/processing_requests.h"
+#include "equationeditor/template_popup.h"
 
 #include "common/about_dialog.h"
 #include "common/dialog_fonts.h"
@@ -10,6 +16,7 @@
 #include "common/message_boxes.h"
 #include "common/name_chooser_dialog.h"
 #include "common/property_dialogs.h"
+#include "common/settings_table.h"
 #include "common/startup.h"
 #include "platform/core/file_system.h"
 #include "platform/core/message_numbers.h"
@@ -59,12 +66,6 @@ std::vector<std::string> splitLines(const std::string& text)
 
 TQNEEOut::TQNEEOut(std::vector<std::string> lines) : TQNLogOut(std::move(lines), "Orvanta Formulas Editor") {}
 
-EquationEditorHooks& EditorWindowHooks()
-{
-    static EquationEditorHooks hooks;
-    return hooks;
-}
-
 TQNEEWindow::TQNEEWindow(std::vector<std::string> words)
     : FrameWindow(SiblingTable[1].windowClass), m_words(std::move(words))
 {
@@ -106,6 +107,10 @@ TQNEEWindow::TQNEEWindow(std::vector<std::string> words)
 
 TQNEEWindow::~TQNEEWindow()
 {
+    closeModelWizard();
+    closeTemplatePopup();
+    if (EquationEditor().frame == this)
+        EquationEditor().frame = nullptr;
     DeleteDialogFonts();
     DeleteLogTempFile();
 }
@@ -122,6 +127,8 @@ bool TQNEEWindow::SetupWindow()
     Startup().StartupDirectory = platform::executableDirectory();
     if (!StartupSettings(m_words, 1, ShowConfirmLines))
         return false;
+    ModuleHooks().createTemplatePopup = [this] { createTemplatePopup(this); };
+    initEditorModule(*this);
     return true;
 }
 
@@ -180,7 +187,9 @@ void TQNEEWindow::setEditModified(bool modified)
 
 void TQNEEWindow::insertAtCaret(const std::string& text)
 {
-    m_edit->textCursor().insertText(QString::fromStdString(text));
+    QString piece = QString::fromStdString(text);
+    piece.remove(QLatin1Char('\r'));
+    m_edit->textCursor().insertText(piece);
 }
 
 int TQNEEWindow::editLineCount() const
@@ -201,12 +210,16 @@ void TQNEEWindow::placeCaretAtLine(int line)
 
 void TQNEEWindow::createLog(const std::string& caption)
 {
+    SetLogOwner(this);
     CreateLog(this, caption);
+    SetLogCallback([] { jumpToErrorLine(); });
+    SetLogKeepSetting(&Settings().ee_messages);
 }
 
 void TQNEEWindow::clearLog()
 {
     ClearLog();
+    ResetLogLineCounter();
 }
 
 void TQNEEWindow::appendLog(const std::string& text)
@@ -228,6 +241,13 @@ void TQNEEWindow::editChanged()
 {
     if (m_settingText)
         return;
+    EditChanged();
+}
+
+void TQNEEWindow::startWizard()
+{
+    startModelWizard(this, {[] { return newBlankModel(); },
+                            [this](std::string_view piece) { insertAtCaret(std::string(piece)); }});
 }
 
 void TQNEEWindow::handleMessage(const platform::Message& message)
@@ -237,6 +257,25 @@ void TQNEEWindow::handleMessage(const platform::Message& message)
     case UM_LAUNCH:
         LaunchProgram(static_cast<int>(message.wParam),
                       message.text ? std::optional<std::string>(text) : std::nullopt, 0);
+        break;
+    case UM_PROCESSING_DONE:
+        OnProcessingDone(static_cast<int>(message.wParam), static_cast<platform::WindowHandle>(message.lParam));
+        break;
+    case UM_PROCESS_MODEL:
+        OnProcessModel(static_cast<int>(message.wParam));
+        break;
+    case UM_PROCESSOR_EXITED:
+        OnProcessorExited();
+        break;
+    case UM_OPEN_MODEL:
+        if (message.text && !text.empty())
+            openModelFromDirectories(text);
+        break;
+    case UM_NEW_WIZARD_MODEL:
+        startWizard();
+        break;
+    case UM_NEW_BLANK_MODEL:
+        newBlankModel();
         break;
     case UM_SETTINGS_CHANGED:
         settingsChanged();
@@ -261,12 +300,41 @@ void TQNEEWindow::handleCommand(int id)
         platform::setupPrinter(m_printer, this);
         break;
     case EE_TEMPLATE:
-        if (EditorWindowHooks().showTemplatePopup)
-            EditorWindowHooks().showTemplatePopup(this);
+        showTemplatePopup(this);
         break;
     case EE_NEW_WIZARD:
-        if (EditorWindowHooks().startModelWizard)
-            EditorWindowHooks().startModelWizard(this);
+        startWizard();
+        break;
+    case EE_NEW_BLANK:
+        newBlankModel();
+        break;
+    case EE_OPEN:
+        OpenCommand();
+        break;
+    case EE_SAVE:
+    case EE_CHECK_SAVE:
+        SaveCommand();
+        break;
+    case EE_SAVE_AS:
+        SaveAsCommand();
+        break;
+    case EE_COMPLETE_PROCESSING:
+        CompleteProcessingCommand();
+        break;
+    case EE_SIMULATION:
+        SimulationCommand();
+        break;
+    case EE_FIND:
+        OpenFindReplace(*m_edit, false, this);
+        break;
+    case EE_REPLACE:
+        OpenFindReplace(*m_edit, true, this);
+        break;
+    case EE_FIND_NEXT:
+        if (LastSearch().findText.empty())
+            OpenFindReplace(*m_edit, false, this);
+        else
+            SearchEdit(*m_edit, LastSearch());
         break;
     case EE_EXIT:
         close();
@@ -344,6 +412,10 @@ void TQNEEWindow::settingsChanged()
 
 void TQNEEWindow::closeEvent(QCloseEvent* event)
 {
+    if (!CanQuit()) {
+        event->ignore();
+        return;
+    }
     if (m_lastHelpResult)
         platform::showHelp(handle(), m_lastHelpFile, platform::HELP_QUIT, 0);
     FrameWindow::closeEvent(event);
@@ -352,11 +424,17 @@ void TQNEEWindow::closeEvent(QCloseEvent* event)
 void TQNEEWindow::changeEvent(QEvent* event)
 {
     FrameWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange) {
+        HideProcessorLog();
+        RefreshCaption();
+    }
 }
 
 void TQNEEWindow::resizeEvent(QResizeEvent* event)
 {
+    HideProcessorLog();
     FrameWindow::resizeEvent(event);
+    RefreshCaption();
 }
 
 bool TQNEEWindow::eventFilter(QObject* watched, QEvent* event)

@@ -12,7 +12,6 @@
 
 #include <QPrinter>
 
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -25,18 +24,6 @@ class TQNEEOut : public TQNLogOut {
 public:
     explicit TQNEEOut(std::vector<std::string> lines);
 };
-
-/// What the template popup and the model wizard lend the window; each is
-/// empty until its module is linked in.
-struct EquationEditorHooks {
-    /// Creates the template popup hidden (at start-up).
-    std::function<void(QWidget* frame)> createTemplatePopup;
-    /// File > Template: shows the popup.
-    std::function<void(QWidget* frame)> showTemplatePopup;
-    /// File > New > Use Wizard and the graph editor's request: starts the wizard.
-    std::function<void(QWidget* frame)> startModelWizard;
-};
-EquationEditorHooks& EditorWindowHooks();
 
 class TQNEEWindow : public platform::FrameWindow, public EquationEditorFrame {
 public:
@@ -85,6 +72,7 @@ protected:
 
 private:
     void showHelpFile(unsigned command, int selector);
+    void startWizard();
     void editChanged();
     void updateIndicators();
     void settingsChanged();

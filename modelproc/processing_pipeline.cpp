@@ -15,6 +15,7 @@
 #include "modelproc/template_writer.h"
 #include "platform/core/file_system.h"
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -99,7 +100,11 @@ int parseWith(const std::optional<std::string>& text, const std::string& fileNam
 
 int ttparse_file(const std::string& path, int level, ClassRec*& cls, ErrorHook errorHook)
 {
-    return parseWith(platform::readFile(path), pathTail(path), level, cls, std::move(errorHook));
+    std::optional<std::string> text = platform::readFile(path);
+    // An equation model file ends in a NUL after its text; nothing after it is model text.
+    if (text)
+        text->resize(std::min(text->size(), text->find('\0')));
+    return parseWith(text, pathTail(path), level, cls, std::move(errorHook));
 }
 
 int ttparse_text(const std::string& text, const std::string& fileName, int level, ClassRec*& cls,

@@ -3,6 +3,13 @@
 #include "equationeditor/main_window.h"
 
 #include "equationeditor/editor_state.h"
+#include "equationeditor/find_replace_dialog.h"
+#include "equationeditor/model_check.h"
+#include "equationeditor/model_commands.h"
+#include "equationeditor/processing_requests.h"
+
+#include "common/log_window.h"
+#include "platform/core/program_start.h"
 
 #include "common/settings_table.h"
 #include "common/startup.h"
@@ -18,16 +25,43 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QTest>
+#include <QTextBlock>
 #include <QToolBar>
+
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
 
 using testsupport::findCommand;
 using testsupport::findControl;
 
 namespace {
+
+const std::string kSub = "class x version 1\ninterface\n  inputs: real u\n  outputs: real y\nequations\n  y = 2 * u\n";
+const std::string kMain = "# A damped oscillator.\nclass x version 1\nparameters\n  real d\nvariables\n  real p, v\n"
+                          "equations\n  v = int(-p - d * v)\n  p = int(v)\n";
+const std::string kDeclarationError =
+    "class x version 1\ninterface\n  inputs: real u\nvariables\n  reel v\n  real w\nequations\n  w = u\n";
+
+/// Pumps events until the condition holds; false after the time out.
+bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 20000)
+{
+    for (int waited = 0; !condition(); waited += 20) {
+        if (waited >= timeoutMs)
+            return false;
+        QTest::qWait(20);
+    }
+    return true;
+}
 
 class EquationWindow : public ::testing::Test {
 protected:
@@ -36,16 +70,28 @@ protected:
         testsupport::testApplication();
         ResetStartup();
         ResetSettings();
+        ResetEquationEditor();
         models = dir.mkdir("models");
+        library = dir.file("library");
+        std::filesystem::copy(ORVANTA_LIBRARY_DIR, library);
         settings = dir.file("orvanta.ini");
         ASSERT_TRUE(platform::writeFileAtomically(
-            settings, "[General]\nmodel_dirs=" + models + ";" + ORVANTA_LIBRARY_DIR +
-                          "\nalias_names=models;library\n[Equation Editor]\nee_messages=0\n"
-                          "[Model Processor]\nmessages=0\ntempfiles=0\n"));
+            settings, "[General]\nmodel_dirs=" + models + ";" + library +
+                          "\nalias_names=models;library\n"
+                          "[Graph Editor]\ndef_bond_size=3\ngrid_snap_size=1\ngrid=1\nsnap=1\nshowname=1\n"
+                          "[Equation Editor]\nee_messages=0\n"
+                          "[Model Processor]\nmessages=0\ntempfiles=0\n"
+                          "[Simulator]\nmode=0\nsim_grid=1\ncolors=1\ndashing=0\nlinewidth=1\nwarp=1\n"));
+        // The programs the editor starts are found beside it, as in the installation.
+        const char* path = std::getenv("PATH");
+        pathVariable.emplace("PATH", (std::string(ORVANTA_BIN_DIR) + ":" + (path ? path : "")).c_str());
     }
     void TearDown() override
     {
+        if (window)
+            EquationEditor().edited = false;
         window.reset();
+        ResetEquationEditor();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         ResetSettings();
         ResetStartup();
@@ -59,9 +105,29 @@ protected:
     }
 
     QAction* command(int id) const { return findCommand(*window, id); }
+    bool enabled(int id) const { return command(id) && command(id)->isEnabled(); }
+    QPlainTextEdit& edit() const { return window->edit(); }
+
+    /// The user replaces the whole text.
+    void type(const std::string& text)
+    {
+        QTextCursor cursor = edit().textCursor();
+        cursor.select(QTextCursor::Document);
+        cursor.insertText(QString::fromStdString(text));
+    }
+    std::string read(const std::string& path) const { return testsupport::readText(path); }
+    bool exists(const std::string& path) const { return platform::fileExists(path); }
+
+    /// Waits for the real model processor's answer.
+    bool processed()
+    {
+        return waitUntil([] { return EquationEditor().keptStatus == "Model processing completed succesfully."; },
+                         60000);
+    }
 
     testsupport::TempDir dir;
-    std::string models, settings;
+    std::string models, library, settings;
+    std::optional<testsupport::ScopedEnvironment> pathVariable;
     platform::ScriptedMessageSink sink;
     platform::ScopedMessageSink scopedSink{sink};
     platform::ScriptedChooserSink choosers;
@@ -98,4 +164,207 @@ TEST_F(EquationWindow, StartsWithItsMenusToolBarIndicatorsAndMonospaceText)
     QTest::keyClick(edit, Qt::Key_Insert);
     EXPECT_EQ(window->indicator(2)->text().toStdString(), "");
     testsupport::grabToPng(*window, "equationeditor_started");
+}
+
+TEST_F(EquationWindow, StartsWithTheModelOfTheCommandLineUnderItsName)
+{
+    ASSERT_TRUE(platform::writeFileAtomically(models + "/x1.sff", kSub + std::string(1, '\0')));
+    startWindow("-model x1");
+    EXPECT_EQ(window->windowTitle().toStdString(), "Orvanta Equation Editor - x1");
+    EXPECT_EQ(edit().toPlainText().toStdString(), kSub);
+    EXPECT_EQ(EquationEditor().state, EE_STATE_NAMED);
+    for (int id : {EE_SAVE, EE_CHECK_SAVE, EE_COMPLETE_PROCESSING, EE_SIMULATION, EE_PRINT})
+        EXPECT_TRUE(enabled(id)) << id;
+    EXPECT_TRUE(window->toolAction(EE_SIMULATION)->isEnabled());
+
+    // Typing marks the model edited in the caption.
+    edit().moveCursor(QTextCursor::End);
+    QTest::keyClicks(&edit(), "# note");
+    EXPECT_EQ(window->windowTitle().toStdString(), "Orvanta Equation Editor - x1 (edited)");
+    testsupport::grabToPng(*window, "equationeditor_model");
+
+    // A new blank model after the confirmation: untitled, and the save commands greyed.
+    sink.queueAnswers({platform::BoxAnswer::Ok});
+    command(EE_NEW_BLANK)->trigger();
+    EXPECT_EQ(window->windowTitle().toStdString(), "Orvanta Equation Editor");
+    EXPECT_TRUE(edit().toPlainText().isEmpty());
+    EXPECT_FALSE(enabled(EE_SAVE));
+    EXPECT_FALSE(enabled(EE_CHECK_SAVE));
+    EXPECT_TRUE(enabled(EE_OPEN));
+}
+
+TEST_F(EquationWindow, ADeclarationErrorIsListedAndChoosingItsLogLineMovesTheCaretThere)
+{
+    startWindow();
+    type(kDeclarationError);
+    EXPECT_EQ(EquationEditor().state, EE_STATE_NEW);
+    sink.queueAnswers({platform::BoxAnswer::Cancel});
+    command(EE_CHECK_SAVE)->trigger();
+    EXPECT_EQ(EquationEditor().lastCheckLevel, 1);
+    EXPECT_EQ(window->shownStatusText(), "Heading and interface ok, error in declarations.");
+    EXPECT_EQ(sink.transcript().back().lines.front(), "There are errors in the model. Save model text anyway?");
+    TQNLogWindow* log = LogWindow();
+    ASSERT_NE(log, nullptr);
+    EXPECT_TRUE(log->isVisible());
+    EXPECT_EQ(log->windowTitle().toStdString(), "EE: syntax errors in: untitled");
+    ASSERT_FALSE(ModelCheck().errorLines.empty());
+    const ErrorLine error = ModelCheck().errorLines.front();
+    const std::vector<std::string> lines = log->lines();
+    ASSERT_GT(lines.size(), static_cast<std::size_t>(error.logLine));
+    EXPECT_EQ(lines[static_cast<std::size_t>(error.logLine)].rfind("Line 5", 0), 0u) << lines[1];
+    testsupport::grabToPng(*log, "equationeditor_check_log");
+
+    // The user double-clicks the error's line in the log.
+    QTextBlock block = log->edit()->document()->findBlockByNumber(error.logLine);
+    QTextCursor cursor(block);
+    log->edit()->setTextCursor(cursor);
+    const QRect at = log->edit()->cursorRect(cursor);
+    QTest::mouseDClick(log->edit()->viewport(), Qt::LeftButton, {}, at.center());
+    ASSERT_TRUE(waitUntil([&] { return edit().textCursor().blockNumber() == 4; }, 3000));
+    EXPECT_EQ(edit().textCursor().positionInBlock(), 0);
+    EXPECT_FALSE(edit().textCursor().hasSelection());
+}
+
+TEST_F(EquationWindow, CheckAndSaveWritesTheCheckedSubmodelAndDeletesItsOtherVariants)
+{
+    for (const char* old : {"x1.sff", "x1.sf0", "x1.mff", "x1.mf0"})
+        ASSERT_TRUE(platform::writeFileAtomically(models + "/" + old, "old"));
+    startWindow();
+    type(kSub);
+    window->toolAction(EE_CHECK_SAVE)->trigger();
+    EXPECT_EQ(read(models + "/x1.sf3"), kSub + std::string(1, '\0'));
+    for (const char* old : {"x1.sff", "x1.sf0", "x1.mff", "x1.mf0"})
+        EXPECT_FALSE(exists(models + "/" + old)) << old;
+    EXPECT_EQ(window->windowTitle().toStdString(), "Orvanta Equation Editor - x1");
+    EXPECT_EQ(window->shownStatusText(), "No errors in model");
+    EXPECT_TRUE(enabled(EE_SAVE));
+
+    // A submodel is not processed.
+    command(EE_COMPLETE_PROCESSING)->trigger();
+    QTest::qWait(100);
+    ASSERT_FALSE(sink.transcript().empty());
+    EXPECT_EQ(sink.transcript().back().lines,
+              (std::vector<std::string>{"The model is not a topmodel.", "Complete Processing could not be performed."}));
+}
+
+TEST_F(EquationWindow, CompleteProcessingRunsTheRealProcessorAndSimulationOpensTheSimulator)
+{
+    startWindow();
+    type(kMain);
+    // A new model is not processed before it has a name.
+    EXPECT_FALSE(enabled(EE_COMPLETE_PROCESSING));
+    command(EE_CHECK_SAVE)->trigger();
+    ASSERT_TRUE(enabled(EE_COMPLETE_PROCESSING));
+    type(kMain + "# edited again\n");
+    command(EE_COMPLETE_PROCESSING)->trigger();
+    ASSERT_TRUE(processed()) << window->shownStatusText();
+    EXPECT_TRUE(sink.transcript().empty()) << sink.transcriptLines().front();
+    EXPECT_TRUE(exists(models + "/x1.mf3"));
+    EXPECT_TRUE(exists(models + "/x1.l"));
+    EXPECT_TRUE(exists(models + "/x1.e"));
+    EXPECT_EQ(isCodeFileCurrent(models, "x1"), 1);
+    EXPECT_EQ(EquationEditor().state, EE_STATE_NAMED);
+
+    // Unedited, with a current code file: the simulator opens with the model at once.
+    ASSERT_FALSE(EquationEditor().edited);
+    command(EE_SIMULATION)->trigger();
+    platform::WindowHandle simulator = 0;
+    ASSERT_TRUE(waitUntil([&] { return (simulator = platform::findWindowByClass("TQNSIMWindow")) != 0; }, 30000));
+    EXPECT_FALSE(EquationEditor().simulationPending);
+    const pid_t pid = platform::windowProcess(simulator);
+    ASSERT_TRUE(platform::requestCloseWindow(simulator));
+    std::optional<int> status = platform::waitForProgram(pid, 20000);
+    if (!status) {
+        kill(pid, SIGKILL);
+        platform::waitForProgram(pid, 5000);
+    }
+    EXPECT_TRUE(status);
+}
+
+TEST_F(EquationWindow, EveryExampleEquationModelOpensChecksCleanAndProcesses)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(ORVANTA_MODELS_DIR))
+        if (entry.path().extension() == ".mf0") {
+            names.push_back(entry.path().stem().string());
+            std::filesystem::copy(entry.path(), models + "/" + entry.path().filename().string());
+        }
+    std::sort(names.begin(), names.end());
+    ASSERT_GE(names.size(), 3u);
+    startWindow();
+    for (const std::string& name : names) {
+        SCOPED_TRACE(name);
+        ASSERT_TRUE(platform::postMessage(window->handle(), UM_OPEN_MODEL, 0, 0, name));
+        ASSERT_TRUE(waitUntil([&] { return !edit().toPlainText().isEmpty() && EquationEditor().modelName == name; }));
+        EXPECT_EQ(ffcheck(name), 3);
+        const std::string checked = EquationEditor().modelName;
+        EXPECT_EQ(checked, name + "1");
+        EquationEditor().keptStatus.clear();
+        command(EE_COMPLETE_PROCESSING)->trigger();
+        ASSERT_TRUE(processed()) << window->shownStatusText();
+        EXPECT_TRUE(exists(models + "/" + checked + ".mf3"));
+        EXPECT_TRUE(exists(models + "/" + checked + ".l"));
+        EXPECT_TRUE(exists(models + "/" + checked + ".e"));
+        EXPECT_TRUE(sink.transcript().empty()) << sink.transcriptLines().front();
+    }
+}
+
+TEST_F(EquationWindow, FindAndReplaceWorkOnTheText)
+{
+    startWindow();
+    type("x = int(v)\nv = int(-x)\n");
+    edit().moveCursor(QTextCursor::Start);
+    command(EE_FIND)->trigger();
+    TQNFindReplaceDialog* find = FindReplaceWindow();
+    ASSERT_NE(find, nullptr);
+    EXPECT_FALSE(find->replaceMode());
+    find->setText(ID_FIND_TEXT, "int");
+    testsupport::grabToPng(*find, "equationeditor_find");
+    find->controlAs<QPushButton>(ID_FIND_NEXT)->click();
+    EXPECT_EQ(edit().textCursor().selectedText().toStdString(), "int");
+    EXPECT_EQ(edit().textCursor().selectionStart(), 4);
+    // Next repeats the search; at the end the user is told.
+    command(EE_FIND_NEXT)->trigger();
+    EXPECT_EQ(edit().textCursor().selectionStart(), 15);
+    command(EE_FIND_NEXT)->trigger();
+    ASSERT_FALSE(sink.transcript().empty());
+    EXPECT_EQ(sink.transcript().back().lines.front(), "Cannot find \"int\".");
+
+    command(EE_REPLACE)->trigger();
+    TQNFindReplaceDialog* replace = FindReplaceWindow();
+    ASSERT_NE(replace, nullptr);
+    EXPECT_TRUE(replace->replaceMode());
+    replace->setText(ID_FIND_TEXT, "v");
+    replace->setText(ID_REPLACE_TEXT, "speed");
+    replace->setChecked(ID_WHOLE_WORD, true);
+    testsupport::grabToPng(*replace, "equationeditor_replace");
+    replace->controlAs<QPushButton>(ID_REPLACE_ALL)->click();
+    EXPECT_EQ(edit().toPlainText().toStdString(), "x = int(speed)\nspeed = int(-x)\n");
+    EXPECT_TRUE(EquationEditor().edited);
+    edit().undo();
+    EXPECT_EQ(edit().toPlainText().toStdString(), "x = int(v)\nv = int(-x)\n");
+    replace->endDialog(platform::IDCANCEL);
+}
+
+TEST_F(EquationWindow, PrintingWritesThePdfAndClosingAnEditedModelAsksFirst)
+{
+    startWindow();
+    type(kMain);
+    platform::PrinterSettings paper = platform::PrinterSettings::defaults();
+    paper.outputFile = dir.file("x.pdf");
+    choosers.answerPrinter(paper);
+    command(EE_PRINT)->trigger();
+    EXPECT_TRUE(exists(paper.outputFile));
+
+    command(EE_HELP_CONTENTS)->trigger();
+    ASSERT_FALSE(sink.transcript().empty());
+    EXPECT_EQ(sink.transcript().back().lines.front(), "Help is not available.");
+
+    sink.queueAnswers({platform::BoxAnswer::Cancel});
+    EXPECT_FALSE(window->close());
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(sink.transcript().back().lines.front(), "The model in the Equation Editor has been edited.");
+    sink.queueAnswers({platform::BoxAnswer::Ok});
+    command(EE_EXIT)->trigger();
+    EXPECT_FALSE(window->isVisible());
 }

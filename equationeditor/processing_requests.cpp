@@ -1,0 +1,208 @@
+// The equation editor's processing and simulation requests.
+#include "equationeditor/processing_requests.h"
+
+#include "equationeditor/editor_frame.h"
+#include "equationeditor/model_check.h"
+#include "equationeditor/model_commands.h"
+
+#include "common/message_boxes.h"
+#include "platform/core/message_numbers.h"
+#include "platform/core/window_messages.h"
+
+#include <array>
+
+namespace {
+
+constexpr std::array<const char*, 4> kCommandNames = {"Checking Model", "Expansion", "Causal Analysis",
+                                                      "Complete Processing"};
+
+void failed(const char* line)
+{
+    ShowMessage({line, "Further processing is not possible."});
+}
+
+void postToFrame(platform::MessageNumber number, std::int64_t wParam)
+{
+    if (EquationEditorFrame* frame = EquationEditor().frame)
+        platform::postMessage(frame->mainWindowHandle(), number, wParam, 0);
+}
+
+void openSimulator()
+{
+    postRequestToMainWindow(2, EquationEditor().modelName);
+}
+
+} // namespace
+
+const char* ProcessingCommandName(int command)
+{
+    return kCommandNames[static_cast<std::size_t>(command < 0 ? 0 : command > 3 ? 3 : command)];
+}
+
+std::string RequestTail(int program, const std::string& name, platform::WindowHandle frame)
+{
+    std::string tail;
+    if (program == 3)
+        tail = " -cmpnt " + std::to_string(frame);
+    return tail + " -model " + name;
+}
+
+int postRequestToMainWindow(int program, const std::string& name)
+{
+    EquationEditorFrame* frame = EquationEditor().frame;
+    const platform::WindowHandle window = frame ? frame->mainWindowHandle() : 0;
+    if (window == 0 || !platform::isWindow(window) ||
+        !platform::postMessage(window, UM_LAUNCH, program, 0, RequestTail(program, name, window))) {
+        ShowMessage({"Could not connect to Orvanta Main Window.", "Check if the Orvanta applications",
+                     "are still accessible."});
+        showStatus("Could not connect to Orvanta Main Window.", 1);
+        return 0;
+    }
+    return 1;
+}
+
+void CompleteProcessingCommand()
+{
+    EquationEditorData& editor = EquationEditor();
+    const int level = ffcheck(editor.modelName);
+    editor.lastCheckLevel = level;
+    if (level == kCheckEquations) {
+        // The request follows the save, also when the name is still to be chosen.
+        checkAndSave([] { postToFrame(UM_PROCESS_MODEL, 3); });
+        return;
+    }
+    saveDespiteErrors();
+}
+
+void requestProcessing(int command)
+{
+    EquationEditorData& editor = EquationEditor();
+    const std::string line = std::string(ProcessingCommandName(command)) + " could not be performed.";
+    const int level = ffcheck(editor.modelName);
+    editor.lastCheckLevel = level;
+    if (level != kCheckEquations) {
+        editor.simulationPending = false;
+        ShowMessage({"There are errors in the model.", line});
+        return;
+    }
+    if (editor.mainModel != 1) {
+        editor.simulationPending = false;
+        ShowMessage({"The model is not a topmodel.", line});
+        return;
+    }
+    bool posted = false;
+    const int saved = checkAndSave([&posted] {
+        posted = postRequestToMainWindow(3, EquationEditor().modelName + ".mf3") != 0;
+        if (!posted)
+            EquationEditor().simulationPending = false;
+    });
+    // A refused or failed save leaves nothing to wait for.
+    if (saved == SAVE_FAILED)
+        editor.simulationPending = false;
+}
+
+void SimulationCommand()
+{
+    EquationEditorData& editor = EquationEditor();
+    if (editor.edited) {
+        editor.simulationPending = true;
+        postToFrame(UM_PROCESS_MODEL, 3);
+        return;
+    }
+    const std::string directory = FirstModelDirectory();
+    if (directory.empty())
+        return;
+    if (!isCodeFileCurrent(directory, editor.modelName)) {
+        editor.simulationPending = true;
+        postToFrame(UM_PROCESS_MODEL, 3);
+        return;
+    }
+    openSimulator();
+}
+
+int showProcessingResult(int result, platform::WindowHandle logWindow)
+{
+    EquationEditorData& editor = EquationEditor();
+    editor.processorLog = logWindow;
+    int success = 0;
+    switch (result) {
+    case -3:
+        failed("Generation of model equations failed.");
+        break;
+    case -2:
+        failed("Causal analysis of model failed.");
+        break;
+    case -1:
+        failed("Expansion of model failed.");
+        break;
+    case 0:
+        failed("Loading of model failed.");
+        break;
+    case 1:
+        showStatus("Expansion completed succesfully.", 1);
+        success = 1;
+        break;
+    case 2:
+        showStatus("Causal analysis completed succesfully.", 1);
+        success = 1;
+        break;
+    case 3:
+        showStatus("Model processing completed succesfully.", 1);
+        success = 1;
+        break;
+    default:
+        failed("Model processing failed for unknown reason.");
+        break;
+    }
+    editorEvent(EE_EVENT_EDITED);
+    if (editor.simulationPending) {
+        // A failed run ends the wait as well: the next Simulation asks again.
+        editor.simulationPending = false;
+        if (success)
+            openSimulator();
+    }
+    return success;
+}
+
+void OnProcessModel(int command)
+{
+    EquationEditorData& editor = EquationEditor();
+    editor.waitingCommand = command;
+    if (IsProcessorLogClosed()) {
+        requestProcessing(4);
+        editor.waitingCommand.reset();
+        return;
+    }
+    CloseProcessorLog();
+}
+
+void OnProcessorExited()
+{
+    EquationEditorData& editor = EquationEditor();
+    if (editor.waitingCommand)
+        postToFrame(UM_PROCESS_MODEL, *editor.waitingCommand);
+}
+
+void OnProcessingDone(int result, platform::WindowHandle logWindow)
+{
+    showProcessingResult(result, logWindow);
+    EquationEditor().waitingCommand.reset();
+}
+
+void CloseProcessorLog()
+{
+    if (!IsProcessorLogClosed())
+        platform::postMessage(EquationEditor().processorLog, platform::WM_SYSCOMMAND, platform::SC_CLOSE, 0);
+}
+
+void HideProcessorLog()
+{
+    if (!IsProcessorLogClosed())
+        platform::requestHideWindow(EquationEditor().processorLog);
+}
+
+int IsProcessorLogClosed()
+{
+    const platform::WindowHandle log = EquationEditor().processorLog;
+    return log == 0 || !platform::isWindow(log) ? 1 : 0;
+}
