@@ -355,29 +355,31 @@ int CheckAndSave()
 void CheckAndSaveChosen(const std::string& directory, const std::string& name)
 {
     GraphEditorState& editor = Editor();
+    const int command = editor.commandAfterCheckAndSave;
+    editor.commandAfterCheckAndSave = 0;
+    // A processing that waited for the name goes on only with the model saved under it;
+    // otherwise it is dropped, and the simulation or C code that was to follow it.
+    const auto dropWaiting = [&] {
+        if (command != 0)
+            editor.simulatePending = editor.ccodePending = false;
+    };
     if (!ValidateModelBaseName(name, [](const std::string& text) { ShowMessage({text, "Nothing saved!"}); })) {
-        editor.commandAfterCheckAndSave = 0;
+        dropWaiting();
         return;
     }
     const int answer = ConfirmModelOverwrite(9, directory, name, ShowMessageLines, ShowConfirmLines);
     if (answer == -1) {
         nothingSavedWhenEdited();
-        // The processing that waited for the name is dropped, and what was to follow it.
-        if (editor.commandAfterCheckAndSave != 0)
-            editor.simulatePending = editor.ccodePending = false;
-        editor.commandAfterCheckAndSave = 0;
+        dropWaiting();
         return;
     }
     const int saved = SaveModel(name, 1);
     if (saved && (answer == 0 || answer == 1) && ModelHasPios() && Hooks().refreshLibraryList)
         Hooks().refreshLibraryList();
-    const int command = editor.commandAfterCheckAndSave;
-    editor.commandAfterCheckAndSave = 0;
-    // The processing that waited for the name goes on only with the model saved under it.
     if (command != 0 && saved)
         postToOwnWindow(UM_PROCESS_MODEL, command);
-    else if (command != 0)
-        editor.simulatePending = editor.ccodePending = false;
+    else
+        dropWaiting();
 }
 
 void SaveAsChosen(const std::string& directory, const std::string& name)

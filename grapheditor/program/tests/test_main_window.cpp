@@ -14,6 +14,7 @@
 #include "common/about_dialog.h"
 #include "common/about_texts.h"
 #include "common/canvas_window.h"
+#include "common/name_chooser.h"
 #include "common/settings_table.h"
 #include "common/startup.h"
 #include "grapheditor/graph_model_reader.h"
@@ -32,8 +33,10 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -79,6 +82,7 @@ TEST_F(MainWindow, StartsWithItsMenusToolBarAndStartUpBoxAndGreysWhatNoModelAllo
     EXPECT_FALSE(window->toolAction(CM_SAVE)->isEnabled());
     EXPECT_EQ(findControl<QLabel>(*window, 806)->text().toStdString(), "Snap to Grid");
     testsupport::grabToPng(*window, "grapheditor_started");
+    testsupport::grabToPng(*StartupBox(), "grapheditor_startup_box");
 
     // Timer 100 closes the start-up box after three seconds.
     EXPECT_TRUE(waitUntil([] { return StartupBox() == nullptr; }, 5000));
@@ -234,6 +238,17 @@ TEST_F(MainWindow, CCodeOfTheProcessedModelIsGeneratedCompiledAndRunFromTheEdito
     EXPECT_TRUE(enabled(CM_SAVE));
     command(CM_REDRAW_ALL)->trigger();
     EXPECT_EQ(Editor().machine.state(), STATE_NAMED);
+
+    // A module without the entry is corrupt; the editor says so and goes on.
+    sink.clear();
+    const std::string corrupt = dir.mkdir("corrupt");
+    std::filesystem::copy_file(BARE_LIBRARY_PATH, corrupt + "/orvantacod.so");
+    Startup().InstallDirectory = corrupt;
+    command(CM_CCODE)->trigger();
+    ASSERT_FALSE(sink.transcript().empty());
+    EXPECT_EQ(sink.transcript().front().lines.front(), "DLL 'orvantacod.so' is corrupt");
+    EXPECT_TRUE(enabled(CM_CCODE));
+    EXPECT_EQ(Editor().machine.state(), STATE_NAMED);
 }
 
 TEST_F(MainWindow, ASecondRunWaitsUntilTheFirstProcessorsLogHasClosed)
@@ -278,6 +293,7 @@ TEST_F(MainWindow, PrintingWritesThePdfAndHelpSaysWhenItIsMissing)
     ASSERT_NE(AboutBox(), nullptr);
     EXPECT_TRUE(AboutBox()->isVisible());
     EXPECT_EQ(AboutBoxTexts().lines[0], "Orvanta Graph Editor");
+    testsupport::grabToPng(*AboutBox(), "grapheditor_about");
     AboutBox()->endDialog(platform::IDCANCEL);
 }
 
@@ -374,4 +390,38 @@ TEST_F(MainWindow, MenuHintsPassOverTheKeptStatusTextAndLeaveItWhenTheMenuCloses
     process->close();
     EXPECT_EQ(window->shownStatusText(), "Model saved.");
     EXPECT_EQ(Editor().statusText, "Model saved.");
+}
+
+TEST_F(MainWindow, OpenShowsTheChooserOverTheModelDirectoriesAndOpensTheNameChosen)
+{
+    copyExample("msd.mg0", more, "pump1.mgg");
+    startWindow();
+    command(CM_OPEN)->trigger();
+    QWidget* chooser = nullptr;
+    ASSERT_TRUE(waitUntil([&] {
+        for (QWidget* widget : QApplication::topLevelWidgets())
+            if (widget->objectName() == "DLG_FILE" && widget->isVisible())
+                chooser = widget;
+        return chooser != nullptr;
+    }, 3000));
+    EXPECT_EQ(chooser->windowTitle().toStdString(), "Open model");
+    // The second directory lists the model; picked and confirmed, it is opened from there.
+    auto* category = findControl<QComboBox>(*chooser, ID_CHOOSER_CATEGORY);
+    ASSERT_NE(category, nullptr);
+    ASSERT_GE(category->count(), 2);
+    EXPECT_EQ(category->itemText(1).toStdString(), "more");
+    category->setCurrentIndex(1);
+    emit category->activated(1);
+    auto* names = findControl<QListWidget>(*chooser, ID_CHOOSER_LIST);
+    ASSERT_NE(names, nullptr);
+    ASSERT_EQ(names->count(), 1);
+    EXPECT_EQ(names->item(0)->text().toStdString(), "pump1");
+    testsupport::grabToPng(*chooser, "grapheditor_open_chooser");
+    names->setCurrentRow(0);
+    EXPECT_EQ(findControl<QLineEdit>(*chooser, ID_CHOOSER_NAME)->text().toStdString(), "pump1");
+    findControl<QPushButton>(*chooser, ID_CHOOSER_OK)->click();
+    EXPECT_EQ(Editor().modelName, "pump1");
+    EXPECT_EQ(CurrentModel().submodels.size(), 6u);
+    EXPECT_FALSE(platform::fileExists(models + "/pump1.mgg"));
+    EXPECT_EQ(window->windowTitle().toStdString(), "Orvanta Graph Editor - pump1");
 }

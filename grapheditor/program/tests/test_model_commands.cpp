@@ -488,7 +488,18 @@ TEST_F(ModelCommands, ARefusedOverwriteOfTheChosenNameSavesNothingAndEndsTheWait
     NewModel();
     writeFile(models + "/tank1.mf0", "equation model tank version 1\n");
     SetEdited();
-    // Simulation of the untitled model waits for its name; the name is an equation model's.
+    // Simulation of the untitled model waits for its name; a name the model file cannot hold is refused.
+    RequestSimulation();
+    ASSERT_EQ(frame.take(UM_PROCESS_MODEL).size(), 1u);
+    frame.answers.push_back("or1");
+    OnProcessModel(PROCESS_COMPLETE);
+    ASSERT_FALSE(sink.transcriptLines().empty());
+    EXPECT_EQ(sink.transcriptLines().back(), "Nothing saved!");
+    EXPECT_FALSE(Editor().simulatePending);
+    EXPECT_FALSE(exists(models + "/or1.mg0"));
+    sink.clear();
+
+    // The name is an equation model's, and the user keeps that model.
     RequestSimulation();
     ASSERT_EQ(frame.take(UM_PROCESS_MODEL).size(), 1u);
     frame.answers.push_back("tank1");
