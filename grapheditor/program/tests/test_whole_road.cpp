@@ -1,16 +1,22 @@
 // The whole road through the real programs: the bundled mass-spring-damper is
 // opened in the graph editor, processed by the real model processor, and the
 // simulator the editor starts runs the example's experiment on it to its
-// result file.
+// result file; C code asked for an edited model waits for its processing.
 #include "grapheditor/program/tests/main_window_fixture.h"
 
 #include "grapheditor/program/editor_commands.h"
 
+#include "codegen/tests/program_runner.h"
 #include "simulator/program/simulator_messages.h"
 #include "platform/core/program_start.h"
 #include "platform/core/window_registry.h"
 
 #include <gtest/gtest.h>
+
+#include <QDialog>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
 
 #include <bit>
 #include <cmath>
@@ -164,4 +170,42 @@ TEST_F(WholeRoad, TheDrawnModelIsProcessedAndSimulatedByTheRealProgramsToItsResu
     EXPECT_EQ(Editor().modelName, "msd1");
     EXPECT_EQ(Editor().machine.state(), STATE_NAMED);
     testsupport::grabToPng(*window, "grapheditor_processed");
+}
+
+TEST_F(WholeRoad, CCodeOfAnEditedModelIsGeneratedOnceTheRealProcessorHasProcessedIt)
+{
+    copyExample("msd.mg0", models, "msd1.mgg");
+    startWindow("-model msd1");
+    ASSERT_EQ(Editor().modelName, "msd1");
+    SetEdited();
+
+    // The generator's dialog comes only after the processing it waits for.
+    const std::string out = dir.mkdir("program");
+    bool codeFileThere = false;
+    testsupport::answerNextModal(
+        [&](QWidget& modal) {
+            codeFileThere = platform::fileExists(models + "/msd1.e");
+            testsupport::findControl<QRadioButton>(modal, 1008)->click(); // a stand-alone program
+            testsupport::findControl<QRadioButton>(modal, 1018)->click(); // printing after each step
+            testsupport::findControl<QLineEdit>(modal, 1011)->setText(QString::fromStdString(out));
+            testsupport::findControl<QPushButton>(modal, 1012)->click();
+            static_cast<QDialog&>(modal).reject();
+        },
+        60000);
+    command(CM_CCODE)->trigger();
+    EXPECT_TRUE(Editor().ccodePending);
+    ASSERT_TRUE(waitUntil([&] { return platform::fileExists(out + "/xxmain.c"); }, 60000)) << "nothing generated";
+    EXPECT_TRUE(codeFileThere);
+    // It was saved as checked and then processed completely.
+    EXPECT_TRUE(platform::fileExists(models + "/msd1.mg3"));
+    EXPECT_FALSE(platform::fileExists(models + "/msd1.mgg"));
+    EXPECT_EQ(CurrentModel().edited, 0);
+    EXPECT_FALSE(Editor().ccodePending);
+    ASSERT_TRUE(waitUntil([&] { return IsProcessorLogClosed() == 1; }));
+
+    const codegentest::ProgramRun run = codegentest::compileAndRun(out, codegentest::kStrictFlags);
+    EXPECT_EQ(run.compileStatus, 0) << run.compileOutput;
+    EXPECT_EQ(run.runStatus, 0) << run.errors;
+    EXPECT_FALSE(run.blocks.empty());
+    EXPECT_EQ(Editor().machine.state(), STATE_NAMED);
 }
