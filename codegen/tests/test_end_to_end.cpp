@@ -293,8 +293,6 @@ void setValues(int kind, const std::map<std::string, double>& values)
 // Runge-Kutta steps are those of the simulator running the motor alone.
 TEST_F(EndToEnd, ExtractedMotorFunctionStepsAsTheSimulatorRunsTheMotorAlone)
 {
-    if (!Phases().generate)
-        GTEST_SKIP() << "the model processor does not generate equations yet";
     const std::map<std::string, double> motor{
         {"drive`u`e", 12.0}, {"drive`ra`r", 0.8}, {"drive`la`i", 0.05}, {"drive`km`r", 0.6}};
     const std::map<std::string, double> current{{"drive`jb`p2.e_indep_state", 0.01}};
