@@ -140,10 +140,11 @@ void diagnostics(const std::string& text)
 /// Frees everything the run made and shows the final status text.
 void releaseRun(ClassRec* cls, const char* finalText)
 {
-    if (cls) {
+    // Every record of the run, the class's among them, lives in the run's arena, which
+    // `release_all` gives back at once: walking the class to hand each record over first would
+    // only take time.
+    if (cls)
         status("Clearing memory..");
-        ttfree_class(cls);
-    }
     release_all();
     if (finalText)
         status(finalText);
