@@ -38,11 +38,7 @@ std::string prepareDirectory(int n)
 {
     const fs::path dir = fs::temp_directory_path() / ("orvanta-bench-" + std::to_string(getpid()) + "-" +
                                                        std::to_string(n));
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    for (const char* name : {"se1", "r1", "1j1", "0j1", "i1", "c1"})
-        fs::copy_file(std::string(ORVANTA_LIBRARY_DIR) + "/" + name + ".sf0", dir / (std::string(name) + ".sf0"));
-    std::ofstream(dir / "chain1.mg0") << chainModel(n);
+    writeChainDirectory(dir, ORVANTA_LIBRARY_DIR, n);
     return dir.string();
 }
 

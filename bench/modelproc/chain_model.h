@@ -1,6 +1,8 @@
 // The generated chain models the model-processor benchmarks process.
 #pragma once
 
+#include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <string>
 
@@ -22,4 +24,15 @@ inline std::string chainModel(int n)
             text << "  s" << k << "`p3 -> d`p\n";
     }
     return text.str();
+}
+
+/// Makes `dir` afresh with the library elements the chain uses (from `library`) and the chain of
+/// `n` cells as "chain1.mg0".
+inline void writeChainDirectory(const std::filesystem::path& dir, const std::string& library, int n)
+{
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    for (const char* name : {"se1", "r1", "1j1", "0j1", "i1", "c1"})
+        std::filesystem::copy_file(library + "/" + name + ".sf0", dir / (std::string(name) + ".sf0"));
+    std::ofstream(dir / "chain1.mg0") << chainModel(n);
 }

@@ -4,6 +4,7 @@
 #include "modelproc/processed_model_writer.h"
 #include "modelproc/record_release.h"
 #include "modelproc/tests/class_builder.h"
+#include "modelproc/tests/golden_files.h"
 #include "platform/core/file_system.h"
 #include "platform/testing/permissions.h"
 #include "platform/testing/temp_dir.h"
@@ -120,13 +121,7 @@ std::string golden(const std::string& name)
 /// Compares with a golden file; ORVANTA_UPDATE_GOLDEN=1 rewrites it instead.
 void expectGolden(const std::string& text, const std::string& name)
 {
-    if (std::getenv("ORVANTA_UPDATE_GOLDEN")) {
-        ASSERT_TRUE(platform::writeFileAtomically(golden(name), text));
-        return;
-    }
-    std::optional<std::string> expected = platform::readFile(golden(name));
-    ASSERT_TRUE(expected) << golden(name);
-    EXPECT_EQ(text, *expected) << name;
+    goldentest::expectGoldenFile(text, golden(name));
 }
 
 std::vector<std::string> lines(const std::string& text)

@@ -7,6 +7,7 @@
 #include "modelproc/display_hooks.h"
 #include "modelproc/processing_pipeline.h"
 #include "modelproc/record_release.h"
+#include "modelproc/tests/golden_files.h"
 #include "platform/core/file_system.h"
 #include "platform/testing/temp_dir.h"
 
@@ -34,13 +35,7 @@ std::string golden(const std::string& name)
 /// Compares with a golden file; ORVANTA_UPDATE_GOLDEN=1 rewrites it instead.
 void expectGolden(const std::string& text, const std::string& name)
 {
-    if (std::getenv("ORVANTA_UPDATE_GOLDEN")) {
-        ASSERT_TRUE(platform::writeFileAtomically(golden(name), text));
-        return;
-    }
-    std::optional<std::string> expected = platform::readFile(golden(name));
-    ASSERT_TRUE(expected) << golden(name);
-    EXPECT_EQ(text, *expected) << name;
+    goldentest::expectGoldenFile(text, golden(name));
 }
 
 /// 64-bit FNV-1a: a short fingerprint of a file too large to keep as a golden file.
