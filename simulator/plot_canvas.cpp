@@ -6,9 +6,11 @@
 #include "platform/qt/clipboard.h"
 #include "platform/qt/painter_device_context.h"
 #include "platform/qt/printing.h"
+#include "simulator/numeric_values_dialog.h"
 #include "simulator/plot_drawing.h"
 #include "simulator/plot_export.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 
 namespace {
@@ -106,6 +108,22 @@ void PlotCanvas::mousePressEvent(QMouseEvent* event)
         CursorFromPoint(at.x(), at.y());
     }
 }
+
+void PlotCanvas::keyReleaseEvent(QKeyEvent* event)
+{
+    TQNCanvas::keyReleaseEvent(event);
+    switch (event->key()) {
+    case Qt::Key_Right: StepNumericValues(1); break;
+    case Qt::Key_Left: StepNumericValues(-1); break;
+    case Qt::Key_Down: ChangeNumericRun(1); break;
+    case Qt::Key_Up: ChangeNumericRun(-1); break;
+    case Qt::Key_Tab: NextNumericCurve(); break;
+    default: break;
+    }
+}
+
+// Tab stays with the plot, where it moves the numerical values to the next curve.
+bool PlotCanvas::focusNextPrevChild(bool) { return false; }
 
 void PlotCanvas::mouseDoubleClickEvent(QMouseEvent* event)
 {

@@ -11,6 +11,7 @@
 #include "simulator/multiple_run_dialog.h"
 #include "simulator/numeric_values_dialog.h"
 #include "simulator/output_specs_dialog.h"
+#include "simulator/plot_canvas.h"
 #include "simulator/plot_buffers.h"
 #include "simulator/program/simulator_menus.h"
 #include "simulator/run_specs.h"
@@ -23,6 +24,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTest>
 
 #include <cmath>
 #include <fstream>
@@ -186,6 +188,13 @@ TEST(NumericValuesDialog, GlobalMaximumOfASineLandsOnItsPeakAndTheCursorFollows)
     EXPECT_NEAR(Plot().cursorY, (ys.values()[peak] - y.min) / (y.max - y.min), 1e-9);
     testsupport::grabToPng(*dialog, "numerical_values");
     testsupport::grabToPng(s.window(), "simulator_window_cursor");
+
+    // The arrows on the plot step through the samples.
+    QTest::keyClick(s.window().canvas(), Qt::Key_Right);
+    EXPECT_EQ(NumericValuesLogic().step(), peak + 1);
+    QTest::keyClick(s.window().canvas(), Qt::Key_Left);
+    QTest::keyClick(s.window().canvas(), Qt::Key_Left);
+    EXPECT_EQ(NumericValuesLogic().step(), peak - 1);
 
     // A click in the plot picks the nearest sample.
     PickNearestPoint(Plot().cursorX, Plot().cursorY - 0.5);
