@@ -1,6 +1,7 @@
 // The experiment editors inside the simulator's window: the parameter and
 // initial-condition editors with their values, Apply, OK, Cancel, Import and States.
 #include "simulator_harness.h"
+#include "dialog_actions.h"
 
 #include "common/name_chooser_dialog.h"
 #include "platform/testing/qt_support.h"
@@ -20,6 +21,8 @@
 
 using namespace valueeditor;
 using simtest::Simulator;
+using simtest::click;
+using simtest::type;
 
 namespace {
 
@@ -41,26 +44,10 @@ void writeTypedModel()
     (void)written;
 }
 
-void type(platform::Dialog& dialog, int id, const std::string& text)
-{
-    auto* edit = testsupport::findControl<QLineEdit>(dialog, id);
-    edit->setFocus();
-    edit->selectAll();
-    edit->insert(QString::fromStdString(text)); // as typed
-}
 
-void click(platform::Dialog& dialog, int id)
-{
-    testsupport::findControl<QAbstractButton>(dialog, id)->click();
-    QApplication::processEvents();
-}
 
-void selectLine(platform::Dialog& dialog, int line)
-{
-    auto* list = testsupport::findControl<QListWidget>(dialog, List);
-    list->setCurrentRow(line); // as the user's click
-    QApplication::processEvents();
-}
+
+void selectLine(platform::Dialog& dialog, int line) { simtest::selectLine(dialog, List, line); }
 
 int indexOf(int kind, const std::string& name)
 {

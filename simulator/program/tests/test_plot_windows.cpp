@@ -2,6 +2,7 @@
 // editor with the variable chooser and Import, the numerical values of a stored run
 // with the plot's cursor, and the multiple-run editor.
 #include "simulator_harness.h"
+#include "dialog_actions.h"
 
 #include "common/name_chooser_dialog.h"
 #include "platform/core/file_system.h"
@@ -30,6 +31,10 @@
 #include <fstream>
 
 using simtest::Simulator;
+using simtest::chooseCombo;
+using simtest::click;
+using simtest::selectLine;
+using simtest::type;
 
 namespace {
 
@@ -47,33 +52,9 @@ void writeSineModel()
     (void)written;
 }
 
-void click(platform::Dialog& dialog, int id)
-{
-    testsupport::findControl<QAbstractButton>(dialog, id)->click();
-    QApplication::processEvents();
-}
 
-void selectLine(platform::Dialog& dialog, int list, int line)
-{
-    testsupport::findControl<QListWidget>(dialog, list)->setCurrentRow(line);
-    QApplication::processEvents();
-}
 
-void type(platform::Dialog& dialog, int id, const std::string& text)
-{
-    auto* edit = testsupport::findControl<QLineEdit>(dialog, id);
-    edit->setFocus();
-    edit->selectAll();
-    edit->insert(QString::fromStdString(text));
-}
 
-void chooseCombo(platform::Dialog& dialog, int id, int index)
-{
-    auto* combo = testsupport::findControl<QComboBox>(dialog, id);
-    combo->setCurrentIndex(index);
-    emit combo->activated(index);
-    QApplication::processEvents();
-}
 
 /// The chooser's line whose text is `name` in the list of type t.
 int chooserLine(TQNDynamicVarsDialog& chooser, int type, const std::string& name)
