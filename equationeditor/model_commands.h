@@ -5,7 +5,8 @@
 #pragma once
 
 #include "equationeditor/editor_state.h"
-#include "platform/core/window_handle.h"
+
+#include "common/processing_results.h"
 
 #include <cstdint>
 #include <functional>
@@ -29,7 +30,7 @@ struct EquationEditorData {
     EquationEditorFrame* frame = nullptr;
 
     // Processing and simulation requests.
-    platform::WindowHandle processorLog = 0;
+    ProcessorLogHandle processorLog;
     std::optional<int> waitingCommand;
     bool simulationPending = false;
 };

@@ -6,20 +6,11 @@
 #include "equationeditor/model_commands.h"
 
 #include "common/message_boxes.h"
+#include "common/processing_results.h"
 #include "platform/core/message_numbers.h"
 #include "platform/core/window_messages.h"
 
-#include <array>
-
 namespace {
-
-constexpr std::array<const char*, 4> kCommandNames = {"Checking Model", "Expansion", "Causal Analysis",
-                                                      "Complete Processing"};
-
-void failed(const char* line)
-{
-    ShowMessage({line, "Further processing is not possible."});
-}
 
 void postToFrame(platform::MessageNumber number, std::int64_t wParam)
 {
@@ -36,7 +27,7 @@ void openSimulator()
 
 const char* ProcessingCommandName(int command)
 {
-    return kCommandNames[static_cast<std::size_t>(command < 0 ? 0 : command > 3 ? 3 : command)];
+    return ProcessingCommandText(command);
 }
 
 std::string RequestTail(int program, const std::string& name, platform::WindowHandle frame)
@@ -123,37 +114,13 @@ void SimulationCommand()
 int showProcessingResult(int result, platform::WindowHandle logWindow)
 {
     EquationEditorData& editor = EquationEditor();
-    editor.processorLog = logWindow;
-    int success = 0;
-    switch (result) {
-    case -3:
-        failed("Generation of model equations failed.");
-        break;
-    case -2:
-        failed("Causal analysis of model failed.");
-        break;
-    case -1:
-        failed("Expansion of model failed.");
-        break;
-    case 0:
-        failed("Loading of model failed.");
-        break;
-    case 1:
-        showStatus("Expansion completed succesfully.", 1);
-        success = 1;
-        break;
-    case 2:
-        showStatus("Causal analysis completed succesfully.", 1);
-        success = 1;
-        break;
-    case 3:
-        showStatus("Model processing completed succesfully.", 1);
-        success = 1;
-        break;
-    default:
-        failed("Model processing failed for unknown reason.");
-        break;
-    }
+    editor.processorLog.set(logWindow);
+    const ProcessingResultMeaning meaning = MeaningOfProcessingResult(result);
+    if (meaning.success)
+        showStatus(meaning.text, 1);
+    else
+        ShowProcessingFailure(meaning.text);
+    const int success = meaning.success ? 1 : 0;
     editorEvent(EE_EVENT_EDITED);
     if (editor.simulationPending) {
         // A failed run ends the wait as well: the next Simulation asks again.
@@ -191,18 +158,15 @@ void OnProcessingDone(int result, platform::WindowHandle logWindow)
 
 void CloseProcessorLog()
 {
-    if (!IsProcessorLogClosed())
-        platform::postMessage(EquationEditor().processorLog, platform::WM_SYSCOMMAND, platform::SC_CLOSE, 0);
+    EquationEditor().processorLog.close();
 }
 
 void HideProcessorLog()
 {
-    if (!IsProcessorLogClosed())
-        platform::requestHideWindow(EquationEditor().processorLog);
+    EquationEditor().processorLog.hide();
 }
 
 int IsProcessorLogClosed()
 {
-    const platform::WindowHandle log = EquationEditor().processorLog;
-    return log == 0 || !platform::isWindow(log) ? 1 : 0;
+    return EquationEditor().processorLog.closed() ? 1 : 0;
 }

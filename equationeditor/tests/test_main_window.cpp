@@ -6,7 +6,10 @@
 #include "equationeditor/find_replace_dialog.h"
 #include "equationeditor/model_check.h"
 #include "equationeditor/model_commands.h"
+#include "equationeditor/model_wizard_dialog.h"
 #include "equationeditor/processing_requests.h"
+#include "equationeditor/template_popup.h"
+#include "template_test_support.h"
 
 #include "common/log_window.h"
 #include "platform/core/program_start.h"
@@ -27,6 +30,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QLabel>
@@ -367,4 +371,108 @@ TEST_F(EquationWindow, PrintingWritesThePdfAndClosingAnEditedModelAsksFirst)
     sink.queueAnswers({platform::BoxAnswer::Ok});
     command(EE_EXIT)->trigger();
     EXPECT_FALSE(window->isVisible());
+}
+
+namespace {
+
+void settle()
+{
+    QCoreApplication::processEvents();
+}
+
+void click(QWidget& window, int id)
+{
+    QWidget* widget = findControl(window, id);
+    ASSERT_NE(widget, nullptr) << id;
+    ASSERT_TRUE(widget->isVisible()) << "control " << id << " is hidden";
+    // Radios and check boxes take clicks on their mark and text only.
+    QPoint at = qobject_cast<QPushButton*>(widget) ? widget->rect().center() : QPoint(6, widget->height() / 2);
+    QTest::mouseClick(widget, Qt::LeftButton, {}, at);
+    settle();
+}
+
+void typeInto(QWidget& window, int id, const char* text)
+{
+    auto* line = findControl<QLineEdit>(window, id);
+    ASSERT_NE(line, nullptr) << id;
+    line->clear();
+    QTest::keyClicks(line, text);
+}
+
+void choose(QWidget& window, int id, int index)
+{
+    auto* combo = findControl<QComboBox>(window, id);
+    ASSERT_NE(combo, nullptr) << id;
+    combo->setCurrentIndex(index);
+    Q_EMIT combo->activated(index);
+    settle();
+}
+
+} // namespace
+
+TEST_F(EquationWindow, TheWizardWritesASubmodelSkeletonAsTheTextOfANewModel)
+{
+    startWindow();
+    type("old text");
+    // The wizard's Finish discards the edited text after asking.
+    sink.queueAnswers({platform::BoxAnswer::Ok});
+    command(EE_NEW_WIZARD)->trigger();
+    settle();
+    TQNTemplateWizardDialog* wizard = modelWizardWindow();
+    ASSERT_NE(wizard, nullptr);
+    typeInto(*wizard, ID_WIZ_NAME, "valve");
+    typeInto(*wizard, ID_WIZ_VERSION, "2");
+    click(*wizard, ID_WIZ_NEXT);
+    for (const char* port : {"a", "b"}) {
+        typeInto(*wizard, ID_WIZ_NAME, port);
+        click(*wizard, ID_WIZ_ADD);
+    }
+    click(*wizard, ID_WIZ_RADIO2);
+    typeInto(*wizard, ID_WIZ_NAME, "u");
+    click(*wizard, ID_WIZ_ADD);
+    click(*wizard, ID_WIZ_RADIO3);
+    for (const char* output : {"y", "z"}) {
+        typeInto(*wizard, ID_WIZ_NAME, output);
+        click(*wizard, ID_WIZ_ADD);
+    }
+    click(*wizard, ID_WIZ_NEXT);
+    click(*wizard, ID_WIZ_ADD); // fixed effort a
+    choose(*wizard, ID_WIZ_KIND, 5);
+    choose(*wizard, ID_WIZ_RELATION, 1);
+    choose(*wizard, ID_WIZ_OTHER_PORT, 1);
+    click(*wizard, ID_WIZ_ADD); // constraint a notequal b
+    click(*wizard, ID_WIZ_RADIO2);
+    click(*wizard, ID_WIZ_ADD); // fixed in a
+    click(*wizard, ID_WIZ_NEXT);
+    click(*wizard, ID_WIZ_PARAMETERS);
+    click(*wizard, ID_WIZ_VARIABLES);
+    click(*wizard, ID_WIZ_NEXT);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(modelWizardWindow(), nullptr);
+
+    QString expected = QString::fromLatin1(templatetest::SubmodelSkeleton);
+    expected.remove(QLatin1Char('\r'));
+    EXPECT_EQ(edit().toPlainText().toStdString(), expected.toStdString());
+    EXPECT_EQ(EquationEditor().state, EE_STATE_NEW);
+    EXPECT_EQ(window->windowTitle().toStdString(), "Orvanta Equation Editor - untitled (edited)");
+    EXPECT_EQ(sink.transcript().front().lines.front(), "The model in the Equation Editor has been edited.");
+    // Check & Save names the model after its heading once it checks clean: here the check
+    // stops at the restrictions, which the front end reads in its own grammar.
+    sink.queueAnswers({platform::BoxAnswer::Cancel});
+    command(EE_CHECK_SAVE)->trigger();
+    EXPECT_EQ(EquationEditor().lastCheckLevel, 0);
+    EXPECT_EQ(EquationEditor().state, EE_STATE_NEW);
+}
+
+TEST_F(EquationWindow, FileTemplateShowsTheLanguageDescription)
+{
+    startWindow();
+    Startup().InstallDirectory = ORVANTA_BIN_DIR;
+    ASSERT_NE(templatePopup(), nullptr) << "made hidden at the start";
+    EXPECT_FALSE(templatePopup()->isVisible());
+    command(EE_TEMPLATE)->trigger();
+    ASSERT_NE(templatePopup(), nullptr);
+    EXPECT_TRUE(templatePopup()->isVisible());
+    EXPECT_NE(templatePopup()->text(ID_TEMPLATE_TEXT).find("class"), std::string::npos);
+    EXPECT_TRUE(sink.transcript().empty());
 }

@@ -413,7 +413,7 @@ TEST_F(ModelCommands, ProcessingResultsShowTheirTextsAndAWaitingRequestFollowsTh
     }
     // A processor log that is still open holds the request until the processor has ended.
     eetest::RecordingFrame log;
-    EquationEditor().processorLog = log.mainWindowHandle();
+    EquationEditor().processorLog.set(log.mainWindowHandle());
     OnProcessModel(3);
     EXPECT_EQ(EquationEditor().waitingCommand, std::optional<int>(3));
     EXPECT_EQ(log.take(platform::WM_SYSCOMMAND).size(), 1u);
