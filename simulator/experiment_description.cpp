@@ -117,7 +117,11 @@ void WriteVariableSection(std::vector<std::string>& lines, int kind, const std::
         const double value = k.values[i];
         switch (GetVariableType(kind, i)) {
         case TypeInteger:
-            lines.push_back(printed("%-*s\t%d", width, name.c_str(), int(std::trunc(value))));
+            // A value beyond the range of int is shown as it stands, not converted.
+            if (std::fabs(value) < 2147483648.0)
+                lines.push_back(printed("%-*s\t%d", width, name.c_str(), int(std::trunc(value))));
+            else
+                lines.push_back(printed("%-*s\t%.0f", width, name.c_str(), std::trunc(value)));
             break;
         case TypeBoolean:
             lines.push_back(printed("%-*s\t%s", width, name.c_str(), std::trunc(value) != 0 ? "TRUE" : "FALSE"));

@@ -5,6 +5,7 @@
 #include "platform/core/file_system.h"
 #include "platform/core/message_sink.h"
 #include "platform/testing/temp_dir.h"
+#include "simulator/experiment_description.h"
 #include "simulator/parameter_file.h"
 #include "simulator/plot_specs.h"
 #include "simulator/run_control.h"
@@ -343,4 +344,28 @@ TEST_F(Experiments, WiredRunMovesTheStateMachineThroughBusy)
     RunOutput() = {};
     EXPECT_EQ(states, (std::vector<int>{StateBusy, StateModelLoaded}));
     EXPECT_EQ(CommandMask, 0xC00EF9CFu);
+}
+
+// A section lists each value by its variable's type; an integer beyond the range of int
+// (or not a number) is shown as it stands instead of being converted.
+TEST_F(Experiments, TheDescriptionListsEachValueByItsType)
+{
+    SetVariableValue(KindParameter, 0, 2.5);
+    SetVariableValue(KindParameter, 1, -7.9);
+    SetVariableValue(KindParameter, 2, 0.4);
+    SetStringValue(cell('P', 3), "motor");
+    SetVariableValue(KindParameter, 4, 0.01);
+    std::vector<std::string> lines;
+    WriteVariableSection(lines, KindParameter, "Parameters:");
+    EXPECT_EQ(lines, (std::vector<std::string>{"", "Parameters:", "===========", "", "gain  \t2.5", "count \t-7",
+                                               "on    \tFALSE", "label \tmotor", "ts    \t0.01", ""}));
+    const std::vector<std::pair<double, std::string>> integers = {
+        {1e12, "count \t1000000000000"}, {-3e9, "count \t-3000000000"}, {2147483647.5, "count \t2147483647"},
+        {std::numeric_limits<double>::infinity(), "count \tinf"}, {std::nan(""), "count \tnan"}};
+    for (const auto& [value, line] : integers) {
+        cell('P', 1) = value;
+        lines.clear();
+        WriteVariableSection(lines, KindParameter, "Parameters:");
+        EXPECT_EQ(lines[5], line) << value;
+    }
 }

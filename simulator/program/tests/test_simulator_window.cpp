@@ -531,6 +531,12 @@ TEST(SimulatorWindow, F1OpensTheMainHelpFileAndToolButtonsShowHints)
     EXPECT_EQ(s.window().shownStatusText(), "");
     EXPECT_EQ(CommandHintText(CM_HELP_CONTENTS), "Contents");
     EXPECT_EQ(CommandHintText(CM_OPEN_MODEL), "Open Model");
+    // A menu item under the mouse names its command in the status line.
+    QAction* save = s.window().commandAction(CM_SAVE_EXPERIMENT_AS);
+    auto* file = qobject_cast<QMenu*>(save->associatedObjects().value(0));
+    ASSERT_NE(file, nullptr);
+    emit file->hovered(save);
+    EXPECT_EQ(s.window().shownStatusText(), "Save Experiment As");
 }
 
 TEST(SimulatorWindow, TheSuitesMessagesOpenAModelAndTakeNewSettings)
