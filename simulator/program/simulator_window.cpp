@@ -38,11 +38,13 @@
 #include "simulator/run_state.h"
 #include "simulator/simulator_commands.h"
 #include "simulator/simulator_state.h"
+#include "simulator/user_libraries.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QPrinter>
 #include <QScreen>
+#include <QTimer>
 
 #include <QSocketNotifier>
 
@@ -204,7 +206,7 @@ void TQNSIMWindow::handleMessage(const platform::Message& message)
     switch (n) {
     case UM_OPEN_MODEL:
         if (message.text && !message.text->empty())
-            LoadModel(Startup().WorkingDirectory, *message.text);
+            openModelWhenIdle(*message.text);
         break;
     case UM_SETTINGS_CHANGED:
         StartupSettings(m_words, 1, ShowConfirmLines);
@@ -371,6 +373,24 @@ void TQNSIMWindow::runCommand(int id)
         break;
     }
     resumeRuns();
+}
+
+void TQNSIMWindow::openModelWhenIdle(const std::string& model)
+{
+    if (!Simulating && !StartRequested && !MultipleRunActive()) {
+        LoadModel(Startup().WorkingDirectory, model);
+        return;
+    }
+    // The tables of a run are not replaced under it: the run and its series are stopped as
+    // Interrupt stops them, and the model is opened once they have ended.
+    StartRequested = 0;
+    InterruptRequested = 1;
+    if (MultipleRuns().stop)
+        MultipleRuns().stop();
+    QTimer::singleShot(20, this, [this, model] {
+        if (!QuitRequested)
+            openModelWhenIdle(model);
+    });
 }
 
 void TQNSIMWindow::saveExperimentAs()

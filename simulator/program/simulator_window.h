@@ -65,6 +65,9 @@ private:
     void help(const std::string& file, unsigned command, long data);
     void showTitle();
     void saveExperimentAs();
+    /// Loads the model at once when no run or series is going on, else stops them and
+    /// loads it once they have ended.
+    void openModelWhenIdle(const std::string& model);
     void savePlotPicture(const std::string& path);
 
     PlotCanvas* m_canvas = nullptr;

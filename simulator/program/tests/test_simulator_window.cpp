@@ -665,3 +665,41 @@ TEST(SimulatorWindow, ASweepFromTheMenuKeepsTheMenusBusyUntilItsLastRunEnds)
     EXPECT_TRUE(s.window().commandAction(CM_START_SIMULATION)->isEnabled());
     EXPECT_TRUE(s.boxes().transcript().empty()) << testing::PrintToString(s.boxes().transcriptLines());
 }
+
+// Another program asks for a model while a run, or a series, goes on: the run is stopped
+// and finished with its files, and the model is opened after it, the state machine intact.
+TEST(SimulatorWindow, AModelSentDuringARunOrASeriesIsOpenedOnceTheRunHasEnded)
+{
+    Simulator s;
+    s.openExperiment("default");
+    RunSpecs().finishTime = 1e9;
+    s.command(CM_START_SIMULATION);
+    ASSERT_TRUE(s.waitFor([] { return Simulating != 0; }));
+    platform::postMessage(s.window().handle(), UM_OPEN_MODEL, 0, 0, std::string("loop1"));
+    ASSERT_TRUE(s.waitFor([] { return Experiment().modelName == "loop1"; }));
+    EXPECT_EQ(SimulatorState, StateModelLoaded);
+    EXPECT_FALSE(Simulating);
+    EXPECT_EQ(LastRunSummary().rfind("Simulation stopped by user.", 0), 0u) << LastRunSummary();
+    EXPECT_TRUE(s.boxes().transcript().empty()) << testing::PrintToString(s.boxes().transcriptLines());
+
+    // A sweep of endless runs: it ends without its next run, then the model is opened.
+    platform::postMessage(s.window().handle(), UM_OPEN_MODEL, 0, 0, std::string("msd1"));
+    ASSERT_TRUE(s.waitFor([] { return Experiment().modelName == "msd1"; }));
+    s.openExperiment("default");
+    RunSpecs().finishTime = 1e9;
+    MultipleRunSpec& spec = MultipleRunSpecs();
+    spec.steps = 3;
+    MultipleRunVariable v;
+    v.kind = KindParameter;
+    v.from = 0.5;
+    v.to = 1.5;
+    spec.variables = {v};
+    RefreshCommandStates(SimulatorState);
+    s.command(CM_START_MULTIPLE_RUN);
+    ASSERT_TRUE(s.waitFor([] { return Simulating && PlainSeriesActive(); }));
+    platform::postMessage(s.window().handle(), UM_OPEN_MODEL, 0, 0, std::string("loop1"));
+    ASSERT_TRUE(s.waitFor([] { return Experiment().modelName == "loop1"; }));
+    EXPECT_FALSE(PlainSeriesActive());
+    EXPECT_EQ(SimulatorState, StateModelLoaded);
+    EXPECT_TRUE(s.boxes().transcript().empty()) << testing::PrintToString(s.boxes().transcriptLines());
+}
