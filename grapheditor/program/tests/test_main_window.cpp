@@ -146,6 +146,7 @@ TEST_F(MainWindow, ARightClickSelectsWhatIsUnderItThenShowsThePopUpUnlessMinimis
     showSubmodel->trigger();
     popup->close();
     EXPECT_EQ(Editor().modelName, "dcm1");
+    testsupport::grabToPng(*window, "grapheditor_submodel");
     EXPECT_TRUE(enabled(CM_SHOW_PARENT));
     EXPECT_FALSE(menuEntries()[5]->isEnabled()) << "a submodel is not simulated";
     EXPECT_FALSE(enabled(CM_COMPLETE_PROCESSING));
