@@ -25,14 +25,12 @@ std::string cut(const std::string& text, std::size_t n)
 
 bool enters(const ConnectionRow& row)
 {
-    const int d = row.connection->direction;
-    return (d == 1 && row.end == 1) || (d == 2 && row.end == 0);
+    return row_enters(row);
 }
 
 bool leaves(const ConnectionRow& row)
 {
-    const int d = row.connection->direction;
-    return (d == 1 && row.end == 0) || (d == 2 && row.end == 1);
+    return row_leaves(row);
 }
 
 bool isSignal(const ConnectionRow& row)
@@ -509,6 +507,18 @@ bool connectArrayJunction(SubmodelConnections& record)
 }
 
 } // namespace
+
+bool row_enters(const ConnectionRow& row)
+{
+    const int d = row.connection->direction;
+    return (d == 1 && row.end == 1) || (d == 2 && row.end == 0);
+}
+
+bool row_leaves(const ConnectionRow& row)
+{
+    const int d = row.connection->direction;
+    return (d == 1 && row.end == 0) || (d == 2 && row.end == 1);
+}
 
 int is_junction(const Submodel& submodel)
 {

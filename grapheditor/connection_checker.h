@@ -73,6 +73,10 @@ int auto_connect(SubmodelConnections& record);
 /// port takes every bond gets the number of elements used as its argument.
 void apply_connections(SubmodelConnections& record);
 
+/// Whether the row's connection points into the submodel, or away from it (neither: undirected).
+bool row_enters(const ConnectionRow& row);
+bool row_leaves(const ConnectionRow& row);
+
 /// 1 for the junction types "0j" and "1j" (library index 0 or 1).
 int is_junction(const Submodel& submodel);
 

@@ -38,24 +38,12 @@ std::string joinedSizes(const std::vector<int>& sizes, bool asRanges)
     return text;
 }
 
-bool rowEnters(const ConnectionRow& row)
-{
-    const int d = row.connection->direction;
-    return (d == 1 && row.end == 1) || (d == 2 && row.end == 0);
-}
-
-bool rowLeaves(const ConnectionRow& row)
-{
-    const int d = row.connection->direction;
-    return (d == 1 && row.end == 0) || (d == 2 && row.end == 1);
-}
-
 /// The port group a row's connection chooses from: 0 power, 1 input, 2 output, -1 none.
 int groupOf(const ConnectionRow& row)
 {
     if (!row.connection->isSignal)
         return 0;
-    return rowEnters(row) ? 1 : rowLeaves(row) ? 2 : -1;
+    return row_enters(row) ? 1 : row_leaves(row) ? 2 : -1;
 }
 
 int groupOfPort(const Pio& port)
@@ -82,7 +70,7 @@ std::string row_symbol_key(const ConnectionRow& row)
     const Connection& c = *row.connection;
     std::string key = c.size.empty() ? "s" : "m";
     key += c.isSignal ? "s" : "b";
-    key += rowLeaves(row) ? "l" : rowEnters(row) ? "r" : "";
+    key += row_leaves(row) ? "l" : row_enters(row) ? "r" : "";
     if (!c.isSignal) {
         const bool atSubmodel = (c.causality == 1 && row.end == 1) || (c.causality == 2 && row.end == 0);
         const bool atFarEnd = (c.causality == 1 && row.end == 0) || (c.causality == 2 && row.end == 1);

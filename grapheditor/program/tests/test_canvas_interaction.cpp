@@ -25,6 +25,7 @@
 #include "platform/core/message_sink.h"
 #include "platform/testing/qt_support.h"
 #include "platform/testing/temp_dir.h"
+#include "simulator/tests/model_test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -35,7 +36,9 @@
 #include <QMouseEvent>
 #include <QTest>
 
+#include <cstdlib>
 #include <filesystem>
+#include <functional>
 
 using testsupport::findControl;
 
@@ -54,11 +57,16 @@ protected:
         library = dir.file("library");
         std::filesystem::copy(ORVANTA_LIBRARY_DIR, library);
         settings = dir.file("orvanta.ini");
+        // The model processor is found beside the editor, as in the installation.
+        const char* path = std::getenv("PATH");
+        pathVariable.emplace("PATH", (std::string(ORVANTA_BIN_DIR) + ":" + (path ? path : "")).c_str());
         ASSERT_TRUE(platform::writeFileAtomically(
             settings, "[General]\nmodel_dirs=" + models + ";" + more + ";" + library +
                           "\nalias_names=models;more;library\n"
                           "[Graph Editor]\ndef_bond_size=3\ngrid_snap_size=1\ngrid=0\nsnap=1\nshowname=1\n"
-                          "[Model Processor]\nmessages=0\ntempfiles=1\n"));
+                          "[Equation Editor]\nee_messages=1\n"
+                          "[Model Processor]\nmessages=0\ntempfiles=1\n"
+                          "[Simulator]\nmode=0\nsim_grid=1\ncolors=1\ndashing=0\nlinewidth=1\nwarp=1\n"));
         window = std::make_unique<TQNBGEWindow>(SplitCommandLine("-rc_file " + settings));
         window->show();
         ASSERT_TRUE(window->SetupWindow());
@@ -174,8 +182,22 @@ protected:
         QTest::keyClicks(edit, text);
     }
 
+    /// A capacitor c_1 at (200, 200) with a bond from the PIO p_1 at (80, 200); the bond tool is left chosen.
+    void drawPioBondedToCapacitor()
+    {
+        openPopup();
+        pick("library", "c1");
+        click(200, 200);
+        tool(TOOL_PIO);
+        click(80, 200);
+        tool(TOOL_BOND);
+        click(80, 200);
+        click(200, 200);
+    }
+
     testsupport::TempDir dir;
     std::string models, more, library, settings;
+    std::optional<testsupport::ScopedEnvironment> pathVariable;
     platform::ScriptedMessageSink sink;
     platform::ScopedMessageSink scopedSink{sink};
     std::unique_ptr<TQNBGEWindow> window;
@@ -293,14 +315,7 @@ TEST_F(Interaction, AJunctionDrawnAndDraggedWithItsBondsIsSavedAsExpected)
 
 TEST_F(Interaction, ADoubleClickOpensTheEditorOfWhatIsUnderIt)
 {
-    openPopup();
-    pick("library", "c1");
-    click(200, 200);
-    tool(TOOL_PIO);
-    click(80, 200);
-    tool(TOOL_BOND);
-    click(80, 200);
-    click(200, 200);
+    drawPioBondedToCapacitor();
     tool(TOOL_SELECT);
 
     doubleClick(200, 200);
@@ -324,6 +339,9 @@ TEST_F(Interaction, ADoubleClickOpensTheEditorOfWhatIsUnderIt)
     click(200, 200);
     window->runCommand(CM_CONNECTIONS);
     ASSERT_NE(ConnectionEditor(), nullptr);
+    // One undirected bond on the one port: connected as the editor opens.
+    EXPECT_EQ(ConnectionEditor()->text(ID_CE_MESSAGE), "Submodel (partly) connected automatically.");
+    EXPECT_EQ(ConnectionEditor()->selectedIndex(ID_CE_POWER_PORTS), 0);
     ConnectionEditor()->clear();
     doubleClick(80, 200);
     doubleClick(200, 200);
@@ -392,20 +410,25 @@ TEST_F(Interaction, ThePortsOfTwoUndirectedBondsAreAssignedInTheConnectionEditor
     std::vector<std::string> ports;
     for (const Attachment& a : tf->attachments)
         ports.push_back(a.connection->ends[a.end].portName);
+    std::vector<std::string> applied = ports;
     std::sort(ports.begin(), ports.end());
     EXPECT_EQ(ports, (std::vector<std::string>{"p1", "p2"}));
+
+    // Cancel drops what was changed since.
+    clickItem(*editor, ID_CE_ROWS, "tf_1`p1");
+    clickItem(*editor, ID_CE_POWER_PORTS, "p2");
+    EXPECT_TRUE(editor->isEdited());
+    clickButton(*editor, ID_CE_CANCEL);
+    EXPECT_EQ(ConnectionEditor(), nullptr);
+    ports.clear();
+    for (const Attachment& a : tf->attachments)
+        ports.push_back(a.connection->ends[a.end].portName);
+    EXPECT_EQ(ports, applied);
 }
 
 TEST_F(Interaction, APioRenamedToANumberOrAKeywordIsRefusedAndAGoodNameIsSaved)
 {
-    openPopup();
-    pick("library", "c1");
-    click(200, 200);
-    tool(TOOL_PIO);
-    click(80, 200);
-    tool(TOOL_BOND);
-    click(80, 200);
-    click(200, 200);
+    drawPioBondedToCapacitor();
     tool(TOOL_SELECT);
     doubleClick(80, 200);
     TQNPortAttrDialog* editor = PioAttributesEditor();
@@ -520,16 +543,106 @@ TEST_F(Interaction, MainArgumentsRefuseBadNamesAndValuesAndAreSaved)
     clickButton(*editor, ID_ATTR_CANCEL);
     EXPECT_EQ(CurrentModel().arguments.size(), 1u);
 
-    openPopup();
-    pick("library", "c1");
-    click(200, 200);
-    tool(TOOL_PIO);
-    click(80, 200);
-    tool(TOOL_BOND);
-    click(80, 200);
-    click(200, 200);
+    drawPioBondedToCapacitor();
     saveAs("margs1", false);
     EXPECT_EQ(testsupport::readText(models + "/margs1.sga"), "n\t-4\n");
+}
+
+/// Pumps events until the condition holds; false after the time out.
+bool waitUntil(const std::function<bool()>& condition, int timeoutMs)
+{
+    for (int waited = 0; !condition(); waited += 20) {
+        if (waited >= timeoutMs)
+            return false;
+        QTest::qWait(20);
+    }
+    return true;
+}
+
+/// The states of a processed model integrated with Euler steps from the same
+/// parameters and initial states, its rates after each step appended.
+std::vector<double> eulerRates(const std::string& codeFile)
+{
+    modeltest::loadClean(testsupport::readText(codeFile));
+    ModelVariables& variables = Variables();
+    const int parameters = variables.kinds[KindOfLetter('P')].count;
+    const int states = variables.kinds[KindState].count;
+    for (int i = 0; i < parameters; ++i)
+        modeltest::cell('P', i) = 1.5 + 0.5 * i;
+    ModelEvaluators.initialization();
+    for (int i = 0; i < states; ++i)
+        modeltest::cell('s', i) = 0.25 * (i + 1);
+    std::vector<double> rates;
+    for (int step = 0; step < 50; ++step) {
+        EvaluateModel(0.01 * step);
+        for (int i = 0; i < states; ++i) {
+            rates.push_back(modeltest::cell('R', i));
+            modeltest::cell('s', i) += 0.01 * modeltest::cell('R', i);
+        }
+    }
+    return rates;
+}
+
+TEST_F(Interaction, AMassSpringDamperDrawnWithMouseAndKeysSimulatesLikeTheExample)
+{
+    openPopup();
+    struct Placed {
+        const char* entry;
+        int x, y;
+        const char* name;
+    };
+    const Placed placed[] = {{"se1", 40, 120, "f"},  {"1j1", 120, 120, "v"}, {"i1", 120, 40, "m"},
+                             {"1j1", 240, 120, "w"}, {"c1", 240, 40, "k"},   {"r1", 240, 200, "d"}};
+    for (const Placed& p : placed) {
+        pick("library", p.entry);
+        click(p.x, p.y);
+    }
+    tool(TOOL_BOND);
+    const int bonds[][4] = {{40, 120, 120, 120}, {120, 120, 120, 40}, {120, 120, 240, 120},
+                            {240, 120, 240, 40}, {240, 120, 240, 200}};
+    for (const auto& b : bonds) {
+        click(b[0], b[1]);
+        click(b[2], b[3]);
+    }
+    ASSERT_EQ(CurrentModel().connections.size(), 5u);
+    tool(TOOL_SELECT);
+    // Each submodel is named in its attributes editor: a double click, the name typed, Enter.
+    for (const Placed& p : placed) {
+        doubleClick(p.x, p.y);
+        TQNSubAttrDialog* editor = SubmodelAttributesEditor();
+        ASSERT_NE(editor, nullptr) << p.name;
+        typeInto(*editor, 603, p.name);
+        QTest::keyClick(findControl<QLineEdit>(*editor, 603), Qt::Key_Return);
+        ASSERT_NE(submodel(p.name), nullptr) << p.name << " " << editor->text(ID_ATTR_STATUS);
+    }
+    testsupport::grabToPng(*window, "grapheditor_drawn_msd");
+
+    // Save: the check connects every port; the chooser takes the name.
+    window->runCommand(CM_SAVE);
+    TQNFileDialog* chooser = NameChooserWindow();
+    ASSERT_NE(chooser, nullptr) << window->shownStatusText();
+    QTest::keyClicks(findControl<QLineEdit>(*chooser, ID_CHOOSER_NAME), "msd1");
+    clickButton(*chooser, ID_CHOOSER_OK);
+    ASSERT_TRUE(platform::fileExists(models + "/msd1.mg0")) << testsupport::readText(models + "/msd1.mgg");
+    window->runCommand(CM_COMPLETE_PROCESSING);
+    ASSERT_TRUE(waitUntil([] { return Editor().statusText == "Model processing completed succesfully."; }, 60000))
+        << window->shownStatusText() << " " << testing::PrintToString(sink.transcriptLines());
+    ASSERT_TRUE(platform::fileExists(models + "/msd1.l"));
+
+    // The example, under another name, processed the same way.
+    std::string example = testsupport::readText(ORVANTA_MODELS_DIR "/msd.mg0");
+    example.replace(example.find("bond graph msd version"), 22, "bond graph ref version");
+    ASSERT_TRUE(platform::writeFileAtomically(more + "/ref1.mg0", example));
+    ASSERT_EQ(OpenModelFromDirectories("ref1"), 1);
+    window->runCommand(CM_COMPLETE_PROCESSING);
+    ASSERT_TRUE(waitUntil([] { return Editor().statusText == "Model processing completed succesfully."; }, 60000))
+        << window->shownStatusText();
+    ASSERT_TRUE(platform::fileExists(models + "/ref1.l"));
+
+    const std::vector<double> drawn = eulerRates(models + "/msd1.l");
+    const std::vector<double> reference = eulerRates(models + "/ref1.l");
+    ASSERT_EQ(drawn.size(), 100u) << "two states over 50 steps";
+    EXPECT_EQ(drawn, reference);
 }
 
 } // namespace
