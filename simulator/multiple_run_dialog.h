@@ -47,8 +47,8 @@ private:
 
 MultipleRunEditor& MultipleRunEditorLogic();
 void SetMultipleRunEditorParent(QWidget* parent);
-/// "Multiple-Run Specs...": made once (raised when it exists), filled from the specification in force.
+/// "Multiple-Run Specs...": made once (raised when it exists), filled from the specs in force.
 TQNMultipleRunDialog& OpenMultipleRunEditor();
-/// A new model or experiment: the open editor shows the specification in force again.
+/// A new model or experiment: the open editor shows the specs in force again.
 void RefreshMultipleRunEditor();
 TQNMultipleRunDialog* MultipleRunEditorWindow();

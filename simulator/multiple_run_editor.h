@@ -1,4 +1,4 @@
-// The logic of the multiple-run editor: the specification being edited, its list of
+// The logic of the multiple-run editor: the specs being edited, its list of
 // varied variables, the fields of the selected one, and OK and Cancel.
 #pragma once
 
@@ -9,7 +9,7 @@
 
 class MultipleRunEditor {
 public:
-    /// Copies the specification in force into the edited one.
+    /// Copies the specs in force into the edited copy.
     void open();
     const MultipleRunSpec& spec() const { return m_spec; }
 
@@ -41,9 +41,9 @@ public:
     bool edited() const { return m_edited; }
     std::string caption() const;
 
-    /// OK: the edited specification is put in force; false when a field is refused.
+    /// OK: the edited specs are put in force; false when a field is refused.
     bool ok();
-    /// Cancel: the specification in force comes back.
+    /// Cancel: the specs in force come back.
     void cancel();
 
 private:

@@ -1,4 +1,4 @@
-// The multiple-run specification in force, its ".mr" file and its description text.
+// The multiple-run specs in force, their ".mr" file and its description text.
 // The file is read line by line; a line yields its items as the C scanner reads them,
 // so a name is one word without blanks.
 #include "simulator/multiple_runs.h"

@@ -28,7 +28,7 @@ namespace {
 using numerics::Matrix;
 using numerics::StopOptimization;
 
-/// One series: the specification it runs, where it stands and what it recorded.
+/// One series: the specs it runs, where it stands and what it recorded.
 struct SeriesState {
     MultipleRunSpec spec;
     bool plainActive = false;

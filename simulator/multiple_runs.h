@@ -1,4 +1,4 @@
-// Multiple runs: the specification of a series of runs with changed parameters or
+// Multiple runs: the specs of a series of runs with changed parameters or
 // initial conditions (a plain grid, an optimisation or a Monte Carlo series), its
 // ".mr" file, the drivers that run the series and the result files they leave.
 #pragma once
@@ -42,7 +42,7 @@ struct MultipleRunSpec {
     bool operator==(const MultipleRunSpec& other) const = default;
 };
 
-/// The specification in force.
+/// The specs in force.
 MultipleRunSpec& MultipleRunSpecs();
 
 /// The names of the optimisation methods by index.
@@ -56,12 +56,12 @@ const char* MultipleRunVariableName(const MultipleRunVariable& variable);
 /// The criterion's name, or null when none is set or it vanished.
 const char* CriterionName(const MultipleRunSpec& spec);
 
-/// The file's text for the specification.
+/// The file's text for the specs.
 std::string MultipleRunFileText(const MultipleRunSpec& spec, const std::string& className);
-/// Writes the specification in force; deletes the file instead when there is nothing to run.
+/// Writes the specs in force; deletes the file instead when there is nothing to run.
 /// 0, or -1 after "Can not open for writing:".
 int WriteMultipleRunFile(const std::string& path);
-/// Reads the file into the specification in force: 1 read, 0 after a message, -1 not this model's file.
+/// Reads the file into the specs in force: 1 read, 0 after a message, -1 not this model's file.
 int ReadMultipleRunFile(const std::string& path);
 
 /// The number of runs of a plain series, steps^count; -1 when it passes `MaxPlainRuns`.
@@ -71,7 +71,7 @@ inline constexpr long long MaxPlainRuns = 1000000;
 /// The value variable `i` takes in run `run` (1-based) of a plain series.
 double PlainRunValue(const MultipleRunSpec& spec, int i, long long run);
 
-/// Why a series cannot start with the specification (empty when it can); the editor refuses the same.
+/// Why a series cannot start with the specs (empty when it can); the editor refuses the same.
 std::vector<std::string> MultipleRunProblem(const MultipleRunSpec& spec);
 
 /// Start Multiple Run Simulation.
