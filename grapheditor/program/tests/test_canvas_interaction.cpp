@@ -30,6 +30,8 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QCheckBox>
+#include <QRadioButton>
 #include <QApplication>
 #include <QLineEdit>
 #include <QListWidget>
@@ -134,7 +136,10 @@ protected:
     {
         auto* button = findControl<QAbstractButton>(dialog, id);
         ASSERT_NE(button, nullptr) << id;
-        QTest::mouseClick(button, Qt::LeftButton, {}, button->rect().center());
+        // A radio or check box takes clicks on its indicator and text only.
+        const bool indicator = qobject_cast<QRadioButton*>(button) || qobject_cast<QCheckBox*>(button);
+        const QPoint at = indicator ? QPoint(6, button->height() / 2) : button->rect().center();
+        QTest::mouseClick(button, Qt::LeftButton, {}, at);
     }
     /// Picks a library entry of the popup's directory list by their texts.
     void pick(const QString& directory, const QString& entry)
@@ -546,6 +551,58 @@ TEST_F(Interaction, MainArgumentsRefuseBadNamesAndValuesAndAreSaved)
     drawPioBondedToCapacitor();
     saveAs("margs1", false);
     EXPECT_EQ(testsupport::readText(models + "/margs1.sga"), "n\t-4\n");
+}
+
+TEST_F(Interaction, TheSignalAndSubmodelEditorsApplyWhatTheyCheck)
+{
+    openPopup();
+    pick("library", "con1");
+    click(200, 120);
+    pick("library", "0jv1");
+    click(200, 280);
+    tool(TOOL_PIO);
+    click(360, 120);
+    tool(TOOL_SIGNAL);
+    click(200, 120);
+    click(360, 120);
+    tool(TOOL_SELECT);
+    Pio* out = pio("p_1");
+    ASSERT_NE(out, nullptr);
+    EXPECT_EQ(out->kind, PIO_OUTPUT);
+
+    // Turning the signal round turns the PIO into an input.
+    doubleClick(280, 120);
+    TQNBondAttrDialog* signal = ConnectionAttributesEditor();
+    ASSERT_NE(signal, nullptr);
+    EXPECT_EQ(signal->text(410), "Signal Between:");
+    EXPECT_FALSE(signal->isControlEnabled(415)) << "a signal has no causality";
+    clickButton(*signal, 422);
+    EXPECT_TRUE(signal->isChecked(422));
+    EXPECT_TRUE(signal->isEdited());
+    clickButton(*signal, ID_ATTR_APPLY);
+    EXPECT_EQ(signal->text(ID_ATTR_STATUS), "Bond/Signal attributes OK.");
+    EXPECT_EQ(CurrentModel().connections.head()->direction, 2);
+    EXPECT_EQ(out->kind, PIO_INPUT);
+
+    // The junction's one argument takes one expression.
+    doubleClick(200, 280);
+    TQNSubAttrDialog* attributes = SubmodelAttributesEditor();
+    ASSERT_NE(attributes, nullptr);
+    ASSERT_EQ(attributes->rows().size(), 1u);
+    EXPECT_EQ(attributes->rows()[0].name, "n");
+    typeInto(*attributes, 608, "1, 2");
+    clickButton(*attributes, ID_ATTR_APPLY);
+    EXPECT_EQ(attributes->text(ID_ATTR_STATUS), "Argument expression error: too many expressions");
+    typeInto(*attributes, 608, "3");
+    typeInto(*attributes, 603, "1e5");
+    clickButton(*attributes, ID_ATTR_APPLY);
+    EXPECT_EQ(attributes->text(ID_ATTR_STATUS), "Name 1e5 is read as a number or keyword in the model file.");
+    typeInto(*attributes, 603, "junction");
+    clickButton(*attributes, ID_ATTR_OK);
+    Submodel* junction = submodel("junction");
+    ASSERT_NE(junction, nullptr);
+    ASSERT_EQ(junction->arguments.size(), 1u);
+    EXPECT_EQ(ExprText(junction->arguments[0].get(), 0), "3");
 }
 
 /// Pumps events until the condition holds; false after the time out.
