@@ -174,6 +174,12 @@ int AttributeEditor::guardConflict()
     return 0;
 }
 
+void AttributeEditor::Unbind()
+{
+    m_object = nullptr;
+    refill();
+}
+
 void AttributeEditor::showStatus(const std::string& text, bool error)
 {
     setText(ID_ATTR_STATUS, text);

@@ -36,6 +36,8 @@ public:
     bool isEdited() const { return m_edited; }
     /// The guard's test: unchanged editors let go of their object and allow.
     int guardConflict();
+    /// Lets go of the object, edits and all (the model is being emptied).
+    void Unbind();
 
     /// Shows a text in the status line; an error also beeps and flashes.
     void showStatus(const std::string& text, bool error = false);

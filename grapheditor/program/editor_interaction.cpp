@@ -86,3 +86,18 @@ void RemoveEditorInteraction()
     reset_canvas_mouse();
     g_canvas = nullptr;
 }
+
+void ForgetEditorObjects()
+{
+    reset_canvas_mouse();
+    if (TQNConEditorDialog* editor = ConnectionEditor())
+        editor->clear();
+    if (TQNPortAttrDialog* editor = PioAttributesEditor())
+        editor->Unbind();
+    if (TQNBondAttrDialog* editor = ConnectionAttributesEditor())
+        editor->Unbind();
+    if (TQNSubAttrDialog* editor = SubmodelAttributesEditor())
+        editor->Unbind();
+    if (TQNMainArgDialog* editor = MainArgumentsEditor())
+        editor->Unbind();
+}

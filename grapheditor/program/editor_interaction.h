@@ -10,3 +10,7 @@ void InstallEditorInteraction(QWidget* canvas);
 
 /// Closes the popup and the editors and forgets the canvas's state.
 void RemoveEditorInteraction();
+
+/// The editors let go of the objects they hold and the canvas forgets its
+/// drag and drawing: the model is being emptied.
+void ForgetEditorObjects();

@@ -1,7 +1,7 @@
 // The editor's view of the model core.
 #include "grapheditor/program/editor_view.h"
 
-#include "grapheditor/program/canvas_mouse.h"
+#include "grapheditor/program/editor_interaction.h"
 #include "grapheditor/program/model_commands.h"
 #include "grapheditor/program/selection.h"
 
@@ -18,6 +18,6 @@ void EditorView::editedChanged(int)
 void EditorView::resetCanvas()
 {
     forget_selection();
-    reset_canvas_mouse();
+    ForgetEditorObjects();
     CanvasView::resetCanvas();
 }

@@ -102,7 +102,10 @@ void TQNMainArgDialog::fillFields()
 {
     const std::string& name = CurrentModel().name;
     setText(ID_ARGS_MODEL, name.empty() ? "untitled" : name);
-    copyArguments();
+    if (boundObject())
+        copyArguments();
+    else
+        m_rows.clear();
     showRows(m_rows.empty() ? -1 : 0);
 }
 

@@ -352,6 +352,15 @@ TEST_F(Interaction, ADoubleClickOpensTheEditorOfWhatIsUnderIt)
     doubleClick(200, 200);
     EXPECT_EQ(ConnectionEditor()->submodel(), submodel("c_1"));
     EXPECT_EQ(SubmodelAttributesEditor(), nullptr);
+
+    // Emptying the model, as opening another does, lets every editor go of what it held.
+    typeInto(*PioAttributesEditor(), 101, "p_9");
+    EXPECT_TRUE(PioAttributesEditor()->isEdited());
+    clear_model();
+    EXPECT_EQ(PioAttributesEditor()->boundObject(), nullptr);
+    EXPECT_FALSE(PioAttributesEditor()->isEdited());
+    EXPECT_EQ(ConnectionEditor()->submodel(), nullptr);
+    EXPECT_EQ(ConnectionAttributesEditor()->boundObject(), nullptr);
 }
 
 TEST_F(Interaction, ThePortsOfTwoUndirectedBondsAreAssignedInTheConnectionEditor)
