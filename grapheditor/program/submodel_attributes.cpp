@@ -270,6 +270,11 @@ int TQNSubAttrDialog::acceptEdits()
         View().drawConnection(*a.connection, 1);
     }
     View().drawSubmodel(s, 1);
+    if (s.selected) {
+        // The status line names the selected submodel as it is now.
+        SetSubmodelSelected(s, 0);
+        SetSubmodelSelected(s, 1);
+    }
     SetEdited();
     setEditedFlag(false);
     showStatus("Submodel attributes OK.");
