@@ -243,8 +243,10 @@ ClassRec* copyClass(const ClassRec* old)
 {
     if (!old)
         return nullptr;
-    AddressMap map;
-    ClassRec* cls = newClass();
+    // One map serves every copy, so that its room is had once.
+    thread_local AddressMap map;
+    map.clear();
+    ClassRec* cls = newInstanceClass();
     if (!cls)
         return nullptr;
     map.enter(old, cls);

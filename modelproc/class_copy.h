@@ -3,25 +3,73 @@
 
 #include "modelproc/model_records.h"
 
-#include <unordered_map>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
 
-/// Old record addresses to the addresses of their copies, for one class copy.
+/// Old record addresses to the addresses of their copies, for one class copy: an open-addressing
+/// table, so that entering a record costs no allocation of its own and a cleared map keeps its room.
 class AddressMap {
 public:
-    void clear() { m_map.clear(); }
-    void enter(const void* oldAddress, void* newAddress) { m_map[oldAddress] = newAddress; }
+    void clear()
+    {
+        for (std::uint32_t slot : m_used)
+            m_slots[slot] = {};
+        m_used.clear();
+    }
+    void enter(const void* oldAddress, void* newAddress)
+    {
+        if (!oldAddress)
+            return;
+        if (2 * (m_used.size() + 1) > m_slots.size())
+            grow();
+        Slot& slot = m_slots[find(oldAddress)];
+        if (!slot.from) {
+            slot.from = oldAddress;
+            m_used.push_back(static_cast<std::uint32_t>(&slot - m_slots.data()));
+        }
+        slot.to = newAddress;
+    }
     /// The copy of a record; null when it was not copied.
     template <class T>
     T* lookup(const T* oldAddress) const
     {
-        if (!oldAddress)
+        if (!oldAddress || m_used.empty())
             return nullptr;
-        auto it = m_map.find(oldAddress);
-        return it == m_map.end() ? nullptr : static_cast<T*>(it->second);
+        return static_cast<T*>(m_slots[find(oldAddress)].to);
     }
 
 private:
-    std::unordered_map<const void*, void*> m_map;
+    struct Slot {
+        const void* from = nullptr;
+        void* to = nullptr;
+    };
+    /// The slot holding the address, or the empty slot where it would go.
+    std::size_t find(const void* address) const
+    {
+        const std::size_t mask = m_slots.size() - 1;
+        std::uint64_t h = reinterpret_cast<std::uintptr_t>(address);
+        h = (h ^ (h >> 29)) * 0xbf58476d1ce4e5b9ULL;
+        for (std::size_t i = (h ^ (h >> 32)) & mask;; i = (i + 1) & mask)
+            if (m_slots[i].from == address || !m_slots[i].from)
+                return i;
+    }
+    void grow()
+    {
+        std::vector<Slot> old;
+        old.swap(m_slots);
+        m_slots.assign(old.empty() ? 64 : 2 * old.size(), Slot{});
+        m_used.clear();
+        for (const Slot& slot : old)
+            if (slot.from) {
+                const std::size_t i = find(slot.from);
+                m_slots[i] = slot;
+                m_used.push_back(static_cast<std::uint32_t>(i));
+            }
+    }
+
+    std::vector<Slot> m_slots; ///< a power of two in size, at most half full
+    std::vector<std::uint32_t> m_used; ///< the slots in use
 };
 
 /// A deep copy whose every internal reference points into the copy; null when memory runs out.

@@ -2,6 +2,8 @@
 // selects, references to a variable in an expression, and hierarchical names.
 #include "modelproc/equation_collection.h"
 
+#include "modelproc/record_release.h"
+
 #include "modelproc/class_copy.h"
 #include "modelproc/display_hooks.h"
 #include "modelproc/graph_dissolution.h"
@@ -197,7 +199,7 @@ int numberBonds(GraphBody* graph, int& counter)
         if (!portsOk)
             continue;
         for (int end = 0; end < 2; ++end) {
-            auto* descriptor = ProcessingArena().make<BondDescriptor>();
+            auto* descriptor = arenaFor<BondDescriptor>().make<BondDescriptor>();
             if (!descriptor || !ports[end]->connected.pushFront(descriptor)) {
                 reportOutOfMemory();
                 return 0;
@@ -252,7 +254,7 @@ int numberSignals(GraphBody* graph, int& counter)
         if (newSlot)
             slot = counter;
         for (int side = 0; side < 2; ++side) {
-            auto* descriptor = ProcessingArena().make<SignalDescriptor>();
+            auto* descriptor = arenaFor<SignalDescriptor>().make<SignalDescriptor>();
             IoRec* io = side == 0 ? output : input;
             if (!descriptor || !io->connected.pushFront(descriptor)) {
                 reportOutOfMemory();
@@ -282,7 +284,7 @@ int numberConnections(ClassRec* top, int& counter)
         for (IoRec* output : sub->cls->outputs) {
             if (!output->connected.empty())
                 continue;
-            auto* descriptor = ProcessingArena().make<SignalDescriptor>();
+            auto* descriptor = arenaFor<SignalDescriptor>().make<SignalDescriptor>();
             if (!descriptor || !output->connected.pushFront(descriptor)) {
                 reportOutOfMemory();
                 return 0;
@@ -672,5 +674,8 @@ int collectEquations(ClassRec* top, int slotCount)
             moveSubmodelRecords(top, sub, instance_name(sub));
     }
     top->graph = nullptr;
+    // The variables and equations now belong to the top class; the graph that held them, the
+    // instance copies and their ports are not reached any more, and their room serves what follows.
+    releaseGraphRecords();
     return normaliseIndices(top);
 }

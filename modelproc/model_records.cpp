@@ -15,12 +15,10 @@
 
 void RecordArena::clear()
 {
-    while (!m_destroy.empty()) {
-        Destroy entry = m_destroy.back();
-        m_destroy.pop_back();
-        entry.destroy(entry.object);
+    while (DestroyLink* link = m_lastDestroy) {
+        m_lastDestroy = link->previous;
+        link->destroy(link + 1);
     }
-    m_destroy = {};
     for (void* chunk : m_chunks)
         std::free(chunk);
     m_chunks = {};
@@ -53,6 +51,12 @@ void* RecordArena::allocateChunk(std::size_t bytes)
 }
 
 RecordArena& ProcessingArena()
+{
+    static RecordArena arena;
+    return arena;
+}
+
+RecordArena& GraphArena()
 {
     static RecordArena arena;
     return arena;
@@ -188,7 +192,7 @@ namespace {
 template <class T>
 T* newLinked(SectionList<T>& list)
 {
-    T* record = ProcessingArena().make<T>();
+    T* record = arenaFor<T>().template make<T>();
     if (record)
         list.append(record);
     return record;
@@ -201,11 +205,19 @@ ClassRec* newClass()
     return ProcessingArena().make<ClassRec>();
 }
 
+ClassRec* newInstanceClass()
+{
+    ClassRec* cls = GraphArena().make<ClassRec>();
+    if (cls)
+        cls->instanceCopy = true;
+    return cls;
+}
+
 GraphBody* newGraphBody(ClassRec* cls)
 {
     if (!cls)
         return nullptr;
-    GraphBody* body = ProcessingArena().make<GraphBody>();
+    GraphBody* body = GraphArena().make<GraphBody>();
     if (body) {
         cls->type = CLASS_TOP;
         cls->graph = body;
@@ -217,7 +229,7 @@ EquationBody* newEquationBody(ClassRec* cls)
 {
     if (!cls)
         return nullptr;
-    EquationBody* body = ProcessingArena().make<EquationBody>();
+    EquationBody* body = (cls->instanceCopy ? GraphArena() : ProcessingArena()).make<EquationBody>();
     if (body) {
         cls->type = CLASS_DYN;
         cls->equations = body;

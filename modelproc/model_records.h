@@ -33,21 +33,25 @@ public:
     {
         static_assert(alignof(T) <= kAlignment, "records are aligned to the arena's alignment");
         static_assert(sizeof(T) % alignof(T) == 0);
-        if constexpr (!std::is_trivially_destructible_v<T>) {
-            try {
-                // Grow geometrically: reserving one more each time would copy the list on every record.
-                if (m_destroy.size() == m_destroy.capacity())
-                    m_destroy.reserve(m_destroy.empty() ? 64 : 2 * m_destroy.size());
-            } catch (const std::bad_alloc&) {
+        T* object = nullptr;
+        if constexpr (std::is_trivially_destructible_v<T>) {
+            void* memory = allocate(sizeof(T), alignof(T));
+            if (!memory)
                 return nullptr;
-            }
+            object = new (memory) T(std::forward<Args>(args)...);
+        } else {
+            // An object with a destructor is laid just after the link that remembers it, so that
+            // remembering costs no list of its own (which would be copied each time it grew).
+            static_assert(sizeof(DestroyLink) % alignof(T) == 0);
+            void* memory = allocate(sizeof(DestroyLink) + sizeof(T), alignof(DestroyLink));
+            if (!memory)
+                return nullptr;
+            auto* link = static_cast<DestroyLink*>(memory);
+            object = new (link + 1) T(std::forward<Args>(args)...);
+            link->destroy = [](void* p) { static_cast<T*>(p)->~T(); };
+            link->previous = m_lastDestroy;
+            m_lastDestroy = link;
         }
-        void* memory = allocate(sizeof(T), alignof(T));
-        if (!memory)
-            return nullptr;
-        T* object = new (memory) T(std::forward<Args>(args)...);
-        if constexpr (!std::is_trivially_destructible_v<T>)
-            m_destroy.push_back({object, [](void* p) { static_cast<T*>(p)->~T(); }});
         ++m_count;
         return object;
     }
@@ -74,11 +78,12 @@ private:
     }
     void* allocateChunk(std::size_t bytes);
 
-    struct Destroy {
-        void* object;
+    /// Sits just before an object whose destructor must run; the newest such object is last.
+    struct alignas(kAlignment) DestroyLink {
+        DestroyLink* previous;
         void (*destroy)(void*);
     };
-    std::vector<Destroy> m_destroy; ///< objects whose destructor must run
+    DestroyLink* m_lastDestroy = nullptr;
     std::vector<void*> m_chunks;
     unsigned char* m_next = nullptr;
     std::size_t m_left = 0;
@@ -87,6 +92,27 @@ private:
 
 /// The arena of the current processing run.
 RecordArena& ProcessingArena();
+
+/// The arena of the records that only describe the submodel graph of the run: subclasses, their
+/// types, bonds and signals, ports and ios, bond and signal descriptors, graph bodies and the
+/// classes copied for instances (with their equation bodies). Once the equations are collected
+/// into one flat body none of them is reached any more, and `releaseGraphRecords` gives them back
+/// while the run goes on; the variables, equations and expressions stay in the run's arena.
+RecordArena& GraphArena();
+
+/// Whether records of a kind are made in the graph arena.
+template <class T>
+struct InGraphArena : std::false_type {};
+
+/// The arena that records of a kind are made in.
+template <class T>
+RecordArena& arenaFor()
+{
+    if constexpr (InGraphArena<T>::value)
+        return GraphArena();
+    else
+        return ProcessingArena();
+}
 
 // ---------------------------------------------------------------------------
 // Lists
@@ -209,7 +235,7 @@ public:
     /// Puts the item in front; the new head, or null when memory is exhausted.
     PtrNode<T>* pushFront(T* item)
     {
-        auto* node = ProcessingArena().make<PtrNode<T>>();
+        auto* node = arenaFor<PtrNode<T>>().template make<PtrNode<T>>();
         if (!node)
             return nullptr;
         node->item = item;
@@ -221,7 +247,7 @@ public:
     /// Puts the item at the tail; the head (the new node when the list was empty), or null.
     PtrNode<T>* append(T* item, unsigned char relation = 0)
     {
-        auto* node = ProcessingArena().make<PtrNode<T>>();
+        auto* node = arenaFor<PtrNode<T>>().template make<PtrNode<T>>();
         if (!node)
             return nullptr;
         node->item = item;
@@ -532,9 +558,21 @@ struct ClassRec {
     SectionList<ExprPairRec> exprpairs;
     GraphBody* graph = nullptr;        ///< the body when type is TOP
     EquationBody* equations = nullptr; ///< the body when type is DYN
+    bool instanceCopy = false; ///< copied for an instance: made, with its equation body, in the graph arena
 
     SectionList<VarRec>& section(ClassSection which);
 };
+
+template <> struct InGraphArena<PortRec> : std::true_type {};
+template <> struct InGraphArena<IoRec> : std::true_type {};
+template <> struct InGraphArena<BondDescriptor> : std::true_type {};
+template <> struct InGraphArena<SignalDescriptor> : std::true_type {};
+template <> struct InGraphArena<BondRec> : std::true_type {};
+template <> struct InGraphArena<SigconRec> : std::true_type {};
+template <> struct InGraphArena<SubclassRec> : std::true_type {};
+template <> struct InGraphArena<SubmodelType> : std::true_type {};
+template <> struct InGraphArena<GraphBody> : std::true_type {};
+template <class T> struct InGraphArena<PtrNode<T>> : InGraphArena<T> {};
 
 // ---------------------------------------------------------------------------
 // Numbers of variables
@@ -580,6 +618,8 @@ const char* causalityTypeText(int c_type);
 // and returns it, or null when memory is exhausted.
 
 ClassRec* newClass();
+/// A new class for the copy that one instance gets (made in the graph arena).
+ClassRec* newInstanceClass();
 GraphBody* newGraphBody(ClassRec* cls);
 EquationBody* newEquationBody(ClassRec* cls);
 ArgRec* newArgument(ClassRec* cls);

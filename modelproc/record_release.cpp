@@ -33,8 +33,14 @@ std::size_t release_all()
 {
     const std::size_t count = releasedBlocks();
     releasedBlocks() = 0;
+    GraphArena().clear();
     ProcessingArena().clear();
     return count;
+}
+
+void releaseGraphRecords()
+{
+    GraphArena().clear();
 }
 
 void releaseExpressionList(ExprList& list)

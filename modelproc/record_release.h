@@ -21,3 +21,6 @@ std::size_t registeredReleaseCount();
 /// Frees every block of the run (registered or not) and empties the registry; the number of
 /// blocks that had been handed to it.
 std::size_t release_all();
+/// Frees every record of the graph arena at once: the subclasses, connections, ports, ios and
+/// instance copies of the run, when the equations no longer reach any of them.
+void releaseGraphRecords();

@@ -1,5 +1,6 @@
 // Tests of the model records: list orders, connection building and lookups, release,
 // extension rewriting and the top-level test.
+#include "modelproc/class_copy.h"
 #include "modelproc/extension_rewrite.h"
 #include "modelproc/model_records.h"
 #include "modelproc/record_release.h"
@@ -274,6 +275,77 @@ TEST_F(RecordsTest, ReleaseFreesEachBlockOnce)
     EXPECT_EQ(ended, std::vector<int>{7}); // ... and ended once
     EXPECT_EQ(registeredReleaseCount(), 0u);
     EXPECT_EQ(ProcessingArena().size(), 0u);
+}
+
+// The records that only describe the graph live apart: giving them back mid-run leaves the
+// variables, equations and expressions, the top class's among them, as they were.
+TEST_F(RecordsTest, GraphRecordsGoBackWhileVariablesAndEquationsStay)
+{
+    testsupport::ClassBuilder element("elem", 1);
+    VarRec* x = element.var(CLASS_VARIABLES, "a_variable_name_too_long_for_the_own_buffer", {3});
+    element.eq(testsupport::ClassBuilder::ref(x, TK_VARIABLENAME, {testsupport::ClassBuilder::integer(2)}),
+               testsupport::ClassBuilder::num(1.5));
+    newPort(element.cls)->name = "p";
+
+    ClassRec* top = newClass();
+    GraphBody* graph = newGraphBody(top);
+    SubclassRec* sub = newSubclass(graph);
+    ASSERT_TRUE(setSubclass(graph, sub, "e1", {}, {}, "elem", 1));
+    sub->path = {"an enclosing instance name beyond the short buffer"};
+    ASSERT_TRUE(newBond(graph));
+    sub->cls = copyClass(element.cls);
+    ASSERT_TRUE(sub->cls);
+    EXPECT_TRUE(sub->cls->instanceCopy);
+    EXPECT_FALSE(element.cls->instanceCopy);
+    EXPECT_GT(GraphArena().size(), 5u); // graph body, subclass, type, bond, their list nodes, copy, port
+    // The copy's variables and equations are what collection moves into the top class.
+    VarRec* copied = sub->cls->variables.first();
+    EquationRec* equation = sub->cls->equations->equations.first();
+    ASSERT_TRUE(copied && equation);
+    SectionList<VarRec>::unlink(copied);
+    top->variables.append(copied);
+    top->graph = nullptr;
+    ASSERT_TRUE(newEquationBody(top));
+    SectionList<EquationRec>::unlink(equation);
+    top->equations->equations.append(equation);
+
+    const std::size_t kept = ProcessingArena().size();
+    releaseGraphRecords();
+    EXPECT_EQ(GraphArena().size(), 0u);
+    EXPECT_EQ(ProcessingArena().size(), kept);
+    EXPECT_EQ(top->variables.first()->name, "a_variable_name_too_long_for_the_own_buffer");
+    EquationRec* moved = top->equations->equations.first();
+    ASSERT_EQ(moved, equation);
+    EXPECT_EQ(moved->left->var(), copied);
+    EXPECT_EQ(moved->left->index.head->item->intValue, 2);
+    EXPECT_DOUBLE_EQ(moved->right->realValue, 1.5);
+    // Both arenas serve the next records and end with the run.
+    EXPECT_TRUE(newSubclass(newGraphBody(newClass())));
+    release_all();
+    EXPECT_EQ(GraphArena().size(), 0u);
+    EXPECT_EQ(ProcessingArena().size(), 0u);
+}
+
+// The copy's address map answers every record entered, however many, with the last copy entered
+// for it, and forgets them all when cleared while keeping its room.
+TEST_F(RecordsTest, AddressMapAnswersEveryRecordEntered)
+{
+    std::vector<int> olds(5000), news(5000);
+    AddressMap map;
+    EXPECT_EQ(map.lookup(&olds[0]), nullptr); // an empty map knows nothing
+    for (std::size_t i = 0; i < olds.size(); ++i)
+        map.enter(&olds[i], &news[olds.size() - 1 - i]);
+    map.enter(&olds[7], &news[7]);
+    for (std::size_t i = 0; i < olds.size(); ++i)
+        ASSERT_EQ(map.lookup(&olds[i]), i == 7 ? &news[7] : &news[olds.size() - 1 - i]) << i;
+    EXPECT_EQ(map.lookup(&news[0]), nullptr);
+    EXPECT_EQ(map.lookup<int>(nullptr), nullptr);
+    map.clear();
+    for (std::size_t i = 0; i < olds.size(); i += 97)
+        EXPECT_EQ(map.lookup(&olds[i]), nullptr);
+    map.enter(&olds[3], &news[1]);
+    EXPECT_EQ(map.lookup(&olds[3]), &news[1]);
+    EXPECT_EQ(map.lookup(&olds[4]), nullptr);
 }
 
 // Records of every size, many more than one chunk holds and larger than any chunk, keep their
