@@ -143,10 +143,41 @@ bool nearCell(const CodeEmission& e, const void* address)
 
 /// An instruction on a cell: the opcode bytes, then the cell as [rbx+disp32] when it is
 /// near, else as [scratch] after movabs scratch, address; then an immediate byte if any.
+/// The loop register and displacement of a cell of a loop body's row, or null.
+const LoopCell* loopCellOf(const CodeEmission& e, const void* address)
+{
+    for (std::size_t i = 0; i < e.loopCellCount; ++i)
+        if (e.loopCells[i].address == address)
+            return &e.loopCells[i];
+    return nullptr;
+}
+
+/// The opcode bytes with the REX bit that extends the base register (after the legacy
+/// prefixes, into a REX prefix of the opcode's own or as one of its own).
+void opcodeWithBaseExtension(CodeWriter& w, std::initializer_list<std::uint8_t> opcode)
+{
+    auto at = opcode.begin();
+    while (at != opcode.end() && (*at == 0x66 || *at == 0xF2 || *at == 0xF3))
+        w.byte(*at++);
+    if (at != opcode.end() && (*at & 0xF0) == 0x40)
+        w.byte(std::uint8_t(*at++ | 0x01));
+    else
+        w.byte(0x41);
+    while (at != opcode.end())
+        w.byte(*at++);
+}
+
 void onCell(CodeWriter& w, const CodeEmission& e, std::initializer_list<std::uint8_t> opcode, std::uint8_t reg,
             const void* address, Reg scratch, int immediate = -1)
 {
-    if (nearCell(e, address)) {
+    if (const LoopCell* cell = loopCellOf(e, address)) {
+        if (cell->reg >= 8)
+            opcodeWithBaseExtension(w, opcode);
+        else
+            w.bytes(opcode);
+        w.byte(modrm(2, reg, cell->reg & 7)); // [base + disp32]
+        w.imm32(cell->displacement);
+    } else if (nearCell(e, address)) {
         w.bytes(opcode);
         w.byte(modrm(2, reg, 3)); // [rbx + disp32]
         w.imm32(w.counting() ? 0 : std::int32_t(std::int64_t(bitsOf(address)) - std::int64_t(e.cellBase)));
@@ -560,7 +591,241 @@ const EmitterRow Emitters[] = {
     {"tne", emit<compare<CmpNeq, false>>}, {"tnh", Maths1},
 };
 
+// ---- loops over repeating rows ----
+
+/// Repetitions a run of rows needs to become a loop, and the longest period looked for.
+constexpr std::size_t MinLoopRepeats = 16;
+constexpr std::size_t MaxLoopPeriod = 8;
+
+bool g_rowLoopsAllowed = true;
+std::uint64_t g_loopRepetition = 0;
+
+/// Registers of a loop: the bases of its cells (caller-saved, used by no pattern) and the count.
+constexpr std::uint8_t LoopBaseRegisters[] = {6, 7, 8, 9, 10}; // rsi, rdi, r8, r9, r10
+constexpr std::uint8_t LoopCountRegister = 11;                 // r11
+
+/// The operations whose patterns reach cells only through `onCell` and call nothing.
+bool loopable(OperationHandler handler)
+{
+    static const std::vector<OperationHandler> handlers = [] {
+        std::vector<OperationHandler> out;
+        for (const char* mnemonic : {"abs", "add", "and", "div", "dly", "inv", "mov", "mul", "not", "orr", "pw2",
+                                     "rmp", "stp", "sub", "teq", "tge", "tgt", "tim", "tle", "tlt", "tne"})
+            out.push_back(FindOpcode(mnemonic)->handler);
+        return out;
+    }();
+    return handler && std::find(handlers.begin(), handlers.end(), handler) != handlers.end();
+}
+
+std::array<const double*, 3> cellsOf(const Instruction& row) { return {row.destination, row.operand1, row.operand2}; }
+
+std::int64_t distance(const double* from, const double* to)
+{
+    return std::int64_t(reinterpret_cast<std::uintptr_t>(to)) - std::int64_t(reinterpret_cast<std::uintptr_t>(from));
+}
+
+/// True when `later` repeats `earlier` one repetition on: the same operation and each cell
+/// moved by its stride (absent cells absent in both).
+bool repeats(const Instruction& earlier, const Instruction& later, const std::array<std::int64_t, 3>& strides)
+{
+    if (earlier.handler != later.handler)
+        return false;
+    const auto a = cellsOf(earlier), b = cellsOf(later);
+    for (int f = 0; f < 3; ++f) {
+        if (!a[f] != !b[f])
+            return false;
+        if (a[f] && distance(a[f], b[f]) != strides[f])
+            return false;
+    }
+    return true;
+}
+
+/// Gives the loop its base registers and the cells of its body their displacements; false when
+/// the cells need more registers than there are.
+bool assignLoopRegisters(const std::vector<Instruction>& rows, const std::vector<std::array<std::int64_t, 3>>& strides,
+                         const CodeEmission& e, RowLoop& loop)
+{
+    constexpr std::int64_t Reach = std::int64_t(INT32_MAX) - 16;
+    loop.cellStart.assign(1, 0);
+    for (std::size_t k = 0; k < loop.period; ++k) {
+        const auto cells = cellsOf(rows[loop.first + k]);
+        for (int f = 0; f < 3; ++f) {
+            if (!cells[f])
+                continue;
+            // One address, one way of reaching it within a row.
+            for (int g = 0; g < f; ++g)
+                if (cells[g] == cells[f] && strides[k][g] != strides[k][f])
+                    return false;
+            const std::int64_t stride = strides[k][f];
+            if (stride == 0 && nearCell(e, cells[f]))
+                continue; // from the cell base, as outside loops
+            const auto address = reinterpret_cast<std::uintptr_t>(cells[f]);
+            auto base = std::find_if(loop.bases.begin(), loop.bases.end(), [&](const RowLoop::Base& b) {
+                const std::int64_t d = std::int64_t(address) - std::int64_t(b.start);
+                return b.stride == stride && d > -Reach && d < Reach;
+            });
+            if (base == loop.bases.end()) {
+                if (loop.bases.size() == std::size(LoopBaseRegisters))
+                    return false;
+                loop.bases.push_back({address, stride, LoopBaseRegisters[loop.bases.size()]});
+                base = loop.bases.end() - 1;
+            }
+            bool known = false;
+            for (std::size_t c = loop.cellStart.back(); c < loop.cells.size(); ++c)
+                known = known || loop.cells[c].address == cells[f];
+            if (!known)
+                loop.cells.push_back({cells[f], base->reg, std::int32_t(std::int64_t(address) - std::int64_t(base->start))});
+        }
+        loop.cellStart.push_back(std::uint32_t(loop.cells.size()));
+    }
+    return true;
+}
+
+/// mov/add/inc/cmp on a 64-bit register numbered 0..15, with the REX prefix it needs.
+std::uint8_t rexW(std::uint8_t reg) { return std::uint8_t(0x48 | (reg >> 3)); }
+
 } // namespace
+
+std::vector<RowLoop> FindRowLoops(const std::vector<Instruction>& rows, const CodeEmission& emission)
+{
+    std::vector<RowLoop> loops;
+    if (!g_rowLoopsAllowed || rows.size() < MinLoopRepeats)
+        return loops;
+    std::vector<char> target(rows.size(), 0);
+    for (const Instruction& row : rows)
+        if (row.target >= rows.data() && row.target < rows.data() + rows.size())
+            target[std::size_t(row.target - rows.data())] = 1;
+    const std::size_t n = rows.size();
+    std::vector<std::array<std::int64_t, 3>> strides, bestStrides;
+    for (std::size_t i = 0; i < n;) {
+        std::size_t bestPeriod = 0, bestRepeats = 0;
+        for (std::size_t p = 1; p <= MaxLoopPeriod && i + p * MinLoopRepeats <= n; ++p) {
+            if (rows[i + p].handler != rows[i].handler)
+                continue;
+            bool body = true;
+            strides.assign(p, {});
+            for (std::size_t k = 0; k < p && body; ++k) {
+                const Instruction& a = rows[i + k];
+                const Instruction& b = rows[i + p + k];
+                body = loopable(a.handler) && (k == 0 || !target[i + k]) && a.handler == b.handler;
+                const auto ca = cellsOf(a), cb = cellsOf(b);
+                for (int f = 0; f < 3 && body; ++f) {
+                    body = !ca[f] == !cb[f];
+                    strides[k][std::size_t(f)] = ca[f] ? distance(ca[f], cb[f]) : 0;
+                }
+            }
+            if (!body)
+                continue;
+            std::size_t r = 1;
+            while (i + (r + 1) * p <= n) {
+                bool same = true;
+                for (std::size_t k = 0; k < p && same; ++k)
+                    same = !target[i + r * p + k] && repeats(rows[i + (r - 1) * p + k], rows[i + r * p + k], strides[k]);
+                if (!same)
+                    break;
+                ++r;
+            }
+            if (r >= MinLoopRepeats && p * r > bestPeriod * bestRepeats) {
+                bestPeriod = p;
+                bestRepeats = r;
+                bestStrides = strides;
+            }
+        }
+        RowLoop loop;
+        loop.first = i;
+        loop.period = bestPeriod;
+        loop.repeats = bestRepeats;
+        if (bestPeriod && assignLoopRegisters(rows, bestStrides, emission, loop)) {
+            i += bestPeriod * bestRepeats;
+            loops.push_back(std::move(loop));
+        } else {
+            ++i;
+        }
+    }
+    return loops;
+}
+
+std::size_t EmitRowLoop(CodeEmission& e, RowLoop& loop, std::uint32_t at)
+{
+    const bool sizeOnly = e.sizeOnly;
+    std::size_t size = 0;
+    // Writes a piece of the loop at the cursor, or counts it.
+    auto piece = [&](auto&& write) {
+        if (sizeOnly) {
+            CodeWriter c;
+            write(c);
+            size += c.count();
+        } else {
+            CodeWriter w(e.cursor, e.blockStart);
+            write(w);
+            size += w.count();
+            e.cursor = w.at();
+        }
+    };
+    const Instruction* saved = e.instruction;
+    loop.head = at;
+    piece([&](CodeWriter& w) {
+        for (const RowLoop::Base& base : loop.bases) {
+            w.bytes({rexW(base.reg), std::uint8_t(0xB8 + (base.reg & 7))}); // movabs base, start
+            w.imm64(base.start);
+        }
+        w.bytes({0x45, 0x31, 0xDB}); // xor r11d, r11d
+    });
+    const std::uint32_t top = at + std::uint32_t(size);
+    piece([&](CodeWriter& w) {
+        // The repetition, for the row of a trap's address.
+        if (nearCell(e, &g_loopRepetition)) {
+            w.bytes({0x4C, 0x89, modrm(2, LoopCountRegister & 7, 3)});
+            w.imm32(std::int32_t(std::int64_t(bitsOf(&g_loopRepetition)) - std::int64_t(e.cellBase)));
+        } else {
+            movabs(w, RAX, bitsOf(&g_loopRepetition));
+            w.bytes({0x4C, 0x89, modrm(0, LoopCountRegister & 7, RAX)});
+        }
+    });
+    loop.body.assign(loop.period, 0);
+    for (std::size_t k = 0; k < loop.period; ++k) {
+        loop.body[k] = at + std::uint32_t(size);
+        const Instruction& row = e.firstRow[loop.first + k];
+        e.instruction = &row;
+        e.loopCells = loop.cells.data() + loop.cellStart[k];
+        e.loopCellCount = loop.cellStart[k + 1] - loop.cellStart[k];
+        if (sizeOnly) {
+            size += row.emitter(&e);
+        } else {
+            std::uint8_t* before = e.cursor;
+            row.emitter(&e);
+            size += std::size_t(e.cursor - before);
+        }
+    }
+    e.loopCells = nullptr;
+    e.loopCellCount = 0;
+    e.instruction = saved;
+    loop.tail = at + std::uint32_t(size);
+    piece([&](CodeWriter& w) {
+        for (const RowLoop::Base& base : loop.bases) {
+            if (base.stride == 0)
+                continue;
+            if (base.stride >= INT32_MIN && base.stride <= INT32_MAX) {
+                w.bytes({rexW(base.reg), 0x81, modrm(3, 0, base.reg & 7)}); // add base, stride
+                w.imm32(std::int32_t(base.stride));
+            } else {
+                movabs(w, RAX, std::uint64_t(base.stride));
+                w.bytes({rexW(base.reg), 0x01, modrm(3, RAX, base.reg & 7)}); // add base, rax
+            }
+        }
+        w.bytes({0x49, 0xFF, 0xC3}); // inc r11
+        w.bytes({0x49, 0x81, 0xFB}); // cmp r11, repeats
+        w.imm32(std::int32_t(loop.repeats));
+        w.bytes({0x0F, 0x82});       // jb top
+        w.imm32(std::int32_t(std::int64_t(top) - (std::int64_t(at) + std::int64_t(size) + w.count() + 4)));
+    });
+    loop.end = at + std::uint32_t(size);
+    return sizeOnly ? size : 0;
+}
+
+std::uint64_t& LoopRepetitionCell() { return g_loopRepetition; }
+
+void AllowRowLoops(bool allowed) { g_rowLoopsAllowed = allowed; }
 
 void EmitPrologue(std::uint8_t*& cursor, std::uintptr_t cellBase)
 {
@@ -596,6 +861,7 @@ void ChooseCellBase(const std::vector<Instruction>& rows, CodeEmission& emission
     include(&FirstEvaluationFlag);
     include(&InstructionCursor);
     include(&RunningMathsCall());
+    include(&g_loopRepetition);
     std::sort(cells.begin(), cells.end());
     constexpr std::uintptr_t Window = (std::uintptr_t(1) << 32) - 128;
     std::size_t best = 0, bestEnd = 1;

@@ -9,6 +9,14 @@
 #include <cstdint>
 #include <vector>
 
+/// A cell of a row inside a loop body, reached through a register that advances by its stride
+/// each repetition: [reg + displacement] holds the cell of the first repetition at its start.
+struct LoopCell {
+    const void* address = nullptr; ///< the cell in the first repetition
+    std::uint8_t reg = 0;
+    std::int32_t displacement = 0;
+};
+
 /// The compiler's state while it emits one instruction of a table.
 struct CodeEmission {
     bool sizeOnly = false;         ///< only count the bytes of the pattern
@@ -20,7 +28,45 @@ struct CodeEmission {
     const Instruction* firstRow = nullptr;              ///< row 0 of its table
     const std::vector<std::uint32_t>* offsets = nullptr; ///< code offset of every row of the table
     std::uint32_t exitOffset = 0;                       ///< offset of the block's final return
+    const LoopCell* loopCells = nullptr;                ///< cells of a loop body's row (the others as outside)
+    std::size_t loopCellCount = 0;
 };
+
+/// Rows that repeat: `period` rows, `repeats` times from row `first`, with the same operations
+/// and every cell advancing by a constant stride from one repetition to the next. Its code is
+/// one body of `period` patterns run `repeats` times, so that a long table of alike rows (a
+/// chain of cells) takes little code instead of streaming megabytes of it through the processor
+/// on every pass. The rows still run one by one in table order, with the same results.
+struct RowLoop {
+    struct Base {
+        std::uintptr_t start = 0; ///< register value in the first repetition
+        std::int64_t stride = 0;
+        std::uint8_t reg = 0;
+    };
+    std::size_t first = 0, period = 0, repeats = 0;
+    std::vector<Base> bases;
+    std::vector<LoopCell> cells;          ///< the cells of body row k at [cellStart[k], cellStart[k + 1])
+    std::vector<std::uint32_t> cellStart;
+    // Code offsets in the block, set by the passes.
+    std::uint32_t head = 0;               ///< the loop's first byte (the offset of row `first`)
+    std::vector<std::uint32_t> body;      ///< each body row's pattern
+    std::uint32_t tail = 0;               ///< the advance of the registers and the count
+    std::uint32_t end = 0;                ///< the byte after the loop
+};
+
+/// Rows that repeat often enough to be a loop, in table order, none holding a jump target
+/// but at its first row; only rows of inline arithmetic, comparisons and copies take part.
+std::vector<RowLoop> FindRowLoops(const std::vector<Instruction>& rows, const CodeEmission& emission);
+
+/// Emits the loop at the emission's cursor (or only counts its bytes, returned then), and sets
+/// its code offsets from `at`, its offset in the block.
+std::size_t EmitRowLoop(CodeEmission& emission, RowLoop& loop, std::uint32_t at);
+
+/// The repetition a loop is in, stored at the start of each (so that a trap's address finds its row).
+std::uint64_t& LoopRepetitionCell();
+
+/// With false, no rows are made loops (for tests of the straight code).
+void AllowRowLoops(bool allowed);
 
 /// Bytes of the prologue (saves rbx, which aligns the stack for calls, and loads the cell base)
 /// and of each return.

@@ -11,12 +11,14 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <iterator>
 
 namespace {
 
 struct CompiledTable {
     platform::ExecutableMemory memory;
     std::vector<std::uint32_t> offsets;
+    std::vector<RowLoop> loops;
 };
 
 std::array<CompiledTable, TableCount> g_compiled;
@@ -66,12 +68,28 @@ bool compileTable(InstructionTable& table, CompiledTable& compiled)
     CodeEmission emission;
     ChooseCellBase(rows, emission);
     emission.sizeOnly = true;
+    emission.firstRow = rows.data();
+    compiled.loops = FindRowLoops(rows, emission);
     compiled.offsets.assign(rows.size(), 0);
     std::size_t size = PrologueSize;
-    for (std::size_t i = 0; i < rows.size(); ++i) {
+    auto loop = compiled.loops.begin();
+    for (std::size_t i = 0; i < rows.size();) {
         compiled.offsets[i] = std::uint32_t(size);
-        emission.instruction = &rows[i];
-        size += rows[i].emitter(&emission);
+        if (loop != compiled.loops.end() && loop->first == i) {
+            size += EmitRowLoop(emission, *loop, std::uint32_t(size));
+            // The later repetitions' rows share the body: their offset is the loop's tail.
+            for (std::size_t k = 1; k < loop->period; ++k)
+                compiled.offsets[i + k] = loop->body[k];
+            const std::size_t next = i + loop->period * loop->repeats;
+            for (std::size_t j = i + loop->period; j < next; ++j)
+                compiled.offsets[j] = loop->tail;
+            i = next;
+            ++loop;
+        } else {
+            emission.instruction = &rows[i];
+            size += rows[i].emitter(&emission);
+            ++i;
+        }
         if (size > std::size_t(INT32_MAX) / 2)
             return false; // beyond the reach of the jumps' 32-bit displacements
     }
@@ -83,16 +101,27 @@ bool compileTable(InstructionTable& table, CompiledTable& compiled)
     emission.sizeOnly = false;
     emission.blockStart = compiled.memory.data();
     emission.cursor = emission.blockStart;
-    emission.firstRow = rows.data();
     emission.offsets = &compiled.offsets;
     emission.exitOffset = std::uint32_t(exitOffset);
     EmitPrologue(emission.cursor, emission.cellBase);
-    for (std::size_t i = 0; i < rows.size(); ++i) {
+    loop = compiled.loops.begin();
+    for (std::size_t i = 0; i < rows.size();) {
         // The jumps were resolved from the sizes counted: every row must start where counted.
-        if (std::size_t(emission.cursor - emission.blockStart) != compiled.offsets[i])
+        const std::size_t at = std::size_t(emission.cursor - emission.blockStart);
+        if (at != compiled.offsets[i])
             return false;
-        emission.instruction = &rows[i];
-        rows[i].emitter(&emission);
+        if (loop != compiled.loops.end() && loop->first == i) {
+            const std::uint32_t end = loop->end;
+            EmitRowLoop(emission, *loop, std::uint32_t(at));
+            if (std::size_t(emission.cursor - emission.blockStart) != end)
+                return false;
+            i += loop->period * loop->repeats;
+            ++loop;
+        } else {
+            emission.instruction = &rows[i];
+            rows[i].emitter(&emission);
+            ++i;
+        }
     }
     if (std::size_t(emission.cursor - emission.blockStart) != exitOffset)
         return false;
@@ -101,6 +130,19 @@ bool compileTable(InstructionTable& table, CompiledTable& compiled)
     return compiled.memory.makeExecutable();
 }
 
+/// The row of a loop whose code holds a block offset, or null when the offset is outside it.
+Instruction* rowInLoop(const RowLoop& loop, std::uint32_t offset, std::vector<Instruction>& rows)
+{
+    if (offset < loop.head || offset >= loop.end)
+        return nullptr;
+    if (offset < loop.body[0])
+        return &rows[loop.first];
+    const std::size_t repetition = std::min<std::size_t>(std::size_t(LoopRepetitionCell()), loop.repeats - 1);
+    std::size_t k = loop.period - 1;
+    if (offset < loop.tail)
+        k = std::size_t(std::upper_bound(loop.body.begin(), loop.body.end(), offset) - loop.body.begin()) - 1;
+    return &rows[loop.first + repetition * loop.period + k];
+}
 
 } // namespace
 
@@ -130,6 +172,7 @@ void FreeFastCode()
     for (CompiledTable& compiled : g_compiled) {
         compiled.memory.release();
         compiled.offsets.clear();
+        compiled.loops.clear();
     }
     g_entries = ModelEvaluatorSet{};
     g_built = false;
@@ -168,10 +211,16 @@ Instruction* FastCodeRowAt(std::uintptr_t address)
         if (!start || address < start || address - start >= compiled.memory.size() || compiled.offsets.empty())
             continue;
         const auto offset = std::uint32_t(address - start);
+        auto& rows = InstructionTables()[std::size_t(i)].rows;
+        const auto loop = std::upper_bound(compiled.loops.begin(), compiled.loops.end(), offset,
+                                           [](std::uint32_t at, const RowLoop& l) { return at < l.head; });
+        if (loop != compiled.loops.begin())
+            if (Instruction* row = rowInLoop(*std::prev(loop), offset, rows))
+                return row;
         // The last row whose code starts at or before the address (the prologue counts to row 0).
         const auto after = std::upper_bound(compiled.offsets.begin(), compiled.offsets.end(), offset);
         const std::size_t row = after == compiled.offsets.begin() ? 0 : std::size_t(after - compiled.offsets.begin()) - 1;
-        return &InstructionTables()[std::size_t(i)].rows[row];
+        return &rows[row];
     }
     return nullptr;
 }

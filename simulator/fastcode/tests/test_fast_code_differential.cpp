@@ -459,5 +459,112 @@ TEST_P(FastCodeAgainstInterpreter, RandomTablesWithForwardAndBackwardJumps)
     ClearInstructionTables();
 }
 
+namespace {
+
+/// Tables of runs of alike rows, as a large model's cells give: each run repeats `period` rows
+/// whose cells move by a fixed number of cells a repetition (back, not at all, or on, and also
+/// onto the cells the run's earlier rows write), with rows that break a run, forward jumps to
+/// the start or into the middle of a run, and a last row of each run that differs.
+void fillRepeatingTable(std::mt19937_64& random, InstructionTable& table)
+{
+    static const char* const alike[] = {"abs", "add", "and", "div", "dly", "inv", "mov", "mul", "not", "orr", "pw2",
+                                        "rmp", "stp", "sub", "teq", "tge", "tgt", "tim", "tle", "tlt", "tne"};
+    static const char* const breaking[] = {"log", "sqt", "idv", "exp"};
+    constexpr int Cells = 800;
+    table = InstructionTable{};
+    table.allocated = true;
+    std::vector<std::size_t> jumps;
+    const int runs = 1 + int(random() % 4);
+    for (int run = 0; run < runs; ++run) {
+        const int period = 1 + int(random() % 8);
+        const int count = 14 + int(random() % 30);
+        struct Field {
+            bool parameter;
+            int start, step;
+        };
+        std::vector<std::pair<const OpcodeRow*, std::array<Field, 3>>> body;
+        for (int k = 0; k < period; ++k) {
+            const OpcodeRow* op = FindOpcode(alike[random() % std::size(alike)]);
+            std::array<Field, 3> fields{};
+            for (Field& f : fields) {
+                f.parameter = random() % 4 == 0;
+                f.step = f.parameter ? 0 : int(random() % 6) - 2;
+                const int span = std::abs(f.step) * count;
+                f.start = f.parameter ? int(random() % 8) : (f.step < 0 ? span : 0) + int(random() % unsigned(Cells - span));
+            }
+            fields[0].parameter = false; // results go to values, never to the parameters
+            body.push_back({op, fields});
+        }
+        for (int r = 0; r < count; ++r)
+            for (int k = 0; k < period; ++k) {
+                const auto& [op, fields] = body[std::size_t(k)];
+                const OpcodeRow* used = op;
+                if (r == count - 1 && k == period - 1 && random() % 2)
+                    used = FindOpcode(breaking[random() % std::size(breaking)]);
+                double* cells[3];
+                for (int f = 0; f < 3; ++f)
+                    cells[f] = fields[f].parameter ? &cell('P', fields[f].start)
+                                                   : &cell('V', fields[f].start + r * fields[f].step);
+                Instruction row;
+                row.handler = used->handler;
+                row.destination = cells[0];
+                row.operand1 = used->token == ShapeOne || used->token == ShapeTwo ? cells[1] : nullptr;
+                row.operand2 = used->token == ShapeTwo ? cells[2] : nullptr;
+                table.rows.push_back(row);
+            }
+        if (random() % 2) {
+            Instruction jump;
+            jump.handler = FindOpcode(random() % 2 ? "jmp" : "jne")->handler;
+            if (jump.handler != FindOpcode("jmp")->handler)
+                jump.operand1 = &cell('P', int(random() % 8));
+            jumps.push_back(table.rows.size());
+            table.rows.push_back(jump);
+        }
+    }
+    Instruction end;
+    end.handler = EndHandler();
+    table.rows.push_back(end);
+    table.declaredCount = std::int64_t(table.rows.size()) - 1;
+    for (std::size_t at : jumps) {
+        // Forward only: to the next row, onto a run's start or into its middle, or to the end.
+        const std::size_t target = at + 1 + random() % (table.rows.size() - at - 1);
+        table.rows[at].target = &table.rows[target];
+    }
+}
+
+} // namespace
+
+TEST_P(FastCodeAgainstInterpreter, RunsOfAlikeRowsGiveTheInterpretersCells)
+{
+    std::vector<std::string> lines = {"#DParam \t8"};
+    for (int i = 0; i < 8; ++i)
+        lines.push_back("\t#real\tp" + std::to_string(i));
+    lines.push_back("#DVariable\t800");
+    for (int i = 0; i < 800; ++i)
+        lines.push_back("\t#real\tv" + std::to_string(i));
+    std::string text = "#Hclass\truns\n#Hversion\t1\n";
+    for (const std::string& line : lines)
+        text += line + "\n";
+    std::mt19937_64 random(32);
+    int shorter = 0;
+    for (int round = 0; round < 300; ++round) {
+        modeltest::loadClean(text);
+        fillRepeatingTable(random, InstructionTables()[2]);
+        fillRepeatingTable(random, InstructionTables()[3]);
+        fillCells(random);
+        AllowRowLoops(false);
+        ASSERT_TRUE(BuildFastCode());
+        const std::size_t straight = FastCodeBlockSize(2) + FastCodeBlockSize(3);
+        AllowRowLoops(true);
+        ASSERT_TRUE(BuildFastCode());
+        shorter += FastCodeBlockSize(2) + FastCodeBlockSize(3) < straight;
+        const double t0 = round % 3 == 0 ? 0.0 : 0.125 * double(round % 16);
+        ASSERT_TRUE(sameBothWays(t0, 2, false)) << "round " << round;
+    }
+    // Most tables hold runs long enough to become loops.
+    EXPECT_GT(shorter, 200);
+    ClearInstructionTables();
+}
+
 INSTANTIATE_TEST_SUITE_P(CellAddressing, FastCodeAgainstInterpreter, ::testing::Values(true, false),
                          [](const ::testing::TestParamInfo<bool>& info) { return info.param ? "Near" : "Far"; });

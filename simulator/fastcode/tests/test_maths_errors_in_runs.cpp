@@ -159,3 +159,42 @@ TEST_F(MathsErrorsInRuns, ATrapInInlineArithmeticIsNoErrorOfTheMathsRowBeforeIt)
         EXPECT_EQ(name, "dynamic-model");
     }
 }
+
+TEST_F(MathsErrorsInRuns, ATrapInARunOfAlikeRowsIsPutOnItsOwnRow)
+{
+    // Forty divisions of alike cells run as one loop in native code; the one by zero traps, and
+    // its row is found from the trap's address and the repetition, as the interpreter has it.
+    constexpr int Rows = 40, Zero = 23;
+    std::string text = "#Hclass\trun\n#Hversion\t1\n#DParam \t" + std::to_string(Rows + 1) + "\n";
+    for (int i = 0; i <= Rows; ++i)
+        text += "\t#real\tp" + std::to_string(i) + "\n";
+    text += "#DVariable\t" + std::to_string(Rows) + "\n";
+    for (int i = 0; i < Rows; ++i)
+        text += "\t#real\tv" + std::to_string(i) + "\n";
+    text += "#Edynamic\t" + std::to_string(Rows) + "\n";
+    for (int i = 0; i < Rows; ++i)
+        text += "\tdiv\tV" + std::to_string(i) + "\tP0\tP" + std::to_string(i + 1) + "\n";
+    for (bool native : {false, true}) {
+        SCOPED_TRACE(native ? "native" : "interpreter");
+        ASSERT_EQ(LoadCodeText(text), 0);
+        modeltest::resetRunFlags();
+        ASSERT_TRUE(BuildFastCode());
+        ASSERT_LT(FastCodeBlockSize(2), std::size_t(Rows) * 24 / 2); // a loop, not forty patterns
+        Settings().warp = native ? 1 : 0;
+        for (int i = 0; i <= Rows; ++i)
+            ASSERT_TRUE(SetVariableValue(KindParameter, i, i == Zero + 1 ? 0.0 : 2.0));
+        sink.clear();
+        RequestRun();
+        ASSERT_GE(RunUntilIdle(1000000), 0);
+        ASSERT_EQ(sink.transcript().size(), 1u);
+        EXPECT_EQ(sink.transcript()[0].lines,
+                  (std::vector<std::string>{"Floating-point library exception", "", "Division by zero outside user model.",
+                                            "Probably in integration method."}));
+        int index = -1;
+        std::string name;
+        EXPECT_EQ(LocateInstruction(index, name), -Zero);
+        EXPECT_EQ(name, "dynamic-model");
+        EXPECT_EQ(cell('V', Zero - 1), 1.0); // the rows before it ran, the rows after it did not
+        EXPECT_EQ(cell('V', Zero + 1), 0.0);
+    }
+}
