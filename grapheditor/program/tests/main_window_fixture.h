@@ -78,12 +78,15 @@ protected:
         ResetStartup();
     }
 
-    void writeSettings(int messages, int tempfiles)
+    /// The settings file: the three model directories, the processor's message and
+    /// temporary-file switches and whether the canvas shows its grid.
+    void writeSettings(int messages, int tempfiles, int grid = 1)
     {
         ASSERT_TRUE(platform::writeFileAtomically(
             settings, "[General]\nmodel_dirs=" + models + ";" + more + ";" + library +
                           "\nalias_names=models;more;library\n"
-                          "[Graph Editor]\ndef_bond_size=3\ngrid_snap_size=1\ngrid=1\nsnap=1\nshowname=1\n"
+                          "[Graph Editor]\ndef_bond_size=3\ngrid_snap_size=1\ngrid=" + std::to_string(grid) +
+                          "\nsnap=1\nshowname=1\n"
                           "[Equation Editor]\nee_messages=1\n"
                           "[Model Processor]\nmessages=" + std::to_string(messages) + "\ntempfiles=" +
                           std::to_string(tempfiles) + "\n"
@@ -125,7 +128,7 @@ protected:
         return waitUntil([&] { return Editor().statusText == kept; }, 60000);
     }
 
-    Submodel* submodel(const std::string& name)
+    Submodel* submodel(const std::string& name) const
     {
         for (Submodel& s : CurrentModel().submodels)
             if (s.name == name)

@@ -10,6 +10,7 @@
 #include "grapheditor/program/model_commands.h"
 #include "grapheditor/program/selection.h"
 #include "grapheditor/program/submodel_attributes.h"
+#include "grapheditor/program/tests/main_window_fixture.h"
 
 #include "common/about_dialog.h"
 #include "common/canvas_window.h"
@@ -38,50 +39,21 @@
 #include <QMouseEvent>
 #include <QTest>
 
-#include <cstdlib>
-#include <filesystem>
-#include <functional>
-
+using editortest::waitUntil;
 using testsupport::findControl;
 
 namespace {
 
-class Interaction : public ::testing::Test {
+class Interaction : public editortest::MainWindow {
 protected:
+    /// A new graph in the window started as the program starts it, the canvas without its grid.
     void SetUp() override
     {
-        testsupport::testApplication();
-        ResetStartup();
-        ResetSettings();
-        ResetEditor();
-        models = dir.mkdir("models");
-        more = dir.mkdir("more");
-        library = dir.file("library");
-        std::filesystem::copy(ORVANTA_LIBRARY_DIR, library);
-        settings = dir.file("orvanta.ini");
-        // The model processor is found beside the editor, as in the installation.
-        const char* path = std::getenv("PATH");
-        pathVariable.emplace("PATH", (std::string(ORVANTA_BIN_DIR) + ":" + (path ? path : "")).c_str());
-        ASSERT_TRUE(platform::writeFileAtomically(
-            settings, "[General]\nmodel_dirs=" + models + ";" + more + ";" + library +
-                          "\nalias_names=models;more;library\n"
-                          "[Graph Editor]\ndef_bond_size=3\ngrid_snap_size=1\ngrid=0\nsnap=1\nshowname=1\n"
-                          "[Equation Editor]\nee_messages=1\n"
-                          "[Model Processor]\nmessages=0\ntempfiles=1\n"
-                          "[Simulator]\nmode=0\nsim_grid=1\ncolors=1\ndashing=0\nlinewidth=1\nwarp=1\n"));
-        window = std::make_unique<TQNBGEWindow>(SplitCommandLine("-rc_file " + settings));
-        window->show();
-        ASSERT_TRUE(window->SetupWindow());
+        editortest::MainWindow::SetUp();
+        writeSettings(0, 1, 0);
+        startWindow();
         CloseStartupBox();
         NewGraphCommand();
-    }
-    void TearDown() override
-    {
-        window.reset();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        ResetEditor();
-        ResetSettings();
-        ResetStartup();
     }
 
     QWidget& canvas() const { return window->canvas(); }
@@ -149,13 +121,6 @@ protected:
     }
     void tool(int tool) { clickButton(*DrawPopup(), int(ID_DRAW_FIRST_TOOL) + tool); }
 
-    Submodel* submodel(const std::string& name) const
-    {
-        for (Submodel& s : CurrentModel().submodels)
-            if (s.name == name)
-                return &s;
-        return nullptr;
-    }
     Pio* pio(const std::string& name) const
     {
         for (Pio& p : CurrentModel().pios)
@@ -200,12 +165,6 @@ protected:
         click(200, 200);
     }
 
-    testsupport::TempDir dir;
-    std::string models, more, library, settings;
-    std::optional<testsupport::ScopedEnvironment> pathVariable;
-    platform::ScriptedMessageSink sink;
-    platform::ScopedMessageSink scopedSink{sink};
-    std::unique_ptr<TQNBGEWindow> window;
 };
 
 TEST_F(Interaction, APopupLibraryListsTheBuiltInTypesFirstOncePerNameWithTheirSymbols)
@@ -613,17 +572,6 @@ TEST_F(Interaction, TheSignalAndSubmodelEditorsApplyWhatTheyCheck)
     ASSERT_NE(junction, nullptr);
     ASSERT_EQ(junction->arguments.size(), 1u);
     EXPECT_EQ(ExprText(junction->arguments[0].get(), 0), "3");
-}
-
-/// Pumps events until the condition holds; false after the time out.
-bool waitUntil(const std::function<bool()>& condition, int timeoutMs)
-{
-    for (int waited = 0; !condition(); waited += 20) {
-        if (waited >= timeoutMs)
-            return false;
-        QTest::qWait(20);
-    }
-    return true;
 }
 
 /// The states of a processed model integrated with Euler steps from the same
