@@ -103,6 +103,9 @@ TQNEEWindow::TQNEEWindow(std::vector<std::string> words)
         statusBar()->addPermanentWidget(m_indicators[i]);
     }
     updateIndicators();
+    m_messageActions = {OnProcessModel, OnProcessorExited, OnProcessingDone,
+                        [this](const std::string& name) { openModelFromDirectories(name); },
+                        [this] { settingsChanged(); }};
 }
 
 TQNEEWindow::~TQNEEWindow()
@@ -252,33 +255,14 @@ void TQNEEWindow::startWizard()
 
 void TQNEEWindow::handleMessage(const platform::Message& message)
 {
-    const std::string text = message.text.value_or(std::string());
+    if (HandleEditorMessage(message, m_messageActions))
+        return;
     switch (message.number) {
-    case UM_LAUNCH:
-        LaunchProgram(static_cast<int>(message.wParam),
-                      message.text ? std::optional<std::string>(text) : std::nullopt, 0);
-        break;
-    case UM_PROCESSING_DONE:
-        OnProcessingDone(static_cast<int>(message.wParam), static_cast<platform::WindowHandle>(message.lParam));
-        break;
-    case UM_PROCESS_MODEL:
-        OnProcessModel(static_cast<int>(message.wParam));
-        break;
-    case UM_PROCESSOR_EXITED:
-        OnProcessorExited();
-        break;
-    case UM_OPEN_MODEL:
-        if (message.text && !text.empty())
-            openModelFromDirectories(text);
-        break;
     case UM_NEW_WIZARD_MODEL:
         startWizard();
         break;
     case UM_NEW_BLANK_MODEL:
         newBlankModel();
-        break;
-    case UM_SETTINGS_CHANGED:
-        settingsChanged();
         break;
     default:
         break;

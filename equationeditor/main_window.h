@@ -7,6 +7,7 @@
 
 #include "equationeditor/editor_frame.h"
 
+#include "common/editor_messages.h"
 #include "common/log_window.h"
 #include "platform/qt/frame_window.h"
 
@@ -78,6 +79,7 @@ private:
     void settingsChanged();
 
     std::vector<std::string> m_words;
+    EditorMessageActions m_messageActions;
     QPlainTextEdit* m_edit = nullptr;
     QLabel* m_indicators[3] = {nullptr, nullptr, nullptr};
     bool m_capsLock = false;

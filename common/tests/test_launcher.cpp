@@ -1,7 +1,9 @@
 // The launcher's decision table against a fake system, and against a real
 // sibling program (the platform's window_peer) for delivery and forwarding.
+#include "common/editor_messages.h"
 #include "common/launcher.h"
 #include "common/startup.h"
+#include "platform/core/message_numbers.h"
 #include "platform/core/message_sink.h"
 #include "platform/core/program_start.h"
 #include "platform/core/window_messages.h"
@@ -233,6 +235,46 @@ private:
 };
 
 } // namespace
+
+TEST_F(Launcher, TheEditorsMessagesReachTheirActionsWithTheirParametersDecoded)
+{
+    std::vector<std::string> calls;
+    const EditorMessageActions actions{
+        [&](int command) { calls.push_back("process " + std::to_string(command)); },
+        [&] { calls.push_back("exited"); },
+        [&](int result, WindowHandle log) {
+            calls.push_back("done " + std::to_string(result) + " " + std::to_string(log));
+        },
+        [&](const std::string& name) { calls.push_back("open " + name); },
+        [&] { calls.push_back("settings"); }};
+    constexpr WindowHandle log = (5000ull << 24) | 7;
+    const std::vector<Message> handled = {
+        {0, UM_PROCESS_MODEL, 3, 0, std::nullopt},
+        {0, UM_PROCESSING_DONE, -2, std::int64_t(log), std::nullopt},
+        {0, UM_PROCESSOR_EXITED, 0, 0, std::nullopt},
+        {0, UM_OPEN_MODEL, 0, 0, std::string("tank1")},
+        {0, UM_OPEN_MODEL, 0, 0, std::string()},
+        {0, UM_OPEN_MODEL, 0, 0, std::nullopt},
+        {0, UM_SETTINGS_CHANGED, 0, 0, std::nullopt},
+    };
+    for (const Message& message : handled)
+        EXPECT_TRUE(HandleEditorMessage(message, actions)) << message.number;
+    EXPECT_EQ(calls, (std::vector<std::string>{"process 3", "done -2 " + std::to_string(log), "exited",
+                                               "open tank1", "settings"}));
+
+    // A start request goes to the launcher with its tail; other messages are the window's own.
+    constexpr WindowHandle running = (4000ull << 24) | 3;
+    fake.found = running;
+    EXPECT_TRUE(HandleEditorMessage({0, UM_LAUNCH, 2, 0, std::string("-model tank1")}, {}));
+    EXPECT_EQ(fake.started, std::vector<std::string>{"orvantasim [-model] [tank1] [-rc_file] [orvanta.ini]"});
+    EXPECT_EQ(fake.raised, std::vector<WindowHandle>{running});
+    calls.clear();
+    EXPECT_FALSE(HandleEditorMessage({0, UM_STATUS_TEXT, 0, 0, std::string("x")}, actions));
+    EXPECT_FALSE(HandleEditorMessage({0, UM_NEW_BLANK_MODEL, 0, 0, std::nullopt}, actions));
+    EXPECT_TRUE(calls.empty());
+    // An editor without an action for a message takes it and does nothing.
+    EXPECT_TRUE(HandleEditorMessage({0, UM_PROCESSOR_EXITED, 0, 0, std::nullopt}, {}));
+}
 
 TEST(LauncherWithASibling, DeliversToTheStartedProgramThenReachesItWhileItRuns)
 {

@@ -113,6 +113,9 @@ TQNBGEWindow::TQNBGEWindow(std::vector<std::string> words)
     load_symbols();
     SetGraphView(&m_view);
     InstallEditorInteraction(m_canvas);
+    m_messageActions = {OnProcessModel, OnProcessorExited, OnProcessingDone,
+                        [](const std::string& name) { OpenModelFromDirectories(name); },
+                        [this] { settingsChanged(); }};
 }
 
 TQNBGEWindow::~TQNBGEWindow()
@@ -203,31 +206,14 @@ void TQNBGEWindow::repaintCanvas()
 
 void TQNBGEWindow::handleMessage(const platform::Message& message)
 {
-    const std::string text = message.text.value_or(std::string());
+    if (HandleEditorMessage(message, m_messageActions)) {
+        RefreshCommands();
+        return;
+    }
     switch (message.number) {
-    case UM_LAUNCH:
-        LaunchProgram(static_cast<int>(message.wParam),
-                      message.text ? std::optional<std::string>(text) : std::nullopt, 0);
-        break;
-    case UM_PROCESSING_DONE:
-        OnProcessingDone(static_cast<int>(message.wParam), static_cast<platform::WindowHandle>(message.lParam));
-        break;
-    case UM_PROCESS_MODEL:
-        OnProcessModel(static_cast<int>(message.wParam));
-        break;
-    case UM_PROCESSOR_EXITED:
-        OnProcessorExited();
-        break;
-    case UM_OPEN_MODEL:
-        if (message.text && !text.empty())
-            OpenModelFromDirectories(text);
-        break;
     case UM_STATUS_TEXT:
         if (message.text)
-            ShowStatus(text, 1);
-        break;
-    case UM_SETTINGS_CHANGED:
-        settingsChanged();
+            ShowStatus(*message.text, 1);
         break;
     case platform::WM_LBUTTONDOWN:
     case platform::WM_LBUTTONUP:

@@ -8,6 +8,8 @@
 #include "grapheditor/program/editor_frame.h"
 #include "grapheditor/program/editor_view.h"
 
+#include "common/editor_messages.h"
+
 #include "platform/qt/frame_window.h"
 
 #include <QPrinter>
@@ -88,6 +90,7 @@ private:
     void settingsChanged();
 
     std::vector<std::string> m_words;
+    EditorMessageActions m_messageActions;
     TQNCanvas* m_canvas = nullptr;
     std::unique_ptr<CanvasSurface> m_surface;
     EditorView m_view;

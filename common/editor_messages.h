@@ -1,0 +1,23 @@
+// The messages both editors take from the suite's other programs: a program to
+// start or reach, the model processor's request, answer and end, a model to
+// open and changed settings.
+#pragma once
+
+#include "platform/core/message_frame.h"
+
+#include <functional>
+#include <string>
+
+/// What an editor does on those messages; the launcher serves the start itself.
+struct EditorMessageActions {
+    std::function<void(int command)> processModel;
+    std::function<void()> processorExited;
+    std::function<void(int result, platform::WindowHandle logWindow)> processingDone;
+    /// A model named by a non-empty text.
+    std::function<void(const std::string& name)> openModel;
+    std::function<void()> settingsChanged;
+};
+
+/// Hands one of those messages, its parameters decoded, to its action; false
+/// when the message is none of them (an empty action is skipped).
+bool HandleEditorMessage(const platform::Message& message, const EditorMessageActions& actions);
