@@ -10,10 +10,13 @@
 #include "platform/core/file_system.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <optional>
+#include <thread>
 
 namespace {
 
@@ -612,37 +615,50 @@ std::string temporaryBeside(const std::string& path)
     return path.substr(0, start) + "." + path.substr(start) + ".new";
 }
 
-/// Installs the code file and the equation file together, or neither: both texts are written
-/// beside their files first, and only then do they replace the old files. Should the second
-/// replacement still fail, the first new file goes again, so that no processed file is left
-/// that is newer than the model while its partner is not.
-bool installFiles(const std::string& codePath, const std::string& code, const std::string& equationPath,
-                  const std::string& text)
-{
-    const std::string codeTemp = temporaryBeside(codePath);
-    const std::string equationTemp = temporaryBeside(equationPath);
+/// A new text written beside its file, to be installed when its partner is written too.
+struct PendingFile {
+    std::string path;
+    std::string temporary;
+    bool written = false;
     int error = 0;
-    if (!platform::writeFileAtomically(codeTemp, code, &error)) {
-        reportWriteFailure(codePath, error);
+
+    explicit PendingFile(std::string target) : path(std::move(target)), temporary(temporaryBeside(path)) {}
+    void write(const std::string& text) { written = platform::writeFileAtomically(temporary, text, &error); }
+    void discard() const
+    {
+        if (written)
+            std::remove(temporary.c_str());
+    }
+};
+
+/// Installs the code file and the equation file together, or neither: both new texts are in
+/// their files beside the old ones first, and only then do they replace the old files. Should
+/// the second replacement still fail, the first new file goes again, so that no processed file is
+/// left that is newer than the model while its partner is not.
+bool installFiles(PendingFile& code, PendingFile& equations)
+{
+    if (!code.written) {
+        equations.discard();
+        reportWriteFailure(code.path, code.error);
         return false;
     }
-    if (!platform::writeFileAtomically(equationTemp, text, &error)) {
-        std::remove(codeTemp.c_str());
-        reportWriteFailure(equationPath, error);
+    if (!equations.written) {
+        code.discard();
+        reportWriteFailure(equations.path, equations.error);
         return false;
     }
-    if (std::rename(codeTemp.c_str(), codePath.c_str()) != 0) {
-        error = errno;
-        std::remove(codeTemp.c_str());
-        std::remove(equationTemp.c_str());
-        reportWriteFailure(codePath, error);
+    if (std::rename(code.temporary.c_str(), code.path.c_str()) != 0) {
+        const int error = errno;
+        code.discard();
+        equations.discard();
+        reportWriteFailure(code.path, error);
         return false;
     }
-    if (std::rename(equationTemp.c_str(), equationPath.c_str()) != 0) {
-        error = errno;
-        std::remove(codePath.c_str());
-        std::remove(equationTemp.c_str());
-        reportWriteFailure(equationPath, error);
+    if (std::rename(equations.temporary.c_str(), equations.path.c_str()) != 0) {
+        const int error = errno;
+        std::remove(code.path.c_str());
+        equations.discard();
+        reportWriteFailure(equations.path, error);
         return false;
     }
     return true;
@@ -771,15 +787,55 @@ int ttwrite_equations(ClassRec* cls, int mode, std::string* out)
 
 int ttwrite_code_equations(ClassRec* cls, std::string& out)
 {
-    bool counted = ttwrite_equations(cls, 1, nullptr);
-    int n = writerState().maxTemporaries;
-    if (n > 0) {
-        out += "\n#DUnnamed\t" + std::to_string(n) + '\n';
-        for (int i = 0; i < n; ++i)
+    if (!cls || !cls->equations)
+        return 0;
+    // The sections' instruction counts and the temporaries come before the code, so the code of
+    // each section is generated into a buffer of its own first.
+    WriterState& state = writerState();
+    const EquationSections counted = distributeEquations(cls, true);
+    relinkEquations(cls, counted);
+    std::array<std::string, 4> sectionCode;
+    bool ok = true;
+    int maxTemporaries = 0;
+    for (std::size_t s = 0; s < 4; ++s) {
+        CodeGenerator generator(&sectionCode[s]);
+        int number = 0;
+        for (const EquationRec* eq : counted[s])
+            generator.equation(eq, ++number);
+        state.counts[s] = generator.instructions();
+        maxTemporaries = std::max(maxTemporaries, generator.maxTemporaries());
+        ok = ok && !generator.failed();
+    }
+    state.maxTemporaries = maxTemporaries;
+    state.counted = cls;
+    if (maxTemporaries > 0) {
+        out += "\n#DUnnamed\t" + std::to_string(maxTemporaries) + '\n';
+        for (int i = 0; i < maxTemporaries; ++i)
             out += "\t#real\n";
     }
-    bool written = ttwrite_equations(cls, 1, &out);
-    return counted && written ? 1 : 0;
+    // The files hold the distribution of the list as the first one re-linked it. Where that
+    // distribution is the same, the code generated already is the code of the files.
+    state.sections = distributeEquations(cls, false);
+    state.cls = cls;
+    relinkEquations(cls, state.sections);
+    if (state.sections != counted) {
+        // Generated again from the new distribution; its errors were reported the first time.
+        g_reporting = false;
+        for (std::size_t s = 0; s < 4; ++s) {
+            sectionCode[s].clear();
+            CodeGenerator generator(&sectionCode[s]);
+            int number = 0;
+            for (const EquationRec* eq : state.sections[s])
+                generator.equation(eq, ++number);
+            ok = ok && !generator.failed();
+        }
+        g_reporting = true;
+    }
+    for (std::size_t s = 0; s < 4; ++s) {
+        sectionHeader(out, static_cast<int>(s), state.counts[s]);
+        out += sectionCode[s];
+    }
+    return ok ? 1 : 0;
 }
 
 int ttwrite_code_files(ClassRec* cls)
@@ -813,13 +869,39 @@ int writeFiles(ClassRec* cls, const std::string& directory, const std::string& b
     bool codeOk = ttwrite_code_equations(cls, code) && headerOk;
     if (!codeOk)
         return 0; // the old files stay: a half-generated code file must not look current
-    // Both files start with the same declarations.
-    std::string text = code.substr(0, headerSize);
-    bool textOk = headerOk;
-    textOk = ttwrite_equations(cls, 0, &text) && textOk;
-    if (!textOk)
+    // The equation file's text is made and written while the code file is written; both start
+    // with the same declarations. Nothing else touches the records meanwhile.
+    PendingFile codeFile(MakeCodeFileName(directory, base));
+    PendingFile equationFile(MakeEquationFileName(directory, base));
+    bool textOk = false;
+    std::exception_ptr failure;
+    std::thread equationWriter([&] {
+        try {
+            std::string text = code.substr(0, headerSize);
+            textOk = ttwrite_equations(cls, 0, &text) && headerOk;
+            if (textOk)
+                equationFile.write(text);
+        } catch (...) {
+            failure = std::current_exception();
+        }
+    });
+    try {
+        codeFile.write(code);
+    } catch (...) {
+        equationWriter.join();
+        codeFile.discard();
+        equationFile.discard();
+        throw;
+    }
+    equationWriter.join();
+    if (failure || !textOk) {
+        codeFile.discard();
+        equationFile.discard();
+        if (failure)
+            std::rethrow_exception(failure);
         return 0;
-    if (!installFiles(MakeCodeFileName(directory, base), code, MakeEquationFileName(directory, base), text))
+    }
+    if (!installFiles(codeFile, equationFile))
         return 0;
     std::string done = "Declarations and sorted equations have been written to file " + base + ".e.";
     DisplayHooks().progress(done.c_str());
