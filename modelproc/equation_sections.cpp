@@ -6,11 +6,13 @@
 #include "modelproc/function_table.h"
 #include "modelproc/model_records.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <functional>
 #include <string>
 #include <unordered_set>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -32,8 +34,9 @@ bool isInitialFunction(int function)
 }
 
 /// True when the expression can be computed once at the start from what initial already defines.
-/// Every node must be so; checked without recursion.
-bool computableAtStart(const ExprNode* root, const DefinedElements& defined)
+/// Every node must be so; checked without recursion. When the expression fails on an element that
+/// initial does not define (yet), that element is added to `undefined`.
+bool computableAtStart(const ExprNode* root, const DefinedElements& defined, std::vector<Element>& undefined)
 {
     std::vector<const ExprNode*> pending{root};
     while (!pending.empty()) {
@@ -53,8 +56,12 @@ bool computableAtStart(const ExprNode* root, const DefinedElements& defined)
         case TK_INDEP_RATENAME:
         case TK_DEP_STATENAME: {
             const std::int64_t element = literalElement(node);
-            if (element < 0 || defined.count({node->var(), element}) == 0)
+            if (element < 0)
                 return false;
+            if (defined.count({node->var(), element}) == 0) {
+                undefined.push_back({node->var(), element});
+                return false;
+            }
             continue;
         }
         case TK_REAL:
@@ -84,12 +91,12 @@ bool computableAtStart(const ExprNode* root, const DefinedElements& defined)
     return true;
 }
 
-bool leftIndicesComputable(const ExprNode* left, const DefinedElements& defined)
+bool leftIndicesComputable(const ExprNode* left, const DefinedElements& defined, std::vector<Element>& undefined)
 {
     if (!left)
         return false;
     for (const ExprNode* index : left->index)
-        if (!computableAtStart(index, defined))
+        if (!computableAtStart(index, defined, undefined))
             return false;
     return true;
 }
@@ -153,8 +160,48 @@ void forEachReference(ExprNode* root, const Visit& visit)
     forEachName(root, false, isNameKind, visit);
 }
 
-/// Moves the copies and the equations only the outputs need from dynamic to outputs.
-void separateOutputs(const ClassRec& cls, EquationSections& sections)
+/// The V elements one equation puts in use: a run of `count` elements from `first` (a whole
+/// variable for a reference with a computed index).
+struct ElementRun {
+    std::int64_t first;
+    std::int64_t count;
+};
+
+/// Whether the outputs are separated the same way again once the list is re-linked as dynamic
+/// followed by outputs. The references have then been pointed at the elements that carry their
+/// values, so the copies and the trailing equations are found again; what can differ is the use
+/// of the elements, which the walk from the end finds in the new order. That walk is made here
+/// over what each equation uses, as `separateOutputs` recorded it.
+bool separatedAlike(const std::vector<EquationRec*>& dynamic, const std::vector<char>& marked,
+                    const std::vector<std::int64_t>& left, const std::vector<std::size_t>& usesFrom,
+                    const std::vector<ElementRun>& uses, std::size_t total)
+{
+    std::vector<char> inUse(total, 0);
+    const auto walk = [&](std::size_t k) {
+        const std::int64_t l = left[k];
+        if (l >= 0 && !inUse[static_cast<std::size_t>(l)])
+            return;
+        for (std::size_t u = usesFrom[k]; u < usesFrom[k + 1]; ++u)
+            std::fill_n(inUse.begin() + uses[u].first, uses[u].count, 1);
+    };
+    for (std::size_t k = dynamic.size(); k-- > 0;)
+        if (marked[k])
+            walk(k);
+    for (std::size_t k = dynamic.size(); k-- > 0;)
+        if (!marked[k])
+            walk(k);
+    for (std::size_t k = 0; k < dynamic.size(); ++k)
+        if (!marked[k] && left[k] >= 0 && !inUse[static_cast<std::size_t>(left[k])])
+            return false;
+    return true;
+}
+
+/// Moves the copies and the equations only the outputs need from dynamic to outputs. `stable`
+/// is cleared when distributing the re-linked list might not give the same sections: when the
+/// copies run in a circle, or the outputs would be told apart otherwise. (A reference is only
+/// ever pointed at the source of a copy, and a copy is left to dynamic only while its source
+/// is undefined at the start, which the caller checks.)
+void separateOutputs(const ClassRec& cls, EquationSections& sections, bool& stable)
 {
     std::vector<EquationRec*>& dynamic = sections[SECTION_DYNAMIC];
     VariableElements elements(cls);
@@ -163,6 +210,9 @@ void separateOutputs(const ClassRec& cls, EquationSections& sections)
     std::vector<std::int64_t> alias(total, -1);
     std::vector<char> inUse(total, 0);
     std::vector<char> marked(dynamic.size(), 0);
+    std::vector<std::int64_t> left(dynamic.size(), -1);
+    std::vector<std::size_t> usesFrom(dynamic.size() + 1, 0);
+    std::vector<ElementRun> uses;
 
     for (EquationRec* eq : sections[SECTION_INPUTS]) {
         std::int64_t e = elements.of(eq->left);
@@ -176,19 +226,42 @@ void separateOutputs(const ClassRec& cls, EquationSections& sections)
         marked[k] = 1;
     }
 
+    // The elements a V reference puts in use: its own, or all of its variable's.
+    const auto use = [&](const ExprNode* ref) {
+        if (ref->kind != TK_VARIABLENAME)
+            return;
+        std::int64_t e = elements.of(ref);
+        if (e >= 0) {
+            uses.push_back({e, 1});
+            return;
+        }
+        const VarRec* var = ref->var();
+        const std::int64_t base = elements.base(var);
+        if (base >= 0)
+            uses.push_back({base, elementCount(var->dim)});
+    };
     for (std::size_t k = 0; k < dynamic.size(); ++k) {
         EquationRec* eq = dynamic[k];
+        usesFrom[k] = uses.size();
         forEachReference(eq->right, [&](ExprNode* ref) {
             std::int64_t e = elements.of(ref);
-            if (e < 0)
-                return;
-            // Follow the copies to the element that carries the value.
-            for (std::size_t guard = 0; alias[static_cast<std::size_t>(e)] >= 0 && guard < total; ++guard)
-                e = alias[static_cast<std::size_t>(e)];
-            redirectReference(ref, definition[static_cast<std::size_t>(e)]);
+            if (e >= 0) {
+                // Follow the copies to the element that carries the value.
+                std::size_t guard = 0;
+                for (; alias[static_cast<std::size_t>(e)] >= 0 && guard < total; ++guard)
+                    e = alias[static_cast<std::size_t>(e)];
+                if (guard == total)
+                    stable = false;
+                redirectReference(ref, definition[static_cast<std::size_t>(e)]);
+            }
+            use(ref);
         });
+        if (eq->left)
+            for (ExprNode* index : eq->left->index)
+                forEachReference(index, use);
         rebuildVariableChain(eq);
         std::int64_t l = elements.of(eq->left);
+        left[k] = l;
         if (l < 0)
             continue;
         definition[static_cast<std::size_t>(l)] = eq->left;
@@ -198,42 +271,23 @@ void separateOutputs(const ClassRec& cls, EquationSections& sections)
             marked[k] = 1;
         }
     }
+    usesFrom[dynamic.size()] = uses.size();
 
-    auto putInUse = [&](ExprNode* node) {
-        forEachReference(node, [&](ExprNode* ref) {
-            if (ref->kind != TK_VARIABLENAME)
-                return;
-            std::int64_t e = elements.of(ref);
-            if (e >= 0) {
-                inUse[static_cast<std::size_t>(e)] = 1;
-                return;
-            }
-            // A computed index may select any element of the variable.
-            const VarRec* var = ref->var();
-            const std::int64_t base = elements.base(var);
-            if (base < 0)
-                return;
-            const std::int64_t count = elementCount(var->dim);
-            for (std::int64_t i = 0; i < count; ++i)
-                inUse[static_cast<std::size_t>(base + i)] = 1;
-        });
-    };
+    // From the end: an equation whose element nothing later uses puts nothing in use.
     for (std::size_t k = dynamic.size(); k-- > 0;) {
-        EquationRec* eq = dynamic[k];
-        std::int64_t l = elements.of(eq->left);
+        const std::int64_t l = left[k];
         if (l >= 0 && !inUse[static_cast<std::size_t>(l)])
             continue;
-        putInUse(eq->right);
-        if (eq->left)
-            for (ExprNode* index : eq->left->index)
-                putInUse(index);
+        for (std::size_t u = usesFrom[k]; u < usesFrom[k + 1]; ++u)
+            std::fill_n(inUse.begin() + uses[u].first, uses[u].count, 1);
     }
 
-    for (std::size_t k = 0; k < dynamic.size(); ++k) {
-        std::int64_t l = elements.of(dynamic[k]->left);
-        if (l >= 0 && !inUse[static_cast<std::size_t>(l)])
+    for (std::size_t k = 0; k < dynamic.size(); ++k)
+        if (left[k] >= 0 && !inUse[static_cast<std::size_t>(left[k])])
             marked[k] = 1;
-    }
+
+    if (stable)
+        stable = separatedAlike(dynamic, marked, left, usesFrom, uses, total);
 
     std::vector<EquationRec*> kept;
     for (std::size_t k = 0; k < dynamic.size(); ++k)
@@ -249,19 +303,26 @@ const char* equationSectionHeader(int section)
     return section >= 0 && section < 4 ? headers[section] : "";
 }
 
-EquationSections distributeEquations(ClassRec* cls, bool report)
+EquationSections distributeEquations(ClassRec* cls, bool report, bool* stable)
 {
     EquationSections sections;
-    if (!cls || !cls->equations)
+    bool alike = true;
+    if (!cls || !cls->equations) {
+        if (stable)
+            *stable = alike;
         return sections;
+    }
     bool fixedOrder = false;
     for (const EquationRec* eq : cls->equations->equations)
         if (eq->fixed)
             fixedOrder = true;
 
     DefinedElements defined;
+    // Elements that kept an equation out of initial; defined later, they might not keep it out.
+    std::vector<Element> undefined;
     for (EquationRec* eq : cls->equations->equations) {
-        if (!fixedOrder && computableAtStart(eq->right, defined) && leftIndicesComputable(eq->left, defined)) {
+        if (!fixedOrder && computableAtStart(eq->right, defined, undefined) &&
+            leftIndicesComputable(eq->left, defined, undefined)) {
             sections[SECTION_INITIAL].push_back(eq);
             std::int64_t element = literalElement(eq->left);
             if (element >= 0 && isNameKind(eq->left->kind) && eq->left->kind >= TK_PARAMETERNAME)
@@ -285,8 +346,16 @@ EquationSections distributeEquations(ClassRec* cls, bool report)
         }
         sections[SECTION_DYNAMIC].push_back(eq);
     }
+    if (!defined.empty())
+        for (const Element& e : undefined)
+            if (defined.count(e) != 0) {
+                alike = false;
+                break;
+            }
     if (!fixedOrder && !sections[SECTION_DYNAMIC].empty())
-        separateOutputs(*cls, sections);
+        separateOutputs(*cls, sections, alike);
+    if (stable)
+        *stable = alike;
     return sections;
 }
 

@@ -23,7 +23,9 @@ const char* equationSectionHeader(int section);
 
 /// Distributes the class's equations (which may rewrite references to copied
 /// variables); misuse of ran or dly is reported through the error hook when `report`.
-EquationSections distributeEquations(ClassRec* cls, bool report);
+/// `stable` is set when distributing the list again, once re-linked as these sections, is known
+/// to give the same sections; cleared when it might not.
+EquationSections distributeEquations(ClassRec* cls, bool report, bool* stable = nullptr);
 
 /// Re-links the class's equation list as initial, inputs, dynamic, outputs.
 void relinkEquations(ClassRec* cls, const EquationSections& sections);

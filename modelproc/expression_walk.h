@@ -13,7 +13,8 @@
 
 /// A stack of a walk, taken from a pool of emptied stacks that keep their room and given back at
 /// the end of the walk, so that the walks over millions of small trees allocate nothing. Walks may
-/// nest: each takes a stack of its own. A stack grown past `kKeptElements` is not kept.
+/// nest: each takes a stack of its own. A stack grown past `kKeptElements` is not kept. Each
+/// thread has a pool of its own.
 template <class T>
 class ScratchStack {
 public:
@@ -45,7 +46,7 @@ private:
     static constexpr std::size_t kKeptElements = 1 << 16;
     static std::vector<std::vector<T>>& pool()
     {
-        static std::vector<std::vector<T>> free;
+        static thread_local std::vector<std::vector<T>> free;
         return free;
     }
     std::vector<T> m_items;

@@ -12,10 +12,12 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <exception>
 #include <optional>
+#include <string_view>
 #include <thread>
 
 namespace {
@@ -54,15 +56,29 @@ const DeclarationKind* findKind(int kind)
     return nullptr;
 }
 
-/// The index text of element k: "", "[i]" or "[i,j]" (1-based).
-std::string indexText(const Dimensions& d, std::int64_t k)
+/// Writes the decimal text of a number at `at`, which has room for 20 digits; the end of the text.
+char* numberText(char* at, std::int64_t value)
+{
+    return std::to_chars(at, at + 20, value).ptr;
+}
+
+/// The index text of element k: "", "[i]" or "[i,j]" (1-based), written into `text`.
+std::string_view indexText(std::array<char, 48>& text, const Dimensions& d, std::int64_t k)
 {
     if (d.count == 0)
-        return "";
-    if (d.count == 1)
-        return "[" + std::to_string(k + 1) + "]";
-    std::int64_t cols = d.cols > 0 ? d.cols : 1;
-    return "[" + std::to_string(k / cols + 1) + "," + std::to_string(k % cols + 1) + "]";
+        return {};
+    char* at = text.data();
+    *at++ = '[';
+    if (d.count == 1) {
+        at = numberText(at, k + 1);
+    } else {
+        std::int64_t cols = d.cols > 0 ? d.cols : 1;
+        at = numberText(at, k / cols + 1);
+        *at++ = ',';
+        at = numberText(at, k % cols + 1);
+    }
+    *at++ = ']';
+    return {text.data(), static_cast<std::size_t>(at - text.data())};
 }
 
 /// Gives each variable of the list its running element number.
@@ -230,7 +246,8 @@ int instructionCount(const ExprNode* root, bool withDestination)
 /// Generates the code form of one section's equations.
 class CodeGenerator {
 public:
-    explicit CodeGenerator(std::string* out) : m_out(out) {}
+    /// Generates into `out` (null: counts only); the first instruction is `first` of its section.
+    explicit CodeGenerator(std::string* out, int first = 0) : m_out(out), m_instruction(first) {}
 
     /// Code of one equation (`number` 1-based in its section); false when the pass fails.
     void equation(const EquationRec* eq, int number)
@@ -576,11 +593,74 @@ private:
     }
 
     std::string* m_out;
-    int m_instruction = 0;
+    int m_instruction;
     int m_temporaries = 0;
     int m_maxTemporaries = 0;
     bool m_failed = false;
 };
+
+/// How many parts a list of `count` equations is written in, each by a thread of its own.
+std::size_t partsFor(std::size_t count)
+{
+    constexpr std::size_t kEquationsPerPart = 50000;
+    return std::min<std::size_t>({4, std::max(1u, std::thread::hardware_concurrency()),
+                                  (count + kEquationsPerPart - 1) / kEquationsPerPart});
+}
+
+/// Runs `work(part)` for every part, the first in this thread, and rethrows what a part threw.
+template <class Work>
+void runParts(std::size_t parts, const Work& work)
+{
+    std::vector<std::exception_ptr> failures(parts);
+    const auto run = [&](std::size_t part) {
+        try {
+            work(part);
+        } catch (...) {
+            failures[part] = std::current_exception();
+        }
+    };
+    {
+        std::vector<std::jthread> threads;
+        for (std::size_t part = 1; part < parts; ++part)
+            threads.emplace_back(run, part);
+        run(0);
+    }
+    for (const std::exception_ptr& failure : failures)
+        if (failure)
+            std::rethrow_exception(failure);
+}
+
+/// Appends the parts in order, giving back each one's room as it goes.
+void joinParts(std::vector<std::string>& parts, std::string& out)
+{
+    std::size_t size = out.size();
+    for (const std::string& part : parts)
+        size += part.size();
+    out.reserve(size);
+    for (std::string& part : parts) {
+        out += part;
+        std::string().swap(part);
+    }
+}
+
+/// Appends the text of each equation. The text of one equation does not depend on any other's,
+/// so a long list is written in parts by threads of their own and the parts joined in order.
+void appendEquationTexts(const std::vector<EquationRec*>& equations, std::string& out)
+{
+    const std::size_t parts = partsFor(equations.size());
+    if (parts <= 1) {
+        for (const EquationRec* eq : equations)
+            writeEquationText(eq, out);
+        return;
+    }
+    std::vector<std::string> texts(parts);
+    runParts(parts, [&](std::size_t part) {
+        const std::size_t end = equations.size() * (part + 1) / parts;
+        for (std::size_t k = equations.size() * part / parts; k < end; ++k)
+            writeEquationText(equations[k], texts[part]);
+    });
+    joinParts(texts, out);
+}
 
 void sectionHeader(std::string& out, int section, int count)
 {
@@ -706,14 +786,21 @@ int ttwrite_declarations(SectionList<VarRec>& list, int kind, std::string& out)
         var->index = static_cast<std::int32_t>(count);
         Dimensions d = dimensionsOf(*var);
         std::int64_t elements = elementCount(var->dim);
+        const char* type = tttype_word(var->at);
+        std::array<char, 48> indexBuffer;
+        const std::string_view name = var->name.empty() ? std::string_view("Noname") : std::string_view(var->name);
         for (std::int64_t e = 0; e < elements; ++e) {
-            std::string index = indexText(d, e);
             out += '\t';
-            out += tttype_word(var->at);
+            out += type;
             out += '\t';
-            out += (var->name.empty() ? std::string("Noname") : var->name) + index;
-            for (const std::string& alias : var->aliases)
-                out += '\t' + alias + index;
+            out += name;
+            const std::string_view index = indexText(indexBuffer, d, e);
+            out += index;
+            for (const std::string& alias : var->aliases) {
+                out += '\t';
+                out += alias;
+                out += index;
+            }
             out += '\n';
         }
         count += elements;
@@ -777,13 +864,101 @@ int ttwrite_equations(ClassRec* cls, int mode, std::string* out)
     } else if (out) {
         for (int s = 0; s < 4; ++s) {
             sectionHeader(*out, s, state.counts[s]);
-            for (const EquationRec* eq : state.sections[static_cast<std::size_t>(s)])
-                writeEquationText(eq, *out);
+            appendEquationTexts(state.sections[static_cast<std::size_t>(s)], *out);
         }
     }
     relinkEquations(cls, state.sections);
     return ok ? 1 : 0;
 }
+
+namespace {
+
+/// Generates the code of each section into a buffer of its own, leaving each section's
+/// instruction count and the most temporaries one equation needs in `state`; false when an
+/// equation cannot be written.
+/// The code of one section's equations, the count of its instructions and the most temporaries
+/// an equation needs.
+struct SectionCode {
+    std::string text;
+    int instructions = 0;
+    int maxTemporaries = 0;
+};
+
+/// Generates the code of the equations in one thread, reporting what cannot be written.
+bool generateInOrder(const std::vector<EquationRec*>& equations, SectionCode& code)
+{
+    CodeGenerator generator(&code.text);
+    int number = 0;
+    for (const EquationRec* eq : equations)
+        generator.equation(eq, ++number);
+    code.instructions = generator.instructions();
+    code.maxTemporaries = generator.maxTemporaries();
+    return !generator.failed();
+}
+
+/// Generates the code of the equations. A long list is generated in parts by threads of their
+/// own: each part is counted first, so that it knows the number of its first instruction (the
+/// jumps of a conditional name instructions by number), then generated and the parts joined. A
+/// part that cannot be written sends the whole list back to one thread, which reports in order.
+bool generateCode(const std::vector<EquationRec*>& equations, SectionCode& code)
+{
+    code = SectionCode{};
+    const std::size_t parts = partsFor(equations.size());
+    if (parts <= 1 || !g_reporting)
+        return generateInOrder(equations, code);
+    const auto begin = [&](std::size_t part) { return equations.size() * part / parts; };
+    std::vector<int> first(parts + 1, 0);
+    std::vector<int> counted(parts, 0);
+    std::vector<int> temporaries(parts, 0);
+    std::vector<char> failed(parts, 0);
+    std::vector<std::string> texts(parts);
+    g_reporting = false;
+    try {
+        for (const bool writing : {false, true}) {
+            runParts(parts, [&](std::size_t part) {
+                CodeGenerator generator(writing ? &texts[part] : nullptr, writing ? first[part] : 0);
+                for (std::size_t k = begin(part); k < begin(part + 1); ++k)
+                    generator.equation(equations[k], 0);
+                if (!writing)
+                    counted[part] = generator.instructions();
+                temporaries[part] = generator.maxTemporaries();
+                failed[part] = generator.failed();
+            });
+            if (std::find(failed.begin(), failed.end(), 1) != failed.end())
+                break;
+            // The counts become the numbers of each part's first instruction.
+            if (!writing)
+                for (std::size_t part = 0; part < parts; ++part)
+                    first[part + 1] = first[part] + counted[part];
+        }
+    } catch (...) {
+        g_reporting = true;
+        throw;
+    }
+    g_reporting = true;
+    if (std::find(failed.begin(), failed.end(), 1) != failed.end()) {
+        code = SectionCode{};
+        return generateInOrder(equations, code);
+    }
+    joinParts(texts, code.text);
+    code.instructions = first[parts];
+    code.maxTemporaries = *std::max_element(temporaries.begin(), temporaries.end());
+    return true;
+}
+
+bool generateSectionCode(const EquationSections& sections, WriterState& state, std::array<SectionCode, 4>& code)
+{
+    bool ok = true;
+    state.maxTemporaries = 0;
+    for (std::size_t s = 0; s < 4; ++s) {
+        ok = generateCode(sections[s], code[s]) && ok;
+        state.counts[s] = code[s].instructions;
+        state.maxTemporaries = std::max(state.maxTemporaries, code[s].maxTemporaries);
+    }
+    return ok;
+}
+
+} // namespace
 
 int ttwrite_code_equations(ClassRec* cls, std::string& out)
 {
@@ -792,48 +967,34 @@ int ttwrite_code_equations(ClassRec* cls, std::string& out)
     // The sections' instruction counts and the temporaries come before the code, so the code of
     // each section is generated into a buffer of its own first.
     WriterState& state = writerState();
-    const EquationSections counted = distributeEquations(cls, true);
-    relinkEquations(cls, counted);
-    std::array<std::string, 4> sectionCode;
-    bool ok = true;
-    int maxTemporaries = 0;
-    for (std::size_t s = 0; s < 4; ++s) {
-        CodeGenerator generator(&sectionCode[s]);
-        int number = 0;
-        for (const EquationRec* eq : counted[s])
-            generator.equation(eq, ++number);
-        state.counts[s] = generator.instructions();
-        maxTemporaries = std::max(maxTemporaries, generator.maxTemporaries());
-        ok = ok && !generator.failed();
-    }
-    state.maxTemporaries = maxTemporaries;
-    state.counted = cls;
-    if (maxTemporaries > 0) {
-        out += "\n#DUnnamed\t" + std::to_string(maxTemporaries) + '\n';
-        for (int i = 0; i < maxTemporaries; ++i)
-            out += "\t#real\n";
-    }
-    // The files hold the distribution of the list as the first one re-linked it. Where that
-    // distribution is the same, the code generated already is the code of the files.
-    state.sections = distributeEquations(cls, false);
-    state.cls = cls;
-    relinkEquations(cls, state.sections);
-    if (state.sections != counted) {
-        // Generated again from the new distribution; its errors were reported the first time.
-        g_reporting = false;
-        for (std::size_t s = 0; s < 4; ++s) {
-            sectionCode[s].clear();
-            CodeGenerator generator(&sectionCode[s]);
-            int number = 0;
-            for (const EquationRec* eq : state.sections[s])
-                generator.equation(eq, ++number);
-            ok = ok && !generator.failed();
+    bool stable = false;
+    const EquationSections first = distributeEquations(cls, true, &stable);
+    relinkEquations(cls, first);
+    std::array<SectionCode, 4> sectionCode;
+    bool ok = generateSectionCode(first, state, sectionCode);
+    // The files hold the distribution of the list as the first one re-linked it, which is most
+    // often the same; when it may not be, the list is distributed again.
+    state.sections = first;
+    if (!stable) {
+        state.sections = distributeEquations(cls, false);
+        relinkEquations(cls, state.sections);
+        if (state.sections != first) {
+            // Its errors were reported the first time.
+            g_reporting = false;
+            ok = generateSectionCode(state.sections, state, sectionCode) && ok;
+            g_reporting = true;
         }
-        g_reporting = true;
+    }
+    state.cls = cls;
+    state.counted = cls;
+    if (state.maxTemporaries > 0) {
+        out += "\n#DUnnamed\t" + std::to_string(state.maxTemporaries) + '\n';
+        for (int i = 0; i < state.maxTemporaries; ++i)
+            out += "\t#real\n";
     }
     for (std::size_t s = 0; s < 4; ++s) {
         sectionHeader(out, static_cast<int>(s), state.counts[s]);
-        out += sectionCode[s];
+        out += sectionCode[s].text;
     }
     return ok ? 1 : 0;
 }
