@@ -19,6 +19,7 @@
 #include <optional>
 #include <string_view>
 #include <thread>
+#include <utility>
 
 namespace {
 
@@ -960,32 +961,38 @@ bool generateSectionCode(const EquationSections& sections, WriterState& state, s
 
 } // namespace
 
-int ttwrite_code_equations(ClassRec* cls, std::string& out)
+namespace {
+
+/// Distributes the class's equations for the files into `state.sections`, leaving the list
+/// linked that way; `first` is the first distribution, whose errors are the ones reported.
+void distributeForFiles(ClassRec* cls, WriterState& state, EquationSections& first)
 {
-    if (!cls || !cls->equations)
-        return 0;
-    // The sections' instruction counts and the temporaries come before the code, so the code of
-    // each section is generated into a buffer of its own first.
-    WriterState& state = writerState();
     bool stable = false;
-    const EquationSections first = distributeEquations(cls, true, &stable);
+    first = distributeEquations(cls, true, &stable);
     relinkEquations(cls, first);
-    std::array<SectionCode, 4> sectionCode;
-    bool ok = generateSectionCode(first, state, sectionCode);
     // The files hold the distribution of the list as the first one re-linked it, which is most
     // often the same; when it may not be, the list is distributed again.
     state.sections = first;
     if (!stable) {
         state.sections = distributeEquations(cls, false);
         relinkEquations(cls, state.sections);
-        if (state.sections != first) {
-            // Its errors were reported the first time.
-            g_reporting = false;
-            ok = generateSectionCode(state.sections, state, sectionCode) && ok;
-            g_reporting = true;
-        }
     }
     state.cls = cls;
+}
+
+/// Appends the temporaries' declarations and the code of the distributed sections. The
+/// sections' instruction counts and the temporaries come before the code, so the code of each
+/// section is generated into a buffer of its own first.
+bool appendCode(const ClassRec* cls, WriterState& state, const EquationSections& first, std::string& out)
+{
+    std::array<SectionCode, 4> sectionCode;
+    bool ok = generateSectionCode(first, state, sectionCode);
+    if (state.sections != first) {
+        // Its errors were reported the first time.
+        g_reporting = false;
+        ok = generateSectionCode(state.sections, state, sectionCode) && ok;
+        g_reporting = true;
+    }
     state.counted = cls;
     if (state.maxTemporaries > 0) {
         out += "\n#DUnnamed\t" + std::to_string(state.maxTemporaries) + '\n';
@@ -996,7 +1003,52 @@ int ttwrite_code_equations(ClassRec* cls, std::string& out)
         sectionHeader(out, static_cast<int>(s), state.counts[s]);
         out += sectionCode[s].text;
     }
-    return ok ? 1 : 0;
+    return ok;
+}
+
+/// Runs `work` in a thread of its own until the end of the scope, keeping what it throws.
+class Worker {
+public:
+    template <class Work>
+    explicit Worker(Work work)
+        : m_thread([this, work = std::move(work)] {
+              try {
+                  work();
+              } catch (...) {
+                  m_failure = std::current_exception();
+              }
+          })
+    {
+    }
+    /// Waits for the work.
+    void wait()
+    {
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+    /// Waits for the work; rethrows what it threw.
+    void finish()
+    {
+        wait();
+        if (m_failure)
+            std::rethrow_exception(std::exchange(m_failure, nullptr));
+    }
+
+private:
+    std::exception_ptr m_failure;
+    std::jthread m_thread;
+};
+
+} // namespace
+
+int ttwrite_code_equations(ClassRec* cls, std::string& out)
+{
+    if (!cls || !cls->equations)
+        return 0;
+    WriterState& state = writerState();
+    EquationSections first;
+    distributeForFiles(cls, state, first);
+    return appendCode(cls, state, first, out) ? 1 : 0;
 }
 
 int ttwrite_code_files(ClassRec* cls)
@@ -1024,43 +1076,53 @@ namespace {
 
 int writeFiles(ClassRec* cls, const std::string& directory, const std::string& base)
 {
-    std::string code;
-    const bool headerOk = ttwrite_header(cls, code);
-    const std::size_t headerSize = code.size();
-    bool codeOk = ttwrite_code_equations(cls, code) && headerOk;
+    // The declarations, which both files start with, are written while the equations are
+    // distributed, and the equations' text while their code is generated: each of these reads
+    // what the other leaves as it is.
+    WriterState& state = writerState();
+    std::string header;
+    bool headerOk = false;
+    EquationSections first;
+    {
+        Worker declarations([&] { headerOk = ttwrite_header(cls, header); });
+        distributeForFiles(cls, state, first);
+        declarations.finish();
+    }
+    std::array<std::string, 4> sectionText;
+    std::string code = header;
+    bool codeOk = false;
+    {
+        Worker text([&] {
+            for (std::size_t s = 0; s < 4; ++s)
+                appendEquationTexts(state.sections[s], sectionText[s]);
+        });
+        codeOk = appendCode(cls, state, first, code) && headerOk;
+        text.finish();
+    }
     if (!codeOk)
         return 0; // the old files stay: a half-generated code file must not look current
-    // The equation file's text is made and written while the code file is written; both start
-    // with the same declarations. Nothing else touches the records meanwhile.
+    // The equation file is written while the code file is.
     PendingFile codeFile(MakeCodeFileName(directory, base));
     PendingFile equationFile(MakeEquationFileName(directory, base));
-    bool textOk = false;
-    std::exception_ptr failure;
-    std::thread equationWriter([&] {
+    {
+        Worker equations([&] {
+            std::string text = std::move(header);
+            for (std::size_t s = 0; s < 4; ++s) {
+                sectionHeader(text, static_cast<int>(s), state.counts[s]);
+                text += sectionText[s];
+                std::string().swap(sectionText[s]);
+            }
+            equationFile.write(text);
+        });
         try {
-            std::string text = code.substr(0, headerSize);
-            textOk = ttwrite_equations(cls, 0, &text) && headerOk;
-            if (textOk)
-                equationFile.write(text);
+            codeFile.write(code);
+            equations.finish();
         } catch (...) {
-            failure = std::current_exception();
+            equations.wait();
+            codeFile.discard();
+            equationFile.discard();
+            throw;
         }
-    });
-    try {
-        codeFile.write(code);
-    } catch (...) {
-        equationWriter.join();
-        codeFile.discard();
-        equationFile.discard();
-        throw;
-    }
-    equationWriter.join();
-    if (failure || !textOk) {
-        codeFile.discard();
-        equationFile.discard();
-        if (failure)
-            std::rethrow_exception(failure);
-        return 0;
     }
     if (!installFiles(codeFile, equationFile))
         return 0;
