@@ -118,21 +118,18 @@ bool RunSlot::allocate()
     return true;
 }
 
-bool RunSlot::append(double value)
+bool RunSlot::grow()
 {
-    if (m_count == m_capacity) {
-        const std::size_t grown = std::size_t(m_capacity) + PlotChunk;
-        if (grown * sizeof(double) > PlotBufferByteLimit)
-            return false;
-        void* block = g_reallocate(m_values, grown * sizeof(double));
-        if (!block)
-            return false;
-        if (!m_values)
-            m_id = ++g_lastBufferId;
-        m_values = static_cast<double*>(block);
-        m_capacity = int(grown);
-    }
-    m_values[m_count++] = value;
+    const std::size_t grown = std::size_t(m_capacity) + PlotChunk;
+    if (grown * sizeof(double) > PlotBufferByteLimit)
+        return false;
+    void* block = g_reallocate(m_values, grown * sizeof(double));
+    if (!block)
+        return false;
+    if (!m_values)
+        m_id = ++g_lastBufferId;
+    m_values = static_cast<double*>(block);
+    m_capacity = int(grown);
     return true;
 }
 
@@ -174,8 +171,6 @@ void ResetPlot()
     g_plot.plotMode = mode;
     g_bufferWarned = false;
 }
-
-bool CurveShown(const PlotCurve& curve) { return curve.display && (curve.hasVariable() || curve.fromFile); }
 
 void StartPlotRun()
 {
@@ -239,10 +234,8 @@ bool HasEarlierRunData()
     });
 }
 
-bool AppendPlotValue(RecordRuns& record, double value)
+bool PlotBufferFull(RecordRuns& record)
 {
-    if (record.slot[0].append(value))
-        return true;
     if (!record.fullWarned) {
         record.fullWarned = 1;
         InterruptRequested = 1;
@@ -285,26 +278,33 @@ bool BeginPlotOutput(int continuing)
     return true;
 }
 
-double PlotVariableValue(int kind, int variable)
+namespace {
+
+double variableValue(const ModelVariables& variables, int kind, int variable)
 {
     if (kind < 0 || kind >= KindCount)
         return 0.0;
-    const VariableKind& k = Variables().kinds[std::size_t(kind)];
+    const VariableKind& k = variables.kinds[std::size_t(kind)];
     return k.values && variable >= 0 && variable < k.count ? k.values[variable] : 0.0;
 }
+
+} // namespace
+
+double PlotVariableValue(int kind, int variable) { return variableValue(Variables(), kind, variable); }
 
 void CollectPlotStep()
 {
     if (!g_plot.plotMode || g_plot.suppressed)
         return;
     const PlotSpecification& specs = PlotSpecs();
-    const double x = specs.xIsTime ? SimulationTime : PlotVariableValue(specs.x.kind, specs.x.variable);
+    const ModelVariables& variables = Variables();
+    const double x = specs.xIsTime ? SimulationTime : variableValue(variables, specs.x.kind, specs.x.variable);
     std::array<double, CurveCount> values{};
     for (int i = 0; i < CurveCount; ++i) {
         const PlotCurve& c = specs.curves[std::size_t(i)];
         if (CurveShown(c))
             values[std::size_t(i)] =
-                c.fromFile ? YAxisInputValue(i, SimulationTime) : PlotVariableValue(c.kind, c.variable);
+                c.fromFile ? YAxisInputValue(i, SimulationTime) : variableValue(variables, c.kind, c.variable);
     }
     DrawPlotStep(x, values);
 }

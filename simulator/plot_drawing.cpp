@@ -127,36 +127,6 @@ bool slotExtremes(RunSlot& slot)
 bool warnOutsideLetters = false; ///< the letters are drawn by the end-of-run scaling
 
 void drawPolylines(DeviceContext& dc, const std::vector<Point>& points);
-void drawStepLine(DeviceContext& dc, const std::vector<Point>& points);
-
-/// The lines of the steps not yet drawn, as one line of points per curve. Drawing them
-/// together costs a pen a curve, not a pen and a line a curve and step.
-struct PendingSteps {
-    std::array<std::vector<Point>, CurveCount> lines;
-    std::size_t total = 0;
-} g_pending;
-
-/// A step's line of a curve; a line that does not go on from the curve's last one, or
-/// one that has grown long, is drawn first.
-void addStepLine(int curve, Point from, Point to)
-{
-    std::vector<Point>& line = g_pending.lines[std::size_t(curve)];
-    if (!line.empty() && (line.back() != from || line.size() >= 2047)) {
-        if (state().screen && line.size() >= 2) {
-            state().screen->setPen(CurvePen(curve, true));
-            drawStepLine(*state().screen, line);
-            state().screen->setPen(state().pens.foreground);
-        }
-        g_pending.total -= line.size();
-        line.clear();
-    }
-    if (line.empty()) {
-        line.push_back(from);
-        ++g_pending.total;
-    }
-    line.push_back(to);
-    ++g_pending.total;
-}
 
 void drawPolylines(DeviceContext& dc, const std::vector<Point>& points)
 {
@@ -174,9 +144,9 @@ void drawPolylines(DeviceContext& dc, const std::vector<Point>& points)
 /// as `ScaleFraction` and `pixel` do, with the scale's numbers taken once.
 class AxisMap {
 public:
-    AxisMap(double min, double max, double origin, double extent)
+    AxisMap(double min, double max, double origin, double extent, double scale)
         : m_min(min), m_range(max - min >= TinyRange ? max - min : TinyRange), m_origin(origin), m_extent(extent),
-          m_scale(printing() ? state().printScale : 1.0)
+          m_scale(scale)
     {
     }
     /// The position of v; false for NaN.
@@ -187,49 +157,17 @@ public:
         double t = (v - m_min) / m_range;
         if (std::isnan(t))
             t = v > 0 ? 1.0 : 0.0;
-        t = t < 0.0 ? 0.0 : t > 1.0 ? 1.0 : t;
+        t = std::min(std::max(t, 0.0), 1.0);
         position = int((m_origin + m_extent * t) * m_scale); // towards zero, as trunc
         return true;
     }
-
-    bool operator==(const AxisMap&) const = default;
 
 private:
     double m_min, m_range, m_origin, m_extent, m_scale;
 };
 
-AxisMap xAxis(const PlotCurve& x) { return AxisMap(x.min, x.max, state().area.left, state().area.width); }
-AxisMap yAxis(const PlotCurve& y) { return AxisMap(y.min, y.max, state().area.bottom, -state().area.height); }
-
-/// The pixel of a record's newest value, kept for the line of the next step, which
-/// starts there: each step maps one value a record, not two.
-class StepPixel {
-public:
-    /// The positions of the slot's last two values on the axis; false when either is NaN.
-    bool pair(const RunSlot& slot, const AxisMap& axis, int& previous, int& latest)
-    {
-        const int n = slot.count();
-        const bool known = m_buffer == slot.id() && m_index == n - 2 && m_axis == axis;
-        bool good = known ? m_good : axis.map(slot.values()[n - 2], m_position);
-        previous = m_position;
-        m_good = axis.map(slot.values()[n - 1], m_position);
-        latest = m_position;
-        m_buffer = slot.id();
-        m_index = n - 1;
-        m_axis = axis;
-        return good && m_good;
-    }
-
-private:
-    unsigned long long m_buffer = 0;
-    int m_index = -1;
-    AxisMap m_axis{0, 1, 0, 0};
-    bool m_good = false;
-    int m_position = 0;
-};
-
-/// The curves' and, last, the X axis's.
-std::array<StepPixel, CurveCount + 1> g_stepPixels;
+double printScale() { return printing() ? state().printScale : 1.0; }
+AxisMap yAxis(const PlotCurve& y) { return AxisMap(y.min, y.max, state().area.bottom, -state().area.height, printScale()); }
 
 /// The X values of a run slot as fractions of the X scale, shared by every curve drawn
 /// over them. Kept while the slot holds the same buffer and the scale stays; values
@@ -261,11 +199,13 @@ const std::vector<double>& xFractions(int slot)
 /// whole line (but for a pixel where it turns back, which a painter may leave out).
 class ColumnReducer {
 public:
-    explicit ColumnReducer(std::vector<Point>& out) : m_out(out) {}
-    void add(Point p)
+    /// Takes the next point; one in another column puts the last column's points out
+    /// (`out` takes them by `push_back`).
+    template <class Out>
+    void add(Point p, Out& out)
     {
         if (m_count == 0 || p.x != m_first.x) {
-            close();
+            close(out);
             m_first = m_low = m_high = m_last = p;
             m_lowAt = m_highAt = 0;
             m_count = 1;
@@ -282,36 +222,166 @@ public:
         m_last = p;
         ++m_count;
     }
-    void close()
+    /// Puts the open column's points out.
+    template <class Out>
+    void close(Out& out)
     {
         if (m_count == 0)
             return;
-        m_out.push_back(m_first);
+        out.push_back(m_first);
         const int last = m_count - 1;
         const bool lowInside = m_lowAt > 0 && m_lowAt < last, highInside = m_highAt > 0 && m_highAt < last;
         if (lowInside && highInside && m_highAt < m_lowAt) {
-            m_out.push_back(m_high);
-            m_out.push_back(m_low);
+            out.push_back(m_high);
+            out.push_back(m_low);
         } else {
             if (lowInside)
-                m_out.push_back(m_low);
+                out.push_back(m_low);
             if (highInside && m_highAt != m_lowAt)
-                m_out.push_back(m_high);
+                out.push_back(m_high);
         }
         if (last > 0)
-            m_out.push_back(m_last);
+            out.push_back(m_last);
         m_count = 0;
     }
 
 private:
-    std::vector<Point>& m_out;
     Point m_first, m_low, m_high, m_last;
     int m_lowAt = 0, m_highAt = 0, m_count = 0;
 };
 
-/// The pending line of a curve's steps: the many steps within one pixel column are
-/// drawn as the few points that cover their pixels.
-void drawStepLine(DeviceContext& dc, const std::vector<Point>& points) { drawPolylines(dc, ReduceColumns(points)); }
+int sign(int v) { return (v > 0) - (v < 0); }
+
+/// A step along a row, a column or a diagonal, which a painter draws without rounding.
+bool straightStep(int dx, int dy) { return dx == 0 || dy == 0 || dx == dy || dx == -dy; }
+
+/// Appends p to a line, or moves the line's last point to p when the line goes on
+/// through it straight the same way along a row, a column or a diagonal: the line is
+/// drawn on the same pixels with a point less.
+void appendStraight(std::vector<Point>& line, Point p)
+{
+    const std::size_t n = line.size();
+    if (n >= 2) {
+        const Point a = line[n - 2], b = line[n - 1];
+        const int dx1 = b.x - a.x, dy1 = b.y - a.y, dx2 = p.x - b.x, dy2 = p.y - b.y;
+        if ((dx1 != 0 || dy1 != 0) && (dx2 != 0 || dy2 != 0) && sign(dx1) == sign(dx2) && sign(dy1) == sign(dy2) &&
+            straightStep(dx1, dy1) && straightStep(dx2, dy2)) {
+            line[n - 1] = p;
+            return;
+        }
+    }
+    line.push_back(p);
+}
+
+/// A line whose points go through `appendStraight`.
+struct StraightLine {
+    std::vector<Point> points;
+    void push_back(Point p) { appendStraight(points, p); }
+};
+
+/// The line of a curve's steps that is not on the picture yet: the points that cover
+/// its pixels (the many steps within one pixel column come to a few, straight runs to
+/// their ends), with the number and the last of the points it was made of.
+struct PendingLine {
+    StraightLine reduced;
+    ColumnReducer columns;
+    std::size_t points = 0;
+    Point last;
+};
+
+/// The lines of the steps not yet drawn, one a curve. Drawing them together costs a pen
+/// a curve, not a pen and a line a curve and step.
+struct PendingSteps {
+    std::array<PendingLine, CurveCount> lines;
+    std::size_t total = 0;
+    /// The part of the window told to show since the lines were last drawn.
+    int left = INT_MAX, top = INT_MAX, right = INT_MIN, bottom = INT_MIN;
+} g_pending;
+
+/// Draws a curve's pending line with its pen.
+void drawPendingLine(DeviceContext& dc, int curve, PendingLine& line)
+{
+    line.columns.close(line.reduced);
+    dc.setPen(CurvePen(curve, true));
+    drawPolylines(dc, line.reduced.points);
+}
+
+void clearPendingLine(PendingLine& line)
+{
+    g_pending.total -= line.points;
+    line.reduced.points.clear();
+    line.columns = ColumnReducer{};
+    line.points = 0;
+}
+
+/// A step's line of a curve; a line that does not go on from the curve's last one, or
+/// one that has grown long, is drawn first.
+void addStepLine(int curve, Point from, Point to)
+{
+    PendingLine& line = g_pending.lines[std::size_t(curve)];
+    if (line.points > 0 && (line.last != from || line.points >= 2047)) {
+        if (DeviceContext* dc = state().screen) {
+            drawPendingLine(*dc, curve, line);
+            dc->setPen(state().pens.foreground);
+        }
+        clearPendingLine(line);
+    }
+    if (line.points == 0) {
+        line.columns.add(from, line.reduced);
+        line.points = 1;
+        ++g_pending.total;
+    }
+    line.columns.add(to, line.reduced);
+    line.last = to;
+    ++line.points;
+    ++g_pending.total;
+}
+
+/// Tells the window the box of a step's lines, unless all of it was told since the
+/// lines were last drawn.
+void tellStepBox(const DrawnBox& box)
+{
+    PendingSteps& p = g_pending;
+    if (box.left >= box.right ||
+        (box.left >= p.left && box.top >= p.top && box.right <= p.right && box.bottom <= p.bottom))
+        return;
+    p.left = std::min(p.left, box.left);
+    p.top = std::min(p.top, box.top);
+    p.right = std::max(p.right, box.right);
+    p.bottom = std::max(p.bottom, box.bottom);
+    box.tell();
+}
+
+/// The pixel of a record's newest value, kept for the line of the next step, which
+/// starts there: each step maps one value a record, not two.
+struct StepTrack {
+    unsigned long long buffer = 0;
+    int index = -1;
+    double min = 0, max = 0;
+    bool good = false;
+    int position = 0;
+
+    /// The positions of the slot's last two values on the axis of the scale
+    /// [scaleMin, scaleMax]; false when either is NaN.
+    bool pair(const RunSlot& slot, const AxisMap& axis, double scaleMin, double scaleMax, int& previous, int& latest)
+    {
+        const int n = slot.count();
+        const bool known = buffer == slot.id() && index == n - 2 && min == scaleMin && max == scaleMax;
+        const bool before = known ? good : axis.map(slot.values()[n - 2], position);
+        previous = position;
+        good = axis.map(slot.values()[n - 1], position);
+        latest = position;
+        buffer = slot.id();
+        index = n - 1;
+        min = scaleMin;
+        max = scaleMax;
+        return before && good;
+    }
+};
+
+/// The curves' and, last, the X axis's, in the plot area `g_trackArea`.
+std::array<StepTrack, CurveCount + 1> g_tracks;
+PlotArea g_trackArea;
 
 /// Maps a run slot's points into the plot area and draws them; a NaN value breaks the line.
 void drawRun(DeviceContext& dc, int slot, const PlotCurve& ySpec, const RunSlot& ys)
@@ -319,9 +389,9 @@ void drawRun(DeviceContext& dc, int slot, const PlotCurve& ySpec, const RunSlot&
     const std::vector<double>& tx = xFractions(slot);
     const int n = std::min(int(tx.size()), ys.count());
     std::vector<Point> piece;
-    ColumnReducer columns(piece);
+    ColumnReducer columns;
     auto flush = [&] {
-        columns.close();
+        columns.close(piece);
         drawPolylines(dc, ThinPlotPoints(piece));
         piece.clear();
     };
@@ -336,7 +406,7 @@ void drawRun(DeviceContext& dc, int slot, const PlotCurve& ySpec, const RunSlot&
             continue;
         }
         at.x = int((left + width * tx[std::size_t(m)]) * scale);
-        columns.add(at);
+        columns.add(at, piece);
     }
     flush();
 }
@@ -429,42 +499,77 @@ std::string PlotTitle()
 void DrawPlotStep(double x, const std::array<double, CurveCount>& values)
 {
     PlotSpecification& specs = PlotSpecs();
-    if (!state().plotMode || specs.displayed == 0)
+    PlotState& p = state();
+    if (!p.plotMode || specs.displayed == 0)
         return;
-    AppendPlotValue(XRuns(), x);
+    // The records live as long as the program: found once, not at every step.
+    static const std::array<RecordRuns*, CurveCount> curveRuns = [] {
+        std::array<RecordRuns*, CurveCount> runs{};
+        for (int i = 0; i < CurveCount; ++i)
+            runs[std::size_t(i)] = &CurveRuns(i);
+        return runs;
+    }();
+    RecordRuns& xRuns = XRuns();
+    AppendPlotValue(xRuns, x);
     bool rescale = false;
     if (!specs.xIsTime && specs.x.scaling == 2)
         rescale = growRecord(specs.x, x);
 
-    const RunSlot& xs = XRuns().slot[0];
-    const bool canDraw = EnsurePlotContext() && onScreen();
+    const RunSlot& xs = xRuns.slot[0];
+    const int n = xs.count();
     int x0 = 0, x1 = 0;
-    bool haveColumns = !rescale && canDraw && xs.count() >= 2 &&
-                       g_stepPixels[CurveCount].pair(xs, xAxis(specs.x), x0, x1);
-    DrawnBox box;
+    bool haveColumns = !rescale && n >= 2 && EnsurePlotContext() && onScreen();
+    const PlotArea area = p.area;
+    if (haveColumns) {
+        if (area.left != g_trackArea.left || area.width != g_trackArea.width || area.bottom != g_trackArea.bottom ||
+            area.height != g_trackArea.height) {
+            for (StepTrack& t : g_tracks)
+                t.index = -1;
+            g_trackArea = area;
+        }
+        const PlotCurve& xSpec = specs.x;
+        const AxisMap across(xSpec.min, xSpec.max, area.left, area.width, 1.0);
+        haveColumns = g_tracks[CurveCount].pair(xs, across, xSpec.min, xSpec.max, x0, x1);
+    }
+    // The pixels of all curves first, then their lines: the pixels, free of tests on one
+    // another, are worked out side by side, and no test waits for them one by one.
+    struct CurveStep {
+        int curve;
+        bool good;
+        int y0, y1;
+    };
+    std::array<CurveStep, CurveCount> steps;
+    int stepCount = 0;
     for (int i = CurveCount - 1; i >= 0; --i) {
         PlotCurve& c = specs.curves[std::size_t(i)];
         if (!CurveShown(c))
             continue;
-        RunSlot& ys = CurveRuns(i).slot[0];
+        RecordRuns& runs = *curveRuns[std::size_t(i)];
         const double v = values[std::size_t(i)];
-        AppendPlotValue(CurveRuns(i), v);
+        AppendPlotValue(runs, v);
         if (c.scaling == 2 && growRecord(c, v)) {
             rescale = true;
             haveColumns = false;
         }
-        if (rescale || !haveColumns || ys.count() < 2 || xs.count() != ys.count())
+        if (!haveColumns || runs.slot[0].count() != n)
             continue;
-        int y0 = 0, y1 = 0;
-        if (!g_stepPixels[std::size_t(i)].pair(ys, yAxis(c), y0, y1) || (x0 == x1 && y0 == y1))
+        CurveStep& step = steps[std::size_t(stepCount++)];
+        step.curve = i;
+        const AxisMap down(c.min, c.max, area.bottom, -area.height, 1.0);
+        step.good = g_tracks[std::size_t(i)].pair(runs.slot[0], down, c.min, c.max, step.y0, step.y1);
+    }
+    const int margin = p.pens.foreground.width;
+    DrawnBox box;
+    for (int k = 0; k < stepCount; ++k) {
+        const CurveStep& step = steps[std::size_t(k)];
+        if (!step.good || (x0 == x1 && step.y0 == step.y1))
             continue;
-        addStepLine(i, {x0, y0}, {x1, y1});
-        const int margin = state().pens.foreground.width;
-        box.add(x0, y0, margin);
-        box.add(x1, y1, margin);
+        addStepLine(step.curve, {x0, step.y0}, {x1, step.y1});
+        box.add(x0, step.y0, margin);
+        box.add(x1, step.y1, margin);
     }
     // The lines reach the picture when the window shows it, or before anything else is drawn.
-    box.tell();
+    tellStepBox(box);
     if (rescale)
         RedrawPlot(1);
 }
@@ -472,16 +577,16 @@ void DrawPlotStep(double x, const std::array<double, CurveCount>& values)
 void FlushPlotSteps()
 {
     PendingSteps& pending = g_pending;
+    pending.left = pending.top = INT_MAX;
+    pending.right = pending.bottom = INT_MIN;
     if (pending.total == 0)
         return;
     DeviceContext* dc = state().screen;
     for (int i = CurveCount - 1; i >= 0; --i) {
-        std::vector<Point>& line = pending.lines[std::size_t(i)];
-        if (dc && line.size() >= 2) {
-            dc->setPen(CurvePen(i, true));
-            drawStepLine(*dc, line);
-        }
-        line.clear();
+        PendingLine& line = pending.lines[std::size_t(i)];
+        if (dc && line.points >= 2)
+            drawPendingLine(*dc, i, line);
+        clearPendingLine(line);
     }
     pending.total = 0;
     if (dc) {
@@ -763,11 +868,21 @@ void DrawCurve(int curve)
 std::vector<Point> ReduceColumns(const std::vector<Point>& points)
 {
     std::vector<Point> reduced;
-    ColumnReducer columns(reduced);
+    ColumnReducer columns;
     for (const Point& p : points)
-        columns.add(p);
-    columns.close();
+        columns.add(p, reduced);
+    columns.close(reduced);
     return reduced;
+}
+
+std::vector<Point> StepLinePoints(const std::vector<Point>& points)
+{
+    StraightLine line;
+    ColumnReducer columns;
+    for (const Point& p : points)
+        columns.add(p, line);
+    columns.close(line);
+    return line.points;
 }
 
 std::vector<Point> ThinPlotPoints(const std::vector<Point>& points)

@@ -46,6 +46,11 @@ std::vector<platform::Point> ThinPlotPoints(const std::vector<platform::Point>& 
 /// line (but for a pixel where it turns back, which a painter may leave out).
 std::vector<platform::Point> ReduceColumns(const std::vector<platform::Point>& points);
 
+/// The points a line of steps is drawn through: those `ReduceColumns` keeps, less the
+/// points where the line goes straight on along a row, a column or a diagonal (the
+/// painter draws the same pixels without them).
+std::vector<platform::Point> StepLinePoints(const std::vector<platform::Point>& points);
+
 /// The pen of a curve: bright (the current run) or dark colours, dashes, or plain.
 platform::Pen CurvePen(int curve, bool bright);
 

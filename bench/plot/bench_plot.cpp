@@ -14,6 +14,7 @@
 #include "simulator/model_variables.h"
 #include "simulator/plot_buffers.h"
 #include "simulator/plot_drawing.h"
+#include "simulator/plot_specs.h"
 #include "simulator/run_control.h"
 #include "simulator/run_output.h"
 #include "simulator/run_specs.h"
@@ -29,6 +30,7 @@
 #include <cstdlib>
 #include <string>
 #include <vector>
+#include <sys/resource.h>
 
 namespace {
 
@@ -80,6 +82,44 @@ void Redraw26Curves(benchmark::State& state)
     fillCurves(100000, state.range(0) != 0);
     for (auto _ : state)
         RedrawPlot(1);
+    SetPlotSurface(nullptr);
+    ResetPlot();
+}
+
+/// 10,000 output steps of 26 smooth curves stored and drawn step by step, without a
+/// model: the plot's own cost of a run (the lines are drawn at the end, as the window
+/// would when it paints).
+void PlotSteps26Curves(benchmark::State& state)
+{
+    ImageSurface surface;
+    SetPlotSurface(&surface);
+    ResetPlot();
+    PlotSpecification& specs = PlotSpecs();
+    specs = PlotSpecification{};
+    specs.xIsTime = 1;
+    specs.x.max = 10;
+    for (int i = 0; i < CurveCount; ++i) {
+        PlotCurve& c = specs.curves[std::size_t(i)];
+        c.kind = KindVariable;
+        c.display = 1;
+        c.min = -1;
+        c.max = 1;
+    }
+    CountPlotCurves(specs);
+    Settings().mode = 0;
+    ApplyPlotSettings();
+    constexpr int Steps = 10001;
+    std::vector<std::array<double, CurveCount>> values(Steps);
+    for (int step = 0; step < Steps; ++step)
+        for (int i = 0; i < CurveCount; ++i)
+            values[std::size_t(step)][std::size_t(i)] = std::sin(step * 1e-3 * (3 + i) + i);
+    for (auto _ : state) {
+        DiscardAllPlotRuns();
+        BeginPlotOutput(0);
+        for (int step = 0; step < Steps; ++step)
+            DrawPlotStep(step * 1e-3, values[std::size_t(step)]);
+        FlushPlotSteps();
+    }
     SetPlotSurface(nullptr);
     ResetPlot();
 }
@@ -149,12 +189,14 @@ void MassChainRunWithPlot(benchmark::State& state)
     ImageSurface surface;
     SetPlotSurface(&surface);
     const int curves = int(state.range(0));
-    std::vector<double> off, on;
+    std::vector<double> off, on; long faults = 0;
     for (auto _ : state) {
         showCurves(0);
         off.push_back(timedRun());
         showCurves(curves);
+        struct rusage r0, r1; getrusage(RUSAGE_SELF, &r0);
         on.push_back(timedRun());
+        getrusage(RUSAGE_SELF, &r1); faults += r1.ru_minflt - r0.ru_minflt;
     }
     auto median = [](std::vector<double> v) {
         std::sort(v.begin(), v.end());
@@ -163,6 +205,7 @@ void MassChainRunWithPlot(benchmark::State& state)
     state.counters["off_ms"] = median(off);
     state.counters["on_ms"] = median(on);
     state.counters["ratio"] = median(on) / median(off);
+    state.counters["faults"] = double(faults) / double(on.size());
     state.counters["steps"] = double(XRuns().slot[0].count());
     state.counters["native"] = ChosenFastCode() != nullptr;
     SetPlotSurface(nullptr);
@@ -173,6 +216,7 @@ void MassChainRunWithPlot(benchmark::State& state)
 } // namespace
 
 BENCHMARK(Redraw26Curves)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(PlotSteps26Curves)->Unit(benchmark::kMillisecond);
 BENCHMARK(MassChainRunWithPlot)->Arg(3)->Arg(26)->Iterations(15)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)

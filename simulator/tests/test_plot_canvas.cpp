@@ -312,3 +312,41 @@ TEST(PlotColumns, TheReducedLineCoversThePixelsOfTheWholeLine)
         EXPECT_LE(differ, inked / 1000) << "pen width " << width << ": " << differ << " of " << inked;
     }
 }
+
+// A line of steps leaves out the points where it goes straight on along a row, a column
+// or a diagonal; it is drawn on exactly the pixels of the reduced line.
+TEST(PlotColumns, AStepLineWithoutItsStraightRunsInksThePixelsOfTheReducedLine)
+{
+    testsupport::testApplication();
+    std::vector<platform::Point> walk;
+    unsigned seed = 11;
+    int x = 10, y = 200;
+    for (int i = 0; i < 8000; ++i) {
+        seed = seed * 1103515245u + 12345u;
+        // Stretches of a flat line, a diagonal, a steeper climb, a bent climb (which must
+        // keep its corners) and noise, by turns.
+        switch ((i / 40) % 5) {
+        case 0: ++x; break;
+        case 1: ++x, y += (i / 200) % 2 ? 1 : -1; break;
+        case 2: x += i % 2, y -= 1; break;
+        case 3: ++x, y += 1 + i % 2; break;
+        default: x += i % 9 == 0, y += int((seed >> 16) % 15) - 7; break;
+        }
+        y = std::clamp(y, 20, 380);
+        walk.push_back({x % 580 + 10, y});
+    }
+    const std::vector<platform::Point> reduced = ReduceColumns(walk), straight = StepLinePoints(walk);
+    EXPECT_LT(straight.size(), reduced.size() * 3 / 4) << "the flat and diagonal stretches come to a few points";
+    EXPECT_EQ(straight.front(), reduced.front());
+    EXPECT_EQ(straight.back(), reduced.back());
+    for (int width : {1, 2, 3}) {
+        platform::ImageDeviceContext all(600, 400), fewer(600, 400);
+        for (platform::ImageDeviceContext* dc : {&all, &fewer}) {
+            dc->fillRect(0, 0, 600, 400, {platform::BrushStyle::Solid, 0xFFFFFF});
+            dc->setPen({platform::PenStyle::Solid, width, 0xFF0000});
+        }
+        all.polyline(reduced);
+        fewer.polyline(straight);
+        EXPECT_EQ(all.image(), fewer.image()) << "pen width " << width;
+    }
+}

@@ -130,9 +130,9 @@ TEST_F(PlotDrawing, EachStepDrawsALineOnlyWhereThePixelChanges)
     DrawPlotStep(0.75, {1.5, 0.0, 0.0});
     FlushPlotSteps();
     // From the last curve to the first, each in its bright colour; C stays at its height
-    // but moves along.
+    // but moves along, in one straight line from its first point to its last.
     EXPECT_EQ(surface.dc.calls(),
-              (std::vector<std::string>{"pen solid 1 0000FF", "polyline 140 476 458 476 617 476", "pen solid 1 FF00FF",
+              (std::vector<std::string>{"pen solid 1 0000FF", "polyline 140 476 617 476", "pen solid 1 FF00FF",
                                         "polyline 140 24 458 250 617 250", "pen solid 1 FF0000",
                                         "polyline 140 476 458 250 617 137", "pen solid 1 000000"}));
     surface.dc.clear();
