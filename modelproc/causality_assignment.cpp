@@ -54,11 +54,26 @@ std::string classLabel(const SubclassRec* sub)
     return formatMessage("%s%d:%s", cls ? cls->name.c_str() : "", cls ? cls->version : 0, instance_name(sub).c_str());
 }
 
+/// The port at a SUB end of the bond, null when there is none. The analysis asks for the ports of
+/// every bond on every pass, so each end keeps the port it was given for its subclass's class.
+PortRec* portOfEnd(const BondRec* bond, int end)
+{
+    SubclassRec* sub = subAt(bond, end);
+    if (!sub || !sub->cls)
+        return nullptr;
+    const ConnEnd& e = bond->con[end];
+    if (e.portClass != sub->cls) {
+        e.port = findPort(sub->cls, e.name);
+        e.portClass = sub->cls;
+    }
+    return e.port;
+}
+
 /// The port at the end of the bond; reports and gives null when the end or port is missing.
 PortRec* portAt(const BondRec* bond, int end)
 {
     SubclassRec* sub = subAt(bond, end);
-    PortRec* port = sub && sub->cls ? findPort(sub->cls, bond->con[end].name) : nullptr;
+    PortRec* port = portOfEnd(bond, end);
     if (!port)
         causalityError(formatMessage("bond connected with port %s, which is not a port of submodel %s.",
                                      bond->con[end].name.c_str(), classLabel(sub).c_str()));
@@ -123,8 +138,7 @@ void report_conflict(BondRec* bond, int kind)
 
 bool endCounts(const BondRec* bond, int end)
 {
-    SubclassRec* sub = subAt(bond, end);
-    PortRec* port = sub && sub->cls ? findPort(sub->cls, bond->con[end].name) : nullptr;
+    PortRec* port = portOfEnd(bond, end);
     if (!port)
         return false;
     if (port->c_type != C_CONSTR)
@@ -284,8 +298,7 @@ int strong_causality(BondRec* bond)
 {
     int result = 2;
     for (int end = 0; end < 2; ++end) {
-        SubclassRec* sub = subAt(bond, end);
-        PortRec* port = sub && sub->cls ? findPort(sub->cls, bond->con[end].name) : nullptr;
+        PortRec* port = portOfEnd(bond, end);
         if (!port || port->c_type != C_CONSTR || (port->c_val != CAUS_1ECY && port->c_val != CAUS_1FCY))
             continue;
         result = seenFromBond(end, port->c_val == CAUS_1ECY ? 1 : 2);

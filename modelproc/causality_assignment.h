@@ -61,6 +61,8 @@ SubclassRec* subAt(const BondRec* bond, int end);
 std::string classLabel(const SubclassRec* sub);
 /// The port at the end of the bond; reports and gives null when the end or port is missing.
 PortRec* portAt(const BondRec* bond, int end);
+/// The port at a SUB end of the bond, null when there is none; nothing is reported.
+PortRec* portOfEnd(const BondRec* bond, int end);
 bool hasCausality(const BondRec* bond);
 /// A port value as seen from the bond: kept at end 0, mirrored at end 1; -1 for none.
 int seenFromBond(int end, int value);

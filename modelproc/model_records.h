@@ -457,6 +457,9 @@ struct ConnEnd {
     ExprList nodeindex;
     std::string name;
     ExprList index;
+    // The port of a SUB end, as last looked up in the class `portClass` of its subclass.
+    mutable PortRec* port = nullptr;
+    mutable const ClassRec* portClass = nullptr;
 };
 
 /// Shared shape of bonds and signal connections.
