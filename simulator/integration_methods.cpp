@@ -170,6 +170,50 @@ void AdamsBashforth2Step()
     ++g.counters.steps;
 }
 
+// The Runge-Kutta stages over all states, built for AVX as well when the processor has it:
+// the same IEEE operations in the same order (no fused multiply-add), on more states at a time.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+#define WIDEST_VECTORS __attribute__((target_clones("avx", "default")))
+#else
+#define WIDEST_VECTORS
+#endif
+
+/// y0 = y, k1 = h r, y = y0 + k1 / 2.
+WIDEST_VECTORS void rk4FirstStage(int n, double h, double* __restrict y, const double* __restrict r,
+                                  double* __restrict y0, double* __restrict k1)
+{
+    for (int i = 0; i < n; ++i) {
+        y0[i] = y[i];
+        k1[i] = h * r[i];
+        y[i] = y0[i] + k1[i] / 2;
+    }
+}
+
+/// k = h r, y = y0 + k / 2 (or y0 + k for the third stage).
+WIDEST_VECTORS void rk4Stage(int n, double h, bool half, double* __restrict y, const double* __restrict r,
+                             const double* __restrict y0, double* __restrict k)
+{
+    if (half) {
+        for (int i = 0; i < n; ++i) {
+            k[i] = h * r[i];
+            y[i] = y0[i] + k[i] / 2;
+        }
+    } else {
+        for (int i = 0; i < n; ++i) {
+            k[i] = h * r[i];
+            y[i] = y0[i] + k[i];
+        }
+    }
+}
+
+WIDEST_VECTORS void rk4Combine(int n, double h, double* __restrict y, const double* __restrict r,
+                               const double* __restrict y0, const double* __restrict k1,
+                               const double* __restrict k2, const double* __restrict k3)
+{
+    for (int i = 0; i < n; ++i)
+        y[i] = y0[i] + k1[i] / 6 + k2[i] / 3 + k3[i] / 3 + h * r[i] / 6;
+}
+
 void RungeKutta4Step()
 {
     if (firstFixedStep())
@@ -181,24 +225,13 @@ void RungeKutta4Step()
     double* y = states();
     const double* r = rates();
     const int n = g.n;
-    std::copy(y, y + n, f.y0.begin());
-    for (int i = 0; i < n; ++i) {
-        f.k1[i] = h * r[i];
-        y[i] = f.y0[i] + f.k1[i] / 2;
-    }
+    rk4FirstStage(n, h, y, r, f.y0.data(), f.k1.data());
     evaluateFor(t + h / 2);
-    for (int i = 0; i < n; ++i) {
-        f.k2[i] = h * r[i];
-        y[i] = f.y0[i] + f.k2[i] / 2;
-    }
+    rk4Stage(n, h, true, y, r, f.y0.data(), f.k2.data());
     evaluateFor(t + h / 2);
-    for (int i = 0; i < n; ++i) {
-        f.k3[i] = h * r[i];
-        y[i] = f.y0[i] + f.k3[i];
-    }
+    rk4Stage(n, h, false, y, r, f.y0.data(), f.k3.data());
     evaluateFor(next);
-    for (int i = 0; i < n; ++i)
-        y[i] = f.y0[i] + f.k1[i] / 6 + f.k2[i] / 3 + f.k3[i] / 3 + h * r[i] / 6;
+    rk4Combine(n, h, y, r, f.y0.data(), f.k1.data(), f.k2.data(), f.k3.data());
     evaluateFor(next);
     ++g.counters.steps;
 }

@@ -167,8 +167,9 @@ void opcodeWithBaseExtension(CodeWriter& w, std::initializer_list<std::uint8_t> 
         w.byte(*at++);
 }
 
+/// `laneOffset` (bytes) moves a loop cell to the next repetition's cell.
 void onCell(CodeWriter& w, const CodeEmission& e, std::initializer_list<std::uint8_t> opcode, std::uint8_t reg,
-            const void* address, Reg scratch, int immediate = -1)
+            const void* address, Reg scratch, int immediate = -1, std::int32_t laneOffset = 0)
 {
     if (const LoopCell* cell = loopCellOf(e, address)) {
         if (cell->reg >= 8)
@@ -176,7 +177,7 @@ void onCell(CodeWriter& w, const CodeEmission& e, std::initializer_list<std::uin
         else
             w.bytes(opcode);
         w.byte(modrm(2, reg, cell->reg & 7)); // [base + disp32]
-        w.imm32(cell->displacement);
+        w.imm32(std::int32_t(std::int64_t(cell->displacement) + laneOffset));
     } else if (nearCell(e, address)) {
         w.bytes(opcode);
         w.byte(modrm(2, reg, 3)); // [rbx + disp32]
@@ -598,6 +599,7 @@ constexpr std::size_t MinLoopRepeats = 16;
 constexpr std::size_t MaxLoopPeriod = 8;
 
 bool g_rowLoopsAllowed = true;
+bool g_pairedLoopsAllowed = true;
 std::uint64_t g_loopRepetition = 0;
 
 /// Registers of a loop: the bases of its cells (caller-saved, used by no pattern) and the count.
@@ -674,11 +676,124 @@ bool assignLoopRegisters(const std::vector<Instruction>& rows, const std::vector
             for (std::size_t c = loop.cellStart.back(); c < loop.cells.size(); ++c)
                 known = known || loop.cells[c].address == cells[f];
             if (!known)
-                loop.cells.push_back({cells[f], base->reg, std::int32_t(std::int64_t(address) - std::int64_t(base->start))});
+                loop.cells.push_back(
+                    {cells[f], base->reg, std::int32_t(std::int64_t(address) - std::int64_t(base->start)), stride});
         }
         loop.cellStart.push_back(std::uint32_t(loop.cells.size()));
     }
     return true;
+}
+
+enum class PairedKind { None, Add, Sub, Mul, Div, Mov, Pw2 };
+
+PairedKind pairedKindOf(OperationHandler handler)
+{
+    static const std::pair<const char*, PairedKind> kinds[] = {{"add", PairedKind::Add}, {"sub", PairedKind::Sub},
+                                                               {"mul", PairedKind::Mul}, {"div", PairedKind::Div},
+                                                               {"mov", PairedKind::Mov}, {"pw2", PairedKind::Pw2}};
+    for (const auto& [mnemonic, kind] : kinds)
+        if (FindOpcode(mnemonic)->handler == handler)
+            return kind;
+    return PairedKind::None;
+}
+
+/// True when two repetitions of the loop may run side by side (see `RowLoop::paired`).
+bool pairable(const std::vector<Instruction>& rows, const std::vector<std::array<std::int64_t, 3>>& strides,
+              const RowLoop& loop)
+{
+    struct Stream {
+        std::int64_t start, stride;
+        bool written;
+    };
+    std::vector<Stream> streams;
+    for (std::size_t k = 0; k < loop.period; ++k) {
+        const Instruction& row = rows[loop.first + k];
+        if (pairedKindOf(row.handler) == PairedKind::None)
+            return false;
+        const auto cells = cellsOf(row);
+        for (int f = 0; f < 3; ++f)
+            if (cells[f])
+                streams.push_back({std::int64_t(reinterpret_cast<std::uintptr_t>(cells[f])), strides[k][std::size_t(f)], f == 0});
+    }
+    for (const LoopCell& cell : loop.cells) {
+        const std::int64_t next = std::int64_t(cell.displacement) + cell.stride;
+        if (cell.stride != 0 && cell.stride != 8 && (next < INT32_MIN || next > INT32_MAX))
+            return false;
+    }
+    const auto span = std::int64_t(loop.repeats - 1);
+    for (const Stream& w : streams) {
+        if (!w.written)
+            continue;
+        if (w.stride == 0)
+            return false; // every repetition writes the same cell
+        for (const Stream& x : streams) {
+            const std::int64_t wLow = std::min(w.start, w.start + span * w.stride);
+            const std::int64_t wHigh = std::max(w.start, w.start + span * w.stride) + 8;
+            const std::int64_t xLow = std::min(x.start, x.start + span * x.stride);
+            const std::int64_t xHigh = std::max(x.start, x.start + span * x.stride) + 8;
+            if (wHigh <= xLow || xHigh <= wLow)
+                continue;
+            if (x.stride != w.stride)
+                return false;
+            // Repetitions j and j' meet on a cell where j' - j = (w.start - x.start) / stride.
+            const std::int64_t apart = w.start - x.start;
+            if (apart % w.stride == 0 && (apart / w.stride == 1 || apart / w.stride == -1))
+                return false;
+        }
+    }
+    return true;
+}
+
+/// Loads a cell of two repetitions into the two halves of an xmm register.
+void pairedLoad(CodeWriter& w, const CodeEmission& e, Xmm x, const double* cell)
+{
+    const LoopCell* loopCell = loopCellOf(e, cell);
+    const std::int64_t stride = loopCell ? loopCell->stride : 0;
+    if (stride == 8) {
+        onCell(w, e, {0x66, 0x0F, 0x10}, x, cell, RAX); // movupd
+    } else if (stride == 0) {
+        onCell(w, e, {0xF2, 0x0F, 0x12}, x, cell, RAX); // movddup
+    } else {
+        onCell(w, e, {0xF2, 0x0F, 0x10}, x, cell, RAX);                           // movsd
+        onCell(w, e, {0x66, 0x0F, 0x16}, x, cell, RAX, -1, std::int32_t(stride)); // movhpd
+    }
+}
+
+/// Stores the two halves of an xmm register into a cell of two repetitions.
+void pairedStore(CodeWriter& w, const CodeEmission& e, const double* cell, Xmm x)
+{
+    const LoopCell* loopCell = loopCellOf(e, cell);
+    const std::int64_t stride = loopCell ? loopCell->stride : 0;
+    if (stride == 8) {
+        onCell(w, e, {0x66, 0x0F, 0x11}, x, cell, RAX); // movupd
+    } else {
+        onCell(w, e, {0x66, 0x0F, 0x13}, x, cell, RAX);                           // movlpd
+        onCell(w, e, {0x66, 0x0F, 0x17}, x, cell, RAX, -1, std::int32_t(stride)); // movhpd
+    }
+}
+
+/// One row for two repetitions, with the operands in the order of its single pattern.
+void pairedRow(CodeWriter& w, const CodeEmission& e, const Instruction& row)
+{
+    const PairedKind kind = pairedKindOf(row.handler);
+    auto binary = [&](std::uint8_t op, bool bFirst) {
+        pairedLoad(w, e, XMM0, bFirst ? row.operand2 : row.operand1);
+        pairedLoad(w, e, XMM1, bFirst ? row.operand1 : row.operand2);
+        w.bytes({0x66, 0x0F, op, modrm(3, XMM0, XMM1)});
+    };
+    switch (kind) {
+    case PairedKind::Add: binary(0x58, true); break;
+    case PairedKind::Mul: binary(0x59, true); break;
+    case PairedKind::Sub: binary(0x5C, false); break;
+    case PairedKind::Div: binary(0x5E, false); break;
+    case PairedKind::Mov: pairedLoad(w, e, XMM0, row.operand1); break;
+    case PairedKind::Pw2:
+        pairedLoad(w, e, XMM0, row.operand1);
+        w.bytes({0x66, 0x0F, 0x59, modrm(3, XMM0, XMM0)}); // mulpd xmm0, xmm0
+        break;
+    case PairedKind::None: assert(false); return;
+    }
+    pairedStore(w, e, row.destination, XMM0);
 }
 
 /// mov/add/inc/cmp on a 64-bit register numbered 0..15, with the REX prefix it needs.
@@ -736,6 +851,7 @@ std::vector<RowLoop> FindRowLoops(const std::vector<Instruction>& rows, const Co
         loop.period = bestPeriod;
         loop.repeats = bestRepeats;
         if (bestPeriod && assignLoopRegisters(rows, bestStrides, emission, loop)) {
+            loop.paired = g_pairedLoopsAllowed && pairable(rows, bestStrides, loop);
             i += bestPeriod * bestRepeats;
             loops.push_back(std::move(loop));
         } else {
@@ -762,7 +878,41 @@ std::size_t EmitRowLoop(CodeEmission& e, RowLoop& loop, std::uint32_t at)
             e.cursor = w.at();
         }
     };
+    // The repetition in r11, for the row of a trap's address.
+    auto storeRepetition = [&](CodeWriter& w) {
+        if (nearCell(e, &g_loopRepetition)) {
+            w.bytes({0x4C, 0x89, modrm(2, LoopCountRegister & 7, 3)});
+            w.imm32(std::int32_t(std::int64_t(bitsOf(&g_loopRepetition)) - std::int64_t(e.cellBase)));
+        } else {
+            movabs(w, RAX, bitsOf(&g_loopRepetition));
+            w.bytes({0x4C, 0x89, modrm(0, LoopCountRegister & 7, RAX)});
+        }
+    };
+    // The body rows, two repetitions at a time or one.
     const Instruction* saved = e.instruction;
+    auto body = [&](bool paired, std::vector<std::uint32_t>& offsets) {
+        offsets.assign(loop.period, 0);
+        for (std::size_t k = 0; k < loop.period; ++k) {
+            offsets[k] = at + std::uint32_t(size);
+            const Instruction& row = e.firstRow[loop.first + k];
+            e.instruction = &row;
+            e.loopCells = loop.cells.data() + loop.cellStart[k];
+            e.loopCellCount = loop.cellStart[k + 1] - loop.cellStart[k];
+            if (paired) {
+                piece([&](CodeWriter& w) { pairedRow(w, e, row); });
+            } else if (sizeOnly) {
+                size += row.emitter(&e);
+            } else {
+                std::uint8_t* before = e.cursor;
+                row.emitter(&e);
+                size += std::size_t(e.cursor - before);
+            }
+        }
+        e.loopCells = nullptr;
+        e.loopCellCount = 0;
+        e.instruction = saved;
+    };
+    const std::int64_t step = loop.paired ? 2 : 1;
     loop.head = at;
     piece([&](CodeWriter& w) {
         for (const RowLoop::Base& base : loop.bases) {
@@ -772,53 +922,34 @@ std::size_t EmitRowLoop(CodeEmission& e, RowLoop& loop, std::uint32_t at)
         w.bytes({0x45, 0x31, 0xDB}); // xor r11d, r11d
     });
     const std::uint32_t top = at + std::uint32_t(size);
-    piece([&](CodeWriter& w) {
-        // The repetition, for the row of a trap's address.
-        if (nearCell(e, &g_loopRepetition)) {
-            w.bytes({0x4C, 0x89, modrm(2, LoopCountRegister & 7, 3)});
-            w.imm32(std::int32_t(std::int64_t(bitsOf(&g_loopRepetition)) - std::int64_t(e.cellBase)));
-        } else {
-            movabs(w, RAX, bitsOf(&g_loopRepetition));
-            w.bytes({0x4C, 0x89, modrm(0, LoopCountRegister & 7, RAX)});
-        }
-    });
-    loop.body.assign(loop.period, 0);
-    for (std::size_t k = 0; k < loop.period; ++k) {
-        loop.body[k] = at + std::uint32_t(size);
-        const Instruction& row = e.firstRow[loop.first + k];
-        e.instruction = &row;
-        e.loopCells = loop.cells.data() + loop.cellStart[k];
-        e.loopCellCount = loop.cellStart[k + 1] - loop.cellStart[k];
-        if (sizeOnly) {
-            size += row.emitter(&e);
-        } else {
-            std::uint8_t* before = e.cursor;
-            row.emitter(&e);
-            size += std::size_t(e.cursor - before);
-        }
-    }
-    e.loopCells = nullptr;
-    e.loopCellCount = 0;
-    e.instruction = saved;
+    piece(storeRepetition);
+    body(loop.paired, loop.body);
     loop.tail = at + std::uint32_t(size);
     piece([&](CodeWriter& w) {
         for (const RowLoop::Base& base : loop.bases) {
-            if (base.stride == 0)
+            const std::int64_t advance = base.stride * step;
+            if (advance == 0)
                 continue;
-            if (base.stride >= INT32_MIN && base.stride <= INT32_MAX) {
-                w.bytes({rexW(base.reg), 0x81, modrm(3, 0, base.reg & 7)}); // add base, stride
-                w.imm32(std::int32_t(base.stride));
+            if (advance >= INT32_MIN && advance <= INT32_MAX) {
+                w.bytes({rexW(base.reg), 0x81, modrm(3, 0, base.reg & 7)}); // add base, advance
+                w.imm32(std::int32_t(advance));
             } else {
-                movabs(w, RAX, std::uint64_t(base.stride));
+                movabs(w, RAX, std::uint64_t(advance));
                 w.bytes({rexW(base.reg), 0x01, modrm(3, RAX, base.reg & 7)}); // add base, rax
             }
         }
-        w.bytes({0x49, 0xFF, 0xC3}); // inc r11
-        w.bytes({0x49, 0x81, 0xFB}); // cmp r11, repeats
-        w.imm32(std::int32_t(loop.repeats));
-        w.bytes({0x0F, 0x82});       // jb top
+        w.bytes({0x49, 0x83, 0xC3, std::uint8_t(step)}); // add r11, step
+        w.bytes({0x49, 0x81, 0xFB});                     // cmp r11, repetitions that start a step
+        w.imm32(std::int32_t(loop.repeats + 1 - std::size_t(step)));
+        w.bytes({0x0F, 0x82}); // jb top
         w.imm32(std::int32_t(std::int64_t(top) - (std::int64_t(at) + std::int64_t(size) + w.count() + 4)));
     });
+    loop.rest.clear();
+    if (loop.paired && loop.repeats % 2 == 1) {
+        // The last repetition alone, with the registers on it.
+        piece(storeRepetition);
+        body(false, loop.rest);
+    }
     loop.end = at + std::uint32_t(size);
     return sizeOnly ? size : 0;
 }
@@ -826,6 +957,8 @@ std::size_t EmitRowLoop(CodeEmission& e, RowLoop& loop, std::uint32_t at)
 std::uint64_t& LoopRepetitionCell() { return g_loopRepetition; }
 
 void AllowRowLoops(bool allowed) { g_rowLoopsAllowed = allowed; }
+
+void AllowPairedLoops(bool allowed) { g_pairedLoopsAllowed = allowed; }
 
 void EmitPrologue(std::uint8_t*& cursor, std::uintptr_t cellBase)
 {

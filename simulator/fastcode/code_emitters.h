@@ -15,6 +15,7 @@ struct LoopCell {
     const void* address = nullptr; ///< the cell in the first repetition
     std::uint8_t reg = 0;
     std::int32_t displacement = 0;
+    std::int64_t stride = 0;       ///< bytes the cell moves a repetition
 };
 
 /// The compiler's state while it emits one instruction of a table.
@@ -44,6 +45,11 @@ struct RowLoop {
         std::uint8_t reg = 0;
     };
     std::size_t first = 0, period = 0, repeats = 0;
+    /// Two repetitions at a time, in the two halves of packed SSE2 registers: every row is an
+    /// addition, subtraction, multiplication, division, square or copy, and no cell that one
+    /// repetition writes is read or written by the repetition before or after it, so the pair
+    /// gives the results, bit for bit, and the flags of the two repetitions one after the other.
+    bool paired = false;
     std::vector<Base> bases;
     std::vector<LoopCell> cells;          ///< the cells of body row k at [cellStart[k], cellStart[k + 1])
     std::vector<std::uint32_t> cellStart;
@@ -51,6 +57,7 @@ struct RowLoop {
     std::uint32_t head = 0;               ///< the loop's first byte (the offset of row `first`)
     std::vector<std::uint32_t> body;      ///< each body row's pattern
     std::uint32_t tail = 0;               ///< the advance of the registers and the count
+    std::vector<std::uint32_t> rest;      ///< a paired loop's last, unpaired repetition (odd repeats)
     std::uint32_t end = 0;                ///< the byte after the loop
 };
 
@@ -67,6 +74,9 @@ std::uint64_t& LoopRepetitionCell();
 
 /// With false, no rows are made loops (for tests of the straight code).
 void AllowRowLoops(bool allowed);
+
+/// With false, loops take one repetition at a time (for tests of that form).
+void AllowPairedLoops(bool allowed);
 
 /// Bytes of the prologue (saves rbx, which aligns the stack for calls, and loads the cell base)
 /// and of each return.

@@ -137,10 +137,13 @@ Instruction* rowInLoop(const RowLoop& loop, std::uint32_t offset, std::vector<In
         return nullptr;
     if (offset < loop.body[0])
         return &rows[loop.first];
+    // In a paired body the repetition stored is the first of the pair.
     const std::size_t repetition = std::min<std::size_t>(std::size_t(LoopRepetitionCell()), loop.repeats - 1);
+    const bool rest = !loop.rest.empty() && offset >= loop.rest[0];
+    const std::vector<std::uint32_t>& body = rest ? loop.rest : loop.body;
     std::size_t k = loop.period - 1;
-    if (offset < loop.tail)
-        k = std::size_t(std::upper_bound(loop.body.begin(), loop.body.end(), offset) - loop.body.begin()) - 1;
+    if (rest || offset < loop.tail)
+        k = std::size_t(std::upper_bound(body.begin(), body.end(), offset) - body.begin()) - 1;
     return &rows[loop.first + repetition * loop.period + k];
 }
 

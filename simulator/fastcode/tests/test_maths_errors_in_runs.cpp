@@ -5,6 +5,7 @@
 
 #include "common/settings_table.h"
 #include "platform/core/message_sink.h"
+#include "simulator/fastcode/code_emitters.h"
 #include "simulator/fastcode/fast_code.h"
 #include "simulator/integration_methods.h"
 #include "simulator/run_control.h"
@@ -160,11 +161,13 @@ TEST_F(MathsErrorsInRuns, ATrapInInlineArithmeticIsNoErrorOfTheMathsRowBeforeIt)
     }
 }
 
-TEST_F(MathsErrorsInRuns, ATrapInARunOfAlikeRowsIsPutOnItsOwnRow)
+TEST_F(MathsErrorsInRuns, ATrapInARunOfAlikeRowsIsPutOnItsRow)
 {
     // Forty divisions of alike cells run as one loop in native code; the one by zero traps, and
-    // its row is found from the trap's address and the repetition, as the interpreter has it.
-    constexpr int Rows = 40, Zero = 23;
+    // its row is found from the trap's address and the repetition. One repetition at a time this
+    // is the interpreter's row and cells; two at a time the pair traps as one: on the row of a
+    // pair's first division, the results of the pair not stored.
+    constexpr int Rows = 40;
     std::string text = "#Hclass\trun\n#Hversion\t1\n#DParam \t" + std::to_string(Rows + 1) + "\n";
     for (int i = 0; i <= Rows; ++i)
         text += "\t#real\tp" + std::to_string(i) + "\n";
@@ -174,15 +177,23 @@ TEST_F(MathsErrorsInRuns, ATrapInARunOfAlikeRowsIsPutOnItsOwnRow)
     text += "#Edynamic\t" + std::to_string(Rows) + "\n";
     for (int i = 0; i < Rows; ++i)
         text += "\tdiv\tV" + std::to_string(i) + "\tP0\tP" + std::to_string(i + 1) + "\n";
-    for (bool native : {false, true}) {
-        SCOPED_TRACE(native ? "native" : "interpreter");
+    struct Case {
+        bool native, paired;
+        int zero;      ///< the row that divides by zero
+        int located;   ///< the row the trap is put on, the first row left unstored
+    };
+    for (const Case& c : {Case{false, false, 23, 23}, Case{true, false, 23, 23}, Case{true, true, 22, 22},
+                          Case{true, true, 23, 22}}) {
+        SCOPED_TRACE(std::to_string(c.native) + std::to_string(c.paired) + " " + std::to_string(c.zero));
+        AllowPairedLoops(c.paired);
         ASSERT_EQ(LoadCodeText(text), 0);
         modeltest::resetRunFlags();
         ASSERT_TRUE(BuildFastCode());
+        AllowPairedLoops(true);
         ASSERT_LT(FastCodeBlockSize(2), std::size_t(Rows) * 24 / 2); // a loop, not forty patterns
-        Settings().warp = native ? 1 : 0;
+        Settings().warp = c.native ? 1 : 0;
         for (int i = 0; i <= Rows; ++i)
-            ASSERT_TRUE(SetVariableValue(KindParameter, i, i == Zero + 1 ? 0.0 : 2.0));
+            ASSERT_TRUE(SetVariableValue(KindParameter, i, i == c.zero + 1 ? 0.0 : 2.0));
         sink.clear();
         RequestRun();
         ASSERT_GE(RunUntilIdle(1000000), 0);
@@ -192,9 +203,10 @@ TEST_F(MathsErrorsInRuns, ATrapInARunOfAlikeRowsIsPutOnItsOwnRow)
                                             "Probably in integration method."}));
         int index = -1;
         std::string name;
-        EXPECT_EQ(LocateInstruction(index, name), -Zero);
+        EXPECT_EQ(LocateInstruction(index, name), -c.located);
         EXPECT_EQ(name, "dynamic-model");
-        EXPECT_EQ(cell('V', Zero - 1), 1.0); // the rows before it ran, the rows after it did not
-        EXPECT_EQ(cell('V', Zero + 1), 0.0);
+        EXPECT_EQ(cell('V', c.located - 1), 1.0); // the rows before it ran, the rows after it did not
+        EXPECT_EQ(cell('V', c.located), 0.0);
+        EXPECT_EQ(cell('V', c.zero + 1), 0.0);
     }
 }
