@@ -8,10 +8,9 @@
 
 #include "common/settings_table.h"
 #include "common/startup.h"
-#include "platform/core/file_system.h"
-#include "platform/core/message_sink.h"
+#include "common/tests/model_directories.h"
 #include "platform/core/window_messages.h"
-#include "platform/testing/temp_dir.h"
+#include "platform/tests/message_inbox.h"
 
 #include <algorithm>
 #include <deque>
@@ -30,13 +29,7 @@ struct ChooserAnswer {
 /// The main window as the editor's logic sees it.
 class RecordingFrame : public EquationEditorFrame {
 public:
-    RecordingFrame()
-        : m_window(platform::createWindow([this](const platform::Message& m) { posted.push_back(m); }))
-    {
-    }
-    ~RecordingFrame() override { platform::destroyWindow(m_window); }
-
-    platform::WindowHandle mainWindowHandle() const override { return m_window; }
+    platform::WindowHandle mainWindowHandle() const override { return m_inbox.window(); }
     void setTitle(const std::string& text) override { title = text; }
     bool isMinimised() const override { return minimised; }
     void showStatusText(const std::string& text) override { status = text; }
@@ -99,15 +92,7 @@ public:
     }
 
     /// Delivers what waits in this process's queue; the posted messages of one number, taken out.
-    std::vector<platform::Message> take(platform::MessageNumber number)
-    {
-        platform::dispatchPendingMessages();
-        std::vector<platform::Message> found, rest;
-        for (platform::Message& m : posted)
-            (m.number == number ? found : rest).push_back(std::move(m));
-        posted = std::move(rest);
-        return found;
-    }
+    std::vector<platform::Message> take(platform::MessageNumber number) { return m_inbox.take(number); }
 
     std::string title, status, text, logCaption;
     bool minimised = false, modified = false, unreadable = false;
@@ -117,45 +102,28 @@ public:
     std::vector<std::string> chooserTitles;
     std::deque<std::optional<ChooserAnswer>> answers;
     ChosenNameCallback pendingChooser;
-    std::vector<platform::Message> posted;
 
 private:
-    platform::WindowHandle m_window;
+    testsupport::MessageInbox m_inbox;
 };
 
-/// Two model directories ("models" first, "more" second); the settings point
-/// at them, and the editor starts fresh on the frame.
-class EditorFixture {
+/// The two model directories of the settings, and the editor started fresh on the frame.
+class EditorFixture : public testsupport::ModelDirectories {
 public:
     EditorFixture()
     {
-        models = dir.mkdir("models");
-        more = dir.mkdir("more");
         work = dir.mkdir("work");
-        ResetStartup();
-        ResetSettings();
         ResetEquationEditor();
         Settings().model_dirs = models + ";" + more;
         Startup().WorkingDirectory = work;
         Startup().ProcessedDirectory = models;
     }
-    ~EditorFixture()
-    {
-        ResetEquationEditor();
-        ResetSettings();
-        ResetStartup();
-    }
+    ~EditorFixture() { ResetEquationEditor(); }
 
     /// The editor started on the frame (state 1).
     void start() { initEditorModule(frame); }
 
-    std::string read(const std::string& path) const { return testsupport::readText(path); }
-    bool exists(const std::string& path) const { return platform::fileExists(path); }
-
-    testsupport::TempDir dir;
-    std::string models, more, work;
-    platform::ScriptedMessageSink sink;
-    platform::ScopedMessageSink scopedSink{sink};
+    std::string work;
     RecordingFrame frame;
 };
 

@@ -23,6 +23,17 @@ public:
     platform::WindowHandle window() const { return m_window; }
     std::vector<platform::Message>& received() { return m_received; }
 
+    /// Delivers what waits in this process's queue; the messages of one number, taken out.
+    std::vector<platform::Message> take(platform::MessageNumber number)
+    {
+        platform::dispatchPendingMessages();
+        std::vector<platform::Message> found, rest;
+        for (platform::Message& m : m_received)
+            (m.number == number ? found : rest).push_back(std::move(m));
+        m_received = std::move(rest);
+        return found;
+    }
+
     /// Pumps messages until one received satisfies `match`; it is taken out.
     std::optional<platform::Message> waitFor(const std::function<bool(const platform::Message&)>& match,
                                              int timeoutMs = 10000)

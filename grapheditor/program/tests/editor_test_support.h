@@ -9,13 +9,12 @@
 
 #include "common/settings_table.h"
 #include "common/startup.h"
+#include "common/tests/model_directories.h"
 #include "grapheditor/graph_model_reader.h"
 #include "grapheditor/graph_objects.h"
 #include "grapheditor/graph_view.h"
-#include "platform/core/file_system.h"
-#include "platform/core/message_sink.h"
 #include "platform/core/window_messages.h"
-#include "platform/testing/temp_dir.h"
+#include "platform/tests/message_inbox.h"
 
 #include <deque>
 #include <filesystem>
@@ -31,13 +30,7 @@ using ChooserAnswer = std::optional<std::string>;
 /// The main window as the commands see it, with its own window handle that keeps what is posted to it.
 class RecordingFrame : public EditorFrame {
 public:
-    RecordingFrame()
-        : m_window(platform::createWindow([this](const platform::Message& m) { posted.push_back(m); }))
-    {
-    }
-    ~RecordingFrame() override { platform::destroyWindow(m_window); }
-
-    platform::WindowHandle mainWindowHandle() const override { return m_window; }
+    platform::WindowHandle mainWindowHandle() const override { return m_inbox.window(); }
     void setTitle(const std::string& text) override { title = text; }
     void keepStatus(const std::string& text) override
     {
@@ -61,15 +54,7 @@ public:
     void repaintCanvas() override { ++repaints; }
 
     /// Delivers what waits in this process's queue; the posted messages of one number, taken out.
-    std::vector<platform::Message> take(platform::MessageNumber number)
-    {
-        platform::dispatchPendingMessages();
-        std::vector<platform::Message> found, rest;
-        for (platform::Message& m : posted)
-            (m.number == number ? found : rest).push_back(std::move(m));
-        posted = std::move(rest);
-        return found;
-    }
+    std::vector<platform::Message> take(platform::MessageNumber number) { return m_inbox.take(number); }
 
     std::string title, kept, shown, snapText;
     bool minimised = false;
@@ -78,24 +63,19 @@ public:
     std::vector<std::string> chooserTitles;
     std::deque<ChooserAnswer> answers;
     std::string directory; ///< the directory the chooser answers with
-    std::vector<platform::Message> posted;
 
 private:
-    platform::WindowHandle m_window;
+    testsupport::MessageInbox m_inbox;
 };
 
 /// Two model directories ("models" first, "more" second) and the element
 /// library; the settings point at them, and the editor starts fresh on them.
-class EditorFixture {
+class EditorFixture : public testsupport::ModelDirectories {
 public:
     EditorFixture()
     {
-        models = dir.mkdir("models");
-        more = dir.mkdir("more");
         library = dir.file("library");
         std::filesystem::copy(ORVANTA_LIBRARY_DIR, library);
-        ResetStartup();
-        ResetSettings();
         Settings().model_dirs = models + ";" + more + ";" + library;
         Settings().def_bond_size = "3";
         Startup().WorkingDirectory = models;
@@ -112,15 +92,11 @@ public:
         clear_model();
         ResetEditor();
         SetGraphView(nullptr);
-        ResetSettings();
-        ResetStartup();
     }
 
     /// The editor started with the frame (state 1).
     void start() { InitEditor(frame); }
 
-    std::string read(const std::string& path) const { return testsupport::readText(path); }
-    bool exists(const std::string& path) const { return platform::fileExists(path); }
     /// The example's text under another model name (its header names the model).
     std::string example(const std::string& file, const std::string& from, const std::string& to) const
     {
@@ -132,10 +108,7 @@ public:
         return text;
     }
 
-    testsupport::TempDir dir;
-    std::string models, more, library;
-    platform::ScriptedMessageSink sink;
-    platform::ScopedMessageSink scopedSink{sink};
+    std::string library;
     EditorView view;
     RecordingFrame frame;
 };
