@@ -7,6 +7,7 @@
 
 #include "common/message_boxes.h"
 #include "common/model_file_names.h"
+#include "common/processing_results.h"
 #include "common/settings_table.h"
 #include "common/startup.h"
 #include "grapheditor/graph_model_reader.h"
@@ -14,20 +15,15 @@
 #include "grapheditor/graph_rendering.h"
 #include "grapheditor/graph_view.h"
 #include "platform/core/file_system.h"
-#include "platform/core/message_numbers.h"
-#include "platform/core/window_messages.h"
 
 #include <array>
 #include <vector>
 
 namespace {
 
-platform::WindowHandle g_processorLog = 0;
+ProcessorLogHandle g_processorLog;
 bool g_annotationPresent = false;
 bool g_processed = false;
-
-constexpr std::array<const char*, 4> kCommandNames = {"Checking Model", "Expansion", "Causal Analysis",
-                                                      "Complete Processing"};
 
 struct TypeRenaming {
     const char* oldName;
@@ -76,16 +72,11 @@ const std::string& endName(const ConnectionEnd& end)
     return none;
 }
 
-void failed(const std::string& line)
-{
-    ShowMessage({line, "Further processing is not possible."});
-}
-
 } // namespace
 
 const char* ProcessingCommandName(int command)
 {
-    return kCommandNames[static_cast<std::size_t>(clampCommand(command))];
+    return ProcessingCommandText(command);
 }
 
 int StartProcessing(int command, bool saveFirst)
@@ -144,45 +135,22 @@ int ShowProcessingResult(int result, platform::WindowHandle logWindow)
 {
     SetProcessorLogWindow(logWindow);
     g_processed = false;
+    const ProcessingResultMeaning meaning = MeaningOfProcessingResult(result);
     int success = 0;
-    switch (result) {
-    case -3:
-        failed("Generation of model equations failed.");
-        break;
-    case -2:
-        failed("Causal analysis of model failed.");
-        break;
-    case -1:
-        failed("Expansion of model failed.");
-        break;
-    case 0:
-        failed("Loading of model failed.");
-        break;
-    case 1:
-        ShowStatus("Expansion completed succesfully.", 1);
-        success = 1;
-        break;
-    case 2:
-        read_processed_file();
-        ShowStatus("Causal analysis completed succesfully.", 1);
-        success = 1;
-        break;
-    case 3:
-        ShowStatus("Model processing completed succesfully.", 1);
-        if (Settings().tempfiles) {
+    if (!meaning.success) {
+        ShowProcessingFailure(meaning.text);
+    } else if (result == 3) {
+        ShowStatus(meaning.text, 1);
+        // With the temporary files kept, the drawing shows the causality of what was processed.
+        if (Settings().tempfiles)
             read_processed_file();
-            if (g_annotationPresent) {
-                g_processed = true;
-                success = 1;
-            }
-        } else {
-            g_processed = true;
-            success = 1;
-        }
-        break;
-    default:
-        failed("Model processing failed for unknown reason.");
-        break;
+        g_processed = !Settings().tempfiles || g_annotationPresent;
+        success = g_processed ? 1 : 0;
+    } else {
+        if (result == 2)
+            read_processed_file();
+        ShowStatus(meaning.text, 1);
+        success = 1;
     }
     if (!IsProcessorLogClosed())
         ShowProcessorLog();
@@ -207,7 +175,7 @@ void read_processed_file()
         return;
     }
     if (parsed != 0) {
-        ShowMessage({"There are errors in the processed file.", "Further processing is not possible."});
+        ShowProcessingFailure("There are errors in the processed file.");
         return;
     }
     AnnotateFromProcessed(processed);
@@ -259,35 +227,32 @@ int AnnotateFromProcessed(GraphModel& processed)
 
 platform::WindowHandle ProcessorLogWindow()
 {
-    return g_processorLog;
+    return g_processorLog.window();
 }
 
 void SetProcessorLogWindow(platform::WindowHandle window)
 {
-    g_processorLog = window;
+    g_processorLog.set(window);
 }
 
 void CloseProcessorLog()
 {
-    if (!IsProcessorLogClosed())
-        platform::postMessage(g_processorLog, platform::WM_SYSCOMMAND, platform::SC_CLOSE, 0);
+    g_processorLog.close();
 }
 
 void HideProcessorLog()
 {
-    if (!IsProcessorLogClosed())
-        platform::requestHideWindow(g_processorLog);
+    g_processorLog.hide();
 }
 
 void ShowProcessorLog()
 {
-    if (!IsProcessorLogClosed())
-        platform::requestShowWindow(g_processorLog);
+    g_processorLog.show();
 }
 
 int IsProcessorLogClosed()
 {
-    return g_processorLog == 0 || !platform::isWindow(g_processorLog) ? 1 : 0;
+    return g_processorLog.closed() ? 1 : 0;
 }
 
 bool RenameOldType(std::string& name, int& version)
