@@ -4,6 +4,7 @@
 #include "common/dialog_fonts.h"
 #include "common/message_boxes.h"
 #include "simulator/dynamic_vars_dialog.h"
+#include "simulator/experiment_editor_window.h"
 #include "simulator/model_variables.h"
 #include "simulator/simulator_state.h"
 
@@ -230,22 +231,14 @@ void SetMultipleRunEditorParent(QWidget* parent) { g_parent = parent; }
 
 TQNMultipleRunDialog& OpenMultipleRunEditor()
 {
-    const bool existed = g_dialog.get() != nullptr;
-    TQNMultipleRunDialog& dialog = g_dialog.create([] { return new TQNMultipleRunDialog(g_parent); });
-    if (!existed) {
-        g_editor.open();
-        dialog.showEditor();
-    }
+    TQNMultipleRunDialog& dialog = CreateExperimentEditor(g_dialog, g_editor, g_parent.data());
     dialog.showModeless();
     return dialog;
 }
 
 void RefreshMultipleRunEditor()
 {
-    if (TQNMultipleRunDialog* dialog = g_dialog.get()) {
-        g_editor.open();
-        dialog->showEditor();
-    }
+    RefreshExperimentEditor(g_dialog, g_editor);
 }
 
 TQNMultipleRunDialog* MultipleRunEditorWindow() { return g_dialog.get(); }

@@ -6,6 +6,7 @@
 #include "common/model_file_names.h"
 #include "common/name_chooser_dialog.h"
 #include "simulator/dynamic_vars_dialog.h"
+#include "simulator/experiment_editor_window.h"
 #include "simulator/run_state.h"
 #include "simulator/simulator_state.h"
 
@@ -249,12 +250,7 @@ void SetOutputSpecsEditorParent(QWidget* parent) { g_parent = parent; }
 
 TQNOutputSpecsDialog& OpenOutputSpecsEditor(int curve)
 {
-    const bool existed = g_dialog.get() != nullptr;
-    TQNOutputSpecsDialog& dialog = g_dialog.create([] { return new TQNOutputSpecsDialog(g_parent); });
-    if (!existed) {
-        g_editor.open();
-        dialog.showEditor();
-    }
+    TQNOutputSpecsDialog& dialog = CreateExperimentEditor(g_dialog, g_editor, g_parent.data());
     if (curve >= 0 && curve < CurveCount)
         dialog.selectCurve(curve);
     dialog.showModeless();
@@ -263,10 +259,7 @@ TQNOutputSpecsDialog& OpenOutputSpecsEditor(int curve)
 
 void RefreshOutputSpecsEditor()
 {
-    if (TQNOutputSpecsDialog* dialog = g_dialog.get()) {
-        g_editor.open();
-        dialog->showEditor();
-    }
+    RefreshExperimentEditor(g_dialog, g_editor);
 }
 
 TQNOutputSpecsDialog* OutputSpecsEditorWindow() { return g_dialog.get(); }
