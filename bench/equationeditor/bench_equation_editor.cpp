@@ -1,6 +1,7 @@
 // The equation editor on a model of 20,000 lines in its real main window
 // (offscreen): opening the model file into the edit control, the three-stage
 // check, the checked save alone and the Save command (check, then save).
+#include "bench/generated_equation_model.h"
 #include "equationeditor/main_window.h"
 #include "equationeditor/model_check.h"
 #include "equationeditor/model_commands.h"
@@ -23,18 +24,6 @@
 
 namespace {
 
-/// A main model of 2n + 5 lines: n variables, each computed from its neighbour and the time.
-std::string generatedModel(int n)
-{
-    std::string text = "class gen version 1\nparameters\n  real k\nvariables\n";
-    for (int i = 0; i < n; ++i)
-        text += "  real x" + std::to_string(i) + "\n";
-    text += "equations\n";
-    for (int i = 0; i < n; ++i)
-        text += "  x" + std::to_string(i) + " = k * x" + std::to_string((i + 1) % n) + " + sin(t) ^ 2 - 1.5e-3\n";
-    return text;
-}
-
 /// The editor's window on a private model directory holding the generated model as gen1.mff.
 struct Editor {
     Editor()
@@ -46,7 +35,7 @@ struct Editor {
         const std::string settings = directory + "/orvanta.ini";
         platform::writeFileAtomically(settings, "[General]\nmodel_dirs=" + models +
                                                     "\n[Equation Editor]\nee_messages=0\n[Model Processor]\nmessages=0\n");
-        text = generatedModel(10000);
+        text = generatedEquationModel(10000);
         platform::writeFileAtomically(models + "/gen1.mff", text + std::string(1, '\0'));
         window = std::make_unique<TQNEEWindow>(std::vector<std::string>{"PROGRAM.EXE", "-rc_file", settings});
         window->show();
