@@ -359,16 +359,12 @@ std::vector<std::string> TQNBondAttrDialog::conflictLines() const
 
 TQNPortAttrDialog* OpenPioAttributes(QWidget* parent, Pio* pio)
 {
-    TQNPortAttrDialog& editor = g_pioEditor.create([parent] { return new TQNPortAttrDialog(parent); });
-    editor.Open(pio);
-    return &editor;
+    return OpenAttributeEditor(g_pioEditor, parent, pio);
 }
 
 TQNBondAttrDialog* OpenConnectionAttributes(QWidget* parent, Connection* connection)
 {
-    TQNBondAttrDialog& editor = g_bondEditor.create([parent] { return new TQNBondAttrDialog(parent); });
-    editor.Open(connection);
-    return &editor;
+    return OpenAttributeEditor(g_bondEditor, parent, connection);
 }
 
 TQNPortAttrDialog* PioAttributesEditor()

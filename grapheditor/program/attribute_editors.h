@@ -105,6 +105,15 @@ TQNBondAttrDialog* OpenConnectionAttributes(QWidget* parent, Connection* connect
 TQNPortAttrDialog* PioAttributesEditor();
 TQNBondAttrDialog* ConnectionAttributesEditor();
 
+/// The one window of an editor kind, made under `parent` when there is none, bound to the object.
+template <class Editor>
+Editor* OpenAttributeEditor(platform::DialogInstance<Editor>& instance, QWidget* parent, void* object)
+{
+    Editor& editor = instance.create([parent] { return new Editor(parent); });
+    editor.Open(object);
+    return &editor;
+}
+
 /// The guard's view of an attribute editor that may be closed.
 template <class Editor>
 class GuardedAttributeEditor : public GuardedEditor {

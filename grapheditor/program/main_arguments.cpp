@@ -245,10 +245,8 @@ void TQNMainArgDialog::notify(int id, int code)
 
 TQNMainArgDialog* OpenMainArguments(QWidget* parent)
 {
-    TQNMainArgDialog& editor = g_editor.create([parent] { return new TQNMainArgDialog(parent); });
     // Not bound to one object: the model's arguments stand for it.
-    editor.Open(&CurrentModel().arguments);
-    return &editor;
+    return OpenAttributeEditor(g_editor, parent, &CurrentModel().arguments);
 }
 
 TQNMainArgDialog* MainArgumentsEditor()

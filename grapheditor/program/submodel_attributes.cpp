@@ -290,9 +290,7 @@ std::vector<std::string> TQNSubAttrDialog::conflictLines() const
 
 TQNSubAttrDialog* OpenSubmodelAttributes(QWidget* parent, Submodel* submodel)
 {
-    TQNSubAttrDialog& editor = g_editor.create([parent] { return new TQNSubAttrDialog(parent); });
-    editor.Open(submodel);
-    return &editor;
+    return OpenAttributeEditor(g_editor, parent, submodel);
 }
 
 TQNSubAttrDialog* SubmodelAttributesEditor()
