@@ -53,9 +53,10 @@ platform::DialogDescription describe(bool replace)
     d.controls.push_back(checkBox(ID_WHOLE_WORD, "Match &whole word only", {6, y, 104, 10}));
     d.controls.push_back(checkBox(ID_MATCH_CASE, "Match &case", {6, y + 14, 104, 10}));
     if (!replace) {
-        d.controls.push_back(groupBox(-1, "Direction", {112, y - 4, 58, 32}));
-        d.controls.push_back(radioButton(ID_UP, "&Up", {118, y + 8, 24, 10}).group());
-        d.controls.push_back(radioButton(ID_DOWN, "&Down", {142, y + 8, 26, 10}));
+        // The group runs up to the buttons so that "Down" is shown whole.
+        d.controls.push_back(groupBox(-1, "Direction", {110, y - 4, 64, 32}));
+        d.controls.push_back(radioButton(ID_UP, "&Up", {116, y + 8, 22, 10}).group());
+        d.controls.push_back(radioButton(ID_DOWN, "&Down", {138, y + 8, 34, 10}));
     }
     d.controls.push_back(pushButton(ID_FIND_NEXT, "&Find Next", {178, 6, 52, 14}).defaultButton());
     if (replace) {

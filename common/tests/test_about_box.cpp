@@ -6,6 +6,7 @@
 #include "common/dialog_fonts.h"
 #include "platform/core/message_sink.h"
 #include "platform/qt/frame_window.h"
+#include "common/tests/clipped_controls.h"
 #include "platform/testing/qt_support.h"
 
 #include <gtest/gtest.h>
@@ -94,6 +95,7 @@ TEST_F(AboutBoxes, ShowingTheAboutBoxTwiceShowsOneBoxWithTheLastTitle)
     // The picture fills the top-left of its button at its own size.
     QWidget* button = box->control(AboutPictureControl);
     const QImage shot = testsupport::grabToPng(*box, "about_box");
+    EXPECT_EQ(testsupport::clippedControls(*box), std::vector<std::string>{}) << "about_box";
     const QPoint inside = button->geometry().topLeft() + QPoint(button->width() / 2, button->height() / 2);
     EXPECT_NE(shot.pixelColor(inside), box->palette().color(QPalette::Window));
 
@@ -116,6 +118,7 @@ TEST_F(AboutBoxes, AClickClosesTheStartupBoxAndTheTimerThenFindsNothing)
     EXPECT_EQ(startup->parentWidget(), nullptr);
     EXPECT_FALSE(AboutBox()->isVisible());
     testsupport::grabToPng(*startup, "startup_box");
+    EXPECT_EQ(testsupport::clippedControls(*startup), std::vector<std::string>{}) << "startup_box";
 
     // Closing the about box meanwhile forgets the about box only.
     AboutBox()->endDialog(IDCANCEL);
@@ -158,6 +161,7 @@ TEST_F(AboutBoxes, ShiftDoubleClickShowsTheCredits)
     EXPECT_FALSE(credits->isHidden());
     EXPECT_EQ(credits->toPlainText().toStdString(), AboutCreditsText());
     testsupport::grabToPng(*box, "about_credits");
+    EXPECT_EQ(testsupport::clippedControls(*box), std::vector<std::string>{}) << "about_credits";
 }
 
 TEST(AboutPicture, APictureThatFitsKeepsItsSizeElseItIsStretchedToTheButton)

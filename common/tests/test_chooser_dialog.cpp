@@ -6,6 +6,7 @@
 #include "common/settings_table.h"
 #include "common/startup.h"
 #include "platform/core/message_sink.h"
+#include "common/tests/clipped_controls.h"
 #include "platform/testing/qt_support.h"
 #include "platform/testing/temp_dir.h"
 
@@ -91,6 +92,7 @@ TEST_F(ChooserWindow, ListsEachModelOncePreselectsTheLastNameAndRefusesBadNames)
     EXPECT_EQ(window->text(ID_CHOOSER_NAME), "motor1");
     EXPECT_EQ(window->text(ID_CHOOSER_HINT), "Select name or enter new");
     testsupport::grabToPng(*window, "name_chooser");
+    EXPECT_EQ(testsupport::clippedControls(*window), std::vector<std::string>{}) << "name_chooser";
 
     // A reserved word and a name without its version digit are refused; the window stays.
     confirm(*window, "sin1");

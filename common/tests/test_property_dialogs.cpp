@@ -11,6 +11,7 @@
 #include "platform/core/message_sink.h"
 #include "platform/core/program_start.h"
 #include "platform/core/window_messages.h"
+#include "common/tests/clipped_controls.h"
 #include "platform/testing/qt_support.h"
 #include "platform/testing/temp_dir.h"
 #include "platform/tests/window_peer_protocol.h"
@@ -147,6 +148,7 @@ TEST_F(PropertyWindows, ASaveIsReadAgainByAnotherProgramOfTheSuite)
     general->showModeless();
     EXPECT_EQ(general->text(ID_GENERAL_DIRECTORIES), models + ";" + library);
     testsupport::grabToPng(*general, "general_properties");
+    EXPECT_EQ(testsupport::clippedControls(*general), std::vector<std::string>{}) << "general_properties";
     general->setText(ID_GENERAL_DIRECTORIES, added + ";" + models);
     general->setText(ID_GENERAL_ALIASES, "added;project");
     click(*general, ID_PAGE_SAVE);
@@ -174,6 +176,7 @@ TEST_F(PropertyWindows, ASaveIsReadAgainByAnotherProgramOfTheSuite)
     EXPECT_EQ(ge->text(624), "160");
     EXPECT_TRUE(ge->isChecked(625));
     testsupport::grabToPng(*ge, "graph_editor_properties");
+    EXPECT_EQ(testsupport::clippedControls(*ge), std::vector<std::string>{}) << "graph_editor_properties";
     click(*ge, 625);
     click(*ge, 624);
     auto* size = testsupport::findControl<QLineEdit>(*ge, 620);
@@ -210,8 +213,11 @@ TEST_F(PropertyWindows, EachPageShowsTheTableAndItsCancelForgetsWhatWasTyped)
     EXPECT_FALSE(sim->isControlEnabled(570));
     EXPECT_TRUE(sim->isChecked(ID_SIMULATOR_PRINTER_CHECK));
     testsupport::grabToPng(*PropertyPageWindow(EquationEditorSection), "equation_editor_properties");
+    EXPECT_EQ(testsupport::clippedControls(*PropertyPageWindow(EquationEditorSection)), std::vector<std::string>{}) << "equation_editor_properties";
     testsupport::grabToPng(*mp, "model_processor_properties");
+    EXPECT_EQ(testsupport::clippedControls(*mp), std::vector<std::string>{}) << "model_processor_properties";
     testsupport::grabToPng(*sim, "simulator_properties");
+    EXPECT_EQ(testsupport::clippedControls(*sim), std::vector<std::string>{}) << "simulator_properties";
 
     // Typed, then cancelled: the next Show shows the table's value again.
     click(*mp, 567);
@@ -248,6 +254,7 @@ TEST_F(PropertyWindows, ThePathFinderRoundTripsTheListsAndMakesAMissingDirectory
     EXPECT_FALSE(finder->isControlEnabled(ID_FINDER_UP));
     EXPECT_FALSE(PropertyPageWindow(GeneralSection)->isVisible()); // the lists' holder stays hidden
     testsupport::grabToPng(*finder, "path_finder");
+    EXPECT_EQ(testsupport::clippedControls(*finder), std::vector<std::string>{}) << "path_finder";
 
     // OK without a change writes the same two lists and tells every program.
     const std::string before = Settings().model_dirs;

@@ -8,6 +8,7 @@
 #include "platform/core/window_messages.h"
 #include "platform/qt/dialog.h"
 #include "platform/qt/qt_message_sink.h"
+#include "common/tests/clipped_controls.h"
 #include "platform/testing/qt_support.h"
 
 #include <gtest/gtest.h>
@@ -378,6 +379,7 @@ TEST_F(SampleDialogTest, TheGrabbedDialogShowsItsColumnsLinedUpAndPaintsItsOwnIt
     dialog.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
     QImage shot = testsupport::grabToPng(dialog, "sample_dialog");
+    EXPECT_EQ(testsupport::clippedControls(dialog), std::vector<std::string>{}) << "sample_dialog";
     EXPECT_TRUE(dialog.logoPainted);
     EXPECT_NE(std::find(dialog.paintedItems.begin(), dialog.paintedItems.end(), 1), dialog.paintedItems.end());
 

@@ -12,6 +12,7 @@
 #include "template_test_support.h"
 
 #include "common/log_window.h"
+#include "common/tests/clipped_controls.h"
 #include "platform/core/program_start.h"
 
 #include "common/settings_table.h"
@@ -324,6 +325,7 @@ TEST_F(EquationWindow, FindAndReplaceWorkOnTheText)
     EXPECT_FALSE(find->replaceMode());
     find->setText(ID_FIND_TEXT, "int");
     testsupport::grabToPng(*find, "equationeditor_find");
+    EXPECT_EQ(testsupport::clippedControls(*find), std::vector<std::string>{});
     find->controlAs<QPushButton>(ID_FIND_NEXT)->click();
     EXPECT_EQ(edit().textCursor().selectedText().toStdString(), "int");
     EXPECT_EQ(edit().textCursor().selectionStart(), 4);
@@ -342,6 +344,7 @@ TEST_F(EquationWindow, FindAndReplaceWorkOnTheText)
     replace->setText(ID_REPLACE_TEXT, "speed");
     replace->setChecked(ID_WHOLE_WORD, true);
     testsupport::grabToPng(*replace, "equationeditor_replace");
+    EXPECT_EQ(testsupport::clippedControls(*replace), std::vector<std::string>{});
     replace->controlAs<QPushButton>(ID_REPLACE_ALL)->click();
     EXPECT_EQ(edit().toPlainText().toStdString(), "x = int(speed)\nspeed = int(-x)\n");
     EXPECT_TRUE(EquationEditor().edited);

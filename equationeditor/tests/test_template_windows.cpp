@@ -10,6 +10,7 @@
 #include "common/message_boxes.h"
 #include "common/startup.h"
 #include "platform/core/message_sink.h"
+#include "common/tests/clipped_controls.h"
 #include "platform/testing/qt_support.h"
 #include "platform/testing/temp_dir.h"
 #include "template_test_support.h"
@@ -148,6 +149,7 @@ TEST_F(TemplateWindows, PopupShowsTheShippedDescription)
     ASSERT_NE(templatePopup(), nullptr);
     EXPECT_EQ(templatePopup()->text(ID_TEMPLATE_TEXT).size(), shipped.size());
     QImage grab = testsupport::grabToPng(*templatePopup(), "template_popup");
+    EXPECT_EQ(testsupport::clippedControls(*templatePopup()), std::vector<std::string>{}) << "template_popup";
     EXPECT_FALSE(grab.isNull());
 }
 
@@ -169,6 +171,7 @@ protected:
     void grabPage(const std::string& name)
     {
         QImage image = testsupport::grabToPng(*window, name);
+        EXPECT_EQ(testsupport::clippedControls(*window), std::vector<std::string>{}) << name;
         EXPECT_FALSE(image.isNull());
     }
 

@@ -24,6 +24,7 @@
 #include "grapheditor/submodel_library.h"
 #include "platform/core/file_system.h"
 #include "platform/core/message_sink.h"
+#include "common/tests/clipped_controls.h"
 #include "platform/testing/qt_support.h"
 #include "platform/testing/temp_dir.h"
 #include "simulator/tests/model_test_support.h"
@@ -206,6 +207,7 @@ TEST_F(Interaction, APopupLibraryListsTheBuiltInTypesFirstOncePerNameWithTheirSy
     EXPECT_EQ(current_tool(), TOOL_PIO);
     EXPECT_EQ(window->shownStatusText(), "Add PIO.");
     testsupport::grabToPng(popup, "grapheditor_draw_popup");
+    EXPECT_EQ(testsupport::clippedControls(popup), std::vector<std::string>{}) << "grapheditor_draw_popup";
 
     // Showing it again reads the directories anew and goes back to selecting.
     window->runCommand(CM_DRAW_POPUP);
@@ -287,12 +289,14 @@ TEST_F(Interaction, ADoubleClickOpensTheEditorOfWhatIsUnderIt)
     EXPECT_TRUE(SubmodelAttributesEditor()->isBoundTo(submodel("c_1")));
     EXPECT_EQ(SubmodelAttributesEditor()->text(601), "c");
     testsupport::grabToPng(*SubmodelAttributesEditor(), "grapheditor_submodel_attributes");
+    EXPECT_EQ(testsupport::clippedControls(*SubmodelAttributesEditor()), std::vector<std::string>{}) << "grapheditor_submodel_attributes";
 
     doubleClick(140, 200);
     ASSERT_NE(ConnectionAttributesEditor(), nullptr);
     EXPECT_TRUE(ConnectionAttributesEditor()->isBoundTo(CurrentModel().connections.head()));
     EXPECT_EQ(ConnectionAttributesEditor()->text(414), "c : c_1");
     testsupport::grabToPng(*ConnectionAttributesEditor(), "grapheditor_bond_attributes");
+    EXPECT_EQ(testsupport::clippedControls(*ConnectionAttributesEditor()), std::vector<std::string>{}) << "grapheditor_bond_attributes";
 
     doubleClick(80, 200);
     ASSERT_NE(PioAttributesEditor(), nullptr);
@@ -363,6 +367,7 @@ TEST_F(Interaction, ThePortsOfTwoUndirectedBondsAreAssignedInTheConnectionEditor
     EXPECT_EQ(editor->itemText(ID_CE_ROWS, 1), "tf_1`p2");
     EXPECT_EQ(editor->windowTitle().toStdString(), "GE: Connection Editor for tf_1 (edited)");
     testsupport::grabToPng(*editor, "grapheditor_connection_editor");
+    EXPECT_EQ(testsupport::clippedControls(*editor), std::vector<std::string>{}) << "grapheditor_connection_editor";
 
     // Unsaved edits keep the submodel from being deleted.
     sink.clear();
@@ -417,6 +422,7 @@ TEST_F(Interaction, APioRenamedToANumberOrAKeywordIsRefusedAndAGoodNameIsSaved)
         EXPECT_NE(pio("p_1"), nullptr) << bad;
     }
     testsupport::grabToPng(*editor, "grapheditor_pio_refused");
+    EXPECT_EQ(testsupport::clippedControls(*editor), std::vector<std::string>{}) << "grapheditor_pio_refused";
     typeInto(*editor, 101, "p_in");
     clickButton(*editor, ID_ATTR_OK);
     ASSERT_NE(pio("p_in"), nullptr);
@@ -503,6 +509,7 @@ TEST_F(Interaction, MainArgumentsRefuseBadNamesAndValuesAndAreSaved)
     typeInto(*editor, 363, "n");
     typeInto(*editor, 362, "-4");
     testsupport::grabToPng(*editor, "grapheditor_main_arguments");
+    EXPECT_EQ(testsupport::clippedControls(*editor), std::vector<std::string>{}) << "grapheditor_main_arguments";
     clickButton(*editor, ID_ATTR_OK);
     ASSERT_EQ(CurrentModel().arguments.size(), 1u);
     EXPECT_EQ(CurrentModel().arguments[0]->name, "n");

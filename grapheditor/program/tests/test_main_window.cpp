@@ -26,6 +26,7 @@
 #include "platform/core/program_start.h"
 #include "platform/core/window_messages.h"
 #include "platform/core/window_registry.h"
+#include "common/tests/clipped_controls.h"
 #include "platform/testing/qt_support.h"
 #include "platform/testing/temp_dir.h"
 
@@ -83,6 +84,7 @@ TEST_F(MainWindow, StartsWithItsMenusToolBarAndStartUpBoxAndGreysWhatNoModelAllo
     EXPECT_EQ(findControl<QLabel>(*window, 806)->text().toStdString(), "Snap to Grid");
     testsupport::grabToPng(*window, "grapheditor_started");
     testsupport::grabToPng(*StartupBox(), "grapheditor_startup_box");
+    EXPECT_EQ(testsupport::clippedControls(*StartupBox()), std::vector<std::string>{}) << "grapheditor_startup_box";
 
     // Timer 100 closes the start-up box after three seconds.
     EXPECT_TRUE(waitUntil([] { return StartupBox() == nullptr; }, 5000));
@@ -295,6 +297,7 @@ TEST_F(MainWindow, PrintingWritesThePdfAndHelpSaysWhenItIsMissing)
     EXPECT_TRUE(AboutBox()->isVisible());
     EXPECT_EQ(AboutBoxTexts().lines[0], "Orvanta Graph Editor");
     testsupport::grabToPng(*AboutBox(), "grapheditor_about");
+    EXPECT_EQ(testsupport::clippedControls(*AboutBox()), std::vector<std::string>{}) << "grapheditor_about";
     AboutBox()->endDialog(platform::IDCANCEL);
 }
 
@@ -418,6 +421,7 @@ TEST_F(MainWindow, OpenShowsTheChooserOverTheModelDirectoriesAndOpensTheNameChos
     ASSERT_EQ(names->count(), 1);
     EXPECT_EQ(names->item(0)->text().toStdString(), "pump1");
     testsupport::grabToPng(*chooser, "grapheditor_open_chooser");
+    EXPECT_EQ(testsupport::clippedControls(*chooser), std::vector<std::string>{}) << "grapheditor_open_chooser";
     names->setCurrentRow(0);
     EXPECT_EQ(findControl<QLineEdit>(*chooser, ID_CHOOSER_NAME)->text().toStdString(), "pump1");
     findControl<QPushButton>(*chooser, ID_CHOOSER_OK)->click();
