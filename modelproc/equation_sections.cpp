@@ -312,40 +312,53 @@ EquationSections distributeEquations(ClassRec* cls, bool report, bool* stable)
             *stable = alike;
         return sections;
     }
-    bool fixedOrder = false;
-    for (const EquationRec* eq : cls->equations->equations)
-        if (eq->fixed)
-            fixedOrder = true;
-
     DefinedElements defined;
     // Elements that kept an equation out of initial; defined later, they might not keep it out.
     std::vector<Element> undefined;
-    for (EquationRec* eq : cls->equations->equations) {
-        if (!fixedOrder && computableAtStart(eq->right, defined, undefined) &&
-            leftIndicesComputable(eq->left, defined, undefined)) {
-            sections[SECTION_INITIAL].push_back(eq);
-            std::int64_t element = literalElement(eq->left);
-            if (element >= 0 && isNameKind(eq->left->kind) && eq->left->kind >= TK_PARAMETERNAME)
-                defined.insert({eq->left->var(), element});
-            continue;
-        }
-        const ExprNode* right = eq->right;
-        if (right && right->kind == TK_FUNCTIONNAME && (right->function == FN_RAN || right->function == FN_DLY)) {
-            const ExprNode* first = right->args.at(0);
-            if (first && isNameKind(first->kind)) {
-                sections[SECTION_INPUTS].push_back(eq);
+    // The functions of the ran and dly calls whose first argument is not a name, in order.
+    std::vector<int> misused;
+    // One walk over the list; a fixed-order equation, which puts every equation in a fixed order,
+    // starts the walk again in that order.
+    const auto classify = [&](bool fixedOrder) {
+        for (auto& section : sections)
+            section.clear();
+        defined.clear();
+        undefined.clear();
+        misused.clear();
+        for (EquationRec* eq : cls->equations->equations) {
+            if (eq->fixed && !fixedOrder)
+                return false;
+            if (!fixedOrder && computableAtStart(eq->right, defined, undefined) &&
+                leftIndicesComputable(eq->left, defined, undefined)) {
+                sections[SECTION_INITIAL].push_back(eq);
+                std::int64_t element = literalElement(eq->left);
+                if (element >= 0 && isNameKind(eq->left->kind) && eq->left->kind >= TK_PARAMETERNAME)
+                    defined.insert({eq->left->var(), element});
                 continue;
             }
-            if (report) {
-                std::string message = "Wrong usage of function ";
-                message += functionRow(right->function)->name;
-                message += " : only identifiers are allowed as arguments";
-                DisplayHooks().error("Equations generation error ", nullptr, nullptr, -1, nullptr,
-                                     message.c_str());
+            const ExprNode* right = eq->right;
+            if (right && right->kind == TK_FUNCTIONNAME && (right->function == FN_RAN || right->function == FN_DLY)) {
+                const ExprNode* first = right->args.at(0);
+                if (first && isNameKind(first->kind)) {
+                    sections[SECTION_INPUTS].push_back(eq);
+                    continue;
+                }
+                misused.push_back(right->function);
             }
+            sections[SECTION_DYNAMIC].push_back(eq);
         }
-        sections[SECTION_DYNAMIC].push_back(eq);
-    }
+        return true;
+    };
+    const bool fixedOrder = !classify(false);
+    if (fixedOrder)
+        classify(true);
+    if (report)
+        for (int function : misused) {
+            std::string message = "Wrong usage of function ";
+            message += functionRow(function)->name;
+            message += " : only identifiers are allowed as arguments";
+            DisplayHooks().error("Equations generation error ", nullptr, nullptr, -1, nullptr, message.c_str());
+        }
     if (!defined.empty())
         for (const Element& e : undefined)
             if (defined.count(e) != 0) {

@@ -12,10 +12,63 @@
 #include <algorithm>
 #include <cstdint>
 #include <string>
-#include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace {
+
+/// A map from record addresses to values, for the lookups made for every reference of every
+/// equation: open addressing in one array, so that a lookup touches one place most often.
+template <class Value>
+class PointerTable {
+public:
+    /// Gives `key` the value, replacing one it had.
+    void set(const void* key, Value value)
+    {
+        if (2 * (m_count + 1) > m_slots.size())
+            grow();
+        Slot& slot = m_slots[place(key)];
+        if (!slot.key) {
+            slot.key = key;
+            ++m_count;
+        }
+        slot.value = std::move(value);
+    }
+    /// The value of `key`; null when it has none.
+    const Value* find(const void* key) const
+    {
+        if (m_count == 0)
+            return nullptr;
+        const Slot& slot = m_slots[place(key)];
+        return slot.key ? &slot.value : nullptr;
+    }
+    bool empty() const { return m_count == 0; }
+
+private:
+    struct Slot {
+        const void* key = nullptr;
+        Value value{};
+    };
+    /// The slot that holds `key`, or the empty one where it would go.
+    std::size_t place(const void* key) const
+    {
+        const std::size_t mask = m_slots.size() - 1;
+        std::size_t at = static_cast<std::size_t>((reinterpret_cast<std::uintptr_t>(key) >> 3) * 0x9e3779b97f4a7c15ull >> 20) & mask;
+        while (m_slots[at].key && m_slots[at].key != key)
+            at = (at + 1) & mask;
+        return at;
+    }
+    void grow()
+    {
+        std::vector<Slot> old = std::move(m_slots);
+        m_slots.assign(old.empty() ? 64 : 2 * old.size(), Slot{});
+        for (Slot& slot : old)
+            if (slot.key)
+                m_slots[place(slot.key)] = std::move(slot);
+    }
+    std::vector<Slot> m_slots;
+    std::size_t m_count = 0;
+};
 
 constexpr const char* kMemoryFailure = "memory allocation failure (may be out of memory).";
 
@@ -351,7 +404,7 @@ private:
         SectionList<VarRec>::unlink(var);
         m_body->section(which).append(var);
         // The other references are retagged in one pass at the end; until then kindOf answers.
-        m_moved[var] = kindOfSection(which);
+        m_moved.set(var, kindOfSection(which));
         ref->kind = kindOfSection(which);
         return true;
     }
@@ -372,11 +425,10 @@ private:
     /// The pairing of a call kind in which the variable is the given side or the partner.
     Pairing* pairingOf(const VarRec* var, Call c, bool givenSide)
     {
-        const auto& index = givenSide ? m_byGiven : m_byPartner;
-        auto it = index.find(var);
-        if (it == index.end() || m_pairings[it->second].call != c)
+        const std::size_t* at = (givenSide ? m_byGiven : m_byPartner).find(var);
+        if (!at || m_pairings[*at].call != c)
             return nullptr;
-        return &m_pairings[it->second];
+        return &m_pairings[*at];
     }
 
     /// Records a new pairing; `elements` are those the call used (none: all of them).
@@ -390,8 +442,8 @@ private:
             for (std::int64_t k : elements)
                 p.used[static_cast<std::size_t>(k)] = 1;
         }
-        m_byGiven[given] = m_pairings.size();
-        m_byPartner[partner] = m_pairings.size();
+        m_byGiven.set(given, m_pairings.size());
+        m_byPartner.set(partner, m_pairings.size());
         m_pairings.push_back(std::move(p));
     }
 
@@ -451,9 +503,8 @@ private:
         if (!ref)
             return 0;
         if (isNameKind(ref->kind)) {
-            auto it = m_moved.find(ref->record);
-            if (it != m_moved.end())
-                return it->second;
+            if (const int* kind = m_moved.find(ref->record))
+                return *kind;
         }
         return ref->kind;
     }
@@ -744,10 +795,10 @@ private:
     EquationBody* m_body;
     bool m_removed = false;
     bool m_walkOn = false; ///< set by a whole call that left a right side still to walk
-    std::unordered_map<const SectionLink*, int> m_moved;
+    PointerTable<int> m_moved;
     std::vector<Pairing> m_pairings;
-    std::unordered_map<const VarRec*, std::size_t> m_byGiven;
-    std::unordered_map<const VarRec*, std::size_t> m_byPartner;
+    PointerTable<std::size_t> m_byGiven;
+    PointerTable<std::size_t> m_byPartner;
     int m_integrals = 0;
     int m_derivatives = 0;
     bool m_ok = true;
