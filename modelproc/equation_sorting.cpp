@@ -472,19 +472,20 @@ private:
         m_unknown.assign(n, 0);
         m_owner.assign(n, -1);
         m_notReady.assign(n, 0);
+        // Each element's waiting references, in the order they are met: gathered as pairs, then
+        // laid out element by element in one array.
+        std::vector<std::pair<std::int64_t, int>> waits;
         for (int i = 0; i < n; ++i) {
             EquationRec* eq = m_order[i];
             baseOf(eq->left->var()); // placing it must find a waiting list for each element
             forCountedReferences(eq, eq->right, [&](const ExprNode* ref) {
                 elementSlots(ref, m_scratch);
-                if (m_waiting.size() < m_known.size())
-                    m_waiting.resize(m_known.size());
                 const int id = static_cast<int>(m_refs.size());
                 Reference r;
                 r.equation = i;
                 for (std::int64_t e : m_scratch) {
                     ++r.unknown;
-                    m_waiting[static_cast<std::size_t>(e)].push_back(id);
+                    waits.emplace_back(e, id);
                 }
                 // A reference that matches no element never becomes known.
                 r.blocking = true;
@@ -492,8 +493,17 @@ private:
                 m_refs.push_back(r);
             });
         }
-        if (m_waiting.size() < m_known.size())
-            m_waiting.resize(m_known.size());
+        m_waitingFrom.assign(m_known.size() + 1, 0);
+        for (const auto& wait : waits)
+            ++m_waitingFrom[static_cast<std::size_t>(wait.first) + 1];
+        for (std::size_t e = 0; e + 1 < m_waitingFrom.size(); ++e)
+            m_waitingFrom[e + 1] += m_waitingFrom[e];
+        m_waiting.resize(waits.size());
+        {
+            std::vector<std::size_t> next(m_waitingFrom.begin(), m_waitingFrom.end() - 1);
+            for (const auto& wait : waits)
+                m_waiting[next[static_cast<std::size_t>(wait.first)]++] = wait.second;
+        }
 
         int block = -1;
         for (int i = 0; i < n; ++i) {
@@ -540,8 +550,11 @@ private:
 
     void elementKnown(std::int64_t element)
     {
-        for (int id : m_waiting[static_cast<std::size_t>(element)]) {
-            Reference& r = m_refs[id];
+        const auto e = static_cast<std::size_t>(element);
+        if (e + 1 >= m_waitingFrom.size())
+            return;
+        for (std::size_t w = m_waitingFrom[e]; w < m_waitingFrom[e + 1]; ++w) {
+            Reference& r = m_refs[m_waiting[w]];
             if (r.dead || --r.unknown != 0)
                 continue;
             r.blocking = false;
@@ -842,7 +855,8 @@ private:
 
     std::vector<Reference> m_refs;
     std::unordered_map<const ExprNode*, int> m_refOf;
-    std::vector<std::vector<int>> m_waiting; ///< per element, the references it holds up
+    std::vector<int> m_waiting;             ///< the references each element holds up, element by element
+    std::vector<std::size_t> m_waitingFrom; ///< per element, where its references start in `m_waiting`
     std::vector<int> m_unknown;              ///< per equation, references not yet known
     std::vector<int> m_owner;                ///< block start of a fixed-order equation, -1 none
     std::vector<int> m_notReady;             ///< per block start, members not yet computable
