@@ -273,6 +273,8 @@ public:
     }
 
     int instructions() const { return m_instruction; }
+    /// Whether a jump was generated: only a jump names an instruction by its number.
+    bool jumps() const { return m_jumps; }
     int maxTemporaries() const { return m_maxTemporaries; }
     bool failed() const { return m_failed; }
 
@@ -504,6 +506,7 @@ private:
         case 0: operand(node->left, nullptr); return;
         case 1: {
             const int jfa = m_instruction;
+            m_jumps = true;
             emit("jfa", {std::to_string(jfa + std::max(1, instructionCount(node->right, true)) + 2), f.values[0]});
             const std::string result = f.target;
             operand(node->right, &result);
@@ -595,6 +598,7 @@ private:
 
     std::string* m_out;
     int m_instruction;
+    bool m_jumps = false;
     int m_temporaries = 0;
     int m_maxTemporaries = 0;
     bool m_failed = false;
@@ -898,9 +902,10 @@ bool generateInOrder(const std::vector<EquationRec*>& equations, SectionCode& co
 }
 
 /// Generates the code of the equations. A long list is generated in parts by threads of their
-/// own: each part is counted first, so that it knows the number of its first instruction (the
-/// jumps of a conditional name instructions by number), then generated and the parts joined. A
-/// part that cannot be written sends the whole list back to one thread, which reports in order.
+/// own, each numbering its instructions from 0; a part with a jump in it (the jumps of a
+/// conditional name instructions by number) is generated again once the number of its first
+/// instruction is known. The parts are then joined. A part that cannot be written sends the whole
+/// list back to one thread, which reports in order.
 bool generateCode(const std::vector<EquationRec*>& equations, SectionCode& code)
 {
     code = SectionCode{};
@@ -909,35 +914,38 @@ bool generateCode(const std::vector<EquationRec*>& equations, SectionCode& code)
         return generateInOrder(equations, code);
     const auto begin = [&](std::size_t part) { return equations.size() * part / parts; };
     std::vector<int> first(parts + 1, 0);
-    std::vector<int> counted(parts, 0);
     std::vector<int> temporaries(parts, 0);
     std::vector<char> failed(parts, 0);
+    std::vector<char> jumps(parts, 0);
     std::vector<std::string> texts(parts);
+    const auto generate = [&](std::size_t part) {
+        texts[part].clear();
+        CodeGenerator generator(&texts[part], first[part]);
+        for (std::size_t k = begin(part); k < begin(part + 1); ++k)
+            generator.equation(equations[k], 0);
+        temporaries[part] = generator.maxTemporaries();
+        failed[part] = generator.failed();
+        jumps[part] = generator.jumps();
+        return generator.instructions() - first[part];
+    };
+    const auto anyFailed = [&] { return std::find(failed.begin(), failed.end(), 1) != failed.end(); };
+    std::vector<int> counted(parts, 0);
     g_reporting = false;
     try {
-        for (const bool writing : {false, true}) {
+        runParts(parts, [&](std::size_t part) { counted[part] = generate(part); });
+        for (std::size_t part = 0; part < parts; ++part)
+            first[part + 1] = first[part] + counted[part];
+        if (!anyFailed())
             runParts(parts, [&](std::size_t part) {
-                CodeGenerator generator(writing ? &texts[part] : nullptr, writing ? first[part] : 0);
-                for (std::size_t k = begin(part); k < begin(part + 1); ++k)
-                    generator.equation(equations[k], 0);
-                if (!writing)
-                    counted[part] = generator.instructions();
-                temporaries[part] = generator.maxTemporaries();
-                failed[part] = generator.failed();
+                if (part > 0 && jumps[part])
+                    generate(part);
             });
-            if (std::find(failed.begin(), failed.end(), 1) != failed.end())
-                break;
-            // The counts become the numbers of each part's first instruction.
-            if (!writing)
-                for (std::size_t part = 0; part < parts; ++part)
-                    first[part + 1] = first[part] + counted[part];
-        }
     } catch (...) {
         g_reporting = true;
         throw;
     }
     g_reporting = true;
-    if (std::find(failed.begin(), failed.end(), 1) != failed.end()) {
+    if (anyFailed()) {
         code = SectionCode{};
         return generateInOrder(equations, code);
     }
@@ -999,9 +1007,15 @@ bool appendCode(const ClassRec* cls, WriterState& state, const EquationSections&
         for (int i = 0; i < state.maxTemporaries; ++i)
             out += "\t#real\n";
     }
+    // Room for the section headers (a line of at most 32 characters each) and the code at once.
+    std::size_t size = out.size() + 4 * 32;
+    for (const SectionCode& code : sectionCode)
+        size += code.text.size();
+    out.reserve(size);
     for (std::size_t s = 0; s < 4; ++s) {
         sectionHeader(out, static_cast<int>(s), state.counts[s]);
         out += sectionCode[s].text;
+        std::string().swap(sectionCode[s].text);
     }
     return ok;
 }
@@ -1107,6 +1121,10 @@ int writeFiles(ClassRec* cls, const std::string& directory, const std::string& b
     {
         Worker equations([&] {
             std::string text = std::move(header);
+            std::size_t size = text.size() + 4 * 32;
+            for (const std::string& section : sectionText)
+                size += section.size();
+            text.reserve(size);
             for (std::size_t s = 0; s < 4; ++s) {
                 sectionHeader(text, static_cast<int>(s), state.counts[s]);
                 text += sectionText[s];

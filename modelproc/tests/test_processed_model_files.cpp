@@ -777,3 +777,33 @@ TEST_F(WriterTest, SectionCountsFollowARedistributedList)
         EXPECT_EQ(text.at(header).stated, count.stated) << header;
     }
 }
+
+/// Sections long enough to be generated in parts, with conditionals whose jumps name instructions
+/// by number, hold the code one pass over the whole section writes.
+TEST_F(WriterTest, LongSectionsAreGeneratedInPartsAsInOne)
+{
+    using B = ClassBuilder;
+    constexpr int kEquations = 120000;
+    ClassBuilder b("parts", 1);
+    VarRec* s = b.var(BODY_INDEP_STATES, "s");
+    VarRec* r = b.var(BODY_INDEP_RATES, "s_indep_rate");
+    VarRec* x = b.var(CLASS_VARIABLES, "x", {kEquations});
+    const auto S = [&] { return B::ref(s, TK_INDEP_STATENAME); };
+    for (int k = 1; k <= kEquations; ++k) {
+        ExprNode* right = k % 7 == 0 ? makeConditional(B::op(TK_GT, S(), B::integer(k)), B::op(TK_MULT, S(), B::num(2.0)), S())
+                                     : B::op(TK_MULT, S(), B::integer(k));
+        b.eq(B::ref(x, TK_VARIABLENAME, {B::integer(k)}), right);
+    }
+    b.eq(B::ref(r, TK_INDEP_RATENAME), B::ref(x, TK_VARIABLENAME, {B::integer(kEquations)}));
+    std::string header;
+    ASSERT_EQ(ttwrite_header(b.cls, header), 1);
+    std::string inParts;
+    ASSERT_EQ(ttwrite_code_equations(b.cls, inParts), 1);
+    std::string inOne;
+    ASSERT_EQ(ttwrite_equations(b.cls, 1, nullptr), 1);
+    ASSERT_EQ(ttwrite_equations(b.cls, 1, &inOne), 1);
+    ASSERT_GT(inOne.size(), 1000000u);
+    ASSERT_GE(inParts.size(), inOne.size());
+    EXPECT_TRUE(inParts.compare(inParts.size() - inOne.size(), inOne.size(), inOne) == 0);
+    EXPECT_NE(inOne.find("\tjfa\t"), std::string::npos);
+}
