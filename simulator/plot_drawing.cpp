@@ -100,28 +100,56 @@ bool coloured() { return Settings().colors && !state().monochrome; }
 /// Values both slots hold.
 int pairedCount(const RunSlot& x, const RunSlot& y) { return std::min(x.count(), y.count()); }
 
+/// The smallest and largest value from `from` on, taken one after the other as they
+/// come (which of two equal values, such as -0 and 0, is kept follows from that order).
+void scanExtremes(const double* v, int from, int n, double& lo, double& hi)
+{
+    for (int m = from; m < n; ++m) {
+        lo = v[m] < lo ? v[m] : lo; // NaN compares false and changes nothing
+        hi = v[m] > hi ? v[m] : hi;
+    }
+}
+
 /// The extremes of a run slot, NaN left out and values beyond the bound held at it;
 /// true when one had to be held.
 bool slotExtremes(RunSlot& slot)
 {
-    bool any = false, clamped = false;
-    double lo = 0, hi = 0;
-    for (int m = 0; m < slot.count(); ++m) {
-        double v = slot.values()[m];
-        if (std::isnan(v))
-            continue;
-        if (v > PlotBound || v < -PlotBound) {
-            v = std::clamp(v, -PlotBound, PlotBound);
-            clamped = true;
-        }
-        lo = any ? std::min(lo, v) : v;
-        hi = any ? std::max(hi, v) : v;
-        any = true;
+    const double* v = slot.values();
+    const int n = slot.count();
+    int m = 0;
+    while (m < n && std::isnan(v[m]))
+        ++m;
+    if (m == n) {
+        // A run of NaN only has no extremes to scale by.
+        slot.runMin = slot.runMax = std::nan("");
+        return false;
     }
-    // A run of NaN only has no extremes to scale by.
-    slot.runMin = any ? lo : std::nan("");
-    slot.runMax = any ? hi : std::nan("");
-    return clamped;
+    double lo = v[m], hi = v[m];
+    // Four running extremes side by side, which do not wait for one another; a zero
+    // extreme, whose sign depends on the order, is taken again in order.
+    constexpr int Lanes = 4;
+    double los[Lanes], his[Lanes];
+    std::fill(los, los + Lanes, lo);
+    std::fill(his, his + Lanes, hi);
+    int k = m + 1;
+    for (; k + Lanes <= n; k += Lanes)
+        for (int j = 0; j < Lanes; ++j) {
+            los[j] = v[k + j] < los[j] ? v[k + j] : los[j];
+            his[j] = v[k + j] > his[j] ? v[k + j] : his[j];
+        }
+    for (int j = 0; j < Lanes; ++j) {
+        lo = los[j] < lo ? los[j] : lo;
+        hi = his[j] > hi ? his[j] : hi;
+    }
+    scanExtremes(v, k, n, lo, hi);
+    if (lo == 0.0 || hi == 0.0) {
+        lo = hi = v[m];
+        scanExtremes(v, m + 1, n, lo, hi);
+    }
+    // Holding each value at the bound holds the extremes there.
+    slot.runMin = std::clamp(lo, -PlotBound, PlotBound);
+    slot.runMax = std::clamp(hi, -PlotBound, PlotBound);
+    return lo < -PlotBound || hi > PlotBound;
 }
 
 bool warnOutsideLetters = false; ///< the letters are drawn by the end-of-run scaling

@@ -141,6 +141,57 @@ TEST_F(PlotDrawing, EachStepDrawsALineOnlyWhereThePixelChanges)
     EXPECT_TRUE(callsStarting(surface.dc.calls(), "polyline").empty()) << "nothing moved";
 }
 
+// The extremes of a run leave NaN out, hold what lies beyond the bound at it (and
+// interrupt the run), and of -0 and 0 keep the one that came first, wherever the values
+// stand in the run.
+TEST_F(PlotDrawing, TheExtremesOfARunLeaveNaNOutAndHoldTheBound)
+{
+    const double nan = std::nan(""), inf = HUGE_VAL;
+    struct Case {
+        std::vector<double> values;
+        double lo, hi;
+        bool held;
+    };
+    const std::vector<Case> cases = {
+        {{nan, nan, 3, nan, -2, 7, nan, 1, 5}, -2, 7, false},
+        {{4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, -inf}, -PlotBound, 4, true},
+        {{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 1e308, 11}, 1, PlotBound, true},
+        {{-0.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0}, -0.0, -0.0, false},
+        {{0.0, -0.0, -0.0, -0.0, -0.0, -0.0, -0.0, -0.0}, 0.0, 0.0, false},
+        {{1, 5, -0.0, 5, 5, 0.0, 5, 0.0, 5}, -0.0, 5, false},
+        {{nan, nan}, nan, nan, false},
+    };
+    for (std::size_t n = 0; n < cases.size(); ++n) {
+        for (int shift = 0; shift < 5; ++shift) {
+            std::vector<double> values(std::size_t(shift), cases[n].values.front());
+            if (std::isnan(cases[n].values.front()))
+                values.assign(std::size_t(shift), nan);
+            values.insert(values.end(), cases[n].values.begin(), cases[n].values.end());
+            RecordRuns runs;
+            ASSERT_TRUE(runs.slot[0].allocate());
+            for (double v : values)
+                runs.slot[0].append(v);
+            PlotCurve spec;
+            spec.min = -1;
+            spec.max = 1;
+            InterruptRequested = 0;
+            RoundScale(spec, runs);
+            const RunSlot& s = runs.slot[0];
+            const std::string where = "case " + std::to_string(n) + " shifted by " + std::to_string(shift);
+            if (std::isnan(cases[n].lo)) {
+                EXPECT_TRUE(std::isnan(s.runMin) && std::isnan(s.runMax)) << where;
+                continue;
+            }
+            EXPECT_EQ(s.runMin, cases[n].lo) << where;
+            EXPECT_EQ(s.runMax, cases[n].hi) << where;
+            EXPECT_EQ(std::signbit(s.runMin), std::signbit(cases[n].lo)) << where;
+            EXPECT_EQ(std::signbit(s.runMax), std::signbit(cases[n].hi)) << where;
+            EXPECT_EQ(InterruptRequested, cases[n].held ? 1 : 0) << where;
+        }
+    }
+    InterruptRequested = 0;
+}
+
 TEST_F(PlotDrawing, AnAutomaticScaleThatMustGrowRedrawsThePlot)
 {
     threeCurves();
