@@ -185,7 +185,7 @@ public:
         double t = (v - m_min) / m_range;
         if (std::isnan(t))
             t = v > 0 ? 1.0 : 0.0;
-        t = std::min(std::max(t, 0.0), 1.0);
+        t = t < 0.0 ? 0.0 : t > 1.0 ? 1.0 : t;
         position = int((m_origin + m_extent * t) * m_scale); // towards zero, as trunc
         return true;
     }
