@@ -71,6 +71,29 @@ inline double A() { return *InstructionCursor->operand1; }
 inline double B() { return *InstructionCursor->operand2; }
 inline void next() { ++InstructionCursor; }
 
+/// b + a and b * a with b the first source, as the handlers compute them (of two NaNs, b's
+/// comes out), so that every evaluator gives the same bits.
+inline double addOf(double a, double b)
+{
+#if defined(__x86_64__) && defined(__SSE2__)
+    asm("addsd %1, %0" : "+x"(b) : "x"(a));
+    return b;
+#else
+    return b + a;
+#endif
+}
+
+inline double mulOf(double a, double b)
+{
+#if defined(__x86_64__) && defined(__SSE2__)
+    asm("mulsd %1, %0" : "+x"(b) : "x"(a));
+    return b;
+#else
+    return b * a;
+#endif
+}
+
+
 /// int(x) of a value that may be out of int's range or NaN (NaN gives INT_MIN).
 int clampToInt(double x)
 {
@@ -257,7 +280,7 @@ bool countInside(double count, std::int64_t extent)
 void opAbs() { D() = std::fabs(A()); next(); }
 void opAch() { D() = mathsAcosh(A()); next(); }
 void opAcs() { D() = mathsAcos(A()); next(); }
-void opAdd() { D() = A() + B(); next(); }
+void opAdd() { D() = addOf(A(), B()); next(); }
 void opAnd() { D() = (A() != 0.0 && B() != 0.0) ? 1.0 : 0.0; next(); }
 void opAsh() { D() = mathsAsinh(A()); next(); }
 void opAsn() { D() = mathsAsin(A()); next(); }
@@ -411,7 +434,7 @@ void opMra()
     next();
 }
 
-void opMul() { D() = A() * B(); next(); }
+void opMul() { D() = mulOf(A(), B()); next(); }
 void opNot() { D() = A() == 0.0 ? 1.0 : 0.0; next(); }
 void opOrr() { D() = (A() != 0.0 || B() != 0.0) ? 1.0 : 0.0; next(); }
 
@@ -620,9 +643,31 @@ void RunInstructionTable(InstructionTable& table)
     if (table.rows.empty())
         return;
     g_endSentinel.handler = opEnd;
-    InstructionCursor = table.rows.data();
-    while (InstructionCursor->handler != opEnd)
-        InstructionCursor->handler();
+    // The arithmetic that makes up most of a large model runs here, without a call through the
+    // handler; the cursor still names each row before it runs (a trap is put on it).
+    Instruction* row = table.rows.data();
+    for (;;) {
+        const OperationHandler handler = row->handler;
+        InstructionCursor = row;
+        if (handler == opSub) {
+            *row->destination = *row->operand1 - *row->operand2;
+        } else if (handler == opDiv) {
+            *row->destination = *row->operand1 / *row->operand2;
+        } else if (handler == opAdd) {
+            *row->destination = addOf(*row->operand1, *row->operand2);
+        } else if (handler == opMul) {
+            *row->destination = mulOf(*row->operand1, *row->operand2);
+        } else if (handler == opMov) {
+            *row->destination = *row->operand1;
+        } else if (handler == opEnd) {
+            return;
+        } else {
+            handler();
+            row = InstructionCursor;
+            continue;
+        }
+        ++row;
+    }
 }
 
 bool SelectModelEvaluators(const ModelEvaluatorSet* native)
