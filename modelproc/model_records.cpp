@@ -260,9 +260,9 @@ SigconRec* newSigcon(GraphBody* body) { return body ? newLinked(body->sigcons) :
 EquationRec* newEquation(EquationBody* body) { return body ? newLinked(body->equations) : nullptr; }
 SubmodelType* newSubmodelType(GraphBody* body) { return body ? newLinked(body->types) : nullptr; }
 
-std::vector<std::int32_t> newFlagArray(std::size_t count, std::int32_t value)
+FlagArray newFlagArray(std::size_t count, std::int32_t value)
 {
-    return std::vector<std::int32_t>(count, value);
+    return FlagArray(count, value);
 }
 
 // ---------------------------------------------------------------------------

@@ -4,6 +4,7 @@
 
 #include "modelproc/tokens.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -363,6 +364,86 @@ enum DeclaredType : std::int32_t {
     TYPE_SAMPLETIME = 5,
 };
 
+/// The flags of a record's elements, one int32 each. One or two elements (a scalar, the common
+/// case) are kept in the record itself; more are had from the heap.
+class FlagArray {
+public:
+    FlagArray() = default;
+    FlagArray(std::size_t count, std::int32_t value) { assign(count, value); }
+    FlagArray(const FlagArray& other) { copyFrom(other); }
+    FlagArray(FlagArray&& other) noexcept { take(other); }
+    FlagArray& operator=(const FlagArray& other)
+    {
+        if (this != &other)
+            copyFrom(other);
+        return *this;
+    }
+    FlagArray& operator=(FlagArray&& other) noexcept
+    {
+        if (this != &other) {
+            release();
+            take(other);
+        }
+        return *this;
+    }
+    ~FlagArray() { release(); }
+
+    /// `count` elements, all `value`.
+    void assign(std::size_t count, std::int32_t value)
+    {
+        if (count > 0xffffffffu)
+            throw std::bad_alloc();
+        std::int32_t* heap = count > kInline ? new std::int32_t[count] : nullptr;
+        release();
+        if (heap)
+            m_heap = heap;
+        m_size = static_cast<std::uint32_t>(count);
+        std::fill(begin(), end(), value);
+    }
+    std::size_t size() const { return m_size; }
+    bool empty() const { return m_size == 0; }
+    std::int32_t* begin() { return m_size > kInline ? m_heap : m_inline; }
+    std::int32_t* end() { return begin() + m_size; }
+    const std::int32_t* begin() const { return m_size > kInline ? m_heap : m_inline; }
+    const std::int32_t* end() const { return begin() + m_size; }
+    std::int32_t& operator[](std::size_t i) { return begin()[i]; }
+    std::int32_t operator[](std::size_t i) const { return begin()[i]; }
+
+    friend bool operator==(const FlagArray& a, const std::vector<std::int32_t>& b)
+    {
+        return std::equal(a.begin(), a.end(), b.begin(), b.end());
+    }
+
+private:
+    static constexpr std::size_t kInline = 2;
+    void release()
+    {
+        if (m_size > kInline)
+            delete[] m_heap;
+        m_size = 0;
+    }
+    void copyFrom(const FlagArray& other)
+    {
+        assign(other.size(), 0);
+        std::copy(other.begin(), other.end(), begin());
+    }
+    void take(FlagArray& other)
+    {
+        m_size = other.m_size;
+        if (m_size > kInline)
+            m_heap = other.m_heap;
+        else
+            std::copy(other.m_inline, other.m_inline + kInline, m_inline);
+        other.m_size = 0;
+    }
+
+    union {
+        std::int32_t m_inline[kInline] = {0, 0};
+        std::int32_t* m_heap;
+    };
+    std::uint32_t m_size = 0;
+};
+
 struct ArgRec : SectionLink {
     std::string name;
     std::int32_t value = 0;
@@ -393,7 +474,7 @@ struct PortRec : SectionLink {
     unsigned char orientation = 0; ///< fixed power direction: 0 free, 1 out of the submodel, 2 into it
     PtrList<PortRec> relports; ///< relation 3 equal, 4 not equal
     PtrList<BondDescriptor> connected;
-    std::vector<std::int32_t> outsides;
+    FlagArray outsides;
     std::int32_t elcount = 0;
 };
 
@@ -403,7 +484,7 @@ struct IoRec : SectionLink {
     ExprList dim;
     std::int16_t type = 0; ///< declared type code
     PtrList<SignalDescriptor> connected;
-    std::vector<std::int32_t> known;
+    FlagArray known;
     std::int32_t elcount = 0;
 };
 
@@ -414,7 +495,7 @@ struct VarRec : SectionLink {
     std::int32_t at = 0; ///< declared type code
     std::int32_t index = 0;
     std::int32_t kn_siz = 0;
-    std::vector<std::int32_t> kn_arr; ///< 0 known, 1 unknown
+    FlagArray kn_arr; ///< 0 known, 1 unknown
     std::int32_t connmark = 0;
     // The number a `VariableNumbering` gave the variable, valid while `numberStamp` is its stamp.
     mutable std::uint32_t numberStamp = 0;
@@ -640,7 +721,7 @@ EquationRec* newEquation(EquationBody* body);
 SubmodelType* newSubmodelType(GraphBody* body);
 
 /// A flag array of `count` elements (zero is a legal count), all `value`.
-std::vector<std::int32_t> newFlagArray(std::size_t count, std::int32_t value = 0);
+FlagArray newFlagArray(std::size_t count, std::int32_t value = 0);
 
 // ---------------------------------------------------------------------------
 // Setters

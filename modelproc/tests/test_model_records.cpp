@@ -233,7 +233,7 @@ TEST_F(RecordsTest, ZeroElementArraysAreLegal)
     var->kn_arr = newFlagArray(static_cast<std::size_t>(var->kn_siz), 1);
     EXPECT_EQ(var->kn_siz, 0);
     EXPECT_TRUE(var->kn_arr.empty());
-    EXPECT_EQ(newFlagArray(3, 1), (std::vector<std::int32_t>{1, 1, 1}));
+    EXPECT_TRUE(newFlagArray(3, 1) == (std::vector<std::int32_t>{1, 1, 1}));
     EXPECT_TRUE(sink.transcript().empty());
 }
 
@@ -324,6 +324,34 @@ TEST_F(RecordsTest, GraphRecordsGoBackWhileVariablesAndEquationsStay)
     release_all();
     EXPECT_EQ(GraphArena().size(), 0u);
     EXPECT_EQ(ProcessingArena().size(), 0u);
+}
+
+// Element flags of one or two elements live in the record, more on the heap; copies are
+// independent either way and a moved-from array is empty.
+TEST_F(RecordsTest, FlagArraysCopyAndMoveTheirElements)
+{
+    for (std::size_t count : {std::size_t(0), std::size_t(1), std::size_t(2), std::size_t(3), std::size_t(1000)}) {
+        FlagArray flags = newFlagArray(count, 1);
+        ASSERT_EQ(flags.size(), count);
+        if (count > 0)
+            flags[count - 1] = 5;
+        FlagArray copy = flags;
+        if (count > 0) {
+            copy[count - 1] = 7;
+            EXPECT_EQ(flags[count - 1], 5);
+        }
+        std::vector<std::int32_t> expected(count, 1);
+        if (count > 0)
+            expected[count - 1] = 7;
+        EXPECT_TRUE(copy == expected) << count;
+        FlagArray moved = std::move(copy);
+        EXPECT_TRUE(moved == expected) << count;
+        EXPECT_TRUE(copy.empty());
+        copy = moved;
+        moved = newFlagArray(2, 0);
+        EXPECT_TRUE(copy == expected) << count;
+        EXPECT_TRUE(moved == (std::vector<std::int32_t>{0, 0}));
+    }
 }
 
 // The copy's address map answers every record entered, however many, with the last copy entered
