@@ -287,11 +287,12 @@ TEST(NameValidation, NamesTheFileWouldMisreadAreRefused)
 TEST_F(Checker, OneLibraryEntryPerBaseNameAndTheYoungestFileDecidesItsKind)
 {
     const std::string library = dir.mkdir("library");
+    // One moment for every file, so that equal ages give equal times however slowly the test runs.
+    const auto now = std::filesystem::file_time_type::clock::now();
     auto put = [&](const std::string& file, std::int64_t age) {
         const std::string path = library + "/" + file;
         ASSERT_TRUE(platform::writeFileAtomically(path, "class foo version 1\ninterface\n  ports: p\n"));
-        std::filesystem::last_write_time(path, std::filesystem::file_time_type::clock::now() -
-                                                   std::chrono::seconds(age));
+        std::filesystem::last_write_time(path, now - std::chrono::seconds(age));
     };
     put("Foo1.SF0", 100);
     put("foo1.sg0", 10);
