@@ -4,7 +4,7 @@
 // of 100 masses, RK4 with 10,000 steps through the run engine, with 3 and with 26
 // curves drawn step by step, each run in turn with one with the plot off; the ratio
 // of their medians is the figure.
-#include "mass_chain.h"
+#include "bench/chain_runs.h"
 
 #include "common/settings_table.h"
 #include "platform/qt/painter_device_context.h"
@@ -124,32 +124,6 @@ void PlotSteps26Curves(benchmark::State& state)
     ResetPlot();
 }
 
-/// Loads the chain with a displaced first mass (an initial condition), once.
-bool loadChain()
-{
-    static int loaded = -1;
-    if (loaded >= 0)
-        return loaded == 1;
-    SetStatusFunction([](const std::string&, bool) {});
-    std::string text = masschain::codeText(Masses);
-    text.replace(text.find("#Dstate_ind"), 0, "#DIncond\t1\n\t#real\ti0\n");
-    loaded = LoadCodeText(text) == 0;
-    if (!loaded)
-        return false;
-    Settings().warp = 1;
-    BuildFastCode();
-    const double parameters[] = {40.0, 0.05, 0.5};
-    for (int i = 0; i < 3; ++i)
-        SetVariableValue(KindParameter, i, parameters[i]);
-    SetVariableValue(KindInitial, 0, 1.0);
-    InstallRunOutput();
-    RunSpecs() = RunSpecification::defaults();
-    RunSpecs().method = MethodRungeKutta4;
-    RunSpecs().finishTime = 10.0;
-    RunSpecs().settings[MethodRungeKutta4][RowStep].value = 1e-3;
-    return true;
-}
-
 /// Shows the first `curves` curves, each a position or speed of the chain (0: plot off).
 void showCurves(int curves)
 {
@@ -175,14 +149,14 @@ double timedRun()
     const auto start = std::chrono::steady_clock::now();
     RequestRun();
     RunUntilIdle();
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    return chainruns::millisecondsSince(start);
 }
 
 /// Runs with the plot off and with `curves` drawn step by step, in turns, so that both
 /// see the same machine; the counters give the median of each and their ratio.
 void MassChainRunWithPlot(benchmark::State& state)
 {
-    if (!loadChain()) {
+    if (!chainruns::loadDisplacedChain(Masses, 10.0)) {
         state.SkipWithError("chain model did not load");
         return;
     }
@@ -198,13 +172,9 @@ void MassChainRunWithPlot(benchmark::State& state)
         on.push_back(timedRun());
         getrusage(RUSAGE_SELF, &r1); faults += r1.ru_minflt - r0.ru_minflt;
     }
-    auto median = [](std::vector<double> v) {
-        std::sort(v.begin(), v.end());
-        return v[v.size() / 2];
-    };
-    state.counters["off_ms"] = median(off);
-    state.counters["on_ms"] = median(on);
-    state.counters["ratio"] = median(on) / median(off);
+    state.counters["off_ms"] = chainruns::median(off);
+    state.counters["on_ms"] = chainruns::median(on);
+    state.counters["ratio"] = chainruns::median(on) / chainruns::median(off);
     state.counters["faults"] = double(faults) / double(on.size());
     state.counters["steps"] = double(XRuns().slot[0].count());
     state.counters["native"] = ChosenFastCode() != nullptr;
