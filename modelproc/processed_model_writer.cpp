@@ -878,9 +878,6 @@ int ttwrite_equations(ClassRec* cls, int mode, std::string* out)
 
 namespace {
 
-/// Generates the code of each section into a buffer of its own, leaving each section's
-/// instruction count and the most temporaries one equation needs in `state`; false when an
-/// equation cannot be written.
 /// The code of one section's equations, the count of its instructions and the most temporaries
 /// an equation needs.
 struct SectionCode {
@@ -955,6 +952,9 @@ bool generateCode(const std::vector<EquationRec*>& equations, SectionCode& code)
     return true;
 }
 
+/// Generates the code of each section into a buffer of its own, leaving each section's
+/// instruction count and the most temporaries one equation needs in `state`; false when an
+/// equation cannot be written.
 bool generateSectionCode(const EquationSections& sections, WriterState& state, std::array<SectionCode, 4>& code)
 {
     bool ok = true;
@@ -966,10 +966,6 @@ bool generateSectionCode(const EquationSections& sections, WriterState& state, s
     }
     return ok;
 }
-
-} // namespace
-
-namespace {
 
 /// Distributes the class's equations for the files into `state.sections`, leaving the list
 /// linked that way; `first` is the first distribution, whose errors are the ones reported.
@@ -986,6 +982,22 @@ void distributeForFiles(ClassRec* cls, WriterState& state, EquationSections& fir
         relinkEquations(cls, state.sections);
     }
     state.cls = cls;
+}
+
+/// Appends the four sections, each under its header with the section's instruction count, making
+/// room for all of them at once and giving back each text's room as it goes.
+void appendSections(std::string& out, const WriterState& state, std::array<std::string, 4>& texts)
+{
+    // A header is a line of at most 32 characters.
+    std::size_t size = out.size() + 4 * 32;
+    for (const std::string& text : texts)
+        size += text.size();
+    out.reserve(size);
+    for (std::size_t s = 0; s < 4; ++s) {
+        sectionHeader(out, static_cast<int>(s), state.counts[s]);
+        out += texts[s];
+        std::string().swap(texts[s]);
+    }
 }
 
 /// Appends the temporaries' declarations and the code of the distributed sections. The
@@ -1007,16 +1019,10 @@ bool appendCode(const ClassRec* cls, WriterState& state, const EquationSections&
         for (int i = 0; i < state.maxTemporaries; ++i)
             out += "\t#real\n";
     }
-    // Room for the section headers (a line of at most 32 characters each) and the code at once.
-    std::size_t size = out.size() + 4 * 32;
-    for (const SectionCode& code : sectionCode)
-        size += code.text.size();
-    out.reserve(size);
-    for (std::size_t s = 0; s < 4; ++s) {
-        sectionHeader(out, static_cast<int>(s), state.counts[s]);
-        out += sectionCode[s].text;
-        std::string().swap(sectionCode[s].text);
-    }
+    std::array<std::string, 4> texts;
+    for (std::size_t s = 0; s < 4; ++s)
+        texts[s] = std::move(sectionCode[s].text);
+    appendSections(out, state, texts);
     return ok;
 }
 
@@ -1121,15 +1127,7 @@ int writeFiles(ClassRec* cls, const std::string& directory, const std::string& b
     {
         Worker equations([&] {
             std::string text = std::move(header);
-            std::size_t size = text.size() + 4 * 32;
-            for (const std::string& section : sectionText)
-                size += section.size();
-            text.reserve(size);
-            for (std::size_t s = 0; s < 4; ++s) {
-                sectionHeader(text, static_cast<int>(s), state.counts[s]);
-                text += sectionText[s];
-                std::string().swap(sectionText[s]);
-            }
+            appendSections(text, state, sectionText);
             equationFile.write(text);
         });
         try {

@@ -8,16 +8,12 @@
 
 #include "common/settings_table.h"
 #include "platform/qt/painter_device_context.h"
-#include "simulator/code_file_reader.h"
 #include "simulator/fastcode/fast_code.h"
-#include "simulator/integration_methods.h"
 #include "simulator/model_variables.h"
 #include "simulator/plot_buffers.h"
 #include "simulator/plot_drawing.h"
 #include "simulator/plot_specs.h"
 #include "simulator/run_control.h"
-#include "simulator/run_output.h"
-#include "simulator/run_specs.h"
 #include "simulator/run_state.h"
 
 #include <benchmark/benchmark.h>
