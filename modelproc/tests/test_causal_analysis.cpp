@@ -9,11 +9,14 @@
 #include "modelproc/processing_pipeline.h"
 #include "modelproc/record_release.h"
 #include "modelproc/template_writer.h"
+#include "bench/modelproc/chain_model.h"
+#include "modelproc/tests/golden_files.h"
 #include "modelproc/tests/keldor_support.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -717,13 +720,13 @@ void writeMixedElements(testsupport::TempDir& dir)
 }
 
 /// A random network of junctions, two-ports and mixed elements; open ports end at one-port elements.
-std::string randomNetwork(std::mt19937& rng)
+std::string randomNetwork(std::mt19937& rng, int most = 5)
 {
     const char* nodes[] = {"1j", "0j", "tf", "gy", "sm", "ha", "eq", "ne"};
     const char* ends[] = {"se", "sf", "i", "c", "r", "r"};
     std::string subclasses, connections;
     std::vector<std::string> ins, outs;
-    const int count = 1 + static_cast<int>(rng() % 5);
+    const int count = 1 + static_cast<int>(rng() % static_cast<unsigned>(most));
     for (int k = 0; k < count; ++k) {
         const int type = static_cast<int>(rng() % 8);
         const std::string name = "j" + std::to_string(k);
@@ -1016,4 +1019,91 @@ TEST_F(CausalTest, JunctionArraySuccessMeansEveryElementHasItsOneCausality)
     }
     EXPECT_GT(succeeded, 50);
     EXPECT_GT(failed, 50);
+}
+
+namespace {
+
+/// 64-bit FNV-1a of a transcript.
+std::uint64_t fingerprint(const std::string& text)
+{
+    std::uint64_t hash = 14695981039346656037ull;
+    for (unsigned char c : text) {
+        hash ^= c;
+        hash *= 1099511628211ull;
+    }
+    return hash;
+}
+
+/// Some of the bonds of a generated network get a causal stroke of the user's.
+std::string withUserStrokes(std::string model, std::mt19937& rng)
+{
+    std::string out;
+    for (std::size_t at = 0;;) {
+        const std::size_t arrow = model.find(" -> ", at);
+        if (arrow == std::string::npos) {
+            out += model.substr(at);
+            return out;
+        }
+        out += model.substr(at, arrow - at);
+        const unsigned pick = rng() % 6;
+        out += pick == 0 ? " ->| " : pick == 1 ? " |-> " : " -> ";
+        at = arrow + 4;
+    }
+}
+
+} // namespace
+
+// The causality every bond gets, its group, the result and every text the analysis reports, in
+// order, for many generated models: small and large networks of junctions, two-ports and mixed
+// elements (some bonds with the user's strokes), arrays of junctions bonded at index ranges, and
+// chains of mass-spring cells. Each model's transcript is kept as a fingerprint; any change to the
+// analysis, however it is made faster, must leave every one of them as it is.
+TEST_F(CausalTest, TranscriptsOfGeneratedModelsStayAsRecorded)
+{
+    writeMixedElements(dir);
+    std::string log;
+    auto transcript = [&](ClassRec* cls) {
+        log.clear();
+        DisplayHooks().error = [&](const char* kind, const char* file, const char* submodel, int line,
+                                   const char* token, const char* message) {
+            log += "E " + formatErrorLine(kind, file, submodel, line, token, message) + "\n";
+        };
+        ttset_progress_callback([&](const char* text) { log += std::string("P ") + text + "\n"; });
+        const int result = causal_analysis(cls, "m.mg0");
+        ttset_progress_callback([this](const char* text) { progress.push_back(text); });
+        std::string text = log + "R " + std::to_string(result) + "\n";
+        for (BondRec* bond : cls->graph->bonds)
+            text += std::to_string(bond->caus) + " " + std::to_string(bond->group) + "\n";
+        return std::to_string(result) + " " + std::to_string(fingerprint(text));
+    };
+    std::string lines;
+    std::mt19937 rng(23);
+    for (int round = 0; round < 1200; ++round) {
+        const bool large = round >= 600;
+        std::string model = randomNetwork(rng, large ? 40 : 5);
+        if (round % 3 == 2)
+            model = withUserStrokes(model, rng);
+        ClassRec* cls = expanded(model.c_str());
+        ASSERT_TRUE(cls) << model;
+        lines += "network " + std::to_string(round) + " " + transcript(cls) + "\n";
+        errors.clear();
+        release_all();
+    }
+    for (int round = 0; round < 400; ++round) {
+        const std::string model = randomJunctionArray(rng);
+        bool shared = false;
+        ClassRec* cls = expandedSharing(model.c_str(), shared);
+        ASSERT_TRUE(cls) << model;
+        lines += "array " + std::to_string(round) + " " + transcript(cls) + "\n";
+        errors.clear();
+        release_all();
+    }
+    for (int cells : {1, 2, 3, 5, 8, 13, 40, 200}) {
+        ClassRec* cls = expanded(chainModel(cells).c_str());
+        ASSERT_TRUE(cls);
+        lines += "chain " + std::to_string(cells) + " " + transcript(cls) + "\n";
+        errors.clear();
+        release_all();
+    }
+    goldentest::expectGoldenFile(lines, std::string(KELDOR_GOLDEN_DIR) + "/causal_transcripts.txt");
 }
