@@ -77,6 +77,10 @@ int trapKindOfCode(int code)
 
 void RunTrapHandler(int, siginfo_t* info, void* context)
 {
+    // A trap of the processor's own (not one sent) inside native code that runs two
+    // repetitions of its rows at once resumes in code that runs them one at a time.
+    if (info && info->si_code > 0 && ResumeTrapInPairedLoop(context))
+        return;
     g_trapCode = info ? info->si_code : 0;
 #if defined(__x86_64__)
     // Where the trap came from, so that native model code can be located at its own row.

@@ -772,8 +772,36 @@ void pairedStore(CodeWriter& w, const CodeEmission& e, const double* cell, Xmm x
     }
 }
 
-/// One row for two repetitions, with the operands in the order of its single pattern.
-void pairedRow(CodeWriter& w, const CodeEmission& e, const Instruction& row)
+/// The register and half that keep a paired body row's old cell of the second repetition:
+/// two rows to a register from xmm3 on (the first into the low half, zeroing the high one).
+Xmm keptIn(std::size_t row) { return Xmm(3 + row / 2); }
+
+/// Keeps the second repetition's destination cell of a paired row before the pair writes it,
+/// so that a trap on a later row of the body can put it back (see `RowLoop::retry`).
+void keepSecondCell(CodeWriter& w, const CodeEmission& e, std::size_t row, const double* cell)
+{
+    const LoopCell* loopCell = loopCellOf(e, cell);
+    assert(loopCell && loopCell->stride != 0);
+    const auto second = std::int32_t(loopCell->stride);
+    if (row % 2 == 0)
+        onCell(w, e, {0xF2, 0x0F, 0x10}, keptIn(row), cell, RAX, -1, second); // movsd
+    else
+        onCell(w, e, {0x66, 0x0F, 0x16}, keptIn(row), cell, RAX, -1, second); // movhpd
+}
+
+/// Puts back what `keepSecondCell` kept.
+void restoreSecondCell(CodeWriter& w, const CodeEmission& e, std::size_t row, const double* cell)
+{
+    const auto second = std::int32_t(loopCellOf(e, cell)->stride);
+    if (row % 2 == 0)
+        onCell(w, e, {0x66, 0x0F, 0x13}, keptIn(row), cell, RAX, -1, second); // movlpd
+    else
+        onCell(w, e, {0x66, 0x0F, 0x17}, keptIn(row), cell, RAX, -1, second); // movhpd
+}
+
+/// One row for two repetitions, with the operands in the order of its single pattern; with
+/// `keep`, the second repetition's old destination cell is kept first (body row `index`).
+void pairedRow(CodeWriter& w, const CodeEmission& e, const Instruction& row, std::size_t index, bool keep)
 {
     const PairedKind kind = pairedKindOf(row.handler);
     auto binary = [&](std::uint8_t op, bool bFirst) {
@@ -793,6 +821,8 @@ void pairedRow(CodeWriter& w, const CodeEmission& e, const Instruction& row)
         break;
     case PairedKind::None: assert(false); return;
     }
+    if (keep)
+        keepSecondCell(w, e, index, row.destination);
     pairedStore(w, e, row.destination, XMM0);
 }
 
@@ -878,6 +908,14 @@ std::size_t EmitRowLoop(CodeEmission& e, RowLoop& loop, std::uint32_t at)
             e.cursor = w.at();
         }
     };
+    auto here = [&] { return at + std::uint32_t(size); };
+    // A jump to an offset in the block (counted in its long form: the target may lie ahead).
+    auto jumpTo = [&](std::uint32_t target) {
+        piece([&](CodeWriter& w) {
+            w.byte(0xE9);
+            w.imm32(std::int32_t(std::int64_t(target) - (std::int64_t(here()) + 5)));
+        });
+    };
     // The repetition in r11, for the row of a trap's address.
     auto storeRepetition = [&](CodeWriter& w) {
         if (nearCell(e, &g_loopRepetition)) {
@@ -888,18 +926,40 @@ std::size_t EmitRowLoop(CodeEmission& e, RowLoop& loop, std::uint32_t at)
             w.bytes({0x4C, 0x89, modrm(0, LoopCountRegister & 7, RAX)});
         }
     };
-    // The body rows, two repetitions at a time or one.
+    // Moves the base registers and the count on by `repetitions`.
+    auto advance = [&](std::int64_t repetitions) {
+        piece([&](CodeWriter& w) {
+            for (const RowLoop::Base& base : loop.bases) {
+                const std::int64_t by = base.stride * repetitions;
+                if (by == 0)
+                    continue;
+                if (by >= INT32_MIN && by <= INT32_MAX) {
+                    w.bytes({rexW(base.reg), 0x81, modrm(3, 0, base.reg & 7)}); // add base, by
+                    w.imm32(std::int32_t(by));
+                } else {
+                    movabs(w, RAX, std::uint64_t(by));
+                    w.bytes({rexW(base.reg), 0x01, modrm(3, RAX, base.reg & 7)}); // add base, rax
+                }
+            }
+            w.bytes({0x49, 0x83, 0xC3, std::uint8_t(std::int8_t(repetitions))}); // add r11, repetitions
+        });
+    };
     const Instruction* saved = e.instruction;
+    auto onRow = [&](std::size_t k) {
+        e.instruction = &e.firstRow[loop.first + k];
+        e.loopCells = loop.cells.data() + loop.cellStart[k];
+        e.loopCellCount = loop.cellStart[k + 1] - loop.cellStart[k];
+    };
+    // The body rows, two repetitions at a time or one.
     auto body = [&](bool paired, std::vector<std::uint32_t>& offsets) {
         offsets.assign(loop.period, 0);
         for (std::size_t k = 0; k < loop.period; ++k) {
-            offsets[k] = at + std::uint32_t(size);
-            const Instruction& row = e.firstRow[loop.first + k];
-            e.instruction = &row;
-            e.loopCells = loop.cells.data() + loop.cellStart[k];
-            e.loopCellCount = loop.cellStart[k + 1] - loop.cellStart[k];
+            offsets[k] = here();
+            onRow(k);
+            const Instruction& row = *e.instruction;
             if (paired) {
-                piece([&](CodeWriter& w) { pairedRow(w, e, row); });
+                // Only a trap on a later row needs the cell back.
+                piece([&](CodeWriter& w) { pairedRow(w, e, row, k, k + 1 < loop.period); });
             } else if (sizeOnly) {
                 size += row.emitter(&e);
             } else {
@@ -921,36 +981,68 @@ std::size_t EmitRowLoop(CodeEmission& e, RowLoop& loop, std::uint32_t at)
         }
         w.bytes({0x45, 0x31, 0xDB}); // xor r11d, r11d
     });
-    const std::uint32_t top = at + std::uint32_t(size);
+    const std::uint32_t top = here();
     piece(storeRepetition);
     body(loop.paired, loop.body);
-    loop.tail = at + std::uint32_t(size);
+    loop.tail = here();
+    advance(step);
     piece([&](CodeWriter& w) {
-        for (const RowLoop::Base& base : loop.bases) {
-            const std::int64_t advance = base.stride * step;
-            if (advance == 0)
-                continue;
-            if (advance >= INT32_MIN && advance <= INT32_MAX) {
-                w.bytes({rexW(base.reg), 0x81, modrm(3, 0, base.reg & 7)}); // add base, advance
-                w.imm32(std::int32_t(advance));
-            } else {
-                movabs(w, RAX, std::uint64_t(advance));
-                w.bytes({rexW(base.reg), 0x01, modrm(3, RAX, base.reg & 7)}); // add base, rax
-            }
-        }
-        w.bytes({0x49, 0x83, 0xC3, std::uint8_t(step)}); // add r11, step
-        w.bytes({0x49, 0x81, 0xFB});                     // cmp r11, repetitions that start a step
+        w.bytes({0x49, 0x81, 0xFB}); // cmp r11, repetitions that start a step
         w.imm32(std::int32_t(loop.repeats + 1 - std::size_t(step)));
         w.bytes({0x0F, 0x82}); // jb top
-        w.imm32(std::int32_t(std::int64_t(top) - (std::int64_t(at) + std::int64_t(size) + w.count() + 4)));
+        w.imm32(std::int32_t(std::int64_t(top) - (std::int64_t(here()) + w.count() + 4)));
     });
     loop.rest.clear();
+    loop.retry.clear();
+    loop.retryEntries.clear();
     if (loop.paired && loop.repeats % 2 == 1) {
         // The last repetition alone, with the registers on it.
         piece(storeRepetition);
         body(false, loop.rest);
     }
-    loop.end = at + std::uint32_t(size);
+    if (loop.paired) {
+        // Where a trap inside the paired body resumes: the second repetition's cells that
+        // the pair wrote before the trapping row are put back, and the two repetitions run
+        // again one after the other from there, so that the trap comes on the row and with
+        // the cells of one repetition at a time. Its end is the loop's next step.
+        const std::uint32_t skip = here();
+        jumpTo(0); // over the retry, set below
+        std::vector<std::uint32_t> entryJumps;
+        for (std::size_t k = 0; k < loop.period; ++k) {
+            loop.retryEntries.push_back(here());
+            for (std::size_t r = k; r-- > 0;) {
+                onRow(r);
+                piece([&](CodeWriter& w) { restoreSecondCell(w, e, r, e.instruction->destination); });
+            }
+            e.loopCells = nullptr;
+            e.loopCellCount = 0;
+            e.instruction = saved;
+            entryJumps.push_back(here());
+            jumpTo(0);
+        }
+        std::vector<std::uint32_t> first, second;
+        body(false, first);
+        advance(1);
+        piece(storeRepetition);
+        body(false, second);
+        advance(-1);
+        jumpTo(loop.tail);
+        loop.retry = first;
+        loop.retry.insert(loop.retry.end(), second.begin(), second.end());
+        loop.end = here();
+        if (!sizeOnly) {
+            // The forward jumps, now that their targets are known.
+            auto patch = [&](std::uint32_t from, std::uint32_t to) {
+                std::uint8_t* code = e.cursor - (size - (from - at)) + 1;
+                const auto d = std::int32_t(std::int64_t(to) - (std::int64_t(from) + 5));
+                std::memcpy(code, &d, sizeof d);
+            };
+            patch(skip, loop.end);
+            for (std::size_t k = 0; k < loop.period; ++k)
+                patch(entryJumps[k], first[k]);
+        }
+    }
+    loop.end = here();
     return sizeOnly ? size : 0;
 }
 

@@ -58,6 +58,13 @@ struct RowLoop {
     std::vector<std::uint32_t> body;      ///< each body row's pattern
     std::uint32_t tail = 0;               ///< the advance of the registers and the count
     std::vector<std::uint32_t> rest;      ///< a paired loop's last, unpaired repetition (odd repeats)
+    /// A paired loop's way out of a trap: a trap on body row k resumes at `retryEntries[k]`,
+    /// which puts back the second repetition's cells that rows before k wrote (kept in xmm3 on
+    /// as the pair ran) and runs the first repetition from row k and then the second from row 0
+    /// one at a time (`retry`: their rows' code), so that the trap comes again where and with
+    /// the cells the rows give one by one.
+    std::vector<std::uint32_t> retryEntries;
+    std::vector<std::uint32_t> retry;
     std::uint32_t end = 0;                ///< the byte after the loop
 };
 

@@ -13,6 +13,10 @@
 #include <cstdint>
 #include <iterator>
 
+#if defined(__linux__)
+#include <ucontext.h>
+#endif
+
 namespace {
 
 struct CompiledTable {
@@ -130,6 +134,27 @@ bool compileTable(InstructionTable& table, CompiledTable& compiled)
     return compiled.memory.makeExecutable();
 }
 
+/// The table whose block holds a code address, with the address's offset there; -1 when none.
+int tableAt(std::uintptr_t address, std::uint32_t& offset)
+{
+    for (int i = 0; i < TableCount; ++i) {
+        const auto start = reinterpret_cast<std::uintptr_t>(g_compiled[i].memory.data());
+        if (start && address >= start && address - start < g_compiled[i].memory.size()) {
+            offset = std::uint32_t(address - start);
+            return i;
+        }
+    }
+    return -1;
+}
+
+/// The loop of a block whose code holds an offset, or null.
+const RowLoop* loopAt(const CompiledTable& compiled, std::uint32_t offset)
+{
+    const auto loop = std::upper_bound(compiled.loops.begin(), compiled.loops.end(), offset,
+                                       [](std::uint32_t at, const RowLoop& l) { return at < l.head; });
+    return loop == compiled.loops.begin() || offset >= std::prev(loop)->end ? nullptr : &*std::prev(loop);
+}
+
 /// The row of a loop whose code holds a block offset, or null when the offset is outside it.
 Instruction* rowInLoop(const RowLoop& loop, std::uint32_t offset, std::vector<Instruction>& rows)
 {
@@ -137,8 +162,13 @@ Instruction* rowInLoop(const RowLoop& loop, std::uint32_t offset, std::vector<In
         return nullptr;
     if (offset < loop.body[0])
         return &rows[loop.first];
-    // In a paired body the repetition stored is the first of the pair.
+    // In a paired body the repetition stored is the first of the pair; the retry of a pair
+    // stores each repetition as it runs it.
     const std::size_t repetition = std::min<std::size_t>(std::size_t(LoopRepetitionCell()), loop.repeats - 1);
+    if (!loop.retry.empty() && offset >= loop.retry[0]) {
+        const auto k = std::size_t(std::upper_bound(loop.retry.begin(), loop.retry.end(), offset) - loop.retry.begin()) - 1;
+        return &rows[loop.first + repetition * loop.period + k % loop.period];
+    }
     const bool rest = !loop.rest.empty() && offset >= loop.rest[0];
     const std::vector<std::uint32_t>& body = rest ? loop.rest : loop.body;
     std::size_t k = loop.period - 1;
@@ -206,26 +236,41 @@ std::size_t FastCodeBlockSize(int table)
 
 Instruction* FastCodeRowAt(std::uintptr_t address)
 {
-    if (!g_built)
+    std::uint32_t offset = 0;
+    const int table = g_built ? tableAt(address, offset) : -1;
+    if (table < 0 || g_compiled[table].offsets.empty())
         return nullptr;
-    for (int i = 0; i < TableCount; ++i) {
-        const CompiledTable& compiled = g_compiled[i];
-        const auto start = reinterpret_cast<std::uintptr_t>(compiled.memory.data());
-        if (!start || address < start || address - start >= compiled.memory.size() || compiled.offsets.empty())
-            continue;
-        const auto offset = std::uint32_t(address - start);
-        auto& rows = InstructionTables()[std::size_t(i)].rows;
-        const auto loop = std::upper_bound(compiled.loops.begin(), compiled.loops.end(), offset,
-                                           [](std::uint32_t at, const RowLoop& l) { return at < l.head; });
-        if (loop != compiled.loops.begin())
-            if (Instruction* row = rowInLoop(*std::prev(loop), offset, rows))
-                return row;
-        // The last row whose code starts at or before the address (the prologue counts to row 0).
-        const auto after = std::upper_bound(compiled.offsets.begin(), compiled.offsets.end(), offset);
-        const std::size_t row = after == compiled.offsets.begin() ? 0 : std::size_t(after - compiled.offsets.begin()) - 1;
-        return &rows[row];
-    }
-    return nullptr;
+    const CompiledTable& compiled = g_compiled[table];
+    auto& rows = InstructionTables()[std::size_t(table)].rows;
+    if (const RowLoop* loop = loopAt(compiled, offset))
+        return rowInLoop(*loop, offset, rows);
+    // The last row whose code starts at or before the address (the prologue counts to row 0).
+    const auto after = std::upper_bound(compiled.offsets.begin(), compiled.offsets.end(), offset);
+    const std::size_t row = after == compiled.offsets.begin() ? 0 : std::size_t(after - compiled.offsets.begin()) - 1;
+    return &rows[row];
+}
+
+bool ResumeTrapInPairedLoop(void* context)
+{
+#if defined(__x86_64__) && defined(__linux__)
+    if (!g_built || !context)
+        return false;
+    auto* machine = &static_cast<ucontext_t*>(context)->uc_mcontext;
+    std::uint32_t offset = 0;
+    const int table = tableAt(std::uintptr_t(machine->gregs[REG_RIP]), offset);
+    const RowLoop* loop = table < 0 ? nullptr : loopAt(g_compiled[table], offset);
+    if (!loop || !loop->paired || offset < loop->body[0] || offset >= loop->tail)
+        return false;
+    const auto k = std::size_t(std::upper_bound(loop->body.begin(), loop->body.end(), offset) - loop->body.begin()) - 1;
+    const auto start = reinterpret_cast<std::uintptr_t>(g_compiled[table].memory.data());
+    machine->gregs[REG_RIP] = greg_t(start + loop->retryEntries[k]);
+    if (machine->fpregs)
+        machine->fpregs->mxcsr &= ~0x3Fu; // the flags of the trapped operation
+    return true;
+#else
+    (void)context;
+    return false;
+#endif
 }
 
 const std::vector<std::uint32_t>& FastCodeOffsets(int table)

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 namespace modeltest {
 
 std::string lines(std::initializer_list<std::string> text)
@@ -43,6 +45,39 @@ void loadClean(const std::string& text)
     ASSERT_EQ(LoadCodeText(text), 0) << LastCodeFileReport();
     resetRunFlags();
     SelectModelEvaluators();
+}
+
+std::vector<std::uint64_t> cellBits()
+{
+    std::vector<std::uint64_t> out;
+    auto put = [&out](double value) {
+        std::uint64_t bits;
+        std::memcpy(&bits, &value, sizeof bits);
+        out.push_back(bits);
+    };
+    const ModelVariables& model = Variables();
+    for (const VariableKind& kind : model.kinds)
+        if (kind.values)
+            for (int i = 0; i <= kind.count; ++i)
+                put(kind.values[i]);
+    for (const std::vector<double>* v : {&model.y, &model.yPrime, &model.rates, &model.dependentStates, &model.loopResults})
+        for (double x : *v)
+            put(x);
+    return out;
+}
+
+void restoreCellBits(const std::vector<std::uint64_t>& bits)
+{
+    std::size_t at = 0;
+    ModelVariables& model = Variables();
+    auto put = [&](double& value) { std::memcpy(&value, &bits.at(at++), sizeof value); };
+    for (VariableKind& kind : model.kinds)
+        if (kind.values)
+            for (int i = 0; i <= kind.count; ++i)
+                put(kind.values[i]);
+    for (std::vector<double>* v : {&model.y, &model.yPrime, &model.rates, &model.dependentStates, &model.loopResults})
+        for (double& x : *v)
+            put(x);
 }
 
 void resetRunFlags()

@@ -7,6 +7,7 @@
 #include "simulator/model_variables.h"
 #include "simulator/run_state.h"
 
+#include <cstdint>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -32,6 +33,11 @@ double& cell(char kind, int index);
 
 /// Loads the text and expects a clean load.
 void loadClean(const std::string& text);
+
+/// Every value cell of the loaded model (each kind's, the states', the rates' and the
+/// loops'), as bits; and the same cells put back from such bits.
+std::vector<std::uint64_t> cellBits();
+void restoreCellBits(const std::vector<std::uint64_t>& bits);
 
 /// Puts the run flags back to the start of a run.
 void resetRunFlags();

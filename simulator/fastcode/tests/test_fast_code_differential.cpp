@@ -35,42 +35,6 @@ const std::vector<double> Specials = {
     1.7e308, -1.7e308, Inf, -Inf, NaN, -NaN, M_PI, 1e16 * M_PI, 9.3e18, -3e9,
 };
 
-std::uint64_t bitsOf(double value)
-{
-    std::uint64_t bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    return bits;
-}
-
-/// Every cell of the model, as bits.
-std::vector<std::uint64_t> modelCells()
-{
-    std::vector<std::uint64_t> out;
-    const ModelVariables& model = Variables();
-    for (const VariableKind& kind : model.kinds)
-        if (kind.values)
-            for (int i = 0; i <= kind.count; ++i)
-                out.push_back(bitsOf(kind.values[i]));
-    for (const std::vector<double>* v : {&model.y, &model.yPrime, &model.rates, &model.dependentStates, &model.loopResults})
-        for (double x : *v)
-            out.push_back(bitsOf(x));
-    return out;
-}
-
-void restoreCells(const std::vector<std::uint64_t>& bits)
-{
-    std::size_t at = 0;
-    ModelVariables& model = Variables();
-    auto put = [&](double& cellValue) { std::memcpy(&cellValue, &bits[at++], sizeof cellValue); };
-    for (VariableKind& kind : model.kinds)
-        if (kind.values)
-            for (int i = 0; i <= kind.count; ++i)
-                put(kind.values[i]);
-    for (std::vector<double>* v : {&model.y, &model.yPrime, &model.rates, &model.dependentStates, &model.loopResults})
-        for (double& x : *v)
-            put(x);
-}
-
 /// What one evaluation sequence left behind.
 struct Outcome {
     std::vector<std::uint64_t> cells;
@@ -137,7 +101,7 @@ Outcome runSequence(const ModelEvaluatorSet* native, double t0, int steps)
     }
     Outcome out;
     out.fpFlags = std::fetestexcept(FE_ALL_EXCEPT);
-    out.cells = modelCells();
+    out.cells = modeltest::cellBits();
     out.runStop = RunStopFlag;
     out.restart = RestartFlag;
     out.userCall = UserCall;
@@ -152,11 +116,11 @@ Outcome runSequence(const ModelEvaluatorSet* native, double t0, int steps)
 {
     if ((build || !FastCodeBuilt()) && !BuildFastCode())
         return ::testing::AssertionFailure() << "no native code";
-    const std::vector<std::uint64_t> start = modelCells();
+    const std::vector<std::uint64_t> start = modeltest::cellBits();
     const Outcome interpreted = runSequence(nullptr, t0, steps);
-    restoreCells(start);
+    modeltest::restoreCellBits(start);
     const Outcome native = runSequence(ChosenFastCode(), t0, steps);
-    restoreCells(start);
+    modeltest::restoreCellBits(start);
     if (interpreted == native)
         return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << difference(interpreted, native);

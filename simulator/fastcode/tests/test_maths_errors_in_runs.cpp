@@ -17,6 +17,7 @@
 #include <cfenv>
 #include <cmath>
 #include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -174,9 +175,9 @@ TEST_F(MathsErrorsInRuns, ATrapInInlineArithmeticIsNoErrorOfTheMathsRowBeforeIt)
 TEST_F(MathsErrorsInRuns, ATrapInARunOfAlikeRowsIsPutOnItsRow)
 {
     // Forty divisions of alike cells run as one loop in native code; the one by zero traps, and
-    // its row is found from the trap's address and the repetition. One repetition at a time this
-    // is the interpreter's row and cells; two at a time the pair traps as one: on the row of a
-    // pair's first division, the results of the pair not stored.
+    // its row is found from the trap's address and the repetition. Two repetitions at a time,
+    // the pair is run again one at a time from the trap: the trap comes on the second row of a
+    // pair as on the first, with the first's result stored.
     constexpr int Rows = 40;
     std::string text = "#Hclass\trun\n#Hversion\t1\n#DParam \t" + std::to_string(Rows + 1) + "\n";
     for (int i = 0; i <= Rows; ++i)
@@ -193,7 +194,7 @@ TEST_F(MathsErrorsInRuns, ATrapInARunOfAlikeRowsIsPutOnItsRow)
         int located;   ///< the row the trap is put on, the first row left unstored
     };
     for (const Case& c : {Case{false, false, 23, 23}, Case{true, false, 23, 23}, Case{true, true, 22, 22},
-                          Case{true, true, 23, 22}}) {
+                          Case{true, true, 23, 23}, Case{true, true, 38, 38}}) {
         SCOPED_TRACE(std::to_string(c.native) + std::to_string(c.paired) + " " + std::to_string(c.zero));
         AllowPairedLoops(c.paired);
         ASSERT_EQ(LoadCodeText(text), 0);
@@ -214,4 +215,158 @@ TEST_F(MathsErrorsInRuns, ATrapInARunOfAlikeRowsIsPutOnItsRow)
         EXPECT_EQ(cell('V', c.located), 0.0);
         EXPECT_EQ(cell('V', c.zero + 1), 0.0);
     }
+}
+
+namespace {
+
+/// A table of one run of alike rows that native code takes two repetitions at a time: each row
+/// adds, subtracts, multiplies, divides, squares or copies cells of streams that advance by
+/// one to three cells a repetition (streams of a stride interleaved), reading the parameters
+/// or what the repetition's earlier rows wrote. The parameters hold 1 to 2, but one row divides
+/// by a parameter that is zero in one repetition, so that the row traps there (or the run traps
+/// before, on a division by what an earlier row made zero).
+struct PairedRun {
+    struct Stream {
+        char kind;
+        int start, stride;
+        std::string at(int repetition) const
+        {
+            return std::string(1, kind) + std::to_string(start + repetition * stride);
+        }
+    };
+    int period = 0, repeats = 0;
+    std::vector<std::string> text;     ///< the rows
+    std::vector<double> parameters;
+    int trapRepetition = 0, trapRow = 0;
+
+    static constexpr int Parameters = 600, Values = 800;
+
+    explicit PairedRun(std::mt19937_64& random)
+    {
+        period = 1 + int(random() % 8);
+        repeats = 16 + int(random() % 21);
+        int nextP = 0, nextV = 0;
+        auto streams = [&](char kind, int& next, int count) {
+            std::vector<Stream> out;
+            while (int(out.size()) < count) {
+                const int stride = 1 + int(random() % 3);
+                const int together = std::min(count - int(out.size()), 1 + int(random() % unsigned(stride)));
+                for (int j = 0; j < together; ++j)
+                    out.push_back({kind, next + j, stride});
+                next += stride * repeats;
+            }
+            return out;
+        };
+        const std::vector<Stream> inputs = streams('P', nextP, 2 + int(random() % 3));
+        const std::vector<Stream> results = streams('V', nextV, 2 + int(random() % 5));
+        static const char* const operations[] = {"add", "sub", "mul", "div", "pw2", "mov"};
+        struct Row {
+            std::string mnemonic;
+            Stream destination;
+            std::vector<Stream> operands;
+        };
+        std::vector<Row> body;
+        std::vector<Stream> written;
+        for (int k = 0; k < period; ++k) {
+            Row row{operations[random() % std::size(operations)], results[random() % results.size()], {}};
+            const int operands = row.mnemonic == "pw2" || row.mnemonic == "mov" ? 1 : 2;
+            for (int f = 0; f < operands; ++f) {
+                const bool earlier = !written.empty() && random() % 2;
+                row.operands.push_back(earlier ? written[random() % written.size()] : inputs[random() % inputs.size()]);
+            }
+            written.push_back(row.destination);
+            body.push_back(row);
+        }
+        // The trap: one row divides by a parameter, which is zero in one repetition.
+        trapRow = int(random() % unsigned(period));
+        Row& trapping = body[std::size_t(trapRow)];
+        trapping.mnemonic = "div";
+        trapping.operands.resize(1, inputs[0]);
+        trapping.operands.push_back(inputs[random() % inputs.size()]);
+        trapRepetition = int(random() % unsigned(repeats));
+        for (int r = 0; r < repeats; ++r)
+            for (const Row& row : body) {
+                std::string line = "\t" + row.mnemonic + "\t" + row.destination.at(r);
+                for (const Stream& operand : row.operands)
+                    line += "\t" + operand.at(r);
+                text.push_back(line);
+            }
+        parameters.resize(Parameters);
+        for (double& p : parameters)
+            p = 1.0 + double(random() % 1024) / 1024.0;
+        const Stream& divisor = trapping.operands[1];
+        parameters[std::size_t(divisor.start + trapRepetition * divisor.stride)] = 0.0;
+    }
+
+    std::string codeText() const
+    {
+        std::string out = "#Hclass\tpaired\n#Hversion\t1\n#DParam \t" + std::to_string(Parameters) + "\n";
+        for (int i = 0; i < Parameters; ++i)
+            out += "\t#real\tp" + std::to_string(i) + "\n";
+        out += "#DVariable\t" + std::to_string(Values) + "\n";
+        for (int i = 0; i < Values; ++i)
+            out += "\t#real\tv" + std::to_string(i) + "\n";
+        out += "#Edynamic\t" + std::to_string(text.size()) + "\n";
+        for (const std::string& line : text)
+            out += line + "\n";
+        return out;
+    }
+};
+
+} // namespace
+
+TEST_F(MathsErrorsInRuns, ATrapInAPairedLoopComesOnTheInterpretersRowWithItsCells)
+{
+    // Whichever repetition of a pair and whichever row of the body traps, native code that
+    // runs the pair in packed halves ends the run as the interpreter does: the same box, the
+    // same row, and the same bits in every cell, written before the trap or not.
+    std::mt19937_64 random(3205);
+    int paired = 0, secondOfPair = 0, laterRow = 0;
+    for (int round = 0; round < 150; ++round) {
+        const PairedRun run(random);
+        SCOPED_TRACE("round " + std::to_string(round) + ": period " + std::to_string(run.period) + ", repeats " +
+                     std::to_string(run.repeats) + ", trap in repetition " + std::to_string(run.trapRepetition) +
+                     " row " + std::to_string(run.trapRow));
+        struct Ending {
+            std::vector<std::vector<std::string>> boxes;
+            std::int64_t located = 0;
+            std::string table, summary;
+            std::vector<std::uint64_t> cells;
+        } endings[2];
+        for (bool native : {false, true}) {
+            ASSERT_EQ(LoadCodeText(run.codeText()), 0);
+            modeltest::resetRunFlags();
+            ASSERT_TRUE(BuildFastCode());
+            if (native) {
+                CodeEmission emission;
+                ChooseCellBase(InstructionTables()[2].rows, emission);
+                const std::vector<RowLoop> loops = FindRowLoops(InstructionTables()[2].rows, emission);
+                paired += loops.size() == 1 && loops[0].paired && loops[0].period == std::size_t(run.period);
+            }
+            Settings().warp = native ? 1 : 0;
+            for (int i = 0; i < PairedRun::Parameters; ++i)
+                ASSERT_TRUE(SetVariableValue(KindParameter, i, run.parameters[std::size_t(i)]));
+            ASSERT_NO_FATAL_FAILURE(runToEnd());
+            Ending& ending = endings[native];
+            for (const auto& box : sink.transcript())
+                ending.boxes.push_back(box.lines);
+            int index = -1;
+            ending.located = LocateInstruction(index, ending.table);
+            ending.summary = LastRunSummary();
+            ending.cells = modeltest::cellBits();
+        }
+        ASSERT_EQ(endings[0].boxes.size(), 1u);
+        EXPECT_EQ(endings[1].boxes, endings[0].boxes);
+        EXPECT_EQ(endings[1].located, endings[0].located);
+        EXPECT_EQ(endings[1].table, "dynamic-model") << ::testing::PrintToString(endings[1].boxes);
+        EXPECT_EQ(endings[1].summary.rfind("Floating point exception.", 0), 0u) << endings[1].summary;
+        EXPECT_TRUE(endings[1].cells == endings[0].cells);
+        const std::int64_t row = -endings[0].located;
+        secondOfPair += (row / run.period) % 2 == 1 && row / run.period < run.repeats - run.repeats % 2;
+        laterRow += row % run.period > 0;
+    }
+    // Most runs are paired, and traps come in either repetition of a pair and on later rows.
+    EXPECT_GT(paired, 100);
+    EXPECT_GT(secondOfPair, 30);
+    EXPECT_GT(laterRow, 30);
 }
