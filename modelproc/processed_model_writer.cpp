@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <list>
 #include <optional>
 #include <string_view>
 #include <thread>
@@ -648,22 +649,24 @@ void joinParts(std::vector<std::string>& parts, std::string& out)
     }
 }
 
-/// Appends the text of each equation. The text of one equation does not depend on any other's,
-/// so a long list is written in parts by threads of their own and the parts joined in order.
-void appendEquationTexts(const std::vector<EquationRec*>& equations, std::string& out)
+/// The text of each equation, in parts that follow one another. The text of one equation does not
+/// depend on any other's, so a long list is written in parts by threads of their own.
+std::vector<std::string> equationTextParts(const std::vector<EquationRec*>& equations)
 {
-    const std::size_t parts = partsFor(equations.size());
-    if (parts <= 1) {
-        for (const EquationRec* eq : equations)
-            writeEquationText(eq, out);
-        return;
-    }
+    const std::size_t parts = std::max<std::size_t>(1, partsFor(equations.size()));
     std::vector<std::string> texts(parts);
     runParts(parts, [&](std::size_t part) {
         const std::size_t end = equations.size() * (part + 1) / parts;
         for (std::size_t k = equations.size() * part / parts; k < end; ++k)
             writeEquationText(equations[k], texts[part]);
     });
+    return texts;
+}
+
+/// Appends the text of each equation.
+void appendEquationTexts(const std::vector<EquationRec*>& equations, std::string& out)
+{
+    std::vector<std::string> texts = equationTextParts(equations);
     joinParts(texts, out);
 }
 
@@ -708,7 +711,10 @@ struct PendingFile {
     int error = 0;
 
     explicit PendingFile(std::string target) : path(std::move(target)), temporary(temporaryBeside(path)) {}
-    void write(const std::string& text) { written = platform::writeFileAtomically(temporary, text, &error); }
+    void write(const std::vector<std::string_view>& pieces)
+    {
+        written = platform::writeFileAtomically(temporary, pieces, &error);
+    }
     void discard() const
     {
         if (written)
@@ -878,10 +884,10 @@ int ttwrite_equations(ClassRec* cls, int mode, std::string* out)
 
 namespace {
 
-/// The code of one section's equations, the count of its instructions and the most temporaries
-/// an equation needs.
+/// The code of one section's equations in parts that follow one another, the count of its
+/// instructions and the most temporaries an equation needs.
 struct SectionCode {
-    std::string text;
+    std::vector<std::string> parts;
     int instructions = 0;
     int maxTemporaries = 0;
 };
@@ -889,7 +895,8 @@ struct SectionCode {
 /// Generates the code of the equations in one thread, reporting what cannot be written.
 bool generateInOrder(const std::vector<EquationRec*>& equations, SectionCode& code)
 {
-    CodeGenerator generator(&code.text);
+    code.parts.assign(1, std::string());
+    CodeGenerator generator(&code.parts[0]);
     int number = 0;
     for (const EquationRec* eq : equations)
         generator.equation(eq, ++number);
@@ -901,8 +908,8 @@ bool generateInOrder(const std::vector<EquationRec*>& equations, SectionCode& co
 /// Generates the code of the equations. A long list is generated in parts by threads of their
 /// own, each numbering its instructions from 0; a part with a jump in it (the jumps of a
 /// conditional name instructions by number) is generated again once the number of its first
-/// instruction is known. The parts are then joined. A part that cannot be written sends the whole
-/// list back to one thread, which reports in order.
+/// instruction is known. A part that cannot be written sends the whole list back to one thread,
+/// which reports in order.
 bool generateCode(const std::vector<EquationRec*>& equations, SectionCode& code)
 {
     code = SectionCode{};
@@ -946,7 +953,7 @@ bool generateCode(const std::vector<EquationRec*>& equations, SectionCode& code)
         code = SectionCode{};
         return generateInOrder(equations, code);
     }
-    joinParts(texts, code.text);
+    code.parts = std::move(texts);
     code.instructions = first[parts];
     code.maxTemporaries = *std::max_element(temporaries.begin(), temporaries.end());
     return true;
@@ -984,46 +991,84 @@ void distributeForFiles(ClassRec* cls, WriterState& state, EquationSections& fir
     state.cls = cls;
 }
 
-/// Appends the four sections, each under its header with the section's instruction count, making
-/// room for all of them at once and giving back each text's room as it goes.
-void appendSections(std::string& out, const WriterState& state, std::array<std::string, 4>& texts)
-{
-    // A header is a line of at most 32 characters.
-    std::size_t size = out.size() + 4 * 32;
-    for (const std::string& text : texts)
-        size += text.size();
-    out.reserve(size);
-    for (std::size_t s = 0; s < 4; ++s) {
-        sectionHeader(out, static_cast<int>(s), state.counts[s]);
-        out += texts[s];
-        std::string().swap(texts[s]);
+/// The text of a file that is written in pieces, in order; it holds the pieces given to it, and
+/// refers to those only shown to it.
+class FileText {
+public:
+    void add(std::string text)
+    {
+        if (!text.empty())
+            m_pieces.push_back(m_held.emplace_back(std::move(text)));
     }
-}
+    /// A piece held elsewhere, for as long as this text is used.
+    void show(std::string_view text)
+    {
+        if (!text.empty())
+            m_pieces.push_back(text);
+    }
+    void add(std::vector<std::string>& texts)
+    {
+        for (std::string& text : texts)
+            add(std::move(text));
+    }
+    /// Adds the four sections, each under its header with the section's instruction count.
+    void addSections(const WriterState& state, std::array<std::vector<std::string>, 4>& texts)
+    {
+        for (std::size_t s = 0; s < 4; ++s) {
+            std::string header;
+            sectionHeader(header, static_cast<int>(s), state.counts[s]);
+            add(std::move(header));
+            add(texts[s]);
+        }
+    }
+    const std::vector<std::string_view>& pieces() const { return m_pieces; }
+    /// Appends the whole text.
+    void appendTo(std::string& out) const
+    {
+        std::size_t size = out.size();
+        for (std::string_view piece : m_pieces)
+            size += piece.size();
+        out.reserve(size);
+        for (std::string_view piece : m_pieces)
+            out += piece;
+    }
 
-/// Appends the temporaries' declarations and the code of the distributed sections. The
-/// sections' instruction counts and the temporaries come before the code, so the code of each
-/// section is generated into a buffer of its own first.
-bool appendCode(const ClassRec* cls, WriterState& state, const EquationSections& first, std::string& out)
+private:
+    std::list<std::string> m_held; ///< a list, so that a piece stays where it is
+    std::vector<std::string_view> m_pieces;
+};
+
+/// Generates the code of the distributed sections into `code`, leaving their instruction counts
+/// and temporaries in `state`.
+bool generateFileCode(const ClassRec* cls, WriterState& state, const EquationSections& first,
+                      std::array<SectionCode, 4>& code)
 {
-    std::array<SectionCode, 4> sectionCode;
-    bool ok = generateSectionCode(first, state, sectionCode);
+    bool ok = generateSectionCode(first, state, code);
     if (state.sections != first) {
         // Its errors were reported the first time.
         g_reporting = false;
-        ok = generateSectionCode(state.sections, state, sectionCode) && ok;
+        ok = generateSectionCode(state.sections, state, code) && ok;
         g_reporting = true;
     }
     state.counted = cls;
-    if (state.maxTemporaries > 0) {
-        out += "\n#DUnnamed\t" + std::to_string(state.maxTemporaries) + '\n';
-        for (int i = 0; i < state.maxTemporaries; ++i)
-            out += "\t#real\n";
-    }
-    std::array<std::string, 4> texts;
-    for (std::size_t s = 0; s < 4; ++s)
-        texts[s] = std::move(sectionCode[s].text);
-    appendSections(out, state, texts);
     return ok;
+}
+
+/// Adds the temporaries' declarations and the code of the distributed sections. The sections'
+/// instruction counts and the temporaries come before the code, which is why the code of each
+/// section is generated into buffers of its own first.
+void addCode(const WriterState& state, std::array<SectionCode, 4>& code, FileText& out)
+{
+    if (state.maxTemporaries > 0) {
+        std::string temporaries = "\n#DUnnamed\t" + std::to_string(state.maxTemporaries) + '\n';
+        for (int i = 0; i < state.maxTemporaries; ++i)
+            temporaries += "\t#real\n";
+        out.add(std::move(temporaries));
+    }
+    std::array<std::vector<std::string>, 4> texts;
+    for (std::size_t s = 0; s < 4; ++s)
+        texts[s] = std::move(code[s].parts);
+    out.addSections(state, texts);
 }
 
 /// Runs `work` in a thread of its own until the end of the scope, keeping what it throws.
@@ -1068,7 +1113,12 @@ int ttwrite_code_equations(ClassRec* cls, std::string& out)
     WriterState& state = writerState();
     EquationSections first;
     distributeForFiles(cls, state, first);
-    return appendCode(cls, state, first, out) ? 1 : 0;
+    std::array<SectionCode, 4> code;
+    const bool ok = generateFileCode(cls, state, first, code);
+    FileText text;
+    addCode(state, code, text);
+    text.appendTo(out);
+    return ok ? 1 : 0;
 }
 
 int ttwrite_code_files(ClassRec* cls)
@@ -1108,33 +1158,39 @@ int writeFiles(ClassRec* cls, const std::string& directory, const std::string& b
         distributeForFiles(cls, state, first);
         declarations.finish();
     }
-    std::array<std::string, 4> sectionText;
-    std::string code = header;
+    std::array<std::vector<std::string>, 4> sectionText;
+    std::array<SectionCode, 4> sectionCode;
     bool codeOk = false;
     {
         Worker text([&] {
             for (std::size_t s = 0; s < 4; ++s)
-                appendEquationTexts(state.sections[s], sectionText[s]);
+                sectionText[s] = equationTextParts(state.sections[s]);
         });
-        codeOk = appendCode(cls, state, first, code) && headerOk;
+        codeOk = generateFileCode(cls, state, first, sectionCode) && headerOk;
         text.finish();
     }
     if (!codeOk)
         return 0; // the old files stay: a half-generated code file must not look current
+    // Both files begin with the declarations; the rest of each follows in the pieces it was
+    // made in.
+    FileText code;
+    code.show(header);
+    addCode(state, sectionCode, code);
+    FileText equations;
+    equations.show(header);
+    equations.addSections(state, sectionText);
     // The equation file is written while the code file is.
     PendingFile codeFile(MakeCodeFileName(directory, base));
     PendingFile equationFile(MakeEquationFileName(directory, base));
     {
-        Worker equations([&] {
-            std::string text = std::move(header);
-            appendSections(text, state, sectionText);
-            equationFile.write(text);
+        Worker equationWriter([&] {
+            equationFile.write(equations.pieces());
         });
         try {
-            codeFile.write(code);
-            equations.finish();
+            codeFile.write(code.pieces());
+            equationWriter.finish();
         } catch (...) {
-            equations.wait();
+            equationWriter.wait();
             codeFile.discard();
             equationFile.discard();
             throw;

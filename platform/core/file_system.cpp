@@ -96,12 +96,16 @@ mode_t currentUmask()
     return 022;
 }
 
+/// Long texts go to the file a piece at a time: one write of tens of megabytes is often many
+/// times slower than the same bytes written a megabyte at a time.
+constexpr std::size_t kWriteChunk = std::size_t(1) << 20;
+
 bool writeAll(int fd, std::string_view content)
 {
     const char* data = content.data();
     std::size_t left = content.size();
     while (left > 0) {
-        ssize_t n = ::write(fd, data, left);
+        ssize_t n = ::write(fd, data, std::min(left, kWriteChunk));
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -281,6 +285,11 @@ std::optional<std::string> readFile(const std::string& path, int* error)
 
 bool writeFileAtomically(const std::string& path, std::string_view content, int* error)
 {
+    return writeFileAtomically(path, std::span<const std::string_view>(&content, 1), error);
+}
+
+bool writeFileAtomically(const std::string& path, std::span<const std::string_view> pieces, int* error)
+{
     auto fail = [error](int code) {
         if (error)
             *error = code;
@@ -309,8 +318,9 @@ bool writeFileAtomically(const std::string& path, std::string_view content, int*
         ::unlink(temp.c_str());
         return fail(code);
     };
-    if (!writeAll(fd, content))
-        return abandon(errno);
+    for (std::string_view piece : pieces)
+        if (!writeAll(fd, piece))
+            return abandon(errno);
     if (::fsync(fd) != 0)
         return abandon(errno);
     if (hadFile && (old.st_uid != ::geteuid() || old.st_gid != ::getegid())) {

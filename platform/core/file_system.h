@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -63,6 +64,8 @@ std::optional<std::string> readFile(const std::string& path, int* error);
 /// On failure the old file is untouched, the temporary file removed, and the
 /// system error number is stored in `error` when given.
 bool writeFileAtomically(const std::string& path, std::string_view content, int* error = nullptr);
+/// As above, with the content given as pieces written one after the other.
+bool writeFileAtomically(const std::string& path, std::span<const std::string_view> pieces, int* error = nullptr);
 
 /// The process's current directory; none when it cannot be had.
 std::optional<std::string> currentDirectory();

@@ -160,6 +160,28 @@ TEST(AtomicWrite, NewFileTakesTheUmask)
     EXPECT_EQ(readText(dir.file("new.ini")), "x");
 }
 
+TEST(AtomicWrite, PiecesFollowOneAnotherWhateverTheirSizes)
+{
+    // Long pieces go out a megabyte at a time: the bytes at the seams must all arrive, in order.
+    TempDir dir;
+    std::string path = dir.write("long.l", "old");
+    std::string big(3u * 1024 * 1024 + 17, '\0');
+    for (std::size_t i = 0; i < big.size(); ++i)
+        big[i] = static_cast<char>('a' + (i * 7 + i / 4093) % 26);
+    const std::string exact(1u << 20, 'x');
+    const std::string_view pieces[] = {"head\n", "", big, exact, "tail"};
+    int error = -1;
+    ASSERT_TRUE(writeFileAtomically(path, pieces, &error));
+    EXPECT_EQ(error, 0);
+    const std::string text = readText(path);
+    ASSERT_EQ(text.size(), 5 + big.size() + exact.size() + 4);
+    EXPECT_TRUE(text == "head\n" + big + exact + "tail");
+    EXPECT_EQ(sortedEntries(dir.path()), (std::vector<std::string>{".", "..", "long.l"}));
+
+    ASSERT_TRUE(writeFileAtomically(path, std::span<const std::string_view>()));
+    EXPECT_EQ(readText(path), "");
+}
+
 TEST(AtomicWrite, WritesThroughLinks)
 {
     TempDir dir;
