@@ -320,7 +320,7 @@ int expand_model(ClassRec* cls, const std::string& modelFile)
         expand_submodel(cls, sub);
         // A dissolved subclass has left the list; its parts were appended at the end.
         SectionLink* next = sub->next ? sub->next : before->next;
-        sub = next->end ? nullptr : static_cast<SubclassRec*>(next);
+        sub = next->isEnd() ? nullptr : static_cast<SubclassRec*>(next);
     }
     SubmodelType* last = body->types.last();
     for (SubmodelType* type = body->types.first(); type && type != last;) {

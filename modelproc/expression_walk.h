@@ -143,8 +143,7 @@ inline ExprNode* newNodeLike(const ExprNode* from, ExprNode* parent)
     node->selector = from->selector;
     node->flags = from->flags;
     node->parent = parent;
-    node->realValue = from->realValue;
-    node->intValue = from->intValue;
+    node->copyValueOf(*from);
     return node;
 }
 

@@ -93,16 +93,6 @@ bool isSumOrIdentity(const ExprNode* e)
     return e && e->kind == TK_FUNCTIONNAME && (e->function == FN_SUM || e->function == FN_IDENTITY);
 }
 
-/// Links `record` just before `position` in position's section list.
-void linkBefore(SectionLink* record, SectionLink* position)
-{
-    record->end = 0;
-    record->next = position;
-    record->prev = position->prev;
-    position->prev->next = record;
-    position->prev = record;
-}
-
 /// One copy of the equation per instance element, each with that element's indices in front.
 void unrollEquation(EquationBody* body, EquationRec* eq, const ExprList& dim)
 {
@@ -123,7 +113,7 @@ void unrollEquation(EquationBody* body, EquationRec* eq, const ExprList& dim)
         if (!copy)
             return;
         SectionList<EquationRec>::unlink(copy);
-        linkBefore(copy, eq);
+        SectionList<EquationRec>::insertBefore(copy, eq);
         copy->left = ttcopy_1_expr(eq->left, nullptr, nullptr);
         copy->right = ttcopy_1_expr(eq->right, nullptr, nullptr);
         copy->fixed = eq->fixed;

@@ -4,6 +4,7 @@
 #include "modelproc/expression_walk.h"
 
 #include <algorithm>
+#include <atomic>
 #include <charconv>
 #include <climits>
 #include <functional>
@@ -15,9 +16,12 @@
 
 void RecordArena::clear()
 {
-    while (DestroyLink* link = m_lastDestroy) {
-        m_lastDestroy = link->previous;
-        link->destroy(link + 1);
+    for (DestroyChain& chain : m_chains) {
+        // The object lies just after its link.
+        while (DestroyLink* link = chain.last) {
+            chain.last = link->previous;
+            chain.destroy(link + 1);
+        }
     }
     for (void* chunk : m_chunks)
         std::free(chunk);
@@ -25,6 +29,12 @@ void RecordArena::clear()
     m_next = nullptr;
     m_left = 0;
     m_count = 0;
+}
+
+std::size_t RecordArena::newKindNumber()
+{
+    static std::atomic<std::size_t> kinds{0};
+    return kinds++;
 }
 
 void* RecordArena::allocateChunk(std::size_t bytes)

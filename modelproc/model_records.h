@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <type_traits>
 #include <new>
@@ -41,23 +42,26 @@ public:
                 return nullptr;
             object = new (memory) T(std::forward<Args>(args)...);
         } else {
-            // An object with a destructor is laid just after the link that remembers it, so that
-            // remembering costs no list of its own (which would be copied each time it grew).
-            static_assert(sizeof(DestroyLink) % alignof(T) == 0);
-            void* memory = allocate(sizeof(DestroyLink) + sizeof(T), alignof(DestroyLink));
+            // An object with a destructor is laid just after the link that remembers it, on the
+            // chain of its kind, so that remembering costs one pointer and no list of its own.
+            constexpr std::size_t kLinkRoom = alignof(T) > sizeof(DestroyLink) ? alignof(T) : sizeof(DestroyLink);
+            DestroyChain* chain = chainOf(kindNumber<T>(), [](void* p) { static_cast<T*>(p)->~T(); });
+            if (!chain)
+                return nullptr;
+            constexpr std::size_t kLinkAlignment = alignof(T) > alignof(DestroyLink) ? alignof(T) : alignof(DestroyLink);
+            auto* memory = static_cast<unsigned char*>(allocate(kLinkRoom + sizeof(T), kLinkAlignment));
             if (!memory)
                 return nullptr;
-            auto* link = static_cast<DestroyLink*>(memory);
-            object = new (link + 1) T(std::forward<Args>(args)...);
-            link->destroy = [](void* p) { static_cast<T*>(p)->~T(); };
-            link->previous = m_lastDestroy;
-            m_lastDestroy = link;
+            auto* link = reinterpret_cast<DestroyLink*>(memory + kLinkRoom - sizeof(DestroyLink));
+            object = new (memory + kLinkRoom) T(std::forward<Args>(args)...);
+            link->previous = chain->last;
+            chain->last = link;
         }
         ++m_count;
         return object;
     }
 
-    /// Ends every object, newest first, and gives the chunks back.
+    /// Ends every object, each kind's newest first, and gives the chunks back.
     void clear();
     /// Objects made since the last `clear`.
     std::size_t size() const { return m_count; }
@@ -79,12 +83,39 @@ private:
     }
     void* allocateChunk(std::size_t bytes);
 
-    /// Sits just before an object whose destructor must run; the newest such object is last.
-    struct alignas(kAlignment) DestroyLink {
+    /// Sits just before an object whose destructor must run; the newest such object of its kind
+    /// is the last of its chain.
+    struct DestroyLink {
         DestroyLink* previous;
-        void (*destroy)(void*);
     };
-    DestroyLink* m_lastDestroy = nullptr;
+    /// The objects of one kind that have a destructor to run, newest last.
+    struct DestroyChain {
+        DestroyLink* last = nullptr;
+        void (*destroy)(void*) = nullptr;
+    };
+    /// A number for each kind of object, the same in every arena.
+    static std::size_t newKindNumber();
+    template <class T>
+    static std::size_t kindNumber()
+    {
+        static const std::size_t number = newKindNumber();
+        return number;
+    }
+    /// The chain of a kind, made when it is first asked for; null when memory is exhausted.
+    DestroyChain* chainOf(std::size_t kind, void (*destroy)(void*))
+    {
+        if (kind >= m_chains.size()) {
+            try {
+                m_chains.resize(kind + 1);
+            } catch (const std::bad_alloc&) {
+                return nullptr;
+            }
+        }
+        DestroyChain* chain = &m_chains[kind];
+        chain->destroy = destroy;
+        return chain;
+    }
+    std::vector<DestroyChain> m_chains; ///< by kind number
     std::vector<void*> m_chunks;
     unsigned char* m_next = nullptr;
     std::size_t m_left = 0;
@@ -118,11 +149,14 @@ RecordArena& arenaFor()
 // ---------------------------------------------------------------------------
 // Lists
 
-/// The links every record of a section list carries; a sentinel has `end` set.
+/// The links every record of a section list carries. A list's sentinel is told apart by its
+/// `prev`, which carries a mark in its lowest bit; only the list itself reads or writes it.
 struct SectionLink {
     SectionLink* next = nullptr;
     SectionLink* prev = nullptr;
-    unsigned char end = 0;
+
+    /// Whether this link is a list's sentinel (the end of a walk).
+    bool isEnd() const { return (reinterpret_cast<std::uintptr_t>(prev) & 1) != 0; }
 };
 
 /// Circular doubly linked list with an embedded sentinel; records are appended at the tail.
@@ -131,8 +165,8 @@ class SectionList {
 public:
     SectionList()
     {
-        m_head.next = m_head.prev = &m_head;
-        m_head.end = 1;
+        m_head.next = &m_head;
+        m_head.prev = reinterpret_cast<SectionLink*>(reinterpret_cast<std::uintptr_t>(&m_head) | 1);
     }
     SectionList(const SectionList&) = delete;
     SectionList& operator=(const SectionList&) = delete;
@@ -141,11 +175,22 @@ public:
     void append(T* record)
     {
         SectionLink* link = record;
-        link->end = 0;
-        link->prev = m_head.prev;
+        SectionLink* tail = prevOf(&m_head);
+        link->prev = tail;
         link->next = &m_head;
-        m_head.prev->next = link;
-        m_head.prev = link;
+        tail->next = link;
+        setPrev(&m_head, link);
+    }
+
+    /// Links the record just before `position`, a record or a sentinel of a section list.
+    static void insertBefore(T* record, SectionLink* position)
+    {
+        SectionLink* link = record;
+        SectionLink* before = prevOf(position);
+        link->prev = before;
+        link->next = position;
+        before->next = link;
+        setPrev(position, link);
     }
 
     /// Unlinks a record from whatever section list holds it; an unlinked record is left alone.
@@ -155,25 +200,29 @@ public:
         if (!link->next || !link->prev)
             return;
         link->prev->next = link->next;
-        link->next->prev = link->prev;
+        setPrev(link->next, link->prev);
         link->next = link->prev = nullptr;
     }
 
-    T* first() const { return m_head.next->end ? nullptr : static_cast<T*>(m_head.next); }
-    T* last() const { return m_head.prev->end ? nullptr : static_cast<T*>(m_head.prev); }
+    T* first() const { return m_head.next->isEnd() ? nullptr : static_cast<T*>(m_head.next); }
+    T* last() const
+    {
+        SectionLink* tail = prevOf(&m_head);
+        return tail->isEnd() ? nullptr : static_cast<T*>(tail);
+    }
     /// The record after `record` in its list, null at the end.
     static T* after(const T* record)
     {
         const SectionLink* link = record;
-        return link->next->end ? nullptr : static_cast<T*>(link->next);
+        return link->next->isEnd() ? nullptr : static_cast<T*>(link->next);
     }
     bool empty() const { return m_head.next == &m_head; }
 
-    /// Records in list order (walk from the sentinel's next to the first end flag).
+    /// Records in list order (walk from the sentinel's next to the sentinel).
     int count() const
     {
         int n = 0;
-        for (const SectionLink* p = m_head.next; !p->end; p = p->next)
+        for (const SectionLink* p = m_head.next; !p->isEnd(); p = p->next)
             ++n;
         return n;
     }
@@ -189,7 +238,7 @@ public:
         }
         bool operator==(const iterator& other) const
         {
-            return m_link == other.m_link || (m_link->end && other.m_link->end);
+            return m_link == other.m_link || (m_link->isEnd() && other.m_link->isEnd());
         }
 
     private:
@@ -199,6 +248,18 @@ public:
     iterator end() const { return iterator(const_cast<SectionLink*>(&m_head)); }
 
 private:
+    /// The link before `link`, whether `link` is a record or a sentinel.
+    static SectionLink* prevOf(const SectionLink* link)
+    {
+        return reinterpret_cast<SectionLink*>(reinterpret_cast<std::uintptr_t>(link->prev) & ~std::uintptr_t(1));
+    }
+    /// Sets the link before `link`, keeping a sentinel's mark.
+    static void setPrev(SectionLink* link, SectionLink* prev)
+    {
+        const std::uintptr_t mark = reinterpret_cast<std::uintptr_t>(link->prev) & 1;
+        link->prev = reinterpret_cast<SectionLink*>(reinterpret_cast<std::uintptr_t>(prev) | mark);
+    }
+
     SectionLink m_head;
 };
 
@@ -465,27 +526,30 @@ struct SignalDescriptor {
     SigconRec* signal = nullptr;
 };
 
+// The small fields of a record are laid together so that they share words; a flag array lends
+// the room after its elements to the field that follows it.
+
 struct PortRec : SectionLink {
     std::string name;
     BondRec* bond = nullptr;
     ExprList dim;
+    PtrList<PortRec> relports; ///< relation 3 equal, 4 not equal
+    PtrList<BondDescriptor> connected;
     unsigned char c_type = 4; ///< 1 Fix, 2 Prefer, 3 Constr, 4 Indiff
     unsigned char c_val = 0;
     unsigned char orientation = 0; ///< fixed power direction: 0 free, 1 out of the submodel, 2 into it
-    PtrList<PortRec> relports; ///< relation 3 equal, 4 not equal
-    PtrList<BondDescriptor> connected;
-    FlagArray outsides;
     std::int32_t elcount = 0;
+    FlagArray outsides;
 };
 
 struct IoRec : SectionLink {
     std::string name;
     PtrList<SigconRec> signals;
     ExprList dim;
-    std::int16_t type = 0; ///< declared type code
     PtrList<SignalDescriptor> connected;
-    FlagArray known;
+    std::int16_t type = 0; ///< declared type code
     std::int32_t elcount = 0;
+    FlagArray known;
 };
 
 struct VarRec : SectionLink {
@@ -495,11 +559,11 @@ struct VarRec : SectionLink {
     std::int32_t at = 0; ///< declared type code
     std::int32_t index = 0;
     std::int32_t kn_siz = 0;
-    FlagArray kn_arr; ///< 0 known, 1 unknown
     std::int32_t connmark = 0;
     // The number a `VariableNumbering` gave the variable, valid while `numberStamp` is its stamp.
-    mutable std::uint32_t numberStamp = 0;
     mutable std::int32_t number = 0;
+    [[no_unique_address]] FlagArray kn_arr; ///< 0 known, 1 unknown
+    mutable std::uint32_t numberStamp = 0;
 };
 
 struct NamedExprRec : SectionLink {
@@ -513,23 +577,28 @@ struct ExprPairRec : SectionLink {
     std::int32_t values[3] = {0, 0, 0};
 };
 
-/// One node of an expression tree; `kind` is a token number.
+/// One node of an expression tree; `kind` is a token number. Millions of them make a big model,
+/// so the numbers are kept in 16 bits each and a literal holds one value, by its kind.
 struct ExprNode {
     ExprNode* left = nullptr;
     ExprNode* right = nullptr;
     ExprNode* parent = nullptr;
     ExprNode* extra = nullptr; ///< else-part of TK_IF; next of the equation's chain for names and time
-    std::int32_t kind = 0;
-    std::int32_t function = 0;
-    std::int32_t selector = 0;
-    std::int32_t flags = 0;
     ExprList index;             ///< indices of a name reference
     SectionLink* record = nullptr; ///< the referenced PortRec, IoRec, ArgRec or VarRec
     ExprList args;              ///< arguments of a call
-    double realValue = 0.0;
-    std::int32_t intValue = 0;  ///< integer and boolean literals
+    std::int16_t kind = 0;
+    std::int16_t function = 0;
+    std::int16_t selector = 0;
+    std::int16_t flags = 0;
+    union {
+        double realValue = 0.0; ///< a real literal
+        std::int32_t intValue;  ///< integer and boolean literals
+    };
 
     VarRec* var() const { return static_cast<VarRec*>(record); }
+    /// Takes the literal value of `from`, whichever kind of literal it is.
+    void copyValueOf(const ExprNode& from) { std::memcpy(&realValue, &from.realValue, sizeof realValue); }
 };
 
 struct ConnEnd {
@@ -584,9 +653,9 @@ struct GraphBody {
 struct EquationRec : SectionLink {
     ExprNode* left = nullptr;
     ExprNode* right = nullptr;
+    ExprNode* variables = nullptr; ///< chain of name and time nodes, newest first
     std::int32_t sort_no = 0;
     std::int32_t reshaped = 0;
-    ExprNode* variables = nullptr; ///< chain of name and time nodes, newest first
     std::int32_t fixed = 0;
     std::int32_t blockstart = 0;
 };
@@ -631,6 +700,7 @@ struct ClassRec {
     std::int16_t argsub = 0;
     std::int16_t expand = 0;
     std::int16_t causal = 0;
+    bool instanceCopy = false; ///< copied for an instance: made, with its equation body, in the graph arena
     SectionList<PortRec> ports;
     SectionList<IoRec> inputs;
     SectionList<IoRec> outputs;
@@ -642,7 +712,6 @@ struct ClassRec {
     SectionList<ExprPairRec> exprpairs;
     GraphBody* graph = nullptr;        ///< the body when type is TOP
     EquationBody* equations = nullptr; ///< the body when type is DYN
-    bool instanceCopy = false; ///< copied for an instance: made, with its equation body, in the graph arena
 
     SectionList<VarRec>& section(ClassSection which);
 };

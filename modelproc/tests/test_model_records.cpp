@@ -59,6 +59,46 @@ TEST_F(RecordsTest, SectionListsAppendAndUnlink)
     EXPECT_EQ(ttcount_ios(cls, 4), 0);
 }
 
+TEST_F(RecordsTest, SectionListsKeepTheirEndsThroughInsertsAndUnlinks)
+{
+    ClassRec* cls = newClass();
+    EXPECT_EQ(cls->ports.first(), nullptr);
+    EXPECT_EQ(cls->ports.last(), nullptr);
+    PortRec* ports[4];
+    for (int i = 0; i < 3; ++i) {
+        ports[i] = newPort(cls);
+        ports[i]->name = std::string(1, char('a' + i));
+    }
+    SectionLink* sentinel = ports[2]->next;
+    EXPECT_TRUE(sentinel->isEnd());
+    EXPECT_FALSE(ports[0]->isEnd());
+    // Before the first record, and before the sentinel (at the tail).
+    ports[3] = ProcessingArena().make<PortRec>();
+    ports[3]->name = "z";
+    SectionList<PortRec>::insertBefore(ports[3], ports[0]);
+    EXPECT_EQ(names(cls->ports), (std::vector<std::string>{"z", "a", "b", "c"}));
+    SectionList<PortRec>::unlink(ports[3]);
+    SectionList<PortRec>::insertBefore(ports[3], sentinel);
+    EXPECT_EQ(names(cls->ports), (std::vector<std::string>{"a", "b", "c", "z"}));
+    EXPECT_EQ(cls->ports.last(), ports[3]);
+    EXPECT_EQ(SectionList<PortRec>::after(ports[3]), nullptr);
+    // Unlinking the last record leaves the sentinel marked and the list whole.
+    SectionList<PortRec>::unlink(ports[3]);
+    EXPECT_EQ(cls->ports.last(), ports[2]);
+    EXPECT_TRUE(ports[2]->next->isEnd());
+    newPort(cls)->name = "d";
+    EXPECT_EQ(names(cls->ports), (std::vector<std::string>{"a", "b", "c", "d"}));
+    while (PortRec* p = cls->ports.first())
+        SectionList<PortRec>::unlink(p);
+    EXPECT_TRUE(cls->ports.empty());
+    EXPECT_EQ(cls->ports.last(), nullptr);
+    EXPECT_EQ(cls->ports.count(), 0);
+    EXPECT_TRUE(sentinel->isEnd());
+    newPort(cls)->name = "e";
+    EXPECT_EQ(names(cls->ports), (std::vector<std::string>{"e"}));
+    EXPECT_EQ(cls->ports.first(), cls->ports.last());
+}
+
 TEST_F(RecordsTest, PtrListOrders)
 {
     int a = 1, b = 2, c = 3;
@@ -432,6 +472,45 @@ TEST_F(RecordsTest, ArenaKeepsRecordsApartAndEndsThemNewestFirst)
     ExprNode* again = ProcessingArena().make<ExprNode>();
     ASSERT_TRUE(again);
     EXPECT_EQ(again->left, nullptr);
+}
+
+TEST_F(RecordsTest, ArenaEndsEveryKindOfRecordOnceEachKindNewestFirst)
+{
+    struct alignas(16) WideTracked : Tracked {
+        using Tracked::Tracked;
+        double value = 1.5;
+    };
+    struct NarrowTracked {
+        explicit NarrowTracked(std::vector<int>* log_, int id_) : log(log_), id(id_) {}
+        ~NarrowTracked() { log->push_back(id); }
+        std::vector<int>* log;
+        int id;
+    };
+    std::vector<int> wide, plain, narrow;
+    for (int i = 0; i < 3000; ++i) {
+        // The kinds are interleaved with records that need no ending.
+        ASSERT_TRUE(GraphArena().make<ExprNode>());
+        auto* w = GraphArena().make<WideTracked>(&wide, i);
+        ASSERT_TRUE(w);
+        EXPECT_EQ(reinterpret_cast<std::uintptr_t>(w) % 16, 0u);
+        ASSERT_TRUE(GraphArena().make<Tracked>(&plain, i));
+        if (i % 3 == 0) {
+            ASSERT_TRUE(GraphArena().make<NarrowTracked>(&narrow, i));
+        }
+    }
+    GraphArena().clear();
+    ASSERT_EQ(wide.size(), 3000u);
+    ASSERT_EQ(plain.size(), 3000u);
+    ASSERT_EQ(narrow.size(), 1000u);
+    for (std::size_t k = 0; k < 3000; ++k) {
+        EXPECT_EQ(wide[k], int(2999 - k));
+        EXPECT_EQ(plain[k], int(2999 - k));
+    }
+    for (std::size_t k = 0; k < 1000; ++k)
+        EXPECT_EQ(narrow[k], int(999 - k) * 3);
+    // A second clear ends nothing again.
+    GraphArena().clear();
+    EXPECT_EQ(wide.size(), 3000u);
 }
 
 TEST_F(RecordsTest, FreeingAClassReleasesBondsOnceBothEndsAreGone)
