@@ -81,10 +81,10 @@ private:
             recoverLine();
         }
     }
-    std::string text() const { return m_scanner.text(); }
+    const std::string& text() const { return m_scanner.text(); }
     SectionLink* recordOfCurrent() const
     {
-        const SymbolEntry* entry = findSymbol(m_scanner.text());
+        const SymbolEntry* entry = m_scanner.symbol();
         return entry ? entry->value : nullptr;
     }
     int digitValue() const

@@ -40,21 +40,57 @@ const Keyword keywords[] = {
     {"version", TK_VERSION},
 };
 
-bool isLetter(char c) { return std::isalpha(static_cast<unsigned char>(c)) != 0; }
+// Identifiers hold only ASCII letters, digits and `_`, whatever the locale of the process.
+bool isLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 bool isWordChar(char c) { return isLetter(c) || isDigit(c) || c == '_'; }
+
+constexpr std::size_t kKeywordCount = sizeof keywords / sizeof keywords[0];
+
+/// The keywords by their first character, each list in table order, so that a word is
+/// compared only with the few keywords it could be.
+struct KeywordIndex {
+    struct Word {
+        std::string_view text;
+        int token;
+    };
+    Word words[kKeywordCount];
+    unsigned char first[257] = {}; ///< words of first character c: words[first[c]] up to words[first[c + 1]]
+
+    KeywordIndex()
+    {
+        std::size_t n = 0;
+        for (int c = 0; c < 256; ++c) {
+            first[c] = static_cast<unsigned char>(n);
+            for (const Keyword& k : keywords)
+                if (static_cast<unsigned char>(k.word[0]) == c)
+                    words[n++] = Word{k.word, k.token};
+        }
+        first[256] = static_cast<unsigned char>(n);
+    }
+};
+
+const KeywordIndex& keywordIndex()
+{
+    static const KeywordIndex index;
+    return index;
+}
 
 } // namespace
 
 int keywordToken(std::string_view word)
 {
-    for (const Keyword& k : keywords)
-        if (word == k.word)
-            return k.token;
+    if (word.empty())
+        return 0;
+    const KeywordIndex& index = keywordIndex();
+    const auto c = static_cast<unsigned char>(word[0]);
+    for (std::size_t i = index.first[c]; i < index.first[c + 1]; ++i)
+        if (index.words[i].text == word)
+            return index.words[i].token;
     return 0;
 }
 
-int identifierToken(const std::string& name)
+int identifierToken(std::string_view name)
 {
     return symbolKind(name);
 }
@@ -144,29 +180,52 @@ std::size_t KeldorScanner::realLength(std::size_t at) const
     return point ? p - at : 0;
 }
 
+const SymbolEntry* KeldorScanner::symbol() const
+{
+    if (m_symbolGeneration != symtabGeneration()) {
+        m_symbol = findSymbol(m_token);
+        m_symbolGeneration = symtabGeneration();
+    }
+    return m_symbol;
+}
+
 int KeldorScanner::scanWord(std::size_t start)
 {
-    m_token = m_input.substr(start, m_pos - start);
-    if (m_token == "or")
-        return TK_OR;
-    if (m_token == "and")
-        return TK_AND;
-    if (m_token == "not")
-        return TK_NOT;
-    if (m_token == "div")
-        return TK_IDIV;
-    if (m_token == "mod")
-        return TK_MOD;
-    if (m_token == "E")
-        return TK_E;
-    if (int keyword = keywordToken(m_token))
+    m_token.assign(m_input, start, m_pos - start);
+    const std::string_view word = m_token;
+    switch (word.size()) {
+    case 1:
+        if (word[0] == 'E')
+            return TK_E;
+        break;
+    case 2:
+        if (word == "or")
+            return TK_OR;
+        break;
+    case 3:
+        if (word == "and")
+            return TK_AND;
+        if (word == "not")
+            return TK_NOT;
+        if (word == "div")
+            return TK_IDIV;
+        if (word == "mod")
+            return TK_MOD;
+        break;
+    default: break;
+    }
+    if (int keyword = keywordToken(word))
         return keyword;
-    return identifierToken(m_token);
+    m_symbol = findSymbol(word);
+    m_symbolGeneration = symtabGeneration();
+    return m_symbol ? m_symbol->kind : TK_UNDEFINEDNAME;
 }
 
 int KeldorScanner::scan()
 {
     const std::string& s = m_input;
+    m_symbol = nullptr;
+    m_symbolGeneration = symtabGeneration();
     for (;;) {
         m_tokenLine = m_line;
         if (m_pos >= s.size()) {
@@ -177,12 +236,12 @@ int KeldorScanner::scan()
         char c = s[m_pos];
         std::size_t endLength = 0;
         auto single = [&](int token) {
-            m_token = s.substr(start, 1);
+            m_token.assign(1, c);
             ++m_pos;
             return token;
         };
         auto pair = [&](int token) {
-            m_token = s.substr(start, 2);
+            m_token.assign(s, start, 2);
             m_pos += 2;
             return token;
         };
@@ -313,7 +372,12 @@ int KeldorScanner::scan()
         default: break;
         }
 
-        if (c == '.' || isDigit(c) || isLetter(c)) {
+        if (isLetter(c)) {
+            // Only the identifier rule matches text that starts with a letter.
+            m_pos += identifierLength(m_pos);
+            return scanWord(start);
+        }
+        if (c == '.' || isDigit(c)) {
             // Longest match; on equal length the earlier rule wins: operators and
             // selectors, digits, real constants, identifiers.
             std::size_t bestLength = 0;
@@ -345,11 +409,11 @@ int KeldorScanner::scan()
                 offer(realLength(m_pos), TK_REAL_CONSTANT);
             offer(identifierLength(m_pos), -2);
             m_pos += bestLength;
-            m_token = s.substr(start, bestLength);
-            if (best == -1)
-                return keywordToken(m_token);
             if (best == -2)
                 return scanWord(start);
+            m_token.assign(s, start, bestLength);
+            if (best == -1)
+                return keywordToken(m_token);
             return best;
         }
         // Every other character, a lone carriage return among them.

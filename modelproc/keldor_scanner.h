@@ -1,8 +1,11 @@
 // The Keldor scanner: turns a model description into tokens for the parser.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
+
+struct SymbolEntry;
 
 /// Start conditions of the scanner.
 enum ScannerCondition : int {
@@ -23,6 +26,9 @@ public:
     /// Line of the last token returned (1-based).
     int line() const { return m_tokenLine; }
     int condition() const { return m_condition; }
+    /// The symbol-table entry of the last token when it is a declared name, else null; looked
+    /// up again only when the table changed since the token was scanned.
+    const SymbolEntry* symbol() const;
 
     /// 0 connection mode, 1 expression mode; set by the parser.
     int expressionMode = 0;
@@ -42,10 +48,12 @@ private:
     int m_tokenLine = 1;
     int m_condition = SC_NORMAL;
     std::string m_token;
+    mutable const SymbolEntry* m_symbol = nullptr;
+    mutable std::uint64_t m_symbolGeneration = 0;
 };
 
 /// The keyword token of a word, 0 when it is none (the table is searched from the front).
 int keywordToken(std::string_view word);
 
 /// The token a declared name scans as: its kind in the symbol table, else `TK_UNDEFINEDNAME`.
-int identifierToken(const std::string& name);
+int identifierToken(std::string_view name);

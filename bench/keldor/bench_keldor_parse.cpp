@@ -1,9 +1,13 @@
-// Parsing speed of the Keldor reader on generated equation models of 10^3 to 10^5 equations.
+// Parsing speed of the Keldor reader on generated equation models of 10^3 to 10^5 equations,
+// and on the mass-spring chains of the processing benchmark (speed and the heap the parse keeps).
 #include "bench/generated_equation_model.h"
+#include "bench/modelproc/chain_model.h"
 #include "modelproc/processing_pipeline.h"
 #include "modelproc/record_release.h"
 
 #include <benchmark/benchmark.h>
+
+#include <malloc.h>
 
 #include <string>
 
@@ -27,8 +31,38 @@ void ParseGeneratedModel(benchmark::State& state)
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(text.size()));
 }
 
+/// Bytes of heap in use, the blocks malloc maps of their own included.
+double heapInUse()
+{
+    struct mallinfo2 info = mallinfo2();
+    return double(info.uordblks) + double(info.hblkhd);
+}
+
+void ParseChain(benchmark::State& state)
+{
+    const int n = static_cast<int>(state.range(0));
+    const std::string text = chainModel(n);
+    double kept = 0;
+    for (auto _ : state) {
+        const double before = heapInUse();
+        ClassRec* cls = nullptr;
+        int result = ttparse_text(text, "chain1.mg0", 3, cls, nullptr);
+        if (result != 0)
+            state.SkipWithError("the chain did not parse");
+        benchmark::DoNotOptimize(cls);
+        state.PauseTiming();
+        kept = heapInUse() - before;
+        release_all();
+        state.ResumeTiming();
+    }
+    state.counters["kept_MB"] = kept / 1e6;
+    state.counters["kept_B_per_cell"] = kept / n;
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(text.size()));
+}
+
 } // namespace
 
 BENCHMARK(ParseGeneratedModel)->Arg(1000)->Arg(10000)->Arg(100000)->MinTime(2.0)->Unit(benchmark::kMillisecond);
+BENCHMARK(ParseChain)->Arg(10000)->Arg(100000)->Arg(1000000)->Iterations(3)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

@@ -1,9 +1,14 @@
 // Tests of the Keldor scanner: rules, longest match, start conditions, modes and lines.
 #include "modelproc/keldor_scanner.h"
+#include "modelproc/model_records.h"
 #include "modelproc/symbol_table.h"
 #include "modelproc/tokens.h"
 
 #include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -95,5 +100,96 @@ TEST(KeldorScanner, DeclaredNamesScanAsTheirKind)
     EXPECT_EQ(scanner.next(), TK_UNDEFINEDNAME);
     EXPECT_EQ(scanner.next(), 0);
     EXPECT_EQ(scanner.text(), "");
+    symtabRelease();
+}
+
+TEST(KeldorScanner, EveryKeywordAndNothingElseScansAsAKeyword)
+{
+    const std::pair<const char*, int> words[] = {
+        {"1_effort", 382}, {"1_flow", 383}, {"any", 340}, {"bond", 322}, {"boolean", 302}, {"causality", 374},
+        {"class", 321}, {"conditions", 329}, {"connections", 337}, {"constants", 334}, {"constraint", 378},
+        {"dimension", 355}, {"do", 357}, {"effort", 380}, {"else", 363}, {"elseif", 361}, {"equal", 388},
+        {"equations", 339}, {"false", 370}, {"fi", 360}, {"fixed", 376}, {"flow", 381}, {"for", 356},
+        {"graph", 323}, {"if", 359}, {"in", 385}, {"indifferent", 379}, {"initial", 328}, {"inputs", 353},
+        {"integer", 301}, {"interface", 326}, {"interpolation", 390}, {"notequal", 389}, {"od", 358},
+        {"orientation", 373}, {"out", 386}, {"outputs", 354}, {"parameters", 327}, {"parameter", 331},
+        {"ports", 352}, {"preferred", 377}, {"real", 300}, {"restrictions", 375}, {"same", 384},
+        {"sampletime", 304}, {"scheme", 391}, {"set", 333}, {"signals", 338}, {"string", 303},
+        {"subclasses", 330}, {"tables", 335}, {"then", 362}, {"true", 369}, {"variables", 336},
+        {"version", 324},
+    };
+    for (const auto& [word, token] : words) {
+        EXPECT_EQ(keywordToken(word), token) << word;
+        // Neither a longer nor a shorter word, nor another case, is the keyword.
+        const std::string text = word;
+        EXPECT_EQ(keywordToken(text + "x"), 0) << word;
+        EXPECT_NE(keywordToken(std::string_view(text).substr(0, text.size() - 1)), token) << word;
+        std::string upper = text;
+        upper[upper[0] == '1' ? 2 : 0] = static_cast<char>(upper[upper[0] == '1' ? 2 : 0] - 'a' + 'A');
+        EXPECT_EQ(keywordToken(upper), 0) << word;
+    }
+    EXPECT_EQ(keywordToken(""), 0);
+    EXPECT_EQ(keywordToken("v0"), 0);
+}
+
+TEST(SymbolTable, ManyNamesKeepTheirNewestDeclaration)
+{
+    symtabSetup(1);
+    // Enough names for the table to grow many times, among them names that share their first
+    // characters, names that are prefixes of others, and names longer than a block of text.
+    constexpr int n = 60000;
+    std::vector<std::string> names;
+    for (int k = 0; k < n; ++k)
+        names.push_back((k % 3 == 0 ? "v" : k % 3 == 1 ? "mass_" : "s") + std::to_string(k));
+    const std::string longName(100000, 'q');
+    names.push_back(longName);
+    std::vector<SectionLink> records(names.size());
+    for (std::size_t k = 0; k < names.size(); ++k)
+        ASSERT_EQ(symtabInsert(&records[k], names[k], TK_PARAMETERNAME), 1);
+    // Every other name declared again hides the first declaration.
+    for (std::size_t k = 0; k < names.size(); k += 2)
+        symtabInsert(&records[(k + 1) % records.size()], names[k], TK_VARIABLENAME);
+    for (std::size_t k = 0; k < names.size(); ++k) {
+        const SymbolEntry* entry = findSymbol(names[k]);
+        ASSERT_NE(entry, nullptr) << names[k].substr(0, 20);
+        EXPECT_EQ(entry->name, names[k]);
+        EXPECT_EQ(entry->kind, k % 2 == 0 ? TK_VARIABLENAME : TK_PARAMETERNAME);
+        EXPECT_EQ(entry->value, &records[k % 2 == 0 ? (k + 1) % records.size() : k]);
+    }
+    for (const char* absent : {"v1", "mass_0", "s", "v", "mass_", "v00", "q", ""})
+        EXPECT_EQ(symbolKind(absent), TK_UNDEFINEDNAME) << absent;
+    EXPECT_EQ(symbolKind(longName.substr(1)), TK_UNDEFINEDNAME);
+    EXPECT_EQ(symbolKind("t"), TK_TIME);
+    EXPECT_EQ(symbolKind("table_from_file"), TK_FUNCTIONNAME);
+
+    symtabRelease();
+    EXPECT_EQ(findSymbol("v0"), nullptr);
+    EXPECT_EQ(symbolKind("t"), TK_UNDEFINEDNAME);
+    symtabSetup(1);
+    EXPECT_EQ(symbolKind("v0"), TK_UNDEFINEDNAME);
+    EXPECT_EQ(symbolKind("sin"), TK_FUNCTIONNAME);
+    symtabRelease();
+}
+
+TEST(KeldorScanner, TheRecordOfANameIsThatOfItsNewestDeclaration)
+{
+    symtabSetup(1);
+    SectionLink first, second;
+    symtabInsert(&first, "x", TK_PORTNAME);
+    KeldorScanner scanner;
+    scanner.reset("x y ;");
+    EXPECT_EQ(scanner.next(), TK_PORTNAME);
+    ASSERT_NE(scanner.symbol(), nullptr);
+    EXPECT_EQ(scanner.symbol()->value, &first);
+    // Declared again after it was scanned: its record is the new one, its token stays.
+    symtabInsert(&second, "x", TK_INPUTNAME);
+    EXPECT_EQ(scanner.symbol()->value, &second);
+    EXPECT_EQ(scanner.next(), TK_UNDEFINEDNAME);
+    EXPECT_EQ(scanner.symbol(), nullptr);
+    symtabInsert(&first, "y", TK_OUTPUTNAME);
+    ASSERT_NE(scanner.symbol(), nullptr);
+    EXPECT_EQ(scanner.symbol()->value, &first);
+    EXPECT_EQ(scanner.next(), TK_SEMICOLON);
+    EXPECT_EQ(scanner.symbol(), nullptr);
     symtabRelease();
 }
