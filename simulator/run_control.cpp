@@ -77,9 +77,9 @@ int trapKindOfCode(int code)
 
 void RunTrapHandler(int, siginfo_t* info, void* context)
 {
-    // A trap of the processor's own (not one sent) inside native code that runs two
+    // A trap of the processor's own (not one sent) inside native code that runs several
     // repetitions of its rows at once resumes in code that runs them one at a time.
-    if (info && info->si_code > 0 && ResumeTrapInPairedLoop(context))
+    if (info && info->si_code > 0 && ResumeTrapInLoopLanes(context))
         return;
     g_trapCode = info ? info->si_code : 0;
 #if defined(__x86_64__)

@@ -599,7 +599,7 @@ constexpr std::size_t MinLoopRepeats = 16;
 constexpr std::size_t MaxLoopPeriod = 8;
 
 bool g_rowLoopsAllowed = true;
-bool g_pairedLoopsAllowed = true;
+std::size_t g_maxLanes = 4;
 std::uint64_t g_loopRepetition = 0;
 
 /// Registers of a loop: the bases of its cells (caller-saved, used by no pattern) and the count.
@@ -697,9 +697,9 @@ PairedKind pairedKindOf(OperationHandler handler)
     return PairedKind::None;
 }
 
-/// True when two repetitions of the loop may run side by side (see `RowLoop::paired`).
-bool pairable(const std::vector<Instruction>& rows, const std::vector<std::array<std::int64_t, 3>>& strides,
-              const RowLoop& loop)
+/// True when `lanes` repetitions of the loop may run side by side (see `RowLoop::lanes`).
+bool sideBySide(const std::vector<Instruction>& rows, const std::vector<std::array<std::int64_t, 3>>& strides,
+                const RowLoop& loop, std::size_t lanes)
 {
     struct Stream {
         std::int64_t start, stride;
@@ -715,12 +715,14 @@ bool pairable(const std::vector<Instruction>& rows, const std::vector<std::array
             if (cells[f])
                 streams.push_back({std::int64_t(reinterpret_cast<std::uintptr_t>(cells[f])), strides[k][std::size_t(f)], f == 0});
     }
+    // The last lane's cell must lie within a displacement of the first's.
     for (const LoopCell& cell : loop.cells) {
-        const std::int64_t next = std::int64_t(cell.displacement) + cell.stride;
-        if (cell.stride != 0 && cell.stride != 8 && (next < INT32_MIN || next > INT32_MAX))
+        const std::int64_t last = std::int64_t(cell.displacement) + cell.stride * std::int64_t(lanes - 1);
+        if (last < INT32_MIN || last > INT32_MAX)
             return false;
     }
     const auto span = std::int64_t(loop.repeats - 1);
+    const auto near = std::int64_t(lanes) - 1;
     for (const Stream& w : streams) {
         if (!w.written)
             continue;
@@ -737,7 +739,7 @@ bool pairable(const std::vector<Instruction>& rows, const std::vector<std::array
                 return false;
             // Repetitions j and j' meet on a cell where j' - j = (w.start - x.start) / stride.
             const std::int64_t apart = w.start - x.start;
-            if (apart % w.stride == 0 && (apart / w.stride == 1 || apart / w.stride == -1))
+            if (apart % w.stride == 0 && apart != 0 && apart / w.stride >= -near && apart / w.stride <= near)
                 return false;
         }
     }
@@ -826,6 +828,126 @@ void pairedRow(CodeWriter& w, const CodeEmission& e, const Instruction& row, std
     pairedStore(w, e, row.destination, XMM0);
 }
 
+// ---- four repetitions at a time, in the quarters of 256-bit AVX registers ----
+
+/// The three-byte VEX prefix: `wide` for 256 bits, `pp` the implied prefix (1: 66, 3: F2),
+/// `map` the opcode map (1: 0F, 2: 0F38, 3: 0F3A), `source` the extra source register (0 when none),
+/// `rm` the register or base register of the ModRM operand.
+void vexPrefix(CodeWriter& w, bool wide, std::uint8_t pp, std::uint8_t map, std::uint8_t reg, std::uint8_t source,
+               std::uint8_t rm)
+{
+    w.byte(0xC4);
+    w.byte(std::uint8_t((reg & 8 ? 0 : 0x80) | 0x40 | (rm & 8 ? 0 : 0x20) | map));
+    w.byte(std::uint8_t((~source & 15) << 3 | (wide ? 4 : 0) | pp));
+}
+
+/// A VEX instruction on a cell of a loop body's row, moved on by `laneOffset` bytes.
+void vexOnCell(CodeWriter& w, const CodeEmission& e, bool wide, std::uint8_t pp, std::uint8_t map, std::uint8_t opcode,
+               std::uint8_t reg, std::uint8_t source, const double* cell, std::int64_t laneOffset)
+{
+    const LoopCell* loopCell = loopCellOf(e, cell);
+    assert(loopCell || nearCell(e, cell));
+    const std::uint8_t base = loopCell ? loopCell->reg : 3; // else from the cell base in rbx
+    vexPrefix(w, wide, pp, map, reg, source, base);
+    w.byte(opcode);
+    w.byte(modrm(2, reg & 7, base & 7));
+    const std::int64_t at = loopCell     ? std::int64_t(loopCell->displacement)
+                            : w.counting() ? 0
+                                           : std::int64_t(bitsOf(cell)) - std::int64_t(e.cellBase);
+    w.imm32(std::int32_t(at + laneOffset));
+}
+
+/// A VEX instruction between registers (ModRM reg and rm), with an immediate byte if any.
+void vexRegisters(CodeWriter& w, bool wide, std::uint8_t map, std::uint8_t opcode, std::uint8_t reg,
+                  std::uint8_t source, std::uint8_t rm, int immediate = -1)
+{
+    vexPrefix(w, wide, 1, map, reg, source, rm);
+    w.byte(opcode);
+    w.byte(modrm(3, reg & 7, rm & 7));
+    if (immediate >= 0)
+        w.byte(std::uint8_t(immediate));
+}
+
+constexpr std::uint8_t QuadScratch = 2; // xmm2: the upper half of a cell of four repetitions
+
+std::int64_t strideOf(const CodeEmission& e, const double* cell)
+{
+    const LoopCell* loopCell = loopCellOf(e, cell);
+    return loopCell ? loopCell->stride : 0;
+}
+
+/// Loads a cell of four repetitions into the quarters of ymm `y`.
+void quadLoad(CodeWriter& w, const CodeEmission& e, std::uint8_t y, const double* cell)
+{
+    const std::int64_t stride = strideOf(e, cell);
+    if (stride == 8) {
+        vexOnCell(w, e, true, 1, 1, 0x10, y, 0, cell, 0); // vmovupd
+    } else if (stride == 0) {
+        vexOnCell(w, e, true, 1, 2, 0x19, y, 0, cell, 0); // vbroadcastsd
+    } else {
+        vexOnCell(w, e, false, 3, 1, 0x10, y, 0, cell, 0);                                 // vmovsd
+        vexOnCell(w, e, false, 1, 1, 0x16, y, y, cell, stride);                            // vmovhpd
+        vexOnCell(w, e, false, 3, 1, 0x10, QuadScratch, 0, cell, 2 * stride);              // vmovsd
+        vexOnCell(w, e, false, 1, 1, 0x16, QuadScratch, QuadScratch, cell, 3 * stride);    // vmovhpd
+        vexRegisters(w, true, 3, 0x18, y, y, QuadScratch, 1);                               // vinsertf128
+    }
+}
+
+/// Stores the quarters of ymm `y` from lane `from` on into a cell of four repetitions.
+void quadStore(CodeWriter& w, const CodeEmission& e, const double* cell, std::uint8_t y, int from = 0)
+{
+    const std::int64_t stride = strideOf(e, cell);
+    if (stride == 8 && from == 0) {
+        vexOnCell(w, e, true, 1, 1, 0x11, y, 0, cell, 0); // vmovupd
+        return;
+    }
+    if (from == 0)
+        vexOnCell(w, e, false, 1, 1, 0x13, y, 0, cell, 0);                  // vmovlpd
+    vexOnCell(w, e, false, 1, 1, 0x17, y, 0, cell, stride);                 // vmovhpd
+    vexRegisters(w, true, 3, 0x19, y, 0, QuadScratch, 1);                   // vextractf128
+    vexOnCell(w, e, false, 1, 1, 0x13, QuadScratch, 0, cell, 2 * stride);   // vmovlpd
+    vexOnCell(w, e, false, 1, 1, 0x17, QuadScratch, 0, cell, 3 * stride);   // vmovhpd
+}
+
+/// One row for four repetitions, as `pairedRow` for two; the old destination cells of the
+/// four are kept whole in ymm3 on (one register a row).
+void quadRow(CodeWriter& w, const CodeEmission& e, const Instruction& row, std::size_t index, bool keep)
+{
+    auto binary = [&](std::uint8_t op, bool bFirst) {
+        quadLoad(w, e, 0, bFirst ? row.operand2 : row.operand1);
+        quadLoad(w, e, 1, bFirst ? row.operand1 : row.operand2);
+        vexRegisters(w, true, 1, op, 0, 0, 1); // ymm0 = ymm0 op ymm1
+    };
+    switch (pairedKindOf(row.handler)) {
+    case PairedKind::Add: binary(0x58, true); break;
+    case PairedKind::Mul: binary(0x59, true); break;
+    case PairedKind::Sub: binary(0x5C, false); break;
+    case PairedKind::Div: binary(0x5E, false); break;
+    case PairedKind::Mov: quadLoad(w, e, 0, row.operand1); break;
+    case PairedKind::Pw2:
+        quadLoad(w, e, 0, row.operand1);
+        vexRegisters(w, true, 1, 0x59, 0, 0, 0); // vmulpd ymm0, ymm0, ymm0
+        break;
+    case PairedKind::None: assert(false); return;
+    }
+    if (keep)
+        quadLoad(w, e, std::uint8_t(3 + index), row.destination);
+    quadStore(w, e, row.destination, 0);
+}
+
+void vzeroupper(CodeWriter& w) { w.bytes({0xC5, 0xF8, 0x77}); }
+
+/// True when the processor and the system run AVX code.
+bool avxUsable()
+{
+#if defined(__x86_64__) && defined(__GNUC__)
+    static const bool usable = __builtin_cpu_supports("avx");
+    return usable;
+#else
+    return false;
+#endif
+}
+
 /// mov/add/inc/cmp on a 64-bit register numbered 0..15, with the REX prefix it needs.
 std::uint8_t rexW(std::uint8_t reg) { return std::uint8_t(0x48 | (reg >> 3)); }
 
@@ -881,7 +1003,10 @@ std::vector<RowLoop> FindRowLoops(const std::vector<Instruction>& rows, const Co
         loop.period = bestPeriod;
         loop.repeats = bestRepeats;
         if (bestPeriod && assignLoopRegisters(rows, bestStrides, emission, loop)) {
-            loop.paired = g_pairedLoopsAllowed && pairable(rows, bestStrides, loop);
+            for (const std::size_t lanes : {std::size_t(4), std::size_t(2)})
+                if (loop.lanes == 1 && lanes <= g_maxLanes && (lanes < 4 || avxUsable()) &&
+                    sideBySide(rows, bestStrides, loop, lanes))
+                    loop.lanes = lanes;
             i += bestPeriod * bestRepeats;
             loops.push_back(std::move(loop));
         } else {
@@ -950,16 +1075,23 @@ std::size_t EmitRowLoop(CodeEmission& e, RowLoop& loop, std::uint32_t at)
         e.loopCells = loop.cells.data() + loop.cellStart[k];
         e.loopCellCount = loop.cellStart[k + 1] - loop.cellStart[k];
     };
-    // The body rows, two repetitions at a time or one.
-    auto body = [&](bool paired, std::vector<std::uint32_t>& offsets) {
-        offsets.assign(loop.period, 0);
+    auto offRows = [&] {
+        e.loopCells = nullptr;
+        e.loopCellCount = 0;
+        e.instruction = saved;
+    };
+    // The body rows, `lanes` repetitions at a time; their offsets appended.
+    auto body = [&](std::size_t lanes, std::vector<std::uint32_t>& offsets) {
         for (std::size_t k = 0; k < loop.period; ++k) {
-            offsets[k] = here();
+            offsets.push_back(here());
             onRow(k);
             const Instruction& row = *e.instruction;
-            if (paired) {
-                // Only a trap on a later row needs the cell back.
-                piece([&](CodeWriter& w) { pairedRow(w, e, row, k, k + 1 < loop.period); });
+            // Only a trap on a later row needs a row's old cells back.
+            const bool keep = k + 1 < loop.period;
+            if (lanes == 4) {
+                piece([&](CodeWriter& w) { quadRow(w, e, row, k, keep); });
+            } else if (lanes == 2) {
+                piece([&](CodeWriter& w) { pairedRow(w, e, row, k, keep); });
             } else if (sizeOnly) {
                 size += row.emitter(&e);
             } else {
@@ -968,11 +1100,9 @@ std::size_t EmitRowLoop(CodeEmission& e, RowLoop& loop, std::uint32_t at)
                 size += std::size_t(e.cursor - before);
             }
         }
-        e.loopCells = nullptr;
-        e.loopCellCount = 0;
-        e.instruction = saved;
+        offRows();
     };
-    const std::int64_t step = loop.paired ? 2 : 1;
+    const std::size_t lanes = loop.lanes;
     loop.head = at;
     piece([&](CodeWriter& w) {
         for (const RowLoop::Base& base : loop.bases) {
@@ -983,28 +1113,33 @@ std::size_t EmitRowLoop(CodeEmission& e, RowLoop& loop, std::uint32_t at)
     });
     const std::uint32_t top = here();
     piece(storeRepetition);
-    body(loop.paired, loop.body);
+    loop.body.clear();
+    body(lanes, loop.body);
     loop.tail = here();
-    advance(step);
+    advance(std::int64_t(lanes));
     piece([&](CodeWriter& w) {
         w.bytes({0x49, 0x81, 0xFB}); // cmp r11, repetitions that start a step
-        w.imm32(std::int32_t(loop.repeats + 1 - std::size_t(step)));
+        w.imm32(std::int32_t(loop.repeats + 1 - lanes));
         w.bytes({0x0F, 0x82}); // jb top
         w.imm32(std::int32_t(std::int64_t(top) - (std::int64_t(here()) + w.count() + 4)));
+        if (lanes == 4)
+            vzeroupper(w);
     });
+    // The last repetitions one at a time, with the registers on the first of them.
     loop.rest.clear();
+    for (std::size_t r = 0; r < loop.repeats % lanes; ++r) {
+        if (r > 0)
+            advance(1);
+        piece(storeRepetition);
+        body(1, loop.rest);
+    }
     loop.retry.clear();
     loop.retryEntries.clear();
-    if (loop.paired && loop.repeats % 2 == 1) {
-        // The last repetition alone, with the registers on it.
-        piece(storeRepetition);
-        body(false, loop.rest);
-    }
-    if (loop.paired) {
-        // Where a trap inside the paired body resumes: the second repetition's cells that
-        // the pair wrote before the trapping row are put back, and the two repetitions run
-        // again one after the other from there, so that the trap comes on the row and with
-        // the cells of one repetition at a time. Its end is the loop's next step.
+    if (lanes > 1) {
+        // Where a trap inside the body resumes: the later repetitions' cells that the body
+        // wrote before the trapping row are put back, and the repetitions run again one after
+        // the other from there, so that the trap comes on the row and with the cells of one
+        // repetition at a time. Its end is the loop's next step.
         const std::uint32_t skip = here();
         jumpTo(0); // over the retry, set below
         std::vector<std::uint32_t> entryJumps;
@@ -1012,23 +1147,28 @@ std::size_t EmitRowLoop(CodeEmission& e, RowLoop& loop, std::uint32_t at)
             loop.retryEntries.push_back(here());
             for (std::size_t r = k; r-- > 0;) {
                 onRow(r);
-                piece([&](CodeWriter& w) { restoreSecondCell(w, e, r, e.instruction->destination); });
+                piece([&](CodeWriter& w) {
+                    if (lanes == 4)
+                        quadStore(w, e, e.instruction->destination, std::uint8_t(3 + r), 1);
+                    else
+                        restoreSecondCell(w, e, r, e.instruction->destination);
+                });
             }
-            e.loopCells = nullptr;
-            e.loopCellCount = 0;
-            e.instruction = saved;
+            offRows();
+            if (lanes == 4)
+                piece(vzeroupper);
             entryJumps.push_back(here());
             jumpTo(0);
         }
-        std::vector<std::uint32_t> first, second;
-        body(false, first);
-        advance(1);
-        piece(storeRepetition);
-        body(false, second);
-        advance(-1);
+        for (std::size_t lane = 0; lane < lanes; ++lane) {
+            if (lane > 0) {
+                advance(1);
+                piece(storeRepetition);
+            }
+            body(1, loop.retry);
+        }
+        advance(1 - std::int64_t(lanes));
         jumpTo(loop.tail);
-        loop.retry = first;
-        loop.retry.insert(loop.retry.end(), second.begin(), second.end());
         loop.end = here();
         if (!sizeOnly) {
             // The forward jumps, now that their targets are known.
@@ -1039,7 +1179,7 @@ std::size_t EmitRowLoop(CodeEmission& e, RowLoop& loop, std::uint32_t at)
             };
             patch(skip, loop.end);
             for (std::size_t k = 0; k < loop.period; ++k)
-                patch(entryJumps[k], first[k]);
+                patch(entryJumps[k], loop.retry[k]);
         }
     }
     loop.end = here();
@@ -1050,7 +1190,7 @@ std::uint64_t& LoopRepetitionCell() { return g_loopRepetition; }
 
 void AllowRowLoops(bool allowed) { g_rowLoopsAllowed = allowed; }
 
-void AllowPairedLoops(bool allowed) { g_pairedLoopsAllowed = allowed; }
+void LimitLoopLanes(std::size_t lanes) { g_maxLanes = lanes; }
 
 void EmitPrologue(std::uint8_t*& cursor, std::uintptr_t cellBase)
 {

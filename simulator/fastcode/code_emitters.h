@@ -45,11 +45,13 @@ struct RowLoop {
         std::uint8_t reg = 0;
     };
     std::size_t first = 0, period = 0, repeats = 0;
-    /// Two repetitions at a time, in the two halves of packed SSE2 registers: every row is an
+    /// Repetitions run at a time: 1, or 2 in the halves of packed SSE2 registers, or 4 in the
+    /// quarters of AVX registers (where the processor has AVX). Only where every row is an
     /// addition, subtraction, multiplication, division, square or copy, and no cell that one
-    /// repetition writes is read or written by the repetition before or after it, so the pair
-    /// gives the results, bit for bit, and the flags of the two repetitions one after the other.
-    bool paired = false;
+    /// repetition writes is read or written by the `lanes - 1` repetitions before or after it,
+    /// so that the lanes give the results, bit for bit, and the flags of the repetitions one
+    /// after the other.
+    std::size_t lanes = 1;
     std::vector<Base> bases;
     std::vector<LoopCell> cells;          ///< the cells of body row k at [cellStart[k], cellStart[k + 1])
     std::vector<std::uint32_t> cellStart;
@@ -57,12 +59,12 @@ struct RowLoop {
     std::uint32_t head = 0;               ///< the loop's first byte (the offset of row `first`)
     std::vector<std::uint32_t> body;      ///< each body row's pattern
     std::uint32_t tail = 0;               ///< the advance of the registers and the count
-    std::vector<std::uint32_t> rest;      ///< a paired loop's last, unpaired repetition (odd repeats)
-    /// A paired loop's way out of a trap: a trap on body row k resumes at `retryEntries[k]`,
-    /// which puts back the second repetition's cells that rows before k wrote (kept in xmm3 on
-    /// as the pair ran) and runs the first repetition from row k and then the second from row 0
-    /// one at a time (`retry`: their rows' code), so that the trap comes again where and with
-    /// the cells the rows give one by one.
+    std::vector<std::uint32_t> rest;      ///< the last repetitions one at a time (repeats not a multiple of lanes)
+    /// The way out of a trap in a loop of several lanes: a trap on body row k resumes at
+    /// `retryEntries[k]`, which puts back the later lanes' cells that rows before k wrote (kept
+    /// in xmm3 on as the lanes ran) and runs the first lane's repetition from row k and then the
+    /// others' from row 0 one at a time (`retry`: their rows' code), so that the trap comes
+    /// again where and with the cells the rows give one by one.
     std::vector<std::uint32_t> retryEntries;
     std::vector<std::uint32_t> retry;
     std::uint32_t end = 0;                ///< the byte after the loop
@@ -82,8 +84,9 @@ std::uint64_t& LoopRepetitionCell();
 /// With false, no rows are made loops (for tests of the straight code).
 void AllowRowLoops(bool allowed);
 
-/// With false, loops take one repetition at a time (for tests of that form).
-void AllowPairedLoops(bool allowed);
+/// Loops take at most `lanes` repetitions at a time (1, 2 or 4; 4 only where the processor has
+/// AVX, else 2), for tests of each form; 4 unless set.
+void LimitLoopLanes(std::size_t lanes);
 
 /// Bytes of the prologue (saves rbx, which aligns the stack for calls, and loads the cell base)
 /// and of each return.

@@ -162,19 +162,20 @@ Instruction* rowInLoop(const RowLoop& loop, std::uint32_t offset, std::vector<In
         return nullptr;
     if (offset < loop.body[0])
         return &rows[loop.first];
-    // In a paired body the repetition stored is the first of the pair; the retry of a pair
-    // stores each repetition as it runs it.
+    // In a body of several lanes the repetition stored is the first lane's; the retry and the
+    // last repetitions store each repetition as they run it.
     const std::size_t repetition = std::min<std::size_t>(std::size_t(LoopRepetitionCell()), loop.repeats - 1);
-    if (!loop.retry.empty() && offset >= loop.retry[0]) {
-        const auto k = std::size_t(std::upper_bound(loop.retry.begin(), loop.retry.end(), offset) - loop.retry.begin()) - 1;
+    auto rowOf = [&](const std::vector<std::uint32_t>& code) {
+        const auto k = std::size_t(std::upper_bound(code.begin(), code.end(), offset) - code.begin()) - 1;
         return &rows[loop.first + repetition * loop.period + k % loop.period];
-    }
-    const bool rest = !loop.rest.empty() && offset >= loop.rest[0];
-    const std::vector<std::uint32_t>& body = rest ? loop.rest : loop.body;
-    std::size_t k = loop.period - 1;
-    if (rest || offset < loop.tail)
-        k = std::size_t(std::upper_bound(body.begin(), body.end(), offset) - body.begin()) - 1;
-    return &rows[loop.first + repetition * loop.period + k];
+    };
+    if (!loop.retry.empty() && offset >= loop.retry[0])
+        return rowOf(loop.retry);
+    if (!loop.rest.empty() && offset >= loop.rest[0])
+        return rowOf(loop.rest);
+    if (offset < loop.tail)
+        return rowOf(loop.body);
+    return &rows[loop.first + repetition * loop.period + loop.period - 1];
 }
 
 } // namespace
@@ -250,7 +251,7 @@ Instruction* FastCodeRowAt(std::uintptr_t address)
     return &rows[row];
 }
 
-bool ResumeTrapInPairedLoop(void* context)
+bool ResumeTrapInLoopLanes(void* context)
 {
 #if defined(__x86_64__) && defined(__linux__)
     if (!g_built || !context)
@@ -259,7 +260,7 @@ bool ResumeTrapInPairedLoop(void* context)
     std::uint32_t offset = 0;
     const int table = tableAt(std::uintptr_t(machine->gregs[REG_RIP]), offset);
     const RowLoop* loop = table < 0 ? nullptr : loopAt(g_compiled[table], offset);
-    if (!loop || !loop->paired || offset < loop->body[0] || offset >= loop->tail)
+    if (!loop || loop->lanes < 2 || offset < loop->body[0] || offset >= loop->tail)
         return false;
     const auto k = std::size_t(std::upper_bound(loop->body.begin(), loop->body.end(), offset) - loop->body.begin()) - 1;
     const auto start = reinterpret_cast<std::uintptr_t>(g_compiled[table].memory.data());

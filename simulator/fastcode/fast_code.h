@@ -31,11 +31,11 @@ std::size_t FastCodeBlockSize(int table);
 /// address lies in no block.
 Instruction* FastCodeRowAt(std::uintptr_t address);
 
-/// Called by the trap handler with its machine context: a trap inside a loop that runs two
-/// repetitions at a time is made to resume where the loop runs that pair again one
-/// repetition at a time, so that the trap comes on the row and with the cells of the rows run
-/// one by one. True when the context was changed so (the handler then returns at once).
-bool ResumeTrapInPairedLoop(void* context);
+/// Called by the trap handler with its machine context: a trap inside a loop that runs two or
+/// four repetitions at a time is made to resume where the loop runs them again one repetition
+/// at a time, so that the trap comes on the row and with the cells of the rows run one by one.
+/// True when the context was changed so (the handler then returns at once).
+bool ResumeTrapInLoopLanes(void* context);
 
 /// The code offset of every row of a table in its block.
 const std::vector<std::uint32_t>& FastCodeOffsets(int table);

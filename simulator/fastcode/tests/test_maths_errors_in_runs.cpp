@@ -175,9 +175,9 @@ TEST_F(MathsErrorsInRuns, ATrapInInlineArithmeticIsNoErrorOfTheMathsRowBeforeIt)
 TEST_F(MathsErrorsInRuns, ATrapInARunOfAlikeRowsIsPutOnItsRow)
 {
     // Forty divisions of alike cells run as one loop in native code; the one by zero traps, and
-    // its row is found from the trap's address and the repetition. Two repetitions at a time,
-    // the pair is run again one at a time from the trap: the trap comes on the second row of a
-    // pair as on the first, with the first's result stored.
+    // its row is found from the trap's address and the repetition. Two or four repetitions at a
+    // time, they run again one at a time from the trap: the trap comes on a later lane's row as
+    // on the first lane's, with the results of the rows before it stored.
     constexpr int Rows = 40;
     std::string text = "#Hclass\trun\n#Hversion\t1\n#DParam \t" + std::to_string(Rows + 1) + "\n";
     for (int i = 0; i <= Rows; ++i)
@@ -189,18 +189,21 @@ TEST_F(MathsErrorsInRuns, ATrapInARunOfAlikeRowsIsPutOnItsRow)
     for (int i = 0; i < Rows; ++i)
         text += "\tdiv\tV" + std::to_string(i) + "\tP0\tP" + std::to_string(i + 1) + "\n";
     struct Case {
-        bool native, paired;
-        int zero;      ///< the row that divides by zero
-        int located;   ///< the row the trap is put on, the first row left unstored
+        bool native;
+        std::size_t lanes;
+        int zero; ///< the row that divides by zero, where the trap is put, the first row left unstored
     };
-    for (const Case& c : {Case{false, false, 23, 23}, Case{true, false, 23, 23}, Case{true, true, 22, 22},
-                          Case{true, true, 23, 23}, Case{true, true, 38, 38}}) {
-        SCOPED_TRACE(std::to_string(c.native) + std::to_string(c.paired) + " " + std::to_string(c.zero));
-        AllowPairedLoops(c.paired);
+    std::vector<Case> cases = {{false, 1, 23}};
+    for (std::size_t lanes : {1, 2, 4})
+        for (int zero : {20, 21, 22, 23, 38})
+            cases.push_back({true, lanes, zero});
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.native) + std::to_string(c.lanes) + " " + std::to_string(c.zero));
+        LimitLoopLanes(c.lanes);
         ASSERT_EQ(LoadCodeText(text), 0);
         modeltest::resetRunFlags();
         ASSERT_TRUE(BuildFastCode());
-        AllowPairedLoops(true);
+        LimitLoopLanes(4);
         ASSERT_LT(FastCodeBlockSize(2), std::size_t(Rows) * 24 / 2); // a loop, not forty patterns
         Settings().warp = c.native ? 1 : 0;
         for (int i = 0; i <= Rows; ++i)
@@ -209,23 +212,23 @@ TEST_F(MathsErrorsInRuns, ATrapInARunOfAlikeRowsIsPutOnItsRow)
         ASSERT_NO_FATAL_FAILURE(expectDivisionByZeroBox());
         int index = -1;
         std::string name;
-        EXPECT_EQ(LocateInstruction(index, name), -c.located);
+        EXPECT_EQ(LocateInstruction(index, name), -c.zero);
         EXPECT_EQ(name, "dynamic-model");
-        EXPECT_EQ(cell('V', c.located - 1), 1.0); // the rows before it ran, the rows after it did not
-        EXPECT_EQ(cell('V', c.located), 0.0);
+        EXPECT_EQ(cell('V', c.zero - 1), 1.0); // the rows before it ran, the rows after it did not
+        EXPECT_EQ(cell('V', c.zero), 0.0);
         EXPECT_EQ(cell('V', c.zero + 1), 0.0);
     }
 }
 
 namespace {
 
-/// A table of one run of alike rows that native code takes two repetitions at a time: each row
+/// A table of one run of alike rows that native code takes several repetitions at a time: each row
 /// adds, subtracts, multiplies, divides, squares or copies cells of streams that advance by
 /// one to three cells a repetition (streams of a stride interleaved), reading the parameters
 /// or what the repetition's earlier rows wrote. The parameters hold 1 to 2, but one row divides
 /// by a parameter that is zero in one repetition, so that the row traps there (or the run traps
 /// before, on a division by what an earlier row made zero).
-struct PairedRun {
+struct LaneRun {
     struct Stream {
         char kind;
         int start, stride;
@@ -241,7 +244,7 @@ struct PairedRun {
 
     static constexpr int Parameters = 600, Values = 800;
 
-    explicit PairedRun(std::mt19937_64& random)
+    explicit LaneRun(std::mt19937_64& random)
     {
         period = 1 + int(random() % 8);
         repeats = 16 + int(random() % 21);
@@ -300,7 +303,7 @@ struct PairedRun {
 
     std::string codeText() const
     {
-        std::string out = "#Hclass\tpaired\n#Hversion\t1\n#DParam \t" + std::to_string(Parameters) + "\n";
+        std::string out = "#Hclass\tlanes\n#Hversion\t1\n#DParam \t" + std::to_string(Parameters) + "\n";
         for (int i = 0; i < Parameters; ++i)
             out += "\t#real\tp" + std::to_string(i) + "\n";
         out += "#DVariable\t" + std::to_string(Values) + "\n";
@@ -315,36 +318,44 @@ struct PairedRun {
 
 } // namespace
 
-TEST_F(MathsErrorsInRuns, ATrapInAPairedLoopComesOnTheInterpretersRowWithItsCells)
+TEST_F(MathsErrorsInRuns, ATrapInALoopOfSeveralLanesComesOnTheInterpretersRowWithItsCells)
 {
-    // Whichever repetition of a pair and whichever row of the body traps, native code that
-    // runs the pair in packed halves ends the run as the interpreter does: the same box, the
-    // same row, and the same bits in every cell, written before the trap or not.
+    // Whichever repetition of two or four run side by side and whichever row of the body traps,
+    // native code ends the run as the interpreter does: the same box, the same row, and the
+    // same bits in every cell, written before the trap or not.
     std::mt19937_64 random(3205);
-    int paired = 0, secondOfPair = 0, laterRow = 0;
-    for (int round = 0; round < 150; ++round) {
-        const PairedRun run(random);
-        SCOPED_TRACE("round " + std::to_string(round) + ": period " + std::to_string(run.period) + ", repeats " +
-                     std::to_string(run.repeats) + ", trap in repetition " + std::to_string(run.trapRepetition) +
-                     " row " + std::to_string(run.trapRow));
+    struct Counts {
+        int loops = 0, laterLane = 0, laterRow = 0;
+    } counts[5];
+    for (int round = 0; round < 200; ++round) {
+        const LaneRun run(random);
+        const std::size_t lanes = round % 2 ? 4 : 2;
+        SCOPED_TRACE("round " + std::to_string(round) + ": " + std::to_string(lanes) + " lanes, period " +
+                     std::to_string(run.period) + ", repeats " + std::to_string(run.repeats) +
+                     ", trap in repetition " + std::to_string(run.trapRepetition) + " row " +
+                     std::to_string(run.trapRow));
         struct Ending {
             std::vector<std::vector<std::string>> boxes;
             std::int64_t located = 0;
             std::string table, summary;
             std::vector<std::uint64_t> cells;
         } endings[2];
+        std::size_t built = 1;
         for (bool native : {false, true}) {
             ASSERT_EQ(LoadCodeText(run.codeText()), 0);
             modeltest::resetRunFlags();
+            LimitLoopLanes(lanes);
             ASSERT_TRUE(BuildFastCode());
             if (native) {
                 CodeEmission emission;
                 ChooseCellBase(InstructionTables()[2].rows, emission);
                 const std::vector<RowLoop> loops = FindRowLoops(InstructionTables()[2].rows, emission);
-                paired += loops.size() == 1 && loops[0].paired && loops[0].period == std::size_t(run.period);
+                if (loops.size() == 1 && loops[0].period == std::size_t(run.period))
+                    built = loops[0].lanes;
             }
+            LimitLoopLanes(4);
             Settings().warp = native ? 1 : 0;
-            for (int i = 0; i < PairedRun::Parameters; ++i)
+            for (int i = 0; i < LaneRun::Parameters; ++i)
                 ASSERT_TRUE(SetVariableValue(KindParameter, i, run.parameters[std::size_t(i)]));
             ASSERT_NO_FATAL_FAILURE(runToEnd());
             Ending& ending = endings[native];
@@ -358,15 +369,22 @@ TEST_F(MathsErrorsInRuns, ATrapInAPairedLoopComesOnTheInterpretersRowWithItsCell
         ASSERT_EQ(endings[0].boxes.size(), 1u);
         EXPECT_EQ(endings[1].boxes, endings[0].boxes);
         EXPECT_EQ(endings[1].located, endings[0].located);
-        EXPECT_EQ(endings[1].table, "dynamic-model") << ::testing::PrintToString(endings[1].boxes);
+        EXPECT_EQ(endings[1].table, "dynamic-model");
         EXPECT_EQ(endings[1].summary.rfind("Floating point exception.", 0), 0u) << endings[1].summary;
         EXPECT_TRUE(endings[1].cells == endings[0].cells);
-        const std::int64_t row = -endings[0].located;
-        secondOfPair += (row / run.period) % 2 == 1 && row / run.period < run.repeats - run.repeats % 2;
-        laterRow += row % run.period > 0;
+        const std::int64_t row = -endings[0].located, repetition = row / run.period;
+        Counts& count = counts[built];
+        ++count.loops;
+        count.laterLane += repetition % std::int64_t(built) > 0 && repetition < run.repeats - run.repeats % std::int64_t(built);
+        count.laterRow += row % run.period > 0;
     }
-    // Most runs are paired, and traps come in either repetition of a pair and on later rows.
-    EXPECT_GT(paired, 100);
-    EXPECT_GT(secondOfPair, 30);
-    EXPECT_GT(laterRow, 30);
+    // Most runs take several lanes, and traps come in the later lanes and on later rows.
+    for (std::size_t lanes : {2, 4}) {
+        SCOPED_TRACE(std::to_string(lanes) + " lanes");
+        if (lanes == 4 && !__builtin_cpu_supports("avx"))
+            continue; // two at most
+        EXPECT_GT(counts[lanes].loops, 70);
+        EXPECT_GT(counts[lanes].laterLane, 20);
+        EXPECT_GT(counts[lanes].laterRow, 20);
+    }
 }
