@@ -104,7 +104,8 @@ int generateEquations(ClassRec* cls, const std::string& directory)
 
     progress(" . Sorting of equations..");
     status("Generating equations (sorting)..");
-    const int sorted = sortEquations(cls);
+    std::vector<EquationRec*> order;
+    const int sorted = sortEquationsWithOrder(cls, order);
     percent(95);
     if (!sorted) {
         progress("Sorting of equations did not succeed.");
@@ -114,7 +115,7 @@ int generateEquations(ClassRec* cls, const std::string& directory)
     // The writers distribute the sorted list into the simulator's sections.
     progress(" . Generation of simulation code..");
     status("Generating equations (generating code)..");
-    const int written = ttwrite_code_files(cls, directory);
+    const int written = ttwrite_code_files(cls, directory, &order);
     percent(100);
     if (!written) {
         progress("Simulation code generation did not succeed.");

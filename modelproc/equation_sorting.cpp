@@ -143,7 +143,10 @@ void matchingElements(const ExprList& index, const VarRec& var, std::vector<std:
 /// sorting began; the remaining ones stay linked in that order. `m_byRounds` picks the slow walk.
 class Sorting {
 public:
-    Sorting(ClassRec* cls, bool byRounds) : m_cls(cls), m_byRounds(byRounds) {}
+    Sorting(ClassRec* cls, bool byRounds, std::vector<EquationRec*>* order)
+        : m_cls(cls), m_byRounds(byRounds), m_out(order)
+    {
+    }
 
     int run()
     {
@@ -157,8 +160,11 @@ public:
             m_order.push_back(eq);
             allFixed = allFixed && eq->fixed;
         }
-        if (allFixed)
+        if (allFixed) {
+            if (m_out)
+                *m_out = std::move(m_order);
             return 1;
+        }
         m_total = static_cast<int>(m_order.size());
         if (!checkEquations())
             return 0;
@@ -185,6 +191,11 @@ public:
             progress("   Algebraic loop broken successfully.");
         }
         relink();
+        if (m_out) {
+            *m_out = std::move(m_sorted);
+            for (int i = m_head; i >= 0; i = m_next[i])
+                m_out->push_back(m_order[i]);
+        }
         return 1;
     }
 
@@ -833,6 +844,7 @@ private:
 
     ClassRec* m_cls;
     bool m_byRounds;
+    std::vector<EquationRec*>* m_out; ///< where the new order goes, or null
     EquationBody* m_body = nullptr;
     int m_total = 0;
     int m_sortNumber = 0;
@@ -870,10 +882,10 @@ private:
     bool m_giveUp = false;
 };
 
-int sortWith(ClassRec* cls, bool byRounds)
+int sortWith(ClassRec* cls, bool byRounds, std::vector<EquationRec*>* order = nullptr)
 {
     try {
-        return Sorting(cls, byRounds).run();
+        return Sorting(cls, byRounds, order).run();
     } catch (const std::bad_alloc&) {
         DisplayHooks().error("General error", nullptr, nullptr, -1, nullptr, kMemoryFailure);
         return 0;
@@ -885,6 +897,11 @@ int sortWith(ClassRec* cls, bool byRounds)
 int sortEquations(ClassRec* cls)
 {
     return sortWith(cls, false);
+}
+
+int sortEquationsWithOrder(ClassRec* cls, std::vector<EquationRec*>& order)
+{
+    return sortWith(cls, false, &order);
 }
 
 int sortEquationsByRounds(ClassRec* cls)

@@ -3,10 +3,14 @@
 
 #include "modelproc/model_records.h"
 
+#include <vector>
+
 /// Puts the equations of the DYN class into computation order, tearing algebraic loops where the
 /// sorting stalls; the equation list is re-linked in that order. 1, or 0 after the failure was
 /// reported through the display hooks.
 int sortEquations(ClassRec* cls);
+/// As `sortEquations`; on success `order` receives the list's equations in their new order.
+int sortEquationsWithOrder(ClassRec* cls, std::vector<EquationRec*>& order);
 
 /// The same sorting done the slow way: every round walks the whole remaining list and recounts
 /// each right side, and the loop search follows every path up to the depth limit. It gives the

@@ -7,6 +7,7 @@
 #include "modelproc/equation_sections.h"
 #include "modelproc/equation_text.h"
 #include "modelproc/function_table.h"
+#include "modelproc/parallel_parts.h"
 #include "platform/core/file_system.h"
 
 #include <algorithm>
@@ -23,7 +24,6 @@
 #include <utility>
 
 namespace {
-
 const char* const kErrorKind = "Equations generation error ";
 
 /// Off while a writing pass repeats a counting pass that has already reported.
@@ -161,6 +161,20 @@ bool isComputedElement(const ExprNode* node)
     return isNameKind(node->kind) && literalElement(node) < 0;
 }
 
+/// Asks for the records of the equation `ahead` places after `k` in the list, and for the two sides
+/// of the one half as far ahead, so that a walk over equations far apart in memory waits less.
+void prefetchAhead(const std::vector<EquationRec*>& equations, std::size_t k, std::size_t end)
+{
+    constexpr std::size_t kAhead = 16;
+    if (k + kAhead < end)
+        __builtin_prefetch(equations[k + kAhead]);
+    if (k + kAhead / 2 < end) {
+        const EquationRec* next = equations[k + kAhead / 2];
+        __builtin_prefetch(next->left);
+        __builtin_prefetch(next->right);
+    }
+}
+
 /// Instruction count of an expression, for jump targets; `withDestination` adds the final move
 /// of a conditional generated into a given destination. Counted without recursion.
 int instructionCount(const ExprNode* root, bool withDestination)
@@ -249,14 +263,16 @@ int instructionCount(const ExprNode* root, bool withDestination)
 class CodeGenerator {
 public:
     /// Generates into `out` (null: counts only); the first instruction is `first` of its section.
-    explicit CodeGenerator(std::string* out, int first = 0) : m_out(out), m_instruction(first) {}
+    /// What cannot be written is reported only when `report`.
+    CodeGenerator(std::string* out, int first, bool report) : m_out(out), m_instruction(first), m_report(report) {}
+    explicit CodeGenerator(std::string* out) : CodeGenerator(out, 0, true) {}
 
     /// Code of one equation (`number` 1-based in its section); false when the pass fails.
     void equation(const EquationRec* eq, int number)
     {
         m_temporaries = 0;
         if (!eq->left || !eq->right) {
-            reportError(formatMessage("<error while writing code: error in rhs of eq. %ld>", static_cast<long>(number)));
+            report(formatMessage("<error while writing code: error in rhs of eq. %ld>", static_cast<long>(number)));
             m_failed = true;
             return;
         }
@@ -282,12 +298,12 @@ public:
 private:
     std::string newTemporary() { return "U" + std::to_string(m_temporaries++); }
 
-    void emit(const char* mnemonic, std::initializer_list<std::string> operands)
+    void emit(const char* mnemonic, std::initializer_list<std::string_view> operands)
     {
         if (m_out) {
             *m_out += '\t';
             *m_out += mnemonic;
-            for (const std::string& operand : operands) {
+            for (std::string_view operand : operands) {
                 *m_out += '\t';
                 *m_out += operand;
             }
@@ -309,7 +325,7 @@ private:
         if (isVariableKind(node->kind) && node->kind != TK_TABLENAME)
             number += node->var() ? node->var()->index : 0;
         if (!letter) {
-            reportError(formatMessage("<error while writing code: var. token %d not known>", node->kind));
+            report(formatMessage("<error while writing code: var. token %d not known>", node->kind));
             m_failed = true;
             return std::to_string(number);
         }
@@ -351,7 +367,8 @@ private:
     /// Runs the frames from `root` until its result is known.
     std::string run(Frame root)
     {
-        std::vector<Frame> stack;
+        std::vector<Frame>& stack = m_stack;
+        stack.clear();
         stack.push_back(std::move(root));
         std::string result;
         const auto finish = [&](std::string value) {
@@ -439,7 +456,7 @@ private:
             return;
         }
         if (!mnemonic) {
-            reportError(formatMessage("<error while writing code: operator %d or function %d not implemented>",
+            report(formatMessage("<error while writing code: operator %d or function %d not implemented>",
                                       node->kind, node->function));
             m_failed = true;
             finish("");
@@ -539,7 +556,7 @@ private:
         const VarRec* var = isVariableKind(node->kind) && node->kind != TK_TABLENAME ? node->var() : nullptr;
         const char letter = kindLetter(node->kind);
         if (!var || !letter) {
-            reportError(formatMessage("<error while writing code: var. token %d not known>", node->kind));
+            report(formatMessage("<error while writing code: var. token %d not known>", node->kind));
             m_failed = true;
             finish(f.target);
             return;
@@ -593,48 +610,25 @@ private:
 
     void wrongOpcode()
     {
-        reportError("<error while writing code: wrong opcode in expression>");
+        report("<error while writing code: wrong opcode in expression>");
         m_failed = true;
     }
 
+    void report(const std::string& message)
+    {
+        if (m_report)
+            reportError(message);
+    }
+
     std::string* m_out;
+    std::vector<Frame> m_stack; ///< the frames of `run`, kept from one expression to the next
     int m_instruction;
+    bool m_report;
     bool m_jumps = false;
     int m_temporaries = 0;
     int m_maxTemporaries = 0;
     bool m_failed = false;
 };
-
-/// How many parts a list of `count` equations is written in, each by a thread of its own.
-std::size_t partsFor(std::size_t count)
-{
-    constexpr std::size_t kEquationsPerPart = 50000;
-    return std::min<std::size_t>({4, std::max(1u, std::thread::hardware_concurrency()),
-                                  (count + kEquationsPerPart - 1) / kEquationsPerPart});
-}
-
-/// Runs `work(part)` for every part, the first in this thread, and rethrows what a part threw.
-template <class Work>
-void runParts(std::size_t parts, const Work& work)
-{
-    std::vector<std::exception_ptr> failures(parts);
-    const auto run = [&](std::size_t part) {
-        try {
-            work(part);
-        } catch (...) {
-            failures[part] = std::current_exception();
-        }
-    };
-    {
-        std::vector<std::jthread> threads;
-        for (std::size_t part = 1; part < parts; ++part)
-            threads.emplace_back(run, part);
-        run(0);
-    }
-    for (const std::exception_ptr& failure : failures)
-        if (failure)
-            std::rethrow_exception(failure);
-}
 
 /// Appends the parts in order, giving back each one's room as it goes.
 void joinParts(std::vector<std::string>& parts, std::string& out)
@@ -657,8 +651,10 @@ std::vector<std::string> equationTextParts(const std::vector<EquationRec*>& equa
     std::vector<std::string> texts(parts);
     runParts(parts, [&](std::size_t part) {
         const std::size_t end = equations.size() * (part + 1) / parts;
-        for (std::size_t k = equations.size() * part / parts; k < end; ++k)
+        for (std::size_t k = equations.size() * part / parts; k < end; ++k) {
+            prefetchAhead(equations, k, end);
             writeEquationText(equations[k], texts[part]);
+        }
     });
     return texts;
 }
@@ -775,25 +771,26 @@ char kindLetter(int kind)
     return k ? k->letter : '\0';
 }
 
-int ttwrite_declarations(SectionList<VarRec>& list, int kind, std::string& out)
+namespace {
+
+/// The declaration section of a kind: its header line in `head`, a line per element in `lines`,
+/// numbering the variables; a kind without a section (algebraic-loop inputs) is numbered only.
+/// False for a kind that has no letter. A list without elements has no section, and its
+/// variables keep their numbers.
+bool declarationSection(SectionList<VarRec>& list, int kind, std::string& head, std::string& lines)
 {
     const DeclarationKind* k = findKind(kind);
     if (!k)
-        return 0;
+        return false;
     if (!k->header) {
         numberVariables(list); // algebraic-loop inputs are referenced but never declared
-        return 1;
+        return true;
     }
-    std::int64_t total = 0;
-    for (const VarRec* var : list)
-        total += elementCount(var->dim);
-    if (total == 0)
-        return 1;
-    out += '\n';
-    out += k->header;
-    out += '\t' + std::to_string(total) + '\n';
     std::int64_t count = 0;
+    std::vector<std::pair<VarRec*, std::int32_t>> unnumbered; // while no element has been met
     for (VarRec* var : list) {
+        if (count == 0)
+            unnumbered.emplace_back(var, var->index);
         var->index = static_cast<std::int32_t>(count);
         Dimensions d = dimensionsOf(*var);
         std::int64_t elements = elementCount(var->dim);
@@ -801,21 +798,73 @@ int ttwrite_declarations(SectionList<VarRec>& list, int kind, std::string& out)
         std::array<char, 48> indexBuffer;
         const std::string_view name = var->name.empty() ? std::string_view("Noname") : std::string_view(var->name);
         for (std::int64_t e = 0; e < elements; ++e) {
-            out += '\t';
-            out += type;
-            out += '\t';
-            out += name;
+            lines += '\t';
+            lines += type;
+            lines += '\t';
+            lines += name;
             const std::string_view index = indexText(indexBuffer, d, e);
-            out += index;
+            lines += index;
             for (const std::string& alias : var->aliases) {
-                out += '\t';
-                out += alias;
-                out += index;
+                lines += '\t';
+                lines += alias;
+                lines += index;
             }
-            out += '\n';
+            lines += '\n';
         }
         count += elements;
     }
+    if (count == 0) {
+        for (const auto& [var, index] : unnumbered)
+            var->index = index;
+        return true;
+    }
+    head += '\n';
+    head += k->header;
+    head += '\t' + std::to_string(count) + '\n';
+    return true;
+}
+
+/// The header lines and the declaration sections in pieces that follow one another; each
+/// section is made by a thread of its own. `ok` as `ttwrite_header` returns it.
+std::vector<std::string> headerParts(ClassRec* cls, bool& ok)
+{
+    struct Section {
+        SectionList<VarRec>* list;
+        int kind;
+    };
+    std::vector<Section> sections = {{&cls->parameters, TK_PARAMETERNAME},
+                                     {&cls->initconds, TK_INITCONDNAME},
+                                     {&cls->variables, TK_VARIABLENAME},
+                                     {&cls->constants, TK_CONSTANTNAME}};
+    if (EquationBody* body = cls->equations) {
+        sections.push_back({&body->indep_states, TK_INDEP_STATENAME});
+        sections.push_back({&body->indep_rates, TK_INDEP_RATENAME});
+        sections.push_back({&body->dep_states, TK_DEP_STATENAME});
+        sections.push_back({&body->dep_rates, TK_DEP_RATENAME});
+        sections.push_back({&body->algloop_out, TK_ALGLOOP_OUTNAME});
+        sections.push_back({&body->algloop_in, TK_ALGLOOP_INNAME});
+    }
+    std::vector<std::string> parts(1 + 2 * sections.size());
+    parts[0] = "#Hclass\t" + (cls->name.empty() ? std::string("NONAME") : cls->name) + '\n';
+    parts[0] += "#Hversion\t" + std::to_string(cls->version) + '\n';
+    std::vector<char> done(sections.size(), 0);
+    runParts(sections.size(), [&](std::size_t i) {
+        done[i] = declarationSection(*sections[i].list, sections[i].kind, parts[1 + 2 * i], parts[2 + 2 * i]);
+    });
+    ok = std::find(done.begin(), done.end(), 0) == done.end();
+    return parts;
+}
+
+} // namespace
+
+int ttwrite_declarations(SectionList<VarRec>& list, int kind, std::string& out)
+{
+    std::string head;
+    std::string lines;
+    if (!declarationSection(list, kind, head, lines))
+        return 0;
+    out += head;
+    out += lines;
     return 1;
 }
 
@@ -823,21 +872,9 @@ int ttwrite_header(ClassRec* cls, std::string& out)
 {
     if (!cls)
         return 0;
-    out += "#Hclass\t" + (cls->name.empty() ? std::string("NONAME") : cls->name) + '\n';
-    out += "#Hversion\t" + std::to_string(cls->version) + '\n';
-    EquationBody* body = cls->equations;
-    bool ok = ttwrite_declarations(cls->parameters, TK_PARAMETERNAME, out);
-    ok = ttwrite_declarations(cls->initconds, TK_INITCONDNAME, out) && ok;
-    ok = ttwrite_declarations(cls->variables, TK_VARIABLENAME, out) && ok;
-    ok = ttwrite_declarations(cls->constants, TK_CONSTANTNAME, out) && ok;
-    if (body) {
-        ok = ttwrite_declarations(body->indep_states, TK_INDEP_STATENAME, out) && ok;
-        ok = ttwrite_declarations(body->indep_rates, TK_INDEP_RATENAME, out) && ok;
-        ok = ttwrite_declarations(body->dep_states, TK_DEP_STATENAME, out) && ok;
-        ok = ttwrite_declarations(body->dep_rates, TK_DEP_RATENAME, out) && ok;
-        ok = ttwrite_declarations(body->algloop_out, TK_ALGLOOP_OUTNAME, out) && ok;
-        ok = ttwrite_declarations(body->algloop_in, TK_ALGLOOP_INNAME, out) && ok;
-    }
+    bool ok = true;
+    std::vector<std::string> parts = headerParts(cls, ok);
+    joinParts(parts, out);
     return ok ? 1 : 0;
 }
 
@@ -892,14 +929,16 @@ struct SectionCode {
     int maxTemporaries = 0;
 };
 
-/// Generates the code of the equations in one thread, reporting what cannot be written.
-bool generateInOrder(const std::vector<EquationRec*>& equations, SectionCode& code)
+/// Generates the code of the equations in one thread, reporting what cannot be written when
+/// `report`.
+bool generateInOrder(const std::vector<EquationRec*>& equations, SectionCode& code, bool report)
 {
     code.parts.assign(1, std::string());
-    CodeGenerator generator(&code.parts[0]);
-    int number = 0;
-    for (const EquationRec* eq : equations)
-        generator.equation(eq, ++number);
+    CodeGenerator generator(&code.parts[0], 0, report);
+    for (std::size_t k = 0; k < equations.size(); ++k) {
+        prefetchAhead(equations, k, equations.size());
+        generator.equation(equations[k], static_cast<int>(k) + 1);
+    }
     code.instructions = generator.instructions();
     code.maxTemporaries = generator.maxTemporaries();
     return !generator.failed();
@@ -908,14 +947,13 @@ bool generateInOrder(const std::vector<EquationRec*>& equations, SectionCode& co
 /// Generates the code of the equations. A long list is generated in parts by threads of their
 /// own, each numbering its instructions from 0; a part with a jump in it (the jumps of a
 /// conditional name instructions by number) is generated again once the number of its first
-/// instruction is known. A part that cannot be written sends the whole list back to one thread,
-/// which reports in order.
-bool generateCode(const std::vector<EquationRec*>& equations, SectionCode& code)
+/// instruction is known. Nothing is reported; false when an equation cannot be written.
+bool generateQuietly(const std::vector<EquationRec*>& equations, SectionCode& code)
 {
     code = SectionCode{};
     const std::size_t parts = partsFor(equations.size());
-    if (parts <= 1 || !g_reporting)
-        return generateInOrder(equations, code);
+    if (parts <= 1)
+        return generateInOrder(equations, code, false);
     const auto begin = [&](std::size_t part) { return equations.size() * part / parts; };
     std::vector<int> first(parts + 1, 0);
     std::vector<int> temporaries(parts, 0);
@@ -924,9 +962,11 @@ bool generateCode(const std::vector<EquationRec*>& equations, SectionCode& code)
     std::vector<std::string> texts(parts);
     const auto generate = [&](std::size_t part) {
         texts[part].clear();
-        CodeGenerator generator(&texts[part], first[part]);
-        for (std::size_t k = begin(part); k < begin(part + 1); ++k)
+        CodeGenerator generator(&texts[part], first[part], false);
+        for (std::size_t k = begin(part); k < begin(part + 1); ++k) {
+            prefetchAhead(equations, k, begin(part + 1));
             generator.equation(equations[k], 0);
+        }
         temporaries[part] = generator.maxTemporaries();
         failed[part] = generator.failed();
         jumps[part] = generator.jumps();
@@ -934,59 +974,98 @@ bool generateCode(const std::vector<EquationRec*>& equations, SectionCode& code)
     };
     const auto anyFailed = [&] { return std::find(failed.begin(), failed.end(), 1) != failed.end(); };
     std::vector<int> counted(parts, 0);
-    g_reporting = false;
-    try {
-        runParts(parts, [&](std::size_t part) { counted[part] = generate(part); });
-        for (std::size_t part = 0; part < parts; ++part)
-            first[part + 1] = first[part] + counted[part];
-        if (!anyFailed())
-            runParts(parts, [&](std::size_t part) {
-                if (part > 0 && jumps[part])
-                    generate(part);
-            });
-    } catch (...) {
-        g_reporting = true;
-        throw;
-    }
-    g_reporting = true;
-    if (anyFailed()) {
-        code = SectionCode{};
-        return generateInOrder(equations, code);
-    }
+    runParts(parts, [&](std::size_t part) { counted[part] = generate(part); });
+    if (anyFailed())
+        return false;
+    for (std::size_t part = 0; part < parts; ++part)
+        first[part + 1] = first[part] + counted[part];
+    runParts(parts, [&](std::size_t part) {
+        if (part > 0 && jumps[part])
+            generate(part);
+    });
     code.parts = std::move(texts);
     code.instructions = first[parts];
     code.maxTemporaries = *std::max_element(temporaries.begin(), temporaries.end());
     return true;
 }
 
-/// Generates the code of each section into a buffer of its own, leaving each section's
-/// instruction count and the most temporaries one equation needs in `state`; false when an
-/// equation cannot be written.
-bool generateSectionCode(const EquationSections& sections, WriterState& state, std::array<SectionCode, 4>& code)
+/// Generates the code of each section into buffers of its own, the sections side by side,
+/// leaving each section's instruction count and the most temporaries one equation needs in
+/// `state`; false when an equation cannot be written. Should one fail, the sections are generated
+/// again one after the other, so that what cannot be written is reported in order when `report`.
+bool generateSectionCode(const EquationSections& sections, WriterState& state, std::array<SectionCode, 4>& code,
+                         bool report)
 {
-    bool ok = true;
+    std::array<char, 4> generated{};
+    runParts(4, [&](std::size_t s) { generated[s] = generateQuietly(sections[s], code[s]); });
+    const bool ok = std::find(generated.begin(), generated.end(), 0) == generated.end();
+    if (!ok)
+        for (std::size_t s = 0; s < 4; ++s)
+            generateInOrder(sections[s], code[s], report);
     state.maxTemporaries = 0;
     for (std::size_t s = 0; s < 4; ++s) {
-        ok = generateCode(sections[s], code[s]) && ok;
         state.counts[s] = code[s].instructions;
         state.maxTemporaries = std::max(state.maxTemporaries, code[s].maxTemporaries);
     }
     return ok;
 }
 
+/// Re-links the class's list as the sections, which hold the equations of `order`, the list as
+/// it is, each once. Taken out in list order, each equation's neighbours are at hand.
+void relinkDistributed(ClassRec* cls, const std::vector<EquationRec*>& order, const EquationSections& sections)
+{
+    constexpr std::size_t kAhead = 16;
+    for (std::size_t k = 0; k < order.size(); ++k) {
+        if (k + kAhead < order.size())
+            __builtin_prefetch(order[k + kAhead], 1);
+        SectionList<EquationRec>::unlink(order[k]);
+    }
+    SectionList<EquationRec>& list = cls->equations->equations;
+    for (const auto& section : sections)
+        for (std::size_t k = 0; k < section.size(); ++k) {
+            if (k + kAhead < section.size())
+                __builtin_prefetch(section[k + kAhead], 1);
+            list.append(section[k]);
+        }
+}
+
+/// The equations of the sections, one section after the other.
+std::vector<EquationRec*> concatenated(const EquationSections& sections)
+{
+    std::vector<EquationRec*> all;
+    std::size_t size = 0;
+    for (const auto& section : sections)
+        size += section.size();
+    all.reserve(size);
+    for (const auto& section : sections)
+        all.insert(all.end(), section.begin(), section.end());
+    return all;
+}
+
 /// Distributes the class's equations for the files into `state.sections`, leaving the list
 /// linked that way; `first` is the first distribution, whose errors are the ones reported.
-void distributeForFiles(ClassRec* cls, WriterState& state, EquationSections& first)
+/// `order`, when given, is the list's order.
+void distributeForFiles(ClassRec* cls, WriterState& state, EquationSections& first,
+                        const std::vector<EquationRec*>* order = nullptr)
 {
     bool stable = false;
-    first = distributeEquations(cls, true, &stable);
-    relinkEquations(cls, first);
+    first = distributeEquations(cls, true, &stable, 0, order);
+    if (order)
+        relinkDistributed(cls, *order, first);
+    else
+        relinkEquations(cls, first);
     // The files hold the distribution of the list as the first one re-linked it, which is most
     // often the same; when it may not be, the list is distributed again.
     state.sections = first;
     if (!stable) {
-        state.sections = distributeEquations(cls, false);
-        relinkEquations(cls, state.sections);
+        if (order) {
+            const std::vector<EquationRec*> relinked = concatenated(first);
+            state.sections = distributeEquations(cls, false, nullptr, 0, &relinked);
+            relinkDistributed(cls, relinked, state.sections);
+        } else {
+            state.sections = distributeEquations(cls, false);
+            relinkEquations(cls, state.sections);
+        }
     }
     state.cls = cls;
 }
@@ -1043,12 +1122,10 @@ private:
 bool generateFileCode(const ClassRec* cls, WriterState& state, const EquationSections& first,
                       std::array<SectionCode, 4>& code)
 {
-    bool ok = generateSectionCode(first, state, code);
+    bool ok = generateSectionCode(first, state, code, true);
     if (state.sections != first) {
         // Its errors were reported the first time.
-        g_reporting = false;
-        ok = generateSectionCode(state.sections, state, code) && ok;
-        g_reporting = true;
+        ok = generateSectionCode(state.sections, state, code, false) && ok;
     }
     state.counted = cls;
     return ok;
@@ -1127,35 +1204,37 @@ int ttwrite_code_files(ClassRec* cls)
 }
 
 namespace {
-int writeFiles(ClassRec* cls, const std::string& directory, const std::string& base);
+int writeFiles(ClassRec* cls, const std::string& directory, const std::string& base,
+               const std::vector<EquationRec*>* order);
 }
 
-int ttwrite_code_files(ClassRec* cls, const std::string& directory)
+int ttwrite_code_files(ClassRec* cls, const std::string& directory, const std::vector<EquationRec*>* order)
 {
     if (!cls || cls->type != CLASS_DYN || !cls->equations) {
         reportError("code generation of non-dynamic model not possible.");
         return 0;
     }
     std::string base = formatMessage("%.*s%d", 10, cls->name.c_str(), static_cast<int>(cls->version));
-    int result = writeFiles(cls, directory, base);
+    int result = writeFiles(cls, directory, base, order);
     writerState() = WriterState{}; // records of this class may be released after the run
     return result;
 }
 
 namespace {
 
-int writeFiles(ClassRec* cls, const std::string& directory, const std::string& base)
+int writeFiles(ClassRec* cls, const std::string& directory, const std::string& base,
+               const std::vector<EquationRec*>* order)
 {
     // The declarations, which both files start with, are written while the equations are
     // distributed, and the equations' text while their code is generated: each of these reads
     // what the other leaves as it is.
     WriterState& state = writerState();
-    std::string header;
+    std::vector<std::string> header;
     bool headerOk = false;
     EquationSections first;
     {
-        Worker declarations([&] { headerOk = ttwrite_header(cls, header); });
-        distributeForFiles(cls, state, first);
+        Worker declarations([&] { header = headerParts(cls, headerOk); });
+        distributeForFiles(cls, state, first, order);
         declarations.finish();
     }
     std::array<std::vector<std::string>, 4> sectionText;
@@ -1163,8 +1242,7 @@ int writeFiles(ClassRec* cls, const std::string& directory, const std::string& b
     bool codeOk = false;
     {
         Worker text([&] {
-            for (std::size_t s = 0; s < 4; ++s)
-                sectionText[s] = equationTextParts(state.sections[s]);
+            runParts(4, [&](std::size_t s) { sectionText[s] = equationTextParts(state.sections[s]); });
         });
         codeOk = generateFileCode(cls, state, first, sectionCode) && headerOk;
         text.finish();
@@ -1174,10 +1252,12 @@ int writeFiles(ClassRec* cls, const std::string& directory, const std::string& b
     // Both files begin with the declarations; the rest of each follows in the pieces it was
     // made in.
     FileText code;
-    code.show(header);
+    for (const std::string& part : header)
+        code.show(part);
     addCode(state, sectionCode, code);
     FileText equations;
-    equations.show(header);
+    for (const std::string& part : header)
+        equations.show(part);
     equations.addSections(state, sectionText);
     // The equation file is written while the code file is.
     PendingFile codeFile(MakeCodeFileName(directory, base));

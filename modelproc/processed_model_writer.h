@@ -5,13 +5,16 @@
 #include "modelproc/model_records.h"
 
 #include <string>
+#include <vector>
 
 /// Writes both files of a processed DYN class into the working directory; 1 on success,
 /// 0 on failure (reported through the error hook). A file is replaced only when it was
 /// generated and written completely.
 int ttwrite_code_files(ClassRec* cls);
-/// As above, into `directory`.
-int ttwrite_code_files(ClassRec* cls, const std::string& directory);
+/// As above, into `directory`. `order`, when given, holds the class's equations in list order,
+/// as sorting leaves them, which saves walking the list.
+int ttwrite_code_files(ClassRec* cls, const std::string& directory,
+                       const std::vector<EquationRec*>* order = nullptr);
 
 /// "#real", "#string", "#int", "#bool", "#sampletime", or "???".
 const char* tttype_word(int type);

@@ -24,6 +24,21 @@ ExprNode* range(int lo, int hi)
     return ClassBuilder::op(TK_UPTO, ClassBuilder::integer(lo), ClassBuilder::integer(hi));
 }
 
+/// Sorts as `sortEquations` does, checking that the order handed back is the list as sorting
+/// re-linked it.
+int sortWithOrder(ClassRec* cls)
+{
+    std::vector<EquationRec*> order{nullptr};
+    const int result = sortEquationsWithOrder(cls, order);
+    if (result) {
+        std::vector<EquationRec*> list;
+        for (EquationRec* eq : cls->equations->equations)
+            list.push_back(eq);
+        EXPECT_EQ(order, list);
+    }
+    return result;
+}
+
 class SortingTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -144,7 +159,7 @@ TEST_F(SortingTest, RoundsPlaceEquationsWhenTheirRightSidesAreKnown)
          "x = dly(y, 1r)\ny = (x * t)\n"},
     };
     for (const Case& c : cases)
-        for (int (*sort)(ClassRec*) : {sortEquations, sortEquationsByRounds}) {
+        for (int (*sort)(ClassRec*) : {sortEquations, sortEquationsByRounds, sortWithOrder}) {
             B b("m", 1);
             c.build(b);
             m_log.clear();
@@ -163,7 +178,7 @@ TEST_F(SortingTest, FixedOrderBlocks)
     using B = ClassBuilder;
     // A block is placed whole once its connection variables are known; its own variables (no
     // connection mark) do not count, so the block's internal order stands.
-    for (int (*sort)(ClassRec*) : {sortEquations, sortEquationsByRounds}) {
+    for (int (*sort)(ClassRec*) : {sortEquations, sortEquationsByRounds, sortWithOrder}) {
         B b("m", 1);
         VarRec* p = b.var(CLASS_PARAMETERS, "p");
         VarRec* in = b.var(CLASS_VARIABLES, "in");
@@ -189,14 +204,14 @@ TEST_F(SortingTest, FixedOrderBlocks)
         EquationRec* e2 = b.eq(B::ref(x, V), B::num(2));
         e1->fixed = e2->fixed = e1->blockstart = 1;
         e1->sort_no = e2->sort_no = 0;
-        EXPECT_EQ(sortEquations(b.cls), 1);
+        EXPECT_EQ(sortWithOrder(b.cls), 1);
         EXPECT_EQ(order(b.cls), "y = x\nx = 2r\n");
         EXPECT_EQ(e1->sort_no + e2->sort_no, 0);
         release_all();
     }
 
     // A block that never becomes computable ends in the rounds error, not in loop breaking.
-    for (int (*sort)(ClassRec*) : {sortEquations, sortEquationsByRounds}) {
+    for (int (*sort)(ClassRec*) : {sortEquations, sortEquationsByRounds, sortWithOrder}) {
         B b("m", 1);
         VarRec* x = b.var(CLASS_VARIABLES, "x");
         VarRec* y = b.var(CLASS_VARIABLES, "y");
@@ -218,7 +233,7 @@ TEST_F(SortingTest, FixedOrderBlocks)
 TEST_F(SortingTest, LoopsAreTornAtTheFirstEquationThatReachesItself)
 {
     using B = ClassBuilder;
-    for (int (*sort)(ClassRec*) : {sortEquations, sortEquationsByRounds}) {
+    for (int (*sort)(ClassRec*) : {sortEquations, sortEquationsByRounds, sortWithOrder}) {
         B b("m", 1);
         VarRec* p = b.var(CLASS_PARAMETERS, "p");
         VarRec* x = b.var(CLASS_VARIABLES, "x", {}, TYPE_REAL, {"xa"});
@@ -259,7 +274,7 @@ TEST_F(SortingTest, LoopsAreTornAtTheFirstEquationThatReachesItself)
 TEST_F(SortingTest, SearchGivesUpInAnotherLoop)
 {
     using B = ClassBuilder;
-    for (int (*sort)(ClassRec*) : {sortEquations, sortEquationsByRounds}) {
+    for (int (*sort)(ClassRec*) : {sortEquations, sortEquationsByRounds, sortWithOrder}) {
         B b("m", 1);
         VarRec* x = b.var(CLASS_VARIABLES, "x");
         VarRec* y = b.var(CLASS_VARIABLES, "y");
@@ -363,7 +378,7 @@ TEST_F(SortingTest, FailuresAreReportedAndFailTheSorting)
           "Try to break variable: z", "error Unable to break algebraic loop(s) occurring in this model."}},
     };
     for (const Case& c : cases)
-        for (int (*sort)(ClassRec*) : {sortEquations, sortEquationsByRounds}) {
+        for (int (*sort)(ClassRec*) : {sortEquations, sortEquationsByRounds, sortWithOrder}) {
             B b("m", 1);
             c.build(b);
             m_log.clear();

@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -717,6 +718,119 @@ TEST_F(WriterTest, DistributionKnowsWhenTheRelinkedListIsDistributedAlike)
     // Most lists are known to be distributed alike; some are not.
     EXPECT_GT(stable, 200);
     EXPECT_GT(unstable, 0);
+}
+
+namespace {
+
+/// A long list of equations over a few variables, made the same way again from the same seed:
+/// copies and chains of copies, literal and computed elements, equations initial can compute,
+/// inputs and misused ran calls, elements defined again and again.
+ClassRec* buildLongMix(std::uint64_t seed, int count)
+{
+    using B = ClassBuilder;
+    const auto next = [&seed](int n) {
+        seed = seed * 6364136223846793005ull + 1442695040888963407ull;
+        return static_cast<int>((seed >> 33) % static_cast<std::uint64_t>(n));
+    };
+    ClassBuilder b("long", 1);
+    VarRec* p = b.var(CLASS_PARAMETERS, "p");
+    VarRec* ip = b.var(CLASS_PARAMETERS, "ip", {}, TYPE_INTEGER);
+    std::vector<VarRec*> x;
+    for (int i = 0; i < 40; ++i)
+        x.push_back(b.var(CLASS_VARIABLES, "x" + std::to_string(i)));
+    VarRec* f = b.var(CLASS_VARIABLES, "f", {3});
+    VarRec* s = b.var(BODY_INDEP_STATES, "s");
+    VarRec* r = b.var(BODY_INDEP_RATES, "s_indep_rate");
+    const auto X = [&] { return B::ref(x[static_cast<std::size_t>(next(40))], TK_VARIABLENAME); };
+    const auto F = [&] {
+        switch (next(3)) {
+        case 0: return B::ref(f, TK_VARIABLENAME, {B::integer(1 + next(3))});
+        case 1: return B::ref(f, TK_VARIABLENAME, {B::ref(ip, TK_PARAMETERNAME)});
+        default: return B::ref(f, TK_VARIABLENAME, {X()});
+        }
+    };
+    const auto operand = [&]() -> ExprNode* {
+        switch (next(8)) {
+        case 0: return B::num(2.0);
+        case 1: return B::ref(p, TK_PARAMETERNAME);
+        case 2: return B::ref(s, TK_INDEP_STATENAME);
+        case 3: return F();
+        case 4: return B::fn(FN_EXP, {X()});
+        default: return X();
+        }
+    };
+    for (int k = 0; k < count; ++k) {
+        ExprNode* left = next(5) == 0 ? F() : next(8) == 0 ? B::ref(r, TK_INDEP_RATENAME) : X();
+        ExprNode* right = nullptr;
+        switch (next(12)) {
+        case 0: right = B::fn(FN_RAN, {X()}); break;
+        case 1: right = B::fn(FN_RAN, {B::num(1.0)}); break;
+        case 2:
+        case 3: right = B::op(TK_PLUS, operand(), operand()); break;
+        default: right = operand(); break;
+        }
+        b.eq(left, right);
+    }
+    return b.cls;
+}
+
+/// The sections as positions in the list the equations stood in, the declarations, and each
+/// equation's text once distributed.
+struct Distributed {
+    bool stable = false;
+    std::array<std::vector<int>, 4> positions;
+    std::string text;
+    int errors = 0;
+};
+
+Distributed distributeLongMix(std::uint64_t seed, std::size_t parts, bool withOrder)
+{
+    ClassRec* cls = buildLongMix(seed, 3000);
+    std::vector<EquationRec*> order;
+    for (EquationRec* eq : cls->equations->equations)
+        order.push_back(eq);
+    std::map<const EquationRec*, int> position;
+    for (std::size_t k = 0; k < order.size(); ++k)
+        position[order[k]] = static_cast<int>(k);
+    Distributed d;
+    int errors = 0;
+    ttset_error_callback([&errors](const char*, const char*, const char*, int, const char*, const char*) { ++errors; });
+    const EquationSections sections = distributeEquations(cls, true, &d.stable, parts, withOrder ? &order : nullptr);
+    ttset_error_callback(nullptr);
+    d.errors = errors;
+    EXPECT_EQ(ttwrite_header(cls, d.text), 1);
+    for (std::size_t s = 0; s < 4; ++s)
+        for (const EquationRec* eq : sections[s]) {
+            d.positions[s].push_back(position[eq]);
+            writeEquationText(eq, d.text);
+        }
+    release_all();
+    return d;
+}
+
+} // namespace
+
+/// A long list is read in parts by threads of their own, and what each part gathers is put
+/// together in list order: the sections, the misused calls reported, the references pointed at
+/// the elements that carry their values and the verdict on the re-linked list are those of the
+/// list read in one part, whether the list's order is handed over or walked.
+TEST_F(WriterTest, DistributionReadInPartsIsTheDistributionReadInOne)
+{
+    for (std::uint64_t seed : {1u, 2u, 3u, 4u, 5u, 6u}) {
+        const Distributed one = distributeLongMix(seed, 1, false);
+        EXPECT_GT(one.positions[SECTION_DYNAMIC].size(), 100u);
+        EXPECT_GT(one.positions[SECTION_OUTPUTS].size(), 20u);
+        EXPECT_GT(one.positions[SECTION_INPUTS].size(), 10u);
+        EXPECT_GT(one.errors, 10);
+        for (std::size_t parts : {2u, 3u, 4u, 7u})
+            for (bool withOrder : {false, true}) {
+                const Distributed inParts = distributeLongMix(seed, parts, withOrder);
+                EXPECT_EQ(inParts.positions, one.positions) << "seed " << seed << ", " << parts << " parts";
+                EXPECT_EQ(inParts.stable, one.stable) << "seed " << seed << ", " << parts << " parts";
+                EXPECT_EQ(inParts.errors, one.errors) << "seed " << seed << ", " << parts << " parts";
+                EXPECT_TRUE(inParts.text == one.text) << "seed " << seed << ", " << parts << " parts";
+            }
+    }
 }
 
 /// The two ways a re-linked list is distributed otherwise: an element initial defines only after

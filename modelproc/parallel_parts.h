@@ -1,0 +1,47 @@
+// Work over long lists split into parts, each done by a thread of its own.
+#pragma once
+
+#include <algorithm>
+#include <cstddef>
+#include <exception>
+#include <thread>
+#include <vector>
+
+/// How many parts a list of `count` items is done in: one part per `perPart` items begun, at most
+/// four and at most one per processor.
+inline std::size_t partsFor(std::size_t count, std::size_t perPart = 50000)
+{
+    const std::size_t processors = std::max(1u, std::thread::hardware_concurrency());
+    return std::min<std::size_t>({4, processors, (count + perPart - 1) / perPart});
+}
+
+/// The first item of part `part` when `count` items are split into `parts` parts.
+inline std::size_t partBegin(std::size_t count, std::size_t parts, std::size_t part)
+{
+    return count * part / parts;
+}
+
+/// Runs `work(part)` for every part, the first in this thread, and rethrows what a part threw once
+/// all of them are done.
+template <class Work>
+void runParts(std::size_t parts, const Work& work)
+{
+    std::vector<std::exception_ptr> failures(parts);
+    const auto run = [&](std::size_t part) {
+        try {
+            work(part);
+        } catch (...) {
+            failures[part] = std::current_exception();
+        }
+    };
+    {
+        std::vector<std::jthread> threads;
+        for (std::size_t part = 1; part < parts; ++part)
+            threads.emplace_back(run, part);
+        if (parts > 0)
+            run(0);
+    }
+    for (const std::exception_ptr& failure : failures)
+        if (failure)
+            std::rethrow_exception(failure);
+}
