@@ -6,6 +6,7 @@
 
 #include "modelproc/class_copy.h"
 #include "modelproc/display_hooks.h"
+#include "modelproc/expression_walk.h"
 #include "modelproc/graph_dissolution.h"
 #include "modelproc/template_writer.h"
 
@@ -486,7 +487,8 @@ bool rebasedIndices(const ConnEnd* end, const SubclassRec* sub, const ExprNode* 
 
 void gatherReferences(ExprNode* expr, std::vector<ExprNode*>& refs)
 {
-    std::vector<ExprNode*> pending;
+    ScratchStack<ExprNode*> pendingStack;
+    std::vector<ExprNode*>& pending = *pendingStack;
     if (expr)
         pending.push_back(expr);
     while (!pending.empty()) {
@@ -524,7 +526,8 @@ int rewriteConnectionReferences(SubclassRec* sub, const SlotTable& slots)
     if (!cls || !cls->equations)
         return 1;
     const int limit = static_cast<int>(slots.size());
-    std::vector<ExprNode*> refs;
+    ScratchStack<ExprNode*> refStack;
+    std::vector<ExprNode*>& refs = *refStack;
     for (EquationRec* eq : cls->equations->equations) {
         gatherReferences(eq->left, refs);
         gatherReferences(eq->right, refs);
@@ -606,19 +609,68 @@ void moveSubmodelRecords(ClassRec* top, SubclassRec* sub, const std::string& pat
         }
 }
 
-/// Brings literal indices beyond a variable's declared size back into range (the last step of
-/// collection; references rewritten from connections are in range already).
+/// Appends each reference in the expression to a numbered variable to that variable's list, in
+/// the order `find_varind_in_expr` finds them.
+void gatherVariableReferences(ExprNode* expr, const VariableNumbering& numbers,
+                              std::vector<std::vector<ExprNode*>>& references)
+{
+    ScratchStack<ExprNode*> pendingStack;
+    std::vector<ExprNode*>& pending = *pendingStack;
+    if (expr)
+        pending.push_back(expr);
+    while (!pending.empty()) {
+        ExprNode* node = pending.back();
+        pending.pop_back();
+        if (isNameKind(node->kind)) {
+            if (isVariableKind(node->kind) && node->record) {
+                const std::int64_t n = numbers.find(node->var());
+                if (n >= 0)
+                    references[static_cast<std::size_t>(n)].push_back(node);
+            }
+            continue;
+        }
+        if (node->kind == TK_FUNCTIONNAME) {
+            const std::size_t first = pending.size();
+            for (ExprNode* a : node->args)
+                if (a)
+                    pending.push_back(a);
+            std::reverse(pending.begin() + static_cast<std::ptrdiff_t>(first), pending.end());
+            continue;
+        }
+        if (node->kind == TK_IF && node->extra)
+            pending.push_back(node->extra);
+        if (isOperatorKind(node->kind) || node->kind == TK_IF || node->kind == TK_UPTO) {
+            if (node->right)
+                pending.push_back(node->right);
+            if (node->left)
+                pending.push_back(node->left);
+        }
+    }
+}
+
+} // namespace
+
+// The last step of collection; references rewritten from connections are in range already.
 int normaliseIndices(ClassRec* top)
 {
-    std::vector<ExprNode*> refs;
-    for (VarRec* var : top->variables) {
-        if (var->dim.empty())
-            continue;
-        refs.clear();
-        for (EquationRec* eq : top->equations->equations) {
-            find_varind_in_expr(eq->left, var, refs);
-            find_varind_in_expr(eq->right, var, refs);
-        }
+    std::vector<VarRec*> vars;
+    for (VarRec* var : top->variables)
+        if (!var->dim.empty())
+            vars.push_back(var);
+    if (vars.empty())
+        return 1;
+    // The references of every such variable, gathered in one walk over the equations (a walk
+    // per variable would take the time of their product), each variable's in equation order.
+    VariableNumbering numbers;
+    for (std::size_t i = 0; i < vars.size(); ++i)
+        numbers.set(vars[i], static_cast<std::int64_t>(i));
+    std::vector<std::vector<ExprNode*>> references(vars.size());
+    for (EquationRec* eq : top->equations->equations)
+        for (ExprNode* side : {eq->left, eq->right})
+            gatherVariableReferences(side, numbers, references);
+    for (std::size_t v = 0; v < vars.size(); ++v) {
+        const VarRec* var = vars[v];
+        const std::vector<ExprNode*>& refs = references[v];
         int k = 0;
         for (const ExprNode* size : var->dim) {
             const std::int64_t s = literalSize(size);
@@ -643,8 +695,6 @@ int normaliseIndices(ClassRec* top)
     }
     return 1;
 }
-
-} // namespace
 
 int collectEquations(ClassRec* top, int slotCount)
 {

@@ -70,6 +70,12 @@ int enterConnectionNames(ClassRec* top, SubclassRec* sub, SlotTable& slots);
 /// 0 when a reference has no matching connection (reported).
 int rewriteConnectionReferences(SubclassRec* sub, const SlotTable& slots);
 
+/// Brings the literal indices of the references to each dimensioned variable of the class's
+/// variables section that go beyond the declared size back into range: the largest literal
+/// k-th index m above the size s moves every k-th index i to i - (m - s), and one that falls
+/// below 1 to s minus it. 1.
+int normaliseIndices(ClassRec* top);
+
 /// Collects every submodel of the top class into one flat `EquationBody` of the class: slot
 /// variables for the connections, the submodels' own records renamed by path, and all their
 /// equations. The class becomes of type DYN; 1, or 0 after the error was reported.

@@ -197,12 +197,20 @@ std::string bondEndText(const SubclassRec* sub, const ConnEnd& end)
 /// every element of an instance array and of a vector port, as if it named their whole ranges.
 /// Then each element of each port may have one bond at most, and the indices must stay inside the
 /// array and the port.
-void completeAndCheckBondEnds(SubclassRec* sub, const std::string& label)
+void completeAndCheckBondEnds(SubclassRec* sub, const std::string& typeName)
 {
     ClassRec* cls = sub->cls;
+    // What the messages call the submodel, made only for a message.
+    std::string labelText;
+    auto label = [&]() -> const std::string& {
+        if (labelText.empty())
+            labelText = typeName + ":" + instance_name(sub);
+        return labelText;
+    };
     const std::vector<const ExprNode*> instanceDims = entriesOf(sub->dim);
+    std::vector<ConnectionEndAt<BondRec>> ends;
     for (PortRec* port : cls->ports) {
-        const std::vector<ConnectionEndAt<BondRec>> ends = connectionEndsAt(sub->bonds, sub, END_SUB, port->name);
+        connectionEndsAt(sub->bonds, sub, END_SUB, port->name, ends);
         if (ends.empty())
             continue;
         // The port's dimensions begin with those of the instance array.
@@ -213,9 +221,16 @@ void completeAndCheckBondEnds(SubclassRec* sub, const std::string& label)
             sizes.push_back(literalSize(d));
             literal = literal && sizes.back() > 0;
         }
-        std::vector<unsigned char> uses;
-        if (literal && elementCount(port->dim) <= (std::int64_t{1} << 24))
-            uses.assign(static_cast<std::size_t>(elementCount(port->dim)), 0);
+        // How often each element is reached; a scalar's one count needs no table of its own.
+        unsigned char scalarUses = 0;
+        std::vector<unsigned char> table;
+        unsigned char* uses = nullptr;
+        if (literal && sizes.empty()) {
+            uses = &scalarUses;
+        } else if (literal && elementCount(port->dim) <= (std::int64_t{1} << 24)) {
+            table.assign(static_cast<std::size_t>(elementCount(port->dim)), 0);
+            uses = table.data();
+        }
         bool twice = false;
         bool againstOrientation = false;
         for (const ConnectionEndAt<BondRec>& at : ends) {
@@ -230,7 +245,7 @@ void completeAndCheckBondEnds(SubclassRec* sub, const std::string& label)
                 expansionError("memory allocation failure (may be out of memory).");
                 return;
             }
-            if (uses.empty())
+            if (!uses)
                 continue;
             const std::vector<const ExprNode*> covered = coveredIndexEntries(end, sub);
             bool inside = covered.size() <= sizes.size();
@@ -242,7 +257,7 @@ void completeAndCheckBondEnds(SubclassRec* sub, const std::string& label)
             }
             if (!inside) {
                 expansionError(formatMessage("bond connected with %s, which lies outside port %s of submodel %s.",
-                                             bondEndText(sub, end).c_str(), port->name.c_str(), label.c_str()));
+                                             bondEndText(sub, end).c_str(), port->name.c_str(), label().c_str()));
                 continue;
             }
             forEachCoveredElement(sizes, covered, [&](std::int64_t element) {
@@ -251,12 +266,12 @@ void completeAndCheckBondEnds(SubclassRec* sub, const std::string& label)
         }
         if (twice)
             expansionError(formatMessage("more than one bond connected with port %s of submodel %s.",
-                                         port->name.c_str(), label.c_str()));
+                                         port->name.c_str(), label().c_str()));
         // The equations assume the fixed direction: a bond against it changes a sign. The graph
         // editor's check refuses it; here the processing goes on after the warning.
         if (againstOrientation)
             DisplayHooks().diag(formatMessage("Warning: wrong bond orientation for power port %s of submodel %s.",
-                                              port->name.c_str(), label.c_str())
+                                              port->name.c_str(), label().c_str())
                                     .c_str());
     }
     // Signal ends reach every element of an instance array the same way.
@@ -311,16 +326,24 @@ int expand_model(ClassRec* cls, const std::string& modelFile)
     cls->argsub = 1;
     progress("Expanding submodel:");
     GraphBody* body = cls->graph;
+    const auto* top = GraphArena().make<std::vector<std::string>>(1, cls->name + std::to_string(cls->version));
+    if (!top) {
+        expansionError("memory allocation failure (may be out of memory).");
+        return 0;
+    }
     for (SubclassRec* sub : body->subclasses)
-        sub->enclosing = {cls->name + std::to_string(cls->version)};
-    for (SubclassRec* sub = body->subclasses.first(); sub;) {
-        if (Pipeline().aborted)
-            return 0;
-        SectionLink* before = sub->prev;
-        expand_submodel(cls, sub);
-        // A dissolved subclass has left the list; its parts were appended at the end.
-        SectionLink* next = sub->next ? sub->next : before->next;
-        sub = next->isEnd() ? nullptr : static_cast<SubclassRec*>(next);
+        sub->enclosing = top;
+    {
+        LaterUserRemoval removal(body);
+        for (SubclassRec* sub = body->subclasses.first(); sub;) {
+            if (Pipeline().aborted)
+                return 0;
+            SectionLink* before = sub->prev;
+            expand_submodel(cls, sub);
+            // A dissolved subclass has left the list; its parts were appended at the end.
+            SectionLink* next = sub->next ? sub->next : before->next;
+            sub = next->isEnd() ? nullptr : static_cast<SubclassRec*>(next);
+        }
     }
     SubmodelType* last = body->types.last();
     for (SubmodelType* type = body->types.first(); type && type != last;) {
@@ -342,14 +365,16 @@ void expand_submodel(ClassRec* cls, SubclassRec* sub)
         return;
     // A model that holds itself, directly or through others, would be dissolved without end.
     const std::string typeName = formatMessage("%s%d", type->t_name.c_str(), type->t_vers);
-    const auto again = std::find(sub->enclosing.begin(), sub->enclosing.end(), typeName);
-    if (again != sub->enclosing.end()) {
-        std::string chain;
-        for (auto it = again; it != sub->enclosing.end(); ++it)
-            chain += *it + " -> ";
-        expansionError(formatMessage("submodel %s:%s contains itself: %s.", typeName.c_str(),
-                                     instance_name(sub).c_str(), (chain + typeName).c_str()));
-        return;
+    if (const std::vector<std::string>* enclosing = sub->enclosing) {
+        const auto again = std::find(enclosing->begin(), enclosing->end(), typeName);
+        if (again != enclosing->end()) {
+            std::string chain;
+            for (auto it = again; it != enclosing->end(); ++it)
+                chain += *it + " -> ";
+            expansionError(formatMessage("submodel %s:%s contains itself: %s.", typeName.c_str(),
+                                         instance_name(sub).c_str(), (chain + typeName).c_str()));
+            return;
+        }
     }
     if (!type->cls && !readSubmodelType(sub))
         return;
@@ -359,9 +384,9 @@ void expand_submodel(ClassRec* cls, SubclassRec* sub)
         expansionError("memory allocation failure (may be out of memory).");
         return;
     }
-    const std::string name = formatMessage("%s%d", type->t_name.c_str(), type->t_vers);
-    const std::string instance = instance_name(sub);
+    const std::string& name = typeName;
     if (!sub->args.empty()) {
+        const std::string instance = instance_name(sub);
         std::vector<std::int32_t> values;
         for (const ExprNode* arg : sub->args) {
             std::int32_t value = 0;
@@ -385,7 +410,7 @@ void expand_submodel(ClassRec* cls, SubclassRec* sub)
     }
     // The bonds at an equation subclass are final: a bond reaches it only from the body that
     // held it, which was dissolved before the subclass came up in the walk.
-    completeAndCheckBondEnds(sub, name + ":" + instance);
+    completeAndCheckBondEnds(sub, name);
     if (Pipeline().depth < 5) {
         ttfree_class(sub->cls);
         sub->cls = nullptr;

@@ -418,6 +418,13 @@ void join_outputs(Dissolution& d)
                    "signal connected with io %s, which is not an io of submodel %s%d:%s.");
 }
 
+/// The body whose dissolved subclasses leave their types' users later; null when none.
+GraphBody*& laterRemovalBody()
+{
+    static GraphBody* body = nullptr;
+    return body;
+}
+
 } // namespace
 
 std::string instance_name(const SubclassRec* sub)
@@ -436,9 +443,15 @@ void dissolveGraphSubmodel(GraphBody* body, SubclassRec* sub, const DissolutionE
     path.push_back(sub->name);
     path.insert(path.end(), sub->path.begin(), sub->path.end());
     // The submodel type, not the class its file happens to declare, names the enclosing model.
-    std::vector<std::string> enclosing = sub->enclosing;
-    enclosing.push_back(sub->type ? sub->type->t_name + std::to_string(sub->type->t_vers)
-                                  : cls->name + std::to_string(cls->version));
+    auto* enclosing = GraphArena().make<std::vector<std::string>>();
+    if (!enclosing) {
+        report("memory allocation failure (may be out of memory).");
+        return;
+    }
+    if (sub->enclosing)
+        *enclosing = *sub->enclosing;
+    enclosing->push_back(sub->type ? sub->type->t_name + std::to_string(sub->type->t_vers)
+                                   : cls->name + std::to_string(cls->version));
     std::vector<SubclassRec*> inners;
     for (SubclassRec* s : d.inner->subclasses) {
         s->path = path;
@@ -484,5 +497,29 @@ void dissolveGraphSubmodel(GraphBody* body, SubclassRec* sub, const DissolutionE
     sub->bonds.head = nullptr;
     sub->s_inp.head = sub->s_out.head = nullptr;
     sub->cls = nullptr;
+    if (laterRemovalBody() == body)
+        sub->type = nullptr; // leaves the users when the later removal is done
     releaseSubclass(sub);
+}
+
+LaterUserRemoval::LaterUserRemoval(GraphBody* body) : m_body(body), m_outer(laterRemovalBody())
+{
+    laterRemovalBody() = body;
+}
+
+LaterUserRemoval::~LaterUserRemoval()
+{
+    laterRemovalBody() = m_outer;
+    // A released subclass no longer names its type.
+    for (SubmodelType* type : m_body->types) {
+        PtrNode<SubclassRec>** link = &type->users.head;
+        while (PtrNode<SubclassRec>* node = *link) {
+            if (node->item->type == type) {
+                link = &node->next;
+            } else {
+                *link = node->next;
+                register_release(node);
+            }
+        }
+    }
 }

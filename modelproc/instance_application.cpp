@@ -183,11 +183,13 @@ void apply_instance(ClassRec* cls, const ExprList& dim, const InstanceErrorRepor
             connection(sig);
     } else if (cls->type == CLASS_DYN && cls->equations) {
         EquationBody* body = cls->equations;
-        std::vector<EquationRec*> equations;
-        for (EquationRec* eq : body->equations)
-            equations.push_back(eq);
-        for (EquationRec* eq : equations)
-            unrollEquation(body, eq, dim);
+        if (elementCount(dim) > 1) {
+            std::vector<EquationRec*> equations;
+            for (EquationRec* eq : body->equations)
+                equations.push_back(eq);
+            for (EquationRec* eq : equations)
+                unrollEquation(body, eq, dim);
+        }
         for (int s = BODY_INDEP_STATES; s <= BODY_ALGLOOP_OUT; ++s)
             prefixSection(body->section(static_cast<BodySection>(s)), dim, report);
     } else {

@@ -10,6 +10,9 @@
 #include <functional>
 #include <cstdlib>
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 
 // ---------------------------------------------------------------------------
 // Memory
@@ -23,8 +26,12 @@ void RecordArena::clear()
             chain.destroy(link + 1);
         }
     }
-    for (void* chunk : m_chunks)
-        std::free(chunk);
+    for (const Chunk& chunk : m_chunks) {
+        if (m_ownPages)
+            munmap(chunk.memory, chunk.size);
+        else
+            std::free(chunk.memory);
+    }
     m_chunks = {};
     m_next = nullptr;
     m_left = 0;
@@ -43,18 +50,28 @@ void* RecordArena::allocateChunk(std::size_t bytes)
     constexpr std::size_t kFirst = std::size_t(64) << 10;
     constexpr std::size_t kLargest = std::size_t(8) << 20;
     std::size_t size = std::min(kLargest, kFirst << std::min<std::size_t>(m_chunks.size(), 7));
-    if (size < bytes)
-        size = bytes;
+    if (size < bytes) {
+        const std::size_t page = m_ownPages ? static_cast<std::size_t>(sysconf(_SC_PAGESIZE)) : 1;
+        size = (bytes + page - 1) / page * page;
+    }
     try {
         if (m_chunks.size() == m_chunks.capacity())
             m_chunks.reserve(m_chunks.empty() ? 16 : 2 * m_chunks.size());
     } catch (const std::bad_alloc&) {
         return nullptr;
     }
-    auto* chunk = static_cast<unsigned char*>(std::malloc(size));
-    if (!chunk)
+    void* memory = nullptr;
+    if (m_ownPages) {
+        memory = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (memory == MAP_FAILED)
+            memory = nullptr;
+    } else {
+        memory = std::malloc(size);
+    }
+    if (!memory)
         return nullptr;
-    m_chunks.push_back(chunk);
+    auto* chunk = static_cast<unsigned char*>(memory);
+    m_chunks.push_back({chunk, size});
     m_next = chunk + bytes;
     m_left = size - bytes;
     return chunk;
@@ -68,7 +85,7 @@ RecordArena& ProcessingArena()
 
 RecordArena& GraphArena()
 {
-    static RecordArena arena;
+    static RecordArena arena(true);
     return arena;
 }
 

@@ -24,7 +24,10 @@
 /// one after another in large chunks; only those with a destructor to run are remembered.
 class RecordArena {
 public:
-    RecordArena() = default;
+    /// With `ownPages`, the chunks are mapped from the system each on its own and `clear` gives
+    /// their pages back at once; else they come from the general allocator, which may hand them
+    /// out again later (and reuses for them what the run gave back before).
+    explicit RecordArena(bool ownPages = false) : m_ownPages(ownPages) {}
     ~RecordArena() { clear(); }
     RecordArena(const RecordArena&) = delete;
     RecordArena& operator=(const RecordArena&) = delete;
@@ -116,7 +119,12 @@ private:
         return chain;
     }
     std::vector<DestroyChain> m_chains; ///< by kind number
-    std::vector<void*> m_chunks;
+    struct Chunk {
+        void* memory;
+        std::size_t size;
+    };
+    bool m_ownPages = false;
+    std::vector<Chunk> m_chunks;
     unsigned char* m_next = nullptr;
     std::size_t m_left = 0;
     std::size_t m_count = 0;
@@ -129,7 +137,8 @@ RecordArena& ProcessingArena();
 /// types, bonds and signals, ports and ios, bond and signal descriptors, graph bodies and the
 /// classes copied for instances (with their equation bodies). Once the equations are collected
 /// into one flat body none of them is reached any more, and `releaseGraphRecords` gives them back
-/// while the run goes on; the variables, equations and expressions stay in the run's arena.
+/// while the run goes on; the variables, equations and expressions stay in the run's arena. Its
+/// pages go back to the system then, so that the phases after collection start from less.
 RecordArena& GraphArena();
 
 /// Whether records of a kind are made in the graph arena.
@@ -632,7 +641,9 @@ struct SubclassRec : SectionLink {
     PtrList<SigconRec> s_inp;
     PtrList<SigconRec> s_out;
     std::vector<std::string> path; ///< enclosing instances, innermost first
-    std::vector<std::string> enclosing; ///< classes of the enclosing models ("name" "version"), outermost first
+    /// The classes of the enclosing models ("name" "version"), outermost first; one list serves
+    /// every subclass of a body.
+    const std::vector<std::string>* enclosing = nullptr;
     ClassRec* cls = nullptr;
 };
 
@@ -890,22 +901,31 @@ struct ConnectionEndAt {
 /// with the end type and name given. Both ends of one connection count when both are there (a
 /// connection between two elements of one instance array).
 template <class Connection>
-std::vector<ConnectionEndAt<Connection>> connectionEndsAt(const PtrList<Connection>& list, const SubclassRec* sub,
-                                                          std::int16_t type, std::string_view name)
+void connectionEndsAt(const PtrList<Connection>& list, const SubclassRec* sub, std::int16_t type,
+                      std::string_view name, std::vector<ConnectionEndAt<Connection>>& ends)
 {
-    std::vector<ConnectionEndAt<Connection>> ends;
-    std::vector<const Connection*> seen;
-    for (Connection* conn : list) {
-        bool again = false;
-        for (const Connection* s : seen)
-            again = again || s == conn;
-        if (again)
-            continue;
-        seen.push_back(conn);
+    ends.clear();
+    for (PtrNode<Connection>* node = list.head; node; node = node->next) {
+        Connection* conn = node->item;
+        // A connection with both ends here is in the list twice; its ends count once.
+        if (conn->con[0].node == sub && conn->con[1].node == sub) {
+            bool again = false;
+            for (PtrNode<Connection>* p = list.head; p != node && !again; p = p->next)
+                again = p->item == conn;
+            if (again)
+                continue;
+        }
         for (int i = 0; i < 2; ++i)
             if (conn->con[i].type == type && conn->con[i].node == sub && conn->con[i].name == name)
                 ends.push_back({conn, i});
     }
+}
+template <class Connection>
+std::vector<ConnectionEndAt<Connection>> connectionEndsAt(const PtrList<Connection>& list, const SubclassRec* sub,
+                                                          std::int16_t type, std::string_view name)
+{
+    std::vector<ConnectionEndAt<Connection>> ends;
+    connectionEndsAt(list, sub, type, name, ends);
     return ends;
 }
 

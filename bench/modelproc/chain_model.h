@@ -26,6 +26,27 @@ inline std::string chainModel(int n)
     return text.str();
 }
 
+/// The chain with each cell a graph submodel of its own type "cell" (ports a and b), so that
+/// expansion dissolves as many graph submodels as there are cells.
+inline std::string nestedChainModel(int n)
+{
+    std::ostringstream text;
+    text << "bond graph chain version 1\nsubclasses\n  se;1 f\n  r;1 d\n";
+    for (int k = 0; k < n; ++k)
+        text << "  cell;1 c" << k << "\n";
+    text << "connections\n  f`p -> c0`a\n";
+    for (int k = 0; k + 1 < n; ++k)
+        text << "  c" << k << "`b -> c" << (k + 1) << "`a\n";
+    text << "  c" << (n - 1) << "`b -> d`p\n";
+    return text.str();
+}
+
+/// The graph submodel of one cell of the nested chain.
+inline const char* const kNestedChainCell = "bond graph cell version 1\ninterface\n  ports: a, b\n"
+                                            "subclasses\n  1j;1 v\n  0j;1 s\n  i;1 m\n  c;1 k\n"
+                                            "connections\n  v`p1 -- a\n  v`p2 -> m`p\n  v`p3 -> s`p1\n"
+                                            "  s`p2 -> k`p\n  s`p3 -- b\n";
+
 /// Makes `dir` afresh with the library elements the chain uses (from `library`) and the chain of
 /// `n` cells as "chain1.mg0".
 inline void writeChainDirectory(const std::filesystem::path& dir, const std::string& library, int n)

@@ -124,6 +124,52 @@ TEST_F(CollectionTest, FindsReferencesInOperatorsCallsAndConditionals)
     EXPECT_EQ(refs.size(), 2u);
 }
 
+// Every dimensioned variable's references are found wherever they stand in any equation, and
+// each variable's indices are brought into range on their own, dimension by dimension.
+TEST_F(CollectionTest, IndicesBeyondEachVariablesSizeComeBackIntoRange)
+{
+    ClassRec* top = newClass();
+    ASSERT_TRUE(newEquationBody(top));
+    auto variable = [&](const char* name, std::vector<int> sizes) {
+        ExprList dim;
+        for (int s : sizes)
+            dim.append(makeIntegerConstant(s));
+        VarRec* var = newClassVariable(top, CLASS_VARIABLES);
+        setVariable(var, name, dim, TYPE_REAL);
+        return var;
+    };
+    VarRec* a = variable("a", {3});
+    VarRec* b = variable("b", {2, 2});
+    VarRec* c = variable("c", {4}); // in range: left alone
+    VarRec* s = variable("s", {});
+    auto at = [](VarRec* var, std::vector<int> indices) {
+        ExprList index;
+        for (int i : indices)
+            index.append(makeIntegerConstant(i));
+        return makeLeaf(0, var, TK_VARIABLENAME, nullptr, index);
+    };
+    auto equation = [&](ExprNode* left, ExprNode* right) {
+        EquationRec* eq = newEquation(top->equations);
+        eq->left = left;
+        eq->right = right;
+    };
+    ExprList args;
+    args.append(at(a, {4}));
+    args.append(at(b, {1, 2}));
+    equation(at(a, {5}), makeOperator(at(b, {3, 1}), at(c, {4}), TK_PLUS));
+    equation(at(s, {}), makeFunctionCall(1, args));
+    equation(at(c, {1}), makeConditional(makeOperator(at(a, {1}), at(s, {}), TK_GT), at(b, {2, 2}), at(a, {3})));
+    ASSERT_EQ(normaliseIndices(top), 1);
+    std::string text;
+    for (EquationRec* eq : top->equations->equations)
+        text += dumpExpression(eq->left) + " = " + dumpExpression(eq->right) + "\n";
+    // a: the largest, 5, over the size 3 moves every index down by 2, and 1 - 2 = -1 becomes
+    // 3 - (-1); b: the first index moves down by 1 (1 - 1 = 0 becomes 2 - 0), the second stays.
+    EXPECT_EQ(text, "a[3] = (b[2, 1] + c[4])\n"
+                    "s = ddt(a[2], b[2, 2])\n"
+                    "c[1] = (if (a[4] > s) then b[1, 2] else a[1])\n");
+}
+
 TEST_F(CollectionTest, GathersFarMoreReferencesThanTheOldTableHeld)
 {
     auto* x = ProcessingArena().make<VarRec>();

@@ -275,6 +275,18 @@ TEST_F(ExpansionTest, NestedGraphSubmodelsAreFlattenedBreadthFirst)
         ++types[type->t_name];
     for (const auto& [name, count] : types)
         EXPECT_EQ(count, 1) << name;
+    // Each type's users are just the subclasses left of that type: the dissolved ones are gone.
+    std::size_t users = 0;
+    for (SubmodelType* type : cls->graph->types)
+        for (SubclassRec* user : type->users) {
+            ++users;
+            EXPECT_EQ(user->type, type) << type->t_name;
+            bool live = false;
+            for (SubclassRec* sub : cls->graph->subclasses)
+                live = live || sub == user;
+            EXPECT_TRUE(live) << type->t_name;
+        }
+    EXPECT_EQ(users, names.size());
 }
 
 TEST_F(ExpansionTest, BrokenGraphSubmodelPortsAreExpansionErrors)
