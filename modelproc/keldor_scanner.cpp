@@ -6,7 +6,7 @@
 #include "modelproc/symbol_table.h"
 #include "modelproc/tokens.h"
 
-#include <cctype>
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -107,6 +107,7 @@ void KeldorScanner::reset(std::string text)
     if (m_input.starts_with("\xEF\xBB\xBF"))
         m_input.erase(0, 3); // a UTF-8 byte-order mark is no part of the model
     m_pos = 0;
+    m_peekEnd = 0;
     m_line = 1;
     m_tokenLine = 1;
     m_condition = SC_NORMAL;
@@ -189,6 +190,34 @@ const SymbolEntry* KeldorScanner::symbol() const
     return m_symbol;
 }
 
+void KeldorScanner::prefetchNextWords()
+{
+    // The next identifiers of the text, found roughly (a near miss only costs a useless
+    // prefetch): their lookups would otherwise each wait for a cache miss in a large table.
+    // Two words ahead are kept in flight; words prefetched before are not looked at again.
+    const std::string& s = m_input;
+    int words = m_peekEnd > m_pos ? 1 : 2;
+    std::size_t p = std::max(m_pos, m_peekEnd);
+    const std::size_t end = std::min(s.size(), p + 96);
+    while (words > 0 && p < end) {
+        while (p < end && !isWordChar(s[p]))
+            ++p;
+        const std::size_t from = p;
+        while (p < end && isDigit(s[p]))
+            ++p;
+        if (p < end && isLetter(s[p])) {
+            while (p < end && isWordChar(s[p]))
+                ++p;
+            prefetchSymbol(std::string_view(s).substr(from, p - from));
+            --words;
+        } else {
+            while (p < end && isWordChar(s[p]))
+                ++p;
+        }
+    }
+    m_peekEnd = p;
+}
+
 int KeldorScanner::scanWord(std::size_t start)
 {
     m_token.assign(m_input, start, m_pos - start);
@@ -216,6 +245,7 @@ int KeldorScanner::scanWord(std::size_t start)
     }
     if (int keyword = keywordToken(word))
         return keyword;
+    prefetchNextWords();
     m_symbol = findSymbol(word);
     m_symbolGeneration = symtabGeneration();
     return m_symbol ? m_symbol->kind : TK_UNDEFINEDNAME;

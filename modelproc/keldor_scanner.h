@@ -38,12 +38,14 @@ public:
 private:
     int scan();
     int scanWord(std::size_t start);
+    void prefetchNextWords();
     std::size_t realLength(std::size_t at) const;
     std::size_t identifierLength(std::size_t at) const;
     bool lineEndAt(std::size_t at, std::size_t& length) const;
 
     std::string m_input;
     std::size_t m_pos = 0;
+    std::size_t m_peekEnd = 0; ///< end of the words prefetched so far
     int m_line = 1;
     int m_tokenLine = 1;
     int m_condition = SC_NORMAL;

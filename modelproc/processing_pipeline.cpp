@@ -70,7 +70,7 @@ int parseInstalled(std::string text, const std::string& fileName, int level, Cla
 }
 
 /// Sets the symbol tables up and installs the hook; the parse runs when `text` is given.
-int parseWith(const std::optional<std::string>& text, const std::string& fileName, int level, ClassRec*& cls,
+int parseWith(std::optional<std::string> text, const std::string& fileName, int level, ClassRec*& cls,
               ErrorHook errorHook)
 {
     cls = nullptr;
@@ -89,7 +89,7 @@ int parseWith(const std::optional<std::string>& text, const std::string& fileNam
             ++*errors;
             errorHook(kind, file, submodel, line, token, message);
         });
-        status = parseInstalled(*text, fileName, level, cls, errors);
+        status = parseInstalled(std::move(*text), fileName, level, cls, errors);
     }
     symtabRelease();
     ttset_error_callback(errorHook);
@@ -104,7 +104,7 @@ int ttparse_file(const std::string& path, int level, ClassRec*& cls, ErrorHook e
     // An equation model file ends in a NUL after its text; nothing after it is model text.
     if (text)
         text->resize(std::min(text->size(), text->find('\0')));
-    return parseWith(text, pathTail(path), level, cls, std::move(errorHook));
+    return parseWith(std::move(text), pathTail(path), level, cls, std::move(errorHook));
 }
 
 int ttparse_text(const std::string& text, const std::string& fileName, int level, ClassRec*& cls,

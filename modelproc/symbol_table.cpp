@@ -99,6 +99,12 @@ public:
         }
     }
 
+    void prefetch(std::string_view name) const
+    {
+        if (!m_slots.empty())
+            __builtin_prefetch(&m_slots[hashName(name) & m_mask]);
+    }
+
     void insert(SectionLink* value, std::string_view name, int kind)
     {
         // At most three slots in four taken: the table stays small enough to be cached mostly,
@@ -247,6 +253,11 @@ int symtabInsert(SectionLink* value, std::string_view name, int kind)
 const SymbolEntry* findSymbol(std::string_view name)
 {
     return table().find(name);
+}
+
+void prefetchSymbol(std::string_view name)
+{
+    table().prefetch(name);
 }
 
 int symbolKind(std::string_view name)

@@ -23,6 +23,8 @@ void symtabRelease();
 int symtabInsert(SectionLink* value, std::string_view name, int kind);
 /// The newest entry of the name; null when absent. Valid until the next insert or release.
 const SymbolEntry* findSymbol(std::string_view name);
+/// Starts bringing the name's place in the table into the cache, for a lookup soon after.
+void prefetchSymbol(std::string_view name);
 /// The kind of the name; `TK_UNDEFINEDNAME` when absent.
 int symbolKind(std::string_view name);
 /// Counts the inserts and releases, so that a caller holding an entry knows it is still valid.
