@@ -33,7 +33,7 @@ struct FixedStepState {
     std::vector<double> previous; ///< Adams-Bashforth: the derivatives of the step before
     double previousH = 0.0;
     bool hasPrevious = false;
-    std::vector<double> y0, k1, k2, k3;
+    std::vector<double> y0, sum; ///< Runge-Kutta: the states at the step's start, the step's sum so far
 };
 
 struct RkfState {
@@ -127,7 +127,7 @@ bool firstFixedStep()
     f.index = 0;
     f.hasPrevious = false;
     f.previous.assign(std::size_t(g.n) + 1, 0.0);
-    for (auto* v : {&f.y0, &f.k1, &f.k2, &f.k3})
+    for (auto* v : {&f.y0, &f.sum})
         v->assign(std::size_t(g.n) + 1, 0.0);
     FirstEvaluationFlag = 0;
     return true;
@@ -178,40 +178,43 @@ void AdamsBashforth2Step()
 #define WIDEST_VECTORS
 #endif
 
-/// y0 = y, k1 = h r, y = y0 + k1 / 2.
+/// y0 = y, k1 = h r, y = y0 + k1 / 2, and the step's sum s = y0 + k1 / 6.
 WIDEST_VECTORS void rk4FirstStage(int n, double h, double* __restrict y, const double* __restrict r,
-                                  double* __restrict y0, double* __restrict k1)
+                                  double* __restrict y0, double* __restrict s)
 {
     for (int i = 0; i < n; ++i) {
         y0[i] = y[i];
-        k1[i] = h * r[i];
-        y[i] = y0[i] + k1[i] / 2;
+        const double k = h * r[i];
+        y[i] = y0[i] + k / 2;
+        s[i] = y0[i] + k / 6;
     }
 }
 
-/// k = h r, y = y0 + k / 2 (or y0 + k for the third stage).
+/// k = h r, y = y0 + k / 2 (or y0 + k for the third stage), s = s + k / 3.
 WIDEST_VECTORS void rk4Stage(int n, double h, bool half, double* __restrict y, const double* __restrict r,
-                             const double* __restrict y0, double* __restrict k)
+                             const double* __restrict y0, double* __restrict s)
 {
     if (half) {
         for (int i = 0; i < n; ++i) {
-            k[i] = h * r[i];
-            y[i] = y0[i] + k[i] / 2;
+            const double k = h * r[i];
+            y[i] = y0[i] + k / 2;
+            s[i] = s[i] + k / 3;
         }
     } else {
         for (int i = 0; i < n; ++i) {
-            k[i] = h * r[i];
-            y[i] = y0[i] + k[i];
+            const double k = h * r[i];
+            y[i] = y0[i] + k;
+            s[i] = s[i] + k / 3;
         }
     }
 }
 
+/// y = y0 + k1 / 6 + k2 / 3 + k3 / 3 + h r / 6, summed in that order as the stages went.
 WIDEST_VECTORS void rk4Combine(int n, double h, double* __restrict y, const double* __restrict r,
-                               const double* __restrict y0, const double* __restrict k1,
-                               const double* __restrict k2, const double* __restrict k3)
+                               const double* __restrict s)
 {
     for (int i = 0; i < n; ++i)
-        y[i] = y0[i] + k1[i] / 6 + k2[i] / 3 + k3[i] / 3 + h * r[i] / 6;
+        y[i] = s[i] + h * r[i] / 6;
 }
 
 void RungeKutta4Step()
@@ -225,13 +228,13 @@ void RungeKutta4Step()
     double* y = states();
     const double* r = rates();
     const int n = g.n;
-    rk4FirstStage(n, h, y, r, f.y0.data(), f.k1.data());
+    rk4FirstStage(n, h, y, r, f.y0.data(), f.sum.data());
     evaluateFor(t + h / 2);
-    rk4Stage(n, h, true, y, r, f.y0.data(), f.k2.data());
+    rk4Stage(n, h, true, y, r, f.y0.data(), f.sum.data());
     evaluateFor(t + h / 2);
-    rk4Stage(n, h, false, y, r, f.y0.data(), f.k3.data());
+    rk4Stage(n, h, false, y, r, f.y0.data(), f.sum.data());
     evaluateFor(next);
-    rk4Combine(n, h, y, r, f.y0.data(), f.k1.data(), f.k2.data(), f.k3.data());
+    rk4Combine(n, h, y, r, f.sum.data());
     evaluateFor(next);
     ++g.counters.steps;
 }

@@ -17,6 +17,7 @@
 #include <cfenv>
 #include <cmath>
 #include <csignal>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -153,6 +154,37 @@ TEST_F(MassSpringDamper, RungeKuttaFourMatchesTheAnalyticSolution)
         worst = std::max(worst, std::fabs(s.states[0] - dampedOscillator(s.t)));
     EXPECT_LT(worst, 1e-9);
     EXPECT_EQ(samples.size(), 5001u);
+}
+
+TEST_F(MassSpringDamper, RungeKuttaFourSumsItsStagesInTheClassicalOrderToTheBit)
+{
+    // Each step against the textbook form worked here from the model's own rates: k = h r at
+    // each stage, y0 + k1 / 2, y0 + k2 / 2, y0 + k3, then y0 + k1 / 6 + k2 / 3 + k3 / 3 + k4 / 6
+    // summed left to right, which the method must keep however it lays out its work.
+    RunSpecs().settings[MethodRungeKutta4][RowStep].value = 0.01;
+    RunSpecs().finishTime = 1.0;
+    run(MethodRungeKutta4);
+    ASSERT_EQ(samples.size(), 101u);
+    double* states = Variables().kinds[KindState].values;
+    const double* rates = Variables().kinds[KindRate].values;
+    auto k = [&](double t, double h, const std::vector<double>& at) {
+        std::copy(at.begin(), at.end(), states);
+        EvaluateModel(t);
+        return std::vector<double>{h * rates[0], h * rates[1]};
+    };
+    for (std::size_t step = 0; step + 1 < samples.size(); ++step) {
+        const double t = samples[step].t, h = samples[step + 1].t - t;
+        const std::vector<double>& y0 = samples[step].states;
+        const std::vector<double> k1 = k(t, h, y0);
+        const std::vector<double> k2 = k(t + h / 2, h, {y0[0] + k1[0] / 2, y0[1] + k1[1] / 2});
+        const std::vector<double> k3 = k(t + h / 2, h, {y0[0] + k2[0] / 2, y0[1] + k2[1] / 2});
+        const std::vector<double> k4 = k(t + h, h, {y0[0] + k3[0], y0[1] + k3[1]});
+        for (std::size_t i = 0; i < 2; ++i) {
+            const double expected = y0[i] + k1[i] / 6 + k2[i] / 3 + k3[i] / 3 + k4[i] / 6;
+            ASSERT_EQ(std::memcmp(&samples[step + 1].states[i], &expected, sizeof expected), 0)
+                << "step " << step << " state " << i << ": " << samples[step + 1].states[i] << " / " << expected;
+        }
+    }
 }
 
 TEST_F(MassSpringDamper, NativeCodeUnderWarpGivesTheInterpretersRunToTheLastBit)
