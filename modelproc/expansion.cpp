@@ -364,7 +364,7 @@ void expand_submodel(ClassRec* cls, SubclassRec* sub)
     if (!type)
         return;
     // A model that holds itself, directly or through others, would be dissolved without end.
-    const std::string typeName = formatMessage("%s%d", type->t_name.c_str(), type->t_vers);
+    const std::string typeName = type->t_name + std::to_string(type->t_vers);
     if (const std::vector<std::string>* enclosing = sub->enclosing) {
         const auto again = std::find(enclosing->begin(), enclosing->end(), typeName);
         if (again != enclosing->end()) {

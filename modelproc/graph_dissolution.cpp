@@ -425,6 +425,13 @@ GraphBody*& laterRemovalBody()
     return body;
 }
 
+/// How many dissolved subclasses wait to leave their types' users.
+std::size_t& laterRemovalCount()
+{
+    static std::size_t count = 0;
+    return count;
+}
+
 } // namespace
 
 std::string instance_name(const SubclassRec* sub)
@@ -497,19 +504,27 @@ void dissolveGraphSubmodel(GraphBody* body, SubclassRec* sub, const DissolutionE
     sub->bonds.head = nullptr;
     sub->s_inp.head = sub->s_out.head = nullptr;
     sub->cls = nullptr;
-    if (laterRemovalBody() == body)
+    if (laterRemovalBody() == body) {
         sub->type = nullptr; // leaves the users when the later removal is done
+        ++laterRemovalCount();
+    }
     releaseSubclass(sub);
 }
 
-LaterUserRemoval::LaterUserRemoval(GraphBody* body) : m_body(body), m_outer(laterRemovalBody())
+LaterUserRemoval::LaterUserRemoval(GraphBody* body)
+    : m_body(body), m_outer(laterRemovalBody()), m_outerCount(laterRemovalCount())
 {
     laterRemovalBody() = body;
+    laterRemovalCount() = 0;
 }
 
 LaterUserRemoval::~LaterUserRemoval()
 {
+    const std::size_t released = laterRemovalCount();
     laterRemovalBody() = m_outer;
+    laterRemovalCount() = m_outerCount;
+    if (released == 0)
+        return;
     // A released subclass no longer names its type.
     for (SubmodelType* type : m_body->types) {
         PtrNode<SubclassRec>** link = &type->users.head;

@@ -31,4 +31,5 @@ public:
 private:
     GraphBody* m_body;
     GraphBody* m_outer;
+    std::size_t m_outerCount;
 };
