@@ -612,6 +612,9 @@ struct ExprNode {
 
 struct ConnEnd {
     std::int16_t type = END_EMPTY;
+    /// A number one phase may give the end for tables of its own while it runs; it means
+    /// nothing outside that phase. It takes room the type leaves over.
+    mutable std::int32_t slot = 0;
     SectionLink* node = nullptr;
     ExprList nodeindex;
     std::string name;
