@@ -10,8 +10,7 @@
 #include "modelproc/record_release.h"
 
 #include <algorithm>
-#include <set>
-#include <unordered_map>
+#include <cstdint>
 #include <vector>
 
 using namespace causality;
@@ -30,44 +29,61 @@ struct PreferredCandidate {
 
 CausalState& g_state = causalState();
 
+/// The bonds of the body in list order, as the tables hold them (they may grow meanwhile).
+struct BodyBonds {
+    struct Iterator {
+        std::size_t i;
+        BondRec* operator*() const { return g_state.tables.bonds[i]; }
+        Iterator& operator++()
+        {
+            ++i;
+            return *this;
+        }
+        bool operator!=(const Iterator& other) const { return i != other.i; }
+    };
+    Iterator begin() const { return {0}; }
+    Iterator end() const { return {g_state.tables.bodyBonds}; }
+};
+
 // --- phases ----------------------------------------------------------------------------
 
 /// Every end of every bond has its port; false after reporting the first that has none.
-bool portsPresent(GraphBody* body)
+bool portsPresent()
 {
-    for (BondRec* bond : body->bonds)
+    for (BondRec* bond : BodyBonds{})
         for (int end = 0; end < 2; ++end)
             if (!portAt(bond, end))
                 return false;
     return true;
 }
 
-int fixedPhase(GraphBody* body)
+int fixedPhase()
 {
-    for (BondRec* bond : body->bonds)
+    for (BondRec* bond : BodyBonds{})
         for (int end = 0; end < 2; ++end) {
             if (aborted())
                 return 0;
-            PortRec* port = portAt(bond, end);
-            if (port->c_type != C_FIX)
+            const EndInfo& info = endInfo(bond, end);
+            if (info.c_type != C_FIX)
                 continue;
+            const int c_val = info.c_val;
             if (!hasCausality(bond)) {
-                if ((endCounts(bond, end) && !allowed(port->c_val)) ||
-                    !assign_causality(bond, end, port->c_val, MODE_FIXED) || !check_global_budget()) {
+                if ((info.counts && !allowed(c_val)) || !assign_causality(bond, end, c_val, MODE_FIXED) ||
+                    !check_global_budget()) {
                     report_conflict(bond, 4);
                     return 0;
                 }
-            } else if (!assign_causality(bond, end, port->c_val, MODE_FIXED)) {
+            } else if (!assign_causality(bond, end, c_val, MODE_FIXED)) {
                 return 0;
             }
         }
     return 1;
 }
 
-int userPhase(GraphBody* body)
+int userPhase()
 {
     bool first = true;
-    for (BondRec* bond : body->bonds) {
+    for (BondRec* bond : BodyBonds{}) {
         if (aborted())
             return 0;
         if (bond->caus != CAUS_USER_E && bond->caus != CAUS_USER_F)
@@ -97,14 +113,49 @@ int userPhase(GraphBody* body)
 }
 
 struct PreferredState {
-    std::vector<PreferredCandidate> kept;
-    std::vector<PreferredCandidate> last; ///< the candidates of the last preferred phase
+    /// The candidates of the last preferred phase, in the order they left it; the next pass
+    /// takes them up newest first.
+    std::vector<PreferredCandidate> last;
 };
 
 PreferredState g_preferred;
 
+/// Lists of numbers kept in one pool, each a chain of nodes appended at its tail.
+class ChainPool {
+public:
+    struct Chain {
+        int head = -1;
+        int tail = -1;
+    };
+    void append(Chain& chain, int value)
+    {
+        const int node = static_cast<int>(m_nodes.size());
+        m_nodes.push_back({value, -1});
+        if (chain.tail < 0)
+            chain.head = node;
+        else
+            m_nodes[static_cast<std::size_t>(chain.tail)].next = node;
+        chain.tail = node;
+    }
+    void reserve(std::size_t nodes) { m_nodes.reserve(nodes); }
+    template <typename Visit>
+    void forEach(const Chain& chain, Visit visit) const
+    {
+        for (int node = chain.head; node >= 0; node = m_nodes[static_cast<std::size_t>(node)].next)
+            visit(m_nodes[static_cast<std::size_t>(node)].value);
+    }
+
+private:
+    struct Node {
+        int value;
+        int next;
+    };
+    std::vector<Node> m_nodes;
+};
+
 /// The candidates of one preferred phase with their trial scores. A trial only looks at the
 /// bonds it touches, so its score stays valid until one of those bonds is assigned for real.
+/// Bonds are looked up by their number in the analysis's tables.
 class CandidateSet {
 public:
     explicit CandidateSet(std::vector<PreferredCandidate> candidates) : m_items(std::move(candidates))
@@ -112,7 +163,7 @@ public:
         m_state.resize(m_items.size());
         m_alive = m_items.size();
         for (const auto& c : m_items)
-            ++m_count[c.bond];
+            ++bondAt(c.bond).count;
     }
 
     /// `optimal_search`: the first candidate of the highest score (the first when all are 0).
@@ -131,69 +182,63 @@ public:
             if (m_state[i].alive && !m_state[i].valid)
                 evaluate(i);
         m_stale.clear();
-        return m_order.begin()->second;
+        // Scores of candidates evaluated again, or gone, are left in the heap until they surface.
+        for (;;) {
+            const Score& top = m_heap.front();
+            const State& state = m_state[top.index];
+            if (state.alive && state.valid && state.version == top.version)
+                return top.index;
+            std::pop_heap(m_heap.begin(), m_heap.end());
+            m_heap.pop_back();
+        }
     }
 
     PreferredCandidate& operator[](std::size_t i) { return m_items[i]; }
 
     /// Candidates (bonds counted with multiplicity) among the bonds assigned by one trial.
-    int assignedAmong(const std::vector<BondRec*>& bonds) const
+    int assignedAmong(const std::vector<BondRec*>& bonds)
     {
         int n = 0;
-        for (const BondRec* b : bonds) {
-            auto it = m_count.find(b);
-            if (it != m_count.end())
-                n += it->second;
-        }
+        for (const BondRec* b : bonds)
+            n += bondAt(b).count;
         return n;
     }
 
     /// After a real step: trials that looked at the assigned bonds are out of date, and the
     /// candidates whose bonds got a causality leave, in list order.
-    std::vector<std::size_t> settle(const std::vector<BondRec*>& assigned)
+    const std::vector<std::size_t>& settle(const std::vector<BondRec*>& assigned)
     {
-        std::vector<std::size_t> leaving;
+        std::vector<std::size_t>& leaving = m_leaving;
+        leaving.clear();
         for (const BondRec* b : assigned) {
-            auto it = m_watchers.find(b);
-            if (it == m_watchers.end())
-                continue;
-            for (std::size_t i : it->second)
-                invalidate(i);
-            m_watchers.erase(it);
+            PerBond& entry = bondAt(b);
+            m_pool.forEach(entry.watchers, [&](int i) { invalidate(static_cast<std::size_t>(i)); });
+            entry.watchers = {};
         }
-        for (const BondRec* b : assigned) {
-            auto it = m_byBond.find(b);
-            if (it == m_byBond.end())
-                continue;
-            for (std::size_t i : it->second)
-                if (m_state[i].alive && hasCausality(m_items[i].bond))
-                    leaving.push_back(i);
-        }
+        for (const BondRec* b : assigned)
+            m_pool.forEach(bondAt(b).candidates, [&](int i) {
+                if (m_state[static_cast<std::size_t>(i)].alive && hasCausality(m_items[static_cast<std::size_t>(i)].bond))
+                    leaving.push_back(static_cast<std::size_t>(i));
+            });
         std::sort(leaving.begin(), leaving.end());
         leaving.erase(std::unique(leaving.begin(), leaving.end()), leaving.end());
         for (std::size_t i : leaving) {
             m_state[i].alive = false;
             --m_alive;
-            m_order.erase({-m_items[i].score, i});
-            if (--m_count[m_items[i].bond] == 0)
-                m_count.erase(m_items[i].bond);
+            --bondAt(m_items[i].bond).count;
         }
         return leaving;
     }
 
-    std::vector<PreferredCandidate> alive() const
-    {
-        std::vector<PreferredCandidate> left;
-        for (std::size_t i = 0; i < m_items.size(); ++i)
-            if (m_state[i].alive)
-                left.push_back(m_items[i]);
-        return left;
-    }
-
     void start()
     {
+        // Room enough for a few trials of every candidate (more grows as usual).
+        m_pool.reserve(16 * m_items.size());
+        m_heap.reserve(4 * m_items.size());
+        m_stale.reserve(m_items.size());
+        m_bonds.reserve(g_state.tables.bonds.size());
         for (std::size_t i = 0; i < m_items.size(); ++i) {
-            m_byBond[m_items[i].bond].push_back(i);
+            m_pool.append(bondAt(m_items[i].bond).candidates, static_cast<int>(i));
             m_stale.push_back(i);
         }
         m_budgetE = g_state.E > 0;
@@ -201,34 +246,59 @@ public:
     }
 
     bool done() const { return m_alive == 0; }
+    std::size_t size() const { return m_items.size(); }
 
 private:
     struct State {
         bool alive = true;
         bool valid = false;
+        std::uint32_t version = 0;
     };
+    struct PerBond {
+        int count = 0;           ///< candidates of the bond still in the set
+        ChainPool::Chain candidates;
+        ChainPool::Chain watchers; ///< candidates whose trial looked at the bond
+        std::uint32_t trial = 0; ///< the last trial that entered a watcher
+    };
+    struct Score {
+        int score;
+        std::uint32_t index;
+        std::uint32_t version;
+        /// The heap's top is the highest score, the first candidate among equals.
+        bool operator<(const Score& other) const
+        {
+            return score != other.score ? score < other.score : index > other.index;
+        }
+    };
+
+    PerBond& bondAt(const BondRec* bond)
+    {
+        const auto slot = static_cast<std::size_t>(bondSlot(bond));
+        if (slot >= m_bonds.size())
+            m_bonds.resize(std::max(slot + 1, g_state.tables.bonds.size()));
+        return m_bonds[slot];
+    }
 
     void invalidate(std::size_t i)
     {
         if (!m_state[i].alive || !m_state[i].valid)
             return;
         m_state[i].valid = false;
-        m_order.erase({-m_items[i].score, i});
         m_stale.push_back(i);
     }
 
     void evaluate(std::size_t i)
     {
         PreferredCandidate& c = m_items[i];
-        std::vector<const BondRec*> touched;
+        m_touched.clear();
         if (!allowed(c.wanted)) {
             progress(formatMessage("Warning: Assigning diff caus to %s due to global constr.",
                                    instance_name(subAt(c.bond, 1)).c_str()));
             c.score = 0;
-            touched.push_back(c.bond);
+            m_touched.push_back(c.bond);
         } else {
             const std::size_t recentBefore = g_state.recent.size();
-            g_state.touched = &touched;
+            g_state.touched = &m_touched;
             if (assign_causality(c.bond, c.end, c.wanted, MODE_PREFERRED)) {
                 c.score = static_cast<int>(g_state.trial.size()) * assignedAmong(g_state.trial);
             } else {
@@ -240,46 +310,56 @@ private:
             undoTrial();
             g_state.recent.resize(recentBefore);
         }
-        for (const BondRec* b : touched)
-            m_watchers[b].push_back(i);
-        m_state[i].valid = true;
-        m_order.insert({-c.score, i});
+        ++m_trials;
+        for (const BondRec* b : m_touched) {
+            PerBond& entry = bondAt(b);
+            if (entry.trial != m_trials) {
+                entry.trial = m_trials;
+                m_pool.append(entry.watchers, static_cast<int>(i));
+            }
+        }
+        State& state = m_state[i];
+        state.valid = true;
+        ++state.version;
+        m_heap.push_back({c.score, static_cast<std::uint32_t>(i), state.version});
+        std::push_heap(m_heap.begin(), m_heap.end());
     }
 
     std::vector<PreferredCandidate> m_items;
     std::vector<State> m_state;
-    std::unordered_map<const BondRec*, int> m_count;
-    std::unordered_map<const BondRec*, std::vector<std::size_t>> m_byBond;
-    std::unordered_map<const BondRec*, std::vector<std::size_t>> m_watchers;
-    std::set<std::pair<int, std::size_t>> m_order;
+    std::vector<PerBond> m_bonds;
+    ChainPool m_pool;
+    std::vector<Score> m_heap;
     std::vector<std::size_t> m_stale;
+    std::vector<const BondRec*> m_touched;
+    std::vector<std::size_t> m_leaving;
+    std::uint32_t m_trials = 0;
     bool m_budgetE = false;
     bool m_budgetF = false;
     std::size_t m_alive = 0;
 };
 
-int preferredPhase(GraphBody* body, int pass)
+int preferredPhase(int pass)
 {
     std::vector<PreferredCandidate> candidates;
     if (pass == 0) {
-        g_preferred.kept.clear();
-        for (BondRec* bond : body->bonds)
+        for (BondRec* bond : BodyBonds{})
             for (int end = 0; end < 2; ++end) {
-                PortRec* port = portAt(bond, end);
-                if (port->c_type != C_PREFER)
+                const EndInfo& info = endInfo(bond, end);
+                if (info.c_type != C_PREFER)
                     continue;
                 if (hasCausality(bond)) {
-                    if (bondCausalityFrom(bond, end) != port->c_val)
+                    if (bondCausalityFrom(bond, end) != info.c_val)
                         ++g_state.derivatives;
                 } else {
-                    candidates.push_back(PreferredCandidate{bond, end, 0, port->c_val, 1, -1});
+                    candidates.push_back(PreferredCandidate{bond, end, 0, info.c_val, 1, -1});
                 }
             }
         // New candidates go to the front of the list.
         std::reverse(candidates.begin(), candidates.end());
     } else {
-        candidates = g_preferred.kept;
-        g_preferred.kept.clear();
+        // A later pass follows only a preferred phase that succeeded.
+        candidates.assign(g_preferred.last.rbegin(), g_preferred.last.rend());
         progress("   Start re-assigning causality after errors");
     }
     g_preferred.last.clear();
@@ -295,22 +375,20 @@ int preferredPhase(GraphBody* body, int pass)
     }
     CandidateSet set(std::move(candidates));
     set.start();
-    std::vector<PreferredCandidate> done;
-    std::vector<PreferredCandidate> kept; // in the order they leave; the kept list is its reverse
-    auto keepAll = [&] { g_preferred.kept.insert(g_preferred.kept.begin(), kept.rbegin(), kept.rend()); };
+    std::vector<PreferredCandidate> done; // in the order they leave
+    done.reserve(set.size());
+    std::vector<BondRec*> assigned;
     while (!set.done()) {
         g_state.report = false;
         std::size_t chosen = set.best();
         g_state.report = true;
         PreferredCandidate& c = set[chosen];
-        std::vector<BondRec*> assigned;
+        assigned.clear();
         if (!hasCausality(c.bond)) {
+            // A failure ends the analysis: no candidate is kept for another pass.
             if (!assign_causality(c.bond, c.end, c.wanted, MODE_PREFERRED) || !check_global_budget()) {
                 report_conflict(c.bond, 4);
                 undoTrial();
-                keepAll();
-                std::vector<PreferredCandidate> left = set.alive();
-                g_preferred.kept.insert(g_preferred.kept.begin(), left.begin(), left.end());
                 return 0;
             }
             if (c.integral) {
@@ -319,7 +397,7 @@ int preferredPhase(GraphBody* body, int pass)
             } else {
                 ++g_state.derivatives;
             }
-            assigned = g_state.trial;
+            assigned.assign(g_state.trial.begin(), g_state.trial.end());
             keepTrial();
         } else {
             assigned.push_back(c.bond);
@@ -332,12 +410,10 @@ int preferredPhase(GraphBody* body, int pass)
                 k.wanted = 3 - k.wanted;
                 ++g_state.derivatives;
             }
-            kept.push_back(k);
             done.push_back(k);
         }
     }
-    keepAll();
-    g_preferred.last = done;
+    g_preferred.last = std::move(done);
     return 1;
 }
 
@@ -355,22 +431,21 @@ int reassignAfterError(BondRec* bond)
     return 1;
 }
 
-int indifferentPhase(GraphBody* body)
+int indifferentPhase()
 {
-    if (g_state.inEnvironment.empty())
+    if (g_state.tables.environmentCount == 0)
         return 1;
     progress("   Causality assigning phase: indifferent causality");
-    for (BondRec* bond : body->bonds)
+    for (BondRec* bond : BodyBonds{})
         for (int end = 0; end < 2; ++end) {
             if (aborted())
                 return 0;
-            PortRec* port = portAt(bond, end);
-            if (port->c_type != C_INDIFF || hasCausality(bond))
+            if (endInfo(bond, end).c_type != C_INDIFF || hasCausality(bond))
                 continue;
             ++g_state.algebraicLoops;
             if (!(assign_causality(bond, end, 0, MODE_FREE) && check_global_budget()) && !reassignAfterError(bond))
                 return 0; // a bond that takes neither causality fails the phase, whatever follows
-            g_state.loopBreak.insert(g_state.loopBreak.begin(), bond);
+            g_state.loopBreak.push_back(bond);
             keepTrial();
         }
     return 1;
@@ -390,9 +465,9 @@ int settleUndetermined(BondRec* bond, int value, bool environment)
     return 1;
 }
 
-int undeterminedPhase(GraphBody* body)
+int undeterminedPhase()
 {
-    for (BondRec* bond : body->bonds) {
+    for (BondRec* bond : BodyBonds{}) {
         if (aborted())
             return 0;
         if (hasCausality(bond))
@@ -409,7 +484,7 @@ int undeterminedPhase(GraphBody* body)
             }
         }
         keepTrial();
-        g_state.loopBreak.insert(g_state.loopBreak.begin(), bond);
+        g_state.loopBreak.push_back(bond);
         ++g_state.causalCycles;
     }
     return 1;
@@ -428,9 +503,10 @@ int check_submodels_dynamic(GraphBody* body)
             causalityError(formatMessage("submodel %s is not a dynamic model.", classLabel(sub).c_str()));
             return 0;
         }
+        enterSubclass(sub);
     }
     // Every end the phases rely on must be a subclass port.
-    for (BondRec* bond : body->bonds)
+    for (BondRec* bond : BodyBonds{})
         for (const ConnEnd& end : bond->con)
             if (end.type != END_SUB || !end.node) {
                 causalityError("<error: bond end is no port of a submodel>");
@@ -446,6 +522,15 @@ int causal_analysis(ClassRec* cls, const std::string& modelFile)
 {
     g_state = CausalState{};
     g_preferred = PreferredState{};
+    // The tables are as large as the model: they go when the analysis ends, before the phases
+    // that follow make their records.
+    struct Release {
+        ~Release()
+        {
+            g_state = CausalState{};
+            g_preferred = PreferredState{};
+        }
+    } release;
     g_state.errorFile = modelFile;
     if (!cls->ports.empty()) {
         causalityError("<error: this model still contains ports>");
@@ -455,21 +540,22 @@ int causal_analysis(ClassRec* cls, const std::string& modelFile)
     if (!body)
         return 0;
     g_state.body = body;
-    if (!check_submodels_dynamic(body) || !portsPresent(body))
+    enterBonds(body);
+    if (!check_submodels_dynamic(body) || !portsPresent())
         return 0;
     global_counts(cls);
     progress("Assigning causality to bond between submodels:");
-    if (!fixedPhase(body) || !userPhase(body))
+    if (!fixedPhase() || !userPhase())
         return 0;
     int limit = 0;
     bool lastFailed = false;
     for (int pass = 0;; ++pass) {
         g_state.derivatives = g_state.algebraicLoops = g_state.causalCycles = g_state.eigenvalues = 0;
-        if (!preferredPhase(body, pass))
+        if (!preferredPhase(pass))
             return 0;
         if (pass == 0)
             limit = g_state.eigenvalues;
-        bool ok = indifferentPhase(body) && undeterminedPhase(body);
+        bool ok = indifferentPhase() && undeterminedPhase();
         if (!ok) {
             for (BondRec* bond : g_state.assigned)
                 if (hasCausality(bond))
@@ -507,8 +593,9 @@ int causal_analysis(ClassRec* cls, const std::string& modelFile)
         progress(formatMessage("%d algebraic loop%s located.", g_state.algebraicLoops,
                                g_state.algebraicLoops == 1 ? " is" : "s are"));
         progress("Possible algebraic loop break variables can be found in the bonds:");
-        for (BondRec* bond : g_state.loopBreak)
-            bondLine(bond, bond->caus);
+        // Newest first.
+        for (auto it = g_state.loopBreak.rbegin(); it != g_state.loopBreak.rend(); ++it)
+            bondLine(*it, (*it)->caus);
         result = 3;
     }
     if (g_state.causalCycles != 0) {

@@ -25,6 +25,202 @@ CausalState& causalState()
     return g_state;
 }
 
+namespace {
+
+/// What the analysis keeps of a port found for an end.
+void keepPort(EndInfo& info, PortRec* port, int sub, bool scalar)
+{
+    info.port = port;
+    info.sub = sub;
+    info.scalar = scalar;
+    if (port) {
+        info.c_type = port->c_type;
+        info.c_val = port->c_val;
+        info.counts = port->c_type != C_CONSTR || (port->relports.head && port->relports.head->relation == 3);
+    }
+    info.looked = 1;
+}
+
+/// Lists the bond ends at the subclass, the latest bond first (bonds were put in front as they
+/// were read); a bond may meet the subclass twice.
+void listEnds(int subSlot)
+{
+    CausalTables& t = g_state.tables;
+    SubclassRec* sub = t.subclasses[static_cast<std::size_t>(subSlot)].sub;
+    const std::size_t begin = t.ends.size();
+    for (BondRec* bond : sub->bonds)
+        for (int k = 0; k < 2; ++k)
+            if (bond->con[k].type == END_SUB && bond->con[k].node == sub)
+                t.ends.push_back({bond, 0, static_cast<unsigned char>(k), !bond->con[k].nodeindex.head});
+    for (std::size_t i = begin; i < t.ends.size(); ++i)
+        t.ends[i].slot = bondSlot(t.ends[i].bond);
+    std::reverse(t.ends.begin() + static_cast<std::ptrdiff_t>(begin), t.ends.end());
+    CausalTables::Subclass& entry = t.subclasses[static_cast<std::size_t>(subSlot)];
+    entry.begin = static_cast<int>(begin);
+    entry.count = static_cast<int>(t.ends.size() - begin);
+}
+
+/// The bond ends at the subclass (see `listEnds`), listed once per analysis.
+const BondEnd* endsAt(int subSlot, int& count)
+{
+    CausalTables& t = g_state.tables;
+    if (t.subclasses[static_cast<std::size_t>(subSlot)].count < 0)
+        listEnds(subSlot);
+    const CausalTables::Subclass& entry = t.subclasses[static_cast<std::size_t>(subSlot)];
+    count = entry.count;
+    return t.ends.data() + entry.begin;
+}
+
+} // namespace
+
+int bondSlot(const BondRec* bond)
+{
+    CausalTables& t = g_state.tables;
+    // A bond keeps its number in its first end.
+    const int slot = bond->con[0].slot;
+    if (slot >= 0 && static_cast<std::size_t>(slot) < t.bonds.size() && t.bonds[static_cast<std::size_t>(slot)] == bond)
+        return slot;
+    const int fresh = static_cast<int>(t.bonds.size());
+    auto* entered = const_cast<BondRec*>(bond);
+    entered->con[0].slot = fresh;
+    t.bonds.push_back(entered);
+    t.endInfo.resize(t.endInfo.size() + 2);
+    t.environment.push_back(0);
+    t.charged.push_back(0);
+    t.charge.push_back({0, 0});
+    return fresh;
+}
+
+namespace {
+
+/// A new entry for the subclass.
+int newSubclassEntry(SubclassRec* sub)
+{
+    CausalTables& t = g_state.tables;
+    const int slot = static_cast<int>(t.subclasses.size());
+    t.subclasses.push_back({});
+    t.subclasses.back().sub = sub;
+    t.subclasses.back().single = sub->dim.empty();
+    if (t.subclassIndexed)
+        t.subclassIndex.emplace(sub, slot);
+    return slot;
+}
+
+} // namespace
+
+int subclassSlot(SubclassRec* sub)
+{
+    CausalTables& t = g_state.tables;
+    // A subclass's number is kept with the ends of its bonds once their ports are looked up.
+    if (PtrNode<BondRec>* first = sub->bonds.head)
+        if (const BondRec* bond = first->item)
+            for (int k = 0; k < 2; ++k)
+                if (bond->con[k].type == END_SUB && bond->con[k].node == sub) {
+                    const EndInfo& info =
+                        t.endInfo[2 * static_cast<std::size_t>(bondSlot(bond)) + static_cast<std::size_t>(k)];
+                    if (info.looked && info.sub >= 0 && t.subclasses[static_cast<std::size_t>(info.sub)].sub == sub)
+                        return info.sub;
+                }
+    // Otherwise it is looked up among all entered so far.
+    if (!t.subclassIndexed) {
+        for (std::size_t i = 0; i < t.subclasses.size(); ++i)
+            t.subclassIndex.emplace(t.subclasses[i].sub, static_cast<int>(i));
+        t.subclassIndexed = true;
+    }
+    auto found = t.subclassIndex.find(sub);
+    return found != t.subclassIndex.end() ? found->second : newSubclassEntry(sub);
+}
+
+
+void setEnvironment(std::size_t slot, bool environment)
+{
+    CausalTables& t = g_state.tables;
+    if ((t.environment[slot] != 0) == environment)
+        return;
+    t.environment[slot] = environment ? 1 : 0;
+    if (environment)
+        ++t.environmentCount;
+    else
+        --t.environmentCount;
+}
+
+void enterBonds(GraphBody* body)
+{
+    // Room for all at once: the tables are large, and growing them would copy them.
+    std::size_t count = 0;
+    for ([[maybe_unused]] BondRec* bond : body->bonds)
+        ++count;
+    CausalTables& t = g_state.tables;
+    t.bonds.reserve(t.bonds.size() + count);
+    t.endInfo.reserve(t.endInfo.size() + 2 * count);
+    t.environment.reserve(t.environment.size() + count);
+    t.charged.reserve(t.charged.size() + count);
+    t.charge.reserve(t.charge.size() + count);
+    t.ends.reserve(t.ends.size() + 2 * count);
+    t.groups.reserve(t.groups.size() + 2 * count);
+    t.subclasses.reserve(t.subclasses.size() + count + 1);
+    for (BondRec* bond : body->bonds)
+        bondSlot(bond);
+    g_state.tables.bodyBonds = g_state.tables.bonds.size();
+}
+
+void enterSubclass(SubclassRec* sub)
+{
+    CausalTables& t = g_state.tables;
+    // The body's subclasses are entered first, each once.
+    const int slot = t.subclassIndexed ? subclassSlot(sub) : newSubclassEntry(sub);
+    CausalTables::Subclass& entry = t.subclasses[static_cast<std::size_t>(slot)];
+    if (!sub->cls || entry.count >= 0)
+        return;
+    listEnds(slot);
+    // Each end's port: the first of its name, as `findPort` finds it; looked up here for all
+    // ends of the subclass in one walk of its ports.
+    static std::vector<PortRec*> ports;
+    ports.clear();
+    for (PortRec* port : sub->cls->ports)
+        ports.push_back(port);
+    const int first = t.subclasses[static_cast<std::size_t>(slot)].begin;
+    const int last = first + t.subclasses[static_cast<std::size_t>(slot)].count;
+    for (int i = first; i < last; ++i) {
+        const BondEnd e = t.ends[static_cast<std::size_t>(i)];
+        EndInfo& info = t.endInfo[2 * static_cast<std::size_t>(e.slot) + static_cast<std::size_t>(e.end)];
+        if (info.looked)
+            continue;
+        const ConnEnd& at = e.bond->con[e.end];
+        PortRec* found = nullptr;
+        for (PortRec* port : ports)
+            if (port->name == at.name) {
+                found = port;
+                break;
+            }
+        keepPort(info, found, slot, e.scalar);
+        // The end keeps its port for the phases that follow.
+        at.port = found;
+        at.portClass = sub->cls;
+    }
+    // The bond ends at the ports of the first constraint, port by port.
+    int group = -1;
+    for (PortRec* port : ports)
+        if (port->c_type == C_CONSTR) {
+            group = port->c_val;
+            break;
+        }
+    if (group < 0)
+        return;
+    const std::size_t begin = t.groups.size();
+    for (PortRec* port : ports)
+        if (port->c_type == C_CONSTR && port->c_val == group)
+            for (int i = first; i < last; ++i) {
+                const BondEnd& e = t.ends[static_cast<std::size_t>(i)];
+                if (t.endInfo[2 * static_cast<std::size_t>(e.slot) + static_cast<std::size_t>(e.end)].port == port)
+                    t.groups.push_back(e);
+            }
+    CausalTables::Subclass& entered = t.subclasses[static_cast<std::size_t>(slot)];
+    entered.groupValue = group;
+    entered.groupBegin = static_cast<int>(begin);
+    entered.groupCount = static_cast<int>(t.groups.size() - begin);
+}
+
 void progress(const std::string& text)
 {
     DisplayHooks().progress(text.c_str());
@@ -54,19 +250,34 @@ std::string classLabel(const SubclassRec* sub)
     return formatMessage("%s%d:%s", cls ? cls->name.c_str() : "", cls ? cls->version : 0, instance_name(sub).c_str());
 }
 
-/// The port at a SUB end of the bond, null when there is none. The analysis asks for the ports of
-/// every bond on every pass, so each end keeps the port it was given for its subclass's class.
+/// The analysis asks for the ports of every bond on every pass, so each end's port and its
+/// restriction are looked up once into the tables; the classes of the subclasses stay as they
+/// are while the analysis runs.
+const EndInfo& endInfo(const BondRec* bond, int end)
+{
+    EndInfo& info = g_state.tables.endInfo[2 * static_cast<std::size_t>(bondSlot(bond)) + static_cast<std::size_t>(end)];
+    if (info.looked)
+        return info;
+    SubclassRec* sub = subAt(bond, end);
+    PortRec* port = nullptr;
+    if (sub && sub->cls) {
+        const ConnEnd& at = bond->con[end];
+        if (at.portClass != sub->cls || !at.port || at.port->name != at.name) {
+            at.port = findPort(sub->cls, at.name);
+            at.portClass = sub->cls;
+        }
+        port = at.port;
+    }
+    const int subSlot = sub ? subclassSlot(sub) : -1;
+    EndInfo& entered = g_state.tables.endInfo[2 * static_cast<std::size_t>(bondSlot(bond)) + static_cast<std::size_t>(end)];
+    keepPort(entered, port, subSlot, !bond->con[end].nodeindex.head);
+    return entered;
+}
+
+/// The port at a SUB end of the bond, null when there is none.
 PortRec* portOfEnd(const BondRec* bond, int end)
 {
-    SubclassRec* sub = subAt(bond, end);
-    if (!sub || !sub->cls)
-        return nullptr;
-    const ConnEnd& e = bond->con[end];
-    if (e.portClass != sub->cls) {
-        e.port = findPort(sub->cls, e.name);
-        e.portClass = sub->cls;
-    }
-    return e.port;
+    return endInfo(bond, end).port;
 }
 
 /// The port at the end of the bond; reports and gives null when the end or port is missing.
@@ -93,12 +304,33 @@ int seenFromBond(int end, int value)
     return end == 0 ? value : 3 - value;
 }
 
+namespace {
+
+/// Appends the subclass's instance name (see `instance_name`); nothing for no subclass.
+void appendInstanceName(std::string& text, const SubclassRec* sub)
+{
+    if (!sub)
+        return;
+    for (auto it = sub->path.rbegin(); it != sub->path.rend(); ++it) {
+        text += *it;
+        text += '`';
+    }
+    text += sub->name;
+}
+
+} // namespace
+
 void bondLine(const BondRec* bond, int caus)
 {
     if (!g_state.report)
         return;
-    const char* arrow = caus == 1 ? "  -->|  " : caus == 2 ? "  |-->  " : "  --->  ";
-    progress(" . " + instance_name(subAt(bond, 0)) + arrow + instance_name(subAt(bond, 1)));
+    // One line for every bond assigned: made in one buffer.
+    static std::string line;
+    line.assign(" . ");
+    appendInstanceName(line, subAt(bond, 0));
+    line += caus == 1 ? "  -->|  " : caus == 2 ? "  |-->  " : "  --->  ";
+    appendInstanceName(line, subAt(bond, 1));
+    DisplayHooks().progress(line.c_str());
 }
 
 void report_conflict(BondRec* bond, int kind)
@@ -138,12 +370,7 @@ void report_conflict(BondRec* bond, int kind)
 
 bool endCounts(const BondRec* bond, int end)
 {
-    PortRec* port = portOfEnd(bond, end);
-    if (!port)
-        return false;
-    if (port->c_type != C_CONSTR)
-        return true;
-    return port->relports.head && port->relports.head->relation == 3;
+    return endInfo(bond, end).counts != 0;
 }
 
 bool allowed(int value)
@@ -153,7 +380,7 @@ bool allowed(int value)
 
 bool isEnvironment(const BondRec* bond)
 {
-    return g_state.inEnvironment.count(bond) != 0;
+    return g_state.tables.environment[static_cast<std::size_t>(bondSlot(bond))] != 0;
 }
 
 namespace {
@@ -172,6 +399,10 @@ int elementsOf(const SubclassRec* sub)
 /// whole subclass. An index that is no constant counts one; it is reported where it is used.
 int endWidth(const BondRec* bond, int end)
 {
+    // An end that names no range at a single subclass reaches its one element.
+    const EndInfo& info = endInfo(bond, end);
+    if (info.scalar && info.sub >= 0 && g_state.tables.subclasses[static_cast<std::size_t>(info.sub)].single)
+        return 1;
     const ConnEnd& e = bond->con[end];
     const SubclassRec* sub = subAt(bond, end);
     if (!e.nodeindex.head)
@@ -196,19 +427,29 @@ int endWidth(const BondRec* bond, int end)
 }
 
 /// The bond elements that end at the subclass, over all its bonds.
-int widthAt(const SubclassRec* sub)
+int widthAt(SubclassRec* sub)
 {
+    // Each end at the subclass once, however often its bond is listed there.
+    int count = 0;
+    const std::size_t slot = static_cast<std::size_t>(subclassSlot(sub));
+    const std::vector<BondEnd>& all = g_state.tables.ends;
+    const std::size_t begin = static_cast<std::size_t>(endsAt(static_cast<int>(slot), count) - all.data());
+    const bool single = g_state.tables.subclasses[slot].single;
     std::int64_t width = 0;
-    std::vector<const BondRec*> seen;
-    for (const BondRec* bond : sub->bonds) {
-        if (std::find(seen.begin(), seen.end(), bond) != seen.end())
-            continue;
-        seen.push_back(bond);
-        for (int end = 0; end < 2; ++end)
-            if (bond->con[end].type == END_SUB && bond->con[end].node == sub)
-                width += endWidth(bond, end);
+    for (std::size_t i = begin; i < begin + static_cast<std::size_t>(count); ++i) {
+        bool seen = false;
+        for (std::size_t j = begin; j < i && !seen; ++j)
+            seen = all[j].bond == all[i].bond && all[j].end == all[i].end;
+        if (!seen)
+            width += all[i].scalar && single ? 1 : endWidth(all[i].bond, all[i].end);
     }
     return static_cast<int>(std::min<std::int64_t>(width, INT32_MAX));
+}
+
+/// The elements of a subclass, from the tables where it is a single one.
+int elementsAt(SubclassRec* sub)
+{
+    return g_state.tables.subclasses[static_cast<std::size_t>(subclassSlot(sub))].single ? 1 : elementsOf(sub);
 }
 
 } // namespace
@@ -236,8 +477,10 @@ int check_global_budget()
         atEnd1 -= counts1;
         const int usedE = (bond->caus == 1 ? counts0 : 0) + (bond->caus == 2 ? counts1 : 0);
         const int usedF = (bond->caus == 2 ? counts0 : 0) + (bond->caus == 1 ? counts1 : 0);
-        g_state.charged[bond] = {usedE, usedF};
-        g_state.inEnvironment.erase(bond);
+        const auto slot = static_cast<std::size_t>(bondSlot(bond));
+        g_state.tables.charge[slot] = {usedE, usedF};
+        g_state.tables.charged[slot] = 1;
+        setEnvironment(slot, false);
     }
     return 1;
 }
@@ -246,19 +489,25 @@ void global_counts(ClassRec* cls)
 {
     GraphBody* body = cls->graph;
     int ecyBonds = 0, ecyElements = 0, fcyBonds = 0, fcyElements = 0, unequal = 0;
+    CausalTables& t = g_state.tables;
     g_state.environment.clear();
-    g_state.inEnvironment.clear();
-    g_state.charged.clear();
+    std::fill(t.environment.begin(), t.environment.end(), 0);
+    t.environmentCount = 0;
+    std::fill(t.charged.begin(), t.charged.end(), 0);
     auto join = [&](SubmodelType* type) {
         for (SubclassRec* user : type->users)
-            for (BondRec* bond : user->bonds)
-                if (g_state.inEnvironment.insert(bond).second)
+            for (BondRec* bond : user->bonds) {
+                const auto slot = static_cast<std::size_t>(bondSlot(bond));
+                if (!t.environment[slot]) {
+                    setEnvironment(slot, true);
                     g_state.environment.push_back(bond);
+                }
+            }
     };
     for (SubmodelType* type : body->types) {
         int users = 0;
         for (SubclassRec* user : type->users)
-            users += elementsOf(user);
+            users += elementsAt(user);
         ClassRec* tc = type->cls;
         PortRec* first = tc ? tc->ports.first() : nullptr;
         if (!first || first->c_type != C_CONSTR) {
@@ -283,8 +532,20 @@ void global_counts(ClassRec* cls)
         }
     }
     int B = 0;
-    for (BondRec* bond : body->bonds)
-        B += std::max(endWidth(bond, 0), endWidth(bond, 1));
+    if (t.bodyBonds && g_state.body == body) {
+        // Ends that name no range at single subclasses reach one element: known from the tables.
+        auto width = [&](std::size_t slot, int end) {
+            const EndInfo& info = t.endInfo[2 * slot + static_cast<std::size_t>(end)];
+            if (info.looked && info.scalar && info.sub >= 0 && t.subclasses[static_cast<std::size_t>(info.sub)].single)
+                return 1;
+            return endWidth(t.bonds[slot], end);
+        };
+        for (std::size_t slot = 0; slot < t.bodyBonds; ++slot)
+            B += std::max(width(slot, 0), width(slot, 1));
+    } else {
+        for (BondRec* bond : body->bonds)
+            B += std::max(endWidth(bond, 0), endWidth(bond, 1));
+    }
     const int U = unequal / 2;
     g_state.E = B - fcyBonds + fcyElements - ecyElements - U;
     g_state.F = B - ecyBonds + ecyElements - fcyElements - U;
@@ -298,10 +559,10 @@ int strong_causality(BondRec* bond)
 {
     int result = 2;
     for (int end = 0; end < 2; ++end) {
-        PortRec* port = portOfEnd(bond, end);
-        if (!port || port->c_type != C_CONSTR || (port->c_val != CAUS_1ECY && port->c_val != CAUS_1FCY))
+        const EndInfo& info = endInfo(bond, end);
+        if (!info.port || info.c_type != C_CONSTR || (info.c_val != CAUS_1ECY && info.c_val != CAUS_1FCY))
             continue;
-        result = seenFromBond(end, port->c_val == CAUS_1ECY ? 1 : 2);
+        result = seenFromBond(end, info.c_val == CAUS_1ECY ? 1 : 2);
         if (g_state.report)
             progress("Strong causality");
         bondLine(bond, result);
@@ -366,6 +627,8 @@ bool boundsAt(const BondRec* bond, int end, std::vector<std::pair<std::int64_t, 
 
 int range_kind(const BondRec* bond)
 {
+    if (!bond->con[0].nodeindex.head && !bond->con[1].nodeindex.head)
+        return 1;
     std::vector<std::pair<std::int64_t, std::int64_t>> a, b;
     if (!boundsAt(bond, 0, a) || !boundsAt(bond, 1, b))
         return 0;
@@ -487,27 +750,47 @@ int assign_causality(BondRec* bond, int end, int value, Mode mode, int group)
 
 namespace {
 
-/// The bonds at one port of a subclass, each with its end there; a bond may meet the port twice.
-std::vector<std::pair<BondRec*, int>> bondsAtPort(SubclassRec* sub, const std::string& port)
+
+/// The bonds at one port of a subclass, each with its end there, into `found`.
+void bondsAtPort(SubclassRec* sub, const std::string& port, std::vector<BondEnd>& found)
 {
-    std::vector<std::pair<BondRec*, int>> found;
-    for (BondRec* bond : sub->bonds)
-        for (int k = 0; k < 2; ++k)
-            if (bond->con[k].type == END_SUB && bond->con[k].node == sub && bond->con[k].name == port)
-                found.push_back({bond, k});
-    std::reverse(found.begin(), found.end()); // bonds were put in front as they were read
-    return found;
+    found.clear();
+    int count = 0;
+    const BondEnd* ends = endsAt(subclassSlot(sub), count);
+    for (int i = 0; i < count; ++i)
+        if (ends[i].bond->con[ends[i].end].name == port)
+            found.push_back(ends[i]);
 }
 
-/// The bonds at every port of the subclass that shares the constraint (a junction's ports).
-std::vector<std::pair<BondRec*, int>> bondsAtConstraint(SubclassRec* sub, int c_val)
+/// The bonds at every port of the subclass that shares the constraint (a junction's ports), into
+/// `found`, port by port. A subclass's ports keep their constraints through the analysis, so the
+/// list is made once for the constraint last asked for (for its first constraint when the body
+/// is entered).
+void bondsAtConstraint(int subSlot, int c_val, std::vector<BondEnd>& found)
 {
-    std::vector<std::pair<BondRec*, int>> found;
-    for (PortRec* port : sub->cls->ports)
-        if (port->c_type == C_CONSTR && port->c_val == c_val)
-            for (const auto& item : bondsAtPort(sub, port->name))
-                found.push_back(item);
-    return found;
+    CausalTables& t = g_state.tables;
+    if (t.subclasses[static_cast<std::size_t>(subSlot)].groupValue != c_val) {
+        int count = 0;
+        const BondEnd* ends = endsAt(subSlot, count);
+        SubclassRec* sub = t.subclasses[static_cast<std::size_t>(subSlot)].sub;
+        const std::size_t begin = t.groups.size();
+        for (PortRec* port : sub->cls->ports)
+            if (port->c_type == C_CONSTR && port->c_val == c_val)
+                for (int i = 0; i < count; ++i)
+                    if (ends[i].bond->con[ends[i].end].name == port->name)
+                        t.groups.push_back(ends[i]);
+        CausalTables::Subclass& entry = t.subclasses[static_cast<std::size_t>(subSlot)];
+        entry.groupValue = c_val;
+        entry.groupBegin = static_cast<int>(begin);
+        entry.groupCount = static_cast<int>(t.groups.size() - begin);
+    }
+    const CausalTables::Subclass& entry = t.subclasses[static_cast<std::size_t>(subSlot)];
+    found.assign(t.groups.begin() + entry.groupBegin, t.groups.begin() + entry.groupBegin + entry.groupCount);
+}
+
+bool sameEnd(const BondEnd& a, const BondEnd& b)
+{
+    return a.bond == b.bond && a.end == b.end;
 }
 
 /// The elements a bond end reaches, one range per index position; empty for the whole subclass.
@@ -572,18 +855,24 @@ bool forEachElement(const Elements& reach, const SubclassRec* sub, Visit visit)
 /// bonds at disjoint ranges of one port do not decide for each other.
 class OneOfRule {
 public:
-    OneOfRule(const Propagation& item, int one, const std::vector<std::pair<BondRec*, int>>& atPort)
-        : m_item(item), m_one(one), m_atPort(atPort), m_sub(subAt(item.bond, 1 - item.end))
+    OneOfRule(const Propagation& item, int one, const std::vector<BondEnd>& atPort, bool single)
+        : m_item(item), m_one(one), m_atPort(atPort), m_single(single)
     {
     }
 
     int run()
     {
+        // Where no bond names an index range and the subclass is a single one, every bond reaches
+        // the one element: the same rule, without element lists.
+        if (m_single && !m_item.bond->con[1 - m_item.end].nodeindex.head &&
+            std::all_of(m_atPort.begin(), m_atPort.end(), [](const BondEnd& e) { return e.scalar; }))
+            return runSingle();
         BondRec* bond = m_item.bond;
         const int far = 1 - m_item.end;
+        m_sub = subAt(bond, far);
         m_reach.assign(m_atPort.size(), {});
         for (std::size_t i = 0; i < m_atPort.size(); ++i)
-            if (!boundsAt(m_atPort[i].first, m_atPort[i].second, m_reach[i]))
+            if (!boundsAt(m_atPort[i].bond, m_atPort[i].end, m_reach[i]))
                 return 0;
         Elements from;
         if (!boundsAt(bond, far, from))
@@ -591,7 +880,7 @@ public:
         // This bond is the one: every other bond at its elements takes the other value.
         if (bondCausalityFrom(bond, far) == m_one)
             for (std::size_t i = 0; i < m_atPort.size(); ++i)
-                if (!(m_atPort[i].first == bond && m_atPort[i].second == far) && sharesElements(m_reach[i], from) &&
+                if (!(m_atPort[i].bond == bond && m_atPort[i].end == far) && sharesElements(m_reach[i], from) &&
                     !assign(i, 3 - m_one))
                     return 0;
         // Each bond given a value here may decide another one at the same elements.
@@ -605,7 +894,52 @@ public:
 private:
     bool assign(std::size_t i, int value)
     {
-        return assign_causality(m_atPort[i].first, m_atPort[i].second, value, m_item.mode, m_item.group) != 0;
+        return assign_causality(m_atPort[i].bond, m_atPort[i].end, value, m_item.mode, m_item.group) != 0;
+    }
+
+    /// The rule at a single element that every bond reaches.
+    int runSingle()
+    {
+        BondRec* bond = m_item.bond;
+        const int far = 1 - m_item.end;
+        const std::size_t n = m_atPort.size();
+        if (bondCausalityFrom(bond, far) == m_one)
+            for (std::size_t i = 0; i < n; ++i)
+                if (!(m_atPort[i].bond == bond && m_atPort[i].end == far) && !assign(i, 3 - m_one))
+                    return 0;
+        for (;;) {
+            bool anyOpen = false, anyOne = false, anyOther = false;
+            for (std::size_t i = 0; i < n; ++i) {
+                if (!hasCausality(m_atPort[i].bond))
+                    anyOpen = true;
+                else if (bondCausalityFrom(m_atPort[i].bond, m_atPort[i].end) == m_one)
+                    anyOne = true;
+                else
+                    anyOther = true;
+            }
+            // The element has no causal input.
+            if (anyOther && !anyOpen && !anyOne) {
+                report_conflict(m_item.bond, 0);
+                return 0;
+            }
+            if (!anyOpen)
+                return 1;
+            // The first open bond takes the other value when a bond has the one, and the one when
+            // it is the only open bond; two open bonds leave the choice open.
+            std::size_t first = 0;
+            while (hasCausality(m_atPort[first].bond))
+                ++first;
+            bool alone = !anyOne;
+            for (std::size_t j = first + 1; j < n && alone; ++j)
+                if (!hasCausality(m_atPort[j].bond) && !sameEnd(m_atPort[j], m_atPort[first]))
+                    alone = false;
+            if (!anyOne && !alone)
+                return 1;
+            if (!assign(first, anyOne ? 3 - m_one : m_one))
+                return 0;
+            if (!hasCausality(m_atPort[first].bond))
+                return 1;
+        }
     }
 
     /// One look at the open bonds: 0 failure, 1 nothing more to decide, 2 some bond decided.
@@ -613,15 +947,15 @@ private:
     {
         std::vector<std::size_t> open, ones;
         for (std::size_t i = 0; i < m_atPort.size(); ++i) {
-            if (!hasCausality(m_atPort[i].first))
+            if (!hasCausality(m_atPort[i].bond))
                 open.push_back(i);
-            else if (bondCausalityFrom(m_atPort[i].first, m_atPort[i].second) == m_one)
+            else if (bondCausalityFrom(m_atPort[i].bond, m_atPort[i].end) == m_one)
                 ones.push_back(i);
         }
         auto reachedBy = [&](const std::vector<std::size_t>& among, std::size_t except,
                              const std::vector<std::int64_t>& element) {
             return std::any_of(among.begin(), among.end(), [&](std::size_t j) {
-                return m_atPort[j] != m_atPort[except] && reachesElement(m_reach[j], element);
+                return !sameEnd(m_atPort[j], m_atPort[except]) && reachesElement(m_reach[j], element);
             });
         };
         // An element whose bonds are all decided without the one has no causal input.
@@ -656,7 +990,7 @@ private:
             if (other || alone) {
                 if (!assign(i, other ? 3 - m_one : m_one))
                     return 0;
-                return hasCausality(m_atPort[i].first) ? 2 : 1;
+                return hasCausality(m_atPort[i].bond) ? 2 : 1;
             }
         }
         return 1;
@@ -664,28 +998,38 @@ private:
 
     const Propagation& m_item;
     int m_one;
-    const std::vector<std::pair<BondRec*, int>>& m_atPort;
-    SubclassRec* m_sub;
+    const std::vector<BondEnd>& m_atPort;
+    bool m_single;
+    SubclassRec* m_sub = nullptr;
     std::vector<Elements> m_reach;
 };
+
+/// Lists of bond ends reused from one propagation to the next (propagations run one at a time).
+std::vector<BondEnd> g_atPort;
+std::vector<BondEnd> g_related;
 
 int propagateItem(const Propagation& item)
 {
     BondRec* bond = item.bond;
     const int far = 1 - item.end;
     const int v = bondCausalityFrom(bond, far);
-    PortRec* port = portAt(bond, far);
-    if (!port)
-        return 0;
-    if (port->c_type != C_CONSTR)
+    const EndInfo& info = endInfo(bond, far);
+    if (!info.port)
+        return portAt(bond, far) ? 1 : 0;
+    if (info.c_type != C_CONSTR)
         return 1;
-    SubclassRec* sub = subAt(bond, far);
-    auto atPort = bondsAtConstraint(sub, port->c_val);
+    PortRec* port = info.port;
+    const int c_val = info.c_val;
+    const int subSlot = info.sub;
+    std::vector<BondEnd>& atPort = g_atPort;
+    bondsAtConstraint(subSlot, c_val, atPort);
     if (g_state.touched)
-        for (const auto& item : atPort)
-            g_state.touched->push_back(item.first);
-    if (port->c_val == CAUS_1ECY || port->c_val == CAUS_1FCY)
-        return OneOfRule(item, port->c_val == CAUS_1ECY ? 1 : 2, atPort).run();
+        for (const BondEnd& e : atPort)
+            g_state.touched->push_back(e.bond);
+    if (c_val == CAUS_1ECY || c_val == CAUS_1FCY)
+        return OneOfRule(item, c_val == CAUS_1ECY ? 1 : 2, atPort, g_state.tables.subclasses[static_cast<std::size_t>(subSlot)].single)
+            .run();
+    SubclassRec* sub = g_state.tables.subclasses[static_cast<std::size_t>(subSlot)].sub;
     // The relation rule for the bond end `from` (the incoming end, or a bond a SAME port passed on to).
     auto relations = [&](int value, const BondRec* fromBond, int fromEnd) -> int {
         if (port->relports.empty()) {
@@ -694,21 +1038,22 @@ int propagateItem(const Propagation& item)
             return 0;
         }
         for (PtrNode<PortRec>* r = port->relports.head; r; r = r->next) {
-            auto others = bondsAtPort(sub, r->item->name);
+            std::vector<BondEnd>& others = g_related;
+            bondsAtPort(sub, r->item->name, others);
             if (g_state.touched)
-                for (const auto& item : others)
-                    g_state.touched->push_back(item.first);
+                for (const BondEnd& e : others)
+                    g_state.touched->push_back(e.bond);
             if (others.empty()) {
                 causalityError(formatMessage("bond connected with port %s, which is not a port of submodel %s.",
                                              r->item->name.c_str(), classLabel(sub).c_str()));
                 return 0;
             }
             int given = r->relation == 3 ? value : 3 - value;
-            for (auto [b, k] : others) {
+            for (const BondEnd& e : others) {
                 bool equal = false;
-                if (r->item->c_val != CAUS_SAME && !ranges_overlap(b, k, fromBond, fromEnd, equal))
+                if (r->item->c_val != CAUS_SAME && !ranges_overlap(e.bond, e.end, fromBond, fromEnd, equal))
                     continue;
-                if (!assign_causality(b, k, given, item.mode, item.group))
+                if (!assign_causality(e.bond, e.end, given, item.mode, item.group))
                     return 0;
             }
         }
@@ -719,12 +1064,12 @@ int propagateItem(const Propagation& item)
         // left out, its related bonds stay open and a later free choice can break the relation.
         if (!port->relports.empty() && !relations(v, bond, far))
             return 0;
-        for (auto [b, k] : atPort) {
-            if (b == bond && k == far)
+        for (const BondEnd& e : atPort) {
+            if (e.bond == bond && e.end == far)
                 continue;
-            if (!assign_causality(b, k, v, item.mode, item.group))
+            if (!assign_causality(e.bond, e.end, v, item.mode, item.group))
                 return 0;
-            if (!port->relports.empty() && !relations(v, b, k))
+            if (!port->relports.empty() && !relations(v, e.bond, e.end))
                 return 0;
         }
         return 1;
@@ -765,12 +1110,12 @@ void undoTrial()
         if (hasCausality(bond))
             bond->caus = CAUS_NONE;
         // A bond charged before the trial failed is an environment bond again.
-        auto it = g_state.charged.find(bond);
-        if (it != g_state.charged.end()) {
-            g_state.E += it->second.first;
-            g_state.F += it->second.second;
-            g_state.inEnvironment.insert(bond);
-            g_state.charged.erase(it);
+        const auto slot = static_cast<std::size_t>(bondSlot(bond));
+        if (g_state.tables.charged[slot]) {
+            g_state.E += g_state.tables.charge[slot].first;
+            g_state.F += g_state.tables.charge[slot].second;
+            setEnvironment(slot, true);
+            g_state.tables.charged[slot] = 0;
         }
     }
     g_state.trial.clear();

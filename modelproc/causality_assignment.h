@@ -7,7 +7,6 @@
 
 #include <string>
 #include <unordered_map>
-#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -24,16 +23,61 @@ struct Propagation {
     int group;
 };
 
+/// One bond end at a subclass.
+struct BondEnd {
+    BondRec* bond = nullptr;
+    int slot = 0; ///< the bond's number in the tables
+    unsigned char end = 0;
+    bool scalar = true; ///< the end names no index range: it reaches every element of the subclass
+};
+
+/// What the analysis needs of the port at one bond end, looked up once.
+struct EndInfo {
+    PortRec* port = nullptr;
+    int sub = -1; ///< the subclass's number in the tables, -1 for none
+    unsigned char looked = 0;
+    unsigned char c_type = 0;
+    unsigned char c_val = 0;
+    unsigned char counts = 0; ///< the end is charged against the budget
+    unsigned char scalar = 0; ///< the end names no index range (known once the port is looked up)
+};
+
+/// Tables of the bonds and subclasses the analysis has met, each record numbered by its `slot`.
+/// They are made as records are first met, so that any bond can be handed to the operations.
+struct CausalTables {
+    std::vector<BondRec*> bonds;
+    std::size_t bodyBonds = 0;              ///< the bonds of the body, in list order, come first
+    std::vector<EndInfo> endInfo;           ///< per bond: end 0, end 1
+    std::vector<unsigned char> environment; ///< per bond: charged against the budget when assigned
+    std::size_t environmentCount = 0;       ///< bonds marked in `environment`
+    std::vector<unsigned char> charged;     ///< per bond: charged by the last check
+    std::vector<std::pair<int, int>> charge; ///< per bond: the E and F it was charged
+    struct Subclass {
+        SubclassRec* sub = nullptr;
+        bool single = true; ///< no array: one element
+        int begin = 0;
+        int count = -1; ///< bond ends in `ends`; -1 until they are listed
+        int groupValue = -1; ///< the constraint whose ports' bond ends are listed in `groups`
+        int groupBegin = 0;
+        int groupCount = 0;
+    };
+    std::vector<Subclass> subclasses;
+    bool subclassIndexed = false; ///< `subclassIndex` holds every entered subclass
+    std::unordered_map<const SubclassRec*, int> subclassIndex;
+    std::vector<BondEnd> ends;   ///< per subclass: its bond ends, latest bond first
+    std::vector<BondEnd> groups; ///< per subclass: the bond ends at the ports of one constraint
+};
+
 /// The state of one analysis, reset at its start.
 struct CausalState {
     std::string errorFile;
     int E = 0;
     int F = 0;
     std::vector<BondRec*> environment;
-    std::unordered_set<const BondRec*> inEnvironment;
+    CausalTables tables;
     std::vector<BondRec*> trial;
     std::vector<BondRec*> assigned;
-    std::vector<BondRec*> loopBreak;
+    std::vector<BondRec*> loopBreak; ///< oldest first
     int derivatives = 0;
     int algebraicLoops = 0;
     int causalCycles = 0;
@@ -45,11 +89,22 @@ struct CausalState {
     bool draining = false;
     GraphBody* body = nullptr;
     std::vector<BondRec*> recent;              ///< bonds assigned since the last budget check
-    std::unordered_map<const BondRec*, std::pair<int, int>> charged; ///< E and F each bond used
     std::vector<const BondRec*>* touched = nullptr; ///< bonds a trial looked at, while one runs
 };
 
 CausalState& causalState();
+
+/// The bond's number in the tables of the analysis; a bond met for the first time is entered.
+int bondSlot(const BondRec* bond);
+/// The subclass's number in the tables of the analysis; one met for the first time is entered.
+int subclassSlot(SubclassRec* sub);
+/// Enters every bond of the body, in list order: the first `bodyBonds` of the tables.
+void enterBonds(GraphBody* body);
+/// Enters the subclass with the bond ends at it, their ports, and the bond ends at the ports of
+/// its first constraint.
+void enterSubclass(SubclassRec* sub);
+/// Marks the bond as an environment bond, or no longer one.
+void setEnvironment(std::size_t slot, bool environment);
 
 void progress(const std::string& text);
 /// Reports through the error hook with the kind "Causality error ".
@@ -63,6 +118,9 @@ std::string classLabel(const SubclassRec* sub);
 PortRec* portAt(const BondRec* bond, int end);
 /// The port at a SUB end of the bond, null when there is none; nothing is reported.
 PortRec* portOfEnd(const BondRec* bond, int end);
+/// The port at the end of the bond with its restriction; the reference lasts until the next
+/// bond is entered in the tables.
+const EndInfo& endInfo(const BondRec* bond, int end);
 bool hasCausality(const BondRec* bond);
 /// A port value as seen from the bond: kept at end 0, mirrored at end 1; -1 for none.
 int seenFromBond(int end, int value);

@@ -46,15 +46,15 @@ void quietHooks()
     ttset_diag_callback([](const char*) {});
 }
 
-void BM_ExpandAndAnalyse(benchmark::State& state)
+void expandAndAnalyse(benchmark::State& state, const std::string& name, const std::string& text, int expected)
 {
     const int n = static_cast<int>(state.range(0));
     ResetSettings();
     Settings().model_dirs = modelDirectory();
     Pipeline().depth = 6;
     quietHooks();
-    const std::string model = modelDirectory() + "/chain" + std::to_string(n) + ".mg0";
-    std::ofstream(model) << chainModel(n);
+    const std::string model = modelDirectory() + "/" + name + std::to_string(n) + ".mg0";
+    std::ofstream(model) << text;
     double expandSeconds = 0;
     double causalSeconds = 0;
     for (auto _ : state) {
@@ -69,8 +69,8 @@ void BM_ExpandAndAnalyse(benchmark::State& state)
         if (expand_model(cls, model) != 1)
             throw std::runtime_error("the chain does not expand");
         auto t1 = std::chrono::steady_clock::now();
-        if (causal_analysis(cls, model) != 1)
-            throw std::runtime_error("the chain gets no clean causality");
+        if (causal_analysis(cls, model) != expected)
+            throw std::runtime_error("the chain gets another causality result");
         auto t2 = std::chrono::steady_clock::now();
         expandSeconds += std::chrono::duration<double>(t1 - t0).count();
         causalSeconds += std::chrono::duration<double>(t2 - t1).count();
@@ -83,6 +83,17 @@ void BM_ExpandAndAnalyse(benchmark::State& state)
     state.counters["cells"] = n;
 }
 
+void BM_ExpandAndAnalyse(benchmark::State& state)
+{
+    expandAndAnalyse(state, "chain", chainModel(static_cast<int>(state.range(0))), 1);
+}
+
+void BM_ExpandAndAnalyseDampers(benchmark::State& state)
+{
+    expandAndAnalyse(state, "dampers", damperChainModel(static_cast<int>(state.range(0))), 3);
+}
+
+BENCHMARK(BM_ExpandAndAnalyseDampers)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_ExpandAndAnalyse)->Arg(100)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 } // namespace

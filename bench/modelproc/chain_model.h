@@ -47,6 +47,25 @@ inline const char* const kNestedChainCell = "bond graph cell version 1\ninterfac
                                             "connections\n  v`p1 -- a\n  v`p2 -> m`p\n  v`p3 -> s`p1\n"
                                             "  s`p2 -> k`p\n  s`p3 -- b\n";
 
+/// A chain of cells of a 1-junction and a 0-junction with a damper each, driven by a force and
+/// ended by a damper: nothing stores energy, so the dampers are left to the free phases of the
+/// causal analysis, and every cell holds algebraic loops.
+inline std::string damperChainModel(int n)
+{
+    std::ostringstream text;
+    text << "bond graph dampers version 1\nsubclasses\n  se;1 f\n  r;1 d\n";
+    for (int k = 0; k < n; ++k)
+        text << "  1j;1 v" << k << "\n  0j;1 s" << k << "\n  r;1 a" << k << ", b" << k << "\n";
+    text << "connections\n  f`p -> v0`p1\n";
+    for (int k = 0; k < n; ++k) {
+        text << "  v" << k << "`p2 -> a" << k << "`p\n  v" << k << "`p3 -> s" << k << "`p1\n";
+        text << "  s" << k << "`p2 -> b" << k << "`p\n";
+        text << "  s" << k << "`p3 -> " << (k + 1 < n ? "v" + std::to_string(k + 1) + "`p1" : std::string("d`p"))
+             << "\n";
+    }
+    return text.str();
+}
+
 /// Makes `dir` afresh with the library elements the chain uses (from `library`) and the chain of
 /// `n` cells as "chain1.mg0".
 inline void writeChainDirectory(const std::filesystem::path& dir, const std::string& library, int n)

@@ -1105,5 +1105,12 @@ TEST_F(CausalTest, TranscriptsOfGeneratedModelsStayAsRecorded)
         errors.clear();
         release_all();
     }
+    for (int cells : {1, 2, 3, 7, 50, 300}) {
+        ClassRec* cls = expanded(damperChainModel(cells).c_str());
+        ASSERT_TRUE(cls);
+        lines += "dampers " + std::to_string(cells) + " " + transcript(cls) + "\n";
+        errors.clear();
+        release_all();
+    }
     goldentest::expectGoldenFile(lines, std::string(KELDOR_GOLDEN_DIR) + "/causal_transcripts.txt");
 }
