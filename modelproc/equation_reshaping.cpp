@@ -118,23 +118,27 @@ bool literalSizes(const ExprList& dim, std::vector<std::int64_t>& sizes)
 /// selects element 0; -1 when an index is computed or out of range.
 std::int64_t elementOf(const ExprNode* ref, const ExprList& dim)
 {
-    std::vector<std::int64_t> sizes;
-    if (!literalSizes(dim, sizes))
-        return -1;
+    // Every reference of every equation asks: the sizes are read from the list as they are used.
+    for (const ExprNode* d : dim)
+        if (literalSize(d) < 1)
+            return -1;
     std::int64_t element = 0;
-    std::size_t k = 0;
+    const PtrNode<ExprNode>* size = dim.head;
+    bool indexed = false;
     for (const ExprNode* index : ref->index) {
-        if (!index || index->kind != TK_INTEGER || k >= sizes.size())
+        if (!index || index->kind != TK_INTEGER || !size)
             return -1;
-        if (index->intValue < 1 || index->intValue > sizes[k])
+        const std::int64_t extent = literalSize(size->item);
+        if (index->intValue < 1 || index->intValue > extent)
             return -1;
-        element = element * sizes[k] + (index->intValue - 1);
-        ++k;
+        element = element * extent + (index->intValue - 1);
+        size = size->next;
+        indexed = true;
     }
-    if (k == 0)
+    if (!indexed)
         return 0;
-    for (; k < sizes.size(); ++k)
-        element *= sizes[k];
+    for (; size; size = size->next)
+        element *= literalSize(size->item);
     return element;
 }
 
@@ -224,6 +228,17 @@ void makeVariableFlags(SectionList<VarRec>& list)
 void makeFlags(ClassRec* cls, const SubclassRec* sub)
 {
     for (PortRec* port : cls->ports) {
+        if (port->dim.empty()) {
+            // One element: the last bond descriptor attached decides it, as below.
+            std::int32_t outside = 0;
+            for (PtrNode<BondDescriptor>* node = port->connected.head; node; node = node->next)
+                if (const BondDescriptor* d = node->item)
+                    outside = d->caus == CAUS_ECY ? TK_SEL_EFFORT : TK_SEL_FLOW;
+            port->outsides.assign(1, 0);
+            port->outsides[0] = outside;
+            port->elcount = 1;
+            continue;
+        }
         std::vector<PortElement> elements = portElements(port, sub);
         port->outsides.assign(elements.size(), 0);
         for (std::size_t e = 0; e < elements.size(); ++e)
