@@ -427,11 +427,11 @@ int endWidth(const BondRec* bond, int end)
 }
 
 /// The bond elements that end at the subclass, over all its bonds.
-int widthAt(SubclassRec* sub)
+int widthAt(int subSlot)
 {
     // Each end at the subclass once, however often its bond is listed there.
     int count = 0;
-    const std::size_t slot = static_cast<std::size_t>(subclassSlot(sub));
+    const auto slot = static_cast<std::size_t>(subSlot);
     const std::vector<BondEnd>& all = g_state.tables.ends;
     const std::size_t begin = static_cast<std::size_t>(endsAt(static_cast<int>(slot), count) - all.data());
     const bool single = g_state.tables.subclasses[slot].single;
@@ -447,9 +447,9 @@ int widthAt(SubclassRec* sub)
 }
 
 /// The elements of a subclass, from the tables where it is a single one.
-int elementsAt(SubclassRec* sub)
+int elementsAt(SubclassRec* sub, int subSlot)
 {
-    return g_state.tables.subclasses[static_cast<std::size_t>(subclassSlot(sub))].single ? 1 : elementsOf(sub);
+    return g_state.tables.subclasses[static_cast<std::size_t>(subSlot)].single ? 1 : elementsOf(sub);
 }
 
 } // namespace
@@ -505,18 +505,20 @@ void global_counts(ClassRec* cls)
             }
     };
     for (SubmodelType* type : body->types) {
-        int users = 0;
-        for (SubclassRec* user : type->users)
-            users += elementsAt(user);
         ClassRec* tc = type->cls;
         PortRec* first = tc ? tc->ports.first() : nullptr;
         if (!first || first->c_type != C_CONSTR) {
             join(type);
             continue;
         }
+        // Elements and bond elements of the users; only constraints count them.
+        int users = 0;
         int bonds = 0;
-        for (SubclassRec* user : type->users)
-            bonds += widthAt(user);
+        for (SubclassRec* user : type->users) {
+            const int slot = subclassSlot(user);
+            users += elementsAt(user, slot);
+            bonds += widthAt(slot);
+        }
         if (first->c_val == CAUS_1ECY) {
             ecyElements += users;
             ecyBonds += bonds;
