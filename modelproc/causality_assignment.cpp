@@ -432,8 +432,9 @@ int widthAt(int subSlot)
     // Each end at the subclass once, however often its bond is listed there.
     int count = 0;
     const auto slot = static_cast<std::size_t>(subSlot);
+    const BondEnd* ends = endsAt(static_cast<int>(slot), count); // may list them, growing the table
     const std::vector<BondEnd>& all = g_state.tables.ends;
-    const std::size_t begin = static_cast<std::size_t>(endsAt(static_cast<int>(slot), count) - all.data());
+    const auto begin = static_cast<std::size_t>(ends - all.data());
     const bool single = g_state.tables.subclasses[slot].single;
     std::int64_t width = 0;
     for (std::size_t i = begin; i < begin + static_cast<std::size_t>(count); ++i) {
