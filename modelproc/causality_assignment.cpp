@@ -14,16 +14,13 @@
 
 namespace causality {
 
+CausalState g_causalState;
+
 namespace {
 
-CausalState g_state;
+CausalState& g_state = g_causalState;
 
 } // namespace
-
-CausalState& causalState()
-{
-    return g_state;
-}
 
 namespace {
 
@@ -73,13 +70,9 @@ const BondEnd* endsAt(int subSlot, int& count)
 
 } // namespace
 
-int bondSlot(const BondRec* bond)
+int enterBond(const BondRec* bond)
 {
     CausalTables& t = g_state.tables;
-    // A bond keeps its number in its first end.
-    const int slot = bond->con[0].slot;
-    if (slot >= 0 && static_cast<std::size_t>(slot) < t.bonds.size() && t.bonds[static_cast<std::size_t>(slot)] == bond)
-        return slot;
     const int fresh = static_cast<int>(t.bonds.size());
     auto* entered = const_cast<BondRec*>(bond);
     entered->con[0].slot = fresh;
@@ -236,11 +229,6 @@ bool aborted()
     return Pipeline().aborted != 0;
 }
 
-SubclassRec* subAt(const BondRec* bond, int end)
-{
-    const ConnEnd& e = bond->con[end];
-    return e.type == END_SUB ? static_cast<SubclassRec*>(e.node) : nullptr;
-}
 
 std::string classLabel(const SubclassRec* sub)
 {
@@ -291,10 +279,6 @@ PortRec* portAt(const BondRec* bond, int end)
     return port;
 }
 
-bool hasCausality(const BondRec* bond)
-{
-    return bond->caus == CAUS_ECY || bond->caus == CAUS_FCY;
-}
 
 /// A port value as seen from the bond: kept at end 0, mirrored at end 1; -1 for none.
 int seenFromBond(int end, int value)

@@ -92,10 +92,26 @@ struct CausalState {
     std::vector<const BondRec*>* touched = nullptr; ///< bonds a trial looked at, while one runs
 };
 
-CausalState& causalState();
+/// The state of the analysis that runs, one per process.
+extern CausalState g_causalState;
+inline CausalState& causalState()
+{
+    return g_causalState;
+}
+
+/// Enters a bond met for the first time in the tables; its number.
+int enterBond(const BondRec* bond);
 
 /// The bond's number in the tables of the analysis; a bond met for the first time is entered.
-int bondSlot(const BondRec* bond);
+/// A bond keeps its number in its first end.
+inline int bondSlot(const BondRec* bond)
+{
+    const CausalTables& t = g_causalState.tables;
+    const int slot = bond->con[0].slot;
+    if (slot >= 0 && static_cast<std::size_t>(slot) < t.bonds.size() && t.bonds[static_cast<std::size_t>(slot)] == bond)
+        return slot;
+    return enterBond(bond);
+}
 /// The subclass's number in the tables of the analysis; one met for the first time is entered.
 int subclassSlot(SubclassRec* sub);
 /// Enters every bond of the body, in list order: the first `bodyBonds` of the tables.
@@ -111,7 +127,11 @@ void progress(const std::string& text);
 void causalityError(const std::string& message);
 bool aborted();
 /// The subclass at the end of the bond; null when the end is no subclass port.
-SubclassRec* subAt(const BondRec* bond, int end);
+inline SubclassRec* subAt(const BondRec* bond, int end)
+{
+    const ConnEnd& e = bond->con[end];
+    return e.type == END_SUB ? static_cast<SubclassRec*>(e.node) : nullptr;
+}
 /// "%s%d:%s": class name, version and instance name.
 std::string classLabel(const SubclassRec* sub);
 /// The port at the end of the bond; reports and gives null when the end or port is missing.
@@ -121,7 +141,10 @@ PortRec* portOfEnd(const BondRec* bond, int end);
 /// The port at the end of the bond with its restriction; the reference lasts until the next
 /// bond is entered in the tables.
 const EndInfo& endInfo(const BondRec* bond, int end);
-bool hasCausality(const BondRec* bond);
+inline bool hasCausality(const BondRec* bond)
+{
+    return bond->caus == CAUS_ECY || bond->caus == CAUS_FCY;
+}
 /// A port value as seen from the bond: kept at end 0, mirrored at end 1; -1 for none.
 int seenFromBond(int end, int value);
 /// The bond line of the progress report, while the report flag is set.
