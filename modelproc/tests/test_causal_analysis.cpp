@@ -1023,16 +1023,6 @@ TEST_F(CausalTest, JunctionArraySuccessMeansEveryElementHasItsOneCausality)
 
 namespace {
 
-/// 64-bit FNV-1a of a transcript.
-std::uint64_t fingerprint(const std::string& text)
-{
-    std::uint64_t hash = 14695981039346656037ull;
-    for (unsigned char c : text) {
-        hash ^= c;
-        hash *= 1099511628211ull;
-    }
-    return hash;
-}
 
 /// Some of the bonds of a generated network get a causal stroke of the user's.
 std::string withUserStrokes(std::string model, std::mt19937& rng)
@@ -1074,7 +1064,7 @@ TEST_F(CausalTest, TranscriptsOfGeneratedModelsStayAsRecorded)
         std::string text = log + "R " + std::to_string(result) + "\n";
         for (BondRec* bond : cls->graph->bonds)
             text += std::to_string(bond->caus) + " " + std::to_string(bond->group) + "\n";
-        return std::to_string(result) + " " + std::to_string(fingerprint(text));
+        return std::to_string(result) + " " + std::to_string(goldentest::fingerprint(text));
     };
     std::string lines;
     std::mt19937 rng(23);

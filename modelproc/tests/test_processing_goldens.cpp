@@ -38,16 +38,7 @@ void expectGolden(const std::string& text, const std::string& name)
     goldentest::expectGoldenFile(text, golden(name));
 }
 
-/// 64-bit FNV-1a: a short fingerprint of a file too large to keep as a golden file.
-std::uint64_t fingerprint(const std::string& text)
-{
-    std::uint64_t hash = 14695981039346656037ull;
-    for (unsigned char c : text) {
-        hash ^= c;
-        hash *= 1099511628211ull;
-    }
-    return hash;
-}
+using goldentest::fingerprint;
 
 std::string replaceAll(std::string text, const std::string& from, const std::string& to)
 {
