@@ -20,7 +20,7 @@ namespace {
 struct PreferredCandidate {
     BondRec* bond = nullptr;
     int end = 0;
-    int score = 0;
+    std::int64_t score = 0; ///< bonds of the trial times candidates among them: may pass 2^31
     int wanted = 0;
     int integral = 1;
     int priority = -1;
@@ -261,7 +261,7 @@ private:
         std::uint32_t trial = 0; ///< the last trial that entered a watcher
     };
     struct Score {
-        int score;
+        std::int64_t score;
         std::uint32_t index;
         std::uint32_t version;
         /// The heap's top is the highest score, the first candidate among equals.
@@ -300,7 +300,7 @@ private:
             const std::size_t recentBefore = g_state.recent.size();
             g_state.touched = &m_touched;
             if (assign_causality(c.bond, c.end, c.wanted, MODE_PREFERRED)) {
-                c.score = static_cast<int>(g_state.trial.size()) * assignedAmong(g_state.trial);
+                c.score = static_cast<std::int64_t>(g_state.trial.size()) * assignedAmong(g_state.trial);
             } else {
                 c.score = 0;
                 c.integral = 0;
