@@ -80,6 +80,33 @@ private:
     std::size_t m_count = 0;
 };
 
+/// The entries in blocks that never move: growing copies nothing, and an entry stays where it is
+/// until the table is released.
+class EntryStore {
+public:
+    std::size_t size() const { return m_size; }
+    SymbolEntry& operator[](std::size_t i) { return m_blocks[i >> kShift][i & (kBlock - 1)]; }
+    const SymbolEntry& operator[](std::size_t i) const { return m_blocks[i >> kShift][i & (kBlock - 1)]; }
+    void push_back(const SymbolEntry& entry)
+    {
+        if ((m_size & (kBlock - 1)) == 0 && (m_size >> kShift) == m_blocks.size())
+            m_blocks.push_back(std::make_unique<SymbolEntry[]>(kBlock));
+        (*this)[m_size] = entry;
+        ++m_size;
+    }
+    void clear()
+    {
+        m_blocks.clear();
+        m_size = 0;
+    }
+
+private:
+    static constexpr std::size_t kShift = 12;
+    static constexpr std::size_t kBlock = std::size_t(1) << kShift;
+    std::vector<std::unique_ptr<SymbolEntry[]>> m_blocks;
+    std::size_t m_size = 0;
+};
+
 class SymbolTable {
 public:
     const SymbolEntry* find(std::string_view name) const
@@ -135,7 +162,7 @@ public:
     void clear()
     {
         // Everything goes back: a large model's table is not kept for the phases after parsing.
-        m_entries = {};
+        m_entries.clear();
         m_slots = SlotArray<Slot>();
         m_mask = 0;
         m_blocks.clear();
@@ -187,7 +214,7 @@ private:
         return {at, name.size()};
     }
 
-    std::vector<SymbolEntry> m_entries;
+    EntryStore m_entries;
     SlotArray<Slot> m_slots;
     std::size_t m_mask = 0;
     std::vector<std::unique_ptr<char[]>> m_blocks;

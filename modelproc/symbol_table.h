@@ -21,7 +21,8 @@ int symtabSetup(int mode);
 void symtabRelease();
 /// Adds a declaration, hiding an earlier one of the same name; 0 on failure.
 int symtabInsert(SectionLink* value, std::string_view name, int kind);
-/// The newest entry of the name; null when absent. Valid until the next insert or release.
+/// The newest entry of the name; null when absent. Valid until the release; a later declaration
+/// of the name changes the entry in place.
 const SymbolEntry* findSymbol(std::string_view name);
 /// Starts bringing the name's place in the table into the cache, for a lookup soon after.
 void prefetchSymbol(std::string_view name);

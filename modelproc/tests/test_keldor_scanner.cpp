@@ -144,8 +144,12 @@ TEST(SymbolTable, ManyNamesKeepTheirNewestDeclaration)
     const std::string longName(100000, 'q');
     names.push_back(longName);
     std::vector<SectionLink> records(names.size());
-    for (std::size_t k = 0; k < names.size(); ++k)
+    const SymbolEntry* early = nullptr;
+    for (std::size_t k = 0; k < names.size(); ++k) {
         ASSERT_EQ(symtabInsert(&records[k], names[k], TK_PARAMETERNAME), 1);
+        if (k == 0)
+            early = findSymbol(names[0]);
+    }
     // Every other name declared again hides the first declaration.
     for (std::size_t k = 0; k < names.size(); k += 2)
         symtabInsert(&records[(k + 1) % records.size()], names[k], TK_VARIABLENAME);
@@ -156,6 +160,9 @@ TEST(SymbolTable, ManyNamesKeepTheirNewestDeclaration)
         EXPECT_EQ(entry->kind, k % 2 == 0 ? TK_VARIABLENAME : TK_PARAMETERNAME);
         EXPECT_EQ(entry->value, &records[k % 2 == 0 ? (k + 1) % records.size() : k]);
     }
+    // An entry stays where it is while the table grows, and shows the newest declaration.
+    EXPECT_EQ(findSymbol(names[0]), early);
+    EXPECT_EQ(early->kind, TK_VARIABLENAME);
     for (const char* absent : {"v1", "mass_0", "s", "v", "mass_", "v00", "q", ""})
         EXPECT_EQ(symbolKind(absent), TK_UNDEFINEDNAME) << absent;
     EXPECT_EQ(symbolKind(longName.substr(1)), TK_UNDEFINEDNAME);
