@@ -71,9 +71,15 @@ int reshapeAndCollect(ClassRec* top, int& counter)
 
 int determineStatesStep(ClassRec* cls)
 {
+    std::vector<EquationRec*> order;
+    return determineStatesStep(cls, order);
+}
+
+int determineStatesStep(ClassRec* cls, std::vector<EquationRec*>& order)
+{
     progress(" . Determination of state and rate-variables..");
     status("Generating equations (states/rates)..");
-    const int determined = determineStates(cls);
+    const int determined = determineStatesWithOrder(cls, order);
     percent(90);
     if (!determined) {
         progress("Determination of state and rate-variables did not succeed.");
@@ -99,12 +105,13 @@ int generateEquations(ClassRec* cls, const std::string& directory)
         spreadFixedOrder(cls);
     }
     // Integrals and derivatives become states and rates, which sorting takes as known.
-    if (!determineStatesStep(cls))
+    // The list's order goes from each step to the next, so that none walks the list again.
+    std::vector<EquationRec*> order;
+    if (!determineStatesStep(cls, order))
         return 0;
 
     progress(" . Sorting of equations..");
     status("Generating equations (sorting)..");
-    std::vector<EquationRec*> order;
     const int sorted = sortEquationsWithOrder(cls, order);
     percent(95);
     if (!sorted) {

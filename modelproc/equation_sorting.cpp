@@ -11,6 +11,7 @@
 #include "modelproc/equation_collection.h"
 #include "modelproc/expression_walk.h"
 #include "modelproc/function_table.h"
+#include "modelproc/parallel_parts.h"
 #include "modelproc/tokens.h"
 
 #include <algorithm>
@@ -155,12 +156,14 @@ public:
             return 0;
         }
         m_body = m_cls->equations;
-        bool allFixed = true;
-        for (EquationRec* eq : m_body->equations) {
-            m_order.push_back(eq);
-            allFixed = allFixed && eq->fixed;
+        if (m_out && !m_out->empty()) {
+            m_order = std::move(*m_out); // the list as it stands, handed over
+            m_out->clear();
+        } else {
+            for (EquationRec* eq : m_body->equations)
+                m_order.push_back(eq);
         }
-        if (allFixed) {
+        if (readFlags()) {
             if (m_out)
                 *m_out = std::move(m_order);
             return 1;
@@ -306,7 +309,32 @@ private:
         forEachName(root, true, isNameKind, visit);
     }
 
-    bool isMember(int i) const { return !m_order[i]->blockstart && m_order[i]->fixed; }
+    bool isFixed(int i) const { return (m_flags[i] & kFixed) != 0; }
+    bool isBlockStart(int i) const { return (m_flags[i] & kBlockStart) != 0; }
+    bool isMember(int i) const { return m_flags[i] == kFixed; }
+
+    /// Notes each equation's fixed-order and block-start flags, a long list in parts side by
+    /// side, asking for the records ahead of their turn; true when every equation has a fixed order.
+    bool readFlags()
+    {
+        const std::size_t n = m_order.size();
+        m_flags.resize(n);
+        const std::size_t parts = std::max<std::size_t>(1, partsFor(n, 20000));
+        std::vector<char> allFixed(parts, 1);
+        runParts(parts, [&](std::size_t part) {
+            constexpr std::size_t kAhead = 16;
+            const std::size_t end = partBegin(n, parts, part + 1);
+            for (std::size_t i = partBegin(n, parts, part); i < end; ++i) {
+                if (i + kAhead < end)
+                    __builtin_prefetch(m_order[i + kAhead]);
+                const EquationRec* eq = m_order[i];
+                m_flags[i] = static_cast<unsigned char>((eq->fixed ? kFixed : 0) | (eq->blockstart ? kBlockStart : 0));
+                if (!eq->fixed)
+                    allFixed[part] = 0;
+            }
+        });
+        return std::find(allFixed.begin(), allFixed.end(), 0) == allFixed.end();
+    }
 
     // ---- the remaining list, definitions and uses
 
@@ -360,10 +388,18 @@ private:
     /// The sorted equations, then whatever remains, become the class's equation list.
     void relink()
     {
-        for (EquationRec* eq : m_order)
-            SectionList<EquationRec>::unlink(eq);
-        for (EquationRec* eq : m_sorted)
-            m_body->equations.append(eq);
+        constexpr std::size_t kAhead = 16;
+        for (std::size_t k = 0; k < m_order.size(); ++k) {
+            if (k + kAhead < m_order.size())
+                __builtin_prefetch(m_order[k + kAhead], 1);
+            SectionList<EquationRec>::unlink(m_order[k]);
+        }
+        for (std::size_t k = 0; k < m_sorted.size(); ++k) {
+            if (k + kAhead < m_sorted.size())
+                __builtin_prefetch(m_sorted[k + kAhead], 1);
+            m_sorted[k]->sort_no = static_cast<std::int32_t>(k) + 1;
+            m_body->equations.append(m_sorted[k]);
+        }
         for (int i = m_head; i >= 0; i = m_next[i])
             m_body->equations.append(m_order[i]);
     }
@@ -398,9 +434,16 @@ private:
     {
         EquationRec* eq = m_order[i];
         unlinkPosition(i);
-        eq->sort_no = ++m_sortNumber;
+        ++m_sortNumber; // given to the equation when the list is re-linked
         m_sorted.push_back(eq);
-        elementSlots(eq->left, m_placing);
+        if (m_byRounds) {
+            elementSlots(eq->left, m_placing);
+        } else {
+            const auto from = m_leftFrom[static_cast<std::size_t>(i)];
+            const auto to = m_leftFrom[static_cast<std::size_t>(i) + 1];
+            m_placing.assign(m_leftSlots.begin() + static_cast<std::ptrdiff_t>(from),
+                             m_leftSlots.begin() + static_cast<std::ptrdiff_t>(to));
+        }
         for (std::int64_t e : m_placing) {
             if (m_known[static_cast<std::size_t>(e)])
                 continue;
@@ -439,8 +482,8 @@ private:
             bool progressed = false;
             for (int i = m_head; i >= 0;) {
                 const int after = m_next[i];
-                if (!m_order[i]->blockstart) {
-                    if (!m_order[i]->fixed && unknownCount(i) == 0) {
+                if (!isBlockStart(i)) {
+                    if (!isFixed(i) && unknownCount(i) == 0) {
                         place(i);
                         progressed = true;
                     }
@@ -481,14 +524,25 @@ private:
     {
         const int n = m_total;
         m_unknown.assign(n, 0);
+        m_leftFrom.assign(static_cast<std::size_t>(n) + 1, 0);
         m_owner.assign(n, -1);
         m_notReady.assign(n, 0);
         // Each element's waiting references, in the order they are met: gathered as pairs, then
         // laid out element by element in one array.
         std::vector<std::pair<std::int64_t, int>> waits;
+        constexpr int kAhead = 16;
         for (int i = 0; i < n; ++i) {
+            if (i + kAhead < n)
+                __builtin_prefetch(m_order[i + kAhead]);
+            if (i + kAhead / 2 < n) {
+                __builtin_prefetch(m_order[i + kAhead / 2]->left);
+                __builtin_prefetch(m_order[i + kAhead / 2]->right);
+            }
             EquationRec* eq = m_order[i];
-            baseOf(eq->left->var()); // placing it must find a waiting list for each element
+            // Placing it makes these known; each must find a waiting list.
+            elementSlots(eq->left, m_scratch);
+            m_leftFrom[static_cast<std::size_t>(i)] = m_leftSlots.size();
+            m_leftSlots.insert(m_leftSlots.end(), m_scratch.begin(), m_scratch.end());
             forCountedReferences(eq, eq->right, [&](const ExprNode* ref) {
                 elementSlots(ref, m_scratch);
                 const int id = static_cast<int>(m_refs.size());
@@ -504,6 +558,7 @@ private:
                 m_refs.push_back(r);
             });
         }
+        m_leftFrom[static_cast<std::size_t>(n)] = m_leftSlots.size();
         m_waitingFrom.assign(m_known.size() + 1, 0);
         for (const auto& wait : waits)
             ++m_waitingFrom[static_cast<std::size_t>(wait.first) + 1];
@@ -518,7 +573,7 @@ private:
 
         int block = -1;
         for (int i = 0; i < n; ++i) {
-            if (m_order[i]->blockstart) {
+            if (isBlockStart(i)) {
                 block = i;
                 ++m_blocks;
             } else if (!isMember(i)) {
@@ -537,9 +592,9 @@ private:
 
     bool ready(int i) const
     {
-        if (m_order[i]->blockstart)
+        if (isBlockStart(i))
             return m_notReady[i] == 0;
-        return !m_order[i]->fixed && m_unknown[i] == 0;
+        return !isFixed(i) && m_unknown[i] == 0;
     }
 
     /// Ready equations behind the walk wait for the next round.
@@ -550,7 +605,7 @@ private:
     {
         if (--m_unknown[i] != 0 || m_placed[i])
             return;
-        if (m_order[i]->blockstart || isMember(i)) {
+        if (isBlockStart(i) || isMember(i)) {
             const int b = m_owner[i];
             if (b >= 0 && --m_notReady[b] == 0 && !m_placed[b])
                 schedule(b);
@@ -579,7 +634,7 @@ private:
     {
         if (before < 0 || after < 0 || !isMember(after) || m_owner[after] >= 0)
             return;
-        const int b = m_order[before]->blockstart ? before : isMember(before) ? m_owner[before] : -1;
+        const int b = isBlockStart(before) ? before : isMember(before) ? m_owner[before] : -1;
         if (b < 0)
             return;
         for (int k = after; k >= 0 && isMember(k); k = m_next[k]) {
@@ -604,7 +659,7 @@ private:
                 if (m_placed[i] || !ready(i))
                     continue;
                 progressed = true;
-                if (m_order[i]->blockstart) {
+                if (isBlockStart(i)) {
                     std::vector<int> block{i};
                     for (int k = m_next[i]; k >= 0 && isMember(k); k = m_next[k])
                         block.push_back(k);
@@ -851,6 +906,11 @@ private:
     int m_tearCounter = 0;
 
     std::vector<EquationRec*> m_order; ///< every equation, in list order at the start
+    static constexpr unsigned char kFixed = 1;
+    static constexpr unsigned char kBlockStart = 2;
+    std::vector<unsigned char> m_flags; ///< per equation: fixed order, block start
+    std::vector<std::size_t> m_leftFrom; ///< per equation, where its left side's slots start
+    std::vector<std::int64_t> m_leftSlots;
     std::vector<int> m_prev, m_next;   ///< the remaining list
     int m_head = -1;
     int m_remainingCount = 0;

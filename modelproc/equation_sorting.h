@@ -9,7 +9,8 @@
 /// sorting stalls; the equation list is re-linked in that order. 1, or 0 after the failure was
 /// reported through the display hooks.
 int sortEquations(ClassRec* cls);
-/// As `sortEquations`; on success `order` receives the list's equations in their new order.
+/// As `sortEquations`. `order` holds the list's equations in list order as they stand (as state
+/// determination hands them over), or nothing, and on success receives them in their new order.
 int sortEquationsWithOrder(ClassRec* cls, std::vector<EquationRec*>& order);
 
 /// The same sorting done the slow way: every round walks the whole remaining list and recounts

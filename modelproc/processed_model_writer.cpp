@@ -356,6 +356,32 @@ private:
 
     std::string expression(const ExprNode* node, const std::string* destination)
     {
+        // A leaf, or an operation on leaves, the most common right sides, is written at once:
+        // the same instructions as the frames below give it, without them.
+        if (node && isLeaf(node)) {
+            std::string operand = leafOperand(node);
+            if (!destination)
+                return operand;
+            emit("mov", {*destination, operand});
+            return *destination;
+        }
+        if (node && node->kind != TK_IF && isOperatorKind(node->kind)) {
+            const char* mnemonic = operatorMnemonic(node->kind);
+            const bool unary = isUnaryOperator(node->kind);
+            const ExprNode* a = unary ? node->right : node->left;
+            const ExprNode* b = unary ? nullptr : node->right;
+            if (mnemonic && a && isLeaf(a) && (unary || (b && isLeaf(b)))) {
+                std::string target = destination ? *destination : newTemporary();
+                const std::string first = leafOperand(a);
+                if (unary) {
+                    emit(mnemonic, {target, first});
+                } else {
+                    const std::string second = leafOperand(b);
+                    emit(mnemonic, {target, first, second});
+                }
+                return target;
+            }
+        }
         Frame root{Frame::Expression, node};
         if (destination) {
             root.hasDestination = true;
@@ -703,13 +729,20 @@ std::string temporaryBeside(const std::string& path)
 struct PendingFile {
     std::string path;
     std::string temporary;
+    platform::AtomicFile file; ///< the new text as it is written, given up unless finished
     bool written = false;
     int error = 0;
 
-    explicit PendingFile(std::string target) : path(std::move(target)), temporary(temporaryBeside(path)) {}
-    void write(const std::vector<std::string_view>& pieces)
+    explicit PendingFile(std::string target)
+        : path(std::move(target)), temporary(temporaryBeside(path)), file(temporary)
     {
-        written = platform::writeFileAtomically(temporary, pieces, &error);
+    }
+    void append(const std::vector<std::string_view>& pieces) { file.write(pieces); }
+    /// The new text is complete: it becomes the temporary file.
+    void finish()
+    {
+        written = file.install();
+        error = file.error();
     }
     void discard() const
     {
@@ -925,19 +958,23 @@ namespace {
 /// instructions and the most temporaries an equation needs.
 struct SectionCode {
     std::vector<std::string> parts;
+    std::vector<std::string> text; ///< the equations' text in parts, when asked for
     int instructions = 0;
     int maxTemporaries = 0;
 };
 
 /// Generates the code of the equations in one thread, reporting what cannot be written when
-/// `report`.
-bool generateInOrder(const std::vector<EquationRec*>& equations, SectionCode& code, bool report)
+/// `report`, and with `withText` their text beside it.
+bool generateInOrder(const std::vector<EquationRec*>& equations, SectionCode& code, bool report, bool withText)
 {
     code.parts.assign(1, std::string());
+    code.text.assign(withText ? 1 : 0, std::string());
     CodeGenerator generator(&code.parts[0], 0, report);
     for (std::size_t k = 0; k < equations.size(); ++k) {
         prefetchAhead(equations, k, equations.size());
         generator.equation(equations[k], static_cast<int>(k) + 1);
+        if (withText)
+            writeEquationText(equations[k], code.text[0]);
     }
     code.instructions = generator.instructions();
     code.maxTemporaries = generator.maxTemporaries();
@@ -947,25 +984,29 @@ bool generateInOrder(const std::vector<EquationRec*>& equations, SectionCode& co
 /// Generates the code of the equations. A long list is generated in parts by threads of their
 /// own, each numbering its instructions from 0; a part with a jump in it (the jumps of a
 /// conditional name instructions by number) is generated again once the number of its first
-/// instruction is known. Nothing is reported; false when an equation cannot be written.
-bool generateQuietly(const std::vector<EquationRec*>& equations, SectionCode& code)
+/// instruction is known. With `withText` the text of each equation is written beside its code,
+/// while its records are at hand. Nothing is reported; false when an equation cannot be written.
+bool generateQuietly(const std::vector<EquationRec*>& equations, SectionCode& code, bool withText)
 {
     code = SectionCode{};
     const std::size_t parts = partsFor(equations.size());
     if (parts <= 1)
-        return generateInOrder(equations, code, false);
+        return generateInOrder(equations, code, false, withText);
     const auto begin = [&](std::size_t part) { return equations.size() * part / parts; };
     std::vector<int> first(parts + 1, 0);
     std::vector<int> temporaries(parts, 0);
     std::vector<char> failed(parts, 0);
     std::vector<char> jumps(parts, 0);
     std::vector<std::string> texts(parts);
-    const auto generate = [&](std::size_t part) {
+    std::vector<std::string> equationTexts(withText ? parts : 0);
+    const auto generate = [&](std::size_t part, bool again) {
         texts[part].clear();
         CodeGenerator generator(&texts[part], first[part], false);
         for (std::size_t k = begin(part); k < begin(part + 1); ++k) {
             prefetchAhead(equations, k, begin(part + 1));
             generator.equation(equations[k], 0);
+            if (withText && !again)
+                writeEquationText(equations[k], equationTexts[part]);
         }
         temporaries[part] = generator.maxTemporaries();
         failed[part] = generator.failed();
@@ -974,16 +1015,17 @@ bool generateQuietly(const std::vector<EquationRec*>& equations, SectionCode& co
     };
     const auto anyFailed = [&] { return std::find(failed.begin(), failed.end(), 1) != failed.end(); };
     std::vector<int> counted(parts, 0);
-    runParts(parts, [&](std::size_t part) { counted[part] = generate(part); });
+    runParts(parts, [&](std::size_t part) { counted[part] = generate(part, false); });
     if (anyFailed())
         return false;
     for (std::size_t part = 0; part < parts; ++part)
         first[part + 1] = first[part] + counted[part];
     runParts(parts, [&](std::size_t part) {
         if (part > 0 && jumps[part])
-            generate(part);
+            generate(part, true);
     });
     code.parts = std::move(texts);
+    code.text = std::move(equationTexts);
     code.instructions = first[parts];
     code.maxTemporaries = *std::max_element(temporaries.begin(), temporaries.end());
     return true;
@@ -994,14 +1036,14 @@ bool generateQuietly(const std::vector<EquationRec*>& equations, SectionCode& co
 /// `state`; false when an equation cannot be written. Should one fail, the sections are generated
 /// again one after the other, so that what cannot be written is reported in order when `report`.
 bool generateSectionCode(const EquationSections& sections, WriterState& state, std::array<SectionCode, 4>& code,
-                         bool report)
+                         bool report, bool withText)
 {
     std::array<char, 4> generated{};
-    runParts(4, [&](std::size_t s) { generated[s] = generateQuietly(sections[s], code[s]); });
+    runParts(4, [&](std::size_t s) { generated[s] = generateQuietly(sections[s], code[s], withText); });
     const bool ok = std::find(generated.begin(), generated.end(), 0) == generated.end();
     if (!ok)
         for (std::size_t s = 0; s < 4; ++s)
-            generateInOrder(sections[s], code[s], report);
+            generateInOrder(sections[s], code[s], report, withText);
     state.maxTemporaries = 0;
     for (std::size_t s = 0; s < 4; ++s) {
         state.counts[s] = code[s].instructions;
@@ -1070,20 +1112,13 @@ void distributeForFiles(ClassRec* cls, WriterState& state, EquationSections& fir
     state.cls = cls;
 }
 
-/// The text of a file that is written in pieces, in order; it holds the pieces given to it, and
-/// refers to those only shown to it.
+/// The text of a file that is written in pieces, in order.
 class FileText {
 public:
     void add(std::string text)
     {
         if (!text.empty())
             m_pieces.push_back(m_held.emplace_back(std::move(text)));
-    }
-    /// A piece held elsewhere, for as long as this text is used.
-    void show(std::string_view text)
-    {
-        if (!text.empty())
-            m_pieces.push_back(text);
     }
     void add(std::vector<std::string>& texts)
     {
@@ -1118,14 +1153,15 @@ private:
 };
 
 /// Generates the code of the distributed sections into `code`, leaving their instruction counts
-/// and temporaries in `state`.
+/// and temporaries in `state`; with `withText` the sections' text too.
 bool generateFileCode(const ClassRec* cls, WriterState& state, const EquationSections& first,
-                      std::array<SectionCode, 4>& code)
+                      std::array<SectionCode, 4>& code, bool withText = false)
 {
-    bool ok = generateSectionCode(first, state, code, true);
-    if (state.sections != first) {
+    const bool same = state.sections == first;
+    bool ok = generateSectionCode(first, state, code, true, withText && same);
+    if (!same) {
         // Its errors were reported the first time.
-        ok = generateSectionCode(state.sections, state, code, false) && ok;
+        ok = generateSectionCode(state.sections, state, code, false, withText) && ok;
     }
     state.counted = cls;
     return ok;
@@ -1225,49 +1261,50 @@ namespace {
 int writeFiles(ClassRec* cls, const std::string& directory, const std::string& base,
                const std::vector<EquationRec*>* order)
 {
-    // The declarations, which both files start with, are written while the equations are
-    // distributed, and the equations' text while their code is generated: each of these reads
-    // what the other leaves as it is.
+    // The declarations, which both files start with, are made and written while the equations
+    // are distributed: each of the two reads what the other leaves as it is.
     WriterState& state = writerState();
     std::vector<std::string> header;
     bool headerOk = false;
     EquationSections first;
-    {
-        Worker declarations([&] { header = headerParts(cls, headerOk); });
-        distributeForFiles(cls, state, first, order);
-        declarations.finish();
-    }
-    std::array<std::vector<std::string>, 4> sectionText;
-    std::array<SectionCode, 4> sectionCode;
-    bool codeOk = false;
-    {
-        Worker text([&] {
-            runParts(4, [&](std::size_t s) { sectionText[s] = equationTextParts(state.sections[s]); });
-        });
-        codeOk = generateFileCode(cls, state, first, sectionCode) && headerOk;
-        text.finish();
-    }
-    if (!codeOk)
-        return 0; // the old files stay: a half-generated code file must not look current
-    // Both files begin with the declarations; the rest of each follows in the pieces it was
-    // made in.
-    FileText code;
-    for (const std::string& part : header)
-        code.show(part);
-    addCode(state, sectionCode, code);
-    FileText equations;
-    for (const std::string& part : header)
-        equations.show(part);
-    equations.addSections(state, sectionText);
-    // The equation file is written while the code file is.
+    // Both files begin with the declarations, which go into the files' new texts at once; the
+    // rest follows once the code is generated, and the texts replace the old files only then.
     PendingFile codeFile(MakeCodeFileName(directory, base));
     PendingFile equationFile(MakeEquationFileName(directory, base));
     {
+        Worker declarations([&] {
+            header = headerParts(cls, headerOk);
+            if (!headerOk)
+                return;
+            const std::vector<std::string_view> pieces(header.begin(), header.end());
+            codeFile.append(pieces);
+            equationFile.append(pieces);
+        });
+        distributeForFiles(cls, state, first, order);
+        declarations.finish();
+    }
+    // Each equation's text is written beside its code.
+    std::array<SectionCode, 4> sectionCode;
+    const bool codeOk = generateFileCode(cls, state, first, sectionCode, true) && headerOk;
+    std::array<std::vector<std::string>, 4> sectionText;
+    for (std::size_t s = 0; s < 4; ++s)
+        sectionText[s] = std::move(sectionCode[s].text);
+    if (!codeOk)
+        return 0; // the old files stay: a half-generated code file must not look current
+    // The rest of each file follows in the pieces it was made in, the equation file's while the
+    // code file's.
+    FileText code;
+    addCode(state, sectionCode, code);
+    FileText equations;
+    equations.addSections(state, sectionText);
+    {
         Worker equationWriter([&] {
-            equationFile.write(equations.pieces());
+            equationFile.append(equations.pieces());
+            equationFile.finish();
         });
         try {
-            codeFile.write(code.pieces());
+            codeFile.append(code.pieces());
+            codeFile.finish();
             equationWriter.finish();
         } catch (...) {
             equationWriter.wait();

@@ -6,6 +6,7 @@
 #include "modelproc/equation_collection.h"
 #include "modelproc/equation_reshaping.h"
 #include "modelproc/function_table.h"
+#include "modelproc/parallel_parts.h"
 #include "modelproc/template_writer.h"
 #include "modelproc/tokens.h"
 
@@ -22,8 +23,8 @@ namespace {
 template <class Value>
 class PointerTable {
 public:
-    /// Gives `key` the value, replacing one it had.
-    void set(const void* key, Value value)
+    /// The value of `key`, made with its default when it has none.
+    Value& entry(const void* key)
     {
         if (2 * (m_count + 1) > m_slots.size())
             grow();
@@ -32,7 +33,7 @@ public:
             slot.key = key;
             ++m_count;
         }
-        slot.value = std::move(value);
+        return slot.value;
     }
     /// The value of `key`; null when it has none.
     const Value* find(const void* key) const
@@ -185,20 +186,38 @@ class StateDetermination {
 public:
     explicit StateDetermination(ClassRec* cls) : m_cls(cls), m_body(cls->equations) {}
 
-    int run()
+    /// `order`, when given, receives the equations in list order at the end.
+    int run(std::vector<EquationRec*>* order)
     {
+        // Equations are only ever removed as they are handled, and appended at the end, which
+        // the walk reaches in its turn: those walked and kept are the list, unless the walk ends
+        // on a removed equation that appended others.
+        bool walkedAll = true;
         for (EquationRec* eq = m_body->equations.first(); eq;) {
             EquationRec* next = SectionList<EquationRec>::after(eq);
+            const std::size_t appended = m_appended;
+            m_list.push_back(eq);
             handleEquation(eq);
+            if (m_removed)
+                m_list.pop_back();
             // Equations appended meanwhile follow `eq`; a removed one already gave its successor.
             eq = m_removed ? next : SectionList<EquationRec>::after(eq);
-            if (m_removed && !next)
+            if (m_removed && !next) {
+                walkedAll = m_appended == appended;
                 eq = nullptr;
+            }
             m_removed = false;
+        }
+        if (!walkedAll) {
+            m_list.clear();
+            for (EquationRec* eq : m_body->equations)
+                m_list.push_back(eq);
         }
         checkElementwiseCalls();
         retagMovedReferences();
         makeInitialConditions();
+        if (order)
+            *order = std::move(m_list);
         return m_ok ? 1 : 0;
     }
 
@@ -404,7 +423,8 @@ private:
         SectionList<VarRec>::unlink(var);
         m_body->section(which).append(var);
         // The other references are retagged in one pass at the end; until then kindOf answers.
-        m_moved.set(var, kindOfSection(which));
+        m_roles.entry(var).moved = kindOfSection(which);
+        m_anyMoved = true;
         ref->kind = kindOfSection(which);
         return true;
     }
@@ -425,13 +445,26 @@ private:
     /// The pairing of a call kind in which the variable is the given side or the partner.
     Pairing* pairingOf(const VarRec* var, Call c, bool givenSide)
     {
-        const std::size_t* at = (givenSide ? m_byGiven : m_byPartner).find(var);
-        if (!at || m_pairings[*at].call != c)
+        const VariableRoles* roles = m_roles.find(var);
+        const std::size_t at = !roles ? kNoPairing : givenSide ? roles->asGiven : roles->asPartner;
+        if (at == kNoPairing || m_pairings[at].call != c)
             return nullptr;
-        return &m_pairings[*at];
+        return &m_pairings[at];
     }
 
-    /// Records a new pairing; `elements` are those the call used (none: all of them).
+    /// Whether a pairing of `given` that the call's `elements` start (none: all of them) leaves
+    /// elements unused, so that it may yet have to be reported.
+    static bool leavesElements(const VarRec* given, const std::vector<std::int64_t>& elements)
+    {
+        if (elements.empty())
+            return false;
+        std::vector<std::int64_t> distinct = elements;
+        std::sort(distinct.begin(), distinct.end());
+        return std::unique(distinct.begin(), distinct.end()) - distinct.begin() < elementCount(given);
+    }
+
+    /// Records a new pairing; `elements` are those the call used (none: all of them); `firstUse`
+    /// names the equation that made it, for a pairing that needs all elements.
     void addPairing(VarRec* given, VarRec* partner, Call c, bool partnerMade, bool needsAll,
                     const std::vector<std::int64_t>& elements, const std::string& text)
     {
@@ -442,8 +475,8 @@ private:
             for (std::int64_t k : elements)
                 p.used[static_cast<std::size_t>(k)] = 1;
         }
-        m_byGiven.set(given, m_pairings.size());
-        m_byPartner.set(partner, m_pairings.size());
+        m_roles.entry(given).asGiven = m_pairings.size();
+        m_roles.entry(partner).asPartner = m_pairings.size();
         m_pairings.push_back(std::move(p));
     }
 
@@ -503,19 +536,32 @@ private:
         if (!ref)
             return 0;
         if (isNameKind(ref->kind)) {
-            if (const int* kind = m_moved.find(ref->record))
-                return *kind;
+            const VariableRoles* roles = m_roles.find(ref->record);
+            if (roles && roles->moved)
+                return roles->moved;
         }
         return ref->kind;
     }
 
+    /// Each equation's names take the kinds of the moves, equations in parts side by side: the
+    /// moves are all known by now, and each name is of one equation.
     void retagMovedReferences()
     {
-        if (m_moved.empty())
+        if (!m_anyMoved)
             return;
-        for (EquationRec* e : m_body->equations)
-            for (ExprNode* v = e->variables; v; v = v->extra)
-                v->kind = kindOf(v);
+        const std::size_t parts = std::max<std::size_t>(1, partsFor(m_list.size(), 20000));
+        runParts(parts, [&](std::size_t part) {
+            const std::size_t end = partBegin(m_list.size(), parts, part + 1);
+            constexpr std::size_t kAhead = 16;
+            for (std::size_t k = partBegin(m_list.size(), parts, part); k < end; ++k) {
+                if (k + kAhead < end)
+                    __builtin_prefetch(m_list[k + kAhead]);
+                if (k + kAhead / 2 < end)
+                    __builtin_prefetch(m_list[k + kAhead / 2]->variables, 1);
+                for (ExprNode* v = m_list[k]->variables; v; v = v->extra)
+                    v->kind = kindOf(v);
+            }
+        });
     }
 
     void replaceInParent(EquationRec* eq, ExprNode* old, ExprNode* with)
@@ -548,6 +594,8 @@ private:
     bool appendEquation(ExprNode* left, ExprNode* right)
     {
         EquationRec* eq = newEquation(m_body);
+        if (eq)
+            ++m_appended;
         if (!eq || !left || !right) {
             memoryFailure();
             return false;
@@ -585,10 +633,9 @@ private:
     {
         const Names n = namesOf(c);
         const BodySection argSide = c == Call::Int ? n.rate : n.state;
-        const std::string text = equationText(eq);
         ++counter(c);
         if (!e || isFixedKind(kindOf(e))) {
-            fail(text + n.illegal + "123)");
+            fail(equationText(eq) + n.illegal + "123)");
             return true;
         }
         markUsed(p, elements);
@@ -598,7 +645,7 @@ private:
         }
         if (!p.partnerMade) {
             // The partner's elements have equations of their own; another argument cannot pair.
-            fail(text + ": state and rate elements do not match");
+            fail(equationText(eq) + ": state and rate elements do not match");
             return true;
         }
         ExprNode* left = newReference(p.partner, argSide, x);
@@ -616,7 +663,8 @@ private:
     bool wholeCall(EquationRec* eq, ExprNode* call, Call c)
     {
         const Names n = namesOf(c);
-        const std::string text = equationText(eq);
+        // The equation's text, for messages: made when first needed, before the equation changes.
+        const auto text = [this, eq] { return equationText(eq); };
         ExprNode* x = eq->left;
         ExprNode* e = call->args.at(0);
         const int xk = kindOf(x);
@@ -639,28 +687,30 @@ private:
             allowed = x && (xk == TK_VARIABLENAME || xk == TK_INDEP_STATENAME ||
                             xk == TK_INDEP_RATENAME || xk == TK_DEP_STATENAME);
         if (!allowed) {
-            fail(text + n.notAllowed);
+            fail(text() + n.notAllowed);
             return true;
         }
         ++counter(c);
         const bool plain = kindOf(e) == TK_VARIABLENAME;
         if (xk == TK_VARIABLENAME) {
             if (!e || isFixedKind(kindOf(e))) {
-                fail(text + n.illegal + "123)");
+                fail(text() + n.illegal + "123)");
                 return true;
             }
             VarRec* xv = x->var();
             std::vector<std::int64_t> elements;
             selectedElements(x, xv, elements);
+            // The pairing names this equation only should elements of x be left over.
+            const std::string firstUse = leavesElements(xv, elements) ? text() : std::string();
             if (plain) {
                 VarRec* yv = e->var();
                 if (!sameElements(x, xv, e, yv)) {
-                    fail(text + ": state and rate elements do not match");
+                    fail(text() + ": state and rate elements do not match");
                     return true;
                 }
                 if (!moveVariable(eq, e, argSide) || !moveVariable(eq, x, given))
                     return true;
-                addPairing(xv, yv, c, false, true, elements, text);
+                addPairing(xv, yv, c, false, true, elements, firstUse);
                 removeEquation(eq);
                 return false;
             }
@@ -670,7 +720,7 @@ private:
             ExprNode* left = arg ? newReference(arg, argSide, x) : nullptr;
             if (!left)
                 return true;
-            addPairing(xv, arg, c, true, true, elements, text);
+            addPairing(xv, arg, c, true, true, elements, firstUse);
             eq->left = left;
             eq->right = e;
             e->parent = nullptr;
@@ -683,7 +733,7 @@ private:
             return true;
         }
         if (isFixedKind(kindOf(e))) {
-            fail(text + n.illegal + "456)");
+            fail(text() + n.illegal + "456)");
             return true;
         }
         if (ExprNode* ref = pairedElement(e, c, given)) {
@@ -701,7 +751,7 @@ private:
             ExprNode* ref = made ? newReference(made, given, e) : nullptr;
             if (!ref)
                 return true;
-            addPairing(made, yv, c, false, false, elements, text);
+            addPairing(made, yv, c, false, false, elements, std::string());
             eq->right = ref;
             rebuildVariableChain(eq);
             return true;
@@ -714,7 +764,7 @@ private:
             return true;
         if (elementCount(arg) != elementCount(made)) {
             // The simulator pairs the two sections element by element.
-            fail(text + ": state and rate elements do not match");
+            fail(text() + ": state and rate elements do not match");
             return true;
         }
         ExprNode* argRef = newReference(arg, argSide, isSingleReference(e) ? e : nullptr);
@@ -751,13 +801,12 @@ private:
             VarRec* yv = e->var();
             std::vector<std::int64_t> elements;
             selectedElements(e, yv, elements);
-            const std::string text = equationText(eq);
             if (!moveVariable(eq, e, argSide))
                 return true;
             VarRec* made = newVariable(given, yv, givenSuffix);
             replacement = made ? newReference(made, given, e) : nullptr;
             if (made)
-                addPairing(made, yv, c, false, false, elements, text);
+                addPairing(made, yv, c, false, false, elements, std::string());
         } else if (!replacement) {
             VarRec* arg = newVariable(argSide, nullptr, std::string(argSuffix) + "_" + number);
             VarRec* made = newVariable(given, nullptr, std::string(givenSuffix) + "_" + number);
@@ -793,12 +842,21 @@ private:
 
     ClassRec* m_cls;
     EquationBody* m_body;
+    std::vector<EquationRec*> m_list; ///< the equations walked and kept, in list order
+    std::size_t m_appended = 0;
     bool m_removed = false;
     bool m_walkOn = false; ///< set by a whole call that left a right side still to walk
-    PointerTable<int> m_moved;
+    /// What a variable takes part in: the kind it was moved to (0: none), and the pairings it is
+    /// the given side or the partner of. One table, as a call moves and pairs the same variables.
+    static constexpr std::size_t kNoPairing = ~std::size_t(0);
+    struct VariableRoles {
+        int moved = 0;
+        std::size_t asGiven = kNoPairing;
+        std::size_t asPartner = kNoPairing;
+    };
+    PointerTable<VariableRoles> m_roles;
+    bool m_anyMoved = false;
     std::vector<Pairing> m_pairings;
-    PointerTable<std::size_t> m_byGiven;
-    PointerTable<std::size_t> m_byPartner;
     int m_integrals = 0;
     int m_derivatives = 0;
     bool m_ok = true;
@@ -812,5 +870,14 @@ int determineStates(ClassRec* cls)
         reportEquationsError("<error: error in expression tree: NULL-pointer>");
         return 0;
     }
-    return StateDetermination(cls).run();
+    return StateDetermination(cls).run(nullptr);
+}
+
+int determineStatesWithOrder(ClassRec* cls, std::vector<EquationRec*>& order)
+{
+    if (!cls || !cls->equations) {
+        reportEquationsError("<error: error in expression tree: NULL-pointer>");
+        return 0;
+    }
+    return StateDetermination(cls).run(&order);
 }

@@ -24,11 +24,13 @@ ExprNode* range(int lo, int hi)
     return ClassBuilder::op(TK_UPTO, ClassBuilder::integer(lo), ClassBuilder::integer(hi));
 }
 
-/// Sorts as `sortEquations` does, checking that the order handed back is the list as sorting
-/// re-linked it.
+/// Sorts as `sortEquations` does, given the list's order as state determination hands it over,
+/// checking that the order handed back is the list as sorting re-linked it.
 int sortWithOrder(ClassRec* cls)
 {
-    std::vector<EquationRec*> order{nullptr};
+    std::vector<EquationRec*> order;
+    for (EquationRec* eq : cls->equations->equations)
+        order.push_back(eq);
     const int result = sortEquationsWithOrder(cls, order);
     if (result) {
         std::vector<EquationRec*> list;

@@ -403,6 +403,10 @@ TEST_F(WriterTest, FailuresAreReportedAndLeaveNoFile)
         EXPECT_EQ(ttwrite_code_files(b.cls, dir.path()), 0);
         EXPECT_EQ(readBack(dir.file("noinst1.l")), "old\n");
         EXPECT_FALSE(platform::fileExists(dir.file("noinst1.e")));
+        // The new texts begun beside them are given up.
+        auto names = platform::listDirectory(dir.path());
+        ASSERT_TRUE(names);
+        EXPECT_EQ(names->size(), 3u);
     }
     {
         ClassBuilder b("noside", 1);
@@ -920,4 +924,12 @@ TEST_F(WriterTest, LongSectionsAreGeneratedInPartsAsInOne)
     ASSERT_GE(inParts.size(), inOne.size());
     EXPECT_TRUE(inParts.compare(inParts.size() - inOne.size(), inOne.size(), inOne) == 0);
     EXPECT_NE(inOne.find("\tjfa\t"), std::string::npos);
+
+    // The files, each section's text made beside its code part by part, hold the same.
+    std::string text;
+    ASSERT_EQ(ttwrite_equations(b.cls, 0, &text), 1);
+    ASSERT_EQ(ttwrite_code_files(b.cls, dir.path()), 1);
+    EXPECT_TRUE(readBack(dir.file("parts1.l")) == header + inParts);
+    EXPECT_TRUE(readBack(dir.file("parts1.e")) == header + text);
+    EXPECT_GT(text.size(), 1000000u);
 }

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 #include <fcntl.h>
 #include <dirent.h>
 #include <sys/stat.h>
@@ -288,61 +289,99 @@ bool writeFileAtomically(const std::string& path, std::string_view content, int*
     return writeFileAtomically(path, std::span<const std::string_view>(&content, 1), error);
 }
 
-bool writeFileAtomically(const std::string& path, std::span<const std::string_view> pieces, int* error)
+AtomicFile::AtomicFile(const std::string& path)
 {
-    auto fail = [error](int code) {
-        if (error)
-            *error = code;
-        return false;
-    };
-    if (path.empty())
-        return fail(ENOENT);
-
+    if (path.empty()) {
+        m_error = ENOENT;
+        return;
+    }
     int resolveError = 0;
     std::optional<std::string> target = resolveLinks(path, resolveError);
-    if (!target)
-        return fail(resolveError);
-
+    if (!target) {
+        m_error = resolveError;
+        return;
+    }
+    m_target = *target;
     struct stat old;
-    bool hadFile = ::stat(target->c_str(), &old) == 0;
-    mode_t mode = hadFile ? (old.st_mode & 07777) : (0666 & ~currentUmask());
+    m_hadFile = ::stat(m_target.c_str(), &old) == 0;
+    if (m_hadFile) {
+        m_uid = old.st_uid;
+        m_gid = old.st_gid;
+    }
+    m_mode = m_hadFile ? (old.st_mode & 07777) : (0666 & ~currentUmask());
+    m_directory = directoryPart(m_target);
+    m_temporary = joinPath(m_directory, "." + namePart(m_target).substr(0, kMaxTempStem) + ".XXXXXX");
+    m_fd = ::mkstemp(m_temporary.data());
+    if (m_fd < 0)
+        m_error = errno;
+}
 
-    std::string dir = directoryPart(*target);
-    std::string temp = joinPath(dir, "." + namePart(*target).substr(0, kMaxTempStem) + ".XXXXXX");
-    int fd = ::mkstemp(temp.data());
-    if (fd < 0)
-        return fail(errno);
+AtomicFile::~AtomicFile()
+{
+    abandon();
+}
 
-    auto abandon = [&](int code) {
-        ::close(fd);
-        ::unlink(temp.c_str());
-        return fail(code);
-    };
+bool AtomicFile::failAndAbandon(int code)
+{
+    abandon();
+    m_error = code;
+    return false;
+}
+
+void AtomicFile::abandon()
+{
+    if (m_fd < 0)
+        return;
+    ::close(m_fd);
+    ::unlink(m_temporary.c_str());
+    m_fd = -1;
+}
+
+bool AtomicFile::write(std::span<const std::string_view> pieces)
+{
+    if (m_fd < 0)
+        return false;
     for (std::string_view piece : pieces)
-        if (!writeAll(fd, piece))
-            return abandon(errno);
-    if (::fsync(fd) != 0)
-        return abandon(errno);
-    if (hadFile && (old.st_uid != ::geteuid() || old.st_gid != ::getegid())) {
-        // Keeping another owner needs privilege; without it the file becomes ours.
-        [[maybe_unused]] int kept = ::fchown(fd, old.st_uid, old.st_gid);
-    }
-    if (::fchmod(fd, mode) != 0)
-        return abandon(errno);
-    if (::close(fd) != 0) {
-        int code = errno;
-        ::unlink(temp.c_str());
-        return fail(code);
-    }
-    if (::rename(temp.c_str(), target->c_str()) != 0) {
-        int code = errno;
-        ::unlink(temp.c_str());
-        return fail(code);
-    }
-    syncDirectory(dir);
-    if (error)
-        *error = 0;
+        if (!writeAll(m_fd, piece))
+            return failAndAbandon(errno);
     return true;
+}
+
+bool AtomicFile::install()
+{
+    if (m_fd < 0)
+        return false;
+    if (::fsync(m_fd) != 0)
+        return failAndAbandon(errno);
+    if (m_hadFile && (m_uid != ::geteuid() || m_gid != ::getegid())) {
+        // Keeping another owner needs privilege; without it the file becomes ours.
+        [[maybe_unused]] int kept = ::fchown(m_fd, m_uid, m_gid);
+    }
+    if (::fchmod(m_fd, m_mode) != 0)
+        return failAndAbandon(errno);
+    const int fd = std::exchange(m_fd, -1);
+    if (::close(fd) != 0) {
+        m_error = errno;
+        ::unlink(m_temporary.c_str());
+        return false;
+    }
+    if (::rename(m_temporary.c_str(), m_target.c_str()) != 0) {
+        m_error = errno;
+        ::unlink(m_temporary.c_str());
+        return false;
+    }
+    syncDirectory(m_directory);
+    m_error = 0;
+    return true;
+}
+
+bool writeFileAtomically(const std::string& path, std::span<const std::string_view> pieces, int* error)
+{
+    AtomicFile file(path);
+    const bool written = file.write(pieces) && file.install();
+    if (error)
+        *error = file.error();
+    return written;
 }
 
 std::optional<std::string> currentDirectory()

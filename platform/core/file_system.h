@@ -67,6 +67,40 @@ bool writeFileAtomically(const std::string& path, std::string_view content, int*
 /// As above, with the content given as pieces written one after the other.
 bool writeFileAtomically(const std::string& path, std::span<const std::string_view> pieces, int* error = nullptr);
 
+/// A new content for a file written in steps: the pieces go to a temporary file in the same
+/// directory, which replaces the file (keeping the old file's permissions, written through a link)
+/// only when installed. Until then, and when it fails or is given up, the old file stays as it
+/// was and the temporary file is removed. `error` is the system error number of a failure.
+class AtomicFile {
+public:
+    /// Makes the temporary file; a failure shows in `error` and makes every step fail.
+    explicit AtomicFile(const std::string& path);
+    ~AtomicFile();
+    AtomicFile(const AtomicFile&) = delete;
+    AtomicFile& operator=(const AtomicFile&) = delete;
+
+    /// Appends the pieces, one after the other.
+    bool write(std::span<const std::string_view> pieces);
+    /// Flushes the new content to the disk and puts it in the file's place.
+    bool install();
+    /// Gives the new content up.
+    void abandon();
+    int error() const { return m_error; }
+
+private:
+    bool failAndAbandon(int code);
+
+    std::string m_target;
+    std::string m_directory;
+    std::string m_temporary;
+    int m_fd = -1;
+    int m_error = 0;
+    bool m_hadFile = false;
+    unsigned m_uid = 0;
+    unsigned m_gid = 0;
+    unsigned m_mode = 0;
+};
+
 /// The process's current directory; none when it cannot be had.
 std::optional<std::string> currentDirectory();
 

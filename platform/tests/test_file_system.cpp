@@ -182,6 +182,47 @@ TEST(AtomicWrite, PiecesFollowOneAnotherWhateverTheirSizes)
     EXPECT_EQ(readText(path), "");
 }
 
+TEST(AtomicWrite, AFileWrittenInStepsReplacesTheOldOneOnlyWhenInstalled)
+{
+    TempDir dir;
+    const std::string path = dir.write("model.e", "old");
+    const auto pieces = [](std::initializer_list<std::string_view> list) { return std::vector<std::string_view>(list); };
+    {
+        AtomicFile file(path);
+        EXPECT_EQ(file.error(), 0);
+        EXPECT_TRUE(file.write(pieces({"head\n", "more\n"})));
+        EXPECT_EQ(readText(path), "old");
+        EXPECT_EQ(sortedEntries(dir.path()).size(), 4u); // the temporary file beside it
+        EXPECT_TRUE(file.write(pieces({"tail"})));
+        EXPECT_TRUE(file.install());
+        EXPECT_EQ(file.error(), 0);
+        EXPECT_FALSE(file.write(pieces({"after"})));
+    }
+    EXPECT_EQ(readText(path), "head\nmore\ntail");
+    EXPECT_EQ(sortedEntries(dir.path()), (std::vector<std::string>{".", "..", "model.e"}));
+
+    // Given up, or never installed: the file stays as it was and no temporary file is left.
+    {
+        AtomicFile file(path);
+        EXPECT_TRUE(file.write(pieces({"lost"})));
+    }
+    {
+        AtomicFile file(path);
+        EXPECT_TRUE(file.write(pieces({"lost"})));
+        file.abandon();
+        EXPECT_FALSE(file.install());
+    }
+    EXPECT_EQ(readText(path), "head\nmore\ntail");
+    EXPECT_EQ(sortedEntries(dir.path()), (std::vector<std::string>{".", "..", "model.e"}));
+
+    // A file that cannot be made: every step fails with the system's error.
+    AtomicFile missing(dir.file("no/such/model.e"));
+    EXPECT_EQ(missing.error(), ENOENT);
+    EXPECT_FALSE(missing.write(pieces({"x"})));
+    EXPECT_FALSE(missing.install());
+    EXPECT_EQ(missing.error(), ENOENT);
+}
+
 TEST(AtomicWrite, WritesThroughLinks)
 {
     TempDir dir;
