@@ -172,6 +172,7 @@ struct EquationFacts {
     std::int64_t definesElement = -1;
     std::int64_t left = -1;  ///< the V element of the left side
     std::int64_t right = -1; ///< the V element of a right side that is a single V reference
+    const ExprNode* leftSide = nullptr; ///< the left side, where a copy of it points a reference
     const VarRec* leftVar = nullptr;
     std::uint32_t startFrom = 0; ///< the elements initial must define first, in `Gathered::met`
     std::uint32_t startCount = 0;
@@ -300,6 +301,7 @@ private:
 
         f.leftIsVariable = left && left->kind == TK_VARIABLENAME;
         f.left = m_elements.of(left);
+        f.leftSide = left;
         f.leftVar = left ? left->var() : nullptr;
         f.right = m_elements.of(right);
         f.refFrom = static_cast<std::uint32_t>(g.references.size());
@@ -381,7 +383,7 @@ void separateOutputs(const EquationTable& table, const VariableElements& element
     for (std::size_t k : inputs) {
         const std::int64_t e = table.facts(k).left;
         if (e >= 0) {
-            definition[static_cast<std::size_t>(e)] = table.equation(k)->left;
+            definition[static_cast<std::size_t>(e)] = table.facts(k).leftSide;
             definitionVar[static_cast<std::size_t>(e)] = table.facts(k).leftVar;
         }
     }
@@ -395,7 +397,6 @@ void separateOutputs(const EquationTable& table, const VariableElements& element
     for (std::size_t k = 0; k < count; ++k) {
         const std::size_t position = dynamic[k];
         const EquationFacts& facts = table.facts(position);
-        EquationRec* eq = table.equation(position);
         usesFrom[k] = uses.size();
         for (const Reference& ref : table.references(position)) {
             if (ref.count >= 0) {
@@ -442,7 +443,7 @@ void separateOutputs(const EquationTable& table, const VariableElements& element
         left[k] = l;
         if (l < 0)
             continue;
-        definition[static_cast<std::size_t>(l)] = eq->left;
+        definition[static_cast<std::size_t>(l)] = facts.leftSide;
         definitionVar[static_cast<std::size_t>(l)] = facts.leftVar;
         const std::int64_t r = facts.right;
         if (r >= 0 && r != l) {

@@ -70,6 +70,34 @@ private:
 
     void expression(const ExprNode* node, bool operand)
     {
+        // A leaf, or an operation on leaves, the most common sides, is written at once: the same
+        // pieces as the walk below gives it, without the walk.
+        std::string text;
+        if (leafText(node, text)) {
+            piece(text);
+            return;
+        }
+        if (node && node->kind != TK_UPTO) {
+            const char* op = equationOperatorText(node->kind);
+            const bool unary = op && isUnaryOperator(node->kind);
+            std::string first;
+            std::string second;
+            if (op && unary && leafText(node->right, first)) {
+                piece(op);
+                piece(first);
+                return;
+            }
+            if (op && !unary && leafText(node->left, first) && leafText(node->right, second)) {
+                if (operand)
+                    piece("(");
+                piece(first);
+                piece(op);
+                piece(second);
+                if (operand)
+                    piece(")");
+                return;
+            }
+        }
         writeExpressionText(
             node, operand ? kOperand : kTop,
             [](const ExprNode* n, int flag, std::vector<TextPiece>& pieces) { expand(n, flag, pieces); },
@@ -81,6 +109,39 @@ private:
                 default: piece(p.text); break;
                 }
             });
+    }
+
+    /// The text of a node written as one piece of its own: a literal, the time, a table, or a
+    /// variable's element with literal indices; false for any other node.
+    static bool leafText(const ExprNode* node, std::string& text)
+    {
+        if (!node)
+            return false;
+        switch (node->kind) {
+        case TK_TABLENAME: text = node->var() ? node->var()->name : std::string(); return true;
+        case TK_REAL: text = realLiteralText(node->realValue); return true;
+        case TK_INTEGER: text = formatMessage("%ld", static_cast<long>(node->intValue)); return true;
+        case TK_BOOLEAN: text = node->intValue ? "true" : "false"; return true;
+        case TK_TIME: text = "t"; return true;
+        case TK_PORTNAME:
+        case TK_INPUTNAME:
+        case TK_OUTPUTNAME:
+        case TK_SUBCLASSNAME:
+        case TK_CLASSARG:
+        case TK_CONTROLVAR:
+        case TK_UPTO:
+        case TK_FUNCTIONNAME:
+        case TK_IF: return false;
+        default: break;
+        }
+        if (!isVariableKind(node->kind))
+            return false;
+        const std::int64_t element = literalElement(node);
+        if (element < 0)
+            return false;
+        text = kindLetter(node->kind);
+        text += std::to_string((node->var() ? node->var()->index : 0) + element);
+        return true;
     }
 
     /// The pieces one node is written as, its operands left to be expanded in their turn.
@@ -104,11 +165,16 @@ private:
         case TK_SUBCLASSNAME: raw("\n# subclassname ??\n"); return;
         case TK_CLASSARG: raw("\n# classarg ??\n"); return;
         case TK_CONTROLVAR: raw("\n# controlvar ??\n"); return;
-        case TK_TABLENAME: piece(node->var() ? node->var()->name : std::string()); return;
-        case TK_REAL: piece(realLiteralText(node->realValue)); return;
-        case TK_INTEGER: piece(formatMessage("%ld", static_cast<long>(node->intValue))); return;
-        case TK_BOOLEAN: piece(node->intValue ? "true" : "false"); return;
-        case TK_TIME: piece("t"); return;
+        case TK_TABLENAME:
+        case TK_REAL:
+        case TK_INTEGER:
+        case TK_BOOLEAN:
+        case TK_TIME: {
+            std::string text;
+            leafText(node, text);
+            piece(std::move(text));
+            return;
+        }
         case TK_UPTO:
             operand(node->left, kTop);
             piece("..");
@@ -136,13 +202,13 @@ private:
         default: break;
         }
         if (isVariableKind(node->kind)) {
-            std::string letter(1, kindLetter(node->kind));
-            std::int32_t index = node->var() ? node->var()->index : 0;
-            std::int64_t element = literalElement(node);
-            if (element >= 0) {
-                piece(letter + std::to_string(index + element));
+            std::string text;
+            if (leafText(node, text)) {
+                piece(std::move(text));
                 return;
             }
+            const std::string letter(1, kindLetter(node->kind));
+            const std::int32_t index = node->var() ? node->var()->index : 0;
             piece(letter + std::to_string(index));
             piece(" [");
             operand(node->index.at(0), kTop);
