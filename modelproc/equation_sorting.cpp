@@ -229,8 +229,11 @@ private:
     bool checkNode(ExprNode* root)
     {
         bool ok = true;
-        std::vector<ExprNode*> pending{root};
-        std::vector<ExprNode*> operands;
+        ScratchStack<ExprNode*> pendingStack;
+        ScratchStack<ExprNode*> operandStack;
+        std::vector<ExprNode*>& pending = *pendingStack;
+        std::vector<ExprNode*>& operands = *operandStack;
+        pending.push_back(root);
         while (!pending.empty()) {
             ExprNode* node = pending.back();
             pending.pop_back();
@@ -277,8 +280,11 @@ private:
     template <class Visit>
     static void forCountedReferences(const EquationRec* eq, ExprNode* root, Visit&& visit)
     {
-        std::vector<ExprNode*> pending{root};
-        std::vector<ExprNode*> operands;
+        ScratchStack<ExprNode*> pendingStack;
+        ScratchStack<ExprNode*> operandStack;
+        std::vector<ExprNode*>& pending = *pendingStack;
+        std::vector<ExprNode*>& operands = *operandStack;
+        pending.push_back(root);
         while (!pending.empty()) {
             ExprNode* node = pending.back();
             pending.pop_back();
@@ -897,6 +903,43 @@ private:
     };
     using MinHeap = std::priority_queue<int, std::vector<int>, std::greater<int>>;
 
+    /// Equations waiting for a round, smallest position first. Most come in rising order (all
+    /// those ready at the start, and those a walk passes on to the next round); they wait in a
+    /// run taken from its front, the others in a heap.
+    class ReadyQueue {
+    public:
+        bool empty() const { return m_at == m_run.size() && m_heap.empty(); }
+        void push(int i)
+        {
+            if (m_at == m_run.size()) {
+                m_run.clear();
+                m_at = 0;
+            }
+            if (m_run.empty() || i >= m_run.back())
+                m_run.push_back(i);
+            else
+                m_heap.push(i);
+        }
+        int top() const
+        {
+            if (m_at == m_run.size())
+                return m_heap.top();
+            return m_heap.empty() ? m_run[m_at] : std::min(m_run[m_at], m_heap.top());
+        }
+        void pop()
+        {
+            if (m_at < m_run.size() && (m_heap.empty() || m_run[m_at] <= m_heap.top()))
+                ++m_at;
+            else
+                m_heap.pop();
+        }
+
+    private:
+        std::vector<int> m_run;
+        std::size_t m_at = 0;
+        MinHeap m_heap;
+    };
+
     ClassRec* m_cls;
     bool m_byRounds;
     std::vector<EquationRec*>* m_out; ///< where the new order goes, or null
@@ -933,8 +976,8 @@ private:
     std::vector<int> m_owner;                ///< block start of a fixed-order equation, -1 none
     std::vector<int> m_notReady;             ///< per block start, members not yet computable
     int m_blocks = 0;
-    MinHeap m_current;
-    MinHeap m_upcoming;
+    ReadyQueue m_current;
+    ReadyQueue m_upcoming;
     int m_walked = -1;
 
     std::vector<int> m_mark;

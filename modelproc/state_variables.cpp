@@ -5,6 +5,7 @@
 #include "modelproc/display_hooks.h"
 #include "modelproc/equation_collection.h"
 #include "modelproc/equation_reshaping.h"
+#include "modelproc/expression_walk.h"
 #include "modelproc/function_table.h"
 #include "modelproc/parallel_parts.h"
 #include "modelproc/template_writer.h"
@@ -260,7 +261,9 @@ private:
     /// removed. A call that is the whole right side hands the walk on to the side it leaves.
     bool walk(EquationRec* eq, ExprNode* start)
     {
-        std::vector<ExprNode*> pending{start};
+        ScratchStack<ExprNode*> pendingStack;
+        std::vector<ExprNode*>& pending = *pendingStack;
+        pending.push_back(start);
         while (!pending.empty()) {
             ExprNode* node = pending.back();
             pending.pop_back();
@@ -298,11 +301,12 @@ private:
             }
             const int kind = node->kind;
             if (kind == TK_FUNCTIONNAME) {
-                std::vector<ExprNode*> args;
+                // The arguments in text order: pushed last first.
+                const std::size_t from = pending.size();
                 for (ExprNode* a : node->args)
                     if (a)
-                        args.push_back(a);
-                pending.insert(pending.end(), args.rbegin(), args.rend());
+                        pending.push_back(a);
+                std::reverse(pending.begin() + static_cast<std::ptrdiff_t>(from), pending.end());
                 continue;
             }
             if (isNameKind(kind) || kind == TK_TIME || kind == TK_REAL || kind == TK_INTEGER ||
