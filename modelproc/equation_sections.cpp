@@ -214,17 +214,8 @@ public:
         m_parts.resize(parts);
         runParts(parts, [&](std::size_t part) {
             const std::size_t end = partBegin(m_equations.size(), parts, part + 1);
-            // The records are far apart: each equation is asked for ahead of its turn, and its
-            // two sides a little later.
-            constexpr std::size_t kAhead = 16;
             for (std::size_t k = partBegin(m_equations.size(), parts, part); k < end; ++k) {
-                if (k + kAhead < end)
-                    __builtin_prefetch(m_equations[k + kAhead]);
-                if (k + kAhead / 2 < end) {
-                    const EquationRec* next = m_equations[k + kAhead / 2];
-                    __builtin_prefetch(next->left);
-                    __builtin_prefetch(next->right);
-                }
+                prefetchEquationsAhead(m_equations, k, end);
                 gather(k, static_cast<std::uint8_t>(part));
             }
         });

@@ -536,14 +536,8 @@ private:
         // Each element's waiting references, in the order they are met: gathered as pairs, then
         // laid out element by element in one array.
         std::vector<std::pair<std::int64_t, int>> waits;
-        constexpr int kAhead = 16;
         for (int i = 0; i < n; ++i) {
-            if (i + kAhead < n)
-                __builtin_prefetch(m_order[i + kAhead]);
-            if (i + kAhead / 2 < n) {
-                __builtin_prefetch(m_order[i + kAhead / 2]->left);
-                __builtin_prefetch(m_order[i + kAhead / 2]->right);
-            }
+            prefetchEquationsAhead(m_order, static_cast<std::size_t>(i), static_cast<std::size_t>(n));
             EquationRec* eq = m_order[i];
             // Placing it makes these known; each must find a waiting list.
             elementSlots(eq->left, m_scratch);

@@ -1,5 +1,8 @@
-// Work over long lists split into parts, each done by a thread of its own.
+// Walks over long lists of equations: in parts, each done by a thread of its own, and with the
+// records asked for ahead of their turn.
 #pragma once
+
+#include "modelproc/model_records.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -19,6 +22,20 @@ inline std::size_t partsFor(std::size_t count, std::size_t perPart = 50000)
 inline std::size_t partBegin(std::size_t count, std::size_t parts, std::size_t part)
 {
     return count * part / parts;
+}
+
+/// Asks for the record of the equation 16 places after `k` (before `end`) and for the two sides of
+/// the one 8 places after it, so that a walk over equations far apart in memory waits less.
+inline void prefetchEquationsAhead(const std::vector<EquationRec*>& equations, std::size_t k, std::size_t end)
+{
+    constexpr std::size_t kAhead = 16;
+    if (k + kAhead < end)
+        __builtin_prefetch(equations[k + kAhead]);
+    if (k + kAhead / 2 < end) {
+        const EquationRec* next = equations[k + kAhead / 2];
+        __builtin_prefetch(next->left);
+        __builtin_prefetch(next->right);
+    }
 }
 
 /// Runs `work(part)` for every part, the first in this thread, and rethrows what a part threw once

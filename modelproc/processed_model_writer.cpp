@@ -161,20 +161,6 @@ bool isComputedElement(const ExprNode* node)
     return isNameKind(node->kind) && literalElement(node) < 0;
 }
 
-/// Asks for the records of the equation `ahead` places after `k` in the list, and for the two sides
-/// of the one half as far ahead, so that a walk over equations far apart in memory waits less.
-void prefetchAhead(const std::vector<EquationRec*>& equations, std::size_t k, std::size_t end)
-{
-    constexpr std::size_t kAhead = 16;
-    if (k + kAhead < end)
-        __builtin_prefetch(equations[k + kAhead]);
-    if (k + kAhead / 2 < end) {
-        const EquationRec* next = equations[k + kAhead / 2];
-        __builtin_prefetch(next->left);
-        __builtin_prefetch(next->right);
-    }
-}
-
 /// Instruction count of an expression, for jump targets; `withDestination` adds the final move
 /// of a conditional generated into a given destination. Counted without recursion.
 int instructionCount(const ExprNode* root, bool withDestination)
@@ -678,7 +664,7 @@ std::vector<std::string> equationTextParts(const std::vector<EquationRec*>& equa
     runParts(parts, [&](std::size_t part) {
         const std::size_t end = equations.size() * (part + 1) / parts;
         for (std::size_t k = equations.size() * part / parts; k < end; ++k) {
-            prefetchAhead(equations, k, end);
+            prefetchEquationsAhead(equations, k, end);
             writeEquationText(equations[k], texts[part]);
         }
     });
@@ -971,7 +957,7 @@ bool generateInOrder(const std::vector<EquationRec*>& equations, SectionCode& co
     code.text.assign(withText ? 1 : 0, std::string());
     CodeGenerator generator(&code.parts[0], 0, report);
     for (std::size_t k = 0; k < equations.size(); ++k) {
-        prefetchAhead(equations, k, equations.size());
+        prefetchEquationsAhead(equations, k, equations.size());
         generator.equation(equations[k], static_cast<int>(k) + 1);
         if (withText)
             writeEquationText(equations[k], code.text[0]);
@@ -1003,7 +989,7 @@ bool generateQuietly(const std::vector<EquationRec*>& equations, SectionCode& co
         texts[part].clear();
         CodeGenerator generator(&texts[part], first[part], false);
         for (std::size_t k = begin(part); k < begin(part + 1); ++k) {
-            prefetchAhead(equations, k, begin(part + 1));
+            prefetchEquationsAhead(equations, k, begin(part + 1));
             generator.equation(equations[k], 0);
             if (withText && !again)
                 writeEquationText(equations[k], equationTexts[part]);

@@ -637,6 +637,73 @@ TEST_F(WriterTest, CodeAndEquationFilesAreReplacedTogether)
 
 namespace {
 
+/// Random lists of equations over a few variables in any order (not only as sorting would leave
+/// them): copies and chains of copies, computed and literal elements, equations initial can
+/// compute, elements defined again and again; with `calls`, also inputs, misused ran calls and
+/// functions. The same seed makes the same lists.
+struct MixedList {
+    std::uint64_t seed;
+
+    int next(int n)
+    {
+        seed = seed * 6364136223846793005ull + 1442695040888963407ull;
+        return static_cast<int>((seed >> 33) % static_cast<std::uint64_t>(n));
+    }
+
+    /// Adds the variables and `count()` equations to the class being built.
+    template <class Count>
+    void build(ClassBuilder& b, int variables, bool calls, const Count& count)
+    {
+        using B = ClassBuilder;
+        VarRec* p = b.var(CLASS_PARAMETERS, "p");
+        VarRec* ip = b.var(CLASS_PARAMETERS, "ip", {}, TYPE_INTEGER);
+        std::vector<VarRec*> x;
+        for (int i = 0; i < variables; ++i)
+            x.push_back(b.var(CLASS_VARIABLES, "x" + std::to_string(i)));
+        VarRec* f = b.var(CLASS_VARIABLES, "f", {3});
+        VarRec* s = b.var(BODY_INDEP_STATES, "s");
+        VarRec* r = b.var(BODY_INDEP_RATES, "s_indep_rate");
+        const auto X = [&] { return B::ref(x[static_cast<std::size_t>(next(variables))], TK_VARIABLENAME); };
+        const auto F = [&] {
+            switch (next(3)) {
+            case 0: return B::ref(f, TK_VARIABLENAME, {B::integer(1 + next(3))});
+            case 1: return B::ref(f, TK_VARIABLENAME, {B::ref(ip, TK_PARAMETERNAME)});
+            default: return B::ref(f, TK_VARIABLENAME, {X()});
+            }
+        };
+        const auto operand = [&]() -> ExprNode* {
+            switch (next(calls ? 8 : 6)) {
+            case 0: return B::num(2.0);
+            case 1: return B::ref(p, TK_PARAMETERNAME);
+            case 2: return B::ref(s, TK_INDEP_STATENAME);
+            case 3: return F();
+            case 4:
+                if (calls)
+                    return B::fn(FN_EXP, {X()});
+                return X();
+            default: return X();
+            }
+        };
+        const int equations = count();
+        for (int k = 0; k < equations; ++k) {
+            ExprNode* left = next(5) == 0 ? F() : next(calls ? 8 : 6) == 0 ? B::ref(r, TK_INDEP_RATENAME) : X();
+            ExprNode* right = nullptr;
+            if (!calls) {
+                right = next(3) == 0 ? B::op(TK_PLUS, operand(), operand()) : operand();
+            } else {
+                switch (next(12)) {
+                case 0: right = B::fn(FN_RAN, {X()}); break;
+                case 1: right = B::fn(FN_RAN, {B::num(1.0)}); break;
+                case 2:
+                case 3: right = B::op(TK_PLUS, operand(), operand()); break;
+                default: right = operand(); break;
+                }
+            }
+            b.eq(left, right);
+        }
+    }
+};
+
 /// Distributes the class's list, re-links it as the sections and distributes it again, as the
 /// writers of the two files do: whether the first distribution said the second would be the
 /// same, and whether it is.
@@ -669,47 +736,12 @@ TEST_F(WriterTest, PendulumDistributesAlikeOnceRelinked)
 /// be right every time; it may say "don't know" only where it has a reason to.
 TEST_F(WriterTest, DistributionKnowsWhenTheRelinkedListIsDistributedAlike)
 {
-    using B = ClassBuilder;
-    std::uint64_t seed = 12345;
-    const auto next = [&seed](int n) {
-        seed = seed * 6364136223846793005ull + 1442695040888963407ull;
-        return static_cast<int>((seed >> 33) % static_cast<std::uint64_t>(n));
-    };
+    MixedList mix{12345};
     int stable = 0;
     int unstable = 0;
     for (int round = 0; round < 400; ++round) {
         ClassBuilder b("mix", 1);
-        VarRec* p = b.var(CLASS_PARAMETERS, "p");
-        VarRec* ip = b.var(CLASS_PARAMETERS, "ip", {}, TYPE_INTEGER);
-        std::vector<VarRec*> x;
-        for (int i = 0; i < 5; ++i)
-            x.push_back(b.var(CLASS_VARIABLES, "x" + std::to_string(i)));
-        VarRec* f = b.var(CLASS_VARIABLES, "f", {3});
-        VarRec* s = b.var(BODY_INDEP_STATES, "s");
-        VarRec* r = b.var(BODY_INDEP_RATES, "s_indep_rate");
-        const auto X = [&] { return B::ref(x[static_cast<std::size_t>(next(5))], TK_VARIABLENAME); };
-        const auto F = [&] {
-            switch (next(3)) {
-            case 0: return B::ref(f, TK_VARIABLENAME, {B::integer(1 + next(3))});
-            case 1: return B::ref(f, TK_VARIABLENAME, {B::ref(ip, TK_PARAMETERNAME)});
-            default: return B::ref(f, TK_VARIABLENAME, {X()});
-            }
-        };
-        const auto operand = [&]() -> ExprNode* {
-            switch (next(6)) {
-            case 0: return B::num(2.0);
-            case 1: return B::ref(p, TK_PARAMETERNAME);
-            case 2: return B::ref(s, TK_INDEP_STATENAME);
-            case 3: return F();
-            default: return X();
-            }
-        };
-        const int count = 2 + next(8);
-        for (int k = 0; k < count; ++k) {
-            ExprNode* left = next(5) == 0 ? F() : next(6) == 0 ? B::ref(r, TK_INDEP_RATENAME) : X();
-            ExprNode* right = next(3) == 0 ? B::op(TK_PLUS, operand(), operand()) : operand();
-            b.eq(left, right);
-        }
+        mix.build(b, 5, false, [&mix] { return 2 + mix.next(8); });
         const Redistribution result = redistribute(b.cls);
         if (result.stable) {
             ++stable;
@@ -726,55 +758,11 @@ TEST_F(WriterTest, DistributionKnowsWhenTheRelinkedListIsDistributedAlike)
 
 namespace {
 
-/// A long list of equations over a few variables, made the same way again from the same seed:
-/// copies and chains of copies, literal and computed elements, equations initial can compute,
-/// inputs and misused ran calls, elements defined again and again.
+/// A long list of equations over 40 variables, made the same way again from the same seed.
 ClassRec* buildLongMix(std::uint64_t seed, int count)
 {
-    using B = ClassBuilder;
-    const auto next = [&seed](int n) {
-        seed = seed * 6364136223846793005ull + 1442695040888963407ull;
-        return static_cast<int>((seed >> 33) % static_cast<std::uint64_t>(n));
-    };
     ClassBuilder b("long", 1);
-    VarRec* p = b.var(CLASS_PARAMETERS, "p");
-    VarRec* ip = b.var(CLASS_PARAMETERS, "ip", {}, TYPE_INTEGER);
-    std::vector<VarRec*> x;
-    for (int i = 0; i < 40; ++i)
-        x.push_back(b.var(CLASS_VARIABLES, "x" + std::to_string(i)));
-    VarRec* f = b.var(CLASS_VARIABLES, "f", {3});
-    VarRec* s = b.var(BODY_INDEP_STATES, "s");
-    VarRec* r = b.var(BODY_INDEP_RATES, "s_indep_rate");
-    const auto X = [&] { return B::ref(x[static_cast<std::size_t>(next(40))], TK_VARIABLENAME); };
-    const auto F = [&] {
-        switch (next(3)) {
-        case 0: return B::ref(f, TK_VARIABLENAME, {B::integer(1 + next(3))});
-        case 1: return B::ref(f, TK_VARIABLENAME, {B::ref(ip, TK_PARAMETERNAME)});
-        default: return B::ref(f, TK_VARIABLENAME, {X()});
-        }
-    };
-    const auto operand = [&]() -> ExprNode* {
-        switch (next(8)) {
-        case 0: return B::num(2.0);
-        case 1: return B::ref(p, TK_PARAMETERNAME);
-        case 2: return B::ref(s, TK_INDEP_STATENAME);
-        case 3: return F();
-        case 4: return B::fn(FN_EXP, {X()});
-        default: return X();
-        }
-    };
-    for (int k = 0; k < count; ++k) {
-        ExprNode* left = next(5) == 0 ? F() : next(8) == 0 ? B::ref(r, TK_INDEP_RATENAME) : X();
-        ExprNode* right = nullptr;
-        switch (next(12)) {
-        case 0: right = B::fn(FN_RAN, {X()}); break;
-        case 1: right = B::fn(FN_RAN, {B::num(1.0)}); break;
-        case 2:
-        case 3: right = B::op(TK_PLUS, operand(), operand()); break;
-        default: right = operand(); break;
-        }
-        b.eq(left, right);
-    }
+    MixedList{seed}.build(b, 40, true, [count] { return count; });
     return b.cls;
 }
 
