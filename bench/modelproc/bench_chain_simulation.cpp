@@ -25,6 +25,7 @@
 #include <map>
 #include <stdexcept>
 #include <string>
+#include <system_error>
 #include <vector>
 
 namespace {
@@ -37,14 +38,28 @@ double secondsSince(Clock::time_point start)
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
+/// The chain directories this process made (some hundred megabytes at 10^5 cells), removed when it ends.
+struct ChainDirectories {
+    std::vector<fs::path> made;
+    ~ChainDirectories()
+    {
+        for (const fs::path& dir : made) {
+            std::error_code ignored;
+            fs::remove_all(dir, ignored);
+        }
+    }
+};
+
 /// The code file of the chain of `n` cells, processed once per size and kept for the process.
 const std::string& chainCodeFile(int n)
 {
+    static ChainDirectories directories;
     static std::map<int, std::string> files;
     if (auto found = files.find(n); found != files.end())
         return found->second;
     const fs::path dir = fs::temp_directory_path() / ("orvanta-bench-sim-" + std::to_string(getpid()) + "-" +
                                                        std::to_string(n));
+    directories.made.push_back(dir);
     writeChainDirectory(dir, ORVANTA_LIBRARY_DIR, n);
     ResetSettings();
     Settings().model_dirs = dir.string();
