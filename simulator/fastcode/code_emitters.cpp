@@ -941,7 +941,10 @@ void vzeroupper(CodeWriter& w) { w.bytes({0xC5, 0xF8, 0x77}); }
 bool avxUsable()
 {
 #if defined(__x86_64__) && defined(__GNUC__)
-    static const bool usable = __builtin_cpu_supports("avx");
+    static const bool usable = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx") != 0;
+    }();
     return usable;
 #else
     return false;
