@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstring>
 #include <functional>
+#include <iterator>
 #include <type_traits>
 #include <new>
 #include <optional>
@@ -561,11 +562,96 @@ struct IoRec : SectionLink {
     FlagArray known;
 };
 
+/// The aliases of a variable, in list order. Most variables have none or one (the other end of
+/// its connection), so the first is kept in the list itself and only further ones on the heap.
+class AliasList {
+public:
+    using value_type = std::string;
+    class const_iterator {
+    public:
+        using value_type = std::string;
+        using difference_type = std::ptrdiff_t;
+        using reference = const std::string&;
+        using pointer = const std::string*;
+        using iterator_category = std::forward_iterator_tag;
+        const_iterator() = default;
+        const_iterator(const AliasList* list, std::size_t at) : m_list(list), m_at(at) {}
+        const std::string& operator*() const { return (*m_list)[m_at]; }
+        const std::string* operator->() const { return &(*m_list)[m_at]; }
+        const_iterator& operator++()
+        {
+            ++m_at;
+            return *this;
+        }
+        const_iterator operator++(int)
+        {
+            const_iterator before = *this;
+            ++m_at;
+            return before;
+        }
+        bool operator==(const const_iterator& other) const { return m_at == other.m_at; }
+
+    private:
+        const AliasList* m_list = nullptr;
+        std::size_t m_at = 0;
+    };
+    using iterator = const_iterator;
+
+    AliasList() = default;
+    AliasList(const AliasList& other)
+        : m_first(other.m_first),
+          m_rest(other.m_rest ? new std::vector<std::string>(*other.m_rest) : nullptr),
+          m_count(other.m_count)
+    {
+    }
+    AliasList(AliasList&& other) noexcept
+        : m_first(std::move(other.m_first)), m_rest(other.m_rest), m_count(other.m_count)
+    {
+        other.m_rest = nullptr;
+        other.m_count = 0;
+    }
+    AliasList& operator=(AliasList other) noexcept
+    {
+        std::swap(m_first, other.m_first);
+        std::swap(m_rest, other.m_rest);
+        std::swap(m_count, other.m_count);
+        return *this;
+    }
+    ~AliasList() { delete m_rest; }
+
+    void push_back(std::string alias)
+    {
+        if (m_count == 0) {
+            m_first = std::move(alias);
+        } else {
+            if (!m_rest)
+                m_rest = new std::vector<std::string>;
+            m_rest->push_back(std::move(alias));
+        }
+        ++m_count;
+    }
+    std::size_t size() const { return m_count; }
+    bool empty() const { return m_count == 0; }
+    const std::string& operator[](std::size_t i) const { return i == 0 ? m_first : (*m_rest)[i - 1]; }
+    const_iterator begin() const { return {this, 0}; }
+    const_iterator end() const { return {this, m_count}; }
+
+    friend bool operator==(const AliasList& a, const std::vector<std::string>& b)
+    {
+        return std::equal(a.begin(), a.end(), b.begin(), b.end());
+    }
+
+private:
+    std::string m_first;
+    std::vector<std::string>* m_rest = nullptr; ///< the second alias on
+    std::uint32_t m_count = 0;
+};
+
 struct VarRec : SectionLink {
     std::string name;
-    std::vector<std::string> aliases; ///< in list order
-    ExprList dim;
+    [[no_unique_address]] AliasList aliases;
     std::int32_t at = 0; ///< declared type code
+    ExprList dim;
     std::int32_t index = 0;
     std::int32_t kn_siz = 0;
     std::int32_t connmark = 0;

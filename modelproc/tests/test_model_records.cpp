@@ -396,6 +396,42 @@ TEST_F(RecordsTest, FlagArraysCopyAndMoveTheirElements)
 
 // The copy's address map answers every record entered, however many, with the last copy entered
 // for it, and forgets them all when cleared while keeping its room.
+TEST_F(RecordsTest, AliasListsKeepTheirOrderThroughCopiesAndMoves)
+{
+    AliasList none;
+    EXPECT_TRUE(none.empty());
+    EXPECT_EQ(none.begin(), none.end());
+    AliasList one;
+    one.push_back(""); // an empty alias is an alias
+    EXPECT_EQ(one, (std::vector<std::string>{""}));
+    AliasList many;
+    std::vector<std::string> expected;
+    for (int i = 0; i < 40; ++i) {
+        expected.push_back("alias number " + std::to_string(i) + " of a long list");
+        many.push_back(expected.back());
+    }
+    EXPECT_EQ(many.size(), 40u);
+    EXPECT_EQ(many, expected);
+    AliasList copy = many;
+    copy.push_back("only in the copy");
+    EXPECT_EQ(many, expected);
+    EXPECT_EQ(copy.size(), 41u);
+    EXPECT_EQ(copy[40], "only in the copy");
+    AliasList moved = std::move(copy);
+    EXPECT_EQ(moved.size(), 41u);
+    moved = one;
+    EXPECT_EQ(moved, (std::vector<std::string>{""}));
+    // A copied variable gets aliases of its own.
+    VarRec* var = ProcessingArena().make<VarRec>();
+    var->name = "x";
+    var->aliases = many;
+    VarRec* twin = ProcessingArena().make<VarRec>();
+    twin->aliases = var->aliases;
+    twin->aliases.push_back("y");
+    EXPECT_EQ(var->aliases.size(), 40u);
+    EXPECT_EQ(variableFullName(*var).substr(0, 21), "x_&_alias number 0 of");
+}
+
 TEST_F(RecordsTest, AddressMapAnswersEveryRecordEntered)
 {
     std::vector<int> olds(5000), news(5000);
