@@ -59,28 +59,33 @@ ExprList indimlst(const ExprList& index, bool& ok)
     return dims;
 }
 
-void find_varind_in_expr(ExprNode* expr, const VarRec* var, std::vector<ExprNode*>& refs)
+namespace {
+
+/// Calls `visit(name)` on every name reference of the expression in text order, descending
+/// through operators, function arguments and the three parts of conditionals but not into the
+/// indices of a name. An explicit stack: long operator chains of big models must not exhaust the
+/// call stack.
+template <class Visit>
+void forEachReferenceOutsideIndices(ExprNode* expr, Visit&& visit)
 {
-    // An explicit stack: long operator chains of big models must not exhaust the call stack.
-    std::vector<ExprNode*> pending;
+    ScratchStack<ExprNode*> pendingStack;
+    std::vector<ExprNode*>& pending = *pendingStack;
     if (expr)
         pending.push_back(expr);
     while (!pending.empty()) {
         ExprNode* node = pending.back();
         pending.pop_back();
         if (isNameKind(node->kind)) {
-            if (node->record == var)
-                refs.push_back(node);
+            visit(node);
             continue;
         }
         if (node->kind == TK_FUNCTIONNAME) {
             // Arguments in reverse so that references come out in text order.
-            std::vector<ExprNode*> args;
+            const std::size_t first = pending.size();
             for (ExprNode* a : node->args)
                 if (a)
-                    args.push_back(a);
-            for (auto it = args.rbegin(); it != args.rend(); ++it)
-                pending.push_back(*it);
+                    pending.push_back(a);
+            std::reverse(pending.begin() + static_cast<std::ptrdiff_t>(first), pending.end());
             continue;
         }
         if (node->kind == TK_IF && node->extra)
@@ -92,6 +97,16 @@ void find_varind_in_expr(ExprNode* expr, const VarRec* var, std::vector<ExprNode
                 pending.push_back(node->left);
         }
     }
+}
+
+} // namespace
+
+void find_varind_in_expr(ExprNode* expr, const VarRec* var, std::vector<ExprNode*>& refs)
+{
+    forEachReferenceOutsideIndices(expr, [&](ExprNode* node) {
+        if (node->record == var)
+            refs.push_back(node);
+    });
 }
 
 void HierarchicalName::setPath(std::string_view path)
@@ -617,38 +632,13 @@ void moveSubmodelRecords(ClassRec* top, SubclassRec* sub, const std::string& pat
 void gatherVariableReferences(ExprNode* expr, const VariableNumbering& numbers,
                               std::vector<std::vector<ExprNode*>>& references)
 {
-    ScratchStack<ExprNode*> pendingStack;
-    std::vector<ExprNode*>& pending = *pendingStack;
-    if (expr)
-        pending.push_back(expr);
-    while (!pending.empty()) {
-        ExprNode* node = pending.back();
-        pending.pop_back();
-        if (isNameKind(node->kind)) {
-            if (isVariableKind(node->kind) && node->record) {
-                const std::int64_t n = numbers.find(node->var());
-                if (n >= 0)
-                    references[static_cast<std::size_t>(n)].push_back(node);
-            }
-            continue;
-        }
-        if (node->kind == TK_FUNCTIONNAME) {
-            const std::size_t first = pending.size();
-            for (ExprNode* a : node->args)
-                if (a)
-                    pending.push_back(a);
-            std::reverse(pending.begin() + static_cast<std::ptrdiff_t>(first), pending.end());
-            continue;
-        }
-        if (node->kind == TK_IF && node->extra)
-            pending.push_back(node->extra);
-        if (isOperatorKind(node->kind) || node->kind == TK_IF || node->kind == TK_UPTO) {
-            if (node->right)
-                pending.push_back(node->right);
-            if (node->left)
-                pending.push_back(node->left);
-        }
-    }
+    forEachReferenceOutsideIndices(expr, [&](ExprNode* node) {
+        if (!isVariableKind(node->kind) || !node->record)
+            return;
+        const std::int64_t n = numbers.find(node->var());
+        if (n >= 0)
+            references[static_cast<std::size_t>(n)].push_back(node);
+    });
 }
 
 } // namespace
