@@ -42,8 +42,9 @@ struct EndInfo {
     unsigned char scalar = 0; ///< the end names no index range (known once the port is looked up)
 };
 
-/// Tables of the bonds and subclasses the analysis has met, each record numbered by its `slot`.
-/// They are made as records are first met, so that any bond can be handed to the operations.
+/// Tables of the bonds and subclasses the analysis has met, each by its number (a bond keeps
+/// its number in its first end, a subclass's is kept with its ends' ports). They are made as
+/// records are first met, so that any bond can be handed to the operations.
 struct CausalTables {
     std::vector<BondRec*> bonds;
     std::size_t bodyBonds = 0;              ///< the bonds of the body, in list order, come first
