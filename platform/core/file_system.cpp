@@ -260,6 +260,11 @@ std::optional<std::string> readFile(const std::string& path, int* error)
     }
     constexpr std::size_t chunk = 65536;
     std::string content;
+    // Room for the whole of a regular file at once: a large model is then read without the
+    // copies a growing buffer makes.
+    struct stat status {};
+    if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && status.st_size > 0)
+        content.reserve(static_cast<std::size_t>(status.st_size) + chunk);
     std::size_t used = 0;
     for (;;) {
         content.resize(used + chunk);
