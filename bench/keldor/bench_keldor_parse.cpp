@@ -7,7 +7,9 @@
 
 #include <benchmark/benchmark.h>
 
-#include <malloc.h>
+#include <unistd.h>
+
+#include <cstdio>
 
 #include <string>
 
@@ -31,11 +33,17 @@ void ParseGeneratedModel(benchmark::State& state)
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(text.size()));
 }
 
-/// Bytes of heap in use, the blocks malloc maps of their own included.
-double heapInUse()
+/// Resident bytes of the process: the records' arena maps its chunks of its own, so the heap
+/// alone would not show them.
+double residentBytes()
 {
-    struct mallinfo2 info = mallinfo2();
-    return double(info.uordblks) + double(info.hblkhd);
+    long pages = 0, resident = 0;
+    if (FILE* statm = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(statm, "%ld %ld", &pages, &resident) != 2)
+            resident = 0;
+        std::fclose(statm);
+    }
+    return double(resident) * double(sysconf(_SC_PAGESIZE));
 }
 
 void ParseChain(benchmark::State& state)
@@ -44,14 +52,14 @@ void ParseChain(benchmark::State& state)
     const std::string text = chainModel(n);
     double kept = 0;
     for (auto _ : state) {
-        const double before = heapInUse();
+        const double before = residentBytes();
         ClassRec* cls = nullptr;
         int result = ttparse_text(text, "chain1.mg0", 3, cls, nullptr);
         if (result != 0)
             state.SkipWithError("the chain did not parse");
         benchmark::DoNotOptimize(cls);
         state.PauseTiming();
-        kept = heapInUse() - before;
+        kept = residentBytes() - before;
         release_all();
         state.ResumeTiming();
     }
