@@ -347,6 +347,49 @@ TEST_F(WriterTest, TextFormLayout)
         << code;
 }
 
+/// Leaves, operations on leaves and the operations around them, as the equation file writes them.
+TEST_F(WriterTest, TextFormsOfLeavesAndOperations)
+{
+    using B = ClassBuilder;
+    ClassBuilder b("forms", 1);
+    VarRec* x = b.var(CLASS_VARIABLES, "x");
+    VarRec* v = b.var(CLASS_VARIABLES, "v", {3});
+    VarRec* p = b.var(CLASS_PARAMETERS, "p");
+    VarRec* ip = b.var(CLASS_PARAMETERS, "ip", {}, TYPE_INTEGER);
+    VarRec* s = b.var(BODY_INDEP_STATES, "s");
+    const auto S = [&] { return B::ref(s, TK_INDEP_STATENAME); };
+    const auto P = [&] { return B::ref(p, TK_PARAMETERNAME); };
+    ExprNode* yes = makeIntegerConstant(1);
+    yes->kind = TK_BOOLEAN;
+    const std::pair<ExprNode*, const char*> cases[] = {
+        {S(), "s0"},
+        {B::ref(v, TK_VARIABLENAME, {B::integer(2)}), "V2"},
+        {B::num(2.5), "2.5"},
+        {B::integer(3), "3"},
+        {yes, "true"},
+        {B::time(), "t"},
+        {B::neg(S()), "-s0"},
+        {makeOperator(nullptr, S(), TK_NOT), " not s0"},
+        {B::op(TK_PLUS, S(), P()), "s0 + P0"},
+        {B::op(TK_POW, S(), B::num(2.0)), "s0 power 2.0"},
+        {B::op(TK_MULT, B::op(TK_PLUS, S(), P()), B::integer(2)), "(s0 + P0) * 2"},
+        {B::op(TK_MIN, S(), B::op(TK_DIV, P(), B::time())), "s0 - (P0 / t)"},
+        {B::neg(B::op(TK_PLUS, S(), P())), "-(s0 + P0)"},
+        {B::op(TK_MULT, S(), B::ref(v, TK_VARIABLENAME, {B::ref(ip, TK_PARAMETERNAME)})), "s0 * V1 [P1]"},
+    };
+    for (const auto& [right, expected] : cases)
+        b.eq(B::ref(x, TK_VARIABLENAME), right);
+    std::string header;
+    ASSERT_EQ(ttwrite_header(b.cls, header), 1); // numbers the variables
+    std::size_t k = 0;
+    for (const EquationRec* eq : b.cls->equations->equations) {
+        std::string text;
+        writeEquationText(eq, text);
+        EXPECT_EQ(text, "    V0 = " + std::string(cases[k++].second) + "\n");
+    }
+    EXPECT_EQ(k, std::size(cases));
+}
+
 TEST_F(WriterTest, LongRightSideContinuesAtColumn76)
 {
     ClassBuilder b("long", 1);
