@@ -445,7 +445,7 @@ void separateOutputs(const EquationTable& table, const VariableElements& element
     usesFrom[count] = uses.size();
     // A reference pointed elsewhere stays the same node, so the equations' chains of names hold.
     if (!redirects.empty()) {
-        const std::size_t parts = std::max<std::size_t>(1, partsFor(redirects.size(), 20000));
+        const std::size_t parts = partsFor(redirects.size(), 20000);
         runParts(parts, [&](std::size_t part) {
             const std::size_t end = partBegin(redirects.size(), parts, part + 1);
             for (std::size_t r = partBegin(redirects.size(), parts, part); r < end; ++r)

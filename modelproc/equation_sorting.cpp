@@ -325,7 +325,7 @@ private:
     {
         const std::size_t n = m_order.size();
         m_flags.resize(n);
-        const std::size_t parts = std::max<std::size_t>(1, partsFor(n, 20000));
+        const std::size_t parts = partsFor(n, 20000);
         std::vector<char> allFixed(parts, 1);
         runParts(parts, [&](std::size_t part) {
             constexpr std::size_t kAhead = 16;

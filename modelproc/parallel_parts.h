@@ -10,12 +10,12 @@
 #include <thread>
 #include <vector>
 
-/// How many parts a list of `count` items is done in: one part per `perPart` items begun, at most
-/// four and at most one per processor.
+/// How many parts a list of `count` items is done in: one part per `perPart` items begun, at least
+/// one, at most four and at most one per processor.
 inline std::size_t partsFor(std::size_t count, std::size_t perPart = 50000)
 {
     const std::size_t processors = std::max(1u, std::thread::hardware_concurrency());
-    return std::min<std::size_t>({4, processors, (count + perPart - 1) / perPart});
+    return std::max<std::size_t>(1, std::min<std::size_t>({4, processors, (count + perPart - 1) / perPart}));
 }
 
 /// The first item of part `part` when `count` items are split into `parts` parts.

@@ -659,7 +659,7 @@ void joinParts(std::vector<std::string>& parts, std::string& out)
 /// depend on any other's, so a long list is written in parts by threads of their own.
 std::vector<std::string> equationTextParts(const std::vector<EquationRec*>& equations)
 {
-    const std::size_t parts = std::max<std::size_t>(1, partsFor(equations.size()));
+    const std::size_t parts = partsFor(equations.size());
     std::vector<std::string> texts(parts);
     runParts(parts, [&](std::size_t part) {
         const std::size_t end = equations.size() * (part + 1) / parts;
@@ -978,7 +978,7 @@ bool generateQuietly(const std::vector<EquationRec*>& equations, SectionCode& co
     const std::size_t parts = partsFor(equations.size());
     if (parts <= 1)
         return generateInOrder(equations, code, false, withText);
-    const auto begin = [&](std::size_t part) { return equations.size() * part / parts; };
+    const auto begin = [&](std::size_t part) { return partBegin(equations.size(), parts, part); };
     std::vector<int> first(parts + 1, 0);
     std::vector<int> temporaries(parts, 0);
     std::vector<char> failed(parts, 0);

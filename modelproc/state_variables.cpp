@@ -553,7 +553,7 @@ private:
     {
         if (!m_anyMoved)
             return;
-        const std::size_t parts = std::max<std::size_t>(1, partsFor(m_list.size(), 20000));
+        const std::size_t parts = partsFor(m_list.size(), 20000);
         runParts(parts, [&](std::size_t part) {
             const std::size_t end = partBegin(m_list.size(), parts, part + 1);
             constexpr std::size_t kAhead = 16;

@@ -44,6 +44,19 @@ private:
     platform::ImageDeviceContext m_image{800, 500};
 };
 
+/// Shows every curve of `specs` as a variable on the scale -bound..bound.
+void showAllCurves(PlotSpecification& specs, double bound)
+{
+    for (int i = 0; i < CurveCount; ++i) {
+        PlotCurve& c = specs.curves[std::size_t(i)];
+        c.kind = KindVariable;
+        c.display = 1;
+        c.min = -bound;
+        c.max = bound;
+    }
+    CountPlotCurves(specs);
+}
+
 /// Fills slot 0 of the X axis and of every curve with `points` values.
 void fillCurves(int points, bool noisy)
 {
@@ -52,14 +65,7 @@ void fillCurves(int points, bool noisy)
     specs = PlotSpecification{};
     specs.x.max = points;
     unsigned seed = 12345;
-    for (int i = 0; i < CurveCount; ++i) {
-        PlotCurve& c = specs.curves[std::size_t(i)];
-        c.kind = KindVariable;
-        c.display = 1;
-        c.min = -1.5;
-        c.max = 1.5;
-    }
-    CountPlotCurves(specs);
+    showAllCurves(specs, 1.5);
     StartPlotRun();
     for (int p = 0; p < points; ++p) {
         AppendPlotValue(XRuns(), p);
@@ -94,14 +100,7 @@ void PlotSteps26Curves(benchmark::State& state)
     specs = PlotSpecification{};
     specs.xIsTime = 1;
     specs.x.max = 10;
-    for (int i = 0; i < CurveCount; ++i) {
-        PlotCurve& c = specs.curves[std::size_t(i)];
-        c.kind = KindVariable;
-        c.display = 1;
-        c.min = -1;
-        c.max = 1;
-    }
-    CountPlotCurves(specs);
+    showAllCurves(specs, 1);
     Settings().mode = 0;
     ApplyPlotSettings();
     constexpr int Steps = 10001;
