@@ -42,7 +42,18 @@ std::string prepareDirectory(int n)
     return dir.string();
 }
 
-/// Runs the pipeline once in this process and writes "result seconds" and one line per step to `out`.
+/// The peak resident size of this process so far, in MiB (0 when it cannot be read).
+double peakResidentMegabytes()
+{
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind("VmHWM:", 0) == 0)
+            return std::stod(line.substr(6)) / 1024.0;
+    return 0;
+}
+
+/// Runs the pipeline once in this process and writes "result seconds", one line per step with its
+/// time and the peak resident size reached by its end to `out`.
 void processAndReport(const std::string& dir, FILE* out)
 {
     using Clock = std::chrono::steady_clock;
@@ -52,27 +63,35 @@ void processAndReport(const std::string& dir, FILE* out)
     Pipeline().modelFile = dir + "/chain1.mg0";
     Pipeline().depth = 6;
     Pipeline().workingDirectory = dir;
-    std::vector<std::pair<int, Clock::time_point>> marks;
+    struct Mark {
+        int percent;
+        Clock::time_point at;
+        double peak;
+    };
+    std::vector<Mark> marks;
     ttset_error_callback([](const char*, const char*, const char*, int, const char*, const char*) {});
     ttset_progress_callback([](const char*) {});
     ttset_diag_callback([](const char*) {});
-    ttset_percent_callback([&marks](int percent) { marks.emplace_back(percent, Clock::now()); });
+    ttset_percent_callback(
+        [&marks](int percent) { marks.push_back({percent, Clock::now(), peakResidentMegabytes()}); });
     const Clock::time_point start = Clock::now();
     const int result = ttprocess_model();
     const Clock::time_point end = Clock::now();
     std::fprintf(out, "%d %.9f\n", result, std::chrono::duration<double>(end - start).count());
     for (std::size_t i = 1; i < marks.size(); ++i)
-        std::fprintf(out, "%d %.9f\n", marks[i].first,
-                     std::chrono::duration<double>(marks[i].second - marks[i - 1].second).count());
+        std::fprintf(out, "%d %.9f %.1f\n", marks[i].percent,
+                     std::chrono::duration<double>(marks[i].at - marks[i - 1].at).count(), marks[i].peak);
     // After the last step the run gives its records back.
     if (!marks.empty())
-        std::fprintf(out, "101 %.9f\n", std::chrono::duration<double>(end - marks.back().second).count());
+        std::fprintf(out, "101 %.9f %.1f\n", std::chrono::duration<double>(end - marks.back().at).count(),
+                     peakResidentMegabytes());
 }
 
 struct ChildRun {
     int result = 0;
     double seconds = 0;
     std::map<int, double> steps;
+    std::map<int, double> stepPeaks; ///< MiB, the peak resident size by the end of each step
     double peakMegabytes = 0;
     double cpuSeconds = 0; ///< user and system time of the child
 };
@@ -106,7 +125,7 @@ ChildRun runInChild(const std::string& dir)
     std::istringstream in(text);
     in >> run.result >> run.seconds;
     for (int percent; in >> percent;)
-        in >> run.steps[percent];
+        in >> run.steps[percent] >> run.stepPeaks[percent];
     run.peakMegabytes = double(usage.ru_maxrss) / 1024.0; // kilobytes on Linux
     run.cpuSeconds = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
                      double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
@@ -147,8 +166,12 @@ void BM_CompleteProcessing(benchmark::State& state)
     state.counters["instructions"] = double(instructions);
     state.counters["peak_MB"] = run.peakMegabytes;
     state.counters["cpu_s"] = run.cpuSeconds;
-    for (const auto& [percent, name] : StepNames)
+    for (const auto& [percent, name] : StepNames) {
         state.counters[name] = run.steps[percent];
+        // The peak by the end of each step, as "parse_MB" for "parse_s".
+        const std::string step(name);
+        state.counters[step.substr(0, step.size() - 1) + "MB"] = run.stepPeaks[percent];
+    }
 }
 
 BENCHMARK(BM_CompleteProcessing)
