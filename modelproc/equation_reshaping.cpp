@@ -220,8 +220,7 @@ void makeVariableFlags(SectionList<VarRec>& list)
 {
     for (VarRec* var : list) {
         const std::int64_t count = elementCount(var->dim);
-        var->kn_siz = static_cast<std::int32_t>(count < 1 ? 1 : count);
-        var->kn_arr = newFlagArray(static_cast<std::size_t>(var->kn_siz), 1);
+        var->kn_arr = newFlagArray(static_cast<std::size_t>(count < 1 ? 1 : count), 1);
     }
 }
 

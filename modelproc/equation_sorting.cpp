@@ -855,8 +855,8 @@ private:
             return false;
         }
         setVariable(input, v->name + "_" + suffix, dims, v->at);
-        for (const std::string& alias : v->aliases)
-            input->aliases.push_back(alias + "_" + suffix);
+        for (std::string_view alias : v->aliases)
+            input->aliases.push_back(std::string(alias).append("_").append(suffix));
         ++m_tearCounter;
         SectionList<VarRec>::unlink(v);
         m_body->algloop_out.append(v);

@@ -171,6 +171,42 @@ std::int64_t VariableNumbering::find(const VarRec* var) const
 }
 
 // ---------------------------------------------------------------------------
+// Aliases
+
+AliasList::Block* AliasList::newBlock(const Block* from, std::size_t capacity)
+{
+    if (capacity > 0xffffffffu)
+        throw std::bad_alloc();
+    auto* block = static_cast<Block*>(ProcessingArena().makeBytes(sizeof(Block) + capacity));
+    if (!block)
+        throw std::bad_alloc();
+    block->count = from ? from->count : 0;
+    block->used = from ? from->used : 0;
+    block->capacity = static_cast<std::uint32_t>(capacity);
+    block->unused = 0;
+    if (from)
+        std::memcpy(block->bytes(), from->bytes(), from->used);
+    return block;
+}
+
+void AliasList::push_back(std::string_view alias)
+{
+    const std::size_t need = sizeof(std::uint32_t) + alias.size();
+    if (alias.size() > 0xffffffffu)
+        throw std::bad_alloc();
+    const std::size_t used = m_block ? m_block->used : 0;
+    if (!m_block || m_block->capacity - used < need)
+        m_block = newBlock(m_block, m_block ? std::max<std::size_t>(2 * m_block->capacity, used + need) : need);
+    const auto length = static_cast<std::uint32_t>(alias.size());
+    unsigned char* at = m_block->bytes() + used;
+    std::memcpy(at, &length, sizeof length);
+    if (length > 0)
+        std::memcpy(at + sizeof length, alias.data(), length);
+    m_block->used = static_cast<std::uint32_t>(used + need);
+    ++m_block->count;
+}
+
+// ---------------------------------------------------------------------------
 // Names
 
 std::string intern_name(std::string_view name)
@@ -188,8 +224,8 @@ std::string variableFullName(const VarRec& var)
     if (var.name.empty())
         return "NO_NAME";
     std::string text = var.name;
-    for (const std::string& alias : var.aliases)
-        text += "_&_" + alias;
+    for (std::string_view alias : var.aliases)
+        text.append("_&_").append(alias);
     return text;
 }
 

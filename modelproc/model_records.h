@@ -65,6 +65,15 @@ public:
         return object;
     }
 
+    /// Room for `bytes` bytes aligned to 8, held until `clear`; null when memory is exhausted.
+    void* makeBytes(std::size_t bytes)
+    {
+        void* memory = allocate((bytes + 7) / 8 * 8, 8);
+        if (memory)
+            ++m_count;
+        return memory;
+    }
+
     /// Ends every object, each kind's newest first, and gives the chunks back.
     void clear();
     /// Objects made since the last `clear`.
@@ -563,78 +572,77 @@ struct IoRec : SectionLink {
 };
 
 /// The aliases of a variable, in list order. Most variables have none or one (the other end of
-/// its connection), so the first is kept in the list itself and only further ones on the heap.
+/// its connection), and millions of variables make a big model, so the list is one pointer to a
+/// block of the processing arena: the count, then each alias as its length and its characters.
+/// A list that outgrows its block moves to one twice as large; a copy gets a block of its own.
 class AliasList {
 public:
-    using value_type = std::string;
+    using value_type = std::string_view;
     class const_iterator {
     public:
-        using value_type = std::string;
+        using value_type = std::string_view;
         using difference_type = std::ptrdiff_t;
-        using reference = const std::string&;
-        using pointer = const std::string*;
+        using reference = std::string_view;
+        using pointer = void;
         using iterator_category = std::forward_iterator_tag;
         const_iterator() = default;
-        const_iterator(const AliasList* list, std::size_t at) : m_list(list), m_at(at) {}
-        const std::string& operator*() const { return (*m_list)[m_at]; }
-        const std::string* operator->() const { return &(*m_list)[m_at]; }
+        explicit const_iterator(const unsigned char* at) : m_at(at) {}
+        std::string_view operator*() const
+        {
+            std::uint32_t length;
+            std::memcpy(&length, m_at, sizeof length);
+            return {reinterpret_cast<const char*>(m_at + sizeof length), length};
+        }
         const_iterator& operator++()
         {
-            ++m_at;
+            std::uint32_t length;
+            std::memcpy(&length, m_at, sizeof length);
+            m_at += sizeof length + length;
             return *this;
         }
         const_iterator operator++(int)
         {
             const_iterator before = *this;
-            ++m_at;
+            ++*this;
             return before;
         }
         bool operator==(const const_iterator& other) const { return m_at == other.m_at; }
 
     private:
-        const AliasList* m_list = nullptr;
-        std::size_t m_at = 0;
+        const unsigned char* m_at = nullptr;
     };
     using iterator = const_iterator;
 
     AliasList() = default;
-    AliasList(const AliasList& other)
-        : m_first(other.m_first),
-          m_rest(other.m_rest ? new std::vector<std::string>(*other.m_rest) : nullptr),
-          m_count(other.m_count)
+    AliasList(const AliasList& other) { copyFrom(other); }
+    AliasList(AliasList&& other) noexcept : m_block(std::exchange(other.m_block, nullptr)) {}
+    AliasList& operator=(const AliasList& other)
     {
-    }
-    AliasList(AliasList&& other) noexcept
-        : m_first(std::move(other.m_first)), m_rest(other.m_rest), m_count(other.m_count)
-    {
-        other.m_rest = nullptr;
-        other.m_count = 0;
-    }
-    AliasList& operator=(AliasList other) noexcept
-    {
-        std::swap(m_first, other.m_first);
-        std::swap(m_rest, other.m_rest);
-        std::swap(m_count, other.m_count);
+        if (this != &other)
+            copyFrom(other);
         return *this;
     }
-    ~AliasList() { delete m_rest; }
-
-    void push_back(std::string alias)
+    AliasList& operator=(AliasList&& other) noexcept
     {
-        if (m_count == 0) {
-            m_first = std::move(alias);
-        } else {
-            if (!m_rest)
-                m_rest = new std::vector<std::string>;
-            m_rest->push_back(std::move(alias));
-        }
-        ++m_count;
+        m_block = std::exchange(other.m_block, nullptr);
+        return *this;
     }
-    std::size_t size() const { return m_count; }
-    bool empty() const { return m_count == 0; }
-    const std::string& operator[](std::size_t i) const { return i == 0 ? m_first : (*m_rest)[i - 1]; }
-    const_iterator begin() const { return {this, 0}; }
-    const_iterator end() const { return {this, m_count}; }
+    ~AliasList() = default; // the blocks go with the arena
+
+    /// Appends an alias; throws std::bad_alloc when memory is exhausted.
+    void push_back(std::string_view alias);
+    std::size_t size() const { return m_block ? m_block->count : 0; }
+    bool empty() const { return size() == 0; }
+    /// The i-th alias from 0 (walks the list up to it).
+    std::string_view operator[](std::size_t i) const
+    {
+        const_iterator it = begin();
+        while (i-- > 0)
+            ++it;
+        return *it;
+    }
+    const_iterator begin() const { return const_iterator(m_block ? m_block->bytes() : nullptr); }
+    const_iterator end() const { return const_iterator(m_block ? m_block->bytes() + m_block->used : nullptr); }
 
     friend bool operator==(const AliasList& a, const std::vector<std::string>& b)
     {
@@ -642,23 +650,35 @@ public:
     }
 
 private:
-    std::string m_first;
-    std::vector<std::string>* m_rest = nullptr; ///< the second alias on
-    std::uint32_t m_count = 0;
+    struct Block {
+        std::uint32_t count;
+        std::uint32_t used;     ///< bytes of the aliases
+        std::uint32_t capacity; ///< bytes there is room for
+        std::uint32_t unused;
+        unsigned char* bytes() { return reinterpret_cast<unsigned char*>(this + 1); }
+        const unsigned char* bytes() const { return reinterpret_cast<const unsigned char*>(this + 1); }
+    };
+    /// A block with room for `capacity` bytes holding the aliases of `from` (none when null).
+    static Block* newBlock(const Block* from, std::size_t capacity);
+    void copyFrom(const AliasList& other)
+    {
+        m_block = other.m_block ? newBlock(other.m_block, other.m_block->used) : nullptr;
+    }
+
+    Block* m_block = nullptr;
 };
 
 struct VarRec : SectionLink {
     std::string name;
-    [[no_unique_address]] AliasList aliases;
-    std::int32_t at = 0; ///< declared type code
+    AliasList aliases;
     ExprList dim;
     std::int32_t index = 0;
-    std::int32_t kn_siz = 0;
-    std::int32_t connmark = 0;
     // The number a `VariableNumbering` gave the variable, valid while `numberStamp` is its stamp.
     mutable std::int32_t number = 0;
-    [[no_unique_address]] FlagArray kn_arr; ///< 0 known, 1 unknown
     mutable std::uint32_t numberStamp = 0;
+    std::int16_t at = 0;        ///< declared type code
+    unsigned char connmark = 0; ///< a connection variable
+    [[no_unique_address]] FlagArray kn_arr; ///< 0 known, 1 unknown, one flag an element
 };
 
 struct NamedExprRec : SectionLink {
@@ -755,9 +775,9 @@ struct EquationRec : SectionLink {
     ExprNode* right = nullptr;
     ExprNode* variables = nullptr; ///< chain of name and time nodes, newest first
     std::int32_t sort_no = 0;
-    std::int32_t reshaped = 0;
-    std::int32_t fixed = 0;
-    std::int32_t blockstart = 0;
+    unsigned char reshaped = 0;
+    unsigned char fixed = 0;      ///< its order is fixed (":=")
+    unsigned char blockstart = 0; ///< the first of a fixed-order block
 };
 
 /// The six variable sections of an equation body.

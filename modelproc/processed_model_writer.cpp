@@ -823,7 +823,7 @@ bool declarationSection(SectionList<VarRec>& list, int kind, std::string& head, 
             lines += name;
             const std::string_view index = indexText(indexBuffer, d, e);
             lines += index;
-            for (const std::string& alias : var->aliases) {
+            for (std::string_view alias : var->aliases) {
                 lines += '\t';
                 lines += alias;
                 lines += index;

@@ -387,10 +387,11 @@ private:
                 return nullptr;
             }
         }
-        setVariable(var, base ? base->name + "_" + suffix : suffix, dims, base ? base->at : TYPE_REAL);
+        const std::int32_t type = base ? std::int32_t{base->at} : std::int32_t{TYPE_REAL};
+        setVariable(var, base ? base->name + "_" + suffix : suffix, dims, type);
         if (base)
-            for (const std::string& alias : base->aliases)
-                var->aliases.push_back(alias + "_" + suffix);
+            for (std::string_view alias : base->aliases)
+                var->aliases.push_back(std::string(alias).append("_").append(suffix));
         return var;
     }
 
@@ -839,8 +840,8 @@ private:
                 return;
             }
             setVariable(ic, state->name, dims, TYPE_REAL);
-            for (const std::string& alias : state->aliases)
-                ic->aliases.push_back(alias.empty() ? std::string("ic") : alias + "_ic");
+            for (std::string_view alias : state->aliases)
+                ic->aliases.push_back(alias.empty() ? std::string("ic") : std::string(alias) + "_ic");
         }
     }
 

@@ -70,8 +70,8 @@ protected:
         std::vector<std::string> result;
         for (VarRec* v : list) {
             std::string name = v->name;
-            for (const std::string& alias : v->aliases)
-                name += "|" + alias;
+            for (std::string_view alias : v->aliases)
+                name.append("|").append(alias);
             result.push_back(name);
         }
         return result;

@@ -269,9 +269,7 @@ TEST_F(RecordsTest, ZeroElementArraysAreLegal)
     platform::ScopedMessageSink scope(sink);
     VarRec* var = newClassVariable(newClass(), CLASS_VARIABLES);
     setVariable(var, "v", testsupport::ClassBuilder::dims({0}), TYPE_REAL);
-    var->kn_siz = static_cast<std::int32_t>(elementCount(var->dim));
-    var->kn_arr = newFlagArray(static_cast<std::size_t>(var->kn_siz), 1);
-    EXPECT_EQ(var->kn_siz, 0);
+    var->kn_arr = newFlagArray(static_cast<std::size_t>(elementCount(var->dim)), 1);
     EXPECT_TRUE(var->kn_arr.empty());
     EXPECT_TRUE(newFlagArray(3, 1) == (std::vector<std::int32_t>{1, 1, 1}));
     EXPECT_TRUE(sink.transcript().empty());
@@ -394,8 +392,8 @@ TEST_F(RecordsTest, FlagArraysCopyAndMoveTheirElements)
     }
 }
 
-// The copy's address map answers every record entered, however many, with the last copy entered
-// for it, and forgets them all when cleared while keeping its room.
+// The aliases keep their order as a list grows past its block again and again; a copy grows on
+// its own, and an empty alias counts as one.
 TEST_F(RecordsTest, AliasListsKeepTheirOrderThroughCopiesAndMoves)
 {
     AliasList none;
@@ -421,6 +419,12 @@ TEST_F(RecordsTest, AliasListsKeepTheirOrderThroughCopiesAndMoves)
     EXPECT_EQ(moved.size(), 41u);
     moved = one;
     EXPECT_EQ(moved, (std::vector<std::string>{""}));
+    // An alias taken from the list itself survives the list's move to a larger block.
+    AliasList own;
+    own.push_back("first of its own list");
+    for (int i = 0; i < 6; ++i)
+        own.push_back(own[own.size() - 1]);
+    EXPECT_EQ(own, std::vector<std::string>(7, "first of its own list"));
     // A copied variable gets aliases of its own.
     VarRec* var = ProcessingArena().make<VarRec>();
     var->name = "x";
@@ -432,6 +436,8 @@ TEST_F(RecordsTest, AliasListsKeepTheirOrderThroughCopiesAndMoves)
     EXPECT_EQ(variableFullName(*var).substr(0, 21), "x_&_alias number 0 of");
 }
 
+// The copy's address map answers every record entered, however many, with the last copy entered
+// for it, and forgets them all when cleared while keeping its room.
 TEST_F(RecordsTest, AddressMapAnswersEveryRecordEntered)
 {
     std::vector<int> olds(5000), news(5000);

@@ -65,8 +65,8 @@ protected:
             if (!text.empty())
                 text += " ";
             text += v->name;
-            for (const std::string& a : v->aliases)
-                text += "|" + a;
+            for (std::string_view a : v->aliases)
+                text.append("|").append(a);
         }
         return text;
     }
