@@ -19,6 +19,7 @@
 #include <exception>
 #include <list>
 #include <optional>
+#include <span>
 #include <string_view>
 #include <thread>
 #include <utility>
@@ -724,6 +725,7 @@ struct PendingFile {
     {
     }
     void append(const std::vector<std::string_view>& pieces) { file.write(pieces); }
+    void append(std::string_view text) { file.write(std::span<const std::string_view>(&text, 1)); }
     /// The new text is complete: it becomes the temporary file.
     void finish()
     {
@@ -792,11 +794,20 @@ char kindLetter(int kind)
 
 namespace {
 
-/// The declaration section of a kind: its header line in `head`, a line per element in `lines`,
-/// numbering the variables; a kind without a section (algebraic-loop inputs) is numbered only.
-/// False for a kind that has no letter. A list without elements has no section, and its
-/// variables keep their numbers.
-bool declarationSection(SectionList<VarRec>& list, int kind, std::string& head, std::string& lines)
+/// A run of variables of one declaration section whose lines are made as one piece; the first
+/// run of a section begins with the section's header line.
+struct DeclarationRun {
+    const DeclarationKind* kind;
+    VarRec* first;
+    std::size_t variables = 0;
+    std::int64_t elements = -1; ///< the section's, for its header; -1 in a run after the first
+};
+
+/// Numbers the variables of a kind's declaration section and adds the runs of at most `perRun`
+/// variables that its lines are made in; a kind without a section (algebraic-loop inputs) is
+/// numbered only. False for a kind that has no letter. A list without elements has no section,
+/// and its variables keep their numbers.
+bool planDeclarationSection(SectionList<VarRec>& list, int kind, std::size_t perRun, std::vector<DeclarationRun>& runs)
 {
     const DeclarationKind* k = findKind(kind);
     if (!k)
@@ -805,47 +816,72 @@ bool declarationSection(SectionList<VarRec>& list, int kind, std::string& head, 
         numberVariables(list); // algebraic-loop inputs are referenced but never declared
         return true;
     }
+    const std::size_t firstRun = runs.size();
     std::int64_t count = 0;
+    std::size_t inRun = perRun;
     std::vector<std::pair<VarRec*, std::int32_t>> unnumbered; // while no element has been met
     for (VarRec* var : list) {
         if (count == 0)
             unnumbered.emplace_back(var, var->index);
         var->index = static_cast<std::int32_t>(count);
+        if (inRun == perRun) {
+            runs.push_back({k, var});
+            inRun = 0;
+        }
+        ++runs.back().variables;
+        ++inRun;
+        count += elementCount(var->dim);
+    }
+    if (count == 0) {
+        for (const auto& [var, index] : unnumbered)
+            var->index = index;
+        runs.resize(firstRun);
+        return true;
+    }
+    runs[firstRun].elements = count;
+    return true;
+}
+
+/// Appends the lines of a run of declarations: one per element, with its aliases.
+void appendDeclarations(const DeclarationRun& run, std::string& out)
+{
+    if (run.elements >= 0) {
+        out += '\n';
+        out += run.kind->header;
+        out += '\t' + std::to_string(run.elements) + '\n';
+    }
+    VarRec* var = run.first;
+    for (std::size_t v = 0; v < run.variables; ++v, var = SectionList<VarRec>::after(var)) {
         Dimensions d = dimensionsOf(*var);
         std::int64_t elements = elementCount(var->dim);
         const char* type = tttype_word(var->at);
         std::array<char, 48> indexBuffer;
         const std::string_view name = var->name.empty() ? std::string_view("Noname") : std::string_view(var->name);
         for (std::int64_t e = 0; e < elements; ++e) {
-            lines += '\t';
-            lines += type;
-            lines += '\t';
-            lines += name;
+            out += '\t';
+            out += type;
+            out += '\t';
+            out += name;
             const std::string_view index = indexText(indexBuffer, d, e);
-            lines += index;
+            out += index;
             for (const std::string& alias : var->aliases) {
-                lines += '\t';
-                lines += alias;
-                lines += index;
+                out += '\t';
+                out += alias;
+                out += index;
             }
-            lines += '\n';
+            out += '\n';
         }
-        count += elements;
     }
-    if (count == 0) {
-        for (const auto& [var, index] : unnumbered)
-            var->index = index;
-        return true;
-    }
-    head += '\n';
-    head += k->header;
-    head += '\t' + std::to_string(count) + '\n';
-    return true;
 }
 
-/// The header lines and the declaration sections in pieces that follow one another; each
-/// section is made by a thread of its own. `ok` as `ttwrite_header` returns it.
-std::vector<std::string> headerParts(ClassRec* cls, bool& ok)
+/// Variables whose declarations are made as one piece when a class is declared.
+constexpr std::size_t kDeclarationRun = 16384;
+
+/// Makes the header lines and the declaration sections, numbering the variables, and hands the
+/// text to `take` in pieces that follow one another; the runs of a long section are made by
+/// threads of their own, a few at a time. False as `ttwrite_header` returns 0.
+template <class Take>
+bool makeDeclarations(ClassRec* cls, const Take& take)
 {
     struct Section {
         SectionList<VarRec>* list;
@@ -863,27 +899,37 @@ std::vector<std::string> headerParts(ClassRec* cls, bool& ok)
         sections.push_back({&body->algloop_out, TK_ALGLOOP_OUTNAME});
         sections.push_back({&body->algloop_in, TK_ALGLOOP_INNAME});
     }
-    std::vector<std::string> parts(1 + 2 * sections.size());
-    parts[0] = "#Hclass\t" + (cls->name.empty() ? std::string("NONAME") : cls->name) + '\n';
-    parts[0] += "#Hversion\t" + std::to_string(cls->version) + '\n';
-    std::vector<char> done(sections.size(), 0);
-    runParts(sections.size(), [&](std::size_t i) {
-        done[i] = declarationSection(*sections[i].list, sections[i].kind, parts[1 + 2 * i], parts[2 + 2 * i]);
-    });
-    ok = std::find(done.begin(), done.end(), 0) == done.end();
-    return parts;
+    std::string head = "#Hclass\t" + (cls->name.empty() ? std::string("NONAME") : cls->name) + '\n';
+    head += "#Hversion\t" + std::to_string(cls->version) + '\n';
+    take(std::string_view(head));
+    bool ok = true;
+    std::vector<DeclarationRun> runs;
+    for (const Section& section : sections)
+        ok = planDeclarationSection(*section.list, section.kind, kDeclarationRun, runs) && ok;
+    const std::size_t workers = partsFor(runs.size(), 1);
+    std::vector<std::string> slots(2 * workers);
+    makeInOrder(
+        runs.size(), workers, slots,
+        [&](std::size_t r, std::string& text) {
+            text.clear();
+            appendDeclarations(runs[r], text);
+        },
+        [&](std::size_t, const std::string& text) {
+            take(std::string_view(text));
+            return true;
+        });
+    return ok;
 }
 
 } // namespace
 
 int ttwrite_declarations(SectionList<VarRec>& list, int kind, std::string& out)
 {
-    std::string head;
-    std::string lines;
-    if (!declarationSection(list, kind, head, lines))
+    std::vector<DeclarationRun> runs;
+    if (!planDeclarationSection(list, kind, ~std::size_t(0), runs))
         return 0;
-    out += head;
-    out += lines;
+    for (const DeclarationRun& run : runs)
+        appendDeclarations(run, out);
     return 1;
 }
 
@@ -891,10 +937,7 @@ int ttwrite_header(ClassRec* cls, std::string& out)
 {
     if (!cls)
         return 0;
-    bool ok = true;
-    std::vector<std::string> parts = headerParts(cls, ok);
-    joinParts(parts, out);
-    return ok ? 1 : 0;
+    return makeDeclarations(cls, [&out](std::string_view text) { out += text; }) ? 1 : 0;
 }
 
 int ttwrite_equations(ClassRec* cls, int mode, std::string* out)
@@ -1250,21 +1293,19 @@ int writeFiles(ClassRec* cls, const std::string& directory, const std::string& b
     // The declarations, which both files start with, are made and written while the equations
     // are distributed: each of the two reads what the other leaves as it is.
     WriterState& state = writerState();
-    std::vector<std::string> header;
     bool headerOk = false;
     EquationSections first;
-    // Both files begin with the declarations, which go into the files' new texts at once; the
-    // rest follows once the code is generated, and the texts replace the old files only then.
+    // Both files begin with the declarations, which go into the files' new texts as they are
+    // made; the rest follows once the code is generated, and the texts replace the old files only
+    // then.
     PendingFile codeFile(MakeCodeFileName(directory, base));
     PendingFile equationFile(MakeEquationFileName(directory, base));
     {
         Worker declarations([&] {
-            header = headerParts(cls, headerOk);
-            if (!headerOk)
-                return;
-            const std::vector<std::string_view> pieces(header.begin(), header.end());
-            codeFile.append(pieces);
-            equationFile.append(pieces);
+            headerOk = makeDeclarations(cls, [&](std::string_view text) {
+                codeFile.append(text);
+                equationFile.append(text);
+            });
         });
         distributeForFiles(cls, state, first, order);
         declarations.finish();

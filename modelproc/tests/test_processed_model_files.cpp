@@ -2,6 +2,7 @@
 #include "modelproc/display_hooks.h"
 #include "modelproc/equation_sections.h"
 #include "modelproc/equation_text.h"
+#include "modelproc/parallel_parts.h"
 #include "modelproc/processed_model_writer.h"
 #include "modelproc/record_release.h"
 #include "modelproc/tests/class_builder.h"
@@ -13,12 +14,16 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <atomic>
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <map>
 #include <sstream>
+#include <stdexcept>
 #include <sys/resource.h>
+#include <thread>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -287,6 +292,148 @@ TEST_F(WriterTest, DeclarationSections)
     const char* words[] = {"???", "#real", "#string", "#int", "#bool", "#sampletime", "???"};
     for (int type = 0; type <= 6; ++type)
         EXPECT_STREQ(tttype_word(type), words[type]);
+}
+
+// Blocks made by threads side by side are taken one after the other in their order, however few
+// slots they share and whatever order the threads finish them in; a take that says stop leaves the
+// blocks after it unmade but for those already under way, and what a block's making throws stops
+// the taking and reaches the caller.
+TEST(BlocksMadeInOrder, AreTakenInTheirOrder)
+{
+    for (std::size_t slotCount : {1u, 2u, 3u, 8u}) {
+        SCOPED_TRACE(slotCount);
+        std::vector<std::vector<int>> slots(slotCount);
+        std::vector<int> taken;
+        std::atomic<int> makes{0};
+        makeInOrder(
+            500, 4, slots,
+            [&](std::size_t block, std::vector<int>& slot) {
+                ++makes;
+                if (block % 7 == 0)
+                    std::this_thread::sleep_for(std::chrono::microseconds(200));
+                slot.assign(block % 5 + 1, static_cast<int>(block));
+            },
+            [&](std::size_t block, const std::vector<int>& slot) {
+                EXPECT_EQ(slot.size(), block % 5 + 1);
+                taken.insert(taken.end(), slot.begin(), slot.end());
+                return true;
+            });
+        std::vector<int> expected;
+        for (int block = 0; block < 500; ++block)
+            expected.insert(expected.end(), static_cast<std::size_t>(block % 5 + 1), block);
+        EXPECT_EQ(taken, expected);
+        EXPECT_EQ(makes, 500);
+    }
+}
+
+TEST(BlocksMadeInOrder, StopWhenTakingSaysSoOrMakingThrows)
+{
+    std::vector<int> slots(3);
+    std::atomic<std::size_t> highest{0};
+    std::vector<std::size_t> taken;
+    makeInOrder(
+        1000, 4, slots,
+        [&](std::size_t block, int& slot) {
+            std::size_t seen = highest;
+            while (block > seen && !highest.compare_exchange_weak(seen, block)) {
+            }
+            slot = static_cast<int>(block);
+        },
+        [&](std::size_t block, int slot) {
+            EXPECT_EQ(static_cast<std::size_t>(slot), block);
+            taken.push_back(block);
+            return block < 10;
+        });
+    EXPECT_EQ(taken.size(), 11u);
+    EXPECT_LT(highest, 11u + slots.size());
+
+    taken.clear();
+    EXPECT_THROW(makeInOrder(
+                     1000, 4, slots,
+                     [](std::size_t block, int& slot) {
+                         if (block == 600)
+                             throw std::runtime_error("no room");
+                         slot = static_cast<int>(block);
+                     },
+                     [&](std::size_t block, int) {
+                         taken.push_back(block);
+                         return true;
+                     }),
+                 std::runtime_error);
+    ASSERT_LE(taken.size(), 600u);
+    for (std::size_t k = 0; k < taken.size(); ++k)
+        EXPECT_EQ(taken[k], k);
+
+    // In one thread alike.
+    taken.clear();
+    EXPECT_THROW(makeInOrder(
+                     10, 1, slots, [](std::size_t block, int&) { if (block == 4) throw std::runtime_error("no room"); },
+                     [&](std::size_t block, int) {
+                         taken.push_back(block);
+                         return true;
+                     }),
+                 std::runtime_error);
+    EXPECT_EQ(taken.size(), 4u);
+}
+
+// Long declaration sections are made in runs by threads of their own and handed to the files in
+// order as they are made: the text and the numbers are those of each section made in one piece.
+// The sections here span several runs and end inside one; a section whose variables have no
+// elements has no header and keeps its variables' numbers, wherever it stands.
+TEST_F(WriterTest, LongDeclarationSectionsAreMadeInRunsAsInOne)
+{
+    ClassBuilder b("many", 1);
+    for (int i = 0; i < 40000; ++i) {
+        const std::string name = "p" + std::to_string(i);
+        if (i % 5 == 0)
+            b.var(CLASS_PARAMETERS, name, {3}, TYPE_REAL, {"q"});
+        else
+            b.var(CLASS_PARAMETERS, name, {}, TYPE_INTEGER);
+    }
+    VarRec* none = b.var(CLASS_INITCONDS, "none", {0});
+    none->index = 77;
+    for (int i = 0; i < 70000; ++i)
+        b.var(CLASS_VARIABLES, "v" + std::to_string(i), i % 9 == 0 ? std::initializer_list<int>{2, 2} : std::initializer_list<int>{});
+    for (int i = 0; i < 17000; ++i)
+        b.var(BODY_INDEP_STATES, "s" + std::to_string(i));
+    VarRec* in = b.var(BODY_ALGLOOP_IN, "x_algin0", {2});
+
+    std::string inOne = "#Hclass\tmany\n#Hversion\t1\n";
+    struct Section {
+        SectionList<VarRec>* list;
+        int kind;
+    };
+    const Section sections[] = {{&b.cls->parameters, TK_PARAMETERNAME}, {&b.cls->initconds, TK_INITCONDNAME},
+                                {&b.cls->variables, TK_VARIABLENAME},   {&b.body->indep_states, TK_INDEP_STATENAME},
+                                {&b.body->algloop_in, TK_ALGLOOP_INNAME}};
+    for (const Section& section : sections)
+        ASSERT_EQ(ttwrite_declarations(*section.list, section.kind, inOne), 1);
+    std::vector<std::int32_t> numbers;
+    for (const Section& section : sections)
+        for (const VarRec* var : *section.list)
+            numbers.push_back(var->index);
+    EXPECT_EQ(none->index, 77);
+    EXPECT_EQ(b.cls->variables.last()->index, 70000 + 3 * 7778 - 1);
+    EXPECT_GT(inOne.size(), 2000000u);
+
+    for (const Section& section : sections)
+        for (VarRec* var : *section.list)
+            var->index = -1;
+    none->index = 77;
+    std::string inRuns;
+    ASSERT_EQ(ttwrite_header(b.cls, inRuns), 1);
+    EXPECT_TRUE(inRuns == inOne);
+    std::vector<std::int32_t> runNumbers;
+    for (const Section& section : sections)
+        for (const VarRec* var : *section.list)
+            runNumbers.push_back(var->index);
+    EXPECT_EQ(runNumbers, numbers);
+    EXPECT_EQ(in->index, 0);
+
+    // Both files begin with them; without equations that is all they hold.
+    ASSERT_EQ(ttwrite_code_files(b.cls, dir.path()), 1);
+    EXPECT_TRUE(readBack(dir.file("many1.l")) == inOne);
+    EXPECT_TRUE(readBack(dir.file("many1.e")) == inOne);
 }
 
 // The largest number of temporaries one equation uses decides "#DUnnamed": an equation
