@@ -1111,3 +1111,121 @@ TEST_F(WriterTest, LongSectionsAreGeneratedInPartsAsInOne)
     EXPECT_TRUE(readBack(dir.file("parts1.e")) == header + text);
     EXPECT_GT(text.size(), 1000000u);
 }
+
+namespace {
+
+/// Sections of several blocks each, and one empty:
+///   a[k] = p * k                                   (initial, k = 1..8192: one block exactly)
+///   x[1] = s * a[1]; x[k] = x[k-1] * a[...] or, every fifth k,
+///       if s > x[k-1] then x[k-1] * 2.0 else s fi  (dynamic, k = 2..24577, with jumps)
+///   s' = x[24577]                                  (dynamic)
+///   y[k] = x[k] * 2.0                              (outputs, k = 1..9000)
+/// and no inputs.
+ClassRec* buildBlocks()
+{
+    using B = ClassBuilder;
+    constexpr int kInitial = 8192;
+    constexpr int kDynamic = 3 * 8192 + 1;
+    constexpr int kOutputs = 9000;
+    ClassBuilder b("blocks", 1);
+    VarRec* p = b.var(CLASS_PARAMETERS, "p");
+    VarRec* a = b.var(CLASS_VARIABLES, "a", {kInitial});
+    VarRec* x = b.var(CLASS_VARIABLES, "x", {kDynamic});
+    VarRec* y = b.var(CLASS_VARIABLES, "y", {kOutputs});
+    VarRec* s = b.var(BODY_INDEP_STATES, "s");
+    VarRec* r = b.var(BODY_INDEP_RATES, "s_indep_rate");
+    const auto X = [&](int k) { return B::ref(x, TK_VARIABLENAME, {B::integer(k)}); };
+    const auto S = [&] { return B::ref(s, TK_INDEP_STATENAME); };
+    for (int k = 1; k <= kInitial; ++k)
+        b.eq(B::ref(a, TK_VARIABLENAME, {B::integer(k)}), B::op(TK_MULT, B::ref(p, TK_PARAMETERNAME), B::integer(k)));
+    b.eq(X(1), B::op(TK_MULT, S(), B::ref(a, TK_VARIABLENAME, {B::integer(1)})));
+    for (int k = 2; k <= kDynamic; ++k) {
+        ExprNode* right = k % 5 == 0 ? makeConditional(B::op(TK_GT, S(), X(k - 1)), B::op(TK_MULT, X(k - 1), B::num(2.0)), S())
+                                     : B::op(TK_MULT, X(k - 1), B::ref(a, TK_VARIABLENAME, {B::integer((k - 1) % kInitial + 1)}));
+        b.eq(X(k), right);
+    }
+    b.eq(B::ref(r, TK_INDEP_RATENAME), X(kDynamic));
+    for (int k = 1; k <= kOutputs; ++k)
+        b.eq(B::ref(y, TK_VARIABLENAME, {B::integer(k)}), B::op(TK_MULT, X(k), B::num(2.0)));
+    return b.cls;
+}
+
+} // namespace
+
+/// The code is counted block by block before it is generated, and generated in blocks by threads
+/// side by side, each section's blocks handed to the files in order as they come: the files hold
+/// what one pass over each whole section writes, under headers with the counts of that code, and
+/// "#DUnnamed" declares the temporaries the code uses.
+TEST_F(WriterTest, SectionsOfManyBlocksAreWrittenAsOnePassWritesThem)
+{
+    ClassRec* cls = buildBlocks();
+    ASSERT_EQ(ttwrite_code_files(cls, dir.path()), 1);
+    EXPECT_TRUE(errors.lines.empty());
+    const std::string code = readBack(dir.file("blocks1.l"));
+    const std::string text = readBack(dir.file("blocks1.e"));
+
+    std::string header;
+    ASSERT_EQ(ttwrite_header(cls, header), 1);
+    std::string inOne;
+    ASSERT_EQ(ttwrite_equations(cls, 1, nullptr), 1);
+    ASSERT_EQ(ttwrite_equations(cls, 1, &inOne), 1);
+    std::string textInOne;
+    ASSERT_EQ(ttwrite_equations(cls, 0, &textInOne), 1);
+    EXPECT_TRUE(text == header + textInOne);
+    ASSERT_GT(code.size(), header.size() + inOne.size());
+    EXPECT_TRUE(code.compare(0, header.size(), header) == 0);
+    EXPECT_TRUE(code.compare(code.size() - inOne.size(), inOne.size(), inOne) == 0);
+
+    // Between them, the temporaries: as many as the highest one used.
+    const std::string unnamed = code.substr(header.size(), code.size() - header.size() - inOne.size());
+    int highest = -1;
+    for (std::size_t at = 0; (at = inOne.find("\tU", at)) != std::string::npos; ++at)
+        highest = std::max(highest, std::atoi(inOne.c_str() + at + 2));
+    ASSERT_GT(highest, 0);
+    std::string expected = "\n#DUnnamed\t" + std::to_string(highest + 1) + "\n";
+    for (int i = 0; i <= highest; ++i)
+        expected += "\t#real\n";
+    EXPECT_EQ(unnamed, expected);
+
+    const auto counts = sectionCounts(code);
+    EXPECT_EQ(counts.count("#Einputs"), 0u);
+    EXPECT_EQ(counts.at("#EInitial").stated, 8192);
+    EXPECT_GT(counts.at("#Edynamic").stated, 3 * 8192);
+    EXPECT_EQ(counts.at("#Eoutputs").stated, 9000);
+    for (const auto& [name, count] : counts)
+        EXPECT_EQ(count.stated, count.written) << name;
+    EXPECT_NE(inOne.find("\tjfa\t"), std::string::npos);
+}
+
+/// A write that fails once the equations are under way, as on a full disk, leaves both old files
+/// as they were, with no new text beside them, and names the file and the cause.
+TEST_F(WriterTest, AWriteThatFailsAmidTheEquationsKeepsBothOldFiles)
+{
+    const std::string code = dir.write("blocks1.l", "old code\n");
+    const std::string equations = dir.write("blocks1.e", "old equations\n");
+    ClassRec* cls = buildBlocks();
+    std::string header;
+    ASSERT_EQ(ttwrite_header(cls, header), 1);
+    {
+        struct rlimit saved{};
+        ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+        void (*previous)(int) = std::signal(SIGXFSZ, SIG_IGN);
+        struct rlimit limit = saved;
+        limit.rlim_cur = header.size() + 300000;
+        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+        const int result = ttwrite_code_files(cls, dir.path());
+        setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, previous);
+        EXPECT_EQ(result, 0);
+    }
+    EXPECT_EQ(readBack(code), "old code\n");
+    EXPECT_EQ(readBack(equations), "old equations\n");
+    auto names = platform::listDirectory(dir.path());
+    ASSERT_TRUE(names);
+    EXPECT_EQ(names->size(), 4u); // ".", ".." and the old files
+    ASSERT_EQ(errors.lines.size(), 1u);
+    const std::string cause = std::string(": ") + std::strerror(EFBIG) + ".";
+    EXPECT_TRUE(errors.lines[0] == "Equations generation error : can't write file " + code + cause ||
+                errors.lines[0] == "Equations generation error : can't write file " + equations + cause)
+        << errors.lines[0];
+}
