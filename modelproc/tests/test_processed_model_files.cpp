@@ -965,7 +965,7 @@ struct Distributed {
     int errors = 0;
 };
 
-Distributed distributeLongMix(std::uint64_t seed, std::size_t parts, bool withOrder)
+Distributed distributeLongMix(std::uint64_t seed, std::size_t parts, bool withOrder, std::size_t stretch = 0)
 {
     ClassRec* cls = buildLongMix(seed, 3000);
     std::vector<EquationRec*> order;
@@ -977,7 +977,8 @@ Distributed distributeLongMix(std::uint64_t seed, std::size_t parts, bool withOr
     Distributed d;
     int errors = 0;
     ttset_error_callback([&errors](const char*, const char*, const char*, int, const char*, const char*) { ++errors; });
-    const EquationSections sections = distributeEquations(cls, true, &d.stable, parts, withOrder ? &order : nullptr);
+    const EquationSections sections =
+        distributeEquations(cls, true, &d.stable, parts, withOrder ? &order : nullptr, stretch);
     ttset_error_callback(nullptr);
     d.errors = errors;
     EXPECT_EQ(ttwrite_header(cls, d.text), 1);
@@ -992,26 +993,35 @@ Distributed distributeLongMix(std::uint64_t seed, std::size_t parts, bool withOr
 
 } // namespace
 
-/// A long list is read in parts by threads of their own, and what each part gathers is put
-/// together in list order: the sections, the misused calls reported, the references pointed at
-/// the elements that carry their values and the verdict on the re-linked list are those of the
-/// list read in one part, whether the list's order is handed over or walked.
+/// A long list is read stretch by stretch, each in parts by threads of their own, and what each
+/// part reads is put together in list order: the sections, the misused calls reported, the
+/// references pointed at the elements that carry their values and the verdict on the re-linked
+/// list are those of the whole list read in one part, whether the list's order is handed over or
+/// walked, and wherever a stretch ends (down to stretches of one equation).
 TEST_F(WriterTest, DistributionReadInPartsIsTheDistributionReadInOne)
 {
+    struct Reading {
+        std::size_t parts;
+        bool withOrder;
+        std::size_t stretch;
+    };
+    const Reading readings[] = {{2, false, 0}, {3, false, 0}, {4, true, 0},  {7, true, 0},
+                                {1, true, 1},  {2, false, 7}, {4, true, 100}, {3, false, 1000}};
     for (std::uint64_t seed : {1u, 2u, 3u, 4u, 5u, 6u}) {
         const Distributed one = distributeLongMix(seed, 1, false);
         EXPECT_GT(one.positions[SECTION_DYNAMIC].size(), 100u);
         EXPECT_GT(one.positions[SECTION_OUTPUTS].size(), 20u);
         EXPECT_GT(one.positions[SECTION_INPUTS].size(), 10u);
         EXPECT_GT(one.errors, 10);
-        for (std::size_t parts : {2u, 3u, 4u, 7u})
-            for (bool withOrder : {false, true}) {
-                const Distributed inParts = distributeLongMix(seed, parts, withOrder);
-                EXPECT_EQ(inParts.positions, one.positions) << "seed " << seed << ", " << parts << " parts";
-                EXPECT_EQ(inParts.stable, one.stable) << "seed " << seed << ", " << parts << " parts";
-                EXPECT_EQ(inParts.errors, one.errors) << "seed " << seed << ", " << parts << " parts";
-                EXPECT_TRUE(inParts.text == one.text) << "seed " << seed << ", " << parts << " parts";
-            }
+        for (const Reading& r : readings) {
+            SCOPED_TRACE(testing::Message() << "seed " << seed << ", " << r.parts << " parts, stretches of "
+                                            << r.stretch << (r.withOrder ? ", order handed over" : ""));
+            const Distributed inParts = distributeLongMix(seed, r.parts, r.withOrder, r.stretch);
+            EXPECT_EQ(inParts.positions, one.positions);
+            EXPECT_EQ(inParts.stable, one.stable);
+            EXPECT_EQ(inParts.errors, one.errors);
+            EXPECT_TRUE(inParts.text == one.text);
+        }
     }
 }
 
