@@ -165,7 +165,7 @@ struct Reference {
 };
 
 /// Equations read as one stretch unless told otherwise.
-constexpr std::size_t kStretch = std::size_t(1) << 16;
+constexpr std::size_t kStretch = std::size_t(1) << 15;
 
 /// What distribution reads of a stretch of equations, read from the records by threads side by
 /// side, so that the walks that decide read arrays rather than records scattered over memory.

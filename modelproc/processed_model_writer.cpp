@@ -887,7 +887,7 @@ void appendDeclarations(const DeclarationRun& run, std::string& out)
 }
 
 /// Variables whose declarations are made as one piece when a class is declared.
-constexpr std::size_t kDeclarationRun = 16384;
+constexpr std::size_t kDeclarationRun = 4096;
 
 /// Makes the header lines and the declaration sections, numbering the variables, and hands the
 /// text to `take` in pieces that follow one another; the runs of a long section are made by
@@ -996,7 +996,7 @@ int ttwrite_equations(ClassRec* cls, int mode, std::string* out)
 namespace {
 
 /// Equations whose code is generated as one block.
-constexpr std::size_t kBlockEquations = 8192;
+constexpr std::size_t kBlockEquations = 4096;
 
 /// A block of a section's equations, and what counting its code found.
 struct CodeBlock {

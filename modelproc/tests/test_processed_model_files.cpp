@@ -1125,7 +1125,7 @@ TEST_F(WriterTest, LongSectionsAreGeneratedInPartsAsInOne)
 namespace {
 
 /// Sections of several blocks each, and one empty:
-///   a[k] = p * k                                   (initial, k = 1..8192: one block exactly)
+///   a[k] = p * k                                   (initial, k = 1..8192: ends where a block ends)
 ///   x[1] = s * a[1]; x[k] = x[k-1] * a[...] or, every fifth k,
 ///       if s > x[k-1] then x[k-1] * 2.0 else s fi  (dynamic, k = 2..24577, with jumps)
 ///   s' = x[24577]                                  (dynamic)
