@@ -178,7 +178,7 @@ public:
     using Lists = typename Reader::Lists;
 
     /// Reads a stretch in `parts` parts (0: as many as suit its length).
-    Window(const VariableElements& elements, std::size_t parts) : m_reader{elements}, m_parts(parts) {}
+    Window(Reader reader, std::size_t parts) : m_reader(reader), m_parts(parts) {}
 
     /// Reads equations [begin, end) of `equations`; the facts of equation k are then `facts(k - begin)`.
     void read(const std::vector<EquationRec*>& equations, std::size_t begin, std::size_t end)
@@ -228,8 +228,6 @@ struct StartReader {
         std::uint8_t call = 0; ///< 1 ran or dly of a name (inputs), 2 ran or dly misused
     };
     using Lists = std::vector<Element>;
-
-    const VariableElements& elements;
 
     void read(const EquationRec* eq, Facts& f, std::vector<Element>& met) const
     {
@@ -424,7 +422,7 @@ void separateOutputs(const VariableElements& elements, EquationSections& section
     std::vector<std::size_t> usesFrom(count + 1, 0);
     ElementUses uses;
     std::vector<std::pair<ExprNode*, const ExprNode*>> redirects;
-    Window<LeftReader> window(elements, parts);
+    Window<LeftReader> window(LeftReader{elements}, parts);
 
     for (std::size_t begin = 0; begin < inputs.size(); begin += stretch) {
         const std::size_t end = std::min(inputs.size(), begin + stretch);
@@ -572,7 +570,7 @@ EquationSections distributeEquations(ClassRec* cls, bool report, bool* stable, s
     std::vector<int> misused;
     bool fixedOrder = false;
     {
-        Window<StartReader> window(elements, parts);
+        Window<StartReader> window(StartReader{}, parts);
         // Computable at the start from what initial defines so far: every element the test meets
         // is defined, up to the first one that is not, which is noted.
         const auto computableAtStart = [&](const StartReader::Facts& f) {
