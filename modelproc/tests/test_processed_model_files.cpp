@@ -23,8 +23,8 @@
 #include <sstream>
 #include <stdexcept>
 #include <sys/resource.h>
-#include <thread>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 using testsupport::ClassBuilder;
