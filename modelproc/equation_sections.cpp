@@ -154,8 +154,8 @@ struct ElementRun {
     std::int64_t count;
 };
 
-/// A name reference of a right side that the outputs' separation looks at, as it stood when
-/// distribution began: a V reference with literal indices, its variable and element; or the
+/// A name reference of a right side that the outputs' separation looks at, as it stood when its
+/// equation was read: a V reference with literal indices, its variable and element; or the
 /// elements that a V reference with a computed index puts in use.
 struct Reference {
     ExprNode* node;
@@ -164,119 +164,85 @@ struct Reference {
     std::int64_t count; ///< -1 for a literal reference, else the run's length
 };
 
-/// What distribution reads of one equation. It is gathered from the records before the walk in
-/// list order, long lists in parts by threads of their own, so that the walks that decide
-/// read arrays rather than records scattered over memory.
-struct EquationFacts {
-    const VarRec* definesVar = nullptr; ///< the element the equation defines when it is initial
-    std::int64_t definesElement = -1;
-    std::int64_t left = -1;  ///< the V element of the left side
-    std::int64_t right = -1; ///< the V element of a right side that is a single V reference
-    const ExprNode* leftSide = nullptr; ///< the left side, where a copy of it points a reference
-    const VarRec* leftVar = nullptr;
-    std::uint32_t startFrom = 0; ///< the elements initial must define first, in `Gathered::met`
-    std::uint32_t startCount = 0;
-    std::uint32_t refFrom = 0; ///< the right side's references, in `Gathered::references`
-    std::uint32_t refCount = 0;
-    std::uint32_t useFrom = 0; ///< what the left side's indices put in use, in `Gathered::uses`
-    std::uint32_t useCount = 0;
-    std::int16_t function = 0; ///< of a ran or dly call that is the whole right side
-    std::uint8_t part = 0;
-    bool startNever = false; ///< not computable at the start whatever initial defines
-    bool fixed = false;
-    bool leftIsVariable = false; ///< the left side is a V reference
-    std::uint8_t call = 0;       ///< 1 ran or dly of a name (inputs), 2 ran or dly misused
-};
+/// Equations read as one stretch unless told otherwise.
+constexpr std::size_t kStretch = std::size_t(1) << 15;
 
-/// What the equations of one part hold besides their facts.
-struct Gathered {
-    std::vector<Element> met;
-    std::vector<Reference> references;
-    std::vector<ElementRun> uses;
-};
-
-/// The equations of the class's list, in order, and what distribution reads of each.
-class EquationTable {
+/// What distribution reads of a stretch of equations, read from the records by threads side by
+/// side, so that the walks that decide read arrays rather than records scattered over memory.
+/// `Reader` reads one equation into its facts and into the lists of its part. A window is used for
+/// one stretch after another, keeping its room.
+template <class Reader>
+class Window {
 public:
-    EquationTable(const ClassRec& cls, const VariableElements& elements, std::size_t parts,
-                  const std::vector<EquationRec*>* order)
-        : m_elements(elements)
+    using Facts = typename Reader::Facts;
+    using Lists = typename Reader::Lists;
+
+    /// Reads a stretch in `parts` parts (0: as many as suit its length).
+    Window(Reader reader, std::size_t parts) : m_reader(reader), m_parts(parts) {}
+
+    /// Reads equations [begin, end) of `equations`; the facts of equation k are then `facts(k - begin)`.
+    void read(const std::vector<EquationRec*>& equations, std::size_t begin, std::size_t end)
     {
-        if (order)
-            m_equations = *order;
-        else
-            for (EquationRec* eq : cls.equations->equations)
-                m_equations.push_back(eq);
-        if (parts == 0)
-            parts = partsFor(m_equations.size(), 20000);
-        parts = std::clamp<std::size_t>(parts, 1, std::max<std::size_t>(1, m_equations.size()));
-        m_facts.resize(m_equations.size());
-        m_parts.resize(parts);
+        const std::size_t count = end - begin;
+        const std::size_t parts =
+            std::clamp<std::size_t>(m_parts ? m_parts : partsFor(count, 20000), 1, std::max<std::size_t>(1, count));
+        m_facts.resize(count);
+        if (m_lists.size() < parts)
+            m_lists.resize(parts);
+        for (Lists& lists : m_lists)
+            lists.clear();
         runParts(parts, [&](std::size_t part) {
-            const std::size_t end = partBegin(m_equations.size(), parts, part + 1);
-            for (std::size_t k = partBegin(m_equations.size(), parts, part); k < end; ++k) {
-                prefetchEquationsAhead(m_equations, k, end);
-                gather(k, static_cast<std::uint8_t>(part));
+            const std::size_t from = begin + partBegin(count, parts, part);
+            const std::size_t to = begin + partBegin(count, parts, part + 1);
+            Lists& lists = m_lists[part];
+            for (std::size_t k = from; k < to; ++k) {
+                prefetchEquationsAhead(equations, k, to);
+                Facts& f = m_facts[k - begin];
+                f = Facts{};
+                f.part = static_cast<std::uint8_t>(part);
+                m_reader.read(equations[k], f, lists);
             }
         });
     }
-
-    std::size_t size() const { return m_equations.size(); }
-    EquationRec* equation(std::size_t k) const { return m_equations[k]; }
-    const EquationFacts& facts(std::size_t k) const { return m_facts[k]; }
-    std::span<const Element> met(std::size_t k) const
-    {
-        const EquationFacts& f = m_facts[k];
-        return {m_parts[f.part].met.data() + f.startFrom, f.startCount};
-    }
-    std::span<const Reference> references(std::size_t k) const
-    {
-        const EquationFacts& f = m_facts[k];
-        return {m_parts[f.part].references.data() + f.refFrom, f.refCount};
-    }
-    std::span<const ElementRun> leftUses(std::size_t k) const
-    {
-        const EquationFacts& f = m_facts[k];
-        return {m_parts[f.part].uses.data() + f.useFrom, f.useCount};
-    }
+    const Facts& facts(std::size_t i) const { return m_facts[i]; }
+    const Lists& lists(const Facts& f) const { return m_lists[f.part]; }
 
 private:
-    /// The elements a V reference puts in use, as the outputs' separation counts them: its own
-    /// element, or all of its variable's when an index is computed; none for any other name.
-    void addUse(const ExprNode* ref, std::vector<ElementRun>& uses) const
-    {
-        if (ref->kind != TK_VARIABLENAME)
-            return;
-        const std::int64_t e = m_elements.of(ref);
-        if (e >= 0) {
-            uses.push_back({e, 1});
-            return;
-        }
-        const VarRec* var = ref->var();
-        const std::int64_t base = m_elements.base(var);
-        if (base >= 0)
-            uses.push_back({base, elementCount(var->dim)});
-    }
+    Reader m_reader;
+    std::size_t m_parts;
+    std::vector<Facts> m_facts;
+    std::vector<Lists> m_lists;
+};
 
-    void gather(std::size_t k, std::uint8_t part)
+/// Reads what the walk that puts equations in initial, inputs or dynamic needs of one.
+struct StartReader {
+    struct Facts {
+        const VarRec* definesVar = nullptr; ///< the element the equation defines when it is initial
+        std::int64_t definesElement = -1;
+        std::uint32_t metFrom = 0; ///< the elements initial must define first, in its part's list
+        std::uint32_t metCount = 0;
+        std::int16_t function = 0; ///< of a ran or dly call that is the whole right side
+        std::uint8_t part = 0;
+        bool startNever = false; ///< not computable at the start whatever initial defines
+        bool fixed = false;
+        std::uint8_t call = 0; ///< 1 ran or dly of a name (inputs), 2 ran or dly misused
+    };
+    using Lists = std::vector<Element>;
+
+    void read(const EquationRec* eq, Facts& f, std::vector<Element>& met) const
     {
-        EquationRec* eq = m_equations[k];
-        EquationFacts& f = m_facts[k];
-        Gathered& g = m_parts[part];
-        f.part = part;
         f.fixed = eq->fixed != 0;
         const ExprNode* left = eq->left;
         const ExprNode* right = eq->right;
-
-        f.startFrom = static_cast<std::uint32_t>(g.met.size());
-        f.startNever = !walkAtStart(right, g.met) || !left;
+        f.metFrom = static_cast<std::uint32_t>(met.size());
+        f.startNever = !walkAtStart(right, met) || !left;
         if (!f.startNever)
             for (const ExprNode* index : left->index)
-                if (!walkAtStart(index, g.met)) {
+                if (!walkAtStart(index, met)) {
                     f.startNever = true;
                     break;
                 }
-        f.startCount = static_cast<std::uint32_t>(g.met.size() - f.startFrom);
+        f.metCount = static_cast<std::uint32_t>(met.size() - f.metFrom);
         if (left) {
             const std::int64_t element = literalElement(left);
             if (element >= 0 && isNameKind(left->kind) && left->kind >= TK_PARAMETERNAME) {
@@ -289,37 +255,112 @@ private:
             f.call = first && isNameKind(first->kind) ? 1 : 2;
             f.function = static_cast<std::int16_t>(right->function);
         }
+    }
+};
 
+/// Reads what the outputs' separation needs of an equation: its left side and the V references
+/// of its right side.
+struct LeftReader {
+    struct Facts {
+        std::int64_t left = -1;  ///< the V element of the left side
+        std::int64_t right = -1; ///< the V element of a right side that is a single V reference
+        const ExprNode* leftSide = nullptr; ///< the left side, where a copy of it points a reference
+        const VarRec* leftVar = nullptr;
+        std::uint32_t refFrom = 0; ///< the right side's references, in its part's lists
+        std::uint32_t refCount = 0;
+        std::uint32_t useFrom = 0; ///< what the left side's indices put in use, in its part's lists
+        std::uint32_t useCount = 0;
+        std::uint8_t part = 0;
+        bool leftIsVariable = false; ///< the left side is a V reference
+    };
+    struct Lists {
+        std::vector<Reference> references;
+        std::vector<ElementRun> uses;
+        void clear()
+        {
+            references.clear();
+            uses.clear();
+        }
+    };
+
+    const VariableElements& elements;
+
+    /// The elements a V reference puts in use, as the outputs' separation counts them: its own
+    /// element, or all of its variable's when an index is computed; none for any other name.
+    void addUse(const ExprNode* ref, std::vector<ElementRun>& uses) const
+    {
+        if (ref->kind != TK_VARIABLENAME)
+            return;
+        const std::int64_t e = elements.of(ref);
+        if (e >= 0) {
+            uses.push_back({e, 1});
+            return;
+        }
+        const VarRec* var = ref->var();
+        const std::int64_t base = elements.base(var);
+        if (base >= 0)
+            uses.push_back({base, elementCount(var->dim)});
+    }
+
+    void read(EquationRec* eq, Facts& f, Lists& lists) const
+    {
+        const ExprNode* left = eq->left;
         f.leftIsVariable = left && left->kind == TK_VARIABLENAME;
-        f.left = m_elements.of(left);
+        f.left = elements.of(left);
         f.leftSide = left;
         f.leftVar = left ? left->var() : nullptr;
-        f.right = m_elements.of(right);
-        f.refFrom = static_cast<std::uint32_t>(g.references.size());
+        f.right = elements.of(eq->right);
+        f.refFrom = static_cast<std::uint32_t>(lists.references.size());
         forEachName(eq->right, false, isNameKind, [&](ExprNode* ref) {
             if (ref->kind != TK_VARIABLENAME)
                 return;
-            const std::int64_t e = m_elements.of(ref);
+            const std::int64_t e = elements.of(ref);
             if (e >= 0) {
-                g.references.push_back({ref, ref->var(), e, -1});
+                lists.references.push_back({ref, ref->var(), e, -1});
                 return;
             }
             const VarRec* var = ref->var();
-            const std::int64_t base = m_elements.base(var);
-            g.references.push_back({ref, var, base, base >= 0 ? elementCount(var->dim) : 0});
+            const std::int64_t base = elements.base(var);
+            lists.references.push_back({ref, var, base, base >= 0 ? elementCount(var->dim) : 0});
         });
-        f.refCount = static_cast<std::uint32_t>(g.references.size() - f.refFrom);
-        f.useFrom = static_cast<std::uint32_t>(g.uses.size());
+        f.refCount = static_cast<std::uint32_t>(lists.references.size() - f.refFrom);
+        f.useFrom = static_cast<std::uint32_t>(lists.uses.size());
         if (left)
             for (ExprNode* index : left->index)
-                forEachName(index, false, isNameKind, [&](ExprNode* ref) { addUse(ref, g.uses); });
-        f.useCount = static_cast<std::uint32_t>(g.uses.size() - f.useFrom);
+                forEachName(index, false, isNameKind, [&](ExprNode* ref) { addUse(ref, lists.uses); });
+        f.useCount = static_cast<std::uint32_t>(lists.uses.size() - f.useFrom);
+    }
+};
+
+/// The V elements that equations put in use, one equation after the other, kept small: an element
+/// alone as its number, a run of several as its first element's number made negative and the
+/// run's length.
+class ElementUses {
+public:
+    void add(std::int64_t first, std::int64_t count)
+    {
+        if (count == 1) {
+            m_items.push_back(first);
+        } else {
+            m_items.push_back(-1 - first);
+            m_items.push_back(count);
+        }
+    }
+    std::size_t size() const { return m_items.size(); }
+    /// Marks the elements that the uses [from, to) put in use.
+    void markInUse(std::size_t from, std::size_t to, std::vector<char>& inUse) const
+    {
+        for (std::size_t u = from; u < to; ++u) {
+            const std::int64_t item = m_items[u];
+            if (item >= 0)
+                inUse[static_cast<std::size_t>(item)] = 1;
+            else
+                std::fill_n(inUse.begin() + (-1 - item), m_items[++u], 1);
+        }
     }
 
-    const VariableElements& m_elements;
-    std::vector<EquationRec*> m_equations;
-    std::vector<EquationFacts> m_facts;
-    std::vector<Gathered> m_parts;
+private:
+    std::vector<std::int64_t> m_items;
 };
 
 /// Whether the outputs are separated the same way again once the list is re-linked as dynamic
@@ -328,15 +369,14 @@ private:
 /// of the elements, which the walk from the end finds in the new order. That walk is made here
 /// over what each equation uses, as `separateOutputs` recorded it.
 bool separatedAlike(std::size_t count, const std::vector<char>& marked, const std::vector<std::int64_t>& left,
-                    const std::vector<std::size_t>& usesFrom, const std::vector<ElementRun>& uses, std::size_t total)
+                    const std::vector<std::size_t>& usesFrom, const ElementUses& uses, std::size_t total)
 {
     std::vector<char> inUse(total, 0);
     const auto walk = [&](std::size_t k) {
         const std::int64_t l = left[k];
         if (l >= 0 && !inUse[static_cast<std::size_t>(l)])
             return;
-        for (std::size_t u = usesFrom[k]; u < usesFrom[k + 1]; ++u)
-            std::fill_n(inUse.begin() + uses[u].first, uses[u].count, 1);
+        uses.markInUse(usesFrom[k], usesFrom[k + 1], inUse);
     };
     for (std::size_t k = count; k-- > 0;)
         if (marked[k])
@@ -350,116 +390,131 @@ bool separatedAlike(std::size_t count, const std::vector<char>& marked, const st
     return true;
 }
 
-/// Moves the copies and the equations only the outputs need from dynamic to outputs; `dynamic`
-/// holds the positions in `table` of the dynamic equations. `stable` is cleared when
-/// distributing the re-linked list might not give the same sections: when the copies run in a
-/// circle, or the outputs would be told apart otherwise. (A reference is only ever pointed at the
-/// source of a copy, and a copy is left to dynamic only while its source is undefined at the
-/// start, which the caller checks.)
-void separateOutputs(const EquationTable& table, const VariableElements& elements, const std::vector<std::size_t>& inputs,
-                     const std::vector<std::size_t>& dynamic, EquationSections& sections, bool& stable)
+/// Points the references at the elements noted, by threads side by side for many.
+void redirectAll(const std::vector<std::pair<ExprNode*, const ExprNode*>>& redirects)
 {
+    const std::size_t parts = partsFor(redirects.size(), 20000);
+    runParts(parts, [&](std::size_t part) {
+        const std::size_t end = partBegin(redirects.size(), parts, part + 1);
+        for (std::size_t r = partBegin(redirects.size(), parts, part); r < end; ++r)
+            redirectReference(redirects[r].first, redirects[r].second);
+    });
+}
+
+/// Moves the copies and the equations only the outputs need from dynamic to outputs, reading the
+/// inputs and the dynamic equations stretch by stretch. `stable` is cleared when distributing the
+/// re-linked list might not give the same sections: when the copies run in a circle, or the
+/// outputs would be told apart otherwise. (A reference is only ever pointed at the source of a
+/// copy, and a copy is left to dynamic only while its source is undefined at the start, which the
+/// caller checks.)
+void separateOutputs(const VariableElements& elements, EquationSections& sections, bool& stable, std::size_t parts,
+                     std::size_t stretch)
+{
+    const std::vector<EquationRec*>& inputs = sections[SECTION_INPUTS];
+    std::vector<EquationRec*>& dynamic = sections[SECTION_DYNAMIC];
     const std::size_t count = dynamic.size();
     auto total = static_cast<std::size_t>(elements.total());
     std::vector<const ExprNode*> definition(total, nullptr);
     std::vector<const VarRec*> definitionVar(total, nullptr);
     std::vector<std::int64_t> alias(total, -1);
-    std::vector<char> inUse(total, 0);
     std::vector<char> marked(count, 0);
     std::vector<std::int64_t> left(count, -1);
     std::vector<std::size_t> usesFrom(count + 1, 0);
-    std::vector<ElementRun> uses;
+    ElementUses uses;
     std::vector<std::pair<ExprNode*, const ExprNode*>> redirects;
+    Window<LeftReader> window(LeftReader{elements}, parts);
 
-    for (std::size_t k : inputs) {
-        const std::int64_t e = table.facts(k).left;
-        if (e >= 0) {
-            definition[static_cast<std::size_t>(e)] = table.facts(k).leftSide;
-            definitionVar[static_cast<std::size_t>(e)] = table.facts(k).leftVar;
+    for (std::size_t begin = 0; begin < inputs.size(); begin += stretch) {
+        const std::size_t end = std::min(inputs.size(), begin + stretch);
+        window.read(inputs, begin, end);
+        for (std::size_t k = begin; k < end; ++k) {
+            const LeftReader::Facts& facts = window.facts(k - begin);
+            if (facts.left >= 0) {
+                definition[static_cast<std::size_t>(facts.left)] = facts.leftSide;
+                definitionVar[static_cast<std::size_t>(facts.left)] = facts.leftVar;
+            }
         }
     }
 
-    for (std::size_t k = count; k-- > 0;) {
-        if (!table.facts(dynamic[k]).leftIsVariable)
-            break;
-        marked[k] = 1;
-    }
+    // The equations after the last one whose left side is not a V reference.
+    std::size_t trailing = 0;
+    for (std::size_t begin = 0; begin < count; begin += stretch) {
+        const std::size_t end = std::min(count, begin + stretch);
+        window.read(dynamic, begin, end);
+        for (std::size_t k = begin; k < end; ++k) {
+            const LeftReader::Facts& facts = window.facts(k - begin);
+            const LeftReader::Lists& lists = window.lists(facts);
+            if (!facts.leftIsVariable)
+                trailing = k + 1;
+            usesFrom[k] = uses.size();
+            for (std::uint32_t r = facts.refFrom; r < facts.refFrom + facts.refCount; ++r) {
+                const Reference& ref = lists.references[r];
+                if (ref.count >= 0) {
+                    if (ref.count > 0)
+                        uses.add(ref.first, ref.count);
+                    continue;
+                }
+                // Follow the copies to the element that carries the value.
+                std::int64_t e = ref.first;
+                std::size_t guard = 0;
+                for (; alias[static_cast<std::size_t>(e)] >= 0 && guard < total; ++guard)
+                    e = alias[static_cast<std::size_t>(e)];
+                if (guard == total)
+                    stable = false;
+                const ExprNode* source = definition[static_cast<std::size_t>(e)];
+                if (!source) {
+                    uses.add(ref.first, 1);
+                    continue;
+                }
+                if (e == ref.first && definitionVar[static_cast<std::size_t>(e)] == ref.var) {
+                    // Already the element itself: pointing it there again would change nothing written.
+                    uses.add(e, 1);
+                    continue;
+                }
+                if (source->index.count() == 0) {
+                    // Nothing to copy: the reference is pointed there once the stretch is walked.
+                    redirects.push_back({ref.node, source});
+                    uses.add(e, 1);
+                    continue;
+                }
+                if (redirectReference(ref.node, source)) {
+                    uses.add(e, 1);
+                    continue;
+                }
+                // Out of memory halfway: the reference is counted as it now stands.
+                const std::int64_t now = elements.of(ref.node);
+                if (now >= 0)
+                    uses.add(now, 1);
+            }
+            for (std::uint32_t u = facts.useFrom; u < facts.useFrom + facts.useCount; ++u)
+                uses.add(lists.uses[u].first, lists.uses[u].count);
 
-    for (std::size_t k = 0; k < count; ++k) {
-        const std::size_t position = dynamic[k];
-        const EquationFacts& facts = table.facts(position);
-        usesFrom[k] = uses.size();
-        for (const Reference& ref : table.references(position)) {
-            if (ref.count >= 0) {
-                if (ref.count > 0)
-                    uses.push_back({ref.first, ref.count});
+            const std::int64_t l = facts.left;
+            left[k] = l;
+            if (l < 0)
                 continue;
+            definition[static_cast<std::size_t>(l)] = facts.leftSide;
+            definitionVar[static_cast<std::size_t>(l)] = facts.leftVar;
+            const std::int64_t r = facts.right;
+            if (r >= 0 && r != l) {
+                alias[static_cast<std::size_t>(l)] = r;
+                marked[k] = 1;
             }
-            // Follow the copies to the element that carries the value.
-            std::int64_t e = ref.first;
-            std::size_t guard = 0;
-            for (; alias[static_cast<std::size_t>(e)] >= 0 && guard < total; ++guard)
-                e = alias[static_cast<std::size_t>(e)];
-            if (guard == total)
-                stable = false;
-            const ExprNode* source = definition[static_cast<std::size_t>(e)];
-            if (!source) {
-                uses.push_back({ref.first, 1});
-                continue;
-            }
-            if (e == ref.first && definitionVar[static_cast<std::size_t>(e)] == ref.var) {
-                // Already the element itself: pointing it there again would change nothing written.
-                uses.push_back({e, 1});
-                continue;
-            }
-            if (source->index.count() == 0) {
-                // Nothing to copy: the reference is pointed there once the walk is done.
-                redirects.push_back({ref.node, source});
-                uses.push_back({e, 1});
-                continue;
-            }
-            if (redirectReference(ref.node, source)) {
-                uses.push_back({e, 1});
-                continue;
-            }
-            // Out of memory halfway: the reference is counted as it now stands.
-            const std::int64_t now = elements.of(ref.node);
-            if (now >= 0)
-                uses.push_back({now, 1});
         }
-        for (const ElementRun& run : table.leftUses(position))
-            uses.push_back(run);
-
-        const std::int64_t l = facts.left;
-        left[k] = l;
-        if (l < 0)
-            continue;
-        definition[static_cast<std::size_t>(l)] = facts.leftSide;
-        definitionVar[static_cast<std::size_t>(l)] = facts.leftVar;
-        const std::int64_t r = facts.right;
-        if (r >= 0 && r != l) {
-            alias[static_cast<std::size_t>(l)] = r;
-            marked[k] = 1;
-        }
+        // A reference pointed elsewhere stays the same node, so the equations' chains of names hold.
+        redirectAll(redirects);
+        redirects.clear();
     }
     usesFrom[count] = uses.size();
-    // A reference pointed elsewhere stays the same node, so the equations' chains of names hold.
-    if (!redirects.empty()) {
-        const std::size_t parts = partsFor(redirects.size(), 20000);
-        runParts(parts, [&](std::size_t part) {
-            const std::size_t end = partBegin(redirects.size(), parts, part + 1);
-            for (std::size_t r = partBegin(redirects.size(), parts, part); r < end; ++r)
-                redirectReference(redirects[r].first, redirects[r].second);
-        });
-    }
+    std::fill(marked.begin() + static_cast<std::ptrdiff_t>(trailing), marked.end(), 1);
 
     // From the end: an equation whose element nothing later uses puts nothing in use.
+    std::vector<char> inUse(total, 0);
     for (std::size_t k = count; k-- > 0;) {
         const std::int64_t l = left[k];
         if (l >= 0 && !inUse[static_cast<std::size_t>(l)])
             continue;
-        for (std::size_t u = usesFrom[k]; u < usesFrom[k + 1]; ++u)
-            std::fill_n(inUse.begin() + uses[u].first, uses[u].count, 1);
+        uses.markInUse(usesFrom[k], usesFrom[k + 1], inUse);
     }
 
     for (std::size_t k = 0; k < count; ++k)
@@ -469,10 +524,15 @@ void separateOutputs(const EquationTable& table, const VariableElements& element
     if (stable)
         stable = separatedAlike(count, marked, left, usesFrom, uses, total);
 
-    std::vector<EquationRec*>& kept = sections[SECTION_DYNAMIC];
-    kept.clear();
-    for (std::size_t k = 0; k < count; ++k)
-        (marked[k] ? sections[SECTION_OUTPUTS] : kept).push_back(table.equation(dynamic[k]));
+    std::vector<EquationRec*>& outputs = sections[SECTION_OUTPUTS];
+    std::size_t kept = 0;
+    for (std::size_t k = 0; k < count; ++k) {
+        if (marked[k])
+            outputs.push_back(dynamic[k]);
+        else
+            dynamic[kept++] = dynamic[k];
+    }
+    dynamic.resize(kept);
 }
 
 } // namespace
@@ -484,7 +544,7 @@ const char* equationSectionHeader(int section)
 }
 
 EquationSections distributeEquations(ClassRec* cls, bool report, bool* stable, std::size_t parts,
-                                     const std::vector<EquationRec*>* order)
+                                     const std::vector<EquationRec*>* order, std::size_t stretch)
 {
     EquationSections sections;
     bool alike = true;
@@ -493,61 +553,72 @@ EquationSections distributeEquations(ClassRec* cls, bool report, bool* stable, s
             *stable = alike;
         return sections;
     }
+    std::vector<EquationRec*> listed;
+    if (!order) {
+        for (EquationRec* eq : cls->equations->equations)
+            listed.push_back(eq);
+        order = &listed;
+    }
+    const std::vector<EquationRec*>& equations = *order;
+    if (stretch == 0)
+        stretch = kStretch;
     const VariableElements elements(*cls);
-    const EquationTable table(*cls, elements, parts, order);
     DefinedElements defined;
     // Elements that kept an equation out of initial; defined later, they might not keep it out.
     std::vector<Element> undefined;
     // The functions of the ran and dly calls whose first argument is not a name, in order.
     std::vector<int> misused;
-    std::vector<std::size_t> inputs;
-    std::vector<std::size_t> dynamic;
-    // Computable at the start from what initial defines so far: every element the test meets is
-    // defined, up to the first one that is not, which is noted.
-    const auto computableAtStart = [&](std::size_t k) {
-        for (const Element& e : table.met(k))
-            if (defined.count(e) == 0) {
-                undefined.push_back(e);
-                return false;
+    bool fixedOrder = false;
+    {
+        Window<StartReader> window(StartReader{}, parts);
+        // Computable at the start from what initial defines so far: every element the test meets
+        // is defined, up to the first one that is not, which is noted.
+        const auto computableAtStart = [&](const StartReader::Facts& f) {
+            const std::vector<Element>& met = window.lists(f);
+            for (std::uint32_t m = f.metFrom; m < f.metFrom + f.metCount; ++m)
+                if (defined.count(met[m]) == 0) {
+                    undefined.push_back(met[m]);
+                    return false;
+                }
+            return !f.startNever;
+        };
+        // One walk over the list, stretch by stretch; a fixed-order equation, which puts every
+        // equation in a fixed order, starts the walk again in that order.
+        const auto classify = [&](bool inFixedOrder) {
+            for (auto& section : sections)
+                section.clear();
+            defined.clear();
+            undefined.clear();
+            misused.clear();
+            for (std::size_t begin = 0; begin < equations.size(); begin += stretch) {
+                const std::size_t end = std::min(equations.size(), begin + stretch);
+                window.read(equations, begin, end);
+                for (std::size_t k = begin; k < end; ++k) {
+                    const StartReader::Facts& f = window.facts(k - begin);
+                    EquationRec* eq = equations[k];
+                    if (f.fixed && !inFixedOrder)
+                        return false;
+                    if (!inFixedOrder && computableAtStart(f)) {
+                        sections[SECTION_INITIAL].push_back(eq);
+                        if (f.definesVar)
+                            defined.insert({f.definesVar, f.definesElement});
+                        continue;
+                    }
+                    if (f.call == 1) {
+                        sections[SECTION_INPUTS].push_back(eq);
+                        continue;
+                    }
+                    if (f.call == 2)
+                        misused.push_back(f.function);
+                    sections[SECTION_DYNAMIC].push_back(eq);
+                }
             }
-        return !table.facts(k).startNever;
-    };
-    // One walk over the list; a fixed-order equation, which puts every equation in a fixed order,
-    // starts the walk again in that order.
-    const auto classify = [&](bool fixedOrder) {
-        for (auto& section : sections)
-            section.clear();
-        defined.clear();
-        undefined.clear();
-        misused.clear();
-        inputs.clear();
-        dynamic.clear();
-        for (std::size_t k = 0; k < table.size(); ++k) {
-            const EquationFacts& f = table.facts(k);
-            EquationRec* eq = table.equation(k);
-            if (f.fixed && !fixedOrder)
-                return false;
-            if (!fixedOrder && computableAtStart(k)) {
-                sections[SECTION_INITIAL].push_back(eq);
-                if (f.definesVar)
-                    defined.insert({f.definesVar, f.definesElement});
-                continue;
-            }
-            if (f.call == 1) {
-                sections[SECTION_INPUTS].push_back(eq);
-                inputs.push_back(k);
-                continue;
-            }
-            if (f.call == 2)
-                misused.push_back(f.function);
-            sections[SECTION_DYNAMIC].push_back(eq);
-            dynamic.push_back(k);
-        }
-        return true;
-    };
-    const bool fixedOrder = !classify(false);
-    if (fixedOrder)
-        classify(true);
+            return true;
+        };
+        fixedOrder = !classify(false);
+        if (fixedOrder)
+            classify(true);
+    }
     if (report)
         for (int function : misused) {
             std::string message = "Wrong usage of function ";
@@ -561,8 +632,9 @@ EquationSections distributeEquations(ClassRec* cls, bool report, bool* stable, s
                 alike = false;
                 break;
             }
-    if (!fixedOrder && !dynamic.empty())
-        separateOutputs(table, elements, inputs, dynamic, sections, alike);
+    std::vector<Element>().swap(undefined);
+    if (!fixedOrder && !sections[SECTION_DYNAMIC].empty())
+        separateOutputs(elements, sections, alike, parts, stretch);
     if (stable)
         *stable = alike;
     return sections;

@@ -26,10 +26,12 @@ const char* equationSectionHeader(int section);
 /// variables); misuse of ran or dly is reported through the error hook when `report`.
 /// `stable` is set when distributing the list again, once re-linked as these sections, is known
 /// to give the same sections; cleared when it might not.
-/// A long list is read in `parts` parts by threads of their own (0: as many as suit its length).
-/// `order`, when given, holds the list's equations in list order.
+/// The list is read in stretches of `stretch` equations (0: as many as suit), each in `parts`
+/// parts by threads of their own (0: as many as suit its length), so that what is read of the
+/// equations is held for a stretch at a time. `order`, when given, holds the list's equations in
+/// list order.
 EquationSections distributeEquations(ClassRec* cls, bool report, bool* stable = nullptr, std::size_t parts = 0,
-                                     const std::vector<EquationRec*>* order = nullptr);
+                                     const std::vector<EquationRec*>* order = nullptr, std::size_t stretch = 0);
 
 /// Re-links the class's equation list as initial, inputs, dynamic, outputs.
 void relinkEquations(ClassRec* cls, const EquationSections& sections);

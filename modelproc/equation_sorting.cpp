@@ -520,8 +520,8 @@ private:
     // that become ready wait, in list order, for the current round or the next
 
     struct Reference {
-        int equation = 0;
         std::int64_t unknown = 0; ///< matching elements not yet known
+        int equation = 0;
         bool blocking = false;    ///< counted in its equation's unknown count
         bool dead = false;        ///< retagged to an always-known kind by a tear
     };
@@ -533,9 +533,9 @@ private:
         m_leftFrom.assign(static_cast<std::size_t>(n) + 1, 0);
         m_owner.assign(n, -1);
         m_notReady.assign(n, 0);
-        // Each element's waiting references, in the order they are met: gathered as pairs, then
-        // laid out element by element in one array.
-        std::vector<std::pair<std::int64_t, int>> waits;
+        // Each element's waiting references, in the order they are met: the elements of each
+        // reference gathered one reference after the other, then laid out element by element.
+        std::vector<std::int64_t> waits;
         for (int i = 0; i < n; ++i) {
             prefetchEquationsAhead(m_order, static_cast<std::size_t>(i), static_cast<std::size_t>(n));
             EquationRec* eq = m_order[i];
@@ -545,12 +545,11 @@ private:
             m_leftSlots.insert(m_leftSlots.end(), m_scratch.begin(), m_scratch.end());
             forCountedReferences(eq, eq->right, [&](const ExprNode* ref) {
                 elementSlots(ref, m_scratch);
-                const int id = static_cast<int>(m_refs.size());
                 Reference r;
                 r.equation = i;
                 for (std::int64_t e : m_scratch) {
                     ++r.unknown;
-                    waits.emplace_back(e, id);
+                    waits.push_back(e);
                 }
                 // A reference that matches no element never becomes known.
                 r.blocking = true;
@@ -560,15 +559,17 @@ private:
         }
         m_leftFrom[static_cast<std::size_t>(n)] = m_leftSlots.size();
         m_waitingFrom.assign(m_known.size() + 1, 0);
-        for (const auto& wait : waits)
-            ++m_waitingFrom[static_cast<std::size_t>(wait.first) + 1];
+        for (std::int64_t e : waits)
+            ++m_waitingFrom[static_cast<std::size_t>(e) + 1];
         for (std::size_t e = 0; e + 1 < m_waitingFrom.size(); ++e)
             m_waitingFrom[e + 1] += m_waitingFrom[e];
         m_waiting.resize(waits.size());
         {
             std::vector<std::size_t> next(m_waitingFrom.begin(), m_waitingFrom.end() - 1);
-            for (const auto& wait : waits)
-                m_waiting[next[static_cast<std::size_t>(wait.first)]++] = wait.second;
+            std::size_t at = 0;
+            for (std::size_t id = 0; id < m_refs.size(); ++id)
+                for (std::int64_t k = 0; k < m_refs[id].unknown; ++k)
+                    m_waiting[next[static_cast<std::size_t>(waits[at++])]++] = static_cast<int>(id);
         }
 
         int block = -1;

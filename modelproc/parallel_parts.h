@@ -1,12 +1,14 @@
 // Walks over long lists of equations: in parts, each done by a thread of its own, and with the
-// records asked for ahead of their turn.
+// records asked for ahead of their turn; and blocks made side by side but taken in their order.
 #pragma once
 
 #include "modelproc/model_records.h"
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstddef>
 #include <exception>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -61,4 +63,95 @@ void runParts(std::size_t parts, const Work& work)
     for (const std::exception_ptr& failure : failures)
         if (failure)
             std::rethrow_exception(failure);
+}
+
+/// Makes `count` blocks and hands each one to `take(block, slot)` in this thread, in the blocks'
+/// order. `make(block, slot)` fills one of the slots, by up to `workers` threads of their own when
+/// there are two blocks or more; a slot is filled again once it has been taken, so that no more
+/// blocks than slots are held at once. `take` returns false to stop: the blocks not yet made are
+/// not made. What `make` or `take` throws is rethrown once the threads are done.
+template <class Slot, class Make, class Take>
+void makeInOrder(std::size_t count, std::size_t workers, std::vector<Slot>& slots, const Make& make, const Take& take)
+{
+    const std::size_t n = slots.size();
+    if (count == 0 || n == 0)
+        return;
+    if (workers < 2 || count < 2 || n < 2) {
+        for (std::size_t block = 0; block < count; ++block) {
+            make(block, slots[0]);
+            if (!take(block, slots[0]))
+                return;
+        }
+        return;
+    }
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::size_t next = 0;                       // the next block to make
+    std::size_t taken = 0;                      // the blocks taken so far
+    std::vector<std::size_t> made(n, count);    // the block each slot holds, once made
+    bool stop = false;
+    std::exception_ptr failure;
+    const auto fail = [&](std::exception_ptr e) {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (!failure)
+            failure = e;
+        stop = true;
+    };
+    const auto work = [&] {
+        for (;;) {
+            std::size_t block = 0;
+            {
+                std::unique_lock<std::mutex> lock(mutex);
+                if (stop || next == count)
+                    return;
+                block = next++;
+                // The slot is free once the block made in it before has been taken.
+                changed.wait(lock, [&] { return stop || taken + n > block; });
+                if (stop)
+                    return;
+            }
+            try {
+                make(block, slots[block % n]);
+            } catch (...) {
+                fail(std::current_exception());
+                changed.notify_all();
+                return;
+            }
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+                made[block % n] = block;
+            }
+            changed.notify_all();
+        }
+    };
+    {
+        std::vector<std::jthread> threads;
+        for (std::size_t w = 0; w < std::min(workers, count); ++w)
+            threads.emplace_back(work);
+        for (std::size_t block = 0; block < count; ++block) {
+            {
+                std::unique_lock<std::mutex> lock(mutex);
+                changed.wait(lock, [&] { return stop || made[block % n] == block; });
+                if (stop)
+                    break;
+            }
+            bool more = false;
+            try {
+                more = take(block, slots[block % n]);
+            } catch (...) {
+                fail(std::current_exception());
+            }
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+                ++taken;
+                if (!more)
+                    stop = true;
+            }
+            changed.notify_all();
+            if (!more)
+                break;
+        }
+    }
+    if (failure)
+        std::rethrow_exception(failure);
 }

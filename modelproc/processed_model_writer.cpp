@@ -12,13 +12,14 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <exception>
-#include <list>
 #include <optional>
+#include <span>
 #include <string_view>
 #include <thread>
 #include <utility>
@@ -248,8 +249,8 @@ int instructionCount(const ExprNode* root, bool withDestination)
 /// Generates the code form of one section's equations.
 class CodeGenerator {
 public:
-    /// Generates into `out` (null: counts only); the first instruction is `first` of its section.
-    /// What cannot be written is reported only when `report`.
+    /// Generates into `out` (null: counts only, without making the operands' texts); the first
+    /// instruction is `first` of its section. What cannot be written is reported only when `report`.
     CodeGenerator(std::string* out, int first, bool report) : m_out(out), m_instruction(first), m_report(report) {}
     explicit CodeGenerator(std::string* out) : CodeGenerator(out, 0, true) {}
 
@@ -276,13 +277,18 @@ public:
     }
 
     int instructions() const { return m_instruction; }
-    /// Whether a jump was generated: only a jump names an instruction by its number.
-    bool jumps() const { return m_jumps; }
     int maxTemporaries() const { return m_maxTemporaries; }
     bool failed() const { return m_failed; }
 
 private:
-    std::string newTemporary() { return "U" + std::to_string(m_temporaries++); }
+    std::string newTemporary()
+    {
+        if (!m_out) {
+            ++m_temporaries;
+            return {};
+        }
+        return "U" + std::to_string(m_temporaries++);
+    }
 
     void emit(const char* mnemonic, std::initializer_list<std::string_view> operands)
     {
@@ -300,6 +306,8 @@ private:
 
     std::string leafOperand(const ExprNode* node)
     {
+        if (!m_out && isLiteral(node))
+            return {};
         switch (node->kind) {
         case TK_REAL: return realLiteralText(node->realValue);
         case TK_INTEGER: return std::to_string(node->intValue);
@@ -313,9 +321,9 @@ private:
         if (!letter) {
             report(formatMessage("<error while writing code: var. token %d not known>", node->kind));
             m_failed = true;
-            return std::to_string(number);
+            return m_out ? std::to_string(number) : std::string();
         }
-        return letter + std::to_string(number);
+        return m_out ? letter + std::to_string(number) : std::string();
     }
 
     /// One pending step of the code of an expression. The generator runs a stack of these instead
@@ -535,16 +543,13 @@ private:
         switch (f.phase++) {
         case 0: operand(node->left, nullptr); return;
         case 1: {
-            const int jfa = m_instruction;
-            m_jumps = true;
-            emit("jfa", {std::to_string(jfa + std::max(1, instructionCount(node->right, true)) + 2), f.values[0]});
+            emit("jfa", {jumpTarget(node->right, 2), f.values[0]});
             const std::string result = f.target;
             operand(node->right, &result);
             return;
         }
         case 2: {
-            const int jmp = m_instruction;
-            emit("jmp", {std::to_string(jmp + std::max(1, instructionCount(node->extra, true)) + 1)});
+            emit("jmp", {jumpTarget(node->extra, 1)});
             const std::string result = f.target;
             operand(node->extra, &result);
             return;
@@ -620,6 +625,15 @@ private:
         finish(f.target);
     }
 
+    /// The number of the instruction `after` instructions past the code of `branch`, which is
+    /// generated into a destination from the instruction after the jump now emitted.
+    std::string jumpTarget(const ExprNode* branch, int after) const
+    {
+        if (!m_out)
+            return {};
+        return std::to_string(m_instruction + std::max(1, instructionCount(branch, true)) + after);
+    }
+
     void wrongOpcode()
     {
         report("<error while writing code: wrong opcode in expression>");
@@ -636,7 +650,6 @@ private:
     std::vector<Frame> m_stack; ///< the frames of `run`, kept from one expression to the next
     int m_instruction;
     bool m_report;
-    bool m_jumps = false;
     int m_temporaries = 0;
     int m_maxTemporaries = 0;
     bool m_failed = false;
@@ -723,7 +736,8 @@ struct PendingFile {
         : path(std::move(target)), temporary(temporaryBeside(path)), file(temporary)
     {
     }
-    void append(const std::vector<std::string_view>& pieces) { file.write(pieces); }
+    /// Appends the text; false once the file failed.
+    bool append(std::string_view text) { return file.write(std::span<const std::string_view>(&text, 1)); }
     /// The new text is complete: it becomes the temporary file.
     void finish()
     {
@@ -792,11 +806,20 @@ char kindLetter(int kind)
 
 namespace {
 
-/// The declaration section of a kind: its header line in `head`, a line per element in `lines`,
-/// numbering the variables; a kind without a section (algebraic-loop inputs) is numbered only.
-/// False for a kind that has no letter. A list without elements has no section, and its
-/// variables keep their numbers.
-bool declarationSection(SectionList<VarRec>& list, int kind, std::string& head, std::string& lines)
+/// A run of variables of one declaration section whose lines are made as one piece; the first
+/// run of a section begins with the section's header line.
+struct DeclarationRun {
+    const DeclarationKind* kind;
+    VarRec* first;
+    std::size_t variables = 0;
+    std::int64_t elements = -1; ///< the section's, for its header; -1 in a run after the first
+};
+
+/// Numbers the variables of a kind's declaration section and adds the runs of at most `perRun`
+/// variables that its lines are made in; a kind without a section (algebraic-loop inputs) is
+/// numbered only. False for a kind that has no letter. A list without elements has no section,
+/// and its variables keep their numbers.
+bool planDeclarationSection(SectionList<VarRec>& list, int kind, std::size_t perRun, std::vector<DeclarationRun>& runs)
 {
     const DeclarationKind* k = findKind(kind);
     if (!k)
@@ -805,47 +828,72 @@ bool declarationSection(SectionList<VarRec>& list, int kind, std::string& head, 
         numberVariables(list); // algebraic-loop inputs are referenced but never declared
         return true;
     }
+    const std::size_t firstRun = runs.size();
     std::int64_t count = 0;
+    std::size_t inRun = perRun;
     std::vector<std::pair<VarRec*, std::int32_t>> unnumbered; // while no element has been met
     for (VarRec* var : list) {
         if (count == 0)
             unnumbered.emplace_back(var, var->index);
         var->index = static_cast<std::int32_t>(count);
+        if (inRun == perRun) {
+            runs.push_back({k, var});
+            inRun = 0;
+        }
+        ++runs.back().variables;
+        ++inRun;
+        count += elementCount(var->dim);
+    }
+    if (count == 0) {
+        for (const auto& [var, index] : unnumbered)
+            var->index = index;
+        runs.resize(firstRun);
+        return true;
+    }
+    runs[firstRun].elements = count;
+    return true;
+}
+
+/// Appends the lines of a run of declarations: one per element, with its aliases.
+void appendDeclarations(const DeclarationRun& run, std::string& out)
+{
+    if (run.elements >= 0) {
+        out += '\n';
+        out += run.kind->header;
+        out += '\t' + std::to_string(run.elements) + '\n';
+    }
+    VarRec* var = run.first;
+    for (std::size_t v = 0; v < run.variables; ++v, var = SectionList<VarRec>::after(var)) {
         Dimensions d = dimensionsOf(*var);
         std::int64_t elements = elementCount(var->dim);
         const char* type = tttype_word(var->at);
         std::array<char, 48> indexBuffer;
         const std::string_view name = var->name.empty() ? std::string_view("Noname") : std::string_view(var->name);
         for (std::int64_t e = 0; e < elements; ++e) {
-            lines += '\t';
-            lines += type;
-            lines += '\t';
-            lines += name;
+            out += '\t';
+            out += type;
+            out += '\t';
+            out += name;
             const std::string_view index = indexText(indexBuffer, d, e);
-            lines += index;
+            out += index;
             for (std::string_view alias : var->aliases) {
-                lines += '\t';
-                lines += alias;
-                lines += index;
+                out += '\t';
+                out += alias;
+                out += index;
             }
-            lines += '\n';
+            out += '\n';
         }
-        count += elements;
     }
-    if (count == 0) {
-        for (const auto& [var, index] : unnumbered)
-            var->index = index;
-        return true;
-    }
-    head += '\n';
-    head += k->header;
-    head += '\t' + std::to_string(count) + '\n';
-    return true;
 }
 
-/// The header lines and the declaration sections in pieces that follow one another; each
-/// section is made by a thread of its own. `ok` as `ttwrite_header` returns it.
-std::vector<std::string> headerParts(ClassRec* cls, bool& ok)
+/// Variables whose declarations are made as one piece when a class is declared.
+constexpr std::size_t kDeclarationRun = 4096;
+
+/// Makes the header lines and the declaration sections, numbering the variables, and hands the
+/// text to `take` in pieces that follow one another; the runs of a long section are made by
+/// threads of their own, a few at a time. False as `ttwrite_header` returns 0.
+template <class Take>
+bool makeDeclarations(ClassRec* cls, const Take& take)
 {
     struct Section {
         SectionList<VarRec>* list;
@@ -863,27 +911,37 @@ std::vector<std::string> headerParts(ClassRec* cls, bool& ok)
         sections.push_back({&body->algloop_out, TK_ALGLOOP_OUTNAME});
         sections.push_back({&body->algloop_in, TK_ALGLOOP_INNAME});
     }
-    std::vector<std::string> parts(1 + 2 * sections.size());
-    parts[0] = "#Hclass\t" + (cls->name.empty() ? std::string("NONAME") : cls->name) + '\n';
-    parts[0] += "#Hversion\t" + std::to_string(cls->version) + '\n';
-    std::vector<char> done(sections.size(), 0);
-    runParts(sections.size(), [&](std::size_t i) {
-        done[i] = declarationSection(*sections[i].list, sections[i].kind, parts[1 + 2 * i], parts[2 + 2 * i]);
-    });
-    ok = std::find(done.begin(), done.end(), 0) == done.end();
-    return parts;
+    std::string head = "#Hclass\t" + (cls->name.empty() ? std::string("NONAME") : cls->name) + '\n';
+    head += "#Hversion\t" + std::to_string(cls->version) + '\n';
+    take(std::string_view(head));
+    bool ok = true;
+    std::vector<DeclarationRun> runs;
+    for (const Section& section : sections)
+        ok = planDeclarationSection(*section.list, section.kind, kDeclarationRun, runs) && ok;
+    const std::size_t workers = partsFor(runs.size(), 1);
+    std::vector<std::string> slots(2 * workers);
+    makeInOrder(
+        runs.size(), workers, slots,
+        [&](std::size_t r, std::string& text) {
+            text.clear();
+            appendDeclarations(runs[r], text);
+        },
+        [&](std::size_t, const std::string& text) {
+            take(std::string_view(text));
+            return true;
+        });
+    return ok;
 }
 
 } // namespace
 
 int ttwrite_declarations(SectionList<VarRec>& list, int kind, std::string& out)
 {
-    std::string head;
-    std::string lines;
-    if (!declarationSection(list, kind, head, lines))
+    std::vector<DeclarationRun> runs;
+    if (!planDeclarationSection(list, kind, ~std::size_t(0), runs))
         return 0;
-    out += head;
-    out += lines;
+    for (const DeclarationRun& run : runs)
+        appendDeclarations(run, out);
     return 1;
 }
 
@@ -891,10 +949,7 @@ int ttwrite_header(ClassRec* cls, std::string& out)
 {
     if (!cls)
         return 0;
-    bool ok = true;
-    std::vector<std::string> parts = headerParts(cls, ok);
-    joinParts(parts, out);
-    return ok ? 1 : 0;
+    return makeDeclarations(cls, [&out](std::string_view text) { out += text; }) ? 1 : 0;
 }
 
 int ttwrite_equations(ClassRec* cls, int mode, std::string* out)
@@ -940,102 +995,144 @@ int ttwrite_equations(ClassRec* cls, int mode, std::string* out)
 
 namespace {
 
-/// The code of one section's equations in parts that follow one another, the count of its
-/// instructions and the most temporaries an equation needs.
-struct SectionCode {
-    std::vector<std::string> parts;
-    std::vector<std::string> text; ///< the equations' text in parts, when asked for
+/// Equations whose code is generated as one block.
+constexpr std::size_t kBlockEquations = 4096;
+
+/// A block of a section's equations, and what counting its code found.
+struct CodeBlock {
+    std::size_t section;
+    std::size_t begin; ///< its equations in the section
+    std::size_t end;
+    int first = 0; ///< the number of its first instruction in the section
     int instructions = 0;
-    int maxTemporaries = 0;
+    int temporaries = 0; ///< the most one of its equations needs
+    bool failed = false;
 };
 
-/// Generates the code of the equations in one thread, reporting what cannot be written when
-/// `report`, and with `withText` their text beside it.
-bool generateInOrder(const std::vector<EquationRec*>& equations, SectionCode& code, bool report, bool withText)
+/// Threads that count or generate the code of `equations` equations.
+std::size_t codeWorkers(std::size_t equations)
 {
-    code.parts.assign(1, std::string());
-    code.text.assign(withText ? 1 : 0, std::string());
-    CodeGenerator generator(&code.parts[0], 0, report);
-    for (std::size_t k = 0; k < equations.size(); ++k) {
-        prefetchEquationsAhead(equations, k, equations.size());
-        generator.equation(equations[k], static_cast<int>(k) + 1);
-        if (withText)
-            writeEquationText(equations[k], code.text[0]);
-    }
-    code.instructions = generator.instructions();
-    code.maxTemporaries = generator.maxTemporaries();
-    return !generator.failed();
+    return partsFor(equations, kBlockEquations);
 }
 
-/// Generates the code of the equations. A long list is generated in parts by threads of their
-/// own, each numbering its instructions from 0; a part with a jump in it (the jumps of a
-/// conditional name instructions by number) is generated again once the number of its first
-/// instruction is known. With `withText` the text of each equation is written beside its code,
-/// while its records are at hand. Nothing is reported; false when an equation cannot be written.
-bool generateQuietly(const std::vector<EquationRec*>& equations, SectionCode& code, bool withText)
+/// Counts the instructions and temporaries of the distributed sections' code in blocks, threads
+/// side by side, into `blocks`, and leaves each section's instruction count and the most
+/// temporaries one equation needs in `state`; false when an equation cannot be written. Should
+/// one fail, the sections are counted again one after the other, so that what cannot be written
+/// is reported in order when `report`.
+bool countCode(const EquationSections& sections, WriterState& state, std::vector<CodeBlock>& blocks, bool report)
 {
-    code = SectionCode{};
-    const std::size_t parts = partsFor(equations.size());
-    if (parts <= 1)
-        return generateInOrder(equations, code, false, withText);
-    const auto begin = [&](std::size_t part) { return partBegin(equations.size(), parts, part); };
-    std::vector<int> first(parts + 1, 0);
-    std::vector<int> temporaries(parts, 0);
-    std::vector<char> failed(parts, 0);
-    std::vector<char> jumps(parts, 0);
-    std::vector<std::string> texts(parts);
-    std::vector<std::string> equationTexts(withText ? parts : 0);
-    const auto generate = [&](std::size_t part, bool again) {
-        texts[part].clear();
-        CodeGenerator generator(&texts[part], first[part], false);
-        for (std::size_t k = begin(part); k < begin(part + 1); ++k) {
-            prefetchEquationsAhead(equations, k, begin(part + 1));
-            generator.equation(equations[k], 0);
-            if (withText && !again)
-                writeEquationText(equations[k], equationTexts[part]);
-        }
-        temporaries[part] = generator.maxTemporaries();
-        failed[part] = generator.failed();
-        jumps[part] = generator.jumps();
-        return generator.instructions() - first[part];
-    };
-    const auto anyFailed = [&] { return std::find(failed.begin(), failed.end(), 1) != failed.end(); };
-    std::vector<int> counted(parts, 0);
-    runParts(parts, [&](std::size_t part) { counted[part] = generate(part, false); });
-    if (anyFailed())
-        return false;
-    for (std::size_t part = 0; part < parts; ++part)
-        first[part + 1] = first[part] + counted[part];
-    runParts(parts, [&](std::size_t part) {
-        if (part > 0 && jumps[part])
-            generate(part, true);
-    });
-    code.parts = std::move(texts);
-    code.text = std::move(equationTexts);
-    code.instructions = first[parts];
-    code.maxTemporaries = *std::max_element(temporaries.begin(), temporaries.end());
-    return true;
-}
-
-/// Generates the code of each section into buffers of its own, the sections side by side,
-/// leaving each section's instruction count and the most temporaries one equation needs in
-/// `state`; false when an equation cannot be written. Should one fail, the sections are generated
-/// again one after the other, so that what cannot be written is reported in order when `report`.
-bool generateSectionCode(const EquationSections& sections, WriterState& state, std::array<SectionCode, 4>& code,
-                         bool report, bool withText)
-{
-    std::array<char, 4> generated{};
-    runParts(4, [&](std::size_t s) { generated[s] = generateQuietly(sections[s], code[s], withText); });
-    const bool ok = std::find(generated.begin(), generated.end(), 0) == generated.end();
-    if (!ok)
-        for (std::size_t s = 0; s < 4; ++s)
-            generateInOrder(sections[s], code[s], report, withText);
-    state.maxTemporaries = 0;
+    blocks.clear();
+    std::size_t equations = 0;
     for (std::size_t s = 0; s < 4; ++s) {
-        state.counts[s] = code[s].instructions;
-        state.maxTemporaries = std::max(state.maxTemporaries, code[s].maxTemporaries);
+        for (std::size_t begin = 0; begin < sections[s].size(); begin += kBlockEquations)
+            blocks.push_back({s, begin, std::min(sections[s].size(), begin + kBlockEquations)});
+        equations += sections[s].size();
     }
+    std::atomic<std::size_t> next{0};
+    runParts(codeWorkers(equations), [&](std::size_t) {
+        for (std::size_t b; (b = next++) < blocks.size();) {
+            CodeBlock& block = blocks[b];
+            const std::vector<EquationRec*>& section = sections[block.section];
+            CodeGenerator generator(nullptr, 0, false);
+            for (std::size_t k = block.begin; k < block.end; ++k) {
+                prefetchEquationsAhead(section, k, block.end);
+                generator.equation(section[k], 0);
+            }
+            block.instructions = generator.instructions();
+            block.temporaries = generator.maxTemporaries();
+            block.failed = generator.failed();
+        }
+    });
+    int counts[4] = {0, 0, 0, 0};
+    state.maxTemporaries = 0;
+    bool ok = true;
+    for (CodeBlock& block : blocks) {
+        block.first = counts[block.section];
+        counts[block.section] += block.instructions;
+        state.maxTemporaries = std::max(state.maxTemporaries, block.temporaries);
+        ok = ok && !block.failed;
+    }
+    std::copy(counts, counts + 4, state.counts);
+    if (!ok && report)
+        for (const std::vector<EquationRec*>& section : sections) {
+            CodeGenerator generator(nullptr, 0, true);
+            for (std::size_t k = 0; k < section.size(); ++k)
+                generator.equation(section[k], static_cast<int>(k) + 1);
+        }
     return ok;
+}
+
+/// What the generation of one block makes: its code and, when asked for, its equations' text.
+struct BlockText {
+    std::string code;
+    std::string text;
+    bool asCounted = false;
+};
+
+/// Generates the code of the distributed sections block by block, threads side by side, with
+/// each equation's text beside its code when `withText` (while its records are at hand), and
+/// hands each section's header and then its blocks to `take(code, text)` in order, holding no more
+/// than a few blocks at once; `take` returns false to stop. False when a block's code does not
+/// come out as `countCode` counted it.
+template <class Take>
+bool generateCode(const EquationSections& sections, const WriterState& state, const std::vector<CodeBlock>& blocks,
+                  bool withText, const Take& take)
+{
+    std::size_t equations = 0;
+    for (const auto& section : sections)
+        equations += section.size();
+    const std::size_t workers = codeWorkers(equations);
+    std::vector<BlockText> slots(2 * workers);
+    std::size_t opened = 0;
+    const auto openUpTo = [&](std::size_t section) {
+        for (; opened <= section && opened < 4; ++opened) {
+            std::string header;
+            sectionHeader(header, static_cast<int>(opened), state.counts[opened]);
+            if (!header.empty() && !take(std::string_view(header), std::string_view(header)))
+                return false;
+        }
+        return true;
+    };
+    bool asCounted = true;
+    bool taking = true;
+    makeInOrder(
+        blocks.size(), workers, slots,
+        [&](std::size_t b, BlockText& slot) {
+            const CodeBlock& block = blocks[b];
+            const std::vector<EquationRec*>& section = sections[block.section];
+            slot.code.clear();
+            slot.text.clear();
+            CodeGenerator generator(&slot.code, block.first, false);
+            for (std::size_t k = block.begin; k < block.end; ++k) {
+                prefetchEquationsAhead(section, k, block.end);
+                generator.equation(section[k], 0);
+                if (withText)
+                    writeEquationText(section[k], slot.text);
+            }
+            slot.asCounted = generator.instructions() == block.first + block.instructions &&
+                             generator.maxTemporaries() == block.temporaries && generator.failed() == block.failed;
+        },
+        [&](std::size_t b, const BlockText& slot) {
+            asCounted = slot.asCounted;
+            taking = asCounted && openUpTo(blocks[b].section) &&
+                     take(std::string_view(slot.code), std::string_view(slot.text));
+            return taking;
+        });
+    if (taking)
+        openUpTo(3);
+    return asCounted;
+}
+
+/// The "#DUnnamed" section that declares the temporaries; none without temporaries.
+std::string unnamedSection(int temporaries)
+{
+    if (temporaries <= 0)
+        return {};
+    std::string text = "\n#DUnnamed\t" + std::to_string(temporaries) + '\n';
+    for (int i = 0; i < temporaries; ++i)
+        text += "\t#real\n";
+    return text;
 }
 
 /// Re-links the class's list as the sections, which hold the equations of `order`, the list as
@@ -1071,103 +1168,51 @@ std::vector<EquationRec*> concatenated(const EquationSections& sections)
 }
 
 /// Distributes the class's equations for the files into `state.sections`, leaving the list
-/// linked that way; `first` is the first distribution, whose errors are the ones reported.
-/// `order`, when given, is the list's order.
-void distributeForFiles(ClassRec* cls, WriterState& state, EquationSections& first,
+/// linked that way. When the re-linked list is distributed otherwise, the first distribution,
+/// whose errors are the ones reported, is left in `first`. `order`, when given, is the list's
+/// order.
+void distributeForFiles(ClassRec* cls, WriterState& state, std::optional<EquationSections>& first,
                         const std::vector<EquationRec*>* order = nullptr)
 {
     bool stable = false;
-    first = distributeEquations(cls, true, &stable, 0, order);
+    state.sections = distributeEquations(cls, true, &stable, 0, order);
     if (order)
-        relinkDistributed(cls, *order, first);
+        relinkDistributed(cls, *order, state.sections);
     else
-        relinkEquations(cls, first);
+        relinkEquations(cls, state.sections);
     // The files hold the distribution of the list as the first one re-linked it, which is most
     // often the same; when it may not be, the list is distributed again.
-    state.sections = first;
     if (!stable) {
+        first = std::move(state.sections);
         if (order) {
-            const std::vector<EquationRec*> relinked = concatenated(first);
+            const std::vector<EquationRec*> relinked = concatenated(*first);
             state.sections = distributeEquations(cls, false, nullptr, 0, &relinked);
             relinkDistributed(cls, relinked, state.sections);
         } else {
             state.sections = distributeEquations(cls, false);
             relinkEquations(cls, state.sections);
         }
+        if (state.sections == *first)
+            first.reset();
     }
     state.cls = cls;
 }
 
-/// The text of a file that is written in pieces, in order.
-class FileText {
-public:
-    void add(std::string text)
-    {
-        if (!text.empty())
-            m_pieces.push_back(m_held.emplace_back(std::move(text)));
-    }
-    void add(std::vector<std::string>& texts)
-    {
-        for (std::string& text : texts)
-            add(std::move(text));
-    }
-    /// Adds the four sections, each under its header with the section's instruction count.
-    void addSections(const WriterState& state, std::array<std::vector<std::string>, 4>& texts)
-    {
-        for (std::size_t s = 0; s < 4; ++s) {
-            std::string header;
-            sectionHeader(header, static_cast<int>(s), state.counts[s]);
-            add(std::move(header));
-            add(texts[s]);
-        }
-    }
-    const std::vector<std::string_view>& pieces() const { return m_pieces; }
-    /// Appends the whole text.
-    void appendTo(std::string& out) const
-    {
-        std::size_t size = out.size();
-        for (std::string_view piece : m_pieces)
-            size += piece.size();
-        out.reserve(size);
-        for (std::string_view piece : m_pieces)
-            out += piece;
-    }
-
-private:
-    std::list<std::string> m_held; ///< a list, so that a piece stays where it is
-    std::vector<std::string_view> m_pieces;
-};
-
-/// Generates the code of the distributed sections into `code`, leaving their instruction counts
-/// and temporaries in `state`; with `withText` the sections' text too.
-bool generateFileCode(const ClassRec* cls, WriterState& state, const EquationSections& first,
-                      std::array<SectionCode, 4>& code, bool withText = false)
+/// Counts the code of the distributed sections into `blocks`, leaving their instruction counts
+/// and temporaries in `state`; the errors reported are those of the first distribution.
+bool countFileCode(const ClassRec* cls, WriterState& state, const std::optional<EquationSections>& first,
+                   std::vector<CodeBlock>& blocks)
 {
-    const bool same = state.sections == first;
-    bool ok = generateSectionCode(first, state, code, true, withText && same);
-    if (!same) {
-        // Its errors were reported the first time.
-        ok = generateSectionCode(state.sections, state, code, false, withText) && ok;
+    bool ok = true;
+    if (first) {
+        // Its errors are reported; the code is that of the list distributed again.
+        ok = countCode(*first, state, blocks, true);
+        ok = countCode(state.sections, state, blocks, false) && ok;
+    } else {
+        ok = countCode(state.sections, state, blocks, true);
     }
     state.counted = cls;
     return ok;
-}
-
-/// Adds the temporaries' declarations and the code of the distributed sections. The sections'
-/// instruction counts and the temporaries come before the code, which is why the code of each
-/// section is generated into buffers of its own first.
-void addCode(const WriterState& state, std::array<SectionCode, 4>& code, FileText& out)
-{
-    if (state.maxTemporaries > 0) {
-        std::string temporaries = "\n#DUnnamed\t" + std::to_string(state.maxTemporaries) + '\n';
-        for (int i = 0; i < state.maxTemporaries; ++i)
-            temporaries += "\t#real\n";
-        out.add(std::move(temporaries));
-    }
-    std::array<std::vector<std::string>, 4> texts;
-    for (std::size_t s = 0; s < 4; ++s)
-        texts[s] = std::move(code[s].parts);
-    out.addSections(state, texts);
 }
 
 /// Runs `work` in a thread of its own until the end of the scope, keeping what it throws.
@@ -1210,13 +1255,15 @@ int ttwrite_code_equations(ClassRec* cls, std::string& out)
     if (!cls || !cls->equations)
         return 0;
     WriterState& state = writerState();
-    EquationSections first;
+    std::optional<EquationSections> first;
     distributeForFiles(cls, state, first);
-    std::array<SectionCode, 4> code;
-    const bool ok = generateFileCode(cls, state, first, code);
-    FileText text;
-    addCode(state, code, text);
-    text.appendTo(out);
+    std::vector<CodeBlock> blocks;
+    const bool ok = countFileCode(cls, state, first, blocks);
+    out += unnamedSection(state.maxTemporaries);
+    generateCode(state.sections, state, blocks, false, [&out](std::string_view code, std::string_view) {
+        out += code;
+        return true;
+    });
     return ok ? 1 : 0;
 }
 
@@ -1250,46 +1297,45 @@ int writeFiles(ClassRec* cls, const std::string& directory, const std::string& b
     // The declarations, which both files start with, are made and written while the equations
     // are distributed: each of the two reads what the other leaves as it is.
     WriterState& state = writerState();
-    std::vector<std::string> header;
     bool headerOk = false;
-    EquationSections first;
-    // Both files begin with the declarations, which go into the files' new texts at once; the
-    // rest follows once the code is generated, and the texts replace the old files only then.
+    std::optional<EquationSections> first;
+    // Both files begin with the declarations, which go into the files' new texts as they are
+    // made; the rest follows block by block once the code is counted, and the texts replace the
+    // old files only when both are complete.
     PendingFile codeFile(MakeCodeFileName(directory, base));
     PendingFile equationFile(MakeEquationFileName(directory, base));
     {
         Worker declarations([&] {
-            header = headerParts(cls, headerOk);
-            if (!headerOk)
-                return;
-            const std::vector<std::string_view> pieces(header.begin(), header.end());
-            codeFile.append(pieces);
-            equationFile.append(pieces);
+            headerOk = makeDeclarations(cls, [&](std::string_view text) {
+                codeFile.append(text);
+                equationFile.append(text);
+            });
         });
         distributeForFiles(cls, state, first, order);
         declarations.finish();
     }
-    // Each equation's text is written beside its code.
-    std::array<SectionCode, 4> sectionCode;
-    const bool codeOk = generateFileCode(cls, state, first, sectionCode, true) && headerOk;
-    std::array<std::vector<std::string>, 4> sectionText;
-    for (std::size_t s = 0; s < 4; ++s)
-        sectionText[s] = std::move(sectionCode[s].text);
+    // The code file states each section's instruction count and the temporaries before the
+    // code, which is why the code is counted before it is generated.
+    std::vector<CodeBlock> blocks;
+    const bool codeOk = countFileCode(cls, state, first, blocks) && headerOk;
+    first.reset();
     if (!codeOk)
         return 0; // the old files stay: a half-generated code file must not look current
-    // The rest of each file follows in the pieces it was made in, the equation file's while the
-    // code file's.
-    FileText code;
-    addCode(state, sectionCode, code);
-    FileText equations;
-    equations.addSections(state, sectionText);
+    codeFile.append(unnamedSection(state.maxTemporaries));
+    // Each equation's text is made beside its code, and both go to their files block by block.
+    const bool generated = generateCode(state.sections, state, blocks, true,
+                                        [&](std::string_view code, std::string_view text) {
+                                            const bool codeWritten = codeFile.append(code);
+                                            return equationFile.append(text) && codeWritten;
+                                        });
+    if (!generated) {
+        reportError("<error while writing code: the code differs from its count>");
+        return 0;
+    }
     {
-        Worker equationWriter([&] {
-            equationFile.append(equations.pieces());
-            equationFile.finish();
-        });
+        // Each new text is flushed to the disk while the other is.
+        Worker equationWriter([&] { equationFile.finish(); });
         try {
-            codeFile.append(code.pieces());
             codeFile.finish();
             equationWriter.finish();
         } catch (...) {

@@ -2,6 +2,7 @@
 #include "modelproc/display_hooks.h"
 #include "modelproc/equation_sections.h"
 #include "modelproc/equation_text.h"
+#include "modelproc/parallel_parts.h"
 #include "modelproc/processed_model_writer.h"
 #include "modelproc/record_release.h"
 #include "modelproc/tests/class_builder.h"
@@ -13,13 +14,17 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <atomic>
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <map>
 #include <sstream>
+#include <stdexcept>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 using testsupport::ClassBuilder;
@@ -287,6 +292,148 @@ TEST_F(WriterTest, DeclarationSections)
     const char* words[] = {"???", "#real", "#string", "#int", "#bool", "#sampletime", "???"};
     for (int type = 0; type <= 6; ++type)
         EXPECT_STREQ(tttype_word(type), words[type]);
+}
+
+// Blocks made by threads side by side are taken one after the other in their order, however few
+// slots they share and whatever order the threads finish them in; a take that says stop leaves the
+// blocks after it unmade but for those already under way, and what a block's making throws stops
+// the taking and reaches the caller.
+TEST(BlocksMadeInOrder, AreTakenInTheirOrder)
+{
+    for (std::size_t slotCount : {1u, 2u, 3u, 8u}) {
+        SCOPED_TRACE(slotCount);
+        std::vector<std::vector<int>> slots(slotCount);
+        std::vector<int> taken;
+        std::atomic<int> makes{0};
+        makeInOrder(
+            500, 4, slots,
+            [&](std::size_t block, std::vector<int>& slot) {
+                ++makes;
+                if (block % 7 == 0)
+                    std::this_thread::sleep_for(std::chrono::microseconds(200));
+                slot.assign(block % 5 + 1, static_cast<int>(block));
+            },
+            [&](std::size_t block, const std::vector<int>& slot) {
+                EXPECT_EQ(slot.size(), block % 5 + 1);
+                taken.insert(taken.end(), slot.begin(), slot.end());
+                return true;
+            });
+        std::vector<int> expected;
+        for (int block = 0; block < 500; ++block)
+            expected.insert(expected.end(), static_cast<std::size_t>(block % 5 + 1), block);
+        EXPECT_EQ(taken, expected);
+        EXPECT_EQ(makes, 500);
+    }
+}
+
+TEST(BlocksMadeInOrder, StopWhenTakingSaysSoOrMakingThrows)
+{
+    std::vector<int> slots(3);
+    std::atomic<std::size_t> highest{0};
+    std::vector<std::size_t> taken;
+    makeInOrder(
+        1000, 4, slots,
+        [&](std::size_t block, int& slot) {
+            std::size_t seen = highest;
+            while (block > seen && !highest.compare_exchange_weak(seen, block)) {
+            }
+            slot = static_cast<int>(block);
+        },
+        [&](std::size_t block, int slot) {
+            EXPECT_EQ(static_cast<std::size_t>(slot), block);
+            taken.push_back(block);
+            return block < 10;
+        });
+    EXPECT_EQ(taken.size(), 11u);
+    EXPECT_LT(highest, 11u + slots.size());
+
+    taken.clear();
+    EXPECT_THROW(makeInOrder(
+                     1000, 4, slots,
+                     [](std::size_t block, int& slot) {
+                         if (block == 600)
+                             throw std::runtime_error("no room");
+                         slot = static_cast<int>(block);
+                     },
+                     [&](std::size_t block, int) {
+                         taken.push_back(block);
+                         return true;
+                     }),
+                 std::runtime_error);
+    ASSERT_LE(taken.size(), 600u);
+    for (std::size_t k = 0; k < taken.size(); ++k)
+        EXPECT_EQ(taken[k], k);
+
+    // In one thread alike.
+    taken.clear();
+    EXPECT_THROW(makeInOrder(
+                     10, 1, slots, [](std::size_t block, int&) { if (block == 4) throw std::runtime_error("no room"); },
+                     [&](std::size_t block, int) {
+                         taken.push_back(block);
+                         return true;
+                     }),
+                 std::runtime_error);
+    EXPECT_EQ(taken.size(), 4u);
+}
+
+// Long declaration sections are made in runs by threads of their own and handed to the files in
+// order as they are made: the text and the numbers are those of each section made in one piece.
+// The sections here span several runs and end inside one; a section whose variables have no
+// elements has no header and keeps its variables' numbers, wherever it stands.
+TEST_F(WriterTest, LongDeclarationSectionsAreMadeInRunsAsInOne)
+{
+    ClassBuilder b("many", 1);
+    for (int i = 0; i < 40000; ++i) {
+        const std::string name = "p" + std::to_string(i);
+        if (i % 5 == 0)
+            b.var(CLASS_PARAMETERS, name, {3}, TYPE_REAL, {"q"});
+        else
+            b.var(CLASS_PARAMETERS, name, {}, TYPE_INTEGER);
+    }
+    VarRec* none = b.var(CLASS_INITCONDS, "none", {0});
+    none->index = 77;
+    for (int i = 0; i < 70000; ++i)
+        b.var(CLASS_VARIABLES, "v" + std::to_string(i), i % 9 == 0 ? std::initializer_list<int>{2, 2} : std::initializer_list<int>{});
+    for (int i = 0; i < 17000; ++i)
+        b.var(BODY_INDEP_STATES, "s" + std::to_string(i));
+    VarRec* in = b.var(BODY_ALGLOOP_IN, "x_algin0", {2});
+
+    std::string inOne = "#Hclass\tmany\n#Hversion\t1\n";
+    struct Section {
+        SectionList<VarRec>* list;
+        int kind;
+    };
+    const Section sections[] = {{&b.cls->parameters, TK_PARAMETERNAME}, {&b.cls->initconds, TK_INITCONDNAME},
+                                {&b.cls->variables, TK_VARIABLENAME},   {&b.body->indep_states, TK_INDEP_STATENAME},
+                                {&b.body->algloop_in, TK_ALGLOOP_INNAME}};
+    for (const Section& section : sections)
+        ASSERT_EQ(ttwrite_declarations(*section.list, section.kind, inOne), 1);
+    std::vector<std::int32_t> numbers;
+    for (const Section& section : sections)
+        for (const VarRec* var : *section.list)
+            numbers.push_back(var->index);
+    EXPECT_EQ(none->index, 77);
+    EXPECT_EQ(b.cls->variables.last()->index, 70000 + 3 * 7778 - 1);
+    EXPECT_GT(inOne.size(), 2000000u);
+
+    for (const Section& section : sections)
+        for (VarRec* var : *section.list)
+            var->index = -1;
+    none->index = 77;
+    std::string inRuns;
+    ASSERT_EQ(ttwrite_header(b.cls, inRuns), 1);
+    EXPECT_TRUE(inRuns == inOne);
+    std::vector<std::int32_t> runNumbers;
+    for (const Section& section : sections)
+        for (const VarRec* var : *section.list)
+            runNumbers.push_back(var->index);
+    EXPECT_EQ(runNumbers, numbers);
+    EXPECT_EQ(in->index, 0);
+
+    // Both files begin with them; without equations that is all they hold.
+    ASSERT_EQ(ttwrite_code_files(b.cls, dir.path()), 1);
+    EXPECT_TRUE(readBack(dir.file("many1.l")) == inOne);
+    EXPECT_TRUE(readBack(dir.file("many1.e")) == inOne);
 }
 
 // The largest number of temporaries one equation uses decides "#DUnnamed": an equation
@@ -818,7 +965,7 @@ struct Distributed {
     int errors = 0;
 };
 
-Distributed distributeLongMix(std::uint64_t seed, std::size_t parts, bool withOrder)
+Distributed distributeLongMix(std::uint64_t seed, std::size_t parts, bool withOrder, std::size_t stretch = 0)
 {
     ClassRec* cls = buildLongMix(seed, 3000);
     std::vector<EquationRec*> order;
@@ -830,7 +977,8 @@ Distributed distributeLongMix(std::uint64_t seed, std::size_t parts, bool withOr
     Distributed d;
     int errors = 0;
     ttset_error_callback([&errors](const char*, const char*, const char*, int, const char*, const char*) { ++errors; });
-    const EquationSections sections = distributeEquations(cls, true, &d.stable, parts, withOrder ? &order : nullptr);
+    const EquationSections sections =
+        distributeEquations(cls, true, &d.stable, parts, withOrder ? &order : nullptr, stretch);
     ttset_error_callback(nullptr);
     d.errors = errors;
     EXPECT_EQ(ttwrite_header(cls, d.text), 1);
@@ -845,26 +993,35 @@ Distributed distributeLongMix(std::uint64_t seed, std::size_t parts, bool withOr
 
 } // namespace
 
-/// A long list is read in parts by threads of their own, and what each part gathers is put
-/// together in list order: the sections, the misused calls reported, the references pointed at
-/// the elements that carry their values and the verdict on the re-linked list are those of the
-/// list read in one part, whether the list's order is handed over or walked.
+/// A long list is read stretch by stretch, each in parts by threads of their own, and what each
+/// part reads is put together in list order: the sections, the misused calls reported, the
+/// references pointed at the elements that carry their values and the verdict on the re-linked
+/// list are those of the whole list read in one part, whether the list's order is handed over or
+/// walked, and wherever a stretch ends (down to stretches of one equation).
 TEST_F(WriterTest, DistributionReadInPartsIsTheDistributionReadInOne)
 {
+    struct Reading {
+        std::size_t parts;
+        bool withOrder;
+        std::size_t stretch;
+    };
+    const Reading readings[] = {{2, false, 0}, {3, false, 0}, {4, true, 0},  {7, true, 0},
+                                {1, true, 1},  {2, false, 7}, {4, true, 100}, {3, false, 1000}};
     for (std::uint64_t seed : {1u, 2u, 3u, 4u, 5u, 6u}) {
         const Distributed one = distributeLongMix(seed, 1, false);
         EXPECT_GT(one.positions[SECTION_DYNAMIC].size(), 100u);
         EXPECT_GT(one.positions[SECTION_OUTPUTS].size(), 20u);
         EXPECT_GT(one.positions[SECTION_INPUTS].size(), 10u);
         EXPECT_GT(one.errors, 10);
-        for (std::size_t parts : {2u, 3u, 4u, 7u})
-            for (bool withOrder : {false, true}) {
-                const Distributed inParts = distributeLongMix(seed, parts, withOrder);
-                EXPECT_EQ(inParts.positions, one.positions) << "seed " << seed << ", " << parts << " parts";
-                EXPECT_EQ(inParts.stable, one.stable) << "seed " << seed << ", " << parts << " parts";
-                EXPECT_EQ(inParts.errors, one.errors) << "seed " << seed << ", " << parts << " parts";
-                EXPECT_TRUE(inParts.text == one.text) << "seed " << seed << ", " << parts << " parts";
-            }
+        for (const Reading& r : readings) {
+            SCOPED_TRACE(testing::Message() << "seed " << seed << ", " << r.parts << " parts, stretches of "
+                                            << r.stretch << (r.withOrder ? ", order handed over" : ""));
+            const Distributed inParts = distributeLongMix(seed, r.parts, r.withOrder, r.stretch);
+            EXPECT_EQ(inParts.positions, one.positions);
+            EXPECT_EQ(inParts.stable, one.stable);
+            EXPECT_EQ(inParts.errors, one.errors);
+            EXPECT_TRUE(inParts.text == one.text);
+        }
     }
 }
 
@@ -963,4 +1120,122 @@ TEST_F(WriterTest, LongSectionsAreGeneratedInPartsAsInOne)
     EXPECT_TRUE(readBack(dir.file("parts1.l")) == header + inParts);
     EXPECT_TRUE(readBack(dir.file("parts1.e")) == header + text);
     EXPECT_GT(text.size(), 1000000u);
+}
+
+namespace {
+
+/// Sections of several blocks each, and one empty:
+///   a[k] = p * k                                   (initial, k = 1..8192: ends where a block ends)
+///   x[1] = s * a[1]; x[k] = x[k-1] * a[...] or, every fifth k,
+///       if s > x[k-1] then x[k-1] * 2.0 else s fi  (dynamic, k = 2..24577, with jumps)
+///   s' = x[24577]                                  (dynamic)
+///   y[k] = x[k] * 2.0                              (outputs, k = 1..9000)
+/// and no inputs.
+ClassRec* buildBlocks()
+{
+    using B = ClassBuilder;
+    constexpr int kInitial = 8192;
+    constexpr int kDynamic = 3 * 8192 + 1;
+    constexpr int kOutputs = 9000;
+    ClassBuilder b("blocks", 1);
+    VarRec* p = b.var(CLASS_PARAMETERS, "p");
+    VarRec* a = b.var(CLASS_VARIABLES, "a", {kInitial});
+    VarRec* x = b.var(CLASS_VARIABLES, "x", {kDynamic});
+    VarRec* y = b.var(CLASS_VARIABLES, "y", {kOutputs});
+    VarRec* s = b.var(BODY_INDEP_STATES, "s");
+    VarRec* r = b.var(BODY_INDEP_RATES, "s_indep_rate");
+    const auto X = [&](int k) { return B::ref(x, TK_VARIABLENAME, {B::integer(k)}); };
+    const auto S = [&] { return B::ref(s, TK_INDEP_STATENAME); };
+    for (int k = 1; k <= kInitial; ++k)
+        b.eq(B::ref(a, TK_VARIABLENAME, {B::integer(k)}), B::op(TK_MULT, B::ref(p, TK_PARAMETERNAME), B::integer(k)));
+    b.eq(X(1), B::op(TK_MULT, S(), B::ref(a, TK_VARIABLENAME, {B::integer(1)})));
+    for (int k = 2; k <= kDynamic; ++k) {
+        ExprNode* right = k % 5 == 0 ? makeConditional(B::op(TK_GT, S(), X(k - 1)), B::op(TK_MULT, X(k - 1), B::num(2.0)), S())
+                                     : B::op(TK_MULT, X(k - 1), B::ref(a, TK_VARIABLENAME, {B::integer((k - 1) % kInitial + 1)}));
+        b.eq(X(k), right);
+    }
+    b.eq(B::ref(r, TK_INDEP_RATENAME), X(kDynamic));
+    for (int k = 1; k <= kOutputs; ++k)
+        b.eq(B::ref(y, TK_VARIABLENAME, {B::integer(k)}), B::op(TK_MULT, X(k), B::num(2.0)));
+    return b.cls;
+}
+
+} // namespace
+
+/// The code is counted block by block before it is generated, and generated in blocks by threads
+/// side by side, each section's blocks handed to the files in order as they come: the files hold
+/// what one pass over each whole section writes, under headers with the counts of that code, and
+/// "#DUnnamed" declares the temporaries the code uses.
+TEST_F(WriterTest, SectionsOfManyBlocksAreWrittenAsOnePassWritesThem)
+{
+    ClassRec* cls = buildBlocks();
+    ASSERT_EQ(ttwrite_code_files(cls, dir.path()), 1);
+    EXPECT_TRUE(errors.lines.empty());
+    const std::string code = readBack(dir.file("blocks1.l"));
+    const std::string text = readBack(dir.file("blocks1.e"));
+
+    std::string header;
+    ASSERT_EQ(ttwrite_header(cls, header), 1);
+    std::string inOne;
+    ASSERT_EQ(ttwrite_equations(cls, 1, nullptr), 1);
+    ASSERT_EQ(ttwrite_equations(cls, 1, &inOne), 1);
+    std::string textInOne;
+    ASSERT_EQ(ttwrite_equations(cls, 0, &textInOne), 1);
+    EXPECT_TRUE(text == header + textInOne);
+    ASSERT_GT(code.size(), header.size() + inOne.size());
+    EXPECT_TRUE(code.compare(0, header.size(), header) == 0);
+    EXPECT_TRUE(code.compare(code.size() - inOne.size(), inOne.size(), inOne) == 0);
+
+    // Between them, the temporaries: as many as the highest one used.
+    const std::string unnamed = code.substr(header.size(), code.size() - header.size() - inOne.size());
+    int highest = -1;
+    for (std::size_t at = 0; (at = inOne.find("\tU", at)) != std::string::npos; ++at)
+        highest = std::max(highest, std::atoi(inOne.c_str() + at + 2));
+    ASSERT_GT(highest, 0);
+    std::string expected = "\n#DUnnamed\t" + std::to_string(highest + 1) + "\n";
+    for (int i = 0; i <= highest; ++i)
+        expected += "\t#real\n";
+    EXPECT_EQ(unnamed, expected);
+
+    const auto counts = sectionCounts(code);
+    EXPECT_EQ(counts.count("#Einputs"), 0u);
+    EXPECT_EQ(counts.at("#EInitial").stated, 8192);
+    EXPECT_GT(counts.at("#Edynamic").stated, 3 * 8192);
+    EXPECT_EQ(counts.at("#Eoutputs").stated, 9000);
+    for (const auto& [name, count] : counts)
+        EXPECT_EQ(count.stated, count.written) << name;
+    EXPECT_NE(inOne.find("\tjfa\t"), std::string::npos);
+}
+
+/// A write that fails once the equations are under way, as on a full disk, leaves both old files
+/// as they were, with no new text beside them, and names the file and the cause.
+TEST_F(WriterTest, AWriteThatFailsAmidTheEquationsKeepsBothOldFiles)
+{
+    const std::string code = dir.write("blocks1.l", "old code\n");
+    const std::string equations = dir.write("blocks1.e", "old equations\n");
+    ClassRec* cls = buildBlocks();
+    std::string header;
+    ASSERT_EQ(ttwrite_header(cls, header), 1);
+    {
+        struct rlimit saved{};
+        ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+        void (*previous)(int) = std::signal(SIGXFSZ, SIG_IGN);
+        struct rlimit limit = saved;
+        limit.rlim_cur = header.size() + 300000;
+        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+        const int result = ttwrite_code_files(cls, dir.path());
+        setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, previous);
+        EXPECT_EQ(result, 0);
+    }
+    EXPECT_EQ(readBack(code), "old code\n");
+    EXPECT_EQ(readBack(equations), "old equations\n");
+    auto names = platform::listDirectory(dir.path());
+    ASSERT_TRUE(names);
+    EXPECT_EQ(names->size(), 4u); // ".", ".." and the old files
+    ASSERT_EQ(errors.lines.size(), 1u);
+    const std::string cause = std::string(": ") + std::strerror(EFBIG) + ".";
+    EXPECT_TRUE(errors.lines[0] == "Equations generation error : can't write file " + code + cause ||
+                errors.lines[0] == "Equations generation error : can't write file " + equations + cause)
+        << errors.lines[0];
 }
