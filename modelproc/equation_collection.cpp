@@ -159,13 +159,7 @@ void reportOutOfMemory()
                          "memory allocation failure (may be out of memory).");
 }
 
-/// The byte as seen from the other end of a bond: 1 becomes 2, anything else 1.
-unsigned char mirrored(unsigned char value)
-{
-    return value == 1 ? 2 : 1;
-}
-
-IoRec* findIo(const SectionList<IoRec>& list, const std::string& name)
+IoRec* findIo(const SectionList<IoRec>& list, std::string_view name)
 {
     for (IoRec* io : list)
         if (io->name == name)
@@ -187,6 +181,11 @@ std::string describeSubmodel(const SubclassRec* sub)
 
 int numberBonds(GraphBody* graph, int& counter)
 {
+    // The ports' lists of bond ends are made anew.
+    for (SubclassRec* sub : graph->subclasses)
+        if (sub->cls)
+            for (PortRec* port : sub->cls->ports)
+                port->connected = EndRef();
     int number = 0;
     for (BondRec* bond : graph->bonds) {
         ++number;
@@ -218,15 +217,8 @@ int numberBonds(GraphBody* graph, int& counter)
         if (!portsOk)
             continue;
         for (int end = 0; end < 2; ++end) {
-            auto* descriptor = arenaFor<BondDescriptor>().make<BondDescriptor>();
-            if (!descriptor || !ports[end]->connected.pushFront(descriptor)) {
-                reportOutOfMemory();
-                return 0;
-            }
-            descriptor->caus = end == 0 ? bond->caus : mirrored(bond->caus);
-            descriptor->dir = end == 0 ? bond->dir : mirrored(bond->dir);
-            descriptor->index = counter;
-            descriptor->end = &bond->con[end];
+            bond->con[end].slot = counter;
+            connectEndAtPort(ports[end], bond, end);
         }
         counter += 2;
     }
@@ -257,7 +249,7 @@ int numberSignals(GraphBody* graph, int& counter)
         IoRec* input = destination->cls ? findIo(destination->cls->inputs, sig->con[in].name) : nullptr;
         if (!output || !input) {
             const SubclassRec* sub = output ? destination : source;
-            const std::string& name = output ? sig->con[in].name : sig->con[out].name;
+            const GraphName& name = output ? sig->con[in].name : sig->con[out].name;
             reportEquationsError(formatMessage("signal connected with io %s, which is not an io of submodel %s.",
                                                name.c_str(), describeSubmodel(sub).c_str()));
             continue;
@@ -318,7 +310,7 @@ int numberConnections(ClassRec* top, int& counter)
 namespace {
 
 /// The end of a connection on the submodel's side: the one whose node is the submodel.
-const ConnEnd* submodelEnd(const ConnectionRec* conn, const SubclassRec* sub, const std::string& name)
+const ConnEnd* submodelEnd(const ConnectionRec* conn, const SubclassRec* sub, std::string_view name)
 {
     for (const ConnEnd& end : conn->con)
         if (end.node == sub && end.name == name)
@@ -389,15 +381,16 @@ int enterConnectionNames(ClassRec* top, SubclassRec* sub, SlotTable& slots)
     HierarchicalName buffer;
     buffer.setPath(instance_name(sub));
     for (PortRec* port : cls->ports)
-        for (BondDescriptor* d : port->connected) {
-            if (!check_help_index(d->index, limit))
+        for (EndRef connected : ConnectedEnds(port)) {
+            const int index = slotOfEnd(connected);
+            const ConnEnd* end = &connected.end();
+            if (!check_help_index(index, limit))
                 return 0; // a slot without its name would leave references nowhere to go
             ExprList dims;
-            if (!selectedDimensions(d->end, dims))
+            if (!selectedDimensions(end, dims))
                 return 0;
-            if (!enterName(top, slots, d->index, connectionName(buffer, d->end, port->name, ".e"), dims, TYPE_REAL) ||
-                !enterName(top, slots, d->index + 1, connectionName(buffer, d->end, port->name, ".f"), dims,
-                           TYPE_REAL))
+            if (!enterName(top, slots, index, connectionName(buffer, end, port->name, ".e"), dims, TYPE_REAL) ||
+                !enterName(top, slots, index + 1, connectionName(buffer, end, port->name, ".f"), dims, TYPE_REAL))
                 return 0;
         }
     for (const SectionList<IoRec>* list : {&cls->inputs, &cls->outputs})
@@ -557,10 +550,10 @@ int rewriteConnectionReferences(SubclassRec* sub, const SlotTable& slots)
         if (ref->kind == TK_PORTNAME) {
             auto* port = static_cast<PortRec*>(ref->record);
             name = port ? port->name : std::string();
-            for (BondDescriptor* d : port ? port->connected : PtrList<BondDescriptor>{})
-                if (connectionHolds(d->end, sub, ref)) {
-                    slot = d->index + (ref->selector == TK_SEL_FLOW ? 1 : 0);
-                    end = d->end;
+            for (EndRef connected : ConnectedEnds(port))
+                if (connectionHolds(&connected.end(), sub, ref)) {
+                    slot = slotOfEnd(connected) + (ref->selector == TK_SEL_FLOW ? 1 : 0);
+                    end = &connected.end();
                     break;
                 }
             if (slot == 0) {

@@ -159,17 +159,15 @@ std::vector<PortElement> portElements(const PortRec* port, const SubclassRec* su
     std::vector<PortElement> elements(literal ? static_cast<std::size_t>(count) : 0);
     if (elements.empty())
         return elements;
-    for (PtrNode<BondDescriptor>* node = port->connected.head; node; node = node->next) {
-        const BondDescriptor* d = node->item;
-        if (!d)
-            continue;
+    for (EndRef connected : ConnectedEnds(port)) {
         // The instance indices of the subclass first, then the port's own.
-        const std::vector<const ExprNode*> covered =
-            d->end ? coveredIndexEntries(*d->end, sub) : std::vector<const ExprNode*>{};
+        const std::vector<const ExprNode*> covered = coveredIndexEntries(connected.end(), sub);
+        const int outside = causalityAtPort(connected) == CAUS_ECY ? TK_SEL_EFFORT : TK_SEL_FLOW;
+        const int dir = directionAtPort(connected);
         forEachCoveredElement(sizes, covered, [&](std::int64_t element) {
             PortElement& e = elements[static_cast<std::size_t>(element)];
-            e.outside = d->caus == CAUS_ECY ? TK_SEL_EFFORT : TK_SEL_FLOW;
-            e.dir = d->dir;
+            e.outside = outside;
+            e.dir = dir;
         });
     }
     return elements;
@@ -209,8 +207,8 @@ bool classNeedsSolving(const ClassRec* cls)
         if (port->c_type == 3 || port->c_type == 4)
             return true;
         if (port->c_type == 2)
-            for (PtrNode<BondDescriptor>* d = port->connected.head; d; d = d->next)
-                if (d->item && d->item->caus != port->c_val)
+            for (EndRef connected : ConnectedEnds(port))
+                if (causalityAtPort(connected) != port->c_val)
                     return true;
     }
     return false;
@@ -231,9 +229,8 @@ void makeFlags(ClassRec* cls, const SubclassRec* sub)
         if (port->dim.empty()) {
             // One element: the last bond descriptor attached decides it, as below.
             std::int32_t outside = 0;
-            for (PtrNode<BondDescriptor>* node = port->connected.head; node; node = node->next)
-                if (const BondDescriptor* d = node->item)
-                    outside = d->caus == CAUS_ECY ? TK_SEL_EFFORT : TK_SEL_FLOW;
+            for (EndRef connected : ConnectedEnds(port))
+                outside = causalityAtPort(connected) == CAUS_ECY ? TK_SEL_EFFORT : TK_SEL_FLOW;
             port->outsides.assign(1, 0);
             port->outsides[0] = outside;
             port->elcount = 1;

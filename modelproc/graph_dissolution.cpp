@@ -20,9 +20,10 @@ struct Dissolution {
     GraphBody* inner;
     const DissolutionErrorReport& report;
 
-    void error(const char* pattern, const std::string& name) const
+    void error(const char* pattern, std::string_view name) const
     {
-        report(formatMessage(pattern, name.c_str(), cls->name.c_str(), cls->version, instance_name(sub).c_str()));
+        const std::string text(name);
+        report(formatMessage(pattern, text.c_str(), cls->name.c_str(), cls->version, instance_name(sub).c_str()));
     }
 };
 
@@ -222,7 +223,7 @@ void reportLeftOver(const Dissolution& d, const PtrList<Connection>& list, std::
         for (const ConnEnd& end : conn->con)
             if (!at && end.type == type && end.node == d.sub)
                 at = &end;
-        d.error(pattern, at ? at->name : "");
+        d.error(pattern, at ? at->name.view() : std::string_view());
     }
 }
 

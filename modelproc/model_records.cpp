@@ -100,6 +100,19 @@ void* RecordArena::allocateChunk(std::size_t bytes)
     return chunk;
 }
 
+bool GraphName::assign(std::string_view text)
+{
+    if (text.empty()) {
+        m_text = "";
+        return true;
+    }
+    const char* copy = GraphArena().copyText(text);
+    if (!copy)
+        return false;
+    m_text = copy;
+    return true;
+}
+
 RecordArena& ProcessingArena()
 {
     static RecordArena arena;
@@ -358,6 +371,12 @@ bool setSubclass(GraphBody* body, SubclassRec* sub, std::string_view name, const
     return type->users.pushFront(sub) != nullptr;
 }
 
+void connectEndAtPort(PortRec* port, ConnectionRec* bond, int side)
+{
+    bond->con[side].nextAtPort = port->connected;
+    port->connected = EndRef(bond, side);
+}
+
 void setBondDir(ConnectionRec* bond, unsigned char dir)
 {
     if (bond)
@@ -402,7 +421,8 @@ bool setBondEndSub(BondRec* bond, int i, SubclassRec* sub, const ExprList& nodei
     end.type = END_SUB;
     end.node = sub;
     end.nodeindex = nodeindex;
-    end.name = intern_name(portName);
+    if (!end.name.assign(intern_name(portName)))
+        return false;
     end.index = portIndex;
     return sub->bonds.pushFront(bond) != nullptr;
 }
@@ -438,7 +458,8 @@ bool setSigconEndSub(SigconRec* sig, int i, std::int16_t type, SubclassRec* sub,
     end.type = type;
     end.node = sub;
     end.nodeindex = nodeindex;
-    end.name = intern_name(ioName);
+    if (!end.name.assign(intern_name(ioName)))
+        return false;
     end.index = ioIndex;
     PtrList<SigconRec>& list = type == END_SOUT ? sub->s_out : sub->s_inp;
     return list.pushFront(sig) != nullptr;

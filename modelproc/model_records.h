@@ -13,6 +13,7 @@
 #include <type_traits>
 #include <new>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -63,6 +64,17 @@ public:
         }
         ++m_count;
         return object;
+    }
+
+    /// A copy of the text, ending in a NUL, laid among the records; null when memory is exhausted.
+    const char* copyText(std::string_view text)
+    {
+        auto* memory = static_cast<char*>(allocate(text.size() + 1, 1));
+        if (!memory)
+            return nullptr;
+        std::memcpy(memory, text.data(), text.size());
+        memory[text.size()] = '\0';
+        return memory;
     }
 
     /// Ends every object, each kind's newest first, and gives the chunks back.
@@ -155,6 +167,52 @@ RecordArena& arenaFor()
     else
         return ProcessingArena();
 }
+
+// ---------------------------------------------------------------------------
+// Names of the graph
+
+/// A name that the graph's records hold: its characters, ending in a NUL, lie in the graph arena
+/// and stay where they are until the arena is cleared, so that a record holding a name needs no
+/// destructor and copying a name copies one pointer.
+class GraphName {
+public:
+    GraphName() = default;
+    GraphName(const GraphName&) = default;
+    GraphName& operator=(const GraphName&) = default;
+    /// Takes a copy of the text; throws `std::bad_alloc` when memory is exhausted.
+    GraphName& operator=(std::string_view text)
+    {
+        if (!assign(text))
+            throw std::bad_alloc();
+        return *this;
+    }
+    GraphName& operator=(const std::string& text) { return *this = std::string_view(text); }
+    GraphName& operator=(const char* text) { return *this = std::string_view(text); }
+
+    /// Takes a copy of the text; false, and the name left as it was, when memory is exhausted.
+    bool assign(std::string_view text);
+
+    const char* c_str() const { return m_text; }
+    std::string_view view() const { return m_text; }
+    operator std::string_view() const { return m_text; }
+    std::string str() const { return std::string(m_text); }
+    bool empty() const { return m_text[0] == '\0'; }
+    std::size_t size() const { return std::char_traits<char>::length(m_text); }
+
+    friend bool operator==(const GraphName& a, const GraphName& b) { return a.m_text == b.m_text || a.view() == b.view(); }
+    friend bool operator==(const GraphName& a, std::string_view b) { return a.view() == b; }
+    friend bool operator==(const GraphName& a, const std::string& b) { return a.view() == b; }
+    friend bool operator==(const GraphName& a, const char* b) { return a.view() == b; }
+    friend std::string operator+(const std::string& a, const GraphName& b) { return a + b.m_text; }
+    friend std::string operator+(std::string&& a, const GraphName& b) { return std::move(a) + b.m_text; }
+    friend std::string operator+(const char* a, const GraphName& b) { return a + b.str(); }
+    friend std::string operator+(const GraphName& a, const std::string& b) { return a.str() + b; }
+    friend std::string operator+(const GraphName& a, const char* b) { return a.str() + b; }
+    friend std::ostream& operator<<(std::ostream& out, const GraphName& name) { return out << name.m_text; }
+
+private:
+    const char* m_text = "";
+};
 
 // ---------------------------------------------------------------------------
 // Lists
@@ -273,12 +331,33 @@ private:
     SectionLink m_head;
 };
 
-/// One node of a `PtrList`: an item, a relation byte (for pairs) and the next node.
+struct BondRec;
+struct SigconRec;
+struct SubclassRec;
+struct SignalDescriptor;
+
+/// Whether the nodes of a kind's `PtrList` carry a relation byte. Lists of related ports and of
+/// expressions use it; the lists of the graph's many connections and subclasses do without.
 template <class T>
+inline constexpr bool kNodesCarryRelation = true;
+template <> inline constexpr bool kNodesCarryRelation<BondRec> = false;
+template <> inline constexpr bool kNodesCarryRelation<SigconRec> = false;
+template <> inline constexpr bool kNodesCarryRelation<SubclassRec> = false;
+template <> inline constexpr bool kNodesCarryRelation<SignalDescriptor> = false;
+
+/// One node of a `PtrList`: an item, a relation byte (for pairs) and the next node.
+template <class T, bool = kNodesCarryRelation<T>>
 struct PtrNode {
     T* item = nullptr;
     PtrNode* next = nullptr;
     unsigned char relation = 0;
+};
+/// A node without a relation byte: every relation reads 0.
+template <class T>
+struct PtrNode<T, false> {
+    T* item = nullptr;
+    PtrNode* next = nullptr;
+    static constexpr unsigned char relation = 0;
 };
 
 /// Singly linked list of item pointers; an empty list has no head.
@@ -323,7 +402,8 @@ public:
         if (!node)
             return nullptr;
         node->item = item;
-        node->relation = relation;
+        if constexpr (kNodesCarryRelation<T>)
+            node->relation = relation;
         if (!head) {
             head = node;
         } else {
@@ -396,6 +476,7 @@ struct SigconRec;
 struct SubclassRec;
 struct SubmodelType;
 struct ConnEnd;
+struct ConnectionRec;
 
 /// An expression list (dimensions, indices, actual arguments); empty means scalar.
 using ExprList = PtrList<ExprNode>;
@@ -521,12 +602,23 @@ struct ArgRec : SectionLink {
     unsigned char hasValue = 0;
 };
 
-/// A connected bond as seen from a port of a submodel.
-struct BondDescriptor {
-    unsigned char caus = 0;
-    unsigned char dir = 0; ///< 1 out, 2 in
-    std::int32_t index = 0; ///< the bond's slot number
-    ConnEnd* end = nullptr;
+/// One end of a connection, told by the connection and the side (0 or 1) it is at and kept in
+/// one word, the side in the lowest bit of the connection's address.
+class EndRef {
+public:
+    EndRef() = default;
+    EndRef(ConnectionRec* conn, int side)
+        : m_bits(reinterpret_cast<std::uintptr_t>(conn) | static_cast<std::uintptr_t>(side & 1))
+    {
+    }
+    explicit operator bool() const { return m_bits != 0; }
+    ConnectionRec* connection() const { return reinterpret_cast<ConnectionRec*>(m_bits & ~std::uintptr_t(1)); }
+    int side() const { return static_cast<int>(m_bits & 1); }
+    inline ConnEnd& end() const;
+    bool operator==(const EndRef&) const = default;
+
+private:
+    std::uintptr_t m_bits = 0;
 };
 
 /// A connected signal as seen from an io of a submodel.
@@ -544,7 +636,9 @@ struct PortRec : SectionLink {
     BondRec* bond = nullptr;
     ExprList dim;
     PtrList<PortRec> relports; ///< relation 3 equal, 4 not equal
-    PtrList<BondDescriptor> connected;
+    /// The bond ends connected with the port, newest first, once the connections are numbered:
+    /// the newest here, each the next in its `ConnEnd::nextAtPort`.
+    EndRef connected;
     unsigned char c_type = 4; ///< 1 Fix, 2 Prefer, 3 Constr, 4 Indiff
     unsigned char c_val = 0;
     unsigned char orientation = 0; ///< fixed power direction: 0 free, 1 out of the submodel, 2 into it
@@ -699,15 +793,18 @@ struct ExprNode {
 struct ConnEnd {
     std::int16_t type = END_EMPTY;
     /// A number one phase may give the end for tables of its own while it runs; it means
-    /// nothing outside that phase. It takes room the type leaves over.
+    /// nothing outside that phase (equation generation keeps the bond's slot number here). It
+    /// takes room the type leaves over.
     mutable std::int32_t slot = 0;
     SectionLink* node = nullptr;
     ExprList nodeindex;
-    std::string name;
+    GraphName name;
     ExprList index;
     // The port of a SUB end, as last looked up in the class `portClass` of its subclass.
     mutable PortRec* port = nullptr;
     mutable const ClassRec* portClass = nullptr;
+    /// The next end connected with the same port (see `PortRec::connected`).
+    EndRef nextAtPort;
 };
 
 /// Shared shape of bonds and signal connections.
@@ -720,6 +817,70 @@ struct ConnectionRec : SectionLink {
 };
 struct BondRec : ConnectionRec {};
 struct SigconRec : ConnectionRec {};
+
+ConnEnd& EndRef::end() const
+{
+    return connection()->con[side()];
+}
+
+/// A value of a bond (causality, direction) as seen from its end 1: 1 becomes 2, anything else 1.
+inline unsigned char mirroredAtEnd1(unsigned char value)
+{
+    return value == 1 ? 2 : 1;
+}
+/// The causality of the bond as seen from the port at the end: as the bond keeps it at end 0,
+/// mirrored at end 1.
+inline unsigned char causalityAtPort(EndRef e)
+{
+    const unsigned char caus = e.connection()->caus;
+    return e.side() == 0 ? caus : mirroredAtEnd1(caus);
+}
+/// The power direction of the bond as seen from the port at the end: 1 out, 2 in.
+inline unsigned char directionAtPort(EndRef e)
+{
+    const unsigned char dir = e.connection()->dir;
+    return e.side() == 0 ? dir : mirroredAtEnd1(dir);
+}
+/// The slot number equation generation gave the bond of the end.
+inline std::int32_t slotOfEnd(EndRef e)
+{
+    return e.end().slot;
+}
+
+/// The bond ends connected with a port, newest first.
+class ConnectedEnds {
+public:
+    explicit ConnectedEnds(const PortRec* port) : m_first(port ? port->connected : EndRef()) {}
+    class iterator {
+    public:
+        explicit iterator(EndRef at) : m_at(at) {}
+        EndRef operator*() const { return m_at; }
+        iterator& operator++()
+        {
+            m_at = m_at.end().nextAtPort;
+            return *this;
+        }
+        bool operator==(const iterator& other) const { return m_at == other.m_at; }
+
+    private:
+        EndRef m_at;
+    };
+    iterator begin() const { return iterator(m_first); }
+    iterator end() const { return iterator(EndRef()); }
+    bool empty() const { return !m_first; }
+    int count() const
+    {
+        int n = 0;
+        for (EndRef e : *this) {
+            (void)e;
+            ++n;
+        }
+        return n;
+    }
+
+private:
+    EndRef m_first;
+};
 
 struct SubclassRec : SectionLink {
     std::string name;
@@ -818,14 +979,13 @@ struct ClassRec {
 
 template <> struct InGraphArena<PortRec> : std::true_type {};
 template <> struct InGraphArena<IoRec> : std::true_type {};
-template <> struct InGraphArena<BondDescriptor> : std::true_type {};
 template <> struct InGraphArena<SignalDescriptor> : std::true_type {};
 template <> struct InGraphArena<BondRec> : std::true_type {};
 template <> struct InGraphArena<SigconRec> : std::true_type {};
 template <> struct InGraphArena<SubclassRec> : std::true_type {};
 template <> struct InGraphArena<SubmodelType> : std::true_type {};
 template <> struct InGraphArena<GraphBody> : std::true_type {};
-template <class T> struct InGraphArena<PtrNode<T>> : InGraphArena<T> {};
+template <class T, bool R> struct InGraphArena<PtrNode<T, R>> : InGraphArena<T> {};
 
 // ---------------------------------------------------------------------------
 // Numbers of variables
@@ -902,6 +1062,8 @@ void setVariable(VarRec* var, std::string_view name, const ExprList& dim, std::i
 /// False when memory is exhausted.
 bool setSubclass(GraphBody* body, SubclassRec* sub, std::string_view name, const ExprList& args,
                  const ExprList& dim, std::string_view typeName, std::int32_t typeVersion);
+/// Puts the bond's end `side` in front of the ends connected with the port.
+void connectEndAtPort(PortRec* port, ConnectionRec* bond, int side);
 void setBondDir(ConnectionRec* bond, unsigned char dir);
 void setBondDim(ConnectionRec* bond, const ExprList& dim);
 /// Sets the causality when it is still 0: 1; else 0.

@@ -185,7 +185,7 @@ void ttfree_class(ClassRec* cls)
             releaseConnectionEnd(port->bond, port);
         port->bond = nullptr;
         releaseNodes(port->relports);
-        releaseNodes(port->connected);
+        port->connected = EndRef();
         register_release(port);
     }
     for (SectionList<IoRec>* ios : {&cls->inputs, &cls->outputs})

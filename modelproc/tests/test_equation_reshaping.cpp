@@ -290,15 +290,14 @@ public:
     /// from the port.
     static void bond(PortRec* p, int element, unsigned char caus, unsigned char dir)
     {
-        auto* end = ProcessingArena().make<ConnEnd>();
+        auto* bond = ProcessingArena().make<BondRec>();
+        ConnEnd* end = &bond->con[0];
         end->type = END_SUB;
         if (element > 0)
             end->index.append(makeIntegerConstant(element));
-        auto* d = ProcessingArena().make<BondDescriptor>();
-        d->caus = caus;
-        d->dir = dir;
-        d->end = end;
-        p->connected.pushFront(d);
+        bond->caus = caus;
+        bond->dir = dir;
+        connectEndAtPort(p, bond, 0);
     }
     static ExprNode* pref(PortRec* p, int selector, int element = 0)
     {
