@@ -295,11 +295,8 @@ void appendInstanceName(std::string& text, const SubclassRec* sub)
 {
     if (!sub)
         return;
-    for (auto it = sub->path.rbegin(); it != sub->path.rend(); ++it) {
-        text += *it;
-        text += '`';
-    }
-    text += sub->name;
+    appendSubclassPath(text, sub, '`');
+    text += sub->name.view();
 }
 
 } // namespace

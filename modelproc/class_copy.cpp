@@ -82,7 +82,7 @@ bool copyGraph(const GraphBody* from, ClassRec* cls, AddressMap& map)
             return false;
         map.enter(s, copy);
         copy->name = s->name;
-        copy->path = s->path;
+        copy->within = s->within;
         if (!copyExpressionList(s->args, copy->args, map) || !copyExpressionList(s->dim, copy->dim, map))
             return false;
         copy->type = map.lookup(s->type);

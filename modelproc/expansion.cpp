@@ -326,13 +326,13 @@ int expand_model(ClassRec* cls, const std::string& modelFile)
     cls->argsub = 1;
     progress("Expanding submodel:");
     GraphBody* body = cls->graph;
-    const auto* top = GraphArena().make<std::vector<std::string>>(1, cls->name + std::to_string(cls->version));
-    if (!top) {
+    auto* top = GraphArena().make<EnclosingModel>();
+    if (!top || !top->cls.assign(cls->name + std::to_string(cls->version))) {
         expansionError("memory allocation failure (may be out of memory).");
         return 0;
     }
     for (SubclassRec* sub : body->subclasses)
-        sub->enclosing = top;
+        sub->within = top;
     {
         LaterUserRemoval removal(body);
         for (SubclassRec* sub = body->subclasses.first(); sub;) {
@@ -365,16 +365,21 @@ void expand_submodel(ClassRec* cls, SubclassRec* sub)
         return;
     // A model that holds itself, directly or through others, would be dissolved without end.
     const std::string typeName = type->t_name + std::to_string(type->t_vers);
-    if (const std::vector<std::string>* enclosing = sub->enclosing) {
-        const auto again = std::find(enclosing->begin(), enclosing->end(), typeName);
-        if (again != enclosing->end()) {
-            std::string chain;
-            for (auto it = again; it != enclosing->end(); ++it)
-                chain += *it + " -> ";
-            expansionError(formatMessage("submodel %s:%s contains itself: %s.", typeName.c_str(),
-                                         instance_name(sub).c_str(), (chain + typeName).c_str()));
-            return;
+    // The outermost enclosing model of the type begins the chain.
+    const EnclosingModel* again = nullptr;
+    for (const EnclosingModel* model = sub->within; model; model = model->outer)
+        if (model->cls == typeName)
+            again = model;
+    if (again) {
+        std::string chain = typeName;
+        for (const EnclosingModel* model = sub->within;; model = model->outer) {
+            chain.insert(0, model->cls.str() + " -> ");
+            if (model == again)
+                break;
         }
+        expansionError(formatMessage("submodel %s:%s contains itself: %s.", typeName.c_str(),
+                                     instance_name(sub).c_str(), chain.c_str()));
+        return;
     }
     if (!type->cls && !readSubmodelType(sub))
         return;

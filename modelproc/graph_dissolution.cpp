@@ -438,8 +438,7 @@ std::size_t& laterRemovalCount()
 std::string instance_name(const SubclassRec* sub)
 {
     std::string name;
-    for (auto it = sub->path.rbegin(); it != sub->path.rend(); ++it)
-        name += *it + "`";
+    appendSubclassPath(name, sub, '`');
     return name + sub->name;
 }
 
@@ -447,23 +446,18 @@ void dissolveGraphSubmodel(GraphBody* body, SubclassRec* sub, const DissolutionE
 {
     ClassRec* cls = sub->cls;
     Dissolution d{body, sub, cls, cls->graph, report};
-    std::vector<std::string> path;
-    path.push_back(sub->name);
-    path.insert(path.end(), sub->path.begin(), sub->path.end());
     // The submodel type, not the class its file happens to declare, names the enclosing model.
-    auto* enclosing = GraphArena().make<std::vector<std::string>>();
-    if (!enclosing) {
+    auto* enclosing = GraphArena().make<EnclosingModel>();
+    if (!enclosing || !enclosing->cls.assign(sub->type ? sub->type->t_name + std::to_string(sub->type->t_vers)
+                                                        : cls->name + std::to_string(cls->version))) {
         report("memory allocation failure (may be out of memory).");
         return;
     }
-    if (sub->enclosing)
-        *enclosing = *sub->enclosing;
-    enclosing->push_back(sub->type ? sub->type->t_name + std::to_string(sub->type->t_vers)
-                                   : cls->name + std::to_string(cls->version));
+    enclosing->instance = sub->name;
+    enclosing->outer = sub->within;
     std::vector<SubclassRec*> inners;
     for (SubclassRec* s : d.inner->subclasses) {
-        s->path = path;
-        s->enclosing = enclosing;
+        s->within = enclosing;
         inners.push_back(s);
     }
     merge_types(d);

@@ -206,6 +206,25 @@ std::string variableFullName(const VarRec& var)
     return text;
 }
 
+namespace {
+
+void appendInstances(std::string& text, const EnclosingModel* model, char separator)
+{
+    if (!model || !model->outer)
+        return;
+    appendInstances(text, model->outer, separator);
+    text += model->instance.view();
+    text += separator;
+}
+
+} // namespace
+
+void appendSubclassPath(std::string& text, const SubclassRec* sub, char separator)
+{
+    if (sub)
+        appendInstances(text, sub->within, separator);
+}
+
 const char* causalityText(int caus)
 {
     static const char* const texts[] = {"??", "ECY", "FCY", "USER_E", "USER_F", "1ECY", "1FCY", "SAME"};
@@ -351,7 +370,8 @@ bool setSubclass(GraphBody* body, SubclassRec* sub, std::string_view name, const
 {
     if (!body || !sub)
         return false;
-    sub->name = intern_name(name);
+    if (!sub->name.assign(intern_name(name)))
+        return false;
     sub->args = args;
     sub->dim = dim;
     SubmodelType* type = nullptr;

@@ -882,18 +882,25 @@ private:
     EndRef m_first;
 };
 
+/// One model that subclasses lie in: the top model, or a graph submodel dissolved into it. One
+/// record serves every subclass of the model's body.
+struct EnclosingModel {
+    GraphName instance;             ///< the dissolved subclass's name; empty for the top model
+    GraphName cls;                  ///< the model's class: "name" "version"
+    const EnclosingModel* outer = nullptr; ///< the model this one lay in; null for the top model
+};
+
 struct SubclassRec : SectionLink {
-    std::string name;
+    GraphName name;
     SubmodelType* type = nullptr;
     ExprList args;
     ExprList dim;
     PtrList<BondRec> bonds;
     PtrList<SigconRec> s_inp;
     PtrList<SigconRec> s_out;
-    std::vector<std::string> path; ///< enclosing instances, innermost first
-    /// The classes of the enclosing models ("name" "version"), outermost first; one list serves
-    /// every subclass of a body.
-    const std::vector<std::string>* enclosing = nullptr;
+    /// The model whose body held the subclass before expansion; its instances, innermost first,
+    /// are the subclass's path. Null for a subclass of the top model not yet expanded.
+    const EnclosingModel* within = nullptr;
     ClassRec* cls = nullptr;
 };
 
@@ -985,6 +992,7 @@ template <> struct InGraphArena<SigconRec> : std::true_type {};
 template <> struct InGraphArena<SubclassRec> : std::true_type {};
 template <> struct InGraphArena<SubmodelType> : std::true_type {};
 template <> struct InGraphArena<GraphBody> : std::true_type {};
+template <> struct InGraphArena<EnclosingModel> : std::true_type {};
 template <class T, bool R> struct InGraphArena<PtrNode<T, R>> : InGraphArena<T> {};
 
 // ---------------------------------------------------------------------------
@@ -1020,6 +1028,10 @@ std::string intern_name(std::string_view name);
 
 /// The name followed by "_&_" and each alias; "NO_NAME" without a name.
 std::string variableFullName(const VarRec& var);
+
+/// Appends the instance names of the dissolved submodels that the subclass lies in, outermost
+/// first, each followed by `separator`.
+void appendSubclassPath(std::string& text, const SubclassRec* sub, char separator);
 
 /// Text forms of the codes, as the template writer and messages show them.
 const char* causalityText(int caus);

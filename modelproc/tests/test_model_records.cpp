@@ -2,6 +2,7 @@
 // extension rewriting and the top-level test.
 #include "modelproc/class_copy.h"
 #include "modelproc/extension_rewrite.h"
+#include "modelproc/graph_dissolution.h"
 #include "modelproc/model_records.h"
 #include "modelproc/record_release.h"
 #include "modelproc/tests/class_builder.h"
@@ -331,7 +332,12 @@ TEST_F(RecordsTest, GraphRecordsGoBackWhileVariablesAndEquationsStay)
     GraphBody* graph = newGraphBody(top);
     SubclassRec* sub = newSubclass(graph);
     ASSERT_TRUE(setSubclass(graph, sub, "e1", {}, {}, "elem", 1));
-    sub->path = {"an enclosing instance name beyond the short buffer"};
+    auto* enclosing = GraphArena().make<EnclosingModel>();
+    ASSERT_TRUE(enclosing);
+    enclosing->instance = "an enclosing instance name beyond the short buffer";
+    enclosing->outer = GraphArena().make<EnclosingModel>();
+    sub->within = enclosing;
+    EXPECT_EQ(instance_name(sub), "an enclosing instance name beyond the short buffer`e1");
     ASSERT_TRUE(newBond(graph));
     sub->cls = copyClass(element.cls);
     ASSERT_TRUE(sub->cls);
