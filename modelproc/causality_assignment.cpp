@@ -736,7 +736,7 @@ namespace {
 
 
 /// The bonds at one port of a subclass, each with its end there, into `found`.
-void bondsAtPort(SubclassRec* sub, const std::string& port, std::vector<BondEnd>& found)
+void bondsAtPort(SubclassRec* sub, std::string_view port, std::vector<BondEnd>& found)
 {
     found.clear();
     int count = 0;

@@ -319,7 +319,7 @@ const ConnEnd* submodelEnd(const ConnectionRec* conn, const SubclassRec* sub, st
 }
 
 /// The name of a connection: path, [submodel index], backquote, port or io name, [its index].
-std::string connectionName(HierarchicalName& buffer, const ConnEnd* end, const std::string& portName,
+std::string connectionName(HierarchicalName& buffer, const ConnEnd* end, std::string_view portName,
                            std::string_view suffix)
 {
     buffer.backToMark();
@@ -549,7 +549,7 @@ int rewriteConnectionReferences(SubclassRec* sub, const SlotTable& slots)
         std::string name;
         if (ref->kind == TK_PORTNAME) {
             auto* port = static_cast<PortRec*>(ref->record);
-            name = port ? port->name : std::string();
+            name = port ? port->name.str() : std::string();
             for (EndRef connected : ConnectedEnds(port))
                 if (connectionHolds(&connected.end(), sub, ref)) {
                     slot = slotOfEnd(connected) + (ref->selector == TK_SEL_FLOW ? 1 : 0);
@@ -564,7 +564,7 @@ int rewriteConnectionReferences(SubclassRec* sub, const SlotTable& slots)
             }
         } else {
             auto* io = static_cast<IoRec*>(ref->record);
-            name = io ? io->name : std::string();
+            name = io ? io->name.str() : std::string();
             for (SignalDescriptor* d : io ? io->connected : PtrList<SignalDescriptor>{}) {
                 const ConnEnd* e = d->signal ? submodelEnd(d->signal, sub, io->name) : nullptr;
                 if (connectionHolds(e, sub, ref)) {

@@ -132,7 +132,7 @@ std::vector<const ExprNode*> entriesOf(const ExprList& list)
 /// the instance put in front of the inner node indices. Each outer port or io index moves the
 /// inner index in the same position by the outer offset (its lower bound minus 1); the widths of
 /// both must agree. On any error nothing is changed and false is returned.
-bool joinEnd(const Dissolution& d, ConnEnd& at, const ConnEnd& from, const std::string& name)
+bool joinEnd(const Dissolution& d, ConnEnd& at, const ConnEnd& from, std::string_view name)
 {
     const auto mismatch = [&] {
         d.error("illegal connection of internal bond to port %s in submodel %s%d:%s.", name);

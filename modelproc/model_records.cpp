@@ -320,9 +320,24 @@ EquationBody* newEquationBody(ClassRec* cls)
 }
 
 ArgRec* newArgument(ClassRec* cls) { return cls ? newLinked(cls->args) : nullptr; }
-PortRec* newPort(ClassRec* cls) { return cls ? newLinked(cls->ports) : nullptr; }
-IoRec* newInput(ClassRec* cls) { return cls ? newLinked(cls->inputs) : nullptr; }
-IoRec* newOutput(ClassRec* cls) { return cls ? newLinked(cls->outputs) : nullptr; }
+namespace {
+
+/// A port or io at the tail of its list, numbered after the one before it.
+template <class T>
+T* newNumbered(SectionList<T>& list)
+{
+    const T* last = list.last();
+    T* record = newLinked(list);
+    if (record)
+        record->number = last ? last->number + 1 : 0;
+    return record;
+}
+
+} // namespace
+
+PortRec* newPort(ClassRec* cls) { return cls ? newNumbered(cls->ports) : nullptr; }
+IoRec* newInput(ClassRec* cls) { return cls ? newNumbered(cls->inputs) : nullptr; }
+IoRec* newOutput(ClassRec* cls) { return cls ? newNumbered(cls->outputs) : nullptr; }
 
 VarRec* newClassVariable(ClassRec* cls, ClassSection which)
 {

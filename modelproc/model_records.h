@@ -632,7 +632,7 @@ struct SignalDescriptor {
 // the room after its elements to the field that follows it.
 
 struct PortRec : SectionLink {
-    std::string name;
+    GraphName name;
     BondRec* bond = nullptr;
     ExprList dim;
     PtrList<PortRec> relports; ///< relation 3 equal, 4 not equal
@@ -642,18 +642,16 @@ struct PortRec : SectionLink {
     unsigned char c_type = 4; ///< 1 Fix, 2 Prefer, 3 Constr, 4 Indiff
     unsigned char c_val = 0;
     unsigned char orientation = 0; ///< fixed power direction: 0 free, 1 out of the submodel, 2 into it
-    std::int32_t elcount = 0;
-    FlagArray outsides;
+    std::int32_t number = 0; ///< the port's place among its class's ports when it was made, from 0
 };
 
 struct IoRec : SectionLink {
-    std::string name;
+    GraphName name;
     PtrList<SigconRec> signals;
     ExprList dim;
     PtrList<SignalDescriptor> connected;
     std::int16_t type = 0; ///< declared type code
-    std::int32_t elcount = 0;
-    FlagArray known;
+    std::int32_t number = 0; ///< the io's place among its class's inputs or outputs when it was made, from 0
 };
 
 /// The aliases of a variable, in list order. Most variables have none or one (the other end of

@@ -659,7 +659,7 @@ std::vector<std::string> violations(ClassRec* cls)
         if (bond->caus != CAUS_ECY && bond->caus != CAUS_FCY)
             found.push_back("bond without causality");
     for (SubclassRec* sub : cls->graph->subclasses) {
-        auto valuesAt = [&](const std::string& port) {
+        auto valuesAt = [&](std::string_view port) {
             std::vector<int> values;
             for (BondRec* bond : cls->graph->bonds)
                 for (int end = 0; end < 2; ++end)

@@ -26,7 +26,7 @@ std::vector<std::string> names(const SectionList<PortRec>& list)
 {
     std::vector<std::string> result;
     for (const PortRec* p : list)
-        result.push_back(p->name);
+        result.push_back(p->name.str());
     return result;
 }
 
