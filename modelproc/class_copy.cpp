@@ -193,22 +193,6 @@ bool copySections(const ClassRec* old, ClassRec* cls, AddressMap& map)
         !copyVariables(old->variables, cls, CLASS_VARIABLES, map) ||
         !copyVariables(old->constants, cls, CLASS_CONSTANTS, map))
         return false;
-    for (const NamedExprRec* n : old->namedexprs) {
-        NamedExprRec* copy = newNamedExpression(cls);
-        if (!copy)
-            return false;
-        copy->name = n->name;
-        copy->expr = copyExpression(n->expr, map);
-    }
-    for (const ExprPairRec* p : old->exprpairs) {
-        ExprPairRec* copy = newExpressionPair(cls);
-        if (!copy)
-            return false;
-        copy->first = copyExpression(p->first, map);
-        copy->second = copyExpression(p->second, map);
-        for (int i = 0; i < 3; ++i)
-            copy->values[i] = p->values[i];
-    }
     return true;
 }
 

@@ -349,8 +349,6 @@ VarRec* newBodyVariable(EquationBody* body, BodySection which)
     return body ? newLinked(body->section(which)) : nullptr;
 }
 
-NamedExprRec* newNamedExpression(ClassRec* cls) { return cls ? newLinked(cls->namedexprs) : nullptr; }
-ExprPairRec* newExpressionPair(ClassRec* cls) { return cls ? newLinked(cls->exprpairs) : nullptr; }
 SubclassRec* newSubclass(GraphBody* body) { return body ? newLinked(body->subclasses) : nullptr; }
 BondRec* newBond(GraphBody* body) { return body ? newLinked(body->bonds) : nullptr; }
 SigconRec* newSigcon(GraphBody* body) { return body ? newLinked(body->sigcons) : nullptr; }

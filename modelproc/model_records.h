@@ -974,8 +974,6 @@ struct ClassRec {
     SectionList<VarRec> initconds;
     SectionList<VarRec> variables;
     SectionList<VarRec> constants;
-    SectionList<NamedExprRec> namedexprs;
-    SectionList<ExprPairRec> exprpairs;
     GraphBody* graph = nullptr;        ///< the body when type is TOP
     EquationBody* equations = nullptr; ///< the body when type is DYN
 
@@ -1051,8 +1049,6 @@ IoRec* newInput(ClassRec* cls);
 IoRec* newOutput(ClassRec* cls);
 VarRec* newClassVariable(ClassRec* cls, ClassSection which);
 VarRec* newBodyVariable(EquationBody* body, BodySection which);
-NamedExprRec* newNamedExpression(ClassRec* cls);
-ExprPairRec* newExpressionPair(ClassRec* cls);
 SubclassRec* newSubclass(GraphBody* body);
 BondRec* newBond(GraphBody* body);
 SigconRec* newSigcon(GraphBody* body);
