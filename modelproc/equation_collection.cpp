@@ -181,11 +181,9 @@ std::string describeSubmodel(const SubclassRec* sub)
 
 int numberBonds(GraphBody* graph, int& counter)
 {
-    // The ports' lists of bond ends are made anew.
+    // The lists of bond ends at the ports are made anew.
     for (SubclassRec* sub : graph->subclasses)
-        if (sub->cls)
-            for (PortRec* port : sub->cls->ports)
-                port->connected = EndRef();
+        clearConnectedEnds(sub);
     int number = 0;
     for (BondRec* bond : graph->bonds) {
         ++number;
@@ -218,7 +216,10 @@ int numberBonds(GraphBody* graph, int& counter)
             continue;
         for (int end = 0; end < 2; ++end) {
             bond->con[end].slot = counter;
-            connectEndAtPort(ports[end], bond, end);
+            if (!connectEndAtPort(static_cast<SubclassRec*>(bond->con[end].node), ports[end], bond, end)) {
+                reportOutOfMemory();
+                return 0;
+            }
         }
         counter += 2;
     }
@@ -380,8 +381,8 @@ int enterConnectionNames(ClassRec* top, SubclassRec* sub, SlotTable& slots)
     const int limit = static_cast<int>(slots.size()) - 1;
     HierarchicalName buffer;
     buffer.setPath(instance_name(sub));
-    for (PortRec* port : cls->ports)
-        for (EndRef connected : ConnectedEnds(port)) {
+    for (PortRec* port : portsOf(sub))
+        for (EndRef connected : ConnectedEnds(sub, port)) {
             const int index = slotOfEnd(connected);
             const ConnEnd* end = &connected.end();
             if (!check_help_index(index, limit))
@@ -550,7 +551,7 @@ int rewriteConnectionReferences(SubclassRec* sub, const SlotTable& slots)
         if (ref->kind == TK_PORTNAME) {
             auto* port = static_cast<PortRec*>(ref->record);
             name = port ? port->name.str() : std::string();
-            for (EndRef connected : ConnectedEnds(port))
+            for (EndRef connected : ConnectedEnds(sub, port))
                 if (connectionHolds(&connected.end(), sub, ref)) {
                     slot = slotOfEnd(connected) + (ref->selector == TK_SEL_FLOW ? 1 : 0);
                     end = &connected.end();

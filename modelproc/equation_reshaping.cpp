@@ -159,7 +159,7 @@ std::vector<PortElement> portElements(const PortRec* port, const SubclassRec* su
     std::vector<PortElement> elements(literal ? static_cast<std::size_t>(count) : 0);
     if (elements.empty())
         return elements;
-    for (EndRef connected : ConnectedEnds(port)) {
+    for (EndRef connected : ConnectedEnds(sub, port)) {
         // The instance indices of the subclass first, then the port's own.
         const std::vector<const ExprNode*> covered = coveredIndexEntries(connected.end(), sub);
         const int outside = causalityAtPort(connected) == CAUS_ECY ? TK_SEL_EFFORT : TK_SEL_FLOW;
@@ -258,13 +258,13 @@ struct Reshaper {
 
 /// Whether causality leaves any choice: a port that is not fixed, or a preferred one whose
 /// bond went the other way.
-bool classNeedsSolving(const ClassRec* cls)
+bool classNeedsSolving(const SubclassRec* sub)
 {
-    for (const PortRec* port : cls->ports) {
+    for (const PortRec* port : portsOf(sub)) {
         if (port->c_type == 3 || port->c_type == 4)
             return true;
         if (port->c_type == 2)
-            for (EndRef connected : ConnectedEnds(port))
+            for (EndRef connected : ConnectedEnds(sub, port))
                 if (causalityAtPort(connected) != port->c_val)
                     return true;
     }
@@ -284,12 +284,12 @@ void makeFlags(ClassRec* cls, const SubclassRec* sub)
 {
     ElementFlags& flags = elementFlags();
     flags.clear();
-    for (PortRec* port : cls->ports) {
+    for (PortRec* port : portsOf(sub)) {
         FlagArray& outsides = flags.enter(port);
         if (port->dim.empty()) {
             // One element: the last bond end listed decides it, as below.
             std::int32_t outside = 0;
-            for (EndRef connected : ConnectedEnds(port))
+            for (EndRef connected : ConnectedEnds(sub, port))
                 outside = causalityAtPort(connected) == CAUS_ECY ? TK_SEL_EFFORT : TK_SEL_FLOW;
             outsides.assign(1, outside);
             continue;
@@ -717,7 +717,7 @@ int reshapeSubmodel(SubclassRec* sub)
     if (!cls->equations)
         return 1;
     Reshaper r{sub, cls};
-    r.needsSolving = !cls->ports.empty() && classNeedsSolving(cls);
+    r.needsSolving = !portsOf(sub).empty() && classNeedsSolving(sub);
     SectionList<EquationRec>& list = cls->equations->equations;
     for (;;) {
         int solved = 0;

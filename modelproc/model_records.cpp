@@ -404,10 +404,47 @@ bool setSubclass(GraphBody* body, SubclassRec* sub, std::string_view name, const
     return type->users.pushFront(sub) != nullptr;
 }
 
-void connectEndAtPort(PortRec* port, ConnectionRec* bond, int side)
+const SectionList<PortRec>& portsOf(const SubclassRec* sub)
 {
-    bond->con[side].nextAtPort = port->connected;
-    port->connected = EndRef(bond, side);
+    static const SectionList<PortRec> none;
+    if (!sub || !sub->cls)
+        return none;
+    if (sub->cls->sharesPorts && sub->type && sub->type->cls)
+        return sub->type->cls->ports;
+    return sub->cls->ports;
+}
+
+namespace {
+
+/// The number of the last port of the subclass's class, -1 when it has none.
+std::int32_t lastPortNumber(const SubclassRec* sub)
+{
+    const PortRec* last = portsOf(sub).last();
+    return last ? last->number : -1;
+}
+
+} // namespace
+
+bool connectEndAtPort(SubclassRec* sub, const PortRec* port, ConnectionRec* bond, int side)
+{
+    const std::int32_t last = lastPortNumber(sub);
+    if (port->number < 0 || port->number > last)
+        return true; // not a port of the subclass's class: nothing lists the end
+    if (!sub->portEnds) {
+        sub->portEnds = GraphArena().makeArray<EndRef>(static_cast<std::size_t>(last) + 1);
+        if (!sub->portEnds)
+            return false;
+    }
+    EndRef& first = sub->portEnds[port->number];
+    bond->con[side].nextAtPort = first;
+    first = EndRef(bond, side);
+    return true;
+}
+
+ConnectedEnds::ConnectedEnds(const SubclassRec* sub, const PortRec* port)
+{
+    if (sub && port && sub->portEnds && port->number >= 0 && port->number <= lastPortNumber(sub))
+        m_first = sub->portEnds[port->number];
 }
 
 void setBondDir(ConnectionRec* bond, unsigned char dir)

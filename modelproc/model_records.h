@@ -66,6 +66,24 @@ public:
         return object;
     }
 
+    /// `count` value-initialised objects of a kind without a destructor, one after another; null
+    /// when memory is exhausted (or `count` is 0).
+    template <class T>
+    T* makeArray(std::size_t count)
+    {
+        static_assert(std::is_trivially_destructible_v<T>);
+        if (count == 0 || count > std::size_t(-1) / sizeof(T) / 2)
+            return nullptr;
+        void* memory = allocate(count * sizeof(T), alignof(T));
+        if (!memory)
+            return nullptr;
+        T* first = static_cast<T*>(memory);
+        for (std::size_t i = 0; i < count; ++i)
+            new (first + i) T();
+        m_count += count;
+        return first;
+    }
+
     /// A copy of the text, ending in a NUL, laid among the records; null when memory is exhausted.
     const char* copyText(std::string_view text)
     {
@@ -636,9 +654,6 @@ struct PortRec : SectionLink {
     BondRec* bond = nullptr;
     ExprList dim;
     PtrList<PortRec> relports; ///< relation 3 equal, 4 not equal
-    /// The bond ends connected with the port, newest first, once the connections are numbered:
-    /// the newest here, each the next in its `ConnEnd::nextAtPort`.
-    EndRef connected;
     unsigned char c_type = 4; ///< 1 Fix, 2 Prefer, 3 Constr, 4 Indiff
     unsigned char c_val = 0;
     unsigned char orientation = 0; ///< fixed power direction: 0 free, 1 out of the submodel, 2 into it
@@ -801,7 +816,7 @@ struct ConnEnd {
     // The port of a SUB end, as last looked up in the class `portClass` of its subclass.
     mutable PortRec* port = nullptr;
     mutable const ClassRec* portClass = nullptr;
-    /// The next end connected with the same port (see `PortRec::connected`).
+    /// The next end connected with the same port of the same subclass (see `ConnectedEnds`).
     EndRef nextAtPort;
 };
 
@@ -845,10 +860,11 @@ inline std::int32_t slotOfEnd(EndRef e)
     return e.end().slot;
 }
 
-/// The bond ends connected with a port, newest first.
+/// The bond ends connected with a port of a subclass, newest first, once the connections are
+/// numbered: the newest is kept by the subclass, each the next in its `ConnEnd::nextAtPort`.
 class ConnectedEnds {
 public:
-    explicit ConnectedEnds(const PortRec* port) : m_first(port ? port->connected : EndRef()) {}
+    ConnectedEnds(const SubclassRec* sub, const PortRec* port);
     class iterator {
     public:
         explicit iterator(EndRef at) : m_at(at) {}
@@ -900,7 +916,15 @@ struct SubclassRec : SectionLink {
     /// are the subclass's path. Null for a subclass of the top model not yet expanded.
     const EnclosingModel* within = nullptr;
     ClassRec* cls = nullptr;
+    /// For each port of its class, by the port's number, the newest bond end connected with it
+    /// (see `ConnectedEnds`); null until the connections are numbered. The subclass keeps them,
+    /// not the ports, since instances may share their type's ports.
+    EndRef* portEnds = nullptr;
 };
+
+/// The ports of the subclass's class: its own, or those of its type when the class was copied
+/// without ports of its own.
+const SectionList<PortRec>& portsOf(const SubclassRec* sub);
 
 struct SubmodelType : SectionLink {
     std::string t_name;
@@ -967,6 +991,7 @@ struct ClassRec {
     std::int16_t expand = 0;
     std::int16_t causal = 0;
     bool instanceCopy = false; ///< copied for an instance: made, with its equation body, in the graph arena
+    bool sharesPorts = false;  ///< copied for an instance without ports of its own: its type's serve
     SectionList<PortRec> ports;
     SectionList<IoRec> inputs;
     SectionList<IoRec> outputs;
@@ -1068,8 +1093,14 @@ void setVariable(VarRec* var, std::string_view name, const ExprList& dim, std::i
 /// False when memory is exhausted.
 bool setSubclass(GraphBody* body, SubclassRec* sub, std::string_view name, const ExprList& args,
                  const ExprList& dim, std::string_view typeName, std::int32_t typeVersion);
-/// Puts the bond's end `side` in front of the ends connected with the port.
-void connectEndAtPort(PortRec* port, ConnectionRec* bond, int side);
+/// Puts the bond's end `side` in front of the ends connected with the port of the subclass; false
+/// when memory is exhausted.
+bool connectEndAtPort(SubclassRec* sub, const PortRec* port, ConnectionRec* bond, int side);
+/// Forgets the bond ends connected with the subclass's ports.
+inline void clearConnectedEnds(SubclassRec* sub)
+{
+    sub->portEnds = nullptr;
+}
 void setBondDir(ConnectionRec* bond, unsigned char dir);
 void setBondDim(ConnectionRec* bond, const ExprList& dim);
 /// Sets the causality when it is still 0: 1; else 0.

@@ -185,7 +185,6 @@ void ttfree_class(ClassRec* cls)
             releaseConnectionEnd(port->bond, port);
         port->bond = nullptr;
         releaseNodes(port->relports);
-        port->connected = EndRef();
         register_release(port);
     }
     for (SectionList<IoRec>* ios : {&cls->inputs, &cls->outputs})

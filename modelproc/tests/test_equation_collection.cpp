@@ -279,8 +279,8 @@ TEST_F(NumberingTest, BondsTakeTwoSlotsSeenFromEachPort)
         ASSERT_TRUE(sub && sub->cls) << c.sub;
         PortRec* port = findPort(sub->cls, c.port);
         ASSERT_TRUE(port) << c.sub << "`" << c.port;
-        ASSERT_EQ(ConnectedEnds(port).count(), 1) << c.sub << "`" << c.port;
-        const EndRef d = *ConnectedEnds(port).begin();
+        ASSERT_EQ(ConnectedEnds(sub, port).count(), 1) << c.sub << "`" << c.port;
+        const EndRef d = *ConnectedEnds(sub, port).begin();
         EXPECT_EQ(slotOfEnd(d), c.slot) << c.sub << "`" << c.port;
         EXPECT_EQ(directionAtPort(d), c.dir) << c.sub << "`" << c.port;
         EXPECT_EQ(d.end().name, c.port);
@@ -291,7 +291,7 @@ TEST_F(NumberingTest, BondsTakeTwoSlotsSeenFromEachPort)
         EndRef ends[2];
         for (int end = 0; end < 2; ++end) {
             auto* sub = static_cast<SubclassRec*>(bond->con[end].node);
-            ends[end] = *ConnectedEnds(findPort(sub->cls, bond->con[end].name)).begin();
+            ends[end] = *ConnectedEnds(sub, findPort(sub->cls, bond->con[end].name)).begin();
             EXPECT_EQ(ends[end], EndRef(bond, end));
             EXPECT_EQ(causalityAtPort(ends[end]), bondCausalityFrom(bond, end));
         }
@@ -303,7 +303,8 @@ TEST_F(NumberingTest, BondsTakeTwoSlotsSeenFromEachPort)
     ASSERT_EQ(numberConnections(cls, counter), 1);
     EXPECT_EQ(counter, 11);
     for (const auto& c : cases)
-        EXPECT_EQ(ConnectedEnds(findPort(submodel(cls, c.sub)->cls, c.port)).count(), 1) << c.sub << "`" << c.port;
+        EXPECT_EQ(ConnectedEnds(submodel(cls, c.sub), findPort(submodel(cls, c.sub)->cls, c.port)).count(), 1)
+            << c.sub << "`" << c.port;
 }
 
 TEST_F(NumberingTest, BadBondEndsAreReportedAndSkipped)
@@ -323,9 +324,11 @@ TEST_F(NumberingTest, BadBondEndsAreReportedAndSkipped)
                           "Equations generation error : <error: port instead of submodel connected at con1 of bond 2>",
                       }));
     // The skipped bonds leave their ports unconnected; the next bond starts at slot 1.
-    EXPECT_TRUE(ConnectedEnds(findPort(submodel(cls, "v")->cls, "p1")).empty());
-    ASSERT_EQ(ConnectedEnds(findPort(submodel(cls, "w")->cls, "p1")).count(), 1);
-    EXPECT_EQ(slotOfEnd(*ConnectedEnds(findPort(submodel(cls, "w")->cls, "p1")).begin()), 1);
+    SubclassRec* v = submodel(cls, "v");
+    SubclassRec* w = submodel(cls, "w");
+    EXPECT_TRUE(ConnectedEnds(v, findPort(v->cls, "p1")).empty());
+    ASSERT_EQ(ConnectedEnds(w, findPort(w->cls, "p1")).count(), 1);
+    EXPECT_EQ(slotOfEnd(*ConnectedEnds(w, findPort(w->cls, "p1")).begin()), 1);
 }
 
 // An output feeding three inputs whole is one slot; unconnected outputs get slots of their own.
@@ -451,7 +454,7 @@ TEST_F(CollectionTest, SharedVectorVariableIsIndexedFromEachConnectionsRange)
         end->name = "p";
         end->index.append(range(side.lo, side.hi));
         end->slot = 1;
-        connectEndAtPort(port, bond, 0);
+        ASSERT_TRUE(connectEndAtPort(sub, port, bond, 0));
         std::vector<ExprNode*> refs;
         for (int i : side.refs) {
             ExprList index;
@@ -488,7 +491,7 @@ TEST_F(CollectionTest, ReferenceOutsideEveryConnectionFailsTheSubmodel)
     end->name = "p";
     end->index.append(range(1, 2));
     end->slot = 1;
-    connectEndAtPort(port, bond, 1);
+    ASSERT_TRUE(connectEndAtPort(sub, port, bond, 1));
     ExprList index;
     index.append(makeIntegerConstant(3));
     EquationRec* eq = newEquation(cls->equations);

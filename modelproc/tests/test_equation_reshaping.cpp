@@ -288,7 +288,7 @@ public:
     }
     /// A bond at element `element` (0: the whole port) with causality and direction as seen
     /// from the port.
-    static void bond(PortRec* p, int element, unsigned char caus, unsigned char dir)
+    void bond(PortRec* p, int element, unsigned char caus, unsigned char dir)
     {
         auto* bond = ProcessingArena().make<BondRec>();
         ConnEnd* end = &bond->con[0];
@@ -297,7 +297,7 @@ public:
             end->index.append(makeIntegerConstant(element));
         bond->caus = caus;
         bond->dir = dir;
-        connectEndAtPort(p, bond, 0);
+        connectEndAtPort(m_sub, p, bond, 0);
     }
     static ExprNode* pref(PortRec* p, int selector, int element = 0)
     {
@@ -421,8 +421,8 @@ TEST_F(SubmodelReshapingTest, JunctionFunctionsRefuseBadArguments)
         {"no bond gives the effort", "<error: corrupted bond list at 'sum' in j1:junc>",
          [](SubmodelReshapingTest& t) {
              PortRec* p = t.port("p", 2);
-             bond(p, 1, CAUS_ECY, 1);
-             bond(p, 2, CAUS_ECY, 2);
+             t.bond(p, 1, CAUS_ECY, 1);
+             t.bond(p, 2, CAUS_ECY, 2);
              t.add(call(FN_SUM, pref(p, TK_SEL_FLOW)), makeIntegerConstant(0));
          }},
     };
