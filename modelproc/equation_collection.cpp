@@ -11,6 +11,7 @@
 #include "modelproc/template_writer.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <new>
 
 void reportEquationsError(const std::string& message)
@@ -532,15 +533,15 @@ std::string referenceText(const ExprNode* ref, const std::string& name)
 
 } // namespace
 
-int rewriteConnectionReferences(SubclassRec* sub, const SlotTable& slots)
+namespace {
+
+/// Rewrites the references of `count` equations from `first` on, equations of the submodel.
+int rewriteReferences(SubclassRec* sub, EquationRec* first, std::size_t count, const SlotTable& slots)
 {
-    ClassRec* cls = sub->cls;
-    if (!cls || !cls->equations)
-        return 1;
     const int limit = static_cast<int>(slots.size());
     ScratchStack<ExprNode*> refStack;
     std::vector<ExprNode*>& refs = *refStack;
-    for (EquationRec* eq : cls->equations->equations) {
+    for (EquationRec* eq = first; eq && count > 0; eq = SectionList<EquationRec>::after(eq), --count) {
         gatherReferences(eq->left, refs);
         gatherReferences(eq->right, refs);
     }
@@ -600,20 +601,38 @@ int rewriteConnectionReferences(SubclassRec* sub, const SlotTable& slots)
     return 1;
 }
 
-namespace {
+} // namespace
 
-/// Gives the submodel's own records their hierarchical names and moves them into the top class.
-void moveSubmodelRecords(ClassRec* top, SubclassRec* sub, const std::string& path)
+int rewriteConnectionReferences(SubclassRec* sub, const SlotTable& slots)
 {
     ClassRec* cls = sub->cls;
+    if (!cls || !cls->equations)
+        return 1;
+    return rewriteReferences(sub, cls->equations->equations.first(), SIZE_MAX, slots);
+}
+
+namespace {
+
+/// Gives the class's own variables their hierarchical names under `path` and appends them to the
+/// sections of `to`, section by section.
+template <class Sections>
+void moveVariables(ClassRec* cls, const std::string& path, Sections&& to)
+{
     for (ClassSection which : {CLASS_PARAMETERS, CLASS_INITCONDS, CLASS_VARIABLES, CLASS_CONSTANTS}) {
         SectionList<VarRec>& from = cls->section(which);
         while (VarRec* var = from.first()) {
             SectionList<VarRec>::unlink(var);
             var->name = submodelPath(path, var->name);
-            top->section(which).append(var);
+            to(which).append(var);
         }
     }
+}
+
+/// Gives the submodel's own records their hierarchical names and moves them into the top class.
+void moveSubmodelRecords(ClassRec* top, SubclassRec* sub, const std::string& path)
+{
+    ClassRec* cls = sub->cls;
+    moveVariables(cls, path, [top](ClassSection which) -> SectionList<VarRec>& { return top->section(which); });
     if (cls->equations)
         while (EquationRec* eq = cls->equations->equations.first()) {
             SectionList<EquationRec>::unlink(eq);
@@ -683,7 +702,56 @@ int normaliseIndices(ClassRec* top)
     return 1;
 }
 
-int collectEquations(ClassRec* top, int slotCount)
+void StagedRecords::take(SubclassRec* sub)
+{
+    Taken taken{sub, nullptr, 0};
+    if (ClassRec* cls = sub->cls) {
+        moveVariables(cls, instance_name(sub),
+                      [this](ClassSection which) -> SectionList<VarRec>& { return m_sections[which]; });
+        if (cls->equations)
+            while (EquationRec* eq = cls->equations->equations.first()) {
+                SectionList<EquationRec>::unlink(eq);
+                m_equations.append(eq);
+                if (!taken.first)
+                    taken.first = eq;
+                ++taken.count;
+            }
+    }
+    m_taken.push_back(taken);
+}
+
+bool StagedRecords::equationsOf(const SubclassRec* sub, EquationRec*& first, std::size_t& count)
+{
+    std::size_t at = m_next;
+    if (at >= m_taken.size() || m_taken[at].sub != sub) {
+        at = 0;
+        while (at < m_taken.size() && m_taken[at].sub != sub)
+            ++at;
+        if (at == m_taken.size())
+            return false;
+    }
+    first = m_taken[at].first;
+    count = m_taken[at].count;
+    m_next = at + 1;
+    return true;
+}
+
+void StagedRecords::moveInto(ClassRec* top)
+{
+    for (ClassSection which : {CLASS_PARAMETERS, CLASS_INITCONDS, CLASS_VARIABLES, CLASS_CONSTANTS})
+        while (VarRec* var = m_sections[which].first()) {
+            SectionList<VarRec>::unlink(var);
+            top->section(which).append(var);
+        }
+    while (EquationRec* eq = m_equations.first()) {
+        SectionList<EquationRec>::unlink(eq);
+        top->equations->equations.append(eq);
+    }
+    m_taken.clear();
+    m_next = 0;
+}
+
+int collectEquations(ClassRec* top, int slotCount, StagedRecords* staged)
 {
     if (!top || !top->graph)
         return 0;
@@ -705,11 +773,26 @@ int collectEquations(ClassRec* top, int slotCount)
         if (!enterConnectionNames(top, sub, slots))
             return 0;
     for (SubclassRec* sub : graph->subclasses) {
+        EquationRec* first = nullptr;
+        std::size_t count = 0;
+        if (staged && staged->equationsOf(sub, first, count)) {
+            if (!rewriteReferences(sub, first, count, slots))
+                return 0;
+            continue;
+        }
+        // A submodel that took its type's class needs a copy to take the records from.
+        if (sharesTypeClass(sub) && !copyTypeClassFor(sub, GraphArena())) {
+            reportOutOfMemory();
+            return 0;
+        }
         if (!rewriteConnectionReferences(sub, slots))
             return 0;
         if (sub->cls)
             moveSubmodelRecords(top, sub, instance_name(sub));
     }
+    // Staged records follow the connection variables, as records moved here would.
+    if (staged)
+        staged->moveInto(top);
     top->graph = nullptr;
     // The variables and equations now belong to the top class; the graph that held them, the
     // instance copies and their ports are not reached any more, and their room serves what follows.

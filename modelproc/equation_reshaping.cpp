@@ -2,6 +2,7 @@
 #include "modelproc/equation_reshaping.h"
 
 
+#include "modelproc/class_copy.h"
 #include "modelproc/display_hooks.h"
 #include "modelproc/equation_collection.h"
 #include "modelproc/function_table.h"
@@ -713,6 +714,11 @@ int reshapeSubmodel(SubclassRec* sub)
 {
     if (!sub || !sub->cls)
         return 1;
+    // The equations of a submodel that took its type's class are reshaped in a copy of its own.
+    if (sharesTypeClass(sub) && !copyTypeClassFor(sub, GraphArena())) {
+        reportEquationsError("memory allocation failure (may be out of memory).");
+        return 0;
+    }
     ClassRec* cls = sub->cls;
     if (!cls->equations)
         return 1;

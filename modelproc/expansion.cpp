@@ -285,6 +285,27 @@ void completeAndCheckBondEnds(SubclassRec* sub, const std::string& typeName)
                 }
 }
 
+/// Whether the instance adds nothing to its type's equation class, so that it can take the type's
+/// class until its equations are reshaped: no arguments, no instance array, no inputs or outputs
+/// (which keep what is connected with them), and ports of literal sizes only (which an instance
+/// would leave as they are).
+bool takesTypeClass(const SubclassRec* sub)
+{
+    const ClassRec* cls = sub->type ? sub->type->cls : nullptr;
+    if (!cls || cls->type != CLASS_DYN || !cls->equations || !sub->args.empty() || !sub->dim.empty() ||
+        !cls->inputs.empty() || !cls->outputs.empty())
+        return false;
+    for (const PortRec* port : cls->ports)
+        for (const ExprNode* size : port->dim) {
+            const bool literal = size && (size->kind == TK_INTEGER ||
+                                          (size->kind == TK_UPTO && size->left && size->right &&
+                                           size->left->kind == TK_INTEGER && size->right->kind == TK_INTEGER));
+            if (!literal)
+                return false;
+        }
+    return true;
+}
+
 bool hasErrors(int positionErrorsBefore)
 {
     return g_errorCount > 0 || CurrentPosition().errorCount > positionErrorsBefore;
@@ -384,6 +405,15 @@ void expand_submodel(ClassRec* cls, SubclassRec* sub)
     if (!type->cls && !readSubmodelType(sub))
         return;
     spreadFixedOrder(type->cls);
+    if (takesTypeClass(sub)) {
+        // Its copy is made when its equations are reshaped and goes once they are taken out,
+        // so that the copies of all instances never live at once.
+        sub->cls = type->cls;
+        completeAndCheckBondEnds(sub, typeName);
+        if (Pipeline().depth < 5)
+            sub->cls = nullptr;
+        return;
+    }
     sub->cls = copyClass(type->cls);
     if (!sub->cls) {
         expansionError("memory allocation failure (may be out of memory).");

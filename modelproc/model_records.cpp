@@ -17,7 +17,7 @@
 // ---------------------------------------------------------------------------
 // Memory
 
-void RecordArena::clear()
+void RecordArena::endObjects()
 {
     for (DestroyChain& chain : m_chains) {
         // The object lies just after its link.
@@ -26,6 +26,29 @@ void RecordArena::clear()
             chain.destroy(link + 1);
         }
     }
+    m_count = 0;
+}
+
+void RecordArena::recycle()
+{
+    if (m_chunks.empty())
+        return;
+    endObjects();
+    const Chunk first = m_chunks.front();
+    for (std::size_t i = 1; i < m_chunks.size(); ++i) {
+        if (m_ownPages)
+            munmap(m_chunks[i].memory, m_chunks[i].size);
+        else
+            std::free(m_chunks[i].memory);
+    }
+    m_chunks.resize(1);
+    m_next = static_cast<unsigned char*>(first.memory);
+    m_left = first.size;
+}
+
+void RecordArena::clear()
+{
+    endObjects();
     for (const Chunk& chunk : m_chunks) {
         if (m_ownPages)
             munmap(chunk.memory, chunk.size);
@@ -289,7 +312,12 @@ ClassRec* newClass()
 
 ClassRec* newInstanceClass()
 {
-    ClassRec* cls = GraphArena().make<ClassRec>();
+    return newInstanceClass(GraphArena());
+}
+
+ClassRec* newInstanceClass(RecordArena& arena)
+{
+    ClassRec* cls = arena.make<ClassRec>();
     if (cls)
         cls->instanceCopy = true;
     return cls;
@@ -309,9 +337,14 @@ GraphBody* newGraphBody(ClassRec* cls)
 
 EquationBody* newEquationBody(ClassRec* cls)
 {
+    return newEquationBody(cls, cls && cls->instanceCopy ? GraphArena() : ProcessingArena());
+}
+
+EquationBody* newEquationBody(ClassRec* cls, RecordArena& arena)
+{
     if (!cls)
         return nullptr;
-    EquationBody* body = (cls->instanceCopy ? GraphArena() : ProcessingArena()).make<EquationBody>();
+    EquationBody* body = arena.make<EquationBody>();
     if (body) {
         cls->type = CLASS_DYN;
         cls->equations = body;

@@ -97,11 +97,15 @@ public:
 
     /// Ends every object, each kind's newest first, and gives the chunks back.
     void clear();
+    /// Ends every object as `clear` does but keeps the first chunk for the objects that follow,
+    /// for an arena that serves one short-lived set of records after another.
+    void recycle();
     /// Objects made since the last `clear`.
     std::size_t size() const { return m_count; }
 
 private:
     static constexpr std::size_t kAlignment = alignof(std::max_align_t);
+    void endObjects();
 
     /// Room for `bytes` aligned to `alignment` in the current chunk, or in a new one; null when
     /// memory is exhausted. Records are packed by their own alignment.
@@ -933,6 +937,14 @@ struct SubmodelType : SectionLink {
     ClassRec* cls = nullptr;
 };
 
+/// Whether the subclass's class is its type's own, not a copy: an instance that adds nothing to
+/// its type takes it until its equations are reshaped. Such a class is never released with the
+/// subclass.
+inline bool sharesTypeClass(const SubclassRec* sub)
+{
+    return sub->cls && sub->type && sub->cls == sub->type->cls;
+}
+
 struct GraphBody {
     SectionList<SubclassRec> subclasses;
     SectionList<BondRec> bonds;
@@ -1064,10 +1076,13 @@ const char* causalityTypeText(int c_type);
 // and returns it, or null when memory is exhausted.
 
 ClassRec* newClass();
-/// A new class for the copy that one instance gets (made in the graph arena).
+/// A new class for the copy that one instance gets, made in the graph arena or in `arena`.
 ClassRec* newInstanceClass();
+ClassRec* newInstanceClass(RecordArena& arena);
 GraphBody* newGraphBody(ClassRec* cls);
 EquationBody* newEquationBody(ClassRec* cls);
+/// A new equation body of the class made in `arena`.
+EquationBody* newEquationBody(ClassRec* cls, RecordArena& arena);
 ArgRec* newArgument(ClassRec* cls);
 PortRec* newPort(ClassRec* cls);
 IoRec* newInput(ClassRec* cls);

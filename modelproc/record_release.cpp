@@ -146,7 +146,8 @@ void releaseSubclass(SubclassRec* sub)
     releaseNodes(sub->s_inp);
     releaseNodes(sub->s_out);
     if (sub->cls) {
-        ttfree_class(sub->cls);
+        if (!sharesTypeClass(sub))
+            ttfree_class(sub->cls);
         sub->cls = nullptr;
     }
     if (sub->type)
