@@ -204,8 +204,8 @@ int numberBonds(GraphBody* graph, int& counter)
             auto* sub = static_cast<SubclassRec*>(bond->con[end].node);
             // The causal analysis leaves each end with the port it found by its name in the end's class.
             const ConnEnd& at = bond->con[end];
-            const bool kept = sub->cls && at.portClass == sub->cls && at.port && at.port->name == at.name;
-            ports[end] = !sub->cls ? nullptr : kept ? at.port : findPort(sub->cls, at.name);
+            PortRec* kept = keptPort(at, sub->cls);
+            ports[end] = !sub->cls ? nullptr : kept ? kept : findPort(sub->cls, at.name);
             if (!ports[end]) {
                 reportEquationsError(
                     formatMessage("bond connected with port %s, which is not a port of submodel %s.",

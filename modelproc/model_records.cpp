@@ -368,7 +368,14 @@ T* newNumbered(SectionList<T>& list)
 
 } // namespace
 
-PortRec* newPort(ClassRec* cls) { return cls ? newNumbered(cls->ports) : nullptr; }
+PortRec* newPort(ClassRec* cls)
+{
+    PortRec* port = cls ? newNumbered(cls->ports) : nullptr;
+    if (port)
+        port->owner = cls;
+    return port;
+}
+
 IoRec* newInput(ClassRec* cls) { return cls ? newNumbered(cls->inputs) : nullptr; }
 IoRec* newOutput(ClassRec* cls) { return cls ? newNumbered(cls->outputs) : nullptr; }
 

@@ -662,7 +662,11 @@ struct PortRec : SectionLink {
     unsigned char c_val = 0;
     unsigned char orientation = 0; ///< fixed power direction: 0 free, 1 out of the submodel, 2 into it
     std::int32_t number = 0; ///< the port's place among its class's ports when it was made, from 0
+    const ClassRec* owner = nullptr; ///< the class whose ports it is
 };
+
+/// The port the SUB end kept from the last lookup in `cls`, when it still stands; else null.
+inline PortRec* keptPort(const ConnEnd& end, const ClassRec* cls);
 
 struct IoRec : SectionLink {
     GraphName name;
@@ -817,9 +821,9 @@ struct ConnEnd {
     ExprList nodeindex;
     GraphName name;
     ExprList index;
-    // The port of a SUB end, as last looked up in the class `portClass` of its subclass.
+    // The port of a SUB end, as last looked up in the class of its subclass; it stands while that
+    // class is the port's owner and the name is the port's.
     mutable PortRec* port = nullptr;
-    mutable const ClassRec* portClass = nullptr;
     /// The next end connected with the same port of the same subclass (see `ConnectedEnds`).
     EndRef nextAtPort;
 };
@@ -834,6 +838,12 @@ struct ConnectionRec : SectionLink {
 };
 struct BondRec : ConnectionRec {};
 struct SigconRec : ConnectionRec {};
+
+PortRec* keptPort(const ConnEnd& end, const ClassRec* cls)
+{
+    PortRec* port = end.port;
+    return cls && port && port->owner == cls && port->name == end.name ? port : nullptr;
+}
 
 ConnEnd& EndRef::end() const
 {

@@ -318,6 +318,34 @@ TEST_F(RecordsTest, ReleaseFreesEachBlockOnce)
     EXPECT_EQ(ProcessingArena().size(), 0u);
 }
 
+// A bond end keeps the port it was last given only while the port is one of the class asked
+// about and still has the end's name: a copy of the class, or a renamed end, looks it up anew.
+TEST_F(RecordsTest, BondEndKeepsItsPortOnlyForTheClassThatOwnsIt)
+{
+    ClassRec* type = newClass();
+    PortRec* p = newPort(type);
+    p->name = "p";
+    PortRec* q = newPort(type);
+    q->name = "q";
+    EXPECT_EQ(p->number, 0);
+    EXPECT_EQ(q->number, 1);
+    ClassRec* copy = copyClass(type);
+    ASSERT_TRUE(copy);
+    ConnEnd end;
+    end.name = "q";
+    end.port = q;
+    EXPECT_EQ(keptPort(end, type), q);
+    EXPECT_EQ(keptPort(end, copy), nullptr);
+    EXPECT_EQ(keptPort(end, nullptr), nullptr);
+    end.port = findPort(copy, "q");
+    ASSERT_TRUE(end.port);
+    EXPECT_EQ(end.port->number, 1);
+    EXPECT_EQ(keptPort(end, copy), end.port);
+    EXPECT_EQ(keptPort(end, type), nullptr);
+    end.name = "p";
+    EXPECT_EQ(keptPort(end, copy), nullptr);
+}
+
 // The records that only describe the graph live apart: giving them back mid-run leaves the
 // variables, equations and expressions, the top class's among them, as they were.
 TEST_F(RecordsTest, GraphRecordsGoBackWhileVariablesAndEquationsStay)
