@@ -3,7 +3,6 @@
 #include "modelproc/class_copy.h"
 
 #include "modelproc/expression_walk.h"
-#include "modelproc/instance_application.h"
 
 namespace {
 
@@ -267,12 +266,11 @@ ClassRec* copyClass(const ClassRec* old, RecordArena& shellArena, bool ownPorts)
 
 bool copyTypeClassFor(SubclassRec* sub, RecordArena& shellArena)
 {
+    // The class has literal sizes only and the instance neither arguments nor an array (see
+    // `sharesTypeClass`): expansion would leave the copy as it is made.
     ClassRec* copy = copyClass(sub->cls, shellArena, false);
     if (!copy)
         return false;
-    // An instance of no array and no arguments: what expansion does to a copy is only to give
-    // computable sizes their values, which reports nothing for an equation class.
-    apply_instance(copy, ExprList{}, [](const std::string&) {});
     sub->cls = copy;
     return true;
 }

@@ -79,8 +79,8 @@ ClassRec* copyClass(const ClassRec* old);
 ClassRec* copyClass(const ClassRec* old, RecordArena& shellArena, bool ownPorts);
 
 /// Gives a subclass that took its type's class (see `sharesTypeClass`) a copy of its own, as
-/// expansion gives one to any other instance, but without ports of its own and with its class
-/// record and equation body made in `shellArena`. False when memory runs out.
+/// expansion would have given it, but without ports of its own and with its class record and
+/// equation body made in `shellArena`. False when memory runs out.
 bool copyTypeClassFor(SubclassRec* sub, RecordArena& shellArena);
 
 /// A deep copy of an expression; name references point to the copies the map knows.

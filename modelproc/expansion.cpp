@@ -285,24 +285,44 @@ void completeAndCheckBondEnds(SubclassRec* sub, const std::string& typeName)
                 }
 }
 
+/// Whether every size of the dimension list is a literal integer or range.
+bool literalDimensions(const ExprList& dim)
+{
+    for (const ExprNode* size : dim) {
+        const bool literal = size && (size->kind == TK_INTEGER ||
+                                      (size->kind == TK_UPTO && size->left && size->right &&
+                                       size->left->kind == TK_INTEGER && size->right->kind == TK_INTEGER));
+        if (!literal)
+            return false;
+    }
+    return true;
+}
+
+template <class T>
+bool literalDimensions(const SectionList<T>& list)
+{
+    for (const T* record : list)
+        if (!literalDimensions(record->dim))
+            return false;
+    return true;
+}
+
 /// Whether the instance adds nothing to its type's equation class, so that it can take the type's
-/// class until its equations are reshaped: no arguments, no instance array, no inputs or outputs
-/// (which keep what is connected with them), and ports of literal sizes only (which an instance
-/// would leave as they are).
+/// class until its equations are reshaped and its copy then needs nothing of what expansion does
+/// to a copy: no arguments of the instance or the class, no instance array, no inputs or outputs
+/// (which keep what is connected with them), and literal sizes only.
 bool takesTypeClass(const SubclassRec* sub)
 {
-    const ClassRec* cls = sub->type ? sub->type->cls : nullptr;
+    ClassRec* cls = sub->type ? sub->type->cls : nullptr;
     if (!cls || cls->type != CLASS_DYN || !cls->equations || !sub->args.empty() || !sub->dim.empty() ||
-        !cls->inputs.empty() || !cls->outputs.empty())
+        !cls->args.empty() || !cls->inputs.empty() || !cls->outputs.empty() || !literalDimensions(cls->ports))
         return false;
-    for (const PortRec* port : cls->ports)
-        for (const ExprNode* size : port->dim) {
-            const bool literal = size && (size->kind == TK_INTEGER ||
-                                          (size->kind == TK_UPTO && size->left && size->right &&
-                                           size->left->kind == TK_INTEGER && size->right->kind == TK_INTEGER));
-            if (!literal)
-                return false;
-        }
+    for (ClassSection which : {CLASS_PARAMETERS, CLASS_INITCONDS, CLASS_VARIABLES, CLASS_CONSTANTS})
+        if (!literalDimensions(cls->section(which)))
+            return false;
+    for (int which = BODY_INDEP_STATES; which <= BODY_ALGLOOP_OUT; ++which)
+        if (!literalDimensions(cls->equations->section(static_cast<BodySection>(which))))
+            return false;
     return true;
 }
 

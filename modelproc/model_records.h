@@ -948,7 +948,8 @@ struct SubmodelType : SectionLink {
 };
 
 /// Whether the subclass's class is its type's own, not a copy: an instance that adds nothing to
-/// its type takes it until its equations are reshaped. Such a class is never released with the
+/// its type (no arguments and no array, of an equation class without arguments, ios or computed
+/// sizes) takes it until its equations are reshaped. Such a class is never released with the
 /// subclass.
 inline bool sharesTypeClass(const SubclassRec* sub)
 {

@@ -268,6 +268,13 @@ TEST_F(ExpansionTest, InstancesWithArgumentsOrArraysGetCopiesOfTheirOwn)
     }
     EXPECT_EQ(own, (std::map<std::string, bool>{
                        {"a", false}, {"b", false}, {"s", true}, {"node", true}, {"d", true}, {"e", false}}));
+    // The vector junction's copy has the port its argument sizes; its type keeps the argument.
+    for (SubclassRec* sub : cls->graph->subclasses)
+        if (sub->name == "node") {
+            ASSERT_TRUE(sub->cls->ports.first());
+            EXPECT_EQ(elementCount(sub->cls->ports.first()->dim), 2);
+            EXPECT_FALSE(sub->type->cls->args.empty());
+        }
 }
 
 TEST_F(ExpansionTest, NestedGraphSubmodelsAreFlattenedBreadthFirst)
