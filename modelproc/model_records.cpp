@@ -437,7 +437,8 @@ bool setSubclass(GraphBody* body, SubclassRec* sub, std::string_view name, const
         type = newSubmodelType(body);
         if (!type)
             return false;
-        type->t_name = intern_name(typeName);
+        if (!type->t_name.assign(intern_name(typeName)))
+            return false;
         type->t_vers = typeVersion;
     }
     sub->type = type;

@@ -941,7 +941,7 @@ struct SubclassRec : SectionLink {
 const SectionList<PortRec>& portsOf(const SubclassRec* sub);
 
 struct SubmodelType : SectionLink {
-    std::string t_name;
+    GraphName t_name;
     std::int32_t t_vers = 0;
     PtrList<SubclassRec> users; ///< newest first
     ClassRec* cls = nullptr;

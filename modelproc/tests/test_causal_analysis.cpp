@@ -1005,7 +1005,7 @@ TEST_F(CausalTest, JunctionArraySuccessMeansEveryElementHasItsOneCausality)
             for (BondRec* bond : cls->graph->bonds) {
                 EXPECT_TRUE(bond->caus == CAUS_ECY || bond->caus == CAUS_FCY) << model;
                 for (int end = 0; end < 2; ++end) {
-                    const std::string& type = static_cast<SubclassRec*>(bond->con[end].node)->type->t_name;
+                    const std::string type = static_cast<SubclassRec*>(bond->con[end].node)->type->t_name.str();
                     if (type == "se" || type == "sf") {
                         EXPECT_EQ(bondCausalityFrom(bond, end), type == "se" ? 1 : 2) << model;
                     }

@@ -302,7 +302,7 @@ TEST_F(ExpansionTest, NestedGraphSubmodelsAreFlattenedBreadthFirst)
     // The graph types are merged or gone; each library type is there once.
     std::map<std::string, int> types;
     for (SubmodelType* type : cls->graph->types)
-        ++types[type->t_name];
+        ++types[type->t_name.str()];
     for (const auto& [name, count] : types)
         EXPECT_EQ(count, 1) << name;
     // Each type's users are just the subclasses left of that type: the dissolved ones are gone.
