@@ -295,6 +295,59 @@ struct Tracked {
 
 } // namespace
 
+// An arena that serves one short-lived set of records after another ends each set, newest first,
+// and lays the next where the first lay, however many chunks the set took.
+TEST_F(RecordsTest, RecycledArenaEndsItsObjectsAndServesAgainFromItsFirstChunk)
+{
+    RecordArena room;
+    std::vector<int> ended;
+    Tracked* first = room.make<Tracked>(&ended, 1);
+    ASSERT_TRUE(first);
+    for (int i = 2; i <= 5000; ++i) // more than the first chunk holds
+        ASSERT_TRUE(room.make<Tracked>(&ended, i));
+    EXPECT_EQ(room.size(), 5000u);
+    room.recycle();
+    ASSERT_EQ(ended.size(), 5000u);
+    EXPECT_EQ(ended.front(), 5000);
+    EXPECT_EQ(ended.back(), 1);
+    EXPECT_EQ(room.size(), 0u);
+    ended.clear();
+    Tracked* again = room.make<Tracked>(&ended, 9);
+    EXPECT_EQ(again, first);
+    room.recycle();
+    room.recycle(); // nothing left to end
+    EXPECT_EQ(ended, std::vector<int>{9});
+    // Arrays of records without a destructor come value-initialised; none of no elements.
+    auto* ends = room.makeArray<EndRef>(3);
+    ASSERT_TRUE(ends);
+    EXPECT_FALSE(ends[0] || ends[1] || ends[2]);
+    EXPECT_EQ(room.makeArray<EndRef>(0), nullptr);
+    EXPECT_EQ(room.size(), 3u);
+}
+
+// Names of the graph hold their characters in the graph arena: a copy shares them, an empty name
+// takes none, and a name compares by its characters.
+TEST_F(RecordsTest, GraphNamesShareTheirCharactersAndCompareByThem)
+{
+    GraphName name;
+    EXPECT_TRUE(name.empty());
+    EXPECT_EQ(name, "");
+    const std::size_t before = GraphArena().size();
+    ASSERT_TRUE(name.assign(std::string(40, 'x')));
+    GraphName copy = name;
+    EXPECT_EQ(copy.c_str(), name.c_str());
+    GraphName same;
+    same = std::string(40, 'x');
+    EXPECT_NE(same.c_str(), name.c_str());
+    EXPECT_EQ(same, name);
+    EXPECT_EQ(name.size(), 40u);
+    EXPECT_EQ("<" + name + ">", "<" + std::string(40, 'x') + ">");
+    ASSERT_TRUE(name.assign(""));
+    EXPECT_TRUE(name.empty());
+    EXPECT_FALSE(copy.empty());
+    EXPECT_EQ(GraphArena().size(), before); // the characters are no records
+}
+
 TEST_F(RecordsTest, ReleaseFreesEachBlockOnce)
 {
     testsupport::ClassBuilder b("rel", 1);
