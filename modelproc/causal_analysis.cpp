@@ -579,7 +579,8 @@ int causal_analysis(ClassRec* cls, const std::string& modelFile)
     if (Pipeline().depth < 6)
         for (SubclassRec* sub : body->subclasses)
             if (sub->cls) {
-                ttfree_class(sub->cls);
+                if (!sharesTypeClass(sub))
+                    ttfree_class(sub->cls);
                 sub->cls = nullptr;
             }
     cls->causal = 1;

@@ -189,7 +189,6 @@ void enterSubclass(SubclassRec* sub)
         keepPort(info, found, slot, e.scalar);
         // The end keeps its port for the phases that follow.
         at.port = found;
-        at.portClass = sub->cls;
     }
     // The bond ends at the ports of the first constraint, port by port.
     int group = -1;
@@ -250,11 +249,9 @@ const EndInfo& endInfo(const BondRec* bond, int end)
     PortRec* port = nullptr;
     if (sub && sub->cls) {
         const ConnEnd& at = bond->con[end];
-        if (at.portClass != sub->cls || !at.port || at.port->name != at.name) {
-            at.port = findPort(sub->cls, at.name);
-            at.portClass = sub->cls;
-        }
-        port = at.port;
+        port = keptPort(at, sub->cls);
+        if (!port)
+            at.port = port = findPort(sub->cls, at.name);
     }
     const int subSlot = sub ? subclassSlot(sub) : -1;
     EndInfo& entered = g_state.tables.endInfo[2 * static_cast<std::size_t>(bondSlot(bond)) + static_cast<std::size_t>(end)];
@@ -295,11 +292,8 @@ void appendInstanceName(std::string& text, const SubclassRec* sub)
 {
     if (!sub)
         return;
-    for (auto it = sub->path.rbegin(); it != sub->path.rend(); ++it) {
-        text += *it;
-        text += '`';
-    }
-    text += sub->name;
+    appendSubclassPath(text, sub, '`');
+    text += sub->name.view();
 }
 
 } // namespace
@@ -739,7 +733,7 @@ namespace {
 
 
 /// The bonds at one port of a subclass, each with its end there, into `found`.
-void bondsAtPort(SubclassRec* sub, const std::string& port, std::vector<BondEnd>& found)
+void bondsAtPort(SubclassRec* sub, std::string_view port, std::vector<BondEnd>& found)
 {
     found.clear();
     int count = 0;

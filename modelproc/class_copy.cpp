@@ -81,7 +81,7 @@ bool copyGraph(const GraphBody* from, ClassRec* cls, AddressMap& map)
             return false;
         map.enter(s, copy);
         copy->name = s->name;
-        copy->path = s->path;
+        copy->within = s->within;
         if (!copyExpressionList(s->args, copy->args, map) || !copyExpressionList(s->dim, copy->dim, map))
             return false;
         copy->type = map.lookup(s->type);
@@ -121,9 +121,9 @@ bool copyGraph(const GraphBody* from, ClassRec* cls, AddressMap& map)
     return true;
 }
 
-bool copyEquations(const EquationBody* from, ClassRec* cls, AddressMap& map)
+bool copyEquations(const EquationBody* from, ClassRec* cls, AddressMap& map, RecordArena& shellArena)
 {
-    EquationBody* body = newEquationBody(cls);
+    EquationBody* body = newEquationBody(cls, shellArena);
     if (!body)
         return false;
     for (const EquationRec* e : from->equations) {
@@ -145,7 +145,7 @@ bool copyEquations(const EquationBody* from, ClassRec* cls, AddressMap& map)
            copyBodyVariables(from->indep_rates, body, BODY_INDEP_RATES, map);
 }
 
-bool copySections(const ClassRec* old, ClassRec* cls, AddressMap& map)
+bool copySections(const ClassRec* old, ClassRec* cls, AddressMap& map, bool ownPorts)
 {
     for (const ArgRec* a : old->args) {
         ArgRec* copy = newArgument(cls);
@@ -156,7 +156,10 @@ bool copySections(const ClassRec* old, ClassRec* cls, AddressMap& map)
         copy->value = a->value;
         copy->hasValue = a->hasValue;
     }
-    for (const PortRec* p : old->ports) {
+    // Without ports of its own, the copy's references go to the old class's ports.
+    static const SectionList<PortRec> noPorts;
+    const SectionList<PortRec>& ports = ownPorts ? old->ports : noPorts;
+    for (const PortRec* p : ports) {
         PortRec* copy = newPort(cls);
         if (!copy)
             return false;
@@ -168,7 +171,7 @@ bool copySections(const ClassRec* old, ClassRec* cls, AddressMap& map)
         if (!copyExpressionList(p->dim, copy->dim, map))
             return false;
     }
-    for (const PortRec* p : old->ports) {
+    for (const PortRec* p : ports) {
         PortRec* copy = map.lookup(p);
         for (PtrNode<PortRec>* r = p->relports.head; r; r = r->next)
             if (!copy->relports.appendPair(lookupOr(map, r->item), r->relation))
@@ -192,22 +195,6 @@ bool copySections(const ClassRec* old, ClassRec* cls, AddressMap& map)
         !copyVariables(old->variables, cls, CLASS_VARIABLES, map) ||
         !copyVariables(old->constants, cls, CLASS_CONSTANTS, map))
         return false;
-    for (const NamedExprRec* n : old->namedexprs) {
-        NamedExprRec* copy = newNamedExpression(cls);
-        if (!copy)
-            return false;
-        copy->name = n->name;
-        copy->expr = copyExpression(n->expr, map);
-    }
-    for (const ExprPairRec* p : old->exprpairs) {
-        ExprPairRec* copy = newExpressionPair(cls);
-        if (!copy)
-            return false;
-        copy->first = copyExpression(p->first, map);
-        copy->second = copyExpression(p->second, map);
-        for (int i = 0; i < 3; ++i)
-            copy->values[i] = p->values[i];
-    }
     return true;
 }
 
@@ -240,14 +227,20 @@ bool copyExpressionList(const ExprList& from, ExprList& to, AddressMap& map)
 
 ClassRec* copyClass(const ClassRec* old)
 {
+    return copyClass(old, GraphArena(), true);
+}
+
+ClassRec* copyClass(const ClassRec* old, RecordArena& shellArena, bool ownPorts)
+{
     if (!old)
         return nullptr;
     // One map serves every copy, so that its room is had once.
     thread_local AddressMap map;
     map.clear();
-    ClassRec* cls = newInstanceClass();
+    ClassRec* cls = newInstanceClass(shellArena);
     if (!cls)
         return nullptr;
+    cls->sharesPorts = !ownPorts;
     map.enter(old, cls);
     cls->name = old->name;
     cls->version = old->version;
@@ -255,17 +248,28 @@ ClassRec* copyClass(const ClassRec* old)
     cls->argsub = old->argsub;
     cls->expand = old->expand;
     cls->causal = old->causal;
-    if (!copySections(old, cls, map))
+    if (!copySections(old, cls, map, ownPorts))
         return nullptr;
     if (old->type == CLASS_TOP && old->graph) {
         if (!copyGraph(old->graph, cls, map))
             return nullptr;
     } else if (old->type == CLASS_DYN && old->equations) {
-        if (!copyEquations(old->equations, cls, map))
+        if (!copyEquations(old->equations, cls, map, shellArena))
             return nullptr;
     }
     cls->type = old->type;
     if (!copyExpressionList(old->conds, cls->conds, map))
         return nullptr;
     return cls;
+}
+
+bool copyTypeClassFor(SubclassRec* sub, RecordArena& shellArena)
+{
+    // The class has literal sizes only and the instance neither arguments nor an array (see
+    // `sharesTypeClass`): expansion would leave the copy as it is made.
+    ClassRec* copy = copyClass(sub->cls, shellArena, false);
+    if (!copy)
+        return false;
+    sub->cls = copy;
+    return true;
 }

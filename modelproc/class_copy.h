@@ -74,6 +74,14 @@ private:
 
 /// A deep copy whose every internal reference points into the copy; null when memory runs out.
 ClassRec* copyClass(const ClassRec* old);
+/// A deep copy whose class record and equation body are made in `shellArena`. Without
+/// `ownPorts` the copy gets no ports: its references to ports stay with the old class's.
+ClassRec* copyClass(const ClassRec* old, RecordArena& shellArena, bool ownPorts);
+
+/// Gives a subclass that took its type's class (see `sharesTypeClass`) a copy of its own, as
+/// expansion would have given it, but without ports of its own and with its class record and
+/// equation body made in `shellArena`. False when memory runs out.
+bool copyTypeClassFor(SubclassRec* sub, RecordArena& shellArena);
 
 /// A deep copy of an expression; name references point to the copies the map knows.
 ExprNode* copyExpression(const ExprNode* expr, AddressMap& map);

@@ -11,6 +11,7 @@
 #include "modelproc/template_writer.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <new>
 
 void reportEquationsError(const std::string& message)
@@ -159,13 +160,7 @@ void reportOutOfMemory()
                          "memory allocation failure (may be out of memory).");
 }
 
-/// The byte as seen from the other end of a bond: 1 becomes 2, anything else 1.
-unsigned char mirrored(unsigned char value)
-{
-    return value == 1 ? 2 : 1;
-}
-
-IoRec* findIo(const SectionList<IoRec>& list, const std::string& name)
+IoRec* findIo(const SectionList<IoRec>& list, std::string_view name)
 {
     for (IoRec* io : list)
         if (io->name == name)
@@ -187,6 +182,9 @@ std::string describeSubmodel(const SubclassRec* sub)
 
 int numberBonds(GraphBody* graph, int& counter)
 {
+    // The lists of bond ends at the ports are made anew.
+    for (SubclassRec* sub : graph->subclasses)
+        clearConnectedEnds(sub);
     int number = 0;
     for (BondRec* bond : graph->bonds) {
         ++number;
@@ -206,8 +204,8 @@ int numberBonds(GraphBody* graph, int& counter)
             auto* sub = static_cast<SubclassRec*>(bond->con[end].node);
             // The causal analysis leaves each end with the port it found by its name in the end's class.
             const ConnEnd& at = bond->con[end];
-            const bool kept = sub->cls && at.portClass == sub->cls && at.port && at.port->name == at.name;
-            ports[end] = !sub->cls ? nullptr : kept ? at.port : findPort(sub->cls, at.name);
+            PortRec* kept = keptPort(at, sub->cls);
+            ports[end] = !sub->cls ? nullptr : kept ? kept : findPort(sub->cls, at.name);
             if (!ports[end]) {
                 reportEquationsError(
                     formatMessage("bond connected with port %s, which is not a port of submodel %s.",
@@ -218,15 +216,11 @@ int numberBonds(GraphBody* graph, int& counter)
         if (!portsOk)
             continue;
         for (int end = 0; end < 2; ++end) {
-            auto* descriptor = arenaFor<BondDescriptor>().make<BondDescriptor>();
-            if (!descriptor || !ports[end]->connected.pushFront(descriptor)) {
+            bond->con[end].slot = counter;
+            if (!connectEndAtPort(static_cast<SubclassRec*>(bond->con[end].node), ports[end], bond, end)) {
                 reportOutOfMemory();
                 return 0;
             }
-            descriptor->caus = end == 0 ? bond->caus : mirrored(bond->caus);
-            descriptor->dir = end == 0 ? bond->dir : mirrored(bond->dir);
-            descriptor->index = counter;
-            descriptor->end = &bond->con[end];
         }
         counter += 2;
     }
@@ -257,7 +251,7 @@ int numberSignals(GraphBody* graph, int& counter)
         IoRec* input = destination->cls ? findIo(destination->cls->inputs, sig->con[in].name) : nullptr;
         if (!output || !input) {
             const SubclassRec* sub = output ? destination : source;
-            const std::string& name = output ? sig->con[in].name : sig->con[out].name;
+            const GraphName& name = output ? sig->con[in].name : sig->con[out].name;
             reportEquationsError(formatMessage("signal connected with io %s, which is not an io of submodel %s.",
                                                name.c_str(), describeSubmodel(sub).c_str()));
             continue;
@@ -318,7 +312,7 @@ int numberConnections(ClassRec* top, int& counter)
 namespace {
 
 /// The end of a connection on the submodel's side: the one whose node is the submodel.
-const ConnEnd* submodelEnd(const ConnectionRec* conn, const SubclassRec* sub, const std::string& name)
+const ConnEnd* submodelEnd(const ConnectionRec* conn, const SubclassRec* sub, std::string_view name)
 {
     for (const ConnEnd& end : conn->con)
         if (end.node == sub && end.name == name)
@@ -327,7 +321,7 @@ const ConnEnd* submodelEnd(const ConnectionRec* conn, const SubclassRec* sub, co
 }
 
 /// The name of a connection: path, [submodel index], backquote, port or io name, [its index].
-std::string connectionName(HierarchicalName& buffer, const ConnEnd* end, const std::string& portName,
+std::string connectionName(HierarchicalName& buffer, const ConnEnd* end, std::string_view portName,
                            std::string_view suffix)
 {
     buffer.backToMark();
@@ -388,16 +382,17 @@ int enterConnectionNames(ClassRec* top, SubclassRec* sub, SlotTable& slots)
     const int limit = static_cast<int>(slots.size()) - 1;
     HierarchicalName buffer;
     buffer.setPath(instance_name(sub));
-    for (PortRec* port : cls->ports)
-        for (BondDescriptor* d : port->connected) {
-            if (!check_help_index(d->index, limit))
+    for (PortRec* port : portsOf(sub))
+        for (EndRef connected : ConnectedEnds(sub, port)) {
+            const int index = slotOfEnd(connected);
+            const ConnEnd* end = &connected.end();
+            if (!check_help_index(index, limit))
                 return 0; // a slot without its name would leave references nowhere to go
             ExprList dims;
-            if (!selectedDimensions(d->end, dims))
+            if (!selectedDimensions(end, dims))
                 return 0;
-            if (!enterName(top, slots, d->index, connectionName(buffer, d->end, port->name, ".e"), dims, TYPE_REAL) ||
-                !enterName(top, slots, d->index + 1, connectionName(buffer, d->end, port->name, ".f"), dims,
-                           TYPE_REAL))
+            if (!enterName(top, slots, index, connectionName(buffer, end, port->name, ".e"), dims, TYPE_REAL) ||
+                !enterName(top, slots, index + 1, connectionName(buffer, end, port->name, ".f"), dims, TYPE_REAL))
                 return 0;
         }
     for (const SectionList<IoRec>* list : {&cls->inputs, &cls->outputs})
@@ -538,15 +533,15 @@ std::string referenceText(const ExprNode* ref, const std::string& name)
 
 } // namespace
 
-int rewriteConnectionReferences(SubclassRec* sub, const SlotTable& slots)
+namespace {
+
+/// Rewrites the references of `count` equations from `first` on, equations of the submodel.
+int rewriteReferences(SubclassRec* sub, EquationRec* first, std::size_t count, const SlotTable& slots)
 {
-    ClassRec* cls = sub->cls;
-    if (!cls || !cls->equations)
-        return 1;
     const int limit = static_cast<int>(slots.size());
     ScratchStack<ExprNode*> refStack;
     std::vector<ExprNode*>& refs = *refStack;
-    for (EquationRec* eq : cls->equations->equations) {
+    for (EquationRec* eq = first; eq && count > 0; eq = SectionList<EquationRec>::after(eq), --count) {
         gatherReferences(eq->left, refs);
         gatherReferences(eq->right, refs);
     }
@@ -556,11 +551,11 @@ int rewriteConnectionReferences(SubclassRec* sub, const SlotTable& slots)
         std::string name;
         if (ref->kind == TK_PORTNAME) {
             auto* port = static_cast<PortRec*>(ref->record);
-            name = port ? port->name : std::string();
-            for (BondDescriptor* d : port ? port->connected : PtrList<BondDescriptor>{})
-                if (connectionHolds(d->end, sub, ref)) {
-                    slot = d->index + (ref->selector == TK_SEL_FLOW ? 1 : 0);
-                    end = d->end;
+            name = port ? port->name.str() : std::string();
+            for (EndRef connected : ConnectedEnds(sub, port))
+                if (connectionHolds(&connected.end(), sub, ref)) {
+                    slot = slotOfEnd(connected) + (ref->selector == TK_SEL_FLOW ? 1 : 0);
+                    end = &connected.end();
                     break;
                 }
             if (slot == 0) {
@@ -571,7 +566,7 @@ int rewriteConnectionReferences(SubclassRec* sub, const SlotTable& slots)
             }
         } else {
             auto* io = static_cast<IoRec*>(ref->record);
-            name = io ? io->name : std::string();
+            name = io ? io->name.str() : std::string();
             for (SignalDescriptor* d : io ? io->connected : PtrList<SignalDescriptor>{}) {
                 const ConnEnd* e = d->signal ? submodelEnd(d->signal, sub, io->name) : nullptr;
                 if (connectionHolds(e, sub, ref)) {
@@ -606,20 +601,38 @@ int rewriteConnectionReferences(SubclassRec* sub, const SlotTable& slots)
     return 1;
 }
 
-namespace {
+} // namespace
 
-/// Gives the submodel's own records their hierarchical names and moves them into the top class.
-void moveSubmodelRecords(ClassRec* top, SubclassRec* sub, const std::string& path)
+int rewriteConnectionReferences(SubclassRec* sub, const SlotTable& slots)
 {
     ClassRec* cls = sub->cls;
+    if (!cls || !cls->equations)
+        return 1;
+    return rewriteReferences(sub, cls->equations->equations.first(), SIZE_MAX, slots);
+}
+
+namespace {
+
+/// Gives the class's own variables their hierarchical names under `path` and appends them to the
+/// sections of `to`, section by section.
+template <class Sections>
+void moveVariables(ClassRec* cls, const std::string& path, Sections&& to)
+{
     for (ClassSection which : {CLASS_PARAMETERS, CLASS_INITCONDS, CLASS_VARIABLES, CLASS_CONSTANTS}) {
         SectionList<VarRec>& from = cls->section(which);
         while (VarRec* var = from.first()) {
             SectionList<VarRec>::unlink(var);
             var->name = submodelPath(path, var->name);
-            top->section(which).append(var);
+            to(which).append(var);
         }
     }
+}
+
+/// Gives the submodel's own records their hierarchical names and moves them into the top class.
+void moveSubmodelRecords(ClassRec* top, SubclassRec* sub, const std::string& path)
+{
+    ClassRec* cls = sub->cls;
+    moveVariables(cls, path, [top](ClassSection which) -> SectionList<VarRec>& { return top->section(which); });
     if (cls->equations)
         while (EquationRec* eq = cls->equations->equations.first()) {
             SectionList<EquationRec>::unlink(eq);
@@ -689,7 +702,56 @@ int normaliseIndices(ClassRec* top)
     return 1;
 }
 
-int collectEquations(ClassRec* top, int slotCount)
+void StagedRecords::take(SubclassRec* sub)
+{
+    Taken taken{sub, nullptr, 0};
+    if (ClassRec* cls = sub->cls) {
+        moveVariables(cls, instance_name(sub),
+                      [this](ClassSection which) -> SectionList<VarRec>& { return m_sections[which]; });
+        if (cls->equations)
+            while (EquationRec* eq = cls->equations->equations.first()) {
+                SectionList<EquationRec>::unlink(eq);
+                m_equations.append(eq);
+                if (!taken.first)
+                    taken.first = eq;
+                ++taken.count;
+            }
+    }
+    m_taken.push_back(taken);
+}
+
+bool StagedRecords::equationsOf(const SubclassRec* sub, EquationRec*& first, std::size_t& count)
+{
+    std::size_t at = m_next;
+    if (at >= m_taken.size() || m_taken[at].sub != sub) {
+        at = 0;
+        while (at < m_taken.size() && m_taken[at].sub != sub)
+            ++at;
+        if (at == m_taken.size())
+            return false;
+    }
+    first = m_taken[at].first;
+    count = m_taken[at].count;
+    m_next = at + 1;
+    return true;
+}
+
+void StagedRecords::moveInto(ClassRec* top)
+{
+    for (ClassSection which : {CLASS_PARAMETERS, CLASS_INITCONDS, CLASS_VARIABLES, CLASS_CONSTANTS})
+        while (VarRec* var = m_sections[which].first()) {
+            SectionList<VarRec>::unlink(var);
+            top->section(which).append(var);
+        }
+    while (EquationRec* eq = m_equations.first()) {
+        SectionList<EquationRec>::unlink(eq);
+        top->equations->equations.append(eq);
+    }
+    m_taken.clear();
+    m_next = 0;
+}
+
+int collectEquations(ClassRec* top, int slotCount, StagedRecords* staged)
 {
     if (!top || !top->graph)
         return 0;
@@ -711,11 +773,26 @@ int collectEquations(ClassRec* top, int slotCount)
         if (!enterConnectionNames(top, sub, slots))
             return 0;
     for (SubclassRec* sub : graph->subclasses) {
+        EquationRec* first = nullptr;
+        std::size_t count = 0;
+        if (staged && staged->equationsOf(sub, first, count)) {
+            if (!rewriteReferences(sub, first, count, slots))
+                return 0;
+            continue;
+        }
+        // A submodel that took its type's class needs a copy to take the records from.
+        if (sharesTypeClass(sub) && !copyTypeClassFor(sub, GraphArena())) {
+            reportOutOfMemory();
+            return 0;
+        }
         if (!rewriteConnectionReferences(sub, slots))
             return 0;
         if (sub->cls)
             moveSubmodelRecords(top, sub, instance_name(sub));
     }
+    // Staged records follow the connection variables, as records moved here would.
+    if (staged)
+        staged->moveInto(top);
     top->graph = nullptr;
     // The variables and equations now belong to the top class; the graph that held them, the
     // instance copies and their ports are not reached any more, and their room serves what follows.

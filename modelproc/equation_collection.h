@@ -76,7 +76,34 @@ int rewriteConnectionReferences(SubclassRec* sub, const SlotTable& slots);
 /// below 1 to s minus it. 1.
 int normaliseIndices(ClassRec* top);
 
+/// The variables and equations of submodels taken out of their classes once reshaped, renamed by
+/// path, in submodel order, until collection puts them into the top class. A submodel's class is
+/// then no longer needed for them, and a copy made only for the reshaping can go.
+class StagedRecords {
+public:
+    /// Takes the variables and equations out of the submodel's class, after those of the
+    /// submodels taken before.
+    void take(SubclassRec* sub);
+    /// The equations taken from the submodel: the first (null for none) and their number; false
+    /// when the submodel was not taken. Submodels are best asked for in the order taken.
+    bool equationsOf(const SubclassRec* sub, EquationRec*& first, std::size_t& count);
+    /// Appends every record taken to its section of the top class and its equation body.
+    void moveInto(ClassRec* top);
+
+private:
+    struct Taken {
+        const SubclassRec* sub;
+        EquationRec* first;
+        std::size_t count;
+    };
+    SectionList<VarRec> m_sections[CLASS_CONSTANTS + 1];
+    SectionList<EquationRec> m_equations;
+    std::vector<Taken> m_taken;
+    std::size_t m_next = 0; ///< where the next question is looked for first
+};
+
 /// Collects every submodel of the top class into one flat `EquationBody` of the class: slot
 /// variables for the connections, the submodels' own records renamed by path, and all their
-/// equations. The class becomes of type DYN; 1, or 0 after the error was reported.
-int collectEquations(ClassRec* top, int slotCount);
+/// equations. The class becomes of type DYN; 1, or 0 after the error was reported. The records
+/// of submodels in `staged` come from there, and their classes are left as they are.
+int collectEquations(ClassRec* top, int slotCount, StagedRecords* staged = nullptr);

@@ -3,6 +3,7 @@
 // sorting, and the processed-model files.
 #include "modelproc/equation_generation.h"
 
+#include "modelproc/class_copy.h"
 #include "modelproc/display_hooks.h"
 #include "modelproc/equation_collection.h"
 #include "modelproc/equation_reshaping.h"
@@ -46,12 +47,32 @@ int reshapeAndCollect(ClassRec* top, int& counter)
     status("Generating equations (reshaping)..");
     if (!prepareReshaping())
         return 0;
-    bool reshaped = true;
-    for (SubclassRec* sub : top->graph->subclasses)
-        if (!reshapeSubmodel(sub)) {
+    // Each submodel's records are taken out of its class once reshaped. A submodel that took its
+    // type's class is reshaped in a copy made in a room that serves one such copy after another,
+    // so that the copies of all submodels never live at once.
+    auto* staged = ProcessingArena().make<StagedRecords>();
+    RecordArena room;
+    bool reshaped = staged != nullptr;
+    if (!staged)
+        reportEquationsError("memory allocation failure (may be out of memory).");
+    for (SubclassRec* sub = reshaped ? top->graph->subclasses.first() : nullptr; sub;
+         sub = SectionList<SubclassRec>::after(sub)) {
+        const bool shared = sharesTypeClass(sub);
+        if (shared && !copyTypeClassFor(sub, room)) {
+            reportEquationsError("memory allocation failure (may be out of memory).");
             reshaped = false;
             break;
         }
+        reshaped = reshapeSubmodel(sub) != 0;
+        if (reshaped)
+            staged->take(sub);
+        if (shared) {
+            sub->cls = sub->type->cls;
+            room.recycle();
+        }
+        if (!reshaped)
+            break;
+    }
     percent(80);
     if (!reshaped) {
         progress("Reshaping of equations did not succeed.");
@@ -60,7 +81,7 @@ int reshapeAndCollect(ClassRec* top, int& counter)
 
     progress(" . Collecting of equations..");
     status("Generating equations (collecting)..");
-    const int collected = collectEquations(top, counter);
+    const int collected = collectEquations(top, counter, staged);
     percent(85);
     if (!collected) {
         progress("Collecting of equations did not succeed.");

@@ -2,6 +2,7 @@
 #include "modelproc/equation_reshaping.h"
 
 
+#include "modelproc/class_copy.h"
 #include "modelproc/display_hooks.h"
 #include "modelproc/equation_collection.h"
 #include "modelproc/function_table.h"
@@ -159,17 +160,15 @@ std::vector<PortElement> portElements(const PortRec* port, const SubclassRec* su
     std::vector<PortElement> elements(literal ? static_cast<std::size_t>(count) : 0);
     if (elements.empty())
         return elements;
-    for (PtrNode<BondDescriptor>* node = port->connected.head; node; node = node->next) {
-        const BondDescriptor* d = node->item;
-        if (!d)
-            continue;
+    for (EndRef connected : ConnectedEnds(sub, port)) {
         // The instance indices of the subclass first, then the port's own.
-        const std::vector<const ExprNode*> covered =
-            d->end ? coveredIndexEntries(*d->end, sub) : std::vector<const ExprNode*>{};
+        const std::vector<const ExprNode*> covered = coveredIndexEntries(connected.end(), sub);
+        const int outside = causalityAtPort(connected) == CAUS_ECY ? TK_SEL_EFFORT : TK_SEL_FLOW;
+        const int dir = directionAtPort(connected);
         forEachCoveredElement(sizes, covered, [&](std::int64_t element) {
             PortElement& e = elements[static_cast<std::size_t>(element)];
-            e.outside = d->caus == CAUS_ECY ? TK_SEL_EFFORT : TK_SEL_FLOW;
-            e.dir = d->dir;
+            e.outside = outside;
+            e.dir = dir;
         });
     }
     return elements;
@@ -177,6 +176,63 @@ std::vector<PortElement> portElements(const PortRec* port, const SubclassRec* su
 
 // ---------------------------------------------------------------------------
 // Reshaping one submodel
+
+/// The element flags of one submodel's ports and ios while its equations are reshaped, by the
+/// number of each in its class: for a port element the selector the submodel computes there (0
+/// once computed, or where no bond is connected), for an io element whether it is known. One
+/// table serves every submodel in turn, so that its room is had once.
+class ElementFlags {
+public:
+    void clear()
+    {
+        m_ports.clear();
+        m_inputs.clear();
+        m_outputs.clear();
+    }
+    FlagArray& enter(const PortRec* port) { return enter(m_ports, port); }
+    FlagArray& enter(const IoRec* io, bool input) { return enter(input ? m_inputs : m_outputs, io); }
+    /// The flags of a port or io of the submodel; null for one it does not have.
+    FlagArray* port(const PortRec* port) { return find(m_ports, port); }
+    FlagArray* io(const IoRec* io)
+    {
+        FlagArray* flags = find(m_inputs, io);
+        return flags ? flags : find(m_outputs, io);
+    }
+
+private:
+    template <class Record>
+    struct Entry {
+        const Record* record = nullptr;
+        FlagArray flags;
+    };
+    template <class Record>
+    static FlagArray& enter(std::vector<Entry<Record>>& table, const Record* record)
+    {
+        const auto at = static_cast<std::size_t>(record->number);
+        if (at >= table.size())
+            table.resize(at + 1);
+        table[at].record = record;
+        return table[at].flags;
+    }
+    template <class Record>
+    static FlagArray* find(std::vector<Entry<Record>>& table, const Record* record)
+    {
+        if (!record || record->number < 0 || static_cast<std::size_t>(record->number) >= table.size())
+            return nullptr;
+        Entry<Record>& entry = table[static_cast<std::size_t>(record->number)];
+        return entry.record == record ? &entry.flags : nullptr;
+    }
+
+    std::vector<Entry<PortRec>> m_ports;
+    std::vector<Entry<IoRec>> m_inputs;
+    std::vector<Entry<IoRec>> m_outputs;
+};
+
+ElementFlags& elementFlags()
+{
+    static ElementFlags flags;
+    return flags;
+}
 
 /// The state of reshaping one submodel.
 struct Reshaper {
@@ -203,14 +259,14 @@ struct Reshaper {
 
 /// Whether causality leaves any choice: a port that is not fixed, or a preferred one whose
 /// bond went the other way.
-bool classNeedsSolving(const ClassRec* cls)
+bool classNeedsSolving(const SubclassRec* sub)
 {
-    for (const PortRec* port : cls->ports) {
+    for (const PortRec* port : portsOf(sub)) {
         if (port->c_type == 3 || port->c_type == 4)
             return true;
         if (port->c_type == 2)
-            for (PtrNode<BondDescriptor>* d = port->connected.head; d; d = d->next)
-                if (d->item && d->item->caus != port->c_val)
+            for (EndRef connected : ConnectedEnds(sub, port))
+                if (causalityAtPort(connected) != port->c_val)
                     return true;
     }
     return false;
@@ -226,29 +282,27 @@ void makeVariableFlags(SectionList<VarRec>& list)
 
 void makeFlags(ClassRec* cls, const SubclassRec* sub)
 {
-    for (PortRec* port : cls->ports) {
+    ElementFlags& flags = elementFlags();
+    flags.clear();
+    for (PortRec* port : portsOf(sub)) {
+        FlagArray& outsides = flags.enter(port);
         if (port->dim.empty()) {
-            // One element: the last bond descriptor attached decides it, as below.
+            // One element: the last bond end listed decides it, as below.
             std::int32_t outside = 0;
-            for (PtrNode<BondDescriptor>* node = port->connected.head; node; node = node->next)
-                if (const BondDescriptor* d = node->item)
-                    outside = d->caus == CAUS_ECY ? TK_SEL_EFFORT : TK_SEL_FLOW;
-            port->outsides.assign(1, 0);
-            port->outsides[0] = outside;
-            port->elcount = 1;
+            for (EndRef connected : ConnectedEnds(sub, port))
+                outside = causalityAtPort(connected) == CAUS_ECY ? TK_SEL_EFFORT : TK_SEL_FLOW;
+            outsides.assign(1, outside);
             continue;
         }
         std::vector<PortElement> elements = portElements(port, sub);
-        port->outsides.assign(elements.size(), 0);
+        outsides.assign(elements.size(), 0);
         for (std::size_t e = 0; e < elements.size(); ++e)
-            port->outsides[e] = elements[e].outside;
-        port->elcount = static_cast<std::int32_t>(elements.size());
+            outsides[e] = elements[e].outside;
     }
-    for (SectionList<IoRec>* ios : {&cls->inputs, &cls->outputs})
-        for (IoRec* io : *ios) {
+    for (int input = 1; input >= 0; --input)
+        for (IoRec* io : input ? cls->inputs : cls->outputs) {
             const std::int64_t count = elementCount(io->dim);
-            io->elcount = static_cast<std::int32_t>(count < 1 ? 1 : count);
-            io->known = newFlagArray(static_cast<std::size_t>(io->elcount), 0);
+            flags.enter(io, input != 0).assign(static_cast<std::size_t>(count < 1 ? 1 : count), 0);
         }
     for (ClassSection which : {CLASS_PARAMETERS, CLASS_INITCONDS, CLASS_VARIABLES, CLASS_CONSTANTS})
         makeVariableFlags(cls->section(which));
@@ -257,7 +311,15 @@ void makeFlags(ClassRec* cls, const SubclassRec* sub)
             makeVariableFlags(cls->equations->section(static_cast<BodySection>(which)));
 }
 
-/// The flags a reference reads: one element, or all of them when its index is computed.
+/// The flags a reference reads: one element, or all of them when its index is computed; none of
+/// a port or io the submodel does not have.
+template <class Flags>
+void forElements(Flags* flags, std::int64_t element, auto&& action)
+{
+    if (flags)
+        forElements(*flags, element, action);
+}
+
 template <class Flags>
 void forElements(Flags& flags, std::int64_t element, auto&& action)
 {
@@ -274,10 +336,10 @@ void markKnown(ExprNode* ref)
 {
     if (ref->kind == TK_PORTNAME) {
         auto* port = static_cast<PortRec*>(ref->record);
-        forElements(port->outsides, elementOf(ref, port->dim), [](std::int32_t& f) { f = 0; });
+        forElements(elementFlags().port(port), elementOf(ref, port->dim), [](std::int32_t& f) { f = 0; });
     } else if (ref->kind == TK_OUTPUTNAME || ref->kind == TK_INPUTNAME) {
         auto* io = static_cast<IoRec*>(ref->record);
-        forElements(io->known, elementOf(ref, io->dim), [](std::int32_t& f) { f = 1; });
+        forElements(elementFlags().io(io), elementOf(ref, io->dim), [](std::int32_t& f) { f = 1; });
     } else if (isVariableKind(ref->kind) && ref->record) {
         VarRec* var = ref->var();
         forElements(var->kn_arr, elementOf(ref, var->dim), [](std::int32_t& f) { f = 0; });
@@ -319,11 +381,11 @@ int solveEquation(Reshaper& r, EquationRec* eq)
         bool isUnknown = false;
         if (ref->kind == TK_PORTNAME) {
             auto* port = static_cast<PortRec*>(ref->record);
-            forElements(port->outsides, elementOf(ref, port->dim),
+            forElements(elementFlags().port(port), elementOf(ref, port->dim),
                         [&](std::int32_t f) { isCandidate = isCandidate || f == ref->selector; });
         } else if (ref->kind == TK_OUTPUTNAME) {
             auto* io = static_cast<IoRec*>(ref->record);
-            forElements(io->known, elementOf(ref, io->dim),
+            forElements(elementFlags().io(io), elementOf(ref, io->dim),
                         [&](std::int32_t f) { isCandidate = isCandidate || f == 0; });
         } else if (isVariableKind(ref->kind)) {
             VarRec* var = ref->var();
@@ -635,6 +697,12 @@ int invertEquation(EquationRec* eq, ExprNode* ref)
     return 1;
 }
 
+std::vector<std::int32_t> reshapedPortElements(const PortRec* port)
+{
+    const FlagArray* flags = elementFlags().port(port);
+    return flags ? std::vector<std::int32_t>(flags->begin(), flags->end()) : std::vector<std::int32_t>{};
+}
+
 int prepareReshaping()
 {
     symtabRelease();
@@ -645,11 +713,16 @@ int reshapeSubmodel(SubclassRec* sub)
 {
     if (!sub || !sub->cls)
         return 1;
+    // The equations of a submodel that took its type's class are reshaped in a copy of its own.
+    if (sharesTypeClass(sub) && !copyTypeClassFor(sub, GraphArena())) {
+        reportEquationsError("memory allocation failure (may be out of memory).");
+        return 0;
+    }
     ClassRec* cls = sub->cls;
     if (!cls->equations)
         return 1;
     Reshaper r{sub, cls};
-    r.needsSolving = !cls->ports.empty() && classNeedsSolving(cls);
+    r.needsSolving = !portsOf(sub).empty() && classNeedsSolving(sub);
     SectionList<EquationRec>& list = cls->equations->equations;
     for (;;) {
         int solved = 0;

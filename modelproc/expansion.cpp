@@ -285,6 +285,47 @@ void completeAndCheckBondEnds(SubclassRec* sub, const std::string& typeName)
                 }
 }
 
+/// Whether every size of the dimension list is a literal integer or range.
+bool literalDimensions(const ExprList& dim)
+{
+    for (const ExprNode* size : dim) {
+        const bool literal = size && (size->kind == TK_INTEGER ||
+                                      (size->kind == TK_UPTO && size->left && size->right &&
+                                       size->left->kind == TK_INTEGER && size->right->kind == TK_INTEGER));
+        if (!literal)
+            return false;
+    }
+    return true;
+}
+
+template <class T>
+bool literalDimensions(const SectionList<T>& list)
+{
+    for (const T* record : list)
+        if (!literalDimensions(record->dim))
+            return false;
+    return true;
+}
+
+/// Whether the instance adds nothing to its type's equation class, so that it can take the type's
+/// class until its equations are reshaped and its copy then needs nothing of what expansion does
+/// to a copy: no arguments of the instance or the class, no instance array, no inputs or outputs
+/// (which keep what is connected with them), and literal sizes only.
+bool takesTypeClass(const SubclassRec* sub)
+{
+    ClassRec* cls = sub->type ? sub->type->cls : nullptr;
+    if (!cls || cls->type != CLASS_DYN || !cls->equations || !sub->args.empty() || !sub->dim.empty() ||
+        !cls->args.empty() || !cls->inputs.empty() || !cls->outputs.empty() || !literalDimensions(cls->ports))
+        return false;
+    for (ClassSection which : {CLASS_PARAMETERS, CLASS_INITCONDS, CLASS_VARIABLES, CLASS_CONSTANTS})
+        if (!literalDimensions(cls->section(which)))
+            return false;
+    for (int which = BODY_INDEP_STATES; which <= BODY_ALGLOOP_OUT; ++which)
+        if (!literalDimensions(cls->equations->section(static_cast<BodySection>(which))))
+            return false;
+    return true;
+}
+
 bool hasErrors(int positionErrorsBefore)
 {
     return g_errorCount > 0 || CurrentPosition().errorCount > positionErrorsBefore;
@@ -326,13 +367,13 @@ int expand_model(ClassRec* cls, const std::string& modelFile)
     cls->argsub = 1;
     progress("Expanding submodel:");
     GraphBody* body = cls->graph;
-    const auto* top = GraphArena().make<std::vector<std::string>>(1, cls->name + std::to_string(cls->version));
-    if (!top) {
+    auto* top = GraphArena().make<EnclosingModel>();
+    if (!top || !top->cls.assign(cls->name + std::to_string(cls->version))) {
         expansionError("memory allocation failure (may be out of memory).");
         return 0;
     }
     for (SubclassRec* sub : body->subclasses)
-        sub->enclosing = top;
+        sub->within = top;
     {
         LaterUserRemoval removal(body);
         for (SubclassRec* sub = body->subclasses.first(); sub;) {
@@ -365,20 +406,34 @@ void expand_submodel(ClassRec* cls, SubclassRec* sub)
         return;
     // A model that holds itself, directly or through others, would be dissolved without end.
     const std::string typeName = type->t_name + std::to_string(type->t_vers);
-    if (const std::vector<std::string>* enclosing = sub->enclosing) {
-        const auto again = std::find(enclosing->begin(), enclosing->end(), typeName);
-        if (again != enclosing->end()) {
-            std::string chain;
-            for (auto it = again; it != enclosing->end(); ++it)
-                chain += *it + " -> ";
-            expansionError(formatMessage("submodel %s:%s contains itself: %s.", typeName.c_str(),
-                                         instance_name(sub).c_str(), (chain + typeName).c_str()));
-            return;
+    // The outermost enclosing model of the type begins the chain.
+    const EnclosingModel* again = nullptr;
+    for (const EnclosingModel* model = sub->within; model; model = model->outer)
+        if (model->cls == typeName)
+            again = model;
+    if (again) {
+        std::string chain = typeName;
+        for (const EnclosingModel* model = sub->within;; model = model->outer) {
+            chain.insert(0, model->cls.str() + " -> ");
+            if (model == again)
+                break;
         }
+        expansionError(formatMessage("submodel %s:%s contains itself: %s.", typeName.c_str(),
+                                     instance_name(sub).c_str(), chain.c_str()));
+        return;
     }
     if (!type->cls && !readSubmodelType(sub))
         return;
     spreadFixedOrder(type->cls);
+    if (takesTypeClass(sub)) {
+        // Its copy is made when its equations are reshaped and goes once they are taken out,
+        // so that the copies of all instances never live at once.
+        sub->cls = type->cls;
+        completeAndCheckBondEnds(sub, typeName);
+        if (Pipeline().depth < 5)
+            sub->cls = nullptr;
+        return;
+    }
     sub->cls = copyClass(type->cls);
     if (!sub->cls) {
         expansionError("memory allocation failure (may be out of memory).");

@@ -20,9 +20,10 @@ struct Dissolution {
     GraphBody* inner;
     const DissolutionErrorReport& report;
 
-    void error(const char* pattern, const std::string& name) const
+    void error(const char* pattern, std::string_view name) const
     {
-        report(formatMessage(pattern, name.c_str(), cls->name.c_str(), cls->version, instance_name(sub).c_str()));
+        const std::string text(name);
+        report(formatMessage(pattern, text.c_str(), cls->name.c_str(), cls->version, instance_name(sub).c_str()));
     }
 };
 
@@ -131,7 +132,7 @@ std::vector<const ExprNode*> entriesOf(const ExprList& list)
 /// the instance put in front of the inner node indices. Each outer port or io index moves the
 /// inner index in the same position by the outer offset (its lower bound minus 1); the widths of
 /// both must agree. On any error nothing is changed and false is returned.
-bool joinEnd(const Dissolution& d, ConnEnd& at, const ConnEnd& from, const std::string& name)
+bool joinEnd(const Dissolution& d, ConnEnd& at, const ConnEnd& from, std::string_view name)
 {
     const auto mismatch = [&] {
         d.error("illegal connection of internal bond to port %s in submodel %s%d:%s.", name);
@@ -222,7 +223,7 @@ void reportLeftOver(const Dissolution& d, const PtrList<Connection>& list, std::
         for (const ConnEnd& end : conn->con)
             if (!at && end.type == type && end.node == d.sub)
                 at = &end;
-        d.error(pattern, at ? at->name : "");
+        d.error(pattern, at ? at->name.view() : std::string_view());
     }
 }
 
@@ -437,8 +438,7 @@ std::size_t& laterRemovalCount()
 std::string instance_name(const SubclassRec* sub)
 {
     std::string name;
-    for (auto it = sub->path.rbegin(); it != sub->path.rend(); ++it)
-        name += *it + "`";
+    appendSubclassPath(name, sub, '`');
     return name + sub->name;
 }
 
@@ -446,23 +446,18 @@ void dissolveGraphSubmodel(GraphBody* body, SubclassRec* sub, const DissolutionE
 {
     ClassRec* cls = sub->cls;
     Dissolution d{body, sub, cls, cls->graph, report};
-    std::vector<std::string> path;
-    path.push_back(sub->name);
-    path.insert(path.end(), sub->path.begin(), sub->path.end());
     // The submodel type, not the class its file happens to declare, names the enclosing model.
-    auto* enclosing = GraphArena().make<std::vector<std::string>>();
-    if (!enclosing) {
+    auto* enclosing = GraphArena().make<EnclosingModel>();
+    if (!enclosing || !enclosing->cls.assign(sub->type ? sub->type->t_name + std::to_string(sub->type->t_vers)
+                                                        : cls->name + std::to_string(cls->version))) {
         report("memory allocation failure (may be out of memory).");
         return;
     }
-    if (sub->enclosing)
-        *enclosing = *sub->enclosing;
-    enclosing->push_back(sub->type ? sub->type->t_name + std::to_string(sub->type->t_vers)
-                                   : cls->name + std::to_string(cls->version));
+    enclosing->instance = sub->name;
+    enclosing->outer = sub->within;
     std::vector<SubclassRec*> inners;
     for (SubclassRec* s : d.inner->subclasses) {
-        s->path = path;
-        s->enclosing = enclosing;
+        s->within = enclosing;
         inners.push_back(s);
     }
     merge_types(d);

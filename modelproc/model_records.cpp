@@ -17,7 +17,7 @@
 // ---------------------------------------------------------------------------
 // Memory
 
-void RecordArena::clear()
+void RecordArena::endObjects()
 {
     for (DestroyChain& chain : m_chains) {
         // The object lies just after its link.
@@ -26,6 +26,29 @@ void RecordArena::clear()
             chain.destroy(link + 1);
         }
     }
+    m_count = 0;
+}
+
+void RecordArena::recycle()
+{
+    if (m_chunks.empty())
+        return;
+    endObjects();
+    const Chunk first = m_chunks.front();
+    for (std::size_t i = 1; i < m_chunks.size(); ++i) {
+        if (m_ownPages)
+            munmap(m_chunks[i].memory, m_chunks[i].size);
+        else
+            std::free(m_chunks[i].memory);
+    }
+    m_chunks.resize(1);
+    m_next = static_cast<unsigned char*>(first.memory);
+    m_left = first.size;
+}
+
+void RecordArena::clear()
+{
+    endObjects();
     for (const Chunk& chunk : m_chunks) {
         if (m_ownPages)
             munmap(chunk.memory, chunk.size);
@@ -98,6 +121,19 @@ void* RecordArena::allocateChunk(std::size_t bytes)
     m_next = chunk + bytes;
     m_left = size - bytes;
     return chunk;
+}
+
+bool GraphName::assign(std::string_view text)
+{
+    if (text.empty()) {
+        m_text = "";
+        return true;
+    }
+    const char* copy = GraphArena().copyText(text);
+    if (!copy)
+        return false;
+    m_text = copy;
+    return true;
 }
 
 RecordArena& ProcessingArena()
@@ -229,6 +265,25 @@ std::string variableFullName(const VarRec& var)
     return text;
 }
 
+namespace {
+
+void appendInstances(std::string& text, const EnclosingModel* model, char separator)
+{
+    if (!model || !model->outer)
+        return;
+    appendInstances(text, model->outer, separator);
+    text += model->instance.view();
+    text += separator;
+}
+
+} // namespace
+
+void appendSubclassPath(std::string& text, const SubclassRec* sub, char separator)
+{
+    if (sub)
+        appendInstances(text, sub->within, separator);
+}
+
 const char* causalityText(int caus)
 {
     static const char* const texts[] = {"??", "ECY", "FCY", "USER_E", "USER_F", "1ECY", "1FCY", "SAME"};
@@ -293,7 +348,12 @@ ClassRec* newClass()
 
 ClassRec* newInstanceClass()
 {
-    ClassRec* cls = GraphArena().make<ClassRec>();
+    return newInstanceClass(GraphArena());
+}
+
+ClassRec* newInstanceClass(RecordArena& arena)
+{
+    ClassRec* cls = arena.make<ClassRec>();
     if (cls)
         cls->instanceCopy = true;
     return cls;
@@ -313,9 +373,14 @@ GraphBody* newGraphBody(ClassRec* cls)
 
 EquationBody* newEquationBody(ClassRec* cls)
 {
+    return newEquationBody(cls, cls && cls->instanceCopy ? GraphArena() : ProcessingArena());
+}
+
+EquationBody* newEquationBody(ClassRec* cls, RecordArena& arena)
+{
     if (!cls)
         return nullptr;
-    EquationBody* body = (cls->instanceCopy ? GraphArena() : ProcessingArena()).make<EquationBody>();
+    EquationBody* body = arena.make<EquationBody>();
     if (body) {
         cls->type = CLASS_DYN;
         cls->equations = body;
@@ -324,9 +389,31 @@ EquationBody* newEquationBody(ClassRec* cls)
 }
 
 ArgRec* newArgument(ClassRec* cls) { return cls ? newLinked(cls->args) : nullptr; }
-PortRec* newPort(ClassRec* cls) { return cls ? newLinked(cls->ports) : nullptr; }
-IoRec* newInput(ClassRec* cls) { return cls ? newLinked(cls->inputs) : nullptr; }
-IoRec* newOutput(ClassRec* cls) { return cls ? newLinked(cls->outputs) : nullptr; }
+namespace {
+
+/// A port or io at the tail of its list, numbered after the one before it.
+template <class T>
+T* newNumbered(SectionList<T>& list)
+{
+    const T* last = list.last();
+    T* record = newLinked(list);
+    if (record)
+        record->number = last ? last->number + 1 : 0;
+    return record;
+}
+
+} // namespace
+
+PortRec* newPort(ClassRec* cls)
+{
+    PortRec* port = cls ? newNumbered(cls->ports) : nullptr;
+    if (port)
+        port->owner = cls;
+    return port;
+}
+
+IoRec* newInput(ClassRec* cls) { return cls ? newNumbered(cls->inputs) : nullptr; }
+IoRec* newOutput(ClassRec* cls) { return cls ? newNumbered(cls->outputs) : nullptr; }
 
 VarRec* newClassVariable(ClassRec* cls, ClassSection which)
 {
@@ -338,8 +425,6 @@ VarRec* newBodyVariable(EquationBody* body, BodySection which)
     return body ? newLinked(body->section(which)) : nullptr;
 }
 
-NamedExprRec* newNamedExpression(ClassRec* cls) { return cls ? newLinked(cls->namedexprs) : nullptr; }
-ExprPairRec* newExpressionPair(ClassRec* cls) { return cls ? newLinked(cls->exprpairs) : nullptr; }
 SubclassRec* newSubclass(GraphBody* body) { return body ? newLinked(body->subclasses) : nullptr; }
 BondRec* newBond(GraphBody* body) { return body ? newLinked(body->bonds) : nullptr; }
 SigconRec* newSigcon(GraphBody* body) { return body ? newLinked(body->sigcons) : nullptr; }
@@ -374,7 +459,8 @@ bool setSubclass(GraphBody* body, SubclassRec* sub, std::string_view name, const
 {
     if (!body || !sub)
         return false;
-    sub->name = intern_name(name);
+    if (!sub->name.assign(intern_name(name)))
+        return false;
     sub->args = args;
     sub->dim = dim;
     SubmodelType* type = nullptr;
@@ -387,11 +473,55 @@ bool setSubclass(GraphBody* body, SubclassRec* sub, std::string_view name, const
         type = newSubmodelType(body);
         if (!type)
             return false;
-        type->t_name = intern_name(typeName);
+        if (!type->t_name.assign(intern_name(typeName)))
+            return false;
         type->t_vers = typeVersion;
     }
     sub->type = type;
     return type->users.pushFront(sub) != nullptr;
+}
+
+const SectionList<PortRec>& portsOf(const SubclassRec* sub)
+{
+    static const SectionList<PortRec> none;
+    if (!sub || !sub->cls)
+        return none;
+    if (sub->cls->sharesPorts && sub->type && sub->type->cls)
+        return sub->type->cls->ports;
+    return sub->cls->ports;
+}
+
+namespace {
+
+/// The number of the last port of the subclass's class, -1 when it has none.
+std::int32_t lastPortNumber(const SubclassRec* sub)
+{
+    const PortRec* last = portsOf(sub).last();
+    return last ? last->number : -1;
+}
+
+} // namespace
+
+bool connectEndAtPort(SubclassRec* sub, const PortRec* port, ConnectionRec* bond, int side)
+{
+    const std::int32_t last = lastPortNumber(sub);
+    if (port->number < 0 || port->number > last)
+        return true; // not a port of the subclass's class: nothing lists the end
+    if (!sub->portEnds) {
+        sub->portEnds = GraphArena().makeArray<EndRef>(static_cast<std::size_t>(last) + 1);
+        if (!sub->portEnds)
+            return false;
+    }
+    EndRef& first = sub->portEnds[port->number];
+    bond->con[side].nextAtPort = first;
+    first = EndRef(bond, side);
+    return true;
+}
+
+ConnectedEnds::ConnectedEnds(const SubclassRec* sub, const PortRec* port)
+{
+    if (sub && port && sub->portEnds && port->number >= 0 && port->number <= lastPortNumber(sub))
+        m_first = sub->portEnds[port->number];
 }
 
 void setBondDir(ConnectionRec* bond, unsigned char dir)
@@ -438,7 +568,8 @@ bool setBondEndSub(BondRec* bond, int i, SubclassRec* sub, const ExprList& nodei
     end.type = END_SUB;
     end.node = sub;
     end.nodeindex = nodeindex;
-    end.name = intern_name(portName);
+    if (!end.name.assign(intern_name(portName)))
+        return false;
     end.index = portIndex;
     return sub->bonds.pushFront(bond) != nullptr;
 }
@@ -474,7 +605,8 @@ bool setSigconEndSub(SigconRec* sig, int i, std::int16_t type, SubclassRec* sub,
     end.type = type;
     end.node = sub;
     end.nodeindex = nodeindex;
-    end.name = intern_name(ioName);
+    if (!end.name.assign(intern_name(ioName)))
+        return false;
     end.index = ioIndex;
     PtrList<SigconRec>& list = type == END_SOUT ? sub->s_out : sub->s_inp;
     return list.pushFront(sig) != nullptr;

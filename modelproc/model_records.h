@@ -13,6 +13,7 @@
 #include <type_traits>
 #include <new>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -74,13 +75,46 @@ public:
         return memory;
     }
 
+    /// `count` value-initialised objects of a kind without a destructor, one after another; null
+    /// when memory is exhausted (or `count` is 0).
+    template <class T>
+    T* makeArray(std::size_t count)
+    {
+        static_assert(std::is_trivially_destructible_v<T>);
+        if (count == 0 || count > std::size_t(-1) / sizeof(T) / 2)
+            return nullptr;
+        void* memory = allocate(count * sizeof(T), alignof(T));
+        if (!memory)
+            return nullptr;
+        T* first = static_cast<T*>(memory);
+        for (std::size_t i = 0; i < count; ++i)
+            new (first + i) T();
+        m_count += count;
+        return first;
+    }
+
+    /// A copy of the text, ending in a NUL, laid among the records; null when memory is exhausted.
+    const char* copyText(std::string_view text)
+    {
+        auto* memory = static_cast<char*>(allocate(text.size() + 1, 1));
+        if (!memory)
+            return nullptr;
+        std::memcpy(memory, text.data(), text.size());
+        memory[text.size()] = '\0';
+        return memory;
+    }
+
     /// Ends every object, each kind's newest first, and gives the chunks back.
     void clear();
+    /// Ends every object as `clear` does but keeps the first chunk for the objects that follow,
+    /// for an arena that serves one short-lived set of records after another.
+    void recycle();
     /// Objects made since the last `clear`.
     std::size_t size() const { return m_count; }
 
 private:
     static constexpr std::size_t kAlignment = alignof(std::max_align_t);
+    void endObjects();
 
     /// Room for `bytes` aligned to `alignment` in the current chunk, or in a new one; null when
     /// memory is exhausted. Records are packed by their own alignment.
@@ -164,6 +198,52 @@ RecordArena& arenaFor()
     else
         return ProcessingArena();
 }
+
+// ---------------------------------------------------------------------------
+// Names of the graph
+
+/// A name that the graph's records hold: its characters, ending in a NUL, lie in the graph arena
+/// and stay where they are until the arena is cleared, so that a record holding a name needs no
+/// destructor and copying a name copies one pointer.
+class GraphName {
+public:
+    GraphName() = default;
+    GraphName(const GraphName&) = default;
+    GraphName& operator=(const GraphName&) = default;
+    /// Takes a copy of the text; throws `std::bad_alloc` when memory is exhausted.
+    GraphName& operator=(std::string_view text)
+    {
+        if (!assign(text))
+            throw std::bad_alloc();
+        return *this;
+    }
+    GraphName& operator=(const std::string& text) { return *this = std::string_view(text); }
+    GraphName& operator=(const char* text) { return *this = std::string_view(text); }
+
+    /// Takes a copy of the text; false, and the name left as it was, when memory is exhausted.
+    bool assign(std::string_view text);
+
+    const char* c_str() const { return m_text; }
+    std::string_view view() const { return m_text; }
+    operator std::string_view() const { return m_text; }
+    std::string str() const { return std::string(m_text); }
+    bool empty() const { return m_text[0] == '\0'; }
+    std::size_t size() const { return std::char_traits<char>::length(m_text); }
+
+    friend bool operator==(const GraphName& a, const GraphName& b) { return a.m_text == b.m_text || a.view() == b.view(); }
+    friend bool operator==(const GraphName& a, std::string_view b) { return a.view() == b; }
+    friend bool operator==(const GraphName& a, const std::string& b) { return a.view() == b; }
+    friend bool operator==(const GraphName& a, const char* b) { return a.view() == b; }
+    friend std::string operator+(const std::string& a, const GraphName& b) { return a + b.m_text; }
+    friend std::string operator+(std::string&& a, const GraphName& b) { return std::move(a) + b.m_text; }
+    friend std::string operator+(const char* a, const GraphName& b) { return a + b.str(); }
+    friend std::string operator+(const GraphName& a, const std::string& b) { return a.str() + b; }
+    friend std::string operator+(const GraphName& a, const char* b) { return a.str() + b; }
+    friend std::ostream& operator<<(std::ostream& out, const GraphName& name) { return out << name.m_text; }
+
+private:
+    const char* m_text = "";
+};
 
 // ---------------------------------------------------------------------------
 // Lists
@@ -282,12 +362,33 @@ private:
     SectionLink m_head;
 };
 
-/// One node of a `PtrList`: an item, a relation byte (for pairs) and the next node.
+struct BondRec;
+struct SigconRec;
+struct SubclassRec;
+struct SignalDescriptor;
+
+/// Whether the nodes of a kind's `PtrList` carry a relation byte. Lists of related ports and of
+/// expressions use it; the lists of the graph's many connections and subclasses do without.
 template <class T>
+inline constexpr bool kNodesCarryRelation = true;
+template <> inline constexpr bool kNodesCarryRelation<BondRec> = false;
+template <> inline constexpr bool kNodesCarryRelation<SigconRec> = false;
+template <> inline constexpr bool kNodesCarryRelation<SubclassRec> = false;
+template <> inline constexpr bool kNodesCarryRelation<SignalDescriptor> = false;
+
+/// One node of a `PtrList`: an item, a relation byte (for pairs) and the next node.
+template <class T, bool = kNodesCarryRelation<T>>
 struct PtrNode {
     T* item = nullptr;
     PtrNode* next = nullptr;
     unsigned char relation = 0;
+};
+/// A node without a relation byte: every relation reads 0.
+template <class T>
+struct PtrNode<T, false> {
+    T* item = nullptr;
+    PtrNode* next = nullptr;
+    static constexpr unsigned char relation = 0;
 };
 
 /// Singly linked list of item pointers; an empty list has no head.
@@ -332,7 +433,8 @@ public:
         if (!node)
             return nullptr;
         node->item = item;
-        node->relation = relation;
+        if constexpr (kNodesCarryRelation<T>)
+            node->relation = relation;
         if (!head) {
             head = node;
         } else {
@@ -405,6 +507,7 @@ struct SigconRec;
 struct SubclassRec;
 struct SubmodelType;
 struct ConnEnd;
+struct ConnectionRec;
 
 /// An expression list (dimensions, indices, actual arguments); empty means scalar.
 using ExprList = PtrList<ExprNode>;
@@ -530,12 +633,23 @@ struct ArgRec : SectionLink {
     unsigned char hasValue = 0;
 };
 
-/// A connected bond as seen from a port of a submodel.
-struct BondDescriptor {
-    unsigned char caus = 0;
-    unsigned char dir = 0; ///< 1 out, 2 in
-    std::int32_t index = 0; ///< the bond's slot number
-    ConnEnd* end = nullptr;
+/// One end of a connection, told by the connection and the side (0 or 1) it is at and kept in
+/// one word, the side in the lowest bit of the connection's address.
+class EndRef {
+public:
+    EndRef() = default;
+    EndRef(ConnectionRec* conn, int side)
+        : m_bits(reinterpret_cast<std::uintptr_t>(conn) | static_cast<std::uintptr_t>(side & 1))
+    {
+    }
+    explicit operator bool() const { return m_bits != 0; }
+    ConnectionRec* connection() const { return reinterpret_cast<ConnectionRec*>(m_bits & ~std::uintptr_t(1)); }
+    int side() const { return static_cast<int>(m_bits & 1); }
+    inline ConnEnd& end() const;
+    bool operator==(const EndRef&) const = default;
+
+private:
+    std::uintptr_t m_bits = 0;
 };
 
 /// A connected signal as seen from an io of a submodel.
@@ -549,26 +663,27 @@ struct SignalDescriptor {
 // the room after its elements to the field that follows it.
 
 struct PortRec : SectionLink {
-    std::string name;
+    GraphName name;
     BondRec* bond = nullptr;
     ExprList dim;
     PtrList<PortRec> relports; ///< relation 3 equal, 4 not equal
-    PtrList<BondDescriptor> connected;
     unsigned char c_type = 4; ///< 1 Fix, 2 Prefer, 3 Constr, 4 Indiff
     unsigned char c_val = 0;
     unsigned char orientation = 0; ///< fixed power direction: 0 free, 1 out of the submodel, 2 into it
-    std::int32_t elcount = 0;
-    FlagArray outsides;
+    std::int32_t number = 0; ///< the port's place among its class's ports when it was made, from 0
+    const ClassRec* owner = nullptr; ///< the class whose ports it is
 };
 
+/// The port the SUB end kept from the last lookup in `cls`, when it still stands; else null.
+inline PortRec* keptPort(const ConnEnd& end, const ClassRec* cls);
+
 struct IoRec : SectionLink {
-    std::string name;
+    GraphName name;
     PtrList<SigconRec> signals;
     ExprList dim;
     PtrList<SignalDescriptor> connected;
     std::int16_t type = 0; ///< declared type code
-    std::int32_t elcount = 0;
-    FlagArray known;
+    std::int32_t number = 0; ///< the io's place among its class's inputs or outputs when it was made, from 0
 };
 
 /// The aliases of a variable, in list order. Most variables have none or one (the other end of
@@ -719,15 +834,18 @@ struct ExprNode {
 struct ConnEnd {
     std::int16_t type = END_EMPTY;
     /// A number one phase may give the end for tables of its own while it runs; it means
-    /// nothing outside that phase. It takes room the type leaves over.
+    /// nothing outside that phase (equation generation keeps the bond's slot number here). It
+    /// takes room the type leaves over.
     mutable std::int32_t slot = 0;
     SectionLink* node = nullptr;
     ExprList nodeindex;
-    std::string name;
+    GraphName name;
     ExprList index;
-    // The port of a SUB end, as last looked up in the class `portClass` of its subclass.
+    // The port of a SUB end, as last looked up in the class of its subclass; it stands while that
+    // class is the port's owner and the name is the port's.
     mutable PortRec* port = nullptr;
-    mutable const ClassRec* portClass = nullptr;
+    /// The next end connected with the same port of the same subclass (see `ConnectedEnds`).
+    EndRef nextAtPort;
 };
 
 /// Shared shape of bonds and signal connections.
@@ -741,27 +859,122 @@ struct ConnectionRec : SectionLink {
 struct BondRec : ConnectionRec {};
 struct SigconRec : ConnectionRec {};
 
+PortRec* keptPort(const ConnEnd& end, const ClassRec* cls)
+{
+    PortRec* port = end.port;
+    return cls && port && port->owner == cls && port->name == end.name ? port : nullptr;
+}
+
+ConnEnd& EndRef::end() const
+{
+    return connection()->con[side()];
+}
+
+/// A value of a bond (causality, direction) as seen from its end 1: 1 becomes 2, anything else 1.
+inline unsigned char mirroredAtEnd1(unsigned char value)
+{
+    return value == 1 ? 2 : 1;
+}
+/// The causality of the bond as seen from the port at the end: as the bond keeps it at end 0,
+/// mirrored at end 1.
+inline unsigned char causalityAtPort(EndRef e)
+{
+    const unsigned char caus = e.connection()->caus;
+    return e.side() == 0 ? caus : mirroredAtEnd1(caus);
+}
+/// The power direction of the bond as seen from the port at the end: 1 out, 2 in.
+inline unsigned char directionAtPort(EndRef e)
+{
+    const unsigned char dir = e.connection()->dir;
+    return e.side() == 0 ? dir : mirroredAtEnd1(dir);
+}
+/// The slot number equation generation gave the bond of the end.
+inline std::int32_t slotOfEnd(EndRef e)
+{
+    return e.end().slot;
+}
+
+/// The bond ends connected with a port of a subclass, newest first, once the connections are
+/// numbered: the newest is kept by the subclass, each the next in its `ConnEnd::nextAtPort`.
+class ConnectedEnds {
+public:
+    ConnectedEnds(const SubclassRec* sub, const PortRec* port);
+    class iterator {
+    public:
+        explicit iterator(EndRef at) : m_at(at) {}
+        EndRef operator*() const { return m_at; }
+        iterator& operator++()
+        {
+            m_at = m_at.end().nextAtPort;
+            return *this;
+        }
+        bool operator==(const iterator& other) const { return m_at == other.m_at; }
+
+    private:
+        EndRef m_at;
+    };
+    iterator begin() const { return iterator(m_first); }
+    iterator end() const { return iterator(EndRef()); }
+    bool empty() const { return !m_first; }
+    int count() const
+    {
+        int n = 0;
+        for (EndRef e : *this) {
+            (void)e;
+            ++n;
+        }
+        return n;
+    }
+
+private:
+    EndRef m_first;
+};
+
+/// One model that subclasses lie in: the top model, or a graph submodel dissolved into it. One
+/// record serves every subclass of the model's body.
+struct EnclosingModel {
+    GraphName instance;             ///< the dissolved subclass's name; empty for the top model
+    GraphName cls;                  ///< the model's class: "name" "version"
+    const EnclosingModel* outer = nullptr; ///< the model this one lay in; null for the top model
+};
+
 struct SubclassRec : SectionLink {
-    std::string name;
+    GraphName name;
     SubmodelType* type = nullptr;
     ExprList args;
     ExprList dim;
     PtrList<BondRec> bonds;
     PtrList<SigconRec> s_inp;
     PtrList<SigconRec> s_out;
-    std::vector<std::string> path; ///< enclosing instances, innermost first
-    /// The classes of the enclosing models ("name" "version"), outermost first; one list serves
-    /// every subclass of a body.
-    const std::vector<std::string>* enclosing = nullptr;
+    /// The model whose body held the subclass before expansion; its instances, innermost first,
+    /// are the subclass's path. Null for a subclass of the top model not yet expanded.
+    const EnclosingModel* within = nullptr;
     ClassRec* cls = nullptr;
+    /// For each port of its class, by the port's number, the newest bond end connected with it
+    /// (see `ConnectedEnds`); null until the connections are numbered. The subclass keeps them,
+    /// not the ports, since instances may share their type's ports.
+    EndRef* portEnds = nullptr;
 };
 
+/// The ports of the subclass's class: its own, or those of its type when the class was copied
+/// without ports of its own.
+const SectionList<PortRec>& portsOf(const SubclassRec* sub);
+
 struct SubmodelType : SectionLink {
-    std::string t_name;
+    GraphName t_name;
     std::int32_t t_vers = 0;
     PtrList<SubclassRec> users; ///< newest first
     ClassRec* cls = nullptr;
 };
+
+/// Whether the subclass's class is its type's own, not a copy: an instance that adds nothing to
+/// its type (no arguments and no array, of an equation class without arguments, ios or computed
+/// sizes) takes it until its equations are reshaped. Such a class is never released with the
+/// subclass.
+inline bool sharesTypeClass(const SubclassRec* sub)
+{
+    return sub->cls && sub->type && sub->cls == sub->type->cls;
+}
 
 struct GraphBody {
     SectionList<SubclassRec> subclasses;
@@ -821,6 +1034,7 @@ struct ClassRec {
     std::int16_t expand = 0;
     std::int16_t causal = 0;
     bool instanceCopy = false; ///< copied for an instance: made, with its equation body, in the graph arena
+    bool sharesPorts = false;  ///< copied for an instance without ports of its own: its type's serve
     SectionList<PortRec> ports;
     SectionList<IoRec> inputs;
     SectionList<IoRec> outputs;
@@ -828,8 +1042,6 @@ struct ClassRec {
     SectionList<VarRec> initconds;
     SectionList<VarRec> variables;
     SectionList<VarRec> constants;
-    SectionList<NamedExprRec> namedexprs;
-    SectionList<ExprPairRec> exprpairs;
     GraphBody* graph = nullptr;        ///< the body when type is TOP
     EquationBody* equations = nullptr; ///< the body when type is DYN
 
@@ -838,14 +1050,14 @@ struct ClassRec {
 
 template <> struct InGraphArena<PortRec> : std::true_type {};
 template <> struct InGraphArena<IoRec> : std::true_type {};
-template <> struct InGraphArena<BondDescriptor> : std::true_type {};
 template <> struct InGraphArena<SignalDescriptor> : std::true_type {};
 template <> struct InGraphArena<BondRec> : std::true_type {};
 template <> struct InGraphArena<SigconRec> : std::true_type {};
 template <> struct InGraphArena<SubclassRec> : std::true_type {};
 template <> struct InGraphArena<SubmodelType> : std::true_type {};
 template <> struct InGraphArena<GraphBody> : std::true_type {};
-template <class T> struct InGraphArena<PtrNode<T>> : InGraphArena<T> {};
+template <> struct InGraphArena<EnclosingModel> : std::true_type {};
+template <class T, bool R> struct InGraphArena<PtrNode<T, R>> : InGraphArena<T> {};
 
 // ---------------------------------------------------------------------------
 // Numbers of variables
@@ -881,6 +1093,10 @@ std::string intern_name(std::string_view name);
 /// The name followed by "_&_" and each alias; "NO_NAME" without a name.
 std::string variableFullName(const VarRec& var);
 
+/// Appends the instance names of the dissolved submodels that the subclass lies in, outermost
+/// first, each followed by `separator`.
+void appendSubclassPath(std::string& text, const SubclassRec* sub, char separator);
+
 /// Text forms of the codes, as the template writer and messages show them.
 const char* causalityText(int caus);
 const char* classTypeText(int type);
@@ -891,18 +1107,19 @@ const char* causalityTypeText(int c_type);
 // and returns it, or null when memory is exhausted.
 
 ClassRec* newClass();
-/// A new class for the copy that one instance gets (made in the graph arena).
+/// A new class for the copy that one instance gets, made in the graph arena or in `arena`.
 ClassRec* newInstanceClass();
+ClassRec* newInstanceClass(RecordArena& arena);
 GraphBody* newGraphBody(ClassRec* cls);
 EquationBody* newEquationBody(ClassRec* cls);
+/// A new equation body of the class made in `arena`.
+EquationBody* newEquationBody(ClassRec* cls, RecordArena& arena);
 ArgRec* newArgument(ClassRec* cls);
 PortRec* newPort(ClassRec* cls);
 IoRec* newInput(ClassRec* cls);
 IoRec* newOutput(ClassRec* cls);
 VarRec* newClassVariable(ClassRec* cls, ClassSection which);
 VarRec* newBodyVariable(EquationBody* body, BodySection which);
-NamedExprRec* newNamedExpression(ClassRec* cls);
-ExprPairRec* newExpressionPair(ClassRec* cls);
 SubclassRec* newSubclass(GraphBody* body);
 BondRec* newBond(GraphBody* body);
 SigconRec* newSigcon(GraphBody* body);
@@ -922,6 +1139,14 @@ void setVariable(VarRec* var, std::string_view name, const ExprList& dim, std::i
 /// False when memory is exhausted.
 bool setSubclass(GraphBody* body, SubclassRec* sub, std::string_view name, const ExprList& args,
                  const ExprList& dim, std::string_view typeName, std::int32_t typeVersion);
+/// Puts the bond's end `side` in front of the ends connected with the port of the subclass; false
+/// when memory is exhausted.
+bool connectEndAtPort(SubclassRec* sub, const PortRec* port, ConnectionRec* bond, int side);
+/// Forgets the bond ends connected with the subclass's ports.
+inline void clearConnectedEnds(SubclassRec* sub)
+{
+    sub->portEnds = nullptr;
+}
 void setBondDir(ConnectionRec* bond, unsigned char dir);
 void setBondDim(ConnectionRec* bond, const ExprList& dim);
 /// Sets the causality when it is still 0: 1; else 0.

@@ -42,10 +42,10 @@ std::string recordName(const ExprNode* e)
     if (!r)
         return "<none>";
     switch (e->kind) {
-    case TK_PORTNAME: return static_cast<const PortRec*>(r)->name;
+    case TK_PORTNAME: return static_cast<const PortRec*>(r)->name.str();
     case TK_INPUTNAME:
-    case TK_OUTPUTNAME: return static_cast<const IoRec*>(r)->name;
-    case TK_SUBCLASSNAME: return static_cast<const SubclassRec*>(r)->name;
+    case TK_OUTPUTNAME: return static_cast<const IoRec*>(r)->name.str();
+    case TK_SUBCLASSNAME: return static_cast<const SubclassRec*>(r)->name.str();
     case TK_CLASSARG: return static_cast<const ArgRec*>(r)->name;
     default: return static_cast<const VarRec*>(r)->name;
     }

@@ -146,7 +146,8 @@ void releaseSubclass(SubclassRec* sub)
     releaseNodes(sub->s_inp);
     releaseNodes(sub->s_out);
     if (sub->cls) {
-        ttfree_class(sub->cls);
+        if (!sharesTypeClass(sub))
+            ttfree_class(sub->cls);
         sub->cls = nullptr;
     }
     if (sub->type)
@@ -185,7 +186,6 @@ void ttfree_class(ClassRec* cls)
             releaseConnectionEnd(port->bond, port);
         port->bond = nullptr;
         releaseNodes(port->relports);
-        releaseNodes(port->connected);
         register_release(port);
     }
     for (SectionList<IoRec>* ios : {&cls->inputs, &cls->outputs})

@@ -141,7 +141,7 @@ private:
 
     void reference(const ExprNode* node, std::vector<TextPiece>& out)
     {
-        const auto text = [&out](std::string t) { out.push_back(TextPiece::of(std::move(t))); };
+        const auto text = [&out](std::string_view t) { out.push_back(TextPiece::of(std::string(t))); };
         if (!node->record) {
             m_unknown = true;
             return;
@@ -418,8 +418,7 @@ std::string indexText(const ExprList& list, bool blankForEmpty)
 std::string instanceText(const SubclassRec* sub)
 {
     std::string text;
-    for (auto it = sub->path.rbegin(); it != sub->path.rend(); ++it)
-        text += *it + "'";
+    appendSubclassPath(text, sub, '\'');
     return text + sub->name;
 }
 

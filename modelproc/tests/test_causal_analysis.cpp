@@ -659,7 +659,7 @@ std::vector<std::string> violations(ClassRec* cls)
         if (bond->caus != CAUS_ECY && bond->caus != CAUS_FCY)
             found.push_back("bond without causality");
     for (SubclassRec* sub : cls->graph->subclasses) {
-        auto valuesAt = [&](const std::string& port) {
+        auto valuesAt = [&](std::string_view port) {
             std::vector<int> values;
             for (BondRec* bond : cls->graph->bonds)
                 for (int end = 0; end < 2; ++end)
@@ -1005,7 +1005,7 @@ TEST_F(CausalTest, JunctionArraySuccessMeansEveryElementHasItsOneCausality)
             for (BondRec* bond : cls->graph->bonds) {
                 EXPECT_TRUE(bond->caus == CAUS_ECY || bond->caus == CAUS_FCY) << model;
                 for (int end = 0; end < 2; ++end) {
-                    const std::string& type = static_cast<SubclassRec*>(bond->con[end].node)->type->t_name;
+                    const std::string type = static_cast<SubclassRec*>(bond->con[end].node)->type->t_name.str();
                     if (type == "se" || type == "sf") {
                         EXPECT_EQ(bondCausalityFrom(bond, end), type == "se" ? 1 : 2) << model;
                     }

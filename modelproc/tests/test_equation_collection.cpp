@@ -279,23 +279,32 @@ TEST_F(NumberingTest, BondsTakeTwoSlotsSeenFromEachPort)
         ASSERT_TRUE(sub && sub->cls) << c.sub;
         PortRec* port = findPort(sub->cls, c.port);
         ASSERT_TRUE(port) << c.sub << "`" << c.port;
-        ASSERT_EQ(port->connected.count(), 1) << c.sub << "`" << c.port;
-        const BondDescriptor* d = port->connected.at(0);
-        EXPECT_EQ(d->index, c.slot) << c.sub << "`" << c.port;
-        EXPECT_EQ(d->dir, c.dir) << c.sub << "`" << c.port;
-        EXPECT_EQ(d->end->name, c.port);
+        ASSERT_EQ(ConnectedEnds(sub, port).count(), 1) << c.sub << "`" << c.port;
+        const EndRef d = *ConnectedEnds(sub, port).begin();
+        EXPECT_EQ(slotOfEnd(d), c.slot) << c.sub << "`" << c.port;
+        EXPECT_EQ(directionAtPort(d), c.dir) << c.sub << "`" << c.port;
+        EXPECT_EQ(d.end().name, c.port);
+        EXPECT_EQ(d.end().node, sub);
     }
     // Both sides of every bond read opposite causalities.
     for (BondRec* bond : cls->graph->bonds) {
-        const BondDescriptor* ends[2];
+        EndRef ends[2];
         for (int end = 0; end < 2; ++end) {
             auto* sub = static_cast<SubclassRec*>(bond->con[end].node);
-            ends[end] = findPort(sub->cls, bond->con[end].name)->connected.at(0);
-            EXPECT_EQ(ends[end]->caus, bondCausalityFrom(bond, end));
+            ends[end] = *ConnectedEnds(sub, findPort(sub->cls, bond->con[end].name)).begin();
+            EXPECT_EQ(ends[end], EndRef(bond, end));
+            EXPECT_EQ(causalityAtPort(ends[end]), bondCausalityFrom(bond, end));
         }
-        EXPECT_NE(ends[0]->caus, ends[1]->caus);
-        EXPECT_EQ(ends[0]->index, ends[1]->index);
+        EXPECT_NE(causalityAtPort(ends[0]), causalityAtPort(ends[1]));
+        EXPECT_EQ(slotOfEnd(ends[0]), slotOfEnd(ends[1]));
     }
+    // Numbering again gives the same lists, not longer ones.
+    counter = 1;
+    ASSERT_EQ(numberConnections(cls, counter), 1);
+    EXPECT_EQ(counter, 11);
+    for (const auto& c : cases)
+        EXPECT_EQ(ConnectedEnds(submodel(cls, c.sub), findPort(submodel(cls, c.sub)->cls, c.port)).count(), 1)
+            << c.sub << "`" << c.port;
 }
 
 TEST_F(NumberingTest, BadBondEndsAreReportedAndSkipped)
@@ -315,9 +324,11 @@ TEST_F(NumberingTest, BadBondEndsAreReportedAndSkipped)
                           "Equations generation error : <error: port instead of submodel connected at con1 of bond 2>",
                       }));
     // The skipped bonds leave their ports unconnected; the next bond starts at slot 1.
-    EXPECT_TRUE(findPort(submodel(cls, "v")->cls, "p1")->connected.empty());
-    ASSERT_EQ(findPort(submodel(cls, "w")->cls, "p1")->connected.count(), 1);
-    EXPECT_EQ(findPort(submodel(cls, "w")->cls, "p1")->connected.at(0)->index, 1);
+    SubclassRec* v = submodel(cls, "v");
+    SubclassRec* w = submodel(cls, "w");
+    EXPECT_TRUE(ConnectedEnds(v, findPort(v->cls, "p1")).empty());
+    ASSERT_EQ(ConnectedEnds(w, findPort(w->cls, "p1")).count(), 1);
+    EXPECT_EQ(slotOfEnd(*ConnectedEnds(w, findPort(w->cls, "p1")).begin()), 1);
 }
 
 // An output feeding three inputs whole is one slot; unconnected outputs get slots of their own.
@@ -436,15 +447,14 @@ TEST_F(CollectionTest, SharedVectorVariableIsIndexedFromEachConnectionsRange)
         sub->cls = cls;
         PortRec* port = newPort(cls);
         port->name = "p";
-        auto* end = ProcessingArena().make<ConnEnd>();
+        auto* bond = ProcessingArena().make<BondRec>();
+        ConnEnd* end = &bond->con[0];
         end->type = END_SUB;
         end->node = sub;
         end->name = "p";
         end->index.append(range(side.lo, side.hi));
-        auto* d = ProcessingArena().make<BondDescriptor>();
-        d->index = 1;
-        d->end = end;
-        port->connected.pushFront(d);
+        end->slot = 1;
+        ASSERT_TRUE(connectEndAtPort(sub, port, bond, 0));
         std::vector<ExprNode*> refs;
         for (int i : side.refs) {
             ExprList index;
@@ -475,14 +485,13 @@ TEST_F(CollectionTest, ReferenceOutsideEveryConnectionFailsTheSubmodel)
     cls->version = 1;
     PortRec* port = newPort(cls);
     port->name = "p";
-    auto* end = ProcessingArena().make<ConnEnd>();
+    auto* bond = ProcessingArena().make<BondRec>();
+    ConnEnd* end = &bond->con[1];
     end->node = sub;
     end->name = "p";
     end->index.append(range(1, 2));
-    auto* d = ProcessingArena().make<BondDescriptor>();
-    d->index = 1;
-    d->end = end;
-    port->connected.pushFront(d);
+    end->slot = 1;
+    ASSERT_TRUE(connectEndAtPort(sub, port, bond, 1));
     ExprList index;
     index.append(makeIntegerConstant(3));
     EquationRec* eq = newEquation(cls->equations);

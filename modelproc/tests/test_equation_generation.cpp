@@ -52,6 +52,7 @@ protected:
         DisplayHooks().progress = [this](const char* text) { m_log.push_back(std::string("progress ") + text); };
         DisplayHooks().status = [this](const char* text) { m_log.push_back(std::string("status ") + text); };
         DisplayHooks().percent = [this](int value) { m_log.push_back("percent " + std::to_string(value)); };
+        m_log.insert(m_log.end(), parsed.errors.begin(), parsed.errors.end());
         if (parsed.result != 0 || !parsed.cls || expand_model(parsed.cls, "m.mg0") != 1 ||
             causal_analysis(parsed.cls, "m.mg0") == 0)
             return nullptr;
@@ -111,6 +112,69 @@ TEST_F(GenerationTest, OverruledPreferenceInvertsTheIntegral)
     ASSERT_EQ(reshapeAndCollect(cls, counter), 1) << testing::PrintToString(m_log);
     const std::string text = equations(cls);
     EXPECT_NE(text.find("v`p2.e = ddt((v`p2.f * m`i))"), std::string::npos) << text;
+}
+
+// Two capacitors on a zero-junction fed a flow: one keeps its integral, the other is turned to a
+// derivative. Both take their type's class until reshaping; each gets its own equations, and the
+// type's class is left as it was read.
+TEST_F(GenerationTest, InstancesOfOneTypeKeepTheirOwnCausality)
+{
+    ClassRec* cls = analysed("bond graph cc version 1\nsubclasses\n  sf;1 s\n  0j;1 n\n  c;1 a, b\n"
+                             "connections\n  s`p -> n`p1\n  n`p2 -> a`p\n  n`p3 -> b`p\n");
+    ASSERT_TRUE(cls) << (m_log.empty() ? "" : m_log.back());
+    SubclassRec* a = nullptr;
+    for (SubclassRec* sub : cls->graph->subclasses)
+        if (sub->name == "a")
+            a = sub;
+    ASSERT_TRUE(a && sharesTypeClass(a));
+    const ClassRec* type = a->cls;
+    const std::string typeBefore = dumpClass(type);
+    const EquationRec* typeEquation = type->equations->equations.first();
+    ASSERT_TRUE(typeEquation && typeEquation->left && typeEquation->right);
+    const ExprNode* typeLeft = typeEquation->left;
+    const SectionLink* typePort = typeLeft->record;
+    int counter = 1;
+    ASSERT_EQ(reshapeAndCollect(cls, counter), 1) << testing::PrintToString(m_log);
+    EXPECT_EQ(equations(cls), "s`p.f = s`f\n"
+                              "n`p2.e = s`p.e\n"
+                              "s`p.e = n`p3.e\n"
+                              "n`p3.f = (s`p.f - n`p2.f)\n"
+                              "n`p2.f = ddt((n`p2.e * a`c))\n"
+                              "n`p3.e = (int(n`p3.f) / b`c)\n");
+    // The type's records stay its own (its ports went with the graph, so it is not dumped again).
+    EXPECT_NE(typeBefore.find("p.e = (int(p.f) / c)"), std::string::npos) << typeBefore;
+    ASSERT_EQ(type->equations->equations.count(), 1);
+    EXPECT_EQ(type->equations->equations.first(), typeEquation);
+    EXPECT_EQ(typeEquation->left, typeLeft);
+    EXPECT_EQ(typeLeft->kind, TK_PORTNAME);
+    EXPECT_EQ(typeLeft->record, typePort);
+    EXPECT_EQ(typeEquation->right->kind, TK_DIV);
+    ASSERT_EQ(type->parameters.count(), 1);
+    EXPECT_EQ(type->parameters.first()->name, "c");
+    std::vector<std::string> parameters;
+    for (const VarRec* var : cls->parameters)
+        parameters.push_back(var->name);
+    EXPECT_EQ(parameters, (std::vector<std::string>{"s`f", "a`c", "b`c"}));
+}
+
+// A damper of an array and one of its own, of the same type, each driven by its effort source.
+TEST_F(GenerationTest, ArrayAndSingleInstancesOfOneTypeAreCollectedAlike)
+{
+    ClassRec* cls = analysed("bond graph ar version 1\nsubclasses\n  se;1 s[2], u\n  r;1 g[2], d\n"
+                             "connections\n  s`p =2=> g`p\n  u`p -> d`p\n");
+    ASSERT_TRUE(cls) << testing::PrintToString(m_log);
+    int counter = 1;
+    ASSERT_EQ(reshapeAndCollect(cls, counter), 1) << testing::PrintToString(m_log);
+    EXPECT_EQ(equations(cls), "s[1..2]`p.e[1] = s`e[1]\n"
+                              "s[1..2]`p.e[2] = s`e[2]\n"
+                              "u`p.e = u`e\n"
+                              "s[1..2]`p.f[1] = (s[1..2]`p.e[1] / g`r[1])\n"
+                              "s[1..2]`p.f[2] = (s[1..2]`p.e[2] / g`r[2])\n"
+                              "u`p.f = (u`p.e / d`r)\n");
+    std::vector<std::string> parameters;
+    for (const VarRec* var : cls->parameters)
+        parameters.push_back(var->name + "/" + std::to_string(elementCount(var->dim)));
+    EXPECT_EQ(parameters, (std::vector<std::string>{"s`e/2", "u`e/1", "g`r/2", "d`r/1"}));
 }
 
 TEST_F(GenerationTest, ModelWithoutCausalAnalysisIsRefused)

@@ -288,17 +288,16 @@ public:
     }
     /// A bond at element `element` (0: the whole port) with causality and direction as seen
     /// from the port.
-    static void bond(PortRec* p, int element, unsigned char caus, unsigned char dir)
+    void bond(PortRec* p, int element, unsigned char caus, unsigned char dir)
     {
-        auto* end = ProcessingArena().make<ConnEnd>();
+        auto* bond = ProcessingArena().make<BondRec>();
+        ConnEnd* end = &bond->con[0];
         end->type = END_SUB;
         if (element > 0)
             end->index.append(makeIntegerConstant(element));
-        auto* d = ProcessingArena().make<BondDescriptor>();
-        d->caus = caus;
-        d->dir = dir;
-        d->end = end;
-        p->connected.pushFront(d);
+        bond->caus = caus;
+        bond->dir = dir;
+        connectEndAtPort(m_sub, p, bond, 0);
     }
     static ExprNode* pref(PortRec* p, int selector, int element = 0)
     {
@@ -374,8 +373,7 @@ TEST_F(SubmodelReshapingTest, JunctionRelationsFollowCausalityAndPowerDirection)
         ASSERT_EQ(reshapeSubmodel(m_sub), 1);
         EXPECT_EQ(equations(), c.expected);
         EXPECT_TRUE(m_errors.empty());
-        for (std::int32_t outside : p->outsides)
-            EXPECT_EQ(outside, 0); // every element computed
+        EXPECT_EQ(reshapedPortElements(p), (std::vector<std::int32_t>{0, 0, 0})); // every element computed
     }
 }
 
@@ -423,8 +421,8 @@ TEST_F(SubmodelReshapingTest, JunctionFunctionsRefuseBadArguments)
         {"no bond gives the effort", "<error: corrupted bond list at 'sum' in j1:junc>",
          [](SubmodelReshapingTest& t) {
              PortRec* p = t.port("p", 2);
-             bond(p, 1, CAUS_ECY, 1);
-             bond(p, 2, CAUS_ECY, 2);
+             t.bond(p, 1, CAUS_ECY, 1);
+             t.bond(p, 2, CAUS_ECY, 2);
              t.add(call(FN_SUM, pref(p, TK_SEL_FLOW)), makeIntegerConstant(0));
          }},
     };
@@ -449,7 +447,7 @@ TEST_F(SubmodelReshapingTest, SolvesForThePortSideCausalityAsksFor)
     add(pref(p, TK_SEL_EFFORT), op(call(FN_INT, pref(p, TK_SEL_FLOW)), TK_DIV, vref(c, TK_PARAMETERNAME)));
     ASSERT_EQ(reshapeSubmodel(m_sub), 1);
     EXPECT_EQ(equations(), (Lines{"p.f = ddt(p.e*c)"}));
-    EXPECT_TRUE(p->outsides == (std::vector<std::int32_t>{0}));
+    EXPECT_EQ(reshapedPortElements(p), (std::vector<std::int32_t>{0}));
 }
 
 TEST_F(SubmodelReshapingTest, PreferredCausalityKeptLeavesEquationsAsWritten)

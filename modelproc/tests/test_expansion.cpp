@@ -220,7 +220,9 @@ const char* kTop = "bond graph top version 1\nsubclasses\n  se;1 src\n  pair;1 l
 
 } // namespace
 
-TEST_F(ExpansionTest, FlatModelGetsAClassPerInstanceAndReadsEachTypeOnce)
+// Instances that add nothing to their types (no arguments, no arrays) take their type's class
+// until their equations are reshaped; each type is read once.
+TEST_F(ExpansionTest, FlatModelInstancesTakeTheirTypesClassAndReadEachTypeOnce)
 {
     copyLibrary(dir, {"se1", "1j1", "i1", "c1", "r1"});
     ClassRec* cls = parseModel(readAll(std::string(KELDOR_TEST_DIR) + "/models/msd.mg0").c_str());
@@ -237,14 +239,42 @@ TEST_F(ExpansionTest, FlatModelGetsAClassPerInstanceAndReadsEachTypeOnce)
     for (SubclassRec* sub : cls->graph->subclasses) {
         ASSERT_TRUE(sub->cls) << sub->name;
         EXPECT_EQ(sub->cls->type, CLASS_DYN);
-        EXPECT_NE(sub->cls, sub->type->cls) << "an instance has its own copy";
+        EXPECT_EQ(sub->cls, sub->type->cls) << sub->name;
+        EXPECT_TRUE(sharesTypeClass(sub)) << sub->name;
         classes.push_back(sub->cls);
     }
     EXPECT_EQ(classes.size(), 6u);
-    EXPECT_NE(classes[1], classes[2]);
+    EXPECT_EQ(classes[1], classes[2]); // both one-junctions
     EXPECT_TRUE(std::filesystem::exists(dir.file("1j1.sf3")));
     EXPECT_FALSE(std::filesystem::exists(dir.file("1j1.sf0")));
     EXPECT_TRUE(bondListsAgree(cls->graph));
+}
+
+// An instance with arguments or of an array gets a copy of its own at once; the others of the
+// same types take their type's class.
+TEST_F(ExpansionTest, InstancesWithArgumentsOrArraysGetCopiesOfTheirOwn)
+{
+    copyLibrary(dir, {"se1", "0jv1", "r1"});
+    ClassRec* cls = parseModel("bond graph t version 1\nsubclasses\n  se;1 a, b, s[2]\n  0jv;1 node(2)\n"
+                               "  r;1 d[2], e\nconnections\n  a`p -> node`p[1]\n  b`p -> node`p[2]\n"
+                               "  s[1..2]`p -> d[1..2]`p\n");
+    ASSERT_TRUE(cls);
+    ASSERT_EQ(expand_model(cls, "t.mg0"), 1) << (errors.empty() ? "" : errors[0]);
+    std::map<std::string, bool> own;
+    for (SubclassRec* sub : cls->graph->subclasses) {
+        ASSERT_TRUE(sub->cls) << sub->name;
+        own[sub->name.str()] = !sharesTypeClass(sub);
+        EXPECT_EQ(own[sub->name.str()], sub->cls->instanceCopy) << sub->name;
+    }
+    EXPECT_EQ(own, (std::map<std::string, bool>{
+                       {"a", false}, {"b", false}, {"s", true}, {"node", true}, {"d", true}, {"e", false}}));
+    // The vector junction's copy has the port its argument sizes; its type keeps the argument.
+    for (SubclassRec* sub : cls->graph->subclasses)
+        if (sub->name == "node") {
+            ASSERT_TRUE(sub->cls->ports.first());
+            EXPECT_EQ(elementCount(sub->cls->ports.first()->dim), 2);
+            EXPECT_FALSE(sub->type->cls->args.empty());
+        }
 }
 
 TEST_F(ExpansionTest, NestedGraphSubmodelsAreFlattenedBreadthFirst)
@@ -272,7 +302,7 @@ TEST_F(ExpansionTest, NestedGraphSubmodelsAreFlattenedBreadthFirst)
     // The graph types are merged or gone; each library type is there once.
     std::map<std::string, int> types;
     for (SubmodelType* type : cls->graph->types)
-        ++types[type->t_name];
+        ++types[type->t_name.str()];
     for (const auto& [name, count] : types)
         EXPECT_EQ(count, 1) << name;
     // Each type's users are just the subclasses left of that type: the dissolved ones are gone.

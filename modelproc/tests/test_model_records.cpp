@@ -2,6 +2,7 @@
 // extension rewriting and the top-level test.
 #include "modelproc/class_copy.h"
 #include "modelproc/extension_rewrite.h"
+#include "modelproc/graph_dissolution.h"
 #include "modelproc/model_records.h"
 #include "modelproc/record_release.h"
 #include "modelproc/tests/class_builder.h"
@@ -25,7 +26,7 @@ std::vector<std::string> names(const SectionList<PortRec>& list)
 {
     std::vector<std::string> result;
     for (const PortRec* p : list)
-        result.push_back(p->name);
+        result.push_back(p->name.str());
     return result;
 }
 
@@ -292,6 +293,59 @@ struct Tracked {
 
 } // namespace
 
+// An arena that serves one short-lived set of records after another ends each set, newest first,
+// and lays the next where the first lay, however many chunks the set took.
+TEST_F(RecordsTest, RecycledArenaEndsItsObjectsAndServesAgainFromItsFirstChunk)
+{
+    RecordArena room;
+    std::vector<int> ended;
+    Tracked* first = room.make<Tracked>(&ended, 1);
+    ASSERT_TRUE(first);
+    for (int i = 2; i <= 5000; ++i) // more than the first chunk holds
+        ASSERT_TRUE(room.make<Tracked>(&ended, i));
+    EXPECT_EQ(room.size(), 5000u);
+    room.recycle();
+    ASSERT_EQ(ended.size(), 5000u);
+    EXPECT_EQ(ended.front(), 5000);
+    EXPECT_EQ(ended.back(), 1);
+    EXPECT_EQ(room.size(), 0u);
+    ended.clear();
+    Tracked* again = room.make<Tracked>(&ended, 9);
+    EXPECT_EQ(again, first);
+    room.recycle();
+    room.recycle(); // nothing left to end
+    EXPECT_EQ(ended, std::vector<int>{9});
+    // Arrays of records without a destructor come value-initialised; none of no elements.
+    auto* ends = room.makeArray<EndRef>(3);
+    ASSERT_TRUE(ends);
+    EXPECT_FALSE(ends[0] || ends[1] || ends[2]);
+    EXPECT_EQ(room.makeArray<EndRef>(0), nullptr);
+    EXPECT_EQ(room.size(), 3u);
+}
+
+// Names of the graph hold their characters in the graph arena: a copy shares them, an empty name
+// takes none, and a name compares by its characters.
+TEST_F(RecordsTest, GraphNamesShareTheirCharactersAndCompareByThem)
+{
+    GraphName name;
+    EXPECT_TRUE(name.empty());
+    EXPECT_EQ(name, "");
+    const std::size_t before = GraphArena().size();
+    ASSERT_TRUE(name.assign(std::string(40, 'x')));
+    GraphName copy = name;
+    EXPECT_EQ(copy.c_str(), name.c_str());
+    GraphName same;
+    same = std::string(40, 'x');
+    EXPECT_NE(same.c_str(), name.c_str());
+    EXPECT_EQ(same, name);
+    EXPECT_EQ(name.size(), 40u);
+    EXPECT_EQ("<" + name + ">", "<" + std::string(40, 'x') + ">");
+    ASSERT_TRUE(name.assign(""));
+    EXPECT_TRUE(name.empty());
+    EXPECT_FALSE(copy.empty());
+    EXPECT_EQ(GraphArena().size(), before); // the characters are no records
+}
+
 TEST_F(RecordsTest, ReleaseFreesEachBlockOnce)
 {
     testsupport::ClassBuilder b("rel", 1);
@@ -315,6 +369,34 @@ TEST_F(RecordsTest, ReleaseFreesEachBlockOnce)
     EXPECT_EQ(ProcessingArena().size(), 0u);
 }
 
+// A bond end keeps the port it was last given only while the port is one of the class asked
+// about and still has the end's name: a copy of the class, or a renamed end, looks it up anew.
+TEST_F(RecordsTest, BondEndKeepsItsPortOnlyForTheClassThatOwnsIt)
+{
+    ClassRec* type = newClass();
+    PortRec* p = newPort(type);
+    p->name = "p";
+    PortRec* q = newPort(type);
+    q->name = "q";
+    EXPECT_EQ(p->number, 0);
+    EXPECT_EQ(q->number, 1);
+    ClassRec* copy = copyClass(type);
+    ASSERT_TRUE(copy);
+    ConnEnd end;
+    end.name = "q";
+    end.port = q;
+    EXPECT_EQ(keptPort(end, type), q);
+    EXPECT_EQ(keptPort(end, copy), nullptr);
+    EXPECT_EQ(keptPort(end, nullptr), nullptr);
+    end.port = findPort(copy, "q");
+    ASSERT_TRUE(end.port);
+    EXPECT_EQ(end.port->number, 1);
+    EXPECT_EQ(keptPort(end, copy), end.port);
+    EXPECT_EQ(keptPort(end, type), nullptr);
+    end.name = "p";
+    EXPECT_EQ(keptPort(end, copy), nullptr);
+}
+
 // The records that only describe the graph live apart: giving them back mid-run leaves the
 // variables, equations and expressions, the top class's among them, as they were.
 TEST_F(RecordsTest, GraphRecordsGoBackWhileVariablesAndEquationsStay)
@@ -329,7 +411,12 @@ TEST_F(RecordsTest, GraphRecordsGoBackWhileVariablesAndEquationsStay)
     GraphBody* graph = newGraphBody(top);
     SubclassRec* sub = newSubclass(graph);
     ASSERT_TRUE(setSubclass(graph, sub, "e1", {}, {}, "elem", 1));
-    sub->path = {"an enclosing instance name beyond the short buffer"};
+    auto* enclosing = GraphArena().make<EnclosingModel>();
+    ASSERT_TRUE(enclosing);
+    enclosing->instance = "an enclosing instance name beyond the short buffer";
+    enclosing->outer = GraphArena().make<EnclosingModel>();
+    sub->within = enclosing;
+    EXPECT_EQ(instance_name(sub), "an enclosing instance name beyond the short buffer`e1");
     ASSERT_TRUE(newBond(graph));
     sub->cls = copyClass(element.cls);
     ASSERT_TRUE(sub->cls);
