@@ -55,7 +55,7 @@ bool walkAtStart(const ExprNode* root, std::vector<Element>& met)
         case TK_INITCONDNAME:
         case TK_CONSTANTNAME:
         case TK_TABLENAME:
-            for (const ExprNode* index : node->index)
+            for (const ExprNode* index : node->index())
                 pending.push_back(index);
             continue;
         case TK_VARIABLENAME:
@@ -71,22 +71,22 @@ bool walkAtStart(const ExprNode* root, std::vector<Element>& met)
         case TK_INTEGER:
         case TK_BOOLEAN: continue;
         case TK_IF:
-            pending.push_back(node->left);
-            pending.push_back(node->right);
-            pending.push_back(node->extra);
+            pending.push_back(node->left());
+            pending.push_back(node->right());
+            pending.push_back(node->extra());
             continue;
         case TK_FUNCTIONNAME:
             if (!isInitialFunction(node->function))
                 return false;
-            pending.push_back(node->args.at(0));
+            pending.push_back(node->args().at(0));
             continue;
         default: break;
         }
         if (isUnaryOperator(node->kind)) {
-            pending.push_back(node->right);
+            pending.push_back(node->right());
         } else if (isOperatorKind(node->kind) || node->kind == TK_UPTO) {
-            pending.push_back(node->left);
-            pending.push_back(node->right);
+            pending.push_back(node->left());
+            pending.push_back(node->right());
         } else {
             return false;
         }
@@ -133,17 +133,17 @@ bool redirectReference(ExprNode* ref, const ExprNode* definition)
 {
     if (ref == definition || !definition)
         return true;
-    ref->record = definition->record;
-    ref->kind = definition->kind;
+    ref->setRecord(definition->record());
+    ref->setKind(definition->kind);
     ExprList index;
-    for (const ExprNode* i : definition->index) {
-        ExprNode* copy = makeIntegerConstant(i ? i->intValue : 1);
+    for (const ExprNode* i : definition->index()) {
+        ExprNode* copy = makeIntegerConstant(i ? i->intValue() : 1);
         if (!copy)
             return false;
         copy->parent = ref;
         index.append(copy);
     }
-    ref->index = index;
+    ref->setIndex(index);
     return true;
 }
 
@@ -271,7 +271,7 @@ private:
         f.startFrom = static_cast<std::uint32_t>(g.met.size());
         f.startNever = !walkAtStart(right, g.met) || !left;
         if (!f.startNever)
-            for (const ExprNode* index : left->index)
+            for (const ExprNode* index : left->index())
                 if (!walkAtStart(index, g.met)) {
                     f.startNever = true;
                     break;
@@ -285,7 +285,7 @@ private:
             }
         }
         if (right && right->kind == TK_FUNCTIONNAME && (right->function == FN_RAN || right->function == FN_DLY)) {
-            const ExprNode* first = right->args.at(0);
+            const ExprNode* first = right->args().at(0);
             f.call = first && isNameKind(first->kind) ? 1 : 2;
             f.function = static_cast<std::int16_t>(right->function);
         }
@@ -311,7 +311,7 @@ private:
         f.refCount = static_cast<std::uint32_t>(g.references.size() - f.refFrom);
         f.useFrom = static_cast<std::uint32_t>(g.uses.size());
         if (left)
-            for (ExprNode* index : left->index)
+            for (ExprNode* index : left->index())
                 forEachName(index, false, isNameKind, [&](ExprNode* ref) { addUse(ref, g.uses); });
         f.useCount = static_cast<std::uint32_t>(g.uses.size() - f.useFrom);
     }
@@ -412,7 +412,7 @@ void separateOutputs(const EquationTable& table, const VariableElements& element
                 uses.push_back({e, 1});
                 continue;
             }
-            if (source->index.count() == 0) {
+            if (source->index().count() == 0) {
                 // Nothing to copy: the reference is pointed there once the walk is done.
                 redirects.push_back({ref.node, source});
                 uses.push_back({e, 1});

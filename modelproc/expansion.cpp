@@ -472,7 +472,7 @@ int check_condition(ClassRec* cls, const ExprNode* condition)
     }
     std::int32_t left = 0;
     std::int32_t right = 0;
-    if (!evaluateInteger(condition->left, left) || !evaluateInteger(condition->right, right))
+    if (!evaluateInteger(condition->left(), left) || !evaluateInteger(condition->right(), right))
         return 0;
     switch (condition->kind) {
     case TK_EQ: return left == right;
