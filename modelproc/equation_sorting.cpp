@@ -428,8 +428,9 @@ private:
     /// The slots in `m_known` of the elements the reference matches.
     void elementSlots(const ExprNode* ref, std::vector<std::int64_t>& out)
     {
-        matchingElements(ref->index(), *ref->var(), out);
-        const std::int64_t base = baseOf(ref->var());
+        const VarRec* var = ref->var();
+        matchingElements(ref->index(), *var, out);
+        const std::int64_t base = baseOf(var);
         for (std::int64_t& e : out)
             e += base;
     }

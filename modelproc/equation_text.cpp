@@ -136,11 +136,12 @@ private:
         }
         if (!isVariableKind(node->kind))
             return false;
+        const VarRec* var = node->var();
         const std::int64_t element = literalElement(node);
         if (element < 0)
             return false;
         text = kindLetter(node->kind);
-        text += std::to_string((node->var() ? node->var()->index : 0) + element);
+        text += std::to_string((var ? var->index : 0) + element);
         return true;
     }
 

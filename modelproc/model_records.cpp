@@ -869,6 +869,8 @@ std::int64_t literalElement(const ExprNode* ref)
 {
     if (!ref)
         return -1;
+    if (!isNameKind(ref->kind))
+        return 0; // no indices
     std::int64_t i = 1;
     std::int64_t j = 1;
     int n = 0;
@@ -880,7 +882,7 @@ std::int64_t literalElement(const ExprNode* ref)
     }
     if (n == 0)
         return 0;
-    const VarRec* var = isNameKind(ref->kind) && ref->kind >= TK_PARAMETERNAME ? ref->var() : nullptr;
+    const VarRec* var = ref->kind >= TK_PARAMETERNAME ? ref->var() : nullptr;
     std::int64_t cols = var && n == 2 ? dimensionsOf(*var).cols : 1;
     return n == 2 ? (i - 1) * cols + (j - 1) : i - 1;
 }

@@ -692,18 +692,18 @@ struct ExprNode {
     static constexpr ExprList kNoList{};
 
     /// The left operand (the condition of a conditional; null for a unary operator).
-    ExprNode* left() const { return hasOperands(kind) ? m_left : nullptr; }
+    ExprNode* left() const { return hasOperands(kind) ? m_fields.operands.left : nullptr; }
     /// The right operand (the then-part of a conditional, the operand of a unary operator).
-    ExprNode* right() const { return hasOperands(kind) ? m_right : nullptr; }
+    ExprNode* right() const { return hasOperands(kind) ? m_fields.operands.right : nullptr; }
     void setLeft(ExprNode* node)
     {
         assert(hasOperands(kind) && "only operators, ranges and conditionals have operands");
-        m_left = node;
+        m_fields.operands.left = node;
     }
     void setRight(ExprNode* node)
     {
         assert(hasOperands(kind) && "only operators, ranges and conditionals have operands");
-        m_right = node;
+        m_fields.operands.right = node;
     }
 
     /// The else-part of a conditional, or the next of the equation's chain of a name or time node.
@@ -715,53 +715,55 @@ struct ExprNode {
     }
 
     /// The referenced PortRec, IoRec, SubclassRec, ArgRec or VarRec of a name reference.
-    SectionLink* record() const { return isNameKind(kind) ? m_record : nullptr; }
+    SectionLink* record() const { return isNameKind(kind) ? m_fields.reference.record : nullptr; }
     VarRec* var() const { return static_cast<VarRec*>(record()); }
     void setRecord(SectionLink* record)
     {
         assert(isNameKind(kind) && "only name references have a record");
-        m_record = record;
+        m_fields.reference.record = record;
     }
 
     /// The indices of a name reference.
-    const ExprList& index() const { return isNameKind(kind) ? m_index : kNoList; }
+    const ExprList& index() const { return isNameKind(kind) ? m_fields.reference.index : kNoList; }
     ExprList& mutableIndex()
     {
         assert(isNameKind(kind) && "only name references have indices");
-        return m_index;
+        return m_fields.reference.index;
     }
     void setIndex(const ExprList& index) { mutableIndex() = index; }
 
     /// The arguments of a call.
-    const ExprList& args() const { return kind == TK_FUNCTIONNAME ? m_args : kNoList; }
+    const ExprList& args() const { return kind == TK_FUNCTIONNAME ? m_fields.args : kNoList; }
     ExprList& mutableArgs()
     {
         assert(kind == TK_FUNCTIONNAME && "only calls have arguments");
-        return m_args;
+        return m_fields.args;
     }
     void setArgs(const ExprList& args) { mutableArgs() = args; }
 
     /// The value of a real literal. The three kinds of literal share one value, so that a
     /// literal read as another kind gives what it always gave.
-    double realValue() const { return hasLiteralValue(kind) ? m_realValue : 0.0; }
+    double realValue() const { return hasLiteralValue(kind) ? m_fields.realValue : 0.0; }
     /// The value of an integer literal, 1 or 0 of a boolean one.
-    std::int32_t intValue() const { return hasLiteralValue(kind) ? m_intValue : 0; }
+    std::int32_t intValue() const { return hasLiteralValue(kind) ? m_fields.intValue : 0; }
     void setRealValue(double value)
     {
         assert(hasLiteralValue(kind) && "only literals have a value");
-        m_realValue = value;
+        m_fields.realValue = value;
     }
     void setIntValue(std::int32_t value)
     {
         assert(hasLiteralValue(kind) && "only literals have a value");
-        m_intValue = value;
+        m_fields.intValue = value;
     }
-    /// Takes the literal value of `from`, whichever kind of literal it is; a node that is no
-    /// literal has none to give.
+    /// Takes the literal value of `from`, whichever kind of literal it is (this node being a
+    /// literal too); a node that is no literal has none to give.
     void copyValueOf(const ExprNode& from)
     {
-        if (hasLiteralValue(from.kind) && hasLiteralValue(kind))
-            std::memcpy(&m_realValue, &from.m_realValue, sizeof m_realValue);
+        if (hasLiteralValue(from.kind)) {
+            assert(hasLiteralValue(kind) && "only literals have a value");
+            std::memcpy(&m_fields.realValue, &from.m_fields.realValue, sizeof m_fields.realValue);
+        }
     }
 
     /// Gives the node another kind that keeps the same fields (another operator, another name
@@ -787,17 +789,33 @@ private:
                                           : Fields::None;
     }
 
-    ExprNode* m_extra = nullptr;
-    ExprNode* m_left = nullptr;
-    ExprNode* m_right = nullptr;
-    SectionLink* m_record = nullptr;
-    ExprList m_index;
-    ExprList m_args;
-    union {
-        double m_realValue = 0.0;
-        std::int32_t m_intValue;
+    struct Operands {
+        ExprNode* left;
+        ExprNode* right;
     };
+    struct Reference {
+        SectionLink* record;
+        ExprList index;
+    };
+    /// The fields of the node's kind, in room the kinds share; all of its bytes zero are the
+    /// empty fields of every kind, which a new node starts with. An integer or boolean literal
+    /// keeps its value in the first bytes of the real one.
+    union KindFields {
+        KindFields() : operands{nullptr, nullptr} {}
+        Operands operands;
+        Reference reference;
+        ExprList args;
+        double realValue;
+        std::int32_t intValue;
+    };
+
+    ExprNode* m_extra = nullptr;
+    KindFields m_fields;
 };
+
+// Millions of nodes make a big model: the room of each counts.
+static_assert(sizeof(ExprNode) == 40);
+static_assert(std::is_trivially_copyable_v<ExprNode> && std::is_trivially_destructible_v<ExprNode>);
 
 struct ConnEnd {
     std::int16_t type = END_EMPTY;
