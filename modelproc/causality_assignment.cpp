@@ -395,9 +395,9 @@ int endWidth(const BondRec* bond, int end)
         std::int64_t width = 1;
         if (!index)
             width = position < sizes.size() ? sizes[position] : 1;
-        else if (index->kind == TK_UPTO && index->left && index->right && index->left->kind == TK_INTEGER &&
-                 index->right->kind == TK_INTEGER)
-            width = std::max<std::int64_t>(index->right->intValue - index->left->intValue + 1, 1);
+        else if (index->kind == TK_UPTO && index->left() && index->right() && index->left()->kind == TK_INTEGER &&
+                 index->right()->kind == TK_INTEGER)
+            width = std::max<std::int64_t>(index->right()->intValue() - index->left()->intValue() + 1, 1);
         count = std::min<std::int64_t>(count * width, INT32_MAX);
         ++position;
     }
@@ -576,13 +576,13 @@ int get_low_up(const BondRec* bond, int end, const ExprNode* index, std::int64_t
         return 1;
     }
     if (index->kind == TK_INTEGER) {
-        low = up = index->intValue;
+        low = up = index->intValue();
         return 1;
     }
-    if (index->kind == TK_UPTO && index->left && index->right && index->left->kind == TK_INTEGER &&
-        index->right->kind == TK_INTEGER) {
-        low = index->left->intValue;
-        up = index->right->intValue;
+    if (index->kind == TK_UPTO && index->left() && index->right() && index->left()->kind == TK_INTEGER &&
+        index->right()->kind == TK_INTEGER) {
+        low = index->left()->intValue();
+        up = index->right()->intValue();
         return 1;
     }
     causalityError("<error: index expression expected in get_low_up>");

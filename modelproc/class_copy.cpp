@@ -209,7 +209,7 @@ ExprNode* copyExpression(const ExprNode* expr, AddressMap& map)
         if (!copy)
             return nullptr;
         if (isNameKind(from->kind))
-            copy->record = lookupOr(map, from->record);
+            copy->setRecord(lookupOr(map, from->record()));
         map.enter(from, copy);
         return copy;
     });

@@ -48,7 +48,7 @@ ExprList indimlst(const ExprList& index, bool& ok)
             dim = makeIntegerConstant(static_cast<std::int32_t>(size));
         } else {
             // A computed range keeps its size as an expression: hi - lo + 1.
-            ExprNode* difference = makeOperator(e->right, e->left, TK_MIN);
+            ExprNode* difference = makeOperator(e->right(), e->left(), TK_MIN);
             dim = difference ? makeOperator(difference, makeIntegerConstant(1), TK_PLUS) : nullptr;
         }
         if (!dim || !dims.append(dim)) {
@@ -83,19 +83,19 @@ void forEachReferenceOutsideIndices(ExprNode* expr, Visit&& visit)
         if (node->kind == TK_FUNCTIONNAME) {
             // Arguments in reverse so that references come out in text order.
             const std::size_t first = pending.size();
-            for (ExprNode* a : node->args)
+            for (ExprNode* a : node->args())
                 if (a)
                     pending.push_back(a);
             std::reverse(pending.begin() + static_cast<std::ptrdiff_t>(first), pending.end());
             continue;
         }
-        if (node->kind == TK_IF && node->extra)
-            pending.push_back(node->extra);
+        if (node->kind == TK_IF && node->extra())
+            pending.push_back(node->extra());
         if (isOperatorKind(node->kind) || node->kind == TK_IF || node->kind == TK_UPTO) {
-            if (node->right)
-                pending.push_back(node->right);
-            if (node->left)
-                pending.push_back(node->left);
+            if (node->right())
+                pending.push_back(node->right());
+            if (node->left())
+                pending.push_back(node->left());
         }
     }
 }
@@ -105,7 +105,7 @@ void forEachReferenceOutsideIndices(ExprNode* expr, Visit&& visit)
 void find_varind_in_expr(ExprNode* expr, const VarRec* var, std::vector<ExprNode*>& refs)
 {
     forEachReferenceOutsideIndices(expr, [&](ExprNode* node) {
-        if (node->record == var)
+        if (node->record() == var)
             refs.push_back(node);
     });
 }
@@ -434,12 +434,12 @@ bool indexContains(const ExprNode* connection, const ExprNode* reference)
         return false;
     if (reference->kind != TK_INTEGER)
         return true; // a computed index cannot be placed before run time; it takes the first fit
-    const std::int32_t i = reference->intValue;
+    const std::int32_t i = reference->intValue();
     if (connection->kind == TK_INTEGER)
-        return connection->intValue == i;
-    if (connection->kind == TK_UPTO && connection->left && connection->right &&
-        connection->left->kind == TK_INTEGER && connection->right->kind == TK_INTEGER)
-        return connection->left->intValue <= i && i <= connection->right->intValue;
+        return connection->intValue() == i;
+    if (connection->kind == TK_UPTO && connection->left() && connection->right() &&
+        connection->left()->kind == TK_INTEGER && connection->right()->kind == TK_INTEGER)
+        return connection->left()->intValue() <= i && i <= connection->right()->intValue();
     return true;
 }
 
@@ -452,7 +452,7 @@ bool connectionHolds(const ConnEnd* end, const SubclassRec* sub, const ExprNode*
     const std::vector<const ExprNode*> covered = coveredIndexEntries(*end, sub);
     if (std::all_of(covered.begin(), covered.end(), [](const ExprNode* e) { return e == nullptr; }))
         return true;
-    const PtrNode<ExprNode>* r = ref->index.head;
+    const PtrNode<ExprNode>* r = ref->index().head;
     if (!r)
         return false; // the whole port, but the connection holds only part of it
     for (std::size_t k = 0; k < covered.size() && r; ++k, r = r->next)
@@ -475,18 +475,18 @@ bool rebasedIndices(const ConnEnd* end, const SubclassRec* sub, const ExprNode* 
     const std::vector<const ExprNode*> covered = end ? coveredIndexEntries(*end, sub) : std::vector<const ExprNode*>{};
     int kept = 0;
     std::size_t k = 0;
-    for (PtrNode<ExprNode>* r = ref->index.head; r && kept < dims; r = r->next, ++k) {
+    for (PtrNode<ExprNode>* r = ref->index().head; r && kept < dims; r = r->next, ++k) {
         const ExprNode* range = k < covered.size() ? covered[k] : nullptr;
         ExprNode* index = r->item;
         if (range) {
             if (range->kind != TK_UPTO || literalSize(range) == 1)
                 continue;
-            const ExprNode* lo = range->left;
-            if (lo && lo->kind == TK_INTEGER && lo->intValue != 1) {
+            const ExprNode* lo = range->left();
+            if (lo && lo->kind == TK_INTEGER && lo->intValue() != 1) {
                 if (index && index->kind == TK_INTEGER)
-                    index = makeIntegerConstant(index->intValue - lo->intValue + 1);
+                    index = makeIntegerConstant(index->intValue() - lo->intValue() + 1);
                 else
-                    index = makeOperator(index, makeIntegerConstant(lo->intValue - 1), TK_MIN);
+                    index = makeOperator(index, makeIntegerConstant(lo->intValue() - 1), TK_MIN);
                 if (!index)
                     return false;
             }
@@ -509,15 +509,15 @@ void gatherReferences(ExprNode* expr, std::vector<ExprNode*>& refs)
         pending.pop_back();
         if (node->kind == TK_PORTNAME || node->kind == TK_INPUTNAME || node->kind == TK_OUTPUTNAME)
             refs.push_back(node);
-        for (ExprNode* i : node->index)
+        for (ExprNode* i : node->index())
             if (i)
                 pending.push_back(i);
-        for (ExprNode* a : node->args)
+        for (ExprNode* a : node->args())
             if (a)
                 pending.push_back(a);
         if (isNameKind(node->kind) || node->kind == TK_TIME)
             continue; // `extra` chains the equation's names, not a part of this expression
-        for (ExprNode* part : {node->left, node->right, node->kind == TK_IF ? node->extra : nullptr})
+        for (ExprNode* part : {node->left(), node->right(), node->kind == TK_IF ? node->extra() : nullptr})
             if (part)
                 pending.push_back(part);
     }
@@ -526,8 +526,8 @@ void gatherReferences(ExprNode* expr, std::vector<ExprNode*>& refs)
 std::string referenceText(const ExprNode* ref, const std::string& name)
 {
     std::string text = name;
-    if (!ref->index.empty())
-        text += indexListText(ref->index);
+    if (!ref->index().empty())
+        text += indexListText(ref->index());
     return text;
 }
 
@@ -550,7 +550,7 @@ int rewriteReferences(SubclassRec* sub, EquationRec* first, std::size_t count, c
         const ConnEnd* end = nullptr;
         std::string name;
         if (ref->kind == TK_PORTNAME) {
-            auto* port = static_cast<PortRec*>(ref->record);
+            auto* port = static_cast<PortRec*>(ref->record());
             name = port ? port->name.str() : std::string();
             for (EndRef connected : ConnectedEnds(sub, port))
                 if (connectionHolds(&connected.end(), sub, ref)) {
@@ -565,7 +565,7 @@ int rewriteReferences(SubclassRec* sub, EquationRec* first, std::size_t count, c
                 return 0;
             }
         } else {
-            auto* io = static_cast<IoRec*>(ref->record);
+            auto* io = static_cast<IoRec*>(ref->record());
             name = io ? io->name.str() : std::string();
             for (SignalDescriptor* d : io ? io->connected : PtrList<SignalDescriptor>{}) {
                 const ConnEnd* e = d->signal ? submodelEnd(d->signal, sub, io->name) : nullptr;
@@ -590,10 +590,10 @@ int rewriteReferences(SubclassRec* sub, EquationRec* first, std::size_t count, c
             reportOutOfMemory();
             return 0;
         }
-        ref->kind = TK_VARIABLENAME;
+        ref->setKind(TK_VARIABLENAME);
         ref->selector = 0;
-        ref->record = var;
-        ref->index = index;
+        ref->setRecord(var);
+        ref->setIndex(index);
         for (ExprNode* i : index)
             i->parent = ref;
         var->connmark = 1;
@@ -646,7 +646,7 @@ void gatherVariableReferences(ExprNode* expr, const VariableNumbering& numbers,
                               std::vector<std::vector<ExprNode*>>& references)
 {
     forEachReferenceOutsideIndices(expr, [&](ExprNode* node) {
-        if (!isVariableKind(node->kind) || !node->record)
+        if (!isVariableKind(node->kind) || !node->record())
             return;
         const std::int64_t n = numbers.find(node->var());
         if (n >= 0)
@@ -682,19 +682,19 @@ int normaliseIndices(ClassRec* top)
             const std::int64_t s = literalSize(size);
             std::int64_t m = 0;
             for (const ExprNode* ref : refs) {
-                const ExprNode* index = ref->index.at(k);
+                const ExprNode* index = ref->index().at(k);
                 if (index && index->kind == TK_INTEGER)
-                    m = std::max<std::int64_t>(m, index->intValue);
+                    m = std::max<std::int64_t>(m, index->intValue());
             }
             if (s > 0 && m > s)
                 for (ExprNode* ref : refs) {
-                    ExprNode* index = ref->index.at(k);
+                    ExprNode* index = ref->index().at(k);
                     if (!index || index->kind != TK_INTEGER)
                         continue;
-                    std::int64_t i = index->intValue - (m - s);
+                    std::int64_t i = index->intValue() - (m - s);
                     if (i < 1)
                         i = s - i;
-                    index->intValue = static_cast<std::int32_t>(i);
+                    index->setIntValue(static_cast<std::int32_t>(i));
                 }
             ++k;
         }

@@ -35,7 +35,7 @@ std::string inversionError(const PathStep& step)
     case TK_MIN:
     case TK_MULT:
     case TK_DIV:
-        if (node->left == step.child || node->right == step.child)
+        if (node->left() == step.child || node->right() == step.child)
             return {};
         return "Corrupted equation during reshaping.";
     case TK_IF:
@@ -44,9 +44,9 @@ std::string inversionError(const PathStep& step)
         const FunctionRow* row = functionRow(node->function);
         if (!row)
             return "Inversion of operator " + std::to_string(node->kind) + " impossible.";
-        if (row->inverse < 0 || node->args.count() != 1)
+        if (row->inverse < 0 || node->args().count() != 1)
             return std::string("Inversion of ") + row->name + " impossible.";
-        if (node->args.head->item != step.child)
+        if (node->args().head->item != step.child)
             return "Corrupted equation during reshaping.";
         return {};
     }
@@ -59,7 +59,7 @@ std::string inversionError(const PathStep& step)
 /// operand; its open place is then the right operand.
 bool keepsOperator(const PathStep& step)
 {
-    return (step.node->kind == TK_MIN || step.node->kind == TK_DIV) && step.node->right == step.child;
+    return (step.node->kind == TK_MIN || step.node->kind == TK_DIV) && step.node->right() == step.child;
 }
 
 /// Turns the node into its inverse in place; its open place is filled later.
@@ -72,14 +72,14 @@ void invertNode(const PathStep& step)
     }
     if (keepsOperator(step))
         return;
-    if (node->left != step.child) // the reference came from the right: the left operand moves over
-        node->right = node->left;
-    node->left = nullptr;
+    if (node->left() != step.child) // the reference came from the right: the left operand moves over
+        node->setRight(node->left());
+    node->setLeft(nullptr);
     switch (node->kind) {
-    case TK_PLUS: node->kind = TK_MIN; break;
-    case TK_MIN: node->kind = TK_PLUS; break;
-    case TK_MULT: node->kind = TK_DIV; break;
-    case TK_DIV: node->kind = TK_MULT; break;
+    case TK_PLUS: node->setKind(TK_MIN); break;
+    case TK_MIN: node->setKind(TK_PLUS); break;
+    case TK_MULT: node->setKind(TK_DIV); break;
+    case TK_DIV: node->setKind(TK_MULT); break;
     default: break;
     }
 }
@@ -89,14 +89,14 @@ void fillOpenPlace(const PathStep& step, bool kept, ExprNode* operand)
 {
     ExprNode* node = step.node;
     if (node->kind == TK_FUNCTIONNAME)
-        node->args.head->item = operand;
+        node->mutableArgs().head->item = operand;
     else if (kept)
-        node->right = operand;
+        node->setRight(operand);
     else
-        node->left = operand;
+        node->setLeft(operand);
     operand->parent = node;
     if (node->kind != TK_FUNCTIONNAME)
-        node->flags = (node->left ? node->left->flags : 0) | (node->right ? node->right->flags : 0);
+        node->flags = (node->left() ? node->left()->flags : 0) | (node->right() ? node->right()->flags : 0);
 }
 
 // ---------------------------------------------------------------------------
@@ -126,13 +126,13 @@ std::int64_t elementOf(const ExprNode* ref, const ExprList& dim)
     std::int64_t element = 0;
     const PtrNode<ExprNode>* size = dim.head;
     bool indexed = false;
-    for (const ExprNode* index : ref->index) {
+    for (const ExprNode* index : ref->index()) {
         if (!index || index->kind != TK_INTEGER || !size)
             return -1;
         const std::int64_t extent = literalSize(size->item);
-        if (index->intValue < 1 || index->intValue > extent)
+        if (index->intValue() < 1 || index->intValue() > extent)
             return -1;
-        element = element * extent + (index->intValue - 1);
+        element = element * extent + (index->intValue() - 1);
         size = size->next;
         indexed = true;
     }
@@ -335,12 +335,12 @@ void forElements(Flags& flags, std::int64_t element, auto&& action)
 void markKnown(ExprNode* ref)
 {
     if (ref->kind == TK_PORTNAME) {
-        auto* port = static_cast<PortRec*>(ref->record);
+        auto* port = static_cast<PortRec*>(ref->record());
         forElements(elementFlags().port(port), elementOf(ref, port->dim), [](std::int32_t& f) { f = 0; });
     } else if (ref->kind == TK_OUTPUTNAME || ref->kind == TK_INPUTNAME) {
-        auto* io = static_cast<IoRec*>(ref->record);
+        auto* io = static_cast<IoRec*>(ref->record());
         forElements(elementFlags().io(io), elementOf(ref, io->dim), [](std::int32_t& f) { f = 1; });
-    } else if (isVariableKind(ref->kind) && ref->record) {
+    } else if (isVariableKind(ref->kind) && ref->record()) {
         VarRec* var = ref->var();
         forElements(var->kn_arr, elementOf(ref, var->dim), [](std::int32_t& f) { f = 0; });
     }
@@ -374,17 +374,17 @@ int solveEquation(Reshaper& r, EquationRec* eq)
     int candidates = 0;
     ExprNode* unknown = nullptr;
     int unknowns = 0;
-    for (ExprNode* ref = eq->variables; ref; ref = ref->extra) {
-        if (isGiven(ref->kind) || !ref->record)
+    for (ExprNode* ref = eq->variables; ref; ref = ref->extra()) {
+        if (isGiven(ref->kind) || !ref->record())
             continue;
         bool isCandidate = false;
         bool isUnknown = false;
         if (ref->kind == TK_PORTNAME) {
-            auto* port = static_cast<PortRec*>(ref->record);
+            auto* port = static_cast<PortRec*>(ref->record());
             forElements(elementFlags().port(port), elementOf(ref, port->dim),
                         [&](std::int32_t f) { isCandidate = isCandidate || f == ref->selector; });
         } else if (ref->kind == TK_OUTPUTNAME) {
-            auto* io = static_cast<IoRec*>(ref->record);
+            auto* io = static_cast<IoRec*>(ref->record());
             forElements(elementFlags().io(io), elementOf(ref, io->dim),
                         [&](std::int32_t f) { isCandidate = isCandidate || f == 0; });
         } else if (isVariableKind(ref->kind)) {
@@ -437,8 +437,8 @@ bool markLeftSide(Reshaper& r, EquationRec* eq)
 
 bool isZero(const ExprNode* node)
 {
-    return node && ((node->kind == TK_INTEGER && node->intValue == 0) ||
-                    (node->kind == TK_REAL && node->realValue == 0.0));
+    return node && ((node->kind == TK_INTEGER && node->intValue() == 0) ||
+                    (node->kind == TK_REAL && node->realValue() == 0.0));
 }
 
 bool isCallOf(const ExprNode* node, int function)
@@ -452,7 +452,7 @@ ExprNode* portElementRef(const ExprNode* port, std::int64_t row, std::int64_t co
     if (matrix)
         index.append(makeIntegerConstant(static_cast<std::int32_t>(row)));
     index.append(makeIntegerConstant(static_cast<std::int32_t>(col)));
-    return makeLeaf(port->selector, port->record, TK_PORTNAME, nullptr, index);
+    return makeLeaf(port->selector, port->record(), TK_PORTNAME, nullptr, index);
 }
 
 /// Puts the equation before `at` in the list that holds `at`.
@@ -510,13 +510,13 @@ std::vector<std::int64_t> designatedColumns(const JunctionPort& p, bool forSum)
 /// Checks the argument of `sum` or `identity`: a port reference of one or two dimensions.
 bool junctionPort(Reshaper& r, EquationRec* eq, ExprNode* arg, const char* function, JunctionPort& p)
 {
-    if (!arg || arg->kind != TK_PORTNAME || !arg->record) {
+    if (!arg || arg->kind != TK_PORTNAME || !arg->record()) {
         r.fail(formatMessage("invalid argument(s) used with '%s' in equation %s.", function,
                              r.equationWhere(eq).c_str()));
         return false;
     }
     p.ref = arg;
-    p.port = static_cast<PortRec*>(arg->record);
+    p.port = static_cast<PortRec*>(arg->record());
     std::vector<std::int64_t> sizes;
     const bool literal = literalSizes(p.port->dim, sizes);
     if (sizes.empty() && literal) {
@@ -556,7 +556,7 @@ EquationRec* expandSum(Reshaper& r, EquationRec* eq)
     }
     ExprNode* call = onLeft ? eq->left : eq->right;
     JunctionPort p;
-    if (!junctionPort(r, eq, call->args.count() == 1 ? call->args.head->item : nullptr, "sum", p))
+    if (!junctionPort(r, eq, call->args().count() == 1 ? call->args().head->item : nullptr, "sum", p))
         return nullptr;
     const std::vector<std::int64_t> designated = designatedColumns(p, true);
     for (std::int64_t u : designated)
@@ -600,7 +600,7 @@ EquationRec* expandIdentity(Reshaper& r, EquationRec* eq)
     }
     ExprNode* call = onLeft ? eq->left : eq->right;
     JunctionPort p;
-    if (!junctionPort(r, eq, call->args.count() == 1 ? call->args.head->item : nullptr, "identity", p))
+    if (!junctionPort(r, eq, call->args().count() == 1 ? call->args().head->item : nullptr, "identity", p))
         return nullptr;
     const std::vector<std::int64_t> designated = designatedColumns(p, false);
     for (std::int64_t u : designated)
@@ -620,15 +620,15 @@ EquationRec* expandIdentity(Reshaper& r, EquationRec* eq)
                 first = made;
         }
         if (zIsName) {
-            ExprNode* target = makeLeaf(z->selector, z->record, z->kind, nullptr, ExprList{});
-            if (p.matrix || !z->index.empty()) {
+            ExprNode* target = makeLeaf(z->selector, z->record(), z->kind, nullptr, ExprList{});
+            if (p.matrix || !z->index().empty()) {
                 // z[i] for the row of a matrix port; a vector port's z keeps its own index.
                 if (p.matrix)
-                    target->index.append(makeIntegerConstant(static_cast<std::int32_t>(i + 1)));
+                    target->mutableIndex().append(makeIntegerConstant(static_cast<std::int32_t>(i + 1)));
                 else
-                    for (ExprNode* index : z->index)
-                        target->index.append(index);
-                for (ExprNode* index : target->index)
+                    for (ExprNode* index : z->index())
+                        target->mutableIndex().append(index);
+                for (ExprNode* index : target->index())
                     index->parent = target;
             }
             EquationRec* made = insertEquation(eq, target, portElementRef(p.ref, i + 1, u + 1, p.matrix));

@@ -55,7 +55,7 @@ bool walkAtStart(const ExprNode* root, std::vector<Element>& met)
         case TK_INITCONDNAME:
         case TK_CONSTANTNAME:
         case TK_TABLENAME:
-            for (const ExprNode* index : node->index)
+            for (const ExprNode* index : node->index())
                 pending.push_back(index);
             continue;
         case TK_VARIABLENAME:
@@ -71,22 +71,22 @@ bool walkAtStart(const ExprNode* root, std::vector<Element>& met)
         case TK_INTEGER:
         case TK_BOOLEAN: continue;
         case TK_IF:
-            pending.push_back(node->left);
-            pending.push_back(node->right);
-            pending.push_back(node->extra);
+            pending.push_back(node->left());
+            pending.push_back(node->right());
+            pending.push_back(node->extra());
             continue;
         case TK_FUNCTIONNAME:
             if (!isInitialFunction(node->function))
                 return false;
-            pending.push_back(node->args.at(0));
+            pending.push_back(node->args().at(0));
             continue;
         default: break;
         }
         if (isUnaryOperator(node->kind)) {
-            pending.push_back(node->right);
+            pending.push_back(node->right());
         } else if (isOperatorKind(node->kind) || node->kind == TK_UPTO) {
-            pending.push_back(node->left);
-            pending.push_back(node->right);
+            pending.push_back(node->left());
+            pending.push_back(node->right());
         } else {
             return false;
         }
@@ -133,17 +133,17 @@ bool redirectReference(ExprNode* ref, const ExprNode* definition)
 {
     if (ref == definition || !definition)
         return true;
-    ref->record = definition->record;
-    ref->kind = definition->kind;
+    ref->setRecord(definition->record());
+    ref->setKind(definition->kind);
     ExprList index;
-    for (const ExprNode* i : definition->index) {
-        ExprNode* copy = makeIntegerConstant(i ? i->intValue : 1);
+    for (const ExprNode* i : definition->index()) {
+        ExprNode* copy = makeIntegerConstant(i ? i->intValue() : 1);
         if (!copy)
             return false;
         copy->parent = ref;
         index.append(copy);
     }
-    ref->index = index;
+    ref->setIndex(index);
     return true;
 }
 
@@ -237,7 +237,7 @@ struct StartReader {
         f.metFrom = static_cast<std::uint32_t>(met.size());
         f.startNever = !walkAtStart(right, met) || !left;
         if (!f.startNever)
-            for (const ExprNode* index : left->index)
+            for (const ExprNode* index : left->index())
                 if (!walkAtStart(index, met)) {
                     f.startNever = true;
                     break;
@@ -251,7 +251,7 @@ struct StartReader {
             }
         }
         if (right && right->kind == TK_FUNCTIONNAME && (right->function == FN_RAN || right->function == FN_DLY)) {
-            const ExprNode* first = right->args.at(0);
+            const ExprNode* first = right->args().at(0);
             f.call = first && isNameKind(first->kind) ? 1 : 2;
             f.function = static_cast<std::int16_t>(right->function);
         }
@@ -326,7 +326,7 @@ struct LeftReader {
         f.refCount = static_cast<std::uint32_t>(lists.references.size() - f.refFrom);
         f.useFrom = static_cast<std::uint32_t>(lists.uses.size());
         if (left)
-            for (ExprNode* index : left->index)
+            for (ExprNode* index : left->index())
                 forEachName(index, false, isNameKind, [&](ExprNode* ref) { addUse(ref, lists.uses); });
         f.useCount = static_cast<std::uint32_t>(lists.uses.size() - f.useFrom);
     }
@@ -471,7 +471,7 @@ void separateOutputs(const VariableElements& elements, EquationSections& section
                     uses.add(e, 1);
                     continue;
                 }
-                if (source->index.count() == 0) {
+                if (source->index().count() == 0) {
                     // Nothing to copy: the reference is pointed there once the stretch is walked.
                     redirects.push_back({ref.node, source});
                     uses.add(e, 1);

@@ -69,14 +69,14 @@ template <class Visit>
 void forOperands(ExprNode* node, Visit&& visit)
 {
     if (node->kind == TK_IF) {
-        visit(node->left);
-        visit(node->right);
-        visit(node->extra);
+        visit(node->left());
+        visit(node->right());
+        visit(node->extra());
     } else if (isUnaryOperator(node->kind)) {
-        visit(node->right);
+        visit(node->right());
     } else {
-        visit(node->left);
-        visit(node->right);
+        visit(node->left());
+        visit(node->right());
     }
 }
 
@@ -93,10 +93,10 @@ Span spanOf(const ExprNode* index)
     if (!index)
         return s;
     if (index->kind == TK_INTEGER) {
-        s = {index->intValue, index->intValue, false};
-    } else if (index->kind == TK_UPTO && index->left && index->right && index->left->kind == TK_INTEGER &&
-               index->right->kind == TK_INTEGER) {
-        s = {index->left->intValue, index->right->intValue, false};
+        s = {index->intValue(), index->intValue(), false};
+    } else if (index->kind == TK_UPTO && index->left() && index->right() && index->left()->kind == TK_INTEGER &&
+               index->right()->kind == TK_INTEGER) {
+        s = {index->left()->intValue(), index->right()->intValue(), false};
     }
     return s;
 }
@@ -215,7 +215,7 @@ private:
             if (!eq->left) {
                 reportEquationsError(kNullPointer);
                 ok = false;
-            } else if (!isTrackedKind(eq->left->kind) || !eq->left->record) {
+            } else if (!isTrackedKind(eq->left->kind) || !eq->left->record()) {
                 reportEquationsError(kWrongOpcode);
                 ok = false;
             }
@@ -246,7 +246,7 @@ private:
             if (isLiteralKind(kind) || isAlwaysKnownKind(kind))
                 continue;
             if (isTrackedKind(kind)) {
-                if (!node->record) {
+                if (!node->record()) {
                     reportEquationsError(kNullPointer);
                     ok = false;
                 }
@@ -255,7 +255,7 @@ private:
             operands.clear();
             if (kind == TK_FUNCTIONNAME) {
                 if (!isOpaqueCall(node))
-                    for (ExprNode* arg : node->args)
+                    for (ExprNode* arg : node->args())
                         operands.push_back(arg);
             } else if (isOperatorKind(kind) || kind == TK_IF) {
                 forOperands(node, [&](ExprNode* child) { operands.push_back(child); });
@@ -298,7 +298,7 @@ private:
             operands.clear();
             if (node->kind == TK_FUNCTIONNAME) {
                 if (!isOpaqueCall(node))
-                    for (ExprNode* arg : node->args)
+                    for (ExprNode* arg : node->args())
                         operands.push_back(arg);
             } else if (isOperatorKind(node->kind) || node->kind == TK_IF) {
                 forOperands(node, [&](ExprNode* child) { operands.push_back(child); });
@@ -371,9 +371,9 @@ private:
         int id = 0;
         for (int i = 0; i < m_total; ++i) {
             EquationRec* eq = m_order[i];
-            m_definitions[eq->left->record].push_back(i);
-            forNames(eq->left, [&](ExprNode* ref) { m_uses[ref->record].push_back({i, ref, true}); });
-            forNames(eq->right, [&](ExprNode* ref) { m_uses[ref->record].push_back({i, ref, false}); });
+            m_definitions[eq->left->record()].push_back(i);
+            forNames(eq->left, [&](ExprNode* ref) { m_uses[ref->record()].push_back({i, ref, true}); });
+            forNames(eq->right, [&](ExprNode* ref) { m_uses[ref->record()].push_back({i, ref, false}); });
             if (!m_byRounds)
                 forCountedReferences(eq, eq->right, [&](const ExprNode* ref) { m_refOf.emplace(ref, id++); });
         }
@@ -428,8 +428,9 @@ private:
     /// The slots in `m_known` of the elements the reference matches.
     void elementSlots(const ExprNode* ref, std::vector<std::int64_t>& out)
     {
-        matchingElements(ref->index, *ref->var(), out);
-        const std::int64_t base = baseOf(ref->var());
+        const VarRec* var = ref->var();
+        matchingElements(ref->index(), *var, out);
+        const std::int64_t base = baseOf(var);
         for (std::int64_t& e : out)
             e += base;
     }
@@ -710,13 +711,13 @@ private:
     /// The first remaining equation whose left side is `ref`'s variable with overlapping indices.
     int definitionOf(const ExprNode* ref)
     {
-        auto it = m_definitions.find(ref->record);
+        auto it = m_definitions.find(ref->record());
         if (it == m_definitions.end())
             return -1;
         std::vector<int>& list = it->second;
         list.erase(std::remove_if(list.begin(), list.end(), [this](int i) { return m_placed[i] != 0; }), list.end());
         for (int i : list)
-            if (indicesOverlap(m_order[i]->left->index, ref->index))
+            if (indicesOverlap(m_order[i]->left->index(), ref->index()))
                 return i;
         return -1;
     }
@@ -733,7 +734,7 @@ private:
     {
         if (node->kind == TK_FUNCTIONNAME) {
             if (!isOpaqueCall(node))
-                for (ExprNode* arg : node->args)
+                for (ExprNode* arg : node->args())
                     if (arg)
                         out.push_back(arg);
         } else if (isOperatorKind(node->kind) || node->kind == TK_IF) {
@@ -772,7 +773,7 @@ private:
             if (isNameKind(node->kind)) {
                 if (!followed(node->kind))
                     continue;
-                if (node->record == target->record && indicesOverlap(node->index, target->index))
+                if (node->record() == target->record() && indicesOverlap(node->index(), target->index()))
                     return true;
                 const int d = definitionOf(node);
                 if (d < 0)
@@ -821,7 +822,7 @@ private:
             if (isNameKind(node->kind)) {
                 if (!followed(node->kind))
                     continue;
-                if (node->record == target->record && indicesOverlap(node->index, target->index))
+                if (node->record() == target->record() && indicesOverlap(node->index(), target->index()))
                     return true;
                 const int d = definitionOf(node);
                 if (d < 0 || m_mark[d] == finished)
@@ -867,11 +868,11 @@ private:
         std::vector<int> changed;
         for (const Use& use : m_uses[v]) {
             if (m_placed[use.equation] || use.left) {
-                use.node->kind = TK_ALGLOOP_OUTNAME;
+                use.node->setKind(TK_ALGLOOP_OUTNAME);
                 continue;
             }
-            use.node->kind = TK_ALGLOOP_INNAME;
-            use.node->record = input;
+            use.node->setKind(TK_ALGLOOP_INNAME);
+            use.node->setRecord(input);
             changed.push_back(use.equation);
             auto ref = m_refOf.find(use.node);
             if (ref == m_refOf.end())

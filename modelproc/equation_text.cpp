@@ -82,12 +82,12 @@ private:
             const bool unary = op && isUnaryOperator(node->kind);
             std::string first;
             std::string second;
-            if (op && unary && leafText(node->right, first)) {
+            if (op && unary && leafText(node->right(), first)) {
                 piece(op);
                 piece(first);
                 return;
             }
-            if (op && !unary && leafText(node->left, first) && leafText(node->right, second)) {
+            if (op && !unary && leafText(node->left(), first) && leafText(node->right(), second)) {
                 if (operand)
                     piece("(");
                 piece(first);
@@ -119,9 +119,9 @@ private:
             return false;
         switch (node->kind) {
         case TK_TABLENAME: text = node->var() ? node->var()->name : std::string(); return true;
-        case TK_REAL: text = realLiteralText(node->realValue); return true;
-        case TK_INTEGER: text = formatMessage("%ld", static_cast<long>(node->intValue)); return true;
-        case TK_BOOLEAN: text = node->intValue ? "true" : "false"; return true;
+        case TK_REAL: text = realLiteralText(node->realValue()); return true;
+        case TK_INTEGER: text = formatMessage("%ld", static_cast<long>(node->intValue())); return true;
+        case TK_BOOLEAN: text = node->intValue() ? "true" : "false"; return true;
         case TK_TIME: text = "t"; return true;
         case TK_PORTNAME:
         case TK_INPUTNAME:
@@ -136,11 +136,12 @@ private:
         }
         if (!isVariableKind(node->kind))
             return false;
+        const VarRec* var = node->var();
         const std::int64_t element = literalElement(node);
         if (element < 0)
             return false;
         text = kindLetter(node->kind);
-        text += std::to_string((node->var() ? node->var()->index : 0) + element);
+        text += std::to_string((var ? var->index : 0) + element);
         return true;
     }
 
@@ -176,9 +177,9 @@ private:
             return;
         }
         case TK_UPTO:
-            operand(node->left, kTop);
+            operand(node->left(), kTop);
             piece("..");
-            operand(node->right, kTop);
+            operand(node->right(), kTop);
             return;
         case TK_FUNCTIONNAME: {
             const FunctionRow* row = functionRow(node->function);
@@ -189,7 +190,7 @@ private:
             piece(row->name);
             piece("(");
             bool first = true;
-            for (const ExprNode* arg : node->args) {
+            for (const ExprNode* arg : node->args()) {
                 if (!first)
                     piece(",");
                 first = false;
@@ -211,30 +212,30 @@ private:
             const std::int32_t index = node->var() ? node->var()->index : 0;
             piece(letter + std::to_string(index));
             piece(" [");
-            operand(node->index.at(0), kTop);
-            if (node->index.count() > 1) {
+            operand(node->index().at(0), kTop);
+            if (node->index().count() > 1) {
                 piece(", ");
-                operand(node->index.at(1), kTop);
+                operand(node->index().at(1), kTop);
             }
             piece("]");
         } else if (const char* text = equationOperatorText(node->kind)) {
             if (isUnaryOperator(node->kind)) {
                 piece(text);
-                operand(node->right, kOperand);
+                operand(node->right(), kOperand);
             } else {
                 if (flag == kOperand)
                     piece("(");
-                operand(node->left, kOperand);
+                operand(node->left(), kOperand);
                 piece(text);
-                operand(node->right, kOperand);
+                operand(node->right(), kOperand);
                 if (flag == kOperand)
                     piece(")");
             }
-        } else if (!node->left && !node->right && node->kind < TK_OR) {
+        } else if (!node->left() && !node->right() && node->kind < TK_OR) {
             raw(formatMessage(" ?%d? ", node->kind));
         } else {
             raw(formatMessage("# Wrong opcode (%d), leftexpr: %d, rightexpr: %d\n", node->kind,
-                              node->left ? node->left->kind : 0, node->right ? node->right->kind : 0));
+                              node->left() ? node->left()->kind : 0, node->right() ? node->right()->kind : 0));
         }
     }
 
@@ -248,16 +249,16 @@ private:
             out.push_back(TextPiece::of("", kIndent));
         };
         piece(outermost ? "if " : "elseif ");
-        out.push_back(TextPiece::operand(node->left, kTop));
+        out.push_back(TextPiece::operand(node->left(), kTop));
         newLine();
         piece("then ");
-        out.push_back(TextPiece::operand(node->right, kTop));
+        out.push_back(TextPiece::operand(node->right(), kTop));
         newLine();
-        if (node->extra && node->extra->kind == TK_IF) {
-            out.push_back(TextPiece::operand(node->extra, kElseif));
+        if (node->extra() && node->extra()->kind == TK_IF) {
+            out.push_back(TextPiece::operand(node->extra(), kElseif));
         } else {
             piece("else ");
-            out.push_back(TextPiece::operand(node->extra, kTop));
+            out.push_back(TextPiece::operand(node->extra(), kTop));
         }
         if (outermost) {
             newLine();

@@ -290,8 +290,8 @@ bool literalDimensions(const ExprList& dim)
 {
     for (const ExprNode* size : dim) {
         const bool literal = size && (size->kind == TK_INTEGER ||
-                                      (size->kind == TK_UPTO && size->left && size->right &&
-                                       size->left->kind == TK_INTEGER && size->right->kind == TK_INTEGER));
+                                      (size->kind == TK_UPTO && size->left() && size->right() &&
+                                       size->left()->kind == TK_INTEGER && size->right()->kind == TK_INTEGER));
         if (!literal)
             return false;
     }
@@ -527,7 +527,7 @@ int check_condition(ClassRec* cls, const ExprNode* condition)
     }
     std::int32_t left = 0;
     std::int32_t right = 0;
-    if (!evaluateInteger(condition->left, left) || !evaluateInteger(condition->right, right))
+    if (!evaluateInteger(condition->left(), left) || !evaluateInteger(condition->right(), right))
         return 0;
     switch (condition->kind) {
     case TK_EQ: return left == right;

@@ -61,23 +61,23 @@ void forEachOperand(Node* node, Visit&& visit)
 {
     const int kind = node->kind;
     if (isNameKind(kind)) {
-        for (ExprNode* i : node->index)
+        for (ExprNode* i : node->index())
             if (i)
                 visit(i);
     } else if (kind == TK_FUNCTIONNAME) {
-        for (ExprNode* a : node->args)
+        for (ExprNode* a : node->args())
             if (a)
                 visit(a);
     } else if (isUnaryOperator(kind)) {
-        if (node->right)
-            visit(node->right);
-    } else if (isOperatorKind(kind) || kind == TK_UPTO || kind == TK_IF) {
-        if (node->left)
-            visit(node->left);
-        if (node->right)
-            visit(node->right);
-        if (kind == TK_IF && node->extra)
-            visit(node->extra);
+        if (ExprNode* right = node->right())
+            visit(right);
+    } else if (hasOperands(kind)) {
+        if (ExprNode* left = node->left())
+            visit(left);
+        if (ExprNode* right = node->right())
+            visit(right);
+        if (kind == TK_IF && node->extra())
+            visit(node->extra());
     }
 }
 
@@ -115,16 +115,16 @@ void forEachName(ExprNode* root, bool indicesFirst, IsName&& isName, Visit&& vis
                 pending.push_back({node, true});
             else
                 visit(node);
-            for (ExprNode* i : node->index)
+            for (ExprNode* i : node->index())
                 operands.push_back(i);
         } else if (node->kind == TK_FUNCTIONNAME) {
-            for (ExprNode* a : node->args)
+            for (ExprNode* a : node->args())
                 operands.push_back(a);
-        } else {
-            operands.push_back(node->left);
-            operands.push_back(node->right);
+        } else if (hasOperands(node->kind)) {
+            operands.push_back(node->left());
+            operands.push_back(node->right());
             if (node->kind == TK_IF)
-                operands.push_back(node->extra);
+                operands.push_back(node->extra());
         }
         for (auto it = operands.rbegin(); it != operands.rend(); ++it)
             pending.push_back({*it, false});
@@ -138,7 +138,7 @@ inline ExprNode* newNodeLike(const ExprNode* from, ExprNode* parent)
     ExprNode* node = ProcessingArena().make<ExprNode>();
     if (!node)
         return nullptr;
-    node->kind = from->kind;
+    node->setKind(from->kind);
     node->function = from->function;
     node->selector = from->selector;
     node->flags = from->flags;
@@ -209,12 +209,14 @@ void forEachNodeAfterOperands(Node* root, Leave&& leave)
 template <class CopyNode>
 ExprNode* copyTree(const ExprNode* root, ExprNode* parent, CopyNode&& copyNode)
 {
+    /// Where the copy of an operand goes in its parent's copy.
+    enum class Place : unsigned char { Root, Left, Right, Else, List };
     struct Pending {
         const ExprNode* from;
         ExprNode* parent;
-        ExprNode** slot;   ///< where the copy goes, or
-        ExprList* list;    ///< the list it is appended to
-        unsigned char relation;
+        Place place;
+        unsigned char relation; ///< of an item of a list
+        ExprList* list;         ///< the list a list item is appended to
     };
     ExprNode* rootCopy = nullptr;
     bool ok = true;
@@ -222,35 +224,39 @@ ExprNode* copyTree(const ExprNode* root, ExprNode* parent, CopyNode&& copyNode)
     ScratchStack<Pending> operandStack;
     std::vector<Pending>& pending = *pendingStack;
     std::vector<Pending>& operands = *operandStack;
-    pending.push_back({root, parent, &rootCopy, nullptr, 0});
+    pending.push_back({root, parent, Place::Root, 0, nullptr});
     while (!pending.empty()) {
         const Pending p = pending.back();
         pending.pop_back();
         ExprNode* copy = p.from ? copyNode(p.from, p.parent) : nullptr;
         if (p.from && !copy)
             ok = false;
-        if (p.list) {
+        switch (p.place) {
+        case Place::Root: rootCopy = copy; break;
+        case Place::Left: p.parent->setLeft(copy); break;
+        case Place::Right: p.parent->setRight(copy); break;
+        case Place::Else: p.parent->setExtra(copy); break;
+        case Place::List:
             if (!p.list->append(copy, p.relation))
                 ok = false;
-        } else {
-            *p.slot = copy;
+            break;
         }
         if (!copy)
             continue;
         operands.clear();
         const int kind = p.from->kind;
         if (isNameKind(kind) || kind == TK_FUNCTIONNAME) {
-            const ExprList& from = isNameKind(kind) ? p.from->index : p.from->args;
-            ExprList& to = isNameKind(kind) ? copy->index : copy->args;
+            const ExprList& from = isNameKind(kind) ? p.from->index() : p.from->args();
+            ExprList& to = isNameKind(kind) ? copy->mutableIndex() : copy->mutableArgs();
             for (const PtrNode<ExprNode>* n = from.head; n; n = n->next)
-                operands.push_back({n->item, copy, nullptr, &to, n->relation});
+                operands.push_back({n->item, copy, Place::List, n->relation, &to});
         } else if (isUnaryOperator(kind)) {
-            operands.push_back({p.from->right, copy, &copy->right, nullptr, 0});
-        } else if (isOperatorKind(kind) || kind == TK_UPTO || kind == TK_IF) {
-            operands.push_back({p.from->left, copy, &copy->left, nullptr, 0});
-            operands.push_back({p.from->right, copy, &copy->right, nullptr, 0});
+            operands.push_back({p.from->right(), copy, Place::Right, 0, nullptr});
+        } else if (hasOperands(kind)) {
+            operands.push_back({p.from->left(), copy, Place::Left, 0, nullptr});
+            operands.push_back({p.from->right(), copy, Place::Right, 0, nullptr});
             if (kind == TK_IF)
-                operands.push_back({p.from->extra, copy, &copy->extra, nullptr, 0});
+                operands.push_back({p.from->extra(), copy, Place::Else, 0, nullptr});
         }
         for (auto it = operands.rbegin(); it != operands.rend(); ++it)
             pending.push_back(*it);

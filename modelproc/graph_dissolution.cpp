@@ -97,20 +97,20 @@ bool readIndexEntry(const Dissolution& d, const ExprNode* e, IndexBounds& bounds
     }
     const ExprNode* bad = nullptr;
     if (e->kind == TK_INTEGER) {
-        bounds = {e->intValue, e->intValue, true};
+        bounds = {e->intValue(), e->intValue(), true};
         return true;
     }
     if (e->kind == TK_UPTO) {
-        if (!e->left || !e->right) {
+        if (!e->left() || !e->right()) {
             d.report(formatMessage("<error: no index information in submodel %s%d:%s>", d.cls->name.c_str(),
                                    d.cls->version, instance_name(d.sub).c_str()));
             return false;
         }
-        if (e->left->kind == TK_INTEGER && e->right->kind == TK_INTEGER) {
-            bounds = {e->left->intValue, e->right->intValue, false};
+        if (e->left()->kind == TK_INTEGER && e->right()->kind == TK_INTEGER) {
+            bounds = {e->left()->intValue(), e->right()->intValue(), false};
             return true;
         }
-        bad = e->left->kind != TK_INTEGER ? e->left : e->right;
+        bad = e->left()->kind != TK_INTEGER ? e->left() : e->right();
     } else {
         bad = e;
     }

@@ -23,7 +23,7 @@ ExprNode* integerForm(const ExprNode* e)
     if (e->kind == TK_UPTO) {
         std::int32_t lo = 0;
         std::int32_t hi = 0;
-        if (!evaluateInteger(e->left, lo) || !evaluateInteger(e->right, hi))
+        if (!evaluateInteger(e->left(), lo) || !evaluateInteger(e->right(), hi))
             return nullptr;
         if (lo == hi)
             return makeIntegerConstant(lo);
@@ -41,7 +41,8 @@ bool isIntegerEntry(const ExprNode* e)
         return false;
     if (e->kind == TK_INTEGER)
         return true;
-    return e->kind == TK_UPTO && e->left && e->right && e->left->kind == TK_INTEGER && e->right->kind == TK_INTEGER;
+    return e->kind == TK_UPTO && e->left() && e->right() && e->left()->kind == TK_INTEGER &&
+           e->right()->kind == TK_INTEGER;
 }
 
 /// Puts copies of the instance dimensions in front of the list.
@@ -103,7 +104,7 @@ void unrollEquation(EquationBody* body, EquationRec* eq, const ExprList& dim)
     if (count <= 1 || isSumOrIdentity(eq->left) || isSumOrIdentity(eq->right))
         return;
     if (!eq->fixed) {
-        auto normalise = [](ExprNode* ref) { normaliseExpressionList(ref->index); };
+        auto normalise = [](ExprNode* ref) { normaliseExpressionList(ref->mutableIndex()); };
         forEachNameReference(eq->left, normalise);
         forEachNameReference(eq->right, normalise);
     }
@@ -120,7 +121,7 @@ void unrollEquation(EquationBody* body, EquationRec* eq, const ExprList& dim)
         copy->blockstart = eq->blockstart;
         auto addIndices = [&](ExprNode* ref) {
             for (auto it = element.rbegin(); it != element.rend(); ++it)
-                ref->index.pushFront(makeIntegerConstant(*it));
+                ref->mutableIndex().pushFront(makeIntegerConstant(*it));
         };
         forEachNameReference(copy->left, addIndices);
         forEachNameReference(copy->right, addIndices);

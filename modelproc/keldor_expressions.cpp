@@ -140,11 +140,11 @@ ExprNode* KeldorParser::power()
         ExprNode* taken = exponent;
         bool negated = false;
         if (taken && taken->kind == TK_PRF_MIN) {
-            taken = taken->right;
+            taken = taken->right();
             negated = true;
         }
         if (taken && taken->kind == TK_INTEGER) {
-            ExprNode* raised = taken->intValue == 1 ? base : makeOperator(base, taken, TK_IPOW);
+            ExprNode* raised = taken->intValue() == 1 ? base : makeOperator(base, taken, TK_IPOW);
             base = negated ? makeOperator(makeIntegerConstant(1), raised, TK_DIV) : raised;
         } else {
             base = makeOperator(base, exponent, TK_POW);

@@ -669,7 +669,7 @@ ExprNode* newNode(int kind)
 {
     ExprNode* node = ProcessingArena().make<ExprNode>();
     if (node)
-        node->kind = kind;
+        node->setKind(kind);
     return node;
 }
 
@@ -680,8 +680,8 @@ ExprNode* makeOperator(ExprNode* left, ExprNode* right, int kind)
     ExprNode* node = newNode(kind);
     if (!node)
         return nullptr;
-    node->left = left;
-    node->right = right;
+    node->setLeft(left);
+    node->setRight(right);
     if (left) {
         left->parent = node;
         node->flags |= left->flags;
@@ -697,7 +697,7 @@ void setExtra(ExprNode* node, ExprNode* extra)
 {
     if (!node)
         return;
-    node->extra = extra;
+    node->setExtra(extra);
     if (extra && node->kind == TK_IF) {
         extra->parent = node;
         node->flags |= extra->flags;
@@ -710,9 +710,13 @@ ExprNode* makeLeaf(int selector, SectionLink* record, int kind, ExprNode* extra,
     if (!node)
         return nullptr;
     node->selector = selector;
-    node->record = record;
-    node->extra = extra;
-    node->index = index;
+    node->setExtra(extra);
+    if (isNameKind(kind)) {
+        node->setRecord(record);
+        node->setIndex(index);
+    } else {
+        assert(!record && index.empty() && "only name references have a record and indices");
+    }
     for (ExprNode* i : index)
         if (i)
             i->parent = node;
@@ -733,7 +737,7 @@ ExprNode* makeRealConstant(double value)
 {
     ExprNode* node = newNode(TK_REAL);
     if (node) {
-        node->realValue = value;
+        node->setRealValue(value);
         node->flags = 1;
     }
     return node;
@@ -752,7 +756,7 @@ ExprNode* makeIntegerConstant(std::int32_t value)
 {
     ExprNode* node = newNode(TK_INTEGER);
     if (node) {
-        node->intValue = value;
+        node->setIntValue(value);
         node->flags = 1;
     }
     return node;
@@ -762,7 +766,7 @@ ExprNode* makeBooleanConstant(bool value)
 {
     ExprNode* node = newNode(TK_BOOLEAN);
     if (node) {
-        node->intValue = value ? 1 : 0;
+        node->setIntValue(value ? 1 : 0);
         node->flags = 1;
     }
     return node;
@@ -774,7 +778,7 @@ ExprNode* makeFunctionCall(int function, const ExprList& args)
     if (!node)
         return nullptr;
     node->function = function;
-    node->args = args;
+    node->setArgs(args);
     for (ExprNode* a : args)
         if (a)
             a->parent = node;
@@ -797,7 +801,7 @@ void collectChain(ExprNode* root, ExprNode*& head)
     forEachName(
         root, true, [](int kind) { return isNameKind(kind) || kind == TK_TIME; },
         [&head](ExprNode* node) {
-            node->extra = head;
+            node->setExtra(head);
             head = node;
         });
 }
@@ -858,14 +862,17 @@ bool literalBounds(const ExprNode* entry, std::int64_t& lo, std::int64_t& hi)
     if (!entry)
         return false;
     if (entry->kind == TK_INTEGER) {
-        lo = hi = entry->intValue;
+        lo = hi = entry->intValue();
         return true;
     }
-    if (entry->kind == TK_UPTO && entry->left && entry->right && entry->left->kind == TK_INTEGER &&
-        entry->right->kind == TK_INTEGER) {
-        lo = entry->left->intValue;
-        hi = entry->right->intValue;
-        return true;
+    if (entry->kind == TK_UPTO) {
+        const ExprNode* left = entry->left();
+        const ExprNode* right = entry->right();
+        if (left && right && left->kind == TK_INTEGER && right->kind == TK_INTEGER) {
+            lo = left->intValue();
+            hi = right->intValue();
+            return true;
+        }
     }
     return false;
 }
@@ -988,10 +995,13 @@ std::int64_t literalSize(const ExprNode* node)
     if (!node)
         return -1;
     if (node->kind == TK_INTEGER)
-        return node->intValue;
-    if (node->kind == TK_UPTO && node->left && node->right && node->left->kind == TK_INTEGER &&
-        node->right->kind == TK_INTEGER)
-        return static_cast<std::int64_t>(node->right->intValue) - node->left->intValue + 1;
+        return node->intValue();
+    if (node->kind == TK_UPTO) {
+        const ExprNode* left = node->left();
+        const ExprNode* right = node->right();
+        if (left && right && left->kind == TK_INTEGER && right->kind == TK_INTEGER)
+            return static_cast<std::int64_t>(right->intValue()) - left->intValue() + 1;
+    }
     return -1;
 }
 
@@ -1027,18 +1037,20 @@ std::int64_t literalElement(const ExprNode* ref)
 {
     if (!ref)
         return -1;
+    if (!isNameKind(ref->kind))
+        return 0; // no indices
     std::int64_t i = 1;
     std::int64_t j = 1;
     int n = 0;
-    for (const ExprNode* index : ref->index) {
+    for (const ExprNode* index : ref->index()) {
         if (!index || index->kind != TK_INTEGER)
             return -1;
-        (n == 0 ? i : j) = index->intValue;
+        (n == 0 ? i : j) = index->intValue();
         ++n;
     }
     if (n == 0)
         return 0;
-    const VarRec* var = isNameKind(ref->kind) && ref->kind >= TK_PARAMETERNAME ? ref->var() : nullptr;
+    const VarRec* var = ref->kind >= TK_PARAMETERNAME ? ref->var() : nullptr;
     std::int64_t cols = var && n == 2 ? dimensionsOf(*var).cols : 1;
     return n == 2 ? (i - 1) * cols + (j - 1) : i - 1;
 }

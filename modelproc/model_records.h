@@ -5,6 +5,7 @@
 #include "modelproc/tokens.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -796,40 +797,149 @@ struct VarRec : SectionLink {
     [[no_unique_address]] FlagArray kn_arr; ///< 0 known, 1 unknown, one flag an element
 };
 
-struct NamedExprRec : SectionLink {
-    std::string name;
-    ExprNode* expr = nullptr;
-};
-
-struct ExprPairRec : SectionLink {
-    ExprNode* first = nullptr;
-    ExprNode* second = nullptr;
-    std::int32_t values[3] = {0, 0, 0};
-};
-
 /// One node of an expression tree; `kind` is a token number. Millions of them make a big model,
-/// so the numbers are kept in 16 bits each and a literal holds one value, by its kind.
+/// so the numbers are kept in 16 bits each and each kind of node keeps only the fields it uses:
+/// operators, ranges (TK_UPTO) and conditionals (TK_IF) their operands, name references their
+/// record and indices, calls their arguments, literals their value. `extra` is the else-part of a
+/// conditional and the next of the equation's chain for a name or time node. Reading a field
+/// from a node whose kind does not keep it gives the empty value (null, an empty list, zero);
+/// setting one there is a fault, caught in debug builds. A node changes its kind only to
+/// another kind that keeps the same fields (`setKind`).
 struct ExprNode {
-    ExprNode* left = nullptr;
-    ExprNode* right = nullptr;
     ExprNode* parent = nullptr;
-    ExprNode* extra = nullptr; ///< else-part of TK_IF; next of the equation's chain for names and time
-    ExprList index;             ///< indices of a name reference
-    SectionLink* record = nullptr; ///< the referenced PortRec, IoRec, ArgRec or VarRec
-    ExprList args;              ///< arguments of a call
     std::int16_t kind = 0;
-    std::int16_t function = 0;
-    std::int16_t selector = 0;
+    std::int16_t function = 0; ///< the function of a call (a row of the function table)
+    std::int16_t selector = 0; ///< TK_SEL_EFFORT or TK_SEL_FLOW of a port reference
     std::int16_t flags = 0;
-    union {
-        double realValue = 0.0; ///< a real literal
-        std::int32_t intValue;  ///< integer and boolean literals
+
+    /// An empty list, the indices or arguments of a node that keeps none.
+    static constexpr ExprList kNoList{};
+
+    /// The left operand (the condition of a conditional; null for a unary operator).
+    ExprNode* left() const { return hasOperands(kind) ? m_fields.operands.left : nullptr; }
+    /// The right operand (the then-part of a conditional, the operand of a unary operator).
+    ExprNode* right() const { return hasOperands(kind) ? m_fields.operands.right : nullptr; }
+    void setLeft(ExprNode* node)
+    {
+        assert(hasOperands(kind) && "only operators, ranges and conditionals have operands");
+        m_fields.operands.left = node;
+    }
+    void setRight(ExprNode* node)
+    {
+        assert(hasOperands(kind) && "only operators, ranges and conditionals have operands");
+        m_fields.operands.right = node;
+    }
+
+    /// The else-part of a conditional, or the next of the equation's chain of a name or time node.
+    ExprNode* extra() const { return m_extra; }
+    void setExtra(ExprNode* node)
+    {
+        assert(hasExtra(kind) && "only conditionals, names and time have an extra link");
+        m_extra = node;
+    }
+
+    /// The referenced PortRec, IoRec, SubclassRec, ArgRec or VarRec of a name reference.
+    SectionLink* record() const { return isNameKind(kind) ? m_fields.reference.record : nullptr; }
+    VarRec* var() const { return static_cast<VarRec*>(record()); }
+    void setRecord(SectionLink* record)
+    {
+        assert(isNameKind(kind) && "only name references have a record");
+        m_fields.reference.record = record;
+    }
+
+    /// The indices of a name reference.
+    const ExprList& index() const { return isNameKind(kind) ? m_fields.reference.index : kNoList; }
+    ExprList& mutableIndex()
+    {
+        assert(isNameKind(kind) && "only name references have indices");
+        return m_fields.reference.index;
+    }
+    void setIndex(const ExprList& index) { mutableIndex() = index; }
+
+    /// The arguments of a call.
+    const ExprList& args() const { return kind == TK_FUNCTIONNAME ? m_fields.args : kNoList; }
+    ExprList& mutableArgs()
+    {
+        assert(kind == TK_FUNCTIONNAME && "only calls have arguments");
+        return m_fields.args;
+    }
+    void setArgs(const ExprList& args) { mutableArgs() = args; }
+
+    /// The value of a real literal. The three kinds of literal share one value, so that a
+    /// literal read as another kind gives what it always gave.
+    double realValue() const { return hasLiteralValue(kind) ? m_fields.realValue : 0.0; }
+    /// The value of an integer literal, 1 or 0 of a boolean one.
+    std::int32_t intValue() const { return hasLiteralValue(kind) ? m_fields.intValue : 0; }
+    void setRealValue(double value)
+    {
+        assert(hasLiteralValue(kind) && "only literals have a value");
+        m_fields.realValue = value;
+    }
+    void setIntValue(std::int32_t value)
+    {
+        assert(hasLiteralValue(kind) && "only literals have a value");
+        m_fields.intValue = value;
+    }
+    /// Takes the literal value of `from`, whichever kind of literal it is (this node being a
+    /// literal too); a node that is no literal has none to give.
+    void copyValueOf(const ExprNode& from)
+    {
+        if (hasLiteralValue(from.kind)) {
+            assert(hasLiteralValue(kind) && "only literals have a value");
+            std::memcpy(&m_fields.realValue, &from.m_fields.realValue, sizeof m_fields.realValue);
+        }
+    }
+
+    /// Gives the node another kind that keeps the same fields (another operator, another name
+    /// kind, another literal), or a kind to a new node that has none yet.
+    void setKind(int newKind)
+    {
+        assert((kind == 0 || fieldsOf(kind) == fieldsOf(newKind)) &&
+               "a node keeps its fields when its kind changes");
+        kind = static_cast<std::int16_t>(newKind);
+    }
+
+private:
+    /// Which fields the nodes of a kind keep.
+    enum class Fields { None, Operands, Conditional, Name, Time, Arguments, Value };
+    static constexpr Fields fieldsOf(int kind)
+    {
+        return kind == TK_IF               ? Fields::Conditional
+               : hasOperands(kind)        ? Fields::Operands
+               : isNameKind(kind)         ? Fields::Name
+               : kind == TK_TIME          ? Fields::Time
+               : kind == TK_FUNCTIONNAME  ? Fields::Arguments
+               : hasLiteralValue(kind)    ? Fields::Value
+                                          : Fields::None;
+    }
+
+    struct Operands {
+        ExprNode* left;
+        ExprNode* right;
+    };
+    struct Reference {
+        SectionLink* record;
+        ExprList index;
+    };
+    /// The fields of the node's kind, in room the kinds share; all of its bytes zero are the
+    /// empty fields of every kind, which a new node starts with. An integer or boolean literal
+    /// keeps its value in the first bytes of the real one.
+    union KindFields {
+        KindFields() : operands{nullptr, nullptr} {}
+        Operands operands;
+        Reference reference;
+        ExprList args;
+        double realValue;
+        std::int32_t intValue;
     };
 
-    VarRec* var() const { return static_cast<VarRec*>(record); }
-    /// Takes the literal value of `from`, whichever kind of literal it is.
-    void copyValueOf(const ExprNode& from) { std::memcpy(&realValue, &from.realValue, sizeof realValue); }
+    ExprNode* m_extra = nullptr;
+    KindFields m_fields;
 };
+
+// Millions of nodes make a big model: the room of each counts.
+static_assert(sizeof(ExprNode) == 40);
+static_assert(std::is_trivially_copyable_v<ExprNode> && std::is_trivially_destructible_v<ExprNode>);
 
 struct ConnEnd {
     std::int16_t type = END_EMPTY;
@@ -1194,6 +1304,7 @@ ConnectionRec* buildConnection(GraphBody* body, const ParsedConnection& parsed);
 
 ExprNode* makeOperator(ExprNode* left, ExprNode* right, int kind);
 void setExtra(ExprNode* node, ExprNode* extra);
+/// A name reference, or a time node (which has neither record nor indices).
 ExprNode* makeLeaf(int selector, SectionLink* record, int kind, ExprNode* extra, const ExprList& index);
 /// A real literal from its text; null when the text is no number.
 ExprNode* makeRealConstant(std::string_view text);

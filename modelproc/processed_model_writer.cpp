@@ -188,8 +188,8 @@ int instructionCount(const ExprNode* root, bool withDestination)
             // The operands whose counts are needed, pushed last first so they come out in order.
             std::vector<Frame> operands;
             if (isComputedElement(node)) {
-                const ExprNode* i = node->index.at(0);
-                const ExprNode* j = node->index.at(1);
+                const ExprNode* i = node->index().at(0);
+                const ExprNode* j = node->index().at(1);
                 if (!j || (i && i->kind == TK_INTEGER))
                     operands.push_back({j ? j : i, false, false, 0});
                 else if (j->kind == TK_INTEGER)
@@ -199,17 +199,17 @@ int instructionCount(const ExprNode* root, bool withDestination)
                     operands.push_back({j, false, false, 0});
                 }
             } else if (node->kind == TK_IF) {
-                operands.push_back({node->left, false, false, 0});
-                operands.push_back({node->right, true, false, 0});
-                operands.push_back({node->extra, true, false, 0});
+                operands.push_back({node->left(), false, false, 0});
+                operands.push_back({node->right(), true, false, 0});
+                operands.push_back({node->extra(), true, false, 0});
             } else if (node->kind == TK_FUNCTIONNAME) {
-                for (const ExprNode* arg : node->args)
+                for (const ExprNode* arg : node->args())
                     operands.push_back({arg, false, false, 0});
             } else if (isUnaryOperator(node->kind)) {
-                operands.push_back({node->right, false, false, 0});
+                operands.push_back({node->right(), false, false, 0});
             } else {
-                operands.push_back({node->left, false, false, 0});
-                operands.push_back({node->right, false, false, 0});
+                operands.push_back({node->left(), false, false, 0});
+                operands.push_back({node->right(), false, false, 0});
             }
             stack.insert(stack.end(), operands.rbegin(), operands.rend());
             continue;
@@ -220,8 +220,8 @@ int instructionCount(const ExprNode* root, bool withDestination)
         for (int c : counts)
             n += c;
         if (isComputedElement(node)) {
-            const ExprNode* i = node->index.at(0);
-            const ExprNode* j = node->index.at(1);
+            const ExprNode* i = node->index().at(0);
+            const ExprNode* j = node->index().at(1);
             if (!j || (i && i->kind == TK_INTEGER))
                 n += 2;
             else if (j->kind == TK_INTEGER)
@@ -309,9 +309,9 @@ private:
         if (!m_out && isLiteral(node))
             return {};
         switch (node->kind) {
-        case TK_REAL: return realLiteralText(node->realValue);
-        case TK_INTEGER: return std::to_string(node->intValue);
-        case TK_BOOLEAN: return node->intValue ? "1" : "0";
+        case TK_REAL: return realLiteralText(node->realValue());
+        case TK_INTEGER: return std::to_string(node->intValue());
+        case TK_BOOLEAN: return node->intValue() ? "1" : "0";
         default: break;
         }
         std::int64_t number = literalElement(node);
@@ -362,8 +362,8 @@ private:
         if (node && node->kind != TK_IF && isOperatorKind(node->kind)) {
             const char* mnemonic = operatorMnemonic(node->kind);
             const bool unary = isUnaryOperator(node->kind);
-            const ExprNode* a = unary ? node->right : node->left;
-            const ExprNode* b = unary ? nullptr : node->right;
+            const ExprNode* a = unary ? node->right() : node->left();
+            const ExprNode* b = unary ? nullptr : node->right();
             if (mnemonic && a && isLeaf(a) && (unary || (b && isLeaf(b)))) {
                 std::string target = destination ? *destination : newTemporary();
                 const std::string first = leafOperand(a);
@@ -415,9 +415,9 @@ private:
             case Frame::Call: stepCall(f, finish, operand); break;
             case Frame::Operator:
                 if (f.values.empty()) {
-                    operand(isUnaryOperator(f.node->kind) ? f.node->right : f.node->left, nullptr);
+                    operand(isUnaryOperator(f.node->kind) ? f.node->right() : f.node->left(), nullptr);
                 } else if (!isUnaryOperator(f.node->kind) && f.values.size() == 1) {
-                    operand(f.node->right, nullptr);
+                    operand(f.node->right(), nullptr);
                 } else {
                     if (isUnaryOperator(f.node->kind))
                         emit(f.mnemonic, {f.target, f.values[0]});
@@ -489,7 +489,7 @@ private:
             finish(f.target);
         } else if (node->kind == TK_FUNCTIONNAME) {
             f.kind = Frame::Call;
-            for (const ExprNode* arg : node->args)
+            for (const ExprNode* arg : node->args())
                 f.args.push_back(arg);
         } else {
             f.kind = Frame::Operator;
@@ -509,7 +509,7 @@ private:
                 f.phase = 1;
             }
             if (done < 3) {
-                operand(node->args.at(static_cast<int>(done)), nullptr);
+                operand(node->args().at(static_cast<int>(done)), nullptr);
                 return;
             }
             emit("rst", {f.target, f.values[1], f.values[2]});
@@ -541,17 +541,17 @@ private:
     {
         const ExprNode* node = f.node;
         switch (f.phase++) {
-        case 0: operand(node->left, nullptr); return;
+        case 0: operand(node->left(), nullptr); return;
         case 1: {
-            emit("jfa", {jumpTarget(node->right, 2), f.values[0]});
+            emit("jfa", {jumpTarget(node->right(), 2), f.values[0]});
             const std::string result = f.target;
-            operand(node->right, &result);
+            operand(node->right(), &result);
             return;
         }
         case 2: {
-            emit("jmp", {jumpTarget(node->extra, 1)});
+            emit("jmp", {jumpTarget(node->extra(), 1)});
             const std::string result = f.target;
-            operand(node->extra, &result);
+            operand(node->extra(), &result);
             return;
         }
         default:
@@ -579,8 +579,8 @@ private:
             return;
         }
         const Dimensions d = dimensionsOf(*var);
-        const ExprNode* iNode = node->index.at(0);
-        const ExprNode* jNode = node->index.at(1);
+        const ExprNode* iNode = node->index().at(0);
+        const ExprNode* jNode = node->index().at(1);
         const bool iLiteral = jNode && iNode && iNode->kind == TK_INTEGER;
         const bool jLiteral = jNode && !iLiteral && jNode->kind == TK_INTEGER;
         // The index expressions first: one of them, or both when neither is a literal.
@@ -597,14 +597,14 @@ private:
         } else if (iLiteral) {
             offset = f.values[0];
             emit("plf", {offset, "1", std::to_string(d.cols)});
-            base += d.cols * (iNode->intValue - 1);
+            base += d.cols * (iNode->intValue() - 1);
         } else if (jLiteral) {
             const std::string& i = f.values[0];
             emit("plf", {i, "1", std::to_string(d.rows)});
             std::string product = newTemporary();
             emit("mul", {product, i, std::to_string(d.cols)});
             offset = newTemporary();
-            emit("sub", {offset, product, std::to_string(d.cols - jNode->intValue)});
+            emit("sub", {offset, product, std::to_string(d.cols - jNode->intValue())});
         } else {
             const std::string& i = f.values[0];
             const std::string& j = f.values[1];

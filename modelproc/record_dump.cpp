@@ -38,7 +38,7 @@ const char* operatorText(int kind)
 
 std::string recordName(const ExprNode* e)
 {
-    const SectionLink* r = e->record;
+    const SectionLink* r = e->record();
     if (!r)
         return "<none>";
     switch (e->kind) {
@@ -117,9 +117,9 @@ void dumpPieces(const ExprNode* e, std::vector<TextPiece>& pieces)
     const int kind = e->kind;
     if (isNameKind(kind)) {
         pieces.push_back(TextPiece::of(recordName(e)));
-        if (!e->index.empty()) {
+        if (!e->index().empty()) {
             pieces.push_back(TextPiece::of("["));
-            listPieces(e->index, pieces);
+            listPieces(e->index(), pieces);
             pieces.push_back(TextPiece::of("]"));
         }
         if (e->selector == TK_SEL_EFFORT)
@@ -130,28 +130,28 @@ void dumpPieces(const ExprNode* e, std::vector<TextPiece>& pieces)
     }
     switch (kind) {
     case TK_TIME: pieces.push_back(TextPiece::of("t")); return;
-    case TK_INTEGER: pieces.push_back(TextPiece::of(std::to_string(e->intValue))); return;
-    case TK_BOOLEAN: pieces.push_back(TextPiece::of(e->intValue ? "true" : "false")); return;
+    case TK_INTEGER: pieces.push_back(TextPiece::of(std::to_string(e->intValue()))); return;
+    case TK_BOOLEAN: pieces.push_back(TextPiece::of(e->intValue() ? "true" : "false")); return;
     case TK_REAL: {
         char buffer[64];
-        std::snprintf(buffer, sizeof buffer, "%.17g", e->realValue);
+        std::snprintf(buffer, sizeof buffer, "%.17g", e->realValue());
         pieces.push_back(TextPiece::of(std::string(buffer) + "r"));
         return;
     }
     case TK_FUNCTIONNAME: {
         const FunctionRow* row = functionRow(e->function);
         pieces.push_back(TextPiece::of(std::string(row ? row->name : "?") + "("));
-        listPieces(e->args, pieces);
+        listPieces(e->args(), pieces);
         pieces.push_back(TextPiece::of(")"));
         return;
     }
     case TK_IF:
         pieces.push_back(TextPiece::of("(if "));
-        pieces.push_back(TextPiece::operand(e->left));
+        pieces.push_back(TextPiece::operand(e->left()));
         pieces.push_back(TextPiece::of(" then "));
-        pieces.push_back(TextPiece::operand(e->right));
+        pieces.push_back(TextPiece::operand(e->right()));
         pieces.push_back(TextPiece::of(" else "));
-        pieces.push_back(TextPiece::operand(e->extra));
+        pieces.push_back(TextPiece::operand(e->extra()));
         pieces.push_back(TextPiece::of(")"));
         return;
     default: break;
@@ -160,10 +160,10 @@ void dumpPieces(const ExprNode* e, std::vector<TextPiece>& pieces)
         pieces.push_back(TextPiece::of(std::string("(") + operatorText(kind) + " "));
     } else {
         pieces.push_back(TextPiece::of("("));
-        pieces.push_back(TextPiece::operand(e->left));
+        pieces.push_back(TextPiece::operand(e->left()));
         pieces.push_back(TextPiece::of(std::string(" ") + operatorText(kind) + " "));
     }
-    pieces.push_back(TextPiece::operand(e->right));
+    pieces.push_back(TextPiece::operand(e->right()));
     pieces.push_back(TextPiece::of(")"));
 }
 
@@ -228,7 +228,7 @@ std::string dumpClass(const ClassRec* cls)
         for (const EquationRec* eq : cls->equations->equations) {
             out += std::string(eq->fixed ? "equation := " : "equation = ") + dumpExpression(eq->left) + " = " +
                    dumpExpression(eq->right) + " uses";
-            for (const ExprNode* n = eq->variables; n; n = n->extra)
+            for (const ExprNode* n = eq->variables; n; n = n->extra())
                 out += " " + (n->kind == TK_TIME ? std::string("t") : recordName(n));
             out += "\n";
         }

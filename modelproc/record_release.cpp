@@ -58,7 +58,9 @@ void releaseExpression(ExprNode* node)
 {
     // Every node is handed over after its operands, without recursion: trees may be very deep.
     forEachNodeAfterOperands(node, [](ExprNode* n) {
-        ExprList* list = isNameKind(n->kind) ? &n->index : n->kind == TK_FUNCTIONNAME ? &n->args : nullptr;
+        ExprList* list = isNameKind(n->kind) ? &n->mutableIndex()
+                         : n->kind == TK_FUNCTIONNAME ? &n->mutableArgs()
+                                                      : nullptr;
         if (list) {
             for (PtrNode<ExprNode>* p = list->head; p;) {
                 PtrNode<ExprNode>* next = p->next;
@@ -67,7 +69,12 @@ void releaseExpression(ExprNode* node)
             }
             list->head = nullptr;
         }
-        n->left = n->right = n->extra = nullptr;
+        if (hasOperands(n->kind)) {
+            n->setLeft(nullptr);
+            n->setRight(nullptr);
+        }
+        if (hasExtra(n->kind))
+            n->setExtra(nullptr);
         register_release(n);
     });
 }

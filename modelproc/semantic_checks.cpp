@@ -44,11 +44,11 @@ bool isIntegerExpression(const ExprNode* e)
         case TK_MIN:
         case TK_MULT:
         case TK_IDIV:
-            pending.push_back(node->right);
-            pending.push_back(node->left);
+            pending.push_back(node->right());
+            pending.push_back(node->left());
             break;
         case TK_PRF_MIN:
-        case TK_PRF_PLUS: pending.push_back(node->right); break;
+        case TK_PRF_PLUS: pending.push_back(node->right()); break;
         default: return false;
         }
     }
@@ -145,41 +145,41 @@ bool checkIndex(ClassRec* cls, ExprList& index, const ExprList& dim)
         if (!e)
             continue;
         if (e->kind == TK_UPTO) {
-            if (flagged(e->left) || !isIntegerExpression(e->left)) {
-                if (flagged(e->left))
-                    addCondition(cls, e->left, makeIntegerConstant(1), TK_GE);
+            if (flagged(e->left()) || !isIntegerExpression(e->left())) {
+                if (flagged(e->left()))
+                    addCondition(cls, e->left(), makeIntegerConstant(1), TK_GE);
             } else {
-                std::int32_t lower = tt_eval_expr(e->left);
+                std::int32_t lower = tt_eval_expr(e->left());
                 if (lower < 1) {
                     ttparse_error(formatMessage("lowerbound (%d) must be >= 1.", lower).c_str());
                     ok = false;
                 }
-                e->left = makeIntegerConstant(lower);
-                e->left->parent = e;
+                e->setLeft(makeIntegerConstant(lower));
+                e->left()->parent = e;
             }
-            if (flagged(e->right) || !sizeKnown || !isIntegerExpression(e->right)) {
-                if (flagged(e->right) || (!sizeKnown && isIntegerExpression(e->right)))
-                    addCondition(cls, e->right, ttcopy_1_expr(size, nullptr, nullptr), TK_LE);
+            if (flagged(e->right()) || !sizeKnown || !isIntegerExpression(e->right())) {
+                if (flagged(e->right()) || (!sizeKnown && isIntegerExpression(e->right())))
+                    addCondition(cls, e->right(), ttcopy_1_expr(size, nullptr, nullptr), TK_LE);
             } else {
-                std::int32_t upper = tt_eval_expr(e->right);
+                std::int32_t upper = tt_eval_expr(e->right());
                 if (upper > sizeValue) {
                     ttparse_error(formatMessage("upperbound (%d) must be <= %d.", upper, sizeValue).c_str());
                     ok = false;
                 }
-                e->right = makeIntegerConstant(upper);
-                e->right->parent = e;
+                e->setRight(makeIntegerConstant(upper));
+                e->right()->parent = e;
             }
-            if (e->left && e->right && e->left->kind == TK_INTEGER && e->right->kind == TK_INTEGER) {
-                if (e->left->intValue >= e->right->intValue) {
-                    ttparse_error(formatMessage("upperbound (%d) must be > lowerbound (%d).", e->right->intValue,
-                                                e->left->intValue)
+            if (e->left() && e->right() && e->left()->kind == TK_INTEGER && e->right()->kind == TK_INTEGER) {
+                if (e->left()->intValue() >= e->right()->intValue()) {
+                    ttparse_error(formatMessage("upperbound (%d) must be > lowerbound (%d).", e->right()->intValue(),
+                                                e->left()->intValue())
                                       .c_str());
                     ok = false;
                 }
-            } else if (flagged(e->left) || flagged(e->right)) {
-                addCondition(cls, e->right, ttcopy_1_expr(e->left, nullptr, nullptr), TK_GT);
+            } else if (flagged(e->left()) || flagged(e->right())) {
+                addCondition(cls, e->right(), ttcopy_1_expr(e->left(), nullptr, nullptr), TK_GT);
             }
-            e->flags = (e->left ? e->left->flags : 0) | (e->right ? e->right->flags : 0);
+            e->flags = (e->left() ? e->left()->flags : 0) | (e->right() ? e->right()->flags : 0);
             continue;
         }
         if (flagged(e)) {
@@ -454,17 +454,17 @@ std::int64_t evaluate(const ExprNode* root, bool& ok)
         const bool prefix = kind == TK_PRF_MIN || kind == TK_PRF_PLUS;
         if (!frame.expanded && (binary || prefix)) {
             pending.back().expanded = true;
-            pending.push_back({expr->right, false});
+            pending.push_back({expr->right(), false});
             if (binary)
-                pending.push_back({expr->left, false});
+                pending.push_back({expr->left(), false});
             continue;
         }
         pending.pop_back();
         std::int64_t value = 0;
         switch (kind) {
-        case TK_INTEGER: value = expr->intValue; break;
+        case TK_INTEGER: value = expr->intValue(); break;
         case TK_CLASSARG: {
-            const auto* arg = static_cast<const ArgRec*>(expr->record);
+            const auto* arg = static_cast<const ArgRec*>(expr->record());
             if (!arg || !arg->hasValue) {
                 generalError(formatMessage("no numerical value known for argument %s.", arg ? arg->name.c_str() : "?"));
                 ok = false;
@@ -542,7 +542,7 @@ ExprNode* ttcopy_1_expr(const ExprNode* expr, ExprNode* parent, ExprCopyContext*
             return nullptr;
         }
         if (isNameKind(kind))
-            node->record = from->record;
+            node->setRecord(from->record());
         return node;
     });
     // The last name reference copied is the last one a walk meets after the operands of each.

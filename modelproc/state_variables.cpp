@@ -90,25 +90,26 @@ bool isSingleReference(const ExprNode* e) { return e && isVariableKind(e->kind);
 
 bool isIntegerLiteral(const ExprNode* e, std::int32_t value)
 {
-    return e && e->kind == TK_INTEGER && e->intValue == value;
+    return e && e->kind == TK_INTEGER && e->intValue() == value;
 }
 
 /// True when the reference's indices select every element of the variable, or it has none.
 bool selectsWholeVariable(const ExprNode* ref, const VarRec* var)
 {
-    if (ref->index.empty() || var->dim.empty())
+    if (ref->index().empty() || var->dim.empty())
         return true;
-    if (ref->index.count() != var->dim.count())
+    if (ref->index().count() != var->dim.count())
         return false;
     PtrNode<ExprNode>* d = var->dim.head;
-    for (PtrNode<ExprNode>* i = ref->index.head; i; i = i->next, d = d->next) {
+    for (PtrNode<ExprNode>* i = ref->index().head; i; i = i->next, d = d->next) {
         const ExprNode* size = d->item;
         const ExprNode* index = i->item;
         if (!size || size->kind != TK_INTEGER || !index)
             return false;
+        const std::int32_t extent = size->intValue();
         const bool whole = index->kind == TK_UPTO
-                               ? isIntegerLiteral(index->left, 1) && isIntegerLiteral(index->right, size->intValue)
-                               : size->intValue == 1 && isIntegerLiteral(index, 1);
+                               ? isIntegerLiteral(index->left(), 1) && isIntegerLiteral(index->right(), extent)
+                               : extent == 1 && isIntegerLiteral(index, 1);
         if (!whole)
             return false;
     }
@@ -120,9 +121,9 @@ std::int64_t elementCount(const VarRec* var)
 {
     std::int64_t count = 1;
     for (const ExprNode* size : var->dim) {
-        if (!size || size->kind != TK_INTEGER || size->intValue < 1)
+        if (!size || size->kind != TK_INTEGER || size->intValue() < 1)
             return -1;
-        count *= size->intValue;
+        count *= size->intValue();
     }
     return count;
 }
@@ -133,26 +134,26 @@ bool selectedElements(const ExprNode* ref, const VarRec* var, std::vector<std::i
 {
     std::vector<std::int64_t> sizes;
     for (const ExprNode* size : var->dim) {
-        if (!size || size->kind != TK_INTEGER || size->intValue < 1)
+        if (!size || size->kind != TK_INTEGER || size->intValue() < 1)
             return false;
-        sizes.push_back(size->intValue);
+        sizes.push_back(size->intValue());
     }
     std::vector<std::pair<std::int64_t, std::int64_t>> ranges;
-    if (ref->index.empty()) {
+    if (ref->index().empty()) {
         for (std::int64_t size : sizes)
             ranges.push_back({1, size});
     } else {
-        if (static_cast<std::size_t>(ref->index.count()) != sizes.size())
+        if (static_cast<std::size_t>(ref->index().count()) != sizes.size())
             return false;
-        for (const ExprNode* index : ref->index) {
+        for (const ExprNode* index : ref->index()) {
             const std::int64_t size = sizes[ranges.size()];
             std::int64_t lo = 0, hi = 0;
             if (index && index->kind == TK_INTEGER) {
-                lo = hi = index->intValue;
-            } else if (index && index->kind == TK_UPTO && index->left && index->right &&
-                       index->left->kind == TK_INTEGER && index->right->kind == TK_INTEGER) {
-                lo = index->left->intValue;
-                hi = index->right->intValue;
+                lo = hi = index->intValue();
+            } else if (index && index->kind == TK_UPTO && index->left() && index->right() &&
+                       index->left()->kind == TK_INTEGER && index->right()->kind == TK_INTEGER) {
+                lo = index->left()->intValue();
+                hi = index->right()->intValue();
             } else {
                 return false;
             }
@@ -303,7 +304,7 @@ private:
             if (kind == TK_FUNCTIONNAME) {
                 // The arguments in text order: pushed last first.
                 const std::size_t from = pending.size();
-                for (ExprNode* a : node->args)
+                for (ExprNode* a : node->args())
                     if (a)
                         pending.push_back(a);
                 std::reverse(pending.begin() + static_cast<std::ptrdiff_t>(from), pending.end());
@@ -313,17 +314,17 @@ private:
                 kind == TK_BOOLEAN)
                 continue;
             if (isOperatorKind(kind) || kind == TK_IF) {
-                if (kind == TK_IF && node->extra)
-                    pending.push_back(node->extra);
-                if (node->right)
-                    pending.push_back(node->right);
-                if (node->left)
-                    pending.push_back(node->left);
+                if (kind == TK_IF && node->extra())
+                    pending.push_back(node->extra());
+                if (node->right())
+                    pending.push_back(node->right());
+                if (node->left())
+                    pending.push_back(node->left());
                 continue;
             }
             fail("<error: wrong opcode (" + std::to_string(kind) + "), leftexpr: " +
-                 std::to_string(node->left ? node->left->kind : 0) + ", rightexpr: " +
-                 std::to_string(node->right ? node->right->kind : 0) + ">");
+                 std::to_string(node->left() ? node->left()->kind : 0) + ", rightexpr: " +
+                 std::to_string(node->right() ? node->right()->kind : 0) + ">");
         }
         return true;
     }
@@ -341,14 +342,14 @@ private:
     /// (if r < 0 and x <= lo then 0 else r)).
     ExprNode* rewriteLimint(EquationRec* eq, ExprNode* call)
     {
-        if (call->args.count() != 3 || !call->args.at(0) || !call->args.at(1) || !call->args.at(2) ||
+        if (call->args().count() != 3 || !call->args().at(0) || !call->args().at(1) || !call->args().at(2) ||
             !eq->left) {
             fail("<error: error in expression tree: NULL-pointer>");
             return nullptr;
         }
-        ExprNode* r = call->args.at(0);
-        ExprNode* lo = call->args.at(1);
-        ExprNode* hi = call->args.at(2);
+        ExprNode* r = call->args().at(0);
+        ExprNode* lo = call->args().at(1);
+        ExprNode* hi = call->args().at(2);
         ExprNode* upper = makeOperator(makeOperator(copy(r), makeRealConstant(0.0), TK_GT),
                                        makeOperator(copy(eq->left), copy(hi), TK_GE), TK_AND);
         ExprNode* lower = makeOperator(makeOperator(copy(r), makeRealConstant(0.0), TK_LT),
@@ -401,7 +402,7 @@ private:
         ExprList index;
         if (like) {
             AddressMap map;
-            if (!copyExpressionList(like->index, index, map)) {
+            if (!copyExpressionList(like->index(), index, map)) {
                 memoryFailure();
                 return nullptr;
             }
@@ -430,7 +431,7 @@ private:
         // The other references are retagged in one pass at the end; until then kindOf answers.
         m_roles.entry(var).moved = kindOfSection(which);
         m_anyMoved = true;
-        ref->kind = kindOfSection(which);
+        ref->setKind(kindOfSection(which));
         return true;
     }
 
@@ -541,7 +542,7 @@ private:
         if (!ref)
             return 0;
         if (isNameKind(ref->kind)) {
-            const VariableRoles* roles = m_roles.find(ref->record);
+            const VariableRoles* roles = m_roles.find(ref->record());
             if (roles && roles->moved)
                 return roles->moved;
         }
@@ -563,8 +564,8 @@ private:
                     __builtin_prefetch(m_list[k + kAhead]);
                 if (k + kAhead / 2 < end)
                     __builtin_prefetch(m_list[k + kAhead / 2]->variables, 1);
-                for (ExprNode* v = m_list[k]->variables; v; v = v->extra)
-                    v->kind = kindOf(v);
+                for (ExprNode* v = m_list[k]->variables; v; v = v->extra())
+                    v->setKind(kindOf(v));
             }
         });
     }
@@ -580,14 +581,14 @@ private:
         }
         if (!parent)
             return;
-        if (parent->left == old)
-            parent->left = with;
-        else if (parent->right == old)
-            parent->right = with;
-        else if (parent->kind == TK_IF && parent->extra == old)
-            parent->extra = with;
+        if (parent->left() == old)
+            parent->setLeft(with);
+        else if (parent->right() == old)
+            parent->setRight(with);
+        else if (parent->kind == TK_IF && parent->extra() == old)
+            parent->setExtra(with);
         else
-            parent->args.replace(old, with);
+            parent->mutableArgs().replace(old, with);
     }
 
     void removeEquation(EquationRec* eq)
@@ -671,7 +672,7 @@ private:
         // The equation's text, for messages: made when first needed, before the equation changes.
         const auto text = [this, eq] { return equationText(eq); };
         ExprNode* x = eq->left;
-        ExprNode* e = call->args.at(0);
+        ExprNode* e = call->args().at(0);
         const int xk = kindOf(x);
         const bool isInt = c == Call::Int;
         // The side the call itself gives: the state for int, the rate for ddt.
@@ -785,7 +786,7 @@ private:
     bool innerCall(EquationRec* eq, ExprNode* call, Call c)
     {
         const Names n = namesOf(c);
-        ExprNode* e = call->args.at(0);
+        ExprNode* e = call->args().at(0);
         const bool isInt = c == Call::Int;
         const BodySection given = isInt ? n.state : n.rate;
         const BodySection argSide = isInt ? n.rate : n.state;

@@ -87,9 +87,9 @@ private:
             return;
         }
         switch (node->kind) {
-        case TK_REAL: text(formatMessage(m_mode == 1 ? "%.15g" : "%.15G", node->realValue)); return;
-        case TK_INTEGER: text(std::to_string(node->intValue)); return;
-        case TK_BOOLEAN: text(node->intValue ? "true" : "false"); return;
+        case TK_REAL: text(formatMessage(m_mode == 1 ? "%.15g" : "%.15G", node->realValue())); return;
+        case TK_INTEGER: text(std::to_string(node->intValue())); return;
+        case TK_BOOLEAN: text(node->intValue() ? "true" : "false"); return;
         case TK_TIME: text("t"); return;
         case TK_FUNCTIONNAME: {
             const FunctionRow* row = functionRow(node->function);
@@ -101,7 +101,7 @@ private:
             const std::string mark = m_mode != 1 && (node->flags & EXPR_MARKED_CALL) ? "!" : "";
             text(mark + "(");
             bool first = true;
-            for (const ExprNode* arg : node->args) {
+            for (const ExprNode* arg : node->args()) {
                 if (!first)
                     text(mark + ",");
                 first = false;
@@ -112,11 +112,11 @@ private:
         }
         case TK_IF:
             text("if");
-            sub(node->left, false);
+            sub(node->left(), false);
             text("then ");
-            sub(node->right, false);
+            sub(node->right(), false);
             text("else");
-            sub(node->extra, false);
+            sub(node->extra(), false);
             return;
         default: break;
         }
@@ -127,14 +127,14 @@ private:
         }
         if (isUnaryOperator(node->kind)) {
             text(op);
-            sub(node->right, true);
+            sub(node->right(), true);
             return;
         }
         if (operand)
             text("(");
-        sub(node->left, true);
+        sub(node->left(), true);
         text(op);
-        sub(node->right, true);
+        sub(node->right(), true);
         if (operand)
             text(")");
     }
@@ -142,23 +142,23 @@ private:
     void reference(const ExprNode* node, std::vector<TextPiece>& out)
     {
         const auto text = [&out](std::string_view t) { out.push_back(TextPiece::of(std::string(t))); };
-        if (!node->record) {
+        if (!node->record()) {
             m_unknown = true;
             return;
         }
         switch (node->kind) {
         case TK_PORTNAME:
-            text(static_cast<const PortRec*>(node->record)->name);
+            text(static_cast<const PortRec*>(node->record())->name);
             text(std::string(m_mode == 1 ? "" : "!") + (node->selector == TK_SEL_FLOW ? ".f" : ".e"));
             break;
         case TK_INPUTNAME:
-        case TK_OUTPUTNAME: text(static_cast<const IoRec*>(node->record)->name); break;
+        case TK_OUTPUTNAME: text(static_cast<const IoRec*>(node->record())->name); break;
         case TK_CLASSARG: {
-            const auto* arg = static_cast<const ArgRec*>(node->record);
+            const auto* arg = static_cast<const ArgRec*>(node->record());
             text(arg->hasValue ? std::to_string(arg->value) : arg->name);
             break;
         }
-        case TK_SUBCLASSNAME: text(static_cast<const SubclassRec*>(node->record)->name); break;
+        case TK_SUBCLASSNAME: text(static_cast<const SubclassRec*>(node->record())->name); break;
         default:
             if (isVariableKind(node->kind))
                 text(node->var()->name);
@@ -166,11 +166,11 @@ private:
                 m_unknown = true;
             break;
         }
-        if (node->index.empty() || m_mode != 1)
+        if (node->index().empty() || m_mode != 1)
             return;
         text("[");
         bool first = true;
-        for (const ExprNode* e : node->index) {
+        for (const ExprNode* e : node->index()) {
             if (!first)
                 text(",");
             first = false;
@@ -259,15 +259,15 @@ private:
         case TK_SUBCLASSNAME: text("\n# subclassname ??\n"); return;
         case TK_CLASSARG: text("\n# classarg ??\n"); return;
         case TK_CONTROLVAR: text("\n# controlvar ??\n"); return;
-        case TK_REAL: text(formatMessage("%.15g", node->realValue)); return;
-        case TK_INTEGER: text(std::to_string(node->intValue)); return;
-        case TK_BOOLEAN: text(node->intValue ? "true" : "false"); return;
+        case TK_REAL: text(formatMessage("%.15g", node->realValue())); return;
+        case TK_INTEGER: text(std::to_string(node->intValue())); return;
+        case TK_BOOLEAN: text(node->intValue() ? "true" : "false"); return;
         case TK_TIME: text("t"); return;
         case TK_FUNCTIONNAME: {
             const FunctionRow* row = functionRow(node->function);
             text(std::string(row ? row->name : "??") + "(");
             bool first = true;
-            for (const ExprNode* arg : node->args) {
+            for (const ExprNode* arg : node->args()) {
                 if (!first)
                     text(",");
                 first = false;
@@ -278,35 +278,36 @@ private:
         }
         case TK_IF: conditional(node, true, out); return;
         case TK_UPTO:
-            sub(node->left, kTop);
+            sub(node->left(), kTop);
             text("..");
-            sub(node->right, kTop);
+            sub(node->right(), kTop);
             return;
         default: break;
         }
         if (isVariableKind(node->kind)) {
-            text((node->var() ? variableFullName(*node->var()) : std::string("NO_NAME")) + indexListText(node->index));
+            text((node->var() ? variableFullName(*node->var()) : std::string("NO_NAME")) +
+                 indexListText(node->index()));
             return;
         }
         const char* op = equationOperatorText(node->kind);
         if (!op) {
-            if (isOperatorKind(node->kind) || node->left || node->right)
+            if (isOperatorKind(node->kind) || node->left() || node->right())
                 text(formatMessage("# Wrong opcode (%d), leftexpr: %p, rightexpr: %p\n", node->kind,
-                                   static_cast<const void*>(node->left), static_cast<const void*>(node->right)));
+                                   static_cast<const void*>(node->left()), static_cast<const void*>(node->right())));
             else
                 text(formatMessage("\n# Strange opcode: %d?\n", node->kind));
             return;
         }
         if (isUnaryOperator(node->kind)) {
             text(op);
-            sub(node->right, kOperand);
+            sub(node->right(), kOperand);
             return;
         }
         if (flag == kOperand)
             text("(");
-        sub(node->left, kOperand);
+        sub(node->left(), kOperand);
         text(op);
-        sub(node->right, kOperand);
+        sub(node->right(), kOperand);
         if (flag == kOperand)
             text(")");
     }
@@ -314,15 +315,15 @@ private:
     static void conditional(const ExprNode* node, bool outermost, std::vector<TextPiece>& out)
     {
         out.push_back(TextPiece::of(outermost ? "if " : "elseif "));
-        out.push_back(TextPiece::operand(node->left, kTop));
+        out.push_back(TextPiece::operand(node->left(), kTop));
         out.push_back(TextPiece::of("\n\t\tthen "));
-        out.push_back(TextPiece::operand(node->right, kTop));
+        out.push_back(TextPiece::operand(node->right(), kTop));
         out.push_back(TextPiece::of("\n\t\t"));
-        if (node->extra && node->extra->kind == TK_IF) {
-            out.push_back(TextPiece::operand(node->extra, kElseif));
+        if (node->extra() && node->extra()->kind == TK_IF) {
+            out.push_back(TextPiece::operand(node->extra(), kElseif));
         } else {
             out.push_back(TextPiece::of("else "));
-            out.push_back(TextPiece::operand(node->extra, kTop));
+            out.push_back(TextPiece::operand(node->extra(), kTop));
         }
         if (outermost)
             out.push_back(TextPiece::of("\n\t\tfi"));
@@ -346,7 +347,7 @@ bool indexExpression(const ExprNode* e, std::string& out)
                 return;
             }
             const auto operand = [&pieces](const ExprNode* x) {
-                const bool binary = x && x->left && x->right && x->kind != TK_UPTO;
+                const bool binary = x && x->left() && x->right() && x->kind != TK_UPTO;
                 if (binary)
                     pieces.push_back(TextPiece::of("("));
                 pieces.push_back(TextPiece::operand(x));
@@ -354,9 +355,9 @@ bool indexExpression(const ExprNode* e, std::string& out)
                     pieces.push_back(TextPiece::of(")"));
             };
             switch (node->kind) {
-            case TK_INTEGER: pieces.push_back(TextPiece::of(std::to_string(node->intValue))); return;
+            case TK_INTEGER: pieces.push_back(TextPiece::of(std::to_string(node->intValue()))); return;
             case TK_CLASSARG: {
-                const auto* arg = static_cast<const ArgRec*>(node->record);
+                const auto* arg = static_cast<const ArgRec*>(node->record());
                 if (!arg) {
                     ok = false;
                     return;
@@ -367,7 +368,7 @@ bool indexExpression(const ExprNode* e, std::string& out)
             case TK_PRF_MIN:
             case TK_PRF_PLUS:
                 pieces.push_back(TextPiece::of(node->kind == TK_PRF_MIN ? "-" : "+"));
-                operand(node->right);
+                operand(node->right());
                 return;
             case TK_UPTO:
             case TK_PLUS:
@@ -379,9 +380,9 @@ bool indexExpression(const ExprNode* e, std::string& out)
                                    : node->kind == TK_MIN  ? "-"
                                    : node->kind == TK_MULT ? "*"
                                                            : "div";
-                operand(node->left);
+                operand(node->left());
                 pieces.push_back(TextPiece::of(sign));
-                operand(node->right);
+                operand(node->right());
                 return;
             }
             default: ok = false; return;

@@ -169,3 +169,23 @@ constexpr bool isOperatorKind(int kind)
 {
     return kind >= TK_OR && kind <= TK_ARITH_PREF;
 }
+
+/// True for the kinds whose nodes have a left and a right operand: operators, ranges and
+/// conditionals.
+constexpr bool hasOperands(int kind)
+{
+    return isOperatorKind(kind) || kind == TK_UPTO || kind == TK_IF;
+}
+
+/// True for the kinds of literal nodes, which have a value.
+constexpr bool hasLiteralValue(int kind)
+{
+    return kind == TK_REAL || kind == TK_INTEGER || kind == TK_BOOLEAN;
+}
+
+/// True for the kinds whose nodes use `extra`: the else-part of a conditional, the chain of an
+/// equation's names and time nodes.
+constexpr bool hasExtra(int kind)
+{
+    return kind == TK_IF || isNameKind(kind) || kind == TK_TIME;
+}

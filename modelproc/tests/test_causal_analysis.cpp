@@ -564,7 +564,7 @@ TEST_F(CausalTest, ExpressionTextInBothModes)
     EXPECT_EQ(mode3, (std::vector<std::string>{"(a**b)+(c*SIN(a-1.5E-20))",
                                                 "if(x>0)andnot(x==c)then xelseifx=/=0then 1else-x", "7mod3"}));
     // A marked call writes its argument brackets and commas with "!" in the other mode only.
-    ExprNode* a = cls->equations->equations.first()->right->left->left;
+    ExprNode* a = cls->equations->equations.first()->right->left()->left();
     ExprList args;
     args.append(a);
     args.append(makeOperator(a, makeIntegerConstant(2), TK_MULT));
@@ -582,7 +582,7 @@ TEST_F(CausalTest, ExpressionTextStopsBelow1024Characters)
 {
     ClassRec* cls = parsedEquationClass();
     ASSERT_TRUE(cls && cls->equations);
-    ExprNode* a = cls->equations->equations.first()->right->left->left; // the a of a ^ b
+    ExprNode* a = cls->equations->equations.first()->right->left()->left(); // the a of a ^ b
     ASSERT_EQ(expressionText(a, 1), "a");
     ExprNode* sum = a;
     for (int i = 0; i < 600; ++i)

@@ -419,7 +419,7 @@ TEST_F(NumberingTest, PortReferencesBecomeSlotVariables)
     for (SubclassRec* sub : cls->graph->subclasses)
         for (EquationRec* e : sub->cls->equations->equations) {
             const std::string text = dumpExpression(e->left) + " " + dumpExpression(e->right);
-            for (ExprNode* n = e->variables; n; n = n->extra)
+            for (ExprNode* n = e->variables; n; n = n->extra())
                 EXPECT_NE(n->kind, TK_PORTNAME) << text;
         }
 }
@@ -468,8 +468,8 @@ TEST_F(CollectionTest, SharedVectorVariableIsIndexedFromEachConnectionsRange)
         ASSERT_EQ(rewriteConnectionReferences(sub, slots), 1) << (m_errors.empty() ? "" : m_errors[0]);
         for (std::size_t k = 0; k < refs.size(); ++k) {
             EXPECT_EQ(refs[k]->var(), var);
-            ASSERT_EQ(refs[k]->index.count(), 1);
-            EXPECT_EQ(refs[k]->index.at(0)->intValue, side.expected[k]) << side.lo << " " << side.refs[k];
+            ASSERT_EQ(refs[k]->index().count(), 1);
+            EXPECT_EQ(refs[k]->index().at(0)->intValue(), side.expected[k]) << side.lo << " " << side.refs[k];
         }
     }
 }

@@ -132,7 +132,7 @@ TEST_F(GenerationTest, InstancesOfOneTypeKeepTheirOwnCausality)
     const EquationRec* typeEquation = type->equations->equations.first();
     ASSERT_TRUE(typeEquation && typeEquation->left && typeEquation->right);
     const ExprNode* typeLeft = typeEquation->left;
-    const SectionLink* typePort = typeLeft->record;
+    const SectionLink* typePort = typeLeft->record();
     int counter = 1;
     ASSERT_EQ(reshapeAndCollect(cls, counter), 1) << testing::PrintToString(m_log);
     EXPECT_EQ(equations(cls), "s`p.f = s`f\n"
@@ -147,7 +147,7 @@ TEST_F(GenerationTest, InstancesOfOneTypeKeepTheirOwnCausality)
     EXPECT_EQ(type->equations->equations.first(), typeEquation);
     EXPECT_EQ(typeEquation->left, typeLeft);
     EXPECT_EQ(typeLeft->kind, TK_PORTNAME);
-    EXPECT_EQ(typeLeft->record, typePort);
+    EXPECT_EQ(typeLeft->record(), typePort);
     EXPECT_EQ(typeEquation->right->kind, TK_DIV);
     ASSERT_EQ(type->parameters.count(), 1);
     EXPECT_EQ(type->parameters.first()->name, "c");

@@ -57,10 +57,10 @@ public:
             return "?";
         switch (node->kind) {
         case TK_VARIABLENAME: return node->var()->name;
-        case TK_INTEGER: return std::to_string(node->intValue);
+        case TK_INTEGER: return std::to_string(node->intValue());
         case TK_FUNCTIONNAME: {
             std::string out = std::string(functionRow(node->function)->name) + "(";
-            for (PtrNode<ExprNode>* a = node->args.head; a; a = a->next)
+            for (PtrNode<ExprNode>* a = node->args().head; a; a = a->next)
                 out += text(a->item) + (a->next ? ", " : "");
             return out + ")";
         }
@@ -71,7 +71,7 @@ public:
                            : node->kind == TK_MULT ? " * "
                            : node->kind == TK_DIV  ? " / "
                                                    : " ? ";
-        std::string out = text(node->left, false) + sign + text(node->right, false);
+        std::string out = text(node->left(), false) + sign + text(node->right(), false);
         return top ? out : "(" + out + ")";
     }
     static std::string text(const EquationRec* eq) { return text(eq->left) + " = " + text(eq->right); }
@@ -171,14 +171,14 @@ TEST_F(ReshapingTest, ParentLinksFollowTheNewTree)
     // x = (y - a) / b
     ExprNode* div = eq->right;
     ASSERT_EQ(div->kind, TK_DIV);
-    EXPECT_EQ(div->right, b);
+    EXPECT_EQ(div->right(), b);
     EXPECT_EQ(b->parent, div);
-    ExprNode* minus = div->left;
+    ExprNode* minus = div->left();
     ASSERT_EQ(minus->kind, TK_MIN);
     EXPECT_EQ(minus->parent, div);
-    EXPECT_EQ(minus->left, y);
+    EXPECT_EQ(minus->left(), y);
     EXPECT_EQ(y->parent, minus);
-    EXPECT_EQ(minus->right, a);
+    EXPECT_EQ(minus->right(), a);
     EXPECT_EQ(a->parent, minus);
 }
 

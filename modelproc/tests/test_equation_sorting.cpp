@@ -265,7 +265,7 @@ TEST_F(SortingTest, LoopsAreTornAtTheFirstEquationThatReachesItself)
         EXPECT_EQ(m_log, loop);
         // Left sides of kind A, uses of kind a.
         EquationRec* eq = b.cls->equations->equations.first();
-        EXPECT_EQ(eq->right->left->right->kind, TK_ALGLOOP_INNAME);
+        EXPECT_EQ(eq->right->left()->right()->kind, TK_ALGLOOP_INNAME);
         EXPECT_EQ(SectionList<EquationRec>::after(eq)->left->kind, TK_ALGLOOP_OUTNAME);
         release_all();
     }
@@ -315,8 +315,8 @@ TEST_F(SortingTest, TearingAVectorRetagsEveryReference)
     EXPECT_EQ(names(b.body->algloop_out), (std::vector<std::string>{"x"}));
     int outputs = 0;
     for (EquationRec* eq : b.cls->equations->equations)
-        for (ExprNode* v = eq->variables; v; v = v->extra) {
-            if (v->record == x) {
+        for (ExprNode* v = eq->variables; v; v = v->extra()) {
+            if (v->record() == x) {
                 EXPECT_EQ(v->kind, TK_ALGLOOP_OUTNAME) << "in the equation of " << dumpExpression(eq->left);
                 ++outputs;
             }

@@ -203,7 +203,7 @@ TEST_F(ParserTest, LaterDeclarationHidesEarlierOne)
     ASSERT_EQ(parsed.result, 0);
     const ExprNode* left = parsed.cls->equations->equations.first()->left;
     EXPECT_EQ(left->kind, TK_VARIABLENAME);
-    EXPECT_EQ(left->record, parsed.cls->variables.first());
+    EXPECT_EQ(left->record(), parsed.cls->variables.first());
 }
 
 TEST_F(ParserTest, ArgumentDimensionsBecomeConditions)
@@ -308,13 +308,13 @@ TEST_F(ParserTest, ClassCopySharesNothing)
 
         if (copy->equations) {
             for (EquationRec* eq : copy->equations->equations) {
-                for (ExprNode* n = eq->variables; n; n = n->extra) {
-                    EXPECT_NE(n->record, nullptr);
+                for (ExprNode* n = eq->variables; n; n = n->extra()) {
+                    EXPECT_NE(n->record(), nullptr);
                     bool inOriginal = false;
                     for (VarRec* v : parsed.cls->variables)
-                        inOriginal |= n->record == v;
+                        inOriginal |= n->record() == v;
                     for (PortRec* p : parsed.cls->ports)
-                        inOriginal |= n->record == p;
+                        inOriginal |= n->record() == p;
                     EXPECT_FALSE(inOriginal) << name;
                 }
                 eq->left = makeIntegerConstant(99);

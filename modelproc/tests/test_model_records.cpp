@@ -237,11 +237,11 @@ TEST_F(RecordsTest, ExpressionNodesLinkTheirParentsAndFlags)
 {
     ExprNode* one = makeIntegerConstant("12");
     ASSERT_NE(one, nullptr);
-    EXPECT_EQ(one->intValue, 12);
+    EXPECT_EQ(one->intValue(), 12);
     EXPECT_EQ(makeIntegerConstant("1x"), nullptr);
     ExprNode* real = makeRealConstant("1.5e3");
     ASSERT_NE(real, nullptr);
-    EXPECT_DOUBLE_EQ(real->realValue, 1500.0);
+    EXPECT_DOUBLE_EQ(real->realValue(), 1500.0);
     VarRec var;
     ExprNode* ref = makeLeaf(0, &var, TK_VARIABLENAME, nullptr, {});
     ExprNode* sum = makeOperator(one, ref, TK_PLUS);
@@ -249,7 +249,7 @@ TEST_F(RecordsTest, ExpressionNodesLinkTheirParentsAndFlags)
     EXPECT_EQ(ref->parent, sum);
     EXPECT_EQ(sum->flags, 1); // OR of the children's flags
     ExprNode* cond = makeConditional(makeBooleanConstant(true), sum, real);
-    EXPECT_EQ(cond->extra, real);
+    EXPECT_EQ(cond->extra(), real);
     EXPECT_EQ(real->parent, cond);
     EquationRec eq;
     eq.left = makeLeaf(0, &var, TK_VARIABLENAME, nullptr, {});
@@ -258,9 +258,9 @@ TEST_F(RecordsTest, ExpressionNodesLinkTheirParentsAndFlags)
     // Newest first: time, the reference in the sum, the left side.
     ASSERT_NE(eq.variables, nullptr);
     EXPECT_EQ(eq.variables->kind, TK_TIME);
-    EXPECT_EQ(eq.variables->extra, ref);
-    EXPECT_EQ(ref->extra, eq.left);
-    EXPECT_EQ(eq.left->extra, nullptr);
+    EXPECT_EQ(eq.variables->extra(), ref);
+    EXPECT_EQ(ref->extra(), eq.left);
+    EXPECT_EQ(eq.left->extra(), nullptr);
 }
 
 // A zero-element array is legal (dimension 0): no box, and no null that reads as out of memory.
@@ -442,8 +442,8 @@ TEST_F(RecordsTest, GraphRecordsGoBackWhileVariablesAndEquationsStay)
     EquationRec* moved = top->equations->equations.first();
     ASSERT_EQ(moved, equation);
     EXPECT_EQ(moved->left->var(), copied);
-    EXPECT_EQ(moved->left->index.head->item->intValue, 2);
-    EXPECT_DOUBLE_EQ(moved->right->realValue, 1.5);
+    EXPECT_EQ(moved->left->index().head->item->intValue(), 2);
+    EXPECT_DOUBLE_EQ(moved->right->realValue(), 1.5);
     // Both arenas serve the next records and end with the run.
     EXPECT_TRUE(newSubclass(newGraphBody(newClass())));
     release_all();
@@ -559,7 +559,8 @@ TEST_F(RecordsTest, ArenaKeepsRecordsApartAndEndsThemNewestFirst)
         ExprNode* node = ProcessingArena().make<ExprNode>();
         ASSERT_TRUE(node);
         EXPECT_EQ(node->kind, 0);
-        node->intValue = i;
+        node->setKind(TK_INTEGER);
+        node->setIntValue(i);
         nodes.push_back(node);
         if (i % 1000 == 0)
             tracked.push_back(ProcessingArena().make<Tracked>(&ended, i));
@@ -570,7 +571,7 @@ TEST_F(RecordsTest, ArenaKeepsRecordsApartAndEndsThemNewestFirst)
         }
     }
     for (int i = 0; i < 100000; ++i) {
-        ASSERT_EQ(nodes[std::size_t(i)]->intValue, i);
+        ASSERT_EQ(nodes[std::size_t(i)]->intValue(), i);
         ASSERT_EQ(reinterpret_cast<std::uintptr_t>(nodes[std::size_t(i)]) % alignof(ExprNode), 0u);
     }
     for (Tracked* t : tracked) {
@@ -600,7 +601,9 @@ TEST_F(RecordsTest, ArenaKeepsRecordsApartAndEndsThemNewestFirst)
     // The arena is used again after a clear.
     ExprNode* again = ProcessingArena().make<ExprNode>();
     ASSERT_TRUE(again);
-    EXPECT_EQ(again->left, nullptr);
+    again->setKind(TK_PLUS);
+    EXPECT_EQ(again->left(), nullptr);
+    EXPECT_EQ(again->right(), nullptr);
 }
 
 TEST_F(RecordsTest, ArenaEndsEveryKindOfRecordOnceEachKindNewestFirst)

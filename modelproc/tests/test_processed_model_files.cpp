@@ -507,7 +507,7 @@ TEST_F(WriterTest, TextFormsOfLeavesAndOperations)
     const auto S = [&] { return B::ref(s, TK_INDEP_STATENAME); };
     const auto P = [&] { return B::ref(p, TK_PARAMETERNAME); };
     ExprNode* yes = makeIntegerConstant(1);
-    yes->kind = TK_BOOLEAN;
+    yes->setKind(TK_BOOLEAN);
     const std::pair<ExprNode*, const char*> cases[] = {
         {S(), "s0"},
         {B::ref(v, TK_VARIABLENAME, {B::integer(2)}), "V2"},

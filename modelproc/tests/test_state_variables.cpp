@@ -75,10 +75,10 @@ protected:
     static void expectKindsMatchSections(const EquationBody* body)
     {
         for (EquationRec* eq : body->equations)
-            for (ExprNode* v = eq->variables; v; v = v->extra) {
+            for (ExprNode* v = eq->variables; v; v = v->extra()) {
                 for (int s = BODY_INDEP_STATES; s <= BODY_DEP_RATES; ++s) {
                     for (VarRec* var : const_cast<EquationBody*>(body)->section(BodySection(s))) {
-                        if (v->record == var) {
+                        if (v->record() == var) {
                             EXPECT_EQ(v->kind, testsupport::kindOf(BodySection(s))) << var->name;
                         }
                     }
@@ -348,7 +348,7 @@ TEST_F(StatesTest, StateWithAliasAndBlanksGetsItsInitialCondition)
     EXPECT_EQ(ic->at, TYPE_REAL);
     ASSERT_EQ(ic->dim.count(), 1);
     EXPECT_NE(ic->dim.at(0), x->dim.at(0)) << "the dimensions are a copy";
-    EXPECT_EQ(ic->dim.at(0)->intValue, 3);
+    EXPECT_EQ(ic->dim.at(0)->intValue(), 3);
 }
 
 TEST_F(StatesTest, LimitedIntegralBecomesAGuardedIntegral)
