@@ -27,7 +27,6 @@ bool copyVariableList(const SectionList<VarRec>& from, MakeCopy makeCopy, Addres
         if (!copyExpressionList(v->dim, copy->dim, map))
             return false;
         copy->at = v->at;
-        copy->kn_arr = v->kn_arr;
     }
     return true;
 }

@@ -177,10 +177,12 @@ std::vector<PortElement> portElements(const PortRec* port, const SubclassRec* su
 // ---------------------------------------------------------------------------
 // Reshaping one submodel
 
-/// The element flags of one submodel's ports and ios while its equations are reshaped, by the
-/// number of each in its class: for a port element the selector the submodel computes there (0
-/// once computed, or where no bond is connected), for an io element whether it is known. One
-/// table serves every submodel in turn, so that its room is had once.
+/// The element flags of one submodel's ports, ios and variables while its equations are
+/// reshaped: for a port element the selector the submodel computes there (0 once computed, or
+/// where no bond is connected), for an io element whether it is known, for a variable's element
+/// whether it is still unknown. Ports and ios are found by their number in their class, variables
+/// by the number given as they are entered. One table serves every submodel in turn, so that its
+/// room is had once.
 class ElementFlags {
 public:
     void clear()
@@ -188,6 +190,23 @@ public:
         m_ports.clear();
         m_inputs.clear();
         m_outputs.clear();
+        m_variableCount = 0;
+        m_numbering.restart();
+    }
+    /// The flags of a variable of the submodel.
+    FlagArray& enter(const VarRec* var)
+    {
+        m_numbering.set(var, static_cast<std::int64_t>(m_variableCount));
+        if (m_variableCount == m_variables.size())
+            m_variables.emplace_back();
+        return m_variables[m_variableCount++];
+    }
+    /// The flags of a variable entered for the submodel; null for any other.
+    FlagArray* variable(const VarRec* var)
+    {
+        const std::int64_t at = m_numbering.find(var);
+        return at >= 0 && static_cast<std::size_t>(at) < m_variableCount ? &m_variables[static_cast<std::size_t>(at)]
+                                                                        : nullptr;
     }
     FlagArray& enter(const PortRec* port) { return enter(m_ports, port); }
     FlagArray& enter(const IoRec* io, bool input) { return enter(input ? m_inputs : m_outputs, io); }
@@ -226,6 +245,9 @@ private:
     std::vector<Entry<PortRec>> m_ports;
     std::vector<Entry<IoRec>> m_inputs;
     std::vector<Entry<IoRec>> m_outputs;
+    std::vector<FlagArray> m_variables; ///< the first `m_variableCount` are the submodel's
+    std::size_t m_variableCount = 0;
+    VariableNumbering m_numbering;
 };
 
 ElementFlags& elementFlags()
@@ -272,11 +294,11 @@ bool classNeedsSolving(const SubclassRec* sub)
     return false;
 }
 
-void makeVariableFlags(SectionList<VarRec>& list)
+void makeVariableFlags(ElementFlags& flags, SectionList<VarRec>& list)
 {
     for (VarRec* var : list) {
         const std::int64_t count = elementCount(var->dim);
-        var->kn_arr = newFlagArray(static_cast<std::size_t>(count < 1 ? 1 : count), 1);
+        flags.enter(var).assign(static_cast<std::size_t>(count < 1 ? 1 : count), 1);
     }
 }
 
@@ -305,10 +327,10 @@ void makeFlags(ClassRec* cls, const SubclassRec* sub)
             flags.enter(io, input != 0).assign(static_cast<std::size_t>(count < 1 ? 1 : count), 0);
         }
     for (ClassSection which : {CLASS_PARAMETERS, CLASS_INITCONDS, CLASS_VARIABLES, CLASS_CONSTANTS})
-        makeVariableFlags(cls->section(which));
+        makeVariableFlags(flags, cls->section(which));
     if (cls->equations)
         for (int which = BODY_INDEP_STATES; which <= BODY_ALGLOOP_OUT; ++which)
-            makeVariableFlags(cls->equations->section(static_cast<BodySection>(which)));
+            makeVariableFlags(flags, cls->equations->section(static_cast<BodySection>(which)));
 }
 
 /// The flags a reference reads: one element, or all of them when its index is computed; none of
@@ -342,7 +364,7 @@ void markKnown(ExprNode* ref)
         forElements(elementFlags().io(io), elementOf(ref, io->dim), [](std::int32_t& f) { f = 1; });
     } else if (isVariableKind(ref->kind) && ref->record()) {
         VarRec* var = ref->var();
-        forElements(var->kn_arr, elementOf(ref, var->dim), [](std::int32_t& f) { f = 0; });
+        forElements(elementFlags().variable(var), elementOf(ref, var->dim), [](std::int32_t& f) { f = 0; });
     }
 }
 
@@ -389,7 +411,7 @@ int solveEquation(Reshaper& r, EquationRec* eq)
                         [&](std::int32_t f) { isCandidate = isCandidate || f == 0; });
         } else if (isVariableKind(ref->kind)) {
             VarRec* var = ref->var();
-            forElements(var->kn_arr, elementOf(ref, var->dim),
+            forElements(elementFlags().variable(var), elementOf(ref, var->dim),
                         [&](std::int32_t f) { isUnknown = isUnknown || f != 0; });
         }
         if (isCandidate) {

@@ -118,7 +118,7 @@ private:
         if (!node)
             return false;
         switch (node->kind) {
-        case TK_TABLENAME: text = node->var() ? node->var()->name : std::string(); return true;
+        case TK_TABLENAME: text = node->var() ? node->var()->name.str() : std::string(); return true;
         case TK_REAL: text = realLiteralText(node->realValue()); return true;
         case TK_INTEGER: text = formatMessage("%ld", static_cast<long>(node->intValue())); return true;
         case TK_BOOLEAN: text = node->intValue() ? "true" : "false"; return true;

@@ -123,19 +123,6 @@ void* RecordArena::allocateChunk(std::size_t bytes)
     return chunk;
 }
 
-bool GraphName::assign(std::string_view text)
-{
-    if (text.empty()) {
-        m_text = "";
-        return true;
-    }
-    const char* copy = GraphArena().copyText(text);
-    if (!copy)
-        return false;
-    m_text = copy;
-    return true;
-}
-
 RecordArena& ProcessingArena()
 {
     static RecordArena arena;
@@ -163,10 +150,18 @@ std::uint32_t& latestNumberingStamp()
 
 VariableNumbering::VariableNumbering()
 {
+    restart();
+}
+
+void VariableNumbering::restart()
+{
     std::uint32_t& latest = latestNumberingStamp();
     if (++latest == 0) // after four thousand million numberings: no variable may keep a stamp of old
         ++latest;
     m_stamp = latest;
+    m_fallback = false;
+    m_given.clear();
+    m_sorted.clear();
 }
 
 bool VariableNumbering::current() const
@@ -259,7 +254,7 @@ std::string variableFullName(const VarRec& var)
 {
     if (var.name.empty())
         return "NO_NAME";
-    std::string text = var.name;
+    std::string text = var.name.str();
     for (std::string_view alias : var.aliases)
         text.append("_&_").append(alias);
     return text;

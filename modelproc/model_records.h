@@ -201,28 +201,40 @@ RecordArena& arenaFor()
 }
 
 // ---------------------------------------------------------------------------
-// Names of the graph
+// Names held in an arena
 
-/// A name that the graph's records hold: its characters, ending in a NUL, lie in the graph arena
+/// A name that records hold: its characters, ending in a NUL, lie in the arena that `Arena` gives
 /// and stay where they are until the arena is cleared, so that a record holding a name needs no
 /// destructor and copying a name copies one pointer.
-class GraphName {
+template <RecordArena& (*Arena)()>
+class ArenaName {
 public:
-    GraphName() = default;
-    GraphName(const GraphName&) = default;
-    GraphName& operator=(const GraphName&) = default;
+    ArenaName() = default;
+    ArenaName(const ArenaName&) = default;
+    ArenaName& operator=(const ArenaName&) = default;
     /// Takes a copy of the text; throws `std::bad_alloc` when memory is exhausted.
-    GraphName& operator=(std::string_view text)
+    ArenaName& operator=(std::string_view text)
     {
         if (!assign(text))
             throw std::bad_alloc();
         return *this;
     }
-    GraphName& operator=(const std::string& text) { return *this = std::string_view(text); }
-    GraphName& operator=(const char* text) { return *this = std::string_view(text); }
+    ArenaName& operator=(const std::string& text) { return *this = std::string_view(text); }
+    ArenaName& operator=(const char* text) { return *this = std::string_view(text); }
 
     /// Takes a copy of the text; false, and the name left as it was, when memory is exhausted.
-    bool assign(std::string_view text);
+    bool assign(std::string_view text)
+    {
+        if (text.empty()) {
+            m_text = "";
+            return true;
+        }
+        const char* copy = Arena().copyText(text);
+        if (!copy)
+            return false;
+        m_text = copy;
+        return true;
+    }
 
     const char* c_str() const { return m_text; }
     std::string_view view() const { return m_text; }
@@ -231,20 +243,25 @@ public:
     bool empty() const { return m_text[0] == '\0'; }
     std::size_t size() const { return std::char_traits<char>::length(m_text); }
 
-    friend bool operator==(const GraphName& a, const GraphName& b) { return a.m_text == b.m_text || a.view() == b.view(); }
-    friend bool operator==(const GraphName& a, std::string_view b) { return a.view() == b; }
-    friend bool operator==(const GraphName& a, const std::string& b) { return a.view() == b; }
-    friend bool operator==(const GraphName& a, const char* b) { return a.view() == b; }
-    friend std::string operator+(const std::string& a, const GraphName& b) { return a + b.m_text; }
-    friend std::string operator+(std::string&& a, const GraphName& b) { return std::move(a) + b.m_text; }
-    friend std::string operator+(const char* a, const GraphName& b) { return a + b.str(); }
-    friend std::string operator+(const GraphName& a, const std::string& b) { return a.str() + b; }
-    friend std::string operator+(const GraphName& a, const char* b) { return a.str() + b; }
-    friend std::ostream& operator<<(std::ostream& out, const GraphName& name) { return out << name.m_text; }
+    friend bool operator==(const ArenaName& a, const ArenaName& b) { return a.m_text == b.m_text || a.view() == b.view(); }
+    friend bool operator==(const ArenaName& a, std::string_view b) { return a.view() == b; }
+    friend bool operator==(const ArenaName& a, const std::string& b) { return a.view() == b; }
+    friend bool operator==(const ArenaName& a, const char* b) { return a.view() == b; }
+    friend std::string operator+(const std::string& a, const ArenaName& b) { return a + b.m_text; }
+    friend std::string operator+(std::string&& a, const ArenaName& b) { return std::move(a) + b.m_text; }
+    friend std::string operator+(const char* a, const ArenaName& b) { return a + b.str(); }
+    friend std::string operator+(const ArenaName& a, const std::string& b) { return a.str() + b; }
+    friend std::string operator+(const ArenaName& a, const char* b) { return a.str() + b; }
+    friend std::ostream& operator<<(std::ostream& out, const ArenaName& name) { return out << name.m_text; }
 
 private:
     const char* m_text = "";
 };
+
+/// The names of the graph's records, in the graph arena.
+using GraphName = ArenaName<GraphArena>;
+/// The names of variables, in the run's arena.
+using VariableName = ArenaName<ProcessingArena>;
 
 // ---------------------------------------------------------------------------
 // Lists
@@ -785,7 +802,7 @@ private:
 };
 
 struct VarRec : SectionLink {
-    std::string name;
+    VariableName name;
     AliasList aliases;
     ExprList dim;
     std::int32_t index = 0;
@@ -794,8 +811,9 @@ struct VarRec : SectionLink {
     mutable std::uint32_t numberStamp = 0;
     std::int16_t at = 0;        ///< declared type code
     unsigned char connmark = 0; ///< a connection variable
-    [[no_unique_address]] FlagArray kn_arr; ///< 0 known, 1 unknown, one flag an element
 };
+static_assert(std::is_trivially_destructible_v<VarRec>, "a variable is ended with its arena");
+static_assert(sizeof(VarRec) <= 56, "millions of variables make a big model");
 
 /// One node of an expression tree; `kind` is a token number. Millions of them make a big model,
 /// so the numbers are kept in 16 bits each and each kind of node keeps only the fields it uses:
@@ -1181,6 +1199,9 @@ public:
     VariableNumbering();
     VariableNumbering(const VariableNumbering&) = delete;
     VariableNumbering& operator=(const VariableNumbering&) = delete;
+
+    /// Forgets every number given and starts as a numbering made anew, keeping its room.
+    void restart();
 
     void set(const VarRec* var, std::int64_t value);
     /// The number given to the variable; -1 when it has none.

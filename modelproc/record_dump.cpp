@@ -47,7 +47,7 @@ std::string recordName(const ExprNode* e)
     case TK_OUTPUTNAME: return static_cast<const IoRec*>(r)->name.str();
     case TK_SUBCLASSNAME: return static_cast<const SubclassRec*>(r)->name.str();
     case TK_CLASSARG: return static_cast<const ArgRec*>(r)->name;
-    default: return static_cast<const VarRec*>(r)->name;
+    default: return static_cast<const VarRec*>(r)->name.str();
     }
 }
 

@@ -831,8 +831,8 @@ private:
     void makeInitialConditions()
     {
         for (VarRec* state : m_body->indep_states) {
-            state->name.erase(std::remove(state->name.begin(), state->name.end(), ' '),
-                              state->name.end());
+            if (state->name.view().find(' ') != std::string_view::npos)
+                state->name = intern_name(state->name);
             VarRec* ic = newClassVariable(m_cls, CLASS_INITCONDS);
             ExprList dims;
             AddressMap map;

@@ -536,7 +536,7 @@ TEST_F(NumberingTest, CollectionGivesOneFlatBody)
                     "w`p3.e = (d`r * w`p3.f)\n");
     std::vector<std::string> parameters;
     for (VarRec* p : cls->parameters)
-        parameters.push_back(p->name);
+        parameters.push_back(p->name.str());
     EXPECT_NE(std::find(parameters.begin(), parameters.end(), "m`i"), parameters.end());
 }
 

@@ -153,7 +153,7 @@ TEST_F(GenerationTest, InstancesOfOneTypeKeepTheirOwnCausality)
     EXPECT_EQ(type->parameters.first()->name, "c");
     std::vector<std::string> parameters;
     for (const VarRec* var : cls->parameters)
-        parameters.push_back(var->name);
+        parameters.push_back(var->name.str());
     EXPECT_EQ(parameters, (std::vector<std::string>{"s`f", "a`c", "b`c"}));
 }
 

@@ -56,7 +56,7 @@ public:
         if (!node)
             return "?";
         switch (node->kind) {
-        case TK_VARIABLENAME: return node->var()->name;
+        case TK_VARIABLENAME: return node->var()->name.str();
         case TK_INTEGER: return std::to_string(node->intValue());
         case TK_FUNCTIONNAME: {
             std::string out = std::string(functionRow(node->function)->name) + "(";

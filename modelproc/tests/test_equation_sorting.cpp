@@ -69,7 +69,7 @@ protected:
     {
         std::vector<std::string> result;
         for (VarRec* v : list) {
-            std::string name = v->name;
+            std::string name = v->name.str();
             for (std::string_view alias : v->aliases)
                 name.append("|").append(alias);
             result.push_back(name);

@@ -63,7 +63,7 @@ std::string token(const ExprNode* n)
                            : n->kind == TK_INPUTNAME || n->kind == TK_OUTPUTNAME
                                ? static_cast<const IoRec*>(r)->name.str()
                            : n->kind == TK_CLASSARG ? static_cast<const ArgRec*>(r)->name
-                                                    : static_cast<const VarRec*>(r)->name;
+                                                    : static_cast<const VarRec*>(r)->name.str();
         if (!n->index().empty())
             name += "[" + std::to_string(n->index().count()) + "]";
         if (n->selector)

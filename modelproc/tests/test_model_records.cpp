@@ -270,8 +270,7 @@ TEST_F(RecordsTest, ZeroElementArraysAreLegal)
     platform::ScopedMessageSink scope(sink);
     VarRec* var = newClassVariable(newClass(), CLASS_VARIABLES);
     setVariable(var, "v", testsupport::ClassBuilder::dims({0}), TYPE_REAL);
-    var->kn_arr = newFlagArray(static_cast<std::size_t>(elementCount(var->dim)), 1);
-    EXPECT_TRUE(var->kn_arr.empty());
+    EXPECT_TRUE(newFlagArray(static_cast<std::size_t>(elementCount(var->dim)), 1).empty());
     EXPECT_TRUE(newFlagArray(3, 1) == (std::vector<std::int32_t>{1, 1, 1}));
     EXPECT_TRUE(sink.transcript().empty());
 }
@@ -748,4 +747,18 @@ TEST_F(RecordsTest, VariableNumberingSurvivesANewerNumbering)
     EXPECT_EQ(large.find(vars[0]), 1);
     EXPECT_EQ(large.find(vars[1]), std::int64_t(1) << 40);
     EXPECT_EQ(large.find(vars[2]), -1);
+
+    // A restarted numbering knows only what it is given after, even a number too large to keep
+    // in a variable before; one made before it falls back on its own numbers.
+    large.restart();
+    EXPECT_EQ(large.find(vars[0]), -1);
+    EXPECT_EQ(large.find(vars[1]), -1);
+    large.set(vars[3], 4);
+    EXPECT_EQ(large.find(vars[3]), 4);
+    EXPECT_EQ(large.find(vars[1]), -1);
+    outer.restart();
+    EXPECT_EQ(outer.find(vars[3]), -1);
+    outer.set(vars[3], 8);
+    EXPECT_EQ(large.find(vars[3]), 4);
+    EXPECT_EQ(outer.find(vars[3]), 8);
 }

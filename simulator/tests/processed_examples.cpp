@@ -43,7 +43,7 @@ Processed processIn(const std::string& work, const std::string& model, int depth
             const int result = generate(cls, file);
             if (cls->equations)
                 for (VarRec* v : cls->equations->algloop_in)
-                    out.loopInputs.push_back(v->name);
+                    out.loopInputs.push_back(v->name.str());
             return result;
         };
     CurrentPosition() = ProcessingPosition{};
