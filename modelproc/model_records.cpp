@@ -204,37 +204,55 @@ std::int64_t VariableNumbering::find(const VarRec* var) const
 // ---------------------------------------------------------------------------
 // Aliases
 
-AliasList::Block* AliasList::newBlock(const Block* from, std::size_t capacity)
+AliasList::Block* AliasList::newBlock(const unsigned char* from, std::size_t used, std::uint32_t count,
+                                      std::size_t capacity)
 {
     if (capacity > 0xffffffffu)
         throw std::bad_alloc();
     auto* block = static_cast<Block*>(ProcessingArena().makeBytes(sizeof(Block) + capacity));
     if (!block)
         throw std::bad_alloc();
-    block->count = from ? from->count : 0;
-    block->used = from ? from->used : 0;
+    block->count = count;
+    block->used = static_cast<std::uint32_t>(used);
     block->capacity = static_cast<std::uint32_t>(capacity);
     block->unused = 0;
-    if (from)
-        std::memcpy(block->bytes(), from->bytes(), from->used);
+    if (used > 0)
+        std::memcpy(block->bytes(), from, used);
     return block;
 }
 
 void AliasList::push_back(std::string_view alias)
 {
-    const std::size_t need = sizeof(std::uint32_t) + alias.size();
-    if (alias.size() > 0xffffffffu)
+    if (alias.size() > 0xffffffffu - sizeof(std::uint32_t))
         throw std::bad_alloc();
-    const std::size_t used = m_block ? m_block->used : 0;
-    if (!m_block || m_block->capacity - used < need)
-        m_block = newBlock(m_block, m_block ? std::max<std::size_t>(2 * m_block->capacity, used + need) : need);
     const auto length = static_cast<std::uint32_t>(alias.size());
-    unsigned char* at = m_block->bytes() + used;
-    std::memcpy(at, &length, sizeof length);
-    if (length > 0)
-        std::memcpy(at + sizeof length, alias.data(), length);
-    m_block->used = static_cast<std::uint32_t>(used + need);
-    ++m_block->count;
+    const std::size_t need = sizeof length + length;
+    const auto put = [&](unsigned char* at) {
+        std::memcpy(at, &length, sizeof length);
+        if (length > 0)
+            std::memcpy(at + sizeof length, alias.data(), length);
+    };
+    if (m_data == 0) {
+        // The arena lays its bytes on 8-byte bounds, which leaves the mark's bit free.
+        auto* at = static_cast<unsigned char*>(ProcessingArena().makeBytes(need));
+        if (!at)
+            throw std::bad_alloc();
+        put(at);
+        m_data = reinterpret_cast<std::uintptr_t>(at) | kOne;
+        return;
+    }
+    if (isOne()) {
+        const std::size_t used = entrySize(one());
+        m_data = reinterpret_cast<std::uintptr_t>(newBlock(one(), used, 1, 2 * (used + need)));
+    } else if (block()->capacity - block()->used < need) {
+        Block* old = block();
+        m_data = reinterpret_cast<std::uintptr_t>(
+            newBlock(old->bytes(), old->used, old->count, std::max<std::size_t>(2 * old->capacity, old->used + need)));
+    }
+    Block* into = block();
+    put(into->bytes() + into->used);
+    into->used = static_cast<std::uint32_t>(into->used + need);
+    ++into->count;
 }
 
 // ---------------------------------------------------------------------------

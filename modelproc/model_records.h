@@ -705,9 +705,11 @@ struct IoRec : SectionLink {
 };
 
 /// The aliases of a variable, in list order. Most variables have none or one (the other end of
-/// its connection), and millions of variables make a big model, so the list is one pointer to a
-/// block of the processing arena: the count, then each alias as its length and its characters.
-/// A list that outgrows its block moves to one twice as large; a copy gets a block of its own.
+/// its connection), and millions of variables make a big model, so the list is one word: none,
+/// the one alias itself (its length and its characters, in the processing arena; marked in the
+/// word's lowest bit), or a block of the arena with the count and then each alias so. A list that
+/// outgrows its block moves to one twice as large; a copy gets a block of its own, and shares one
+/// alias, which is never changed.
 class AliasList {
 public:
     using value_type = std::string_view;
@@ -748,7 +750,7 @@ public:
 
     AliasList() = default;
     AliasList(const AliasList& other) { copyFrom(other); }
-    AliasList(AliasList&& other) noexcept : m_block(std::exchange(other.m_block, nullptr)) {}
+    AliasList(AliasList&& other) noexcept : m_data(std::exchange(other.m_data, 0)) {}
     AliasList& operator=(const AliasList& other)
     {
         if (this != &other)
@@ -757,15 +759,15 @@ public:
     }
     AliasList& operator=(AliasList&& other) noexcept
     {
-        m_block = std::exchange(other.m_block, nullptr);
+        m_data = std::exchange(other.m_data, 0);
         return *this;
     }
-    ~AliasList() = default; // the blocks go with the arena
+    ~AliasList() = default; // the aliases go with the arena
 
     /// Appends an alias; throws std::bad_alloc when memory is exhausted.
     void push_back(std::string_view alias);
-    std::size_t size() const { return m_block ? m_block->count : 0; }
-    bool empty() const { return size() == 0; }
+    std::size_t size() const { return m_data == 0 ? 0 : isOne() ? 1 : block()->count; }
+    bool empty() const { return m_data == 0; }
     /// The i-th alias from 0 (walks the list up to it).
     std::string_view operator[](std::size_t i) const
     {
@@ -774,8 +776,11 @@ public:
             ++it;
         return *it;
     }
-    const_iterator begin() const { return const_iterator(m_block ? m_block->bytes() : nullptr); }
-    const_iterator end() const { return const_iterator(m_block ? m_block->bytes() + m_block->used : nullptr); }
+    const_iterator begin() const { return const_iterator(first()); }
+    const_iterator end() const
+    {
+        return const_iterator(m_data == 0 ? nullptr : isOne() ? one() + entrySize(one()) : block()->bytes() + block()->used);
+    }
 
     friend bool operator==(const AliasList& a, const std::vector<std::string>& b)
     {
@@ -791,14 +796,30 @@ private:
         unsigned char* bytes() { return reinterpret_cast<unsigned char*>(this + 1); }
         const unsigned char* bytes() const { return reinterpret_cast<const unsigned char*>(this + 1); }
     };
-    /// A block with room for `capacity` bytes holding the aliases of `from` (none when null).
-    static Block* newBlock(const Block* from, std::size_t capacity);
+    static constexpr std::uintptr_t kOne = 1; ///< the mark of a list of one alias
+    bool isOne() const { return (m_data & kOne) != 0; }
+    const unsigned char* one() const { return reinterpret_cast<const unsigned char*>(m_data & ~kOne); }
+    Block* block() const { return reinterpret_cast<Block*>(m_data); }
+    const unsigned char* first() const { return m_data == 0 ? nullptr : isOne() ? one() : block()->bytes(); }
+    /// The bytes of the alias at `at`: its length and its characters.
+    static std::size_t entrySize(const unsigned char* at)
+    {
+        std::uint32_t length;
+        std::memcpy(&length, at, sizeof length);
+        return sizeof length + length;
+    }
+    /// A block with room for `capacity` bytes holding the `used` bytes of `count` aliases at `from`.
+    static Block* newBlock(const unsigned char* from, std::size_t used, std::uint32_t count, std::size_t capacity);
     void copyFrom(const AliasList& other)
     {
-        m_block = other.m_block ? newBlock(other.m_block, other.m_block->used) : nullptr;
+        if (other.m_data == 0 || other.isOne())
+            m_data = other.m_data;
+        else
+            m_data = reinterpret_cast<std::uintptr_t>(
+                newBlock(other.block()->bytes(), other.block()->used, other.block()->count, other.block()->used));
     }
 
-    Block* m_block = nullptr;
+    std::uintptr_t m_data = 0;
 };
 
 struct VarRec : SectionLink {

@@ -505,6 +505,9 @@ TEST_F(RecordsTest, AliasListsKeepTheirOrderThroughCopiesAndMoves)
     EXPECT_EQ(moved.size(), 41u);
     moved = one;
     EXPECT_EQ(moved, (std::vector<std::string>{""}));
+    moved.push_back("grown from a shared one"); // the one alias the copy shares stays as it was
+    EXPECT_EQ(moved, (std::vector<std::string>{"", "grown from a shared one"}));
+    EXPECT_EQ(one, (std::vector<std::string>{""}));
     // An alias taken from the list itself survives the list's move to a larger block.
     AliasList own;
     own.push_back("first of its own list");
