@@ -35,9 +35,11 @@ protected:
         const QImage shot = testsupport::grabToPng(dialog, grab);
         EXPECT_FALSE(shot.isNull());
         const QRect inside = dialog.rect();
-        for (QWidget* child : dialog.findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
-            if (child->objectName().startsWith("id") && !child->isHidden())
+        for (QWidget* child : dialog.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            if (child->objectName().startsWith("id") && !child->isHidden()) {
                 EXPECT_TRUE(inside.contains(child->geometry())) << child->objectName().toStdString();
+            }
+        }
         dialog.hide();
     }
 

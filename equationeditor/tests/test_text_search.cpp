@@ -56,9 +56,7 @@ TEST(TextSearch, ReplaceTakesTheSelectedOccurrenceAndReplaceAllEveryOne)
     EXPECT_FALSE(next);
 
     std::string all = "a + A + aa + a";
-    SearchRequest every;
-    every.findText = "a";
-    every.replaceText = "aa";
+    SearchRequest every{.findText = "a", .replaceText = "aa"};
     EXPECT_EQ(ReplaceAll(all, every), 5) << "what is put in is not searched again";
     EXPECT_EQ(all, "aa + aa + aaaa + aa");
     every.findText.clear();
