@@ -2,6 +2,7 @@
 #include "modelproc/model_records.h"
 
 #include "modelproc/expression_walk.h"
+#include "platform/core/large_pages.h"
 
 #include <algorithm>
 #include <atomic>
@@ -35,12 +36,8 @@ void RecordArena::recycle()
         return;
     endObjects();
     const Chunk first = m_chunks.front();
-    for (std::size_t i = 1; i < m_chunks.size(); ++i) {
-        if (m_ownPages)
-            munmap(m_chunks[i].memory, m_chunks[i].size);
-        else
-            std::free(m_chunks[i].memory);
-    }
+    for (std::size_t i = 1; i < m_chunks.size(); ++i)
+        release(m_chunks[i]);
     m_chunks.resize(1);
     m_next = static_cast<unsigned char*>(first.memory);
     m_left = first.size;
@@ -49,12 +46,8 @@ void RecordArena::recycle()
 void RecordArena::clear()
 {
     endObjects();
-    for (const Chunk& chunk : m_chunks) {
-        if (m_ownPages)
-            munmap(chunk.memory, chunk.size);
-        else
-            std::free(chunk.memory);
-    }
+    for (const Chunk& chunk : m_chunks)
+        release(chunk);
     m_chunks = {};
     m_next = nullptr;
     m_left = 0;
@@ -88,6 +81,15 @@ void populate(void* memory, std::size_t size)
 
 } // namespace
 
+void RecordArena::release(const Chunk& chunk)
+{
+    switch (chunk.source) {
+    case Chunk::Source::Allocator: std::free(chunk.memory); break;
+    case Chunk::Source::Mapped: munmap(chunk.memory, chunk.size); break;
+    case Chunk::Source::LargePages: platform::unmapLargePages(chunk.memory, chunk.size); break;
+    }
+}
+
 void* RecordArena::allocateChunk(std::size_t bytes)
 {
     // Chunks grow with the run, from 64 KB to 8 MB; a record larger than that gets one of its own.
@@ -105,11 +107,20 @@ void* RecordArena::allocateChunk(std::size_t bytes)
         return nullptr;
     }
     void* memory = nullptr;
-    if (m_ownPages) {
+    Chunk::Source source = m_ownPages ? Chunk::Source::Mapped : Chunk::Source::Allocator;
+    // The large chunks of a big model lie on large pages, where the system has them.
+    if (size >= platform::kLargePageSize) {
+        const std::size_t pages = (size + platform::kLargePageSize - 1) / platform::kLargePageSize;
+        if ((memory = platform::mapLargePages(pages * platform::kLargePageSize))) {
+            size = pages * platform::kLargePageSize;
+            source = Chunk::Source::LargePages;
+        }
+    }
+    if (!memory && m_ownPages) {
         memory = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
         if (memory == MAP_FAILED)
             memory = nullptr;
-    } else {
+    } else if (!memory) {
         memory = std::malloc(size);
         if (memory)
             populate(memory, size);
@@ -117,7 +128,7 @@ void* RecordArena::allocateChunk(std::size_t bytes)
     if (!memory)
         return nullptr;
     auto* chunk = static_cast<unsigned char*>(memory);
-    m_chunks.push_back({chunk, size});
+    m_chunks.push_back({chunk, size, source});
     m_next = chunk + bytes;
     m_left = size - bytes;
     return chunk;

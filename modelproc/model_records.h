@@ -167,7 +167,10 @@ private:
     struct Chunk {
         void* memory;
         std::size_t size;
+        enum class Source : unsigned char { Allocator, Mapped, LargePages } source;
     };
+    /// Gives a chunk back as it was had.
+    static void release(const Chunk& chunk);
     bool m_ownPages = false;
     std::vector<Chunk> m_chunks;
     unsigned char* m_next = nullptr;

@@ -2,6 +2,7 @@
 // 1-junction with a mass and a 0-junction with a spring; a force drives the first cell and
 // a damper ends the chain.
 #include "bench/modelproc/chain_model.h"
+#include "bench/modelproc/processing_main.h"
 #include "common/settings_table.h"
 #include "modelproc/causal_analysis.h"
 #include "modelproc/display_hooks.h"
@@ -97,5 +98,3 @@ BENCHMARK(BM_ExpandAndAnalyseDampers)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(
 BENCHMARK(BM_ExpandAndAnalyse)->Arg(100)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 } // namespace
-
-BENCHMARK_MAIN();

@@ -4,6 +4,7 @@
 // (each step the excitation, four evaluations of the dynamic model and the outputs) through the
 // interpreter and through native code.
 #include "bench/modelproc/chain_model.h"
+#include "bench/modelproc/processing_main.h"
 #include "common/settings_table.h"
 #include "modelproc/display_hooks.h"
 #include "modelproc/processing_pipeline.h"
@@ -147,5 +148,3 @@ BENCHMARK(BM_ChainLoadAndRk4)
     ->Iterations(1);
 
 } // namespace
-
-BENCHMARK_MAIN();

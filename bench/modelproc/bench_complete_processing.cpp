@@ -2,6 +2,7 @@
 // written code files: the time of each processing step and the peak memory of the run.
 // Each run is made in a child process, so that its peak resident size is its own.
 #include "bench/modelproc/chain_model.h"
+#include "bench/modelproc/processing_main.h"
 #include "common/settings_table.h"
 #include "modelproc/display_hooks.h"
 #include "modelproc/processing_pipeline.h"
@@ -186,5 +187,3 @@ BENCHMARK(BM_CompleteProcessing)
     ->Iterations(1);
 
 } // namespace
-
-BENCHMARK_MAIN();

@@ -2,6 +2,7 @@
 // model) and nested (every cell a graph submodel of one type, dissolved into the top model):
 // the time of the expansion alone, parsed model in hand.
 #include "bench/modelproc/chain_model.h"
+#include "bench/modelproc/processing_main.h"
 #include "common/settings_table.h"
 #include "modelproc/display_hooks.h"
 #include "modelproc/expansion.h"
@@ -67,5 +68,3 @@ BENCHMARK(BM_ExpandFlatChain)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmar
 BENCHMARK(BM_ExpandNestedChain)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1);
 
 } // namespace
-
-BENCHMARK_MAIN();

@@ -2,10 +2,13 @@
 #include "modelproc/program/model_processor.h"
 
 #include "common/startup.h"
+#include "platform/core/large_pages.h"
 #include "platform/qt/application.h"
 
 int main(int argc, char** argv)
 {
+    // A big model's records are walked all over the memory they fill.
+    platform::restartWithLargeHeapPages(argv);
     platform::Application application(argc, argv);
     // The program ends when its log window has gone, not with its last window.
     application.setQuitOnLastWindowClosed(false);

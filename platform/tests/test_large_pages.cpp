@@ -1,0 +1,85 @@
+#include "platform/core/large_pages.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace {
+
+/// The flags the system keeps for the mapping that begins at `memory` ("" when none does).
+std::string mappingFlags(const void* memory)
+{
+    std::ifstream maps("/proc/self/smaps");
+    const auto start = reinterpret_cast<std::uintptr_t>(memory);
+    bool inside = false;
+    for (std::string line; std::getline(maps, line);) {
+        std::uintptr_t from = 0;
+        std::uintptr_t to = 0;
+        if (std::sscanf(line.c_str(), "%lx-%lx ", &from, &to) == 2) // a mapping's first line
+            inside = from == start;
+        else if (inside && line.rfind("VmFlags:", 0) == 0)
+            return line;
+    }
+    return "";
+}
+
+/// What the probe prints when started with the environment entries given ("NAME=value ...") and
+/// the arguments.
+std::string runProbe(const std::string& environment, const std::string& arguments)
+{
+    const std::string command = "env -u GLIBC_TUNABLES -u PROBE_STARTS " + environment + " " + LARGE_PAGES_PROBE +
+                                " " + arguments;
+    FILE* out = popen(command.c_str(), "r");
+    if (!out)
+        return "";
+    std::string text;
+    char buffer[256];
+    while (std::fgets(buffer, sizeof buffer, out))
+        text += buffer;
+    pclose(out);
+    return text;
+}
+
+} // namespace
+
+// Large pages come whole, at a bound, and the whole of them can be written; a size that is no
+// whole number of them is refused rather than rounded behind the caller's back.
+TEST(LargePages, AreMappedWholeAtABoundAndAskedForLargePages)
+{
+    EXPECT_EQ(platform::mapLargePages(0), nullptr);
+    EXPECT_EQ(platform::mapLargePages(platform::kLargePageSize + 4096), nullptr);
+    for (std::size_t pages : {1u, 3u}) {
+        const std::size_t size = pages * platform::kLargePageSize;
+        auto* memory = static_cast<unsigned char*>(platform::mapLargePages(size));
+        ASSERT_NE(memory, nullptr);
+        EXPECT_EQ(reinterpret_cast<std::uintptr_t>(memory) % platform::kLargePageSize, 0u);
+        EXPECT_EQ(memory[0], 0);
+        EXPECT_EQ(memory[size - 1], 0);
+        memory[0] = 1;
+        memory[size - 1] = 2;
+        if (platform::largePagesOnRequest()) {
+            EXPECT_NE(mappingFlags(memory).find(" hg"), std::string::npos) << mappingFlags(memory);
+        }
+        platform::unmapLargePages(memory, size);
+    }
+}
+
+// The program is started again once, with its arguments, and the request joins whatever the
+// environment asked of the C library before; a program asked already is not started again.
+TEST(LargePages, AProgramIsStartedAgainOnceWithTheRequest)
+{
+    if (!platform::largePagesOnRequest()) {
+        EXPECT_EQ(runProbe("", "a b"), "starts=1 tunables= args=a,b\n");
+        GTEST_SKIP() << "the system gives no large pages on request";
+    }
+    EXPECT_EQ(runProbe("", "a 'b c'"), "starts=2 tunables=glibc.malloc.hugetlb=1 args=a,b c\n");
+    EXPECT_EQ(runProbe("GLIBC_TUNABLES=glibc.malloc.perturb=0", ""),
+              "starts=2 tunables=glibc.malloc.perturb=0:glibc.malloc.hugetlb=1 args=\n");
+    EXPECT_EQ(runProbe("GLIBC_TUNABLES=glibc.malloc.hugetlb=0", "x"),
+              "starts=1 tunables=glibc.malloc.hugetlb=0 args=x\n");
+}
