@@ -110,14 +110,15 @@ public:
     /// The number of the variable's first element; -1 for a variable of no section here.
     std::int64_t base(const VarRec* var) const { return m_base.find(var); }
 
-    /// The element number of a V reference with literal indices, else -1.
+    /// The element number of a V reference with literal indices, else -1; an element past the
+    /// last one of the variables is none of theirs.
     std::int64_t of(const ExprNode* node) const
     {
         if (!node || node->kind != TK_VARIABLENAME)
             return -1;
         const std::int64_t base = m_base.find(node->var());
         std::int64_t element = literalElement(node);
-        if (base < 0 || element < 0)
+        if (base < 0 || element < 0 || element >= m_total - base)
             return -1;
         return base + element;
     }

@@ -1059,6 +1059,37 @@ TEST_F(WriterTest, DistributionOfARelinkedListThatDiffers)
     }
 }
 
+/// A literal element past the last one of the class's variables is none of theirs: its left side
+/// defines nothing that is followed, and its reference puts its whole variable in use.
+TEST_F(WriterTest, ElementsPastTheLastVariableAreNoneOfTheirs)
+{
+    using B = ClassBuilder;
+    ClassBuilder b("past", 1);
+    VarRec* y = b.var(CLASS_VARIABLES, "y");
+    VarRec* z = b.var(CLASS_VARIABLES, "z");
+    VarRec* x = b.var(CLASS_VARIABLES, "x", {2});
+    VarRec* r = b.var(BODY_INDEP_RATES, "r");
+    // y = t, x[5] = y + t, z = x[5], r = z + x[7]: every equation is needed for the rate.
+    b.eq(B::ref(y, TK_VARIABLENAME), B::time());
+    b.eq(B::ref(x, TK_VARIABLENAME, {B::integer(5)}), B::op(TK_PLUS, B::ref(y, TK_VARIABLENAME), B::time()));
+    EquationRec* copy = b.eq(B::ref(z, TK_VARIABLENAME), B::ref(x, TK_VARIABLENAME, {B::integer(5)}));
+    b.eq(B::ref(r, TK_INDEP_RATENAME),
+         B::op(TK_PLUS, B::ref(z, TK_VARIABLENAME), B::ref(x, TK_VARIABLENAME, {B::integer(7)})));
+    std::vector<EquationRec*> order;
+    for (EquationRec* eq : b.cls->equations->equations)
+        order.push_back(eq);
+    bool stable = false;
+    const EquationSections sections = distributeEquations(b.cls, true, &stable);
+    EXPECT_TRUE(sections[SECTION_INITIAL].empty());
+    EXPECT_TRUE(sections[SECTION_INPUTS].empty());
+    EXPECT_EQ(sections[SECTION_DYNAMIC], order);
+    EXPECT_TRUE(sections[SECTION_OUTPUTS].empty());
+    EXPECT_TRUE(stable);
+    // The copy of x[5] is no copy: its reference is left as it stands.
+    EXPECT_EQ(copy->right->var(), x);
+    EXPECT_EQ(copy->right->index().at(0)->intValue(), 5);
+}
+
 /// Where the re-linked list is distributed otherwise, the code file states the instructions and
 /// the temporaries of the code it holds.
 TEST_F(WriterTest, SectionCountsFollowARedistributedList)
