@@ -8,8 +8,11 @@
 #include "modelproc/parallel_parts.h"
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
+#include <new>
 #include <span>
 #include <string>
 #include <unordered_set>
@@ -94,7 +97,12 @@ bool walkAtStart(const ExprNode* root, std::vector<Element>& met)
     return true;
 }
 
-/// Numbering of the elements of the class's variables (V) across the section.
+/// Element numbers are kept in 31 bits; a class has far fewer elements than would fill them.
+constexpr std::int64_t kMaxElements = std::int64_t(1) << 31;
+
+/// Numbering of the elements of the class's variables (V) across the section, and after them,
+/// past a gap, of its independent rates and dependent states, so that each element that initial
+/// may need has a place of its own.
 class VariableElements {
 public:
     explicit VariableElements(const ClassRec& cls)
@@ -105,26 +113,91 @@ public:
             base += elementCount(var->dim);
         }
         m_total = base;
+        // The gap keeps a last V variable without elements apart from the first of the others.
+        ++base;
+        if (const EquationBody* body = cls.equations)
+            for (const SectionList<VarRec>* list : {&body->indep_rates, &body->dep_states})
+                for (const VarRec* var : *list) {
+                    m_base.set(var, base);
+                    base += elementCount(var->dim);
+                }
+        m_places = base;
+        if (m_places >= kMaxElements)
+            throw std::bad_alloc();
     }
     std::int64_t total() const { return m_total; }
     /// The number of the variable's first element; -1 for a variable of no section here.
-    std::int64_t base(const VarRec* var) const { return m_base.find(var); }
+    std::int64_t base(const VarRec* var) const
+    {
+        const std::int64_t base = m_base.find(var);
+        return base <= m_total ? base : -1;
+    }
 
-    /// The element number of a V reference with literal indices, else -1.
+    /// The element number of a V reference with literal indices, else -1; an element past the
+    /// last one of the variables is none of theirs.
     std::int64_t of(const ExprNode* node) const
     {
         if (!node || node->kind != TK_VARIABLENAME)
             return -1;
-        const std::int64_t base = m_base.find(node->var());
+        const std::int64_t base = this->base(node->var());
         std::int64_t element = literalElement(node);
-        if (base < 0 || element < 0)
+        if (base < 0 || element < 0 || element >= m_total - base)
             return -1;
         return base + element;
     }
 
+    /// The place of an element of a V variable, a rate or a state among `places()`; -1 for one of
+    /// another variable or past them all. An element past its own variable's has the place of one
+    /// of the next variable's.
+    std::int64_t place(const Element& e) const
+    {
+        const std::int64_t base = m_base.find(e.first);
+        if (base < 0 || e.second < 0 || e.second >= m_places - base)
+            return -1;
+        return base + e.second;
+    }
+    std::int64_t places() const { return m_places; }
+
 private:
     VariableNumbering m_base;
     std::int64_t m_total = 0;
+    std::int64_t m_places = 0;
+};
+
+/// Elements noted one after another, as bits by their places, and apart those without a place.
+/// Two elements with the same place are taken for one another: an element past its variable's
+/// (which no sorted list has) may be taken for one that was noted.
+class NotedElements {
+public:
+    explicit NotedElements(const VariableElements& elements) : m_elements(elements) {}
+    void clear()
+    {
+        m_bits.clear();
+        m_others.clear();
+    }
+    void note(const Element& e)
+    {
+        const std::int64_t place = m_elements.place(e);
+        if (place < 0) {
+            m_others.push_back(e);
+            return;
+        }
+        if (m_bits.empty())
+            m_bits.resize(static_cast<std::size_t>(m_elements.places()));
+        m_bits[static_cast<std::size_t>(place)] = true;
+    }
+    bool contains(const Element& e) const
+    {
+        const std::int64_t place = m_elements.place(e);
+        if (place < 0)
+            return std::find(m_others.begin(), m_others.end(), e) != m_others.end();
+        return !m_bits.empty() && m_bits[static_cast<std::size_t>(place)];
+    }
+
+private:
+    const VariableElements& m_elements;
+    std::vector<bool> m_bits;
+    std::vector<Element> m_others;
 };
 
 /// Points a V reference at the element that `definition` (a left side) names; false when memory
@@ -265,7 +338,6 @@ struct LeftReader {
         std::int64_t left = -1;  ///< the V element of the left side
         std::int64_t right = -1; ///< the V element of a right side that is a single V reference
         const ExprNode* leftSide = nullptr; ///< the left side, where a copy of it points a reference
-        const VarRec* leftVar = nullptr;
         std::uint32_t refFrom = 0; ///< the right side's references, in its part's lists
         std::uint32_t refCount = 0;
         std::uint32_t useFrom = 0; ///< what the left side's indices put in use, in its part's lists
@@ -308,7 +380,6 @@ struct LeftReader {
         f.leftIsVariable = left && left->kind == TK_VARIABLENAME;
         f.left = elements.of(left);
         f.leftSide = left;
-        f.leftVar = left ? left->var() : nullptr;
         f.right = elements.of(eq->right);
         f.refFrom = static_cast<std::uint32_t>(lists.references.size());
         forEachName(eq->right, false, isNameKind, [&](ExprNode* ref) {
@@ -332,26 +403,53 @@ struct LeftReader {
     }
 };
 
-/// The V elements that equations put in use, one equation after the other, kept small: an element
-/// alone as its number, a run of several as its first element's number made negative and the
-/// run's length.
+/// The V elements that each equation puts in use, one equation after the other, kept small: an
+/// element alone as its number, a run of several as its first element's number made negative and
+/// the run's length; and how many such items each equation has, in a byte unless it has many.
 class ElementUses {
 public:
+    /// Room for about one use an equation.
+    explicit ElementUses(std::size_t equations)
+    {
+        m_items.reserve(equations);
+        m_lengths.reserve(equations);
+    }
+    /// A use of the equation being read.
     void add(std::int64_t first, std::int64_t count)
     {
         if (count == 1) {
-            m_items.push_back(first);
+            m_items.push_back(static_cast<std::int32_t>(first));
         } else {
-            m_items.push_back(-1 - first);
-            m_items.push_back(count);
+            m_items.push_back(static_cast<std::int32_t>(-1 - first));
+            m_items.push_back(static_cast<std::int32_t>(count));
         }
     }
-    std::size_t size() const { return m_items.size(); }
+    /// Ends the uses of the equation being read; the next ones are those of the next equation.
+    void endEquation()
+    {
+        const std::size_t length = m_items.size() - m_ended;
+        m_ended = m_items.size();
+        if (length >= kMany)
+            m_long.emplace_back(m_lengths.size(), length);
+        m_lengths.push_back(static_cast<std::uint8_t>(std::min(length, kMany)));
+    }
+    /// Calls `visit(k, from, to)` for each equation k from the last to the first, with the items
+    /// [from, to) of its uses.
+    template <class Visit>
+    void fromTheEnd(const Visit& visit) const
+    {
+        std::size_t to = m_items.size();
+        for (std::size_t k = m_lengths.size(); k-- > 0;) {
+            const std::size_t from = to - length(k);
+            visit(k, from, to);
+            to = from;
+        }
+    }
     /// Marks the elements that the uses [from, to) put in use.
     void markInUse(std::size_t from, std::size_t to, std::vector<char>& inUse) const
     {
         for (std::size_t u = from; u < to; ++u) {
-            const std::int64_t item = m_items[u];
+            const std::int32_t item = m_items[u];
             if (item >= 0)
                 inUse[static_cast<std::size_t>(item)] = 1;
             else
@@ -360,7 +458,19 @@ public:
     }
 
 private:
-    std::vector<std::int64_t> m_items;
+    static constexpr std::size_t kMany = 255;
+    std::size_t length(std::size_t k) const
+    {
+        if (m_lengths[k] < kMany)
+            return m_lengths[k];
+        const auto at = std::lower_bound(m_long.begin(), m_long.end(), std::make_pair(k, std::size_t(0)));
+        return at->second;
+    }
+
+    std::vector<std::int32_t> m_items; ///< element numbers fit in 31 bits
+    std::vector<std::uint8_t> m_lengths;
+    std::vector<std::pair<std::size_t, std::size_t>> m_long; ///< by equation, the lengths of kMany or more
+    std::size_t m_ended = 0;
 };
 
 /// Whether the outputs are separated the same way again once the list is re-linked as dynamic
@@ -368,23 +478,21 @@ private:
 /// values, so the copies and the trailing equations are found again; what can differ is the use
 /// of the elements, which the walk from the end finds in the new order. That walk is made here
 /// over what each equation uses, as `separateOutputs` recorded it.
-bool separatedAlike(std::size_t count, const std::vector<char>& marked, const std::vector<std::int64_t>& left,
-                    const std::vector<std::size_t>& usesFrom, const ElementUses& uses, std::size_t total)
+bool separatedAlike(const std::vector<bool>& marked, const std::vector<std::int32_t>& left, const ElementUses& uses,
+                    std::vector<char>& inUse)
 {
-    std::vector<char> inUse(total, 0);
-    const auto walk = [&](std::size_t k) {
-        const std::int64_t l = left[k];
-        if (l >= 0 && !inUse[static_cast<std::size_t>(l)])
-            return;
-        uses.markInUse(usesFrom[k], usesFrom[k + 1], inUse);
+    std::fill(inUse.begin(), inUse.end(), 0);
+    const auto walk = [&](bool outputs) {
+        uses.fromTheEnd([&](std::size_t k, std::size_t from, std::size_t to) {
+            const std::int32_t l = left[k];
+            if (marked[k] != outputs || (l >= 0 && !inUse[static_cast<std::size_t>(l)]))
+                return;
+            uses.markInUse(from, to, inUse);
+        });
     };
-    for (std::size_t k = count; k-- > 0;)
-        if (marked[k])
-            walk(k);
-    for (std::size_t k = count; k-- > 0;)
-        if (!marked[k])
-            walk(k);
-    for (std::size_t k = 0; k < count; ++k)
+    walk(true);
+    walk(false);
+    for (std::size_t k = 0; k < left.size(); ++k)
         if (!marked[k] && left[k] >= 0 && !inUse[static_cast<std::size_t>(left[k])])
             return false;
     return true;
@@ -414,13 +522,14 @@ void separateOutputs(const VariableElements& elements, EquationSections& section
     std::vector<EquationRec*>& dynamic = sections[SECTION_DYNAMIC];
     const std::size_t count = dynamic.size();
     auto total = static_cast<std::size_t>(elements.total());
+    // Per element: the left side that defines it last (whose variable tells it from another
+    // element of that number), and the element it is a copy of, -1 none.
     std::vector<const ExprNode*> definition(total, nullptr);
-    std::vector<const VarRec*> definitionVar(total, nullptr);
-    std::vector<std::int64_t> alias(total, -1);
-    std::vector<char> marked(count, 0);
-    std::vector<std::int64_t> left(count, -1);
-    std::vector<std::size_t> usesFrom(count + 1, 0);
-    ElementUses uses;
+    std::vector<std::int32_t> alias(total, -1);
+    // Per dynamic equation: moved to outputs, its left side's element, the elements it uses.
+    std::vector<bool> marked(count, false);
+    std::vector<std::int32_t> left(count, -1);
+    ElementUses uses(count);
     std::vector<std::pair<ExprNode*, const ExprNode*>> redirects;
     Window<LeftReader> window(LeftReader{elements}, parts);
 
@@ -429,10 +538,8 @@ void separateOutputs(const VariableElements& elements, EquationSections& section
         window.read(inputs, begin, end);
         for (std::size_t k = begin; k < end; ++k) {
             const LeftReader::Facts& facts = window.facts(k - begin);
-            if (facts.left >= 0) {
+            if (facts.left >= 0)
                 definition[static_cast<std::size_t>(facts.left)] = facts.leftSide;
-                definitionVar[static_cast<std::size_t>(facts.left)] = facts.leftVar;
-            }
         }
     }
 
@@ -446,7 +553,6 @@ void separateOutputs(const VariableElements& elements, EquationSections& section
             const LeftReader::Lists& lists = window.lists(facts);
             if (!facts.leftIsVariable)
                 trailing = k + 1;
-            usesFrom[k] = uses.size();
             for (std::uint32_t r = facts.refFrom; r < facts.refFrom + facts.refCount; ++r) {
                 const Reference& ref = lists.references[r];
                 if (ref.count >= 0) {
@@ -455,7 +561,7 @@ void separateOutputs(const VariableElements& elements, EquationSections& section
                     continue;
                 }
                 // Follow the copies to the element that carries the value.
-                std::int64_t e = ref.first;
+                std::int32_t e = static_cast<std::int32_t>(ref.first);
                 std::size_t guard = 0;
                 for (; alias[static_cast<std::size_t>(e)] >= 0 && guard < total; ++guard)
                     e = alias[static_cast<std::size_t>(e)];
@@ -466,7 +572,7 @@ void separateOutputs(const VariableElements& elements, EquationSections& section
                     uses.add(ref.first, 1);
                     continue;
                 }
-                if (e == ref.first && definitionVar[static_cast<std::size_t>(e)] == ref.var) {
+                if (e == ref.first && source->var() == ref.var) {
                     // Already the element itself: pointing it there again would change nothing written.
                     uses.add(e, 1);
                     continue;
@@ -488,43 +594,44 @@ void separateOutputs(const VariableElements& elements, EquationSections& section
             }
             for (std::uint32_t u = facts.useFrom; u < facts.useFrom + facts.useCount; ++u)
                 uses.add(lists.uses[u].first, lists.uses[u].count);
+            uses.endEquation();
 
             const std::int64_t l = facts.left;
-            left[k] = l;
+            left[k] = static_cast<std::int32_t>(l);
             if (l < 0)
                 continue;
             definition[static_cast<std::size_t>(l)] = facts.leftSide;
-            definitionVar[static_cast<std::size_t>(l)] = facts.leftVar;
             const std::int64_t r = facts.right;
             if (r >= 0 && r != l) {
-                alias[static_cast<std::size_t>(l)] = r;
-                marked[k] = 1;
+                alias[static_cast<std::size_t>(l)] = static_cast<std::int32_t>(r);
+                marked[k] = true;
             }
         }
         // A reference pointed elsewhere stays the same node, so the equations' chains of names hold.
         redirectAll(redirects);
         redirects.clear();
     }
-    usesFrom[count] = uses.size();
-    std::fill(marked.begin() + static_cast<std::ptrdiff_t>(trailing), marked.end(), 1);
+    std::fill(marked.begin() + static_cast<std::ptrdiff_t>(trailing), marked.end(), true);
+    std::vector<const ExprNode*>().swap(definition);
+    std::vector<std::int32_t>().swap(alias);
 
     // From the end: an equation whose element nothing later uses puts nothing in use.
     std::vector<char> inUse(total, 0);
-    for (std::size_t k = count; k-- > 0;) {
-        const std::int64_t l = left[k];
-        if (l >= 0 && !inUse[static_cast<std::size_t>(l)])
-            continue;
-        uses.markInUse(usesFrom[k], usesFrom[k + 1], inUse);
-    }
+    uses.fromTheEnd([&](std::size_t k, std::size_t from, std::size_t to) {
+        const std::int32_t l = left[k];
+        if (l < 0 || inUse[static_cast<std::size_t>(l)])
+            uses.markInUse(from, to, inUse);
+    });
 
     for (std::size_t k = 0; k < count; ++k)
         if (left[k] >= 0 && !inUse[static_cast<std::size_t>(left[k])])
-            marked[k] = 1;
+            marked[k] = true;
 
     if (stable)
-        stable = separatedAlike(count, marked, left, usesFrom, uses, total);
+        stable = separatedAlike(marked, left, uses, inUse);
 
     std::vector<EquationRec*>& outputs = sections[SECTION_OUTPUTS];
+    outputs.reserve(static_cast<std::size_t>(std::count(marked.begin(), marked.end(), true)));
     std::size_t kept = 0;
     for (std::size_t k = 0; k < count; ++k) {
         if (marked[k])
@@ -543,31 +650,28 @@ const char* equationSectionHeader(int section)
     return section >= 0 && section < 4 ? headers[section] : "";
 }
 
-EquationSections distributeEquations(ClassRec* cls, bool report, bool* stable, std::size_t parts,
-                                     const std::vector<EquationRec*>* order, std::size_t stretch)
+namespace {
+
+/// Distributes `equations`, the list's equations in list order. With `room`, which then is
+/// `equations` itself, the dynamic section is made in its room: its equations are moved up in
+/// place once each equation's section is known, and it takes the vector over.
+EquationSections distribute(ClassRec* cls, bool report, bool* stable, std::size_t parts,
+                            const std::vector<EquationRec*>& equations, std::vector<EquationRec*>* room,
+                            std::size_t stretch)
 {
     EquationSections sections;
     bool alike = true;
-    if (!cls || !cls->equations) {
-        if (stable)
-            *stable = alike;
-        return sections;
-    }
-    std::vector<EquationRec*> listed;
-    if (!order) {
-        for (EquationRec* eq : cls->equations->equations)
-            listed.push_back(eq);
-        order = &listed;
-    }
-    const std::vector<EquationRec*>& equations = *order;
     if (stretch == 0)
         stretch = kStretch;
     const VariableElements elements(*cls);
     DefinedElements defined;
     // Elements that kept an equation out of initial; defined later, they might not keep it out.
-    std::vector<Element> undefined;
+    NotedElements undefined(elements);
     // The functions of the ran and dly calls whose first argument is not a name, in order.
     std::vector<int> misused;
+    // Each equation's section, and how many each section holds.
+    std::vector<std::uint8_t> sectionOf(equations.size());
+    std::array<std::size_t, 4> counts{};
     bool fixedOrder = false;
     {
         Window<StartReader> window(StartReader{}, parts);
@@ -577,7 +681,7 @@ EquationSections distributeEquations(ClassRec* cls, bool report, bool* stable, s
             const std::vector<Element>& met = window.lists(f);
             for (std::uint32_t m = f.metFrom; m < f.metFrom + f.metCount; ++m)
                 if (defined.count(met[m]) == 0) {
-                    undefined.push_back(met[m]);
+                    undefined.note(met[m]);
                     return false;
                 }
             return !f.startNever;
@@ -585,8 +689,7 @@ EquationSections distributeEquations(ClassRec* cls, bool report, bool* stable, s
         // One walk over the list, stretch by stretch; a fixed-order equation, which puts every
         // equation in a fixed order, starts the walk again in that order.
         const auto classify = [&](bool inFixedOrder) {
-            for (auto& section : sections)
-                section.clear();
+            counts = {};
             defined.clear();
             undefined.clear();
             misused.clear();
@@ -595,22 +698,20 @@ EquationSections distributeEquations(ClassRec* cls, bool report, bool* stable, s
                 window.read(equations, begin, end);
                 for (std::size_t k = begin; k < end; ++k) {
                     const StartReader::Facts& f = window.facts(k - begin);
-                    EquationRec* eq = equations[k];
                     if (f.fixed && !inFixedOrder)
                         return false;
+                    EquationSection section = SECTION_DYNAMIC;
                     if (!inFixedOrder && computableAtStart(f)) {
-                        sections[SECTION_INITIAL].push_back(eq);
+                        section = SECTION_INITIAL;
                         if (f.definesVar)
                             defined.insert({f.definesVar, f.definesElement});
-                        continue;
-                    }
-                    if (f.call == 1) {
-                        sections[SECTION_INPUTS].push_back(eq);
-                        continue;
-                    }
-                    if (f.call == 2)
+                    } else if (f.call == 1) {
+                        section = SECTION_INPUTS;
+                    } else if (f.call == 2) {
                         misused.push_back(f.function);
-                    sections[SECTION_DYNAMIC].push_back(eq);
+                    }
+                    sectionOf[k] = static_cast<std::uint8_t>(section);
+                    ++counts[section];
                 }
             }
             return true;
@@ -619,6 +720,22 @@ EquationSections distributeEquations(ClassRec* cls, bool report, bool* stable, s
         if (fixedOrder)
             classify(true);
     }
+    for (std::size_t s = 0; s < 4; ++s)
+        if (s != SECTION_DYNAMIC || !room)
+            sections[s].reserve(counts[s]);
+    std::size_t kept = 0;
+    for (std::size_t k = 0; k < equations.size(); ++k) {
+        const std::uint8_t section = sectionOf[k];
+        if (section == SECTION_DYNAMIC && room)
+            (*room)[kept++] = equations[k];
+        else
+            sections[section].push_back(equations[k]);
+    }
+    std::vector<std::uint8_t>().swap(sectionOf);
+    if (room) {
+        room->resize(kept);
+        sections[SECTION_DYNAMIC] = std::move(*room);
+    }
     if (report)
         for (int function : misused) {
             std::string message = "Wrong usage of function ";
@@ -626,18 +743,48 @@ EquationSections distributeEquations(ClassRec* cls, bool report, bool* stable, s
             message += " : only identifiers are allowed as arguments";
             DisplayHooks().error("Equations generation error ", nullptr, nullptr, -1, nullptr, message.c_str());
         }
-    if (!defined.empty())
-        for (const Element& e : undefined)
-            if (defined.count(e) != 0) {
-                alike = false;
-                break;
-            }
-    std::vector<Element>().swap(undefined);
+    for (const Element& e : defined)
+        if (undefined.contains(e)) {
+            alike = false;
+            break;
+        }
+    undefined.clear();
     if (!fixedOrder && !sections[SECTION_DYNAMIC].empty())
         separateOutputs(elements, sections, alike, parts, stretch);
     if (stable)
         *stable = alike;
     return sections;
+}
+
+} // namespace
+
+EquationSections distributeEquations(ClassRec* cls, bool report, bool* stable, std::size_t parts,
+                                     const std::vector<EquationRec*>* order, std::size_t stretch)
+{
+    if (!cls || !cls->equations) {
+        if (stable)
+            *stable = true;
+        return {};
+    }
+    std::vector<EquationRec*> listed;
+    if (!order) {
+        for (EquationRec* eq : cls->equations->equations)
+            listed.push_back(eq);
+        return distribute(cls, report, stable, parts, listed, &listed, stretch);
+    }
+    return distribute(cls, report, stable, parts, *order, nullptr, stretch);
+}
+
+EquationSections distributeEquations(ClassRec* cls, bool report, bool* stable, std::vector<EquationRec*>&& order,
+                                     std::size_t parts, std::size_t stretch)
+{
+    if (!cls || !cls->equations) {
+        if (stable)
+            *stable = true;
+        return {};
+    }
+    std::vector<EquationRec*> room = std::move(order);
+    return distribute(cls, report, stable, parts, room, &room, stretch);
 }
 
 void relinkEquations(ClassRec* cls, const EquationSections& sections)

@@ -32,6 +32,10 @@ const char* equationSectionHeader(int section);
 /// list order.
 EquationSections distributeEquations(ClassRec* cls, bool report, bool* stable = nullptr, std::size_t parts = 0,
                                      const std::vector<EquationRec*>* order = nullptr, std::size_t stretch = 0);
+/// As above with the list's equations in list order in `order`, whose room the dynamic section
+/// takes over; `order` is left empty.
+EquationSections distributeEquations(ClassRec* cls, bool report, bool* stable, std::vector<EquationRec*>&& order,
+                                     std::size_t parts = 0, std::size_t stretch = 0);
 
 /// Re-links the class's equation list as initial, inputs, dynamic, outputs.
 void relinkEquations(ClassRec* cls, const EquationSections& sections);

@@ -194,11 +194,8 @@ public:
             progress("   Algebraic loop broken successfully.");
         }
         relink();
-        if (m_out) {
-            *m_out = std::move(m_sorted);
-            for (int i = m_head; i >= 0; i = m_next[i])
-                m_out->push_back(m_order[i]);
-        }
+        if (m_out)
+            *m_out = std::move(m_order);
         return 1;
     }
 
@@ -317,7 +314,8 @@ private:
 
     bool isFixed(int i) const { return (m_flags[i] & kFixed) != 0; }
     bool isBlockStart(int i) const { return (m_flags[i] & kBlockStart) != 0; }
-    bool isMember(int i) const { return m_flags[i] == kFixed; }
+    bool isMember(int i) const { return (m_flags[i] & (kFixed | kBlockStart)) == kFixed; }
+    bool isPlaced(int i) const { return (m_flags[i] & kPlaced) != 0; }
 
     /// Notes each equation's fixed-order and block-start flags, a long list in parts side by
     /// side, asking for the records ahead of their turn; true when every equation has a fixed order.
@@ -327,6 +325,7 @@ private:
         m_flags.resize(n);
         const std::size_t parts = partsFor(n, 20000);
         std::vector<char> allFixed(parts, 1);
+        std::vector<char> anyFixed(parts, 0);
         runParts(parts, [&](std::size_t part) {
             constexpr std::size_t kAhead = 16;
             const std::size_t end = partBegin(n, parts, part + 1);
@@ -337,8 +336,11 @@ private:
                 m_flags[i] = static_cast<unsigned char>((eq->fixed ? kFixed : 0) | (eq->blockstart ? kBlockStart : 0));
                 if (!eq->fixed)
                     allFixed[part] = 0;
+                else
+                    anyFixed[part] = 1;
             }
         });
+        m_anyFixed = std::find(anyFixed.begin(), anyFixed.end(), 1) != anyFixed.end();
         return std::find(allFixed.begin(), allFixed.end(), 0) == allFixed.end();
     }
 
@@ -346,18 +348,58 @@ private:
 
     void prepare()
     {
-        const int n = m_total;
-        m_prev.resize(n);
-        m_next.resize(n);
-        for (int i = 0; i < n; ++i) {
-            m_prev[i] = i - 1;
-            m_next[i] = i + 1 < n ? i + 1 : -1;
-        }
-        m_head = n > 0 ? 0 : -1;
-        m_remainingCount = n;
-        m_placed.assign(n, 0);
+        m_remainingCount = m_total;
         if (!m_byRounds)
             prepareEvents();
+        // Only blocks and loop breaking walk the remaining list, and the reference walk does each
+        // round; without them the placed flags tell what remains.
+        if (m_byRounds || m_anyFixed)
+            linkRemaining();
+        m_placedOrder.reserve(static_cast<std::size_t>(m_total));
+    }
+
+    /// Links the equations not yet placed in list order, once.
+    void linkRemaining()
+    {
+        if (m_linked)
+            return;
+        m_linked = true;
+        const auto n = static_cast<std::size_t>(m_total);
+        m_prev.assign(n, -1);
+        m_next.assign(n, -1);
+        m_head = -1;
+        int last = -1;
+        for (int i = 0; i < m_total; ++i) {
+            if (isPlaced(i))
+                continue;
+            m_prev[static_cast<std::size_t>(i)] = last;
+            (last >= 0 ? m_next[static_cast<std::size_t>(last)] : m_head) = i;
+            last = i;
+        }
+    }
+
+    /// The first equation not yet placed, in list order; -1 when none is left.
+    int firstRemaining() const
+    {
+        if (m_linked)
+            return m_head;
+        return nextUnplaced(0);
+    }
+
+    /// The equation not yet placed that follows equation i (not placed either) in list order.
+    int nextRemaining(int i) const
+    {
+        if (m_linked)
+            return m_next[static_cast<std::size_t>(i)];
+        return nextUnplaced(i + 1);
+    }
+
+    int nextUnplaced(int from) const
+    {
+        for (int i = from; i < m_total; ++i)
+            if (!isPlaced(i))
+                return i;
+        return -1;
     }
 
     /// The indexes that only loop breaking needs, made when the first loop is met: definitions and
@@ -367,6 +409,7 @@ private:
         if (m_indexed)
             return;
         m_indexed = true;
+        linkRemaining();
         m_mark.assign(m_total, 0);
         int id = 0;
         for (int i = 0; i < m_total; ++i) {
@@ -375,14 +418,19 @@ private:
             forNames(eq->left, [&](ExprNode* ref) { m_uses[ref->record()].push_back({i, ref, true}); });
             forNames(eq->right, [&](ExprNode* ref) { m_uses[ref->record()].push_back({i, ref, false}); });
             if (!m_byRounds)
-                forCountedReferences(eq, eq->right, [&](const ExprNode* ref) { m_refOf.emplace(ref, id++); });
+                forCountedReferences(eq, eq->right, [&](const ExprNode* ref) {
+                    elementSlots(ref, m_scratch);
+                    m_refOf.emplace(ref, m_scratch.size() == 1 ? kOneElement : id++);
+                });
         }
     }
 
     void unlinkPosition(int i)
     {
-        m_placed[i] = 1;
+        m_flags[static_cast<std::size_t>(i)] |= kPlaced;
         --m_remainingCount;
+        if (!m_linked)
+            return;
         if (m_prev[i] >= 0)
             m_next[m_prev[i]] = m_next[i];
         else
@@ -391,23 +439,62 @@ private:
             m_prev[m_next[i]] = m_prev[i];
     }
 
-    /// The sorted equations, then whatever remains, become the class's equation list.
+    /// Puts the equations in their new order in `m_order`, the placed ones in the order placed
+    /// and then the others in list order, and re-links the class's equation list so. What only
+    /// placing needed is given back first, and the order is changed in place.
     void relink()
     {
+        releasePlacing();
+        for (int i = firstRemaining(); i >= 0; i = nextRemaining(i))
+            m_placedOrder.push_back(static_cast<std::uint32_t>(i));
+        std::vector<int>().swap(m_prev);
+        std::vector<int>().swap(m_next);
         constexpr std::size_t kAhead = 16;
         for (std::size_t k = 0; k < m_order.size(); ++k) {
             if (k + kAhead < m_order.size())
                 __builtin_prefetch(m_order[k + kAhead], 1);
             SectionList<EquationRec>::unlink(m_order[k]);
         }
-        for (std::size_t k = 0; k < m_sorted.size(); ++k) {
-            if (k + kAhead < m_sorted.size())
-                __builtin_prefetch(m_sorted[k + kAhead], 1);
-            m_sorted[k]->sort_no = static_cast<std::int32_t>(k) + 1;
-            m_body->equations.append(m_sorted[k]);
+        // Each place k takes the equation from place m_placedOrder[k], one cycle of the moves at a time.
+        for (std::size_t start = 0; start < m_order.size(); ++start) {
+            if (m_flags[start] & kMoved)
+                continue;
+            EquationRec* first = m_order[start];
+            for (std::size_t k = start;;) {
+                m_flags[k] |= kMoved;
+                const std::size_t from = m_placedOrder[k];
+                if (from == start) {
+                    m_order[k] = first;
+                    break;
+                }
+                m_order[k] = m_order[from];
+                k = from;
+            }
         }
-        for (int i = m_head; i >= 0; i = m_next[i])
-            m_body->equations.append(m_order[i]);
+        const std::size_t placed = static_cast<std::size_t>(m_total - m_remainingCount);
+        for (std::size_t k = 0; k < m_order.size(); ++k) {
+            if (k + kAhead < m_order.size())
+                __builtin_prefetch(m_order[k + kAhead], 1);
+            if (k < placed)
+                m_order[k]->sort_no = static_cast<std::int32_t>(k) + 1;
+            m_body->equations.append(m_order[k]);
+        }
+    }
+
+    /// Gives back what placing the equations needed.
+    void releasePlacing()
+    {
+        std::vector<std::uint32_t>().swap(m_left);
+        std::vector<std::uint32_t>().swap(m_leftLists);
+        std::vector<std::uint32_t>().swap(m_waiting);
+        std::vector<std::uint32_t>().swap(m_waitingFrom);
+        std::vector<Reference>().swap(m_refs);
+        std::vector<int>().swap(m_unknown);
+        std::vector<int>().swap(m_owner);
+        std::vector<int>().swap(m_notReady);
+        std::vector<char>().swap(m_known);
+        m_current = ReadyQueue();
+        m_upcoming = ReadyQueue();
     }
 
     // ---- known elements
@@ -420,7 +507,11 @@ private:
             return known;
         const Dimensions d = dimensionsOf(*var);
         const std::int64_t base = static_cast<std::int64_t>(m_known.size());
-        m_known.resize(m_known.size() + static_cast<std::size_t>(std::max<std::int64_t>(d.rows * d.cols, 1)), 0);
+        const std::int64_t count = std::max<std::int64_t>(d.rows * d.cols, 1);
+        // The waiting lists and left sides keep element slots in 31 bits.
+        if (count > kMaxElements - base)
+            throw std::bad_alloc();
+        m_known.resize(m_known.size() + static_cast<std::size_t>(count), 0);
         m_base.set(var, base);
         return base;
     }
@@ -439,17 +530,18 @@ private:
     /// side known.
     void place(int i)
     {
-        EquationRec* eq = m_order[i];
         unlinkPosition(i);
-        ++m_sortNumber; // given to the equation when the list is re-linked
-        m_sorted.push_back(eq);
+        m_placedOrder.push_back(static_cast<std::uint32_t>(i)); // its sort number is given when the list is re-linked
         if (m_byRounds) {
-            elementSlots(eq->left, m_placing);
+            elementSlots(m_order[i]->left, m_placing);
         } else {
-            const auto from = m_leftFrom[static_cast<std::size_t>(i)];
-            const auto to = m_leftFrom[static_cast<std::size_t>(i) + 1];
-            m_placing.assign(m_leftSlots.begin() + static_cast<std::ptrdiff_t>(from),
-                             m_leftSlots.begin() + static_cast<std::ptrdiff_t>(to));
+            const std::uint32_t left = m_left[static_cast<std::size_t>(i)];
+            if (left & kLeftList) {
+                const auto from = m_leftLists.begin() + static_cast<std::ptrdiff_t>(left & ~kLeftList);
+                m_placing.assign(from + 1, from + 1 + static_cast<std::ptrdiff_t>(*from));
+            } else {
+                m_placing.assign(1, left);
+            }
         }
         for (std::int64_t e : m_placing) {
             if (m_known[static_cast<std::size_t>(e)])
@@ -520,71 +612,106 @@ private:
     // ---- the event-driven walk: the unknown counts fall as elements become known, and equations
     // that become ready wait, in list order, for the current round or the next
 
+    /// A reference that waits for other than one element (a reference of one element is known by
+    /// its equation alone).
     struct Reference {
-        std::int64_t unknown = 0; ///< matching elements not yet known
-        int equation = 0;
-        bool blocking = false;    ///< counted in its equation's unknown count
-        bool dead = false;        ///< retagged to an always-known kind by a tear
+        std::uint32_t unknown; ///< matching elements not yet known; kNever when it matches none
+        int equation;
+        bool dead; ///< retagged to an always-known kind by a tear
     };
+
+    /// The entry of a left side that makes the elements `slots` known.
+    std::uint32_t leftEntry(const std::vector<std::int64_t>& slots)
+    {
+        if (slots.size() == 1)
+            return static_cast<std::uint32_t>(slots[0]);
+        if (m_leftLists.size() >= kLeftList)
+            throw std::bad_alloc();
+        const auto at = static_cast<std::uint32_t>(m_leftLists.size());
+        m_leftLists.push_back(static_cast<std::uint32_t>(slots.size()));
+        m_leftLists.insert(m_leftLists.end(), slots.begin(), slots.end());
+        return kLeftList | at;
+    }
 
     void prepareEvents()
     {
         const int n = m_total;
-        m_unknown.assign(n, 0);
-        m_leftFrom.assign(static_cast<std::size_t>(n) + 1, 0);
-        m_owner.assign(n, -1);
-        m_notReady.assign(n, 0);
-        // Each element's waiting references, in the order they are met: the elements of each
-        // reference gathered one reference after the other, then laid out element by element.
-        std::vector<std::int64_t> waits;
+        const auto count = static_cast<std::size_t>(n);
+        m_unknown.assign(count, 0);
+        m_left.resize(count);
+        m_known.reserve(count + 1);
+        // What waits for each element, in the order met: the equation of a reference of one
+        // element, else the reference (kMany and its number). Most equations have one such entry.
+        std::vector<std::uint32_t> waitingElement;
+        std::vector<std::uint32_t> waiting;
+        waitingElement.reserve(count);
+        waiting.reserve(count);
+        const auto wait = [&](std::int64_t element, std::uint32_t what) {
+            if (waiting.size() == kNoEntry)
+                throw std::bad_alloc();
+            waitingElement.push_back(static_cast<std::uint32_t>(element));
+            waiting.push_back(what);
+        };
         for (int i = 0; i < n; ++i) {
-            prefetchEquationsAhead(m_order, static_cast<std::size_t>(i), static_cast<std::size_t>(n));
+            prefetchEquationsAhead(m_order, static_cast<std::size_t>(i), count);
             EquationRec* eq = m_order[i];
             // Placing it makes these known; each must find a waiting list.
             elementSlots(eq->left, m_scratch);
-            m_leftFrom[static_cast<std::size_t>(i)] = m_leftSlots.size();
-            m_leftSlots.insert(m_leftSlots.end(), m_scratch.begin(), m_scratch.end());
+            m_left[static_cast<std::size_t>(i)] = leftEntry(m_scratch);
             forCountedReferences(eq, eq->right, [&](const ExprNode* ref) {
                 elementSlots(ref, m_scratch);
-                Reference r;
-                r.equation = i;
-                for (std::int64_t e : m_scratch) {
-                    ++r.unknown;
-                    waits.push_back(e);
+                ++m_unknown[i];
+                if (m_scratch.size() == 1) {
+                    wait(m_scratch[0], static_cast<std::uint32_t>(i));
+                    return;
                 }
                 // A reference that matches no element never becomes known.
-                r.blocking = true;
-                ++m_unknown[i];
-                m_refs.push_back(r);
+                if (m_refs.size() >= kMany - 1 || m_scratch.size() >= kNever)
+                    throw std::bad_alloc();
+                const auto id = static_cast<std::uint32_t>(m_refs.size());
+                m_refs.push_back({m_scratch.empty() ? kNever : static_cast<std::uint32_t>(m_scratch.size()), i, false});
+                for (std::int64_t e : m_scratch)
+                    wait(e, kMany | id);
             });
         }
-        m_leftFrom[static_cast<std::size_t>(n)] = m_leftSlots.size();
+        // The entries laid out element by element: each one's place is counted, and then the
+        // entries are moved there in place, a cycle of moves at a time.
         m_waitingFrom.assign(m_known.size() + 1, 0);
-        for (std::int64_t e : waits)
-            ++m_waitingFrom[static_cast<std::size_t>(e) + 1];
+        for (std::uint32_t e : waitingElement)
+            ++m_waitingFrom[e + 1];
         for (std::size_t e = 0; e + 1 < m_waitingFrom.size(); ++e)
             m_waitingFrom[e + 1] += m_waitingFrom[e];
-        m_waiting.resize(waits.size());
-        {
-            std::vector<std::size_t> next(m_waitingFrom.begin(), m_waitingFrom.end() - 1);
-            std::size_t at = 0;
-            for (std::size_t id = 0; id < m_refs.size(); ++id)
-                for (std::int64_t k = 0; k < m_refs[id].unknown; ++k)
-                    m_waiting[next[static_cast<std::size_t>(waits[at++])]++] = static_cast<int>(id);
-        }
-
-        int block = -1;
-        for (int i = 0; i < n; ++i) {
-            if (isBlockStart(i)) {
-                block = i;
-                ++m_blocks;
-            } else if (!isMember(i)) {
-                block = -1;
-                continue;
+        std::vector<std::uint32_t>& place = waitingElement;
+        for (std::uint32_t& p : place)
+            p = m_waitingFrom[p]++;
+        for (std::size_t e = m_waitingFrom.size() - 1; e > 0; --e)
+            m_waitingFrom[e] = m_waitingFrom[e - 1];
+        m_waitingFrom[0] = 0;
+        for (std::size_t p = 0; p < place.size(); ++p)
+            while (place[p] != p) {
+                const std::uint32_t to = place[p];
+                std::swap(waiting[p], waiting[to]);
+                std::swap(place[p], place[to]);
             }
-            m_owner[i] = block;
-            if (block >= 0 && m_unknown[i] > 0)
-                ++m_notReady[block];
+        std::vector<std::uint32_t>().swap(waitingElement);
+        m_waiting = std::move(waiting);
+
+        if (m_anyFixed) {
+            m_owner.assign(count, -1);
+            m_notReady.assign(count, 0);
+            int block = -1;
+            for (int i = 0; i < n; ++i) {
+                if (isBlockStart(i)) {
+                    block = i;
+                    ++m_blocks;
+                } else if (!isMember(i)) {
+                    block = -1;
+                    continue;
+                }
+                m_owner[i] = block;
+                if (block >= 0 && m_unknown[i] > 0)
+                    ++m_notReady[block];
+            }
         }
         m_walked = -1;
         for (int i = 0; i < n; ++i)
@@ -605,11 +732,11 @@ private:
     /// One fewer unknown reference in equation i.
     void unblock(int i)
     {
-        if (--m_unknown[i] != 0 || m_placed[i])
+        if (--m_unknown[i] != 0 || isPlaced(i))
             return;
         if (isBlockStart(i) || isMember(i)) {
             const int b = m_owner[i];
-            if (b >= 0 && --m_notReady[b] == 0 && !m_placed[b])
+            if (b >= 0 && --m_notReady[b] == 0 && !isPlaced(b))
                 schedule(b);
         } else {
             schedule(i);
@@ -622,10 +749,16 @@ private:
         if (e + 1 >= m_waitingFrom.size())
             return;
         for (std::size_t w = m_waitingFrom[e]; w < m_waitingFrom[e + 1]; ++w) {
-            Reference& r = m_refs[m_waiting[w]];
+            const std::uint32_t what = m_waiting[w];
+            if (what == kNoEntry)
+                continue;
+            if (!(what & kMany)) {
+                unblock(static_cast<int>(what));
+                continue;
+            }
+            Reference& r = m_refs[what & ~kMany];
             if (r.dead || --r.unknown != 0)
                 continue;
-            r.blocking = false;
             unblock(r.equation);
         }
     }
@@ -658,7 +791,7 @@ private:
                 const int i = m_current.top();
                 m_current.pop();
                 // Entries of equations placed since, or of blocks that grew meanwhile, are stale.
-                if (m_placed[i] || !ready(i))
+                if (isPlaced(i) || !ready(i))
                     continue;
                 progressed = true;
                 if (isBlockStart(i)) {
@@ -672,8 +805,9 @@ private:
                     continue;
                 }
                 m_walked = i;
-                const int before = m_prev[i];
-                const int after = m_next[i];
+                // Blocks are linked; without them nothing follows a block.
+                const int before = m_linked ? m_prev[i] : -1;
+                const int after = m_linked ? m_next[i] : -1;
                 place(i);
                 extendBlock(before, after);
             }
@@ -715,7 +849,7 @@ private:
         if (it == m_definitions.end())
             return -1;
         std::vector<int>& list = it->second;
-        list.erase(std::remove_if(list.begin(), list.end(), [this](int i) { return m_placed[i] != 0; }), list.end());
+        list.erase(std::remove_if(list.begin(), list.end(), [this](int i) { return isPlaced(i); }), list.end());
         for (int i : list)
             if (indicesOverlap(m_order[i]->left->index(), ref->index()))
                 return i;
@@ -867,28 +1001,48 @@ private:
         m_walked = -1;
         std::vector<int> changed;
         for (const Use& use : m_uses[v]) {
-            if (m_placed[use.equation] || use.left) {
+            if (isPlaced(use.equation) || use.left) {
                 use.node->setKind(TK_ALGLOOP_OUTNAME);
                 continue;
             }
+            auto ref = m_refOf.find(use.node);
+            if (ref != m_refOf.end())
+                stopWaiting(use.node, ref->second, use.equation);
             use.node->setKind(TK_ALGLOOP_INNAME);
             use.node->setRecord(input);
             changed.push_back(use.equation);
-            auto ref = m_refOf.find(use.node);
-            if (ref == m_refOf.end())
-                continue;
-            Reference& r = m_refs[ref->second];
-            r.dead = true;
-            if (r.blocking) {
-                r.blocking = false;
-                unblock(r.equation);
-            }
         }
         std::sort(changed.begin(), changed.end());
         changed.erase(std::unique(changed.begin(), changed.end()), changed.end());
         for (int i : changed)
             rebuildVariableChain(m_order[i]);
         return true;
+    }
+
+    /// A counted reference of equation i (`id` in `m_refs`, or kOneElement) no longer waits for
+    /// its elements: should it still hold its equation up, it does so no more.
+    void stopWaiting(const ExprNode* ref, int id, int i)
+    {
+        if (id != kOneElement) {
+            Reference& r = m_refs[static_cast<std::size_t>(id)];
+            const bool blocking = !r.dead && r.unknown != 0;
+            r.dead = true;
+            if (blocking)
+                unblock(r.equation);
+            return;
+        }
+        // Known by its equation in its element's list: any one such entry stands for it.
+        elementSlots(ref, m_scratch);
+        const auto e = static_cast<std::size_t>(m_scratch[0]);
+        if (m_known[e])
+            return;
+        const auto from = m_waiting.begin() + static_cast<std::ptrdiff_t>(m_waitingFrom[e]);
+        const auto to = m_waiting.begin() + static_cast<std::ptrdiff_t>(m_waitingFrom[e + 1]);
+        const auto entry = std::find(from, to, static_cast<std::uint32_t>(i));
+        if (entry == to)
+            return;
+        *entry = kNoEntry;
+        unblock(i);
     }
 
     /// One name reference in an equation, on its left side or its right.
@@ -941,36 +1095,50 @@ private:
     std::vector<EquationRec*>* m_out; ///< where the new order goes, or null
     EquationBody* m_body = nullptr;
     int m_total = 0;
-    int m_sortNumber = 0;
     int m_tearCounter = 0;
 
-    std::vector<EquationRec*> m_order; ///< every equation, in list order at the start
+    /// Every equation, in list order at the start and in the new order once re-linked; an
+    /// equation is known by its place at the start.
+    std::vector<EquationRec*> m_order;
     static constexpr unsigned char kFixed = 1;
     static constexpr unsigned char kBlockStart = 2;
-    std::vector<unsigned char> m_flags; ///< per equation: fixed order, block start
-    std::vector<std::size_t> m_leftFrom; ///< per equation, where its left side's slots start
-    std::vector<std::int64_t> m_leftSlots;
-    std::vector<int> m_prev, m_next;   ///< the remaining list
+    static constexpr unsigned char kPlaced = 4;
+    static constexpr unsigned char kMoved = 8; ///< by place in the new order: its equation is there
+    std::vector<unsigned char> m_flags; ///< per equation: fixed order, block start, placed
+    bool m_anyFixed = false;
+    std::vector<std::uint32_t> m_placedOrder; ///< the equations placed, in their new order
+    bool m_linked = false;              ///< the remaining list is linked, for blocks and loops
+    std::vector<int> m_prev, m_next;    ///< the remaining list, once linked
     int m_head = -1;
     int m_remainingCount = 0;
-    std::vector<char> m_placed;
-    std::vector<EquationRec*> m_sorted;
     bool m_indexed = false;
     std::unordered_map<const SectionLink*, std::vector<int>> m_definitions; ///< by left-side variable
     std::unordered_map<const SectionLink*, std::vector<Use>> m_uses;
 
+    /// Element slots fit in 31 bits, which leaves room for the marks of the entries below.
+    static constexpr std::int64_t kMaxElements = std::int64_t(1) << 31;
     std::vector<char> m_known; ///< per element of every tracked variable met
     VariableNumbering m_base;
     std::vector<std::int64_t> m_scratch;
     std::vector<std::int64_t> m_placing;
 
-    std::vector<Reference> m_refs;
-    std::unordered_map<const ExprNode*, int> m_refOf;
-    std::vector<int> m_waiting;             ///< the references each element holds up, element by element
-    std::vector<std::size_t> m_waitingFrom; ///< per element, where its references start in `m_waiting`
-    std::vector<int> m_unknown;              ///< per equation, references not yet known
-    std::vector<int> m_owner;                ///< block start of a fixed-order equation, -1 none
-    std::vector<int> m_notReady;             ///< per block start, members not yet computable
+    /// Per equation, the element its left side makes known, or kLeftList and where the list of
+    /// them (their count, then the elements) starts in `m_leftLists` for one that makes other
+    /// than one element known.
+    static constexpr std::uint32_t kLeftList = std::uint32_t(1) << 31;
+    std::vector<std::uint32_t> m_left;
+    std::vector<std::uint32_t> m_leftLists;
+    static constexpr std::uint32_t kMany = std::uint32_t(1) << 31; ///< an entry naming a reference
+    static constexpr std::uint32_t kNoEntry = ~std::uint32_t(0);   ///< an entry that waits no more
+    static constexpr std::uint32_t kNever = ~std::uint32_t(0);     ///< the count of a reference of no element
+    static constexpr int kOneElement = -1;
+    std::vector<Reference> m_refs;              ///< the references of other than one element
+    std::unordered_map<const ExprNode*, int> m_refOf; ///< counted references, for loop breaking
+    std::vector<std::uint32_t> m_waiting;       ///< what each element holds up, element by element
+    std::vector<std::uint32_t> m_waitingFrom;   ///< per element, where its entries start in `m_waiting`
+    std::vector<int> m_unknown;                 ///< per equation, references not yet known
+    std::vector<int> m_owner;                   ///< block start of a fixed-order equation, -1 none
+    std::vector<int> m_notReady;                ///< per block start, members not yet computable
     int m_blocks = 0;
     ReadyQueue m_current;
     ReadyQueue m_upcoming;

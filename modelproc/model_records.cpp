@@ -10,6 +10,7 @@
 #include <climits>
 #include <functional>
 #include <cstdlib>
+#include <unordered_map>
 
 #include <sys/mman.h>
 #include <unistd.h>
@@ -149,6 +150,10 @@ RecordArena& GraphArena()
 // ---------------------------------------------------------------------------
 // Numbers of variables
 
+struct VariableNumbering::Table {
+    std::unordered_map<const VarRec*, std::int64_t> numbers;
+};
+
 namespace {
 
 std::uint32_t& latestNumberingStamp()
@@ -157,11 +162,44 @@ std::uint32_t& latestNumberingStamp()
     return stamp;
 }
 
+/// The newest numbering alive; each links to the one made before it.
+VariableNumbering*& newestNumbering()
+{
+    static VariableNumbering* newest = nullptr;
+    return newest;
+}
+
 } // namespace
 
 VariableNumbering::VariableNumbering()
 {
+    VariableNumbering*& newest = newestNumbering();
+    m_older = newest;
+    if (newest)
+        newest->m_newer = this;
+    newest = this;
     restart();
+}
+
+VariableNumbering::~VariableNumbering()
+{
+    if (m_older)
+        m_older->m_newer = m_newer;
+    if (m_newer)
+        m_newer->m_older = m_older;
+    else
+        newestNumbering() = m_older;
+    delete m_table;
+}
+
+VariableNumbering* VariableNumbering::alive(std::uint32_t stamp)
+{
+    if (stamp == 0)
+        return nullptr;
+    for (VariableNumbering* n = newestNumbering(); n; n = n->m_older)
+        if (n->m_stamp == stamp)
+            return n;
+    return nullptr;
 }
 
 void VariableNumbering::restart()
@@ -170,46 +208,41 @@ void VariableNumbering::restart()
     if (++latest == 0) // after four thousand million numberings: no variable may keep a stamp of old
         ++latest;
     m_stamp = latest;
-    m_fallback = false;
-    m_given.clear();
-    m_sorted.clear();
+    if (m_table)
+        m_table->numbers.clear();
 }
 
-bool VariableNumbering::current() const
+void VariableNumbering::keep(const VarRec* var, std::int64_t value)
 {
-    return !m_fallback && m_stamp == latestNumberingStamp();
+    if (!m_table)
+        m_table = new Table;
+    m_table->numbers.insert_or_assign(var, value);
 }
 
 void VariableNumbering::set(const VarRec* var, std::int64_t value)
 {
-    m_given.emplace_back(var, value);
-    m_sorted.clear(); // a table made before is made again when asked
-    if (!current())
-        return;
     if (value < INT32_MIN || value > INT32_MAX) {
-        m_fallback = true; // too large to keep in the variable: the table answers
+        // Too large to keep in the variable: the table answers.
+        if (var->numberStamp == m_stamp)
+            var->numberStamp = 0;
+        keep(var, value);
         return;
     }
+    if (var->numberStamp != m_stamp)
+        if (VariableNumbering* holder = alive(var->numberStamp))
+            holder->keep(var, var->number); // the number it kept in the variable stays its own
     var->numberStamp = m_stamp;
     var->number = static_cast<std::int32_t>(value);
 }
 
 std::int64_t VariableNumbering::find(const VarRec* var) const
 {
-    if (current())
-        return var->numberStamp == m_stamp ? var->number : -1;
-    if (m_sorted.empty() && !m_given.empty()) {
-        // The last number given to a variable holds.
-        m_sorted.reserve(m_given.size());
-        for (std::size_t i = m_given.size(); i-- > 0;)
-            m_sorted.push_back(m_given[i]);
-        std::stable_sort(m_sorted.begin(), m_sorted.end(),
-                         [](const auto& a, const auto& b) { return std::less<const VarRec*>()(a.first, b.first); });
-    }
-    auto found = std::lower_bound(m_sorted.begin(), m_sorted.end(), var, [](const auto& entry, const VarRec* v) {
-        return std::less<const VarRec*>()(entry.first, v);
-    });
-    return found != m_sorted.end() && found->first == var ? found->second : -1;
+    if (var->numberStamp == m_stamp)
+        return var->number;
+    if (!m_table)
+        return -1;
+    const auto found = m_table->numbers.find(var);
+    return found != m_table->numbers.end() ? found->second : -1;
 }
 
 // ---------------------------------------------------------------------------

@@ -1216,11 +1216,16 @@ template <class T, bool R> struct InGraphArena<PtrNode<T, R>> : InGraphArena<T> 
 
 /// A number for each of a set of variables, such as the first element of each in a table of all
 /// elements, for passes that look variables up once per reference. The numbers are kept in the
-/// variables themselves, marked with this numbering's stamp; should a newer numbering overwrite
-/// them while this one is still in use, this one falls back on a table of its own.
+/// variables themselves, marked with the stamp of the numbering that gave them. A numbering that
+/// writes over a number another one still alive keeps there gives that number to a table of the
+/// other one first, and a numbering whose variable is held by another one keeps its number in its
+/// own table; so the tables hold only the numbers two numberings alive together both gave.
+/// Numberings are made and given numbers in one thread at a time; `find` may be called from
+/// several threads while none gives numbers.
 class VariableNumbering {
 public:
     VariableNumbering();
+    ~VariableNumbering();
     VariableNumbering(const VariableNumbering&) = delete;
     VariableNumbering& operator=(const VariableNumbering&) = delete;
 
@@ -1232,11 +1237,15 @@ public:
     std::int64_t find(const VarRec* var) const;
 
 private:
-    bool current() const;
-    std::uint32_t m_stamp;
-    bool m_fallback = false; ///< a number did not fit in the variable
-    std::vector<std::pair<const VarRec*, std::int64_t>> m_given; ///< in the order given
-    mutable std::vector<std::pair<const VarRec*, std::int64_t>> m_sorted; ///< made on the first fallback
+    struct Table;
+    /// The numbering alive with the stamp, or null.
+    static VariableNumbering* alive(std::uint32_t stamp);
+    void keep(const VarRec* var, std::int64_t value);
+
+    std::uint32_t m_stamp = 0;
+    Table* m_table = nullptr; ///< the numbers not kept in the variables, made when first needed
+    VariableNumbering* m_older = nullptr; ///< the numberings alive, newest first
+    VariableNumbering* m_newer = nullptr;
 };
 
 // ---------------------------------------------------------------------------

@@ -1135,16 +1135,17 @@ std::string unnamedSection(int temporaries)
     return text;
 }
 
-/// Re-links the class's list as the sections, which hold the equations of `order`, the list as
-/// it is, each once. Taken out in list order, each equation's neighbours are at hand.
-void relinkDistributed(ClassRec* cls, const std::vector<EquationRec*>& order, const EquationSections& sections)
+/// Re-links the class's list as the sections, which hold every equation of the list once. Taken
+/// out section by section, each in list order, an equation's neighbours are mostly at hand.
+void relinkDistributed(ClassRec* cls, const EquationSections& sections)
 {
     constexpr std::size_t kAhead = 16;
-    for (std::size_t k = 0; k < order.size(); ++k) {
-        if (k + kAhead < order.size())
-            __builtin_prefetch(order[k + kAhead], 1);
-        SectionList<EquationRec>::unlink(order[k]);
-    }
+    for (const auto& section : sections)
+        for (std::size_t k = 0; k < section.size(); ++k) {
+            if (k + kAhead < section.size())
+                __builtin_prefetch(section[k + kAhead], 1);
+            SectionList<EquationRec>::unlink(section[k]);
+        }
     SectionList<EquationRec>& list = cls->equations->equations;
     for (const auto& section : sections)
         for (std::size_t k = 0; k < section.size(); ++k) {
@@ -1170,24 +1171,25 @@ std::vector<EquationRec*> concatenated(const EquationSections& sections)
 /// Distributes the class's equations for the files into `state.sections`, leaving the list
 /// linked that way. When the re-linked list is distributed otherwise, the first distribution,
 /// whose errors are the ones reported, is left in `first`. `order`, when given, is the list's
-/// order.
+/// order, whose room the sections take over.
 void distributeForFiles(ClassRec* cls, WriterState& state, std::optional<EquationSections>& first,
-                        const std::vector<EquationRec*>* order = nullptr)
+                        std::vector<EquationRec*>* order = nullptr)
 {
     bool stable = false;
-    state.sections = distributeEquations(cls, true, &stable, 0, order);
-    if (order)
-        relinkDistributed(cls, *order, state.sections);
-    else
+    if (order) {
+        state.sections = distributeEquations(cls, true, &stable, std::move(*order));
+        relinkDistributed(cls, state.sections);
+    } else {
+        state.sections = distributeEquations(cls, true, &stable);
         relinkEquations(cls, state.sections);
+    }
     // The files hold the distribution of the list as the first one re-linked it, which is most
     // often the same; when it may not be, the list is distributed again.
     if (!stable) {
         first = std::move(state.sections);
         if (order) {
-            const std::vector<EquationRec*> relinked = concatenated(*first);
-            state.sections = distributeEquations(cls, false, nullptr, 0, &relinked);
-            relinkDistributed(cls, relinked, state.sections);
+            state.sections = distributeEquations(cls, false, nullptr, concatenated(*first));
+            relinkDistributed(cls, state.sections);
         } else {
             state.sections = distributeEquations(cls, false);
             relinkEquations(cls, state.sections);
@@ -1274,10 +1276,10 @@ int ttwrite_code_files(ClassRec* cls)
 
 namespace {
 int writeFiles(ClassRec* cls, const std::string& directory, const std::string& base,
-               const std::vector<EquationRec*>* order);
+               std::vector<EquationRec*>* order);
 }
 
-int ttwrite_code_files(ClassRec* cls, const std::string& directory, const std::vector<EquationRec*>* order)
+int ttwrite_code_files(ClassRec* cls, const std::string& directory, std::vector<EquationRec*>* order)
 {
     if (!cls || cls->type != CLASS_DYN || !cls->equations) {
         reportError("code generation of non-dynamic model not possible.");
@@ -1292,7 +1294,7 @@ int ttwrite_code_files(ClassRec* cls, const std::string& directory, const std::v
 namespace {
 
 int writeFiles(ClassRec* cls, const std::string& directory, const std::string& base,
-               const std::vector<EquationRec*>* order)
+               std::vector<EquationRec*>* order)
 {
     // The declarations, which both files start with, are made and written while the equations
     // are distributed: each of the two reads what the other leaves as it is.

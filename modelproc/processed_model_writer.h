@@ -12,9 +12,9 @@
 /// generated and written completely.
 int ttwrite_code_files(ClassRec* cls);
 /// As above, into `directory`. `order`, when given, holds the class's equations in list order,
-/// as sorting leaves them, which saves walking the list.
-int ttwrite_code_files(ClassRec* cls, const std::string& directory,
-                       const std::vector<EquationRec*>* order = nullptr);
+/// as sorting leaves them, which saves walking the list; the writer takes its room over and
+/// leaves it empty.
+int ttwrite_code_files(ClassRec* cls, const std::string& directory, std::vector<EquationRec*>* order = nullptr);
 
 /// "#real", "#string", "#int", "#bool", "#sampletime", or "???".
 const char* tttype_word(int type);

@@ -13,64 +13,13 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <deque>
+#include <new>
 #include <string>
 #include <utility>
 #include <vector>
 
 namespace {
-
-/// A map from record addresses to values, for the lookups made for every reference of every
-/// equation: open addressing in one array, so that a lookup touches one place most often.
-template <class Value>
-class PointerTable {
-public:
-    /// The value of `key`, made with its default when it has none.
-    Value& entry(const void* key)
-    {
-        if (2 * (m_count + 1) > m_slots.size())
-            grow();
-        Slot& slot = m_slots[place(key)];
-        if (!slot.key) {
-            slot.key = key;
-            ++m_count;
-        }
-        return slot.value;
-    }
-    /// The value of `key`; null when it has none.
-    const Value* find(const void* key) const
-    {
-        if (m_count == 0)
-            return nullptr;
-        const Slot& slot = m_slots[place(key)];
-        return slot.key ? &slot.value : nullptr;
-    }
-    bool empty() const { return m_count == 0; }
-
-private:
-    struct Slot {
-        const void* key = nullptr;
-        Value value{};
-    };
-    /// The slot that holds `key`, or the empty one where it would go.
-    std::size_t place(const void* key) const
-    {
-        const std::size_t mask = m_slots.size() - 1;
-        std::size_t at = static_cast<std::size_t>((reinterpret_cast<std::uintptr_t>(key) >> 3) * 0x9e3779b97f4a7c15ull >> 20) & mask;
-        while (m_slots[at].key && m_slots[at].key != key)
-            at = (at + 1) & mask;
-        return at;
-    }
-    void grow()
-    {
-        std::vector<Slot> old = std::move(m_slots);
-        m_slots.assign(old.empty() ? 64 : 2 * old.size(), Slot{});
-        for (Slot& slot : old)
-            if (slot.key)
-                m_slots[place(slot.key)] = std::move(slot);
-    }
-    std::vector<Slot> m_slots;
-    std::size_t m_count = 0;
-};
 
 constexpr const char* kMemoryFailure = "memory allocation failure (may be out of memory).";
 
@@ -224,7 +173,7 @@ public:
     }
 
 private:
-    enum class Call { Int, Ddt };
+    enum class Call : std::uint8_t { Int, Ddt };
 
     void fail(const std::string& message)
     {
@@ -429,11 +378,21 @@ private:
         SectionList<VarRec>::unlink(var);
         m_body->section(which).append(var);
         // The other references are retagged in one pass at the end; until then kindOf answers.
-        m_roles.entry(var).moved = kindOfSection(which);
+        rolesOf(var).moved = kindOfSection(which);
         m_anyMoved = true;
         ref->setKind(kindOfSection(which));
         return true;
     }
+
+    /// What a variable takes part in: the kind it was moved to (0: none), and the pairings it is
+    /// the given side or the partner of. One entry for each variable met, found by its number, as
+    /// a call moves and pairs the same variables.
+    static constexpr std::uint32_t kNoPairing = ~std::uint32_t(0);
+    struct VariableRoles {
+        std::int32_t moved = 0;
+        std::uint32_t asGiven = kNoPairing;
+        std::uint32_t asPartner = kNoPairing;
+    };
 
     /// A state and its rate made from one variable or vector, element by element: the side the
     /// call gives (the state of int, the rate of ddt) and the side of its argument. The two sit
@@ -441,29 +400,55 @@ private:
     struct Pairing {
         VarRec* given;
         VarRec* partner;
+        std::size_t usedFrom;   ///< per element of `given`, integrated already: in `m_used` from here
+        std::size_t usedCount;  ///< 0 when the elements are not counted
+        std::uint32_t firstUse; ///< the equation that made the pairing, in `m_firstUses`
         Call call;
-        bool partnerMade;         ///< the partner was made here, not moved from the variables
-        bool needsAll;            ///< every element of `given` must be integrated by some call
-        std::vector<char> used;   ///< per element of `given`: integrated already
-        std::string firstUse;     ///< the equation that made the pairing
+        bool partnerMade;       ///< the partner was made here, not moved from the variables
+        bool needsAll;          ///< every element of `given` must be integrated by some call
     };
+
+    /// The roles of the variable, made on first use.
+    VariableRoles& rolesOf(const VarRec* var)
+    {
+        const std::int64_t at = m_roleNumbers.find(var);
+        if (at >= 0)
+            return m_roles[static_cast<std::size_t>(at)];
+        m_roleNumbers.set(var, static_cast<std::int64_t>(m_roles.size()));
+        return m_roles.emplace_back();
+    }
+
+    /// The roles of the variable; null when it has none.
+    VariableRoles* findRoles(const VarRec* var)
+    {
+        const std::int64_t at = m_roleNumbers.find(var);
+        return at >= 0 ? &m_roles[static_cast<std::size_t>(at)] : nullptr;
+    }
+    const VariableRoles* findRoles(const VarRec* var) const
+    {
+        const std::int64_t at = m_roleNumbers.find(var);
+        return at >= 0 ? &m_roles[static_cast<std::size_t>(at)] : nullptr;
+    }
 
     /// The pairing of a call kind in which the variable is the given side or the partner.
     Pairing* pairingOf(const VarRec* var, Call c, bool givenSide)
     {
-        const VariableRoles* roles = m_roles.find(var);
-        const std::size_t at = !roles ? kNoPairing : givenSide ? roles->asGiven : roles->asPartner;
+        const VariableRoles* roles = findRoles(var);
+        const std::uint32_t at = !roles ? kNoPairing : givenSide ? roles->asGiven : roles->asPartner;
         if (at == kNoPairing || m_pairings[at].call != c)
             return nullptr;
         return &m_pairings[at];
     }
 
+    /// Whether element `k` of the pairing's given side is integrated already.
+    bool isUsed(const Pairing& p, std::int64_t k) const { return m_used[p.usedFrom + static_cast<std::size_t>(k)] != 0; }
+
     /// Whether a pairing of `given` that the call's `elements` start (none: all of them) leaves
     /// elements unused, so that it may yet have to be reported.
     static bool leavesElements(const VarRec* given, const std::vector<std::int64_t>& elements)
     {
-        if (elements.empty())
-            return false;
+        if (elements.size() <= 1)
+            return !elements.empty() && elementCount(given) > 1;
         std::vector<std::int64_t> distinct = elements;
         std::sort(distinct.begin(), distinct.end());
         return std::unique(distinct.begin(), distinct.end()) - distinct.begin() < elementCount(given);
@@ -475,33 +460,46 @@ private:
                     const std::vector<std::int64_t>& elements, const std::string& text)
     {
         const std::int64_t count = elementCount(given);
-        Pairing p{given, partner, c, partnerMade, needsAll, {}, text};
-        if (count > 0) {
-            p.used.assign(static_cast<std::size_t>(count), elements.empty() ? 1 : 0);
-            for (std::int64_t k : elements)
-                p.used[static_cast<std::size_t>(k)] = 1;
+        if (count <= 0 || !leavesElements(given, elements)) {
+            // Nothing is left to pair or to report: the pairing is not kept, but it still takes
+            // the place of the pairings its variables had before.
+            if (VariableRoles* roles = findRoles(given))
+                roles->asGiven = kNoPairing;
+            if (VariableRoles* roles = findRoles(partner))
+                roles->asPartner = kNoPairing;
+            return;
         }
-        m_roles.entry(given).asGiven = m_pairings.size();
-        m_roles.entry(partner).asPartner = m_pairings.size();
-        m_pairings.push_back(std::move(p));
+        if (m_pairings.size() >= kNoPairing)
+            throw std::bad_alloc();
+        Pairing p{given, partner, m_used.size(), static_cast<std::size_t>(count), 0, c, partnerMade, needsAll};
+        m_used.resize(m_used.size() + p.usedCount, 0);
+        markUsed(p, elements);
+        if (!text.empty()) {
+            p.firstUse = static_cast<std::uint32_t>(m_firstUses.size());
+            m_firstUses.push_back(text);
+        }
+        const auto at = static_cast<std::uint32_t>(m_pairings.size());
+        m_pairings.push_back(p);
+        rolesOf(given).asGiven = at;
+        rolesOf(partner).asPartner = at;
     }
 
     /// The elements of `ref` (of the pairing's variable `var`) when none of them is used yet.
-    static bool openElements(const Pairing& p, const ExprNode* ref, const VarRec* var,
-                             std::vector<std::int64_t>& elements)
+    bool openElements(const Pairing& p, const ExprNode* ref, const VarRec* var,
+                      std::vector<std::int64_t>& elements) const
     {
-        if (p.used.empty() || !selectedElements(ref, var, elements))
+        if (p.usedCount == 0 || !selectedElements(ref, var, elements))
             return false;
         for (std::int64_t k : elements)
-            if (p.used[static_cast<std::size_t>(k)])
+            if (isUsed(p, k))
                 return false;
         return true;
     }
 
-    static void markUsed(Pairing& p, const std::vector<std::int64_t>& elements)
+    void markUsed(const Pairing& p, const std::vector<std::int64_t>& elements)
     {
         for (std::int64_t k : elements)
-            p.used[static_cast<std::size_t>(k)] = 1;
+            m_used[p.usedFrom + static_cast<std::size_t>(k)] = 1;
     }
 
     /// Two references that select the same elements of variables of the same size.
@@ -531,9 +529,14 @@ private:
     /// in full: an element left over would keep equations of its own beside the integral.
     void checkElementwiseCalls()
     {
-        for (const Pairing& p : m_pairings)
-            if (p.needsAll && std::find(p.used.begin(), p.used.end(), 0) != p.used.end())
-                fail(p.firstUse + ": vector " + p.given->name + " only partly used as state or rate");
+        for (const Pairing& p : m_pairings) {
+            if (!p.needsAll)
+                continue;
+            const auto first = m_used.begin() + static_cast<std::ptrdiff_t>(p.usedFrom);
+            const auto last = first + static_cast<std::ptrdiff_t>(p.usedCount);
+            if (std::find(first, last, 0) != last)
+                fail(m_firstUses[p.firstUse] + ": vector " + p.given->name + " only partly used as state or rate");
+        }
     }
 
     /// The kind of a reference, counting the moves not yet retagged.
@@ -541,8 +544,8 @@ private:
     {
         if (!ref)
             return 0;
-        if (isNameKind(ref->kind)) {
-            const VariableRoles* roles = m_roles.find(ref->record());
+        if (isVariableKind(ref->kind)) {
+            const VariableRoles* roles = findRoles(ref->var());
             if (roles && roles->moved)
                 return roles->moved;
         }
@@ -852,17 +855,12 @@ private:
     std::size_t m_appended = 0;
     bool m_removed = false;
     bool m_walkOn = false; ///< set by a whole call that left a right side still to walk
-    /// What a variable takes part in: the kind it was moved to (0: none), and the pairings it is
-    /// the given side or the partner of. One table, as a call moves and pairs the same variables.
-    static constexpr std::size_t kNoPairing = ~std::size_t(0);
-    struct VariableRoles {
-        int moved = 0;
-        std::size_t asGiven = kNoPairing;
-        std::size_t asPartner = kNoPairing;
-    };
-    PointerTable<VariableRoles> m_roles;
+    VariableNumbering m_roleNumbers;
+    std::deque<VariableRoles> m_roles; ///< in blocks, which grow without copying
     bool m_anyMoved = false;
-    std::vector<Pairing> m_pairings;
+    std::deque<Pairing> m_pairings;
+    std::vector<char> m_used; ///< the elements of every pairing's given side, integrated already
+    std::vector<std::string> m_firstUses{std::string()}; ///< the first is no equation
     int m_integrals = 0;
     int m_derivatives = 0;
     bool m_ok = true;

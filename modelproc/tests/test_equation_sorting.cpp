@@ -327,6 +327,41 @@ TEST_F(SortingTest, TearingAVectorRetagsEveryReference)
                             "x[2] = (y + x_algin0[1])\n");
 }
 
+// A reference to an element past the end of its vector matches no element and never becomes
+// known: its equation waits until the vector is torn, and without a loop it is never placed.
+TEST_F(SortingTest, AReferenceToNoElementWaitsForATear)
+{
+    using B = ClassBuilder;
+    for (int (*sort)(ClassRec*) : {sortEquations, sortEquationsByRounds, sortWithOrder}) {
+        B b("m", 1);
+        VarRec* p = b.var(CLASS_PARAMETERS, "p");
+        VarRec* x = b.var(CLASS_VARIABLES, "x", {2});
+        VarRec* y = b.var(CLASS_VARIABLES, "y");
+        // x[1] = p, y = x[1] + x[3] and x[3] = x[3] + 1: the last reaches itself through x[3].
+        b.eq(B::ref(x, V, {B::integer(1)}), B::ref(p, P));
+        b.eq(B::ref(y, V), B::op(TK_PLUS, B::ref(x, V, {B::integer(1)}), B::ref(x, V, {B::integer(3)})));
+        b.eq(B::ref(x, V, {B::integer(3)}), B::op(TK_PLUS, B::ref(x, V, {B::integer(3)}), B::num(1)));
+        m_log.clear();
+        ASSERT_EQ(sort(b.cls), 1) << testing::PrintToString(m_log);
+        EXPECT_EQ(order(b.cls), "x[1] = p\n"
+                                "y = (x_algin0[1] + x_algin0[3])\n"
+                                "x[3] = (x_algin0[3] + 1r)\n");
+        EXPECT_EQ(names(b.body->algloop_out), (std::vector<std::string>{"x"}));
+        release_all();
+
+        B alone("m", 1);
+        VarRec* v = alone.var(CLASS_VARIABLES, "v", {2});
+        VarRec* w = alone.var(CLASS_VARIABLES, "w");
+        alone.eq(B::ref(v, V, {range(1, 2)}), B::num(1));
+        alone.eq(B::ref(w, V), B::ref(v, V, {B::integer(3)}));
+        m_log.clear();
+        EXPECT_EQ(sort(alone.cls), 0);
+        EXPECT_EQ(m_log.back(), "error Unable to break algebraic loop(s) occurring in this model.");
+        EXPECT_EQ(order(alone.cls), "v[(1 .. 2)] = 1r\nw = v[3]\n");
+        release_all();
+    }
+}
+
 TEST_F(SortingTest, FailuresAreReportedAndFailTheSorting)
 {
     using B = ClassBuilder;

@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -764,4 +765,79 @@ TEST_F(RecordsTest, VariableNumberingSurvivesANewerNumbering)
     outer.set(vars[3], 8);
     EXPECT_EQ(large.find(vars[3]), 4);
     EXPECT_EQ(outer.find(vars[3]), 8);
+}
+
+// Numberings alive together, each giving numbers after the others did: each answers the last
+// number it gave, whichever of them holds the variable now, also once the others are gone or
+// made anew.
+TEST_F(RecordsTest, VariableNumberingsGivingNumbersInTurn)
+{
+    ClassRec* cls = newClass();
+    std::vector<VarRec*> vars;
+    for (int i = 0; i < 4; ++i)
+        vars.push_back(newClassVariable(cls, CLASS_VARIABLES));
+    VarRec* v = vars[0];
+
+    VariableNumbering first;
+    first.set(v, 1);
+    auto second = std::make_unique<VariableNumbering>();
+    second->set(v, 2);
+    VariableNumbering third;
+    third.set(v, 3);
+    EXPECT_EQ(first.find(v), 1);
+    EXPECT_EQ(second->find(v), 2);
+    EXPECT_EQ(third.find(v), 3);
+
+    // An older numbering gives the variable a new number while a newer one holds it.
+    first.set(v, 11);
+    EXPECT_EQ(first.find(v), 11);
+    EXPECT_EQ(second->find(v), 2);
+    EXPECT_EQ(third.find(v), 3);
+    third.set(v, 13);
+    first.set(v, 21);
+    EXPECT_EQ(first.find(v), 21);
+    EXPECT_EQ(third.find(v), 13);
+
+    // A numbering made anew forgets its numbers, but not those of the others.
+    second->restart();
+    EXPECT_EQ(second->find(v), -1);
+    second->set(v, 32);
+    EXPECT_EQ(first.find(v), 21);
+    EXPECT_EQ(second->find(v), 32);
+    EXPECT_EQ(third.find(v), 13);
+
+    // Once the holder is gone, the others still answer, and give numbers again.
+    second.reset();
+    EXPECT_EQ(first.find(v), 21);
+    EXPECT_EQ(third.find(v), 13);
+    third.set(v, 23);
+    first.set(v, 31);
+    EXPECT_EQ(first.find(v), 31);
+    EXPECT_EQ(third.find(v), 23);
+
+    // A numbering made after all of them knows none of their numbers, and takes nothing from them.
+    {
+        VariableNumbering later;
+        for (VarRec* var : vars)
+            EXPECT_EQ(later.find(var), -1);
+        for (std::size_t i = 0; i < vars.size(); ++i)
+            later.set(vars[i], 100 + std::int64_t(i));
+        for (std::size_t i = 0; i < vars.size(); ++i)
+            EXPECT_EQ(later.find(vars[i]), 100 + std::int64_t(i));
+        EXPECT_EQ(first.find(v), 31);
+        EXPECT_EQ(third.find(v), 23);
+        EXPECT_EQ(first.find(vars[1]), -1);
+    }
+    EXPECT_EQ(first.find(v), 31);
+    EXPECT_EQ(third.find(v), 23);
+    EXPECT_EQ(third.find(vars[2]), -1);
+
+    // A number too large for the variable replaces one kept there, and is replaced in turn.
+    const std::int64_t large = std::int64_t(1) << 40;
+    first.set(vars[3], 5);
+    first.set(vars[3], large);
+    EXPECT_EQ(first.find(vars[3]), large);
+    EXPECT_EQ(third.find(vars[3]), -1);
+    first.set(vars[3], 6);
+    EXPECT_EQ(first.find(vars[3]), 6);
 }

@@ -19,6 +19,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <sstream>
 #include <stdexcept>
@@ -965,7 +966,10 @@ struct Distributed {
     int errors = 0;
 };
 
-Distributed distributeLongMix(std::uint64_t seed, std::size_t parts, bool withOrder, std::size_t stretch = 0)
+/// How distribution is given the list: walking it, handed its order, or handed its order to take.
+enum class Handed { Nothing, Order, OrderTaken };
+
+Distributed distributeLongMix(std::uint64_t seed, std::size_t parts, Handed handed, std::size_t stretch = 0)
 {
     ClassRec* cls = buildLongMix(seed, 3000);
     std::vector<EquationRec*> order;
@@ -978,7 +982,10 @@ Distributed distributeLongMix(std::uint64_t seed, std::size_t parts, bool withOr
     int errors = 0;
     ttset_error_callback([&errors](const char*, const char*, const char*, int, const char*, const char*) { ++errors; });
     const EquationSections sections =
-        distributeEquations(cls, true, &d.stable, parts, withOrder ? &order : nullptr, stretch);
+        handed == Handed::OrderTaken
+            ? distributeEquations(cls, true, &d.stable, std::move(order), parts, stretch)
+            : distributeEquations(cls, true, &d.stable, parts, handed == Handed::Order ? &order : nullptr, stretch);
+    EXPECT_EQ(order.empty(), handed == Handed::OrderTaken);
     ttset_error_callback(nullptr);
     d.errors = errors;
     EXPECT_EQ(ttwrite_header(cls, d.text), 1);
@@ -1002,27 +1009,77 @@ TEST_F(WriterTest, DistributionReadInPartsIsTheDistributionReadInOne)
 {
     struct Reading {
         std::size_t parts;
-        bool withOrder;
+        Handed handed;
         std::size_t stretch;
     };
-    const Reading readings[] = {{2, false, 0}, {3, false, 0}, {4, true, 0},  {7, true, 0},
-                                {1, true, 1},  {2, false, 7}, {4, true, 100}, {3, false, 1000}};
+    const Reading readings[] = {
+        {2, Handed::Nothing, 0}, {3, Handed::Nothing, 0},  {4, Handed::Order, 0},      {7, Handed::Order, 0},
+        {1, Handed::Order, 1},   {2, Handed::Nothing, 7},  {4, Handed::Order, 100},    {3, Handed::Nothing, 1000},
+        {4, Handed::OrderTaken, 0}, {1, Handed::OrderTaken, 1}, {3, Handed::OrderTaken, 100}};
     for (std::uint64_t seed : {1u, 2u, 3u, 4u, 5u, 6u}) {
-        const Distributed one = distributeLongMix(seed, 1, false);
+        const Distributed one = distributeLongMix(seed, 1, Handed::Nothing);
         EXPECT_GT(one.positions[SECTION_DYNAMIC].size(), 100u);
         EXPECT_GT(one.positions[SECTION_OUTPUTS].size(), 20u);
         EXPECT_GT(one.positions[SECTION_INPUTS].size(), 10u);
         EXPECT_GT(one.errors, 10);
         for (const Reading& r : readings) {
             SCOPED_TRACE(testing::Message() << "seed " << seed << ", " << r.parts << " parts, stretches of "
-                                            << r.stretch << (r.withOrder ? ", order handed over" : ""));
-            const Distributed inParts = distributeLongMix(seed, r.parts, r.withOrder, r.stretch);
+                                            << r.stretch << (r.handed == Handed::Order ? ", order handed over" : "")
+                                            << (r.handed == Handed::OrderTaken ? ", order taken" : ""));
+            const Distributed inParts = distributeLongMix(seed, r.parts, r.handed, r.stretch);
             EXPECT_EQ(inParts.positions, one.positions);
             EXPECT_EQ(inParts.stable, one.stable);
             EXPECT_EQ(inParts.errors, one.errors);
             EXPECT_TRUE(inParts.text == one.text);
         }
     }
+}
+
+/// The writer handed the list's order takes its room over and writes the files it writes walking
+/// the list, whether the re-linked list is distributed alike or not.
+TEST_F(WriterTest, FilesFromTheOrderHandedOverAreThoseOfTheList)
+{
+    using B = ClassBuilder;
+    // A list whose re-linked list is distributed otherwise (see below), and long mixed lists.
+    const auto otherwise = [] {
+        ClassBuilder b("index", 1);
+        VarRec* f = b.var(CLASS_VARIABLES, "f", {3});
+        VarRec* x = b.var(CLASS_VARIABLES, "x");
+        VarRec* y = b.var(CLASS_VARIABLES, "y");
+        VarRec* s = b.var(BODY_INDEP_STATES, "s");
+        VarRec* r = b.var(BODY_INDEP_RATES, "s_indep_rate");
+        b.eq(B::ref(y, TK_VARIABLENAME), B::ref(s, TK_INDEP_STATENAME));
+        b.eq(B::ref(x, TK_VARIABLENAME), B::ref(y, TK_VARIABLENAME));
+        b.eq(B::ref(f, TK_VARIABLENAME, {B::ref(x, TK_VARIABLENAME)}), B::ref(s, TK_INDEP_STATENAME));
+        b.eq(B::ref(r, TK_INDEP_RATENAME), B::ref(f, TK_VARIABLENAME, {B::integer(1)}));
+        return b.cls;
+    };
+    const std::vector<std::function<ClassRec*()>> builders = {
+        otherwise, [] { return buildLongMix(7, 2000); }, [] { return buildLongMix(8, 2000); }};
+    int written = 0;
+    for (std::size_t m = 0; m < builders.size(); ++m) {
+        std::string files[2];
+        int results[2] = {0, 0};
+        for (int handed = 0; handed < 2; ++handed) {
+            ClassRec* cls = builders[m]();
+            const std::string base = cls->name + "1";
+            std::vector<EquationRec*> order;
+            for (EquationRec* eq : cls->equations->equations)
+                order.push_back(eq);
+            results[handed] = ttwrite_code_files(cls, dir.path(), handed ? &order : nullptr);
+            if (handed) {
+                EXPECT_TRUE(order.empty());
+            }
+            files[handed] = readBack(dir.file(base + ".l")) + readBack(dir.file(base + ".e"));
+            std::remove(dir.file(base + ".l").c_str());
+            std::remove(dir.file(base + ".e").c_str());
+            release_all();
+        }
+        EXPECT_EQ(results[0], results[1]) << "list " << m;
+        EXPECT_TRUE(files[0] == files[1]) << "list " << m;
+        written += results[0];
+    }
+    EXPECT_GE(written, 1);
 }
 
 /// The two ways a re-linked list is distributed otherwise: an element initial defines only after
@@ -1057,6 +1114,37 @@ TEST_F(WriterTest, DistributionOfARelinkedListThatDiffers)
         EXPECT_FALSE(result.stable);
         EXPECT_FALSE(result.same);
     }
+}
+
+/// A literal element past the last one of the class's variables is none of theirs: its left side
+/// defines nothing that is followed, and its reference puts its whole variable in use.
+TEST_F(WriterTest, ElementsPastTheLastVariableAreNoneOfTheirs)
+{
+    using B = ClassBuilder;
+    ClassBuilder b("past", 1);
+    VarRec* y = b.var(CLASS_VARIABLES, "y");
+    VarRec* z = b.var(CLASS_VARIABLES, "z");
+    VarRec* x = b.var(CLASS_VARIABLES, "x", {2});
+    VarRec* r = b.var(BODY_INDEP_RATES, "r");
+    // y = t, x[5] = y + t, z = x[5], r = z + x[7]: every equation is needed for the rate.
+    b.eq(B::ref(y, TK_VARIABLENAME), B::time());
+    b.eq(B::ref(x, TK_VARIABLENAME, {B::integer(5)}), B::op(TK_PLUS, B::ref(y, TK_VARIABLENAME), B::time()));
+    EquationRec* copy = b.eq(B::ref(z, TK_VARIABLENAME), B::ref(x, TK_VARIABLENAME, {B::integer(5)}));
+    b.eq(B::ref(r, TK_INDEP_RATENAME),
+         B::op(TK_PLUS, B::ref(z, TK_VARIABLENAME), B::ref(x, TK_VARIABLENAME, {B::integer(7)})));
+    std::vector<EquationRec*> order;
+    for (EquationRec* eq : b.cls->equations->equations)
+        order.push_back(eq);
+    bool stable = false;
+    const EquationSections sections = distributeEquations(b.cls, true, &stable);
+    EXPECT_TRUE(sections[SECTION_INITIAL].empty());
+    EXPECT_TRUE(sections[SECTION_INPUTS].empty());
+    EXPECT_EQ(sections[SECTION_DYNAMIC], order);
+    EXPECT_TRUE(sections[SECTION_OUTPUTS].empty());
+    EXPECT_TRUE(stable);
+    // The copy of x[5] is no copy: its reference is left as it stands.
+    EXPECT_EQ(copy->right->var(), x);
+    EXPECT_EQ(copy->right->index().at(0)->intValue(), 5);
 }
 
 /// Where the re-linked list is distributed otherwise, the code file states the instructions and
