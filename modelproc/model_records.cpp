@@ -44,6 +44,7 @@ void RecordArena::recycle()
     m_chunks.resize(1);
     m_next = static_cast<unsigned char*>(first.memory);
     m_left = first.size;
+    m_used = 0;
 }
 
 void RecordArena::clear()
@@ -59,6 +60,7 @@ void RecordArena::clear()
     m_next = nullptr;
     m_left = 0;
     m_count = 0;
+    m_used = 0;
 }
 
 std::size_t RecordArena::newKindNumber()
@@ -120,6 +122,7 @@ void* RecordArena::allocateChunk(std::size_t bytes)
     m_chunks.push_back({chunk, size});
     m_next = chunk + bytes;
     m_left = size - bytes;
+    m_used += bytes;
     return chunk;
 }
 

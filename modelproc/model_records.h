@@ -112,6 +112,8 @@ public:
     void recycle();
     /// Objects made since the last `clear`.
     std::size_t size() const { return m_count; }
+    /// Bytes handed out since the last `clear`, with the room records skip to keep their alignment.
+    std::size_t bytesUsed() const { return m_used; }
 
 private:
     static constexpr std::size_t kAlignment = alignof(std::max_align_t);
@@ -127,6 +129,7 @@ private:
         unsigned char* memory = m_next + skip;
         m_next = memory + bytes;
         m_left -= skip + bytes;
+        m_used += skip + bytes;
         return memory;
     }
     void* allocateChunk(std::size_t bytes);
@@ -173,6 +176,7 @@ private:
     unsigned char* m_next = nullptr;
     std::size_t m_left = 0;
     std::size_t m_count = 0;
+    std::size_t m_used = 0;
 };
 
 /// The arena of the current processing run.

@@ -322,6 +322,32 @@ TEST_F(RecordsTest, RecycledArenaEndsItsObjectsAndServesAgainFromItsFirstChunk)
     EXPECT_EQ(room.size(), 3u);
 }
 
+// An arena counts the bytes it hands out, with what records skip to keep their alignment, also
+// across chunks and for a record too large for any chunk; clearing or recycling starts again.
+TEST_F(RecordsTest, ArenaCountsTheBytesItHandsOut)
+{
+    RecordArena room;
+    EXPECT_EQ(room.bytesUsed(), 0u);
+    ASSERT_TRUE(room.make<ExprNode>());
+    ASSERT_TRUE(room.make<ExprNode>());
+    EXPECT_EQ(room.bytesUsed(), 2 * sizeof(ExprNode));
+    ASSERT_TRUE(room.copyText("abc"));
+    EXPECT_EQ(room.bytesUsed(), 2 * sizeof(ExprNode) + 4);
+    ASSERT_TRUE(room.make<ExprNode>()); // skips to the next 8-byte bound
+    EXPECT_EQ(room.bytesUsed(), 3 * sizeof(ExprNode) + 8);
+    for (int i = 0; i < 10000; ++i) // past the first chunks
+        ASSERT_TRUE(room.make<ExprNode>());
+    EXPECT_EQ(room.bytesUsed(), 10003 * sizeof(ExprNode) + 8);
+    ASSERT_TRUE(room.makeBytes(std::size_t(9) << 20));
+    EXPECT_EQ(room.bytesUsed(), 10003 * sizeof(ExprNode) + 8 + (std::size_t(9) << 20));
+    room.recycle();
+    EXPECT_EQ(room.bytesUsed(), 0u);
+    ASSERT_TRUE(room.makeBytes(5));
+    EXPECT_EQ(room.bytesUsed(), 8u);
+    room.clear();
+    EXPECT_EQ(room.bytesUsed(), 0u);
+}
+
 // Names of the graph hold their characters in the graph arena: a copy shares them, an empty name
 // takes none, and a name compares by its characters.
 TEST_F(RecordsTest, GraphNamesShareTheirCharactersAndCompareByThem)
