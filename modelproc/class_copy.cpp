@@ -85,8 +85,8 @@ bool copyGraph(const GraphBody* from, ClassRec* cls, AddressMap& map)
             return false;
         copy->type = map.lookup(s->type);
         // The copied types get their users again, newest first as in the original.
-        if (copy->type && !copy->type->users.pushFront(copy))
-            return false;
+        if (copy->type)
+            copy->type->users.pushFront(copy);
     }
     for (const BondRec* b : from->bonds) {
         BondRec* copy = newBond(body);

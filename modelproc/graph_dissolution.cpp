@@ -42,11 +42,12 @@ void merge_types(Dissolution& d)
             d.outer->types.append(t);
             continue;
         }
-        for (SubclassRec* user : t->users) {
+        // Each user goes in front of the same type's users, newest first as they come.
+        while (SubclassRec* user = t->users.first()) {
+            t->users.remove(user);
             user->type = same;
             same->users.pushFront(user);
         }
-        t->users.head = nullptr;
         releaseSubmodelType(t);
     }
 }
@@ -521,15 +522,6 @@ LaterUserRemoval::~LaterUserRemoval()
     if (released == 0)
         return;
     // A released subclass no longer names its type.
-    for (SubmodelType* type : m_body->types) {
-        PtrNode<SubclassRec>** link = &type->users.head;
-        while (PtrNode<SubclassRec>* node = *link) {
-            if (node->item->type == type) {
-                link = &node->next;
-            } else {
-                *link = node->next;
-                register_release(node);
-            }
-        }
-    }
+    for (SubmodelType* type : m_body->types)
+        type->users.removeIf([type](const SubclassRec* user) { return user->type != type; });
 }

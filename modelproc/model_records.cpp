@@ -494,7 +494,8 @@ bool setSubclass(GraphBody* body, SubclassRec* sub, std::string_view name, const
         type->t_vers = typeVersion;
     }
     sub->type = type;
-    return type->users.pushFront(sub) != nullptr;
+    type->users.pushFront(sub);
+    return true;
 }
 
 const SectionList<PortRec>& portsOf(const SubclassRec* sub)

@@ -395,7 +395,6 @@ template <class T>
 inline constexpr bool kNodesCarryRelation = true;
 template <> inline constexpr bool kNodesCarryRelation<BondRec> = false;
 template <> inline constexpr bool kNodesCarryRelation<SigconRec> = false;
-template <> inline constexpr bool kNodesCarryRelation<SubclassRec> = false;
 template <> inline constexpr bool kNodesCarryRelation<SignalDescriptor> = false;
 
 /// One node of a `PtrList`: an item, a relation byte (for pairs) and the next node.
@@ -1091,6 +1090,43 @@ struct EnclosingModel {
     const EnclosingModel* outer = nullptr; ///< the model this one lay in; null for the top model
 };
 
+/// The subclasses of one submodel type, newest first, linked through the subclasses' own
+/// `nextUser`, so that listing a subclass takes no node of its own. A subclass is a user of one
+/// type at a time.
+class UserList {
+public:
+    class iterator {
+    public:
+        explicit iterator(SubclassRec* at) : m_at(at) {}
+        SubclassRec* operator*() const { return m_at; }
+        inline iterator& operator++();
+        bool operator==(const iterator& other) const { return m_at == other.m_at; }
+
+    private:
+        SubclassRec* m_at;
+    };
+
+    bool empty() const { return m_first == nullptr; }
+    SubclassRec* first() const { return m_first; }
+    inline int count() const;
+    /// The n-th user counting from 0, null past the end.
+    inline SubclassRec* at(int n) const;
+    /// Puts the subclass in front.
+    inline void pushFront(SubclassRec* sub);
+    /// Takes the subclass out of the list: true, or false when it is not there.
+    inline bool remove(SubclassRec* sub);
+    /// Takes every user out of the list.
+    inline void clear();
+    /// Takes out, in one walk, every user for which `leaves` holds.
+    template <class Predicate>
+    void removeIf(Predicate leaves);
+    iterator begin() const { return iterator(m_first); }
+    iterator end() const { return iterator(nullptr); }
+
+private:
+    SubclassRec* m_first = nullptr;
+};
+
 struct SubclassRec : SectionLink {
     GraphName name;
     SubmodelType* type = nullptr;
@@ -1107,7 +1143,70 @@ struct SubclassRec : SectionLink {
     /// (see `ConnectedEnds`); null until the connections are numbered. The subclass keeps them,
     /// not the ports, since instances may share their type's ports.
     EndRef* portEnds = nullptr;
+    /// The next user of its type (see `UserList`).
+    SubclassRec* nextUser = nullptr;
 };
+
+UserList::iterator& UserList::iterator::operator++()
+{
+    m_at = m_at->nextUser;
+    return *this;
+}
+
+int UserList::count() const
+{
+    int n = 0;
+    for (const SubclassRec* sub = m_first; sub; sub = sub->nextUser)
+        ++n;
+    return n;
+}
+
+SubclassRec* UserList::at(int n) const
+{
+    SubclassRec* sub = m_first;
+    for (; sub && n > 0; --n)
+        sub = sub->nextUser;
+    return n == 0 ? sub : nullptr;
+}
+
+void UserList::pushFront(SubclassRec* sub)
+{
+    sub->nextUser = m_first;
+    m_first = sub;
+}
+
+bool UserList::remove(SubclassRec* sub)
+{
+    for (SubclassRec** link = &m_first; *link; link = &(*link)->nextUser)
+        if (*link == sub) {
+            *link = sub->nextUser;
+            sub->nextUser = nullptr;
+            return true;
+        }
+    return false;
+}
+
+template <class Predicate>
+void UserList::removeIf(Predicate leaves)
+{
+    for (SubclassRec** link = &m_first; *link;) {
+        SubclassRec* sub = *link;
+        if (leaves(static_cast<const SubclassRec*>(sub))) {
+            *link = sub->nextUser;
+            sub->nextUser = nullptr;
+        } else {
+            link = &sub->nextUser;
+        }
+    }
+}
+
+void UserList::clear()
+{
+    while (SubclassRec* sub = m_first) {
+        m_first = sub->nextUser;
+        sub->nextUser = nullptr;
+    }
+}
 
 /// The ports of the subclass's class: its own, or those of its type when the class was copied
 /// without ports of its own.
@@ -1116,7 +1215,7 @@ const SectionList<PortRec>& portsOf(const SubclassRec* sub);
 struct SubmodelType : SectionLink {
     GraphName t_name;
     std::int32_t t_vers = 0;
-    PtrList<SubclassRec> users; ///< newest first
+    UserList users; ///< newest first
     ClassRec* cls = nullptr;
 };
 

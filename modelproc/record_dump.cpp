@@ -205,8 +205,8 @@ std::string dumpClass(const ClassRec* cls)
     if (cls->type == CLASS_TOP && cls->graph) {
         for (const SubmodelType* t : cls->graph->types) {
             out += "type " + t->t_name + ";" + std::to_string(t->t_vers) + " users";
-            for (PtrNode<SubclassRec>* u = t->users.head; u; u = u->next)
-                out += " " + u->item->name;
+            for (const SubclassRec* user : t->users)
+                out += " " + user->name;
             out += "\n";
         }
         for (const SubclassRec* s : cls->graph->subclasses) {

@@ -170,7 +170,7 @@ void releaseSubmodelType(SubmodelType* type)
     SectionList<SubmodelType>::unlink(type);
     for (SubclassRec* user : type->users)
         user->type = nullptr;
-    releaseNodes(type->users);
+    type->users.clear();
     if (type->cls) {
         ttfree_class(type->cls);
         type->cls = nullptr;

@@ -138,7 +138,46 @@ TEST_F(RecordsTest, SubclassesShareTheirSubmodelType)
     // Users newest first.
     EXPECT_EQ(first->type->users.at(0), second);
     EXPECT_EQ(first->type->users.at(1), first);
+    EXPECT_EQ(first->type->users.at(2), nullptr);
     EXPECT_EQ(countSubclasses(cls), 3);
+}
+
+// A type's users are linked through the subclasses themselves: one leaves from anywhere in the
+// list without disturbing the others, leaves nothing when it is not there, and can join another
+// type's users afterwards.
+TEST_F(RecordsTest, UsersLeaveAndJoinTheirTypesLists)
+{
+    ClassRec* cls = newClass();
+    GraphBody* body = newGraphBody(cls);
+    std::vector<SubclassRec*> subs;
+    for (const char* name : {"a", "b", "c", "d", "e"}) {
+        subs.push_back(newSubclass(body));
+        ASSERT_TRUE(setSubclass(body, subs.back(), name, {}, {}, "motor", 1));
+    }
+    SubmodelType* type = subs[0]->type;
+    const auto names = [](const UserList& users) {
+        std::string text;
+        for (const SubclassRec* user : users)
+            text += user->name.view();
+        return text;
+    };
+    EXPECT_EQ(names(type->users), "edcba");
+    EXPECT_EQ(type->users.count(), 5);
+    EXPECT_TRUE(type->users.remove(subs[2]));
+    EXPECT_FALSE(type->users.remove(subs[2]));
+    EXPECT_TRUE(type->users.remove(subs[4]));
+    EXPECT_EQ(names(type->users), "dba");
+    type->users.removeIf([&](const SubclassRec* user) { return user == subs[0] || user == subs[3]; });
+    EXPECT_EQ(names(type->users), "b");
+    SubmodelType* other = newSubmodelType(body);
+    for (SubclassRec* sub : {subs[2], subs[4], subs[0]})
+        other->users.pushFront(sub);
+    EXPECT_EQ(names(other->users), "aec");
+    EXPECT_EQ(names(type->users), "b");
+    other->users.clear();
+    EXPECT_TRUE(other->users.empty());
+    EXPECT_EQ(subs[4]->nextUser, nullptr);
+    EXPECT_EQ(names(type->users), "b");
 }
 
 TEST_F(RecordsTest, BondsAtAPortCountFromTheNewest)
