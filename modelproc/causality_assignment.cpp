@@ -45,7 +45,7 @@ void listEnds(int subSlot)
     CausalTables& t = g_state.tables;
     SubclassRec* sub = t.subclasses[static_cast<std::size_t>(subSlot)].sub;
     const std::size_t begin = t.ends.size();
-    for (BondRec* bond : sub->bonds)
+    for (BondRec* bond : bondsAt(sub))
         for (int k = 0; k < 2; ++k)
             if (bond->con[k].type == END_SUB && bond->con[k].node == sub)
                 t.ends.push_back({bond, 0, static_cast<unsigned char>(k), !bond->con[k].nodeindex.head});
@@ -105,8 +105,9 @@ int subclassSlot(SubclassRec* sub)
 {
     CausalTables& t = g_state.tables;
     // A subclass's number is kept with the ends of its bonds once their ports are looked up.
-    if (PtrNode<BondRec>* first = sub->bonds.head)
-        if (const BondRec* bond = first->item)
+    const ConnectionsAt<BondRec> bonds = bondsAt(sub);
+    if (bonds.begin() != bonds.end())
+        if (const BondRec* bond = *bonds.begin())
             for (int k = 0; k < 2; ++k)
                 if (bond->con[k].type == END_SUB && bond->con[k].node == sub) {
                     const EndInfo& info =
@@ -475,7 +476,7 @@ void global_counts(ClassRec* cls)
     std::fill(t.charged.begin(), t.charged.end(), 0);
     auto join = [&](SubmodelType* type) {
         for (SubclassRec* user : type->users)
-            for (BondRec* bond : user->bonds) {
+            for (BondRec* bond : bondsAt(user)) {
                 const auto slot = static_cast<std::size_t>(bondSlot(bond));
                 if (!t.environment[slot]) {
                     setEnvironment(slot, true);

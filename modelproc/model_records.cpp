@@ -498,6 +498,24 @@ bool setSubclass(GraphBody* body, SubclassRec* sub, std::string_view name, const
     return true;
 }
 
+void linkEndAt(SubclassRec* sub, ConnectionRec* conn, int side)
+{
+    conn->nextAtSub[side] = sub->ends;
+    sub->ends = EndRef(conn, side);
+}
+
+bool unlinkEndAt(SubclassRec* sub, ConnectionRec* conn, int side)
+{
+    const EndRef wanted(conn, side);
+    for (EndRef* link = &sub->ends; *link; link = &link->connection()->nextAtSub[link->side()])
+        if (*link == wanted) {
+            *link = conn->nextAtSub[side];
+            conn->nextAtSub[side] = EndRef();
+            return true;
+        }
+    return false;
+}
+
 const SectionList<PortRec>& portsOf(const SubclassRec* sub)
 {
     static const SectionList<PortRec> none;
@@ -588,7 +606,8 @@ bool setBondEndSub(BondRec* bond, int i, SubclassRec* sub, const ExprList& nodei
     if (!end.name.assign(intern_name(portName)))
         return false;
     end.index = portIndex;
-    return sub->bonds.pushFront(bond) != nullptr;
+    linkEndAt(sub, bond, i);
+    return true;
 }
 
 void setBondEndPort(BondRec* bond, int i, PortRec* port, const ExprList& index)
@@ -625,8 +644,8 @@ bool setSigconEndSub(SigconRec* sig, int i, std::int16_t type, SubclassRec* sub,
     if (!end.name.assign(intern_name(ioName)))
         return false;
     end.index = ioIndex;
-    PtrList<SigconRec>& list = type == END_SOUT ? sub->s_out : sub->s_inp;
-    return list.pushFront(sig) != nullptr;
+    linkEndAt(sub, sig, i);
+    return true;
 }
 
 ConnectionRec* buildConnection(GraphBody* body, const ParsedConnection& parsed)
@@ -930,7 +949,7 @@ BondRec* subclassNthBondAtPort(SubclassRec* sub, std::string_view portName, int 
 {
     if (!sub || n < 1)
         return nullptr;
-    for (BondRec* bond : sub->bonds) {
+    for (BondRec* bond : bondsAt(sub)) {
         const ConnEnd* end = connectionEndOf(bond, sub);
         if (end && end->name == portName && --n == 0)
             return bond;
@@ -945,9 +964,9 @@ BondRec* subclassBondAtPort(SubclassRec* sub, std::string_view portName)
 
 namespace {
 
-SigconRec* signalAt(SubclassRec* sub, const PtrList<SigconRec>& list, std::int16_t type, std::string_view name)
+SigconRec* signalAt(SubclassRec* sub, std::int16_t type, std::string_view name)
 {
-    for (SigconRec* sig : list)
+    for (SigconRec* sig : ConnectionsAt<SigconRec>(sub, type))
         for (const ConnEnd& end : sig->con)
             if (end.node == sub && end.type == type && end.name == name)
                 return sig;
@@ -958,12 +977,12 @@ SigconRec* signalAt(SubclassRec* sub, const PtrList<SigconRec>& list, std::int16
 
 SigconRec* subclassInputSignal(SubclassRec* sub, std::string_view ioName)
 {
-    return sub ? signalAt(sub, sub->s_inp, END_SINP, ioName) : nullptr;
+    return sub ? signalAt(sub, END_SINP, ioName) : nullptr;
 }
 
 SigconRec* subclassOutputSignal(SubclassRec* sub, std::string_view ioName)
 {
-    return sub ? signalAt(sub, sub->s_out, END_SOUT, ioName) : nullptr;
+    return sub ? signalAt(sub, END_SOUT, ioName) : nullptr;
 }
 
 PortRec* findPort(ClassRec* cls, std::string_view name)

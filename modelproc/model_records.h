@@ -1003,6 +1003,10 @@ struct ConnEnd {
 /// Shared shape of bonds and signal connections.
 struct ConnectionRec : SectionLink {
     ConnEnd con[2];
+    /// For an end at a subclass, the next older end at the same subclass (see `EndsAt`). The
+    /// links are kept beside the ends, not in them, so that an end copied onto another leaves
+    /// the lists as they are.
+    EndRef nextAtSub[2];
     ExprList dim;
     unsigned char caus = 0;
     unsigned char dir = 0; ///< 1 "0>1", 2 "1>0"
@@ -1132,9 +1136,8 @@ struct SubclassRec : SectionLink {
     SubmodelType* type = nullptr;
     ExprList args;
     ExprList dim;
-    PtrList<BondRec> bonds;
-    PtrList<SigconRec> s_inp;
-    PtrList<SigconRec> s_out;
+    /// The newest of the bond and signal ends at the subclass (see `EndsAt`).
+    EndRef ends;
     /// The model whose body held the subclass before expansion; its instances, innermost first,
     /// are the subclass's path. Null for a subclass of the top model not yet expanded.
     const EnclosingModel* within = nullptr;
@@ -1207,6 +1210,100 @@ void UserList::clear()
         sub->nextUser = nullptr;
     }
 }
+
+/// The bond and signal ends at a subclass, newest first. Each end links to the next through its
+/// connection's `nextAtSub`, so that listing an end takes no node of its own; a connection with
+/// both ends at the subclass (between two elements of one instance array) comes once per end.
+class EndsAt {
+public:
+    explicit EndsAt(const SubclassRec* sub) : m_first(sub ? sub->ends : EndRef()) {}
+    class iterator {
+    public:
+        explicit iterator(EndRef at) : m_at(at) {}
+        EndRef operator*() const { return m_at; }
+        iterator& operator++()
+        {
+            m_at = m_at.connection()->nextAtSub[m_at.side()];
+            return *this;
+        }
+        bool operator==(const iterator& other) const { return m_at == other.m_at; }
+
+    private:
+        EndRef m_at;
+    };
+    iterator begin() const { return iterator(m_first); }
+    iterator end() const { return iterator(EndRef()); }
+    bool empty() const { return !m_first; }
+
+private:
+    EndRef m_first;
+};
+
+/// The connections whose ends of one type lie at a subclass, in the order of those ends: its
+/// bonds (ends `END_SUB`), the signals into its inputs (`END_SINP`) or those out of its outputs
+/// (`END_SOUT`). A connection with two such ends at the subclass comes twice.
+template <class Connection>
+class ConnectionsAt {
+public:
+    ConnectionsAt(const SubclassRec* sub, std::int16_t type) : m_first(sub ? sub->ends : EndRef()), m_type(type) {}
+    class iterator {
+    public:
+        iterator(EndRef at, std::int16_t type) : m_at(at), m_type(type) { skip(); }
+        Connection* operator*() const { return static_cast<Connection*>(m_at.connection()); }
+        iterator& operator++()
+        {
+            m_at = m_at.connection()->nextAtSub[m_at.side()];
+            skip();
+            return *this;
+        }
+        bool operator==(const iterator& other) const { return m_at == other.m_at; }
+
+    private:
+        void skip()
+        {
+            while (m_at && m_at.end().type != m_type)
+                m_at = m_at.connection()->nextAtSub[m_at.side()];
+        }
+        EndRef m_at;
+        std::int16_t m_type;
+    };
+    iterator begin() const { return iterator(m_first, m_type); }
+    iterator end() const { return iterator(EndRef(), m_type); }
+    bool empty() const { return begin() == end(); }
+    int count() const
+    {
+        int n = 0;
+        for (iterator it = begin(); it != end(); ++it)
+            ++n;
+        return n;
+    }
+
+private:
+    EndRef m_first;
+    std::int16_t m_type;
+};
+
+/// The bonds at the subclass, one for each of their ends there, newest first.
+inline ConnectionsAt<BondRec> bondsAt(const SubclassRec* sub)
+{
+    return {sub, END_SUB};
+}
+/// The signals into the subclass's inputs, newest first.
+inline ConnectionsAt<SigconRec> inputSignalsAt(const SubclassRec* sub)
+{
+    return {sub, END_SINP};
+}
+/// The signals out of the subclass's outputs, newest first.
+inline ConnectionsAt<SigconRec> outputSignalsAt(const SubclassRec* sub)
+{
+    return {sub, END_SOUT};
+}
+
+/// Puts end `side` of the connection, which lies at the subclass, in front of its ends.
+void linkEndAt(SubclassRec* sub, ConnectionRec* conn, int side);
+/// Takes end `side` of the connection out of the subclass's ends: true, or false when it is not
+/// there.
+bool unlinkEndAt(SubclassRec* sub, ConnectionRec* conn, int side);
 
 /// The ports of the subclass's class: its own, or those of its type when the class was copied
 /// without ports of its own.
@@ -1412,14 +1509,14 @@ void countArgumentDown(ClassRec* cls);
 // ---------------------------------------------------------------------------
 // Connection ends
 
-/// End i becomes SUB; the bond goes to the front of the subclass's bonds.
+/// End i becomes SUB and goes to the front of the subclass's ends.
 bool setBondEndSub(BondRec* bond, int i, SubclassRec* sub, const ExprList& nodeindex,
                    std::string_view portName, const ExprList& portIndex);
 /// End i becomes POR; the port's bond becomes this bond.
 void setBondEndPort(BondRec* bond, int i, PortRec* port, const ExprList& index);
 /// End i becomes INP or OUT; the connection goes to the front of the io's signals.
 bool setSigconEndIo(SigconRec* sig, int i, std::int16_t type, IoRec* io, const ExprList& index);
-/// End i becomes SINP (front of s_inp) or SOUT (front of s_out).
+/// End i becomes SINP or SOUT and goes to the front of the subclass's ends.
 bool setSigconEndSub(SigconRec* sig, int i, std::int16_t type, SubclassRec* sub,
                      const ExprList& nodeindex, std::string_view ioName, const ExprList& ioIndex);
 
@@ -1487,35 +1584,41 @@ struct ConnectionEndAt {
     int end;
 };
 
-/// The ends of the connections in `list` (a subclass's bonds, inputs or outputs) that are at `sub`
-/// with the end type and name given. Both ends of one connection count when both are there (a
-/// connection between two elements of one instance array).
+/// The ends at `sub` of the type and name given (its bonds' ends at a port, its signals' at an io),
+/// connection by connection in the order of the subclass's ends. Both ends of one connection come
+/// together, end 0 first, where the newer of them is (a connection between two elements of one
+/// instance array).
 template <class Connection>
-void connectionEndsAt(const PtrList<Connection>& list, const SubclassRec* sub, std::int16_t type,
-                      std::string_view name, std::vector<ConnectionEndAt<Connection>>& ends)
+void connectionEndsAt(const SubclassRec* sub, std::int16_t type, std::string_view name,
+                      std::vector<ConnectionEndAt<Connection>>& ends)
 {
     ends.clear();
-    for (PtrNode<Connection>* node = list.head; node; node = node->next) {
-        Connection* conn = node->item;
-        // A connection with both ends here is in the list twice; its ends count once.
-        if (conn->con[0].node == sub && conn->con[1].node == sub) {
+    for (EndRef at : EndsAt(sub)) {
+        ConnectionRec* conn = at.connection();
+        if (conn->con[at.side()].type != type)
+            continue;
+        if (conn->con[0].node == sub && conn->con[1].node == sub && conn->con[1 - at.side()].type == type) {
+            // The connection's ends were taken with its newer end.
             bool again = false;
-            for (PtrNode<Connection>* p = list.head; p != node && !again; p = p->next)
-                again = p->item == conn;
+            for (EndRef before : EndsAt(sub)) {
+                if (before == at)
+                    break;
+                again = again || before.connection() == conn;
+            }
             if (again)
                 continue;
         }
         for (int i = 0; i < 2; ++i)
             if (conn->con[i].type == type && conn->con[i].node == sub && conn->con[i].name == name)
-                ends.push_back({conn, i});
+                ends.push_back({static_cast<Connection*>(conn), i});
     }
 }
 template <class Connection>
-std::vector<ConnectionEndAt<Connection>> connectionEndsAt(const PtrList<Connection>& list, const SubclassRec* sub,
-                                                          std::int16_t type, std::string_view name)
+std::vector<ConnectionEndAt<Connection>> connectionEndsAt(const SubclassRec* sub, std::int16_t type,
+                                                          std::string_view name)
 {
     std::vector<ConnectionEndAt<Connection>> ends;
-    connectionEndsAt(list, sub, type, name, ends);
+    connectionEndsAt(sub, type, name, ends);
     return ends;
 }
 

@@ -143,15 +143,10 @@ void releaseSubclass(SubclassRec* sub)
     SectionList<SubclassRec>::unlink(sub);
     releaseExpressionList(sub->dim);
     releaseExpressionList(sub->args);
-    for (BondRec* bond : sub->bonds)
-        releaseConnectionEnd(bond, sub);
-    for (SigconRec* sig : sub->s_inp)
-        releaseConnectionEnd(sig, sub);
-    for (SigconRec* sig : sub->s_out)
-        releaseConnectionEnd(sig, sub);
-    releaseNodes(sub->bonds);
-    releaseNodes(sub->s_inp);
-    releaseNodes(sub->s_out);
+    // Each end listed at the subclass clears one end there; a connection goes with its last end.
+    for (EndRef at : EndsAt(sub))
+        releaseConnectionEnd(at.connection(), sub);
+    sub->ends = EndRef();
     if (sub->cls) {
         if (!sharesTypeClass(sub))
             ttfree_class(sub->cls);

@@ -732,6 +732,46 @@ TEST_F(RecordsTest, FreeingAClassReleasesBondsOnceBothEndsAreGone)
     ttfree_class(cls);
 }
 
+// A connection with both ends at one subclass (between two elements of an instance array, or
+// from its output to its own input) goes with the subclass; one to another subclass stays there,
+// listed by it alone.
+TEST_F(RecordsTest, ReleasingASubclassReleasesItsConnectionsToItself)
+{
+    ClassRec* cls = newClass();
+    GraphBody* body = newGraphBody(cls);
+    SubclassRec* sub = newSubclass(body);
+    SubclassRec* other = newSubclass(body);
+    ASSERT_TRUE(setSubclass(body, sub, "s", {}, {}, "t", 1));
+    ASSERT_TRUE(setSubclass(body, other, "o", {}, {}, "t", 1));
+    BondRec* before = newBond(body);
+    ASSERT_TRUE(setBondEndSub(before, 0, other, {}, "p", {}));
+    ASSERT_TRUE(setBondEndSub(before, 1, sub, {}, "q", {}));
+    BondRec* itself = newBond(body);
+    ASSERT_TRUE(setBondEndSub(itself, 0, sub, {}, "p", {}));
+    ASSERT_TRUE(setBondEndSub(itself, 1, sub, {}, "q", {}));
+    SigconRec* loop = newSigcon(body);
+    ASSERT_TRUE(setSigconEndSub(loop, 0, END_SOUT, sub, {}, "y", {}));
+    ASSERT_TRUE(setSigconEndSub(loop, 1, END_SINP, sub, {}, "u", {}));
+    BondRec* after = newBond(body);
+    ASSERT_TRUE(setBondEndSub(after, 1, other, {}, "q", {}));
+    ASSERT_TRUE(setBondEndSub(after, 0, sub, {}, "r", {}));
+    EXPECT_EQ(bondsAt(sub).count(), 4);
+    EXPECT_EQ(inputSignalsAt(sub).count(), 1);
+    EXPECT_EQ(outputSignalsAt(sub).count(), 1);
+    EXPECT_EQ(subclassBondAtPort(sub, "r"), after);
+    releaseSubclass(sub);
+    EXPECT_EQ(countBonds(cls), 2);
+    EXPECT_EQ(countSigcons(cls), 0);
+    EXPECT_EQ(body->bonds.first(), before);
+    EXPECT_EQ(body->bonds.last(), after);
+    EXPECT_EQ(before->con[1].type, END_EMPTY);
+    EXPECT_EQ(after->con[0].type, END_EMPTY);
+    std::vector<EndRef> left;
+    for (EndRef at : EndsAt(other))
+        left.push_back(at);
+    EXPECT_EQ(left, (std::vector<EndRef>{EndRef(after, 1), EndRef(before, 0)}));
+}
+
 TEST(ExtensionRewrite, Table)
 {
     const struct {
