@@ -535,28 +535,151 @@ std::int32_t lastPortNumber(const SubclassRec* sub)
     return last ? last->number : -1;
 }
 
+/// One end of a table with what its bond gives it: the slot, the port's number, and causality and
+/// direction as seen from the port.
+PortEnd portEndOf(ConnectionRec* bond, int side, std::uint32_t port)
+{
+    PortEnd e;
+    e.slot = bond->con[side].slot;
+    e.port = port;
+    e.caus = causalityAtPort(EndRef(bond, side)) & 7u;
+    e.dir = directionAtPort(EndRef(bond, side)) & 3u;
+    return e;
+}
+
+/// Whether the end at the subclass has a port of the subclass's class kept, numbered `port`.
+bool keptPortNumber(const ConnEnd& end, std::int32_t last, std::uint32_t& port)
+{
+    if (end.type != END_SUB || !end.port || end.port->number < 0 || end.port->number > last)
+        return false;
+    port = static_cast<std::uint32_t>(end.port->number);
+    return true;
+}
+
 } // namespace
+
+PortEndTable* PortEndTable::make(std::uint32_t count, bool indexed)
+{
+    if (count == 0)
+        return nullptr;
+    const std::size_t bytes =
+        sizeof(PortEndTable) + std::size_t(count) * (sizeof(PortEnd) + (indexed ? sizeof(EndIndices) : 0));
+    static_assert(alignof(PortEndTable) <= 8 && alignof(PortEnd) <= 8 && alignof(EndIndices) <= 8);
+    static_assert(sizeof(PortEndTable) % alignof(EndIndices) == 0 && sizeof(PortEnd) % 4 == 0);
+    void* memory = GraphArena().makeBytes(bytes);
+    if (!memory)
+        return nullptr;
+    auto* table = new (memory) PortEndTable;
+    table->m_count = count;
+    table->m_indexed = indexed ? 1 : 0;
+    for (std::uint32_t i = 0; i < count; ++i)
+        new (table->ends() + i) PortEnd;
+    if (EndIndices* lists = table->indexLists())
+        for (std::uint32_t i = 0; i < count; ++i)
+            new (lists + i) EndIndices;
+    return table;
+}
 
 bool connectEndAtPort(SubclassRec* sub, const PortRec* port, ConnectionRec* bond, int side)
 {
     const std::int32_t last = lastPortNumber(sub);
     if (port->number < 0 || port->number > last)
         return true; // not a port of the subclass's class: nothing lists the end
-    if (!sub->portEnds) {
-        sub->portEnds = GraphArena().makeArray<EndRef>(static_cast<std::size_t>(last) + 1);
-        if (!sub->portEnds)
-            return false;
+    if (static_cast<std::uint32_t>(port->number) > PortEnd::kLastPort)
+        return false;
+    const ConnEnd& end = bond->con[side];
+    const PortEndTable* old = sub->portEnds;
+    const std::uint32_t count = old ? old->size() : 0;
+    const bool indexed = (old && old->indexed()) || !end.nodeindex.empty() || !end.index.empty();
+    PortEndTable* table = PortEndTable::make(count + 1, indexed);
+    if (!table)
+        return false;
+    // The new end goes before the others of its port.
+    const auto number = static_cast<std::uint32_t>(port->number);
+    std::uint32_t at = 0;
+    while (at < count && old->ends()[at].port < number)
+        ++at;
+    for (std::uint32_t to = 0, from = 0; to <= count; ++to) {
+        if (to == at) {
+            table->ends()[to] = portEndOf(bond, side, number);
+            if (indexed)
+                table->indexLists()[to] = static_cast<const EndIndices&>(end);
+        } else {
+            table->ends()[to] = old->ends()[from];
+            if (indexed)
+                table->indexLists()[to] = old->indices(from);
+            ++from;
+        }
     }
-    EndRef& first = sub->portEnds[port->number];
-    bond->con[side].nextAtPort = first;
-    first = EndRef(bond, side);
+    sub->portEnds = table;
+    return true;
+}
+
+bool tableConnectedEnds(SubclassRec* sub)
+{
+    sub->portEnds = nullptr;
+    const std::int32_t last = lastPortNumber(sub);
+    std::uint32_t count = 0;
+    bool indexed = false;
+    for (EndRef at : EndsAt(sub)) {
+        const ConnEnd& end = at.end();
+        std::uint32_t port = 0;
+        if (!keptPortNumber(end, last, port))
+            continue;
+        if (port > PortEnd::kLastPort)
+            return false;
+        ++count;
+        indexed = indexed || !end.nodeindex.empty() || !end.index.empty();
+    }
+    if (count == 0)
+        return true;
+    PortEndTable* table = PortEndTable::make(count, indexed);
+    if (!table)
+        return false;
+    // By port, and at each port the latest bond first: slots rise along the body's bonds, and of a
+    // bond with both ends at one port end 1 comes first, as the later one entered.
+    struct Entry {
+        PortEnd end;
+        int side;
+        EndIndices lists;
+    };
+    thread_local std::vector<Entry> entries;
+    entries.clear();
+    for (EndRef at : EndsAt(sub)) {
+        const ConnEnd& end = at.end();
+        std::uint32_t port = 0;
+        if (keptPortNumber(end, last, port))
+            entries.push_back({portEndOf(at.connection(), at.side(), port), at.side(), end});
+    }
+    std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
+        if (a.end.port != b.end.port)
+            return a.end.port < b.end.port;
+        if (a.end.slot != b.end.slot)
+            return a.end.slot > b.end.slot;
+        return a.side > b.side;
+    });
+    for (std::uint32_t i = 0; i < count; ++i) {
+        table->ends()[i] = entries[i].end;
+        if (indexed)
+            table->indexLists()[i] = entries[i].lists;
+    }
+    sub->portEnds = table;
     return true;
 }
 
 ConnectedEnds::ConnectedEnds(const SubclassRec* sub, const PortRec* port)
 {
-    if (sub && port && sub->portEnds && port->number >= 0 && port->number <= lastPortNumber(sub))
-        m_first = sub->portEnds[port->number];
+    const PortEndTable* table = sub ? sub->portEnds : nullptr;
+    if (!table || !port || port->number < 0 || port->number > lastPortNumber(sub))
+        return;
+    const auto number = static_cast<std::uint32_t>(port->number);
+    const PortEnd* first = table->ends();
+    const PortEnd* last = first + table->size();
+    const PortEnd* from = std::partition_point(first, last, [number](const PortEnd& e) { return e.port < number; });
+    const PortEnd* to = std::partition_point(from, last, [number](const PortEnd& e) { return e.port == number; });
+    m_table = table;
+    m_first = static_cast<std::uint32_t>(from - first);
+    m_last = static_cast<std::uint32_t>(to - first);
 }
 
 void setBondDir(ConnectionRec* bond, unsigned char dir)
@@ -880,7 +1003,7 @@ ConnEnd* otherEnd(ConnectionRec* conn, const SectionLink* node)
     return i < 0 ? nullptr : &conn->con[1 - i];
 }
 
-std::vector<const ExprNode*> coveredIndexEntries(const ConnEnd& end, const SubclassRec* sub)
+std::vector<const ExprNode*> coveredIndexEntries(const EndIndices& end, const SubclassRec* sub)
 {
     std::vector<const ExprNode*> entries;
     for (const ExprNode* e : end.nodeindex)

@@ -983,21 +983,24 @@ private:
 static_assert(sizeof(ExprNode) == 40);
 static_assert(std::is_trivially_copyable_v<ExprNode> && std::is_trivially_destructible_v<ExprNode>);
 
-struct ConnEnd {
+/// The index lists of a connection end: the instance indices at its subclass and the port's or
+/// io's own indices.
+struct EndIndices {
+    ExprList nodeindex;
+    ExprList index;
+};
+
+struct ConnEnd : EndIndices {
     std::int16_t type = END_EMPTY;
     /// A number one phase may give the end for tables of its own while it runs; it means
     /// nothing outside that phase (equation generation keeps the bond's slot number here). It
     /// takes room the type leaves over.
     mutable std::int32_t slot = 0;
     SectionLink* node = nullptr;
-    ExprList nodeindex;
     GraphName name;
-    ExprList index;
     // The port of a SUB end, as last looked up in the class of its subclass; it stands while that
     // class is the port's owner and the name is the port's.
     mutable PortRec* port = nullptr;
-    /// The next end connected with the same port of the same subclass (see `ConnectedEnds`).
-    EndRef nextAtPort;
 };
 
 /// Shared shape of bonds and signal connections.
@@ -1044,46 +1047,96 @@ inline unsigned char directionAtPort(EndRef e)
     const unsigned char dir = e.connection()->dir;
     return e.side() == 0 ? dir : mirroredAtEnd1(dir);
 }
-/// The slot number equation generation gave the bond of the end.
-inline std::int32_t slotOfEnd(EndRef e)
-{
-    return e.end().slot;
-}
+/// One bond end connected with a port of a subclass, as numbering the connections leaves it for
+/// reshaping and collection: the slot of its bond, the number of its port, and the bond's
+/// causality and power direction as seen from the port. The phases after numbering read the
+/// ends only so, and a big model has millions: an end takes 8 bytes.
+struct PortEnd {
+    /// The highest port number an end can keep.
+    static constexpr std::uint32_t kLastPort = (std::uint32_t(1) << 27) - 1;
+
+    std::int32_t slot = 0;
+    std::uint32_t port : 27 = 0;
+    std::uint32_t caus : 3 = 0;
+    std::uint32_t dir : 2 = 0;
+};
+static_assert(sizeof(PortEnd) == 8);
+
+/// The bond ends connected with the ports of one subclass, laid out in one block of the graph
+/// arena when the connections are numbered: the ends grouped by the number of their port, the
+/// lowest first, each port's newest (the latest bond in the body's list) first; after them, when
+/// any end has indices, the index lists of each end.
+class PortEndTable {
+public:
+    /// A table of `count` ends, zeroed, with room for their index lists when `indexed`; null when
+    /// memory is exhausted or `count` is 0.
+    static PortEndTable* make(std::uint32_t count, bool indexed);
+
+    std::uint32_t size() const { return m_count; }
+    bool indexed() const { return m_indexed != 0; }
+    PortEnd* ends() { return reinterpret_cast<PortEnd*>(this + 1); }
+    const PortEnd* ends() const { return reinterpret_cast<const PortEnd*>(this + 1); }
+    /// The index lists of the ends, null when none has any.
+    EndIndices* indexLists() { return m_indexed ? reinterpret_cast<EndIndices*>(ends() + m_count) : nullptr; }
+    /// The index lists of end `i`, empty ones when no end has any.
+    const EndIndices& indices(std::uint32_t i) const
+    {
+        static const EndIndices none;
+        return m_indexed ? reinterpret_cast<const EndIndices*>(ends() + m_count)[i] : none;
+    }
+
+private:
+    std::uint32_t m_count = 0;
+    std::uint32_t m_indexed = 0;
+};
+
+/// One bond end connected with a port of a subclass, read from its subclass's table.
+class ConnectedEnd {
+public:
+    ConnectedEnd(const PortEndTable* table, std::uint32_t at) : m_table(table), m_at(at) {}
+    /// The slot numbering gave the bond: its effort, its flow the next.
+    std::int32_t slot() const { return m_table->ends()[m_at].slot; }
+    /// The bond's causality as seen from the port.
+    unsigned char causality() const { return static_cast<unsigned char>(m_table->ends()[m_at].caus); }
+    /// The bond's power direction as seen from the port: 1 out, 2 in.
+    unsigned char direction() const { return static_cast<unsigned char>(m_table->ends()[m_at].dir); }
+    /// The end's instance indices and port indices.
+    const EndIndices& indices() const { return m_table->indices(m_at); }
+
+private:
+    const PortEndTable* m_table;
+    std::uint32_t m_at;
+};
 
 /// The bond ends connected with a port of a subclass, newest first, once the connections are
-/// numbered: the newest is kept by the subclass, each the next in its `ConnEnd::nextAtPort`.
+/// numbered (see `PortEndTable`).
 class ConnectedEnds {
 public:
     ConnectedEnds(const SubclassRec* sub, const PortRec* port);
     class iterator {
     public:
-        explicit iterator(EndRef at) : m_at(at) {}
-        EndRef operator*() const { return m_at; }
+        iterator(const PortEndTable* table, std::uint32_t at) : m_table(table), m_at(at) {}
+        ConnectedEnd operator*() const { return ConnectedEnd(m_table, m_at); }
         iterator& operator++()
         {
-            m_at = m_at.end().nextAtPort;
+            ++m_at;
             return *this;
         }
         bool operator==(const iterator& other) const { return m_at == other.m_at; }
 
     private:
-        EndRef m_at;
+        const PortEndTable* m_table;
+        std::uint32_t m_at;
     };
-    iterator begin() const { return iterator(m_first); }
-    iterator end() const { return iterator(EndRef()); }
-    bool empty() const { return !m_first; }
-    int count() const
-    {
-        int n = 0;
-        for (EndRef e : *this) {
-            (void)e;
-            ++n;
-        }
-        return n;
-    }
+    iterator begin() const { return iterator(m_table, m_first); }
+    iterator end() const { return iterator(m_table, m_last); }
+    bool empty() const { return m_first == m_last; }
+    int count() const { return static_cast<int>(m_last - m_first); }
 
 private:
-    EndRef m_first;
+    const PortEndTable* m_table = nullptr;
+    std::uint32_t m_first = 0;
+    std::uint32_t m_last = 0;
 };
 
 /// One model that subclasses lie in: the top model, or a graph submodel dissolved into it. One
@@ -1142,10 +1195,10 @@ struct SubclassRec : SectionLink {
     /// are the subclass's path. Null for a subclass of the top model not yet expanded.
     const EnclosingModel* within = nullptr;
     ClassRec* cls = nullptr;
-    /// For each port of its class, by the port's number, the newest bond end connected with it
-    /// (see `ConnectedEnds`); null until the connections are numbered. The subclass keeps them,
-    /// not the ports, since instances may share their type's ports.
-    EndRef* portEnds = nullptr;
+    /// The bond ends connected with the ports of its class (see `ConnectedEnds`); null until the
+    /// connections are numbered, or when none is. The subclass keeps them, not the ports, since
+    /// instances may share their type's ports.
+    PortEndTable* portEnds = nullptr;
     /// The next user of its type (see `UserList`).
     SubclassRec* nextUser = nullptr;
 };
@@ -1491,14 +1544,15 @@ void setVariable(VarRec* var, std::string_view name, const ExprList& dim, std::i
 /// False when memory is exhausted.
 bool setSubclass(GraphBody* body, SubclassRec* sub, std::string_view name, const ExprList& args,
                  const ExprList& dim, std::string_view typeName, std::int32_t typeVersion);
-/// Puts the bond's end `side` in front of the ends connected with the port of the subclass; false
-/// when memory is exhausted.
+/// Puts the bond's end `side` in front of the ends connected with the port of the subclass, with
+/// its slot, its index lists and the bond's causality and direction as they are now; nothing for
+/// a port the subclass's class does not have. False when memory is exhausted. (Numbering lays out
+/// the ends of all ports at once; see `tableConnectedEnds`.)
 bool connectEndAtPort(SubclassRec* sub, const PortRec* port, ConnectionRec* bond, int side);
-/// Forgets the bond ends connected with the subclass's ports.
-inline void clearConnectedEnds(SubclassRec* sub)
-{
-    sub->portEnds = nullptr;
-}
+/// Lays out the bond ends at the subclass whose bonds are numbered, as `PortEndTable` says: each
+/// SUB end with a port of its subclass's class kept (see `ConnEnd::port`). False when memory is
+/// exhausted or a port's number is beyond `PortEnd::kLastPort` (the subclass then has none).
+bool tableConnectedEnds(SubclassRec* sub);
 void setBondDir(ConnectionRec* bond, unsigned char dir);
 void setBondDim(ConnectionRec* bond, const ExprList& dim);
 /// Sets the causality when it is still 0: 1; else 0.
@@ -1630,7 +1684,7 @@ bool literalBounds(const ExprNode* entry, std::int64_t& lo, std::int64_t& hi);
 /// subclass: the submodel index list for the subclass's own dimensions, then the port or io index
 /// list, so that position k pairs with dimension k of the instanced port or io. A missing entry is
 /// null and covers the whole dimension.
-std::vector<const ExprNode*> coveredIndexEntries(const ConnEnd& end, const SubclassRec* sub);
+std::vector<const ExprNode*> coveredIndexEntries(const EndIndices& end, const SubclassRec* sub);
 /// Calls `visit` with the 0-based row-major number of every element, of a record whose dimensions
 /// have the literal `sizes`, that the index entries cover: an integer one element, a range lo..hi
 /// those between, a null or missing entry the whole dimension. False (and nothing visited) when an

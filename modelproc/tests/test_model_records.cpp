@@ -461,6 +461,93 @@ TEST_F(RecordsTest, BondEndKeepsItsPortOnlyForTheClassThatOwnsIt)
     EXPECT_EQ(keptPort(end, copy), nullptr);
 }
 
+// The bond ends at a subclass are laid out by the number of their port, and at each port by
+// their bonds' slots, the highest first (of a bond with both ends at one port, end 1 first),
+// whatever order the subclass listed them in. Ends without a port of the subclass's class kept,
+// and signal ends, are left out; index lists are kept where any end has them. An end put in
+// front of a port's ends later goes before them.
+TEST_F(RecordsTest, ConnectedEndsAreLaidOutByPortNewestFirst)
+{
+    ClassRec* cls = newClass();
+    GraphBody* body = newGraphBody(cls);
+    ClassRec* elem = newClass();
+    PortRec* ports[3];
+    for (int i = 0; i < 3; ++i) {
+        ports[i] = newPort(elem);
+        ports[i]->name = std::string(1, char('p' + i));
+    }
+    SubclassRec* sub = newSubclass(body);
+    SubclassRec* other = newSubclass(body);
+    ASSERT_TRUE(setSubclass(body, sub, "s", {}, {}, "elem", 1));
+    ASSERT_TRUE(setSubclass(body, other, "o", {}, {}, "elem", 1));
+    sub->cls = other->cls = elem;
+    // {port at sub, slot, port at the other end (-1: both ends at sub, at port r), caus, dir}
+    const struct {
+        int port;
+        int slot;
+        int far;
+        unsigned char caus;
+        unsigned char dir;
+    } bonds[] = {{2, 5, 0, 1, 1}, {0, 1, 1, 2, 2}, {2, 3, -1, 1, 2}, {0, 9, 1, 1, 1}, {1, 7, 2, 2, 1}};
+    for (const auto& b : bonds) {
+        BondRec* bond = newBond(body);
+        ASSERT_TRUE(setBondEndSub(bond, 0, sub, {}, ports[b.port]->name, {}));
+        SubclassRec* far = b.far < 0 ? sub : other;
+        const PortRec* farPort = ports[b.far < 0 ? 2 : b.far];
+        ExprList index;
+        index.append(makeIntegerConstant(b.slot));
+        ASSERT_TRUE(setBondEndSub(bond, 1, far, {}, farPort->name, b.far < 0 ? index : ExprList{}));
+        bond->caus = b.caus;
+        bond->dir = b.dir;
+        for (int end = 0; end < 2; ++end) {
+            bond->con[end].slot = b.slot;
+            bond->con[end].port = findPort(elem, bond->con[end].name);
+        }
+    }
+    // An end whose port was not found, and a signal, are not tabled.
+    BondRec* lost = newBond(body);
+    ASSERT_TRUE(setBondEndSub(lost, 0, sub, {}, "zz", {}));
+    lost->con[0].slot = 11;
+    SigconRec* sig = newSigcon(body);
+    ASSERT_TRUE(setSigconEndSub(sig, 0, END_SOUT, sub, {}, "y", {}));
+
+    ASSERT_TRUE(tableConnectedEnds(sub));
+    ASSERT_TRUE(sub->portEnds);
+    EXPECT_EQ(sub->portEnds->size(), 6u);
+    EXPECT_TRUE(sub->portEnds->indexed());
+    const auto read = [&](const PortRec* port) {
+        std::vector<std::string> ends;
+        for (ConnectedEnd e : ConnectedEnds(sub, port))
+            ends.push_back(std::to_string(e.slot()) + "/" + std::to_string(e.causality()) + "/" +
+                           std::to_string(e.direction()) + (e.indices().index.empty() ? "" : "i"));
+        return ends;
+    };
+    EXPECT_EQ(read(ports[0]), (std::vector<std::string>{"9/1/1", "1/2/2"}));
+    EXPECT_EQ(read(ports[1]), (std::vector<std::string>{"7/2/1"}));
+    // The bond from r to r: end 1 (seen mirrored, with its index) before end 0.
+    EXPECT_EQ(read(ports[2]), (std::vector<std::string>{"5/1/1", "3/2/1i", "3/1/2"}));
+    ASSERT_TRUE(tableConnectedEnds(other));
+    EXPECT_FALSE(other->portEnds->indexed());
+    EXPECT_EQ(ConnectedEnds(other, ports[1]).count(), 2);
+
+    // One more end in front of port q.
+    BondRec* late = newBond(body);
+    ASSERT_TRUE(setBondEndSub(late, 1, sub, {}, "q", {}));
+    late->con[1].slot = 2;
+    late->caus = 1;
+    ASSERT_TRUE(connectEndAtPort(sub, ports[1], late, 1));
+    EXPECT_EQ(read(ports[1]), (std::vector<std::string>{"2/2/1", "7/2/1"}));
+    EXPECT_EQ(read(ports[2]), (std::vector<std::string>{"5/1/1", "3/2/1i", "3/1/2"}));
+    EXPECT_EQ(read(ports[0]), (std::vector<std::string>{"9/1/1", "1/2/2"}));
+    // A port of another class with no number of this one lists nothing.
+    ClassRec* wider = newClass();
+    PortRec* beyond = nullptr;
+    for (int i = 0; i < 5; ++i)
+        beyond = newPort(wider);
+    EXPECT_TRUE(ConnectedEnds(sub, beyond).empty());
+    EXPECT_TRUE(ConnectedEnds(sub, nullptr).empty());
+}
+
 // The records that only describe the graph live apart: giving them back mid-run leaves the
 // variables, equations and expressions, the top class's among them, as they were.
 TEST_F(RecordsTest, GraphRecordsGoBackWhileVariablesAndEquationsStay)
