@@ -138,6 +138,12 @@ RecordArena& GraphArena()
     return arena;
 }
 
+RecordArena& BondArena()
+{
+    static RecordArena arena(true);
+    return arena;
+}
+
 // ---------------------------------------------------------------------------
 // Numbers of variables
 

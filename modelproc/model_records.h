@@ -183,22 +183,33 @@ private:
 RecordArena& ProcessingArena();
 
 /// The arena of the records that only describe the submodel graph of the run: subclasses, their
-/// types, bonds and signals, ports and ios, bond and signal descriptors, graph bodies and the
+/// types, signals (the bonds have an arena of their own, see `BondArena`), ports and ios, bond and signal descriptors, graph bodies and the
 /// classes copied for instances (with their equation bodies). Once the equations are collected
 /// into one flat body none of them is reached any more, and `releaseGraphRecords` gives them back
 /// while the run goes on; the variables, equations and expressions stay in the run's arena. Its
 /// pages go back to the system then, so that the phases after collection start from less.
 RecordArena& GraphArena();
 
+/// The arena of the bonds of the run. Once the connections are numbered, the phases that follow
+/// read the bond ends only from the tables numbering lays out (see `PortEndTable`), and
+/// `releaseBondRecords` gives the bonds back, their pages to the system, before reshaping and
+/// collection make their records.
+RecordArena& BondArena();
+
 /// Whether records of a kind are made in the graph arena.
 template <class T>
 struct InGraphArena : std::false_type {};
+/// Whether records of a kind are made in the bond arena.
+template <class T>
+struct InBondArena : std::false_type {};
 
 /// The arena that records of a kind are made in.
 template <class T>
 RecordArena& arenaFor()
 {
-    if constexpr (InGraphArena<T>::value)
+    if constexpr (InBondArena<T>::value)
+        return BondArena();
+    else if constexpr (InGraphArena<T>::value)
         return GraphArena();
     else
         return ProcessingArena();
@@ -323,6 +334,14 @@ public:
         link->prev->next = link->next;
         setPrev(link->next, link->prev);
         link->next = link->prev = nullptr;
+    }
+
+    /// Empties the list without unlinking its records, whose links are left as they were: for
+    /// records given back all at once, which nothing reaches afterwards.
+    void forget()
+    {
+        m_head.next = &m_head;
+        setPrev(&m_head, &m_head);
     }
 
     T* first() const { return m_head.next->isEnd() ? nullptr : static_cast<T*>(m_head.next); }
@@ -1453,7 +1472,7 @@ struct ClassRec {
 template <> struct InGraphArena<PortRec> : std::true_type {};
 template <> struct InGraphArena<IoRec> : std::true_type {};
 template <> struct InGraphArena<SignalDescriptor> : std::true_type {};
-template <> struct InGraphArena<BondRec> : std::true_type {};
+template <> struct InBondArena<BondRec> : std::true_type {};
 template <> struct InGraphArena<SigconRec> : std::true_type {};
 template <> struct InGraphArena<SubclassRec> : std::true_type {};
 template <> struct InGraphArena<SubmodelType> : std::true_type {};
