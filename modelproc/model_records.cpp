@@ -9,6 +9,7 @@
 #include <climits>
 #include <functional>
 #include <cstdlib>
+#include <unordered_map>
 
 #include <sys/mman.h>
 #include <unistd.h>
@@ -723,6 +724,67 @@ void countArgumentDown(ClassRec* cls)
 // ---------------------------------------------------------------------------
 // Connection ends
 
+namespace {
+
+/// The port and io names of connection ends made so far, each text once. The table is itself a
+/// record of the graph arena, so that it goes, and is no longer asked, when the arena's names go.
+class EndNames {
+public:
+    EndNames() = default;
+    EndNames(const EndNames&) = delete;
+    EndNames& operator=(const EndNames&) = delete;
+    ~EndNames()
+    {
+        if (current() == this)
+            current() = nullptr;
+    }
+
+    /// The table of the graph arena's names, made when first asked for; null when memory is
+    /// exhausted.
+    static EndNames* get()
+    {
+        if (!current())
+            current() = GraphArena().make<EndNames>();
+        return current();
+    }
+
+    /// The name of the text, made when it is new; false when memory is exhausted.
+    bool find(std::string_view text, GraphName& name)
+    {
+        try {
+            auto found = m_names.find(text);
+            if (found == m_names.end()) {
+                GraphName made;
+                if (!made.assign(text))
+                    return false;
+                found = m_names.emplace(made.view(), made).first;
+            }
+            name = found->second;
+            return true;
+        } catch (const std::bad_alloc&) {
+            return false;
+        }
+    }
+
+private:
+    static EndNames*& current()
+    {
+        static EndNames* names = nullptr;
+        return names;
+    }
+    std::unordered_map<std::string_view, GraphName> m_names; ///< keyed by the names' own characters
+};
+
+} // namespace
+
+bool assignEndName(GraphName& name, std::string_view text)
+{
+    if (text.empty())
+        return name.assign(text);
+    EndNames* names = EndNames::get();
+    return names && names->find(text, name);
+}
+
 bool setBondEndSub(BondRec* bond, int i, SubclassRec* sub, const ExprList& nodeindex,
                    std::string_view portName, const ExprList& portIndex)
 {
@@ -732,7 +794,7 @@ bool setBondEndSub(BondRec* bond, int i, SubclassRec* sub, const ExprList& nodei
     end.type = END_SUB;
     end.node = sub;
     end.nodeindex = nodeindex;
-    if (!end.name.assign(intern_name(portName)))
+    if (!assignEndName(end.name, intern_name(portName)))
         return false;
     end.index = portIndex;
     linkEndAt(sub, bond, i);
@@ -770,7 +832,7 @@ bool setSigconEndSub(SigconRec* sig, int i, std::int16_t type, SubclassRec* sub,
     end.type = type;
     end.node = sub;
     end.nodeindex = nodeindex;
-    if (!end.name.assign(intern_name(ioName)))
+    if (!assignEndName(end.name, intern_name(ioName)))
         return false;
     end.index = ioIndex;
     linkEndAt(sub, sig, i);

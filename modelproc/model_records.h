@@ -1582,6 +1582,11 @@ void countArgumentDown(ClassRec* cls);
 // ---------------------------------------------------------------------------
 // Connection ends
 
+/// Gives the name the text of a port or io name of a connection end: one copy of each text serves
+/// every end of the run that names it, as a model has many ends and few such names. False, and
+/// the name left as it was, when memory is exhausted.
+bool assignEndName(GraphName& name, std::string_view text);
+
 /// End i becomes SUB and goes to the front of the subclass's ends.
 bool setBondEndSub(BondRec* bond, int i, SubclassRec* sub, const ExprList& nodeindex,
                    std::string_view portName, const ExprList& portIndex);

@@ -410,6 +410,48 @@ TEST_F(RecordsTest, GraphNamesShareTheirCharactersAndCompareByThem)
     EXPECT_EQ(GraphArena().size(), before); // the characters are no records
 }
 
+// The port and io names of connection ends share one copy of each text, bonds' and signals'
+// alike; a run that follows the release of the last one makes its names anew.
+TEST_F(RecordsTest, EndNamesShareOneCopyOfEachText)
+{
+    const auto ends = [] {
+        ClassRec* cls = newClass();
+        GraphBody* body = newGraphBody(cls);
+        SubclassRec* a = newSubclass(body);
+        SubclassRec* b = newSubclass(body);
+        EXPECT_TRUE(setSubclass(body, a, "a", {}, {}, "t", 1));
+        EXPECT_TRUE(setSubclass(body, b, "b", {}, {}, "t", 1));
+        std::vector<const ConnEnd*> made;
+        for (const char* port : {"p1", "p 2", "p1", "p2"}) {
+            BondRec* bond = newBond(body);
+            EXPECT_TRUE(setBondEndSub(bond, 0, a, {}, port, {}));
+            EXPECT_TRUE(setBondEndSub(bond, 1, b, {}, "p1", {}));
+            made.push_back(&bond->con[0]);
+            made.push_back(&bond->con[1]);
+        }
+        SigconRec* sig = newSigcon(body);
+        EXPECT_TRUE(setSigconEndSub(sig, 0, END_SOUT, a, {}, "p2", {}));
+        EXPECT_TRUE(setSigconEndSub(sig, 1, END_SINP, b, {}, "", {}));
+        made.push_back(&sig->con[0]);
+        made.push_back(&sig->con[1]);
+        return made;
+    };
+    std::vector<const ConnEnd*> made = ends();
+    ASSERT_EQ(made.size(), 10u);
+    EXPECT_EQ(made[0]->name, "p1");
+    EXPECT_EQ(made[2]->name, "p2"); // blanks go
+    for (std::size_t i : {1u, 3u, 4u, 5u, 7u})
+        EXPECT_EQ(made[i]->name.c_str(), made[0]->name.c_str()) << i;
+    EXPECT_EQ(made[6]->name.c_str(), made[2]->name.c_str());
+    EXPECT_EQ(made[8]->name.c_str(), made[2]->name.c_str());
+    EXPECT_TRUE(made[9]->name.empty());
+    release_all();
+    made = ends();
+    EXPECT_EQ(made[0]->name, "p1");
+    EXPECT_EQ(made[2]->name, "p2");
+    EXPECT_EQ(made[5]->name.c_str(), made[0]->name.c_str());
+}
+
 TEST_F(RecordsTest, ReleaseFreesEachBlockOnce)
 {
     testsupport::ClassBuilder b("rel", 1);
