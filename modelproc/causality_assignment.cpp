@@ -45,12 +45,10 @@ void listEnds(int subSlot)
     CausalTables& t = g_state.tables;
     SubclassRec* sub = t.subclasses[static_cast<std::size_t>(subSlot)].sub;
     const std::size_t begin = t.ends.size();
-    for (BondRec* bond : sub->bonds)
+    for (BondRec* bond : bondsAt(sub))
         for (int k = 0; k < 2; ++k)
             if (bond->con[k].type == END_SUB && bond->con[k].node == sub)
-                t.ends.push_back({bond, 0, static_cast<unsigned char>(k), !bond->con[k].nodeindex.head});
-    for (std::size_t i = begin; i < t.ends.size(); ++i)
-        t.ends[i].slot = bondSlot(t.ends[i].bond);
+                t.ends.push_back({bondSlot(bond), static_cast<unsigned char>(k), !bond->con[k].nodeindex.head});
     std::reverse(t.ends.begin() + static_cast<std::ptrdiff_t>(begin), t.ends.end());
     CausalTables::Subclass& entry = t.subclasses[static_cast<std::size_t>(subSlot)];
     entry.begin = static_cast<int>(begin);
@@ -105,8 +103,9 @@ int subclassSlot(SubclassRec* sub)
 {
     CausalTables& t = g_state.tables;
     // A subclass's number is kept with the ends of its bonds once their ports are looked up.
-    if (PtrNode<BondRec>* first = sub->bonds.head)
-        if (const BondRec* bond = first->item)
+    const ConnectionsAt<BondRec> bonds = bondsAt(sub);
+    if (bonds.begin() != bonds.end())
+        if (const BondRec* bond = *bonds.begin())
             for (int k = 0; k < 2; ++k)
                 if (bond->con[k].type == END_SUB && bond->con[k].node == sub) {
                     const EndInfo& info =
@@ -179,7 +178,7 @@ void enterSubclass(SubclassRec* sub)
         EndInfo& info = t.endInfo[2 * static_cast<std::size_t>(e.slot) + static_cast<std::size_t>(e.end)];
         if (info.looked)
             continue;
-        const ConnEnd& at = e.bond->con[e.end];
+        const ConnEnd& at = e.bond()->con[e.end];
         PortRec* found = nullptr;
         for (PortRec* port : ports)
             if (port->name == at.name) {
@@ -418,9 +417,9 @@ int widthAt(int subSlot)
     for (std::size_t i = begin; i < begin + static_cast<std::size_t>(count); ++i) {
         bool seen = false;
         for (std::size_t j = begin; j < i && !seen; ++j)
-            seen = all[j].bond == all[i].bond && all[j].end == all[i].end;
+            seen = all[j].slot == all[i].slot && all[j].end == all[i].end;
         if (!seen)
-            width += all[i].scalar && single ? 1 : endWidth(all[i].bond, all[i].end);
+            width += all[i].scalar && single ? 1 : endWidth(all[i].bond(), all[i].end);
     }
     return static_cast<int>(std::min<std::int64_t>(width, INT32_MAX));
 }
@@ -475,7 +474,7 @@ void global_counts(ClassRec* cls)
     std::fill(t.charged.begin(), t.charged.end(), 0);
     auto join = [&](SubmodelType* type) {
         for (SubclassRec* user : type->users)
-            for (BondRec* bond : user->bonds) {
+            for (BondRec* bond : bondsAt(user)) {
                 const auto slot = static_cast<std::size_t>(bondSlot(bond));
                 if (!t.environment[slot]) {
                     setEnvironment(slot, true);
@@ -739,7 +738,7 @@ void bondsAtPort(SubclassRec* sub, std::string_view port, std::vector<BondEnd>& 
     int count = 0;
     const BondEnd* ends = endsAt(subclassSlot(sub), count);
     for (int i = 0; i < count; ++i)
-        if (ends[i].bond->con[ends[i].end].name == port)
+        if (ends[i].bond()->con[ends[i].end].name == port)
             found.push_back(ends[i]);
 }
 
@@ -758,7 +757,7 @@ void bondsAtConstraint(int subSlot, int c_val, std::vector<BondEnd>& found)
         for (PortRec* port : sub->cls->ports)
             if (port->c_type == C_CONSTR && port->c_val == c_val)
                 for (int i = 0; i < count; ++i)
-                    if (ends[i].bond->con[ends[i].end].name == port->name)
+                    if (ends[i].bond()->con[ends[i].end].name == port->name)
                         t.groups.push_back(ends[i]);
         CausalTables::Subclass& entry = t.subclasses[static_cast<std::size_t>(subSlot)];
         entry.groupValue = c_val;
@@ -771,7 +770,7 @@ void bondsAtConstraint(int subSlot, int c_val, std::vector<BondEnd>& found)
 
 bool sameEnd(const BondEnd& a, const BondEnd& b)
 {
-    return a.bond == b.bond && a.end == b.end;
+    return a.slot == b.slot && a.end == b.end;
 }
 
 /// The elements a bond end reaches, one range per index position; empty for the whole subclass.
@@ -853,7 +852,7 @@ public:
         m_sub = subAt(bond, far);
         m_reach.assign(m_atPort.size(), {});
         for (std::size_t i = 0; i < m_atPort.size(); ++i)
-            if (!boundsAt(m_atPort[i].bond, m_atPort[i].end, m_reach[i]))
+            if (!boundsAt(m_atPort[i].bond(), m_atPort[i].end, m_reach[i]))
                 return 0;
         Elements from;
         if (!boundsAt(bond, far, from))
@@ -861,7 +860,7 @@ public:
         // This bond is the one: every other bond at its elements takes the other value.
         if (bondCausalityFrom(bond, far) == m_one)
             for (std::size_t i = 0; i < m_atPort.size(); ++i)
-                if (!(m_atPort[i].bond == bond && m_atPort[i].end == far) && sharesElements(m_reach[i], from) &&
+                if (!(m_atPort[i].bond() == bond && m_atPort[i].end == far) && sharesElements(m_reach[i], from) &&
                     !assign(i, 3 - m_one))
                     return 0;
         // Each bond given a value here may decide another one at the same elements.
@@ -875,7 +874,7 @@ public:
 private:
     bool assign(std::size_t i, int value)
     {
-        return assign_causality(m_atPort[i].bond, m_atPort[i].end, value, m_item.mode, m_item.group) != 0;
+        return assign_causality(m_atPort[i].bond(), m_atPort[i].end, value, m_item.mode, m_item.group) != 0;
     }
 
     /// The rule at a single element that every bond reaches.
@@ -886,14 +885,14 @@ private:
         const std::size_t n = m_atPort.size();
         if (bondCausalityFrom(bond, far) == m_one)
             for (std::size_t i = 0; i < n; ++i)
-                if (!(m_atPort[i].bond == bond && m_atPort[i].end == far) && !assign(i, 3 - m_one))
+                if (!(m_atPort[i].bond() == bond && m_atPort[i].end == far) && !assign(i, 3 - m_one))
                     return 0;
         for (;;) {
             bool anyOpen = false, anyOne = false, anyOther = false;
             for (std::size_t i = 0; i < n; ++i) {
-                if (!hasCausality(m_atPort[i].bond))
+                if (!hasCausality(m_atPort[i].bond()))
                     anyOpen = true;
-                else if (bondCausalityFrom(m_atPort[i].bond, m_atPort[i].end) == m_one)
+                else if (bondCausalityFrom(m_atPort[i].bond(), m_atPort[i].end) == m_one)
                     anyOne = true;
                 else
                     anyOther = true;
@@ -908,17 +907,17 @@ private:
             // The first open bond takes the other value when a bond has the one, and the one when
             // it is the only open bond; two open bonds leave the choice open.
             std::size_t first = 0;
-            while (hasCausality(m_atPort[first].bond))
+            while (hasCausality(m_atPort[first].bond()))
                 ++first;
             bool alone = !anyOne;
             for (std::size_t j = first + 1; j < n && alone; ++j)
-                if (!hasCausality(m_atPort[j].bond) && !sameEnd(m_atPort[j], m_atPort[first]))
+                if (!hasCausality(m_atPort[j].bond()) && !sameEnd(m_atPort[j], m_atPort[first]))
                     alone = false;
             if (!anyOne && !alone)
                 return 1;
             if (!assign(first, anyOne ? 3 - m_one : m_one))
                 return 0;
-            if (!hasCausality(m_atPort[first].bond))
+            if (!hasCausality(m_atPort[first].bond()))
                 return 1;
         }
     }
@@ -928,9 +927,9 @@ private:
     {
         std::vector<std::size_t> open, ones;
         for (std::size_t i = 0; i < m_atPort.size(); ++i) {
-            if (!hasCausality(m_atPort[i].bond))
+            if (!hasCausality(m_atPort[i].bond()))
                 open.push_back(i);
-            else if (bondCausalityFrom(m_atPort[i].bond, m_atPort[i].end) == m_one)
+            else if (bondCausalityFrom(m_atPort[i].bond(), m_atPort[i].end) == m_one)
                 ones.push_back(i);
         }
         auto reachedBy = [&](const std::vector<std::size_t>& among, std::size_t except,
@@ -971,7 +970,7 @@ private:
             if (other || alone) {
                 if (!assign(i, other ? 3 - m_one : m_one))
                     return 0;
-                return hasCausality(m_atPort[i].bond) ? 2 : 1;
+                return hasCausality(m_atPort[i].bond()) ? 2 : 1;
             }
         }
         return 1;
@@ -1006,7 +1005,7 @@ int propagateItem(const Propagation& item)
     bondsAtConstraint(subSlot, c_val, atPort);
     if (g_state.touched)
         for (const BondEnd& e : atPort)
-            g_state.touched->push_back(e.bond);
+            g_state.touched->push_back(e.bond());
     if (c_val == CAUS_1ECY || c_val == CAUS_1FCY)
         return OneOfRule(item, c_val == CAUS_1ECY ? 1 : 2, atPort, g_state.tables.subclasses[static_cast<std::size_t>(subSlot)].single)
             .run();
@@ -1023,7 +1022,7 @@ int propagateItem(const Propagation& item)
             bondsAtPort(sub, r->item->name, others);
             if (g_state.touched)
                 for (const BondEnd& e : others)
-                    g_state.touched->push_back(e.bond);
+                    g_state.touched->push_back(e.bond());
             if (others.empty()) {
                 causalityError(formatMessage("bond connected with port %s, which is not a port of submodel %s.",
                                              r->item->name.c_str(), classLabel(sub).c_str()));
@@ -1032,9 +1031,9 @@ int propagateItem(const Propagation& item)
             int given = r->relation == 3 ? value : 3 - value;
             for (const BondEnd& e : others) {
                 bool equal = false;
-                if (r->item->c_val != CAUS_SAME && !ranges_overlap(e.bond, e.end, fromBond, fromEnd, equal))
+                if (r->item->c_val != CAUS_SAME && !ranges_overlap(e.bond(), e.end, fromBond, fromEnd, equal))
                     continue;
-                if (!assign_causality(e.bond, e.end, given, item.mode, item.group))
+                if (!assign_causality(e.bond(), e.end, given, item.mode, item.group))
                     return 0;
             }
         }
@@ -1046,11 +1045,11 @@ int propagateItem(const Propagation& item)
         if (!port->relports.empty() && !relations(v, bond, far))
             return 0;
         for (const BondEnd& e : atPort) {
-            if (e.bond == bond && e.end == far)
+            if (e.bond() == bond && e.end == far)
                 continue;
-            if (!assign_causality(e.bond, e.end, v, item.mode, item.group))
+            if (!assign_causality(e.bond(), e.end, v, item.mode, item.group))
                 return 0;
-            if (!port->relports.empty() && !relations(v, e.bond, e.end))
+            if (!port->relports.empty() && !relations(v, e.bond(), e.end))
                 return 0;
         }
         return 1;

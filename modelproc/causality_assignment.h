@@ -23,12 +23,13 @@ struct Propagation {
     int group;
 };
 
-/// One bond end at a subclass.
+/// One bond end at a subclass: the bond by its number in the tables, so that an end takes 8 bytes.
 struct BondEnd {
-    BondRec* bond = nullptr;
     int slot = 0; ///< the bond's number in the tables
     unsigned char end = 0;
     bool scalar = true; ///< the end names no index range: it reaches every element of the subclass
+
+    inline BondRec* bond() const;
 };
 
 /// What the analysis needs of the port at one bond end, looked up once.
@@ -98,6 +99,11 @@ extern CausalState g_causalState;
 inline CausalState& causalState()
 {
     return g_causalState;
+}
+
+BondRec* BondEnd::bond() const
+{
+    return g_causalState.tables.bonds[static_cast<std::size_t>(slot)];
 }
 
 /// Enters a bond met for the first time in the tables; its number.

@@ -85,35 +85,31 @@ bool copyGraph(const GraphBody* from, ClassRec* cls, AddressMap& map)
             return false;
         copy->type = map.lookup(s->type);
         // The copied types get their users again, newest first as in the original.
-        if (copy->type && !copy->type->users.pushFront(copy))
-            return false;
+        if (copy->type)
+            copy->type->users.pushFront(copy);
     }
     for (const BondRec* b : from->bonds) {
         BondRec* copy = newBond(body);
         if (!copy || !copyConnection(b, copy, map))
             return false;
-        for (const ConnEnd& end : copy->con) {
-            if (end.type == END_SUB) {
-                if (!static_cast<SubclassRec*>(end.node)->bonds.pushFront(copy))
-                    return false;
-            } else if (end.type == END_POR) {
+        for (int side = 0; side < 2; ++side) {
+            const ConnEnd& end = copy->con[side];
+            if (end.type == END_SUB)
+                linkEndAt(static_cast<SubclassRec*>(end.node), copy, side);
+            else if (end.type == END_POR)
                 static_cast<PortRec*>(end.node)->bond = copy;
-            }
         }
     }
     for (const SigconRec* s : from->sigcons) {
         SigconRec* copy = newSigcon(body);
         if (!copy || !copyConnection(s, copy, map))
             return false;
-        for (const ConnEnd& end : copy->con) {
-            bool ok = true;
-            if (end.type == END_SINP)
-                ok = static_cast<SubclassRec*>(end.node)->s_inp.pushFront(copy) != nullptr;
-            else if (end.type == END_SOUT)
-                ok = static_cast<SubclassRec*>(end.node)->s_out.pushFront(copy) != nullptr;
-            else if (end.type == END_INP || end.type == END_OUT)
-                ok = static_cast<IoRec*>(end.node)->signals.pushFront(copy) != nullptr;
-            if (!ok)
+        for (int side = 0; side < 2; ++side) {
+            const ConnEnd& end = copy->con[side];
+            if (end.type == END_SINP || end.type == END_SOUT)
+                linkEndAt(static_cast<SubclassRec*>(end.node), copy, side);
+            else if ((end.type == END_INP || end.type == END_OUT) &&
+                     !static_cast<IoRec*>(end.node)->signals.pushFront(copy))
                 return false;
         }
     }

@@ -180,11 +180,15 @@ std::string describeSubmodel(const SubclassRec* sub)
                          instance_name(sub).c_str());
 }
 
+/// A bond skipped by numbering leaves no port kept at its ends, so that no table lists them.
+void forgetPorts(BondRec* bond)
+{
+    for (const ConnEnd& end : bond->con)
+        end.port = nullptr;
+}
+
 int numberBonds(GraphBody* graph, int& counter)
 {
-    // The lists of bond ends at the ports are made anew.
-    for (SubclassRec* sub : graph->subclasses)
-        clearConnectedEnds(sub);
     int number = 0;
     for (BondRec* bond : graph->bonds) {
         ++number;
@@ -196,8 +200,10 @@ int numberBonds(GraphBody* graph, int& counter)
                 endsOk = false;
                 break;
             }
-        if (!endsOk)
+        if (!endsOk) {
+            forgetPorts(bond);
             continue;
+        }
         PortRec* ports[2] = {nullptr, nullptr};
         bool portsOk = true;
         for (int end = 0; end < 2 && portsOk; ++end) {
@@ -213,17 +219,22 @@ int numberBonds(GraphBody* graph, int& counter)
                 portsOk = false;
             }
         }
-        if (!portsOk)
+        if (!portsOk) {
+            forgetPorts(bond);
             continue;
+        }
         for (int end = 0; end < 2; ++end) {
             bond->con[end].slot = counter;
-            if (!connectEndAtPort(static_cast<SubclassRec*>(bond->con[end].node), ports[end], bond, end)) {
-                reportOutOfMemory();
-                return 0;
-            }
+            bond->con[end].port = ports[end];
         }
         counter += 2;
     }
+    // Each subclass lays out the ends at its ports, which reshaping and collection read by port.
+    for (SubclassRec* sub : graph->subclasses)
+        if (!tableConnectedEnds(sub)) {
+            reportOutOfMemory();
+            return 0;
+        }
     return 1;
 }
 
@@ -321,7 +332,7 @@ const ConnEnd* submodelEnd(const ConnectionRec* conn, const SubclassRec* sub, st
 }
 
 /// The name of a connection: path, [submodel index], backquote, port or io name, [its index].
-std::string connectionName(HierarchicalName& buffer, const ConnEnd* end, std::string_view portName,
+std::string connectionName(HierarchicalName& buffer, const EndIndices* end, std::string_view portName,
                            std::string_view suffix)
 {
     buffer.backToMark();
@@ -336,7 +347,7 @@ std::string connectionName(HierarchicalName& buffer, const ConnEnd* end, std::st
 }
 
 /// Appends both lists' selected dimensions, submodel index first.
-bool selectedDimensions(const ConnEnd* end, ExprList& dims)
+bool selectedDimensions(const EndIndices* end, ExprList& dims)
 {
     dims = ExprList{};
     if (!end)
@@ -383,9 +394,9 @@ int enterConnectionNames(ClassRec* top, SubclassRec* sub, SlotTable& slots)
     HierarchicalName buffer;
     buffer.setPath(instance_name(sub));
     for (PortRec* port : portsOf(sub))
-        for (EndRef connected : ConnectedEnds(sub, port)) {
-            const int index = slotOfEnd(connected);
-            const ConnEnd* end = &connected.end();
+        for (ConnectedEnd connected : ConnectedEnds(sub, port)) {
+            const int index = connected.slot();
+            const EndIndices* end = &connected.indices();
             if (!check_help_index(index, limit))
                 return 0; // a slot without its name would leave references nowhere to go
             ExprList dims;
@@ -445,7 +456,7 @@ bool indexContains(const ExprNode* connection, const ExprNode* reference)
 
 /// True when the connection end covers the element the reference names: position by position,
 /// the subclass's instance indices and then the port's or io's own indices.
-bool connectionHolds(const ConnEnd* end, const SubclassRec* sub, const ExprNode* ref)
+bool connectionHolds(const EndIndices* end, const SubclassRec* sub, const ExprNode* ref)
 {
     if (!end)
         return true;
@@ -465,7 +476,7 @@ bool connectionHolds(const ConnEnd* end, const SubclassRec* sub, const ExprNode*
 /// the connection is counted from that range's start, so that two submodels sharing one
 /// variable at different offsets both reach the same element; an index the connection fixes to
 /// one element selects no dimension of the variable.
-bool rebasedIndices(const ConnEnd* end, const SubclassRec* sub, const ExprNode* ref, const VarRec* var,
+bool rebasedIndices(const EndIndices* end, const SubclassRec* sub, const ExprNode* ref, const VarRec* var,
                     ExprList& out)
 {
     out = ExprList{};
@@ -547,15 +558,15 @@ int rewriteReferences(SubclassRec* sub, EquationRec* first, std::size_t count, c
     }
     for (ExprNode* ref : refs) {
         int slot = 0;
-        const ConnEnd* end = nullptr;
+        const EndIndices* end = nullptr;
         std::string name;
         if (ref->kind == TK_PORTNAME) {
             auto* port = static_cast<PortRec*>(ref->record());
             name = port ? port->name.str() : std::string();
-            for (EndRef connected : ConnectedEnds(sub, port))
-                if (connectionHolds(&connected.end(), sub, ref)) {
-                    slot = slotOfEnd(connected) + (ref->selector == TK_SEL_FLOW ? 1 : 0);
-                    end = &connected.end();
+            for (ConnectedEnd connected : ConnectedEnds(sub, port))
+                if (connectionHolds(&connected.indices(), sub, ref)) {
+                    slot = connected.slot() + (ref->selector == TK_SEL_FLOW ? 1 : 0);
+                    end = &connected.indices();
                     break;
                 }
             if (slot == 0) {

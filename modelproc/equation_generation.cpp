@@ -10,6 +10,7 @@
 #include "modelproc/equation_sorting.h"
 #include "modelproc/expansion.h"
 #include "modelproc/processed_model_writer.h"
+#include "modelproc/record_release.h"
 #include "modelproc/state_variables.h"
 
 namespace {
@@ -42,6 +43,9 @@ int reshapeAndCollect(ClassRec* top, int& counter)
     }
     if (!numberConnections(top, counter))
         return 0;
+    // From here on the bond ends are read from the subclasses' tables: the bonds can go before
+    // reshaping and collection make their records.
+    releaseBondRecords(top);
 
     progress(" . Reshaping of submodel equations..");
     status("Generating equations (reshaping)..");

@@ -160,11 +160,11 @@ std::vector<PortElement> portElements(const PortRec* port, const SubclassRec* su
     std::vector<PortElement> elements(literal ? static_cast<std::size_t>(count) : 0);
     if (elements.empty())
         return elements;
-    for (EndRef connected : ConnectedEnds(sub, port)) {
+    for (ConnectedEnd connected : ConnectedEnds(sub, port)) {
         // The instance indices of the subclass first, then the port's own.
-        const std::vector<const ExprNode*> covered = coveredIndexEntries(connected.end(), sub);
-        const int outside = causalityAtPort(connected) == CAUS_ECY ? TK_SEL_EFFORT : TK_SEL_FLOW;
-        const int dir = directionAtPort(connected);
+        const std::vector<const ExprNode*> covered = coveredIndexEntries(connected.indices(), sub);
+        const int outside = connected.causality() == CAUS_ECY ? TK_SEL_EFFORT : TK_SEL_FLOW;
+        const int dir = connected.direction();
         forEachCoveredElement(sizes, covered, [&](std::int64_t element) {
             PortElement& e = elements[static_cast<std::size_t>(element)];
             e.outside = outside;
@@ -287,8 +287,8 @@ bool classNeedsSolving(const SubclassRec* sub)
         if (port->c_type == 3 || port->c_type == 4)
             return true;
         if (port->c_type == 2)
-            for (EndRef connected : ConnectedEnds(sub, port))
-                if (causalityAtPort(connected) != port->c_val)
+            for (ConnectedEnd connected : ConnectedEnds(sub, port))
+                if (connected.causality() != port->c_val)
                     return true;
     }
     return false;
@@ -311,8 +311,8 @@ void makeFlags(ClassRec* cls, const SubclassRec* sub)
         if (port->dim.empty()) {
             // One element: the last bond end listed decides it, as below.
             std::int32_t outside = 0;
-            for (EndRef connected : ConnectedEnds(sub, port))
-                outside = causalityAtPort(connected) == CAUS_ECY ? TK_SEL_EFFORT : TK_SEL_FLOW;
+            for (ConnectedEnd connected : ConnectedEnds(sub, port))
+                outside = connected.causality() == CAUS_ECY ? TK_SEL_EFFORT : TK_SEL_FLOW;
             outsides.assign(1, outside);
             continue;
         }

@@ -210,7 +210,7 @@ void completeAndCheckBondEnds(SubclassRec* sub, const std::string& typeName)
     const std::vector<const ExprNode*> instanceDims = entriesOf(sub->dim);
     std::vector<ConnectionEndAt<BondRec>> ends;
     for (PortRec* port : cls->ports) {
-        connectionEndsAt(sub->bonds, sub, END_SUB, port->name, ends);
+        connectionEndsAt(sub, END_SUB, port->name, ends);
         if (ends.empty())
             continue;
         // The port's dimensions begin with those of the instance array.
@@ -275,8 +275,8 @@ void completeAndCheckBondEnds(SubclassRec* sub, const std::string& typeName)
                                     .c_str());
     }
     // Signal ends reach every element of an instance array the same way.
-    for (PtrList<SigconRec>* list : {&sub->s_inp, &sub->s_out})
-        for (SigconRec* sig : *list)
+    for (std::int16_t type : {END_SINP, END_SOUT})
+        for (SigconRec* sig : ConnectionsAt<SigconRec>(sub, type))
             for (ConnEnd& end : sig->con)
                 if ((end.type == END_SINP || end.type == END_SOUT) && end.node == sub &&
                     !completeIndexList(end.nodeindex, instanceDims)) {

@@ -42,11 +42,12 @@ void merge_types(Dissolution& d)
             d.outer->types.append(t);
             continue;
         }
-        for (SubclassRec* user : t->users) {
+        // Each user goes in front of the same type's users, newest first as they come.
+        while (SubclassRec* user = t->users.first()) {
+            t->users.remove(user);
             user->type = same;
             same->users.pushFront(user);
         }
-        t->users.head = nullptr;
         releaseSubmodelType(t);
     }
 }
@@ -209,13 +210,14 @@ int innerBondsAt(const GraphBody* inner, const PortRec* port)
     return n;
 }
 
-/// Reports every connection in `list` with an end at `sub` that is not in `reported`, once.
+/// Reports every connection with an end of the type still at the dissolved subclass that is not
+/// in `reported`, once.
 template <class Connection>
-void reportLeftOver(const Dissolution& d, const PtrList<Connection>& list, std::int16_t type,
-                    const std::vector<const Connection*>& reported, const char* pattern)
+void reportLeftOver(const Dissolution& d, std::int16_t type, const std::vector<const Connection*>& reported,
+                    const char* pattern)
 {
     std::vector<const Connection*> seen(reported);
-    for (Connection* conn : list) {
+    for (Connection* conn : ConnectionsAt<Connection>(d.sub, type)) {
         if (std::find(seen.begin(), seen.end(), conn) != seen.end())
             continue;
         seen.push_back(conn);
@@ -233,7 +235,7 @@ void join_ports(Dissolution& d)
     std::vector<const BondRec*> reported;
     for (PortRec* port : d.cls->ports) {
         // Each element of an instance array may have its own outer bond at the port.
-        const std::vector<ConnectionEndAt<BondRec>> outers = connectionEndsAt(d.sub->bonds, d.sub, END_SUB, port->name);
+        const std::vector<ConnectionEndAt<BondRec>> outers = connectionEndsAt<BondRec>(d.sub, END_SUB, port->name);
         const auto reportAll = [&] {
             for (const ConnectionEndAt<BondRec>& o : outers)
                 reported.push_back(o.conn);
@@ -266,20 +268,19 @@ void join_ports(Dissolution& d)
                 reported.push_back(o.conn);
                 continue;
             }
-            // The subclass holds a bond once for each of its ends there.
-            target->bonds.pushFront(o.conn);
-            d.sub->bonds.remove(o.conn);
+            // The end now lies at the inner subclass.
+            unlinkEndAt(d.sub, o.conn, o.end);
+            linkEndAt(target, o.conn, o.end);
             joined = true;
         }
         if (!joined)
             continue;
-        target->bonds.remove(inner);
+        unlinkEndAt(target, inner, far == &inner->con[0] ? 0 : 1);
         SectionList<BondRec>::unlink(inner);
         port->bond = nullptr;
         register_release(inner);
     }
-    reportLeftOver(d, d.sub->bonds, END_SUB, reported,
-                   "bond connected with port %s, which is not a port of submodel %s%d:%s.");
+    reportLeftOver<BondRec>(d, END_SUB, reported, "bond connected with port %s, which is not a port of submodel %s%d:%s.");
 }
 
 void join_inputs(Dissolution& d)
@@ -287,7 +288,7 @@ void join_inputs(Dissolution& d)
     std::vector<const SigconRec*> reported;
     for (IoRec* input : d.cls->inputs) {
         // Each element of an instance array may have its own outer signal at the input.
-        const std::vector<ConnectionEndAt<SigconRec>> outers = connectionEndsAt(d.sub->s_inp, d.sub, END_SINP, input->name);
+        const std::vector<ConnectionEndAt<SigconRec>> outers = connectionEndsAt<SigconRec>(d.sub, END_SINP, input->name);
         if (outers.empty()) {
             d.report(formatMessage("no signal connected with input %s of submodel %s.%d:%s.", input->name.c_str(),
                                    d.cls->name.c_str(), d.cls->version, instance_name(d.sub).c_str()));
@@ -340,12 +341,12 @@ void join_inputs(Dissolution& d)
                         target->dim.append(ttcopy_1_expr(e, nullptr, nullptr));
                     target->dir = inners[i]->dir;
                     target->caus = inners[i]->caus;
-                    static_cast<SubclassRec*>(sinks[i].node)->s_inp.pushFront(target);
+                    linkEndAt(static_cast<SubclassRec*>(sinks[i].node), target, sinkSides[i]);
                 }
                 const int sinkSide = sinkSides[i];
                 takeEnd(target->con[1 - sinkSide], *source);
                 target->con[sinkSide] = sink;
-                sourceSub->s_out.pushFront(target);
+                linkEndAt(sourceSub, target, 1 - sinkSide);
                 used[i] = true;
                 joined = true;
             }
@@ -353,15 +354,15 @@ void join_inputs(Dissolution& d)
                 reported.push_back(outer);
                 continue;
             }
-            d.sub->s_inp.remove(outer);
-            sourceSub->s_out.remove(outer);
+            unlinkEndAt(d.sub, outer, o.end);
+            unlinkEndAt(sourceSub, outer, 1 - o.end);
             SectionList<SigconRec>::unlink(outer);
             register_release(outer);
         }
         input->signals.head = nullptr;
     }
-    reportLeftOver(d, d.sub->s_inp, END_SINP, reported,
-                   "signal connected with io %s, which is not an io of submodel %s%d:%s.");
+    reportLeftOver<SigconRec>(d, END_SINP, reported,
+                              "signal connected with io %s, which is not an io of submodel %s%d:%s.");
 }
 
 void join_outputs(Dissolution& d)
@@ -369,7 +370,7 @@ void join_outputs(Dissolution& d)
     std::vector<const SigconRec*> reported;
     for (IoRec* output : d.cls->outputs) {
         SigconRec* inner = output->signals.empty() ? nullptr : output->signals.head->item;
-        const std::vector<ConnectionEndAt<SigconRec>> outers = connectionEndsAt(d.sub->s_out, d.sub, END_SOUT, output->name);
+        const std::vector<ConnectionEndAt<SigconRec>> outers = connectionEndsAt<SigconRec>(d.sub, END_SOUT, output->name);
         const auto reportAll = [&] {
             for (const ConnectionEndAt<SigconRec>& o : outers)
                 reported.push_back(o.conn);
@@ -404,19 +405,19 @@ void join_outputs(Dissolution& d)
                 reported.push_back(outer);
                 continue;
             }
-            sourceSub->s_out.pushFront(outer);
-            d.sub->s_out.remove(outer);
+            unlinkEndAt(d.sub, outer, o.end);
+            linkEndAt(sourceSub, outer, o.end);
             joined = true;
         }
         if (!joined)
             continue;
-        sourceSub->s_out.remove(inner);
+        unlinkEndAt(sourceSub, inner, far == &inner->con[0] ? 0 : 1);
         output->signals.head = nullptr;
         SectionList<SigconRec>::unlink(inner);
         register_release(inner);
     }
-    reportLeftOver(d, d.sub->s_out, END_SOUT, reported,
-                   "signal connected with io %s, which is not an io of submodel %s%d:%s.");
+    reportLeftOver<SigconRec>(d, END_SOUT, reported,
+                              "signal connected with io %s, which is not an io of submodel %s%d:%s.");
 }
 
 /// The body whose dissolved subclasses leave their types' users later; null when none.
@@ -487,17 +488,9 @@ void dissolveGraphSubmodel(GraphBody* body, SubclassRec* sub, const DissolutionE
         body->sigcons.append(sig);
     }
     // Connections still on the subclass were reported above; they lose this end.
-    for (BondRec* bond : sub->bonds)
-        for (ConnEnd& at : bond->con)
-            if (at.node == sub)
-                at = ConnEnd{};
-    for (PtrList<SigconRec>* list : {&sub->s_inp, &sub->s_out})
-        for (SigconRec* sig : *list)
-            for (ConnEnd& at : sig->con)
-                if (at.node == sub)
-                    at = ConnEnd{};
-    sub->bonds.head = nullptr;
-    sub->s_inp.head = sub->s_out.head = nullptr;
+    for (EndRef at : EndsAt(sub))
+        at.end() = ConnEnd{};
+    sub->ends = EndRef();
     sub->cls = nullptr;
     if (laterRemovalBody() == body) {
         sub->type = nullptr; // leaves the users when the later removal is done
@@ -521,15 +514,6 @@ LaterUserRemoval::~LaterUserRemoval()
     if (released == 0)
         return;
     // A released subclass no longer names its type.
-    for (SubmodelType* type : m_body->types) {
-        PtrNode<SubclassRec>** link = &type->users.head;
-        while (PtrNode<SubclassRec>* node = *link) {
-            if (node->item->type == type) {
-                link = &node->next;
-            } else {
-                *link = node->next;
-                register_release(node);
-            }
-        }
-    }
+    for (SubmodelType* type : m_body->types)
+        type->users.removeIf([type](const SubclassRec* user) { return user->type != type; });
 }

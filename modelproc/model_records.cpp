@@ -42,6 +42,7 @@ void RecordArena::recycle()
     m_chunks.resize(1);
     m_next = static_cast<unsigned char*>(first.memory);
     m_left = first.size;
+    m_used = 0;
 }
 
 void RecordArena::clear()
@@ -53,6 +54,7 @@ void RecordArena::clear()
     m_next = nullptr;
     m_left = 0;
     m_count = 0;
+    m_used = 0;
 }
 
 std::size_t RecordArena::newKindNumber()
@@ -132,6 +134,7 @@ void* RecordArena::allocateChunk(std::size_t bytes)
     m_chunks.push_back({chunk, size, source});
     m_next = chunk + bytes;
     m_left = size - bytes;
+    m_used += bytes;
     return chunk;
 }
 
@@ -142,6 +145,12 @@ RecordArena& ProcessingArena()
 }
 
 RecordArena& GraphArena()
+{
+    static RecordArena arena(true);
+    return arena;
+}
+
+RecordArena& BondArena()
 {
     static RecordArena arena(true);
     return arena;
@@ -535,7 +544,26 @@ bool setSubclass(GraphBody* body, SubclassRec* sub, std::string_view name, const
         type->t_vers = typeVersion;
     }
     sub->type = type;
-    return type->users.pushFront(sub) != nullptr;
+    type->users.pushFront(sub);
+    return true;
+}
+
+void linkEndAt(SubclassRec* sub, ConnectionRec* conn, int side)
+{
+    conn->nextAtSub[side] = sub->ends;
+    sub->ends = EndRef(conn, side);
+}
+
+bool unlinkEndAt(SubclassRec* sub, ConnectionRec* conn, int side)
+{
+    const EndRef wanted(conn, side);
+    for (EndRef* link = &sub->ends; *link; link = &link->connection()->nextAtSub[link->side()])
+        if (*link == wanted) {
+            *link = conn->nextAtSub[side];
+            conn->nextAtSub[side] = EndRef();
+            return true;
+        }
+    return false;
 }
 
 const SectionList<PortRec>& portsOf(const SubclassRec* sub)
@@ -557,28 +585,151 @@ std::int32_t lastPortNumber(const SubclassRec* sub)
     return last ? last->number : -1;
 }
 
+/// One end of a table with what its bond gives it: the slot, the port's number, and causality and
+/// direction as seen from the port.
+PortEnd portEndOf(ConnectionRec* bond, int side, std::uint32_t port)
+{
+    PortEnd e;
+    e.slot = bond->con[side].slot;
+    e.port = port;
+    e.caus = causalityAtPort(EndRef(bond, side)) & 7u;
+    e.dir = directionAtPort(EndRef(bond, side)) & 3u;
+    return e;
+}
+
+/// Whether the end at the subclass has a port of the subclass's class kept, numbered `port`.
+bool keptPortNumber(const ConnEnd& end, std::int32_t last, std::uint32_t& port)
+{
+    if (end.type != END_SUB || !end.port || end.port->number < 0 || end.port->number > last)
+        return false;
+    port = static_cast<std::uint32_t>(end.port->number);
+    return true;
+}
+
 } // namespace
+
+PortEndTable* PortEndTable::make(std::uint32_t count, bool indexed)
+{
+    if (count == 0)
+        return nullptr;
+    const std::size_t bytes =
+        sizeof(PortEndTable) + std::size_t(count) * (sizeof(PortEnd) + (indexed ? sizeof(EndIndices) : 0));
+    static_assert(alignof(PortEndTable) <= 8 && alignof(PortEnd) <= 8 && alignof(EndIndices) <= 8);
+    static_assert(sizeof(PortEndTable) % alignof(EndIndices) == 0 && sizeof(PortEnd) % 4 == 0);
+    void* memory = GraphArena().makeBytes(bytes);
+    if (!memory)
+        return nullptr;
+    auto* table = new (memory) PortEndTable;
+    table->m_count = count;
+    table->m_indexed = indexed ? 1 : 0;
+    for (std::uint32_t i = 0; i < count; ++i)
+        new (table->ends() + i) PortEnd;
+    if (EndIndices* lists = table->indexLists())
+        for (std::uint32_t i = 0; i < count; ++i)
+            new (lists + i) EndIndices;
+    return table;
+}
 
 bool connectEndAtPort(SubclassRec* sub, const PortRec* port, ConnectionRec* bond, int side)
 {
     const std::int32_t last = lastPortNumber(sub);
     if (port->number < 0 || port->number > last)
         return true; // not a port of the subclass's class: nothing lists the end
-    if (!sub->portEnds) {
-        sub->portEnds = GraphArena().makeArray<EndRef>(static_cast<std::size_t>(last) + 1);
-        if (!sub->portEnds)
-            return false;
+    if (static_cast<std::uint32_t>(port->number) > PortEnd::kLastPort)
+        return false;
+    const ConnEnd& end = bond->con[side];
+    const PortEndTable* old = sub->portEnds;
+    const std::uint32_t count = old ? old->size() : 0;
+    const bool indexed = (old && old->indexed()) || !end.nodeindex.empty() || !end.index.empty();
+    PortEndTable* table = PortEndTable::make(count + 1, indexed);
+    if (!table)
+        return false;
+    // The new end goes before the others of its port.
+    const auto number = static_cast<std::uint32_t>(port->number);
+    std::uint32_t at = 0;
+    while (at < count && old->ends()[at].port < number)
+        ++at;
+    for (std::uint32_t to = 0, from = 0; to <= count; ++to) {
+        if (to == at) {
+            table->ends()[to] = portEndOf(bond, side, number);
+            if (indexed)
+                table->indexLists()[to] = static_cast<const EndIndices&>(end);
+        } else {
+            table->ends()[to] = old->ends()[from];
+            if (indexed)
+                table->indexLists()[to] = old->indices(from);
+            ++from;
+        }
     }
-    EndRef& first = sub->portEnds[port->number];
-    bond->con[side].nextAtPort = first;
-    first = EndRef(bond, side);
+    sub->portEnds = table;
+    return true;
+}
+
+bool tableConnectedEnds(SubclassRec* sub)
+{
+    sub->portEnds = nullptr;
+    const std::int32_t last = lastPortNumber(sub);
+    std::uint32_t count = 0;
+    bool indexed = false;
+    for (EndRef at : EndsAt(sub)) {
+        const ConnEnd& end = at.end();
+        std::uint32_t port = 0;
+        if (!keptPortNumber(end, last, port))
+            continue;
+        if (port > PortEnd::kLastPort)
+            return false;
+        ++count;
+        indexed = indexed || !end.nodeindex.empty() || !end.index.empty();
+    }
+    if (count == 0)
+        return true;
+    PortEndTable* table = PortEndTable::make(count, indexed);
+    if (!table)
+        return false;
+    // By port, and at each port the latest bond first: slots rise along the body's bonds, and of a
+    // bond with both ends at one port end 1 comes first, as the later one entered.
+    struct Entry {
+        PortEnd end;
+        int side;
+        EndIndices lists;
+    };
+    thread_local std::vector<Entry> entries;
+    entries.clear();
+    for (EndRef at : EndsAt(sub)) {
+        const ConnEnd& end = at.end();
+        std::uint32_t port = 0;
+        if (keptPortNumber(end, last, port))
+            entries.push_back({portEndOf(at.connection(), at.side(), port), at.side(), end});
+    }
+    std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
+        if (a.end.port != b.end.port)
+            return a.end.port < b.end.port;
+        if (a.end.slot != b.end.slot)
+            return a.end.slot > b.end.slot;
+        return a.side > b.side;
+    });
+    for (std::uint32_t i = 0; i < count; ++i) {
+        table->ends()[i] = entries[i].end;
+        if (indexed)
+            table->indexLists()[i] = entries[i].lists;
+    }
+    sub->portEnds = table;
     return true;
 }
 
 ConnectedEnds::ConnectedEnds(const SubclassRec* sub, const PortRec* port)
 {
-    if (sub && port && sub->portEnds && port->number >= 0 && port->number <= lastPortNumber(sub))
-        m_first = sub->portEnds[port->number];
+    const PortEndTable* table = sub ? sub->portEnds : nullptr;
+    if (!table || !port || port->number < 0 || port->number > lastPortNumber(sub))
+        return;
+    const auto number = static_cast<std::uint32_t>(port->number);
+    const PortEnd* first = table->ends();
+    const PortEnd* last = first + table->size();
+    const PortEnd* from = std::partition_point(first, last, [number](const PortEnd& e) { return e.port < number; });
+    const PortEnd* to = std::partition_point(from, last, [number](const PortEnd& e) { return e.port == number; });
+    m_table = table;
+    m_first = static_cast<std::uint32_t>(from - first);
+    m_last = static_cast<std::uint32_t>(to - first);
 }
 
 void setBondDir(ConnectionRec* bond, unsigned char dir)
@@ -616,6 +767,67 @@ void countArgumentDown(ClassRec* cls)
 // ---------------------------------------------------------------------------
 // Connection ends
 
+namespace {
+
+/// The port and io names of connection ends made so far, each text once. The table is itself a
+/// record of the graph arena, so that it goes, and is no longer asked, when the arena's names go.
+class EndNames {
+public:
+    EndNames() = default;
+    EndNames(const EndNames&) = delete;
+    EndNames& operator=(const EndNames&) = delete;
+    ~EndNames()
+    {
+        if (current() == this)
+            current() = nullptr;
+    }
+
+    /// The table of the graph arena's names, made when first asked for; null when memory is
+    /// exhausted.
+    static EndNames* get()
+    {
+        if (!current())
+            current() = GraphArena().make<EndNames>();
+        return current();
+    }
+
+    /// The name of the text, made when it is new; false when memory is exhausted.
+    bool find(std::string_view text, GraphName& name)
+    {
+        try {
+            auto found = m_names.find(text);
+            if (found == m_names.end()) {
+                GraphName made;
+                if (!made.assign(text))
+                    return false;
+                found = m_names.emplace(made.view(), made).first;
+            }
+            name = found->second;
+            return true;
+        } catch (const std::bad_alloc&) {
+            return false;
+        }
+    }
+
+private:
+    static EndNames*& current()
+    {
+        static EndNames* names = nullptr;
+        return names;
+    }
+    std::unordered_map<std::string_view, GraphName> m_names; ///< keyed by the names' own characters
+};
+
+} // namespace
+
+bool assignEndName(GraphName& name, std::string_view text)
+{
+    if (text.empty())
+        return name.assign(text);
+    EndNames* names = EndNames::get();
+    return names && names->find(text, name);
+}
+
 bool setBondEndSub(BondRec* bond, int i, SubclassRec* sub, const ExprList& nodeindex,
                    std::string_view portName, const ExprList& portIndex)
 {
@@ -625,10 +837,11 @@ bool setBondEndSub(BondRec* bond, int i, SubclassRec* sub, const ExprList& nodei
     end.type = END_SUB;
     end.node = sub;
     end.nodeindex = nodeindex;
-    if (!end.name.assign(intern_name(portName)))
+    if (!assignEndName(end.name, intern_name(portName)))
         return false;
     end.index = portIndex;
-    return sub->bonds.pushFront(bond) != nullptr;
+    linkEndAt(sub, bond, i);
+    return true;
 }
 
 void setBondEndPort(BondRec* bond, int i, PortRec* port, const ExprList& index)
@@ -662,11 +875,11 @@ bool setSigconEndSub(SigconRec* sig, int i, std::int16_t type, SubclassRec* sub,
     end.type = type;
     end.node = sub;
     end.nodeindex = nodeindex;
-    if (!end.name.assign(intern_name(ioName)))
+    if (!assignEndName(end.name, intern_name(ioName)))
         return false;
     end.index = ioIndex;
-    PtrList<SigconRec>& list = type == END_SOUT ? sub->s_out : sub->s_inp;
-    return list.pushFront(sig) != nullptr;
+    linkEndAt(sub, sig, i);
+    return true;
 }
 
 ConnectionRec* buildConnection(GraphBody* body, const ParsedConnection& parsed)
@@ -901,7 +1114,7 @@ ConnEnd* otherEnd(ConnectionRec* conn, const SectionLink* node)
     return i < 0 ? nullptr : &conn->con[1 - i];
 }
 
-std::vector<const ExprNode*> coveredIndexEntries(const ConnEnd& end, const SubclassRec* sub)
+std::vector<const ExprNode*> coveredIndexEntries(const EndIndices& end, const SubclassRec* sub)
 {
     std::vector<const ExprNode*> entries;
     for (const ExprNode* e : end.nodeindex)
@@ -970,7 +1183,7 @@ BondRec* subclassNthBondAtPort(SubclassRec* sub, std::string_view portName, int 
 {
     if (!sub || n < 1)
         return nullptr;
-    for (BondRec* bond : sub->bonds) {
+    for (BondRec* bond : bondsAt(sub)) {
         const ConnEnd* end = connectionEndOf(bond, sub);
         if (end && end->name == portName && --n == 0)
             return bond;
@@ -985,9 +1198,9 @@ BondRec* subclassBondAtPort(SubclassRec* sub, std::string_view portName)
 
 namespace {
 
-SigconRec* signalAt(SubclassRec* sub, const PtrList<SigconRec>& list, std::int16_t type, std::string_view name)
+SigconRec* signalAt(SubclassRec* sub, std::int16_t type, std::string_view name)
 {
-    for (SigconRec* sig : list)
+    for (SigconRec* sig : ConnectionsAt<SigconRec>(sub, type))
         for (const ConnEnd& end : sig->con)
             if (end.node == sub && end.type == type && end.name == name)
                 return sig;
@@ -998,12 +1211,12 @@ SigconRec* signalAt(SubclassRec* sub, const PtrList<SigconRec>& list, std::int16
 
 SigconRec* subclassInputSignal(SubclassRec* sub, std::string_view ioName)
 {
-    return sub ? signalAt(sub, sub->s_inp, END_SINP, ioName) : nullptr;
+    return sub ? signalAt(sub, END_SINP, ioName) : nullptr;
 }
 
 SigconRec* subclassOutputSignal(SubclassRec* sub, std::string_view ioName)
 {
-    return sub ? signalAt(sub, sub->s_out, END_SOUT, ioName) : nullptr;
+    return sub ? signalAt(sub, END_SOUT, ioName) : nullptr;
 }
 
 PortRec* findPort(ClassRec* cls, std::string_view name)

@@ -112,6 +112,8 @@ public:
     void recycle();
     /// Objects made since the last `clear`.
     std::size_t size() const { return m_count; }
+    /// Bytes handed out since the last `clear`, with the room records skip to keep their alignment.
+    std::size_t bytesUsed() const { return m_used; }
 
 private:
     static constexpr std::size_t kAlignment = alignof(std::max_align_t);
@@ -127,6 +129,7 @@ private:
         unsigned char* memory = m_next + skip;
         m_next = memory + bytes;
         m_left -= skip + bytes;
+        m_used += skip + bytes;
         return memory;
     }
     void* allocateChunk(std::size_t bytes);
@@ -176,28 +179,40 @@ private:
     unsigned char* m_next = nullptr;
     std::size_t m_left = 0;
     std::size_t m_count = 0;
+    std::size_t m_used = 0;
 };
 
 /// The arena of the current processing run.
 RecordArena& ProcessingArena();
 
 /// The arena of the records that only describe the submodel graph of the run: subclasses, their
-/// types, bonds and signals, ports and ios, bond and signal descriptors, graph bodies and the
+/// types, signals (the bonds have an arena of their own, see `BondArena`), ports and ios, bond and signal descriptors, graph bodies and the
 /// classes copied for instances (with their equation bodies). Once the equations are collected
 /// into one flat body none of them is reached any more, and `releaseGraphRecords` gives them back
 /// while the run goes on; the variables, equations and expressions stay in the run's arena. Its
 /// pages go back to the system then, so that the phases after collection start from less.
 RecordArena& GraphArena();
 
+/// The arena of the bonds of the run. Once the connections are numbered, the phases that follow
+/// read the bond ends only from the tables numbering lays out (see `PortEndTable`), and
+/// `releaseBondRecords` gives the bonds back, their pages to the system, before reshaping and
+/// collection make their records.
+RecordArena& BondArena();
+
 /// Whether records of a kind are made in the graph arena.
 template <class T>
 struct InGraphArena : std::false_type {};
+/// Whether records of a kind are made in the bond arena.
+template <class T>
+struct InBondArena : std::false_type {};
 
 /// The arena that records of a kind are made in.
 template <class T>
 RecordArena& arenaFor()
 {
-    if constexpr (InGraphArena<T>::value)
+    if constexpr (InBondArena<T>::value)
+        return BondArena();
+    else if constexpr (InGraphArena<T>::value)
         return GraphArena();
     else
         return ProcessingArena();
@@ -324,6 +339,14 @@ public:
         link->next = link->prev = nullptr;
     }
 
+    /// Empties the list without unlinking its records, whose links are left as they were: for
+    /// records given back all at once, which nothing reaches afterwards.
+    void forget()
+    {
+        m_head.next = &m_head;
+        setPrev(&m_head, &m_head);
+    }
+
     T* first() const { return m_head.next->isEnd() ? nullptr : static_cast<T*>(m_head.next); }
     T* last() const
     {
@@ -394,7 +417,6 @@ template <class T>
 inline constexpr bool kNodesCarryRelation = true;
 template <> inline constexpr bool kNodesCarryRelation<BondRec> = false;
 template <> inline constexpr bool kNodesCarryRelation<SigconRec> = false;
-template <> inline constexpr bool kNodesCarryRelation<SubclassRec> = false;
 template <> inline constexpr bool kNodesCarryRelation<SignalDescriptor> = false;
 
 /// One node of a `PtrList`: an item, a relation byte (for pairs) and the next node.
@@ -983,26 +1005,33 @@ private:
 static_assert(sizeof(ExprNode) == 40);
 static_assert(std::is_trivially_copyable_v<ExprNode> && std::is_trivially_destructible_v<ExprNode>);
 
-struct ConnEnd {
+/// The index lists of a connection end: the instance indices at its subclass and the port's or
+/// io's own indices.
+struct EndIndices {
+    ExprList nodeindex;
+    ExprList index;
+};
+
+struct ConnEnd : EndIndices {
     std::int16_t type = END_EMPTY;
     /// A number one phase may give the end for tables of its own while it runs; it means
     /// nothing outside that phase (equation generation keeps the bond's slot number here). It
     /// takes room the type leaves over.
     mutable std::int32_t slot = 0;
     SectionLink* node = nullptr;
-    ExprList nodeindex;
     GraphName name;
-    ExprList index;
     // The port of a SUB end, as last looked up in the class of its subclass; it stands while that
     // class is the port's owner and the name is the port's.
     mutable PortRec* port = nullptr;
-    /// The next end connected with the same port of the same subclass (see `ConnectedEnds`).
-    EndRef nextAtPort;
 };
 
 /// Shared shape of bonds and signal connections.
 struct ConnectionRec : SectionLink {
     ConnEnd con[2];
+    /// For an end at a subclass, the next older end at the same subclass (see `EndsAt`). The
+    /// links are kept beside the ends, not in them, so that an end copied onto another leaves
+    /// the lists as they are.
+    EndRef nextAtSub[2];
     ExprList dim;
     unsigned char caus = 0;
     unsigned char dir = 0; ///< 1 "0>1", 2 "1>0"
@@ -1040,46 +1069,96 @@ inline unsigned char directionAtPort(EndRef e)
     const unsigned char dir = e.connection()->dir;
     return e.side() == 0 ? dir : mirroredAtEnd1(dir);
 }
-/// The slot number equation generation gave the bond of the end.
-inline std::int32_t slotOfEnd(EndRef e)
-{
-    return e.end().slot;
-}
+/// One bond end connected with a port of a subclass, as numbering the connections leaves it for
+/// reshaping and collection: the slot of its bond, the number of its port, and the bond's
+/// causality and power direction as seen from the port. The phases after numbering read the
+/// ends only so, and a big model has millions: an end takes 8 bytes.
+struct PortEnd {
+    /// The highest port number an end can keep.
+    static constexpr std::uint32_t kLastPort = (std::uint32_t(1) << 27) - 1;
+
+    std::int32_t slot = 0;
+    std::uint32_t port : 27 = 0;
+    std::uint32_t caus : 3 = 0;
+    std::uint32_t dir : 2 = 0;
+};
+static_assert(sizeof(PortEnd) == 8);
+
+/// The bond ends connected with the ports of one subclass, laid out in one block of the graph
+/// arena when the connections are numbered: the ends grouped by the number of their port, the
+/// lowest first, each port's newest (the latest bond in the body's list) first; after them, when
+/// any end has indices, the index lists of each end.
+class PortEndTable {
+public:
+    /// A table of `count` ends, zeroed, with room for their index lists when `indexed`; null when
+    /// memory is exhausted or `count` is 0.
+    static PortEndTable* make(std::uint32_t count, bool indexed);
+
+    std::uint32_t size() const { return m_count; }
+    bool indexed() const { return m_indexed != 0; }
+    PortEnd* ends() { return reinterpret_cast<PortEnd*>(this + 1); }
+    const PortEnd* ends() const { return reinterpret_cast<const PortEnd*>(this + 1); }
+    /// The index lists of the ends, null when none has any.
+    EndIndices* indexLists() { return m_indexed ? reinterpret_cast<EndIndices*>(ends() + m_count) : nullptr; }
+    /// The index lists of end `i`, empty ones when no end has any.
+    const EndIndices& indices(std::uint32_t i) const
+    {
+        static const EndIndices none;
+        return m_indexed ? reinterpret_cast<const EndIndices*>(ends() + m_count)[i] : none;
+    }
+
+private:
+    std::uint32_t m_count = 0;
+    std::uint32_t m_indexed = 0;
+};
+
+/// One bond end connected with a port of a subclass, read from its subclass's table.
+class ConnectedEnd {
+public:
+    ConnectedEnd(const PortEndTable* table, std::uint32_t at) : m_table(table), m_at(at) {}
+    /// The slot numbering gave the bond: its effort, its flow the next.
+    std::int32_t slot() const { return m_table->ends()[m_at].slot; }
+    /// The bond's causality as seen from the port.
+    unsigned char causality() const { return static_cast<unsigned char>(m_table->ends()[m_at].caus); }
+    /// The bond's power direction as seen from the port: 1 out, 2 in.
+    unsigned char direction() const { return static_cast<unsigned char>(m_table->ends()[m_at].dir); }
+    /// The end's instance indices and port indices.
+    const EndIndices& indices() const { return m_table->indices(m_at); }
+
+private:
+    const PortEndTable* m_table;
+    std::uint32_t m_at;
+};
 
 /// The bond ends connected with a port of a subclass, newest first, once the connections are
-/// numbered: the newest is kept by the subclass, each the next in its `ConnEnd::nextAtPort`.
+/// numbered (see `PortEndTable`).
 class ConnectedEnds {
 public:
     ConnectedEnds(const SubclassRec* sub, const PortRec* port);
     class iterator {
     public:
-        explicit iterator(EndRef at) : m_at(at) {}
-        EndRef operator*() const { return m_at; }
+        iterator(const PortEndTable* table, std::uint32_t at) : m_table(table), m_at(at) {}
+        ConnectedEnd operator*() const { return ConnectedEnd(m_table, m_at); }
         iterator& operator++()
         {
-            m_at = m_at.end().nextAtPort;
+            ++m_at;
             return *this;
         }
         bool operator==(const iterator& other) const { return m_at == other.m_at; }
 
     private:
-        EndRef m_at;
+        const PortEndTable* m_table;
+        std::uint32_t m_at;
     };
-    iterator begin() const { return iterator(m_first); }
-    iterator end() const { return iterator(EndRef()); }
-    bool empty() const { return !m_first; }
-    int count() const
-    {
-        int n = 0;
-        for (EndRef e : *this) {
-            (void)e;
-            ++n;
-        }
-        return n;
-    }
+    iterator begin() const { return iterator(m_table, m_first); }
+    iterator end() const { return iterator(m_table, m_last); }
+    bool empty() const { return m_first == m_last; }
+    int count() const { return static_cast<int>(m_last - m_first); }
 
 private:
-    EndRef m_first;
+    const PortEndTable* m_table = nullptr;
+    std::uint32_t m_first = 0;
+    std::uint32_t m_last = 0;
 };
 
 /// One model that subclasses lie in: the top model, or a graph submodel dissolved into it. One
@@ -1090,23 +1169,216 @@ struct EnclosingModel {
     const EnclosingModel* outer = nullptr; ///< the model this one lay in; null for the top model
 };
 
+/// The subclasses of one submodel type, newest first, linked through the subclasses' own
+/// `nextUser`, so that listing a subclass takes no node of its own. A subclass is a user of one
+/// type at a time.
+class UserList {
+public:
+    class iterator {
+    public:
+        explicit iterator(SubclassRec* at) : m_at(at) {}
+        SubclassRec* operator*() const { return m_at; }
+        inline iterator& operator++();
+        bool operator==(const iterator& other) const { return m_at == other.m_at; }
+
+    private:
+        SubclassRec* m_at;
+    };
+
+    bool empty() const { return m_first == nullptr; }
+    SubclassRec* first() const { return m_first; }
+    inline int count() const;
+    /// The n-th user counting from 0, null past the end.
+    inline SubclassRec* at(int n) const;
+    /// Puts the subclass in front.
+    inline void pushFront(SubclassRec* sub);
+    /// Takes the subclass out of the list: true, or false when it is not there.
+    inline bool remove(SubclassRec* sub);
+    /// Takes every user out of the list.
+    inline void clear();
+    /// Takes out, in one walk, every user for which `leaves` holds.
+    template <class Predicate>
+    void removeIf(Predicate leaves);
+    iterator begin() const { return iterator(m_first); }
+    iterator end() const { return iterator(nullptr); }
+
+private:
+    SubclassRec* m_first = nullptr;
+};
+
 struct SubclassRec : SectionLink {
     GraphName name;
     SubmodelType* type = nullptr;
     ExprList args;
     ExprList dim;
-    PtrList<BondRec> bonds;
-    PtrList<SigconRec> s_inp;
-    PtrList<SigconRec> s_out;
+    /// The newest of the bond and signal ends at the subclass (see `EndsAt`).
+    EndRef ends;
     /// The model whose body held the subclass before expansion; its instances, innermost first,
     /// are the subclass's path. Null for a subclass of the top model not yet expanded.
     const EnclosingModel* within = nullptr;
     ClassRec* cls = nullptr;
-    /// For each port of its class, by the port's number, the newest bond end connected with it
-    /// (see `ConnectedEnds`); null until the connections are numbered. The subclass keeps them,
-    /// not the ports, since instances may share their type's ports.
-    EndRef* portEnds = nullptr;
+    /// The bond ends connected with the ports of its class (see `ConnectedEnds`); null until the
+    /// connections are numbered, or when none is. The subclass keeps them, not the ports, since
+    /// instances may share their type's ports.
+    PortEndTable* portEnds = nullptr;
+    /// The next user of its type (see `UserList`).
+    SubclassRec* nextUser = nullptr;
 };
+
+UserList::iterator& UserList::iterator::operator++()
+{
+    m_at = m_at->nextUser;
+    return *this;
+}
+
+int UserList::count() const
+{
+    int n = 0;
+    for (const SubclassRec* sub = m_first; sub; sub = sub->nextUser)
+        ++n;
+    return n;
+}
+
+SubclassRec* UserList::at(int n) const
+{
+    SubclassRec* sub = m_first;
+    for (; sub && n > 0; --n)
+        sub = sub->nextUser;
+    return n == 0 ? sub : nullptr;
+}
+
+void UserList::pushFront(SubclassRec* sub)
+{
+    sub->nextUser = m_first;
+    m_first = sub;
+}
+
+bool UserList::remove(SubclassRec* sub)
+{
+    for (SubclassRec** link = &m_first; *link; link = &(*link)->nextUser)
+        if (*link == sub) {
+            *link = sub->nextUser;
+            sub->nextUser = nullptr;
+            return true;
+        }
+    return false;
+}
+
+template <class Predicate>
+void UserList::removeIf(Predicate leaves)
+{
+    for (SubclassRec** link = &m_first; *link;) {
+        SubclassRec* sub = *link;
+        if (leaves(static_cast<const SubclassRec*>(sub))) {
+            *link = sub->nextUser;
+            sub->nextUser = nullptr;
+        } else {
+            link = &sub->nextUser;
+        }
+    }
+}
+
+void UserList::clear()
+{
+    while (SubclassRec* sub = m_first) {
+        m_first = sub->nextUser;
+        sub->nextUser = nullptr;
+    }
+}
+
+/// The bond and signal ends at a subclass, newest first. Each end links to the next through its
+/// connection's `nextAtSub`, so that listing an end takes no node of its own; a connection with
+/// both ends at the subclass (between two elements of one instance array) comes once per end.
+class EndsAt {
+public:
+    explicit EndsAt(const SubclassRec* sub) : m_first(sub ? sub->ends : EndRef()) {}
+    class iterator {
+    public:
+        explicit iterator(EndRef at) : m_at(at) {}
+        EndRef operator*() const { return m_at; }
+        iterator& operator++()
+        {
+            m_at = m_at.connection()->nextAtSub[m_at.side()];
+            return *this;
+        }
+        bool operator==(const iterator& other) const { return m_at == other.m_at; }
+
+    private:
+        EndRef m_at;
+    };
+    iterator begin() const { return iterator(m_first); }
+    iterator end() const { return iterator(EndRef()); }
+    bool empty() const { return !m_first; }
+
+private:
+    EndRef m_first;
+};
+
+/// The connections whose ends of one type lie at a subclass, in the order of those ends: its
+/// bonds (ends `END_SUB`), the signals into its inputs (`END_SINP`) or those out of its outputs
+/// (`END_SOUT`). A connection with two such ends at the subclass comes twice.
+template <class Connection>
+class ConnectionsAt {
+public:
+    ConnectionsAt(const SubclassRec* sub, std::int16_t type) : m_first(sub ? sub->ends : EndRef()), m_type(type) {}
+    class iterator {
+    public:
+        iterator(EndRef at, std::int16_t type) : m_at(at), m_type(type) { skip(); }
+        Connection* operator*() const { return static_cast<Connection*>(m_at.connection()); }
+        iterator& operator++()
+        {
+            m_at = m_at.connection()->nextAtSub[m_at.side()];
+            skip();
+            return *this;
+        }
+        bool operator==(const iterator& other) const { return m_at == other.m_at; }
+
+    private:
+        void skip()
+        {
+            while (m_at && m_at.end().type != m_type)
+                m_at = m_at.connection()->nextAtSub[m_at.side()];
+        }
+        EndRef m_at;
+        std::int16_t m_type;
+    };
+    iterator begin() const { return iterator(m_first, m_type); }
+    iterator end() const { return iterator(EndRef(), m_type); }
+    bool empty() const { return begin() == end(); }
+    int count() const
+    {
+        int n = 0;
+        for (iterator it = begin(); it != end(); ++it)
+            ++n;
+        return n;
+    }
+
+private:
+    EndRef m_first;
+    std::int16_t m_type;
+};
+
+/// The bonds at the subclass, one for each of their ends there, newest first.
+inline ConnectionsAt<BondRec> bondsAt(const SubclassRec* sub)
+{
+    return {sub, END_SUB};
+}
+/// The signals into the subclass's inputs, newest first.
+inline ConnectionsAt<SigconRec> inputSignalsAt(const SubclassRec* sub)
+{
+    return {sub, END_SINP};
+}
+/// The signals out of the subclass's outputs, newest first.
+inline ConnectionsAt<SigconRec> outputSignalsAt(const SubclassRec* sub)
+{
+    return {sub, END_SOUT};
+}
+
+/// Puts end `side` of the connection, which lies at the subclass, in front of its ends.
+void linkEndAt(SubclassRec* sub, ConnectionRec* conn, int side);
+/// Takes end `side` of the connection out of the subclass's ends: true, or false when it is not
+/// there.
+bool unlinkEndAt(SubclassRec* sub, ConnectionRec* conn, int side);
 
 /// The ports of the subclass's class: its own, or those of its type when the class was copied
 /// without ports of its own.
@@ -1115,7 +1387,7 @@ const SectionList<PortRec>& portsOf(const SubclassRec* sub);
 struct SubmodelType : SectionLink {
     GraphName t_name;
     std::int32_t t_vers = 0;
-    PtrList<SubclassRec> users; ///< newest first
+    UserList users; ///< newest first
     ClassRec* cls = nullptr;
 };
 
@@ -1203,7 +1475,7 @@ struct ClassRec {
 template <> struct InGraphArena<PortRec> : std::true_type {};
 template <> struct InGraphArena<IoRec> : std::true_type {};
 template <> struct InGraphArena<SignalDescriptor> : std::true_type {};
-template <> struct InGraphArena<BondRec> : std::true_type {};
+template <> struct InBondArena<BondRec> : std::true_type {};
 template <> struct InGraphArena<SigconRec> : std::true_type {};
 template <> struct InGraphArena<SubclassRec> : std::true_type {};
 template <> struct InGraphArena<SubmodelType> : std::true_type {};
@@ -1303,14 +1575,15 @@ void setVariable(VarRec* var, std::string_view name, const ExprList& dim, std::i
 /// False when memory is exhausted.
 bool setSubclass(GraphBody* body, SubclassRec* sub, std::string_view name, const ExprList& args,
                  const ExprList& dim, std::string_view typeName, std::int32_t typeVersion);
-/// Puts the bond's end `side` in front of the ends connected with the port of the subclass; false
-/// when memory is exhausted.
+/// Puts the bond's end `side` in front of the ends connected with the port of the subclass, with
+/// its slot, its index lists and the bond's causality and direction as they are now; nothing for
+/// a port the subclass's class does not have. False when memory is exhausted. (Numbering lays out
+/// the ends of all ports at once; see `tableConnectedEnds`.)
 bool connectEndAtPort(SubclassRec* sub, const PortRec* port, ConnectionRec* bond, int side);
-/// Forgets the bond ends connected with the subclass's ports.
-inline void clearConnectedEnds(SubclassRec* sub)
-{
-    sub->portEnds = nullptr;
-}
+/// Lays out the bond ends at the subclass whose bonds are numbered, as `PortEndTable` says: each
+/// SUB end with a port of its subclass's class kept (see `ConnEnd::port`). False when memory is
+/// exhausted or a port's number is beyond `PortEnd::kLastPort` (the subclass then has none).
+bool tableConnectedEnds(SubclassRec* sub);
 void setBondDir(ConnectionRec* bond, unsigned char dir);
 void setBondDim(ConnectionRec* bond, const ExprList& dim);
 /// Sets the causality when it is still 0: 1; else 0.
@@ -1321,14 +1594,19 @@ void countArgumentDown(ClassRec* cls);
 // ---------------------------------------------------------------------------
 // Connection ends
 
-/// End i becomes SUB; the bond goes to the front of the subclass's bonds.
+/// Gives the name the text of a port or io name of a connection end: one copy of each text serves
+/// every end of the run that names it, as a model has many ends and few such names. False, and
+/// the name left as it was, when memory is exhausted.
+bool assignEndName(GraphName& name, std::string_view text);
+
+/// End i becomes SUB and goes to the front of the subclass's ends.
 bool setBondEndSub(BondRec* bond, int i, SubclassRec* sub, const ExprList& nodeindex,
                    std::string_view portName, const ExprList& portIndex);
 /// End i becomes POR; the port's bond becomes this bond.
 void setBondEndPort(BondRec* bond, int i, PortRec* port, const ExprList& index);
 /// End i becomes INP or OUT; the connection goes to the front of the io's signals.
 bool setSigconEndIo(SigconRec* sig, int i, std::int16_t type, IoRec* io, const ExprList& index);
-/// End i becomes SINP (front of s_inp) or SOUT (front of s_out).
+/// End i becomes SINP or SOUT and goes to the front of the subclass's ends.
 bool setSigconEndSub(SigconRec* sig, int i, std::int16_t type, SubclassRec* sub,
                      const ExprList& nodeindex, std::string_view ioName, const ExprList& ioIndex);
 
@@ -1396,35 +1674,41 @@ struct ConnectionEndAt {
     int end;
 };
 
-/// The ends of the connections in `list` (a subclass's bonds, inputs or outputs) that are at `sub`
-/// with the end type and name given. Both ends of one connection count when both are there (a
-/// connection between two elements of one instance array).
+/// The ends at `sub` of the type and name given (its bonds' ends at a port, its signals' at an io),
+/// connection by connection in the order of the subclass's ends. Both ends of one connection come
+/// together, end 0 first, where the newer of them is (a connection between two elements of one
+/// instance array).
 template <class Connection>
-void connectionEndsAt(const PtrList<Connection>& list, const SubclassRec* sub, std::int16_t type,
-                      std::string_view name, std::vector<ConnectionEndAt<Connection>>& ends)
+void connectionEndsAt(const SubclassRec* sub, std::int16_t type, std::string_view name,
+                      std::vector<ConnectionEndAt<Connection>>& ends)
 {
     ends.clear();
-    for (PtrNode<Connection>* node = list.head; node; node = node->next) {
-        Connection* conn = node->item;
-        // A connection with both ends here is in the list twice; its ends count once.
-        if (conn->con[0].node == sub && conn->con[1].node == sub) {
+    for (EndRef at : EndsAt(sub)) {
+        ConnectionRec* conn = at.connection();
+        if (conn->con[at.side()].type != type)
+            continue;
+        if (conn->con[0].node == sub && conn->con[1].node == sub && conn->con[1 - at.side()].type == type) {
+            // The connection's ends were taken with its newer end.
             bool again = false;
-            for (PtrNode<Connection>* p = list.head; p != node && !again; p = p->next)
-                again = p->item == conn;
+            for (EndRef before : EndsAt(sub)) {
+                if (before == at)
+                    break;
+                again = again || before.connection() == conn;
+            }
             if (again)
                 continue;
         }
         for (int i = 0; i < 2; ++i)
             if (conn->con[i].type == type && conn->con[i].node == sub && conn->con[i].name == name)
-                ends.push_back({conn, i});
+                ends.push_back({static_cast<Connection*>(conn), i});
     }
 }
 template <class Connection>
-std::vector<ConnectionEndAt<Connection>> connectionEndsAt(const PtrList<Connection>& list, const SubclassRec* sub,
-                                                          std::int16_t type, std::string_view name)
+std::vector<ConnectionEndAt<Connection>> connectionEndsAt(const SubclassRec* sub, std::int16_t type,
+                                                          std::string_view name)
 {
     std::vector<ConnectionEndAt<Connection>> ends;
-    connectionEndsAt(list, sub, type, name, ends);
+    connectionEndsAt(sub, type, name, ends);
     return ends;
 }
 
@@ -1436,7 +1720,7 @@ bool literalBounds(const ExprNode* entry, std::int64_t& lo, std::int64_t& hi);
 /// subclass: the submodel index list for the subclass's own dimensions, then the port or io index
 /// list, so that position k pairs with dimension k of the instanced port or io. A missing entry is
 /// null and covers the whole dimension.
-std::vector<const ExprNode*> coveredIndexEntries(const ConnEnd& end, const SubclassRec* sub);
+std::vector<const ExprNode*> coveredIndexEntries(const EndIndices& end, const SubclassRec* sub);
 /// Calls `visit` with the 0-based row-major number of every element, of a record whose dimensions
 /// have the literal `sizes`, that the index entries cover: an integer one element, a range lo..hi
 /// those between, a null or missing entry the whole dimension. False (and nothing visited) when an

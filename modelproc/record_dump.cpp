@@ -205,8 +205,8 @@ std::string dumpClass(const ClassRec* cls)
     if (cls->type == CLASS_TOP && cls->graph) {
         for (const SubmodelType* t : cls->graph->types) {
             out += "type " + t->t_name + ";" + std::to_string(t->t_vers) + " users";
-            for (PtrNode<SubclassRec>* u = t->users.head; u; u = u->next)
-                out += " " + u->item->name;
+            for (const SubclassRec* user : t->users)
+                out += " " + user->name;
             out += "\n";
         }
         for (const SubclassRec* s : cls->graph->subclasses) {
@@ -214,8 +214,8 @@ std::string dumpClass(const ClassRec* cls)
                    (s->type ? s->type->t_name + ";" + std::to_string(s->type->t_vers) : std::string("<none>"));
             if (!s->args.empty())
                 out += " (" + list(s->args) + ")";
-            out += " bonds " + std::to_string(s->bonds.count()) + " in " + std::to_string(s->s_inp.count()) +
-                   " out " + std::to_string(s->s_out.count()) + "\n";
+            out += " bonds " + std::to_string(bondsAt(s).count()) + " in " + std::to_string(inputSignalsAt(s).count()) +
+                   " out " + std::to_string(outputSignalsAt(s).count()) + "\n";
         }
         for (const BondRec* b : cls->graph->bonds)
             out += "bond " + endText(b->con[0]) + " | " + endText(b->con[1]) + " dim " + bracketed(b->dim) +

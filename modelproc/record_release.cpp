@@ -33,6 +33,7 @@ std::size_t release_all()
 {
     const std::size_t count = releasedBlocks();
     releasedBlocks() = 0;
+    BondArena().clear();
     GraphArena().clear();
     ProcessingArena().clear();
     return count;
@@ -40,7 +41,41 @@ std::size_t release_all()
 
 void releaseGraphRecords()
 {
+    BondArena().clear();
     GraphArena().clear();
+}
+
+bool releaseBondRecords(ClassRec* top)
+{
+    GraphBody* body = top ? top->graph : nullptr;
+    if (!body)
+        return false;
+    for (const SubmodelType* type : body->types)
+        if (type->cls && type->cls->type == CLASS_TOP && !type->users.empty())
+            return false;
+    // A graph submodel type keeps the bonds of its own body.
+    for (SubmodelType* type = body->types.first(); type;) {
+        SubmodelType* next = SectionList<SubmodelType>::after(type);
+        if (type->cls && type->cls->type == CLASS_TOP)
+            releaseSubmodelType(type);
+        type = next;
+    }
+    // The subclasses keep their signal ends, in their order.
+    for (SubclassRec* sub : body->subclasses) {
+        EndRef* link = &sub->ends;
+        for (EndRef at = sub->ends; at;) {
+            const EndRef next = at.connection()->nextAtSub[at.side()];
+            if (at.end().type == END_SINP || at.end().type == END_SOUT) {
+                *link = at;
+                link = &at.connection()->nextAtSub[at.side()];
+            }
+            at = next;
+        }
+        *link = EndRef();
+    }
+    body->bonds.forget();
+    BondArena().clear();
+    return true;
 }
 
 void releaseExpressionList(ExprList& list)
@@ -143,15 +178,10 @@ void releaseSubclass(SubclassRec* sub)
     SectionList<SubclassRec>::unlink(sub);
     releaseExpressionList(sub->dim);
     releaseExpressionList(sub->args);
-    for (BondRec* bond : sub->bonds)
-        releaseConnectionEnd(bond, sub);
-    for (SigconRec* sig : sub->s_inp)
-        releaseConnectionEnd(sig, sub);
-    for (SigconRec* sig : sub->s_out)
-        releaseConnectionEnd(sig, sub);
-    releaseNodes(sub->bonds);
-    releaseNodes(sub->s_inp);
-    releaseNodes(sub->s_out);
+    // Each end listed at the subclass clears one end there; a connection goes with its last end.
+    for (EndRef at : EndsAt(sub))
+        releaseConnectionEnd(at.connection(), sub);
+    sub->ends = EndRef();
     if (sub->cls) {
         if (!sharesTypeClass(sub))
             ttfree_class(sub->cls);
@@ -170,7 +200,7 @@ void releaseSubmodelType(SubmodelType* type)
     SectionList<SubmodelType>::unlink(type);
     for (SubclassRec* user : type->users)
         user->type = nullptr;
-    releaseNodes(type->users);
+    type->users.clear();
     if (type->cls) {
         ttfree_class(type->cls);
         type->cls = nullptr;

@@ -280,23 +280,27 @@ TEST_F(NumberingTest, BondsTakeTwoSlotsSeenFromEachPort)
         PortRec* port = findPort(sub->cls, c.port);
         ASSERT_TRUE(port) << c.sub << "`" << c.port;
         ASSERT_EQ(ConnectedEnds(sub, port).count(), 1) << c.sub << "`" << c.port;
-        const EndRef d = *ConnectedEnds(sub, port).begin();
-        EXPECT_EQ(slotOfEnd(d), c.slot) << c.sub << "`" << c.port;
-        EXPECT_EQ(directionAtPort(d), c.dir) << c.sub << "`" << c.port;
-        EXPECT_EQ(d.end().name, c.port);
-        EXPECT_EQ(d.end().node, sub);
+        const ConnectedEnd d = *ConnectedEnds(sub, port).begin();
+        EXPECT_EQ(d.slot(), c.slot) << c.sub << "`" << c.port;
+        EXPECT_EQ(d.causality(), c.caus) << c.sub << "`" << c.port;
+        EXPECT_EQ(d.direction(), c.dir) << c.sub << "`" << c.port;
+        EXPECT_TRUE(d.indices().nodeindex.empty() && d.indices().index.empty());
     }
-    // Both sides of every bond read opposite causalities.
+    // Both sides of every bond read opposite causalities, each as the bond gives it from there.
     for (BondRec* bond : cls->graph->bonds) {
-        EndRef ends[2];
+        unsigned char caus[2] = {0, 0};
+        std::int32_t slot[2] = {0, 0};
         for (int end = 0; end < 2; ++end) {
             auto* sub = static_cast<SubclassRec*>(bond->con[end].node);
-            ends[end] = *ConnectedEnds(sub, findPort(sub->cls, bond->con[end].name)).begin();
-            EXPECT_EQ(ends[end], EndRef(bond, end));
-            EXPECT_EQ(causalityAtPort(ends[end]), bondCausalityFrom(bond, end));
+            const ConnectedEnds ends(sub, findPort(sub->cls, bond->con[end].name));
+            ASSERT_EQ(ends.count(), 1);
+            caus[end] = (*ends.begin()).causality();
+            slot[end] = (*ends.begin()).slot();
+            EXPECT_EQ(caus[end], bondCausalityFrom(bond, end));
+            EXPECT_EQ(slot[end], bond->con[end].slot);
         }
-        EXPECT_NE(causalityAtPort(ends[0]), causalityAtPort(ends[1]));
-        EXPECT_EQ(slotOfEnd(ends[0]), slotOfEnd(ends[1]));
+        EXPECT_NE(caus[0], caus[1]);
+        EXPECT_EQ(slot[0], slot[1]);
     }
     // Numbering again gives the same lists, not longer ones.
     counter = 1;
@@ -328,7 +332,7 @@ TEST_F(NumberingTest, BadBondEndsAreReportedAndSkipped)
     SubclassRec* w = submodel(cls, "w");
     EXPECT_TRUE(ConnectedEnds(v, findPort(v->cls, "p1")).empty());
     ASSERT_EQ(ConnectedEnds(w, findPort(w->cls, "p1")).count(), 1);
-    EXPECT_EQ(slotOfEnd(*ConnectedEnds(w, findPort(w->cls, "p1")).begin()), 1);
+    EXPECT_EQ((*ConnectedEnds(w, findPort(w->cls, "p1")).begin()).slot(), 1);
 }
 
 // An output feeding three inputs whole is one slot; unconnected outputs get slots of their own.

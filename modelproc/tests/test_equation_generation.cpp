@@ -2,8 +2,10 @@
 #include "common/settings_table.h"
 #include "modelproc/causal_analysis.h"
 #include "modelproc/display_hooks.h"
+#include "modelproc/equation_collection.h"
 #include "modelproc/equation_generation.h"
 #include "modelproc/expansion.h"
+#include "modelproc/graph_dissolution.h"
 #include "modelproc/record_dump.h"
 #include "modelproc/record_release.h"
 #include "modelproc/tests/keldor_support.h"
@@ -175,6 +177,123 @@ TEST_F(GenerationTest, ArrayAndSingleInstancesOfOneTypeAreCollectedAlike)
     for (const VarRec* var : cls->parameters)
         parameters.push_back(var->name + "/" + std::to_string(elementCount(var->dim)));
     EXPECT_EQ(parameters, (std::vector<std::string>{"s`e/2", "u`e/1", "g`r/2", "d`r/1"}));
+}
+
+// A transformer modulated by a signal chain, feeding a cell that is a graph submodel. The cell's
+// type comes last, where expansion leaves it with its class.
+const char* const kModulated = "bond graph mix version 1\nsubclasses\n  se;1 u\n  1j;1 j\n  i;1 m\n  mtf;1 x\n"
+                               "  sine;1 s\n  gain;1 g\n  0j;1 z\n  c;1 k\n  r;1 d\n  cell;1 c\nconnections\n"
+                               "  u`p -> j`p1\n  j`p2 -> m`p\n  j`p3 -> x`p1\n  x`p2 -> z`p1\n  z`p2 -> k`p\n"
+                               "  z`p3 -> c`a\n  c`b -> d`p\n  s`y -: g`u\n  g`y -: x`m\n";
+const char* const kCell = "bond graph cell version 1\ninterface\n  ports: a, b\nsubclasses\n  1j;1 v\n  0j;1 s\n"
+                          "  i;1 m\n  c;1 k\nconnections\n  v`p1 -- a\n  v`p2 -> m`p\n  v`p3 -> s`p1\n"
+                          "  s`p2 -> k`p\n  s`p3 -- b\n";
+
+// Once the connections are numbered the bonds go: the body and its subclasses list none, the
+// subclasses keep their signal ends in their order, the graph submodel types go with the bonds
+// of their bodies, and the bond arena holds nothing. The tables keep what the bonds gave.
+TEST_F(GenerationTest, BondsGoOnceTheirEndsAreNumbered)
+{
+    keldortest::copyLibraryElements(m_dir, KELDOR_LIBRARY_DIR, {"mtf1", "sine1", "gain1"});
+    m_dir.write("cell1.sg0", kCell);
+    ClassRec* cls = analysed(kModulated);
+    ASSERT_TRUE(cls) << testing::PrintToString(m_log);
+    int counter = 1;
+    ASSERT_EQ(numberConnections(cls, counter), 1);
+    std::map<const SubclassRec*, std::vector<EndRef>> signalEnds;
+    std::map<const SubclassRec*, std::vector<std::int32_t>> slots;
+    std::size_t signals = 0;
+    for (SubclassRec* sub : cls->graph->subclasses) {
+        for (EndRef at : EndsAt(sub))
+            if (at.end().type != END_SUB) {
+                signalEnds[sub].push_back(at);
+                ++signals;
+            }
+        for (const PortRec* port : portsOf(sub))
+            for (ConnectedEnd e : ConnectedEnds(sub, port))
+                slots[sub].push_back(e.slot());
+    }
+    EXPECT_EQ(signals, 4u);
+    EXPECT_GT(BondArena().bytesUsed(), 0u);
+    bool graphType = false;
+    for (const SubmodelType* type : cls->graph->types)
+        graphType = graphType || (type->cls && type->cls->type == CLASS_TOP);
+    EXPECT_TRUE(graphType);
+
+    ASSERT_TRUE(releaseBondRecords(cls));
+    EXPECT_EQ(BondArena().bytesUsed(), 0u);
+    EXPECT_TRUE(cls->graph->bonds.empty());
+    for (const SubmodelType* type : cls->graph->types)
+        EXPECT_FALSE(type->cls && type->cls->type == CLASS_TOP) << type->t_name;
+    for (SubclassRec* sub : cls->graph->subclasses) {
+        std::vector<EndRef> left;
+        for (EndRef at : EndsAt(sub))
+            left.push_back(at);
+        EXPECT_EQ(left, signalEnds[sub]) << instance_name(sub);
+        std::vector<std::int32_t> kept;
+        for (const PortRec* port : portsOf(sub))
+            for (ConnectedEnd e : ConnectedEnds(sub, port))
+                kept.push_back(e.slot());
+        EXPECT_EQ(kept, slots[sub]) << instance_name(sub);
+    }
+}
+
+// While a graph submodel type still has a user, its body's bonds are still reached: nothing goes.
+TEST_F(GenerationTest, BondsStayWhileAGraphTypeHasAUser)
+{
+    keldortest::copyLibraryElements(m_dir, KELDOR_LIBRARY_DIR, {"mtf1", "sine1", "gain1"});
+    m_dir.write("cell1.sg0", kCell);
+    ClassRec* cls = analysed(kModulated);
+    ASSERT_TRUE(cls) << testing::PrintToString(m_log);
+    int counter = 1;
+    ASSERT_EQ(numberConnections(cls, counter), 1);
+    SubmodelType* graphType = nullptr;
+    for (SubmodelType* type : cls->graph->types)
+        if (type->cls && type->cls->type == CLASS_TOP)
+            graphType = type;
+    ASSERT_TRUE(graphType);
+    graphType->users.pushFront(GraphArena().make<SubclassRec>());
+    const std::size_t bonds = static_cast<std::size_t>(cls->graph->bonds.count());
+    const std::size_t used = BondArena().bytesUsed();
+    EXPECT_FALSE(releaseBondRecords(cls));
+    EXPECT_EQ(static_cast<std::size_t>(cls->graph->bonds.count()), bonds);
+    EXPECT_EQ(BondArena().bytesUsed(), used);
+    EXPECT_EQ(graphType->cls->type, CLASS_TOP);
+}
+
+// The modulated transformer and the cell, collected with the bonds given back after numbering.
+TEST_F(GenerationTest, CollectionWithoutTheBondsReadsTheirEndsFromTheTables)
+{
+    keldortest::copyLibraryElements(m_dir, KELDOR_LIBRARY_DIR, {"mtf1", "sine1", "gain1"});
+    m_dir.write("cell1.sg0", kCell);
+    ClassRec* cls = analysed(kModulated);
+    ASSERT_TRUE(cls) << testing::PrintToString(m_log);
+    int counter = 1;
+    ASSERT_EQ(reshapeAndCollect(cls, counter), 1) << testing::PrintToString(m_log);
+    EXPECT_EQ(BondArena().bytesUsed(), 0u);
+    // The transformer's ratio is the gain's output; the cell's ports take its bonds' slots.
+    EXPECT_EQ(equations(cls), "u`p.e = u`e\n"
+                              "u`p.f = j`p2.f\n"
+                              "j`p3.f = u`p.f\n"
+                              "j`p2.e = (u`p.e - j`p3.e)\n"
+                              "j`p2.f = (int(j`p2.e) / m`i)\n"
+                              "j`p3.e = (x`m * x`p2.e)\n"
+                              "x`p2.f = (x`m * j`p3.f)\n"
+                              "s`y = (s`amp * sin((s`omega * t)))\n"
+                              "x`m = (g`k * s`y)\n"
+                              "x`p2.e = z`p2.e\n"
+                              "z`p3.e = x`p2.e\n"
+                              "z`p2.f = (x`p2.f - z`p3.f)\n"
+                              "z`p2.e = (int(z`p2.f) / k`c)\n"
+                              "d`p.f = (d`p.e / d`r)\n"
+                              "z`p3.f = c`v`p2.f\n"
+                              "c`v`p3.f = z`p3.f\n"
+                              "c`v`p2.e = (z`p3.e - c`v`p3.e)\n"
+                              "c`v`p3.e = c`s`p2.e\n"
+                              "d`p.e = c`v`p3.e\n"
+                              "c`s`p2.f = (c`v`p3.f - d`p.f)\n"
+                              "c`v`p2.f = (int(c`v`p2.e) / c`m`i)\n"
+                              "c`s`p2.e = (int(c`s`p2.f) / c`k`c)\n");
 }
 
 TEST_F(GenerationTest, ModelWithoutCausalAnalysisIsRefused)

@@ -84,24 +84,31 @@ std::vector<std::string> bondTexts(const GraphBody* body)
     return texts;
 }
 
-/// Every bond is on the bond list of the subclass at each of its ends.
+/// Every end a subclass lists lies at it, and every bond end of the body is listed once by the
+/// subclass it lies at.
 bool bondListsAgree(const GraphBody* body)
 {
+    std::size_t listed = 0;
     for (SubclassRec* sub : body->subclasses)
-        for (BondRec* bond : sub->bonds)
-            if (whichEnd(bond, sub) < 0)
+        for (EndRef at : EndsAt(sub)) {
+            if (at.end().node != sub)
                 return false;
+            listed += at.end().type == END_SUB ? 1 : 0;
+        }
+    std::size_t ends = 0;
     for (BondRec* bond : body->bonds)
-        for (const ConnEnd& end : bond->con) {
+        for (int side = 0; side < 2; ++side) {
+            const ConnEnd& end = bond->con[side];
             if (end.type != END_SUB)
                 return false;
-            bool found = false;
-            for (BondRec* b : static_cast<SubclassRec*>(end.node)->bonds)
-                found = found || b == bond;
-            if (!found)
+            int found = 0;
+            for (EndRef at : EndsAt(static_cast<SubclassRec*>(end.node)))
+                found += at == EndRef(bond, side) ? 1 : 0;
+            if (found != 1)
                 return false;
+            ++ends;
         }
-    return true;
+    return listed == ends;
 }
 
 std::string expansionLine(const std::string& message)
@@ -583,10 +590,10 @@ TEST_F(ExpansionTest, SignalsOfAnArrayOfGraphSubmodelsAreJoinedPerElement)
         for (const ConnEnd& end : sig->con) {
             ASSERT_TRUE(end.type == END_SINP || end.type == END_SOUT);
             auto* sub = static_cast<SubclassRec*>(end.node);
-            bool listed = false;
-            for (SigconRec* s : end.type == END_SINP ? sub->s_inp : sub->s_out)
-                listed = listed || s == sig;
-            EXPECT_TRUE(listed) << instance_name(sub);
+            int listed = 0;
+            for (EndRef at : EndsAt(sub))
+                listed += at.connection() == sig && &at.end() == &end ? 1 : 0;
+            EXPECT_EQ(listed, 1) << instance_name(sub);
             text += (text.empty() ? "" : " -> ") + instance_name(sub) + indexText(end.nodeindex) + "`" + end.name;
         }
         signals.push_back(text);

@@ -139,7 +139,46 @@ TEST_F(RecordsTest, SubclassesShareTheirSubmodelType)
     // Users newest first.
     EXPECT_EQ(first->type->users.at(0), second);
     EXPECT_EQ(first->type->users.at(1), first);
+    EXPECT_EQ(first->type->users.at(2), nullptr);
     EXPECT_EQ(countSubclasses(cls), 3);
+}
+
+// A type's users are linked through the subclasses themselves: one leaves from anywhere in the
+// list without disturbing the others, leaves nothing when it is not there, and can join another
+// type's users afterwards.
+TEST_F(RecordsTest, UsersLeaveAndJoinTheirTypesLists)
+{
+    ClassRec* cls = newClass();
+    GraphBody* body = newGraphBody(cls);
+    std::vector<SubclassRec*> subs;
+    for (const char* name : {"a", "b", "c", "d", "e"}) {
+        subs.push_back(newSubclass(body));
+        ASSERT_TRUE(setSubclass(body, subs.back(), name, {}, {}, "motor", 1));
+    }
+    SubmodelType* type = subs[0]->type;
+    const auto names = [](const UserList& users) {
+        std::string text;
+        for (const SubclassRec* user : users)
+            text += user->name.view();
+        return text;
+    };
+    EXPECT_EQ(names(type->users), "edcba");
+    EXPECT_EQ(type->users.count(), 5);
+    EXPECT_TRUE(type->users.remove(subs[2]));
+    EXPECT_FALSE(type->users.remove(subs[2]));
+    EXPECT_TRUE(type->users.remove(subs[4]));
+    EXPECT_EQ(names(type->users), "dba");
+    type->users.removeIf([&](const SubclassRec* user) { return user == subs[0] || user == subs[3]; });
+    EXPECT_EQ(names(type->users), "b");
+    SubmodelType* other = newSubmodelType(body);
+    for (SubclassRec* sub : {subs[2], subs[4], subs[0]})
+        other->users.pushFront(sub);
+    EXPECT_EQ(names(other->users), "aec");
+    EXPECT_EQ(names(type->users), "b");
+    other->users.clear();
+    EXPECT_TRUE(other->users.empty());
+    EXPECT_EQ(subs[4]->nextUser, nullptr);
+    EXPECT_EQ(names(type->users), "b");
 }
 
 TEST_F(RecordsTest, BondsAtAPortCountFromTheNewest)
@@ -323,6 +362,32 @@ TEST_F(RecordsTest, RecycledArenaEndsItsObjectsAndServesAgainFromItsFirstChunk)
     EXPECT_EQ(room.size(), 3u);
 }
 
+// An arena counts the bytes it hands out, with what records skip to keep their alignment, also
+// across chunks and for a record too large for any chunk; clearing or recycling starts again.
+TEST_F(RecordsTest, ArenaCountsTheBytesItHandsOut)
+{
+    RecordArena room;
+    EXPECT_EQ(room.bytesUsed(), 0u);
+    ASSERT_TRUE(room.make<ExprNode>());
+    ASSERT_TRUE(room.make<ExprNode>());
+    EXPECT_EQ(room.bytesUsed(), 2 * sizeof(ExprNode));
+    ASSERT_TRUE(room.copyText("abc"));
+    EXPECT_EQ(room.bytesUsed(), 2 * sizeof(ExprNode) + 4);
+    ASSERT_TRUE(room.make<ExprNode>()); // skips to the next 8-byte bound
+    EXPECT_EQ(room.bytesUsed(), 3 * sizeof(ExprNode) + 8);
+    for (int i = 0; i < 10000; ++i) // past the first chunks
+        ASSERT_TRUE(room.make<ExprNode>());
+    EXPECT_EQ(room.bytesUsed(), 10003 * sizeof(ExprNode) + 8);
+    ASSERT_TRUE(room.makeBytes(std::size_t(9) << 20));
+    EXPECT_EQ(room.bytesUsed(), 10003 * sizeof(ExprNode) + 8 + (std::size_t(9) << 20));
+    room.recycle();
+    EXPECT_EQ(room.bytesUsed(), 0u);
+    ASSERT_TRUE(room.makeBytes(5));
+    EXPECT_EQ(room.bytesUsed(), 8u);
+    room.clear();
+    EXPECT_EQ(room.bytesUsed(), 0u);
+}
+
 // Names of the graph hold their characters in the graph arena: a copy shares them, an empty name
 // takes none, and a name compares by its characters.
 TEST_F(RecordsTest, GraphNamesShareTheirCharactersAndCompareByThem)
@@ -344,6 +409,48 @@ TEST_F(RecordsTest, GraphNamesShareTheirCharactersAndCompareByThem)
     EXPECT_TRUE(name.empty());
     EXPECT_FALSE(copy.empty());
     EXPECT_EQ(GraphArena().size(), before); // the characters are no records
+}
+
+// The port and io names of connection ends share one copy of each text, bonds' and signals'
+// alike; a run that follows the release of the last one makes its names anew.
+TEST_F(RecordsTest, EndNamesShareOneCopyOfEachText)
+{
+    const auto ends = [] {
+        ClassRec* cls = newClass();
+        GraphBody* body = newGraphBody(cls);
+        SubclassRec* a = newSubclass(body);
+        SubclassRec* b = newSubclass(body);
+        EXPECT_TRUE(setSubclass(body, a, "a", {}, {}, "t", 1));
+        EXPECT_TRUE(setSubclass(body, b, "b", {}, {}, "t", 1));
+        std::vector<const ConnEnd*> made;
+        for (const char* port : {"p1", "p 2", "p1", "p2"}) {
+            BondRec* bond = newBond(body);
+            EXPECT_TRUE(setBondEndSub(bond, 0, a, {}, port, {}));
+            EXPECT_TRUE(setBondEndSub(bond, 1, b, {}, "p1", {}));
+            made.push_back(&bond->con[0]);
+            made.push_back(&bond->con[1]);
+        }
+        SigconRec* sig = newSigcon(body);
+        EXPECT_TRUE(setSigconEndSub(sig, 0, END_SOUT, a, {}, "p2", {}));
+        EXPECT_TRUE(setSigconEndSub(sig, 1, END_SINP, b, {}, "", {}));
+        made.push_back(&sig->con[0]);
+        made.push_back(&sig->con[1]);
+        return made;
+    };
+    std::vector<const ConnEnd*> made = ends();
+    ASSERT_EQ(made.size(), 10u);
+    EXPECT_EQ(made[0]->name, "p1");
+    EXPECT_EQ(made[2]->name, "p2"); // blanks go
+    for (std::size_t i : {1u, 3u, 4u, 5u, 7u})
+        EXPECT_EQ(made[i]->name.c_str(), made[0]->name.c_str()) << i;
+    EXPECT_EQ(made[6]->name.c_str(), made[2]->name.c_str());
+    EXPECT_EQ(made[8]->name.c_str(), made[2]->name.c_str());
+    EXPECT_TRUE(made[9]->name.empty());
+    release_all();
+    made = ends();
+    EXPECT_EQ(made[0]->name, "p1");
+    EXPECT_EQ(made[2]->name, "p2");
+    EXPECT_EQ(made[5]->name.c_str(), made[0]->name.c_str());
 }
 
 TEST_F(RecordsTest, ReleaseFreesEachBlockOnce)
@@ -395,6 +502,93 @@ TEST_F(RecordsTest, BondEndKeepsItsPortOnlyForTheClassThatOwnsIt)
     EXPECT_EQ(keptPort(end, type), nullptr);
     end.name = "p";
     EXPECT_EQ(keptPort(end, copy), nullptr);
+}
+
+// The bond ends at a subclass are laid out by the number of their port, and at each port by
+// their bonds' slots, the highest first (of a bond with both ends at one port, end 1 first),
+// whatever order the subclass listed them in. Ends without a port of the subclass's class kept,
+// and signal ends, are left out; index lists are kept where any end has them. An end put in
+// front of a port's ends later goes before them.
+TEST_F(RecordsTest, ConnectedEndsAreLaidOutByPortNewestFirst)
+{
+    ClassRec* cls = newClass();
+    GraphBody* body = newGraphBody(cls);
+    ClassRec* elem = newClass();
+    PortRec* ports[3];
+    for (int i = 0; i < 3; ++i) {
+        ports[i] = newPort(elem);
+        ports[i]->name = std::string(1, char('p' + i));
+    }
+    SubclassRec* sub = newSubclass(body);
+    SubclassRec* other = newSubclass(body);
+    ASSERT_TRUE(setSubclass(body, sub, "s", {}, {}, "elem", 1));
+    ASSERT_TRUE(setSubclass(body, other, "o", {}, {}, "elem", 1));
+    sub->cls = other->cls = elem;
+    // {port at sub, slot, port at the other end (-1: both ends at sub, at port r), caus, dir}
+    const struct {
+        int port;
+        int slot;
+        int far;
+        unsigned char caus;
+        unsigned char dir;
+    } bonds[] = {{2, 5, 0, 1, 1}, {0, 1, 1, 2, 2}, {2, 3, -1, 1, 2}, {0, 9, 1, 1, 1}, {1, 7, 2, 2, 1}};
+    for (const auto& b : bonds) {
+        BondRec* bond = newBond(body);
+        ASSERT_TRUE(setBondEndSub(bond, 0, sub, {}, ports[b.port]->name, {}));
+        SubclassRec* far = b.far < 0 ? sub : other;
+        const PortRec* farPort = ports[b.far < 0 ? 2 : b.far];
+        ExprList index;
+        index.append(makeIntegerConstant(b.slot));
+        ASSERT_TRUE(setBondEndSub(bond, 1, far, {}, farPort->name, b.far < 0 ? index : ExprList{}));
+        bond->caus = b.caus;
+        bond->dir = b.dir;
+        for (int end = 0; end < 2; ++end) {
+            bond->con[end].slot = b.slot;
+            bond->con[end].port = findPort(elem, bond->con[end].name);
+        }
+    }
+    // An end whose port was not found, and a signal, are not tabled.
+    BondRec* lost = newBond(body);
+    ASSERT_TRUE(setBondEndSub(lost, 0, sub, {}, "zz", {}));
+    lost->con[0].slot = 11;
+    SigconRec* sig = newSigcon(body);
+    ASSERT_TRUE(setSigconEndSub(sig, 0, END_SOUT, sub, {}, "y", {}));
+
+    ASSERT_TRUE(tableConnectedEnds(sub));
+    ASSERT_TRUE(sub->portEnds);
+    EXPECT_EQ(sub->portEnds->size(), 6u);
+    EXPECT_TRUE(sub->portEnds->indexed());
+    const auto read = [&](const PortRec* port) {
+        std::vector<std::string> ends;
+        for (ConnectedEnd e : ConnectedEnds(sub, port))
+            ends.push_back(std::to_string(e.slot()) + "/" + std::to_string(e.causality()) + "/" +
+                           std::to_string(e.direction()) + (e.indices().index.empty() ? "" : "i"));
+        return ends;
+    };
+    EXPECT_EQ(read(ports[0]), (std::vector<std::string>{"9/1/1", "1/2/2"}));
+    EXPECT_EQ(read(ports[1]), (std::vector<std::string>{"7/2/1"}));
+    // The bond from r to r: end 1 (seen mirrored, with its index) before end 0.
+    EXPECT_EQ(read(ports[2]), (std::vector<std::string>{"5/1/1", "3/2/1i", "3/1/2"}));
+    ASSERT_TRUE(tableConnectedEnds(other));
+    EXPECT_FALSE(other->portEnds->indexed());
+    EXPECT_EQ(ConnectedEnds(other, ports[1]).count(), 2);
+
+    // One more end in front of port q.
+    BondRec* late = newBond(body);
+    ASSERT_TRUE(setBondEndSub(late, 1, sub, {}, "q", {}));
+    late->con[1].slot = 2;
+    late->caus = 1;
+    ASSERT_TRUE(connectEndAtPort(sub, ports[1], late, 1));
+    EXPECT_EQ(read(ports[1]), (std::vector<std::string>{"2/2/1", "7/2/1"}));
+    EXPECT_EQ(read(ports[2]), (std::vector<std::string>{"5/1/1", "3/2/1i", "3/1/2"}));
+    EXPECT_EQ(read(ports[0]), (std::vector<std::string>{"9/1/1", "1/2/2"}));
+    // A port of another class with no number of this one lists nothing.
+    ClassRec* wider = newClass();
+    PortRec* beyond = nullptr;
+    for (int i = 0; i < 5; ++i)
+        beyond = newPort(wider);
+    EXPECT_TRUE(ConnectedEnds(sub, beyond).empty());
+    EXPECT_TRUE(ConnectedEnds(sub, nullptr).empty());
 }
 
 // The records that only describe the graph live apart: giving them back mid-run leaves the
@@ -666,6 +860,46 @@ TEST_F(RecordsTest, FreeingAClassReleasesBondsOnceBothEndsAreGone)
     ttfree_class(inner);
     EXPECT_EQ(countBonds(cls), 0); // both ends empty: unlinked and released
     ttfree_class(cls);
+}
+
+// A connection with both ends at one subclass (between two elements of an instance array, or
+// from its output to its own input) goes with the subclass; one to another subclass stays there,
+// listed by it alone.
+TEST_F(RecordsTest, ReleasingASubclassReleasesItsConnectionsToItself)
+{
+    ClassRec* cls = newClass();
+    GraphBody* body = newGraphBody(cls);
+    SubclassRec* sub = newSubclass(body);
+    SubclassRec* other = newSubclass(body);
+    ASSERT_TRUE(setSubclass(body, sub, "s", {}, {}, "t", 1));
+    ASSERT_TRUE(setSubclass(body, other, "o", {}, {}, "t", 1));
+    BondRec* before = newBond(body);
+    ASSERT_TRUE(setBondEndSub(before, 0, other, {}, "p", {}));
+    ASSERT_TRUE(setBondEndSub(before, 1, sub, {}, "q", {}));
+    BondRec* itself = newBond(body);
+    ASSERT_TRUE(setBondEndSub(itself, 0, sub, {}, "p", {}));
+    ASSERT_TRUE(setBondEndSub(itself, 1, sub, {}, "q", {}));
+    SigconRec* loop = newSigcon(body);
+    ASSERT_TRUE(setSigconEndSub(loop, 0, END_SOUT, sub, {}, "y", {}));
+    ASSERT_TRUE(setSigconEndSub(loop, 1, END_SINP, sub, {}, "u", {}));
+    BondRec* after = newBond(body);
+    ASSERT_TRUE(setBondEndSub(after, 1, other, {}, "q", {}));
+    ASSERT_TRUE(setBondEndSub(after, 0, sub, {}, "r", {}));
+    EXPECT_EQ(bondsAt(sub).count(), 4);
+    EXPECT_EQ(inputSignalsAt(sub).count(), 1);
+    EXPECT_EQ(outputSignalsAt(sub).count(), 1);
+    EXPECT_EQ(subclassBondAtPort(sub, "r"), after);
+    releaseSubclass(sub);
+    EXPECT_EQ(countBonds(cls), 2);
+    EXPECT_EQ(countSigcons(cls), 0);
+    EXPECT_EQ(body->bonds.first(), before);
+    EXPECT_EQ(body->bonds.last(), after);
+    EXPECT_EQ(before->con[1].type, END_EMPTY);
+    EXPECT_EQ(after->con[0].type, END_EMPTY);
+    std::vector<EndRef> left;
+    for (EndRef at : EndsAt(other))
+        left.push_back(at);
+    EXPECT_EQ(left, (std::vector<EndRef>{EndRef(after, 1), EndRef(before, 0)}));
 }
 
 TEST(ExtensionRewrite, Table)

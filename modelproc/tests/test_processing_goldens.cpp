@@ -147,6 +147,36 @@ ProcessingRun processChain(int cells)
     return process(dir.path(), "chain1.mg0", "chain1");
 }
 
+/// The chain with each cell a graph submodel of its own type; with `pairs`, each two cells a
+/// graph submodel "pair" of two "cell" submodels, so that the cells lie two deep.
+ProcessingRun processNestedChain(int cells, bool pairs)
+{
+    testsupport::TempDir dir;
+    copyLibrary(dir);
+    dir.write("cell1.sg0", kNestedChainCell);
+    if (pairs) {
+        dir.write("pair1.sg0", "bond graph pair version 1\ninterface\n  ports: a, b\nsubclasses\n  cell;1 x, y\n"
+                               "connections\n  x`a -- a\n  x`b -> y`a\n  y`b -- b\n");
+        std::string model = nestedChainModel(cells / 2);
+        model = replaceAll(model, "cell;1", "pair;1");
+        dir.write("chain1.mg0", model);
+    } else {
+        dir.write("chain1.mg0", nestedChainModel(cells));
+    }
+    return process(dir.path(), "chain1.mg0", "chain1");
+}
+
+/// The line of a run in a table of fingerprints.
+std::string fingerprintLine(const std::string& label, const ProcessingRun& run)
+{
+    char line[240];
+    std::snprintf(line, sizeof line, "%s: log %zu %016llx l %zu %016llx e %zu %016llx\n", label.c_str(),
+                  run.log.size(), static_cast<unsigned long long>(fingerprint(run.log)), run.code.size(),
+                  static_cast<unsigned long long>(fingerprint(run.code)), run.equation.size(),
+                  static_cast<unsigned long long>(fingerprint(run.equation)));
+    return line;
+}
+
 } // namespace
 
 TEST(ProcessingGoldens, ExampleModelsWriteTheirFilesUnchanged)
@@ -174,12 +204,61 @@ TEST(ProcessingGoldens, GeneratedChainsWriteTheirFilesUnchanged)
     for (int cells : {1, 2, 40, 400, 3000}) {
         const ProcessingRun run = processChain(cells);
         ASSERT_EQ(run.result, 3) << cells << " cells\n" << run.log;
-        char line[200];
-        std::snprintf(line, sizeof line, "%d cells: log %zu %016llx l %zu %016llx e %zu %016llx\n", cells,
-                      run.log.size(), static_cast<unsigned long long>(fingerprint(run.log)), run.code.size(),
-                      static_cast<unsigned long long>(fingerprint(run.code)), run.equation.size(),
-                      static_cast<unsigned long long>(fingerprint(run.equation)));
-        table += line;
+        table += fingerprintLine(std::to_string(cells) + " cells", run);
     }
     expectGolden(table, "chains.txt");
+}
+
+// Graph submodels nested one and two deep, arrays of graph and equation submodels bonded
+// element to element, several bonds at one vector port, and signals through graph submodels.
+TEST(ProcessingGoldens, GraphModelsWriteTheirFilesUnchanged)
+{
+    expectFolderGolden(PROCESSING_GRAPH_MODELS_DIR, "graph_");
+}
+
+// The chain with every cell a graph submodel, one deep and two deep, writes what it wrote.
+TEST(ProcessingGoldens, NestedChainsWriteTheirFilesUnchanged)
+{
+    const ProcessingRun small = processNestedChain(3, false);
+    ASSERT_EQ(small.result, 3) << small.log;
+    expectGolden(small.log, "nested3.log");
+    expectGolden(small.code, "nested3.l");
+    expectGolden(small.equation, "nested3.e");
+
+    std::string table;
+    for (int cells : {1, 2, 40, 400}) {
+        const ProcessingRun run = processNestedChain(cells, false);
+        ASSERT_EQ(run.result, 3) << cells << " cells\n" << run.log;
+        table += fingerprintLine(std::to_string(cells) + " cells", run);
+    }
+    for (int cells : {2, 40, 400}) {
+        const ProcessingRun run = processNestedChain(cells, true);
+        ASSERT_EQ(run.result, 3) << cells << " cells in pairs\n" << run.log;
+        table += fingerprintLine(std::to_string(cells) + " cells in pairs", run);
+    }
+    expectGolden(table, "nested.txt");
+}
+
+// A run leaves nothing behind that a later run in the same process would read: each model
+// processed again, after others, writes what it wrote the first time.
+TEST(ProcessingGoldens, ModelsProcessedAgainInOneProcessWriteTheSameFiles)
+{
+    const auto runs = [] {
+        std::vector<ProcessingRun> list;
+        list.push_back(processChain(40));
+        list.push_back(processNestedChain(40, true));
+        list.push_back(processChain(3));
+        list.push_back(processNestedChain(7, false));
+        return list;
+    };
+    const std::vector<ProcessingRun> first = runs();
+    const std::vector<ProcessingRun> second = runs();
+    ASSERT_EQ(first.size(), second.size());
+    for (std::size_t i = 0; i < first.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(first[i].result, 3) << first[i].log;
+        EXPECT_EQ(second[i].log, first[i].log);
+        EXPECT_EQ(second[i].code, first[i].code);
+        EXPECT_EQ(second[i].equation, first[i].equation);
+    }
 }
