@@ -758,7 +758,7 @@ void StagedRecords::moveInto(ClassRec* top)
         SectionList<EquationRec>::unlink(eq);
         top->equations->equations.append(eq);
     }
-    m_taken.clear();
+    std::vector<Taken>().swap(m_taken);
     m_next = 0;
 }
 

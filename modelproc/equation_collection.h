@@ -81,13 +81,16 @@ int normaliseIndices(ClassRec* top);
 /// then no longer needed for them, and a copy made only for the reshaping can go.
 class StagedRecords {
 public:
+    /// Room for `count` submodels to be taken.
+    void reserve(std::size_t count) { m_taken.reserve(count); }
     /// Takes the variables and equations out of the submodel's class, after those of the
     /// submodels taken before.
     void take(SubclassRec* sub);
     /// The equations taken from the submodel: the first (null for none) and their number; false
     /// when the submodel was not taken. Submodels are best asked for in the order taken.
     bool equationsOf(const SubclassRec* sub, EquationRec*& first, std::size_t& count);
-    /// Appends every record taken to its section of the top class and its equation body.
+    /// Appends every record taken to its section of the top class and its equation body, and
+    /// gives back the room that kept the submodels taken.
     void moveInto(ClassRec* top);
 
 private:

@@ -57,7 +57,14 @@ int reshapeAndCollect(ClassRec* top, int& counter)
     auto* staged = ProcessingArena().make<StagedRecords>();
     RecordArena room;
     bool reshaped = staged != nullptr;
-    if (!staged)
+    if (staged) {
+        try {
+            staged->reserve(static_cast<std::size_t>(countSubclasses(top)));
+        } catch (const std::bad_alloc&) {
+            reshaped = false;
+        }
+    }
+    if (!reshaped)
         reportEquationsError("memory allocation failure (may be out of memory).");
     for (SubclassRec* sub = reshaped ? top->graph->subclasses.first() : nullptr; sub;
          sub = SectionList<SubclassRec>::after(sub)) {
