@@ -42,6 +42,8 @@ void RecordArena::recycle()
     m_chunks.resize(1);
     m_next = static_cast<unsigned char*>(first.memory);
     m_left = first.size;
+    m_textNext = nullptr;
+    m_textLeft = 0;
     m_used = 0;
 }
 
@@ -53,6 +55,8 @@ void RecordArena::clear()
     m_chunks = {};
     m_next = nullptr;
     m_left = 0;
+    m_textNext = nullptr;
+    m_textLeft = 0;
     m_count = 0;
     m_used = 0;
 }
@@ -93,7 +97,7 @@ void RecordArena::release(const Chunk& chunk)
     }
 }
 
-void* RecordArena::allocateChunk(std::size_t bytes)
+void* RecordArena::allocateChunk(std::size_t bytes, unsigned char*& next, std::size_t& left)
 {
     // Chunks grow with the run, from 64 KB to 8 MB; a record larger than that gets one of its own.
     constexpr std::size_t kFirst = std::size_t(64) << 10;
@@ -132,8 +136,8 @@ void* RecordArena::allocateChunk(std::size_t bytes)
         return nullptr;
     auto* chunk = static_cast<unsigned char*>(memory);
     m_chunks.push_back({chunk, size, source});
-    m_next = chunk + bytes;
-    m_left = size - bytes;
+    next = chunk + bytes;
+    left = size - bytes;
     m_used += bytes;
     return chunk;
 }
@@ -286,8 +290,8 @@ void AliasList::push_back(std::string_view alias)
             std::memcpy(at + sizeof length, alias.data(), length);
     };
     if (m_data == 0) {
-        // The arena lays its bytes on 8-byte bounds, which leaves the mark's bit free.
-        auto* at = static_cast<unsigned char*>(ProcessingArena().makeBytes(need));
+        // Laid among the texts on a 2-byte bound, which leaves the mark's bit free.
+        auto* at = static_cast<unsigned char*>(ProcessingArena().makeTextBytes(need, 2));
         if (!at)
             throw std::bad_alloc();
         put(at);

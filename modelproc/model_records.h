@@ -94,10 +94,26 @@ public:
         return first;
     }
 
-    /// A copy of the text, ending in a NUL, laid among the records; null when memory is exhausted.
+    /// Room for `bytes` bytes aligned to `alignment` (at most 8) among the arena's texts, which
+    /// lie apart from the records so that neither skips room to keep the other's alignment;
+    /// held until `clear`, null when memory is exhausted.
+    void* makeTextBytes(std::size_t bytes, std::size_t alignment)
+    {
+        const std::size_t skip = (alignment - reinterpret_cast<std::uintptr_t>(m_textNext) % alignment) % alignment;
+        if (skip + bytes > m_textLeft)
+            return allocateChunk(bytes, m_textNext, m_textLeft);
+        unsigned char* memory = m_textNext + skip;
+        m_textNext = memory + bytes;
+        m_textLeft -= skip + bytes;
+        m_used += skip + bytes;
+        return memory;
+    }
+
+    /// A copy of the text, ending in a NUL, laid among the arena's texts; null when memory is
+    /// exhausted.
     const char* copyText(std::string_view text)
     {
-        auto* memory = static_cast<char*>(allocate(text.size() + 1, 1));
+        auto* memory = static_cast<char*>(makeTextBytes(text.size() + 1, 1));
         if (!memory)
             return nullptr;
         std::memcpy(memory, text.data(), text.size());
@@ -125,14 +141,15 @@ private:
     {
         const std::size_t skip = (alignment - reinterpret_cast<std::uintptr_t>(m_next) % alignment) % alignment;
         if (skip + bytes > m_left)
-            return allocateChunk(bytes);
+            return allocateChunk(bytes, m_next, m_left);
         unsigned char* memory = m_next + skip;
         m_next = memory + bytes;
         m_left -= skip + bytes;
         m_used += skip + bytes;
         return memory;
     }
-    void* allocateChunk(std::size_t bytes);
+    /// Room for `bytes` at the start of a new chunk, whose rest `next` and `left` then describe.
+    void* allocateChunk(std::size_t bytes, unsigned char*& next, std::size_t& left);
 
     /// Sits just before an object whose destructor must run; the newest such object of its kind
     /// is the last of its chain.
@@ -176,8 +193,10 @@ private:
     static void release(const Chunk& chunk);
     bool m_ownPages = false;
     std::vector<Chunk> m_chunks;
-    unsigned char* m_next = nullptr;
+    unsigned char* m_next = nullptr; ///< where the next record goes
     std::size_t m_left = 0;
+    unsigned char* m_textNext = nullptr; ///< where the next text goes
+    std::size_t m_textLeft = 0;
     std::size_t m_count = 0;
     std::size_t m_used = 0;
 };

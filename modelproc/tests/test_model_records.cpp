@@ -364,6 +364,7 @@ TEST_F(RecordsTest, RecycledArenaEndsItsObjectsAndServesAgainFromItsFirstChunk)
 
 // An arena counts the bytes it hands out, with what records skip to keep their alignment, also
 // across chunks and for a record too large for any chunk; clearing or recycling starts again.
+// Texts lie apart from the records: neither skips room for the other.
 TEST_F(RecordsTest, ArenaCountsTheBytesItHandsOut)
 {
     RecordArena room;
@@ -371,21 +372,37 @@ TEST_F(RecordsTest, ArenaCountsTheBytesItHandsOut)
     ASSERT_TRUE(room.make<ExprNode>());
     ASSERT_TRUE(room.make<ExprNode>());
     EXPECT_EQ(room.bytesUsed(), 2 * sizeof(ExprNode));
-    ASSERT_TRUE(room.copyText("abc"));
+    const char* abc = room.copyText("abc");
+    ASSERT_TRUE(abc);
     EXPECT_EQ(room.bytesUsed(), 2 * sizeof(ExprNode) + 4);
-    ASSERT_TRUE(room.make<ExprNode>()); // skips to the next 8-byte bound
-    EXPECT_EQ(room.bytesUsed(), 3 * sizeof(ExprNode) + 8);
+    ASSERT_TRUE(room.make<ExprNode>());
+    EXPECT_EQ(room.bytesUsed(), 3 * sizeof(ExprNode) + 4);
+    const char* de = room.copyText("de");
+    EXPECT_EQ(de, abc + 4);
+    EXPECT_EQ(room.bytesUsed(), 3 * sizeof(ExprNode) + 7);
+    auto* even = static_cast<const char*>(room.makeTextBytes(2, 2)); // skips one to an even bound
+    EXPECT_EQ(even, de + 4);
+    EXPECT_EQ(room.bytesUsed(), 3 * sizeof(ExprNode) + 10);
+    EXPECT_STREQ(abc, "abc");
+    EXPECT_STREQ(de, "de");
     for (int i = 0; i < 10000; ++i) // past the first chunks
         ASSERT_TRUE(room.make<ExprNode>());
-    EXPECT_EQ(room.bytesUsed(), 10003 * sizeof(ExprNode) + 8);
+    EXPECT_EQ(room.bytesUsed(), 10003 * sizeof(ExprNode) + 10);
     ASSERT_TRUE(room.makeBytes(std::size_t(9) << 20));
-    EXPECT_EQ(room.bytesUsed(), 10003 * sizeof(ExprNode) + 8 + (std::size_t(9) << 20));
+    EXPECT_EQ(room.bytesUsed(), 10003 * sizeof(ExprNode) + 10 + (std::size_t(9) << 20));
+    const std::string longText(std::size_t(9) << 20, 'x'); // a text too large for any chunk
+    const char* copy = room.copyText(longText);
+    ASSERT_TRUE(copy);
+    EXPECT_EQ(copy, longText);
+    EXPECT_STREQ(room.copyText("after"), "after");
     room.recycle();
     EXPECT_EQ(room.bytesUsed(), 0u);
     ASSERT_TRUE(room.makeBytes(5));
     EXPECT_EQ(room.bytesUsed(), 8u);
+    EXPECT_STREQ(room.copyText("again"), "again");
     room.clear();
     EXPECT_EQ(room.bytesUsed(), 0u);
+    EXPECT_STREQ(room.copyText("new"), "new");
 }
 
 // Names of the graph hold their characters in the graph arena: a copy shares them, an empty name

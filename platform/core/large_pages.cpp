@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <malloc.h>
 #include <string>
 
 #include <sys/mman.h>
@@ -36,10 +37,9 @@ void* mapLargePages(std::size_t size)
     if (start + size + kLargePageSize > end)
         munmap(reinterpret_cast<void*>(end), start + size + kLargePageSize - end);
     void* memory = reinterpret_cast<void*>(aligned);
-    madvise(memory, size, MADV_HUGEPAGE); // a request: the memory serves without it
-#ifdef MADV_POPULATE_WRITE
-    madvise(memory, size, MADV_POPULATE_WRITE);
-#endif
+    // A request: the memory serves without it. Each large page is made present when first
+    // touched, one fault for 2 MB, so that the untouched end of a mapping costs nothing.
+    madvise(memory, size, MADV_HUGEPAGE);
     return memory;
 }
 
@@ -47,6 +47,11 @@ void unmapLargePages(void* memory, std::size_t size)
 {
     if (memory)
         munmap(memory, size);
+}
+
+void mapLargeBlocksApart()
+{
+    mallopt(M_MMAP_THRESHOLD, static_cast<int>(kSeparateBlockSize)); // a request: the heap serves without it
 }
 
 void restartWithLargeHeapPages(char** argv)

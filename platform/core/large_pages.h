@@ -14,8 +14,8 @@ constexpr std::size_t kLargePageSize = std::size_t(2) << 20;
 /// Whether the system backs memory with large pages where a program asks for them.
 bool largePagesOnRequest();
 
-/// `size` bytes, a whole number of large pages, laid at a large-page bound, asked to be backed by
-/// large pages and made present at once; null when the system refuses them. They are given back
+/// `size` bytes, a whole number of large pages, laid at a large-page bound and asked to be backed
+/// by large pages, each made present when first touched; null when the system refuses them. They are given back
 /// with `unmapLargePages(memory, size)`.
 void* mapLargePages(std::size_t size);
 void unmapLargePages(void* memory, std::size_t size);
@@ -29,5 +29,14 @@ inline constexpr const char* kLargeHeapPagesTunable = "glibc.malloc.hugetlb=1";
 /// cannot be started again; the program then goes on as it is. Call it first in `main`, before
 /// any thread starts and before anything is read from standard input.
 void restartWithLargeHeapPages(char** argv);
+
+/// Blocks the C library maps on their own, each given back to the system when freed.
+constexpr std::size_t kSeparateBlockSize = std::size_t(256) << 10;
+
+/// Has the C library map every block of `kSeparateBlockSize` or more on its own, and keep to that
+/// size. By default it raises the size each time such a block is freed, up to 32 MB: once a big
+/// model's file or tables have come and gone, the next ones are laid in the heap, whose freed
+/// room stays with the program. A program that processes big models calls it first in `main`.
+void mapLargeBlocksApart();
 
 } // namespace platform
