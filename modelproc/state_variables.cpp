@@ -167,8 +167,11 @@ public:
         checkElementwiseCalls();
         retagMovedReferences();
         makeInitialConditions();
-        if (order)
+        if (order) {
+            // The order is kept through sorting and writing: it takes no more room than it needs.
+            m_list.shrink_to_fit();
             *order = std::move(m_list);
+        }
         return m_ok ? 1 : 0;
     }
 

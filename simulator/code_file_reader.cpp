@@ -7,6 +7,7 @@
 #include "simulator/model_variables.h"
 #include "simulator/run_state.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -25,6 +26,9 @@ struct BuilderState {
     std::array<bool, TableCount> closed{};
     std::deque<double> constants;
     std::deque<std::string> texts;
+    /// Rows or entries the text being read can hold at most (each takes a line of four bytes or
+    /// more): a table or an array is given room for its declared ones up to that.
+    std::int64_t rowBound = 0;
     int errors = 0;
     std::string lastError;
     std::string lastReport;
@@ -228,7 +232,8 @@ private:
             }
             if (!expect(TokenEndOfLine))
                 return false;
-            const int declared = DeclareVariable(type, PendingNames());
+            // The names go over to the entry: a big model declares millions.
+            const int declared = DeclareVariable(type, std::move(g_pendingNames));
             ClearPendingNames();
             if (declared != 0)
                 return lineFailure();
@@ -388,19 +393,25 @@ int DeclareKind(int kind, std::int64_t count)
     std::string error;
     if (AllocateKind(kind, count, error) != 0)
         return fail(error);
+    try {
+        // Each entry takes a line of the text: room for the declared entries up to that.
+        Variables().kinds[kind].entries.reserve(static_cast<std::size_t>(std::min(count, g_builder.rowBound)));
+    } catch (const std::bad_alloc&) {
+        return fail("variable array allocation failure");
+    }
     g_builder.currentKind = kind;
     g_builder.nameIndex = 0;
     return 0;
 }
 
-int DeclareVariable(int type, const std::vector<std::string>& names)
+int DeclareVariable(int type, std::vector<std::string> names)
 {
     if (g_builder.currentKind < 0)
         return fail("no array declared");
     VariableKind& kind = Variables().kinds[g_builder.currentKind];
     if (g_builder.nameIndex >= kind.count)
         return fail("index out of range");
-    kind.entries.push_back({type, names});
+    kind.entries.push_back({type, std::move(names)});
     ++g_builder.nameIndex;
     return 0;
 }
@@ -430,6 +441,11 @@ int DeclareTable(int table, std::int64_t count)
         return fail("Instruction table already allocated.");
     if (count < 0)
         return fail("Instruction table allocation failure: Not enough memory.");
+    try {
+        t.rows.reserve(static_cast<std::size_t>(std::min(count, g_builder.rowBound)));
+    } catch (const std::bad_alloc&) {
+        return fail("Instruction table allocation failure: Not enough memory.");
+    }
     t.allocated = true;
     t.declaredCount = count;
     g_builder.currentTable = table;
@@ -559,12 +575,15 @@ void ReportCodeFileLineError(const std::string& message, const CodeFileLexer& le
 
 const std::string& LastCodeFileReport() { return g_builder.lastReport; }
 
-int LoadCodeText(const std::string& text)
+int LoadCodeText(std::string text)
 {
     ResetModel();
     ClearTableFileCache();
+    const std::size_t mark = text.size() - platform::withoutByteOrderMark(text).size();
+    text.erase(0, mark);
+    g_builder.rowBound = static_cast<std::int64_t>(text.size() / 4 + 1);
     CodeFileLexer lexer;
-    lexer.ResetScanner(std::string(platform::withoutByteOrderMark(text)));
+    lexer.ResetScanner(std::move(text));
     const int result = ReadCodeFile(lexer);
     FillRestWithEnd();
     // Whatever the file held, the model is left runnable: arrays installed, every table ending in `end`.
@@ -593,5 +612,5 @@ int LoadCodeFile(const std::string& path)
     std::optional<std::string> text = platform::readFile(path);
     if (!text)
         return -1;
-    return LoadCodeText(*text);
+    return LoadCodeText(std::move(*text));
 }

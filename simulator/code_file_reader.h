@@ -21,7 +21,7 @@ void ResetModel();
 const std::string* KeepText(const std::string& text);
 int KindIndex(char letter);
 int DeclareKind(int kind, std::int64_t count);
-int DeclareVariable(int type, const std::vector<std::string>& names);
+int DeclareVariable(int type, std::vector<std::string> names);
 int TableIndex(char letter);
 int DeclareTable(int table, std::int64_t count);
 int AddInstruction(OperationHandler handler, double* destination, double* operand1, double* operand2,
@@ -62,7 +62,7 @@ const std::string& LastCodeFileReport();
 /// Resets the model and reads the code text: 0 when the model loaded cleanly, else
 /// the number of errors. Afterwards every variable array is installed and every
 /// table ends with `end`, whatever the file held.
-int LoadCodeText(const std::string& text);
+int LoadCodeText(std::string text);
 
 /// As `LoadCodeText` for a file; -1 when the file cannot be read (the model is then untouched).
 int LoadCodeFile(const std::string& path);

@@ -298,6 +298,21 @@ TEST(CodeFileReader, MalformedFilesGiveTheMessageAndLine)
     }
 }
 
+// A table or an array is given room for its declared rows or entries only as far as the text can
+// hold them: a count written wrong takes no memory for rows that are not there.
+TEST(CodeFileReader, RoomForDeclaredRowsIsBoundByTheText)
+{
+    const std::string head = "#Hclass\tm\n#Hversion\t1\n";
+    EXPECT_GT(LoadCodeText(head + "#DVariable\t1\n\t#real\tb\n#Edynamic\t2000000000\n\tmov\tV0\tV0\n"), 0);
+    EXPECT_EQ(LastCodeFileReport(), "section #Edynamic ends after 1 of its 2000000000 instructions, in line 7: ''");
+    EXPECT_LT(InstructionTables()[2].rows.capacity(), 100u);
+    // A count the text can hold is given its room at once.
+    modeltest::loadClean(head + "#DVariable\t2\n\t#real\ta\n\t#real\tb\n#Edynamic\t3\n\tmov\tV0\tV1\n"
+                                "\tmov\tV1\tV0\n\tmov\tV0\tV1\n");
+    EXPECT_EQ(Variables().kinds[KindVariable].entries.capacity(), 2u);
+    EXPECT_EQ(InstructionTables()[2].rows.size(), 4u); // and its final end
+}
+
 TEST(CodeFileReader, MissingFileLeavesTheModelAlone)
 {
     modeltest::loadClean(MassSpringDamper);
