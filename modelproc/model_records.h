@@ -99,14 +99,7 @@ public:
     /// held until `clear`, null when memory is exhausted.
     void* makeTextBytes(std::size_t bytes, std::size_t alignment)
     {
-        const std::size_t skip = (alignment - reinterpret_cast<std::uintptr_t>(m_textNext) % alignment) % alignment;
-        if (skip + bytes > m_textLeft)
-            return allocateChunk(bytes, m_textNext, m_textLeft);
-        unsigned char* memory = m_textNext + skip;
-        m_textNext = memory + bytes;
-        m_textLeft -= skip + bytes;
-        m_used += skip + bytes;
-        return memory;
+        return take(m_textNext, m_textLeft, bytes, alignment);
     }
 
     /// A copy of the text, ending in a NUL, laid among the arena's texts; null when memory is
@@ -135,16 +128,19 @@ private:
     static constexpr std::size_t kAlignment = alignof(std::max_align_t);
     void endObjects();
 
-    /// Room for `bytes` aligned to `alignment` in the current chunk, or in a new one; null when
-    /// memory is exhausted. Records are packed by their own alignment.
-    void* allocate(std::size_t bytes, std::size_t alignment)
+    /// Room for `bytes` aligned to `alignment` among the records, in the current chunk or in a new
+    /// one; null when memory is exhausted. Records are packed by their own alignment.
+    void* allocate(std::size_t bytes, std::size_t alignment) { return take(m_next, m_left, bytes, alignment); }
+    /// Room for `bytes` aligned to `alignment` where `next` points, `left` bytes before its chunk
+    /// ends, or in a new chunk.
+    void* take(unsigned char*& next, std::size_t& left, std::size_t bytes, std::size_t alignment)
     {
-        const std::size_t skip = (alignment - reinterpret_cast<std::uintptr_t>(m_next) % alignment) % alignment;
-        if (skip + bytes > m_left)
-            return allocateChunk(bytes, m_next, m_left);
-        unsigned char* memory = m_next + skip;
-        m_next = memory + bytes;
-        m_left -= skip + bytes;
+        const std::size_t skip = (alignment - reinterpret_cast<std::uintptr_t>(next) % alignment) % alignment;
+        if (skip + bytes > left)
+            return allocateChunk(bytes, next, left);
+        unsigned char* memory = next + skip;
+        next = memory + bytes;
+        left -= skip + bytes;
         m_used += skip + bytes;
         return memory;
     }

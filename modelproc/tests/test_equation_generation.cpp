@@ -43,6 +43,9 @@ protected:
         release_all();
     }
 
+    /// The modulated transformer and the cell, analysed as `analysed` does.
+    ClassRec* analysedModulated();
+
     /// Parsed, expanded and causally analysed; null on failure. The hooks record from here on.
     ClassRec* analysed(const char* text)
     {
@@ -189,14 +192,19 @@ const char* const kCell = "bond graph cell version 1\ninterface\n  ports: a, b\n
                           "  i;1 m\n  c;1 k\nconnections\n  v`p1 -- a\n  v`p2 -> m`p\n  v`p3 -> s`p1\n"
                           "  s`p2 -> k`p\n  s`p3 -- b\n";
 
+ClassRec* GenerationTest::analysedModulated()
+{
+    keldortest::copyLibraryElements(m_dir, KELDOR_LIBRARY_DIR, {"mtf1", "sine1", "gain1"});
+    m_dir.write("cell1.sg0", kCell);
+    return analysed(kModulated);
+}
+
 // Once the connections are numbered the bonds go: the body and its subclasses list none, the
 // subclasses keep their signal ends in their order, the graph submodel types go with the bonds
 // of their bodies, and the bond arena holds nothing. The tables keep what the bonds gave.
 TEST_F(GenerationTest, BondsGoOnceTheirEndsAreNumbered)
 {
-    keldortest::copyLibraryElements(m_dir, KELDOR_LIBRARY_DIR, {"mtf1", "sine1", "gain1"});
-    m_dir.write("cell1.sg0", kCell);
-    ClassRec* cls = analysed(kModulated);
+    ClassRec* cls = analysedModulated();
     ASSERT_TRUE(cls) << testing::PrintToString(m_log);
     int counter = 1;
     ASSERT_EQ(numberConnections(cls, counter), 1);
@@ -241,9 +249,7 @@ TEST_F(GenerationTest, BondsGoOnceTheirEndsAreNumbered)
 // While a graph submodel type still has a user, its body's bonds are still reached: nothing goes.
 TEST_F(GenerationTest, BondsStayWhileAGraphTypeHasAUser)
 {
-    keldortest::copyLibraryElements(m_dir, KELDOR_LIBRARY_DIR, {"mtf1", "sine1", "gain1"});
-    m_dir.write("cell1.sg0", kCell);
-    ClassRec* cls = analysed(kModulated);
+    ClassRec* cls = analysedModulated();
     ASSERT_TRUE(cls) << testing::PrintToString(m_log);
     int counter = 1;
     ASSERT_EQ(numberConnections(cls, counter), 1);
@@ -264,9 +270,7 @@ TEST_F(GenerationTest, BondsStayWhileAGraphTypeHasAUser)
 // The modulated transformer and the cell, collected with the bonds given back after numbering.
 TEST_F(GenerationTest, CollectionWithoutTheBondsReadsTheirEndsFromTheTables)
 {
-    keldortest::copyLibraryElements(m_dir, KELDOR_LIBRARY_DIR, {"mtf1", "sine1", "gain1"});
-    m_dir.write("cell1.sg0", kCell);
-    ClassRec* cls = analysed(kModulated);
+    ClassRec* cls = analysedModulated();
     ASSERT_TRUE(cls) << testing::PrintToString(m_log);
     int counter = 1;
     ASSERT_EQ(reshapeAndCollect(cls, counter), 1) << testing::PrintToString(m_log);

@@ -966,6 +966,24 @@ struct Distributed {
     int errors = 0;
 };
 
+/// A list whose re-linked list is distributed otherwise: a copy whose element a later equation
+/// uses only in its left side's index.
+ClassRec* buildCopyUsedInAnIndex()
+{
+    using B = ClassBuilder;
+    ClassBuilder b("index", 1);
+    VarRec* f = b.var(CLASS_VARIABLES, "f", {3});
+    VarRec* x = b.var(CLASS_VARIABLES, "x");
+    VarRec* y = b.var(CLASS_VARIABLES, "y");
+    VarRec* s = b.var(BODY_INDEP_STATES, "s");
+    VarRec* r = b.var(BODY_INDEP_RATES, "s_indep_rate");
+    b.eq(B::ref(y, TK_VARIABLENAME), B::ref(s, TK_INDEP_STATENAME));
+    b.eq(B::ref(x, TK_VARIABLENAME), B::ref(y, TK_VARIABLENAME));
+    b.eq(B::ref(f, TK_VARIABLENAME, {B::ref(x, TK_VARIABLENAME)}), B::ref(s, TK_INDEP_STATENAME));
+    b.eq(B::ref(r, TK_INDEP_RATENAME), B::ref(f, TK_VARIABLENAME, {B::integer(1)}));
+    return b.cls;
+}
+
 /// How distribution is given the list: walking it, handed its order, or handed its order to take.
 enum class Handed { Nothing, Order, OrderTaken };
 
@@ -1039,23 +1057,9 @@ TEST_F(WriterTest, DistributionReadInPartsIsTheDistributionReadInOne)
 /// the list, whether the re-linked list is distributed alike or not.
 TEST_F(WriterTest, FilesFromTheOrderHandedOverAreThoseOfTheList)
 {
-    using B = ClassBuilder;
-    // A list whose re-linked list is distributed otherwise (see below), and long mixed lists.
-    const auto otherwise = [] {
-        ClassBuilder b("index", 1);
-        VarRec* f = b.var(CLASS_VARIABLES, "f", {3});
-        VarRec* x = b.var(CLASS_VARIABLES, "x");
-        VarRec* y = b.var(CLASS_VARIABLES, "y");
-        VarRec* s = b.var(BODY_INDEP_STATES, "s");
-        VarRec* r = b.var(BODY_INDEP_RATES, "s_indep_rate");
-        b.eq(B::ref(y, TK_VARIABLENAME), B::ref(s, TK_INDEP_STATENAME));
-        b.eq(B::ref(x, TK_VARIABLENAME), B::ref(y, TK_VARIABLENAME));
-        b.eq(B::ref(f, TK_VARIABLENAME, {B::ref(x, TK_VARIABLENAME)}), B::ref(s, TK_INDEP_STATENAME));
-        b.eq(B::ref(r, TK_INDEP_RATENAME), B::ref(f, TK_VARIABLENAME, {B::integer(1)}));
-        return b.cls;
-    };
+    // A list whose re-linked list is distributed otherwise, and long mixed lists.
     const std::vector<std::function<ClassRec*()>> builders = {
-        otherwise, [] { return buildLongMix(7, 2000); }, [] { return buildLongMix(8, 2000); }};
+        buildCopyUsedInAnIndex, [] { return buildLongMix(7, 2000); }, [] { return buildLongMix(8, 2000); }};
     int written = 0;
     for (std::size_t m = 0; m < builders.size(); ++m) {
         std::string files[2];
@@ -1100,17 +1104,7 @@ TEST_F(WriterTest, DistributionOfARelinkedListThatDiffers)
     }
     release_all();
     {
-        ClassBuilder b("index", 1);
-        VarRec* f = b.var(CLASS_VARIABLES, "f", {3});
-        VarRec* x = b.var(CLASS_VARIABLES, "x");
-        VarRec* y = b.var(CLASS_VARIABLES, "y");
-        VarRec* s = b.var(BODY_INDEP_STATES, "s");
-        VarRec* r = b.var(BODY_INDEP_RATES, "s_indep_rate");
-        b.eq(B::ref(y, TK_VARIABLENAME), B::ref(s, TK_INDEP_STATENAME));
-        b.eq(B::ref(x, TK_VARIABLENAME), B::ref(y, TK_VARIABLENAME));
-        b.eq(B::ref(f, TK_VARIABLENAME, {B::ref(x, TK_VARIABLENAME)}), B::ref(s, TK_INDEP_STATENAME));
-        b.eq(B::ref(r, TK_INDEP_RATENAME), B::ref(f, TK_VARIABLENAME, {B::integer(1)}));
-        const Redistribution result = redistribute(b.cls);
+        const Redistribution result = redistribute(buildCopyUsedInAnIndex());
         EXPECT_FALSE(result.stable);
         EXPECT_FALSE(result.same);
     }
