@@ -643,10 +643,15 @@ EquationRec* expandIdentity(Reshaper& r, EquationRec* eq)
         }
         if (zIsName) {
             ExprNode* target = makeLeaf(z->selector, z->record(), z->kind, nullptr, ExprList{});
+            ExprNode* row = p.matrix ? makeIntegerConstant(static_cast<std::int32_t>(i + 1)) : nullptr;
+            if (!target || (p.matrix && !row)) {
+                r.fail("memory allocation failure (may be out of memory).");
+                return nullptr;
+            }
             if (p.matrix || !z->index().empty()) {
                 // z[i] for the row of a matrix port; a vector port's z keeps its own index.
                 if (p.matrix)
-                    target->mutableIndex().append(makeIntegerConstant(static_cast<std::int32_t>(i + 1)));
+                    target->mutableIndex().append(row);
                 else
                     for (ExprNode* index : z->index())
                         target->mutableIndex().append(index);

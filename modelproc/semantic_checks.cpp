@@ -154,8 +154,13 @@ bool checkIndex(ClassRec* cls, ExprList& index, const ExprList& dim)
                     ttparse_error(formatMessage("lowerbound (%d) must be >= 1.", lower).c_str());
                     ok = false;
                 }
-                e->setLeft(makeIntegerConstant(lower));
-                e->left()->parent = e;
+                ExprNode* bound = makeIntegerConstant(lower);
+                if (!bound) {
+                    memoryError();
+                    return false;
+                }
+                e->setLeft(bound);
+                bound->parent = e;
             }
             if (flagged(e->right()) || !sizeKnown || !isIntegerExpression(e->right())) {
                 if (flagged(e->right()) || (!sizeKnown && isIntegerExpression(e->right())))
@@ -166,8 +171,13 @@ bool checkIndex(ClassRec* cls, ExprList& index, const ExprList& dim)
                     ttparse_error(formatMessage("upperbound (%d) must be <= %d.", upper, sizeValue).c_str());
                     ok = false;
                 }
-                e->setRight(makeIntegerConstant(upper));
-                e->right()->parent = e;
+                ExprNode* bound = makeIntegerConstant(upper);
+                if (!bound) {
+                    memoryError();
+                    return false;
+                }
+                e->setRight(bound);
+                bound->parent = e;
             }
             if (e->left() && e->right() && e->left()->kind == TK_INTEGER && e->right()->kind == TK_INTEGER) {
                 if (e->left()->intValue() >= e->right()->intValue()) {
