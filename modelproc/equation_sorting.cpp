@@ -441,7 +441,10 @@ private:
 
     /// Puts the equations in their new order in `m_order`, the placed ones in the order placed
     /// and then the others in list order, and re-links the class's equation list so. What only
-    /// placing needed is given back first, and the order is changed in place.
+    /// placing needed is given back first. The new order is gathered into an array of its own,
+    /// made before the list is touched, in parts side by side with the places read asked for
+    /// ahead: followed one after another, the moves of an order changed in place each wait for
+    /// memory twice on a long list.
     void relink()
     {
         releasePlacing();
@@ -449,31 +452,31 @@ private:
             m_placedOrder.push_back(static_cast<std::uint32_t>(i));
         std::vector<int>().swap(m_prev);
         std::vector<int>().swap(m_next);
+        std::vector<unsigned char>().swap(m_flags);
+        const std::size_t n = m_order.size();
+        std::vector<EquationRec*> gathered(n);
         constexpr std::size_t kAhead = 16;
-        for (std::size_t k = 0; k < m_order.size(); ++k) {
-            if (k + kAhead < m_order.size())
+        for (std::size_t k = 0; k < n; ++k) {
+            if (k + kAhead < n)
                 __builtin_prefetch(m_order[k + kAhead], 1);
             SectionList<EquationRec>::unlink(m_order[k]);
         }
-        // Each place k takes the equation from place m_placedOrder[k], one cycle of the moves at a time.
-        for (std::size_t start = 0; start < m_order.size(); ++start) {
-            if (m_flags[start] & kMoved)
-                continue;
-            EquationRec* first = m_order[start];
-            for (std::size_t k = start;;) {
-                m_flags[k] |= kMoved;
-                const std::size_t from = m_placedOrder[k];
-                if (from == start) {
-                    m_order[k] = first;
-                    break;
-                }
-                m_order[k] = m_order[from];
-                k = from;
+        const std::size_t parts = partsFor(n, 100000);
+        runParts(parts, [&](std::size_t part) {
+            constexpr std::size_t kGatherAhead = 32;
+            const std::size_t end = partBegin(n, parts, part + 1);
+            for (std::size_t k = partBegin(n, parts, part); k < end; ++k) {
+                if (k + kGatherAhead < end)
+                    __builtin_prefetch(&m_order[m_placedOrder[k + kGatherAhead]]);
+                gathered[k] = m_order[m_placedOrder[k]];
             }
-        }
+        });
+        m_order.swap(gathered);
+        std::vector<EquationRec*>().swap(gathered);
+        std::vector<std::uint32_t>().swap(m_placedOrder);
         const std::size_t placed = static_cast<std::size_t>(m_total - m_remainingCount);
-        for (std::size_t k = 0; k < m_order.size(); ++k) {
-            if (k + kAhead < m_order.size())
+        for (std::size_t k = 0; k < n; ++k) {
+            if (k + kAhead < n)
                 __builtin_prefetch(m_order[k + kAhead], 1);
             if (k < placed)
                 m_order[k]->sort_no = static_cast<std::int32_t>(k) + 1;
@@ -1103,7 +1106,6 @@ private:
     static constexpr unsigned char kFixed = 1;
     static constexpr unsigned char kBlockStart = 2;
     static constexpr unsigned char kPlaced = 4;
-    static constexpr unsigned char kMoved = 8; ///< by place in the new order: its equation is there
     std::vector<unsigned char> m_flags; ///< per equation: fixed order, block start, placed
     bool m_anyFixed = false;
     std::vector<std::uint32_t> m_placedOrder; ///< the equations placed, in their new order
