@@ -319,6 +319,7 @@ private:
 
     /// Notes each equation's fixed-order and block-start flags, a long list in parts side by
     /// side, asking for the records ahead of their turn; true when every equation has a fixed order.
+    /// Notes too whether the list holds just the equations of `m_order`, in that order.
     bool readFlags()
     {
         const std::size_t n = m_order.size();
@@ -326,6 +327,7 @@ private:
         const std::size_t parts = partsFor(n, 20000);
         std::vector<char> allFixed(parts, 1);
         std::vector<char> anyFixed(parts, 0);
+        std::vector<char> linked(parts, 1);
         runParts(parts, [&](std::size_t part) {
             constexpr std::size_t kAhead = 16;
             const std::size_t end = partBegin(n, parts, part + 1);
@@ -338,8 +340,12 @@ private:
                     allFixed[part] = 0;
                 else
                     anyFixed[part] = 1;
+                if (i + 1 < n ? eq->next != m_order[i + 1] : !eq->next || !eq->next->isEnd())
+                    linked[part] = 0;
             }
         });
+        m_listIsOrder = n > 0 && m_body->equations.first() == m_order[0] &&
+                        std::find(linked.begin(), linked.end(), 0) == linked.end();
         m_anyFixed = std::find(anyFixed.begin(), anyFixed.end(), 1) != anyFixed.end();
         return std::find(allFixed.begin(), allFixed.end(), 0) == allFixed.end();
     }
@@ -444,7 +450,7 @@ private:
     /// placing needed is given back first. The new order is gathered into an array of its own,
     /// made before the list is touched, in parts side by side with the places read asked for
     /// ahead: followed one after another, the moves of an order changed in place each wait for
-    /// memory twice on a long list.
+    /// memory twice on a long list. Each equation is then linked and numbered in one visit.
     void relink()
     {
         releasePlacing();
@@ -455,32 +461,65 @@ private:
         std::vector<unsigned char>().swap(m_flags);
         const std::size_t n = m_order.size();
         std::vector<EquationRec*> gathered(n);
-        constexpr std::size_t kAhead = 16;
-        for (std::size_t k = 0; k < n; ++k) {
-            if (k + kAhead < n)
-                __builtin_prefetch(m_order[k + kAhead], 1);
-            SectionList<EquationRec>::unlink(m_order[k]);
+        if (m_listIsOrder) {
+            // Every equation of the list is linked anew below.
+            m_body->equations.forget();
+        } else {
+            constexpr std::size_t kAhead = 16;
+            for (std::size_t k = 0; k < n; ++k) {
+                if (k + kAhead < n)
+                    __builtin_prefetch(m_order[k + kAhead], 1);
+                SectionList<EquationRec>::unlink(m_order[k]);
+            }
         }
         const std::size_t parts = partsFor(n, 100000);
         runParts(parts, [&](std::size_t part) {
-            constexpr std::size_t kGatherAhead = 32;
+            constexpr std::size_t kAhead = 32;
             const std::size_t end = partBegin(n, parts, part + 1);
             for (std::size_t k = partBegin(n, parts, part); k < end; ++k) {
-                if (k + kGatherAhead < end)
-                    __builtin_prefetch(&m_order[m_placedOrder[k + kGatherAhead]]);
+                if (k + kAhead < end)
+                    __builtin_prefetch(&m_order[m_placedOrder[k + kAhead]]);
                 gathered[k] = m_order[m_placedOrder[k]];
             }
         });
         m_order.swap(gathered);
         std::vector<EquationRec*>().swap(gathered);
         std::vector<std::uint32_t>().swap(m_placedOrder);
+        linkInOrder();
+    }
+
+    /// Appends the equations of `m_order` to the list in that order and numbers the placed ones.
+    /// The first and the last are appended through the list, which links them to its ends; those
+    /// between have only equations for neighbours, and are linked in parts side by side.
+    void linkInOrder()
+    {
+        const std::size_t n = m_order.size();
+        if (n == 0)
+            return;
+        SectionList<EquationRec>& list = m_body->equations;
+        list.append(m_order[0]);
+        if (n > 1)
+            list.append(m_order[n - 1]);
         const std::size_t placed = static_cast<std::size_t>(m_total - m_remainingCount);
-        for (std::size_t k = 0; k < n; ++k) {
-            if (k + kAhead < n)
-                __builtin_prefetch(m_order[k + kAhead], 1);
-            if (k < placed)
-                m_order[k]->sort_no = static_cast<std::int32_t>(k) + 1;
-            m_body->equations.append(m_order[k]);
+        const std::size_t parts = partsFor(n, 100000);
+        runParts(parts, [&](std::size_t part) {
+            constexpr std::size_t kAhead = 32;
+            const std::size_t end = partBegin(n, parts, part + 1);
+            for (std::size_t k = partBegin(n, parts, part); k < end; ++k) {
+                if (k + kAhead < end)
+                    __builtin_prefetch(m_order[k + kAhead], 1);
+                EquationRec* eq = m_order[k];
+                if (k < placed)
+                    eq->sort_no = static_cast<std::int32_t>(k) + 1;
+                if (k > 0 && k + 1 < n) {
+                    eq->prev = m_order[k - 1];
+                    eq->next = m_order[k + 1];
+                }
+            }
+        });
+        if (n > 2) {
+            m_order[0]->next = m_order[1];
+            m_order[n - 1]->prev = m_order[n - 2];
         }
     }
 
@@ -1108,6 +1147,7 @@ private:
     static constexpr unsigned char kPlaced = 4;
     std::vector<unsigned char> m_flags; ///< per equation: fixed order, block start, placed
     bool m_anyFixed = false;
+    bool m_listIsOrder = false; ///< the list holds just the equations of `m_order`, in its order
     std::vector<std::uint32_t> m_placedOrder; ///< the equations placed, in their new order
     bool m_linked = false;              ///< the remaining list is linked, for blocks and loops
     std::vector<int> m_prev, m_next;    ///< the remaining list, once linked

@@ -527,6 +527,70 @@ TEST_F(SortingTest, ALongListIsRelinkedWholeAndInOrder)
     }
 }
 
+// The order handed over is taken for the list only where it is the list: an equation it leaves
+// out stays linked, ahead of those sorted, and one listed out of turn is sorted as listed.
+TEST_F(SortingTest, AnOrderThatIsNotTheListKeepsTheListWhole)
+{
+    using B = ClassBuilder;
+    const auto build = [](B& b, std::vector<EquationRec*>& eqs) {
+        VarRec* p = b.var(CLASS_PARAMETERS, "p");
+        VarRec* x = b.var(CLASS_VARIABLES, "x");
+        VarRec* y = b.var(CLASS_VARIABLES, "y");
+        VarRec* z = b.var(CLASS_VARIABLES, "z");
+        eqs.push_back(b.eq(B::ref(z, V), B::ref(p, P)));
+        eqs.push_back(b.eq(B::ref(y, V), B::ref(x, V)));
+        eqs.push_back(b.eq(B::ref(x, V), B::ref(p, P)));
+    };
+    const auto linked = [](const ClassRec* cls) {
+        std::string text;
+        const SectionLink* before = nullptr;
+        for (EquationRec* eq : cls->equations->equations) {
+            text += dumpExpression(eq->left) + std::to_string(eq->sort_no) + " ";
+            if (before && eq->prev != before)
+                text += "(broken) ";
+            before = eq;
+        }
+        return text;
+    };
+    {
+        B b("m", 1);
+        std::vector<EquationRec*> eqs;
+        build(b, eqs);
+        std::vector<EquationRec*> order{eqs[1], eqs[2]};
+        EXPECT_EQ(sortEquationsWithOrder(b.cls, order), 1);
+        EXPECT_EQ(linked(b.cls), "z1 x1 y2 ");
+        EXPECT_EQ(order, (std::vector<EquationRec*>{eqs[2], eqs[1]}));
+        release_all();
+    }
+    {
+        B b("m", 1);
+        std::vector<EquationRec*> eqs;
+        build(b, eqs);
+        std::vector<EquationRec*> order{eqs[0], eqs[2]};
+        EXPECT_EQ(sortEquationsWithOrder(b.cls, order), 1);
+        EXPECT_EQ(linked(b.cls), "y2 z1 x2 ");
+        release_all();
+    }
+    {
+        B b("m", 1);
+        std::vector<EquationRec*> eqs;
+        build(b, eqs);
+        std::vector<EquationRec*> order{eqs[2], eqs[1], eqs[0]};
+        EXPECT_EQ(sortEquationsWithOrder(b.cls, order), 1);
+        EXPECT_EQ(linked(b.cls), "x1 y2 z3 ");
+        release_all();
+    }
+    {
+        B b("m", 1);
+        std::vector<EquationRec*> eqs;
+        build(b, eqs);
+        std::vector<EquationRec*> order = eqs;
+        EXPECT_EQ(sortEquationsWithOrder(b.cls, order), 1);
+        EXPECT_EQ(linked(b.cls), "z1 x2 y3 ");
+        release_all();
+    }
+}
+
 TEST_F(SortingTest, EventDrivenSortingMatchesTheRounds)
 {
     int sorted = 0;
