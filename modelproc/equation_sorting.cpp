@@ -169,9 +169,11 @@ public:
             return 1;
         }
         m_total = static_cast<int>(m_order.size());
-        if (!checkEquations())
+        // The event-driven walk checks each equation as it first reads it.
+        if (m_byRounds && !checkEquations())
             return 0;
-        prepare();
+        if (!prepare())
+            return 0;
 
         for (;;) {
             const Outcome outcome = m_byRounds ? sortByRounds() : sortByEvents();
@@ -208,17 +210,22 @@ private:
     bool checkEquations()
     {
         bool ok = true;
-        for (EquationRec* eq : m_order) {
-            if (!eq->left) {
-                reportEquationsError(kNullPointer);
-                ok = false;
-            } else if (!isTrackedKind(eq->left->kind) || !eq->left->record()) {
-                reportEquationsError(kWrongOpcode);
-                ok = false;
-            }
-            ok = checkNode(eq->right) && ok;
-        }
+        for (EquationRec* eq : m_order)
+            ok = checkEquation(eq) && ok;
         return ok;
+    }
+
+    bool checkEquation(EquationRec* eq)
+    {
+        bool ok = true;
+        if (!eq->left) {
+            reportEquationsError(kNullPointer);
+            ok = false;
+        } else if (!isTrackedKind(eq->left->kind) || !eq->left->record()) {
+            reportEquationsError(kWrongOpcode);
+            ok = false;
+        }
+        return checkNode(eq->right) && ok;
     }
 
     /// Checks every node of the expression (without recursion: it may be very deep); each bad
@@ -352,16 +359,18 @@ private:
 
     // ---- the remaining list, definitions and uses
 
-    void prepare()
+    /// False when the event-driven walk found bad nodes (reported).
+    bool prepare()
     {
         m_remainingCount = m_total;
-        if (!m_byRounds)
-            prepareEvents();
+        if (!m_byRounds && !prepareEvents())
+            return false;
         // Only blocks and loop breaking walk the remaining list, and the reference walk does each
         // round; without them the placed flags tell what remains.
         if (m_byRounds || m_anyFixed)
             linkRemaining();
         m_placedOrder.reserve(static_cast<std::size_t>(m_total));
+        return true;
     }
 
     /// Links the equations not yet placed in list order, once.
@@ -675,7 +684,10 @@ private:
         return kLeftList | at;
     }
 
-    void prepareEvents()
+    /// Reads every equation, checked first: the bad nodes of all of them are reported, and once
+    /// one is met the rest are only checked and false is returned. The two walks over an
+    /// equation follow one another, so that the second finds its nodes at hand.
+    bool prepareEvents()
     {
         const int n = m_total;
         const auto count = static_cast<std::size_t>(n);
@@ -694,9 +706,13 @@ private:
             waitingElement.push_back(static_cast<std::uint32_t>(element));
             waiting.push_back(what);
         };
+        bool checked = true;
         for (int i = 0; i < n; ++i) {
             prefetchEquationsAhead(m_order, static_cast<std::size_t>(i), count);
             EquationRec* eq = m_order[i];
+            checked = checkEquation(eq) && checked;
+            if (!checked)
+                continue;
             // Placing it makes these known; each must find a waiting list.
             elementSlots(eq->left, m_scratch);
             m_left[static_cast<std::size_t>(i)] = leftEntry(m_scratch);
@@ -716,6 +732,8 @@ private:
                     wait(e, kMany | id);
             });
         }
+        if (!checked)
+            return false;
         // The entries laid out element by element: each one's place is counted, and then the
         // entries are moved there in place, a cycle of moves at a time.
         m_waitingFrom.assign(m_known.size() + 1, 0);
@@ -759,6 +777,7 @@ private:
         for (int i = 0; i < n; ++i)
             if (ready(i))
                 m_current.push(i);
+        return true;
     }
 
     bool ready(int i) const

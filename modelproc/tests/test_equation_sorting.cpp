@@ -390,6 +390,19 @@ TEST_F(SortingTest, FailuresAreReportedAndFailTheSorting)
              b.eq(B::ref(x, V), B::op(TK_PLUS, B::num(1), nullptr));
          },
          {"error <error: error in expression tree: NULL-pointer>"}},
+        {"every bad equation is reported, also those after a good one",
+         [](B& b) {
+             VarRec* p = b.var(CLASS_PARAMETERS, "p");
+             VarRec* x = b.var(CLASS_VARIABLES, "x");
+             VarRec* y = b.var(CLASS_VARIABLES, "y");
+             VarRec* z = b.var(CLASS_VARIABLES, "z");
+             b.eq(B::ref(x, V), B::ref(p, P));
+             b.eq(B::ref(y, V), B::op(TK_PLUS, nullptr, B::ref(x, V)));
+             b.eq(B::ref(z, V), B::ref(y, V));
+             b.eq(B::ref(p, P), makeLeaf(0, nullptr, TK_PORTNAME, nullptr, ExprList{}));
+         },
+         {"error <error: error in expression tree: NULL-pointer>", "error <error: wrong opcode in expression>",
+          "error <error: wrong opcode in expression>"}},
         {"a variable no equation defines",
          [](B& b) {
              VarRec* x = b.var(CLASS_VARIABLES, "x");
