@@ -233,10 +233,9 @@ private:
     bool checkNode(ExprNode* root)
     {
         bool ok = true;
-        ScratchStack<ExprNode*> pendingStack;
-        ScratchStack<ExprNode*> operandStack;
-        std::vector<ExprNode*>& pending = *pendingStack;
-        std::vector<ExprNode*>& operands = *operandStack;
+        std::vector<ExprNode*>& pending = m_pending;
+        std::vector<ExprNode*>& operands = m_operands;
+        pending.clear();
         pending.push_back(root);
         while (!pending.empty()) {
             ExprNode* node = pending.back();
@@ -280,14 +279,13 @@ private:
     }
 
     /// Calls `visit` on every reference of the right side that the unknown count looks at, in
-    /// text order.
+    /// text order. `visit` walks no expression: the walk's stacks are the sorting's own.
     template <class Visit>
-    static void forCountedReferences(const EquationRec* eq, ExprNode* root, Visit&& visit)
+    void forCountedReferences(const EquationRec* eq, ExprNode* root, Visit&& visit)
     {
-        ScratchStack<ExprNode*> pendingStack;
-        ScratchStack<ExprNode*> operandStack;
-        std::vector<ExprNode*>& pending = *pendingStack;
-        std::vector<ExprNode*>& operands = *operandStack;
+        std::vector<ExprNode*>& pending = m_pending;
+        std::vector<ExprNode*>& operands = m_operands;
+        pending.clear();
         pending.push_back(root);
         while (!pending.empty()) {
             ExprNode* node = pending.back();
@@ -1181,6 +1179,7 @@ private:
     std::vector<char> m_known; ///< per element of every tracked variable met
     VariableNumbering m_base;
     std::vector<std::int64_t> m_scratch;
+    std::vector<ExprNode*> m_pending, m_operands; ///< the stacks of the walks over right sides
     std::vector<std::int64_t> m_placing;
 
     /// Per equation, the element its left side makes known, or kLeftList and where the list of
