@@ -169,9 +169,11 @@ public:
             return 1;
         }
         m_total = static_cast<int>(m_order.size());
-        if (!checkEquations())
+        // The event-driven walk checks each equation as it first reads it.
+        if (m_byRounds && !checkEquations())
             return 0;
-        prepare();
+        if (!prepare())
+            return 0;
 
         for (;;) {
             const Outcome outcome = m_byRounds ? sortByRounds() : sortByEvents();
@@ -208,17 +210,22 @@ private:
     bool checkEquations()
     {
         bool ok = true;
-        for (EquationRec* eq : m_order) {
-            if (!eq->left) {
-                reportEquationsError(kNullPointer);
-                ok = false;
-            } else if (!isTrackedKind(eq->left->kind) || !eq->left->record()) {
-                reportEquationsError(kWrongOpcode);
-                ok = false;
-            }
-            ok = checkNode(eq->right) && ok;
-        }
+        for (EquationRec* eq : m_order)
+            ok = checkEquation(eq) && ok;
         return ok;
+    }
+
+    bool checkEquation(EquationRec* eq)
+    {
+        bool ok = true;
+        if (!eq->left) {
+            reportEquationsError(kNullPointer);
+            ok = false;
+        } else if (!isTrackedKind(eq->left->kind) || !eq->left->record()) {
+            reportEquationsError(kWrongOpcode);
+            ok = false;
+        }
+        return checkNode(eq->right) && ok;
     }
 
     /// Checks every node of the expression (without recursion: it may be very deep); each bad
@@ -226,10 +233,9 @@ private:
     bool checkNode(ExprNode* root)
     {
         bool ok = true;
-        ScratchStack<ExprNode*> pendingStack;
-        ScratchStack<ExprNode*> operandStack;
-        std::vector<ExprNode*>& pending = *pendingStack;
-        std::vector<ExprNode*>& operands = *operandStack;
+        std::vector<ExprNode*>& pending = m_pending;
+        std::vector<ExprNode*>& operands = m_operands;
+        pending.clear();
         pending.push_back(root);
         while (!pending.empty()) {
             ExprNode* node = pending.back();
@@ -273,14 +279,13 @@ private:
     }
 
     /// Calls `visit` on every reference of the right side that the unknown count looks at, in
-    /// text order.
+    /// text order. `visit` walks no expression: the walk's stacks are the sorting's own.
     template <class Visit>
-    static void forCountedReferences(const EquationRec* eq, ExprNode* root, Visit&& visit)
+    void forCountedReferences(const EquationRec* eq, ExprNode* root, Visit&& visit)
     {
-        ScratchStack<ExprNode*> pendingStack;
-        ScratchStack<ExprNode*> operandStack;
-        std::vector<ExprNode*>& pending = *pendingStack;
-        std::vector<ExprNode*>& operands = *operandStack;
+        std::vector<ExprNode*>& pending = m_pending;
+        std::vector<ExprNode*>& operands = m_operands;
+        pending.clear();
         pending.push_back(root);
         while (!pending.empty()) {
             ExprNode* node = pending.back();
@@ -319,6 +324,7 @@ private:
 
     /// Notes each equation's fixed-order and block-start flags, a long list in parts side by
     /// side, asking for the records ahead of their turn; true when every equation has a fixed order.
+    /// Notes too whether the list holds just the equations of `m_order`, in that order.
     bool readFlags()
     {
         const std::size_t n = m_order.size();
@@ -326,6 +332,7 @@ private:
         const std::size_t parts = partsFor(n, 20000);
         std::vector<char> allFixed(parts, 1);
         std::vector<char> anyFixed(parts, 0);
+        std::vector<char> linked(parts, 1);
         runParts(parts, [&](std::size_t part) {
             constexpr std::size_t kAhead = 16;
             const std::size_t end = partBegin(n, parts, part + 1);
@@ -338,24 +345,30 @@ private:
                     allFixed[part] = 0;
                 else
                     anyFixed[part] = 1;
+                if (i + 1 < n ? eq->next != m_order[i + 1] : !eq->next || !eq->next->isEnd())
+                    linked[part] = 0;
             }
         });
+        m_listIsOrder = n > 0 && m_body->equations.first() == m_order[0] &&
+                        std::find(linked.begin(), linked.end(), 0) == linked.end();
         m_anyFixed = std::find(anyFixed.begin(), anyFixed.end(), 1) != anyFixed.end();
         return std::find(allFixed.begin(), allFixed.end(), 0) == allFixed.end();
     }
 
     // ---- the remaining list, definitions and uses
 
-    void prepare()
+    /// False when the event-driven walk found bad nodes (reported).
+    bool prepare()
     {
         m_remainingCount = m_total;
-        if (!m_byRounds)
-            prepareEvents();
+        if (!m_byRounds && !prepareEvents())
+            return false;
         // Only blocks and loop breaking walk the remaining list, and the reference walk does each
         // round; without them the placed flags tell what remains.
         if (m_byRounds || m_anyFixed)
             linkRemaining();
         m_placedOrder.reserve(static_cast<std::size_t>(m_total));
+        return true;
     }
 
     /// Links the equations not yet placed in list order, once.
@@ -441,7 +454,10 @@ private:
 
     /// Puts the equations in their new order in `m_order`, the placed ones in the order placed
     /// and then the others in list order, and re-links the class's equation list so. What only
-    /// placing needed is given back first, and the order is changed in place.
+    /// placing needed is given back first. The new order is gathered into an array of its own,
+    /// made before the list is touched, in parts side by side with the places read asked for
+    /// ahead: followed one after another, the moves of an order changed in place each wait for
+    /// memory twice on a long list. Each equation is then linked and numbered in one visit.
     void relink()
     {
         releasePlacing();
@@ -449,35 +465,68 @@ private:
             m_placedOrder.push_back(static_cast<std::uint32_t>(i));
         std::vector<int>().swap(m_prev);
         std::vector<int>().swap(m_next);
-        constexpr std::size_t kAhead = 16;
-        for (std::size_t k = 0; k < m_order.size(); ++k) {
-            if (k + kAhead < m_order.size())
-                __builtin_prefetch(m_order[k + kAhead], 1);
-            SectionList<EquationRec>::unlink(m_order[k]);
-        }
-        // Each place k takes the equation from place m_placedOrder[k], one cycle of the moves at a time.
-        for (std::size_t start = 0; start < m_order.size(); ++start) {
-            if (m_flags[start] & kMoved)
-                continue;
-            EquationRec* first = m_order[start];
-            for (std::size_t k = start;;) {
-                m_flags[k] |= kMoved;
-                const std::size_t from = m_placedOrder[k];
-                if (from == start) {
-                    m_order[k] = first;
-                    break;
-                }
-                m_order[k] = m_order[from];
-                k = from;
+        std::vector<unsigned char>().swap(m_flags);
+        const std::size_t n = m_order.size();
+        std::vector<EquationRec*> gathered(n);
+        if (m_listIsOrder) {
+            // Every equation of the list is linked anew below.
+            m_body->equations.forget();
+        } else {
+            constexpr std::size_t kAhead = 16;
+            for (std::size_t k = 0; k < n; ++k) {
+                if (k + kAhead < n)
+                    __builtin_prefetch(m_order[k + kAhead], 1);
+                SectionList<EquationRec>::unlink(m_order[k]);
             }
         }
+        const std::size_t parts = partsFor(n, 100000);
+        runParts(parts, [&](std::size_t part) {
+            constexpr std::size_t kAhead = 32;
+            const std::size_t end = partBegin(n, parts, part + 1);
+            for (std::size_t k = partBegin(n, parts, part); k < end; ++k) {
+                if (k + kAhead < end)
+                    __builtin_prefetch(&m_order[m_placedOrder[k + kAhead]]);
+                gathered[k] = m_order[m_placedOrder[k]];
+            }
+        });
+        m_order.swap(gathered);
+        std::vector<EquationRec*>().swap(gathered);
+        std::vector<std::uint32_t>().swap(m_placedOrder);
+        linkInOrder();
+    }
+
+    /// Appends the equations of `m_order` to the list in that order and numbers the placed ones.
+    /// The first and the last are appended through the list, which links them to its ends; those
+    /// between have only equations for neighbours, and are linked in parts side by side.
+    void linkInOrder()
+    {
+        const std::size_t n = m_order.size();
+        if (n == 0)
+            return;
+        SectionList<EquationRec>& list = m_body->equations;
+        list.append(m_order[0]);
+        if (n > 1)
+            list.append(m_order[n - 1]);
         const std::size_t placed = static_cast<std::size_t>(m_total - m_remainingCount);
-        for (std::size_t k = 0; k < m_order.size(); ++k) {
-            if (k + kAhead < m_order.size())
-                __builtin_prefetch(m_order[k + kAhead], 1);
-            if (k < placed)
-                m_order[k]->sort_no = static_cast<std::int32_t>(k) + 1;
-            m_body->equations.append(m_order[k]);
+        const std::size_t parts = partsFor(n, 100000);
+        runParts(parts, [&](std::size_t part) {
+            constexpr std::size_t kAhead = 32;
+            const std::size_t end = partBegin(n, parts, part + 1);
+            for (std::size_t k = partBegin(n, parts, part); k < end; ++k) {
+                if (k + kAhead < end)
+                    __builtin_prefetch(m_order[k + kAhead], 1);
+                EquationRec* eq = m_order[k];
+                if (k < placed)
+                    eq->sort_no = static_cast<std::int32_t>(k) + 1;
+                if (k > 0 && k + 1 < n) {
+                    eq->prev = m_order[k - 1];
+                    eq->next = m_order[k + 1];
+                }
+            }
+        });
+        if (n > 2) {
+            m_order[0]->next = m_order[1];
+            m_order[n - 1]->prev = m_order[n - 2];
         }
     }
 
@@ -633,7 +682,10 @@ private:
         return kLeftList | at;
     }
 
-    void prepareEvents()
+    /// Reads every equation, checked first: the bad nodes of all of them are reported, and once
+    /// one is met the rest are only checked and false is returned. The two walks over an
+    /// equation follow one another, so that the second finds its nodes at hand.
+    bool prepareEvents()
     {
         const int n = m_total;
         const auto count = static_cast<std::size_t>(n);
@@ -652,9 +704,13 @@ private:
             waitingElement.push_back(static_cast<std::uint32_t>(element));
             waiting.push_back(what);
         };
+        bool checked = true;
         for (int i = 0; i < n; ++i) {
             prefetchEquationsAhead(m_order, static_cast<std::size_t>(i), count);
             EquationRec* eq = m_order[i];
+            checked = checkEquation(eq) && checked;
+            if (!checked)
+                continue;
             // Placing it makes these known; each must find a waiting list.
             elementSlots(eq->left, m_scratch);
             m_left[static_cast<std::size_t>(i)] = leftEntry(m_scratch);
@@ -674,6 +730,8 @@ private:
                     wait(e, kMany | id);
             });
         }
+        if (!checked)
+            return false;
         // The entries laid out element by element: each one's place is counted, and then the
         // entries are moved there in place, a cycle of moves at a time.
         m_waitingFrom.assign(m_known.size() + 1, 0);
@@ -717,6 +775,7 @@ private:
         for (int i = 0; i < n; ++i)
             if (ready(i))
                 m_current.push(i);
+        return true;
     }
 
     bool ready(int i) const
@@ -1103,9 +1162,9 @@ private:
     static constexpr unsigned char kFixed = 1;
     static constexpr unsigned char kBlockStart = 2;
     static constexpr unsigned char kPlaced = 4;
-    static constexpr unsigned char kMoved = 8; ///< by place in the new order: its equation is there
     std::vector<unsigned char> m_flags; ///< per equation: fixed order, block start, placed
     bool m_anyFixed = false;
+    bool m_listIsOrder = false; ///< the list holds just the equations of `m_order`, in its order
     std::vector<std::uint32_t> m_placedOrder; ///< the equations placed, in their new order
     bool m_linked = false;              ///< the remaining list is linked, for blocks and loops
     std::vector<int> m_prev, m_next;    ///< the remaining list, once linked
@@ -1120,6 +1179,7 @@ private:
     std::vector<char> m_known; ///< per element of every tracked variable met
     VariableNumbering m_base;
     std::vector<std::int64_t> m_scratch;
+    std::vector<ExprNode*> m_pending, m_operands; ///< the stacks of the walks over right sides
     std::vector<std::int64_t> m_placing;
 
     /// Per equation, the element its left side makes known, or kLeftList and where the list of

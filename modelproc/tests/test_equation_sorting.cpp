@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
@@ -389,6 +390,19 @@ TEST_F(SortingTest, FailuresAreReportedAndFailTheSorting)
              b.eq(B::ref(x, V), B::op(TK_PLUS, B::num(1), nullptr));
          },
          {"error <error: error in expression tree: NULL-pointer>"}},
+        {"every bad equation is reported, also those after a good one",
+         [](B& b) {
+             VarRec* p = b.var(CLASS_PARAMETERS, "p");
+             VarRec* x = b.var(CLASS_VARIABLES, "x");
+             VarRec* y = b.var(CLASS_VARIABLES, "y");
+             VarRec* z = b.var(CLASS_VARIABLES, "z");
+             b.eq(B::ref(x, V), B::ref(p, P));
+             b.eq(B::ref(y, V), B::op(TK_PLUS, nullptr, B::ref(x, V)));
+             b.eq(B::ref(z, V), B::ref(y, V));
+             b.eq(B::ref(p, P), makeLeaf(0, nullptr, TK_PORTNAME, nullptr, ExprList{}));
+         },
+         {"error <error: error in expression tree: NULL-pointer>", "error <error: wrong opcode in expression>",
+          "error <error: wrong opcode in expression>"}},
         {"a variable no equation defines",
          [](B& b) {
              VarRec* x = b.var(CLASS_VARIABLES, "x");
@@ -472,6 +486,121 @@ void buildRandomModel(ClassBuilder& b, std::mt19937& rng)
         } else {
             inRun = false;
         }
+    }
+}
+
+// A list long enough to be put in its new order in parts side by side: a chain whose links lie
+// in the list in random order, and free equations between them. Every equation must be linked
+// once, numbered in list order and after the equation that defines what it reads.
+TEST_F(SortingTest, ALongListIsRelinkedWholeAndInOrder)
+{
+    using B = ClassBuilder;
+    constexpr int kChain = 150000;
+    constexpr int kFree = 150000;
+    B b("m", 1);
+    VarRec* p = b.var(CLASS_PARAMETERS, "p");
+    std::vector<VarRec*> x;
+    for (int k = 0; k < kChain + kFree; ++k)
+        x.push_back(b.var(CLASS_VARIABLES, "x" + std::to_string(k)));
+    // Slot s of the list defines x[slot[s]]; x[k] of the chain reads x[k + 1], the last reads p.
+    std::vector<int> slot(x.size());
+    for (std::size_t k = 0; k < slot.size(); ++k)
+        slot[k] = static_cast<int>(k);
+    std::mt19937 rng(7);
+    std::shuffle(slot.begin(), slot.end(), rng);
+    std::vector<EquationRec*> definition(x.size());
+    for (int k : slot) {
+        ExprNode* right = k + 1 < kChain ? B::op(TK_MULT, B::ref(x[k + 1], V), B::num(2)) : B::ref(p, P);
+        definition[k] = b.eq(B::ref(x[k], V), right);
+    }
+    ASSERT_EQ(sortWithOrder(b.cls), 1);
+    EXPECT_TRUE(m_log.empty()) << testing::PrintToString(m_log);
+
+    int count = 0;
+    const SectionLink* before = nullptr;
+    for (EquationRec* eq : b.cls->equations->equations) {
+        ASSERT_EQ(eq->sort_no, ++count);
+        if (before) {
+            ASSERT_EQ(eq->prev, before);
+        }
+        before = eq;
+    }
+    EXPECT_EQ(count, kChain + kFree);
+    for (int k = 0; k < kChain + kFree; ++k) {
+        ASSERT_GT(definition[k]->sort_no, 0);
+        if (k + 1 < kChain) {
+            ASSERT_LT(definition[k + 1]->sort_no, definition[k]->sort_no) << "x" << k;
+        }
+    }
+    // Each number given once: the numbers are a permutation of 1..n.
+    std::vector<char> seen(x.size() + 1, 0);
+    for (EquationRec* eq : definition) {
+        ASSERT_EQ(seen[static_cast<std::size_t>(eq->sort_no)], 0);
+        seen[static_cast<std::size_t>(eq->sort_no)] = 1;
+    }
+}
+
+// The order handed over is taken for the list only where it is the list: an equation it leaves
+// out stays linked, ahead of those sorted, and one listed out of turn is sorted as listed.
+TEST_F(SortingTest, AnOrderThatIsNotTheListKeepsTheListWhole)
+{
+    using B = ClassBuilder;
+    const auto build = [](B& b, std::vector<EquationRec*>& eqs) {
+        VarRec* p = b.var(CLASS_PARAMETERS, "p");
+        VarRec* x = b.var(CLASS_VARIABLES, "x");
+        VarRec* y = b.var(CLASS_VARIABLES, "y");
+        VarRec* z = b.var(CLASS_VARIABLES, "z");
+        eqs.push_back(b.eq(B::ref(z, V), B::ref(p, P)));
+        eqs.push_back(b.eq(B::ref(y, V), B::ref(x, V)));
+        eqs.push_back(b.eq(B::ref(x, V), B::ref(p, P)));
+    };
+    const auto linked = [](const ClassRec* cls) {
+        std::string text;
+        const SectionLink* before = nullptr;
+        for (EquationRec* eq : cls->equations->equations) {
+            text += dumpExpression(eq->left) + std::to_string(eq->sort_no) + " ";
+            if (before && eq->prev != before)
+                text += "(broken) ";
+            before = eq;
+        }
+        return text;
+    };
+    {
+        B b("m", 1);
+        std::vector<EquationRec*> eqs;
+        build(b, eqs);
+        std::vector<EquationRec*> order{eqs[1], eqs[2]};
+        EXPECT_EQ(sortEquationsWithOrder(b.cls, order), 1);
+        EXPECT_EQ(linked(b.cls), "z1 x1 y2 ");
+        EXPECT_EQ(order, (std::vector<EquationRec*>{eqs[2], eqs[1]}));
+        release_all();
+    }
+    {
+        B b("m", 1);
+        std::vector<EquationRec*> eqs;
+        build(b, eqs);
+        std::vector<EquationRec*> order{eqs[0], eqs[2]};
+        EXPECT_EQ(sortEquationsWithOrder(b.cls, order), 1);
+        EXPECT_EQ(linked(b.cls), "y2 z1 x2 ");
+        release_all();
+    }
+    {
+        B b("m", 1);
+        std::vector<EquationRec*> eqs;
+        build(b, eqs);
+        std::vector<EquationRec*> order{eqs[2], eqs[1], eqs[0]};
+        EXPECT_EQ(sortEquationsWithOrder(b.cls, order), 1);
+        EXPECT_EQ(linked(b.cls), "x1 y2 z3 ");
+        release_all();
+    }
+    {
+        B b("m", 1);
+        std::vector<EquationRec*> eqs;
+        build(b, eqs);
+        std::vector<EquationRec*> order = eqs;
+        EXPECT_EQ(sortEquationsWithOrder(b.cls, order), 1);
+        EXPECT_EQ(linked(b.cls), "z1 x2 y3 ");
+        release_all();
     }
 }
 
