@@ -749,15 +749,10 @@ bool StagedRecords::equationsOf(const SubclassRec* sub, EquationRec*& first, std
 
 void StagedRecords::moveInto(ClassRec* top)
 {
+    // Whole lists change hands: walking millions of records here would only cost their misses.
     for (ClassSection which : {CLASS_PARAMETERS, CLASS_INITCONDS, CLASS_VARIABLES, CLASS_CONSTANTS})
-        while (VarRec* var = m_sections[which].first()) {
-            SectionList<VarRec>::unlink(var);
-            top->section(which).append(var);
-        }
-    while (EquationRec* eq = m_equations.first()) {
-        SectionList<EquationRec>::unlink(eq);
-        top->equations->equations.append(eq);
-    }
+        top->section(which).appendAll(m_sections[which]);
+    top->equations->equations.appendAll(m_equations);
     std::vector<Taken>().swap(m_taken);
     m_next = 0;
 }
