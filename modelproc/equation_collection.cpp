@@ -715,7 +715,7 @@ int normaliseIndices(ClassRec* top)
 
 void StagedRecords::take(SubclassRec* sub)
 {
-    Taken taken{sub, nullptr, 0};
+    std::uint32_t count = 0;
     if (ClassRec* cls = sub->cls) {
         moveVariables(cls, instance_name(sub),
                       [this](ClassSection which) -> SectionList<VarRec>& { return m_sections[which]; });
@@ -723,43 +723,34 @@ void StagedRecords::take(SubclassRec* sub)
             while (EquationRec* eq = cls->equations->equations.first()) {
                 SectionList<EquationRec>::unlink(eq);
                 m_equations.append(eq);
-                if (!taken.first)
-                    taken.first = eq;
-                ++taken.count;
+                ++count;
             }
     }
-    m_taken.push_back(taken);
+    m_counts.push_back(count);
 }
 
-bool StagedRecords::equationsOf(const SubclassRec* sub, EquationRec*& first, std::size_t& count)
+bool StagedRecords::nextEquations(EquationRec*& first, std::size_t& count)
 {
-    std::size_t at = m_next;
-    if (at >= m_taken.size() || m_taken[at].sub != sub) {
-        at = 0;
-        while (at < m_taken.size() && m_taken[at].sub != sub)
-            ++at;
-        if (at == m_taken.size())
-            return false;
-    }
-    first = m_taken[at].first;
-    count = m_taken[at].count;
-    m_next = at + 1;
+    if (m_next >= m_counts.size())
+        return false;
+    EquationRec* at = m_next == 0 ? m_equations.first() : m_nextFirst;
+    count = m_counts[m_next++];
+    first = count > 0 ? at : nullptr;
+    for (std::size_t k = 0; k < count && at; ++k)
+        at = SectionList<EquationRec>::after(at);
+    m_nextFirst = at;
     return true;
 }
 
 void StagedRecords::moveInto(ClassRec* top)
 {
+    // Whole lists change hands: walking millions of records here would only cost their misses.
     for (ClassSection which : {CLASS_PARAMETERS, CLASS_INITCONDS, CLASS_VARIABLES, CLASS_CONSTANTS})
-        while (VarRec* var = m_sections[which].first()) {
-            SectionList<VarRec>::unlink(var);
-            top->section(which).append(var);
-        }
-    while (EquationRec* eq = m_equations.first()) {
-        SectionList<EquationRec>::unlink(eq);
-        top->equations->equations.append(eq);
-    }
-    std::vector<Taken>().swap(m_taken);
+        top->section(which).appendAll(m_sections[which]);
+    top->equations->equations.appendAll(m_equations);
+    std::vector<std::uint32_t>().swap(m_counts);
     m_next = 0;
+    m_nextFirst = nullptr;
 }
 
 int collectEquations(ClassRec* top, int slotCount, StagedRecords* staged)
@@ -786,7 +777,7 @@ int collectEquations(ClassRec* top, int slotCount, StagedRecords* staged)
     for (SubclassRec* sub : graph->subclasses) {
         EquationRec* first = nullptr;
         std::size_t count = 0;
-        if (staged && staged->equationsOf(sub, first, count)) {
+        if (staged && staged->nextEquations(first, count)) {
             if (!rewriteReferences(sub, first, count, slots))
                 return 0;
             continue;

@@ -5,6 +5,7 @@
 #include "modelproc/model_records.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -78,35 +79,34 @@ int normaliseIndices(ClassRec* top);
 
 /// The variables and equations of submodels taken out of their classes once reshaped, renamed by
 /// path, in submodel order, until collection puts them into the top class. A submodel's class is
-/// then no longer needed for them, and a copy made only for the reshaping can go.
+/// then no longer needed for them, and a copy made only for the reshaping can go. Only the number
+/// of each submodel's equations is kept beside the records: they follow one another in the order
+/// taken, and collection asks for them in that order.
 class StagedRecords {
 public:
     /// Room for `count` submodels to be taken.
-    void reserve(std::size_t count) { m_taken.reserve(count); }
+    void reserve(std::size_t count) { m_counts.reserve(count); }
     /// Takes the variables and equations out of the submodel's class, after those of the
     /// submodels taken before.
     void take(SubclassRec* sub);
-    /// The equations taken from the submodel: the first (null for none) and their number; false
-    /// when the submodel was not taken. Submodels are best asked for in the order taken.
-    bool equationsOf(const SubclassRec* sub, EquationRec*& first, std::size_t& count);
+    /// The equations of the next submodel in the order taken: the first (null for none) and their
+    /// number; false once every submodel taken was given.
+    bool nextEquations(EquationRec*& first, std::size_t& count);
     /// Appends every record taken to its section of the top class and its equation body, and
-    /// gives back the room that kept the submodels taken.
+    /// gives back the room that kept the counts.
     void moveInto(ClassRec* top);
 
 private:
-    struct Taken {
-        const SubclassRec* sub;
-        EquationRec* first;
-        std::size_t count;
-    };
     SectionList<VarRec> m_sections[CLASS_CONSTANTS + 1];
     SectionList<EquationRec> m_equations;
-    std::vector<Taken> m_taken;
-    std::size_t m_next = 0; ///< where the next question is looked for first
+    std::vector<std::uint32_t> m_counts; ///< each submodel's equations, in the order taken
+    std::size_t m_next = 0;              ///< the submodel `nextEquations` gives next
+    EquationRec* m_nextFirst = nullptr;  ///< its first equation, once a submodel was given
 };
 
 /// Collects every submodel of the top class into one flat `EquationBody` of the class: slot
 /// variables for the connections, the submodels' own records renamed by path, and all their
 /// equations. The class becomes of type DYN; 1, or 0 after the error was reported. The records
-/// of submodels in `staged` come from there, and their classes are left as they are.
+/// of the submodels in `staged`, every one in submodel order, come from there, and their classes
+/// are left as they are.
 int collectEquations(ClassRec* top, int slotCount, StagedRecords* staged = nullptr);

@@ -354,6 +354,22 @@ public:
         link->next = link->prev = nullptr;
     }
 
+    /// Moves every record of `other`, in its order, to the end of this list in one step, which
+    /// leaves `other` empty: the records themselves are not walked.
+    void appendAll(SectionList& other)
+    {
+        if (&other == this || other.empty())
+            return;
+        SectionLink* first = other.m_head.next;
+        SectionLink* last = prevOf(&other.m_head);
+        SectionLink* tail = prevOf(&m_head);
+        tail->next = first;
+        first->prev = tail;
+        last->next = &m_head;
+        setPrev(&m_head, last);
+        other.forget();
+    }
+
     /// Empties the list without unlinking its records, whose links are left as they were: for
     /// records given back all at once, which nothing reaches afterwards.
     void forget()

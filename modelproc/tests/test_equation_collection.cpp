@@ -2,6 +2,7 @@
 // gathering a variable's references and the hierarchical name buffer.
 #include "common/settings_table.h"
 #include "modelproc/causal_analysis.h"
+#include "modelproc/class_copy.h"
 #include "modelproc/display_hooks.h"
 #include "modelproc/equation_collection.h"
 #include "modelproc/expansion.h"
@@ -525,6 +526,76 @@ TEST_F(NumberingTest, CollectionGivesOneFlatBody)
     EXPECT_EQ(cls->graph, nullptr);
     ASSERT_TRUE(cls->equations);
     EXPECT_EQ(cls->equations->equations.count(), equationCount);
+    std::string text;
+    for (EquationRec* eq : cls->equations->equations)
+        text += dumpExpression(eq->left) + " = " + dumpExpression(eq->right) + "\n";
+    EXPECT_EQ(text, "f`p.e = f`e\n"
+                    "v`p2.f = f`p.f\n"
+                    "v`p3.f = f`p.f\n"
+                    "f`p.e = (v`p2.e + v`p3.e)\n"
+                    "w`p2.f = v`p3.f\n"
+                    "w`p3.f = v`p3.f\n"
+                    "v`p3.e = (w`p2.e + w`p3.e)\n"
+                    "v`p2.f = (int(v`p2.e) / m`i)\n"
+                    "w`p2.e = (int(w`p2.f) / k`c)\n"
+                    "w`p3.e = (d`r * w`p3.f)\n");
+    std::vector<std::string> parameters;
+    for (VarRec* p : cls->parameters)
+        parameters.push_back(p->name.str());
+    EXPECT_NE(std::find(parameters.begin(), parameters.end(), "m`i"), parameters.end());
+}
+
+// Records staged submodel by submodel come back in the order taken, each submodel's equations
+// counted apart, and then no more.
+TEST_F(NumberingTest, StagedEquationsComeBackSubmodelBySubmodel)
+{
+    ClassRec* cls = analysed(kMsd);
+    ASSERT_TRUE(cls) << (errors.empty() ? "" : errors[0]);
+    StagedRecords staged;
+    std::vector<std::vector<EquationRec*>> taken;
+    for (SubclassRec* sub : cls->graph->subclasses) {
+        if (sharesTypeClass(sub)) {
+            ASSERT_TRUE(copyTypeClassFor(sub, GraphArena()));
+        }
+        std::vector<EquationRec*> equations;
+        for (EquationRec* eq : sub->cls->equations->equations)
+            equations.push_back(eq);
+        taken.push_back(equations);
+        staged.take(sub);
+        EXPECT_TRUE(sub->cls->equations->equations.empty());
+    }
+    ASSERT_EQ(taken.size(), 6u);
+    for (const std::vector<EquationRec*>& expected : taken) {
+        EquationRec* first = nullptr;
+        std::size_t count = 99;
+        ASSERT_TRUE(staged.nextEquations(first, count));
+        std::vector<EquationRec*> given;
+        for (EquationRec* eq = first; eq && given.size() < count; eq = SectionList<EquationRec>::after(eq))
+            given.push_back(eq);
+        EXPECT_EQ(count, expected.size());
+        EXPECT_EQ(given, expected);
+    }
+    EquationRec* first = nullptr;
+    std::size_t count = 0;
+    EXPECT_FALSE(staged.nextEquations(first, count));
+}
+
+// Staged records collect into the same flat body as records taken from the classes.
+TEST_F(NumberingTest, StagedRecordsCollectAsTheClassesWould)
+{
+    ClassRec* cls = analysed(kMsd);
+    ASSERT_TRUE(cls) << (errors.empty() ? "" : errors[0]);
+    int counter = 1;
+    ASSERT_EQ(numberConnections(cls, counter), 1);
+    StagedRecords staged;
+    for (SubclassRec* sub : cls->graph->subclasses) {
+        if (sharesTypeClass(sub)) {
+            ASSERT_TRUE(copyTypeClassFor(sub, GraphArena()));
+        }
+        staged.take(sub);
+    }
+    ASSERT_EQ(collectEquations(cls, counter, &staged), 1) << (errors.empty() ? "" : errors[0]);
+    EXPECT_TRUE(errors.empty());
     std::string text;
     for (EquationRec* eq : cls->equations->equations)
         text += dumpExpression(eq->left) + " = " + dumpExpression(eq->right) + "\n";

@@ -101,6 +101,51 @@ TEST_F(RecordsTest, SectionListsKeepTheirEndsThroughInsertsAndUnlinks)
     EXPECT_EQ(cls->ports.first(), cls->ports.last());
 }
 
+TEST_F(RecordsTest, SectionListsHandOverAllTheirRecordsAtOnce)
+{
+    ClassRec* from = newClass();
+    ClassRec* to = newClass();
+    // Nothing to hand over leaves the receiving list as it was, empty or not.
+    to->ports.appendAll(from->ports);
+    EXPECT_TRUE(to->ports.empty());
+    EXPECT_EQ(to->ports.last(), nullptr);
+    newPort(to)->name = "a";
+    to->ports.appendAll(from->ports);
+    to->ports.appendAll(to->ports);
+    EXPECT_EQ(names(to->ports), (std::vector<std::string>{"a"}));
+    for (const char* name : {"b", "c", "d"})
+        newPort(from)->name = name;
+    to->ports.appendAll(from->ports);
+    EXPECT_EQ(names(to->ports), (std::vector<std::string>{"a", "b", "c", "d"}));
+    EXPECT_TRUE(from->ports.empty());
+    EXPECT_EQ(from->ports.first(), nullptr);
+    EXPECT_EQ(from->ports.last(), nullptr);
+    EXPECT_EQ(to->ports.count(), 4);
+    // Both lists stay whole at both ends: appending, inserting and unlinking work on as before.
+    PortRec* last = to->ports.last();
+    ASSERT_NE(last, nullptr);
+    EXPECT_EQ(last->name, "d");
+    EXPECT_TRUE(last->next->isEnd());
+    PortRec* moved = to->ports.first()->next ? static_cast<PortRec*>(to->ports.first()->next) : nullptr;
+    ASSERT_NE(moved, nullptr);
+    EXPECT_EQ(moved->name, "b");
+    EXPECT_EQ(moved->prev, to->ports.first());
+    newPort(to)->name = "e";
+    newPort(from)->name = "x";
+    SectionList<PortRec>::unlink(moved);
+    EXPECT_EQ(names(to->ports), (std::vector<std::string>{"a", "c", "d", "e"}));
+    EXPECT_EQ(names(from->ports), (std::vector<std::string>{"x"}));
+    SectionList<PortRec>::unlink(to->ports.last());
+    SectionList<PortRec>::unlink(to->ports.last());
+    EXPECT_EQ(names(to->ports), (std::vector<std::string>{"a", "c"}));
+    from->ports.appendAll(to->ports);
+    EXPECT_EQ(names(from->ports), (std::vector<std::string>{"x", "a", "c"}));
+    EXPECT_TRUE(to->ports.empty());
+    newPort(to)->name = "y";
+    EXPECT_EQ(names(to->ports), (std::vector<std::string>{"y"}));
+    EXPECT_EQ(to->ports.first(), to->ports.last());
+}
+
 TEST_F(RecordsTest, PtrListOrders)
 {
     int a = 1, b = 2, c = 3;
