@@ -54,8 +54,7 @@ struct CausalTables {
     std::vector<EndInfo> endInfo;           ///< per bond: end 0, end 1
     std::vector<unsigned char> environment; ///< per bond: charged against the budget when assigned
     std::size_t environmentCount = 0;       ///< bonds marked in `environment`
-    std::vector<unsigned char> charged;     ///< per bond: charged by the last check
-    std::vector<std::pair<int, int>> charge; ///< per bond: the E and F it was charged
+    std::vector<unsigned char> charged;     ///< per bond: charged by the last check (it keeps its causality)
     struct Subclass {
         SubclassRec* sub = nullptr;
         bool single = true; ///< no array: one element
