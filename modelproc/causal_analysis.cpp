@@ -17,14 +17,17 @@ using namespace causality;
 
 namespace {
 
+// Two of these for every few cells of a big model: the wide fields come first, so that one
+// takes 32 bytes.
 struct PreferredCandidate {
     BondRec* bond = nullptr;
-    int end = 0;
     std::int64_t score = 0; ///< bonds of the trial times candidates among them: may pass 2^31
+    int end = 0;
     int wanted = 0;
     int integral = 1;
     int priority = -1;
 };
+static_assert(sizeof(PreferredCandidate) == 32);
 
 
 CausalState& g_state = causalState();
@@ -120,30 +123,44 @@ struct PreferredState {
 
 PreferredState g_preferred;
 
-/// Lists of numbers kept in one pool, each a chain of nodes appended at its tail.
+/// Lists of numbers kept in one pool, each a chain of nodes with the newest in front, known by
+/// its first node (-1: empty). The nodes of a list taken are used again for the lists that
+/// follow, so that the pool keeps to the numbers listed at one time.
 class ChainPool {
 public:
-    struct Chain {
-        int head = -1;
-        int tail = -1;
-    };
-    void append(Chain& chain, int value)
+    void push(int& head, int value)
     {
-        const int node = static_cast<int>(m_nodes.size());
-        m_nodes.push_back({value, -1});
-        if (chain.tail < 0)
-            chain.head = node;
-        else
-            m_nodes[static_cast<std::size_t>(chain.tail)].next = node;
-        chain.tail = node;
+        int node = m_free;
+        if (node >= 0) {
+            m_free = m_nodes[static_cast<std::size_t>(node)].next;
+            m_nodes[static_cast<std::size_t>(node)] = {value, head};
+        } else {
+            node = static_cast<int>(m_nodes.size());
+            m_nodes.push_back({value, head});
+        }
+        head = node;
+    }
+    /// The newest number of a list that is not empty.
+    int front(int head) const { return m_nodes[static_cast<std::size_t>(head)].value; }
+    /// Empties the list and calls `visit` with its numbers, the oldest first.
+    template <typename Visit>
+    void take(int& head, Visit visit)
+    {
+        if (head < 0)
+            return;
+        m_taken.clear();
+        int last = head;
+        for (int node = head; node >= 0; node = m_nodes[static_cast<std::size_t>(node)].next) {
+            m_taken.push_back(m_nodes[static_cast<std::size_t>(node)].value);
+            last = node;
+        }
+        m_nodes[static_cast<std::size_t>(last)].next = m_free;
+        m_free = head;
+        head = -1;
+        for (auto it = m_taken.rbegin(); it != m_taken.rend(); ++it)
+            visit(*it);
     }
     void reserve(std::size_t nodes) { m_nodes.reserve(nodes); }
-    template <typename Visit>
-    void forEach(const Chain& chain, Visit visit) const
-    {
-        for (int node = chain.head; node >= 0; node = m_nodes[static_cast<std::size_t>(node)].next)
-            visit(m_nodes[static_cast<std::size_t>(node)].value);
-    }
 
 private:
     struct Node {
@@ -151,6 +168,8 @@ private:
         int next;
     };
     std::vector<Node> m_nodes;
+    int m_free = -1;
+    std::vector<int> m_taken;
 };
 
 /// The candidates of one preferred phase with their trial scores. A trial only looks at the
@@ -162,8 +181,9 @@ public:
     {
         m_state.resize(m_items.size());
         m_alive = m_items.size();
-        for (const auto& c : m_items)
-            ++bondAt(c.bond).count;
+        // A bond end is a candidate once at most.
+        for (std::size_t i = 0; i < m_items.size(); ++i)
+            bondAt(m_items[i].bond).candidate[m_items[i].end] = static_cast<int>(i);
     }
 
     /// `optimal_search`: the first candidate of the highest score (the first when all are 0).
@@ -178,7 +198,7 @@ public:
             m_budgetE = budgetE;
             m_budgetF = budgetF;
         }
-        for (std::size_t i : m_stale)
+        for (const std::uint32_t i : m_stale)
             if (m_state[i].alive && !m_state[i].valid)
                 evaluate(i);
         m_stale.clear();
@@ -200,7 +220,7 @@ public:
     {
         int n = 0;
         for (const BondRec* b : bonds)
-            n += bondAt(b).count;
+            n += candidatesLeft(bondAt(b));
         return n;
     }
 
@@ -210,37 +230,29 @@ public:
     {
         std::vector<std::size_t>& leaving = m_leaving;
         leaving.clear();
-        for (const BondRec* b : assigned) {
-            PerBond& entry = bondAt(b);
-            m_pool.forEach(entry.watchers, [&](int i) { invalidate(static_cast<std::size_t>(i)); });
-            entry.watchers = {};
-        }
         for (const BondRec* b : assigned)
-            m_pool.forEach(bondAt(b).candidates, [&](int i) {
-                if (m_state[static_cast<std::size_t>(i)].alive && hasCausality(m_items[static_cast<std::size_t>(i)].bond))
+            m_pool.take(bondAt(b).watchers, [&](int i) { invalidate(static_cast<std::size_t>(i)); });
+        for (const BondRec* b : assigned)
+            for (const int i : bondAt(b).candidate)
+                if (i >= 0 && m_state[static_cast<std::size_t>(i)].alive && hasCausality(m_items[static_cast<std::size_t>(i)].bond))
                     leaving.push_back(static_cast<std::size_t>(i));
-            });
         std::sort(leaving.begin(), leaving.end());
         leaving.erase(std::unique(leaving.begin(), leaving.end()), leaving.end());
         for (std::size_t i : leaving) {
             m_state[i].alive = false;
             --m_alive;
-            --bondAt(m_items[i].bond).count;
         }
         return leaving;
     }
 
     void start()
     {
-        // Room enough for a few trials of every candidate (more grows as usual).
-        m_pool.reserve(16 * m_items.size());
+        // Room enough for a trial of every candidate (more grows as usual).
+        m_pool.reserve(8 * m_items.size());
         m_heap.reserve(4 * m_items.size());
         m_stale.reserve(m_items.size());
-        m_bonds.reserve(g_state.tables.bonds.size());
-        for (std::size_t i = 0; i < m_items.size(); ++i) {
-            m_pool.append(bondAt(m_items[i].bond).candidates, static_cast<int>(i));
-            m_stale.push_back(i);
-        }
+        for (std::size_t i = 0; i < m_items.size(); ++i)
+            m_stale.push_back(static_cast<std::uint32_t>(i));
         m_budgetE = g_state.E > 0;
         m_budgetF = g_state.F > 0;
     }
@@ -248,17 +260,43 @@ public:
     bool done() const { return m_alive == 0; }
     std::size_t size() const { return m_items.size(); }
 
+    /// The candidates, once all have left, in the order given by their numbers (every number
+    /// once): put in place in their own list, which is handed over.
+    std::vector<PreferredCandidate> takeInOrder(const std::vector<std::uint32_t>& order)
+    {
+        // new[k] = old[order[k]], one cycle of the permutation at a time; `valid` marks the
+        // places filled.
+        for (State& state : m_state)
+            state.valid = false;
+        for (std::size_t start = 0; start < order.size(); ++start) {
+            if (m_state[start].valid)
+                continue;
+            const PreferredCandidate first = m_items[start];
+            std::size_t k = start;
+            for (;;) {
+                m_state[k].valid = true;
+                const std::size_t from = order[k];
+                if (from == start) {
+                    m_items[k] = first;
+                    break;
+                }
+                m_items[k] = m_items[from];
+                k = from;
+            }
+        }
+        return std::move(m_items);
+    }
+
 private:
     struct State {
         bool alive = true;
         bool valid = false;
         std::uint32_t version = 0;
     };
+    /// One for every bond of the tables: kept small.
     struct PerBond {
-        int count = 0;           ///< candidates of the bond still in the set
-        ChainPool::Chain candidates;
-        ChainPool::Chain watchers; ///< candidates whose trial looked at the bond
-        std::uint32_t trial = 0; ///< the last trial that entered a watcher
+        int candidate[2] = {-1, -1}; ///< the candidate at each end, -1 for none
+        int watchers = -1;           ///< candidates whose trial looked at the bond, newest first
     };
     struct Score {
         std::int64_t score;
@@ -270,6 +308,15 @@ private:
             return score != other.score ? score < other.score : index > other.index;
         }
     };
+
+    /// Candidates of the bond still in the set.
+    int candidatesLeft(const PerBond& entry) const
+    {
+        int n = 0;
+        for (const int i : entry.candidate)
+            n += i >= 0 && m_state[static_cast<std::size_t>(i)].alive;
+        return n;
+    }
 
     PerBond& bondAt(const BondRec* bond)
     {
@@ -284,7 +331,7 @@ private:
         if (!m_state[i].alive || !m_state[i].valid)
             return;
         m_state[i].valid = false;
-        m_stale.push_back(i);
+        m_stale.push_back(static_cast<std::uint32_t>(i));
     }
 
     void evaluate(std::size_t i)
@@ -310,13 +357,12 @@ private:
             undoTrial();
             g_state.recent.resize(recentBefore);
         }
-        ++m_trials;
+        // A bond lists the candidate once however often the trial looked at it; listed still
+        // from an earlier trial, it already has it in front.
         for (const BondRec* b : m_touched) {
             PerBond& entry = bondAt(b);
-            if (entry.trial != m_trials) {
-                entry.trial = m_trials;
-                m_pool.append(entry.watchers, static_cast<int>(i));
-            }
+            if (entry.watchers < 0 || m_pool.front(entry.watchers) != static_cast<int>(i))
+                m_pool.push(entry.watchers, static_cast<int>(i));
         }
         State& state = m_state[i];
         state.valid = true;
@@ -330,10 +376,9 @@ private:
     std::vector<PerBond> m_bonds;
     ChainPool m_pool;
     std::vector<Score> m_heap;
-    std::vector<std::size_t> m_stale;
+    std::vector<std::uint32_t> m_stale;
     std::vector<const BondRec*> m_touched;
     std::vector<std::size_t> m_leaving;
-    std::uint32_t m_trials = 0;
     bool m_budgetE = false;
     bool m_budgetF = false;
     std::size_t m_alive = 0;
@@ -343,6 +388,13 @@ int preferredPhase(int pass)
 {
     std::vector<PreferredCandidate> candidates;
     if (pass == 0) {
+        // Room for every preferred end at once, counted in the tables: grown step by step, the
+        // list would be copied into fresh memory again and again.
+        std::size_t preferred = 0;
+        const std::vector<EndInfo>& ends = g_state.tables.endInfo;
+        for (std::size_t i = 0; i < 2 * g_state.tables.bodyBonds; ++i)
+            preferred += ends[i].looked && ends[i].c_type == C_PREFER;
+        candidates.reserve(preferred);
         for (BondRec* bond : BodyBonds{})
             for (int end = 0; end < 2; ++end) {
                 const EndInfo& info = endInfo(bond, end);
@@ -352,7 +404,7 @@ int preferredPhase(int pass)
                     if (bondCausalityFrom(bond, end) != info.c_val)
                         ++g_state.derivatives;
                 } else {
-                    candidates.push_back(PreferredCandidate{bond, end, 0, info.c_val, 1, -1});
+                    candidates.push_back(PreferredCandidate{bond, 0, end, info.c_val, 1, -1});
                 }
             }
         // New candidates go to the front of the list.
@@ -375,7 +427,8 @@ int preferredPhase(int pass)
     }
     CandidateSet set(std::move(candidates));
     set.start();
-    std::vector<PreferredCandidate> done; // in the order they leave
+    // The candidates by number in the order they leave; they are put in that order at the end.
+    std::vector<std::uint32_t> done;
     done.reserve(set.size());
     std::vector<BondRec*> assigned;
     while (!set.done()) {
@@ -410,10 +463,10 @@ int preferredPhase(int pass)
                 k.wanted = 3 - k.wanted;
                 ++g_state.derivatives;
             }
-            done.push_back(k);
+            done.push_back(static_cast<std::uint32_t>(i));
         }
     }
-    g_preferred.last = std::move(done);
+    g_preferred.last = set.takeInOrder(done);
     return 1;
 }
 

@@ -78,7 +78,6 @@ int enterBond(const BondRec* bond)
     t.endInfo.resize(t.endInfo.size() + 2);
     t.environment.push_back(0);
     t.charged.push_back(0);
-    t.charge.push_back({0, 0});
     return fresh;
 }
 
@@ -147,7 +146,6 @@ void enterBonds(GraphBody* body)
     t.endInfo.reserve(t.endInfo.size() + 2 * count);
     t.environment.reserve(t.environment.size() + count);
     t.charged.reserve(t.charged.size() + count);
-    t.charge.reserve(t.charge.size() + count);
     t.ends.reserve(t.ends.size() + 2 * count);
     t.groups.reserve(t.groups.size() + 2 * count);
     t.subclasses.reserve(t.subclasses.size() + count + 1);
@@ -430,6 +428,21 @@ int elementsAt(SubclassRec* sub, int subSlot)
     return g_state.tables.subclasses[static_cast<std::size_t>(subSlot)].single ? 1 : elementsOf(sub);
 }
 
+/// The elements the bond is charged at its end: 0 where the end is not charged.
+int chargeAt(const BondRec* bond, int end)
+{
+    return endCounts(bond, end) ? endWidth(bond, end) : 0;
+}
+
+/// The E and F a bond with a causality is charged: its ends' elements, by the value each end
+/// sees. The causality stays while the bond is charged, so the charge is worked out again when
+/// it is given back.
+std::pair<int, int> chargeOf(const BondRec* bond, int counts0, int counts1)
+{
+    return {(bond->caus == 1 ? counts0 : 0) + (bond->caus == 2 ? counts1 : 0),
+            (bond->caus == 2 ? counts0 : 0) + (bond->caus == 1 ? counts1 : 0)};
+}
+
 } // namespace
 
 /// Charges every environment bond that has a causality against the budget. Only bonds
@@ -444,8 +457,8 @@ int check_global_budget()
             continue;
         int& atEnd0 = bond->caus == 1 ? g_state.E : g_state.F;
         int& atEnd1 = bond->caus == 1 ? g_state.F : g_state.E;
-        const int counts0 = endCounts(bond, 0) ? endWidth(bond, 0) : 0;
-        const int counts1 = endCounts(bond, 1) ? endWidth(bond, 1) : 0;
+        const int counts0 = chargeAt(bond, 0);
+        const int counts1 = chargeAt(bond, 1);
         if ((counts0 > 0 && atEnd0 < counts0) || (counts1 > 0 && atEnd1 < counts1)) {
             // Unchecked bonds wait for the next check.
             g_state.recent.insert(g_state.recent.end(), recent.begin() + static_cast<std::ptrdiff_t>(i), recent.end());
@@ -453,10 +466,7 @@ int check_global_budget()
         }
         atEnd0 -= counts0;
         atEnd1 -= counts1;
-        const int usedE = (bond->caus == 1 ? counts0 : 0) + (bond->caus == 2 ? counts1 : 0);
-        const int usedF = (bond->caus == 2 ? counts0 : 0) + (bond->caus == 1 ? counts1 : 0);
         const auto slot = static_cast<std::size_t>(bondSlot(bond));
-        g_state.tables.charge[slot] = {usedE, usedF};
         g_state.tables.charged[slot] = 1;
         setEnvironment(slot, false);
     }
@@ -1087,16 +1097,17 @@ int propagate_causality(BondRec* bond, int end, Mode mode)
 void undoTrial()
 {
     for (BondRec* bond : g_state.trial) {
-        if (hasCausality(bond))
-            bond->caus = CAUS_NONE;
         // A bond charged before the trial failed is an environment bond again.
         const auto slot = static_cast<std::size_t>(bondSlot(bond));
         if (g_state.tables.charged[slot]) {
-            g_state.E += g_state.tables.charge[slot].first;
-            g_state.F += g_state.tables.charge[slot].second;
+            const auto [usedE, usedF] = chargeOf(bond, chargeAt(bond, 0), chargeAt(bond, 1));
+            g_state.E += usedE;
+            g_state.F += usedF;
             setEnvironment(slot, true);
             g_state.tables.charged[slot] = 0;
         }
+        if (hasCausality(bond))
+            bond->caus = CAUS_NONE;
     }
     g_state.trial.clear();
 }

@@ -32,16 +32,18 @@ struct BondEnd {
     inline BondRec* bond() const;
 };
 
-/// What the analysis needs of the port at one bond end, looked up once.
+/// What the analysis needs of the port at one bond end, looked up once. Two for every bond of
+/// the model: the flags share a byte, so that one takes 16 bytes.
 struct EndInfo {
     PortRec* port = nullptr;
     int sub = -1; ///< the subclass's number in the tables, -1 for none
-    unsigned char looked = 0;
     unsigned char c_type = 0;
     unsigned char c_val = 0;
-    unsigned char counts = 0; ///< the end is charged against the budget
-    unsigned char scalar = 0; ///< the end names no index range (known once the port is looked up)
+    unsigned char looked : 1 = 0;
+    unsigned char counts : 1 = 0; ///< the end is charged against the budget
+    unsigned char scalar : 1 = 0; ///< the end names no index range (known once the port is looked up)
 };
+static_assert(sizeof(EndInfo) == 16);
 
 /// Tables of the bonds and subclasses the analysis has met, each by its number (a bond keeps
 /// its number in its first end, a subclass's is kept with its ends' ports). They are made as
@@ -52,8 +54,7 @@ struct CausalTables {
     std::vector<EndInfo> endInfo;           ///< per bond: end 0, end 1
     std::vector<unsigned char> environment; ///< per bond: charged against the budget when assigned
     std::size_t environmentCount = 0;       ///< bonds marked in `environment`
-    std::vector<unsigned char> charged;     ///< per bond: charged by the last check
-    std::vector<std::pair<int, int>> charge; ///< per bond: the E and F it was charged
+    std::vector<unsigned char> charged;     ///< per bond: charged by the last check (it keeps its causality)
     struct Subclass {
         SubclassRec* sub = nullptr;
         bool single = true; ///< no array: one element
