@@ -4,7 +4,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <malloc.h>
 #include <string>
 
 #include <sys/mman.h>
@@ -47,11 +46,6 @@ void unmapLargePages(void* memory, std::size_t size)
 {
     if (memory)
         munmap(memory, size);
-}
-
-void mapLargeBlocksApart()
-{
-    mallopt(M_MMAP_THRESHOLD, static_cast<int>(kSeparateBlockSize)); // a request: the heap serves without it
 }
 
 void restartWithLargeHeapPages(char** argv)
