@@ -181,7 +181,7 @@ BENCHMARK(BM_CompleteProcessing)
     ->Arg(1250) // 10^4 equations
     ->Arg(10000)
     ->Arg(100000)
-    ->Arg(1000000) // about 15 GB with the records as they are
+    ->Arg(1000000) // about 3 GB at its peak
     ->Unit(benchmark::kMillisecond)
     ->UseManualTime()
     ->Iterations(1);
