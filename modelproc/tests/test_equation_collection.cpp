@@ -509,8 +509,6 @@ TEST_F(CollectionTest, ReferenceOutsideEveryConnectionFailsTheSubmodel)
     EXPECT_EQ(eq->left->kind, TK_PORTNAME);
 }
 
-// The mass-spring-damper collected: one flat body of type DYN whose equations read the slot
-
 /// The equations and parameters collected from the mass-spring-damper chain.
 void expectCollectedMsd(ClassRec* cls)
 {
@@ -533,6 +531,7 @@ void expectCollectedMsd(ClassRec* cls)
     EXPECT_NE(std::find(parameters.begin(), parameters.end(), "m`i"), parameters.end());
 }
 
+// The mass-spring-damper collected: one flat body of type DYN whose equations read the slot
 // variables and the submodels' parameters under their paths.
 TEST_F(NumberingTest, CollectionGivesOneFlatBody)
 {
