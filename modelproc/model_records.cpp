@@ -280,14 +280,20 @@ AliasList::Block* AliasList::newBlock(const unsigned char* from, std::size_t use
 
 void AliasList::push_back(std::string_view alias)
 {
-    if (alias.size() > 0xffffffffu - sizeof(std::uint32_t))
+    if (alias.size() > 0xffffffffu - 1 - sizeof(std::uint32_t))
         throw std::bad_alloc();
     const auto length = static_cast<std::uint32_t>(alias.size());
-    const std::size_t need = sizeof length + length;
+    const std::size_t header = length < kLongLength ? 1 : 1 + sizeof length;
+    const std::size_t need = header + length;
     const auto put = [&](unsigned char* at) {
-        std::memcpy(at, &length, sizeof length);
+        if (length < kLongLength) {
+            at[0] = static_cast<unsigned char>(length);
+        } else {
+            at[0] = static_cast<unsigned char>(kLongLength);
+            std::memcpy(at + 1, &length, sizeof length);
+        }
         if (length > 0)
-            std::memcpy(at + sizeof length, alias.data(), length);
+            std::memcpy(at + header, alias.data(), length);
     };
     if (m_data == 0) {
         // Laid among the texts on a 2-byte bound, which leaves the mark's bit free.

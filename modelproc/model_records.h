@@ -763,7 +763,8 @@ struct IoRec : SectionLink {
 /// The aliases of a variable, in list order. Most variables have none or one (the other end of
 /// its connection), and millions of variables make a big model, so the list is one word: none,
 /// the one alias itself (its length and its characters, in the processing arena; marked in the
-/// word's lowest bit), or a block of the arena with the count and then each alias so. A list that
+/// word's lowest bit), or a block of the arena with the count and then each alias so. A length
+/// below 128 takes one byte; a longer one the byte 128 and then four. A list that
 /// outgrows its block moves to one twice as large; a copy gets a block of its own, and shares one
 /// alias, which is never changed.
 class AliasList {
@@ -780,15 +781,13 @@ public:
         explicit const_iterator(const unsigned char* at) : m_at(at) {}
         std::string_view operator*() const
         {
-            std::uint32_t length;
-            std::memcpy(&length, m_at, sizeof length);
-            return {reinterpret_cast<const char*>(m_at + sizeof length), length};
+            std::size_t header = 0;
+            const std::uint32_t length = lengthAt(m_at, header);
+            return {reinterpret_cast<const char*>(m_at + header), length};
         }
         const_iterator& operator++()
         {
-            std::uint32_t length;
-            std::memcpy(&length, m_at, sizeof length);
-            m_at += sizeof length + length;
+            m_at += entrySize(m_at);
             return *this;
         }
         const_iterator operator++(int)
@@ -860,10 +859,24 @@ private:
     /// The bytes of the alias at `at`: its length and its characters.
     static std::size_t entrySize(const unsigned char* at)
     {
-        std::uint32_t length;
-        std::memcpy(&length, at, sizeof length);
-        return sizeof length + length;
+        std::size_t header = 0;
+        const std::uint32_t length = lengthAt(at, header);
+        return header + length;
     }
+    /// The length of the alias at `at`, whose characters follow `header` bytes on.
+    static std::uint32_t lengthAt(const unsigned char* at, std::size_t& header)
+    {
+        if (at[0] < kLongLength) {
+            header = 1;
+            return at[0];
+        }
+        std::uint32_t length;
+        std::memcpy(&length, at + 1, sizeof length);
+        header = 1 + sizeof length;
+        return length;
+    }
+    /// Lengths from this one on take the mark and four bytes.
+    static constexpr std::uint32_t kLongLength = 0x80;
     /// A block with room for `capacity` bytes holding the `used` bytes of `count` aliases at `from`.
     static Block* newBlock(const unsigned char* from, std::size_t used, std::uint32_t count, std::size_t capacity);
     void copyFrom(const AliasList& other)

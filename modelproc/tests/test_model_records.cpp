@@ -782,6 +782,35 @@ TEST_F(RecordsTest, AliasListsKeepTheirOrderThroughCopiesAndMoves)
     EXPECT_EQ(variableFullName(*var).substr(0, 21), "x_&_alias number 0 of");
 }
 
+// An alias of any length comes back as it went in, alone or among others: a short one's length
+// takes one byte, a long one's five.
+TEST_F(RecordsTest, AliasesOfEveryLengthComeBackWhole)
+{
+    const std::vector<std::size_t> lengths = {0, 1, 127, 128, 129, 255, 256, 300, 70000};
+    std::vector<std::string> texts;
+    for (std::size_t length : lengths) {
+        std::string text(length, 'a');
+        for (std::size_t i = 0; i < length; ++i)
+            text[i] = static_cast<char>('a' + (i * 7 + length) % 26);
+        texts.push_back(text);
+    }
+    AliasList all;
+    for (const std::string& text : texts) {
+        AliasList alone;
+        alone.push_back(text);
+        EXPECT_EQ(alone, std::vector<std::string>{text}) << text.size();
+        all.push_back(text);
+    }
+    EXPECT_EQ(all, texts);
+    // One short alias alone takes its characters and one byte more, and one to lie on an even
+    // bound where it must.
+    const std::size_t before = ProcessingArena().bytesUsed();
+    AliasList shortOne;
+    shortOne.push_back("m0`p.e");
+    EXPECT_GE(ProcessingArena().bytesUsed() - before, 7u);
+    EXPECT_LE(ProcessingArena().bytesUsed() - before, 8u);
+}
+
 // The copy's address map answers every record entered, however many, with the last copy entered
 // for it, and forgets them all when cleared while keeping its room.
 TEST_F(RecordsTest, AddressMapAnswersEveryRecordEntered)
