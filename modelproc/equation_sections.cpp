@@ -264,9 +264,9 @@ public:
             m_lists.resize(parts);
         for (Lists& lists : m_lists)
             lists.clear();
-        runParts(parts, [&](std::size_t part) {
-            const std::size_t from = begin + partBegin(count, parts, part);
-            const std::size_t to = begin + partBegin(count, parts, part + 1);
+        runPartRanges(count, parts, [&](std::size_t part, std::size_t first, std::size_t last) {
+            const std::size_t from = begin + first;
+            const std::size_t to = begin + last;
             Lists& lists = m_lists[part];
             for (std::size_t k = from; k < to; ++k) {
                 prefetchEquationsAhead(equations, k, to);
@@ -502,9 +502,8 @@ bool separatedAlike(const std::vector<bool>& marked, const std::vector<std::int3
 void redirectAll(const std::vector<std::pair<ExprNode*, const ExprNode*>>& redirects)
 {
     const std::size_t parts = partsFor(redirects.size(), 20000);
-    runParts(parts, [&](std::size_t part) {
-        const std::size_t end = partBegin(redirects.size(), parts, part + 1);
-        for (std::size_t r = partBegin(redirects.size(), parts, part); r < end; ++r)
+    runPartRanges(redirects.size(), parts, [&](std::size_t, std::size_t begin, std::size_t end) {
+        for (std::size_t r = begin; r < end; ++r)
             redirectReference(redirects[r].first, redirects[r].second);
     });
 }

@@ -333,10 +333,9 @@ private:
         std::vector<char> allFixed(parts, 1);
         std::vector<char> anyFixed(parts, 0);
         std::vector<char> linked(parts, 1);
-        runParts(parts, [&](std::size_t part) {
+        runPartRanges(n, parts, [&](std::size_t part, std::size_t begin, std::size_t end) {
             constexpr std::size_t kAhead = 16;
-            const std::size_t end = partBegin(n, parts, part + 1);
-            for (std::size_t i = partBegin(n, parts, part); i < end; ++i) {
+            for (std::size_t i = begin; i < end; ++i) {
                 if (i + kAhead < end)
                     __builtin_prefetch(m_order[i + kAhead]);
                 const EquationRec* eq = m_order[i];
@@ -480,10 +479,9 @@ private:
             }
         }
         const std::size_t parts = partsFor(n, 100000);
-        runParts(parts, [&](std::size_t part) {
+        runPartRanges(n, parts, [&](std::size_t, std::size_t begin, std::size_t end) {
             constexpr std::size_t kAhead = 32;
-            const std::size_t end = partBegin(n, parts, part + 1);
-            for (std::size_t k = partBegin(n, parts, part); k < end; ++k) {
+            for (std::size_t k = begin; k < end; ++k) {
                 if (k + kAhead < end)
                     __builtin_prefetch(&m_order[m_placedOrder[k + kAhead]]);
                 gathered[k] = m_order[m_placedOrder[k]];
@@ -509,10 +507,9 @@ private:
             list.append(m_order[n - 1]);
         const std::size_t placed = static_cast<std::size_t>(m_total - m_remainingCount);
         const std::size_t parts = partsFor(n, 100000);
-        runParts(parts, [&](std::size_t part) {
+        runPartRanges(n, parts, [&](std::size_t, std::size_t begin, std::size_t end) {
             constexpr std::size_t kAhead = 32;
-            const std::size_t end = partBegin(n, parts, part + 1);
-            for (std::size_t k = partBegin(n, parts, part); k < end; ++k) {
+            for (std::size_t k = begin; k < end; ++k) {
                 if (k + kAhead < end)
                     __builtin_prefetch(m_order[k + kAhead], 1);
                 EquationRec* eq = m_order[k];

@@ -65,6 +65,15 @@ void runParts(std::size_t parts, const Work& work)
             std::rethrow_exception(failure);
 }
 
+/// Runs `work(part, begin, end)` for each of `parts` parts of `count` items, the items [begin,
+/// end) of the part, as `runParts` runs its parts.
+template <class Work>
+void runPartRanges(std::size_t count, std::size_t parts, const Work& work)
+{
+    runParts(parts,
+             [&](std::size_t part) { work(part, partBegin(count, parts, part), partBegin(count, parts, part + 1)); });
+}
+
 /// Makes `count` blocks and hands each one to `take(block, slot)` in this thread, in the blocks'
 /// order. `make(block, slot)` fills one of the slots, by up to `workers` threads of their own when
 /// there are two blocks or more; a slot is filled again once it has been taken, so that no more

@@ -674,9 +674,8 @@ std::vector<std::string> equationTextParts(const std::vector<EquationRec*>& equa
 {
     const std::size_t parts = partsFor(equations.size());
     std::vector<std::string> texts(parts);
-    runParts(parts, [&](std::size_t part) {
-        const std::size_t end = equations.size() * (part + 1) / parts;
-        for (std::size_t k = equations.size() * part / parts; k < end; ++k) {
+    runPartRanges(equations.size(), parts, [&](std::size_t part, std::size_t begin, std::size_t end) {
+        for (std::size_t k = begin; k < end; ++k) {
             prefetchEquationsAhead(equations, k, end);
             writeEquationText(equations[k], texts[part]);
         }

@@ -562,10 +562,9 @@ private:
         if (!m_anyMoved)
             return;
         const std::size_t parts = partsFor(m_list.size(), 20000);
-        runParts(parts, [&](std::size_t part) {
-            const std::size_t end = partBegin(m_list.size(), parts, part + 1);
+        runPartRanges(m_list.size(), parts, [&](std::size_t, std::size_t begin, std::size_t end) {
             constexpr std::size_t kAhead = 16;
-            for (std::size_t k = partBegin(m_list.size(), parts, part); k < end; ++k) {
+            for (std::size_t k = begin; k < end; ++k) {
                 if (k + kAhead < end)
                     __builtin_prefetch(m_list[k + kAhead]);
                 if (k + kAhead / 2 < end)
