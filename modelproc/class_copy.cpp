@@ -199,8 +199,8 @@ ExprNode* copyExpression(const ExprNode* expr, AddressMap& map)
 {
     if (!expr)
         return nullptr;
-    return copyTree(expr, map.lookup(expr->parent), [&map](const ExprNode* from, ExprNode* parent) -> ExprNode* {
-        ExprNode* copy = newNodeLike(from, parent);
+    return copyTree(expr, [&map](const ExprNode* from) -> ExprNode* {
+        ExprNode* copy = newNodeLike(from);
         if (!copy)
             return nullptr;
         if (isNameKind(from->kind))

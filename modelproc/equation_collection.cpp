@@ -605,8 +605,6 @@ int rewriteReferences(SubclassRec* sub, EquationRec* first, std::size_t count, c
         ref->selector = 0;
         ref->setRecord(var);
         ref->setIndex(index);
-        for (ExprNode* i : index)
-            i->parent = ref;
         var->connmark = 1;
     }
     return 1;

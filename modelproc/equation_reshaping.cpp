@@ -5,6 +5,7 @@
 #include "modelproc/class_copy.h"
 #include "modelproc/display_hooks.h"
 #include "modelproc/equation_collection.h"
+#include "modelproc/expression_walk.h"
 #include "modelproc/function_table.h"
 #include "modelproc/graph_dissolution.h"
 #include "modelproc/symbol_table.h"
@@ -94,7 +95,6 @@ void fillOpenPlace(const PathStep& step, bool kept, ExprNode* operand)
         node->setRight(operand);
     else
         node->setLeft(operand);
-    operand->parent = node;
     if (node->kind != TK_FUNCTIONNAME)
         node->flags = (node->left() ? node->left()->flags : 0) | (node->right() ? node->right()->flags : 0);
 }
@@ -491,8 +491,6 @@ EquationRec* insertEquation(EquationRec* at, ExprNode* left, ExprNode* right)
     auto* eq = ProcessingArena().make<EquationRec>();
     eq->left = left;
     eq->right = right;
-    left->parent = nullptr;
-    right->parent = nullptr;
     rebuildVariableChain(eq);
     insertBefore(at, eq);
     return eq;
@@ -655,8 +653,6 @@ EquationRec* expandIdentity(Reshaper& r, EquationRec* eq)
                 else
                     for (ExprNode* index : z->index())
                         target->mutableIndex().append(index);
-                for (ExprNode* index : target->index())
-                    index->parent = target;
             }
             EquationRec* made = insertEquation(eq, target, portElementRef(p.ref, i + 1, u + 1, p.matrix));
             if (!first)
@@ -685,15 +681,21 @@ int invertEquation(EquationRec* eq, ExprNode* ref)
         return 1;
     }
 
-    std::vector<PathStep> path;
-    ExprNode* top = ref;
-    while (top->parent && top != eq->left && top != eq->right) {
-        path.push_back({top->parent, top});
-        top = top->parent;
+    std::vector<ExprNode*> holders;
+    ExprNode* top = eq->left;
+    if (!pathTo(top, ref, holders)) {
+        top = eq->right;
+        if (!pathTo(top, ref, holders)) {
+            reportEquationsError("Corrupted equation while newlhs is a lonely.");
+            return 0;
+        }
     }
-    if (top != eq->left && top != eq->right) {
-        reportEquationsError("Corrupted equation while newlhs is a lonely.");
-        return 0;
+    std::vector<PathStep> path;
+    path.reserve(holders.size());
+    ExprNode* child = ref;
+    for (ExprNode* holder : holders) {
+        path.push_back({holder, child});
+        child = holder;
     }
     for (const PathStep& step : path) {
         std::string error = inversionError(step);
@@ -716,8 +718,6 @@ int invertEquation(EquationRec* eq, ExprNode* ref)
         fillOpenPlace(path[i], kept[i], operand);
     }
     ExprNode* root = path.front().node;
-    root->parent = nullptr;
-    ref->parent = nullptr;
     eq->left = ref;
     eq->right = root;
     eq->reshaped = 1;

@@ -213,7 +213,6 @@ bool redirectReference(ExprNode* ref, const ExprNode* definition)
         ExprNode* copy = makeIntegerConstant(i ? i->intValue() : 1);
         if (!copy)
             return false;
-        copy->parent = ref;
         index.append(copy);
     }
     ref->setIndex(index);

@@ -150,7 +150,7 @@ ExprNode* wholeRange(const ExprNode* size)
 {
     const std::int64_t value = literalSize(size);
     ExprNode* upper = value > 0 ? makeIntegerConstant(static_cast<std::int32_t>(value))
-                                : ttcopy_1_expr(size, nullptr, nullptr);
+                                : ttcopy_1_expr(size, nullptr);
     ExprNode* lower = makeIntegerConstant(1);
     return upper && lower ? makeOperator(lower, upper, TK_UPTO) : nullptr;
 }

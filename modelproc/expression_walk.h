@@ -81,6 +81,43 @@ void forEachOperand(Node* node, Visit&& visit)
     }
 }
 
+/// The way down from `root` to `target`: the nodes that hold `target`, its operand's holder
+/// first and `root` last (none when `target` is the root). False, with no way, when the tree does
+/// not hold `target`. Nodes do not know their holders, so the way is found by walking the tree.
+template <class Node>
+bool pathTo(Node* root, const ExprNode* target, std::vector<Node*>& holders)
+{
+    holders.clear();
+    constexpr std::size_t kNone = ~std::size_t(0);
+    struct Seen {
+        Node* node;
+        std::size_t holder; ///< where the node's holder is among the nodes seen
+    };
+    ScratchStack<Seen> seenStack;
+    ScratchStack<std::size_t> pendingStack;
+    std::vector<Seen>& seen = *seenStack;
+    std::vector<std::size_t>& pending = *pendingStack;
+    if (!root)
+        return false;
+    seen.push_back({root, kNone});
+    pending.push_back(0);
+    while (!pending.empty()) {
+        const std::size_t at = pending.back();
+        pending.pop_back();
+        Node* node = seen[at].node;
+        if (node == target) {
+            for (std::size_t h = seen[at].holder; h != kNone; h = seen[h].holder)
+                holders.push_back(seen[h].node);
+            return true;
+        }
+        forEachOperand(node, [&](Node* operand) {
+            seen.push_back({operand, at});
+            pending.push_back(seen.size() - 1);
+        });
+    }
+    return false;
+}
+
 /// Calls `visit(node)` on every node of the tree for which `isName(kind)` holds (the name
 /// references, say), in text order, walking the indices of such nodes, the arguments of calls and
 /// the left and right operands (and a conditional's else-part) of every other node; the `extra`
@@ -132,8 +169,8 @@ void forEachName(ExprNode* root, bool indicesFirst, IsName&& isName, Visit&& vis
 }
 
 /// A new node of the arena with the fields of `from` (kind, function, selector, flags, literal
-/// values) but none of its operands, under `parent`; null when memory is exhausted.
-inline ExprNode* newNodeLike(const ExprNode* from, ExprNode* parent)
+/// values) but none of its operands; null when memory is exhausted.
+inline ExprNode* newNodeLike(const ExprNode* from)
 {
     ExprNode* node = ProcessingArena().make<ExprNode>();
     if (!node)
@@ -142,7 +179,6 @@ inline ExprNode* newNodeLike(const ExprNode* from, ExprNode* parent)
     node->function = from->function;
     node->selector = from->selector;
     node->flags = from->flags;
-    node->parent = parent;
     node->copyValueOf(*from);
     return node;
 }
@@ -202,12 +238,12 @@ void forEachNodeAfterOperands(Node* root, Leave&& leave)
     }
 }
 
-/// Copies the tree without recursion. `copyNode(original, parentCopy)` makes the copy of one node
-/// with its own fields and none of its operands (null when it cannot); the operands are then
-/// copied the same way into the places they had, in text order. The copy of the root, or null
-/// when some node could not be copied (what was made stays with the arena).
+/// Copies the tree without recursion. `copyNode(original)` makes the copy of one node with its own
+/// fields and none of its operands (null when it cannot); the operands are then copied the same
+/// way into the places they had, in text order. The copy of the root, or null when some node
+/// could not be copied (what was made stays with the arena).
 template <class CopyNode>
-ExprNode* copyTree(const ExprNode* root, ExprNode* parent, CopyNode&& copyNode)
+ExprNode* copyTree(const ExprNode* root, CopyNode&& copyNode)
 {
     /// Where the copy of an operand goes in its parent's copy.
     enum class Place : unsigned char { Root, Left, Right, Else, List };
@@ -224,11 +260,11 @@ ExprNode* copyTree(const ExprNode* root, ExprNode* parent, CopyNode&& copyNode)
     ScratchStack<Pending> operandStack;
     std::vector<Pending>& pending = *pendingStack;
     std::vector<Pending>& operands = *operandStack;
-    pending.push_back({root, parent, Place::Root, 0, nullptr});
+    pending.push_back({root, nullptr, Place::Root, 0, nullptr});
     while (!pending.empty()) {
         const Pending p = pending.back();
         pending.pop_back();
-        ExprNode* copy = p.from ? copyNode(p.from, p.parent) : nullptr;
+        ExprNode* copy = p.from ? copyNode(p.from) : nullptr;
         if (p.from && !copy)
             ok = false;
         switch (p.place) {

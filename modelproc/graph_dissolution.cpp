@@ -61,9 +61,9 @@ void takeEnd(ConnEnd& to, const ConnEnd& from)
     to.nodeindex.head = nullptr;
     to.index.head = nullptr;
     for (const ExprNode* e : from.nodeindex)
-        to.nodeindex.append(ttcopy_1_expr(e, nullptr, nullptr));
+        to.nodeindex.append(ttcopy_1_expr(e, nullptr));
     for (const ExprNode* e : from.index)
-        to.index.append(ttcopy_1_expr(e, nullptr, nullptr));
+        to.index.append(ttcopy_1_expr(e, nullptr));
 }
 
 /// The bounds of one index entry: an integer lo == hi, a range lo..hi.
@@ -156,7 +156,7 @@ bool joinEnd(const Dissolution& d, ConnEnd& at, const ConnEnd& from, std::string
     };
     for (std::size_t i = 0; i < std::max(outerNodes.size(), innerNodes.size()); ++i) {
         if (i >= outerNodes.size()) {
-            nodes.push_back(ttcopy_1_expr(innerNodes[i], nullptr, nullptr));
+            nodes.push_back(ttcopy_1_expr(innerNodes[i], nullptr));
             continue;
         }
         IndexBounds outer;
@@ -172,7 +172,7 @@ bool joinEnd(const Dissolution& d, ConnEnd& at, const ConnEnd& from, std::string
     }
     for (std::size_t i = 0; i < std::max(outerIndex.size(), innerIndex.size()); ++i) {
         if (i >= outerIndex.size()) {
-            index.push_back(ttcopy_1_expr(innerIndex[i], nullptr, nullptr));
+            index.push_back(ttcopy_1_expr(innerIndex[i], nullptr));
             continue;
         }
         IndexBounds outer;
@@ -338,7 +338,7 @@ void join_inputs(Dissolution& d)
                         continue;
                     }
                     for (const ExprNode* e : inners[i]->dim)
-                        target->dim.append(ttcopy_1_expr(e, nullptr, nullptr));
+                        target->dim.append(ttcopy_1_expr(e, nullptr));
                     target->dir = inners[i]->dir;
                     target->caus = inners[i]->caus;
                     linkEndAt(static_cast<SubclassRec*>(sinks[i].node), target, sinkSides[i]);

@@ -54,7 +54,7 @@ void prefixDimensions(ExprList& list, const ExprList& dim, const InstanceErrorRe
             report("<error: integer expression expected in ttcp_exprlst_int>");
             return;
         }
-        copies.push_back(ttcopy_1_expr(d, nullptr, nullptr));
+        copies.push_back(ttcopy_1_expr(d, nullptr));
     }
     for (auto it = copies.rbegin(); it != copies.rend(); ++it)
         list.pushFront(*it);
@@ -66,7 +66,7 @@ void prefixWholeRanges(ExprList& list, const ExprList& dim)
     std::vector<ExprNode*> ranges;
     for (const ExprNode* d : dim) {
         ExprNode* size = d->kind == TK_UPTO ? makeIntegerConstant(static_cast<std::int32_t>(literalSize(d)))
-                                            : ttcopy_1_expr(d, nullptr, nullptr);
+                                            : ttcopy_1_expr(d, nullptr);
         ranges.push_back(makeOperator(makeIntegerConstant(1), size, TK_UPTO));
     }
     for (auto it = ranges.rbegin(); it != ranges.rend(); ++it)
@@ -115,8 +115,8 @@ void unrollEquation(EquationBody* body, EquationRec* eq, const ExprList& dim)
             return;
         SectionList<EquationRec>::unlink(copy);
         SectionList<EquationRec>::insertBefore(copy, eq);
-        copy->left = ttcopy_1_expr(eq->left, nullptr, nullptr);
-        copy->right = ttcopy_1_expr(eq->right, nullptr, nullptr);
+        copy->left = ttcopy_1_expr(eq->left, nullptr);
+        copy->right = ttcopy_1_expr(eq->right, nullptr);
         copy->fixed = eq->fixed;
         copy->blockstart = eq->blockstart;
         auto addIndices = [&](ExprNode* ref) {

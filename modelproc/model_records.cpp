@@ -962,14 +962,10 @@ ExprNode* makeOperator(ExprNode* left, ExprNode* right, int kind)
         return nullptr;
     node->setLeft(left);
     node->setRight(right);
-    if (left) {
-        left->parent = node;
+    if (left)
         node->flags |= left->flags;
-    }
-    if (right) {
-        right->parent = node;
+    if (right)
         node->flags |= right->flags;
-    }
     return node;
 }
 
@@ -978,10 +974,8 @@ void setExtra(ExprNode* node, ExprNode* extra)
     if (!node)
         return;
     node->setExtra(extra);
-    if (extra && node->kind == TK_IF) {
-        extra->parent = node;
+    if (extra && node->kind == TK_IF)
         node->flags |= extra->flags;
-    }
 }
 
 ExprNode* makeLeaf(int selector, SectionLink* record, int kind, ExprNode* extra, const ExprList& index)
@@ -997,9 +991,6 @@ ExprNode* makeLeaf(int selector, SectionLink* record, int kind, ExprNode* extra,
     } else {
         assert(!record && index.empty() && "only name references have a record and indices");
     }
-    for (ExprNode* i : index)
-        if (i)
-            i->parent = node;
     return node;
 }
 
@@ -1059,9 +1050,6 @@ ExprNode* makeFunctionCall(int function, const ExprList& args)
         return nullptr;
     node->function = function;
     node->setArgs(args);
-    for (ExprNode* a : args)
-        if (a)
-            a->parent = node;
     return node;
 }
 

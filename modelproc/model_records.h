@@ -912,9 +912,9 @@ static_assert(sizeof(VarRec) <= 56, "millions of variables make a big model");
 /// conditional and the next of the equation's chain for a name or time node. Reading a field
 /// from a node whose kind does not keep it gives the empty value (null, an empty list, zero);
 /// setting one there is a fault, caught in debug builds. A node changes its kind only to
-/// another kind that keeps the same fields (`setKind`).
+/// another kind that keeps the same fields (`setKind`). A node knows its operands but not what
+/// holds it: a walk that must go back up keeps the way it came down (see `pathTo`).
 struct ExprNode {
-    ExprNode* parent = nullptr;
     std::int16_t kind = 0;
     std::int16_t function = 0; ///< the function of a call (a row of the function table)
     std::int16_t selector = 0; ///< TK_SEL_EFFORT or TK_SEL_FLOW of a port reference
@@ -1046,7 +1046,7 @@ private:
 };
 
 // Millions of nodes make a big model: the room of each counts.
-static_assert(sizeof(ExprNode) == 40);
+static_assert(sizeof(ExprNode) == 32);
 static_assert(std::is_trivially_copyable_v<ExprNode> && std::is_trivially_destructible_v<ExprNode>);
 
 /// The index lists of a connection end: the instance indices at its subclass and the port's or

@@ -56,7 +56,7 @@ bool isIntegerExpression(const ExprNode* e)
 }
 void addCondition(ClassRec* cls, const ExprNode* left, ExprNode* right, int kind)
 {
-    ExprNode* copy = ttcopy_1_expr(left, nullptr, nullptr);
+    ExprNode* copy = ttcopy_1_expr(left, nullptr);
     ExprNode* cond = copy && right ? makeOperator(copy, right, kind) : nullptr;
     if (!cond || !cls->conds.append(cond))
         memoryError();
@@ -97,7 +97,7 @@ bool completeIndex(ExprList& index, const ExprList& dim)
         return true;
     if (index.empty()) {
         for (ExprNode* d : dim) {
-            ExprNode* upper = ttcopy_1_expr(d, nullptr, nullptr);
+            ExprNode* upper = ttcopy_1_expr(d, nullptr);
             ExprNode* range = upper ? makeOperator(makeIntegerConstant(1), upper, TK_UPTO) : nullptr;
             if (!range || !index.append(range)) {
                 memoryError();
@@ -113,7 +113,7 @@ bool completeIndex(ExprList& index, const ExprList& dim)
             return false;
         }
         if (!i->item) {
-            ExprNode* upper = ttcopy_1_expr(d->item, nullptr, nullptr);
+            ExprNode* upper = ttcopy_1_expr(d->item, nullptr);
             i->item = upper ? makeOperator(makeIntegerConstant(1), upper, TK_UPTO) : nullptr;
             if (!i->item) {
                 memoryError();
@@ -160,11 +160,10 @@ bool checkIndex(ClassRec* cls, ExprList& index, const ExprList& dim)
                     return false;
                 }
                 e->setLeft(bound);
-                bound->parent = e;
             }
             if (flagged(e->right()) || !sizeKnown || !isIntegerExpression(e->right())) {
                 if (flagged(e->right()) || (!sizeKnown && isIntegerExpression(e->right())))
-                    addCondition(cls, e->right(), ttcopy_1_expr(size, nullptr, nullptr), TK_LE);
+                    addCondition(cls, e->right(), ttcopy_1_expr(size, nullptr), TK_LE);
             } else {
                 std::int32_t upper = tt_eval_expr(e->right());
                 if (upper > sizeValue) {
@@ -177,7 +176,6 @@ bool checkIndex(ClassRec* cls, ExprList& index, const ExprList& dim)
                     return false;
                 }
                 e->setRight(bound);
-                bound->parent = e;
             }
             if (e->left() && e->right() && e->left()->kind == TK_INTEGER && e->right()->kind == TK_INTEGER) {
                 if (e->left()->intValue() >= e->right()->intValue()) {
@@ -187,14 +185,14 @@ bool checkIndex(ClassRec* cls, ExprList& index, const ExprList& dim)
                     ok = false;
                 }
             } else if (flagged(e->left()) || flagged(e->right())) {
-                addCondition(cls, e->right(), ttcopy_1_expr(e->left(), nullptr, nullptr), TK_GT);
+                addCondition(cls, e->right(), ttcopy_1_expr(e->left(), nullptr), TK_GT);
             }
             e->flags = (e->left() ? e->left()->flags : 0) | (e->right() ? e->right()->flags : 0);
             continue;
         }
         if (flagged(e)) {
             addCondition(cls, e, makeIntegerConstant(1), TK_GE);
-            addCondition(cls, e, ttcopy_1_expr(size, nullptr, nullptr), TK_LE);
+            addCondition(cls, e, ttcopy_1_expr(size, nullptr), TK_LE);
             continue;
         }
         if (!isIntegerExpression(e))
@@ -535,9 +533,9 @@ bool evaluateInteger(const ExprNode* expr, std::int32_t& value)
     return ok;
 }
 
-ExprNode* ttcopy_1_expr(const ExprNode* expr, ExprNode* parent, ExprCopyContext* context)
+ExprNode* ttcopy_1_expr(const ExprNode* expr, ExprCopyContext* context)
 {
-    ExprNode* copy = copyTree(expr, parent, [](const ExprNode* from, ExprNode* parentCopy) -> ExprNode* {
+    ExprNode* copy = copyTree(expr, [](const ExprNode* from) -> ExprNode* {
         const int kind = from->kind;
         const bool known = isNameKind(kind) || isOperatorKind(kind) || kind == TK_TIME || kind == TK_REAL ||
                            kind == TK_INTEGER || kind == TK_BOOLEAN || kind == TK_UPTO || kind == TK_IF ||
@@ -546,7 +544,7 @@ ExprNode* ttcopy_1_expr(const ExprNode* expr, ExprNode* parent, ExprCopyContext*
             ttparse_error(formatMessage("<error: wrong opcode (%d) in expression in ttcopy_1_expr>", kind).c_str());
             return nullptr;
         }
-        ExprNode* node = newNodeLike(from, parentCopy);
+        ExprNode* node = newNodeLike(from);
         if (!node) {
             memoryError();
             return nullptr;

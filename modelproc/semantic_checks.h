@@ -45,5 +45,5 @@ struct ExprCopyContext {
     ExprNode* lastName = nullptr; ///< the last name reference copied
 };
 
-/// A deep copy of an expression whose parent becomes `parent`; null on failure.
-ExprNode* ttcopy_1_expr(const ExprNode* expr, ExprNode* parent, ExprCopyContext* context);
+/// A deep copy of an expression; null on failure.
+ExprNode* ttcopy_1_expr(const ExprNode* expr, ExprCopyContext* context);

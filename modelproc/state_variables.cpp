@@ -214,11 +214,15 @@ private:
     /// removed. A call that is the whole right side hands the walk on to the side it leaves.
     bool walk(EquationRec* eq, ExprNode* start)
     {
-        ScratchStack<ExprNode*> pendingStack;
-        std::vector<ExprNode*>& pending = *pendingStack;
-        pending.push_back(start);
+        struct Pending {
+            ExprNode* node;
+            ExprNode* holder; ///< the node that has it as an operand; null for a side
+        };
+        ScratchStack<Pending> pendingStack;
+        std::vector<Pending>& pending = *pendingStack;
+        pending.push_back({start, nullptr});
         while (!pending.empty()) {
-            ExprNode* node = pending.back();
+            auto [node, holder] = pending.back();
             pending.pop_back();
             if (!node) {
                 fail("<error: error in expression tree: NULL-pointer>");
@@ -245,10 +249,10 @@ private:
                     if (!wholeCall(eq, node, c))
                         return false;
                     if (m_walkOn)
-                        pending.push_back(eq->right);
+                        pending.push_back({eq->right, nullptr});
                     continue;
                 }
-                if (!innerCall(eq, node, c))
+                if (!innerCall(eq, node, holder, c))
                     return false;
                 continue;
             }
@@ -258,7 +262,7 @@ private:
                 const std::size_t from = pending.size();
                 for (ExprNode* a : node->args())
                     if (a)
-                        pending.push_back(a);
+                        pending.push_back({a, node});
                 std::reverse(pending.begin() + static_cast<std::ptrdiff_t>(from), pending.end());
                 continue;
             }
@@ -267,11 +271,11 @@ private:
                 continue;
             if (isOperatorKind(kind) || kind == TK_IF) {
                 if (kind == TK_IF && node->extra())
-                    pending.push_back(node->extra());
+                    pending.push_back({node->extra(), node});
                 if (node->right())
-                    pending.push_back(node->right());
+                    pending.push_back({node->right(), node});
                 if (node->left())
-                    pending.push_back(node->left());
+                    pending.push_back({node->left(), node});
                 continue;
             }
             fail("<error: wrong opcode (" + std::to_string(kind) + "), leftexpr: " +
@@ -284,10 +288,7 @@ private:
     ExprNode* copy(const ExprNode* e)
     {
         AddressMap map;
-        ExprNode* c = copyExpression(e, map);
-        if (c)
-            c->parent = nullptr;
-        return c;
+        return copyExpression(e, map);
     }
 
     /// limint(r, lo, hi) with left side x becomes int(if r > 0 and x >= hi then 0 else
@@ -575,25 +576,23 @@ private:
         });
     }
 
-    void replaceInParent(EquationRec* eq, ExprNode* old, ExprNode* with)
+    /// Puts `with` in the place of `old`, an operand of `holder` or the equation's right side.
+    void replaceOperand(EquationRec* eq, ExprNode* old, ExprNode* holder, ExprNode* with)
     {
-        ExprNode* parent = old->parent;
-        with->parent = parent;
         if (eq->right == old) {
             eq->right = with;
-            with->parent = nullptr;
             return;
         }
-        if (!parent)
+        if (!holder)
             return;
-        if (parent->left() == old)
-            parent->setLeft(with);
-        else if (parent->right() == old)
-            parent->setRight(with);
-        else if (parent->kind == TK_IF && parent->extra() == old)
-            parent->setExtra(with);
+        if (holder->left() == old)
+            holder->setLeft(with);
+        else if (holder->right() == old)
+            holder->setRight(with);
+        else if (holder->kind == TK_IF && holder->extra() == old)
+            holder->setExtra(with);
         else
-            parent->mutableArgs().replace(old, with);
+            holder->mutableArgs().replace(old, with);
     }
 
     void removeEquation(EquationRec* eq)
@@ -613,7 +612,6 @@ private:
         }
         eq->left = left;
         eq->right = right;
-        right->parent = nullptr;
         rebuildVariableChain(eq);
         return true;
     }
@@ -664,7 +662,6 @@ private:
             return true;
         eq->left = left;
         eq->right = e;
-        e->parent = nullptr;
         rebuildVariableChain(eq);
         m_walkOn = true; // the argument, now the whole right side, may hold further calls
         return true;
@@ -734,7 +731,6 @@ private:
             addPairing(xv, arg, c, true, true, elements, firstUse);
             eq->left = left;
             eq->right = e;
-            e->parent = nullptr;
             rebuildVariableChain(eq);
             m_walkOn = true; // the argument, now the whole right side, may hold further calls
             return true;
@@ -787,8 +783,8 @@ private:
         return true;
     }
 
-    /// int(e) or ddt(e) inside an expression.
-    bool innerCall(EquationRec* eq, ExprNode* call, Call c)
+    /// int(e) or ddt(e) inside an expression, an operand of `holder`.
+    bool innerCall(EquationRec* eq, ExprNode* call, ExprNode* holder, Call c)
     {
         const Names n = namesOf(c);
         ExprNode* e = call->args().at(0);
@@ -828,7 +824,7 @@ private:
         }
         if (!replacement)
             return true;
-        replaceInParent(eq, call, replacement);
+        replaceOperand(eq, call, holder, replacement);
         rebuildVariableChain(eq);
         return true;
     }

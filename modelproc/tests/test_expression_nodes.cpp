@@ -100,18 +100,29 @@ std::string preOrder(const ExprNode* root)
     return out;
 }
 
-/// Every node of the tree, the operands' parents checked on the way: each operand names the node
-/// that holds it.
-std::vector<const ExprNode*> nodesCheckingParents(const ExprNode* root)
+/// Every node of the tree, the way down to each checked on the way: it starts at the root, each
+/// node on it holds the next as an operand, and the last holds the node.
+std::vector<const ExprNode*> nodesCheckingWays(const ExprNode* root)
 {
     std::vector<const ExprNode*> nodes;
-    forEachNode(root, [&nodes](const ExprNode* n) {
+    forEachNode(root, [&](const ExprNode* n) {
         nodes.push_back(n);
-        forEachOperand(n, [n](const ExprNode* child) {
-            EXPECT_EQ(child->parent, n) << token(child) << " in " << token(n);
-        });
+        std::vector<const ExprNode*> holders;
+        EXPECT_TRUE(pathTo(root, n, holders)) << token(n);
+        const ExprNode* below = n;
+        for (const ExprNode* holder : holders) {
+            bool holds = false;
+            forEachOperand(holder, [&](const ExprNode* operand) { holds = holds || operand == below; });
+            EXPECT_TRUE(holds) << token(below) << " in " << token(holder);
+            below = holder;
+        }
+        EXPECT_EQ(below, root) << token(n);
         return true;
     });
+    const ExprNode stranger;
+    std::vector<const ExprNode*> none{root};
+    EXPECT_FALSE(pathTo(root, &stranger, none));
+    EXPECT_TRUE(none.empty());
     return nodes;
 }
 
@@ -272,11 +283,6 @@ TEST_F(ExpressionNodesTest, EachKindKeepsOnlyItsOwnFields)
         if (n->kind != TK_INTEGER && n->kind != TK_BOOLEAN) {
             EXPECT_EQ(n->realValue(), b.realValue) << c.what;
         }
-        for (const ExprNode* operand : {b.left, b.right, b.extra}) {
-            if (operand) {
-                EXPECT_EQ(operand->parent, n) << c.what;
-            }
-        }
     }
 }
 
@@ -308,7 +314,7 @@ TEST_F(ExpressionNodesTest, KindChangesKeepTheFields)
 }
 
 // The walks, copies and release of a parsed model with a node of every kind: each side walks as
-// written, every operand names its node as parent, a copy has the same walk and shares no node
+// written, the way down to every node is found, a copy has the same walk and shares no node
 // with its original, and releasing a copy hands back its nodes and lists and leaves the original.
 TEST_F(ExpressionNodesTest, EveryConstructWalksCopiesAndReleases)
 {
@@ -327,8 +333,7 @@ TEST_F(ExpressionNodesTest, EveryConstructWalksCopiesAndReleases)
         EXPECT_EQ(preOrder(eq->right), kEveryConstructWalks[k].right) << k;
         for (ExprNode* side : {eq->left, eq->right}) {
             ASSERT_TRUE(side);
-            EXPECT_EQ(side->parent, nullptr);
-            const std::vector<const ExprNode*> original = nodesCheckingParents(side);
+            const std::vector<const ExprNode*> original = nodesCheckingWays(side);
             for (const ExprNode* n : original)
                 kinds.insert(n->kind);
 
@@ -364,13 +369,11 @@ TEST_F(ExpressionNodesTest, EveryConstructWalksCopiesAndReleases)
             EXPECT_EQ(namesAfterIndices, expectedAfterIndices);
 
             const std::string walk = preOrder(side);
-            ExprNode holder;
-            ExprNode* copy = ttcopy_1_expr(side, &holder, nullptr);
+            ExprNode* copy = ttcopy_1_expr(side, nullptr);
             ASSERT_TRUE(copy);
-            EXPECT_EQ(copy->parent, &holder);
             EXPECT_EQ(preOrder(copy), walk);
             EXPECT_EQ(dumpExpression(copy), dumpExpression(side));
-            const std::vector<const ExprNode*> copied = nodesCheckingParents(copy);
+            const std::vector<const ExprNode*> copied = nodesCheckingWays(copy);
             ASSERT_EQ(copied.size(), original.size());
             for (std::size_t i = 0; i < copied.size(); ++i) {
                 EXPECT_EQ(std::find(original.begin(), original.end(), copied[i]), original.end()) << i;
@@ -415,7 +418,7 @@ TEST_F(ExpressionNodesTest, EveryConstructWalksCopiesAndReleases)
         EXPECT_EQ(preOrder(eq->left), kEveryConstructWalks[k].left) << k;
         EXPECT_EQ(preOrder(eq->right), kEveryConstructWalks[k].right) << k;
         for (const ExprNode* side : {eq->left, eq->right})
-            for (const ExprNode* n : nodesCheckingParents(side))
+            for (const ExprNode* n : nodesCheckingWays(side))
                 EXPECT_FALSE(records.count(n->record())) << token(n);
         ++k;
     }

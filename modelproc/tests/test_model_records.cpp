@@ -318,7 +318,7 @@ TEST_F(RecordsTest, CausalitySeenFromEitherEnd)
     }
 }
 
-TEST_F(RecordsTest, ExpressionNodesLinkTheirParentsAndFlags)
+TEST_F(RecordsTest, ExpressionNodesLinkTheirOperandsAndFlags)
 {
     ExprNode* one = makeIntegerConstant("12");
     ASSERT_NE(one, nullptr);
@@ -330,12 +330,11 @@ TEST_F(RecordsTest, ExpressionNodesLinkTheirParentsAndFlags)
     VarRec var;
     ExprNode* ref = makeLeaf(0, &var, TK_VARIABLENAME, nullptr, {});
     ExprNode* sum = makeOperator(one, ref, TK_PLUS);
-    EXPECT_EQ(one->parent, sum);
-    EXPECT_EQ(ref->parent, sum);
+    EXPECT_EQ(sum->left(), one);
+    EXPECT_EQ(sum->right(), ref);
     EXPECT_EQ(sum->flags, 1); // OR of the children's flags
     ExprNode* cond = makeConditional(makeBooleanConstant(true), sum, real);
     EXPECT_EQ(cond->extra(), real);
-    EXPECT_EQ(real->parent, cond);
     EquationRec eq;
     eq.left = makeLeaf(0, &var, TK_VARIABLENAME, nullptr, {});
     eq.right = makeOperator(cond, makeLeaf(0, nullptr, TK_TIME, nullptr, {}), TK_MULT);
