@@ -9,6 +9,7 @@ int main(int argc, char** argv)
 {
     // A big model's records are walked all over the memory they fill.
     platform::restartWithLargeHeapPages(argv);
+    platform::mapLargeBlocksApart();
     platform::Application application(argc, argv);
     // The program ends when its log window has gone, not with its last window.
     application.setQuitOnLastWindowClosed(false);

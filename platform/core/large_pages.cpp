@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <malloc.h>
 #include <string>
 
 #include <sys/mman.h>
@@ -46,6 +47,11 @@ void unmapLargePages(void* memory, std::size_t size)
 {
     if (memory)
         munmap(memory, size);
+}
+
+void mapLargeBlocksApart()
+{
+    mallopt(M_MMAP_THRESHOLD, static_cast<int>(kSeparateBlockSize)); // a request: the heap serves without it
 }
 
 void restartWithLargeHeapPages(char** argv)

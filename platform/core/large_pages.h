@@ -30,4 +30,15 @@ inline constexpr const char* kLargeHeapPagesTunable = "glibc.malloc.hugetlb=1";
 /// any thread starts and before anything is read from standard input.
 void restartWithLargeHeapPages(char** argv);
 
+/// Blocks the C library maps on their own, each given back to the system when freed. Smaller
+/// blocks, the many mid-sized tables of a big model's phases, stay in the heap: mapping each of
+/// them anew costs more time than the heap room they would give back.
+constexpr std::size_t kSeparateBlockSize = std::size_t(4) << 20;
+
+/// Has the C library map every block of `kSeparateBlockSize` or more on its own, and keep to that
+/// size. By default it raises the size each time such a block is freed, up to 32 MB: once a big
+/// model's file or tables have come and gone, the next ones are laid in the heap, whose freed
+/// room stays with the program. A program that processes big models calls it first in `main`.
+void mapLargeBlocksApart();
+
 } // namespace platform

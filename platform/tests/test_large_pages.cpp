@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <malloc.h>
 #include <sstream>
 #include <string>
 
@@ -82,4 +83,22 @@ TEST(LargePages, AProgramIsStartedAgainOnceWithTheRequest)
               "starts=2 tunables=glibc.malloc.perturb=0:glibc.malloc.hugetlb=1 args=\n");
     EXPECT_EQ(runProbe("GLIBC_TUNABLES=glibc.malloc.hugetlb=0", "x"),
               "starts=1 tunables=glibc.malloc.hugetlb=0 args=x\n");
+}
+
+// Once a large block has come and gone, a block of the size asked for is still mapped on its own
+// and given back when freed, instead of being laid in the heap, whose room the program keeps.
+TEST(LargePages, LargeBlocksAreMappedApartAfterALargerOneWasFreed)
+{
+    platform::mapLargeBlocksApart();
+    const auto mapped = [] { return mallinfo2().hblkhd; };
+    void* larger = std::malloc(std::size_t(16) << 20);
+    ASSERT_TRUE(larger);
+    static_cast<volatile char*>(larger)[0] = 1;
+    std::free(larger);
+    const std::size_t before = mapped();
+    void* block = std::malloc(platform::kSeparateBlockSize * 2);
+    ASSERT_TRUE(block);
+    EXPECT_GE(mapped(), before + platform::kSeparateBlockSize * 2);
+    std::free(block);
+    EXPECT_EQ(mapped(), before);
 }
