@@ -40,10 +40,11 @@ void RecordArena::recycle()
     for (std::size_t i = 1; i < m_chunks.size(); ++i)
         release(m_chunks[i]);
     m_chunks.resize(1);
-    m_next = static_cast<unsigned char*>(first.memory);
-    m_left = first.size;
-    m_textNext = nullptr;
-    m_textLeft = 0;
+    m_records = {};
+    m_records.next = static_cast<unsigned char*>(first.memory);
+    m_records.left = first.size;
+    m_records.end = m_records.next + first.size;
+    m_texts = {};
     m_used = 0;
 }
 
@@ -53,10 +54,8 @@ void RecordArena::clear()
     for (const Chunk& chunk : m_chunks)
         release(chunk);
     m_chunks = {};
-    m_next = nullptr;
-    m_left = 0;
-    m_textNext = nullptr;
-    m_textLeft = 0;
+    m_records = {};
+    m_texts = {};
     m_count = 0;
     m_used = 0;
 }
@@ -97,12 +96,48 @@ void RecordArena::release(const Chunk& chunk)
     }
 }
 
-void* RecordArena::allocateChunk(std::size_t bytes, unsigned char*& next, std::size_t& left)
+namespace {
+
+/// The first large-page bound after `at`.
+unsigned char* nextLargePageBound(const unsigned char* at)
 {
-    // Chunks grow with the run, from 64 KB to 8 MB; a record larger than that gets one of its own.
+    const std::uintptr_t page = platform::kLargePageSize;
+    return reinterpret_cast<unsigned char*>((reinterpret_cast<std::uintptr_t>(at) / page + 1) * page);
+}
+
+/// Stops the stream at `stop`, a large-page bound of its chunk or the chunk's end, and has the
+/// page that begins there made present ahead.
+void stopAt(unsigned char* stop, unsigned char*& next, std::size_t& left, unsigned char* end)
+{
+    if (stop > end)
+        stop = end;
+    if (stop < end)
+        platform::populateAhead(stop, std::min<std::size_t>(platform::kLargePageSize, end - stop));
+    left = stop - next;
+}
+
+} // namespace
+
+void* RecordArena::passStop(Stream& stream, std::size_t bytes, std::size_t alignment)
+{
+    // Only chunks on large pages stop before their end: at each page's start, the page after it
+    // is had made present, while the records go on into the one begun.
+    while (stream.next + stream.left < stream.end) {
+        stopAt(stream.next + stream.left + platform::kLargePageSize, stream.next, stream.left, stream.end);
+        const std::size_t skip =
+            (alignment - reinterpret_cast<std::uintptr_t>(stream.next) % alignment) % alignment;
+        if (skip + bytes <= stream.left)
+            return take(stream, bytes, alignment);
+    }
+    return allocateChunk(bytes, stream);
+}
+
+void* RecordArena::allocateChunk(std::size_t bytes, Stream& stream)
+{
+    // Chunks grow with the run, from 64 KB to 32 MB; a record larger than that gets one of its own.
     constexpr std::size_t kFirst = std::size_t(64) << 10;
-    constexpr std::size_t kLargest = std::size_t(8) << 20;
-    std::size_t size = std::min(kLargest, kFirst << std::min<std::size_t>(m_chunks.size(), 7));
+    constexpr std::size_t kLargest = std::size_t(32) << 20;
+    std::size_t size = std::min(kLargest, kFirst << std::min<std::size_t>(m_chunks.size(), 9));
     if (size < bytes) {
         const std::size_t page = m_ownPages ? static_cast<std::size_t>(sysconf(_SC_PAGESIZE)) : 1;
         size = (bytes + page - 1) / page * page;
@@ -136,8 +171,12 @@ void* RecordArena::allocateChunk(std::size_t bytes, unsigned char*& next, std::s
         return nullptr;
     auto* chunk = static_cast<unsigned char*>(memory);
     m_chunks.push_back({chunk, size, source});
-    next = chunk + bytes;
-    left = size - bytes;
+    stream.next = chunk + bytes;
+    stream.end = chunk + size;
+    if (source == Chunk::Source::LargePages)
+        stopAt(nextLargePageBound(stream.next), stream.next, stream.left, stream.end);
+    else
+        stream.left = size - bytes;
     m_used += bytes;
     return chunk;
 }

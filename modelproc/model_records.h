@@ -99,7 +99,7 @@ public:
     /// held until `clear`, null when memory is exhausted.
     void* makeTextBytes(std::size_t bytes, std::size_t alignment)
     {
-        return take(m_textNext, m_textLeft, bytes, alignment);
+        return take(m_texts, bytes, alignment);
     }
 
     /// A copy of the text, ending in a NUL, laid among the arena's texts; null when memory is
@@ -128,24 +128,34 @@ private:
     static constexpr std::size_t kAlignment = alignof(std::max_align_t);
     void endObjects();
 
+    /// Where one kind of piece (records or texts) is laid: the rest of its current chunk.
+    struct Stream {
+        unsigned char* next = nullptr; ///< where the next piece goes
+        /// Bytes from `next` to the next stop: the chunk's end, or in a chunk on large pages the
+        /// next page's start, where the page after it is had made present ahead.
+        std::size_t left = 0;
+        unsigned char* end = nullptr; ///< the chunk's end
+    };
     /// Room for `bytes` aligned to `alignment` among the records, in the current chunk or in a new
     /// one; null when memory is exhausted. Records are packed by their own alignment.
-    void* allocate(std::size_t bytes, std::size_t alignment) { return take(m_next, m_left, bytes, alignment); }
-    /// Room for `bytes` aligned to `alignment` where `next` points, `left` bytes before its chunk
-    /// ends, or in a new chunk.
-    void* take(unsigned char*& next, std::size_t& left, std::size_t bytes, std::size_t alignment)
+    void* allocate(std::size_t bytes, std::size_t alignment) { return take(m_records, bytes, alignment); }
+    /// Room for `bytes` aligned to `alignment` in the stream, or in a new chunk.
+    void* take(Stream& stream, std::size_t bytes, std::size_t alignment)
     {
-        const std::size_t skip = (alignment - reinterpret_cast<std::uintptr_t>(next) % alignment) % alignment;
-        if (skip + bytes > left)
-            return allocateChunk(bytes, next, left);
-        unsigned char* memory = next + skip;
-        next = memory + bytes;
-        left -= skip + bytes;
+        const std::size_t skip = (alignment - reinterpret_cast<std::uintptr_t>(stream.next) % alignment) % alignment;
+        if (skip + bytes > stream.left)
+            return passStop(stream, bytes, alignment);
+        unsigned char* memory = stream.next + skip;
+        stream.next = memory + bytes;
+        stream.left -= skip + bytes;
         m_used += skip + bytes;
         return memory;
     }
-    /// Room for `bytes` at the start of a new chunk, whose rest `next` and `left` then describe.
-    void* allocateChunk(std::size_t bytes, unsigned char*& next, std::size_t& left);
+    /// Room for `bytes` aligned to `alignment` past the stream's stop: in its chunk when it has
+    /// room still (the pages ahead made present on the way), else in a new chunk.
+    void* passStop(Stream& stream, std::size_t bytes, std::size_t alignment);
+    /// Room for `bytes` at the start of a new chunk, whose rest the stream then describes.
+    void* allocateChunk(std::size_t bytes, Stream& stream);
 
     /// Sits just before an object whose destructor must run; the newest such object of its kind
     /// is the last of its chain.
@@ -189,10 +199,8 @@ private:
     static void release(const Chunk& chunk);
     bool m_ownPages = false;
     std::vector<Chunk> m_chunks;
-    unsigned char* m_next = nullptr; ///< where the next record goes
-    std::size_t m_left = 0;
-    unsigned char* m_textNext = nullptr; ///< where the next text goes
-    std::size_t m_textLeft = 0;
+    Stream m_records;
+    Stream m_texts;
     std::size_t m_count = 0;
     std::size_t m_used = 0;
 };

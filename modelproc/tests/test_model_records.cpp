@@ -8,6 +8,7 @@
 #include "modelproc/tests/class_builder.h"
 #include "platform/core/message_sink.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -447,6 +448,41 @@ TEST_F(RecordsTest, ArenaCountsTheBytesItHandsOut)
     room.clear();
     EXPECT_EQ(room.bytesUsed(), 0u);
     EXPECT_STREQ(room.copyText("new"), "new");
+}
+
+// Pieces laid on past the large pages of the arena's chunks, where it stops to have the pages ahead
+// made present, keep their places and contents, small ones and ones larger than a page alike:
+// none overlaps another, and the bytes counted are the bytes asked for.
+TEST_F(RecordsTest, PiecesRunOnAcrossTheLargePagesOfAChunk)
+{
+    RecordArena room;
+    struct Piece {
+        unsigned char* at;
+        std::size_t size;
+        unsigned char mark;
+    };
+    std::vector<Piece> pieces;
+    std::size_t asked = 0;
+    for (int i = 0; i < 1500; ++i) {
+        const std::size_t size = i % 500 == 250 ? (std::size_t(3) << 20) + 8 : std::size_t(4096) * (1 + i % 7) + 24;
+        auto* at = static_cast<unsigned char*>(room.makeBytes(size));
+        ASSERT_TRUE(at);
+        const auto mark = static_cast<unsigned char>(1 + i % 251);
+        std::memset(at, mark, size);
+        pieces.push_back({at, size, mark});
+        asked += size;
+    }
+    EXPECT_EQ(room.bytesUsed(), asked);
+    std::sort(pieces.begin(), pieces.end(), [](const Piece& a, const Piece& b) { return a.at < b.at; });
+    for (std::size_t k = 0; k < pieces.size(); ++k) {
+        const Piece& p = pieces[k];
+        EXPECT_EQ(p.at[0], p.mark) << k;
+        EXPECT_EQ(p.at[p.size / 2], p.mark) << k;
+        EXPECT_EQ(p.at[p.size - 1], p.mark) << k;
+        if (k + 1 < pieces.size()) {
+            EXPECT_LE(p.at + p.size, pieces[k + 1].at) << k;
+        }
+    }
 }
 
 // Names of the graph hold their characters in the graph arena: a copy shares them, an empty name

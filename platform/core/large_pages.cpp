@@ -1,11 +1,16 @@
 #include "platform/core/large_pages.h"
 
+#include <condition_variable>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <fstream>
 #include <malloc.h>
+#include <mutex>
 #include <string>
+#include <system_error>
+#include <thread>
 
 #include <sys/mman.h>
 #include <unistd.h>
@@ -43,10 +48,99 @@ void* mapLargePages(std::size_t size)
     return memory;
 }
 
+namespace {
+
+/// The thread that makes pages present for `populateAhead`, and the ranges it has still to do,
+/// oldest first. It is made when first asked for and never ended, so that arenas ended as the
+/// program ends can still drop their ranges; the program's end ends the thread.
+class PageFiller {
+public:
+    static PageFiller& instance()
+    {
+        static PageFiller* filler = new PageFiller; // never deleted: see above
+        return *filler;
+    }
+
+    void add(void* memory, std::size_t size)
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_started) {
+            try {
+                std::thread([this] { run(); }).detach();
+            } catch (const std::system_error&) {
+                return; // no thread: each page is made present when first touched, as always
+            }
+            m_started = true;
+        }
+        m_pending.push_back({static_cast<unsigned char*>(memory), size});
+        m_wake.notify_one();
+    }
+
+    /// Drops the ranges pending inside the mapping and waits until none inside it is being done.
+    void forget(void* memory, std::size_t size)
+    {
+        const Range mapping{static_cast<unsigned char*>(memory), size};
+        std::unique_lock lock(m_mutex);
+        std::erase_if(m_pending, [&](const Range& r) { return r.overlaps(mapping); });
+        m_done.wait(lock, [&] { return !m_busy || !m_current.overlaps(mapping); });
+    }
+
+private:
+    struct Range {
+        unsigned char* memory = nullptr;
+        std::size_t size = 0;
+        bool overlaps(const Range& other) const
+        {
+            return memory < other.memory + other.size && other.memory < memory + size;
+        }
+    };
+
+    void run()
+    {
+        std::unique_lock lock(m_mutex);
+        for (;;) {
+            m_wake.wait(lock, [this] { return !m_pending.empty(); });
+            m_current = m_pending.front();
+            m_pending.pop_front();
+            m_busy = true;
+            lock.unlock();
+#ifdef MADV_POPULATE_WRITE
+            madvise(m_current.memory, m_current.size, MADV_POPULATE_WRITE); // a request: may fail
+#endif
+            lock.lock();
+            m_busy = false;
+            m_done.notify_all();
+        }
+    }
+
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::condition_variable m_done;
+    std::deque<Range> m_pending;
+    Range m_current;
+    bool m_busy = false;
+    bool m_started = false;
+};
+
+} // namespace
+
+void populateAhead(void* memory, std::size_t size)
+{
+    if (!memory || size == 0)
+        return;
+    try {
+        PageFiller::instance().add(memory, size);
+    } catch (const std::bad_alloc&) {
+        // Not done ahead: each page is made present when first touched.
+    }
+}
+
 void unmapLargePages(void* memory, std::size_t size)
 {
-    if (memory)
-        munmap(memory, size);
+    if (!memory)
+        return;
+    PageFiller::instance().forget(memory, size);
+    munmap(memory, size);
 }
 
 void mapLargeBlocksApart()

@@ -15,10 +15,17 @@ constexpr std::size_t kLargePageSize = std::size_t(2) << 20;
 bool largePagesOnRequest();
 
 /// `size` bytes, a whole number of large pages, laid at a large-page bound and asked to be backed
-/// by large pages, each made present when first touched; null when the system refuses them. They are given back
-/// with `unmapLargePages(memory, size)`.
+/// by large pages, each made present when first touched; null when the system refuses them. They
+/// are given back with `unmapLargePages(memory, size)`, which first drops what `populateAhead`
+/// still has to do in them and waits for what it is doing there.
 void* mapLargePages(std::size_t size);
 void unmapLargePages(void* memory, std::size_t size);
+
+/// Has a helper thread make the `size` bytes at `memory`, part of a mapping of `mapLargePages`,
+/// present ahead of their first use while the caller goes on. On a big model the system's
+/// clearing of fresh pages is a good part of the work, and another processor does it meanwhile.
+/// A request: the memory serves as well without it.
+void populateAhead(void* memory, std::size_t size);
 
 /// The environment entry that asks the C library to back the program's heap by large pages.
 inline constexpr const char* kLargeHeapPagesTunable = "glibc.malloc.hugetlb=1";

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -9,6 +11,10 @@
 #include <malloc.h>
 #include <sstream>
 #include <string>
+#include <thread>
+#include <vector>
+
+#include <sys/mman.h>
 
 namespace {
 
@@ -67,6 +73,35 @@ TEST(LargePages, AreMappedWholeAtABoundAndAskedForLargePages)
             EXPECT_NE(mappingFlags(memory).find(" hg"), std::string::npos) << mappingFlags(memory);
         }
         platform::unmapLargePages(memory, size);
+    }
+}
+
+// Pages asked to be made present ahead become so while the caller goes on; mappings given back
+// while their pages are still asked for are given back whole, what was asked dropped.
+TEST(LargePages, PagesAreMadePresentAheadAndDroppedWithTheirMapping)
+{
+    const std::size_t page = platform::kLargePageSize;
+    auto* memory = static_cast<unsigned char*>(platform::mapLargePages(4 * page));
+    ASSERT_NE(memory, nullptr);
+    const auto present = [&](std::size_t from, std::size_t size) {
+        std::vector<unsigned char> pages(size / 4096);
+        if (mincore(memory + from, size, pages.data()) != 0)
+            return false;
+        return std::all_of(pages.begin(), pages.end(), [](unsigned char p) { return (p & 1) != 0; });
+    };
+    EXPECT_FALSE(present(page, 2 * page));
+    platform::populateAhead(memory + page, 2 * page);
+    for (int i = 0; i < 1000 && !present(page, 2 * page); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_TRUE(present(page, 2 * page));
+    EXPECT_FALSE(present(3 * page, page));
+    platform::unmapLargePages(memory, 4 * page);
+
+    for (int i = 0; i < 50; ++i) {
+        void* gone = platform::mapLargePages(8 * page);
+        ASSERT_NE(gone, nullptr);
+        platform::populateAhead(gone, 8 * page);
+        platform::unmapLargePages(gone, 8 * page);
     }
 }
 
