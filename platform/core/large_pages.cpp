@@ -12,6 +12,7 @@
 #include <system_error>
 #include <thread>
 
+#include <pthread.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -52,13 +53,26 @@ namespace {
 
 /// The thread that makes pages present for `populateAhead`, and the ranges it has still to do,
 /// oldest first. It is made when first asked for and never ended, so that arenas ended as the
-/// program ends can still drop their ranges; the program's end ends the thread.
+/// program ends can still drop their ranges; the program's end ends the thread. A child process
+/// forked meanwhile starts with nothing to do and no thread, which it makes when it needs one.
 class PageFiller {
 public:
     static PageFiller& instance()
     {
         static PageFiller* filler = new PageFiller; // never deleted: see above
         return *filler;
+    }
+
+    PageFiller()
+    {
+        pthread_atfork([] { instance().m_mutex.lock(); }, [] { instance().m_mutex.unlock(); },
+                       [] {
+                           PageFiller& filler = instance();
+                           filler.m_pending.clear();
+                           filler.m_busy = false;
+                           filler.m_started = false;
+                           filler.m_mutex.unlock();
+                       });
     }
 
     void add(void* memory, std::size_t size)

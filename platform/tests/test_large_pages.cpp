@@ -15,6 +15,8 @@
 #include <vector>
 
 #include <sys/mman.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -76,26 +78,44 @@ TEST(LargePages, AreMappedWholeAtABoundAndAskedForLargePages)
     }
 }
 
-// Pages asked to be made present ahead become so while the caller goes on; mappings given back
-// while their pages are still asked for are given back whole, what was asked dropped.
-TEST(LargePages, PagesAreMadePresentAheadAndDroppedWithTheirMapping)
+namespace {
+
+/// Whether every page of the `size` bytes at `memory` is present.
+bool present(const unsigned char* memory, std::size_t size)
+{
+    std::vector<unsigned char> pages(size / 4096);
+    if (mincore(const_cast<unsigned char*>(memory), size, pages.data()) != 0)
+        return false;
+    return std::all_of(pages.begin(), pages.end(), [](unsigned char p) { return (p & 1) != 0; });
+}
+
+/// Asks for the middle two of four large pages to be made present ahead and waits until they
+/// are; whether they became so, and the others stayed as they were.
+bool middlePagesMadePresentAhead()
 {
     const std::size_t page = platform::kLargePageSize;
     auto* memory = static_cast<unsigned char*>(platform::mapLargePages(4 * page));
-    ASSERT_NE(memory, nullptr);
-    const auto present = [&](std::size_t from, std::size_t size) {
-        std::vector<unsigned char> pages(size / 4096);
-        if (mincore(memory + from, size, pages.data()) != 0)
-            return false;
-        return std::all_of(pages.begin(), pages.end(), [](unsigned char p) { return (p & 1) != 0; });
-    };
-    EXPECT_FALSE(present(page, 2 * page));
+    if (!memory)
+        return false;
+    const bool before = present(memory + page, 2 * page);
     platform::populateAhead(memory + page, 2 * page);
-    for (int i = 0; i < 1000 && !present(page, 2 * page); ++i)
+    for (int i = 0; i < 1000 && !present(memory + page, 2 * page); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    EXPECT_TRUE(present(page, 2 * page));
-    EXPECT_FALSE(present(3 * page, page));
+    const bool made = !before && present(memory + page, 2 * page) && !present(memory, page) &&
+                      !present(memory + 3 * page, page);
     platform::unmapLargePages(memory, 4 * page);
+    return made;
+}
+
+} // namespace
+
+// Pages asked to be made present ahead become so while the caller goes on; mappings given back
+// while their pages are still asked for are given back whole, what was asked dropped. A child
+// process forked meanwhile has its pages made present as well.
+TEST(LargePages, PagesAreMadePresentAheadAndDroppedWithTheirMapping)
+{
+    const std::size_t page = platform::kLargePageSize;
+    EXPECT_TRUE(middlePagesMadePresentAhead());
 
     for (int i = 0; i < 50; ++i) {
         void* gone = platform::mapLargePages(8 * page);
@@ -103,6 +123,14 @@ TEST(LargePages, PagesAreMadePresentAheadAndDroppedWithTheirMapping)
         platform::populateAhead(gone, 8 * page);
         platform::unmapLargePages(gone, 8 * page);
     }
+
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0)
+        _exit(middlePagesMadePresentAhead() ? 0 : 1);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 
 // The program is started again once, with its arguments, and the request joins whatever the
