@@ -681,7 +681,8 @@ int invertEquation(EquationRec* eq, ExprNode* ref)
         return 1;
     }
 
-    std::vector<ExprNode*> holders;
+    ScratchStack<ExprNode*> holderStack;
+    std::vector<ExprNode*>& holders = *holderStack;
     ExprNode* top = eq->left;
     if (!pathTo(top, ref, holders)) {
         top = eq->right;

@@ -121,13 +121,11 @@ void stopAt(unsigned char* stop, unsigned char*& next, std::size_t& left, unsign
 void* RecordArena::passStop(Stream& stream, std::size_t bytes, std::size_t alignment)
 {
     // Only chunks on large pages stop before their end: at each page's start, the page after it
-    // is had made present, while the records go on into the one begun.
-    while (stream.next + stream.left < stream.end) {
+    // is had made present, while the records go on into the one begun. A piece larger than a page
+    // passes one stop a time.
+    if (stream.next + stream.left < stream.end) {
         stopAt(stream.next + stream.left + platform::kLargePageSize, stream.next, stream.left, stream.end);
-        const std::size_t skip =
-            (alignment - reinterpret_cast<std::uintptr_t>(stream.next) % alignment) % alignment;
-        if (skip + bytes <= stream.left)
-            return take(stream, bytes, alignment);
+        return take(stream, bytes, alignment);
     }
     return allocateChunk(bytes, stream);
 }

@@ -967,8 +967,9 @@ struct Distributed {
 };
 
 /// A list whose re-linked list is distributed otherwise: a copy whose element a later equation
-/// uses only in its left side's index.
-ClassRec* buildCopyUsedInAnIndex()
+/// uses only in its left side's index. The copy `y` is the state times `scale` (the state itself
+/// for 1).
+ClassRec* buildScaledCopyUsedInAnIndex(double scale)
 {
     using B = ClassBuilder;
     ClassBuilder b("index", 1);
@@ -977,11 +978,17 @@ ClassRec* buildCopyUsedInAnIndex()
     VarRec* y = b.var(CLASS_VARIABLES, "y");
     VarRec* s = b.var(BODY_INDEP_STATES, "s");
     VarRec* r = b.var(BODY_INDEP_RATES, "s_indep_rate");
-    b.eq(B::ref(y, TK_VARIABLENAME), B::ref(s, TK_INDEP_STATENAME));
+    ExprNode* state = B::ref(s, TK_INDEP_STATENAME);
+    b.eq(B::ref(y, TK_VARIABLENAME), scale == 1.0 ? state : B::op(TK_MULT, state, B::num(scale)));
     b.eq(B::ref(x, TK_VARIABLENAME), B::ref(y, TK_VARIABLENAME));
     b.eq(B::ref(f, TK_VARIABLENAME, {B::ref(x, TK_VARIABLENAME)}), B::ref(s, TK_INDEP_STATENAME));
     b.eq(B::ref(r, TK_INDEP_RATENAME), B::ref(f, TK_VARIABLENAME, {B::integer(1)}));
     return b.cls;
+}
+
+ClassRec* buildCopyUsedInAnIndex()
+{
+    return buildScaledCopyUsedInAnIndex(1.0);
 }
 
 /// How distribution is given the list: walking it, handed its order, or handed its order to take.
@@ -1145,18 +1152,7 @@ TEST_F(WriterTest, ElementsPastTheLastVariableAreNoneOfTheirs)
 /// the temporaries of the code it holds.
 TEST_F(WriterTest, SectionCountsFollowARedistributedList)
 {
-    using B = ClassBuilder;
-    ClassBuilder b("index", 1);
-    VarRec* f = b.var(CLASS_VARIABLES, "f", {3});
-    VarRec* x = b.var(CLASS_VARIABLES, "x");
-    VarRec* y = b.var(CLASS_VARIABLES, "y");
-    VarRec* s = b.var(BODY_INDEP_STATES, "s");
-    VarRec* r = b.var(BODY_INDEP_RATES, "s_indep_rate");
-    b.eq(B::ref(y, TK_VARIABLENAME), B::op(TK_MULT, B::ref(s, TK_INDEP_STATENAME), B::num(2.0)));
-    b.eq(B::ref(x, TK_VARIABLENAME), B::ref(y, TK_VARIABLENAME));
-    b.eq(B::ref(f, TK_VARIABLENAME, {B::ref(x, TK_VARIABLENAME)}), B::ref(s, TK_INDEP_STATENAME));
-    b.eq(B::ref(r, TK_INDEP_RATENAME), B::ref(f, TK_VARIABLENAME, {B::integer(1)}));
-    ASSERT_EQ(ttwrite_code_files(b.cls, dir.path()), 1);
+    ASSERT_EQ(ttwrite_code_files(buildScaledCopyUsedInAnIndex(2.0), dir.path()), 1);
     const auto code = sectionCounts(readBack(dir.file("index1.l")));
     const auto text = sectionCounts(readBack(dir.file("index1.e")));
     ASSERT_FALSE(code.empty());
