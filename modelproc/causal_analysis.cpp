@@ -161,6 +161,8 @@ public:
             visit(*it);
     }
     void reserve(std::size_t nodes) { m_nodes.reserve(nodes); }
+    /// Has the reserved nodes' pages made present by another processor.
+    void pagesAhead() { causality::pagesAhead(m_nodes); }
 
 private:
     struct Node {
@@ -177,8 +179,15 @@ private:
 /// Bonds are looked up by their number in the analysis's tables.
 class CandidateSet {
 public:
-    explicit CandidateSet(std::vector<PreferredCandidate> candidates) : m_items(std::move(candidates))
+    struct Room;
+
+    CandidateSet(std::vector<PreferredCandidate> candidates, Room& room) : m_items(std::move(candidates))
     {
+        m_state = std::move(room.state);
+        m_bonds = std::move(room.bonds);
+        m_stale = std::move(room.stale);
+        m_heap = std::move(room.heap);
+        m_pool = std::move(room.pool);
         m_state.resize(m_items.size());
         m_alive = m_items.size();
         // A bond end is a candidate once at most.
@@ -309,6 +318,41 @@ private:
         }
     };
 
+public:
+    /// The tables of a set and of its phase, laid out before the phases start (see
+    /// `layOutPreferredPhase`).
+    struct Room {
+        std::vector<PreferredCandidate> items;
+        std::vector<std::uint32_t> done;
+        std::vector<State> state;
+        std::vector<PerBond> bonds;
+        std::vector<std::uint32_t> stale;
+        std::vector<Score> heap;
+        ChainPool pool;
+
+        /// Room for `candidates` and the analysis's bonds. On a big model, another processor makes
+        /// the fresh pages present while the phases before the preferred one run.
+        void reserve(std::size_t candidates)
+        {
+            const std::size_t bondCount = g_state.tables.bonds.size();
+            items.reserve(candidates);
+            done.reserve(candidates);
+            state.reserve(candidates);
+            bonds.reserve(bondCount);
+            stale.reserve(candidates);
+            heap.reserve(4 * candidates);
+            pool.reserve(8 * candidates);
+            pagesAhead(items);
+            pagesAhead(state);
+            pagesAhead(bonds);
+            pagesAhead(stale);
+            pagesAhead(heap);
+            pool.pagesAhead();
+            pagesAhead(done);
+        }
+    };
+
+private:
     /// Candidates of the bond still in the set.
     int candidatesLeft(const PerBond& entry) const
     {
@@ -384,17 +428,27 @@ private:
     std::size_t m_alive = 0;
 };
 
+CandidateSet::Room g_room;
+
+/// Lays out the preferred phase's tables for every preferred end, counted in the tables (grown
+/// step by step, they would be copied into fresh memory again and again), and the list of the
+/// bonds assigned.
+void layOutPreferredPhase()
+{
+    std::size_t preferred = 0;
+    const std::vector<EndInfo>& ends = g_state.tables.endInfo;
+    for (std::size_t i = 0; i < 2 * g_state.tables.bodyBonds; ++i)
+        preferred += ends[i].looked && ends[i].c_type == C_PREFER;
+    g_room.reserve(preferred);
+    g_state.assigned.reserve(g_state.tables.bodyBonds);
+    pagesAhead(g_state.assigned);
+}
+
 int preferredPhase(int pass)
 {
-    std::vector<PreferredCandidate> candidates;
+    // The room laid out before the first pass (a later pass makes its own).
+    std::vector<PreferredCandidate> candidates = std::move(g_room.items);
     if (pass == 0) {
-        // Room for every preferred end at once, counted in the tables: grown step by step, the
-        // list would be copied into fresh memory again and again.
-        std::size_t preferred = 0;
-        const std::vector<EndInfo>& ends = g_state.tables.endInfo;
-        for (std::size_t i = 0; i < 2 * g_state.tables.bodyBonds; ++i)
-            preferred += ends[i].looked && ends[i].c_type == C_PREFER;
-        candidates.reserve(preferred);
         for (BondRec* bond : BodyBonds{})
             for (int end = 0; end < 2; ++end) {
                 const EndInfo& info = endInfo(bond, end);
@@ -425,10 +479,11 @@ int preferredPhase(int pass)
         top->integral = 0;
         top->wanted = 3 - top->wanted;
     }
-    CandidateSet set(std::move(candidates));
+    CandidateSet set(std::move(candidates), g_room);
     set.start();
     // The candidates by number in the order they leave; they are put in that order at the end.
-    std::vector<std::uint32_t> done;
+    std::vector<std::uint32_t> done = std::move(g_room.done);
+    done.clear();
     done.reserve(set.size());
     std::vector<BondRec*> assigned;
     while (!set.done()) {
@@ -575,6 +630,7 @@ int causal_analysis(ClassRec* cls, const std::string& modelFile)
 {
     g_state = CausalState{};
     g_preferred = PreferredState{};
+    g_room = CandidateSet::Room{};
     // The tables are as large as the model: they go when the analysis ends, before the phases
     // that follow make their records.
     struct Release {
@@ -582,6 +638,7 @@ int causal_analysis(ClassRec* cls, const std::string& modelFile)
         {
             g_state = CausalState{};
             g_preferred = PreferredState{};
+            g_room = CandidateSet::Room{};
         }
     } release;
     g_state.errorFile = modelFile;
@@ -596,6 +653,7 @@ int causal_analysis(ClassRec* cls, const std::string& modelFile)
     enterBonds(body);
     if (!check_submodels_dynamic(body) || !portsPresent())
         return 0;
+    layOutPreferredPhase();
     global_counts(cls);
     progress("Assigning causality to bond between submodels:");
     if (!fixedPhase() || !userPhase())

@@ -83,6 +83,26 @@ int enterBond(const BondRec* bond)
 
 namespace {
 
+/// The type's number in the tables, entered when met first; -1 for none, or past the numbers kept.
+std::int16_t typeNumber(const SubmodelType* type)
+{
+    // A body's subclasses are mostly entered type after type: the last one found comes first.
+    static std::size_t last = 0;
+    std::vector<const SubmodelType*>& types = g_state.tables.types;
+    if (!type)
+        return -1;
+    if (last < types.size() && types[last] == type)
+        return static_cast<std::int16_t>(last);
+    auto found = std::find(types.begin(), types.end(), type);
+    if (found == types.end()) {
+        if (types.size() > INT16_MAX)
+            return -1;
+        found = types.insert(types.end(), type);
+    }
+    last = static_cast<std::size_t>(found - types.begin());
+    return static_cast<std::int16_t>(last);
+}
+
 /// A new entry for the subclass.
 int newSubclassEntry(SubclassRec* sub)
 {
@@ -91,6 +111,7 @@ int newSubclassEntry(SubclassRec* sub)
     t.subclasses.push_back({});
     t.subclasses.back().sub = sub;
     t.subclasses.back().single = sub->dim.empty();
+    t.subclasses.back().type = typeNumber(sub->type);
     if (t.subclassIndexed)
         t.subclassIndex.emplace(sub, slot);
     return slot;
@@ -149,6 +170,11 @@ void enterBonds(GraphBody* body)
     t.ends.reserve(t.ends.size() + 2 * count);
     t.groups.reserve(t.groups.size() + 2 * count);
     t.subclasses.reserve(t.subclasses.size() + count + 1);
+    // Made present by another processor while this one fills them, in the order they are filled.
+    pagesAhead(t.endInfo);
+    pagesAhead(t.subclasses);
+    pagesAhead(t.ends);
+    pagesAhead(t.groups);
     for (BondRec* bond : body->bonds)
         bondSlot(bond);
     g_state.tables.bodyBonds = g_state.tables.bonds.size();
@@ -479,46 +505,87 @@ void global_counts(ClassRec* cls)
     int ecyBonds = 0, ecyElements = 0, fcyBonds = 0, fcyElements = 0, unequal = 0;
     CausalTables& t = g_state.tables;
     g_state.environment.clear();
+    g_state.environment.reserve(t.bodyBonds); // grown step by step, it would be copied again and again
     std::fill(t.environment.begin(), t.environment.end(), 0);
     t.environmentCount = 0;
     std::fill(t.charged.begin(), t.charged.end(), 0);
-    auto join = [&](SubmodelType* type) {
-        for (SubclassRec* user : type->users)
-            for (BondRec* bond : bondsAt(user)) {
-                const auto slot = static_cast<std::size_t>(bondSlot(bond));
-                if (!t.environment[slot]) {
-                    setEnvironment(slot, true);
-                    g_state.environment.push_back(bond);
-                }
-            }
+    // What the users of each type add: their bonds join the environment, or their elements and
+    // bond elements are counted for a constraint.
+    enum class Share { Join, Ecy, Fcy, Unequal, Uncounted };
+    struct TypeShare {
+        const SubmodelType* type;
+        Share share;
+        int ports = 0;
+        int users = 0; ///< elements of the users
+        int bonds = 0; ///< bond elements at the users
     };
+    std::vector<TypeShare> shares;
     for (SubmodelType* type : body->types) {
         ClassRec* tc = type->cls;
         PortRec* first = tc ? tc->ports.first() : nullptr;
-        if (!first || first->c_type != C_CONSTR) {
-            join(type);
-            continue;
+        Share share = Share::Uncounted;
+        if (!first || first->c_type != C_CONSTR || first->c_val == CAUS_SAME ||
+            (first->c_val != CAUS_1ECY && first->c_val != CAUS_1FCY && first->relports.head &&
+             first->relports.head->relation == 3))
+            share = Share::Join;
+        else if (first->c_val == CAUS_1ECY)
+            share = Share::Ecy;
+        else if (first->c_val == CAUS_1FCY)
+            share = Share::Fcy;
+        else if (first->relports.head && first->relports.head->relation == 4)
+            share = Share::Unequal;
+        shares.push_back({type, share, share == Share::Unequal ? tc->ports.count() : 0});
+    }
+    auto joinBond = [&](std::size_t slot) {
+        if (!t.environment[slot]) {
+            setEnvironment(slot, true);
+            g_state.environment.push_back(t.bonds[slot]);
         }
-        // Elements and bond elements of the users; only constraints count them.
-        int users = 0;
-        int bonds = 0;
-        for (SubclassRec* user : type->users) {
-            const int slot = subclassSlot(user);
-            users += elementsAt(user, slot);
-            bonds += widthAt(slot);
+    };
+    auto add = [&](TypeShare& type, SubclassRec* user, int slot) {
+        if (type.share == Share::Join) {
+            int count = 0;
+            const BondEnd* ends = endsAt(slot, count);
+            for (int i = 0; i < count; ++i)
+                joinBond(static_cast<std::size_t>(ends[i].slot));
+        } else if (type.share != Share::Uncounted) {
+            type.users += elementsAt(user, slot);
+            type.bonds += widthAt(slot);
         }
-        if (first->c_val == CAUS_1ECY) {
-            ecyElements += users;
-            ecyBonds += bonds;
-        } else if (first->c_val == CAUS_1FCY) {
-            fcyElements += users;
-            fcyBonds += bonds;
-        } else if (first->c_val == CAUS_SAME) {
-            join(type);
-        } else if (first->relports.head && first->relports.head->relation == 3) {
-            join(type);
-        } else if (first->relports.head && first->relports.head->relation == 4) {
-            unequal += users * tc->ports.count();
+    };
+    if (t.bodyBonds && g_state.body == body) {
+        // Every subclass of the body is in the tables, its bond ends listed: read in the tables'
+        // order, the subclasses are met one after another in memory, where a type's list of
+        // users leads from one to the next.
+        // Each subclass's type by its number in the tables: the share of the type, -1 for none.
+        auto shareOf = [&](const SubmodelType* type) {
+            auto found = std::find_if(shares.begin(), shares.end(), [&](const TypeShare& s) { return s.type == type; });
+            return found == shares.end() ? -1 : static_cast<int>(found - shares.begin());
+        };
+        std::vector<int> shareByNumber;
+        for (const SubmodelType* type : t.types)
+            shareByNumber.push_back(shareOf(type));
+        for (std::size_t slot = 0; slot < t.subclasses.size(); ++slot) {
+            const CausalTables::Subclass& entry = t.subclasses[slot];
+            SubclassRec* sub = entry.sub;
+            const int share = entry.type >= 0 ? shareByNumber[static_cast<std::size_t>(entry.type)] : shareOf(sub->type);
+            if (share >= 0)
+                add(shares[static_cast<std::size_t>(share)], sub, static_cast<int>(slot));
+        }
+    } else {
+        for (TypeShare& type : shares)
+            for (SubclassRec* user : type.type->users)
+                add(type, user, subclassSlot(user));
+    }
+    for (const TypeShare& type : shares) {
+        if (type.share == Share::Ecy) {
+            ecyElements += type.users;
+            ecyBonds += type.bonds;
+        } else if (type.share == Share::Fcy) {
+            fcyElements += type.users;
+            fcyBonds += type.bonds;
+        } else if (type.share == Share::Unequal) {
+            unequal += type.users * type.ports;
         }
     }
     int B = 0;

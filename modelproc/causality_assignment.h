@@ -4,7 +4,9 @@
 #pragma once
 
 #include "modelproc/model_records.h"
+#include "platform/core/large_pages.h"
 
+#include <cstdint>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -58,6 +60,7 @@ struct CausalTables {
     struct Subclass {
         SubclassRec* sub = nullptr;
         bool single = true; ///< no array: one element
+        std::int16_t type = -1; ///< the subclass's type by its number in `types`; -1 for none kept
         int begin = 0;
         int count = -1; ///< bond ends in `ends`; -1 until they are listed
         int groupValue = -1; ///< the constraint whose ports' bond ends are listed in `groups`
@@ -65,6 +68,8 @@ struct CausalTables {
         int groupCount = 0;
     };
     std::vector<Subclass> subclasses;
+    static_assert(sizeof(Subclass) == 32);
+    std::vector<const SubmodelType*> types; ///< the types of the subclasses entered, by number
     bool subclassIndexed = false; ///< `subclassIndex` holds every entered subclass
     std::unordered_map<const SubclassRec*, int> subclassIndex;
     std::vector<BondEnd> ends;   ///< per subclass: its bond ends, latest bond first
@@ -105,6 +110,15 @@ inline CausalState& causalState()
 BondRec* BondEnd::bond() const
 {
     return g_causalState.tables.bonds[static_cast<std::size_t>(slot)];
+}
+
+/// Has another processor make the fresh pages of the table's reserved room present while this one
+/// goes on: a big model's tables are hundreds of megabytes, and the system clears each page as it
+/// is first touched.
+template <typename Table>
+void pagesAhead(Table& table)
+{
+    platform::populateAhead(table.data(), table.capacity() * sizeof(*table.data()));
 }
 
 /// Enters a bond met for the first time in the tables; its number.

@@ -1,5 +1,6 @@
 #include "platform/core/large_pages.h"
 
+#include <algorithm>
 #include <condition_variable>
 #include <cstdint>
 #include <cstdlib>
@@ -86,7 +87,16 @@ public:
             }
             m_started = true;
         }
-        m_pending.push_back({static_cast<unsigned char*>(memory), size});
+        // One large page at a time: while the system makes a range present, the program cannot
+        // map or give back memory, so a long range would hold up a thread that does.
+        auto* bytes = static_cast<unsigned char*>(memory);
+        std::size_t done = 0;
+        while (done < size) {
+            const std::size_t toBound = kLargePageSize - reinterpret_cast<std::uintptr_t>(bytes + done) % kLargePageSize;
+            const std::size_t piece = std::min(toBound, size - done);
+            m_pending.push_back({bytes + done, piece});
+            done += piece;
+        }
         m_wake.notify_one();
     }
 
@@ -142,8 +152,13 @@ void populateAhead(void* memory, std::size_t size)
 {
     if (!memory || size == 0)
         return;
+    // The system makes whole pages present: the pages the bytes lie in, which belong to the same
+    // mapping as the bytes.
+    static const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
+    const auto first = reinterpret_cast<std::uintptr_t>(memory) / page * page;
+    const std::uintptr_t last = reinterpret_cast<std::uintptr_t>(memory) + size;
     try {
-        PageFiller::instance().add(memory, size);
+        PageFiller::instance().add(reinterpret_cast<void*>(first), (last - first + page - 1) / page * page);
     } catch (const std::bad_alloc&) {
         // Not done ahead: each page is made present when first touched.
     }

@@ -21,10 +21,13 @@ bool largePagesOnRequest();
 void* mapLargePages(std::size_t size);
 void unmapLargePages(void* memory, std::size_t size);
 
-/// Has a helper thread make the `size` bytes at `memory`, part of a mapping of `mapLargePages`,
-/// present ahead of their first use while the caller goes on. On a big model the system's
+/// Has a helper thread make the pages the `size` bytes at `memory` lie in present ahead of their
+/// first use while the caller goes on, one large page at a time. On a big model the system's
 /// clearing of fresh pages is a good part of the work, and another processor does it meanwhile.
-/// A request: the memory serves as well without it.
+/// A request: the memory serves as well without it. The bytes are part of a mapping of
+/// `mapLargePages`, whose giving back drops what is still to do there, or a block of the heap:
+/// making pages present changes no byte, and pages of a block freed meanwhile are made present
+/// only while they are mapped.
 void populateAhead(void* memory, std::size_t size);
 
 /// The environment entry that asks the C library to back the program's heap by large pages.

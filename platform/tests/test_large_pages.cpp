@@ -133,6 +133,25 @@ TEST(LargePages, PagesAreMadePresentAheadAndDroppedWithTheirMapping)
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 
+// A range that begins and ends inside pages, as a table in the heap does, has every page it lies
+// in made present, across large-page bounds, and no page beside it.
+TEST(LargePages, ARangeHasThePagesItLiesInMadePresent)
+{
+    const std::size_t small = 4096;
+    const std::size_t size = 3 * platform::kLargePageSize;
+    auto* memory = static_cast<unsigned char*>(mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+    ASSERT_NE(memory, MAP_FAILED);
+    madvise(memory, size, MADV_NOHUGEPAGE); // page by page, so that the pages beside stay absent
+    const std::size_t lastPage = (small + 100 + platform::kLargePageSize + 200) / small;
+    platform::populateAhead(memory + small + 100, platform::kLargePageSize + 200);
+    for (int i = 0; i < 1000 && !present(memory + small, lastPage * small); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_TRUE(present(memory + small, lastPage * small));
+    EXPECT_FALSE(present(memory, small));
+    EXPECT_FALSE(present(memory + (lastPage + 1) * small, small));
+    munmap(memory, size);
+}
+
 // The program is started again once, with its arguments, and the request joins whatever the
 // environment asked of the C library before; a program asked already is not started again.
 TEST(LargePages, AProgramIsStartedAgainOnceWithTheRequest)
