@@ -40,6 +40,8 @@ struct BodyBonds {
         Iterator& operator++()
         {
             ++i;
+            if (i + kBondsAhead < g_state.tables.bodyBonds)
+                prefetchBond(g_state.tables.bonds[i + kBondsAhead]);
             return *this;
         }
         bool operator!=(const Iterator& other) const { return i != other.i; }
@@ -191,8 +193,11 @@ public:
         m_state.resize(m_items.size());
         m_alive = m_items.size();
         // A bond end is a candidate once at most.
-        for (std::size_t i = 0; i < m_items.size(); ++i)
+        for (std::size_t i = 0; i < m_items.size(); ++i) {
+            if (i + kBondsAhead < m_items.size())
+                prefetchBond(m_items[i + kBondsAhead].bond);
             bondAt(m_items[i].bond).candidate[m_items[i].end] = static_cast<int>(i);
+        }
     }
 
     /// `optimal_search`: the first candidate of the highest score (the first when all are 0).
@@ -342,11 +347,13 @@ public:
             stale.reserve(candidates);
             heap.reserve(4 * candidates);
             pool.reserve(8 * candidates);
+            // In the order of first use. Most candidates are scored about twice, so that the
+            // second half of the heap's room is seldom reached.
             pagesAhead(items);
             pagesAhead(state);
             pagesAhead(bonds);
             pagesAhead(stale);
-            pagesAhead(heap);
+            pagesAhead(heap, 2 * candidates);
             pool.pagesAhead();
             pagesAhead(done);
         }

@@ -158,11 +158,18 @@ void setEnvironment(std::size_t slot, bool environment)
 
 void enterBonds(GraphBody* body)
 {
-    // Room for all at once: the tables are large, and growing them would copy them.
-    std::size_t count = 0;
-    for ([[maybe_unused]] BondRec* bond : body->bonds)
-        ++count;
     CausalTables& t = g_state.tables;
+    // Tables that hold no bond yet take the body's bonds as they come: their list is walked once,
+    // one record leading to the next, and the entries are made in a walk over the table, which
+    // knows the records ahead. Otherwise each bond is entered unless it is there already.
+    const bool fresh = t.bonds.empty();
+    std::vector<BondRec*> listed;
+    for (BondRec* bond : body->bonds)
+        listed.push_back(bond);
+    const std::size_t count = listed.size();
+    if (fresh)
+        t.bonds.swap(listed);
+    // Room for all at once: the tables are large, and growing them would copy them.
     t.bonds.reserve(t.bonds.size() + count);
     t.endInfo.reserve(t.endInfo.size() + 2 * count);
     t.environment.reserve(t.environment.size() + count);
@@ -175,8 +182,19 @@ void enterBonds(GraphBody* body)
     pagesAhead(t.subclasses);
     pagesAhead(t.ends);
     pagesAhead(t.groups);
-    for (BondRec* bond : body->bonds)
-        bondSlot(bond);
+    if (fresh) {
+        t.endInfo.resize(2 * count);
+        t.environment.resize(count);
+        t.charged.resize(count);
+        for (std::size_t slot = 0; slot < count; ++slot) {
+            if (slot + kBondsAhead < count)
+                prefetchBond(t.bonds[slot + kBondsAhead]);
+            t.bonds[slot]->con[0].slot = static_cast<int>(slot);
+        }
+    } else {
+        for (BondRec* bond : listed)
+            bondSlot(bond);
+    }
     g_state.tables.bodyBonds = g_state.tables.bonds.size();
 }
 

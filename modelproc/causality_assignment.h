@@ -6,6 +6,7 @@
 #include "modelproc/model_records.h"
 #include "platform/core/large_pages.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <unordered_map>
@@ -114,11 +115,24 @@ BondRec* BondEnd::bond() const
 
 /// Has another processor make the fresh pages of the table's reserved room present while this one
 /// goes on: a big model's tables are hundreds of megabytes, and the system clears each page as it
-/// is first touched.
+/// is first touched. `entries` limits it to the first of the room, where more is reserved than is
+/// mostly used.
 template <typename Table>
-void pagesAhead(Table& table)
+void pagesAhead(Table& table, std::size_t entries = SIZE_MAX)
 {
-    platform::populateAhead(table.data(), table.capacity() * sizeof(*table.data()));
+    platform::populateAhead(table.data(), std::min(entries, table.capacity()) * sizeof(*table.data()));
+}
+
+/// How many bonds ahead a walk over the tables fetches the records it will read.
+constexpr std::size_t kBondsAhead = 16;
+
+/// Starts fetching the bond's record, for a walk that reads it a few steps on: bond records lie
+/// far apart in a big model's memory, and the walk's next index is known long before.
+inline void prefetchBond(const BondRec* bond)
+{
+    const auto* bytes = reinterpret_cast<const char*>(bond);
+    for (std::size_t offset = 0; offset < sizeof(BondRec); offset += 64)
+        __builtin_prefetch(bytes + offset);
 }
 
 /// Enters a bond met for the first time in the tables; its number.
