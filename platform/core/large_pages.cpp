@@ -1,6 +1,7 @@
 #include "platform/core/large_pages.h"
 
 #include <algorithm>
+#include <array>
 #include <condition_variable>
 #include <cstdint>
 #include <cstdlib>
@@ -52,9 +53,9 @@ void* mapLargePages(std::size_t size)
 
 namespace {
 
-/// The thread that makes pages present for `populateAhead`, and the ranges it has still to do,
-/// oldest first. It is made when first asked for and never ended, so that arenas ended as the
-/// program ends can still drop their ranges; the program's end ends the thread. A child process
+/// The threads that make pages present for `populateAhead`, and the ranges they have still to do,
+/// oldest first. They are made when first asked for and never ended, so that arenas ended as the
+/// program ends can still drop their ranges; the program's end ends the threads. A child process
 /// forked meanwhile starts with nothing to do and no thread, which it makes when it needs one.
 class PageFiller {
 public:
@@ -70,8 +71,8 @@ public:
                        [] {
                            PageFiller& filler = instance();
                            filler.m_pending.clear();
-                           filler.m_busy = false;
-                           filler.m_started = false;
+                           filler.m_busy.fill(false);
+                           filler.m_started = 0;
                            filler.m_mutex.unlock();
                        });
     }
@@ -79,14 +80,17 @@ public:
     void add(void* memory, std::size_t size)
     {
         std::lock_guard lock(m_mutex);
-        if (!m_started) {
+        // The system clears pages at a pace one thread cannot keep up with a big model's tables.
+        while (m_started < kFillers) {
             try {
-                std::thread([this] { run(); }).detach();
+                std::thread([this, filler = m_started] { run(filler); }).detach();
             } catch (const std::system_error&) {
-                return; // no thread: each page is made present when first touched, as always
+                break;
             }
-            m_started = true;
+            ++m_started;
         }
+        if (m_started == 0)
+            return; // no thread: each page is made present when first touched, as always
         // One large page at a time: while the system makes a range present, the program cannot
         // map or give back memory, so a long range would hold up a thread that does.
         auto* bytes = static_cast<unsigned char*>(memory);
@@ -97,7 +101,7 @@ public:
             m_pending.push_back({bytes + done, piece});
             done += piece;
         }
-        m_wake.notify_one();
+        m_wake.notify_all();
     }
 
     /// Drops the ranges pending inside the mapping and waits until none inside it is being done.
@@ -106,7 +110,12 @@ public:
         const Range mapping{static_cast<unsigned char*>(memory), size};
         std::unique_lock lock(m_mutex);
         std::erase_if(m_pending, [&](const Range& r) { return r.overlaps(mapping); });
-        m_done.wait(lock, [&] { return !m_busy || !m_current.overlaps(mapping); });
+        m_done.wait(lock, [&] {
+            for (std::size_t i = 0; i < kFillers; ++i)
+                if (m_busy[i] && m_current[i].overlaps(mapping))
+                    return false;
+            return true;
+        });
     }
 
 private:
@@ -119,20 +128,23 @@ private:
         }
     };
 
-    void run()
+    static constexpr std::size_t kFillers = 2;
+
+    void run(std::size_t filler)
     {
         std::unique_lock lock(m_mutex);
         for (;;) {
             m_wake.wait(lock, [this] { return !m_pending.empty(); });
-            m_current = m_pending.front();
+            const Range range = m_pending.front();
             m_pending.pop_front();
-            m_busy = true;
+            m_current[filler] = range;
+            m_busy[filler] = true;
             lock.unlock();
 #ifdef MADV_POPULATE_WRITE
-            madvise(m_current.memory, m_current.size, MADV_POPULATE_WRITE); // a request: may fail
+            madvise(range.memory, range.size, MADV_POPULATE_WRITE); // a request: may fail
 #endif
             lock.lock();
-            m_busy = false;
+            m_busy[filler] = false;
             m_done.notify_all();
         }
     }
@@ -141,9 +153,9 @@ private:
     std::condition_variable m_wake;
     std::condition_variable m_done;
     std::deque<Range> m_pending;
-    Range m_current;
-    bool m_busy = false;
-    bool m_started = false;
+    std::array<Range, kFillers> m_current;
+    std::array<bool, kFillers> m_busy{};
+    std::size_t m_started = 0;
 };
 
 } // namespace
