@@ -159,14 +159,15 @@ void setEnvironment(std::size_t slot, bool environment)
 void enterBonds(GraphBody* body)
 {
     CausalTables& t = g_state.tables;
-    // Tables that hold no bond yet take the body's bonds as they come: their list is walked once,
-    // one record leading to the next, and the entries are made in a walk over the table, which
-    // knows the records ahead. Otherwise each bond is entered unless it is there already.
+    // Tables that hold no bond yet take the body's bonds in list order, and the entries are made in
+    // a walk over the table, which knows the records ahead. Otherwise each bond is entered unless
+    // it is there already.
     const bool fresh = t.bonds.empty();
-    std::vector<BondRec*> listed;
-    for (BondRec* bond : body->bonds)
-        listed.push_back(bond);
-    const std::size_t count = listed.size();
+    std::size_t count = 0;
+    body->bonds.walkFromBothEnds([&](std::size_t, BondRec*) { ++count; }, [&](std::size_t, BondRec*) { ++count; });
+    std::vector<BondRec*> listed(count);
+    body->bonds.walkFromBothEnds([&](std::size_t i, BondRec* bond) { listed[i] = bond; },
+                                 [&](std::size_t j, BondRec* bond) { listed[count - 1 - j] = bond; });
     if (fresh)
         t.bonds.swap(listed);
     // Room for all at once: the tables are large, and growing them would copy them.
@@ -183,14 +184,15 @@ void enterBonds(GraphBody* body)
     pagesAhead(t.ends);
     pagesAhead(t.groups);
     if (fresh) {
-        t.endInfo.resize(2 * count);
-        t.environment.resize(count);
-        t.charged.resize(count);
+        // The records first, while the tables' pages are made present.
         for (std::size_t slot = 0; slot < count; ++slot) {
             if (slot + kBondsAhead < count)
                 prefetchBond(t.bonds[slot + kBondsAhead]);
             t.bonds[slot]->con[0].slot = static_cast<int>(slot);
         }
+        t.endInfo.resize(2 * count);
+        t.environment.resize(count);
+        t.charged.resize(count);
     } else {
         for (BondRec* bond : listed)
             bondSlot(bond);

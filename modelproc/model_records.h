@@ -398,6 +398,35 @@ public:
         const SectionLink* link = record;
         return link->next->isEnd() ? nullptr : static_cast<T*>(link->next);
     }
+    /// The record before `record` in its list, null at the start.
+    static T* before(const T* record)
+    {
+        const SectionLink* link = prevOf(record);
+        return link->isEnd() ? nullptr : static_cast<T*>(const_cast<SectionLink*>(link));
+    }
+    /// Calls `front(i, record)` with the records from the first on and `back(j, record)` with the
+    /// records from the last back, i and j counting from 0 at either end, until the two meet: each
+    /// record once. The two walks wait for memory side by side, where one walk, one record leading
+    /// to the next, waits for each record in turn.
+    template <typename Front, typename Back>
+    void walkFromBothEnds(Front front, Back back) const
+    {
+        T* a = first();
+        T* b = last();
+        std::size_t i = 0;
+        std::size_t j = 0;
+        while (a) {
+            front(i++, a);
+            if (a == b)
+                return;
+            back(j++, b);
+            T* next = after(a);
+            if (next == b)
+                return;
+            a = next;
+            b = before(b);
+        }
+    }
     bool empty() const { return m_head.next == &m_head; }
 
     /// Records in list order (walk from the sentinel's next to the sentinel).

@@ -62,6 +62,36 @@ TEST_F(RecordsTest, SectionListsAppendAndUnlink)
     EXPECT_EQ(ttcount_ios(cls, 4), 0);
 }
 
+// A walk from both ends meets in the middle whatever the count, odd or even, and gives every
+// record once with its place counted from its own end.
+TEST_F(RecordsTest, SectionListsAreWalkedFromBothEndsEachRecordOnce)
+{
+    for (int count = 0; count <= 5; ++count) {
+        ClassRec* cls = newClass();
+        for (int k = 0; k < count; ++k)
+            newPort(cls)->name = intern_name(std::to_string(k).c_str());
+        std::vector<std::string> order(static_cast<std::size_t>(count));
+        int visits = 0;
+        cls->ports.walkFromBothEnds(
+            [&](std::size_t i, PortRec* p) {
+                ++visits;
+                order.at(i) = p->name.str();
+            },
+            [&](std::size_t j, PortRec* p) {
+                ++visits;
+                order.at(static_cast<std::size_t>(count) - 1 - j) = p->name.str();
+            });
+        EXPECT_EQ(visits, count);
+        EXPECT_EQ(order, names(cls->ports)) << count << " records";
+        if (count > 0) {
+            EXPECT_EQ(SectionList<PortRec>::before(cls->ports.first()), nullptr);
+        }
+        if (count > 1) {
+            EXPECT_EQ(SectionList<PortRec>::before(cls->ports.last())->name.str(), std::to_string(count - 2));
+        }
+    }
+}
+
 TEST_F(RecordsTest, SectionListsKeepTheirEndsThroughInsertsAndUnlinks)
 {
     ClassRec* cls = newClass();
