@@ -261,10 +261,6 @@ public:
 
     void start()
     {
-        // Room enough for a trial of every candidate (more grows as usual).
-        m_pool.reserve(8 * m_items.size());
-        m_heap.reserve(4 * m_items.size());
-        m_stale.reserve(m_items.size());
         for (std::size_t i = 0; i < m_items.size(); ++i)
             m_stale.push_back(static_cast<std::uint32_t>(i));
         m_budgetE = g_state.E > 0;
@@ -335,8 +331,9 @@ public:
         std::vector<Score> heap;
         ChainPool pool;
 
-        /// Room for `candidates` and the analysis's bonds. On a big model, another processor makes
-        /// the fresh pages present while the phases before the preferred one run.
+        /// Room for `candidates` and the analysis's bonds, enough for a trial of every candidate
+        /// (more grows as usual). On a big model, another processor makes the fresh pages present
+        /// meanwhile.
         void reserve(std::size_t candidates)
         {
             const std::size_t bondCount = g_state.tables.bonds.size();
@@ -453,7 +450,10 @@ void layOutPreferredPhase()
 
 int preferredPhase(int pass)
 {
-    // The room laid out before the first pass (a later pass makes its own).
+    // The room of the first pass was laid out before the phases started; a later pass lays out
+    // its own as it starts.
+    if (pass > 0)
+        g_room.reserve(g_preferred.last.size());
     std::vector<PreferredCandidate> candidates = std::move(g_room.items);
     if (pass == 0) {
         for (BondRec* bond : BodyBonds{})
@@ -490,8 +490,6 @@ int preferredPhase(int pass)
     set.start();
     // The candidates by number in the order they leave; they are put in that order at the end.
     std::vector<std::uint32_t> done = std::move(g_room.done);
-    done.clear();
-    done.reserve(set.size());
     std::vector<BondRec*> assigned;
     while (!set.done()) {
         g_state.report = false;

@@ -87,7 +87,7 @@ namespace {
 std::int16_t typeNumber(const SubmodelType* type)
 {
     // A body's subclasses are mostly entered type after type: the last one found comes first.
-    static std::size_t last = 0;
+    std::size_t& last = g_state.tables.lastType;
     std::vector<const SubmodelType*>& types = g_state.tables.types;
     if (!type)
         return -1;
@@ -576,8 +576,8 @@ void global_counts(ClassRec* cls)
     if (t.bodyBonds && g_state.body == body) {
         // Every subclass of the body is in the tables, its bond ends listed: read in the tables'
         // order, the subclasses are met one after another in memory, where a type's list of
-        // users leads from one to the next.
-        // Each subclass's type by its number in the tables: the share of the type, -1 for none.
+        // users leads from one to the next. Each entry names its type by its number in the
+        // tables; `shareByNumber` gives that type's share, -1 for none.
         auto shareOf = [&](const SubmodelType* type) {
             auto found = std::find_if(shares.begin(), shares.end(), [&](const TypeShare& s) { return s.type == type; });
             return found == shares.end() ? -1 : static_cast<int>(found - shares.begin());

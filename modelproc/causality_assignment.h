@@ -71,6 +71,7 @@ struct CausalTables {
     std::vector<Subclass> subclasses;
     static_assert(sizeof(Subclass) == 32);
     std::vector<const SubmodelType*> types; ///< the types of the subclasses entered, by number
+    std::size_t lastType = 0;               ///< the number of the type found last
     bool subclassIndexed = false; ///< `subclassIndex` holds every entered subclass
     std::unordered_map<const SubclassRec*, int> subclassIndex;
     std::vector<BondEnd> ends;   ///< per subclass: its bond ends, latest bond first

@@ -71,7 +71,7 @@ public:
                        [] {
                            PageFiller& filler = instance();
                            filler.m_pending.clear();
-                           filler.m_busy.fill(false);
+                           filler.m_current.fill({});
                            filler.m_started = 0;
                            filler.m_mutex.unlock();
                        });
@@ -111,10 +111,7 @@ public:
         std::unique_lock lock(m_mutex);
         std::erase_if(m_pending, [&](const Range& r) { return r.overlaps(mapping); });
         m_done.wait(lock, [&] {
-            for (std::size_t i = 0; i < kFillers; ++i)
-                if (m_busy[i] && m_current[i].overlaps(mapping))
-                    return false;
-            return true;
+            return std::none_of(m_current.begin(), m_current.end(), [&](const Range& r) { return r.overlaps(mapping); });
         });
     }
 
@@ -138,13 +135,12 @@ private:
             const Range range = m_pending.front();
             m_pending.pop_front();
             m_current[filler] = range;
-            m_busy[filler] = true;
             lock.unlock();
 #ifdef MADV_POPULATE_WRITE
             madvise(range.memory, range.size, MADV_POPULATE_WRITE); // a request: may fail
 #endif
             lock.lock();
-            m_busy[filler] = false;
+            m_current[filler] = {};
             m_done.notify_all();
         }
     }
@@ -153,8 +149,7 @@ private:
     std::condition_variable m_wake;
     std::condition_variable m_done;
     std::deque<Range> m_pending;
-    std::array<Range, kFillers> m_current;
-    std::array<bool, kFillers> m_busy{};
+    std::array<Range, kFillers> m_current; ///< what each thread is doing; empty while it waits
     std::size_t m_started = 0;
 };
 

@@ -21,7 +21,7 @@ bool largePagesOnRequest();
 void* mapLargePages(std::size_t size);
 void unmapLargePages(void* memory, std::size_t size);
 
-/// Has a helper thread make the pages the `size` bytes at `memory` lie in present ahead of their
+/// Has helper threads make the pages the `size` bytes at `memory` lie in present ahead of their
 /// first use while the caller goes on, one large page at a time. On a big model the system's
 /// clearing of fresh pages is a good part of the work, and another processor does it meanwhile.
 /// A request: the memory serves as well without it. The bytes are part of a mapping of
