@@ -24,6 +24,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <utility>
 
 #include <ucontext.h>
@@ -31,6 +32,16 @@
 namespace {
 
 constexpr int TrapExceptions = FE_INVALID | FE_DIVBYZERO;
+
+/// Names the methods that can run an implicit model, as the run specifications list them.
+std::string implicitMethodsAdvice()
+{
+    std::string names;
+    for (const IntegrationMethodRow& method : IntegrationMethods)
+        if (method.isBdf)
+            names += std::string(names.empty() ? "" : " or ") + method.name;
+    return "Choose the method " + names + " in the Run Specifications.";
+}
 
 sigjmp_buf g_recovery;
 volatile std::sig_atomic_t g_armed = 0;
@@ -410,7 +421,8 @@ int StartRun(int continueFlag)
     const bool bdf = specs.method == MethodBdf;
     if (Variables().needsDae) {
         if (!bdf) {
-            ShowMessage({"The model is implicit.", "Simulation with an explicit method is not possible."});
+            ShowMessage({"The model is implicit.", "Simulation with an explicit method is not possible.",
+                         implicitMethodsAdvice()});
             return 0;
         }
         if (Variables().kinds[KindState].count == 0) {

@@ -268,12 +268,13 @@ TEST_F(RunEngine, AlgebraicLoopRunsUnderBdfAtItsFixedPoint)
     EXPECT_NEAR(cell('s', 0), 2.0 * (1.0 - std::exp(-5.0)), 1e-6);
     EXPECT_TRUE(sink.transcript().empty());
 
-    // An implicit model cannot run with an explicit method.
+    // An implicit model cannot run with an explicit method; the refusal names the method that can.
     const std::string summary = LastRunSummary();
     run(MethodRungeKutta4);
     ASSERT_EQ(sink.transcript().size(), 1u);
     EXPECT_EQ(sink.transcript()[0].lines,
-              (std::vector<std::string>{"The model is implicit.", "Simulation with an explicit method is not possible."}));
+              (std::vector<std::string>{"The model is implicit.", "Simulation with an explicit method is not possible.",
+                                        "Choose the method BackwDiffForm in the Run Specifications."}));
     EXPECT_EQ(LastRunSummary(), summary);
     EXPECT_EQ(Simulating, 0);
 }
