@@ -193,6 +193,7 @@ void StartPlotRun()
     CountPlotCurves(PlotSpecs());
     if (shifted && g_plot.eraseOnRedraw)
         RedrawPlot(1);
+    tell(g_hooks.numericValuesChanged);
 }
 
 void DiscardCurrentRun()
@@ -313,6 +314,9 @@ void FinishPlotOutput()
 {
     if (g_plot.plotMode && PlotSpecs().displayed > 0 && !g_plot.suppressed)
         EndRunScaling();
+    // An open numerical values view takes the run's samples (its scroll range with them).
+    if (g_plot.plotMode)
+        tell(g_hooks.numericValuesChanged);
 }
 
 bool EnsurePlotContext()

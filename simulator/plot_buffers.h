@@ -184,7 +184,8 @@ void ResetPlot();
 /// A curve that is shown: display on, with a variable or a data file.
 inline bool CurveShown(const PlotCurve& curve) { return curve.display && (curve.hasVariable() || curve.fromFile); }
 
-/// New run: the shown records move their runs one slot up and get a fresh slot 0.
+/// New run: the shown records move their runs one slot up and get a fresh slot 0; the
+/// numerical values view is told.
 void StartPlotRun();
 /// Frees slot 0 of every record; ends a plain multiple-run series.
 void DiscardCurrentRun();
@@ -209,7 +210,7 @@ inline bool AppendPlotValue(RecordRuns& record, double value)
 bool BeginPlotOutput(int continuing);
 /// One output step: the X value and every shown curve's value, stored and drawn.
 void CollectPlotStep();
-/// After a run: the end-of-run scaling.
+/// After a run: the end-of-run scaling; the numerical values view is told.
 void FinishPlotOutput();
 
 /// Makes the drawing context on the surface once; false (with a message when a surface

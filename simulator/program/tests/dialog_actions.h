@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QScrollBar>
 
 #include <string>
 
@@ -42,6 +43,16 @@ inline void chooseCombo(platform::Dialog& dialog, int id, int index)
     auto* combo = testsupport::findControl<QComboBox>(dialog, id);
     combo->setCurrentIndex(index);
     emit combo->activated(index);
+    QApplication::processEvents();
+}
+
+/// Drags the scroll bar's thumb to its right (or lower) end and lets it go.
+inline void dragThumbToEnd(platform::Dialog& dialog, int id)
+{
+    auto* bar = testsupport::findControl<QScrollBar>(dialog, id);
+    bar->setSliderDown(true);
+    bar->setSliderPosition(bar->maximum());
+    bar->setSliderDown(false);
     QApplication::processEvents();
 }
 

@@ -33,6 +33,7 @@
 using simtest::Simulator;
 using simtest::chooseCombo;
 using simtest::click;
+using simtest::dragThumbToEnd;
 using simtest::selectLine;
 using simtest::type;
 
@@ -183,6 +184,28 @@ TEST(NumericValuesDialog, GlobalMaximumOfASineLandsOnItsPeakAndTheCursorFollows)
     click(*dialog, numvalues::Cancel);
     EXPECT_EQ(NumericValuesDialog(), nullptr);
     EXPECT_EQ(Plot().cursorShown, 0);
+}
+
+TEST(NumericValuesDialog, TheScrollBarReachesTheLastSampleOfEveryNewRun)
+{
+    Simulator s;
+    s.openExperiment("default"); // a sample every 0.01
+    s.command(CM_NUMERICAL_VALUES);
+    TQNNumericValuesDialog* dialog = NumericValuesDialog();
+    ASSERT_NE(dialog, nullptr);
+    // The dialog stays open while the runs are made; each new run's samples reach it.
+    int run = 0;
+    for (const char* finish : {"1.35", "7.5", "8.19"}) {
+        RunSpecs().finishTime = std::stod(finish);
+        s.command(CM_START_SIMULATION);
+        ASSERT_TRUE(s.waitForRunEnd());
+        const int last = XRuns().slot[0].count() - 1;
+        ASSERT_EQ(last, int(std::lround(RunSpecs().finishTime * 100))) << finish;
+        dragThumbToEnd(*dialog, numvalues::Scroll);
+        EXPECT_EQ(NumericValuesLogic().step(), last) << finish;
+        EXPECT_EQ(dialog->text(numvalues::XValue), finish);
+        EXPECT_EQ(dialog->text(numvalues::RunNumber), std::to_string(++run)) << "the newest of the runs kept";
+    }
 }
 
 TEST(MultipleRunEditor, ChoosesVariablesAndRefusesALogarithmOfZero)
