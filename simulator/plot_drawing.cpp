@@ -77,9 +77,21 @@ std::string variableName(const PlotCurve& c)
     return name ? name : "";
 }
 
-std::string legendName(const PlotCurve& c)
+/// The name of a curve's legend: at most 20 characters, and no wider than `room`; a name
+/// cut to fit ends in "..." so that it is seen to be cut.
+std::string legendName(DeviceContext& dc, const PlotCurve& c, int room)
 {
-    return (c.label.empty() ? variableName(c) : c.label).substr(0, 20);
+    std::string name = (c.label.empty() ? variableName(c) : c.label).substr(0, 20);
+    if (dc.textWidth(name) <= room)
+        return name;
+    while (!name.empty()) {
+        name.pop_back();
+        while (!name.empty() && (static_cast<unsigned char>(name.back()) & 0xC0) == 0x80)
+            name.pop_back(); // not inside a character
+        if (dc.textWidth(name + "...") <= room)
+            return name + "...";
+    }
+    return {};
 }
 
 /// Grows an automatic scale for v; true when it grew. An end held at the plot bound
@@ -776,6 +788,8 @@ void DrawAxisTexts()
     const PlotSpecification& specs = PlotSpecs();
     const int W = dc->textWidth("W"), H = dc->textMetrics().height;
     const int halfW = W / 2, letterX = pixel(p.area.left) - halfW, numberX = int(std::trunc(pixel(p.area.left) - 1.5 * W));
+    // The glyphs of the font fill its line: rows one line apart would touch.
+    const int row = H + H / 5;
     const int L = pixel(p.area.left), T = pixel(p.area.top), R = pixel(p.area.right), B = pixel(p.area.bottom);
     using platform::TA_CENTER;
     using platform::TA_LEFT;
@@ -807,7 +821,7 @@ void DrawAxisTexts()
             continue;
         const std::string letter(1, char('A' + i));
         const platform::ColorRef letterColor = coloured() ? p.pens.bright[std::size_t(i % 6)].color : WindowTextColor;
-        const int topRow = T + j * H, bottomRow = B - (n - j) * H, middleRow = (topRow + bottomRow) / 2;
+        const int topRow = T + j * row, bottomRow = B - (n - j) * row, middleRow = (topRow + bottomRow) / 2;
         auto putLetter = [&](int x, int y, unsigned align) {
             dc->setTextColor(letterColor);
             put(x, y, align, letter, LabelCurve, i);
@@ -818,7 +832,9 @@ void DrawAxisTexts()
         putLetter(letterX, bottomRow, TA_RIGHT);
         put(numberX, bottomRow, TA_RIGHT, formatG6(c.min), LabelCurve, i);
         putLetter(halfW, middleRow, TA_LEFT);
-        put(int(std::trunc(1.5 * W)), middleRow, TA_LEFT, legendName(c), LabelCurve, i);
+        // The name ends half a "W" before the frame.
+        const int nameX = int(std::trunc(1.5 * W));
+        put(nameX, middleRow, TA_LEFT, legendName(*dc, c, L - halfW - nameX), LabelCurve, i);
         ++j;
     }
     dc->setTextAlign(TA_LEFT | TA_TOP);

@@ -16,6 +16,7 @@
 #include "simulator/run_specs.h"
 
 #include <cmath>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 
@@ -325,6 +326,46 @@ TEST_F(PlotDrawing, CurvePensFollowTheSettingsAndWhatTheDeviceCanDo)
     ASSERT_TRUE(EnsurePlotContext());
     EXPECT_EQ(Plot().pens.foreground.width, 4);
     EXPECT_EQ(Plot().pens.cursor.width, 6);
+}
+
+TEST_F(PlotDrawing, LegendNamesEndBeforeTheFrameAndItsRowsStandApart)
+{
+    // "W" is 7 units wide and a line 13 high: a name starts at 10 and must end by 137,
+    // half a "W" before the frame at 140, so 18 characters fit.
+    struct Case {
+        const char* label;
+        const char* shown;
+    };
+    const Case cases[] = {
+        {"a", "a"},
+        {"eighteen_chars_abc", "eighteen_chars_abc"},
+        {"nineteen_chars_abcd", "nineteen_chars_..."},
+        {"spring`p.f_indep_state", "spring`p.f_inde..."},
+    };
+    threeCurves();
+    for (int i = 0; i < 4; ++i)
+        show(i, "a").label = cases[i].label;
+    ASSERT_TRUE(EnsurePlotContext());
+    surface.dc.clear();
+    RedrawPlot(1);
+    std::vector<int> rows;
+    for (const std::string& call : callsStarting(surface.dc.calls(), "text 10 ")) {
+        int y = 0;
+        char name[64] = {};
+        ASSERT_EQ(std::sscanf(call.c_str(), "text 10 %d %63s", &y, name), 2) << call;
+        rows.push_back(y);
+        EXPECT_EQ(name, std::string(cases[rows.size() - 1].shown)) << cases[rows.size() - 1].label;
+        EXPECT_LE(10 + 7 * int(std::strlen(name)), 137) << name;
+    }
+    ASSERT_EQ(rows.size(), 4u);
+    for (std::size_t j = 1; j < rows.size(); ++j)
+        EXPECT_GE(rows[j] - rows[j - 1], 13 + 2) << "rows a line high and a gap apart";
+    const auto maxima = callsStarting(surface.dc.calls(), "text 129 ");
+    ASSERT_GE(maxima.size(), 2u);
+    int first = 0, second = 0;
+    std::sscanf(maxima[0].c_str(), "text 129 %d", &first);
+    std::sscanf(maxima[1].c_str(), "text 129 %d", &second);
+    EXPECT_GE(second - first, 13 + 2) << "the rows of the maxima too";
 }
 
 TEST_F(PlotDrawing, LettersAvoidTheLabelsAndTheEndOfARunSaysWhichCurveFitsNowhere)
