@@ -237,6 +237,11 @@ int OutputSpecsEditor::accept(bool simulating)
     if (!takeRange(xRange, m_copy.x.min, m_copy.x.max, 0) || !leaveCurve())
         return 0;
     PlotSpecification& live = PlotSpecs();
+    if (live.xIsTime != m_copy.xIsTime || (!m_copy.xIsTime && !sameVariable(live.x, m_copy.x))) {
+        // No kept run was made against the new X axis.
+        DiscardCurrentRun();
+        DiscardEarlierRuns();
+    }
     for (int i = 0; i < CurveCount; ++i)
         if (!sameVariable(live.curves[std::size_t(i)], m_copy.curves[std::size_t(i)]))
             DiscardCurveRuns(i);

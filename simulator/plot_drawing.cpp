@@ -636,10 +636,11 @@ void FlushPlotSteps()
     }
 }
 
-bool RoundScale(PlotCurve& spec, RecordRuns& runs)
+namespace {
+
+/// The scale over the extremes of every kept run; true when it changed.
+bool roundOverKeptRuns(PlotCurve& spec, const RecordRuns& runs)
 {
-    if (slotExtremes(runs.slot[0]))
-        InterruptRequested = 1;
     bool any = false;
     double lo = 0, hi = 0;
     for (const RunSlot& s : runs.slot) {
@@ -650,6 +651,27 @@ bool RoundScale(PlotCurve& spec, RecordRuns& runs)
         any = true;
     }
     return any && RoundScaleRange(lo, hi, spec.min, spec.max);
+}
+
+} // namespace
+
+bool RoundScale(PlotCurve& spec, RecordRuns& runs)
+{
+    if (slotExtremes(runs.slot[0]))
+        InterruptRequested = 1;
+    return roundOverKeptRuns(spec, runs);
+}
+
+void RescaleKeptRuns()
+{
+    PlotSpecification& specs = PlotSpecs();
+    if (!specs.xIsTime && specs.x.scaling >= 1)
+        roundOverKeptRuns(specs.x, XRuns());
+    for (int i = 0; i < CurveCount; ++i) {
+        PlotCurve& c = specs.curves[std::size_t(i)];
+        if (CurveShown(c) && c.scaling >= 1)
+            roundOverKeptRuns(c, CurveRuns(i));
+    }
 }
 
 void EndRunScaling()

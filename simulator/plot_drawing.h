@@ -23,6 +23,9 @@ bool RoundScale(PlotCurve& spec, RecordRuns& runs);
 /// At the end of a run: the post- and auto-scaled records get `RoundScale`, then a
 /// redraw or only the curve letters.
 void EndRunScaling();
+/// Runs were cleared: the post- and auto-scaled records take the scale of the runs kept
+/// (a record with none left keeps its scale).
+void RescaleKeptRuns();
 /// Stacks the shown curves that hold data in horizontal bands, first curve on top.
 void DistributeCurves();
 

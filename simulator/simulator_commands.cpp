@@ -195,6 +195,7 @@ void ClearLastRunCommand()
     ContinueRun = 0;
     InterruptRequested = 0;
     DiscardCurrentRun();
+    RescaleKeptRuns();
     RedrawPlot(1);
     PostSimulatorEvent(EventExperimentEdited);
 }
@@ -202,6 +203,7 @@ void ClearLastRunCommand()
 void ClearPreviousRunsCommand()
 {
     DiscardEarlierRuns();
+    RescaleKeptRuns();
     RedrawPlot(1);
     PostSimulatorEvent(EventExperimentEdited);
 }

@@ -29,6 +29,8 @@
 #include <QTimer>
 
 #include <filesystem>
+#include <fstream>
+#include <set>
 
 namespace simtest {
 
@@ -84,6 +86,13 @@ const Examples& ProcessedExamples()
     }();
     (void)processed;
     return copiedExamples();
+}
+
+void WriteCodeFileOnce(const std::string& name, const char* text)
+{
+    static std::set<std::string> written;
+    if (written.insert(name).second)
+        std::ofstream(ProcessedExamples().models + "/" + name) << text;
 }
 
 int ProcessWithProgram(const std::string& model)

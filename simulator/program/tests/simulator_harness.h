@@ -23,6 +23,9 @@ struct Examples {
 };
 const Examples& ProcessedExamples();
 
+/// Writes a code file (`name` with its extension) into the models folder, once per test program.
+void WriteCodeFileOnce(const std::string& name, const char* text);
+
 /// Runs the real model processor on `model` (a file in the models folder); its status.
 int ProcessWithProgram(const std::string& model);
 

@@ -28,7 +28,6 @@
 #include <QTest>
 
 #include <cmath>
-#include <fstream>
 
 using simtest::Simulator;
 using simtest::chooseCombo;
@@ -44,13 +43,20 @@ constexpr const char* SineModel = "#Hclass\tsine1\n#Hversion\t1\n\n#DVariable\t1
                                   "#Dstate_ind\t1\n\t#real\tx\n\n#DRate_ind\t1\n\t#real\tdx\n\n"
                                   "#Edynamic\t2\n\tsin\tV0\tt\n\tmov\tR0\tV0\n";
 
-void writeSineModel()
+/// x' = v, v' = -x: from x = a, v = 0 the point (x, v) runs round a circle of radius a.
+constexpr const char* OscillatorModel = "#Hclass\tosc1\n#Hversion\t1\n\n#DIncond\t2\n\t#real\tx0\n\t#real\tv0\n\n"
+                                        "#Dstate_ind\t2\n\t#real\tx\n\t#real\tv\tv`PLOT\n\n"
+                                        "#DRate_ind\t2\n\t#real\tdx\n\t#real\tdv\n\n"
+                                        "#EInitial\t2\n\tmov\ts0\tI0\n\tmov\ts1\tI1\n\n"
+                                        "#Edynamic\t2\n\tmov\tR0\ts1\n\tmul\tR1\t-1.000000e+00\ts0\n";
+
+/// A run of the oscillator from x = a, once round the circle.
+void runOscillator(Simulator& s, double a)
 {
-    static const bool written = [] {
-        std::ofstream(simtest::ProcessedExamples().models + "/sine1.l") << SineModel;
-        return true;
-    }();
-    (void)written;
+    SetVariableValue(KindInitial, 0, a);
+    SetVariableValue(KindInitial, 1, 0.0);
+    s.command(CM_START_SIMULATION);
+    ASSERT_TRUE(s.waitForRunEnd());
 }
 
 
@@ -131,7 +137,7 @@ TEST(PlotSpecsEditor, ChooserHandsTheAliasAndImportWaitsForOk)
 
 TEST(NumericValuesDialog, GlobalMaximumOfASineLandsOnItsPeakAndTheCursorFollows)
 {
-    writeSineModel();
+    simtest::WriteCodeFileOnce("sine1.l", SineModel);
     Simulator s("-model sine1");
     RunSpecs().method = MethodRungeKutta4;
     RunSpecs().finishTime = 5.0;
@@ -206,6 +212,51 @@ TEST(NumericValuesDialog, TheScrollBarReachesTheLastSampleOfEveryNewRun)
         EXPECT_EQ(dialog->text(numvalues::XValue), finish);
         EXPECT_EQ(dialog->text(numvalues::RunNumber), std::to_string(++run)) << "the newest of the runs kept";
     }
+}
+
+TEST(PlotSpecsEditor, AnotherXAxisDiscardsTheRunsKeptAgainstTheOldOneAndClearingRescales)
+{
+    simtest::WriteCodeFileOnce("osc1.l", OscillatorModel);
+    Simulator s("-model osc1");
+    RunSpecs().finishTime = 6.3;
+    MarkEdited(); // as the run-specifications editor does
+    runOscillator(s, 1.0);
+    ASSERT_TRUE(HasCurrentRunData()) << "v against time";
+
+    // X becomes the state x, scaled after each run.
+    s.command(CM_PLOT_SPECS);
+    TQNOutputSpecsDialog* editor = OutputSpecsEditorWindow();
+    ASSERT_NE(editor, nullptr);
+    click(*editor, outputspecs::XName);
+    click(*editor, outputspecs::ChooseXName);
+    TQNDynamicVarsDialog* chooser = DynamicVarsChooserWindow();
+    ASSERT_NE(chooser, nullptr);
+    click(*chooser, dynvars::FirstRadio + 1);
+    selectLine(*chooser, dynvars::Lists[1], chooserLine(*chooser, 1, "x"));
+    click(*chooser, dynvars::Apply);
+    click(*chooser, dynvars::Close);
+    click(*editor, outputspecs::XPost);
+    click(*editor, outputspecs::Ok);
+    ASSERT_EQ(OutputSpecsEditorWindow(), nullptr);
+    ASSERT_FALSE(PlotSpecs().xIsTime);
+    EXPECT_FALSE(HasCurrentRunData() || HasEarlierRunData()) << "the run against time is gone";
+
+    // The scale after a run fits the circle of radius 3, not the time (to 6.3) of the run before.
+    const PlotCurve& x = PlotSpecs().x;
+    runOscillator(s, 3.0);
+    EXPECT_EQ(x.min, -5.0);
+    EXPECT_EQ(x.max, 5.0);
+    runOscillator(s, 1.0);
+    EXPECT_EQ(x.max, 5.0) << "the kept run of radius 3 still needs it";
+    testsupport::grabToPng(s.window(), "simulator_window_xy_runs");
+
+    // Without the larger circle the scale fits the smaller one at once.
+    s.command(CM_CLEAR_PREVIOUS_RUNS);
+    EXPECT_EQ(x.min, -1.0);
+    EXPECT_EQ(x.max, 1.0);
+    EXPECT_TRUE(HasCurrentRunData());
+    EXPECT_FALSE(HasEarlierRunData());
+    testsupport::grabToPng(s.window(), "simulator_window_xy_cleared");
 }
 
 TEST(MultipleRunEditor, ChoosesVariablesAndRefusesALogarithmOfZero)
