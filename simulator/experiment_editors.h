@@ -8,3 +8,7 @@ class QWidget;
 void WireExperimentEditors(QWidget* parent);
 /// A model or an experiment was loaded: the open editors show the live records again.
 void RefreshExperimentEditors();
+/// The open editors show the model and experiment names of the experiment record.
+void ShowExperimentEditorTitles();
+/// Whether an open editor holds edits that were not applied yet.
+bool ExperimentEditorsHoldUnappliedEdits();

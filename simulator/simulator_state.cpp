@@ -20,8 +20,11 @@
 #include "simulator/run_state.h"
 #include "simulator/simulator_commands.h"
 #include "simulator/user_libraries.h"
+#include "simulator/value_editors.h"
 
+#include <chrono>
 #include <cstdio>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -206,10 +209,25 @@ void ClearEdited()
 
 void ResetEditors()
 {
+    ResetParametersEditor();
+    ResetInitialConditionsEditor();
+    RunSpecs() = RunSpecification::defaults();
+    // The plot shows what the model asks for over the run's time range.
+    ResetPlotSpecs(PlotSpecs());
+    DefaultPlotCurves(PlotSpecs());
+    CountPlotCurves(PlotSpecs());
     MultipleRunSpecs() = MultipleRunSpec{};
     Simulating = 0;
     ContinueRun = 0;
     InterruptRequested = 0;
+}
+
+void WaitSeconds(int seconds)
+{
+    if (g_hooks.waitSeconds)
+        g_hooks.waitSeconds(seconds);
+    else
+        std::this_thread::sleep_for(std::chrono::seconds(seconds));
 }
 
 int LoadModel(const std::string& directory, const std::string& modelName)
@@ -251,9 +269,6 @@ int LoadModel(const std::string& directory, const std::string& modelName)
     ClearEdited();
     g_record.modelDirectory = directory;
     SetUserDllModelDirectory(directory);
-    ResetPlotSpecs(PlotSpecs());
-    DefaultPlotCurves(PlotSpecs());
-    CountPlotCurves(PlotSpecs());
     SetTitle(modelName, "");
     refreshEditors();
     PostSimulatorEvent(EventModelLoaded);
@@ -296,6 +311,10 @@ int SaveExperiment(const std::string& directory, const std::string& experimentNa
         ShowMessage({"Error: could not create " + directory});
         ShowStatus("Warning: Experiment could not be saved.", true);
         return 0;
+    }
+    if (g_hooks.unappliedEdits && g_hooks.unappliedEdits()) {
+        ShowStatus("Warning: one or more editors have unapplied edits, saving anyway..", true);
+        WaitSeconds(2);
     }
     ShowStatus("Saving experiment...", false);
     const std::string& model = g_record.modelName;

@@ -32,6 +32,10 @@ struct SimulatorWindowHooks {
     std::function<void(const std::string& title)> setTitle;
     /// A model or an experiment was loaded: the open editors show the live records again.
     std::function<void()> refreshEditors;
+    /// Whether an open editor holds edits that were not applied (saving warns of them).
+    std::function<bool()> unappliedEdits;
+    /// Holds the program for the seconds, the status line shown meanwhile.
+    std::function<void(int seconds)> waitSeconds;
 };
 SimulatorWindowHooks& WindowHooks();
 
@@ -50,8 +54,12 @@ std::string TitleText();
 void SetTitle(const std::string& model, const std::string& experiment);
 void MarkEdited();
 void ClearEdited();
-/// Clears `Simulating`, `ContinueRun` and `InterruptRequested`.
+/// Resets what the experiment's editors edit: no parameter or initial-condition values,
+/// the default run specification, the loaded model's default plot specification and no
+/// multiple run; clears `Simulating`, `ContinueRun` and `InterruptRequested`.
 void ResetEditors();
+/// Holds the program for n seconds (the window's wait, else a plain sleep).
+void WaitSeconds(int seconds);
 
 /// Loads the model's code file; 1 when loaded. A failed load keeps the previous model.
 int LoadModel(const std::string& directory, const std::string& modelName);

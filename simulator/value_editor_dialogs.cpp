@@ -16,8 +16,6 @@ namespace {
 using namespace platform;
 using namespace valueeditor;
 
-ValueEditor g_parameters(KindParameter);
-ValueEditor g_initialConditions(KindInitial);
 DialogInstance<TQNParEditorDialog> g_parameterDialog;
 DialogInstance<TQNInitialCondDialog> g_initialDialog;
 QPointer<QWidget> g_parameterParent, g_initialParent;
@@ -78,9 +76,12 @@ ValueEditorDialog::ValueEditorDialog(QWidget* parent, ValueEditor& editor)
         setChecked(SameSampleTime, true);
 }
 
-TQNParEditorDialog::TQNParEditorDialog(QWidget* parent) : ValueEditorDialog(parent, g_parameters) {}
+TQNParEditorDialog::TQNParEditorDialog(QWidget* parent) : ValueEditorDialog(parent, ParametersEditorLogic()) {}
 
-TQNInitialCondDialog::TQNInitialCondDialog(QWidget* parent) : ValueEditorDialog(parent, g_initialConditions) {}
+TQNInitialCondDialog::TQNInitialCondDialog(QWidget* parent)
+    : ValueEditorDialog(parent, InitialConditionsEditorLogic())
+{
+}
 
 int ValueEditorDialog::valueLabel() const
 {
@@ -246,9 +247,6 @@ void ValueEditorDialog::import()
                          7);
 }
 
-ValueEditor& ParametersEditorLogic() { return g_parameters; }
-ValueEditor& InitialConditionsEditorLogic() { return g_initialConditions; }
-
 void SetParametersEditorParent(QWidget* parent) { g_parameterParent = parent; }
 void SetInitialConditionsEditorParent(QWidget* parent) { g_initialParent = parent; }
 
@@ -283,5 +281,5 @@ void RefreshInitialConditionsEditor()
         dialog->refresh();
 }
 
-bool ParametersEditorEdited() { return g_parameters.edited(); }
-bool InitialConditionsEditorEdited() { return g_initialConditions.edited(); }
+bool ParametersEditorEdited() { return ParametersEditorLogic().edited(); }
+bool InitialConditionsEditorEdited() { return InitialConditionsEditorLogic().edited(); }

@@ -57,10 +57,6 @@ public:
     explicit TQNInitialCondDialog(QWidget* parent);
 };
 
-/// The editors' logic of this program.
-ValueEditor& ParametersEditorLogic();
-ValueEditor& InitialConditionsEditorLogic();
-
 void SetParametersEditorParent(QWidget* parent);
 void SetInitialConditionsEditorParent(QWidget* parent);
 /// Makes the editor once (raised when it exists), refreshed from the model's values.

@@ -53,6 +53,16 @@ void ValueEditor::refresh()
     ShowStatus("", false);
 }
 
+void ValueEditor::reset()
+{
+    m_entries.clear();
+    m_current = -1;
+    m_edited = false;
+    m_typed = false;
+    std::vector<int>& given = Variables().kinds[std::size_t(m_kind)].hasValue;
+    std::fill(given.begin(), given.end(), 0);
+}
+
 std::string ValueEditor::valueText(int i) const
 {
     const ValueEntry& e = m_entries[std::size_t(i)];
@@ -204,3 +214,20 @@ bool ValueEditor::copyStates()
     setCurrent(m_entries.empty() ? -1 : 0);
     return true;
 }
+
+namespace {
+
+/// The editor of kind 0 (parameters) or 1 (initial conditions).
+ValueEditor& editorOf(int kind)
+{
+    static ValueEditor editors[] = {ValueEditor(KindParameter), ValueEditor(KindInitial)};
+    return editors[kind];
+}
+
+} // namespace
+
+ValueEditor& ParametersEditorLogic() { return editorOf(KindParameter); }
+ValueEditor& InitialConditionsEditorLogic() { return editorOf(KindInitial); }
+
+void ResetParametersEditor() { ParametersEditorLogic().reset(); }
+void ResetInitialConditionsEditor() { InitialConditionsEditorLogic().reset(); }

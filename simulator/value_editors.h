@@ -27,6 +27,9 @@ public:
 
     /// Rebuilds the working copy from the model's values; entry 0 becomes current, unedited.
     void refresh();
+    /// Empties the working copy, unedited, and takes every value of the kind out of the
+    /// experiment (a new model or experiment gives none until it is read or typed).
+    void reset();
     const std::vector<ValueEntry>& entries() const { return m_entries; }
     /// The list line of entry i.
     std::string line(int i) const;
@@ -75,3 +78,10 @@ private:
     bool m_edited = false;
     bool m_typed = false;
 };
+
+/// The parameter editor's and the initial-condition editor's logic of this program.
+ValueEditor& ParametersEditorLogic();
+ValueEditor& InitialConditionsEditorLogic();
+/// The editor's reset: its working copy emptied and its kind's values taken out of the experiment.
+void ResetParametersEditor();
+void ResetInitialConditionsEditor();

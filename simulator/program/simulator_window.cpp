@@ -47,9 +47,12 @@
 #include <QTimer>
 
 #include <QSocketNotifier>
+#include <QStatusBar>
 
 #include <algorithm>
+#include <chrono>
 #include <csignal>
+#include <thread>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -137,10 +140,17 @@ bool TQNSIMWindow::SetupWindow(const std::vector<std::string>& words)
     WindowHooks().setTitle = [this](const std::string& title) {
         m_title = title;
         showTitle();
+        ShowExperimentEditorTitles();
     };
     WindowHooks().refreshEditors = [] {
         RefreshRunSpecsEditor();
         RefreshExperimentEditors();
+    };
+    WindowHooks().unappliedEdits = ExperimentEditorsHoldUnappliedEdits;
+    WindowHooks().waitSeconds = [this](int seconds) {
+        // The status line is painted before the program holds, so that it can be read.
+        statusBar()->repaint();
+        std::this_thread::sleep_for(std::chrono::seconds(seconds));
     };
     WireExperimentEditors(this);
     SetStatusFunction([this](const std::string& text, bool keep) { showStatus(text, keep); });
