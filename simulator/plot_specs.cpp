@@ -38,12 +38,17 @@ void ResetPlotSpecs(PlotSpecification& specs)
 {
     specs = PlotSpecification{};
     specs.xIsTime = 1;
-    specs.x.min = RunSpecs().startTime;
-    specs.x.max = RunSpecs().finishTime == 0.0 ? 5.0 : RunSpecs().finishTime;
+    SetTimeAxisRange(specs);
     for (int i = 0; i < CurveCount; ++i)
         specs.curves[i].index = i;
     if (&specs == &g_specs)
         DiscardAllPlotRuns();
+}
+
+void SetTimeAxisRange(PlotSpecification& specs)
+{
+    specs.x.min = RunSpecs().startTime;
+    specs.x.max = RunSpecs().finishTime == 0.0 ? 5.0 : RunSpecs().finishTime;
 }
 
 bool FindPlotVariable(const std::string& name, int& kind, int& variable, int& nameIndex)

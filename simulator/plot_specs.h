@@ -43,6 +43,8 @@ PlotSpecification& PlotSpecs();
 
 /// X axis time over the run's time range; every curve empty.
 void ResetPlotSpecs(PlotSpecification& specs);
+/// The X scale spans the run's start to finish time (to 5 when the finish time is 0).
+void SetTimeAxisRange(PlotSpecification& specs);
 /// After a model load: the names ending in "`PLOT" fill the curves in order.
 void DefaultPlotCurves(PlotSpecification& specs);
 /// Recounts the displayed, stored and MATLAB curves.

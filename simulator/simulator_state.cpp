@@ -13,6 +13,7 @@
 #include "simulator/multiple_runs.h"
 #include "simulator/parameter_file.h"
 #include "simulator/plot_buffers.h"
+#include "simulator/plot_drawing.h"
 #include "simulator/plot_specs.h"
 #include "simulator/run_control.h"
 #include "simulator/run_output.h"
@@ -48,6 +49,20 @@ void refreshEditors()
 {
     if (g_hooks.refreshEditors)
         g_hooks.refreshEditors();
+}
+
+/// The runs kept belong to the model and experiment that are being replaced.
+void discardPlotRuns()
+{
+    DiscardCurrentRun();
+    DiscardEarlierRuns();
+}
+
+/// The plot shows the new title and specifications, without the discarded runs.
+void redrawPlot()
+{
+    Plot().specsChanged = 1;
+    RedrawPlot(1);
 }
 
 /// The values of P and I (with their flags and texts) of the loaded model.
@@ -265,6 +280,7 @@ int LoadModel(const std::string& directory, const std::string& modelName)
     ModelLoadErrors = 0;
     BuildFastCode();
     ReleaseIntegrationWorkspaces();
+    discardPlotRuns();
     ResetEditors();
     ClearEdited();
     g_record.modelDirectory = directory;
@@ -272,6 +288,7 @@ int LoadModel(const std::string& directory, const std::string& modelName)
     SetTitle(modelName, "");
     refreshEditors();
     PostSimulatorEvent(EventModelLoaded);
+    redrawPlot();
     ShowStatus("", false);
     return 1;
 }
@@ -284,6 +301,7 @@ int LoadExperiment(const std::string& directory, const std::string& experimentNa
                       "press OK to discard all edits."}))
         return 0;
     ShowStatus("Loading experiment...", false);
+    discardPlotRuns();
     ResetEditors();
     ClearEdited();
     const std::string& model = g_record.modelName;
@@ -295,6 +313,8 @@ int LoadExperiment(const std::string& directory, const std::string& experimentNa
         ReadRunSpecFile(*r, RunSpecs());
     if (const auto u = FindPlotSpecFile(directory, model, experimentName))
         ReadPlotSpecs(*u, PlotSpecs());
+    else if (PlotSpecs().xIsTime)
+        SetTimeAxisRange(PlotSpecs()); // a time axis spans the experiment's run
     if (const auto mr = FindMultipleRunFile(directory, model, experimentName))
         ReadMultipleRunFile(*mr);
     g_record.experimentDirectory = directory;
@@ -302,6 +322,7 @@ int LoadExperiment(const std::string& directory, const std::string& experimentNa
     refreshEditors();
     ShowStatus("", false);
     PostSimulatorEvent(EventExperimentLoaded);
+    redrawPlot();
     return 1;
 }
 

@@ -1,11 +1,15 @@
-// Changing the experiment in the simulator's window: no value of one experiment
-// passes to the next, and the open editors follow the experiment's name.
+// Changing the experiment or the model in the simulator's window: the plot shows
+// what was loaded and none of the runs that went with the old one, no value of one
+// experiment passes to the next, and the open editors follow the experiment's name.
 #include "simulator_harness.h"
 #include "dialog_actions.h"
 
 #include "platform/core/file_system.h"
 #include "platform/testing/qt_support.h"
 #include "simulator/model_variables.h"
+#include "simulator/plot_buffers.h"
+#include "simulator/plot_canvas.h"
+#include "simulator/plot_drawing.h"
 #include "simulator/program/simulator_menus.h"
 #include "simulator/run_specs.h"
 #include "simulator/run_specs_dialog.h"
@@ -27,6 +31,42 @@ namespace {
 
 namespace fs = std::filesystem;
 
+/// Pixels in colour (neither white, black nor grey) inside the plot's frame: the curves
+/// and their letters; the legend stands outside it.
+int colouredPixelsInsideTheFrame(Simulator& s)
+{
+    FlushPlotSteps();
+    QApplication::processEvents();
+    const QImage image = s.window().canvas()->picture();
+    const PlotArea& a = Plot().area;
+    int n = 0;
+    for (int y = a.top + 2; y < a.bottom - 1; ++y)
+        for (int x = a.left + 2; x < a.right - 1; ++x) {
+            const QColor c = image.pixelColor(x, y);
+            n += !(c.red() == c.green() && c.green() == c.blue());
+        }
+    return n;
+}
+
+/// How many characters the drawn label of that kind holds (-1 when none is drawn);
+/// a label of n characters takes 7 n units in the hit list. The X axis's last label
+/// is its maximum.
+int drawnLength(int kind)
+{
+    int length = -1;
+    for (const BdLink<LabelRect>* link = Plot().labels.firstLink(); link; link = link->next())
+        if (link->value().kind == kind)
+            length = (link->value().right - link->value().left) / 7;
+    return length;
+}
+
+void runDefaultExperiment(Simulator& s)
+{
+    s.command(CM_START_SIMULATION);
+    ASSERT_TRUE(s.waitForRunEnd());
+    ASSERT_GT(colouredPixelsInsideTheFrame(s), 500) << "three curves";
+}
+
 /// Removes the experiment's files the test made in the shared examples.
 void removeExperiment(const std::string& name)
 {
@@ -43,6 +83,39 @@ int line(platform::Dialog& dialog, const std::string& name)
 }
 
 } // namespace
+
+TEST(ExperimentSwitching, ThePlotShowsTheLoadedTitleAndAxisWithoutTheDiscardedRuns)
+{
+    Simulator s;
+    s.window().resize(900, 600);
+    QApplication::processEvents();
+
+    // Open Experiment: the runs of "default" go, the title names "mine".
+    s.openExperiment("default");
+    runDefaultExperiment(s);
+    s.openExperiment("mine");
+    EXPECT_FALSE(HasCurrentRunData() || HasEarlierRunData());
+    EXPECT_EQ(colouredPixelsInsideTheFrame(s), 0);
+    EXPECT_EQ(drawnLength(LabelTitle), int(std::string("msd1 - mine").size()));
+    testsupport::grabToPng(s.window(), "simulator_window_other_experiment");
+
+    // Open Model after a run whose time ran to 321.8: the new model's plot over the run
+    // specification it starts with.
+    s.openExperiment("default");
+    RunSpecs().finishTime = 321.8;
+    PlotSpecs().x.max = 321.8; // as the run-specifications editor does for a time axis
+    runDefaultExperiment(s);
+    EXPECT_EQ(drawnLength(LabelXAxis), 5) << "321.8";
+    s.command(CM_OPEN_MODEL);
+    s.chooseName("divz1");
+    ASSERT_EQ(Experiment().modelName, "divz1");
+    EXPECT_EQ(colouredPixelsInsideTheFrame(s), 0);
+    EXPECT_EQ(drawnLength(LabelTitle), int(std::string("divz1").size()));
+    EXPECT_EQ(PlotSpecs().x.max, RunSpecification::defaults().finishTime);
+    EXPECT_EQ(drawnLength(LabelXAxis), 1) << "5";
+    testsupport::grabToPng(s.window(), "simulator_window_other_model");
+    EXPECT_TRUE(s.boxes().transcript().empty()) << testing::PrintToString(s.boxes().transcriptLines());
+}
 
 TEST(ExperimentSwitching, AnExperimentWithoutFilesTakesNoValueOfThePreviousOne)
 {
