@@ -277,7 +277,7 @@ void TQNEEWindow::handleCommand(int id)
     case EE_PRINT: {
         const std::optional<std::string> text = editText();
         TQNEEOut printout(splitLines(text.value_or(std::string())));
-        platform::printDocument(printout, m_printer, true, this);
+        printout.print(m_printer, true, this);
         break;
     }
     case EE_PRINTER_SETUP:

@@ -230,6 +230,37 @@ TEST_F(EquationWindow, ADeclarationErrorIsListedAndChoosingItsLogLineMovesTheCar
     EXPECT_FALSE(edit().textCursor().hasSelection());
 }
 
+TEST_F(EquationWindow, PrintingSaysWhenThereIsNoTextOrTheFileCannotBeWritten)
+{
+    startWindow();
+    type("x");
+    type("");
+    ASSERT_TRUE(enabled(EE_PRINT));
+    platform::PrinterSettings paper = platform::PrinterSettings::defaults();
+    paper.outputFile = dir.file("x.pdf");
+    choosers.answerPrinter(paper);
+    command(EE_PRINT)->trigger();
+    EXPECT_EQ(sink.transcriptLines(), std::vector<std::string>{"There is no text to be printed."});
+    EXPECT_TRUE(choosers.transcript().empty()) << "nothing to ask a file for";
+    EXPECT_FALSE(exists(paper.outputFile));
+
+    // A file in a folder that is a plain file cannot be written.
+    type(kMain);
+    sink.clear();
+    choosers.clear();
+    ASSERT_TRUE(platform::writeFileAtomically(dir.file("plain"), "not a folder"));
+    paper.outputFile = dir.file("plain") + "/x.pdf";
+    choosers.answerPrinter(paper);
+    command(EE_PRINT)->trigger();
+    EXPECT_EQ(sink.transcriptLines(), std::vector<std::string>{"Printing is not possible."});
+
+    // Cancelled, nothing is said.
+    sink.clear();
+    choosers.answerPrinter(std::nullopt);
+    command(EE_PRINT)->trigger();
+    EXPECT_TRUE(sink.transcript().empty());
+}
+
 TEST_F(EquationWindow, CheckAndSaveWritesTheCheckedSubmodelAndDeletesItsOtherVariants)
 {
     for (const char* old : {"x1.sff", "x1.sf0", "x1.mff", "x1.mf0"})
