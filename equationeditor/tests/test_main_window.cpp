@@ -12,6 +12,7 @@
 #include "template_test_support.h"
 
 #include "common/log_window.h"
+#include "common/name_chooser_dialog.h"
 #include "common/tests/clipped_controls.h"
 #include "platform/core/program_start.h"
 
@@ -119,6 +120,21 @@ protected:
         QTextCursor cursor = edit().textCursor();
         cursor.select(QTextCursor::Document);
         cursor.insertText(QString::fromStdString(text));
+    }
+    /// The user enters the name in the open name chooser and confirms it.
+    void chooseName(const std::string& name)
+    {
+        TQNFileDialog* chooser = NameChooserWindow();
+        ASSERT_NE(chooser, nullptr);
+        chooser->setText(ID_CHOOSER_NAME, name);
+        findControl<QPushButton>(*chooser, ID_CHOOSER_OK)->click();
+        QCoreApplication::processEvents();
+    }
+    /// File, Open and the name in the chooser.
+    void open(const std::string& name)
+    {
+        command(EE_OPEN)->trigger();
+        chooseName(name);
     }
     std::string read(const std::string& path) const { return testsupport::readText(path); }
     bool exists(const std::string& path) const { return platform::fileExists(path); }
@@ -228,6 +244,82 @@ TEST_F(EquationWindow, ADeclarationErrorIsListedAndChoosingItsLogLineMovesTheCar
     ASSERT_TRUE(waitUntil([&] { return edit().textCursor().blockNumber() == 4; }, 3000));
     EXPECT_EQ(edit().textCursor().positionInBlock(), 0);
     EXPECT_FALSE(edit().textCursor().hasSelection());
+}
+
+TEST_F(EquationWindow, AnOpenedModelKeepsItsKindWhenSavedWithErrors)
+{
+    const std::string mainModel = "class m version 1\nvariables\n  real a\nequations\n  a = 1\n";
+    ASSERT_TRUE(platform::writeFileAtomically(models + "/x1.mf3", kMain + std::string(1, '\0')));
+    ASSERT_TRUE(platform::writeFileAtomically(models + "/y1.sf3", kSub + std::string(1, '\0')));
+    startWindow();
+    const auto saveWithErrors = [&](std::initializer_list<platform::BoxAnswer> answers) {
+        type(kDeclarationError);
+        sink.clear();
+        sink.queueAnswers(answers);
+        command(EE_CHECK_SAVE)->trigger();
+    };
+
+    // The main model opened right after the start stays a main model.
+    open("x1");
+    ASSERT_EQ(window->windowTitle().toStdString(), "Orvanta Equation Editor - x1");
+    saveWithErrors({platform::BoxAnswer::Ok});
+    EXPECT_EQ(read(models + "/x1.mff"), kDeclarationError + std::string(1, '\0'));
+    EXPECT_FALSE(exists(models + "/x1.sff"));
+    EXPECT_EQ(sink.transcript().size(), 1u) << "only the question whether to save despite the errors";
+
+    // After a clean main model, an opened submodel stays a submodel.
+    type(mainModel);
+    command(EE_CHECK_SAVE)->trigger();
+    ASSERT_TRUE(exists(models + "/m1.mf3"));
+    open("y1");
+    saveWithErrors({platform::BoxAnswer::Ok});
+    EXPECT_EQ(read(models + "/y1.sff"), kDeclarationError + std::string(1, '\0'));
+    EXPECT_FALSE(exists(models + "/y1.mff"));
+
+    // A new model of a name not found is of no kind yet: its save asks (Yes: a submodel).
+    type(mainModel);
+    command(EE_CHECK_SAVE)->trigger();
+    open("n1");
+    ASSERT_EQ(window->shownStatusText(), "New model.");
+    saveWithErrors({platform::BoxAnswer::Ok, platform::BoxAnswer::Yes});
+    ASSERT_EQ(sink.transcript().size(), 2u);
+    EXPECT_EQ(sink.transcript()[1].lines.front(), "At this stage the Equation Editor has no information whether");
+    EXPECT_TRUE(exists(models + "/n1.sff"));
+    EXPECT_FALSE(exists(models + "/n1.mff"));
+}
+
+TEST_F(EquationWindow, ASaveAsksBeforeItReplacesTheModelOfAnotherKind)
+{
+    ASSERT_TRUE(platform::writeFileAtomically(models + "/x1.mf3", kMain + std::string(1, '\0')));
+    ASSERT_TRUE(platform::writeFileAtomically(models + "/g1.mgg", "graph"));
+    startWindow();
+    open("x1");
+    // The text becomes a submodel: Cancel keeps the main model's file and writes nothing.
+    type(kSub);
+    sink.queueAnswers({platform::BoxAnswer::Cancel});
+    command(EE_CHECK_SAVE)->trigger();
+    ASSERT_FALSE(sink.transcript().empty());
+    EXPECT_EQ(sink.transcript().back().lines,
+              std::vector<std::string>{"Model exists as main model. OK to overwrite?"});
+    EXPECT_EQ(read(models + "/x1.mf3"), kMain + std::string(1, '\0'));
+    EXPECT_FALSE(exists(models + "/x1.sf3"));
+    EXPECT_EQ(window->shownStatusText(), "Model text not saved!");
+    // OK replaces it.
+    sink.queueAnswers({platform::BoxAnswer::Ok});
+    command(EE_CHECK_SAVE)->trigger();
+    EXPECT_EQ(read(models + "/x1.sf3"), kSub + std::string(1, '\0'));
+    EXPECT_FALSE(exists(models + "/x1.mf3"));
+
+    // Save As of the clean model onto a graph model's name asks first as well.
+    sink.clear();
+    sink.queueAnswers({platform::BoxAnswer::Cancel});
+    command(EE_SAVE_AS)->trigger();
+    chooseName("g1");
+    ASSERT_EQ(sink.transcript().size(), 1u);
+    EXPECT_EQ(sink.transcript().back().lines,
+              std::vector<std::string>{"Model exists as graph model. OK to overwrite?"});
+    EXPECT_EQ(read(models + "/g1.mgg"), "graph");
+    EXPECT_FALSE(exists(models + "/g1.sf3"));
 }
 
 TEST_F(EquationWindow, PrintingSaysWhenThereIsNoTextOrTheFileCannotBeWritten)
