@@ -228,6 +228,11 @@ void TQNEEWindow::clearLog()
 void TQNEEWindow::appendLog(const std::string& text)
 {
     AppendLog(text);
+    // The end of the newest report stays in view, whatever the user scrolled to before.
+    if (TQNLogWindow* log = LogWindow()) {
+        QScrollBar* scroll = log->edit()->verticalScrollBar();
+        scroll->setValue(scroll->maximum());
+    }
 }
 
 void TQNEEWindow::showLog(const std::string& caption)

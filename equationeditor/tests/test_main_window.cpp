@@ -38,6 +38,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QTest>
 #include <QTextBlock>
 #include <QToolBar>
@@ -351,6 +352,41 @@ TEST_F(EquationWindow, PrintingSaysWhenThereIsNoTextOrTheFileCannotBeWritten)
     choosers.answerPrinter(std::nullopt);
     command(EE_PRINT)->trigger();
     EXPECT_TRUE(sink.transcript().empty());
+}
+
+TEST_F(EquationWindow, TheCheckLogShowsTheEndOfTheNewestReport)
+{
+    // Twenty equations on undeclared names: a report longer than the log shows.
+    std::string faulty = "class x version 1\nvariables\n  real a\nequations\n";
+    for (int i = 0; i < 20; ++i)
+        faulty += "  a = b" + std::to_string(i) + "\n";
+    for (int keep : {0, 1}) {
+        SCOPED_TRACE(keep ? "kept" : "cleared");
+        startWindow();
+        Settings().ee_messages = keep;
+        type(faulty);
+        for (int check = 1; check <= 4; ++check) {
+            SCOPED_TRACE(check);
+            sink.queueAnswers({platform::BoxAnswer::Cancel});
+            command(EE_CHECK_SAVE)->trigger();
+            QCoreApplication::processEvents();
+            TQNLogWindow* log = LogWindow();
+            ASSERT_NE(log, nullptr);
+            ASSERT_TRUE(log->isVisible());
+            QPlainTextEdit& text = *log->edit();
+            const QTextBlock summary = text.document()->lastBlock().previous();
+            ASSERT_EQ(summary.text().toStdString(), "--------------------");
+            EXPECT_GT(text.verticalScrollBar()->maximum(), 0) << "the report does not fit";
+            const QRect line = text.cursorRect(QTextCursor(summary));
+            EXPECT_TRUE(text.viewport()->rect().contains(line))
+                << "the last line is at " << line.y() << " of " << text.viewport()->height();
+        }
+        testsupport::grabToPng(*LogWindow(), keep ? "equationeditor_kept_log" : "equationeditor_cleared_log");
+        EquationEditor().edited = false;
+        window.reset();
+        ResetEquationEditor();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
 }
 
 TEST_F(EquationWindow, CheckAndSaveWritesTheCheckedSubmodelAndDeletesItsOtherVariants)
