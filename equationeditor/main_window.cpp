@@ -34,6 +34,8 @@
 #include <QStatusBar>
 #include <QTextBlock>
 
+#include <algorithm>
+
 namespace {
 
 /// The pinned monospace font of the model text.
@@ -200,14 +202,18 @@ int TQNEEWindow::editLineCount() const
     return m_edit->document()->blockCount();
 }
 
-void TQNEEWindow::placeCaretAtLine(int line)
+void TQNEEWindow::placeCaretAtLine(int line, int column)
 {
     QTextBlock block = m_edit->document()->findBlockByNumber(line);
     if (!block.isValid())
         block = m_edit->document()->lastBlock();
     QTextCursor cursor(block);
+    cursor.setPosition(block.position() + std::clamp(column, 0, block.length() - 1));
     m_edit->setTextCursor(cursor);
     m_edit->ensureCursorVisible();
+    // The user comes from the log window: the editor takes the keyboard.
+    raise();
+    activateWindow();
     m_edit->setFocus();
 }
 

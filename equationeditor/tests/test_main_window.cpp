@@ -236,15 +236,21 @@ TEST_F(EquationWindow, ADeclarationErrorIsListedAndChoosingItsLogLineMovesTheCar
     EXPECT_EQ(lines[static_cast<std::size_t>(error.logLine)].rfind("Line 5", 0), 0u) << lines[1];
     testsupport::grabToPng(*log, "equationeditor_check_log");
 
-    // The user double-clicks the error's line in the log.
+    // The user double-clicks the error's line in the log: the editor takes the
+    // keyboard with the caret at the token the error names ("reel" on line 5).
+    ASSERT_TRUE(waitUntil([&] { return QApplication::activeWindow() == log; }, 3000));
     QTextBlock block = log->edit()->document()->findBlockByNumber(error.logLine);
     QTextCursor cursor(block);
     log->edit()->setTextCursor(cursor);
     const QRect at = log->edit()->cursorRect(cursor);
     QTest::mouseDClick(log->edit()->viewport(), Qt::LeftButton, {}, at.center());
     ASSERT_TRUE(waitUntil([&] { return edit().textCursor().blockNumber() == 4; }, 3000));
-    EXPECT_EQ(edit().textCursor().positionInBlock(), 0);
+    EXPECT_EQ(edit().textCursor().positionInBlock(), 2);
     EXPECT_FALSE(edit().textCursor().hasSelection());
+    ASSERT_TRUE(waitUntil([&] { return QApplication::activeWindow() == window.get(); }, 3000));
+    EXPECT_EQ(QApplication::focusWidget(), &edit());
+    QTest::keyClicks(QApplication::focusWidget(), "real");
+    EXPECT_EQ(edit().document()->findBlockByNumber(4).text().toStdString(), "  realreel v");
 }
 
 TEST_F(EquationWindow, AnOpenedModelKeepsItsKindWhenSavedWithErrors)
