@@ -352,12 +352,6 @@ TEST_F(EquationWindow, PrintingSaysWhenThereIsNoTextOrTheFileCannotBeWritten)
     choosers.answerPrinter(paper);
     command(EE_PRINT)->trigger();
     EXPECT_EQ(sink.transcriptLines(), std::vector<std::string>{"Printing is not possible."});
-
-    // Cancelled, nothing is said.
-    sink.clear();
-    choosers.answerPrinter(std::nullopt);
-    command(EE_PRINT)->trigger();
-    EXPECT_TRUE(sink.transcript().empty());
 }
 
 TEST_F(EquationWindow, TheCheckLogShowsTheEndOfTheNewestReport)
