@@ -142,6 +142,21 @@ void TQNLogOut::printPage(int page, platform::DeviceContext& context, int, int p
     m_nextLine += static_cast<std::size_t>(printed);
 }
 
+bool TQNLogOut::print(QPrinter& printer, bool askUser, QWidget* parent)
+{
+    const bool blank = std::all_of(m_lines.begin(), m_lines.end(), [](const std::string& line) {
+        return line.find_first_not_of(" \t") == std::string::npos;
+    });
+    if (blank) {
+        ShowMessage({"There is no text to be printed."});
+        return false;
+    }
+    const platform::PrintResult result = platform::printDocumentResult(*this, printer, askUser, parent);
+    if (result == platform::PrintResult::Failed)
+        ShowMessage({"Printing is not possible."});
+    return result == platform::PrintResult::Printed;
+}
+
 TQNLogWindow::TQNLogWindow(QWidget* owner, const std::string& caption)
     : FrameWindow("TQNLogWindow", owner)
 {
@@ -220,7 +235,7 @@ bool TQNLogWindow::LoadText(const std::string& path)
 bool TQNLogWindow::print(QPrinter& printer, bool askUser)
 {
     TQNLogOut printout(lines());
-    return platform::printDocument(printout, printer, askUser, this);
+    return printout.print(printer, askUser, this);
 }
 
 void TQNLogWindow::insertAtEnd(std::string_view text, std::size_t limit)

@@ -37,6 +37,11 @@ public:
     bool hasPage(int page) override;
     void printPage(int page, platform::DeviceContext& context, int pageWidth, int pageHeight) override;
 
+    /// Prints the lines, the print dialog first with `askUser`. A text of blanks
+    /// only says "There is no text to be printed." and asks nothing; a printer
+    /// that fails says "Printing is not possible.". True when printed.
+    bool print(QPrinter& printer, bool askUser, QWidget* parent);
+
 private:
     std::vector<std::string> m_lines;
     std::size_t m_nextLine = 0;

@@ -35,8 +35,9 @@ public:
     virtual void insertAtCaret(const std::string& text) = 0;
     /// The number of lines of the text (at least 1).
     virtual int editLineCount() const = 0;
-    /// Puts the caret at the start of the 0-based line, with an empty selection, and shows it.
-    virtual void placeCaretAtLine(int line) = 0;
+    /// Puts the caret at the column (in characters) of the 0-based line, with an
+    /// empty selection, shows it and gives the window and its text the keyboard.
+    virtual void placeCaretAtLine(int line, int column) = 0;
 
     /// The log window of the check reports.
     virtual void createLog(const std::string& caption) = 0;

@@ -34,6 +34,8 @@
 #include <QStatusBar>
 #include <QTextBlock>
 
+#include <algorithm>
+
 namespace {
 
 /// The pinned monospace font of the model text.
@@ -200,14 +202,18 @@ int TQNEEWindow::editLineCount() const
     return m_edit->document()->blockCount();
 }
 
-void TQNEEWindow::placeCaretAtLine(int line)
+void TQNEEWindow::placeCaretAtLine(int line, int column)
 {
     QTextBlock block = m_edit->document()->findBlockByNumber(line);
     if (!block.isValid())
         block = m_edit->document()->lastBlock();
     QTextCursor cursor(block);
+    cursor.setPosition(block.position() + std::clamp(column, 0, block.length() - 1));
     m_edit->setTextCursor(cursor);
     m_edit->ensureCursorVisible();
+    // The user comes from the log window: the editor takes the keyboard.
+    raise();
+    activateWindow();
     m_edit->setFocus();
 }
 
@@ -228,6 +234,11 @@ void TQNEEWindow::clearLog()
 void TQNEEWindow::appendLog(const std::string& text)
 {
     AppendLog(text);
+    // The end of the newest report stays in view, whatever the user scrolled to before.
+    if (TQNLogWindow* log = LogWindow()) {
+        QScrollBar* scroll = log->edit()->verticalScrollBar();
+        scroll->setValue(scroll->maximum());
+    }
 }
 
 void TQNEEWindow::showLog(const std::string& caption)
@@ -277,7 +288,7 @@ void TQNEEWindow::handleCommand(int id)
     case EE_PRINT: {
         const std::optional<std::string> text = editText();
         TQNEEOut printout(splitLines(text.value_or(std::string())));
-        platform::printDocument(printout, m_printer, true, this);
+        printout.print(m_printer, true, this);
         break;
     }
     case EE_PRINTER_SETUP:

@@ -56,7 +56,7 @@ public:
     void setEditModified(bool modified) override;
     void insertAtCaret(const std::string& text) override;
     int editLineCount() const override;
-    void placeCaretAtLine(int line) override;
+    void placeCaretAtLine(int line, int column) override;
     void createLog(const std::string& caption) override;
     void clearLog() override;
     void appendLog(const std::string& text) override;

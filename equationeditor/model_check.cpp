@@ -13,6 +13,8 @@
 #include "platform/core/file_system.h"
 
 #include <algorithm>
+#include <cctype>
+#include <optional>
 
 namespace {
 
@@ -22,6 +24,21 @@ void appendCounted(const std::string& text)
     if (EquationEditorFrame* frame = EquationEditor().frame)
         frame->appendLog(text);
     ModelCheck().logLineCounter += static_cast<int>(std::count(text.begin(), text.end(), '\n')) + 1;
+}
+
+/// The 0-based line of the text, without its line end; empty when there is none.
+std::string modelLineText(const std::optional<std::string>& text, int line)
+{
+    if (!text)
+        return {};
+    std::size_t start = 0;
+    for (int i = 0; i < line; ++i) {
+        start = text->find('\n', start);
+        if (start == std::string::npos)
+            return {};
+        ++start;
+    }
+    return text->substr(start, text->find('\n', start) - start);
 }
 
 std::string shownName(const std::string& name)
@@ -95,7 +112,7 @@ void ffcheck_error(const char* /*kind*/, const char* /*file*/, const char* /*sub
     ModelCheckState& check = ModelCheck();
     ++check.errorCount;
     if (check.errorCount <= kListedErrors) {
-        check.errorLines.push_back({check.logLineCounter, line});
+        check.errorLines.push_back({check.logLineCounter, line, token ? token : ""});
         std::string text;
         if (line >= 0)
             text += "Line " + std::to_string(line);
@@ -172,6 +189,29 @@ int ErrorJumpTarget(int modelLine, int lineCount)
     return std::min(modelLine, std::max(lineCount, 1)) - 1;
 }
 
+int ErrorTokenColumn(const std::string& lineText, const std::string& token)
+{
+    if (token.size() < 3 || token.front() != '"' || token.back() != '"')
+        return 0;
+    const std::string word = token.substr(1, token.size() - 2);
+    // Bytes of other letters than ASCII count as letters of a name.
+    const auto identifier = [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte >= 0x80 || std::isalnum(byte) || c == '_';
+    };
+    for (std::size_t at = lineText.find(word); at != std::string::npos; at = lineText.find(word, at + 1)) {
+        const std::size_t end = at + word.size();
+        // A name is not taken from inside a longer one.
+        if ((at > 0 && identifier(lineText[at - 1]) && identifier(word.front())) ||
+            (end < lineText.size() && identifier(lineText[end]) && identifier(word.back())))
+            continue;
+        // Characters, not bytes: the continuation bytes of UTF-8 are not counted.
+        return static_cast<int>(std::count_if(lineText.begin(), lineText.begin() + static_cast<std::ptrdiff_t>(at),
+                                              [](char c) { return (static_cast<unsigned char>(c) & 0xc0) != 0x80; }));
+    }
+    return 0;
+}
+
 void jumpToErrorLine()
 {
     EquationEditorFrame* frame = EquationEditor().frame;
@@ -183,7 +223,7 @@ void jumpToErrorLine()
             continue;
         const int target = ErrorJumpTarget(entry.modelLine, frame->editLineCount());
         if (target >= 0)
-            frame->placeCaretAtLine(target);
+            frame->placeCaretAtLine(target, ErrorTokenColumn(modelLineText(frame->editText(), target), entry.token));
         return;
     }
 }

@@ -19,10 +19,12 @@ inline constexpr int kCheckEquations = 3;
 /// The most errors listed with their model lines.
 inline constexpr int kListedErrors = 25;
 
-/// One listed error: the log line it was written on and its model line (-1 none).
+/// One listed error: the log line it was written on, its model line (-1 none)
+/// and the token the front end named (empty when none).
 struct ErrorLine {
     int logLine = -1;
     int modelLine = -1;
+    std::string token;
 };
 
 /// The check's state, one set per process.
@@ -54,6 +56,11 @@ void jumpToErrorLine();
 /// The line the caret goes to for a listed model line (from 1): none (-1) for
 /// lines below 1, else the 0-based line clamped to the text's `lineCount` lines.
 int ErrorJumpTarget(int modelLine, int lineCount);
+
+/// The column (in characters) of the token an error names, as the front end
+/// quotes it, in the text of the model line: where it stands as a whole token,
+/// else 0 (also for the forms that name no text, such as [NL]).
+int ErrorTokenColumn(const std::string& lineText, const std::string& token);
 
 /// Forgets the counted log lines (the log was cleared).
 void ResetLogLineCounter();

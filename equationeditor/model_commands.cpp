@@ -15,6 +15,9 @@
 #include "platform/core/file_system.h"
 #include "platform/core/message_sink.h"
 
+#include <array>
+#include <string_view>
+
 namespace {
 
 const std::vector<std::string> kNotStoredLines = {"Unable to open file on current path.", "The text could not be stored.",
@@ -76,6 +79,40 @@ bool nameAndKindAccepted(const std::string& name, const char* firstLine)
             editor.mainModel = 1;
         else
             return false;
+    }
+    return true;
+}
+
+/// The kind of model a file holds by its extension's first letter: 1 main model, 0 submodel, -1 unknown.
+int kindOfModelFile(const std::string& path)
+{
+    const std::size_t dot = path.rfind('.');
+    const char letter = dot == std::string::npos || dot + 1 >= path.size() ? '\0' : path[dot + 1];
+    return letter == 'm' || letter == 'M' ? 1 : letter == 's' || letter == 'S' ? 0 : -1;
+}
+
+/// Before a save to `path` replaces the model's files of another kind (the
+/// other of main model and submodel, or a graph model), the user is asked:
+/// false when the files are to stay.
+bool otherKindMayBeReplaced(const std::string& path)
+{
+    static constexpr std::array<std::string_view, 20> kVariants = {
+        ".mgg", ".mg0", ".mg1", ".mg2", ".mg3", ".sgg", ".sg0", ".sg1", ".sg2", ".sg3",
+        ".mff", ".mf0", ".mf1", ".mf2", ".mf3", ".sff", ".sf0", ".sf1", ".sf2", ".sf3"};
+    const std::size_t slash = path.rfind('/');
+    const std::string directory = slash == std::string::npos ? std::string() : path.substr(0, slash);
+    const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+    if (path.size() < nameStart + 5)
+        return true;
+    const std::string stem = path.substr(nameStart, path.size() - 4 - nameStart);
+    const int ownKind = kindOfModelFile(path);
+    for (std::string_view extension : kVariants) {
+        const bool graph = extension[2] == 'g';
+        const int kind = extension[1] == 'm' ? 1 : 0;
+        if ((!graph && kind == ownKind) || !platform::findFileNoCase(directory, stem + std::string(extension)))
+            continue;
+        const std::string word = graph ? "graph" : kind == 1 ? "main" : "sub";
+        return ShowConfirm("Cancel", "Overwrite", {"Model exists as " + word + " model. OK to overwrite?"}) != 0;
     }
     return true;
 }
@@ -257,6 +294,8 @@ int openModelByName(const std::string& directory, const std::string& name)
     if (LoadText(*path)) {
         modelReplaced();
         markUnedited();
+        // The model is of the kind its file says until a clean check tells otherwise.
+        editor.mainModel = kindOfModelFile(*path);
         setModelName(name);
         editorEvent(EE_EVENT_CHECKED);
     } else {
@@ -293,6 +332,8 @@ int newBlankModel()
         editor.frame->setEditText("");
     }
     editor.modelName.clear();
+    // A new model's kind is asked for when it is saved before a clean check tells it.
+    editor.mainModel = -1;
     editor.edited = false;
     RefreshCaption();
     editorEvent(EE_EVENT_DISCARDED);
@@ -306,7 +347,7 @@ int saveText(const std::string& directory, const std::string& name)
         return 0;
     const std::string path = MakeModelFileName(2, directory, name, editor.mainModel);
     RefreshCaption();
-    if (!SaveText(path)) {
+    if (!otherKindMayBeReplaced(path) || !SaveText(path)) {
         notSavedWhenEdited();
         return 0;
     }
@@ -327,7 +368,7 @@ int saveChecked(const std::string& directory, const std::string& name)
     std::string path = MakeModelFileName(2, directory, name, editor.mainModel);
     path.back() = static_cast<char>('0' + editor.lastCheckLevel);
     RefreshCaption();
-    if (!SaveText(path)) {
+    if (!otherKindMayBeReplaced(path) || !SaveText(path)) {
         notSavedWhenEdited();
         return 0;
     }

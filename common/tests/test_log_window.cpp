@@ -3,6 +3,7 @@
 #include "common/log_window.h"
 
 #include "common/startup.h"
+#include "platform/core/choosers.h"
 #include "platform/core/device_context.h"
 #include "platform/core/file_system.h"
 #include "platform/core/message_sink.h"
@@ -256,6 +257,47 @@ TEST_F(LogWindowTest, PrintingToPdfGivesAPageForTheLog)
     QByteArray bytes = pdf.readAll();
     EXPECT_TRUE(bytes.startsWith("%PDF"));
     EXPECT_TRUE(bytes.contains("/Count 1"));
+}
+
+TEST_F(LogWindowTest, PrintSaysWhenThereIsNoTextOrPrintingIsNotPossible)
+{
+    ScriptedChooserSink choosers;
+    ScopedChooserSink useChoosers{choosers};
+    PrinterSettings paper = PrinterSettings::defaults();
+    paper.outputFile = m_dir.file("log.pdf");
+    ASSERT_TRUE(writeFileAtomically(m_dir.file("plain"), "not a folder"));
+    PrinterSettings unwritable = paper;
+    unwritable.outputFile = m_dir.file("plain") + "/log.pdf";
+    struct Case {
+        std::vector<std::string> appended;
+        std::optional<PrinterSettings> chosen; ///< the print dialog's answer, when it is asked
+        std::vector<std::string> said;
+    };
+    const Case cases[] = {
+        {{}, paper, {"There is no text to be printed."}},
+        {{"", " \t"}, paper, {"There is no text to be printed."}},
+        {{"No errors in pend1"}, unwritable, {"Printing is not possible."}},
+        {{"No errors in pend1"}, std::nullopt, {}},
+        {{"No errors in pend1"}, paper, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.said.empty() ? "printed or cancelled" : c.said.front());
+        ShowLog("printed");
+        ClearLog();
+        for (const std::string& text : c.appended)
+            AppendLog(text);
+        m_sink.clear();
+        choosers.clear();
+        choosers.answerPrinter(c.chosen);
+        QAction* print = LogWindow()->commandAction(CM_LOG_PRINT);
+        ASSERT_NE(print, nullptr);
+        print->trigger();
+        EXPECT_EQ(m_sink.transcriptLines(), c.said);
+        const bool noText = c.said == std::vector<std::string>{"There is no text to be printed."};
+        EXPECT_EQ(choosers.transcript().empty(), noText) << "the print dialog comes only when there is text";
+        EXPECT_EQ(fileExists(paper.outputFile), c.chosen == paper && !noText);
+        deleteFile(paper.outputFile);
+    }
 }
 
 TEST_F(LogWindowTest, TheGrabbedWindowShowsItsText)

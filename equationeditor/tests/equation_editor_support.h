@@ -63,7 +63,11 @@ public:
     void setEditModified(bool value) override { modified = value; }
     void insertAtCaret(const std::string& piece) override { text += piece; }
     int editLineCount() const override { return static_cast<int>(std::count(text.begin(), text.end(), '\n')) + 1; }
-    void placeCaretAtLine(int line) override { caretLine = line; }
+    void placeCaretAtLine(int line, int column) override
+    {
+        caretLine = line;
+        caretColumn = column;
+    }
     void createLog(const std::string& caption) override { logCaption = caption; }
     void clearLog() override { log.clear(); }
     void appendLog(const std::string& value) override
@@ -97,7 +101,7 @@ public:
     std::string title, status, text, logCaption;
     bool minimised = false, modified = false, unreadable = false;
     std::uint32_t mask = 0;
-    int caretLine = -1, logCaret = 0;
+    int caretLine = -1, caretColumn = -1, logCaret = 0;
     std::vector<std::string> log;
     std::vector<std::string> chooserTitles;
     std::deque<std::optional<ChooserAnswer>> answers;

@@ -12,6 +12,7 @@
 #include "template_test_support.h"
 
 #include "common/log_window.h"
+#include "common/name_chooser_dialog.h"
 #include "common/tests/clipped_controls.h"
 #include "platform/core/program_start.h"
 
@@ -37,6 +38,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QTest>
 #include <QTextBlock>
 #include <QToolBar>
@@ -119,6 +121,21 @@ protected:
         QTextCursor cursor = edit().textCursor();
         cursor.select(QTextCursor::Document);
         cursor.insertText(QString::fromStdString(text));
+    }
+    /// The user enters the name in the open name chooser and confirms it.
+    void chooseName(const std::string& name)
+    {
+        TQNFileDialog* chooser = NameChooserWindow();
+        ASSERT_NE(chooser, nullptr);
+        chooser->setText(ID_CHOOSER_NAME, name);
+        findControl<QPushButton>(*chooser, ID_CHOOSER_OK)->click();
+        QCoreApplication::processEvents();
+    }
+    /// File, Open and the name in the chooser.
+    void open(const std::string& name)
+    {
+        command(EE_OPEN)->trigger();
+        chooseName(name);
     }
     std::string read(const std::string& path) const { return testsupport::readText(path); }
     bool exists(const std::string& path) const { return platform::fileExists(path); }
@@ -219,15 +236,157 @@ TEST_F(EquationWindow, ADeclarationErrorIsListedAndChoosingItsLogLineMovesTheCar
     EXPECT_EQ(lines[static_cast<std::size_t>(error.logLine)].rfind("Line 5", 0), 0u) << lines[1];
     testsupport::grabToPng(*log, "equationeditor_check_log");
 
-    // The user double-clicks the error's line in the log.
+    // The user double-clicks the error's line in the log: the editor takes the
+    // keyboard with the caret at the token the error names ("reel" on line 5).
+    ASSERT_TRUE(waitUntil([&] { return QApplication::activeWindow() == log; }, 3000));
     QTextBlock block = log->edit()->document()->findBlockByNumber(error.logLine);
     QTextCursor cursor(block);
     log->edit()->setTextCursor(cursor);
     const QRect at = log->edit()->cursorRect(cursor);
     QTest::mouseDClick(log->edit()->viewport(), Qt::LeftButton, {}, at.center());
     ASSERT_TRUE(waitUntil([&] { return edit().textCursor().blockNumber() == 4; }, 3000));
-    EXPECT_EQ(edit().textCursor().positionInBlock(), 0);
+    EXPECT_EQ(edit().textCursor().positionInBlock(), 2);
     EXPECT_FALSE(edit().textCursor().hasSelection());
+    ASSERT_TRUE(waitUntil([&] { return QApplication::activeWindow() == window.get(); }, 3000));
+    EXPECT_EQ(QApplication::focusWidget(), &edit());
+    QTest::keyClicks(QApplication::focusWidget(), "real");
+    EXPECT_EQ(edit().document()->findBlockByNumber(4).text().toStdString(), "  realreel v");
+}
+
+TEST_F(EquationWindow, AnOpenedModelKeepsItsKindWhenSavedWithErrors)
+{
+    const std::string mainModel = "class m version 1\nvariables\n  real a\nequations\n  a = 1\n";
+    ASSERT_TRUE(platform::writeFileAtomically(models + "/x1.mf3", kMain + std::string(1, '\0')));
+    ASSERT_TRUE(platform::writeFileAtomically(models + "/y1.sf3", kSub + std::string(1, '\0')));
+    startWindow();
+    const auto saveWithErrors = [&](std::initializer_list<platform::BoxAnswer> answers) {
+        type(kDeclarationError);
+        sink.clear();
+        sink.queueAnswers(answers);
+        command(EE_CHECK_SAVE)->trigger();
+    };
+
+    // The main model opened right after the start stays a main model.
+    open("x1");
+    ASSERT_EQ(window->windowTitle().toStdString(), "Orvanta Equation Editor - x1");
+    saveWithErrors({platform::BoxAnswer::Ok});
+    EXPECT_EQ(read(models + "/x1.mff"), kDeclarationError + std::string(1, '\0'));
+    EXPECT_FALSE(exists(models + "/x1.sff"));
+    EXPECT_EQ(sink.transcript().size(), 1u) << "only the question whether to save despite the errors";
+
+    // After a clean main model, an opened submodel stays a submodel.
+    type(mainModel);
+    command(EE_CHECK_SAVE)->trigger();
+    ASSERT_TRUE(exists(models + "/m1.mf3"));
+    open("y1");
+    saveWithErrors({platform::BoxAnswer::Ok});
+    EXPECT_EQ(read(models + "/y1.sff"), kDeclarationError + std::string(1, '\0'));
+    EXPECT_FALSE(exists(models + "/y1.mff"));
+
+    // A new model of a name not found is of no kind yet: its save asks (Yes: a submodel).
+    type(mainModel);
+    command(EE_CHECK_SAVE)->trigger();
+    open("n1");
+    ASSERT_EQ(window->shownStatusText(), "New model.");
+    saveWithErrors({platform::BoxAnswer::Ok, platform::BoxAnswer::Yes});
+    ASSERT_EQ(sink.transcript().size(), 2u);
+    EXPECT_EQ(sink.transcript()[1].lines.front(), "At this stage the Equation Editor has no information whether");
+    EXPECT_TRUE(exists(models + "/n1.sff"));
+    EXPECT_FALSE(exists(models + "/n1.mff"));
+}
+
+TEST_F(EquationWindow, ASaveAsksBeforeItReplacesTheModelOfAnotherKind)
+{
+    ASSERT_TRUE(platform::writeFileAtomically(models + "/x1.mf3", kMain + std::string(1, '\0')));
+    ASSERT_TRUE(platform::writeFileAtomically(models + "/g1.mgg", "graph"));
+    startWindow();
+    open("x1");
+    // The text becomes a submodel: Cancel keeps the main model's file and writes nothing.
+    type(kSub);
+    sink.queueAnswers({platform::BoxAnswer::Cancel});
+    command(EE_CHECK_SAVE)->trigger();
+    ASSERT_FALSE(sink.transcript().empty());
+    EXPECT_EQ(sink.transcript().back().lines,
+              std::vector<std::string>{"Model exists as main model. OK to overwrite?"});
+    EXPECT_EQ(read(models + "/x1.mf3"), kMain + std::string(1, '\0'));
+    EXPECT_FALSE(exists(models + "/x1.sf3"));
+    EXPECT_EQ(window->shownStatusText(), "Model text not saved!");
+    // OK replaces it.
+    sink.queueAnswers({platform::BoxAnswer::Ok});
+    command(EE_CHECK_SAVE)->trigger();
+    EXPECT_EQ(read(models + "/x1.sf3"), kSub + std::string(1, '\0'));
+    EXPECT_FALSE(exists(models + "/x1.mf3"));
+
+    // Save As of the clean model onto a graph model's name asks first as well.
+    sink.clear();
+    sink.queueAnswers({platform::BoxAnswer::Cancel});
+    command(EE_SAVE_AS)->trigger();
+    chooseName("g1");
+    ASSERT_EQ(sink.transcript().size(), 1u);
+    EXPECT_EQ(sink.transcript().back().lines,
+              std::vector<std::string>{"Model exists as graph model. OK to overwrite?"});
+    EXPECT_EQ(read(models + "/g1.mgg"), "graph");
+    EXPECT_FALSE(exists(models + "/g1.sf3"));
+}
+
+TEST_F(EquationWindow, PrintingSaysWhenThereIsNoTextOrTheFileCannotBeWritten)
+{
+    startWindow();
+    type("x");
+    type("");
+    ASSERT_TRUE(enabled(EE_PRINT));
+    platform::PrinterSettings paper = platform::PrinterSettings::defaults();
+    paper.outputFile = dir.file("x.pdf");
+    choosers.answerPrinter(paper);
+    command(EE_PRINT)->trigger();
+    EXPECT_EQ(sink.transcriptLines(), std::vector<std::string>{"There is no text to be printed."});
+    EXPECT_TRUE(choosers.transcript().empty()) << "nothing to ask a file for";
+    EXPECT_FALSE(exists(paper.outputFile));
+
+    // A file in a folder that is a plain file cannot be written.
+    type(kMain);
+    sink.clear();
+    choosers.clear();
+    ASSERT_TRUE(platform::writeFileAtomically(dir.file("plain"), "not a folder"));
+    paper.outputFile = dir.file("plain") + "/x.pdf";
+    choosers.answerPrinter(paper);
+    command(EE_PRINT)->trigger();
+    EXPECT_EQ(sink.transcriptLines(), std::vector<std::string>{"Printing is not possible."});
+}
+
+TEST_F(EquationWindow, TheCheckLogShowsTheEndOfTheNewestReport)
+{
+    // Twenty equations on undeclared names: a report longer than the log shows.
+    std::string faulty = "class x version 1\nvariables\n  real a\nequations\n";
+    for (int i = 0; i < 20; ++i)
+        faulty += "  a = b" + std::to_string(i) + "\n";
+    for (int keep : {0, 1}) {
+        SCOPED_TRACE(keep ? "kept" : "cleared");
+        startWindow();
+        Settings().ee_messages = keep;
+        type(faulty);
+        for (int check = 1; check <= 4; ++check) {
+            SCOPED_TRACE(check);
+            sink.queueAnswers({platform::BoxAnswer::Cancel});
+            command(EE_CHECK_SAVE)->trigger();
+            QCoreApplication::processEvents();
+            TQNLogWindow* log = LogWindow();
+            ASSERT_NE(log, nullptr);
+            ASSERT_TRUE(log->isVisible());
+            QPlainTextEdit& text = *log->edit();
+            const QTextBlock summary = text.document()->lastBlock().previous();
+            ASSERT_EQ(summary.text().toStdString(), "--------------------");
+            EXPECT_GT(text.verticalScrollBar()->maximum(), 0) << "the report does not fit";
+            const QRect line = text.cursorRect(QTextCursor(summary));
+            EXPECT_TRUE(text.viewport()->rect().contains(line))
+                << "the last line is at " << line.y() << " of " << text.viewport()->height();
+        }
+        testsupport::grabToPng(*LogWindow(), keep ? "equationeditor_kept_log" : "equationeditor_cleared_log");
+        EquationEditor().edited = false;
+        window.reset();
+        ResetEquationEditor();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
 }
 
 TEST_F(EquationWindow, CheckAndSaveWritesTheCheckedSubmodelAndDeletesItsOtherVariants)

@@ -247,6 +247,7 @@ TEST_F(ModelCommands, ADeclarationErrorIsLevelOneAndItsLogLineLeadsToTheModelLin
     frame.logCaret = first.logLine;
     jumpToErrorLine();
     EXPECT_EQ(frame.caretLine, 4);
+    EXPECT_EQ(frame.caretColumn, 2) << "at the token \"reel\"";
     // The heading line of the log leads nowhere.
     frame.caretLine = -1;
     frame.logCaret = 0;
@@ -308,6 +309,26 @@ TEST_F(ModelCommands, AnErrorLineBeyondTheTextGoesToItsLastLineAndNoneBelowOne)
     EXPECT_EQ(ErrorJumpTarget(0, 10), -1);
     EXPECT_EQ(ErrorJumpTarget(-1, 10), -1);
     EXPECT_EQ(ErrorJumpTarget(3, 0), 0);
+}
+
+TEST_F(ModelCommands, AnErrorsTokenIsFoundAsAWholeTokenOnItsLine)
+{
+    struct Case {
+        std::string line, token;
+        int column;
+    };
+    const Case cases[] = {
+        {"  reel v", "\"reel\"", 2},
+        {"  real a, ab, a", "\"a\"", 7},     // not the "a" of "real"
+        {"  y = x ==", "\"==\"", 8},
+        {"  reel v", "\"w\"", 0},            // not on the line
+        {"  ab = 1", "\"a\"", 0},            // only inside a longer name
+        {"  a = 1", "[NL]", 0},               // names no text
+        {"  a = 1", "", 0},
+        {"  \xc3\xa9t\xc3\xa9 = t", "\"t\"", 8}, // characters, not bytes
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(ErrorTokenColumn(c.line, c.token), c.column) << c.line << " " << c.token;
 }
 
 TEST_F(ModelCommands, CompleteProcessingSavesThenPostsTheRequestWithItsTail)

@@ -85,7 +85,7 @@ int printPages(Printout& printout, DeviceContext& context, int pageWidth, int pa
     return number - 1;
 }
 
-bool printDocument(Printout& printout, QPrinter& printer, bool askUser, QWidget* parent)
+PrintResult printDocumentResult(Printout& printout, QPrinter& printer, bool askUser, QWidget* parent)
 {
     printer.setDocName(QString::fromStdString(printout.title()));
     PrinterSettings settings = printerSettings(printer);
@@ -97,20 +97,25 @@ bool printDocument(Printout& printout, QPrinter& printer, bool askUser, QWidget*
         request.owner = ownerHandle(parent);
         std::optional<PrinterSettings> chosen = chooserSink().choosePrinter(request);
         if (!chosen)
-            return false;
+            return PrintResult::Cancelled;
         settings = *chosen;
     }
     applyPrinterSettings(printer, settings);
     PainterDeviceContext context(printer);
     if (!context.painter().isActive())
-        return false;
+        return PrintResult::Failed;
     QRect page = printer.pageLayout().paintRectPixels(printer.resolution());
     bool pageFailed = false;
     printPages(printout, context, page.width(), page.height(), [&] {
         pageFailed = !printer.newPage();
         return !pageFailed;
     });
-    return !pageFailed;
+    return pageFailed ? PrintResult::Failed : PrintResult::Printed;
+}
+
+bool printDocument(Printout& printout, QPrinter& printer, bool askUser, QWidget* parent)
+{
+    return printDocumentResult(printout, printer, askUser, parent) == PrintResult::Printed;
 }
 
 } // namespace platform

@@ -48,8 +48,14 @@ void applyPrinterSettings(QPrinter& printer, const PrinterSettings& settings);
 /// Printer Setup through the chooser sink: false when the user cancelled.
 bool setupPrinter(QPrinter& printer, QWidget* owner = nullptr);
 
+/// How printing a document ended.
+enum class PrintResult { Printed, Cancelled, Failed };
+
 /// Prints the document; with `askUser` the print dialog comes first (through
-/// the chooser sink). False when the user cancelled or the file could not be written.
+/// the chooser sink). Failed when the file could not be written.
+PrintResult printDocumentResult(Printout& printout, QPrinter& printer, bool askUser, QWidget* parent = nullptr);
+
+/// As `printDocumentResult`: false when the user cancelled or the file could not be written.
 bool printDocument(Printout& printout, QPrinter& printer, bool askUser, QWidget* parent = nullptr);
 
 } // namespace platform
