@@ -469,6 +469,12 @@ bool pairInOrder(SubmodelConnections& record, const std::vector<ConnectionRow*>&
     return any;
 }
 
+/// How many elements of a junction's port array a bond takes: its first size, at least 1.
+int junctionBondWidth(const ConnectionRow& row)
+{
+    return row.size.empty() ? 1 : std::max(row.size.front(), 1);
+}
+
 /// A junction of one power port: every bond on it, each after the elements used so far.
 bool connectArrayJunction(SubmodelConnections& record)
 {
@@ -493,7 +499,7 @@ bool connectArrayJunction(SubmodelConnections& record)
         ConnectionRow& row = *each;
         if (row.port || isSignal(row))
             continue;
-        const int width = row.size.empty() ? 1 : std::max(row.size.front(), 1);
+        const int width = junctionBondWidth(row);
         row.port = port->pio;
         row.instanceIndex.clear();
         row.portIndex.clear();
@@ -522,7 +528,7 @@ bool row_leaves(const ConnectionRow& row)
 
 int is_junction(const Submodel& submodel)
 {
-    return submodel.type && (submodel.type->libraryIndex == 0 || submodel.type->libraryIndex == 1) ? 1 : 0;
+    return is_junction_type(submodel.type);
 }
 
 int port_slot_of(const SubmodelConnections& record, const Pio* port)
@@ -696,6 +702,34 @@ void apply_connections(SubmodelConnections& record)
     record.submodel->arguments.push_back(MakeConstant(size));
 }
 
+void set_junction_argument(SubmodelConnections& record)
+{
+    if (!singleArrayJunction(record))
+        return;
+    int count = 0;
+    for (const ConnectionRow& row : record.rows)
+        if (!isSignal(row))
+            count += junctionBondWidth(row);
+    ExprList& arguments = record.submodel->arguments;
+    int value = 0;
+    std::string error;
+    if (arguments.size() == 1 && Evaluate(error, value, arguments.front().get()) == 0 && value == count)
+        return;
+    arguments.clear();
+    arguments.push_back(MakeConstant(count));
+}
+
+void update_junction_arguments()
+{
+    for (Submodel& submodel : CurrentModel().submodels) {
+        if (!is_junction(submodel) || submodel.attachments.empty())
+            continue;
+        std::string text;
+        if (std::unique_ptr<SubmodelConnections> record = build_connections(text, &submodel))
+            set_junction_argument(*record);
+    }
+}
+
 int check_model()
 {
     GraphModel& model = CurrentModel();
@@ -710,6 +744,7 @@ int check_model()
             wrong = check_connections(*record, 0) != 0;
             if (connected)
                 apply_connections(*record);
+            set_junction_argument(*record);
         }
         SetSubmodelErrorMark(submodel, wrong ? 1 : 0);
         if (wrong) {

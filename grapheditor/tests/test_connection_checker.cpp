@@ -12,6 +12,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <tuple>
+#include <vector>
 
 namespace {
 
@@ -78,6 +80,86 @@ TEST_F(Checker, AJunctionOfOneArrayPortNumbersItsBondsAndTakesTheirCountAsArgume
     EXPECT_EQ(check_model(), 0);
     EXPECT_EQ(end(*d, 0), "p[4]");
     EXPECT_EQ(ExprText(junction->arguments.front().get(), 0), "4");
+}
+
+// The check gives a junction the count of its bonds whatever argument it brought: a stale one,
+// none, or one that an element count does not give; so does the save when the check finds fault.
+TEST_F(Checker, AJunctionsArgumentIsTheCountOfItsBonds)
+{
+    Submodel* junction = place(200, 200, "1j1");
+    for (auto [x, y] : {std::pair{100, 100}, {300, 100}, {200, 300}}) {
+        place(x, y, "c1");
+        draw({{200, 200}, {x, y}}, TOOL_BOND);
+    }
+    ASSERT_EQ(check_model(), 0) << view.status;
+    const auto give = [&](const char* argument) {
+        junction->arguments.clear();
+        ParseSizeList(argument, junction->arguments, model.arguments);
+    };
+    const char* const before[] = {"4", "", "2 * 2", "1"};
+    for (const char* argument : before) {
+        SCOPED_TRACE(argument);
+        give(argument);
+        EXPECT_EQ(check_model(), 0) << view.status;
+        EXPECT_EQ(ListText(junction->arguments), "3");
+        give(argument);
+        update_junction_arguments();
+        EXPECT_EQ(ListText(junction->arguments), "3");
+    }
+    // A signal drawn to it is a fault of the check; the save still counts the bonds.
+    place(300, 300, "con1");
+    draw({{300, 300}, {200, 200}}, TOOL_SIGNAL);
+    junction->arguments.clear();
+    EXPECT_EQ(check_model(), 2);
+    EXPECT_EQ(junction->errorMark, 1);
+    junction->arguments.clear();
+    update_junction_arguments();
+    EXPECT_EQ(ListText(junction->arguments), "3");
+}
+
+// A bond deleted from a junction leaves no gap: the bonds after it move down by its width.
+TEST_F(Checker, ABondTakenFromAJunctionLeavesNoGapInItsElements)
+{
+    struct Case {
+        int deleted; ///< which bond, in the order drawn
+        const char* left;
+    } cases[] = {{0, "p[1] p[2..3] p[4]"}, {1, "p[1] p[2..3] p[4]"}, {2, "p[1] p[2] p[3]"}, {3, "p[1] p[2] p[3..4]"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.deleted);
+        clear_model();
+        place(200, 200, "1j1");
+        std::vector<Connection*> bonds;
+        for (auto [x, y, tool] : {std::tuple{100, 100, TOOL_BOND}, {300, 100, TOOL_BOND},
+                                  {200, 300, TOOL_MULTIBOND}, {100, 300, TOOL_BOND}}) {
+            place(x, y, "c1");
+            bonds.push_back(draw({{200, 200}, {x, y}}, tool));
+        }
+        bonds[2]->size.clear();
+        ASSERT_EQ(ParseSizeList("2", bonds[2]->size, model.arguments), 0);
+        ASSERT_EQ(check_model(), 2) << "a capacitor takes one bond, not two";
+        ASSERT_EQ(end(*bonds[2], 0) + " " + end(*bonds[3], 0), "p[3..4] p[5]");
+        delete_connection(model, bonds[std::size_t(c.deleted)]);
+        bonds.erase(bonds.begin() + c.deleted);
+        std::string left;
+        for (const Connection* bond : bonds)
+            left += (left.empty() ? "" : " ") + end(*bond, 0);
+        EXPECT_EQ(left, c.left);
+    }
+
+    // An element taken away with its bond: the rest checks and counts three.
+    clear_model();
+    Submodel* junction = place(200, 200, "1j1");
+    std::vector<Connection*> bonds;
+    for (auto [x, y] : {std::pair{100, 200}, {200, 100}, {300, 200}, {200, 300}}) {
+        place(x, y, x == 100 ? "se1" : "c1");
+        bonds.push_back(x == 100 ? draw({{x, y}, {200, 200}}, TOOL_BOND) : draw({{200, 200}, {x, y}}, TOOL_BOND));
+    }
+    ASSERT_EQ(check_model(), 0) << view.status;
+    EXPECT_EQ(ListText(junction->arguments), "4");
+    delete_submodel(model, bonds[1]->ends[1].submodel);
+    EXPECT_EQ(end(*bonds[2], 0) + " " + end(*bonds[3], 0), "p[2] p[3]");
+    EXPECT_EQ(check_model(), 0) << view.status;
+    EXPECT_EQ(ListText(junction->arguments), "3");
 }
 
 TEST_F(Checker, NamedPortsOfLibraryJunctionsAreTakenInTheOrderOfDrawing)
