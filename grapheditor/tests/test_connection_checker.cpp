@@ -1,6 +1,7 @@
 // The connection checker: automatic connection of junctions, single ports and
 // signals, the faults it reports (orientation, ranges, sizes), the model check's
 // marks and status texts; and the name and size checks of the attribute editors.
+#include "bench/modelproc/chain_model.h"
 #include "grapheditor/connection_checker.h"
 #include "grapheditor/name_validation.h"
 #include "grapheditor/submodel_types.h"
@@ -26,8 +27,6 @@ protected:
     {
         GraphTest::SetUp();
         types = dir.mkdir("types");
-        // A junction of one array port, and the element library of the examples.
-        write("1j1.sf0", "class 1j(n) version 1\ninterface\n  ports: p[n]\nequations\n  sum(p.e) = 0\n");
         Settings().model_dirs = types + ";" + ORVANTA_LIBRARY_DIR;
     }
 
@@ -162,16 +161,17 @@ TEST_F(Checker, ABondTakenFromAJunctionLeavesNoGapInItsElements)
     EXPECT_EQ(ListText(junction->arguments), "3");
 }
 
-TEST_F(Checker, NamedPortsOfLibraryJunctionsAreTakenInTheOrderOfDrawing)
+TEST_F(Checker, NamedPortsOfAJunctionTypeAreTakenInTheOrderOfDrawing)
 {
-    // The mass-spring-damper of the examples, drawn without naming a port.
+    // A junction type of three named ports with fixed orientations in front of the library's,
+    // and the mass-spring-damper drawn on two of them without naming a port.
+    write("1j1.sf0", kThreePortOneJunction);
     Submodel* f = place(40, 100, "se1");
     Submodel* v = place(120, 100, "1j1");
     place(120, 40, "i1");
     Submodel* w = place(200, 100, "1j1");
     place(200, 40, "c1");
     place(200, 160, "r1");
-    Settings().model_dirs = ORVANTA_LIBRARY_DIR; // the library's junction of three ports
     Connection* fv = draw({{40, 100}, {120, 100}}, TOOL_BOND);
     Connection* vm = draw({{120, 100}, {120, 40}}, TOOL_BOND);
     Connection* vw = draw({{120, 100}, {200, 100}}, TOOL_BOND);
