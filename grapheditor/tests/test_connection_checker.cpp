@@ -238,8 +238,8 @@ TEST_F(Checker, SignalsGoToTheirInputsInOrderAndOneOutputFeedsEverySignal)
     EXPECT_EQ(auto_connect(*record), 1);
     EXPECT_EQ(check_connections(*record, 0), 0) << record->checkText;
     apply_connections(*record);
-    EXPECT_EQ(end(*first, 1), "u1");
-    EXPECT_EQ(end(*second, 1), "u2");
+    EXPECT_EQ(end(*first, 1), "p1");
+    EXPECT_EQ(end(*second, 1), "p2");
     EXPECT_EQ(end(*out1, 0), "y");
     EXPECT_EQ(end(*out2, 0), "y");
     EXPECT_EQ(record->checkText, "Submodel connected correctly");
