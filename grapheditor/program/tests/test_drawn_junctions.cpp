@@ -13,6 +13,7 @@
 #include "simulator/interpreter.h"
 #include "simulator/model_variables.h"
 #include "simulator/tests/model_test_support.h"
+#include "simulator/tests/processed_examples.h"
 
 #include <gtest/gtest.h>
 
@@ -21,7 +22,7 @@
 #include <filesystem>
 #include <map>
 
-using editortest::waitUntil;
+using modeltest::indexOf;
 using testsupport::findControl;
 
 namespace {
@@ -36,8 +37,8 @@ protected:
         const char* name;
     };
 
-    /// Places the elements from the popup's library, bonds each point to the next of its pair
-    /// with the bond tool, and names every element in its attributes editor.
+    /// Places the elements from the popup's library, draws each bond with the bond tool from its
+    /// first point to its second, and names every element in its attributes editor.
     void draw(const std::vector<Placed>& placed, const std::vector<std::array<int, 4>>& bonds)
     {
         openPopup();
@@ -106,17 +107,6 @@ protected:
         return saved.substr(begin, saved.find('\n', at) - begin);
     }
 };
-
-/// The position of the loaded model's variable of that kind and name; -1 when it has none.
-int indexOf(int kind, const std::string& name)
-{
-    const VariableKind& k = Variables().kinds[kind];
-    for (std::size_t i = 0; i < k.entries.size(); ++i)
-        for (const std::string& n : k.entries[i].names)
-            if (n == name)
-                return int(i);
-    return -1;
-}
 
 /// Loads the code file, evaluates it with the parameters and states given by name, and
 /// returns the rate of each state given, by the state's name.
