@@ -84,9 +84,9 @@ inline void drawMassSpringDamper()
     RenameSubmodel(model, *v, "v");
     v->arguments.push_back(MakeConstant(4));
     RenameSubmodel(model, *create_submodel(160, 40, i), "m");
-    RenameSubmodel(model, *create_submodel(240, 100, c), "k");
+    RenameSubmodel(model, *create_submodel(280, 100, c), "k");
     RenameSubmodel(model, *create_submodel(160, 160, r), "d");
-    const std::pair<int, int> far[] = {{160, 160}, {240, 100}, {160, 40}};
+    const std::pair<int, int> far[] = {{160, 160}, {280, 100}, {160, 40}};
     for (int k = 4; k >= 2; --k) {
         Connection* bond = draw({{160, 100}, far[4 - k]}, TOOL_BOND);
         setJunctionEnd(bond, 0, k);
