@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <tuple>
 #include <vector>
@@ -79,6 +80,27 @@ TEST_F(Checker, AJunctionOfOneArrayPortNumbersItsBondsAndTakesTheirCountAsArgume
     EXPECT_EQ(check_model(), 0);
     EXPECT_EQ(end(*d, 0), "p[4]");
     EXPECT_EQ(ExprText(junction->arguments.front().get(), 0), "4");
+}
+
+// A model saved when the library's junctions had three named ports: the check takes each bond
+// onto the port array in the order of the file, with the direction it had.
+TEST_F(Checker, AJunctionOfNamedPortsInAnOlderFileIsTakenOntoItsPortArray)
+{
+    ASSERT_EQ(load_model_file(dir.write("old1.mgg",
+                                        "bond graph old version 1\nsubclasses\n  se;1 f 40 100 !T\n"
+                                        "  1j;1 v 120 100 !T\n  i;1 m 120 40 !T\n  r;1 d 200 100 !T\n"
+                                        "connections\n  f`p -> v`p1\n  v`p2 -> m`p\n  v`p3 -> d`p\n")),
+              0)
+        << ParserErrorText();
+    EXPECT_EQ(check_model(), 0) << view.status;
+    std::vector<std::string> ends;
+    for (const Connection& c : model.connections)
+        ends.push_back(c.ends[0].submodel->name + "`" + end(c, 0) + " " + std::to_string(c.direction) + " " +
+                       c.ends[1].submodel->name + "`" + end(c, 1));
+    std::sort(ends.begin(), ends.end());
+    EXPECT_EQ(ends, (std::vector<std::string>{"f`p 1 v`p[1]", "v`p[2] 1 m`p", "v`p[3] 1 d`p"}));
+    for (const Submodel& s : model.submodels)
+        EXPECT_EQ(ListText(s.arguments), s.name == "v" ? "3" : "") << s.name;
 }
 
 // The check gives a junction the count of its bonds whatever argument it brought: a stale one,
