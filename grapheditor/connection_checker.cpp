@@ -469,12 +469,6 @@ bool pairInOrder(SubmodelConnections& record, const std::vector<ConnectionRow*>&
     return any;
 }
 
-/// How many elements of a junction's port array a bond takes: its first size, at least 1.
-int junctionBondWidth(const ConnectionRow& row)
-{
-    return row.size.empty() ? 1 : std::max(row.size.front(), 1);
-}
-
 /// A junction of one power port: every bond on it, each after the elements used so far.
 bool connectArrayJunction(SubmodelConnections& record)
 {
@@ -499,7 +493,7 @@ bool connectArrayJunction(SubmodelConnections& record)
         ConnectionRow& row = *each;
         if (row.port || isSignal(row))
             continue;
-        const int width = junctionBondWidth(row);
+        const int width = row.size.empty() ? 1 : std::max(row.size.front(), 1);
         row.port = port->pio;
         row.instanceIndex.clear();
         row.portIndex.clear();
@@ -691,32 +685,26 @@ void apply_connections(SubmodelConnections& record)
         end.portName = row.port ? row.port->name : std::string();
         end.portIndex = CopyList(row.portIndex);
     }
-    if (!singleArrayJunction(record))
-        return;
-    std::string text;
-    int faultRow = -1;
-    evaluateAllRanges(record, text, faultRow);
-    const PortSlot* port = junctionArrayPort(record);
-    const int size = port && !port->size.empty() ? port->size.front() : 0;
-    record.submodel->arguments.clear();
-    record.submodel->arguments.push_back(MakeConstant(size));
+    set_junction_argument(record);
 }
 
 void set_junction_argument(SubmodelConnections& record)
 {
     if (!singleArrayJunction(record))
         return;
-    int count = 0;
-    for (const ConnectionRow& row : record.rows)
-        if (!isSignal(row))
-            count += junctionBondWidth(row);
+    std::string text;
+    int faultRow = -1;
+    if (evaluateAllRanges(record, text, faultRow) != CHECK_OK)
+        return;
+    const PortSlot* port = junctionArrayPort(record);
+    const int size = port && !port->size.empty() ? port->size.front() : 0;
     ExprList& arguments = record.submodel->arguments;
     int value = 0;
     std::string error;
-    if (arguments.size() == 1 && Evaluate(error, value, arguments.front().get()) == 0 && value == count)
+    if (arguments.size() == 1 && Evaluate(error, value, arguments.front().get()) == 0 && value == size)
         return;
     arguments.clear();
-    arguments.push_back(MakeConstant(count));
+    arguments.push_back(MakeConstant(size));
 }
 
 void update_junction_arguments()

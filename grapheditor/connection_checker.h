@@ -80,8 +80,8 @@ bool row_leaves(const ConnectionRow& row);
 /// 1 for the junction types "0j" and "1j" (library index 0 or 1).
 int is_junction(const Submodel& submodel);
 
-/// Gives a junction of one port array the count of the elements its bonds take as its one
-/// argument, whatever the check says of them.
+/// Gives a junction of one port array the size its bonds' port indices give that array (the
+/// last element they use) as its one argument, also when the check finds other faults.
 void set_junction_argument(SubmodelConnections& record);
 
 /// The same for every junction of the current model with a bond: what it saves is what it has.
