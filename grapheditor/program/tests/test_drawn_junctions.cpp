@@ -21,6 +21,8 @@
 #include <cmath>
 #include <filesystem>
 #include <map>
+#include <string>
+#include <vector>
 
 using modeltest::indexOf;
 using testsupport::findControl;
@@ -87,7 +89,7 @@ protected:
         return testsupport::readText(models + "/" + name + ".l");
     }
 
-    /// Selects the bond under the point and deletes it with the Delete key.
+    /// Selects what lies under the point and deletes it with the Delete key.
     void deleteAt(int x, int y)
     {
         click(x, y);
