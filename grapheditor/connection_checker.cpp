@@ -522,7 +522,7 @@ bool row_leaves(const ConnectionRow& row)
 
 int is_junction(const Submodel& submodel)
 {
-    return submodel.type && (submodel.type->libraryIndex == 0 || submodel.type->libraryIndex == 1) ? 1 : 0;
+    return is_junction_type(submodel.type);
 }
 
 int port_slot_of(const SubmodelConnections& record, const Pio* port)
@@ -685,15 +685,37 @@ void apply_connections(SubmodelConnections& record)
         end.portName = row.port ? row.port->name : std::string();
         end.portIndex = CopyList(row.portIndex);
     }
+    set_junction_argument(record);
+}
+
+void set_junction_argument(SubmodelConnections& record)
+{
     if (!singleArrayJunction(record))
         return;
     std::string text;
     int faultRow = -1;
-    evaluateAllRanges(record, text, faultRow);
+    if (evaluateAllRanges(record, text, faultRow) != CHECK_OK)
+        return;
     const PortSlot* port = junctionArrayPort(record);
     const int size = port && !port->size.empty() ? port->size.front() : 0;
-    record.submodel->arguments.clear();
-    record.submodel->arguments.push_back(MakeConstant(size));
+    ExprList& arguments = record.submodel->arguments;
+    int value = 0;
+    std::string error;
+    if (arguments.size() == 1 && Evaluate(error, value, arguments.front().get()) == 0 && value == size)
+        return;
+    arguments.clear();
+    arguments.push_back(MakeConstant(size));
+}
+
+void update_junction_arguments()
+{
+    for (Submodel& submodel : CurrentModel().submodels) {
+        if (!is_junction(submodel) || submodel.attachments.empty())
+            continue;
+        std::string text;
+        if (std::unique_ptr<SubmodelConnections> record = build_connections(text, &submodel))
+            set_junction_argument(*record);
+    }
 }
 
 int check_model()
@@ -710,6 +732,7 @@ int check_model()
             wrong = check_connections(*record, 0) != 0;
             if (connected)
                 apply_connections(*record);
+            set_junction_argument(*record);
         }
         SetSubmodelErrorMark(submodel, wrong ? 1 : 0);
         if (wrong) {

@@ -80,6 +80,13 @@ bool row_leaves(const ConnectionRow& row);
 /// 1 for the junction types "0j" and "1j" (library index 0 or 1).
 int is_junction(const Submodel& submodel);
 
+/// Gives a junction of one port array the size its bonds' port indices give that array (the
+/// last element they use) as its one argument, also when the check finds other faults.
+void set_junction_argument(SubmodelConnections& record);
+
+/// The same for every junction of the current model with a bond: what it saves is what it has.
+void update_junction_arguments();
+
 /// The index of the port among the record's ports; -1 when none.
 int port_slot_of(const SubmodelConnections& record, const Pio* port);
 

@@ -421,6 +421,34 @@ void detach(std::vector<Attachment>& attachments, const Connection* connection, 
         attachments.erase(it);
 }
 
+/// The one index or range of an end's port index list; false when it has another form.
+bool singlePortRange(const ConnectionEnd& end, int& low, int& high)
+{
+    std::string error;
+    return end.instanceIndex.empty() && end.portIndex.size() == 1 &&
+           EvaluateRange(error, low, high, end.portIndex.front().get()) == 0 && low <= high;
+}
+
+/// A bond taken from a junction's port array leaves no gap: the bonds on the elements after it
+/// move down by its width, so that the junction's elements stay 1 to the count of its bonds.
+void closeJunctionGap(Submodel& junction, const ConnectionEnd& gone)
+{
+    int low = 0, high = 0;
+    if (!is_junction_type(junction.type) || gone.portName.empty() || !singlePortRange(gone, low, high))
+        return;
+    const int width = high - low + 1;
+    for (const Attachment& a : junction.attachments) {
+        ConnectionEnd& end = a.connection->ends[a.end];
+        int first = 0, last = 0;
+        if (end.portName != gone.portName || !singlePortRange(end, first, last) || first <= high)
+            continue;
+        end.portIndex.clear();
+        end.portIndex.push_back(first == last ? MakeConstant(first - width)
+                                              : MakeOperator(EXPR_RANGE, MakeConstant(first - width),
+                                                             MakeConstant(last - width)));
+    }
+}
+
 } // namespace
 
 void delete_connection(GraphModel& model, Connection* connection)
@@ -431,9 +459,10 @@ void delete_connection(GraphModel& model, Connection* connection)
         View().drawConnection(*connection, 0);
     for (int e = 0; e < 2; ++e) {
         ConnectionEnd& end = connection->ends[e];
-        if (end.objectKind == END_SUBMODEL && end.submodel)
+        if (end.objectKind == END_SUBMODEL && end.submodel) {
             detach(end.submodel->attachments, connection, e);
-        else if (end.objectKind == END_PIO && end.pio)
+            closeJunctionGap(*end.submodel, end);
+        } else if (end.objectKind == END_PIO && end.pio)
             detach(end.pio->attachments, connection, e);
     }
     model.connections.unlink(connection);
@@ -488,6 +517,11 @@ int delete_at(int x, int y)
     }
     MarkEdited(model, 1);
     return 1;
+}
+
+int is_junction_type(const SubmodelType* type)
+{
+    return type && (type->libraryIndex == 0 || type->libraryIndex == 1) ? 1 : 0;
 }
 
 int is_sum_type(const std::string& name)

@@ -222,11 +222,15 @@ Connection* AddConnection(GraphModel& model, EndObject start, EndObject end, std
 /// is added and that one's position is given.
 int add_midpoint(Connection& connection, int x, int y, int index);
 
+/// Deletes the connection; the bonds after it on a junction's port array move down to close the gap.
 void delete_connection(GraphModel& model, Connection* connection);
 void delete_submodel(GraphModel& model, Submodel* submodel);
 void delete_pio(GraphModel& model, Pio* pio);
 /// Deletes the submodel, PIO or connection at the point of the current model; 1 when one was.
 int delete_at(int x, int y);
+
+/// 1 for the junction types "0j" and "1j" (library index 0 or 1).
+int is_junction_type(const SubmodelType* type);
 
 /// 1 for the summation types "plus", "Plus", "minus", "Minus".
 int is_sum_type(const std::string& name);

@@ -33,12 +33,13 @@ const std::string& modelDirectory()
 
 void restoreLibrary()
 {
-    for (const char* name : {"se1", "r1", "1j1", "0j1", "i1", "c1"}) {
+    for (const char* name : {"se1", "r1", "1j1", "0j1", "i1", "c1"})
         std::filesystem::remove(modelDirectory() + "/" + name + ".sf3");
+    for (const char* name : {"se1", "r1", "i1", "c1"})
         std::filesystem::copy_file(std::string(ORVANTA_LIBRARY_DIR) + "/" + name + ".sf0",
                                    modelDirectory() + "/" + name + ".sf0",
                                    std::filesystem::copy_options::overwrite_existing);
-    }
+    writeThreePortJunctions(modelDirectory());
 }
 
 void quietHooks()

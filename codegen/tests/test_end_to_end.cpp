@@ -295,7 +295,7 @@ TEST_F(EndToEnd, ExtractedMotorFunctionStepsAsTheSimulatorRunsTheMotorAlone)
 {
     const std::map<std::string, double> motor{
         {"drive`u`e", 12.0}, {"drive`ra`r", 0.8}, {"drive`la`i", 0.05}, {"drive`km`r", 0.6}};
-    const std::map<std::string, double> current{{"drive`jb`p2.e_indep_state", 0.01}};
+    const std::map<std::string, double> current{{"drive`ja`p[3].e_indep_state", 0.01}};
     const double speed = 3.0, step = 0.01, finish = 1.0;
 
     ASSERT_EQ(process(ModelCase{"examples/models/mload.mg0", {}, {}}), 3) << log;
@@ -334,7 +334,7 @@ TEST_F(EndToEnd, ExtractedMotorFunctionStepsAsTheSimulatorRunsTheMotorAlone)
         return;
     PlotSpecification& specs = PlotSpecs();
     ResetPlotSpecs(specs);
-    const std::pair<int, std::string> curves[] = {{KindState, "drive`jb`p2.e_indep_state"},
+    const std::pair<int, std::string> curves[] = {{KindState, "drive`ja`p[3].e_indep_state"},
                                                   {KindVariable, "drive`km`p2.e"}};
     for (std::size_t i = 0; i < std::size(curves); ++i) {
         PlotCurve& curve = specs.curves[i];
@@ -354,7 +354,7 @@ TEST_F(EndToEnd, ExtractedMotorFunctionStepsAsTheSimulatorRunsTheMotorAlone)
         const Sample& sample = samples[k];
         const codegentest::OutputBlock& b = function.blocks[k];
         ASSERT_NEAR(b.time, sample.time, 1e-12) << "step " << k;
-        const double flux = sample.values.at("drive`jb`p2.e_indep_state");
+        const double flux = sample.values.at("drive`ja`p[3].e_indep_state");
         const double torque = sample.values.at("drive`km`p2.e");
         EXPECT_NEAR(b.values.at("s0"), flux, 1e-12 * std::max(1.0, std::fabs(flux))) << "t = " << sample.time;
         EXPECT_NEAR(b.values.at("y0"), torque, 1e-12 * std::max(1.0, std::fabs(torque))) << "t = " << sample.time;

@@ -12,6 +12,7 @@
 #include "common/settings_table.h"
 #include "common/startup.h"
 #include "common/text_helpers.h"
+#include "grapheditor/connection_checker.h"
 #include "grapheditor/graph_model_reader.h"
 #include "grapheditor/graph_model_writer.h"
 #include "grapheditor/graph_objects.h"
@@ -323,6 +324,8 @@ int SaveModel(const std::string& name, int checked)
     std::string path = MakeModelFileName(1, directory, name, main);
     if (checked)
         path.back() = '0';
+    // Whatever the check found, a junction is saved with the count of its bonds as its argument.
+    update_junction_arguments();
     if (write_model_file(path, name, 1) != 0) {
         nothingSavedWhenEdited();
         return 0;

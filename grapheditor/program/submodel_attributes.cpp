@@ -2,6 +2,7 @@
 #include "grapheditor/program/submodel_attributes.h"
 
 #include "grapheditor/program/model_commands.h"
+#include "grapheditor/connection_checker.h"
 
 #include "grapheditor/graph_model_reader.h"
 #include "grapheditor/graph_objects.h"
@@ -9,6 +10,7 @@
 #include "grapheditor/name_validation.h"
 #include "grapheditor/submodel_types.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -234,12 +236,15 @@ int TQNSubAttrDialog::acceptEdits()
     if (CheckSizeText(text(ID_SUB_SIZE), size, fail) != 0)
         return 0;
     ExprList arguments;
-    if (!m_tooManyRows) {
+    // A junction left without its argument gets the count of its bonds from the check.
+    const auto blank = [](const Row& row) { return row.actual.find_first_not_of(" \t") == std::string::npos; };
+    const bool countedJunction = is_junction_type(type) && std::all_of(m_rows.begin(), m_rows.end(), blank);
+    if (!m_tooManyRows && !countedJunction) {
         for (std::size_t i = 0; i < m_rows.size(); ++i) {
             ExprList items;
             std::string error;
             const std::string& actual = m_rows[i].actual;
-            if (actual.find_first_not_of(" \t") == std::string::npos)
+            if (blank(m_rows[i]))
                 error = "one expression required";
             else if (ParseSizeList(actual, items, model.arguments, &error) == 0 && items.size() != 1)
                 error = items.empty() ? "one expression required" : "too many expressions";

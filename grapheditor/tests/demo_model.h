@@ -65,24 +65,36 @@ inline void drawDemoModel()
     draw({{100, 300}, {300, 300}}, TOOL_SIGNAL)->ends[1].portName = "u";
 }
 
-/// In the current model, the mass-spring-damper of the examples: a force f on the
-/// 1-junction v with the mass m, the junction w with the spring k and the damper d.
+/// Names the junction's end of a connection as element k of its port array p.
+inline void setJunctionEnd(Connection* connection, int end, int k)
+{
+    connection->ends[end].portName = "p";
+    connection->ends[end].portIndex.push_back(MakeConstant(k));
+}
+
+/// In the current model, the mass-spring-damper of the examples: a force f, the mass m,
+/// the spring k and the damper d on the one 1-junction v of four bonds.
 inline void drawMassSpringDamper()
 {
     GraphModel& model = CurrentModel();
     LibraryEntry se = entry("se1"), junction = entry("1j1"), i = entry("i1"), c = entry("c1"), r = entry("r1");
     // New submodels and connections go first in their lists: made in reverse order.
     RenameSubmodel(model, *create_submodel(40, 100, se), "f");
-    RenameSubmodel(model, *create_submodel(200, 100, junction), "w");
-    RenameSubmodel(model, *create_submodel(120, 100, junction), "v");
-    RenameSubmodel(model, *create_submodel(120, 40, i), "m");
-    RenameSubmodel(model, *create_submodel(200, 40, c), "k");
-    RenameSubmodel(model, *create_submodel(200, 160, r), "d");
-    setPorts(draw({{200, 100}, {200, 160}}, TOOL_BOND), "p3", "p");
-    setPorts(draw({{200, 100}, {200, 40}}, TOOL_BOND), "p2", "p");
-    setPorts(draw({{120, 100}, {200, 100}}, TOOL_BOND), "p3", "p1");
-    setPorts(draw({{120, 100}, {120, 40}}, TOOL_BOND), "p2", "p");
-    setPorts(draw({{40, 100}, {120, 100}}, TOOL_BOND), "p", "p1");
+    Submodel* v = create_submodel(160, 100, junction);
+    RenameSubmodel(model, *v, "v");
+    v->arguments.push_back(MakeConstant(4));
+    RenameSubmodel(model, *create_submodel(160, 40, i), "m");
+    RenameSubmodel(model, *create_submodel(280, 100, c), "k");
+    RenameSubmodel(model, *create_submodel(160, 160, r), "d");
+    const std::pair<int, int> far[] = {{160, 160}, {280, 100}, {160, 40}};
+    for (int k = 4; k >= 2; --k) {
+        Connection* bond = draw({{160, 100}, far[4 - k]}, TOOL_BOND);
+        setJunctionEnd(bond, 0, k);
+        bond->ends[1].portName = "p";
+    }
+    Connection* force = draw({{40, 100}, {160, 100}}, TOOL_BOND);
+    force->ends[0].portName = "p";
+    setJunctionEnd(force, 1, 1);
 }
 
 } // namespace graphtest

@@ -1,6 +1,7 @@
 // The connection checker: automatic connection of junctions, single ports and
 // signals, the faults it reports (orientation, ranges, sizes), the model check's
 // marks and status texts; and the name and size checks of the attribute editors.
+#include "bench/modelproc/chain_model.h"
 #include "grapheditor/connection_checker.h"
 #include "grapheditor/name_validation.h"
 #include "grapheditor/submodel_types.h"
@@ -11,7 +12,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <tuple>
+#include <vector>
 
 namespace {
 
@@ -24,8 +28,6 @@ protected:
     {
         GraphTest::SetUp();
         types = dir.mkdir("types");
-        // A junction of one array port, and the element library of the examples.
-        write("1j1.sf0", "class 1j(n) version 1\ninterface\n  ports: p[n]\nequations\n  sum(p.e) = 0\n");
         Settings().model_dirs = types + ";" + ORVANTA_LIBRARY_DIR;
     }
 
@@ -80,16 +82,118 @@ TEST_F(Checker, AJunctionOfOneArrayPortNumbersItsBondsAndTakesTheirCountAsArgume
     EXPECT_EQ(ExprText(junction->arguments.front().get(), 0), "4");
 }
 
-TEST_F(Checker, NamedPortsOfLibraryJunctionsAreTakenInTheOrderOfDrawing)
+// A model saved when the library's junctions had three named ports: the check takes each bond
+// onto the port array in the order of the file, with the direction it had.
+TEST_F(Checker, AJunctionOfNamedPortsInAnOlderFileIsTakenOntoItsPortArray)
 {
-    // The mass-spring-damper of the examples, drawn without naming a port.
+    ASSERT_EQ(load_model_file(dir.write("old1.mgg",
+                                        "bond graph old version 1\nsubclasses\n  se;1 f 40 100 !T\n"
+                                        "  1j;1 v 120 100 !T\n  i;1 m 120 40 !T\n  r;1 d 200 100 !T\n"
+                                        "connections\n  f`p -> v`p1\n  v`p2 -> m`p\n  v`p3 -> d`p\n")),
+              0)
+        << ParserErrorText();
+    EXPECT_EQ(check_model(), 0) << view.status;
+    std::vector<std::string> ends;
+    for (const Connection& c : model.connections)
+        ends.push_back(c.ends[0].submodel->name + "`" + end(c, 0) + " " + std::to_string(c.direction) + " " +
+                       c.ends[1].submodel->name + "`" + end(c, 1));
+    std::sort(ends.begin(), ends.end());
+    EXPECT_EQ(ends, (std::vector<std::string>{"f`p 1 v`p[1]", "v`p[2] 1 m`p", "v`p[3] 1 d`p"}));
+    for (const Submodel& s : model.submodels)
+        EXPECT_EQ(ListText(s.arguments), s.name == "v" ? "3" : "") << s.name;
+}
+
+// The check gives a junction the count of its bonds whatever argument it brought: a stale one,
+// none, or one that an element count does not give; so does the save when the check finds fault.
+TEST_F(Checker, AJunctionsArgumentIsTheCountOfItsBonds)
+{
+    Submodel* junction = place(200, 200, "1j1");
+    for (auto [x, y] : {std::pair{100, 100}, {300, 100}, {200, 300}}) {
+        place(x, y, "c1");
+        draw({{200, 200}, {x, y}}, TOOL_BOND);
+    }
+    ASSERT_EQ(check_model(), 0) << view.status;
+    const auto give = [&](const char* argument) {
+        junction->arguments.clear();
+        ParseSizeList(argument, junction->arguments, model.arguments);
+    };
+    const char* const before[] = {"4", "", "2 * 2", "1"};
+    for (const char* argument : before) {
+        SCOPED_TRACE(argument);
+        give(argument);
+        EXPECT_EQ(check_model(), 0) << view.status;
+        EXPECT_EQ(ListText(junction->arguments), "3");
+        give(argument);
+        update_junction_arguments();
+        EXPECT_EQ(ListText(junction->arguments), "3");
+    }
+    // A signal drawn to it is a fault of the check; the save still counts the bonds.
+    place(300, 300, "con1");
+    draw({{300, 300}, {200, 200}}, TOOL_SIGNAL);
+    junction->arguments.clear();
+    EXPECT_EQ(check_model(), 2);
+    EXPECT_EQ(junction->errorMark, 1);
+    junction->arguments.clear();
+    update_junction_arguments();
+    EXPECT_EQ(ListText(junction->arguments), "3");
+}
+
+// A bond deleted from a junction leaves no gap: the bonds after it move down by its width.
+TEST_F(Checker, ABondTakenFromAJunctionLeavesNoGapInItsElements)
+{
+    struct Case {
+        int deleted; ///< which bond, in the order drawn
+        const char* left;
+    } cases[] = {{0, "p[1] p[2..3] p[4]"}, {1, "p[1] p[2..3] p[4]"}, {2, "p[1] p[2] p[3]"}, {3, "p[1] p[2] p[3..4]"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.deleted);
+        clear_model();
+        place(200, 200, "1j1");
+        std::vector<Connection*> bonds;
+        for (auto [x, y, tool] : {std::tuple{100, 100, TOOL_BOND}, {300, 100, TOOL_BOND},
+                                  {200, 300, TOOL_MULTIBOND}, {100, 300, TOOL_BOND}}) {
+            place(x, y, "c1");
+            bonds.push_back(draw({{200, 200}, {x, y}}, tool));
+        }
+        bonds[2]->size.clear();
+        ASSERT_EQ(ParseSizeList("2", bonds[2]->size, model.arguments), 0);
+        ASSERT_EQ(check_model(), 2) << "a capacitor takes one bond, not two";
+        ASSERT_EQ(end(*bonds[2], 0) + " " + end(*bonds[3], 0), "p[3..4] p[5]");
+        delete_connection(model, bonds[std::size_t(c.deleted)]);
+        bonds.erase(bonds.begin() + c.deleted);
+        std::string left;
+        for (const Connection* bond : bonds)
+            left += (left.empty() ? "" : " ") + end(*bond, 0);
+        EXPECT_EQ(left, c.left);
+    }
+
+    // An element taken away with its bond: the rest checks and counts three.
+    clear_model();
+    Submodel* junction = place(200, 200, "1j1");
+    std::vector<Connection*> bonds;
+    for (auto [x, y] : {std::pair{100, 200}, {200, 100}, {300, 200}, {200, 300}}) {
+        place(x, y, x == 100 ? "se1" : "c1");
+        bonds.push_back(x == 100 ? draw({{x, y}, {200, 200}}, TOOL_BOND) : draw({{200, 200}, {x, y}}, TOOL_BOND));
+    }
+    ASSERT_EQ(check_model(), 0) << view.status;
+    EXPECT_EQ(ListText(junction->arguments), "4");
+    delete_submodel(model, bonds[1]->ends[1].submodel);
+    EXPECT_EQ(end(*bonds[2], 0) + " " + end(*bonds[3], 0), "p[2] p[3]");
+    EXPECT_EQ(check_model(), 0) << view.status;
+    EXPECT_EQ(ListText(junction->arguments), "3");
+}
+
+TEST_F(Checker, NamedPortsOfAJunctionTypeAreTakenInTheOrderOfDrawing)
+{
+    // A junction type of three named ports with fixed orientations in front of the library's,
+    // and the mass-spring-damper drawn on two of them without naming a port.
+    write("1j1.sf0", kThreePortOneJunction);
     Submodel* f = place(40, 100, "se1");
     Submodel* v = place(120, 100, "1j1");
     place(120, 40, "i1");
     Submodel* w = place(200, 100, "1j1");
     place(200, 40, "c1");
     place(200, 160, "r1");
-    Settings().model_dirs = ORVANTA_LIBRARY_DIR; // the library's junction of three ports
     Connection* fv = draw({{40, 100}, {120, 100}}, TOOL_BOND);
     Connection* vm = draw({{120, 100}, {120, 40}}, TOOL_BOND);
     Connection* vw = draw({{120, 100}, {200, 100}}, TOOL_BOND);
@@ -156,8 +260,8 @@ TEST_F(Checker, SignalsGoToTheirInputsInOrderAndOneOutputFeedsEverySignal)
     EXPECT_EQ(auto_connect(*record), 1);
     EXPECT_EQ(check_connections(*record, 0), 0) << record->checkText;
     apply_connections(*record);
-    EXPECT_EQ(end(*first, 1), "u1");
-    EXPECT_EQ(end(*second, 1), "u2");
+    EXPECT_EQ(end(*first, 1), "p1");
+    EXPECT_EQ(end(*second, 1), "p2");
     EXPECT_EQ(end(*out1, 0), "y");
     EXPECT_EQ(end(*out2, 0), "y");
     EXPECT_EQ(record->checkText, "Submodel connected correctly");

@@ -311,9 +311,10 @@ TEST_F(Loading, TheProcessorsCausalityTemplateReadsBack)
         << ParserErrorText();
     std::vector<std::string> strokes;
     for (const Connection& bond : record.connections)
-        strokes.push_back(bond.ends[0].submodel->name + "`" + bond.ends[0].portName + " " +
-                          std::to_string(bond.causality) + " " + bond.ends[1].submodel->name);
-    EXPECT_EQ(strokes, (std::vector<std::string>{"f`p 1 v", "v`p2 1 m", "v`p3 2 w", "w`p2 2 k", "w`p3 2 d"}));
+        strokes.push_back(bond.ends[0].submodel->name + "`" + bond.ends[0].portName +
+                          (bond.ends[0].portIndex.empty() ? "" : "[" + ListText(bond.ends[0].portIndex) + "]") +
+                          " " + std::to_string(bond.causality) + " " + bond.ends[1].submodel->name);
+    EXPECT_EQ(strokes, (std::vector<std::string>{"f`p 1 v", "v`p[2] 1 m", "v`p[3] 2 k", "v`p[4] 2 d"}));
 }
 
 TEST_F(Loading, ArgumentFiles)

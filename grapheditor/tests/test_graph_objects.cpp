@@ -415,12 +415,19 @@ TEST_F(Objects, TheLibraryElementsReadAtTheInterfaceDepth)
         ++read;
     }
     EXPECT_GE(read, 19);
+    const SubmodelType* transformer = FindOrAddType(model, "tf", 1);
+    ASSERT_TRUE(transformer->interface);
+    std::vector<int> orientations;
+    for (const Pio& pio : transformer->interface->pios)
+        orientations.push_back(pio.orientation);
+    EXPECT_EQ(orientations, (std::vector<int>{2, 1}));
+    // A junction takes its bonds on one port array of free orientation.
     const SubmodelType* junction = FindOrAddType(model, "1j", 1);
     ASSERT_TRUE(junction->interface);
-    std::vector<int> orientations;
-    for (const Pio& pio : junction->interface->pios)
-        orientations.push_back(pio.orientation);
-    EXPECT_EQ(orientations, (std::vector<int>{2, 1, 1}));
+    ASSERT_EQ(junction->interface->pios.size(), 1u);
+    const Pio& port = *junction->interface->pios.head();
+    EXPECT_EQ(port.name + "[" + ListText(port.size) + "]", "p[n]");
+    EXPECT_EQ(port.orientation, 0);
     Submodel gain;
     gain.type = FindOrAddType(model, "gain", 1);
     EXPECT_EQ(type_has_only_signals(gain), 1);

@@ -1,6 +1,7 @@
 // Graph rendering on a recording canvas: layout boxes, edge points, the geometry
 // of connection ends and midpoints, causal strokes, erasing exactly what was
 // drawn, and the primitives of the demonstration model against a golden list.
+#include "grapheditor/connection_checker.h"
 #include "grapheditor/graph_rendering.h"
 #include "grapheditor/tests/demo_model.h"
 #include "grapheditor/tests/drawing_test_support.h"
@@ -8,7 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
+#include <cstdio>
 #include <fstream>
 #include <regex>
 #include <set>
@@ -291,6 +294,61 @@ std::set<std::string> colours(const std::vector<std::string>& calls)
             out.insert("bitmap");
     }
     return out;
+}
+
+// The library's summation points with two signals in, their inputs named by the check (plus)
+// or, in the order of the type's inputs, as the connection editor names them (minus): each
+// signal gets its sign, a horizontal stroke and for a plus a vertical one through it.
+TEST_F(Rendering, TheLibrarysSummationPointsShowTheSignOfEachInput)
+{
+    struct Case {
+        const char* type;
+        int signs;
+        int plusSigns;
+    } cases[] = {{"plus1", 2, 2}, {"minus1", 2, 1}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.type);
+        clear_model();
+        LibraryEntry summation = entry(c.type);
+        Submodel* sum = create_submodel(300, 200, summation);
+        ASSERT_TRUE(sum);
+        connect(create_submodel(200, 100, gain), sum, TOOL_SIGNAL);
+        connect(create_submodel(200, 300, gain), sum, TOOL_SIGNAL);
+        std::string text;
+        auto record = build_connections(text, sum);
+        ASSERT_TRUE(record) << text;
+        auto_connect(*record);
+        std::vector<ConnectionRow*> drawn;
+        for (ConnectionRow& row : record->rows)
+            drawn.push_back(&row);
+        std::sort(drawn.begin(), drawn.end(),
+                  [](const ConnectionRow* a, const ConnectionRow* b) { return a->connection->id < b->connection->id; });
+        std::size_t next = 0;
+        for (ConnectionRow* row : drawn) {
+            while (row->port == nullptr && next < record->ports.size()) {
+                const Pio* input = record->ports[next++].pio;
+                if (input->kind == PIO_INPUT)
+                    row->port = input;
+            }
+        }
+        ASSERT_EQ(check_connections(*record, 0), 0) << record->checkText;
+        apply_connections(*record);
+
+        surface.context.clear();
+        draw_submodel(*sum, 1);
+        const std::vector<std::string> calls = surface.context.calls();
+        int horizontal = 0, vertical = 0;
+        for (std::size_t i = 0; i + 1 < calls.size(); ++i) {
+            int x0, y0, x1, y1;
+            if (std::sscanf(calls[i].c_str(), "moveTo %d %d", &x0, &y0) != 2 ||
+                std::sscanf(calls[i + 1].c_str(), "lineTo %d %d", &x1, &y1) != 2)
+                continue;
+            horizontal += y0 == y1 && x1 - x0 == 7;
+            vertical += x0 == x1 && y1 - y0 == 7;
+        }
+        EXPECT_EQ(horizontal, c.signs);
+        EXPECT_EQ(vertical, c.plusSigns);
+    }
 }
 
 TEST_F(Rendering, ErasingDrawsTheSameShapesInTheWindowColourOnly)

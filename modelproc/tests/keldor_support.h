@@ -1,6 +1,7 @@
 // Helpers of the Keldor front-end tests: parsing a text and catching the error lines.
 #pragma once
 
+#include "bench/modelproc/chain_model.h"
 #include "modelproc/display_hooks.h"
 #include "modelproc/processing_pipeline.h"
 #include "platform/testing/temp_dir.h"
@@ -48,6 +49,12 @@ inline void copyLibraryElements(const testsupport::TempDir& dir, const std::stri
 {
     for (const char* name : names)
         dir.write(std::string(name) + ".sf0", readAll(library + "/" + name + ".sf0"));
+}
+
+/// Writes the junctions of three named ports that the models of these tests are drawn with.
+inline void writeThreePortJunctions(const testsupport::TempDir& dir)
+{
+    ::writeThreePortJunctions(dir.path());
 }
 
 /// Mass-spring-damper: a force on a 1-junction with the mass, spring and damper.

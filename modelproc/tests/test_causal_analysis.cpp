@@ -41,7 +41,8 @@ protected:
     {
         ResetSettings();
         Settings().model_dirs = dir.path();
-        keldortest::copyLibraryElements(dir, KELDOR_LIBRARY_DIR, {"se1", "sf1", "1j1", "0j1", "i1", "c1", "r1", "gy1", "tf1", "mtf1", "sine1"});
+        keldortest::copyLibraryElements(dir, KELDOR_LIBRARY_DIR, {"se1", "sf1", "i1", "c1", "r1", "gy1", "tf1", "mtf1", "sine1"});
+        keldortest::writeThreePortJunctions(dir);
         Pipeline() = PipelineState{};
         Pipeline().depth = 6;
         ttset_progress_callback([this](const char* text) { progress.push_back(text); });

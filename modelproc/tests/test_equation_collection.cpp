@@ -218,7 +218,8 @@ protected:
     {
         ResetSettings();
         Settings().model_dirs = dir.path();
-        keldortest::copyLibraryElements(dir, KELDOR_LIBRARY_DIR, {"se1", "1j1", "i1", "c1", "r1", "sine1", "gain1"});
+        keldortest::copyLibraryElements(dir, KELDOR_LIBRARY_DIR, {"se1", "i1", "c1", "r1", "sine1", "gain1"});
+        keldortest::writeThreePortJunctions(dir);
         Pipeline() = PipelineState{};
     }
     void TearDown() override

@@ -32,7 +32,8 @@ protected:
     {
         ResetSettings();
         Settings().model_dirs = m_dir.path();
-        keldortest::copyLibraryElements(m_dir, KELDOR_LIBRARY_DIR, {"se1", "sf1", "0j1", "1j1", "i1", "c1", "r1"});
+        keldortest::copyLibraryElements(m_dir, KELDOR_LIBRARY_DIR, {"se1", "sf1", "i1", "c1", "r1"});
+        keldortest::writeThreePortJunctions(m_dir);
         Pipeline() = PipelineState{};
         m_saved = DisplayHooks();
     }
@@ -413,7 +414,8 @@ TEST(CompleteProcessing, MassSpringDamperIsWrittenInComputableOrder)
     testsupport::TempDir work;
     ResetSettings();
     Settings().model_dirs = library.path();
-    keldortest::copyLibraryElements(library, KELDOR_LIBRARY_DIR, {"se1", "1j1", "i1", "c1", "r1"});
+    keldortest::copyLibraryElements(library, KELDOR_LIBRARY_DIR, {"se1", "i1", "c1", "r1"});
+    keldortest::writeThreePortJunctions(library);
     std::vector<std::string> log;
     const int result = processCompletely(
         work.write("msd.mg0", readAll(std::string(KELDOR_TEST_DIR) + "/models/msd.mg0")), work.path(), log);

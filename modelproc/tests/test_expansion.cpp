@@ -60,11 +60,18 @@ protected:
     std::vector<std::string> progress;
 };
 
-/// Copies element descriptions of the library into the model directory.
+/// Copies element descriptions of the library into the model directory; the junctions "1j1" and
+/// "0j1" are the ones of three named ports that these models are drawn with.
 void copyLibrary(const testsupport::TempDir& dir, const std::vector<std::string>& names)
 {
-    for (const auto& name : names)
-        dir.write(name + ".sf0", readAll(std::string(KELDOR_LIBRARY_DIR) + "/" + name + ".sf0"));
+    for (const auto& name : names) {
+        const std::string file = name + ".sf0";
+        std::string text = readAll(std::string(KELDOR_LIBRARY_DIR) + "/" + file);
+        for (const auto& [junction, threePorts] : kThreePortJunctions)
+            if (file == junction)
+                text = threePorts;
+        dir.write(file, text);
+    }
 }
 
 /// A bond end as "instance`port"; "?" for an end that is no subclass port.

@@ -116,9 +116,13 @@ std::vector<std::string> modelFiles(const std::string& folder)
     return names;
 }
 
+/// How the junctions of a folder's models are drawn.
+enum class Junctions { Library, ThreePorts };
+
 /// Processes every model file of `folder`, each in a fresh copy of the folder, against the golden
-/// files "<prefix><model>.log", ".l" and ".e".
-void expectFolderGolden(const std::string& folder, const std::string& prefix)
+/// files "<prefix><model>.log", ".l" and ".e"; models drawn with the three-port junctions find them
+/// in front of the library.
+void expectFolderGolden(const std::string& folder, const std::string& prefix, Junctions junctions)
 {
     const std::vector<std::string> models = modelFiles(folder);
     ASSERT_FALSE(models.empty()) << folder;
@@ -127,6 +131,8 @@ void expectFolderGolden(const std::string& folder, const std::string& prefix)
         testsupport::TempDir dir;
         fs::copy(folder, dir.path(), fs::copy_options::recursive);
         copyLibrary(dir);
+        if (junctions == Junctions::ThreePorts)
+            writeThreePortJunctions(dir.path());
         const std::string stem = fs::path(model).stem().string();
         const ProcessingRun run = process(dir.path(), model, "");
         expectGolden(run.log, prefix + stem + ".log");
@@ -143,6 +149,7 @@ ProcessingRun processChain(int cells)
 {
     testsupport::TempDir dir;
     copyLibrary(dir);
+    writeThreePortJunctions(dir.path());
     dir.write("chain1.mg0", chainModel(cells));
     return process(dir.path(), "chain1.mg0", "chain1");
 }
@@ -153,6 +160,7 @@ ProcessingRun processNestedChain(int cells, bool pairs)
 {
     testsupport::TempDir dir;
     copyLibrary(dir);
+    writeThreePortJunctions(dir.path());
     dir.write("cell1.sg0", kNestedChainCell);
     if (pairs) {
         dir.write("pair1.sg0", "bond graph pair version 1\ninterface\n  ports: a, b\nsubclasses\n  cell;1 x, y\n"
@@ -181,13 +189,14 @@ std::string fingerprintLine(const std::string& label, const ProcessingRun& run)
 
 TEST(ProcessingGoldens, ExampleModelsWriteTheirFilesUnchanged)
 {
-    expectFolderGolden(PROCESSING_EXAMPLES_DIR, "examples_");
+    expectFolderGolden(PROCESSING_EXAMPLES_DIR, "examples_", Junctions::Library);
 }
 
 TEST(ProcessingGoldens, FrontEndTestModelsWriteTheirFilesUnchanged)
 {
-    expectFolderGolden(PROCESSING_KELDOR_MODELS_DIR, "keldor_");
-    expectFolderGolden(std::string(PROCESSING_KELDOR_MODELS_DIR) + "/junction_arrays", "arrays_");
+    expectFolderGolden(PROCESSING_KELDOR_MODELS_DIR, "keldor_", Junctions::ThreePorts);
+    expectFolderGolden(std::string(PROCESSING_KELDOR_MODELS_DIR) + "/junction_arrays", "arrays_",
+                       Junctions::ThreePorts);
 }
 
 // A small chain is kept whole; larger ones, where a phase's lists and tables grow past their
@@ -213,7 +222,7 @@ TEST(ProcessingGoldens, GeneratedChainsWriteTheirFilesUnchanged)
 // element to element, several bonds at one vector port, and signals through graph submodels.
 TEST(ProcessingGoldens, GraphModelsWriteTheirFilesUnchanged)
 {
-    expectFolderGolden(PROCESSING_GRAPH_MODELS_DIR, "graph_");
+    expectFolderGolden(PROCESSING_GRAPH_MODELS_DIR, "graph_", Junctions::ThreePorts);
 }
 
 // The chain with every cell a graph submodel, one deep and two deep, writes what it wrote.

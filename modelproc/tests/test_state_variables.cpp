@@ -410,7 +410,8 @@ TEST_F(StatesTest, MassSpringDamperHasMomentumAndDisplacementAsStates)
     testsupport::TempDir dir;
     ResetSettings();
     Settings().model_dirs = dir.path();
-    keldortest::copyLibraryElements(dir, KELDOR_LIBRARY_DIR, {"se1", "1j1", "i1", "c1", "r1"});
+    keldortest::copyLibraryElements(dir, KELDOR_LIBRARY_DIR, {"se1", "i1", "c1", "r1"});
+    keldortest::writeThreePortJunctions(dir);
     Pipeline() = PipelineState{};
     auto parsed = keldortest::parseText(keldortest::kMsd);
     ASSERT_TRUE(parsed.result == 0 && parsed.cls);

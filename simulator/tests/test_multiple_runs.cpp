@@ -288,7 +288,7 @@ TEST_F(MultipleRuns, PlainSeriesWithoutCriterionRunsButWritesNothing)
     EXPECT_FALSE(resultExists("mr.dat"));
     EXPECT_FALSE(resultExists("mulrun.m"));
     EXPECT_EQ(get(KindParameter, "f`e"), 1.0);
-    EXPECT_EQ(get(KindInitial, "w`p2.f_indep_state"), 0.0) << "copied end states are put back";
+    EXPECT_EQ(get(KindInitial, "v`p[3].f_indep_state"), 0.0) << "copied end states are put back";
 }
 
 // With copied states the second run starts where the first ended: two runs of 1 s with
@@ -492,7 +492,7 @@ protected:
         spec.steps = 7;
         spec.copyStates = 1;
         spec.variables = {variable(KindParameter, "k`c", 0.1 / 3.0, 1e-20, 1),
-                          variable(KindInitial, "w`p2.f_indep_state", -2.5, 123456789.125)};
+                          variable(KindInitial, "v`p[3].f_indep_state", -2.5, 123456789.125)};
         criterion(spec, KindRate, "k`p.f");
         spec.tolerance = 0.000125;
         spec.type = OptimizationRun;
@@ -508,7 +508,7 @@ TEST_F(MultipleRunFile, RoundTripsByteForByte)
     const std::string first = testsupport::readText(path);
     EXPECT_EQ(first, "#Formatver\t4\n#Hclass\tmsd\n7\t1\n#Nvariables\t2\n"
                      "k`c\t0\t2\t0.033333333333333\t1E-20\tlogarithm\n"
-                     "w`p2.f_indep_state\t1\t1\t-2.5\t123456789.125\tlinear\n"
+                     "v`p[3].f_indep_state\t1\t1\t-2.5\t123456789.125\tlinear\n"
                      "6\t" + std::to_string(MultipleRunSpecs().criterionIndex) + "\t1\tk`p.f\n"
                      "0.000125\n1\n6\n");
     const MultipleRunSpec written = MultipleRunSpecs();
@@ -551,9 +551,9 @@ TEST_F(MultipleRunFile, ReaderRefusesOtherModelsAndReportsBadEntries)
     const std::vector<Case> cases = {
         {"another model", replaced("msd", "rlc"), -1, nullptr, 99},
         {"an old format", replaced("\t4\n", "\t3\n"), -1, nullptr, 99},
-        {"cut in the variables", good.substr(0, good.find("w`p2")), 0, "End of multiple run file reached too soon", 99},
+        {"cut in the variables", good.substr(0, good.find("v`p[3]")), 0, "End of multiple run file reached too soon", 99},
         {"a short variable line", replaced("\tlinear", ""), 0, "Error reading multiple run information", 99},
-        {"a name the model lacks", replaced("w`p2.f_indep_state\t1", "w`p9\t1"), 0,
+        {"a name the model lacks", replaced("v`p[3].f_indep_state\t1", "w`p9\t1"), 0,
          "No matching name for multiple run information :", 1},
         {"a criterion the model lacks", replaced("\tk`p.f\n", "\tk`p.x\n"), 0,
          "No matching name for multiple run optimization variable :", 2},
@@ -597,9 +597,9 @@ TEST_F(MultipleRunFile, DescriptionListsTheTypeAndTheVariablesInColumns)
                   "Optimization Criterium Variable : k`p.f", "Opimization Method: Line Climber",
                   "Optimization tolerance : 0.000125",
                   "The end condition is copied to the begin condition of the next simulation run.",
-                  "Type             \tName              \tFrom     \tTo         \tMethod",
-                  "Parameter        \tk`c               \t0.0333333\t1e-20      \tLogarithm",
-                  "Initial Condition\tw`p2.f_indep_state\t-2.5     \t1.23457e+08\tLinear"}));
+                  "Type             \tName                \tFrom     \tTo         \tMethod",
+                  "Parameter        \tk`c                 \t0.0333333\t1e-20      \tLogarithm",
+                  "Initial Condition\tv`p[3].f_indep_state\t-2.5     \t1.23457e+08\tLinear"}));
 }
 
 // Continuous descent with a tolerance this small goes on past 498 runs: the user is asked

@@ -314,9 +314,9 @@ TEST_F(ProcessedModels, AlgebraicLoopIsTornIntoAnInputAndAnOutput)
 namespace {
 
 // One cell of a mass-spring chain: the mass on a 1-junction, then the spring on a 0-junction.
-const char* const kCell = "bond graph cell version 1\ninterface\n  ports: pin, pout\nsubclasses\n  1j;1 j\n"
-                          "  i;1 m\n  0j;1 z\n  c;1 k\nconnections\n  pin -- j`p1\n  j`p2 -> m`p\n"
-                          "  j`p3 -> z`p1\n  z`p2 -> k`p\n  z`p3 -- pout\n";
+const char* const kCell = "bond graph cell version 1\ninterface\n  ports: pin, pout\nsubclasses\n  1j;1 j(3)\n"
+                          "  i;1 m\n  0j;1 z(3)\n  c;1 k\nconnections\n  pin -- j`p[1]\n  j`p[2] -> m`p\n"
+                          "  j`p[3] -> z`p[1]\n  z`p[2] -> k`p\n  z`p[3] -- pout\n";
 
 /// What a parameter or state of a chain model is, whatever way the chain was written: its role
 /// ("force", "damper", "mass", "spring", "momentum", "deflection") and its cell from 1 (0 for the

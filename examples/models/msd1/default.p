@@ -6,5 +6,5 @@
 	k`c	0.025
 	d`r	0.5
 #DIncond
-	v`p2.e_indep_state	0
-	w`p2.f_indep_state	0
+	v`p[2].e_indep_state	0
+	v`p[3].f_indep_state	0

@@ -10,7 +10,7 @@
 #include "grapheditor/program/model_commands.h"
 #include "grapheditor/program/selection.h"
 #include "grapheditor/program/submodel_attributes.h"
-#include "grapheditor/program/tests/main_window_fixture.h"
+#include "grapheditor/program/tests/canvas_fixture.h"
 
 #include "common/about_dialog.h"
 #include "common/canvas_window.h"
@@ -27,7 +27,6 @@
 #include "common/tests/clipped_controls.h"
 #include "platform/testing/qt_support.h"
 #include "platform/testing/temp_dir.h"
-#include "simulator/tests/model_test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -45,83 +44,8 @@ using testsupport::findControl;
 
 namespace {
 
-class Interaction : public editortest::MainWindow {
+class Interaction : public editortest::CanvasWindow {
 protected:
-    /// A new graph in the window started as the program starts it, the canvas without its grid.
-    void SetUp() override
-    {
-        editortest::MainWindow::SetUp();
-        writeSettings(0, 1, 0);
-        startWindow();
-        CloseStartupBox();
-        NewGraphCommand();
-    }
-
-    QWidget& canvas() const { return window->canvas(); }
-    QPoint device(int x, int y) const
-    {
-        return {x - window->canvas().Scroller()->xPos(), y - window->canvas().Scroller()->yPos()};
-    }
-
-    void mouse(QEvent::Type type, int x, int y, Qt::MouseButton button, Qt::MouseButtons held)
-    {
-        const QPointF at = device(x, y);
-        QMouseEvent event(type, at, canvas().mapToGlobal(at), button, held, Qt::NoModifier);
-        QApplication::sendEvent(&canvas(), &event);
-    }
-    void click(int x, int y)
-    {
-        mouse(QEvent::MouseButtonPress, x, y, Qt::LeftButton, Qt::LeftButton);
-        mouse(QEvent::MouseButtonRelease, x, y, Qt::LeftButton, Qt::NoButton);
-    }
-    void doubleClick(int x, int y)
-    {
-        click(x, y);
-        mouse(QEvent::MouseButtonDblClick, x, y, Qt::LeftButton, Qt::LeftButton);
-        mouse(QEvent::MouseButtonRelease, x, y, Qt::LeftButton, Qt::NoButton);
-    }
-    /// Presses on the point, moves the mouse there and on in steps, and lets go at the end.
-    void drag(int x0, int y0, int x1, int y1)
-    {
-        mouse(QEvent::MouseButtonPress, x0, y0, Qt::LeftButton, Qt::LeftButton);
-        for (int step = 1; step <= 4; ++step)
-            mouse(QEvent::MouseMove, x0 + (x1 - x0) * step / 4, y0 + (y1 - y0) * step / 4, Qt::NoButton,
-                  Qt::LeftButton);
-        mouse(QEvent::MouseButtonRelease, x1, y1, Qt::LeftButton, Qt::NoButton);
-    }
-
-    void openPopup()
-    {
-        window->runCommand(CM_DRAW_POPUP);
-        ASSERT_NE(DrawPopup(), nullptr);
-    }
-    /// Clicks an item of a list control of a dialog.
-    static void clickItem(QWidget& dialog, int id, const QString& text)
-    {
-        auto* list = findControl<QListWidget>(dialog, id);
-        ASSERT_NE(list, nullptr) << id;
-        const QList<QListWidgetItem*> items = list->findItems(text, Qt::MatchExactly);
-        ASSERT_EQ(items.size(), 1) << text.toStdString();
-        const QRect rect = list->visualItemRect(items.front());
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rect.center());
-    }
-    static void clickButton(QWidget& dialog, int id)
-    {
-        auto* button = findControl<QAbstractButton>(dialog, id);
-        ASSERT_NE(button, nullptr) << id;
-        // A radio or check box takes clicks on its indicator and text only.
-        const bool indicator = qobject_cast<QRadioButton*>(button) || qobject_cast<QCheckBox*>(button);
-        const QPoint at = indicator ? QPoint(6, button->height() / 2) : button->rect().center();
-        QTest::mouseClick(button, Qt::LeftButton, {}, at);
-    }
-    /// Picks a library entry of the popup's directory list by their texts.
-    void pick(const QString& directory, const QString& entry)
-    {
-        clickItem(*DrawPopup(), ID_DRAW_DIRECTORIES, directory);
-        clickItem(*DrawPopup(), ID_DRAW_LIBRARY, entry);
-    }
-    void tool(int tool) { clickButton(*DrawPopup(), int(ID_DRAW_FIRST_TOOL) + tool); }
-
     Pio* pio(const std::string& name) const
     {
         for (Pio& p : CurrentModel().pios)
@@ -142,15 +66,6 @@ protected:
         edit->clear();
         QTest::keyClicks(edit, QString::fromStdString(name));
         clickButton(*chooser, ID_CHOOSER_OK);
-    }
-
-    static void typeInto(QWidget& dialog, int id, const QString& text)
-    {
-        auto* edit = findControl<QLineEdit>(dialog, id);
-        ASSERT_NE(edit, nullptr) << id;
-        edit->selectAll();
-        QTest::keyClick(edit, Qt::Key_Delete);
-        QTest::keyClicks(edit, text);
     }
 
     /// A capacitor c_1 at (200, 200) with a bond from the PIO p_1 at (80, 200); the bond tool is left chosen.
@@ -579,93 +494,6 @@ TEST_F(Interaction, TheSignalAndSubmodelEditorsApplyWhatTheyCheck)
     ASSERT_NE(junction, nullptr);
     ASSERT_EQ(junction->arguments.size(), 1u);
     EXPECT_EQ(ExprText(junction->arguments[0].get(), 0), "3");
-}
-
-/// The states of a processed model integrated with Euler steps from the same
-/// parameters and initial states, its rates after each step appended.
-std::vector<double> eulerRates(const std::string& codeFile)
-{
-    modeltest::loadClean(testsupport::readText(codeFile));
-    ModelVariables& variables = Variables();
-    const int parameters = variables.kinds[KindOfLetter('P')].count;
-    const int states = variables.kinds[KindState].count;
-    for (int i = 0; i < parameters; ++i)
-        modeltest::cell('P', i) = 1.5 + 0.5 * i;
-    ModelEvaluators.initialization();
-    for (int i = 0; i < states; ++i)
-        modeltest::cell('s', i) = 0.25 * (i + 1);
-    std::vector<double> rates;
-    for (int step = 0; step < 50; ++step) {
-        EvaluateModel(0.01 * step);
-        for (int i = 0; i < states; ++i) {
-            rates.push_back(modeltest::cell('R', i));
-            modeltest::cell('s', i) += 0.01 * modeltest::cell('R', i);
-        }
-    }
-    return rates;
-}
-
-TEST_F(Interaction, AMassSpringDamperDrawnWithMouseAndKeysSimulatesLikeTheExample)
-{
-    openPopup();
-    struct Placed {
-        const char* entry;
-        int x, y;
-        const char* name;
-    };
-    const Placed placed[] = {{"se1", 40, 120, "f"},  {"1j1", 120, 120, "v"}, {"i1", 120, 40, "m"},
-                             {"1j1", 240, 120, "w"}, {"c1", 240, 40, "k"},   {"r1", 240, 200, "d"}};
-    for (const Placed& p : placed) {
-        pick("library", p.entry);
-        click(p.x, p.y);
-    }
-    tool(TOOL_BOND);
-    const int bonds[][4] = {{40, 120, 120, 120}, {120, 120, 120, 40}, {120, 120, 240, 120},
-                            {240, 120, 240, 40}, {240, 120, 240, 200}};
-    for (const auto& b : bonds) {
-        click(b[0], b[1]);
-        click(b[2], b[3]);
-    }
-    ASSERT_EQ(CurrentModel().connections.size(), 5u);
-    tool(TOOL_SELECT);
-    // Each submodel is named in its attributes editor: a double click, the name typed, Enter.
-    for (const Placed& p : placed) {
-        doubleClick(p.x, p.y);
-        TQNSubAttrDialog* editor = SubmodelAttributesEditor();
-        ASSERT_NE(editor, nullptr) << p.name;
-        typeInto(*editor, 603, p.name);
-        QTest::keyClick(findControl<QLineEdit>(*editor, 603), Qt::Key_Return);
-        ASSERT_NE(submodel(p.name), nullptr) << p.name << " " << editor->text(ID_ATTR_STATUS);
-    }
-    testsupport::grabToPng(*window, "grapheditor_drawn_msd");
-    EXPECT_EQ(window->shownStatusText(), "Submodel \"r.1\" named \"d\"");
-
-    // Save: the check connects every port; the chooser takes the name.
-    window->runCommand(CM_SAVE);
-    TQNFileDialog* chooser = NameChooserWindow();
-    ASSERT_NE(chooser, nullptr) << window->shownStatusText();
-    QTest::keyClicks(findControl<QLineEdit>(*chooser, ID_CHOOSER_NAME), "msd1");
-    clickButton(*chooser, ID_CHOOSER_OK);
-    ASSERT_TRUE(platform::fileExists(models + "/msd1.mg0")) << testsupport::readText(models + "/msd1.mgg");
-    window->runCommand(CM_COMPLETE_PROCESSING);
-    ASSERT_TRUE(waitUntil([] { return Editor().statusText == "Model processing completed succesfully."; }, 60000))
-        << window->shownStatusText() << " " << testing::PrintToString(sink.transcriptLines());
-    ASSERT_TRUE(platform::fileExists(models + "/msd1.l"));
-
-    // The example, under another name, processed the same way.
-    std::string example = testsupport::readText(ORVANTA_MODELS_DIR "/msd.mg0");
-    example.replace(example.find("bond graph msd version"), 22, "bond graph ref version");
-    ASSERT_TRUE(platform::writeFileAtomically(more + "/ref1.mg0", example));
-    ASSERT_EQ(OpenModelFromDirectories("ref1"), 1);
-    window->runCommand(CM_COMPLETE_PROCESSING);
-    ASSERT_TRUE(waitUntil([] { return Editor().statusText == "Model processing completed succesfully."; }, 60000))
-        << window->shownStatusText();
-    ASSERT_TRUE(platform::fileExists(models + "/ref1.l"));
-
-    const std::vector<double> drawn = eulerRates(models + "/msd1.l");
-    const std::vector<double> reference = eulerRates(models + "/ref1.l");
-    ASSERT_EQ(drawn.size(), 100u) << "two states over 50 steps";
-    EXPECT_EQ(drawn, reference);
 }
 
 } // namespace

@@ -97,7 +97,7 @@ TEST_F(MainWindow, OpenModelFindsTheModelInTheSecondDirectoryAndEnablesItsComman
     post(UM_OPEN_MODEL, 0, std::string("pump1"));
     EXPECT_EQ(Editor().modelName, "pump1");
     EXPECT_EQ(window->windowTitle().toStdString(), "Orvanta Graph Editor - pump1");
-    EXPECT_EQ(CurrentModel().submodels.size(), 6u);
+    EXPECT_EQ(CurrentModel().submodels.size(), 5u);
     EXPECT_FALSE(platform::fileExists(models + "/pump1.mgg"));
     for (int position = 0; position < 8; ++position)
         EXPECT_TRUE(menuEntries()[position]->isEnabled()) << position;
@@ -188,7 +188,7 @@ TEST_F(MainWindow, CheckAndSaveWritesTheCheckedFileAndCausalAnalysisShowsTheProc
     int strokes = 0;
     for (const Connection& c : CurrentModel().connections)
         strokes += c.computedCausality == 1 || c.computedCausality == 2;
-    EXPECT_EQ(strokes, 5);
+    EXPECT_EQ(strokes, 4);
     EXPECT_TRUE(platform::fileExists(models + "/pump1.t2"));
     // Causal analysis only: no code file.
     EXPECT_FALSE(platform::fileExists(models + "/pump1.l"));
@@ -344,9 +344,9 @@ TEST_F(MainWindow, DelDeletesTheSelectedBondAndTheGreyedEditKeysDoNothing)
 {
     copyExample("msd.mg0", models, "msd1.mgg");
     startWindow("-model msd1");
-    ASSERT_EQ(CurrentModel().connections.size(), 5u);
-    // The bond from f (40, 100) to v (120, 100), clicked half way.
-    canvasMessage(platform::WM_LBUTTONDOWN, 80 - window->canvas().Scroller()->xPos(),
+    ASSERT_EQ(CurrentModel().connections.size(), 4u);
+    // The bond from f (40, 100) to v (160, 100), clicked half way.
+    canvasMessage(platform::WM_LBUTTONDOWN, 100 - window->canvas().Scroller()->xPos(),
                   100 - window->canvas().Scroller()->yPos());
     ASSERT_EQ(selection_kind(), SELECT_CONNECTION);
     EXPECT_TRUE(enabled(CM_DELETE));
@@ -358,9 +358,9 @@ TEST_F(MainWindow, DelDeletesTheSelectedBondAndTheGreyedEditKeysDoNothing)
     ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
     QTest::keyClick(window.get(), Qt::Key_Delete, Qt::ShiftModifier);
     QTest::keyClick(window.get(), Qt::Key_Backspace, Qt::AltModifier);
-    EXPECT_EQ(CurrentModel().connections.size(), 5u);
-    QTest::keyClick(window.get(), Qt::Key_Delete);
     EXPECT_EQ(CurrentModel().connections.size(), 4u);
+    QTest::keyClick(window.get(), Qt::Key_Delete);
+    EXPECT_EQ(CurrentModel().connections.size(), 3u);
     EXPECT_EQ(has_selection(), 0);
     EXPECT_EQ(window->windowTitle().toStdString(), "Orvanta Graph Editor - msd1 (edited)");
     EXPECT_EQ(Editor().machine.state(), STATE_NAMED);
@@ -426,7 +426,7 @@ TEST_F(MainWindow, OpenShowsTheChooserOverTheModelDirectoriesAndOpensTheNameChos
     EXPECT_EQ(findControl<QLineEdit>(*chooser, ID_CHOOSER_NAME)->text().toStdString(), "pump1");
     findControl<QPushButton>(*chooser, ID_CHOOSER_OK)->click();
     EXPECT_EQ(Editor().modelName, "pump1");
-    EXPECT_EQ(CurrentModel().submodels.size(), 6u);
+    EXPECT_EQ(CurrentModel().submodels.size(), 5u);
     EXPECT_FALSE(platform::fileExists(models + "/pump1.mgg"));
     EXPECT_EQ(window->windowTitle().toStdString(), "Orvanta Graph Editor - pump1");
 }

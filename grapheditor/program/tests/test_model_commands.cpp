@@ -44,7 +44,7 @@ TEST_F(ModelCommands, AModelInALaterDirectoryIsOpenedThereAndNamedInTheTitle)
 
     EXPECT_EQ(OpenModelFromDirectories("pump1"), 1);
     EXPECT_EQ(Editor().modelName, "pump1");
-    EXPECT_EQ(CurrentModel().submodels.size(), 6u);
+    EXPECT_EQ(CurrentModel().submodels.size(), 5u);
     EXPECT_EQ(frame.title, "Orvanta Graph Editor - pump1");
     EXPECT_EQ(state(), STATE_NAMED);
     EXPECT_EQ(frame.mask, 0xFF03FFFFu);
@@ -455,7 +455,7 @@ TEST_F(ModelCommands, EditsAreNotLostWithoutAskingAndARefusedSaveWritesNothing)
     sink.queueAnswers({platform::BoxAnswer::Cancel});
     EXPECT_EQ(NewModel(), 0);
     EXPECT_EQ(sink.transcriptLines().front(), "The model in the Graph Editor has been edited.");
-    EXPECT_EQ(CurrentModel().submodels.size(), 6u);
+    EXPECT_EQ(CurrentModel().submodels.size(), 5u);
     EXPECT_EQ(Editor().modelName, "pump1");
 
     // A model with connection errors is saved only as graphics, and only when the user says so.

@@ -111,7 +111,7 @@ TEST_F(WholeRoad, TheDrawnModelIsProcessedAndSimulatedByTheRealProgramsToItsResu
     startWindow("-model msd");
     // The file names no version; the model carries the one it declares.
     ASSERT_EQ(Editor().modelName, "msd1");
-    ASSERT_EQ(CurrentModel().connections.size(), 5u);
+    ASSERT_EQ(CurrentModel().connections.size(), 4u);
 
     command(CM_COMPLETE_PROCESSING)->trigger();
     ASSERT_TRUE(processed("Model processing completed succesfully.")) << window->shownStatusText();

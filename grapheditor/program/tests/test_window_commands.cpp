@@ -84,16 +84,16 @@ TEST_F(WindowCommands, EveryStateEnablesExactlyItsCommandsInTheMenusAndTheToolBa
     ASSERT_EQ(state(), STATE_NAMED);
     expectEnabled(named, allMenus);
 
-    // The mass m at (120, 40).
-    clickAt(120, 40);
+    // The mass m at (160, 40).
+    clickAt(160, 40);
     ASSERT_EQ(state(), STATE_NAMED_SELECTION);
     ASSERT_NE(selected_submodel(), nullptr);
     expectEnabled(namedSelection, allMenus);
     // The same click again changes nothing.
-    clickAt(120, 40);
+    clickAt(160, 40);
     ASSERT_EQ(state(), STATE_NAMED_SELECTION);
     // A bond selected: no connection editor and no submodel to show.
-    clickAt(80, 100);
+    clickAt(100, 100);
     ASSERT_EQ(selection_kind(), SELECT_CONNECTION);
     std::set<int> bondSelection = namedSelection;
     bondSelection.erase(121);

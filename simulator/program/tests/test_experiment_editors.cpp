@@ -176,7 +176,7 @@ TEST(InitialConditionsEditor, StatesAreCopiedIntoTheInitialConditions)
     ASSERT_NE(dialog, nullptr);
     EXPECT_EQ(dialog->windowTitle().toStdString(), "SIM: Initial Conditions Editor");
     ASSERT_EQ(dialog->itemCount(List), 2);
-    EXPECT_EQ(dialog->itemText(List, 0), "v`p2.e_indep_state\t0");
+    EXPECT_EQ(dialog->itemText(List, 0), "v`p[2].e_indep_state\t0");
     click(*dialog, States);
     EXPECT_TRUE(dialog->edited());
     const VariableKind& states = Variables().kinds[KindState];

@@ -10,17 +10,17 @@
 	#real	a`b`g`k
 
 #DIncond	1
-	#real	err`u2	i`y_ic
+	#real	err`m	i`y_ic
 
 #DVariable	5
 	#real	src`y	b`g`u	a`a`g`u
-	#real	err`u1	a`b`g`y
+	#real	err`p	a`b`g`y
 	#real	err`y	c`g`u
 	#real	b`g`y
 	#real	a`a`g`y	a`b`g`u
 
 #Dstate_ind	1
-	#real	err`u2	i`y
+	#real	err`m	i`y
 
 #DRate_ind	1
 	#real	i`u	c`g`y

@@ -7,14 +7,14 @@
 	#real	k`k
 
 #DIncond	1
-	#real	err`u2	int1`y_ic
+	#real	err`m	int1`y_ic
 
 #DVariable	2
-	#real	src`y	err`u1
+	#real	src`y	err`p
 	#real	err`y	k`u
 
 #Dstate_ind	1
-	#real	err`u2	int1`y
+	#real	err`m	int1`y
 
 #DRate_ind	1
 	#real	k`y	int1`u
