@@ -40,6 +40,8 @@
 #EInitial	1
     V5 = P2
 
+#Einputs	0
+
 #Edynamic	9
     V2 = s0 / P0
     V11 = s1 / P4

@@ -40,6 +40,8 @@
 #EInitial	1
     V0 = P0
 
+#Einputs	0
+
 #Edynamic	9
     V6 = s0 / P3
     V11 = s1 / P4

@@ -52,6 +52,8 @@
     V1 = P0
     V16 = P6
 
+#Einputs	0
+
 #Edynamic	11
     V2 = s0 / P1
     V12 = s1 / P2
