@@ -41,7 +41,8 @@ namespace {
 /// y = sin(t), shown by its name.
 constexpr const char* SineModel = "#Hclass\tsine1\n#Hversion\t1\n\n#DVariable\t1\n\t#real\ty\ty`PLOT\n\n"
                                   "#Dstate_ind\t1\n\t#real\tx\n\n#DRate_ind\t1\n\t#real\tdx\n\n"
-                                  "#Edynamic\t2\n\tsin\tV0\tt\n\tmov\tR0\tV0\n";
+                                  "#EInitial\t0\n\n#Einputs\t0\n\n#Edynamic\t2\n\tsin\tV0\tt\n\tmov\tR0\tV0\n\n"
+                                  "#Eoutputs\t0\n";
 
 void writeSineModel()
 {
