@@ -10,7 +10,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <sstream>
 
 namespace {
@@ -346,9 +348,59 @@ TEST_F(ExperimentTest, ExperimentNeedsOneReadableFile)
 {
     EXPECT_FALSE(ReadExperiment(model, dir.file("none"), "none"));
     EXPECT_EQ(model.experimentName, "none");
+    EXPECT_TRUE(messages().empty()) << "the caller says that the experiment could not be opened";
     dir.write("some.r", "#Imethod\t2\n#Tstep  \t0.5\n");
     EXPECT_TRUE(ReadExperiment(model, dir.file("some"), "some"));
     EXPECT_EQ(model.integrationMethod, "RungeKutta4");
+}
+
+// What an experiment leaves out goes into the program as 0 or a default: the user is told which
+// of its files could not be read, and which parameters and initial conditions have no value.
+TEST_F(ExperimentTest, WhatTheExperimentDoesNotGiveIsNamed)
+{
+    const std::string run = "#Hclass\tmodel\n#Imethod\t0\n#Tstep  \t0.5\n";
+    const std::string plot = "#Formatver\t3\n#Hclass\tmodel\n#Oxaxis\t#Otime\t0\t1\t0\n";
+    const std::string values = "#Formatver\t3\n#Hclass\tmodel\n#DParam \n";
+    const std::vector<std::string> noParameters = {"While reading Parameters or Initial Conditions:",
+                                                   "warning: 2 parameters without a value, 0 is used:", "mass", "k"};
+    const std::vector<std::string> noInitials = {"While reading Parameters or Initial Conditions:",
+                                                 "warning: 2 initial conditions without a value, 0 is used:", "x", "v"};
+    struct Case {
+        const char* what;
+        std::optional<std::string> parameters, runs, plots;
+        std::vector<std::vector<std::string>> boxes;
+    } cases[] = {
+        {"whole", values + "\tmass\t2\n\tk\t3\n#DIncond\n\tx\t0\n\tv\t1\n", run, plot, {}},
+        {"parameter file missing", std::nullopt, run, plot,
+         {{"These files of the experiment could not be read:", dir.file("exp.p")}, noParameters, noInitials}},
+        {"parameter file empty", "", run, plot, {noParameters, noInitials}},
+        {"parameter file damaged", "garbage\n", run, plot,
+         {{"While reading Parameters or Initial Conditions:", "error in line 1: garbage."},
+          {"These files of the experiment could not be read:", dir.file("exp.p")},
+          noParameters,
+          noInitials}},
+        {"some values", values + "\tm\t2\n#DIncond\n\tv\t1\n", run, plot,
+         {{"While reading Parameters or Initial Conditions:", "warning: 1 parameter without a value, 0 is used:", "k"},
+          {"While reading Parameters or Initial Conditions:", "warning: 1 initial condition without a value, 0 is used:",
+           "x"}}},
+        {"run and plot files missing", values + "\tmass\t2\n\tk\t3\n#DIncond\n\tx\t0\n\tv\t1\n", std::nullopt,
+         std::nullopt, {{"These files of the experiment could not be read:", dir.file("exp.r"), dir.file("exp.u")}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_TRUE(ReadEquationFile(model, dir.file("model1.e"))); // no values again
+        sink.clear();
+        for (const auto& [extension, text] : {std::pair{".p", c.parameters}, std::pair{".r", c.runs}, std::pair{".u", c.plots}}) {
+            std::remove(dir.file(std::string("exp") + extension).c_str());
+            if (text)
+                dir.write(std::string("exp") + extension, *text);
+        }
+        EXPECT_TRUE(ReadExperiment(model, dir.file("exp"), "exp"));
+        std::vector<std::vector<std::string>> boxes;
+        for (const platform::MessageBoxRequest& box : sink.transcript())
+            boxes.push_back(box.lines);
+        EXPECT_EQ(boxes, c.boxes);
+    }
 }
 
 } // namespace

@@ -306,7 +306,9 @@ TEST_F(ProgramTest, RefusedModelsWriteNothing)
         SCOPED_TRACE(c.what);
         sink.clear();
         testsupport::TempDir out;
+        dir.write("plain.p", parameterFile({{"a", "1"}}, {{"x", "1"}}));
         dir.write("plain.r", runFile(0, "0", "1", "0"));
+        dir.write("plain.u", plotFile({}));
         GenerationRequest request{c.model, dir.file("plain"), "plain", out.path(), 1};
         EXPECT_FALSE(GenerateStandAlone(request));
         ASSERT_FALSE(sink.transcript().empty());
@@ -355,6 +357,35 @@ TEST_F(ProgramTest, DriverWritesTheProgram)
                   rc)
             << testsupport::readText(dir.file("driver.txt"));
         EXPECT_EQ(platform::fileExists(to + "/xxmain.c"), rc == 0);
+    }
+}
+
+// The driver given an experiment none of whose files it can read stops without writing; one
+// with files or values missing writes the program and says what is missing.
+TEST_F(ProgramTest, DriverStopsOnAnUnreadableExperimentAndNamesWhatOneLeavesOut)
+{
+    dir.write("half.r", runFile(2, "0", "1", "0.25"));
+    struct Case {
+        const char* experiment;
+        int rc;
+        std::vector<std::string> said;
+    } cases[] = {
+        {"none", 1, {"Could not open the experiment", dir.file("none")}},
+        {"half", 0,
+         {"These files of the experiment could not be read:", dir.file("half.p"), dir.file("half.u"),
+          "warning: 1 parameter without a value, 0 is used:", "warning: 1 initial condition without a value, 0 is used:"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.experiment);
+        const std::string out = dir.mkdir(std::string("out-") + c.experiment);
+        EXPECT_EQ(codegentest::runCommand(std::string("'") + CODEGEN_DRIVER + "' -experiment '" +
+                                          dir.file(c.experiment) + "' '" + fixture("linear1.e") + "' '" + out +
+                                          "' > " + dir.file("driver.txt") + " 2>&1"),
+                  c.rc);
+        const std::string said = testsupport::readText(dir.file("driver.txt"));
+        for (const std::string& line : c.said)
+            EXPECT_NE(said.find(line), std::string::npos) << line << " in\n" << said;
+        EXPECT_EQ(platform::fileExists(out + "/xxmain.c"), c.rc == 0);
     }
 }
 
