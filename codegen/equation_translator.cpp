@@ -550,6 +550,19 @@ public:
     }
 
 private:
+    /// Nesting deeper than this is not counted: the walk would need the stack of a thread.
+    static constexpr int kDeepest = 1000;
+
+    /// One level deeper while it lives; `ok` is false past the deepest.
+    struct Level {
+        explicit Level(int& depth) : m_depth(depth), ok(++depth <= kDeepest) {}
+        ~Level() { --m_depth; }
+        Level(const Level&) = delete;
+        Level& operator=(const Level&) = delete;
+        int& m_depth;
+        const bool ok;
+    };
+
     static void add(InstructionCount& n, const InstructionCount& more)
     {
         n.least += more.least;
@@ -629,6 +642,9 @@ private:
     // unary := ( "-" | "+" | "not" ) unary | primary
     bool unary(InstructionCount& n, bool& conditional)
     {
+        const Level level(m_depth);
+        if (!level.ok)
+            return false;
         if (!is("-") && !is("+") && !is("not"))
             return primary(n, conditional);
         const bool sign = !is("not");
@@ -700,6 +716,9 @@ private:
     // "elseif" with the rest of the chain, itself a conditional into the same result, or "else" branch.
     bool ifChain(InstructionCount& n)
     {
+        const Level level(m_depth);
+        if (!level.ok)
+            return false;
         bool ignored = false;
         InstructionCount then;
         if (!expression(n, ignored) || !accept("then") || !branch(then))
@@ -720,6 +739,7 @@ private:
 
     std::vector<const Token*> m_tokens;
     std::size_t m_at = 0;
+    int m_depth = 0;
 };
 
 } // namespace

@@ -8,8 +8,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <iterator>
 #include <cstdlib>
+#include <iterator>
 #include <optional>
 #include <sstream>
 

@@ -172,6 +172,10 @@ TEST(InstructionCount, CountsTheInstructionsOfTheCodeForm)
         {"V0 = s0 +", std::nullopt},
         {"V0 = if s0 > 1 then 2 fi", std::nullopt},
     };
+    // Nesting too deep to walk on the stack is not counted, whatever a damaged file holds.
+    for (const std::string& deep : {"V0 = " + std::string(200000, '(') + "1" + std::string(200000, ')'),
+                                    "V0 = " + std::string(200000, '-') + "1"})
+        EXPECT_FALSE(CountInstructions(deep));
     for (const Case& c : cases) {
         const std::optional<InstructionCount> n = CountInstructions(c.keldor);
         ASSERT_EQ(n.has_value(), c.count.has_value()) << c.keldor;
