@@ -9,6 +9,8 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <iterator>
+#include <limits>
 #include <optional>
 #include <set>
 #include <sstream>
@@ -25,6 +27,14 @@ constexpr Section kDeclarations[] = {
     {"#DParam", 'P'},      {"#DIncond", 'Z'},      {"#DVariable", 'V'},   {"#DConst", 'C'},
     {"#Dstate_ind", 's'},  {"#DRate_ind", 'R'},    {"#DState_dept", 'S'}, {"#Drate_dept", 'r'},
     {"#DAlgloop", 'A'},
+};
+
+/// The equation sections, all four always written, in this order, after the declarations.
+constexpr std::pair<const char*, EquationList GeneratorModel::*> kEquations[] = {
+    {"#EInitial", &GeneratorModel::initialEquations},
+    {"#Einputs", &GeneratorModel::inputEquations},
+    {"#Edynamic", &GeneratorModel::dynamicEquations},
+    {"#Eoutputs", &GeneratorModel::outputEquations},
 };
 
 bool isBlank(const std::string& line) { return IsBlankLine(line); }
@@ -75,6 +85,8 @@ public:
             if (!readSection(words.front()))
                 return false;
         }
+        if (m_equationSections < std::size(kEquations))
+            return missing(m_lines.size());
         BuildSubmodelList(m_model);
         return true;
     }
@@ -98,6 +110,14 @@ private:
         return failWith("Error in Model File", m_fileName + ", line " + std::to_string(m_next + 1) + ": section " +
                                                    header + " ends after " + std::to_string(present) + " of its " +
                                                    std::to_string(declared) + " " + what);
+    }
+
+    /// The next equation section is not where it should be: the file was cut short before it, or
+    /// written wrong.
+    bool missing(std::size_t line)
+    {
+        return failWith("Error in Model File", m_fileName + ", line " + std::to_string(line + 1) + ": section " +
+                                                   kEquations[m_equationSections].first + " missing");
     }
 
     bool readHeader()
@@ -133,6 +153,8 @@ private:
             return fail("Error in Model File", headerLine, header);
         for (const Section& section : kDeclarations)
             if (header == section.header) {
+                if (m_equationSections > 0)
+                    return fail("Error in Model File", headerLine, header);
                 if (section.kind == 'A')
                     return fail("Models with algebraic loops are not supported in code generation", headerLine,
                                 header);
@@ -140,16 +162,13 @@ private:
                     return fail("Error in Model File", headerLine, header);
                 return readDeclarations(header, section.kind, *count);
             }
-        static const std::pair<const char*, EquationList GeneratorModel::*> kEquations[] = {
-            {"#EInitial", &GeneratorModel::initialEquations},
-            {"#Einputs", &GeneratorModel::inputEquations},
-            {"#Edynamic", &GeneratorModel::dynamicEquations},
-            {"#Eoutputs", &GeneratorModel::outputEquations},
-        };
         for (const auto& [name, list] : kEquations)
             if (header == name) {
+                if (header != kEquations[m_equationSections].first)
+                    return missing(headerLine);
                 if (!count)
                     return fail("Error in Model File", headerLine, header);
+                ++m_equationSections;
                 return readEquations(header, m_model.*list, *count);
             }
         return fail("Unknown section in Model File", headerLine, header);
@@ -189,17 +208,22 @@ private:
     /// backslash continues on the next, which the writer indents by six blanks; a line
     /// with " = " starts an equation; any other line (the parts of a conditional)
     /// belongs to the equation before it. The count is that of the instructions of the
-    /// code form, of which every equation has at least one: a section of instructions
-    /// without equations, or of more equations than instructions, is damaged.
+    /// code form: a section whose equations take fewer lost some, one whose equations take
+    /// more is damaged.
     bool readEquations(const std::string& header, EquationList& equations, long count)
     {
-        const std::size_t before = equations.size();
         std::unique_ptr<EquationRecord> current;
         std::size_t firstLine = 0;
         bool continued = false;
+        InstructionCount instructions;
         auto finish = [&]() {
             if (!current)
                 return true;
+            // An equation whose count is not known (computed indices) takes one instruction or more.
+            const InstructionCount n =
+                CountInstructions(current->text).value_or(InstructionCount{1, std::numeric_limits<long>::max() / 2});
+            instructions.least += n.least;
+            instructions.most = std::min(instructions.most + n.most, std::numeric_limits<long>::max() / 2);
             if (!TranslateEquation(*current, m_model, m_fileName + ", line " + std::to_string(firstLine + 1)))
                 return false;
             equations.push_back(std::move(current));
@@ -236,13 +260,13 @@ private:
                                                        ": the file ends inside an equation");
         if (!finish())
             return false;
-        const std::size_t present = equations.size() - before;
-        if (count > 0 && present == 0)
-            return incomplete(header, present, count, "instructions");
-        if (present > std::size_t(count))
+        if (instructions.most < count)
+            return incomplete(header, std::size_t(instructions.most), count, "instructions");
+        if (instructions.least > count)
             return failWith("Error in Model File", m_fileName + ", line " + std::to_string(m_next + 1) + ": section " +
-                                                       header + " holds " + std::to_string(present) +
-                                                       " equations for " + std::to_string(count) + " instructions");
+                                                       header + " counts " + std::to_string(count) +
+                                                       " instructions, its equations take " +
+                                                       std::to_string(instructions.least));
         return true;
     }
 
@@ -251,6 +275,7 @@ private:
     std::vector<std::string> m_lines;
     std::size_t m_next = 0;
     std::set<std::string> m_seen;
+    std::size_t m_equationSections = 0; ///< how many were read
 };
 
 } // namespace

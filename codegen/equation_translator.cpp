@@ -524,7 +524,231 @@ private:
     Tokens m_tokens;
 };
 
+/// Counts the instructions of an equation's code form over its tokens, with the rules of the model
+/// processor's code generation: an operator, a function or the time takes one, a call of
+/// dll_function three and of resetfunc two; a conditional takes its condition's, a jump
+/// on it, its branches' (each at least the one that puts a leaf into the result), a jump over the
+/// else part, and when it has a destination a move into it; an equation takes at least one.
+class InstructionCounter {
+public:
+    explicit InstructionCounter(const Tokens& tokens)
+    {
+        for (const Token& t : tokens)
+            if (t.kind != TokenKind::Space)
+                m_tokens.push_back(&t);
+    }
+
+    // equation := reference "=" expression
+    std::optional<InstructionCount> equation()
+    {
+        if (!reference() || !accept("="))
+            return std::nullopt;
+        InstructionCount n;
+        if (!branch(n) || m_at != m_tokens.size())
+            return std::nullopt;
+        return n;
+    }
+
+private:
+    /// Nesting deeper than this is not counted: the walk would need the stack of a thread.
+    static constexpr int kDeepest = 1000;
+
+    /// One level deeper while it lives; `ok` is false past the deepest.
+    struct Level {
+        explicit Level(int& depth) : m_depth(depth), ok(++depth <= kDeepest) {}
+        ~Level() { --m_depth; }
+        Level(const Level&) = delete;
+        Level& operator=(const Level&) = delete;
+        int& m_depth;
+        const bool ok;
+    };
+
+    static void add(InstructionCount& n, const InstructionCount& more)
+    {
+        n.least += more.least;
+        n.most += more.most;
+    }
+
+    static void add(InstructionCount& n, long more)
+    {
+        n.least += more;
+        n.most += more;
+    }
+
+    const Token* peek(std::size_t ahead = 0) const
+    {
+        return m_at + ahead < m_tokens.size() ? m_tokens[m_at + ahead] : nullptr;
+    }
+
+    bool is(const char* text, std::size_t ahead = 0) const
+    {
+        const Token* t = peek(ahead);
+        return t && t->kind != TokenKind::Number && t->text == text;
+    }
+
+    bool accept(const char* text)
+    {
+        if (!is(text))
+            return false;
+        ++m_at;
+        return true;
+    }
+
+    /// A kind letter and its number, with literal indices; a "[" after it (computed indices) fails.
+    bool reference()
+    {
+        const Token* t = peek();
+        if (!t || t->kind != TokenKind::Word || !isReferenceLetter(t->text[0]) || t->text.size() < 2 ||
+            !std::all_of(t->text.begin() + 1, t->text.end(), isDigit))
+            return false;
+        ++m_at;
+        return !is("[");
+    }
+
+    /// An expression written into a destination: a lone conditional moves its result there, and
+    /// a leaf takes the move of itself.
+    bool branch(InstructionCount& n)
+    {
+        bool conditional = false;
+        if (!expression(n, conditional))
+            return false;
+        if (conditional)
+            add(n, 1);
+        n.least = std::max(n.least, 1L);
+        n.most = std::max(n.most, 1L);
+        return true;
+    }
+
+    // expression := unary { binary-operator unary }
+    bool expression(InstructionCount& n, bool& conditional)
+    {
+        if (!unary(n, conditional))
+            return false;
+        static const char* const operators[] = {"+",  "-",  "*",  "/",  "==",  "=/=", "<",    "<=",
+                                                ">",  ">=", "and", "or", "div", "mod", "power"};
+        while (std::any_of(std::begin(operators), std::end(operators), [&](const char* op) { return is(op); })) {
+            ++m_at;
+            bool ignored = false;
+            InstructionCount right;
+            if (!unary(right, ignored))
+                return false;
+            add(n, right);
+            add(n, 1);
+            conditional = false;
+        }
+        return true;
+    }
+
+    // unary := ( "-" | "+" | "not" ) unary | primary
+    bool unary(InstructionCount& n, bool& conditional)
+    {
+        const Level level(m_depth);
+        if (!level.ok)
+            return false;
+        if (!is("-") && !is("+") && !is("not"))
+            return primary(n, conditional);
+        const bool sign = !is("not");
+        ++m_at;
+        const bool literal = sign && peek() && peek()->kind == TokenKind::Number;
+        if (!unary(n, conditional))
+            return false;
+        conditional = false;
+        n.most += 1;
+        if (!literal)
+            n.least += 1;
+        return true;
+    }
+
+    // primary := literal | reference | "t" | name "(" [ expression { "," expression } ] ")"
+    //          | "(" expression ")" | conditional
+    bool primary(InstructionCount& n, bool& conditional)
+    {
+        conditional = false;
+        const Token* t = peek();
+        if (!t)
+            return false;
+        if (accept("("))
+            return expression(n, conditional) && accept(")");
+        if (is("if")) {
+            conditional = true;
+            ++m_at;
+            return ifChain(n) && accept("fi");
+        }
+        if (t->kind == TokenKind::Number) {
+            ++m_at;
+            return true;
+        }
+        if (t->kind != TokenKind::Word)
+            return false;
+        if (is("(", 1)) {
+            m_at += 2;
+            if (!accept(")")) {
+                do {
+                    bool ignored = false;
+                    InstructionCount argument;
+                    if (!expression(argument, ignored))
+                        return false;
+                    add(n, argument);
+                } while (accept(","));
+                if (!accept(")"))
+                    return false;
+            }
+            add(n, t->text == "dll_function" ? 3 : t->text == "resetfunc" ? 2 : 1);
+            return true;
+        }
+        if (t->text == "t") {
+            ++m_at;
+            add(n, 1);
+            return true;
+        }
+        static const char* const keywords[] = {"then", "elseif", "else", "fi", "and", "or", "not", "div", "mod",
+                                               "power"};
+        if (std::any_of(std::begin(keywords), std::end(keywords), [&](const char* k) { return t->text == k; }))
+            return false;
+        if (isReferenceLetter(t->text[0]) && t->text.size() > 1 &&
+            std::all_of(t->text.begin() + 1, t->text.end(), isDigit))
+            return reference();
+        ++m_at; // true, false, a table's name
+        return true;
+    }
+
+    // The part of a conditional after its "if" (or "elseif"): condition "then" branch, and
+    // "elseif" with the rest of the chain, itself a conditional into the same result, or "else" branch.
+    bool ifChain(InstructionCount& n)
+    {
+        const Level level(m_depth);
+        if (!level.ok)
+            return false;
+        bool ignored = false;
+        InstructionCount then;
+        if (!expression(n, ignored) || !accept("then") || !branch(then))
+            return false;
+        add(n, then);
+        InstructionCount otherwise;
+        if (accept("elseif")) {
+            if (!ifChain(otherwise))
+                return false;
+            add(otherwise, 1);
+        } else if (!accept("else") || !branch(otherwise)) {
+            return false;
+        }
+        add(n, otherwise);
+        add(n, 2);
+        return true;
+    }
+
+    std::vector<const Token*> m_tokens;
+    std::size_t m_at = 0;
+    int m_depth = 0;
+};
+
 } // namespace
+
+std::optional<InstructionCount> CountInstructions(const std::string& text)
+{
+    const Tokens tokens = tokenize(text);
+    return InstructionCounter(tokens).equation();
+}
 
 void FindLeftHandSide(EquationRecord& equation, const GeneratorModel& model)
 {

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <iterator>
 #include <optional>
 #include <sstream>
 
@@ -83,6 +84,26 @@ VariableRecord* findByName(const VariableList& records, const std::string& name)
     return nullptr;
 }
 
+/// The quantities of the list that no experiment file gave a value, by name, as many as a box holds.
+void reportWithoutValue(const VariableList& records, const std::string& what)
+{
+    constexpr std::size_t kShown = 5;
+    std::vector<std::string> names;
+    for (const auto& record : records)
+        if (!record->valueGiven)
+            names.push_back(record->firstName());
+    if (names.empty())
+        return;
+    std::vector<std::string> lines{"While reading Parameters or Initial Conditions:",
+                                   "warning: " + std::to_string(names.size()) + " " + what +
+                                       (names.size() == 1 ? "" : "s") + " without a value, 0 is used:"};
+    for (std::size_t i = 0; i < names.size() && i < kShown; ++i)
+        lines.push_back(names[i]);
+    if (names.size() > kShown)
+        lines.push_back("and " + std::to_string(names.size() - kShown) + " more");
+    ShowMessageLines(lines);
+}
+
 /// The array the generated program keeps a quantity of this kind in.
 bool printable(char kind)
 {
@@ -137,8 +158,10 @@ bool ReadParameterValues(GeneratorModel& model, const std::string& fileName)
             values.emplace_back(record, *value);
         }
     }
-    for (auto [record, value] : values)
+    for (auto [record, value] : values) {
         record->value = value;
+        record->valueGiven = true;
+    }
     reportMissingNames(kHeading, "parameter name", missing[0], firstMissing[0]);
     reportMissingNames(kHeading, "initial condition name", missing[1], firstMissing[1]);
     return true;
@@ -277,8 +300,19 @@ bool ReadOutputSpec(GeneratorModel& model, const std::string& fileName)
 bool ReadExperiment(GeneratorModel& model, const std::string& experimentBase, const std::string& experimentName)
 {
     model.experimentName = experimentName;
-    const bool parameters = ReadParameterValues(model, experimentBase + ".p");
-    const bool run = ReadRunValues(model, experimentBase + ".r");
-    const bool outputs = ReadOutputSpec(model, experimentBase + ".u");
-    return parameters || run || outputs;
+    const std::string files[] = {experimentBase + ".p", experimentBase + ".r", experimentBase + ".u"};
+    const bool read[] = {ReadParameterValues(model, files[0]), ReadRunValues(model, files[1]),
+                         ReadOutputSpec(model, files[2])};
+    if (!read[0] && !read[1] && !read[2])
+        return false;
+    // What the experiment did not give goes into the program as its default: the user is told.
+    std::vector<std::string> unread{"These files of the experiment could not be read:"};
+    for (std::size_t i = 0; i < std::size(files); ++i)
+        if (!read[i])
+            unread.push_back(files[i]);
+    if (unread.size() > 1)
+        ShowMessageLines(unread);
+    reportWithoutValue(model.parameters, "parameter");
+    reportWithoutValue(model.initialConditions, "initial condition");
+    return true;
 }

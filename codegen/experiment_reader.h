@@ -7,7 +7,8 @@
 #include <string>
 
 /// Stores the experiment name and reads base + ".p", ".r" and ".u", always all three;
-/// true when at least one of them was read.
+/// true when at least one of them was read. The user is told which of them could not be
+/// read and, when one could, which parameters and initial conditions got no value.
 bool ReadExperiment(GeneratorModel& model, const std::string& experimentBase, const std::string& experimentName);
 
 /// Parameter and initial values, matched by name (aliases included) within their section.

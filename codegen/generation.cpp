@@ -28,9 +28,14 @@ bool readInputs(const GenerationRequest& request, GeneratorModel& model, const P
     }
     report(progress, 20);
     if (!request.experimentBase.empty() &&
-        !ReadExperiment(model, request.experimentBase, request.experimentName))
+        !ReadExperiment(model, request.experimentBase, request.experimentName)) {
+        if (request.experimentRequired) {
+            ShowGeneratorBox("Orvanta Error", {"Could not open the experiment", "", request.experimentBase});
+            return false;
+        }
         ShowGeneratorBox("Orvanta Warning",
                          {"Could not open the experiment", "", "Generated code will contain default settings"});
+    }
     return true;
 }
 

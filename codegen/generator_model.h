@@ -16,6 +16,7 @@ struct VariableRecord {
     std::int32_t link = -1;
     std::string label;              ///< the plot label of an output curve
     double value = 0.0;
+    bool valueGiven = false;        ///< an experiment gave the value
     /// 'P' parameter, 'Z' initial condition, 'V' variable, 's'/'R' independent state/rate,
     /// 'S'/'r' dependent state/rate, 'A'/'a' algebraic-loop output/input, 'C' constant.
     char kind = 'V';

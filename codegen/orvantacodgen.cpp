@@ -43,6 +43,8 @@ int main(int argc, char** argv)
         if (argument == "-experiment" && i + 1 < argc) {
             request.experimentBase = argv[++i];
             request.experimentName = baseName(request.experimentBase);
+            // Asked for by name: without it the program would compute with values nobody gave.
+            request.experimentRequired = true;
         } else if (argument == "-output" && i + 1 < argc) {
             const std::string mode = argv[++i];
             if (mode == "none")

@@ -26,7 +26,7 @@ const char* const ModelText = "#Hclass\tfz\n#Hversion\t1\n"
                               "#DIncond\t2\n\t#real\tx0\n\t#string\tpath\n"
                               "#DVariable\t2\n\t#real\tv\n\t#real\tw`PLOT\n"
                               "#Dstate_ind\t1\n\t#real\tx\n#DRate_ind\t1\n\t#real\tdx\n"
-                              "#Edynamic\t1\n\tmov\tR0\tV0\n";
+                              "#EInitial\t0\n#Einputs\t0\n#Edynamic\t1\n\tmov\tR0\tV0\n#Eoutputs\t0\n";
 
 void write(const std::string& path, const std::string& text)
 {

@@ -254,14 +254,21 @@ private:
         return tokenFailure();
     }
 
-    // equations := { SECTION_KEY INT EOL { instruction } }
+    // equations := initial inputs dynamic outputs, each SECTION_KEY INT EOL { instruction }
     bool equations()
     {
-        while (m_token == TokenSectionKey) {
+        // The writer writes all four in this order, an empty one with the count 0: one that is
+        // not there was cut off.
+        static const char* const keys[TableCount] = {"#EInitial", "#Einputs", "#Edynamic", "#Eoutputs"};
+        for (const char* expected : keys) {
+            if (m_token != TokenSectionKey && m_token != TokenEnd)
+                return syntaxError();
             const std::string key = m_lex.tokenText();
-            const int table = TableIndex(key.size() > 2 ? key[2] : '\0');
-            if (table < 0)
+            if (m_token == TokenEnd || key != expected) {
+                fail(std::string("section ") + expected + " missing,");
                 return tokenFailure();
+            }
+            const int table = TableIndex(key[2]);
             advance();
             std::int64_t n = 0;
             if (!count(n) || !expect(TokenEndOfLine))

@@ -58,14 +58,14 @@ std::string codeText(const std::vector<Row>& rows)
     text += "\n#DVariable\t" + std::to_string(Instructions) + "\n";
     for (int i = 0; i < Instructions; ++i)
         text += "\t#real\tv" + std::to_string(i) + "\n";
-    text += "\n#Edynamic\t" + std::to_string(Instructions) + "\n";
+    text += "\n#EInitial\t0\n\n#Einputs\t0\n\n#Edynamic\t" + std::to_string(Instructions) + "\n";
     for (std::size_t i = 0; i < rows.size(); ++i) {
         text += std::string("\t") + rows[i].mnemonic + "\tV" + std::to_string(i) + "\tP" + std::to_string(rows[i].a);
         if (rows[i].b >= 0)
             text += "\tP" + std::to_string(rows[i].b);
         text += "\n";
     }
-    return text;
+    return text + "\n#Eoutputs\t0\n";
 }
 
 /// The same table as one C function over the parameter and variable arrays.

@@ -26,7 +26,7 @@ std::string syntheticModel(int mathsPercent)
     text += "\n#DVariable\t" + std::to_string(Instructions) + "\n";
     for (int i = 0; i < Instructions; ++i)
         text += "\t#real\tv" + std::to_string(i) + "\n";
-    text += "\n#Edynamic\t" + std::to_string(Instructions) + "\n";
+    text += "\n#EInitial\t0\n\n#Einputs\t0\n\n#Edynamic\t" + std::to_string(Instructions) + "\n";
     static const char* arithmetic[] = {"add", "sub", "mul", "div", "mov"};
     static const char* maths[] = {"sin", "exp", "sqt", "log", "cos", "atn"};
     for (int i = 0; i < Instructions; ++i) {
@@ -44,7 +44,7 @@ std::string syntheticModel(int mathsPercent)
         }
         text += '\n';
     }
-    return text;
+    return text + "\n#Eoutputs\t0\n";
 }
 
 void runTable(benchmark::State& state, int mathsPercent, bool trapsOn = false)

@@ -27,9 +27,9 @@ const char* const VanDerPolText = "#Hclass\tvdp\n#Hversion\t1\n"
                                   "#Dstate_ind\t2\n\t#real\ty1\n\t#real\ty2\n"
                                   "#DRate_ind\t2\n\t#real\tdy1\n\t#real\tdy2\n"
                                   "#DUnnamed\t1\n\t#real\n"
-                                  "#EInitial\t2\n\tmov\ts0\tI0\n\tmov\ts1\tI1\n"
+                                  "#EInitial\t2\n\tmov\ts0\tI0\n\tmov\ts1\tI1\n#Einputs\t0\n"
                                   "#Edynamic\t6\n\tmov\tR0\ts1\n\tmul\tU0\ts0\ts0\n\tsub\tU0\t1.0\tU0\n"
-                                  "\tmul\tU0\tP0\tU0\n\tmul\tU0\tU0\ts1\n\tsub\tR1\tU0\ts0\n";
+                                  "\tmul\tU0\tP0\tU0\n\tmul\tU0\tU0\ts1\n\tsub\tR1\tU0\ts0\n#Eoutputs\t0\n";
 
 struct Problem {
     const char* name;

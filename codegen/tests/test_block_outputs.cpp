@@ -195,7 +195,7 @@ TEST_F(BlockTest, SFunctionsWithoutStatesOrInputsOrWithInitialEquations)
     } cases[] = {
         {"no states", "g",
          "#DParam \t1\n\t#real\tg`k\n\n#DVariable\t2\n\t#real\tg`u\tsrc`y\n\t#real\tg`y\tdst`u\n\n"
-         "#Edynamic\t1\n    V1 = V0 * P0\n",
+         "#EInitial\t0\n\n#Einputs\t0\n\n#Edynamic\t1\n    V1 = V0 * P0\n\n#Eoutputs\t0\n",
          "0 0.01 0.5 0",
          {{"memcpy", false}, {"\tMyS = S;\n\tmdlDerivatives (xx_rates, x, u, S, tid);\n", true},
           {"\txx_parameters [0] = 0.30000000000000004;\t\t/* g`k */\n", true}},
@@ -203,7 +203,7 @@ TEST_F(BlockTest, SFunctionsWithoutStatesOrInputsOrWithInitialEquations)
         {"no inputs, an initial equation", "l",
          "#DParam \t1\n\t#real\tl`k\n\n#DIncond\t1\n\t#real\tl`x\n\n#DVariable\t2\n\t#real\tl`level\n"
          "\t#real\tl`y\tdst`u\n\n#Dstate_ind\t1\n\t#real\tl`x\n\n#DRate_ind\t1\n\t#real\tl`dx\n\n"
-         "#EInitial\t1\n    V0 = P0 * 2\n\n#Edynamic\t2\n    R0 = V0 - s0\n    V1 = s0\n",
+         "#EInitial\t1\n    V0 = P0 * 2\n\n#Einputs\t0\n\n#Edynamic\t2\n    R0 = V0 - s0\n    V1 = s0\n\n#Eoutputs\t0\n",
          "0 0.01 0 0",
          {{"\t/* the initial equations */\n\t/*l`level = l`k * 2; */\n\tV[0] = P[0] * 2;\n", true},
           {"static part again", false}},
@@ -211,7 +211,8 @@ TEST_F(BlockTest, SFunctionsWithoutStatesOrInputsOrWithInitialEquations)
         {"an input and an initial equation", "l",
          "#DParam \t1\n\t#real\tl`k\n\n#DIncond\t1\n\t#real\tl`x\n\n#DVariable\t3\n\t#real\tl`level\n"
          "\t#real\tl`y\tdst`u\n\t#real\tl`u\tsrc`y\n\n#Dstate_ind\t1\n\t#real\tl`x\n\n#DRate_ind\t1\n\t#real\tl`dx\n\n"
-         "#EInitial\t1\n    V0 = P0 * 2\n\n#Edynamic\t2\n    R0 = V0 + V2 - s0\n    V1 = s0\n",
+         "#EInitial\t1\n    V0 = P0 * 2\n\n#Einputs\t0\n\n#Edynamic\t3\n    R0 = V0 + V2 - s0\n    V1 = s0\n\n"
+         "#Eoutputs\t0\n",
          "0 0.01 0.25 0",
          {{"\tV[2] = u[0];\t\t/* l`u */\n\n\t/* the static part again: it may depend on the inputs */\n"
            "\t/*l`level = l`k * 2; */\n\tV[0] = P[0] * 2;\n\n\t/* dynamic equations */\n",
@@ -268,7 +269,8 @@ TEST_F(BlockTest, SubmodelFunctionDemonstrationSizesItsVectorsByTheCounts)
                    "#DVariable\t4\n\t#real\tblk`a\tsrc`a\n\t#real\tblk`b\tsrc`b\n\t#real\tblk`sum\tout`sum\n"
                    "\t#real\tblk`prod\tout`prod\n\n#Dstate_ind\t1\n\t#real\tblk`x\tout`x\n\n"
                    "#DRate_ind\t1\n\t#real\tblk`dx\n\n"
-                   "#Edynamic\t3\n    V2 = V0 + V1\n    V3 = V0 * V1\n    R0 = P0 * (V2 - s0)\n");
+                   "#EInitial\t0\n\n#Einputs\t0\n\n"
+                   "#Edynamic\t4\n    V2 = V0 + V1\n    V3 = V0 * V1\n    R0 = P0 * (V2 - s0)\n\n#Eoutputs\t0\n");
     dir.write("mimo.r", "#Hclass\tmimo\n#Iprocsr\t0\n#Imethod\t2\n#Tstart \t0\n#Tfinish\t0.5\n#Tstep  \t0.1\n");
     const std::string out = dir.mkdir("out");
     std::vector<int> progress;

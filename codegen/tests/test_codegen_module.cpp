@@ -24,6 +24,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include <cstdio>
 #include <dlfcn.h>
 
 using testsupport::findControl;
@@ -60,7 +61,7 @@ class CodegenModuleTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        for (const char* file : {"crankrg1.e", "crank.p", "crank.r"})
+        for (const char* file : {"crankrg1.e", "crank.p", "crank.r", "crank.u"})
             dir.write(file, testsupport::readText(kFixtures + "/" + file));
         host.setWindowTitle("host");
         hostHandle = platform::attachWindowWidget(host, "TestHostWindow", [](const platform::Message&) {});
@@ -149,6 +150,30 @@ TEST_F(CodegenModuleTest, TheDialogWritesTheStandAloneProgramAsTheCommandLineDri
     EXPECT_EQ(run.compileStatus, 0) << run.compileOutput;
     EXPECT_EQ(run.runStatus, 0) << run.errors;
     EXPECT_FALSE(run.blocks.empty());
+}
+
+// An experiment without its parameter file: the dialog's generation names the file and the
+// parameters and initial conditions the program gives 0, and writes the program.
+TEST_F(CodegenModuleTest, TheDialogNamesWhatTheExperimentLeavesOut)
+{
+    std::remove(dir.file("crank.p").c_str());
+    const std::string out = dir.mkdir("program");
+    testsupport::answerNextModal([&](QWidget& modal) {
+        findControl<QRadioButton>(modal, kStandAlone)->click();
+        findControl<QLineEdit>(modal, kOutputDirectory)->setText(QString::fromStdString(out));
+        findControl<QPushButton>(modal, kGenerate)->click();
+        static_cast<QDialog&>(modal).reject();
+    });
+    EXPECT_EQ(RunCodeGenerator(dir.file("crankrg1").c_str(), "crank", nullptr, kModuleDirectory), 0);
+    ASSERT_EQ(headings(), (std::vector<std::string>{"These files of the experiment could not be read:",
+                                                     "While reading Parameters or Initial Conditions:",
+                                                     "While reading Parameters or Initial Conditions:",
+                                                     "Stand-alone code generated successfully"}));
+    EXPECT_EQ(sink.transcript()[0].lines, (std::vector<std::string>{sink.transcript()[0].lines[0], dir.file("crank.p")}));
+    EXPECT_EQ(sink.transcript()[1].lines[1], "warning: 5 parameters without a value, 0 is used:");
+    EXPECT_EQ(sink.transcript()[1].lines[2], "motor`amp");
+    EXPECT_EQ(sink.transcript()[2].lines[1], "warning: 3 initial conditions without a value, 0 is used:");
+    EXPECT_TRUE(platform::fileExists(out + "/xxmain.c"));
 }
 
 TEST_F(CodegenModuleTest, BlocksAreChosenInTheChooserAndTheOutputFolderThroughTheScriptedChooser)

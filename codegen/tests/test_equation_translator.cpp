@@ -141,3 +141,47 @@ TEST_F(TranslatorTest, RefusedConstructsNameTheEquation)
 }
 
 } // namespace
+
+// The instructions the model processor's code of each equation takes, as its code files count
+// them; a sign before a literal may be the literal's own.
+TEST(InstructionCount, CountsTheInstructionsOfTheCodeForm)
+{
+    struct Case {
+        const char* keldor;
+        std::optional<std::pair<long, long>> count;
+    } cases[] = {
+        {"V0 = P0", std::pair{1L, 1L}},                         // mov
+        {"V0 = t", std::pair{1L, 1L}},                          // tim
+        {"V0 = -2.5", std::pair{1L, 1L}},                       // inv, or mov of the literal
+        {"V0 = P0 * -2.5", std::pair{1L, 2L}},                  // inv and mul, or mul alone
+        {"V0 = -(s0 + P0) - -s0", std::pair{4L, 4L}},           // add, inv, inv, sub
+        {"V0 =  not (s0 > 0)", std::pair{2L, 2L}},              // tgt, not
+        {"R0 = V0 + (s0 * atan2(s0,t))", std::pair{4L, 4L}},    // tim, at2, mul, add
+        {"V0 = (P2 div 2) + (P2 mod 3)", std::pair{3L, 3L}},    // idv, mod, add
+        // tgt, jfa, mov, jmp, then the else part into the result: tlt, jfa, mov, jmp, mov and
+        // its move; and the move into V0
+        {"V0 = if s0 > 1\n\tthen 1\n\telseif s0 < 0\n\tthen 2\n\telse 3\n\tfi", std::pair{11L, 11L}},
+        // an operand: no move of its result; tgt, jfa, mov, jmp, mov, then the mul
+        {"V0 = 2 * if s0 > P0\n\tthen s0\n\telse P1\n\tfi", std::pair{6L, 6L}},
+        // a conditional as the then part moves its result into the outer one's
+        {"V0 = if s0 > 1 then if s0 > 2 then t else 1 fi else 0 fi", std::pair{11L, 11L}},
+        {"V0 = dll_function(s0,1,2,t,3)", std::pair{4L, 4L}},   // tim, hlg, flk, dll
+        {"V0 = resetfunc(-s0,1,2)", std::pair{3L, 3L}},          // inv, mov, rst
+        {"V0 = V1 [P0]", std::nullopt},
+        {"V0 [P0] = s0", std::nullopt},
+        {"V0 = s0 +", std::nullopt},
+        {"V0 = if s0 > 1 then 2 fi", std::nullopt},
+    };
+    // Nesting too deep to walk on the stack is not counted, whatever a damaged file holds.
+    for (const std::string& deep : {"V0 = " + std::string(200000, '(') + "1" + std::string(200000, ')'),
+                                    "V0 = " + std::string(200000, '-') + "1"})
+        EXPECT_FALSE(CountInstructions(deep));
+    for (const Case& c : cases) {
+        const std::optional<InstructionCount> n = CountInstructions(c.keldor);
+        ASSERT_EQ(n.has_value(), c.count.has_value()) << c.keldor;
+        if (n) {
+            EXPECT_EQ(n->least, c.count->first) << c.keldor;
+            EXPECT_EQ(n->most, c.count->second) << c.keldor;
+        }
+    }
+}

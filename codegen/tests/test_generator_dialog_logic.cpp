@@ -29,6 +29,7 @@ protected:
         copy("crankrg1.e", "crankrg1.e");
         copy("crank.p", "crank.p");
         copy("crank.r", "crank.r");
+        copy("crank.u", "crank.u");
         GeneratorFields fields = InitialFields((dir.path() + "/crankrg1").c_str(), "crank", nullptr);
         fields.outputKind = kind;
         fields.outputDirectory = dir.mkdir("out");

@@ -10,8 +10,15 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <optional>
+#include <sstream>
 
 namespace {
+
+/// The four equation sections, empty, as the model processor writes them for a model without equations.
+const std::string EmptyEquationSections = "\n#EInitial\t0\n\n#Einputs\t0\n\n#Edynamic\t0\n\n#Eoutputs\t0\n";
 
 class ReaderTest : public ::testing::Test {
 protected:
@@ -41,7 +48,7 @@ protected:
 TEST_F(ReaderTest, DeclarationsOfTheModelProcessorsFileAreRead)
 {
     std::string text = withoutSection(pendulum(), "#DAlgloop");
-    text = text.substr(0, text.find("\n#EInitial"));
+    text = text.substr(0, text.find("\n#EInitial")) + EmptyEquationSections;
     ASSERT_TRUE(ReadEquationFile(model, dir.write("pendulum2.e", text))) << messages().front();
     EXPECT_EQ(model.modelName, "pendulum2");
     ASSERT_EQ(model.parameters.size(), 8u);
@@ -60,7 +67,8 @@ TEST_F(ReaderTest, EquationLinesAreJoined)
 {
     const std::string file = dir.write(
         "joined1.e", "#Hclass\tjoined\n#Hversion\t1\n\n#DParam \t1\n\t#real\tp\n\n#DVariable\t2\n\t#real\ta\n"
-                     "\t#real\tb\n\n#Dstate_ind\t1\n\t#real\tx\n\n#DRate_ind\t1\n\t#real\tdx\n\n#Edynamic\t9\n"
+                     "\t#real\tb\n\n#Dstate_ind\t1\n\t#real\tx\n\n#DRate_ind\t1\n\t#real\tdx\n\n#EInitial\t0\n\n"
+                     "#Einputs\t0\n\n#Edynamic\t17\n"
                      "    R0 = (((s0 + P0) * (s0 - P0)) / ((\\\n      P0 * s0) + P0)) + step(t - 1.000000e+00\\\n"
                      "      )\n"
                      "    V0 = if s0 > 1.000000e+00\n\tthen P0\n\telse s0\n\tfi\n"
@@ -78,7 +86,7 @@ TEST_F(ReaderTest, EquationLinesAreJoined)
 
 TEST_F(ReaderTest, EmptyModelIsRead)
 {
-    ASSERT_TRUE(ReadEquationFile(model, dir.write("empty7.e", "#Hclass\tempty\n#Hversion\t7\n")));
+    ASSERT_TRUE(ReadEquationFile(model, dir.write("empty7.e", "#Hclass\tempty\n#Hversion\t7\n" + EmptyEquationSections)));
     EXPECT_EQ(model.modelName, "empty7");
     EXPECT_TRUE(model.parameters.empty());
     EXPECT_TRUE(model.dynamicEquations.empty());
@@ -89,7 +97,8 @@ TEST_F(ReaderTest, EmptyModelIsRead)
 TEST_F(ReaderTest, LinesOfAnyBlankCharactersAreBlank)
 {
     const std::string file = dir.write("blanks1.e", "\xEF\xBB\xBF#Hclass\tblanks\n\v\n#Hversion\t1\n\f\n#DVariable\t1\n\v\f\n"
-                                                    "\t#real\ta\n \v \n#Edynamic\t1\n    V0 = 1\n\f\n#Eoutputs\t1\n"
+                                                    "\t#real\ta\n \v \n#EInitial\t0\n#Einputs\t0\n\f\n"
+                                                    "#Edynamic\t1\n    V0 = 1\n\f\n#Eoutputs\t1\n"
                                                     "    V0 = 2\n");
     ASSERT_TRUE(ReadEquationFile(model, file)) << messages().front();
     EXPECT_EQ(model.modelName, "blanks1");
@@ -101,6 +110,8 @@ TEST_F(ReaderTest, LinesOfAnyBlankCharactersAreBlank)
 TEST_F(ReaderTest, MalformedAndRefusedFilesLeaveAnEmptyModel)
 {
     const std::string head = "#Hclass\tbad\n#Hversion\t1\n\n#DParam \t1\n\t#real\tp\n\n";
+    // Up to the dynamic section, whose header then stands in line 11.
+    const std::string early = head + "#DVariable\t1\n\t#real\ta\n#EInitial\t0\n#Einputs\t0\n";
     struct Case {
         const char* what;
         std::string text;
@@ -113,29 +124,40 @@ TEST_F(ReaderTest, MalformedAndRefusedFilesLeaveAnEmptyModel)
          "An element with a computed index is not supported in code generation", "pendulum2.e, line 46"},
         {"unknown declaration section", head + "#DMystery\t1\n\t#real\tq\n", "Unknown section in Model File",
          "line 7: '#DMystery'"},
-        {"unknown equation section", head + "#Edynamic\t1\n    V0 = P0\n\n#Elater\t1\n    V0 = P0\n",
-         "Unknown section in Model File", "line 10: '#Elater'"},
+        {"unknown equation section", early + "#Edynamic\t1\n    V0 = P0\n\n#Elater\t1\n    V0 = P0\n",
+         "Unknown section in Model File", "line 14: '#Elater'"},
         {"type word", head + "#DVariable\t1\n\t#float\tq\n", "Error in Model File", "line 8: '#float'"},
         {"string quantity", head + "#DVariable\t1\n\t#string\tq\n", "Error in Model File", "line 8: '#string'"},
         {"second section of a kind", head + "#DParam \t1\n\t#real\tq\n", "Error in Model File",
          "line 7: '#DParam'"},
         {"no header", "#DParam \t1\n\t#real\tp\n", "Error in Model File", "line 1: '#DParam'"},
-        {"bad equation", head + "#Edynamic\t1\n    V0 = tdly(P0,1)\n",
-         "Function \"tdly\" (time-delay) is not supported in code generation", "line 8"},
-        // Files cut short.
+        {"bad equation", early + "#Edynamic\t1\n    V0 = tdly(P0,1)\n",
+         "Function \"tdly\" (time-delay) is not supported in code generation", "line 12"},
+        {"declaration after the equations", head + EmptyEquationSections + "#DVariable\t1\n\t#real\ta\n",
+         "Error in Model File", "line 15: '#DVariable'"},
+        // Files cut short, or written wrong.
         {"declarations cut short", head + "#DVariable\t3\n\t#real\ta\n", "Error in Model File",
          "line 9: section #DVariable ends after 1 of its 3 entries"},
         {"declarations missing before the next section",
          head + "#DVariable\t2\n\t#real\ta\n\n#Edynamic\t1\n    V0 = P0\n", "Error in Model File",
          "line 10: section #DVariable ends after 1 of its 2 entries"},
-        {"equations cut after their header", head + "#DVariable\t1\n\t#real\ta\n#Edynamic\t4\n",
-         "Error in Model File", "line 10: section #Edynamic ends after 0 of its 4 instructions"},
-        {"more equations than instructions", head + "#DVariable\t1\n\t#real\ta\n#Edynamic\t1\n    V0 = P0\n    V0 = 1\n",
-         "Error in Model File", "line 12: section #Edynamic holds 2 equations for 1 instructions"},
-        {"cut inside a line", head + "#DVariable\t1\n\t#real\ta\n#Edynamic\t1\n    V0 = P", "Error in Model File",
-         "line 10: the file ends inside this line"},
-        {"cut inside a continued equation", head + "#DVariable\t1\n\t#real\ta\n#Edynamic\t2\n    V0 = P0 + \\\n",
-         "Error in Model File", "line 10: the file ends inside an equation"},
+        {"no equation sections", head, "Error in Model File", "line 7: section #EInitial missing"},
+        {"cut between two sections", early + "#Edynamic\t1\n    V0 = P0\n", "Error in Model File",
+         "line 13: section #Eoutputs missing"},
+        {"a section left out", head + "#EInitial\t0\n#Edynamic\t0\n#Eoutputs\t0\n", "Error in Model File",
+         "line 8: section #Einputs missing"},
+        {"sections out of order", head + "#Einputs\t0\n#EInitial\t0\n", "Error in Model File",
+         "line 7: section #EInitial missing"},
+        {"equations cut after their header", early + "#Edynamic\t4\n", "Error in Model File",
+         "line 12: section #Edynamic ends after 0 of its 4 instructions"},
+        {"an equation missing", early + "#Edynamic\t3\n    V0 = P0 * 2\n\n#Eoutputs\t0\n", "Error in Model File",
+         "line 13: section #Edynamic ends after 1 of its 3 instructions"},
+        {"equations of more instructions than counted", early + "#Edynamic\t2\n    V0 = P0\n    V0 = -(P0 + 1)\n",
+         "Error in Model File", "line 14: section #Edynamic counts 2 instructions, its equations take 3"},
+        {"cut inside a line", early + "#Edynamic\t1\n    V0 = P", "Error in Model File",
+         "line 12: the file ends inside this line"},
+        {"cut inside a continued equation", early + "#Edynamic\t2\n    V0 = P0 + \\\n",
+         "Error in Model File", "line 12: the file ends inside an equation"},
         {"section without its count", head + "#DVariable\n\t#real\ta\n", "Error in Model File", "line 7: '#DVariable'"},
     };
     for (const Case& c : cases) {
@@ -152,6 +174,54 @@ TEST_F(ReaderTest, MalformedAndRefusedFilesLeaveAnEmptyModel)
     EXPECT_FALSE(ReadEquationFile(model, dir.file("missing.e")));
 }
 
+// Every equation file the model processor wrote for its test models that the generated code can
+// express is read, its counts agreeing with its equations; with any one equation taken out, it
+// is refused, naming the section that lost it.
+TEST_F(ReaderTest, TheModelProcessorsFilesAreReadAndRefusedWithoutOneOfTheirEquations)
+{
+    int whole = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(std::string(MODELPROC_GOLDEN) + "/processing")) {
+        if (entry.path().extension() != ".e")
+            continue;
+        SCOPED_TRACE(entry.path().filename().string());
+        const std::string text = platform::readFile(entry.path().string()).value_or("");
+        sink.clear();
+        if (!ReadEquationFile(model, dir.write("whole1.e", text))) {
+            // An algebraic loop or a computed index, which the generated code cannot express.
+            EXPECT_NE(messages().front(), "Error in Model File") << messages().back();
+            continue;
+        }
+        ++whole;
+        std::vector<std::string> lines;
+        std::istringstream in(text);
+        for (std::string line; std::getline(in, line);)
+            lines.push_back(line);
+        std::string section;
+        for (std::size_t first = 0; first < lines.size(); ++first) {
+            if (lines[first].rfind("#E", 0) == 0)
+                section = lines[first].substr(0, lines[first].find('\t'));
+            if (lines[first].rfind("    ", 0) != 0 || lines[first].find(" = ") == std::string::npos)
+                continue;
+            // The equation's lines: up to the next equation, blank line or section.
+            std::size_t end = first + 1;
+            while (end < lines.size() && !lines[end].empty() && lines[end][0] != '#' &&
+                   !(lines[end].rfind("    ", 0) == 0 && lines[end].find(" = ") != std::string::npos))
+                ++end;
+            std::string cut;
+            for (std::size_t i = 0; i < lines.size(); ++i)
+                if (i < first || i >= end)
+                    cut += lines[i] + "\n";
+            sink.clear();
+            EXPECT_FALSE(ReadEquationFile(model, dir.write("cut1.e", cut))) << lines[first];
+            const std::vector<std::string> shown = messages();
+            ASSERT_EQ(shown.size(), 2u) << lines[first];
+            EXPECT_EQ(shown[0], "Error in Model File");
+            EXPECT_NE(shown[1].find(": section " + section + " ends after "), std::string::npos) << shown[1];
+        }
+    }
+    EXPECT_GE(whole, 10);
+}
+
 /// A model with two parameters (one with an alias) and two initial conditions.
 class ExperimentTest : public ReaderTest {
 protected:
@@ -162,7 +232,7 @@ protected:
                              "#Hclass\tmodel\n#Hversion\t1\n\n#DParam \t2\n\t#real\tmass\tm\n\t#real\tk\n\n"
                              "#DIncond\t2\n\t#real\tx\n\t#real\tv\n\n#DVariable\t2\n\t#real\tforce\n"
                              "\t#real\tpower\n\n#Dstate_ind\t2\n\t#real\tx\n\t#real\tv\n\n#DState_dept\t1\n"
-                             "\t#real\tlocked\n")));
+                             "\t#real\tlocked\n" + EmptyEquationSections)));
     }
 };
 
@@ -278,9 +348,59 @@ TEST_F(ExperimentTest, ExperimentNeedsOneReadableFile)
 {
     EXPECT_FALSE(ReadExperiment(model, dir.file("none"), "none"));
     EXPECT_EQ(model.experimentName, "none");
+    EXPECT_TRUE(messages().empty()) << "the caller says that the experiment could not be opened";
     dir.write("some.r", "#Imethod\t2\n#Tstep  \t0.5\n");
     EXPECT_TRUE(ReadExperiment(model, dir.file("some"), "some"));
     EXPECT_EQ(model.integrationMethod, "RungeKutta4");
+}
+
+// What an experiment leaves out goes into the program as 0 or a default: the user is told which
+// of its files could not be read, and which parameters and initial conditions have no value.
+TEST_F(ExperimentTest, WhatTheExperimentDoesNotGiveIsNamed)
+{
+    const std::string run = "#Hclass\tmodel\n#Imethod\t0\n#Tstep  \t0.5\n";
+    const std::string plot = "#Formatver\t3\n#Hclass\tmodel\n#Oxaxis\t#Otime\t0\t1\t0\n";
+    const std::string values = "#Formatver\t3\n#Hclass\tmodel\n#DParam \n";
+    const std::vector<std::string> noParameters = {"While reading Parameters or Initial Conditions:",
+                                                   "warning: 2 parameters without a value, 0 is used:", "mass", "k"};
+    const std::vector<std::string> noInitials = {"While reading Parameters or Initial Conditions:",
+                                                 "warning: 2 initial conditions without a value, 0 is used:", "x", "v"};
+    struct Case {
+        const char* what;
+        std::optional<std::string> parameters, runs, plots;
+        std::vector<std::vector<std::string>> boxes;
+    } cases[] = {
+        {"whole", values + "\tmass\t2\n\tk\t3\n#DIncond\n\tx\t0\n\tv\t1\n", run, plot, {}},
+        {"parameter file missing", std::nullopt, run, plot,
+         {{"These files of the experiment could not be read:", dir.file("exp.p")}, noParameters, noInitials}},
+        {"parameter file empty", "", run, plot, {noParameters, noInitials}},
+        {"parameter file damaged", "garbage\n", run, plot,
+         {{"While reading Parameters or Initial Conditions:", "error in line 1: garbage."},
+          {"These files of the experiment could not be read:", dir.file("exp.p")},
+          noParameters,
+          noInitials}},
+        {"some values", values + "\tm\t2\n#DIncond\n\tv\t1\n", run, plot,
+         {{"While reading Parameters or Initial Conditions:", "warning: 1 parameter without a value, 0 is used:", "k"},
+          {"While reading Parameters or Initial Conditions:", "warning: 1 initial condition without a value, 0 is used:",
+           "x"}}},
+        {"run and plot files missing", values + "\tmass\t2\n\tk\t3\n#DIncond\n\tx\t0\n\tv\t1\n", std::nullopt,
+         std::nullopt, {{"These files of the experiment could not be read:", dir.file("exp.r"), dir.file("exp.u")}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_TRUE(ReadEquationFile(model, dir.file("model1.e"))); // no values again
+        sink.clear();
+        for (const auto& [extension, text] : {std::pair{".p", c.parameters}, std::pair{".r", c.runs}, std::pair{".u", c.plots}}) {
+            std::remove(dir.file(std::string("exp") + extension).c_str());
+            if (text)
+                dir.write(std::string("exp") + extension, *text);
+        }
+        EXPECT_TRUE(ReadExperiment(model, dir.file("exp"), "exp"));
+        std::vector<std::vector<std::string>> boxes;
+        for (const platform::MessageBoxRequest& box : sink.transcript())
+            boxes.push_back(box.lines);
+        EXPECT_EQ(boxes, c.boxes);
+    }
 }
 
 } // namespace

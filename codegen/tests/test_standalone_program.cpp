@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 
 using codegentest::compileAndRun;
 using codegentest::OutputBlock;
@@ -269,8 +270,8 @@ TEST_F(ProgramTest, ArraysHoldEveryElementTheEquationsUse)
 {
     const std::string model = dir.write(
         "wide1.e", "#Hclass\twide\n#Hversion\t1\n\n#DIncond\t1\n\t#real\tx\n\n#DVariable\t1\n\t#real\ty\n\n"
-                   "#Dstate_ind\t1\n\t#real\tx\n\n#DRate_ind\t1\n\t#real\tdx\n\n#Edynamic\t3\n"
-                   "    V6 = s0 * 2.000000e+00\n    R0 = V6 + P2\n");
+                   "#Dstate_ind\t1\n\t#real\tx\n\n#DRate_ind\t1\n\t#real\tdx\n\n#EInitial\t0\n\n#Einputs\t0\n\n"
+                   "#Edynamic\t2\n    V6 = s0 * 2.000000e+00\n    R0 = V6 + P2\n\n#Eoutputs\t0\n");
     ASSERT_TRUE(generate(model, {"", runFile(0, "0", "1", "0.5"), plotFile({"x"})}, 2));
     const std::string source = testsupport::readText(dir.file("out/xxmodel.c"));
     EXPECT_NE(source.find("xx_variables = XXNewArray (xx_variables, 8);"), std::string::npos) << source;
@@ -292,7 +293,8 @@ TEST_F(ProgramTest, RefusedModelsWriteNothing)
          "Models with algebraic loops are not supported in code generation"},
         {"computed index",
          dir.write("index1.e", "#Hclass\tindex\n#Hversion\t1\n\n#DParam \t1\n\t#real\tn\n\n#DVariable\t2\n"
-                               "\t#real\tv[1]\n\t#real\tv[2]\n\n#Edynamic\t3\n    V0 = V0 [P0]\n"),
+                               "\t#real\tv[1]\n\t#real\tv[2]\n\n#EInitial\t0\n\n#Einputs\t0\n\n#Edynamic\t3\n"
+                               "    V0 = V0 [P0]\n\n#Eoutputs\t0\n"),
          "An element with a computed index is not supported in code generation"},
         {"unknown section",
          dir.write("odd1.e", "#Hclass\todd\n#Hversion\t1\n\n#DParam \t1\n\t#real\tn\n\n#DMystery\t1\n"
@@ -304,7 +306,9 @@ TEST_F(ProgramTest, RefusedModelsWriteNothing)
         SCOPED_TRACE(c.what);
         sink.clear();
         testsupport::TempDir out;
+        dir.write("plain.p", parameterFile({{"a", "1"}}, {{"x", "1"}}));
         dir.write("plain.r", runFile(0, "0", "1", "0"));
+        dir.write("plain.u", plotFile({}));
         GenerationRequest request{c.model, dir.file("plain"), "plain", out.path(), 1};
         EXPECT_FALSE(GenerateStandAlone(request));
         ASSERT_FALSE(sink.transcript().empty());
@@ -336,17 +340,52 @@ TEST_F(ProgramTest, DriverWritesTheProgram)
     EXPECT_NE(testsupport::readText(out + "/xxmain.c").find("XXRungeKutta4Step ();"), std::string::npos);
     EXPECT_EQ(codegentest::runCommand(std::string("'") + CODEGEN_DRIVER + "' only-one-argument 2> /dev/null"), 2);
 
-    // A line of a vertical tab reads as blank; a file cut short is refused and writes nothing.
+    // A line of a vertical tab reads as blank; a file cut short, between two sections or not, or
+    // short of an equation, is refused and writes nothing.
     const std::string whole = testsupport::readText(fixture("linear1.e"));
+    std::string lacking = testsupport::readText(fixture("oscillator1.e"));
+    const std::size_t equation = lacking.find("    R1 = ");
+    lacking.erase(equation, lacking.find('\n', equation) + 1 - equation);
     const std::string blanks = dir.write("blanks1.e", "\v\n" + whole);
     const std::string cut = dir.write("cut1.e", whole.substr(0, whole.find("\t#real\tx_indep_rate")));
-    for (const auto& [file, rc] : {std::pair{blanks, 0}, std::pair{cut, 1}}) {
-        const std::string to = dir.mkdir(file == cut ? "cut" : "blanks");
+    const std::string between = dir.write("between1.e", whole.substr(0, whole.find("\n#Eoutputs") + 1));
+    const std::string less = dir.write("less1.e", lacking);
+    for (const auto& [file, rc] : {std::pair{blanks, 0}, std::pair{cut, 1}, std::pair{between, 1}, std::pair{less, 1}}) {
+        const std::string to = dir.mkdir(std::filesystem::path(file).stem().string());
         EXPECT_EQ(codegentest::runCommand(std::string("'") + CODEGEN_DRIVER + "' '" + file + "' '" + to + "' > " +
                                           dir.file("driver.txt") + " 2>&1"),
                   rc)
             << testsupport::readText(dir.file("driver.txt"));
         EXPECT_EQ(platform::fileExists(to + "/xxmain.c"), rc == 0);
+    }
+}
+
+// The driver given an experiment none of whose files it can read stops without writing; one
+// with files or values missing writes the program and says what is missing.
+TEST_F(ProgramTest, DriverStopsOnAnUnreadableExperimentAndNamesWhatOneLeavesOut)
+{
+    dir.write("half.r", runFile(2, "0", "1", "0.25"));
+    struct Case {
+        const char* experiment;
+        int rc;
+        std::vector<std::string> said;
+    } cases[] = {
+        {"none", 1, {"Could not open the experiment", dir.file("none")}},
+        {"half", 0,
+         {"These files of the experiment could not be read:", dir.file("half.p"), dir.file("half.u"),
+          "warning: 1 parameter without a value, 0 is used:", "warning: 1 initial condition without a value, 0 is used:"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.experiment);
+        const std::string out = dir.mkdir(std::string("out-") + c.experiment);
+        EXPECT_EQ(codegentest::runCommand(std::string("'") + CODEGEN_DRIVER + "' -experiment '" +
+                                          dir.file(c.experiment) + "' '" + fixture("linear1.e") + "' '" + out +
+                                          "' > " + dir.file("driver.txt") + " 2>&1"),
+                  c.rc);
+        const std::string said = testsupport::readText(dir.file("driver.txt"));
+        for (const std::string& line : c.said)
+            EXPECT_NE(said.find(line), std::string::npos) << line << " in\n" << said;
+        EXPECT_EQ(platform::fileExists(out + "/xxmain.c"), c.rc == 0);
     }
 }
 

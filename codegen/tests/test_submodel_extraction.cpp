@@ -37,10 +37,13 @@ std::vector<std::string> firstNames(const VariableList& records)
 
 class ExtractionTest : public ::testing::Test {
 protected:
-    /// Reads an equation file of the given sections.
-    void read(const std::string& sections)
+    /// Reads an equation file of the given declaration sections and dynamic section, its other
+    /// equation sections empty.
+    void read(std::string sections)
     {
-        const std::string file = dir.write("model1.e", "#Hclass\tmodel\n#Hversion\t1\n\n" + sections);
+        sections.insert(sections.find("#Edynamic"), "#EInitial\t0\n\n#Einputs\t0\n\n");
+        const std::string file =
+            dir.write("model1.e", "#Hclass\tmodel\n#Hversion\t1\n\n" + sections + "\n#Eoutputs\t0\n");
         ASSERT_TRUE(ReadEquationFile(source, file)) << sink.transcriptLines().front();
     }
 

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <iterator>
+#include <string_view>
 
 namespace modeltest {
 
@@ -15,9 +17,38 @@ std::string lines(std::initializer_list<std::string> text)
     return out;
 }
 
+std::string withEquationSections(const std::string& text)
+{
+    static const char* const sections[] = {"#EInitial", "#Einputs", "#Edynamic", "#Eoutputs"};
+    std::string out;
+    std::size_t next = 0;
+    const auto emptyUpTo = [&](std::size_t section) {
+        for (; next < section; ++next)
+            out += std::string(sections[next]) + "\t0\n";
+    };
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        end = end == std::string::npos ? text.size() : end + 1;
+        const std::string_view line(text.data() + start, end - start);
+        for (std::size_t k = next; k < std::size(sections); ++k)
+            if (line.starts_with(sections[k])) {
+                emptyUpTo(k);
+                ++next;
+                break;
+            }
+        out += line;
+        start = end;
+    }
+    if (!out.empty() && out.back() != '\n')
+        out += '\n';
+    emptyUpTo(std::size(sections));
+    return out;
+}
+
 std::string codeFile(std::initializer_list<std::string> body)
 {
-    return "#Hclass\tmodel\n#Hversion\t1\n" + lines(body);
+    return withEquationSections("#Hclass\tmodel\n#Hversion\t1\n" + lines(body));
 }
 
 StatusCapture::StatusCapture()

@@ -17,7 +17,12 @@ namespace modeltest {
 /// The lines joined with line feeds, with a final line feed.
 std::string lines(std::initializer_list<std::string> text);
 
-/// "#Hclass\tname\n#Hversion\t1\n" followed by the lines.
+/// The code text with the equation sections it leaves out put in their places, empty, as the
+/// model processor writes them.
+std::string withEquationSections(const std::string& text);
+
+/// "#Hclass\tname\n#Hversion\t1\n" followed by the lines, with the equation sections they
+/// leave out.
 std::string codeFile(std::initializer_list<std::string> body);
 
 /// Collects status texts while it lives.

@@ -1,5 +1,6 @@
 // Code-file reader: the scanner's modes, a hand-written model evaluated through
-// its tables, CR LF files, files without equations, and the malformed-file table.
+// its tables, CR LF files, files without equations, files cut between two sections,
+// and the malformed-file table.
 #include "model_test_support.h"
 
 #include "platform/core/file_system.h"
@@ -8,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <optional>
 
@@ -214,7 +216,7 @@ TEST(CodeFileReader, TwoDigitIndexesOfLowerCaseKindsAreVariables)
 
 TEST(CodeFileReader, HeaderKeepsVersionAndArgumentsInReverse)
 {
-    modeltest::loadClean("#Hclass\tm\n#Hargs\tn1\tn2\tn3\n#Hversion\t7\n");
+    modeltest::loadClean(modeltest::withEquationSections("#Hclass\tm\n#Hargs\tn1\tn2\tn3\n#Hversion\t7\n"));
     EXPECT_EQ(LoadedCodeFileHeader().version, 7);
     EXPECT_EQ(LoadedCodeFileHeader().argumentNames, (std::vector<std::string>{"n3", "n2", "n1"}));
 }
@@ -231,7 +233,8 @@ TEST(CodeFileReader, JumpToTheCountLandsOnTheFinalEnd)
 // before the first line is no part of it.
 TEST(CodeFileReader, EveryBlankCharacterSeparates)
 {
-    modeltest::loadClean("\xEF\xBB\xBF#Hclass\fm\n\v\n#Hversion\v1\n#DVariable\t1\n\f#real\vv\n#Edynamic\t1\n\fmov\vV0\f2\n");
+    modeltest::loadClean("\xEF\xBB\xBF#Hclass\fm\n\v\n#Hversion\v1\n#DVariable\t1\n\f#real\vv\n#EInitial\v0\n"
+                         "#Einputs\f0\n#Edynamic\t1\n\fmov\vV0\f2\n\f#Eoutputs\v0\n");
     EvaluateModel(0.0);
     EXPECT_EQ(cell('V', 0), 2.0);
 }
@@ -246,6 +249,8 @@ TEST(CodeFileReader, MalformedFilesGiveTheMessageAndLine)
 {
     const std::string head = "#Hclass\tm\n#Hversion\t1\n";
     const std::string v2 = head + "#DVariable\t2\n\t#real\ta\n\t#real\tb\n";
+    // Up to the dynamic section, whose header then stands in line 8.
+    const std::string d = v2 + "#EInitial\t0\n#Einputs\t0\n";
     const std::vector<MalformedCase> cases = {
         {"bad key", head + "#DParm\t1\n", "parse error in line 3: '#DParm'"},
         {"missing #Hversion", "#Hclass\tm\n\n#DParam \t1\n\t#real\tp\n", "parse error in line 3: '#DParam'"},
@@ -261,27 +266,34 @@ TEST(CodeFileReader, MalformedFilesGiveTheMessageAndLine)
          "section #DParam ends after 2 of its 3 entries, in line 6: ''"},
         {"declarations missing before the next section", head + "#DVariable\t3\n\t#real\ta\n#Edynamic\t1\n\tmov\tV0\t1\n",
          "section #DVariable ends after 1 of its 3 entries, in line 5: '#Edynamic'"},
-        {"cut inside the instructions", v2 + "#Edynamic\t3\n\tmov\tV0\tV1\n",
-         "section #Edynamic ends after 1 of its 3 instructions, in line 8: ''"},
-        {"instructions missing before the next table", v2 + "#EInitial\t2\n\tmov\tV0\tV1\n#Edynamic\t0\n",
-         "section #EInitial ends after 1 of its 2 instructions, in line 8: '#Edynamic'"},
-        {"more instructions than counted", v2 + "#Edynamic\t1\n\tmov\tV0\tV1\n\tmov\tV1\tV0\n",
-         "more instructions as declared, in line 8"},
-        {"jump past the table", v2 + "#Edynamic\t2\n\tjmp\t3\n", "wrong jump address in line 7"},
-        {"jump back", v2 + "#Edynamic\t2\n\tmov\tV0\tV1\n\tjne\t1\tV0\n", "wrong jump address in line 8"},
-        {"jump to itself", v2 + "#Edynamic\t2\n\tjmp\t0\n", "wrong jump address in line 7"},
-        {"unknown mnemonic", v2 + "#Edynamic\t1\n\tfoo\tV0\tV1\n", "parse error in line 7: 'foo'"},
-        {"variable index out of range", v2 + "#Edynamic\t1\n\tmov\tV2\tV0\n", "index out of range in line 7: '2'"},
-        {"overflowing variable index", v2 + "#Edynamic\t1\n\tmov\tV0\tV3000000000\n",
-         "integer out of range in line 7: '3000000000'"},
-        {"operand kind never declared", v2 + "#Edynamic\t1\n\tmov\tV0\tP0\n", "index out of range in line 7: '0'"},
-        {"table declared twice", v2 + "#Edynamic\t0\n#Edynamic\t0\n", "Instruction table already allocated. in line 7"},
-        {"constant as destination", v2 + "#Edynamic\t1\n\tmov\t1.0\tV0\n", "parse error in line 7: '1.0'"},
-        {"missing operand", v2 + "#Edynamic\t1\n\tadd\tV0\tV1\n", "parse error in line 8: ''"},
-        {"loop letter", v2 + "#Edynamic\t1\n\tmov\tV0\tL\n", "parse error in line 7: 'L'"},
+        {"cut inside the instructions", d + "#Edynamic\t3\n\tmov\tV0\tV1\n",
+         "section #Edynamic ends after 1 of its 3 instructions, in line 10: ''"},
+        {"instructions missing before the next table", v2 + "#EInitial\t2\n\tmov\tV0\tV1\n#Einputs\t0\n",
+         "section #EInitial ends after 1 of its 2 instructions, in line 8: '#Einputs'"},
+        // Or cut, or written wrong, between two sections: the four are always written, in order.
+        {"no equation sections", v2, "section #EInitial missing, in line 6: ''"},
+        {"cut after a section", d + "#Edynamic\t1\n\tmov\tV0\tV1\n", "section #Eoutputs missing, in line 10: ''"},
+        {"a section left out", v2 + "#EInitial\t0\n#Edynamic\t0\n#Eoutputs\t0\n",
+         "section #Einputs missing, in line 7: '#Edynamic'"},
+        {"sections out of order", v2 + "#Einputs\t0\n#EInitial\t0\n", "section #EInitial missing, in line 6: '#Einputs'"},
+        {"section written twice", d + "#Edynamic\t0\n#Eoutputs\t0\n#Eoutputs\t0\n",
+         "parse error in line 10: '#Eoutputs'"},
+        {"more instructions than counted", d + "#Edynamic\t1\n\tmov\tV0\tV1\n\tmov\tV1\tV0\n",
+         "more instructions as declared, in line 10"},
+        {"jump past the table", d + "#Edynamic\t2\n\tjmp\t3\n", "wrong jump address in line 9"},
+        {"jump back", d + "#Edynamic\t2\n\tmov\tV0\tV1\n\tjne\t1\tV0\n", "wrong jump address in line 10"},
+        {"jump to itself", d + "#Edynamic\t2\n\tjmp\t0\n", "wrong jump address in line 9"},
+        {"unknown mnemonic", d + "#Edynamic\t1\n\tfoo\tV0\tV1\n", "parse error in line 9: 'foo'"},
+        {"variable index out of range", d + "#Edynamic\t1\n\tmov\tV2\tV0\n", "index out of range in line 9: '2'"},
+        {"overflowing variable index", d + "#Edynamic\t1\n\tmov\tV0\tV3000000000\n",
+         "integer out of range in line 9: '3000000000'"},
+        {"operand kind never declared", d + "#Edynamic\t1\n\tmov\tV0\tP0\n", "index out of range in line 9: '0'"},
+        {"constant as destination", d + "#Edynamic\t1\n\tmov\t1.0\tV0\n", "parse error in line 9: '1.0'"},
+        {"missing operand", d + "#Edynamic\t1\n\tadd\tV0\tV1\n", "parse error in line 10: ''"},
+        {"loop letter", d + "#Edynamic\t1\n\tmov\tV0\tL\n", "parse error in line 9: 'L'"},
         {"instruction outside a section", v2 + "\tmov\tV0\tV1\n", "parse error in line 6: 'mov'"},
-        {"declaration after the equations", v2 + "#Edynamic\t0\n#DParam \t1\n\t#real\tp\n",
-         "parse error in line 7: '#DParam'"},
+        {"declaration after the equations", d + "#Edynamic\t0\n#Eoutputs\t0\n#DParam \t1\n\t#real\tp\n",
+         "parse error in line 10: '#DParam'"},
         {"arguments line without names", "#Hclass\tm\n#Hargs\n#Hversion\t1\n", "parse error in line 3: ''"},
     };
     for (const MalformedCase& c : cases) {
@@ -298,17 +310,32 @@ TEST(CodeFileReader, MalformedFilesGiveTheMessageAndLine)
     }
 }
 
+// A file cut off at the start of a section holds only whole sections before it; it is refused all
+// the same, naming the section that is not there, instead of running with equations missing.
+TEST(CodeFileReader, FileCutBetweenTwoSectionsIsRefusedNamingTheMissingSection)
+{
+    for (const std::string section : {"#EInitial", "#Einputs", "#Edynamic", "#Eoutputs"}) {
+        const std::string cut = MassSpringDamper.substr(0, MassSpringDamper.find("\n" + section) + 1);
+        const auto line = std::count(cut.begin(), cut.end(), '\n') + 1;
+        EXPECT_GT(LoadCodeText(cut), 0) << section;
+        EXPECT_EQ(LastCodeFileReport(), "section " + section + " missing, in line " + std::to_string(line) + ": ''");
+    }
+    modeltest::loadClean(MassSpringDamper);
+}
+
 // A table or an array is given room for its declared rows or entries only as far as the text can
 // hold them: a count written wrong takes no memory for rows that are not there.
 TEST(CodeFileReader, RoomForDeclaredRowsIsBoundByTheText)
 {
     const std::string head = "#Hclass\tm\n#Hversion\t1\n";
-    EXPECT_GT(LoadCodeText(head + "#DVariable\t1\n\t#real\tb\n#Edynamic\t2000000000\n\tmov\tV0\tV0\n"), 0);
-    EXPECT_EQ(LastCodeFileReport(), "section #Edynamic ends after 1 of its 2000000000 instructions, in line 7: ''");
+    EXPECT_GT(LoadCodeText(head + "#DVariable\t1\n\t#real\tb\n#EInitial\t0\n#Einputs\t0\n#Edynamic\t2000000000\n"
+                                  "\tmov\tV0\tV0\n"),
+              0);
+    EXPECT_EQ(LastCodeFileReport(), "section #Edynamic ends after 1 of its 2000000000 instructions, in line 9: ''");
     EXPECT_LT(InstructionTables()[2].rows.capacity(), 100u);
     // A count the text can hold is given its room at once.
-    modeltest::loadClean(head + "#DVariable\t2\n\t#real\ta\n\t#real\tb\n#Edynamic\t3\n\tmov\tV0\tV1\n"
-                                "\tmov\tV1\tV0\n\tmov\tV0\tV1\n");
+    modeltest::loadClean(modeltest::withEquationSections(head + "#DVariable\t2\n\t#real\ta\n\t#real\tb\n#Edynamic\t3\n"
+                                                                "\tmov\tV0\tV1\n\tmov\tV1\tV0\n\tmov\tV0\tV1\n"));
     EXPECT_EQ(Variables().kinds[KindVariable].entries.capacity(), 2u);
     EXPECT_EQ(InstructionTables()[2].rows.size(), 4u); // and its final end
 }

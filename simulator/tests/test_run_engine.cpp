@@ -551,7 +551,7 @@ TEST_F(RunEngine, StiffMethodsWithoutRoomForTheirMatrixRefuseTheStart)
         initial += "\tmov\ts" + k + "\tI" + k + "\n";
         dynamic += "\tsub\tR" + k + "\t1.0\ts" + k + "\n";
     }
-    loadText(text + states + rates + initial + dynamic);
+    loadText(text + states + rates + initial + "#Einputs\t0\n" + dynamic + "#Eoutputs\t0\n");
     for (int i = 0; i < n; ++i)
         ASSERT_TRUE(SetVariableValue(KindInitial, i, 0.0));
     const std::size_t matrix = std::size_t(n) * n * sizeof(double);

@@ -18,7 +18,7 @@ std::string codeText(int masses)
     for (int i = 0; i < states; ++i)
         text += "\t#real\tdx" + std::to_string(i) + "\n";
     text += "#DUnnamed\t4\n\t#real\n\t#real\n\t#real\n\t#real\n";
-    text += "#Edynamic\t" + std::to_string(8 * masses) + "\n";
+    text += "#EInitial\t0\n#Einputs\t0\n#Edynamic\t" + std::to_string(8 * masses) + "\n";
     auto x = [](int i) { return "s" + std::to_string(i); };
     for (int i = 0; i < masses; ++i) {
         const std::string v = "s" + std::to_string(masses + i);
@@ -29,7 +29,7 @@ std::string codeText(int masses)
         text += "\tmul\tU3\t" + v + "\tP1\n\tsub\tU2\tU2\tU3\n";
         text += "\tdiv\tR" + std::to_string(masses + i) + "\tU2\tP2\n";
     }
-    return text;
+    return text + "#Eoutputs\t0\n";
 }
 
 void setUp(int masses)

@@ -39,7 +39,7 @@ std::string jumpOver(const std::string& mnemonic, int skipped)
     std::string text = "#Hclass\tjumps\n#Hversion\t1\n";
     for (const std::string& line : lines)
         text += line + "\n";
-    return text;
+    return modeltest::withEquationSections(text);
 }
 
 class FastCode : public ::testing::Test {
@@ -145,7 +145,7 @@ TEST_F(FastCode, BackwardJumpsTakeTheLongFormBeyondAByte)
         std::string text;
         for (const std::string& line : lines)
             text += line + "\n";
-        modeltest::loadClean(text);
+        modeltest::loadClean(modeltest::withEquationSections(text));
         auto& rows = InstructionTables()[2].rows;
         rows[10].target = &rows[10 - back];
         ASSERT_TRUE(BuildFastCode());

@@ -254,7 +254,7 @@ TEST_P(FastCodeAgainstInterpreter, CellsFarFromTheRunsGlobals)
     text += modeltest::lines({"#Edynamic\t9", "\ttim\tV0", "\tstp\tV1\tP0", "\trmp\tV2\tP0", "\tdly\tV3\tP0\tP1",
                               "\tadd\tV39999\tV0\tV2", "\tlog\tV4\tP1", "\tidv\tV5\tP0\tP1", "\texp\tV6\tV2",
                               "\tsqt\tV7\tV2"});
-    modeltest::loadClean(text);
+    modeltest::loadClean(modeltest::withEquationSections(text));
     ASSERT_TRUE(BuildFastCode());
     const auto distance = [](const void* a, const void* b) {
         const auto x = reinterpret_cast<std::uintptr_t>(a), y = reinterpret_cast<std::uintptr_t>(b);
@@ -293,7 +293,7 @@ public:
         std::string text = "#Hclass\tfuzz\n#Hversion\t1\n";
         for (const std::string& line : lines)
             text += line + "\n";
-        modeltest::loadClean(text);
+        modeltest::loadClean(modeltest::withEquationSections(text));
     }
 
     /// The random tables and cells of a seed, with fresh private memory (no delay samples).
@@ -512,7 +512,7 @@ TEST_P(FastCodeAgainstInterpreter, RunsOfAlikeRowsGiveTheInterpretersCells)
     std::mt19937_64 random(32);
     int shorter = 0;
     for (int round = 0; round < 300; ++round) {
-        modeltest::loadClean(text);
+        modeltest::loadClean(modeltest::withEquationSections(text));
         fillRepeatingTable(random, InstructionTables()[2]);
         fillRepeatingTable(random, InstructionTables()[3]);
         fillCells(random);

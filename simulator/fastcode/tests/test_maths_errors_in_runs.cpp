@@ -185,9 +185,10 @@ TEST_F(MathsErrorsInRuns, ATrapInARunOfAlikeRowsIsPutOnItsRow)
     text += "#DVariable\t" + std::to_string(Rows) + "\n";
     for (int i = 0; i < Rows; ++i)
         text += "\t#real\tv" + std::to_string(i) + "\n";
-    text += "#Edynamic\t" + std::to_string(Rows) + "\n";
+    text += "#EInitial\t0\n#Einputs\t0\n#Edynamic\t" + std::to_string(Rows) + "\n";
     for (int i = 0; i < Rows; ++i)
         text += "\tdiv\tV" + std::to_string(i) + "\tP0\tP" + std::to_string(i + 1) + "\n";
+    text += "#Eoutputs\t0\n";
     struct Case {
         bool native;
         std::size_t lanes;
@@ -309,10 +310,10 @@ struct LaneRun {
         out += "#DVariable\t" + std::to_string(Values) + "\n";
         for (int i = 0; i < Values; ++i)
             out += "\t#real\tv" + std::to_string(i) + "\n";
-        out += "#Edynamic\t" + std::to_string(text.size()) + "\n";
+        out += "#EInitial\t0\n#Einputs\t0\n#Edynamic\t" + std::to_string(text.size()) + "\n";
         for (const std::string& line : text)
             out += line + "\n";
-        return out;
+        return out + "#Eoutputs\t0\n";
     }
 };
 

@@ -31,8 +31,8 @@ constexpr const char* TypedModel = "#Hclass\ttyped1\n#Hversion\t1\n\n"
                                    "#DParam \t5\n\t#real\tgain\n\t#int\tcount\n\t#bool\ton\n"
                                    "\t#sampletime\tts1\n\t#sampletime\tts2\n\n"
                                    "#DIncond\t1\n\t#real\tx0\n\n#Dstate_ind\t1\n\t#real\tx\n\n"
-                                   "#DRate_ind\t1\n\t#real\tdx\n\n#EInitial\t1\n\tmov\ts0\tI0\n\n"
-                                   "#Edynamic\t1\n\tmov\tR0\tP0\n";
+                                   "#DRate_ind\t1\n\t#real\tdx\n\n#EInitial\t1\n\tmov\ts0\tI0\n\n#Einputs\t0\n\n"
+                                   "#Edynamic\t1\n\tmov\tR0\tP0\n\n#Eoutputs\t0\n";
 
 /// The typed model's code file beside the processed examples, written once.
 void writeTypedModel()

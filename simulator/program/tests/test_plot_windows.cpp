@@ -41,14 +41,15 @@ namespace {
 /// y = sin(t), shown by its name.
 constexpr const char* SineModel = "#Hclass\tsine1\n#Hversion\t1\n\n#DVariable\t1\n\t#real\ty\ty`PLOT\n\n"
                                   "#Dstate_ind\t1\n\t#real\tx\n\n#DRate_ind\t1\n\t#real\tdx\n\n"
-                                  "#Edynamic\t2\n\tsin\tV0\tt\n\tmov\tR0\tV0\n";
+                                  "#EInitial\t0\n\n#Einputs\t0\n\n#Edynamic\t2\n\tsin\tV0\tt\n\tmov\tR0\tV0\n\n"
+                                  "#Eoutputs\t0\n";
 
 /// x' = v, v' = -x: from x = a, v = 0 the point (x, v) runs round a circle of radius a.
 constexpr const char* OscillatorModel = "#Hclass\tosc1\n#Hversion\t1\n\n#DIncond\t2\n\t#real\tx0\n\t#real\tv0\n\n"
                                         "#Dstate_ind\t2\n\t#real\tx\n\t#real\tv\tv`PLOT\n\n"
                                         "#DRate_ind\t2\n\t#real\tdx\n\t#real\tdv\n\n"
-                                        "#EInitial\t2\n\tmov\ts0\tI0\n\tmov\ts1\tI1\n\n"
-                                        "#Edynamic\t2\n\tmov\tR0\ts1\n\tmul\tR1\t-1.000000e+00\ts0\n";
+                                        "#EInitial\t2\n\tmov\ts0\tI0\n\tmov\ts1\tI1\n\n#Einputs\t0\n\n"
+                                        "#Edynamic\t2\n\tmov\tR0\ts1\n\tmul\tR1\t-1.000000e+00\ts0\n\n#Eoutputs\t0\n";
 
 /// A run of the oscillator from x = a, once round the circle.
 void runOscillator(Simulator& s, double a)
@@ -58,10 +59,6 @@ void runOscillator(Simulator& s, double a)
     s.command(CM_START_SIMULATION);
     ASSERT_TRUE(s.waitForRunEnd());
 }
-
-
-
-
 
 /// The chooser's line whose text is `name` in the list of type t.
 int chooserLine(TQNDynamicVarsDialog& chooser, int type, const std::string& name)

@@ -313,6 +313,31 @@ TEST(SimulatorWindow, ADivisionByZeroInTheModelEndsTheRunWithItsMessageAndTheNex
     EXPECT_NEAR(Variables().kinds[KindState].values[0], 2.0 * 5.0, 1e-9) << "x = int(1 / 0.5)";
 }
 
+// A code file cut off between two sections, as an interrupted copy leaves it, is refused when the
+// window opens it: the box names the file and the section that is not there, and nothing runs.
+TEST(SimulatorWindow, ACodeFileCutBetweenTwoSectionsIsRefusedAndNothingRuns)
+{
+    const std::string models = simtest::ProcessedExamples().models;
+    const std::string whole = platform::readFile(models + "/msd1.l").value_or("");
+    const std::pair<const char*, std::string> cuts[] = {
+        {"cuta1", "#EInitial"}, {"cutb1", "#Einputs"}, {"cutc1", "#Edynamic"}, {"cutd1", "#Eoutputs"}};
+    for (const auto& [model, section] : cuts) {
+        SCOPED_TRACE(section);
+        const std::size_t at = whole.find("\n" + section);
+        ASSERT_NE(at, std::string::npos);
+        const std::string path = models + "/" + model + ".l";
+        ASSERT_TRUE(platform::writeFileAtomically(path, whole.substr(0, at + 1)));
+        Simulator s(std::string("-model ") + model);
+        ASSERT_EQ(s.boxes().transcript().size(), 1u) << testing::PrintToString(s.boxes().transcriptLines());
+        const std::vector<std::string>& lines = s.boxes().transcript()[0].lines;
+        ASSERT_EQ(lines.size(), 3u);
+        EXPECT_EQ(lines[0], "Errors in code file, model could not be loaded.");
+        EXPECT_EQ(lines[1], path);
+        EXPECT_EQ(lines[2].rfind("section " + section + " missing, in line ", 0), 0u) << lines[2];
+        EXPECT_FALSE(s.window().commandAction(CM_START_SIMULATION)->isEnabled());
+    }
+}
+
 TEST(SimulatorWindow, ClosingDuringARunEndsTheLoopAndTheRunClosesItsFiles)
 {
     Simulator s;
