@@ -121,8 +121,9 @@ void TQNMPXApp::ProcessModelAndPost()
         m_requests.send(kProcessed);
     }
 
-    // A failed run ends the program with a status of its own, so that scripts can tell.
-    if (result < 0)
+    // A failed run ends the program with a status of its own, so that scripts can tell; 0 is a
+    // model that could not be loaded, except in a run that only parses.
+    if (result < 0 || (result == 0 && Startup().ProcessingDepth > 3))
         m_exitCode = 1;
     postToRequester(UM_PROCESSING_DONE, result, static_cast<std::int64_t>(GetLogHandle()));
 }

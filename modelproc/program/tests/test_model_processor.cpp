@@ -262,7 +262,7 @@ TEST_F(ModelProcessor, ALongModelNameIsShownWhole)
                             ".");
     std::optional<Message> done = m_requester.waitFor(UM_PROCESSING_DONE);
     ASSERT_TRUE(done);
-    EXPECT_EQ(done->wParam, -1);
+    EXPECT_EQ(done->wParam, 0);
     EXPECT_EQ(processor.exitCode(), 1);
 }
 
@@ -303,4 +303,22 @@ TEST_F(ModelProcessor, TheProgramAnswersItsRequesterAndEndsWhenItsLogIsClosed)
     EXPECT_TRUE(WIFEXITED(*status));
     EXPECT_EQ(WEXITSTATUS(*status), 1);
     EXPECT_FALSE(isWindow(log));
+}
+
+TEST_F(ModelProcessor, AModelThatIsNotFoundIsReportedAsLoadingFailedAndTheProgramFails)
+{
+    writeSettings(0);
+    std::optional<pid_t> pid = startProgram(
+        ORVANTAMPX_PATH, {"-model", "nosuch", "-cmpnt", std::to_string(m_requester.window()), "-rc_file", m_settings});
+    ASSERT_TRUE(pid);
+    StartedProgram guard{*pid};
+    // The editors read 0 as "Loading of model failed.", -1 as a failed expansion.
+    std::optional<Message> done = m_requester.waitFor(UM_PROCESSING_DONE);
+    ASSERT_TRUE(done);
+    EXPECT_EQ(done->wParam, 0);
+    EXPECT_TRUE(m_requester.waitFor(UM_PROCESSOR_EXITED));
+    std::optional<int> status = waitForProgram(*pid, 10000);
+    ASSERT_TRUE(status);
+    EXPECT_TRUE(WIFEXITED(*status));
+    EXPECT_EQ(WEXITSTATUS(*status), 1);
 }
