@@ -196,6 +196,33 @@ TEST_F(MainWindow, CheckAndSaveWritesTheCheckedFileAndCausalAnalysisShowsTheProc
     testsupport::grabToPng(*window, "grapheditor_causality");
 }
 
+TEST_F(MainWindow, CausalAnalysisWithTheExampleSettingsDrawsTheStrokes)
+{
+    // The examples as they are shipped: their settings keep no temporary files and name the
+    // models' folder ".", where the editor is started.
+    namespace fs = std::filesystem;
+    const std::string examples = dir.mkdir("examples");
+    fs::copy(ORVANTA_MODELS_DIR, examples + "/models", fs::copy_options::recursive);
+    fs::copy(ORVANTA_LIBRARY_DIR, examples + "/library", fs::copy_options::recursive);
+    testsupport::ScopedCurrentDirectory inModels(examples + "/models");
+    settings = "orvanta.ini";
+    startWindow("-model msd");
+    ASSERT_EQ(Settings().tempfiles, 0);
+    ASSERT_EQ(Editor().modelName, "msd1");
+
+    command(CM_CAUSAL_ANALYSIS)->trigger();
+    ASSERT_TRUE(processed("Causal analysis completed succesfully.")) << window->shownStatusText();
+    EXPECT_EQ(sink.transcriptLines(), std::vector<std::string>{});
+    EXPECT_TRUE(AnnotationPresent());
+    int strokes = 0;
+    for (const Connection& c : CurrentModel().connections)
+        strokes += c.computedCausality == 1 || c.computedCausality == 2;
+    EXPECT_EQ(strokes, 5);
+    // The example's processor keeps its log open until it is asked to close it.
+    CloseProcessorLog();
+    EXPECT_TRUE(waitUntil([] { return IsProcessorLogClosed() == 1; }));
+}
+
 TEST_F(MainWindow, CCodeOfTheProcessedModelIsGeneratedCompiledAndRunFromTheEditor)
 {
     copyExample("msd.mg0", models, "msd1.mgg");
