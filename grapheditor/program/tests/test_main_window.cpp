@@ -305,6 +305,65 @@ TEST_F(MainWindow, ASecondRunWaitsUntilTheFirstProcessorsLogHasClosed)
     EXPECT_TRUE(waitUntil([] { return IsProcessorLogClosed() == 1; }));
 }
 
+namespace {
+
+/// The model processors that run now, by their main windows.
+std::vector<pid_t> runningProcessors()
+{
+    std::vector<pid_t> found;
+    for (const platform::RegisteredWindow& window : platform::liveRegisteredWindows())
+        if (window.className == "TQNMPX")
+            found.push_back(platform::windowProcess(window.handle));
+    return found;
+}
+
+/// The log windows that processes other than this one show now.
+int logWindowsOfOtherProcesses()
+{
+    int count = 0;
+    for (const platform::RegisteredWindow& window : platform::liveRegisteredWindows())
+        count += window.className == "TQNLogWindow" && platform::windowProcess(window.handle) != ::getpid();
+    return count;
+}
+
+} // namespace
+
+TEST_F(MainWindow, OneProcessorRunsAtATimeAndTheEditorClosesItWhenItCloses)
+{
+    writeSettings(1, 0);
+    copyExample("msd.mg0", models, "msd1.mgg");
+    startWindow("-model msd1");
+    command(CM_CAUSAL_ANALYSIS)->trigger();
+    ASSERT_TRUE(processed("Causal analysis completed succesfully."));
+    const platform::WindowHandle firstLog = ProcessorLogWindow();
+    ASSERT_TRUE(platform::isWindow(firstLog));
+    const pid_t first = platform::windowProcess(firstLog);
+
+    // The C code asks for complete processing first; its dialog is left with Escape.
+    bool generatorShown = false;
+    testsupport::answerNextModal(
+        [&](QWidget& modal) {
+            generatorShown = true;
+            QTest::keyClick(&modal, Qt::Key_Escape);
+        },
+        60000);
+    command(CM_CCODE)->trigger();
+    ASSERT_TRUE(waitUntil([&] { return generatorShown; }, 60000));
+    command(CM_COMPLETE_PROCESSING)->trigger();
+    ASSERT_TRUE(waitUntil([&] { return !Editor().waitingCommand && platform::isWindow(ProcessorLogWindow()) &&
+                                       ProcessorLogWindow() != firstLog; }, 60000));
+    ASSERT_TRUE(processed("Model processing completed succesfully."));
+    EXPECT_TRUE(platform::waitForProgram(first, 10000)) << "the first processor is still running";
+    const pid_t last = platform::windowProcess(ProcessorLogWindow());
+    EXPECT_EQ(runningProcessors(), std::vector<pid_t>{last});
+    EXPECT_EQ(logWindowsOfOtherProcesses(), 1);
+
+    // The editor takes its processor with it.
+    window->close();
+    EXPECT_TRUE(platform::waitForProgram(last, 10000)) << "the processor outlived the editor";
+    EXPECT_EQ(runningProcessors(), std::vector<pid_t>{});
+}
+
 TEST_F(MainWindow, PrintingWritesThePdfAndHelpSaysWhenItIsMissing)
 {
     copyExample("msd.mg0", models, "msd1.mgg");
