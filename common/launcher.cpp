@@ -83,10 +83,7 @@ platform::WindowHandle LaunchServices::findWindow(const std::string& className)
 
 platform::WindowHandle LaunchServices::findWindowOfProcess(const std::string& className, pid_t pid)
 {
-    for (const platform::RegisteredWindow& window : platform::liveRegisteredWindows())
-        if (platform::windowProcess(window.handle) == pid && platform::equalsNoCase(window.className, className))
-            return window.handle;
-    return 0;
+    return platform::findWindowOfProcess(className, pid);
 }
 
 bool LaunchServices::isWindow(platform::WindowHandle window)

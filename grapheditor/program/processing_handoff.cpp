@@ -284,9 +284,8 @@ void CloseProcessor()
     if (g_processorPid <= 0 || !platform::processAlive(g_processorPid))
         return;
     // Its result has not come yet: its log is found among its windows.
-    for (const platform::RegisteredWindow& window : platform::liveRegisteredWindows())
-        if (platform::windowProcess(window.handle) == g_processorPid && window.className == "TQNLogWindow")
-            platform::postMessage(window.handle, platform::WM_SYSCOMMAND, platform::SC_CLOSE, 0);
+    if (platform::WindowHandle log = platform::findWindowOfProcess("TQNLogWindow", g_processorPid))
+        platform::postMessage(log, platform::WM_SYSCOMMAND, platform::SC_CLOSE, 0);
 }
 
 void ForgetProcessor()

@@ -153,6 +153,17 @@ protected:
         QTest::keyClicks(edit, text);
     }
 
+    /// A 0-junction of the library placed at (200, 280) and its attributes editor opened by a double click.
+    TQNSubAttrDialog* placeJunctionAndOpenItsAttributes()
+    {
+        openPopup();
+        pick("library", "0jv1");
+        click(200, 280);
+        tool(TOOL_SELECT);
+        doubleClick(200, 280);
+        return SubmodelAttributesEditor();
+    }
+
     /// A capacitor c_1 at (200, 200) with a bond from the PIO p_1 at (80, 200); the bond tool is left chosen.
     void drawPioBondedToCapacitor()
     {
@@ -583,12 +594,7 @@ TEST_F(Interaction, TheSignalAndSubmodelEditorsApplyWhatTheyCheck)
 
 TEST_F(Interaction, ARefusedTypeChangeLeavesTheSubmodelItsArgumentsAndTheTypeListAsTheyWere)
 {
-    openPopup();
-    pick("library", "0jv1");
-    click(200, 280);
-    tool(TOOL_SELECT);
-    doubleClick(200, 280);
-    TQNSubAttrDialog* attributes = SubmodelAttributesEditor();
+    TQNSubAttrDialog* attributes = placeJunctionAndOpenItsAttributes();
     ASSERT_NE(attributes, nullptr);
     Submodel* junction = selected_submodel();
     ASSERT_NE(junction, nullptr);
@@ -645,12 +651,7 @@ TEST_F(Interaction, ARefusedTypeChangeLeavesTheSubmodelItsArgumentsAndTheTypeLis
 
 TEST_F(Interaction, ReloadShowsWhatKeptTheTypeFromBeingRead)
 {
-    openPopup();
-    pick("library", "0jv1");
-    click(200, 280);
-    tool(TOOL_SELECT);
-    doubleClick(200, 280);
-    TQNSubAttrDialog* attributes = SubmodelAttributesEditor();
+    TQNSubAttrDialog* attributes = placeJunctionAndOpenItsAttributes();
     ASSERT_NE(attributes, nullptr);
     const std::string file = library + "/0jv1.sf0";
 

@@ -330,6 +330,16 @@ int logWindowsOfOtherProcesses()
 
 TEST_F(MainWindow, OneProcessorRunsAtATimeAndTheEditorClosesItWhenItCloses)
 {
+    // Processors a failed step leaves behind end with the test.
+    struct EndLeftProcessors {
+        ~EndLeftProcessors()
+        {
+            for (pid_t pid : runningProcessors()) {
+                ::kill(pid, SIGKILL);
+                platform::waitForProgram(pid, 5000);
+            }
+        }
+    } leftProcessors;
     writeSettings(1, 0);
     copyExample("msd.mg0", models, "msd1.mgg");
     startWindow("-model msd1");
