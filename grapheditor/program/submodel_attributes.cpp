@@ -235,9 +235,11 @@ int TQNSubAttrDialog::acceptEdits()
     Submodel& s = *submodel();
     GraphModel& model = CurrentModel();
     auto fail = [this](const std::string& error) { showStatus(error, true); };
-    // What is typed in the actual-value field belongs to its row.
-    if (m_row >= 0 && static_cast<std::size_t>(m_row) < m_rows.size())
+    // What is typed in the actual-value field belongs to its row, and the list shows it there.
+    if (m_row >= 0 && static_cast<std::size_t>(m_row) < m_rows.size()) {
         m_rows[std::size_t(m_row)].actual = text(ID_SUB_ACTUAL);
+        setItemText(ID_SUB_ARGUMENTS, m_row, rowText(m_rows[std::size_t(m_row)]));
+    }
     SubmodelType* type = s.type;
     const std::string typeName = text(ID_SUB_TYPE);
     const std::string versionText = text(ID_SUB_VERSION);

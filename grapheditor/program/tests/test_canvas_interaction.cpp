@@ -601,6 +601,8 @@ TEST_F(Interaction, ARefusedTypeChangeLeavesTheSubmodelItsArgumentsAndTheTypeLis
     typeInto(*attributes, 608, "3");
     clickButton(*attributes, ID_ATTR_APPLY);
     ASSERT_EQ(attributes->text(ID_ATTR_STATUS), "Submodel attributes OK.");
+    // The list shows the value applied in the argument's row.
+    EXPECT_EQ(findControl<QListWidget>(*attributes, 606)->item(0)->text().split('\t').value(1).trimmed(), "3");
     SubmodelType* type = junction->type;
     const std::size_t types = CurrentModel().types.size();
 
@@ -608,6 +610,8 @@ TEST_F(Interaction, ARefusedTypeChangeLeavesTheSubmodelItsArgumentsAndTheTypeLis
     typeInto(*attributes, 601, "zzz");
     clickButton(*attributes, ID_ATTR_APPLY);
     EXPECT_EQ(attributes->text(ID_ATTR_STATUS), "Submodel type description not found.");
+    testsupport::grabToPng(*attributes, "grapheditor_submodel_type_refused");
+    EXPECT_EQ(testsupport::clippedControls(*attributes), std::vector<std::string>{});
     EXPECT_EQ(junction->type, type);
     EXPECT_EQ(CurrentModel().types.size(), types);
     ASSERT_EQ(attributes->rows().size(), 1u);
