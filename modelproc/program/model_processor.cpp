@@ -17,7 +17,6 @@
 
 #include <QRect>
 
-
 namespace {
 
 // How long the processor waits for the requesting window to tell where it is.
