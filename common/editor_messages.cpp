@@ -18,9 +18,12 @@ void call(const Action& action, Arguments&&... arguments)
 bool HandleEditorMessage(const platform::Message& message, const EditorMessageActions& actions)
 {
     switch (message.number) {
-    case UM_LAUNCH:
-        LaunchProgram(static_cast<int>(message.wParam), message.text, 0);
+    case UM_LAUNCH: {
+        pid_t started = 0;
+        LaunchProgram(static_cast<int>(message.wParam), message.text, 0, &started);
+        call(actions.launched, static_cast<int>(message.wParam), started);
         return true;
+    }
     case UM_PROCESSING_DONE:
         call(actions.processingDone, static_cast<int>(message.wParam),
              static_cast<platform::WindowHandle>(message.lParam));

@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <string>
+#include <sys/types.h>
 
 /// What an editor does on those messages; the launcher serves the start itself.
 struct EditorMessageActions {
@@ -16,6 +17,8 @@ struct EditorMessageActions {
     /// A model named by a non-empty text.
     std::function<void(const std::string& name)> openModel;
     std::function<void()> settingsChanged;
+    /// After a program was started or reached for UM_LAUNCH: the process started, 0 when none was.
+    std::function<void(int code, pid_t started)> launched = {};
 };
 
 /// Hands one of those messages, its parameters decoded, to its action; false

@@ -83,10 +83,7 @@ platform::WindowHandle LaunchServices::findWindow(const std::string& className)
 
 platform::WindowHandle LaunchServices::findWindowOfProcess(const std::string& className, pid_t pid)
 {
-    for (const platform::RegisteredWindow& window : platform::liveRegisteredWindows())
-        if (platform::windowProcess(window.handle) == pid && platform::equalsNoCase(window.className, className))
-            return window.handle;
-    return 0;
+    return platform::findWindowOfProcess(className, pid);
 }
 
 bool LaunchServices::isWindow(platform::WindowHandle window)
@@ -168,8 +165,10 @@ std::vector<std::string> LaunchArguments(const std::optional<std::string>& tail)
     return words;
 }
 
-int LaunchProgram(int code, const std::optional<std::string>& tail, platform::MessageNumber message)
+int LaunchProgram(int code, const std::optional<std::string>& tail, platform::MessageNumber message, pid_t* started)
 {
+    if (started)
+        *started = 0;
     if (code < 0 || code >= static_cast<int>(SiblingTable.size()))
         return 0;
     const SiblingProgram& program = SiblingTable[static_cast<std::size_t>(code)];
@@ -182,6 +181,8 @@ int LaunchProgram(int code, const std::optional<std::string>& tail, platform::Me
         pid = system.start(program.executable, LaunchArguments(tail));
     }
     if (pid) {
+        if (started)
+            *started = *pid;
         if (message != 0) {
             auto pending = std::make_shared<PendingDelivery>();
             pending->code = code;

@@ -68,5 +68,7 @@ std::vector<std::string> LaunchArguments(const std::optional<std::string>& tail)
 /// else 0 after the message "Execution of <program> failed.". A message given
 /// with a fresh start is posted once the new program has registered its main
 /// window (waiting at most LaunchDeliveryTimeoutMs without blocking); when it
-/// cannot be delivered the same message box reports it.
-int LaunchProgram(int code, const std::optional<std::string>& tail, platform::MessageNumber message);
+/// cannot be delivered the same message box reports it. The process started, if
+/// any, goes to `started` (0 when none was).
+int LaunchProgram(int code, const std::optional<std::string>& tail, platform::MessageNumber message,
+                  pid_t* started = nullptr);

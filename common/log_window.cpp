@@ -12,6 +12,7 @@
 #include <QPointer>
 #include <QPrinter>
 #include <QScreen>
+#include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
 
@@ -25,6 +26,9 @@
 namespace {
 
 constexpr std::size_t kLongestPrintedLine = 255;
+// Room for the title bar and borders that the window manager puts around a window.
+constexpr int kDecorationWidth = 8;
+constexpr int kDecorationHeight = 32;
 
 struct LogState {
     QPointer<TQNLogWindow> window;
@@ -36,6 +40,7 @@ struct LogState {
     bool notCreated = false;
     std::size_t textLimit = std::size_t(64) << 20;
     bool exitHookInstalled = false;
+    QRect callerFrame; ///< invalid when the log is placed by its owner
 };
 
 LogState& state()
@@ -105,6 +110,18 @@ bool ensureLog(const std::string& caption)
     if (log.window->keepOn() && !log.tempFile.empty())
         log.window->LoadText(log.tempFile);
     return true;
+}
+
+// A log that reports to another program's window goes beside that window, as far as the
+// window manager lets a program place its windows.
+void placeBesideCaller(QWidget& window)
+{
+    const QRect& caller = state().callerFrame;
+    QScreen* screen = QApplication::primaryScreen();
+    if (!caller.isValid() || !screen)
+        return;
+    const QSize outer = window.size() + QSize(kDecorationWidth, kDecorationHeight);
+    window.move(PositionBeside(caller, outer, screen->availableGeometry()));
 }
 
 } // namespace
@@ -258,6 +275,13 @@ void TQNLogWindow::insertAtEnd(std::string_view text, std::size_t limit)
     QTextCursor end(m_edit->document());
     end.movePosition(QTextCursor::End);
     end.insertText(inserted);
+    showLastLine();
+}
+
+void TQNLogWindow::showLastLine()
+{
+    QScrollBar* bar = m_edit->verticalScrollBar();
+    bar->setValue(bar->maximum());
 }
 
 void TQNLogWindow::clearText()
@@ -322,6 +346,7 @@ int CreateLog(QWidget* owner, const std::string& caption)
     auto* window = new TQNLogWindow(owner, caption);
     window->setKeepSetting(log.keep);
     window->setGeometry(log.geometry.x, log.geometry.y, log.geometry.width, log.geometry.height);
+    placeBesideCaller(*window);
     log.window = window;
     log.owner = owner;
     log.caption = caption;
@@ -458,4 +483,35 @@ LogGeometry LogWindowGeometry()
 void SetLogTextLimit(std::size_t characters)
 {
     state().textLimit = characters;
+}
+
+void SetLogCallerFrame(const QRect& frame)
+{
+    state().callerFrame = frame;
+}
+
+QPoint PositionBeside(const QRect& frame, const QSize& size, const QRect& screen)
+{
+    const QPoint sides[] = {
+        {frame.right() + 1, frame.top()},
+        {frame.left() - size.width(), frame.top()},
+        {frame.left(), frame.bottom() + 1},
+        {frame.left(), frame.top() - size.height()},
+    };
+    QPoint best;
+    qint64 leastCovered = -1;
+    for (const QPoint& side : sides) {
+        // Kept on the screen, a side that lacks room slides over the frame.
+        const int x = std::clamp(side.x(), screen.left(), std::max(screen.left(), screen.right() + 1 - size.width()));
+        const int y = std::clamp(side.y(), screen.top(), std::max(screen.top(), screen.bottom() + 1 - size.height()));
+        const QRect covered = QRect(QPoint(x, y), size).intersected(frame);
+        const qint64 area = covered.isEmpty() ? 0 : qint64(covered.width()) * covered.height();
+        if (area == 0)
+            return {x, y};
+        if (leastCovered < 0 || area < leastCovered) {
+            leastCovered = area;
+            best = {x, y};
+        }
+    }
+    return best;
 }

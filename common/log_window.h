@@ -14,7 +14,10 @@
 #include <vector>
 
 class QPlainTextEdit;
+class QPoint;
 class QPrinter;
+class QRect;
+class QSize;
 class QWidget;
 
 /// Called when the user double-clicks a line of the log (the equation editor
@@ -72,8 +75,9 @@ public:
     void setLineCallback(LogLineCallback callback) { m_lineCallback = std::move(callback); }
 
     /// Inserts the text at the end of the log, leaving the user's selection
-    /// alone; when the text would pass `limit` characters the user is asked
-    /// once (while the window is visible) whether to clear the log.
+    /// alone, and shows the last line; when the text would pass `limit`
+    /// characters the user is asked once (while the window is visible)
+    /// whether to clear the log.
     void insertAtEnd(std::string_view text, std::size_t limit);
 
     /// Empties the text.
@@ -88,6 +92,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    /// Scrolls the text so that its last line shows.
+    void showLastLine();
+
     QPlainTextEdit* m_edit = nullptr;
     std::unique_ptr<QPrinter> m_printer;
     const int* m_keep = nullptr;
@@ -150,3 +157,12 @@ LogGeometry LogWindowGeometry();
 
 /// The most text the log holds before it asks whether to clear it.
 void SetLogTextLimit(std::size_t characters);
+
+/// The next log window made is placed beside this frame (screen co-ordinates), not
+/// over its owner: the frame of the window that the log reports to.
+void SetLogCallerFrame(const QRect& frame);
+
+/// Where a window whose frame has `size` goes beside `frame` inside `screen`: to its
+/// right, its left, below or above it, the first where it fits; else where it covers
+/// the least of `frame`.
+QPoint PositionBeside(const QRect& frame, const QSize& size, const QRect& screen);

@@ -160,11 +160,9 @@ int runPhase(const PhaseFunction& phase, ClassRec* cls, const std::string& file)
     return phase ? phase(cls, file) : 0;
 }
 
-/// Writes a template file named after `baseName` with extension `code` when `tempfiles` is on.
+/// Writes a template file named after `baseName` with extension `code`.
 void writeTemplateFile(ClassRec* cls, const std::string& baseName, const char* code)
 {
-    if (!Settings().tempfiles)
-        return;
     std::string name = baseName;
     ttchange_extension(name, code);
     std::string file = pathTail(name);
@@ -266,7 +264,8 @@ int processModel(int& failure)
         percent(50);
         if (expanded) {
             progress("Expansion completed successfully.");
-            writeTemplateFile(cls, newName, "t1");
+            if (Settings().tempfiles)
+                writeTemplateFile(cls, newName, "t1");
         } else {
             if (state.aborted) {
                 releaseRun(cls, "Processing aborted by user.");
@@ -294,7 +293,9 @@ int processModel(int& failure)
         percent(75);
         if (causal) {
             progress("Causal analysis completed successfully.");
-            writeTemplateFile(cls, newName, "t2");
+            // The editor that asked for causal analysis shows the strokes it reads from this file.
+            if (Settings().tempfiles || state.depth <= 5)
+                writeTemplateFile(cls, newName, "t2");
         } else {
             if (state.aborted) {
                 releaseRun(cls, "Processing aborted by user.");

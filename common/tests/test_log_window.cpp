@@ -16,6 +16,7 @@
 #include <QAction>
 #include <QFile>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QPrinter>
 #include <QTest>
 #include <QTextBlock>
@@ -102,6 +103,58 @@ TEST_F(LogWindowTest, AppendGoesToTheEndAndKeepsTheUsersSelection)
     EXPECT_EQ(LogWindow()->text(), "alpha\nbeta\ngamma\n");
     EXPECT_EQ(LogWindow()->edit()->textCursor().selectedText().toStdString(), "lph");
     EXPECT_EQ(GetLogCaretLine(), 0);
+}
+
+TEST_F(LogWindowTest, EveryAppendShowsTheLastLine)
+{
+    ShowLog("MP: Diagnostics - pend");
+    QPlainTextEdit* edit = LogWindow()->edit();
+    for (int i = 0; i < 200; ++i)
+        AppendLog("line " + std::to_string(i));
+    AppendLog("-------------- ready -------------");
+    QCoreApplication::processEvents();
+    // The line at the foot of the text area is the last one written.
+    const QTextCursor foot = edit->cursorForPosition(QPoint(4, edit->viewport()->height() - 4));
+    EXPECT_GE(foot.blockNumber(), 200);
+    EXPECT_EQ(edit->verticalScrollBar()->value(), edit->verticalScrollBar()->maximum());
+    EXPECT_GT(edit->verticalScrollBar()->maximum(), 0);
+}
+
+TEST(LogPlacement, ALogGoesBesideTheCallersFrameWhereItFitsFirst)
+{
+    const QRect screen(0, 0, 1600, 1000);
+    const QSize log(808, 365);
+    const struct {
+        const char* name;
+        QRect caller;
+        QPoint expected;
+    } cases[] = {
+        {"room on the right", {100, 50, 600, 500}, {700, 50}},
+        {"only on the left", {850, 50, 700, 500}, {42, 50}},
+        {"only below", {205, 40, 782, 590}, {205, 630}},
+        {"only above", {205, 420, 782, 580}, {205, 55}},
+        // A caller that fills the screen: the log stays on the screen where it covers least.
+        {"nowhere", {0, 0, 1600, 1000}, {792, 0}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QPoint at = PositionBeside(c.caller, log, screen);
+        EXPECT_EQ(at, c.expected);
+        EXPECT_TRUE(screen.contains(QRect(at, log)));
+    }
+}
+
+TEST_F(LogWindowTest, ALogReportingToAnotherWindowIsMadeBesideIt)
+{
+    const QRect caller(40, 30, 200, 100);
+    SetLogCallerFrame(caller);
+    ShowLog("MP: Diagnostics - pend");
+    SetLogCallerFrame(QRect());
+    ASSERT_NE(LogWindow(), nullptr);
+    const QRect placed = LogWindow()->frameGeometry();
+    EXPECT_FALSE(placed.intersects(caller));
+    EXPECT_EQ(placed.left(), caller.right() + 1);
+    EXPECT_EQ(placed.top(), caller.top());
 }
 
 TEST_F(LogWindowTest, KeptTextComesBackAfterCloseAndOnlyTheLatestFileRemains)

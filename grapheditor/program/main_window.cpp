@@ -115,7 +115,7 @@ TQNBGEWindow::TQNBGEWindow(std::vector<std::string> words)
     InstallEditorInteraction(m_canvas);
     m_messageActions = {OnProcessModel, OnProcessorExited, OnProcessingDone,
                         [](const std::string& name) { OpenModelFromDirectories(name); },
-                        [this] { settingsChanged(); }};
+                        [this] { settingsChanged(); }, OnProgramLaunched};
 }
 
 TQNBGEWindow::~TQNBGEWindow()
@@ -425,7 +425,7 @@ void TQNBGEWindow::settingsChanged()
 
 void TQNBGEWindow::closeEvent(QCloseEvent* event)
 {
-    CloseProcessorLog();
+    CloseProcessor();
     if (CurrentModel().edited &&
         !ShowConfirm("Cancel, do NOT quit", "Discard edits, then Quit",
                      {"The model in the Bond-Graph Editor has been edited.", "Press OK to discard edits and quit,",

@@ -24,6 +24,8 @@
 #include "platform/core/message_numbers.h"
 #include "platform/core/window_messages.h"
 
+#include <utility>
+
 namespace {
 
 constexpr const char* kNothingSaved = "Nothing saved!";
@@ -65,16 +67,24 @@ void startupAction()
         OpenModelFromDirectories(name);
 }
 
-/// Starts the processing for the C code of another model than the one shown.
-void processOtherModel(const std::string& name)
+/// Asks for the complete processing of the model whose C code is wanted.
+void requestProcessingForCCode(const std::string& name)
+{
+    GraphEditorState& editor = Editor();
+    editor.ccodePending = true;
+    editor.otherModel = name == editor.modelName ? std::string() : name;
+    postToOwnWindow(UM_PROCESS_MODEL, PROCESS_COMPLETE);
+}
+
+/// Starts the complete processing of another model than the one shown, as it is saved.
+int startProcessingOf(const std::string& name)
 {
     GraphEditorState& editor = Editor();
     const std::string shown = editor.modelName;
     editor.modelName = name;
-    if (!IsProcessorLogClosed())
-        CloseProcessorLog();
-    editor.ccodePending = StartProcessing(PROCESS_COMPLETE, false) == 1;
+    const int started = StartProcessing(PROCESS_COMPLETE, false) == 1 ? 1 : 0;
     editor.modelName = shown;
+    return started;
 }
 
 } // namespace
@@ -95,7 +105,7 @@ void ResetEditor()
 {
     Editor() = GraphEditorState{};
     ForgetParentChain();
-    SetProcessorLogWindow(0);
+    ForgetProcessor();
 }
 
 void InitEditor(EditorFrame& frame)
@@ -439,10 +449,10 @@ int RequestCCode(const std::string& name)
     if (name.empty())
         return 1;
     const bool shown = name == editor.modelName;
+    // The processing goes through the main window, where it waits for a processor still open.
     if (CurrentModel().edited) {
         if (shown) {
-            editor.ccodePending = true;
-            postToOwnWindow(UM_PROCESS_MODEL, PROCESS_COMPLETE);
+            requestProcessingForCCode(name);
             return 0;
         }
         if (Hooks().checkConnections && Hooks().checkConnections() > 0) {
@@ -451,17 +461,12 @@ int RequestCCode(const std::string& name)
         }
         CheckAndSave();
         if (!ModelDirectories().empty())
-            processOtherModel(name);
+            requestProcessingForCCode(name);
         return 0;
     }
     if (IsProcessedUpToDate(FirstModelDirectory(), name))
         return 1;
-    if (!shown) {
-        processOtherModel(name);
-        return 0;
-    }
-    // A processing that is refused leaves nothing pending; one that waits for a name keeps it.
-    editor.ccodePending = StartProcessing(PROCESS_COMPLETE, true) != 0;
+    requestProcessingForCCode(name);
     return 0;
 }
 
@@ -534,6 +539,7 @@ void ProcessCommand(int command)
 {
     GraphEditorState& editor = Editor();
     editor.simulatePending = editor.ccodePending = false;
+    editor.otherModel.clear();
     postToOwnWindow(UM_PROCESS_MODEL, command);
 }
 
@@ -541,17 +547,21 @@ void OnProcessModel(int command)
 {
     GraphEditorState& editor = Editor();
     editor.waitingCommand = command;
-    if (!IsProcessorLogClosed()) {
-        CloseProcessorLog();
+    // One processor at a time: the one still open is asked to end, and the command waits for it.
+    if (IsProcessorOpen()) {
+        CloseProcessor();
         return;
     }
     editor.waitingCommand.reset();
-    if (StartProcessing(command, true) == 0)
+    const std::string other = std::exchange(editor.otherModel, std::string());
+    const int started = other.empty() ? StartProcessing(command, true) : startProcessingOf(other);
+    if (started == 0)
         editor.simulatePending = editor.ccodePending = false;
 }
 
 void OnProcessorExited()
 {
+    ForgetProcessor();
     if (std::optional<int> command = Editor().waitingCommand)
         postToOwnWindow(UM_PROCESS_MODEL, *command);
 }
@@ -559,5 +569,17 @@ void OnProcessorExited()
 void OnProcessingDone(int result, platform::WindowHandle logWindow)
 {
     ProcessingResult(result, logWindow);
-    Editor().waitingCommand.reset();
+    // A command given while this run was under way goes on once its processor has ended.
+    if (Editor().waitingCommand)
+        CloseProcessor();
+}
+
+void OnProgramLaunched(int code, pid_t started)
+{
+    if (code != 3)
+        return;
+    ProcessorLaunched(started);
+    // A processor that could not be started answers nothing: nothing waits for its result.
+    if (started == 0)
+        Editor().simulatePending = Editor().ccodePending = false;
 }

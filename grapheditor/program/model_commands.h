@@ -10,6 +10,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <sys/types.h>
 #include <vector>
 
 class EditorFrame;
@@ -34,6 +35,7 @@ struct GraphEditorState {
     bool simulatePending = false;
     bool ccodePending = false;
     std::string ccodeSelection; ///< the selected submodel the pending C code is for
+    std::string otherModel;     ///< the model the waiting processing is for, when not the one shown
     EditorFrame* frame = nullptr;
 };
 GraphEditorState& Editor();
@@ -106,10 +108,13 @@ void SimulationCommand();
 /// window; a simulation or C code still waiting from an earlier request is dropped.
 void ProcessCommand(int command);
 
-/// The main window's handlers of the processing messages.
+/// The main window's handlers of the processing messages. A processing waits
+/// while a model processor is open, which is asked to end first.
 void OnProcessModel(int command);
 void OnProcessorExited();
 void OnProcessingDone(int result, platform::WindowHandle logWindow);
+/// A program was started (or reached) for the main window's UM_LAUNCH.
+void OnProgramLaunched(int code, pid_t started);
 
 /// 1 when the model shown has an interface (at least one PIO).
 int ModelHasPios();

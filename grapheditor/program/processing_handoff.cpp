@@ -15,6 +15,9 @@
 #include "grapheditor/graph_rendering.h"
 #include "grapheditor/graph_view.h"
 #include "platform/core/file_system.h"
+#include "platform/core/message_numbers.h"
+#include "platform/core/window_messages.h"
+#include "platform/core/window_registry.h"
 
 #include <array>
 #include <vector>
@@ -22,6 +25,8 @@
 namespace {
 
 ProcessorLogHandle g_processorLog;
+bool g_processorLaunchPosted = false; ///< the start of a processor waits in the main window's queue
+pid_t g_processorPid = 0;             ///< the processor started, until it has said that it ends
 bool g_annotationPresent = false;
 bool g_processed = false;
 
@@ -107,7 +112,10 @@ int StartProcessing(int command, bool saveFirst)
     std::string tail = editor.modelName;
     if (command == PROCESS_CAUSAL_ANALYSIS)
         tail += " -causal_analysis";
-    return post_to_main_window(3, tail);
+    const int posted = post_to_main_window(3, tail);
+    if (posted)
+        g_processorLaunchPosted = true;
+    return posted;
 }
 
 void ClearAnnotation()
@@ -253,6 +261,38 @@ void ShowProcessorLog()
 int IsProcessorLogClosed()
 {
     return g_processorLog.closed() ? 1 : 0;
+}
+
+void ProcessorLaunched(pid_t pid)
+{
+    g_processorLaunchPosted = false;
+    g_processorPid = pid;
+}
+
+int IsProcessorOpen()
+{
+    const bool running = g_processorPid > 0 && platform::processAlive(g_processorPid);
+    return g_processorLaunchPosted || running || !g_processorLog.closed() ? 1 : 0;
+}
+
+void CloseProcessor()
+{
+    if (!g_processorLog.closed()) {
+        g_processorLog.close();
+        return;
+    }
+    if (g_processorPid <= 0 || !platform::processAlive(g_processorPid))
+        return;
+    // Its result has not come yet: its log is found among its windows.
+    if (platform::WindowHandle log = platform::findWindowOfProcess("TQNLogWindow", g_processorPid))
+        platform::postMessage(log, platform::WM_SYSCOMMAND, platform::SC_CLOSE, 0);
+}
+
+void ForgetProcessor()
+{
+    g_processorLaunchPosted = false;
+    g_processorPid = 0;
+    g_processorLog.set(0);
 }
 
 bool RenameOldType(std::string& name, int& version)

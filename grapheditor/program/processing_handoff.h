@@ -8,6 +8,7 @@
 #include "platform/core/window_handle.h"
 
 #include <string>
+#include <sys/types.h>
 
 struct GraphModel;
 struct SubmodelType;
@@ -56,6 +57,17 @@ void HideProcessorLog();
 void ShowProcessorLog();
 /// 1 when no processor log window is open.
 int IsProcessorLogClosed();
+
+/// The model processor this editor asked for is known from the request to start it
+/// until it says that it ends: the process started for it (0 when the start failed).
+void ProcessorLaunched(pid_t pid);
+/// 1 while a processor this editor asked for is on its way, runs or shows its log.
+int IsProcessorOpen();
+/// Asks the processor this editor started to end, by closing its log window (found
+/// by its process while its result has not come).
+void CloseProcessor();
+/// Forgets the processor and its log: it has said that it ends, or the editor is new.
+void ForgetProcessor();
 
 /// The renaming of old type names and port names applied while a model is loaded.
 bool RenameOldType(std::string& name, int& version);

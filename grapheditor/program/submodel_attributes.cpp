@@ -87,12 +87,13 @@ TQNSubAttrDialog::TQNSubAttrDialog(QWidget* parent)
 bool TQNSubAttrDialog::buildRows(SubmodelType* type, const Submodel* actuals)
 {
     m_rows.clear();
+    m_rowsType = nullptr;
     m_tooManyRows = false;
     if (!type) {
         showStatus("Unknown submodel type?", true);
         return false;
     }
-    const int read = read_submodel_type(type, 1);
+    const int read = read_submodel_type(type, m_forceRead ? 0 : 1);
     if (read != 0 || !type->interface) {
         showStatus(readFailure(read), true);
         return false;
@@ -101,6 +102,7 @@ bool TQNSubAttrDialog::buildRows(SubmodelType* type, const Submodel* actuals)
     if (formal.size() > static_cast<std::size_t>(kMaxArgumentRows)) {
         // The rows would not hold every argument: the list stays as it is in the model.
         m_tooManyRows = true;
+        m_rowsType = type;
         showStatus("More than " + std::to_string(kMaxArgumentRows) + " arguments: they are not edited here.");
         return true;
     }
@@ -111,6 +113,38 @@ bool TQNSubAttrDialog::buildRows(SubmodelType* type, const Submodel* actuals)
             row.actual = ExprText(actuals->arguments[i].get(), 0);
         m_rows.push_back(std::move(row));
     }
+    m_rowsType = type;
+    return true;
+}
+
+bool TQNSubAttrDialog::rowsForType(Submodel& s, SubmodelType*& type, const std::string& typeName, int version)
+{
+    GraphModel& model = CurrentModel();
+    const bool changed = TypeKeyName(typeName) != s.type->name || version != s.type->version;
+    if (!changed && m_rowsType == s.type)
+        return true;
+    const std::size_t typesBefore = model.types.size();
+    SubmodelType* wanted = changed ? FindOrAddType(model, typeName, version) : s.type;
+    const bool added = model.types.size() != typesBefore;
+    std::vector<Row> kept = m_rows;
+    SubmodelType* keptType = m_rowsType;
+    const bool keptTooMany = m_tooManyRows;
+    const bool built = buildRows(wanted, changed ? nullptr : &s);
+    if (changed && (!built || !View().editorGuard(9, &s))) {
+        m_rows = std::move(kept);
+        m_rowsType = keptType;
+        m_tooManyRows = keptTooMany;
+        if (added)
+            model.types.unlink(wanted);
+        return false;
+    }
+    // The values typed for arguments of the same name stay with them.
+    for (Row& row : m_rows)
+        for (const Row& old : kept)
+            if (old.name == row.name)
+                row.actual = old.actual;
+    showRows();
+    type = wanted;
     return true;
 }
 
@@ -138,6 +172,7 @@ void TQNSubAttrDialog::fillFields()
     enableControl(ID_SUB_SIZE, false);
     enableControl(ID_SUB_SIZE_LABEL, false);
     m_rows.clear();
+    m_rowsType = nullptr;
     if (!typed) {
         for (int id : {ID_SUB_TYPE, ID_SUB_VERSION, ID_SUB_NAME, ID_SUB_SIZE, ID_SUB_ACTUAL})
             setText(id, "");
@@ -186,10 +221,11 @@ void TQNSubAttrDialog::notify(int id, int code)
         return;
     }
     if (id == ID_SUB_RELOAD && code == BN_CLICKED) {
+        // The fields are filled from the type's file read once more; a failure shows its own text.
         if (Submodel* s = submodel(); s && s->type) {
-            if (read_submodel_type(s->type, 0) != 0)
-                showStatus(readFailure(-1), true);
+            m_forceRead = true;
             Reset();
+            m_forceRead = false;
         }
         return;
     }
@@ -201,9 +237,11 @@ int TQNSubAttrDialog::acceptEdits()
     Submodel& s = *submodel();
     GraphModel& model = CurrentModel();
     auto fail = [this](const std::string& error) { showStatus(error, true); };
-    // What is typed in the actual-value field belongs to its row.
-    if (m_row >= 0 && static_cast<std::size_t>(m_row) < m_rows.size())
+    // What is typed in the actual-value field belongs to its row, and the list shows it there.
+    if (m_row >= 0 && static_cast<std::size_t>(m_row) < m_rows.size()) {
         m_rows[std::size_t(m_row)].actual = text(ID_SUB_ACTUAL);
+        setItemText(ID_SUB_ARGUMENTS, m_row, rowText(m_rows[std::size_t(m_row)]));
+    }
     SubmodelType* type = s.type;
     const std::string typeName = text(ID_SUB_TYPE);
     const std::string versionText = text(ID_SUB_VERSION);
@@ -213,33 +251,25 @@ int TQNSubAttrDialog::acceptEdits()
         fail("The version is one digit.");
         return 0;
     }
-    if (TypeKeyName(typeName) != type->name || version != type->version) {
-        if (typeName.empty()) {
-            fail("A non-empty string is expected as name.");
-            return 0;
-        }
-        type = FindOrAddType(model, typeName, version);
-        std::vector<Row> kept = m_rows;
-        if (!buildRows(type, nullptr) || !View().editorGuard(9, &s))
-            return 0;
-        // The values typed for arguments of the same name stay with them.
-        for (Row& row : m_rows)
-            for (const Row& old : kept)
-                if (old.name == row.name)
-                    row.actual = old.actual;
-        showRows();
+    if (typeName.empty()) {
+        fail("A non-empty string is expected as name.");
+        return 0;
     }
+    if (!rowsForType(s, type, typeName, version))
+        return 0;
     const std::string name = text(ID_SUB_NAME);
     if (name != s.name && !ValidateName(name, &s, fail))
         return 0;
     ExprList size;
     if (CheckSizeText(text(ID_SUB_SIZE), size, fail) != 0)
         return 0;
+    // Rows that could not be read from the type leave the submodel's arguments as they are.
+    const bool keepArguments = m_tooManyRows || m_rowsType != type;
     ExprList arguments;
     // A junction left without its argument gets the count of its bonds from the check.
     const auto blank = [](const Row& row) { return row.actual.find_first_not_of(" \t") == std::string::npos; };
     const bool countedJunction = is_junction_type(type) && std::all_of(m_rows.begin(), m_rows.end(), blank);
-    if (!m_tooManyRows && !countedJunction) {
+    if (!keepArguments && !countedJunction) {
         for (std::size_t i = 0; i < m_rows.size(); ++i) {
             ExprList items;
             std::string error;
@@ -260,7 +290,7 @@ int TQNSubAttrDialog::acceptEdits()
     if (!View().editorGuard(9, &s))
         return 0;
     View().drawSubmodel(s, 0);
-    if (!m_tooManyRows)
+    if (!keepArguments)
         s.arguments = std::move(arguments);
     s.size = std::move(size);
     s.type = type;

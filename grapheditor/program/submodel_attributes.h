@@ -40,9 +40,14 @@ private:
     /// false after the reason is in the status line.
     bool buildRows(SubmodelType* type, const Submodel* actuals);
     void showRows();
+    /// The rows for the type the fields name, when the rows are not its own; false when a
+    /// changed type is refused (rows and the model's types then stay as they were).
+    bool rowsForType(Submodel& submodel, SubmodelType*& type, const std::string& typeName, int version);
 
     std::vector<Row> m_rows;
+    SubmodelType* m_rowsType = nullptr; ///< the type the rows were built from; null when none
     bool m_tooManyRows = false;
+    bool m_forceRead = false; ///< the next rows read the type's file again (Reload)
     int m_row = -1;
 };
 

@@ -15,6 +15,24 @@
 #include "platform/core/window_messages.h"
 #include "platform/qt/application.h"
 
+#include <QRect>
+
+namespace {
+
+// How long the processor waits for the requesting window to tell where it is.
+constexpr int kRequesterFrameTimeoutMs = 500;
+
+/// The log is made beside the window that asked for the run, so that it does not hide it.
+void placeLogBesideRequester()
+{
+    auto requester = static_cast<platform::WindowHandle>(Startup().NotifyWindowHandle);
+    if (requester == 0 || !platform::isWindow(requester))
+        return;
+    if (std::optional<platform::WindowFrame> frame = platform::queryWindowFrame(requester, kRequesterFrameTimeoutMs))
+        SetLogCallerFrame(QRect(frame->x, frame->y, frame->width, frame->height));
+}
+
+} // namespace
 
 TQNMPXWindow::TQNMPXWindow() : FrameWindow("TQNMPX")
 {
@@ -109,6 +127,7 @@ void TQNMPXApp::setModel()
 void TQNMPXApp::ProcessModelAndPost()
 {
     if (Settings().messages > 0) {
+        placeLogBesideRequester();
         ShowLog("MP: Diagnostics - " + m_givenModelName);
         ClearLog();
     }
@@ -121,8 +140,9 @@ void TQNMPXApp::ProcessModelAndPost()
         m_requests.send(kProcessed);
     }
 
-    // A failed run ends the program with a status of its own, so that scripts can tell.
-    if (result < 0)
+    // A failed run ends the program with a status of its own, so that scripts can tell; 0 is a
+    // model that could not be loaded, except in a run that only parses.
+    if (result < 0 || (result == 0 && Startup().ProcessingDepth > 3))
         m_exitCode = 1;
     postToRequester(UM_PROCESSING_DONE, result, static_cast<std::int64_t>(GetLogHandle()));
 }

@@ -13,7 +13,7 @@ int RunModelProcessing(std::string& modelFile, const std::string& givenName)
         const std::string message = "no model file of " + givenName + " found in the model directories " +
                                     Settings().model_dirs + ".";
         DisplayHooks().error("General error", nullptr, nullptr, -1, nullptr, message.c_str());
-        return -1;
+        return 0;
     }
     PipelineState& pipeline = Pipeline();
     pipeline.modelFile = modelFile;

@@ -9,5 +9,5 @@
 /// failed. The name changes when the pipeline falls back to an older status file.
 ///
 /// When no file was found for a model that was asked for by name (`givenName`), the missing
-/// model is reported by that name and the result is -1.
+/// model is reported by that name and the result is 0: loading failed.
 int RunModelProcessing(std::string& modelFile, const std::string& givenName);

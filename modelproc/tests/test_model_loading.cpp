@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <new>
 #include <stdexcept>
 #include <sys/stat.h>
@@ -181,6 +182,43 @@ TEST_F(PipelineTest, GraphModelThroughThePhases)
                                              "0 error(s) found during causal analysis of top1.",
                                              "Equations can not be generated due to causal error(s)."}));
     EXPECT_EQ(statuses.back(), "Processing failed during causal analysis.");
+}
+
+TEST_F(PipelineTest, ARunAskedForCausalAnalysisAlwaysWritesItsStrokesTemplate)
+{
+    // The editor that asks for causal analysis reads the strokes from the ".t2"; otherwise the
+    // templates are kept only when temporary files are.
+    const struct {
+        int tempfiles;
+        int depth;
+        int result;
+        std::vector<std::string> templates;
+    } cases[] = {
+        {0, 5, 2, {"top1.t2"}},
+        {0, 6, 3, {}},
+        {1, 5, 2, {"top1.t1", "top1.t2"}},
+        {1, 6, 3, {"top1.t1", "top1.t2"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE("tempfiles " + std::to_string(c.tempfiles) + ", depth " + std::to_string(c.depth));
+        Settings().tempfiles = c.tempfiles;
+        std::vector<std::string> templates;
+        Phases().expand = [](ClassRec*, const std::string&) { return 1; };
+        Phases().causal = [](ClassRec*, const std::string&) { return 1; };
+        Phases().generate = [](ClassRec*, const std::string&) { return 1; };
+        Phases().writeTemplate = [&](ClassRec*, const std::string& name, const std::string&) {
+            templates.push_back(name);
+            return 1;
+        };
+        log.clear();
+        EXPECT_EQ(process(dir.write("top1.mg0", kGraphModel), c.depth), c.result);
+        EXPECT_EQ(templates, c.templates);
+        int written = 0;
+        for (const std::string& line : log)
+            written += line.rfind("Result has been written to template file top1.t", 0) == 0;
+        EXPECT_EQ(written, static_cast<int>(c.templates.size()));
+        std::filesystem::remove(dir.file("top1.mg3"));
+    }
 }
 
 TEST_F(PipelineTest, ParseFileResults)

@@ -62,7 +62,11 @@ inline constexpr MessageNumber PM_FIRST_REQUEST = 0x7F00;
 inline constexpr MessageNumber PM_CLOSE_WINDOW = 0x7F01;     ///< close, asking the window first
 inline constexpr MessageNumber PM_SHOW_NORMAL_RAISE = 0x7F02; ///< show normally and bring to the top
 inline constexpr MessageNumber PM_HIDE_WINDOW = 0x7F03;
-inline constexpr MessageNumber PM_LAST_REQUEST = 0x7F03;
+inline constexpr MessageNumber PM_QUERY_FRAME = 0x7F04;     ///< answer with PM_FRAME_ANSWER to the window in wParam
+inline constexpr MessageNumber PM_LAST_REQUEST = 0x7F04;
+
+/// The answer to PM_QUERY_FRAME: the frame's x, y, width and height on the screen, as text.
+inline constexpr MessageNumber PM_FRAME_ANSWER = 0x7F10;
 
 } // namespace platform
 

@@ -12,6 +12,7 @@
 #include <deque>
 #include <map>
 #include <poll.h>
+#include <sstream>
 #include <sys/epoll.h>
 #include <sys/eventfd.h>
 #include <sys/timerfd.h>
@@ -524,6 +525,35 @@ bool requestShowWindow(WindowHandle window)
 bool requestHideWindow(WindowHandle window)
 {
     return postMessage(window, PM_HIDE_WINDOW, 0, 0);
+}
+
+std::optional<WindowFrame> queryWindowFrame(WindowHandle window, int timeoutMs)
+{
+    // The answer comes to a window of our own, which another process reaches through our socket.
+    if (!startMessageServer())
+        return std::nullopt;
+    std::optional<WindowFrame> frame;
+    bool answered = false;
+    WindowHandle answer = createWindow([&](const Message& message) {
+        if (message.number != PM_FRAME_ANSWER)
+            return;
+        answered = true;
+        WindowFrame read;
+        std::istringstream in(message.text.value_or(std::string()));
+        if (in >> read.x >> read.y >> read.width >> read.height)
+            frame = read;
+    });
+    if (postMessage(window, PM_QUERY_FRAME, static_cast<std::int64_t>(answer), 0)) {
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        for (;;) {
+            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            if (answered || left.count() <= 0)
+                break;
+            pumpMessages(static_cast<int>(left.count()));
+        }
+    }
+    destroyWindow(answer);
+    return frame;
 }
 
 } // namespace platform

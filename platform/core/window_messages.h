@@ -82,4 +82,14 @@ bool requestShowWindow(WindowHandle window);
 /// Asks the window's owner to hide it.
 bool requestHideWindow(WindowHandle window);
 
+/// A top-level window's outer place and size on the screen.
+struct WindowFrame {
+    int x = 0, y = 0, width = 0, height = 0;
+};
+
+/// Asks the window's owner where the window's frame is, handling this process's
+/// messages while it waits up to `timeoutMs`; none when no answer came (a window
+/// without a frame, or an owner that is gone or busy).
+std::optional<WindowFrame> queryWindowFrame(WindowHandle window, int timeoutMs);
+
 } // namespace platform

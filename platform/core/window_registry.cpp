@@ -233,6 +233,14 @@ WindowHandle findWindowByClass(std::string_view className)
     return 0;
 }
 
+WindowHandle findWindowOfProcess(std::string_view className, pid_t pid)
+{
+    for (const RegisteredWindow& window : liveRegisteredWindows())
+        if (windowProcess(window.handle) == pid && equalsNoCase(window.className, className))
+            return window.handle;
+    return 0;
+}
+
 bool isRegisteredWindowAlive(WindowHandle window)
 {
     if (!hasRegistryEntry(window))

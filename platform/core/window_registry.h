@@ -63,6 +63,10 @@ std::vector<RegisteredWindow> liveRegisteredWindows();
 /// (ignoring case); 0 when there is none.
 WindowHandle findWindowByClass(std::string_view className);
 
+/// The most recently activated live window of the class (ignoring case) that
+/// belongs to process `pid`; 0 when there is none.
+WindowHandle findWindowOfProcess(std::string_view className, pid_t pid);
+
 /// True when the window has an entry and its process is alive; the entries of
 /// an ended process are removed when it is seen.
 bool isRegisteredWindowAlive(WindowHandle window);

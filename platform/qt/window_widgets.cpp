@@ -84,6 +84,13 @@ bool handleWindowRequest(QWidget& window, const Message& message)
     case PM_HIDE_WINDOW:
         window.hide();
         return true;
+    case PM_QUERY_FRAME: {
+        const QRect frame = window.frameGeometry();
+        postMessage(static_cast<WindowHandle>(message.wParam), PM_FRAME_ANSWER, 0, 0,
+                    std::to_string(frame.x()) + " " + std::to_string(frame.y()) + " " +
+                        std::to_string(frame.width()) + " " + std::to_string(frame.height()));
+        return true;
+    }
     default:
         return false;
     }

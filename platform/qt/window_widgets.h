@@ -32,7 +32,8 @@ WindowHandle attachWindowWidget(QWidget& widget, std::string_view className, Mes
 void detachWindowWidget(WindowHandle& window);
 
 /// Handles the layer's requests on a top-level window (close, show normally
-/// and raise, hide, the system menu's close); false for every other message.
+/// and raise, hide, tell where its frame is, the system menu's close); false
+/// for every other message.
 bool handleWindowRequest(QWidget& window, const Message& message);
 
 } // namespace platform

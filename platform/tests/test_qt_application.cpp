@@ -7,6 +7,7 @@
 #include "platform/qt/application.h"
 #include "platform/qt/frame_window.h"
 #include "platform/testing/qt_support.h"
+#include "platform/tests/window_peer_protocol.h"
 
 #include <gtest/gtest.h>
 
@@ -104,6 +105,30 @@ TEST_F(QtLayer, RequestsShowHideAndCloseTheWindow)
     EXPECT_FALSE(isWindow(handle));
     EXPECT_FALSE(hasRegistryEntry(handle));
     EXPECT_TRUE(window.received.empty());
+}
+
+TEST_F(QtLayer, AWindowTellsWhereItsFrameIsToThisAndAnotherProcess)
+{
+    RecordingWindow window("TQNEEWindow");
+    window.setGeometry(130, 90, 320, 240);
+    window.show();
+    const QRect frame = window.frameGeometry();
+    std::optional<WindowFrame> here = queryWindowFrame(window.handle(), 5000);
+    ASSERT_TRUE(here);
+    EXPECT_EQ(QRect(here->x, here->y, here->width, here->height), frame);
+
+    std::optional<pid_t> pid = startProgram("window_peer", {"frame", "TQNEEWindow", std::to_string(window.handle())});
+    ASSERT_TRUE(pid);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window.received.empty(); }, 10000));
+    EXPECT_EQ(window.received[0].number, kPeerFrame);
+    EXPECT_EQ(window.received[0].text, std::to_string(frame.x()) + " " + std::to_string(frame.y()) + " " +
+                                           std::to_string(frame.width()) + " " + std::to_string(frame.height()));
+    waitForProgram(*pid, 10000);
+
+    // A window that has no frame does not answer: none, once the time is up.
+    WindowHandle bare = createWindow([](const Message&) {});
+    EXPECT_FALSE(queryWindowFrame(bare, 100));
+    destroyWindow(bare);
 }
 
 TEST_F(QtLayer, ActivationMakesAWindowTheOneFoundByClass)

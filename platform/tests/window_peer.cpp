@@ -2,6 +2,7 @@
 // or serves a registered window that reports what reaches it.
 //   window_peer post CLASS NUMBER WPARAM LPARAM [TEXT]
 //   window_peer serve CLASS REPLY_HANDLE
+//   window_peer frame CLASS REPLY_HANDLE
 #include "platform/core/window_messages.h"
 #include "platform/core/window_registry.h"
 #include "platform/tests/window_peer_protocol.h"
@@ -59,6 +60,20 @@ int serve(int argc, char** argv)
     return closing ? 0 : 6;
 }
 
+int frame(int argc, char** argv)
+{
+    if (argc < 4)
+        return 2;
+    WindowHandle target = findWindowByClass(argv[2]);
+    if (target == 0)
+        return 3;
+    std::optional<WindowFrame> found = queryWindowFrame(target, 5000);
+    std::string text = found ? std::to_string(found->x) + " " + std::to_string(found->y) + " " +
+                                   std::to_string(found->width) + " " + std::to_string(found->height)
+                             : "none";
+    return postMessage(std::stoull(argv[3]), kPeerFrame, 0, 0, text) ? 0 : 4;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -68,6 +83,8 @@ int main(int argc, char** argv)
         return post(argc, argv);
     if (mode == "serve")
         return serve(argc, argv);
-    std::fprintf(stderr, "usage: window_peer post|serve ...\n");
+    if (mode == "frame")
+        return frame(argc, argv);
+    std::fprintf(stderr, "usage: window_peer post|serve|frame ...\n");
     return 2;
 }

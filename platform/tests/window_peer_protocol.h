@@ -9,3 +9,5 @@ inline constexpr platform::MessageNumber kPeerReady = 0x6F01;
 inline constexpr platform::MessageNumber kPeerEcho = 0x6F02;
 /// The peer closes its window on request: lParam the handle.
 inline constexpr platform::MessageNumber kPeerClosing = 0x6F03;
+/// The frame of the window the peer asked about: its text "x y width height", or "none".
+inline constexpr platform::MessageNumber kPeerFrame = 0x6F04;

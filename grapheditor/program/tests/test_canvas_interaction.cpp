@@ -68,6 +68,17 @@ protected:
         clickButton(*chooser, ID_CHOOSER_OK);
     }
 
+    /// A 0-junction of the library placed at (200, 280) and its attributes editor opened by a double click.
+    TQNSubAttrDialog* placeJunctionAndOpenItsAttributes()
+    {
+        openPopup();
+        pick("library", "0jv1");
+        click(200, 280);
+        tool(TOOL_SELECT);
+        doubleClick(200, 280);
+        return SubmodelAttributesEditor();
+    }
+
     /// A capacitor c_1 at (200, 200) with a bond from the PIO p_1 at (80, 200); the bond tool is left chosen.
     void drawPioBondedToCapacitor()
     {
@@ -494,6 +505,89 @@ TEST_F(Interaction, TheSignalAndSubmodelEditorsApplyWhatTheyCheck)
     ASSERT_NE(junction, nullptr);
     ASSERT_EQ(junction->arguments.size(), 1u);
     EXPECT_EQ(ExprText(junction->arguments[0].get(), 0), "3");
+}
+
+TEST_F(Interaction, ARefusedTypeChangeLeavesTheSubmodelItsArgumentsAndTheTypeListAsTheyWere)
+{
+    TQNSubAttrDialog* attributes = placeJunctionAndOpenItsAttributes();
+    ASSERT_NE(attributes, nullptr);
+    Submodel* junction = selected_submodel();
+    ASSERT_NE(junction, nullptr);
+    typeInto(*attributes, 608, "3");
+    clickButton(*attributes, ID_ATTR_APPLY);
+    ASSERT_EQ(attributes->text(ID_ATTR_STATUS), "Submodel attributes OK.");
+    // The list shows the value applied in the argument's row.
+    EXPECT_EQ(findControl<QListWidget>(*attributes, 606)->item(0)->text().split('\t').value(1).trimmed(), "3");
+    SubmodelType* type = junction->type;
+    const std::size_t types = CurrentModel().types.size();
+
+    // A type that has no description is refused, and nothing of the submodel changes with it.
+    typeInto(*attributes, 601, "zzz");
+    clickButton(*attributes, ID_ATTR_APPLY);
+    EXPECT_EQ(attributes->text(ID_ATTR_STATUS), "Submodel type description not found.");
+    testsupport::grabToPng(*attributes, "grapheditor_submodel_type_refused");
+    EXPECT_EQ(testsupport::clippedControls(*attributes), std::vector<std::string>{});
+    EXPECT_EQ(junction->type, type);
+    EXPECT_EQ(CurrentModel().types.size(), types);
+    ASSERT_EQ(attributes->rows().size(), 1u);
+    EXPECT_EQ(attributes->rows()[0].actual, "3");
+
+    // Back to its own type: the argument is still there, and is saved with it.
+    typeInto(*attributes, 601, "0jv");
+    clickButton(*attributes, ID_ATTR_APPLY);
+    EXPECT_EQ(attributes->text(ID_ATTR_STATUS), "Submodel attributes OK.");
+    EXPECT_EQ(junction->type, type);
+    ASSERT_EQ(junction->arguments.size(), 1u);
+    EXPECT_EQ(ExprText(junction->arguments[0].get(), 0), "3");
+    EXPECT_EQ(CurrentModel().types.size(), types);
+    saveAs("junct1", false);
+    const std::string saved = testsupport::readText(models + "/junct1.mgg");
+    EXPECT_NE(saved.find(junction->name + "(3)"), std::string::npos) << saved;
+    EXPECT_EQ(saved.find("zzz"), std::string::npos) << saved;
+
+    // Another type read but refused for the name: its rows are not taken back to the junction.
+    typeInto(*attributes, 601, "c");
+    typeInto(*attributes, 603, "1e5");
+    clickButton(*attributes, ID_ATTR_APPLY);
+    EXPECT_EQ(attributes->text(ID_ATTR_STATUS), "Name 1e5 is read as a number or keyword in the model file.");
+    typeInto(*attributes, 601, "0jv");
+    typeInto(*attributes, 603, "junction");
+    clickButton(*attributes, ID_ATTR_APPLY);
+    EXPECT_EQ(attributes->text(ID_ATTR_STATUS), "Submodel attributes OK.");
+    ASSERT_EQ(junction->arguments.size(), 1u);
+    EXPECT_EQ(ExprText(junction->arguments[0].get(), 0), "3");
+
+    // A type whose file has gone: the other fields are still applied, the arguments stay.
+    std::filesystem::remove(library + "/0jv1.sf0");
+    clickButton(*attributes, 609);
+    EXPECT_EQ(attributes->text(ID_ATTR_STATUS), "Submodel type description not found.");
+    typeInto(*attributes, 603, "node");
+    clickButton(*attributes, ID_ATTR_OK);
+    EXPECT_EQ(junction->name, "node");
+    ASSERT_EQ(junction->arguments.size(), 1u);
+    EXPECT_EQ(ExprText(junction->arguments[0].get(), 0), "3");
+}
+
+TEST_F(Interaction, ReloadShowsWhatKeptTheTypeFromBeingRead)
+{
+    TQNSubAttrDialog* attributes = placeJunctionAndOpenItsAttributes();
+    ASSERT_NE(attributes, nullptr);
+    const std::string file = library + "/0jv1.sf0";
+
+    // A description that does not read: the reader's own text, and its box once.
+    ASSERT_TRUE(platform::writeFileAtomically(file, "class 0jv(n) version 1\ninterface\n  ports p[n]\n"));
+    clickButton(*attributes, 609);
+    const std::string parseError = ParserErrorText();
+    EXPECT_FALSE(parseError.empty());
+    EXPECT_EQ(attributes->text(ID_ATTR_STATUS), parseError);
+    ASSERT_EQ(sink.transcript().size(), 1u);
+    EXPECT_EQ(sink.transcript()[0].lines.front(), "There are errors reading submodel 0jv1.");
+
+    // No description at all.
+    std::filesystem::remove(file);
+    clickButton(*attributes, 609);
+    EXPECT_EQ(attributes->text(ID_ATTR_STATUS), "Submodel type description not found.");
+    EXPECT_EQ(sink.transcript().size(), 1u);
 }
 
 } // namespace

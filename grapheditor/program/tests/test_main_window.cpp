@@ -196,6 +196,34 @@ TEST_F(MainWindow, CheckAndSaveWritesTheCheckedFileAndCausalAnalysisShowsTheProc
     testsupport::grabToPng(*window, "grapheditor_causality");
 }
 
+TEST_F(MainWindow, CausalAnalysisWithTheExampleSettingsDrawsTheStrokes)
+{
+    // The examples as they are shipped: their settings keep no temporary files and name the
+    // models' folder ".", where the editor is started.
+    namespace fs = std::filesystem;
+    const std::string examples = dir.mkdir("examples");
+    fs::copy(ORVANTA_MODELS_DIR, examples + "/models", fs::copy_options::recursive);
+    fs::copy(ORVANTA_LIBRARY_DIR, examples + "/library", fs::copy_options::recursive);
+    testsupport::ScopedCurrentDirectory inModels(examples + "/models");
+    settings = "orvanta.ini";
+    startWindow("-model msd");
+    ASSERT_EQ(Settings().tempfiles, 0);
+    ASSERT_EQ(Editor().modelName, "msd1");
+
+    command(CM_CAUSAL_ANALYSIS)->trigger();
+    ASSERT_TRUE(processed("Causal analysis completed succesfully.")) << window->shownStatusText();
+    EXPECT_EQ(sink.transcriptLines(), std::vector<std::string>{});
+    EXPECT_TRUE(AnnotationPresent());
+    int strokes = 0;
+    for (const Connection& c : CurrentModel().connections)
+        strokes += c.computedCausality == 1 || c.computedCausality == 2;
+    EXPECT_EQ(strokes, int(CurrentModel().connections.size())) << "every bond of the example gets its stroke";
+    EXPECT_EQ(strokes, 4);
+    // The example's processor keeps its log open until it is asked to close it.
+    CloseProcessorLog();
+    EXPECT_TRUE(waitUntil([] { return IsProcessorLogClosed() == 1; }));
+}
+
 TEST_F(MainWindow, CCodeOfTheProcessedModelIsGeneratedCompiledAndRunFromTheEditor)
 {
     copyExample("msd.mg0", models, "msd1.mgg");
@@ -276,6 +304,75 @@ TEST_F(MainWindow, ASecondRunWaitsUntilTheFirstProcessorsLogHasClosed)
     EXPECT_FALSE(Editor().waitingCommand);
     CloseProcessorLog();
     EXPECT_TRUE(waitUntil([] { return IsProcessorLogClosed() == 1; }));
+}
+
+namespace {
+
+/// The model processors that run now, by their main windows.
+std::vector<pid_t> runningProcessors()
+{
+    std::vector<pid_t> found;
+    for (const platform::RegisteredWindow& window : platform::liveRegisteredWindows())
+        if (window.className == "TQNMPX")
+            found.push_back(platform::windowProcess(window.handle));
+    return found;
+}
+
+/// The log windows that processes other than this one show now.
+int logWindowsOfOtherProcesses()
+{
+    int count = 0;
+    for (const platform::RegisteredWindow& window : platform::liveRegisteredWindows())
+        count += window.className == "TQNLogWindow" && platform::windowProcess(window.handle) != ::getpid();
+    return count;
+}
+
+} // namespace
+
+TEST_F(MainWindow, OneProcessorRunsAtATimeAndTheEditorClosesItWhenItCloses)
+{
+    // Processors a failed step leaves behind end with the test.
+    struct EndLeftProcessors {
+        ~EndLeftProcessors()
+        {
+            for (pid_t pid : runningProcessors()) {
+                ::kill(pid, SIGKILL);
+                platform::waitForProgram(pid, 5000);
+            }
+        }
+    } leftProcessors;
+    writeSettings(1, 0);
+    copyExample("msd.mg0", models, "msd1.mgg");
+    startWindow("-model msd1");
+    command(CM_CAUSAL_ANALYSIS)->trigger();
+    ASSERT_TRUE(processed("Causal analysis completed succesfully."));
+    const platform::WindowHandle firstLog = ProcessorLogWindow();
+    ASSERT_TRUE(platform::isWindow(firstLog));
+    const pid_t first = platform::windowProcess(firstLog);
+
+    // The C code asks for complete processing first; its dialog is left with Escape.
+    bool generatorShown = false;
+    testsupport::answerNextModal(
+        [&](QWidget& modal) {
+            generatorShown = true;
+            QTest::keyClick(&modal, Qt::Key_Escape);
+        },
+        60000);
+    command(CM_CCODE)->trigger();
+    ASSERT_TRUE(waitUntil([&] { return generatorShown; }, 60000));
+    command(CM_COMPLETE_PROCESSING)->trigger();
+    ASSERT_TRUE(waitUntil([&] { return !Editor().waitingCommand && platform::isWindow(ProcessorLogWindow()) &&
+                                       ProcessorLogWindow() != firstLog; }, 60000));
+    ASSERT_TRUE(processed("Model processing completed succesfully."));
+    EXPECT_TRUE(platform::waitForProgram(first, 10000)) << "the first processor is still running";
+    const pid_t last = platform::windowProcess(ProcessorLogWindow());
+    EXPECT_EQ(runningProcessors(), std::vector<pid_t>{last});
+    EXPECT_EQ(logWindowsOfOtherProcesses(), 1);
+
+    // The editor takes its processor with it.
+    window->close();
+    EXPECT_TRUE(platform::waitForProgram(last, 10000)) << "the processor outlived the editor";
+    EXPECT_EQ(runningProcessors(), std::vector<pid_t>{});
 }
 
 TEST_F(MainWindow, PrintingWritesThePdfAndHelpSaysWhenItIsMissing)

@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 using namespace editortest;
 
 namespace {
@@ -302,6 +304,60 @@ TEST_F(ModelCommands, AProcessingRequestWaitsWhileTheProcessorsLogIsOpen)
     EXPECT_EQ(frame.take(UM_LAUNCH).size(), 1u);
     OnProcessorExited();
     EXPECT_TRUE(frame.take(UM_PROCESS_MODEL).empty());
+}
+
+TEST_F(ModelCommands, AProcessingRequestWaitsForAProcessorThatHasNotAnsweredYet)
+{
+    start();
+    writePump(models);
+    ASSERT_EQ(OpenModelFromDirectories("pump1"), 1);
+    OnProcessModel(PROCESS_CAUSAL_ANALYSIS);
+    ASSERT_EQ(frame.take(UM_LAUNCH).size(), 1u);
+
+    // Asked for again before the start was handled, and while the processor runs: it waits.
+    OnProcessModel(PROCESS_COMPLETE);
+    EXPECT_TRUE(frame.take(UM_LAUNCH).empty());
+    OnProgramLaunched(3, ::getpid());
+    EXPECT_EQ(IsProcessorOpen(), 1);
+    OnProcessModel(PROCESS_COMPLETE);
+    EXPECT_TRUE(frame.take(UM_LAUNCH).empty());
+    EXPECT_EQ(Editor().waitingCommand, std::optional<int>(PROCESS_COMPLETE));
+
+    // Its result shown, its log is asked to close for the command that waits.
+    std::vector<platform::Message> toLog;
+    platform::WindowHandle log = platform::createWindow([&](const platform::Message& m) { toLog.push_back(m); });
+    OnProcessingDone(1, log);
+    EXPECT_EQ(frame.kept, "Expansion completed succesfully.");
+    platform::dispatchPendingMessages();
+    ASSERT_FALSE(toLog.empty());
+    EXPECT_EQ(toLog.back().number, platform::WM_SYSCOMMAND);
+    EXPECT_EQ(toLog.back().wParam, platform::SC_CLOSE);
+    EXPECT_EQ(Editor().waitingCommand, std::optional<int>(PROCESS_COMPLETE));
+
+    // Once it has ended the command runs.
+    platform::destroyWindow(log);
+    OnProcessorExited();
+    EXPECT_EQ(IsProcessorOpen(), 0);
+    std::vector<platform::Message> again = frame.take(UM_PROCESS_MODEL);
+    ASSERT_EQ(again.size(), 1u);
+    OnProcessModel(static_cast<int>(again[0].wParam));
+    EXPECT_EQ(frame.take(UM_LAUNCH).size(), 1u);
+}
+
+TEST_F(ModelCommands, AProcessorThatCouldNotStartHoldsNothingBack)
+{
+    start();
+    writePump(models);
+    ASSERT_EQ(OpenModelFromDirectories("pump1"), 1);
+    RequestSimulation();
+    OnProcessModel(static_cast<int>(frame.take(UM_PROCESS_MODEL).at(0).wParam));
+    ASSERT_EQ(frame.take(UM_LAUNCH).size(), 1u);
+    EXPECT_TRUE(Editor().simulatePending);
+    OnProgramLaunched(3, 0);
+    EXPECT_FALSE(Editor().simulatePending);
+    EXPECT_EQ(IsProcessorOpen(), 0);
+    OnProcessModel(PROCESS_COMPLETE);
+    EXPECT_EQ(frame.take(UM_LAUNCH).size(), 1u);
 }
 
 TEST_F(ModelCommands, EveryResultEndsThePendingSimulationSoALaterSuccessStartsNothing)

@@ -278,6 +278,10 @@ TEST_F(Navigation, CCodeForASubmodelProcessesItsTopModel)
     ASSERT_EQ(OpenModelFromDirectories("mload1"), 1);
     ShowSubmodel(*submodel("drive")->type, "drive");
     generate_c_code("km");
+    // The request goes through the main window, where it would wait for an open processor.
+    std::vector<platform::Message> requests = frame.take(UM_PROCESS_MODEL);
+    ASSERT_EQ(requests.size(), 1u);
+    OnProcessModel(static_cast<int>(requests[0].wParam));
     std::vector<platform::Message> launches = frame.take(UM_LAUNCH);
     ASSERT_EQ(launches.size(), 1u);
     EXPECT_EQ(launches[0].text, " -cmpnt " + std::to_string(frame.mainWindowHandle()) + " -model mload1");

@@ -209,3 +209,31 @@ TEST_F(WholeRoad, CCodeOfAnEditedModelIsGeneratedOnceTheRealProcessorHasProcesse
     EXPECT_FALSE(run.blocks.empty());
     EXPECT_EQ(Editor().machine.state(), STATE_NAMED);
 }
+
+TEST_F(WholeRoad, TheRealEditorTakesTheProcessorItStartedWithItWhenItIsClosed)
+{
+    writeSettings(1, 0);
+    copyExample("msd.mg0", models, "msd1.mgg");
+    std::optional<pid_t> editorPid =
+        platform::startProgram(ORVANTA_BIN_DIR "/orvanta", {"-model", "msd1", "-rc_file", settings});
+    ASSERT_TRUE(editorPid);
+    platform::WindowHandle editor = 0;
+    ASSERT_TRUE(waitUntil([&] { return (editor = platform::findWindowByClass("TQNBGEWindow")) != 0; }));
+    ASSERT_TRUE(platform::postMessage(editor, UM_PROCESS_MODEL, PROCESS_CAUSAL_ANALYSIS, 0));
+    // The processor waits with its log open for the editor to close it.
+    platform::WindowHandle processor = 0;
+    ASSERT_TRUE(waitUntil([&] { return (processor = platform::findWindowByClass("TQNMPX")) != 0; }, 30000));
+    const pid_t processorPid = platform::windowProcess(processor);
+    ASSERT_TRUE(waitUntil([&] { return platform::fileExists(models + "/msd1.t2"); }, 30000));
+    ASSERT_TRUE(platform::isWindow(processor));
+
+    ASSERT_TRUE(platform::requestCloseWindow(editor));
+    std::optional<int> status = platform::waitForProgram(*editorPid, 20000);
+    if (!status)
+        ::kill(*editorPid, SIGKILL);
+    ASSERT_TRUE(status) << "the editor did not end";
+    EXPECT_TRUE(waitUntil([&] { return !platform::processAlive(processorPid); }, 20000))
+        << "the processor outlived the editor";
+    if (platform::processAlive(processorPid))
+        ::kill(processorPid, SIGKILL);
+}

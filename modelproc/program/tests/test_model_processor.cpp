@@ -11,12 +11,14 @@
 #include "platform/core/window_messages.h"
 #include "platform/core/window_registry.h"
 #include "platform/qt/application.h"
+#include "platform/qt/frame_window.h"
 #include "platform/testing/temp_dir.h"
 
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QTest>
 
 #include <csignal>
@@ -66,6 +68,16 @@ public:
 
 private:
     WindowHandle m_window;
+};
+
+/// A requesting main window with a frame, shown where the test puts it.
+class RequesterFrame : public FrameWindow {
+public:
+    RequesterFrame() : FrameWindow("TQNBGEWindow") {}
+    std::vector<Message> received;
+
+protected:
+    void handleMessage(const Message& message) override { received.push_back(message); }
 };
 
 /// Ends a started program that a failed test left running.
@@ -262,7 +274,7 @@ TEST_F(ModelProcessor, ALongModelNameIsShownWhole)
                             ".");
     std::optional<Message> done = m_requester.waitFor(UM_PROCESSING_DONE);
     ASSERT_TRUE(done);
-    EXPECT_EQ(done->wParam, -1);
+    EXPECT_EQ(done->wParam, 0);
     EXPECT_EQ(processor.exitCode(), 1);
 }
 
@@ -303,4 +315,40 @@ TEST_F(ModelProcessor, TheProgramAnswersItsRequesterAndEndsWhenItsLogIsClosed)
     EXPECT_TRUE(WIFEXITED(*status));
     EXPECT_EQ(WEXITSTATUS(*status), 1);
     EXPECT_FALSE(isWindow(log));
+}
+
+TEST_F(ModelProcessor, AModelThatIsNotFoundIsReportedAsLoadingFailedAndTheProgramFails)
+{
+    writeSettings(0);
+    std::optional<pid_t> pid = startProgram(
+        ORVANTAMPX_PATH, {"-model", "nosuch", "-cmpnt", std::to_string(m_requester.window()), "-rc_file", m_settings});
+    ASSERT_TRUE(pid);
+    StartedProgram guard{*pid};
+    // The editors read 0 as "Loading of model failed.", -1 as a failed expansion.
+    std::optional<Message> done = m_requester.waitFor(UM_PROCESSING_DONE);
+    ASSERT_TRUE(done);
+    EXPECT_EQ(done->wParam, 0);
+    EXPECT_TRUE(m_requester.waitFor(UM_PROCESSOR_EXITED));
+    std::optional<int> status = waitForProgram(*pid, 10000);
+    ASSERT_TRUE(status);
+    EXPECT_TRUE(WIFEXITED(*status));
+    EXPECT_EQ(WEXITSTATUS(*status), 1);
+}
+
+TEST_F(ModelProcessor, TheLogIsMadeBesideTheWindowThatAskedAndShowsItsLastLine)
+{
+    RequesterFrame requester;
+    requester.setGeometry(60, 120, 300, 200);
+    requester.show();
+    const QRect asked = requester.frameGeometry();
+    TQNMPXApp processor(app(), words("-model pend -cmpnt " + std::to_string(requester.handle())));
+    ASSERT_TRUE(processor.InitInstance());
+    ASSERT_NE(LogWindow(), nullptr);
+    const QRect log = LogWindow()->frameGeometry();
+    EXPECT_FALSE(log.intersects(asked)) << "log at " << log.x() << "," << log.y();
+    QScrollBar* bar = LogWindow()->edit()->verticalScrollBar();
+    EXPECT_EQ(bar->value(), bar->maximum());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !requester.received.empty(); }, 5000));
+    EXPECT_EQ(requester.received.front().number, UM_PROCESSING_DONE);
+    LogWindow()->close();
 }
