@@ -214,6 +214,8 @@ void ResetEditors()
 
 int LoadModel(const std::string& directory, const std::string& modelName)
 {
+    if (!AcceptGivenModelName(modelName))
+        return 0;
     const std::optional<std::string> path = FindCodeFile(directory, modelName);
     if (ExperimentEdited &&
         !ShowConfirm("Cancel", "Confirm, discard edits",

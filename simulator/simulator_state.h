@@ -53,7 +53,8 @@ void ClearEdited();
 /// Clears `Simulating`, `ContinueRun` and `InterruptRequested`.
 void ResetEditors();
 
-/// Loads the model's code file; 1 when loaded. A failed load keeps the previous model.
+/// Loads the model's code file; 1 when loaded. A failed load keeps the previous model; a name no
+/// model's files can have is refused with a message.
 int LoadModel(const std::string& directory, const std::string& modelName);
 /// Reads the experiment's files that exist; 1 when loaded, 0 when refused.
 int LoadExperiment(const std::string& directory, const std::string& experimentName);

@@ -6,6 +6,7 @@
 #include "common/log_window.h"
 #include "common/settings_table.h"
 #include "common/startup.h"
+#include "platform/core/file_system.h"
 #include "platform/core/message_sink.h"
 #include "platform/core/program_start.h"
 #include "platform/core/window_messages.h"
@@ -246,20 +247,50 @@ TEST_F(ModelProcessor, MinimalMessagesOpenNoLogAndPostALogHandleOfZero)
     EXPECT_EQ(done->lParam, 0);
 }
 
-TEST_F(ModelProcessor, ALongModelNameIsShownWhole)
+// A name no model's files can have is refused by its name and shown whole; it is never cut into
+// the name of another model, whose files would then be processed.
+TEST_F(ModelProcessor, AModelNameBeyondTheFileNameRuleIsRefusedAndShownWhole)
 {
-    std::string name(120, 'q');
-    TQNMPXApp processor(app(), words("-model " + name + " -cmpnt " + std::to_string(m_requester.window())));
+    m_dir.write("models/longmodelname.mf3", "class longmod version 1\nvariables\n  real x\nequations\n  x = 1\n");
+    m_dir.write("models/pend1.mf0", "class pend version 1\nvariables\n  real x\nequations\n  x = 1\n");
+    const std::string tooLong = "the 7 characters and the version digit of a model's file name.";
+    const struct {
+        std::string name;
+        std::string error;
+    } cases[] = {
+        {"longmodelnameb", "General error: the model name longmodelnameb is longer than " + tooLong},
+        {std::string(120, 'q'), "General error: the model name " + std::string(120, 'q') + " is longer than " + tooLong},
+        {"../pend1", "General error: the model name ../pend1 holds a character other than a letter, a digit or '_' at "
+                     "position 1."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TQNMPXApp processor(app(), words("-model " + c.name + " -cmpnt " + std::to_string(m_requester.window())));
+        ASSERT_TRUE(processor.InitInstance());
+        ASSERT_NE(LogWindow(), nullptr);
+        EXPECT_EQ(LogWindow()->windowTitle().toStdString(), "MP: Diagnostics - " + c.name);
+        EXPECT_TRUE(processor.currentModelFile().empty());
+        std::vector<std::string> lines = logLines();
+        ASSERT_GE(lines.size(), 3u);
+        EXPECT_EQ(lines.front(), "Diagnostics on: " + c.name);
+        EXPECT_EQ(lines[2], c.error);
+        std::optional<Message> done = m_requester.waitFor(UM_PROCESSING_DONE);
+        ASSERT_TRUE(done);
+        EXPECT_EQ(done->wParam, -1);
+        EXPECT_EQ(processor.exitCode(), 1);
+        EXPECT_FALSE(platform::fileExists(m_models + "/longmod1.l"));
+    }
+    EXPECT_EQ(m_sink.transcriptLines(), std::vector<std::string>{});
+}
+
+// A name within the rule that no file has is reported by its name.
+TEST_F(ModelProcessor, AModelWithoutAFileIsReportedByItsName)
+{
+    TQNMPXApp processor(app(), words("-model absent1 -cmpnt " + std::to_string(m_requester.window())));
     ASSERT_TRUE(processor.InitInstance());
-    ASSERT_NE(LogWindow(), nullptr);
-    EXPECT_EQ(LogWindow()->windowTitle().toStdString(), "MP: Diagnostics - " + name);
-    EXPECT_EQ(logLines().front(), "Diagnostics on: " + name);
-    EXPECT_TRUE(processor.currentModelFile().empty());
-    // No file of that name: the model is reported by its name, and the run fails.
     std::vector<std::string> lines = logLines();
     ASSERT_GE(lines.size(), 3u);
-    EXPECT_EQ(lines[2], "General error: no model file of " + name + " found in the model directories " + m_models +
-                            ".");
+    EXPECT_EQ(lines[2], "General error: no model file of absent1 found in the model directories " + m_models + ".");
     std::optional<Message> done = m_requester.waitFor(UM_PROCESSING_DONE);
     ASSERT_TRUE(done);
     EXPECT_EQ(done->wParam, -1);

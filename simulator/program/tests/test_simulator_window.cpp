@@ -291,6 +291,31 @@ TEST(SimulatorWindow, BetweenTheRunsOfASeriesTheMenusKeepTheirCommands)
     SetMultipleRunActive(false);
 }
 
+// A name from the command line or a message that no model's files can have is refused by its
+// name, and never cut into the name of another model, whose code would be loaded in its place.
+TEST(SimulatorWindow, AModelNameBeyondTheFileNameRuleIsRefusedFromTheCommandLineAndMessages)
+{
+    const std::string models = simtest::ProcessedExamples().models;
+    std::filesystem::copy_file(models + "/msd1.l", models + "/longmodelname.l",
+                               std::filesystem::copy_options::overwrite_existing);
+    {
+        Simulator s("-model longmodelnameb");
+        EXPECT_EQ(Experiment().modelName, "");
+        EXPECT_EQ(SimulatorState, StateNoModel);
+        EXPECT_EQ(s.boxes().transcriptLines(),
+                  (std::vector<std::string>{"The model name longmodelnameb is longer than the 7 characters and the "
+                                            "version digit of a model's file name."}));
+        s.boxes().clear();
+        platform::postMessage(s.window().handle(), UM_OPEN_MODEL, 0, 0, std::string("../models/msd1"));
+        ASSERT_TRUE(s.waitFor([&] { return !s.boxes().transcript().empty(); }));
+        EXPECT_EQ(Experiment().modelName, "");
+        EXPECT_EQ(s.boxes().transcriptLines(),
+                  (std::vector<std::string>{"The model name ../models/msd1 holds a character other than a letter, a "
+                                            "digit or '_' at position 1."}));
+    }
+    std::filesystem::remove(models + "/longmodelname.l");
+}
+
 TEST(SimulatorWindow, ADivisionByZeroInTheModelEndsTheRunWithItsMessageAndTheNextRunWorks)
 {
     Simulator s("-model divz1");
