@@ -188,6 +188,22 @@ int AcceptGivenModelName(std::string_view name)
     return 0;
 }
 
+std::string AcceptGivenExperimentName(std::string_view name)
+{
+    if (name.empty()) {
+        ShowMessage({"No experiment name given."});
+        return {};
+    }
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        if (!isNameCharacter(name[i])) {
+            ShowMessage({"The experiment name " + std::string(name) + " holds a character other than a letter, a "
+                         "digit or '_' at position " + std::to_string(i + 1) + "."});
+            return {};
+        }
+    }
+    return std::string(name.substr(0, kExperimentNameCut));
+}
+
 int NameBeforeDot(std::string& out, std::string_view text, std::size_t maximum)
 {
     out.clear();

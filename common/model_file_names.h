@@ -61,6 +61,12 @@ std::string ModelNameRefusal(std::string_view name);
 /// As `ModelNameRefusal`, with a refusal shown as a message: 1 when the name is taken, else 0.
 int AcceptGivenModelName(std::string_view name);
 
+/// The name of an experiment given to a program (by a message) as its files have it: cut to 8
+/// characters, as the builders cut it. Empty, after a message naming it, when it is empty or
+/// holds a character other than a letter, a digit or '_': such a name could lead out of the
+/// model's experiment folder.
+std::string AcceptGivenExperimentName(std::string_view name);
+
 /// As `ModelNameFromFileName` without the check: 1 when `out` got a name, else 0.
 int NameBeforeDot(std::string& out, std::string_view text, std::size_t maximum);
 

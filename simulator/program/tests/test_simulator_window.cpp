@@ -24,6 +24,7 @@
 #include "simulator/plot_canvas.h"
 #include "simulator/plot_drawing.h"
 #include "simulator/program/simulator_menus.h"
+#include "simulator/program/simulator_messages.h"
 #include "simulator/run_control.h"
 #include "simulator/run_specs.h"
 #include "simulator/run_state.h"
@@ -314,6 +315,45 @@ TEST(SimulatorWindow, AModelNameBeyondTheFileNameRuleIsRefusedFromTheCommandLine
                                             "digit or '_' at position 1."}));
     }
     std::filesystem::remove(models + "/longmodelname.l");
+}
+
+// An experiment name sent by another program follows the chooser's rules: a name with a path
+// is refused by its name, so no experiment is read from outside the model's experiment folder,
+// and a long name is cut as its files' names are, so that the experiment shown is the one read.
+TEST(SimulatorWindow, AnExperimentNameFromAMessageStaysInTheModelsFolderAndIsCut)
+{
+    const std::string models = simtest::ProcessedExamples().models;
+    std::filesystem::create_directories(models + "/x");
+    for (const char* extension : {".p", ".r", ".u"}) {
+        std::filesystem::copy_file(models + "/msd1/default" + std::string(extension), models + "/x/def" + extension,
+                                   std::filesystem::copy_options::overwrite_existing);
+        std::filesystem::copy_file(models + "/msd1/default" + std::string(extension),
+                                   models + "/msd1/longexpe" + extension,
+                                   std::filesystem::copy_options::overwrite_existing);
+    }
+    {
+        Simulator s;
+        for (const std::string name : {"../x/def", "../../outside/evil1/default"}) {
+            SCOPED_TRACE(name);
+            s.boxes().clear();
+            platform::postMessage(s.window().handle(), SM_OPEN_EXPERIMENT, 0, 0, name);
+            ASSERT_TRUE(s.waitFor([&] { return !s.boxes().transcript().empty(); }));
+            EXPECT_EQ(s.boxes().transcriptLines(),
+                      (std::vector<std::string>{"The experiment name " + name + " holds a character other than a "
+                                                "letter, a digit or '_' at position 1."}));
+            EXPECT_EQ(Experiment().experimentName, "");
+            EXPECT_EQ(s.window().windowTitle().toStdString(), "Orvanta  Simulator - msd1, exp: untitled");
+        }
+        s.boxes().clear();
+        platform::postMessage(s.window().handle(), SM_OPEN_EXPERIMENT, 0, 0, std::string("longexperiment"));
+        ASSERT_TRUE(s.waitFor([] { return !Experiment().experimentName.empty(); }));
+        EXPECT_EQ(Experiment().experimentName, "longexpe");
+        EXPECT_EQ(s.window().windowTitle().toStdString(), "Orvanta  Simulator - msd1, exp: longexpe");
+        EXPECT_TRUE(s.boxes().transcript().empty()) << testing::PrintToString(s.boxes().transcriptLines());
+    }
+    std::filesystem::remove_all(models + "/x");
+    for (const char* extension : {".p", ".r", ".u"})
+        std::filesystem::remove(models + "/msd1/longexpe" + std::string(extension));
 }
 
 TEST(SimulatorWindow, ADivisionByZeroInTheModelEndsTheRunWithItsMessageAndTheNextRunWorks)
