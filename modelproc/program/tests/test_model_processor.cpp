@@ -1,5 +1,6 @@
 // The model processor: its request states, its run and log in this process,
 // and the real program answering a requesting window.
+#include "bench/modelproc/chain_model.h"
 #include "modelproc/program/model_processor.h"
 #include "modelproc/program/processor_requests.h"
 
@@ -21,6 +22,7 @@
 #include <QTest>
 
 #include <csignal>
+#include <filesystem>
 #include <sys/wait.h>
 
 using namespace platform;
@@ -94,9 +96,10 @@ protected:
     }
     void TearDown() override { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
 
-    void writeSettings(int messages)
+    void writeSettings(int messages, const std::string& modelDirectories = {})
     {
-        m_settings = m_dir.write("orvanta.ini", "[General]\nmodel_dirs=" + m_models +
+        m_settings = m_dir.write("orvanta.ini", "[General]\nmodel_dirs=" +
+                                                    (modelDirectories.empty() ? m_models : modelDirectories) +
                                                     "\nalias_names=models\n"
                                                     "[Graph Editor]\ndef_bond_size=3\ngrid_snap_size=1\ngrid=1\n"
                                                     "snap=1\nshowname=1\n"
@@ -334,4 +337,71 @@ TEST_F(ModelProcessor, TheProgramAnswersItsRequesterAndEndsWhenItsLogIsClosed)
     EXPECT_TRUE(WIFEXITED(*status));
     EXPECT_EQ(WEXITSTATUS(*status), 1);
     EXPECT_FALSE(isWindow(log));
+}
+
+namespace {
+
+/// The hidden names of a directory: temporary files, "." and ".." left out.
+std::vector<std::string> hiddenFiles(const std::string& directory)
+{
+    std::vector<std::string> hidden;
+    for (const std::string& name : listDirectory(directory).value_or(std::vector<std::string>{}))
+        if (name.front() == '.' && name != "." && name != "..")
+            hidden.push_back(name);
+    return hidden;
+}
+
+/// Whether the process has a new file of the directory open: one without a name, or a hidden one.
+bool writesInto(pid_t pid, const std::string& directory)
+{
+    const std::string fds = "/proc/" + std::to_string(pid) + "/fd";
+    for (const std::string& fd : listDirectory(fds).value_or(std::vector<std::string>{})) {
+        std::error_code error;
+        const std::string target = std::filesystem::read_symlink(fds + "/" + fd, error).string();
+        if (!error && target.rfind(directory + "/", 0) == 0 &&
+            (target[directory.size() + 1] == '.' || target[directory.size() + 1] == '#'))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+// The model processor killed while it writes a big model's processed files leaves the files of
+// the run before as they were and no temporary file; what a kill could leave between naming a
+// new file and putting it in place, the next run removes.
+TEST_F(ModelProcessor, AProcessorKilledWhileItWritesLeavesTheEarlierFilesAndNoTemporary)
+{
+    const std::string chain = m_dir.file("chain");
+    writeChainDirectory(chain, ORVANTA_LIBRARY_DIR, 5000);
+    writeSettings(0, chain);
+    m_dir.write("chain/chain1.l", "earlier code");
+    m_dir.write("chain/chain1.e", "earlier equations");
+
+    std::optional<pid_t> pid = startProgram(ORVANTAMPX_PATH, {"-model", "chain1", "-rc_file", m_settings});
+    ASSERT_TRUE(pid);
+    StartedProgram guard{*pid};
+    bool writing = false;
+    for (int i = 0; i < 2000000 && !writing && !waitForProgram(*pid, 0); ++i)
+        writing = writesInto(*pid, chain);
+    ASSERT_TRUE(writing) << "the processor was not seen writing";
+    ::kill(*pid, SIGKILL);
+    std::optional<int> status = waitForProgram(*pid, 10000);
+    ASSERT_TRUE(status);
+    EXPECT_TRUE(WIFSIGNALED(*status));
+    EXPECT_EQ(testsupport::readText(chain + "/chain1.l"), "earlier code");
+    EXPECT_EQ(testsupport::readText(chain + "/chain1.e"), "earlier equations");
+    for (const std::string& name : hiddenFiles(chain))
+        EXPECT_EQ(name.rfind(".chain1.", 0) == 0 && name.find("." + std::to_string(*pid) + ".") != std::string::npos,
+                  true)
+            << name << " is no temporary file of the killed processor";
+
+    std::optional<pid_t> next = startProgram(ORVANTAMPX_PATH, {"-model", "chain1", "-rc_file", m_settings});
+    ASSERT_TRUE(next);
+    StartedProgram nextGuard{*next};
+    status = waitForProgram(*next, 60000);
+    ASSERT_TRUE(status);
+    EXPECT_EQ(WEXITSTATUS(*status), 0);
+    EXPECT_EQ(hiddenFiles(chain), std::vector<std::string>{});
+    EXPECT_EQ(testsupport::readText(chain + "/chain1.l").rfind("#Hclass\tchain\n", 0), 0u);
 }
