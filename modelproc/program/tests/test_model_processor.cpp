@@ -313,8 +313,11 @@ TEST_F(ModelProcessor, StartUpStoppedByTheUserProcessesNothing)
     EXPECT_EQ(m_sink.transcript().back().kind, BoxKind::Confirm);
 }
 
+// The program runs as it was started: it does not start itself again, with another environment,
+// which would surprise whoever debugs or packages it.
 TEST_F(ModelProcessor, TheProgramAnswersItsRequesterAndEndsWhenItsLogIsClosed)
 {
+    testsupport::ScopedEnvironment tunables("GLIBC_TUNABLES", nullptr);
     std::optional<pid_t> pid =
         startProgram(ORVANTAMPX_PATH, {"-model", "pend", "-cmpnt", std::to_string(m_requester.window()),
                                        "-rc_file", m_settings});
@@ -328,6 +331,9 @@ TEST_F(ModelProcessor, TheProgramAnswersItsRequesterAndEndsWhenItsLogIsClosed)
     EXPECT_TRUE(isWindow(log));
     EXPECT_EQ(windowProcess(findWindowByClass("TQNMPX")), *pid);
     EXPECT_FALSE(waitForProgram(*pid, 200));
+    const std::string environment = testsupport::readText("/proc/" + std::to_string(*pid) + "/environ");
+    EXPECT_FALSE(environment.empty());
+    EXPECT_EQ(environment.find("GLIBC_TUNABLES"), std::string::npos) << "the program was started again";
 
     ASSERT_TRUE(postMessage(log, WM_SYSCOMMAND, SC_CLOSE, 0));
     ASSERT_TRUE(m_requester.waitFor(UM_PROCESSOR_EXITED));
