@@ -168,8 +168,7 @@ std::string ModelNameRefusal(std::string_view name)
     // The name may come with the extension of one of its files.
     const std::string quoted(name);
     if (textBeforeDot(name).size() > kMaximumNameLength)
-        return "the model name " + quoted + " is longer than the 7 characters and the version digit of a model's "
-               "file name.";
+        return "the model name " + quoted + " is longer than 7 characters and a version digit.";
     for (std::size_t i = 0; i < name.size(); ++i) {
         if (!isNameCharacter(name[i]) && (name[i] != '.' || i == 0))
             return "the model name " + quoted + " holds a character other than a letter, a digit or '_' at "

@@ -338,7 +338,7 @@ TEST(Builders, ALongModelNameNamesNoOtherModelsFiles)
 
 TEST(ModelNameChecks, AGivenNameThatNoModelsFilesCanHaveIsRefusedByName)
 {
-    const std::string tooLong = " is longer than the 7 characters and the version digit of a model's file name.";
+    const std::string tooLong = " is longer than 7 characters and a version digit.";
     const std::string character = " holds a character other than a letter, a digit or '_' at position ";
     struct Case { std::string name; std::string refusal; };
     const Case cases[] = {

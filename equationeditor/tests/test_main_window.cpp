@@ -206,9 +206,8 @@ TEST_F(EquationWindow, AModelNameBeyondTheFileNameRuleIsRefusedFromTheCommandLin
     startWindow("-model longmodelnameb");
     EXPECT_EQ(window->windowTitle().toStdString(), "Orvanta Equation Editor");
     EXPECT_TRUE(edit().toPlainText().isEmpty());
-    EXPECT_EQ(sink.transcriptLines(), (std::vector<std::string>{"The model name longmodelnameb is longer than the 7 "
-                                                                "characters and the version digit of a model's file "
-                                                                "name."}));
+    EXPECT_EQ(sink.transcriptLines(), (std::vector<std::string>{"The model name longmodelnameb is longer than 7 "
+                                                                "characters and a version digit."}));
 }
 
 TEST_F(EquationWindow, ADeclarationErrorIsListedAndChoosingItsLogLineMovesTheCaretThere)

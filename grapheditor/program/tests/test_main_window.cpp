@@ -122,9 +122,8 @@ TEST_F(MainWindow, AModelNameBeyondTheFileNameRuleIsRefusedFromTheCommandLineAnd
     copyExample("msd.mg0", more, "pump1.mgg");
     startWindow("-model longmodelnameb");
     EXPECT_EQ(Editor().modelName, "");
-    EXPECT_EQ(sink.transcriptLines(), (std::vector<std::string>{"The model name longmodelnameb is longer than the 7 "
-                                                                "characters and the version digit of a model's file "
-                                                                "name."}));
+    EXPECT_EQ(sink.transcriptLines(), (std::vector<std::string>{"The model name longmodelnameb is longer than 7 "
+                                                                "characters and a version digit."}));
     sink.clear();
     post(UM_OPEN_MODEL, 0, std::string("../more/pump1"));
     EXPECT_EQ(Editor().modelName, "");

@@ -256,7 +256,7 @@ TEST_F(ModelProcessor, AModelNameBeyondTheFileNameRuleIsRefusedAndShownWhole)
 {
     m_dir.write("models/longmodelname.mf3", "class longmod version 1\nvariables\n  real x\nequations\n  x = 1\n");
     m_dir.write("models/pend1.mf0", "class pend version 1\nvariables\n  real x\nequations\n  x = 1\n");
-    const std::string tooLong = "the 7 characters and the version digit of a model's file name.";
+    const std::string tooLong = "7 characters and a version digit.";
     const struct {
         std::string name;
         std::string error;

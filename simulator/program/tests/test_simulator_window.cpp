@@ -304,8 +304,8 @@ TEST(SimulatorWindow, AModelNameBeyondTheFileNameRuleIsRefusedFromTheCommandLine
         EXPECT_EQ(Experiment().modelName, "");
         EXPECT_EQ(SimulatorState, StateNoModel);
         EXPECT_EQ(s.boxes().transcriptLines(),
-                  (std::vector<std::string>{"The model name longmodelnameb is longer than the 7 characters and the "
-                                            "version digit of a model's file name."}));
+                  (std::vector<std::string>{"The model name longmodelnameb is longer than 7 characters and a version "
+                                            "digit."}));
         s.boxes().clear();
         platform::postMessage(s.window().handle(), UM_OPEN_MODEL, 0, 0, std::string("../models/msd1"));
         ASSERT_TRUE(s.waitFor([&] { return !s.boxes().transcript().empty(); }));
