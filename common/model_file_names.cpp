@@ -13,8 +13,8 @@
 
 namespace {
 
-// Builders cut model names to this many characters, experiment names to the other.
-constexpr std::size_t kModelNameCut = 13;
+// Builders cut experiment names to this many characters; model names are used whole, so that a
+// long one never names another model's files.
 constexpr std::size_t kExperimentNameCut = 8;
 constexpr std::size_t kMaximumNameLength = 8;
 
@@ -48,17 +48,16 @@ std::string_view textBeforeDot(std::string_view text)
     return text.substr(0, text.find('.'));
 }
 
-// The file name the suite writes for a name and an extension: the name cut,
-// both lower-cased.
-std::string builtName(std::string_view name, std::size_t cut, std::string_view extension)
+// The file name the suite writes for a name and an extension, both lower-cased.
+std::string builtName(std::string_view name, std::string_view extension)
 {
-    return platform::toLower(name.substr(0, cut)) + platform::toLower(extension);
+    return platform::toLower(name) + platform::toLower(extension);
 }
 
 std::optional<std::string> findModelVariant(const std::string& directory, const std::string& name,
                                             std::string_view extension)
 {
-    return platform::findFileNoCase(directory, builtName(name, kModelNameCut, extension));
+    return platform::findFileNoCase(directory, builtName(name, extension));
 }
 
 std::int64_t timeOf(const std::string& path)
@@ -104,7 +103,7 @@ bool deleteReporting(const std::string& path, const MessageFunction& message)
 
 std::string experimentFileName(const std::string& experimentName, std::string_view extension)
 {
-    return builtName(experimentName, kExperimentNameCut, "." + std::string(extension));
+    return builtName(std::string_view(experimentName).substr(0, kExperimentNameCut), "." + std::string(extension));
 }
 
 std::string experimentPath(const std::string& directory, const std::string& experimentName,
@@ -162,6 +161,46 @@ int CheckModelName(std::string_view name, int report)
     if (IsReservedWord(name.substr(0, name.size() - 1), report))
         fault = 1;
     return fault;
+}
+
+std::string ModelNameRefusal(std::string_view name)
+{
+    // The name may come with the extension of one of its files.
+    const std::string quoted(name);
+    if (textBeforeDot(name).size() > kMaximumNameLength)
+        return "the model name " + quoted + " is longer than 7 characters and a version digit.";
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        if (!isNameCharacter(name[i]) && (name[i] != '.' || i == 0))
+            return "the model name " + quoted + " holds a character other than a letter, a digit or '_' at "
+                   "position " + std::to_string(i + 1) + ".";
+    }
+    return {};
+}
+
+int AcceptGivenModelName(std::string_view name)
+{
+    std::string refusal = ModelNameRefusal(name);
+    if (refusal.empty())
+        return 1;
+    refusal[0] = 'T';
+    ShowMessage({refusal});
+    return 0;
+}
+
+std::string AcceptGivenExperimentName(std::string_view name)
+{
+    if (name.empty()) {
+        ShowMessage({"No experiment name given."});
+        return {};
+    }
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        if (!isNameCharacter(name[i])) {
+            ShowMessage({"The experiment name " + std::string(name) + " holds a character other than a letter, a "
+                         "digit or '_' at position " + std::to_string(i + 1) + "."});
+            return {};
+        }
+    }
+    return std::string(name.substr(0, kExperimentNameCut));
 }
 
 int NameBeforeDot(std::string& out, std::string_view text, std::size_t maximum)
@@ -298,7 +337,7 @@ std::optional<std::string> FindYoungestFile(const std::string& directories, cons
                                             const std::string& pattern)
 {
     g_youngestTime = 0;
-    const std::string matchPattern = platform::toLower(name.substr(0, kModelNameCut) + pattern);
+    const std::string matchPattern = platform::toLower(name + pattern);
     for (const std::string& directory : SplitPathList(directories)) {
         std::vector<std::string> names;
         SetNamePattern(matchPattern);
@@ -365,12 +404,12 @@ std::optional<std::string> FindYoungestSubmodelFile(const std::string& directori
 
 std::string MakeCodeFileName(const std::string& directory, const std::string& name)
 {
-    return platform::joinPath(directory, builtName(name, kModelNameCut, ".l"));
+    return platform::joinPath(directory, builtName(name, ".l"));
 }
 
 std::string MakeEquationFileName(const std::string& directory, const std::string& name)
 {
-    return platform::joinPath(directory, builtName(name, kModelNameCut, ".e"));
+    return platform::joinPath(directory, builtName(name, ".e"));
 }
 
 std::optional<std::string> FindCodeFile(const std::string& directory, const std::string& name)
@@ -395,7 +434,7 @@ std::string MakeModelFileName(int kind, const std::string& directory, const std:
         extension = ".xga";
     if (!extension.empty())
         extension[1] = mainModel ? 'm' : 's';
-    return platform::joinPath(directory, builtName(name, kModelNameCut, extension));
+    return platform::joinPath(directory, builtName(name, extension));
 }
 
 std::optional<std::string> FindRunSpecFile(const std::string& directory, const std::string&,

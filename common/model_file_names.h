@@ -52,6 +52,21 @@ int CheckModelName(std::string_view name, int report = 1);
 int ModelNameFromFileName(std::string& out, std::string_view fileName, std::size_t maximum,
                           int report = 1);
 
+/// Why `name`, given to a program for a model (by an option or a message, with or without the
+/// extension of one of its files), can name no model's files, naming it: a model's file name holds
+/// at most 7 characters and a version digit, letters, digits and '_', and a longer name is never
+/// cut into another model's. Empty when it can.
+std::string ModelNameRefusal(std::string_view name);
+
+/// As `ModelNameRefusal`, with a refusal shown as a message: 1 when the name is taken, else 0.
+int AcceptGivenModelName(std::string_view name);
+
+/// The name of an experiment given to a program (by a message) as its files have it: cut to 8
+/// characters, as the builders cut it. Empty, after a message naming it, when it is empty or
+/// holds a character other than a letter, a digit or '_': such a name could lead out of the
+/// model's experiment folder.
+std::string AcceptGivenExperimentName(std::string_view name);
+
 /// As `ModelNameFromFileName` without the check: 1 when `out` got a name, else 0.
 int NameBeforeDot(std::string& out, std::string_view text, std::size_t maximum);
 
@@ -79,7 +94,7 @@ int ConfirmModelOverwrite(int kind, const std::string& directory, const std::str
 /// the path ends in a dot and three characters.
 void DeleteModelVariants(int kind, const std::string& path, const MessageFunction& message);
 
-/// The newest file named `name` (cut to 13 characters) followed by a name
+/// The newest file named `name` followed by a name
 /// matching `pattern`, in the first directory of the ';' list that holds any;
 /// equal times keep the earlier name in sorted order. Leaves the chosen file's
 /// time for `YoungestFileTime`.

@@ -306,6 +306,8 @@ int openModelByName(const std::string& directory, const std::string& name)
 
 int openModelFromDirectories(const std::string& name)
 {
+    if (!AcceptGivenModelName(name))
+        return 0;
     const std::vector<std::string> directories = ModelDirectories();
     for (const std::string& directory : directories)
         if (FindModelFile(2, directory, name, ShowConfirmLines))

@@ -61,7 +61,8 @@ int openModelByName(const std::string& directory, const std::string& name);
 
 /// Opens the name from the first model directory that holds an equation
 /// model of it, else hands a graph model of it to the graph editor, else
-/// starts one new blank model of that name: 1 when a model file was found.
+/// starts one new blank model of that name: 1 when a model file was found. A name no model's
+/// files can have is refused with a message.
 int openModelFromDirectories(const std::string& name);
 
 /// The new-blank-model step: 1 when the editor now holds an empty untitled

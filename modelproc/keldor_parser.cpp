@@ -16,12 +16,13 @@
 
 namespace {
 
-/// Longest supported class name.
+/// Longest class name: with its version digit it names the model's files.
 constexpr std::size_t kMaxClassName = 7;
+/// Highest version: one digit, so that no two classes name the same files.
+constexpr int kMaxVersion = 9;
 struct ParserGlobals {
     int level = 3;
     ClassRec* finished = nullptr;
-    std::string lastClippedName; ///< remembered for the whole process
 };
 
 ParserGlobals& globals()
@@ -170,15 +171,11 @@ void KeldorParser::header()
     }
     if (!isAnyNameToken(m_tok))
         throw SyntaxError{};
-    std::string name = intern_name(text());
-    if (name.size() > kMaxClassName) {
-        name.resize(kMaxClassName);
-        if (globals().lastClippedName != name) {
-            globals().lastClippedName = name;
-            DisplayHooks().progress("Warning: the model name is longer than the supported 7 characters.");
-            DisplayHooks().progress(formatMessage("The model name will be clipped to: %s", name.c_str()).c_str());
-        }
-    }
+    const std::string name = intern_name(text());
+    // A cut name would be another model's, whose processed files this one's would replace.
+    if (name.size() > kMaxClassName)
+        ttparse_error(formatMessage("the model name %s is longer than the supported 7 characters.", name.c_str())
+                          .c_str());
     m_class->name = name;
     shift();
     if (m_tok == TK_OPEN) {
@@ -203,11 +200,20 @@ void KeldorParser::header()
         expect(TK_CLOSE);
     }
     expect(TK_VERSION);
-    if (m_tok != TK_DIGIT)
-        throw SyntaxError{};
-    m_class->version = digitValue();
+    m_class->version = versionDigit(name);
     shift();
     expect(TK_NL);
+}
+
+// version: digit, one of 0 to 9
+int KeldorParser::versionDigit(const std::string& model)
+{
+    if (m_tok != TK_DIGIT)
+        throw SyntaxError{};
+    const int version = digitValue();
+    if (version > kMaxVersion)
+        ttparse_error(formatMessage("the version of model %s is not one digit.", model.c_str()).c_str());
+    return version;
 }
 
 // graphical header: "!gri_main" constant {constant} NL
@@ -528,9 +534,7 @@ void KeldorParser::subclassLine()
     std::string typeName = text();
     shift();
     expect(TK_SEMICOLON);
-    if (m_tok != TK_DIGIT)
-        throw SyntaxError{};
-    int version = digitValue();
+    int version = versionDigit(typeName);
     shift();
     for (;;) {
         instance(typeName, version);

@@ -95,6 +95,7 @@ private:
 
     // Rules.
     void header();
+    int versionDigit(const std::string& model);
     void graphicalHeader();
     void interface();
     void portsPart();

@@ -715,44 +715,28 @@ void reportWriteFailure(const std::string& path, int error)
         reportError(formatMessage("can't write file %s: %s.", path.c_str(), std::strerror(error)));
 }
 
-/// The temporary file beside `path` that its new text is written to first.
-std::string temporaryBeside(const std::string& path)
-{
-    const std::size_t slash = path.rfind('/');
-    const std::size_t start = slash == std::string::npos ? 0 : slash + 1;
-    return path.substr(0, start) + "." + path.substr(start) + ".new";
-}
-
-/// A new text written beside its file, to be installed when its partner is written too.
+/// A new text of a file, to be installed when its partner is written too.
 struct PendingFile {
     std::string path;
-    std::string temporary;
-    platform::AtomicFile file; ///< the new text as it is written, given up unless finished
+    platform::AtomicFile file; ///< the new text as it is written, given up unless installed
     bool written = false;
     int error = 0;
 
-    explicit PendingFile(std::string target)
-        : path(std::move(target)), temporary(temporaryBeside(path)), file(temporary)
-    {
-    }
+    explicit PendingFile(std::string target) : path(std::move(target)), file(path) {}
     /// Appends the text; false once the file failed.
     bool append(std::string_view text) { return file.write(std::span<const std::string_view>(&text, 1)); }
-    /// The new text is complete: it becomes the temporary file.
+    /// The new text is complete: it is flushed to the disk.
     void finish()
     {
-        written = file.install();
+        written = file.sync();
         error = file.error();
     }
-    void discard() const
-    {
-        if (written)
-            std::remove(temporary.c_str());
-    }
+    void discard() { file.abandon(); }
 };
 
-/// Installs the code file and the equation file together, or neither: both new texts are in
-/// their files beside the old ones first, and only then do they replace the old files. Should
-/// the second replacement still fail, the first new file goes again, so that no processed file is
+/// Installs the code file and the equation file together, or neither: both new texts get their
+/// names beside the old files first, and only then do they replace the old files. Should the
+/// second replacement still fail, the first new file goes again, so that no processed file is
 /// left that is newer than the model while its partner is not.
 bool installFiles(PendingFile& code, PendingFile& equations)
 {
@@ -766,18 +750,24 @@ bool installFiles(PendingFile& code, PendingFile& equations)
         reportWriteFailure(equations.path, equations.error);
         return false;
     }
-    if (std::rename(code.temporary.c_str(), code.path.c_str()) != 0) {
-        const int error = errno;
-        code.discard();
+    for (PendingFile* file : {&code, &equations}) {
+        if (!file->file.link()) {
+            const int error = file->file.error();
+            code.discard();
+            equations.discard();
+            reportWriteFailure(file->path, error);
+            return false;
+        }
+    }
+    if (!code.file.replace()) {
+        const int error = code.file.error();
         equations.discard();
         reportWriteFailure(code.path, error);
         return false;
     }
-    if (std::rename(equations.temporary.c_str(), equations.path.c_str()) != 0) {
-        const int error = errno;
+    if (!equations.file.replace()) {
         std::remove(code.path.c_str());
-        equations.discard();
-        reportWriteFailure(equations.path, error);
+        reportWriteFailure(equations.path, equations.file.error());
         return false;
     }
     return true;

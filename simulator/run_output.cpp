@@ -25,50 +25,36 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
-/// A result file being written: a new one into a temporary file beside it, an appended one in place.
+/// A result file being written: a new one into a new file beside it, an appended one in place.
 struct ResultFile {
     std::FILE* file = nullptr;
     std::string path;
-    std::string temporary; ///< empty when appending
+    std::unique_ptr<platform::AtomicFile> fresh; ///< the new file until it replaces the old one; none when appending
 
     explicit operator bool() const { return file != nullptr; }
 
-    /// Starts a new file; false when the temporary file cannot be made.
+    /// Starts a new file; false when the new file cannot be made.
     bool create(const std::string& target)
     {
         discard();
-        const std::size_t slash = target.find_last_of('/');
-        const std::string dir = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
-        std::string temp = dir + "." + target.substr(slash + 1) + ".XXXXXX";
-        const int fd = ::mkstemp(temp.data());
+        auto made = std::make_unique<platform::AtomicFile>(target);
+        // The rows go through a stream of their own, which is closed before the file is put in place.
+        const int fd = made->error() == 0 ? ::dup(made->descriptor()) : -1;
         if (fd < 0)
             return false;
-        // The new file gets the old one's permissions, or those a new file would get.
-        struct stat old;
-        mode_t mode = 0;
-        if (::stat(target.c_str(), &old) == 0) {
-            mode = old.st_mode & 07777;
-        } else {
-            const mode_t mask = ::umask(0);
-            ::umask(mask);
-            mode = 0666 & ~mask;
-        }
-        ::fchmod(fd, mode);
         file = ::fdopen(fd, "wb");
         if (!file) {
             ::close(fd);
-            ::unlink(temp.c_str());
             return false;
         }
         path = target;
-        temporary = temp;
+        fresh = std::move(made);
         return true;
     }
 
@@ -78,7 +64,6 @@ struct ResultFile {
         discard();
         file = std::fopen(target.c_str(), "ab");
         path = target;
-        temporary.clear();
         return file != nullptr;
     }
 
@@ -92,12 +77,10 @@ struct ResultFile {
         ok = std::fflush(file) == 0 && ok;
         ok = std::fclose(file) == 0 && ok;
         file = nullptr;
-        if (!temporary.empty()) {
+        if (fresh) {
             if (ok && keep)
-                ok = std::rename(temporary.c_str(), path.c_str()) == 0;
-            if (!ok || !keep)
-                ::unlink(temporary.c_str());
-            temporary.clear();
+                ok = fresh->link() && fresh->replace();
+            fresh.reset(); // what was not put in place is given up
         }
         return ok;
     }

@@ -247,6 +247,8 @@ void WaitSeconds(int seconds)
 
 int LoadModel(const std::string& directory, const std::string& modelName)
 {
+    if (!AcceptGivenModelName(modelName))
+        return 0;
     const std::optional<std::string> path = FindCodeFile(directory, modelName);
     if (ExperimentEdited &&
         !ShowConfirm("Cancel", "Confirm, discard edits",

@@ -61,7 +61,8 @@ void ResetEditors();
 /// Holds the program for n seconds (the window's wait, else a plain sleep).
 void WaitSeconds(int seconds);
 
-/// Loads the model's code file; 1 when loaded. A failed load keeps the previous model.
+/// Loads the model's code file; 1 when loaded. A failed load keeps the previous model; a name no
+/// model's files can have is refused with a message.
 int LoadModel(const std::string& directory, const std::string& modelName);
 /// Reads the experiment's files that exist; 1 when loaded, 0 when refused.
 int LoadExperiment(const std::string& directory, const std::string& experimentName);

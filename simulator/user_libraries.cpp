@@ -1,7 +1,8 @@
-// The registry of user function libraries. A library is opened only by an absolute
-// path: a name without a directory is looked for in the model's and the program's
-// directories, never on the system's library path, where another file of that name
-// could stand in for it.
+// The registry of user function libraries. A library is named by its bare file name and
+// opened only by an absolute path: the name is looked for in the model's, the working and
+// the program's directories, never on the system's library path, where another file of that
+// name could stand in for it. A name with a directory is refused: an experiment could
+// otherwise have a library from anywhere loaded, and its "Initialize" run, at the next run.
 #include "simulator/user_libraries.h"
 
 #include "common/startup.h"
@@ -34,6 +35,21 @@ void callExport(platform::DynamicLibrary& library, const char* name)
 }
 
 bool isFile(const std::string& path) { return platform::fileExists(path) && !platform::isDirectory(path); }
+
+/// A file name without a directory.
+bool isBareName(const std::string& name)
+{
+    return !name.empty() && name.find('/') == std::string::npos && name != "." && name != "..";
+}
+
+/// The directories looked in, as a message names them.
+std::string directoryList()
+{
+    std::string where;
+    for (const std::string& directory : UserDllDirectories())
+        where += (where.empty() ? "" : "; ") + directory;
+    return where.empty() ? std::string("no directory") : where;
+}
 
 /// The names a library file may have: as given, and with ".so" when it has no extension.
 std::vector<std::string> fileNames(const std::string& name)
@@ -72,14 +88,8 @@ std::vector<std::string> UserDllDirectories()
 
 std::optional<std::string> FindUserDllFile(const std::string& name)
 {
-    if (name.empty())
+    if (!isBareName(name))
         return std::nullopt;
-    if (name.front() == '/') {
-        for (const std::string& candidate : fileNames(name))
-            if (isFile(candidate))
-                return candidate;
-        return std::nullopt;
-    }
     for (const std::string& directory : UserDllDirectories())
         for (const std::string& candidate : fileNames(name)) {
             const std::string path = platform::joinPath(directory, candidate);
@@ -101,16 +111,14 @@ void* LoadUserDll(const std::string& name)
         g_error = "No library is named.";
         return nullptr;
     }
+    if (!isBareName(name)) {
+        g_error = "The library " + name + " is not named by its file name alone; it is looked for only in " +
+                  directoryList() + ".";
+        return nullptr;
+    }
     const std::optional<std::string> path = FindUserDllFile(name);
     if (!path) {
-        if (name.front() == '/') {
-            g_error = "There is no file " + name + ".";
-        } else {
-            std::string where;
-            for (const std::string& directory : UserDllDirectories())
-                where += (where.empty() ? "" : "; ") + directory;
-            g_error = "There is no file " + name + " in " + (where.empty() ? std::string("no directory") : where) + ".";
-        }
+        g_error = "There is no file " + name + " in " + directoryList() + ".";
         return nullptr;
     }
     auto library = std::make_unique<platform::DynamicLibrary>();

@@ -18,18 +18,17 @@ void* LoadUserDll(const std::string& name);
 /// Why the last load failed (names the library and where it was looked for); empty after a success.
 const std::string& UserDllError();
 
-/// The directory of the loaded model: the first place a library named without a
-/// directory is looked for.
+/// The directory of the loaded model: the first place a library is looked for.
 void SetUserDllModelDirectory(const std::string& directory);
 
-/// The directories a library named without a directory is looked for in, in order:
+/// The directories a library is looked for in, in order:
 /// the model's directory, the working directory, the program's directory; each made
 /// absolute (a relative one from the current directory).
 std::vector<std::string> UserDllDirectories();
 
-/// The absolute path of the library file the model names: an absolute name as it stands,
-/// else the first existing file of that name (and of that name with ".so" when it has no
-/// extension) in `UserDllDirectories`; none when there is no such file.
+/// The absolute path of the library file the model names by its bare file name: the first
+/// existing file of that name (and of that name with ".so" when it has no extension) in
+/// `UserDllDirectories`; none when there is no such file or the name holds a directory.
 std::optional<std::string> FindUserDllFile(const std::string& name);
 
 /// Calls "InitializeRun" of every registered library, in registration order.

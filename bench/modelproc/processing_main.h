@@ -1,5 +1,5 @@
 // The main of the benchmarks that process models: they run as the model processor runs, with the
-// C library's heap on large pages where the system has them and its large blocks mapped apart.
+// C library's large blocks mapped apart.
 #pragma once
 
 #include "platform/core/large_pages.h"
@@ -8,7 +8,6 @@
 
 int main(int argc, char** argv)
 {
-    platform::restartWithLargeHeapPages(argv);
     platform::mapLargeBlocksApart();
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))

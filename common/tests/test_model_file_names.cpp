@@ -312,7 +312,6 @@ TEST(Builders, ModelAndProcessedFileNames)
                           {5, 1, "tank1"},     {9, 0, "tank1"}};
     for (const Case& c : cases)
         EXPECT_EQ(MakeModelFileName(c.kind, "/Data/Models", "Tank1", c.main), "/Data/Models/" + std::string(c.file));
-    EXPECT_EQ(MakeModelFileName(1, "/m/", "AVeryLongModelName1", 1), "/m/averylongmode.mgg");
     EXPECT_EQ(MakeCodeFileName("/P", "Tank1"), "/P/tank1.l");
     EXPECT_EQ(MakeEquationFileName("", "tank1"), "tank1.e");
 
@@ -320,6 +319,51 @@ TEST(Builders, ModelAndProcessedFileNames)
     dir.write("Tank1.L", "");
     EXPECT_EQ(FindCodeFile(dir.path(), "tank1"), dir.file("Tank1.L"));
     EXPECT_EQ(FindEquationFile(dir.path(), "tank1"), std::nullopt);
+}
+
+// A model name is never cut: a long name would otherwise be another model's, whose files
+// would be read, processed or overwritten in its place.
+TEST(Builders, ALongModelNameNamesNoOtherModelsFiles)
+{
+    TempDir dir;
+    dir.write("longmodelname.mf3", "");
+    dir.write("longmodelname.l", "");
+    dir.write("longmodelname.mff", "");
+    EXPECT_EQ(FindYoungestModelFile(4, dir.path(), "longmodelnameb", nullptr, nullptr), std::nullopt);
+    EXPECT_EQ(FindCodeFile(dir.path(), "longmodelnameb"), std::nullopt);
+    EXPECT_EQ(FindModelFile(2, dir.path(), "longmodelnameb", nullptr), std::nullopt);
+    EXPECT_EQ(MakeModelFileName(1, "/m/", "AVeryLongModelName1", 1), "/m/averylongmodelname1.mgg");
+    EXPECT_EQ(MakeCodeFileName("/m", "longmodelnameb"), "/m/longmodelnameb.l");
+}
+
+TEST(ModelNameChecks, AGivenNameThatNoModelsFilesCanHaveIsRefusedByName)
+{
+    const std::string tooLong = " is longer than 7 characters and a version digit.";
+    const std::string character = " holds a character other than a letter, a digit or '_' at position ";
+    struct Case { std::string name; std::string refusal; };
+    const Case cases[] = {
+        {"tank1", ""},
+        {"x1.mf3", ""}, // the name of one of its files
+        {"pend", ""},
+        {"0j1", ""},
+        {"tank1234", ""},
+        {"tank12345", "the model name tank12345" + tooLong},
+        {"longmodelnameb", "the model name longmodelnameb" + tooLong},
+        {"longmodelnameb.mf3", "the model name longmodelnameb.mf3" + tooLong},
+        {"../tank1", "the model name ../tank1" + character + "1."},
+        {"a/b1", "the model name a/b1" + character + "2."},
+        {"tank1./x", "the model name tank1./x" + character + "7."},
+        {"tank 1", "the model name tank 1" + character + "5."},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(ModelNameRefusal(c.name), c.refusal) << c.name;
+
+    ScriptedMessageSink sink;
+    ScopedMessageSink use(sink);
+    EXPECT_EQ(AcceptGivenModelName("tank1"), 1);
+    EXPECT_TRUE(sink.transcript().empty());
+    EXPECT_EQ(AcceptGivenModelName("longmodelnameb"), 0);
+    EXPECT_EQ(sink.transcriptLines(), (Lines{"The model name longmodelnameb" + tooLong}));
 }
 
 TEST(Builders, ExperimentFileNames)

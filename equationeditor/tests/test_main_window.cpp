@@ -215,6 +215,18 @@ TEST_F(EquationWindow, StartsWithTheModelOfTheCommandLineUnderItsName)
     EXPECT_TRUE(enabled(EE_OPEN));
 }
 
+// A name from the command line that no model's files can have is refused by its name, and
+// never cut into the name of another model, whose text would be shown and saved over.
+TEST_F(EquationWindow, AModelNameBeyondTheFileNameRuleIsRefusedFromTheCommandLine)
+{
+    ASSERT_TRUE(platform::writeFileAtomically(models + "/longmodelname.mff", kSub + std::string(1, '\0')));
+    startWindow("-model longmodelnameb");
+    EXPECT_EQ(window->windowTitle().toStdString(), "Orvanta Equation Editor");
+    EXPECT_TRUE(edit().toPlainText().isEmpty());
+    EXPECT_EQ(sink.transcriptLines(), (std::vector<std::string>{"The model name longmodelnameb is longer than 7 "
+                                                                "characters and a version digit."}));
+}
+
 TEST_F(EquationWindow, ADeclarationErrorIsListedAndChoosingItsLogLineMovesTheCaretThere)
 {
     startWindow();

@@ -319,6 +319,8 @@ int OpenModelAnywhere(const std::optional<std::string>& name)
 
 int OpenModelFromDirectories(const std::string& name)
 {
+    if (!AcceptGivenModelName(name))
+        return 0;
     // Every directory is searched before a new model is started in the first.
     for (const std::string& directory : ModelDirectories())
         if (FindModelFile(1, directory, name, ShowConfirmLines) || FindModelFile(2, directory, name, ShowConfirmLines))

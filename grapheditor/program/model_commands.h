@@ -80,7 +80,8 @@ int OpenModel(const std::string& directory, const std::string& name);
 /// Opens the model from the first directory that holds a graph model file of
 /// it; a missing name starts a new model.
 int OpenModelAnywhere(const std::optional<std::string>& name);
-/// Opens a named model from every directory that holds it, else a new one in the first.
+/// Opens a named model from every directory that holds it, else a new one in the first; a name
+/// no model's files can have is refused with a message.
 int OpenModelFromDirectories(const std::string& name);
 
 int SaveModel(const std::string& name, int checked);

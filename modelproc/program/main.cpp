@@ -7,8 +7,7 @@
 
 int main(int argc, char** argv)
 {
-    // A big model's records are walked all over the memory they fill.
-    platform::restartWithLargeHeapPages(argv);
+    // A big model's file and tables come and go: their room goes back to the system when freed.
     platform::mapLargeBlocksApart();
     platform::Application application(argc, argv);
     // The program ends when its log window has gone, not with its last window.

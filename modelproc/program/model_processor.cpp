@@ -117,8 +117,10 @@ bool TQNMPXApp::IdleAction()
 void TQNMPXApp::setModel()
 {
     m_givenModelName = Startup().StartupModelName;
-    std::optional<std::string> found =
-        FindYoungestModelFile(4, Settings().model_dirs, m_givenModelName, ShowMessageLines, nullptr);
+    // A refused name is looked for nowhere: the run reports it.
+    std::optional<std::string> found;
+    if (ModelNameRefusal(m_givenModelName).empty())
+        found = FindYoungestModelFile(4, Settings().model_dirs, m_givenModelName, ShowMessageLines, nullptr);
     m_currentModelFile = found.value_or(std::string());
     DisplayHooks().status("");
     m_requests.send(kModelSet);

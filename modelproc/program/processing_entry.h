@@ -8,6 +8,7 @@
 /// 1 after expansion, 0 no model (or parse only), -1..-3 the phase that
 /// failed. The name changes when the pipeline falls back to an older status file.
 ///
-/// When no file was found for a model that was asked for by name (`givenName`), the missing
-/// model is reported by that name and the result is 0: loading failed.
+/// A model asked for by a name that no model's files can have (`givenName`, `ModelNameRefusal`),
+/// or by a name for which no file was found, is reported by that name and the result is 0:
+/// loading failed.
 int RunModelProcessing(std::string& modelFile, const std::string& givenName);

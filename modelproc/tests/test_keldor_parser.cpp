@@ -214,19 +214,42 @@ TEST_F(ParserTest, ArgumentDimensionsBecomeConditions)
                                      "variable x[n] type 1\nequation = x[2] = 1 uses x\n");
 }
 
-TEST_F(ParserTest, LongClassNamesAreClippedAndReportedOnce)
+// A model's processed files are named by its class name and version digit: a name cut to 7
+// characters or a version of more digits would name another model's files, so both are refused.
+TEST_F(ParserTest, ClassNamesAndVersionsThatNameAnotherModelsFilesAreRefused)
 {
-    std::vector<std::string> progress;
-    ttset_progress_callback([&](const char* text) { progress.push_back(text); });
-    const char* text = "class pendulum9 version 1\nvariables\n  real x\nequations\n  x = 1\n";
-    auto first = parseText(text);
-    ASSERT_EQ(first.result, 0);
-    EXPECT_EQ(first.cls->name, "pendulu");
-    release_all();
-    EXPECT_EQ(parseText(text).result, 0);
-    EXPECT_EQ(progress, (std::vector<std::string>{"Warning: the model name is longer than the supported 7 "
-                                                  "characters.",
-                                                  "The model name will be clipped to: pendulu"}));
+    const struct {
+        const char* text;
+        std::vector<std::string> errors;
+    } cases[] = {
+        {"class pendulum9 version 1\nvariables\n  real x\nequations\n  x = 1\n",
+         {"Parse error in file \"m.mf0\" line 1 at \"pendulum9\": the model name pendulum9 is longer than the "
+          "supported 7 characters."}},
+        {"class pend version 2147483648\nvariables\n  real x\nequations\n  x = 1\n",
+         {"Parse error in file \"m.mf0\" line 1 at \"2147483648\": the version of model pend is not one digit."}},
+        {"class pend version 99999999999999999999999\nvariables\n  real x\nequations\n  x = 1\n",
+         {"Parse error in file \"m.mf0\" line 1 at \"99999999999999999999999\": the version of model pend is not "
+          "one digit."}},
+        {"class chain100000 version 10\nvariables\n  real x\nequations\n  x = 1\n",
+         {"Parse error in file \"m.mf0\" line 1 at \"chain100000\": the model name chain100000 is longer than the "
+          "supported 7 characters.",
+          "Parse error in file \"m.mf0\" line 1 at \"10\": the version of model chain100000 is not one digit."}},
+        {"bond graph m version 1\nsubclasses\n  tank;12 t1, t2\nconnections\n  t1`p -> t2`p\n",
+         {"Parse error in file \"m.mf0\" line 3 at \"12\": the version of model tank is not one digit."}},
+    };
+    for (const auto& c : cases) {
+        auto parsed = parseText(c.text);
+        EXPECT_NE(parsed.result, 0) << c.text;
+        EXPECT_EQ(parsed.errors, c.errors) << c.text;
+        release_all();
+    }
+    // Seven characters and every single digit are a model's name and version.
+    for (const char* text : {"class pendulu version 9\nvariables\n  real x\nequations\n  x = 1\n",
+                             "class p version 0\nvariables\n  real x\nequations\n  x = 1\n"}) {
+        auto parsed = parseText(text);
+        EXPECT_EQ(parsed.result, 0) << text << (parsed.errors.empty() ? "" : parsed.errors[0]);
+        release_all();
+    }
 }
 
 TEST_F(ParserTest, ConnectionOperators)

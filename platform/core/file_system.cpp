@@ -2,6 +2,7 @@
 #include "platform/core/file_system.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -9,6 +10,7 @@
 #include <utility>
 #include <fcntl.h>
 #include <dirent.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -294,6 +296,51 @@ bool writeFileAtomically(const std::string& path, std::string_view content, int*
     return writeFileAtomically(path, std::span<const std::string_view>(&content, 1), error);
 }
 
+namespace {
+
+/// Temporary names of this process are told apart by a number of their own.
+std::atomic<unsigned long> g_temporaryCount{0};
+
+/// The name a new content of the file `stem` has beside it until it replaces the file:
+/// ".<stem>.<process id>.<number>", so that a later writer can tell whether its writer is gone.
+std::string temporaryName(const std::string& stem)
+{
+    return "." + stem + "." + std::to_string(::getpid()) + "." + std::to_string(++g_temporaryCount);
+}
+
+/// The process id of a temporary name of `stem`; none for any other name.
+std::optional<pid_t> temporaryWriter(std::string_view name, std::string_view stem)
+{
+    if (name.size() < stem.size() + 5 || name[0] != '.' || name.substr(1, stem.size()) != stem ||
+        name[stem.size() + 1] != '.')
+        return std::nullopt;
+    const std::string_view rest = name.substr(stem.size() + 2);
+    const std::size_t dot = rest.find('.');
+    const auto allDigits = [](std::string_view digits) {
+        return !digits.empty() && digits.size() <= 18 &&
+               std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; });
+    };
+    if (dot == std::string_view::npos || !allDigits(rest.substr(0, dot)) || !allDigits(rest.substr(dot + 1)))
+        return std::nullopt;
+    return static_cast<pid_t>(std::strtoll(std::string(rest.substr(0, dot)).c_str(), nullptr, 10));
+}
+
+/// Removes the temporary files of `stem` in the directory whose writers have ended without
+/// putting them in place (killed, for instance); those of living processes stay.
+void removeLeftTemporaries(const std::string& directory, const std::string& stem)
+{
+    const std::optional<std::vector<std::string>> names = listDirectory(directory);
+    if (!names)
+        return;
+    for (const std::string& name : *names) {
+        const std::optional<pid_t> writer = temporaryWriter(name, stem);
+        if (writer && *writer > 0 && *writer != ::getpid() && ::kill(*writer, 0) != 0 && errno == ESRCH)
+            ::unlink(joinPath(directory, name).c_str());
+    }
+}
+
+} // namespace
+
 AtomicFile::AtomicFile(const std::string& path)
 {
     if (path.empty()) {
@@ -315,10 +362,23 @@ AtomicFile::AtomicFile(const std::string& path)
     }
     m_mode = m_hadFile ? (old.st_mode & 07777) : (0666 & ~currentUmask());
     m_directory = directoryPart(m_target);
-    m_temporary = joinPath(m_directory, "." + namePart(m_target).substr(0, kMaxTempStem) + ".XXXXXX");
-    m_fd = ::mkstemp(m_temporary.data());
-    if (m_fd < 0)
+    m_stem = namePart(m_target).substr(0, kMaxTempStem);
+    removeLeftTemporaries(m_directory, m_stem);
+    // Without a name, the new content goes with the process when it is killed before it is put
+    // in place; where the file system has no such files, a temporary name is the fallback.
+    m_fd = ::open(m_directory.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (m_fd >= 0)
+        return;
+    for (int attempt = 0; attempt < 100 && m_fd < 0; ++attempt) {
+        m_temporary = joinPath(m_directory, temporaryName(m_stem));
+        m_fd = ::open(m_temporary.c_str(), O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC, 0600);
+        if (m_fd < 0 && errno != EEXIST)
+            break;
+    }
+    if (m_fd < 0) {
         m_error = errno;
+        m_temporary.clear();
+    }
 }
 
 AtomicFile::~AtomicFile()
@@ -335,11 +395,10 @@ bool AtomicFile::failAndAbandon(int code)
 
 void AtomicFile::abandon()
 {
-    if (m_fd < 0)
-        return;
-    ::close(m_fd);
-    ::unlink(m_temporary.c_str());
-    m_fd = -1;
+    if (m_fd >= 0)
+        ::close(std::exchange(m_fd, -1));
+    if (!m_temporary.empty())
+        ::unlink(std::exchange(m_temporary, std::string()).c_str());
 }
 
 bool AtomicFile::write(std::span<const std::string_view> pieces)
@@ -352,32 +411,60 @@ bool AtomicFile::write(std::span<const std::string_view> pieces)
     return true;
 }
 
-bool AtomicFile::install()
+bool AtomicFile::sync()
 {
     if (m_fd < 0)
         return false;
-    if (::fsync(m_fd) != 0)
+    if (!m_synced && ::fsync(m_fd) != 0)
         return failAndAbandon(errno);
+    m_synced = true;
+    return true;
+}
+
+bool AtomicFile::link()
+{
+    if (m_fd < 0)
+        return false;
     if (m_hadFile && (m_uid != ::geteuid() || m_gid != ::getegid())) {
         // Keeping another owner needs privilege; without it the file becomes ours.
         [[maybe_unused]] int kept = ::fchown(m_fd, m_uid, m_gid);
     }
     if (::fchmod(m_fd, m_mode) != 0)
         return failAndAbandon(errno);
-    const int fd = std::exchange(m_fd, -1);
-    if (::close(fd) != 0) {
-        m_error = errno;
-        ::unlink(m_temporary.c_str());
-        return false;
+    if (m_temporary.empty()) {
+        const std::string descriptor = "/proc/self/fd/" + std::to_string(m_fd);
+        for (int attempt = 0; attempt < 100 && m_temporary.empty(); ++attempt) {
+            std::string name = joinPath(m_directory, temporaryName(m_stem));
+            if (::linkat(AT_FDCWD, descriptor.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0 ||
+                ::linkat(m_fd, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH) == 0)
+                m_temporary = std::move(name);
+            else if (errno != EEXIST)
+                return failAndAbandon(errno);
+        }
+        if (m_temporary.empty())
+            return failAndAbandon(EEXIST);
     }
-    if (::rename(m_temporary.c_str(), m_target.c_str()) != 0) {
-        m_error = errno;
-        ::unlink(m_temporary.c_str());
+    if (::close(std::exchange(m_fd, -1)) != 0)
+        return failAndAbandon(errno);
+    return true;
+}
+
+bool AtomicFile::replace()
+{
+    if (m_fd >= 0 || m_temporary.empty())
         return false;
-    }
-    syncDirectory(m_directory);
+    if (::rename(m_temporary.c_str(), m_target.c_str()) != 0)
+        return failAndAbandon(errno);
+    m_temporary.clear();
+    if (m_synced)
+        syncDirectory(m_directory);
     m_error = 0;
     return true;
+}
+
+bool AtomicFile::install()
+{
+    return sync() && link() && replace();
 }
 
 bool writeFileAtomically(const std::string& path, std::span<const std::string_view> pieces, int* error)

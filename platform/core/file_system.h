@@ -67,13 +67,16 @@ bool writeFileAtomically(const std::string& path, std::string_view content, int*
 /// As above, with the content given as pieces written one after the other.
 bool writeFileAtomically(const std::string& path, std::span<const std::string_view> pieces, int* error = nullptr);
 
-/// A new content for a file written in steps: the pieces go to a temporary file in the same
-/// directory, which replaces the file (keeping the old file's permissions, written through a link)
-/// only when installed. Until then, and when it fails or is given up, the old file stays as it
-/// was and the temporary file is removed. `error` is the system error number of a failure.
+/// A new content for a file written in steps: the pieces go to a new file in the same directory,
+/// which replaces the file (keeping the old file's permissions, written through a link) only when
+/// installed. Until then, and when it fails or is given up, the old file stays as it was and the
+/// new one is removed. The new file has no name until it is put in place where the file system
+/// allows it, so that a program killed while it writes leaves nothing behind; elsewhere its
+/// temporary name holds the writer's process id, and the next writer of the same file removes it
+/// once that process has gone. `error` is the system error number of a failure.
 class AtomicFile {
 public:
-    /// Makes the temporary file; a failure shows in `error` and makes every step fail.
+    /// Makes the new file; a failure shows in `error` and makes every step fail.
     explicit AtomicFile(const std::string& path);
     ~AtomicFile();
     AtomicFile(const AtomicFile&) = delete;
@@ -81,7 +84,16 @@ public:
 
     /// Appends the pieces, one after the other.
     bool write(std::span<const std::string_view> pieces);
-    /// Flushes the new content to the disk and puts it in the file's place.
+    /// The new file's descriptor, for a writer of its own; -1 once it failed or was linked.
+    int descriptor() const { return m_fd; }
+    /// Flushes the new content to the disk.
+    bool sync();
+    /// Gives the new content the file's permissions and a temporary name beside it: the step
+    /// before `replace` for a caller that puts several files in place together.
+    bool link();
+    /// Puts the linked content in the file's place.
+    bool replace();
+    /// `sync`, `link` and `replace`.
     bool install();
     /// Gives the new content up.
     void abandon();
@@ -92,9 +104,11 @@ private:
 
     std::string m_target;
     std::string m_directory;
-    std::string m_temporary;
+    std::string m_stem;      ///< the target's name, as temporary names hold it
+    std::string m_temporary; ///< the new file's name beside the target; empty while it has none
     int m_fd = -1;
     int m_error = 0;
+    bool m_synced = false;
     bool m_hadFile = false;
     unsigned m_uid = 0;
     unsigned m_gid = 0;

@@ -4,8 +4,6 @@
 #include <array>
 #include <condition_variable>
 #include <cstdint>
-#include <cstdlib>
-#include <cstring>
 #include <deque>
 #include <fstream>
 #include <malloc.h>
@@ -182,23 +180,6 @@ void unmapLargePages(void* memory, std::size_t size)
 void mapLargeBlocksApart()
 {
     mallopt(M_MMAP_THRESHOLD, static_cast<int>(kSeparateBlockSize)); // a request: the heap serves without it
-}
-
-void restartWithLargeHeapPages(char** argv)
-{
-    const char* tunables = std::getenv("GLIBC_TUNABLES");
-    if ((tunables && std::strstr(tunables, "glibc.malloc.hugetlb")) || !largePagesOnRequest() || !argv || !argv[0])
-        return;
-    std::string value = tunables && *tunables ? std::string(tunables) + ":" + kLargeHeapPagesTunable
-                                              : std::string(kLargeHeapPagesTunable);
-    if (setenv("GLIBC_TUNABLES", value.c_str(), 1) != 0)
-        return;
-    execv("/proc/self/exe", argv);
-    // Not started again: the program goes on with its heap and its environment as they were.
-    if (tunables)
-        setenv("GLIBC_TUNABLES", tunables, 1);
-    else
-        unsetenv("GLIBC_TUNABLES");
 }
 
 } // namespace platform

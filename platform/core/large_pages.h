@@ -30,16 +30,6 @@ void unmapLargePages(void* memory, std::size_t size);
 /// only while they are mapped.
 void populateAhead(void* memory, std::size_t size);
 
-/// The environment entry that asks the C library to back the program's heap by large pages.
-inline constexpr const char* kLargeHeapPagesTunable = "glibc.malloc.hugetlb=1";
-
-/// Starts the running program again in its place, once, with the C library asked to back its
-/// heap by large pages as well (the library reads that request only as a program starts). Returns
-/// when it was asked already, when the system has no large pages on request, or when the program
-/// cannot be started again; the program then goes on as it is. Call it first in `main`, before
-/// any thread starts and before anything is read from standard input.
-void restartWithLargeHeapPages(char** argv);
-
 /// Blocks the C library maps on their own, each given back to the system when freed. Smaller
 /// blocks, the many mid-sized tables of a big model's phases, stay in the heap: mapping each of
 /// them anew costs more time than the heap room they would give back.

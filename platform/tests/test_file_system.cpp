@@ -8,7 +8,10 @@
 #include <cerrno>
 #include <cstdlib>
 #include <tuple>
+#include <csignal>
+#include <functional>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace platform;
@@ -192,7 +195,7 @@ TEST(AtomicWrite, AFileWrittenInStepsReplacesTheOldOneOnlyWhenInstalled)
         EXPECT_EQ(file.error(), 0);
         EXPECT_TRUE(file.write(pieces({"head\n", "more\n"})));
         EXPECT_EQ(readText(path), "old");
-        EXPECT_EQ(sortedEntries(dir.path()).size(), 4u); // the temporary file beside it
+        EXPECT_EQ(sortedEntries(dir.path()).size(), 3u); // the new file has no name yet
         EXPECT_TRUE(file.write(pieces({"tail"})));
         EXPECT_TRUE(file.install());
         EXPECT_EQ(file.error(), 0);
@@ -221,6 +224,80 @@ TEST(AtomicWrite, AFileWrittenInStepsReplacesTheOldOneOnlyWhenInstalled)
     EXPECT_FALSE(missing.write(pieces({"x"})));
     EXPECT_FALSE(missing.install());
     EXPECT_EQ(missing.error(), ENOENT);
+}
+
+namespace {
+
+/// Forks a writer of `path` that goes as far as `steps` take it, tells so and waits; the writer
+/// is then killed. Its process id.
+pid_t killedWriter(const std::string& path, const std::function<void(AtomicFile&)>& steps)
+{
+    int ready[2];
+    if (::pipe(ready) != 0)
+        return -1;
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(ready[0]);
+        AtomicFile file(path);
+        steps(file);
+        const char done = 1;
+        [[maybe_unused]] ssize_t told = ::write(ready[1], &done, 1);
+        for (;;)
+            ::pause();
+    }
+    ::close(ready[1]);
+    char done = 0;
+    const bool told = child > 0 && ::read(ready[0], &done, 1) == 1;
+    ::close(ready[0]);
+    if (child > 0) {
+        ::kill(child, SIGKILL);
+        ::waitpid(child, nullptr, 0);
+    }
+    return told ? child : -1;
+}
+
+} // namespace
+
+// A writer killed at any step leaves the file it was replacing as it was. While it writes and
+// flushes, its new content has no name, and goes with it; killed in the moment between naming the
+// content and putting it in place, it leaves a temporary name that holds its process id, which
+// the next writer of the same file removes. Temporary names of living writers stay.
+TEST(AtomicWrite, AWriterKilledAtAnyStepLeavesTheOldFileAndNoTemporaryBehind)
+{
+    TempDir dir;
+    const std::string path = dir.write("chain1.l", "earlier");
+    const std::string big(4u << 20, 'x');
+    const struct {
+        const char* step;
+        std::function<void(AtomicFile&)> steps;
+        bool leavesName;
+    } cases[] = {
+        {"while writing", [&](AtomicFile& f) { f.write(std::vector<std::string_view>{big}); }, false},
+        {"after flushing", [&](AtomicFile& f) { f.write(std::vector<std::string_view>{big}) && f.sync(); }, false},
+        {"after naming", [&](AtomicFile& f) { f.write(std::vector<std::string_view>{big}) && f.link(); }, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.step);
+        const pid_t writer = killedWriter(path, c.steps);
+        ASSERT_GT(writer, 0);
+        EXPECT_EQ(readText(path), "earlier");
+        std::vector<std::string> entries = sortedEntries(dir.path());
+        ASSERT_EQ(entries.size(), c.leavesName ? 4u : 3u) << testing::PrintToString(entries);
+        EXPECT_EQ(entries.back(), "chain1.l");
+        if (c.leavesName) {
+            EXPECT_EQ(entries[2].rfind(".chain1.l." + std::to_string(writer) + ".", 0), 0u) << entries[2];
+        }
+    }
+
+    // The next writer removes what dead writers left, and leaves other names and living writers'.
+    const std::string living = ".chain1.l.1.7"; // process 1 lives as long as the system
+    for (const std::string& name : {living, std::string(".chain1.l.999999999.3"), std::string(".chain1.l.x.3"),
+                                    std::string(".chain1.e.999999999.3")})
+        dir.write(name, "left");
+    ASSERT_TRUE(writeFileAtomically(path, "new"));
+    EXPECT_EQ(readText(path), "new");
+    EXPECT_EQ(sortedEntries(dir.path()), (std::vector<std::string>{".", "..", ".chain1.e.999999999.3", living,
+                                                                  ".chain1.l.x.3", "chain1.l"}));
 }
 
 TEST(AtomicWrite, WritesThroughLinks)

@@ -37,23 +37,6 @@ std::string mappingFlags(const void* memory)
     return "";
 }
 
-/// What the probe prints when started with the environment entries given ("NAME=value ...") and
-/// the arguments.
-std::string runProbe(const std::string& environment, const std::string& arguments)
-{
-    const std::string command = "env -u GLIBC_TUNABLES -u PROBE_STARTS " + environment + " " + LARGE_PAGES_PROBE +
-                                " " + arguments;
-    FILE* out = popen(command.c_str(), "r");
-    if (!out)
-        return "";
-    std::string text;
-    char buffer[256];
-    while (std::fgets(buffer, sizeof buffer, out))
-        text += buffer;
-    pclose(out);
-    return text;
-}
-
 } // namespace
 
 // Large pages come whole, at a bound, and the whole of them can be written; a size that is no
@@ -150,21 +133,6 @@ TEST(LargePages, ARangeHasThePagesItLiesInMadePresent)
     EXPECT_FALSE(present(memory, small));
     EXPECT_FALSE(present(memory + (lastPage + 1) * small, small));
     munmap(memory, size);
-}
-
-// The program is started again once, with its arguments, and the request joins whatever the
-// environment asked of the C library before; a program asked already is not started again.
-TEST(LargePages, AProgramIsStartedAgainOnceWithTheRequest)
-{
-    if (!platform::largePagesOnRequest()) {
-        EXPECT_EQ(runProbe("", "a b"), "starts=1 tunables= args=a,b\n");
-        GTEST_SKIP() << "the system gives no large pages on request";
-    }
-    EXPECT_EQ(runProbe("", "a 'b c'"), "starts=2 tunables=glibc.malloc.hugetlb=1 args=a,b c\n");
-    EXPECT_EQ(runProbe("GLIBC_TUNABLES=glibc.malloc.perturb=0", ""),
-              "starts=2 tunables=glibc.malloc.perturb=0:glibc.malloc.hugetlb=1 args=\n");
-    EXPECT_EQ(runProbe("GLIBC_TUNABLES=glibc.malloc.hugetlb=0", "x"),
-              "starts=1 tunables=glibc.malloc.hugetlb=0 args=x\n");
 }
 
 // Once a large block has come and gone, a block of the size asked for is still mapped on its own

@@ -232,9 +232,12 @@ void TQNSIMWindow::handleMessage(const platform::Message& message)
                       m_canvas->mapToGlobal(QPoint(platform::paramX(message.lParam), platform::paramY(message.lParam))));
         break;
     case SM_OPEN_EXPERIMENT:
-        if (message.text && !Experiment().modelName.empty() &&
-            LoadExperiment(PrepareExperimentDirectory(Experiment().modelName), *message.text))
-            showStatus("Experiment " + *message.text + " is loaded.", false);
+        // The name follows the rules of the chooser's names and stays in the model's folder.
+        if (message.text && !Experiment().modelName.empty()) {
+            const std::string name = AcceptGivenExperimentName(*message.text);
+            if (!name.empty() && LoadExperiment(PrepareExperimentDirectory(Experiment().modelName), name))
+                showStatus("Experiment " + name + " is loaded.", false);
+        }
         break;
     case SM_SAVE_PLOT_PICTURE:
         if (message.text)

@@ -17,6 +17,20 @@ using modeltest::codeFile;
 
 namespace {
 
+namespace fs = std::filesystem;
+
+/// The directory the test libraries are built in, which stands for the model's.
+std::string libraryDirectory()
+{
+    return fs::path(TEST_USER_LIBRARY).parent_path().string();
+}
+
+/// A test library's bare file name.
+std::string bareName(const char* library)
+{
+    return fs::path(library).filename().string();
+}
+
 /// v2..v3 = gain(v0..v1) with p2 inputs and p3 outputs.
 const std::string GainModel = codeFile({"#DParam \t4", "\t#string\tlibrary", "\t#string\tfunction", "\t#int\tn_in",
                                         "\t#int\tn_out", "#DVariable\t5", "\t#real\tu1", "\t#real\tu2", "\t#real\ty1",
@@ -35,7 +49,8 @@ protected:
         m_calls = calls();
         platform::setMessageSink(&m_sink);
         modeltest::loadClean(GainModel);
-        SetStringValue(cell('P', 0), TEST_USER_LIBRARY);
+        SetUserDllModelDirectory(libraryDirectory());
+        SetStringValue(cell('P', 0), bareName(TEST_USER_LIBRARY));
         SetStringValue(cell('P', 1), "gain");
         cell('P', 2) = 2;
         cell('P', 3) = 2;
@@ -105,7 +120,7 @@ TEST_F(UserLibraries, RunEntriesFrameEachRunOfASeries)
 TEST_F(UserLibraries, LibraryWithoutLifeCycleEntriesRuns)
 {
     SetMultipleRunActive(true);
-    SetStringValue(cell('P', 0), TEST_BARE_LIBRARY);
+    SetStringValue(cell('P', 0), bareName(TEST_BARE_LIBRARY));
     SetStringValue(cell('P', 1), "total");
     cell('P', 3) = 1;
     EvaluateModel(0.0);
@@ -126,15 +141,19 @@ TEST_F(UserLibraries, FailuresShowTheirMessageAndStopTheRun)
         double inputs, outputs;
         std::vector<std::string> message;
     };
+    std::string where;
+    for (const std::string& directory : UserDllDirectories())
+        where += (where.empty() ? "" : "; ") + directory;
+    const std::string gain = bareName(TEST_USER_LIBRARY);
     const std::vector<FailureCase> cases = {
-        {"no library", "/nonexistent/libnone.so", "gain", 2, 2,
-         {"dll \"/nonexistent/libnone.so\" could not be found, or could not be initialized.",
-          "There is no file /nonexistent/libnone.so."}},
-        {"no function", TEST_USER_LIBRARY, "gainx", 2, 2, {"Function \"gainx\" could not be found in dll."}},
-        {"function fails", TEST_USER_LIBRARY, "gain", 0, 2, {"Error occurred in user dll-function \"gain\"."}},
-        {"outputs beyond the array", TEST_USER_LIBRARY, "gain", 2, 4,
+        {"no library", "libnone.so", "gain", 2, 2,
+         {"dll \"libnone.so\" could not be found, or could not be initialized.",
+          "There is no file libnone.so in " + where + "."}},
+        {"no function", gain.c_str(), "gainx", 2, 2, {"Function \"gainx\" could not be found in dll."}},
+        {"function fails", gain.c_str(), "gain", 0, 2, {"Error occurred in user dll-function \"gain\"."}},
+        {"outputs beyond the array", gain.c_str(), "gain", 2, 4,
          {"Error during simulation:", "Array index out of bounds", "index is 4, and should be between 0 and 3"}},
-        {"inputs beyond the array", TEST_USER_LIBRARY, "gain", 6, 2,
+        {"inputs beyond the array", gain.c_str(), "gain", 6, 2,
          {"Error during simulation:", "Array index out of bounds", "index is 6, and should be between 0 and 5"}},
     };
     for (const FailureCase& c : cases) {
@@ -151,12 +170,11 @@ TEST_F(UserLibraries, FailuresShowTheirMessageAndStopTheRun)
     }
 }
 
-// A library named without a directory is looked for in the model's directory, the
+// A library is named by its bare file name and looked for in the model's directory, the
 // working directory and the program's directory, by absolute path; the system's library
 // path is never searched, so a system library of that name is not taken for it.
 TEST_F(UserLibraries, ANameWithoutADirectoryIsLookedForOnlyBesideTheModelAndTheProgram)
 {
-    namespace fs = std::filesystem;
     testsupport::TempDir dir;
     const std::string model = dir.mkdir("model"), work = dir.mkdir("work"), program = dir.mkdir("program");
     fs::copy_file(TEST_USER_LIBRARY, model + "/testgain.so");
@@ -177,14 +195,16 @@ TEST_F(UserLibraries, ANameWithoutADirectoryIsLookedForOnlyBesideTheModelAndTheP
     const std::vector<Lookup> lookups = {
         {"testgain.so", model + "/testgain.so"},  // the model's directory comes first
         {"testgain", model + "/testgain.so"},     // no extension: ".so" is tried too
-        {"lib/libgain.so", model + "/lib/libgain.so"},
+        {"lib/libgain.so", std::nullopt},         // a name with a directory is no library's
         {"bare", program + "/bare.so"},           // the program's directory last
         {"libm.so.6", std::nullopt},              // on the system's path only
         {"testgain.so/", std::nullopt},
+        {"../model/testgain.so", std::nullopt},
         {"", std::nullopt},
     };
     for (const Lookup& l : lookups)
         EXPECT_EQ(FindUserDllFile(l.name), l.path) << l.name;
+    EXPECT_EQ(FindUserDllFile(model + "/testgain.so"), std::nullopt) << "an absolute name is no library's";
     {
         // A model directory given relative to the current one, as the settings may give it.
         testsupport::ScopedCurrentDirectory here(model);
@@ -211,4 +231,35 @@ TEST_F(UserLibraries, ANameWithoutADirectoryIsLookedForOnlyBesideTheModelAndTheP
               (std::vector<std::string>{"dll \"libm.so.6\" could not be found, or could not be initialized.",
                                         "There is no file libm.so.6 in " + model + "; " + work + "; " + program + "."}));
     EXPECT_EQ(UserDllCount(), 1) << "only the library beside the model was loaded";
+}
+
+// An experiment that names a library by a path, absolute or relative, has it refused with a
+// message that names it: the library is neither loaded nor its "Initialize" run, so that a
+// model and its experiment run no code from outside the model's, the working and the
+// program's directories.
+TEST_F(UserLibraries, ALibraryNamedWithAPathIsRefusedAndNeverInitialized)
+{
+    testsupport::TempDir dir;
+    const std::string model = dir.mkdir("model"), elsewhere = dir.mkdir("elsewhere");
+    fs::copy_file(TEST_USER_LIBRARY, elsewhere + "/testgain.so");
+    SetUserDllModelDirectory(model);
+    Startup().StartupDirectory = model;
+    const std::string where = model;
+    const std::vector<int> before = calls();
+    for (const std::string& name : {std::string(TEST_USER_LIBRARY), elsewhere + "/testgain.so",
+                                    std::string("../elsewhere/testgain.so"), std::string("../elsewhere/testgain")}) {
+        SCOPED_TRACE(name);
+        m_sink.clear();
+        RunStopFlag = 0;
+        SetStringValue(cell('P', 0), name);
+        EvaluateModel(0.0);
+        EXPECT_EQ(RunStopFlag, 1);
+        ASSERT_EQ(m_sink.transcript().size(), 1u);
+        EXPECT_EQ(m_sink.transcript()[0].lines,
+                  (std::vector<std::string>{"dll \"" + name + "\" could not be found, or could not be initialized.",
+                                            "The library " + name + " is not named by its file name alone; it is "
+                                            "looked for only in " + where + "."}));
+        EXPECT_EQ(UserDllCount(), 0);
+        EXPECT_EQ(calls(), before) << "no Initialize ran";
+    }
 }

@@ -114,6 +114,24 @@ TEST_F(MainWindow, OpenModelFindsTheModelInTheSecondDirectoryAndEnablesItsComman
     EXPECT_EQ(Editor().modelName, "pump1");
 }
 
+// A name from the command line or a message that no model's files can have is refused by its
+// name, and never cut into the name of another model, which would be opened and saved over.
+TEST_F(MainWindow, AModelNameBeyondTheFileNameRuleIsRefusedFromTheCommandLineAndMessages)
+{
+    copyExample("msd.mg0", models, "longmodelname.mgg");
+    copyExample("msd.mg0", more, "pump1.mgg");
+    startWindow("-model longmodelnameb");
+    EXPECT_EQ(Editor().modelName, "");
+    EXPECT_EQ(sink.transcriptLines(), (std::vector<std::string>{"The model name longmodelnameb is longer than 7 "
+                                                                "characters and a version digit."}));
+    sink.clear();
+    post(UM_OPEN_MODEL, 0, std::string("../more/pump1"));
+    EXPECT_EQ(Editor().modelName, "");
+    EXPECT_EQ(sink.transcriptLines(), (std::vector<std::string>{"The model name ../more/pump1 holds a character other "
+                                                                "than a letter, a digit or '_' at position 1."}));
+    EXPECT_EQ(window->windowTitle().toStdString(), "Orvanta Graph Editor");
+}
+
 TEST_F(MainWindow, ARightClickSelectsWhatIsUnderItThenShowsThePopUpUnlessMinimised)
 {
     copyExample("mload.mg0", models, "mload1.mg0");

@@ -1,11 +1,13 @@
 // The model processor: its request states, its run and log in this process,
 // and the real program answering a requesting window.
+#include "bench/modelproc/chain_model.h"
 #include "modelproc/program/model_processor.h"
 #include "modelproc/program/processor_requests.h"
 
 #include "common/log_window.h"
 #include "common/settings_table.h"
 #include "common/startup.h"
+#include "platform/core/file_system.h"
 #include "platform/core/message_sink.h"
 #include "platform/core/program_start.h"
 #include "platform/core/window_messages.h"
@@ -22,6 +24,7 @@
 #include <QTest>
 
 #include <csignal>
+#include <filesystem>
 #include <sys/wait.h>
 
 using namespace platform;
@@ -105,9 +108,10 @@ protected:
     }
     void TearDown() override { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
 
-    void writeSettings(int messages)
+    void writeSettings(int messages, const std::string& modelDirectories = {})
     {
-        m_settings = m_dir.write("orvanta.ini", "[General]\nmodel_dirs=" + m_models +
+        m_settings = m_dir.write("orvanta.ini", "[General]\nmodel_dirs=" +
+                                                    (modelDirectories.empty() ? m_models : modelDirectories) +
                                                     "\nalias_names=models\n"
                                                     "[Graph Editor]\ndef_bond_size=3\ngrid_snap_size=1\ngrid=1\n"
                                                     "snap=1\nshowname=1\n"
@@ -258,20 +262,50 @@ TEST_F(ModelProcessor, MinimalMessagesOpenNoLogAndPostALogHandleOfZero)
     EXPECT_EQ(done->lParam, 0);
 }
 
-TEST_F(ModelProcessor, ALongModelNameIsShownWhole)
+// A name no model's files can have is refused by its name and shown whole; it is never cut into
+// the name of another model, whose files would then be processed.
+TEST_F(ModelProcessor, AModelNameBeyondTheFileNameRuleIsRefusedAndShownWhole)
 {
-    std::string name(120, 'q');
-    TQNMPXApp processor(app(), words("-model " + name + " -cmpnt " + std::to_string(m_requester.window())));
+    m_dir.write("models/longmodelname.mf3", "class longmod version 1\nvariables\n  real x\nequations\n  x = 1\n");
+    m_dir.write("models/pend1.mf0", "class pend version 1\nvariables\n  real x\nequations\n  x = 1\n");
+    const std::string tooLong = "7 characters and a version digit.";
+    const struct {
+        std::string name;
+        std::string error;
+    } cases[] = {
+        {"longmodelnameb", "General error: the model name longmodelnameb is longer than " + tooLong},
+        {std::string(120, 'q'), "General error: the model name " + std::string(120, 'q') + " is longer than " + tooLong},
+        {"../pend1", "General error: the model name ../pend1 holds a character other than a letter, a digit or '_' at "
+                     "position 1."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TQNMPXApp processor(app(), words("-model " + c.name + " -cmpnt " + std::to_string(m_requester.window())));
+        ASSERT_TRUE(processor.InitInstance());
+        ASSERT_NE(LogWindow(), nullptr);
+        EXPECT_EQ(LogWindow()->windowTitle().toStdString(), "MP: Diagnostics - " + c.name);
+        EXPECT_TRUE(processor.currentModelFile().empty());
+        std::vector<std::string> lines = logLines();
+        ASSERT_GE(lines.size(), 3u);
+        EXPECT_EQ(lines.front(), "Diagnostics on: " + c.name);
+        EXPECT_EQ(lines[2], c.error);
+        std::optional<Message> done = m_requester.waitFor(UM_PROCESSING_DONE);
+        ASSERT_TRUE(done);
+        EXPECT_EQ(done->wParam, 0) << "loading failed";
+        EXPECT_EQ(processor.exitCode(), 1);
+        EXPECT_FALSE(platform::fileExists(m_models + "/longmod1.l"));
+    }
+    EXPECT_EQ(m_sink.transcriptLines(), std::vector<std::string>{});
+}
+
+// A name within the rule that no file has is reported by its name.
+TEST_F(ModelProcessor, AModelWithoutAFileIsReportedByItsName)
+{
+    TQNMPXApp processor(app(), words("-model absent1 -cmpnt " + std::to_string(m_requester.window())));
     ASSERT_TRUE(processor.InitInstance());
-    ASSERT_NE(LogWindow(), nullptr);
-    EXPECT_EQ(LogWindow()->windowTitle().toStdString(), "MP: Diagnostics - " + name);
-    EXPECT_EQ(logLines().front(), "Diagnostics on: " + name);
-    EXPECT_TRUE(processor.currentModelFile().empty());
-    // No file of that name: the model is reported by its name, and the run fails.
     std::vector<std::string> lines = logLines();
     ASSERT_GE(lines.size(), 3u);
-    EXPECT_EQ(lines[2], "General error: no model file of " + name + " found in the model directories " + m_models +
-                            ".");
+    EXPECT_EQ(lines[2], "General error: no model file of absent1 found in the model directories " + m_models + ".");
     std::optional<Message> done = m_requester.waitFor(UM_PROCESSING_DONE);
     ASSERT_TRUE(done);
     EXPECT_EQ(done->wParam, 0);
@@ -291,8 +325,11 @@ TEST_F(ModelProcessor, StartUpStoppedByTheUserProcessesNothing)
     EXPECT_EQ(m_sink.transcript().back().kind, BoxKind::Confirm);
 }
 
+// The program runs as it was started: it does not start itself again, with another environment,
+// which would surprise whoever debugs or packages it.
 TEST_F(ModelProcessor, TheProgramAnswersItsRequesterAndEndsWhenItsLogIsClosed)
 {
+    testsupport::ScopedEnvironment tunables("GLIBC_TUNABLES", nullptr);
     std::optional<pid_t> pid =
         startProgram(ORVANTAMPX_PATH, {"-model", "pend", "-cmpnt", std::to_string(m_requester.window()),
                                        "-rc_file", m_settings});
@@ -306,6 +343,9 @@ TEST_F(ModelProcessor, TheProgramAnswersItsRequesterAndEndsWhenItsLogIsClosed)
     EXPECT_TRUE(isWindow(log));
     EXPECT_EQ(windowProcess(findWindowByClass("TQNMPX")), *pid);
     EXPECT_FALSE(waitForProgram(*pid, 200));
+    const std::string environment = testsupport::readText("/proc/" + std::to_string(*pid) + "/environ");
+    EXPECT_FALSE(environment.empty());
+    EXPECT_EQ(environment.find("GLIBC_TUNABLES"), std::string::npos) << "the program was started again";
 
     ASSERT_TRUE(postMessage(log, WM_SYSCOMMAND, SC_CLOSE, 0));
     ASSERT_TRUE(m_requester.waitFor(UM_PROCESSOR_EXITED));
@@ -351,4 +391,71 @@ TEST_F(ModelProcessor, TheLogIsMadeBesideTheWindowThatAskedAndShowsItsLastLine)
     ASSERT_TRUE(QTest::qWaitFor([&] { return !requester.received.empty(); }, 5000));
     EXPECT_EQ(requester.received.front().number, UM_PROCESSING_DONE);
     LogWindow()->close();
+}
+
+namespace {
+
+/// The hidden names of a directory: temporary files, "." and ".." left out.
+std::vector<std::string> hiddenFiles(const std::string& directory)
+{
+    std::vector<std::string> hidden;
+    for (const std::string& name : listDirectory(directory).value_or(std::vector<std::string>{}))
+        if (name.front() == '.' && name != "." && name != "..")
+            hidden.push_back(name);
+    return hidden;
+}
+
+/// Whether the process has a new file of the directory open: one without a name, or a hidden one.
+bool writesInto(pid_t pid, const std::string& directory)
+{
+    const std::string fds = "/proc/" + std::to_string(pid) + "/fd";
+    for (const std::string& fd : listDirectory(fds).value_or(std::vector<std::string>{})) {
+        std::error_code error;
+        const std::string target = std::filesystem::read_symlink(fds + "/" + fd, error).string();
+        if (!error && target.rfind(directory + "/", 0) == 0 &&
+            (target[directory.size() + 1] == '.' || target[directory.size() + 1] == '#'))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+// The model processor killed while it writes a big model's processed files leaves the files of
+// the run before as they were and no temporary file; what a kill could leave between naming a
+// new file and putting it in place, the next run removes.
+TEST_F(ModelProcessor, AProcessorKilledWhileItWritesLeavesTheEarlierFilesAndNoTemporary)
+{
+    const std::string chain = m_dir.file("chain");
+    writeChainDirectory(chain, ORVANTA_LIBRARY_DIR, 5000);
+    writeSettings(0, chain);
+    m_dir.write("chain/chain1.l", "earlier code");
+    m_dir.write("chain/chain1.e", "earlier equations");
+
+    std::optional<pid_t> pid = startProgram(ORVANTAMPX_PATH, {"-model", "chain1", "-rc_file", m_settings});
+    ASSERT_TRUE(pid);
+    StartedProgram guard{*pid};
+    bool writing = false;
+    for (int i = 0; i < 2000000 && !writing && !waitForProgram(*pid, 0); ++i)
+        writing = writesInto(*pid, chain);
+    ASSERT_TRUE(writing) << "the processor was not seen writing";
+    ::kill(*pid, SIGKILL);
+    std::optional<int> status = waitForProgram(*pid, 10000);
+    ASSERT_TRUE(status);
+    EXPECT_TRUE(WIFSIGNALED(*status));
+    EXPECT_EQ(testsupport::readText(chain + "/chain1.l"), "earlier code");
+    EXPECT_EQ(testsupport::readText(chain + "/chain1.e"), "earlier equations");
+    for (const std::string& name : hiddenFiles(chain))
+        EXPECT_EQ(name.rfind(".chain1.", 0) == 0 && name.find("." + std::to_string(*pid) + ".") != std::string::npos,
+                  true)
+            << name << " is no temporary file of the killed processor";
+
+    std::optional<pid_t> next = startProgram(ORVANTAMPX_PATH, {"-model", "chain1", "-rc_file", m_settings});
+    ASSERT_TRUE(next);
+    StartedProgram nextGuard{*next};
+    status = waitForProgram(*next, 60000);
+    ASSERT_TRUE(status);
+    EXPECT_EQ(WEXITSTATUS(*status), 0);
+    EXPECT_EQ(hiddenFiles(chain), std::vector<std::string>{});
+    EXPECT_EQ(testsupport::readText(chain + "/chain1.l").rfind("#Hclass\tchain\n", 0), 0u);
 }

@@ -1,8 +1,9 @@
 // The real programs: the example run of orvanta-drive (model processor and simulator
 // driven through their messages), and the simulator ending on a termination signal in
-// the middle of a run with the run's files closed.
+// the middle of a run with the run's files closed, or killed with the earlier files kept.
 #include "simulator_harness.h"
 
+#include "platform/core/file_system.h"
 #include "platform/core/metafile_reader.h"
 #include "platform/core/window_messages.h"
 #include "platform/core/window_registry.h"
@@ -72,56 +73,101 @@ TEST(RealPrograms, TheExampleRunProcessesSimulatesAndWritesEveryFile)
     EXPECT_EQ(platform::findWindowByClass("TQNSIMWindow"), 0u) << "the simulator has ended";
 }
 
+namespace {
+
+/// The simulator program on the example model, running an experiment that would run for ever.
+class EndlessRun {
+public:
+    /// Starts the run: the status "Simulating..." has been seen.
+    void start()
+    {
+        testsupport::testApplication();
+        models = copyExamples(dir);
+        for (const char* extension : {".p", ".u"})
+            fs::copy_file(models + "/msd1/default" + extension, models + "/msd1/long" + extension);
+        std::string specs = testsupport::readText(models + "/msd1/default.r");
+        specs.replace(specs.find("#Tfinish\t5"), 10, "#Tfinish\t1e9");
+        dir.write("models/msd1/long.r", specs);
+        fs::copy_file(simtest::ProcessedExamples().models + "/msd1.l", models + "/msd1.l");
+
+        m_self = platform::createWindow([this](const platform::Message& m) {
+            if (m.number == UM_STATUS_TEXT && m.text)
+                m_statuses.push_back(*m.text);
+        });
+        ASSERT_TRUE(platform::registerTopLevelWindow(m_self, "SimulatorTest"));
+        simulator.setWorkingDirectory(QString::fromStdString(models));
+        simulator.start(QStringLiteral(ORVANTASIM_PATH),
+                        {"-rc_file", "orvanta.ini", "-model", "msd1", "-cmpnt", QString::number(m_self)});
+        ASSERT_TRUE(simulator.waitForStarted());
+        platform::WindowHandle window = 0;
+        for (int i = 0; i < 300 && !window; ++i) {
+            QTest::qWait(50);
+            window = platform::findWindowByClass("TQNSIMWindow");
+        }
+        ASSERT_NE(window, 0u);
+        platform::postMessage(window, SM_OPEN_EXPERIMENT, 0, 0, std::string("long"));
+        ASSERT_TRUE(waitFor("Experiment long is loaded."));
+        platform::postMessage(window, SM_COMMAND_BASE + 277, 0, 0);
+        ASSERT_TRUE(waitFor("Simulating..."));
+        QTest::qWait(300);
+    }
+
+    ~EndlessRun()
+    {
+        if (simulator.state() != QProcess::NotRunning) {
+            simulator.kill();
+            simulator.waitForFinished(5000);
+        }
+        if (m_self)
+            platform::destroyWindow(m_self);
+    }
+
+    testsupport::TempDir dir;
+    std::string models;
+    QProcess simulator;
+
+private:
+    bool waitFor(const std::string& head)
+    {
+        const auto seen = [&] {
+            for (const std::string& s : m_statuses)
+                if (s.rfind(head, 0) == 0)
+                    return true;
+            return false;
+        };
+        for (int i = 0; i < 300 && !seen(); ++i)
+            QTest::qWait(50);
+        return seen();
+    }
+
+    std::vector<std::string> m_statuses;
+    platform::WindowHandle m_self = 0;
+};
+
+} // namespace
+
 TEST(RealPrograms, ATerminationSignalDuringARunEndsTheSimulatorWithTheRunsFilesClosed)
 {
-    testsupport::testApplication();
-    testsupport::TempDir dir;
-    const std::string models = copyExamples(dir);
-    // An experiment that would run for ever.
-    for (const char* extension : {".p", ".u"})
-        fs::copy_file(models + "/msd1/default" + extension, models + "/msd1/long" + extension);
-    std::string specs = testsupport::readText(models + "/msd1/default.r");
-    specs.replace(specs.find("#Tfinish\t5"), 10, "#Tfinish\t1e9");
-    dir.write("models/msd1/long.r", specs);
-    fs::copy_file(simtest::ProcessedExamples().models + "/msd1.l", models + "/msd1.l");
+    EndlessRun run;
+    ASSERT_NO_FATAL_FAILURE(run.start());
+    ::kill(pid_t(run.simulator.processId()), SIGTERM);
+    ASSERT_TRUE(run.simulator.waitForFinished(20000)) << "ended by the signal";
+    EXPECT_EQ(run.simulator.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(run.simulator.exitCode(), 0);
+    EXPECT_TRUE(fs::exists(run.models + "/msd1/long.n")) << "the run's data file was finished and kept";
+}
 
-    std::vector<std::string> statuses;
-    const platform::WindowHandle self = platform::createWindow([&](const platform::Message& m) {
-        if (m.number == UM_STATUS_TEXT && m.text)
-            statuses.push_back(*m.text);
-    });
-    ASSERT_TRUE(platform::registerTopLevelWindow(self, "SimulatorTest"));
-    QProcess simulator;
-    simulator.setWorkingDirectory(QString::fromStdString(models));
-    simulator.start(QStringLiteral(ORVANTASIM_PATH),
-                    {"-rc_file", "orvanta.ini", "-model", "msd1", "-cmpnt", QString::number(self)});
-    ASSERT_TRUE(simulator.waitForStarted());
-    const auto sawStatus = [&statuses](const std::string& head) {
-        for (const std::string& s : statuses)
-            if (s.rfind(head, 0) == 0)
-                return true;
-        return false;
-    };
-    const auto waitFor = [&](const std::string& head) {
-        for (int i = 0; i < 300 && !sawStatus(head); ++i)
-            QTest::qWait(50);
-        return sawStatus(head);
-    };
-    platform::WindowHandle window = 0;
-    for (int i = 0; i < 300 && !window; ++i) {
-        QTest::qWait(50);
-        window = platform::findWindowByClass("TQNSIMWindow");
-    }
-    ASSERT_NE(window, 0u);
-    platform::postMessage(window, SM_OPEN_EXPERIMENT, 0, 0, std::string("long"));
-    ASSERT_TRUE(waitFor("Experiment long is loaded."));
-    platform::postMessage(window, SM_COMMAND_BASE + 277, 0, 0);
-    ASSERT_TRUE(waitFor("Simulating..."));
-    QTest::qWait(300);
-    ::kill(pid_t(simulator.processId()), SIGTERM);
-    ASSERT_TRUE(simulator.waitForFinished(20000)) << "ended by the signal";
-    EXPECT_EQ(simulator.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(simulator.exitCode(), 0);
-    EXPECT_TRUE(fs::exists(models + "/msd1/long.n")) << "the run's data file was finished and kept";
-    platform::destroyWindow(self);
+// Killed during a run, the simulator leaves the data files of the run before as they were and
+// no temporary file beside them.
+TEST(RealPrograms, ASimulatorKilledDuringARunLeavesTheEarlierDataFilesAndNoTemporary)
+{
+    EndlessRun run;
+    run.dir.write("models/msd1/long.n", "earlier data");
+    ASSERT_NO_FATAL_FAILURE(run.start());
+    ::kill(pid_t(run.simulator.processId()), SIGKILL);
+    ASSERT_TRUE(run.simulator.waitForFinished(20000));
+    EXPECT_EQ(testsupport::readText(run.models + "/msd1/long.n"), "earlier data");
+    for (const std::string& folder : {run.models + "/msd1", run.models + "/msd1/matlab"})
+        for (const std::string& name : platform::listDirectory(folder).value_or(std::vector<std::string>{}))
+            EXPECT_TRUE(name == "." || name == ".." || name.front() != '.') << folder << "/" << name;
 }

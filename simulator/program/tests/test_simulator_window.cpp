@@ -24,6 +24,7 @@
 #include "simulator/plot_canvas.h"
 #include "simulator/plot_drawing.h"
 #include "simulator/program/simulator_menus.h"
+#include "simulator/program/simulator_messages.h"
 #include "simulator/run_control.h"
 #include "simulator/run_specs.h"
 #include "simulator/run_state.h"
@@ -289,6 +290,70 @@ TEST(SimulatorWindow, BetweenTheRunsOfASeriesTheMenusKeepTheirCommands)
     }
     StartRequested = RunStopFlag = InterruptRequested = 0;
     SetMultipleRunActive(false);
+}
+
+// A name from the command line or a message that no model's files can have is refused by its
+// name, and never cut into the name of another model, whose code would be loaded in its place.
+TEST(SimulatorWindow, AModelNameBeyondTheFileNameRuleIsRefusedFromTheCommandLineAndMessages)
+{
+    const std::string models = simtest::ProcessedExamples().models;
+    std::filesystem::copy_file(models + "/msd1.l", models + "/longmodelname.l",
+                               std::filesystem::copy_options::overwrite_existing);
+    {
+        Simulator s("-model longmodelnameb");
+        EXPECT_EQ(Experiment().modelName, "");
+        EXPECT_EQ(SimulatorState, StateNoModel);
+        EXPECT_EQ(s.boxes().transcriptLines(),
+                  (std::vector<std::string>{"The model name longmodelnameb is longer than 7 characters and a version "
+                                            "digit."}));
+        s.boxes().clear();
+        platform::postMessage(s.window().handle(), UM_OPEN_MODEL, 0, 0, std::string("../models/msd1"));
+        ASSERT_TRUE(s.waitFor([&] { return !s.boxes().transcript().empty(); }));
+        EXPECT_EQ(Experiment().modelName, "");
+        EXPECT_EQ(s.boxes().transcriptLines(),
+                  (std::vector<std::string>{"The model name ../models/msd1 holds a character other than a letter, a "
+                                            "digit or '_' at position 1."}));
+    }
+    std::filesystem::remove(models + "/longmodelname.l");
+}
+
+// An experiment name sent by another program follows the chooser's rules: a name with a path
+// is refused by its name, so no experiment is read from outside the model's experiment folder,
+// and a long name is cut as its files' names are, so that the experiment shown is the one read.
+TEST(SimulatorWindow, AnExperimentNameFromAMessageStaysInTheModelsFolderAndIsCut)
+{
+    const std::string models = simtest::ProcessedExamples().models;
+    std::filesystem::create_directories(models + "/x");
+    for (const char* extension : {".p", ".r", ".u"}) {
+        std::filesystem::copy_file(models + "/msd1/default" + std::string(extension), models + "/x/def" + extension,
+                                   std::filesystem::copy_options::overwrite_existing);
+        std::filesystem::copy_file(models + "/msd1/default" + std::string(extension),
+                                   models + "/msd1/longexpe" + extension,
+                                   std::filesystem::copy_options::overwrite_existing);
+    }
+    {
+        Simulator s;
+        for (const std::string name : {"../x/def", "../../outside/evil1/default"}) {
+            SCOPED_TRACE(name);
+            s.boxes().clear();
+            platform::postMessage(s.window().handle(), SM_OPEN_EXPERIMENT, 0, 0, name);
+            ASSERT_TRUE(s.waitFor([&] { return !s.boxes().transcript().empty(); }));
+            EXPECT_EQ(s.boxes().transcriptLines(),
+                      (std::vector<std::string>{"The experiment name " + name + " holds a character other than a "
+                                                "letter, a digit or '_' at position 1."}));
+            EXPECT_EQ(Experiment().experimentName, "");
+            EXPECT_EQ(s.window().windowTitle().toStdString(), "Orvanta  Simulator - msd1, exp: untitled");
+        }
+        s.boxes().clear();
+        platform::postMessage(s.window().handle(), SM_OPEN_EXPERIMENT, 0, 0, std::string("longexperiment"));
+        ASSERT_TRUE(s.waitFor([] { return !Experiment().experimentName.empty(); }));
+        EXPECT_EQ(Experiment().experimentName, "longexpe");
+        EXPECT_EQ(s.window().windowTitle().toStdString(), "Orvanta  Simulator - msd1, exp: longexpe");
+        EXPECT_TRUE(s.boxes().transcript().empty()) << testing::PrintToString(s.boxes().transcriptLines());
+    }
+    std::filesystem::remove_all(models + "/x");
+    for (const char* extension : {".p", ".r", ".u"})
+        std::filesystem::remove(models + "/msd1/longexpe" + std::string(extension));
 }
 
 TEST(SimulatorWindow, ADivisionByZeroInTheModelEndsTheRunWithItsMessageAndTheNextRunWorks)
