@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <limits>
 #include <optional>
 #include <string_view>
 
@@ -169,6 +170,84 @@ bool isReferenceLetter(char letter)
 /// The largest ordinal a reference may carry; larger ones are refused.
 constexpr std::int64_t kMaxOrdinal = 9999999;
 
+/// The tokens of an equation as a doubly linked chain: a token is replaced, or a call built
+/// around two operands, without moving any other, and each bracket knows its partner, so that
+/// every pass stays linear however deeply the equation nests.
+class TokenChain {
+public:
+    static constexpr std::size_t kNone = std::numeric_limits<std::size_t>::max();
+
+    TokenChain() = default;
+    explicit TokenChain(Tokens tokens)
+    {
+        m_nodes.reserve(2 * tokens.size()); // room for what the passes insert, mostly
+        for (Token& token : tokens)
+            link(std::move(token), m_last, kNone);
+    }
+
+    std::size_t first() const { return m_first; }
+    std::size_t next(std::size_t i) const { return m_nodes[i].next; }
+    std::size_t prev(std::size_t i) const { return m_nodes[i].prev; }
+    Token& operator[](std::size_t i) { return m_nodes[i].token; }
+    const Token& operator[](std::size_t i) const { return m_nodes[i].token; }
+
+    /// The other bracket of a pair; none for a token that is no bracket or has no partner.
+    std::size_t partner(std::size_t i) const { return m_nodes[i].partner; }
+
+    std::size_t insertBefore(std::size_t at, Token token) { return link(std::move(token), m_nodes[at].prev, at); }
+    std::size_t insertAfter(std::size_t at, Token token) { return link(std::move(token), at, m_nodes[at].next); }
+
+    void unlink(std::size_t i)
+    {
+        Node& node = m_nodes[i];
+        (node.prev == kNone ? m_first : m_nodes[node.prev].next) = node.next;
+        (node.next == kNone ? m_last : m_nodes[node.next].prev) = node.prev;
+    }
+
+    void pair(std::size_t open, std::size_t close)
+    {
+        m_nodes[open].partner = close;
+        m_nodes[close].partner = open;
+    }
+
+    /// Pairs every "(" with the ")" that closes it; an unclosed or unopened one keeps none.
+    void pairBrackets()
+    {
+        std::vector<std::size_t> open;
+        for (std::size_t i = m_first; i != kNone; i = next(i)) {
+            if ((*this)[i].text == "(") {
+                open.push_back(i);
+            } else if ((*this)[i].text == ")" && !open.empty()) {
+                pair(open.back(), i);
+                open.pop_back();
+            }
+        }
+    }
+
+private:
+    struct Node {
+        Token token;
+        std::size_t prev;
+        std::size_t next;
+        std::size_t partner = kNone;
+    };
+
+    std::size_t link(Token token, std::size_t prev, std::size_t next)
+    {
+        const std::size_t i = m_nodes.size();
+        m_nodes.push_back(Node{std::move(token), prev, next});
+        (prev == kNone ? m_first : m_nodes[prev].next) = i;
+        (next == kNone ? m_last : m_nodes[next].prev) = i;
+        return i;
+    }
+
+    std::vector<Node> m_nodes;
+    std::size_t m_first = kNone;
+    std::size_t m_last = kNone;
+};
+
+constexpr std::size_t kNone = TokenChain::kNone;
+
 /// One equation being translated, with the refusal message once one was found.
 class Translation {
 public:
@@ -182,10 +261,12 @@ public:
         for (const Unsupported& f : kUnsupported)
             if (m_equation.text.find(f.text) != std::string::npos)
                 return refuse(f.message);
-        m_tokens = tokenize(m_equation.text);
-        m_tokens.push_back(make(TokenKind::Symbol, ";"));
+        Tokens tokens = tokenize(m_equation.text);
+        tokens.push_back(make(TokenKind::Symbol, ";"));
+        m_tokens = TokenChain(std::move(tokens));
         if (!mapWords() || !mapConditionals())
             return false;
+        m_tokens.pairBrackets();
         for (auto [op, name] : {std::pair{"div", "XXIntegerDivide"}, std::pair{"mod", "XXIntegerModulo"},
                                 std::pair{"power", "XXPower"}})
             if (!infixToCall(op, name))
@@ -229,7 +310,7 @@ private:
     /// Keywords, functions, references and time; anything else is refused.
     bool mapWords()
     {
-        for (std::size_t i = 0; i < m_tokens.size(); ++i) {
+        for (std::size_t i = m_tokens.first(); i != kNone; i = m_tokens.next(i)) {
             Token& token = m_tokens[i];
             if (token.kind == TokenKind::Symbol) {
                 if (token.text == "=/=") {
@@ -316,7 +397,7 @@ private:
     bool mapConditionals()
     {
         std::vector<std::size_t> open;
-        for (std::size_t i = 0; i < m_tokens.size(); ++i) {
+        for (std::size_t i = m_tokens.first(); i != kNone; i = m_tokens.next(i)) {
             if (m_tokens[i].kind != TokenKind::Word)
                 continue;
             const std::string word = m_tokens[i].text;
@@ -330,14 +411,13 @@ private:
                 std::optional<std::size_t> before = previousSignificant(start);
                 std::optional<std::size_t> after = nextSignificant(i);
                 const bool whole = before && m_tokens[*before].text == "=" && after && m_tokens[*after].text == ";";
-                replace(i, whole ? Tokens{symbol(")")} : Tokens{symbol(")"), symbol(")")});
+                i = replace(i, whole ? Tokens{symbol(")")} : Tokens{symbol(")"), symbol(")")});
                 replace(start, whole ? Tokens{symbol("(")} : Tokens{symbol("("), symbol("(")});
-                i = start; // rescan: the replacement shifted what follows
             } else if (word == "then" || word == "else" || word == "elseif") {
                 if (open.empty())
                     return refuse("\"" + word + "\" without \"if\"");
-                replace(i, {symbol(")"), make(TokenKind::Space, " "), symbol(word == "then" ? "?" : ":"),
-                            make(TokenKind::Space, " "), symbol("(")});
+                i = replace(i, {symbol(")"), make(TokenKind::Space, " "), symbol(word == "then" ? "?" : ":"),
+                                make(TokenKind::Space, " "), symbol("(")});
             }
         }
         if (!open.empty())
@@ -347,25 +427,27 @@ private:
 
     static Token symbol(const char* text) { return make(TokenKind::Symbol, text); }
 
-    void replace(std::size_t at, const Tokens& with)
+    /// Puts the tokens in place of the one at `at`; the last of them, where the walk goes on.
+    std::size_t replace(std::size_t at, const Tokens& with)
     {
-        m_tokens.erase(m_tokens.begin() + static_cast<std::ptrdiff_t>(at));
-        m_tokens.insert(m_tokens.begin() + static_cast<std::ptrdiff_t>(at), with.begin(), with.end());
+        std::size_t last = at;
+        for (const Token& token : with)
+            last = m_tokens.insertBefore(at, token);
+        m_tokens.unlink(at);
+        return last;
     }
 
     std::optional<std::size_t> previousSignificant(std::size_t i) const
     {
-        while (i > 0) {
-            --i;
+        for (i = m_tokens.prev(i); i != kNone; i = m_tokens.prev(i))
             if (m_tokens[i].kind != TokenKind::Space)
                 return i;
-        }
         return std::nullopt;
     }
 
     std::optional<std::size_t> nextSignificant(std::size_t i) const
     {
-        for (++i; i < m_tokens.size(); ++i)
+        for (i = m_tokens.next(i); i != kNone; i = m_tokens.next(i))
             if (m_tokens[i].kind != TokenKind::Space)
                 return i;
         return std::nullopt;
@@ -391,103 +473,95 @@ private:
     {
         std::size_t start = last;
         if (m_tokens[last].text == ")") {
-            int depth = 0;
-            for (std::size_t i = last + 1; i-- > 0;) {
-                if (m_tokens[i].text == ")")
-                    ++depth;
-                else if (m_tokens[i].text == "(" && --depth == 0) {
-                    start = i;
-                    break;
-                }
-                if (i == 0)
-                    return std::nullopt;
-            }
-            if (start > 0 && m_tokens[start - 1].kind == TokenKind::Word && !isOperatorWord(m_tokens[start - 1]))
-                --start;
+            start = m_tokens.partner(last);
+            if (start == kNone)
+                return std::nullopt;
+            const std::size_t before = m_tokens.prev(start);
+            if (before != kNone && m_tokens[before].kind == TokenKind::Word && !isOperatorWord(m_tokens[before]))
+                start = before;
         } else if (!isOperandEnd(last)) {
             return std::nullopt;
         }
-        while (start > 0 && isPrefix(m_tokens[start - 1])) {
-            std::optional<std::size_t> before = previousSignificant(start - 1);
+        for (std::size_t sign = m_tokens.prev(start); sign != kNone && isPrefix(m_tokens[sign]);
+             sign = m_tokens.prev(start)) {
+            std::optional<std::size_t> before = previousSignificant(sign);
             if (before && isOperandEnd(*before))
                 break;
-            --start;
+            start = sign;
         }
         return start;
     }
 
-    /// One past the last token of the operand that starts at `first`.
+    /// The last token of the operand that starts at `first`.
     std::optional<std::size_t> operandEnd(std::size_t first) const
     {
         std::size_t i = first;
-        while (i < m_tokens.size() && (isPrefix(m_tokens[i]) || m_tokens[i].kind == TokenKind::Space))
-            ++i;
-        if (i >= m_tokens.size())
+        while (i != kNone && (isPrefix(m_tokens[i]) || m_tokens[i].kind == TokenKind::Space))
+            i = m_tokens.next(i);
+        if (i == kNone)
             return std::nullopt;
-        if (m_tokens[i].kind == TokenKind::Word && i + 1 < m_tokens.size() && m_tokens[i + 1].text == "(")
-            ++i;
+        if (m_tokens[i].kind == TokenKind::Word && m_tokens.next(i) != kNone && m_tokens[m_tokens.next(i)].text == "(")
+            i = m_tokens.next(i);
         if (m_tokens[i].text == "(") {
-            int depth = 0;
-            for (; i < m_tokens.size(); ++i) {
-                if (m_tokens[i].text == "(")
-                    ++depth;
-                else if (m_tokens[i].text == ")" && --depth == 0)
-                    return i + 1;
-            }
-            return std::nullopt;
+            const std::size_t close = m_tokens.partner(i);
+            return close == kNone ? std::nullopt : std::optional<std::size_t>(close);
         }
         if (m_tokens[i].kind == TokenKind::Number || m_tokens[i].kind == TokenKind::Reference ||
             m_tokens[i].kind == TokenKind::Time)
-            return i + 1;
+            return i;
         return std::nullopt;
     }
 
-    /// a op b becomes name(a, b) for each occurrence of the operator word.
+    /// a op b becomes name(a, b) for each occurrence of the operator word, from the left; the
+    /// operands' tokens stay where they are.
     bool infixToCall(const std::string& op, const std::string& name)
     {
-        for (;;) {
-            auto at = std::find_if(m_tokens.begin(), m_tokens.end(),
-                                   [&](const Token& t) { return t.kind == TokenKind::Word && t.text == op; });
-            if (at == m_tokens.end())
-                return true;
-            const std::size_t p = static_cast<std::size_t>(at - m_tokens.begin());
+        std::vector<std::size_t> occurrences;
+        for (std::size_t i = m_tokens.first(); i != kNone; i = m_tokens.next(i))
+            if (m_tokens[i].kind == TokenKind::Word && m_tokens[i].text == op)
+                occurrences.push_back(i);
+        for (const std::size_t p : occurrences) {
             std::optional<std::size_t> last = previousSignificant(p);
             std::optional<std::size_t> first = last ? operandStart(*last) : std::nullopt;
             std::optional<std::size_t> right = nextSignificant(p);
             std::optional<std::size_t> end = right ? operandEnd(*right) : std::nullopt;
             if (!first || !end)
                 return refuse("The operator \"" + op + "\" is missing an operand");
-            const auto from = static_cast<std::ptrdiff_t>(first.value_or(0));
-            const auto leftEnd = static_cast<std::ptrdiff_t>(last.value_or(0) + 1);
-            const auto rightFrom = static_cast<std::ptrdiff_t>(right.value_or(0));
-            const auto to = static_cast<std::ptrdiff_t>(end.value_or(0));
-            Tokens call{make(TokenKind::Word, name), symbol("(")};
-            call.insert(call.end(), m_tokens.begin() + from, m_tokens.begin() + leftEnd);
-            call.push_back(symbol(","));
-            call.push_back(make(TokenKind::Space, " "));
-            call.insert(call.end(), m_tokens.begin() + rightFrom, m_tokens.begin() + to);
-            call.push_back(symbol(")"));
-            m_tokens.erase(m_tokens.begin() + from, m_tokens.begin() + to);
-            m_tokens.insert(m_tokens.begin() + from, call.begin(), call.end());
+            const std::size_t leftStart = first.value_or(kNone), rightStart = right.value_or(kNone);
+            // the operator and the blanks around it give way to the comma
+            for (std::size_t i = m_tokens.next(last.value_or(kNone)); i != rightStart;) {
+                const std::size_t following = m_tokens.next(i);
+                m_tokens.unlink(i);
+                i = following;
+            }
+            m_tokens.insertBefore(rightStart, symbol(","));
+            m_tokens.insertBefore(rightStart, make(TokenKind::Space, " "));
+            m_tokens.insertBefore(leftStart, make(TokenKind::Word, name));
+            m_tokens.pair(m_tokens.insertBefore(leftStart, symbol("(")),
+                          m_tokens.insertAfter(end.value_or(kNone), symbol(")")));
         }
+        return true;
     }
 
     /// The model computes in reals: integer literals in a divisor become real literals,
     /// so that C never divides two integers.
     bool divideInDouble()
     {
-        for (std::size_t i = 0; i < m_tokens.size(); ++i) {
-            if (m_tokens[i].text != "/" || m_tokens[i].kind != TokenKind::Symbol)
+        std::vector<std::size_t> divisorEnds; // of the divisors the walk is in, innermost last
+        for (std::size_t i = m_tokens.first(); i != kNone; i = m_tokens.next(i)) {
+            Token& t = m_tokens[i];
+            if (!divisorEnds.empty() && t.kind == TokenKind::Number &&
+                std::all_of(t.text.begin(), t.text.end(), isDigit))
+                t.text += ".0";
+            while (!divisorEnds.empty() && divisorEnds.back() == i)
+                divisorEnds.pop_back();
+            if (t.text != "/" || t.kind != TokenKind::Symbol)
                 continue;
             std::optional<std::size_t> right = nextSignificant(i);
             std::optional<std::size_t> end = right ? operandEnd(*right) : std::nullopt;
             if (!end)
                 return refuse("The operator \"/\" is missing an operand");
-            for (std::size_t j = *right; j < *end; ++j) {
-                Token& t = m_tokens[j];
-                if (t.kind == TokenKind::Number && std::all_of(t.text.begin(), t.text.end(), isDigit))
-                    t.text += ".0";
-            }
+            divisorEnds.push_back(*end);
         }
         return true;
     }
@@ -495,10 +569,11 @@ private:
     /// The equation must begin with an array element followed by "=".
     bool checkLeftHandSide()
     {
-        while (!m_tokens.empty() && m_tokens.front().kind == TokenKind::Space)
-            m_tokens.erase(m_tokens.begin());
-        std::optional<std::size_t> assign = m_tokens.empty() ? std::nullopt : nextSignificant(0);
-        if (m_tokens.empty() || m_tokens.front().kind != TokenKind::Reference || !assign ||
+        while (m_tokens.first() != kNone && m_tokens[m_tokens.first()].kind == TokenKind::Space)
+            m_tokens.unlink(m_tokens.first());
+        const std::size_t front = m_tokens.first();
+        std::optional<std::size_t> assign = front == kNone ? std::nullopt : nextSignificant(front);
+        if (front == kNone || m_tokens[front].kind != TokenKind::Reference || !assign ||
             m_tokens[*assign].text != "=")
             return refuse("The equation does not assign a quantity");
         return true;
@@ -509,8 +584,8 @@ private:
     std::string join(std::string Token::*field) const
     {
         std::string out;
-        for (const Token& t : m_tokens) {
-            const std::string& piece = t.*field;
+        for (std::size_t i = m_tokens.first(); i != kNone; i = m_tokens.next(i)) {
+            const std::string& piece = m_tokens[i].*field;
             if (!out.empty() && !piece.empty() && (piece[0] == '-' || piece[0] == '+') && out.back() == piece[0])
                 out += ' ';
             out += piece;
@@ -521,7 +596,7 @@ private:
     EquationRecord& m_equation;
     GeneratorModel& m_model;
     std::string m_where;
-    Tokens m_tokens;
+    TokenChain m_tokens;
 };
 
 /// Counts the instructions of an equation's code form over its tokens, with the rules of the model

@@ -1,6 +1,7 @@
 // The log window and the program-wide state around it.
 #include "common/log_window.h"
 
+#include "common/document_printing.h"
 #include "common/message_boxes.h"
 #include "common/startup.h"
 #include "platform/core/file_system.h"
@@ -168,10 +169,7 @@ bool TQNLogOut::print(QPrinter& printer, bool askUser, QWidget* parent)
         ShowMessage({"There is no text to be printed."});
         return false;
     }
-    const platform::PrintResult result = platform::printDocumentResult(*this, printer, askUser, parent);
-    if (result == platform::PrintResult::Failed)
-        ShowMessage({"Printing is not possible."});
-    return result == platform::PrintResult::Printed;
+    return PrintDocument(*this, printer, askUser, parent);
 }
 
 TQNLogWindow::TQNLogWindow(QWidget* owner, const std::string& caption)

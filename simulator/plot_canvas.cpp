@@ -3,6 +3,7 @@
 // before the store changes size.
 #include "simulator/plot_canvas.h"
 
+#include "common/document_printing.h"
 #include "platform/qt/clipboard.h"
 #include "platform/qt/painter_device_context.h"
 #include "platform/qt/printing.h"
@@ -80,7 +81,7 @@ bool PlotCanvas::putPicture(int width, int height, int unitsPerInch,
 bool PlotCanvas::print(QPrinter& printer, bool askUser, bool printerFacts)
 {
     PlotPrintout printout(printerFacts);
-    return platform::printDocument(printout, printer, askUser, this);
+    return PrintDocument(printout, printer, askUser, this);
 }
 
 QImage PlotCanvas::picture() const { return backingStore().copy(); }

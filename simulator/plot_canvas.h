@@ -32,7 +32,7 @@ public:
 
     /// Prints the plot on one page ("Orvanta Simulator"), the print dialog first when
     /// asked; with `printerFacts` colours and dashes follow the printer. False when
-    /// cancelled or the printer could not be used.
+    /// cancelled or the printer could not be used, which says "Printing is not possible.".
     bool print(QPrinter& printer, bool askUser, bool printerFacts);
 
     /// A copy of what the window shows.

@@ -84,6 +84,42 @@ TEST_F(TranslatorTest, ConstructsBecomeC)
     EXPECT_TRUE(sink.transcript().empty());
 }
 
+// A damaged or hostile file may nest an equation far deeper than the model processor writes:
+// it is translated as any other, in time that grows with its length.
+TEST_F(TranslatorTest, DeeplyNestedEquationsTranslate)
+{
+    auto times = [](const std::string& text, int n) {
+        std::string out;
+        for (int i = 0; i < n; ++i)
+            out += text;
+        return out;
+    };
+    const int n = 20000;
+    struct Case {
+        std::string keldor;
+        std::string c;
+    } cases[] = {
+        {"V0 = " + times("if s0 > 1 then ", n) + "P0" + times(" else 0 fi", n),
+         "V[0] = ( s[0] > 1 ) ? ( " + times("(( s[0] > 1 ) ? ( ", n - 1) + "P[0]" + times(" ) : ( 0 ))", n - 1) +
+             " ) : ( 0 );"},
+        {"V0 = " + times("if s0 > 1 then 1 else ", n) + "P0" + times(" fi", n),
+         "V[0] = ( s[0] > 1 ) ? ( 1 ) : ( " + times("(( s[0] > 1 ) ? ( 1 ) : ( ", n - 1) + "P[0]" +
+             times(" ))", n - 1) + " );"},
+        {"V0 = if s0 > 0 then 0 " + times("elseif s0 > 1 then 1 ", n) + "else 2 fi",
+         "V[0] = ( s[0] > 0 ) ? ( 0 " + times(") : ( s[0] > 1 ) ? ( 1 ", n) + ") : ( 2 );"},
+        {"V0 = " + times("P0 div (", n) + "s0" + times(")", n),
+         "V[0] = " + times("XXIntegerDivide(P[0], (", n) + "s[0]" + times("))", n) + ";"},
+        {"V0 = " + times("(", n) + "s0" + times(" mod 2)", n),
+         "V[0] = " + times("(XXIntegerModulo(", n) + "s[0]" + times(", 2))", n) + ";"},
+        {"V0 = s0" + times(" power 2", n), "V[0] = " + times("XXPower(", n) + "s[0]" + times(", 2)", n) + ";"},
+        {"V0 = " + times("s0 / (", n) + "1" + times(")", n),
+         "V[0] = " + times("s[0] / (", n) + "1.0" + times(")", n) + ";"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(translate(c.keldor).text, c.c) << c.keldor.substr(0, 60);
+    EXPECT_TRUE(sink.transcript().empty());
+}
+
 TEST_F(TranslatorTest, ReadableCopyNamesTheQuantitiesAndTargetIsTheLeftSide)
 {
     EquationRecord e = translate("V1 = if P0 > 0 then t else -s0 fi");

@@ -10,6 +10,7 @@
 #include "common/about_dialog.h"
 #include "common/canvas_window.h"
 #include "common/dialog_fonts.h"
+#include "common/document_printing.h"
 #include "common/launcher.h"
 #include "common/message_boxes.h"
 #include "common/name_chooser_dialog.h"
@@ -277,7 +278,7 @@ void TQNBGEWindow::handleCommand(int id)
         break;
     case CM_PRINT: {
         TQNBGEOut printout;
-        platform::printDocument(printout, m_printer, true, this);
+        PrintDocument(printout, m_printer, true, this);
         break;
     }
     case CM_PRINTER_SETUP:

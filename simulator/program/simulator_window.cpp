@@ -8,6 +8,7 @@
 
 #include "common/about_dialog.h"
 #include "common/dialog_fonts.h"
+#include "common/document_printing.h"
 #include "common/launcher.h"
 #include "common/log_window.h"
 #include "common/message_boxes.h"
@@ -438,7 +439,7 @@ void TQNSIMWindow::printExperiment()
     if (sections.runModal() != platform::IDOK)
         return;
     ExperimentPrintout printout(WriteExperimentDescription(sectionsOf(flags), m_clock()));
-    if (platform::printDocument(printout, printer(), true, this))
+    if (PrintDocument(printout, printer(), true, this))
         ShowStatus("Experiment is sent to the printer.", true);
 }
 

@@ -416,6 +416,32 @@ TEST_F(MainWindow, PrintingWritesThePdfAndHelpSaysWhenItIsMissing)
     AboutBox()->endDialog(platform::IDCANCEL);
 }
 
+TEST_F(MainWindow, PrintSaysWhenTheFileCannotBeWrittenAndNothingWhenCancelled)
+{
+    copyExample("msd.mg0", models, "msd1.mgg");
+    startWindow("-model msd1");
+    ASSERT_TRUE(platform::writeFileAtomically(dir.file("plain"), "not a folder"));
+    platform::PrinterSettings unwritable = platform::PrinterSettings::defaults();
+    unwritable.outputFile = dir.file("plain") + "/msd1.pdf";
+    const std::optional<platform::PrinterSettings> cancelled;
+    struct Case {
+        std::optional<platform::PrinterSettings> chosen;
+        std::vector<std::string> said;
+    } cases[] = {
+        {unwritable, {"Printing is not possible."}},
+        {cancelled, {}},
+    };
+    for (const Case& c : cases) {
+        sink.clear();
+        choosers.clear();
+        choosers.answerPrinter(c.chosen);
+        command(CM_PRINT)->trigger();
+        EXPECT_EQ(choosers.transcript().size(), 1u) << "the print dialog asked";
+        EXPECT_EQ(sink.transcriptLines(), c.said);
+        EXPECT_FALSE(platform::fileExists(unwritable.outputFile));
+    }
+}
+
 TEST_F(MainWindow, ClosingAnEditedModelAsksFirstAndCancelKeepsTheWindow)
 {
     copyExample("msd.mg0", models, "msd1.mgg");

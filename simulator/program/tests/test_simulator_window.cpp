@@ -478,11 +478,29 @@ TEST(SimulatorWindow, PrintingSaysItWasSentOnlyAfterThePrintSucceeded)
     platform::PrinterSettings settings = platform::PrinterSettings::defaults();
     settings.outputFile = out.file("missing/plot.pdf"); // a folder that does not exist
     s.choosers().answerPrinter(settings);
+    s.boxes().clear();
     s.command(CM_PRINT_SIMULATION);
     EXPECT_EQ(statusLine(s), keptBefore) << "a failed print is not reported as sent";
+    EXPECT_EQ(s.boxes().transcriptLines(), std::vector<std::string>{"Printing is not possible."});
     s.choosers().answerPrinter(std::nullopt);
+    s.boxes().clear();
     s.command(CM_PRINT_SIMULATION);
     EXPECT_EQ(statusLine(s), keptBefore) << "a cancelled print is not reported as sent";
+    EXPECT_TRUE(s.boxes().transcript().empty()) << "a cancelled print says nothing";
+
+    // The experiment's printout into a file that cannot be written, then cancelled.
+    for (const std::optional<platform::PrinterSettings>& chosen :
+         {std::optional(settings), std::optional<platform::PrinterSettings>()}) {
+        s.choosers().answerPrinter(chosen);
+        s.boxes().clear();
+        testsupport::answerNextModal([](QWidget& modal) {
+            testsupport::findControl<QPushButton>(modal, platform::IDOK)->click();
+        });
+        s.command(CM_PRINT_EXPERIMENT);
+        EXPECT_EQ(statusLine(s), keptBefore);
+        EXPECT_EQ(s.boxes().transcriptLines(),
+                  chosen ? std::vector<std::string>{"Printing is not possible."} : std::vector<std::string>{});
+    }
 
     settings.outputFile = out.file("plot.pdf");
     s.choosers().answerPrinter(settings);
