@@ -106,10 +106,9 @@ protected:
 TEST_F(WholeRoad, TheDrawnModelIsProcessedAndSimulatedByTheRealProgramsToItsResultFile)
 {
     // The example as it is shipped: the model file and its experiment beside it.
-    copyExample("msd.mg0", models, "msd.mg0");
+    copyExample("msd1.mg0", models, "msd1.mg0");
     fs::copy(fs::path(ORVANTA_MODELS_DIR) / "msd1", fs::path(models) / "msd1", fs::copy_options::recursive);
-    startWindow("-model msd");
-    // The file names no version; the model carries the one it declares.
+    startWindow("-model msd1");
     ASSERT_EQ(Editor().modelName, "msd1");
     ASSERT_EQ(CurrentModel().connections.size(), 4u);
 
@@ -174,7 +173,7 @@ TEST_F(WholeRoad, TheDrawnModelIsProcessedAndSimulatedByTheRealProgramsToItsResu
 
 TEST_F(WholeRoad, CCodeOfAnEditedModelIsGeneratedOnceTheRealProcessorHasProcessedIt)
 {
-    copyExample("msd.mg0", models, "msd1.mgg");
+    copyExample("msd1.mg0", models, "msd1.mgg");
     startWindow("-model msd1");
     ASSERT_EQ(Editor().modelName, "msd1");
     SetEdited();
