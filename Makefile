@@ -27,7 +27,7 @@ build: configure
 # (messages=0; settings keys are not command-line options), and the run is
 # bounded by RUN_SECONDS.
 RUN_DIR        ?= $(BUILD)/run
-RUN_MODEL      ?= msd
+RUN_MODEL      ?= msd1
 RUN_EXPERIMENT ?= default
 RUN_SECONDS    ?= 300
 run: build

@@ -298,7 +298,7 @@ TEST_F(EndToEnd, ExtractedMotorFunctionStepsAsTheSimulatorRunsTheMotorAlone)
     const std::map<std::string, double> current{{"drive`ja`p[3].e_indep_state", 0.01}};
     const double speed = 3.0, step = 0.01, finish = 1.0;
 
-    ASSERT_EQ(process(ModelCase{"examples/models/mload.mg0", {}, {}}), 3) << log;
+    ASSERT_EQ(process(ModelCase{"examples/models/mload1.mg0", {}, {}}), 3) << log;
     ASSERT_EQ(LoadModel(dir.path(), "mload1"), 1) << joined(sink.transcriptLines());
     setValues(KindParameter, motor);
     setValues(KindParameter, {{"jm`i", 0.2}, {"b`r", 0.1}});

@@ -14,6 +14,8 @@
 #include "common/log_window.h"
 #include "common/name_chooser_dialog.h"
 #include "common/tests/clipped_controls.h"
+#include "common/tests/listed_name.h"
+#include "simulator/program/tests/experiment_run.h"
 #include "platform/core/program_start.h"
 
 #include "common/settings_table.h"
@@ -457,31 +459,36 @@ TEST_F(EquationWindow, CompleteProcessingRunsTheRealProcessorAndSimulationOpensT
     EXPECT_TRUE(status);
 }
 
-TEST_F(EquationWindow, EveryExampleEquationModelOpensChecksCleanAndProcesses)
+// The bundled equation examples as a first-time user meets them: each is opened through
+// File > Open and its chooser, checks clean, and Simulation processes it with the real
+// model processor and opens the real simulator, which runs its experiment.
+TEST_F(EquationWindow, EveryEquationExampleOpensThroughTheChooserAndSimulatesWithItsExperiment)
 {
-    std::vector<std::string> names;
+    const std::vector<std::string> examples = {"loop1", "pend1", "vdp1"};
+    std::vector<std::string> shipped;
     for (const auto& entry : std::filesystem::directory_iterator(ORVANTA_MODELS_DIR))
-        if (entry.path().extension() == ".mf0") {
-            names.push_back(entry.path().stem().string());
-            std::filesystem::copy(entry.path(), models + "/" + entry.path().filename().string());
-        }
-    std::sort(names.begin(), names.end());
-    ASSERT_GE(names.size(), 3u);
+        if (entry.path().extension() == ".mf0")
+            shipped.push_back(entry.path().stem().string());
+    std::sort(shipped.begin(), shipped.end());
+    ASSERT_EQ(shipped, examples) << "every equation example is tried";
+    std::filesystem::copy(ORVANTA_MODELS_DIR, models,
+                          std::filesystem::copy_options::recursive | std::filesystem::copy_options::overwrite_existing);
     startWindow();
-    for (const std::string& name : names) {
+    for (const std::string& name : examples) {
         SCOPED_TRACE(name);
-        ASSERT_TRUE(platform::postMessage(window->handle(), UM_OPEN_MODEL, 0, 0, name));
-        ASSERT_TRUE(waitUntil([&] { return !edit().toPlainText().isEmpty() && EquationEditor().modelName == name; }));
+        command(EE_OPEN)->trigger();
+        ASSERT_TRUE(testsupport::pickListedName(name)) << name << " is not listed";
+        ASSERT_TRUE(waitUntil([&] { return !edit().toPlainText().isEmpty() && EquationEditor().modelName == name; }))
+            << window->shownStatusText();
         EXPECT_EQ(ffcheck(name), 3);
-        const std::string checked = EquationEditor().modelName;
-        EXPECT_EQ(checked, name + "1");
-        EquationEditor().keptStatus.clear();
-        command(EE_COMPLETE_PROCESSING)->trigger();
-        ASSERT_TRUE(processed()) << window->shownStatusText();
-        EXPECT_TRUE(exists(models + "/" + checked + ".mf3"));
-        EXPECT_TRUE(exists(models + "/" + checked + ".l"));
-        EXPECT_TRUE(exists(models + "/" + checked + ".e"));
+        command(EE_SIMULATION)->trigger();
+        simrun::ResultFile result;
+        ASSERT_EQ(simrun::runExperiment(models + "/" + name, "default", result), "") << window->shownStatusText();
         EXPECT_TRUE(sink.transcript().empty()) << sink.transcriptLines().front();
+        for (const char* extension : {".mf3", ".l", ".e"})
+            EXPECT_TRUE(exists(models + "/" + name + extension)) << extension;
+        EXPECT_EQ(simrun::runFaults(result, name, models + "/" + name + "/default.u"), std::vector<std::string>{});
+        testsupport::grabToPng(*window, "equationeditor_example_" + name);
     }
 }
 

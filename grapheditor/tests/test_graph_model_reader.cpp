@@ -295,7 +295,7 @@ TEST_F(Loading, EndsTakeTheirObjectsAnchorsAndRenamingApplies)
 
 TEST_F(Loading, TheShippedGraphModelsLoad)
 {
-    for (const char* name : {"msd.mg0", "mload.mg0", "gears.mg0", "motor.mg0", "qcar.mg0", "rlc.mg0", "dcm1.sg0"}) {
+    for (const char* name : {"msd1.mg0", "mload1.mg0", "gears1.mg0", "motor1.mg0", "qcar1.mg0", "rlc1.mg0", "dcm1.sg0"}) {
         EXPECT_EQ(load_model_file(std::string(ORVANTA_MODELS_DIR) + "/" + name), 0) << name << ": "
                                                                                    << ParserErrorText();
         EXPECT_FALSE(CurrentModel().connections.empty()) << name;

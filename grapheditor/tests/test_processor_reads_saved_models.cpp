@@ -63,7 +63,7 @@ TEST(SavedGraphModels, TheSavedMassSpringDamperProcessesLikeTheExample)
     keldortest::copyLibraryElements(library, ORVANTA_LIBRARY_DIR, {"se1", "1j1", "i1", "c1", "r1"});
     Settings().model_dirs = library.path();
     std::vector<std::string> errors;
-    ASSERT_EQ(processCompletely(example.write("msd.mg0", readAll(ORVANTA_MODELS_DIR "/msd.mg0")), example.path(),
+    ASSERT_EQ(processCompletely(example.write("msd1.mg0", readAll(ORVANTA_MODELS_DIR "/msd1.mg0")), example.path(),
                                 errors),
               3)
         << testing::PrintToString(errors);

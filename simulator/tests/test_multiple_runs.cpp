@@ -109,7 +109,7 @@ protected:
 
     void loadMsd(double finish = 5.0)
     {
-        load("msd.mg0", "msd");
+        load("msd1.mg0", "msd");
         set(KindParameter, "f`e", 1.0);
         set(KindParameter, "m`i", 1.0);
         set(KindParameter, "k`c", 0.025);

@@ -66,7 +66,7 @@ protected:
     {
         testsupport::testApplication();
         ResetSettings();
-        const modeltest::Processed processed = modeltest::processExample(m_dir, "msd.mg0", 6);
+        const modeltest::Processed processed = modeltest::processExample(m_dir, "msd1.mg0", 6);
         ASSERT_EQ(processed.result, 3) << testing::PrintToString(processed.messages);
         ResetSettings();
         Startup().WorkingDirectory = m_dir.path();

@@ -12,7 +12,9 @@
 #include "platform/testing/temp_dir.h"
 #include "simulator/integration_methods.h"
 #include "simulator/run_control.h"
+#include "simulator/plot_specs.h"
 #include "simulator/run_specs.h"
+#include "simulator/simulator_state.h"
 
 #include <gtest/gtest.h>
 
@@ -128,7 +130,7 @@ const std::vector<TextbookModel>& textbookModels()
     static const std::vector<TextbookModel> models = {
         // Force F on mass m, spring of compliance c, damper r; momentum p and spring deflection q:
         //   dp/dt = F - q/c - r p/m,  dq/dt = p/m
-        {"msd.mg0", {"f`e", "m`i", "k`c", "d`r"}, {"m`p.e_indep_state", "k`p.f_indep_state"},
+        {"msd1.mg0", {"f`e", "m`i", "k`c", "d`r"}, {"m`p.e_indep_state", "k`p.f_indep_state"},
          [](const Values& p, const Values& x) {
              return Values{p[0] - x[1] / p[2] - p[3] * x[0] / p[1], x[0] / p[1]};
          }},
@@ -136,19 +138,19 @@ const std::vector<TextbookModel>& textbookModels()
         // node: the source's current leaves through the other three, I = e/r + phi/L + dq/dt
         // with e = q/c:
         //   dphi/dt = q/c,  dq/dt = I - q/(r c) - phi/L
-        {"rlc.mg0", {"src`f", "res`r", "ind`i", "cap`c"}, {"ind`p.e_indep_state", "cap`p.f_indep_state"},
+        {"rlc1.mg0", {"src`f", "res`r", "ind`i", "cap`c"}, {"ind`p.e_indep_state", "cap`p.f_indep_state"},
          [](const Values& p, const Values& x) {
              return Values{x[1] / p[3], p[0] - x[1] / (p[1] * p[3]) - x[0] / p[2]};
          }},
         // DC motor: voltage V, armature R and L (flux lambda), motor constant K, rotor inertia J
         // (momentum h) and friction b:
         //   dlambda/dt = V - R lambda/L - K h/J,  dh/dt = K lambda/L - b h/J
-        {"motor.mg0", {"u`e", "ra`r", "la`i", "km`r", "jm`i", "b`r"}, {"la`p.e_indep_state", "jm`p.e_indep_state"},
+        {"motor1.mg0", {"u`e", "ra`r", "la`i", "km`r", "jm`i", "b`r"}, {"la`p.e_indep_state", "jm`p.e_indep_state"},
          [](const Values& p, const Values& x) {
              return Values{p[0] - p[1] * x[0] / p[2] - p[3] * x[1] / p[4], p[3] * x[0] / p[2] - p[5] * x[1] / p[4]};
          }},
         // The same motor with its electrical side as a submodel.
-        {"mload.mg0", {"drive`u`e", "drive`ra`r", "drive`la`i", "drive`km`r", "jm`i", "b`r"},
+        {"mload1.mg0", {"drive`u`e", "drive`ra`r", "drive`la`i", "drive`km`r", "jm`i", "b`r"},
          {"drive`la`p.e_indep_state", "jm`p.e_indep_state"},
          [](const Values& p, const Values& x) {
              return Values{p[0] - p[1] * x[0] / p[2] - p[3] * x[1] / p[4], p[3] * x[0] / p[2] - p[5] * x[1] / p[4]};
@@ -157,7 +159,7 @@ const std::vector<TextbookModel>& textbookModels()
         // (momentum pu), suspension compliance cs (deflection qs) and damper b, body mass ms
         // (momentum ps) and weight W. With the suspension force Fs = qs/cs + b (pu/mu - ps/ms):
         //   dqt/dt = vr - pu/mu,  dpu/dt = qt/ct - Fs,  dqs/dt = pu/mu - ps/ms,  dps/dt = Fs - W
-        {"qcar.mg0", {"road`f", "kt`c", "mu`i", "ks`c", "bs`r", "ms`i", "weight`e"},
+        {"qcar1.mg0", {"road`f", "kt`c", "mu`i", "ks`c", "bs`r", "ms`i", "weight`e"},
          {"kt`p.f_indep_state", "mu`p.e_indep_state", "ks`p.f_indep_state", "ms`p.e_indep_state"},
          [](const Values& p, const Values& x) {
              const double vu = x[1] / p[2], vs = x[3] / p[5];
@@ -165,12 +167,12 @@ const std::vector<TextbookModel>& textbookModels()
              return Values{p[0] - vu, x[0] / p[1] - fs, vu - vs, fs - p[6]};
          }},
         // Pendulum: dphi/dt = omega, domega/dt = -g/l sin(phi).
-        {"pend.mf0", {"l", "g"}, {"phi", "omega"},
+        {"pend1.mf0", {"l", "g"}, {"phi", "omega"},
          [](const Values& p, const Values& x) {
              return Values{x[1], -p[1] / p[0] * std::sin(x[0])};
          }},
         // Van der Pol: dx/dt = v, dv/dt = mu (1 - x^2) v - x.
-        {"vdp.mf0", {"mu"}, {"x", "v"},
+        {"vdp1.mf0", {"mu"}, {"x", "v"},
          [](const Values& p, const Values& x) {
              return Values{x[1], p[0] * (1 - x[0] * x[0]) * x[1] - x[0]};
          }},
@@ -181,8 +183,8 @@ const std::vector<TextbookModel>& textbookModels()
 /// The example models that complete processing must take.
 const std::vector<std::string>& exampleModels()
 {
-    static const std::vector<std::string> models = {"msd.mg0",   "rlc.mg0", "motor.mg0", "mload.mg0", "qcar.mg0",
-                                                    "gears.mg0", "loop.mf0", "pend.mf0", "vdp.mf0"};
+    static const std::vector<std::string> models = {"msd1.mg0",   "rlc1.mg0", "motor1.mg0", "mload1.mg0", "qcar1.mg0",
+                                                    "gears1.mg0", "loop1.mf0", "pend1.mf0", "vdp1.mf0"};
     return models;
 }
 
@@ -236,6 +238,35 @@ TEST_F(ProcessedModels, EveryVariableIsDefinedOnceBeforeItIsRead)
     }
 }
 
+// What the editors' example runs leave to the real simulator, which would show it in a box:
+// each example's experiment loads without a message and gives every parameter and initial
+// condition a value, a method the model can be run with and a curve to plot and store.
+TEST_F(ProcessedModels, EveryExampleExperimentLoadsWithoutAMessageAndGivesEveryValue)
+{
+    for (const std::string& model : exampleModels()) {
+        SCOPED_TRACE(model);
+        testsupport::TempDir dir;
+        const Processed p = processExample(dir, model, 6);
+        ASSERT_EQ(p.result, 3) << testing::PrintToString(p.messages);
+        const std::filesystem::path code = p.codeFile;
+        const std::string directory = code.parent_path().string(), name = code.stem().string();
+        SimulatorState = StateNoModel;
+        m_sink.clear();
+        ASSERT_EQ(LoadModel(directory, name), 1);
+        ASSERT_EQ(LoadExperiment(directory + "/" + name, "default"), 1);
+        EXPECT_EQ(m_sink.transcriptLines(), std::vector<std::string>{});
+        EXPECT_EQ(CheckValuesPresent(KindParameter), 1);
+        EXPECT_EQ(CheckValuesPresent(KindInitial), 1);
+        if (Variables().needsDae) {
+            EXPECT_EQ(RunSpecs().method, MethodBdf) << "an implicit model runs with BDF only";
+            EXPECT_GT(Variables().kinds[KindState].count, 0) << "BDF runs no implicit model without states";
+        }
+        CountPlotCurves(PlotSpecs());
+        EXPECT_GE(PlotSpecs().displayed, 1);
+        EXPECT_GE(PlotSpecs().stored, 1);
+    }
+}
+
 TEST_F(ProcessedModels, RatesMatchTheTextbookStateEquations)
 {
     std::mt19937 random(20261208);
@@ -269,7 +300,7 @@ TEST_F(ProcessedModels, RatesMatchTheTextbookStateEquations)
 // The dependent rate (the torque on J1) is given consistently, as the integrator would.
 TEST_F(ProcessedModels, RigidlyCoupledInertiasMoveWithTheEquivalentInertia)
 {
-    load("gears.mg0");
+    load("gears1.mg0");
     ASSERT_EQ(Variables().kinds[KindState].count, 1);
     ASSERT_EQ(Variables().kinds[KindDependentState].count, 1);
     ASSERT_EQ(Variables().kinds[KindDependentRate].count, 1);
@@ -293,22 +324,24 @@ TEST_F(ProcessedModels, RigidlyCoupledInertiasMoveWithTheEquivalentInertia)
     }
 }
 
-// x = 0.5 y + 1, y = 0.5 x + 1: x is torn; the loop output is x computed from its input
-// x_algin0 through y, and the solution x = y = 2 is the fixed point.
+// x = 0.5 y + u, y = 0.5 x + 1: x is torn; the loop output is x computed from its input
+// x_algin0 through y, and for u = 1 the solution x = y = 2 is the fixed point.
 TEST_F(ProcessedModels, AlgebraicLoopIsTornIntoAnInputAndAnOutput)
 {
-    load("loop.mf0");
+    load("loop1.mf0");
     EXPECT_EQ(m_processed.loopInputs, std::vector<std::string>{"x_algin0"});
     const std::string text = testsupport::readText(m_processed.codeFile);
     EXPECT_NE(text.find("\n#DAlgloop\t1\n\t#real\tx\n"), std::string::npos) << text;
     ASSERT_EQ(Variables().kinds[KindLoopResult].count, 1);
     double& input = Variables().kinds[KindLoopInput].values[0];
-    for (double guess : {2.0, 0.0, -3.0, 10.0}) {
-        input = guess;
-        evaluateAll(0.0);
-        EXPECT_TRUE(near(value(KindVariable, "y"), 0.5 * guess + 1));
-        EXPECT_TRUE(near(Variables().kinds[KindLoopResult].values[0], 0.5 * (0.5 * guess + 1) + 1));
-    }
+    for (double u : {1.0, 0.25})
+        for (double guess : {2.0, 0.0, -3.0, 10.0}) {
+            value(KindState, "u") = u;
+            input = guess;
+            evaluateAll(0.0);
+            EXPECT_TRUE(near(value(KindVariable, "y"), 0.5 * guess + 1));
+            EXPECT_TRUE(near(Variables().kinds[KindLoopResult].values[0], 0.5 * (0.5 * guess + 1) + u));
+        }
 }
 
 namespace {
@@ -508,7 +541,7 @@ protected:
 // p(t) = m F/k w^2/wd e^(-zeta w t) sin wd t.
 TEST_F(ProcessedRuns, MassSpringDamperFollowsItsAnalyticSolution)
 {
-    load("msd.mg0");
+    load("msd1.mg0");
     const double zeta = 0.1, w = 2 * M_PI, mass = 1.0, k = w * w, force = 1.0;
     const double wd = w * std::sqrt(1 - zeta * zeta);
     set(KindParameter, "f`e", force);
@@ -538,7 +571,7 @@ TEST_F(ProcessedRuns, DcMotorSettlesAtItsSteadySpeed)
         const char* file;
         const char* prefix; ///< of the motor's own elements
     };
-    for (const Case& c : {Case{"motor.mg0", ""}, Case{"mload.mg0", "drive`"}}) {
+    for (const Case& c : {Case{"motor1.mg0", ""}, Case{"mload1.mg0", "drive`"}}) {
         SCOPED_TRACE(c.file);
         load(c.file);
         const std::string in = c.prefix;

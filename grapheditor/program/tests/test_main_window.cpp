@@ -92,7 +92,7 @@ TEST_F(MainWindow, StartsWithItsMenusToolBarAndStartUpBoxAndGreysWhatNoModelAllo
 
 TEST_F(MainWindow, OpenModelFindsTheModelInTheSecondDirectoryAndEnablesItsCommands)
 {
-    copyExample("msd.mg0", more, "pump1.mgg");
+    copyExample("msd1.mg0", more, "pump1.mgg");
     startWindow();
     post(UM_OPEN_MODEL, 0, std::string("pump1"));
     EXPECT_EQ(Editor().modelName, "pump1");
@@ -134,7 +134,7 @@ TEST_F(MainWindow, AModelNameBeyondTheFileNameRuleIsRefusedFromTheCommandLineAnd
 
 TEST_F(MainWindow, ARightClickSelectsWhatIsUnderItThenShowsThePopUpUnlessMinimised)
 {
-    copyExample("mload.mg0", models, "mload1.mg0");
+    copyExample("mload1.mg0", models, "mload1.mg0");
     copyExample("dcm1.sg0", models, "dcm1.sg0");
     startWindow("-model mload1");
     ASSERT_EQ(Editor().modelName, "mload1");
@@ -191,7 +191,7 @@ TEST_F(MainWindow, ARightClickSelectsWhatIsUnderItThenShowsThePopUpUnlessMinimis
 
 TEST_F(MainWindow, CheckAndSaveWritesTheCheckedFileAndCausalAnalysisShowsTheProcessorsStrokes)
 {
-    copyExample("msd.mg0", models, "pump1.mgg");
+    copyExample("msd1.mg0", models, "pump1.mgg");
     startWindow("-model pump1");
     ASSERT_EQ(Editor().modelName, "pump1");
     command(CM_CHECK_SAVE)->trigger();
@@ -244,7 +244,7 @@ TEST_F(MainWindow, CausalAnalysisWithTheExampleSettingsDrawsTheStrokes)
 
 TEST_F(MainWindow, CCodeOfTheProcessedModelIsGeneratedCompiledAndRunFromTheEditor)
 {
-    copyExample("msd.mg0", models, "msd1.mgg");
+    copyExample("msd1.mg0", models, "msd1.mgg");
     startWindow("-model msd1");
     command(CM_COMPLETE_PROCESSING)->trigger();
     ASSERT_TRUE(processed("Model processing completed succesfully.")) << window->shownStatusText();
@@ -303,7 +303,7 @@ TEST_F(MainWindow, CCodeOfTheProcessedModelIsGeneratedCompiledAndRunFromTheEdito
 TEST_F(MainWindow, ASecondRunWaitsUntilTheFirstProcessorsLogHasClosed)
 {
     writeSettings(1, 1);
-    copyExample("msd.mg0", models, "msd1.mgg");
+    copyExample("msd1.mg0", models, "msd1.mgg");
     startWindow("-model msd1");
     command(CM_CAUSAL_ANALYSIS)->trigger();
     ASSERT_TRUE(processed("Causal analysis completed succesfully."));
@@ -395,7 +395,7 @@ TEST_F(MainWindow, OneProcessorRunsAtATimeAndTheEditorClosesItWhenItCloses)
 
 TEST_F(MainWindow, PrintingWritesThePdfAndHelpSaysWhenItIsMissing)
 {
-    copyExample("msd.mg0", models, "msd1.mgg");
+    copyExample("msd1.mg0", models, "msd1.mgg");
     startWindow("-model msd1");
     platform::PrinterSettings paper = platform::PrinterSettings::defaults();
     paper.outputFile = dir.file("msd1.pdf");
@@ -444,7 +444,7 @@ TEST_F(MainWindow, PrintSaysWhenTheFileCannotBeWrittenAndNothingWhenCancelled)
 
 TEST_F(MainWindow, ClosingAnEditedModelAsksFirstAndCancelKeepsTheWindow)
 {
-    copyExample("msd.mg0", models, "msd1.mgg");
+    copyExample("msd1.mg0", models, "msd1.mgg");
     startWindow("-model msd1");
     SetEdited();
     EXPECT_EQ(window->windowTitle().toStdString(), "Orvanta Graph Editor - msd1 (edited)");
@@ -459,7 +459,7 @@ TEST_F(MainWindow, ClosingAnEditedModelAsksFirstAndCancelKeepsTheWindow)
 
 TEST_F(MainWindow, TheRealProgramOpensAndProcessesAModelItIsSent)
 {
-    copyExample("msd.mg0", more, "msd1.mgg");
+    copyExample("msd1.mg0", more, "msd1.mgg");
     std::optional<pid_t> pid = platform::startProgram(ORVANTA_BIN_DIR "/orvanta", {"-rc_file", settings});
     ASSERT_TRUE(pid);
     platform::WindowHandle editor = 0;
@@ -483,7 +483,7 @@ TEST_F(MainWindow, TheRealProgramOpensAndProcessesAModelItIsSent)
 
 TEST_F(MainWindow, DelDeletesTheSelectedBondAndTheGreyedEditKeysDoNothing)
 {
-    copyExample("msd.mg0", models, "msd1.mgg");
+    copyExample("msd1.mg0", models, "msd1.mgg");
     startWindow("-model msd1");
     ASSERT_EQ(CurrentModel().connections.size(), 4u);
     // The bond from f (40, 100) to v (160, 100), clicked half way.
@@ -521,7 +521,7 @@ TEST_F(MainWindow, ChangedSettingsAreReadAgain)
 
 TEST_F(MainWindow, MenuHintsPassOverTheKeptStatusTextAndLeaveItWhenTheMenuCloses)
 {
-    copyExample("msd.mg0", models, "msd1.mgg");
+    copyExample("msd1.mg0", models, "msd1.mgg");
     startWindow("-model msd1");
     post(UM_STATUS_TEXT, 0, std::string("Model saved."));
     QMenu* process = window->menuBar()->actions()[4]->menu();
@@ -539,7 +539,7 @@ TEST_F(MainWindow, MenuHintsPassOverTheKeptStatusTextAndLeaveItWhenTheMenuCloses
 
 TEST_F(MainWindow, OpenShowsTheChooserOverTheModelDirectoriesAndOpensTheNameChosen)
 {
-    copyExample("msd.mg0", more, "pump1.mgg");
+    copyExample("msd1.mg0", more, "pump1.mgg");
     startWindow();
     command(CM_OPEN)->trigger();
     QWidget* chooser = nullptr;

@@ -24,7 +24,7 @@ protected:
     std::string writePump(const std::string& directory, const std::string& extension = ".mgg")
     {
         std::string path = directory + "/pump1" + extension;
-        writeFile(path, example("msd.mg0", "msd", "pump"));
+        writeFile(path, example("msd1.mg0", "msd", "pump"));
         return path;
     }
     void writeFile(const std::string& path, const std::string& text)
@@ -462,7 +462,7 @@ TEST_F(ModelCommands, WithoutItsMainWindowTheEditorSaysItCannotConnect)
 TEST_F(ModelCommands, AFileNamedWithoutItsVersionGivesTheModelItsDeclaredName)
 {
     start();
-    writeFile(models + "/msd.mg0", read(std::string(ORVANTA_MODELS_DIR) + "/msd.mg0"));
+    writeFile(models + "/msd.mg0", read(std::string(ORVANTA_MODELS_DIR) + "/msd1.mg0"));
     ASSERT_EQ(OpenModelFromDirectories("msd"), 1);
     EXPECT_EQ(Editor().modelName, "msd1");
     EXPECT_EQ(frame.title, "Orvanta Graph Editor - msd1");

@@ -63,7 +63,7 @@ protected:
 
 TEST_F(Navigation, CausalAnalysisResultShowsTheComputedStrokesOnTheDrawnBonds)
 {
-    copyExample("msd.mg0", "msd1.mg0");
+    copyExample("msd1.mg0", "msd1.mg0");
     ASSERT_EQ(OpenModelFromDirectories("msd1"), 1);
     write("msd1.t2", read(std::string(GRAPHEDITOR_TEST_DIR) + "/golden/msd1.t2"));
     Settings().tempfiles = 1;
@@ -132,7 +132,7 @@ TEST_F(Navigation, OldTypeAndPortNamesAreRenamedWhileAnOldModelIsLoaded)
 
 TEST_F(Navigation, ShowSubmodelAndShowParentKeepTheChainAcrossTwoFiles)
 {
-    copyExample("mload.mg0", "mload1.mg0");
+    copyExample("mload1.mg0", "mload1.mg0");
     write("dcm1.sg0", read(std::string(ORVANTA_MODELS_DIR) + "/dcm1.sg0"));
     ASSERT_EQ(OpenModelFromDirectories("mload1"), 1);
     ShowParent();
@@ -174,7 +174,7 @@ TEST_F(Navigation, ShowSubmodelAndShowParentKeepTheChainAcrossTwoFiles)
 
 TEST_F(Navigation, AParentThatCannotBeOpenedStaysOnTheChain)
 {
-    copyExample("mload.mg0", "mload1.mg0");
+    copyExample("mload1.mg0", "mload1.mg0");
     write("dcm1.sg0", read(std::string(ORVANTA_MODELS_DIR) + "/dcm1.sg0"));
     ASSERT_EQ(OpenModelFromDirectories("mload1"), 1);
     ShowSubmodel(*submodel("drive")->type, "drive");
@@ -193,7 +193,7 @@ TEST_F(Navigation, AParentThatCannotBeOpenedStaysOnTheChain)
 
 TEST_F(Navigation, ARefusedNewKeepsTheSubmodelShownAndItsWayBack)
 {
-    copyExample("mload.mg0", "mload1.mg0");
+    copyExample("mload1.mg0", "mload1.mg0");
     write("dcm1.sg0", read(std::string(ORVANTA_MODELS_DIR) + "/dcm1.sg0"));
     ASSERT_EQ(OpenModelFromDirectories("mload1"), 1);
     ShowSubmodel(*submodel("drive")->type, "drive");
@@ -212,7 +212,7 @@ TEST_F(Navigation, ARefusedNewKeepsTheSubmodelShownAndItsWayBack)
 
 TEST_F(Navigation, AnEquationSubmodelOpensInTheEquationEditorWithoutAFrame)
 {
-    copyExample("msd.mg0", "msd1.mg0");
+    copyExample("msd1.mg0", "msd1.mg0");
     ASSERT_EQ(OpenModelFromDirectories("msd1"), 1);
     Submodel* mass = submodel("m");
     ASSERT_NE(mass, nullptr);
@@ -230,7 +230,7 @@ TEST_F(Navigation, AnEquationSubmodelOpensInTheEquationEditorWithoutAFrame)
 TEST_F(Navigation, AMissingCodeGeneratorIsReportedAndTheEditorGoesOn)
 {
     Startup().InstallDirectory = dir.mkdir("install");
-    copyExample("msd.mg0", "msd1.mg0");
+    copyExample("msd1.mg0", "msd1.mg0");
     ASSERT_EQ(OpenModelFromDirectories("msd1"), 1);
     // Processed already: the generator is loaded at once.
     write("msd1.mg3", "x");
@@ -249,7 +249,7 @@ TEST_F(Navigation, AMissingCodeGeneratorIsReportedAndTheEditorGoesOn)
 TEST_F(Navigation, CCodeOfAnEditedModelWaitsForItsProcessing)
 {
     Startup().InstallDirectory = dir.mkdir("install");
-    copyExample("msd.mg0", "msd1.mg0");
+    copyExample("msd1.mg0", "msd1.mg0");
     ASSERT_EQ(OpenModelFromDirectories("msd1"), 1);
     SetEdited();
     generate_c_code("");
@@ -273,7 +273,7 @@ TEST_F(Navigation, CCodeOfAnEditedModelWaitsForItsProcessing)
 
 TEST_F(Navigation, CCodeForASubmodelProcessesItsTopModel)
 {
-    copyExample("mload.mg0", "mload1.mg0");
+    copyExample("mload1.mg0", "mload1.mg0");
     write("dcm1.sg0", read(std::string(ORVANTA_MODELS_DIR) + "/dcm1.sg0"));
     ASSERT_EQ(OpenModelFromDirectories("mload1"), 1);
     ShowSubmodel(*submodel("drive")->type, "drive");

@@ -7,6 +7,7 @@
 #include "grapheditor/program/editor_commands.h"
 
 #include "codegen/tests/program_runner.h"
+#include "simulator/program/tests/experiment_run.h"
 #include "simulator/program/simulator_messages.h"
 #include "platform/core/program_start.h"
 #include "platform/core/window_registry.h"
@@ -18,12 +19,9 @@
 #include <QPushButton>
 #include <QRadioButton>
 
-#include <bit>
 #include <cmath>
 #include <csignal>
-#include <cstdint>
 #include <filesystem>
-#include <sstream>
 
 using editortest::MainWindow;
 using editortest::waitUntil;
@@ -40,51 +38,6 @@ std::string commandLineOf(pid_t pid)
         if (c == '\0')
             c = ' ';
     return line;
-}
-
-/// A result file of the simulator: its header and its rows of time and values.
-struct ResultFile {
-    std::string model, experiment;
-    std::vector<std::string> names;
-    std::vector<std::vector<double>> rows;
-};
-
-/// Reads a result file: four header lines ("#Formatver 4", class and experiment,
-/// the number of names, the names), then rows of little-endian doubles, the time
-/// first, each row ended by one byte.
-std::optional<ResultFile> readResultFile(const std::string& path)
-{
-    const std::string bytes = testsupport::readText(path);
-    std::istringstream in(bytes);
-    std::string word, formatver;
-    int version = 0, count = 0;
-    ResultFile file;
-    if (!(in >> formatver >> version) || formatver != "#Formatver" || version != 4)
-        return std::nullopt;
-    if (!(in >> word >> file.model >> word >> file.experiment >> word >> count) || count < 0)
-        return std::nullopt;
-    in.ignore(1);
-    for (int i = 0; i < count; ++i) {
-        std::string name;
-        std::getline(in, name);
-        file.names.push_back(name);
-    }
-    std::size_t at = static_cast<std::size_t>(in.tellg());
-    const std::size_t columns = static_cast<std::size_t>(count) + 1;
-    while (at + columns * 8 + 1 <= bytes.size()) {
-        std::vector<double> row;
-        for (std::size_t c = 0; c < columns; ++c, at += 8) {
-            std::uint64_t bits = 0;
-            for (std::size_t k = 0; k < 8; ++k)
-                bits |= std::uint64_t(static_cast<unsigned char>(bytes[at + k])) << (8 * k);
-            row.push_back(std::bit_cast<double>(bits));
-        }
-        file.rows.push_back(std::move(row));
-        ++at;
-    }
-    if (at != bytes.size())
-        return std::nullopt;
-    return file;
 }
 
 class WholeRoad : public MainWindow {
@@ -106,10 +59,9 @@ protected:
 TEST_F(WholeRoad, TheDrawnModelIsProcessedAndSimulatedByTheRealProgramsToItsResultFile)
 {
     // The example as it is shipped: the model file and its experiment beside it.
-    copyExample("msd.mg0", models, "msd.mg0");
+    copyExample("msd1.mg0", models, "msd1.mg0");
     fs::copy(fs::path(ORVANTA_MODELS_DIR) / "msd1", fs::path(models) / "msd1", fs::copy_options::recursive);
-    startWindow("-model msd");
-    // The file names no version; the model carries the one it declares.
+    startWindow("-model msd1");
     ASSERT_EQ(Editor().modelName, "msd1");
     ASSERT_EQ(CurrentModel().connections.size(), 4u);
 
@@ -140,7 +92,7 @@ TEST_F(WholeRoad, TheDrawnModelIsProcessedAndSimulatedByTheRealProgramsToItsResu
     ASSERT_TRUE(platform::postMessage(simulator, SM_COMMAND_BASE + 277, 0, 0)); // Start Simulation
     ASSERT_TRUE(waitUntil([&] { return platform::fileExists(result); }, 120000)) << "no result file";
 
-    const std::optional<ResultFile> data = readResultFile(result);
+    const std::optional<simrun::ResultFile> data = simrun::readResultFile(result);
     ASSERT_TRUE(data);
     EXPECT_EQ(data->model, "msd1");
     EXPECT_EQ(data->experiment, "default");
@@ -174,7 +126,7 @@ TEST_F(WholeRoad, TheDrawnModelIsProcessedAndSimulatedByTheRealProgramsToItsResu
 
 TEST_F(WholeRoad, CCodeOfAnEditedModelIsGeneratedOnceTheRealProcessorHasProcessedIt)
 {
-    copyExample("msd.mg0", models, "msd1.mgg");
+    copyExample("msd1.mg0", models, "msd1.mgg");
     startWindow("-model msd1");
     ASSERT_EQ(Editor().modelName, "msd1");
     SetEdited();

@@ -73,7 +73,7 @@ TEST_F(WindowCommands, EveryStateEnablesExactlyItsCommandsInTheMenusAndTheToolBa
     untitledSelection.erase(258);
     const std::set<int> allMenus = {0, 1, 2, 3, 4, 5, 6, 7};
 
-    copyExample("msd.mg0", more, "pump1.mgg");
+    copyExample("msd1.mg0", more, "pump1.mgg");
     ASSERT_TRUE(platform::writeFileAtomically(
         models + "/bad1.mgg", "bond graph bad version 1\nsubclasses\n  se;1 f 40 100 !T\nconnections\n  f`p -> \n"));
     startWindow();
@@ -122,7 +122,7 @@ TEST_F(WindowCommands, EveryStateEnablesExactlyItsCommandsInTheMenusAndTheToolBa
 
 TEST_F(WindowCommands, AShownSubmodelIsNeitherProcessedNorSimulatedAndShowParentNeedsAParent)
 {
-    copyExample("mload.mg0", models, "mload1.mg0");
+    copyExample("mload1.mg0", models, "mload1.mg0");
     copyExample("dcm1.sg0", models, "dcm1.sg0");
     startWindow("-model mload1");
     ASSERT_EQ(state(), STATE_NAMED);

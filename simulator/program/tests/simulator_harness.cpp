@@ -64,7 +64,7 @@ Examples makeExamples()
     replace("model_dirs", e.models + ";" + dir.file("library"));
     replace("messages", "0");
     dir.write("models/orvanta.ini", settings);
-    dir.write("models/divz.mf0", DivisionModel);
+    dir.write("models/divz1.mf0", DivisionModel);
     return e;
 }
 
@@ -80,7 +80,7 @@ const Examples& copiedExamples()
 const Examples& ProcessedExamples()
 {
     static const bool processed = [] {
-        for (const char* model : {"msd", "divz", "loop"})
+        for (const char* model : {"msd1", "divz1", "loop1"})
             EXPECT_EQ(ProcessWithProgram(model), 0) << model;
         return true;
     }();

@@ -45,7 +45,7 @@ TEST(RealPrograms, TheExampleRunProcessesSimulatesAndWritesEveryFile)
     const std::string models = copyExamples(dir);
     QProcess drive;
     drive.setWorkingDirectory(QString::fromStdString(models));
-    drive.start(QStringLiteral(ORVANTA_DRIVE_PATH), {"orvanta.ini", "msd", "default"});
+    drive.start(QStringLiteral(ORVANTA_DRIVE_PATH), {"orvanta.ini", "msd1", "default"});
     ASSERT_TRUE(drive.waitForFinished(240000));
     const std::string output = drive.readAllStandardOutput().toStdString();
     ASSERT_EQ(drive.exitCode(), 0) << output << drive.readAllStandardError().toStdString();

@@ -1,8 +1,17 @@
 #Hclass	loop
 #Hversion	1
 
+#DIncond	1
+	#real	u
+
 #DVariable	1
 	#real	y
+
+#Dstate_ind	1
+	#real	u
+
+#DRate_ind	1
+	#real	u_indep_rate
 
 #DAlgloop	1
 	#real	x
@@ -11,8 +20,9 @@
 
 #Einputs	0
 
-#Edynamic	4
+#Edynamic	5
+    R0 = 1 - s0
     V0 = (0.5 * a0) + 1
-    A0 = (0.5 * V0) + 1
+    A0 = (0.5 * V0) + s0
 
 #Eoutputs	0

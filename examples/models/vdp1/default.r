@@ -1,0 +1,7 @@
+#Hclass	vdp1
+#Iprocsr	0
+#Imethod	2
+#Tstart 	0
+#Tfinish	30
+#Tstep  	0.001
+#Tcomint	1	0.02
