@@ -118,8 +118,8 @@ TEST_F(MainWindow, OpenModelFindsTheModelInTheSecondDirectoryAndEnablesItsComman
 // name, and never cut into the name of another model, which would be opened and saved over.
 TEST_F(MainWindow, AModelNameBeyondTheFileNameRuleIsRefusedFromTheCommandLineAndMessages)
 {
-    copyExample("msd.mg0", models, "longmodelname.mgg");
-    copyExample("msd.mg0", more, "pump1.mgg");
+    copyExample("msd1.mg0", models, "longmodelname.mgg");
+    copyExample("msd1.mg0", more, "pump1.mgg");
     startWindow("-model longmodelnameb");
     EXPECT_EQ(Editor().modelName, "");
     EXPECT_EQ(sink.transcriptLines(), (std::vector<std::string>{"The model name longmodelnameb is longer than 7 "
@@ -224,7 +224,7 @@ TEST_F(MainWindow, CausalAnalysisWithTheExampleSettingsDrawsTheStrokes)
     fs::copy(ORVANTA_LIBRARY_DIR, examples + "/library", fs::copy_options::recursive);
     testsupport::ScopedCurrentDirectory inModels(examples + "/models");
     settings = "orvanta.ini";
-    startWindow("-model msd");
+    startWindow("-model msd1");
     ASSERT_EQ(Settings().tempfiles, 0);
     ASSERT_EQ(Editor().modelName, "msd1");
 
@@ -360,7 +360,7 @@ TEST_F(MainWindow, OneProcessorRunsAtATimeAndTheEditorClosesItWhenItCloses)
         }
     } leftProcessors;
     writeSettings(1, 0);
-    copyExample("msd.mg0", models, "msd1.mgg");
+    copyExample("msd1.mg0", models, "msd1.mgg");
     startWindow("-model msd1");
     command(CM_CAUSAL_ANALYSIS)->trigger();
     ASSERT_TRUE(processed("Causal analysis completed succesfully."));
@@ -418,7 +418,7 @@ TEST_F(MainWindow, PrintingWritesThePdfAndHelpSaysWhenItIsMissing)
 
 TEST_F(MainWindow, PrintSaysWhenTheFileCannotBeWrittenAndNothingWhenCancelled)
 {
-    copyExample("msd.mg0", models, "msd1.mgg");
+    copyExample("msd1.mg0", models, "msd1.mgg");
     startWindow("-model msd1");
     ASSERT_TRUE(platform::writeFileAtomically(dir.file("plain"), "not a folder"));
     platform::PrinterSettings unwritable = platform::PrinterSettings::defaults();

@@ -165,7 +165,7 @@ TEST_F(WholeRoad, CCodeOfAnEditedModelIsGeneratedOnceTheRealProcessorHasProcesse
 TEST_F(WholeRoad, TheRealEditorTakesTheProcessorItStartedWithItWhenItIsClosed)
 {
     writeSettings(1, 0);
-    copyExample("msd.mg0", models, "msd1.mgg");
+    copyExample("msd1.mg0", models, "msd1.mgg");
     std::optional<pid_t> editorPid =
         platform::startProgram(ORVANTA_BIN_DIR "/orvanta", {"-model", "msd1", "-rc_file", settings});
     ASSERT_TRUE(editorPid);
