@@ -185,3 +185,52 @@ TEST(RunSpecs, RunStartChecksRefuseBadSettingsWithTheirMessage)
         }
     }
 }
+
+// A time, step or output interval that is not finite (1e400 read from a file or typed
+// before such numbers were refused) would give a run that never ends: it is refused;
+// a row the method does not use, or whose switch is off, does not count.
+TEST(RunSpecs, RunStartChecksRefuseTimesAndStepsThatAreNotFinite)
+{
+    platform::ScriptedMessageSink sink;
+    platform::ScopedMessageSink scoped(sink);
+    const double Inf = std::numeric_limits<double>::infinity();
+    struct Case {
+        int method;
+        double start, finish;
+        int row;      // the row given the value, -1 none
+        double value;
+        int switchOn; // for a switchable row
+        const char* refusal;
+    };
+    const std::vector<Case> cases = {
+        {MethodEuler, 0, Inf, -1, 0, 0, "Start and finish time must be finite."},
+        {MethodRungeKutta4, -Inf, 5, -1, 0, 0, "Start and finish time must be finite."},
+        {MethodVode, 0, Inf, -1, 0, 0, "Start and finish time must be finite."},
+        {MethodBdf, 0, Inf, -1, 0, 0, "Start and finish time must be finite."},
+        {MethodRkf, 0, 5, RowMaxStep, Inf, 1, "Stepsizes must be finite."},
+        {MethodRkf, 0, 5, RowMaxStep, Inf, 0, nullptr},
+        {MethodVode, 0, 5, RowInitialStep, Inf, 1, "Stepsizes must be finite."},
+        {MethodBdf, 0, 5, RowInitialStep, Inf, 1, "Stepsizes must be finite."},
+        {MethodEuler, 0, 5, RowMaxStep, Inf, 1, nullptr},
+        {MethodEuler, 0, 5, RowComInterval, Inf, 1, "The output interval must be finite."},
+        {MethodBdf, 0, 5, RowComInterval, -Inf, 1, "The output interval must be finite."},
+        {MethodVode, 0, 5, RowComInterval, Inf, 0, nullptr},
+    };
+    for (const Case& c : cases) {
+        RunSpecification specs = RunSpecification::defaults();
+        specs.method = c.method;
+        specs.startTime = c.start;
+        specs.finishTime = c.finish;
+        if (c.row >= 0) {
+            specs.row(c.row).value = c.value;
+            specs.row(c.row).switchOn = c.switchOn;
+        }
+        sink.clear();
+        const int good = c.method == MethodBdf ? CheckBdfStepSpecs(specs) : CheckFixedStepSpecs(specs);
+        EXPECT_EQ(good, c.refusal ? 0 : 1) << IntegrationMethods[c.method].name << " row " << c.row;
+        if (c.refusal) {
+            ASSERT_EQ(sink.transcript().size(), 1u);
+            EXPECT_EQ(sink.transcript()[0].lines, (std::vector<std::string>{c.refusal, "No simulation is possible."}));
+        }
+    }
+}
