@@ -40,6 +40,7 @@
 #include "simulator/simulator_state.h"
 #include "simulator/user_libraries.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QPrinter>
@@ -92,6 +93,9 @@ TQNSIMWindow::TQNSIMWindow() : FrameWindow("TQNSIMWindow"), m_clock([] { return 
     setToolBar(SimulatorToolBar());
     setAccelerators({{"F1", CM_HELP_CONTENTS}});
     setStatusText("");
+    m_heldTimer.setSingleShot(true);
+    m_heldTimer.setInterval(20);
+    QObject::connect(&m_heldTimer, &QTimer::timeout, this, [this] { handleHeldMessages(); });
 }
 
 TQNSIMWindow::~TQNSIMWindow()
@@ -198,9 +202,37 @@ void TQNSIMWindow::handleCommand(int id)
 
 void TQNSIMWindow::handleMessage(const platform::Message& message)
 {
+    // Those that came earlier go first.
+    if (QApplication::activeModalWidget() || !m_held.empty()) {
+        m_held.push_back(message);
+        handleHeldMessages();
+        return;
+    }
+    dispatchMessage(message);
+}
+
+void TQNSIMWindow::handleHeldMessages()
+{
+    while (!m_held.empty() && !QApplication::activeModalWidget() && !QuitRequested) {
+        const platform::Message message = std::move(m_held.front());
+        m_held.pop_front();
+        dispatchMessage(message);
+    }
+    if (QuitRequested)
+        m_held.clear();
+    if (!m_held.empty() && !m_heldTimer.isActive())
+        m_heldTimer.start();
+}
+
+void TQNSIMWindow::dispatchMessage(const platform::Message& message)
+{
     const platform::MessageNumber n = message.number;
     if (n >= SM_COMMAND_BASE && n < SM_COMMAND_BASE + 0x8000) {
-        runCommand(int(n - SM_COMMAND_BASE));
+        // A command message does what the menu does, and nothing while the menu greys it:
+        // the state a greyed command would start from (a run going on) is one it cannot handle.
+        const int id = int(n - SM_COMMAND_BASE);
+        if (CommandEnabled(id, CommandMask))
+            runCommand(id);
         return;
     }
     switch (n) {
@@ -222,9 +254,12 @@ void TQNSIMWindow::handleMessage(const platform::Message& message)
                       m_canvas->mapToGlobal(QPoint(platform::paramX(message.lParam), platform::paramY(message.lParam))));
         break;
     case SM_OPEN_EXPERIMENT:
-        if (message.text && !Experiment().modelName.empty() &&
-            LoadExperiment(PrepareExperimentDirectory(Experiment().modelName), *message.text))
-            showStatus("Experiment " + *message.text + " is loaded.", false);
+        if (message.text && !Experiment().modelName.empty())
+            whenIdle([this, name = *message.text] {
+                if (!Experiment().modelName.empty() &&
+                    LoadExperiment(PrepareExperimentDirectory(Experiment().modelName), name))
+                    showStatus("Experiment " + name + " is loaded.", false);
+            }, true);
         break;
     case SM_SAVE_PLOT_PICTURE:
         if (message.text)
@@ -241,14 +276,15 @@ void TQNSIMWindow::runCommand(int id)
     const std::string& model = Experiment().modelName;
     switch (id) {
     case CM_OPEN_MODEL:
-        ChooseModelName(this, "Open model", 5, [](const std::string& directory, const std::string& name) {
-            LoadModel(directory, name);
+        // The chooser stays open while the user goes on: a run may have started meanwhile.
+        ChooseModelName(this, "Open model", 5, [this](const std::string& directory, const std::string& name) {
+            whenIdle([directory, name] { LoadModel(directory, name); }, true);
         }, 0);
         break;
     case CM_OPEN_EXPERIMENT:
-        ChooseExperimentName(this, "Open experiment of", model, [](const std::string& directory,
-                                                                   const std::string& name) {
-            LoadExperiment(directory, name);
+        ChooseExperimentName(this, "Open experiment of", model, [this](const std::string& directory,
+                                                                       const std::string& name) {
+            whenIdle([directory, name] { LoadExperiment(directory, name); }, true);
         }, 0);
         break;
     case CM_SAVE_EXPERIMENT:
@@ -375,34 +411,42 @@ void TQNSIMWindow::runCommand(int id)
     resumeRuns();
 }
 
-void TQNSIMWindow::openModelWhenIdle(const std::string& model)
+void TQNSIMWindow::whenIdle(std::function<void()> action, bool stopRuns)
 {
     if (!Simulating && !StartRequested && !MultipleRunActive()) {
-        LoadModel(Startup().WorkingDirectory, model);
+        action();
         return;
     }
-    // The tables of a run are not replaced under it: the run and its series are stopped as
-    // Interrupt stops them, and the model is opened once they have ended.
-    StartRequested = 0;
-    InterruptRequested = 1;
-    if (MultipleRuns().stop)
-        MultipleRuns().stop();
-    QTimer::singleShot(20, this, [this, model] {
+    // The tables and files of a run are not replaced under it: the run and its series are
+    // stopped as Interrupt stops them, or left to end, and the action follows.
+    if (stopRuns) {
+        StartRequested = 0;
+        InterruptRequested = 1;
+        if (MultipleRuns().stop)
+            MultipleRuns().stop();
+    }
+    QTimer::singleShot(20, this, [this, action = std::move(action), stopRuns]() mutable {
         if (!QuitRequested)
-            openModelWhenIdle(model);
+            whenIdle(std::move(action), stopRuns);
     });
+}
+
+void TQNSIMWindow::openModelWhenIdle(const std::string& model)
+{
+    whenIdle([model] { LoadModel(Startup().WorkingDirectory, model); }, true);
 }
 
 void TQNSIMWindow::saveExperimentAs()
 {
     const std::string model = Experiment().modelName;
-    ChooseExperimentName(this, "Save experiment of", model, [model](const std::string& directory,
-                                                                    const std::string& name) {
+    ChooseExperimentName(this, "Save experiment of", model, [this, model](const std::string& directory,
+                                                                          const std::string& name) {
         if (ConfirmExperimentOverwrite(directory, model, name, ShowConfirmLines) != 0) {
             ShowStatus("Experiment not saved!", true);
             return;
         }
-        SaveExperiment(directory, name);
+        // A run that started meanwhile ends first; the experiment is saved as it then is.
+        whenIdle([directory, name] { SaveExperiment(directory, name); }, false);
     }, 0);
 }
 
