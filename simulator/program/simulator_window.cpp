@@ -17,6 +17,7 @@
 #include "common/property_dialogs.h"
 #include "common/startup.h"
 #include "platform/core/file_system.h"
+#include "platform/core/message_sink.h"
 #include "platform/core/window_messages.h"
 #include "platform/qt/application.h"
 #include "platform/qt/clipboard.h"
@@ -68,6 +69,32 @@ platform::WindowHandle notifyWindow()
 {
     return static_cast<platform::WindowHandle>(Startup().NotifyWindowHandle);
 }
+
+/// Posts the lines of every box to the window that drives the simulator, then shows the
+/// box as the sink it replaces does.
+class BoxForwarder : public platform::MessageSink {
+public:
+    BoxForwarder(platform::WindowHandle driver, platform::MessageSink* shown) : m_driver(driver), m_shown(shown) {}
+    ~BoxForwarder() override
+    {
+        if (platform::installedMessageSink() == this)
+            platform::setMessageSink(m_shown);
+    }
+    platform::BoxAnswer show(const platform::MessageBoxRequest& box) override
+    {
+        std::string text;
+        for (const std::string& line : box.lines)
+            text += (text.empty() ? "" : "\n") + line;
+        if (platform::isWindow(m_driver))
+            platform::postMessage(m_driver, SM_BOX_TEXT, 0, 0, text);
+        return (m_shown ? *m_shown : m_standardError).show(box);
+    }
+
+private:
+    platform::WindowHandle m_driver;
+    platform::MessageSink* m_shown;
+    platform::StderrMessageSink m_standardError;
+};
 
 /// A run that a command or message requested starts at the next idle turn.
 void resumeRuns()
@@ -135,6 +162,10 @@ bool TQNSIMWindow::SetupWindow(const std::vector<std::string>& words)
         Startup().StartupDirectory = m_programDirectory;
     if (!StartupSettings(m_words, 1, ShowConfirmLines))
         return false;
+    if (notifyWindow() != 0) {
+        m_boxForwarder = std::make_unique<BoxForwarder>(notifyWindow(), platform::installedMessageSink());
+        platform::setMessageSink(m_boxForwarder.get());
+    }
 
     // The editors and the plot are told of the state machine's changes through the window.
     WindowHooks().applyMask = [this](std::uint32_t mask) { applyMask(mask); };

@@ -19,6 +19,9 @@
 
 class PlotCanvas;
 class QPrinter;
+namespace platform {
+class MessageSink;
+}
 class QSocketNotifier;
 
 namespace platform {
@@ -85,6 +88,8 @@ private:
     /// wait until it has closed.
     std::deque<platform::Message> m_held;
     QTimer m_heldTimer;
+    /// Tells the -cmpnt window of each box before it is shown; none without that window.
+    std::unique_ptr<platform::MessageSink> m_boxForwarder;
     std::unique_ptr<QPrinter> m_printer;
     std::vector<std::string> m_words;
     std::string m_programDirectory;

@@ -1,6 +1,6 @@
 // The real programs: the example run of orvanta-drive (model processor and simulator
-// driven through their messages), and the simulator ending on a termination signal in
-// the middle of a run with the run's files closed.
+// driven through their messages), the driver ending on a refused run, and the simulator
+// ending on a termination signal in the middle of a run with the run's files closed.
 #include "simulator_harness.h"
 
 #include "platform/core/metafile_reader.h"
@@ -69,6 +69,35 @@ TEST(RealPrograms, TheExampleRunProcessesSimulatesAndWritesEveryFile)
             coloured += !(c.red() == c.green() && c.green() == c.blue());
         }
     EXPECT_GT(coloured, 500) << "the curves are in the picture";
+    EXPECT_EQ(platform::findWindowByClass("TQNSIMWindow"), 0u) << "the simulator has ended";
+}
+
+// rlc has no experiment yet: its run is refused for the parameters without values, in a
+// box nobody can answer. The driver ends at once with the refusal's text and a non-zero
+// status, and the simulator with it, instead of waiting for a run that never comes.
+TEST(RealPrograms, ARefusedRunEndsTheDriverWithTheRefusal)
+{
+    testsupport::TempDir dir;
+    const std::string models = copyExamples(dir);
+    QProcess drive;
+    drive.setWorkingDirectory(QString::fromStdString(models));
+    drive.start(QStringLiteral(ORVANTA_DRIVE_PATH), {"orvanta.ini", "rlc", "default"});
+    const bool ended = drive.waitForFinished(90000);
+    if (!ended) {
+        drive.kill();
+        drive.waitForFinished();
+        if (const platform::WindowHandle left = platform::findWindowByClass("TQNSIMWindow"))
+            ::kill(platform::windowProcess(left), SIGKILL);
+    }
+    ASSERT_TRUE(ended) << "the driver waited for the run";
+    const std::string errors = drive.readAllStandardError().toStdString();
+    EXPECT_NE(drive.exitCode(), 0);
+    EXPECT_NE(errors.find("orvanta-drive: the run did not start: Some parameters have no value yet. "
+                          "No simulation is possible."),
+              std::string::npos)
+        << errors << drive.readAllStandardOutput().toStdString();
+    for (int i = 0; i < 100 && platform::findWindowByClass("TQNSIMWindow"); ++i)
+        QTest::qWait(50);
     EXPECT_EQ(platform::findWindowByClass("TQNSIMWindow"), 0u) << "the simulator has ended";
 }
 
