@@ -139,10 +139,25 @@ TEST(RunSpecs, ReadErrorsNameTheTokenAndLeaveTheTargetUnchanged)
     EXPECT_EQ(sink.transcript().back().lines[0], "Can not open for reading:");
 }
 
-TEST(RunSpecs, RunStartChecksRefuseBadSettingsWithTheirMessage)
+namespace {
+
+/// The check of the method refuses the specs with that first line, or (null) accepts them.
+void expectCheck(const RunSpecification& specs, const char* refusal, const std::string& what)
 {
     platform::ScriptedMessageSink sink;
     platform::ScopedMessageSink scoped(sink);
+    const int good = specs.method == MethodBdf ? CheckBdfStepSpecs(specs) : CheckFixedStepSpecs(specs);
+    EXPECT_EQ(good, refusal ? 0 : 1) << IntegrationMethods[specs.method].name << " " << what;
+    if (refusal) {
+        ASSERT_EQ(sink.transcript().size(), 1u) << what;
+        EXPECT_EQ(sink.transcript()[0].lines, (std::vector<std::string>{refusal, "No simulation is possible."}));
+    }
+}
+
+} // namespace
+
+TEST(RunSpecs, RunStartChecksRefuseBadSettingsWithTheirMessage)
+{
     const double NaN = std::numeric_limits<double>::quiet_NaN();
     struct Case {
         int method;
@@ -176,13 +191,7 @@ TEST(RunSpecs, RunStartChecksRefuseBadSettingsWithTheirMessage)
         specs.row(RowInitialStep).switchOn = c.initialOn;
         specs.row(RowMaxStep).value = c.maximum;
         specs.row(RowMaxStep).switchOn = c.maximumOn;
-        sink.clear();
-        const int good = c.method == MethodBdf ? CheckBdfStepSpecs(specs) : CheckFixedStepSpecs(specs);
-        EXPECT_EQ(good, c.refusal ? 0 : 1) << IntegrationMethods[c.method].name << " " << (c.refusal ? c.refusal : "");
-        if (c.refusal) {
-            ASSERT_EQ(sink.transcript().size(), 1u);
-            EXPECT_EQ(sink.transcript()[0].lines, (std::vector<std::string>{c.refusal, "No simulation is possible."}));
-        }
+        expectCheck(specs, c.refusal, c.refusal ? c.refusal : "accepted");
     }
 }
 
@@ -191,8 +200,6 @@ TEST(RunSpecs, RunStartChecksRefuseBadSettingsWithTheirMessage)
 // a row the method does not use, or whose switch is off, does not count.
 TEST(RunSpecs, RunStartChecksRefuseTimesAndStepsThatAreNotFinite)
 {
-    platform::ScriptedMessageSink sink;
-    platform::ScopedMessageSink scoped(sink);
     const double Inf = std::numeric_limits<double>::infinity();
     struct Case {
         int method;
@@ -225,12 +232,6 @@ TEST(RunSpecs, RunStartChecksRefuseTimesAndStepsThatAreNotFinite)
             specs.row(c.row).value = c.value;
             specs.row(c.row).switchOn = c.switchOn;
         }
-        sink.clear();
-        const int good = c.method == MethodBdf ? CheckBdfStepSpecs(specs) : CheckFixedStepSpecs(specs);
-        EXPECT_EQ(good, c.refusal ? 0 : 1) << IntegrationMethods[c.method].name << " row " << c.row;
-        if (c.refusal) {
-            ASSERT_EQ(sink.transcript().size(), 1u);
-            EXPECT_EQ(sink.transcript()[0].lines, (std::vector<std::string>{c.refusal, "No simulation is possible."}));
-        }
+        expectCheck(specs, c.refusal, "row " + std::to_string(c.row));
     }
 }
