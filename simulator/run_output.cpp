@@ -539,6 +539,7 @@ std::optional<DataFileContent> ReadDataFileContent(const std::string& path, bool
         return content;
     if (content.version >= 4) {
         const std::size_t rowBytes = columns * 8 + 1;
+        content.rows.reserve((b.size() - pos) / rowBytes);
         while (pos + rowBytes <= b.size()) {
             std::vector<double> row(columns);
             for (std::size_t c = 0; c < columns; ++c) {
