@@ -6,6 +6,7 @@
 #include "platform/qt/window_widgets.h"
 
 #include <QApplication>
+#include <QPointer>
 
 #include <exception>
 
@@ -19,8 +20,15 @@ extern "C" __attribute__((visibility("default"))) int GenerateCCodePopup(const c
     int result = platform::IDCANCEL;
     try {
         QWidget* owner = platform::windowWidget(CurrentMessageOwner());
-        CodeGeneratorDialog dialog(model, experiment, submodel, owner ? owner : QApplication::activeWindow());
-        result = dialog.runModal();
+        // The owner may be closed while the dialog runs (it then takes its children along):
+        // the dialog lives on the heap and is deleted here only when it still exists.
+        const QPointer<CodeGeneratorDialog> dialog =
+            new CodeGeneratorDialog(model, experiment, submodel, owner ? owner : QApplication::activeWindow());
+        struct Release {
+            const QPointer<CodeGeneratorDialog>& dialog;
+            ~Release() { delete dialog.data(); }
+        } release{dialog};
+        result = dialog->runModal();
     } catch (const std::exception& error) {
         ShowGeneratorBox("Orvanta Error", {"The code generator stopped:", error.what()});
     } catch (...) {

@@ -10,57 +10,77 @@
 #include <cerrno>
 #include <cstdlib>
 
-ExperimentScanner::ExperimentScanner(const std::string& file)
+ExperimentScanner::ExperimentScanner(const std::string& file) : m_text(platform::withoutByteOrderMark(file))
 {
-    const std::string_view text = platform::withoutByteOrderMark(file);
-    int line = 1;
-    std::size_t i = 0;
+    scan(m_ring[m_peeked]);
+}
+
+void ExperimentScanner::scan(ScannedToken& token)
+{
+    const std::string_view text = m_text;
     const std::size_t n = text.size();
-    bool lineHasToken = false;
+    std::size_t& i = m_pos;
     while (i < n) {
         const char c = text[i];
         if (c == '\n') {
-            if (lineHasToken)
-                m_tokens.push_back({ExperimentToken::EndOfLine, "", line});
-            lineHasToken = false;
-            ++line;
             ++i;
+            const bool ended = m_lineHasToken;
+            m_lineHasToken = false;
+            if (ended) {
+                token.kind = ExperimentToken::EndOfLine;
+                token.text.clear();
+                token.line = m_line++;
+                return;
+            }
+            ++m_line;
             continue;
         }
         if (IsBlankChar(c)) {
             ++i;
             continue;
         }
-        lineHasToken = true;
+        m_lineHasToken = true;
+        token.line = m_line;
         if (c == '"') {
             std::size_t end = i + 1;
             while (end < n && text[end] != '"' && text[end] != '\n')
                 ++end;
-            m_tokens.push_back({ExperimentToken::Quoted, std::string(text.substr(i + 1, end - i - 1)), line});
+            token.kind = ExperimentToken::Quoted;
+            token.text.assign(text.substr(i + 1, end - i - 1));
             i = end < n && text[end] == '"' ? end + 1 : end;
-            continue;
+            return;
         }
         std::size_t end = i;
         while (end < n && !IsBlankChar(text[end]) && text[end] != '"')
             ++end;
-        const std::string word(text.substr(i, end - i));
-        m_tokens.push_back({word[0] == '#' ? ExperimentToken::Keyword : ExperimentToken::Word, word, line});
+        token.kind = c == '#' ? ExperimentToken::Keyword : ExperimentToken::Word;
+        token.text.assign(text.substr(i, end - i));
         i = end;
+        return;
     }
-    if (lineHasToken)
-        m_tokens.push_back({ExperimentToken::EndOfLine, "", line++});
-    m_tokens.push_back({ExperimentToken::EndOfFile, "", line});
+    // A last line without its line end is ended all the same.
+    token.text.clear();
+    token.line = m_line;
+    if (m_lineHasToken) {
+        m_lineHasToken = false;
+        token.kind = ExperimentToken::EndOfLine;
+        ++m_line;
+        return;
+    }
+    token.kind = ExperimentToken::EndOfFile;
 }
 
 const ScannedToken& ExperimentScanner::next()
 {
-    const ScannedToken& token = m_tokens[m_pos];
-    if (m_pos + 1 < m_tokens.size())
-        ++m_pos;
-    return token;
+    const std::size_t current = m_peeked;
+    if (m_ring[current].kind != ExperimentToken::EndOfFile) {
+        m_peeked = (current + 1) % m_ring.size();
+        scan(m_ring[m_peeked]);
+    }
+    return m_ring[current];
 }
 
-const ScannedToken& ExperimentScanner::peek() const { return m_tokens[m_pos]; }
+const ScannedToken& ExperimentScanner::peek() const { return m_ring[m_peeked]; }
 
 void ExperimentScanner::skipLine()
 {

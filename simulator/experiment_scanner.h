@@ -2,8 +2,9 @@
 // that run to their closing quote, line ends and the end of the file.
 #pragma once
 
+#include <array>
 #include <string>
-#include <vector>
+#include <string_view>
 
 enum class ExperimentToken { Keyword, Word, Quoted, EndOfLine, EndOfFile };
 
@@ -15,10 +16,12 @@ struct ScannedToken {
 
 class ExperimentScanner {
 public:
-    /// Scans the whole text; LF and CR LF line ends alike.
+    /// Scans the text, which must outlive the scanner, a token at a time as they are
+    /// asked for; LF and CR LF line ends alike.
     explicit ExperimentScanner(const std::string& text);
 
-    /// The next token (the end of the file repeats).
+    /// The next token (the end of the file repeats). It stays as it is through the two
+    /// calls that follow; keep a copy for longer.
     const ScannedToken& next();
     /// The token `next` will return.
     const ScannedToken& peek() const;
@@ -26,8 +29,16 @@ public:
     void skipLine();
 
 private:
-    std::vector<ScannedToken> m_tokens;
+    /// Scans the token after the text's position into `token`.
+    void scan(ScannedToken& token);
+
+    std::string_view m_text;
     std::size_t m_pos = 0;
+    int m_line = 1;
+    bool m_lineHasToken = false;
+    /// The tokens `next` returned last, the one it returns next and room for one more.
+    std::array<ScannedToken, 4> m_ring;
+    std::size_t m_peeked = 0;
 };
 
 /// True when the whole word reads as a number (finite, or "INF" and "NAN" in any case and sign).

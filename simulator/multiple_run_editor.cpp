@@ -3,11 +3,11 @@
 #include "simulator/multiple_run_editor.h"
 
 #include "common/message_boxes.h"
+#include "simulator/entered_numbers.h"
 #include "simulator/model_variables.h"
 #include "simulator/simulator_state.h"
 
 #include <cstdio>
-#include <cstdlib>
 
 namespace {
 
@@ -53,17 +53,23 @@ std::string MultipleRunEditor::caption() const { return "SIM: Multiple Run Edito
 
 std::string MultipleRunEditor::fieldLabel() const { return m_spec.type == OptimizationRun ? "tolerance:" : "steps:"; }
 
+void MultipleRunEditor::readField()
+{
+    // What cannot be read, or does not fit, gives the default.
+    if (m_spec.type == OptimizationRun) {
+        if (!ReadLeadingReal(field, m_spec.tolerance))
+            m_spec.tolerance = 0.01;
+    } else if (!ReadLeadingInteger(field, m_spec.steps)) {
+        m_spec.steps = 2;
+    }
+}
+
 void MultipleRunEditor::setType(int type)
 {
     if (type < PlainMultipleRun || type > MonteCarloRun || type == m_spec.type)
         return;
     // The field's text of the old type is read before the label changes.
-    if (m_spec.type == OptimizationRun) {
-        if (std::sscanf(field.c_str(), "%lg", &m_spec.tolerance) != 1)
-            m_spec.tolerance = 0.01;
-    } else if (std::sscanf(field.c_str(), "%d", &m_spec.steps) != 1) {
-        m_spec.steps = 2;
-    }
+    readField();
     m_spec.type = type;
     field = fieldText(m_spec);
     markEdited();
@@ -109,14 +115,11 @@ bool MultipleRunEditor::leaveLine()
         return true;
     MultipleRunVariable& v = m_spec.variables[std::size_t(m_selected)];
     double from = v.from, to = v.to;
-    char* end = nullptr;
-    from = std::strtod(minText.c_str(), &end);
-    if (end == minText.c_str() || *end != '\0') {
+    if (!ReadEnteredReal(minText, from)) {
         ShowMessage({"Error in reading \"from\" value"});
         return false;
     }
-    to = std::strtod(maxText.c_str(), &end);
-    if (end == maxText.c_str() || *end != '\0') {
+    if (!ReadEnteredReal(maxText, to)) {
         ShowMessage({"Error in reading \"to\" value"});
         return false;
     }
@@ -177,12 +180,7 @@ bool MultipleRunEditor::ok()
 {
     if (!leaveLine())
         return false;
-    if (m_spec.type == OptimizationRun) {
-        if (std::sscanf(field.c_str(), "%lg", &m_spec.tolerance) != 1)
-            m_spec.tolerance = 0.01;
-    } else if (std::sscanf(field.c_str(), "%d", &m_spec.steps) != 1) {
-        m_spec.steps = 2;
-    }
+    readField();
     field = fieldText(m_spec);
     const bool changed = !(MultipleRunSpecs() == m_spec);
     MultipleRunSpecs() = m_spec;

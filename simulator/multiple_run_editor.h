@@ -49,6 +49,8 @@ public:
 private:
     void showLine();
     bool leaveLine();
+    /// Takes the steps or the tolerance from the field.
+    void readField();
 
     MultipleRunSpec m_spec;
     int m_selected = -1;

@@ -11,30 +11,14 @@
 #include "simulator/text_format.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 namespace {
 
 MultipleRunSpec g_spec;
-
-/// The file's lines without their line ends (LF or CR LF).
-std::vector<std::string> splitLines(const std::string& text)
-{
-    std::vector<std::string> lines;
-    std::size_t at = 0;
-    while (at < text.size()) {
-        std::size_t end = text.find('\n', at);
-        if (end == std::string::npos)
-            end = text.size();
-        std::string line = text.substr(at, end - at);
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        lines.push_back(std::move(line));
-        at = end + 1;
-    }
-    return lines;
-}
 
 void readingError() { ShowMessage({"Error reading multiple run information"}); }
 
@@ -110,10 +94,22 @@ int ReadMultipleRunFile(const std::string& path)
         ShowMessage({"Can not open for reading:", path});
         return 0;
     }
-    const std::vector<std::string> lines = splitLines(*content);
-    std::size_t next = 0;
-    const auto line = [&lines, &next]() -> const std::string* {
-        return next < lines.size() ? &lines[next++] : nullptr;
+    // The file's lines one after the other, without their line ends (LF or CR LF); a line
+    // stays as it is through the next call.
+    const std::string& text = *content;
+    std::size_t at = 0;
+    std::array<std::string, 2> held;
+    std::size_t turn = 0;
+    const auto line = [&]() -> const std::string* {
+        if (at >= text.size())
+            return nullptr;
+        const std::size_t end = std::min(text.find('\n', at), text.size());
+        std::string& next = held[turn ^= 1];
+        next.assign(text, at, end - at);
+        if (!next.empty() && next.back() == '\r')
+            next.pop_back();
+        at = end + 1;
+        return &next;
     };
 
     // The header names the format and the model; another model's file is refused as a whole.
@@ -148,13 +144,19 @@ int ReadMultipleRunFile(const std::string& path)
         readingError();
         return 0;
     }
+    // The words of a line fit in buffers as long as the line, made once for the longest.
+    std::vector<char> name, scale;
+    read.variables.reserve(std::min(std::size_t(count), text.size()));
     for (int i = 0; i < count; ++i) {
         l = line();
         if (!l) {
             ShowMessage({"End of multiple run file reached too soon"});
             return 0;
         }
-        std::vector<char> name(l->size() + 1), scale(l->size() + 1);
+        if (name.size() <= l->size()) {
+            name.resize(l->size() + 1);
+            scale.resize(l->size() + 1);
+        }
         MultipleRunVariable v;
         if (std::sscanf(l->c_str(), "%s %d %d %lg %lg %s", name.data(), &v.kind, &v.index, &v.from, &v.to,
                         scale.data()) != 6) {
@@ -166,7 +168,7 @@ int ReadMultipleRunFile(const std::string& path)
             // The variables before this one are kept.
             ShowMessage({"No matching name for multiple run information :", name.data()});
             read.clearCriterion();
-            g_spec = read;
+            g_spec = std::move(read);
             return 0;
         }
         v.scale = std::strcmp(scale.data(), "linear") == 0 ? 0 : 1;
@@ -175,10 +177,10 @@ int ReadMultipleRunFile(const std::string& path)
 
     l = line();
     if (!l) {
-        g_spec = read;
+        g_spec = std::move(read);
         return 1;
     }
-    std::vector<char> name(l->size() + 1);
+    name.resize(l->size() + 1);
     const int items = std::sscanf(l->c_str(), "%d %d %d %s", &read.criterionKind, &read.criterionIndex,
                                   &read.criterionElement, name.data());
     if (items < 3 || (read.hasCriterion() && items < 4)) {
@@ -190,7 +192,7 @@ int ReadMultipleRunFile(const std::string& path)
         if (!modelName || std::strcmp(modelName, name.data()) != 0) {
             ShowMessage({"No matching name for multiple run optimization variable :", name.data()});
             read.clearCriterion();
-            g_spec = read;
+            g_spec = std::move(read);
             return 0;
         }
     } else {
@@ -206,8 +208,8 @@ int ReadMultipleRunFile(const std::string& path)
     const std::string* method = line();
     if (!method || std::sscanf(method->c_str(), "%d", &read.method) != 1)
         read.method = 0;
-    g_spec = read;
-    SelectMultipleRunMethod(read.method);
+    g_spec = std::move(read);
+    SelectMultipleRunMethod(g_spec.method);
     return 1;
 }
 

@@ -4,6 +4,7 @@
 #include "simulator/output_specs_editor.h"
 
 #include "common/message_boxes.h"
+#include "simulator/entered_numbers.h"
 #include "platform/core/file_system.h"
 #include "simulator/plot_buffers.h"
 #include "simulator/plot_drawing.h"
@@ -11,7 +12,6 @@
 #include "simulator/simulator_state.h"
 
 #include <cstdio>
-#include <cstdlib>
 
 namespace {
 
@@ -129,12 +129,10 @@ bool OutputSpecsEditor::takeRange(const RangeFields& fields, double& min, double
     double values[2];
     const std::string* texts[2] = {&fields.from, &fields.to};
     for (int k = 0; k < 2; ++k) {
-        const char* start = texts[k]->c_str();
-        char* end = nullptr;
-        values[k] = std::strtod(start, &end);
-        if (end == start || *end != '\0') {
+        std::string rest;
+        if (!ReadEnteredReal(*texts[k], values[k], &rest)) {
             m_refused = field;
-            ShowMessage({"Error in entered value at:", end == start ? *texts[k] : std::string(end), "Try again..."});
+            ShowEnteredValueError(rest);
             return false;
         }
     }

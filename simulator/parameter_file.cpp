@@ -10,9 +10,13 @@
 #include "simulator/run_state.h"
 
 #include <algorithm>
+#include <bit>
 #include <climits>
 #include <cmath>
 #include <cstdio>
+#include <cstdint>
+#include <functional>
+#include <string_view>
 
 namespace {
 
@@ -59,21 +63,73 @@ void writeKind(std::string& out, int kind)
 
 bool isEnd(const ScannedToken& t) { return t.kind == ExperimentToken::EndOfLine || t.kind == ExperimentToken::EndOfFile; }
 
-/// The first variable of the kind with that name, or -1.
-int findVariable(int kind, const std::string& name)
-{
-    for (int i = 0; i < Variables().kinds[kind].count; ++i)
-        if (FindNameInEntry(kind, i, name.c_str()) >= 0)
-            return i;
-    return -1;
-}
+/// The kind's variables by each of their names (name and aliases), the first variable
+/// that has a name winning: an open-addressed table of variable numbers, small enough to
+/// stay in the cache, so that a file of n lines is read in time linear in n.
+class NameIndex {
+public:
+    explicit NameIndex(int kind) : m_kind(Variables().kinds[kind])
+    {
+        const int count = std::min(m_kind.count, int(m_kind.entries.size()));
+        std::size_t names = 0;
+        for (int i = 0; i < count; ++i)
+            names += m_kind.entries[std::size_t(i)].names.size();
+        m_slots.assign(std::bit_ceil(2 * names + 2), -1);
+        for (int i = 0; i < count; ++i)
+            for (const std::string& name : m_kind.entries[std::size_t(i)].names) {
+                std::int32_t& slot = m_slots[probe(name)];
+                if (slot < 0)
+                    slot = i;
+                else
+                    m_shared = true;
+            }
+    }
+
+    /// The first variable with that name, or -1. A file lists the variables in the model's
+    /// order: the variable after the last one found is tried first, which is right
+    /// unless a name belongs to several variables.
+    int find(std::string_view name)
+    {
+        const int next = m_last + 1;
+        if (!m_shared && next < int(m_kind.entries.size()) && hasName(next, name))
+            return m_last = next;
+        const int found = m_slots[probe(name)];
+        if (found >= 0)
+            m_last = found;
+        return found;
+    }
+
+private:
+    bool hasName(std::int32_t variable, std::string_view name) const
+    {
+        for (const std::string& own : m_kind.entries[std::size_t(variable)].names)
+            if (own == name)
+                return true;
+        return false;
+    }
+    /// The slot of the name: the one holding a variable with it, or the empty one where it goes.
+    std::size_t probe(std::string_view name) const
+    {
+        const std::size_t mask = m_slots.size() - 1;
+        std::size_t at = std::hash<std::string_view>()(name) & mask;
+        while (m_slots[at] >= 0 && !hasName(m_slots[at], name))
+            at = (at + 1) & mask;
+        return at;
+    }
+
+    const VariableKind& m_kind;
+    std::vector<std::int32_t> m_slots;
+    bool m_shared = false; ///< some name belongs to more than one variable
+    int m_last = -1;
+};
 
 struct SectionReader {
     ExperimentScanner& scanner;
     int kind;
     std::vector<ParameterValue> buffer;
+    NameIndex variables;
     int unknown = 0;
-    std::string firstUnknown;
+    std::string firstUnknown{};
 
     /// One variable line (its first token read already); false at a syntax error.
     bool readLine(const ScannedToken& first, bool take, ScannedToken& offending)
@@ -83,16 +139,19 @@ struct SectionReader {
             offending = first;
             return false;
         }
-        while (scanner.peek().kind == ExperimentToken::Word && !WordIsNumber(scanner.peek().text, number))
+        const std::string name = first.text; // the scanner moves on over further names
+        bool numberNext = false; // then `number` holds the value that follows
+        while (scanner.peek().kind == ExperimentToken::Word &&
+               !(numberNext = WordIsNumber(scanner.peek().text, number)))
             scanner.next();
         if (!take) {
             scanner.skipLine();
             return true;
         }
-        const int index = findVariable(kind, first.text);
+        const int index = variables.find(name);
         if (index < 0) {
             if (unknown++ == 0)
-                firstUnknown = first.text.substr(0, 20);
+                firstUnknown = name.substr(0, 20);
             scanner.skipLine();
             return true;
         }
@@ -107,7 +166,7 @@ struct SectionReader {
         if (wantsText && value.kind == ExperimentToken::Quoted) {
             entry.text = value.text;
             entry.isText = true;
-        } else if (!wantsText && value.kind == ExperimentToken::Word && WordIsNumber(value.text, number)) {
+        } else if (!wantsText && value.kind == ExperimentToken::Word && numberNext) {
             entry.value = number;
         } else {
             offending = value;
@@ -154,7 +213,8 @@ std::optional<std::vector<ParameterValue>> ReadParameterSection(const std::strin
     ShowStatus("", false);
     if (scanner.next().text != "#Formatver")
         return std::nullopt;
-    SectionReader reader{scanner, kind, std::vector<ParameterValue>(std::size_t(Variables().kinds[kind].count)), 0, {}};
+    SectionReader reader{scanner, kind, std::vector<ParameterValue>(std::size_t(Variables().kinds[kind].count)),
+                         NameIndex(kind)};
     ScannedToken offending;
     bool good = true;
     auto expect = [&](ExperimentToken wanted, const char* text = nullptr) {

@@ -50,6 +50,21 @@ int refuse(const std::string& line)
 
 bool positive(double v) { return v > 0.0; } // false for NaN
 
+/// A run whose times, steps or output interval are infinite would not end, or end in a
+/// trap: refused before anything else (a NaN fails the checks that follow). Only the rows
+/// the method uses count.
+int checkFinite(const RunSpecification& specs)
+{
+    if (std::isinf(specs.startTime) || std::isinf(specs.finishTime))
+        return refuse("Start and finish time must be finite.");
+    for (int r : {RowStep, RowInitialStep, RowMaxStep})
+        if (specs.given(r) && std::isinf(specs.row(r).value))
+            return refuse("Stepsizes must be finite.");
+    if (specs.given(RowComInterval) && std::isinf(specs.row(RowComInterval).value))
+        return refuse("The output interval must be finite.");
+    return 1;
+}
+
 /// Reads a number token (integer or real) as a decimal number.
 bool numberToken(int token, const CodeFileLexer& lexer, double& value)
 {
@@ -218,6 +233,8 @@ std::string FormatRunSpecRow(const RunSpecification& specs, int r)
 
 int CheckFixedStepSpecs(const RunSpecification& specs)
 {
+    if (!checkFinite(specs))
+        return 0;
     if (!(specs.startTime < specs.finishTime))
         return refuse("Start time must be smaller than finish time.");
     if (specs.method == MethodRkf || specs.method == MethodVode)
@@ -232,6 +249,8 @@ int CheckFixedStepSpecs(const RunSpecification& specs)
 
 int CheckBdfStepSpecs(const RunSpecification& specs)
 {
+    if (!checkFinite(specs))
+        return 0;
     if (!(specs.startTime < specs.finishTime))
         return refuse("Start time must be smaller than finish time.");
     const MethodSetting& initial = specs.row(RowInitialStep);

@@ -1,14 +1,13 @@
 // The run-specifications editor's logic. Values are shown with 8 significant digits;
-// a field converts when its whole text is a decimal number.
+// a field converts when its whole text is a finite decimal number.
 #include "simulator/run_specs_editor.h"
 
-#include "common/message_boxes.h"
+#include "simulator/entered_numbers.h"
 #include "simulator/model_variables.h"
 #include "simulator/plot_specs.h"
 #include "simulator/simulator_state.h"
 
 #include <cstdio>
-#include <cstdlib>
 
 namespace {
 
@@ -77,15 +76,12 @@ void RunSpecsEditor::fieldChanged(int field, const std::string& text)
 
 bool RunSpecsEditor::takeValue(EditorField& field, double& value)
 {
-    const std::string text = field.text.substr(0, 40);
-    char* end = nullptr;
-    const double v = std::strtod(text.c_str(), &end);
-    if (end == text.c_str() || *end != '\0') {
+    std::string rest;
+    if (!ReadEnteredReal(field.text.substr(0, 40), value, &rest)) {
         m_refusedField = &field == &m_start ? -1 : &field == &m_finish ? -2 : int(&field - m_fields.data());
-        ShowMessage({"Error in entered value at:", end == text.c_str() ? text : std::string(end), "Try again..."});
+        ShowEnteredValueError(rest);
         return false;
     }
-    value = v;
     return true;
 }
 

@@ -1,20 +1,20 @@
 // The parameter and initial-condition editors' logic. Integers and Booleans are read
 // with the base their prefix names (0x hexadecimal, a leading 0 octal), reals as
-// decimal numbers; a text with characters left after its value is refused.
+// decimal numbers; a text with characters left after its value, or whose number does
+// not fit what it is kept in, is refused.
 #include "simulator/value_editors.h"
 
 #include "common/message_boxes.h"
+#include "simulator/entered_numbers.h"
 #include "simulator/model_variables.h"
 #include "simulator/run_state.h"
 #include "simulator/simulator_state.h"
 #include "simulator/text_format.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <climits>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 
 namespace {
 
@@ -124,8 +124,6 @@ bool ValueEditor::store(const std::string& fullText, bool sameSampleTime, std::v
         m_typed = false;
         return true;
     }
-    const char* start = text.c_str();
-    char* end = nullptr;
     double value = 0.0;
     if (e.type == TypeString) {
         e.text = text;
@@ -133,19 +131,17 @@ bool ValueEditor::store(const std::string& fullText, bool sameSampleTime, std::v
         m_typed = false;
         return true;
     }
-    if (integerType(e.type)) {
-        errno = 0;
-        const long long v = std::strtoll(start, &end, 0);
-        value = double(v);
-    } else {
-        value = std::strtod(start, &end);
-    }
-    if (end == start || *end != '\0') {
+    std::string rest;
+    long long integer = 0;
+    const bool read = integerType(e.type) ? ReadEnteredInteger(text, integer, &rest) : ReadEnteredReal(text, value, &rest);
+    if (!read) {
         if (changed)
             changed->pop_back();
-        ShowMessage({"Error in entered value at:", end == start ? text : std::string(end), "Try again..."});
+        ShowEnteredValueError(rest);
         return false;
     }
+    if (integerType(e.type))
+        value = double(integer);
     e.value = value;
     e.hasValue = 1;
     m_typed = false;

@@ -2,8 +2,10 @@
 // as the graph editor would: the model processor processes the model and answers the
 // driver's window, the simulator is started on the processed model, and the driver's
 // messages open an experiment, run it, save the plot as a metafile and as a PNG file,
-// and close the simulator. The simulator tells the driver its status texts. The files
-// written are listed; the status is 0 when every step worked.
+// and close the simulator. The simulator tells the driver its status texts and the lines
+// of every box it opens; a box ends the driver with its text (nobody is there to answer
+// it), as does a step that fails. The files written are listed; the status is 0 when
+// every step worked.
 //
 //     orvanta-drive <settings file> <model> <experiment>
 #include "simulator/program/simulator_messages.h"
@@ -14,6 +16,7 @@
 #include "platform/core/window_messages.h"
 #include "platform/core/window_registry.h"
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -28,8 +31,12 @@
 namespace {
 
 std::deque<platform::Message> g_received;
+/// The lines of the box the simulator opened, joined by blanks: it waits for a person, so
+/// the driver goes no further.
+std::optional<std::string> g_box;
 
-/// Serves messages until `match` takes one of those received; false after `seconds`.
+/// Serves messages until `match` takes one of those received; false after `seconds`, or
+/// at once when the simulator opens a box.
 bool waitFor(const std::function<bool(const platform::Message&)>& match, int seconds)
 {
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
@@ -39,6 +46,13 @@ bool waitFor(const std::function<bool(const platform::Message&)>& match, int sec
             g_received.pop_front();
             if (message.number == UM_STATUS_TEXT && message.text)
                 std::printf("  simulator: %s\n", message.text->c_str());
+            if (message.number == SM_BOX_TEXT && message.text) {
+                std::string text = *message.text;
+                std::replace(text.begin(), text.end(), '\n', ' ');
+                std::printf("  simulator's box: %s\n", text.c_str());
+                g_box = text;
+                return false;
+            }
             if (match(message))
                 return true;
         }
@@ -167,9 +181,10 @@ int main(int argc, char** argv)
     const auto post = [simulator](platform::MessageNumber number, std::optional<std::string> text = std::nullopt) {
         platform::postMessage(simulator, number, 0, 0, std::move(text));
     };
+    // A failed step ends the driver with what the simulator's box said, if it opened one.
     const auto stop = [simulator](const std::string& why) {
         closeSimulator(simulator);
-        return fail(why);
+        return fail(g_box ? why + ": " + *g_box : why);
     };
 
     post(SM_OPEN_EXPERIMENT, experiment);
@@ -178,10 +193,12 @@ int main(int argc, char** argv)
     post(SM_COMMAND_BASE + 277); // Start Simulation
     std::vector<std::string> written;
     std::optional<std::string> summary;
+    bool runStarted = false;
     waitFor([&](const platform::Message& m) {
         if (m.number != UM_STATUS_TEXT || !m.text)
             return false;
         const std::string& text = *m.text;
+        runStarted = runStarted || text.rfind("Simulating...", 0) == 0;
         for (const std::string head : {"Writing matlab script file:\r\n", "and corresponding matlab data file:\r\n"})
             if (text.rfind(head, 0) == 0) {
                 std::string path = text.substr(head.size());
@@ -197,7 +214,7 @@ int main(int argc, char** argv)
         return false;
     }, 300);
     if (!summary || summary->rfind("Simulation finished.", 0) != 0)
-        return stop("the run did not finish");
+        return stop(runStarted ? "the run did not finish" : "the run did not start");
 
     post(SM_COMMAND_BASE + 107); // Simulation To MetaFile
     const std::optional<std::string> metafile = waitForStatus("Simulation result is printed as metafile: ", 30);

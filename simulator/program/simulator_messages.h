@@ -13,3 +13,7 @@ inline constexpr platform::MessageNumber SM_COMMAND_BASE = 0xA000;
 inline constexpr platform::MessageNumber SM_OPEN_EXPERIMENT = platform::WM_USER + 0x101;
 /// Saves what the plot window shows as a PNG file at the path in the text.
 inline constexpr platform::MessageNumber SM_SAVE_PLOT_PICTURE = platform::WM_USER + 0x102;
+/// Posted by a simulator started with -cmpnt to that window as each of its message and
+/// confirm boxes opens: the box's lines joined by line feeds. A box waits for a person,
+/// so a driver without one knows why the simulator stopped (a refused run, a failed load).
+inline constexpr platform::MessageNumber SM_BOX_TEXT = platform::WM_USER + 0x103;

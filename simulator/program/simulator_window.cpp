@@ -18,6 +18,7 @@
 #include "common/property_dialogs.h"
 #include "common/startup.h"
 #include "platform/core/file_system.h"
+#include "platform/core/message_sink.h"
 #include "platform/core/window_messages.h"
 #include "platform/qt/application.h"
 #include "platform/qt/clipboard.h"
@@ -41,6 +42,7 @@
 #include "simulator/simulator_state.h"
 #include "simulator/user_libraries.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QPrinter>
@@ -72,6 +74,32 @@ platform::WindowHandle notifyWindow()
     return static_cast<platform::WindowHandle>(Startup().NotifyWindowHandle);
 }
 
+/// Posts the lines of every box to the window that drives the simulator, then shows the
+/// box as the sink it replaces does.
+class BoxForwarder : public platform::MessageSink {
+public:
+    BoxForwarder(platform::WindowHandle driver, platform::MessageSink* shown) : m_driver(driver), m_shown(shown) {}
+    ~BoxForwarder() override
+    {
+        if (platform::installedMessageSink() == this)
+            platform::setMessageSink(m_shown);
+    }
+    platform::BoxAnswer show(const platform::MessageBoxRequest& box) override
+    {
+        std::string text;
+        for (const std::string& line : box.lines)
+            text += (text.empty() ? "" : "\n") + line;
+        if (platform::isWindow(m_driver))
+            platform::postMessage(m_driver, SM_BOX_TEXT, 0, 0, text);
+        return (m_shown ? *m_shown : m_standardError).show(box);
+    }
+
+private:
+    platform::WindowHandle m_driver;
+    platform::MessageSink* m_shown;
+    platform::StderrMessageSink m_standardError;
+};
+
 /// A run that a command or message requested starts at the next idle turn.
 void resumeRuns()
 {
@@ -96,6 +124,9 @@ TQNSIMWindow::TQNSIMWindow() : FrameWindow("TQNSIMWindow"), m_clock([] { return 
     setToolBar(SimulatorToolBar());
     setAccelerators({{"F1", CM_HELP_CONTENTS}});
     setStatusText("");
+    m_heldTimer.setSingleShot(true);
+    m_heldTimer.setInterval(20);
+    QObject::connect(&m_heldTimer, &QTimer::timeout, this, [this] { handleHeldMessages(); });
 }
 
 TQNSIMWindow::~TQNSIMWindow()
@@ -135,6 +166,10 @@ bool TQNSIMWindow::SetupWindow(const std::vector<std::string>& words)
         Startup().StartupDirectory = m_programDirectory;
     if (!StartupSettings(m_words, 1, ShowConfirmLines))
         return false;
+    if (notifyWindow() != 0) {
+        m_boxForwarder = std::make_unique<BoxForwarder>(notifyWindow(), platform::installedMessageSink());
+        platform::setMessageSink(m_boxForwarder.get());
+    }
 
     // The editors and the plot are told of the state machine's changes through the window.
     WindowHooks().applyMask = [this](std::uint32_t mask) { applyMask(mask); };
@@ -209,9 +244,37 @@ void TQNSIMWindow::handleCommand(int id)
 
 void TQNSIMWindow::handleMessage(const platform::Message& message)
 {
+    // Those that came earlier go first.
+    if (QApplication::activeModalWidget() || !m_held.empty()) {
+        m_held.push_back(message);
+        handleHeldMessages();
+        return;
+    }
+    dispatchMessage(message);
+}
+
+void TQNSIMWindow::handleHeldMessages()
+{
+    while (!m_held.empty() && !QApplication::activeModalWidget() && !QuitRequested) {
+        const platform::Message message = std::move(m_held.front());
+        m_held.pop_front();
+        dispatchMessage(message);
+    }
+    if (QuitRequested)
+        m_held.clear();
+    if (!m_held.empty() && !m_heldTimer.isActive())
+        m_heldTimer.start();
+}
+
+void TQNSIMWindow::dispatchMessage(const platform::Message& message)
+{
     const platform::MessageNumber n = message.number;
     if (n >= SM_COMMAND_BASE && n < SM_COMMAND_BASE + 0x8000) {
-        runCommand(int(n - SM_COMMAND_BASE));
+        // A command message does what the menu does, and nothing while the menu greys it:
+        // the state a greyed command would start from (a run going on) is one it cannot handle.
+        const int id = int(n - SM_COMMAND_BASE);
+        if (CommandEnabled(id, CommandMask))
+            runCommand(id);
         return;
     }
     switch (n) {
@@ -233,11 +296,16 @@ void TQNSIMWindow::handleMessage(const platform::Message& message)
                       m_canvas->mapToGlobal(QPoint(platform::paramX(message.lParam), platform::paramY(message.lParam))));
         break;
     case SM_OPEN_EXPERIMENT:
-        // The name follows the rules of the chooser's names and stays in the model's folder.
+        // The name follows the rules of the chooser's names and stays in the model's folder; it is
+        // loaded once a run in progress has ended.
         if (message.text && !Experiment().modelName.empty()) {
             const std::string name = AcceptGivenExperimentName(*message.text);
-            if (!name.empty() && LoadExperiment(PrepareExperimentDirectory(Experiment().modelName), name))
-                showStatus("Experiment " + name + " is loaded.", false);
+            if (!name.empty())
+                whenIdle([this, name] {
+                    if (!Experiment().modelName.empty() &&
+                        LoadExperiment(PrepareExperimentDirectory(Experiment().modelName), name))
+                        showStatus("Experiment " + name + " is loaded.", false);
+                }, true);
         }
         break;
     case SM_SAVE_PLOT_PICTURE:
@@ -255,14 +323,15 @@ void TQNSIMWindow::runCommand(int id)
     const std::string& model = Experiment().modelName;
     switch (id) {
     case CM_OPEN_MODEL:
-        ChooseModelName(this, "Open model", 5, [](const std::string& directory, const std::string& name) {
-            LoadModel(directory, name);
+        // The chooser stays open while the user goes on: a run may have started meanwhile.
+        ChooseModelName(this, "Open model", 5, [this](const std::string& directory, const std::string& name) {
+            whenIdle([directory, name] { LoadModel(directory, name); }, true);
         }, 0);
         break;
     case CM_OPEN_EXPERIMENT:
-        ChooseExperimentName(this, "Open experiment of", model, [](const std::string& directory,
-                                                                   const std::string& name) {
-            LoadExperiment(directory, name);
+        ChooseExperimentName(this, "Open experiment of", model, [this](const std::string& directory,
+                                                                       const std::string& name) {
+            whenIdle([directory, name] { LoadExperiment(directory, name); }, true);
         }, 0);
         break;
     case CM_SAVE_EXPERIMENT:
@@ -389,34 +458,42 @@ void TQNSIMWindow::runCommand(int id)
     resumeRuns();
 }
 
-void TQNSIMWindow::openModelWhenIdle(const std::string& model)
+void TQNSIMWindow::whenIdle(std::function<void()> action, bool stopRuns)
 {
     if (!Simulating && !StartRequested && !MultipleRunActive()) {
-        LoadModel(Startup().WorkingDirectory, model);
+        action();
         return;
     }
-    // The tables of a run are not replaced under it: the run and its series are stopped as
-    // Interrupt stops them, and the model is opened once they have ended.
-    StartRequested = 0;
-    InterruptRequested = 1;
-    if (MultipleRuns().stop)
-        MultipleRuns().stop();
-    QTimer::singleShot(20, this, [this, model] {
+    // The tables and files of a run are not replaced under it: the run and its series are
+    // stopped as Interrupt stops them, or left to end, and the action follows.
+    if (stopRuns) {
+        StartRequested = 0;
+        InterruptRequested = 1;
+        if (MultipleRuns().stop)
+            MultipleRuns().stop();
+    }
+    QTimer::singleShot(20, this, [this, action = std::move(action), stopRuns]() mutable {
         if (!QuitRequested)
-            openModelWhenIdle(model);
+            whenIdle(std::move(action), stopRuns);
     });
+}
+
+void TQNSIMWindow::openModelWhenIdle(const std::string& model)
+{
+    whenIdle([model] { LoadModel(Startup().WorkingDirectory, model); }, true);
 }
 
 void TQNSIMWindow::saveExperimentAs()
 {
     const std::string model = Experiment().modelName;
-    ChooseExperimentName(this, "Save experiment of", model, [model](const std::string& directory,
-                                                                    const std::string& name) {
+    ChooseExperimentName(this, "Save experiment of", model, [this, model](const std::string& directory,
+                                                                          const std::string& name) {
         if (ConfirmExperimentOverwrite(directory, model, name, ShowConfirmLines) != 0) {
             ShowStatus("Experiment not saved!", true);
             return;
         }
-        SaveExperiment(directory, name);
+        // A run that started meanwhile ends first; the experiment is saved as it then is.
+        whenIdle([directory, name] { SaveExperiment(directory, name); }, false);
     }, 0);
 }
 

@@ -7,8 +7,11 @@
 
 #include "platform/qt/frame_window.h"
 
+#include <QTimer>
+
 #include <cstdint>
 #include <ctime>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
@@ -16,6 +19,9 @@
 
 class PlotCanvas;
 class QPrinter;
+namespace platform {
+class MessageSink;
+}
 class QSocketNotifier;
 
 namespace platform {
@@ -65,12 +71,25 @@ private:
     void help(const std::string& file, unsigned command, long data);
     void showTitle();
     void saveExperimentAs();
-    /// Loads the model at once when no run or series is going on, else stops them and
-    /// loads it once they have ended.
+    /// Does the action at once when no run or series is going on, else once they have
+    /// ended, stopping them first with `stopRuns`.
+    void whenIdle(std::function<void()> action, bool stopRuns);
+    /// Loads the model when idle, stopping a run or series that goes on.
     void openModelWhenIdle(const std::string& model);
     void savePlotPicture(const std::string& path);
+    /// Acts on a command or message of another program, or of the window's own posting.
+    void dispatchMessage(const platform::Message& message);
+    /// Handles the held messages in order while no modal dialog is open.
+    void handleHeldMessages();
 
     PlotCanvas* m_canvas = nullptr;
+    /// Messages that came while a modal dialog was open: a command run inside the
+    /// dialog's loop could destroy what the dialog hangs on (its owner window), so they
+    /// wait until it has closed.
+    std::deque<platform::Message> m_held;
+    QTimer m_heldTimer;
+    /// Tells the -cmpnt window of each box before it is shown; none without that window.
+    std::unique_ptr<platform::MessageSink> m_boxForwarder;
     std::unique_ptr<QPrinter> m_printer;
     std::vector<std::string> m_words;
     std::string m_programDirectory;

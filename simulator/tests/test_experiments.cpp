@@ -113,6 +113,21 @@ TEST_F(Experiments, ParameterReaderTakesAliasesAndWarnsOfUnknownNames)
                                         "warning: 3 parameter names not in model;", "first name is", "nope1"}));
 }
 
+// Lines are matched to variables by name in any order; a name that several variables
+// carry (as name or alias) names the first of them.
+TEST_F(Experiments, ParameterLinesFindTheFirstVariableOfTheirNameInAnyOrder)
+{
+    loadModelText(codeFile({"#DParam \t4", "\t#real\tp\tshared", "\t#real\tq", "\t#real\tshared\tr", "\t#real\ts",
+                            "#DIncond\t1", "\t#real\tx0"}));
+    write("e.p", "#Formatver\t3\n#Hclass\tm\n#DParam \n\ts\t4\n\tq\t2\n\tshared\t5\n\tr\t7\n#DIncond\n\tx0\t1\n");
+    ASSERT_EQ(ReadParameterFile(dir.path() + "/e.p"), 0);
+    EXPECT_EQ(cell('P', 0), 5.0);
+    EXPECT_EQ(cell('P', 1), 2.0);
+    EXPECT_EQ(cell('P', 2), 7.0);
+    EXPECT_EQ(cell('P', 3), 4.0);
+    EXPECT_TRUE(sink.transcript().empty());
+}
+
 TEST_F(Experiments, ParameterSyntaxErrorsTakeNoValue)
 {
     struct Case {

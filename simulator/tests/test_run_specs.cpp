@@ -139,10 +139,25 @@ TEST(RunSpecs, ReadErrorsNameTheTokenAndLeaveTheTargetUnchanged)
     EXPECT_EQ(sink.transcript().back().lines[0], "Can not open for reading:");
 }
 
-TEST(RunSpecs, RunStartChecksRefuseBadSettingsWithTheirMessage)
+namespace {
+
+/// The check of the method refuses the specs with that first line, or (null) accepts them.
+void expectCheck(const RunSpecification& specs, const char* refusal, const std::string& what)
 {
     platform::ScriptedMessageSink sink;
     platform::ScopedMessageSink scoped(sink);
+    const int good = specs.method == MethodBdf ? CheckBdfStepSpecs(specs) : CheckFixedStepSpecs(specs);
+    EXPECT_EQ(good, refusal ? 0 : 1) << IntegrationMethods[specs.method].name << " " << what;
+    if (refusal) {
+        ASSERT_EQ(sink.transcript().size(), 1u) << what;
+        EXPECT_EQ(sink.transcript()[0].lines, (std::vector<std::string>{refusal, "No simulation is possible."}));
+    }
+}
+
+} // namespace
+
+TEST(RunSpecs, RunStartChecksRefuseBadSettingsWithTheirMessage)
+{
     const double NaN = std::numeric_limits<double>::quiet_NaN();
     struct Case {
         int method;
@@ -176,12 +191,47 @@ TEST(RunSpecs, RunStartChecksRefuseBadSettingsWithTheirMessage)
         specs.row(RowInitialStep).switchOn = c.initialOn;
         specs.row(RowMaxStep).value = c.maximum;
         specs.row(RowMaxStep).switchOn = c.maximumOn;
-        sink.clear();
-        const int good = c.method == MethodBdf ? CheckBdfStepSpecs(specs) : CheckFixedStepSpecs(specs);
-        EXPECT_EQ(good, c.refusal ? 0 : 1) << IntegrationMethods[c.method].name << " " << (c.refusal ? c.refusal : "");
-        if (c.refusal) {
-            ASSERT_EQ(sink.transcript().size(), 1u);
-            EXPECT_EQ(sink.transcript()[0].lines, (std::vector<std::string>{c.refusal, "No simulation is possible."}));
+        expectCheck(specs, c.refusal, c.refusal ? c.refusal : "accepted");
+    }
+}
+
+// A time, step or output interval that is not finite (1e400 read from a file or typed
+// before such numbers were refused) would give a run that never ends: it is refused;
+// a row the method does not use, or whose switch is off, does not count.
+TEST(RunSpecs, RunStartChecksRefuseTimesAndStepsThatAreNotFinite)
+{
+    const double Inf = std::numeric_limits<double>::infinity();
+    struct Case {
+        int method;
+        double start, finish;
+        int row;      // the row given the value, -1 none
+        double value;
+        int switchOn; // for a switchable row
+        const char* refusal;
+    };
+    const std::vector<Case> cases = {
+        {MethodEuler, 0, Inf, -1, 0, 0, "Start and finish time must be finite."},
+        {MethodRungeKutta4, -Inf, 5, -1, 0, 0, "Start and finish time must be finite."},
+        {MethodVode, 0, Inf, -1, 0, 0, "Start and finish time must be finite."},
+        {MethodBdf, 0, Inf, -1, 0, 0, "Start and finish time must be finite."},
+        {MethodRkf, 0, 5, RowMaxStep, Inf, 1, "Stepsizes must be finite."},
+        {MethodRkf, 0, 5, RowMaxStep, Inf, 0, nullptr},
+        {MethodVode, 0, 5, RowInitialStep, Inf, 1, "Stepsizes must be finite."},
+        {MethodBdf, 0, 5, RowInitialStep, Inf, 1, "Stepsizes must be finite."},
+        {MethodEuler, 0, 5, RowMaxStep, Inf, 1, nullptr},
+        {MethodEuler, 0, 5, RowComInterval, Inf, 1, "The output interval must be finite."},
+        {MethodBdf, 0, 5, RowComInterval, -Inf, 1, "The output interval must be finite."},
+        {MethodVode, 0, 5, RowComInterval, Inf, 0, nullptr},
+    };
+    for (const Case& c : cases) {
+        RunSpecification specs = RunSpecification::defaults();
+        specs.method = c.method;
+        specs.startTime = c.start;
+        specs.finishTime = c.finish;
+        if (c.row >= 0) {
+            specs.row(c.row).value = c.value;
+            specs.row(c.row).switchOn = c.switchOn;
         }
+        expectCheck(specs, c.refusal, "row " + std::to_string(c.row));
     }
 }

@@ -1,5 +1,6 @@
 // The experiment editors inside the simulator's window: the parameter and
-// initial-condition editors with their values, Apply, OK, Cancel, Import and States.
+// initial-condition editors with their values, Apply, OK, Cancel, Import and States, and
+// the numbers every editor refuses.
 #include "simulator_harness.h"
 #include "dialog_actions.h"
 
@@ -7,6 +8,8 @@
 #include "platform/testing/qt_support.h"
 #include "simulator/model_variables.h"
 #include "simulator/program/simulator_menus.h"
+#include "simulator/run_specs.h"
+#include "simulator/run_specs_dialog.h"
 #include "simulator/simulator_state.h"
 #include "simulator/value_editor_dialogs.h"
 
@@ -200,4 +203,39 @@ TEST(InitialConditionsEditor, StatesAreCopiedIntoTheInitialConditions)
     EXPECT_EQ(Variables().kinds[KindInitial].values[0], first);
     EXPECT_FALSE(simtest::SawLine(s.boxes(), "Getting a cancel message"));
     testsupport::grabToPng(*dialog, "initial_conditions_editor");
+}
+
+// "1e400" is too large for a number: the run specifications and the initial conditions
+// refuse it as they refuse letters, keep what they had, and the run goes as before.
+TEST(ExperimentEditors, AnOverflowingNumberIsRefusedLikeLettersAndTheRunStaysFinite)
+{
+    Simulator s;
+    s.openExperiment("default");
+    s.command(CM_RUN_SPECS);
+    TQNRunSpecsDialog* specs = RunSpecsDialog();
+    ASSERT_NE(specs, nullptr);
+    type(*specs, runspecs::Finish, "1e400");
+    click(*specs, runspecs::Ok);
+    ASSERT_EQ(s.boxes().transcript().size(), 1u);
+    EXPECT_EQ(s.boxes().transcript()[0].lines,
+              (std::vector<std::string>{"Error in entered value at:", "1e400", "Try again..."}));
+    ASSERT_EQ(RunSpecsDialog(), specs) << "the dialog stays open";
+    EXPECT_EQ(RunSpecs().finishTime, 5.0);
+    click(*specs, runspecs::Cancel);
+
+    s.boxes().clear();
+    s.command(CM_INITIAL_CONDITIONS);
+    TQNInitialCondDialog* conditions = InitialConditionsEditor();
+    ASSERT_NE(conditions, nullptr);
+    const double before = Variables().kinds[KindInitial].values[0];
+    type(*conditions, Value, "1e400");
+    click(*conditions, Apply);
+    EXPECT_EQ(s.boxes().transcript().at(0).lines,
+              (std::vector<std::string>{"Error in entered value at:", "1e400", "Try again..."}));
+    EXPECT_EQ(Variables().kinds[KindInitial].values[0], before);
+    click(*conditions, Cancel);
+
+    s.command(CM_START_SIMULATION);
+    ASSERT_TRUE(s.waitForRunEnd());
+    EXPECT_EQ(s.window().shownStatusText().rfind("Simulation finished.", 0), 0u) << s.window().shownStatusText();
 }

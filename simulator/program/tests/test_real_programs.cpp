@@ -1,6 +1,7 @@
 // The real programs: the example run of orvanta-drive (model processor and simulator
-// driven through their messages), and the simulator ending on a termination signal in
-// the middle of a run with the run's files closed, or killed with the earlier files kept.
+// driven through their messages), the driver ending on a refused run, and the simulator
+// ending on a termination signal in the middle of a run with the run's files closed, or killed
+// with the earlier files kept.
 #include "simulator_harness.h"
 
 #include "platform/core/file_system.h"
@@ -37,18 +38,44 @@ std::string copyExamples(const testsupport::TempDir& dir)
     return dir.file("models");
 }
 
+/// What orvanta-drive did on a model of the examples: whether it ended in time, its status and output.
+struct DriveRun {
+    bool ended = false;
+    int status = -1;
+    std::string output, errors;
+};
+
+/// Runs orvanta-drive on the model and its experiment "default" in the copied examples;
+/// a driver that does not end in time is ended, and so is the simulator it left.
+DriveRun drive(const std::string& models, const char* model, int timeoutMs)
+{
+    QProcess process;
+    process.setWorkingDirectory(QString::fromStdString(models));
+    process.start(QStringLiteral(ORVANTA_DRIVE_PATH), {"orvanta.ini", model, "default"});
+    DriveRun run;
+    run.ended = process.waitForFinished(timeoutMs);
+    if (!run.ended) {
+        process.kill();
+        process.waitForFinished();
+        if (const platform::WindowHandle left = platform::findWindowByClass("TQNSIMWindow"))
+            ::kill(platform::windowProcess(left), SIGKILL);
+    }
+    run.status = process.exitCode();
+    run.output = process.readAllStandardOutput().toStdString();
+    run.errors = process.readAllStandardError().toStdString();
+    return run;
+}
+
 } // namespace
 
 TEST(RealPrograms, TheExampleRunProcessesSimulatesAndWritesEveryFile)
 {
     testsupport::TempDir dir;
     const std::string models = copyExamples(dir);
-    QProcess drive;
-    drive.setWorkingDirectory(QString::fromStdString(models));
-    drive.start(QStringLiteral(ORVANTA_DRIVE_PATH), {"orvanta.ini", "msd1", "default"});
-    ASSERT_TRUE(drive.waitForFinished(240000));
-    const std::string output = drive.readAllStandardOutput().toStdString();
-    ASSERT_EQ(drive.exitCode(), 0) << output << drive.readAllStandardError().toStdString();
+    const DriveRun run = drive(models, "msd1", 240000);
+    ASSERT_TRUE(run.ended);
+    const std::string& output = run.output;
+    ASSERT_EQ(run.status, 0) << output << run.errors;
     EXPECT_NE(output.find("simulator: Simulation finished.  Model evaluations: "), std::string::npos) << output;
 
     const std::string experiment = models + "/msd1";
@@ -145,6 +172,26 @@ private:
 };
 
 } // namespace
+
+// An example without its experiment: its run is refused for the parameters without values,
+// in a box nobody can answer. The driver ends at once with the refusal's text and a non-zero
+// status, and the simulator with it, instead of waiting for a run that never comes.
+TEST(RealPrograms, ARefusedRunEndsTheDriverWithTheRefusal)
+{
+    testsupport::TempDir dir;
+    const std::string models = copyExamples(dir);
+    fs::remove_all(models + "/rlc1");
+    const DriveRun run = drive(models, "rlc1", 90000);
+    ASSERT_TRUE(run.ended) << "the driver waited for the run";
+    EXPECT_NE(run.status, 0);
+    EXPECT_NE(run.errors.find("orvanta-drive: the run did not start: Some parameters have no value yet. "
+                              "No simulation is possible."),
+              std::string::npos)
+        << run.errors << run.output;
+    for (int i = 0; i < 100 && platform::findWindowByClass("TQNSIMWindow"); ++i)
+        QTest::qWait(50);
+    EXPECT_EQ(platform::findWindowByClass("TQNSIMWindow"), 0u) << "the simulator has ended";
+}
 
 TEST(RealPrograms, ATerminationSignalDuringARunEndsTheSimulatorWithTheRunsFilesClosed)
 {
