@@ -6,6 +6,7 @@
 #include "common/settings_table.h"
 #include "common/startup.h"
 #include "platform/core/window_messages.h"
+#include "platform/core/window_registry.h"
 #include "platform/testing/qt_support.h"
 #include "simulator/numerics/optimization.h"
 #include "simulator/plot_buffers.h"
@@ -105,6 +106,21 @@ int ProcessWithProgram(const std::string& model)
     if (!process.waitForFinished(60000))
         return -1;
     return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+}
+
+platform::WindowHandle StartProgramWindow(QProcess& process, const QString& program, const std::string& folder,
+                                          const QStringList& arguments, const char* windowClass)
+{
+    process.setWorkingDirectory(QString::fromStdString(folder));
+    process.start(program, arguments);
+    if (!process.waitForStarted())
+        return 0;
+    platform::WindowHandle window = 0;
+    for (int i = 0; i < 300 && !window; ++i) {
+        QTest::qWait(50);
+        window = platform::findWindowByClass(windowClass);
+    }
+    return window;
 }
 
 void ResetSimulator()

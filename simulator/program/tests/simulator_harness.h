@@ -8,6 +8,9 @@
 #include "platform/testing/temp_dir.h"
 #include "simulator/program/simulator_window.h"
 
+#include <QProcess>
+#include <QStringList>
+
 #include <functional>
 #include <memory>
 #include <string>
@@ -28,6 +31,11 @@ void WriteCodeFileOnce(const std::string& name, const char* text);
 
 /// Runs the real model processor on `model` (a file in the models folder); its status.
 int ProcessWithProgram(const std::string& model);
+
+/// Starts `program` in `folder` on `arguments` and waits up to 15 s for its top-level window
+/// of `windowClass`; that window, or 0.
+platform::WindowHandle StartProgramWindow(QProcess& process, const QString& program, const std::string& folder,
+                                          const QStringList& arguments, const char* windowClass = "TQNSIMWindow");
 
 /// The process's simulator state put back to its start (between tests).
 void ResetSimulator();

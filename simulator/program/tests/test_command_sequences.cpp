@@ -54,14 +54,8 @@ TEST(CommandSequences, LibraryPropertiesDuringCCodeGenerationLeaveTheRealProgram
     testsupport::testApplication();
     const simtest::Examples& e = simtest::ProcessedExamples();
     QProcess simulator;
-    simulator.setWorkingDirectory(QString::fromStdString(e.models));
-    simulator.start(QStringLiteral(ORVANTASIM_PATH), {"-rc_file", QString::fromStdString(e.settings), "-model", "msd1"});
-    ASSERT_TRUE(simulator.waitForStarted());
-    platform::WindowHandle window = 0;
-    for (int i = 0; i < 300 && !window; ++i) {
-        QTest::qWait(50);
-        window = platform::findWindowByClass("TQNSIMWindow");
-    }
+    const platform::WindowHandle window = simtest::StartProgramWindow(
+        simulator, QStringLiteral(ORVANTASIM_PATH), e.models, {"-rc_file", QString::fromStdString(e.settings), "-model", "msd1"});
     ASSERT_NE(window, 0u);
     for (int id : {CM_LIBRARY_PROPS, CM_CCODE, CM_LIBRARY_PROPS}) {
         postCommand(window, id);

@@ -122,15 +122,9 @@ public:
                 m_statuses.push_back(*m.text);
         });
         ASSERT_TRUE(platform::registerTopLevelWindow(m_self, "SimulatorTest"));
-        simulator.setWorkingDirectory(QString::fromStdString(models));
-        simulator.start(QStringLiteral(ORVANTASIM_PATH),
-                        {"-rc_file", "orvanta.ini", "-model", "msd1", "-cmpnt", QString::number(m_self)});
-        ASSERT_TRUE(simulator.waitForStarted());
-        platform::WindowHandle window = 0;
-        for (int i = 0; i < 300 && !window; ++i) {
-            QTest::qWait(50);
-            window = platform::findWindowByClass("TQNSIMWindow");
-        }
+        const platform::WindowHandle window =
+            simtest::StartProgramWindow(simulator, QStringLiteral(ORVANTASIM_PATH), models,
+                                        {"-rc_file", "orvanta.ini", "-model", "msd1", "-cmpnt", QString::number(m_self)});
         ASSERT_NE(window, 0u);
         platform::postMessage(window, SM_OPEN_EXPERIMENT, 0, 0, std::string("long"));
         ASSERT_TRUE(waitFor("Experiment long is loaded."));
