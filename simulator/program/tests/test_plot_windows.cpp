@@ -10,12 +10,14 @@
 #include "simulator/dynamic_vars_dialog.h"
 #include "simulator/model_variables.h"
 #include "simulator/multiple_run_dialog.h"
+#include "simulator/multiple_runs.h"
 #include "simulator/numeric_values_dialog.h"
 #include "simulator/output_specs_dialog.h"
 #include "simulator/plot_canvas.h"
 #include "simulator/plot_buffers.h"
 #include "simulator/program/simulator_menus.h"
 #include "simulator/run_specs.h"
+#include "simulator/run_state.h"
 #include "simulator/simulator_state.h"
 
 #include <gtest/gtest.h>
@@ -27,6 +29,7 @@
 #include <QPushButton>
 #include <QTest>
 
+#include <algorithm>
 #include <cmath>
 
 using simtest::SawLine;
@@ -60,6 +63,22 @@ void runOscillator(Simulator& s, double a)
     s.command(CM_START_SIMULATION);
     ASSERT_TRUE(s.waitForRunEnd());
 }
+
+/// Clears the names of the curves A to C of msd1's default in the plot-specification editor.
+void clearEveryCurve(Simulator& s)
+{
+    s.command(CM_PLOT_SPECS);
+    TQNOutputSpecsDialog* editor = OutputSpecsEditorWindow();
+    ASSERT_NE(editor, nullptr);
+    for (int curve = 0; curve < 3; ++curve) {
+        selectLine(*editor, outputspecs::List, curve);
+        click(*editor, outputspecs::ClearName);
+    }
+    click(*editor, outputspecs::Ok);
+}
+
+const std::vector<std::string> NothingShown = {"No plot specification with display or store switched on.",
+                                               "Simulation is useless.", "Press Cancel to simulate anyway."};
 
 /// The chooser's line whose text is `name` in the list of type t.
 int chooserLine(TQNDynamicVarsDialog& chooser, int type, const std::string& name)
@@ -289,22 +308,48 @@ TEST(PlotSpecsEditor, ARunAsksFirstAboutACurveOfNoScaleAndAboutNothingToShow)
     EXPECT_EQ(PlotSpecs().curves[0].display, 1);
 
     // With every curve's name cleared the user is asked before a run that shows nothing.
-    s.command(CM_PLOT_SPECS);
-    editor = OutputSpecsEditorWindow();
-    ASSERT_NE(editor, nullptr);
-    for (int curve = 0; curve < 3; ++curve) {
-        selectLine(*editor, outputspecs::List, curve);
-        click(*editor, outputspecs::ClearName);
-    }
-    click(*editor, outputspecs::Ok);
+    clearEveryCurve(s);
     s.boxes().clear();
     s.boxes().queueAnswers({platform::BoxAnswer::Ok});
     s.command(CM_START_SIMULATION);
     ASSERT_TRUE(s.waitForRunEnd());
-    EXPECT_EQ(s.boxes().transcriptLines(),
-              (std::vector<std::string>{"No plot specification with display or store switched on.",
-                                        "Simulation is useless.", "Press Cancel to simulate anyway."}));
+    EXPECT_EQ(s.boxes().transcriptLines(), NothingShown);
     EXPECT_FALSE(HasCurrentRunData()) << s.window().shownStatusText();
+}
+
+// A series that shows nothing is asked about once, at its first run, not at every run.
+TEST(PlotSpecsEditor, ASeriesThatShowsNothingIsAskedAboutOnceAndRunsToItsEnd)
+{
+    for (const int type : {int(PlainMultipleRun), int(OptimizationRun), int(MonteCarloRun)}) {
+        SCOPED_TRACE(type);
+        Simulator s;
+        s.openExperiment("default");
+        RunSpecs().finishTime = 0.2;
+        clearEveryCurve(s);
+        MultipleRunSpec& spec = MultipleRunSpecs();
+        spec = MultipleRunSpec{};
+        spec.type = type;
+        spec.steps = 3;
+        spec.criterionKind = KindState;
+        spec.criterionIndex = 0;
+        spec.criterionElement = 0;
+        MultipleRunVariable v;
+        v.kind = KindParameter;
+        v.from = 0.5;
+        v.to = 1.5;
+        spec.variables = {v};
+        RefreshCommandStates(SimulatorState);
+        s.boxes().clear();
+        s.boxes().queueAnswers({platform::BoxAnswer::Cancel});
+        s.command(CM_START_MULTIPLE_RUN);
+        ASSERT_TRUE(s.waitFor([] { return !MultipleRunSeriesActive() && !Simulating && !StartRequested; }));
+        const std::vector<std::string> lines = s.boxes().transcriptLines();
+        ASSERT_GE(lines.size(), NothingShown.size());
+        EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.begin() + 3), NothingShown);
+        EXPECT_EQ(std::count(lines.begin(), lines.end(), NothingShown[0]), 1);
+        EXPECT_GE(CurrentRunNumber(), 3) << "every run of the series ran";
+        spec = MultipleRunSpec{};
+    }
 }
 
 TEST(MultipleRunEditor, ChoosesVariablesAndRefusesALogarithmOfZero)
