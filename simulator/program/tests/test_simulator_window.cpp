@@ -750,15 +750,7 @@ TEST(SimulatorWindow, ASweepFromTheMenuKeepsTheMenusBusyUntilItsLastRunEnds)
     Simulator s;
     s.openExperiment("default");
     RunSpecs().finishTime = 0.2;
-    MultipleRunSpec& spec = MultipleRunSpecs();
-    spec.steps = 3;
-    MultipleRunVariable v;
-    v.kind = KindParameter;
-    v.index = 0;
-    v.from = 0.5;
-    v.to = 1.5;
-    spec.variables = {v};
-    RefreshCommandStates(SimulatorState);
+    simtest::SweepFirstParameter(3);
     ASSERT_TRUE(s.window().commandAction(CM_START_MULTIPLE_RUN)->isEnabled());
 
     std::vector<std::uint32_t> applied;
@@ -800,14 +792,7 @@ TEST(SimulatorWindow, AModelSentDuringARunOrASeriesIsOpenedOnceTheRunHasEnded)
     ASSERT_TRUE(s.waitFor([] { return Experiment().modelName == "msd1"; }));
     s.openExperiment("default");
     RunSpecs().finishTime = 1e9;
-    MultipleRunSpec& spec = MultipleRunSpecs();
-    spec.steps = 3;
-    MultipleRunVariable v;
-    v.kind = KindParameter;
-    v.from = 0.5;
-    v.to = 1.5;
-    spec.variables = {v};
-    RefreshCommandStates(SimulatorState);
+    simtest::SweepFirstParameter(3);
     s.command(CM_START_MULTIPLE_RUN);
     ASSERT_TRUE(s.waitFor([] { return Simulating && PlainSeriesActive(); }));
     platform::postMessage(s.window().handle(), UM_OPEN_MODEL, 0, 0, std::string("loop1"));
