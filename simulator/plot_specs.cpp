@@ -270,7 +270,7 @@ int ReadPlotSpecs(const std::string& path, PlotSpecification& target)
     return good ? 0 : -1;
 }
 
-bool CheckPlotSpecs(PlotSpecification& specs)
+bool CheckPlotSpecs(PlotSpecification& specs, bool askWhenNothingShown)
 {
     if (specs.x.scaling != 2 && specs.x.min >= specs.x.max) {
         ShowMessage({"Xaxis specification's scale min >= scale max."});
@@ -292,7 +292,7 @@ bool CheckPlotSpecs(PlotSpecification& specs)
         }
     }
     CountPlotCurves(specs);
-    if (specs.displayed == 0 && specs.stored == 0 && specs.matlabCount == 0)
+    if (askWhenNothingShown && specs.displayed == 0 && specs.stored == 0 && specs.matlabCount == 0)
         return !ShowConfirm("Ok", "Cancel",
                             {"No plot specification with display or store switched on.", "Simulation is useless.",
                              "Press Cancel to simulate anyway."});

@@ -63,5 +63,6 @@ int WritePlotSpecs(const std::string& path, const std::string& className);
 /// Reads the file into the target (reset first); 0, or -1 after its message.
 int ReadPlotSpecs(const std::string& path, PlotSpecification& target);
 
-/// The check before a run; false refuses it (after its message or question).
-bool CheckPlotSpecs(PlotSpecification& specs);
+/// The check before a run; false refuses it (after its message or question). A run that
+/// would show and store nothing is asked about only when `askWhenNothingShown`.
+bool CheckPlotSpecs(PlotSpecification& specs, bool askWhenNothingShown = true);

@@ -330,7 +330,10 @@ bool PrepareOutput(int continuing)
     if (g.useInterval)
         g.nextOutput = continuing ? SimulationTime : RunSpecs().startTime;
     g.skipNextRow = false;
-    if (PlotSpecsInForce && !continuing && !CheckPlotSpecs(PlotSpecs()))
+    // A series that shows nothing is asked about at its first run only: its answer holds for
+    // the series, whose criterion and result files are its output.
+    const bool firstOfSeries = !MultipleRunSeriesActive() || CurrentRunNumber() <= 1;
+    if (PlotSpecsInForce && !continuing && !CheckPlotSpecs(PlotSpecs(), firstOfSeries))
         return false;
     CountPlotCurves(PlotSpecs());
     const bool wantsData = PlotSpecs().stored > 0 || PlotSpecs().matlabCount > 0;

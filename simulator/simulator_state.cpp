@@ -353,7 +353,11 @@ int SaveExperiment(const std::string& directory, const std::string& experimentNa
     g_record.experimentDirectory = directory;
     ClearEdited();
     ShowStatus("", false);
+    const bool renamed = g_record.experimentName != cut25(experimentName);
     SetTitle(model, experimentName);
+    // The plot's title names the experiment; its runs stay.
+    if (renamed && !Simulating)
+        RedrawPlot(1);
     PostSimulatorEvent(EventExperimentSaved);
     return 1;
 }

@@ -120,6 +120,8 @@ TQNSIMWindow::TQNSIMWindow() : FrameWindow("TQNSIMWindow"), m_clock([] { return 
     }
     m_canvas = new PlotCanvas(this);
     setCentralWidget(m_canvas);
+    // The plot shows the plot specs, so every run checks them before it starts.
+    PlotSpecsInForce = 1;
     setMenuDescription("MN_QNSIM", SimulatorMenu());
     setToolBar(SimulatorToolBar());
     setAccelerators({{"F1", CM_HELP_CONTENTS}});
@@ -136,6 +138,7 @@ TQNSIMWindow::~TQNSIMWindow()
     WindowHooks() = {};
     SetStatusFunction({});
     SetRunPump({});
+    PlotSpecsInForce = 0;
     delete m_canvas;
     m_canvas = nullptr;
     ResetPlot();

@@ -15,6 +15,7 @@
 #include "simulator/run_state.h"
 #include "simulator/simulator_commands.h"
 #include "simulator/simulator_state.h"
+#include "simulator/model_variables.h"
 #include "simulator/multiple_runs.h"
 #include "simulator/user_libraries.h"
 
@@ -235,6 +236,20 @@ bool SawLine(const platform::ScriptedMessageSink& boxes, const std::string& text
         if (line.find(text) != std::string::npos)
             return true;
     return false;
+}
+
+MultipleRunSpec& SweepFirstParameter(int steps)
+{
+    MultipleRunSpec& spec = MultipleRunSpecs();
+    spec.steps = steps;
+    MultipleRunVariable v;
+    v.kind = KindParameter;
+    v.index = 0;
+    v.from = 0.5;
+    v.to = 1.5;
+    spec.variables = {v};
+    RefreshCommandStates(SimulatorState);
+    return spec;
 }
 
 } // namespace simtest

@@ -6,6 +6,7 @@
 #include "platform/core/choosers.h"
 #include "platform/core/message_sink.h"
 #include "platform/testing/temp_dir.h"
+#include "simulator/multiple_runs.h"
 #include "simulator/program/simulator_window.h"
 
 #include <QProcess>
@@ -76,5 +77,9 @@ private:
 
 /// Whether the box transcript holds a line containing `text`.
 bool SawLine(const platform::ScriptedMessageSink& boxes, const std::string& text);
+
+/// Puts in force a series of `steps` over the first parameter from 0.5 to 1.5 and brings
+/// the menus up to date, so that Start Multiple Run is enabled.
+MultipleRunSpec& SweepFirstParameter(int steps);
 
 } // namespace simtest

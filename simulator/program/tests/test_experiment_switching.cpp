@@ -178,3 +178,21 @@ TEST(ExperimentSwitching, SavingWithUnappliedEditsWarnsAndTheOpenEditorsTakeTheN
     EXPECT_EQ(waited, 2);
     removeExperiment("copy");
 }
+
+TEST(ExperimentSwitching, SavingUnderAnotherNameRedrawsThePlotsTitleAndKeepsItsRuns)
+{
+    Simulator s;
+    s.window().resize(900, 600);
+    QApplication::processEvents();
+    s.openExperiment("default");
+    runDefaultExperiment(s);
+    EXPECT_EQ(drawnLength(LabelTitle), int(std::string("msd1 - default").size()));
+
+    s.command(CM_SAVE_EXPERIMENT_AS);
+    s.chooseName("other");
+    ASSERT_EQ(Experiment().experimentName, "other");
+    EXPECT_EQ(drawnLength(LabelTitle), int(std::string("msd1 - other").size()));
+    EXPECT_GT(colouredPixelsInsideTheFrame(s), 500) << "the run stays drawn";
+    testsupport::grabToPng(s.window(), "simulator_window_saved_as");
+    removeExperiment("other");
+}

@@ -10,12 +10,14 @@
 #include "simulator/dynamic_vars_dialog.h"
 #include "simulator/model_variables.h"
 #include "simulator/multiple_run_dialog.h"
+#include "simulator/multiple_runs.h"
 #include "simulator/numeric_values_dialog.h"
 #include "simulator/output_specs_dialog.h"
 #include "simulator/plot_canvas.h"
 #include "simulator/plot_buffers.h"
 #include "simulator/program/simulator_menus.h"
 #include "simulator/run_specs.h"
+#include "simulator/run_state.h"
 #include "simulator/simulator_state.h"
 
 #include <gtest/gtest.h>
@@ -27,8 +29,10 @@
 #include <QPushButton>
 #include <QTest>
 
+#include <algorithm>
 #include <cmath>
 
+using simtest::SawLine;
 using simtest::Simulator;
 using simtest::chooseCombo;
 using simtest::click;
@@ -59,6 +63,22 @@ void runOscillator(Simulator& s, double a)
     s.command(CM_START_SIMULATION);
     ASSERT_TRUE(s.waitForRunEnd());
 }
+
+/// Clears the names of the curves A to C of msd1's default in the plot-specification editor.
+void clearEveryCurve(Simulator& s)
+{
+    s.command(CM_PLOT_SPECS);
+    TQNOutputSpecsDialog* editor = OutputSpecsEditorWindow();
+    ASSERT_NE(editor, nullptr);
+    for (int curve = 0; curve < 3; ++curve) {
+        selectLine(*editor, outputspecs::List, curve);
+        click(*editor, outputspecs::ClearName);
+    }
+    click(*editor, outputspecs::Ok);
+}
+
+const std::vector<std::string> NothingShown = {"No plot specification with display or store switched on.",
+                                               "Simulation is useless.", "Press Cancel to simulate anyway."};
 
 /// The chooser's line whose text is `name` in the list of type t.
 int chooserLine(TQNDynamicVarsDialog& chooser, int type, const std::string& name)
@@ -254,6 +274,75 @@ TEST(PlotSpecsEditor, AnotherXAxisDiscardsTheRunsKeptAgainstTheOldOneAndClearing
     EXPECT_TRUE(HasCurrentRunData());
     EXPECT_FALSE(HasEarlierRunData());
     testsupport::grabToPng(s.window(), "simulator_window_xy_cleared");
+}
+
+TEST(PlotSpecsEditor, ARunAsksFirstAboutACurveOfNoScaleAndAboutNothingToShow)
+{
+    Simulator s;
+    s.openExperiment("default");
+
+    // Curve B scaled from 1 to 1 by hand, as the editor lets the user type it.
+    s.command(CM_PLOT_SPECS);
+    TQNOutputSpecsDialog* editor = OutputSpecsEditorWindow();
+    ASSERT_NE(editor, nullptr);
+    selectLine(*editor, outputspecs::List, 1);
+    click(*editor, outputspecs::YManual);
+    type(*editor, outputspecs::YFrom, "1");
+    type(*editor, outputspecs::YTo, "1");
+    click(*editor, outputspecs::Ok);
+    ASSERT_EQ(OutputSpecsEditorWindow(), nullptr);
+
+    // OK in the question keeps the run from starting; Cancel runs it without that curve.
+    s.boxes().queueAnswers({platform::BoxAnswer::Ok});
+    s.command(CM_START_SIMULATION);
+    ASSERT_TRUE(s.waitForRunEnd());
+    EXPECT_TRUE(SawLine(s.boxes(), "Yaxis specification's scale min >= scale max,"));
+    EXPECT_TRUE(SawLine(s.boxes(), "spec. B, named 'm`p.f'."));
+    EXPECT_FALSE(HasCurrentRunData()) << s.window().shownStatusText();
+    s.boxes().clear();
+    s.boxes().queueAnswers({platform::BoxAnswer::Cancel});
+    s.command(CM_START_SIMULATION);
+    ASSERT_TRUE(s.waitForRunEnd());
+    EXPECT_EQ(s.window().shownStatusText().rfind("Simulation finished.", 0), 0u) << s.window().shownStatusText();
+    EXPECT_EQ(PlotSpecs().curves[1].display, 0);
+    EXPECT_EQ(PlotSpecs().curves[0].display, 1);
+
+    // With every curve's name cleared the user is asked before a run that shows nothing.
+    clearEveryCurve(s);
+    s.boxes().clear();
+    s.boxes().queueAnswers({platform::BoxAnswer::Ok});
+    s.command(CM_START_SIMULATION);
+    ASSERT_TRUE(s.waitForRunEnd());
+    EXPECT_EQ(s.boxes().transcriptLines(), NothingShown);
+    EXPECT_FALSE(HasCurrentRunData()) << s.window().shownStatusText();
+}
+
+// A series that shows nothing is asked about once, at its first run, not at every run.
+TEST(PlotSpecsEditor, ASeriesThatShowsNothingIsAskedAboutOnceAndRunsToItsEnd)
+{
+    for (const int type : {int(PlainMultipleRun), int(OptimizationRun), int(MonteCarloRun)}) {
+        SCOPED_TRACE(type);
+        Simulator s;
+        s.openExperiment("default");
+        RunSpecs().finishTime = 0.2;
+        clearEveryCurve(s);
+        MultipleRunSpecs() = MultipleRunSpec{};
+        MultipleRunSpec& spec = simtest::SweepFirstParameter(3);
+        spec.type = type;
+        spec.criterionKind = KindState;
+        spec.criterionIndex = 0;
+        spec.criterionElement = 0;
+        s.boxes().clear();
+        s.boxes().queueAnswers({platform::BoxAnswer::Cancel});
+        s.command(CM_START_MULTIPLE_RUN);
+        ASSERT_TRUE(s.waitFor([] { return !MultipleRunSeriesActive() && !Simulating && !StartRequested; }));
+        const std::vector<std::string> lines = s.boxes().transcriptLines();
+        ASSERT_GE(lines.size(), NothingShown.size());
+        EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.begin() + 3), NothingShown);
+        EXPECT_EQ(std::count(lines.begin(), lines.end(), NothingShown[0]), 1);
+        EXPECT_GE(CurrentRunNumber(), 3) << "every run of the series ran";
+        spec = MultipleRunSpec{};
+    }
 }
 
 TEST(MultipleRunEditor, ChoosesVariablesAndRefusesALogarithmOfZero)

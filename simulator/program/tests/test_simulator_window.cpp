@@ -365,6 +365,10 @@ TEST(SimulatorWindow, ADivisionByZeroInTheModelEndsTheRunWithItsMessageAndTheNex
     for (int i = 0; i < Variables().kinds[KindInitial].count; ++i)
         SetVariableValue(KindInitial, i, 0.0);
     MarkEdited();
+    // The model shows no curve: each run is asked for, and simulated anyway.
+    const std::vector<std::string> nothingShown = {"No plot specification with display or store switched on.",
+                                                   "Simulation is useless.", "Press Cancel to simulate anyway."};
+    s.boxes().queueAnswers({platform::BoxAnswer::Cancel});
     runDefaultExperiment(s);
     EXPECT_TRUE(SawLine(s.boxes(), "Division by zero")) << testing::PrintToString(s.boxes().transcriptLines());
     EXPECT_EQ(statusLine(s).rfind("Floating point exception.", 0), 0u) << statusLine(s);
@@ -372,8 +376,9 @@ TEST(SimulatorWindow, ADivisionByZeroInTheModelEndsTheRunWithItsMessageAndTheNex
 
     s.boxes().clear();
     SetVariableValue(KindParameter, 0, 0.5);
+    s.boxes().queueAnswers({platform::BoxAnswer::Cancel});
     runDefaultExperiment(s);
-    EXPECT_TRUE(s.boxes().transcript().empty()) << testing::PrintToString(s.boxes().transcriptLines());
+    EXPECT_EQ(s.boxes().transcriptLines(), nothingShown);
     EXPECT_EQ(statusLine(s).rfind("Simulation finished.", 0), 0u) << statusLine(s);
     EXPECT_NEAR(Variables().kinds[KindState].values[0], 2.0 * 5.0, 1e-9) << "x = int(1 / 0.5)";
 }
@@ -745,15 +750,7 @@ TEST(SimulatorWindow, ASweepFromTheMenuKeepsTheMenusBusyUntilItsLastRunEnds)
     Simulator s;
     s.openExperiment("default");
     RunSpecs().finishTime = 0.2;
-    MultipleRunSpec& spec = MultipleRunSpecs();
-    spec.steps = 3;
-    MultipleRunVariable v;
-    v.kind = KindParameter;
-    v.index = 0;
-    v.from = 0.5;
-    v.to = 1.5;
-    spec.variables = {v};
-    RefreshCommandStates(SimulatorState);
+    simtest::SweepFirstParameter(3);
     ASSERT_TRUE(s.window().commandAction(CM_START_MULTIPLE_RUN)->isEnabled());
 
     std::vector<std::uint32_t> applied;
@@ -795,14 +792,7 @@ TEST(SimulatorWindow, AModelSentDuringARunOrASeriesIsOpenedOnceTheRunHasEnded)
     ASSERT_TRUE(s.waitFor([] { return Experiment().modelName == "msd1"; }));
     s.openExperiment("default");
     RunSpecs().finishTime = 1e9;
-    MultipleRunSpec& spec = MultipleRunSpecs();
-    spec.steps = 3;
-    MultipleRunVariable v;
-    v.kind = KindParameter;
-    v.from = 0.5;
-    v.to = 1.5;
-    spec.variables = {v};
-    RefreshCommandStates(SimulatorState);
+    simtest::SweepFirstParameter(3);
     s.command(CM_START_MULTIPLE_RUN);
     ASSERT_TRUE(s.waitFor([] { return Simulating && PlainSeriesActive(); }));
     platform::postMessage(s.window().handle(), UM_OPEN_MODEL, 0, 0, std::string("loop1"));
