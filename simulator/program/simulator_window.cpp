@@ -35,6 +35,7 @@
 #include "simulator/plot_canvas.h"
 #include "simulator/plot_drawing.h"
 #include "simulator/plot_export.h"
+#include "simulator/plot_specs.h"
 #include "simulator/run_control.h"
 #include "simulator/run_specs_dialog.h"
 #include "simulator/run_state.h"
@@ -120,6 +121,8 @@ TQNSIMWindow::TQNSIMWindow() : FrameWindow("TQNSIMWindow"), m_clock([] { return 
     }
     m_canvas = new PlotCanvas(this);
     setCentralWidget(m_canvas);
+    // The plot shows the plot specs from now on: a run checks them before it starts.
+    PlotSpecsInForce = 1;
     setMenuDescription("MN_QNSIM", SimulatorMenu());
     setToolBar(SimulatorToolBar());
     setAccelerators({{"F1", CM_HELP_CONTENTS}});
@@ -138,6 +141,7 @@ TQNSIMWindow::~TQNSIMWindow()
     SetRunPump({});
     delete m_canvas;
     m_canvas = nullptr;
+    PlotSpecsInForce = 0;
     ResetPlot();
     DeleteDialogFonts();
 }

@@ -29,6 +29,7 @@
 
 #include <cmath>
 
+using simtest::SawLine;
 using simtest::Simulator;
 using simtest::chooseCombo;
 using simtest::click;
@@ -254,6 +255,62 @@ TEST(PlotSpecsEditor, AnotherXAxisDiscardsTheRunsKeptAgainstTheOldOneAndClearing
     EXPECT_TRUE(HasCurrentRunData());
     EXPECT_FALSE(HasEarlierRunData());
     testsupport::grabToPng(s.window(), "simulator_window_xy_cleared");
+}
+
+TEST(PlotSpecsEditor, ARunAsksFirstAboutACurveOfNoScaleAndAboutNothingToShow)
+{
+    Simulator s;
+    s.openExperiment("default");
+
+    // Curve B scaled from 1 to 1 by hand, as the editor lets the user type it.
+    s.command(CM_PLOT_SPECS);
+    TQNOutputSpecsDialog* editor = OutputSpecsEditorWindow();
+    ASSERT_NE(editor, nullptr);
+    selectLine(*editor, outputspecs::List, 1);
+    click(*editor, outputspecs::YManual);
+    type(*editor, outputspecs::YFrom, "1");
+    type(*editor, outputspecs::YTo, "1");
+    click(*editor, outputspecs::Ok);
+    ASSERT_EQ(OutputSpecsEditorWindow(), nullptr);
+
+    // OK in the question keeps the run from starting; Cancel runs it without that curve.
+    s.boxes().queueAnswers({platform::BoxAnswer::Ok});
+    s.command(CM_START_SIMULATION);
+    ASSERT_TRUE(s.waitForRunEnd());
+    EXPECT_TRUE(SawLine(s.boxes(), "Yaxis specification's scale min >= scale max,"));
+    EXPECT_TRUE(SawLine(s.boxes(), "spec. B, named 'm`p.f'."));
+    EXPECT_FALSE(HasCurrentRunData()) << s.window().shownStatusText();
+    s.boxes().clear();
+    s.boxes().queueAnswers({platform::BoxAnswer::Cancel});
+    s.command(CM_START_SIMULATION);
+    ASSERT_TRUE(s.waitForRunEnd());
+    EXPECT_EQ(s.window().shownStatusText().rfind("Simulation finished.", 0), 0u) << s.window().shownStatusText();
+    EXPECT_EQ(PlotSpecs().curves[1].display, 0);
+    EXPECT_EQ(PlotSpecs().curves[0].display, 1);
+
+    // With every curve neither shown nor stored the user is asked before a run that gives nothing.
+    s.command(CM_PLOT_SPECS);
+    editor = OutputSpecsEditorWindow();
+    ASSERT_NE(editor, nullptr);
+    for (int line : {0, 1, 2}) {
+        selectLine(*editor, outputspecs::List, line);
+        if (PlotSpecs().curves[line].display)
+            click(*editor, outputspecs::Display);
+        click(*editor, outputspecs::Store);
+        if (PlotSpecs().curves[line].matlab)
+            click(*editor, outputspecs::Matlab);
+    }
+    click(*editor, outputspecs::Ok);
+    ASSERT_EQ(PlotSpecs().displayed + PlotSpecs().stored + PlotSpecs().matlabCount, 0);
+    s.boxes().clear();
+    s.boxes().queueAnswers({platform::BoxAnswer::Ok});
+    s.window().setStatusText("");
+    s.command(CM_START_SIMULATION);
+    ASSERT_TRUE(s.waitForRunEnd());
+    EXPECT_EQ(s.boxes().transcriptLines(),
+              (std::vector<std::string>{"No plot specification with display or store switched on.",
+                                        "Simulation is useless.", "Press Cancel to simulate anyway."}));
+    EXPECT_EQ(s.window().shownStatusText().find("Simulation finished."), std::string::npos);
 }
 
 TEST(MultipleRunEditor, ChoosesVariablesAndRefusesALogarithmOfZero)
