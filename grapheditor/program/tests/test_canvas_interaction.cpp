@@ -591,3 +591,37 @@ TEST_F(Interaction, ReloadShowsWhatKeptTheTypeFromBeingRead)
 }
 
 } // namespace
+
+TEST_F(Interaction, TheCheckThatNamesASummationPointsInputsDrawsTheirSigns)
+{
+    openPopup();
+    pick("library", "plus1");
+    click(300, 200);
+    pick("library", "sine1");
+    click(120, 120);
+    pick("library", "con1");
+    click(120, 280);
+    tool(TOOL_SIGNAL);
+    click(120, 120);
+    click(300, 200);
+    click(120, 280);
+    click(300, 200);
+    tool(TOOL_SELECT);
+    click(600, 500);
+    canvas().grab();
+
+    // The check gives the two signals the inputs p1 and p2; the canvas shows their signs as a
+    // redraw does.
+    window->runCommand(CM_CHECK_SAVE);
+    TQNFileDialog* chooser = NameChooserWindow();
+    ASSERT_NE(chooser, nullptr) << window->shownStatusText();
+    QTest::keyClicks(findControl<QLineEdit>(*chooser, ID_CHOOSER_NAME), "adder1");
+    clickButton(*chooser, ID_CHOOSER_OK);
+    ASSERT_EQ(window->shownStatusText(), "Graphical info and Keldor saved.");
+    for (const Connection& c : CurrentModel().connections)
+        EXPECT_EQ(c.ends[1].portName.rfind('p', 0), 0u) << c.ends[1].portName;
+    const QImage checked = canvas().grab().toImage();
+    window->runCommand(CM_REDRAW_ALL);
+    EXPECT_TRUE(checked == canvas().grab().toImage()) << "the plus signs appear only after a redraw";
+    testsupport::grabToPng(*window, "grapheditor_summation_signs");
+}
