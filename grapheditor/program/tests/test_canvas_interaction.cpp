@@ -625,3 +625,20 @@ TEST_F(Interaction, TheCheckThatNamesASummationPointsInputsDrawsTheirSigns)
     EXPECT_TRUE(checked == canvas().grab().toImage()) << "the plus signs appear only after a redraw";
     testsupport::grabToPng(*window, "grapheditor_summation_signs");
 }
+
+TEST_F(Interaction, TheDrawPopupOpensBesideTheWindowNotOverTheCanvas)
+{
+    const QRect screen = window->screen()->availableGeometry();
+    window->setGeometry(screen.left() + 10, screen.top() + 40, screen.width() / 2, screen.height() / 2);
+    command(CM_DRAW_POPUP)->trigger();
+    ASSERT_NE(DrawPopup(), nullptr);
+    const QRect popup = DrawPopup()->frameGeometry();
+    EXPECT_FALSE(popup.intersects(window->frameGeometry()))
+        << popup.x() << "," << popup.y() << " over " << window->frameGeometry().x() << "," << window->frameGeometry().y();
+    EXPECT_TRUE(screen.contains(popup));
+
+    // Moved by the user, it stays where it was put when it is asked for again.
+    DrawPopup()->move(popup.topLeft() + QPoint(0, 20));
+    command(CM_DRAW_POPUP)->trigger();
+    EXPECT_EQ(DrawPopup()->frameGeometry().topLeft(), popup.topLeft() + QPoint(0, 20));
+}
