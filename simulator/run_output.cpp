@@ -330,7 +330,9 @@ bool PrepareOutput(int continuing)
     if (g.useInterval)
         g.nextOutput = continuing ? SimulationTime : RunSpecs().startTime;
     g.skipNextRow = false;
-    if (PlotSpecsInForce && !continuing && !CheckPlotSpecs(PlotSpecs()))
+    // A series asks about its plot specs before its first run; the answer holds for the others.
+    const bool laterRunOfSeries = MultipleRunSeriesActive() && CurrentRunNumber() > 1;
+    if (PlotSpecsInForce && !continuing && !laterRunOfSeries && !CheckPlotSpecs(PlotSpecs()))
         return false;
     CountPlotCurves(PlotSpecs());
     const bool wantsData = PlotSpecs().stored > 0 || PlotSpecs().matlabCount > 0;

@@ -10,12 +10,14 @@
 #include "simulator/dynamic_vars_dialog.h"
 #include "simulator/model_variables.h"
 #include "simulator/multiple_run_dialog.h"
+#include "simulator/multiple_runs.h"
 #include "simulator/numeric_values_dialog.h"
 #include "simulator/output_specs_dialog.h"
 #include "simulator/plot_canvas.h"
 #include "simulator/plot_buffers.h"
 #include "simulator/program/simulator_menus.h"
 #include "simulator/run_specs.h"
+#include "simulator/run_state.h"
 #include "simulator/simulator_state.h"
 
 #include <gtest/gtest.h>
@@ -366,4 +368,52 @@ TEST(MultipleRunEditor, ChoosesVariablesAndRefusesALogarithmOfZero)
     ASSERT_EQ(MultipleRunSpecs().variables.size(), 2u);
     EXPECT_EQ(MultipleRunSpecs().variables[1].scale, 1);
     platform::deleteFile(Experiment().experimentDirectory + "/default.mr"); // the examples are shared
+}
+
+TEST(PlotSpecsEditor, ASeriesAsksOnceAboutShowingNothingAndARefusalEndsIt)
+{
+    Simulator s;
+    s.openExperiment("default");
+    s.command(CM_MULTIPLE_RUN_SPECS);
+    TQNMultipleRunDialog* runs = MultipleRunEditorWindow();
+    ASSERT_NE(runs, nullptr);
+    testsupport::answerNextModal([](QWidget& modal) {
+        auto& names = static_cast<platform::Dialog&>(modal);
+        names.selectIndex(multirun::NameList, 2);
+        testsupport::findControl<QPushButton>(names, platform::IDOK)->click();
+    });
+    click(*runs, multirun::ChooseParameter);
+    type(*runs, multirun::Field, "3");
+    click(*runs, multirun::Ok);
+    ASSERT_EQ(MultipleRunEditorWindow(), nullptr);
+
+    s.command(CM_PLOT_SPECS);
+    TQNOutputSpecsDialog* editor = OutputSpecsEditorWindow();
+    ASSERT_NE(editor, nullptr);
+    for (int line : {0, 1, 2}) {
+        selectLine(*editor, outputspecs::List, line);
+        if (PlotSpecs().curves[line].display)
+            click(*editor, outputspecs::Display);
+        if (PlotSpecs().curves[line].store)
+            click(*editor, outputspecs::Store);
+        if (PlotSpecs().curves[line].matlab)
+            click(*editor, outputspecs::Matlab);
+    }
+    click(*editor, outputspecs::Ok);
+    ASSERT_EQ(PlotSpecs().displayed + PlotSpecs().stored + PlotSpecs().matlabCount, 0);
+
+    const std::vector<std::string> question = {"No plot specification with display or store switched on.",
+                                               "Simulation is useless.", "Press Cancel to simulate anyway."};
+    // OK keeps the series from starting; Cancel runs all of it after one question.
+    for (platform::BoxAnswer answer : {platform::BoxAnswer::Ok, platform::BoxAnswer::Cancel}) {
+        s.boxes().clear();
+        s.boxes().queueAnswers({answer, answer, answer});
+        s.command(CM_START_MULTIPLE_RUN);
+        ASSERT_TRUE(s.waitFor([] { return !MultipleRunSeriesActive() && !StartRequested && !Simulating; }))
+            << "a refused series stays active";
+        EXPECT_EQ(s.boxes().transcriptLines(), question);
+        // Past its last run the series' number is one beyond its count.
+        EXPECT_EQ(CurrentRunNumber(), answer == platform::BoxAnswer::Ok ? 1 : 4);
+    }
+    platform::deleteFile(Experiment().experimentDirectory + "/default.mr");
 }
