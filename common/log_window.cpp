@@ -118,11 +118,8 @@ bool ensureLog(const std::string& caption)
 void placeBesideCaller(QWidget& window)
 {
     const QRect& caller = state().callerFrame;
-    QScreen* screen = QApplication::primaryScreen();
-    if (!caller.isValid() || !screen)
-        return;
-    const QSize outer = window.size() + QSize(kDecorationWidth, kDecorationHeight);
-    window.move(PositionBeside(caller, outer, screen->availableGeometry()));
+    if (caller.isValid())
+        PlaceBeside(window, caller);
 }
 
 } // namespace
@@ -512,4 +509,13 @@ QPoint PositionBeside(const QRect& frame, const QSize& size, const QRect& screen
         }
     }
     return best;
+}
+
+void PlaceBeside(QWidget& window, const QRect& frame)
+{
+    QScreen* screen = window.screen() ? window.screen() : QApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QSize outer = window.size() + QSize(kDecorationWidth, kDecorationHeight);
+    window.move(PositionBeside(frame, outer, screen->availableGeometry()));
 }

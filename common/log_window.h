@@ -166,3 +166,6 @@ void SetLogCallerFrame(const QRect& frame);
 /// right, its left, below or above it, the first where it fits; else where it covers
 /// the least of `frame`.
 QPoint PositionBeside(const QRect& frame, const QSize& size, const QRect& screen);
+
+/// Moves the top-level `window`, with room for its decorations, beside `frame` on its screen.
+void PlaceBeside(QWidget& window, const QRect& frame);

@@ -730,8 +730,15 @@ int check_model()
         if (record) {
             const int connected = auto_connect(*record);
             wrong = check_connections(*record, 0) != 0;
-            if (connected)
+            if (connected) {
+                // A summation point shows the signs of the inputs it was just given.
+                const bool signs = submodel.type && is_sum_type(submodel.type->name);
+                if (signs)
+                    View().drawSubmodel(submodel, 0);
                 apply_connections(*record);
+                if (signs)
+                    View().drawSubmodel(submodel, 1);
+            }
             set_junction_argument(*record);
         }
         SetSubmodelErrorMark(submodel, wrong ? 1 : 0);

@@ -474,6 +474,14 @@ void ContinueMultipleRun()
     setPlainValues(g.run);
 }
 
+void EndRefusedPlainSeries()
+{
+    if (!g.plainActive)
+        return;
+    restoreValues();
+    endPlainSeries();
+}
+
 void StopMultipleRun()
 {
     if (g.plainActive) {
@@ -653,6 +661,6 @@ void InstallMultipleRuns()
     hooks.description = MultipleRunDescription;
     hooks.firstRun = FirstRunOfSeries;
     hooks.lastRun = LastRunOfSeries;
-    SetSeriesRunHooks(LastRunOfSeries, MultipleRunEndOfRun);
+    SetSeriesRunHooks(LastRunOfSeries, MultipleRunEndOfRun, EndRefusedPlainSeries);
     PlotCallbacks().endPlainSeries = ResetMultipleRun;
 }

@@ -82,6 +82,9 @@ void ResetMultipleRun();
 void ContinueMultipleRun();
 /// The program quits: the series ends without starting another run.
 void StopMultipleRun();
+/// A run of the plain series was refused before it started: the series ends there, its
+/// values put back.
+void EndRefusedPlainSeries();
 /// Called after every finished run: the plain series goes on to its next run.
 void MultipleRunEndOfRun();
 

@@ -64,6 +64,7 @@ std::string g_summary;
 std::function<void(int)> g_phaseListener;
 std::function<bool()> g_lastRunOfSeries;
 std::function<void()> g_endOfRun;
+std::function<void()> g_refusedRun;
 
 std::uint32_t tickCount()
 {
@@ -382,10 +383,12 @@ const std::string& LastRunSummary() { return g_summary; }
 
 void SetRunPhaseListener(std::function<void(int event)> listener) { g_phaseListener = std::move(listener); }
 
-void SetSeriesRunHooks(std::function<bool()> lastRun, std::function<void()> endOfRun)
+void SetSeriesRunHooks(std::function<bool()> lastRun, std::function<void()> endOfRun,
+                       std::function<void()> refusedRun)
 {
     g_lastRunOfSeries = std::move(lastRun);
     g_endOfRun = std::move(endOfRun);
+    g_refusedRun = std::move(refusedRun);
 }
 
 void RequestRun()
@@ -535,6 +538,8 @@ void RunChunk(int continueFlag)
         StartRequested = 0;
         if (!started) {
             restoreTrapHandler();
+            if (g_refusedRun)
+                g_refusedRun();
             return;
         }
         if (MathErrorOccurred && RunStopFlag)

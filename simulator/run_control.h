@@ -31,8 +31,10 @@ const std::string& LastRunSummary();
 void SetRunPhaseListener(std::function<void(int event)> listener);
 
 /// What a multiple-run series asks of every run: whether this run is the last of its
-/// series (the user libraries are then ended), and the hook called after every finished run.
-void SetSeriesRunHooks(std::function<bool()> lastRun, std::function<void()> endOfRun);
+/// series (the user libraries are then ended), the hook called after every finished run,
+/// and the one called when a run it asked for is refused before it starts.
+void SetSeriesRunHooks(std::function<bool()> lastRun, std::function<void()> endOfRun,
+                       std::function<void()> refusedRun = {});
 
 /// The Run command: a new run starts at the next idle turn.
 void RequestRun();

@@ -5,6 +5,7 @@
 #include "grapheditor/program/owner_drawn_controls.h"
 
 #include "common/dialog_fonts.h"
+#include "common/log_window.h"
 #include "common/settings_table.h"
 #include "common/text_helpers.h"
 #include "grapheditor/connection_drawing.h"
@@ -162,8 +163,12 @@ void show_draw_popup(QWidget* parent)
 {
     if (!load_symbols())
         return;
+    const bool fresh = DrawPopup() == nullptr;
     TQNDrawDialog& popup = g_popup.create([parent] { return new TQNDrawDialog(parent); });
     popup.fill();
+    // The palette opens beside the editor's window, not over the canvas it serves.
+    if (fresh && parent)
+        PlaceBeside(popup, parent->window()->frameGeometry());
     popup.showModeless();
 }
 

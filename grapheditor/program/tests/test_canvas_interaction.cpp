@@ -591,3 +591,54 @@ TEST_F(Interaction, ReloadShowsWhatKeptTheTypeFromBeingRead)
 }
 
 } // namespace
+
+TEST_F(Interaction, TheCheckThatNamesASummationPointsInputsDrawsTheirSigns)
+{
+    openPopup();
+    pick("library", "plus1");
+    click(300, 200);
+    pick("library", "sine1");
+    click(120, 120);
+    pick("library", "con1");
+    click(120, 280);
+    tool(TOOL_SIGNAL);
+    click(120, 120);
+    click(300, 200);
+    click(120, 280);
+    click(300, 200);
+    tool(TOOL_SELECT);
+    click(600, 500);
+    canvas().grab();
+
+    // The check gives the two signals the inputs p1 and p2; the canvas shows their signs as a
+    // redraw does.
+    window->runCommand(CM_CHECK_SAVE);
+    TQNFileDialog* chooser = NameChooserWindow();
+    ASSERT_NE(chooser, nullptr) << window->shownStatusText();
+    QTest::keyClicks(findControl<QLineEdit>(*chooser, ID_CHOOSER_NAME), "adder1");
+    clickButton(*chooser, ID_CHOOSER_OK);
+    ASSERT_EQ(window->shownStatusText(), "Graphical info and Keldor saved.");
+    for (const Connection& c : CurrentModel().connections)
+        EXPECT_EQ(c.ends[1].portName.rfind('p', 0), 0u) << c.ends[1].portName;
+    const QImage checked = canvas().grab().toImage();
+    window->runCommand(CM_REDRAW_ALL);
+    EXPECT_TRUE(checked == canvas().grab().toImage()) << "the plus signs appear only after a redraw";
+    testsupport::grabToPng(*window, "grapheditor_summation_signs");
+}
+
+TEST_F(Interaction, TheDrawPopupOpensBesideTheWindowNotOverTheCanvas)
+{
+    const QRect screen = window->screen()->availableGeometry();
+    window->setGeometry(screen.left() + 10, screen.top() + 40, screen.width() / 2, screen.height() / 2);
+    command(CM_DRAW_POPUP)->trigger();
+    ASSERT_NE(DrawPopup(), nullptr);
+    const QRect popup = DrawPopup()->frameGeometry();
+    EXPECT_FALSE(popup.intersects(window->frameGeometry()))
+        << popup.x() << "," << popup.y() << " over " << window->frameGeometry().x() << "," << window->frameGeometry().y();
+    EXPECT_TRUE(screen.contains(popup));
+
+    // Moved by the user, it stays where it was put when it is asked for again.
+    DrawPopup()->move(popup.topLeft() + QPoint(0, 20));
+    command(CM_DRAW_POPUP)->trigger();
+    EXPECT_EQ(DrawPopup()->frameGeometry().topLeft(), popup.topLeft() + QPoint(0, 20));
+}

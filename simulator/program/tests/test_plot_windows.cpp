@@ -399,3 +399,36 @@ TEST(MultipleRunEditor, ChoosesVariablesAndRefusesALogarithmOfZero)
     EXPECT_EQ(MultipleRunSpecs().variables[1].scale, 1);
     platform::deleteFile(Experiment().experimentDirectory + "/default.mr"); // the examples are shared
 }
+
+TEST(PlotSpecsEditor, APlainSeriesRefusedAtItsQuestionEndsThere)
+{
+    Simulator s;
+    s.openExperiment("default");
+    s.command(CM_MULTIPLE_RUN_SPECS);
+    TQNMultipleRunDialog* runs = MultipleRunEditorWindow();
+    ASSERT_NE(runs, nullptr);
+    testsupport::answerNextModal([](QWidget& modal) {
+        auto& names = static_cast<platform::Dialog&>(modal);
+        names.selectIndex(multirun::NameList, 2);
+        testsupport::findControl<QPushButton>(names, platform::IDOK)->click();
+    });
+    click(*runs, multirun::ChooseParameter);
+    type(*runs, multirun::Field, "3");
+    click(*runs, multirun::Ok);
+    ASSERT_EQ(MultipleRunEditorWindow(), nullptr);
+
+    clearEveryCurve(s);
+
+    // OK keeps the series from starting; Cancel runs all of it after one question.
+    for (platform::BoxAnswer answer : {platform::BoxAnswer::Ok, platform::BoxAnswer::Cancel}) {
+        s.boxes().clear();
+        s.boxes().queueAnswers({answer, answer, answer});
+        s.command(CM_START_MULTIPLE_RUN);
+        ASSERT_TRUE(s.waitFor([] { return !MultipleRunSeriesActive() && !StartRequested && !Simulating; }))
+            << "a refused series stays active";
+        EXPECT_EQ(s.boxes().transcriptLines(), NothingShown);
+        // Past its last run the series' number is one beyond its count.
+        EXPECT_EQ(CurrentRunNumber(), answer == platform::BoxAnswer::Ok ? 1 : 4);
+    }
+    platform::deleteFile(Experiment().experimentDirectory + "/default.mr");
+}
