@@ -257,7 +257,8 @@ int LoadModel(const std::string& directory, const std::string& modelName)
         return 0;
     const std::optional<std::string> text = path ? platform::readFile(*path) : std::nullopt;
     if (!text) {
-        ShowMessage({"Can not read model."});
+        // The user is told which file was looked for, or which one could not be read.
+        ShowMessage({"Can not read model.", path ? *path : directory + "/" + modelName + ".l"});
         return 0;
     }
     ShowStatus("Loading model...", false);

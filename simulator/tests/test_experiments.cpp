@@ -255,6 +255,13 @@ TEST_F(Experiments, SaveLoadSaveGivesIdenticalFilesAndAFailedLoadKeepsTheModel)
               (std::vector<std::string>{"Errors in code file, model could not be loaded.", models + "/bad.l",
                                         "parse error in line 2: '#DParam'"}));
     EXPECT_EQ(cell('P', 0), 0.5);
+    // A model without a code file, or one that cannot be read, is named with the file looked for.
+    EXPECT_EQ(LoadModel(models, "gone1"), 0);
+    EXPECT_EQ(sink.transcript().back().lines, (std::vector<std::string>{"Can not read model.", models + "/gone1.l"}));
+    ASSERT_TRUE(platform::makeDirectories(models + "/dir1.l"));
+    EXPECT_EQ(LoadModel(models, "dir1"), 0);
+    EXPECT_EQ(sink.transcript().back().lines, (std::vector<std::string>{"Can not read model.", models + "/dir1.l"}));
+    EXPECT_EQ(cell('P', 0), 0.5);
     RunSpecs() = RunSpecification::defaults();
     ASSERT_EQ(LoadExperiment(expdir, "trial"), 1);
     EXPECT_EQ(RunSpecs().finishTime, 12.5);
