@@ -50,6 +50,9 @@ public:
     /// The clock of the experiment description (tests set a fixed one).
     void setClock(std::function<std::time_t()> clock) { m_clock = std::move(clock); }
 
+    /// Whether messages that came during a modal dialog still wait to be handled.
+    bool holdsMessages() const { return !m_held.empty(); }
+
     /// The help file opened last; empty while help was not used.
     const std::string& lastHelpFile() const { return m_lastHelpFile; }
 
