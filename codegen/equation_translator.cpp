@@ -167,6 +167,12 @@ bool isReferenceLetter(char letter)
     return std::string_view("APRSVarsUIC").find(letter) != std::string_view::npos;
 }
 
+/// A word that names a quantity: its letter and the ordinal, "V12".
+bool isReferenceWord(std::string_view word)
+{
+    return word.size() > 1 && isReferenceLetter(word[0]) && std::all_of(word.begin() + 1, word.end(), isDigit);
+}
+
 /// The largest ordinal a reference may carry; larger ones are refused.
 constexpr std::int64_t kMaxOrdinal = 9999999;
 
@@ -335,8 +341,7 @@ private:
                 token = make(TokenKind::Number, word == "true" ? "1" : "0");
             } else if (word == "t") {
                 token = Token{TokenKind::Time, "xx_simulation_time", "t"};
-            } else if (isReferenceLetter(word[0]) && word.size() > 1 &&
-                       std::all_of(word.begin() + 1, word.end(), isDigit)) {
+            } else if (isReferenceWord(word)) {
                 if (!mapReference(token))
                     return false;
             } else if (const char* name = cFunctionName(word)) {
@@ -673,8 +678,7 @@ private:
     bool reference()
     {
         const Token* t = peek();
-        if (!t || t->kind != TokenKind::Word || !isReferenceLetter(t->text[0]) || t->text.size() < 2 ||
-            !std::all_of(t->text.begin() + 1, t->text.end(), isDigit))
+        if (!t || t->kind != TokenKind::Word || !isReferenceWord(t->text))
             return false;
         ++m_at;
         return !is("[");
@@ -780,8 +784,7 @@ private:
                                                "power"};
         if (std::any_of(std::begin(keywords), std::end(keywords), [&](const char* k) { return t->text == k; }))
             return false;
-        if (isReferenceLetter(t->text[0]) && t->text.size() > 1 &&
-            std::all_of(t->text.begin() + 1, t->text.end(), isDigit))
+        if (isReferenceWord(t->text))
             return reference();
         ++m_at; // true, false, a table's name
         return true;
