@@ -15,6 +15,9 @@
 
 namespace {
 
+/// The heading of what the parameter file's reading tells.
+const std::string kParameterHeading = "While reading Parameters or Initial Conditions:";
+
 std::optional<std::vector<std::string>> readLines(const std::string& fileName)
 {
     std::optional<std::string> text = platform::readFile(fileName);
@@ -94,8 +97,7 @@ void reportWithoutValue(const VariableList& records, const std::string& what)
             names.push_back(record->firstName());
     if (names.empty())
         return;
-    std::vector<std::string> lines{"While reading Parameters or Initial Conditions:",
-                                   "warning: " + std::to_string(names.size()) + " " + what +
+    std::vector<std::string> lines{kParameterHeading, "warning: " + std::to_string(names.size()) + " " + what +
                                        (names.size() == 1 ? "" : "s") + " without a value, 0 is used:"};
     for (std::size_t i = 0; i < names.size() && i < kShown; ++i)
         lines.push_back(names[i]);
@@ -114,7 +116,6 @@ bool printable(char kind)
 
 bool ReadParameterValues(GeneratorModel& model, const std::string& fileName)
 {
-    static const std::string kHeading = "While reading Parameters or Initial Conditions:";
     std::optional<std::vector<std::string>> lines = readLines(fileName);
     if (!lines)
         return false;
@@ -134,7 +135,7 @@ bool ReadParameterValues(GeneratorModel& model, const std::string& fileName)
             continue;
         }
         if (!section || head[0] == '#' || head[0] == '"' || isNumberStart(head)) {
-            reportSyntaxError(kHeading, n, head);
+            reportSyntaxError(kParameterHeading, n, head);
             return false;
         }
         // Further names before the value are passed over; a quoted text is a string value.
@@ -145,7 +146,7 @@ bool ReadParameterValues(GeneratorModel& model, const std::string& fileName)
         if (v < words.size() && words[v][0] != '"') {
             value = parseNumber(words[v]);
             if (!value || v + 1 != words.size()) {
-                reportSyntaxError(kHeading, n, words[v]);
+                reportSyntaxError(kParameterHeading, n, words[v]);
                 return false;
             }
         }
@@ -162,8 +163,8 @@ bool ReadParameterValues(GeneratorModel& model, const std::string& fileName)
         record->value = value;
         record->valueGiven = true;
     }
-    reportMissingNames(kHeading, "parameter name", missing[0], firstMissing[0]);
-    reportMissingNames(kHeading, "initial condition name", missing[1], firstMissing[1]);
+    reportMissingNames(kParameterHeading, "parameter name", missing[0], firstMissing[0]);
+    reportMissingNames(kParameterHeading, "initial condition name", missing[1], firstMissing[1]);
     return true;
 }
 
