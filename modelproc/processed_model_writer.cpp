@@ -719,37 +719,23 @@ void reportWriteFailure(const std::string& path, int error)
 struct PendingFile {
     std::string path;
     platform::AtomicFile file; ///< the new text as it is written, given up unless installed
-    bool written = false;
-    int error = 0;
 
     explicit PendingFile(std::string target) : path(std::move(target)), file(path) {}
     /// Appends the text; false once the file failed.
     bool append(std::string_view text) { return file.write(std::span<const std::string_view>(&text, 1)); }
-    /// The new text is complete: it is flushed to the disk.
-    void finish()
-    {
-        written = file.sync();
-        error = file.error();
-    }
+    /// The new text is complete: it is flushed to the disk. A failure, here or in writing it,
+    /// leaves the file failed, which its installation reports.
+    void finish() { file.sync(); }
     void discard() { file.abandon(); }
 };
 
 /// Installs the code file and the equation file together, or neither: both new texts get their
-/// names beside the old files first, and only then do they replace the old files. Should the
-/// second replacement still fail, the first new file goes again, so that no processed file is
-/// left that is newer than the model while its partner is not.
+/// names beside the old files first (a text that could not be written or flushed gets none), and
+/// only then do they replace the old files. Should the second replacement still fail, the first
+/// new file goes again, so that no processed file is left that is newer than the model while its
+/// partner is not.
 bool installFiles(PendingFile& code, PendingFile& equations)
 {
-    if (!code.written) {
-        equations.discard();
-        reportWriteFailure(code.path, code.error);
-        return false;
-    }
-    if (!equations.written) {
-        code.discard();
-        reportWriteFailure(equations.path, equations.error);
-        return false;
-    }
     for (PendingFile* file : {&code, &equations}) {
         if (!file->file.link()) {
             const int error = file->file.error();
