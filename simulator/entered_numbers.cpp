@@ -69,11 +69,7 @@ bool ReadEnteredInteger(const std::string& text, long long& value, std::string* 
 
 bool ReadLeadingReal(const std::string& text, double& value)
 {
-    double read = 0.0;
-    if (readNumber(text.c_str(), read, toReal, finite) == text.c_str())
-        return false;
-    value = read;
-    return true;
+    return readNumber(text.c_str(), value, toReal, finite) != text.c_str();
 }
 
 bool ReadLeadingInteger(const std::string& text, int& value)

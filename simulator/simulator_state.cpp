@@ -58,6 +58,15 @@ void discardPlotRuns()
     DiscardEarlierRuns();
 }
 
+/// Holds the program for the seconds: the window's wait, else a plain sleep.
+void waitSeconds(int seconds)
+{
+    if (g_hooks.waitSeconds)
+        g_hooks.waitSeconds(seconds);
+    else
+        std::this_thread::sleep_for(std::chrono::seconds(seconds));
+}
+
 /// The plot shows the new title and specifications, without the discarded runs.
 void redrawPlot()
 {
@@ -224,8 +233,8 @@ void ClearEdited()
 
 void ResetEditors()
 {
-    ResetParametersEditor();
-    ResetInitialConditionsEditor();
+    ParametersEditorLogic().reset();
+    InitialConditionsEditorLogic().reset();
     RunSpecs() = RunSpecification::defaults();
     // The plot shows what the model asks for over the run's time range.
     ResetPlotSpecs(PlotSpecs());
@@ -235,14 +244,6 @@ void ResetEditors()
     Simulating = 0;
     ContinueRun = 0;
     InterruptRequested = 0;
-}
-
-void WaitSeconds(int seconds)
-{
-    if (g_hooks.waitSeconds)
-        g_hooks.waitSeconds(seconds);
-    else
-        std::this_thread::sleep_for(std::chrono::seconds(seconds));
 }
 
 int LoadModel(const std::string& directory, const std::string& modelName)
@@ -338,7 +339,7 @@ int SaveExperiment(const std::string& directory, const std::string& experimentNa
     }
     if (g_hooks.unappliedEdits && g_hooks.unappliedEdits()) {
         ShowStatus("Warning: one or more editors have unapplied edits, saving anyway..", true);
-        WaitSeconds(2);
+        waitSeconds(2);
     }
     ShowStatus("Saving experiment...", false);
     const std::string& model = g_record.modelName;

@@ -58,8 +58,6 @@ void ClearEdited();
 /// the default run specification, the loaded model's default plot specification and no
 /// multiple run; clears `Simulating`, `ContinueRun` and `InterruptRequested`.
 void ResetEditors();
-/// Holds the program for n seconds (the window's wait, else a plain sleep).
-void WaitSeconds(int seconds);
 
 /// Loads the model's code file; 1 when loaded. A failed load keeps the previous model; a name no
 /// model's files can have is refused with a message.

@@ -280,6 +280,3 @@ void RefreshInitialConditionsEditor()
     if (TQNInitialCondDialog* dialog = g_initialDialog.get())
         dialog->refresh();
 }
-
-bool ParametersEditorEdited() { return ParametersEditorLogic().edited(); }
-bool InitialConditionsEditorEdited() { return InitialConditionsEditorLogic().edited(); }

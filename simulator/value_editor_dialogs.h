@@ -68,6 +68,3 @@ TQNInitialCondDialog* InitialConditionsEditor();
 /// A new model or experiment: the open editors show the model's values again.
 void RefreshParametersEditor();
 void RefreshInitialConditionsEditor();
-/// The edited marks (the experiment saver asks).
-bool ParametersEditorEdited();
-bool InitialConditionsEditorEdited();

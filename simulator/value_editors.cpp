@@ -211,19 +211,14 @@ bool ValueEditor::copyStates()
     return true;
 }
 
-namespace {
-
-/// The editor of kind 0 (parameters) or 1 (initial conditions).
-ValueEditor& editorOf(int kind)
+ValueEditor& ParametersEditorLogic()
 {
-    static ValueEditor editors[] = {ValueEditor(KindParameter), ValueEditor(KindInitial)};
-    return editors[kind];
+    static ValueEditor editor(KindParameter);
+    return editor;
 }
 
-} // namespace
-
-ValueEditor& ParametersEditorLogic() { return editorOf(KindParameter); }
-ValueEditor& InitialConditionsEditorLogic() { return editorOf(KindInitial); }
-
-void ResetParametersEditor() { ParametersEditorLogic().reset(); }
-void ResetInitialConditionsEditor() { InitialConditionsEditorLogic().reset(); }
+ValueEditor& InitialConditionsEditorLogic()
+{
+    static ValueEditor editor(KindInitial);
+    return editor;
+}

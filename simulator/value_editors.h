@@ -82,6 +82,3 @@ private:
 /// The parameter editor's and the initial-condition editor's logic of this program.
 ValueEditor& ParametersEditorLogic();
 ValueEditor& InitialConditionsEditorLogic();
-/// The editor's reset: its working copy emptied and its kind's values taken out of the experiment.
-void ResetParametersEditor();
-void ResetInitialConditionsEditor();

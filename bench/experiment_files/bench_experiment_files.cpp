@@ -52,10 +52,11 @@ std::string codeText(int n)
     section("#DIncond", "i");
     section("#Dstate_ind", "x");
     section("#DRate_ind", "dx");
-    text += "#Edynamic\t" + number(n) + "\n";
+    // The four equation sections, the empty ones too, as the model processor writes them.
+    text += "#EInitial\t0\n#Einputs\t0\n#Edynamic\t" + number(n) + "\n";
     for (int i = 0; i < n; ++i)
         text += "\tmul\tR" + number(i) + "\tP" + number(i) + "\ts" + number(i) + "\n";
-    return text;
+    return text + "#Eoutputs\t0\n";
 }
 
 std::string parameterText(int n)

@@ -19,13 +19,11 @@
 
 class PlotCanvas;
 class QPrinter;
-namespace platform {
-class MessageSink;
-}
 class QSocketNotifier;
 
 namespace platform {
 class Application;
+class MessageSink;
 }
 
 class TQNSIMWindow : public platform::FrameWindow {
