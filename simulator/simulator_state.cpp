@@ -67,7 +67,7 @@ void waitSeconds(int seconds)
         std::this_thread::sleep_for(std::chrono::seconds(seconds));
 }
 
-/// The plot shows the new title and specifications, without the discarded runs.
+/// The plot shows the new title, curves and axes, without the discarded runs.
 void redrawPlot()
 {
     Plot().specsChanged = 1;

@@ -55,7 +55,7 @@ void SetTitle(const std::string& model, const std::string& experiment);
 void MarkEdited();
 void ClearEdited();
 /// Resets what the experiment's editors edit: no parameter or initial-condition values,
-/// the default run specification, the loaded model's default plot specification and no
+/// the default run settings, the loaded model's default curves and no
 /// multiple run; clears `Simulating`, `ContinueRun` and `InterruptRequested`.
 void ResetEditors();
 

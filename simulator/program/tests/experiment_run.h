@@ -70,7 +70,7 @@ inline std::optional<ResultFile> readResultFile(const std::string& path)
     return file;
 }
 
-/// The variables whose curves a plot specification file stores, in its order.
+/// The variables whose curves an experiment's curve file (.u) stores, in its order.
 inline std::vector<std::string> storedCurves(const std::string& plotSpecPath)
 {
     std::istringstream in(testsupport::readText(plotSpecPath));
@@ -130,7 +130,7 @@ inline std::string runExperiment(const std::string& experimentDirectory, const s
 }
 
 /// What the run fails to show of the model: the result file of another model, curves other
-/// than those the plot specification stores, too few rows, values that are not finite, or
+/// than those the experiment's curve file stores, too few rows, values that are not finite, or
 /// nothing but zeros.
 inline std::vector<std::string> runFaults(const ResultFile& result, const std::string& model,
                                           const std::string& plotSpecPath)
@@ -139,7 +139,7 @@ inline std::vector<std::string> runFaults(const ResultFile& result, const std::s
     if (result.model != model)
         faults.push_back("the result file is of " + result.model);
     if (result.names != storedCurves(plotSpecPath))
-        faults.push_back("the result file holds other curves than the plot specification stores");
+        faults.push_back("the result file holds other curves than the experiment stores");
     if (result.rows.size() < 50)
         faults.push_back("only " + std::to_string(result.rows.size()) + " rows");
     bool moves = false;

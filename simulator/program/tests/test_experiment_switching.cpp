@@ -99,8 +99,8 @@ TEST(ExperimentSwitching, ThePlotShowsTheLoadedTitleAndAxisWithoutTheDiscardedRu
     EXPECT_EQ(drawnLength(LabelTitle), int(std::string("msd1 - mine").size()));
     testsupport::grabToPng(s.window(), "simulator_window_other_experiment");
 
-    // Open Model after a run whose time ran to 321.8: the new model's plot over the run
-    // specification it starts with.
+    // Open Model after a run whose time ran to 321.8: the new model's plot over the finish
+    // time it starts with.
     s.openExperiment("default");
     RunSpecs().finishTime = 321.8;
     PlotSpecs().x.max = 321.8; // as the run-specifications editor does for a time axis
@@ -132,8 +132,8 @@ TEST(ExperimentSwitching, AnExperimentWithoutFilesTakesNoValueOfThePreviousOne)
     TQNParEditorDialog* parameters = ParametersEditor();
     ASSERT_NE(parameters, nullptr);
 
-    // "fresh" has no files: it gives no parameter or initial condition a value, and the
-    // run specification is the one a new experiment has.
+    // "fresh" has no files: it gives no parameter or initial condition a value, and its
+    // run settings are those a new experiment has.
     s.openExperiment("fresh");
     EXPECT_EQ(valuesGiven(KindParameter), 0);
     EXPECT_EQ(valuesGiven(KindInitial), 0);

@@ -64,7 +64,7 @@ void runOscillator(Simulator& s, double a)
     ASSERT_TRUE(s.waitForRunEnd());
 }
 
-/// Clears the names of the curves A to C of msd1's default in the plot-specification editor.
+/// Clears the names of the curves A to C of msd1's default in the curves editor (Plot Specs).
 void clearEveryCurve(Simulator& s)
 {
     s.command(CM_PLOT_SPECS);
