@@ -4,6 +4,7 @@
 #include "common/document_printing.h"
 #include "common/message_boxes.h"
 #include "common/startup.h"
+#include "common/text_helpers.h"
 #include "platform/core/file_system.h"
 #include "platform/core/window_messages.h"
 
@@ -159,10 +160,7 @@ void TQNLogOut::printPage(int page, platform::DeviceContext& context, int, int p
 
 bool TQNLogOut::print(QPrinter& printer, bool askUser, QWidget* parent)
 {
-    const bool blank = std::all_of(m_lines.begin(), m_lines.end(), [](const std::string& line) {
-        return line.find_first_not_of(" \t") == std::string::npos;
-    });
-    if (blank) {
+    if (std::all_of(m_lines.begin(), m_lines.end(), IsBlankLine)) {
         ShowMessage({"There is no text to be printed."});
         return false;
     }

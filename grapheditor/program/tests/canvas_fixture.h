@@ -7,6 +7,8 @@
 
 #include "grapheditor/program/draw_popup.h"
 
+#include "common/name_chooser_dialog.h"
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
@@ -101,6 +103,14 @@ protected:
         edit->selectAll();
         QTest::keyClick(edit, Qt::Key_Delete);
         QTest::keyClicks(edit, text);
+    }
+    /// Types the name into the open model-name chooser and confirms it.
+    void chooseName(const std::string& name)
+    {
+        TQNFileDialog* chooser = NameChooserWindow();
+        ASSERT_NE(chooser, nullptr) << window->shownStatusText();
+        typeInto(*chooser, ID_CHOOSER_NAME, QString::fromStdString(name));
+        clickButton(*chooser, ID_CHOOSER_OK);
     }
 };
 

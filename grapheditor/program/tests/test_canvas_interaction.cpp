@@ -60,12 +60,7 @@ protected:
         if (expectErrors)
             sink.queueAnswers({platform::BoxAnswer::Ok});
         window->runCommand(CM_SAVE_AS);
-        TQNFileDialog* chooser = NameChooserWindow();
-        ASSERT_NE(chooser, nullptr);
-        auto* edit = findControl<QLineEdit>(*chooser, ID_CHOOSER_NAME);
-        edit->clear();
-        QTest::keyClicks(edit, QString::fromStdString(name));
-        clickButton(*chooser, ID_CHOOSER_OK);
+        chooseName(name);
     }
 
     /// A 0-junction of the library placed at (200, 280) and its attributes editor opened by a double click.
@@ -613,10 +608,7 @@ TEST_F(Interaction, TheCheckThatNamesASummationPointsInputsDrawsTheirSigns)
     // The check gives the two signals the inputs p1 and p2; the canvas shows their signs as a
     // redraw does.
     window->runCommand(CM_CHECK_SAVE);
-    TQNFileDialog* chooser = NameChooserWindow();
-    ASSERT_NE(chooser, nullptr) << window->shownStatusText();
-    QTest::keyClicks(findControl<QLineEdit>(*chooser, ID_CHOOSER_NAME), "adder1");
-    clickButton(*chooser, ID_CHOOSER_OK);
+    ASSERT_NO_FATAL_FAILURE(chooseName("adder1"));
     ASSERT_EQ(window->shownStatusText(), "Graphical info and Keldor saved.");
     for (const Connection& c : CurrentModel().connections)
         EXPECT_EQ(c.ends[1].portName.rfind('p', 0), 0u) << c.ends[1].portName;

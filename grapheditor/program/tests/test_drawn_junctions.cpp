@@ -71,10 +71,7 @@ protected:
         const bool untitled = Editor().modelName.empty();
         window->runCommand(CM_SAVE);
         if (untitled) {
-            TQNFileDialog* chooser = NameChooserWindow();
-            ASSERT_NE(chooser, nullptr) << window->shownStatusText();
-            QTest::keyClicks(findControl<QLineEdit>(*chooser, ID_CHOOSER_NAME), QString::fromStdString(name));
-            clickButton(*chooser, ID_CHOOSER_OK);
+            ASSERT_NO_FATAL_FAILURE(chooseName(name));
         }
         ASSERT_EQ(window->shownStatusText(), "Graphical info and Keldor saved.")
             << testing::PrintToString(sink.transcriptLines());
