@@ -261,16 +261,16 @@ TEST(PlotSpecsEditor, AnotherXAxisDiscardsTheRunsKeptAgainstTheOldOneAndClearing
     // The scale after a run fits the circle of radius 3, not the time (to 6.3) of the run before.
     const PlotCurve& x = PlotSpecs().x;
     runOscillator(s, 3.0);
-    EXPECT_EQ(x.min, -5.0);
-    EXPECT_EQ(x.max, 5.0);
+    EXPECT_EQ(x.min, -4.0);
+    EXPECT_EQ(x.max, 4.0);
     runOscillator(s, 1.0);
-    EXPECT_EQ(x.max, 5.0) << "the kept run of radius 3 still needs it";
+    EXPECT_EQ(x.max, 4.0) << "the kept run of radius 3 still needs it";
     testsupport::grabToPng(s.window(), "simulator_window_xy_runs");
 
     // Without the larger circle the scale fits the smaller one at once.
     s.command(CM_CLEAR_PREVIOUS_RUNS);
-    EXPECT_EQ(x.min, -1.0);
-    EXPECT_EQ(x.max, 1.0);
+    EXPECT_EQ(x.min, -1.2);
+    EXPECT_EQ(x.max, 1.2);
     EXPECT_TRUE(HasCurrentRunData());
     EXPECT_FALSE(HasEarlierRunData());
     testsupport::grabToPng(s.window(), "simulator_window_xy_cleared");
