@@ -49,6 +49,8 @@ volatile std::sig_atomic_t g_trapKind = 0;
 volatile std::sig_atomic_t g_trapped = 0;
 volatile std::sig_atomic_t g_trapCode = 0;
 volatile std::uintptr_t g_trapAddress = 0;
+/// The kind of the trap that was ignored for its step and ends the run at the next turn.
+int g_ignoredTrapKind = 0;
 
 struct sigaction g_previousAction;
 bool g_handlerInstalled = false;
@@ -109,6 +111,21 @@ void RunTrapHandler(int, siginfo_t* info, void* context)
     // Raised outside a guarded computation: nothing to undo; the run ends at the next turn.
 }
 
+/// The line of a box that ends a run: where in time the run stopped.
+std::string runEndedText(const char* why = "")
+{
+    char text[96];
+    std::snprintf(text, sizeof text, "The run ended at time %g%s.", SimulationTime, why);
+    return text;
+}
+
+/// The box of a trap that ends the run, outside the maths functions.
+void showTrapMessage(int kind)
+{
+    ShowMessage({"Floating-point library exception", "", TrapText(kind) + " outside user model.",
+                 "Probably in integration method.", runEndedText()});
+}
+
 void resetFloatingPointUnit()
 {
     fedisableexcept(FE_ALL_EXCEPT);
@@ -150,10 +167,10 @@ bool guarded(Computation&& computation)
         g_trapped = 0;
         MathErrorOccurred = 1;
         if (IgnorableTrap(0, kind)) {
+            g_ignoredTrapKind = kind;
             ShowStatus("Ignoring arithmetic trap: " + TrapText(kind) + "\r\noutside user model", true);
         } else {
-            ShowMessage({"Floating-point library exception", "", TrapText(kind) + " outside user model.",
-                         "Probably in integration method."});
+            showTrapMessage(kind);
             StartRequested = 0;
             RunStopFlag = 1;
         }
@@ -200,7 +217,8 @@ void showMathsError(int kind, const char* function, double argument)
     std::string text(std::size_t(std::max(length, 0)) + 1, '\0');
     std::snprintf(text.data(), text.size(), form, function, argument);
     text.resize(std::size_t(std::max(length, 0)));
-    ShowMessage({"Math-library exception", "", text, "Check your model and integration method parameters"});
+    ShowMessage({"Math-library exception", "", text, runEndedText(),
+                 "Check your model and integration method parameters"});
 }
 
 struct PendingMathsError {
@@ -268,8 +286,7 @@ void reportTrap()
         showMathsError(mathsErrorKindOfTrap(code), function, argument);
         return;
     }
-    ShowMessage({"Floating-point library exception", "", TrapText(kind) + " outside user model.",
-                 "Probably in integration method."});
+    showTrapMessage(kind);
 }
 
 void installTrapHandler()
@@ -497,9 +514,14 @@ void FinishRun()
 void RunChunk(int continueFlag)
 {
     if (Simulating && MathErrorOccurred && !RunStopFlag) {
-        // An ignored trap ends the run at this turn, before any further step.
+        // An ignored trap ends the run at this turn, before any further step; the run is
+        // not left to end with a line in the status bar only.
         StartRequested = 0;
         RunStopFlag = 1;
+        const int kind = std::exchange(g_ignoredTrapKind, 0);
+        ShowMessage({"Floating-point library exception", "", TrapText(kind) + " outside user model.",
+                     runEndedText(kind == 132 ? ": a value grew beyond the largest number" : ""),
+                     "Check your model and integration method parameters"});
     }
     if (Simulating && !RunStopFlag) {
         if (RestartFlag) {
