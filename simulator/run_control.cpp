@@ -59,6 +59,7 @@ struct ExecutionTimer {
     std::uint32_t start = 0;
     std::uint32_t elapsed = 0;
     bool started = false;
+    bool running = false;
     bool measured = false;
 } g_timer;
 
@@ -122,6 +123,7 @@ std::string runEndedText(const char* why = "")
 /// The box of a trap that ends the run, outside the maths functions.
 void showTrapMessage(int kind)
 {
+    StopExecutionTimer();
     ShowMessage({"Floating-point library exception", "", TrapText(kind) + " outside user model.",
                  "Probably in integration method.", runEndedText()});
 }
@@ -217,6 +219,7 @@ void showMathsError(int kind, const char* function, double argument)
     std::string text(std::size_t(std::max(length, 0)) + 1, '\0');
     std::snprintf(text.data(), text.size(), form, function, argument);
     text.resize(std::size_t(std::max(length, 0)));
+    StopExecutionTimer();
     ShowMessage({"Math-library exception", "", text, runEndedText(),
                  "Check your model and integration method parameters"});
 }
@@ -360,13 +363,16 @@ void StartExecutionTimer()
 {
     g_timer.start = tickCount();
     g_timer.started = true;
+    g_timer.running = true;
 }
 
 void StopExecutionTimer()
 {
     g_timer.measured = g_timer.started;
-    if (g_timer.started)
+    // Stopped once, at an error, the time the user then reads its box is not the run's.
+    if (g_timer.running)
         g_timer.elapsed = tickCount() - g_timer.start;
+    g_timer.running = false;
 }
 
 std::string ExecutionTimeText()
@@ -519,8 +525,9 @@ void RunChunk(int continueFlag)
         StartRequested = 0;
         RunStopFlag = 1;
         const int kind = std::exchange(g_ignoredTrapKind, 0);
+        StopExecutionTimer();
         ShowMessage({"Floating-point library exception", "", TrapText(kind) + " outside user model.",
-                     runEndedText(kind == 132 ? ": a value grew beyond the largest number" : ""),
+                     runEndedText(kind == 132 ? ": a value grew too large" : ""),
                      "Check your model and integration method parameters"});
     }
     if (Simulating && !RunStopFlag) {

@@ -14,6 +14,8 @@
 #include <sys/resource.h>
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 #include <cfenv>
 #include <cmath>
 #include <csignal>
@@ -444,7 +446,7 @@ TEST_F(RunEngine, OverflowIsIgnoredForTheStepAndEndsTheRunAtTheNextTurn)
     ASSERT_EQ(sink.transcript().size(), 1u) << "the end of the run is not told in the status bar only";
     EXPECT_EQ(sink.transcript()[0].lines,
               (std::vector<std::string>{"Floating-point library exception", "", "Arithmetic overflow outside user model.",
-                                        "The run ended at time 0: a value grew beyond the largest number.",
+                                        "The run ended at time 0: a value grew too large.",
                                         "Check your model and integration method parameters"}));
 }
 
@@ -473,6 +475,33 @@ TEST_F(RunEngine, AnUnstableRunEndsWithOneBoxThatSaysAtWhichTimeItEnded)
         EXPECT_TRUE(std::any_of(lines.begin(), lines.end(),
                                 [&](const std::string& line) { return line.rfind(ended, 0) == 0; }))
             << testing::PrintToString(lines);
+    }
+}
+
+// The box of an error that ends a run waits for the user; the run's execution time does not.
+TEST_F(RunEngine, TheExecutionTimeOfARunEndedByAnErrorLeavesOutTheTimeItsBoxIsRead)
+{
+    struct SlowReader : platform::MessageSink {
+        platform::BoxAnswer show(const platform::MessageBoxRequest&) override
+        {
+            std::this_thread::sleep_for(std::chrono::milliseconds(400));
+            return platform::BoxAnswer::Ok;
+        }
+    } reader;
+    platform::ScopedMessageSink reading{reader};
+    const std::vector<std::string> models = {
+        codeFile({"#DParam \t1", "\t#real\tp", "#DVariable\t1", "\t#real\tv", "#Edynamic\t1", "\tmul\tV0\tP0\tP0"}),
+        codeFile({"#DParam \t1", "\t#real\tp", "#DVariable\t1", "\t#real\tv", "#Edynamic\t1", "\tlog\tV0\tP0"})};
+    const std::vector<double> values = {1e200, -1.0};
+    for (std::size_t m = 0; m < models.size(); ++m) {
+        loadText(models[m]);
+        set(KindParameter, {values[m]});
+        run(MethodRungeKutta4);
+        double seconds = -1;
+        const std::string& summary = LastRunSummary();
+        ASSERT_EQ(std::sscanf(summary.c_str() + summary.find("Execution time"), "Execution time %lf", &seconds), 1)
+            << summary;
+        EXPECT_LT(seconds, 0.3) << summary;
     }
 }
 

@@ -77,7 +77,7 @@ TEST(RunEndings, ARunThatBlowsUpSaysWhenInABoxAndIsScaledToItsFiniteValues)
 
     ASSERT_EQ(s.boxes().transcript().size(), 1u) << testing::PrintToString(s.boxes().transcriptLines());
     char ended[96];
-    std::snprintf(ended, sizeof ended, "The run ended at time %g: a value grew beyond the largest number.",
+    std::snprintf(ended, sizeof ended, "The run ended at time %g: a value grew too large.",
                   SimulationTime);
     EXPECT_EQ(s.boxes().transcript()[0].lines,
               (std::vector<std::string>{"Floating-point library exception", "", "Arithmetic overflow outside user model.",
