@@ -388,7 +388,8 @@ void startPlainSeries()
     RequestRun();
 }
 
-/// Ends an optimisation or Monte Carlo series: the plot keeps only the last run.
+/// Ends an optimisation or Monte Carlo series: the plot keeps only the last run, on the
+/// scales of that run as Clear Previous Runs gives them.
 void endSeries()
 {
     freeHistories();
@@ -396,6 +397,7 @@ void endSeries()
     g.optimizing = false;
     SetMultipleRunActive(false);
     DiscardEarlierRuns();
+    RescaleKeptRuns();
     RedrawPlot(1);
 }
 

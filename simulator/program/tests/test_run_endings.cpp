@@ -152,6 +152,14 @@ TEST(RunEndings, AnOptimisationShowsItsOptimumAndKeepsNoMatlabFilesOfItsEvaluati
     EXPECT_EQ(optimum, expected);
     EXPECT_GT(RecordedRuns(), 2);
     EXPECT_EQ(s.window().shownStatusText(), oneLine(optimum)) << "the status line tells it too";
+    // The plot keeps the run at the optimum, scaled to it, not to the runs it dropped.
+    EXPECT_FALSE(HasEarlierRunData());
+    const PlotCurve& first = PlotSpecs().curves[0];
+    ASSERT_EQ(first.scaling, 1);
+    double min = 0, max = 0;
+    RoundScaleRange(CurveRuns(0).slot[0].runMin, CurveRuns(0).slot[0].runMax, min, max);
+    EXPECT_EQ(first.min, min);
+    EXPECT_EQ(first.max, max);
 
     EXPECT_TRUE(platform::fileExists(matlab + "/opt.dat"));
     std::vector<std::string> perRun;
