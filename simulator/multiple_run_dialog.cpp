@@ -133,6 +133,14 @@ void TQNMultipleRunDialog::takeLineFields()
     g_editor.field = text(Field);
 }
 
+void TQNMultipleRunDialog::retryField()
+{
+    const MultipleRunEditor::Field refused = g_editor.refusedField();
+    const int id = refused == MultipleRunEditor::MinField ? Min : refused == MultipleRunEditor::MaxField ? Max : Field;
+    focusControl(id);
+    selectAllText(id);
+}
+
 void TQNMultipleRunDialog::chooseName(int kind)
 {
     TQNMultipleRunNameDialog names(this, kind);
@@ -160,9 +168,11 @@ void TQNMultipleRunDialog::notify(int id, int code)
     if (id == List && code == LBN_SELCHANGE) {
         takeLineFields();
         SetTempMessageOwner(handle());
-        g_editor.selectLine(selectedIndex(List));
+        const bool moved = g_editor.selectLine(selectedIndex(List));
         RestoreMessageOwner();
         showEditor();
+        if (!moved)
+            retryField();
         return;
     }
     if ((id == Method || id == Scale) && code == CBN_SELCHANGE) {
@@ -179,10 +189,16 @@ void TQNMultipleRunDialog::notify(int id, int code)
     switch (id) {
     case Plain:
     case Optimization:
-    case MonteCarlo:
+    case MonteCarlo: {
         g_editor.field = text(Field);
-        g_editor.setType(id - Plain);
-        break;
+        SetTempMessageOwner(handle());
+        const bool changed = g_editor.setType(id - Plain);
+        RestoreMessageOwner();
+        showEditor();
+        if (!changed)
+            retryField();
+        return;
+    }
     case CopyStates:
         g_editor.setCopyStates(isChecked(CopyStates));
         break;
@@ -213,6 +229,8 @@ void TQNMultipleRunDialog::notify(int id, int code)
         RestoreMessageOwner();
         if (accepted)
             endDialog(IDOK);
+        else
+            retryField();
         return;
     }
     case Cancel:

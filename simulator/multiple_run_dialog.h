@@ -28,6 +28,8 @@ protected:
 private:
     void chooseName(int kind);
     void takeLineFields();
+    /// The field refused last gets the focus with its text selected, to try again.
+    void retryField();
     int m_filling = 0;
 };
 

@@ -7,6 +7,8 @@
 #include "simulator/model_variables.h"
 #include "simulator/simulator_state.h"
 
+#include <climits>
+#include <cmath>
 #include <cstdio>
 
 namespace {
@@ -53,26 +55,39 @@ std::string MultipleRunEditor::caption() const { return "SIM: Multiple Run Edito
 
 std::string MultipleRunEditor::fieldLabel() const { return m_spec.type == OptimizationRun ? "tolerance:" : "steps:"; }
 
-void MultipleRunEditor::readField()
+bool MultipleRunEditor::readField()
 {
-    // What cannot be read, or does not fit, gives the default.
-    if (m_spec.type == OptimizationRun) {
-        if (!ReadLeadingReal(field, m_spec.tolerance))
-            m_spec.tolerance = 0.01;
-    } else if (!ReadLeadingInteger(field, m_spec.steps)) {
-        m_spec.steps = 2;
+    double value = 0.0;
+    std::string rest;
+    bool read = ReadEnteredReal(field, value, &rest);
+    // Steps are counted in decimal digits, so a whole real ("1e2") is a count as well.
+    if (read && m_spec.type != OptimizationRun && !(value == std::trunc(value) && std::fabs(value) <= INT_MAX)) {
+        read = false;
+        rest = field;
     }
+    if (!read) {
+        m_refused = StepsField;
+        ShowEnteredValueError(rest);
+        return false;
+    }
+    if (m_spec.type == OptimizationRun)
+        m_spec.tolerance = value;
+    else
+        m_spec.steps = int(value);
+    return true;
 }
 
-void MultipleRunEditor::setType(int type)
+bool MultipleRunEditor::setType(int type)
 {
     if (type < PlainMultipleRun || type > MonteCarloRun || type == m_spec.type)
-        return;
+        return true;
     // The field's text of the old type is read before the label changes.
-    readField();
+    if (!readField())
+        return false;
     m_spec.type = type;
     field = fieldText(m_spec);
     markEdited();
+    return true;
 }
 
 void MultipleRunEditor::setCopyStates(bool on)
@@ -116,14 +131,17 @@ bool MultipleRunEditor::leaveLine()
     MultipleRunVariable& v = m_spec.variables[std::size_t(m_selected)];
     double from = v.from, to = v.to;
     if (!ReadEnteredReal(minText, from)) {
+        m_refused = MinField;
         ShowMessage({"Error in reading \"from\" value"});
         return false;
     }
     if (!ReadEnteredReal(maxText, to)) {
+        m_refused = MaxField;
         ShowMessage({"Error in reading \"to\" value"});
         return false;
     }
     if (scale != 0 && (!(from > 0.0) || !(to > 0.0))) {
+        m_refused = from > 0.0 ? MaxField : MinField;
         const char* name = MultipleRunVariableName(v);
         ShowMessage({"A logarithmic scale needs bounds above 0:", name ? name : ""});
         return false;
@@ -178,9 +196,8 @@ void MultipleRunEditor::clearName()
 
 bool MultipleRunEditor::ok()
 {
-    if (!leaveLine())
+    if (!leaveLine() || !readField())
         return false;
-    readField();
     field = fieldText(m_spec);
     const bool changed = !(MultipleRunSpecs() == m_spec);
     MultipleRunSpecs() = m_spec;

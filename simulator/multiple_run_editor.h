@@ -17,7 +17,8 @@ public:
     std::string line(int i) const;
     int selected() const { return m_selected; }
 
-    void setType(int type);
+    /// Another type; false (the type kept) when the field of the old one is refused.
+    bool setType(int type);
     void setCopyStates(bool on);
     void setMethod(int method);
     /// The criterion from the dynamic variables chooser.
@@ -43,16 +44,21 @@ public:
 
     /// OK: the edited specs are put in force; false when a field is refused.
     bool ok();
+    /// The fields a refusal names: Min, Max, and the steps or the tolerance.
+    enum Field { MinField, MaxField, StepsField };
+    Field refusedField() const { return m_refused; }
     /// Cancel: the specs in force come back.
     void cancel();
 
 private:
     void showLine();
     bool leaveLine();
-    /// Takes the steps or the tolerance from the field.
-    void readField();
+    /// Takes the steps (a whole number) or the tolerance from the field; false after its
+    /// message when the text is not one.
+    bool readField();
 
     MultipleRunSpec m_spec;
     int m_selected = -1;
     bool m_edited = false;
+    Field m_refused = MinField;
 };

@@ -33,6 +33,7 @@ struct SeriesState {
     MultipleRunSpec spec;
     bool plainActive = false;
     bool active = false;       ///< an optimisation or Monte Carlo series
+    bool optimizing = false;   ///< the active series is an optimisation
     long long run = 0;         ///< plain: 1-based run number; else runs started
     long long total = 0;       ///< runs of the plain series
     int maxRuns = 500;
@@ -291,6 +292,22 @@ void writeOptimizationResults()
     writeResultFile(directory, "optim.m", m.str());
 }
 
+/// The optimum the model was left at, in a box and the status line: the varied
+/// variables' values and the criterion's, in the form the Monte Carlo series gives its
+/// extremes.
+void showOptimum()
+{
+    std::string text = FormatText("Optimum found after %d runs: \r\n", g.recorded);
+    for (const MultipleRunVariable& v : g.spec.variables) {
+        const char* name = MultipleRunVariableName(v);
+        text += std::string(name ? name : "") + FormatText(" : %g\r\n", currentValue(v));
+    }
+    const char* criterion = CriterionName(g.spec);
+    text += std::string(criterion ? criterion : "") + FormatText(" : %g", criterionValue());
+    ShowMessage({text});
+    ShowStatus(text, true);
+}
+
 /// mc.dat and mcarlo.m, then the runs with the smallest and the largest criterion.
 void writeMonteCarloResults()
 {
@@ -371,13 +388,16 @@ void startPlainSeries()
     RequestRun();
 }
 
-/// Ends an optimisation or Monte Carlo series: the plot keeps only the last run.
+/// Ends an optimisation or Monte Carlo series: the plot keeps only the last run, on the
+/// scales of that run as Clear Previous Runs gives them.
 void endSeries()
 {
     freeHistories();
     g.active = false;
+    g.optimizing = false;
     SetMultipleRunActive(false);
     DiscardEarlierRuns();
+    RescaleKeptRuns();
     RedrawPlot(1);
 }
 
@@ -497,6 +517,7 @@ void MultipleRunEndOfRun()
     if (!g.plainActive)
         return;
     if (InterruptRequested) {
+        ShowStatus(FormatText("Multiple run stopped at run %lld of %lld. ", g.run, g.total) + LastRunSummary(), true);
         restoreValues();
         writePlainResults();
         return;
@@ -505,6 +526,8 @@ void MultipleRunEndOfRun()
         g.criterion[std::size_t(g.run)] = criterionValue();
     ++g.run;
     if (g.run > g.total) {
+        // The runs of a series say nothing of their own: the series tells how it ended.
+        ShowStatus(FormatText("Multiple run finished: %lld runs. ", g.total) + LastRunSummary(), true);
         restoreValues();
         writePlainResults();
         endPlainSeries();
@@ -580,6 +603,7 @@ void RunOptimization()
         x.At(i) = std::clamp(currentValue(v), std::min(v.from, v.to), std::max(v.from, v.to));
     }
     g.active = true;
+    g.optimizing = true;
     SetMultipleRunActive(true);
     g.run = 0;
     g.recorded = 0;
@@ -592,8 +616,12 @@ void RunOptimization()
         EvaluateOptimizationRun(&value, &best, n);
         StopOptimization = StopOptimization || stop;
     }
-    if (!StopOptimization && modelLoaded())
+    if (!StopOptimization && modelLoaded()) {
         writeOptimizationResults();
+        showOptimum();
+    } else {
+        ShowStatus(FormatText("Optimization stopped after %d runs.", g.recorded), true);
+    }
     endSeries();
 }
 
@@ -631,11 +659,14 @@ void RunMonteCarlo()
     } while (!StopOptimization && g.recorded < g.spec.steps);
     if (!g.spec.variables.empty() && !StopOptimization)
         writeMonteCarloResults();
+    else if (StopOptimization)
+        ShowStatus(FormatText("Monte Carlo series stopped after %d runs.", g.recorded), true);
     restoreValues();
     endSeries();
 }
 
 bool MultipleRunSeriesActive() { return g.plainActive || g.active; }
+bool RunWritesMatlabFiles() { return !g.optimizing; }
 bool PlainSeriesActive() { return g.plainActive; }
 long long CurrentRunNumber() { return g.run; }
 bool FirstRunOfSeries() { return !g.plainActive || g.run == 1; }

@@ -97,6 +97,9 @@ void EvaluateOptimizationRun(double* value, numerics::Matrix* point, int n);
 
 /// A plain, optimisation or Monte Carlo series is going on.
 bool MultipleRunSeriesActive();
+/// Whether a run writes the MATLAB files of its curves: not the evaluations of an
+/// optimisation, whose results are its own files.
+bool RunWritesMatlabFiles();
 bool PlainSeriesActive();
 /// The run number of the plain series (1-based), or the runs started by the other types.
 long long CurrentRunNumber();

@@ -141,10 +141,26 @@ void TQNOutputSpecsDialog::selectCurve(int curve)
     RestoreMessageOwner();
     if (!moved) {
         selectIndex(List, g_editor.selected());
-        focusControl(g_editor.refusedField() == 2 ? FileName : YFrom);
+        retryField();
         return;
     }
     showEditor();
+}
+
+void TQNOutputSpecsDialog::retryField()
+{
+    int id = ChooseXName;
+    switch (g_editor.refusedField()) {
+    case OutputSpecsEditor::XFrom: id = XFrom; break;
+    case OutputSpecsEditor::XTo: id = XTo; break;
+    case OutputSpecsEditor::CurveFrom: id = YFrom; break;
+    case OutputSpecsEditor::CurveTo: id = YTo; break;
+    case OutputSpecsEditor::FileName: id = FileName; break;
+    case OutputSpecsEditor::XName: break;
+    }
+    focusControl(id);
+    if (id != ChooseXName)
+        selectAllText(id);
 }
 
 void TQNOutputSpecsDialog::chooseName(bool xAxis)
@@ -215,6 +231,8 @@ void TQNOutputSpecsDialog::notify(int id, int code)
         RestoreMessageOwner();
         if (accepted)
             endDialog(IDOK);
+        else if (!Simulating)
+            retryField();
         return;
     }
     default:

@@ -32,6 +32,8 @@ protected:
 private:
     void showCaption();
     void showCurve();
+    /// The field refused last gets the focus with its text selected, to try again.
+    void retryField();
     void import();
     void chooseName(bool xAxis);
 

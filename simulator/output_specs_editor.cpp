@@ -124,14 +124,14 @@ void OutputSpecsEditor::chooseX(int kind, int variable, int nameIndex)
     m_copy.x.nameIndex = nameIndex;
 }
 
-bool OutputSpecsEditor::takeRange(const RangeFields& fields, double& min, double& max, int field)
+bool OutputSpecsEditor::takeRange(const RangeFields& fields, double& min, double& max, Field from)
 {
     double values[2];
     const std::string* texts[2] = {&fields.from, &fields.to};
     for (int k = 0; k < 2; ++k) {
         std::string rest;
         if (!ReadEnteredReal(*texts[k], values[k], &rest)) {
-            m_refused = field;
+            m_refused = Field(from + k);
             ShowEnteredValueError(rest);
             return false;
         }
@@ -145,10 +145,10 @@ bool OutputSpecsEditor::leaveCurve()
 {
     PlotCurve& c = m_copy.curves[std::size_t(m_selected)];
     double min = c.min, max = c.max;
-    if (!takeRange(curveRange, min, max, 1))
+    if (!takeRange(curveRange, min, max, CurveFrom))
         return false;
     if (c.fromFile && fileName.empty()) {
-        m_refused = 2;
+        m_refused = FileName;
         ShowMessage({"Empty string is not valid as name.", "Try again..."});
         return false;
     }
@@ -227,12 +227,16 @@ int OutputSpecsEditor::accept(bool simulating)
 {
     if (simulating)
         return 0;
+    // Nothing to take over: the live specification may have moved on meanwhile (a new
+    // time range), and the experiment is as it was.
+    if (!m_edited)
+        return 1;
     if (!m_copy.xIsTime && !m_copy.x.hasVariable()) {
-        m_refused = 0;
+        m_refused = XName;
         ShowMessage({"No name for X-Axis specified.", "Press the X-Axis Name... button to select a name."});
         return 0;
     }
-    if (!takeRange(xRange, m_copy.x.min, m_copy.x.max, 0) || !leaveCurve())
+    if (!takeRange(xRange, m_copy.x.min, m_copy.x.max, XFrom) || !leaveCurve())
         return 0;
     PlotSpecification& live = PlotSpecs();
     if (live.xIsTime != m_copy.xIsTime || (!m_copy.xIsTime && !sameVariable(live.x, m_copy.x))) {

@@ -54,24 +54,28 @@ public:
     bool edited() const { return m_edited; }
     std::string caption() const;
 
-    /// OK: nothing while simulating; else the checks and the copy made the live one. 1 when accepted.
+    /// OK: nothing while simulating; else the checks and the copy made the live one (an
+    /// unedited copy leaves the live one and the experiment as they are). 1 when accepted.
     int accept(bool simulating);
     /// Reads another experiment's file into the copy; 0, or -1 after the reader's message.
     int importFile(const std::string& path);
 
-    /// The field that was refused last: 0 X range, 1 curve range, 2 file name.
-    int refusedField() const { return m_refused; }
+    /// The fields a refusal names.
+    enum Field { XFrom, XTo, CurveFrom, CurveTo, FileName, XName };
+    /// The field that was refused last.
+    Field refusedField() const { return m_refused; }
 
 private:
     void showCurve(int i);
     void showX();
     /// Validates the fields of the selected curve into the copy; false after its message.
     bool leaveCurve();
-    bool takeRange(const RangeFields& fields, double& min, double& max, int field);
+    /// Both ends of a range; `from` names the field of its first end, the next one its second.
+    bool takeRange(const RangeFields& fields, double& min, double& max, Field from);
 
     PlotSpecification m_copy;
     int m_selected = 0;
     bool m_edited = false;
     bool m_xWasTime = true;
-    int m_refused = 0;
+    Field m_refused = XFrom;
 };

@@ -122,8 +122,23 @@ void scanExtremes(const double* v, int from, int n, double& lo, double& hi)
     }
 }
 
-/// The extremes of a run slot, NaN left out and values beyond the bound held at it;
-/// true when one had to be held.
+/// The extremes of the values within the bound, NaN and values beyond the bound left
+/// out; false when there are none.
+bool finiteExtremes(const double* v, int n, double& lo, double& hi)
+{
+    bool any = false;
+    for (int m = 0; m < n; ++m)
+        if (std::fabs(v[m]) <= PlotBound) {
+            lo = any ? std::min(lo, v[m]) : v[m];
+            hi = any ? std::max(hi, v[m]) : v[m];
+            any = true;
+        }
+    return any;
+}
+
+/// The extremes of a run slot, NaN left out; true when a value lay beyond the bound. The
+/// run is then scaled to the values within it (those beyond are drawn at the frame), as
+/// a run that blew up is scaled to what it was before.
 bool slotExtremes(RunSlot& slot)
 {
     const double* v = slot.values();
@@ -158,10 +173,12 @@ bool slotExtremes(RunSlot& slot)
         lo = hi = v[m];
         scanExtremes(v, m + 1, n, lo, hi);
     }
-    // Holding each value at the bound holds the extremes there.
-    slot.runMin = std::clamp(lo, -PlotBound, PlotBound);
-    slot.runMax = std::clamp(hi, -PlotBound, PlotBound);
-    return lo < -PlotBound || hi > PlotBound;
+    const bool beyond = lo < -PlotBound || hi > PlotBound;
+    if (beyond && !finiteExtremes(v, n, lo, hi))
+        lo = hi = std::nan(""); // nothing within the bound to scale by
+    slot.runMin = lo;
+    slot.runMax = hi;
+    return beyond;
 }
 
 bool warnOutsideLetters = false; ///< the letters are drawn by the end-of-run scaling

@@ -9,10 +9,17 @@
 
 namespace {
 
-constexpr double SmallestRange = 2.2250738585072014e-307;
-constexpr double SmallestSpan = 2.2250738585072014e-308;
-
 double clampToBound(double v) { return std::clamp(v, -PlotBound, PlotBound); }
+
+/// units times ten to the power e, so that a short decimal ("0.3") is the double nearest to it.
+double decimal(double units, int e)
+{
+    if (e >= 0)
+        return units * std::pow(10.0, e);
+    if (e >= -300)
+        return units / std::pow(10.0, -e);
+    return units * std::pow(10.0, e);
+}
 
 } // namespace
 
@@ -67,59 +74,45 @@ bool RoundScaleRange(double lo, double hi, double& min, double& max)
         return false;
     lo = clampToBound(lo);
     hi = clampToBound(hi);
-    double r = std::fabs(hi - lo);
-    if (r <= TinyRange)
-        r = std::fabs(std::floor(hi + 1) - std::floor(lo - 1));
-    if (r == 0)
-        return false;
-    r = std::clamp(r, SmallestRange, PlotBound);
-    int e = int(std::trunc(std::log10(r)));
-    if (e <= 0)
-        e -= 1;
-    if (std::abs(e) > 307) {
-        e = e > 0 ? 307 : -307;
-        r = PlotBound;
+    if (hi < lo)
+        std::swap(lo, hi);
+    double low = lo, high = hi;
+    // Data that varies only in its last digits counts as constant: no decimal step would
+    // tell its ends apart.
+    if (hi - lo <= std::max(TinyRange, 1e-12 * std::max(std::fabs(lo), std::fabs(hi)))) {
+        // Constant data: half a unit either way, or a tenth of its size when that is more.
+        const double half = std::max(0.5, 0.1 * std::fabs(lo));
+        low = lo - half;
+        high = hi + half;
+    } else {
+        const double margin = ScaleMargin * (hi - lo);
+        low = lo - margin;
+        high = hi + margin;
     }
-    const double q = r / std::pow(10.0, e);
-    int k = 1 + (q > 1) + (q > 2) + (q > 5);
-
-    static constexpr double Spans[] = {1, 2, 5};
-    bool found = false;
-    double newMin = 0, newMax = 0, step = 0;
-    // The span grows tenfold every third turn, so its lower end passes lo within a few turns.
-    for (int turn = 0; turn < 2000; ++turn) {
-        if (k == 4) {
-            k = 1;
-            ++e;
+    low = clampToBound(low);
+    high = clampToBound(high);
+    static constexpr double Steps[] = {1, 2, 5};
+    // The smallest step of 1, 2 or 5 times a power of ten that spans the data in at most
+    // `MostScaleSteps` steps; the span has that step's multiples at both ends.
+    int e = int(std::floor(std::log10((high - low) / MostScaleSteps)));
+    for (int turn = 0; turn < 8; ++turn, ++e)
+        for (double k : Steps) {
+            const double step = decimal(k, e);
+            if (!(step > 0) || !std::isfinite(step))
+                continue;
+            const double first = std::floor(low / step), last = std::ceil(high / step);
+            if (last - first > MostScaleSteps)
+                continue;
+            const double newMin = decimal(first * k, e), newMax = decimal(last * k, e);
+            // A step lost in the magnitude of the ends gives no scale.
+            if (!std::isfinite(newMin) || !std::isfinite(newMax) || !(newMin < newMax) || newMin > lo || newMax < hi)
+                return false;
+            const bool changed = newMin != min || newMax != max;
+            min = newMin;
+            max = newMax;
+            return changed;
         }
-        const double span = std::pow(10.0, e) * Spans[k - 1];
-        if (span <= SmallestSpan || !std::isfinite(span))
-            break;
-        step = span / 10;
-        newMax = std::ceil(hi / step) * step;
-        newMin = newMax - span;
-        found = true;
-        if (!(newMin >= lo))
-            break;
-        ++k;
-    }
-    if (!found)
-        return false;
-    // Centring moves the span by whole steps: at most ten of them unless a step is lost
-    // in the magnitude of the ends, when it stops.
-    for (int turn = 0; turn < 20 && (lo - newMin) + (hi - newMax) > step; ++turn) {
-        const double movedMin = newMin + step, movedMax = newMax + step;
-        if (movedMin == newMin && movedMax == newMax)
-            break;
-        newMin = movedMin;
-        newMax = movedMax;
-    }
-    if (!std::isfinite(newMin) || !std::isfinite(newMax) || !(newMin < newMax))
-        return false;
-    const bool changed = newMin != min || newMax != max;
-    min = newMin;
-    max = newMax;
-    return changed;
+    return false;
 }
 
 void TruncateScale(double& min, double& max, double hi, double lo)

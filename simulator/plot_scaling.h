@@ -1,6 +1,6 @@
 // The arithmetic of plot scales: mapping a value into the plot area, growing an
-// automatic scale while a run goes on, rounding a scale to a span of 1, 2 or 5
-// times a power of ten when a run ends, and the bands of distributed curves.
+// automatic scale while a run goes on, rounding a scale to round ends around the
+// data when a run ends, and the bands of distributed curves.
 #pragma once
 
 /// Values beyond plus or minus this bound are clamped: a tenth of the largest double.
@@ -25,9 +25,16 @@ struct ScaleGrowth {
 /// value changes nothing.
 ScaleGrowth GrowScale(double& min, double& max, double v);
 
-/// The end-of-run scale for data from lo to hi: a span of 1, 2 or 5 times a power of ten
-/// whose steps of a tenth hold the data, centred on it. False when the scale stays as it
-/// was (no range, or a result that would not be finite).
+/// The share of the data's range left free beyond either end of an end-of-run scale.
+inline constexpr double ScaleMargin = 0.02;
+/// The most steps an end-of-run scale spans.
+inline constexpr int MostScaleSteps = 12;
+
+/// The end-of-run scale for data from lo to hi: ends at multiples of the smallest step of
+/// 1, 2 or 5 times a power of ten that encloses the data, with `ScaleMargin` of its range
+/// either way, in at most `MostScaleSteps` steps (constant data: half a unit either way,
+/// or a tenth of its size). True when the scale changed; false, the scale as it was, when
+/// no finite scale holds the data.
 bool RoundScaleRange(double lo, double hi, double& min, double& max);
 
 /// Coarsens both ends of a scale to whole hundredths of a unit that follows the size of

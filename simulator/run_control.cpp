@@ -49,6 +49,8 @@ volatile std::sig_atomic_t g_trapKind = 0;
 volatile std::sig_atomic_t g_trapped = 0;
 volatile std::sig_atomic_t g_trapCode = 0;
 volatile std::uintptr_t g_trapAddress = 0;
+/// The kind of the trap that was ignored for its step and ends the run at the next turn.
+int g_ignoredTrapKind = 0;
 
 struct sigaction g_previousAction;
 bool g_handlerInstalled = false;
@@ -57,6 +59,7 @@ struct ExecutionTimer {
     std::uint32_t start = 0;
     std::uint32_t elapsed = 0;
     bool started = false;
+    bool running = false;
     bool measured = false;
 } g_timer;
 
@@ -109,6 +112,22 @@ void RunTrapHandler(int, siginfo_t* info, void* context)
     // Raised outside a guarded computation: nothing to undo; the run ends at the next turn.
 }
 
+/// The line of a box that ends a run: where in time the run stopped.
+std::string runEndedText(const char* why = "")
+{
+    char text[96];
+    std::snprintf(text, sizeof text, "The run ended at time %g%s.", SimulationTime, why);
+    return text;
+}
+
+/// The box of a trap that ends the run, outside the maths functions.
+void showTrapMessage(int kind)
+{
+    StopExecutionTimer();
+    ShowMessage({"Floating-point library exception", "", TrapText(kind) + " outside user model.",
+                 "Probably in integration method.", runEndedText()});
+}
+
 void resetFloatingPointUnit()
 {
     fedisableexcept(FE_ALL_EXCEPT);
@@ -150,10 +169,10 @@ bool guarded(Computation&& computation)
         g_trapped = 0;
         MathErrorOccurred = 1;
         if (IgnorableTrap(0, kind)) {
+            g_ignoredTrapKind = kind;
             ShowStatus("Ignoring arithmetic trap: " + TrapText(kind) + "\r\noutside user model", true);
         } else {
-            ShowMessage({"Floating-point library exception", "", TrapText(kind) + " outside user model.",
-                         "Probably in integration method."});
+            showTrapMessage(kind);
             StartRequested = 0;
             RunStopFlag = 1;
         }
@@ -200,7 +219,9 @@ void showMathsError(int kind, const char* function, double argument)
     std::string text(std::size_t(std::max(length, 0)) + 1, '\0');
     std::snprintf(text.data(), text.size(), form, function, argument);
     text.resize(std::size_t(std::max(length, 0)));
-    ShowMessage({"Math-library exception", "", text, "Check your model and integration method parameters"});
+    StopExecutionTimer();
+    ShowMessage({"Math-library exception", "", text, runEndedText(),
+                 "Check your model and integration method parameters"});
 }
 
 struct PendingMathsError {
@@ -268,8 +289,7 @@ void reportTrap()
         showMathsError(mathsErrorKindOfTrap(code), function, argument);
         return;
     }
-    ShowMessage({"Floating-point library exception", "", TrapText(kind) + " outside user model.",
-                 "Probably in integration method."});
+    showTrapMessage(kind);
 }
 
 void installTrapHandler()
@@ -343,13 +363,16 @@ void StartExecutionTimer()
 {
     g_timer.start = tickCount();
     g_timer.started = true;
+    g_timer.running = true;
 }
 
 void StopExecutionTimer()
 {
     g_timer.measured = g_timer.started;
-    if (g_timer.started)
+    // Stopped once, at an error, the time the user then reads its box is not the run's.
+    if (g_timer.running)
         g_timer.elapsed = tickCount() - g_timer.start;
+    g_timer.running = false;
 }
 
 std::string ExecutionTimeText()
@@ -497,9 +520,15 @@ void FinishRun()
 void RunChunk(int continueFlag)
 {
     if (Simulating && MathErrorOccurred && !RunStopFlag) {
-        // An ignored trap ends the run at this turn, before any further step.
+        // An ignored trap ends the run at this turn, before any further step; the run is
+        // not left to end with a line in the status bar only.
         StartRequested = 0;
         RunStopFlag = 1;
+        const int kind = std::exchange(g_ignoredTrapKind, 0);
+        StopExecutionTimer();
+        ShowMessage({"Floating-point library exception", "", TrapText(kind) + " outside user model.",
+                     runEndedText(kind == 132 ? ": a value grew too large" : ""),
+                     "Check your model and integration method parameters"});
     }
     if (Simulating && !RunStopFlag) {
         if (RestartFlag) {

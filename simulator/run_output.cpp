@@ -346,7 +346,7 @@ bool PrepareOutput(int continuing)
     }
     if (!wantsData)
         return true;
-    if (!curvesWith(&PlotCurve::matlab).empty() && !startMatlab()) {
+    if (!curvesWith(&PlotCurve::matlab).empty() && RunWritesMatlabFiles() && !startMatlab()) {
         AbandonOutput();
         return false;
     }

@@ -101,6 +101,13 @@ void TQNRunSpecsDialog::showCaption()
     setEdited(g_editor.edited());
 }
 
+void TQNRunSpecsDialog::retryField()
+{
+    const int id = controlOfField(g_editor.refusedField());
+    focusControl(id);
+    selectAllText(id);
+}
+
 void TQNRunSpecsDialog::showEditor()
 {
     ++m_filling;
@@ -144,9 +151,11 @@ void TQNRunSpecsDialog::notify(int id, int code)
     }
     if (id == Method && code == CBN_SELCHANGE) {
         SetTempMessageOwner(handle());
-        g_editor.changeMethod(selectedIndex(Method));
+        const bool changed = g_editor.changeMethod(selectedIndex(Method));
         RestoreMessageOwner();
         showEditor();
+        if (!changed)
+            retryField();
         return;
     }
     if (code != BN_CLICKED)
@@ -165,7 +174,7 @@ void TQNRunSpecsDialog::notify(int id, int code)
         if (accepted)
             endDialog(IDOK);
         else if (!Simulating)
-            focusControl(controlOfField(g_editor.refusedField()));
+            retryField();
         return;
     }
     case Cancel:

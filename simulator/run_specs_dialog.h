@@ -38,6 +38,8 @@ protected:
 private:
     void showCaption();
     void import();
+    /// The field refused last gets the focus with its text selected, to try again.
+    void retryField();
 
     int m_filling = 0; ///< the dialog's own text changes are not the user's
 };

@@ -293,7 +293,8 @@ int LoadModel(const std::string& directory, const std::string& modelName)
     refreshEditors();
     PostSimulatorEvent(EventModelLoaded);
     redrawPlot();
-    ShowStatus("", false);
+    // What the status line kept (the last run's summary) was of the model before.
+    ShowStatus("", true);
     return 1;
 }
 

@@ -153,6 +153,14 @@ bool ValueEditorDialog::storeEdit()
     return stored;
 }
 
+void ValueEditorDialog::retryEntry()
+{
+    selectIndex(List, m_editor.current());
+    showCaption();
+    focusControl(Value);
+    selectAllText(Value);
+}
+
 void ValueEditorDialog::applyAndMove(bool close)
 {
     SetTempMessageOwner(handle());
@@ -162,7 +170,7 @@ void ValueEditorDialog::applyAndMove(bool close)
     if (Simulating)
         return;
     if (!applied) {
-        focusControl(Value);
+        retryEntry();
         return;
     }
     redrawAll();
@@ -186,7 +194,11 @@ void ValueEditorDialog::notify(int id, int code)
     }
     if (id == List && code == LBN_SELCHANGE) {
         const int selected = selectedIndex(List);
-        storeEdit();
+        // A refused value keeps its line, so that what was typed is not lost.
+        if (!storeEdit()) {
+            retryEntry();
+            return;
+        }
         showEntry(selected);
         return;
     }

@@ -40,6 +40,8 @@ private:
     void redrawAll();
     /// Stores the edit into the current entry and redraws the lines it changed.
     bool storeEdit();
+    /// After a refused value: the current line stays selected and its text selected, to try again.
+    void retryEntry();
     void applyAndMove(bool close);
     void import();
 

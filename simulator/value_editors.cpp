@@ -162,8 +162,8 @@ bool ValueEditor::apply(const std::string& text, bool simulating, bool sameSampl
         return false;
     if (!m_edited)
         return true;
-    // A wrong value keeps the initial conditions as they were; the parameters go on with the others.
-    if (!store(text, sameSampleTime) && !parameters())
+    // A wrong value keeps every value as it was, so that the user can try again.
+    if (!store(text, sameSampleTime))
         return false;
     VariableKind& k = Variables().kinds[std::size_t(m_kind)];
     for (int i = 0; i < int(m_entries.size()) && i < k.count; ++i) {

@@ -157,7 +157,8 @@ TEST_F(EditorNumbers, EveryEditorRefusesAnOverflowingNumberAsItRefusesLetters)
     EXPECT_TRUE(parameters.store("0x7fffffff", false));
     EXPECT_EQ(parameters.entries()[1].value, 2147483647.0);
 
-    // The multiple-run editor: bounds as letters are, steps and tolerance fall back to their defaults.
+    // The multiple-run editor: bounds as letters are, and the steps and the tolerance as well,
+    // which keep what was in force.
     boxes.clear();
     MultipleRunEditor multiple;
     multiple.open();
@@ -167,11 +168,25 @@ TEST_F(EditorNumbers, EveryEditorRefusesAnOverflowingNumberAsItRefusesLetters)
     EXPECT_EQ(boxes.transcript().at(0).lines, Lines{"Error in reading \"from\" value"});
     multiple.minText = "1";
     multiple.maxText = "2";
-    multiple.field = "99999999999";
+    const std::pair<const char*, const char*> refusedSteps[] = {{"99999999999", "99999999999"}, {"3y", "y"},
+                                                                  {"2.5", "2.5"}, {"", ""}};
+    for (const auto& [steps, rest] : refusedSteps) {
+        boxes.clear();
+        multiple.field = steps;
+        EXPECT_FALSE(multiple.ok()) << steps;
+        EXPECT_EQ(boxes.transcript().at(0).lines, refusal(rest)) << steps;
+        EXPECT_EQ(multiple.refusedField(), MultipleRunEditor::StepsField);
+        EXPECT_FALSE(multiple.setType(OptimizationRun)) << "the type waits for a number of steps";
+    }
+    EXPECT_TRUE(MultipleRunSpecs().variables.empty());
+    multiple.field = "1e1";
     ASSERT_TRUE(multiple.ok());
-    EXPECT_EQ(MultipleRunSpecs().steps, 2);
-    multiple.setType(OptimizationRun);
+    EXPECT_EQ(MultipleRunSpecs().steps, 10);
+    ASSERT_TRUE(multiple.setType(OptimizationRun));
     multiple.field = "1e400";
-    ASSERT_TRUE(multiple.ok());
+    EXPECT_FALSE(multiple.ok());
     EXPECT_EQ(MultipleRunSpecs().tolerance, 0.01);
+    multiple.field = "0.005";
+    ASSERT_TRUE(multiple.ok());
+    EXPECT_EQ(MultipleRunSpecs().tolerance, 0.005);
 }

@@ -675,7 +675,8 @@ TEST_F(MultipleRuns, OptimizationAsksBeforeItsFiveHundredthRun)
         boxes.queueAnswers({answer});
         platform::deleteFile(MultipleRunResultDirectory() + "/opt.dat");
         StartMultipleRunCommand();
-        ASSERT_EQ(boxes.transcript().size(), 1u);
+        // Going on, the optimisation ends with the box of its optimum.
+        ASSERT_EQ(boxes.transcript().size(), answer == platform::BoxAnswer::Cancel ? 1u : 2u);
         EXPECT_EQ(boxes.transcript()[0].lines, (std::vector<std::string>{"Maximum number of runs reached",
                                                                           "Continue optimization?"}));
         EXPECT_EQ(MaximumOptimizationRuns(), 1000);

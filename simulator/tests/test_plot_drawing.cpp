@@ -142,10 +142,10 @@ TEST_F(PlotDrawing, EachStepDrawsALineOnlyWhereThePixelChanges)
     EXPECT_TRUE(callsStarting(surface.dc.calls(), "polyline").empty()) << "nothing moved";
 }
 
-// The extremes of a run leave NaN out, hold what lies beyond the bound at it (and
-// interrupt the run), and of -0 and 0 keep the one that came first, wherever the values
-// stand in the run.
-TEST_F(PlotDrawing, TheExtremesOfARunLeaveNaNOutAndHoldTheBound)
+// The extremes of a run leave NaN and what lies beyond the bound out (which interrupts
+// the run), and of -0 and 0 keep the one that came first, wherever the values stand in
+// the run.
+TEST_F(PlotDrawing, TheExtremesOfARunLeaveNaNAndValuesBeyondTheBoundOut)
 {
     const double nan = std::nan(""), inf = HUGE_VAL;
     struct Case {
@@ -155,8 +155,9 @@ TEST_F(PlotDrawing, TheExtremesOfARunLeaveNaNOutAndHoldTheBound)
     };
     const std::vector<Case> cases = {
         {{nan, nan, 3, nan, -2, 7, nan, 1, 5}, -2, 7, false},
-        {{4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, -inf}, -PlotBound, 4, true},
-        {{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 1e308, 11}, 1, PlotBound, true},
+        {{4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, -inf}, 4, 4, true},
+        {{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 1e308, 11}, 1, 11, true},
+        {{inf, -1e308, inf}, nan, nan, true},
         {{-0.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0}, -0.0, -0.0, false},
         {{0.0, -0.0, -0.0, -0.0, -0.0, -0.0, -0.0, -0.0}, 0.0, 0.0, false},
         {{1, 5, -0.0, 5, 5, 0.0, 5, 0.0, 5}, -0.0, 5, false},
@@ -179,6 +180,7 @@ TEST_F(PlotDrawing, TheExtremesOfARunLeaveNaNOutAndHoldTheBound)
             RoundScale(spec, runs);
             const RunSlot& s = runs.slot[0];
             const std::string where = "case " + std::to_string(n) + " shifted by " + std::to_string(shift);
+            EXPECT_EQ(InterruptRequested, cases[n].held ? 1 : 0) << where;
             if (std::isnan(cases[n].lo)) {
                 EXPECT_TRUE(std::isnan(s.runMin) && std::isnan(s.runMax)) << where;
                 continue;
@@ -187,7 +189,6 @@ TEST_F(PlotDrawing, TheExtremesOfARunLeaveNaNOutAndHoldTheBound)
             EXPECT_EQ(s.runMax, cases[n].hi) << where;
             EXPECT_EQ(std::signbit(s.runMin), std::signbit(cases[n].lo)) << where;
             EXPECT_EQ(std::signbit(s.runMax), std::signbit(cases[n].hi)) << where;
-            EXPECT_EQ(InterruptRequested, cases[n].held ? 1 : 0) << where;
         }
     }
     InterruptRequested = 0;
@@ -227,11 +228,11 @@ TEST_F(PlotDrawing, AnXAxisOnAVariableGrowsWhileTheRunGoesAndIsRoundedAtItsEnd)
     EXPECT_EQ(callsStarting(surface.dc.calls(), "fillRect").size(), 1u) << "redrawn on the grown scale";
     DrawPlotStep(1.3, {0.7});
     FinishPlotOutput();
-    EXPECT_NEAR(specs.x.min, 0, 1e-12) << "0.5 .. 1.6 takes a span of 2 in steps of 0.2, centred";
-    EXPECT_NEAR(specs.x.max, 2, 1e-12);
+    EXPECT_NEAR(specs.x.min, 0.4, 1e-12) << "0.5 .. 1.6 takes steps of 0.2 around it";
+    EXPECT_NEAR(specs.x.max, 1.8, 1e-12);
 }
 
-// The last run's data 0.13 .. 0.87 on a post-scaled curve take the scale 0 .. 1 when it ends.
+// The last run's data 0.13 .. 0.87 on a post-scaled curve take the scale 0.1 .. 0.9 when it ends.
 TEST_F(PlotDrawing, TheEndOfARunScalesPostAndAutoScaledRecordsOverTheirKeptRuns)
 {
     threeCurves();
@@ -240,35 +241,35 @@ TEST_F(PlotDrawing, TheEndOfARunScalesPostAndAutoScaledRecordsOverTheirKeptRuns)
     PlotSpecs().curves[0].min = -50;
     PlotSpecs().curves[0].max = 50;
     feed({0, 0.5, 1}, [](int c, int s) { return c == 0 ? (s == 0 ? 0.13 : s == 1 ? 0.5 : 0.87) : 0.5; });
-    EXPECT_NEAR(PlotSpecs().curves[0].min, 0, 1e-12);
-    EXPECT_NEAR(PlotSpecs().curves[0].max, 1, 1e-12);
+    EXPECT_NEAR(PlotSpecs().curves[0].min, 0.1, 1e-12);
+    EXPECT_NEAR(PlotSpecs().curves[0].max, 0.9, 1e-12);
     EXPECT_EQ(PlotSpecs().curves[1].min, -1) << "manual scales stay";
     EXPECT_EQ(Plot().eraseOnRedraw, 1);
 
     // A second run from 1 to 99 widens the scale over both runs.
     feed({0, 1}, [](int c, int s) { return c == 0 ? (s == 0 ? 1.0 : 99.0) : 0.5; });
-    EXPECT_NEAR(PlotSpecs().curves[0].min, 0, 1e-9);
-    EXPECT_NEAR(PlotSpecs().curves[0].max, 100, 1e-9);
+    EXPECT_NEAR(PlotSpecs().curves[0].min, -10, 1e-9);
+    EXPECT_NEAR(PlotSpecs().curves[0].max, 110, 1e-9);
     DiscardEarlierRuns();
     feed({0, 1}, [](int c, int s) { return c == 0 ? (s == 0 ? -1.0 : 1.0) : 0.5; });
-    EXPECT_NEAR(PlotSpecs().curves[0].min, -60, 1e-9) << "the run before is still kept";
-    EXPECT_NEAR(PlotSpecs().curves[0].max, 140, 1e-9);
+    EXPECT_NEAR(PlotSpecs().curves[0].min, -10, 1e-9) << "the run before is still kept";
+    EXPECT_NEAR(PlotSpecs().curves[0].max, 110, 1e-9);
     DiscardEarlierRuns();
     feed({0, 1}, [](int c, int s) { return c == 0 ? (s == 0 ? -1.0 : 1.0) : 0.5; });
-    EXPECT_NEAR(PlotSpecs().curves[0].min, -2.5, 1e-12);
-    EXPECT_NEAR(PlotSpecs().curves[0].max, 2.5, 1e-12);
+    EXPECT_NEAR(PlotSpecs().curves[0].min, -1.2, 1e-12);
+    EXPECT_NEAR(PlotSpecs().curves[0].max, 1.2, 1e-12);
     EXPECT_EQ(InterruptRequested, 0);
 }
 
-TEST_F(PlotDrawing, DataBeyondTheBoundAtTheEndOfARunAreHeldThereAndInterrupt)
+// A run that blew up is scaled to its values within the bound, not to the bound.
+TEST_F(PlotDrawing, DataBeyondTheBoundAtTheEndOfARunAreLeftOutOfItsScaleAndInterrupt)
 {
     threeCurves();
     PlotSpecs().curves[2].scaling = 1;
-    feed({0, 1, 2}, [](int c, int s) { return c == 2 ? (s == 1 ? INFINITY : s == 2 ? NAN : 1.0) : 0.5; });
+    feed({0, 1, 2, 3}, [](int c, int s) { return c == 2 ? (s == 1 ? 2.0 : s == 2 ? INFINITY : s == 3 ? NAN : 1.0) : 0.5; });
     EXPECT_EQ(InterruptRequested, 1);
-    EXPECT_TRUE(std::isfinite(PlotSpecs().curves[2].max));
-    EXPECT_GE(PlotSpecs().curves[2].max, PlotBound);
-    EXPECT_LE(PlotSpecs().curves[2].min, 1);
+    EXPECT_NEAR(PlotSpecs().curves[2].min, 0.9, 1e-12);
+    EXPECT_NEAR(PlotSpecs().curves[2].max, 2.1, 1e-12);
     EXPECT_TRUE(sink.transcript().empty()) << "silently";
 }
 

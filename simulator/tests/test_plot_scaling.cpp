@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <limits>
 
 namespace {
@@ -18,18 +19,60 @@ struct Span {
 
 } // namespace
 
-// 0.13..0.87 gives 0..1; 1..99 gives 0..100; -1..1 gives -2.5..2.5; 0..10 is not given
-// 0..10 (the lower end must lie below the data) but the next span, 20, centred: -6..14;
-// constant data 3 gives 2.5..3.5.
-TEST(PlotScaling, EndOfRunSpansAreOneTwoOrFiveTimesAPowerOfTenCentredOnTheData)
+// Data from 0 to 0.5 gets -0.05..0.55, not a span twice its size with half of it empty;
+// data at round values (0..1, 1..99) keeps clear of the frame; constant data gets half a
+// unit either way, or a tenth of its size.
+TEST(PlotScaling, EndOfRunScalesEncloseTheDataWithAMarginAtRoundEnds)
 {
-    for (const Span& s : {Span{0.13, 0.87, 0, 1}, Span{1, 99, 0, 100}, Span{-1, 1, -2.5, 2.5}, Span{0, 10, -6, 14},
-                          Span{3, 3, 2.5, 3.5}, Span{-0.004, 0.0031, -0.005, 0.005}, Span{250, 380, 220, 420}}) {
+    for (const Span& s : {Span{0, 0.5, -0.05, 0.55}, Span{0, 1, -0.1, 1.1}, Span{0.13, 0.87, 0.1, 0.9},
+                          Span{1, 99, -10, 110}, Span{-1, 1, -1.2, 1.2}, Span{0, 10, -1, 11}, Span{3, 3, 2.5, 3.5},
+                          Span{0, 0, -0.5, 0.5}, Span{1000, 1000, 900, 1100}, Span{-0.004, 0.0031, -0.005, 0.004},
+                          Span{250, 380, 240, 400}, Span{0, 2.7, -0.5, 3}, Span{3, 3 + 4e-16, 2.5, 3.5}}) {
         SCOPED_TRACE(testing::Message() << s.lo << ".." << s.hi);
         double min = 0, max = 1;
         ASSERT_TRUE(RoundScaleRange(s.lo, s.hi, min, max));
         EXPECT_NEAR(min, s.min, 1e-12 * std::max(1.0, std::fabs(s.min)));
         EXPECT_NEAR(max, s.max, 1e-12 * std::max(1.0, std::fabs(s.max)));
+    }
+}
+
+namespace {
+
+/// The step of 1, 2 or 5 times a power of ten whose multiples both ends are, in at most 12
+/// steps; 0 when there is none.
+double roundStep(double min, double max)
+{
+    for (int e = -12; e <= 12; ++e)
+        for (double k : {1.0, 2.0, 5.0}) {
+            const double step = k * std::pow(10.0, e);
+            const double steps = (max - min) / step, first = min / step;
+            if (steps <= 12 + 1e-9 && std::fabs(steps - std::round(steps)) < 1e-9 &&
+                std::fabs(first - std::round(first)) < 1e-9)
+                return step;
+        }
+    return 0;
+}
+
+} // namespace
+
+// Over data of every size and place: the ends are round, the data keeps 2 % of its range
+// clear of either end, and it fills more than two thirds of the scale.
+TEST(PlotScaling, EveryEndOfRunScaleIsRoundClearOfTheDataAndMostlyFilledByIt)
+{
+    std::uint64_t state = 88172645463325252ull;
+    auto uniform = [&state] {
+        state ^= state << 13, state ^= state >> 7, state ^= state << 17;
+        return double(state >> 11) / double(1ull << 53);
+    };
+    for (int n = 0; n < 20000; ++n) {
+        const double lo = 200 * uniform() - 100, range = std::pow(10.0, 6 * uniform() - 3), hi = lo + range;
+        double min = 0, max = 0;
+        ASSERT_TRUE(RoundScaleRange(lo, hi, min, max)) << lo << ".." << hi;
+        const double step = roundStep(min, max);
+        EXPECT_GT(step, 0) << lo << ".." << hi << " gives " << min << ".." << max;
+        EXPECT_LE(min, lo - 0.02 * range * (1 - 1e-9)) << lo << ".." << hi;
+        EXPECT_GE(max, hi + 0.02 * range * (1 - 1e-9)) << lo << ".." << hi;
+        EXPECT_GT(range / (max - min), 0.65) << lo << ".." << hi << " gives " << min << ".." << max;
     }
 }
 

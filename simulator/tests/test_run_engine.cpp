@@ -14,9 +14,12 @@
 #include <sys/resource.h>
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 #include <cfenv>
 #include <cmath>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -350,7 +353,7 @@ TEST_F(RunEngine, MathsErrorEndsTheRunAndTheNextRunWorks)
     ASSERT_EQ(sink.transcript().size(), 1u);
     EXPECT_EQ(sink.transcript()[0].lines,
               (std::vector<std::string>{"Math-library exception", "", "Domain error in function log(-1)",
-                                        "Check your model and integration method parameters"}));
+                                        "The run ended at time 0.", "Check your model and integration method parameters"}));
     EXPECT_EQ(LastRunSummary().rfind("Floating point exception.  Model evaluations: ", 0), 0u) << LastRunSummary();
     EXPECT_EQ(Simulating, 0);
     EXPECT_EQ(fegetexcept(), 0);
@@ -394,7 +397,7 @@ TEST_F(RunEngine, MathsErrorsEndTheRunAlikeInTheInterpreterAndTheNativeCode)
             run(MethodRungeKutta4);
             ASSERT_EQ(sink.transcript().size(), 1u);
             EXPECT_EQ(sink.transcript()[0].lines,
-                      (std::vector<std::string>{"Math-library exception", "", c.text,
+                      (std::vector<std::string>{"Math-library exception", "", c.text, "The run ended at time 0.",
                                                 "Check your model and integration method parameters"}));
             EXPECT_EQ(LastRunSummary().rfind("Floating point exception.  Model evaluations: ", 0), 0u) << LastRunSummary();
             EXPECT_EQ(Simulating, 0);
@@ -415,9 +418,11 @@ TEST_F(RunEngine, DivisionByZeroInAStepTakesTheTrapPath)
         sink.clear();
         run(method);
         ASSERT_EQ(sink.transcript().size(), 1u) << IntegrationMethods[method].name << sink.transcriptLines()[0];
+        char ended[64];
+        std::snprintf(ended, sizeof ended, "The run ended at time %g.", SimulationTime);
         EXPECT_EQ(sink.transcript()[0].lines,
                   (std::vector<std::string>{"Floating-point library exception", "", "Division by zero outside user model.",
-                                            "Probably in integration method."}));
+                                            "Probably in integration method.", ended}));
         EXPECT_GT(SimulationTime, 0.9);
         EXPECT_LT(SimulationTime, 1.1);
         EXPECT_EQ(LastRunSummary().rfind("Floating point exception.", 0), 0u) << LastRunSummary();
@@ -438,7 +443,66 @@ TEST_F(RunEngine, OverflowIsIgnoredForTheStepAndEndsTheRunAtTheNextTurn)
     EXPECT_EQ(Simulating, 0);
     EXPECT_EQ(EvaluationCount, evaluations);
     EXPECT_EQ(LastRunSummary().rfind("Floating point exception.", 0), 0u) << LastRunSummary();
-    EXPECT_TRUE(sink.transcript().empty());
+    ASSERT_EQ(sink.transcript().size(), 1u) << "the end of the run is not told in the status bar only";
+    EXPECT_EQ(sink.transcript()[0].lines,
+              (std::vector<std::string>{"Floating-point library exception", "", "Arithmetic overflow outside user model.",
+                                        "The run ended at time 0: a value grew too large.",
+                                        "Check your model and integration method parameters"}));
+}
+
+// x' = -1000 x with steps of 0.01: every fixed-step method is past its stability limit and
+// the run blows up. It ends with one box that says when, and the summary says how.
+TEST_F(RunEngine, AnUnstableRunEndsWithOneBoxThatSaysAtWhichTimeItEnded)
+{
+    loadText(codeFile({"#DParam \t1", "\t#real\tp", "#DIncond\t1", "\t#real\tx0", "#Dstate_ind\t1", "\t#real\tx",
+                       "#DRate_ind\t1", "\t#real\tdx", "#EInitial\t1", "\tmov\ts0\tI0", "#Edynamic\t1",
+                       "\tmul\tR0\tP0\ts0"}));
+    set(KindParameter, {-1000.0});
+    set(KindInitial, {1.0});
+    RunSpecs().finishTime = 50.0;
+    for (int method : {MethodEuler, MethodAdamsBashforth, MethodRungeKutta4}) {
+        SCOPED_TRACE(IntegrationMethods[method].name);
+        RunSpecs().settings[method][RowStep].value = 0.01;
+        sink.clear();
+        run(method);
+        EXPECT_EQ(Simulating, 0);
+        EXPECT_LT(SimulationTime, 50.0);
+        EXPECT_EQ(LastRunSummary().rfind("Floating point exception.", 0), 0u) << LastRunSummary();
+        ASSERT_EQ(sink.transcript().size(), 1u) << testing::PrintToString(sink.transcriptLines());
+        const std::vector<std::string>& lines = sink.transcript()[0].lines;
+        char ended[64];
+        std::snprintf(ended, sizeof ended, "The run ended at time %g", SimulationTime);
+        EXPECT_TRUE(std::any_of(lines.begin(), lines.end(),
+                                [&](const std::string& line) { return line.rfind(ended, 0) == 0; }))
+            << testing::PrintToString(lines);
+    }
+}
+
+// The box of an error that ends a run waits for the user; the run's execution time does not.
+TEST_F(RunEngine, TheExecutionTimeOfARunEndedByAnErrorLeavesOutTheTimeItsBoxIsRead)
+{
+    struct SlowReader : platform::MessageSink {
+        platform::BoxAnswer show(const platform::MessageBoxRequest&) override
+        {
+            std::this_thread::sleep_for(std::chrono::milliseconds(400));
+            return platform::BoxAnswer::Ok;
+        }
+    } reader;
+    platform::ScopedMessageSink reading{reader};
+    const std::vector<std::string> models = {
+        codeFile({"#DParam \t1", "\t#real\tp", "#DVariable\t1", "\t#real\tv", "#Edynamic\t1", "\tmul\tV0\tP0\tP0"}),
+        codeFile({"#DParam \t1", "\t#real\tp", "#DVariable\t1", "\t#real\tv", "#Edynamic\t1", "\tlog\tV0\tP0"})};
+    const std::vector<double> values = {1e200, -1.0};
+    for (std::size_t m = 0; m < models.size(); ++m) {
+        loadText(models[m]);
+        set(KindParameter, {values[m]});
+        run(MethodRungeKutta4);
+        double seconds = -1;
+        const std::string& summary = LastRunSummary();
+        ASSERT_EQ(std::sscanf(summary.c_str() + summary.find("Execution time"), "Execution time %lf", &seconds), 1)
+            << summary;
+        EXPECT_LT(seconds, 0.3) << summary;
+    }
 }
 
 TEST_F(RunEngine, StartChecksRefuseWithoutTouchingTheRun)

@@ -73,7 +73,7 @@ protected:
         ASSERT_EQ(sink.transcript().size(), 1u);
         EXPECT_EQ(sink.transcript()[0].lines,
                   (std::vector<std::string>{"Floating-point library exception", "", "Division by zero outside user model.",
-                                            "Probably in integration method."}));
+                                            "Probably in integration method.", "The run ended at time 0."}));
     }
 
     platform::ScriptedMessageSink sink;
@@ -113,7 +113,7 @@ TEST_F(MathsErrorsInRuns, EachOperationEndsTheRunWithItsOwnMessage)
             run(c.row, c.p0, c.p1, native);
             ASSERT_EQ(sink.transcript().size(), 1u);
             EXPECT_EQ(sink.transcript()[0].lines,
-                      (std::vector<std::string>{"Math-library exception", "", c.text,
+                      (std::vector<std::string>{"Math-library exception", "", c.text, "The run ended at time 0.",
                                                 "Check your model and integration method parameters"}));
             EXPECT_EQ(LastRunSummary().rfind("Floating point exception.  Model evaluations: ", 0), 0u) << LastRunSummary();
             EXPECT_EQ(Simulating, 0);

@@ -7,6 +7,10 @@
 #include "common/name_chooser_dialog.h"
 #include "platform/testing/qt_support.h"
 #include "simulator/model_variables.h"
+#include "simulator/multiple_run_dialog.h"
+#include "simulator/multiple_runs.h"
+#include "simulator/output_specs_dialog.h"
+#include "simulator/plot_specs.h"
 #include "simulator/program/simulator_menus.h"
 #include "simulator/run_specs.h"
 #include "simulator/run_specs_dialog.h"
@@ -19,6 +23,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTest>
 
 #include <fstream>
 
@@ -117,7 +122,8 @@ TEST(ParametersEditor, IntegersTakeAPrefixedBaseAndShowEightDigits)
     click(*dialog, Ok);
     EXPECT_TRUE(simtest::SawLine(s.boxes(), "Error in entered value at:"));
     EXPECT_TRUE(simtest::SawLine(s.boxes(), "x"));
-    EXPECT_EQ(value(KindParameter, "ts1"), 0.25) << "the other values are applied";
+    EXPECT_EQ(ParametersEditor(), dialog) << "the editor stays for another try";
+    click(*dialog, Cancel);
     EXPECT_EQ(ParametersEditor(), nullptr);
 }
 
@@ -238,4 +244,212 @@ TEST(ExperimentEditors, AnOverflowingNumberIsRefusedLikeLettersAndTheRunStaysFin
     s.command(CM_START_SIMULATION);
     ASSERT_TRUE(s.waitForRunEnd());
     EXPECT_EQ(s.window().shownStatusText().rfind("Simulation finished.", 0), 0u) << s.window().shownStatusText();
+}
+
+namespace {
+
+/// Ends the typing with Enter in the edit, as a user does: the dialog's default button answers.
+void pressEnter(platform::Dialog& dialog, int id)
+{
+    QTest::keyClick(testsupport::findControl<QLineEdit>(dialog, id), Qt::Key_Return);
+    QApplication::processEvents();
+}
+
+/// Keys typed where the focus is: they replace a selected text.
+void typeOver(const std::string& keys)
+{
+    QTest::keyClicks(QApplication::focusWidget(), QString::fromStdString(keys));
+    QApplication::processEvents();
+}
+
+/// The edit has the focus and its whole text is selected, so that the next keys replace it.
+testing::AssertionResult readyToTryAgain(platform::Dialog& dialog, int id)
+{
+    auto* edit = testsupport::findControl<QLineEdit>(dialog, id);
+    if (QApplication::focusWidget() != edit)
+        return testing::AssertionFailure() << "the focus is not on control " << id << " but on "
+                                           << (QApplication::focusWidget() ? QApplication::focusWidget()->objectName().toStdString() : "none");
+    if (edit->text().isEmpty() || edit->selectedText() != edit->text())
+        return testing::AssertionFailure() << "\"" << edit->selectedText().toStdString() << "\" of \""
+                                           << edit->text().toStdString() << "\" is selected";
+    return testing::AssertionSuccess();
+}
+
+std::vector<std::string> refusal(const std::string& rest) { return {"Error in entered value at:", rest, "Try again..."}; }
+
+} // namespace
+
+// Experiment > Parameters..., a line, a value the editor cannot read and Enter: the editor
+// says so and stays on that line with the text selected; nothing is applied, the editor
+// stays edited and the experiment is not; a good value then goes in with Enter.
+TEST(ParametersEditor, ARefusedValueStaysOnItsLineSelectedForAnotherTryAndAppliesNothing)
+{
+    Simulator s;
+    s.openExperiment("default");
+    ASSERT_FALSE(ExperimentEdited);
+    s.command(CM_PARAMETERS);
+    TQNParEditorDialog* dialog = ParametersEditor();
+    ASSERT_NE(dialog, nullptr);
+    const int k = lineOf(*dialog, "k`c");
+    const int d = lineOf(*dialog, "d`r");
+    ASSERT_GE(k, 0);
+    ASSERT_GE(d, 0);
+
+    // Apply with a number too large, then Cancel: nothing has changed anywhere.
+    selectLine(*dialog, k);
+    type(*dialog, Value, "1e400");
+    click(*dialog, Apply);
+    EXPECT_EQ(s.boxes().transcript().at(0).lines, refusal("1e400"));
+    ASSERT_EQ(ParametersEditor(), dialog);
+    EXPECT_EQ(dialog->windowTitle().toStdString(), "SIM: Parameters Editor (edited)") << "nothing was applied";
+    EXPECT_EQ(dialog->selectedIndex(List), k);
+    EXPECT_TRUE(readyToTryAgain(*dialog, Value));
+    click(*dialog, Cancel);
+    EXPECT_EQ(ParametersEditor(), nullptr);
+    EXPECT_FALSE(ExperimentEdited);
+    EXPECT_EQ(s.window().windowTitle().toStdString(), "Orvanta  Simulator - msd1, exp: default");
+    EXPECT_EQ(value(KindParameter, "k`c"), 0.025);
+
+    // Enter, and a move to another line, keep the refused text where it was typed.
+    s.boxes().clear();
+    s.command(CM_PARAMETERS);
+    dialog = ParametersEditor();
+    selectLine(*dialog, k);
+    type(*dialog, Value, "abc");
+    pressEnter(*dialog, Value);
+    ASSERT_EQ(ParametersEditor(), dialog) << "Enter on a refused value keeps the editor";
+    EXPECT_EQ(dialog->text(Value), "abc");
+    EXPECT_TRUE(readyToTryAgain(*dialog, Value));
+    selectLine(*dialog, d);
+    EXPECT_EQ(dialog->selectedIndex(List), k);
+    EXPECT_EQ(dialog->text(Value), "abc");
+    EXPECT_EQ(s.boxes().transcriptLines(),
+              (std::vector<std::string>{"Error in entered value at:", "abc", "Try again...", "--",
+                                        "Error in entered value at:", "abc", "Try again..."}));
+    EXPECT_TRUE(readyToTryAgain(*dialog, Value));
+    EXPECT_FALSE(ExperimentEdited);
+
+    typeOver("0.05");
+    pressEnter(*dialog, Value);
+    EXPECT_EQ(ParametersEditor(), nullptr);
+    EXPECT_EQ(value(KindParameter, "k`c"), 0.05);
+    EXPECT_TRUE(ExperimentEdited);
+}
+
+// The initial conditions, the run and plot specifications and the multiple runs: a text
+// that is not a number keeps its editor open on the field, selected for another try, and
+// changes nothing.
+TEST(ExperimentEditors, EveryEditorThatReadsNumbersKeepsARefusedTextSelectedInItsField)
+{
+    Simulator s;
+    s.openExperiment("default");
+
+    s.command(CM_INITIAL_CONDITIONS);
+    TQNInitialCondDialog* conditions = InitialConditionsEditor();
+    ASSERT_NE(conditions, nullptr);
+    const double before = Variables().kinds[KindInitial].values[0];
+    type(*conditions, Value, "3y");
+    pressEnter(*conditions, Value);
+    ASSERT_EQ(InitialConditionsEditor(), conditions);
+    EXPECT_TRUE(readyToTryAgain(*conditions, Value));
+    EXPECT_TRUE(conditions->edited());
+    EXPECT_EQ(Variables().kinds[KindInitial].values[0], before);
+    click(*conditions, Cancel);
+
+    s.command(CM_RUN_SPECS);
+    TQNRunSpecsDialog* specs = RunSpecsDialog();
+    ASSERT_NE(specs, nullptr);
+    const int step = runspecs::FirstField + RowStep;
+    const double stepBefore = RunSpecs().row(RowStep).value;
+    type(*specs, step, "3y");
+    pressEnter(*specs, step);
+    ASSERT_EQ(RunSpecsDialog(), specs);
+    EXPECT_TRUE(readyToTryAgain(*specs, step));
+    // Another method waits for the step as well.
+    simtest::chooseCombo(*specs, runspecs::Method, MethodEuler);
+    EXPECT_EQ(specs->selectedIndex(runspecs::Method), MethodRungeKutta4);
+    EXPECT_EQ(specs->text(step), "3y");
+    EXPECT_TRUE(readyToTryAgain(*specs, step));
+    EXPECT_EQ(RunSpecs().row(RowStep).value, stepBefore);
+    click(*specs, runspecs::Cancel);
+
+    s.command(CM_PLOT_SPECS);
+    TQNOutputSpecsDialog* plot = OutputSpecsEditorWindow();
+    ASSERT_NE(plot, nullptr);
+    const double curveMax = PlotSpecs().curves[0].max;
+    type(*plot, outputspecs::YTo, "abc");
+    pressEnter(*plot, outputspecs::YTo);
+    ASSERT_EQ(OutputSpecsEditorWindow(), plot);
+    EXPECT_TRUE(readyToTryAgain(*plot, outputspecs::YTo));
+    simtest::selectLine(*plot, outputspecs::List, 1);
+    EXPECT_EQ(plot->selectedIndex(outputspecs::List), 0) << "the curve waits for its number";
+    EXPECT_TRUE(readyToTryAgain(*plot, outputspecs::YTo));
+    EXPECT_EQ(PlotSpecs().curves[0].max, curveMax);
+    plot->endDialog(platform::IDCANCEL);
+    QApplication::processEvents();
+
+    s.command(CM_MULTIPLE_RUN_SPECS);
+    TQNMultipleRunDialog* multiple = MultipleRunEditorWindow();
+    ASSERT_NE(multiple, nullptr);
+    testsupport::answerNextModal([](QWidget& modal) {
+        testsupport::findControl<QPushButton>(modal, platform::IDOK)->click();
+    });
+    click(*multiple, multirun::ChooseParameter);
+    multiple->activateWindow(); // the offscreen platform gives the activation back to no one
+    QApplication::processEvents();
+    type(*multiple, multirun::Max, "2,5");
+    pressEnter(*multiple, multirun::Max);
+    ASSERT_EQ(MultipleRunEditorWindow(), multiple);
+    EXPECT_TRUE(readyToTryAgain(*multiple, multirun::Max));
+    typeOver("2.5");
+    type(*multiple, multirun::Field, "3y");
+    click(*multiple, multirun::Optimization);
+    EXPECT_TRUE(multiple->isChecked(multirun::Plain)) << "the type waits for the steps";
+    EXPECT_TRUE(readyToTryAgain(*multiple, multirun::Field));
+    pressEnter(*multiple, multirun::Field);
+    ASSERT_EQ(MultipleRunEditorWindow(), multiple);
+    EXPECT_TRUE(MultipleRunSpecs().variables.empty());
+    typeOver("3");
+    pressEnter(*multiple, multirun::Field);
+    EXPECT_EQ(MultipleRunEditorWindow(), nullptr);
+    ASSERT_EQ(MultipleRunSpecs().variables.size(), 1u);
+    EXPECT_EQ(MultipleRunSpecs().variables[0].to, 2.5);
+    EXPECT_EQ(MultipleRunSpecs().steps, 3);
+    MultipleRunSpecs() = MultipleRunSpec{};
+
+    EXPECT_EQ(s.boxes().transcriptLines(),
+              (std::vector<std::string>{"Error in entered value at:", "y", "Try again...", "--",
+                                        "Error in entered value at:", "y", "Try again...", "--",
+                                        "Error in entered value at:", "y", "Try again...", "--",
+                                        "Error in entered value at:", "abc", "Try again...", "--",
+                                        "Error in entered value at:", "abc", "Try again...", "--",
+                                        "Error in reading \"to\" value", "--",
+                                        "Error in entered value at:", "y", "Try again...", "--",
+                                        "Error in entered value at:", "y", "Try again..."}));
+}
+
+// OK in the plot specifications without a change leaves the experiment unedited, and
+// leaves the time range that the run specifications gave meanwhile.
+TEST(PlotSpecsEditor, OkWithoutAChangeLeavesTheExperimentAndTheLiveSpecificationAsTheyAre)
+{
+    Simulator s;
+    s.openExperiment("default");
+    s.command(CM_PLOT_SPECS);
+    ASSERT_NE(OutputSpecsEditorWindow(), nullptr);
+    click(*OutputSpecsEditorWindow(), outputspecs::Ok);
+    EXPECT_EQ(OutputSpecsEditorWindow(), nullptr);
+    EXPECT_FALSE(ExperimentEdited);
+    EXPECT_EQ(s.window().windowTitle().toStdString(), "Orvanta  Simulator - msd1, exp: default");
+
+    s.command(CM_PLOT_SPECS);
+    TQNOutputSpecsDialog* plot = OutputSpecsEditorWindow();
+    ASSERT_NE(plot, nullptr);
+    s.command(CM_RUN_SPECS);
+    TQNRunSpecsDialog* specs = RunSpecsDialog();
+    type(*specs, runspecs::Finish, "8");
+    click(*specs, runspecs::Ok);
+    ASSERT_EQ(PlotSpecs().x.max, 8.0);
+    click(*plot, outputspecs::Ok);
+    EXPECT_EQ(PlotSpecs().x.max, 8.0) << "the copy made before the new time range is not taken back";
+    RunSpecs() = RunSpecification::defaults();
 }

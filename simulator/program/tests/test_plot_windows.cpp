@@ -15,6 +15,7 @@
 #include "simulator/output_specs_dialog.h"
 #include "simulator/plot_canvas.h"
 #include "simulator/plot_buffers.h"
+#include "simulator/plot_drawing.h"
 #include "simulator/program/simulator_menus.h"
 #include "simulator/run_specs.h"
 #include "simulator/run_state.h"
@@ -47,6 +48,12 @@ constexpr const char* SineModel = "#Hclass\tsine1\n#Hversion\t1\n\n#DVariable\t1
                                   "#Dstate_ind\t1\n\t#real\tx\n\n#DRate_ind\t1\n\t#real\tdx\n\n"
                                   "#EInitial\t0\n\n#Einputs\t0\n\n#Edynamic\t2\n\tsin\tV0\tt\n\tmov\tR0\tV0\n\n"
                                   "#Eoutputs\t0\n";
+
+/// y = t / 10, shown by its name: from 0 to 0.5 over the default run.
+constexpr const char* RampModel = "#Hclass\tramp1\n#Hversion\t1\n\n#DVariable\t1\n\t#real\ty\ty`PLOT\n\n"
+                                  "#Dstate_ind\t1\n\t#real\tx\n\n#DRate_ind\t1\n\t#real\tdx\n\n"
+                                  "#EInitial\t0\n\n#Einputs\t0\n\n#Edynamic\t2\n\tmul\tV0\t1.000000e-01\tt\n"
+                                  "\tmov\tR0\tV0\n\n#Eoutputs\t0\n";
 
 /// x' = v, v' = -x: from x = a, v = 0 the point (x, v) runs round a circle of radius a.
 constexpr const char* OscillatorModel = "#Hclass\tosc1\n#Hversion\t1\n\n#DIncond\t2\n\t#real\tx0\n\t#real\tv0\n\n"
@@ -261,16 +268,16 @@ TEST(PlotSpecsEditor, AnotherXAxisDiscardsTheRunsKeptAgainstTheOldOneAndClearing
     // The scale after a run fits the circle of radius 3, not the time (to 6.3) of the run before.
     const PlotCurve& x = PlotSpecs().x;
     runOscillator(s, 3.0);
-    EXPECT_EQ(x.min, -5.0);
-    EXPECT_EQ(x.max, 5.0);
+    EXPECT_EQ(x.min, -4.0);
+    EXPECT_EQ(x.max, 4.0);
     runOscillator(s, 1.0);
-    EXPECT_EQ(x.max, 5.0) << "the kept run of radius 3 still needs it";
+    EXPECT_EQ(x.max, 4.0) << "the kept run of radius 3 still needs it";
     testsupport::grabToPng(s.window(), "simulator_window_xy_runs");
 
     // Without the larger circle the scale fits the smaller one at once.
     s.command(CM_CLEAR_PREVIOUS_RUNS);
-    EXPECT_EQ(x.min, -1.0);
-    EXPECT_EQ(x.max, 1.0);
+    EXPECT_EQ(x.min, -1.2);
+    EXPECT_EQ(x.max, 1.2);
     EXPECT_TRUE(HasCurrentRunData());
     EXPECT_FALSE(HasEarlierRunData());
     testsupport::grabToPng(s.window(), "simulator_window_xy_cleared");
@@ -431,4 +438,33 @@ TEST(PlotSpecsEditor, APlainSeriesRefusedAtItsQuestionEndsThere)
         EXPECT_EQ(CurrentRunNumber(), answer == platform::BoxAnswer::Ok ? 1 : 4);
     }
     platform::deleteFile(Experiment().experimentDirectory + "/default.mr");
+}
+
+// A curve set to Auto in the plot specifications, with data from 0 to 0.5: the run ends
+// with the scale -0.05 .. 0.55, round ends a step beyond the data, where it was -0.3 .. 0.7
+// with half the frame empty.
+TEST(PlotSpecsEditor, AnAutoScaledCurveEndsOnRoundBoundsJustBeyondItsData)
+{
+    simtest::WriteCodeFileOnce("ramp1.l", RampModel);
+    Simulator s("-model ramp1");
+    s.window().resize(900, 600);
+    s.command(CM_PLOT_SPECS);
+    TQNOutputSpecsDialog* editor = OutputSpecsEditorWindow();
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(editor->itemText(outputspecs::List, 0), "A\tVar    \ty`PLOT\tOn\tOff");
+    selectLine(*editor, outputspecs::List, 0);
+    click(*editor, outputspecs::YAuto);
+    click(*editor, outputspecs::Ok);
+    ASSERT_EQ(OutputSpecsEditorWindow(), nullptr);
+    ASSERT_EQ(PlotSpecs().curves[0].scaling, 2);
+    s.command(CM_START_SIMULATION);
+    ASSERT_TRUE(s.waitForRunEnd());
+    const PlotCurve& y = PlotSpecs().curves[0];
+    EXPECT_NEAR(CurveRuns(0).slot[0].runMax, 0.5, 1e-12);
+    EXPECT_EQ(y.min, -0.05);
+    EXPECT_EQ(y.max, 0.55);
+    FlushPlotSteps();
+    QApplication::processEvents();
+    testsupport::grabToPng(s.window(), "simulator_window_auto_scale");
+    EXPECT_TRUE(s.boxes().transcript().empty()) << testing::PrintToString(s.boxes().transcriptLines());
 }
