@@ -61,8 +61,9 @@ struct Case {
     std::vector<std::string> watched;
     std::function<void(const Trace&)> check;
     RunSettings run = {};
-    std::vector<std::pair<std::string, std::string>> texts = {}; ///< text parameters: files beside the model
-    std::vector<std::pair<std::string, std::string>> files = {}; ///< data files beside the model
+    /// Text parameters, each naming one of the data files, which are written beside the model.
+    std::vector<std::pair<std::string, std::string>> texts = {};
+    std::vector<std::pair<std::string, std::string>> files = {};
 };
 
 /// The cell of a computed quantity (a variable, state or rate) of the loaded model by one of its
