@@ -449,6 +449,7 @@ TEST_F(Library, GeneratorsGiveTheirSignals)
         // The edges at the periods' starts and middles fall on steps and come at those steps.
         generator("sqrwave", {{"g`amp", 1.5}, {"g`period", 0.4}},
                   {{0.1, 1.5}, {0.2, -1.5}, {0.3, -1.5}, {0.4, 1.5}, {0.5, 1.5}, {0.6, -1.5}}),
+        generator("clock", {{"g`period", 0.5}}, {{0.1, 1}, {0.25, 0}, {0.4, 0}, {0.5, 1}, {0.75, 0}}),
         generator("sawwave", {{"g`amp", 1}, {"g`period", 0.5}},
                   {{0.0, -1}, {0.125, -0.5}, {0.375, 0.5}, {0.5, -1}, {0.625, -0.5}}),
         {"sweep", alone("sweep"), {{"g`amp", 1}, {"g`omega0", 2}, {"g`omega1", 10}, {"g`tsweep", 2}}, {"g`y"},
