@@ -183,8 +183,9 @@ const std::vector<TextbookModel>& textbookModels()
 /// The example models that complete processing must take.
 const std::vector<std::string>& exampleModels()
 {
-    static const std::vector<std::string> models = {"msd1.mg0",   "rlc1.mg0", "motor1.mg0", "mload1.mg0", "qcar1.mg0",
-                                                    "gears1.mg0", "loop1.mf0", "pend1.mf0", "vdp1.mf0"};
+    static const std::vector<std::string> models = {"msd1.mg0",   "rlc1.mg0",  "motor1.mg0", "mload1.mg0",
+                                                    "qcar1.mg0",  "gears1.mg0", "dcspeed1.mg0", "loop1.mf0",
+                                                    "pend1.mf0",  "vdp1.mf0"};
     return models;
 }
 
@@ -589,4 +590,30 @@ TEST_F(ProcessedRuns, DcMotorSettlesAtItsSteadySpeed)
         EXPECT_NEAR(speed, 0.0999, 1e-4);
         EXPECT_NEAR(speed, 0.01 / (1.0 * 0.1 + 0.01 * 0.01), 1e-9);
     }
+}
+
+// The speed-controlled motor of the examples: the PI controller's integral time cancels the
+// rotor's mechanical time constant J R / K^2 = 0.4 s, so the speed follows the set speed's step
+// as a first-order lag of time constant ti / (kp K / (R b + K^2)) = 0.104 s, without overshoot,
+// and the integral leaves no error.
+TEST_F(ProcessedRuns, SpeedControlledMotorFollowsItsSetSpeedWithoutOvershoot)
+{
+    load("dcspeed1.mg0");
+    for (const auto& [name, v] : std::vector<std::pair<std::string, double>>{
+             {"ref`amp", 100}, {"ref`tstart", 0.1}, {"ctl`kp", 0.2}, {"ctl`ti", 0.4}, {"ra`r", 1},
+             {"b`r", 0.0001}, {"la`i", 0.01}, {"jm`i", 0.001}, {"km`r", 0.05}})
+        set(KindParameter, name, v);
+    startAtRest();
+    const int h = indexOf(KindState, "jc`p[2].e_indep_state");
+    ASSERT_GE(h, 0) << namesOf(KindState);
+    runRungeKutta(2.0, 1e-4);
+    double highest = 0, atLag = 0;
+    for (std::size_t i = 0; i < m_samples.size(); ++i) {
+        highest = std::max(highest, m_samples[i][h] / 0.001);
+        if (std::fabs(m_times[i] - (0.1 + 0.104)) < 5e-5)
+            atLag = m_samples[i][h] / 0.001;
+    }
+    EXPECT_NEAR(atLag, 100 * (1 - std::exp(-1.0)), 2.0) << "one time constant after the step";
+    EXPECT_LT(highest, 100.5);
+    EXPECT_NEAR(m_samples.back()[h] / 0.001, 100, 0.05);
 }

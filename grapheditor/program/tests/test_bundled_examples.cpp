@@ -72,8 +72,8 @@ TEST_F(BundledExamples, EveryGraphExampleOpensThroughTheChooserDrawsReadablyAndS
         const char* name;
         bool mainModel; ///< else a submodel, which only its parent simulates
     };
-    const std::vector<Example> examples = {{"msd1", true},  {"rlc1", true},  {"gears1", true}, {"motor1", true},
-                                           {"mload1", true}, {"qcar1", true}, {"dcm1", false}};
+    const std::vector<Example> examples = {{"msd1", true},  {"rlc1", true},  {"gears1", true},  {"motor1", true},
+                                           {"mload1", true}, {"qcar1", true}, {"dcspeed1", true}, {"dcm1", false}};
     std::set<std::string> listed, shipped;
     for (const Example& e : examples)
         listed.insert(e.name);
