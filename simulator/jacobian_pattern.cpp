@@ -77,11 +77,12 @@ Effect effectOf(OperationHandler handler)
     return found != effects.end() ? found->second : Effect::Opaque;
 }
 
-using Set = std::vector<int>; // ascending components
-
-/// Numbers the value cells: the variable arrays by position, any other address as met.
+/// Numbers the value cells: the variable arrays by position; any other cell the table writes as
+/// met, and any other cell it only reads (a constant) not at all.
 class CellNumbers {
 public:
+    static constexpr std::uint32_t None = ~std::uint32_t(0);
+
     CellNumbers()
     {
         ModelVariables& m = Variables();
@@ -111,93 +112,118 @@ public:
         yPrime = number(m.yPrime.data());
     }
 
-    std::size_t number(const double* cell)
+    /// Gives a number to a written cell outside the variable arrays.
+    void written(const double* cell)
     {
-        auto it = std::upper_bound(m_ranges.begin(), m_ranges.end(), cell,
-                                   [](const double* p, const Range& r) { return p < r.begin; });
-        if (it != m_ranges.begin()) {
-            --it;
-            if (cell < it->begin + it->size)
-                return it->first + std::size_t(cell - it->begin);
-        }
-        const auto [found, added] = m_others.emplace(cell, m_count);
-        if (added)
+        if (cell && inRanges(cell) == None && m_others.emplace(cell, std::uint32_t(m_count)).second)
             ++m_count;
-        return found->second;
+    }
+
+    std::uint32_t number(const double* cell) const
+    {
+        if (!cell)
+            return None;
+        const std::uint32_t inside = inRanges(cell);
+        if (inside != None || m_others.empty())
+            return inside;
+        const auto found = m_others.find(cell);
+        return found != m_others.end() ? found->second : None;
     }
 
     std::size_t count() const { return m_count; }
 
-    std::size_t y = 0;      ///< number of y[0]
-    std::size_t yPrime = 0; ///< number of y'[0]
+    std::uint32_t y = 0;      ///< number of y[0]
+    std::uint32_t yPrime = 0; ///< number of y'[0]
 
 private:
+    std::uint32_t inRanges(const double* cell) const
+    {
+        auto it = std::upper_bound(m_ranges.begin(), m_ranges.end(), cell,
+                                   [](const double* p, const Range& r) { return p < r.begin; });
+        if (it == m_ranges.begin())
+            return None;
+        --it;
+        return cell < it->begin + it->size ? std::uint32_t(it->first + std::size_t(cell - it->begin)) : None;
+    }
+
     struct Range {
         const double* begin;
         std::size_t size;
         std::size_t first;
     };
     std::vector<Range> m_ranges;
-    std::unordered_map<const double*, std::size_t> m_others;
+    std::unordered_map<const double*, std::uint32_t> m_others;
     std::size_t m_count = 0;
 };
 
-/// One instruction row as numbers: its effect, its cells and, for a jump, the target row.
+constexpr std::uint32_t None = CellNumbers::None;
+
+/// One instruction row as numbers: its effect, its cells and the extent of its array or the
+/// row its jump goes to.
 struct Step {
     Effect effect;
-    std::size_t destination, first, second; ///< cell numbers; None when absent
-    std::int64_t extent;
-    std::int64_t target;
+    std::uint32_t destination, first, second;
+    std::int64_t reach;
 };
-constexpr std::size_t None = ~std::size_t(0);
 
-/// The dependency reading of one table over numbered cells.
+/// The dependency reading of one table over numbered cells. The sets, ascending components, live
+/// in one arena: the starting sets first, then every set a pass makes.
 class Reading {
 public:
     Reading(std::vector<Step> steps, std::size_t cells, std::size_t budget)
-        : m_steps(std::move(steps)), m_sets(cells), m_written(cells, 0), m_readFirst(cells, 0), m_budget(budget)
+        : m_steps(std::move(steps)), m_start(cells, Ref{0, 0}), m_written(cells, 0), m_readFirst(cells, 0),
+          m_budget(budget)
     {
     }
 
-    std::vector<Set>& sets() { return m_sets; }
-
-    /// One pass from the given starting sets; false when it would cost more than its budget.
-    bool pass(const std::vector<Set>& start)
+    /// Gives cells their starting sets (replacing those they had) before the next pass.
+    void startWith(const std::vector<std::pair<std::uint32_t, std::vector<int>>>& sets)
     {
-        m_sets = start;
+        m_arena.resize(m_startEnd);
+        for (const auto& [cell, set] : sets) {
+            m_start[cell] = Ref{std::uint32_t(m_arena.size()), std::uint32_t(set.size())};
+            m_arena.insert(m_arena.end(), set.begin(), set.end());
+        }
+        m_startEnd = m_arena.size();
+    }
+
+    /// One pass from the starting sets; false when it would cost more than its budget.
+    bool pass()
+    {
+        m_arena.resize(m_startEnd);
+        m_sets = m_start;
         std::fill(m_written.begin(), m_written.end(), 0);
         std::fill(m_readFirst.begin(), m_readFirst.end(), 0);
         std::vector<Region> regions;
-        Set source;
         const std::int64_t rows = std::int64_t(m_steps.size());
         for (std::int64_t i = 0; i < rows; ++i) {
             while (!regions.empty() && regions.back().end <= i)
                 regions.pop_back();
             const Step& s = m_steps[std::size_t(i)];
-            const bool conditional = !regions.empty();
-            source.clear();
+            const Set* taint = regions.empty() ? nullptr : &regions.back().taint;
+            m_source.clear();
             switch (s.effect) {
             case Effect::Compute:
-                read(s.first, source);
-                read(s.second, source);
-                write(s.destination, source, conditional, regions);
+                read(s.first);
+                read(s.second);
+                write(s.destination, taint);
                 break;
             case Effect::ArrayRead:
-                read(s.second, source);
-                for (std::int64_t k = 0; k < s.extent && s.first != None; ++k)
-                    read(s.first + std::size_t(k), source);
-                write(s.destination, source, conditional, regions);
+                read(s.second);
+                for (std::int64_t k = 0; k < s.reach && s.first != None; ++k)
+                    read(s.first + std::uint32_t(k));
+                write(s.destination, taint);
                 break;
             case Effect::ArrayWrite:
-                read(s.first, source);
-                read(s.second, source);
-                for (std::int64_t k = 0; k < s.extent && s.destination != None; ++k)
-                    write(s.destination + std::size_t(k), source, true, regions);
+                read(s.first);
+                read(s.second);
+                for (std::int64_t k = 0; k < s.reach && s.destination != None; ++k)
+                    write(s.destination + std::uint32_t(k), taint ? taint : &m_empty, true);
                 break;
             case Effect::Reset:
-                read(s.destination, source);
-                read(s.second, source);
-                write(s.first, source, true, regions);
+                read(s.destination);
+                read(s.second);
+                write(s.first, taint ? taint : &m_empty, true);
                 break;
             case Effect::Nothing:
             case Effect::End:
@@ -205,93 +231,124 @@ public:
             case Effect::Jump:
             case Effect::ConditionalJump: {
                 // The part ends where all paths from here meet: past every jump target inside it.
-                std::int64_t end = s.target;
+                std::int64_t end = s.reach;
                 for (std::int64_t k = i + 1; k < end; ++k) {
                     const Step& inner = m_steps[std::size_t(k)];
                     if (inner.effect == Effect::Jump || inner.effect == Effect::ConditionalJump)
-                        end = std::max(end, inner.target);
+                        end = std::max(end, inner.reach);
                 }
-                Set taint = regions.empty() ? Set{} : regions.back().taint;
-                if (s.effect == Effect::ConditionalJump) {
-                    read(s.first, source);
-                    unite(taint, source);
-                }
-                regions.push_back({end, std::move(taint)});
+                if (s.effect == Effect::ConditionalJump)
+                    read(s.first);
+                Set combined = taint ? *taint : Set{};
+                unite(combined, m_source.data(), m_source.size());
+                regions.push_back({end, std::move(combined)});
                 break;
             }
             case Effect::Opaque:
                 return false;
             }
-            if (m_spent > m_budget)
+            if (m_arena.size() > m_budget)
                 return false;
         }
         return true;
     }
 
-    /// Cells the pass read before writing them, and wrote.
-    std::vector<std::size_t> carried() const
+    /// A cell's set after the pass.
+    std::vector<int> setOf(std::uint32_t cell) const { return copy(m_sets[cell]); }
+
+    /// Cells the pass read before writing them, and wrote, with their starting sets grown by the
+    /// sets they ended with; empty when none grew.
+    std::vector<std::pair<std::uint32_t, std::vector<int>>> carriedAndGrown() const
     {
-        std::vector<std::size_t> cells;
-        for (std::size_t c = 0; c < m_sets.size(); ++c)
-            if (m_readFirst[c] && m_written[c])
-                cells.push_back(c);
-        return cells;
+        std::vector<std::pair<std::uint32_t, std::vector<int>>> grown;
+        for (std::uint32_t c = 0; c < m_sets.size(); ++c) {
+            if (!m_readFirst[c] || !m_written[c])
+                continue;
+            std::vector<int> before = copy(m_start[c]);
+            std::vector<int> after = before;
+            const Ref end = m_sets[c];
+            unite(after, m_arena.data() + end.at, end.size);
+            if (after != before)
+                grown.emplace_back(c, std::move(after));
+        }
+        return grown;
     }
 
 private:
+    using Set = std::vector<int>;
+    struct Ref {
+        std::uint32_t at, size;
+    };
     /// A conditional part: the row where its paths meet, and what decides whether it runs.
     struct Region {
         std::int64_t end;
         Set taint;
     };
 
-    void read(std::size_t cell, Set& into)
+    std::vector<int> copy(Ref r) const { return std::vector<int>(m_arena.begin() + r.at, m_arena.begin() + r.at + r.size); }
+
+    /// Adds a cell's set to the source of the row.
+    void read(std::uint32_t cell)
     {
         if (cell == None || cell >= m_sets.size())
             return;
         if (!m_written[cell])
             m_readFirst[cell] = 1;
-        unite(into, m_sets[cell]);
+        const Ref r = m_sets[cell];
+        unite(m_source, m_arena.data() + r.at, r.size);
     }
 
-    void write(std::size_t cell, const Set& source, bool conditional, const std::vector<Region>& regions)
+    /// The source becomes the cell's set; where the write may not happen, it joins the set the
+    /// cell had, with the condition's.
+    void write(std::uint32_t cell, const Set* taint, bool mayNotHappen = false)
     {
         if (cell == None || cell >= m_sets.size())
             return;
         m_written[cell] = 1;
-        Set& target = m_sets[cell];
-        if (!conditional) {
-            target = source;
-            m_spent += source.size();
-            return;
+        if (taint || mayNotHappen) {
+            Set joined = copy(m_sets[cell]);
+            unite(joined, m_source.data(), m_source.size());
+            if (taint)
+                unite(joined, taint->data(), taint->size());
+            store(cell, joined);
+        } else {
+            store(cell, m_source);
         }
-        unite(target, source);
-        if (!regions.empty())
-            unite(target, regions.back().taint);
     }
 
-    /// into = into | from.
-    void unite(Set& into, const Set& from)
+    void store(std::uint32_t cell, const Set& set)
     {
-        if (from.empty())
+        if (set.empty()) {
+            m_sets[cell] = Ref{0, 0};
+            return;
+        }
+        m_sets[cell] = Ref{std::uint32_t(m_arena.size()), std::uint32_t(set.size())};
+        m_arena.insert(m_arena.end(), set.begin(), set.end());
+    }
+
+    /// into = into | [from, from + size), both ascending.
+    static void unite(Set& into, const int* from, std::size_t size)
+    {
+        if (size == 0)
             return;
         if (into.empty()) {
-            into = from;
-        } else {
-            m_scratch.clear();
-            std::set_union(into.begin(), into.end(), from.begin(), from.end(), std::back_inserter(m_scratch));
-            into.swap(m_scratch);
+            into.assign(from, from + size);
+            return;
         }
-        m_spent += into.size();
+        thread_local Set merged;
+        merged.clear();
+        std::set_union(into.begin(), into.end(), from, from + size, std::back_inserter(merged));
+        into.swap(merged);
     }
 
     std::vector<Step> m_steps;
-    std::vector<Set> m_sets;
-    std::vector<char> m_written;
-    std::vector<char> m_readFirst;
-    Set m_scratch;
+    std::vector<int> m_arena;
+    std::size_t m_startEnd = 0;
+    std::vector<Ref> m_start, m_sets;
+    std::vector<char> m_written, m_readFirst;
+    Set m_source;
+    const Set m_empty;
     std::size_t m_budget;
-    std::size_t m_spent = 0;
 };
 
 /// The cache of the loaded model's structures, recognised by a fingerprint of the table and the
@@ -392,68 +449,73 @@ std::optional<std::vector<std::vector<int>>> ResidualDependencies()
         return std::nullopt;
 
     CellNumbers cells;
-    std::vector<Step> steps;
-    steps.reserve(table.rows.size());
-    const Instruction* base = table.rows.data();
+    std::size_t rows = table.rows.size();
     for (std::size_t i = 0; i < table.rows.size(); ++i) {
         const Instruction& row = table.rows[i];
         const Effect effect = effectOf(handlerOf(row));
         if (effect == Effect::Opaque || (effect == Effect::End && i + 1 != table.rows.size()))
             return std::nullopt;
-        if (effect == Effect::End)
+        if (effect == Effect::End) {
+            rows = i;
             break;
-        auto number = [&cells](const double* cell) { return cell ? cells.number(cell) : None; };
-        Step step{effect, number(destinationOf(row)), number(firstOperandOf(row)), number(secondOperandOf(row)),
-                  arrayExtentOf(row), 0};
-        if (effect == Effect::Jump || effect == Effect::ConditionalJump) {
+        }
+        if (effect == Effect::Compute || effect == Effect::ArrayRead)
+            cells.written(destinationOf(row));
+        else if (effect == Effect::Reset)
+            cells.written(firstOperandOf(row));
+    }
+    std::vector<Step> steps(rows);
+    const Instruction* base = table.rows.data();
+    for (std::size_t i = 0; i < rows; ++i) {
+        const Instruction& row = table.rows[i];
+        Step& step = steps[i];
+        step.effect = effectOf(handlerOf(row));
+        step.destination = cells.number(destinationOf(row));
+        step.first = cells.number(firstOperandOf(row));
+        step.second = cells.number(secondOperandOf(row));
+        step.reach = 0;
+        if (step.effect == Effect::ArrayRead || step.effect == Effect::ArrayWrite)
+            step.reach = arrayExtentOf(row);
+        if (step.effect == Effect::Jump || step.effect == Effect::ConditionalJump) {
             step.destination = None;
             const Instruction* target = jumpTargetOf(row);
-            step.target = target ? std::int64_t(target - base) : std::int64_t(table.rows.size());
-            if (step.target <= std::int64_t(i))
+            step.reach = target ? std::int64_t(target - base) : std::int64_t(rows);
+            if (step.reach <= std::int64_t(i))
                 return std::nullopt;
         }
-        if (effect != Effect::ArrayRead && effect != Effect::ArrayWrite)
-            step.extent = 0;
-        steps.push_back(step);
     }
-    // The reading must cost well below a dense Jacobian's n evaluations.
-    const std::size_t budget = 10'000'000 + 32 * steps.size();
-    const std::size_t cellCount = cells.count();
-    Reading reading(std::move(steps), cellCount, budget);
+    // The reading must cost well below what the dense Jacobian's n evaluations would.
+    const std::size_t budget = 4'000'000 + 32 * rows + 4 * std::size_t(n);
+    Reading reading(std::move(steps), cells.count(), budget);
 
-    std::vector<Set> start(cellCount);
+    std::vector<std::pair<std::uint32_t, std::vector<int>>> start;
+    start.reserve(2 * std::size_t(n));
     for (int c = 0; c < n; ++c) {
-        start[cells.y + std::size_t(c)] = {c};
-        start[cells.yPrime + std::size_t(c)] = {c};
+        start.emplace_back(cells.y + std::uint32_t(c), std::vector<int>{c});
+        start.emplace_back(cells.yPrime + std::uint32_t(c), std::vector<int>{c});
     }
+    reading.startWith(start);
     constexpr int MaximumPasses = 4;
     bool settled = false;
     for (int pass = 0; pass < MaximumPasses && !settled; ++pass) {
-        if (!reading.pass(start))
+        if (!reading.pass())
             return std::nullopt;
-        settled = true;
-        for (const std::size_t c : reading.carried()) {
-            Set grown;
-            std::set_union(start[c].begin(), start[c].end(), reading.sets()[c].begin(), reading.sets()[c].end(),
-                           std::back_inserter(grown));
-            if (grown != start[c]) {
-                start[c] = std::move(grown);
-                settled = false;
-            }
-        }
+        const auto grown = reading.carriedAndGrown();
+        settled = grown.empty();
+        reading.startWith(grown);
     }
     if (!settled)
         return std::nullopt;
 
-    std::vector<std::vector<int>> rows(static_cast<std::size_t>(n));
-    auto rowOf = [&](std::size_t row, const double* cell) { rows[row] = reading.sets()[cells.number(cell)]; };
+    std::vector<std::vector<int>> dependencies(static_cast<std::size_t>(n));
+    auto rowOf = [&](int row, const double* cell) { dependencies[std::size_t(row)] = reading.setOf(cells.number(cell)); };
     for (int i = 0; i < ns; ++i)
-        rowOf(std::size_t(i), &m.rates[std::size_t(i)]);
+        rowOf(i, &m.rates[std::size_t(i)]);
     for (int j = 0; j < nS; ++j)
-        rowOf(std::size_t(ns + j), &m.dependentStates[std::size_t(j)]);
+        rowOf(ns + j, &m.dependentStates[std::size_t(j)]);
     for (int k = 0; k < na; ++k)
-        rowOf(std::size_t(ns + nS + k), &m.loopResults[std::size_t(k)]);
-    return rows;
+        rowOf(ns + nS + k, &m.loopResults[std::size_t(k)]);
+    return dependencies;
 }
 
 numerics::SparseJacobian* BdfSparseJacobian()

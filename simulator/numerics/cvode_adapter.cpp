@@ -219,6 +219,9 @@ int VodeIntegrator::start(int n, VodeDerivative f, void *userData, double t0, co
     // Dense: no Jacobian routine, CVODE forms it by difference quotients. Sparse: ours.
     flag = CVodeSetLinearSolver(memory, solver, matrix);
     if (flag == CVLS_SUCCESS && sparse) {
+        // AMD, as the DAE integrator's KLU orders: better than KLU's column ordering on the
+        // symmetric structures of networks and grids.
+        SUNLinSol_KLUSetOrdering(solver, 0);
         m_callback.sparse = sparse;
         m_callback.memory = memory;
         flag = CVodeSetJacFn(memory, sparseJacobianBridge);
