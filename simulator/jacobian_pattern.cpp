@@ -158,21 +158,15 @@ private:
 
 constexpr std::uint32_t None = CellNumbers::None;
 
-/// One instruction row as numbers: its effect, its cells and the extent of its array or the
-/// row its jump goes to.
-struct Step {
-    Effect effect;
-    std::uint32_t destination, first, second;
-    std::int64_t reach;
-};
-
-/// The dependency reading of one table over numbered cells. The sets, ascending components, live
-/// in one arena: the starting sets first, then every set a pass makes.
+/// The dependency reading of one table over numbered cells, straight from its rows. The sets,
+/// ascending components, live in one arena: the starting sets first, then the sets a pass makes;
+/// a set that shrinks or keeps its size is rewritten in place.
 class Reading {
 public:
-    Reading(std::vector<Step> steps, std::size_t cells, std::size_t budget)
-        : m_steps(std::move(steps)), m_start(cells, Ref{0, 0}), m_written(cells, 0), m_readFirst(cells, 0),
-          m_budget(budget)
+    Reading(const std::vector<Instruction>& rows, std::vector<Effect> effects, const CellNumbers& cells,
+            std::size_t budget)
+        : m_rows(rows), m_effects(std::move(effects)), m_cells(cells), m_sets(cells.count(), Ref{0, 0}),
+          m_flags(cells.count(), 0), m_budget(budget)
     {
     }
 
@@ -181,8 +175,26 @@ public:
     {
         m_arena.resize(m_startEnd);
         for (const auto& [cell, set] : sets) {
-            m_start[cell] = Ref{std::uint32_t(m_arena.size()), std::uint32_t(set.size())};
+            auto known = std::find_if(m_start.begin(), m_start.end(), [c = cell](const auto& s) { return s.first == c; });
+            const Ref ref{std::uint32_t(m_arena.size()), std::uint32_t(set.size())};
+            if (known != m_start.end())
+                known->second = ref;
+            else
+                m_start.emplace_back(cell, ref);
             m_arena.insert(m_arena.end(), set.begin(), set.end());
+        }
+        m_startEnd = m_arena.size();
+    }
+
+    /// Starts every integrated component's own two cells, y and y', with the component itself.
+    void startWithComponents(int n)
+    {
+        m_arena.resize(m_startEnd);
+        for (int c = 0; c < n; ++c) {
+            for (const std::uint32_t cell : {m_cells.y + std::uint32_t(c), m_cells.yPrime + std::uint32_t(c)}) {
+                m_start.emplace_back(cell, Ref{std::uint32_t(m_arena.size()), 1});
+                m_arena.push_back(c);
+            }
         }
         m_startEnd = m_arena.size();
     }
@@ -191,39 +203,45 @@ public:
     bool pass()
     {
         m_arena.resize(m_startEnd);
-        m_sets = m_start;
-        std::fill(m_written.begin(), m_written.end(), 0);
-        std::fill(m_readFirst.begin(), m_readFirst.end(), 0);
+        std::fill(m_sets.begin(), m_sets.end(), Ref{0, 0});
+        std::fill(m_flags.begin(), m_flags.end(), 0);
+        for (const auto& [cell, ref] : m_start)
+            m_sets[cell] = ref;
         std::vector<Region> regions;
-        const std::int64_t rows = std::int64_t(m_steps.size());
+        const Instruction* base = m_rows.data();
+        const std::int64_t rows = std::int64_t(m_effects.size());
         for (std::int64_t i = 0; i < rows; ++i) {
             while (!regions.empty() && regions.back().end <= i)
                 regions.pop_back();
-            const Step& s = m_steps[std::size_t(i)];
+            const Instruction& row = m_rows[std::size_t(i)];
+            const Effect effect = m_effects[std::size_t(i)];
             const Set* taint = regions.empty() ? nullptr : &regions.back().taint;
+            const std::uint32_t destination = m_cells.number(destinationOf(row));
+            const std::uint32_t first = m_cells.number(firstOperandOf(row));
+            const std::uint32_t second = m_cells.number(secondOperandOf(row));
             m_source.clear();
-            switch (s.effect) {
+            switch (effect) {
             case Effect::Compute:
-                read(s.first);
-                read(s.second);
-                write(s.destination, taint);
+                read(first);
+                read(second);
+                write(destination, taint);
                 break;
             case Effect::ArrayRead:
-                read(s.second);
-                for (std::int64_t k = 0; k < s.reach && s.first != None; ++k)
-                    read(s.first + std::uint32_t(k));
-                write(s.destination, taint);
+                read(second);
+                for (std::int64_t k = 0; k < arrayExtentOf(row) && first != None; ++k)
+                    read(first + std::uint32_t(k));
+                write(destination, taint);
                 break;
             case Effect::ArrayWrite:
-                read(s.first);
-                read(s.second);
-                for (std::int64_t k = 0; k < s.reach && s.destination != None; ++k)
-                    write(s.destination + std::uint32_t(k), taint ? taint : &m_empty, true);
+                read(first);
+                read(second);
+                for (std::int64_t k = 0; k < arrayExtentOf(row) && destination != None; ++k)
+                    write(destination + std::uint32_t(k), taint ? taint : &m_empty);
                 break;
             case Effect::Reset:
-                read(s.destination);
-                read(s.second);
-                write(s.first, taint ? taint : &m_empty, true);
+                read(destination);
+                read(second);
+                write(first, taint ? taint : &m_empty);
                 break;
             case Effect::Nothing:
             case Effect::End:
@@ -231,14 +249,14 @@ public:
             case Effect::Jump:
             case Effect::ConditionalJump: {
                 // The part ends where all paths from here meet: past every jump target inside it.
-                std::int64_t end = s.reach;
+                std::int64_t end = targetOf(row, base);
                 for (std::int64_t k = i + 1; k < end; ++k) {
-                    const Step& inner = m_steps[std::size_t(k)];
-                    if (inner.effect == Effect::Jump || inner.effect == Effect::ConditionalJump)
-                        end = std::max(end, inner.reach);
+                    const Effect inner = m_effects[std::size_t(k)];
+                    if (inner == Effect::Jump || inner == Effect::ConditionalJump)
+                        end = std::max(end, targetOf(m_rows[std::size_t(k)], base));
                 }
-                if (s.effect == Effect::ConditionalJump)
-                    read(s.first);
+                if (effect == Effect::ConditionalJump)
+                    read(first);
                 Set combined = taint ? *taint : Set{};
                 unite(combined, m_source.data(), m_source.size());
                 regions.push_back({end, std::move(combined)});
@@ -247,14 +265,14 @@ public:
             case Effect::Opaque:
                 return false;
             }
-            if (m_arena.size() > m_budget)
+            if (m_spent > m_budget)
                 return false;
         }
         return true;
     }
 
     /// A cell's set after the pass.
-    std::vector<int> setOf(std::uint32_t cell) const { return copy(m_sets[cell]); }
+    std::vector<int> setOf(std::uint32_t cell) const { return cell == None ? std::vector<int>{} : copy(m_sets[cell]); }
 
     /// Cells the pass read before writing them, and wrote, with their starting sets grown by the
     /// sets they ended with; empty when none grew.
@@ -262,9 +280,10 @@ public:
     {
         std::vector<std::pair<std::uint32_t, std::vector<int>>> grown;
         for (std::uint32_t c = 0; c < m_sets.size(); ++c) {
-            if (!m_readFirst[c] || !m_written[c])
+            if (m_flags[c] != (ReadFirst | Written))
                 continue;
-            std::vector<int> before = copy(m_start[c]);
+            auto known = std::find_if(m_start.begin(), m_start.end(), [c](const auto& s) { return s.first == c; });
+            std::vector<int> before = known != m_start.end() ? copy(known->second) : std::vector<int>{};
             std::vector<int> after = before;
             const Ref end = m_sets[c];
             unite(after, m_arena.data() + end.at, end.size);
@@ -284,50 +303,65 @@ private:
         std::int64_t end;
         Set taint;
     };
+    enum : char { Written = 1, ReadFirst = 2 };
+
+    /// The row a jump goes to; a jump nowhere goes past the last row.
+    std::int64_t targetOf(const Instruction& row, const Instruction* base) const
+    {
+        const Instruction* target = jumpTargetOf(row);
+        return target ? std::int64_t(target - base) : std::int64_t(m_effects.size());
+    }
 
     std::vector<int> copy(Ref r) const { return std::vector<int>(m_arena.begin() + r.at, m_arena.begin() + r.at + r.size); }
 
     /// Adds a cell's set to the source of the row.
     void read(std::uint32_t cell)
     {
-        if (cell == None || cell >= m_sets.size())
+        if (cell == None)
             return;
-        if (!m_written[cell])
-            m_readFirst[cell] = 1;
+        if (!(m_flags[cell] & Written))
+            m_flags[cell] |= ReadFirst;
         const Ref r = m_sets[cell];
         unite(m_source, m_arena.data() + r.at, r.size);
     }
 
-    /// The source becomes the cell's set; where the write may not happen, it joins the set the
-    /// cell had, with the condition's.
-    void write(std::uint32_t cell, const Set* taint, bool mayNotHappen = false)
+    /// The source becomes the cell's set; where the write may not happen (a taint is given), it
+    /// joins the set the cell had, with the taint.
+    void write(std::uint32_t cell, const Set* taint)
     {
-        if (cell == None || cell >= m_sets.size())
+        if (cell == None)
             return;
-        m_written[cell] = 1;
-        if (taint || mayNotHappen) {
-            Set joined = copy(m_sets[cell]);
-            unite(joined, m_source.data(), m_source.size());
-            if (taint)
-                unite(joined, taint->data(), taint->size());
-            store(cell, joined);
-        } else {
+        m_flags[cell] |= Written;
+        if (!taint) {
             store(cell, m_source);
+            return;
         }
+        m_joined = m_source;
+        const Ref old = m_sets[cell];
+        unite(m_joined, m_arena.data() + old.at, old.size);
+        unite(m_joined, taint->data(), taint->size());
+        store(cell, m_joined);
     }
 
     void store(std::uint32_t cell, const Set& set)
     {
-        if (set.empty()) {
-            m_sets[cell] = Ref{0, 0};
+        Ref& ref = m_sets[cell];
+        m_spent += set.size();
+        if (ref.at >= m_startEnd && set.size() <= ref.size) {
+            std::copy(set.begin(), set.end(), m_arena.begin() + ref.at);
+            ref.size = std::uint32_t(set.size());
             return;
         }
-        m_sets[cell] = Ref{std::uint32_t(m_arena.size()), std::uint32_t(set.size())};
+        if (set.empty()) {
+            ref = Ref{0, 0};
+            return;
+        }
+        ref = Ref{std::uint32_t(m_arena.size()), std::uint32_t(set.size())};
         m_arena.insert(m_arena.end(), set.begin(), set.end());
     }
 
     /// into = into | [from, from + size), both ascending.
-    static void unite(Set& into, const int* from, std::size_t size)
+    void unite(Set& into, const int* from, std::size_t size) const
     {
         if (size == 0)
             return;
@@ -335,20 +369,24 @@ private:
             into.assign(from, from + size);
             return;
         }
-        thread_local Set merged;
-        merged.clear();
-        std::set_union(into.begin(), into.end(), from, from + size, std::back_inserter(merged));
-        into.swap(merged);
+        m_merged.clear();
+        std::set_union(into.begin(), into.end(), from, from + size, std::back_inserter(m_merged));
+        into.swap(m_merged);
     }
 
-    std::vector<Step> m_steps;
+    const std::vector<Instruction>& m_rows;
+    std::vector<Effect> m_effects;
+    const CellNumbers& m_cells;
     std::vector<int> m_arena;
     std::size_t m_startEnd = 0;
-    std::vector<Ref> m_start, m_sets;
-    std::vector<char> m_written, m_readFirst;
-    Set m_source;
+    std::vector<std::pair<std::uint32_t, Ref>> m_start;
+    std::vector<Ref> m_sets;
+    std::vector<char> m_flags;
+    Set m_source, m_joined;
+    mutable Set m_merged;
     const Set m_empty;
     std::size_t m_budget;
+    std::size_t m_spent = 0;
 };
 
 /// The cache of the loaded model's structures, recognised by a fingerprint of the table and the
@@ -449,52 +487,28 @@ std::optional<std::vector<std::vector<int>>> ResidualDependencies()
         return std::nullopt;
 
     CellNumbers cells;
-    std::size_t rows = table.rows.size();
+    std::vector<Effect> effects;
+    effects.reserve(table.rows.size());
     for (std::size_t i = 0; i < table.rows.size(); ++i) {
         const Instruction& row = table.rows[i];
         const Effect effect = effectOf(handlerOf(row));
         if (effect == Effect::Opaque || (effect == Effect::End && i + 1 != table.rows.size()))
             return std::nullopt;
-        if (effect == Effect::End) {
-            rows = i;
+        if (effect == Effect::End)
             break;
-        }
         if (effect == Effect::Compute || effect == Effect::ArrayRead)
             cells.written(destinationOf(row));
         else if (effect == Effect::Reset)
             cells.written(firstOperandOf(row));
-    }
-    std::vector<Step> steps(rows);
-    const Instruction* base = table.rows.data();
-    for (std::size_t i = 0; i < rows; ++i) {
-        const Instruction& row = table.rows[i];
-        Step& step = steps[i];
-        step.effect = effectOf(handlerOf(row));
-        step.destination = cells.number(destinationOf(row));
-        step.first = cells.number(firstOperandOf(row));
-        step.second = cells.number(secondOperandOf(row));
-        step.reach = 0;
-        if (step.effect == Effect::ArrayRead || step.effect == Effect::ArrayWrite)
-            step.reach = arrayExtentOf(row);
-        if (step.effect == Effect::Jump || step.effect == Effect::ConditionalJump) {
-            step.destination = None;
-            const Instruction* target = jumpTargetOf(row);
-            step.reach = target ? std::int64_t(target - base) : std::int64_t(rows);
-            if (step.reach <= std::int64_t(i))
-                return std::nullopt;
-        }
+        else if ((effect == Effect::Jump || effect == Effect::ConditionalJump) && jumpTargetOf(row) &&
+                 jumpTargetOf(row) <= &row)
+            return std::nullopt;
+        effects.push_back(effect);
     }
     // The reading must cost well below what the dense Jacobian's n evaluations would.
-    const std::size_t budget = 4'000'000 + 32 * rows + 4 * std::size_t(n);
-    Reading reading(std::move(steps), cells.count(), budget);
-
-    std::vector<std::pair<std::uint32_t, std::vector<int>>> start;
-    start.reserve(2 * std::size_t(n));
-    for (int c = 0; c < n; ++c) {
-        start.emplace_back(cells.y + std::uint32_t(c), std::vector<int>{c});
-        start.emplace_back(cells.yPrime + std::uint32_t(c), std::vector<int>{c});
-    }
-    reading.startWith(start);
+    const std::size_t budget = 4'000'000 + 32 * effects.size() + 4 * std::size_t(n);
+    Reading reading(table.rows, std::move(effects), cells, budget);
+    reading.startWithComponents(n);
     constexpr int MaximumPasses = 4;
     bool settled = false;
     for (int pass = 0; pass < MaximumPasses && !settled; ++pass) {
