@@ -473,6 +473,9 @@ std::unique_ptr<numerics::SparseJacobian> chosen(numerics::SparsePattern pattern
     }
 }
 
+/// True when the structure is not worth reading: the dense matrix serves a small model anyway.
+bool tooSmall(int n) { return g_choice == JacobianChoice::FromStructure && n < numerics::MinimumSparseOrder; }
+
 } // namespace
 
 std::optional<std::vector<std::vector<int>>> ResidualDependencies()
@@ -534,6 +537,8 @@ std::optional<std::vector<std::vector<int>>> ResidualDependencies()
 
 numerics::SparseJacobian* BdfSparseJacobian()
 {
+    if (tooSmall(Variables().integratedTotal))
+        return nullptr;
     const auto& dae = daeStructure();
     Structures& s = g_structures;
     if (!s.bdfChosen) {
@@ -546,6 +551,8 @@ numerics::SparseJacobian* BdfSparseJacobian()
 
 numerics::SparseJacobian* VodeSparseJacobian()
 {
+    if (tooSmall(Variables().kinds[KindState].count))
+        return nullptr;
     const auto& dae = daeStructure();
     Structures& s = g_structures;
     if (!s.vodeChosen) {

@@ -20,8 +20,6 @@ namespace numerics {
 
 namespace {
 
-/// Structures smaller than this keep the dense matrix (and its results to the last bit).
-constexpr int MinimumSparseOrder = 100;
 /// Largest fill, nonzeros over n^2, that is still factored sparse.
 constexpr double MaximumSparseFill = 0.1;
 /// Bound on the work of grouping, the sum over rows of their squared counts.

@@ -41,8 +41,11 @@ struct ColumnGroups {
 /// shares a row with it.
 ColumnGroups groupColumns(const SparsePattern& pattern);
 
-/// True when a matrix of this structure is better factored sparse than dense: large enough
-/// and filled thinly enough.
+/// Matrices of smaller order keep the dense path (and its results to the last bit).
+inline constexpr int MinimumSparseOrder = 100;
+
+/// True when a matrix of this structure is better factored sparse than dense: of the minimum
+/// order at least, and filled thinly enough.
 bool sparseIsWorthwhile(const SparsePattern& pattern);
 
 /// Stores the difference quotients of one group into the pattern's values: for each column j of
