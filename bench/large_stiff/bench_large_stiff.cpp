@@ -12,6 +12,7 @@
 //
 // The code files are kept in $ORVANTA_LARGE_STIFF_DIR (else a folder of the temporary directory),
 // made by BM_Process, or by a run that finds its code file missing.
+#include "bench/resident_memory.h"
 #include "common/settings_table.h"
 #include "modelproc/display_hooks.h"
 #include "modelproc/processing_pipeline.h"
@@ -79,16 +80,6 @@ fs::path codeDirectory()
     return dir;
 }
 
-/// The peak resident size of this process so far, in MiB.
-double peakResidentMegabytes()
-{
-    std::ifstream status("/proc/self/status");
-    for (std::string line; std::getline(status, line);)
-        if (line.rfind("VmHWM:", 0) == 0)
-            return std::stod(line.substr(6)) / 1024.0;
-    return 0;
-}
-
 /// Processes the case's model completely into its code file; the file, or empty on failure.
 std::string process(const Case& c, double& seconds)
 {
@@ -127,6 +118,7 @@ std::string codeFileOf(const Case& c)
 /// Loads the case's code file with k, the held edge at 1 and everything else at 0.
 bool load(const Case& c, double& seconds)
 {
+    SetStatusFunction([](const std::string&, bool) {});
     const std::string file = codeFileOf(c);
     if (file.empty())
         return false;
@@ -143,6 +135,15 @@ bool load(const Case& c, double& seconds)
     RunsAllowed = 1;
     return true;
 }
+
+/// A case's model loaded for its runs, with the boxes they open collected.
+struct LoadedCase {
+    explicit LoadedCase(const Case& c) : loaded(load(c, loadSeconds)) {}
+    platform::ScriptedMessageSink sink;
+    platform::ScopedMessageSink scoped{sink};
+    double loadSeconds = 0;
+    bool loaded;
+};
 
 /// Runs the loaded model to the case's finish; the run's seconds, and its processor seconds.
 double run(const Case& c, int method, double* processor = nullptr)
@@ -181,11 +182,8 @@ void BM_Run(benchmark::State& state)
     const Case& c = Cases[state.range(0)];
     const int method = int(state.range(1));
     const bool dense = state.range(2) != 0;
-    platform::ScriptedMessageSink sink;
-    platform::ScopedMessageSink scoped(sink);
-    SetStatusFunction([](const std::string&, bool) {});
-    double loadSeconds = 0;
-    if (!load(c, loadSeconds)) {
+    const LoadedCase loaded(c);
+    if (!loaded.loaded) {
         state.SkipWithError("the model does not process or load");
         return;
     }
@@ -217,13 +215,13 @@ void BM_Run(benchmark::State& state)
     state.counters["states"] = c.states();
     state.counters["run_s"] = seconds;
     state.counters["run_cpu_s"] = processor;
-    state.counters["load_s"] = loadSeconds;
+    state.counters["load_s"] = loaded.loadSeconds;
     state.counters["structure_s"] = structureSeconds;
     state.counters["structure_cpu_s"] = structureProcessor;
     state.counters["steps"] = double(counters.steps);
     state.counters["evaluations"] = double(counters.derivativeEvaluations);
     state.counters["jacobians"] = double(counters.jacobianEvaluations);
-    state.counters["boxes"] = double(sink.transcript().size());
+    state.counters["boxes"] = double(loaded.sink.transcript().size());
     state.counters["t_end"] = SimulationTime;
     state.counters["peak_MiB"] = peakResidentMegabytes();
     state.counters["sparse"] = sparse;
@@ -244,11 +242,8 @@ void BM_SparseAgainstDense(benchmark::State& state)
 {
     const Case c{Rod, 1000};
     const int method = int(state.range(0));
-    platform::ScriptedMessageSink sink;
-    platform::ScopedMessageSink scoped(sink);
-    SetStatusFunction([](const std::string&, bool) {});
-    double loadSeconds = 0;
-    if (!load(c, loadSeconds)) {
+    const LoadedCase loaded(c);
+    if (!loaded.loaded) {
         state.SkipWithError("the model does not process or load");
         return;
     }
@@ -268,7 +263,7 @@ void BM_SparseAgainstDense(benchmark::State& state)
     SetJacobianChoice(JacobianChoice::FromStructure);
     state.SetLabel(c.name() + " " + IntegrationMethods[std::size_t(method)].name);
     state.counters["worst_in_tolerances"] = worst;
-    state.counters["boxes"] = double(sink.transcript().size());
+    state.counters["boxes"] = double(loaded.sink.transcript().size());
 }
 
 /// Processes a case's model into the kept code file.
