@@ -4,9 +4,9 @@
 // CVODE forms by difference quotients; scalar relative and absolute tolerances; CV_ONE_STEP mode
 // so that each call returns after one internal step. Given a sparse structure, the matrix is a
 // SUNDIALS sparse matrix factored by SUNDIALS' KLU solver instead, and its Jacobian is formed
-// here by differences of column groups, with the increments of CVODE's own banded differences. SUNDIALS 6 replaces the older interface
-// (CVodeMalloc, CVDense) by a context, CVodeInit, CVodeSStolerances and a dense linear solver
-// object, with the same meaning. Result flags are mapped to the older numbering, which the
+// here by differences of column groups, with the increments of CVODE's own banded differences.
+// SUNDIALS 6 replaces the older interface (CVodeMalloc, CVDense) by a context, CVodeInit,
+// CVodeSStolerances and a dense linear solver object, with the same meaning. Result flags are mapped to the older numbering, which the
 // simulator's stiff method reacts to.
 //
 // CVODE's first step clones the matrix (its saved Jacobian) and, in this version, does

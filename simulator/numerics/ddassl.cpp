@@ -8,9 +8,10 @@
 // from RWORK(41) on. Beside the dense and banded matrix types of the original, INFO(12) = 1 asks
 // for a sparse iteration matrix formed by grouped differences (matrix type 6), whose structure,
 // groups and LU the caller attaches to IWORK (DaeAttachSparseMatrix); RWORK then holds its
-// nonzeros and 3 NEQ doubles of save area in place of the NEQ^2 dense matrix. Nothing is allocated and nothing ends the process: reports go to XERMSG,
-// illegal input returns IDID = -33 with INFO(1) = -1, and a call that arrives with INFO(1) = -1
-// (a failure nobody acted on) is refused the same way.
+// nonzeros and 3 NEQ doubles of save area in place of the NEQ^2 dense matrix. The solver
+// allocates nothing (the sparse LU keeps its factors in the caller's object) and nothing ends the
+// process: reports go to XERMSG, illegal input returns IDID = -33 with INFO(1) = -1, and a call
+// that arrives with INFO(1) = -1 (a failure nobody acted on) is refused the same way.
 #include "simulator/numerics/ddassl.h"
 
 #include "simulator/numerics/machine_constants.h"
