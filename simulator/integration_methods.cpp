@@ -785,6 +785,7 @@ int SolveAlgebraicLoops()
 void ReleaseIntegrationWorkspaces()
 {
     g.bdf = BdfState{};
+    ReleaseJacobianStructures();
     g.rkf = RkfState{};
     g.vode.solver.release();
     g.fixed = FixedStepState{};

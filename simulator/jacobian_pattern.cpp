@@ -560,16 +560,22 @@ numerics::SparseJacobian* VodeSparseJacobian()
         const int ns = Variables().kinds[KindState].count;
         if (dae && ns > 0) {
             // The rates over the independent states: CVODE perturbs nothing else.
-            std::vector<std::vector<int>> rows(static_cast<std::size_t>(ns));
-            for (int j = 0; j < ns; ++j)
-                for (auto p = dae->columnStart[std::size_t(j)]; p < dae->columnStart[std::size_t(j) + 1]; ++p)
-                    if (dae->rows[std::size_t(p)] < ns)
-                        rows[std::size_t(dae->rows[std::size_t(p)])].push_back(j);
-            s.vode = chosen(numerics::patternFromRows(rows));
+            try {
+                std::vector<std::vector<int>> rows(static_cast<std::size_t>(ns));
+                for (int j = 0; j < ns; ++j)
+                    for (auto p = dae->columnStart[std::size_t(j)]; p < dae->columnStart[std::size_t(j) + 1]; ++p)
+                        if (dae->rows[std::size_t(p)] < ns)
+                            rows[std::size_t(dae->rows[std::size_t(p)])].push_back(j);
+                s.vode = chosen(numerics::patternFromRows(rows));
+            } catch (const std::bad_alloc&) {
+                s.vode.reset();
+            }
         }
     }
     return s.vode.get();
 }
+
+void ReleaseJacobianStructures() { g_structures = Structures{}; }
 
 void SetJacobianChoice(JacobianChoice choice)
 {

@@ -23,6 +23,9 @@ numerics::SparseJacobian* BdfSparseJacobian();
 /// The same for the derivatives of the independent states that Vode-Stiff integrates.
 numerics::SparseJacobian* VodeSparseJacobian();
 
+/// Gives back the structures of the model that was loaded (they are read again when asked for).
+void ReleaseJacobianStructures();
+
 /// How the stiff methods choose their matrix: from the structure (always, in the programs), or
 /// dense or sparse regardless, so that the two paths can be compared on one model.
 enum class JacobianChoice { FromStructure, Dense, Sparse };
