@@ -228,7 +228,7 @@ public:
                 break;
             case Effect::ArrayRead:
                 read(second);
-                for (std::int64_t k = 0; k < arrayExtentOf(row) && first != None; ++k)
+                for (std::int64_t k = 0; k < arrayExtentOf(row) && first != None && m_spent <= m_budget; ++k)
                     read(first + std::uint32_t(k));
                 write(destination, taint);
                 break;
@@ -323,6 +323,7 @@ private:
             m_flags[cell] |= ReadFirst;
         const Ref r = m_sets[cell];
         unite(m_source, m_arena.data() + r.at, r.size);
+        m_spent += m_source.size();
     }
 
     /// The source becomes the cell's set; where the write may not happen (a taint is given), it
@@ -508,8 +509,9 @@ std::optional<std::vector<std::vector<int>>> ResidualDependencies()
             return std::nullopt;
         effects.push_back(effect);
     }
-    // The reading must cost well below what the dense Jacobian's n evaluations would.
-    const std::size_t budget = 4'000'000 + 32 * effects.size() + 4 * std::size_t(n);
+    // The reading (counted in set elements made) must cost well below what the dense Jacobian's
+    // n evaluations would.
+    const std::size_t budget = 4'000'000 + 64 * effects.size() + 4 * std::size_t(n);
     Reading reading(table.rows, std::move(effects), cells, budget);
     reading.startWithComponents(n);
     constexpr int MaximumPasses = 4;

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <set>
 #include <string>
@@ -157,6 +158,27 @@ TEST(JacobianPattern, BranchesCarriedValuesAndArraysAreReadConservatively)
 
     modeltest::loadClean(model({"#Edynamic\t3", "\thlg\tU0\ts0\t1", "\tflk\tR0\t1", "\tdll\tU0\tP0\tP0"}));
     EXPECT_FALSE(ResidualDependencies().has_value());
+}
+
+// Every rate of 4,000 states reading an element of all the states by a computed index: reading
+// that would take n^3 work (some 20 s here), so the reading gives up at once and the dense matrix
+// is used.
+TEST(JacobianPattern, WideArrayReadsGiveUpInsteadOfTakingLong)
+{
+    constexpr int n = 4000;
+    std::string text = "#Hclass\twide\n#Hversion\t1\n#DParam \t1\n\t#real\ti\n#Dstate_ind\t" + std::to_string(n) + "\n";
+    std::string rates = "#DRate_ind\t" + std::to_string(n) + "\n";
+    std::string dynamic = "#Edynamic\t" + std::to_string(n) + "\n";
+    for (int k = 0; k < n; ++k) {
+        text += "\t#real\tx" + std::to_string(k) + "\n";
+        rates += "\t#real\tdx" + std::to_string(k) + "\n";
+        dynamic += "\tmar\tR" + std::to_string(k) + "\ts0\tP0\n";
+    }
+    modeltest::loadClean(modeltest::withEquationSections(text + rates + dynamic));
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(ResidualDependencies().has_value());
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    EXPECT_EQ(BdfSparseJacobian(), nullptr);
 }
 
 // The structure decides: a small model and a densely coupled one keep the dense matrix, a large
