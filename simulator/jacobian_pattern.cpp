@@ -255,6 +255,7 @@ public:
                     if (inner == Effect::Jump || inner == Effect::ConditionalJump)
                         end = std::max(end, targetOf(m_rows[std::size_t(k)], base));
                 }
+                m_spent += std::size_t(end - i);
                 if (effect == Effect::ConditionalJump)
                     read(first);
                 Set combined = taint ? *taint : Set{};
