@@ -8,6 +8,7 @@
 
 #include "common/message_boxes.h"
 #include "simulator/interpreter.h"
+#include "simulator/jacobian_pattern.h"
 #include "simulator/model_variables.h"
 #include "simulator/numerics/cvode_adapter.h"
 #include "simulator/numerics/ddassl.h"
@@ -53,6 +54,7 @@ struct VodeState {
 
 struct BdfState {
     int allocated = 0;
+    numerics::SparseJacobian* sparse = nullptr; ///< the sparse iteration matrix, or null for the dense one
     std::vector<double> rwork;
     std::vector<int> iwork;
     std::vector<double> rtol, atol;
@@ -325,6 +327,7 @@ void VodeStep()
         settings.maximumStep = maxOn ? specs().row(RowMaxStep).value : 1.797693e308;
         settings.relativeTolerance = specs().row(RowRelErr).value;
         settings.absoluteTolerance = specs().row(RowAbsErr).value;
+        settings.sparse = VodeSparseJacobian();
         std::copy(states(), states() + g.n, v.y.begin());
         // The stop time keeps the solver from stepping past the finish: the run ends exactly there.
         const int started = v.solver.start(g.n, VodeDerivatives, nullptr, SimulationTime, v.y.data(), settings);
@@ -415,6 +418,8 @@ void bdfOptions()
     const int ns = count(KindState);
     const int nS = count(KindDependentState);
     b.info[2] = 1;
+    b.info[11] = b.sparse ? 1 : 0;
+    numerics::DaeAttachSparseMatrix(b.iwork.data(), b.sparse);
     if (specs().given(RowMaxStep)) {
         b.info[6] = 1;
         b.rwork[1] = specs().row(RowMaxStep).value;
@@ -562,9 +567,12 @@ int BdfStart(int continuing)
     g.n = m.integratedTotal;
     g.runStart = RestartFlag ? SimulationTime : specs().startTime;
     g.runFinish = specs().finishTime;
-    if (g.n > b.allocated) {
+    // The real work is sized by the matrix: n (n + 9) + 40 dense, far less for a sparse one.
+    b.sparse = g.n > 0 ? BdfSparseJacobian() : nullptr;
+    const std::size_t realWork = std::size_t(numerics::DaeRealWorkLength(g.n, b.sparse));
+    if (g.n > b.allocated || realWork > b.rwork.size()) {
         try {
-            b.rwork.assign(std::size_t(g.n) * (g.n + 9) + 40, 0.0);
+            b.rwork.assign(realWork, 0.0);
             b.iwork.assign(std::size_t(g.n) + 20, 0);
             b.rtol.assign(std::size_t(g.n), 0.0);
             b.atol.assign(std::size_t(g.n), 0.0);
@@ -777,6 +785,7 @@ int SolveAlgebraicLoops()
 void ReleaseIntegrationWorkspaces()
 {
     g.bdf = BdfState{};
+    ReleaseJacobianStructures();
     g.rkf = RkfState{};
     g.vode.solver.release();
     g.fixed = FixedStepState{};

@@ -3,6 +3,7 @@
 // Each run is made in a child process, so that its peak resident size is its own.
 #include "bench/modelproc/chain_model.h"
 #include "bench/modelproc/processing_main.h"
+#include "bench/resident_memory.h"
 #include "common/settings_table.h"
 #include "modelproc/display_hooks.h"
 #include "modelproc/processing_pipeline.h"
@@ -41,16 +42,6 @@ std::string prepareDirectory(int n)
                                                        std::to_string(n));
     writeChainDirectory(dir, ORVANTA_LIBRARY_DIR, n);
     return dir.string();
-}
-
-/// The peak resident size of this process so far, in MiB (0 when it cannot be read).
-double peakResidentMegabytes()
-{
-    std::ifstream status("/proc/self/status");
-    for (std::string line; std::getline(status, line);)
-        if (line.rfind("VmHWM:", 0) == 0)
-            return std::stod(line.substr(6)) / 1024.0;
-    return 0;
 }
 
 /// Runs the pipeline once in this process and writes "result seconds", one line per step with its

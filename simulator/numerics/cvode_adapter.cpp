@@ -2,23 +2,32 @@
 //
 // Method: CVODE's variable-order BDF with Newton iteration on a dense matrix whose Jacobian
 // CVODE forms by difference quotients; scalar relative and absolute tolerances; CV_ONE_STEP mode
-// so that each call returns after one internal step. SUNDIALS 6 replaces the older interface
-// (CVodeMalloc, CVDense) by a context, CVodeInit, CVodeSStolerances and a dense linear solver
-// object, with the same meaning. Result flags are mapped to the older numbering, which the
+// so that each call returns after one internal step. Given a sparse structure, the matrix is a
+// SUNDIALS sparse matrix factored by SUNDIALS' KLU solver instead, and its Jacobian is formed
+// here by differences of column groups, with the increments of CVODE's own banded differences.
+// SUNDIALS 6 replaces the older interface (CVodeMalloc, CVDense) by a context, CVodeInit,
+// CVodeSStolerances and a dense linear solver object, with the same meaning. Result flags are mapped to the older numbering, which the
 // simulator's stiff method reacts to.
 //
-// CVODE's first step clones the dense matrix (its saved Jacobian) and, in this version, does
+// CVODE's first step clones the matrix (its saved Jacobian) and, in this version, does
 // not survive a clone that cannot be allocated. The integrator therefore allocates a matrix of
 // the same size at the start, where a failure is reported, and frees it just before that first
 // step, so that the clone finds the room it needs.
 #include "simulator/numerics/cvode_adapter.h"
 
+#include "simulator/numerics/sparse_jacobian.h"
+
 #include <cvode/cvode.h>
 #include <nvector/nvector_serial.h>
 #include <sundials/sundials_context.h>
 #include <sunlinsol/sunlinsol_dense.h>
+#include <sunlinsol/sunlinsol_klu.h>
 #include <sunmatrix/sunmatrix_dense.h>
+#include <sunmatrix/sunmatrix_sparse.h>
 
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
 #include <cstdio>
 
 namespace numerics {
@@ -31,6 +40,51 @@ int derivativeBridge(sunrealtype t, N_Vector y, N_Vector ydot, void *data)
     const auto *callback = static_cast<const VodeCallback *>(data);
     callback->f(callback->n, t, N_VGetArrayPointer(y), N_VGetArrayPointer(ydot),
                 callback->userData);
+    return 0;
+}
+
+/// The Jacobian by groups of structurally independent columns. CVODE zeroes the matrix, its
+/// structure included, before each call, so the structure is written every time.
+int sparseJacobianBridge(sunrealtype t, N_Vector y, N_Vector fy, SUNMatrix jacobian, void *data, N_Vector tmp1,
+                         N_Vector tmp2, N_Vector tmp3)
+{
+    auto *callback = static_cast<VodeCallback *>(data);
+    const SparsePattern &pattern = callback->sparse->pattern();
+    const ColumnGroups &groups = callback->sparse->groups();
+    const int n = callback->n;
+    std::copy(pattern.columnStart.begin(), pattern.columnStart.end(), SUNSparseMatrix_IndexPointers(jacobian));
+    std::copy(pattern.rows.begin(), pattern.rows.end(), SUNSparseMatrix_IndexValues(jacobian));
+    double *values = SUNSparseMatrix_Data(jacobian);
+
+    // Increments: max(sqrt(uround) |y_j|, minimum / w_j), the minimum from the weighted norm of f.
+    N_Vector increments = tmp3;
+    if (CVodeGetErrWeights(callback->memory, increments) != CV_SUCCESS)
+        return -1;
+    sunrealtype h = 0.0;
+    CVodeGetCurrentStep(callback->memory, &h);
+    const double fnorm = N_VWrmsNorm(fy, increments);
+    const double minimum = fnorm != 0.0 ? 1000.0 * std::fabs(h) * DBL_EPSILON * n * fnorm : 1.0;
+    const double srur = std::sqrt(DBL_EPSILON);
+    const double *yv = N_VGetArrayPointer(y);
+    double *inc = N_VGetArrayPointer(increments);
+    double *ytemp = N_VGetArrayPointer(tmp1);
+    double *ftemp = N_VGetArrayPointer(tmp2);
+    for (int j = 0; j < n; ++j) {
+        const double step = std::max(srur * std::fabs(yv[j]), minimum / inc[j]);
+        inc[j] = (yv[j] + step) - yv[j];
+        ytemp[j] = yv[j];
+    }
+    for (int g = 0; g < groups.count(); ++g) {
+        const int *first = groups.columns.data() + groups.start[std::size_t(g)];
+        const int *last = groups.columns.data() + groups.start[std::size_t(g) + 1];
+        for (const int *c = first; c != last; ++c)
+            ytemp[*c] = yv[*c] + inc[*c];
+        callback->f(n, t, ytemp, ftemp, callback->userData);
+        ++callback->jacobianDerivativeEvaluations;
+        for (const int *c = first; c != last; ++c)
+            ytemp[*c] = yv[*c];
+        storeGroupDifferences(pattern, groups, g, inc, N_VGetArrayPointer(fy), ftemp, values);
+    }
     return 0;
 }
 
@@ -92,6 +146,7 @@ void VodeIntegrator::release()
         SUNContext_Free(&context);
     }
     m_memory = m_linearSolver = m_matrix = m_reserve = m_state = m_context = nullptr;
+    m_callback = VodeCallback{};
     m_n = 0;
 }
 
@@ -142,16 +197,35 @@ int VodeIntegrator::start(int n, VodeDerivative f, void *userData, double t0, co
         return vodeResultFromCvode(flag);
     }
 
-    SUNMatrix matrix = SUNDenseMatrix(n, n, context);
-    SUNLinearSolver solver = matrix != nullptr ? SUNLinSol_Dense(state, matrix, context) : nullptr;
+    const SparseJacobian *sparse = settings.sparse;
+    if (sparse != nullptr && sparse->pattern().n != n) {
+        release();
+        return VodeIllegalInput;
+    }
+    const sunindextype nonzeros = sparse ? sunindextype(sparse->pattern().nonzeros()) : 0;
+    auto newMatrix = [&]() {
+        return sparse ? SUNSparseMatrix(n, n, nonzeros, CSC_MAT, context) : SUNDenseMatrix(n, n, context);
+    };
+    SUNMatrix matrix = newMatrix();
+    SUNLinearSolver solver = matrix == nullptr ? nullptr
+                             : sparse          ? SUNLinSol_KLU(state, matrix, context)
+                                               : SUNLinSol_Dense(state, matrix, context);
     m_matrix = matrix;
     m_linearSolver = solver;
     if (solver == nullptr) {
         release();
         return VodeNoMemory;
     }
-    // No Jacobian routine: CVODE forms it by difference quotients.
+    // Dense: no Jacobian routine, CVODE forms it by difference quotients. Sparse: ours.
     flag = CVodeSetLinearSolver(memory, solver, matrix);
+    if (flag == CVLS_SUCCESS && sparse) {
+        // AMD, as the DAE integrator's KLU orders: better than KLU's column ordering on the
+        // symmetric structures of networks and grids.
+        SUNLinSol_KLUSetOrdering(solver, 0);
+        m_callback.sparse = sparse;
+        m_callback.memory = memory;
+        flag = CVodeSetJacFn(memory, sparseJacobianBridge);
+    }
     if (flag == CVLS_MEM_FAIL) {
         release();
         return VodeNoMemory;
@@ -160,7 +234,7 @@ int VodeIntegrator::start(int n, VodeDerivative f, void *userData, double t0, co
         release();
         return VodeSetupFailure;
     }
-    m_reserve = SUNDenseMatrix(n, n, context);
+    m_reserve = newMatrix();
     if (m_reserve == nullptr) {
         release();
         return VodeNoMemory;
@@ -223,7 +297,7 @@ long VodeIntegrator::derivativeEvaluations() const
         CVodeGetNumRhsEvals(m_memory, &value);
         CVodeGetNumLinRhsEvals(m_memory, &forJacobian);
     }
-    return value + forJacobian;
+    return value + forJacobian + m_callback.jacobianDerivativeEvaluations;
 }
 
 long VodeIntegrator::jacobianEvaluations() const

@@ -1,8 +1,11 @@
 // The simulator's stiff method on CVODE (SUNDIALS): BDF, Newton iteration with a dense
-// difference-quotient Jacobian, scalar tolerances, one step per call.
+// difference-quotient Jacobian, or a sparse one formed by grouped differences and factored by
+// KLU, scalar tolerances, one step per call.
 #pragma once
 
 namespace numerics {
+
+class SparseJacobian;
 
 /// Derivative dy/dt at (t, y) of an n-component system into ydot.
 using VodeDerivative = void (*)(int n, double t, const double *y, double *ydot, void *userData);
@@ -13,6 +16,9 @@ struct VodeSettings {
     double absoluteTolerance = 1e-5;
     double initialStep = 0.0;
     double maximumStep = 1.797693e308;
+    /// When set, the Jacobian's structure and column groups: the Newton matrix is sparse and
+    /// factored by KLU (the structure must outlive the run); else it is dense.
+    const SparseJacobian *sparse = nullptr;
 };
 
 /// Result codes of a step, in the numbering the simulator's stiff method reacts to.
@@ -37,6 +43,9 @@ struct VodeCallback {
     VodeDerivative f;
     void *userData;
     int n;
+    const SparseJacobian *sparse = nullptr;
+    void *memory = nullptr;             ///< CVODE's, for the weights and step of the differences
+    long jacobianDerivativeEvaluations = 0;
 };
 
 /// One CVODE problem: created by start, advanced one internal step per call of step.

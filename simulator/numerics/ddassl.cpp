@@ -5,13 +5,18 @@
 // Conventions: every argument by address; arrays indexed from 1; INFO(1..15) the options; all
 // state that survives a call lives in the caller's IWORK and RWORK in the layout of DaeIworkIndex
 // and DaeRworkIndex (counters readable there), with DELTA, E, WT, PHI and the iteration matrix
-// from RWORK(41) on. Nothing is allocated and nothing ends the process: reports go to XERMSG,
-// illegal input returns IDID = -33 with INFO(1) = -1, and a call that arrives with INFO(1) = -1
-// (a failure nobody acted on) is refused the same way.
+// from RWORK(41) on. Beside the dense and banded matrix types of the original, INFO(12) = 1 asks
+// for a sparse iteration matrix formed by grouped differences (matrix type 6), whose structure,
+// groups and LU the caller attaches to IWORK (DaeAttachSparseMatrix); RWORK then holds its
+// nonzeros and 3 NEQ doubles of save area in place of the NEQ^2 dense matrix. The solver
+// allocates nothing (the sparse LU keeps its factors in the caller's object) and nothing ends the
+// process: reports go to XERMSG, illegal input returns IDID = -33 with INFO(1) = -1, and a call
+// that arrives with INFO(1) = -1 (a failure nobody acted on) is refused the same way.
 #include "simulator/numerics/ddassl.h"
 
 #include "simulator/numerics/machine_constants.h"
 #include "simulator/numerics/one_based.h"
+#include "simulator/numerics/sparse_jacobian.h"
 #include "simulator/numerics/xermsg.h"
 
 #include <algorithm>
@@ -65,6 +70,7 @@ std::string illegalInputText(int error, const int *NEQ, const int *IWORK, long l
     case 17: return "ML = " + i8(iwork(LML)) + " ILLEGAL.  EITHER .LT. 0 OR .GT. NEQ";
     case 18: return "MU = " + i8(iwork(LMU)) + " ILLEGAL.  EITHER .LT. 0 OR .GT. NEQ";
     case 19: return "TOUT = T = " + d(tout);
+    case 20: return "INFO(12)=1 WITHOUT A SPARSE ITERATION MATRIX OF ORDER NEQ";
     default: return {};
     }
 }
@@ -102,7 +108,19 @@ std::string failureText(int idid, double tn, double h, double h0)
     }
 }
 
+/// Work length of the matrix types: 40 + (maxorder + 4) NEQ, the matrix, its save area.
+long realWorkLength(int neq, int maxOrder, long matrix, long saveArea)
+{
+    return 40 + static_cast<long>(maxOrder + 4) * neq + matrix + saveArea;
+}
+
 } // namespace
+
+long DaeRealWorkLength(int neq, const SparseJacobian *sparse)
+{
+    return sparse ? realWorkLength(neq, 5, static_cast<long>(sparse->pattern().nonzeros()), 3L * neq)
+                  : realWorkLength(neq, 5, static_cast<long>(neq) * neq, 0);
+}
 
 void DDASSL(DaeResidual RES, const int *NEQ, double *T, double *Y, double *YPRIME,
             const double *TOUT, int *INFO, double *RTOL, double *ATOL, int *IDID, double *RWORK,
@@ -150,10 +168,20 @@ void DDASSL(DaeResidual RES, const int *NEQ, double *T, double *Y, double *YPRIM
                 return illegal(3);
         }
         iwork(LMXORD) = mxord;
+        if (info(12) != 0 && info(12) != 1)
+            return illegal(1);
         long lenpd;
-        if (info(6) == 0) {
+        if (info(12) == 1) {
+            // Sparse by grouped differences: the caller's structure, the values in RWORK.
+            const SparseJacobian *sparse = DaeSparseMatrixOf(IWORK);
+            if (sparse == nullptr || sparse->pattern().n != neq || info(5) != 0 || info(6) != 0)
+                return illegal(20);
+            lenpd = static_cast<long>(sparse->pattern().nonzeros());
+            lenrw = realWorkLength(neq, mxord, lenpd, 3L * neq);
+            iwork(LMTYPE) = SparseMatrixType;
+        } else if (info(6) == 0) {
             lenpd = static_cast<long>(neq) * neq;
-            lenrw = 40 + static_cast<long>(mxord + 4) * neq + lenpd;
+            lenrw = realWorkLength(neq, mxord, lenpd, 0);
             iwork(LMTYPE) = info(5) == 0 ? 2 : 1;
         } else {
             if (iwork(LML) < 0 || iwork(LML) >= neq)
@@ -161,7 +189,7 @@ void DDASSL(DaeResidual RES, const int *NEQ, double *T, double *Y, double *YPRIM
             if (iwork(LMU) < 0 || iwork(LMU) >= neq)
                 return illegal(18);
             lenpd = static_cast<long>(2 * iwork(LML) + iwork(LMU) + 1) * neq;
-            lenrw = 40 + static_cast<long>(mxord + 4) * neq + lenpd;
+            lenrw = realWorkLength(neq, mxord, lenpd, 0);
             if (info(5) == 0) {
                 iwork(LMTYPE) = 5;
                 const int mband = iwork(LML) + iwork(LMU) + 1;

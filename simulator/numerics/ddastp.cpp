@@ -5,16 +5,21 @@
 // as modified divided differences in PHI (NEQ x (maximum order + 1), column j holding the
 // (j-1)-th difference; column 1 is the solution at TN). The iteration matrix is
 // PD = dG/dy + CJ dG/dy', CJ the leading coefficient of the formula, factored by the LINPACK
-// routines. Conventions: every argument by address, arrays from 1 and column by column, all
-// state that survives a call in the caller's work arrays (IWM is the integer work array from its
-// first element, WM the iteration matrix followed by the band save area).
+// routines, or, for the sparse matrix type, formed by groups of structurally independent columns
+// and factored by KLU. Conventions: every argument by address, arrays from 1 and column by column,
+// all state that survives a call in the caller's work arrays (IWM is the integer work array from
+// its first element, WM the iteration matrix followed by the save area of the difference types
+// that perturb columns together); the sparse type's structure and LU are the caller's, attached
+// to IWM.
 #include "simulator/numerics/ddastp.h"
 
 #include "simulator/numerics/linpack.h"
 #include "simulator/numerics/one_based.h"
+#include "simulator/numerics/sparse_jacobian.h"
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace numerics {
 
@@ -38,6 +43,20 @@ double increment(double y, double yp, double h, double wt, double squr)
 }
 
 } // namespace
+
+void DaeAttachSparseMatrix(int *IWORK, SparseJacobian *matrix)
+{
+    static_assert(sizeof matrix <= 2 * sizeof(int));
+    std::memset(IWORK + (LSPARSE - 1), 0, 2 * sizeof(int));
+    std::memcpy(IWORK + (LSPARSE - 1), &matrix, sizeof matrix);
+}
+
+SparseJacobian *DaeSparseMatrixOf(const int *IWORK)
+{
+    SparseJacobian *matrix = nullptr;
+    std::memcpy(&matrix, IWORK + (LSPARSE - 1), sizeof matrix);
+    return matrix;
+}
 
 double DDANRM(const int *NEQ, const double *V, const double *WT, double *, int *)
 {
@@ -177,6 +196,38 @@ void DDAJAC(const int *NEQ, const double *X, double *Y, double *YPRIME, const do
         DGBFA(WM, &meband, NEQ, iwm.at(LML), iwm.at(LMU), iwm.at(LIPVT), IER);
         return;
     }
+    case SparseMatrixType: {
+        // As type 5, for any structure: the columns of a group share no row, so one residual
+        // gives all of their columns; old values and increments are kept past the matrix.
+        SparseJacobian *sparse = DaeSparseMatrixOf(IWM);
+        const SparsePattern &pattern = sparse->pattern();
+        const ColumnGroups &groups = sparse->groups();
+        double *ysave = WM + (*NTEMP - 1);
+        double *ypsave = ysave + neq;
+        double *del = ypsave + neq;
+        for (int g = 0; g < groups.count(); ++g) {
+            const int *first = groups.columns.data() + groups.start[std::size_t(g)];
+            const int *last = groups.columns.data() + groups.start[std::size_t(g) + 1];
+            for (const int *c = first; c != last; ++c) {
+                ysave[*c] = Y[*c];
+                ypsave[*c] = YPRIME[*c];
+                del[*c] = increment(Y[*c], YPRIME[*c], *H, WT[*c], squr);
+                Y[*c] += del[*c];
+                YPRIME[*c] += *CJ * del[*c];
+            }
+            RES(X, Y, YPRIME, E, IRES, RPAR, IPAR);
+            for (const int *c = first; c != last; ++c) {
+                Y[*c] = ysave[*c];
+                YPRIME[*c] = ypsave[*c];
+            }
+            if (*IRES < 0)
+                return;
+            storeGroupDifferences(pattern, groups, g, del, DELTA, E, WM);
+        }
+        SparseLu *lu = sparse->lu();
+        *IER = lu ? lu->factor(WM) : neq;
+        return;
+    }
     default:
         return;
     }
@@ -190,6 +241,10 @@ void DDASLV(const int *NEQ, double *DELTA, const double *WM, const int *IWM)
     if (mtype == 4 || mtype == 5) {
         const int meband = 2 * iwm(LML) + iwm(LMU) + 1;
         DGBSL(WM, &meband, NEQ, iwm.at(LML), iwm.at(LMU), iwm.at(LIPVT), DELTA, &job);
+        return;
+    }
+    if (mtype == SparseMatrixType) {
+        DaeSparseMatrixOf(IWM)->lu()->solve(DELTA);
         return;
     }
     DGESL(WM, NEQ, NEQ, iwm.at(LIPVT), DELTA, &job);

@@ -4,6 +4,8 @@
 
 namespace numerics {
 
+class SparseJacobian;
+
 /// Residual G(T, Y, YPRIME) into DELTA; IRES may be set to -1 (retry smaller) or -2 (stop).
 using DaeResidual = void (*)(const double *T, const double *Y, const double *YPRIME, double *DELTA,
                              int *IRES, double *RPAR, int *IPAR);
@@ -15,8 +17,19 @@ using DaeJacobian = void (*)(const double *T, const double *Y, const double *YPR
 /// Positions in the integer work array (from 1) shared by the integrator's routines.
 enum DaeIworkIndex : int {
     LML = 1, LMU = 2, LMXORD = 3, LMTYPE = 4, LJCALC = 5, LPHASE = 6, LK = 7, LKOLD = 8, LNS = 9,
-    LNSTL = 10, LNST = 11, LNRE = 12, LNJE = 13, LETF = 14, LCTF = 15, LNPD = 16, LIPVT = 21
+    LNSTL = 10, LNST = 11, LNRE = 12, LNJE = 13, LETF = 14, LCTF = 15, LNPD = 16, LSPARSE = 17,
+    LIPVT = 21
 };
+
+/// Matrix type of a sparse iteration matrix formed by grouped differences (INFO(12) = 1).
+inline constexpr int SparseMatrixType = 6;
+
+/// Hands the sparse iteration matrix of a problem to the integrator: the structure, column
+/// groups and LU it is to use, kept in IWORK(LSPARSE), IWORK(LSPARSE + 1) until changed.
+void DaeAttachSparseMatrix(int *IWORK, SparseJacobian *matrix);
+
+/// The sparse iteration matrix attached to the integer work array, or null.
+SparseJacobian *DaeSparseMatrixOf(const int *IWORK);
 
 /// One step of order K from X with step H; IDID = 1 on success, -6..-11 on failure.
 void DDASTP(double *X, double *Y, double *YPRIME, const int *NEQ, DaeResidual RES, DaeJacobian JAC,

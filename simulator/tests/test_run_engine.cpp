@@ -597,25 +597,50 @@ private:
     rlimit m_saved{};
 };
 
-// A model too big for the stiff methods' dense matrices: the start says so and the run ends
-// as a refused start, without a "Simulation finished." summary (nor a crash in the solver).
-TEST_F(RunEngine, StiffMethodsWithoutRoomForTheirMatrixRefuseTheStart)
+/// n states relaxing to 1, x' = 1 - x; coupled, every rate also reads the sum of all states
+/// (times 0), so that its Jacobian's structure is dense.
+std::string relaxingStates(int n, bool coupled)
 {
-    constexpr int n = 4000;
     std::string text = "#Hclass\tbig\n#Hversion\t1\n#DIncond\t" + std::to_string(n) + "\n";
     std::string states = "#Dstate_ind\t" + std::to_string(n) + "\n";
     std::string rates = "#DRate_ind\t" + std::to_string(n) + "\n";
     std::string initial = "#EInitial\t" + std::to_string(n) + "\n";
-    std::string dynamic = "#Edynamic\t" + std::to_string(n) + "\n";
+    std::string dynamic;
+    int rows = 0;
+    auto row = [&](const std::string& instruction) {
+        dynamic += "\t" + instruction + "\n";
+        ++rows;
+    };
+    if (coupled) {
+        row("mov\tU0\ts0");
+        for (int i = 1; i < n; ++i)
+            row("add\tU0\tU0\ts" + std::to_string(i));
+        row("mul\tU1\t0.0\tU0");
+    }
     for (int i = 0; i < n; ++i) {
         const std::string k = std::to_string(i);
         text += "\t#real\tx" + k + "0\n";
         states += "\t#real\tx" + k + "\n";
         rates += "\t#real\tdx" + k + "\n";
         initial += "\tmov\ts" + k + "\tI" + k + "\n";
-        dynamic += "\tsub\tR" + k + "\t1.0\ts" + k + "\n";
+        if (coupled) {
+            row("sub\tU2\t1.0\ts" + k);
+            row("add\tR" + k + "\tU2\tU1");
+        } else {
+            row("sub\tR" + k + "\t1.0\ts" + k);
+        }
     }
-    loadText(text + states + rates + initial + "#Einputs\t0\n" + dynamic + "#Eoutputs\t0\n");
+    const std::string unnamed = coupled ? "#DUnnamed\t3\n\t#real\n\t#real\n\t#real\n" : "";
+    return text + states + rates + unnamed + initial + "#Einputs\t0\n#Edynamic\t" + std::to_string(rows) + "\n" +
+           dynamic + "#Eoutputs\t0\n";
+}
+
+// A model too big for the stiff methods' dense matrices: the start says so and the run ends
+// as a refused start, without a "Simulation finished." summary (nor a crash in the solver).
+TEST_F(RunEngine, StiffMethodsWithoutRoomForTheirMatrixRefuseTheStart)
+{
+    constexpr int n = 4000;
+    loadText(relaxingStates(n, true));
     for (int i = 0; i < n; ++i)
         ASSERT_TRUE(SetVariableValue(KindInitial, i, 0.0));
     const std::size_t matrix = std::size_t(n) * n * sizeof(double);
@@ -649,6 +674,34 @@ TEST_F(RunEngine, StiffMethodsWithoutRoomForTheirMatrixRefuseTheStart)
     run(MethodEuler);
     EXPECT_TRUE(sink.transcript().empty());
     EXPECT_NEAR(cell('s', n - 1), 1.0 - std::exp(-0.1), 1e-3);
+}
+
+// The same model without the coupling has a diagonal Jacobian: both stiff methods run it in
+// the room that refused the dense matrix, since nothing of size n^2 is allocated for it.
+TEST_F(RunEngine, StiffMethodsRunAnUncoupledModelInLessRoomThanItsDenseMatrix)
+{
+    constexpr int n = 4000;
+    loadText(relaxingStates(n, false));
+    for (int i = 0; i < n; ++i)
+        ASSERT_TRUE(SetVariableValue(KindInitial, i, 0.0));
+    RunSpecs().finishTime = 1.0;
+    const std::size_t matrix = std::size_t(n) * n * sizeof(double);
+    for (int method : {MethodVode, MethodBdf}) {
+        SCOPED_TRACE(IntegrationMethods[method].name);
+        sink.clear();
+        {
+            AddressSpaceLimit limit(matrix / 2);
+            run(method);
+        }
+        EXPECT_TRUE(sink.transcript().empty()) << sink.transcriptLines()[0];
+        EXPECT_EQ(SimulationTime, 1.0);
+        EXPECT_NEAR(cell('s', 0), 1.0 - std::exp(-1.0), 1e-3);
+        EXPECT_NEAR(cell('s', n - 1), 1.0 - std::exp(-1.0), 1e-3);
+        // A diagonal matrix is differenced in one evaluation.
+        const IntegrationCounters counters = MethodCounters();
+        EXPECT_GT(counters.jacobianEvaluations, 0);
+        EXPECT_LT(counters.derivativeEvaluations, 20 * counters.steps + 100);
+    }
 }
 
 TEST_F(MassSpringDamper, InterruptAndContinueResumeFromThePresentState)

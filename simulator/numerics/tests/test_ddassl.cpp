@@ -1,6 +1,7 @@
 // The DAE integrator driven one step per call, against published and closed-form solutions, and
 // its failure and illegal-input results.
 #include "simulator/numerics/ddassl.h"
+#include "simulator/numerics/sparse_jacobian.h"
 #include "simulator/numerics/xermsg.h"
 
 #include <gtest/gtest.h>
@@ -396,4 +397,95 @@ TEST(Xermsg, FortranNumberFormats)
     EXPECT_EQ(format1PD15_6(-1.5e-7), "  -1.500000E-07");
     EXPECT_EQ(format1PD15_6(0.0), "   0.000000E+00");
     EXPECT_EQ(format1PD15_6(2.5e-300), "   2.500000-300");
+}
+
+namespace {
+
+/// The chain's structure, tridiagonal, for the sparse matrix type.
+SparseJacobian chainStructure()
+{
+    std::vector<std::vector<int>> rows(kChain);
+    for (int i = 0; i < kChain; ++i)
+        for (int j = std::max(0, i - 1); j <= std::min(kChain - 1, i + 1); ++j)
+            rows[std::size_t(i)].push_back(j);
+    return SparseJacobian(patternFromRows(rows));
+}
+
+/// The problem set up for the sparse matrix type with the work length it needs.
+void useSparse(DaeProblem &p, SparseJacobian &sparse)
+{
+    p.info[11] = 1;
+    p.lrw = int(DaeRealWorkLength(p.neq, &sparse));
+    p.rwork.assign(std::size_t(p.lrw), 0.0);
+    DaeAttachSparseMatrix(p.iwork.data(), &sparse);
+}
+
+} // namespace
+
+// The sparse type differences the chain in its three column groups, one residual each, and
+// follows the closed form as the dense and banded types do.
+TEST(Ddassl, SparseMatrixTypeFollowsTheClosedFormWithOneResidualPerGroup)
+{
+    const double pi = std::acos(-1.0);
+    const double s = std::sin(pi / (2.0 * (kChain + 1)));
+    const double lambda = -4.0 * s * s;
+    std::vector<double> y0(kChain), yp0(kChain);
+    for (int i = 0; i < kChain; ++i) {
+        y0[i] = std::sin(pi * (i + 1) / (kChain + 1));
+        yp0[i] = lambda * y0[i];
+    }
+    SparseJacobian sparse = chainStructure();
+    ASSERT_EQ(sparse.groups().count(), 3);
+    DaeProblem p(y0, yp0, 1e-9, 1e-12);
+    useSparse(p, sparse);
+    static int residuals;
+    residuals = 0;
+    const DaeResidual counted = [](const double *t, const double *y, const double *yp, double *delta, int *ires,
+                                   double *rpar, int *ipar) {
+        ++residuals;
+        chain(t, y, yp, delta, ires, rpar, ipar);
+    };
+    p.runTo(counted, 2.0);
+    ASSERT_EQ(p.idid, 3);
+    EXPECT_EQ(p.iwork[LMTYPE - 1], SparseMatrixType);
+    EXPECT_EQ(p.iwork[LNPD - 1], 3 * kChain - 2);
+    for (int i = 0; i < kChain; ++i)
+        EXPECT_NEAR(p.y[i], y0[i] * std::exp(2.0 * lambda), 1e-7) << i;
+    // Residuals outside the Jacobians are counted by the solver; each Jacobian takes three more.
+    EXPECT_EQ(residuals, p.iwork[LNRE - 1] + 3 * p.iwork[LNJE - 1]);
+    EXPECT_GT(p.iwork[LNJE - 1], 0);
+}
+
+// The sparse type's work lengths are exactly enough, it is refused without its matrix or with
+// one of another order, and a zero column of it is a singular matrix as in the dense type.
+TEST(Ddassl, SparseMatrixTypeChecksItsInputAndReportsASingularMatrix)
+{
+    SparseJacobian sparse = chainStructure();
+    {
+        DaeProblem p(std::vector<double>(kChain, 1.0), std::vector<double>(kChain, 0.0), 1e-6, 1e-6);
+        useSparse(p, sparse);
+        p.lrw -= 1;
+        p.call(chain, 1.0);
+        EXPECT_EQ(p.idid, -33);
+        EXPECT_NE(xermsgLastReport().find("ERROR NUMBER = " + formatI8(4)), std::string::npos);
+        p.info[0] = 0;
+        p.lrw += 1;
+        p.call(chain, 1.0);
+        EXPECT_EQ(p.idid, 1);
+    }
+    for (SparseJacobian *attached : {static_cast<SparseJacobian *>(nullptr), &sparse}) {
+        DaeProblem p({1.0, 0.0}, {-1.0, 0.0}, 1e-6, 1e-6);
+        p.info[11] = 1;
+        DaeAttachSparseMatrix(p.iwork.data(), attached);
+        p.call(decay, 1.0);
+        EXPECT_EQ(p.idid, -33);
+        EXPECT_NE(xermsgLastReport().find("ERROR NUMBER = " + formatI8(20)), std::string::npos);
+    }
+    SparseJacobian two(patternFromRows({{0}, {0, 1}}));
+    DaeProblem p({1.0, 0.0}, {-1.0, 0.0}, 1e-6, 1e-6);
+    useSparse(p, two);
+    p.call(singular, 1.0);
+    EXPECT_EQ(p.idid, -8);
+    EXPECT_EQ(p.iwork[LCTF - 1], 3);
+    EXPECT_EQ(p.y[0], 1.0);
 }
