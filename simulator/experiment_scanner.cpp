@@ -115,14 +115,22 @@ bool WordIsName(const std::string& word)
     return !word.empty() && (letterFirst || !WordIsNumber(word, value));
 }
 
-void ReportSpecSyntaxError(const std::string& heading, const ScannedToken& token)
+std::vector<std::string> SpecErrorLines(const std::string& heading, const std::string& file, int line,
+                                        const std::string* token, const char* reason)
+{
+    std::vector<std::string> lines = {heading, file};
+    lines.push_back(token ? "error in line " + std::to_string(line) + ": " + *token + "."
+                          : "error at end of line " + std::to_string(line) + ".");
+    if (reason)
+        lines.emplace_back(reason);
+    return lines;
+}
+
+void ReportSpecSyntaxError(const std::string& heading, const std::string& file, const ScannedToken& token,
+                           const char* reason)
 {
     const bool atEnd = token.kind == ExperimentToken::EndOfLine || token.kind == ExperimentToken::EndOfFile;
-    std::string line = atEnd ? "error at end of line " + std::to_string(token.kind == ExperimentToken::EndOfFile
-                                                                             ? token.line - 1
-                                                                             : token.line) +
-                                   "."
-                             : "error in line " + std::to_string(token.line) + ": " +
-                                   (token.kind == ExperimentToken::Quoted ? "\"" + token.text + "\"" : token.text) + ".";
-    ShowMessage({heading, line});
+    const std::string text = token.kind == ExperimentToken::Quoted ? "\"" + token.text + "\"" : token.text;
+    const int line = atEnd && token.kind == ExperimentToken::EndOfFile ? token.line - 1 : token.line;
+    ShowMessageLines(SpecErrorLines(heading, file, line, atEnd ? nullptr : &text, reason));
 }

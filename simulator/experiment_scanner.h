@@ -5,6 +5,7 @@
 #include <array>
 #include <string>
 #include <string_view>
+#include <vector>
 
 enum class ExperimentToken { Keyword, Word, Quoted, EndOfLine, EndOfFile };
 
@@ -48,6 +49,13 @@ bool WordIsNumber(const std::string& word, double& value);
 /// digit, sign or point first ("inf" and "nan" are names there).
 bool WordIsName(const std::string& word);
 
-/// Shows the heading and "error in line %d: %s." or, at a line end or the end of the
-/// file, "error at end of line %d.".
-void ReportSpecSyntaxError(const std::string& heading, const ScannedToken& token);
+/// Shows the heading, the file, and "error in line %d: %s." or, at a line end or the end
+/// of the file, "error at end of line %d.", then the reason when one is given.
+void ReportSpecSyntaxError(const std::string& heading, const std::string& file, const ScannedToken& token,
+                           const char* reason = nullptr);
+
+/// The lines of a read error of an experiment file: the heading, the file, the place
+/// ("error in line %d: %s." with the token's text, or "error at end of line %d." when
+/// there is none) and the reason when one is given.
+std::vector<std::string> SpecErrorLines(const std::string& heading, const std::string& file, int line,
+                                        const std::string* token, const char* reason);
