@@ -62,3 +62,14 @@ bool ReadInteger32(const std::string& word, int& value)
     value = int(read);
     return true;
 }
+
+std::vector<std::string> ReadErrorLines(const std::string& heading, const std::string& file, int line,
+                                        const std::string* token, const char* reason)
+{
+    std::vector<std::string> lines = {heading, file};
+    lines.push_back(token ? "error in line " + std::to_string(line) + ": " + *token + "."
+                          : "error at end of line " + std::to_string(line) + ".");
+    if (reason)
+        lines.emplace_back(reason);
+    return lines;
+}

@@ -3,6 +3,7 @@
 #include "simulator/experiment_scanner.h"
 
 #include "common/message_boxes.h"
+#include "common/number_words.h"
 #include "common/text_helpers.h"
 #include "platform/core/file_system.h"
 
@@ -115,22 +116,11 @@ bool WordIsName(const std::string& word)
     return !word.empty() && (letterFirst || !WordIsNumber(word, value));
 }
 
-std::vector<std::string> SpecErrorLines(const std::string& heading, const std::string& file, int line,
-                                        const std::string* token, const char* reason)
-{
-    std::vector<std::string> lines = {heading, file};
-    lines.push_back(token ? "error in line " + std::to_string(line) + ": " + *token + "."
-                          : "error at end of line " + std::to_string(line) + ".");
-    if (reason)
-        lines.emplace_back(reason);
-    return lines;
-}
-
 void ReportSpecSyntaxError(const std::string& heading, const std::string& file, const ScannedToken& token,
                            const char* reason)
 {
     const bool atEnd = token.kind == ExperimentToken::EndOfLine || token.kind == ExperimentToken::EndOfFile;
     const std::string text = token.kind == ExperimentToken::Quoted ? "\"" + token.text + "\"" : token.text;
     const int line = atEnd && token.kind == ExperimentToken::EndOfFile ? token.line - 1 : token.line;
-    ShowMessageLines(SpecErrorLines(heading, file, line, atEnd ? nullptr : &text, reason));
+    ShowMessageLines(ReadErrorLines(heading, file, line, atEnd ? nullptr : &text, reason));
 }

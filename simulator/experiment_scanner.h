@@ -5,7 +5,6 @@
 #include <array>
 #include <string>
 #include <string_view>
-#include <vector>
 
 enum class ExperimentToken { Keyword, Word, Quoted, EndOfLine, EndOfFile };
 
@@ -54,8 +53,3 @@ bool WordIsName(const std::string& word);
 void ReportSpecSyntaxError(const std::string& heading, const std::string& file, const ScannedToken& token,
                            const char* reason = nullptr);
 
-/// The lines of a read error of an experiment file: the heading, the file, the place
-/// ("error in line %d: %s." with the token's text, or "error at end of line %d." when
-/// there is none) and the reason when one is given.
-std::vector<std::string> SpecErrorLines(const std::string& heading, const std::string& file, int line,
-                                        const std::string* token, const char* reason);

@@ -7,7 +7,6 @@
 #include "common/number_words.h"
 #include "common/text_helpers.h"
 #include "platform/core/file_system.h"
-#include "simulator/experiment_scanner.h"
 #include "simulator/model_variables.h"
 #include "simulator/numerics/optimization.h"
 #include "simulator/simulator_state.h"
@@ -115,7 +114,7 @@ int ReadMultipleRunFile(const std::string& path)
     // is reported at that item (at the line's end when it is missing).
     const auto readingError = [&](std::size_t item, const char* reason = nullptr) {
         const std::string* token = item < words.size() ? &words[item] : nullptr;
-        ShowMessageLines(SpecErrorLines("Error reading multiple run information", path, lineNumber, token,
+        ShowMessageLines(ReadErrorLines("Error reading multiple run information", path, lineNumber, token,
                                         token ? reason : nullptr));
         return 0;
     };

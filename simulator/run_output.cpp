@@ -11,7 +11,6 @@
 #include "common/text_helpers.h"
 #include "platform/core/file_system.h"
 #include "platform/core/vector_state.h"
-#include "simulator/experiment_scanner.h"
 #include "simulator/integration_methods.h"
 #include "simulator/model_variables.h"
 #include "simulator/multiple_runs.h"
@@ -526,7 +525,7 @@ std::optional<DataFileContent> ReadDataFileContent(const std::string& path, bool
     auto refuse = [&](const std::vector<std::string>& words, std::size_t item, const char* reason) {
         if (damage) {
             const std::string token = item < words.size() ? shownToken(words[item]) : std::string();
-            *damage = SpecErrorLines("While reading the numerical data file:", path, lineNumber,
+            *damage = ReadErrorLines("While reading the numerical data file:", path, lineNumber,
                                      item < words.size() ? &token : nullptr, reason);
         }
         return std::nullopt;

@@ -5,7 +5,6 @@
 #include "common/message_boxes.h"
 #include "common/number_words.h"
 #include "platform/core/file_system.h"
-#include "simulator/experiment_scanner.h"
 #include "simulator/model_variables.h"
 #include "simulator/run_state.h"
 
@@ -131,7 +130,7 @@ void ReportReadError(const std::string& heading, const std::string& fileName, co
                      const char* reason)
 {
     const bool atEnd = token == TokenEndOfLine || token == TokenEnd;
-    ShowMessageLines(SpecErrorLines(heading, fileName, atEnd ? lexer.line() - 1 : lexer.line(),
+    ShowMessageLines(ReadErrorLines(heading, fileName, atEnd ? lexer.line() - 1 : lexer.line(),
                                     atEnd ? nullptr : &lexer.tokenText(), reason));
 }
 
