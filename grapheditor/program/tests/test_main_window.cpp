@@ -556,14 +556,8 @@ TEST_F(MainWindow, ADamagedModelFileIsRefusedByFileLineAndTokenAndTheModelShownS
     sink.clear();
     // File > Open, the name typed into the chooser's form and confirmed.
     const auto openThroughTheChooser = [&](const std::string& name) {
-        command(CM_OPEN)->trigger();
-        QWidget* chooser = nullptr;
-        ASSERT_TRUE(waitUntil([&] {
-            for (QWidget* widget : QApplication::topLevelWidgets())
-                if (widget->objectName() == "DLG_FILE" && widget->isVisible())
-                    chooser = widget;
-            return chooser != nullptr;
-        }, 3000));
+        QWidget* chooser = openChooser();
+        ASSERT_NE(chooser, nullptr);
         findControl<QLineEdit>(*chooser, ID_CHOOSER_NAME)->setText(QString::fromStdString(name));
         findControl<QPushButton>(*chooser, ID_CHOOSER_OK)->click();
     };
@@ -594,14 +588,8 @@ TEST_F(MainWindow, OpenShowsTheChooserOverTheModelDirectoriesAndOpensTheNameChos
 {
     copyExample("msd1.mg0", more, "pump1.mgg");
     startWindow();
-    command(CM_OPEN)->trigger();
-    QWidget* chooser = nullptr;
-    ASSERT_TRUE(waitUntil([&] {
-        for (QWidget* widget : QApplication::topLevelWidgets())
-            if (widget->objectName() == "DLG_FILE" && widget->isVisible())
-                chooser = widget;
-        return chooser != nullptr;
-    }, 3000));
+    QWidget* chooser = openChooser();
+    ASSERT_NE(chooser, nullptr);
     EXPECT_EQ(chooser->windowTitle().toStdString(), "Open model");
     // The second directory lists the model; picked and confirmed, it is opened from there.
     auto* category = findControl<QComboBox>(*chooser, ID_CHOOSER_CATEGORY);
