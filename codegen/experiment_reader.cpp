@@ -3,6 +3,7 @@
 #include "codegen/experiment_reader.h"
 
 #include "common/message_boxes.h"
+#include "common/number_words.h"
 #include "common/text_helpers.h"
 #include "platform/core/file_system.h"
 
@@ -33,15 +34,19 @@ std::optional<std::vector<std::string>> readLines(const std::string& fileName)
     return lines;
 }
 
-/// The whole word as a number; infinities and NaN too, as the simulator writes them ("INF",
-/// "-INF", "NAN"): a value the generated code cannot hold is refused by the writers, by name.
+/// The whole word as a finite number, as every reader of the suite takes one.
 std::optional<double> parseNumber(const std::string& word)
 {
-    if (word.empty())
+    double value = 0.0;
+    if (!ReadFiniteReal(word, value))
         return std::nullopt;
-    char* end = nullptr;
-    const double value = std::strtod(word.c_str(), &end);
-    if (*end)
+    return value;
+}
+
+std::optional<int> parseInteger(const std::string& word)
+{
+    int value = 0;
+    if (!ReadInteger32(word, value))
         return std::nullopt;
     return value;
 }
@@ -52,16 +57,30 @@ bool isNumberStart(const std::string& word)
                              word[0] == '+' || word[0] == '.');
 }
 
-/// Where a value stands: a word that starts like a number, or an infinity or NaN.
+/// Where a value stands: a word that starts like a number, or that reads as an infinity or a
+/// NaN ("INF", "nan"), which is no value the generated code can take.
 bool isValueWord(const std::string& word)
 {
-    const std::optional<double> value = parseNumber(word);
-    return isNumberStart(word) || (value && !std::isfinite(*value));
+    char* end = nullptr;
+    const double value = std::strtod(word.c_str(), &end);
+    return isNumberStart(word) || (!word.empty() && *end == '\0' && !std::isfinite(value));
 }
 
-void reportSyntaxError(const std::string& heading, std::size_t line, const std::string& token)
+/// The file's read error at the 0-based line: the heading, the file, the place and the reason.
+void reportSyntaxError(const std::string& heading, const std::string& fileName, std::size_t line,
+                       const std::string& token, const char* reason = nullptr)
 {
-    ShowMessage({heading, "error in line " + std::to_string(line + 1) + ": " + token + "."});
+    ShowMessageLines(ReadErrorLines(heading, fileName, int(line + 1), &token, reason));
+}
+
+/// A file of the experiment without a word in it is none: it is refused by name.
+bool refuseEmpty(const std::vector<std::string>& lines, const std::string& heading, const std::string& fileName)
+{
+    for (const std::string& line : lines)
+        if (!splitWords(line).empty())
+            return false;
+    ShowMessage({heading, fileName, "The file is empty."});
+    return true;
 }
 
 /// Names of the file that the model lacks: "warning: %d <what> name%s not in model%s".
@@ -117,7 +136,7 @@ bool printable(char kind)
 bool ReadParameterValues(GeneratorModel& model, const std::string& fileName)
 {
     std::optional<std::vector<std::string>> lines = readLines(fileName);
-    if (!lines)
+    if (!lines || refuseEmpty(*lines, kParameterHeading, fileName))
         return false;
     std::vector<std::pair<VariableRecord*, double>> values;
     const VariableList* section = nullptr;
@@ -135,7 +154,7 @@ bool ReadParameterValues(GeneratorModel& model, const std::string& fileName)
             continue;
         }
         if (!section || head[0] == '#' || head[0] == '"' || isNumberStart(head)) {
-            reportSyntaxError(kParameterHeading, n, head);
+            reportSyntaxError(kParameterHeading, fileName, n, head);
             return false;
         }
         // Further names before the value are passed over; a quoted text is a string value.
@@ -145,8 +164,12 @@ bool ReadParameterValues(GeneratorModel& model, const std::string& fileName)
         std::optional<double> value;
         if (v < words.size() && words[v][0] != '"') {
             value = parseNumber(words[v]);
-            if (!value || v + 1 != words.size()) {
-                reportSyntaxError(kParameterHeading, n, words[v]);
+            if (!value) {
+                reportSyntaxError(kParameterHeading, fileName, n, words[v], kRealRefusal);
+                return false;
+            }
+            if (v + 1 != words.size()) {
+                reportSyntaxError(kParameterHeading, fileName, n, words[v + 1]);
                 return false;
             }
         }
@@ -172,7 +195,7 @@ bool ReadRunValues(GeneratorModel& model, const std::string& fileName)
 {
     static const std::string kHeading = "While reading Run Specifications:";
     std::optional<std::vector<std::string>> lines = readLines(fileName);
-    if (!lines)
+    if (!lines || refuseEmpty(*lines, kHeading, fileName))
         return false;
     static const char* const kOtherKeys[] = {"#Hclass",   "#Iprocsr", "#Iabserr", "#Irelerr", "#Ialpabserr",
                                              "#Ialprelerr", "#Tstinit", "#Tstmax", "#Tcomint", "#Tignwarn",
@@ -187,17 +210,26 @@ bool ReadRunValues(GeneratorModel& model, const std::string& fileName)
         std::optional<double>* target = key == "#Tstart" ? &start : key == "#Tfinish" ? &finish
                                       : key == "#Tstep"  ? &step  : nullptr;
         if (target || key == "#Imethod") {
-            std::optional<double> value = words.size() == 2 ? parseNumber(words[1]) : std::nullopt;
-            if (!value || (!target && *value != std::trunc(*value))) {
-                reportSyntaxError(kHeading, n, words.size() > 1 ? words[1] : key);
+            if (words.size() != 2) {
+                reportSyntaxError(kHeading, fileName, n, words.size() > 2 ? words[2] : key);
                 return false;
             }
-            if (target)
-                *target = value;
-            else
-                method = static_cast<long>(std::clamp(*value, 0.0, 5.0));
+            if (target) {
+                *target = parseNumber(words[1]);
+                if (!*target) {
+                    reportSyntaxError(kHeading, fileName, n, words[1], kRealRefusal);
+                    return false;
+                }
+            } else {
+                const std::optional<int> number = parseInteger(words[1]);
+                if (!number) {
+                    reportSyntaxError(kHeading, fileName, n, words[1], kIntegerRefusal);
+                    return false;
+                }
+                method = std::clamp(*number, 0, 5);
+            }
         } else if (std::find(std::begin(kOtherKeys), std::end(kOtherKeys), key) == std::end(kOtherKeys)) {
-            reportSyntaxError(kHeading, n, key);
+            reportSyntaxError(kHeading, fileName, n, key);
             return false;
         }
     }
@@ -224,9 +256,9 @@ bool ReadOutputSpec(GeneratorModel& model, const std::string& fileName)
 {
     static const std::string kHeading = "While reading Plot or Stick specifications:";
     std::optional<std::vector<std::string>> lines = readLines(fileName);
-    if (!lines)
+    if (!lines || refuseEmpty(*lines, kHeading, fileName))
         return false;
-    long version = 3;
+    int version = 3;
     int missing = 0;
     std::string firstMissing;
     std::vector<std::string> leftOut;
@@ -244,26 +276,59 @@ bool ReadOutputSpec(GeneratorModel& model, const std::string& fileName)
         }
         return record;
     };
+    // The numbers after a name: the reals, then the integers; a field that is missing, or
+    // no number of its kind, is refused.
+    auto numbers = [&](const std::vector<std::string>& words, std::size_t from, std::size_t reals,
+                       std::size_t integers, std::size_t n) {
+        for (std::size_t i = from; i < from + reals + integers; ++i) {
+            const bool real = i < from + reals;
+            if (i >= words.size()) {
+                ShowMessageLines(ReadErrorLines(kHeading, fileName, int(n + 1), nullptr,
+                                                real ? kRealRefusal : kIntegerRefusal));
+                return false;
+            }
+            if (real ? !parseNumber(words[i]) : !parseInteger(words[i])) {
+                reportSyntaxError(kHeading, fileName, n, words[i], real ? kRealRefusal : kIntegerRefusal);
+                return false;
+            }
+        }
+        return true;
+    };
     for (std::size_t n = 0; n < lines->size(); ++n) {
         std::vector<std::string> words = splitWords((*lines)[n]);
         if (words.empty())
             continue;
         const std::string& key = words[0];
         if (key == "#Formatver" && words.size() == 2) {
-            version = std::strtol(words[1].c_str(), nullptr, 10);
+            const std::optional<int> read = parseInteger(words[1]);
+            if (!read) {
+                reportSyntaxError(kHeading, fileName, n, words[1], kIntegerRefusal);
+                return false;
+            }
+            version = *read;
         } else if (key == "#Hclass") {
         } else if (key == "#Oxaxis" && words.size() >= 2) {
+            // min and max, and from version 2 the scaling
+            if (!numbers(words, 2, 2, version >= 2 ? 1 : 0, n))
+                return false;
             if (words[1] != "#Otime")
                 add(words[1]);
         } else if (key == "#Oyaxis" && words.size() >= 2) {
             std::size_t nameField = version >= 2 ? 2 : 1;
+            if (version >= 2 && !parseInteger(words[1])) {
+                reportSyntaxError(kHeading, fileName, n, words[1], kIntegerRefusal);
+                return false;
+            }
+            if (words.size() <= nameField) {
+                reportSyntaxError(kHeading, fileName, n, key);
+                return false;
+            }
+            // min and max, then index, display and store, and from version 2 scaling and matlab
+            if (!numbers(words, nameField + 1, 2, version >= 2 ? 5 : 3, n))
+                return false;
             if (version >= 2 && words[1] != "0") {
                 fromFile = true;
                 continue;
-            }
-            if (words.size() <= nameField) {
-                reportSyntaxError(kHeading, n, key);
-                return false;
             }
             VariableRecord* record = add(words[nameField]);
             // name, min, max, index, display, store, scaling, matlab, then the label
@@ -277,7 +342,7 @@ bool ReadOutputSpec(GeneratorModel& model, const std::string& fileName)
                 record->label = label;
             }
         } else {
-            reportSyntaxError(kHeading, n, key);
+            reportSyntaxError(kHeading, fileName, n, key);
             return false;
         }
     }
@@ -298,22 +363,22 @@ bool ReadOutputSpec(GeneratorModel& model, const std::string& fileName)
     return true;
 }
 
-bool ReadExperiment(GeneratorModel& model, const std::string& experimentBase, const std::string& experimentName)
+bool ReadExperiment(GeneratorModel& model, const std::string& experimentBase, const std::string& experimentName,
+                    std::vector<std::string>& unread)
 {
     model.experimentName = experimentName;
+    unread.clear();
     const std::string files[] = {experimentBase + ".p", experimentBase + ".r", experimentBase + ".u"};
     const bool read[] = {ReadParameterValues(model, files[0]), ReadRunValues(model, files[1]),
                          ReadOutputSpec(model, files[2])};
-    if (!read[0] && !read[1] && !read[2])
-        return false;
-    // What the experiment did not give goes into the program as its default: the user is told.
-    std::vector<std::string> unread{"These files of the experiment could not be read:"};
     for (std::size_t i = 0; i < std::size(files); ++i)
         if (!read[i])
             unread.push_back(files[i]);
-    if (unread.size() > 1)
-        ShowMessageLines(unread);
+    return read[0] || read[1] || read[2];
+}
+
+void ReportValuesNotGiven(const GeneratorModel& model)
+{
     reportWithoutValue(model.parameters, "parameter");
     reportWithoutValue(model.initialConditions, "initial condition");
-    return true;
 }

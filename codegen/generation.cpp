@@ -27,15 +27,28 @@ bool readInputs(const GenerationRequest& request, GeneratorModel& model, const P
         return false;
     }
     report(progress, 20);
-    if (!request.experimentBase.empty() &&
-        !ReadExperiment(model, request.experimentBase, request.experimentName)) {
+    if (request.experimentBase.empty())
+        return true;
+    std::vector<std::string> unread;
+    const bool someRead = ReadExperiment(model, request.experimentBase, request.experimentName, unread);
+    if (!unread.empty()) {
+        // A program of an experiment asked for by name must not compute with values nobody gave.
+        std::vector<std::string> lines{"These files of the experiment could not be read:"};
+        lines.insert(lines.end(), unread.begin(), unread.end());
         if (request.experimentRequired) {
-            ShowGeneratorBox("Orvanta Error", {"Could not open the experiment", "", request.experimentBase});
+            lines.insert(lines.end(), {"", "No files were generated."});
+            ShowGeneratorBox("Orvanta Error", lines);
             return false;
         }
-        ShowGeneratorBox("Orvanta Warning",
-                         {"Could not open the experiment", "", "Generated code will contain default settings"});
+        if (!someRead) {
+            ShowGeneratorBox("Orvanta Warning",
+                             {"Could not open the experiment", "", "Generated code will contain default settings"});
+            return true;
+        }
+        lines.insert(lines.end(), {"", "Generated code will contain default settings for what they give"});
+        ShowGeneratorBox("Orvanta Warning", lines);
     }
+    ReportValuesNotGiven(model);
     return true;
 }
 

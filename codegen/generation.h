@@ -15,7 +15,7 @@ struct GenerationRequest {
     std::string experimentName;
     std::string outputDirectory;  ///< empty: asked for through the choices
     int simulationOutput = 0;     ///< 0 none, 1 during the run, 2 after the run
-    bool experimentRequired = false; ///< an experiment none of whose files can be read stops it
+    bool experimentRequired = false; ///< an experiment one of whose files cannot be read stops it
 };
 
 /// The block a submodel becomes.
@@ -51,8 +51,8 @@ struct GenerationResult {
 
 /// Reads the model and the experiment and writes the stand-alone program. A model that
 /// cannot be read stops with "Error reading the specified model file"; an experiment
-/// that cannot be read only warns, and the program gets the default run values, unless
-/// the request requires it.
+/// file that cannot be read only warns, and the program gets the default values of what
+/// it gives, unless the request requires the experiment: then nothing is written.
 GenerationResult GenerateStandAlone(const GenerationRequest& request, const ProgressFunction& progress = {},
                                     const GenerationChoices& choices = {});
 

@@ -16,7 +16,8 @@ int usage()
     std::fprintf(stderr,
                  "usage: orvantacodgen [-experiment BASE] [-output none|during|after]\n"
                  "                     [-submodel PATH -function NAME [-sfunction]] MODEL.e DIRECTORY\n"
-                 "  BASE is the experiment's path without extension (BASE.p, BASE.r, BASE.u)\n"
+                 "  BASE is the experiment's path without extension (BASE.p, BASE.r, BASE.u); when one\n"
+                 "  of them cannot be read, nothing is written and the status is 1\n"
                  "  -submodel writes the submodel at PATH (levels joined by `) as the function NAME,\n"
                  "  with -sfunction as the S-function NAME\n");
     return 2;
@@ -43,7 +44,7 @@ int main(int argc, char** argv)
         if (argument == "-experiment" && i + 1 < argc) {
             request.experimentBase = argv[++i];
             request.experimentName = baseName(request.experimentBase);
-            // Asked for by name: without it the program would compute with values nobody gave.
+            // Asked for by name: without all of it the program would compute with values nobody gave.
             request.experimentRequired = true;
         } else if (argument == "-output" && i + 1 < argc) {
             const std::string mode = argv[++i];

@@ -6,6 +6,7 @@
 #include "codegen/generator_model.h"
 #include "platform/core/message_sink.h"
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <fstream>
@@ -59,6 +60,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             ReadRunValues(model, "fuzz.x");
         else
             ReadOutputSpec(model, "fuzz.x");
+        // Whatever was read, the model holds finite numbers only.
+        for (const VariableList* list : {&model.parameters, &model.initialConditions})
+            for (const auto& record : *list)
+                if (!std::isfinite(record->value))
+                    __builtin_trap();
+        if (!std::isfinite(model.startTime) || !std::isfinite(model.finishTime) || !std::isfinite(model.stepSize))
+            __builtin_trap();
         break;
     }
     }

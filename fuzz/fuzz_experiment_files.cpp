@@ -3,7 +3,7 @@
 // (".r"), the plot specifications (".u") or the multiple runs (".mr"), the rest is the
 // file's text. What a reader
 // accepts must write out and read back to the same text (for the plot specifications, once
-// the curves the model lacks are gone).
+// the curves the model lacks are gone), and every number it took must be finite.
 #include "fuzz_support.h"
 #include "platform/core/file_system.h"
 #include "simulator/code_file_reader.h"
@@ -15,6 +15,7 @@
 #include "simulator/run_state.h"
 #include "simulator/simulator_state.h"
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -39,6 +40,9 @@ void parameterFile(const std::string& path)
         const auto values = ReadParameterSection(path, kind);
         if (values) {
             fuzzsupport::require(values->size() == std::size_t(Variables().kinds[kind].count));
+            // A value read is a finite number, or a text.
+            for (const ParameterValue& value : *values)
+                fuzzsupport::require(value.isText || std::isfinite(value.value));
             ApplyParameterValues(kind, *values);
         }
     }
@@ -54,6 +58,10 @@ void runSpecFile(const std::string& path)
     RunSpecification specs = RunSpecification::defaults();
     if (ReadRunSpecFile(path, specs) != 0)
         return;
+    fuzzsupport::require(std::isfinite(specs.startTime) && std::isfinite(specs.finishTime));
+    for (const auto& method : specs.settings)
+        for (const MethodSetting& row : method)
+            fuzzsupport::require(std::isfinite(row.value));
     const std::string text = RunSpecFileText(specs, "fz");
     write("again.r", text);
     RunSpecification again = RunSpecification::defaults();
@@ -66,6 +74,9 @@ void plotSpecFile(const std::string& path)
     PlotSpecification specs;
     if (ReadPlotSpecs(path, specs) != 0)
         return;
+    fuzzsupport::require(std::isfinite(specs.x.min) && std::isfinite(specs.x.max));
+    for (const PlotCurve& curve : specs.curves)
+        fuzzsupport::require(std::isfinite(curve.min) && std::isfinite(curve.max));
     // Curves the model lacks leave holes that the writer closes up, so the written text is
     // a fixed point only from its second writing on.
     write("again.u", PlotSpecFileText(specs, "fz"));
@@ -83,6 +94,9 @@ void multipleRunFile(const std::string& path)
     MultipleRunSpecs() = MultipleRunSpec{};
     if (ReadMultipleRunFile(path) != 1)
         return;
+    fuzzsupport::require(std::isfinite(MultipleRunSpecs().tolerance));
+    for (const MultipleRunVariable& variable : MultipleRunSpecs().variables)
+        fuzzsupport::require(std::isfinite(variable.from) && std::isfinite(variable.to));
     const std::string text = MultipleRunFileText(MultipleRunSpecs(), "fz");
     write("again.mr", text);
     MultipleRunSpecs() = MultipleRunSpec{};

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
@@ -20,13 +21,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     case 0:
     case 1: {
         const bool xIsTime = data[0] % 3 == 0;
-        const auto content = ReadDataFileContent("fuzz.x", xIsTime);
+        std::vector<std::string> damage;
+        const auto content = ReadDataFileContent("fuzz.x", xIsTime, &damage);
+        // A file that is not read is refused with what is wrong where.
+        fuzzsupport::require(content.has_value() != (damage.size() >= 3));
         if (!content)
             break;
-        // Every row holds the x column and one value per named column.
+        // Every row holds the x column and one value per named column, each a finite number.
         const std::size_t columns = content->names.size() + (xIsTime ? 1 : 0);
-        for (const auto& row : content->rows)
+        for (const auto& row : content->rows) {
             fuzzsupport::require(row.size() == columns);
+            for (double value : row)
+                fuzzsupport::require(std::isfinite(value));
+        }
         fuzzsupport::require(content->rows.size() * columns <= text.size());
         break;
     }

@@ -20,6 +20,12 @@ struct ParseError {
     std::string message;
 };
 
+/// "%.40s in line %d: %.25s" of message, line and token.
+std::string placeText(const std::string& message, int line, const std::string& token)
+{
+    return message.substr(0, 40) + " in line " + std::to_string(line) + ": " + token.substr(0, 25);
+}
+
 /// The end of a connection as read, with the kind of its name.
 struct ReadEnd {
     int nameKind = 0;
@@ -75,9 +81,11 @@ public:
 
     std::string errorText(const std::string& message) const
     {
-        return message.substr(0, 40) + " in line " + std::to_string(m_scanner.line()) + ": " +
-               m_scanner.text().substr(0, 25);
+        return placeText(message, m_scanner.line(), m_scanner.text());
     }
+
+    /// The first graphics number that was out of range and put in range; empty when none was.
+    const std::string& warning() const { return m_warning; }
 
 private:
     [[noreturn]] void fail(const char* message = "syntax error") { throw ParseError{message}; }
@@ -101,14 +109,42 @@ private:
     {
         if (m_tok != GT_INTEGER)
             fail();
+        if (m_scanner.outOfRange())
+            fail("integer too large");
         int value = m_scanner.value();
         advance();
         return value;
     }
 
+    /// A number of the graphics records, which the model processor passes over: one out of
+    /// range is put at `limit` (or left out when `limit` is negative) and noted, and the
+    /// file is read on; none when it is left out.
+    std::optional<int> graphicsNumber(int limit)
+    {
+        if (m_tok != GT_INTEGER)
+            fail();
+        std::optional<int> value = m_scanner.value();
+        if (m_scanner.outOfRange()) {
+            if (m_warning.empty())
+                m_warning = errorText("graphics number out of range");
+            value = limit >= 0 ? std::optional<int>(limit) : std::nullopt;
+        }
+        advance();
+        return value;
+    }
+
+    /// A point of the drawing; a coordinate out of range is put at the drawing's edge.
+    void point(int& x, int& y)
+    {
+        x = *graphicsNumber(std::max(m_record.width, 0));
+        y = *graphicsNumber(std::max(m_record.height, 0));
+    }
+
     /// The text of a new name (one the name table does not hold yet).
     std::string newName()
     {
+        if (m_tok >= NAME_PORT && m_tok <= NAME_ARGUMENT)
+            fail("name used twice");
         if (m_tok != GT_IDENTIFIER)
             fail();
         std::string name = m_scanner.text();
@@ -158,9 +194,15 @@ private:
         int* const fields[] = {&m_record.width, &m_record.height, &m_record.scrollX, &m_record.scrollY};
         int integers = 0;
         while (m_tok == GT_INTEGER || isFlag()) {
-            if (m_tok == GT_INTEGER && integers < 4)
-                *fields[integers++] = m_scanner.value();
-            advance();
+            if (m_tok == GT_INTEGER) {
+                // A number out of range leaves the field as a new drawing has it.
+                const std::optional<int> value = graphicsNumber(-1);
+                if (integers < 4 && value)
+                    *fields[integers] = *value;
+                ++integers;
+            } else {
+                advance();
+            }
             ++count;
         }
         if (count == 0)
@@ -225,10 +267,8 @@ private:
         if (m_tok == GT_LEFT_BRACKET)
             pio->size = bracketList(false);
         pio->x = pio->y = -1;
-        if (m_tok == GT_INTEGER) {
-            pio->x = integer();
-            pio->y = integer();
-        }
+        if (m_tok == GT_INTEGER)
+            point(pio->x, pio->y);
         Pio* added = m_record.pios.pushBack(std::move(pio));
         m_record.names.add(added->name, NAME_PORT + kind, added);
     }
@@ -404,8 +444,7 @@ private:
         // A point without a flag is taken too (the name is then shown).
         submodel->showName = 1;
         if (m_tok == GT_INTEGER) {
-            submodel->x = integer();
-            submodel->y = integer();
+            point(submodel->x, submodel->y);
             if (isFlag()) {
                 submodel->showName = m_tok == GT_TRUE;
                 advance();
@@ -579,8 +618,10 @@ private:
     {
         advance();
         std::vector<int> numbers;
-        while (m_tok == GT_INTEGER)
-            numbers.push_back(integer());
+        while (m_tok == GT_INTEGER) {
+            const int limit = numbers.size() % 2 == 0 ? m_record.width : m_record.height;
+            numbers.push_back(*graphicsNumber(std::max(limit, 0)));
+        }
         if (numbers.size() < 4 || numbers.size() % 2 != 0)
             fail();
         for (int e = 0; e < 2; ++e) {
@@ -700,9 +741,16 @@ private:
     GraphModel& m_record;
     bool m_renaming = true;
     int m_nesting = 0;
+    std::string m_warning;
 };
 
 std::string& lastError()
+{
+    static std::string text;
+    return text;
+}
+
+std::string& lastWarning()
 {
     static std::string text;
     return text;
@@ -728,13 +776,20 @@ const std::string& ParserErrorText()
     return lastError();
 }
 
+const std::string& ParserWarningText()
+{
+    return lastWarning();
+}
+
 int parse_model_text(std::string_view text, int depth, GraphModel& record, std::string* error)
 {
     ModelFileParser parser(text, depth, record);
     std::string message;
+    lastWarning().clear();
     try {
         parser.run();
         lastError().clear();
+        lastWarning() = parser.warning();
         return 0;
     } catch (const ParseError& failure) {
         message = parser.errorText(failure.message);
@@ -780,17 +835,20 @@ int load_model_file(const std::string& path)
         ShowMessage({"Can not open for reading:", path});
         return -2;
     }
-    clear_model();
+    // The file is read whole before the current model is given up: a damaged file is
+    // refused by its line and token, and the model shown stays as it was.
     GraphModel& record = parserRecord();
-    const int parsed = parse_model_text(*text, READ_ALL, record, nullptr);
-    const std::string error = lastError();
-    model = std::move(record);
     record.clear();
-    if (parsed != 0) {
-        model.name.clear();
-        model.version = 0;
-        MarkEdited(model, 1);
+    if (parse_model_text(*text, READ_ALL, record, nullptr) != 0) {
+        record.clear();
+        ShowMessage({"The model file can not be read:", path, lastError(), "The model is not opened."});
+        return -1;
     }
+    const std::string warning = lastWarning();
+    GraphModel read = std::move(record);
+    record.clear();
+    clear_model();
+    model = std::move(read);
     for (Submodel& submodel : model.submodels)
         View().layoutSubmodel(submodel);
     for (Pio& pio : model.pios)
@@ -809,9 +867,12 @@ int load_model_file(const std::string& path)
     }
     View().scrollTo(model.scrollX, model.scrollY);
     View().redrawAll();
-    // Laying out reads the types' files, whose parses must not take the model's error away.
-    lastError() = error;
-    return parsed == 0 ? 0 : -1;
+    if (!warning.empty())
+        ShowMessage({"The drawing in the model file is damaged:", path, warning,
+                     "What it places out of range is put at the drawing's edge."});
+    // Laying out reads the types' files, whose parses must not take the model's note away.
+    lastWarning() = warning;
+    return 0;
 }
 
 int read_argument_file(const std::string& path)
@@ -838,7 +899,7 @@ int read_argument_file(const std::string& path)
         const bool negative = token == GT_MINUS;
         if (token == GT_MINUS || token == GT_PLUS)
             token = scanner.next();
-        if (token != GT_INTEGER)
+        if (token != GT_INTEGER || scanner.outOfRange())
             return refuse();
         const int value = scanner.value();
         token = scanner.next();

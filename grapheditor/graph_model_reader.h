@@ -33,6 +33,8 @@ ModelFileRenaming& ReaderRenaming();
 /// Parses a model-file text into `record` (which should be empty) up to the depth.
 /// 0 when accepted; -1 after the first error, whose text, "%.40s in line %d: %.25s"
 /// of message, line and token, goes to `error`. What was read before the error stays.
+/// A number of the graphics records out of range is put in range and the file read on;
+/// the first such is told by `ParserWarningText`.
 int parse_model_text(std::string_view text, int depth, GraphModel& record, std::string* error);
 
 /// As `parse_model_text` for a file; -2 when it cannot be read.
@@ -40,10 +42,13 @@ int parse_model_file(const std::string& path, int depth, GraphModel& record, std
 
 /// The text of the last parse error.
 const std::string& ParserErrorText();
+/// The graphics number out of range of the last accepted parse, as an error's text; empty when none was.
+const std::string& ParserWarningText();
 
-/// Opens a model file into the current model: -2 refused or not opened, -1 read with
-/// errors, 0 read. After -1 the part that was read stays, unnamed and edited, so that
-/// saving it can never replace the model it came from; the caller treats it as untitled.
+/// Opens a model file into the current model: -2 refused or not opened, -1 not read (a
+/// message names the file, the line and the token), 0 read. A file that cannot be read
+/// leaves the current model as it was; reading never marks the model edited. A drawing put
+/// in range is read with a message that says so.
 int load_model_file(const std::string& path);
 
 /// Empties the current model and the parser's record; the model is unedited afterwards.

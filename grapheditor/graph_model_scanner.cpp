@@ -54,7 +54,8 @@ int SingleToken(std::string_view text, bool indexMode)
     if (indexMode)
         scanner.next();
     const int token = scanner.next();
-    if (token == GT_END || token == GT_ERROR || scanner.text() != text || scanner.next() != GT_END)
+    if (token == GT_END || token == GT_ERROR || scanner.outOfRange() || scanner.text() != text ||
+        scanner.next() != GT_END)
         return -1;
     return token;
 }
@@ -70,6 +71,8 @@ void GraphModelScanner::reset(std::string_view text, const NameTable* names)
     m_pos = 0;
     m_line = 1;
     m_atLineStart = true;
+    m_lineHasToken = false;
+    m_outOfRange = false;
     m_index = m_standingIndex = false;
     m_names = names;
     m_token.clear();
@@ -242,7 +245,16 @@ int GraphModelScanner::scanWord(std::size_t length)
 
 int GraphModelScanner::next()
 {
+    const int token = scan();
+    if (token != GT_NL && token != GT_END)
+        m_lineHasToken = true;
+    return token;
+}
+
+int GraphModelScanner::scan()
+{
     m_entry = nullptr;
+    m_outOfRange = false;
     const std::string& s = m_text;
     for (;;) {
         if (m_pos >= s.size()) {
@@ -254,9 +266,11 @@ int GraphModelScanner::next()
             ++m_pos;
             ++m_line;
             m_index = m_standingIndex;
-            if (m_atLineStart)
-                continue;
+            const bool empty = m_atLineStart || !m_lineHasToken;
             m_atLineStart = true;
+            if (empty)
+                continue;
+            m_lineHasToken = false;
             m_token = "<NL>";
             return GT_NL;
         }
@@ -338,8 +352,8 @@ int GraphModelScanner::next()
         if (integer == longest) {
             int token = take(integer, GT_INTEGER);
             if (token == GT_INTEGER && !ParseTokenInteger(m_token, m_value)) {
-                m_error = "integer too large";
-                return GT_ERROR;
+                m_value = 0;
+                m_outOfRange = true;
             }
             return token;
         }

@@ -89,7 +89,7 @@ enum GraphToken : int {
     GT_PORT_WORD = 387,
     GT_GRI_MAIN = 388,
     GT_GRI_BOND = 389,
-    GT_ERROR = -1, ///< an integer out of range or a token too long; see `error()`
+    GT_ERROR = -1, ///< a token too long; see `error()`
 };
 
 /// The keyword token of a word, 0 when it is none.
@@ -102,7 +102,8 @@ int SingleToken(std::string_view text, bool indexMode = false);
 class GraphModelScanner {
 public:
     /// Restarts on a text: line 1 at a line start, normal mode as the current and
-    /// the standing mode. CR LF reads as one line end; a NUL byte ends the text.
+    /// the standing mode. CR LF reads as one line end; a NUL byte ends the text. A line
+    /// that holds no token (blanks, tabs, a comment) gives no line end, as an empty one.
     /// Names are looked up in `names` (none when null).
     void reset(std::string_view text, const NameTable* names);
 
@@ -110,7 +111,10 @@ public:
 
     /// The token's text ("<NL>" for a line end).
     const std::string& text() const { return m_token; }
+    /// The value of an integer token; 0 when it is out of range.
     int value() const { return m_value; }
+    /// The integer token read last does not fit in 32 bits.
+    bool outOfRange() const { return m_outOfRange; }
     /// The name entry of a name token.
     const NameEntry* entry() const { return m_entry; }
     /// The line number as the scanner stands (a line end counted once read).
@@ -119,6 +123,7 @@ public:
     bool indexMode() const { return m_index; }
 
 private:
+    int scan();
     int scanWord(std::size_t length);
     int fixedText(std::size_t& length) const;
     std::size_t realLength() const;
@@ -129,6 +134,8 @@ private:
     std::size_t m_pos = 0;
     int m_line = 1;
     bool m_atLineStart = true;
+    bool m_lineHasToken = false; ///< a token was read since the last line end
+    bool m_outOfRange = false;
     bool m_index = false;
     bool m_standingIndex = false;
     const NameTable* m_names = nullptr;

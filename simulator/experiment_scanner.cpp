@@ -3,6 +3,7 @@
 #include "simulator/experiment_scanner.h"
 
 #include "common/message_boxes.h"
+#include "common/number_words.h"
 #include "common/text_helpers.h"
 #include "platform/core/file_system.h"
 
@@ -115,14 +116,11 @@ bool WordIsName(const std::string& word)
     return !word.empty() && (letterFirst || !WordIsNumber(word, value));
 }
 
-void ReportSpecSyntaxError(const std::string& heading, const ScannedToken& token)
+void ReportSpecSyntaxError(const std::string& heading, const std::string& file, const ScannedToken& token,
+                           const char* reason)
 {
     const bool atEnd = token.kind == ExperimentToken::EndOfLine || token.kind == ExperimentToken::EndOfFile;
-    std::string line = atEnd ? "error at end of line " + std::to_string(token.kind == ExperimentToken::EndOfFile
-                                                                             ? token.line - 1
-                                                                             : token.line) +
-                                   "."
-                             : "error in line " + std::to_string(token.line) + ": " +
-                                   (token.kind == ExperimentToken::Quoted ? "\"" + token.text + "\"" : token.text) + ".";
-    ShowMessage({heading, line});
+    const std::string text = token.kind == ExperimentToken::Quoted ? "\"" + token.text + "\"" : token.text;
+    const int line = atEnd && token.kind == ExperimentToken::EndOfFile ? token.line - 1 : token.line;
+    ShowMessageLines(ReadErrorLines(heading, file, line, atEnd ? nullptr : &text, reason));
 }

@@ -48,6 +48,8 @@ bool WordIsNumber(const std::string& word, double& value);
 /// digit, sign or point first ("inf" and "nan" are names there).
 bool WordIsName(const std::string& word);
 
-/// Shows the heading and "error in line %d: %s." or, at a line end or the end of the
-/// file, "error at end of line %d.".
-void ReportSpecSyntaxError(const std::string& heading, const ScannedToken& token);
+/// Shows the heading, the file, and "error in line %d: %s." or, at a line end or the end
+/// of the file, "error at end of line %d.", then the reason when one is given.
+void ReportSpecSyntaxError(const std::string& heading, const std::string& file, const ScannedToken& token,
+                           const char* reason = nullptr);
+

@@ -1,9 +1,11 @@
 // The multiple-run specs in force, their ".mr" file and its description text.
-// The file is read line by line; a line yields its items as the C scanner reads them,
-// so a name is one word without blanks.
+// The file is read line by line; a line yields its items as words, so a name is one
+// word without blanks, and each number must be one of its kind.
 #include "simulator/multiple_runs.h"
 
 #include "common/message_boxes.h"
+#include "common/number_words.h"
+#include "common/text_helpers.h"
 #include "platform/core/file_system.h"
 #include "simulator/model_variables.h"
 #include "simulator/numerics/optimization.h"
@@ -19,8 +21,6 @@
 namespace {
 
 MultipleRunSpec g_spec;
-
-void readingError() { ShowMessage({"Error reading multiple run information"}); }
 
 } // namespace
 
@@ -94,103 +94,111 @@ int ReadMultipleRunFile(const std::string& path)
         ShowMessage({"Can not open for reading:", path});
         return 0;
     }
-    // The file's lines one after the other, without their line ends (LF or CR LF); a line
-    // stays as it is through the next call.
+    // The file's lines one after the other, split into their words (a name is one word).
     const std::string& text = *content;
     std::size_t at = 0;
-    std::array<std::string, 2> held;
-    std::size_t turn = 0;
-    const auto line = [&]() -> const std::string* {
-        if (at >= text.size())
+    int lineNumber = 0;
+    std::vector<std::string> words;
+    const auto line = [&]() -> const std::vector<std::string>* {
+        if (at >= text.size()) {
+            words.clear();
             return nullptr;
+        }
         const std::size_t end = std::min(text.find('\n', at), text.size());
-        std::string& next = held[turn ^= 1];
-        next.assign(text, at, end - at);
-        if (!next.empty() && next.back() == '\r')
-            next.pop_back();
+        words = splitWords(std::string_view(text).substr(at, end - at));
         at = end + 1;
-        return &next;
+        ++lineNumber;
+        return &words;
+    };
+    // A line without the items it needs, or with an item that is no number of its kind,
+    // is reported at that item (at the line's end when it is missing).
+    const auto readingError = [&](std::size_t item, const char* reason = nullptr) {
+        const std::string* token = item < words.size() ? &words[item] : nullptr;
+        ShowMessageLines(ReadErrorLines("Error reading multiple run information", path, lineNumber, token,
+                                        token ? reason : nullptr));
+        return 0;
+    };
+    std::size_t bad = 0; // the item that failed
+    const auto integers = [&](std::initializer_list<int*> into, std::size_t from = 0) {
+        std::size_t item = from;
+        for (int* value : into) {
+            if (item >= words.size() || !ReadInteger32(words[item], *value)) {
+                bad = item;
+                return false;
+            }
+            ++item;
+        }
+        return true;
+    };
+    const auto real = [&](std::size_t item, double& value) {
+        if (item < words.size() && ReadFiniteReal(words[item], value))
+            return true;
+        bad = item;
+        return false;
     };
 
     // The header names the format and the model; another model's file is refused as a whole.
     {
-        const std::string* l1 = line();
-        const std::string* l2 = line();
-        if (!l1 || !l2)
-            return -1;
-        std::vector<char> word(l1->size() + 1), name(l2->size() + 1), keyword(l2->size() + 1);
+        const std::vector<std::string>* l1 = line();
         int version = 0;
-        if (std::sscanf(l1->c_str(), "%s %d", word.data(), &version) != 2 || std::strcmp(word.data(), "#Formatver") != 0 ||
-            version < 4)
+        if (!l1 || l1->empty() || l1->front() != "#Formatver")
             return -1;
-        const int items = std::sscanf(l2->c_str(), "%s %s", keyword.data(), name.data());
-        if (items < 1 || std::strcmp(keyword.data(), "#Hclass") != 0)
+        if (!integers({&version}, 1))
+            return readingError(bad, kIntegerRefusal);
+        if (version < 4)
             return -1;
-        if ((items == 2 ? std::string(name.data()) : std::string()) != Experiment().modelName)
+        const std::vector<std::string>* l2 = line();
+        if (!l2 || l2->empty() || l2->front() != "#Hclass")
+            return -1;
+        if ((l2->size() >= 2 ? (*l2)[1] : std::string()) != Experiment().modelName)
             return -1;
     }
 
     MultipleRunSpec read;
-    const std::string* l = line();
-    if (!l || std::sscanf(l->c_str(), "%d %d", &read.steps, &read.copyStates) != 2) {
-        readingError();
-        return 0;
-    }
-    l = line();
+    if (!line() || !integers({&read.steps, &read.copyStates}))
+        return readingError(bad, kIntegerRefusal);
     int count = 0;
-    std::vector<char> keyword(l ? l->size() + 1 : 1);
-    if (!l || std::sscanf(l->c_str(), "%s %d", keyword.data(), &count) != 2 ||
-        std::strcmp(keyword.data(), "#Nvariables") != 0 || count < 0) {
-        readingError();
-        return 0;
-    }
-    // The words of a line fit in buffers as long as the line, made once for the longest.
-    std::vector<char> name, scale;
+    if (!line() || words.empty() || words[0] != "#Nvariables")
+        return readingError(0);
+    if (!integers({&count}, 1) || count < 0)
+        return readingError(1, kIntegerRefusal);
     read.variables.reserve(std::min(std::size_t(count), text.size()));
     for (int i = 0; i < count; ++i) {
-        l = line();
-        if (!l) {
-            ShowMessage({"End of multiple run file reached too soon"});
+        if (!line()) {
+            ShowMessage({"End of multiple run file reached too soon", path});
             return 0;
-        }
-        if (name.size() <= l->size()) {
-            name.resize(l->size() + 1);
-            scale.resize(l->size() + 1);
         }
         MultipleRunVariable v;
-        if (std::sscanf(l->c_str(), "%s %d %d %lg %lg %s", name.data(), &v.kind, &v.index, &v.from, &v.to,
-                        scale.data()) != 6) {
-            readingError();
-            return 0;
-        }
+        if (!integers({&v.kind, &v.index}, 1))
+            return readingError(bad, kIntegerRefusal);
+        if (!real(3, v.from) || !real(4, v.to))
+            return readingError(bad, kRealRefusal);
+        if (words.size() < 6)
+            return readingError(5);
         const char* modelName = MultipleRunVariableName(v);
-        if (!modelName || std::strcmp(modelName, name.data()) != 0) {
+        if (!modelName || words[0] != modelName) {
             // The variables before this one are kept.
-            ShowMessage({"No matching name for multiple run information :", name.data()});
+            ShowMessage({"No matching name for multiple run information :", words[0]});
             read.clearCriterion();
             g_spec = std::move(read);
             return 0;
         }
-        v.scale = std::strcmp(scale.data(), "linear") == 0 ? 0 : 1;
+        v.scale = words[5] == "linear" ? 0 : 1;
         read.variables.push_back(v);
     }
 
-    l = line();
-    if (!l) {
+    if (!line()) {
         g_spec = std::move(read);
         return 1;
     }
-    name.resize(l->size() + 1);
-    const int items = std::sscanf(l->c_str(), "%d %d %d %s", &read.criterionKind, &read.criterionIndex,
-                                  &read.criterionElement, name.data());
-    if (items < 3 || (read.hasCriterion() && items < 4)) {
-        readingError();
-        return 0;
-    }
+    if (!integers({&read.criterionKind, &read.criterionIndex, &read.criterionElement}))
+        return readingError(bad, kIntegerRefusal);
     if (read.hasCriterion()) {
+        if (words.size() < 4)
+            return readingError(4);
         const char* modelName = CriterionName(read);
-        if (!modelName || std::strcmp(modelName, name.data()) != 0) {
-            ShowMessage({"No matching name for multiple run optimization variable :", name.data()});
+        if (!modelName || words[3] != modelName) {
+            ShowMessage({"No matching name for multiple run optimization variable :", words[3]});
             read.clearCriterion();
             g_spec = std::move(read);
             return 0;
@@ -198,16 +206,15 @@ int ReadMultipleRunFile(const std::string& path)
     } else {
         read.clearCriterion();
     }
-    const std::string* tolerance = line();
-    const std::string* type = line();
-    if (!tolerance || !type || std::sscanf(tolerance->c_str(), "%lg", &read.tolerance) != 1 ||
-        std::sscanf(type->c_str(), "%d", &read.type) != 1 || read.type < PlainMultipleRun || read.type > MonteCarloRun) {
-        readingError();
-        return 0;
-    }
-    const std::string* method = line();
-    if (!method || std::sscanf(method->c_str(), "%d", &read.method) != 1)
-        read.method = 0;
+    if (!line() || !real(0, read.tolerance))
+        return readingError(bad, kRealRefusal);
+    if (!line() || !integers({&read.type}))
+        return readingError(bad, kIntegerRefusal);
+    if (read.type < PlainMultipleRun || read.type > MonteCarloRun)
+        return readingError(0);
+    read.method = 0;
+    if (line() && !words.empty() && !integers({&read.method}))
+        return readingError(bad, kIntegerRefusal);
     g_spec = std::move(read);
     SelectMultipleRunMethod(g_spec.method);
     return 1;

@@ -4,6 +4,7 @@
 #include "simulator/parameter_file.h"
 
 #include "common/message_boxes.h"
+#include "common/number_words.h"
 #include "platform/core/file_system.h"
 #include "simulator/experiment_scanner.h"
 #include "simulator/model_variables.h"
@@ -62,6 +63,13 @@ void writeKind(std::string& out, int kind)
 }
 
 bool isEnd(const ScannedToken& t) { return t.kind == ExperimentToken::EndOfLine || t.kind == ExperimentToken::EndOfFile; }
+
+/// An integer or boolean variable is written back with "%d": its value must fit in 32 bits.
+bool fitsItsType(int kind, int index, double value)
+{
+    const int type = GetVariableType(kind, index);
+    return (type != TypeInteger && type != TypeBoolean) || (std::trunc(value) >= INT_MIN && std::trunc(value) <= INT_MAX);
+}
 
 /// The kind's variables by each of their names (name and aliases), the first variable
 /// that has a name winning: an open-addressed table of variable numbers, small enough to
@@ -131,8 +139,9 @@ struct SectionReader {
     int unknown = 0;
     std::string firstUnknown{};
 
-    /// One variable line (its first token read already); false at a syntax error.
-    bool readLine(const ScannedToken& first, bool take, ScannedToken& offending)
+    /// One variable line (its first token read already); false at a syntax error, with
+    /// the reason when a number was refused.
+    bool readLine(const ScannedToken& first, bool take, ScannedToken& offending, const char*& reason)
     {
         double number = 0.0;
         if (first.kind != ExperimentToken::Word || !WordIsName(first.text)) {
@@ -167,7 +176,13 @@ struct SectionReader {
             entry.text = value.text;
             entry.isText = true;
         } else if (!wantsText && value.kind == ExperimentToken::Word && numberNext) {
-            entry.value = number;
+            // The word reads as a number: it must be one the variable can hold.
+            const bool finite = ReadFiniteReal(value.text, entry.value);
+            if (!finite || !fitsItsType(kind, index, entry.value)) {
+                offending = value;
+                reason = finite ? kIntegerRefusal : kRealRefusal;
+                return false;
+            }
         } else {
             offending = value;
             return false;
@@ -193,8 +208,33 @@ std::string ParameterFileText(const std::string& className)
     return out;
 }
 
+namespace {
+
+/// The first given value of kinds P and I that is no finite number, which no reader
+/// would take back; null when there is none.
+const char* firstNotFinite()
+{
+    for (int kind : {KindParameter, KindInitial}) {
+        const VariableKind& k = Variables().kinds[kind];
+        for (int i = 0; i < k.count && k.values; ++i) {
+            const bool given = i < int(k.hasValue.size()) && k.hasValue[i];
+            if (given && GetVariableType(kind, i) != TypeString && !std::isfinite(k.values[i])) {
+                const char* name = GetVariableName(kind, i, 0);
+                return name ? name : "?";
+            }
+        }
+    }
+    return nullptr;
+}
+
+} // namespace
+
 int WriteParameterFile(const std::string& path, const std::string& className)
 {
+    if (const char* name = firstNotFinite()) {
+        ShowMessage({"A value that is not a finite number can not be saved:", name, path});
+        return -1;
+    }
     if (!platform::writeFileAtomically(path, ParameterFileText(className))) {
         ShowMessage({"Can not open for writing:", path});
         return -1;
@@ -211,11 +251,14 @@ std::optional<std::vector<ParameterValue>> ReadParameterSection(const std::strin
     }
     ExperimentScanner scanner(*text);
     ShowStatus("", false);
-    if (scanner.next().text != "#Formatver")
+    if (const ScannedToken& first = scanner.next(); first.text != "#Formatver") {
+        ReportSpecSyntaxError(Heading, path, first, "\"#Formatver\" is meant here");
         return std::nullopt;
+    }
     SectionReader reader{scanner, kind, std::vector<ParameterValue>(std::size_t(Variables().kinds[kind].count)),
                          NameIndex(kind)};
     ScannedToken offending;
+    const char* reason = nullptr;
     bool good = true;
     auto expect = [&](ExperimentToken wanted, const char* text = nullptr) {
         const ScannedToken& t = scanner.next();
@@ -225,10 +268,11 @@ std::optional<std::vector<ParameterValue>> ReadParameterSection(const std::strin
         }
         return true;
     };
-    double number = 0.0;
+    int formatVersion = 0;
     const ScannedToken& version = scanner.next();
-    if (version.kind != ExperimentToken::Word || !WordIsNumber(version.text, number)) {
+    if (version.kind != ExperimentToken::Word || !ReadInteger32(version.text, formatVersion)) {
         offending = version;
+        reason = kIntegerRefusal;
         good = false;
     }
     good = good && expect(ExperimentToken::EndOfLine) && expect(ExperimentToken::Keyword, "#Hclass");
@@ -246,17 +290,17 @@ std::optional<std::vector<ParameterValue>> ReadParameterSection(const std::strin
             good = false;
             break;
         }
-        good = reader.readLine(t, kind == KindParameter, offending);
+        good = reader.readLine(t, kind == KindParameter, offending, reason);
     }
     good = good && expect(ExperimentToken::EndOfLine);
     while (good) {
         const ScannedToken& t = scanner.next();
         if (t.kind == ExperimentToken::EndOfFile)
             break;
-        good = reader.readLine(t, kind == KindInitial, offending);
+        good = reader.readLine(t, kind == KindInitial, offending, reason);
     }
     if (!good)
-        ReportSpecSyntaxError(Heading, offending);
+        ReportSpecSyntaxError(Heading, path, offending, reason);
     if (reader.unknown > 0) {
         const int n = reader.unknown;
         std::vector<std::string> lines = {Heading};

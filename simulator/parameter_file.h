@@ -17,11 +17,12 @@ struct ParameterValue {
 /// Text of the file for the current values of kinds P and I.
 std::string ParameterFileText(const std::string& className);
 
-/// Writes the file atomically; 0, or -1 after "Can not open for writing:".
+/// Writes the file atomically; 0, or -1 after "Can not open for writing:", or after naming a
+/// value that is not a finite number (which no reader would take back).
 int WriteParameterFile(const std::string& path, const std::string& className);
 
 /// Reads one section (kind 0 parameters, 1 initial conditions) into a buffer of the
-/// kind's count; nothing after a message (or, for a file that is no parameter file, silently).
+/// kind's count; nothing after a message that names the file, the line and the token.
 std::optional<std::vector<ParameterValue>> ReadParameterSection(const std::string& path, int kind);
 
 /// The parameter or initial-condition values of a file, for the editors' Import; the

@@ -4,6 +4,7 @@
 #include "simulator/plot_specs.h"
 
 #include "common/message_boxes.h"
+#include "common/number_words.h"
 #include "platform/core/file_system.h"
 #include "simulator/experiment_scanner.h"
 #include "simulator/model_variables.h"
@@ -146,21 +147,20 @@ int ReadPlotSpecs(const std::string& path, PlotSpecification& target)
     int unknown = 0;
     std::string firstUnknown;
     ScannedToken offending;
+    const char* reason = nullptr;
     double number = 0.0;
-    auto fail = [&](const ScannedToken& t) {
+    auto fail = [&](const ScannedToken& t, const char* why = nullptr) {
         offending = t;
+        reason = why;
         return false;
     };
     auto numberAt = [&](double& value) {
         const ScannedToken& t = scanner.next();
-        return (t.kind == ExperimentToken::Word && WordIsNumber(t.text, value)) || fail(t);
+        return (t.kind == ExperimentToken::Word && ReadFiniteReal(t.text, value)) || fail(t, kRealRefusal);
     };
     auto integerAt = [&](int& value) {
-        double v = 0.0;
-        if (!numberAt(v))
-            return false;
-        value = int(std::clamp(v, -1e9, 1e9));
-        return true;
+        const ScannedToken& t = scanner.next();
+        return (t.kind == ExperimentToken::Word && ReadInteger32(t.text, value)) || fail(t, kIntegerRefusal);
     };
     auto lookUp = [&](const std::string& name, PlotCurve& into) {
         if (FindPlotVariable(name, into.kind, into.variable, into.nameIndex))
@@ -253,7 +253,7 @@ int ReadPlotSpecs(const std::string& path, PlotSpecification& target)
         }
     }
     if (!good)
-        ReportSpecSyntaxError(Heading, offending);
+        ReportSpecSyntaxError(Heading, path, offending, reason);
     if (unknown > 0) {
         char line[128];
         std::snprintf(line, sizeof line, "warning: %d variable-name combination%s not in model%s", unknown,

@@ -7,6 +7,7 @@
 
 #include "common/message_boxes.h"
 #include "common/model_file_names.h"
+#include "common/number_words.h"
 #include "common/text_helpers.h"
 #include "platform/core/file_system.h"
 #include "platform/core/vector_state.h"
@@ -485,7 +486,23 @@ void InstallRunOutput()
     RunOutput().abandoned = AbandonOutput;
 }
 
-std::optional<DataFileContent> ReadDataFileContent(const std::string& path, bool xIsTime)
+namespace {
+
+/// A token of a damaged file as a message shows it: at most 25 characters, and a byte
+/// that is no printable character as '?'.
+std::string shownToken(std::string_view text)
+{
+    std::string shown(text.substr(0, 25));
+    for (char& c : shown)
+        if (static_cast<unsigned char>(c) < 32 || static_cast<unsigned char>(c) > 126)
+            c = '?';
+    return shown;
+}
+
+} // namespace
+
+std::optional<DataFileContent> ReadDataFileContent(const std::string& path, bool xIsTime,
+                                                   std::vector<std::string>* damage)
 {
     const std::optional<std::string> bytes = platform::readFile(path);
     if (!bytes) {
@@ -494,55 +511,102 @@ std::optional<DataFileContent> ReadDataFileContent(const std::string& path, bool
     }
     const std::string& b = *bytes;
     std::size_t pos = 0;
+    int lineNumber = 0;
     auto line = [&]() {
         const std::size_t end = b.find('\n', pos);
         std::string text = b.substr(pos, end == std::string::npos ? std::string::npos : end - pos);
         pos = end == std::string::npos ? b.size() : end + 1;
+        ++lineNumber;
         if (!text.empty() && text.back() == '\r')
             text.pop_back();
         return text;
     };
+    // What is wrong, where: the line and the word (none at the line's end), and why.
+    auto refuse = [&](const std::vector<std::string>& words, std::size_t item, const char* reason) {
+        if (damage) {
+            const std::string token = item < words.size() ? shownToken(words[item]) : std::string();
+            *damage = ReadErrorLines("While reading the numerical data file:", path, lineNumber,
+                                     item < words.size() ? &token : nullptr, reason);
+        }
+        return std::nullopt;
+    };
     DataFileContent content;
     const auto first = splitWords(line());
-    if (first.size() < 2 || first[0] != "#Formatver")
-        return std::nullopt;
-    content.version = std::atoi(first[1].c_str());
+    if (first.empty() || first[0] != "#Formatver")
+        return refuse(first, 0, "\"#Formatver\" is meant here");
+    if (first.size() < 2 || !ReadInteger32(first[1], content.version))
+        return refuse(first, 1, kIntegerRefusal);
     const auto second = splitWords(line());
+    if (second.empty() || second[0] != "#Hclass")
+        return refuse(second, 0, "\"#Hclass\" is meant here");
     if (second.size() >= 2)
         content.modelName = second[1];
     if (second.size() >= 4)
         content.experimentName = second[3];
     const auto third = splitWords(line());
-    const int count = third.size() >= 2 ? std::atoi(third[1].c_str()) : -1;
-    if (count < 0 || std::size_t(count) > b.size())
-        return std::nullopt;
-    for (int i = 0; i < count && pos < b.size(); ++i)
-        content.names.push_back(line());
+    if (third.empty() || third[0] != "#Nvariables")
+        return refuse(third, 0, "\"#Nvariables\" is meant here");
+    int count = -1;
+    if (third.size() < 2 || !ReadInteger32(third[1], count) || count < 0)
+        return refuse(third, 1, "the number of variables is meant here");
+    // Each name takes a line: a count the file cannot hold is refused before it is believed.
+    if (std::size_t(count) > b.size() - pos)
+        return refuse(third, 1, "the file holds fewer names than that");
+    for (int i = 0; i < count; ++i) {
+        if (pos >= b.size())
+            return refuse({}, 0, "the file ends before the names of its variables");
+        std::string name = line();
+        if (splitWords(name).size() != 1)
+            return refuse(splitWords(name), 1, "one name is meant on each line");
+        content.names.push_back(std::move(name));
+    }
     // The time column of a time x axis is not among the names.
     const std::size_t columns = std::size_t(count) + (xIsTime ? 1 : 0);
     if (columns == 0)
         return content;
+    const std::string wrongRows = "the rows do not hold " + std::to_string(columns) + " numbers each";
     if (content.version >= 4) {
         const std::size_t rowBytes = columns * 8 + 1;
         content.rows.reserve((b.size() - pos) / rowBytes);
-        while (pos + rowBytes <= b.size()) {
-            std::vector<double> row(columns);
+        for (std::size_t row = 1; pos < b.size(); ++row) {
+            const std::string where = " (row " + std::to_string(row) + ")";
+            if (pos + rowBytes > b.size() || b[pos + rowBytes - 1] != '\n') {
+                if (damage)
+                    *damage = {"While reading the numerical data file:", path, wrongRows + where + "."};
+                return std::nullopt;
+            }
+            std::vector<double> values(columns);
             for (std::size_t c = 0; c < columns; ++c) {
                 std::uint64_t bits = 0;
                 for (int k = 0; k < 8; ++k)
                     bits |= std::uint64_t(static_cast<unsigned char>(b[pos + c * 8 + std::size_t(k)])) << (8 * k);
-                row[c] = std::bit_cast<double>(bits);
+                values[c] = std::bit_cast<double>(bits);
+                if (!std::isfinite(values[c])) {
+                    if (damage)
+                        *damage = {"While reading the numerical data file:", path,
+                                   "a value that is not a finite number" + where + "."};
+                    return std::nullopt;
+                }
             }
-            content.rows.push_back(std::move(row));
+            content.rows.push_back(std::move(values));
             pos += rowBytes;
         }
     } else {
+        // The old text form: numbers between blanks and line ends, rows of `columns` numbers.
         std::vector<double> numbers;
-        const char* p = b.c_str() + pos;
-        char* end = nullptr;
-        for (double v = std::strtod(p, &end); end != p; v = std::strtod(p, &end)) {
-            numbers.push_back(v);
-            p = end;
+        while (pos < b.size()) {
+            const std::vector<std::string> words = splitWords(line());
+            for (std::size_t w = 0; w < words.size(); ++w) {
+                double value = 0.0;
+                if (!ReadFiniteReal(words[w], value))
+                    return refuse(words, w, kRealRefusal);
+                numbers.push_back(value);
+            }
+        }
+        if (numbers.size() % columns != 0) {
+            if (damage)
+                *damage = {"While reading the numerical data file:", path, wrongRows + "."};
+            return std::nullopt;
         }
         for (std::size_t i = 0; i + columns <= numbers.size(); i += columns)
             content.rows.emplace_back(numbers.begin() + long(i), numbers.begin() + long(i + columns));

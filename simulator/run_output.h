@@ -49,9 +49,12 @@ struct DataFileContent {
     std::vector<std::vector<double>> rows; ///< x (or time), then one value per name after the x name
 };
 
-/// Reads a data file of any version (rows hold a time column first when the x axis is time);
-/// a truncated last row is dropped. Nothing after "Can not open for reading:".
-std::optional<DataFileContent> ReadDataFileContent(const std::string& path, bool xIsTime);
+/// Reads a data file of any version (rows hold a time column first when the x axis is time).
+/// Nothing after "Can not open for reading:"; nothing either for a file that is damaged, or
+/// whose rows are not as wide as its names say, when `damage` gets the lines that say what is
+/// wrong where: the heading, the file and the place.
+std::optional<DataFileContent> ReadDataFileContent(const std::string& path, bool xIsTime,
+                                                   std::vector<std::string>* damage = nullptr);
 
 /// The variable's name when it may be written to the output files (kinds 4 to 10 but 7), else null.
 const char* OutputVariableName(int kind, int variable, int nameIndex);

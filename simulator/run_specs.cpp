@@ -3,6 +3,7 @@
 #include "simulator/run_specs.h"
 
 #include "common/message_boxes.h"
+#include "common/number_words.h"
 #include "platform/core/file_system.h"
 #include "simulator/model_variables.h"
 #include "simulator/run_state.h"
@@ -65,13 +66,10 @@ int checkFinite(const RunSpecification& specs)
     return 1;
 }
 
-/// Reads a number token (integer or real) as a decimal number.
+/// Reads a number token (integer or real) as a finite decimal number.
 bool numberToken(int token, const CodeFileLexer& lexer, double& value)
 {
-    if (token != TokenInteger && token != TokenReal)
-        return false;
-    value = std::strtod(lexer.tokenText().c_str(), nullptr);
-    return true;
+    return (token == TokenInteger || token == TokenReal) && ReadFiniteReal(lexer.tokenText(), value);
 }
 
 } // namespace
@@ -128,37 +126,45 @@ int WriteRunSpecFile(const std::string& path, const std::string& className)
     return 0;
 }
 
-void ReportReadError(const std::string& heading, const CodeFileLexer& lexer, int token)
+void ReportReadError(const std::string& heading, const std::string& fileName, const CodeFileLexer& lexer, int token,
+                     const char* reason)
 {
-    char line[96];
-    if (token == TokenEndOfLine || token == TokenEnd) {
-        std::snprintf(line, sizeof line, "error at end of line %d.", lexer.line() - 1);
-        ShowMessage({heading, line});
-    } else {
-        std::snprintf(line, sizeof line, "error in line %d: ", lexer.line());
-        ShowMessage({heading, line + lexer.tokenText() + "."});
-    }
+    const bool atEnd = token == TokenEndOfLine || token == TokenEnd;
+    ShowMessageLines(ReadErrorLines(heading, fileName, atEnd ? lexer.line() - 1 : lexer.line(),
+                                    atEnd ? nullptr : &lexer.tokenText(), reason));
 }
 
-int ReadRunSpecs(CodeFileLexer& lexer, RunSpecification& target)
+int ReadRunSpecs(CodeFileLexer& lexer, RunSpecification& target, const std::string& fileName)
 {
     RunSpecification specs = target;
     ShowStatus("", false);
     int token = 0;
+    const char* reason = nullptr;
     auto fail = [&]() {
-        ReportReadError("While reading Run Specifications:", lexer, token);
+        ReportReadError("While reading Run Specifications:", fileName, lexer, token, reason);
         return -1;
     };
     auto expect = [&](int wanted) { return (token = lexer.NextToken()) == wanted; };
+    // A number token that is no finite number, or no integer within range where one is
+    // meant, is refused as a token of another kind is.
     auto integer = [&](long& value) {
         token = lexer.NextToken();
-        double v = 0.0;
-        if (!numberToken(token, lexer, v) || !std::isfinite(v))
+        int read = 0;
+        // A negative integer scans as a real token.
+        if ((token != TokenInteger && token != TokenReal) || !ReadInteger32(lexer.tokenText(), read)) {
+            reason = token == TokenInteger || token == TokenReal ? kIntegerRefusal : nullptr;
             return false;
-        value = long(std::trunc(std::fmax(std::fmin(v, 1e9), -1e9)));
+        }
+        value = read;
         return true;
     };
-    auto number = [&](double& value) { return numberToken(token = lexer.NextToken(), lexer, value); };
+    auto number = [&](double& value) {
+        token = lexer.NextToken();
+        if (numberToken(token, lexer, value))
+            return true;
+        reason = token == TokenInteger || token == TokenReal ? kRealRefusal : nullptr;
+        return false;
+    };
 
     if (!expect(TokenClass))
         return fail();
@@ -215,7 +221,7 @@ int ReadRunSpecFile(const std::string& path, RunSpecification& target)
     }
     CodeFileLexer lexer;
     lexer.ResetScanner(std::string(platform::withoutByteOrderMark(*text)));
-    return ReadRunSpecs(lexer, target);
+    return ReadRunSpecs(lexer, target, path);
 }
 
 std::string FormatRunSpecRow(const RunSpecification& specs, int r)

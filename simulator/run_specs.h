@@ -70,9 +70,9 @@ std::string RunSpecFileText(const RunSpecification& specs, const std::string& cl
 /// Writes the live record atomically; 0, or -1 after "Can not open for writing:".
 int WriteRunSpecFile(const std::string& path, const std::string& className);
 
-/// Reads the scanner's text into the target; 0, or -1 after reporting the offending
-/// token. The target changes only when the whole file was read.
-int ReadRunSpecs(CodeFileLexer& lexer, RunSpecification& target);
+/// Reads the scanner's text, that of the file named, into the target; 0, or -1 after
+/// reporting the offending token. The target changes only when the whole file was read.
+int ReadRunSpecs(CodeFileLexer& lexer, RunSpecification& target, const std::string& fileName);
 
 /// Reads the file into the target; -1 (after "Can not open for reading:") when it cannot be read.
 int ReadRunSpecFile(const std::string& path, RunSpecification& target);
@@ -90,5 +90,7 @@ int CheckValuesPresent(int kind);
 /// the first that is. Infinity passes: it can stand for a bound.
 int CheckValuesAreNumbers(int kind);
 
-/// Reports an experiment-file read error at the scanner's token under the heading.
-void ReportReadError(const std::string& heading, const CodeFileLexer& lexer, int token);
+/// Reports a read error of the file at the scanner's token under the heading, with the
+/// reason when one is given.
+void ReportReadError(const std::string& heading, const std::string& fileName, const CodeFileLexer& lexer, int token,
+                     const char* reason = nullptr);

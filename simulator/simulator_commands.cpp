@@ -129,14 +129,18 @@ int ReadDataFileIntoPlot()
     PlotSpecification& specs = PlotSpecs();
     const bool xIsTime = specs.xIsTime != 0;
     const std::string path = MakeDataFileName(e.experimentDirectory, e.modelName, e.experimentName);
-    const std::optional<DataFileContent> content = ReadDataFileContent(path, xIsTime);
-    if (!content)
+    std::vector<std::string> damage;
+    const std::optional<DataFileContent> content = ReadDataFileContent(path, xIsTime, &damage);
+    if (!content) {
+        if (!damage.empty())
+            ShowMessageLines(damage);
         return 0;
+    }
     const int count = int(content->names.size()) - (xIsTime ? 0 : 1);
     if (count <= 0)
         return 0;
     if (count > CurveCount) {
-        ShowMessage({"Too many variables specified in data file."});
+        ShowMessage({"Too many variables specified in data file.", path});
         return 0;
     }
 

@@ -251,17 +251,47 @@ TEST_F(ExperimentTest, ParameterValuesAreMatchedByName)
                                                     "gone"}));
 }
 
-// The simulator writes infinite values as "INF" and "-INF" (a bound, say) and a NaN as "NAN":
-// they are values, for the writers to refuse by name; "inf" and "nan" as names stay names.
-TEST_F(ExperimentTest, InfiniteAndNanValuesAreReadAsValues)
+// A value that is no finite number ("INF", "-inf", "NAN", "1e400") is refused by its line, its
+// token and the file, as the simulator refuses it; "inf" and "nan" as names stay names.
+TEST_F(ExperimentTest, ValuesThatAreNoFiniteNumbersAreRefusedByLineAndFile)
 {
-    const std::string file = dir.write("exp.p", "#Formatver\t3\n#Hclass\tmodel\n#DParam \n\tk\tINF\n\tm\t-INF\n"
-                                                "\tinf\t1\n#DIncond\n\tx\tNAN\n\tv\t2\n");
-    EXPECT_TRUE(ReadParameterValues(model, file));
-    EXPECT_EQ(model.parameters[1]->value, HUGE_VAL);
-    EXPECT_EQ(model.parameters[0]->value, -HUGE_VAL);
-    EXPECT_TRUE(std::isnan(model.initialConditions[0]->value));
-    EXPECT_EQ(model.initialConditions[1]->value, 2.0);
+    const std::string head = "#Formatver\t3\n#Hclass\tmodel\n#DParam \n";
+    const std::string real = "a finite number is meant here";
+    const std::string integer = "an integer within range is meant here";
+    struct Case {
+        std::string name, text;
+        bool (*reader)(GeneratorModel&, const std::string&);
+        std::vector<std::string> lines; ///< after the heading and the file
+    } cases[] = {
+        {"exp.p", head + "\tk\tINF\n#DIncond\n", ReadParameterValues, {"error in line 4: INF.", real}},
+        {"exp.p", head + "\tm\t-inf\n#DIncond\n", ReadParameterValues, {"error in line 4: -inf.", real}},
+        {"exp.p", head + "#DIncond\n\tx\tNAN\n", ReadParameterValues, {"error in line 5: NAN.", real}},
+        {"exp.p", head + "\tk\t1e400\n", ReadParameterValues, {"error in line 4: 1e400.", real}},
+        {"exp.r", "#Tstart \t0\n#Tfinish\tinf\n", ReadRunValues, {"error in line 2: inf.", real}},
+        {"exp.r", "#Tstep  \t1e309\n", ReadRunValues, {"error in line 1: 1e309.", real}},
+        {"exp.r", "#Imethod\t4294967298\n", ReadRunValues, {"error in line 1: 4294967298.", integer}},
+        {"exp.u", "#Formatver\tnan\n", ReadOutputSpec, {"error in line 1: nan.", integer}},
+        {"exp.u", "#Formatver\t3\n#Oxaxis\t#Otime\t0\tinf\t0\n", ReadOutputSpec, {"error in line 2: inf.", real}},
+        {"exp.u", "#Formatver\t3\n#Oyaxis\t0\tforce\t-1\t1\t3\t1\t99999999999\t2\t0\n", ReadOutputSpec,
+         {"error in line 2: 99999999999.", integer}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        sink.clear();
+        const std::string file = dir.write(c.name, c.text);
+        EXPECT_FALSE(c.reader(model, file));
+        std::vector<std::string> expected = {"", file};
+        expected.insert(expected.end(), c.lines.begin(), c.lines.end());
+        ASSERT_EQ(sink.transcript().size(), 1u);
+        expected[0] = sink.transcript()[0].lines.at(0);
+        EXPECT_EQ(sink.transcript()[0].lines, expected);
+        EXPECT_EQ(model.parameters[0]->value, 0.0);
+        EXPECT_EQ(model.stepSize, 0.01);
+        EXPECT_TRUE(model.outputList.empty());
+    }
+    sink.clear();
+    EXPECT_TRUE(ReadParameterValues(model, dir.write("exp.p", head + "\tinf\t1\n\tk\t1e-400\n#DIncond\n")));
+    EXPECT_EQ(model.parameters[1]->value, 0.0) << "too small for a double is 0";
     EXPECT_EQ(messages(), (std::vector<std::string>{"While reading Parameters or Initial Conditions:",
                                                     "warning: 1 parameter name not in model:", "inf"}));
 }
@@ -272,8 +302,8 @@ TEST_F(ExperimentTest, MalformedParameterFileChangesNothing)
         dir.write("exp.p", "#Formatver\t3\n#Hclass\tmodel\n#DParam \n\tk\t8\n\tmass\t2,5\n#DIncond\n");
     EXPECT_FALSE(ReadParameterValues(model, file));
     EXPECT_EQ(model.parameters[1]->value, 0.0) << "the line before the error is not applied either";
-    EXPECT_EQ(messages(),
-              (std::vector<std::string>{"While reading Parameters or Initial Conditions:", "error in line 5: 2,5."}));
+    EXPECT_EQ(messages(), (std::vector<std::string>{"While reading Parameters or Initial Conditions:", file,
+                                                    "error in line 5: 2,5.", "a finite number is meant here"}));
 }
 
 TEST_F(ExperimentTest, RunValuesAreFoundByTheirKeys)
@@ -311,10 +341,12 @@ TEST_F(ExperimentTest, RunValuesAreFoundByTheirKeys)
         EXPECT_EQ(messages(), c.messages);
     }
     sink.clear();
-    EXPECT_FALSE(ReadRunValues(model, dir.write("exp.r", "#Imethod\t2\n#Tstep  \t0.5\n#Tfinish\tsoon\n")));
+    const std::string soon = dir.write("exp.r", "#Imethod\t2\n#Tstep  \t0.5\n#Tfinish\tsoon\n");
+    EXPECT_FALSE(ReadRunValues(model, soon));
     EXPECT_EQ(model.integrationMethod, "Euler");
     EXPECT_EQ(model.stepSize, 0.01);
-    EXPECT_EQ(messages(), (std::vector<std::string>{"While reading Run Specifications:", "error in line 3: soon."}));
+    EXPECT_EQ(messages(), (std::vector<std::string>{"While reading Run Specifications:", soon, "error in line 3: soon.",
+                                                    "a finite number is meant here"}));
 }
 
 // A curve whose quantity vanished, a file curve and a dependent state are left out
@@ -346,16 +378,20 @@ TEST_F(ExperimentTest, OutputCurvesAreKeptPastOnesThatCannotBePrinted)
 
 TEST_F(ExperimentTest, ExperimentNeedsOneReadableFile)
 {
-    EXPECT_FALSE(ReadExperiment(model, dir.file("none"), "none"));
+    std::vector<std::string> unread;
+    EXPECT_FALSE(ReadExperiment(model, dir.file("none"), "none", unread));
     EXPECT_EQ(model.experimentName, "none");
+    EXPECT_EQ(unread, (std::vector<std::string>{dir.file("none.p"), dir.file("none.r"), dir.file("none.u")}));
     EXPECT_TRUE(messages().empty()) << "the caller says that the experiment could not be opened";
     dir.write("some.r", "#Imethod\t2\n#Tstep  \t0.5\n");
-    EXPECT_TRUE(ReadExperiment(model, dir.file("some"), "some"));
+    EXPECT_TRUE(ReadExperiment(model, dir.file("some"), "some", unread));
     EXPECT_EQ(model.integrationMethod, "RungeKutta4");
+    EXPECT_EQ(unread, (std::vector<std::string>{dir.file("some.p"), dir.file("some.u")}));
 }
 
-// What an experiment leaves out goes into the program as 0 or a default: the user is told which
-// of its files could not be read, and which parameters and initial conditions have no value.
+// What an experiment leaves out goes into the program as 0 or a default: every file it could
+// not read is listed, an empty one among them, and the parameters and initial conditions that
+// have no value are named.
 TEST_F(ExperimentTest, WhatTheExperimentDoesNotGiveIsNamed)
 {
     const std::string run = "#Hclass\tmodel\n#Imethod\t0\n#Tstep  \t0.5\n";
@@ -368,23 +404,26 @@ TEST_F(ExperimentTest, WhatTheExperimentDoesNotGiveIsNamed)
     struct Case {
         const char* what;
         std::optional<std::string> parameters, runs, plots;
+        std::vector<std::string> unread;
         std::vector<std::vector<std::string>> boxes;
     } cases[] = {
-        {"whole", values + "\tmass\t2\n\tk\t3\n#DIncond\n\tx\t0\n\tv\t1\n", run, plot, {}},
-        {"parameter file missing", std::nullopt, run, plot,
-         {{"These files of the experiment could not be read:", dir.file("exp.p")}, noParameters, noInitials}},
-        {"parameter file empty", "", run, plot, {noParameters, noInitials}},
-        {"parameter file damaged", "garbage\n", run, plot,
-         {{"While reading Parameters or Initial Conditions:", "error in line 1: garbage."},
-          {"These files of the experiment could not be read:", dir.file("exp.p")},
+        {"whole", values + "\tmass\t2\n\tk\t3\n#DIncond\n\tx\t0\n\tv\t1\n", run, plot, {}, {}},
+        {"parameter file missing", std::nullopt, run, plot, {dir.file("exp.p")}, {noParameters, noInitials}},
+        {"parameter file empty", "", run, plot, {dir.file("exp.p")},
+         {{"While reading Parameters or Initial Conditions:", dir.file("exp.p"), "The file is empty."}, noParameters,
+          noInitials}},
+        {"parameter file damaged", "garbage\n", run, plot, {dir.file("exp.p")},
+         {{"While reading Parameters or Initial Conditions:", dir.file("exp.p"), "error in line 1: garbage."},
           noParameters,
           noInitials}},
-        {"some values", values + "\tm\t2\n#DIncond\n\tv\t1\n", run, plot,
+        {"some values", values + "\tm\t2\n#DIncond\n\tv\t1\n", run, plot, {},
          {{"While reading Parameters or Initial Conditions:", "warning: 1 parameter without a value, 0 is used:", "k"},
           {"While reading Parameters or Initial Conditions:", "warning: 1 initial condition without a value, 0 is used:",
            "x"}}},
         {"run and plot files missing", values + "\tmass\t2\n\tk\t3\n#DIncond\n\tx\t0\n\tv\t1\n", std::nullopt,
-         std::nullopt, {{"These files of the experiment could not be read:", dir.file("exp.r"), dir.file("exp.u")}}},
+         std::nullopt, {dir.file("exp.r"), dir.file("exp.u")}, {}},
+        {"plot file empty", values + "\tmass\t2\n\tk\t3\n#DIncond\n\tx\t0\n\tv\t1\n", run, " \n\t\n",
+         {dir.file("exp.u")}, {{"While reading Plot or Stick specifications:", dir.file("exp.u"), "The file is empty."}}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -395,7 +434,10 @@ TEST_F(ExperimentTest, WhatTheExperimentDoesNotGiveIsNamed)
             if (text)
                 dir.write(std::string("exp") + extension, *text);
         }
-        EXPECT_TRUE(ReadExperiment(model, dir.file("exp"), "exp"));
+        std::vector<std::string> unread;
+        EXPECT_TRUE(ReadExperiment(model, dir.file("exp"), "exp", unread));
+        EXPECT_EQ(unread, c.unread);
+        ReportValuesNotGiven(model);
         std::vector<std::vector<std::string>> boxes;
         for (const platform::MessageBoxRequest& box : sink.transcript())
             boxes.push_back(box.lines);

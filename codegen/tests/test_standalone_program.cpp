@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include <cmath>
 #include <filesystem>
 
@@ -330,7 +332,9 @@ TEST_F(ProgramTest, UnwritableDirectoryIsReported)
 
 TEST_F(ProgramTest, DriverWritesTheProgram)
 {
+    dir.write("exp.p", parameterFile({{"a", "0.5"}}, {{"x", "1"}}));
     dir.write("exp.r", runFile(2, "0", "1", "0.25"));
+    dir.write("exp.u", plotFile({"x"}));
     const std::string out = dir.mkdir("driven");
     EXPECT_EQ(codegentest::runCommand(std::string("'") + CODEGEN_DRIVER + "' -experiment '" + dir.file("exp") +
                                       "' -output after '" + fixture("linear1.e") + "' '" + out + "' > " +
@@ -360,32 +364,45 @@ TEST_F(ProgramTest, DriverWritesTheProgram)
     }
 }
 
-// The driver given an experiment none of whose files it can read stops without writing; one
-// with files or values missing writes the program and says what is missing.
-TEST_F(ProgramTest, DriverStopsOnAnUnreadableExperimentAndNamesWhatOneLeavesOut)
+// The driver given an experiment exited 0 and wrote its files with default values when one of
+// the experiment's files was missing, garbage or empty. Whatever file of it cannot be read,
+// the driver names it, writes nothing and fails.
+TEST_F(ProgramTest, DriverFailsAndWritesNothingWhenAFileOfTheExperimentCannotBeRead)
 {
-    dir.write("half.r", runFile(2, "0", "1", "0.25"));
+    const std::string values = parameterFile({{"a", "0.5"}}, {{"x", "1"}});
+    const std::string run = runFile(2, "0", "1", "0.25");
+    const std::string plot = plotFile({"x"});
     struct Case {
         const char* experiment;
-        int rc;
+        std::optional<std::string> parameters, runs, plots;
         std::vector<std::string> said;
     } cases[] = {
-        {"none", 1, {"Could not open the experiment", dir.file("none")}},
-        {"half", 0,
-         {"These files of the experiment could not be read:", dir.file("half.p"), dir.file("half.u"),
-          "warning: 1 parameter without a value, 0 is used:", "warning: 1 initial condition without a value, 0 is used:"}},
+        {"none", std::nullopt, std::nullopt, std::nullopt,
+         {"These files of the experiment could not be read:", dir.file("none.p"), dir.file("none.r"),
+          dir.file("none.u"), "No files were generated."}},
+        {"nop", std::nullopt, run, plot, {"These files of the experiment could not be read:", dir.file("nop.p")}},
+        {"garbager", values, "#Tstart \t0\nGIF89a\x01\n", plot,
+         {"While reading Run Specifications:", "error in line 2: GIF89a\x01.", dir.file("garbager.r")}},
+        {"garbageu", values, run, "#Oyaxis\t0\tx\tzero\n",
+         {"error in line 1: zero.", "a finite number is meant here", dir.file("garbageu.u")}},
+        {"emptyu", values, run, "", {"The file is empty.", dir.file("emptyu.u"), "No files were generated."}},
+        {"whole", values, run, plot, {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.experiment);
+        for (const auto& [extension, text] : {std::pair{".p", c.parameters}, std::pair{".r", c.runs}, std::pair{".u", c.plots}})
+            if (text)
+                dir.write(std::string(c.experiment) + extension, *text);
         const std::string out = dir.mkdir(std::string("out-") + c.experiment);
-        EXPECT_EQ(codegentest::runCommand(std::string("'") + CODEGEN_DRIVER + "' -experiment '" +
-                                          dir.file(c.experiment) + "' '" + fixture("linear1.e") + "' '" + out +
-                                          "' > " + dir.file("driver.txt") + " 2>&1"),
-                  c.rc);
+        const int rc = codegentest::runCommand(std::string("'") + CODEGEN_DRIVER + "' -experiment '" +
+                                               dir.file(c.experiment) + "' '" + fixture("linear1.e") + "' '" + out +
+                                               "' > " + dir.file("driver.txt") + " 2>&1");
         const std::string said = testsupport::readText(dir.file("driver.txt"));
+        EXPECT_EQ(rc, c.said.empty() ? 0 : 1) << said;
         for (const std::string& line : c.said)
             EXPECT_NE(said.find(line), std::string::npos) << line << " in\n" << said;
-        EXPECT_EQ(platform::fileExists(out + "/xxmain.c"), c.rc == 0);
+        EXPECT_EQ(platform::fileExists(out + "/xxmain.c"), c.said.empty());
+        EXPECT_EQ(std::filesystem::is_empty(out), !c.said.empty()) << "nothing at all is written";
     }
 }
 

@@ -267,11 +267,8 @@ int OpenModel(const std::string& directory, const std::string& name)
         if (loaded == -2)
             return 0;
         if (loaded == -1) {
-            // What was read stays, unnamed and edited: a save can never put it in the place of another model.
+            // The file was refused by a message; the model shown stays as it was.
             ShowStatus(ParserErrorText(), 1);
-            UpdateTitle("");
-            SendEditorEvent(EVENT_CLEARED);
-            SendEditorEvent(EVENT_CHANGED);
             return 0;
         }
         GraphModel& model = CurrentModel();

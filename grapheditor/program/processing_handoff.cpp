@@ -183,7 +183,7 @@ void read_processed_file()
         return;
     }
     if (parsed != 0) {
-        ShowProcessingFailure("There are errors in the processed file.");
+        ShowMessage({"There are errors in the processed file.", path, error, "Further processing is not possible."});
         return;
     }
     AnnotateFromProcessed(processed);

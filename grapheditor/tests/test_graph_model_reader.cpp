@@ -67,10 +67,10 @@ TEST(GraphModelScanner, WordsAndNames)
 
 TEST(GraphModelScanner, LineEndsCommentsAndContinuations)
 {
-    // An empty line and a whole-line comment give no line end; a line of blanks and
-    // a comment after text do.
-    EXPECT_EQ(tokens("a\n\n# note\nb\n  \nc # note\nd"),
-              (Tokens{"314:a", "320:<NL>", "314:b", "320:<NL>", "320:<NL>", "314:c", "320:<NL>", "314:d"}));
+    // An empty line, a whole-line comment and a line of blanks (as the model processor
+    // reads them) give no line end; a comment after text does.
+    EXPECT_EQ(tokens("a\n\n# note\nb\n  \n \t# note\nc # note\nd"),
+              (Tokens{"314:a", "320:<NL>", "314:b", "320:<NL>", "314:c", "320:<NL>", "314:d"}));
     EXPECT_EQ(tokens("a \\  \nb \\ # note\nc\\x"), (Tokens{"314:a", "314:b", "314:c", "315:\\", "314:x"}));
     // CR LF is one line end; a lone CR, a byte above 127 and braces are stray; NUL ends the text.
     EXPECT_EQ(tokens("a\r\nb\rc\x80{"), (Tokens{"314:a", "320:<NL>", "314:b", "315:\r", "314:c", "315:\x80", "315:{"}));
@@ -83,9 +83,16 @@ TEST(GraphModelScanner, LineEndsCommentsAndContinuations)
     EXPECT_EQ(lines, (std::vector<int>{1, 2, 4, 5, 6}));
 }
 
-TEST(GraphModelScanner, OversizedTokensAreErrors)
+TEST(GraphModelScanner, OversizedTokensAreErrorsAndIntegersOutOfRangeAreMarked)
 {
-    EXPECT_EQ(tokens("2147483647 2147483648"), (Tokens{"362:2147483647", "-1:2147483648"}));
+    GraphModelScanner scanner;
+    scanner.reset("2147483647 2147483648", nullptr);
+    EXPECT_EQ(scanner.next(), GT_INTEGER);
+    EXPECT_FALSE(scanner.outOfRange());
+    EXPECT_EQ(scanner.next(), GT_INTEGER);
+    EXPECT_TRUE(scanner.outOfRange());
+    EXPECT_EQ(scanner.value(), 0);
+    EXPECT_EQ(SingleToken("2147483648"), -1);
     const std::string word(512, 'w');
     EXPECT_EQ(tokens(word).back(), "-1:" + std::string(511, 'w'));
     EXPECT_EQ(tokens(std::string(511, 'w')).back(), "314:" + std::string(511, 'w'));
@@ -145,11 +152,11 @@ TEST(GraphModelGrammar, ConnectionFormsByTheirEnds)
 TEST(GraphModelGrammar, NamesMustBeNew)
 {
     EXPECT_EQ(parse("bond graph m version 1\ninterface\n  ports: p, p\nconnections\n"),
-              "syntax error in line 3: p");
+              "name used twice in line 3: p");
     EXPECT_EQ(parse("bond graph m(p) version 1\ninterface\n  ports: p\nconnections\n"),
-              "syntax error in line 3: p");
+              "name used twice in line 3: p");
     EXPECT_EQ(parse("bond graph m version 1\nsubclasses\n  c;1 a\n  r;1 a\nconnections\n"),
-              "syntax error in line 4: a");
+              "name used twice in line 4: a");
     EXPECT_EQ(parse("bond graph m version 1\ninterface\n  ports: flow\nconnections\n"),
               "syntax error in line 3: flow");
     EXPECT_EQ(parse("bond graph m version 1\nsubclasses\n  c;1 or\nconnections\n"), "syntax error in line 3: or");
@@ -231,35 +238,74 @@ protected:
     testsupport::TempDir dir;
 };
 
-TEST_F(Loading, AFailedReadLeavesAnUnnamedEditedModel)
+TEST_F(Loading, ADamagedFileIsRefusedByLineAndTokenAndTheModelShownStays)
 {
+    const std::string good = dir.write("g1.mgg", "bond graph g version 1\nsubclasses\n  r;1 x 30 40 !T\n"
+                                                 "connections\n");
+    ASSERT_EQ(load_model_file(good), 0);
+    GraphModel& model = CurrentModel();
+    view.log.clear();
     const std::string path = dir.write("m1.mgg", "bond graph m version 1\nsubclasses\n  c;1 a 10 10 !T\n"
                                                  "connections\n  a`p -> b`p\n");
     EXPECT_EQ(load_model_file(path), -1);
     EXPECT_EQ(ParserErrorText(), "syntax error in line 5: b");
-    GraphModel& model = CurrentModel();
-    EXPECT_EQ(model.submodels.size(), 1u); // what was read stays on the canvas
-    EXPECT_EQ(model.name, "");
-    EXPECT_EQ(model.edited, 1);
+    EXPECT_EQ(boxes(), (std::vector<std::string>{"The model file can not be read:", path, "syntax error in line 5: b",
+                                                 "The model is not opened."}));
+    EXPECT_EQ(model.name, "g");
+    ASSERT_EQ(model.submodels.size(), 1u);
+    EXPECT_EQ(model.submodels.head()->name, "x");
+    EXPECT_EQ(model.edited, 0);
+    EXPECT_TRUE(view.log.empty()) << "nothing was drawn, erased or marked";
 
-    // An edited model is only replaced after the user agreed.
+    // An edited model is only replaced after the user agreed; a refused file keeps its edits.
+    MarkEdited(model, 1);
+    sink.clear();
     sink.queueAnswers({platform::BoxAnswer::Cancel});
-    const std::string good = dir.write("g1.mgg", "bond graph g version 1\nsubclasses\n  r;1 x 30 40 !T\n"
-                                                 "connections\n");
     EXPECT_EQ(load_model_file(good), -2);
     EXPECT_EQ(boxes().front(), "The model in the Graph Editor has been edited.");
-    EXPECT_EQ(model.submodels.head()->name, "a");
-    view.log.clear();
-    EXPECT_EQ(load_model_file(good), 0);
-    EXPECT_EQ(model.name, "g");
-    EXPECT_EQ(model.edited, 0);
+    EXPECT_EQ(load_model_file(path), -1);
+    EXPECT_EQ(model.edited, 1);
     EXPECT_EQ(model.submodels.head()->name, "x");
+    view.log.clear();
+    const std::string other = dir.write("h1.mgg", "bond graph h version 1\nsubclasses\n  r;1 y 30 40 !T\n"
+                                                  "connections\n");
+    EXPECT_EQ(load_model_file(other), 0);
+    EXPECT_EQ(model.name, "h");
+    EXPECT_EQ(model.edited, 0);
+    EXPECT_EQ(model.submodels.head()->name, "y");
     EXPECT_EQ(model.submodels.head()->width, 40); // laid out
     EXPECT_EQ(view.log, (std::vector<std::string>{"unedited"}));
 
     sink.clear();
     EXPECT_EQ(load_model_file(dir.file("none.mgg")), -2);
     EXPECT_EQ(boxes(), (std::vector<std::string>{"Can not open for reading:", dir.file("none.mgg")}));
+}
+
+// The model processor passes the graphics records over: a number there that does not fit is
+// no reason to refuse the model. It is put at the drawing's edge, and the user is told where.
+TEST_F(Loading, GraphicsNumbersOutOfRangeArePutInRangeWithAMessage)
+{
+    const std::string path =
+        dir.write("m1.mgg", "bond graph m version 1\n!gri_main 1500 99999999999 0 0\nsubclasses\n"
+                            "  c;1 a 4294967296 10 !T\n  r;1 b 20 20 !T\nconnections\n"
+                            "  a`p -> b`p !gri_bond 0 0 20 20 2147483648 5\n");
+    ASSERT_EQ(load_model_file(path), 0);
+    const GraphModel& model = CurrentModel();
+    EXPECT_EQ(model.height, 1000) << "a new drawing's height";
+    EXPECT_EQ(model.submodels.head()->x, 1500);
+    ASSERT_EQ(model.connections.head()->midpoints.size(), 1u);
+    EXPECT_EQ(model.connections.head()->midpoints[0].x, 1500);
+    EXPECT_EQ(model.edited, 0);
+    EXPECT_EQ(boxes(), (std::vector<std::string>{"The drawing in the model file is damaged:", path,
+                                                 "graphics number out of range in line 2: 99999999999",
+                                                 "What it places out of range is put at the drawing's edge."}));
+    // A number that is no graphics number stays refused.
+    std::string error;
+    GraphModel record;
+    EXPECT_EQ(parse_model_text("bond graph m version 1\nsubclasses\n  c;1 a(2147483648)\nconnections\n", READ_ALL,
+                               record, &error),
+              -1);
+    EXPECT_EQ(error, "integer too large in line 3: 2147483648");
 }
 
 TEST_F(Loading, EndsTakeTheirObjectsAnchorsAndRenamingApplies)

@@ -72,7 +72,6 @@ TEST_F(Experiments, ParameterFileHasItsFixedLayout)
 
 TEST_F(Experiments, EveryValueTheWriterWritesReadsBack)
 {
-    const double inf = std::numeric_limits<double>::infinity();
     const std::vector<std::string> texts = {"", "two words", "x", "9lives", "a\\b:c.d"};
     for (const std::string& text : texts) {
         SetVariableValue(KindParameter, 0, 1.0 / 3);
@@ -80,8 +79,8 @@ TEST_F(Experiments, EveryValueTheWriterWritesReadsBack)
         SetVariableValue(KindParameter, 2, 1);
         SetStringValue(cell('P', 3), text);
         Variables().kinds[KindParameter].hasValue[3] = 1;
-        SetVariableValue(KindParameter, 4, -inf);
-        SetVariableValue(KindInitial, 0, std::numeric_limits<double>::quiet_NaN());
+        SetVariableValue(KindParameter, 4, -std::numeric_limits<double>::max());
+        SetVariableValue(KindInitial, 0, std::numeric_limits<double>::denorm_min());
         const std::string path = dir.path() + "/e.p";
         ASSERT_EQ(WriteParameterFile(path, "m"), 0);
         const std::string first = read("e.p");
@@ -89,8 +88,8 @@ TEST_F(Experiments, EveryValueTheWriterWritesReadsBack)
         ASSERT_EQ(ReadParameterFile(path), 0) << first;
         ASSERT_EQ(ReadInitialConditionFile(path), 0);
         EXPECT_EQ(cell('P', 0), 1.0 / 3);
-        EXPECT_EQ(cell('P', 4), -inf);
-        EXPECT_TRUE(std::isnan(cell('I', 0)));
+        EXPECT_EQ(cell('P', 4), -std::numeric_limits<double>::max());
+        EXPECT_EQ(cell('I', 0), std::numeric_limits<double>::denorm_min());
         ASSERT_NE(StringOfValue(cell('P', 3)), nullptr);
         EXPECT_EQ(*StringOfValue(cell('P', 3)), text);
         EXPECT_EQ(Variables().kinds[KindInitial].hasValue[1], 0);
@@ -130,28 +129,80 @@ TEST_F(Experiments, ParameterLinesFindTheFirstVariableOfTheirNameInAnyOrder)
 
 TEST_F(Experiments, ParameterSyntaxErrorsTakeNoValue)
 {
+    const std::string path = dir.path() + "/e.p";
+    const std::string heading = "While reading Parameters or Initial Conditions:";
     struct Case {
         std::string text;
-        std::vector<std::string> lines; // empty: fails silently
+        std::vector<std::string> lines; ///< after the heading and the file
     };
     const std::vector<Case> cases = {
         {"#Formatver\t3\n#Hclass\tm\n#DParam \n\tgain\t1\n", {"error at end of line 4."}},
         {"#Formatver\t3\n#Hclass\tm\n#DParam \n12\t1\n#DIncond\n", {"error in line 4: 12."}},
         {"#Formatver\t3\n#Hclass\tm\n#DParam \n\tgain\t1\t2\n#DIncond\n", {"error in line 4: 2."}},
-        {"#Hclass\tm\n", {}},
+        {"#Hclass\tm\n", {"error in line 1: #Hclass.", "\"#Formatver\" is meant here"}},
     };
     for (const Case& c : cases) {
         sink.clear();
         SetVariableValue(KindParameter, 0, 5.0);
-        EXPECT_EQ(ReadParameterFile((write("e.p", c.text), dir.path() + "/e.p")), -1) << c.text;
+        EXPECT_EQ(ReadParameterFile((write("e.p", c.text), path)), -1) << c.text;
         EXPECT_EQ(cell('P', 0), 5.0);
-        if (c.lines.empty()) {
-            EXPECT_TRUE(sink.transcript().empty());
-        } else {
-            ASSERT_EQ(sink.transcript().size(), 1u) << c.text;
-            EXPECT_EQ(sink.transcript()[0].lines[1], c.lines[0]);
-        }
+        std::vector<std::string> expected = {heading, path};
+        expected.insert(expected.end(), c.lines.begin(), c.lines.end());
+        ASSERT_EQ(sink.transcript().size(), 1u) << c.text;
+        EXPECT_EQ(sink.transcript()[0].lines, expected);
     }
+}
+
+// The dialogs refuse a value that is no finite number, and so does the file: "inf", "nan" and
+// a number too large for a double where a value stands, a version that is no integer, and for
+// an integer variable a value beyond 32 bits, each by its line, its token and the file. A value
+// that is no finite number is not saved, since it could not be read back.
+TEST_F(Experiments, ValuesThatAreNoFiniteNumbersAreRefusedInTheFileAndNotSaved)
+{
+    const std::string path = dir.path() + "/e.p";
+    const std::string head = "#Formatver\t3\n#Hclass\tm\n#DParam \n";
+    const std::string real = "a finite number is meant here";
+    struct Case {
+        std::string text;
+        int kind; ///< the section read
+        std::vector<std::string> lines;
+    };
+    const std::vector<Case> cases = {
+        {head + "\tgain\tinf\n#DIncond\n", KindParameter, {"error in line 4: inf.", real}},
+        {head + "\tgain\t-INF\n#DIncond\n", KindParameter, {"error in line 4: -INF.", real}},
+        {head + "\tgain\t1e400\n#DIncond\n", KindParameter, {"error in line 4: 1e400.", real}},
+        {head + "#DIncond\n\tx0\tnan\n", KindInitial, {"error in line 5: nan.", real}},
+        {head + "\tcount\t4294967296\n#DIncond\n", KindParameter,
+         {"error in line 4: 4294967296.", "an integer within range is meant here"}},
+        {"#Formatver\tnan\n#Hclass\tm\n#DParam \n#DIncond\n", KindInitial,
+         {"error in line 1: nan.", "an integer within range is meant here"}},
+    };
+    for (const Case& c : cases) {
+        sink.clear();
+        SetVariableValue(KindParameter, 0, 5.0);
+        SetVariableValue(KindInitial, 0, 6.0);
+        write("e.p", c.text);
+        EXPECT_EQ(c.kind == KindParameter ? ReadParameterFile(path) : ReadInitialConditionFile(path), -1) << c.text;
+        EXPECT_EQ(cell('P', 0), 5.0);
+        EXPECT_EQ(cell('I', 0), 6.0);
+        std::vector<std::string> expected = {"While reading Parameters or Initial Conditions:", path};
+        expected.insert(expected.end(), c.lines.begin(), c.lines.end());
+        ASSERT_EQ(sink.transcript().size(), 1u) << c.text;
+        EXPECT_EQ(sink.transcript()[0].lines, expected);
+    }
+    // A number too small for a double is (nearly) 0, which is what it means.
+    write("e.p", head + "\tgain\t1e-400\n#DIncond\n");
+    EXPECT_EQ(ReadParameterFile(path), 0);
+    EXPECT_EQ(cell('P', 0), 0.0);
+
+    write("e.p", "earlier");
+    sink.clear();
+    SetVariableValue(KindInitial, 0, std::numeric_limits<double>::infinity());
+    EXPECT_EQ(WriteParameterFile(path, "m"), -1);
+    ASSERT_EQ(sink.transcript().size(), 1u);
+    EXPECT_EQ(sink.transcript()[0].lines,
+              (std::vector<std::string>{"A value that is not a finite number can not be saved:", "x0", path}));
+    EXPECT_EQ(read("e.p"), "earlier");
 }
 
 // "inf" and "nan" are names, not reserved words: where a line's name stands they are names,
@@ -159,18 +210,18 @@ TEST_F(Experiments, ParameterSyntaxErrorsTakeNoValue)
 TEST_F(Experiments, NamesAreNamesAndValuesMustHaveTheVariablesType)
 {
     loadModelText(codeFile({"#DParam \t3", "\t#real\tinf", "\t#real\tnan", "\t#string\tlabel", "#DIncond\t0"}));
-    SetVariableValue(KindParameter, 0, -std::numeric_limits<double>::infinity());
+    SetVariableValue(KindParameter, 0, -7.5);
     SetVariableValue(KindParameter, 1, 2.5);
     SetStringValue(cell('P', 2), "motor_a");
     Variables().kinds[KindParameter].hasValue[2] = 1;
     const std::string path = dir.path() + "/e.p";
     ASSERT_EQ(WriteParameterFile(path, "m"), 0);
-    EXPECT_EQ(read("e.p"), "#Formatver\t3\n#Hclass\tm\n#DParam \n\tinf\t-INF\n\tnan\t2.5\n\tlabel\t\"motor_a\"\n#DIncond\n");
+    EXPECT_EQ(read("e.p"), "#Formatver\t3\n#Hclass\tm\n#DParam \n\tinf\t-7.5\n\tnan\t2.5\n\tlabel\t\"motor_a\"\n#DIncond\n");
     const std::size_t pool = Variables().strings.size();
     for (int round = 0; round < 3; ++round) {
         SetVariableValue(KindParameter, 0, 0.0);
         ASSERT_EQ(ReadParameterFile(path), 0);
-        EXPECT_EQ(cell('P', 0), -std::numeric_limits<double>::infinity());
+        EXPECT_EQ(cell('P', 0), -7.5);
         EXPECT_EQ(cell('P', 1), 2.5);
         EXPECT_EQ(*StringOfValue(cell('P', 2)), "motor_a");
     }
@@ -188,7 +239,7 @@ TEST_F(Experiments, NamesAreNamesAndValuesMustHaveTheVariablesType)
         write("e.p", text);
         EXPECT_EQ(ReadParameterFile(path), -1) << text;
         ASSERT_EQ(sink.transcript().size(), 1u) << text;
-        EXPECT_EQ(sink.transcript()[0].lines[1], message);
+        EXPECT_EQ(sink.transcript()[0].lines.at(2), message);
         EXPECT_EQ(cell('P', 1), 2.5);
         EXPECT_EQ(*StringOfValue(cell('P', 2)), "motor_a");
     }

@@ -20,6 +20,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include <cmath>
 #include <fstream>
 #include <map>
@@ -640,6 +642,44 @@ TEST_F(MultipleRunFile, ReaderRefusesOtherModelsAndReportsBadEntries)
     EXPECT_EQ(RecordedRuns(), 0);
     ASSERT_EQ(boxes.transcript().size(), 1u);
     EXPECT_EQ(boxes.transcript()[0].lines.at(0), "Wrong optimization method");
+}
+
+// The file's numbers were read with sscanf, which takes "inf" and "nan" for reals and leaves
+// an integer beyond 32 bits undefined. Each is refused by its line, its token and the file.
+TEST_F(MultipleRunFile, NumbersThatAreNoneOfTheirKindAreRefusedByLineAndFile)
+{
+    ASSERT_EQ(WriteMultipleRunFile(path), 0);
+    const std::string good = testsupport::readText(path);
+    const MultipleRunSpec inForce = MultipleRunSpecs();
+    const auto replaced = [&good](const std::string& from, const std::string& to) {
+        std::string text = good;
+        text.replace(text.find(from), from.size(), to);
+        return text;
+    };
+    const std::string real = "a finite number is meant here";
+    const std::string integer = "an integer within range is meant here";
+    const std::vector<std::tuple<std::string, std::string, std::string>> cases = {
+        {replaced("#Formatver\t4", "#Formatver\tnan"), "error in line 1: nan.", integer},
+        {replaced("7\t1\n", "7e0\t1\n"), "error in line 3: 7e0.", integer},
+        {replaced("#Nvariables\t2", "#Nvariables\t4294967296"), "error in line 4: 4294967296.",
+         "an integer within range is meant here"},
+        {replaced("-2.5", "-inf"), "error in line 6: -inf.", real},
+        {replaced("123456789.125", "1e400"), "error in line 6: 1e400.", real},
+        {replaced("k`c\t0\t2", "k`c\t0\t99999999999"), "error in line 5: 99999999999.", integer},
+        {replaced("0.000125", "nan"), "error in line 8: nan.", real},
+        {replaced("\n1\n6\n", "\n1\n9999999999\n"), "error in line 10: 9999999999.", integer},
+    };
+    for (const auto& [text, line, reason] : cases) {
+        SCOPED_TRACE(line);
+        boxes.clear();
+        MultipleRunSpecs() = inForce;
+        std::ofstream(path, std::ios::trunc) << text;
+        EXPECT_EQ(ReadMultipleRunFile(path), 0);
+        ASSERT_EQ(boxes.transcript().size(), 1u);
+        EXPECT_EQ(boxes.transcript()[0].lines,
+                  (std::vector<std::string>{"Error reading multiple run information", path, line, reason}));
+        EXPECT_EQ(MultipleRunSpecs(), inForce);
+    }
 }
 
 TEST_F(MultipleRunFile, DescriptionListsTheTypeAndTheVariablesInColumns)

@@ -14,7 +14,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <csignal>
+#include <fstream>
 
 #include <sys/resource.h>
 
@@ -119,8 +121,7 @@ TEST_F(ResultFiles, PlotSpecReaderHandlesOldVersionsAndStopsAtErrors)
         many += "#Oyaxis\t0\tv\t0\t1\t0\t1\t0\t0\t0\n";
     EXPECT_EQ(readText(many, read), -1);
     EXPECT_EQ(read.curves[25].kind, KindVariable);
-    EXPECT_EQ(sink.transcript().back().lines,
-              (std::vector<std::string>{"While reading Plot or Stick specifications:", "error in line 29: #Oyaxis."}));
+    EXPECT_EQ(sink.transcript().back().lines.at(2), "error in line 29: #Oyaxis.");
 
     sink.clear();
     ASSERT_EQ(readText("#Formatver\t3\n#Hclass\tramp\n#Oyaxis\t0\tgone1\t0\t1\t0\t1\t0\t0\t0\n"
@@ -131,6 +132,35 @@ TEST_F(ResultFiles, PlotSpecReaderHandlesOldVersionsAndStopsAtErrors)
     EXPECT_EQ(sink.transcript().back().lines,
               (std::vector<std::string>{"While reading Plot or Stick specifications:",
                                         "warning: 2 variable-name combinations not in model;", "first name is", "gone1"}));
+}
+
+// "#Formatver nan" once made an integer of NaN. A number that is none of its kind (no finite
+// real where a real stands, no integer within range where an integer does) is refused by its
+// line, its token and the file, whatever field it stands in.
+TEST_F(ResultFiles, PlotSpecNumbersOfTheWrongKindAreRefusedByLineAndFile)
+{
+    const std::string path = dir.path() + "/t.u";
+    const std::string real = "a finite number is meant here";
+    const std::string integer = "an integer within range is meant here";
+    const std::string head = "#Formatver\t3\n#Hclass\tramp\n";
+    const std::vector<std::pair<std::string, std::vector<std::string>>> cases = {
+        {"#Formatver\tnan\n#Hclass\tramp\n#Oxaxis\t#Otime\t0\t1\t0\n", {"error in line 1: nan.", integer}},
+        {"#Formatver\t3.5\n#Hclass\tramp\n", {"error in line 1: 3.5.", integer}},
+        {head + "#Oxaxis\t#Otime\t-inf\t1\t0\n", {"error in line 3: -inf.", real}},
+        {head + "#Oxaxis\tv\t0\t1e400\t0\n", {"error in line 3: 1e400.", real}},
+        {head + "#Oxaxis\t#Otime\t0\t1\t0\n#Oyaxis\t0\tv\tNAN\t1\t0\t1\t0\t0\t0\n", {"error in line 4: NAN.", real}},
+        {head + "#Oyaxis\t0\tv\t0\t1\t0\t99999999999\t0\t0\t0\n", {"error in line 3: 99999999999.", integer}},
+        {head + "#Oyaxis\t0\tv\t0\t1\t0\t1\t0\t2.5\t0\n", {"error in line 3: 2.5.", integer}},
+    };
+    for (const auto& [text, lines] : cases) {
+        sink.clear();
+        PlotSpecification read;
+        EXPECT_EQ(readText(text, read), -1) << text;
+        std::vector<std::string> expected = {"While reading Plot or Stick specifications:", path};
+        expected.insert(expected.end(), lines.begin(), lines.end());
+        ASSERT_EQ(sink.transcript().size(), 1u) << text;
+        EXPECT_EQ(sink.transcript()[0].lines, expected);
+    }
 }
 
 TEST_F(ResultFiles, DataFileHoldsTheCommunicationIntervalsSamplesAndContinuesWithoutRepeats)
@@ -158,10 +188,14 @@ TEST_F(ResultFiles, DataFileHoldsTheCommunicationIntervalsSamplesAndContinuesWit
     ASSERT_EQ(content->rows.size(), 21u);
     EXPECT_NEAR(content->rows[11][0], 1.1, 1e-12);
 
-    // A truncated last row is dropped.
+    // A file cut in its last row is damaged: it is neither read nor appended to.
     std::string bytes = *platform::readFile(path);
     ASSERT_TRUE(platform::writeFileAtomically(path, bytes.substr(0, bytes.size() - 5)));
-    EXPECT_EQ(ReadDataFileContent(path, true)->rows.size(), 20u);
+    std::vector<std::string> damage;
+    EXPECT_FALSE(ReadDataFileContent(path, true, &damage));
+    EXPECT_EQ(damage, (std::vector<std::string>{"While reading the numerical data file:", path,
+                                                "the rows do not hold 3 numbers each (row 21)."}));
+    ASSERT_TRUE(platform::writeFileAtomically(path, bytes.substr(0, bytes.size() - 25)));
 
     // Appending to a file of other variables needs the user's consent.
     PlotSpecs().curves[1] = PlotCurve{};
@@ -170,6 +204,78 @@ TEST_F(ResultFiles, DataFileHoldsTheCommunicationIntervalsSamplesAndContinuesWit
     EXPECT_EQ(sink.transcript().back().lines[0], "The numerical-output spec's are not consistent with");
     EXPECT_EQ(SimulationTime, 2.0);
     EXPECT_EQ(ReadDataFileContent(path, true)->rows.size(), 20u);
+}
+
+// Read Datafile told nothing of a file it could not read. Damaged copies of a written data
+// file (cut short, bytes replaced, put in or left out, a value that is no number) and files
+// of random bytes are each read whole or refused with the lines that say what is wrong where;
+// what is read holds rows of the file's width and finite values only.
+TEST_F(ResultFiles, EveryDamagedDataFileIsReadWholeOrRefusedWithWhatIsWrong)
+{
+    PlotSpecs().curves[0] = curve("x", 1, 1, 0);
+    PlotSpecs().curves[1] = curve("v", 1, 1, 0);
+    runTo(0.2);
+    const std::string path = dir.path() + "/ramp/trial.n";
+    const std::string good = *platform::readFile(path);
+    const std::size_t header = good.find("v\n") + 2;
+    std::vector<std::string> damaged;
+    for (std::size_t at = 0; at < good.size(); at += 5)
+        damaged.push_back(good.substr(0, at));
+    for (std::size_t at = 0; at < header + 9; ++at) {
+        for (const char byte : {'\0', 'x', '\n', '9', '\xff'}) {
+            std::string text = good;
+            text[at] = byte;
+            damaged.push_back(text);
+        }
+        damaged.push_back(good.substr(0, at) + good.substr(at + 1));
+        damaged.push_back(good.substr(0, at) + ' ' + good.substr(at));
+    }
+    std::string nan = good;
+    nan.replace(header + 8, 8, std::string("\0\0\0\0\0\0\xf8\x7f", 8));
+    damaged.push_back(nan);
+    damaged.push_back("#Formatver\t3\n#Hclass\tramp\t#Hexpmt\ttrial\n#Nvariables\t2\nx\nv\n0 0 0\n0.1 nan 0.2\n");
+    damaged.push_back("#Formatver\t3\n#Hclass\tramp\t#Hexpmt\ttrial\n#Nvariables\t2\nx\nv\n0 0 0\n0.1 0.1\n");
+    unsigned state = 4711;
+    for (int n = 0; n < 30; ++n) {
+        std::string bytes(std::size_t(1 + n * 7), '\0');
+        for (char& c : bytes)
+            c = char((state = state * 1103515245u + 12345u) >> 16);
+        damaged.push_back(bytes);
+    }
+    const auto write = [&path](const std::string& text) { std::ofstream(path, std::ios::binary | std::ios::trunc) << text; };
+    for (const std::string& text : damaged) {
+        write(text);
+        std::vector<std::string> damage;
+        const std::optional<DataFileContent> content = ReadDataFileContent(path, true, &damage);
+        if (!content) {
+            ASSERT_GE(damage.size(), 3u) << testing::PrintToString(text);
+            EXPECT_EQ(damage[0], "While reading the numerical data file:");
+            EXPECT_EQ(damage[1], path);
+            continue;
+        }
+        for (const std::vector<double>& row : content->rows) {
+            ASSERT_EQ(row.size(), content->names.size() + 1) << testing::PrintToString(text);
+            for (double value : row)
+                ASSERT_TRUE(std::isfinite(value)) << testing::PrintToString(text);
+        }
+    }
+    // Some of them, as the user is told.
+    const std::vector<std::pair<std::string, std::vector<std::string>>> told = {
+        {"", {"error at end of line 1.", "\"#Formatver\" is meant here"}},
+        {"#Formatver\tnan\n", {"error in line 1: nan.", "an integer within range is meant here"}},
+        {"#Formatver\t4\n#Hclass\tramp\n#Nvariables\t99999\n", {"error in line 3: 99999.", "the file holds fewer names than that"}},
+        {nan, {"a value that is not a finite number (row 1)."}},
+        {damaged[damaged.size() - 32], {"error in line 7: nan.", "a finite number is meant here"}},
+        {good.substr(0, good.size() - 1), {"the rows do not hold 3 numbers each (row 21)."}},
+    };
+    for (const auto& [text, lines] : told) {
+        write(text);
+        std::vector<std::string> damage;
+        EXPECT_FALSE(ReadDataFileContent(path, true, &damage));
+        std::vector<std::string> expected = {"While reading the numerical data file:", path};
+        expected.insert(expected.end(), lines.begin(), lines.end());
+        EXPECT_EQ(damage, expected);
+    }
 }
 
 // A disk that fills up while the run writes: the rows still sit in the stream's buffer when

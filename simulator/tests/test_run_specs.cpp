@@ -19,7 +19,7 @@ int readText(const std::string& text, RunSpecification& target)
 {
     CodeFileLexer lexer;
     lexer.ResetScanner(text);
-    return ReadRunSpecs(lexer, target);
+    return ReadRunSpecs(lexer, target, "exp.r");
 }
 
 const std::string Head = "#Hclass\tmsd\n#Iprocsr\t0\n#Imethod\t";
@@ -109,7 +109,7 @@ TEST(RunSpecs, ReaderClampsAndAcceptsWhatTheFormatAllows)
     EXPECT_TRUE(sink.transcript().empty());
 }
 
-TEST(RunSpecs, ReadErrorsNameTheTokenAndLeaveTheTargetUnchanged)
+TEST(RunSpecs, ReadErrorsNameTheFileTheTokenAndWhyAndLeaveTheTargetUnchanged)
 {
     modeltest::StatusCapture quiet;
     platform::ScriptedMessageSink sink;
@@ -117,8 +117,18 @@ TEST(RunSpecs, ReadErrorsNameTheTokenAndLeaveTheTargetUnchanged)
     struct Case {
         std::string text;
         std::string line;
+        std::string reason = {}; ///< empty: none is given
     };
+    const std::string real = "a finite number is meant here";
+    const std::string integer = "an integer within range is meant here";
     const std::vector<Case> cases = {
+        // Numbers that are no finite numbers, or no integers within range where one is meant.
+        {Head + "0\n#Tstart \t0\n#Tfinish\t1e400\n", "error in line 5: 1e400.", real},
+        {Head + "0\n#Tstart \t-1E+999\n#Tfinish\t9\n", "error in line 4: -1E+999.", real},
+        {Head + "0\n#Tstart \t0\n#Tfinish\t9\n#Tstep  \t1e309\n", "error in line 6: 1e309.", real},
+        {Head + "4294967296\n#Tstart \t0\n#Tfinish\t9\n", "error in line 3: 4294967296.", integer},
+        {Head + "2.5\n#Tstart \t0\n#Tfinish\t9\n", "error in line 3: 2.5.", integer},
+        {Head + "0\n#Tstart \tinf\n#Tfinish\t9\n", "error in line 4: inf."},
         {Head + "0\n#Tstart \t0\n#Tfinish\t9\n#Tcomint\t0.5\n", "error in line 6: 0.5."},
         {Head + "0\n#Tstart \t0\n#Tfinish\t9\n#Tstep  \n", "error at end of line 6."},
         {Head + "0\n#Tstart \t0\n#Tfinish\t9\n#Tstep  \t0.5\textra\n", "error in line 6: extra."},
@@ -132,7 +142,10 @@ TEST(RunSpecs, ReadErrorsNameTheTokenAndLeaveTheTargetUnchanged)
         EXPECT_EQ(readText(c.text, specs), -1) << c.text;
         EXPECT_EQ(specs.finishTime, 5.0) << "a failed read changed the record";
         ASSERT_EQ(sink.transcript().size(), 1u);
-        EXPECT_EQ(sink.transcript()[0].lines, (std::vector<std::string>{"While reading Run Specifications:", c.line}));
+        std::vector<std::string> expected = {"While reading Run Specifications:", "exp.r", c.line};
+        if (!c.reason.empty())
+            expected.push_back(c.reason);
+        EXPECT_EQ(sink.transcript()[0].lines, expected);
     }
     RunSpecification specs;
     EXPECT_EQ(ReadRunSpecFile("/nonexistent/x.r", specs), -1);

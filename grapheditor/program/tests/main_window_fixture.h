@@ -25,6 +25,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QMenuBar>
 #include <QTest>
@@ -112,6 +113,20 @@ protected:
     }
 
     QAction* command(int id) const { return testsupport::findCommand(*window, id); }
+
+    /// File > Open, and the model name chooser it shows; null when none came up.
+    QWidget* openChooser()
+    {
+        command(CM_OPEN)->trigger();
+        QWidget* chooser = nullptr;
+        waitUntil([&] {
+            for (QWidget* widget : QApplication::topLevelWidgets())
+                if (widget->objectName() == "DLG_FILE" && widget->isVisible())
+                    chooser = widget;
+            return chooser != nullptr;
+        }, 3000);
+        return chooser;
+    }
     bool enabled(int id) const { return command(id) && command(id)->isEnabled(); }
     QList<QAction*> menuEntries() const { return window->menuBar()->actions(); }
 

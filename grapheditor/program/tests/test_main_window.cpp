@@ -537,18 +537,59 @@ TEST_F(MainWindow, MenuHintsPassOverTheKeptStatusTextAndLeaveItWhenTheMenuCloses
     EXPECT_EQ(Editor().statusText, "Model saved.");
 }
 
+// A damaged graph model file opened without a word, showed what it could read and marked it
+// edited. Opened through the chooser, it is refused by a box that names the file, the line
+// and the token, and the model shown stays as it was; a file whose drawing alone is out of
+// range opens, unedited, with a box that says so.
+TEST_F(MainWindow, ADamagedModelFileIsRefusedByFileLineAndTokenAndTheModelShownStays)
+{
+    copyExample("msd1.mg0", models, "msd1.mg0");
+    const std::string msd = testsupport::readText(std::string(ORVANTA_MODELS_DIR) + "/msd1.mg0");
+    const std::string cut = msd.substr(0, msd.find("!gri_bond") + 6);
+    ASSERT_TRUE(platform::writeFileAtomically(models + "/cut1.mg0", cut));
+    std::string wide = msd;
+    wide.replace(wide.find("1500 1000"), 9, "1500 99999999999");
+    ASSERT_TRUE(platform::writeFileAtomically(models + "/wide1.mg0", wide));
+    startWindow("-model msd1");
+    ASSERT_EQ(Editor().modelName, "msd1");
+    const std::size_t submodels = CurrentModel().submodels.size();
+    sink.clear();
+    // File > Open, the name typed into the chooser's form and confirmed.
+    const auto openThroughTheChooser = [&](const std::string& name) {
+        QWidget* chooser = openChooser();
+        ASSERT_NE(chooser, nullptr);
+        findControl<QLineEdit>(*chooser, ID_CHOOSER_NAME)->setText(QString::fromStdString(name));
+        findControl<QPushButton>(*chooser, ID_CHOOSER_OK)->click();
+    };
+
+    openThroughTheChooser("cut1");
+    ASSERT_EQ(sink.transcript().size(), 1u);
+    EXPECT_EQ(sink.transcript()[0].lines,
+              (std::vector<std::string>{"The model file can not be read:", models + "/cut1.mg0",
+                                        "syntax error in line 12: !gri_b", "The model is not opened."}));
+    EXPECT_EQ(window->windowTitle().toStdString(), "Orvanta Graph Editor - msd1");
+    EXPECT_EQ(CurrentModel().submodels.size(), submodels);
+    EXPECT_EQ(CurrentModel().edited, 0);
+    EXPECT_EQ(window->shownStatusText(), "syntax error in line 12: !gri_b");
+    EXPECT_EQ(Editor().machine.state(), STATE_NAMED);
+
+    sink.clear();
+    openThroughTheChooser("wide1");
+    ASSERT_EQ(sink.transcript().size(), 1u);
+    EXPECT_EQ(sink.transcript()[0].lines.at(0), "The drawing in the model file is damaged:");
+    EXPECT_EQ(sink.transcript()[0].lines.at(2), "graphics number out of range in line 4: 99999999999");
+    EXPECT_EQ(window->windowTitle().toStdString(), "Orvanta Graph Editor - wide1");
+    EXPECT_EQ(CurrentModel().submodels.size(), submodels);
+    EXPECT_EQ(CurrentModel().edited, 0);
+    testsupport::grabToPng(*window, "grapheditor_damaged_drawing_opened");
+}
+
 TEST_F(MainWindow, OpenShowsTheChooserOverTheModelDirectoriesAndOpensTheNameChosen)
 {
     copyExample("msd1.mg0", more, "pump1.mgg");
     startWindow();
-    command(CM_OPEN)->trigger();
-    QWidget* chooser = nullptr;
-    ASSERT_TRUE(waitUntil([&] {
-        for (QWidget* widget : QApplication::topLevelWidgets())
-            if (widget->objectName() == "DLG_FILE" && widget->isVisible())
-                chooser = widget;
-        return chooser != nullptr;
-    }, 3000));
+    QWidget* chooser = openChooser();
+    ASSERT_NE(chooser, nullptr);
     EXPECT_EQ(chooser->windowTitle().toStdString(), "Open model");
     // The second directory lists the model; picked and confirmed, it is opened from there.
     auto* category = findControl<QComboBox>(*chooser, ID_CHOOSER_CATEGORY);

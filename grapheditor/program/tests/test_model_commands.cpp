@@ -155,28 +155,27 @@ TEST_F(ModelCommands, AnUntitledModelIsSavedUnderTheNameTheUserGives)
     EXPECT_EQ(state(), STATE_NAMED);
 }
 
-TEST_F(ModelCommands, AFailedOpenLeavesThePartReadUnnamedSoSavingNeverReplacesThePreviousModel)
+TEST_F(ModelCommands, AFailedOpenKeepsTheModelShownAsItWasAndSavingItReplacesNothingElse)
 {
     start();
     const std::string pump = writePump(models);
     ASSERT_EQ(OpenModelFromDirectories("pump1"), 1);
+    const std::size_t submodels = CurrentModel().submodels.size();
     writeFile(models + "/bad1.mgg", "bond graph bad version 1\nsubclasses\n  se;1 f 40 100 !T\nconnections\n  f`p -> \n");
 
     EXPECT_EQ(OpenModel(models, "bad1"), 0);
-    EXPECT_NE(frame.kept.find("in line"), std::string::npos) << frame.kept;
-    EXPECT_EQ(Editor().modelName, "");
-    EXPECT_EQ(CurrentModel().edited, 1);
-    EXPECT_EQ(CurrentModel().submodels.size(), 1u);
-    EXPECT_EQ(frame.title, "Orvanta Graph Editor - untitled (edited)");
-    EXPECT_EQ(state(), STATE_UNTITLED);
+    EXPECT_EQ(frame.kept, "syntax error in line 6: <NL>");
+    EXPECT_EQ(Editor().modelName, "pump1");
+    EXPECT_EQ(CurrentModel().edited, 0);
+    EXPECT_EQ(CurrentModel().submodels.size(), submodels);
+    EXPECT_EQ(frame.title, "Orvanta Graph Editor - pump1");
+    EXPECT_EQ(state(), STATE_NAMED);
 
-    // Save asks for a name; cancelled, nothing is written.
-    const std::string before = read(pump);
-    frame.answers.push_back(std::nullopt);
+    // The model shown is saved under its own name only.
+    const std::string bad = read(models + "/bad1.mgg");
     SaveCommand();
-    EXPECT_EQ(frame.chooserTitles.back(), "Check & Save model 5");
-    EXPECT_EQ(read(pump), before);
-    EXPECT_FALSE(exists(models + "/pump1.mg0"));
+    EXPECT_EQ(read(models + "/bad1.mgg"), bad);
+    EXPECT_TRUE(exists(models + "/pump1.mg0"));
 }
 
 TEST_F(ModelCommands, SelectionEventsComeOnlyWhenTheSelectionChanges)
@@ -414,6 +413,13 @@ TEST_F(ModelCommands, ResultsOfTheProcessorAreShownWithTheirTexts)
     UpdateTitle("pump1");
     EXPECT_EQ(ShowProcessingResult(3, 0), 0);
     EXPECT_EQ(sink.transcriptLines(), (std::vector<std::string>{"Can not open for reading:", models + "/pump1.t2"}));
+    // A template that cannot be read is named with the line and the token.
+    sink.clear();
+    writeFile(models + "/pump1.t2", "class pump version 1\nconnections\n  ->\n");
+    EXPECT_EQ(ShowProcessingResult(3, 0), 0);
+    EXPECT_EQ(sink.transcriptLines(),
+              (std::vector<std::string>{"There are errors in the processed file.", models + "/pump1.t2",
+                                        "syntax error in line 3: ->", "Further processing is not possible."}));
 }
 
 TEST_F(ModelCommands, ACodeFileAsNewAsTheProcessedModelIsUpToDate)

@@ -5,6 +5,8 @@
 
 #include "grapheditor/program/editor_commands.h"
 #include "grapheditor/program/selection.h"
+#include "grapheditor/graph_objects.h"
+#include "grapheditor/submodel_library.h"
 
 #include <gtest/gtest.h>
 
@@ -103,13 +105,21 @@ TEST_F(WindowCommands, EveryStateEnablesExactlyItsCommandsInTheMenusAndTheToolBa
     ASSERT_EQ(state(), STATE_NAMED);
     expectEnabled(named, allMenus);
 
-    // A file that fails to read leaves its part read, unnamed and edited.
+    // A file that fails to read is refused: the model shown stays, named.
     post(UM_OPEN_MODEL, 0, std::string("bad1"));
-    ASSERT_EQ(Editor().modelName, "");
+    ASSERT_EQ(Editor().modelName, "pump1");
+    ASSERT_EQ(state(), STATE_NAMED);
+    expectEnabled(named, allMenus);
+
+    // A new model with something drawn is untitled.
+    command(100)->trigger();
+    ASSERT_EQ(state(), STATE_NO_MODEL);
+    LibraryEntry source{"se1"};
+    const Submodel* drawn = create_submodel(40, 100, source);
+    ASSERT_NE(drawn, nullptr);
     ASSERT_EQ(state(), STATE_UNTITLED);
     expectEnabled(untitled, {0, 1, 2, 3, 4, 6, 7});
-    // The source f at (40, 100).
-    clickAt(40, 100);
+    clickAt(drawn->x, drawn->y);
     ASSERT_EQ(state(), STATE_UNTITLED_SELECTION);
     expectEnabled(untitledSelection, {0, 1, 2, 3, 4, 6, 7});
 

@@ -30,7 +30,9 @@
 #include <QApplication>
 #include <QTimer>
 
+#include <cstdio>
 #include <filesystem>
+#include <fstream>
 
 using simtest::SawLine;
 using simtest::Simulator;
@@ -90,6 +92,48 @@ TEST(SimulatorCommands, OpenModelLoadsTheChosenModelAndTheExperimentIsSavedUnder
     EXPECT_TRUE(ExperimentEdited) << "the edits are still unsaved";
     for (const char* file : {"saved.p", "saved.r", "saved.u"})
         fs::remove(experimentFile(file));
+}
+
+// Read Datafile on a damaged data file told nothing and drew nothing. It is refused with the
+// file and what is wrong where; a whole file is read into the plot again.
+TEST(SimulatorCommands, ReadDatafileRefusesADamagedFileNamingItAndWhatIsWrong)
+{
+    Simulator s;
+    s.openExperiment("default");
+    RunSpecs().finishTime = 0.5;
+    s.command(CM_START_SIMULATION);
+    ASSERT_TRUE(s.waitForRunEnd());
+    const std::string path = experimentFile("default.n");
+    const std::string good = testsupport::readText(path);
+    ASSERT_FALSE(good.empty());
+    const int points = XRuns().slot[0].count();
+
+    const std::string header = good.substr(0, good.find("k`p.e\n") + 6);
+    const std::vector<std::pair<std::string, std::string>> damaged = {
+        {"\x89PNG\r\n\x1a\n\x01\x02", "error in line 1: ?PNG."},
+        {good.substr(0, good.size() - 3), "the rows do not hold 4 numbers each (row 51)."},
+        {header + std::string(32, '\xff') + "\n", "a value that is not a finite number (row 1)."},
+    };
+    for (const auto& [text, what] : damaged) {
+        SCOPED_TRACE(what);
+        s.boxes().clear();
+        std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+        s.command(CM_READ_DATAFILE);
+        ASSERT_EQ(s.boxes().transcript().size(), 1u);
+        const std::vector<std::string>& lines = s.boxes().transcript()[0].lines;
+        ASSERT_GE(lines.size(), 3u);
+        EXPECT_EQ(lines[0], "While reading the numerical data file:");
+        EXPECT_EQ(lines[1], path);
+        EXPECT_EQ(lines[2], what);
+        EXPECT_EQ(SimulatorState, StateModelLoaded);
+    }
+    s.boxes().clear();
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << good;
+    s.command(CM_READ_DATAFILE);
+    EXPECT_TRUE(s.boxes().transcript().empty()) << testing::PrintToString(s.boxes().transcriptLines());
+    EXPECT_EQ(statusLine(s), "Reading of datafile finished.");
+    EXPECT_EQ(XRuns().slot[0].count(), points);
+    std::remove(path.c_str());
 }
 
 TEST(SimulatorCommands, ContinueSimulationGoesOnFromWhereTheInterruptedRunStopped)
