@@ -26,6 +26,7 @@ PlotCurve defaultCurve(int index)
 {
     PlotCurve c;
     c.index = index;
+    c.scaling = FreshCurveScaling;
     return c;
 }
 

@@ -40,8 +40,10 @@ void ResetPlotSpecs(PlotSpecification& specs)
     specs = PlotSpecification{};
     specs.xIsTime = 1;
     SetTimeAxisRange(specs);
-    for (int i = 0; i < CurveCount; ++i)
+    for (int i = 0; i < CurveCount; ++i) {
         specs.curves[i].index = i;
+        specs.curves[i].scaling = FreshCurveScaling;
+    }
     if (&specs == &g_specs)
         DiscardAllPlotRuns();
 }

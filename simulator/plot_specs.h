@@ -35,13 +35,16 @@ struct PlotSpecification {
     int matlabCount = 0;
 };
 
+/// A fresh curve is scaled when its run ends; a time axis keeps its run's range.
+inline constexpr int FreshCurveScaling = 1;
+
 /// Set while a plot shows the plot specs, so that a run checks them first.
 inline int PlotSpecsInForce = 0;
 
 /// The plot specs in force in this process.
 PlotSpecification& PlotSpecs();
 
-/// X axis time over the run's time range; every curve empty.
+/// X axis time over the run's time range; every curve empty and scaled when its run ends.
 void ResetPlotSpecs(PlotSpecification& specs);
 /// The X scale spans the run's start to finish time (to 5 when the finish time is 0).
 void SetTimeAxisRange(PlotSpecification& specs);

@@ -96,7 +96,7 @@ TEST_F(ResultFiles, PlotSpecFileRoundTripsWhatTheWriterWrites)
                     "#Oyaxis\t0\tx`PLOT\t0\t1\t0\t1\t1\t0\t0\tramp_x\n"
                     "#Oyaxis\t0\tv\t0\t1\t1\t1\t0\t0\t1\ttwo_words\n"
                     "#Oyaxis\t0\tv\t0\t1\t2\t0\t1\t0\t1\t\n"
-                    "#Oyaxis\t1\tC:\\data/in.txt\t0\t1\t3\t0\t0\t0\t0\t\n");
+                    "#Oyaxis\t1\tC:\\data/in.txt\t0\t1\t3\t0\t0\t1\t0\t\n"); // a fresh curve is post-scaled
     PlotSpecification read;
     ASSERT_EQ(readText(text, read), 0);
     EXPECT_EQ(read.curves[0].label, "ramp x");

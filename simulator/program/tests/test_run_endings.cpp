@@ -176,3 +176,25 @@ TEST(RunEndings, AnOptimisationShowsItsOptimumAndKeepsNoMatlabFilesOfItsEvaluati
     fs::remove_all(matlab);
     RunSpecs() = RunSpecification::defaults();
 }
+
+// A model opened without an experiment shows its "`PLOT" curves on scales that the end of
+// the run fits to the data, where a fixed 0 to 1 scale left a ramp to 4 beyond the frame.
+TEST(RunEndings, TheCurvesOfAModelWithoutAnExperimentAreScaledToTheirRun)
+{
+    simtest::WriteCodeFileOnce("ramp4.l", "#Hclass\tramp\n#Hversion\t4\n\n#Dstate_ind\t1\n\t#real\tx\tx`PLOT\n\n"
+                                          "#DRate_ind\t1\n\t#real\tdx\n\n#EInitial\t0\n\n#Einputs\t0\n\n"
+                                          "#Edynamic\t1\n\tmov\tR0\t1.000000e+00\n\n#Eoutputs\t0\n");
+    Simulator s("-model ramp4");
+    ASSERT_EQ(Experiment().modelName, "ramp4");
+    const PlotCurve& curve = PlotSpecs().curves[0];
+    ASSERT_TRUE(curve.hasVariable());
+    EXPECT_EQ(curve.scaling, 1);
+    RunSpecs().finishTime = 4.0;
+    MarkEdited();
+    s.window().resize(900, 600);
+    s.command(CM_START_SIMULATION);
+    ASSERT_TRUE(s.waitForRunEnd());
+    EXPECT_LT(curve.min, 0.0);
+    EXPECT_GT(curve.max, 4.0);
+    EXPECT_LT(curve.max, 5.0);
+}
