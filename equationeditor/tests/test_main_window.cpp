@@ -166,6 +166,7 @@ TEST_F(EquationWindow, StartsWithItsMenusToolBarIndicatorsAndMonospaceText)
     startWindow();
     EXPECT_EQ(platform::findWindowByClass("TQNEEWindow"), window->handle());
     EXPECT_EQ(window->menuBar()->objectName().toStdString(), "MN_QNEE");
+    EXPECT_TRUE(testsupport::showsWindowIcon(*window, "IC_QNEE22"));
     QStringList entries;
     for (QAction* entry : window->menuBar()->actions())
         entries << entry->text();

@@ -20,6 +20,7 @@
 #include "platform/core/file_system.h"
 #include "platform/core/message_sink.h"
 #include "platform/core/window_messages.h"
+#include "platform/qt/artwork.h"
 #include "platform/qt/application.h"
 #include "platform/qt/clipboard.h"
 #include "platform/qt/help.h"
@@ -113,6 +114,7 @@ void resumeRuns()
 TQNSIMWindow::TQNSIMWindow() : FrameWindow("TQNSIMWindow"), m_clock([] { return std::time(nullptr); })
 {
     setWindowTitle(QStringLiteral("Simulator"));
+    platform::setWindowIcon(*this, "IC_QNSIM22", true);
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect desktop = screen->availableGeometry();
         setGeometry(desktop.left() + 75, desktop.top() + 75, std::max(desktop.width() - 150, 400),

@@ -60,8 +60,9 @@ TEST_F(MainWindow, StartsWithItsMenusToolBarAndStartUpBoxAndGreysWhatNoModelAllo
 {
     startWindow();
     EXPECT_EQ(platform::findWindowByClass("TQNBGEWindow"), window->handle());
-    EXPECT_EQ(window->windowTitle().toStdString(), "Orvanta Graph Editor");
+    EXPECT_EQ(window->windowTitle().toStdString(), "Orvanta  Graph Editor");
     EXPECT_EQ(window->menuBar()->objectName().toStdString(), "MN_QNBGE");
+    EXPECT_TRUE(testsupport::showsWindowIcon(*window, "IC_QNBGE22"));
     ASSERT_NE(StartupBox(), nullptr);
     EXPECT_TRUE(StartupBox()->isVisible());
     EXPECT_EQ(CurrentMessageOwner(), window->handle());
@@ -96,7 +97,7 @@ TEST_F(MainWindow, OpenModelFindsTheModelInTheSecondDirectoryAndEnablesItsComman
     startWindow();
     post(UM_OPEN_MODEL, 0, std::string("pump1"));
     EXPECT_EQ(Editor().modelName, "pump1");
-    EXPECT_EQ(window->windowTitle().toStdString(), "Orvanta Graph Editor - pump1");
+    EXPECT_EQ(window->windowTitle().toStdString(), "Orvanta  Graph Editor - pump1");
     EXPECT_EQ(CurrentModel().submodels.size(), 5u);
     EXPECT_FALSE(platform::fileExists(models + "/pump1.mgg"));
     for (int position = 0; position < 8; ++position)
@@ -129,7 +130,7 @@ TEST_F(MainWindow, AModelNameBeyondTheFileNameRuleIsRefusedFromTheCommandLineAnd
     EXPECT_EQ(Editor().modelName, "");
     EXPECT_EQ(sink.transcriptLines(), (std::vector<std::string>{"The model name ../more/pump1 holds a character other "
                                                                 "than a letter, a digit or '_' at position 1."}));
-    EXPECT_EQ(window->windowTitle().toStdString(), "Orvanta Graph Editor");
+    EXPECT_EQ(window->windowTitle().toStdString(), "Orvanta  Graph Editor");
 }
 
 TEST_F(MainWindow, ARightClickSelectsWhatIsUnderItThenShowsThePopUpUnlessMinimised)
@@ -410,7 +411,7 @@ TEST_F(MainWindow, PrintingWritesThePdfAndHelpSaysWhenItIsMissing)
     command(CM_HELP_ABOUT)->trigger();
     ASSERT_NE(AboutBox(), nullptr);
     EXPECT_TRUE(AboutBox()->isVisible());
-    EXPECT_EQ(AboutBoxTexts().lines[0], "Orvanta Graph Editor");
+    EXPECT_EQ(AboutBoxTexts().lines[0], "Orvanta  Graph Editor");
     testsupport::grabToPng(*AboutBox(), "grapheditor_about");
     EXPECT_EQ(testsupport::clippedControls(*AboutBox()), std::vector<std::string>{}) << "grapheditor_about";
     AboutBox()->endDialog(platform::IDCANCEL);
@@ -447,7 +448,7 @@ TEST_F(MainWindow, ClosingAnEditedModelAsksFirstAndCancelKeepsTheWindow)
     copyExample("msd1.mg0", models, "msd1.mgg");
     startWindow("-model msd1");
     SetEdited();
-    EXPECT_EQ(window->windowTitle().toStdString(), "Orvanta Graph Editor - msd1 (edited)");
+    EXPECT_EQ(window->windowTitle().toStdString(), "Orvanta  Graph Editor - msd1 (edited)");
     sink.queueAnswers({platform::BoxAnswer::Cancel});
     EXPECT_FALSE(window->close());
     EXPECT_TRUE(window->isVisible());
@@ -503,7 +504,7 @@ TEST_F(MainWindow, DelDeletesTheSelectedBondAndTheGreyedEditKeysDoNothing)
     QTest::keyClick(window.get(), Qt::Key_Delete);
     EXPECT_EQ(CurrentModel().connections.size(), 3u);
     EXPECT_EQ(has_selection(), 0);
-    EXPECT_EQ(window->windowTitle().toStdString(), "Orvanta Graph Editor - msd1 (edited)");
+    EXPECT_EQ(window->windowTitle().toStdString(), "Orvanta  Graph Editor - msd1 (edited)");
     EXPECT_EQ(Editor().machine.state(), STATE_NAMED);
 }
 
@@ -569,5 +570,5 @@ TEST_F(MainWindow, OpenShowsTheChooserOverTheModelDirectoriesAndOpensTheNameChos
     EXPECT_EQ(Editor().modelName, "pump1");
     EXPECT_EQ(CurrentModel().submodels.size(), 5u);
     EXPECT_FALSE(platform::fileExists(models + "/pump1.mgg"));
-    EXPECT_EQ(window->windowTitle().toStdString(), "Orvanta Graph Editor - pump1");
+    EXPECT_EQ(window->windowTitle().toStdString(), "Orvanta  Graph Editor - pump1");
 }
