@@ -347,7 +347,7 @@ void TQNEEWindow::handleCommand(int id)
         LaunchProgram(2, std::nullopt, 0);
         break;
     case EE_HELP_CONTENTS:
-        showHelpFile(platform::HELP_CONTENTS, 3);
+        showHelpFile(platform::HELP_CONTEXT, 3);
         break;
     case EE_HELP_DEMO:
         showHelpFile(platform::HELP_CONTENTS, 6);

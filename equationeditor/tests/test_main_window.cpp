@@ -26,6 +26,8 @@
 #include "platform/core/message_sink.h"
 #include "platform/core/window_messages.h"
 #include "platform/core/window_registry.h"
+#include "platform/qt/help.h"
+#include "platform/testing/help_pages.h"
 #include "platform/testing/qt_support.h"
 #include "platform/testing/temp_dir.h"
 
@@ -542,10 +544,6 @@ TEST_F(EquationWindow, PrintingWritesThePdfAndClosingAnEditedModelAsksFirst)
     command(EE_PRINT)->trigger();
     EXPECT_TRUE(exists(paper.outputFile));
 
-    command(EE_HELP_CONTENTS)->trigger();
-    ASSERT_FALSE(sink.transcript().empty());
-    EXPECT_EQ(sink.transcript().back().lines.front(), "Help is not available.");
-
     sink.queueAnswers({platform::BoxAnswer::Cancel});
     EXPECT_FALSE(window->close());
     EXPECT_TRUE(window->isVisible());
@@ -644,6 +642,32 @@ TEST_F(EquationWindow, TheWizardWritesASubmodelSkeletonAsTheTextOfANewModel)
     command(EE_CHECK_SAVE)->trigger();
     EXPECT_EQ(EquationEditor().lastCheckLevel, 0);
     EXPECT_EQ(EquationEditor().state, EE_STATE_NEW);
+}
+
+TEST_F(EquationWindow, EveryHelpCommandOpensAnInstalledPageAtTheAnchorItAsks)
+{
+    startWindow();
+    Startup().InstallDirectory = ORVANTA_BIN_DIR;
+    std::vector<std::string> opened;
+    platform::setHelpOpener([&](const std::string& address) {
+        opened.push_back(address);
+        return true;
+    });
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    QTest::keyClick(window.get(), Qt::Key_F1);
+    for (int id : {EE_HELP_DEMO, EE_HELP_TUTORIAL, EE_HELP_USING})
+        command(id)->trigger();
+    platform::setHelpOpener({});
+    ASSERT_EQ(opened.size(), 4u) << testing::PrintToString(sink.transcriptLines());
+    for (const std::string& address : opened)
+        EXPECT_EQ(testsupport::helpAddressProblem(address), "");
+    const std::string help = "file://" + std::string(ORVANTA_BIN_DIR);
+    EXPECT_EQ(opened[0], help + "/help/orvanta.html#context-3");
+    EXPECT_EQ(opened[1], help + "/help/orvantadmo.html");
+    EXPECT_EQ(opened[2], help + "/tutorial/orvantatut.html");
+    EXPECT_EQ(opened[3], help + "/help/orvanta.html#using-help");
+    EXPECT_TRUE(sink.transcript().empty());
 }
 
 TEST_F(EquationWindow, FileTemplateShowsTheLanguageDescription)

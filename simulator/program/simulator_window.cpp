@@ -504,7 +504,8 @@ void TQNSIMWindow::saveExperimentAs()
 
 void TQNSIMWindow::help(const std::string& file, unsigned command, long data)
 {
-    m_lastHelpFile = m_programDirectory + file;
+    // The installation directory is the program's own directory, as the editors find their help.
+    m_lastHelpFile = Startup().InstallDirectory + file;
     platform::showHelp(handle(), m_lastHelpFile, command, data);
 }
 

@@ -27,6 +27,8 @@
 #include "platform/core/window_messages.h"
 #include "platform/core/window_registry.h"
 #include "common/tests/clipped_controls.h"
+#include "platform/qt/help.h"
+#include "platform/testing/help_pages.h"
 #include "platform/testing/qt_support.h"
 #include "platform/testing/temp_dir.h"
 
@@ -394,7 +396,7 @@ TEST_F(MainWindow, OneProcessorRunsAtATimeAndTheEditorClosesItWhenItCloses)
     EXPECT_EQ(runningProcessors(), std::vector<pid_t>{});
 }
 
-TEST_F(MainWindow, PrintingWritesThePdfAndHelpSaysWhenItIsMissing)
+TEST_F(MainWindow, PrintingWritesThePdfAndAboutShowsTheProgramsTitle)
 {
     copyExample("msd1.mg0", models, "msd1.mgg");
     startWindow("-model msd1");
@@ -404,10 +406,6 @@ TEST_F(MainWindow, PrintingWritesThePdfAndHelpSaysWhenItIsMissing)
     command(CM_PRINT)->trigger();
     EXPECT_TRUE(platform::fileExists(paper.outputFile));
 
-    command(CM_HELP_CONTENTS)->trigger();
-    ASSERT_FALSE(sink.transcript().empty());
-    EXPECT_EQ(sink.transcript().back().lines.front(), "Help is not available.");
-
     command(CM_HELP_ABOUT)->trigger();
     ASSERT_NE(AboutBox(), nullptr);
     EXPECT_TRUE(AboutBox()->isVisible());
@@ -415,6 +413,31 @@ TEST_F(MainWindow, PrintingWritesThePdfAndHelpSaysWhenItIsMissing)
     testsupport::grabToPng(*AboutBox(), "grapheditor_about");
     EXPECT_EQ(testsupport::clippedControls(*AboutBox()), std::vector<std::string>{}) << "grapheditor_about";
     AboutBox()->endDialog(platform::IDCANCEL);
+}
+
+TEST_F(MainWindow, EveryHelpCommandOpensAnInstalledPageAtTheAnchorItAsks)
+{
+    startWindow();
+    std::vector<std::string> opened;
+    platform::setHelpOpener([&](const std::string& address) {
+        opened.push_back(address);
+        return true;
+    });
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    QTest::keyClick(window.get(), Qt::Key_F1);
+    for (int id : {CM_HELP_DEMO, CM_HELP_TUTORIAL, CM_HELP_USING})
+        command(id)->trigger();
+    platform::setHelpOpener({});
+    ASSERT_EQ(opened.size(), 4u) << testing::PrintToString(sink.transcriptLines());
+    for (const std::string& address : opened)
+        EXPECT_EQ(testsupport::helpAddressProblem(address), "");
+    const std::string help = "file://" + std::string(ORVANTA_BIN_DIR);
+    EXPECT_EQ(opened[0], help + "/help/orvanta.html#context-2");
+    EXPECT_EQ(opened[1], help + "/help/orvantadmo.html");
+    EXPECT_EQ(opened[2], help + "/tutorial/orvantatut.html");
+    EXPECT_EQ(opened[3], help + "/help/orvanta.html#using-help");
+    EXPECT_TRUE(sink.transcript().empty());
 }
 
 TEST_F(MainWindow, PrintSaysWhenTheFileCannotBeWrittenAndNothingWhenCancelled)

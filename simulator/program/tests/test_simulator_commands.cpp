@@ -15,6 +15,7 @@
 #include "platform/qt/clipboard.h"
 #include "platform/qt/help.h"
 #include "platform/qt/printing.h"
+#include "platform/testing/help_pages.h"
 #include "platform/testing/qt_support.h"
 #include "platform/testing/temp_dir.h"
 #include "simulator/plot_buffers.h"
@@ -26,6 +27,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QTest>
 #include <QAction>
 #include <QApplication>
 #include <QTimer>
@@ -182,6 +184,31 @@ TEST(SimulatorCommands, TheViewPropertiesAndHelpCommandsOpenTheirWindows)
         EXPECT_EQ(s.window().lastHelpFile(), platform::executableDirectory() + file) << id;
     }
     platform::setHelpOpener({});
+}
+
+TEST(SimulatorCommands, EveryHelpCommandOpensAnInstalledPageAtTheAnchorItAsks)
+{
+    Simulator s;
+    Startup().InstallDirectory = ORVANTA_BIN_DIR;
+    std::vector<std::string> opened;
+    platform::setHelpOpener([&](const std::string& address) {
+        opened.push_back(address);
+        return true;
+    });
+    s.window().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&s.window()));
+    QTest::keyClick(&s.window(), Qt::Key_F1);
+    for (int id : {CM_HELP_DEMO_MODELS, CM_HELP_TUTORIAL, CM_HELP_USING})
+        s.command(id);
+    platform::setHelpOpener({});
+    ASSERT_EQ(opened.size(), 4u) << testing::PrintToString(s.boxes().transcriptLines());
+    for (const std::string& address : opened)
+        EXPECT_EQ(testsupport::helpAddressProblem(address), "");
+    const std::string help = "file://" + std::string(ORVANTA_BIN_DIR);
+    EXPECT_EQ(opened[0], help + "/help/orvanta.html#context-5");
+    EXPECT_EQ(opened[1], help + "/help/orvantadmo.html");
+    EXPECT_EQ(opened[2], help + "/tutorial/orvantatut.html");
+    EXPECT_EQ(opened[3], help + "/help/orvanta.html#using-help");
 }
 
 namespace {
