@@ -659,14 +659,8 @@ TEST_F(EquationWindow, EveryHelpCommandOpensAnInstalledPageAtTheAnchorItAsks)
     for (int id : {EE_HELP_DEMO, EE_HELP_TUTORIAL, EE_HELP_USING})
         command(id)->trigger();
     platform::setHelpOpener({});
-    ASSERT_EQ(opened.size(), 4u) << testing::PrintToString(sink.transcriptLines());
-    for (const std::string& address : opened)
-        EXPECT_EQ(testsupport::helpAddressProblem(address), "");
-    const std::string help = "file://" + std::string(ORVANTA_BIN_DIR);
-    EXPECT_EQ(opened[0], help + "/help/orvanta.html#context-3");
-    EXPECT_EQ(opened[1], help + "/help/orvantadmo.html");
-    EXPECT_EQ(opened[2], help + "/tutorial/orvantatut.html");
-    EXPECT_EQ(opened[3], help + "/help/orvanta.html#using-help");
+    EXPECT_EQ(testsupport::helpCommandProblems(opened, ORVANTA_BIN_DIR, 3), std::vector<std::string>{})
+        << testing::PrintToString(sink.transcriptLines());
     EXPECT_TRUE(sink.transcript().empty());
 }
 

@@ -86,4 +86,23 @@ std::string helpAddressProblem(const std::string& address, const std::string& fr
     return {};
 }
 
+std::vector<std::string> helpCommandProblems(const std::vector<std::string>& opened,
+                                             const std::string& installDirectory, int context)
+{
+    const std::string help = "file://" + installDirectory;
+    const std::vector<std::string> wanted = {help + "/help/orvanta.html#context-" + std::to_string(context),
+                                             help + "/help/orvantadmo.html", help + "/tutorial/orvantatut.html",
+                                             help + "/help/orvanta.html#using-help"};
+    std::vector<std::string> problems;
+    if (opened.size() != wanted.size())
+        problems.push_back(std::to_string(opened.size()) + " pages opened, not " + std::to_string(wanted.size()));
+    for (std::size_t i = 0; i < opened.size() && i < wanted.size(); ++i) {
+        if (opened[i] != wanted[i])
+            problems.push_back(opened[i] + ": not " + wanted[i]);
+        if (std::string problem = helpAddressProblem(opened[i]); !problem.empty())
+            problems.push_back(problem);
+    }
+    return problems;
+}
+
 } // namespace testsupport

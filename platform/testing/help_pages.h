@@ -22,4 +22,11 @@ std::vector<std::string> pageLinks(const std::string& html);
 std::string helpAddressProblem(const std::string& address, const std::string& fromPage = {},
                                const std::string& programDirectory = {}, const std::string& installDirectory = {});
 
+/// What is wrong with the addresses a program's four help commands opened, in the
+/// order Contents, Demo Models, Tutorial, Using help, for help installed in
+/// `installDirectory`: Contents at "#context-<context>", each page and anchor
+/// existing. Empty when nothing is.
+std::vector<std::string> helpCommandProblems(const std::vector<std::string>& opened,
+                                             const std::string& installDirectory, int context);
+
 } // namespace testsupport
