@@ -7,6 +7,7 @@
 #include "common/text_helpers.h"
 #include "platform/core/file_system.h"
 #include "platform/core/window_messages.h"
+#include "platform/qt/artwork.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -173,6 +174,7 @@ TQNLogWindow::TQNLogWindow(QWidget* owner, const std::string& caption)
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
     setWindowTitle(QString::fromStdString(caption));
+    platform::setWindowIcon(*this, "IC_LOG22");
     setMenuDescription("LOG_MENU", {platform::MenuItem::popup("&File", {
                                         platform::MenuItem::command("&Print", CM_LOG_PRINT),
                                         platform::MenuItem::separator(),

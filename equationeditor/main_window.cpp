@@ -21,6 +21,7 @@
 #include "platform/core/file_system.h"
 #include "platform/core/message_numbers.h"
 #include "platform/core/window_messages.h"
+#include "platform/qt/artwork.h"
 #include "platform/qt/help.h"
 #include "platform/qt/printing.h"
 
@@ -71,6 +72,7 @@ TQNEEWindow::TQNEEWindow(std::vector<std::string> words)
     : FrameWindow(SiblingTable[1].windowClass), m_words(std::move(words))
 {
     setWindowTitle(QStringLiteral("Orvanta Equation Editor"));
+    platform::setWindowIcon(*this, "IC_QNEE22", true);
     move(160, 60);
     resize(720, 520);
     setMenuDescription("MN_QNEE", EquationEditorMenu());
@@ -345,7 +347,7 @@ void TQNEEWindow::handleCommand(int id)
         LaunchProgram(2, std::nullopt, 0);
         break;
     case EE_HELP_CONTENTS:
-        showHelpFile(platform::HELP_CONTENTS, 3);
+        showHelpFile(platform::HELP_CONTEXT, 3);
         break;
     case EE_HELP_DEMO:
         showHelpFile(platform::HELP_CONTENTS, 6);

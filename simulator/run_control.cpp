@@ -128,6 +128,19 @@ void showTrapMessage(int kind)
                  "Probably in integration method.", runEndedText()});
 }
 
+} // namespace
+
+void ReportIdleTrap(int kind)
+{
+    if (IgnorableTrap(0, kind)) {
+        ShowStatus("Ignoring arithmetic trap: " + TrapText(kind) + "\r\noutside user model", true);
+        return;
+    }
+    ShowMessage({"Floating-point library exception.", "", TrapText(kind) + " outside user model."});
+}
+
+namespace {
+
 void resetFloatingPointUnit()
 {
     fedisableexcept(FE_ALL_EXCEPT);

@@ -24,6 +24,11 @@ std::string TrapText(int kind);
 /// 1 when a trap of this kind is ignored: overflow and underflow outside the model's code.
 int IgnorableTrap(int inUserModel, int kind);
 
+/// Tells of a floating-point trap that came outside a run, in the message loop:
+/// the status line for an ignorable kind, else the box "Floating-point library
+/// exception." with the trap's text. The simulator goes on.
+void ReportIdleTrap(int kind);
+
 /// The summary line of the last finished run.
 const std::string& LastRunSummary();
 

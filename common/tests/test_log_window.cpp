@@ -8,6 +8,7 @@
 #include "platform/core/file_system.h"
 #include "platform/core/message_sink.h"
 #include "platform/core/window_messages.h"
+#include "platform/testing/qt_support.h"
 #include "platform/testing/temp_dir.h"
 #include "test_application.h"
 
@@ -87,6 +88,7 @@ TEST_F(LogWindowTest, AppendCreatesTheWindowAndEndsEveryTextWithALineEnd)
     EXPECT_EQ(LogWindow()->text(), "Diagnostics on: pend\n\n\ntwo\nlines\n");
     EXPECT_TRUE(LogWindow()->edit()->isReadOnly());
     EXPECT_EQ(LogWindow()->edit()->objectName().toStdString(), "id777");
+    EXPECT_TRUE(testsupport::showsWindowIcon(*LogWindow(), "IC_LOG22"));
     EXPECT_TRUE(m_sink.transcript().empty());
 }
 

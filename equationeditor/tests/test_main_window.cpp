@@ -26,6 +26,8 @@
 #include "platform/core/message_sink.h"
 #include "platform/core/window_messages.h"
 #include "platform/core/window_registry.h"
+#include "platform/qt/help.h"
+#include "platform/testing/help_pages.h"
 #include "platform/testing/qt_support.h"
 #include "platform/testing/temp_dir.h"
 
@@ -166,6 +168,7 @@ TEST_F(EquationWindow, StartsWithItsMenusToolBarIndicatorsAndMonospaceText)
     startWindow();
     EXPECT_EQ(platform::findWindowByClass("TQNEEWindow"), window->handle());
     EXPECT_EQ(window->menuBar()->objectName().toStdString(), "MN_QNEE");
+    EXPECT_TRUE(testsupport::showsWindowIcon(*window, "IC_QNEE22"));
     QStringList entries;
     for (QAction* entry : window->menuBar()->actions())
         entries << entry->text();
@@ -541,10 +544,6 @@ TEST_F(EquationWindow, PrintingWritesThePdfAndClosingAnEditedModelAsksFirst)
     command(EE_PRINT)->trigger();
     EXPECT_TRUE(exists(paper.outputFile));
 
-    command(EE_HELP_CONTENTS)->trigger();
-    ASSERT_FALSE(sink.transcript().empty());
-    EXPECT_EQ(sink.transcript().back().lines.front(), "Help is not available.");
-
     sink.queueAnswers({platform::BoxAnswer::Cancel});
     EXPECT_FALSE(window->close());
     EXPECT_TRUE(window->isVisible());
@@ -643,6 +642,26 @@ TEST_F(EquationWindow, TheWizardWritesASubmodelSkeletonAsTheTextOfANewModel)
     command(EE_CHECK_SAVE)->trigger();
     EXPECT_EQ(EquationEditor().lastCheckLevel, 0);
     EXPECT_EQ(EquationEditor().state, EE_STATE_NEW);
+}
+
+TEST_F(EquationWindow, EveryHelpCommandOpensAnInstalledPageAtTheAnchorItAsks)
+{
+    startWindow();
+    Startup().InstallDirectory = ORVANTA_BIN_DIR;
+    std::vector<std::string> opened;
+    platform::setHelpOpener([&](const std::string& address) {
+        opened.push_back(address);
+        return true;
+    });
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    QTest::keyClick(window.get(), Qt::Key_F1);
+    for (int id : {EE_HELP_DEMO, EE_HELP_TUTORIAL, EE_HELP_USING})
+        command(id)->trigger();
+    platform::setHelpOpener({});
+    EXPECT_EQ(testsupport::helpCommandProblems(opened, ORVANTA_BIN_DIR, 3), std::vector<std::string>{})
+        << testing::PrintToString(sink.transcriptLines());
+    EXPECT_TRUE(sink.transcript().empty());
 }
 
 TEST_F(EquationWindow, FileTemplateShowsTheLanguageDescription)

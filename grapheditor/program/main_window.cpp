@@ -24,6 +24,7 @@
 #include "platform/core/file_system.h"
 #include "platform/core/message_numbers.h"
 #include "platform/core/window_messages.h"
+#include "platform/qt/artwork.h"
 #include "platform/qt/help.h"
 #include "platform/qt/printing.h"
 
@@ -87,6 +88,7 @@ TQNBGEWindow::TQNBGEWindow(std::vector<std::string> words)
     : FrameWindow(SiblingTable[0].windowClass), m_words(std::move(words))
 {
     setWindowTitle(QStringLiteral("Graph Editor"));
+    platform::setWindowIcon(*this, "IC_QNBGE22", true);
     move(205, 40);
     resize(780, 560);
     setMenuDescription("MN_QNBGE", GraphEditorMenu());
@@ -370,7 +372,7 @@ void TQNBGEWindow::handleCommand(int id)
         break;
     case CM_HELP_ABOUT:
         CreateAboutBox(m_canvas);
-        ShowAboutBox("Orvanta Graph Editor");
+        ShowAboutBox("Orvanta  Graph Editor");
         break;
     default:
         // Undo, Cut, Copy, Paste and Ctrl+F4 do nothing.

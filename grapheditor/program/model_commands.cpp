@@ -200,7 +200,8 @@ std::string TitleText(bool minimised)
     const bool named = !name.empty();
     if (minimised)
         return std::string(edited ? ">" : "") + (named ? name : "untitled");
-    std::string title = "Orvanta Graph Editor";
+    // "%s %s" of "Orvanta " and the program's name: two blanks, as the simulator's title has.
+    std::string title = std::string("Orvanta ") + " " + "Graph Editor";
     if (edited || named)
         title += " - ";
     title += named ? name : (edited ? "untitled" : "");

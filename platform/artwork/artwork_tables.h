@@ -28,6 +28,10 @@ const std::vector<Picture>& radioPictures();
 /// The model wizard's page pictures "BM_WIZARD1" to "BM_WIZARD4".
 const std::vector<Picture>& wizardPictures();
 
+/// The icons of the programs' windows ("IC_QNBGE22", "IC_QNEE22", "IC_QNSIM22",
+/// "IC_LOG22"), each name drawn at 16, 22 and 32 pixels square on a clear ground.
+const std::vector<Picture>& windowIcons();
+
 /// The about box's picture "BM_ABOUTW".
 const Picture& aboutPicture();
 

@@ -1,6 +1,7 @@
 // Build step: draws every picture of the artwork tables into a PNG and lists
 // them in a Qt resource file (prefix /orvanta): toolbar/<command id>.png,
-// bitmaps/<name>.png (radio buttons, the about picture and the wizard's pages) and
+// bitmaps/<name>.png (radio buttons, the about picture and the wizard's pages),
+// icons/<name>-<size>.png (the windows' icons at each of their sizes) and
 // symbols/<resource name>.png (element symbols with their "BW" form, and the
 // connection symbols).
 //
@@ -104,6 +105,12 @@ int main(int argc, char** argv)
     }
     for (auto [id, shown] : artwork::toolBarAliases())
         out.aliases << qMakePair(QString("toolbar/%1.png").arg(id), QString("toolbar/%1.png").arg(shown));
+
+    for (const Picture& picture : artwork::windowIcons()) {
+        QImage image = ground(picture, Qt::transparent);
+        ok = paint(image, picture, true) && ok;
+        out.save(image, QString("icons/%1-%2.png").arg(QString::fromStdString(picture.name)).arg(picture.width));
+    }
 
     const QColor face(192, 192, 192);
     for (const Picture& picture : artwork::radioPictures()) {

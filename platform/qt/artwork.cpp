@@ -3,7 +3,9 @@
 
 #include "platform/qt/painter_device_context.h"
 
+#include <QApplication>
 #include <QFile>
+#include <QWidget>
 
 // The resources live in a static library: nothing would pull them in without this.
 static void initialiseArtwork()
@@ -27,6 +29,27 @@ QIcon toolBarIcon(int commandId)
     initialiseArtwork();
     QString path = toolBarImagePath(commandId);
     return QFile::exists(path) ? QIcon(path) : QIcon();
+}
+
+QIcon windowIcon(std::string_view name)
+{
+    initialiseArtwork();
+    QIcon icon;
+    const QString base = QStringLiteral(":/orvanta/icons/") + QString::fromUtf8(name.data(), qsizetype(name.size()));
+    for (int size : {16, 22, 32}) {
+        QString path = QStringLiteral("%1-%2.png").arg(base).arg(size);
+        if (QFile::exists(path))
+            icon.addFile(path, QSize(size, size));
+    }
+    return icon;
+}
+
+void setWindowIcon(QWidget& window, std::string_view name, bool application)
+{
+    const QIcon icon = windowIcon(name);
+    window.setWindowIcon(icon);
+    if (application)
+        QApplication::setWindowIcon(icon);
 }
 
 QImage bitmapResourceImage(std::string_view name)

@@ -1,5 +1,6 @@
 // The suite's artwork among the Qt resources: tool bar images by command id,
-// the bitmaps of the radio buttons and the about box, and element symbols.
+// the windows' icons, the bitmaps of the radio buttons and the about box, and
+// element symbols.
 #pragma once
 
 #include "platform/core/bitmap.h"
@@ -7,6 +8,8 @@
 #include <QIcon>
 #include <QImage>
 #include <QString>
+
+class QWidget;
 
 #include <optional>
 #include <string_view>
@@ -18,6 +21,14 @@ QString toolBarImagePath(int commandId);
 
 /// The image of a tool bar button; a null icon when the command has none.
 QIcon toolBarIcon(int commandId);
+
+/// A window's icon by its resource name ("IC_QNBGE22", "IC_QNEE22", "IC_QNSIM22",
+/// "IC_LOG22") with its pictures for 16, 22 and 32 pixels; a null icon when there is none.
+QIcon windowIcon(std::string_view name);
+
+/// Gives a window the icon of that name; with `application` also the program
+/// itself, whose other windows and dialogs then show it.
+void setWindowIcon(QWidget& window, std::string_view name, bool application = false);
 
 /// A bitmap resource by name: the radio pictures ("BM_SBOND", "BM_SBOND2",
 /// "BM_SBOND3" ...), the about picture "BM_ABOUTW", the model wizard's page

@@ -2,6 +2,7 @@
 #include "platform/testing/qt_support.h"
 
 #include "platform/core/file_system.h"
+#include "platform/qt/artwork.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -82,6 +83,17 @@ QImage grabToPng(QWidget& widget, const std::string& name)
     if (const char* where = std::getenv("ORVANTA_GRAB_DIR"); where && *where)
         shot.save(QString::fromStdString(platform::joinPath(where, name + ".png")));
     return shot;
+}
+
+bool showsWindowIcon(const QWidget& window, std::string_view name)
+{
+    const QIcon wanted = platform::windowIcon(name);
+    if (wanted.isNull())
+        return false;
+    for (int size : {16, 22, 32})
+        if (window.windowIcon().pixmap(size).toImage() != wanted.pixmap(size).toImage())
+            return false;
+    return true;
 }
 
 std::optional<std::string> convertMetafileToSvg(const std::string& wmfPath, const std::string& svgPath,

@@ -12,6 +12,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 
 class QAction;
 
@@ -43,6 +44,9 @@ void answerNextBox(QMessageBox::StandardButton button, std::string* text = nullp
 /// Grabs the widget as it is drawn now; the picture is also saved as
 /// "<name>.png" in $ORVANTA_GRAB_DIR when that is set.
 QImage grabToPng(QWidget& widget, const std::string& name);
+
+/// Whether the window shows the icon of that name at each of its sizes.
+bool showsWindowIcon(const QWidget& window, std::string_view name);
 
 /// Converts a metafile with the outside converter wmf2svg into `svgPath`: the SVG's
 /// text, or none with the reason in `error`, which stays empty when the converter

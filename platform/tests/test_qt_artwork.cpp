@@ -149,3 +149,33 @@ TEST_F(Artwork, AnElementSymbolsBlackAndWhiteFormIsBlackExactlyWhereItsColourFor
     grabSheet("symbols", images);
     grabSheet("other-symbols", others);
 }
+
+TEST_F(Artwork, EachWindowIconIsDrawnAtSixteenTwentyTwoAndThirtyTwoPixelsAndTheProgramsDiffer)
+{
+    const char* names[] = {"IC_QNBGE22", "IC_QNEE22", "IC_QNSIM22", "IC_LOG22"};
+    std::vector<QImage> images;
+    std::vector<QImage> smallest;
+    for (const char* name : names) {
+        QIcon icon = windowIcon(name);
+        ASSERT_FALSE(icon.isNull()) << name;
+        for (int size : {16, 22, 32}) {
+            ASSERT_TRUE(icon.availableSizes().contains(QSize(size, size))) << name << " " << size;
+            // Drawn for the size, not scaled from another: the picture fills its square.
+            QImage image = icon.pixmap(size).toImage().convertToFormat(QImage::Format_ARGB32);
+            ASSERT_EQ(image.size(), QSize(size, size)) << name;
+            int covered = 0;
+            for (int y = 0; y < size; ++y)
+                for (int x = 0; x < size; ++x)
+                    covered += qAlpha(image.pixel(x, y)) > 128;
+            EXPECT_GT(covered, size * size / 3) << name << " " << size;
+            images.push_back(image);
+            if (size == 16)
+                smallest.push_back(image);
+        }
+    }
+    for (std::size_t i = 0; i < smallest.size(); ++i)
+        for (std::size_t j = i + 1; j < smallest.size(); ++j)
+            EXPECT_NE(smallest[i], smallest[j]) << names[i] << " " << names[j];
+    EXPECT_TRUE(windowIcon("IC_NOSUCH").isNull());
+    grabSheet("window-icons", images);
+}

@@ -20,6 +20,7 @@
 #include "platform/core/file_system.h"
 #include "platform/core/message_sink.h"
 #include "platform/core/window_messages.h"
+#include "platform/qt/artwork.h"
 #include "platform/qt/application.h"
 #include "platform/qt/clipboard.h"
 #include "platform/qt/help.h"
@@ -113,6 +114,7 @@ void resumeRuns()
 TQNSIMWindow::TQNSIMWindow() : FrameWindow("TQNSIMWindow"), m_clock([] { return std::time(nullptr); })
 {
     setWindowTitle(QStringLiteral("Simulator"));
+    platform::setWindowIcon(*this, "IC_QNSIM22", true);
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect desktop = screen->availableGeometry();
         setGeometry(desktop.left() + 75, desktop.top() + 75, std::max(desktop.width() - 150, 400),
@@ -502,7 +504,8 @@ void TQNSIMWindow::saveExperimentAs()
 
 void TQNSIMWindow::help(const std::string& file, unsigned command, long data)
 {
-    m_lastHelpFile = m_programDirectory + file;
+    // The installation directory is the program's own directory, as the editors find their help.
+    m_lastHelpFile = Startup().InstallDirectory + file;
     platform::showHelp(handle(), m_lastHelpFile, command, data);
 }
 
@@ -596,6 +599,7 @@ bool TQNSIMApp::InitInstance()
         return false;
     }
     SetRunPump([this] { return PumpWhileSimulating(); });
+    ReportIdleTraps();
     m_window->show();
     m_application.setIdleWork([this] { return IdleAction(); });
     return true;
@@ -629,6 +633,36 @@ void TQNSIMApp::QuitOnTermination()
         // Ended by the system: nobody is asked.
         CanQuit(true);
         RequestSimulatorQuit();
+    });
+}
+
+void TQNSIMApp::ReportIdleTraps()
+{
+    static int pipeEnds[2] = {-1, -1};
+    if (pipeEnds[0] < 0 && ::pipe2(pipeEnds, O_CLOEXEC | O_NONBLOCK) != 0)
+        return;
+    struct sigaction action {};
+    action.sa_sigaction = [](int, siginfo_t* info, void*) {
+        if (info && info->si_code > 0) {
+            // A fault of the program's own code (traps are off outside a run): returning would
+            // only raise it again, so it ends the program as it would without this handler.
+            ::signal(SIGFPE, SIG_DFL);
+            return;
+        }
+        const char kind = char(140); // raised by a program
+        [[maybe_unused]] const auto written = ::write(pipeEnds[1], &kind, 1);
+    };
+    action.sa_flags = SA_SIGINFO;
+    sigemptyset(&action.sa_mask);
+    if (sigaction(SIGFPE, &action, nullptr) != 0)
+        return;
+    m_idleTraps = std::make_unique<QSocketNotifier>(pipeEnds[0], QSocketNotifier::Read);
+    QObject::connect(m_idleTraps.get(), &QSocketNotifier::activated, [] {
+        unsigned char kinds[16];
+        ssize_t count = 0;
+        while ((count = ::read(pipeEnds[0], kinds, sizeof kinds)) > 0)
+            for (ssize_t i = 0; i < count; ++i)
+                ReportIdleTrap(kinds[i]);
     });
 }
 

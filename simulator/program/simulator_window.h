@@ -115,6 +115,9 @@ public:
     int Exec();
     /// A termination signal ends the program as an agreed quit does.
     void QuitOnTermination();
+    /// A floating-point signal outside a run is told in a box and the program goes on
+    /// (a run puts its own handler in place while it lasts).
+    void ReportIdleTraps();
 
     /// One idle turn: a chunk of the run in progress, or the start of a requested one.
     /// True while a run goes on or is to start (the loop then does not wait).
@@ -132,6 +135,7 @@ private:
     std::vector<std::string> m_words;
     std::unique_ptr<TQNSIMWindow> m_window;
     std::unique_ptr<QSocketNotifier> m_termination;
+    std::unique_ptr<QSocketNotifier> m_idleTraps;
     int m_pumpDepth = 0;
 };
 

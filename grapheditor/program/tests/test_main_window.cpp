@@ -27,6 +27,8 @@
 #include "platform/core/window_messages.h"
 #include "platform/core/window_registry.h"
 #include "common/tests/clipped_controls.h"
+#include "platform/qt/help.h"
+#include "platform/testing/help_pages.h"
 #include "platform/testing/qt_support.h"
 #include "platform/testing/temp_dir.h"
 
@@ -60,8 +62,9 @@ TEST_F(MainWindow, StartsWithItsMenusToolBarAndStartUpBoxAndGreysWhatNoModelAllo
 {
     startWindow();
     EXPECT_EQ(platform::findWindowByClass("TQNBGEWindow"), window->handle());
-    EXPECT_EQ(window->windowTitle().toStdString(), "Orvanta Graph Editor");
+    EXPECT_EQ(window->windowTitle().toStdString(), "Orvanta  Graph Editor");
     EXPECT_EQ(window->menuBar()->objectName().toStdString(), "MN_QNBGE");
+    EXPECT_TRUE(testsupport::showsWindowIcon(*window, "IC_QNBGE22"));
     ASSERT_NE(StartupBox(), nullptr);
     EXPECT_TRUE(StartupBox()->isVisible());
     EXPECT_EQ(CurrentMessageOwner(), window->handle());
@@ -96,7 +99,7 @@ TEST_F(MainWindow, OpenModelFindsTheModelInTheSecondDirectoryAndEnablesItsComman
     startWindow();
     post(UM_OPEN_MODEL, 0, std::string("pump1"));
     EXPECT_EQ(Editor().modelName, "pump1");
-    EXPECT_EQ(window->windowTitle().toStdString(), "Orvanta Graph Editor - pump1");
+    EXPECT_EQ(window->windowTitle().toStdString(), "Orvanta  Graph Editor - pump1");
     EXPECT_EQ(CurrentModel().submodels.size(), 5u);
     EXPECT_FALSE(platform::fileExists(models + "/pump1.mgg"));
     for (int position = 0; position < 8; ++position)
@@ -129,7 +132,7 @@ TEST_F(MainWindow, AModelNameBeyondTheFileNameRuleIsRefusedFromTheCommandLineAnd
     EXPECT_EQ(Editor().modelName, "");
     EXPECT_EQ(sink.transcriptLines(), (std::vector<std::string>{"The model name ../more/pump1 holds a character other "
                                                                 "than a letter, a digit or '_' at position 1."}));
-    EXPECT_EQ(window->windowTitle().toStdString(), "Orvanta Graph Editor");
+    EXPECT_EQ(window->windowTitle().toStdString(), "Orvanta  Graph Editor");
 }
 
 TEST_F(MainWindow, ARightClickSelectsWhatIsUnderItThenShowsThePopUpUnlessMinimised)
@@ -393,7 +396,7 @@ TEST_F(MainWindow, OneProcessorRunsAtATimeAndTheEditorClosesItWhenItCloses)
     EXPECT_EQ(runningProcessors(), std::vector<pid_t>{});
 }
 
-TEST_F(MainWindow, PrintingWritesThePdfAndHelpSaysWhenItIsMissing)
+TEST_F(MainWindow, PrintingWritesThePdfAndAboutShowsTheProgramsTitle)
 {
     copyExample("msd1.mg0", models, "msd1.mgg");
     startWindow("-model msd1");
@@ -403,17 +406,32 @@ TEST_F(MainWindow, PrintingWritesThePdfAndHelpSaysWhenItIsMissing)
     command(CM_PRINT)->trigger();
     EXPECT_TRUE(platform::fileExists(paper.outputFile));
 
-    command(CM_HELP_CONTENTS)->trigger();
-    ASSERT_FALSE(sink.transcript().empty());
-    EXPECT_EQ(sink.transcript().back().lines.front(), "Help is not available.");
-
     command(CM_HELP_ABOUT)->trigger();
     ASSERT_NE(AboutBox(), nullptr);
     EXPECT_TRUE(AboutBox()->isVisible());
-    EXPECT_EQ(AboutBoxTexts().lines[0], "Orvanta Graph Editor");
+    EXPECT_EQ(AboutBoxTexts().lines[0], "Orvanta  Graph Editor");
     testsupport::grabToPng(*AboutBox(), "grapheditor_about");
     EXPECT_EQ(testsupport::clippedControls(*AboutBox()), std::vector<std::string>{}) << "grapheditor_about";
     AboutBox()->endDialog(platform::IDCANCEL);
+}
+
+TEST_F(MainWindow, EveryHelpCommandOpensAnInstalledPageAtTheAnchorItAsks)
+{
+    startWindow();
+    std::vector<std::string> opened;
+    platform::setHelpOpener([&](const std::string& address) {
+        opened.push_back(address);
+        return true;
+    });
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    QTest::keyClick(window.get(), Qt::Key_F1);
+    for (int id : {CM_HELP_DEMO, CM_HELP_TUTORIAL, CM_HELP_USING})
+        command(id)->trigger();
+    platform::setHelpOpener({});
+    EXPECT_EQ(testsupport::helpCommandProblems(opened, ORVANTA_BIN_DIR, 2), std::vector<std::string>{})
+        << testing::PrintToString(sink.transcriptLines());
+    EXPECT_TRUE(sink.transcript().empty());
 }
 
 TEST_F(MainWindow, PrintSaysWhenTheFileCannotBeWrittenAndNothingWhenCancelled)
@@ -447,7 +465,7 @@ TEST_F(MainWindow, ClosingAnEditedModelAsksFirstAndCancelKeepsTheWindow)
     copyExample("msd1.mg0", models, "msd1.mgg");
     startWindow("-model msd1");
     SetEdited();
-    EXPECT_EQ(window->windowTitle().toStdString(), "Orvanta Graph Editor - msd1 (edited)");
+    EXPECT_EQ(window->windowTitle().toStdString(), "Orvanta  Graph Editor - msd1 (edited)");
     sink.queueAnswers({platform::BoxAnswer::Cancel});
     EXPECT_FALSE(window->close());
     EXPECT_TRUE(window->isVisible());
@@ -503,7 +521,7 @@ TEST_F(MainWindow, DelDeletesTheSelectedBondAndTheGreyedEditKeysDoNothing)
     QTest::keyClick(window.get(), Qt::Key_Delete);
     EXPECT_EQ(CurrentModel().connections.size(), 3u);
     EXPECT_EQ(has_selection(), 0);
-    EXPECT_EQ(window->windowTitle().toStdString(), "Orvanta Graph Editor - msd1 (edited)");
+    EXPECT_EQ(window->windowTitle().toStdString(), "Orvanta  Graph Editor - msd1 (edited)");
     EXPECT_EQ(Editor().machine.state(), STATE_NAMED);
 }
 
@@ -567,7 +585,7 @@ TEST_F(MainWindow, ADamagedModelFileIsRefusedByFileLineAndTokenAndTheModelShownS
     EXPECT_EQ(sink.transcript()[0].lines,
               (std::vector<std::string>{"The model file can not be read:", models + "/cut1.mg0",
                                         "syntax error in line 12: !gri_b", "The model is not opened."}));
-    EXPECT_EQ(window->windowTitle().toStdString(), "Orvanta Graph Editor - msd1");
+    EXPECT_EQ(window->windowTitle().toStdString(), "Orvanta  Graph Editor - msd1");
     EXPECT_EQ(CurrentModel().submodels.size(), submodels);
     EXPECT_EQ(CurrentModel().edited, 0);
     EXPECT_EQ(window->shownStatusText(), "syntax error in line 12: !gri_b");
@@ -578,7 +596,7 @@ TEST_F(MainWindow, ADamagedModelFileIsRefusedByFileLineAndTokenAndTheModelShownS
     ASSERT_EQ(sink.transcript().size(), 1u);
     EXPECT_EQ(sink.transcript()[0].lines.at(0), "The drawing in the model file is damaged:");
     EXPECT_EQ(sink.transcript()[0].lines.at(2), "graphics number out of range in line 4: 99999999999");
-    EXPECT_EQ(window->windowTitle().toStdString(), "Orvanta Graph Editor - wide1");
+    EXPECT_EQ(window->windowTitle().toStdString(), "Orvanta  Graph Editor - wide1");
     EXPECT_EQ(CurrentModel().submodels.size(), submodels);
     EXPECT_EQ(CurrentModel().edited, 0);
     testsupport::grabToPng(*window, "grapheditor_damaged_drawing_opened");
@@ -610,5 +628,5 @@ TEST_F(MainWindow, OpenShowsTheChooserOverTheModelDirectoriesAndOpensTheNameChos
     EXPECT_EQ(Editor().modelName, "pump1");
     EXPECT_EQ(CurrentModel().submodels.size(), 5u);
     EXPECT_FALSE(platform::fileExists(models + "/pump1.mgg"));
-    EXPECT_EQ(window->windowTitle().toStdString(), "Orvanta Graph Editor - pump1");
+    EXPECT_EQ(window->windowTitle().toStdString(), "Orvanta  Graph Editor - pump1");
 }

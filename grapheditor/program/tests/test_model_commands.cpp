@@ -40,14 +40,14 @@ TEST_F(ModelCommands, AModelInALaterDirectoryIsOpenedThereAndNamedInTheTitle)
 {
     start();
     EXPECT_EQ(state(), STATE_NO_MODEL);
-    EXPECT_EQ(frame.title, "Orvanta Graph Editor");
+    EXPECT_EQ(frame.title, "Orvanta  Graph Editor");
     EXPECT_EQ(frame.mask, 0xC30043CFu);
     writePump(more);
 
     EXPECT_EQ(OpenModelFromDirectories("pump1"), 1);
     EXPECT_EQ(Editor().modelName, "pump1");
     EXPECT_EQ(CurrentModel().submodels.size(), 5u);
-    EXPECT_EQ(frame.title, "Orvanta Graph Editor - pump1");
+    EXPECT_EQ(frame.title, "Orvanta  Graph Editor - pump1");
     EXPECT_EQ(state(), STATE_NAMED);
     EXPECT_EQ(frame.mask, 0xFF03FFFFu);
     // Nothing was made in the first directory.
@@ -82,10 +82,10 @@ TEST_F(ModelCommands, TitlesShowTheNameTheEditedFlagAndTheMinimisedForm)
         std::string title;
     };
     const Case cases[] = {
-        {"", false, false, "Orvanta Graph Editor"},
-        {"", true, false, "Orvanta Graph Editor - untitled (edited)"},
-        {"pump1", false, false, "Orvanta Graph Editor - pump1"},
-        {"pump1", true, false, "Orvanta Graph Editor - pump1 (edited)"},
+        {"", false, false, "Orvanta  Graph Editor"},
+        {"", true, false, "Orvanta  Graph Editor - untitled (edited)"},
+        {"pump1", false, false, "Orvanta  Graph Editor - pump1"},
+        {"pump1", true, false, "Orvanta  Graph Editor - pump1 (edited)"},
         {"pump1", true, true, ">pump1"},
         {"pump1", false, true, "pump1"},
         {"", false, true, "untitled"},
@@ -120,14 +120,14 @@ TEST_F(ModelCommands, CheckAndSaveWritesTheCheckedFileAndSaveAsTheEditFile)
     writeFile(models + "/pump1.sg0", "stale\n");
     ASSERT_EQ(OpenModelFromDirectories("pump1"), 1);
     SetEdited();
-    EXPECT_EQ(frame.title, "Orvanta Graph Editor - pump1 (edited)");
+    EXPECT_EQ(frame.title, "Orvanta  Graph Editor - pump1 (edited)");
 
     SaveCommand();
     EXPECT_TRUE(exists(models + "/pump1.mg0"));
     EXPECT_FALSE(exists(edit));
     EXPECT_FALSE(exists(models + "/pump1.sg0"));
     EXPECT_EQ(frame.kept, "Graphical info and Keldor saved.");
-    EXPECT_EQ(frame.title, "Orvanta Graph Editor - pump1");
+    EXPECT_EQ(frame.title, "Orvanta  Graph Editor - pump1");
     EXPECT_EQ(CurrentModel().edited, 0);
     EXPECT_EQ(read(models + "/pump1.mg0").rfind("bond graph pump version 1\n", 0), 0u);
 
@@ -168,7 +168,7 @@ TEST_F(ModelCommands, AFailedOpenKeepsTheModelShownAsItWasAndSavingItReplacesNot
     EXPECT_EQ(Editor().modelName, "pump1");
     EXPECT_EQ(CurrentModel().edited, 0);
     EXPECT_EQ(CurrentModel().submodels.size(), submodels);
-    EXPECT_EQ(frame.title, "Orvanta Graph Editor - pump1");
+    EXPECT_EQ(frame.title, "Orvanta  Graph Editor - pump1");
     EXPECT_EQ(state(), STATE_NAMED);
 
     // The model shown is saved under its own name only.
@@ -471,7 +471,7 @@ TEST_F(ModelCommands, AFileNamedWithoutItsVersionGivesTheModelItsDeclaredName)
     writeFile(models + "/msd.mg0", read(std::string(ORVANTA_MODELS_DIR) + "/msd1.mg0"));
     ASSERT_EQ(OpenModelFromDirectories("msd"), 1);
     EXPECT_EQ(Editor().modelName, "msd1");
-    EXPECT_EQ(frame.title, "Orvanta Graph Editor - msd1");
+    EXPECT_EQ(frame.title, "Orvanta  Graph Editor - msd1");
 }
 
 TEST_F(ModelCommands, ToolPropertiesSetTheGridStepTheSnapTextAndTheDefaultSize)

@@ -23,6 +23,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 
@@ -197,4 +198,21 @@ TEST(RunEndings, TheCurvesOfAModelWithoutAnExperimentAreScaledToTheirRun)
     EXPECT_LT(curve.min, 0.0);
     EXPECT_GT(curve.max, 4.0);
     EXPECT_LT(curve.max, 5.0);
+}
+
+// A floating-point signal while no run goes on (another program raising it) is told in a
+// box of its own and the simulator goes on: a run afterwards ends as it should.
+TEST(RunEndings, AFloatingPointSignalOutsideARunIsToldInABoxAndTheSimulatorGoesOn)
+{
+    Simulator s;
+    s.openExperiment("default");
+    ASSERT_EQ(::raise(SIGFPE), 0);
+    ASSERT_TRUE(s.waitFor([&] { return !s.boxes().transcript().empty(); }, 5000));
+    EXPECT_EQ(s.boxes().transcript()[0].lines,
+              (std::vector<std::string>{"Floating-point library exception.", "",
+                                        "User program raised FPE signal outside user model."}));
+    s.command(CM_START_SIMULATION);
+    ASSERT_TRUE(s.waitForRunEnd());
+    EXPECT_EQ(s.window().shownStatusText().rfind("Simulation finished.", 0), 0u) << s.window().shownStatusText();
+    EXPECT_EQ(s.boxes().transcript().size(), 1u) << testing::PrintToString(s.boxes().transcriptLines());
 }

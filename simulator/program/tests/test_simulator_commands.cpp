@@ -15,6 +15,7 @@
 #include "platform/qt/clipboard.h"
 #include "platform/qt/help.h"
 #include "platform/qt/printing.h"
+#include "platform/testing/help_pages.h"
 #include "platform/testing/qt_support.h"
 #include "platform/testing/temp_dir.h"
 #include "simulator/plot_buffers.h"
@@ -26,6 +27,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QTest>
 #include <QAction>
 #include <QApplication>
 #include <QTimer>
@@ -226,6 +228,25 @@ TEST(SimulatorCommands, TheViewPropertiesAndHelpCommandsOpenTheirWindows)
         EXPECT_EQ(s.window().lastHelpFile(), platform::executableDirectory() + file) << id;
     }
     platform::setHelpOpener({});
+}
+
+TEST(SimulatorCommands, EveryHelpCommandOpensAnInstalledPageAtTheAnchorItAsks)
+{
+    Simulator s;
+    Startup().InstallDirectory = ORVANTA_BIN_DIR;
+    std::vector<std::string> opened;
+    platform::setHelpOpener([&](const std::string& address) {
+        opened.push_back(address);
+        return true;
+    });
+    s.window().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&s.window()));
+    QTest::keyClick(&s.window(), Qt::Key_F1);
+    for (int id : {CM_HELP_DEMO_MODELS, CM_HELP_TUTORIAL, CM_HELP_USING})
+        s.command(id);
+    platform::setHelpOpener({});
+    EXPECT_EQ(testsupport::helpCommandProblems(opened, ORVANTA_BIN_DIR, 5), std::vector<std::string>{})
+        << testing::PrintToString(s.boxes().transcriptLines());
 }
 
 namespace {

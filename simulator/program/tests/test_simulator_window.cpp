@@ -88,6 +88,7 @@ TEST(SimulatorWindow, OpensTheModelAndARunOfTheDefaultExperimentDrawsItsCurves)
     QApplication::processEvents();
     EXPECT_EQ(s.window().windowTitle().toStdString(), "Orvanta  Simulator - msd1, exp: untitled");
     EXPECT_EQ(SimulatorState, StateModelLoaded);
+    EXPECT_TRUE(testsupport::showsWindowIcon(s.window(), "IC_QNSIM22"));
     EXPECT_EQ(platform::findWindowByClass("TQNSIMWindow"), s.window().handle());
 
     s.openExperiment("default");
