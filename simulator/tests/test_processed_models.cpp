@@ -12,6 +12,7 @@
 #include "platform/testing/temp_dir.h"
 #include "simulator/integration_methods.h"
 #include "simulator/run_control.h"
+#include "simulator/run_output.h"
 #include "simulator/plot_specs.h"
 #include "simulator/run_specs.h"
 #include "simulator/simulator_state.h"
@@ -588,5 +589,103 @@ TEST_F(ProcessedRuns, DcMotorSettlesAtItsSteadySpeed)
         const double speed = m_samples.back()[h] / 0.01;
         EXPECT_NEAR(speed, 0.0999, 1e-4);
         EXPECT_NEAR(speed, 0.01 / (1.0 * 0.1 + 0.01 * 0.01), 1e-9);
+    }
+}
+
+// A force F on two masses joined by a 1-junction and held by a spring: the second mass gets
+// derivative causality, its momentum m2 v a dependent state and the force on it, m2 dv/dt, a
+// dependent rate. The pair moves as one mass m1 + m2 on the spring, and the force on the second
+// one is m2 F / (m1 + m2) cos(w t), w = 1 / sqrt((m1 + m2) C), from the first row of the data
+// file on.
+TEST_F(ProcessedRuns, ForceOnAMassInDerivativeCausalityIsConsistentFromTheFirstRow)
+{
+    const std::string work = libraryFolder(m_dir);
+    std::ofstream(work + "/masses1.mg0") << "bond graph masses version 1\nsubclasses\n  se;1 f\n  1j;1 j(4)\n"
+                                            "  i;1 i_1, i_2\n  c;1 k\nconnections\n  f`p -> j`p[1]\n"
+                                            "  j`p[2] -> i_2`p\n  j`p[3] -> i_1`p\n  j`p[4] -> k`p\n";
+    loadProcessed(processIn(work, "masses1.mg0", 6));
+    if (HasFatalFailure())
+        return;
+    ASSERT_EQ(Variables().kinds[KindDependentRate].count, 1) << namesOf(KindDependentRate);
+    const double force = 1.0, m1 = 1.0, m2 = 1.0, compliance = 1.0;
+    set(KindParameter, "f`e", force);
+    set(KindParameter, "i_1`i", m1);
+    set(KindParameter, "i_2`i", m2);
+    set(KindParameter, "k`c", compliance);
+    startAtRest();
+
+    ResetPlotSpecs(PlotSpecs());
+    for (const auto& [curve, name] : {std::pair<int, const char*>{0, "i_2`p.e"}, {1, "i_1`p.e"}}) {
+        PlotCurve& c = PlotSpecs().curves[std::size_t(curve)];
+        ASSERT_TRUE(FindPlotVariable(name, c.kind, c.variable, c.nameIndex)) << name;
+        c.display = c.store = 1;
+    }
+    PlotSpecsInForce = 1;
+    Experiment().modelName = "masses";
+    Experiment().experimentName = "start";
+    Experiment().experimentDirectory = work + "/masses";
+    InstallRunOutput();
+    RunSpecs().method = MethodBdf;
+    RunSpecs().finishTime = 2.0;
+    RunSpecs().row(RowAbsErr).value = 1e-5;
+    RunSpecs().row(RowRelErr).value = 1e-5;
+    RequestRun();
+    ASSERT_GT(RunUntilIdle(10000000), 0);
+    ASSERT_EQ(SimulationTime, 2.0);
+    EXPECT_TRUE(m_sink.transcript().empty()) << testing::PrintToString(m_sink.transcript());
+
+    const auto content = ReadDataFileContent(work + "/masses/start.n", true);
+    ASSERT_TRUE(content);
+    ASSERT_GT(content->rows.size(), 10u);
+    const double w = 1.0 / std::sqrt((m1 + m2) * compliance);
+    for (std::size_t i = 0; i < content->rows.size(); ++i) {
+        const double t = content->rows[i][0];
+        const double exact = force / (m1 + m2) * std::cos(w * t);
+        // Within the tolerance over the run, and without a spike in the first steps.
+        const double within = t < 1e-3 ? 1e-7 : 1e-4;
+        EXPECT_NEAR(content->rows[i][1], m2 * exact, within) << "row " << i << ", t = " << t;
+        EXPECT_NEAR(content->rows[i][2], m1 * exact, within) << "row " << i << ", t = " << t;
+    }
+}
+
+// An algebraic loop that reads a dependent rate: u' = 1 - u - a / 2 with a = b / 2 + r,
+// b = a / 2 + 1 and r = d(2 u)/dt, so a = 2/3 + 8/3 u' and u' = (2 - 3 u) / 7 from the start:
+// u = 2/3 (1 - exp(-3 t / 7)). The loop, the dependent rate and the states' rate hold together
+// from the first sample, where solving the loop with r = 0 and then the rates would not.
+TEST_F(ProcessedRuns, LoopThatReadsADependentRateStartsOnItsSolution)
+{
+    const std::string work = libraryFolder(m_dir);
+    std::ofstream(work + "/dloop1.mf0") << "class dloop version 1\nvariables\n  real u, q, r, a, b\nequations\n"
+                                           "  u = int(1 - u - 0.5 * a)\n  q = 2 * u\n  r = ddt(q)\n"
+                                           "  a = 0.5 * b + r\n  b = 0.5 * a + 1\n";
+    loadProcessed(processIn(work, "dloop1.mf0", 6));
+    if (HasFatalFailure())
+        return;
+    ASSERT_EQ(Variables().kinds[KindLoopInput].count, 1);
+    ASSERT_EQ(Variables().kinds[KindDependentRate].count, 1);
+    startAtRest();
+    struct Sample {
+        double t, u, r, a;
+    };
+    std::vector<Sample> samples;
+    RunOutput().step = [&samples] {
+        samples.push_back({SimulationTime, modeltest::cell('s', 0), modeltest::cell('r', 0), modeltest::cell('a', 0)});
+    };
+    RunSpecs().method = MethodBdf;
+    RunSpecs().finishTime = 5.0;
+    for (int row : {RowAbsErr, RowRelErr, RowAlgAbsErr, RowAlgRelErr})
+        RunSpecs().row(row).value = 1e-8;
+    RequestRun();
+    ASSERT_GT(RunUntilIdle(10000000), 0);
+    ASSERT_EQ(SimulationTime, 5.0);
+    EXPECT_TRUE(m_sink.transcript().empty()) << testing::PrintToString(m_sink.transcript());
+    ASSERT_GT(samples.size(), 10u);
+    EXPECT_NEAR(samples[0].r, 4.0 / 7.0, 1e-9);
+    EXPECT_NEAR(samples[0].a, 10.0 / 7.0, 1e-9);
+    for (const Sample& s : samples) {
+        const double rate = 2.0 / 7.0 * std::exp(-3.0 * s.t / 7.0);
+        EXPECT_NEAR(s.u, 2.0 / 3.0 * (1.0 - std::exp(-3.0 * s.t / 7.0)), 1e-6) << "t = " << s.t;
+        EXPECT_NEAR(s.r, 2.0 * rate, 1e-5) << "t = " << s.t;
+        EXPECT_NEAR(s.a, 2.0 / 3.0 + 8.0 / 3.0 * rate, 1e-5) << "t = " << s.t;
     }
 }
