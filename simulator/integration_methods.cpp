@@ -473,20 +473,21 @@ int StartResidual(int n, const double* x, double* f, void* data)
     return 0;
 }
 
-/// The time step along which the derivatives are differenced: the fastest component moves by
-/// sqrt(uround) of its size (or of its weight when larger), at most sqrt(uround) of the time scale.
+/// The time step along which the derivatives are differenced: no component moves by more than
+/// its error weight (so that the model stays as good as linear over it), and none needs to move
+/// less (below it the model's roundoff is what the difference would see); at most sqrt(uround)
+/// of the run's time scale.
 double differenceStep(const StartPoint& p)
 {
     const BdfState& b = g.bdf;
-    const double root = std::sqrt(std::numeric_limits<double>::epsilon());
-    double speed = 0.0;
-    for (std::size_t i = 0; i < std::size_t(g.n); ++i) {
-        const double size = std::max(std::fabs(p.y[i]), b.rtol[i] * std::fabs(p.y[i]) + b.atol[i]);
-        if (size > 0.0)
-            speed = std::max(speed, std::fabs(p.motion[i]) / size);
-    }
     const double scale = std::max({std::fabs(p.t), g.runFinish - p.t, 1e-300});
-    return speed * scale > 1.0 ? root / speed : root * scale;
+    double step = std::sqrt(std::numeric_limits<double>::epsilon()) * scale;
+    for (std::size_t i = 0; i < std::size_t(g.n); ++i) {
+        const double weight = b.rtol[i] * std::fabs(p.y[i]) + b.atol[i];
+        if (std::fabs(p.motion[i]) * step > weight)
+            step = weight / std::fabs(p.motion[i]);
+    }
+    return step;
 }
 
 /// The start made consistent where the model has dependent states or loops: their values hold

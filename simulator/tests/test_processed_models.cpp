@@ -689,3 +689,75 @@ TEST_F(ProcessedRuns, LoopThatReadsADependentRateStartsOnItsSolution)
         EXPECT_NEAR(s.a, 2.0 / 3.0 + 8.0 / 3.0 * rate, 1e-5) << "t = " << s.t;
     }
 }
+
+namespace {
+
+/// The common-emitter amplifier of the test data, processed and loaded with its part values,
+/// at rest before the supply comes on and driven with 0.1 V at 1 kHz.
+class Amplifier : public ProcessedRuns {
+protected:
+    void SetUp() override
+    {
+        ProcessedRuns::SetUp();
+        const std::string work = libraryFolder(m_dir);
+        std::filesystem::copy_file(std::string(ORVANTA_SOURCE_DIR) + "/simulator/tests/data/amp1.mf0",
+                                   work + "/amp1.mf0");
+        loadProcessed(processIn(work, "amp1.mf0", 6));
+        if (HasFatalFailure())
+            return;
+        ASSERT_EQ(Variables().kinds[KindState].count, 5) << namesOf(KindState);
+        ASSERT_EQ(Variables().kinds[KindLoopInput].count, 2) << namesOf(KindLoopInput);
+        for (const auto& [name, value] : Parts)
+            set(KindParameter, name, value);
+        startAtRest();
+        RunSpecs().method = MethodBdf;
+        RunSpecs().finishTime = 0.1;
+    }
+
+    /// A run with every tolerance of the states `tolerance` and those of the loops `loops`.
+    IntegrationCounters run(double tolerance, double loops)
+    {
+        RunSpecs().row(RowAbsErr).value = RunSpecs().row(RowRelErr).value = tolerance;
+        RunSpecs().row(RowAlgAbsErr).value = RunSpecs().row(RowAlgRelErr).value = loops;
+        RequestRun();
+        EXPECT_GT(RunUntilIdle(100000000), 0);
+        EXPECT_EQ(SimulationTime, 0.1);
+        EXPECT_TRUE(m_sink.transcript().empty()) << testing::PrintToString(m_sink.transcript());
+        return MethodCounters();
+    }
+
+    static inline const std::map<std::string, double> Parts = {
+        {"vcc", 12},   {"rsup", 10}, {"cd", 100e-6}, {"r1", 47e3}, {"r2", 10e3},     {"rc", 4.7e3},
+        {"re", 1e3},   {"ce", 100e-6}, {"rs", 600},  {"c1", 10e-6}, {"c2", 10e-6},   {"ll", 1e-3},
+        {"rl", 10e3},  {"is", 1e-14}, {"vt", 0.02585}, {"bf", 100}, {"br", 1},        {"vamp", 0.1},
+        {"omega", 2000 * M_PI}};
+};
+
+} // namespace
+
+// At power-on every state is 0 and only the supply filter's voltage moves, at vcc / (rsup cd); the
+// loop voltages start moving with it: the base as the divider, the source and the capacitor
+// currents have it, the collector with the supply, its resistor carrying no current yet.
+TEST_F(Amplifier, LoopVoltagesStartMovingAsTheSupplyDrivesThemAtTightTolerances)
+{
+    if (HasFatalFailure())
+        return;
+    std::vector<double> first;
+    RunOutput().step = [&first] {
+        if (first.empty())
+            first = Variables().yPrime;
+    };
+    RunSpecs().finishTime = 1e-6;
+    for (int row : {RowAbsErr, RowRelErr, RowAlgAbsErr, RowAlgRelErr})
+        RunSpecs().row(row).value = 1e-9;
+    RequestRun();
+    ASSERT_GT(RunUntilIdle(100000000), 0);
+    ASSERT_EQ(first.size(), 8u);
+    const auto part = [](const char* name) { return Parts.at(name); };
+    const double supply = part("vcc") / (part("rsup") * part("cd"));
+    const double g2 = part("r2") / part("rs"), g1 = part("r2") / part("r1");
+    const double base = (g2 * part("vamp") * part("omega") + g1 * supply) / (1 + g2 + g1);
+    EXPECT_NEAR(first[1], supply, 1e-9 * supply);
+    EXPECT_NEAR(first[5], base, 1e-6 * base);
+    EXPECT_NEAR(first[6], supply, 1e-6 * supply);
+}
