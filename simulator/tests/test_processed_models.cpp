@@ -735,6 +735,27 @@ protected:
 
 } // namespace
 
+// Loop tolerances as tight as the states' cost a few times the default ones, not more, and are
+// met: at t = 0.1 the states and both loop voltages lie within a few tolerances of a run at 1e-12.
+TEST_F(Amplifier, TightLoopTolerancesAreMetForAFewTimesTheDefaultCost)
+{
+    if (HasFatalFailure())
+        return;
+    const IntegrationCounters loose = run(1e-7, 1e-5);
+    const IntegrationCounters tight = run(1e-7, 1e-7);
+    EXPECT_LT(tight.steps, 3 * loose.steps);
+    EXPECT_LT(tight.derivativeEvaluations, 3 * loose.derivativeEvaluations);
+    EXPECT_LT(tight.jacobianEvaluations, 2 * loose.jacobianEvaluations);
+    EXPECT_LT(tight.jacobianEvaluations, tight.steps / 4);
+    const std::map<std::string, double> reference = {
+        {"v1", -1.26863751719792}, {"vd", 11.9853228881871}, {"ve", 0.669579335862962},
+        {"il", 0.000299413489638904}, {"v2", 3.54978433922244}};
+    for (const auto& [name, want] : reference)
+        EXPECT_NEAR(value(KindState, name), want, 3e-7 * (std::fabs(want) + 1e-3)) << name;
+    EXPECT_NEAR(Variables().kinds[KindLoopInput].values[0], 1.32040439101673, 3e-7 * 1.3) << "vb";
+    EXPECT_NEAR(Variables().kinds[KindLoopInput].values[1], 6.53861871291068, 3e-7 * 6.5) << "vc";
+}
+
 // At power-on every state is 0 and only the supply filter's voltage moves, at vcc / (rsup cd); the
 // loop voltages start moving with it: the base as the divider, the source and the capacitor
 // currents have it, the collector with the supply, its resistor carrying no current yet.
