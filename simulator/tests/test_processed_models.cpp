@@ -24,6 +24,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <map>
 #include <random>
 #include <sstream>
@@ -195,6 +196,16 @@ class ProcessedModels : public ::testing::Test {
 protected:
     /// Processes the example completely and loads its code file.
     void load(const std::string& model) { loadProcessed(processExample(m_dir, model, 6)); }
+
+    /// Writes a model beside the element library in a folder of its own, processes it completely
+    /// and loads its code file; the folder.
+    std::string loadWritten(const std::string& file, const std::string& text)
+    {
+        const std::string work = libraryFolder(m_dir);
+        std::ofstream(work + "/" + file) << text;
+        loadProcessed(processIn(work, file, 6));
+        return work;
+    }
 
     /// Loads the code file of a complete processing.
     void loadProcessed(const Processed& processed)
@@ -466,10 +477,8 @@ TEST_F(ProcessedModels, ChainOfCellsAsArrayMatchesTheChainCellByCell)
 // rate of 0 before tstart and amp after it.
 TEST_F(ProcessedModels, StepGeneratorSwitchesAtItsStartTime)
 {
-    const std::string work = libraryFolder(m_dir);
-    std::ofstream(work + "/sg.mg0") << "bond graph sg version 1\nsubclasses\n  stepgen;1 s\n  intgrl;1 i\n"
-                                       "connections\n  s`y -: i`u\n";
-    loadProcessed(processIn(work, "sg.mg0", 6));
+    loadWritten("sg.mg0", "bond graph sg version 1\nsubclasses\n  stepgen;1 s\n  intgrl;1 i\n"
+                          "connections\n  s`y -: i`u\n");
     if (HasFatalFailure())
         return;
     ASSERT_EQ(Variables().kinds[KindRate].count, 1);
@@ -599,11 +608,10 @@ TEST_F(ProcessedRuns, DcMotorSettlesAtItsSteadySpeed)
 // file on.
 TEST_F(ProcessedRuns, ForceOnAMassInDerivativeCausalityIsConsistentFromTheFirstRow)
 {
-    const std::string work = libraryFolder(m_dir);
-    std::ofstream(work + "/masses1.mg0") << "bond graph masses version 1\nsubclasses\n  se;1 f\n  1j;1 j(4)\n"
-                                            "  i;1 i_1, i_2\n  c;1 k\nconnections\n  f`p -> j`p[1]\n"
-                                            "  j`p[2] -> i_2`p\n  j`p[3] -> i_1`p\n  j`p[4] -> k`p\n";
-    loadProcessed(processIn(work, "masses1.mg0", 6));
+    const std::string work = loadWritten("masses1.mg0", "bond graph masses version 1\nsubclasses\n  se;1 f\n"
+                                                        "  1j;1 j(4)\n  i;1 i_1, i_2\n  c;1 k\nconnections\n"
+                                                        "  f`p -> j`p[1]\n  j`p[2] -> i_2`p\n  j`p[3] -> i_1`p\n"
+                                                        "  j`p[4] -> k`p\n");
     if (HasFatalFailure())
         return;
     ASSERT_EQ(Variables().kinds[KindDependentRate].count, 1) << namesOf(KindDependentRate);
@@ -654,11 +662,9 @@ TEST_F(ProcessedRuns, ForceOnAMassInDerivativeCausalityIsConsistentFromTheFirstR
 // from the first sample, where solving the loop with r = 0 and then the rates would not.
 TEST_F(ProcessedRuns, LoopThatReadsADependentRateStartsOnItsSolution)
 {
-    const std::string work = libraryFolder(m_dir);
-    std::ofstream(work + "/dloop1.mf0") << "class dloop version 1\nvariables\n  real u, q, r, a, b\nequations\n"
-                                           "  u = int(1 - u - 0.5 * a)\n  q = 2 * u\n  r = ddt(q)\n"
-                                           "  a = 0.5 * b + r\n  b = 0.5 * a + 1\n";
-    loadProcessed(processIn(work, "dloop1.mf0", 6));
+    loadWritten("dloop1.mf0", "class dloop version 1\nvariables\n  real u, q, r, a, b\nequations\n"
+                              "  u = int(1 - u - 0.5 * a)\n  q = 2 * u\n  r = ddt(q)\n  a = 0.5 * b + r\n"
+                              "  b = 0.5 * a + 1\n");
     if (HasFatalFailure())
         return;
     ASSERT_EQ(Variables().kinds[KindLoopInput].count, 1);
@@ -699,10 +705,8 @@ protected:
     void SetUp() override
     {
         ProcessedRuns::SetUp();
-        const std::string work = libraryFolder(m_dir);
-        std::filesystem::copy_file(std::string(ORVANTA_SOURCE_DIR) + "/simulator/tests/data/amp1.mf0",
-                                   work + "/amp1.mf0");
-        loadProcessed(processIn(work, "amp1.mf0", 6));
+        std::ifstream model(std::string(ORVANTA_SOURCE_DIR) + "/simulator/tests/data/amp1.mf0");
+        loadWritten("amp1.mf0", std::string(std::istreambuf_iterator<char>(model), {}));
         if (HasFatalFailure())
             return;
         ASSERT_EQ(Variables().kinds[KindState].count, 5) << namesOf(KindState);
