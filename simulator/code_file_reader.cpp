@@ -73,12 +73,15 @@ void closeTable(int index)
     Instruction end;
     end.handler = EndHandler();
     table.rows.push_back(end);
+    table.details.emplace_back();
     const std::int64_t last = std::int64_t(table.rows.size()) - 1;
-    for (Instruction& row : table.rows) {
-        const OpcodeRow* op = OpcodeOfHandler(row.handler);
-        if (op && (op->token == ShapeJump || op->token == ShapeCondJump)) {
+    for (std::size_t i = 0; i < table.rows.size(); ++i) {
+        Instruction& row = table.rows[i];
+        if (IsJumpHandler(row.handler)) {
             // Rows past the last instruction read are all `end`: they land on the final one.
-            row.target = &table.rows[std::size_t(std::min(row.extent, last))];
+            InstructionDetail& detail = table.details[i];
+            SetJumpTarget(row, &table.rows[std::size_t(std::min(detail.extent, last))]);
+            detail.extent = 0;
         }
     }
     g_builder.closed[index] = true;
@@ -310,8 +313,8 @@ private:
         if (!expect(TokenEndOfLine))
             return false;
         const int result = (shape == ShapeJump || shape == ShapeCondJump)
-            ? AddJump(op->handler, target, cells[1], op->emitter)
-            : AddInstruction(op->handler, cells[0], cells[1], cells[2], op->emitter);
+            ? AddJump(op->handler, target, cells[1])
+            : AddInstruction(op->handler, cells[0], cells[1], cells[2]);
         return result == 0 || lineFailure();
     }
 
@@ -450,6 +453,7 @@ int DeclareTable(int table, std::int64_t count)
         return fail("Instruction table allocation failure: Not enough memory.");
     try {
         t.rows.reserve(static_cast<std::size_t>(std::min(count, g_builder.rowBound)));
+        t.details.reserve(t.rows.capacity());
     } catch (const std::bad_alloc&) {
         return fail("Instruction table allocation failure: Not enough memory.");
     }
@@ -462,7 +466,7 @@ int DeclareTable(int table, std::int64_t count)
 
 namespace {
 
-int addRow(const Instruction& row)
+int addRow(const Instruction& row, InstructionDetail detail)
 {
     if (g_builder.currentTable < 0 || g_builder.closed[g_builder.currentTable])
         return fail("no instructions-table declared,");
@@ -470,9 +474,12 @@ int addRow(const Instruction& row)
     if (g_builder.instructionIndex >= table.declaredCount)
         return fail("more instructions as declared,");
     try {
+        detail.privateMemory = PrivateMemoryFor(row.handler);
         table.rows.push_back(row);
-        table.rows.back().privateMemory = PrivateMemoryFor(row.handler);
+        table.details.push_back(detail);
     } catch (const std::bad_alloc&) {
+        if (table.details.size() < table.rows.size())
+            table.rows.pop_back();
         return fail("Instruction table allocation failure: Not enough memory.");
     }
     ++g_builder.instructionIndex;
@@ -481,21 +488,20 @@ int addRow(const Instruction& row)
 
 } // namespace
 
-int AddInstruction(OperationHandler handler, double* destination, double* operand1, double* operand2,
-                   CodeEmitter emitter)
+int AddInstruction(OperationHandler handler, double* destination, double* operand1, double* operand2)
 {
     Instruction row;
     row.handler = handler;
     row.destination = destination;
     row.operand1 = operand1;
     row.operand2 = operand2;
-    row.emitter = emitter;
+    InstructionDetail detail;
     if (const double* array = arrayOperand(handler, destination, operand1))
-        row.extent = CellExtent(array);
-    return addRow(row);
+        detail.extent = CellExtent(array);
+    return addRow(row, detail);
 }
 
-int AddJump(OperationHandler handler, std::int64_t target, double* operand, CodeEmitter emitter)
+int AddJump(OperationHandler handler, std::int64_t target, double* operand)
 {
     if (g_builder.currentTable < 0 || g_builder.closed[g_builder.currentTable])
         return fail("no instructions-table declared,");
@@ -508,9 +514,9 @@ int AddJump(OperationHandler handler, std::int64_t target, double* operand, Code
     Instruction row;
     row.handler = handler;
     row.operand1 = operand;
-    row.emitter = emitter;
-    row.extent = target;
-    return addRow(row);
+    InstructionDetail detail;
+    detail.extent = target; // resolved to the row when the table closes
+    return addRow(row, detail);
 }
 
 double* NewReal(double value)

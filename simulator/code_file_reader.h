@@ -24,9 +24,8 @@ int DeclareKind(int kind, std::int64_t count);
 int DeclareVariable(int type, std::vector<std::string> names);
 int TableIndex(char letter);
 int DeclareTable(int table, std::int64_t count);
-int AddInstruction(OperationHandler handler, double* destination, double* operand1, double* operand2,
-                   CodeEmitter emitter = nullptr);
-int AddJump(OperationHandler handler, std::int64_t target, double* operand, CodeEmitter emitter = nullptr);
+int AddInstruction(OperationHandler handler, double* destination, double* operand1, double* operand2);
+int AddJump(OperationHandler handler, std::int64_t target, double* operand);
 double* NewReal(double value);
 double* RealFromText(const std::string& text);
 double* RealFromInt(std::int64_t value);

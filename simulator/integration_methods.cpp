@@ -20,6 +20,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <limits>
 #include <new>
 #include <vector>
 
@@ -52,6 +53,18 @@ struct VodeState {
     std::vector<double> y;
 };
 
+/// The start of a BDF run while its consistent values are sought: the states and time, how far
+/// along the motion derivatives are differenced, and the vectors of the search (kept, so that a
+/// trap in the model leaks nothing).
+struct StartPoint {
+    std::vector<double> y;
+    double t = 0.0;
+    double step = 0.0;
+    std::vector<double> unknowns, guess; ///< [z; w] + 1 cell, and their values before the search
+    std::vector<double> motion;          ///< y' = (R, w)
+    std::vector<double> atPoint, along;  ///< [S; A] at the point and along the motion
+};
+
 struct BdfState {
     int allocated = 0;
     numerics::SparseJacobian* sparse = nullptr; ///< the sparse iteration matrix, or null for the dense one
@@ -63,6 +76,7 @@ struct BdfState {
     double fixedStep = 0.0;
     double tout = 0.0;
     double scale = 1.0; ///< the ODE part's residual scale ("#Tscaleode")
+    StartPoint start;
 };
 
 struct MethodState {
@@ -391,7 +405,139 @@ void BdfResidual(const double* T, const double* Y, const double* YPRIME, double*
 
 bool bdfIgnoresWarnings() { return specs().given(RowIgnoreWarnings) != 0; }
 
-/// Consistent initial values: the dependent states into y, the loops solved, y' from the model.
+/// Tolerances per component: the states' for the independent and dependent states, the loops'
+/// for the algebraic-loop variables.
+void bdfTolerances()
+{
+    BdfState& b = g.bdf;
+    const int states = count(KindState) + count(KindDependentState);
+    for (int i = 0; i < g.n; ++i) {
+        b.rtol[i] = specs().row(i < states ? RowRelErr : RowAlgRelErr).value;
+        b.atol[i] = specs().row(i < states ? RowAbsErr : RowAlgAbsErr).value;
+    }
+}
+
+/// What `solveByHybrid` answers when the solver's work could not be allocated.
+constexpr int NoSolverWork = -1000;
+
+/// HYBRD1 over the unknowns x from their values there, its work kept between calls (a trap
+/// inside the solver leaves its frames without unwinding them): MINPACK's info, or
+/// `NoSolverWork`.
+int solveByHybrid(numerics::HybridFunction f, void* data, std::vector<double>& x, double tolerance)
+{
+    static std::vector<double> work, residual;
+    const int m = int(x.size()) - 1; // one cell more, as the solver's vectors always had
+    try {
+        work.assign(std::size_t(numerics::hybrd1WorkLength(m)), 0.0);
+        residual.assign(std::size_t(m) + 1, 0.0);
+    } catch (const std::bad_alloc&) {
+        return NoSolverWork;
+    }
+    return numerics::HYBRD1(f, data, m, x.data(), residual.data(), tolerance, work.data(), int(work.size()));
+}
+
+/// The model's S and A, the values its dependent-state and loop equations give.
+void implicitValuesInto(std::vector<double>& into)
+{
+    ModelVariables& m = vars();
+    const int nS = count(KindDependentState);
+    const int na = count(KindLoopInput);
+    into.assign(m.dependentStates.begin(), m.dependentStates.begin() + nS);
+    into.insert(into.end(), m.loopResults.begin(), m.loopResults.begin() + na);
+}
+
+/// The implicit part of the start, z = [dependent states; loop variables] with its derivatives
+/// w, as unknowns x = [z; w]: the model at the start point with z and with w as its dependent
+/// rates must give z back, f = [S; A] - z, and gives the states' rates R; w must then be how
+/// those equations change along the motion (R, w), f = w - d[S; A]/dt.
+int StartResidual(int n, const double* x, double* f, void* data)
+{
+    StartPoint& p = *static_cast<StartPoint*>(data);
+    ModelVariables& v = vars();
+    const int ns = count(KindState);
+    const int m = n / 2;
+    const double* z = x;
+    const double* w = x + m;
+    std::copy(p.y.begin(), p.y.begin() + ns, v.y.begin());
+    std::copy(z, z + m, v.y.begin() + ns);
+    std::copy(w, w + m, v.yPrime.begin() + ns);
+    evaluateFor(p.t);
+    implicitValuesInto(p.atPoint);
+    for (int i = 0; i < m; ++i)
+        f[i] = p.atPoint[std::size_t(i)] - z[i];
+    for (int i = 0; i < ns; ++i)
+        v.y[std::size_t(i)] = p.y[std::size_t(i)] + p.step * v.rates[std::size_t(i)];
+    for (int i = 0; i < m; ++i)
+        v.y[std::size_t(ns + i)] = z[i] + p.step * w[i];
+    evaluateFor(p.t + p.step);
+    implicitValuesInto(p.along);
+    for (int i = 0; i < m; ++i)
+        f[m + i] = w[i] - (p.along[std::size_t(i)] - p.atPoint[std::size_t(i)]) / p.step;
+    return 0;
+}
+
+/// The time step along which the derivatives are differenced: no component moves by more than
+/// its error weight (so that the model stays as good as linear over it), and none needs to move
+/// less (below it the model's roundoff is what the difference would see); at most sqrt(uround)
+/// of the run's time scale.
+double differenceStep(const StartPoint& p)
+{
+    const BdfState& b = g.bdf;
+    const double scale = std::max({std::fabs(p.t), g.runFinish - p.t, 1e-300});
+    double step = std::sqrt(std::numeric_limits<double>::epsilon()) * scale;
+    for (std::size_t i = 0; i < std::size_t(g.n); ++i) {
+        const double weight = b.rtol[i] * std::fabs(p.y[i]) + b.atol[i];
+        if (std::fabs(p.motion[i]) * step > weight)
+            step = weight / std::fabs(p.motion[i]);
+    }
+    return step;
+}
+
+/// The start made consistent where the model has dependent states or loops: their values hold
+/// their equations, their derivatives hold them along the motion, and the states' rates are what
+/// the model gives with both. Leaves the model evaluated at the start; false, with y and y' as
+/// they were, when no such start was found.
+bool consistentStart()
+{
+    ModelVariables& v = vars();
+    const int ns = count(KindState);
+    const int m = g.n - ns;
+    StartPoint& p = g.bdf.start;
+    p.y.assign(v.y.begin(), v.y.begin() + g.n);
+    p.t = SimulationTime;
+    p.unknowns.assign(v.y.begin() + ns, v.y.begin() + g.n);
+    p.unknowns.insert(p.unknowns.end(), v.yPrime.begin() + ns, v.yPrime.begin() + g.n);
+    p.unknowns.push_back(0.0);
+    p.guess = p.unknowns;
+    p.motion.assign(std::size_t(g.n), 0.0);
+    std::vector<double>& x = p.unknowns;
+    int info = 0;
+    // The difference step follows the motion found: once more when it is much faster than guessed.
+    for (int round = 0; round < 2; ++round) {
+        std::copy(x.begin(), x.begin() + m, v.y.begin() + ns);
+        std::copy(x.begin() + m, x.begin() + 2 * m, v.yPrime.begin() + ns);
+        evaluateFor(p.t);
+        std::copy(v.rates.begin(), v.rates.begin() + ns, p.motion.begin());
+        std::copy(x.begin() + m, x.begin() + 2 * m, p.motion.begin() + ns);
+        const double step = differenceStep(p);
+        if (round > 0 && step > 0.1 * p.step)
+            break;
+        p.step = step;
+        info = solveByHybrid(StartResidual, &p, x, 1e-10);
+        if (info != 1)
+            break;
+    }
+    if (info != 1)
+        x = p.guess;
+    std::copy(p.y.begin(), p.y.begin() + ns, v.y.begin());
+    std::copy(x.begin(), x.begin() + m, v.y.begin() + ns);
+    std::copy(x.begin() + m, x.begin() + 2 * m, v.yPrime.begin() + ns);
+    EvaluateModel(p.t);
+    return info == 1;
+}
+
+/// Consistent initial values: the dependent states into y, the loops solved, y' from the model
+/// with the derivatives of the dependent states and loop variables along the motion.
 bool bdfInitialValues()
 {
     BdfState& b = g.bdf;
@@ -399,6 +545,7 @@ bool bdfInitialValues()
     b.info.fill(0);
     b.info[1] = 1;
     b.idid = 1;
+    bdfTolerances();
     const int ns = count(KindState);
     const int nS = count(KindDependentState);
     std::copy(m.dependentStates.begin(), m.dependentStates.begin() + nS, m.y.begin() + ns);
@@ -406,17 +553,19 @@ bool bdfInitialValues()
         return false;
     EvaluateModel(SimulationTime);
     std::copy(m.dependentStates.begin(), m.dependentStates.begin() + nS, m.y.begin() + ns);
+    if (g.n > ns && !consistentStart()) {
+        // As the integrator started before: the loops as solved, no motion of the implicit part.
+        std::fill(m.yPrime.begin() + ns, m.yPrime.begin() + g.n, 0.0);
+        EvaluateModel(SimulationTime);
+    }
     // The call to the integrator says y and y' are consistent: y' of the states is the model's R.
     std::copy(m.rates.begin(), m.rates.begin() + ns, m.yPrime.begin());
-    std::fill(m.yPrime.begin() + ns, m.yPrime.begin() + g.n, 0.0);
     return true;
 }
 
 void bdfOptions()
 {
     BdfState& b = g.bdf;
-    const int ns = count(KindState);
-    const int nS = count(KindDependentState);
     b.info[2] = 1;
     b.info[11] = b.sparse ? 1 : 0;
     numerics::DaeAttachSparseMatrix(b.iwork.data(), b.sparse);
@@ -427,11 +576,6 @@ void bdfOptions()
     if (specs().given(RowInitialStep)) {
         b.info[7] = 1;
         b.rwork[2] = specs().row(RowInitialStep).value;
-    }
-    for (int i = 0; i < g.n; ++i) {
-        const bool state = i < ns + nS;
-        b.rtol[i] = specs().row(state ? RowRelErr : RowAlgRelErr).value;
-        b.atol[i] = specs().row(state ? RowAbsErr : RowAlgAbsErr).value;
     }
     b.tout = b.fixedStep == 0.0 ? g.runFinish : SimulationTime;
 }
@@ -641,6 +785,14 @@ void BdfStep()
         const double from = t;
         const double tout = bdfCallTarget(t);
         const long jacobiansBefore = b.info[0] != 0 ? b.iwork[numerics::LNJE - 1] : 0;
+        // The corrector may take its first iterate as converged on the rate its iteration had in
+        // an earlier step. For the states that rate follows the step size, and the solver measures
+        // it afresh whenever the step size changes; for dependent states and loop variables it
+        // follows the model's nonlinearity, which the steps between may have changed (a diode law
+        // that turns on), and a stale rate leaves them off their equations by more than their
+        // tolerance, unseen by the error test. So with such components every step measures it.
+        if (b.info[0] != 0 && g.n > count(KindState))
+            b.rwork[numerics::LS - 1] = 100.0;
         numerics::DDASSL(BdfResidual, &g.n, &t, m.y.data(), m.yPrime.data(), &tout, b.info.data(), b.rtol.data(),
                          b.atol.data(), &b.idid, b.rwork.data(), &lrw, b.iwork.data(), &liw, &b.scale, nullptr,
                          nullptr);
@@ -755,17 +907,17 @@ int SolveAlgebraicLoops()
     double* loop = vars().kinds[KindLoopInput].values;
     std::fill(loop, loop + m, 0.0);
     // Kept between calls: a trap inside the solver leaves its frames without unwinding them.
-    static std::vector<double> work, residual, x;
+    static std::vector<double> x;
     try {
-        work.assign(std::size_t(numerics::hybrd1WorkLength(m)), 0.0);
-        residual.assign(std::size_t(m) + 1, 0.0);
         x.assign(std::size_t(m) + 1, 0.0);
     } catch (const std::bad_alloc&) {
+        x.clear();
+    }
+    const int info = x.empty() ? NoSolverWork : solveByHybrid(AlgebraicLoopResidual, nullptr, x, tolerance);
+    if (info == NoSolverWork) {
         ShowMessage({"Error in BDF integration method:", "memory-allocation failure;", "no simulation possible."});
         return 0;
     }
-    const int info = numerics::HYBRD1(AlgebraicLoopResidual, nullptr, m, x.data(), residual.data(), tolerance,
-                                      work.data(), int(work.size()));
     if (info == 1) {
         // The last residual evaluation may have been a rejected trial: evaluate at the solution.
         std::copy(x.begin(), x.begin() + m, loop);

@@ -66,6 +66,9 @@ std::uint32_t g_randomState = 1;
 
 Instruction g_endSentinel;
 
+/// How far ahead of the running row the interpreter asks for the table's rows, in bytes.
+constexpr std::uintptr_t RowPrefetchDistance = 4096;
+
 inline double& D() { return *InstructionCursor->destination; }
 inline double A() { return *InstructionCursor->operand1; }
 inline double B() { return *InstructionCursor->operand2; }
@@ -296,7 +299,7 @@ void opDll()
     Instruction* row = InstructionCursor;
     const std::string* library = StringOfValue(*row->operand1);
     const std::string* function = StringOfValue(*row->operand2);
-    auto* cache = static_cast<DllCache*>(row->privateMemory);
+    auto* cache = static_cast<DllCache*>(DetailOf(row).privateMemory);
     UserFunction call = nullptr;
     if (cache && cache->call && cache->generation == UserDllGeneration() &&
         cache->library == *row->operand1 && cache->function == *row->operand2) {
@@ -358,8 +361,9 @@ void opExx() { D() = mathsExp10(A()); next(); }
 void opFlk()
 {
     const double count = A();
-    if (!countInside(count, InstructionCursor->extent)) {
-        indexOutOfBounds(count, 0, double(InstructionCursor->extent));
+    const std::int64_t extent = DetailOf(InstructionCursor).extent;
+    if (!countInside(count, extent)) {
+        indexOutOfBounds(count, 0, double(extent));
         return;
     }
     UserCall.outputs = InstructionCursor->destination;
@@ -370,8 +374,9 @@ void opFlk()
 void opHlg()
 {
     const double count = B();
-    if (!countInside(count, InstructionCursor->extent)) {
-        indexOutOfBounds(count, 0, double(InstructionCursor->extent));
+    const std::int64_t extent = DetailOf(InstructionCursor).extent;
+    if (!countInside(count, extent)) {
+        indexOutOfBounds(count, 0, double(extent));
         return;
     }
     UserCall.inputs = InstructionCursor->operand1;
@@ -396,14 +401,16 @@ void opInp() { lookUpTable(clampToInt(B()), SimulationTime); }
 void opInv() { D() = -A(); next(); }
 void opIpw() { D() = mathsIntegerPow(A(), B()); next(); }
 
-inline void jumpWhen(bool taken) { InstructionCursor = taken ? InstructionCursor->target : InstructionCursor + 1; }
+/// The target of the jump at the cursor, held in its destination word.
+inline Instruction* target() { return reinterpret_cast<Instruction*>(InstructionCursor->destination); }
+inline void jumpWhen(bool taken) { InstructionCursor = taken ? target() : InstructionCursor + 1; }
 void opJeq() { jumpWhen(A() == 0.0); }
 void opJfa() { jumpWhen(A() == 0.0); }
 void opJge() { jumpWhen(A() >= 0.0); }
 void opJgt() { jumpWhen(A() > 0.0); }
 void opJle() { jumpWhen(A() <= 0.0); }
 void opJlt() { jumpWhen(A() < 0.0); }
-void opJmp() { InstructionCursor = InstructionCursor->target; }
+void opJmp() { InstructionCursor = target(); }
 void opJne() { jumpWhen(A() != 0.0); }
 void opLg2() { D() = mathsLog2(A()); next(); }
 void opLgx() { D() = mathsLog10(A()); next(); }
@@ -412,8 +419,9 @@ void opLog() { D() = mathsLog(A()); next(); }
 void opMar()
 {
     const double index = B();
-    if (!indexInside(index, InstructionCursor->extent)) {
-        indexOutOfBounds(index, 1, double(InstructionCursor->extent));
+    const std::int64_t extent = DetailOf(InstructionCursor).extent;
+    if (!indexInside(index, extent)) {
+        indexOutOfBounds(index, 1, double(extent));
         return;
     }
     D() = InstructionCursor->operand1[std::int64_t(std::trunc(index)) - 1];
@@ -426,8 +434,9 @@ void opMov() { D() = A(); next(); }
 void opMra()
 {
     const double index = A();
-    if (!indexInside(index, InstructionCursor->extent)) {
-        indexOutOfBounds(index, 1, double(InstructionCursor->extent));
+    const std::int64_t extent = DetailOf(InstructionCursor).extent;
+    if (!indexInside(index, extent)) {
+        indexOutOfBounds(index, 1, double(extent));
         return;
     }
     InstructionCursor->destination[std::int64_t(std::trunc(index)) - 1] = B();
@@ -482,7 +491,7 @@ void opTan() { D() = mathsTan(A()); next(); }
 
 void opTdl()
 {
-    auto* line = static_cast<DelayLine*>(InstructionCursor->privateMemory);
+    auto* line = static_cast<DelayLine*>(DetailOf(InstructionCursor).privateMemory);
     const double t = SimulationTime;
     if (FirstEvaluationFlag) {
         line->first += line->samples.size();
@@ -611,6 +620,36 @@ const OpcodeRow* OpcodeOfHandler(OperationHandler handler)
 
 OperationHandler EndHandler() { return opEnd; }
 
+bool IsJumpHandler(OperationHandler handler)
+{
+    return handler == opJmp || handler == opJeq || handler == opJfa || handler == opJge || handler == opJgt ||
+           handler == opJle || handler == opJlt || handler == opJne;
+}
+
+Instruction* JumpTarget(const Instruction& row)
+{
+    return IsJumpHandler(row.handler) ? reinterpret_cast<Instruction*>(row.destination) : nullptr;
+}
+
+void SetJumpTarget(Instruction& row, Instruction* target) { row.destination = reinterpret_cast<double*>(target); }
+
+const InstructionDetail& DetailOf(const Instruction* row)
+{
+    static const InstructionDetail none;
+    // The table of the last row asked about first: a pass asks about its own rows.
+    static std::size_t last = 0;
+    for (std::size_t k = 0; k < g_tables.size(); ++k) {
+        const std::size_t i = (last + k) % g_tables.size();
+        const InstructionTable& table = g_tables[i];
+        if (!table.rows.empty() && row >= table.rows.data() && row < table.rows.data() + table.rows.size()) {
+            last = i;
+            const auto at = std::size_t(row - table.rows.data());
+            return at < table.details.size() ? table.details[at] : none;
+        }
+    }
+    return none;
+}
+
 std::array<InstructionTable, TableCount>& InstructionTables() { return g_tables; }
 
 void ClearInstructionTables()
@@ -644,11 +683,14 @@ void RunInstructionTable(InstructionTable& table)
         return;
     g_endSentinel.handler = opEnd;
     // The arithmetic that makes up most of a large model runs here, without a call through the
-    // handler; the cursor still names each row before it runs (a trap is put on it).
+    // handler; the cursor still names each row before it runs (a trap is put on it). A table
+    // larger than the caches comes from memory as the rows run: the rows a page ahead are asked
+    // for in time (a prefetch past the table's end fetches nothing and never faults).
     Instruction* row = table.rows.data();
     for (;;) {
         const OperationHandler handler = row->handler;
         InstructionCursor = row;
+        __builtin_prefetch(reinterpret_cast<const void*>(reinterpret_cast<std::uintptr_t>(row) + RowPrefetchDistance));
         if (handler == opSub) {
             *row->destination = *row->operand1 - *row->operand2;
         } else if (handler == opDiv) {

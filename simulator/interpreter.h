@@ -18,16 +18,23 @@ struct CodeEmission;
 /// instruction at its cursor and returns 0.
 using CodeEmitter = std::size_t (*)(CodeEmission* emission);
 
-/// One row of an instruction table: three addresses over 64-bit reals.
+/// One row of an instruction table: three addresses over 64-bit reals. The row holds only what
+/// every pass reads, so that a long table streams through the caches at 32 bytes a row; what
+/// a few operations need besides lies in the row's `InstructionDetail`.
 struct Instruction {
     OperationHandler handler = nullptr;
-    double* destination = nullptr;      ///< result cell; for `plf` and `rst` a cell that is only read
+    double* destination = nullptr;      ///< result cell; for `plf` and `rst` a cell that is only read;
+                                        ///< for a jump the target row (`JumpTarget`), not a cell
     double* operand1 = nullptr;
     double* operand2 = nullptr;
-    Instruction* target = nullptr;      ///< jump target in the same table
+};
+static_assert(sizeof(Instruction) == 32, "a row is four words");
+
+/// What only some operations need of their row, beside the table's rows.
+struct InstructionDetail {
     void* privateMemory = nullptr;      ///< state of `tdl` and `dll`
-    CodeEmitter emitter = nullptr;
-    std::int64_t extent = 0;            ///< cells of the array operand of `mar`, `mra`, `hlg`, `flk`; jump target while loading
+    std::int64_t extent = 0;            ///< cells of the array operand of `mar`, `mra`, `hlg`, `flk`;
+                                        ///< a jump's target row number while its table is read
 };
 
 /// Operand shapes of the mnemonics (also the reader's token numbers).
@@ -59,11 +66,20 @@ const OpcodeRow* OpcodeOfHandler(OperationHandler handler);
 /// The handler of `end`, which every table ends with.
 OperationHandler EndHandler();
 
-/// One instruction table: the rows read, then one `end` row.
+/// True for the handlers of the jumps (`jmp` and the conditional ones).
+bool IsJumpHandler(OperationHandler handler);
+
+/// The row a jump goes to (its `destination` word); null for a row that is not a jump.
+Instruction* JumpTarget(const Instruction& row);
+void SetJumpTarget(Instruction& row, Instruction* target);
+
+/// One instruction table: the rows read, then one `end` row, and the detail of each row (a row
+/// without one has none of its own: no private memory, extent 0).
 struct InstructionTable {
     bool allocated = false;
     std::int64_t declaredCount = 0;
     std::vector<Instruction> rows;
+    std::vector<InstructionDetail> details;
 };
 
 inline constexpr int TableCount = 4;
@@ -73,6 +89,10 @@ std::array<InstructionTable, TableCount>& InstructionTables();
 
 /// Frees the tables, the private memory and the delay samples.
 void ClearInstructionTables();
+
+/// The detail of a row of one of the four tables; a row without one (or outside them) reads
+/// as an empty detail.
+const InstructionDetail& DetailOf(const Instruction* row);
 
 /// Zeroed state for the handlers that keep some (`tdl`, `dll`); null for the others.
 void* PrivateMemoryFor(OperationHandler handler);

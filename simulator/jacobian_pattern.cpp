@@ -25,11 +25,11 @@ namespace {
 
 // The fields of an instruction row that the reading needs, in one place.
 OperationHandler handlerOf(const Instruction& row) { return row.handler; }
-const double* destinationOf(const Instruction& row) { return row.destination; }
+const double* destinationOf(const Instruction& row) { return IsJumpHandler(row.handler) ? nullptr : row.destination; }
 const double* firstOperandOf(const Instruction& row) { return row.operand1; }
 const double* secondOperandOf(const Instruction& row) { return row.operand2; }
-const Instruction* jumpTargetOf(const Instruction& row) { return row.target; }
-std::int64_t arrayExtentOf(const Instruction& row) { return row.extent; }
+const Instruction* jumpTargetOf(const Instruction& row) { return JumpTarget(row); }
+std::int64_t arrayExtentOf(const Instruction& row) { return DetailOf(&row).extent; }
 
 /// What an operation does to the cells, as far as dependencies go.
 enum class Effect {

@@ -93,7 +93,7 @@ bool fitsByte(std::int64_t d) { return d >= -128 && d <= 127; }
 /// Code offset of a jump's target row.
 std::int64_t targetOffset(const CodeEmission& e)
 {
-    return (*e.offsets)[std::size_t(e.instruction->target - e.firstRow)];
+    return (*e.offsets)[std::size_t(JumpTarget(*e.instruction) - e.firstRow)];
 }
 
 /// A conditional jump in a 6-byte slot: 7x rel8 and a 4-byte no-op when the distance
@@ -963,8 +963,8 @@ std::vector<RowLoop> FindRowLoops(const std::vector<Instruction>& rows, const Co
         return loops;
     std::vector<char> target(rows.size(), 0);
     for (const Instruction& row : rows)
-        if (row.target >= rows.data() && row.target < rows.data() + rows.size())
-            target[std::size_t(row.target - rows.data())] = 1;
+        if (const Instruction* to = JumpTarget(row); to >= rows.data() && to < rows.data() + rows.size())
+            target[std::size_t(to - rows.data())] = 1;
     const std::size_t n = rows.size();
     std::vector<std::array<std::int64_t, 3>> strides, bestStrides;
     for (std::size_t i = 0; i < n;) {
@@ -1096,10 +1096,10 @@ std::size_t EmitRowLoop(CodeEmission& e, RowLoop& loop, std::uint32_t at)
             } else if (lanes == 2) {
                 piece([&](CodeWriter& w) { pairedRow(w, e, row, k, keep); });
             } else if (sizeOnly) {
-                size += row.emitter(&e);
+                size += EmitterOf(row.handler)(&e);
             } else {
                 std::uint8_t* before = e.cursor;
-                row.emitter(&e);
+                EmitterOf(row.handler)(&e);
                 size += std::size_t(e.cursor - before);
             }
         }
@@ -1221,7 +1221,8 @@ void ChooseCellBase(const std::vector<Instruction>& rows, CodeEmission& emission
             cells.push_back(reinterpret_cast<std::uintptr_t>(cell));
     };
     for (const Instruction& row : rows) {
-        include(row.destination);
+        if (!IsJumpHandler(row.handler)) // a jump's destination word is its target row
+            include(row.destination);
         include(row.operand1);
         include(row.operand2);
     }

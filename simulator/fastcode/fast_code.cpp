@@ -47,9 +47,11 @@ std::uint64_t tablesFingerprint()
             mix(address(row.destination));
             mix(address(row.operand1));
             mix(address(row.operand2));
-            mix(address(row.target));
-            mix(address(row.privateMemory));
-            mix(std::uint64_t(row.extent));
+        }
+        mix(address(table.details.data()));
+        for (const InstructionDetail& detail : table.details) {
+            mix(address(detail.privateMemory));
+            mix(std::uint64_t(detail.extent));
         }
     }
     return hash;
@@ -65,8 +67,9 @@ bool fail(const char* message)
     return false;
 }
 
-/// Sizes, allocates and emits the block of one table; false when memory was refused.
-bool compileTable(InstructionTable& table, CompiledTable& compiled)
+/// Sizes, allocates and emits the block of one table, each row by the emitter of its operation;
+/// false when memory was refused.
+bool compileTable(InstructionTable& table, const std::vector<CodeEmitter>& emitters, CompiledTable& compiled)
 {
     std::vector<Instruction>& rows = table.rows;
     CodeEmission emission;
@@ -91,7 +94,7 @@ bool compileTable(InstructionTable& table, CompiledTable& compiled)
             ++loop;
         } else {
             emission.instruction = &rows[i];
-            size += rows[i].emitter(&emission);
+            size += emitters[i](&emission);
             ++i;
         }
         if (size > std::size_t(INT32_MAX) / 2)
@@ -123,7 +126,7 @@ bool compileTable(InstructionTable& table, CompiledTable& compiled)
             ++loop;
         } else {
             emission.instruction = &rows[i];
-            rows[i].emitter(&emission);
+            emitters[i](&emission);
             ++i;
         }
     }
@@ -185,14 +188,24 @@ bool BuildFastCode()
     FreeFastCode();
     InstallCodeEmitters();
     auto& tables = InstructionTables();
-    for (InstructionTable& table : tables)
-        for (Instruction& row : table.rows) {
-            row.emitter = EmitterOf(row.handler);
-            if (!row.emitter)
+    std::array<std::vector<CodeEmitter>, TableCount> emitters;
+    for (int i = 0; i < TableCount; ++i) {
+        // Rows of one operation follow one another in long runs: the last lookup serves the next row.
+        OperationHandler handler = nullptr;
+        CodeEmitter emitter = nullptr;
+        emitters[std::size_t(i)].reserve(tables[std::size_t(i)].rows.size());
+        for (const Instruction& row : tables[std::size_t(i)].rows) {
+            if (row.handler != handler || !emitter) {
+                handler = row.handler;
+                emitter = EmitterOf(handler);
+            }
+            if (!emitter)
                 return fail("Using normal code...");
+            emitters[std::size_t(i)].push_back(emitter);
         }
+    }
     for (int i = 0; i < TableCount; ++i)
-        if (!compileTable(tables[i], g_compiled[i]))
+        if (!compileTable(tables[std::size_t(i)], emitters[std::size_t(i)], g_compiled[std::size_t(i)]))
             return fail("Error allocation memory");
     auto entry = [](int i) { return reinterpret_cast<void (*)()>(g_compiled[i].memory.data()); };
     g_entries = {entry(0), entry(1), entry(2), entry(3)};

@@ -12,6 +12,7 @@
 #include "platform/testing/temp_dir.h"
 #include "simulator/integration_methods.h"
 #include "simulator/run_control.h"
+#include "simulator/run_output.h"
 #include "simulator/plot_specs.h"
 #include "simulator/run_specs.h"
 #include "simulator/simulator_state.h"
@@ -23,6 +24,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <map>
 #include <random>
 #include <sstream>
@@ -195,6 +197,16 @@ class ProcessedModels : public ::testing::Test {
 protected:
     /// Processes the example completely and loads its code file.
     void load(const std::string& model) { loadProcessed(processExample(m_dir, model, 6)); }
+
+    /// Writes a model beside the element library in a folder of its own, processes it completely
+    /// and loads its code file; the folder.
+    std::string loadWritten(const std::string& file, const std::string& text)
+    {
+        const std::string work = libraryFolder(m_dir);
+        std::ofstream(work + "/" + file) << text;
+        loadProcessed(processIn(work, file, 6));
+        return work;
+    }
 
     /// Loads the code file of a complete processing.
     void loadProcessed(const Processed& processed)
@@ -466,10 +478,8 @@ TEST_F(ProcessedModels, ChainOfCellsAsArrayMatchesTheChainCellByCell)
 // rate of 0 before tstart and amp after it.
 TEST_F(ProcessedModels, StepGeneratorSwitchesAtItsStartTime)
 {
-    const std::string work = libraryFolder(m_dir);
-    std::ofstream(work + "/sg.mg0") << "bond graph sg version 1\nsubclasses\n  stepgen;1 s\n  intgrl;1 i\n"
-                                       "connections\n  s`y -: i`u\n";
-    loadProcessed(processIn(work, "sg.mg0", 6));
+    loadWritten("sg.mg0", "bond graph sg version 1\nsubclasses\n  stepgen;1 s\n  intgrl;1 i\n"
+                          "connections\n  s`y -: i`u\n");
     if (HasFatalFailure())
         return;
     ASSERT_EQ(Variables().kinds[KindRate].count, 1);
@@ -616,4 +626,190 @@ TEST_F(ProcessedRuns, SpeedControlledMotorFollowsItsSetSpeedWithoutOvershoot)
     EXPECT_NEAR(atLag, 100 * (1 - std::exp(-1.0)), 2.0) << "one time constant after the step";
     EXPECT_LT(highest, 100.5);
     EXPECT_NEAR(m_samples.back()[h] / 0.001, 100, 0.05);
+}
+
+// A force F on two masses joined by a 1-junction and held by a spring: the second mass gets
+// derivative causality, its momentum m2 v a dependent state and the force on it, m2 dv/dt, a
+// dependent rate. The pair moves as one mass m1 + m2 on the spring, and the force on the second
+// one is m2 F / (m1 + m2) cos(w t), w = 1 / sqrt((m1 + m2) C), from the first row of the data
+// file on.
+TEST_F(ProcessedRuns, ForceOnAMassInDerivativeCausalityIsConsistentFromTheFirstRow)
+{
+    const std::string work = loadWritten("masses1.mg0", "bond graph masses version 1\nsubclasses\n  se;1 f\n"
+                                                        "  1j;1 j(4)\n  i;1 i_1, i_2\n  c;1 k\nconnections\n"
+                                                        "  f`p -> j`p[1]\n  j`p[2] -> i_2`p\n  j`p[3] -> i_1`p\n"
+                                                        "  j`p[4] -> k`p\n");
+    if (HasFatalFailure())
+        return;
+    ASSERT_EQ(Variables().kinds[KindDependentRate].count, 1) << namesOf(KindDependentRate);
+    const double force = 1.0, m1 = 1.0, m2 = 1.0, compliance = 1.0;
+    set(KindParameter, "f`e", force);
+    set(KindParameter, "i_1`i", m1);
+    set(KindParameter, "i_2`i", m2);
+    set(KindParameter, "k`c", compliance);
+    startAtRest();
+
+    ResetPlotSpecs(PlotSpecs());
+    for (const auto& [curve, name] : {std::pair<int, const char*>{0, "i_2`p.e"}, {1, "i_1`p.e"}}) {
+        PlotCurve& c = PlotSpecs().curves[std::size_t(curve)];
+        ASSERT_TRUE(FindPlotVariable(name, c.kind, c.variable, c.nameIndex)) << name;
+        c.display = c.store = 1;
+    }
+    PlotSpecsInForce = 1;
+    Experiment().modelName = "masses";
+    Experiment().experimentName = "start";
+    Experiment().experimentDirectory = work + "/masses";
+    InstallRunOutput();
+    RunSpecs().method = MethodBdf;
+    RunSpecs().finishTime = 2.0;
+    RunSpecs().row(RowAbsErr).value = 1e-5;
+    RunSpecs().row(RowRelErr).value = 1e-5;
+    RequestRun();
+    ASSERT_GT(RunUntilIdle(10000000), 0);
+    ASSERT_EQ(SimulationTime, 2.0);
+    EXPECT_TRUE(m_sink.transcript().empty()) << testing::PrintToString(m_sink.transcript());
+
+    const auto content = ReadDataFileContent(work + "/masses/start.n", true);
+    ASSERT_TRUE(content);
+    ASSERT_GT(content->rows.size(), 10u);
+    const double w = 1.0 / std::sqrt((m1 + m2) * compliance);
+    for (std::size_t i = 0; i < content->rows.size(); ++i) {
+        const double t = content->rows[i][0];
+        const double exact = force / (m1 + m2) * std::cos(w * t);
+        // Within the tolerance over the run, and without a spike in the first steps.
+        const double within = t < 1e-3 ? 1e-7 : 1e-4;
+        EXPECT_NEAR(content->rows[i][1], m2 * exact, within) << "row " << i << ", t = " << t;
+        EXPECT_NEAR(content->rows[i][2], m1 * exact, within) << "row " << i << ", t = " << t;
+    }
+}
+
+// An algebraic loop that reads a dependent rate: u' = 1 - u - a / 2 with a = b / 2 + r,
+// b = a / 2 + 1 and r = d(2 u)/dt, so a = 2/3 + 8/3 u' and u' = (2 - 3 u) / 7 from the start:
+// u = 2/3 (1 - exp(-3 t / 7)). The loop, the dependent rate and the states' rate hold together
+// from the first sample, where solving the loop with r = 0 and then the rates would not.
+TEST_F(ProcessedRuns, LoopThatReadsADependentRateStartsOnItsSolution)
+{
+    loadWritten("dloop1.mf0", "class dloop version 1\nvariables\n  real u, q, r, a, b\nequations\n"
+                              "  u = int(1 - u - 0.5 * a)\n  q = 2 * u\n  r = ddt(q)\n  a = 0.5 * b + r\n"
+                              "  b = 0.5 * a + 1\n");
+    if (HasFatalFailure())
+        return;
+    ASSERT_EQ(Variables().kinds[KindLoopInput].count, 1);
+    ASSERT_EQ(Variables().kinds[KindDependentRate].count, 1);
+    startAtRest();
+    struct Sample {
+        double t, u, r, a;
+    };
+    std::vector<Sample> samples;
+    RunOutput().step = [&samples] {
+        samples.push_back({SimulationTime, modeltest::cell('s', 0), modeltest::cell('r', 0), modeltest::cell('a', 0)});
+    };
+    RunSpecs().method = MethodBdf;
+    RunSpecs().finishTime = 5.0;
+    for (int row : {RowAbsErr, RowRelErr, RowAlgAbsErr, RowAlgRelErr})
+        RunSpecs().row(row).value = 1e-8;
+    RequestRun();
+    ASSERT_GT(RunUntilIdle(10000000), 0);
+    ASSERT_EQ(SimulationTime, 5.0);
+    EXPECT_TRUE(m_sink.transcript().empty()) << testing::PrintToString(m_sink.transcript());
+    ASSERT_GT(samples.size(), 10u);
+    EXPECT_NEAR(samples[0].r, 4.0 / 7.0, 1e-9);
+    EXPECT_NEAR(samples[0].a, 10.0 / 7.0, 1e-9);
+    for (const Sample& s : samples) {
+        const double rate = 2.0 / 7.0 * std::exp(-3.0 * s.t / 7.0);
+        EXPECT_NEAR(s.u, 2.0 / 3.0 * (1.0 - std::exp(-3.0 * s.t / 7.0)), 1e-6) << "t = " << s.t;
+        EXPECT_NEAR(s.r, 2.0 * rate, 1e-5) << "t = " << s.t;
+        EXPECT_NEAR(s.a, 2.0 / 3.0 + 8.0 / 3.0 * rate, 1e-5) << "t = " << s.t;
+    }
+}
+
+namespace {
+
+/// The common-emitter amplifier of the test data, processed and loaded with its part values,
+/// at rest before the supply comes on and driven with 0.1 V at 1 kHz.
+class Amplifier : public ProcessedRuns {
+protected:
+    void SetUp() override
+    {
+        ProcessedRuns::SetUp();
+        std::ifstream model(std::string(ORVANTA_SOURCE_DIR) + "/simulator/tests/data/amp1.mf0");
+        loadWritten("amp1.mf0", std::string(std::istreambuf_iterator<char>(model), {}));
+        if (HasFatalFailure())
+            return;
+        ASSERT_EQ(Variables().kinds[KindState].count, 5) << namesOf(KindState);
+        ASSERT_EQ(Variables().kinds[KindLoopInput].count, 2) << namesOf(KindLoopInput);
+        for (const auto& [name, value] : Parts)
+            set(KindParameter, name, value);
+        startAtRest();
+        RunSpecs().method = MethodBdf;
+        RunSpecs().finishTime = 0.1;
+    }
+
+    /// A run with every tolerance of the states `tolerance` and those of the loops `loops`.
+    IntegrationCounters run(double tolerance, double loops)
+    {
+        RunSpecs().row(RowAbsErr).value = RunSpecs().row(RowRelErr).value = tolerance;
+        RunSpecs().row(RowAlgAbsErr).value = RunSpecs().row(RowAlgRelErr).value = loops;
+        RequestRun();
+        EXPECT_GT(RunUntilIdle(100000000), 0);
+        EXPECT_EQ(SimulationTime, 0.1);
+        EXPECT_TRUE(m_sink.transcript().empty()) << testing::PrintToString(m_sink.transcript());
+        return MethodCounters();
+    }
+
+    static inline const std::map<std::string, double> Parts = {
+        {"vcc", 12},   {"rsup", 10}, {"cd", 100e-6}, {"r1", 47e3}, {"r2", 10e3},     {"rc", 4.7e3},
+        {"re", 1e3},   {"ce", 100e-6}, {"rs", 600},  {"c1", 10e-6}, {"c2", 10e-6},   {"ll", 1e-3},
+        {"rl", 10e3},  {"is", 1e-14}, {"vt", 0.02585}, {"bf", 100}, {"br", 1},        {"vamp", 0.1},
+        {"omega", 2000 * M_PI}};
+};
+
+} // namespace
+
+// Loop tolerances as tight as the states' cost a few times the default ones, not more, and are
+// met: at t = 0.1 the states and both loop voltages lie within a few tolerances of a run at 1e-12.
+TEST_F(Amplifier, TightLoopTolerancesAreMetForAFewTimesTheDefaultCost)
+{
+    if (HasFatalFailure())
+        return;
+    const IntegrationCounters loose = run(1e-7, 1e-5);
+    const IntegrationCounters tight = run(1e-7, 1e-7);
+    EXPECT_LT(tight.steps, 3 * loose.steps);
+    EXPECT_LT(tight.derivativeEvaluations, 3 * loose.derivativeEvaluations);
+    EXPECT_LT(tight.jacobianEvaluations, 2 * loose.jacobianEvaluations);
+    EXPECT_LT(tight.jacobianEvaluations, tight.steps / 4);
+    const std::map<std::string, double> reference = {
+        {"v1", -1.26863751719792}, {"vd", 11.9853228881871}, {"ve", 0.669579335862962},
+        {"il", 0.000299413489638904}, {"v2", 3.54978433922244}};
+    for (const auto& [name, want] : reference)
+        EXPECT_NEAR(value(KindState, name), want, 3e-7 * (std::fabs(want) + 1e-3)) << name;
+    EXPECT_NEAR(Variables().kinds[KindLoopInput].values[0], 1.32040439101673, 3e-7 * 1.3) << "vb";
+    EXPECT_NEAR(Variables().kinds[KindLoopInput].values[1], 6.53861871291068, 3e-7 * 6.5) << "vc";
+}
+
+// At power-on every state is 0 and only the supply filter's voltage moves, at vcc / (rsup cd); the
+// loop voltages start moving with it: the base as the divider, the source and the capacitor
+// currents have it, the collector with the supply, its resistor carrying no current yet.
+TEST_F(Amplifier, LoopVoltagesStartMovingAsTheSupplyDrivesThemAtTightTolerances)
+{
+    if (HasFatalFailure())
+        return;
+    std::vector<double> first;
+    RunOutput().step = [&first] {
+        if (first.empty())
+            first = Variables().yPrime;
+    };
+    RunSpecs().finishTime = 1e-6;
+    for (int row : {RowAbsErr, RowRelErr, RowAlgAbsErr, RowAlgRelErr})
+        RunSpecs().row(row).value = 1e-9;
+    RequestRun();
+    ASSERT_GT(RunUntilIdle(100000000), 0);
+    ASSERT_EQ(first.size(), 8u);
+    const auto part = [](const char* name) { return Parts.at(name); };
+    const double supply = part("vcc") / (part("rsup") * part("cd"));
+    const double g2 = part("r2") / part("rs"), g1 = part("r2") / part("r1");
+    const double base = (g2 * part("vamp") * part("omega") + g1 * supply) / (1 + g2 + g1);
+    EXPECT_NEAR(first[1], supply, 1e-9 * supply);
+    EXPECT_NEAR(first[5], base, 1e-6 * base);
+    EXPECT_NEAR(first[6], supply, 1e-6 * supply);
 }

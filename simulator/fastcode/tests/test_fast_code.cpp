@@ -147,7 +147,7 @@ TEST_F(FastCode, BackwardJumpsTakeTheLongFormBeyondAByte)
             text += line + "\n";
         modeltest::loadClean(modeltest::withEquationSections(text));
         auto& rows = InstructionTables()[2].rows;
-        rows[10].target = &rows[10 - back];
+        SetJumpTarget(rows[10], &rows[10 - back]);
         ASSERT_TRUE(BuildFastCode());
         const std::uint8_t* slot = FastCodeBlock(2) + FastCodeOffsets(2)[10];
         const std::int64_t distance = -std::int64_t(back) * 14;

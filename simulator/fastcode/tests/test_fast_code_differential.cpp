@@ -331,6 +331,7 @@ private:
         table.allocated = true;
         table.declaredCount = count;
         table.rows.clear();
+        table.details.clear();
         table.rows.reserve(std::size_t(count) + 1);
         std::vector<std::int64_t> targets;
         std::vector<bool> loops; // rows that jump back: entered only through their counting row
@@ -339,6 +340,7 @@ private:
             const OpcodeRow& op = OpcodeTable[m_random() % OpcodeTable.size()];
             const std::string_view mnemonic = op.mnemonic;
             Instruction row;
+            InstructionDetail detail;
             row.handler = op.handler;
             std::int64_t target = -1;
             if (op.token == ShapeJump || op.token == ShapeCondJump) {
@@ -349,6 +351,7 @@ private:
                     down.destination = down.operand1 = &cell('U', counter);
                     down.operand2 = &cell('P', 7);
                     table.rows.push_back(down);
+                    table.details.emplace_back();
                     targets.push_back(-1);
                     loops.push_back(false);
                     row.handler = FindOpcode("jgt")->handler;
@@ -362,12 +365,12 @@ private:
                 row.destination = v();
                 row.operand1 = v();
                 row.operand2 = operand();
-                row.extent = CellExtent(row.operand1);
+                detail.extent = CellExtent(row.operand1);
             } else if (mnemonic == "mra" || mnemonic == "flk") {
                 row.destination = v();
                 row.operand1 = operand();
                 row.operand2 = operand();
-                row.extent = CellExtent(row.destination);
+                detail.extent = CellExtent(row.destination);
             } else if (mnemonic == "rst") {
                 row.destination = operand();
                 row.operand1 = v();
@@ -377,22 +380,24 @@ private:
                 row.operand1 = operand();
                 row.operand2 = op.token == ShapeTwo ? operand() : nullptr;
             }
-            row.privateMemory = PrivateMemoryFor(row.handler);
+            detail.privateMemory = PrivateMemoryFor(row.handler);
             loops.push_back(target >= 0 && target < std::int64_t(table.rows.size()));
             table.rows.push_back(row);
+            table.details.push_back(detail);
             targets.push_back(target);
         }
         loops.push_back(false);
         Instruction end;
         end.handler = EndHandler();
         table.rows.push_back(end);
+        table.details.emplace_back();
         const std::int64_t last = std::int64_t(table.rows.size()) - 1;
         for (std::size_t i = 0; i < targets.size(); ++i)
             if (targets[i] >= 0) {
                 std::int64_t target = std::min(targets[i], last);
                 if (!loops[i] && loops[std::size_t(target)])
                     ++target; // landing on a loop's jump would skip its count
-                table.rows[i].target = &table.rows[std::size_t(target)];
+                SetJumpTarget(table.rows[i], &table.rows[std::size_t(target)]);
             }
     }
 
@@ -492,7 +497,7 @@ void fillRepeatingTable(std::mt19937_64& random, InstructionTable& table)
     for (std::size_t at : jumps) {
         // Forward only: to the next row, onto a run's start or into its middle, or to the end.
         const std::size_t target = at + 1 + random() % (table.rows.size() - at - 1);
-        table.rows[at].target = &table.rows[target];
+        SetJumpTarget(table.rows[at], &table.rows[target]);
     }
 }
 
