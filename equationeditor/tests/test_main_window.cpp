@@ -657,3 +657,41 @@ TEST_F(EquationWindow, FileTemplateShowsTheLanguageDescription)
     EXPECT_NE(templatePopup()->text(ID_TEMPLATE_TEXT).find("class"), std::string::npos);
     EXPECT_TRUE(sink.transcript().empty());
 }
+
+TEST_F(EquationWindow, WhileTheOpenChooserOrTheWizardWaitsTheModelTextAndTheMenusTakeNoInput)
+{
+    ASSERT_TRUE(platform::writeFileAtomically(models + "/x1.mf3", kMain + std::string(1, '\0')));
+    startWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    edit().setFocus();
+    testsupport::typeAsUser(*window, "ab");
+    ASSERT_EQ(edit().toPlainText().toStdString(), "ab") << "the text takes keys before the chooser opens";
+    ASSERT_TRUE(testsupport::menuOpensOnClick(*window));
+
+    sink.queueAnswers({platform::BoxAnswer::Ok}); // the edited text is discarded for the model opened
+    command(EE_OPEN)->trigger();
+    TQNFileDialog* chooser = NameChooserWindow();
+    ASSERT_NE(chooser, nullptr);
+    EXPECT_EQ(QApplication::activeModalWidget(), chooser);
+    testsupport::typeAsUser(*window, "cd");
+    EXPECT_EQ(edit().toPlainText().toStdString(), "ab");
+    EXPECT_FALSE(testsupport::menuOpensOnClick(*window));
+    chooseName("x1");
+    EXPECT_EQ(EquationEditor().modelName, "x1");
+    EXPECT_EQ(edit().toPlainText().toStdString(), kMain);
+
+    // The wizard waits for its answer the same way.
+    sink.queueAnswers({platform::BoxAnswer::Ok});
+    command(EE_NEW_WIZARD)->trigger();
+    QCoreApplication::processEvents();
+    ASSERT_NE(modelWizardWindow(), nullptr);
+    EXPECT_EQ(QApplication::activeModalWidget(), modelWizardWindow());
+    edit().setFocus();
+    testsupport::typeAsUser(*window, "ef");
+    EXPECT_EQ(edit().toPlainText().toStdString(), kMain);
+    EXPECT_FALSE(testsupport::menuOpensOnClick(*window));
+    closeModelWizard();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    EXPECT_TRUE(testsupport::menuOpensOnClick(*window));
+}

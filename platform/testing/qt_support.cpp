@@ -7,10 +7,14 @@
 #include <QAction>
 #include <QApplication>
 #include <QDialog>
+#include <QMainWindow>
+#include <QMenuBar>
 #include <QPointer>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QTest>
 #include <QTimer>
+#include <QWindow>
 
 #include <cstdlib>
 
@@ -55,6 +59,33 @@ void answerNextModal(std::function<void(QWidget& modal)> answer, int timeoutMs)
         }
     });
     poll->start();
+}
+
+void typeAsUser(QWidget& window, const std::string& text)
+{
+    QWindow* handle = window.window()->windowHandle();
+    if (!handle)
+        return;
+    for (char c : text)
+        QTest::keyClick(handle, c);
+    QCoreApplication::processEvents();
+}
+
+bool menuOpensOnClick(QWidget& window)
+{
+    auto* main = qobject_cast<QMainWindow*>(window.window());
+    QWindow* handle = window.window()->windowHandle();
+    if (!main || !handle || main->menuBar()->actions().isEmpty())
+        return false;
+    QMenuBar* bar = main->menuBar();
+    const QPoint at = bar->mapTo(main, bar->actionGeometry(bar->actions().front()).center());
+    QTest::mouseClick(handle, Qt::LeftButton, Qt::NoModifier, at);
+    QTest::qWait(50);
+    QWidget* popup = QApplication::activePopupWidget();
+    if (popup)
+        popup->close();
+    QCoreApplication::processEvents();
+    return popup != nullptr;
 }
 
 void answerNextBox(QMessageBox::StandardButton button, std::string* text, int timeoutMs)

@@ -15,6 +15,7 @@
 #include "common/about_texts.h"
 #include "common/canvas_window.h"
 #include "common/name_chooser.h"
+#include "common/name_chooser_dialog.h"
 #include "common/settings_table.h"
 #include "common/startup.h"
 #include "grapheditor/graph_model_reader.h"
@@ -570,4 +571,29 @@ TEST_F(MainWindow, OpenShowsTheChooserOverTheModelDirectoriesAndOpensTheNameChos
     EXPECT_EQ(CurrentModel().submodels.size(), 5u);
     EXPECT_FALSE(platform::fileExists(models + "/pump1.mgg"));
     EXPECT_EQ(window->windowTitle().toStdString(), "Orvanta Graph Editor - pump1");
+}
+
+TEST_F(MainWindow, TheOpenChooserKeepsTheWindowFromInputAndStaysOverItWhenTheWindowIsRaised)
+{
+    copyExample("msd1.mg0", models, "pump1.mgg");
+    startWindow();
+    CloseStartupBox();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    ASSERT_TRUE(testsupport::menuOpensOnClick(*window)) << "the menus answer a click before the chooser opens";
+
+    command(CM_OPEN)->trigger();
+    TQNFileDialog* chooser = NameChooserWindow();
+    ASSERT_NE(chooser, nullptr);
+    ASSERT_TRUE(chooser->isVisible());
+    EXPECT_EQ(QApplication::activeModalWidget(), chooser);
+    EXPECT_FALSE(testsupport::menuOpensOnClick(*window)) << "the menus wait for the chooser's answer";
+    // Another program bringing the editor forward does not bury the chooser under it.
+    post(platform::PM_SHOW_NORMAL_RAISE, 0);
+    EXPECT_TRUE(waitUntil([&] { return QGuiApplication::focusWindow() == chooser->windowHandle(); }, 2000));
+
+    chooser->setText(ID_CHOOSER_NAME, "pump1");
+    findControl<QPushButton>(*chooser, ID_CHOOSER_OK)->click();
+    EXPECT_EQ(Editor().modelName, "pump1");
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    EXPECT_TRUE(testsupport::menuOpensOnClick(*window));
 }
