@@ -343,6 +343,55 @@ TEST_F(EquationWindow, ASaveAsksBeforeItReplacesTheModelOfAnotherKind)
     EXPECT_FALSE(exists(models + "/g1.sf3"));
 }
 
+TEST_F(EquationWindow, SaveAsOverAModelOfTheSameKindOrASubmodelAsksAndNamesTheSubmodelsUsers)
+{
+    for (const char* file : {"vdp1.mf0", "pend1.mf0", "dcm1.sg0", "mload1.mg0"})
+        ASSERT_TRUE(platform::writeFileAtomically(models + "/" + file,
+                                                  read(std::string(ORVANTA_MODELS_DIR) + "/" + file)));
+    const std::string pendulum = read(models + "/pend1.mf0"), motor = read(models + "/dcm1.sg0");
+    startWindow();
+    open("vdp1");
+    ASSERT_EQ(EquationEditor().modelName, "vdp1");
+
+    // Another equation model of the kind was replaced without a word: now it is asked about.
+    sink.queueAnswers({platform::BoxAnswer::Cancel});
+    command(EE_SAVE_AS)->trigger();
+    chooseName("pend1");
+    ASSERT_EQ(sink.transcript().size(), 1u);
+    EXPECT_EQ(sink.transcript()[0].lines, std::vector<std::string>{"Model exists as equation model. OK to overwrite?"});
+    EXPECT_TRUE(sink.transcript()[0].cancelIsDefault);
+    EXPECT_EQ(read(models + "/pend1.mf0"), pendulum);
+    EXPECT_FALSE(exists(models + "/pend1.mf3"));
+    EXPECT_EQ(EquationEditor().modelName, "vdp1");
+
+    // A graph submodel is named as one, with the model that uses it.
+    sink.clear();
+    sink.queueAnswers({platform::BoxAnswer::Cancel});
+    command(EE_SAVE_AS)->trigger();
+    chooseName("dcm1");
+    ASSERT_EQ(sink.transcript().size(), 1u);
+    EXPECT_EQ(sink.transcript()[0].lines,
+              (std::vector<std::string>{"Model exists as graph submodel.", "This model of its directory uses it:",
+                                        "mload1.", "OK to overwrite?"}));
+    EXPECT_EQ(sink.transcript()[0].okLabel, "Overwrite");
+    EXPECT_EQ(read(models + "/dcm1.sg0"), motor);
+    EXPECT_FALSE(exists(models + "/dcm1.mf3"));
+
+    // Overwrite replaces it; a save under the model's own name asks nothing.
+    sink.clear();
+    sink.queueAnswers({platform::BoxAnswer::Ok});
+    command(EE_SAVE_AS)->trigger();
+    chooseName("pend1");
+    EXPECT_TRUE(exists(models + "/pend1.mf3"));
+    EXPECT_FALSE(exists(models + "/pend1.mf0"));
+    EXPECT_EQ(EquationEditor().modelName, "pend1");
+    type(edit().toPlainText().toStdString() + "\n");
+    sink.clear();
+    command(EE_SAVE)->trigger();
+    EXPECT_TRUE(sink.transcript().empty());
+    EXPECT_FALSE(EquationEditor().edited);
+}
+
 TEST_F(EquationWindow, PrintingSaysWhenThereIsNoTextOrTheFileCannotBeWritten)
 {
     startWindow();

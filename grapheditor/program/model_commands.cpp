@@ -361,7 +361,7 @@ int CheckAndSave()
         chooseName("Check & Save model", CheckAndSaveChosen);
         return 1;
     }
-    if (ConfirmModelOverwrite(1, FirstModelDirectory(), name, ShowMessageLines, ShowConfirmLines) != -1)
+    if (ConfirmModelOverwrite(1, FirstModelDirectory(), name, ShowMessageLines, ShowReplaceConfirmLines) != -1)
         return SaveModel(name, 1);
     nothingSavedWhenEdited();
     return 0;
@@ -382,7 +382,7 @@ void CheckAndSaveChosen(const std::string& directory, const std::string& name)
         dropWaiting();
         return;
     }
-    const int answer = ConfirmModelOverwrite(9, directory, name, ShowMessageLines, ShowConfirmLines);
+    const int answer = ConfirmModelOverwrite(9, directory, name, ShowMessageLines, ShowReplaceConfirmLines);
     if (answer == -1) {
         nothingSavedWhenEdited();
         dropWaiting();
@@ -401,7 +401,7 @@ void SaveAsChosen(const std::string& directory, const std::string& name)
 {
     if (!ValidateModelBaseName(name, [](const std::string& text) { ShowMessage({text, "Nothing saved!"}); }))
         return;
-    const int answer = ConfirmModelOverwrite(9, directory, name, ShowMessageLines, ShowConfirmLines);
+    const int answer = ConfirmModelOverwrite(9, directory, name, ShowMessageLines, ShowReplaceConfirmLines);
     if (answer == -1) {
         nothingSavedWhenEdited();
         return;
@@ -417,7 +417,7 @@ void SaveGraphicsOnly()
         chooseName("Save as New Model", SaveAsChosen);
         return;
     }
-    if (ConfirmModelOverwrite(1, FirstModelDirectory(), name, ShowMessageLines, ShowConfirmLines) != -1)
+    if (ConfirmModelOverwrite(1, FirstModelDirectory(), name, ShowMessageLines, ShowReplaceConfirmLines) != -1)
         SaveModel(name, 0);
     else
         nothingSavedWhenEdited();

@@ -597,3 +597,46 @@ TEST_F(MainWindow, TheOpenChooserKeepsTheWindowFromInputAndStaysOverItWhenTheWin
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
     EXPECT_TRUE(testsupport::menuOpensOnClick(*window));
 }
+
+TEST_F(MainWindow, SaveAsOverASubmodelNamesItAndItsUsersAndKeepsItUnlessOverwriteIsPressed)
+{
+    // The bundled motor and its load: mload1 uses the submodel dcm1, and so does a copy of it.
+    for (const char* file : {"dcm1.sg0", "mload1.mg0"})
+        copyExample(file, models, file);
+    copyExample("mload1.mg0", models, "mload2.mg0");
+    startWindow("-model mload1");
+    ASSERT_EQ(Editor().modelName, "mload1");
+    const std::string submodel = testsupport::readText(models + "/dcm1.sg0");
+
+    // Save As proposes the first name of the directory: the submodel's.
+    const auto saveAsProposed = [&] {
+        command(CM_SAVE_AS)->trigger();
+        TQNFileDialog* chooser = NameChooserWindow();
+        EXPECT_NE(chooser, nullptr);
+        if (!chooser)
+            return;
+        EXPECT_EQ(chooser->text(ID_CHOOSER_NAME), "dcm1");
+        findControl<QPushButton>(*chooser, ID_CHOOSER_OK)->click();
+    };
+    sink.queueAnswers({platform::BoxAnswer::Cancel});
+    saveAsProposed();
+    ASSERT_EQ(sink.transcript().size(), 1u);
+    const platform::MessageBoxRequest& question = sink.transcript().front();
+    EXPECT_EQ(question.lines, (std::vector<std::string>{"Model exists as graph submodel.",
+                                                        "These models of its directory use it:", "mload1, mload2.",
+                                                        "OK to overwrite?"}));
+    EXPECT_EQ(question.okLabel, "Overwrite");
+    EXPECT_EQ(question.cancelLabel, "Cancel");
+    EXPECT_TRUE(question.cancelIsDefault);
+    EXPECT_EQ(testsupport::readText(models + "/dcm1.sg0"), submodel);
+    EXPECT_FALSE(platform::fileExists(models + "/dcm1.mgg"));
+    EXPECT_EQ(Editor().modelName, "mload1");
+
+    // Overwrite replaces it, as asked.
+    sink.clear();
+    sink.queueAnswers({platform::BoxAnswer::Ok});
+    saveAsProposed();
+    EXPECT_FALSE(platform::fileExists(models + "/dcm1.sg0"));
+    EXPECT_TRUE(platform::fileExists(models + "/dcm1.mgg"));
+    EXPECT_EQ(Editor().modelName, "dcm1");
+}
