@@ -580,6 +580,21 @@ TEST_F(EquationWindow, FindAndReplaceWorkOnTheText)
     replace->endDialog(platform::IDCANCEL);
 }
 
+TEST(EquationPrintout, TheModelTextPrintsInTheEditorsMonospaceFontWithItsTabStops)
+{
+    TQNEEOut printout({"class x version 1", "\treal d", "ab\tcd\te", ""}, "x1");
+    EXPECT_EQ(printout.documentName(), "x1");
+    EXPECT_EQ(TQNEEOut({}, "").documentName(), "untitled");
+    // On a printer of 300 dots an inch the font keeps its size on paper.
+    printout.setResolution(300);
+    platform::RecordingDeviceContext printer;
+    ASSERT_TRUE(printout.hasPage(1));
+    printout.beginPrinting(printer);
+    printout.printPage(1, printer, 2400, 3300);
+    EXPECT_EQ(printer.calls(), (std::vector<std::string>{"font DejaVu Sans Mono 40 0", "text 0 0 class x version 1",
+                                                         "text 0 13     real d", "text 0 26 ab  cd  e", "text 0 39 "}));
+}
+
 TEST_F(EquationWindow, PrintingWritesThePdfAndClosingAnEditedModelAsksFirst)
 {
     startWindow();
@@ -589,6 +604,14 @@ TEST_F(EquationWindow, PrintingWritesThePdfAndClosingAnEditedModelAsksFirst)
     choosers.answerPrinter(paper);
     command(EE_PRINT)->trigger();
     EXPECT_TRUE(exists(paper.outputFile));
+    // An untitled model is proposed as such, and its text is printed in the editor's monospace font.
+    ASSERT_EQ(choosers.transcript().size(), 1u);
+    EXPECT_TRUE(choosers.transcript()[0].printer.settings.outputFile.ends_with("/untitled.pdf"))
+        << choosers.transcript()[0].printer.settings.outputFile;
+    const std::string printed = read(paper.outputFile);
+    EXPECT_NE(printed.find("DejaVuSansMono"), std::string::npos);
+    EXPECT_EQ(printed.find("/DejaVuSans-"), std::string::npos);
+    EXPECT_EQ(printed.find("+DejaVuSans\n"), std::string::npos);
 
     command(EE_HELP_CONTENTS)->trigger();
     ASSERT_FALSE(sink.transcript().empty());

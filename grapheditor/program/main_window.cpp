@@ -278,6 +278,7 @@ void TQNBGEWindow::handleCommand(int id)
         break;
     case CM_PRINT: {
         TQNBGEOut printout;
+        printout.setDocumentName(Editor().modelName.empty() ? "untitled" : Editor().modelName);
         PrintDocument(printout, m_printer, true, this);
         break;
     }

@@ -508,7 +508,7 @@ void TQNSIMWindow::help(const std::string& file, unsigned command, long data)
 
 void TQNSIMWindow::printSimulation()
 {
-    if (m_canvas->print(printer(), true, PrinterCheckFlag() == 0))
+    if (m_canvas->print(printer(), true, PrinterCheckFlag() == 0, Experiment().modelName))
         ShowStatus("Simulation result is sent to the printer.", true);
 }
 
@@ -519,6 +519,7 @@ void TQNSIMWindow::printExperiment()
     if (sections.runModal() != platform::IDOK)
         return;
     ExperimentPrintout printout(WriteExperimentDescription(sectionsOf(flags), m_clock()));
+    printout.setDocumentName(Experiment().modelName);
     if (PrintDocument(printout, printer(), true, this))
         ShowStatus("Experiment is sent to the printer.", true);
 }

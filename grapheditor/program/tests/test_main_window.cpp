@@ -417,6 +417,53 @@ TEST_F(MainWindow, PrintingWritesThePdfAndHelpSaysWhenItIsMissing)
     AboutBox()->endDialog(platform::IDCANCEL);
 }
 
+TEST_F(MainWindow, PrintingDrawsTheSymbolsAsVectorsIntoAFileNamedAfterTheModelAndAsksBeforeReplacingOne)
+{
+    copyExample("msd1.mg0", models, "msd1.mgg");
+    startWindow("-model msd1");
+    const char* home = std::getenv("HOME");
+    ASSERT_NE(home, nullptr);
+
+    // The file proposed is named after the model; the user takes it.
+    platform::PrinterSettings paper = platform::PrinterSettings::defaults();
+    paper.outputFile = std::string(home) + "/msd1.pdf";
+    choosers.answerPrinter(paper);
+    command(CM_PRINT)->trigger();
+    ASSERT_EQ(choosers.transcript().size(), 1u);
+    EXPECT_EQ(choosers.transcript()[0].printer.settings.outputFile, paper.outputFile);
+    const std::string printed = testsupport::readText(paper.outputFile);
+    ASSERT_FALSE(printed.empty());
+    // Every element symbol is drawn as lines and letters: the page holds no picture.
+    EXPECT_EQ(printed.find("/Subtype /Image"), std::string::npos);
+    EXPECT_TRUE(sink.transcript().empty());
+
+    // Printing again to that file asks first; Cancel, the default, leaves it as it was.
+    ASSERT_TRUE(platform::writeFileAtomically(paper.outputFile, "the earlier printout"));
+    sink.queueAnswers({platform::BoxAnswer::Cancel});
+    choosers.answerPrinter(paper);
+    command(CM_PRINT)->trigger();
+    ASSERT_EQ(sink.transcript().size(), 1u);
+    EXPECT_EQ(sink.transcript()[0].lines,
+              (std::vector<std::string>{paper.outputFile, "File exists. OK to overwrite?"}));
+    EXPECT_EQ(sink.transcript()[0].okLabel, "Overwrite");
+    EXPECT_TRUE(sink.transcript()[0].cancelIsDefault);
+    EXPECT_EQ(testsupport::readText(paper.outputFile), "the earlier printout");
+    sink.queueAnswers({platform::BoxAnswer::Ok});
+    choosers.answerPrinter(paper);
+    command(CM_PRINT)->trigger();
+    EXPECT_NE(testsupport::readText(paper.outputFile), "the earlier printout");
+
+    // A folder chosen once is kept; the name follows the model shown.
+    paper.outputFile = dir.mkdir("prints") + "/first.pdf";
+    choosers.answerPrinter(paper);
+    command(CM_PRINT)->trigger();
+    ASSERT_TRUE(platform::fileExists(paper.outputFile));
+    choosers.clear();
+    command(CM_PRINT)->trigger();
+    ASSERT_EQ(choosers.transcript().size(), 1u);
+    EXPECT_EQ(choosers.transcript()[0].printer.settings.outputFile, dir.file("prints") + "/msd1.pdf");
+}
+
 TEST_F(MainWindow, PrintSaysWhenTheFileCannotBeWrittenAndNothingWhenCancelled)
 {
     copyExample("msd1.mg0", models, "msd1.mgg");
