@@ -145,7 +145,7 @@ TQNEEWindow::TQNEEWindow(std::vector<std::string> words)
     }
     updateIndicators();
     m_messageActions = {OnProcessModel, OnProcessorExited, OnProcessingDone,
-                        [this](const std::string& name) { openModelFromDirectories(name); },
+                        [](const std::string& name) { openAskedModel(name); },
                         [this] { settingsChanged(); }};
 }
 

@@ -6,6 +6,7 @@
 #include "equationeditor/model_check.h"
 #include "equationeditor/processing_requests.h"
 
+#include "common/launcher.h"
 #include "common/message_boxes.h"
 #include "common/model_file_names.h"
 #include "common/model_overwrite.h"
@@ -142,6 +143,25 @@ bool savingUnderAnotherName(const std::string& name)
     return !platform::equalsNoCase(name, EquationEditor().modelName);
 }
 
+platform::WindowHandle ownWindow()
+{
+    EquationEditorFrame* frame = EquationEditor().frame;
+    return frame ? frame->mainWindowHandle() : 0;
+}
+
+/// A name another editor holds is not saved over: its edits are that editor's.
+bool savingOverAnotherEditorsModel(const std::string& name)
+{
+    if (!savingUnderAnotherName(name))
+        return false;
+    const std::string notice = HeldModelNotice(name, ownWindow());
+    if (notice.empty())
+        return false;
+    ShowMessage({notice, "Model text not saved!"});
+    showStatus("Model text not saved!", 1);
+    return true;
+}
+
 void markUnedited()
 {
     EquationEditorData& editor = EquationEditor();
@@ -271,8 +291,11 @@ std::string CaptionText(bool minimised)
 
 void RefreshCaption()
 {
-    if (EquationEditorFrame* frame = EquationEditor().frame)
+    if (EquationEditorFrame* frame = EquationEditor().frame) {
         frame->setTitle(CaptionText(frame->isMinimised()));
+        // The other programs learn which model this editor holds.
+        PublishProgramState(frame->mainWindowHandle(), EquationEditor().modelName);
+    }
 }
 
 void setModelName(const std::string& name)
@@ -295,6 +318,12 @@ int openModelByName(const std::string& directory, const std::string& name)
 {
     EquationEditorData& editor = EquationEditor();
     showStatus("", 1);
+    // A model another editor holds is shown there, with what was done to it.
+    std::string heldThere;
+    if (HandModelToItsEditor(name, ownWindow(), heldThere)) {
+        showStatus(heldThere, 1);
+        return 1;
+    }
     const std::optional<std::string> path = FindModelFile(2, directory, name, ShowConfirmLines);
     if (!path) {
         if (FindModelFile(1, directory, name, ShowConfirmLines))
@@ -341,6 +370,17 @@ int openModelFromDirectories(const std::string& name)
     return 0;
 }
 
+int openAskedModel(const std::string& name)
+{
+    // Asked for the model it holds with edits, the editor keeps it as it is: the edits are what the user has.
+    EquationEditorData& editor = EquationEditor();
+    if (editor.edited && !editor.modelName.empty() && platform::equalsNoCase(name, editor.modelName)) {
+        showStatus("Model " + editor.modelName + " is open.", 1);
+        return 1;
+    }
+    return openModelFromDirectories(name);
+}
+
 int newBlankModel()
 {
     EquationEditorData& editor = EquationEditor();
@@ -366,7 +406,7 @@ int newBlankModel()
 int saveText(const std::string& directory, const std::string& name)
 {
     EquationEditorData& editor = EquationEditor();
-    if (!nameAndKindAccepted(name, "The file name of a model exists of"))
+    if (savingOverAnotherEditorsModel(name) || !nameAndKindAccepted(name, "The file name of a model exists of"))
         return 0;
     const std::string path = MakeModelFileName(2, directory, name, editor.mainModel);
     RefreshCaption();
@@ -386,7 +426,7 @@ int saveText(const std::string& directory, const std::string& name)
 int saveChecked(const std::string& directory, const std::string& name)
 {
     EquationEditorData& editor = EquationEditor();
-    if (!nameAndKindAccepted(name, "The name of a model exists of"))
+    if (savingOverAnotherEditorsModel(name) || !nameAndKindAccepted(name, "The name of a model exists of"))
         return 0;
     std::string path = MakeModelFileName(2, directory, name, editor.mainModel);
     path.back() = static_cast<char>('0' + editor.lastCheckLevel);

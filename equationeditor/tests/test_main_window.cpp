@@ -767,3 +767,53 @@ TEST_F(EquationWindow, WhileTheOpenChooserOrTheWizardWaitsTheModelTextAndTheMenu
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
     EXPECT_TRUE(testsupport::menuOpensOnClick(*window));
 }
+
+namespace {
+
+/// The live graph editors' processes, as the registry knows them.
+std::vector<pid_t> graphEditorProcesses()
+{
+    std::vector<pid_t> pids;
+    for (const platform::RegisteredWindow& entry : platform::liveRegisteredWindows())
+        if (entry.className == "TQNBGEWindow")
+            pids.push_back(platform::windowProcess(entry.handle));
+    return pids;
+}
+
+} // namespace
+
+TEST_F(EquationWindow, OpeningAModelTheRunningGraphEditorHoldsBringsThatEditorForwardWithItsEdits)
+{
+    ASSERT_TRUE(platform::writeFileAtomically(models + "/msd1.mg0",
+                                              read(std::string(ORVANTA_MODELS_DIR) + "/msd1.mg0")));
+    const std::string model = read(models + "/msd1.mg0");
+    // The real graph editor holds msd1, and the user moves its spring there.
+    std::optional<pid_t> editorPid =
+        platform::startProgram(ORVANTA_BIN_DIR "/orvanta", {"-model", "msd1", "-rc_file", settings});
+    ASSERT_TRUE(editorPid);
+    platform::WindowHandle editor = 0;
+    ASSERT_TRUE(waitUntil([&] {
+        editor = platform::findWindowByClass("TQNBGEWindow");
+        return editor != 0 && platform::windowNote(editor).find("\nmodel=msd1\n") != std::string::npos;
+    }, 30000));
+    for (auto [number, x] : {std::pair{platform::WM_LBUTTONDOWN, 280}, {platform::WM_MOUSEMOVE, 300},
+                             {platform::WM_MOUSEMOVE, 320}, {platform::WM_LBUTTONUP, 320}})
+        ASSERT_TRUE(platform::postMessage(editor, number, 0, platform::pointParam(x, 100)));
+
+    // File, Open of msd1 in the equation editor: the graph editor that holds it comes forward.
+    startWindow();
+    open("msd1");
+    EXPECT_EQ(window->shownStatusText(), "Model msd1 is open in the Graph Editor.");
+    EXPECT_TRUE(EquationEditor().modelName.empty());
+    QTest::qWait(2000);
+    EXPECT_EQ(graphEditorProcesses(), std::vector<pid_t>{*editorPid}) << "no second graph editor on the model";
+    EXPECT_NE(platform::windowNote(editor).find("\nmodel=msd1\n"), std::string::npos);
+    EXPECT_EQ(read(models + "/msd1.mg0"), model);
+    EXPECT_TRUE(sink.transcript().empty()) << sink.transcriptLines().front();
+
+    // It still holds the moved spring: asked to close, it asks about the edits and stays.
+    ASSERT_TRUE(platform::requestCloseWindow(editor));
+    EXPECT_FALSE(platform::waitForProgram(*editorPid, 2000)) << "the editor lost its edits";
+    ::kill(*editorPid, SIGKILL);
+    platform::waitForProgram(*editorPid, 10000);
+}

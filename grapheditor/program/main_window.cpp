@@ -115,7 +115,7 @@ TQNBGEWindow::TQNBGEWindow(std::vector<std::string> words)
     SetGraphView(&m_view);
     InstallEditorInteraction(m_canvas);
     m_messageActions = {OnProcessModel, OnProcessorExited, OnProcessingDone,
-                        [](const std::string& name) { OpenModelFromDirectories(name); },
+                        [](const std::string& name) { OpenAskedModel(name); },
                         [this] { settingsChanged(); }, OnProgramLaunched};
 }
 

@@ -169,6 +169,9 @@ bool TQNSIMWindow::SetupWindow(const std::vector<std::string>& words)
         Startup().StartupDirectory = m_programDirectory;
     if (!StartupSettings(m_words, 1, ShowConfirmLines))
         return false;
+    // The other programs hand their models to this simulator, unless it serves the window that started it.
+    if (notifyWindow() == 0)
+        PublishProgramState(handle(), std::string());
     if (notifyWindow() != 0) {
         m_boxForwarder = std::make_unique<BoxForwarder>(notifyWindow(), platform::installedMessageSink());
         platform::setMessageSink(m_boxForwarder.get());

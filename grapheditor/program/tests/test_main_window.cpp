@@ -14,6 +14,7 @@
 #include "common/about_dialog.h"
 #include "common/about_texts.h"
 #include "common/canvas_window.h"
+#include "common/launcher.h"
 #include "common/name_chooser.h"
 #include "common/name_chooser_dialog.h"
 #include "common/settings_table.h"
@@ -686,4 +687,63 @@ TEST_F(MainWindow, SaveAsOverASubmodelNamesItAndItsUsersAndKeepsItUnlessOverwrit
     EXPECT_FALSE(platform::fileExists(models + "/dcm1.sg0"));
     EXPECT_TRUE(platform::fileExists(models + "/dcm1.mgg"));
     EXPECT_EQ(Editor().modelName, "dcm1");
+}
+
+TEST_F(MainWindow, AModelHeldByAnotherEditorIsShownThereAndTheModelHeldHereKeepsItsEdits)
+{
+    copyExample("msd1.mg0", models, "msd1.mg0");
+    ASSERT_TRUE(platform::writeFileAtomically(models + "/vdp1.mf0", "class vdp version 1\n"));
+    // An equation editor on the same settings file holds vdp1; its window takes what it is sent.
+    std::vector<platform::Message> received;
+    const platform::WindowHandle equationEditor =
+        platform::createWindow([&](const platform::Message& m) { received.push_back(m); });
+    ASSERT_TRUE(platform::registerTopLevelWindow(equationEditor, "TQNEEWindow"));
+    startWindow("-model msd1");
+    ASSERT_TRUE(platform::setWindowNote(equationEditor, "settings=" + SettingsIdentity() + "\nmodel=vdp1\n"));
+    EXPECT_NE(platform::windowNote(window->handle()).find("\nmodel=msd1\n"), std::string::npos)
+        << "the editor tells which model it holds";
+
+    // Asked again for msd1 while it holds edits of it, the editor keeps them and asks nothing.
+    SetEdited();
+    post(UM_OPEN_MODEL, 0, std::string("msd1"));
+    EXPECT_EQ(CurrentModel().edited, 1);
+    EXPECT_TRUE(sink.transcript().empty()) << sink.transcriptLines().front();
+    EXPECT_EQ(window->shownStatusText(), "Model msd1 is open.");
+    ClearEdited();
+
+    // Open of vdp1 brings the equation editor forward with it; this editor keeps msd1.
+    command(CM_OPEN)->trigger();
+    ASSERT_NE(NameChooserWindow(), nullptr);
+    NameChooserWindow()->setText(ID_CHOOSER_NAME, "vdp1");
+    findControl<QPushButton>(*NameChooserWindow(), ID_CHOOSER_OK)->click();
+    QTest::qWait(50);
+    EXPECT_EQ(Editor().modelName, "msd1");
+    EXPECT_EQ(window->shownStatusText(), "Model vdp1 is open in the Equation Editor.");
+    ASSERT_EQ(received.size(), 2u);
+    EXPECT_EQ(received[0].number, platform::PM_SHOW_NORMAL_RAISE);
+    EXPECT_EQ(received[1].number, UM_OPEN_MODEL);
+    EXPECT_EQ(received[1].text, "vdp1");
+
+    // Save As under its name saves nothing over the other editor's work.
+    command(CM_SAVE_AS)->trigger();
+    ASSERT_NE(NameChooserWindow(), nullptr);
+    NameChooserWindow()->setText(ID_CHOOSER_NAME, "vdp1");
+    findControl<QPushButton>(*NameChooserWindow(), ID_CHOOSER_OK)->click();
+    EXPECT_EQ(sink.transcriptLines(), (std::vector<std::string>{"Model vdp1 is open in the Equation Editor.",
+                                                                "Nothing saved!"}));
+    EXPECT_EQ(testsupport::readText(models + "/vdp1.mf0"), "class vdp version 1\n");
+    EXPECT_FALSE(platform::fileExists(models + "/vdp1.mgg"));
+    EXPECT_EQ(Editor().modelName, "msd1");
+
+    // Once the other editor has let it go, vdp1 is this editor's to take.
+    ASSERT_TRUE(platform::setWindowNote(equationEditor, "settings=" + SettingsIdentity() + "\nmodel=\n"));
+    sink.clear();
+    sink.queueAnswers({platform::BoxAnswer::Ok});
+    command(CM_SAVE_AS)->trigger();
+    NameChooserWindow()->setText(ID_CHOOSER_NAME, "vdp1");
+    findControl<QPushButton>(*NameChooserWindow(), ID_CHOOSER_OK)->click();
+    EXPECT_EQ(sink.transcriptLines(), std::vector<std::string>{"Model exists as equation model. OK to overwrite?"});
+    EXPECT_EQ(Editor().modelName, "vdp1");
+    EXPECT_TRUE(platform::fileExists(models + "/vdp1.mgg"));
+    platform::destroyWindow(equationEditor);
 }
