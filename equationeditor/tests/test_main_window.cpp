@@ -768,20 +768,6 @@ TEST_F(EquationWindow, WhileTheOpenChooserOrTheWizardWaitsTheModelTextAndTheMenu
     EXPECT_TRUE(testsupport::menuOpensOnClick(*window));
 }
 
-namespace {
-
-/// The live graph editors' processes, as the registry knows them.
-std::vector<pid_t> graphEditorProcesses()
-{
-    std::vector<pid_t> pids;
-    for (const platform::RegisteredWindow& entry : platform::liveRegisteredWindows())
-        if (entry.className == "TQNBGEWindow")
-            pids.push_back(platform::windowProcess(entry.handle));
-    return pids;
-}
-
-} // namespace
-
 TEST_F(EquationWindow, OpeningAModelTheRunningGraphEditorHoldsBringsThatEditorForwardWithItsEdits)
 {
     ASSERT_TRUE(platform::writeFileAtomically(models + "/msd1.mg0",
@@ -806,7 +792,7 @@ TEST_F(EquationWindow, OpeningAModelTheRunningGraphEditorHoldsBringsThatEditorFo
     EXPECT_EQ(window->shownStatusText(), "Model msd1 is open in the Graph Editor.");
     EXPECT_TRUE(EquationEditor().modelName.empty());
     QTest::qWait(2000);
-    EXPECT_EQ(graphEditorProcesses(), std::vector<pid_t>{*editorPid}) << "no second graph editor on the model";
+    EXPECT_EQ(testsupport::processesWithWindow("TQNBGEWindow"), std::vector<pid_t>{*editorPid}) << "no second graph editor on the model";
     EXPECT_NE(platform::windowNote(editor).find("\nmodel=msd1\n"), std::string::npos);
     EXPECT_EQ(read(models + "/msd1.mg0"), model);
     EXPECT_TRUE(sink.transcript().empty()) << sink.transcriptLines().front();

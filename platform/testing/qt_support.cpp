@@ -2,6 +2,7 @@
 #include "platform/testing/qt_support.h"
 
 #include "platform/core/file_system.h"
+#include "platform/core/window_registry.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -59,6 +60,15 @@ void answerNextModal(std::function<void(QWidget& modal)> answer, int timeoutMs)
         }
     });
     poll->start();
+}
+
+std::vector<pid_t> processesWithWindow(const std::string& className)
+{
+    std::vector<pid_t> pids;
+    for (const platform::RegisteredWindow& window : platform::liveRegisteredWindows())
+        if (window.className == className)
+            pids.push_back(platform::windowProcess(window.handle));
+    return pids;
 }
 
 void typeAsUser(QWidget& window, const std::string& text)

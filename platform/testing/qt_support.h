@@ -12,6 +12,8 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <sys/types.h>
+#include <vector>
 
 class QAction;
 
@@ -47,6 +49,9 @@ void typeAsUser(QWidget& window, const std::string& text);
 /// Clicks the first entry of the window's menu bar as the window system
 /// delivers a click; true when its menu opened (it is closed again).
 bool menuOpensOnClick(QWidget& window);
+
+/// The processes whose live main windows are registered under the class name, most recently activated first.
+std::vector<pid_t> processesWithWindow(const std::string& className);
 
 /// Grabs the widget as it is drawn now; the picture is also saved as
 /// "<name>.png" in $ORVANTA_GRAB_DIR when that is set.

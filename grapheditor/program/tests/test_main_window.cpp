@@ -328,16 +328,6 @@ TEST_F(MainWindow, ASecondRunWaitsUntilTheFirstProcessorsLogHasClosed)
 
 namespace {
 
-/// The model processors that run now, by their main windows.
-std::vector<pid_t> runningProcessors()
-{
-    std::vector<pid_t> found;
-    for (const platform::RegisteredWindow& window : platform::liveRegisteredWindows())
-        if (window.className == "TQNMPX")
-            found.push_back(platform::windowProcess(window.handle));
-    return found;
-}
-
 /// The log windows that processes other than this one show now.
 int logWindowsOfOtherProcesses()
 {
@@ -355,7 +345,7 @@ TEST_F(MainWindow, OneProcessorRunsAtATimeAndTheEditorClosesItWhenItCloses)
     struct EndLeftProcessors {
         ~EndLeftProcessors()
         {
-            for (pid_t pid : runningProcessors()) {
+            for (pid_t pid : testsupport::processesWithWindow("TQNMPX")) {
                 ::kill(pid, SIGKILL);
                 platform::waitForProgram(pid, 5000);
             }
@@ -386,13 +376,13 @@ TEST_F(MainWindow, OneProcessorRunsAtATimeAndTheEditorClosesItWhenItCloses)
     ASSERT_TRUE(processed("Model processing completed succesfully."));
     EXPECT_TRUE(platform::waitForProgram(first, 10000)) << "the first processor is still running";
     const pid_t last = platform::windowProcess(ProcessorLogWindow());
-    EXPECT_EQ(runningProcessors(), std::vector<pid_t>{last});
+    EXPECT_EQ(testsupport::processesWithWindow("TQNMPX"), std::vector<pid_t>{last});
     EXPECT_EQ(logWindowsOfOtherProcesses(), 1);
 
     // The editor takes its processor with it.
     window->close();
     EXPECT_TRUE(platform::waitForProgram(last, 10000)) << "the processor outlived the editor";
-    EXPECT_EQ(runningProcessors(), std::vector<pid_t>{});
+    EXPECT_EQ(testsupport::processesWithWindow("TQNMPX"), std::vector<pid_t>{});
 }
 
 TEST_F(MainWindow, PrintingWritesThePdfAndHelpSaysWhenItIsMissing)

@@ -190,20 +190,6 @@ TEST_F(WholeRoad, TheRealEditorTakesTheProcessorItStartedWithItWhenItIsClosed)
         ::kill(processorPid, SIGKILL);
 }
 
-namespace {
-
-/// The live simulators' processes, as the registry knows them.
-std::vector<pid_t> simulatorProcesses()
-{
-    std::vector<pid_t> pids;
-    for (const platform::RegisteredWindow& entry : platform::liveRegisteredWindows())
-        if (entry.className == "TQNSIMWindow")
-            pids.push_back(platform::windowProcess(entry.handle));
-    return pids;
-}
-
-} // namespace
-
 TEST_F(WholeRoad, EverySimulationCommandGoesToTheOneSimulatorOfTheSettingsFile)
 {
     copyExample("msd1.mg0", models, "msd1.mg0");
@@ -215,15 +201,15 @@ TEST_F(WholeRoad, EverySimulationCommandGoesToTheOneSimulatorOfTheSettingsFile)
     // Clicked three times while the simulator comes up, then once more when it is there.
     for (int click = 0; click < 3; ++click)
         command(CM_SIMULATION)->trigger();
-    ASSERT_TRUE(waitUntil([] { return !simulatorProcesses().empty(); }, 30000));
-    simulatorPid = simulatorProcesses().front();
+    ASSERT_TRUE(waitUntil([] { return !testsupport::processesWithWindow("TQNSIMWindow").empty(); }, 30000));
+    simulatorPid = testsupport::processesWithWindow("TQNSIMWindow").front();
     const platform::WindowHandle simulator = platform::findWindowByClass("TQNSIMWindow");
     ASSERT_TRUE(waitUntil([&] { return platform::windowNote(simulator).find("settings=") == 0; }, 30000))
         << "the simulator tells which settings file it runs on";
     command(CM_SIMULATION)->trigger();
     EXPECT_EQ(window->shownStatusText(), "Opened Simulator with model msd1.");
     QTest::qWait(1500);
-    EXPECT_EQ(simulatorProcesses(), std::vector<pid_t>{simulatorPid}) << "one simulator, however often asked";
+    EXPECT_EQ(testsupport::processesWithWindow("TQNSIMWindow"), std::vector<pid_t>{simulatorPid}) << "one simulator, however often asked";
     EXPECT_TRUE(sink.transcript().empty()) << sink.transcriptLines().front();
 
     ASSERT_TRUE(platform::requestCloseWindow(simulator));
