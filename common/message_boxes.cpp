@@ -20,14 +20,19 @@ std::vector<std::string> firstLines(std::vector<std::string> lines)
     return lines;
 }
 
-platform::BoxAnswer showBox(platform::BoxKind kind, const std::vector<std::string>& lines)
+platform::MessageBoxRequest boxOf(platform::BoxKind kind, const std::vector<std::string>& lines)
 {
     platform::MessageBoxRequest box;
     box.kind = kind;
     box.caption = kind == platform::BoxKind::Message ? "Orvanta: Message" : "Orvanta: Confirm";
     box.lines = lines;
     box.owner = g_currentOwner;
-    return platform::messageSink().show(box);
+    return box;
+}
+
+platform::BoxAnswer showBox(platform::BoxKind kind, const std::vector<std::string>& lines)
+{
+    return platform::messageSink().show(boxOf(kind, lines));
 }
 
 /// Free physical memory plus free swap in bytes, from /proc/meminfo; none when unknown.
@@ -108,6 +113,16 @@ int ShowConfirmLines(std::string_view label1, std::string_view label2,
                      const std::vector<std::string>& lines)
 {
     return ConfirmPopup(label1, label2, firstLines(lines));
+}
+
+int ShowReplaceConfirmLines(std::string_view keepLabel, std::string_view replaceLabel,
+                            const std::vector<std::string>& lines)
+{
+    platform::MessageBoxRequest box = boxOf(platform::BoxKind::Confirm, firstLines(lines));
+    box.okLabel = std::string(replaceLabel);
+    box.cancelLabel = std::string(keepLabel);
+    box.cancelIsDefault = true;
+    return platform::messageSink().show(box) == platform::BoxAnswer::Cancel ? 0 : 1;
 }
 
 void ShowWindowFailureReport()

@@ -48,6 +48,13 @@ int ShowConfirm(std::string_view label1, std::string_view label2,
 int ShowConfirmLines(std::string_view label1, std::string_view label2,
                      const std::vector<std::string>& lines);
 
+/// Asks before something the user has is replaced, with the caption "Orvanta:
+/// Confirm" and the buttons `keepLabel` (the default, as Enter and Escape) and
+/// `replaceLabel`; 1 for the replacing one. Fits as a confirm function called
+/// with ("Cancel", "Overwrite").
+int ShowReplaceConfirmLines(std::string_view keepLabel, std::string_view replaceLabel,
+                            const std::vector<std::string>& lines);
+
 /// The report shown when a window cannot be created: a low-memory text when
 /// free memory is below 50000 bytes, else a text that something is wrong.
 void ShowWindowFailureReport();

@@ -2,6 +2,7 @@
 // lookups every program uses to build, find, compare and delete them.
 #include "common/model_file_names.h"
 
+#include "common/model_overwrite.h"
 #include "common/reserved_words.h"
 #include "common/settings_table.h"
 #include "common/startup.h"
@@ -267,7 +268,6 @@ int ConfirmModelOverwrite(int kind, const std::string& directory, const std::str
     std::vector<std::string> found;
     bool graphFound = false;
     bool equationFound = false;
-    std::string word;
     for (std::string_view extension : kExtensions) {
         const bool graph = extension[2] == 'g';
         // Each kind looks for the model in the other form.
@@ -276,15 +276,12 @@ int ConfirmModelOverwrite(int kind, const std::string& directory, const std::str
         auto path = findModelVariant(directory, name, extension);
         if (!path)
             continue;
-        if (word.empty())
-            word = graph ? "graph" : "equation";
         (graph ? graphFound : equationFound) = true;
         found.push_back(std::move(*path));
     }
     if (found.empty())
         return 0;
-    if (confirm
-        && !confirm("Cancel", "Overwrite", {"Model exists as " + word + " model. OK to overwrite?"}))
+    if (confirm && !confirm("Cancel", "Overwrite", ModelOverwriteQuestion(directory, name, found)))
         return -1;
     bool failed = false;
     for (const std::string& path : found) {

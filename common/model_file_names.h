@@ -82,10 +82,12 @@ int CheckNameCharacters(std::string_view name);
 std::optional<std::string> FindModelFile(int kind, const std::string& directory,
                                          const std::string& name, const ConfirmFunction& confirm);
 
-/// Looks for the model in the other form than `kind` and, after asking, deletes
-/// those files: 0 no clash, 1 graph files found, 2 equation files found, -1
-/// refused or a deletion failed (each failure is reported through `message`).
-/// Without a confirm function the files are deleted without asking.
+/// Looks for the model in the other form than `kind` (in both for kind 9) and,
+/// after asking (`ModelOverwriteQuestion`, with the labels "Cancel" and
+/// "Overwrite"), deletes those files: 0 no clash, 1 graph files found, 2
+/// equation files found, -1 refused or a deletion failed (each failure is
+/// reported through `message`). Without a confirm function the files are
+/// deleted without asking.
 int ConfirmModelOverwrite(int kind, const std::string& directory, const std::string& name,
                           const MessageFunction& message, const ConfirmFunction& confirm);
 

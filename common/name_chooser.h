@@ -1,4 +1,4 @@
-// The logic of the modeless chooser of model and experiment names: its
+// The logic of the chooser of model and experiment names: its
 // request, the category box, the list of names of the chosen directory, and
 // the check of the name the user confirms. The chooser window (`DLG_FILE`)
 // hands its notifications here and this module works its controls by id.

@@ -90,7 +90,7 @@ int vvchoose_name(QWidget* parent, const std::string& caption, const ModelNameCa
         chooser.fillCategories(*window);
     }
     window->setCaption(caption);
-    window->showModeless();
+    window->showWindowModal();
     chooser.prepare(*window);
     return 1;
 }

@@ -23,7 +23,8 @@ protected:
 
 /// Opens the chooser for the category's names, or refreshes the open one (its
 /// caption, list and edit; the category box stays as it was made); 1 when it
-/// is shown. A missing display function is `DefaultDisplayName`, a missing
+/// is shown. The call returns at once, but the parent's window takes no input
+/// until the chooser has ended. A missing display function is `DefaultDisplayName`, a missing
 /// check accepts every name. The callback gets each accepted name.
 int vvchoose_name(QWidget* parent, const std::string& caption, const ModelNameCategory& category,
                   DisplayNameFunction display, NameCheckFunction check, ChosenNameCallback callback, int mode);

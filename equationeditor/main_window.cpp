@@ -38,12 +38,15 @@
 
 namespace {
 
+constexpr const char* kEditorFontFamily = "DejaVu Sans Mono";
+constexpr int kEditorFontPixels = 13;
+
 /// The pinned monospace font of the model text.
 QFont editorFont()
 {
-    QFont font(QStringLiteral("DejaVu Sans Mono"));
+    QFont font(QString::fromLatin1(kEditorFontFamily));
     font.setStyleHint(QFont::Monospace);
-    font.setPixelSize(13);
+    font.setPixelSize(kEditorFontPixels);
     font.setWeight(QFont::Normal);
     return font;
 }
@@ -66,7 +69,44 @@ std::vector<std::string> splitLines(const std::string& text)
 
 } // namespace
 
-TQNEEOut::TQNEEOut(std::vector<std::string> lines) : TQNLogOut(std::move(lines), "Orvanta Formulas Editor") {}
+namespace {
+
+/// The line with each tab made blanks up to the next stop of four columns, as the edit shows it.
+std::string withTabsExpanded(const std::string& line)
+{
+    std::string out;
+    for (char c : line) {
+        if (c != '\t')
+            out += c;
+        else
+            out.append(4 - out.size() % 4, ' ');
+    }
+    return out;
+}
+
+std::vector<std::string> withTabsExpanded(std::vector<std::string> lines)
+{
+    for (std::string& line : lines)
+        line = withTabsExpanded(line);
+    return lines;
+}
+
+} // namespace
+
+TQNEEOut::TQNEEOut(std::vector<std::string> lines, const std::string& modelName)
+    : TQNLogOut(withTabsExpanded(std::move(lines)), "Orvanta Formulas Editor")
+{
+    setDocumentName(modelName.empty() ? "untitled" : modelName);
+}
+
+void TQNEEOut::beginPrinting(platform::DeviceContext& context)
+{
+    // The model text's own font, as large on paper as on the screen.
+    platform::FontSpec font;
+    font.family = kEditorFontFamily;
+    font.pixelHeight = std::max(1, kEditorFontPixels * resolution() / 96);
+    context.setFont(font);
+}
 
 TQNEEWindow::TQNEEWindow(std::vector<std::string> words)
     : FrameWindow(SiblingTable[1].windowClass), m_words(std::move(words))
@@ -107,7 +147,7 @@ TQNEEWindow::TQNEEWindow(std::vector<std::string> words)
     }
     updateIndicators();
     m_messageActions = {OnProcessModel, OnProcessorExited, OnProcessingDone,
-                        [this](const std::string& name) { openModelFromDirectories(name); },
+                        [](const std::string& name) { openAskedModel(name); },
                         [this] { settingsChanged(); }};
 }
 
@@ -284,7 +324,7 @@ void TQNEEWindow::handleCommand(int id)
     switch (id) {
     case EE_PRINT: {
         const std::optional<std::string> text = editText();
-        TQNEEOut printout(splitLines(text.value_or(std::string())));
+        TQNEEOut printout(splitLines(text.value_or(std::string())), EquationEditor().modelName);
         printout.print(m_printer, true, this);
         break;
     }

@@ -20,10 +20,13 @@
 class QLabel;
 class QPlainTextEdit;
 
-/// The printout of the model text, page by page as the log window prints.
+/// The printout of the model text, page by page as the log window prints, in
+/// the editor's monospace font, so that columns line up as on the screen; its
+/// file is proposed under the model's name.
 class TQNEEOut : public TQNLogOut {
 public:
-    explicit TQNEEOut(std::vector<std::string> lines);
+    TQNEEOut(std::vector<std::string> lines, const std::string& modelName);
+    void beginPrinting(platform::DeviceContext& context) override;
 };
 
 class TQNEEWindow : public platform::FrameWindow, public EquationEditorFrame {

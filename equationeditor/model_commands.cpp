@@ -6,8 +6,10 @@
 #include "equationeditor/model_check.h"
 #include "equationeditor/processing_requests.h"
 
+#include "common/launcher.h"
 #include "common/message_boxes.h"
 #include "common/model_file_names.h"
+#include "common/model_overwrite.h"
 #include "common/settings_table.h"
 #include "common/startup.h"
 #include "common/text_helpers.h"
@@ -92,10 +94,11 @@ int kindOfModelFile(const std::string& path)
     return letter == 'm' || letter == 'M' ? 1 : letter == 's' || letter == 'S' ? 0 : -1;
 }
 
-/// Before a save to `path` replaces the model's files of another kind (the
-/// other of main model and submodel, or a graph model), the user is asked:
-/// false when the files are to stay.
-bool otherKindMayBeReplaced(const std::string& path)
+/// Before a save to `path` replaces files of its name, the user is asked: files
+/// of another kind (the other of main model and submodel, or a graph model),
+/// and with `anyKind` (a name other than the model's own) every file of the
+/// name. False when the files are to stay.
+bool replacedFilesAccepted(const std::string& path, bool anyKind)
 {
     static constexpr std::array<std::string_view, 20> kVariants = {
         ".mgg", ".mg0", ".mg1", ".mg2", ".mg3", ".sgg", ".sg0", ".sg1", ".sg2", ".sg3",
@@ -111,16 +114,51 @@ bool otherKindMayBeReplaced(const std::string& path)
     if (!names)
         return true;
     const int ownKind = kindOfModelFile(path);
+    std::vector<std::string> found;
     for (std::string_view extension : kVariants) {
         const bool graph = extension[2] == 'g';
         const int kind = extension[1] == 'm' ? 1 : 0;
-        const std::string variant = stem + std::string(extension);
-        const auto isVariant = [&](const std::string& name) { return platform::equalsNoCase(name, variant); };
-        if ((!graph && kind == ownKind) || std::none_of(names->begin(), names->end(), isVariant))
+        if (!anyKind && !graph && kind == ownKind)
             continue;
-        const std::string word = graph ? "graph" : kind == 1 ? "main" : "sub";
-        return ShowConfirm("Cancel", "Overwrite", {"Model exists as " + word + " model. OK to overwrite?"}) != 0;
+        const std::string variant = stem + std::string(extension);
+        for (const std::string& name : *names)
+            if (platform::equalsNoCase(name, variant))
+                found.push_back(platform::joinPath(directory, name));
     }
+    if (found.empty())
+        return true;
+    std::vector<std::string> question = ModelOverwriteQuestion(directory, stem, found);
+    // The model's own text saved as the other kind: what it replaces is its main model.
+    const auto equationMainModel = [](const std::string& file) {
+        return kindOfModelFile(file) == 1 && platform::toLower(file.substr(file.size() - 2, 1)) == "f";
+    };
+    if (!anyKind && std::all_of(found.begin(), found.end(), equationMainModel))
+        question = {"Model exists as main model. OK to overwrite?"};
+    return ShowReplaceConfirmLines("Cancel", "Overwrite", question) != 0;
+}
+
+/// True when the save goes to a name other than the model's own (a new model's included).
+bool savingUnderAnotherName(const std::string& name)
+{
+    return !platform::equalsNoCase(name, EquationEditor().modelName);
+}
+
+platform::WindowHandle ownWindow()
+{
+    EquationEditorFrame* frame = EquationEditor().frame;
+    return frame ? frame->mainWindowHandle() : 0;
+}
+
+/// A name another editor holds is not saved over: its edits are that editor's.
+bool savingOverAnotherEditorsModel(const std::string& name)
+{
+    if (!savingUnderAnotherName(name))
+        return false;
+    const std::string notice = HeldModelNotice(name, ownWindow());
+    if (notice.empty())
+        return false;
+    ShowMessage({notice, "Model text not saved!"});
+    showStatus("Model text not saved!", 1);
     return true;
 }
 
@@ -135,10 +173,6 @@ void markUnedited()
 /// The plain save under a chosen name (Save As, Save Model As).
 void plainSaveChosen(const std::string& directory, const std::string& name)
 {
-    if (ConfirmModelOverwrite(2, directory, name, ShowMessageLines, ShowConfirmLines) == -1) {
-        notSavedWhenEdited();
-        return;
-    }
     saveText(directory, name);
 }
 
@@ -257,8 +291,11 @@ std::string CaptionText(bool minimised)
 
 void RefreshCaption()
 {
-    if (EquationEditorFrame* frame = EquationEditor().frame)
+    if (EquationEditorFrame* frame = EquationEditor().frame) {
         frame->setTitle(CaptionText(frame->isMinimised()));
+        // The other programs learn which model this editor holds.
+        PublishProgramState(frame->mainWindowHandle(), EquationEditor().modelName);
+    }
 }
 
 void setModelName(const std::string& name)
@@ -281,6 +318,12 @@ int openModelByName(const std::string& directory, const std::string& name)
 {
     EquationEditorData& editor = EquationEditor();
     showStatus("", 1);
+    // A model another editor holds is shown there, with what was done to it.
+    std::string heldThere;
+    if (HandModelToItsEditor(name, ownWindow(), heldThere)) {
+        showStatus(heldThere, 1);
+        return 1;
+    }
     const std::optional<std::string> path = FindModelFile(2, directory, name, ShowConfirmLines);
     if (!path) {
         if (FindModelFile(1, directory, name, ShowConfirmLines))
@@ -327,6 +370,17 @@ int openModelFromDirectories(const std::string& name)
     return 0;
 }
 
+int openAskedModel(const std::string& name)
+{
+    // Asked for the model it holds with edits, the editor keeps it as it is: the edits are what the user has.
+    EquationEditorData& editor = EquationEditor();
+    if (editor.edited && !editor.modelName.empty() && platform::equalsNoCase(name, editor.modelName)) {
+        showStatus("Model " + editor.modelName + " is open.", 1);
+        return 1;
+    }
+    return openModelFromDirectories(name);
+}
+
 int newBlankModel()
 {
     EquationEditorData& editor = EquationEditor();
@@ -352,11 +406,11 @@ int newBlankModel()
 int saveText(const std::string& directory, const std::string& name)
 {
     EquationEditorData& editor = EquationEditor();
-    if (!nameAndKindAccepted(name, "The file name of a model exists of"))
+    if (savingOverAnotherEditorsModel(name) || !nameAndKindAccepted(name, "The file name of a model exists of"))
         return 0;
     const std::string path = MakeModelFileName(2, directory, name, editor.mainModel);
     RefreshCaption();
-    if (!otherKindMayBeReplaced(path) || !SaveText(path)) {
+    if (!replacedFilesAccepted(path, savingUnderAnotherName(name)) || !SaveText(path)) {
         notSavedWhenEdited();
         return 0;
     }
@@ -372,12 +426,12 @@ int saveText(const std::string& directory, const std::string& name)
 int saveChecked(const std::string& directory, const std::string& name)
 {
     EquationEditorData& editor = EquationEditor();
-    if (!nameAndKindAccepted(name, "The name of a model exists of"))
+    if (savingOverAnotherEditorsModel(name) || !nameAndKindAccepted(name, "The name of a model exists of"))
         return 0;
     std::string path = MakeModelFileName(2, directory, name, editor.mainModel);
     path.back() = static_cast<char>('0' + editor.lastCheckLevel);
     RefreshCaption();
-    if (!otherKindMayBeReplaced(path) || !SaveText(path)) {
+    if (!replacedFilesAccepted(path, savingUnderAnotherName(name)) || !SaveText(path)) {
         notSavedWhenEdited();
         return 0;
     }
@@ -402,11 +456,8 @@ int checkAndSave(std::function<void()> afterSave)
                 5);
         return SAVE_ASKING;
     }
+    // The save asks before it replaces the model's files of another form or kind.
     const std::string directory = FirstModelDirectory();
-    if (ConfirmModelOverwrite(2, directory, editor.modelName, ShowMessageLines, ShowConfirmLines) == -1) {
-        notSavedWhenEdited();
-        return SAVE_FAILED;
-    }
     if (!saveChecked(directory, editor.modelName))
         return SAVE_FAILED;
     if (afterSave)

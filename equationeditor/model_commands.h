@@ -55,8 +55,9 @@ std::vector<std::string> ModelDirectories();
 std::string FirstModelDirectory();
 
 /// Opens the newest equation model file of the name in the directory (a graph
-/// model of the name goes to the graph editor): 1 when a file of the name was
-/// found there, whether or not it was loaded, else 0.
+/// model of the name goes to the graph editor, and a model another editor
+/// holds is shown there): 1 when a file of the name was found there or the
+/// model was handed on, whether or not it was loaded, else 0.
 int openModelByName(const std::string& directory, const std::string& name);
 
 /// Opens the name from the first model directory that holds an equation
@@ -64,6 +65,11 @@ int openModelByName(const std::string& directory, const std::string& name);
 /// starts one new blank model of that name: 1 when a model file was found. A name no model's
 /// files can have is refused with a message.
 int openModelFromDirectories(const std::string& name);
+
+/// Another program asks for the model (`UM_OPEN_MODEL`): the one the editor
+/// holds with edits stays as it is, edits and all; any other (the one held
+/// unedited too) is opened from the directories.
+int openAskedModel(const std::string& name);
 
 /// The new-blank-model step: 1 when the editor now holds an empty untitled
 /// model, 0 when the user kept the edited text.

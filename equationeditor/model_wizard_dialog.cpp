@@ -147,7 +147,7 @@ void startModelWizard(QWidget* frame, ModelWizardHost host)
     if (!existed)
         wizard.rememberMessageOwner(CurrentMessageOwner());
     wizard.wizard().start(wizard);
-    wizard.showModeless();
+    wizard.showWindowModal();
     SetMessageOwner(wizard.handle());
 }
 

@@ -524,8 +524,16 @@ void draw_bitmap(const SymbolBitmaps& symbol, int w, int h, int x, int y, int dr
         return;
     }
     if (g.printing) {
-        if (symbol.blackAndWhite)
+        // The colour form, drawn from its drawing at the printer's size; a black-and-white
+        // printer gets its ink in black, as the black-and-white form has it.
+        if (symbol.colour && g.monochrome) {
+            applyTextColour(textColour(1));
+            g.dc->drawBitmap(*symbol.colour, l, t, r, b, BitmapMode::Masked);
+        } else if (symbol.colour) {
+            g.dc->drawBitmap(*symbol.colour, l, t, r, b, BitmapMode::Transparent);
+        } else if (symbol.blackAndWhite) {
             g.dc->drawBitmap(*symbol.blackAndWhite, l, t, r, b, BitmapMode::Copy);
+        }
     } else if (g.metafile) {
         if (symbol.colour)
             g.dc->drawBitmap(*symbol.colour, l, t, r, b, BitmapMode::Copy);

@@ -133,8 +133,9 @@ struct SymbolBitmaps {
     const platform::Bitmap* blackAndWhite = nullptr;
 };
 /// A symbol of w by h at (x, y): on the canvas its white pixels leave the
-/// background; printed, the black-and-white form is stretched; in a metafile the
-/// colour form. Erasing fills the rectangle with the window colour.
+/// background; printed, the colour form at the printer's size (from its drawing
+/// where it has one; its ink black on a black-and-white printer); in a metafile
+/// the colour form stretched. Erasing fills the rectangle with the window colour.
 void draw_bitmap(const SymbolBitmaps& symbol, int w, int h, int x, int y, int draw);
 
 /// A pixel at every multiple of the grid step from (0, 0) to the drawing extent

@@ -78,9 +78,10 @@ bool PlotCanvas::putPicture(int width, int height, int unitsPerInch,
     return platform::putOnClipboard(platform::pictureItems(picture));
 }
 
-bool PlotCanvas::print(QPrinter& printer, bool askUser, bool printerFacts)
+bool PlotCanvas::print(QPrinter& printer, bool askUser, bool printerFacts, const std::string& documentName)
 {
     PlotPrintout printout(printerFacts);
+    printout.setDocumentName(documentName);
     return PrintDocument(printout, printer, askUser, this);
 }
 

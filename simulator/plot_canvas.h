@@ -33,7 +33,8 @@ public:
     /// Prints the plot on one page ("Orvanta Simulator"), the print dialog first when
     /// asked; with `printerFacts` colours and dashes follow the printer. False when
     /// cancelled or the printer could not be used, which says "Printing is not possible.".
-    bool print(QPrinter& printer, bool askUser, bool printerFacts);
+    /// The file is proposed under `documentName` (the model's).
+    bool print(QPrinter& printer, bool askUser, bool printerFacts, const std::string& documentName = {});
 
     /// A copy of what the window shows.
     QImage picture() const;

@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <map>
 
 using namespace platform;
 
@@ -63,6 +64,13 @@ public:
     void showNormalAndRaise(WindowHandle window) override { raised.push_back(window); }
     void forgetWindow(WindowHandle window) override { forgotten.push_back(window); }
     void later(int, std::function<void()> work) override { laterWork.push_back(std::move(work)); }
+    std::vector<std::pair<WindowHandle, std::string>> windowsWithNotes(const std::string& className) override
+    {
+        return notes[className];
+    }
+
+    /// The running windows by class, most recently activated first, with their notes.
+    std::map<std::string, std::vector<std::pair<WindowHandle, std::string>>> notes;
 
     /// Runs scheduled work until none is left (at most `rounds` pieces).
     void runLater(int rounds = 1000)
@@ -163,6 +171,7 @@ TEST_F(Launcher, DecisionTable)
     };
     for (const Case& c : cases) {
         fake = FakeServices();
+        SetLaunchServices(&fake);
         sink.clear();
         fake.startSucceeds = c.startSucceeds;
         fake.found = c.found;
@@ -178,6 +187,116 @@ TEST_F(Launcher, DecisionTable)
             EXPECT_EQ(sink.transcript()[0].caption, "Orvanta: Message") << c.what;
         }
     }
+}
+
+namespace {
+
+/// What a main window on the settings file `settings` holding `model` tells of itself.
+std::string noteOf(const std::string& settings, const std::string& model)
+{
+    return "settings=" + settings + "\nmodel=" + model + "\n";
+}
+
+} // namespace
+
+TEST_F(Launcher, AProgramRunningOnTheSettingsFileIsHandedTheRequestInPlaceOfAStart)
+{
+    constexpr WindowHandle ours = (4000ull << 24) | 3, other = (4001ull << 24) | 3, holder = (4002ull << 24) | 3;
+    const std::string settings = SettingsIdentity();
+    ASSERT_FALSE(settings.empty());
+    const std::string foreign = noteOf("/elsewhere/orvanta.ini", "");
+    struct Case {
+        const char* what;
+        int code;
+        std::optional<std::string> tail;
+        MessageNumber message;
+        std::vector<std::pair<WindowHandle, std::string>> running;
+        std::vector<Message> posted;
+        std::vector<WindowHandle> raised;
+        bool started;
+    };
+    const std::vector<Case> cases = {
+        {"the simulator is told the model", 2, std::string(" -model tank1"), 0, {{ours, noteOf(settings, "")}},
+         {{ours, UM_OPEN_MODEL, 0, 0, std::string("tank1")}}, {ours}, false},
+        {"the one on another settings file is passed over, however recent", 2, std::string(" -model tank1"), 0,
+         {{other, foreign}, {ours, noteOf(settings, "")}}, {{ours, UM_OPEN_MODEL, 0, 0, std::string("tank1")}},
+         {ours}, false},
+        {"the editor holding the model comes before a more recent one", 0, std::string(" -model TANK1"), 0,
+         {{ours, noteOf(settings, "pump1")}, {holder, noteOf(settings, "tank1")}},
+         {{holder, UM_OPEN_MODEL, 0, 0, std::string("TANK1")}}, {holder}, false},
+        {"a message goes in place of the model", 1, std::nullopt, UM_NEW_WIZARD_MODEL, {{ours, noteOf(settings, "")}},
+         {{ours, UM_NEW_WIZARD_MODEL, 0, 0, std::nullopt}}, {ours}, false},
+        {"nothing to hand over: brought to the front only", 2, std::nullopt, 0, {{ours, noteOf(settings, "")}}, {},
+         {ours}, false},
+        {"only one on another settings file: a start", 2, std::string(" -model tank1"), 0, {{other, foreign}}, {}, {},
+         true},
+        {"one still starting has told nothing: a start", 2, std::nullopt, 0, {{other, ""}}, {}, {}, true},
+        {"a caller that waits for its answer gets a program of its own", 2, std::string(" -cmpnt 5 -model tank1"), 0,
+         {{ours, noteOf(settings, "")}}, {}, {}, true},
+        {"the processor does one job per start", 3, std::string(" -cmpnt 5 -model tank1"), 0,
+         {{ours, noteOf(settings, "")}}, {}, {}, true},
+    };
+    for (const Case& c : cases) {
+        fake = FakeServices();
+        SetLaunchServices(&fake);
+        fake.startSucceeds = true;
+        fake.notes[SiblingTable[static_cast<std::size_t>(c.code)].windowClass] = c.running;
+        EXPECT_EQ(LaunchProgram(c.code, c.tail, c.message), 1) << c.what;
+        EXPECT_EQ(fake.started.size(), c.started ? 1u : 0u) << c.what;
+        EXPECT_EQ(fake.posted, c.posted) << c.what;
+        EXPECT_EQ(fake.raised, c.raised) << c.what;
+    }
+    EXPECT_TRUE(sink.transcript().empty());
+}
+
+TEST_F(Launcher, ARequestWhileTheProgramStartedForItComesUpGoesToThatProgram)
+{
+    constexpr WindowHandle fresh = (4242ull << 24) | 1;
+    fake.startSucceeds = true;
+    ASSERT_EQ(LaunchProgram(2, std::string(" -model tank1"), 0), 1);
+    ASSERT_EQ(LaunchProgram(2, std::string(" -model pump1"), 0), 1);
+    ASSERT_EQ(LaunchProgram(2, std::nullopt, 0), 1);
+    EXPECT_EQ(fake.started.size(), 1u) << "clicked three times, one simulator";
+    // Once it has its window it comes to the front and is told the second model.
+    fake.processWindowAnswers = {0, fresh};
+    fake.runLater();
+    EXPECT_EQ(fake.raised, std::vector<WindowHandle>{fresh});
+    EXPECT_EQ(fake.posted, (std::vector<Message>{{fresh, UM_OPEN_MODEL, 0, 0, std::string("pump1")}}));
+
+    // A program that ended before it came up is started again; the processor never waits for one.
+    fake.processStaysAlive = false;
+    ASSERT_EQ(LaunchProgram(2, std::nullopt, 0), 1);
+    EXPECT_EQ(fake.started.size(), 2u);
+    fake.processStaysAlive = true;
+    ASSERT_EQ(LaunchProgram(3, std::string(" -cmpnt 5 -model tank1"), 0), 1);
+    ASSERT_EQ(LaunchProgram(3, std::string(" -cmpnt 5 -model tank1"), 0), 1);
+    EXPECT_EQ(fake.started.size(), 4u);
+    EXPECT_TRUE(sink.transcript().empty());
+}
+
+TEST_F(Launcher, AModelAnotherEditorHoldsIsHandedToItAndNamedWhereItIs)
+{
+    constexpr WindowHandle self = (4000ull << 24) | 3, graph = (4001ull << 24) | 3, equation = (4002ull << 24) | 5;
+    const std::string settings = SettingsIdentity();
+    fake.notes["TQNBGEWindow"] = {{self, noteOf(settings, "msd1")}, {graph, noteOf("/elsewhere/orvanta.ini", "vdp1")}};
+    fake.notes["TQNEEWindow"] = {{equation, noteOf(settings, "vdp1")}};
+    int code = -1;
+    // The window asking is no other editor; one on another settings file holds nothing of ours.
+    EXPECT_EQ(EditorHoldingModel("msd1", self, &code), 0u);
+    EXPECT_EQ(EditorHoldingModel("msd1", equation, &code), self);
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(EditorHoldingModel("VDP1", self, &code), equation);
+    EXPECT_EQ(code, 1);
+    EXPECT_EQ(EditorHoldingModel("", self), 0u);
+
+    std::string status = "kept";
+    EXPECT_FALSE(HandModelToItsEditor("pend1", self, status));
+    EXPECT_EQ(status, "kept");
+    EXPECT_TRUE(fake.posted.empty());
+    ASSERT_TRUE(HandModelToItsEditor("vdp1", self, status));
+    EXPECT_EQ(status, "Model vdp1 is open in the Equation Editor.");
+    EXPECT_EQ(fake.raised, std::vector<WindowHandle>{equation});
+    EXPECT_EQ(fake.posted, (std::vector<Message>{{equation, UM_OPEN_MODEL, 0, 0, std::string("vdp1")}}));
 }
 
 TEST_F(Launcher, AMessageGivenWithAFreshStartWaitsForTheNewWindow)
@@ -296,8 +415,7 @@ TEST(LauncherWithASibling, DeliversToTheStartedProgramThenReachesItWhileItRuns)
     EXPECT_EQ(delivered->wParam, UM_NEW_BLANK_MODEL);
     EXPECT_EQ(static_cast<WindowHandle>(delivered->lParam), sibling);
 
-    // The program cannot be started again but runs: it is raised and told the model.
-    peers.startSucceeds = false;
+    // Asked again while it runs, it is raised and told the model: no second program.
     ASSERT_EQ(LaunchProgram(1, std::string("-model tank1"), 0), 1);
     auto raised = inbox.waitFor([](const Message& m) { return m.number == kPeerEcho; });
     ASSERT_TRUE(raised);
@@ -306,7 +424,20 @@ TEST(LauncherWithASibling, DeliversToTheStartedProgramThenReachesItWhileItRuns)
     ASSERT_TRUE(open);
     EXPECT_EQ(open->wParam, UM_OPEN_MODEL);
     EXPECT_EQ(open->text, "tank1");
-    EXPECT_EQ(peers.arguments.back(), (std::vector<std::string>{"-model", "tank1", "-rc_file", "orvanta.ini"}));
+    EXPECT_EQ(peers.arguments.size(), 1u);
+
+    // Once it tells the settings file it runs on, it is found by its note as well.
+    ASSERT_TRUE(setWindowNote(sibling, "settings=" + SettingsIdentity() + "\nmodel=pump1\n"));
+    EXPECT_EQ(FindRunningProgram(1, "tank1"), sibling);
+    SetLaunchServices(&peers); // nothing is remembered of the start now
+    ASSERT_EQ(LaunchProgram(1, std::string("-model pump1"), 0), 1);
+    raised = inbox.waitFor([](const Message& m) { return m.number == kPeerEcho; });
+    ASSERT_TRUE(raised);
+    EXPECT_EQ(raised->wParam, PM_SHOW_NORMAL_RAISE);
+    open = inbox.waitFor([](const Message& m) { return m.number == kPeerEcho; });
+    ASSERT_TRUE(open);
+    EXPECT_EQ(open->text, "pump1");
+    EXPECT_EQ(peers.arguments.size(), 1u);
     EXPECT_TRUE(sink.transcript().empty());
 
     ASSERT_TRUE(requestCloseWindow(sibling));

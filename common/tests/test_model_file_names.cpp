@@ -1,6 +1,7 @@
 // Model and experiment file names: name checks, the pattern matcher, the
 // newest-variant searches, overwrite and deletion of model files, builders.
 #include "common/model_file_names.h"
+#include "common/model_overwrite.h"
 
 #include "common/settings_table.h"
 #include "common/startup.h"
@@ -243,6 +244,47 @@ TEST(FindModel, MainAndSubmodelFoundAsksWhichToUse)
                      "Press OK to use the main model", "or press Cancel to use the submodel."}));
 }
 
+TEST(OverwriteModel, ASubmodelsUsersAreTheGraphModelsWhoseSubclassesNameItsType)
+{
+    TempDir dir;
+    const auto model = [](const std::string& types, const std::string& connections = "  a`p -> b`p\n") {
+        return "# uses dcm;1 only in this comment\nbond graph m version 1\nsubclasses\n" + types +
+               "connections\n" + connections;
+    };
+    dir.write("mload1.mg0", model("  dcm;1 drive 60 100 !T\n  i;1 jm 160 40\n"));
+    dir.write("mload1.mgg", model("  dcm;1 drive 60 100 !T\n")); // the same model once
+    dir.write("rack1.sg3", model("\ti;1\tjm 1 2 !T\r\n\tdcm;1\tm1 1 1 !T, m2 2 2 !T\r\n"));
+    dir.write("wide1.mgg", model("  r;1 a\n  r;1 b\n  dcm;1 c 1 1 !T\n")); // the group header repeated
+    dir.write("other1.mgg", model("  dcm;2 drive 1 1 !T\n  xdcm;1 d 1 1 !T\n")); // another version or type
+    dir.write("named1.mgg", model("  i;1 jm 1 1 !T\n", "  dcm;1 -> x\n")); // not among its types
+    dir.write("eqn1.mf0", "class x version 1\nsubclasses\n  dcm;1 d\n");    // equation models have none
+    dir.write("dcm1.sg0", model("  dcm;1 self 1 1 !T\n"));
+    EXPECT_EQ(ModelsUsingSubmodel(dir.path(), "dcm1"), (Lines{"mload1", "rack1", "wide1"}));
+    EXPECT_EQ(ModelsUsingSubmodel(dir.path(), "DCM1"), (Lines{"mload1", "rack1", "wide1"}));
+    EXPECT_EQ(ModelsUsingSubmodel(dir.path(), "pump1"), Lines{});
+    // A long type name is cut to ten characters in its header.
+    dir.write("big1.mgg", model("  abcdefghij;1 a 1 1 !T\n"));
+    EXPECT_EQ(ModelsUsingSubmodel(dir.path(), "abcdefghijkl1"), Lines{"big1"});
+
+    // The question names them; too many for the box end in a count.
+    EXPECT_EQ(ModelOverwriteQuestion(dir.path(), "dcm1", {dir.file("dcm1.sg0")}),
+              (Lines{"Model exists as graph submodel.", "These models of its directory use it:",
+                     "mload1, rack1, wide1.", "OK to overwrite?"}));
+    for (int i = 0; i < 60; ++i)
+        dir.write("user" + std::to_string(10 + i) + "1.mgg", model("  dcm;1 d 1 1 !T\n"));
+    const Lines many = ModelOverwriteQuestion(dir.path(), "dcm1", {dir.file("dcm1.sg0")});
+    ASSERT_EQ(many.size(), 8u);
+    EXPECT_EQ(many.back(), "OK to overwrite?");
+    EXPECT_TRUE(many[6].starts_with("and ") && many[6].ends_with(" more.")) << many[6];
+    for (const std::string& line : many)
+        EXPECT_LE(line.size(), 56u) << line;
+    // A main model found beside a submodel of the name: the submodel is what the user must hear of.
+    EXPECT_EQ(ModelOverwriteQuestion(dir.path(), "big1", {dir.file("big1.mgg")}),
+              Lines{"Model exists as graph model. OK to overwrite?"});
+    EXPECT_EQ(ModelOverwriteQuestion(dir.path(), "rack1", {dir.file("rack1.mff"), dir.file("rack1.sg3")})[0],
+              "Model exists as graph submodel.");
+}
+
 TEST(OverwriteModel, ClashesAnswersAndFailedDeletions)
 {
     ScriptedMessageSink sink;
@@ -257,7 +299,8 @@ TEST(OverwriteModel, ClashesAnswersAndFailedDeletions)
     sink.queueAnswers({BoxAnswer::Cancel});
     EXPECT_EQ(ConfirmModelOverwrite(1, dir.path(), "tank1", errors, ShowConfirmLines), -1);
     EXPECT_TRUE(platform::fileExists(dir.file("tank1.sf0")));
-    EXPECT_EQ(sink.transcriptLines(), (Lines{"Model exists as equation model. OK to overwrite?"}));
+    EXPECT_EQ(sink.transcriptLines(),
+              (Lines{"Model exists as equation submodel.", "No model of its directory uses it.", "OK to overwrite?"}));
 
     EXPECT_EQ(ConfirmModelOverwrite(1, dir.path(), "tank1", errors, ShowConfirmLines), 2);
     EXPECT_FALSE(platform::fileExists(dir.file("tank1.sf0")));

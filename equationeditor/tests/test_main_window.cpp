@@ -346,6 +346,55 @@ TEST_F(EquationWindow, ASaveAsksBeforeItReplacesTheModelOfAnotherKind)
     EXPECT_FALSE(exists(models + "/g1.sf3"));
 }
 
+TEST_F(EquationWindow, SaveAsOverAModelOfTheSameKindOrASubmodelAsksAndNamesTheSubmodelsUsers)
+{
+    for (const char* file : {"vdp1.mf0", "pend1.mf0", "dcm1.sg0", "mload1.mg0"})
+        ASSERT_TRUE(platform::writeFileAtomically(models + "/" + file,
+                                                  read(std::string(ORVANTA_MODELS_DIR) + "/" + file)));
+    const std::string pendulum = read(models + "/pend1.mf0"), motor = read(models + "/dcm1.sg0");
+    startWindow();
+    open("vdp1");
+    ASSERT_EQ(EquationEditor().modelName, "vdp1");
+
+    // Another equation model of the kind was replaced without a word: now it is asked about.
+    sink.queueAnswers({platform::BoxAnswer::Cancel});
+    command(EE_SAVE_AS)->trigger();
+    chooseName("pend1");
+    ASSERT_EQ(sink.transcript().size(), 1u);
+    EXPECT_EQ(sink.transcript()[0].lines, std::vector<std::string>{"Model exists as equation model. OK to overwrite?"});
+    EXPECT_TRUE(sink.transcript()[0].cancelIsDefault);
+    EXPECT_EQ(read(models + "/pend1.mf0"), pendulum);
+    EXPECT_FALSE(exists(models + "/pend1.mf3"));
+    EXPECT_EQ(EquationEditor().modelName, "vdp1");
+
+    // A graph submodel is named as one, with the model that uses it.
+    sink.clear();
+    sink.queueAnswers({platform::BoxAnswer::Cancel});
+    command(EE_SAVE_AS)->trigger();
+    chooseName("dcm1");
+    ASSERT_EQ(sink.transcript().size(), 1u);
+    EXPECT_EQ(sink.transcript()[0].lines,
+              (std::vector<std::string>{"Model exists as graph submodel.", "This model of its directory uses it:",
+                                        "mload1.", "OK to overwrite?"}));
+    EXPECT_EQ(sink.transcript()[0].okLabel, "Overwrite");
+    EXPECT_EQ(read(models + "/dcm1.sg0"), motor);
+    EXPECT_FALSE(exists(models + "/dcm1.mf3"));
+
+    // Overwrite replaces it; a save under the model's own name asks nothing.
+    sink.clear();
+    sink.queueAnswers({platform::BoxAnswer::Ok});
+    command(EE_SAVE_AS)->trigger();
+    chooseName("pend1");
+    EXPECT_TRUE(exists(models + "/pend1.mf3"));
+    EXPECT_FALSE(exists(models + "/pend1.mf0"));
+    EXPECT_EQ(EquationEditor().modelName, "pend1");
+    type(edit().toPlainText().toStdString() + "\n");
+    sink.clear();
+    command(EE_SAVE)->trigger();
+    EXPECT_TRUE(sink.transcript().empty());
+    EXPECT_FALSE(EquationEditor().edited);
+}
+
 TEST_F(EquationWindow, PrintingSaysWhenThereIsNoTextOrTheFileCannotBeWritten)
 {
     startWindow();
@@ -534,6 +583,21 @@ TEST_F(EquationWindow, FindAndReplaceWorkOnTheText)
     replace->endDialog(platform::IDCANCEL);
 }
 
+TEST(EquationPrintout, TheModelTextPrintsInTheEditorsMonospaceFontWithItsTabStops)
+{
+    TQNEEOut printout({"class x version 1", "\treal d", "ab\tcd\te", ""}, "x1");
+    EXPECT_EQ(printout.documentName(), "x1");
+    EXPECT_EQ(TQNEEOut({}, "").documentName(), "untitled");
+    // On a printer of 300 dots an inch the font keeps its size on paper.
+    printout.setResolution(300);
+    platform::RecordingDeviceContext printer;
+    ASSERT_TRUE(printout.hasPage(1));
+    printout.beginPrinting(printer);
+    printout.printPage(1, printer, 2400, 3300);
+    EXPECT_EQ(printer.calls(), (std::vector<std::string>{"font DejaVu Sans Mono 40 0", "text 0 0 class x version 1",
+                                                         "text 0 13     real d", "text 0 26 ab  cd  e", "text 0 39 "}));
+}
+
 TEST_F(EquationWindow, PrintingWritesThePdfAndClosingAnEditedModelAsksFirst)
 {
     startWindow();
@@ -543,6 +607,14 @@ TEST_F(EquationWindow, PrintingWritesThePdfAndClosingAnEditedModelAsksFirst)
     choosers.answerPrinter(paper);
     command(EE_PRINT)->trigger();
     EXPECT_TRUE(exists(paper.outputFile));
+    // An untitled model is proposed as such, and its text is printed in the editor's monospace font.
+    ASSERT_EQ(choosers.transcript().size(), 1u);
+    EXPECT_TRUE(choosers.transcript()[0].printer.settings.outputFile.ends_with("/untitled.pdf"))
+        << choosers.transcript()[0].printer.settings.outputFile;
+    const std::string printed = read(paper.outputFile);
+    EXPECT_NE(printed.find("DejaVuSansMono"), std::string::npos);
+    EXPECT_EQ(printed.find("/DejaVuSans-"), std::string::npos);
+    EXPECT_EQ(printed.find("+DejaVuSans\n"), std::string::npos);
 
     sink.queueAnswers({platform::BoxAnswer::Cancel});
     EXPECT_FALSE(window->close());
@@ -675,4 +747,78 @@ TEST_F(EquationWindow, FileTemplateShowsTheLanguageDescription)
     EXPECT_TRUE(templatePopup()->isVisible());
     EXPECT_NE(templatePopup()->text(ID_TEMPLATE_TEXT).find("class"), std::string::npos);
     EXPECT_TRUE(sink.transcript().empty());
+}
+
+TEST_F(EquationWindow, WhileTheOpenChooserOrTheWizardWaitsTheModelTextAndTheMenusTakeNoInput)
+{
+    ASSERT_TRUE(platform::writeFileAtomically(models + "/x1.mf3", kMain + std::string(1, '\0')));
+    startWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    edit().setFocus();
+    testsupport::typeAsUser(*window, "ab");
+    ASSERT_EQ(edit().toPlainText().toStdString(), "ab") << "the text takes keys before the chooser opens";
+    ASSERT_TRUE(testsupport::menuOpensOnClick(*window));
+
+    sink.queueAnswers({platform::BoxAnswer::Ok}); // the edited text is discarded for the model opened
+    command(EE_OPEN)->trigger();
+    TQNFileDialog* chooser = NameChooserWindow();
+    ASSERT_NE(chooser, nullptr);
+    EXPECT_EQ(QApplication::activeModalWidget(), chooser);
+    testsupport::typeAsUser(*window, "cd");
+    EXPECT_EQ(edit().toPlainText().toStdString(), "ab");
+    EXPECT_FALSE(testsupport::menuOpensOnClick(*window));
+    chooseName("x1");
+    EXPECT_EQ(EquationEditor().modelName, "x1");
+    EXPECT_EQ(edit().toPlainText().toStdString(), kMain);
+
+    // The wizard waits for its answer the same way.
+    sink.queueAnswers({platform::BoxAnswer::Ok});
+    command(EE_NEW_WIZARD)->trigger();
+    QCoreApplication::processEvents();
+    ASSERT_NE(modelWizardWindow(), nullptr);
+    EXPECT_EQ(QApplication::activeModalWidget(), modelWizardWindow());
+    edit().setFocus();
+    testsupport::typeAsUser(*window, "ef");
+    EXPECT_EQ(edit().toPlainText().toStdString(), kMain);
+    EXPECT_FALSE(testsupport::menuOpensOnClick(*window));
+    closeModelWizard();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    EXPECT_TRUE(testsupport::menuOpensOnClick(*window));
+}
+
+TEST_F(EquationWindow, OpeningAModelTheRunningGraphEditorHoldsBringsThatEditorForwardWithItsEdits)
+{
+    ASSERT_TRUE(platform::writeFileAtomically(models + "/msd1.mg0",
+                                              read(std::string(ORVANTA_MODELS_DIR) + "/msd1.mg0")));
+    const std::string model = read(models + "/msd1.mg0");
+    // The real graph editor holds msd1, and the user moves its spring there.
+    std::optional<pid_t> editorPid =
+        platform::startProgram(ORVANTA_BIN_DIR "/orvanta", {"-model", "msd1", "-rc_file", settings});
+    ASSERT_TRUE(editorPid);
+    platform::WindowHandle editor = 0;
+    ASSERT_TRUE(waitUntil([&] {
+        editor = platform::findWindowByClass("TQNBGEWindow");
+        return editor != 0 && platform::windowNote(editor).find("\nmodel=msd1\n") != std::string::npos;
+    }, 30000));
+    for (auto [number, x] : {std::pair{platform::WM_LBUTTONDOWN, 280}, {platform::WM_MOUSEMOVE, 300},
+                             {platform::WM_MOUSEMOVE, 320}, {platform::WM_LBUTTONUP, 320}})
+        ASSERT_TRUE(platform::postMessage(editor, number, 0, platform::pointParam(x, 100)));
+
+    // File, Open of msd1 in the equation editor: the graph editor that holds it comes forward.
+    startWindow();
+    open("msd1");
+    EXPECT_EQ(window->shownStatusText(), "Model msd1 is open in the Graph Editor.");
+    EXPECT_TRUE(EquationEditor().modelName.empty());
+    QTest::qWait(2000);
+    EXPECT_EQ(testsupport::processesWithWindow("TQNBGEWindow"), std::vector<pid_t>{*editorPid}) << "no second graph editor on the model";
+    EXPECT_NE(platform::windowNote(editor).find("\nmodel=msd1\n"), std::string::npos);
+    EXPECT_EQ(read(models + "/msd1.mg0"), model);
+    EXPECT_TRUE(sink.transcript().empty()) << sink.transcriptLines().front();
+
+    // It still holds the moved spring: asked to close, it asks about the edits and stays.
+    ASSERT_TRUE(platform::requestCloseWindow(editor));
+    EXPECT_FALSE(platform::waitForProgram(*editorPid, 2000)) << "the editor lost its edits";
+    ::kill(*editorPid, SIGKILL);
+    platform::waitForProgram(*editorPid, 10000);
 }

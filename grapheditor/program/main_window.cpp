@@ -117,7 +117,7 @@ TQNBGEWindow::TQNBGEWindow(std::vector<std::string> words)
     SetGraphView(&m_view);
     InstallEditorInteraction(m_canvas);
     m_messageActions = {OnProcessModel, OnProcessorExited, OnProcessingDone,
-                        [](const std::string& name) { OpenModelFromDirectories(name); },
+                        [](const std::string& name) { OpenAskedModel(name); },
                         [this] { settingsChanged(); }, OnProgramLaunched};
 }
 
@@ -280,6 +280,7 @@ void TQNBGEWindow::handleCommand(int id)
         break;
     case CM_PRINT: {
         TQNBGEOut printout;
+        printout.setDocumentName(Editor().modelName.empty() ? "untitled" : Editor().modelName);
         PrintDocument(printout, m_printer, true, this);
         break;
     }

@@ -7,6 +7,7 @@
 #include "grapheditor/program/processing_handoff.h"
 #include "grapheditor/program/selection.h"
 
+#include "common/launcher.h"
 #include "common/message_boxes.h"
 #include "common/model_file_names.h"
 #include "common/settings_table.h"
@@ -56,6 +57,25 @@ void chooseName(const std::string& title, ChosenNameCallback callback)
 bool endsInDigit(const std::string& name)
 {
     return !name.empty() && name.back() >= '0' && name.back() <= '9';
+}
+
+platform::WindowHandle ownWindow()
+{
+    EditorFrame* f = frame();
+    return f ? f->mainWindowHandle() : 0;
+}
+
+/// A chosen name that another editor holds is not saved over: its edits are that editor's.
+bool savingOverAnotherEditorsModel(const std::string& name)
+{
+    if (platform::equalsNoCase(name, Editor().modelName))
+        return false;
+    const std::string notice = HeldModelNotice(name, ownWindow());
+    if (notice.empty())
+        return false;
+    ShowMessage({notice, kNothingSaved});
+    nothingSavedWhenEdited();
+    return true;
 }
 
 /// The start-up action: the title of no model, and the model of -model opened.
@@ -214,8 +234,11 @@ void UpdateTitle(const std::string& name)
 {
     if (Editor().modelName != name)
         Editor().modelName = name;
-    if (EditorFrame* f = frame())
+    if (EditorFrame* f = frame()) {
         f->setTitle(TitleText(f->isMinimised()));
+        // The other programs learn which model this editor holds.
+        PublishProgramState(f->mainWindowHandle(), Editor().modelName);
+    }
 }
 
 std::vector<std::string> ModelDirectories()
@@ -251,10 +274,31 @@ int NewModel()
     return 1;
 }
 
+int ModelHeldElsewhere(const std::string& name)
+{
+    std::string status;
+    if (name.empty() || !HandModelToItsEditor(name, ownWindow(), status))
+        return 0;
+    ShowStatus(status, 1);
+    return 1;
+}
+
+int OpenAskedModel(const std::string& name)
+{
+    // Asked for the model it holds with edits, the editor keeps it as it is: the edits are what the user has.
+    if (CurrentModel().edited && !Editor().modelName.empty() && platform::equalsNoCase(name, Editor().modelName)) {
+        ShowStatus("Model " + Editor().modelName + " is open.", 1);
+        return 1;
+    }
+    return OpenModelFromDirectories(name);
+}
+
 int OpenModel(const std::string& directory, const std::string& name)
 {
     if (name.empty())
         return NewModel();
+    if (ModelHeldElsewhere(name))
+        return 0;
     std::optional<std::string> path = FindModelFile(1, directory, name, ShowConfirmLines);
     ShowStatus("", 1);
     if (!View().editorGuard(3, nullptr))
@@ -359,7 +403,7 @@ int CheckAndSave()
         chooseName("Check & Save model", CheckAndSaveChosen);
         return 1;
     }
-    if (ConfirmModelOverwrite(1, FirstModelDirectory(), name, ShowMessageLines, ShowConfirmLines) != -1)
+    if (ConfirmModelOverwrite(1, FirstModelDirectory(), name, ShowMessageLines, ShowReplaceConfirmLines) != -1)
         return SaveModel(name, 1);
     nothingSavedWhenEdited();
     return 0;
@@ -376,11 +420,12 @@ void CheckAndSaveChosen(const std::string& directory, const std::string& name)
         if (command != 0)
             editor.simulatePending = editor.ccodePending = false;
     };
-    if (!ValidateModelBaseName(name, [](const std::string& text) { ShowMessage({text, "Nothing saved!"}); })) {
+    if (!ValidateModelBaseName(name, [](const std::string& text) { ShowMessage({text, "Nothing saved!"}); }) ||
+        savingOverAnotherEditorsModel(name)) {
         dropWaiting();
         return;
     }
-    const int answer = ConfirmModelOverwrite(9, directory, name, ShowMessageLines, ShowConfirmLines);
+    const int answer = ConfirmModelOverwrite(9, directory, name, ShowMessageLines, ShowReplaceConfirmLines);
     if (answer == -1) {
         nothingSavedWhenEdited();
         dropWaiting();
@@ -397,9 +442,10 @@ void CheckAndSaveChosen(const std::string& directory, const std::string& name)
 
 void SaveAsChosen(const std::string& directory, const std::string& name)
 {
-    if (!ValidateModelBaseName(name, [](const std::string& text) { ShowMessage({text, "Nothing saved!"}); }))
+    if (!ValidateModelBaseName(name, [](const std::string& text) { ShowMessage({text, "Nothing saved!"}); }) ||
+        savingOverAnotherEditorsModel(name))
         return;
-    const int answer = ConfirmModelOverwrite(9, directory, name, ShowMessageLines, ShowConfirmLines);
+    const int answer = ConfirmModelOverwrite(9, directory, name, ShowMessageLines, ShowReplaceConfirmLines);
     if (answer == -1) {
         nothingSavedWhenEdited();
         return;
@@ -415,7 +461,7 @@ void SaveGraphicsOnly()
         chooseName("Save as New Model", SaveAsChosen);
         return;
     }
-    if (ConfirmModelOverwrite(1, FirstModelDirectory(), name, ShowMessageLines, ShowConfirmLines) != -1)
+    if (ConfirmModelOverwrite(1, FirstModelDirectory(), name, ShowMessageLines, ShowReplaceConfirmLines) != -1)
         SaveModel(name, 0);
     else
         nothingSavedWhenEdited();

@@ -74,8 +74,16 @@ std::vector<std::string> ModelDirectories();
 std::string FirstModelDirectory();
 
 int NewModel();
+/// When another editor holds the model, it is brought to the front with the
+/// model and the status line says where the model is: 1 then, else 0.
+int ModelHeldElsewhere(const std::string& name);
+/// Another program asks for the model (`UM_OPEN_MODEL`): the one the editor
+/// holds with edits stays as it is, edits and all; any other (the one held
+/// unedited too) is opened from the directories.
+int OpenAskedModel(const std::string& name);
 /// Opens the named model from a directory, or starts a new one of that name in
-/// the first directory: 1 when a model was opened or started.
+/// the first directory: 1 when a model was opened or started; 0 when another
+/// editor holds it (`ModelHeldElsewhere`).
 int OpenModel(const std::string& directory, const std::string& name);
 /// Opens the model from the first directory that holds a graph model file of
 /// it; a missing name starts a new model.

@@ -58,7 +58,9 @@ void ShowParent()
     std::optional<std::string> parent;
     if (!frame.parentName.empty())
         parent = frame.parentName;
-    if (OpenModelAnywhere(parent)) {
+    if (parent && ModelHeldElsewhere(*parent)) {
+        // The way back stays, for when the other editor has let the parent go.
+    } else if (OpenModelAnywhere(parent)) {
         ShowStatus("Returned to parent " + orNoName(frame.parentName) + " of submodel " + shown + ".", 1);
         g_chain.pop_back();
     } else {
@@ -84,7 +86,9 @@ void ShowSubmodel(const SubmodelType& type, const std::string& instanceName)
         frame.submodelName = instanceName;
     }
     ClearAnnotation();
-    if (OpenModelAnywhere(target)) {
+    if (ModelHeldElsewhere(target)) {
+        // Shown in the editor that holds it; this one stays where it is.
+    } else if (OpenModelAnywhere(target)) {
         g_chain.push_back(frame);
         ShowStatus("Opened submodel " + target + " of parent " + orNoName(frame.parentName) + ".", 1);
     } else {

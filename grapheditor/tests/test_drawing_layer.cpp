@@ -286,11 +286,10 @@ TEST_F(Layer, PrintingScalesTheDrawingToThePageAndGivesTheBoxesBack)
                         "text " + std::to_string(3 * (pio->left + 5)) + " " +
                             std::to_string(3 * (pio->top + pio->height * 7 / 10)) + " p_1"),
               calls.end());
-    // Its black-and-white symbol is stretched to the scaled box.
-    EXPECT_NE(std::find(calls.begin(), calls.end(),
-                        "bitmap " + std::to_string(3 * (400 - 8)) + " " + std::to_string(3 * (300 - 7)) + " " +
-                            std::to_string(3 * (400 + 8)) + " " + std::to_string(3 * (300 + 8)) + " copy 16x15"),
-              calls.end());
+    // Its colour symbol is drawn into the scaled box, its white leaving the paper.
+    const std::string symbolBox = std::to_string(3 * (400 - 8)) + " " + std::to_string(3 * (300 - 7)) + " " +
+                                  std::to_string(3 * (400 + 8)) + " " + std::to_string(3 * (300 + 8));
+    EXPECT_NE(std::find(calls.begin(), calls.end(), "bitmap " + symbolBox + " transparent 16x15"), calls.end());
     EXPECT_EQ(print_scale(), 1.0);
     EXPECT_EQ(printing_mode(), 0);
     // Measured on the printer the boxes came out the same in drawing units; afterwards they are the canvas's.
@@ -309,6 +308,11 @@ TEST_F(Layer, PrintingScalesTheDrawingToThePageAndGivesTheBoxesBack)
     }
     EXPECT_NE(std::find(monochrome.calls().begin(), monochrome.calls().end(), "windowOrigin 0 0"),
               monochrome.calls().end());
+    // There the symbol's ink is black.
+    const auto symbolCall = std::find_if(monochrome.calls().begin(), monochrome.calls().end(),
+                                         [](const std::string& call) { return call.rfind("bitmap ", 0) == 0; });
+    ASSERT_NE(symbolCall, monochrome.calls().end());
+    EXPECT_TRUE(symbolCall->ends_with(" masked 16x15")) << *symbolCall;
 }
 
 class Export : public Layer {

@@ -3,17 +3,20 @@
 // bitmaps/<name>.png (radio buttons, the about picture and the wizard's pages),
 // icons/<name>-<size>.png (the windows' icons at each of their sizes) and
 // symbols/<resource name>.png (element symbols with their "BW" form, and the
-// connection symbols).
+// connection symbols), and symbols/<resource name>.svg (the element symbols as
+// drawings, for printing).
 //
 //   generate_artwork OUTPUT_DIRECTORY
 #include "artwork_script.h"
 #include "artwork_tables.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
+#include <QSvgGenerator>
 
 #include <cstdio>
 #include <functional>
@@ -55,6 +58,37 @@ bool paint(QImage& image, const Picture& picture, bool smooth, const std::map<st
         return false;
     }
     return true;
+}
+
+/// The picture as an SVG drawing on a clear ground: its lines, shapes and
+/// letters as vectors, for printing at any size. False when the script is wrong.
+bool paintVector(Output& out, const Picture& picture, const QString& file)
+{
+    QByteArray svg;
+    QBuffer buffer(&svg);
+    QSvgGenerator generator;
+    generator.setOutputDevice(&buffer);
+    generator.setSize(QSize(picture.width, picture.height));
+    generator.setViewBox(QRect(0, 0, picture.width, picture.height));
+    generator.setResolution(96);
+    generator.setTitle(QString::fromStdString(picture.name));
+    bool drawn = false;
+    {
+        QPainter painter(&generator);
+        std::string error;
+        drawn = artwork::drawScript(painter, picture.name, picture.script, &error);
+        if (!drawn)
+            std::fprintf(stderr, "generate_artwork: %s\n", error.c_str());
+    }
+    QString path = out.directory + "/" + file;
+    QDir().mkpath(QFileInfo(path).path());
+    QFile written(path);
+    if (!written.open(QIODevice::WriteOnly | QIODevice::Truncate) || written.write(svg) != svg.size()) {
+        std::fprintf(stderr, "generate_artwork: cannot write %s\n", qPrintable(path));
+        out.failed = true;
+    }
+    out.files << file;
+    return drawn;
 }
 
 QImage ground(const Picture& picture, QColor colour)
@@ -156,6 +190,7 @@ int main(int argc, char** argv)
         QString resource = "BM_" + QString::fromStdString(symbol.name).toUpper();
         out.save(colour, "symbols/" + resource + ".png");
         out.save(blackAndWhite, "symbols/" + resource + "BW.png");
+        ok = paintVector(out, symbol, "symbols/" + resource + ".svg") && ok;
     }
 
     for (const Picture& symbol : artwork::connectionSymbols()) {

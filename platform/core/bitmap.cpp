@@ -33,4 +33,15 @@ bool Bitmap::isInk(int x, int y) const
     return pixel(x, y) != 0xFFFFFF;
 }
 
+const std::string& Bitmap::drawing() const
+{
+    static const std::string none;
+    return m_drawing ? *m_drawing : none;
+}
+
+void Bitmap::setDrawing(std::string svg)
+{
+    m_drawing = svg.empty() ? nullptr : std::make_shared<const std::string>(std::move(svg));
+}
+
 } // namespace platform

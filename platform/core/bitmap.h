@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <string>
 #include <vector>
 
 namespace platform {
@@ -36,12 +38,23 @@ public:
     bool isInk(int x, int y) const;
 
     const std::vector<ColorRef>& pixels() const { return m_pixels; }
-    bool operator==(const Bitmap&) const = default;
+
+    /// The same picture as a drawing (SVG text on a clear ground), which a device
+    /// that shows the bitmap larger than its pixels draws instead; empty when it has none.
+    const std::string& drawing() const;
+    void setDrawing(std::string svg);
+
+    /// Bitmaps are equal when their pixels are; the drawing is not compared.
+    bool operator==(const Bitmap& other) const
+    {
+        return m_width == other.m_width && m_height == other.m_height && m_pixels == other.m_pixels;
+    }
 
 private:
     int m_width = 0;
     int m_height = 0;
     std::vector<ColorRef> m_pixels;
+    std::shared_ptr<const std::string> m_drawing; // shared by the copies of one picture
 };
 
 } // namespace platform

@@ -24,6 +24,11 @@ struct MessageBoxRequest {
     std::vector<std::string> lines;
     WindowHandle owner = 0;
     BoxIcon icon = BoxIcon::Default;
+    /// A confirm box's own button texts; empty ones read OK and Cancel.
+    std::string okLabel;
+    std::string cancelLabel;
+    /// Enter answers Cancel: the box asks before something is replaced.
+    bool cancelIsDefault = false;
 };
 
 /// The icon a box shows: its own, else the one of its kind.

@@ -1,5 +1,6 @@
-// The window registry: one empty file "<handle>.<class>" per registered
-// top-level window in a private folder; file times order the activations.
+// The window registry: one file "<handle>.<class>" per registered top-level
+// window in a private folder, empty or holding the window's note; file times
+// order the activations.
 #include "platform/core/window_registry.h"
 
 #include "platform/core/file_system.h"
@@ -202,6 +203,39 @@ bool hasRegistryEntry(WindowHandle window)
     std::vector<Entry> entries = readEntries(registryDirectory());
     return std::any_of(entries.begin(), entries.end(),
                        [window](const Entry& entry) { return entry.handle == window; });
+}
+
+bool setWindowNote(WindowHandle window, std::string_view note)
+{
+    bool written = false;
+    for (const Entry& entry : readEntries(registryDirectory())) {
+        if (entry.handle != window)
+            continue;
+        int fd = ::open(entry.path.c_str(), O_WRONLY | O_TRUNC | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        bool ok = true;
+        for (std::string_view rest = note; ok && !rest.empty();) {
+            const ssize_t n = ::write(fd, rest.data(), rest.size());
+            ok = n > 0;
+            if (ok)
+                rest.remove_prefix(static_cast<std::size_t>(n));
+        }
+        // The file's time is the window's last activation: writing leaves it as it was.
+        const struct timespec times[2] = {entry.touched, entry.touched};
+        ::futimens(fd, times);
+        ::close(fd);
+        written = written || ok;
+    }
+    return written;
+}
+
+std::string windowNote(WindowHandle window)
+{
+    for (const Entry& entry : readEntries(registryDirectory()))
+        if (entry.handle == window)
+            return readFile(entry.path).value_or(std::string());
+    return {};
 }
 
 std::vector<RegisteredWindow> liveRegisteredWindows()

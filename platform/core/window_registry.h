@@ -49,6 +49,13 @@ bool touchWindow(WindowHandle window);
 /// True when the window has an entry (alive or not).
 bool hasRegistryEntry(WindowHandle window);
 
+/// Writes a short text into the window's entry, for other processes to read;
+/// its place in the order of activations stays. False when it has no entry.
+bool setWindowNote(WindowHandle window, std::string_view note);
+
+/// The text of the window's entry; empty when it has none (or no entry).
+std::string windowNote(WindowHandle window);
+
 /// One registered window.
 struct RegisteredWindow {
     WindowHandle handle = 0;

@@ -69,7 +69,12 @@ std::optional<Bitmap> loadBitmapResource(std::string_view name)
     QImage image = bitmapResourceImage(name);
     if (image.isNull())
         return std::nullopt;
-    return toBitmap(image);
+    Bitmap bitmap = toBitmap(image);
+    QFile drawing(QStringLiteral(":/orvanta/symbols/") + QString::fromUtf8(name.data(), qsizetype(name.size())) +
+                  QStringLiteral(".svg"));
+    if (drawing.open(QIODevice::ReadOnly))
+        bitmap.setDrawing(drawing.readAll().toStdString());
+    return bitmap;
 }
 
 } // namespace platform

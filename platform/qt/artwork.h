@@ -36,7 +36,8 @@ void setWindowIcon(QWidget& window, std::string_view name, bool application = fa
 /// ("BM_C", "BM_CBW" ...). A null image when there is none.
 QImage bitmapResourceImage(std::string_view name);
 
-/// The same as a bitmap; none when there is no such resource.
+/// The same as a bitmap, with its drawing where the resources hold one (the
+/// element symbols' colour forms); none when there is no such resource.
 std::optional<Bitmap> loadBitmapResource(std::string_view name);
 
 } // namespace platform

@@ -319,6 +319,15 @@ void Dialog::showModeless()
     activateWindow();
 }
 
+void Dialog::showWindowModal()
+{
+    // Modality is taken at showing: a dialog shown already is hidden for a moment to take it.
+    if (isVisible() && windowModality() != Qt::WindowModal)
+        hide();
+    setWindowModality(Qt::WindowModal);
+    showModeless();
+}
+
 void Dialog::endDialog(int result)
 {
     done(result);

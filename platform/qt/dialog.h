@@ -27,6 +27,8 @@
 //
 // Modeless dialogs are made with `new` and live until they close (closing
 // destroys them); `DialogInstance` keeps the one instance a program has. A
+// dialog that waits for an answer without blocking its caller (a chooser that
+// hands the answer to a callback) is shown with `showWindowModal()`. A
 // modal dialog may live on the stack: `runModal()` returns the id it ended
 // with. Escape and the close box send the command of the button described as
 // `cancelButton()`, else IDCANCEL; by default IDOK and IDCANCEL end the dialog.
@@ -71,6 +73,9 @@ public:
     int runModal();
     /// Shows the dialog without blocking, raised and active; closing destroys it.
     void showModeless();
+    /// As `showModeless`, but the dialog waits for an answer: until it ends, the
+    /// window it belongs to takes no input and stays beneath it.
+    void showWindowModal();
     /// Ends the dialog with a result: a modal run returns it, a modeless dialog closes.
     void endDialog(int result);
     /// True once the dialog has ended (a modeless one is then on its way out).

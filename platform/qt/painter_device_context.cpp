@@ -3,6 +3,7 @@
 
 #include <QFontMetrics>
 #include <QPaintDevice>
+#include <QSvgRenderer>
 
 namespace platform {
 
@@ -229,11 +230,56 @@ void PainterDeviceContext::textOut(int x, int y, std::string_view text)
     m_painter.setPen(savedPen);
 }
 
+bool PainterDeviceContext::drawDrawing(const Bitmap& bitmap, const QRect& target, BitmapMode mode)
+{
+    QSvgRenderer renderer(QByteArray::fromStdString(bitmap.drawing()));
+    if (!renderer.isValid())
+        return false;
+    const QSize pixels = m_painter.worldTransform().mapRect(QRectF(target)).size().toSize().expandedTo(QSize(1, 1));
+    m_painter.save();
+    m_painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    if (mode == BitmapMode::Masked) {
+        // The ink in the text colour: the drawing at the device's own size, every mark not white recoloured.
+        QImage image(pixels, QImage::Format_ARGB32);
+        image.fill(Qt::transparent);
+        {
+            QPainter picture(&image);
+            picture.setRenderHint(QPainter::Antialiasing, true);
+            renderer.render(&picture);
+        }
+        const QColor ink = toQColor(m_textColor);
+        for (int y = 0; y < image.height(); ++y) {
+            auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+            for (int x = 0; x < image.width(); ++x) {
+                const QRgb c = line[x];
+                const bool white = qRed(c) > 240 && qGreen(c) > 240 && qBlue(c) > 240;
+                line[x] = white || qAlpha(c) == 0 ? qRgba(0, 0, 0, 0) : qRgba(ink.red(), ink.green(), ink.blue(), qAlpha(c));
+            }
+        }
+        m_painter.drawImage(target, image);
+    } else {
+        if (mode == BitmapMode::Copy)
+            m_painter.fillRect(target, Qt::white);
+        m_painter.setRenderHint(QPainter::Antialiasing, true);
+        m_painter.setRenderHint(QPainter::TextAntialiasing, true);
+        renderer.render(&m_painter, QRectF(target));
+    }
+    m_painter.restore();
+    return true;
+}
+
 void PainterDeviceContext::drawBitmap(const Bitmap& bitmap, int left, int top, int right, int bottom,
                                       BitmapMode mode)
 {
     if (bitmap.isEmpty() || right == left || bottom == top)
         return;
+    const QRect target = QRect(QPoint(left, top), QPoint(right - 1, bottom - 1)).normalized();
+    // Larger (or smaller) than its pixels, a picture that has a drawing is drawn from it, sharp at any size.
+    if (!bitmap.drawing().empty()) {
+        const QSize shown = m_painter.worldTransform().mapRect(QRectF(target)).size().toSize();
+        if (shown != QSize(bitmap.width(), bitmap.height()) && drawDrawing(bitmap, target, mode))
+            return;
+    }
     QImage image;
     if (mode == BitmapMode::Copy) {
         image = toQImage(bitmap);
@@ -256,7 +302,7 @@ void PainterDeviceContext::drawBitmap(const Bitmap& bitmap, int left, int top, i
     QPainter::CompositionMode saved = m_painter.compositionMode();
     m_painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
     m_painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
-    m_painter.drawImage(QRect(QPoint(left, top), QPoint(right - 1, bottom - 1)).normalized(), image);
+    m_painter.drawImage(target, image);
     m_painter.setCompositionMode(saved);
 }
 

@@ -46,6 +46,9 @@ public:
     void setPixel(int x, int y, ColorRef color) override;
     void textOut(int x, int y, std::string_view text) override;
     using DeviceContext::drawBitmap;
+    /// A bitmap with a drawing (`Bitmap::drawing`) shown at another size than its
+    /// pixels is drawn from the drawing: as vectors on a printer, at the device's
+    /// own resolution on an image.
     void drawBitmap(const Bitmap& bitmap, int left, int top, int right, int bottom, BitmapMode mode) override;
     void setMapMode(MapMode mode) override;
     void setWindowOrigin(int x, int y) override;
@@ -68,6 +71,8 @@ private:
     void applyPen();
     void applyBrush();
     void applyMapping();
+    /// Draws the bitmap's drawing into the rectangle; false when it cannot be read.
+    bool drawDrawing(const Bitmap& bitmap, const QRect& target, BitmapMode mode);
 
     QPaintDevice& m_device;
     QPainter m_painter;

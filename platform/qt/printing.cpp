@@ -85,17 +85,32 @@ int printPages(Printout& printout, DeviceContext& context, int pageWidth, int pa
     return number - 1;
 }
 
+std::string proposedPrintFile(const std::string& current, const std::string& documentName)
+{
+    if (documentName.empty())
+        return current;
+    const std::size_t slash = current.rfind('/');
+    const std::string folder = slash == std::string::npos ? std::string() : current.substr(0, slash + 1);
+    return folder + documentName + ".pdf";
+}
+
+std::optional<PrinterSettings> askPrintSettings(const Printout& printout, const PrinterSettings& settings,
+                                                QWidget* parent)
+{
+    PrinterRequest request;
+    request.setup = false;
+    request.documentTitle = printout.title();
+    request.settings = settings;
+    request.owner = ownerHandle(parent);
+    return chooserSink().choosePrinter(request);
+}
+
 PrintResult printDocumentResult(Printout& printout, QPrinter& printer, bool askUser, QWidget* parent)
 {
     printer.setDocName(QString::fromStdString(printout.title()));
     PrinterSettings settings = printerSettings(printer);
     if (askUser) {
-        PrinterRequest request;
-        request.setup = false;
-        request.documentTitle = printout.title();
-        request.settings = settings;
-        request.owner = ownerHandle(parent);
-        std::optional<PrinterSettings> chosen = chooserSink().choosePrinter(request);
+        std::optional<PrinterSettings> chosen = askPrintSettings(printout, settings, parent);
         if (!chosen)
             return PrintResult::Cancelled;
         settings = *chosen;
@@ -104,6 +119,7 @@ PrintResult printDocumentResult(Printout& printout, QPrinter& printer, bool askU
     PainterDeviceContext context(printer);
     if (!context.painter().isActive())
         return PrintResult::Failed;
+    printout.setResolution(printer.logicalDpiY());
     QRect page = printer.pageLayout().paintRectPixels(printer.resolution());
     bool pageFailed = false;
     printPages(printout, context, page.width(), page.height(), [&] {

@@ -6,6 +6,7 @@
 #include "platform/core/device_context.h"
 
 #include <functional>
+#include <optional>
 #include <string>
 
 class QPrinter;
@@ -21,6 +22,14 @@ public:
 
     const std::string& title() const { return m_title; }
 
+    /// The name the file printed to is proposed under (a model's name); empty: the printer's own.
+    const std::string& documentName() const { return m_documentName; }
+    void setDocumentName(std::string name) { m_documentName = std::move(name); }
+
+    /// The device's pixels per inch while printing (96 before).
+    int resolution() const { return m_resolution; }
+    void setResolution(int dotsPerInch) { m_resolution = dotsPerInch > 0 ? dotsPerInch : 96; }
+
     /// Called once before the first page.
     virtual void beginPrinting(DeviceContext&) {}
     /// True when page `page` (from 1) is to be printed; page 1 always is.
@@ -30,6 +39,8 @@ public:
 
 private:
     std::string m_title;
+    std::string m_documentName;
+    int m_resolution = 96;
 };
 
 /// Runs the document's pages on a context of the given page size; before
@@ -47,6 +58,16 @@ void applyPrinterSettings(QPrinter& printer, const PrinterSettings& settings);
 
 /// Printer Setup through the chooser sink: false when the user cancelled.
 bool setupPrinter(QPrinter& printer, QWidget* owner = nullptr);
+
+/// The file a document named `documentName` is proposed to print to: that name
+/// with ".pdf" in the folder of `current` (the file printed to last); `current`
+/// itself for an empty name.
+std::string proposedPrintFile(const std::string& current, const std::string& documentName);
+
+/// The print dialog before the document is printed (through the chooser sink),
+/// showing `settings`; what the user chose, none for Cancel.
+std::optional<PrinterSettings> askPrintSettings(const Printout& printout, const PrinterSettings& settings,
+                                                QWidget* parent);
 
 /// How printing a document ended.
 enum class PrintResult { Printed, Cancelled, Failed };

@@ -142,6 +142,8 @@ void PrinterDialog::notify(int id, int code)
         }
         request.filters = parseFilterText("PDF Files (*.pdf)|*.pdf|All Files (*.*)|*.*||");
         request.defaultExtension = "pdf";
+        // The print asks before it replaces the file, once the file is settled.
+        request.confirmOverwrite = false;
         request.owner = handle();
         if (std::optional<std::string> chosen = chooserSink().chooseFile(request))
             setText(ID_PRINTER_FILE, *chosen);

@@ -6,6 +6,7 @@
 #include "platform/qt/window_widgets.h"
 
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace platform {
 
@@ -54,6 +55,14 @@ BoxAnswer QtMessageSink::show(const MessageBoxRequest& box)
     dialog.setObjectName(name);
     dialog.setTextFormat(Qt::PlainText);
     dialog.setDefaultButton(box.kind == BoxKind::YesNoCancel ? QMessageBox::Yes : QMessageBox::Ok);
+    if (box.kind == BoxKind::Confirm) {
+        if (!box.okLabel.empty())
+            dialog.button(QMessageBox::Ok)->setText(QString::fromStdString(box.okLabel));
+        if (!box.cancelLabel.empty())
+            dialog.button(QMessageBox::Cancel)->setText(QString::fromStdString(box.cancelLabel));
+        if (box.cancelIsDefault)
+            dialog.setDefaultButton(QMessageBox::Cancel);
+    }
     if (box.kind != BoxKind::Message)
         dialog.setEscapeButton(QMessageBox::Cancel);
     beep(shown.beepType);

@@ -3,6 +3,7 @@
 
 #include "platform/core/window_registry.h"
 
+#include <QApplication>
 #include <QPointer>
 #include <QWidget>
 
@@ -80,6 +81,11 @@ bool handleWindowRequest(QWidget& window, const Message& message)
         window.showNormal();
         window.raise();
         window.activateWindow();
+        // A dialog that waits for an answer stays above the window it was raised over.
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            modal->raise();
+            modal->activateWindow();
+        }
         return true;
     case PM_HIDE_WINDOW:
         window.hide();

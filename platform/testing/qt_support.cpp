@@ -3,15 +3,20 @@
 
 #include "platform/core/file_system.h"
 #include "platform/qt/artwork.h"
+#include "platform/core/window_registry.h"
 
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QDialog>
+#include <QMainWindow>
+#include <QMenuBar>
 #include <QPointer>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QTest>
 #include <QTimer>
+#include <QWindow>
 
 #include <cstdlib>
 
@@ -56,6 +61,42 @@ void answerNextModal(std::function<void(QWidget& modal)> answer, int timeoutMs)
         }
     });
     poll->start();
+}
+
+std::vector<pid_t> processesWithWindow(const std::string& className)
+{
+    std::vector<pid_t> pids;
+    for (const platform::RegisteredWindow& window : platform::liveRegisteredWindows())
+        if (window.className == className)
+            pids.push_back(platform::windowProcess(window.handle));
+    return pids;
+}
+
+void typeAsUser(QWidget& window, const std::string& text)
+{
+    QWindow* handle = window.window()->windowHandle();
+    if (!handle)
+        return;
+    for (char c : text)
+        QTest::keyClick(handle, c);
+    QCoreApplication::processEvents();
+}
+
+bool menuOpensOnClick(QWidget& window)
+{
+    auto* main = qobject_cast<QMainWindow*>(window.window());
+    QWindow* handle = window.window()->windowHandle();
+    if (!main || !handle || main->menuBar()->actions().isEmpty())
+        return false;
+    QMenuBar* bar = main->menuBar();
+    const QPoint at = bar->mapTo(main, bar->actionGeometry(bar->actions().front()).center());
+    QTest::mouseClick(handle, Qt::LeftButton, Qt::NoModifier, at);
+    QTest::qWait(50);
+    QWidget* popup = QApplication::activePopupWidget();
+    if (popup)
+        popup->close();
+    QCoreApplication::processEvents();
+    return popup != nullptr;
 }
 
 void answerNextBox(QMessageBox::StandardButton button, std::string* text, int timeoutMs)

@@ -13,6 +13,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <sys/types.h>
+#include <vector>
 
 class QAction;
 
@@ -40,6 +42,17 @@ void answerNextModal(std::function<void(QWidget& modal)> answer, int timeoutMs =
 /// Answers the next message box by pressing one of its buttons; the box's
 /// text goes to `text` when given.
 void answerNextBox(QMessageBox::StandardButton button, std::string* text = nullptr, int timeoutMs = 5000);
+
+/// Types the text into the window as the window system delivers keys: to the
+/// window's focus widget, unless a modal dialog keeps the window from input.
+void typeAsUser(QWidget& window, const std::string& text);
+
+/// Clicks the first entry of the window's menu bar as the window system
+/// delivers a click; true when its menu opened (it is closed again).
+bool menuOpensOnClick(QWidget& window);
+
+/// The processes whose live main windows are registered under the class name, most recently activated first.
+std::vector<pid_t> processesWithWindow(const std::string& className);
 
 /// Grabs the widget as it is drawn now; the picture is also saved as
 /// "<name>.png" in $ORVANTA_GRAB_DIR when that is set.

@@ -230,6 +230,37 @@ TEST_F(QtLayer, TheQtSinkShowsCaptionAndLinesAndReturnsTheAnswer)
     }
 }
 
+TEST_F(QtLayer, AQuestionBeforeAReplacementNamesItsButtonsAndEnterKeepsWhatIsThere)
+{
+    QtMessageSink sink;
+    RecordingWindow owner("TQNBGEWindow");
+    MessageBoxRequest request;
+    request.kind = BoxKind::Confirm;
+    request.caption = "Orvanta: Confirm";
+    request.lines = {"Model exists as graph submodel.", "OK to overwrite?"};
+    request.owner = owner.handle();
+    request.okLabel = "Overwrite";
+    request.cancelLabel = "Cancel";
+    request.cancelIsDefault = true;
+    for (bool enter : {true, false}) {
+        QStringList labels;
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            ASSERT_NE(box, nullptr);
+            for (QAbstractButton* button : box->buttons())
+                labels << button->text();
+            testsupport::grabToPng(*box, "replace_question");
+            if (enter)
+                QTest::keyClick(box, Qt::Key_Return);
+            else
+                box->button(QMessageBox::Ok)->click();
+        });
+        EXPECT_EQ(sink.show(request), enter ? BoxAnswer::Cancel : BoxAnswer::Ok);
+        labels.sort();
+        EXPECT_EQ(labels, (QStringList{"Cancel", "Overwrite"}));
+    }
+}
+
 TEST_F(QtLayer, MenusCarryTheSuitesLabelsAndIdsAndReportCommands)
 {
     RecordingWindow window("TQNSIMWindow");

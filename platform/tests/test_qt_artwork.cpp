@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QPainter>
+#include <QSvgRenderer>
 
 #include <cstdlib>
 
@@ -140,6 +141,25 @@ TEST_F(Artwork, AnElementSymbolsBlackAndWhiteFormIsBlackExactlyWhereItsColourFor
         // A bond-graph element is one text line high, so that its name fits beside it;
         // a signal block is a framed picture above its name.
         EXPECT_TRUE(colour->height() == 15 || colour->height() == 22) << name;
+        // Its drawing, for printing, shows what its pixels show: drawn at their size, the same ink.
+        ASSERT_FALSE(colour->drawing().empty()) << name;
+        EXPECT_TRUE(blackAndWhite->drawing().empty()) << name;
+        QImage drawn(colour->width(), colour->height(), QImage::Format_ARGB32);
+        drawn.fill(Qt::transparent);
+        {
+            QPainter painter(&drawn);
+            QSvgRenderer renderer(QByteArray::fromStdString(colour->drawing()));
+            ASSERT_TRUE(renderer.isValid()) << name;
+            EXPECT_EQ(renderer.viewBox(), QRect(0, 0, colour->width(), colour->height())) << name;
+            renderer.render(&painter);
+        }
+        int inkPixels = 0, shared = 0;
+        for (int y = 0; y < colour->height(); ++y)
+            for (int x = 0; x < colour->width(); ++x) {
+                inkPixels += colour->isInk(x, y);
+                shared += colour->isInk(x, y) && qAlpha(drawn.pixel(x, y)) > 40;
+            }
+        EXPECT_GE(shared * 10, inkPixels * 6) << name << ": the drawing covers most of the ink";
         images.push_back(toQImage(*colour));
     }
     EXPECT_GE(elements, 13);

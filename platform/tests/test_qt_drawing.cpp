@@ -360,6 +360,42 @@ TEST_F(Drawing, AMaskedBitmapPaintsExactlyItsInkInTheTextColourPlainOrStretchedA
     EXPECT_EQ(toBitmap(toQImage(bitmap)), bitmap);
 }
 
+TEST_F(Drawing, ABitmapWithADrawingIsDrawnFromItWhenShownLargerThanItsPixels)
+{
+    // Four white pixels whose drawing is a blue disc: which form was drawn shows at the centre.
+    Bitmap bitmap(4, 4);
+    bitmap.setDrawing("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"4\" height=\"4\" viewBox=\"0 0 4 4\">"
+                      "<circle cx=\"2\" cy=\"2\" r=\"1.5\" fill=\"#0000ff\"/></svg>");
+    EXPECT_EQ(Bitmap(bitmap), bitmap) << "copies share the drawing; equality is the pixels'";
+    constexpr ColorRef kGround = rgb(200, 210, 220);
+    QImage image(120, 50, QImage::Format_RGB32);
+    image.fill(toQColor(kGround));
+    {
+        PainterDeviceContext dc(image);
+        dc.drawBitmap(bitmap, 2, 2, BitmapMode::Copy);                 // its own size: the pixels
+        dc.drawBitmap(bitmap, 10, 2, 50, 42, BitmapMode::Transparent); // ten times: the drawing
+        dc.drawBitmap(bitmap, 55, 2, 95, 42, BitmapMode::Copy);        // on white
+        dc.setTextColor(kRed);
+        dc.drawBitmap(bitmap, 100, 2, 116, 18, BitmapMode::Masked);    // the ink in the text colour
+    }
+    EXPECT_EQ(pixelAt(image, 4, 4), 0xFFFFFFu);
+    EXPECT_EQ(pixelAt(image, 30, 22), 0xFF0000u) << "blue, as the suite writes colours";
+    EXPECT_EQ(pixelAt(image, 12, 4), kGround) << "outside the disc the ground stays";
+    EXPECT_EQ(pixelAt(image, 30, 43), kGround);
+    EXPECT_EQ(pixelAt(image, 75, 22), 0xFF0000u);
+    EXPECT_EQ(pixelAt(image, 57, 4), 0xFFFFFFu);
+    EXPECT_EQ(pixelAt(image, 108, 10), kRed);
+    EXPECT_EQ(pixelAt(image, 101, 3), kGround);
+    // A drawing that cannot be read leaves the pixels to be drawn.
+    Bitmap broken(4, 4, kBlue);
+    broken.setDrawing("not a drawing");
+    {
+        PainterDeviceContext dc(image);
+        dc.drawBitmap(broken, 10, 2, 50, 42, BitmapMode::Copy);
+    }
+    EXPECT_EQ(pixelAt(image, 12, 4), kBlue);
+}
+
 TEST_F(Drawing, TheWindowOriginAndExtentMapLogicalUnitsOntoTheDevice)
 {
     struct Case {

@@ -122,6 +122,29 @@ TEST(WindowRegistry, FindsTheMostRecentlyActivatedWindowOfAClass)
     EXPECT_EQ(findWindowByClass("TQNSIMWindow"), 0u);
 }
 
+TEST(WindowRegistry, ANoteIsReadByOthersAndLeavesTheOrderOfActivations)
+{
+    WindowHandle older = newWindowHandle(), newer = newWindowHandle();
+    ASSERT_TRUE(registerWindow(older, "TQNSIMWindow"));
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ASSERT_TRUE(registerWindow(newer, "TQNSIMWindow"));
+    EXPECT_EQ(windowNote(older), "");
+    // Writing the older window's note does not make it the most recently activated.
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ASSERT_TRUE(setWindowNote(older, "settings=/a/orvanta.ini\nmodel=tank1\n"));
+    EXPECT_EQ(findWindowByClass("TQNSIMWindow"), newer);
+    EXPECT_EQ(windowNote(older), "settings=/a/orvanta.ini\nmodel=tank1\n");
+    ASSERT_TRUE(setWindowNote(older, "model=\n"));
+    EXPECT_EQ(windowNote(older), "model=\n");
+    // Registering anew starts without a note; a window without an entry has none to write.
+    ASSERT_TRUE(registerWindow(older, "TQNSIMWindow"));
+    EXPECT_EQ(windowNote(older), "");
+    unregisterWindow(older);
+    unregisterWindow(newer);
+    EXPECT_FALSE(setWindowNote(older, "model=x\n"));
+    EXPECT_EQ(windowNote(older), "");
+}
+
 TEST(WindowRegistry, RefusesClassNamesThatAreNoFileNames)
 {
     for (const char* name : {"", ".", "..", "a/b", "../escape"})

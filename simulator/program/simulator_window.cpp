@@ -171,6 +171,9 @@ bool TQNSIMWindow::SetupWindow(const std::vector<std::string>& words)
         Startup().StartupDirectory = m_programDirectory;
     if (!StartupSettings(m_words, 1, ShowConfirmLines))
         return false;
+    // The other programs hand their models to this simulator, unless it serves the window that started it.
+    if (notifyWindow() == 0)
+        PublishProgramState(handle(), std::string());
     if (notifyWindow() != 0) {
         m_boxForwarder = std::make_unique<BoxForwarder>(notifyWindow(), platform::installedMessageSink());
         platform::setMessageSink(m_boxForwarder.get());
@@ -511,7 +514,7 @@ void TQNSIMWindow::help(const std::string& file, unsigned command, long data)
 
 void TQNSIMWindow::printSimulation()
 {
-    if (m_canvas->print(printer(), true, PrinterCheckFlag() == 0))
+    if (m_canvas->print(printer(), true, PrinterCheckFlag() == 0, Experiment().modelName))
         ShowStatus("Simulation result is sent to the printer.", true);
 }
 
@@ -522,6 +525,7 @@ void TQNSIMWindow::printExperiment()
     if (sections.runModal() != platform::IDOK)
         return;
     ExperimentPrintout printout(WriteExperimentDescription(sectionsOf(flags), m_clock()));
+    printout.setDocumentName(Experiment().modelName);
     if (PrintDocument(printout, printer(), true, this))
         ShowStatus("Experiment is sent to the printer.", true);
 }

@@ -14,7 +14,9 @@
 #include "common/about_dialog.h"
 #include "common/about_texts.h"
 #include "common/canvas_window.h"
+#include "common/launcher.h"
 #include "common/name_chooser.h"
+#include "common/name_chooser_dialog.h"
 #include "common/settings_table.h"
 #include "common/startup.h"
 #include "grapheditor/graph_model_reader.h"
@@ -329,16 +331,6 @@ TEST_F(MainWindow, ASecondRunWaitsUntilTheFirstProcessorsLogHasClosed)
 
 namespace {
 
-/// The model processors that run now, by their main windows.
-std::vector<pid_t> runningProcessors()
-{
-    std::vector<pid_t> found;
-    for (const platform::RegisteredWindow& window : platform::liveRegisteredWindows())
-        if (window.className == "TQNMPX")
-            found.push_back(platform::windowProcess(window.handle));
-    return found;
-}
-
 /// The log windows that processes other than this one show now.
 int logWindowsOfOtherProcesses()
 {
@@ -356,7 +348,7 @@ TEST_F(MainWindow, OneProcessorRunsAtATimeAndTheEditorClosesItWhenItCloses)
     struct EndLeftProcessors {
         ~EndLeftProcessors()
         {
-            for (pid_t pid : runningProcessors()) {
+            for (pid_t pid : testsupport::processesWithWindow("TQNMPX")) {
                 ::kill(pid, SIGKILL);
                 platform::waitForProgram(pid, 5000);
             }
@@ -387,13 +379,13 @@ TEST_F(MainWindow, OneProcessorRunsAtATimeAndTheEditorClosesItWhenItCloses)
     ASSERT_TRUE(processed("Model processing completed succesfully."));
     EXPECT_TRUE(platform::waitForProgram(first, 10000)) << "the first processor is still running";
     const pid_t last = platform::windowProcess(ProcessorLogWindow());
-    EXPECT_EQ(runningProcessors(), std::vector<pid_t>{last});
+    EXPECT_EQ(testsupport::processesWithWindow("TQNMPX"), std::vector<pid_t>{last});
     EXPECT_EQ(logWindowsOfOtherProcesses(), 1);
 
     // The editor takes its processor with it.
     window->close();
     EXPECT_TRUE(platform::waitForProgram(last, 10000)) << "the processor outlived the editor";
-    EXPECT_EQ(runningProcessors(), std::vector<pid_t>{});
+    EXPECT_EQ(testsupport::processesWithWindow("TQNMPX"), std::vector<pid_t>{});
 }
 
 TEST_F(MainWindow, PrintingWritesThePdfAndAboutShowsTheProgramsTitle)
@@ -432,6 +424,53 @@ TEST_F(MainWindow, EveryHelpCommandOpensAnInstalledPageAtTheAnchorItAsks)
     EXPECT_EQ(testsupport::helpCommandProblems(opened, ORVANTA_BIN_DIR, 2), std::vector<std::string>{})
         << testing::PrintToString(sink.transcriptLines());
     EXPECT_TRUE(sink.transcript().empty());
+}
+
+TEST_F(MainWindow, PrintingDrawsTheSymbolsAsVectorsIntoAFileNamedAfterTheModelAndAsksBeforeReplacingOne)
+{
+    copyExample("msd1.mg0", models, "msd1.mgg");
+    startWindow("-model msd1");
+    const char* home = std::getenv("HOME");
+    ASSERT_NE(home, nullptr);
+
+    // The file proposed is named after the model; the user takes it.
+    platform::PrinterSettings paper = platform::PrinterSettings::defaults();
+    paper.outputFile = std::string(home) + "/msd1.pdf";
+    choosers.answerPrinter(paper);
+    command(CM_PRINT)->trigger();
+    ASSERT_EQ(choosers.transcript().size(), 1u);
+    EXPECT_EQ(choosers.transcript()[0].printer.settings.outputFile, paper.outputFile);
+    const std::string printed = testsupport::readText(paper.outputFile);
+    ASSERT_FALSE(printed.empty());
+    // Every element symbol is drawn as lines and letters: the page holds no picture.
+    EXPECT_EQ(printed.find("/Subtype /Image"), std::string::npos);
+    EXPECT_TRUE(sink.transcript().empty());
+
+    // Printing again to that file asks first; Cancel, the default, leaves it as it was.
+    ASSERT_TRUE(platform::writeFileAtomically(paper.outputFile, "the earlier printout"));
+    sink.queueAnswers({platform::BoxAnswer::Cancel});
+    choosers.answerPrinter(paper);
+    command(CM_PRINT)->trigger();
+    ASSERT_EQ(sink.transcript().size(), 1u);
+    EXPECT_EQ(sink.transcript()[0].lines,
+              (std::vector<std::string>{paper.outputFile, "File exists. OK to overwrite?"}));
+    EXPECT_EQ(sink.transcript()[0].okLabel, "Overwrite");
+    EXPECT_TRUE(sink.transcript()[0].cancelIsDefault);
+    EXPECT_EQ(testsupport::readText(paper.outputFile), "the earlier printout");
+    sink.queueAnswers({platform::BoxAnswer::Ok});
+    choosers.answerPrinter(paper);
+    command(CM_PRINT)->trigger();
+    EXPECT_NE(testsupport::readText(paper.outputFile), "the earlier printout");
+
+    // A folder chosen once is kept; the name follows the model shown.
+    paper.outputFile = dir.mkdir("prints") + "/first.pdf";
+    choosers.answerPrinter(paper);
+    command(CM_PRINT)->trigger();
+    ASSERT_TRUE(platform::fileExists(paper.outputFile));
+    choosers.clear();
+    command(CM_PRINT)->trigger();
+    ASSERT_EQ(choosers.transcript().size(), 1u);
+    EXPECT_EQ(choosers.transcript()[0].printer.settings.outputFile, dir.file("prints") + "/msd1.pdf");
 }
 
 TEST_F(MainWindow, PrintSaysWhenTheFileCannotBeWrittenAndNothingWhenCancelled)
@@ -629,4 +668,131 @@ TEST_F(MainWindow, OpenShowsTheChooserOverTheModelDirectoriesAndOpensTheNameChos
     EXPECT_EQ(CurrentModel().submodels.size(), 5u);
     EXPECT_FALSE(platform::fileExists(models + "/pump1.mgg"));
     EXPECT_EQ(window->windowTitle().toStdString(), "Orvanta  Graph Editor - pump1");
+}
+
+TEST_F(MainWindow, TheOpenChooserKeepsTheWindowFromInputAndStaysOverItWhenTheWindowIsRaised)
+{
+    copyExample("msd1.mg0", models, "pump1.mgg");
+    startWindow();
+    CloseStartupBox();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    ASSERT_TRUE(testsupport::menuOpensOnClick(*window)) << "the menus answer a click before the chooser opens";
+
+    command(CM_OPEN)->trigger();
+    TQNFileDialog* chooser = NameChooserWindow();
+    ASSERT_NE(chooser, nullptr);
+    ASSERT_TRUE(chooser->isVisible());
+    EXPECT_EQ(QApplication::activeModalWidget(), chooser);
+    EXPECT_FALSE(testsupport::menuOpensOnClick(*window)) << "the menus wait for the chooser's answer";
+    // Another program bringing the editor forward does not bury the chooser under it.
+    post(platform::PM_SHOW_NORMAL_RAISE, 0);
+    EXPECT_TRUE(waitUntil([&] { return QGuiApplication::focusWindow() == chooser->windowHandle(); }, 2000));
+
+    chooser->setText(ID_CHOOSER_NAME, "pump1");
+    findControl<QPushButton>(*chooser, ID_CHOOSER_OK)->click();
+    EXPECT_EQ(Editor().modelName, "pump1");
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    EXPECT_TRUE(testsupport::menuOpensOnClick(*window));
+}
+
+TEST_F(MainWindow, SaveAsOverASubmodelNamesItAndItsUsersAndKeepsItUnlessOverwriteIsPressed)
+{
+    // The bundled motor and its load: mload1 uses the submodel dcm1, and so does a copy of it.
+    for (const char* file : {"dcm1.sg0", "mload1.mg0"})
+        copyExample(file, models, file);
+    copyExample("mload1.mg0", models, "mload2.mg0");
+    startWindow("-model mload1");
+    ASSERT_EQ(Editor().modelName, "mload1");
+    const std::string submodel = testsupport::readText(models + "/dcm1.sg0");
+
+    // Save As proposes the first name of the directory: the submodel's.
+    const auto saveAsProposed = [&] {
+        command(CM_SAVE_AS)->trigger();
+        TQNFileDialog* chooser = NameChooserWindow();
+        EXPECT_NE(chooser, nullptr);
+        if (!chooser)
+            return;
+        EXPECT_EQ(chooser->text(ID_CHOOSER_NAME), "dcm1");
+        findControl<QPushButton>(*chooser, ID_CHOOSER_OK)->click();
+    };
+    sink.queueAnswers({platform::BoxAnswer::Cancel});
+    saveAsProposed();
+    ASSERT_EQ(sink.transcript().size(), 1u);
+    const platform::MessageBoxRequest& question = sink.transcript().front();
+    EXPECT_EQ(question.lines, (std::vector<std::string>{"Model exists as graph submodel.",
+                                                        "These models of its directory use it:", "mload1, mload2.",
+                                                        "OK to overwrite?"}));
+    EXPECT_EQ(question.okLabel, "Overwrite");
+    EXPECT_EQ(question.cancelLabel, "Cancel");
+    EXPECT_TRUE(question.cancelIsDefault);
+    EXPECT_EQ(testsupport::readText(models + "/dcm1.sg0"), submodel);
+    EXPECT_FALSE(platform::fileExists(models + "/dcm1.mgg"));
+    EXPECT_EQ(Editor().modelName, "mload1");
+
+    // Overwrite replaces it, as asked.
+    sink.clear();
+    sink.queueAnswers({platform::BoxAnswer::Ok});
+    saveAsProposed();
+    EXPECT_FALSE(platform::fileExists(models + "/dcm1.sg0"));
+    EXPECT_TRUE(platform::fileExists(models + "/dcm1.mgg"));
+    EXPECT_EQ(Editor().modelName, "dcm1");
+}
+
+TEST_F(MainWindow, AModelHeldByAnotherEditorIsShownThereAndTheModelHeldHereKeepsItsEdits)
+{
+    copyExample("msd1.mg0", models, "msd1.mg0");
+    ASSERT_TRUE(platform::writeFileAtomically(models + "/vdp1.mf0", "class vdp version 1\n"));
+    // An equation editor on the same settings file holds vdp1; its window takes what it is sent.
+    std::vector<platform::Message> received;
+    const platform::WindowHandle equationEditor =
+        platform::createWindow([&](const platform::Message& m) { received.push_back(m); });
+    ASSERT_TRUE(platform::registerTopLevelWindow(equationEditor, "TQNEEWindow"));
+    startWindow("-model msd1");
+    ASSERT_TRUE(platform::setWindowNote(equationEditor, "settings=" + SettingsIdentity() + "\nmodel=vdp1\n"));
+    EXPECT_NE(platform::windowNote(window->handle()).find("\nmodel=msd1\n"), std::string::npos)
+        << "the editor tells which model it holds";
+
+    // Asked again for msd1 while it holds edits of it, the editor keeps them and asks nothing.
+    SetEdited();
+    post(UM_OPEN_MODEL, 0, std::string("msd1"));
+    EXPECT_EQ(CurrentModel().edited, 1);
+    EXPECT_TRUE(sink.transcript().empty()) << sink.transcriptLines().front();
+    EXPECT_EQ(window->shownStatusText(), "Model msd1 is open.");
+    ClearEdited();
+
+    // Open of vdp1 brings the equation editor forward with it; this editor keeps msd1.
+    command(CM_OPEN)->trigger();
+    ASSERT_NE(NameChooserWindow(), nullptr);
+    NameChooserWindow()->setText(ID_CHOOSER_NAME, "vdp1");
+    findControl<QPushButton>(*NameChooserWindow(), ID_CHOOSER_OK)->click();
+    QTest::qWait(50);
+    EXPECT_EQ(Editor().modelName, "msd1");
+    EXPECT_EQ(window->shownStatusText(), "Model vdp1 is open in the Equation Editor.");
+    ASSERT_EQ(received.size(), 2u);
+    EXPECT_EQ(received[0].number, platform::PM_SHOW_NORMAL_RAISE);
+    EXPECT_EQ(received[1].number, UM_OPEN_MODEL);
+    EXPECT_EQ(received[1].text, "vdp1");
+
+    // Save As under its name saves nothing over the other editor's work.
+    command(CM_SAVE_AS)->trigger();
+    ASSERT_NE(NameChooserWindow(), nullptr);
+    NameChooserWindow()->setText(ID_CHOOSER_NAME, "vdp1");
+    findControl<QPushButton>(*NameChooserWindow(), ID_CHOOSER_OK)->click();
+    EXPECT_EQ(sink.transcriptLines(), (std::vector<std::string>{"Model vdp1 is open in the Equation Editor.",
+                                                                "Nothing saved!"}));
+    EXPECT_EQ(testsupport::readText(models + "/vdp1.mf0"), "class vdp version 1\n");
+    EXPECT_FALSE(platform::fileExists(models + "/vdp1.mgg"));
+    EXPECT_EQ(Editor().modelName, "msd1");
+
+    // Once the other editor has let it go, vdp1 is this editor's to take.
+    ASSERT_TRUE(platform::setWindowNote(equationEditor, "settings=" + SettingsIdentity() + "\nmodel=\n"));
+    sink.clear();
+    sink.queueAnswers({platform::BoxAnswer::Ok});
+    command(CM_SAVE_AS)->trigger();
+    NameChooserWindow()->setText(ID_CHOOSER_NAME, "vdp1");
+    findControl<QPushButton>(*NameChooserWindow(), ID_CHOOSER_OK)->click();
+    EXPECT_EQ(sink.transcriptLines(), std::vector<std::string>{"Model exists as equation model. OK to overwrite?"});
+    EXPECT_EQ(Editor().modelName, "vdp1");
+    EXPECT_TRUE(platform::fileExists(models + "/vdp1.mgg"));
+    platform::destroyWindow(equationEditor);
 }

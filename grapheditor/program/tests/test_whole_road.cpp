@@ -189,3 +189,29 @@ TEST_F(WholeRoad, TheRealEditorTakesTheProcessorItStartedWithItWhenItIsClosed)
     if (platform::processAlive(processorPid))
         ::kill(processorPid, SIGKILL);
 }
+
+TEST_F(WholeRoad, EverySimulationCommandGoesToTheOneSimulatorOfTheSettingsFile)
+{
+    copyExample("msd1.mg0", models, "msd1.mg0");
+    startWindow("-model msd1");
+    command(CM_COMPLETE_PROCESSING)->trigger();
+    ASSERT_TRUE(processed("Model processing completed succesfully.")) << window->shownStatusText();
+    ASSERT_EQ(IsProcessedUpToDate(models, "msd1"), 1);
+
+    // Clicked three times while the simulator comes up, then once more when it is there.
+    for (int click = 0; click < 3; ++click)
+        command(CM_SIMULATION)->trigger();
+    ASSERT_TRUE(waitUntil([] { return !testsupport::processesWithWindow("TQNSIMWindow").empty(); }, 30000));
+    simulatorPid = testsupport::processesWithWindow("TQNSIMWindow").front();
+    const platform::WindowHandle simulator = platform::findWindowByClass("TQNSIMWindow");
+    ASSERT_TRUE(waitUntil([&] { return platform::windowNote(simulator).find("settings=") == 0; }, 30000))
+        << "the simulator tells which settings file it runs on";
+    command(CM_SIMULATION)->trigger();
+    EXPECT_EQ(window->shownStatusText(), "Opened Simulator with model msd1.");
+    QTest::qWait(1500);
+    EXPECT_EQ(testsupport::processesWithWindow("TQNSIMWindow"), std::vector<pid_t>{simulatorPid}) << "one simulator, however often asked";
+    EXPECT_TRUE(sink.transcript().empty()) << sink.transcriptLines().front();
+
+    ASSERT_TRUE(platform::requestCloseWindow(simulator));
+    ASSERT_TRUE(platform::waitForProgram(simulatorPid, 20000)) << "the simulator did not end";
+}

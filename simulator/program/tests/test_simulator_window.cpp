@@ -526,6 +526,10 @@ TEST(SimulatorWindow, PrintingSaysItWasSentOnlyAfterThePrintSucceeded)
     EXPECT_EQ(caption, "Orvanta: Print Experiment");
     EXPECT_EQ(statusLine(s), "Experiment is sent to the printer.");
     EXPECT_EQ(testsupport::readText(settings.outputFile).rfind("%PDF", 0), 0u);
+    // A printout is proposed in the folder printed to last, under the model's name.
+    ASSERT_FALSE(Experiment().modelName.empty());
+    EXPECT_EQ(s.choosers().transcript().back().printer.settings.outputFile,
+              out.file(Experiment().modelName + ".pdf"));
 
     // Cancel in the sections dialog prints nothing and asks for no printer.
     const std::size_t asked = s.choosers().transcript().size();
