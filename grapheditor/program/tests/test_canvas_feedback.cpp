@@ -43,4 +43,23 @@ TEST_F(CanvasFeedback, AnUntitledDrawingWithASelectionIsProcessedOnceNamed)
     EXPECT_EQ(window->windowTitle().toStdString(), "Orvanta Graph Editor - drawn1");
 }
 
+TEST_F(CanvasFeedback, TheLibraryEntryStillPickedPlacesAgainAfterAnotherTool)
+{
+    openPopup();
+    pick("library", "c1");
+    click(200, 200);
+    ASSERT_NE(submodel("c_1"), nullptr);
+    tool(TOOL_BOND);
+    ASSERT_EQ(current_tool(), TOOL_BOND);
+
+    // The entry is still highlighted: a click on it takes it up again.
+    clickItem(*DrawPopup(), ID_DRAW_LIBRARY, "c1");
+    EXPECT_EQ(current_tool(), TOOL_SUBMODEL);
+    click(400, 200);
+    ASSERT_NE(submodel("c_2"), nullptr);
+    EXPECT_EQ(submodel("c_2")->x, 400);
+    for (int id = ID_DRAW_FIRST_TOOL; id < ID_DRAW_FIRST_TOOL + 6; ++id)
+        EXPECT_FALSE(DrawPopup()->isChecked(id)) << id;
+}
+
 } // namespace
