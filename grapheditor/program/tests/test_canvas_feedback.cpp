@@ -62,4 +62,49 @@ TEST_F(CanvasFeedback, TheLibraryEntryStillPickedPlacesAgainAfterAnotherTool)
         EXPECT_FALSE(DrawPopup()->isChecked(id)) << id;
 }
 
+// A capacitor whose bond leaves it (its port takes power in) is crossed out by the check;
+// what is wrong is named when it is selected and when its connection editor opens.
+TEST_F(CanvasFeedback, ACrossedOutSubmodelNamesItsFaultWhenSelectedAndInItsConnectionEditor)
+{
+    ASSERT_TRUE(platform::writeFileAtomically(models + "/wrong1.mgg",
+                                              "bond graph wrong version 1\n!gri_main 1500 1000 0 0\nsubclasses\n"
+                                              "  se;1 f 320 200 !T\n  c;1 k 120 200 !T\nconnections\n"
+                                              "  k`p -> f`p !gri_bond 120 200 320 200\n"));
+    command(CM_OPEN)->trigger();
+    ASSERT_TRUE(waitUntil([] { return NameChooserWindow() != nullptr; }, 3000));
+    ASSERT_NO_FATAL_FAILURE(chooseName("wrong1"));
+    ASSERT_EQ(Editor().modelName, "wrong1");
+
+    // Save checks the model and asks whether to save the drawing only.
+    sink.queueAnswers({platform::BoxAnswer::Cancel});
+    command(CM_SAVE)->trigger();
+    ASSERT_NE(submodel("k"), nullptr);
+    ASSERT_EQ(submodel("k")->errorMark, 1);
+    ASSERT_EQ(submodel("f")->errorMark, 0);
+    const std::string fault = "Error: wrong bond orientation for power port";
+
+    click(120, 200);
+    ASSERT_EQ(selected_submodel(), submodel("k"));
+    EXPECT_EQ(window->shownStatusText(), "Submodel \"c.1\" named \"k\": " + fault);
+    click(320, 200);
+    EXPECT_EQ(window->shownStatusText(), "Submodel \"se.1\" named \"f\"") << "f has no mark";
+
+    click(120, 200);
+    command(CM_CONNECTIONS)->trigger();
+    TQNConEditorDialog* editor = ConnectionEditor();
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(editor->text(ID_CE_MESSAGE), fault);
+    EXPECT_EQ(editor->selectedIndex(ID_CE_ROWS), 0);
+    EXPECT_FALSE(editor->isEdited());
+    testsupport::grabToPng(*editor, "grapheditor_connection_fault");
+    testsupport::grabToPng(*window, "grapheditor_fault_mark");
+
+    // A correct submodel opens without a fault.
+    clickButton(*editor, ID_CE_CANCEL);
+    click(320, 200);
+    command(CM_CONNECTIONS)->trigger();
+    ASSERT_NE(ConnectionEditor(), nullptr);
+    EXPECT_EQ(ConnectionEditor()->text(ID_CE_MESSAGE), "");
+}
+
 } // namespace
