@@ -21,7 +21,7 @@ namespace {
 
 const DialogDescription& mainDialog()
 {
-    static const DialogDescription d{"DLG_CODEGENERATOR", "CodeGeneratorDialog", "Orvanta ANSI-C Code Generator", 233, 281, {
+    static const DialogDescription d{"DLG_CODEGENERATOR", "CodeGeneratorDialog", "Orvanta ANSI-C Code Generator", 233, 285, {
         groupBox(-1, "Simulation Model", {7, 4, 219, 50}),
         staticText(-1, "Model Path :", {14, 17, 44, 8}),
         edit(ModelPath, {60, 15, 158, 12}).readOnly(),
@@ -41,12 +41,12 @@ const DialogDescription& mainDialog()
         groupBox(-1, "Output Directory", {7, 160, 219, 32}),
         edit(OutputDirectory, {14, 173, 148, 12}),
         pushButton(BrowseOutput, "Browse...", {168, 172, 50, 14}),
-        groupBox(-1, "Code Generation", {7, 196, 219, 78}),
+        groupBox(-1, "Code Generation", {7, 196, 219, 82}),
         staticText(-1, "Progress :", {14, 210, 40, 8}),
         progressBar(Progress, {56, 209, 162, 10}),
-        staticText(Status, "", {14, 223, 204, 16}),
-        bitmapButton(Logo, {14, 242, 90, 26}),
-        pushButton(Generate, "Generate Code...", {140, 250, 78, 16}).defaultButton(),
+        staticText(Status, "", {14, 223, 204, 20}),
+        bitmapButton(Logo, {14, 246, 90, 26}),
+        pushButton(Generate, "Generate Code...", {140, 254, 78, 16}).defaultButton(),
     }};
     return d;
 }

@@ -173,12 +173,15 @@ TEST_F(WholeRoad, CCodeOfAModelWithADependentRateIsRefusedOnceAndTheDialogSaysWh
     ASSERT_EQ(Editor().modelName, "gears1");
     const std::string out = dir.mkdir("program");
     std::string status;
+    bool statusFits = false;
     testsupport::answerNextModal(
         [&](QWidget& modal) {
             testsupport::findControl<QRadioButton>(modal, 1008)->click();
             testsupport::findControl<QLineEdit>(modal, 1011)->setText(QString::fromStdString(out));
             testsupport::findControl<QPushButton>(modal, 1012)->click();
-            status = testsupport::findControl<QLabel>(modal, 1025)->text().toStdString();
+            auto* label = testsupport::findControl<QLabel>(modal, 1025);
+            status = label->text().toStdString();
+            statusFits = label->heightForWidth(label->width()) <= label->height();
             testsupport::grabToPng(modal, "codegen_refused");
             static_cast<QDialog&>(modal).reject();
         },
@@ -187,6 +190,7 @@ TEST_F(WholeRoad, CCodeOfAModelWithADependentRateIsRefusedOnceAndTheDialogSaysWh
     ASSERT_TRUE(waitUntil([&] { return !status.empty(); }, 60000)) << "no generation";
     const std::string refusal = "The quantity r0 (a dependent rate, j1`p[2].e) has no array in the generated code";
     EXPECT_EQ(status, "Nothing written: the" + refusal.substr(3));
+    EXPECT_TRUE(statusFits) << "the status shows all of its lines";
     ASSERT_EQ(sink.transcript().size(), 1u) << testing::PrintToString(sink.transcriptLines());
     const std::vector<std::string>& lines = sink.transcript()[0].lines;
     ASSERT_EQ(lines.size(), 3u);
