@@ -17,7 +17,8 @@
 
 namespace {
 
-/// Declaration section headers and the kind each fills ('A' is refused).
+/// Declaration section headers and the kind each fills ('A', the algebraic loops, is read
+/// only to name them when the model is refused).
 struct Section {
     const char* header;
     char kind;
@@ -57,11 +58,10 @@ public:
 
     bool read()
     {
+        // A file that cannot be opened is for the caller to report, in its own words.
         std::optional<std::string> text = platform::readFile(m_fileName);
-        if (!text) {
-            ShowMessage({"Can not open for reading:", m_fileName});
+        if (!text)
             return false;
-        }
         // The writer ends every line: a file that ends inside one was cut short.
         if (!text->empty() && text->back() != '\n') {
             std::size_t lines = std::size_t(std::count(text->begin(), text->end(), '\n'));
@@ -155,11 +155,10 @@ private:
             if (header == section.header) {
                 if (m_equationSections > 0)
                     return fail("Error in Model File", headerLine, header);
-                if (section.kind == 'A')
-                    return fail("Models with algebraic loops are not supported in code generation", headerLine,
-                                header);
                 if (!count)
                     return fail("Error in Model File", headerLine, header);
+                if (section.kind == 'A')
+                    return refuseLoop(header, *count);
                 return readDeclarations(header, section.kind, *count);
             }
         for (const auto& [name, list] : kEquations)
@@ -172,6 +171,24 @@ private:
                 return readEquations(header, m_model.*list, *count);
             }
         return fail("Unknown section in Model File", headerLine, header);
+    }
+
+    /// The generated code has no solver for an algebraic loop: the message names the
+    /// quantities the loop is solved for and where they are declared.
+    bool refuseLoop(const std::string& header, long count)
+    {
+        const std::size_t headerLine = m_next;
+        if (!readDeclarations(header, 'A', count))
+            return false;
+        std::string names;
+        for (const std::unique_ptr<VariableRecord>& record : m_model.algebraicOutputs)
+            names += (names.empty() ? "" : ", ") + record->firstName();
+        std::vector<std::string> lines{"Models with algebraic loops are not supported in code generation"};
+        if (!names.empty())
+            lines.push_back("The loop is solved for " + names);
+        lines.push_back(m_fileName + ", line " + std::to_string(headerLine + 1) + ": '" + header + "'");
+        ShowMessageLines(lines);
+        return false;
     }
 
     /// Entries: a type word, the first name and its aliases, one entry a line; as many as

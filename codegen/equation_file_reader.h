@@ -6,7 +6,8 @@
 #include <string>
 
 /// Clears the model and reads the equation file, translating every equation. False,
-/// after a message naming the file and line, when the file cannot be read, is
-/// malformed, or holds something the generated code cannot express (an algebraic
-/// loop, an unknown section, an equation the translator refuses); the model is then empty.
+/// after one message naming the file and line, when the file is malformed or holds
+/// something the generated code cannot express (an algebraic loop, an unknown section,
+/// an equation the translator refuses); false without a message when the file cannot be
+/// opened, which the caller reports. The model is empty after a false.
 bool ReadEquationFile(GeneratorModel& model, const std::string& fileName);

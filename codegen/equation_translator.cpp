@@ -369,10 +369,15 @@ private:
         if (token.text.size() > 8)
             return refuse("The reference " + token.text + " is out of range");
         const std::int64_t ordinal = std::stoll(token.text.substr(1));
-        if (!hasArray(letter) || ordinal > kMaxOrdinal)
-            return refuse("The quantity " + token.text + " (" + kindName(letter) +
-                          ") has no array in the generated code");
         const VariableList* records = m_model.list(letter);
+        if (!hasArray(letter) || ordinal > kMaxOrdinal) {
+            // The model's own name of the quantity says which one it is.
+            std::string named;
+            if (records && static_cast<std::size_t>(ordinal) < records->size())
+                named = ", " + (*records)[static_cast<std::size_t>(ordinal)]->firstName();
+            return refuse("The quantity " + token.text + " (" + kindName(letter) + named +
+                          ") has no array in the generated code");
+        }
         std::string readable = token.text;
         if (records && static_cast<std::size_t>(ordinal) < records->size())
             readable = (*records)[static_cast<std::size_t>(ordinal)]->firstName();

@@ -18,14 +18,54 @@ void report(const ProgressFunction& progress, int percent)
         progress(percent);
 }
 
-/// The model and the experiment of the request; false after the message.
-bool readInputs(const GenerationRequest& request, GeneratorModel& model, const ProgressFunction& progress)
+/// While it lives, the boxes shown go on to the sink in use, and the first line of the
+/// first of them is kept: what a step that refused said about it.
+class FirstMessageLine : public platform::MessageSink {
+public:
+    FirstMessageLine() : m_next(platform::messageSink()), m_scope(*this) {}
+
+    platform::BoxAnswer show(const platform::MessageBoxRequest& box) override
+    {
+        if (!m_said && !box.lines.empty()) {
+            m_said = true;
+            m_line = box.lines.front();
+        }
+        return m_next.show(box);
+    }
+
+    bool said() const { return m_said; }
+    const std::string& line() const { return m_line; }
+
+private:
+    platform::MessageSink& m_next;
+    platform::ScopedMessageSink m_scope;
+    bool m_said = false;
+    std::string m_line;
+};
+
+/// The model and the experiment of the request; false after the one message that says
+/// why, which `reason` repeats in short.
+bool readInputs(const GenerationRequest& request, GeneratorModel& model, const ProgressFunction& progress,
+                std::string& reason)
 {
     report(progress, 0);
-    if (!ReadEquationFile(model, request.modelFile)) {
-        ShowGeneratorBox("Orvanta Error", {"Error reading the specified model file", "", request.modelFile});
+    bool read = false;
+    bool said = false;
+    {
+        const FirstMessageLine message;
+        read = ReadEquationFile(model, request.modelFile);
+        said = message.said();
+        reason = message.line();
+    }
+    if (!read) {
+        // The reader names what it refused; only a file it could not open is left to say.
+        if (!said) {
+            ShowGeneratorBox("Orvanta Error", {"Error reading the specified model file", "", request.modelFile});
+            reason = "the model file " + request.modelFile + " could not be read";
+        }
         return false;
     }
+    reason.clear();
     report(progress, 20);
     if (request.experimentBase.empty())
         return true;
@@ -38,6 +78,7 @@ bool readInputs(const GenerationRequest& request, GeneratorModel& model, const P
         if (request.experimentRequired) {
             lines.insert(lines.end(), {"", "No files were generated."});
             ShowGeneratorBox("Orvanta Error", lines);
+            reason = "the experiment " + request.experimentBase + " could not be read";
             return false;
         }
         if (!someRead) {
@@ -52,16 +93,28 @@ bool readInputs(const GenerationRequest& request, GeneratorModel& model, const P
     return true;
 }
 
+/// The files were not all written: the message says so.
 GenerationResult failed(GenerationResult result)
 {
     ShowGeneratorBox("Orvanta Error", {"An error occured, one or more files", "could not be generated"});
     result.outcome = GenerationOutcome::Failed;
+    result.reason = "one or more files could not be written";
+    result.writingStarted = true;
     return result;
 }
 
-GenerationResult cancelled(GenerationResult result)
+/// A step refused before any file was written, and its message said why.
+GenerationResult refused(GenerationResult result, std::string reason)
+{
+    result.outcome = GenerationOutcome::Failed;
+    result.reason = std::move(reason);
+    return result;
+}
+
+GenerationResult cancelled(GenerationResult result, std::string reason)
 {
     result.outcome = GenerationOutcome::Cancelled;
+    result.reason = std::move(reason);
     return result;
 }
 
@@ -78,6 +131,8 @@ bool outputDirectory(const GenerationRequest& request, const GenerationChoices& 
     return true;
 }
 
+constexpr const char* kNoDirectory = "no output directory was chosen";
+
 using BlockWriter = bool (*)(const GeneratorModel&, const std::string&, const std::string&, const ProgressFunction&);
 
 GenerationResult generateBlock(const GenerationRequest& request, const BlockRequest& block,
@@ -86,21 +141,27 @@ GenerationResult generateBlock(const GenerationRequest& request, const BlockRequ
     GenerationResult result;
     result.block = block;
     GeneratorModel model("Noname");
-    if (!readInputs(request, model, progress))
-        return result;
+    if (std::string reason; !readInputs(request, model, progress, reason))
+        return refused(result, reason);
     report(progress, 30);
     if (choices.chooseBlock) {
         std::optional<BlockRequest> chosen = choices.chooseBlock(model, block);
         if (!chosen)
-            return cancelled(result);
+            return cancelled(result, "no submodel was chosen");
         result.block = *chosen;
     }
     report(progress, 40);
-    std::unique_ptr<GeneratorModel> submodel = ExtractSubmodel(model, result.block.submodel);
+    std::unique_ptr<GeneratorModel> submodel;
+    std::string why;
+    {
+        const FirstMessageLine message;
+        submodel = ExtractSubmodel(model, result.block.submodel);
+        why = message.line();
+    }
     if (!submodel)
-        return failed(result);
+        return refused(result, why.empty() ? "the submodel " + result.block.submodel + " could not be taken out" : why);
     if (!outputDirectory(request, choices, result))
-        return cancelled(result);
+        return cancelled(result, kNoDirectory);
     report(progress, 50);
     if (!write(*submodel, result.outputDirectory, result.block.functionName, progress))
         return failed(result);
@@ -125,11 +186,11 @@ GenerationResult GenerateStandAlone(const GenerationRequest& request, const Prog
 {
     GenerationResult result;
     GeneratorModel model("Noname");
-    if (!readInputs(request, model, progress))
-        return result;
+    if (std::string reason; !readInputs(request, model, progress, reason))
+        return refused(result, reason);
     report(progress, 35);
     if (!outputDirectory(request, choices, result))
-        return cancelled(result);
+        return cancelled(result, kNoDirectory);
     report(progress, 50);
     model.simulationOutput = request.simulationOutput;
     if (!WriteStandAloneFiles(model, result.outputDirectory, progress))

@@ -45,14 +45,20 @@ struct GenerationResult {
     GenerationOutcome outcome = GenerationOutcome::Failed;
     std::string outputDirectory;
     BlockRequest block;
+    /// Why nothing was written, in a few words: the first line of the message that said
+    /// so, or the choice the user did not make; empty once everything was written.
+    std::string reason;
+    /// The writers ran: some of the files may be there although not all are.
+    bool writingStarted = false;
 
     explicit operator bool() const { return outcome == GenerationOutcome::Written; }
 };
 
-/// Reads the model and the experiment and writes the stand-alone program. A model that
-/// cannot be read stops with "Error reading the specified model file"; an experiment
-/// file that cannot be read only warns, and the program gets the default values of what
-/// it gives, unless the request requires the experiment: then nothing is written.
+/// Reads the model and the experiment and writes the stand-alone program. A model file
+/// that cannot be opened stops with "Error reading the specified model file"; one that
+/// holds what the generated code cannot stops with the one message that names it; an
+/// experiment file that cannot be read only warns, and the program gets the default values
+/// of what it gives, unless the request requires the experiment: then nothing is written.
 GenerationResult GenerateStandAlone(const GenerationRequest& request, const ProgressFunction& progress = {},
                                     const GenerationChoices& choices = {});
 

@@ -10,6 +10,7 @@
 #include "platform/core/file_system.h"
 #include "platform/core/message_sink.h"
 
+#include <cctype>
 #include <optional>
 
 namespace {
@@ -161,31 +162,67 @@ bool PrepareOutputDirectory(const std::string& directory)
     return true;
 }
 
+namespace {
+
+/// The files a generation of the kind writes, in the order its report lists them.
+std::vector<std::string> reportedFiles(int outputKind, const std::string& functionName)
+{
+    switch (outputKind) {
+    case SFunctionOutput:
+        return {functionName + ".c", "xxmexfcs.c", "xxmextps.h"};
+    case FunctionOutput:
+        return {"xxsubmod.c", "xxmodel.c", "xxinteg.c", "xxfuncs.c", "xxmain.c",
+                "xxsubmod.h", "xxmodel.h", "xxinteg.h", "xxfuncs.h", "xxtypes.h"};
+    default:
+        return {"xxmain.c", "xxmodel.c", "xxinteg.c", "xxfuncs.c", "xxoutput.c",
+                "xxmodel.h", "xxinteg.h", "xxfuncs.h", "xxoutput.h", "xxtypes.h"};
+    }
+}
+
+} // namespace
+
 std::vector<std::string> SuccessLines(int outputKind, const std::string& directory, const std::string& functionName)
 {
     std::vector<std::string> lines;
-    std::vector<std::string> files;
     switch (outputKind) {
     case SFunctionOutput:
         lines = {"S-Function code generated successfully", std::string(32, '=')};
-        files = {functionName + ".c", "xxmexfcs.c", "xxmextps.h"};
         break;
     case FunctionOutput:
         lines = {"Submodel code generated successfully", std::string(32, '=')};
-        files = {"xxsubmod.c", "xxmodel.c", "xxinteg.c", "xxfuncs.c", "xxmain.c",
-                 "xxsubmod.h", "xxmodel.h", "xxinteg.h", "xxfuncs.h", "xxtypes.h"};
         break;
     default:
         lines = {"Stand-alone code generated successfully", std::string(33, '=')};
-        files = {"xxmain.c", "xxmodel.c", "xxinteg.c", "xxfuncs.c", "xxoutput.c",
-                 "xxmodel.h", "xxinteg.h", "xxfuncs.h", "xxoutput.h", "xxtypes.h"};
         break;
     }
     lines.insert(lines.end(), {"", "generated files:", ""});
-    for (const std::string& file : files)
+    for (const std::string& file : reportedFiles(outputKind, functionName))
         lines.push_back("    " + file);
     lines.insert(lines.end(), {"", "in directory:", "", "    " + directory});
     return lines;
+}
+
+std::string GenerationStatus(int outputKind, const GenerationResult& result)
+{
+    if (result.outcome != GenerationOutcome::Written) {
+        std::string reason = result.reason.empty() ? std::string("the generation stopped") : result.reason;
+        reason[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(reason[0])));
+        return (result.writingStarted ? "Not every file written: " : "Nothing written: ") + reason;
+    }
+    std::string what;
+    switch (outputKind) {
+    case SFunctionOutput:
+        what = "S-function " + result.block.functionName;
+        break;
+    case FunctionOutput:
+        what = "Submodel function " + result.block.functionName;
+        break;
+    default:
+        what = "Stand-alone program";
+        break;
+    }
+    const std::size_t files = reportedFiles(outputKind, result.block.functionName).size();
+    return what + " written to " + result.outputDirectory + " (" + std::to_string(files) + " files)";
 }
 
 GenerationOutcome GenerateFromFields(GeneratorFields& fields, const GenerationChoices& choices,
@@ -209,6 +246,7 @@ GenerationOutcome GenerateFromFields(GeneratorFields& fields, const GenerationCh
         fields.submodel = result.block.submodel;
     if (!result.outputDirectory.empty())
         fields.outputDirectory = result.outputDirectory;
+    fields.status = GenerationStatus(fields.outputKind, result);
     if (result.outcome == GenerationOutcome::Written)
         ShowGeneratorBox("Orvanta Message", SuccessLines(fields.outputKind, result.outputDirectory,
                                                          result.block.functionName));

@@ -28,6 +28,7 @@ struct GeneratorFields {
     std::string outputDirectory;     ///< empty: asked for at each generation
     std::string submodel;            ///< levels joined by '`'; the chooser's preset
     std::string experimentDirectory; ///< the folder of an experiment chosen by browsing; empty: none
+    std::string status;              ///< what the last generation wrote, or why it wrote nothing
 };
 
 /// The fields of the caller's three texts, each of which may be null; the model (its
@@ -75,8 +76,13 @@ bool PrepareOutputDirectory(const std::string& directory);
 /// The report of a written generation: the files written and where.
 std::vector<std::string> SuccessLines(int outputKind, const std::string& directory, const std::string& functionName);
 
+/// What the dialog's status says after a generation: what was written where, else
+/// "Nothing written: " (or "Not every file written: ") and why.
+std::string GenerationStatus(int outputKind, const GenerationResult& result);
+
 /// Runs the generation of the fields' output kind with the user's choices and reports a
-/// written one. The fields take the submodel and the output directory chosen.
+/// written one. The fields take the submodel and the output directory chosen, and the
+/// status of the generation.
 GenerationOutcome GenerateFromFields(GeneratorFields& fields, const GenerationChoices& choices,
                                      const ProgressFunction& progress = {});
 

@@ -21,7 +21,7 @@ namespace {
 
 const DialogDescription& mainDialog()
 {
-    static const DialogDescription d{"DLG_CODEGENERATOR", "CodeGeneratorDialog", "Orvanta ANSI-C Code Generator", 233, 265, {
+    static const DialogDescription d{"DLG_CODEGENERATOR", "CodeGeneratorDialog", "Orvanta ANSI-C Code Generator", 233, 285, {
         groupBox(-1, "Simulation Model", {7, 4, 219, 50}),
         staticText(-1, "Model Path :", {14, 17, 44, 8}),
         edit(ModelPath, {60, 15, 158, 12}).readOnly(),
@@ -41,11 +41,12 @@ const DialogDescription& mainDialog()
         groupBox(-1, "Output Directory", {7, 160, 219, 32}),
         edit(OutputDirectory, {14, 173, 148, 12}),
         pushButton(BrowseOutput, "Browse...", {168, 172, 50, 14}),
-        groupBox(-1, "Code Generation", {7, 196, 219, 62}),
+        groupBox(-1, "Code Generation", {7, 196, 219, 82}),
         staticText(-1, "Progress :", {14, 210, 40, 8}),
         progressBar(Progress, {56, 209, 162, 10}),
-        bitmapButton(Logo, {14, 225, 90, 26}),
-        pushButton(Generate, "Generate Code...", {140, 233, 78, 16}).defaultButton(),
+        staticText(Status, "", {14, 223, 204, 20}),
+        bitmapButton(Logo, {14, 246, 90, 26}),
+        pushButton(Generate, "Generate Code...", {140, 254, 78, 16}).defaultButton(),
     }};
     return d;
 }
@@ -357,8 +358,11 @@ void CodeGeneratorDialog::generate()
 {
     BoxOwnership owner(*this);
     updateOutputOptions();
-    if (!PrepareOutputDirectory(m_fields.outputDirectory))
+    if (!PrepareOutputDirectory(m_fields.outputDirectory)) {
+        setText(Status, "Nothing written: the output directory " + m_fields.outputDirectory + " does not exist");
         return;
+    }
+    setText(Status, "");
     GenerationChoices choices;
     choices.chooseBlock = [this](const GeneratorModel& model,
                                  const BlockRequest& proposed) -> std::optional<BlockRequest> {
@@ -381,6 +385,7 @@ void CodeGeneratorDialog::generate()
     };
     GenerateFromFields(m_fields, choices, progress);
     fieldsToControls();
+    setText(Status, m_fields.status);
 }
 
 void CodeGeneratorDialog::showAbout()

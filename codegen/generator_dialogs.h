@@ -30,6 +30,8 @@ inline constexpr int Function = 1015;
 inline constexpr int OutputDuring = 1017;
 inline constexpr int OutputAfter = 1018;
 inline constexpr int Logo = 1022;
+/// What the last generation wrote, or why it wrote nothing.
+inline constexpr int Status = 1025;
 inline constexpr int MailLink = 1023;
 inline constexpr int WebLink = 1024;
 inline constexpr int SubmodelList = 1029;

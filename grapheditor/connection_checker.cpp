@@ -9,8 +9,16 @@
 
 #include <algorithm>
 #include <functional>
+#include <map>
 
 namespace {
+
+/// What the last model check found wrong with each submodel it marked.
+std::map<const Submodel*, std::string>& markedFaults()
+{
+    static std::map<const Submodel*, std::string> faults;
+    return faults;
+}
 
 /// Puts a context in front of what was said so far.
 void prepend(std::string& text, const std::string& piece)
@@ -718,11 +726,20 @@ void update_junction_arguments()
     }
 }
 
+std::string marked_fault(const Submodel& submodel)
+{
+    if (!submodel.errorMark)
+        return {};
+    const auto found = markedFaults().find(&submodel);
+    return found == markedFaults().end() ? std::string() : found->second;
+}
+
 int check_model()
 {
     GraphModel& model = CurrentModel();
     Submodel* lastMarked = nullptr;
     bool markedVisible = false;
+    markedFaults().clear();
     for (Submodel& submodel : model.submodels) {
         std::string text;
         std::unique_ptr<SubmodelConnections> record = build_connections(text, &submodel);
@@ -730,6 +747,7 @@ int check_model()
         if (record) {
             const int connected = auto_connect(*record);
             wrong = check_connections(*record, 0) != 0;
+            text = record->checkText;
             if (connected) {
                 // A summation point shows the signs of the inputs it was just given.
                 const bool signs = submodel.type && is_sum_type(submodel.type->name);
@@ -745,6 +763,7 @@ int check_model()
         }
         SetSubmodelErrorMark(submodel, wrong ? 1 : 0);
         if (wrong) {
+            markedFaults()[&submodel] = text;
             lastMarked = &submodel;
             markedVisible = markedVisible || is_visible(submodel.x, submodel.y);
         }

@@ -96,3 +96,8 @@ const Pio* find_type_port(const SubmodelConnections& record, const std::string& 
 /// Checks and, where unambiguous, connects every submodel of the current model;
 /// marks what is wrong: 0, or 2 after the status text that says what is marked.
 int check_model();
+
+/// Why the last model check marked the submodel, as the connection editor says it
+/// ("Error: " and the first fault, or why its record could not be built); empty while
+/// it carries no mark.
+std::string marked_fault(const Submodel& submodel);

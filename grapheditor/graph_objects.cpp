@@ -565,10 +565,14 @@ void SetSubmodelSelected(Submodel& submodel, int flag)
         View().showStatus("", 0);
         return;
     }
+    View().showStatus(SubmodelSelectionText(submodel), 0);
+}
+
+std::string SubmodelSelectionText(const Submodel& submodel)
+{
     const SubmodelType* type = submodel.type;
-    View().showStatus("Submodel \"" + (type ? type->name : std::string()) + "." +
-                          std::to_string(type ? type->version : 0) + "\" named \"" + submodel.name + "\"",
-                      0);
+    return "Submodel \"" + (type ? type->name : std::string()) + "." + std::to_string(type ? type->version : 0) +
+           "\" named \"" + submodel.name + "\"";
 }
 
 void SetPioErrorMark(Pio& pio, int flag)

@@ -237,6 +237,8 @@ int is_sum_type(const std::string& name);
 
 void SetSubmodelErrorMark(Submodel& submodel, int flag);
 void SetSubmodelSelected(Submodel& submodel, int flag);
+/// What the status line says of a selected submodel: "Submodel \"type.version\" named \"name\"".
+std::string SubmodelSelectionText(const Submodel& submodel);
 void SetPioErrorMark(Pio& pio, int flag);
 void SetPioSelected(Pio& pio, int flag);
 void SetConnectionSelected(Connection& connection, int flag);

@@ -124,16 +124,10 @@ void arrayMarks(int x0, int x1, int firstY, int count, int draw)
 
 void drawSummation(Submodel& s, int draw)
 {
-    for (const Attachment& a : s.attachments) {
-        const ConnectionEnd& end = a.connection->ends[a.end];
-        const char first = end.portName.empty() ? '\0' : end.portName[0];
-        if (first != 'p' && first != 'P' && first != 'm' && first != 'M')
-            continue;
-        const double angle = std::atan2(end.edgeY - s.y, end.edgeX - s.x);
-        const int cx = truncated(s.x + s.width * std::cos(angle + 0.5));
-        const int cy = truncated(s.y + s.height * std::sin(angle + 0.5));
+    for (const SummationSign& sign : summation_signs(s)) {
+        const int cx = sign.centre.x, cy = sign.centre.y;
         draw_line(cx - 3, cy, cx + 4, cy, draw);
-        if (first == 'p' || first == 'P')
+        if (sign.plus)
             draw_line(cx, cy - 3, cx, cy + 4, draw);
     }
     const int inset = s.selected ? 1 : 0;
@@ -448,21 +442,6 @@ int offset(int n, int k)
     return -6 * n + 12 * k;
 }
 
-void causalStroke(const platform::Point& e, const Direction& d, double c, int draw)
-{
-    draw_line(truncated(e.x + c * d.uy), truncated(e.y - c * d.ux), truncated(e.x - c * d.uy),
-              truncated(e.y + c * d.ux), draw);
-}
-
-void conflictCross(const platform::Point& e, double c, int draw)
-{
-    push_colour_pen(2);
-    const double s = 1.5 * c;
-    draw_line(truncated(e.x - s), truncated(e.y - s), truncated(e.x + s), truncated(e.y + s), draw);
-    draw_line(truncated(e.x - s), truncated(e.y + s), truncated(e.x + s), truncated(e.y - s), draw);
-    pop_colour_pen();
-}
-
 bool validCausality(int causality)
 {
     return causality == 1 || causality == 2;
@@ -470,20 +449,42 @@ bool validCausality(int causality)
 
 } // namespace
 
-ConnectionEndPoints connection_end(Connection& c, int e, Point neighbour, int draw)
+namespace {
+
+/// The pen a mark of a connection end is drawn with.
+enum class MarkPen {
+    Current,   ///< the connection's pen: arrowheads and half-arrows
+    Stroke,    ///< the specified causal stroke: thick across a bundle
+    Computed,  ///< the stroke processing found where none was specified: blue
+    Conflict,  ///< processing put the stroke against the specified one: red
+};
+
+struct Mark {
+    Point from, to;
+    MarkPen pen;
+};
+
+/// One end of a connection as it is drawn: where its lines start and the marks drawn there.
+struct EndGeometry {
+    ConnectionEndPoints points;
+    std::vector<Mark> marks;
+};
+
+EndGeometry endGeometry(const Connection& c, int e, Point neighbour)
 {
-    ConnectionEndPoints out;
+    EndGeometry out;
+    ConnectionEndPoints& points = out.points;
     const int n = connection_dimensions(c);
-    out.count = n + 1;
+    points.count = n + 1;
     const Point edge{c.ends[e].edgeX, c.ends[e].edgeY};
     for (int k = 0; k <= n; ++k)
-        out.lines[static_cast<std::size_t>(k)] = edge;
+        points.lines[static_cast<std::size_t>(k)] = edge;
     long long dx = static_cast<long long>(neighbour.x) - edge.x, dy = static_cast<long long>(neighbour.y) - edge.y;
     reduce(dx, dy);
     const int length = isqrt(static_cast<int>(dx * dx + dy * dy));
     if (length == 0)
         return out;
-    out.drawn = true;
+    points.drawn = true;
     Direction d;
     d.ux = static_cast<double>(dx) / length;
     d.uy = static_cast<double>(dy) / length;
@@ -492,11 +493,14 @@ ConnectionEndPoints connection_end(Connection& c, int e, Point neighbour, int dr
     const double w = 6.0 * n;
     const double h = n == 0 ? 5.0 : w + 4;
     const bool arrowEnd = (c.direction == 2 && e == 0) || (c.direction == 1 && e == 1);
+    auto mark = [&](double x0, double y0, double x1, double y1, MarkPen pen) {
+        out.marks.push_back({truncatedPoint(x0, y0), truncatedPoint(x1, y1), pen});
+    };
 
     // The start point of the line at offset k across the bundle, placed in its slot.
     auto place = [&](int k, double x, double y) {
         const int slot = e == 0 ? k : n - k;
-        out.lines[static_cast<std::size_t>(slot)] = truncatedPoint(x, y);
+        points.lines[static_cast<std::size_t>(slot)] = truncatedPoint(x, y);
     };
     if (!arrowEnd) {
         for (int k = 0; k <= n; ++k)
@@ -505,18 +509,16 @@ ConnectionEndPoints connection_end(Connection& c, int e, Point neighbour, int dr
         // The half-arrow's barb goes to the side b; each line starts where it meets the barb.
         const double side = d.ux > 0 || (d.ux == 0 && d.uy < 0) ? 1.0 : -1.0;
         const double bx = side * d.vx, by = side * d.vy;
-        draw_line(truncated(edge.x - w * bx), truncated(edge.y - w * by), truncated(edge.x + 12 * d.ux + h * bx),
-                  truncated(edge.y + 12 * d.uy + h * by), draw);
+        mark(edge.x - w * bx, edge.y - w * by, edge.x + 12 * d.ux + h * bx, edge.y + 12 * d.uy + h * by,
+             MarkPen::Current);
         for (int i = 0; i <= n; ++i) {
             const double along = 144.0 * i / (w + h);
             const double across = -w + 12.0 * i;
             place(side > 0 ? i : n - i, edge.x + along * d.ux + across * bx, edge.y + along * d.uy + across * by);
         }
     } else {
-        draw_line(edge.x, edge.y, truncated(edge.x + 10 * d.ux + h * d.vx), truncated(edge.y + 10 * d.uy + h * d.vy),
-                  draw);
-        draw_line(edge.x, edge.y, truncated(edge.x + 10 * d.ux - h * d.vx), truncated(edge.y + 10 * d.uy - h * d.vy),
-                  draw);
+        mark(edge.x, edge.y, edge.x + 10 * d.ux + h * d.vx, edge.y + 10 * d.uy + h * d.vy, MarkPen::Current);
+        mark(edge.x, edge.y, edge.x + 10 * d.ux - h * d.vx, edge.y + 10 * d.uy - h * d.vy, MarkPen::Current);
         for (int k = 0; k <= n; ++k) {
             const double o = offset(n, k);
             const double along = 10.0 * std::fabs(o) / h;
@@ -527,26 +529,215 @@ ConnectionEndPoints connection_end(Connection& c, int e, Point neighbour, int dr
     // Causal strokes: a bond's specified stroke, the stroke processing found when none
     // was specified (blue), and a red cross where processing put it against the specified one.
     const double strokeHalf = n == 0 ? 5.0 : w + 3;
+    auto stroke = [&](MarkPen pen) {
+        mark(edge.x + strokeHalf * d.uy, edge.y - strokeHalf * d.ux, edge.x - strokeHalf * d.uy,
+             edge.y + strokeHalf * d.ux, pen);
+    };
     const int specified = validCausality(c.causality) ? c.causality : 0;
     const int computed = validCausality(c.computedCausality) ? c.computedCausality : 0;
-    if (specified && specified + e == 2) {
-        const platform::Pen kept = current_pen();
-        if (n > 0)
-            set_line_level(2);
-        causalStroke(edge, d, strokeHalf, draw);
-        if (n > 0 && kept.width == 1)
-            set_line_level(0);
-    }
+    if (specified && specified + e == 2)
+        stroke(MarkPen::Stroke);
     if (computed && computed + e == 2) {
         if (!specified) {
-            push_colour_pen(1);
-            causalStroke(edge, d, strokeHalf, draw);
-            pop_colour_pen();
+            stroke(MarkPen::Computed);
         } else if (computed != specified) {
-            conflictCross(edge, strokeHalf, draw);
+            const double cross = 1.5 * strokeHalf;
+            mark(edge.x - cross, edge.y - cross, edge.x + cross, edge.y + cross, MarkPen::Conflict);
+            mark(edge.x - cross, edge.y + cross, edge.x + cross, edge.y - cross, MarkPen::Conflict);
         }
     }
     return out;
+}
+
+/// Draws the marks of an end with their pens; a conflict's two lines share one red pen.
+void drawMarks(const std::vector<Mark>& marks, int n, int draw)
+{
+    for (std::size_t i = 0; i < marks.size(); ++i) {
+        const Mark& m = marks[i];
+        switch (m.pen) {
+        case MarkPen::Current:
+            draw_line(m.from.x, m.from.y, m.to.x, m.to.y, draw);
+            break;
+        case MarkPen::Stroke: {
+            const platform::Pen kept = current_pen();
+            if (n > 0)
+                set_line_level(2);
+            draw_line(m.from.x, m.from.y, m.to.x, m.to.y, draw);
+            if (n > 0 && kept.width == 1)
+                set_line_level(0);
+            break;
+        }
+        case MarkPen::Computed:
+            push_colour_pen(1);
+            draw_line(m.from.x, m.from.y, m.to.x, m.to.y, draw);
+            pop_colour_pen();
+            break;
+        case MarkPen::Conflict:
+            if (i == 0 || marks[i - 1].pen != MarkPen::Conflict)
+                push_colour_pen(2);
+            draw_line(m.from.x, m.from.y, m.to.x, m.to.y, draw);
+            if (i + 1 == marks.size() || marks[i + 1].pen != MarkPen::Conflict)
+                pop_colour_pen();
+            break;
+        }
+    }
+}
+
+/// The neighbouring points of the two ends: the nearest midpoint, else the other end's anchor.
+std::array<Point, 2> endNeighbours(const Connection& c)
+{
+    const auto& mids = c.midpoints;
+    if (mids.empty())
+        return {Point{c.ends[1].anchorX, c.ends[1].anchorY}, Point{c.ends[0].anchorX, c.ends[0].anchorY}};
+    return {Point{mids.front().x, mids.front().y}, Point{mids.back().x, mids.back().y}};
+}
+
+/// The points of every line of the connection from end 0 to end 1, by slot, given where
+/// its lines start at each end.
+std::vector<std::vector<Point>> bundleLines(const Connection& c, const ConnectionEndPoints& start,
+                                            const ConnectionEndPoints& end,
+                                            std::vector<std::array<Point, 8>>* mitresOut = nullptr)
+{
+    const int n = connection_dimensions(c);
+    const Point first{c.ends[0].edgeX, c.ends[0].edgeY}, last{c.ends[1].edgeX, c.ends[1].edgeY};
+    const auto& mids = c.midpoints;
+    std::vector<std::array<Point, 8>> mitres;
+    mitres.reserve(mids.size());
+    for (std::size_t i = 0; i < mids.size(); ++i) {
+        const Point previous = i == 0 ? first : Point{mids[i - 1].x, mids[i - 1].y};
+        const Point next = i + 1 == mids.size() ? last : Point{mids[i + 1].x, mids[i + 1].y};
+        mitres.push_back(mitre_points(previous, {mids[i].x, mids[i].y}, next, n));
+    }
+    std::vector<std::vector<Point>> lines;
+    for (int j = 0; j <= n; ++j) {
+        const auto slot = static_cast<std::size_t>(j);
+        std::vector<Point> line{start.lines[slot]};
+        for (const auto& mitre : mitres)
+            line.push_back(mitre[slot]);
+        line.push_back(end.lines[slot]);
+        lines.push_back(std::move(line));
+    }
+    if (mitresOut)
+        *mitresOut = std::move(mitres);
+    return lines;
+}
+
+} // namespace
+
+ConnectionEndPoints connection_end(Connection& c, int e, Point neighbour, int draw)
+{
+    const EndGeometry geometry = endGeometry(c, e, neighbour);
+    drawMarks(geometry.marks, connection_dimensions(c), draw);
+    return geometry.points;
+}
+
+std::vector<LineSegment> connection_segments(const Connection& c)
+{
+    std::vector<LineSegment> segments;
+    const std::array<Point, 2> toward = endNeighbours(c);
+    const EndGeometry start = endGeometry(c, 0, toward[0]);
+    const EndGeometry end = endGeometry(c, 1, toward[1]);
+    for (const EndGeometry* g : {&start, &end})
+        for (const Mark& m : g->marks)
+            segments.push_back({m.from, m.to});
+    for (const std::vector<Point>& line : bundleLines(c, start.points, end.points))
+        for (std::size_t i = 0; i + 1 < line.size(); ++i)
+            segments.push_back({line[i], line[i + 1]});
+    return segments;
+}
+
+namespace {
+
+/// A box of the drawing, its edges included.
+struct Box {
+    double left, top, right, bottom;
+    bool overlaps(const Box& o) const { return left <= o.right && o.left <= right && top <= o.bottom && o.top <= bottom; }
+};
+
+/// Whether the segment passes through the box: the part of the segment's parameter range
+/// inside each pair of the box's sides, narrowed side by side, is not empty.
+bool meets(const LineSegment& segment, const Box& box)
+{
+    const double x0 = segment.from.x, y0 = segment.from.y;
+    const double dx = segment.to.x - x0, dy = segment.to.y - y0;
+    double low = 0.0, high = 1.0;
+    auto clip = [&](double p, double q) {
+        if (p == 0.0)
+            return q >= 0.0;
+        const double t = q / p;
+        if (p < 0.0)
+            low = std::max(low, t);
+        else
+            high = std::min(high, t);
+        return low <= high;
+    };
+    return clip(-dx, x0 - box.left) && clip(dx, box.right - x0) && clip(-dy, y0 - box.top) &&
+           clip(dy, box.bottom - y0);
+}
+
+/// Where the strokes of a sign centred on the point reach, with a blank margin around them.
+Box signBox(double cx, double cy, double margin)
+{
+    return {cx - 3 - margin, cy - 3 - margin, cx + 4 + margin, cy + 4 + margin};
+}
+
+} // namespace
+
+std::vector<SummationSign> summation_signs(const Submodel& s)
+{
+    std::vector<SummationSign> signs;
+    // Every line drawn to the summation point, each connection once.
+    std::vector<const Connection*> drawnTo;
+    std::vector<LineSegment> lines;
+    for (const Attachment& a : s.attachments) {
+        if (std::find(drawnTo.begin(), drawnTo.end(), a.connection) != drawnTo.end())
+            continue;
+        drawnTo.push_back(a.connection);
+        const std::vector<LineSegment> its = connection_segments(*a.connection);
+        lines.insert(lines.end(), its.begin(), its.end());
+    }
+    const auto clear = [&](double cx, double cy) {
+        const Box box = signBox(cx, cy, 2);
+        for (const LineSegment& line : lines)
+            if (meets(line, box))
+                return false;
+        for (const SummationSign& other : signs)
+            if (box.overlaps(signBox(other.centre.x, other.centre.y, 0)))
+                return false;
+        return true;
+    };
+    for (const Attachment& a : s.attachments) {
+        const ConnectionEnd& end = a.connection->ends[a.end];
+        const char first = end.portName.empty() ? '\0' : end.portName[0];
+        if (first != 'p' && first != 'P' && first != 'm' && first != 'M')
+            continue;
+        // The rule: half a radian on from where the connection enters, at the box's size
+        // from the anchor. Where a line is in the way the sign moves on around that side of
+        // its connection, or further out, as little as it must.
+        const double angle = std::atan2(end.edgeY - s.y, end.edgeX - s.x);
+        const Point rule = truncatedPoint(s.x + s.width * std::cos(angle + 0.5), s.y + s.height * std::sin(angle + 0.5));
+        Point chosen = rule;
+        if (!clear(rule.x, rule.y)) {
+            std::vector<Point> candidates;
+            for (double turn = 0.3; turn < 2.8; turn += 0.1)
+                for (double reach : {1.0, 1.25, 1.5, 1.75, 2.0})
+                    candidates.push_back(truncatedPoint(s.x + reach * s.width * std::cos(angle + turn),
+                                                        s.y + reach * s.height * std::sin(angle + turn)));
+            const auto distance = [&](const Point& p) {
+                const long long dx = p.x - rule.x, dy = p.y - rule.y;
+                return dx * dx + dy * dy;
+            };
+            std::stable_sort(candidates.begin(), candidates.end(),
+                             [&](const Point& p, const Point& q) { return distance(p) < distance(q); });
+            for (const Point& p : candidates)
+                if (clear(p.x, p.y)) {
+                    chosen = p;
+                    break;
+                }
+        }
+        signs.push_back({chosen, first == 'p' || first == 'P'});
+    }
+    return signs;
 }
 
 std::array<Point, 8> mitre_points(Point previous, Point midpoint, Point next, int n)
@@ -581,29 +772,14 @@ void draw_connection(Connection& c, int draw)
     CanvasDrawing scope;
     set_line_level(c.selected ? 2 : 0);
     const int n = connection_dimensions(c);
-    const Point first{c.ends[0].edgeX, c.ends[0].edgeY}, last{c.ends[1].edgeX, c.ends[1].edgeY};
-    const auto& mids = c.midpoints;
-    const Point toward0 = mids.empty() ? Point{c.ends[1].anchorX, c.ends[1].anchorY} : Point{mids.front().x, mids.front().y};
-    const Point toward1 = mids.empty() ? Point{c.ends[0].anchorX, c.ends[0].anchorY} : Point{mids.back().x, mids.back().y};
-    const ConnectionEndPoints start = connection_end(c, 0, toward0, draw);
-    const ConnectionEndPoints end = connection_end(c, 1, toward1, draw);
+    const std::array<Point, 2> toward = endNeighbours(c);
+    const ConnectionEndPoints start = connection_end(c, 0, toward[0], draw);
+    const ConnectionEndPoints end = connection_end(c, 1, toward[1], draw);
 
     std::vector<std::array<Point, 8>> mitres;
-    mitres.reserve(mids.size());
-    for (std::size_t i = 0; i < mids.size(); ++i) {
-        const Point previous = i == 0 ? first : Point{mids[i - 1].x, mids[i - 1].y};
-        const Point next = i + 1 == mids.size() ? last : Point{mids[i + 1].x, mids[i + 1].y};
-        mitres.push_back(mitre_points(previous, {mids[i].x, mids[i].y}, next, n));
-    }
-    for (int j = 0; j <= n; ++j) {
-        const auto slot = static_cast<std::size_t>(j);
-        Point from = start.lines[slot];
-        for (const auto& mitre : mitres) {
-            draw_line(from.x, from.y, mitre[slot].x, mitre[slot].y, draw);
-            from = mitre[slot];
-        }
-        draw_line(from.x, from.y, end.lines[slot].x, end.lines[slot].y, draw);
-    }
+    for (const std::vector<Point>& line : bundleLines(c, start, end, &mitres))
+        for (std::size_t i = 0; i + 1 < line.size(); ++i)
+            draw_line(line[i].x, line[i].y, line[i + 1].x, line[i + 1].y, draw);
     if (c.selected) {
         for (const auto& mitre : mitres)
             for (int j = 0; j <= n; ++j)

@@ -9,6 +9,7 @@
 #include "platform/core/device_context.h"
 
 #include <array>
+#include <vector>
 
 /// The connection's line count less one: its size list's dimensions, at most 7.
 int connection_dimensions(const Connection& connection);
@@ -53,6 +54,27 @@ struct ConnectionEndPoints {
 /// The geometry of end e (0 or 1) with its neighbouring point: the start points of
 /// its lines and, when drawing, its arrow or half-arrow and causal stroke.
 ConnectionEndPoints connection_end(Connection& connection, int e, platform::Point neighbour, int draw);
+
+/// One straight line of a drawing.
+struct LineSegment {
+    platform::Point from, to;
+};
+
+/// Every straight line the connection draws: its lines from end to end, its arrowhead or
+/// half-arrow and its causal strokes.
+std::vector<LineSegment> connection_segments(const Connection& connection);
+
+/// The sign of one input of a summation point.
+struct SummationSign {
+    platform::Point centre;
+    bool plus = false; ///< a plus (port name p...), else a minus (m...)
+};
+
+/// The signs of a summation point's inputs, in attachment order. Each stands where the
+/// angle rule puts it, half a radian on from where its connection enters; where a line
+/// drawn to the summation point or another sign is in the way, it moves on around the
+/// same side of its connection, or further out, to the nearest place clear of them.
+std::vector<SummationSign> summation_signs(const Submodel& submodel);
 
 /// The points of every line at a midpoint between the previous and the next point, by slot.
 std::array<platform::Point, 8> mitre_points(platform::Point previous, platform::Point midpoint, platform::Point next,

@@ -18,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include <QDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProgressBar>
@@ -36,7 +37,7 @@ const std::string kFixtures = CODEGEN_FIXTURES;
 const std::string kDriver = CODEGEN_DRIVER;
 
 constexpr int kProgress = 1001, kSFunction = 1003, kStandAlone = 1008, kOutputDirectory = 1011, kGenerate = 1012,
-              kFunction = 1015, kAfterTheRun = 1018, kSubmodelList = 1029, kFunctionName = 1031;
+              kFunction = 1015, kAfterTheRun = 1018, kStatus = 1025, kSubmodelList = 1029, kFunctionName = 1031;
 
 /// Whether the module is still loaded in this process.
 bool moduleLoaded()
@@ -116,6 +117,7 @@ TEST_F(CodegenModuleTest, TheDialogWritesTheStandAloneProgramAsTheCommandLineDri
     bool loadedDuring = false;
     int progress = -1;
     std::string modelName;
+    std::string status;
     testsupport::answerNextModal([&](QWidget& modal) {
         ownedByHost = modal.parentWidget() == &host;
         registered = platform::findWindowByClass("CodeGeneratorDialog") != 0;
@@ -126,10 +128,12 @@ TEST_F(CodegenModuleTest, TheDialogWritesTheStandAloneProgramAsTheCommandLineDri
         findControl<QLineEdit>(modal, kOutputDirectory)->setText(QString::fromStdString(out));
         findControl<QPushButton>(modal, kGenerate)->click();
         progress = findControl<QProgressBar>(modal, kProgress)->value();
+        status = findControl<QLabel>(modal, kStatus)->text().toStdString();
         static_cast<QDialog&>(modal).reject();
     });
     EXPECT_EQ(RunCodeGenerator(dir.file("crankrg1").c_str(), "crank", nullptr, kModuleDirectory), 0)
         << "left with Cancel";
+    EXPECT_EQ(status, "Stand-alone program written to " + out + " (10 files)");
     EXPECT_TRUE(ownedByHost) << "the module finds the host's window by its handle";
     EXPECT_TRUE(registered);
     EXPECT_TRUE(loadedDuring) << "the check of its release can see it";

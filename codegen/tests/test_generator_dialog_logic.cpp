@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <set>
 
 namespace {
@@ -184,6 +185,7 @@ TEST_F(DialogLogicTest, AGenerationReportsSuccessOnlyWhenEveryFileWasWritten)
     EXPECT_EQ(lastLines().front(), "Stand-alone code generated successfully");
     EXPECT_EQ(lastLines().back(), "    " + fields.outputDirectory);
     EXPECT_NE(testsupport::readText(fields.outputDirectory + "/xxmain.c").size(), 0u);
+    EXPECT_EQ(fields.status, "Stand-alone program written to " + fields.outputDirectory + " (10 files)");
 
     // a file that cannot be written: the failure is reported, and no success
     sink.clear();
@@ -194,16 +196,78 @@ TEST_F(DialogLogicTest, AGenerationReportsSuccessOnlyWhenEveryFileWasWritten)
         EXPECT_NE(box.caption, "Orvanta Message");
     EXPECT_EQ(lastCaption(), "Orvanta Error");
     EXPECT_EQ(lastLines(), (std::vector<std::string>{"An error occured, one or more files", "could not be generated"}));
+    EXPECT_EQ(fields.status, "Not every file written: one or more files could not be written");
 
-    // a model that cannot be read stops before anything else
+    // a model that cannot be read stops before anything else, in one box
     sink.clear();
     fields.modelName = "missing1";
     EXPECT_EQ(GenerateFromFields(fields, {}), GenerationOutcome::Failed);
-    for (const std::string& line : sink.transcriptLines())
-        EXPECT_EQ(line.find("experiment"), std::string::npos) << "the generation stops before the experiment";
+    ASSERT_EQ(sink.transcript().size(), 1u) << testing::PrintToString(sink.transcriptLines());
     EXPECT_EQ(lastLines(), (std::vector<std::string>{"Error reading the specified model file", "",
                                                       dir.path() + "/missing1.e"}));
     EXPECT_EQ(sink.transcript().back().icon, platform::BoxIcon::Exclamation);
+    EXPECT_EQ(fields.status, "Nothing written: the model file " + dir.path() + "/missing1.e could not be read");
+}
+
+// What the generated code cannot hold is said once, in the box that names it and where it
+// stands; no box follows that blames the file, and the status repeats why nothing was written.
+TEST_F(DialogLogicTest, WhatTheGeneratedCodeCannotHoldIsRefusedInOneBoxThatNamesIt)
+{
+    const std::string loop =
+        "#Hclass\tloop\n#Hversion\t1\n\n#DIncond\t1\n\t#real\tu\n\n#DVariable\t1\n\t#real\ty\n\n"
+        "#Dstate_ind\t1\n\t#real\tu\n\n#DRate_ind\t1\n\t#real\tu_indep_rate\n\n#DAlgloop\t1\n\t#real\tx\n\n"
+        "#EInitial\t0\n\n#Einputs\t0\n\n#Edynamic\t5\n    R0 = 1 - s0\n    V0 = (0.5 * a0) + 1\n"
+        "    A0 = (0.5 * V0) + s0\n\n#Eoutputs\t0\n";
+    // The second inertia follows the first through the gear: a dependent state and its rate.
+    const std::string gears =
+        "#Hclass\tgears\n#Hversion\t1\n\n#DParam \t2\n\t#real\ttq`e\n\t#real\tin1`i\n\n"
+        "#DIncond\t1\n\t#real\tin2`p.e_indep_state_ic\n\n#DVariable\t1\n\t#real\tj1`p[3].e\n\n"
+        "#Dstate_ind\t1\n\t#real\tin2`p.e_indep_state\n\n#DRate_ind\t1\n\t#real\tin2`p.e\n\n"
+        "#DState_dept\t1\n\t#real\tin1`p.e_dep_state\n\n#Drate_dept\t1\n\t#real\tj1`p[2].e\tin1`p.e\n\n"
+        "#EInitial\t0\n\n#Einputs\t0\n\n#Edynamic\t4\n    V0 = P0 + -r0\n    R0 = V0\n    S0 = s0 * P1\n\n"
+        "#Eoutputs\t0\n";
+    // Only an equation outside the submodel a computes the quantity it uses.
+    const std::string split = "#Hclass\tsplit\n#Hversion\t1\n\n#DParam \t1\n\t#real\tb`k\n\n"
+                              "#DVariable\t2\n\t#real\ta`y\n\t#real\ta`z\n\n#EInitial\t0\n\n#Einputs\t0\n\n"
+                              "#Edynamic\t2\n    V0 = P0\n    V1 = V0 * 2\n\n#Eoutputs\t0\n";
+    struct Case {
+        const char* what;
+        const std::string& text;
+        int kind;
+        std::vector<std::string> lines;
+    } cases[] = {
+        {"an algebraic loop", loop, StandAloneOutput,
+         {"Models with algebraic loops are not supported in code generation", "The loop is solved for x",
+          dir.file("refused1.e") + ", line 16: '#DAlgloop'"}},
+        {"a dependent rate", gears, StandAloneOutput,
+         {"The quantity r0 (a dependent rate, j1`p[2].e) has no array in the generated code",
+          "in equation: V0 = P0 + -r0", dir.file("refused1.e") + ", line 31"}},
+        {"a submodel that uses what is outside it", split, FunctionOutput,
+         {"The submodel a uses quantities outside it", "in equation: a`y = b`k;"}},
+    };
+    GenerationChoices choices;
+    choices.chooseBlock = [](const GeneratorModel&, const BlockRequest&) -> std::optional<BlockRequest> {
+        return BlockRequest{"a", "part"};
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        sink.clear();
+        dir.write("refused1.e", c.text);
+        GeneratorFields fields = InitialFields(dir.file("refused1").c_str(), nullptr, nullptr);
+        fields.outputKind = c.kind;
+        fields.outputDirectory = dir.mkdir(std::string("out-") + std::to_string(c.kind) + c.what[2]);
+        EXPECT_EQ(GenerateFromFields(fields, choices), GenerationOutcome::Failed);
+        // The block is chosen after the experiment was read: without one, that is said first.
+        const std::size_t warned = c.kind == StandAloneOutput ? 0 : 1;
+        ASSERT_EQ(sink.transcript().size(), 1u + warned) << testing::PrintToString(sink.transcriptLines());
+        if (warned)
+            EXPECT_EQ(sink.transcript().front().lines.front(), "Could not open the experiment");
+        EXPECT_EQ(lastLines(), c.lines);
+        EXPECT_TRUE(files(fields.outputDirectory).empty());
+        std::string reason = c.lines.front();
+        reason[0] = char(std::tolower(reason[0]));
+        EXPECT_EQ(fields.status, "Nothing written: " + reason);
+    }
 }
 
 TEST_F(DialogLogicTest, BlockGenerationsTakeTheChosenSubmodelAndStopSilentlyOnCancel)
@@ -229,6 +293,7 @@ TEST_F(DialogLogicTest, BlockGenerationsTakeTheChosenSubmodelAndStopSilentlyOnCa
     EXPECT_EQ(progress, (std::vector<int>{0, 20, 30}));
     EXPECT_TRUE(sink.transcript().empty());
     EXPECT_EQ(fields.submodel, "cr");
+    EXPECT_EQ(fields.status, "Nothing written: no submodel was chosen");
 
     // chosen; the folder chooser cancelled after it: still nothing written, nothing said
     choices.chooseBlock = [](const GeneratorModel&, const BlockRequest&) -> std::optional<BlockRequest> {
@@ -238,6 +303,7 @@ TEST_F(DialogLogicTest, BlockGenerationsTakeTheChosenSubmodelAndStopSilentlyOnCa
     EXPECT_EQ(GenerateFromFields(fields, choices), GenerationOutcome::Cancelled);
     EXPECT_TRUE(sink.transcript().empty());
     EXPECT_EQ(fields.submodel, "crank") << "the chosen submodel is the next preset";
+    EXPECT_EQ(fields.status, "Nothing written: no output directory was chosen");
 
     const std::string out = dir.mkdir("chosen");
     choices.chooseOutputDirectory = [&] { return std::optional<std::string>(out); };
@@ -248,6 +314,7 @@ TEST_F(DialogLogicTest, BlockGenerationsTakeTheChosenSubmodelAndStopSilentlyOnCa
     EXPECT_EQ(files(out), (std::vector<std::string>{"crankmod.c", "xxmexfcs.c", "xxmextps.h"}));
     EXPECT_EQ(lastLines().front(), "S-Function code generated successfully");
     EXPECT_EQ(lastLines()[5], "    crankmod.c");
+    EXPECT_EQ(fields.status, "S-function crankmod written to " + out + " (3 files)");
 
     // the folder chooser opens at the model's folder without its last '/'
     ASSERT_EQ(choosers.transcript().size(), 0u);

@@ -178,7 +178,7 @@ TEST_F(GeneratorDialogTest, TheLogoSwapsWithControlAndOpensTheAboutBox)
     CodeGeneratorDialog dialog(nullptr, nullptr, nullptr, nullptr);
     dialog.show();
     QWidget* logo = dialog.control(Logo);
-    const QRect described = dialog.toPixels({14, 225, 90, 26});
+    const QRect described = dialog.toPixels({14, 246, 90, 26});
     EXPECT_EQ(logo->size(), described.size() + QSize(4, 4)) << "grown by 4 pixels";
     EXPECT_EQ(logo->pos(), described.topLeft());
 

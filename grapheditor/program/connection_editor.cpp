@@ -187,10 +187,14 @@ void TQNConEditorDialog::load(Submodel* submodel)
         showMessage(text);
         return;
     }
-    if (auto_connect(*m_record)) {
+    const bool connected = auto_connect(*m_record) != 0;
+    if (connected)
         showRow(0);
-        showMessage("Submodel (partly) connected automatically.");
-    }
+    // The first fault is named at once, on the row it concerns; the port lists keep what
+    // the rows use, so that a click on the port that is wanted takes it.
+    if (showCheck(false) != 0)
+        return;
+    showMessage(connected ? "Submodel (partly) connected automatically." : "");
 }
 
 int TQNConEditorDialog::groupList() const
@@ -350,11 +354,16 @@ int TQNConEditorDialog::checkSubmodel()
         return 1;
     if (!storeRow())
         return 1;
+    return showCheck(true);
+}
+
+int TQNConEditorDialog::showCheck(bool selectPort)
+{
     const int result = check_connections(*m_record, 1);
     showMessage(m_record->checkText);
     if (m_record->faultRow >= 0)
         showRow(m_record->faultRow);
-    if (m_record->faultPort >= 0 && m_group >= 0) {
+    if (selectPort && m_record->faultPort >= 0 && m_group >= 0) {
         const Pio* port = m_record->ports[std::size_t(m_record->faultPort)].pio;
         if (groupOfPort(*port) == m_group)
             selectIndex(kPortLists[m_group], findItem(kPortLists[m_group], port->name));

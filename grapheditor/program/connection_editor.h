@@ -71,6 +71,9 @@ protected:
 
 private:
     void fill();
+    /// Checks the record as it stands and shows the result on the row of its fault (and
+    /// its port when asked): 0 when it is correct, else 1.
+    int showCheck(bool selectPort);
     void showRow(int row);
     void showPort(const Pio* port);
     void rebuildRowItem(int row);

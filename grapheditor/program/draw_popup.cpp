@@ -12,6 +12,8 @@
 #include "grapheditor/submodel_library.h"
 #include "grapheditor/symbol_tables.h"
 
+#include <QListWidget>
+
 #include <algorithm>
 #include <array>
 
@@ -74,7 +76,25 @@ TQNDrawDialog::TQNDrawDialog(QWidget* parent) : Dialog(DrawPopupDescription(), p
     m_library = std::make_unique<TQNListBox>(*this, ID_DRAW_LIBRARY);
     for (std::size_t i = 0; i < kRadioBitmaps.size(); ++i)
         m_radios.push_back(std::make_unique<TQNRadioButton>(*this, ID_DRAW_FIRST_TOOL + int(i), kRadioBitmaps[i]));
+    // A click on the entry still picked after another tool was used picks it again: the
+    // selection does not change, so only the click says so.
+    if (auto* list = controlAs<QListWidget>(ID_DRAW_LIBRARY))
+        connect(list, &QListWidget::itemClicked, this, [this] { armLibraryEntry(); });
     DialogSetupHook(this);
+}
+
+void TQNDrawDialog::uncheckTools()
+{
+    for (int i = 0; i < 6; ++i)
+        setChecked(ID_DRAW_FIRST_TOOL + i, false);
+}
+
+void TQNDrawDialog::armLibraryEntry()
+{
+    uncheckTools();
+    ToolState& s = tools();
+    s.tool = TOOL_SUBMODEL;
+    s.entry = selectedIndex(ID_DRAW_LIBRARY);
 }
 
 TQNDrawDialog::~TQNDrawDialog() = default;
@@ -126,18 +146,12 @@ void TQNDrawDialog::notify(int id, int code)
         set_tool(id - ID_DRAW_FIRST_TOOL);
         return;
     }
-    auto uncheckTool = [this] {
-        for (int i = 0; i < 6; ++i)
-            setChecked(ID_DRAW_FIRST_TOOL + i, false);
-    };
     if (id == ID_DRAW_LIBRARY && code == LBN_SELCHANGE) {
-        uncheckTool();
-        s.tool = TOOL_SUBMODEL;
-        s.entry = selectedIndex(ID_DRAW_LIBRARY);
+        armLibraryEntry();
         return;
     }
     if (id == ID_DRAW_DIRECTORIES && code == LBN_SELCHANGE) {
-        uncheckTool();
+        uncheckTools();
         const int directory = selectedIndex(ID_DRAW_DIRECTORIES);
         if (directory >= 0 && directory != s.directory) {
             s.tool = TOOL_SUBMODEL;
@@ -250,8 +264,7 @@ void pick_library_entry(int directory, int index)
             popup->selectIndex(ID_DRAW_DIRECTORIES, directory);
             popup->fillLibraryList();
         }
-        for (int i = 0; i < 6; ++i)
-            popup->setChecked(ID_DRAW_FIRST_TOOL + i, false);
+        popup->uncheckTools();
         popup->selectIndex(ID_DRAW_LIBRARY, index);
     }
     s.directory = directory;

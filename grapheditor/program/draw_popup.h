@@ -32,11 +32,16 @@ public:
     void fill();
     /// List 101 shows the entries of the current directory with their symbols.
     void fillLibraryList();
+    /// No tool radio is checked (a library entry or directory is picked).
+    void uncheckTools();
 
 protected:
     void notify(int id, int code) override;
 
 private:
+    /// The entry selected in list 101 becomes the submodel tool's; no tool radio is checked.
+    void armLibraryEntry();
+
     std::unique_ptr<TQNListBox> m_library;
     std::vector<std::unique_ptr<TQNRadioButton>> m_radios;
 };

@@ -17,8 +17,10 @@ constexpr int kTransitions[kStates][kEvents] = {
     {6, 6, 6, 6, 6, 6, 6},
 };
 
+// A selection adds Delete, Attributes and Connections (bits 20-22) to what its model
+// allows: an untitled model with a selection is processed as one without, once it is named.
 constexpr std::uint32_t kMasks[kStates] = {
-    0xFF73FFFF, 0xC30043CF, 0xFF03FFFF, 0xFF03FBDF, 0xFF73FFFF, 0xCF73FBDF, 0,
+    0xFF73FFFF, 0xC30043CF, 0xFF03FFFF, 0xFF03FBDF, 0xFF73FFFF, 0xFF73FBDF, 0,
 };
 
 } // namespace

@@ -2,6 +2,7 @@
 // and 7 of the state machine on each real change.
 #include "grapheditor/program/selection.h"
 
+#include "grapheditor/connection_checker.h"
 #include "grapheditor/graph_objects.h"
 #include "grapheditor/program/model_commands.h"
 
@@ -47,6 +48,12 @@ void select_object(int kind, void* object, int doubleClick)
     g_kind = kind;
     g_object = object;
     mark(kind, object, 1);
+    // A submodel crossed out by the check says why.
+    if (kind == SELECT_SUBMODEL) {
+        const Submodel& submodel = *static_cast<const Submodel*>(object);
+        if (const std::string fault = marked_fault(submodel); !fault.empty())
+            ShowStatus(SubmodelSelectionText(submodel) + ": " + fault, 0);
+    }
     SendEditorEvent(EVENT_SELECTED);
 }
 

@@ -267,6 +267,46 @@ TEST_F(Pictures, EveryLookOfTheGalleryIsDrawn)
         EXPECT_TRUE(inked(p.left, p.top, p.width, p.height)) << p.name;
 }
 
+// Five inputs round the left half of a summation point and its output: every sign is drawn
+// where nothing else is, its square white but for its own strokes.
+TEST_F(Pictures, ACrowdedSummationPointShowsEverySignOnABlankPlace)
+{
+    LibraryEntry gain = entry("gain1"), plus = entry("plus1");
+    Submodel* sum = create_submodel(400, 260, plus);
+    int k = 0;
+    for (auto [x, y] : {std::pair{220, 260}, {260, 140}, {260, 380}, {400, 100}, {400, 420}, {240, 200}}) {
+        Submodel* from = create_submodel(x, y, gain);
+        ConnectionDrawing drawing;
+        drawing.leftClick(from->x, from->y, TOOL_SIGNAL);
+        drawing.leftClick(sum->x, sum->y, TOOL_SIGNAL)->ends[1].portName = (k % 2 ? "minus" : "plus") + std::to_string(k);
+        ++k;
+    }
+    Submodel* to = create_submodel(600, 260, gain);
+    ConnectionDrawing out;
+    out.leftClick(sum->x, sum->y, TOOL_SIGNAL);
+    out.leftClick(to->x, to->y, TOOL_SIGNAL);
+    Settings().grid = 0; // no dots where the signs are looked at
+    redraw_all(1, 0);
+    const QImage image = fresh();
+    keep(image, "graph-crowded-summation");
+
+    const std::vector<SummationSign> signs = summation_signs(*sum);
+    ASSERT_EQ(signs.size(), 6u);
+    for (const SummationSign& sign : signs) {
+        const int cx = sign.centre.x, cy = sign.centre.y;
+        SCOPED_TRACE(std::to_string(cx) + "," + std::to_string(cy));
+        // A stroke is drawn up to, not onto, its last point.
+        for (int y = cy - 3; y <= cy + 4; ++y)
+            for (int x = cx - 3; x <= cx + 4; ++x) {
+                const bool stroke = (y == cy && x < cx + 4) || (sign.plus && x == cx && y < cy + 4);
+                if (stroke)
+                    EXPECT_NE(image.pixelColor(x, y), QColor(Qt::white)) << x << "," << y;
+                else
+                    EXPECT_EQ(image.pixelColor(x, y), QColor(Qt::white)) << x << "," << y << " is inked";
+            }
+    }
+}
+
 TEST_F(Pictures, ErasingAndDrawingAgainLeavesTheFreshPicture)
 {
     drawGallery();

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <regex>
@@ -348,6 +349,96 @@ TEST_F(Rendering, TheLibrarysSummationPointsShowTheSignOfEachInput)
         }
         EXPECT_EQ(horizontal, c.signs);
         EXPECT_EQ(vertical, c.plusSigns);
+    }
+}
+
+// A sign stands half a radian on from where its input enters. Where that is on a
+// neighbouring input's arrowhead or line, the sign moves on around the same side of its own
+// input, or further out, until it is clear of every line drawn to the summation point.
+TEST_F(Rendering, SummationSignsKeepTheirSideAndStayClearOfEveryLine)
+{
+    struct Case {
+        const char* what;
+        std::vector<Point> inputs;
+        bool output;
+    } cases[] = {
+        {"one input from the left: the rule's place", {{100, 200}}, false},
+        {"two inputs from the upper and lower left", {{120, 120}, {120, 280}}, true},
+        {"five inputs round the left half", {{160, 200}, {200, 120}, {200, 280}, {300, 60}, {300, 340}}, true},
+        {"two inputs from nearly the same side", {{160, 180}, {160, 230}}, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        clear_model();
+        Submodel* sum = create_submodel(300, 200, plus);
+        ASSERT_TRUE(sum);
+        int k = 0;
+        for (Point from : c.inputs) {
+            Connection* input = connect(create_submodel(from.x, from.y, gain), sum, TOOL_SIGNAL);
+            ASSERT_TRUE(input);
+            input->ends[1].portName = (k % 2 ? "minus" : "plus") + std::to_string(k + 1);
+            ++k;
+        }
+        if (c.output) {
+            ASSERT_TRUE(connect(sum, create_submodel(460, 200, gain), TOOL_SIGNAL));
+        }
+
+        const std::vector<SummationSign> signs = summation_signs(*sum);
+        ASSERT_EQ(signs.size(), c.inputs.size());
+        std::vector<LineSegment> lines;
+        for (const Connection& connection : model.connections)
+            for (const LineSegment& line : connection_segments(connection))
+                lines.push_back(line);
+        std::size_t i = 0;
+        for (const Attachment& a : sum->attachments) {
+            const ConnectionEnd& end = a.connection->ends[a.end];
+            if (end.portName.empty())
+                continue;
+            const SummationSign& sign = signs[i++];
+            SCOPED_TRACE(end.portName);
+            EXPECT_EQ(sign.plus, end.portName[0] == 'p');
+            const double entry = std::atan2(end.edgeY - sum->y, end.edgeX - sum->x);
+            if (c.inputs.size() == 1) {
+                EXPECT_EQ(sign.centre.x, int(sum->x + sum->width * std::cos(entry + 0.5)));
+                EXPECT_EQ(sign.centre.y, int(sum->y + sum->height * std::sin(entry + 0.5)));
+            }
+            // The side of its own input the rule gives it.
+            double turn = std::atan2(sign.centre.y - sum->y, sign.centre.x - sum->x) - entry;
+            while (turn <= -M_PI)
+                turn += 2 * M_PI;
+            while (turn > M_PI)
+                turn -= 2 * M_PI;
+            EXPECT_GT(turn, 0.0);
+            EXPECT_LT(turn, M_PI);
+            // Clear of every line: no line crosses the strokes' square.
+            for (const LineSegment& line : lines) {
+                const int l = sign.centre.x - 3, t = sign.centre.y - 3, r = sign.centre.x + 4, b = sign.centre.y + 4;
+                bool crosses = false;
+                for (int step = 0; step <= 200 && !crosses; ++step) {
+                    const double x = line.from.x + (line.to.x - line.from.x) * step / 200.0;
+                    const double y = line.from.y + (line.to.y - line.from.y) * step / 200.0;
+                    crosses = l <= x && x <= r && t <= y && y <= b;
+                }
+                EXPECT_FALSE(crosses) << "line " << line.from.x << "," << line.from.y << " - " << line.to.x << ","
+                                      << line.to.y << " under the sign at " << sign.centre.x << "," << sign.centre.y;
+            }
+            for (const SummationSign& other : signs) {
+                if (&other != &sign) {
+                    EXPECT_TRUE(std::abs(other.centre.x - sign.centre.x) > 7 ||
+                                std::abs(other.centre.y - sign.centre.y) > 7)
+                        << "two signs on one another";
+                }
+            }
+        }
+
+        // The drawing shows the signs where they were placed, and erases them there.
+        surface.context.clear();
+        draw_submodel(*sum, 1);
+        const std::vector<std::string> drawn = surface.context.calls();
+        for (const SummationSign& sign : signs) {
+            const std::string stroke = "moveTo " + std::to_string(sign.centre.x - 3) + " " + std::to_string(sign.centre.y);
+            EXPECT_NE(std::find(drawn.begin(), drawn.end(), stroke), drawn.end()) << stroke;
+        }
     }
 }
 

@@ -21,6 +21,7 @@
 #include "grapheditor/connection_drawing.h"
 #include "grapheditor/graph_model_reader.h"
 #include "grapheditor/graph_objects.h"
+#include "grapheditor/graph_rendering.h"
 #include "grapheditor/submodel_library.h"
 #include "platform/core/file_system.h"
 #include "platform/core/message_sink.h"
@@ -623,6 +624,22 @@ TEST_F(Interaction, TheCheckThatNamesASummationPointsInputsDrawsTheirSigns)
     window->runCommand(CM_REDRAW_ALL);
     EXPECT_TRUE(checked == canvas().grab().toImage()) << "the plus signs appear only after a redraw";
     testsupport::grabToPng(*window, "grapheditor_summation_signs");
+
+    // The lower input's sign, half a radian on from where it enters, would stand on the upper
+    // input's arrowhead: each sign's square shows nothing but its own strokes.
+    Submodel* sum = submodel("plus_1");
+    ASSERT_NE(sum, nullptr);
+    const std::vector<SummationSign> signs = summation_signs(*sum);
+    ASSERT_EQ(signs.size(), 2u);
+    for (const SummationSign& sign : signs) {
+        const QPoint centre = device(sign.centre.x, sign.centre.y);
+        for (int dy = -3; dy <= 4; ++dy)
+            for (int dx = -3; dx <= 4; ++dx) {
+                const bool stroke = (dy == 0 && dx < 4) || (dx == 0 && dy < 4);
+                const bool white = checked.pixelColor(centre + QPoint(dx, dy)) == QColor(Qt::white);
+                EXPECT_EQ(white, !stroke) << sign.centre.x + dx << "," << sign.centre.y + dy;
+            }
+    }
 }
 
 TEST_F(Interaction, TheDrawPopupOpensBesideTheWindowNotOverTheCanvas)

@@ -56,8 +56,6 @@ TEST(EditorStates, EachStateEnablesExactlyItsCommands)
     namedSelection.insert({CM_DELETE, CM_ATTRIBUTES, CM_CONNECTIONS});
     std::set<int> untitledSelection = untitled;
     untitledSelection.insert({CM_DELETE, CM_ATTRIBUTES, CM_CONNECTIONS});
-    untitledSelection.erase(CM_CAUSAL_ANALYSIS);
-    untitledSelection.erase(CM_COMPLETE_PROCESSING);
 
     struct Case {
         int state;

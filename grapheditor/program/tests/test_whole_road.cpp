@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <QDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -159,6 +160,44 @@ TEST_F(WholeRoad, CCodeOfAnEditedModelIsGeneratedOnceTheRealProcessorHasProcesse
     EXPECT_EQ(run.compileStatus, 0) << run.compileOutput;
     EXPECT_EQ(run.runStatus, 0) << run.errors;
     EXPECT_FALSE(run.blocks.empty());
+    EXPECT_EQ(Editor().machine.state(), STATE_NAMED);
+}
+
+// The gears' second inertia follows the first: the processed model has a dependent rate,
+// which a fixed-step program cannot hold. The generator says so once, naming it, and its
+// dialog says that nothing was written.
+TEST_F(WholeRoad, CCodeOfAModelWithADependentRateIsRefusedOnceAndTheDialogSaysWhy)
+{
+    copyExample("gears1.mg0", models, "gears1.mg0");
+    startWindow("-model gears1");
+    ASSERT_EQ(Editor().modelName, "gears1");
+    const std::string out = dir.mkdir("program");
+    std::string status;
+    bool statusFits = false;
+    testsupport::answerNextModal(
+        [&](QWidget& modal) {
+            testsupport::findControl<QRadioButton>(modal, 1008)->click();
+            testsupport::findControl<QLineEdit>(modal, 1011)->setText(QString::fromStdString(out));
+            testsupport::findControl<QPushButton>(modal, 1012)->click();
+            auto* label = testsupport::findControl<QLabel>(modal, 1025);
+            status = label->text().toStdString();
+            statusFits = label->heightForWidth(label->width()) <= label->height();
+            testsupport::grabToPng(modal, "codegen_refused");
+            static_cast<QDialog&>(modal).reject();
+        },
+        60000);
+    command(CM_CCODE)->trigger();
+    ASSERT_TRUE(waitUntil([&] { return !status.empty(); }, 60000)) << "no generation";
+    const std::string refusal = "The quantity r0 (a dependent rate, j1`p[2].e) has no array in the generated code";
+    EXPECT_EQ(status, "Nothing written: the" + refusal.substr(3));
+    EXPECT_TRUE(statusFits) << "the status shows all of its lines";
+    ASSERT_EQ(sink.transcript().size(), 1u) << testing::PrintToString(sink.transcriptLines());
+    const std::vector<std::string>& lines = sink.transcript()[0].lines;
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0], refusal);
+    EXPECT_EQ(lines[1], "in equation: V2 = V0 + -r0");
+    EXPECT_EQ(lines[2].rfind(models + "/gears1.e, line ", 0), 0u) << lines[2];
+    EXPECT_EQ(platform::listDirectory(out)->size(), 2u) << "only . and ..";
     EXPECT_EQ(Editor().machine.state(), STATE_NAMED);
 }
 

@@ -37,6 +37,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -708,6 +709,34 @@ TEST(SimulatorWindow, CCodeGenerationRunsTheModuleOnTheModelAndTheProgramItWrite
     EXPECT_TRUE(SawLine(s.boxes(), "Could not load 'orvantacod.so'"));
     runDefaultExperiment(s);
     EXPECT_EQ(statusLine(s).rfind("Simulation finished.", 0), 0u);
+}
+
+// The simulator solves loop1's algebraic loop; a fixed-step program cannot: the generator
+// says so once, naming the loop, and its dialog says that nothing was written.
+TEST(SimulatorWindow, CCodeOfAModelWithAnAlgebraicLoopIsRefusedOnceAndTheDialogSaysWhy)
+{
+    Simulator s("-model loop1");
+    ASSERT_EQ(Experiment().modelName, "loop1");
+    s.openExperiment("default");
+    Startup().InstallDirectory = CODEGEN_MODULE_DIR;
+    testsupport::TempDir out;
+    std::string status;
+    testsupport::answerNextModal([&](QWidget& modal) {
+        testsupport::findControl<QRadioButton>(modal, 1008)->click();
+        testsupport::findControl<QLineEdit>(modal, 1011)->setText(QString::fromStdString(out.path()));
+        testsupport::findControl<QPushButton>(modal, 1012)->click();
+        status = testsupport::findControl<QLabel>(modal, 1025)->text().toStdString();
+        static_cast<QDialog&>(modal).reject();
+    });
+    s.command(CM_CCODE);
+    EXPECT_EQ(status, "Nothing written: models with algebraic loops are not supported in code generation");
+    ASSERT_EQ(s.boxes().transcript().size(), 1u) << testing::PrintToString(s.boxes().transcriptLines());
+    const std::vector<std::string>& lines = s.boxes().transcript()[0].lines;
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0], "Models with algebraic loops are not supported in code generation");
+    EXPECT_EQ(lines[1], "The loop is solved for x");
+    EXPECT_NE(lines[2].find("loop1.e, line "), std::string::npos) << lines[2];
+    EXPECT_EQ(platform::listDirectory(out.path())->size(), 2u) << "only . and ..";
 }
 
 // The loop runs one chunk per idle turn only while a run is pending or going on; without
