@@ -690,10 +690,11 @@ void appendEquationTexts(const std::vector<EquationRec*>& equations, std::string
     joinParts(texts, out);
 }
 
-/// The header of an equation section, written also when the section is empty: the readers
-/// require all four, so that a file cut short between two sections is not taken for whole.
+/// The header of an equation section; an empty section has none.
 void sectionHeader(std::string& out, int section, int count)
 {
+    if (count == 0)
+        return;
     out += '\n';
     out += equationSectionHeader(section);
     out += '\t' + std::to_string(count) + '\n';
