@@ -180,8 +180,11 @@ ExprNode* KeldorParser::primary()
     }
     case TK_DIGIT: {
         ExprNode* e = makeIntegerConstant(text());
-        if (!e)
+        if (!e) {
             ttparse_error("integer constant out of range.");
+            // The parse goes on with a constant in its place, which is no memory failure.
+            e = makeIntegerConstant(std::int32_t(0));
+        }
         shift();
         return e;
     }

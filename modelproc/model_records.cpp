@@ -1320,6 +1320,25 @@ std::int64_t elementCount(const ExprList& dim)
     return count;
 }
 
+ElementBounds& elementBounds()
+{
+    static ElementBounds bounds;
+    return bounds;
+}
+
+std::int64_t boundedElementCount(const ExprList& dim)
+{
+    std::int64_t count = 1;
+    for (const ExprNode* d : dim) {
+        const std::int64_t size = literalSize(d);
+        if (size < 0)
+            continue;
+        if (__builtin_mul_overflow(count, size, &count))
+            count = INT64_MAX;
+    }
+    return count;
+}
+
 Dimensions dimensionsOf(const VarRec& var)
 {
     Dimensions d;

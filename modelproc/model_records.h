@@ -1531,6 +1531,7 @@ enum ClassSection : int {
 struct ClassRec {
     std::string name;
     std::int32_t version = 0;
+    std::int64_t declaredElements = 0; ///< of the quantities and instance arrays its text declares
     SectionList<ArgRec> args;
     ExprList conds;
     std::int16_t argnum = 0;
@@ -1823,6 +1824,19 @@ int countSigcons(const ClassRec* cls);
 
 /// Elements of a dimension list: the product of its literal sizes, 1 for a scalar.
 std::int64_t elementCount(const ExprList& dim);
+
+/// The most elements one quantity may have (a port, an input or output, a declaration, an
+/// instance array, a connection), and the most a whole model may have: a size beyond them comes
+/// from input written wrong, and would take memory without bound. A fuzzer lowers them, so that
+/// what it makes within them is processed in moments.
+struct ElementBounds {
+    std::int64_t quantity = std::int64_t(1) << 20;
+    std::int64_t model = std::int64_t(1) << 25;
+};
+ElementBounds& elementBounds();
+/// As `elementCount`, without overflow (a product beyond the range of the count gives its
+/// largest value) and leaving out sizes that are not literal yet.
+std::int64_t boundedElementCount(const ExprList& dim);
 /// The literal value of a dimension or index expression (a range lo..hi gives its size); none is -1.
 std::int64_t literalSize(const ExprNode* node);
 
