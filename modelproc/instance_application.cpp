@@ -120,6 +120,7 @@ void unrollEquation(EquationBody* body, EquationRec* eq, const ExprList& dim)
         copy->right = ttcopy_1_expr(eq->right, nullptr);
         copy->fixed = eq->fixed;
         copy->blockstart = eq->blockstart;
+        takePlace(copy, eq);
         auto addIndices = [&](ExprNode* ref) {
             for (auto it = element.rbegin(); it != element.rend(); ++it)
                 ref->mutableIndex().pushFront(makeIntegerConstant(*it));

@@ -1496,7 +1496,21 @@ struct EquationRec : SectionLink {
     unsigned char reshaped = 0;
     unsigned char fixed = 0;      ///< its order is fixed (":=")
     unsigned char blockstart = 0; ///< the first of a fixed-order block
+    std::uint16_t file = 0;       ///< where it was written: `sourceFileName`, and the line; 0 unknown
+    std::int32_t line = 0;
 };
+
+/// The number under which equations tell the model file they were written in (its name without
+/// the folder); 0, which tells none, when the table of names is full.
+std::uint16_t sourceFileNumber(const std::string& name);
+/// The name of a number `sourceFileNumber` gave; empty for 0.
+const std::string& sourceFileName(std::uint16_t number);
+/// The new equation has the place of the one it is made of.
+inline void takePlace(EquationRec* to, const EquationRec* from)
+{
+    to->file = from->file;
+    to->line = from->line;
+}
 
 /// The six variable sections of an equation body.
 enum BodySection : int {

@@ -610,7 +610,8 @@ TEST_F(WriterTest, FailuresAreReportedAndLeaveNoFile)
               (std::vector<std::string>{
                   "Equations generation error : code generation of non-dynamic model not possible.",
                   "Equations generation error : code generation of non-dynamic model not possible.",
-                  "Equations generation error : <error while writing code: operator 306 or function 0 not implemented>",
+                  "Equations generation error : <error while writing code: operator 306 or function 0 not implemented> "
+                  "in the equation x = int(s): the code has no instruction for that operator or function.",
                   "Equations generation error : <error while writing code: error in rhs of eq. 1>",
               }));
 }
