@@ -113,8 +113,8 @@ private:
     }
 
     /// Every rate has its equation: a file cut between two equation sections leaves the rates of the
-    /// sections after the cut without theirs. An equation that writes an element at a computed
-    /// index may write any element of its variable from the one it names on.
+    /// sections after the cut without theirs. (An element written at a computed index, which could be
+    /// any of its variable's, is refused when its equation is translated.)
     bool everyRateComputed()
     {
         const VariableList& rates = *m_model.list('R');
@@ -122,37 +122,15 @@ private:
         for (const auto& [name, list] : kEquations)
             for (const std::unique_ptr<EquationRecord>& equation : m_model.*list) {
                 const VariableRecord* target = equation->target;
-                if (!target || target->kind != 'R' || target->ordinal < 0 ||
-                    std::size_t(target->ordinal) >= rates.size())
-                    continue;
-                std::size_t at = std::size_t(target->ordinal);
-                computed[at] = true;
-                if (!computedIndex(equation->text))
-                    continue;
-                const std::string group = elementGroup(*rates[at]);
-                while (!group.empty() && ++at < rates.size() && elementGroup(*rates[at]) == group)
-                    computed[at] = true;
+                if (target && target->kind == 'R' && target->ordinal >= 0 &&
+                    std::size_t(target->ordinal) < rates.size())
+                    computed[std::size_t(target->ordinal)] = true;
             }
         for (std::size_t i = 0; i < computed.size(); ++i)
             if (!computed[i])
                 return failWith("Error in Model File", m_fileName + ": no equation computes rate R" + std::to_string(i) +
                                                            " (" + rates[i]->firstName() + ")");
         return true;
-    }
-
-    /// Whether the left side's index is an expression rather than a number.
-    static bool computedIndex(const std::string& text)
-    {
-        const std::size_t open = text.find('[');
-        const std::size_t close = text.find(']');
-        if (open == std::string::npos || close == std::string::npos || close <= open + 1)
-            return false;
-        return text.find_first_not_of("0123456789", open + 1) < close;
-    }
-
-    static std::string elementGroup(const VariableRecord& record)
-    {
-        return record.names.empty() ? std::string() : ElementGroup(record.names.front());
     }
 
     bool readHeader()

@@ -123,12 +123,3 @@ std::vector<std::string> splitWords(std::string_view line)
     }
     return words;
 }
-
-std::string ElementGroup(std::string_view name)
-{
-    const std::size_t open = name.rfind('[');
-    const std::size_t close = open == std::string_view::npos ? open : name.find(']', open);
-    if (close == std::string_view::npos)
-        return {};
-    return std::string(name.substr(0, open + 1)) + std::string(name.substr(close));
-}

@@ -42,8 +42,3 @@ bool IsBlankLine(std::string_view line);
 
 /// The words of a line, separated by blanks.
 std::vector<std::string> splitWords(std::string_view line);
-
-/// What the element names of one quantity of a processed model have in common: the name without
-/// what its last brackets hold ("x[]" for "x[2]", "s[1]`p[].e" for "s[1]`p[3].e"); empty for a
-/// name without brackets.
-std::string ElementGroup(std::string_view name);

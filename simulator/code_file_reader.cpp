@@ -2,7 +2,6 @@
 // and a recursive-descent parser of the code-file grammar that calls them.
 #include "simulator/code_file_reader.h"
 
-#include "common/text_helpers.h"
 #include "platform/core/file_system.h"
 #include "simulator/data_tables.h"
 #include "simulator/model_variables.h"
@@ -85,9 +84,18 @@ void closeTable(int index)
     g_builder.closed[index] = true;
 }
 
+/// What the element names of one variable have in common: the first name without what its last
+/// brackets hold ("x[]" for "x[2]", "s[1]`p[].e" for "s[1]`p[3].e"); empty for a name without them.
 std::string elementGroup(const VariableEntry& entry)
 {
-    return entry.names.empty() ? std::string() : ElementGroup(entry.names.front());
+    if (entry.names.empty())
+        return {};
+    const std::string& name = entry.names.front();
+    const std::size_t open = name.rfind('[');
+    const std::size_t close = open == std::string::npos ? open : name.find(']', open);
+    if (close == std::string::npos)
+        return {};
+    return name.substr(0, open + 1) + name.substr(close);
 }
 
 /// Which cells of a kind the instructions write. An element write at a computed offset may write
@@ -96,6 +104,7 @@ std::vector<bool> writtenCells(int kind)
 {
     const VariableKind& k = Variables().kinds[kind];
     std::vector<bool> written(std::size_t(std::max(k.count, 0)), false);
+    std::vector<bool> groupMarked(written.size(), false);
     if (!k.values)
         return written;
     for (const InstructionTable& table : InstructionTables()) {
@@ -109,8 +118,9 @@ std::vector<bool> writtenCells(int kind)
                 continue; // the first operand of those two is only read
             const auto at = std::size_t(cell - k.values);
             written[at] = true;
-            if (mnemonic != "mra")
+            if (mnemonic != "mra" || groupMarked[at])
                 continue;
+            groupMarked[at] = true; // once for each base, however many writes it has
             const std::string group = at < k.entries.size() ? elementGroup(k.entries[at]) : std::string();
             for (std::size_t i = at + 1; !group.empty() && i < k.entries.size() && elementGroup(k.entries[i]) == group;
                  ++i)
