@@ -182,8 +182,8 @@ ExprNode* KeldorParser::primary()
         ExprNode* e = makeIntegerConstant(text());
         if (!e) {
             ttparse_error("integer constant out of range.");
-            // The parse goes on with a constant in its place, which is no memory failure.
-            e = makeIntegerConstant(std::int32_t(0));
+            // The parse goes on with a 1 in its place, which makes no further error of its own.
+            e = makeIntegerConstant(std::int32_t(1));
         }
         shift();
         return e;
