@@ -30,7 +30,7 @@ constexpr Section kDeclarations[] = {
     {"#DAlgloop", 'A'},
 };
 
-/// The equation sections, all four always written, in this order, after the declarations.
+/// The equation sections, after the declarations, in this order; one without equations is left out.
 constexpr std::pair<const char*, EquationList GeneratorModel::*> kEquations[] = {
     {"#EInitial", &GeneratorModel::initialEquations},
     {"#Einputs", &GeneratorModel::inputEquations},
@@ -85,8 +85,8 @@ public:
             if (!readSection(words.front()))
                 return false;
         }
-        if (m_equationSections < std::size(kEquations))
-            return missing(m_lines.size());
+        if (!everyRateComputed())
+            return false;
         BuildSubmodelList(m_model);
         return true;
     }
@@ -112,12 +112,25 @@ private:
                                                    std::to_string(declared) + " " + what);
     }
 
-    /// The next equation section is not where it should be: the file was cut short before it, or
-    /// written wrong.
-    bool missing(std::size_t line)
+    /// Every rate has its equation: a file cut between two equation sections leaves the rates of the
+    /// sections after the cut without theirs. (An element written at a computed index, which could be
+    /// any of its variable's, is refused when its equation is translated.)
+    bool everyRateComputed()
     {
-        return failWith("Error in Model File", m_fileName + ", line " + std::to_string(line + 1) + ": section " +
-                                                   kEquations[m_equationSections].first + " missing");
+        const VariableList& rates = *m_model.list('R');
+        std::vector<bool> computed(rates.size(), false);
+        for (const auto& [name, list] : kEquations)
+            for (const std::unique_ptr<EquationRecord>& equation : m_model.*list) {
+                const VariableRecord* target = equation->target;
+                if (target && target->kind == 'R' && target->ordinal >= 0 &&
+                    std::size_t(target->ordinal) < rates.size())
+                    computed[std::size_t(target->ordinal)] = true;
+            }
+        for (std::size_t i = 0; i < computed.size(); ++i)
+            if (!computed[i])
+                return failWith("Error in Model File", m_fileName + ": no equation computes rate R" + std::to_string(i) +
+                                                           " (" + rates[i]->firstName() + ")");
+        return true;
     }
 
     bool readHeader()
@@ -161,14 +174,12 @@ private:
                     return refuseLoop(header, *count);
                 return readDeclarations(header, section.kind, *count);
             }
-        for (const auto& [name, list] : kEquations)
-            if (header == name) {
-                if (header != kEquations[m_equationSections].first)
-                    return missing(headerLine);
-                if (!count)
+        for (std::size_t k = 0; k < std::size(kEquations); ++k)
+            if (header == kEquations[k].first) {
+                if (k < m_equationSections || !count)
                     return fail("Error in Model File", headerLine, header);
-                ++m_equationSections;
-                return readEquations(header, m_model.*list, *count);
+                m_equationSections = k + 1;
+                return readEquations(header, m_model.*kEquations[k].second, *count);
             }
         return fail("Unknown section in Model File", headerLine, header);
     }
@@ -292,7 +303,7 @@ private:
     std::vector<std::string> m_lines;
     std::size_t m_next = 0;
     std::set<std::string> m_seen;
-    std::size_t m_equationSections = 0; ///< how many were read
+    std::size_t m_equationSections = 0; ///< the sections that may still follow begin here
 };
 
 } // namespace

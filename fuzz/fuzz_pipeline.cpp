@@ -5,6 +5,7 @@
 // generation and the writers of the template, code and equation files.
 #include "common/settings_table.h"
 #include "modelproc/display_hooks.h"
+#include "modelproc/model_records.h"
 #include "modelproc/processing_pipeline.h"
 #include "modelproc/record_release.h"
 #include "platform/core/message_sink.h"
@@ -81,6 +82,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static platform::SilentMessageSink sink;
     static const std::string& folder = [] () -> const std::string& {
         platform::setMessageSink(&sink);
+        // Sizes within these are processed in moments; the refusals beyond them are what is fuzzed.
+        elementBounds() = ElementBounds{4096, 65536};
         return workFolder();
     }();
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);

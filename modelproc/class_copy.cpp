@@ -134,6 +134,7 @@ bool copyEquations(const EquationBody* from, ClassRec* cls, AddressMap& map, Rec
         copy->reshaped = e->reshaped;
         copy->fixed = e->fixed;
         copy->blockstart = e->blockstart;
+        takePlace(copy, e);
         rebuildVariableChain(copy);
     }
     return copyBodyVariables(from->indep_states, body, BODY_INDEP_STATES, map) &&

@@ -132,23 +132,36 @@ std::string formatErrorLine(const char* kind, const char* file, const char* subm
 
 namespace {
 
-std::function<void(const std::string&)>& processorLog()
+using LineSink = std::function<void(const std::string&)>;
+
+/// The processor's log, and where its errors are also told.
+struct LineSinks {
+    LineSink log;
+    LineSink echo;
+};
+
+LineSinks& lineSinks()
 {
-    static std::function<void(const std::string&)> append;
-    return append;
+    static LineSinks sinks;
+    return sinks;
 }
 
 void appendLog(const std::string& line)
 {
-    if (processorLog())
-        processorLog()(line);
+    if (lineSinks().log)
+        lineSinks().log(line);
 }
 
 } // namespace
 
 void setProcessorLog(std::function<void(const std::string& line)> append)
 {
-    processorLog() = std::move(append);
+    lineSinks().log = std::move(append);
+}
+
+void setErrorEcho(std::function<void(const std::string& line)> echo)
+{
+    lineSinks().echo = std::move(echo);
 }
 
 void ttdisplay_error_comp(const char* kind, const char* file, const char* submodel, int line,
@@ -156,6 +169,8 @@ void ttdisplay_error_comp(const char* kind, const char* file, const char* submod
 {
     ++CurrentPosition().errorCount;
     std::string text = formatErrorLine(kind, file, submodel, line, token, message);
+    if (lineSinks().echo)
+        lineSinks().echo(text);
     switch (Settings().messages) {
     case 0:
         break;

@@ -60,7 +60,11 @@ std::string formatErrorLine(const char* kind, const char* file, const char* subm
 /// Where the model processor's hook texts go (its log window); none drops them.
 void setProcessorLog(std::function<void(const std::string& line)> append);
 
-/// The model processor's error hook: counts the error and routes the line by `messages`.
+/// Where the model processor's error hook also tells every error line, whatever `messages` says,
+/// for a script to read; none tells it nowhere else.
+void setErrorEcho(std::function<void(const std::string& line)> echo);
+
+/// The model processor's error hook: counts the error, echoes it, and routes the line by `messages`.
 void ttdisplay_error_comp(const char* kind, const char* file, const char* submodel, int line,
                           const char* token, const char* message);
 /// The model processor's progress hook: shown at `messages` 2.

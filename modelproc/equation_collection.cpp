@@ -19,6 +19,14 @@ void reportEquationsError(const std::string& message)
     DisplayHooks().error(kEquationsGenerationError, nullptr, nullptr, -1, nullptr, message.c_str());
 }
 
+void reportEquationFailure(const EquationRec* eq, const std::string& message, const std::string& why)
+{
+    const std::string& file = sourceFileName(eq->file);
+    const std::string place = file.empty() ? std::string() : " (" + file + ", line " + std::to_string(eq->line) + ")";
+    reportEquationsError(message + " in the equation " + expressionText(eq->left, 1) + " = " +
+                         expressionText(eq->right, 1) + place + ": " + why);
+}
+
 int check_help_index(int index, int limit)
 {
     if (index >= 1 && index < limit)

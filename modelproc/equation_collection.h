@@ -15,6 +15,9 @@ inline constexpr const char* kEquationsGenerationError = "Equations generation e
 
 /// Reports an equation-generation error through the error hook.
 void reportEquationsError(const std::string& message);
+/// Reports what failed with one equation: the message, the equation's text and where it was
+/// written, and what cannot be done with it (`why`).
+void reportEquationFailure(const EquationRec* eq, const std::string& message, const std::string& why);
 
 /// 1 when 1 <= index < limit; otherwise reports the range error and gives 0.
 int check_help_index(int index, int limit);

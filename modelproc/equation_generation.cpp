@@ -12,6 +12,7 @@
 #include "modelproc/processed_model_writer.h"
 #include "modelproc/record_release.h"
 #include "modelproc/state_variables.h"
+#include "modelproc/vector_equations.h"
 
 namespace {
 
@@ -151,10 +152,11 @@ int generateEquations(ClassRec* cls, const std::string& directory)
         return 0;
     }
 
-    // The writers distribute the sorted list into the simulator's sections.
+    // The writers distribute the sorted list into the simulator's sections, one equation for each
+    // element of an equation over a range of elements.
     progress(" . Generation of simulation code..");
     status("Generating equations (generating code)..");
-    const int written = ttwrite_code_files(cls, directory, &order);
+    const int written = expandVectorEquations(cls, order) && ttwrite_code_files(cls, directory, &order);
     percent(100);
     if (!written) {
         progress("Simulation code generation did not succeed.");

@@ -491,6 +491,7 @@ EquationRec* insertEquation(EquationRec* at, ExprNode* left, ExprNode* right)
     auto* eq = ProcessingArena().make<EquationRec>();
     eq->left = left;
     eq->right = right;
+    takePlace(eq, at);
     rebuildVariableChain(eq);
     insertBefore(at, eq);
     return eq;

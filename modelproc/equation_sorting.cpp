@@ -222,16 +222,22 @@ private:
             reportEquationsError(kNullPointer);
             ok = false;
         } else if (!isTrackedKind(eq->left->kind) || !eq->left->record()) {
-            reportEquationsError(kWrongOpcode);
+            reportEquationFailure(eq, kWrongOpcode,
+                                  isNameKind(eq->left->kind)
+                                      ? "its left side names a quantity that no equation computes (a parameter, a "
+                                        "constant or a state)."
+                                      : "its left side is no variable, and an implicit equation is not solved for one "
+                                        "of its variables.");
             ok = false;
         }
-        return checkNode(eq->right) && ok;
+        return checkRightSide(eq) && ok;
     }
 
-    /// Checks every node of the expression (without recursion: it may be very deep); each bad
+    /// Checks every node of the right side (without recursion: it may be very deep); each bad
     /// node is reported.
-    bool checkNode(ExprNode* root)
+    bool checkRightSide(const EquationRec* eq)
     {
+        ExprNode* root = eq->right;
         bool ok = true;
         std::vector<ExprNode*>& pending = m_pending;
         std::vector<ExprNode*>& operands = m_operands;
@@ -263,7 +269,8 @@ private:
             } else if (isOperatorKind(kind) || kind == TK_IF) {
                 forOperands(node, [&](ExprNode* child) { operands.push_back(child); });
             } else {
-                reportEquationsError(kWrongOpcode);
+                const std::string why = formatMessage("its right side holds a part of kind %d, which is no value.", kind);
+                reportEquationFailure(eq, kWrongOpcode, why);
                 ok = false;
             }
             pending.insert(pending.end(), operands.rbegin(), operands.rend());

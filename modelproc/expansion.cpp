@@ -351,6 +351,7 @@ int expand_model(ClassRec* cls, const std::string& modelFile)
 {
     g_errorFile = modelFile;
     g_errorCount = 0;
+    startInstanceCount();
     const int positionErrors = CurrentPosition().errorCount;
     if (!cls->args.empty()) {
         progress("Reading and checking arguments.");
@@ -360,7 +361,8 @@ int expand_model(ClassRec* cls, const std::string& modelFile)
             return 0;
         }
         progress("Arguments read and checked successfully.");
-        apply_instance(cls, ExprList{}, expansionError);
+        if (!apply_instance(cls, ExprList{}, expansionError, " of model " + cls->name + std::to_string(cls->version)))
+            return 0;
     }
     if (hasErrors(positionErrors) || !cls->graph)
         return 0;
@@ -425,9 +427,12 @@ void expand_submodel(ClassRec* cls, SubclassRec* sub)
     if (!type->cls && !readSubmodelType(sub))
         return;
     spreadFixedOrder(type->cls);
+    const std::string where = " of submodel " + typeName + ":" + instance_name(sub);
     if (takesTypeClass(sub)) {
         // Its copy is made when its equations are reshaped and goes once they are taken out,
         // so that the copies of all instances never live at once.
+        if (!countInstance(typeElements(type->cls), where, expansionError))
+            return;
         sub->cls = type->cls;
         completeAndCheckBondEnds(sub, typeName);
         if (Pipeline().depth < 5)
@@ -458,7 +463,8 @@ void expand_submodel(ClassRec* cls, SubclassRec* sub)
             return;
         }
     }
-    apply_instance(sub->cls, sub->dim, expansionError);
+    if (!apply_instance(sub->cls, sub->dim, expansionError, where))
+        return;
     if (sub->cls->type == CLASS_TOP) {
         dissolveGraphSubmodel(body, sub, expansionError);
         return;

@@ -8,6 +8,7 @@
 #include "modelproc/record_release.h"
 #include "modelproc/semantic_checks.h"
 
+#include <optional>
 #include <vector>
 
 namespace {
@@ -119,6 +120,7 @@ void unrollEquation(EquationBody* body, EquationRec* eq, const ExprList& dim)
         copy->right = ttcopy_1_expr(eq->right, nullptr);
         copy->fixed = eq->fixed;
         copy->blockstart = eq->blockstart;
+        takePlace(copy, eq);
         auto addIndices = [&](ExprNode* ref) {
             for (auto it = element.rbegin(); it != element.rend(); ++it)
                 ref->mutableIndex().pushFront(makeIntegerConstant(*it));
@@ -151,7 +153,87 @@ void normaliseExpressionList(ExprList& list)
     }
 }
 
-void apply_instance(ClassRec* cls, const ExprList& dim, const InstanceErrorReport& report)
+namespace {
+
+std::int64_t g_instancedElements = 0; ///< of the instances made since the expansion began
+
+std::int64_t saturatedSum(std::int64_t a, std::int64_t b)
+{
+    std::int64_t sum = 0;
+    return __builtin_add_overflow(a, b, &sum) ? INT64_MAX : sum;
+}
+
+/// The elements of the class's quantities, instance arrays and connections now that its sizes are
+/// known, and the equations its instance array of `copies` elements makes of each of its own;
+/// none after reporting the first that has more elements than one quantity may have.
+std::optional<std::int64_t> instanceElements(const ClassRec* cls, std::int64_t copies, const std::string& where,
+                                             const InstanceErrorReport& report)
+{
+    std::int64_t total = 0;
+    const auto add = [&](const char* word, const std::string& name, const ExprList& dim) {
+        if (const std::string refusal = elementBoundRefusal(word + name, dim, where); !refusal.empty()) {
+            report(refusal);
+            return false;
+        }
+        total = saturatedSum(total, boundedElementCount(dim));
+        return true;
+    };
+    const auto section = [&](int kind, const auto& records) {
+        for (const auto* record : records)
+            if (!add(quantityWord(kind), record->name.str(), record->dim))
+                return false;
+        return true;
+    };
+    if (!section(TK_PORTNAME, cls->ports) || !section(TK_INPUTNAME, cls->inputs) ||
+        !section(TK_OUTPUTNAME, cls->outputs) || !section(TK_PARAMETERNAME, cls->parameters) ||
+        !section(TK_INITCONDNAME, cls->initconds) || !section(TK_VARIABLENAME, cls->variables) ||
+        !section(TK_CONSTANTNAME, cls->constants))
+        return std::nullopt;
+    if (cls->type == CLASS_TOP && cls->graph) {
+        if (!section(TK_SUBCLASSNAME, cls->graph->subclasses))
+            return std::nullopt;
+        for (const BondRec* bond : cls->graph->bonds)
+            if (!add("a bond of size ", "", bond->dim))
+                return std::nullopt;
+        for (const SigconRec* sig : cls->graph->sigcons)
+            if (!add("a signal connection of size ", "", sig->dim))
+                return std::nullopt;
+    } else if (cls->type == CLASS_DYN && cls->equations) {
+        std::int64_t equations = 0;
+        for ([[maybe_unused]] const EquationRec* eq : cls->equations->equations)
+            ++equations;
+        std::int64_t unrolled = 0;
+        total = saturatedSum(total, __builtin_mul_overflow(equations, copies, &unrolled) ? INT64_MAX : unrolled);
+    }
+    return total;
+}
+
+} // namespace
+
+void startInstanceCount()
+{
+    g_instancedElements = 0;
+}
+
+bool countInstance(std::int64_t elements, const std::string& where, const InstanceErrorReport& report)
+{
+    const bool passedBefore = g_instancedElements > elementBounds().model;
+    g_instancedElements = saturatedSum(g_instancedElements, elements);
+    if (g_instancedElements <= elementBounds().model)
+        return true;
+    if (!passedBefore) // told once
+        report(formatMessage("with the elements%s the model has more than the %lld elements a model may have.",
+                             where.c_str(), static_cast<long long>(elementBounds().model)));
+    return false;
+}
+
+std::int64_t typeElements(const ClassRec* cls)
+{
+    std::optional<std::int64_t> elements = instanceElements(cls, 1, {}, [](const std::string&) {});
+    return elements.value_or(INT64_MAX);
+}
+
+bool apply_instance(ClassRec* cls, const ExprList& dim, const InstanceErrorReport& report, const std::string& where)
 {
     prefixSection(cls->ports, dim, report);
     prefixSection(cls->inputs, dim, report);
@@ -182,7 +264,16 @@ void apply_instance(ClassRec* cls, const ExprList& dim, const InstanceErrorRepor
             connection(bond);
         for (SigconRec* sig : body->sigcons)
             connection(sig);
-    } else if (cls->type == CLASS_DYN && cls->equations) {
+    } else if (cls->type != CLASS_DYN || !cls->equations) {
+        report(formatMessage("<error: model type unknown of model %s>", cls->name.c_str()));
+        return false;
+    }
+    // Nothing is made for the elements of the instance before their number is known to be within
+    // bounds: the unrolled equations least of all.
+    const std::optional<std::int64_t> elements = instanceElements(cls, elementCount(dim), where, report);
+    if (!elements || !countInstance(*elements, where, report))
+        return false;
+    if (cls->type == CLASS_DYN) {
         EquationBody* body = cls->equations;
         if (elementCount(dim) > 1) {
             std::vector<EquationRec*> equations;
@@ -193,7 +284,6 @@ void apply_instance(ClassRec* cls, const ExprList& dim, const InstanceErrorRepor
         }
         for (int s = BODY_INDEP_STATES; s <= BODY_ALGLOOP_OUT; ++s)
             prefixSection(body->section(static_cast<BodySection>(s)), dim, report);
-    } else {
-        report(formatMessage("<error: model type unknown of model %s>", cls->name.c_str()));
     }
+    return true;
 }

@@ -1,6 +1,7 @@
 // The Keldor parser's connections part: connection lines with their ends, operators,
 // causal strokes and graphical bond records.
 #include "modelproc/keldor_parser_rules.h"
+#include "modelproc/semantic_checks.h"
 
 namespace keldor {
 
@@ -152,6 +153,9 @@ void KeldorParser::connectionLine()
     }
     if (!kind)
         throw SyntaxError{};
+    const char* const connection = signal ? "the signal connection of size " : "the bond of size ";
+    if (const std::string refusal = elementBoundRefusal(connection, conn.dim); !refusal.empty())
+        ttparse_error(refusal.c_str());
     int category = 0;
     conn.ends[1] = connectionEnd(category);
     conn.kind = kind;

@@ -180,8 +180,11 @@ ExprNode* KeldorParser::primary()
     }
     case TK_DIGIT: {
         ExprNode* e = makeIntegerConstant(text());
-        if (!e)
+        if (!e) {
             ttparse_error("integer constant out of range.");
+            // The parse goes on with a 1 in its place, which makes no further error of its own.
+            e = makeIntegerConstant(std::int32_t(1));
+        }
         shift();
         return e;
     }

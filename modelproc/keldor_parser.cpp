@@ -664,6 +664,7 @@ void KeldorParser::equationsPart()
 // equation line: expression ("=" | ":=") expression NL
 void KeldorParser::equationLine()
 {
+    const int line = CurrentPosition().line;
     ExprNode* left = expression();
     int fixed = 0;
     if (m_tok == TK_EXPR_ASSIGN)
@@ -682,6 +683,8 @@ void KeldorParser::equationLine()
     eq->left = left;
     eq->right = right;
     eq->fixed = fixed;
+    eq->file = sourceFileNumber(CurrentPosition().errorFile);
+    eq->line = line;
     rebuildVariableChain(eq);
 }
 

@@ -1320,6 +1320,60 @@ std::int64_t elementCount(const ExprList& dim)
     return count;
 }
 
+namespace {
+
+/// The names of the model files equations were read from: few, whatever the run.
+struct SourceFiles {
+    std::vector<std::string> names{std::string()};
+    std::unordered_map<std::string, std::uint16_t> numbers;
+};
+
+SourceFiles& sourceFiles()
+{
+    static SourceFiles files;
+    return files;
+}
+
+} // namespace
+
+std::uint16_t sourceFileNumber(const std::string& name)
+{
+    SourceFiles& files = sourceFiles();
+    if (const auto it = files.numbers.find(name); it != files.numbers.end())
+        return it->second;
+    if (files.names.size() > UINT16_MAX)
+        return 0;
+    const auto number = static_cast<std::uint16_t>(files.names.size());
+    files.names.push_back(name);
+    files.numbers.emplace(name, number);
+    return number;
+}
+
+const std::string& sourceFileName(std::uint16_t number)
+{
+    const SourceFiles& files = sourceFiles();
+    return number < files.names.size() ? files.names[number] : files.names.front();
+}
+
+ElementBounds& elementBounds()
+{
+    static ElementBounds bounds;
+    return bounds;
+}
+
+std::int64_t boundedElementCount(const ExprList& dim)
+{
+    std::int64_t count = 1;
+    for (const ExprNode* d : dim) {
+        const std::int64_t size = literalSize(d);
+        if (size < 0)
+            continue;
+        if (__builtin_mul_overflow(count, size, &count))
+            count = INT64_MAX;
+    }
+    return count;
+}
+
 Dimensions dimensionsOf(const VarRec& var)
 {
     Dimensions d;

@@ -1496,7 +1496,21 @@ struct EquationRec : SectionLink {
     unsigned char reshaped = 0;
     unsigned char fixed = 0;      ///< its order is fixed (":=")
     unsigned char blockstart = 0; ///< the first of a fixed-order block
+    std::uint16_t file = 0;       ///< where it was written: `sourceFileName`, and the line; 0 unknown
+    std::int32_t line = 0;
 };
+
+/// The number under which equations tell the model file they were written in (its name without
+/// the folder); 0, which tells none, when the table of names is full.
+std::uint16_t sourceFileNumber(const std::string& name);
+/// The name of a number `sourceFileNumber` gave; empty for 0.
+const std::string& sourceFileName(std::uint16_t number);
+/// The new equation has the place of the one it is made of.
+inline void takePlace(EquationRec* to, const EquationRec* from)
+{
+    to->file = from->file;
+    to->line = from->line;
+}
 
 /// The six variable sections of an equation body.
 enum BodySection : int {
@@ -1531,6 +1545,7 @@ enum ClassSection : int {
 struct ClassRec {
     std::string name;
     std::int32_t version = 0;
+    std::int64_t declaredElements = 0; ///< of the quantities and instance arrays its text declares
     SectionList<ArgRec> args;
     ExprList conds;
     std::int16_t argnum = 0;
@@ -1823,6 +1838,19 @@ int countSigcons(const ClassRec* cls);
 
 /// Elements of a dimension list: the product of its literal sizes, 1 for a scalar.
 std::int64_t elementCount(const ExprList& dim);
+
+/// The most elements one quantity may have (a port, an input or output, a declaration, an
+/// instance array, a connection), and the most a whole model may have: a size beyond them comes
+/// from input written wrong, and would take memory without bound. A fuzzer lowers them, so that
+/// what it makes within them is processed in moments.
+struct ElementBounds {
+    std::int64_t quantity = std::int64_t(1) << 20;
+    std::int64_t model = std::int64_t(1) << 25;
+};
+ElementBounds& elementBounds();
+/// As `elementCount`, without overflow (a product beyond the range of the count gives its
+/// largest value) and leaving out sizes that are not literal yet.
+std::int64_t boundedElementCount(const ExprList& dim);
 /// The literal value of a dimension or index expression (a range lo..hi gives its size); none is -1.
 std::int64_t literalSize(const ExprNode* node);
 

@@ -4,6 +4,7 @@
 #include "common/model_file_names.h"
 #include "common/startup.h"
 #include "modelproc/display_hooks.h"
+#include "modelproc/equation_collection.h"
 #include "modelproc/equation_sections.h"
 #include "modelproc/equation_text.h"
 #include "modelproc/function_table.h"
@@ -263,6 +264,7 @@ public:
             m_failed = true;
             return;
         }
+        m_equation = eq;
         if (isLeaf(eq->left)) {
             std::string destination = leafOperand(eq->left);
             expression(eq->right, &destination);
@@ -274,6 +276,7 @@ public:
             run(std::move(write));
         }
         m_maxTemporaries = std::max(m_maxTemporaries, m_temporaries);
+        m_equation = nullptr;
     }
 
     int instructions() const { return m_instruction; }
@@ -319,7 +322,8 @@ private:
         if (isVariableKind(node->kind) && node->kind != TK_TABLENAME)
             number += node->var() ? node->var()->index : 0;
         if (!letter) {
-            report(formatMessage("<error while writing code: var. token %d not known>", node->kind));
+            report(formatMessage("<error while writing code: var. token %d not known>", node->kind),
+                   "it names a quantity that has no place in the code file.");
             m_failed = true;
             return m_out ? std::to_string(number) : std::string();
         }
@@ -477,7 +481,8 @@ private:
         }
         if (!mnemonic) {
             report(formatMessage("<error while writing code: operator %d or function %d not implemented>",
-                                      node->kind, node->function));
+                                 node->kind, node->function),
+                   "the code has no instruction for that operator or function.");
             m_failed = true;
             finish("");
             return;
@@ -573,7 +578,8 @@ private:
         const VarRec* var = isVariableKind(node->kind) && node->kind != TK_TABLENAME ? node->var() : nullptr;
         const char letter = kindLetter(node->kind);
         if (!var || !letter) {
-            report(formatMessage("<error while writing code: var. token %d not known>", node->kind));
+            report(formatMessage("<error while writing code: var. token %d not known>", node->kind),
+                   "it names a quantity that has no place in the code file.");
             m_failed = true;
             finish(f.target);
             return;
@@ -636,17 +642,24 @@ private:
 
     void wrongOpcode()
     {
-        report("<error while writing code: wrong opcode in expression>");
+        report("<error while writing code: wrong opcode in expression>",
+               "the code has no instruction for a part of it, such as a text.");
         m_failed = true;
     }
 
-    void report(const std::string& message)
+    /// Reports a failure, with the equation it stands in and what cannot be done (`why`).
+    void report(const std::string& message, const std::string& why = {})
     {
-        if (m_report)
+        if (!m_report)
+            return;
+        if (m_equation && g_reporting)
+            reportEquationFailure(m_equation, message, why);
+        else if (!m_equation)
             reportError(message);
     }
 
     std::string* m_out;
+    const EquationRec* m_equation = nullptr; ///< the one being generated
     std::vector<Frame> m_stack; ///< the frames of `run`, kept from one expression to the next
     int m_instruction;
     bool m_report;
@@ -690,10 +703,11 @@ void appendEquationTexts(const std::vector<EquationRec*>& equations, std::string
     joinParts(texts, out);
 }
 
-/// The header of an equation section, written also when the section is empty: the readers
-/// require all four, so that a file cut short between two sections is not taken for whole.
+/// The header of an equation section; an empty section has none.
 void sectionHeader(std::string& out, int section, int count)
 {
+    if (count == 0)
+        return;
     out += '\n';
     out += equationSectionHeader(section);
     out += '\t' + std::to_string(count) + '\n';

@@ -187,6 +187,30 @@ bool moveModelFile(const std::string& from, const std::string& to)
     return false;
 }
 
+/// Whether the class is the model its file is named for: the class name followed by the version
+/// digit is the file's name before its extension (letter case aside, as files are named in lower
+/// case). A file named without a digit, as the editors save a model named without one, says no
+/// version. Otherwise the files written for the class would be another model's; the error names
+/// the file and what its heading says.
+bool headingMatchesFileName(const ClassRec* cls, const std::string& path)
+{
+    const std::string file = pathTail(path);
+    std::string named = platform::toLower(file.substr(0, file.find('.')));
+    std::string version;
+    if (!named.empty() && named.back() >= '0' && named.back() <= '9') {
+        version = named.substr(named.size() - 1);
+        named.pop_back();
+    }
+    if (platform::toLower(cls->name) == named && (version.empty() || version == std::to_string(cls->version)))
+        return true;
+    const std::string message =
+        formatMessage("the model's heading says %s version %d, but the file is named for %s%s: its processed "
+                      "files would be written under another name.",
+                      cls->name.c_str(), static_cast<int>(cls->version), named.c_str(), version.c_str());
+    DisplayHooks().error("Parse error ", file.c_str(), nullptr, -1, nullptr, message.c_str());
+    return false;
+}
+
 /// The run itself; `failure` is kept at the result code of the phase under way, for a run that
 /// ends in an exception.
 int processModel(int& failure)
@@ -223,7 +247,8 @@ int processModel(int& failure)
     percent(25);
     if (!cls)
         ttparse_error("Fatal error found during compilation.");
-    if (position.errorCount != 0 || !cls) {
+    const bool named = cls && headingMatchesFileName(cls, state.modelFile);
+    if (position.errorCount != 0 || !cls || !named) {
         if (state.depth > 3)
             progress("Expansion can't take place due to compilation error(s).");
         releaseRun(cls, "Processing failed during parsing.");

@@ -5,7 +5,9 @@
 #include "modelproc/expression_walk.h"
 #include "modelproc/function_table.h"
 #include "modelproc/symbol_table.h"
+#include "modelproc/template_writer.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <vector>
@@ -62,8 +64,10 @@ void addCondition(ClassRec* cls, const ExprNode* left, ExprNode* right, int kind
         memoryError();
 }
 
-/// Dimension mode: a known dimension must be >= 0 and becomes a constant.
-bool checkDimensions(ClassRec* cls, ExprList& dim)
+/// Dimension mode: a known dimension must be >= 0 and becomes a constant. The known sizes may
+/// not make more elements than one quantity may have, nor those of the class's quantities more
+/// than a model may have.
+bool checkDimensions(ClassRec* cls, const std::string& name, ExprList& dim)
 {
     for (PtrNode<ExprNode>* p = dim.head; p; p = p->next) {
         if (!p->item)
@@ -78,6 +82,18 @@ bool checkDimensions(ClassRec* cls, ExprList& dim)
             return false;
         }
         p->item = makeIntegerConstant(value);
+    }
+    if (const std::string refusal = elementBoundRefusal(name, dim); !refusal.empty()) {
+        ttparse_error(refusal.c_str());
+        return false;
+    }
+    const std::int64_t before = cls->declaredElements;
+    cls->declaredElements = std::min(before + boundedElementCount(dim), elementBounds().model + 1);
+    if (before <= elementBounds().model && cls->declaredElements > elementBounds().model) {
+        ttparse_error(formatMessage("with %s the model declares more than the %lld elements a model may have.",
+                                    name.c_str(), static_cast<long long>(elementBounds().model))
+                          .c_str());
+        return false;
     }
     return true;
 }
@@ -232,11 +248,36 @@ const ExprList* declaredDimensions(const SectionLink* record, int kind)
 
 } // namespace
 
+std::string elementBoundRefusal(const std::string& what, const ExprList& dim, const std::string& where)
+{
+    const std::int64_t count = boundedElementCount(dim);
+    if (count <= elementBounds().quantity)
+        return {};
+    return formatMessage("%s%s%s has %lld elements, more than the %lld one quantity may have.", what.c_str(),
+                         indexListText(dim).c_str(), where.c_str(), static_cast<long long>(count),
+                         static_cast<long long>(elementBounds().quantity));
+}
+
+const char* quantityWord(int kind)
+{
+    switch (kind) {
+    case TK_PORTNAME: return "port ";
+    case TK_INPUTNAME: return "input ";
+    case TK_OUTPUTNAME: return "output ";
+    case TK_PARAMETERNAME: return "parameter ";
+    case TK_INITCONDNAME: return "initial condition ";
+    case TK_CONSTANTNAME: return "constant ";
+    case TK_VARIABLENAME: return "variable ";
+    case TK_SUBCLASSNAME: return "submodel ";
+    default: return "";
+    }
+}
+
 SectionLink* declareName(ClassRec* cls, int kind, const std::string& name, ExprList dim, int type)
 {
     if (!cls)
         return nullptr;
-    checkDimensions(cls, dim);
+    checkDimensions(cls, quantityWord(kind) + name, dim);
     SectionLink* record = nullptr;
     switch (kind) {
     case TK_PORTNAME: {
@@ -300,7 +341,7 @@ SubclassRec* declareSubclass(ClassRec* cls, const std::string& name, ExprList ar
 {
     if (!cls || !cls->graph)
         return nullptr;
-    checkDimensions(cls, dim);
+    checkDimensions(cls, quantityWord(TK_SUBCLASSNAME) + name, dim);
     checkArguments(args);
     SubclassRec* sub = newSubclass(cls->graph);
     if (!sub || !setSubclass(cls->graph, sub, name, args, dim, typeName, typeVersion)) {

@@ -10,6 +10,14 @@
 /// Flag bit of an expression that depends on class arguments whose values are not known yet.
 constexpr std::int32_t EXPR_ARGDEPENDENT = 2;
 
+/// The refusal of `what` with the sizes `dim` (and `where`, as " of submodel x1:a") when its known
+/// sizes make more elements than one quantity may have (`elementBounds`); empty when they do
+/// not.
+std::string elementBoundRefusal(const std::string& what, const ExprList& dim, const std::string& where = {});
+
+/// The word a message puts before a name of `kind`: "port ", "variable ", ...; empty for others.
+const char* quantityWord(int kind);
+
 /// Declares a name of `kind` with its dimensions and type, making its record in the class;
 /// the record, or null for kinds that declare nothing and on failure.
 SectionLink* declareName(ClassRec* cls, int kind, const std::string& name, ExprList dim, int type);

@@ -601,9 +601,12 @@ private:
         m_removed = true;
     }
 
-    bool appendEquation(ExprNode* left, ExprNode* right)
+    /// A new equation at the end of the list, made of a part of `from`.
+    bool appendEquation(ExprNode* left, ExprNode* right, const EquationRec* from)
     {
         EquationRec* eq = newEquation(m_body);
+        if (eq)
+            takePlace(eq, from);
         if (eq)
             ++m_appended;
         if (!eq || !left || !right) {
@@ -776,7 +779,7 @@ private:
         }
         ExprNode* argRef = newReference(arg, argSide, isSingleReference(e) ? e : nullptr);
         ExprNode* madeRef = newReference(made, given, x);
-        if (!argRef || !madeRef || !appendEquation(argRef, e))
+        if (!argRef || !madeRef || !appendEquation(argRef, e, eq))
             return true;
         eq->right = madeRef;
         rebuildVariableChain(eq);
@@ -819,7 +822,7 @@ private:
             VarRec* made = newVariable(given, nullptr, std::string(givenSuffix) + "_" + number);
             ExprNode* argRef = arg ? newReference(arg, argSide, nullptr) : nullptr;
             replacement = made ? newReference(made, given, nullptr) : nullptr;
-            if (!argRef || !replacement || !appendEquation(argRef, e))
+            if (!argRef || !replacement || !appendEquation(argRef, e, eq))
                 return true;
         }
         if (!replacement)

@@ -87,6 +87,52 @@ void closeTable(int index)
     g_builder.closed[index] = true;
 }
 
+/// What the element names of one variable have in common: the first name without what its last
+/// brackets hold ("x[]" for "x[2]", "s[1]`p[].e" for "s[1]`p[3].e"); empty for a name without them.
+std::string elementGroup(const VariableEntry& entry)
+{
+    if (entry.names.empty())
+        return {};
+    const std::string& name = entry.names.front();
+    const std::size_t open = name.rfind('[');
+    const std::size_t close = open == std::string::npos ? open : name.find(']', open);
+    if (close == std::string::npos)
+        return {};
+    return name.substr(0, open + 1) + name.substr(close);
+}
+
+/// Which cells of a kind the instructions write. An element write at a computed offset may write
+/// any element of its variable, from the one it names as its base to the variable's last.
+std::vector<bool> writtenCells(int kind)
+{
+    const VariableKind& k = Variables().kinds[kind];
+    std::vector<bool> written(std::size_t(std::max(k.count, 0)), false);
+    std::vector<bool> groupMarked(written.size(), false);
+    if (!k.values)
+        return written;
+    for (const InstructionTable& table : InstructionTables()) {
+        for (const Instruction& row : table.rows) {
+            const OpcodeRow* op = OpcodeOfHandler(row.handler);
+            if (!op || op->token == ShapeNone || op->token == ShapeJump || op->token == ShapeCondJump)
+                continue;
+            const std::string_view mnemonic = op->mnemonic;
+            const double* cell = row.destination;
+            if (mnemonic == "plf" || mnemonic == "rst" || !cell || cell < k.values || cell >= k.values + k.count)
+                continue; // the first operand of those two is only read
+            const auto at = std::size_t(cell - k.values);
+            written[at] = true;
+            if (mnemonic != "mra" || groupMarked[at])
+                continue;
+            groupMarked[at] = true; // once for each base, however many writes it has
+            const std::string group = at < k.entries.size() ? elementGroup(k.entries[at]) : std::string();
+            for (std::size_t i = at + 1; !group.empty() && i < k.entries.size() && elementGroup(k.entries[i]) == group;
+                 ++i)
+                written[i] = true;
+        }
+    }
+    return written;
+}
+
 /// The grammar of code files, one function per rule.
 class Parser {
 public:
@@ -100,7 +146,7 @@ public:
             return 1;
         if (m_token != TokenEnd)
             return syntaxError();
-        return 0;
+        return everyRateComputed() ? 0 : 1;
     }
 
 private:
@@ -215,6 +261,11 @@ private:
         std::int64_t n = 0;
         if (!count(n) || !expect(TokenEndOfLine))
             return false;
+        // Each entry takes a line: a count the text cannot hold is given no room.
+        if (n > g_builder.rowBound && n <= MaxDeclaredCount) {
+            fail("section " + key + " counts " + std::to_string(n) + " entries, more than the file holds,");
+            return lineFailure();
+        }
         if (DeclareKind(kind, n) != 0)
             return lineFailure();
         while (m_token == TokenTypeWord) {
@@ -257,20 +308,21 @@ private:
         return tokenFailure();
     }
 
-    // equations := initial inputs dynamic outputs, each SECTION_KEY INT EOL { instruction }
+    // equations := [initial] [inputs] [dynamic] [outputs], each SECTION_KEY INT EOL { instruction }
     bool equations()
     {
-        // The writer writes all four in this order, an empty one with the count 0: one that is
-        // not there was cut off.
+        // The writer leaves out a section without equations; one that is there stands in this
+        // order, once.
         static const char* const keys[TableCount] = {"#EInitial", "#Einputs", "#Edynamic", "#Eoutputs"};
-        for (const char* expected : keys) {
-            if (m_token != TokenSectionKey && m_token != TokenEnd)
-                return syntaxError();
+        int next = 0;
+        while (m_token == TokenSectionKey) {
             const std::string key = m_lex.tokenText();
-            if (m_token == TokenEnd || key != expected) {
-                fail(std::string("section ") + expected + " missing,");
+            const char* const* found = std::find(keys + next, keys + TableCount, key);
+            if (found == keys + TableCount) {
+                fail("section " + key + " out of order,");
                 return tokenFailure();
             }
+            next = int(found - keys) + 1;
             const int table = TableIndex(key[2]);
             advance();
             std::int64_t n = 0;
@@ -364,6 +416,25 @@ private:
         default:
             return syntaxError();
         }
+    }
+
+    /// Every rate has its equation: a file cut between two equation sections leaves the rates
+    /// of the sections after the cut without theirs. (Variables cannot tell: a whole file may
+    /// declare one that no equation uses, and the outputs section computes only variables that
+    /// nothing else reads.)
+    bool everyRateComputed()
+    {
+        const std::vector<bool> written = writtenCells(KindRate);
+        for (std::size_t i = 0; i < written.size(); ++i) {
+            if (written[i])
+                continue;
+            const std::vector<VariableEntry>& entries = Variables().kinds[KindRate].entries;
+            const std::string name =
+                i < entries.size() && !entries[i].names.empty() ? " (" + entries[i].names.front() + ")" : std::string();
+            fail("no equation computes rate R" + std::to_string(i) + name + ",");
+            return lineFailure();
+        }
+        return true;
     }
 
     CodeFileLexer& m_lex;

@@ -52,7 +52,7 @@ std::string codeText(int n)
     section("#DIncond", "i");
     section("#Dstate_ind", "x");
     section("#DRate_ind", "dx");
-    // The four equation sections, the empty ones too, as the model processor writes them.
+    // The four equation sections, the empty ones too, as the model processor once wrote them.
     text += "#EInitial\t0\n#Einputs\t0\n#Edynamic\t" + number(n) + "\n";
     for (int i = 0; i < n; ++i)
         text += "\tmul\tR" + number(i) + "\tP" + number(i) + "\ts" + number(i) + "\n";

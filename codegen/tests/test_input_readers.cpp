@@ -17,7 +17,8 @@
 
 namespace {
 
-/// The four equation sections, empty, as the model processor writes them for a model without equations.
+/// The four equation sections, empty, as the model processor once wrote them for a model without
+/// equations; it now leaves them out, and the reader takes both forms.
 const std::string EmptyEquationSections = "\n#EInitial\t0\n\n#Einputs\t0\n\n#Edynamic\t0\n\n#Eoutputs\t0\n";
 
 class ReaderTest : public ::testing::Test {
@@ -48,7 +49,7 @@ protected:
 TEST_F(ReaderTest, DeclarationsOfTheModelProcessorsFileAreRead)
 {
     std::string text = withoutSection(pendulum(), "#DAlgloop");
-    text = text.substr(0, text.find("\n#EInitial")) + EmptyEquationSections;
+    text = text.substr(0, text.find("\n#EInitial")) + "\n#Edynamic\t2\n    R0 = s1\n    R1 = s0\n";
     ASSERT_TRUE(ReadEquationFile(model, dir.write("pendulum2.e", text))) << messages().front();
     EXPECT_EQ(model.modelName, "pendulum2");
     ASSERT_EQ(model.parameters.size(), 8u);
@@ -112,6 +113,7 @@ TEST_F(ReaderTest, MalformedAndRefusedFilesLeaveAnEmptyModel)
     const std::string head = "#Hclass\tbad\n#Hversion\t1\n\n#DParam \t1\n\t#real\tp\n\n";
     // Up to the dynamic section, whose header then stands in line 11.
     const std::string early = head + "#DVariable\t1\n\t#real\ta\n#EInitial\t0\n#Einputs\t0\n";
+    const std::string rates = head + "#Dstate_ind\t1\n\t#real\tx\n#DRate_ind\t1\n\t#real\tdx\n";
     struct Case {
         const char* what;
         std::string text;
@@ -141,13 +143,11 @@ TEST_F(ReaderTest, MalformedAndRefusedFilesLeaveAnEmptyModel)
         {"declarations missing before the next section",
          head + "#DVariable\t2\n\t#real\ta\n\n#Edynamic\t1\n    V0 = P0\n", "Error in Model File",
          "line 10: section #DVariable ends after 1 of its 2 entries"},
-        {"no equation sections", head, "Error in Model File", "line 7: section #EInitial missing"},
-        {"cut between two sections", early + "#Edynamic\t1\n    V0 = P0\n", "Error in Model File",
-         "line 13: section #Eoutputs missing"},
-        {"a section left out", head + "#EInitial\t0\n#Edynamic\t0\n#Eoutputs\t0\n", "Error in Model File",
-         "line 8: section #Einputs missing"},
-        {"sections out of order", head + "#Einputs\t0\n#EInitial\t0\n", "Error in Model File",
-         "line 7: section #EInitial missing"},
+        {"cut before the rates' equations", rates + "#EInitial\t1\n    s0 = P0\n", "Error in Model File",
+         "pendulum2.e: no equation computes rate R0 (dx)"},
+        {"sections out of order", head + "#Einputs\t0\n#EInitial\t0\n", "Error in Model File", "line 8: '#EInitial'"},
+        {"section written twice", early + "#Edynamic\t1\n    V0 = P0\n#Edynamic\t1\n    V0 = P0\n",
+         "Error in Model File", "line 13: '#Edynamic'"},
         {"equations cut after their header", early + "#Edynamic\t4\n", "Error in Model File",
          "line 12: section #Edynamic ends after 0 of its 4 instructions"},
         {"an equation missing", early + "#Edynamic\t3\n    V0 = P0 * 2\n\n#Eoutputs\t0\n", "Error in Model File",

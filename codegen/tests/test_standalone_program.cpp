@@ -352,7 +352,7 @@ TEST_F(ProgramTest, DriverWritesTheProgram)
     lacking.erase(equation, lacking.find('\n', equation) + 1 - equation);
     const std::string blanks = dir.write("blanks1.e", "\v\n" + whole);
     const std::string cut = dir.write("cut1.e", whole.substr(0, whole.find("\t#real\tx_indep_rate")));
-    const std::string between = dir.write("between1.e", whole.substr(0, whole.find("\n#Eoutputs") + 1));
+    const std::string between = dir.write("between1.e", whole.substr(0, whole.find("\n#Edynamic") + 1));
     const std::string less = dir.write("less1.e", lacking);
     for (const auto& [file, rc] : {std::pair{blanks, 0}, std::pair{cut, 1}, std::pair{between, 1}, std::pair{less, 1}}) {
         const std::string to = dir.mkdir(std::filesystem::path(file).stem().string());

@@ -17,10 +17,20 @@
 
 #include <QRect>
 
+#include <cstdio>
+
 namespace {
 
 // How long the processor waits for the requesting window to tell where it is.
 constexpr int kRequesterFrameTimeoutMs = 500;
+
+/// A failure is told on the standard error stream too, whatever the log shows, so that a script
+/// that started the program can tell why it failed.
+void tellFailure(const std::string& text)
+{
+    std::fprintf(stderr, "orvantampx: %s\n", text.c_str());
+    std::fflush(stderr);
+}
 
 /// The log is made beside the window that asked for the run, so that it does not hide it.
 void placeLogBesideRequester()
@@ -53,6 +63,8 @@ TQNMPXApp::TQNMPXApp(platform::Application& application, std::vector<std::string
 TQNMPXApp::~TQNMPXApp()
 {
     setProcessorLog({});
+    setErrorEcho({});
+    DisplayHooks().status = {};
     if (TQNLogWindow* log = LogWindow())
         delete log;
 }
@@ -70,6 +82,8 @@ bool TQNMPXApp::InitInstance()
 
     if (!StartupSettings(m_words, 1, ShowConfirmLines)) {
         // Stopped by the user: nothing is processed, but the requester hears that we are gone.
+        tellFailure("the start-up was stopped after errors in the settings or the command line; nothing was "
+                    "processed.");
         postToRequester(UM_PROCESSOR_EXITED, 0, 0);
         m_exitCode = 1;
         return false;
@@ -79,11 +93,13 @@ bool TQNMPXApp::InitInstance()
 
     SetLogOwner(m_window.get());
     setProcessorLog([](const std::string& line) { AppendLog(line); });
+    setErrorEcho(tellFailure);
     ttset_error_callback(ttdisplay_error_comp);
     ttset_progress_callback(ttdisplay_progress_comp);
     ttset_diag_callback(ttdisplay_diag_comp);
     ttset_percent_callback({});
-    DisplayHooks().status = [](const char*) {};
+    // The status texts are not shown; the last one of a failed run is told with the failure.
+    DisplayHooks().status = [this](const char* text) { m_finalStatus = text ? text : ""; };
 
     m_requests.send(kSetModel);
     m_requests.send(kProcess);
@@ -144,8 +160,10 @@ void TQNMPXApp::ProcessModelAndPost()
 
     // A failed run ends the program with a status of its own, so that scripts can tell; 0 is a
     // model that could not be loaded, except in a run that only parses.
-    if (result < 0 || (result == 0 && Startup().ProcessingDepth > 3))
+    if (result < 0 || (result == 0 && Startup().ProcessingDepth > 3)) {
         m_exitCode = 1;
+        tellFailure(m_givenModelName + ": " + (m_finalStatus.empty() ? "no model was processed." : m_finalStatus));
+    }
     postToRequester(UM_PROCESSING_DONE, result, static_cast<std::int64_t>(GetLogHandle()));
 }
 

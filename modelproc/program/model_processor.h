@@ -65,6 +65,7 @@ private:
     ProcessorRequests m_requests;
     std::string m_givenModelName;
     std::string m_currentModelFile;
+    std::string m_finalStatus; ///< the last status text of the run
     QPointer<QObject> m_watchedLog;
     int m_exitCode = 0;
 };

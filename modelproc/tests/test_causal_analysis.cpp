@@ -275,7 +275,11 @@ TEST_F(CausalTest, PipelineResultsAtDepthFive)
         testsupport::TempDir work;
         Phases() = builtInPhases();
         Settings().tempfiles = 1;
-        Pipeline().modelFile = work.write("model.mg0", c.model);
+        // The file is named for the model its heading names.
+        const std::string heading = c.model;
+        const std::size_t start = heading.find("graph ") + 6;
+        const std::string name = heading.substr(start, heading.find(' ', start) - start) + "1";
+        Pipeline().modelFile = work.write(name + ".mg0", c.model);
         Pipeline().depth = c.result == -2 ? 6 : 5;
         Pipeline().workingDirectory = work.path();
         ttset_error_callback(ttdisplay_error_comp);
@@ -284,7 +288,7 @@ TEST_F(CausalTest, PipelineResultsAtDepthFive)
         EXPECT_EQ(ttprocess_model(), c.result) << c.model;
         EXPECT_TRUE(saw(c.line)) << testing::PrintToString(progress);
         if (c.result == 2) {
-            EXPECT_TRUE(std::filesystem::exists(work.file("model.t2")));
+            EXPECT_TRUE(std::filesystem::exists(work.file(name + ".t2")));
         }
         // Library files moved to their processed names; put them back for the next model.
         for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {

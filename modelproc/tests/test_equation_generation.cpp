@@ -503,6 +503,76 @@ TEST(CompleteProcessing, EquationModelsAndFailingSteps)
     }
 }
 
+// An equation over ranges of elements, as the index checks and the sorting take it, is written as
+// one equation for each element, the ranges paired element by element in the order they run.
+TEST(CompleteProcessing, EquationsOverRangesOfElementsAreWrittenElementByElement)
+{
+    const struct {
+        const char* model;
+        const char* equations;
+    } cases[] = {
+        {"class heat version 1\nparameters\n  real c\nvariables\n  real u[4]\nequations\n"
+         "  u[1] = int(c*(u[2] - u[1]))\n  u[4] = int(c*(u[3] - u[4]))\n"
+         "  u[2..3] = int(c*(u[1..2] - 2.0*u[2..3] + u[3..4]))\n",
+         "#Edynamic\t12\n    R0 = P0 * (s1 - s0)\n    R3 = P0 * (s2 - s3)\n"
+         "    R1 = P0 * ((s0 - (2.0 * s1)) + s2)\n    R2 = P0 * ((s1 - (2.0 * s2)) + s3)\n"},
+        // A whole vector, and ranges of rows and of columns of matrices.
+        {"class heat version 1\nparameters\n  real c, a[2, 3]\nvariables\n  real u[2], w[2], m[2, 2]\n"
+         "equations\n  u = int(c*w)\n  w[1..2] = u[1..2]\n  m[1..2, 1] = a[1, 2..3]\n  m[1..2, 2] = a[1..2, 3]\n",
+         "#EInitial\t4\n    V2 = P2\n    V4 = P3\n    V3 = P3\n    V5 = P6\n\n"
+         "#Edynamic\t4\n    V0 = s0\n    V1 = s1\n    R0 = P0 * V0\n    R1 = P0 * V1\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.model);
+        testsupport::TempDir dir;
+        std::vector<std::string> log;
+        ASSERT_EQ(processCompletely(dir.write("heat1.mf0", c.model), dir.path(), log), 3)
+            << testing::PrintToString(log);
+        const std::string text = readAll(dir.file("heat1.e"));
+        EXPECT_NE(text.find(c.equations), std::string::npos) << text;
+        EXPECT_EQ(orderFaults(readAll(dir.file("heat1.l"))), "");
+    }
+}
+
+// An equation the code cannot be written for is named with the file and line it was written in and
+// what cannot be done with it, after the text that tells the failure.
+TEST(CompleteProcessing, EquationsThatCannotBeWrittenAreNamedWithTheirPlaceAndWhy)
+{
+    const struct {
+        const char* model;
+        const char* error;
+    } cases[] = {
+        {"class imp version 1\nparameters\n  real a\nvariables\n  real y1, y2, v\nequations\n  y1 = int(v)\n"
+         "  v = a\n  0 = y1 - y2*y2*y2 - y2\n",
+         "Equations generation error : <error: wrong opcode in expression> in the equation 0 = (y1-((y2*y2)*y2))-y2 "
+         "(imp1.mf0, line 9): its left side is no variable, and an implicit equation is not solved for one of its "
+         "variables."},
+        {"class imp version 1\nvariables\n  real u[4], w[4]\nequations\n  w = 1\n  u[1..3] = w[1..4]\n  u[4] = 2\n",
+         "Equations generation error : <error while writing code: ranges of elements that do not agree> in the "
+         "equation u[1..3] = w[1..4] (imp1.mf0, line 6): w[1..4] is a range of 4 elements, and its left side one of "
+         "3."},
+        {"class imp version 1\nvariables\n  real u[4], x\nequations\n  u = 1\n  x = u[1..2]\n",
+         "Equations generation error : <error while writing code: ranges of elements that do not agree> in the "
+         "equation x = u[1..2] (imp1.mf0, line 6): u[1..2] is a range of 2 elements, and its left side is one "
+         "element."},
+    };
+    ResetSettings();
+    Settings().messages = 1;
+    std::vector<std::string> errors;
+    setProcessorLog([&](const std::string& line) { errors.push_back(line); });
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.model);
+        testsupport::TempDir dir;
+        std::vector<std::string> log;
+        errors.clear();
+        EXPECT_EQ(processCompletely(dir.write("imp1.mf0", c.model), dir.path(), log), -3);
+        EXPECT_EQ(errors, std::vector<std::string>{c.error});
+        EXPECT_FALSE(std::filesystem::exists(dir.file("imp1.l")));
+    }
+    setProcessorLog(nullptr);
+    ResetSettings();
+}
+
 // A multibond between two whole arrays, written without indices, joins them element by element:
 // each element has its own effort and flow, as with the ranges written out.
 TEST(CompleteProcessing, MultibondOverWholeArraysGivesEveryElementItsVariables)

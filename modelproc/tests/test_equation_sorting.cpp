@@ -377,13 +377,15 @@ TEST_F(SortingTest, FailuresAreReportedAndFailTheSorting)
              VarRec* x = b.var(CLASS_VARIABLES, "x");
              b.eq(B::ref(x, V), makeLeaf(0, nullptr, TK_PORTNAME, nullptr, ExprList{}));
          },
-         {"error <error: wrong opcode in expression>"}},
+         {"error <error: wrong opcode in expression> in the equation x = : its right side holds a part of kind 259, "
+          "which is no value."}},
         {"a parameter as left side",
          [](B& b) {
              VarRec* p = b.var(CLASS_PARAMETERS, "p");
              b.eq(B::ref(p, P), B::num(1));
          },
-         {"error <error: wrong opcode in expression>"}},
+         {"error <error: wrong opcode in expression> in the equation p = 1: its left side names a quantity that no "
+          "equation computes (a parameter, a constant or a state)."}},
         {"a missing operand",
          [](B& b) {
              VarRec* x = b.var(CLASS_VARIABLES, "x");
@@ -401,8 +403,11 @@ TEST_F(SortingTest, FailuresAreReportedAndFailTheSorting)
              b.eq(B::ref(z, V), B::ref(y, V));
              b.eq(B::ref(p, P), makeLeaf(0, nullptr, TK_PORTNAME, nullptr, ExprList{}));
          },
-         {"error <error: error in expression tree: NULL-pointer>", "error <error: wrong opcode in expression>",
-          "error <error: wrong opcode in expression>"}},
+         {"error <error: error in expression tree: NULL-pointer>",
+          "error <error: wrong opcode in expression> in the equation p = : its left side names a quantity that no "
+          "equation computes (a parameter, a constant or a state).",
+          "error <error: wrong opcode in expression> in the equation p = : its right side holds a part of kind 259, "
+          "which is no value."}},
         {"a variable no equation defines",
          [](B& b) {
              VarRec* x = b.var(CLASS_VARIABLES, "x");

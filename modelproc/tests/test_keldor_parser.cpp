@@ -214,6 +214,19 @@ TEST_F(ParserTest, LaterDeclarationHidesEarlierOne)
     EXPECT_EQ(left->record(), parsed.cls->variables.first());
 }
 
+// A number too large for an integer is reported where it stands, and the parse goes on without a
+// failure of memory reported for it.
+TEST_F(ParserTest, AnIntegerTooLargeIsReportedWhereItStandsAndNoMemoryFailureAfterIt)
+{
+    auto parsed = parseText("class a version 1\nvariables\n  real x[99999999999]\nequations\n  x = 1\n");
+    EXPECT_NE(parsed.result, 0);
+    ASSERT_FALSE(parsed.errors.empty());
+    EXPECT_EQ(parsed.errors.front(),
+              "Parse error in file \"m.mf0\" line 3 at \"99999999999\": integer constant out of range.");
+    for (const std::string& error : parsed.errors)
+        EXPECT_EQ(error.find("memory allocation failure"), std::string::npos) << error;
+}
+
 TEST_F(ParserTest, ArgumentDimensionsBecomeConditions)
 {
     auto parsed = parseText("class a(n) version 1\nvariables\n  real x[n]\nequations\n  x[2] = 1\n");

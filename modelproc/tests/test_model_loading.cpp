@@ -133,6 +133,51 @@ TEST_F(PipelineTest, ParseErrorsStopTheRun)
     EXPECT_TRUE(platform::fileExists(file));
 }
 
+// A model's processed files are named by its heading's class name and version: a heading that is
+// not the file's name would write another model's files. It is refused by the file and what the
+// heading says, before anything is moved or written. Version 0 stands only where the file's name
+// says it, as the editors write it for a model name that ends in 0 or has no digit.
+TEST_F(PipelineTest, AHeadingThatNamesAnotherModelThanItsFileIsRefused)
+{
+    int generated = 0;
+    Phases().generate = [&](ClassRec*, const std::string&) { return ++generated; };
+    const std::string body = "\nvariables\n  real x\nequations\n  x = 1\n";
+    const struct {
+        const char* file;
+        const char* heading;
+        const char* named;
+    } refused[] = {
+        {"msd1.mf0", "class msd version 3", "msd version 3, but the file is named for msd1"},
+        {"msd1.mf0", "class msd version 0", "msd version 0, but the file is named for msd1"},
+        {"vdpx1.mf0", "class vdq version 1", "vdq version 1, but the file is named for vdpx1"},
+        {"vdp.mf0", "class vdq version 0", "vdq version 0, but the file is named for vdp"},
+    };
+    for (const auto& c : refused) {
+        SCOPED_TRACE(c.heading);
+        log.clear();
+        testsupport::TempDir models;
+        const std::string file = models.write(c.file, c.heading + body);
+        EXPECT_EQ(process(file, 6), -1);
+        EXPECT_EQ(log, (std::vector<std::string>{"***** Parse error in file \"" + std::string(c.file) +
+                                                     "\": the model's heading says " + c.named +
+                                                     ": its processed files would be written under another name.",
+                                                 "Expansion can't take place due to compilation error(s)."}));
+        EXPECT_EQ(statuses.back(), "Processing failed during parsing.");
+        EXPECT_TRUE(platform::fileExists(file));
+    }
+    EXPECT_EQ(generated, 0);
+    // The heading as the editors write it for the file's name, in any letter case.
+    for (const auto& [file, heading] : {std::pair{"pend1.mf0", "class Pend version 1"},
+                                        std::pair{"pend0.mf0", "class pend version 0"},
+                                        std::pair{"pend.mf0", "class pend version 0"},
+                                        std::pair{"pend.mf0", "class pend version 2"}}) {
+        SCOPED_TRACE(heading);
+        testsupport::TempDir models;
+        EXPECT_EQ(process(models.write(file, heading + body), 6), 3);
+    }
+    EXPECT_EQ(generated, 4);
+}
+
 TEST_F(PipelineTest, SubmodelIsNotExpanded)
 {
     std::string file = dir.write("r1.sf0", kSubmodel);

@@ -21,6 +21,7 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <sys/resource.h>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -61,6 +62,7 @@ ProcessingRun process(const std::string& dir, const std::string& model, const st
 {
     ResetSettings();
     Settings().model_dirs = dir + ";" + dir + "/library";
+    Settings().messages = 1; // errors go to the processor's log, where a test may read them
     Pipeline() = PipelineState{};
     Pipeline().modelFile = dir + "/" + model;
     Pipeline().depth = 6;
@@ -269,5 +271,96 @@ TEST(ProcessingGoldens, ModelsProcessedAgainInOneProcessWriteTheSameFiles)
         EXPECT_EQ(second[i].log, first[i].log);
         EXPECT_EQ(second[i].code, first[i].code);
         EXPECT_EQ(second[i].equation, first[i].equation);
+    }
+}
+
+namespace {
+
+/// Holds the process to the address space it has and `headroom` bytes more while it lives: a size
+/// taken from a model unchecked then fails its allocation at once instead of taking the machine's
+/// memory.
+class AddressSpaceCap {
+public:
+    explicit AddressSpaceCap(std::uint64_t headroom)
+    {
+        getrlimit(RLIMIT_AS, &m_saved);
+        std::uint64_t used = 0;
+        std::istringstream status(platform::readFile("/proc/self/status").value_or(""));
+        for (std::string line; std::getline(status, line);)
+            if (line.rfind("VmSize:", 0) == 0)
+                used = std::stoull(line.substr(7)) * 1024;
+        rlimit cap = m_saved;
+        cap.rlim_cur = std::min<rlim_t>(m_saved.rlim_max, used + headroom);
+        setrlimit(RLIMIT_AS, &cap);
+    }
+    ~AddressSpaceCap() { setrlimit(RLIMIT_AS, &m_saved); }
+
+private:
+    rlimit m_saved{};
+};
+
+} // namespace
+
+// A size a model gives, in a junction's argument, a declaration, an arguments file or a bond, is
+// refused by the quantity and its size before anything is made for it, and so are quantities
+// whose elements together pass what a model may have: the run fails at once and writes nothing.
+TEST(ProcessingBounds, SizesTakenFromAModelAreRefusedByNameBeforeAnythingIsMadeForThem)
+{
+    const std::string msd = platform::readFile(std::string(PROCESSING_EXAMPLES_DIR) + "/msd1.mg0").value_or("");
+    ASSERT_NE(msd.find("1j;1 v(4) 160 100"), std::string::npos);
+    std::string manyVariables = "class many version 1\nvariables\n";
+    for (int k = 0; k <= 32; ++k)
+        manyVariables += "  real x" + std::to_string(k) + "[1048576]\n";
+    manyVariables += "equations\n  x0 = 1\n";
+    std::string manyInstances = "bond graph many version 1\nsubclasses\n  sf;1 f\n";
+    for (int k = 0; k <= 32; ++k)
+        manyInstances += "  big;1 b" + std::to_string(k) + "\n";
+    manyInstances += "connections\n  f`p -> b0`p\n";
+    const struct {
+        const char* what;
+        std::string file;
+        std::string text;
+        std::string arguments;
+        std::string refusal;
+    } cases[] = {
+        {"junction argument", "msd1.mg0", replaceAll(msd, "1j;1 v(4) 160 100", "1j;1 v(2147483647) 160 100"), "",
+         "Expansion error in file \"<dir>/msd1.mg0\": port p[2147483647] of submodel 1j1:v has 2147483647 "
+         "elements, more than the 1048576 one quantity may have."},
+        {"declaration", "big1.mf0",
+         "class big version 1\nvariables\n  real x[100000, 100000]\nequations\n  x = 1\n", "",
+         "Parse error in file \"big1.mf0\" line 3 at [NL]: variable x[100000,100000] has 10000000000 elements, "
+         "more than the 1048576 one quantity may have."},
+        {"arguments file", "main1.mg0",
+         "bond graph main(n) version 1\nsubclasses\n  sf;1 s[n]\n  r;1 d[n]\nconnections\n  s`p =n=> d`p\n",
+         "n\t2147483647\n",
+         "Expansion error in file \"<dir>/main1.mg0\": submodel s[2147483647] of model main1 has 2147483647 "
+         "elements, more than the 1048576 one quantity may have."},
+        {"bond", "wide1.mg0", "bond graph wide version 1\nsubclasses\n  sf;1 s[2]\n  r;1 d[2]\nconnections\n"
+                              "  s`p =2000000=> d`p\n", "",
+         "Parse error in file \"wide1.mg0\" line 6 at \"d\": the bond of size [2000000] has 2000000 elements, "
+         "more than the 1048576 one quantity may have."},
+        {"quantities of a model together", "many1.mf0", manyVariables, "",
+         "Parse error in file \"many1.mf0\" line 35 at [NL]: with variable x32 the model declares more than "
+         "the 33554432 elements a model may have."},
+        {"instances together", "many1.mg0", manyInstances, "",
+         "with the elements of submodel big1:b"},
+    };
+    AddressSpaceCap cap(std::uint64_t(2) << 30);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        testsupport::TempDir dir;
+        copyLibrary(dir);
+        dir.write("big1.sf0", "class big version 1\ninterface\n  ports: p\nvariables\n  real x[1048576]\n"
+                              "equations\n  x = p.e\n  p.f = 1\n");
+        dir.write(c.file, c.text);
+        if (!c.arguments.empty())
+            dir.write("main1.mga", c.arguments);
+        std::string errors;
+        setProcessorLog([&](const std::string& line) { errors += replaceAll(line, dir.path(), "<dir>") + "\n"; });
+        const ProcessingRun run = process(dir.path(), c.file, "");
+        setProcessorLog(nullptr);
+        EXPECT_EQ(run.result, -1) << run.log;
+        EXPECT_NE(errors.find(c.refusal), std::string::npos) << errors;
+        EXPECT_EQ(run.code, "");
     }
 }

@@ -201,8 +201,8 @@ TEST(Interpreter, ResetSetsItsTargetOnlyWhenTheConditionHolds)
 {
     // v0 = (s0 >= p1); reset s0 to p0 when it holds.
     modeltest::loadClean(codeFile({"#DParam \t2", "\t#real\tlow", "\t#real\tlimit", "#DVariable\t1", "\t#real\tc",
-                                   "#Dstate_ind\t1", "\t#real\tx", "#DRate_ind\t1", "\t#real\tdx", "#Edynamic\t2",
-                                   "\ttge\tV0\ts0\tP1", "\trst\tV0\ts0\tP0"}));
+                                   "#Dstate_ind\t1", "\t#real\tx", "#DRate_ind\t1", "\t#real\tdx", "#Edynamic\t3",
+                                   "\ttge\tV0\ts0\tP1", "\trst\tV0\ts0\tP0", "\tmov\tR0\t0"}));
     cell('P', 0) = -1.0;
     cell('P', 1) = 4.0;
     cell('s', 0) = 3.0;

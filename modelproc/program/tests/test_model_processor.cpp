@@ -24,6 +24,7 @@
 #include <QTest>
 
 #include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <sys/wait.h>
 
@@ -373,6 +374,35 @@ TEST_F(ModelProcessor, AModelThatIsNotFoundIsReportedAsLoadingFailedAndTheProgra
     ASSERT_TRUE(status);
     EXPECT_TRUE(WIFEXITED(*status));
     EXPECT_EQ(WEXITSTATUS(*status), 1);
+}
+
+// With no log window (messages 0) a failing run is not silent: each error and the run's outcome
+// go to the standard error stream, where a script that started the program reads them. A run
+// that succeeds writes nothing there.
+TEST_F(ModelProcessor, AFailureIsToldOnTheStandardErrorStreamWhateverTheLogShows)
+{
+    writeSettings(0);
+    m_dir.write("models/osc1.mf0", "class osc version 1\nvariables\n  real x, v\nequations\n  v = int(-x)\n"
+                                   "  x = int(v)\n");
+    const auto run = [&](const std::string& model) {
+        const std::string errors = m_dir.file("errors.txt");
+        const int status = std::system(("'" + std::string(ORVANTAMPX_PATH) + "' -model " + model + " -rc_file '" +
+                                        m_settings + "' 2> '" + errors + "'")
+                                           .c_str());
+        EXPECT_TRUE(WIFEXITED(status));
+        return std::pair{WEXITSTATUS(status), testsupport::readText(errors)};
+    };
+    EXPECT_EQ(run("chemakzo1"),
+              (std::pair{1, std::string("orvantampx: General error: the model name chemakzo1 is longer than 7 "
+                                        "characters and a version digit.\n"
+                                        "orvantampx: chemakzo1: no model was processed.\n")}));
+    const std::string parse = "orvantampx: Parse error in file \"pend.mg0\" line ";
+    EXPECT_EQ(run("pend"), (std::pair{1, parse + "1 at \"pend\": parse error\n" + parse +
+                                             "2 at [EOF]: no equations or connections given\n" + parse +
+                                             "2 at [EOF]: Fatal error found during compilation.\n"
+                                             "orvantampx: pend: Processing failed during parsing.\n"}));
+    EXPECT_EQ(run("osc1"), (std::pair{0, std::string()}));
+    EXPECT_TRUE(fileExists(m_models + "/osc1.l"));
 }
 
 TEST_F(ModelProcessor, TheLogIsMadeBesideTheWindowThatAskedAndShowsItsLastLine)

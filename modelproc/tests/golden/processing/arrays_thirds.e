@@ -66,9 +66,3 @@
     V13 = V5
     V14 = V6
     V15 = V7
-
-#Einputs	0
-
-#Edynamic	0
-
-#Eoutputs	0

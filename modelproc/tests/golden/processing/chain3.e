@@ -60,8 +60,6 @@
 #EInitial	1
     V0 = P0
 
-#Einputs	0
-
 #Edynamic	13
     V4 = s0 / P2
     V7 = s1 / P3

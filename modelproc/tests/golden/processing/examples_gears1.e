@@ -38,8 +38,6 @@
 #EInitial	1
     V0 = P0
 
-#Einputs	0
-
 #Edynamic	9
     V2 = V0 + -r0
     V7 = s0 / P2

@@ -16,13 +16,7 @@
 #DAlgloop	1
 	#real	x
 
-#EInitial	0
-
-#Einputs	0
-
 #Edynamic	5
     R0 = 1 - s0
     V0 = (0.5 * a0) + 1
     A0 = (0.5 * V0) + s0
-
-#Eoutputs	0

@@ -38,8 +38,6 @@
 #EInitial	1
     V5 = P2
 
-#Einputs	0
-
 #Edynamic	12
     V2 = s0 / P0
     V9 = s1 / P4

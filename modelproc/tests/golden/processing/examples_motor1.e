@@ -38,8 +38,6 @@
 #EInitial	1
     V0 = P0
 
-#Einputs	0
-
 #Edynamic	12
     V4 = s0 / P3
     V9 = s1 / P4

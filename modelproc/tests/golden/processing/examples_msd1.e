@@ -30,8 +30,6 @@
 #EInitial	1
     V0 = P0
 
-#Einputs	0
-
 #Edynamic	8
     V5 = s0 / P1
     V4 = s1 / P2

@@ -17,12 +17,6 @@
 	#real	omega_indep_rate
 	#real	phi_indep_rate
 
-#EInitial	0
-
-#Einputs	0
-
 #Edynamic	5
     R0 = (-P1 / P0) * sin(s1)
     R1 = s0
-
-#Eoutputs	0

@@ -52,8 +52,6 @@
     V1 = P0
     V15 = P6
 
-#Einputs	0
-
 #Edynamic	15
     V4 = s0 / P1
     V14 = s1 / P2

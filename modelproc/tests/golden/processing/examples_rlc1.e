@@ -30,8 +30,6 @@
 #EInitial	1
     V1 = P0
 
-#Einputs	0
-
 #Edynamic	8
     V3 = s0 / P2
     V2 = s1 / P3

@@ -16,12 +16,6 @@
 	#real	v_indep_rate
 	#real	x_indep_rate
 
-#EInitial	0
-
-#Einputs	0
-
 #Edynamic	6
     R0 = ((P0 * (1 - (s1 power 2))) * s0) - s1
     R1 = s0
-
-#Eoutputs	0

@@ -88,8 +88,6 @@
 #EInitial	1
     V0 = P0
 
-#Einputs	0
-
 #Edynamic	21
     V6 = s0 / P2
     V9 = s1 / P3

@@ -39,8 +39,6 @@
 #EInitial	1
     V0 = P0
 
-#Einputs	0
-
 #Edynamic	8
     V4 = s0 / P1
     V5 = s1 / P2

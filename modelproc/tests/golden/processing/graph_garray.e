@@ -60,8 +60,6 @@
 #EInitial	1
     V0 = P0
 
-#Einputs	0
-
 #Edynamic	13
     V8 = s0 / P2
     V9 = s1 / P3

@@ -39,8 +39,6 @@
 #EInitial	1
     V0 = P0
 
-#Einputs	0
-
 #Edynamic	10
     V6 = s0 / P1
     V7 = s1 / P2

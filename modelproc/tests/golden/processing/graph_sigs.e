@@ -25,10 +25,6 @@
 #DRate_ind	1
 	#real	i`u	c`g`y
 
-#EInitial	0
-
-#Einputs	0
-
 #Edynamic	8
     V0 = P0 * sin(P1 * t)
     V4 = P4 * V0

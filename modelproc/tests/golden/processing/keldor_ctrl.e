@@ -19,13 +19,7 @@
 #DRate_ind	1
 	#real	k`y	int1`u
 
-#EInitial	0
-
-#Einputs	0
-
 #Edynamic	6
     V0 = P0 * sin(P1 * t)
     V1 = V0 - s0
     R0 = P2 * V1
-
-#Eoutputs	0

@@ -32,8 +32,6 @@
 #EInitial	1
     V0 = P0
 
-#Einputs	0
-
 #Edynamic	6
     V2 = s0 / P1
     V5 = s1 / P2
