@@ -125,9 +125,20 @@ TEST(JacobianPattern, BranchesCarriedValuesAndArraysAreReadConservatively)
         "#DParam \t1", "\t#real\ti", "#DVariable\t2", "\t#real\tv", "\t#real\tw", "#Dstate_ind\t4", "\t#real\ta",
         "\t#real\tb", "\t#real\tc", "\t#real\td", "#DRate_ind\t4", "\t#real\tda", "\t#real\tdb", "\t#real\tdc",
         "\t#real\tdd", "#DUnnamed\t1", "\t#real"};
+    // The rates the equations leave alone are set to 0, so that the file is one whose every
+    // rate is computed.
     auto model = [&](std::initializer_list<std::string> dynamic) {
         std::vector<std::string> body(declarations);
-        body.insert(body.end(), dynamic);
+        std::vector<std::string> rows(dynamic.begin() + 1, dynamic.end());
+        for (int rate = 0; rate < 4; ++rate) {
+            const std::string cell = "\tR" + std::to_string(rate) + "\t";
+            if (std::none_of(rows.begin(), rows.end(), [&](const std::string& row) {
+                    return row.compare(4, cell.size(), cell) == 0;
+                }))
+                rows.push_back("\tmov" + cell + "0.0");
+        }
+        body.push_back("#Edynamic\t" + std::to_string(rows.size()));
+        body.insert(body.end(), rows.begin(), rows.end());
         std::string text = "#Hclass\tmodel\n#Hversion\t1\n";
         for (const std::string& line : body)
             text += line + "\n";

@@ -49,8 +49,6 @@
 #EInitial	1
     V10 = 0
 
-#Einputs	0
-
 #Edynamic	20
     V0 = P0 * step(P1)
     V7 = s1 / P6
