@@ -188,20 +188,65 @@ int AcceptGivenModelName(std::string_view name)
     return 0;
 }
 
+namespace {
+
+/// A name given for files in the model's folder as a message shows it: a byte that is no
+/// printable character as '?', so that a line feed or a NUL in it shows where it stands.
+std::string shownGivenName(std::string_view name)
+{
+    std::string shown(name);
+    for (char& c : shown)
+        if (static_cast<unsigned char>(c) < 32 || c == 127)
+            c = '?';
+    return shown;
+}
+
+/// Why `name`, given for files in the model's folder (`what`: "experiment", "picture"), could
+/// lead out of it, naming it; empty when its first `checked` characters (all by default) are
+/// letters, digits and '_'.
+std::string givenNameRefusal(std::string_view what, std::string_view name,
+                             std::size_t checked = std::string_view::npos)
+{
+    if (name.empty())
+        return "No " + std::string(what) + " name given.";
+    for (std::size_t i = 0; i < std::min(checked, name.size()); ++i)
+        if (!isNameCharacter(name[i]))
+            return "The " + std::string(what) + " name " + shownGivenName(name) +
+                   " holds a character other than a letter, a digit or '_' at position " + std::to_string(i + 1) +
+                   ".";
+    return {};
+}
+
+} // namespace
+
 std::string AcceptGivenExperimentName(std::string_view name)
 {
-    if (name.empty()) {
-        ShowMessage({"No experiment name given."});
+    if (const std::string refusal = givenNameRefusal("experiment", name); !refusal.empty()) {
+        ShowMessage({refusal});
         return {};
     }
-    for (std::size_t i = 0; i < name.size(); ++i) {
-        if (!isNameCharacter(name[i])) {
-            ShowMessage({"The experiment name " + std::string(name) + " holds a character other than a letter, a "
-                         "digit or '_' at position " + std::to_string(i + 1) + "."});
-            return {};
-        }
-    }
     return std::string(name.substr(0, kExperimentNameCut));
+}
+
+std::string PictureNameRefusal(std::string_view name)
+{
+    constexpr std::string_view extension = ".png";
+    std::size_t stem = name.size();
+    if (stem >= extension.size() && platform::equalsNoCase(name.substr(stem - extension.size()), extension))
+        stem -= extension.size();
+    if (!name.empty() && stem == 0)
+        return "The picture name " + shownGivenName(name) + " has no name before its extension.";
+    return givenNameRefusal("picture", name, stem);
+}
+
+std::string AcceptGivenPictureName(std::string_view name)
+{
+    if (const std::string refusal = PictureNameRefusal(name); !refusal.empty()) {
+        ShowMessage({refusal});
+        return {};
+    }
+    const std::string given(name);
+    return given.find('.') == std::string::npos ? given + ".png" : given;
 }
 
 int NameBeforeDot(std::string& out, std::string_view text, std::size_t maximum)

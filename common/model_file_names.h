@@ -67,6 +67,15 @@ int AcceptGivenModelName(std::string_view name);
 /// model's experiment folder.
 std::string AcceptGivenExperimentName(std::string_view name);
 
+/// Why `name`, given to a program (by a message) for a picture of the plot, names no picture in
+/// the model's folder, naming it: the name is letters, digits and '_', with or without the
+/// extension ".png". Empty when it does.
+std::string PictureNameRefusal(std::string_view name);
+
+/// The file name of the picture `name` names, with the extension ".png"; empty, after a message
+/// with the refusal, when it names none.
+std::string AcceptGivenPictureName(std::string_view name);
+
 /// As `ModelNameFromFileName` without the check: 1 when `out` got a name, else 0.
 int NameBeforeDot(std::string& out, std::string_view text, std::size_t maximum);
 

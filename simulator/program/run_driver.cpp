@@ -1,6 +1,7 @@
 // orvanta-drive: runs a bundled example through the real programs without a person,
 // as the graph editor would: the model processor processes the model and answers the
-// driver's window, the simulator is started on the processed model, and the driver's
+// driver's window, the simulator is started on the processed model of the name given (which
+// this processing must have written), and the driver's
 // messages open an experiment, run it, save the plot as a metafile and as a PNG file,
 // and close the simulator. The simulator tells the driver its status texts and the lines
 // of every box it opens; a box ends the driver with its text (nobody is there to answer
@@ -11,6 +12,7 @@
 #include "simulator/program/simulator_messages.h"
 
 #include "common/launcher.h"
+#include "common/model_file_names.h"
 #include "common/startup.h"
 #include "platform/core/file_system.h"
 #include "platform/core/window_messages.h"
@@ -20,13 +22,14 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
-#include <ctime>
 #include <filesystem>
 #include <deque>
 #include <functional>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -90,21 +93,23 @@ int fail(const std::string& why)
     return 1;
 }
 
-/// The newest code file in the directory written since `since`; its model name.
-std::optional<std::string> processedModel(const std::string& directory, std::int64_t since)
+/// What tells one version of a file from another: a file put in place anew is another file,
+/// one written over has another time of modification, to the nanosecond.
+struct FileIdentity {
+    dev_t device = 0;
+    ino_t inode = 0;
+    std::int64_t seconds = 0, nanoseconds = 0;
+    off_t size = 0;
+    bool operator==(const FileIdentity&) const = default;
+};
+
+std::optional<FileIdentity> fileIdentity(const std::string& path)
 {
-    std::optional<std::string> newest;
-    std::int64_t newestTime = since - 1;
-    for (const std::string& name : platform::listDirectory(directory).value_or(std::vector<std::string>{})) {
-        if (name.size() < 3 || name.compare(name.size() - 2, 2, ".l") != 0)
-            continue;
-        const std::int64_t time = platform::modificationTime(platform::joinPath(directory, name)).value_or(0);
-        if (time > newestTime) {
-            newestTime = time;
-            newest = name.substr(0, name.size() - 2);
-        }
-    }
-    return newest;
+    struct stat s {};
+    if (::stat(path.c_str(), &s) != 0 || !S_ISREG(s.st_mode))
+        return std::nullopt;
+    return FileIdentity{s.st_dev, s.st_ino, std::int64_t(s.st_mtim.tv_sec), std::int64_t(s.st_mtim.tv_nsec),
+                        s.st_size};
 }
 
 /// Closes the simulator window and waits for its process to end; ends it when it will not.
@@ -145,8 +150,11 @@ int main(int argc, char** argv)
         return fail("no window for the programs' answers");
     const std::string cmpnt = " -cmpnt " + std::to_string(self);
 
-    // The model processor, as the graph editor starts it; it answers with its result.
-    const std::int64_t started = std::int64_t(std::time(nullptr));
+    // The model processor, as the graph editor starts it; it answers with its result. The
+    // simulator gets the processed model of this name, as the graph editor gives it, and only
+    // when this processing wrote it: an older one would be a run of another version.
+    const std::string code = MakeCodeFileName(Startup().ProcessedDirectory, model);
+    const std::optional<FileIdentity> before = fileIdentity(code);
     std::printf("orvanta-drive: processing %s\n", model.c_str());
     if (!LaunchProgram(3, cmpnt + " -model " + model, 0))
         return fail("the model processor could not be started");
@@ -163,21 +171,25 @@ int main(int argc, char** argv)
     waitFor([](const platform::Message& m) { return m.number == UM_PROCESSOR_EXITED; }, 30);
     if (result != 3)
         return fail("processing " + model + " ended with result " + std::to_string(result));
-    const std::optional<std::string> processed = processedModel(Startup().ProcessedDirectory, started);
-    if (!processed)
-        return fail("no processed model was written");
+    const std::optional<FileIdentity> after = fileIdentity(code);
+    if (!after || after == before)
+        return fail("processing " + model + " wrote no processed model " + code);
 
-    // The simulator on the processed model.
-    std::printf("orvanta-drive: simulating %s, experiment %s\n", processed->c_str(), experiment.c_str());
-    if (!LaunchProgram(2, cmpnt + " -model " + *processed, 0))
+    // The simulator on the processed model: the one started here, not another of the suite's.
+    std::printf("orvanta-drive: simulating %s, experiment %s\n", model.c_str(), experiment.c_str());
+    pid_t started = 0;
+    if (!LaunchProgram(2, cmpnt + " -model " + model, 0, &started) || started == 0)
         return fail("the simulator could not be started");
     platform::WindowHandle simulator = 0;
-    for (int i = 0; i < 300 && !simulator; ++i) {
+    for (int i = 0; i < 300 && !simulator && platform::processAlive(started); ++i) {
         platform::pumpMessages(100);
-        simulator = platform::findWindowByClass("TQNSIMWindow");
+        simulator = platform::findWindowOfProcess("TQNSIMWindow", started);
     }
-    if (!simulator)
+    if (!simulator) {
+        if (platform::processAlive(started))
+            ::kill(started, SIGTERM);
         return fail("the simulator's window did not appear");
+    }
     const auto post = [simulator](platform::MessageNumber number, std::optional<std::string> text = std::nullopt) {
         platform::postMessage(simulator, number, 0, 0, std::move(text));
     };
@@ -221,19 +233,20 @@ int main(int argc, char** argv)
     if (!metafile)
         return stop("the metafile was not written");
     written.push_back(*metafile);
-    const std::string png = metafile->substr(0, metafile->size() - 4) + ".png";
-    post(SM_SAVE_PLOT_PICTURE, png);
-    if (!waitForStatus("Simulation result is saved as picture: ", 30, {"Error: could not save the picture"}))
+    post(SM_SAVE_PLOT_PICTURE, experiment + ".png");
+    const std::optional<std::string> png =
+        waitForStatus("Simulation result is saved as picture: ", 30, {"Error: could not save the picture"});
+    if (!png)
         return stop("the plot picture was not saved");
-    written.push_back(png);
+    written.push_back(*png);
     if (!closeSimulator(simulator))
         return fail("the simulator did not end when its window was closed");
 
     // The processed model, the run's data and MATLAB files, the metafile and the picture.
     std::printf("orvanta-drive: files written\n");
     bool all = true;
-    for (const char* extension : {".l", ".e"})
-        all = listFile(platform::joinPath(Startup().ProcessedDirectory, *processed + extension)) && all;
+    all = listFile(code) && all;
+    all = listFile(MakeEquationFileName(Startup().ProcessedDirectory, model)) && all;
     written.push_back((std::filesystem::path(*metafile).parent_path() / (experiment + ".n")).string());
     for (const std::string& path : written)
         all = listFile(path) && all;

@@ -11,7 +11,9 @@ inline constexpr platform::MessageNumber SM_COMMAND_BASE = 0xA000;
 /// UM_STATUS_TEXT, so that the driver can follow what it does.
 /// Loads the experiment named in the text from the model's experiment directory.
 inline constexpr platform::MessageNumber SM_OPEN_EXPERIMENT = platform::WM_USER + 0x101;
-/// Saves what the plot window shows as a PNG file at the path in the text.
+/// Saves what the plot window shows as a PNG file in the model's experiment folder, under the
+/// bare name in the text (letters, digits and '_', with or without ".png"); a name with a path
+/// is refused by a message that names it.
 inline constexpr platform::MessageNumber SM_SAVE_PLOT_PICTURE = platform::WM_USER + 0x102;
 /// Posted by a simulator started with -cmpnt to that window as each of its message and
 /// confirm boxes opens: the box's lines joined by line feeds. A box waits for a person,

@@ -44,6 +44,7 @@
 #include "simulator/user_libraries.h"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QPrinter>
@@ -55,6 +56,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <csignal>
 #include <thread>
 #include <fcntl.h>
@@ -317,6 +319,7 @@ void TQNSIMWindow::dispatchMessage(const platform::Message& message)
         }
         break;
     case SM_SAVE_PLOT_PICTURE:
+        // A bare name: the picture goes into the model's folder.
         if (message.text)
             savePlotPicture(*message.text);
         break;
@@ -545,10 +548,28 @@ void TQNSIMWindow::experimentToClipboard()
     ShowStatus("Experiment is copied to the clipboard.", true);
 }
 
-void TQNSIMWindow::savePlotPicture(const std::string& path)
+void TQNSIMWindow::savePlotPicture(const std::string& given)
 {
+    // The picture is a file of the model's folder, named as its experiments are: a name with a
+    // path is refused by its name. The model's picture of that name is replaced whole, as its
+    // metafile is, or stays as it was.
+    const std::string name = AcceptGivenPictureName(given);
+    if (name.empty())
+        return;
+    if (Experiment().modelName.empty()) {
+        showStatus("Error: could not save the picture " + name + ": no model is loaded.", false);
+        return;
+    }
+    std::error_code error;
+    const std::string path =
+        std::filesystem::absolute(platform::joinPath(PrepareExperimentDirectory(Experiment().modelName), name), error)
+            .lexically_normal();
     FlushPlotSteps();
-    if (m_canvas->picture().save(QString::fromStdString(path), "PNG"))
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    if (!error && m_canvas->picture().save(&buffer, "PNG") &&
+        platform::writeFileAtomically(path, std::string_view(bytes.constData(), std::size_t(bytes.size()))))
         showStatus("Simulation result is saved as picture: " + path, false);
     else
         showStatus("Error: could not save the picture " + path, false);

@@ -77,7 +77,7 @@ private:
     void whenIdle(std::function<void()> action, bool stopRuns);
     /// Loads the model when idle, stopping a run or series that goes on.
     void openModelWhenIdle(const std::string& model);
-    void savePlotPicture(const std::string& path);
+    void savePlotPicture(const std::string& given);
     /// Acts on a command or message of another program, or of the window's own posting.
     void dispatchMessage(const platform::Message& message);
     /// Handles the held messages in order while no modal dialog is open.

@@ -12,7 +12,6 @@
 #include "platform/core/window_messages.h"
 #include "platform/core/window_registry.h"
 #include "platform/testing/qt_support.h"
-#include "platform/testing/temp_dir.h"
 #include "simulator/program/simulator_menus.h"
 #include "simulator/run_specs.h"
 #include "simulator/run_state.h"
@@ -187,7 +186,6 @@ TEST(CommandSequences, ANameChosenDuringARunActsOnceTheRunHasEnded)
 TEST(CommandSequences, RandomCommandsAndMessagesWithDialogsClosingAtRandomLeaveAWorkingSimulator)
 {
     Simulator s;
-    testsupport::TempDir out;
     const std::string experiments = simtest::ProcessedExamples().models + "/msd1";
     for (const char* extension : {".p", ".r", ".u"})
         fs::copy_file(experiments + "/default" + extension, experiments + "/fuzz" + extension,
@@ -219,7 +217,7 @@ TEST(CommandSequences, RandomCommandsAndMessagesWithDialogsClosingAtRandomLeaveA
             platform::postMessage(window, UM_SETTINGS_CHANGED, 0, 0);
             break;
         case 4:
-            platform::postMessage(window, SM_SAVE_PLOT_PICTURE, 0, 0, out.file("plot.png"));
+            platform::postMessage(window, SM_SAVE_PLOT_PICTURE, 0, 0, std::string(pick(2) ? "fuzz.png" : "../fuzz.png"));
             break;
         default:
             platform::postMessage(window, platform::WM_RBUTTONDOWN, 0, platform::pointParam(20, 20));
@@ -302,6 +300,7 @@ TEST(CommandSequences, RandomCommandsAndMessagesWithDialogsClosingAtRandomLeaveA
     EXPECT_EQ(s.window().shownStatusText().rfind("Simulation finished.", 0), 0u)
         << s.window().shownStatusText() << "\n" << testing::PrintToString(s.boxes().transcriptLines());
     for (const char* name : {"fuzz", "after"})
-        for (const char* extension : {".p", ".r", ".u", ".mr", ".n", ".wmf"})
+        for (const char* extension : {".p", ".r", ".u", ".mr", ".n", ".wmf", ".png"})
             platform::deleteFile(experiments + "/" + name + extension);
+    platform::deleteFile(simtest::ProcessedExamples().models + "/divz1/fuzz.png");
 }

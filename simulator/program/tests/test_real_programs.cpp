@@ -100,6 +100,75 @@ TEST(RealPrograms, TheExampleRunProcessesSimulatesAndWritesEveryFile)
     EXPECT_EQ(platform::findWindowByClass("TQNSIMWindow"), 0u) << "the simulator has ended";
 }
 
+/// The time of modification of a file, to the nanosecond.
+fs::file_time_type modified(const std::string& path)
+{
+    return fs::last_write_time(path);
+}
+
+// Two models of one folder driven one after the other, while a simulator that another user
+// started runs beside: each run is that of the model named, in the simulator the driver
+// started. A processed model of the other that looks newer by the clock is not taken for it.
+TEST(RealPrograms, TwoModelsDrivenOneAfterTheOtherRunEachTheModelNamed)
+{
+    testsupport::TempDir dir;
+    const std::string models = copyExamples(dir);
+    QProcess bystander;
+    const platform::WindowHandle other = simtest::StartProgramWindow(
+        bystander, QStringLiteral(ORVANTASIM_PATH), models, {"-rc_file", "orvanta.ini"});
+    ASSERT_NE(other, 0u);
+
+    const DriveRun gears = drive(models, "gears1", 240000);
+    ASSERT_TRUE(gears.ended);
+    ASSERT_EQ(gears.status, 0) << gears.output << gears.errors;
+    EXPECT_NE(gears.output.find("orvanta-drive: simulating gears1, experiment default"), std::string::npos)
+        << gears.output;
+    EXPECT_NE(gears.output.find(models + "/gears1/default.n\n"), std::string::npos) << gears.output;
+    const fs::file_time_type gearsData = modified(models + "/gears1/default.n");
+    fs::last_write_time(models + "/gears1.l", fs::file_time_type::clock::now() + std::chrono::hours(1));
+
+    const DriveRun msd = drive(models, "msd1", 240000);
+    ASSERT_TRUE(msd.ended);
+    ASSERT_EQ(msd.status, 0) << msd.output << msd.errors;
+    EXPECT_NE(msd.output.find("orvanta-drive: simulating msd1, experiment default"), std::string::npos) << msd.output;
+    EXPECT_NE(msd.output.find(models + "/msd1/default.n\n"), std::string::npos) << msd.output;
+    EXPECT_EQ(msd.output.find("gears1"), std::string::npos) << msd.output;
+    EXPECT_TRUE(fs::exists(models + "/msd1/default.png"));
+    EXPECT_EQ(modified(models + "/gears1/default.n"), gearsData) << "gears1 was not run again";
+
+    EXPECT_EQ(bystander.state(), QProcess::Running) << "the other simulator was left alone";
+    bystander.kill();
+    bystander.waitForFinished(5000);
+}
+
+// A model whose processing fails, for its text or for a heading that names another model, ends
+// the driver with a non-zero status before any run.
+TEST(RealPrograms, AModelNotProcessedUnderItsNameEndsTheDriverBeforeAnyRun)
+{
+    testsupport::TempDir dir;
+    const std::string models = copyExamples(dir);
+    dir.write("models/broken1.mg0", "bond graph broken version 1\nthis is no model\n");
+    fs::copy_file(models + "/gears1.mg0", models + "/other1.mg0");
+    fs::copy(models + "/gears1", models + "/other1", fs::copy_options::recursive);
+    const struct {
+        const char* model;
+        std::string error;
+    } cases[] = {
+        {"broken1", "orvanta-drive: processing broken1 ended with result "},
+        {"other1", "orvanta-drive: processing other1 ended with result "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.model);
+        const DriveRun run = drive(models, c.model, 120000);
+        ASSERT_TRUE(run.ended);
+        EXPECT_NE(run.status, 0);
+        EXPECT_NE(run.errors.find(c.error), std::string::npos) << run.errors << run.output;
+        EXPECT_EQ(run.output.find("orvanta-drive: simulating"), std::string::npos) << run.output;
+        EXPECT_FALSE(fs::exists(models + "/" + c.model + "/default.n"));
+    }
+    EXPECT_EQ(platform::findWindowByClass("TQNSIMWindow"), 0u) << "no simulator was left";
+}
+
 namespace {
 
 /// The simulator program on the example model, running an experiment that would run for ever.

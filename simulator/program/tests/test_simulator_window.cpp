@@ -16,6 +16,7 @@
 #include "platform/qt/clipboard.h"
 #include "platform/qt/help.h"
 #include "platform/testing/qt_support.h"
+#include "platform/testing/temp_dir.h"
 #include "simulator/experiment_description.h"
 #include "simulator/model_variables.h"
 #include "simulator/multiple_runs.h"
@@ -356,6 +357,57 @@ TEST(SimulatorWindow, AnExperimentNameFromAMessageStaysInTheModelsFolderAndIsCut
     std::filesystem::remove_all(models + "/x");
     for (const char* extension : {".p", ".r", ".u"})
         std::filesystem::remove(models + "/msd1/longexpe" + std::string(extension));
+}
+
+// A picture name sent by another program is a bare name in the model's folder, as an experiment
+// name is: a path, a line feed, a NUL or another extension is refused by a message that names it,
+// and nothing is written. The model's picture of a good name is its own file, replaced whole.
+TEST(SimulatorWindow, APlotPictureFromAMessageStaysInTheModelsFolder)
+{
+    const std::string models = simtest::ProcessedExamples().models;
+    const std::string folder = fs::absolute(models + "/msd1").lexically_normal().string();
+    testsupport::TempDir outside;
+    const std::string absolute = outside.file("abs.png");
+    const std::string otherCharacter = " holds a character other than a letter, a digit or '_' at position ";
+    const struct {
+        std::string name;
+        std::string refusal;
+        std::string notWritten;
+    } refused[] = {
+        {"../up.png", "The picture name ../up.png" + otherCharacter + "1.", models + "/up.png"},
+        {absolute, "The picture name " + absolute + otherCharacter + "1.", absolute},
+        {"/proc/self/mem", "The picture name /proc/self/mem" + otherCharacter + "1.", ""},
+        {"two\nlines.png", "The picture name two?lines.png" + otherCharacter + "4.", folder + "/two\nlines.png"},
+        {std::string("cut\0away.png", 12), "The picture name cut?away.png" + otherCharacter + "4.", folder + "/cut"},
+        {"plot.wmf", "The picture name plot.wmf" + otherCharacter + "5.", folder + "/plot.wmf"},
+        {".png", "The picture name .png has no name before its extension.", folder + "/.png"},
+        {"", "No picture name given.", ""},
+    };
+    Simulator s;
+    ASSERT_EQ(Experiment().modelName, "msd1");
+    for (const auto& c : refused) {
+        SCOPED_TRACE(c.refusal);
+        s.boxes().clear();
+        platform::postMessage(s.window().handle(), SM_SAVE_PLOT_PICTURE, 0, 0, c.name);
+        ASSERT_TRUE(s.waitFor([&] { return !s.boxes().transcript().empty(); }));
+        EXPECT_EQ(s.boxes().transcriptLines(), std::vector<std::string>{c.refusal});
+        if (!c.notWritten.empty())
+            EXPECT_FALSE(fs::exists(c.notWritten));
+    }
+
+    s.boxes().clear();
+    const std::string picture = folder + "/pic.png";
+    for (const std::string name : {"pic", "pic.png"}) {
+        SCOPED_TRACE(name);
+        ASSERT_TRUE(platform::writeFileAtomically(picture, "the model's picture before"));
+        platform::postMessage(s.window().handle(), SM_SAVE_PLOT_PICTURE, 0, 0, name);
+        ASSERT_TRUE(s.waitFor([&] { return !QImage(QString::fromStdString(picture)).isNull(); }));
+        EXPECT_EQ(statusLine(s), "Simulation result is saved as picture: " + picture);
+    }
+    EXPECT_TRUE(s.boxes().transcript().empty()) << testing::PrintToString(s.boxes().transcriptLines());
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder))
+        EXPECT_NE(entry.path().filename().string().front(), '.') << "no temporary is left: " << entry.path();
+    fs::remove(picture);
 }
 
 TEST(SimulatorWindow, ADivisionByZeroInTheModelEndsTheRunWithItsMessageAndTheNextRunWorks)
