@@ -2,7 +2,8 @@
 // line-feed byte after each row; the MATLAB data file gets " %.15G" columns. A new data
 // file is written beside the old one and replaces it only when every write, the flush and
 // the close succeeded, so a full disk never leaves the user with an empty result file; a
-// continued run appends to the file itself.
+// continued run appends to the file itself. The MATLAB script waits beside its data file and
+// the two replace the old pair together.
 #include "simulator/run_output.h"
 
 #include "common/message_boxes.h"
@@ -38,6 +39,9 @@ struct ResultFile {
     std::FILE* file = nullptr;
     std::string path;
     std::unique_ptr<platform::AtomicFile> fresh; ///< the new file until it replaces the old one; none when appending
+    /// A new file that belongs with this one (the MATLAB script beside its data): put in place
+    /// after it and only with it, so that the two stay a pair.
+    std::unique_ptr<platform::AtomicFile> companion;
 
     explicit operator bool() const { return file != nullptr; }
 
@@ -80,10 +84,14 @@ struct ResultFile {
         ok = std::fclose(file) == 0 && ok;
         file = nullptr;
         if (fresh) {
+            // Both are linked beside their files before either is put in place; the data goes
+            // first, which a reader of an unchanged script never sees out of step.
             if (ok && keep)
-                ok = fresh->link() && fresh->replace();
+                ok = fresh->link() && (!companion || companion->link()) && fresh->replace() &&
+                     (!companion || companion->replace());
             fresh.reset(); // what was not put in place is given up
         }
+        companion.reset();
         return ok;
     }
 
@@ -276,14 +284,23 @@ bool startMatlab()
     for (std::size_t i = 0; i < yNames.size(); ++i)
         text += (i ? ", " + xName + ", " : std::string()) + yNames[i];
     text += ")\n";
-    if (!platform::writeFileAtomically(*script, text)) {
+    // The script replaces the old one with the data at the end of the run, so that a run that
+    // fails or is killed leaves the pair of the run before.
+    auto pendingScript = std::make_unique<platform::AtomicFile>(*script);
+    if (pendingScript->error() != 0) {
         ShowMessage({"Can not open file to write:", *script});
+        return false;
+    }
+    const std::string_view pieces[] = {text};
+    if (!pendingScript->write(pieces)) {
+        ShowMessage({"Warning: an error occurred at writing Matlab script file.", *script});
         return false;
     }
     if (!g.matlab.create(*data)) {
         ShowMessage({"Can not open malab datafile to write:", *data});
         return false;
     }
+    g.matlab.companion = std::move(pendingScript);
     return true;
 }
 

@@ -280,7 +280,8 @@ TEST_F(ResultFiles, EveryDamagedDataFileIsReadWholeOrRefusedWithWhatIsWrong)
 
 // A disk that fills up while the run writes: the rows still sit in the stream's buffer when
 // the run ends, so only the close can tell. The failure is reported and the previous result
-// files stay as they were; a run that writes well replaces them and leaves nothing beside.
+// files stay as they were, the MATLAB script with the data it reads although the new run's
+// script differs; a run that writes well replaces them and leaves nothing beside.
 TEST_F(ResultFiles, FailedWritesKeepThePreviousResultFiles)
 {
     PlotSpecs().curves[0] = curve("x", 1, 1, 1);
@@ -288,10 +289,14 @@ TEST_F(ResultFiles, FailedWritesKeepThePreviousResultFiles)
     RunSpecs().row(RowStep).value = 0.1;
     const std::string data = dir.path() + "/ramp/trial.n";
     const std::string matlab = dir.path() + "/ramp/matlab/trial.d";
+    const std::string script = dir.path() + "/ramp/matlab/trial.m";
     runTo(0.2);
     const std::string oldData = platform::readFile(data).value_or("");
     const std::string oldMatlab = platform::readFile(matlab).value_or("");
+    const std::string oldScript = platform::readFile(script).value_or("");
     ASSERT_EQ(oldMatlab, " 0 0\n 0.1 0.1\n 0.2 0.2\n");
+    ASSERT_EQ(oldScript.find("v = trial"), std::string::npos);
+    PlotSpecs().curves[1] = curve("v", 1, 0, 1); // a column more in the next run's MATLAB files
 
     rlimit saved{};
     ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
@@ -311,13 +316,15 @@ TEST_F(ResultFiles, FailedWritesKeepThePreviousResultFiles)
               (std::vector<std::string>{"Warning: an error occurred at writing to matlab data file.", matlab}));
     EXPECT_EQ(platform::readFile(data).value_or(""), oldData);
     EXPECT_EQ(platform::readFile(matlab).value_or(""), oldMatlab);
+    EXPECT_EQ(platform::readFile(script).value_or(""), oldScript);
     EXPECT_EQ(platform::listDirectory(dir.path() + "/ramp")->size(), 4u); // ".", "..", the data file, matlab
 
     sink.clear();
     runTo(0.1);
     EXPECT_TRUE(sink.transcript().empty());
     EXPECT_EQ(ReadDataFileContent(data, true)->rows.size(), 2u);
-    EXPECT_EQ(platform::readFile(matlab).value_or(""), " 0 0\n 0.1 0.1\n");
+    EXPECT_EQ(platform::readFile(matlab).value_or(""), " 0 0 0\n 0.1 0.1 0.2\n");
+    EXPECT_NE(platform::readFile(script).value_or("").find("v = trial(:,3);"), std::string::npos);
     EXPECT_EQ(platform::listDirectory(dir.path() + "/ramp/matlab")->size(), 4u); // the script and the data
 }
 

@@ -267,16 +267,20 @@ TEST(RealPrograms, ATerminationSignalDuringARunEndsTheSimulatorWithTheRunsFilesC
     EXPECT_TRUE(fs::exists(run.models + "/msd1/long.n")) << "the run's data file was finished and kept";
 }
 
-// Killed during a run, the simulator leaves the data files of the run before as they were and
-// no temporary file beside them.
+// Killed during a run, the simulator leaves the data files of the run before as they were, the
+// MATLAB script with the data it reads, and no temporary file beside them.
 TEST(RealPrograms, ASimulatorKilledDuringARunLeavesTheEarlierDataFilesAndNoTemporary)
 {
     EndlessRun run;
     run.dir.write("models/msd1/long.n", "earlier data");
+    run.dir.write("models/msd1/matlab/long.m", "earlier script");
+    run.dir.write("models/msd1/matlab/long.d", "earlier matlab data");
     ASSERT_NO_FATAL_FAILURE(run.start());
     ::kill(pid_t(run.simulator.processId()), SIGKILL);
     ASSERT_TRUE(run.simulator.waitForFinished(20000));
     EXPECT_EQ(testsupport::readText(run.models + "/msd1/long.n"), "earlier data");
+    EXPECT_EQ(testsupport::readText(run.models + "/msd1/matlab/long.m"), "earlier script");
+    EXPECT_EQ(testsupport::readText(run.models + "/msd1/matlab/long.d"), "earlier matlab data");
     for (const std::string& folder : {run.models + "/msd1", run.models + "/msd1/matlab"})
         for (const std::string& name : platform::listDirectory(folder).value_or(std::vector<std::string>{}))
             EXPECT_TRUE(name == "." || name == ".." || name.front() != '.') << folder << "/" << name;
