@@ -272,6 +272,9 @@ public:
         return true;
     }
 
+    /// The work done so far, in set elements made.
+    std::size_t spent() const { return m_spent; }
+
     /// A cell's set after the pass.
     std::vector<int> setOf(std::uint32_t cell) const { return cell == None ? std::vector<int>{} : copy(m_sets[cell]); }
 
@@ -478,10 +481,16 @@ std::unique_ptr<numerics::SparseJacobian> chosen(numerics::SparsePattern pattern
 /// True when the structure is not worth reading: the dense matrix serves a small model anyway.
 bool tooSmall(int n) { return g_choice == JacobianChoice::FromStructure && n < numerics::MinimumSparseOrder; }
 
+/// The work of the last reading, in set elements made.
+std::size_t g_lastReadingWork = 0;
+
 } // namespace
+
+std::size_t LastDependencyReadingWork() { return g_lastReadingWork; }
 
 std::optional<std::vector<std::vector<int>>> ResidualDependencies()
 {
+    g_lastReadingWork = 0;
     ModelVariables& m = Variables();
     const int n = m.integratedTotal;
     const int ns = m.kinds[KindState].count;
@@ -518,7 +527,9 @@ std::optional<std::vector<std::vector<int>>> ResidualDependencies()
     constexpr int MaximumPasses = 4;
     bool settled = false;
     for (int pass = 0; pass < MaximumPasses && !settled; ++pass) {
-        if (!reading.pass())
+        const bool finished = reading.pass();
+        g_lastReadingWork = reading.spent();
+        if (!finished)
             return std::nullopt;
         const auto grown = reading.carriedAndGrown();
         settled = grown.empty();

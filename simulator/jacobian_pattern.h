@@ -16,6 +16,10 @@
 /// one evaluation to the next that does not settle, more work than a sparse matrix would save).
 std::optional<std::vector<std::vector<int>>> ResidualDependencies();
 
+/// The work the last ResidualDependencies() did, in elements of dependency sets made: bounded by
+/// a budget of a few million plus a few per row and per component, whatever the table.
+std::size_t LastDependencyReadingWork();
+
 /// The sparse Jacobian of the BDF residual of the loaded model, or null when the dense matrix
 /// serves: a small or densely coupled model, or a table whose structure cannot be read.
 numerics::SparseJacobian* BdfSparseJacobian();

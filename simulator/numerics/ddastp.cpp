@@ -61,13 +61,33 @@ SparseJacobian *DaeSparseMatrixOf(const int *IWORK)
 double DDANRM(const int *NEQ, const double *V, const double *WT, double *, int *)
 {
     const int neq = *NEQ;
-    double vmax = 0.0;
-    for (int i = 0; i < neq; ++i)
-        vmax = std::max(vmax, std::abs(V[i] / WT[i]));
+    // Four running maxima: the maximum is the same in any order, and the divisions overlap.
+    double m0 = 0.0, m1 = 0.0, m2 = 0.0, m3 = 0.0;
+    int i = 0;
+    for (; i + 4 <= neq; i += 4) {
+        m0 = std::max(m0, std::abs(V[i] / WT[i]));
+        m1 = std::max(m1, std::abs(V[i + 1] / WT[i + 1]));
+        m2 = std::max(m2, std::abs(V[i + 2] / WT[i + 2]));
+        m3 = std::max(m3, std::abs(V[i + 3] / WT[i + 3]));
+    }
+    for (; i < neq; ++i)
+        m0 = std::max(m0, std::abs(V[i] / WT[i]));
+    const double vmax = std::max(std::max(m0, m1), std::max(m2, m3));
     if (vmax <= 0.0)
         return 0.0;
+    // The quotients two at a time (the same divisions, lane by lane), summed in order.
+    typedef double Pair __attribute__((vector_size(16)));
+    const Pair scale = {vmax, vmax};
     double sum = 0.0;
-    for (int i = 0; i < neq; ++i) {
+    for (i = 0; i + 2 <= neq; i += 2) {
+        const Pair v = {V[i], V[i + 1]};
+        const Pair w = {WT[i], WT[i + 1]};
+        Pair q = (v / w) / scale;
+        q = q * q;
+        sum += q[0];
+        sum += q[1];
+    }
+    for (; i < neq; ++i) {
         const double q = (V[i] / WT[i]) / vmax;
         sum += q * q;
     }
@@ -329,9 +349,10 @@ void DDASTP(double *X, double *Y, double *YPRIME, const int *NEQ, DaeResidual RE
             *JCALC = -1;
         if (*CJ != cjlast)
             *S = 100.0;
-        for (int j = nsp1; j <= kp1; ++j)
+        if (nsp1 <= kp1)
             for (int i = 1; i <= neq; ++i)
-                phi(i, j) = beta(j) * phi(i, j);
+                for (int j = nsp1; j <= kp1; ++j)
+                    phi(i, j) = beta(j) * phi(i, j);
         *X = *X + *H;
 
         // Predictor and corrector; one more attempt with a fresh matrix when an old one fails.
@@ -341,15 +362,18 @@ void DDASTP(double *X, double *Y, double *YPRIME, const int *NEQ, DaeResidual RE
         for (;;) {
             ier = 0;
             iwm(LNRE) += 1;
+            // Component by component, each summed in the order of the differences: one pass
+            // over the history instead of one per difference, the same sums.
             for (int i = 1; i <= neq; ++i) {
-                Y[i - 1] = phi(i, 1);
-                YPRIME[i - 1] = 0.0;
-            }
-            for (int j = 2; j <= kp1; ++j)
-                for (int i = 1; i <= neq; ++i) {
-                    Y[i - 1] += phi(i, j);
-                    YPRIME[i - 1] += gamma(j) * phi(i, j);
+                double y = phi(i, 1);
+                double yprime = 0.0;
+                for (int j = 2; j <= kp1; ++j) {
+                    y += phi(i, j);
+                    yprime += gamma(j) * phi(i, j);
                 }
+                Y[i - 1] = y;
+                YPRIME[i - 1] = yprime;
+            }
             const double pnorm = DDANRM(NEQ, Y, WT, RPAR, IPAR);
             convgd = true;
             int m = 0;
@@ -516,14 +540,18 @@ void DDASTP(double *X, double *Y, double *YPRIME, const int *NEQ, DaeResidual RE
                     *H = hnew;
                 }
                 // Update the differences for the next step.
-                if (*KOLD != maxord)
-                    for (int i = 1; i <= neq; ++i)
+                // Component by component, in one pass over the history.
+                const bool keepError = *KOLD != maxord;
+                for (int i = 1; i <= neq; ++i) {
+                    if (keepError)
                         phi(i, kp2) = E[i - 1];
-                for (int i = 1; i <= neq; ++i)
-                    phi(i, kp1) += E[i - 1];
-                for (int j = kp1 - 1; j >= 1; --j)
-                    for (int i = 1; i <= neq; ++i)
-                        phi(i, j) += phi(i, j + 1);
+                    double sum = phi(i, kp1) + E[i - 1];
+                    phi(i, kp1) = sum;
+                    for (int j = kp1 - 1; j >= 1; --j) {
+                        sum = phi(i, j) + sum;
+                        phi(i, j) = sum;
+                    }
+                }
                 return;
             }
         }

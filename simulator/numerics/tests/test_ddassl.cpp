@@ -1,6 +1,7 @@
 // The DAE integrator driven one step per call, against published and closed-form solutions, and
 // its failure and illegal-input results.
 #include "simulator/numerics/ddassl.h"
+#include "simulator/numerics/ddastp.h"
 #include "simulator/numerics/sparse_jacobian.h"
 #include "simulator/numerics/xermsg.h"
 
@@ -9,6 +10,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <functional>
 #include <vector>
 
@@ -488,4 +490,47 @@ TEST(Ddassl, SparseMatrixTypeChecksItsInputAndReportsASingularMatrix)
     EXPECT_EQ(p.idid, -8);
     EXPECT_EQ(p.iwork[LCTF - 1], 3);
     EXPECT_EQ(p.y[0], 1.0);
+}
+
+// The weighted norm in its defining form, element by element in order: the solver's own must give
+// the same bits for every length (its loops take the elements in fours and twos, then the rest).
+TEST(Ddanrm, GivesTheBitsOfTheDefiningFormForEveryLength)
+{
+    auto defining = [](int n, const double* v, const double* w) {
+        double vmax = 0.0;
+        for (int i = 0; i < n; ++i)
+            vmax = std::max(vmax, std::abs(v[i] / w[i]));
+        if (vmax <= 0.0)
+            return 0.0;
+        double sum = 0.0;
+        for (int i = 0; i < n; ++i) {
+            const double q = (v[i] / w[i]) / vmax;
+            sum += q * q;
+        }
+        return vmax * std::sqrt(sum / n);
+    };
+    struct Case {
+        const char* what;
+        std::function<double(int)> v, w;
+    };
+    const Case cases[] = {
+        {"mixed signs and scales", [](int i) { return std::sin(1.7 * i + 0.3) * std::pow(10.0, i % 7 - 3); },
+         [](int i) { return 1e-6 * (1.0 + 0.37 * i); }},
+        {"largest element last", [](int i) { return double(i * i) + 1.0 / 3.0; }, [](int) { return 0.7; }},
+        {"all zero", [](int) { return 0.0; }, [](int) { return 1.0; }},
+        {"negative zeros and one element", [](int i) { return i == 4 ? -2.5 : -0.0; }, [](int) { return 1e-3; }},
+        {"a NaN among the elements", [](int i) { return i == 2 ? std::nan("") : 1.0 + i; }, [](int) { return 2.0; }},
+    };
+    for (const Case& c : cases)
+        for (int n = 1; n <= 13; ++n) {
+            std::vector<double> v(static_cast<std::size_t>(n)), w(static_cast<std::size_t>(n));
+            for (int i = 0; i < n; ++i) {
+                v[std::size_t(i)] = c.v(i);
+                w[std::size_t(i)] = c.w(i);
+            }
+            const double expected = defining(n, v.data(), w.data());
+            const double got = DDANRM(&n, v.data(), w.data(), nullptr, nullptr);
+            EXPECT_EQ(std::memcmp(&expected, &got, sizeof got), 0) << c.what << ", n = " << n << ": " << got
+                                                                   << " instead of " << expected;
+        }
 }
