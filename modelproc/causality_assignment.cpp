@@ -721,6 +721,22 @@ int range_kind(const BondRec* bond)
     return 1;
 }
 
+bool portRangesOverlap(const BondRec* a, int endA, const BondRec* b, int endB)
+{
+    // Position by position; a missing list or entry is the whole port, and an index that is not
+    // a number yet may be any element.
+    const PtrNode<ExprNode>* ia = a->con[endA].index.head;
+    const PtrNode<ExprNode>* ib = b->con[endB].index.head;
+    for (; ia && ib; ia = ia->next, ib = ib->next) {
+        std::int64_t loA = 0, hiA = 0, loB = 0, hiB = 0;
+        if (!ia->item || !ib->item || !literalBounds(ia->item, loA, hiA) || !literalBounds(ib->item, loB, hiB))
+            continue;
+        if (hiA < loB || loA > hiB)
+            return false;
+    }
+    return true;
+}
+
 int ranges_overlap(const BondRec* a, int endA, const BondRec* b, int endB, bool& equal)
 {
     std::vector<std::pair<std::int64_t, std::int64_t>> ra, rb;
@@ -1128,7 +1144,8 @@ int propagateItem(const Propagation& item)
             int given = r->relation == 3 ? value : 3 - value;
             for (const BondEnd& e : others) {
                 bool equal = false;
-                if (r->item->c_val != CAUS_SAME && !ranges_overlap(e.bond(), e.end, fromBond, fromEnd, equal))
+                if (r->item->c_val != CAUS_SAME && (!ranges_overlap(e.bond(), e.end, fromBond, fromEnd, equal) ||
+                                                    !portRangesOverlap(e.bond(), e.end, fromBond, fromEnd)))
                     continue;
                 if (!assign_causality(e.bond(), e.end, given, item.mode, item.group))
                     return 0;

@@ -207,6 +207,9 @@ int get_low_up(const BondRec* bond, int end, const ExprNode* index, std::int64_t
 int range_kind(const BondRec* bond);
 /// 1 when the node index ranges of the two ends overlap at every position; `equal` when all agree.
 int ranges_overlap(const BondRec* a, int endA, const BondRec* b, int endB, bool& equal);
+/// Whether the port index ranges of the two ends (the elements of a port array each addresses)
+/// overlap at every position both give; ends on the whole port overlap any.
+bool portRangesOverlap(const BondRec* a, int endA, const BondRec* b, int endB);
 /// Assigns the value at the end and propagates it: 1 success or nothing to do, 0 failure.
 int assign_causality(BondRec* bond, int end, int value, Mode mode, int group = 0);
 /// Carries the bond's causality to the submodel at the end opposite `end`: 1 success, 0 failure.

@@ -8,9 +8,11 @@
 #include "modelproc/expression_walk.h"
 #include "modelproc/function_table.h"
 #include "modelproc/graph_dissolution.h"
+#include "modelproc/record_release.h"
 #include "modelproc/symbol_table.h"
 #include "modelproc/template_writer.h"
 #include "modelproc/tokens.h"
+#include "modelproc/vector_equations.h"
 
 #include <cstdint>
 #include <string>
@@ -147,6 +149,7 @@ std::int64_t elementOf(const ExprNode* ref, const ExprList& dim)
 struct PortElement {
     int outside = 0;  ///< the selector the submodel computes; 0 when no bond covers the element
     int dir = 0;      ///< power direction as seen from the port: 1 out, 2 in
+    int slot = 0;     ///< the bond's first slot; 0 when no bond covers the element
 };
 
 /// The bond of each element of the port, from the ranges its connection ends cover.
@@ -169,9 +172,39 @@ std::vector<PortElement> portElements(const PortRec* port, const SubclassRec* su
             PortElement& e = elements[static_cast<std::size_t>(element)];
             e.outside = outside;
             e.dir = dir;
+            e.slot = connected.slot();
         });
     }
     return elements;
+}
+
+/// Whether the port reference names a range of elements that lie on more than one bond, or
+/// partly on none: what it says of each element must then be said element by element.
+bool spansBonds(const ExprNode* ref, const SubclassRec* sub)
+{
+    const auto* port = static_cast<const PortRec*>(ref->record());
+    std::vector<std::int64_t> sizes;
+    if (!port || !literalSizes(port->dim, sizes) || sizes.empty())
+        return false;
+    std::vector<const ExprNode*> entries;
+    bool range = false;
+    for (const ExprNode* index : ref->index()) {
+        entries.push_back(index);
+        range = range || !index || (index->kind == TK_UPTO && literalSize(index) > 1);
+    }
+    if (!range && !entries.empty())
+        return false;
+    const std::vector<PortElement> elements = portElements(port, sub);
+    int first = -1;
+    bool spans = false;
+    forEachCoveredElement(sizes, entries, [&](std::int64_t element) {
+        const int slot = elements[static_cast<std::size_t>(element)].slot;
+        if (first < 0)
+            first = slot;
+        else if (slot != first)
+            spans = true;
+    });
+    return spans;
 }
 
 // ---------------------------------------------------------------------------
@@ -456,6 +489,41 @@ bool markLeftSide(Reshaper& r, EquationRec* eq)
 
 // ---------------------------------------------------------------------------
 // sum and identity
+
+bool isCallOf(const ExprNode* node, int function);
+
+/// Takes every equation over a range of port elements on several bonds apart into one equation
+/// per element, which the causality of its own bond decides; false after reporting an equation
+/// whose ranges do not agree.
+bool splitAcrossBonds(Reshaper& r, SectionList<EquationRec>& list)
+{
+    std::vector<EquationRec*> split;
+    for (EquationRec* eq : list) {
+        if (eq->reshaped || !eq->left || !eq->right)
+            continue;
+        if (isCallOf(eq->left, FN_SUM) || isCallOf(eq->right, FN_SUM) || isCallOf(eq->left, FN_IDENTITY) ||
+            isCallOf(eq->right, FN_IDENTITY))
+            continue;
+        for (const ExprNode* ref = eq->variables; ref; ref = ref->extra())
+            if (ref->kind == TK_PORTNAME && spansBonds(ref, r.sub)) {
+                split.push_back(eq);
+                break;
+            }
+    }
+    bool ok = true;
+    std::vector<EquationRec*> made;
+    for (EquationRec* eq : split) {
+        made.clear();
+        if (!elementEquations(eq, r.cls->equations, made,
+                              "<error while reshaping: ranges of elements that do not agree>")) {
+            eq->reshaped = 1; // reported; keep it from being reported again
+            ok = false;
+        } else if (!made.empty()) {
+            releaseEquation(eq);
+        }
+    }
+    return ok;
+}
 
 bool isZero(const ExprNode* node)
 {
@@ -753,6 +821,8 @@ int reshapeSubmodel(SubclassRec* sub)
     Reshaper r{sub, cls};
     r.needsSolving = !portsOf(sub).empty() && classNeedsSolving(sub);
     SectionList<EquationRec>& list = cls->equations->equations;
+    if (!splitAcrossBonds(r, list))
+        r.ok = false;
     for (;;) {
         int solved = 0;
         int waiting = 0;

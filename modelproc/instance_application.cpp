@@ -275,6 +275,15 @@ bool apply_instance(ClassRec* cls, const ExprList& dim, const InstanceErrorRepor
         return false;
     if (cls->type == CLASS_DYN) {
         EquationBody* body = cls->equations;
+        // The indices of the equations' names are expression lists of the class as well: with the
+        // arguments known, a range over an argument's size (the completed index of p in p.e,
+        // the 1 .. n of c[n]) becomes a range of two numbers.
+        const auto normalise = [](ExprNode* ref) { normaliseExpressionList(ref->mutableIndex()); };
+        for (EquationRec* eq : body->equations) {
+            forEachNameReference(eq->left, normalise);
+            forEachNameReference(eq->right, normalise);
+            rebuildVariableChain(eq); // an index's names may have gone with it
+        }
         if (elementCount(dim) > 1) {
             std::vector<EquationRec*> equations;
             for (EquationRec* eq : body->equations)

@@ -90,13 +90,12 @@ void selectElement(std::vector<Reference>& originals, ExprNode* left, ExprNode* 
     forEachName(right, false, isNameKind, visit);
 }
 
-/// The equations that take the place of `eq`, in element order; none when it holds no range of
-/// more than one element. False after reporting that its ranges do not agree.
-bool elementEquations(EquationRec* eq, EquationBody* body, std::vector<EquationRec*>& made)
+} // namespace
+
+bool elementEquations(EquationRec* eq, EquationBody* body, std::vector<EquationRec*>& made, const char* message)
 {
     std::vector<Reference> references;
     const bool known = referencesOf(eq->left, references) && referencesOf(eq->right, references);
-    const char* const message = "<error while writing code: ranges of elements that do not agree>";
     if (!known) {
         reportEquationFailure(eq, message, "a range's bounds are not numbers.");
         return false;
@@ -146,8 +145,6 @@ bool elementEquations(EquationRec* eq, EquationBody* body, std::vector<EquationR
     return true;
 }
 
-} // namespace
-
 int expandVectorEquations(ClassRec* cls, std::vector<EquationRec*>& order)
 {
     if (!cls || !cls->equations)
@@ -158,7 +155,8 @@ int expandVectorEquations(ClassRec* cls, std::vector<EquationRec*>& order)
     for (std::size_t i = 0; i < order.size(); ++i) {
         EquationRec* eq = order[i];
         made.clear();
-        if (!elementEquations(eq, cls->equations, made)) {
+        if (!elementEquations(eq, cls->equations, made,
+                              "<error while writing code: ranges of elements that do not agree>")) {
             ok = false;
             continue;
         }

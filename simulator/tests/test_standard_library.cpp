@@ -656,3 +656,77 @@ TEST_F(Library, ErrorCriteriaIntegrateTheirMeasures)
         criterion("critneu", true, 3.5),
     });
 }
+
+// The multiports are arrays of one-port or two-port elements over port arrays: each element of
+// the array follows the law of the single element on its own bond, in the causality its own bond
+// gives it.
+TEST_F(Library, MultiportElementsActAsOneElementPerPortElement)
+{
+    // A two-port array of two: the first pair driven by an effort source E, the second by a flow
+    // source F, each pair's second port on a resistor R.
+    const std::string pairs = "se;1 a\n  sf;1 b\n  r;1 l1, l2\n";
+    const std::string bonds = "  a`p -> x`p1[1]\n  b`p -> x`p1[2]\n  x`p2[1] -> l1`p\n  x`p2[2] -> l2`p";
+    const std::vector<std::pair<std::string, double>> loads = {{"a`e", 4}, {"b`f", 1}, {"l1`r", 4}, {"l2`r", 1}};
+    auto with = [](std::vector<std::pair<std::string, double>> values,
+                   const std::vector<std::pair<std::string, double>>& more) {
+        values.insert(values.end(), more.begin(), more.end());
+        return values;
+    };
+    const std::vector<std::string> pairWatched = {"x`p1[1].f", "x`p2[1].e", "x`p1[2].e", "x`p2[2].f"};
+    // e1 = m e2, f2 = m f1: pair 1 gives e2 = E / m, f1 = E / (m^2 R); pair 2 gives f2 = m F and
+    // e1 = m R m F.
+    const auto transformer = [](const Trace& t) {
+        expectAt(t, "x`p2[1].e", {{0.5, 4.0 / 2}}, 1e-12);
+        expectAt(t, "x`p1[1].f", {{0.5, 4.0 / (2 * 2 * 4)}}, 1e-12);
+        expectAt(t, "x`p2[2].f", {{0.5, 0.5 * 1}}, 1e-12);
+        expectAt(t, "x`p1[2].e", {{0.5, 0.5 * 1 * 0.5 * 1}}, 1e-12);
+    };
+    // e1 = r f2, e2 = r f1: pair 1 gives f2 = E / r and f1 = R E / r^2; pair 2 gives e2 = r F and
+    // e1 = r (r F / R).
+    const auto gyrator = [](const Trace& t) {
+        expectAt(t, "x`p2[1].f", {{0.5, 4.0 / 2}}, 1e-12);
+        expectAt(t, "x`p1[1].f", {{0.5, 4 * 4.0 / (2 * 2)}}, 1e-12);
+        expectAt(t, "x`p2[2].e", {{0.5, 3 * 1}}, 1e-12);
+        expectAt(t, "x`p1[2].e", {{0.5, 3 * (3 * 1 / 1.0)}}, 1e-12);
+    };
+    const std::vector<std::string> gyratorWatched = {"x`p2[1].f", "x`p1[1].f", "x`p2[2].e", "x`p1[2].e"};
+    const std::string moduli = "  con;1 k1, k2\n";
+    auto signals = [](const std::string& input) {
+        return "\n  k1`y -: x`" + input + "[1]\n  k2`y -: x`" + input + "[2]";
+    };
+    runFamily({
+        // Constant flows f give q = f t, and each effort is q / c.
+        {"mp_c", "sf;1 a, b, d\n  mp_c;1 k(3)\nconnections\n  a`p -> k`p[1]\n  b`p -> k`p[2]\n  d`p -> k`p[3]",
+         {{"a`f", 1}, {"b`f", -2}, {"d`f", 0.5}, {"k`c[1]", 2}, {"k`c[2]", 0.5}, {"k`c[3]", 4}},
+         {"k`p[1].e", "k`p[2].e", "k`p[3].e"},
+         [](const Trace& t) {
+             expectAt(t, "k`p[1].e", {{1.0, 0.5}}, 1e-9);
+             expectAt(t, "k`p[2].e", {{1.0, -4}}, 1e-9);
+             expectAt(t, "k`p[3].e", {{1.0, 0.125}}, 1e-9);
+         }},
+        // Constant efforts e give h = e t, and each flow is h / i.
+        {"mp_i", "se;1 a, b\n  mp_i;1 m(2)\nconnections\n  a`p -> m`p[1]\n  b`p -> m`p[2]",
+         {{"a`e", 3}, {"b`e", -1}, {"m`i[1]", 2}, {"m`i[2]", 0.5}},
+         {"m`p[1].f", "m`p[2].f"},
+         [](const Trace& t) {
+             expectAt(t, "m`p[1].f", {{1.0, 1.5}}, 1e-9);
+             expectAt(t, "m`p[2].f", {{1.0, -2}}, 1e-9);
+         }},
+        // The first element takes an effort and gives e / r, the second a flow and gives r f.
+        {"mp_r", "se;1 a\n  sf;1 b\n  mp_r;1 d(2)\nconnections\n  a`p -> d`p[1]\n  b`p -> d`p[2]",
+         {{"a`e", 6}, {"b`f", 2}, {"d`r[1]", 3}, {"d`r[2]", 4}},
+         {"d`p[1].f", "d`p[2].e"},
+         [](const Trace& t) {
+             expectAt(t, "d`p[1].f", {{0.5, 2}}, 1e-12);
+             expectAt(t, "d`p[2].e", {{0.5, 8}}, 1e-12);
+         }},
+        {"mp_tf", pairs + "  mp_tf;1 x(2)\nconnections\n" + bonds, with(loads, {{"x`m[1]", 2}, {"x`m[2]", 0.5}}),
+         pairWatched, transformer},
+        {"mp_gy", pairs + "  mp_gy;1 x(2)\nconnections\n" + bonds, with(loads, {{"x`r[1]", 2}, {"x`r[2]", 3}}),
+         gyratorWatched, gyrator},
+        {"mp_mtf", pairs + moduli + "  mp_mtf;1 x(2)\nconnections\n" + bonds + signals("m"),
+         with(loads, {{"k1`c", 2}, {"k2`c", 0.5}}), pairWatched, transformer},
+        {"mp_mgy", pairs + moduli + "  mp_mgy;1 x(2)\nconnections\n" + bonds + signals("r"),
+         with(loads, {{"k1`c", 2}, {"k2`c", 3}}), gyratorWatched, gyrator},
+    });
+}

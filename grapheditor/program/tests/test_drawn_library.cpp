@@ -89,7 +89,7 @@ TEST_F(DrawnLibrary, EveryListedTypeIsPlacedWithItsSymbolAndTheInterfaceItsFileD
             const std::size_t line = text.find(section);
             ASSERT_NE(line, std::string::npos) << pio.name;
             std::string declared = text.substr(line, text.find('\n', line) - line) + ",";
-            if (const std::size_t bracket = declared.find('['); bracket != std::string::npos)
+            for (std::size_t bracket = declared.find('['); bracket != std::string::npos; bracket = declared.find('['))
                 declared.erase(bracket, declared.find(']') - bracket + 1);
             EXPECT_NE(declared.find(" " + pio.name + ","), std::string::npos) << pio.name << " in " << declared;
         }
