@@ -301,6 +301,60 @@ TEST_F(GenerationTest, CollectionWithoutTheBondsReadsTheirEndsFromTheTables)
                               "c`s`p2.e = (int(c`s`p2.f) / c`k`c)\n");
 }
 
+// An equation over a whole port array whose elements lie on bonds of their own stands for one
+// equation per element, each solved for what its own bond asks; a multibond over the whole array
+// keeps the equation whole. Two arrays related element by element bind only the elements that
+// match.
+TEST_F(GenerationTest, EquationsOverPortElementsOnSeveralBondsAreSolvedElementByElement)
+{
+    keldortest::copyLibraryElements(m_dir, KELDOR_LIBRARY_DIR, {"mp_r1", "mp_tf1"});
+    const struct {
+        const char* what;
+        const char* model;
+        const char* equations;
+    } cases[] = {
+        {"an effort on one element, a flow on the other",
+         "bond graph m version 1\nsubclasses\n  se;1 a\n  sf;1 b\n  mp_r;1 d(2)\nconnections\n"
+         "  a`p -> d`p[1]\n  b`p -> d`p[2]\n",
+         "a`p.e = a`e\nb`p.f = b`f\na`p.f = (a`p.e / d`r[1])\nb`p.e = (d`r[2] * b`p.f)\n"},
+        {"one multibond over the whole array",
+         "bond graph m version 1\nsubclasses\n  se;1 a[2]\n  mp_r;1 d(2)\nconnections\n  a`p =2=> d`p\n",
+         "a[1..2]`p.e[1] = a`e[1]\na[1..2]`p.e[2] = a`e[2]\n"
+         "a[1..2]`p.f[(1 .. 2)] = (a[1..2]`p.e[(1 .. 2)] / d`r[(1 .. 2)])\n"},
+        {"transformers of opposite causalities side by side",
+         "bond graph m version 1\nsubclasses\n  se;1 a\n  sf;1 b\n  r;1 l1, l2\n  mp_tf;1 x(2)\nconnections\n"
+         "  a`p -> x`p1[1]\n  b`p -> x`p1[2]\n  x`p2[1] -> l1`p\n  x`p2[2] -> l2`p\n",
+         "a`p.e = a`e\nb`p.f = b`f\nl1`p.f = (l1`p.e / l1`r)\nl2`p.e = (l2`r * l2`p.f)\n"
+         "l1`p.e = (a`p.e / x`m[1])\nb`p.e = (x`m[2] * l2`p.e)\na`p.f = (l1`p.f / x`m[1])\n"
+         "l2`p.f = (x`m[2] * b`p.f)\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ClassRec* cls = analysed(c.model);
+        ASSERT_TRUE(cls) << testing::PrintToString(m_log);
+        int counter = 1;
+        ASSERT_EQ(reshapeAndCollect(cls, counter), 1) << testing::PrintToString(m_log);
+        EXPECT_EQ(equations(cls), c.equations);
+        release_all();
+    }
+}
+
+// An element of a port array without a bond is named, with its submodel, by the equation over the
+// array that cannot be solved for it.
+TEST_F(GenerationTest, AnUnbondedElementOfAPortArrayIsNamed)
+{
+    keldortest::copyLibraryElements(m_dir, KELDOR_LIBRARY_DIR, {"mp_r1"});
+    ClassRec* cls = analysed("bond graph m version 1\nsubclasses\n  se;1 a, b\n  mp_r;1 d(3)\nconnections\n"
+                             "  a`p -> d`p[1]\n  b`p -> d`p[3]\n");
+    ASSERT_TRUE(cls) << testing::PrintToString(m_log);
+    int counter = 1;
+    EXPECT_EQ(reshapeAndCollect(cls, counter), 0);
+    EXPECT_NE(testing::PrintToString(m_log).find(
+                  "Equations generation error : illegal or inconsistent equation: r[2]*p.f[2] = p.e[2] in mp_r1:d."),
+              std::string::npos)
+        << testing::PrintToString(m_log);
+}
+
 TEST_F(GenerationTest, ModelWithoutCausalAnalysisIsRefused)
 {
     ClassRec* cls = analysed(kMsd);
