@@ -16,6 +16,7 @@
 
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace {
@@ -178,9 +179,12 @@ std::vector<PortElement> portElements(const PortRec* port, const SubclassRec* su
     return elements;
 }
 
+/// The bond of each element of the ports of one submodel, found once per port.
+using PortElementsOf = std::unordered_map<const PortRec*, std::vector<PortElement>>;
+
 /// Whether the port reference names a range of elements that lie on more than one bond, or
 /// partly on none: what it says of each element must then be said element by element.
-bool spansBonds(const ExprNode* ref, const SubclassRec* sub)
+bool spansBonds(const ExprNode* ref, const SubclassRec* sub, PortElementsOf& known)
 {
     const auto* port = static_cast<const PortRec*>(ref->record());
     std::vector<std::int64_t> sizes;
@@ -194,7 +198,10 @@ bool spansBonds(const ExprNode* ref, const SubclassRec* sub)
     }
     if (!range && !entries.empty())
         return false;
-    const std::vector<PortElement> elements = portElements(port, sub);
+    auto [found, fresh] = known.try_emplace(port);
+    if (fresh)
+        found->second = portElements(port, sub);
+    const std::vector<PortElement>& elements = found->second;
     int first = -1;
     bool spans = false;
     forEachCoveredElement(sizes, entries, [&](std::int64_t element) {
@@ -498,6 +505,7 @@ bool isCallOf(const ExprNode* node, int function);
 bool splitAcrossBonds(Reshaper& r, SectionList<EquationRec>& list)
 {
     std::vector<EquationRec*> split;
+    PortElementsOf known;
     for (EquationRec* eq : list) {
         if (eq->reshaped || !eq->left || !eq->right)
             continue;
@@ -505,7 +513,7 @@ bool splitAcrossBonds(Reshaper& r, SectionList<EquationRec>& list)
             isCallOf(eq->right, FN_IDENTITY))
             continue;
         for (const ExprNode* ref = eq->variables; ref; ref = ref->extra())
-            if (ref->kind == TK_PORTNAME && spansBonds(ref, r.sub)) {
+            if (ref->kind == TK_PORTNAME && spansBonds(ref, r.sub, known)) {
                 split.push_back(eq);
                 break;
             }
