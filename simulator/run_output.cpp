@@ -389,7 +389,9 @@ bool YAxisInput::open(const std::string& path)
             break;
         const char* q = end;
         const double v = std::strtod(q, &end);
-        if (end == q)
+        // "nan" and "inf" read as numbers; a pair that is not two finite numbers ends the file
+        // as a failed read does, so no curve point is computed from it.
+        if (end == q || !std::isfinite(t) || !std::isfinite(v))
             break;
         m_pairs.emplace_back(t, v);
         p = end;

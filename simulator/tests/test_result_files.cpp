@@ -368,6 +368,18 @@ TEST_F(ResultFiles, YAxisInputInterpolatesBetweenItsPairs)
     EXPECT_EQ(input.valueAt(2.5), 0.0);
     EXPECT_FALSE(input.open(dir.path() + "/missing.dat"));
 
+    // "nan" or "inf" in a pair ends the file there: the curve is 0 past the last finite pair,
+    // never a NaN.
+    for (const char* damaged : {"1 1\nnan 2\n", "1 1\n5 inf\n", "1 1\n-inf 0\n"}) {
+        ASSERT_TRUE(platform::writeFileAtomically(path, damaged));
+        ASSERT_TRUE(input.open(path)) << damaged;
+        EXPECT_EQ(input.valueAt(0.5), 0.0) << damaged;
+        EXPECT_EQ(input.valueAt(3.0), 0.0) << damaged;
+        EXPECT_EQ(input.valueAt(HUGE_VAL), 0.0) << damaged;
+    }
+    ASSERT_TRUE(platform::writeFileAtomically(path, "nan 1\n"));
+    EXPECT_FALSE(input.open(path));
+
     // A displayed file curve whose file is missing: OK refuses the run, Cancel ignores the curve.
     PlotSpecs().curves[0] = curve("x", 1, 1, 0);
     PlotSpecs().curves[1].fromFile = 1;
