@@ -62,6 +62,12 @@ std::string encodeMessage(const Message& message)
     return out;
 }
 
+void MessageDecoder::fail(std::string why)
+{
+    m_failed = true;
+    m_failure = std::move(why);
+}
+
 void MessageDecoder::feed(std::string_view bytes, std::vector<Message>& out)
 {
     if (m_failed)
@@ -71,19 +77,25 @@ void MessageDecoder::feed(std::string_view bytes, std::vector<Message>& out)
     while (m_buffer.size() - at >= kHeader) {
         std::string_view rest(m_buffer.data() + at, m_buffer.size() - at);
         if (rest.substr(0, kMagic.size()) != kMagic) {
-            m_failed = true;
+            fail("no frame (bad magic word)");
             break;
         }
+        // Checked before any of the body is waited for: a claimed length is never taken on trust.
         std::uint64_t length = getUnsigned(rest, 4, 4);
-        if (length < kFixedBody || length > kFixedBody + kMaxMessageText) {
-            m_failed = true;
+        if (length < kFixedBody) {
+            fail("a frame of " + std::to_string(length) + " bytes, shorter than its fixed fields");
+            break;
+        }
+        if (length > kFixedBody + kMaxMessageText) {
+            fail("a frame of " + std::to_string(kHeader + length) + " bytes, longer than the largest message (" +
+                 std::to_string(kHeader + kFixedBody + kMaxMessageText) + " bytes)");
             break;
         }
         if (rest.size() - kHeader < length)
             break;
         std::optional<Message> message = decodeBody(rest.substr(kHeader, length));
         if (!message) {
-            m_failed = true;
+            fail("a frame whose fields disagree with its length");
             break;
         }
         out.push_back(std::move(*message));

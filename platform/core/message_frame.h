@@ -24,8 +24,10 @@ struct Message {
     bool operator==(const Message&) const = default;
 };
 
-/// The largest text a message carries between processes.
-inline constexpr std::size_t kMaxMessageText = 1 << 20;
+/// The largest text a message carries between processes. The longest the suite's
+/// programs send are command tails of a few paths, box lines and status texts, far
+/// below this; a frame that claims more is refused before its body is read.
+inline constexpr std::size_t kMaxMessageText = 64 * 1024;
 
 /// One message as bytes: a magic word, the body length, then the fields in
 /// little-endian order and the text.
@@ -38,12 +40,17 @@ public:
     /// Takes more bytes; the complete messages among them go to `out`.
     void feed(std::string_view bytes, std::vector<Message>& out);
     bool failed() const { return m_failed; }
+    /// Why the decoder failed, in words: "bad magic word", "a frame of 2000000 bytes, more than ..."
+    const std::string& failure() const { return m_failure; }
     /// True when bytes of an unfinished frame are held.
     bool pending() const { return !m_buffer.empty(); }
 
 private:
+    void fail(std::string why);
+
     std::string m_buffer;
     bool m_failed = false;
+    std::string m_failure;
 };
 
 } // namespace platform

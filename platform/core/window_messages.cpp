@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <cstdio>
 #include <cstring>
 #include <deque>
 #include <map>
@@ -26,11 +27,19 @@ namespace {
 
 // A post to another process gives up when its owner does not take it within this time.
 constexpr int kPostTimeoutMs = 2000;
-// Connections held open at once; further ones are refused until some end.
+// Connections held open at once; when all are taken, the one quiet longest gives way to a new one.
 constexpr std::size_t kMaxConnections = 64;
+// The bytes read from one connection and from all of them in one turn of the dispatch: the
+// rest waits in the sockets, so that a sender faster than the program cannot fill its memory.
+constexpr std::size_t kReadPerConnection = 256 * 1024;
+constexpr std::size_t kReadPerTurn = 4 * 1024 * 1024;
+// Refused input is told at once, then at most once a second.
+constexpr int kRefusalReportMs = 1000;
 
 struct Connection {
     int fd = -1;
+    pid_t peer = 0;
+    std::uint64_t lastActive = 0;
     MessageDecoder decoder;
 };
 
@@ -54,6 +63,11 @@ struct Endpoint {
     std::deque<Message> queue;
     std::map<WindowHandle, MessageHandler> windows;
     bool exitHookSet = false;
+    std::uint64_t activity = 0;
+    MessageTroubleLog troubleLog;
+    bool refusalReportWaits = false;
+    int refusalsUntold = 0;
+    int refusalRound = 0;
 };
 
 Endpoint& endpoint()
@@ -113,6 +127,8 @@ bool ensureQueue()
         e.queue.clear();
         e.later.clear();
         e.windows.clear();
+        e.refusalReportWaits = false;
+        e.refusalsUntold = 0;
         e.pid = ::getpid();
     }
     if (e.epollFd >= 0)
@@ -144,21 +160,57 @@ void dropConnection(Endpoint& e, int fd)
     e.connections.erase(fd);
 }
 
-// Reads what a connection has; decoded messages join the queue. A connection
-// that ends, fails or breaks the format is closed.
-void readConnection(Endpoint& e, int fd)
+void tellTrouble(Endpoint& e, const std::string& line)
+{
+    if (e.troubleLog)
+        e.troubleLog(line);
+    else
+        std::fprintf(stderr, "%s\n", line.c_str());
+}
+
+int callLaterIn(Endpoint& e, int delayMs, std::function<void()> work);
+
+// The first refusal is told at once; those that follow within the next second are told as a count.
+void reportRefusal(Endpoint& e, const std::string& line)
+{
+    if (e.refusalReportWaits) {
+        ++e.refusalsUntold;
+        return;
+    }
+    tellTrouble(e, line);
+    e.refusalReportWaits = true;
+    callLaterIn(e, kRefusalReportMs, [&e, round = e.refusalRound] {
+        if (round != e.refusalRound)
+            return;
+        if (e.refusalsUntold > 0)
+            tellTrouble(e, std::to_string(e.refusalsUntold) + " more message input" +
+                               (e.refusalsUntold == 1 ? " was" : "s were") + " refused in the last second.");
+        e.refusalsUntold = 0;
+        e.refusalReportWaits = false;
+    });
+}
+
+// Reads what a connection has, up to the bytes `budget` allows; decoded messages join the
+// queue. A connection that ends, fails or breaks the format is closed. The bytes read.
+std::size_t readConnection(Endpoint& e, int fd, std::size_t budget)
 {
     auto it = e.connections.find(fd);
     if (it == e.connections.end())
-        return;
+        return 0;
+    it->second.lastActive = ++e.activity;
     std::vector<Message> decoded;
     char buffer[16384];
     bool done = false;
-    for (;;) {
-        ssize_t n = ::recv(fd, buffer, sizeof buffer, MSG_DONTWAIT);
+    std::size_t taken = 0;
+    const std::size_t limit = std::min(budget, kReadPerConnection);
+    while (taken < limit) {
+        ssize_t n = ::recv(fd, buffer, std::min(sizeof buffer, limit - taken), MSG_DONTWAIT);
         if (n > 0) {
+            taken += static_cast<std::size_t>(n);
             it->second.decoder.feed(std::string_view(buffer, static_cast<std::size_t>(n)), decoded);
             if (it->second.decoder.failed()) {
+                reportRefusal(e, "Message input from process " + std::to_string(it->second.peer) +
+                                     " was refused: " + it->second.decoder.failure() + ".");
                 done = true;
                 break;
             }
@@ -173,54 +225,84 @@ void readConnection(Endpoint& e, int fd)
         e.queue.push_back(std::move(message));
     if (done)
         dropConnection(e, fd);
+    return taken;
 }
 
-bool sameUser(int fd)
+// The process at the other end of a connection, when it is this user's; 0 otherwise.
+pid_t sameUserPeer(int fd)
 {
     struct ucred credentials {};
     socklen_t size = sizeof credentials;
-    return ::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &credentials, &size) == 0 &&
-           credentials.uid == ::geteuid();
+    if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &credentials, &size) != 0 || credentials.uid != ::geteuid())
+        return 0;
+    return credentials.pid > 0 ? credentials.pid : 1;
 }
 
-void acceptConnections(Endpoint& e)
+// Closes the connection that has been quiet longest, to make room for a new one: a sender
+// that leaves a frame unfinished does not keep others out for good.
+void dropQuietestConnection(Endpoint& e)
 {
-    for (;;) {
+    auto quietest = std::min_element(e.connections.begin(), e.connections.end(), [](const auto& a, const auto& b) {
+        return a.second.lastActive < b.second.lastActive;
+    });
+    if (quietest != e.connections.end()) {
+        if (quietest->second.decoder.pending())
+            reportRefusal(e, "An unfinished message from process " + std::to_string(quietest->second.peer) +
+                                 " was dropped to make room for another sender.");
+        dropConnection(e, quietest->first);
+    }
+}
+
+// Accepts new connections and reads them at once; the bytes read.
+std::size_t acceptConnections(Endpoint& e, std::size_t budget)
+{
+    std::size_t taken = 0;
+    while (taken < budget) {
         int fd = ::accept4(e.listenFd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
         if (fd < 0) {
             if (errno == EINTR)
                 continue;
-            return;
+            break;
         }
-        if (e.connections.size() >= kMaxConnections || !sameUser(fd) || !watch(e, fd)) {
+        const pid_t peer = sameUserPeer(fd);
+        if (peer == 0) {
+            ::close(fd);
+            continue;
+        }
+        if (e.connections.size() >= kMaxConnections)
+            dropQuietestConnection(e);
+        if (!watch(e, fd)) {
             ::close(fd);
             continue;
         }
         e.connections[fd].fd = fd;
+        e.connections[fd].peer = peer;
         // Read at once: a sender's earlier post is then queued before its later one.
-        readConnection(e, fd);
+        taken += readConnection(e, fd, budget - taken);
     }
+    return taken;
 }
 
-// Takes in everything the descriptors have without waiting.
+// Takes in what the descriptors have without waiting, up to the bytes of one turn.
 void collectInput(Endpoint& e)
 {
     struct epoll_event events[32];
-    for (;;) {
+    std::size_t taken = 0;
+    while (taken < kReadPerTurn) {
         int count = ::epoll_wait(e.epollFd, events, 32, 0);
         if (count < 0 && errno == EINTR)
             continue;
         if (count <= 0)
             return;
-        for (int i = 0; i < count; ++i) {
+        for (int i = 0; i < count && taken < kReadPerTurn; ++i) {
             int fd = events[i].data.fd;
             if (fd == e.wakeFd || fd == e.timerFd) {
                 std::uint64_t value = 0;
                 [[maybe_unused]] ssize_t n = ::read(fd, &value, sizeof value);
             } else if (fd == e.listenFd) {
-                acceptConnections(e);
+                taken += acceptConnections(e, kReadPerTurn - taken);
             } else {
-                readConnection(e, fd);
+                taken += readConnection(e, fd, kReadPerTurn - taken);
             }
         }
         if (count < 32)
@@ -392,15 +474,33 @@ void stopMessageServer()
     closeEndpoint(e);
 }
 
-int callLater(int delayMs, std::function<void()> work)
+namespace {
+
+int callLaterIn(Endpoint& e, int delayMs, std::function<void()> work)
 {
-    if (!ensureQueue())
-        return 0;
-    Endpoint& e = endpoint();
     int id = ++e.lastLaterId;
     e.later.emplace(Clock::now() + std::chrono::milliseconds(std::max(delayMs, 0)), LaterWork{id, std::move(work)});
     armTimer(e);
     return id;
+}
+
+} // namespace
+
+int callLater(int delayMs, std::function<void()> work)
+{
+    if (!ensureQueue())
+        return 0;
+    return callLaterIn(endpoint(), delayMs, std::move(work));
+}
+
+void setMessageTroubleLog(MessageTroubleLog log)
+{
+    // A new log is told the next refusal at once.
+    Endpoint& e = endpoint();
+    e.troubleLog = std::move(log);
+    e.refusalReportWaits = false;
+    e.refusalsUntold = 0;
+    ++e.refusalRound;
 }
 
 void cancelCallLater(int id)

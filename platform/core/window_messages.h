@@ -28,6 +28,12 @@ void destroyWindow(WindowHandle window);
 /// starting the message server first; false when either fails.
 bool registerTopLevelWindow(WindowHandle window, std::string_view className);
 
+/// Tells of input from other processes that the layer refused (a broken frame, one
+/// longer than the largest message): the first at once, those of the next second as a
+/// count. The standard error until set.
+using MessageTroubleLog = std::function<void(const std::string& line)>;
+void setMessageTroubleLog(MessageTroubleLog log);
+
 /// Starts this process's socket server (once); false when it cannot listen.
 bool startMessageServer();
 

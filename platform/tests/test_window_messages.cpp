@@ -218,6 +218,14 @@ TEST(MessageFrame, BrokenFramesFailWithoutReadingPastThem)
     std::vector<Case> cases = {
         {"bad magic", patched(0, "XXXX")},
         {"length beyond the largest text", patched(4, std::string("\xff\xff\xff\x7f", 4))},
+        {"a text one byte beyond the largest", [&] {
+             std::string frame = encodeMessage({9, UM_OPEN_MODEL, 0, 0, std::string(kMaxMessageText, 'm')});
+             const std::uint32_t body = 33 + kMaxMessageText + 1;
+             const std::uint32_t text = kMaxMessageText + 1;
+             frame.replace(4, 4, std::string(reinterpret_cast<const char*>(&body), 4));
+             frame.replace(8 + 29, 4, std::string(reinterpret_cast<const char*>(&text), 4));
+             return frame + "m";
+         }()},
         {"length below the fixed fields", patched(4, std::string("\x05\0\0\0", 4))},
         {"text flag out of range", patched(8 + 28, "\x02")},
         {"text length disagrees with the frame", patched(8 + 29, std::string("\x01\0\0\0", 4))},
@@ -232,12 +240,41 @@ TEST(MessageFrame, BrokenFramesFailWithoutReadingPastThem)
         decoder.feed(good, out);
         EXPECT_TRUE(out.empty()) << c.what;
     }
-    MessageDecoder truncated;
+    // The largest text is taken, and the suite's longest texts (command tails of a few
+    // paths) are far below it.
+    MessageDecoder largest;
     std::vector<Message> out;
+    const Message whole{9, UM_STATUS_TEXT, 0, 0, std::string(kMaxMessageText, 's')};
+    largest.feed(encodeMessage(whole), out);
+    ASSERT_EQ(out.size(), 1u);
+    EXPECT_EQ(out[0], whole);
+    EXPECT_GE(kMaxMessageText, std::size_t{4 * 4096});
+    out.clear();
+    MessageDecoder truncated;
     truncated.feed(good.substr(0, good.size() - 1), out);
     EXPECT_TRUE(out.empty());
     EXPECT_TRUE(truncated.pending());
     EXPECT_FALSE(truncated.failed());
+}
+
+TEST(MessageFrame, AFrameLongerThanAnyMessageIsRefusedByItsHeaderAlone)
+{
+    // A header that claims a megabyte: refused once its eight bytes are in, nothing awaited.
+    for (std::uint32_t claimed : {std::uint32_t(33 + kMaxMessageText + 1), std::uint32_t(1) << 20, ~std::uint32_t(0)}) {
+        std::string header = "OVM1" + std::string(reinterpret_cast<const char*>(&claimed), 4);
+        MessageDecoder decoder;
+        std::vector<Message> out;
+        decoder.feed(header, out);
+        EXPECT_TRUE(decoder.failed()) << claimed;
+        EXPECT_FALSE(decoder.pending()) << claimed;
+        EXPECT_NE(decoder.failure().find(std::to_string(std::uint64_t(claimed) + 8) + " bytes"), std::string::npos)
+            << decoder.failure();
+        EXPECT_NE(decoder.failure().find("longer than the largest message"), std::string::npos);
+    }
+    MessageDecoder badMagic;
+    std::vector<Message> out;
+    badMagic.feed("XXXXXXXX", out);
+    EXPECT_EQ(badMagic.failure(), "no frame (bad magic word)");
 }
 
 TEST(LocalMessages, PostsQueueAndSendsDeliverAtOnce)
@@ -402,6 +439,80 @@ TEST(ProcessMessages, MalformedSocketInputIsDroppedAndLaterMessagesArrive)
     auto got = inbox.waitFor([](const Message&) { return true; });
     ASSERT_TRUE(got);
     EXPECT_EQ(got->text, "after");
+}
+
+namespace {
+
+int connectToOwnServer()
+{
+    struct sockaddr_un address {};
+    address.sun_family = AF_UNIX;
+    const std::string path = processSocketPath(::getpid());
+    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    if (fd >= 0 && ::connect(fd, reinterpret_cast<struct sockaddr*>(&address), sizeof address) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+} // namespace
+
+TEST(ProcessMessages, RefusedInputIsToldOnceAndThenCounted)
+{
+    Inbox inbox;
+    ASSERT_TRUE(startMessageServer());
+    std::vector<std::string> told;
+    setMessageTroubleLog([&](const std::string& line) { told.push_back(line); });
+    const std::uint32_t claimed = 5u << 20;
+    const std::string oversized = "OVM1" + std::string(reinterpret_cast<const char*>(&claimed), 4);
+    for (int i = 0; i < 3; ++i) {
+        int fd = connectToOwnServer();
+        ASSERT_GE(fd, 0);
+        ::send(fd, oversized.data(), oversized.size(), MSG_NOSIGNAL);
+        ::close(fd);
+    }
+    // The count of the others comes a second after the first line.
+    for (int turn = 0; turn < 40 && told.size() < 2; ++turn)
+        pumpMessages(100);
+    setMessageTroubleLog({});
+    ASSERT_EQ(told.size(), 2u);
+    EXPECT_EQ(told[0], "Message input from process " + std::to_string(::getpid()) + " was refused: a frame of " +
+                           std::to_string(std::uint64_t(claimed) + 8) +
+                           " bytes, longer than the largest message (" + std::to_string(8 + 33 + kMaxMessageText) +
+                           " bytes).");
+    EXPECT_EQ(told[1], "2 more message inputs were refused in the last second.");
+}
+
+TEST(ProcessMessages, SendersThatLeaveFramesUnfinishedDoNotKeepOthersOut)
+{
+    Inbox inbox;
+    ASSERT_TRUE(startMessageServer());
+    std::vector<std::string> told;
+    setMessageTroubleLog([&](const std::string& line) { told.push_back(line); });
+    const std::string half = encodeMessage({inbox.window(), UM_STATUS_TEXT, 0, 0, std::string("never ends")});
+    std::vector<int> hanging;
+    for (int i = 0; i < 80; ++i) {
+        int fd = connectToOwnServer();
+        ASSERT_GE(fd, 0);
+        ::send(fd, half.data(), half.size() / 2, MSG_NOSIGNAL);
+        hanging.push_back(fd);
+        pumpMessages(0);
+    }
+    ASSERT_TRUE(registerTopLevelWindow(inbox.window(), "TQNLogWindow"));
+    std::optional<pid_t> pid = startProgram("window_peer", {"post", "TQNLogWindow", std::to_string(UM_STATUS_TEXT),
+                                                            "0", "0", "through"});
+    ASSERT_TRUE(pid);
+    auto got = inbox.waitFor([](const Message& m) { return m.number == UM_STATUS_TEXT; });
+    EXPECT_EQ(exitCode(waitForProgram(*pid, kWaitMs)), 0);
+    ASSERT_TRUE(got);
+    EXPECT_EQ(got->text, "through");
+    setMessageTroubleLog({});
+    for (int fd : hanging)
+        ::close(fd);
+    ASSERT_FALSE(told.empty());
+    EXPECT_NE(told[0].find("unfinished message"), std::string::npos) << told[0];
 }
 
 TEST(ProgramStart, LooksBesideTheExecutableThenOnPath)
