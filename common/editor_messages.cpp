@@ -45,3 +45,9 @@ bool HandleEditorMessage(const platform::Message& message, const EditorMessageAc
         return false;
     }
 }
+
+bool EditorMessageWaitsForDialogs(const platform::Message& message)
+{
+    return message.number == UM_OPEN_MODEL || message.number == UM_NEW_WIZARD_MODEL ||
+           message.number == UM_NEW_BLANK_MODEL;
+}

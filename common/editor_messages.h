@@ -24,3 +24,7 @@ struct EditorMessageActions {
 /// Hands one of those messages, its parameters decoded, to its action; false
 /// when the message is none of them (an empty action is skipped).
 bool HandleEditorMessage(const platform::Message& message, const EditorMessageActions& actions);
+
+/// Whether the message waits while a modal dialog of the editor is open: those that put
+/// another model in the editor, which the dialog may be working on.
+bool EditorMessageWaitsForDialogs(const platform::Message& message);

@@ -355,6 +355,11 @@ void SetLogOwner(QWidget* owner)
     state().owner = owner;
 }
 
+bool LogCanAppend()
+{
+    return state().window || state().owner;
+}
+
 void SetLogKeepSetting(const int* keep)
 {
     // Kept for the windows made later too, so that the kept text comes back.

@@ -110,6 +110,9 @@ int CreateLog(QWidget* owner, const std::string& caption);
 /// The owner used when `ShowLog` or `AppendLog` must create the window.
 void SetLogOwner(QWidget* owner);
 
+/// Whether `AppendLog` has a window to write to or an owner to make one beside.
+bool LogCanAppend();
+
 /// The setting that keeps the text between closing and reopening (not owned).
 void SetLogKeepSetting(const int* keep);
 

@@ -303,6 +303,11 @@ void TQNEEWindow::startWizard()
 
 void TQNEEWindow::handleMessage(const platform::Message& message)
 {
+    m_held.take(message);
+}
+
+void TQNEEWindow::actOnMessage(const platform::Message& message)
+{
     if (HandleEditorMessage(message, m_messageActions))
         return;
     switch (message.number) {

@@ -8,6 +8,7 @@
 #include "equationeditor/editor_frame.h"
 
 #include "common/editor_messages.h"
+#include "common/modal_message_holder.h"
 #include "common/log_window.h"
 #include "platform/qt/frame_window.h"
 
@@ -68,6 +69,8 @@ public:
 
 protected:
     void handleMessage(const platform::Message& message) override;
+    /// Acts on a message once no modal dialog keeps it waiting.
+    void actOnMessage(const platform::Message& message);
     void handleCommand(int id) override;
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
@@ -83,6 +86,8 @@ private:
 
     std::vector<std::string> m_words;
     EditorMessageActions m_messageActions;
+    ModalMessageHolder m_held{[this](const platform::Message& message) { actOnMessage(message); },
+                              EditorMessageWaitsForDialogs};
     QPlainTextEdit* m_edit = nullptr;
     QLabel* m_indicators[3] = {nullptr, nullptr, nullptr};
     bool m_capsLock = false;

@@ -209,6 +209,11 @@ void TQNBGEWindow::repaintCanvas()
 
 void TQNBGEWindow::handleMessage(const platform::Message& message)
 {
+    m_held.take(message);
+}
+
+void TQNBGEWindow::actOnMessage(const platform::Message& message)
+{
     if (HandleEditorMessage(message, m_messageActions)) {
         RefreshCommands();
         return;

@@ -9,6 +9,7 @@
 #include "grapheditor/program/editor_view.h"
 
 #include "common/editor_messages.h"
+#include "common/modal_message_holder.h"
 
 #include "platform/qt/frame_window.h"
 
@@ -78,6 +79,8 @@ public:
 
 protected:
     void handleMessage(const platform::Message& message) override;
+    /// Acts on a message once no modal dialog keeps it waiting.
+    void actOnMessage(const platform::Message& message);
     void handleCommand(int id) override;
     void handleTimer(int id) override;
     void closeEvent(QCloseEvent* event) override;
@@ -91,6 +94,8 @@ private:
 
     std::vector<std::string> m_words;
     EditorMessageActions m_messageActions;
+    ModalMessageHolder m_held{[this](const platform::Message& message) { actOnMessage(message); },
+                              EditorMessageWaitsForDialogs};
     TQNCanvas* m_canvas = nullptr;
     std::unique_ptr<CanvasSurface> m_surface;
     EditorView m_view;

@@ -113,7 +113,9 @@ void resumeRuns()
 
 } // namespace
 
-TQNSIMWindow::TQNSIMWindow() : FrameWindow("TQNSIMWindow"), m_clock([] { return std::time(nullptr); })
+TQNSIMWindow::TQNSIMWindow()
+    : FrameWindow("TQNSIMWindow"), m_held([this](const platform::Message& message) { dispatchMessage(message); }),
+      m_clock([] { return std::time(nullptr); })
 {
     setWindowTitle(QStringLiteral("Simulator"));
     platform::setWindowIcon(*this, "IC_QNSIM22", true);
@@ -130,9 +132,7 @@ TQNSIMWindow::TQNSIMWindow() : FrameWindow("TQNSIMWindow"), m_clock([] { return 
     setToolBar(SimulatorToolBar());
     setAccelerators({{"F1", CM_HELP_CONTENTS}});
     setStatusText("");
-    m_heldTimer.setSingleShot(true);
-    m_heldTimer.setInterval(20);
-    QObject::connect(&m_heldTimer, &QTimer::timeout, this, [this] { handleHeldMessages(); });
+    m_held.setStopped([] { return QuitRequested != 0; });
 }
 
 TQNSIMWindow::~TQNSIMWindow()
@@ -254,26 +254,7 @@ void TQNSIMWindow::handleCommand(int id)
 
 void TQNSIMWindow::handleMessage(const platform::Message& message)
 {
-    // Those that came earlier go first.
-    if (QApplication::activeModalWidget() || !m_held.empty()) {
-        m_held.push_back(message);
-        handleHeldMessages();
-        return;
-    }
-    dispatchMessage(message);
-}
-
-void TQNSIMWindow::handleHeldMessages()
-{
-    while (!m_held.empty() && !QApplication::activeModalWidget() && !QuitRequested) {
-        const platform::Message message = std::move(m_held.front());
-        m_held.pop_front();
-        dispatchMessage(message);
-    }
-    if (QuitRequested)
-        m_held.clear();
-    if (!m_held.empty() && !m_heldTimer.isActive())
-        m_heldTimer.start();
+    m_held.take(message);
 }
 
 void TQNSIMWindow::dispatchMessage(const platform::Message& message)

@@ -5,6 +5,8 @@
 
 #include "simulator/program/simulator_messages.h"
 
+#include "common/modal_message_holder.h"
+
 #include "platform/qt/frame_window.h"
 
 #include <QTimer>
@@ -49,7 +51,9 @@ public:
     void setClock(std::function<std::time_t()> clock) { m_clock = std::move(clock); }
 
     /// Whether messages that came during a modal dialog still wait to be handled.
-    bool holdsMessages() const { return !m_held.empty(); }
+    bool holdsMessages() const { return m_held.holds(); }
+    /// The messages that wait for a modal dialog to close.
+    const HeldMessages& heldMessages() const { return m_held.held(); }
 
     /// The help file opened last; empty while help was not used.
     const std::string& lastHelpFile() const { return m_lastHelpFile; }
@@ -80,15 +84,12 @@ private:
     void savePlotPicture(const std::string& given);
     /// Acts on a command or message of another program, or of the window's own posting.
     void dispatchMessage(const platform::Message& message);
-    /// Handles the held messages in order while no modal dialog is open.
-    void handleHeldMessages();
 
     PlotCanvas* m_canvas = nullptr;
     /// Messages that came while a modal dialog was open: a command run inside the
     /// dialog's loop could destroy what the dialog hangs on (its owner window), so they
     /// wait until it has closed.
-    std::deque<platform::Message> m_held;
-    QTimer m_heldTimer;
+    ModalMessageHolder m_held;
     /// Tells the -cmpnt window of each box before it is shown; none without that window.
     std::unique_ptr<platform::MessageSink> m_boxForwarder;
     std::unique_ptr<QPrinter> m_printer;

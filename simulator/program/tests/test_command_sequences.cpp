@@ -101,6 +101,42 @@ TEST(CommandSequences, ACommandThatComesDuringAModalDialogRunsOnceItHasClosed)
     DestroyPathFinderWindow();
 }
 
+// A burst while a dialog is open: what waits stays within the bounds of the held queue
+// (a thousand large texts took the program's memory beyond a gigabyte), and it is all
+// handled once the dialog has closed.
+TEST(CommandSequences, ABurstDuringAModalDialogIsHeldWithinBounds)
+{
+    Simulator s;
+    s.openExperiment("default");
+    Startup().InstallDirectory = CODEGEN_MODULE_DIR;
+    const platform::WindowHandle window = s.window().handle();
+    std::size_t heldMost = 0, bytesMost = 0;
+    testsupport::answerNextModal([&](QWidget& modal) {
+        for (int i = 0; i < 300; ++i) {
+            platform::postMessage(window, UM_STATUS_TEXT, i, 0, std::string(64 * 1024, char('a' + i % 26)));
+            postCommand(window, CM_REDRAW);
+            platform::postMessage(window, SM_COMMAND_BASE + CM_PLOT_REFRESH, i, 0);
+            if (i % 50 == 0) {
+                QTest::qWait(10);
+                heldMost = std::max(heldMost, s.window().heldMessages().size());
+                bytesMost = std::max(bytesMost, s.window().heldMessages().bytes());
+            }
+        }
+        QTest::qWait(100);
+        heldMost = std::max(heldMost, s.window().heldMessages().size());
+        bytesMost = std::max(bytesMost, s.window().heldMessages().bytes());
+        static_cast<QDialog&>(modal).reject();
+    });
+    s.post(CM_CCODE);
+    const HeldMessageLimits& limits = s.window().heldMessages().limits();
+    EXPECT_GT(heldMost, 0u);
+    EXPECT_LE(heldMost, limits.messages);
+    EXPECT_LE(bytesMost, limits.bytes);
+    ASSERT_TRUE(s.waitFor([&] { return !s.window().holdsMessages(); }, 5000));
+    EXPECT_TRUE(s.window().heldMessages().empty());
+    EXPECT_EQ(s.window().heldMessages().bytes(), 0u);
+}
+
 // Whatever closes the generator's owner under it, the dialog is not freed twice.
 TEST(CommandSequences, TheCodeGeneratorsDialogOutlivesAnOwnerClosedUnderIt)
 {
