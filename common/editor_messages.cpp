@@ -19,6 +19,10 @@ bool HandleEditorMessage(const platform::Message& message, const EditorMessageAc
 {
     switch (message.number) {
     case UM_LAUNCH: {
+        if (message.wParam == 3 && actions.startProcessor) {
+            actions.startProcessor(message.text);
+            return true;
+        }
         pid_t started = 0;
         LaunchProgram(static_cast<int>(message.wParam), message.text, 0, &started);
         call(actions.launched, static_cast<int>(message.wParam), started);

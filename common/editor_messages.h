@@ -6,6 +6,7 @@
 #include "platform/core/message_frame.h"
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <sys/types.h>
 
@@ -19,6 +20,9 @@ struct EditorMessageActions {
     std::function<void()> settingsChanged;
     /// After a program was started or reached for UM_LAUNCH: the process started, 0 when none was.
     std::function<void(int code, pid_t started)> launched = {};
+    /// UM_LAUNCH for the model processor, in place of the launcher: the editor
+    /// starts it when none of its own runs.
+    std::function<void(const std::optional<std::string>& tail)> startProcessor = {};
 };
 
 /// Hands one of those messages, its parameters decoded, to its action; false

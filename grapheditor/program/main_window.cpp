@@ -118,7 +118,7 @@ TQNBGEWindow::TQNBGEWindow(std::vector<std::string> words)
     InstallEditorInteraction(m_canvas);
     m_messageActions = {OnProcessModel, OnProcessorExited, OnProcessingDone,
                         [](const std::string& name) { OpenAskedModel(name); },
-                        [this] { settingsChanged(); }, OnProgramLaunched};
+                        [this] { settingsChanged(); }, OnProgramLaunched, OnProcessorStart};
 }
 
 TQNBGEWindow::~TQNBGEWindow()

@@ -10,6 +10,7 @@
 #include "common/launcher.h"
 #include "common/message_boxes.h"
 #include "common/model_file_names.h"
+#include "common/processor_run.h"
 #include "common/settings_table.h"
 #include "common/startup.h"
 #include "common/text_helpers.h"
@@ -589,6 +590,17 @@ void ProcessCommand(int command)
     postToOwnWindow(UM_PROCESS_MODEL, command);
 }
 
+namespace {
+
+/// Once the processor has ended, what waited for it goes on: a start, then a command.
+void resumeAfterProcessor()
+{
+    if (EditorFrame* f = frame())
+        PostWhatWaitedForProcessor(Processor(), f->mainWindowHandle(), Editor().waitingCommand);
+}
+
+} // namespace
+
 void OnProcessModel(int command)
 {
     GraphEditorState& editor = Editor();
@@ -596,6 +608,7 @@ void OnProcessModel(int command)
     // One processor at a time: the one still open is asked to end, and the command waits for it.
     if (IsProcessorOpen()) {
         CloseProcessor();
+        Processor().whenEnded(resumeAfterProcessor);
         return;
     }
     editor.waitingCommand.reset();
@@ -607,17 +620,35 @@ void OnProcessModel(int command)
 
 void OnProcessorExited()
 {
-    ForgetProcessor();
-    if (std::optional<int> command = Editor().waitingCommand)
-        postToOwnWindow(UM_PROCESS_MODEL, *command);
+    // Any program may say so: it counts only when the processor started has ended or may end.
+    if (!Processor().acceptExit()) {
+        if (Editor().waitingCommand || Processor().startWaits())
+            Processor().whenEnded(resumeAfterProcessor);
+        return;
+    }
+    resumeAfterProcessor();
 }
 
 void OnProcessingDone(int result, platform::WindowHandle logWindow)
 {
+    // Only the processor this editor started answers it.
+    if (!Processor().acceptResult(logWindow))
+        return;
     ProcessingResult(result, logWindow);
     // A command given while this run was under way goes on once its processor has ended.
     if (Editor().waitingCommand)
         CloseProcessor();
+}
+
+void OnProcessorStart(const std::optional<std::string>& tail)
+{
+    if (!Processor().mayStart(tail)) {
+        Processor().whenEnded(resumeAfterProcessor);
+        return;
+    }
+    pid_t started = 0;
+    LaunchProgram(3, tail, 0, &started);
+    OnProgramLaunched(3, started);
 }
 
 void OnProgramLaunched(int code, pid_t started)

@@ -122,6 +122,9 @@ void ProcessCommand(int command);
 void OnProcessModel(int command);
 void OnProcessorExited();
 void OnProcessingDone(int result, platform::WindowHandle logWindow);
+/// A start of the model processor (UM_LAUNCH for it), from whichever program:
+/// it waits while the processor this editor started runs.
+void OnProcessorStart(const std::optional<std::string>& tail);
 /// A program was started (or reached) for the main window's UM_LAUNCH.
 void OnProgramLaunched(int code, pid_t started);
 

@@ -8,6 +8,7 @@
 #include "common/message_boxes.h"
 #include "common/model_file_names.h"
 #include "common/processing_results.h"
+#include "common/processor_run.h"
 #include "common/settings_table.h"
 #include "common/startup.h"
 #include "grapheditor/graph_model_reader.h"
@@ -24,9 +25,7 @@
 
 namespace {
 
-ProcessorLogHandle g_processorLog;
-bool g_processorLaunchPosted = false; ///< the start of a processor waits in the main window's queue
-pid_t g_processorPid = 0;             ///< the processor started, until it has said that it ends
+ProcessorRun g_processor;
 bool g_annotationPresent = false;
 bool g_processed = false;
 
@@ -114,7 +113,7 @@ int StartProcessing(int command, bool saveFirst)
         tail += " -causal_analysis";
     const int posted = post_to_main_window(3, tail);
     if (posted)
-        g_processorLaunchPosted = true;
+        g_processor.startPosted();
     return posted;
 }
 
@@ -235,64 +234,57 @@ int AnnotateFromProcessed(GraphModel& processed)
 
 platform::WindowHandle ProcessorLogWindow()
 {
-    return g_processorLog.window();
+    return g_processor.log().window();
 }
 
 void SetProcessorLogWindow(platform::WindowHandle window)
 {
-    g_processorLog.set(window);
+    g_processor.log().set(window);
 }
 
 void CloseProcessorLog()
 {
-    g_processorLog.close();
+    g_processor.log().close();
 }
 
 void HideProcessorLog()
 {
-    g_processorLog.hide();
+    g_processor.log().hide();
 }
 
 void ShowProcessorLog()
 {
-    g_processorLog.show();
+    g_processor.log().show();
 }
 
 int IsProcessorLogClosed()
 {
-    return g_processorLog.closed() ? 1 : 0;
+    return g_processor.log().closed() ? 1 : 0;
+}
+
+ProcessorRun& Processor()
+{
+    return g_processor;
 }
 
 void ProcessorLaunched(pid_t pid)
 {
-    g_processorLaunchPosted = false;
-    g_processorPid = pid;
+    g_processor.started(pid);
 }
 
 int IsProcessorOpen()
 {
-    const bool running = g_processorPid > 0 && platform::processAlive(g_processorPid);
-    return g_processorLaunchPosted || running || !g_processorLog.closed() ? 1 : 0;
+    return g_processor.busy() ? 1 : 0;
 }
 
 void CloseProcessor()
 {
-    if (!g_processorLog.closed()) {
-        g_processorLog.close();
-        return;
-    }
-    if (g_processorPid <= 0 || !platform::processAlive(g_processorPid))
-        return;
-    // Its result has not come yet: its log is found among its windows.
-    if (platform::WindowHandle log = platform::findWindowOfProcess("TQNLogWindow", g_processorPid))
-        platform::postMessage(log, platform::WM_SYSCOMMAND, platform::SC_CLOSE, 0);
+    g_processor.askToEnd();
 }
 
 void ForgetProcessor()
 {
-    g_processorLaunchPosted = false;
-    g_processorPid = 0;
-    g_processorLog.set(0);
+    g_processor.forget();
 }
 
 bool RenameOldType(std::string& name, int& version)

@@ -10,6 +10,7 @@
 #include <string>
 #include <sys/types.h>
 
+class ProcessorRun;
 struct GraphModel;
 struct SubmodelType;
 
@@ -58,6 +59,8 @@ void ShowProcessorLog();
 /// 1 when no processor log window is open.
 int IsProcessorLogClosed();
 
+/// The one model processor this editor runs at a time.
+ProcessorRun& Processor();
 /// The model processor this editor asked for is known from the request to start it
 /// until it says that it ends: the process started for it (0 when the start failed).
 void ProcessorLaunched(pid_t pid);
