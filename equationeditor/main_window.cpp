@@ -148,7 +148,7 @@ TQNEEWindow::TQNEEWindow(std::vector<std::string> words)
     updateIndicators();
     m_messageActions = {OnProcessModel, OnProcessorExited, OnProcessingDone,
                         [](const std::string& name) { openAskedModel(name); },
-                        [this] { settingsChanged(); }};
+                        [this] { settingsChanged(); }, {}, OnProcessorStart};
 }
 
 TQNEEWindow::~TQNEEWindow()

@@ -10,6 +10,7 @@
 #include "common/message_boxes.h"
 #include "common/model_file_names.h"
 #include "common/model_overwrite.h"
+#include "common/processor_run.h"
 #include "common/settings_table.h"
 #include "common/startup.h"
 #include "common/text_helpers.h"
@@ -206,6 +207,7 @@ void ResetEquationEditor()
 {
     EquationEditor() = EquationEditorData();
     ModelCheck() = ModelCheckState();
+    EquationProcessor().forget();
 }
 
 EditorModuleHooks& ModuleHooks()

@@ -6,7 +6,6 @@
 
 #include "equationeditor/editor_state.h"
 
-#include "common/processing_results.h"
 
 #include <cstdint>
 #include <functional>
@@ -30,7 +29,6 @@ struct EquationEditorData {
     EquationEditorFrame* frame = nullptr;
 
     // Processing and simulation requests.
-    ProcessorLogHandle processorLog;
     std::optional<int> waitingCommand;
     bool simulationPending = false;
 };

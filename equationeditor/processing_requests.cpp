@@ -5,12 +5,16 @@
 #include "equationeditor/model_check.h"
 #include "equationeditor/model_commands.h"
 
+#include "common/launcher.h"
 #include "common/message_boxes.h"
 #include "common/processing_results.h"
+#include "common/processor_run.h"
 #include "platform/core/message_numbers.h"
 #include "platform/core/window_messages.h"
 
 namespace {
+
+ProcessorRun g_processor;
 
 void postToFrame(platform::MessageNumber number, std::int64_t wParam)
 {
@@ -21,6 +25,13 @@ void postToFrame(platform::MessageNumber number, std::int64_t wParam)
 void openSimulator()
 {
     postRequestToMainWindow(2, EquationEditor().modelName);
+}
+
+/// Once the processor has ended, what waited for it goes on.
+void resumeAfterProcessor()
+{
+    if (EquationEditorFrame* frame = EquationEditor().frame)
+        PostWhatWaitedForProcessor(g_processor, frame->mainWindowHandle(), EquationEditor().waitingCommand);
 }
 
 } // namespace
@@ -49,6 +60,8 @@ int postRequestToMainWindow(int program, const std::string& name)
         showStatus("Could not connect to Orvanta Main Window.", 1);
         return 0;
     }
+    if (program == 3)
+        g_processor.startPosted();
     return 1;
 }
 
@@ -114,7 +127,7 @@ void SimulationCommand()
 int showProcessingResult(int result, platform::WindowHandle logWindow)
 {
     EquationEditorData& editor = EquationEditor();
-    editor.processorLog.set(logWindow);
+    g_processor.log().set(logWindow);
     const ProcessingResultMeaning meaning = MeaningOfProcessingResult(result);
     if (meaning.success)
         showStatus(meaning.text, 1);
@@ -135,38 +148,68 @@ void OnProcessModel(int command)
 {
     EquationEditorData& editor = EquationEditor();
     editor.waitingCommand = command;
-    if (IsProcessorLogClosed()) {
-        requestProcessing(4);
-        editor.waitingCommand.reset();
+    // One processor at a time: the one still open is asked to end, and the command waits for it.
+    if (g_processor.busy()) {
+        g_processor.askToEnd();
+        g_processor.whenEnded(resumeAfterProcessor);
         return;
     }
-    CloseProcessorLog();
+    requestProcessing(4);
+    editor.waitingCommand.reset();
 }
 
 void OnProcessorExited()
 {
-    EquationEditorData& editor = EquationEditor();
-    if (editor.waitingCommand)
-        postToFrame(UM_PROCESS_MODEL, *editor.waitingCommand);
+    // Any program may say so: it counts only when the processor started has ended or may end.
+    if (!g_processor.acceptExit()) {
+        if (EquationEditor().waitingCommand || g_processor.startWaits())
+            g_processor.whenEnded(resumeAfterProcessor);
+        return;
+    }
+    resumeAfterProcessor();
 }
 
 void OnProcessingDone(int result, platform::WindowHandle logWindow)
 {
+    // Only the processor this editor started answers it.
+    if (!g_processor.acceptResult(logWindow))
+        return;
     showProcessingResult(result, logWindow);
-    EquationEditor().waitingCommand.reset();
+    // A request made while this run was under way goes on once its processor has ended.
+    if (EquationEditor().waitingCommand)
+        g_processor.askToEnd();
+}
+
+void OnProcessorStart(const std::optional<std::string>& tail)
+{
+    if (!g_processor.mayStart(tail)) {
+        g_processor.whenEnded(resumeAfterProcessor);
+        return;
+    }
+    pid_t started = 0;
+    LaunchProgram(3, tail, 0, &started);
+    g_processor.started(started);
+    // A processor that could not be started answers nothing: nothing waits for its result.
+    if (started == 0)
+        EquationEditor().simulationPending = false;
+}
+
+ProcessorRun& EquationProcessor()
+{
+    return g_processor;
 }
 
 void CloseProcessorLog()
 {
-    EquationEditor().processorLog.close();
+    g_processor.log().close();
 }
 
 void HideProcessorLog()
 {
-    EquationEditor().processorLog.hide();
+    g_processor.log().hide();
 }
 
 int IsProcessorLogClosed()
 {
-    return EquationEditor().processorLog.closed() ? 1 : 0;
+    return g_processor.log().closed() ? 1 : 0;
 }

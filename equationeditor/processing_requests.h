@@ -6,7 +6,10 @@
 
 #include "platform/core/window_handle.h"
 
+#include <optional>
 #include <string>
+
+class ProcessorRun;
 
 /// "Checking Model", "Expansion", "Causal Analysis", "Complete Processing"
 /// (below 0 counts as 0, above 3 as 3).
@@ -35,6 +38,12 @@ int showProcessingResult(int result, platform::WindowHandle logWindow);
 void OnProcessModel(int command);
 void OnProcessorExited();
 void OnProcessingDone(int result, platform::WindowHandle logWindow);
+/// A start of the model processor (UM_LAUNCH for it), from whichever program:
+/// it waits while the processor this editor started runs.
+void OnProcessorStart(const std::optional<std::string>& tail);
+
+/// The one model processor this editor runs at a time.
+ProcessorRun& EquationProcessor();
 
 /// The model processor's log window, kept from its last result.
 void CloseProcessorLog();

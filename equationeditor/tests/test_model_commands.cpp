@@ -7,6 +7,7 @@
 #include "equationeditor/model_check.h"
 #include "equationeditor/processing_requests.h"
 
+#include "common/processor_run.h"
 #include "modelproc/processing_pipeline.h"
 #include "modelproc/record_release.h"
 
@@ -434,7 +435,7 @@ TEST_F(ModelCommands, ProcessingResultsShowTheirTextsAndAWaitingRequestFollowsTh
     }
     // A processor log that is still open holds the request until the processor has ended.
     eetest::RecordingFrame log;
-    EquationEditor().processorLog.set(log.mainWindowHandle());
+    EquationProcessor().log().set(log.mainWindowHandle());
     OnProcessModel(3);
     EXPECT_EQ(EquationEditor().waitingCommand, std::optional<int>(3));
     EXPECT_EQ(log.take(platform::WM_SYSCOMMAND).size(), 1u);
