@@ -80,9 +80,9 @@ bool ProcessorRun::acceptResult(platform::WindowHandle logWindow)
 
 bool ProcessorRun::acceptExit()
 {
-    // The processor says so once its log is gone, after its result.
-    const bool alive = m_pid > 0 && platform::processAlive(m_pid);
-    if (alive && (m_resultAwaited || !m_log.closed()))
+    // Any program can say so: only a processor that has ended is taken as ended. The
+    // processor's own message comes just before it quits; the editor then looks again.
+    if (m_pid > 0 && platform::processAlive(m_pid))
         return false;
     m_resume = nullptr;
     stopPolling();

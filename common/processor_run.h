@@ -44,9 +44,8 @@ public:
     /// the log window named is the processor's own (or none). The log is kept when so.
     bool acceptResult(platform::WindowHandle logWindow);
 
-    /// Whether an end message can be the processor's: none runs, it has ended, or
-    /// its result came and its log is gone. The processor is forgotten when so, and
-    /// nothing waits for its end any more.
+    /// Whether an end message can be taken: none runs or it has ended. The processor
+    /// is forgotten when so, and nothing waits for its end any more.
     bool acceptExit();
 
     /// Asks the processor to end: its log window is closed (found among the

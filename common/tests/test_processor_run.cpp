@@ -92,9 +92,15 @@ TEST(ProcessorRun, AnEndCountsOnlyWhenItCanBeTheProcessorsOwn)
     EXPECT_FALSE(alive.acceptExit()) << "its log still open";
     EXPECT_TRUE(alive.busy());
     log.reset();
-    EXPECT_TRUE(alive.acceptExit()) << "result came and log gone";
-    EXPECT_EQ(alive.process(), 0);
-    EXPECT_FALSE(alive.busy());
+    EXPECT_FALSE(alive.acceptExit()) << "result came and log gone, but it still runs";
+    EXPECT_TRUE(alive.busy());
+
+    ProcessorRun answered;
+    answered.started(endedProcess());
+    ASSERT_TRUE(answered.acceptResult(0));
+    EXPECT_TRUE(answered.acceptExit()) << "ended after its result";
+    EXPECT_EQ(answered.process(), 0);
+    EXPECT_FALSE(answered.busy());
 }
 
 TEST(ProcessorRun, AStartWaitsWhileTheProcessorRunsAndALaterOneReplacesIt)
@@ -127,7 +133,7 @@ TEST(ProcessorRun, AStartWaitsWhileTheProcessorRunsAndALaterOneReplacesIt)
 TEST(ProcessorRun, WhatWaitsForTheEndRunsOnceItHasEndedAndNotAfterAnAcceptedEnd)
 {
     ProcessorRun run;
-    run.started(::getpid());
+    run.started(endedProcess());
     int resumed = 0;
     run.whenEnded([&] { ++resumed; });
     EXPECT_TRUE(run.waitsForEnd());

@@ -333,14 +333,14 @@ TEST_F(ModelCommands, AProcessingRequestWaitsForAProcessorThatHasNotAnsweredYet)
     EXPECT_EQ(toLog.back().wParam, platform::SC_CLOSE);
     EXPECT_EQ(Editor().waitingCommand, std::optional<int>(PROCESS_COMPLETE));
 
-    // Once it has ended the command runs.
+    // An end message while the processor (this process) still runs ends nothing: the
+    // command waits until the processor has ended.
     platform::destroyWindow(log);
     OnProcessorExited();
-    EXPECT_EQ(IsProcessorOpen(), 0);
-    std::vector<platform::Message> again = frame.take(UM_PROCESS_MODEL);
-    ASSERT_EQ(again.size(), 1u);
-    OnProcessModel(static_cast<int>(again[0].wParam));
-    EXPECT_EQ(frame.take(UM_LAUNCH).size(), 1u);
+    EXPECT_EQ(IsProcessorOpen(), 1);
+    EXPECT_TRUE(frame.take(UM_PROCESS_MODEL).empty());
+    EXPECT_EQ(Editor().waitingCommand, std::optional<int>(PROCESS_COMPLETE));
+    ForgetProcessor();
 }
 
 TEST_F(ModelCommands, AProcessorThatCouldNotStartHoldsNothingBack)
