@@ -52,6 +52,7 @@ bool HandleEditorMessage(const platform::Message& message, const EditorMessageAc
 
 bool EditorMessageWaitsForDialogs(const platform::Message& message)
 {
-    return message.number == UM_OPEN_MODEL || message.number == UM_NEW_WIZARD_MODEL ||
-           message.number == UM_NEW_BLANK_MODEL;
+    // Only a status text is safe inside a dialog's loop: every other message can start
+    // a processor, open a model or another box, or act on the drawing under the dialog.
+    return message.number != UM_STATUS_TEXT;
 }

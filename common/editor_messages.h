@@ -29,6 +29,7 @@ struct EditorMessageActions {
 /// when the message is none of them (an empty action is skipped).
 bool HandleEditorMessage(const platform::Message& message, const EditorMessageActions& actions);
 
-/// Whether the message waits while a modal dialog of the editor is open: those that put
-/// another model in the editor, which the dialog may be working on.
+/// Whether the message waits while a modal dialog of the editor is open: all but a
+/// status text, so that no box opens inside another and no model or processor
+/// changes under the dialog.
 bool EditorMessageWaitsForDialogs(const platform::Message& message);

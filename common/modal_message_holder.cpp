@@ -41,8 +41,14 @@ ModalMessageHolder::ModalMessageHolder(Handler handle, Filter waits, HeldMessage
 void ModalMessageHolder::take(const platform::Message& message)
 {
     const bool waits = !m_waits || m_waits(message);
-    if (!waits || (!dialogOpen() && m_held.empty())) {
+    if (!waits) {
         m_handle(message);
+        return;
+    }
+    // A message is never handled inside another's handling: a dialog that has just closed
+    // leaves its loop only after this round of events.
+    if (!dialogOpen() && m_held.empty() && m_handling == 0) {
+        handle(message);
         return;
     }
     if (m_held.hold(message) == HeldMessages::Outcome::Dropped && !m_toldDropping) {
@@ -56,11 +62,11 @@ void ModalMessageHolder::take(const platform::Message& message)
 void ModalMessageHolder::release()
 {
     const auto stopped = [this] { return m_stopped && m_stopped(); };
-    while (!m_held.empty() && !dialogOpen() && !stopped()) {
+    while (!m_held.empty() && !dialogOpen() && m_handling == 0 && !stopped()) {
         // The queue is told before the message is handled, since that can open another dialog.
         if (m_held.size() == 1)
             tellLetGo();
-        m_handle(*m_held.take());
+        handle(*m_held.take());
     }
     if (stopped())
         m_held.clear();
@@ -68,6 +74,13 @@ void ModalMessageHolder::release()
         tellLetGo();
     else if (!m_timer.isActive())
         m_timer.start();
+}
+
+void ModalMessageHolder::handle(const platform::Message& message)
+{
+    ++m_handling;
+    m_handle(message);
+    --m_handling;
 }
 
 void ModalMessageHolder::tellLetGo()

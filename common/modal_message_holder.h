@@ -41,6 +41,7 @@ public:
     void setLog(Log log) { m_log = std::move(log); }
 
 private:
+    void handle(const platform::Message& message);
     void tellLetGo();
 
     Handler m_handle;
@@ -50,6 +51,7 @@ private:
     std::function<bool()> m_stopped;
     Log m_log;
     bool m_toldDropping = false;
+    int m_handling = 0; ///< messages being handled (one inside another's loop counts two)
 };
 
 /// Writes a line on the program's messages to its log window and its standard error.
