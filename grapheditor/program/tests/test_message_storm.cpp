@@ -1,0 +1,41 @@
+// The graph editor's main window under a long random sequence of the suite's messages,
+// with boxes that open as modal dialogs and close at random: it stays up and answers,
+// never opens a box inside another and never runs two model processors at once.
+#include "main_window_fixture.h"
+
+#include "common/tests/editor_message_storm.h"
+
+namespace editortest {
+namespace {
+
+TEST_F(MainWindow, RandomMessagesWithBoxesClosingAtRandomLeaveAWorkingEditorWithOneProcessorAtATime)
+{
+    for (const char* model : {"msd1.mg0", "rlc1.mg0", "motor1.mg0"})
+        copyExample(model, models, model);
+    stormtest::Random random(71);
+    stormtest::ModalBoxSink boxes(random);
+    platform::ScopedMessageSink scopedBoxes(boxes);
+    stormtest::FakeProcessors processors;
+    stormtest::ScopedLaunchServices scopedProcessors(processors);
+    startWindow();
+    CloseStartupBox();
+    const platform::WindowHandle handle = window->handle();
+
+    EXPECT_TRUE(stormtest::storm(random, handle, processors, {"msd1", "rlc1", "motor1", "nosuch1"}, 3000));
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(boxes.deepest, 1) << boxes.shown << " boxes";
+    EXPECT_GT(processors.starts, 1);
+    EXPECT_EQ(processors.overlaps, 0) << processors.starts << " processors started";
+
+    // It still answers: a model sent to it is opened (discarding what the storm left).
+    boxes.answerOk = true;
+    ASSERT_TRUE(platform::postMessage(handle, UM_OPEN_MODEL, 0, 0, std::string("rlc1")));
+    EXPECT_TRUE(waitUntil([] { return Editor().modelName == "rlc1" && !QApplication::activeModalWidget(); }))
+        << Editor().modelName;
+    ASSERT_TRUE(platform::postMessage(handle, UM_STATUS_TEXT, 0, 0, std::string("still here")));
+    EXPECT_TRUE(waitUntil([] { return Editor().statusText == "still here"; }));
+    CurrentModel().edited = false;
+}
+
+} // namespace
+} // namespace editortest
