@@ -14,6 +14,7 @@
 #include "common/log_window.h"
 #include "common/name_chooser_dialog.h"
 #include "common/tests/clipped_controls.h"
+#include "common/tests/editor_message_storm.h"
 #include "common/tests/listed_name.h"
 #include "simulator/program/tests/experiment_run.h"
 #include "platform/core/program_start.h"
@@ -822,3 +823,36 @@ TEST_F(EquationWindow, OpeningAModelTheRunningGraphEditorHoldsBringsThatEditorFo
     ::kill(*editorPid, SIGKILL);
     platform::waitForProgram(*editorPid, 10000);
 }
+
+namespace {
+
+// A long random sequence of the suite's messages, with boxes that open as modal dialogs and
+// close at random: the editor stays up and answers, never opens a box inside another and
+// never runs two model processors at once.
+TEST_F(EquationWindow, RandomMessagesWithBoxesClosingAtRandomLeaveAWorkingEditorWithOneProcessorAtATime)
+{
+    ASSERT_TRUE(platform::writeFileAtomically(models + "/osc1.mf3", kMain + std::string(1, '\0')));
+    ASSERT_TRUE(platform::writeFileAtomically(models + "/sub1.mf3", kSub + std::string(1, '\0')));
+    stormtest::Random random(73);
+    stormtest::ModalBoxSink boxes(random);
+    platform::ScopedMessageSink scopedBoxes(boxes);
+    stormtest::FakeProcessors processors;
+    stormtest::ScopedLaunchServices scopedProcessors(processors);
+    startWindow();
+    const platform::WindowHandle handle = window->handle();
+
+    EXPECT_TRUE(stormtest::storm(random, handle, processors, {"osc1", "sub1", "nosuch1"}, 3000));
+    closeModelWizard();
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(boxes.deepest, 1) << boxes.shown << " boxes";
+    EXPECT_GT(processors.starts, 1);
+    EXPECT_EQ(processors.overlaps, 0) << processors.starts << " processors started";
+
+    // It still answers: a model sent to it is opened (discarding what the storm left).
+    boxes.answerOk = true;
+    ASSERT_TRUE(platform::postMessage(handle, UM_OPEN_MODEL, 0, 0, std::string("osc1")));
+    EXPECT_TRUE(waitUntil([] { return EquationEditor().modelName == "osc1" && !QApplication::activeModalWidget(); }))
+        << EquationEditor().modelName;
+}
+
+} // namespace
