@@ -10,6 +10,8 @@
 #include "platform/core/window_messages.h"
 #include "platform/core/window_registry.h"
 
+#include <gtest/gtest.h>
+
 #include <QApplication>
 #include <QDialog>
 #include <QElapsedTimer>
@@ -273,6 +275,17 @@ inline bool storm(Random& random, platform::WindowHandle window, FakeProcessors&
     if (processors.endCurrent())
         platform::postMessage(window, UM_PROCESSOR_EXITED, 0, 0);
     return posted == count && settles();
+}
+
+/// What the storm must leave: the window up, never a box inside another, and processors
+/// started one after another, never while an earlier one ran.
+inline void expectOneBoxAndOneProcessorAtATime(const QWidget& window, const ModalBoxSink& boxes,
+                                               const FakeProcessors& processors)
+{
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_EQ(boxes.deepest, 1) << boxes.shown << " boxes";
+    EXPECT_GT(processors.starts, 1);
+    EXPECT_EQ(processors.overlaps, 0) << processors.starts << " processors started";
 }
 
 } // namespace stormtest
