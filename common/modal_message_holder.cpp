@@ -45,9 +45,7 @@ void ModalMessageHolder::take(const platform::Message& message)
         m_handle(message);
         return;
     }
-    // A message is never handled inside another's handling: a dialog that has just closed
-    // leaves its loop only after this round of events.
-    if (!dialogOpen() && m_held.empty() && m_handling == 0) {
+    if (!dialogOpen() && m_held.empty() && !insideHandling()) {
         handle(message);
         return;
     }
@@ -62,7 +60,7 @@ void ModalMessageHolder::take(const platform::Message& message)
 void ModalMessageHolder::release()
 {
     const auto stopped = [this] { return m_stopped && m_stopped(); };
-    while (!m_held.empty() && !dialogOpen() && m_handling == 0 && !stopped()) {
+    while (!m_held.empty() && !dialogOpen() && !insideHandling() && !stopped()) {
         // The queue is told before the message is handled, since that can open another dialog.
         if (m_held.size() == 1)
             tellLetGo();
@@ -74,6 +72,12 @@ void ModalMessageHolder::release()
         tellLetGo();
     else if (!m_timer.isActive())
         m_timer.start();
+}
+
+bool ModalMessageHolder::insideHandling() const
+{
+    // A dialog that has just closed leaves its loop only after this round of events.
+    return m_oneAtATime && m_handling > 0;
 }
 
 void ModalMessageHolder::handle(const platform::Message& message)

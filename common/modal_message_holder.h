@@ -40,8 +40,14 @@ public:
     /// Where the lines on messages let go are written: the program's log window unless set.
     void setLog(Log log) { m_log = std::move(log); }
 
+    /// From now on a message waits while another is being handled, as while a dialog is
+    /// open: for a window whose messages may open boxes. A window whose handlers wait in
+    /// loops of their own for what later messages bring (a series of runs) leaves it off.
+    void setOneAtATime(bool oneAtATime) { m_oneAtATime = oneAtATime; }
+
 private:
     void handle(const platform::Message& message);
+    bool insideHandling() const;
     void tellLetGo();
 
     Handler m_handle;
@@ -51,6 +57,7 @@ private:
     std::function<bool()> m_stopped;
     Log m_log;
     bool m_toldDropping = false;
+    bool m_oneAtATime = false;
     int m_handling = 0; ///< messages being handled (one inside another's loop counts two)
 };
 

@@ -149,6 +149,8 @@ TQNEEWindow::TQNEEWindow(std::vector<std::string> words)
     m_messageActions = {OnProcessModel, OnProcessorExited, OnProcessingDone,
                         [](const std::string& name) { openAskedModel(name); },
                         [this] { settingsChanged(); }, {}, OnProcessorStart};
+    // A message that opens a box waits for the one being handled, also when that one's box has just closed.
+    m_held.setOneAtATime(true);
 }
 
 TQNEEWindow::~TQNEEWindow()

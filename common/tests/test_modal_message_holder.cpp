@@ -123,3 +123,30 @@ TEST(ModalMessageHolder, OnceStoppedTheHeldMessagesAreForgotten)
     EXPECT_TRUE(r.handled.empty());
     EXPECT_FALSE(r.holder.holds());
 }
+
+TEST(ModalMessageHolder, AMessageInsideAnothersHandlingWaitsForItOnlyWhenOneAtATime)
+{
+    testApplication();
+    // The first message's handler takes the second, as a handler that waits in a loop of
+    // its own for what later messages bring (a series of runs) does.
+    for (bool oneAtATime : {false, true}) {
+        std::vector<std::string> order;
+        ModalMessageHolder* self = nullptr;
+        ModalMessageHolder holder([&](const Message& m) {
+            order.push_back("begin " + *m.text);
+            if (*m.text == "outer")
+                self->take(numbered(UM_OPEN_MODEL, 0, "inner"));
+            order.push_back("end " + *m.text);
+        });
+        self = &holder;
+        holder.setLog([](const std::string&) {});
+        holder.setOneAtATime(oneAtATime);
+        holder.take(numbered(UM_OPEN_MODEL, 0, "outer"));
+        for (int turn = 0; turn < 200 && holder.holds(); ++turn)
+            QTest::qWait(10);
+        const std::vector<std::string> expected =
+            oneAtATime ? std::vector<std::string>{"begin outer", "end outer", "begin inner", "end inner"}
+                       : std::vector<std::string>{"begin outer", "begin inner", "end inner", "end outer"};
+        EXPECT_EQ(order, expected) << (oneAtATime ? "one at a time" : "inside");
+    }
+}

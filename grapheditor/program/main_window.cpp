@@ -119,6 +119,8 @@ TQNBGEWindow::TQNBGEWindow(std::vector<std::string> words)
     m_messageActions = {OnProcessModel, OnProcessorExited, OnProcessingDone,
                         [](const std::string& name) { OpenAskedModel(name); },
                         [this] { settingsChanged(); }, OnProgramLaunched, OnProcessorStart};
+    // A message that opens a box waits for the one being handled, also when that one's box has just closed.
+    m_held.setOneAtATime(true);
 }
 
 TQNBGEWindow::~TQNBGEWindow()
