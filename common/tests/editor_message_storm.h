@@ -288,4 +288,16 @@ inline void expectOneBoxAndOneProcessorAtATime(const QWidget& window, const Moda
     EXPECT_EQ(processors.overlaps, 0) << processors.starts << " processors started";
 }
 
+/// What a storm test sets up first: its random numbers, the boxes as modal dialogs and
+/// the stand-in processors, each installed for the test's length.
+struct Setup {
+    explicit Setup(unsigned seed) : random(seed) {}
+
+    Random random;
+    ModalBoxSink boxes{random};
+    platform::ScopedMessageSink scopedBoxes{boxes};
+    FakeProcessors processors;
+    ScopedLaunchServices scopedProcessors{processors};
+};
+
 } // namespace stormtest

@@ -833,11 +833,8 @@ TEST_F(EquationWindow, RandomMessagesWithBoxesClosingAtRandomLeaveAWorkingEditor
 {
     ASSERT_TRUE(platform::writeFileAtomically(models + "/osc1.mf3", kMain + std::string(1, '\0')));
     ASSERT_TRUE(platform::writeFileAtomically(models + "/sub1.mf3", kSub + std::string(1, '\0')));
-    stormtest::Random random(73);
-    stormtest::ModalBoxSink boxes(random);
-    platform::ScopedMessageSink scopedBoxes(boxes);
-    stormtest::FakeProcessors processors;
-    stormtest::ScopedLaunchServices scopedProcessors(processors);
+    stormtest::Setup setup(73);
+    auto& [random, boxes, scopedBoxes, processors, scopedProcessors] = setup;
     startWindow();
     const platform::WindowHandle handle = window->handle();
 

@@ -12,11 +12,8 @@ TEST_F(MainWindow, RandomMessagesWithBoxesClosingAtRandomLeaveAWorkingEditorWith
 {
     for (const char* model : {"msd1.mg0", "rlc1.mg0", "motor1.mg0"})
         copyExample(model, models, model);
-    stormtest::Random random(71);
-    stormtest::ModalBoxSink boxes(random);
-    platform::ScopedMessageSink scopedBoxes(boxes);
-    stormtest::FakeProcessors processors;
-    stormtest::ScopedLaunchServices scopedProcessors(processors);
+    stormtest::Setup setup(71);
+    auto& [random, boxes, scopedBoxes, processors, scopedProcessors] = setup;
     startWindow();
     CloseStartupBox();
     const platform::WindowHandle handle = window->handle();
