@@ -39,13 +39,24 @@ bool ProcessorRun::running() const
     return (m_pid > 0 && platform::processAlive(m_pid)) || !m_log.closed();
 }
 
-bool ProcessorRun::mayStart(const std::optional<std::string>& tail)
+bool ProcessorRun::mayStart(const std::optional<std::string>& tail, std::function<void()> resume)
 {
     m_startPostedAt.reset();
     if (!running())
         return true;
     m_waitingStart = tail;
     askToEnd();
+    if (resume)
+        whenEnded(std::move(resume));
+    return false;
+}
+
+bool ProcessorRun::freeFor(std::function<void()> resume)
+{
+    if (!busy())
+        return true;
+    askToEnd();
+    whenEnded(std::move(resume));
     return false;
 }
 
@@ -88,6 +99,14 @@ bool ProcessorRun::acceptExit()
     stopPolling();
     forgetProcess();
     return true;
+}
+
+void ProcessorRun::takeEnd(bool commandWaits, std::function<void()> resume)
+{
+    if (acceptExit())
+        resume();
+    else if (commandWaits || startWaits())
+        whenEnded(std::move(resume));
 }
 
 void ProcessorRun::askToEnd()

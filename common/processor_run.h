@@ -27,8 +27,12 @@ public:
 
     /// A start arrived (UM_LAUNCH for the processor): true when it may run now.
     /// Otherwise the processor that runs is asked to end and this start waits in
-    /// its place (a later start replaces an earlier one that waits).
-    bool mayStart(const std::optional<std::string>& tail);
+    /// its place (a later start replaces an earlier one that waits), `resume`
+    /// running once it has ended (see `whenEnded`).
+    bool mayStart(const std::optional<std::string>& tail, std::function<void()> resume = {});
+    /// A command to process came: true when a processor may start for it now.
+    /// Otherwise the one that runs is asked to end and `resume` runs once it has.
+    bool freeFor(std::function<void()> resume);
     /// The start that waits, taken out; none when none waits.
     std::optional<std::optional<std::string>> takeWaitingStart();
     bool startWaits() const { return m_waitingStart.has_value(); }
@@ -47,6 +51,10 @@ public:
     /// Whether an end message can be taken: none runs or it has ended. The processor
     /// is forgotten when so, and nothing waits for its end any more.
     bool acceptExit();
+    /// An end message came, from whichever program: `resume` runs now when it is
+    /// taken (see `acceptExit`), else once the processor has ended while a command
+    /// (`commandWaits`) or a start waits for it.
+    void takeEnd(bool commandWaits, std::function<void()> resume);
 
     /// Asks the processor to end: its log window is closed (found among the
     /// processor's windows while its result has not come).

@@ -149,24 +149,16 @@ void OnProcessModel(int command)
     EquationEditorData& editor = EquationEditor();
     editor.waitingCommand = command;
     // One processor at a time: the one still open is asked to end, and the command waits for it.
-    if (g_processor.busy()) {
-        g_processor.askToEnd();
-        g_processor.whenEnded(resumeAfterProcessor);
+    if (!g_processor.freeFor(resumeAfterProcessor))
         return;
-    }
     requestProcessing(4);
     editor.waitingCommand.reset();
 }
 
 void OnProcessorExited()
 {
-    // Any program may say so: it counts only when the processor started has ended or may end.
-    if (!g_processor.acceptExit()) {
-        if (EquationEditor().waitingCommand || g_processor.startWaits())
-            g_processor.whenEnded(resumeAfterProcessor);
-        return;
-    }
-    resumeAfterProcessor();
+    // Any program may say so: it counts only when the processor started has ended.
+    g_processor.takeEnd(EquationEditor().waitingCommand.has_value(), resumeAfterProcessor);
 }
 
 void OnProcessingDone(int result, platform::WindowHandle logWindow)
@@ -182,10 +174,8 @@ void OnProcessingDone(int result, platform::WindowHandle logWindow)
 
 void OnProcessorStart(const std::optional<std::string>& tail)
 {
-    if (!g_processor.mayStart(tail)) {
-        g_processor.whenEnded(resumeAfterProcessor);
+    if (!g_processor.mayStart(tail, resumeAfterProcessor))
         return;
-    }
     pid_t started = 0;
     LaunchProgram(3, tail, 0, &started);
     g_processor.started(started);

@@ -606,11 +606,8 @@ void OnProcessModel(int command)
     GraphEditorState& editor = Editor();
     editor.waitingCommand = command;
     // One processor at a time: the one still open is asked to end, and the command waits for it.
-    if (IsProcessorOpen()) {
-        CloseProcessor();
-        Processor().whenEnded(resumeAfterProcessor);
+    if (!Processor().freeFor(resumeAfterProcessor))
         return;
-    }
     editor.waitingCommand.reset();
     const std::string other = std::exchange(editor.otherModel, std::string());
     const int started = other.empty() ? StartProcessing(command, true) : startProcessingOf(other);
@@ -620,13 +617,8 @@ void OnProcessModel(int command)
 
 void OnProcessorExited()
 {
-    // Any program may say so: it counts only when the processor started has ended or may end.
-    if (!Processor().acceptExit()) {
-        if (Editor().waitingCommand || Processor().startWaits())
-            Processor().whenEnded(resumeAfterProcessor);
-        return;
-    }
-    resumeAfterProcessor();
+    // Any program may say so: it counts only when the processor started has ended.
+    Processor().takeEnd(Editor().waitingCommand.has_value(), resumeAfterProcessor);
 }
 
 void OnProcessingDone(int result, platform::WindowHandle logWindow)
@@ -642,10 +634,8 @@ void OnProcessingDone(int result, platform::WindowHandle logWindow)
 
 void OnProcessorStart(const std::optional<std::string>& tail)
 {
-    if (!Processor().mayStart(tail)) {
-        Processor().whenEnded(resumeAfterProcessor);
+    if (!Processor().mayStart(tail, resumeAfterProcessor))
         return;
-    }
     pid_t started = 0;
     LaunchProgram(3, tail, 0, &started);
     OnProgramLaunched(3, started);

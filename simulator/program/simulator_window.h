@@ -9,11 +9,8 @@
 
 #include "platform/qt/frame_window.h"
 
-#include <QTimer>
-
 #include <cstdint>
 #include <ctime>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
