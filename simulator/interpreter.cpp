@@ -5,6 +5,7 @@
 #include "common/message_boxes.h"
 #include "simulator/data_tables.h"
 #include "simulator/model_variables.h"
+#include "simulator/numerics/subnormals.h"
 #include "simulator/run_state.h"
 #include "simulator/user_libraries.h"
 
@@ -163,15 +164,19 @@ inline bool plainResult(double result)
 template <class Routine, class... Arguments>
 [[gnu::noinline, gnu::cold]] double checkedAgain(const char* function, Routine routine, double first, Arguments... rest)
 {
+    // Called again as in the default mode even where subnormals count as zero (the sparse
+    // integrators): a result in the subnormal range is then the library's own, not a zero
+    // taken for an underflow.
     const unsigned before = _mm_getcsr();
-    _mm_setcsr(before & ~unsigned(MathsErrorFlags));
+    const unsigned flushBits = before & numerics::SubnormalsAsZeroBits;
+    _mm_setcsr(before & ~(unsigned(MathsErrorFlags) | flushBits));
     g_mathsCall = {function, first};
     double x = first;
     asm volatile("" : "+x"(x) : : "memory");
     double result = routine(x, rest...);
     asm volatile("" : "+x"(result) : : "memory");
     g_mathsCall.function = nullptr;
-    const unsigned after = _mm_getcsr();
+    const unsigned after = _mm_getcsr() | flushBits;
     const int raised = errorFlagsOf(int(after), result);
     if (!raised || !g_mathsErrorHandler) {
         _mm_setcsr(after | (before & unsigned(MathsErrorFlags)));

@@ -16,6 +16,7 @@
 #include "simulator/numerics/cvode_adapter.h"
 
 #include "simulator/numerics/sparse_jacobian.h"
+#include "simulator/numerics/subnormals.h"
 
 #include <cvode/cvode.h>
 #include <nvector/nvector_serial.h>
@@ -255,6 +256,7 @@ int VodeIntegrator::step(double tout, double &t, double *y)
         m_reserve = nullptr;
     }
     sunrealtype reached = t;
+    const SubnormalsAsZero flushed(m_callback.sparse != nullptr);
     const int flag = CVode(m_memory, tout, state, &reached, CV_ONE_STEP);
     for (int i = 0; i < m_n; ++i)
         y[i] = data[i];

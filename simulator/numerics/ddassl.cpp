@@ -17,6 +17,7 @@
 #include "simulator/numerics/machine_constants.h"
 #include "simulator/numerics/one_based.h"
 #include "simulator/numerics/sparse_jacobian.h"
+#include "simulator/numerics/subnormals.h"
 #include "simulator/numerics/xermsg.h"
 
 #include <algorithm>
@@ -133,6 +134,7 @@ void DDASSL(DaeResidual RES, const int *NEQ, double *T, double *Y, double *YPRIM
     const auto atol = vec1(ATOL);
     const int neq = *NEQ;
     const double tout = *TOUT;
+    const SubnormalsAsZero flushed(info(12) == 1);
     long lenrw = 0;
     long leniw = 0;
 

@@ -3,6 +3,7 @@
 #include "simulator/numerics/ddassl.h"
 #include "simulator/numerics/ddastp.h"
 #include "simulator/numerics/sparse_jacobian.h"
+#include "simulator/numerics/subnormals.h"
 #include "simulator/numerics/xermsg.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +13,7 @@
 #include <cmath>
 #include <cstring>
 #include <functional>
+#include <optional>
 #include <vector>
 
 using namespace numerics;
@@ -490,6 +492,46 @@ TEST(Ddassl, SparseMatrixTypeChecksItsInputAndReportsASingularMatrix)
     EXPECT_EQ(p.idid, -8);
     EXPECT_EQ(p.iwork[LCTF - 1], 3);
     EXPECT_EQ(p.y[0], 1.0);
+}
+
+// Only the sparse type's calls count subnormals as zero (the residual sees it: a product below
+// the normal range is zero there and itself in the dense type's calls), and each call gives the
+// mode back as the caller had it.
+TEST(Ddassl, SubnormalsCountAsZeroOnlyInsideTheSparseTypesCalls)
+{
+    static int flushedCalls, keptCalls;
+    const DaeResidual observed = [](const double *t, const double *y, const double *yp, double *delta, int *ires,
+                                    double *rpar, int *ipar) {
+        volatile double tiny = 1e-300;
+        const double product = tiny * 1e-10;
+        if (product == 0.0 && subnormalModeBits() == SubnormalsAsZeroBits)
+            ++flushedCalls;
+        else if (product != 0.0 && subnormalModeBits() == 0)
+            ++keptCalls;
+        chain(t, y, yp, delta, ires, rpar, ipar);
+    };
+    auto run = [&](bool sparseType, bool flushedByCaller) {
+        flushedCalls = keptCalls = 0;
+        SparseJacobian sparse = chainStructure();
+        DaeProblem p(std::vector<double>(kChain, 1.0), std::vector<double>(kChain, 0.0), 1e-6, 1e-6);
+        if (sparseType)
+            useSparse(p, sparse);
+        std::optional<SubnormalsAsZero> callers;
+        if (flushedByCaller)
+            callers.emplace(true);
+        p.runTo(observed, 1.0);
+        EXPECT_EQ(p.idid, 3);
+        EXPECT_EQ(subnormalModeBits(), flushedByCaller ? SubnormalsAsZeroBits : 0u);
+    };
+    run(false, false);
+    EXPECT_EQ(flushedCalls, 0);
+    EXPECT_GT(keptCalls, 10);
+    run(true, false);
+    EXPECT_GT(flushedCalls, 10);
+    EXPECT_EQ(keptCalls, 0);
+    run(true, true);
+    EXPECT_EQ(keptCalls, 0);
+    EXPECT_EQ(subnormalModeBits(), 0u);
 }
 
 // The weighted norm in its defining form, element by element in order: the solver's own must give

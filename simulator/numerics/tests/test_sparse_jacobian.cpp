@@ -4,6 +4,7 @@
 #include "simulator/numerics/cvode_adapter.h"
 #include "simulator/numerics/linpack.h"
 #include "simulator/numerics/sparse_jacobian.h"
+#include "simulator/numerics/subnormals.h"
 
 #include <gtest/gtest.h>
 
@@ -205,9 +206,13 @@ namespace {
 
 constexpr int kRod = 150;
 
+/// Evaluations made with subnormals counted as zero, and with them kept.
+int g_flushedEvaluations = 0, g_keptEvaluations = 0;
+
 // Heat along a rod of kRod points, the left end held at 1: stiff, tridiagonal.
 void rod(int n, double, const double* y, double* ydot, void*)
 {
+    ++(subnormalModeBits() == SubnormalsAsZeroBits ? g_flushedEvaluations : g_keptEvaluations);
     const double k = double(n + 1) * double(n + 1);
     for (int i = 0; i < n; ++i)
         ydot[i] = k * ((i > 0 ? y[i - 1] : 1.0) - 2.0 * y[i] + (i + 1 < n ? y[i + 1] : 0.0));
@@ -249,8 +254,17 @@ TEST(VodeAdapter, SparseJacobianAgreesWithTheDenseOne)
         rows[std::size_t(i)].push_back(i + 1);
     SparseJacobian sparse(patternFromRows(rows));
     long denseEvaluations = 0, sparseEvaluations = 0;
+    g_flushedEvaluations = g_keptEvaluations = 0;
     const std::vector<double> byDense = rodByVode(nullptr, denseEvaluations);
+    // The dense matrix's run keeps subnormals; the sparse one's steps count them as zero, and
+    // the mode is given back after each.
+    EXPECT_EQ(g_flushedEvaluations, 0);
+    EXPECT_GT(g_keptEvaluations, 0);
+    g_flushedEvaluations = g_keptEvaluations = 0;
     const std::vector<double> bySparse = rodByVode(&sparse, sparseEvaluations);
+    EXPECT_EQ(subnormalModeBits(), 0u);
+    EXPECT_GT(g_flushedEvaluations, 0);
+    EXPECT_EQ(g_keptEvaluations, 0);
     for (int i = 0; i < kRod; ++i)
         EXPECT_NEAR(bySparse[std::size_t(i)], byDense[std::size_t(i)], 1e-7) << i;
     EXPECT_LT(sparseEvaluations * 3, denseEvaluations);
