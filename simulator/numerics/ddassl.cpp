@@ -219,24 +219,23 @@ void DDASSL(DaeResidual RES, const int *NEQ, double *T, double *Y, double *YPRIM
         *IDID = 1;
     }
 
-    // Tolerances, every call.
+    // Tolerances, every call: one pass without branches; the checks in their order (the first
+    // component with a negative tolerance, its relative one before its absolute one) only when
+    // the pass found a negative one.
     {
-        bool anyPositive = false;
-        double rtoli = rtol(1);
-        double atoli = atol(1);
-        for (int i = 1; i <= neq; ++i) {
-            if (info(2) == 1) {
-                rtoli = rtol(i);
-                atoli = atol(i);
-            }
-            if (rtoli > 0.0 || atoli > 0.0)
-                anyPositive = true;
-            if (rtoli < 0.0)
+        const int given = info(2) == 1 ? neq : 1;
+        int positive = 0, negative = 0;
+        for (int i = 0; i < given; ++i) {
+            positive |= int(RTOL[i] > 0.0) | int(ATOL[i] > 0.0);
+            negative |= int(RTOL[i] < 0.0) | int(ATOL[i] < 0.0);
+        }
+        for (int i = 0; negative && i < given; ++i) {
+            if (RTOL[i] < 0.0)
                 return illegal(6);
-            if (atoli < 0.0)
+            if (ATOL[i] < 0.0)
                 return illegal(7);
         }
-        if (!anyPositive)
+        if (!positive)
             return illegal(8);
     }
 

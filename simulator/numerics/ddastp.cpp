@@ -97,14 +97,15 @@ double DDANRM(const int *NEQ, const double *V, const double *WT, double *, int *
 void DDAWTS(const int *NEQ, const int *IWT, const double *RTOL, const double *ATOL,
             const double *Y, double *WT, double *, int *)
 {
-    double rtoli = RTOL[0];
-    double atoli = ATOL[0];
-    for (int i = 0; i < *NEQ; ++i) {
-        if (*IWT != 0) {
-            rtoli = RTOL[i];
-            atoli = ATOL[i];
-        }
-        WT[i] = rtoli * std::abs(Y[i]) + atoli;
+    const int neq = *NEQ;
+    if (*IWT != 0) {
+        for (int i = 0; i < neq; ++i)
+            WT[i] = RTOL[i] * std::abs(Y[i]) + ATOL[i];
+    } else {
+        const double rtoli = RTOL[0];
+        const double atoli = ATOL[0];
+        for (int i = 0; i < neq; ++i)
+            WT[i] = rtoli * std::abs(Y[i]) + atoli;
     }
 }
 

@@ -330,6 +330,11 @@ TEST(Ddassl, IllegalInputReturnsMinusThirtyThreeAndNeverEndsTheProcess)
          [](DaeProblem &p, double &) { p.rtol.assign(2, 0.0); p.atol.assign(2, 0.0); }, 8},
         {"negative relative tolerance", [](DaeProblem &p, double &) { p.rtol[1] = -1.0; }, 6},
         {"negative absolute tolerance", [](DaeProblem &p, double &) { p.atol[0] = -1.0; }, 7},
+        // The first component with a negative tolerance is told, its relative one first.
+        {"negative absolute before a negative relative tolerance",
+         [](DaeProblem &p, double &) { p.atol[0] = -1.0; p.rtol[1] = -1.0; }, 7},
+        {"both of one component negative",
+         [](DaeProblem &p, double &) { p.atol[1] = -1.0; p.rtol[1] = -1.0; p.rtol[0] = 0.0; p.atol[0] = 0.0; }, 6},
         {"real work one short", [](DaeProblem &p, double &) { p.lrw -= 1; }, 4},
         {"integer work one short", [](DaeProblem &p, double &) { p.liw -= 1; }, 5},
         {"initial step against the direction",
