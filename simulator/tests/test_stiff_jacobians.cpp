@@ -34,8 +34,9 @@ Rows dependencies()
 }
 
 /// Heat conduction on n points by the method of lines: u_i' = k (u_i-1 - 2 u_i + u_i+1), the
-/// left end held at the parameter P1 and the right end at 0; k is P0.
-std::string heatCode(int n)
+/// left end held at the parameter P1 and the right end at 0; k is P0. Rows given are added to the
+/// dynamic table, with temporaries of their own from U2 on.
+std::string heatCode(int n, const std::vector<std::string>& extraRows = {}, int extraTemporaries = 0)
 {
     const std::string count = std::to_string(n);
     std::string text = "#Hclass\theat\n#Hversion\t1\n#DParam \t2\n\t#real\tk\n\t#real\tul\n#DIncond\t" + count + "\n";
@@ -59,8 +60,14 @@ std::string heatCode(int n)
         }
         dynamic += "\tmul\tR" + k + "\tP0\tU1\n";
     }
-    return text + states + rates + "#DUnnamed\t2\n\t#real\n\t#real\n" + initial + "#Einputs\t0\n#Edynamic\t" +
-           std::to_string(rows) + "\n" + dynamic + "#Eoutputs\t0\n";
+    for (const std::string& row : extraRows)
+        dynamic += "\t" + row + "\n";
+    rows += int(extraRows.size());
+    std::string temporaries = "#DUnnamed\t" + std::to_string(2 + extraTemporaries) + "\n";
+    for (int i = 0; i < 2 + extraTemporaries; ++i)
+        temporaries += "\t#real\n";
+    return text + states + rates + temporaries + initial + "#Einputs\t0\n#Edynamic\t" + std::to_string(rows) + "\n" +
+           dynamic + "#Eoutputs\t0\n";
 }
 
 /// Loads the heat model of n points (or that text, made from it), with its values.
@@ -237,6 +244,15 @@ TEST_F(JacobianChoiceReset, SparseMatrixIsChosenForLargeThinModelsOnly)
     EXPECT_EQ(VodeSparseJacobian(), nullptr);
 }
 
+/// The default run specification up to `finish`, one run allowed, no output kept from before.
+void prepareRuns(double finish)
+{
+    RunSpecs() = RunSpecification::defaults();
+    RunSpecs().finishTime = finish;
+    RunsAllowed = 1;
+    RunOutput() = {};
+}
+
 /// Runs the loaded model to its finish with a method; the final states.
 std::vector<double> runToFinish(int method)
 {
@@ -258,10 +274,7 @@ TEST_F(JacobianChoiceReset, SparseAndDenseMatricesAgreeOnAStiffModel)
     platform::ScriptedMessageSink sink;
     platform::ScopedMessageSink scoped(sink);
     modeltest::StatusCapture status;
-    RunSpecs() = RunSpecification::defaults();
-    RunSpecs().finishTime = 0.05;
-    RunsAllowed = 1;
-    RunOutput() = {};
+    prepareRuns(0.05);
     for (int method : {MethodBdf, MethodVode}) {
         SCOPED_TRACE(IntegrationMethods[method].name);
         RunSpecs().settings[method][RowRelErr].value = rtol;
@@ -299,14 +312,7 @@ TEST_F(JacobianChoiceReset, AMathsErrorInsideASparseStepLeavesSubnormalsAsTheyWe
     constexpr int n = 1000;
     // The rod, and a power of two that overflows once the time passes 0.001024 (an error the
     // maths routine reports, not a trap).
-    std::string text = heatCode(n);
-    text.replace(text.find("#DUnnamed\t2\n"), std::string("#DUnnamed\t2\n").size(), "#DUnnamed\t3\n\t#real\n");
-    const std::string dynamicKey = "#Edynamic\t";
-    const std::size_t at = text.find(dynamicKey) + dynamicKey.size();
-    const std::size_t end = text.find('\n', at);
-    const int rows = std::stoi(text.substr(at, end - at));
-    text.replace(at, end - at, std::to_string(rows + 2));
-    text.insert(text.find("#Eoutputs"), "\tmul\tU2\tt\t1000000\n\tex2\tU2\tU2\n");
+    const std::string text = heatCode(n, {"mul\tU2\tt\t1000000", "ex2\tU2\tU2"}, 1);
     for (int method : {MethodBdf, MethodVode}) {
         SCOPED_TRACE(IntegrationMethods[method].name);
         loadHeat(n, text);
@@ -314,10 +320,7 @@ TEST_F(JacobianChoiceReset, AMathsErrorInsideASparseStepLeavesSubnormalsAsTheyWe
         platform::ScriptedMessageSink sink;
         platform::ScopedMessageSink scoped(sink);
         modeltest::StatusCapture status;
-        RunSpecs() = RunSpecification::defaults();
-        RunSpecs().finishTime = 0.05;
-        RunsAllowed = 1;
-        RunOutput() = {};
+        prepareRuns(0.05);
         runToFinish(method);
         EXPECT_GT(SimulationTime, 0.001);
         EXPECT_LT(SimulationTime, 0.05);
