@@ -203,10 +203,13 @@ bool headingMatchesFileName(const ClassRec* cls, const std::string& path)
     }
     if (platform::toLower(cls->name) == named && (version.empty() || version == std::to_string(cls->version)))
         return true;
+    // Both told in the heading's words: a file rod1.mf0 is named for rod version 1, which a
+    // heading "class rod1 version 1" is not.
+    const std::string fileNames = version.empty() ? named : named + " version " + version;
     const std::string message =
-        formatMessage("the model's heading says %s version %d, but the file is named for %s%s: its processed "
+        formatMessage("the model's heading says %s version %d, but the file is named for %s: its processed "
                       "files would be written under another name.",
-                      cls->name.c_str(), static_cast<int>(cls->version), named.c_str(), version.c_str());
+                      cls->name.c_str(), static_cast<int>(cls->version), fileNames.c_str());
     DisplayHooks().error("Parse error ", file.c_str(), nullptr, -1, nullptr, message.c_str());
     return false;
 }

@@ -147,10 +147,12 @@ TEST_F(PipelineTest, AHeadingThatNamesAnotherModelThanItsFileIsRefused)
         const char* heading;
         const char* named;
     } refused[] = {
-        {"msd1.mf0", "class msd version 3", "msd version 3, but the file is named for msd1"},
-        {"msd1.mf0", "class msd version 0", "msd version 0, but the file is named for msd1"},
-        {"vdpx1.mf0", "class vdq version 1", "vdq version 1, but the file is named for vdpx1"},
+        {"msd1.mf0", "class msd version 3", "msd version 3, but the file is named for msd version 1"},
+        {"msd1.mf0", "class msd version 0", "msd version 0, but the file is named for msd version 1"},
+        {"vdpx1.mf0", "class vdq version 1", "vdq version 1, but the file is named for vdpx version 1"},
         {"vdp.mf0", "class vdq version 0", "vdq version 0, but the file is named for vdp"},
+        // The class named as the file, its version digit and all.
+        {"rod1.mf0", "class rod1 version 1", "rod1 version 1, but the file is named for rod version 1"},
     };
     for (const auto& c : refused) {
         SCOPED_TRACE(c.heading);
