@@ -1,9 +1,11 @@
-// Fuzz target of the code-file reader: any text is read, and the model it leaves
-// is evaluated once through all four tables.
+// Fuzz target of the code-file reader: any text is read, the stiff methods' Jacobian structure
+// is read from the model it leaves (the sparse matrix forced, so that any table is grouped and
+// ordered), and the model is evaluated once through all four tables.
 #include "platform/core/message_sink.h"
 #include "simulator/code_file_reader.h"
 #include "simulator/data_tables.h"
 #include "simulator/interpreter.h"
+#include "simulator/jacobian_pattern.h"
 #include "simulator/run_state.h"
 #include "simulator/user_libraries.h"
 
@@ -18,10 +20,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         platform::setMessageSink(&sink);
         SetStatusFunction([](const std::string&, bool) {});
         SetDataTableLocation("/nonexistent", "fuzz");
+        SetJacobianChoice(JacobianChoice::Sparse);
         return true;
     }();
     (void)ready;
     LoadCodeText(std::string(reinterpret_cast<const char*>(data), size));
+    if (numerics::SparseJacobian* bdf = BdfSparseJacobian())
+        bdf->lu();
+    if (numerics::SparseJacobian* vode = VodeSparseJacobian())
+        vode->lu();
+    ReleaseJacobianStructures();
     RunStopFlag = 0;
     FirstEvaluationFlag = 1;
     SelectModelEvaluators();
