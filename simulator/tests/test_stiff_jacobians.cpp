@@ -244,7 +244,7 @@ TEST_F(JacobianChoiceReset, SparseMatrixIsChosenForLargeThinModelsOnly)
     EXPECT_EQ(VodeSparseJacobian(), nullptr);
 }
 
-/// The default run specification up to `finish`, one run allowed, no output kept from before.
+/// The default run settings up to `finish`, one run allowed, no output kept from before.
 void prepareRuns(double finish)
 {
     RunSpecs() = RunSpecification::defaults();
