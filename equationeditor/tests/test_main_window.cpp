@@ -721,20 +721,23 @@ TEST_F(EquationWindow, EveryHelpCommandOpensAnInstalledPageAtTheAnchorItAsks)
 {
     startWindow();
     Startup().InstallDirectory = ORVANTA_BIN_DIR;
-    std::vector<std::string> opened;
-    platform::setHelpOpener([&](const std::string& address) {
-        opened.push_back(address);
-        return true;
-    });
+    testsupport::NoBrowser browser;
+    std::vector<std::string> shown;
     window->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
     QTest::keyClick(window.get(), Qt::Key_F1);
-    for (int id : {EE_HELP_DEMO, EE_HELP_TUTORIAL, EE_HELP_USING})
+    shown.push_back(testsupport::shownHelpPlace());
+    for (int id : {EE_HELP_DEMO, EE_HELP_TUTORIAL, EE_HELP_USING}) {
         command(id)->trigger();
-    platform::setHelpOpener({});
-    EXPECT_EQ(testsupport::helpCommandProblems(opened, ORVANTA_BIN_DIR, 3), std::vector<std::string>{})
+        shown.push_back(testsupport::shownHelpPlace());
+    }
+    EXPECT_EQ(testsupport::helpCommandProblems(shown, ORVANTA_BIN_DIR, 3), std::vector<std::string>{})
         << testing::PrintToString(sink.transcriptLines());
+    EXPECT_TRUE(browser.opened.empty());
     EXPECT_TRUE(sink.transcript().empty());
+    // Closing the editor closes its help.
+    window->close();
+    EXPECT_EQ(testsupport::shownHelpPlace(), "(no help window)");
 }
 
 TEST_F(EquationWindow, FileTemplateShowsTheLanguageDescription)

@@ -2,8 +2,8 @@
 #include "platform/testing/help_pages.h"
 
 #include "platform/core/file_system.h"
+#include "platform/core/help_navigation.h"
 
-#include <filesystem>
 #include <fstream>
 #include <regex>
 #include <sstream>
@@ -29,21 +29,6 @@ std::string fileText(const std::string& path)
     return text.str();
 }
 
-/// "%20" and the like back to their characters.
-std::string percentDecoded(const std::string& text)
-{
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && i + 2 < text.size()) {
-            out += char(std::stoi(text.substr(i + 1, 2), nullptr, 16));
-            i += 2;
-        } else {
-            out += text[i];
-        }
-    }
-    return out;
-}
-
 } // namespace
 
 std::set<std::string> pageAnchors(const std::string& html)
@@ -60,29 +45,23 @@ std::vector<std::string> pageLinks(const std::string& html)
 std::string helpAddressProblem(const std::string& address, const std::string& fromPage,
                                const std::string& programDirectory, const std::string& installDirectory)
 {
-    namespace fs = std::filesystem;
-    const std::size_t hash = address.find('#');
-    std::string file = address.substr(0, hash);
-    const std::string anchor = hash == std::string::npos ? std::string() : address.substr(hash + 1);
-    if (file.rfind("file://", 0) == 0) {
-        file = percentDecoded(file.substr(7));
-    } else if (file.find(':') != std::string::npos || file.rfind("//", 0) == 0) {
-        return address + ": leads outside the help";
-    } else if (file.empty()) {
+    const bool fileAddress = address.size() >= 5 && platform::equalsNoCase(std::string_view(address).substr(0, 5), "file:");
+    if (!fileAddress && address.find(':') == std::string::npos && address.rfind("//", 0) != 0) {
         if (fromPage.empty())
             return address + ": names no page";
-        file = fromPage;
-    } else {
-        if (fromPage.empty() || file[0] == '/')
+        if (address[0] == '/')
             return address + ": not relative to its page";
-        file = (fs::path(fromPage).parent_path() / percentDecoded(file)).lexically_normal().string();
     }
+    std::optional<platform::HelpPlace> place = platform::linkedPlace({fromPage, {}}, address);
+    if (!place)
+        return address + ": leads outside the help";
+    std::string file = place->page;
     if (!programDirectory.empty() && file.rfind(programDirectory + "/", 0) == 0)
         file = installDirectory + file.substr(programDirectory.size());
     if (!platform::fileExists(file) || platform::isDirectory(file))
         return address + ": no file " + file;
-    if (!anchor.empty() && !pageAnchors(fileText(file)).count(anchor))
-        return address + ": no anchor '" + anchor + "' in " + file;
+    if (!place->anchor.empty() && !pageAnchors(fileText(file)).count(place->anchor))
+        return address + ": no anchor '" + place->anchor + "' in " + file;
     return {};
 }
 

@@ -4,6 +4,7 @@
 #include "platform/core/file_system.h"
 #include "platform/qt/artwork.h"
 #include "platform/core/window_registry.h"
+#include "platform/qt/help.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -14,6 +15,9 @@
 #include <QPointer>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextBrowser>
 #include <QTest>
 #include <QTimer>
 #include <QWindow>
@@ -158,6 +162,52 @@ std::optional<std::string> convertMetafileToSvg(const std::string& wmfPath, cons
     if (!svg)
         error = "wmf2svg wrote no " + svgPath;
     return svg;
+}
+
+NoBrowser::NoBrowser()
+{
+    platform::setHelpOpener([this](const std::string& address) {
+        opened.push_back(address);
+        return false;
+    });
+}
+
+NoBrowser::~NoBrowser()
+{
+    platform::setHelpOpener({});
+}
+
+namespace {
+
+/// The document position of the anchor; none when the document has no such anchor.
+std::optional<int> anchorPosition(const QTextDocument& document, const QString& anchor)
+{
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next())
+        for (auto it = block.begin(); !it.atEnd(); ++it)
+            if (it.fragment().charFormat().anchorNames().contains(anchor))
+                return it.fragment().position();
+    return std::nullopt;
+}
+
+} // namespace
+
+std::string shownHelpPlace()
+{
+    platform::HelpWindow* window = platform::helpWindow();
+    if (!window || !window->isVisible() || !window->place())
+        return "(no help window)";
+    const platform::HelpPlace& place = *window->place();
+    std::string shown = platform::helpAddress(place);
+    QTextBrowser& pages = window->pages();
+    bool inView = pages.verticalScrollBar()->value() == 0;
+    if (!place.anchor.empty()) {
+        std::optional<int> at = anchorPosition(*pages.document(), QString::fromStdString(place.anchor));
+        QTextCursor cursor(pages.document());
+        if (at)
+            cursor.setPosition(*at);
+        inView = at && pages.viewport()->rect().intersects(pages.cursorRect(cursor));
+    }
+    return inView ? shown : shown + " (anchor not in view)";
 }
 
 } // namespace testsupport

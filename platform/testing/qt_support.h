@@ -67,4 +67,20 @@ bool showsWindowIcon(const QWidget& window, std::string_view name);
 std::optional<std::string> convertMetafileToSvg(const std::string& wmfPath, const std::string& svgPath,
                                                 std::string& error);
 
+/// Stands in for a machine without a browser while it lives: every address
+/// handed to the browser is kept in `opened` and none opens.
+struct NoBrowser {
+    NoBrowser();
+    ~NoBrowser();
+    NoBrowser(const NoBrowser&) = delete;
+    NoBrowser& operator=(const NoBrowser&) = delete;
+
+    std::vector<std::string> opened;
+};
+
+/// The place the program's help window shows, as its file:// address, with
+/// " (anchor not in view)" after it when the window is not scrolled to its
+/// anchor; "(no help window)" when none is visible.
+std::string shownHelpPlace();
+
 } // namespace testsupport

@@ -410,20 +410,23 @@ TEST_F(MainWindow, PrintingWritesThePdfAndAboutShowsTheProgramsTitle)
 TEST_F(MainWindow, EveryHelpCommandOpensAnInstalledPageAtTheAnchorItAsks)
 {
     startWindow();
-    std::vector<std::string> opened;
-    platform::setHelpOpener([&](const std::string& address) {
-        opened.push_back(address);
-        return true;
-    });
+    testsupport::NoBrowser browser;
+    std::vector<std::string> shown;
     window->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
     QTest::keyClick(window.get(), Qt::Key_F1);
-    for (int id : {CM_HELP_DEMO, CM_HELP_TUTORIAL, CM_HELP_USING})
+    shown.push_back(testsupport::shownHelpPlace());
+    for (int id : {CM_HELP_DEMO, CM_HELP_TUTORIAL, CM_HELP_USING}) {
         command(id)->trigger();
-    platform::setHelpOpener({});
-    EXPECT_EQ(testsupport::helpCommandProblems(opened, ORVANTA_BIN_DIR, 2), std::vector<std::string>{})
+        shown.push_back(testsupport::shownHelpPlace());
+    }
+    EXPECT_EQ(testsupport::helpCommandProblems(shown, ORVANTA_BIN_DIR, 2), std::vector<std::string>{})
         << testing::PrintToString(sink.transcriptLines());
+    EXPECT_TRUE(browser.opened.empty());
     EXPECT_TRUE(sink.transcript().empty());
+    // Closing the editor closes its help.
+    window->close();
+    EXPECT_EQ(testsupport::shownHelpPlace(), "(no help window)");
 }
 
 TEST_F(MainWindow, PrintingDrawsTheSymbolsAsVectorsIntoAFileNamedAfterTheModelAndAsksBeforeReplacingOne)

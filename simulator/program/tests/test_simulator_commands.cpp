@@ -214,11 +214,6 @@ TEST(SimulatorCommands, TheViewPropertiesAndHelpCommandsOpenTheirWindows)
     testsupport::grabToPng(*AboutBox(), "simulator_about_box");
 
     // Each help command opens its file under the program's directory.
-    std::vector<std::string> opened;
-    platform::setHelpOpener([&](const std::string& address) {
-        opened.push_back(address);
-        return true;
-    });
     const std::vector<std::pair<int, std::string>> help = {{CM_HELP_CONTENTS, "/help/orvanta.hlp"},
                                                            {CM_HELP_DEMO_MODELS, "/help/orvantadmo.hlp"},
                                                            {CM_HELP_TUTORIAL, "/tutorial/orvantatut.hlp"},
@@ -227,26 +222,28 @@ TEST(SimulatorCommands, TheViewPropertiesAndHelpCommandsOpenTheirWindows)
         s.command(id);
         EXPECT_EQ(s.window().lastHelpFile(), platform::executableDirectory() + file) << id;
     }
-    platform::setHelpOpener({});
 }
 
 TEST(SimulatorCommands, EveryHelpCommandOpensAnInstalledPageAtTheAnchorItAsks)
 {
-    Simulator s;
-    Startup().InstallDirectory = ORVANTA_BIN_DIR;
-    std::vector<std::string> opened;
-    platform::setHelpOpener([&](const std::string& address) {
-        opened.push_back(address);
-        return true;
-    });
-    s.window().activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&s.window()));
-    QTest::keyClick(&s.window(), Qt::Key_F1);
-    for (int id : {CM_HELP_DEMO_MODELS, CM_HELP_TUTORIAL, CM_HELP_USING})
-        s.command(id);
-    platform::setHelpOpener({});
-    EXPECT_EQ(testsupport::helpCommandProblems(opened, ORVANTA_BIN_DIR, 5), std::vector<std::string>{})
-        << testing::PrintToString(s.boxes().transcriptLines());
+    testsupport::NoBrowser browser;
+    {
+        Simulator s;
+        Startup().InstallDirectory = ORVANTA_BIN_DIR;
+        std::vector<std::string> shown;
+        s.window().activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&s.window()));
+        QTest::keyClick(&s.window(), Qt::Key_F1);
+        shown.push_back(testsupport::shownHelpPlace());
+        for (int id : {CM_HELP_DEMO_MODELS, CM_HELP_TUTORIAL, CM_HELP_USING}) {
+            s.command(id);
+            shown.push_back(testsupport::shownHelpPlace());
+        }
+        EXPECT_EQ(testsupport::helpCommandProblems(shown, ORVANTA_BIN_DIR, 5), std::vector<std::string>{})
+            << testing::PrintToString(s.boxes().transcriptLines());
+    }
+    EXPECT_TRUE(browser.opened.empty());
+    EXPECT_EQ(testsupport::shownHelpPlace(), "(no help window)") << "the simulator's end closes its help";
 }
 
 namespace {
