@@ -178,6 +178,8 @@ void SetDataTableLocation(const std::string& experimentDirectory, const std::str
     g_locationSet = true;
 }
 
+void SetDataTableModel(const std::string& modelName) { g_modelName = modelName; }
+
 std::string DataTablePath(const std::string& fileName)
 {
     if (fileName.find('/') != std::string::npos)

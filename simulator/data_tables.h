@@ -35,6 +35,11 @@ struct DataTable {
 /// The directory and model name that table file names without a '/' are relative to.
 void SetDataTableLocation(const std::string& experimentDirectory, const std::string& modelName);
 
+/// The model whose experiment folder holds the tables named without a '/': the folder of
+/// its name in the experiment directory of the settings (or the one set above). Loading a
+/// model sets it.
+void SetDataTableModel(const std::string& modelName);
+
 /// The path a table file name is opened at.
 std::string DataTablePath(const std::string& fileName);
 

@@ -25,6 +25,7 @@
 #endif
 
 Instruction* InstructionCursor = nullptr;
+volatile std::sig_atomic_t InUserModel = 0;
 UserCallRegisters UserCall;
 
 namespace {
@@ -543,7 +544,21 @@ void opTnh() { D() = mathsTanh(A()); next(); }
 
 bool g_hasDelay = false;
 
-void runTable(int index) { RunInstructionTable(g_tables[index]); }
+/// Runs the model's code with `InUserModel` set, as it was afterwards. Nothing here needs
+/// unwinding: a trap's jump to the recovery point may leave from inside.
+template <class Code>
+inline void asModelCode(Code code)
+{
+    const std::sig_atomic_t was = InUserModel;
+    InUserModel = 1;
+    code();
+    InUserModel = was;
+}
+
+void runTable(int index)
+{
+    asModelCode([index] { RunInstructionTable(g_tables[index]); });
+}
 void interpretInitialization() { runTable(0); }
 void interpretExcitation() { runTable(1); }
 void interpretDynamic() { runTable(2); }
@@ -551,13 +566,17 @@ void interpretOutput() { runTable(3); }
 
 ModelEvaluatorSet g_native;
 
-void evaluateInitialization() { g_native.initialization(); }
-void evaluateExcitation() { g_native.excitation(); }
-void evaluateDynamicNative() { g_native.dynamic(); ++EvaluationCount; }
+void evaluateInitialization() { asModelCode(g_native.initialization); }
+void evaluateExcitation() { asModelCode(g_native.excitation); }
+void evaluateDynamicNative()
+{
+    asModelCode(g_native.dynamic);
+    ++EvaluationCount;
+}
 void evaluateDynamic() { interpretDynamic(); ++EvaluationCount; }
 void evaluateOutputNative()
 {
-    g_native.output();
+    asModelCode(g_native.output);
     if (g_hasDelay)
         CommitDelaySamples();
 }

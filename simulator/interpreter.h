@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <csignal>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -102,6 +103,12 @@ void RunInstructionTable(InstructionTable& table);
 
 /// The row being executed.
 extern Instruction* InstructionCursor;
+
+/// 1 while the model's own code runs, interpreted or native, through one of the four
+/// evaluators; a trap handler reads it to tell a fault of the model's equations from one
+/// of the integration method's. A jump out of the model's code leaves it set: the recovery
+/// point clears it.
+extern volatile std::sig_atomic_t InUserModel;
 
 /// The registers a user function is called with, set by `hlg` and `flk`.
 struct UserCallRegisters {

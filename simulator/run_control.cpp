@@ -50,6 +50,8 @@ volatile std::sig_atomic_t g_trapKind = 0;
 volatile std::sig_atomic_t g_trapped = 0;
 volatile std::sig_atomic_t g_trapCode = 0;
 volatile std::uintptr_t g_trapAddress = 0;
+/// Whether the model's own code was running when the trap came (`InUserModel` then).
+volatile std::sig_atomic_t g_trapInModel = 0;
 /// The kind of the trap that was ignored for its step and ends the run at the next turn.
 int g_ignoredTrapKind = 0;
 
@@ -105,6 +107,7 @@ void RunTrapHandler(int, siginfo_t* info, void* context)
     (void)context;
 #endif
     g_trapKind = trapKindOfCode(g_trapCode);
+    g_trapInModel = InUserModel;
     g_trapped = 1;
     if (g_armed) {
         g_armed = 0;
@@ -121,12 +124,30 @@ std::string runEndedText(const char* why = "")
     return text;
 }
 
-/// The box of a trap that ends the run, outside the maths functions.
-void showTrapMessage(int kind)
+/// Where in the model's equations the cursor stands: the table and the row, counted from 1.
+std::string modelRowText()
+{
+    int table = 0;
+    std::string name;
+    const std::int64_t row = LocateInstruction(table, name);
+    if (name == "???")
+        return "At unknown instruction.";
+    char text[96];
+    std::snprintf(text, sizeof text, "In %s equations, instruction nr. %lld.", name.c_str(), (long long)(1 - row));
+    return text;
+}
+
+/// The box of a trap that ends the run, outside the maths functions: in the model's equations,
+/// at the row the cursor stands on, or in the integration method.
+void showTrapMessage(int kind, bool inModel)
 {
     StopExecutionTimer();
-    ShowMessage({"Floating-point library exception", "", TrapText(kind) + " outside user model.",
-                 "Probably in integration method.", runEndedText()});
+    if (inModel)
+        ShowMessage({"Floating-point library exception", "", TrapText(kind) + " in user model.", modelRowText(),
+                     runEndedText()});
+    else
+        ShowMessage({"Floating-point library exception", "", TrapText(kind) + " outside user model.",
+                     "Probably in integration method.", runEndedText()});
 }
 
 } // namespace
@@ -160,6 +181,7 @@ template <class Computation>
 bool guarded(Computation&& computation)
 {
     if (sigsetjmp(g_recovery, 1) != 0) {
+        InUserModel = 0;
         resetFloatingPointUnit();
         SetMathsErrorHandler(g_outerMathsHandler);
         return false;
@@ -168,6 +190,7 @@ bool guarded(Computation&& computation)
     double stale;
     TakeInterruptedMathsCall(stale);
     g_trapAddress = 0;
+    g_trapInModel = 0;
     g_outerMathsHandler = SetMathsErrorHandler(RunMathsErrorHandler);
     g_armed = 1;
     feenableexcept(TrapExceptions);
@@ -189,7 +212,7 @@ bool guarded(Computation&& computation)
             g_ignoredTrapKind = kind;
             ShowStatus("Ignoring arithmetic trap: " + TrapText(kind) + "\r\noutside user model", true);
         } else {
-            showTrapMessage(kind);
+            showTrapMessage(kind, false);
             StartRequested = 0;
             RunStopFlag = 1;
         }
@@ -282,6 +305,8 @@ void reportTrap()
 {
     const int kind = g_trapKind;
     const int code = g_trapCode;
+    const bool inModel = g_trapInModel != 0;
+    g_trapInModel = 0;
     const PendingMathsError mathsError = std::exchange(g_mathsError, PendingMathsError{});
     g_trapped = 0;
     MathErrorOccurred = 1;
@@ -306,7 +331,7 @@ void reportTrap()
         showMathsError(mathsErrorKindOfTrap(code), function, argument);
         return;
     }
-    showTrapMessage(kind);
+    showTrapMessage(kind, inModel);
 }
 
 void installTrapHandler()

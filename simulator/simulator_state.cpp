@@ -7,6 +7,7 @@
 #include "common/model_file_names.h"
 #include "platform/core/file_system.h"
 #include "simulator/code_file_reader.h"
+#include "simulator/data_tables.h"
 #include "simulator/fastcode/fast_code.h"
 #include "simulator/integration_methods.h"
 #include "simulator/model_variables.h"
@@ -290,6 +291,7 @@ int LoadModel(const std::string& directory, const std::string& modelName)
     g_record.modelDirectory = directory;
     SetUserDllModelDirectory(directory);
     SetTitle(modelName, "");
+    SetDataTableModel(g_record.modelName);
     refreshEditors();
     PostSimulatorEvent(EventModelLoaded);
     redrawPlot();

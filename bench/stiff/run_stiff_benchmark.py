@@ -6,11 +6,14 @@ difference-quotient Jacobians included), Jacobians, time per run and the error o
 state in units of the tolerance, max_i |y_i - ref_i| / (rtol |ref_i| + atol).
 
 References: Robertson at t = 1e11 from the published test set; Van der Pol (mu = 1000) at
-t = 3000 from scipy's Radau at rtol = atol = 1e-12.
+t = 3000 and the transistor amplifier at t = 0.1 from scipy's Radau at rtol = atol = 1e-12 (the
+amplifier's two algebraic loops solved by Newton's method inside its right-hand side). The
+amplifier is run by the simulator's BDF method alone: its loops make it implicit.
 
 Usage: bench/stiff/run_stiff_benchmark.py [path of bench_stiff_methods]
 """
 import json
+import math
 import subprocess
 import sys
 import time
@@ -32,9 +35,56 @@ def van_der_pol(t, y):
     return [y[1], 1000.0 * (1.0 - y[0] * y[0]) * y[1] - y[0]]
 
 
+AMPLIFIER = dict(vcc=12.0, rsup=10.0, cd=100e-6, r1=47e3, r2=10e3, rc=4.7e3, re=1e3, ce=100e-6, rs=600.0,
+                 c1=10e-6, c2=10e-6, ll=1e-3, rl=10e3, Is=1e-14, vt=0.02585, bf=100.0, br=1.0, vamp=0.1,
+                 omega=2000.0 * math.pi)
+_loop_guess = [0.0, 0.0]
+
+
+def amplifier_loops(t, y):
+    """The base and collector voltages (vb, vc) that satisfy the two loop equations, by Newton's
+    method from the last solution; with the transistor's currents they need."""
+    p = AMPLIFIER
+    v1, vd, ve, il, v2 = y
+    vin = p["vamp"] * math.sin(p["omega"] * t)
+    vb, vc = _loop_guess
+    for _ in range(100):
+        ebf = p["Is"] * math.exp((vb - ve) / p["vt"])
+        ebr = p["Is"] * math.exp((vb - vc) / p["vt"])
+        ibf, ibr = ebf - p["Is"], ebr - p["Is"]
+        ib = ibf / p["bf"] + ibr / p["br"]
+        ic = ibf - ibr - ibr / p["br"]
+        f1 = vb - p["r2"] * ((vin - v1 - vb) / p["rs"] + (vd - vb) / p["r1"] - ib)
+        f2 = vc - (vd - p["rc"] * (ic + il))
+        dbf, dbr = ebf / p["vt"], ebr / p["vt"]
+        j11 = 1.0 + p["r2"] * (1.0 / p["rs"] + 1.0 / p["r1"] + dbf / p["bf"] + dbr / p["br"])
+        j12 = -p["r2"] * dbr / p["br"]
+        j21 = p["rc"] * (dbf - dbr * (1.0 + 1.0 / p["br"]))
+        j22 = 1.0 + p["rc"] * dbr * (1.0 + 1.0 / p["br"])
+        det = j11 * j22 - j12 * j21
+        dvb, dvc = (f1 * j22 - f2 * j12) / det, (j11 * f2 - j21 * f1) / det
+        vb, vc = vb - dvb, vc - dvc
+        if abs(dvb) <= 1e-15 * (1.0 + abs(vb)) and abs(dvc) <= 1e-15 * (1.0 + abs(vc)):
+            break
+    _loop_guess[:] = [vb, vc]
+    return vb, vc, vin, ibf, ibr, ib, ic
+
+
+def amplifier(t, y):
+    p = AMPLIFIER
+    v1, vd, ve, il, v2 = y
+    vb, vc, vin, ibf, ibr, ib, ic = amplifier_loops(t, y)
+    isrc = (vin - v1 - vb) / p["rs"]
+    i1 = (vd - vb) / p["r1"]
+    irc = (vd - vc) / p["rc"]
+    return [isrc / p["c1"], ((p["vcc"] - vd) / p["rsup"] - i1 - irc) / p["cd"],
+            (ic + ib - ve / p["re"]) / p["ce"], (vc - v2 - p["rl"] * il) / p["ll"], il / p["c2"]]
+
+
 PROBLEMS = {
     "Robertson": dict(f=robertson, y0=[1.0, 0.0, 0.0], t_end=1e11, atol_per_rtol=1e-6),
     "VanDerPol": dict(f=van_der_pol, y0=[2.0, 0.0], t_end=3000.0, atol_per_rtol=1.0),
+    "Amplifier": dict(f=amplifier, y0=[0.0] * 5, t_end=0.1, atol_per_rtol=1.0, simulator_only=True),
 }
 
 
@@ -58,7 +108,7 @@ def simulator_rows(binary):
     for b in json.loads(out)["benchmarks"]:
         problem, method = b["label"].split(" ", 1)
         method = "BDF" if method == "BackwDiffForm" else method
-        states = 3 if problem == "Robertson" else 2
+        states = len(PROBLEMS[problem]["y0"])
         rows.append(dict(problem=problem, solver="simulator " + method, rtol=b["rtol"],
                          steps=int(b["steps"]), evaluations=int(b["evaluations"]),
                          jacobians=int(b["jacobians"]), ms=b["real_time"], boxes=int(b["boxes"]),
@@ -69,6 +119,8 @@ def simulator_rows(binary):
 def scipy_rows():
     rows = []
     for name, p in PROBLEMS.items():
+        if p.get("simulator_only"):
+            continue
         for method in ("BDF", "LSODA"):
             for rtol in TOLERANCES:
                 atol = p["atol_per_rtol"] * rtol

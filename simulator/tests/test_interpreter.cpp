@@ -401,8 +401,9 @@ TEST(Interpreter, MathsRoutinesGiveTheirOwnSubnormalResultsWhereSubnormalsCountA
             g_mathsErrors.clear();
             EXPECT_EQ(evaluate(c.mnemonic, c.a, c.b), c.expected);
             EXPECT_EQ(g_mathsErrors.size(), c.kind == 0 ? 0u : 1u);
-            if (!g_mathsErrors.empty())
+            if (!g_mathsErrors.empty()) {
                 EXPECT_EQ(g_mathsErrors[0].kind, c.kind);
+            }
             EXPECT_EQ(numerics::subnormalModeBits(), numerics::SubnormalsAsZeroBits);
         }
     }

@@ -16,6 +16,7 @@
 
 #include <cfenv>
 #include <cmath>
+#include <csignal>
 #include <cstring>
 #include <random>
 #include <string>
@@ -67,13 +68,15 @@ protected:
         ASSERT_GE(RunUntilIdle(1000000), 0);
     }
 
-    /// The run ended with the one box of a division by zero that no equation's row is blamed for.
-    void expectDivisionByZeroBox()
+    /// The run ended with the one box of a division by zero in the model's dynamic equations,
+    /// on their row `row` (counted from 1).
+    void expectDivisionByZeroBox(int row)
     {
         ASSERT_EQ(sink.transcript().size(), 1u);
         EXPECT_EQ(sink.transcript()[0].lines,
-                  (std::vector<std::string>{"Floating-point library exception", "", "Division by zero outside user model.",
-                                            "Probably in integration method.", "The run ended at time 0."}));
+                  (std::vector<std::string>{"Floating-point library exception", "", "Division by zero in user model.",
+                                            "In dynamic-model equations, instruction nr. " + std::to_string(row) + ".",
+                                            "The run ended at time 0."}));
     }
 
     platform::ScriptedMessageSink sink;
@@ -164,12 +167,65 @@ TEST_F(MathsErrorsInRuns, ATrapInInlineArithmeticIsNoErrorOfTheMathsRowBeforeIt)
         ASSERT_TRUE(SetVariableValue(KindParameter, 0, 2.0));
         ASSERT_TRUE(SetVariableValue(KindParameter, 1, 0.0));
         ASSERT_NO_FATAL_FAILURE(runToEnd());
-        ASSERT_NO_FATAL_FAILURE(expectDivisionByZeroBox());
+        ASSERT_NO_FATAL_FAILURE(expectDivisionByZeroBox(2));
         int index = -1;
         std::string name;
         EXPECT_EQ(LocateInstruction(index, name), -1);
         EXPECT_EQ(name, "dynamic-model");
     }
+}
+
+// A trap in the model's own equations is told as in the model, on the table and row where it
+// came (0 / 0 at t = 0, as a divider from the library gives it), whichever table holds the row
+// and whether the rows run interpreted or as native code; a trap that comes after the model's
+// evaluation, in what the method does with it, is still told as outside the model.
+TEST_F(MathsErrorsInRuns, ATrapInTheModelsEquationsIsToldThereAndOneAfterThemOutside)
+{
+    struct Case {
+        std::vector<std::string> rows;
+        std::vector<std::string> lines; ///< the box's third and fourth lines
+        bool raiseAfterTheModel = false;
+    };
+    const std::vector<Case> cases = {
+        {{"#Edynamic\t1", "\tdiv\tV0\tP0\tP1"},
+         {"Invalid operation in user model.", "In dynamic-model equations, instruction nr. 1."}},
+        {{"#Edynamic\t3", "\tmov\tV1\tP0", "\tadd\tV1\tV1\tP1", "\tdiv\tV0\tV1\tP1"},
+         {"Invalid operation in user model.", "In dynamic-model equations, instruction nr. 3."}},
+        {{"#EInitial\t2", "\tmov\tV1\tP1", "\tdiv\tV0\tP0\tV1"},
+         {"Invalid operation in user model.", "In initialization equations, instruction nr. 2."}},
+        {{"#Eoutputs\t1", "\tdiv\tV0\tP0\tP1"},
+         {"Invalid operation in user model.", "In output equations, instruction nr. 1."}},
+        {{"#Edynamic\t1", "\tmov\tV0\tP0"},
+         {"User program raised FPE signal outside user model.", "Probably in integration method."},
+         true},
+    };
+    for (const Case& c : cases)
+        for (bool native : {false, true}) {
+            SCOPED_TRACE(c.lines[1] + (native ? " (native)" : " (interpreter)"));
+            std::vector<std::string> text = {"#DParam \t2", "\t#real\tp", "\t#real\tq",
+                                             "#DVariable\t2", "\t#real\tv", "\t#real\tw"};
+            text.insert(text.end(), c.rows.begin(), c.rows.end());
+            std::string code = "#Hclass\tmodel\n#Hversion\t1\n";
+            for (const std::string& line : text)
+                code += line + "\n";
+            ASSERT_EQ(LoadCodeText(modeltest::withEquationSections(code)), 0);
+            modeltest::resetRunFlags();
+            ASSERT_TRUE(BuildFastCode());
+            Settings().warp = native ? 1 : 0;
+            ASSERT_TRUE(SetVariableValue(KindParameter, 0, 0.0));
+            ASSERT_TRUE(SetVariableValue(KindParameter, 1, 0.0));
+            if (c.raiseAfterTheModel)
+                RunOutput().step = [] { std::raise(SIGFPE); };
+            ASSERT_NO_FATAL_FAILURE(runToEnd());
+            RunOutput() = {};
+            ASSERT_EQ(sink.transcript().size(), 1u);
+            EXPECT_EQ(sink.transcript()[0].lines,
+                      (std::vector<std::string>{"Floating-point library exception", "", c.lines[0], c.lines[1],
+                                                "The run ended at time 0."}));
+            EXPECT_EQ(LastRunSummary().rfind("Floating point exception.", 0), 0u) << LastRunSummary();
+            EXPECT_EQ(InUserModel, 0) << "the recovery point leaves the model's code behind";
+            EXPECT_EQ(fegetexcept(), 0);
+        }
 }
 
 TEST_F(MathsErrorsInRuns, ATrapInARunOfAlikeRowsIsPutOnItsRow)
@@ -210,7 +266,7 @@ TEST_F(MathsErrorsInRuns, ATrapInARunOfAlikeRowsIsPutOnItsRow)
         for (int i = 0; i <= Rows; ++i)
             ASSERT_TRUE(SetVariableValue(KindParameter, i, i == c.zero + 1 ? 0.0 : 2.0));
         ASSERT_NO_FATAL_FAILURE(runToEnd());
-        ASSERT_NO_FATAL_FAILURE(expectDivisionByZeroBox());
+        ASSERT_NO_FATAL_FAILURE(expectDivisionByZeroBox(c.zero + 1));
         int index = -1;
         std::string name;
         EXPECT_EQ(LocateInstruction(index, name), -c.zero);

@@ -67,6 +67,14 @@ Examples makeExamples()
     replace("messages", "0");
     dir.write("models/orvanta.ini", settings);
     dir.write("models/divz1.mf0", DivisionModel);
+    // 0 / 0 from the library's divider at the first evaluation, with an experiment that shows it.
+    dir.write("models/quot1.mg0", "bond graph quot version 1\nsubclasses\n  con;1 a\n  con;1 b\n  divide;1 d\n"
+                                  "connections\n  a`y -: d`u1\n  b`y -: d`u2\n");
+    dir.write("models/quot1/default.r", "#Hclass\tquot\n#Iprocsr\t0\n#Imethod\t2\n#Tstart \t0\n#Tfinish\t1\n"
+                                        "#Tstep  \t0.01\n#Tcomint\t1\t0.01\n");
+    dir.write("models/quot1/default.p", "#Formatver\t3\n#Hclass\tquot\n#DParam \n\ta`c\t0\n\tb`c\t0\n#DIncond\n");
+    dir.write("models/quot1/default.u", "#Formatver\t3\n#Hclass\tquot\n#Oxaxis\t#Otime\t0\t1\t0\n"
+                                        "#Oyaxis\t0\td`y\t0\t1\t0\t1\t1\t1\t1\t\n");
     return e;
 }
 
@@ -82,7 +90,7 @@ const Examples& copiedExamples()
 const Examples& ProcessedExamples()
 {
     static const bool processed = [] {
-        for (const char* model : {"msd1", "divz1", "loop1"})
+        for (const char* model : {"msd1", "divz1", "loop1", "quot1"})
             EXPECT_EQ(ProcessWithProgram(model), 0) << model;
         return true;
     }();

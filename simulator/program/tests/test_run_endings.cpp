@@ -3,6 +3,7 @@
 // its files.
 #include "simulator_harness.h"
 
+#include "common/settings_table.h"
 #include "platform/core/file_system.h"
 #include "platform/testing/qt_support.h"
 #include "simulator/model_variables.h"
@@ -99,6 +100,32 @@ TEST(RunEndings, ARunThatBlowsUpSaysWhenInABoxAndIsScaledToItsFiniteValues)
     QApplication::processEvents();
     testsupport::grabToPng(s.window(), "simulator_window_blown_up_run");
     RunSpecs() = RunSpecification::defaults();
+}
+
+// 0 / 0 in the library's divider at the start: the box puts the invalid operation in the model's
+// equations, on the row of the division, not in the integration method; the native code the
+// simulator runs by default and the interpreter tell it alike.
+TEST(RunEndings, AnInvalidDivisionInTheModelIsToldAsInTheModelOnItsRow)
+{
+    Simulator s("-model quot1");
+    ASSERT_EQ(Experiment().modelName, "quot1");
+    s.openExperiment("default");
+    for (int warp : {1, 0}) {
+        SCOPED_TRACE(warp ? "native code" : "interpreter");
+        Settings().warp = warp;
+        s.boxes().clear();
+        s.command(CM_START_SIMULATION);
+        ASSERT_TRUE(s.waitForRunEnd());
+        ASSERT_EQ(s.boxes().transcript().size(), 1u) << testing::PrintToString(s.boxes().transcriptLines());
+        const std::vector<std::string>& lines = s.boxes().transcript()[0].lines;
+        ASSERT_EQ(lines.size(), 5u) << testing::PrintToString(lines);
+        EXPECT_EQ(lines[2], "Invalid operation in user model.");
+        // The constants' quotient is computed once, by the third row of the initial equations.
+        EXPECT_EQ(lines[3], "In initialization equations, instruction nr. 3.");
+        EXPECT_EQ(lines[4], "The run ended at time 0.");
+        EXPECT_EQ(s.window().shownStatusText().rfind("Floating point exception.", 0), 0u) << s.window().shownStatusText();
+    }
+    Settings().warp = 1;
 }
 
 // After the last run of a multiple run the status line tells how the series ended, not how

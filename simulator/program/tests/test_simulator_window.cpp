@@ -391,8 +391,9 @@ TEST(SimulatorWindow, APlotPictureFromAMessageStaysInTheModelsFolder)
         platform::postMessage(s.window().handle(), SM_SAVE_PLOT_PICTURE, 0, 0, c.name);
         ASSERT_TRUE(s.waitFor([&] { return !s.boxes().transcript().empty(); }));
         EXPECT_EQ(s.boxes().transcriptLines(), std::vector<std::string>{c.refusal});
-        if (!c.notWritten.empty())
+        if (!c.notWritten.empty()) {
             EXPECT_FALSE(fs::exists(c.notWritten));
+        }
     }
 
     s.boxes().clear();
