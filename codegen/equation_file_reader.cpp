@@ -7,6 +7,7 @@
 #include "common/text_helpers.h"
 #include "platform/core/file_system.h"
 
+#include <cctype>
 #include <algorithm>
 #include <cstdlib>
 #include <iterator>
@@ -85,7 +86,7 @@ public:
             if (!readSection(words.front()))
                 return false;
         }
-        if (!everyRateComputed())
+        if (!everyQuantityComputed())
             return false;
         BuildSubmodelList(m_model);
         return true;
@@ -112,24 +113,57 @@ private:
                                                    std::to_string(declared) + " " + what);
     }
 
-    /// Every rate has its equation: a file cut between two equation sections leaves the rates of the
-    /// sections after the cut without theirs. (An element written at a computed index, which could be
-    /// any of its variable's, is refused when its equation is translated.)
-    bool everyRateComputed()
+    /// Every rate has its equation, and every variable is named by one: a file cut between two
+    /// equation sections leaves the rates of the sections after the cut without theirs. The
+    /// outputs section computes only variables that nothing else reads, so a file cut before it
+    /// shows by the variables that no equation names at all. (An element written at a computed
+    /// index, which could be any of its variable's, is refused when its equation is translated.)
+    bool everyQuantityComputed()
     {
-        const VariableList& rates = *m_model.list('R');
-        std::vector<bool> computed(rates.size(), false);
-        for (const auto& [name, list] : kEquations)
-            for (const std::unique_ptr<EquationRecord>& equation : m_model.*list) {
-                const VariableRecord* target = equation->target;
-                if (target && target->kind == 'R' && target->ordinal >= 0 &&
-                    std::size_t(target->ordinal) < rates.size())
-                    computed[std::size_t(target->ordinal)] = true;
-            }
-        for (std::size_t i = 0; i < computed.size(); ++i)
-            if (!computed[i])
-                return failWith("Error in Model File", m_fileName + ": no equation computes rate R" + std::to_string(i) +
-                                                           " (" + rates[i]->firstName() + ")");
+        for (const char kind : {'R', 'V'}) {
+            const VariableList& quantities = *m_model.list(kind);
+            std::vector<bool> computed(quantities.size(), false);
+            auto mark = [&](long ordinal) {
+                if (ordinal >= 0 && std::size_t(ordinal) < computed.size())
+                    computed[std::size_t(ordinal)] = true;
+            };
+            bool computedIndex = false;
+            for (const auto& [name, list] : kEquations)
+                for (const std::unique_ptr<EquationRecord>& equation : m_model.*list) {
+                    if (equation->target && equation->target->kind == kind)
+                        mark(equation->target->ordinal);
+                    if (kind == 'V' && !forEachNamedOrdinal(equation->text, kind, mark))
+                        computedIndex = true;
+                }
+            if (computedIndex)
+                continue;
+            for (std::size_t i = 0; i < computed.size(); ++i)
+                if (!computed[i])
+                    return failWith("Error in Model File",
+                                    m_fileName + ": no equation computes " + (kind == 'R' ? "rate R" : "variable V") +
+                                        std::to_string(i) + " (" + quantities[i]->firstName() + ")");
+        }
+        return true;
+    }
+
+    /// Calls `take` with the index of every quantity of the kind that a translated equation names
+    /// ("V[12]" names variable 12); false when it names one at a computed index, which could be any.
+    template <typename Take>
+    static bool forEachNamedOrdinal(const std::string& text, char kind, Take take)
+    {
+        const std::string opening = std::string(1, kind) + "[";
+        auto isWordCharacter = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; };
+        for (std::size_t at = text.find(opening); at != std::string::npos; at = text.find(opening, at + 1)) {
+            if (at > 0 && isWordCharacter(text[at - 1]))
+                continue;
+            std::size_t end = at + opening.size();
+            long ordinal = 0;
+            while (end < text.size() && std::isdigit(static_cast<unsigned char>(text[end])) && ordinal < (1L << 40))
+                ordinal = ordinal * 10 + (text[end++] - '0');
+            if (end == at + opening.size() || end >= text.size() || text[end] != ']')
+                return false;
+            take(ordinal);
+        }
         return true;
     }
 

@@ -221,11 +221,23 @@ std::string givenNameRefusal(std::string_view what, std::string_view name,
 
 std::string AcceptGivenExperimentName(std::string_view name)
 {
-    if (const std::string refusal = givenNameRefusal("experiment", name); !refusal.empty()) {
+    std::string refusal = givenNameRefusal("experiment", name);
+    // The files of an experiment carry its first 8 characters: a longer name would load the
+    // experiment of another name, the one its first 8 characters make.
+    if (refusal.empty() && name.size() > kExperimentNameCut) {
+        constexpr std::size_t shownLength = 40;
+        const std::string shown = name.size() > shownLength
+                                      ? shownGivenName(name.substr(0, shownLength)) + "... (" +
+                                            std::to_string(name.size()) + " characters)"
+                                      : shownGivenName(name);
+        refusal = "The experiment name " + shown + " is longer than " + std::to_string(kExperimentNameCut) +
+                  " characters.";
+    }
+    if (!refusal.empty()) {
         ShowMessage({refusal});
         return {};
     }
-    return std::string(name.substr(0, kExperimentNameCut));
+    return std::string(name);
 }
 
 std::string PictureNameRefusal(std::string_view name)

@@ -61,10 +61,10 @@ std::string ModelNameRefusal(std::string_view name);
 /// As `ModelNameRefusal`, with a refusal shown as a message: 1 when the name is taken, else 0.
 int AcceptGivenModelName(std::string_view name);
 
-/// The name of an experiment given to a program (by a message) as its files have it: cut to 8
-/// characters, as the builders cut it. Empty, after a message naming it, when it is empty or
-/// holds a character other than a letter, a digit or '_': such a name could lead out of the
-/// model's experiment folder.
+/// The name of an experiment given to a program (by a message), when its files can have it.
+/// Empty, after a message naming it, when it is empty, holds a character other than a letter, a
+/// digit or '_' (such a name could lead out of the model's experiment folder) or is longer than
+/// the 8 characters that the file names keep (it would load another experiment).
 std::string AcceptGivenExperimentName(std::string_view name);
 
 /// Why `name`, given to a program (by a message) for a picture of the plot, names no picture in

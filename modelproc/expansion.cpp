@@ -457,6 +457,15 @@ void expand_submodel(ClassRec* cls, SubclassRec* sub)
             }
             values.push_back(value);
         }
+        // The values bind to the arguments in order and extra ones bind to none: the model is
+        // processed as if they were not there, which is said, since they were meant for something.
+        std::size_t takes = 0;
+        for ([[maybe_unused]] ArgRec* arg : sub->cls->args)
+            ++takes;
+        if (values.size() > takes)
+            progress(formatMessage("Warning: %zu argument(s) given for submodel %s:%s, which takes %zu; the last "
+                                   "%zu are ignored.",
+                                   values.size(), name.c_str(), instance.c_str(), takes, values.size() - takes));
         if (!set_arguments(sub->cls, values)) {
             expansionError(formatMessage("inconsistent argument(s) given for submodel %s:%s.", name.c_str(),
                                          instance.c_str()));

@@ -133,6 +133,44 @@ std::vector<bool> writtenCells(int kind)
     return written;
 }
 
+/// Which cells of a kind any instruction names, to read or to write. An array operand names the
+/// cells it spans.
+std::vector<bool> namedCells(int kind)
+{
+    const VariableKind& k = Variables().kinds[kind];
+    std::vector<bool> named(std::size_t(std::max(k.count, 0)), false);
+    if (!k.values)
+        return named;
+    for (const InstructionTable& table : InstructionTables()) {
+        for (std::size_t r = 0; r < table.rows.size(); ++r) {
+            const Instruction& row = table.rows[r];
+            const OpcodeRow* op = OpcodeOfHandler(row.handler);
+            if (!op || op->token == ShapeNone)
+                continue;
+            const bool jump = op->token == ShapeJump || op->token == ShapeCondJump;
+            const double* array = arrayOperand(row.handler, row.destination, row.operand1);
+            for (const double* cell : {jump ? nullptr : row.destination, row.operand1, row.operand2}) {
+                if (!cell || cell < k.values || cell >= k.values + k.count)
+                    continue;
+                const auto at = std::size_t(cell - k.values);
+                const std::int64_t extent =
+                    cell == array && r < table.details.size() ? std::max<std::int64_t>(table.details[r].extent, 1) : 1;
+                for (std::size_t i = at; i < named.size() && std::int64_t(i - at) < extent; ++i)
+                    named[i] = true;
+            }
+        }
+    }
+    return named;
+}
+
+/// " (name)" with the first name of a kind's entry, or nothing when it has none.
+std::string entryName(int kind, std::size_t index)
+{
+    const std::vector<VariableEntry>& entries = Variables().kinds[kind].entries;
+    return index < entries.size() && !entries[index].names.empty() ? " (" + entries[index].names.front() + ")"
+                                                                    : std::string();
+}
+
 /// The grammar of code files, one function per rule.
 class Parser {
 public:
@@ -419,19 +457,15 @@ private:
     }
 
     /// Every rate has its equation: a file cut between two equation sections leaves the rates
-    /// of the sections after the cut without theirs. (Variables cannot tell: a whole file may
-    /// declare one that no equation uses, and the outputs section computes only variables that
-    /// nothing else reads.)
+    /// of the sections after the cut without theirs. (Variables tell a cut of a processed model
+    /// only: see `UnnamedVariableReport`.)
     bool everyRateComputed()
     {
         const std::vector<bool> written = writtenCells(KindRate);
         for (std::size_t i = 0; i < written.size(); ++i) {
             if (written[i])
                 continue;
-            const std::vector<VariableEntry>& entries = Variables().kinds[KindRate].entries;
-            const std::string name =
-                i < entries.size() && !entries[i].names.empty() ? " (" + entries[i].names.front() + ")" : std::string();
-            fail("no equation computes rate R" + std::to_string(i) + name + ",");
+            fail("no equation computes rate R" + std::to_string(i) + entryName(KindRate, i) + ",");
             return lineFailure();
         }
         return true;
@@ -442,6 +476,15 @@ private:
 };
 
 } // namespace
+
+std::string UnnamedVariableReport()
+{
+    const std::vector<bool> named = namedCells(KindVariable);
+    for (std::size_t i = 0; i < named.size(); ++i)
+        if (!named[i])
+            return "no equation computes variable V" + std::to_string(i) + entryName(KindVariable, i) + ".";
+    return {};
+}
 
 CodeFileHeader& LoadedCodeFileHeader() { return g_header; }
 

@@ -65,3 +65,10 @@ int LoadCodeText(std::string text);
 
 /// As `LoadCodeText` for a file; -1 when the file cannot be read (the model is then untouched).
 int LoadCodeFile(const std::string& path);
+
+/// The model processor writes an equation for every variable it declares, the outputs' ones last
+/// in a section of their own that computes only variables nothing else reads. So a processed model
+/// cut before its outputs section holds variables that no instruction names: the first of the model
+/// loaded, as a text that names it ("no equation computes variable V3 (f`p.f)."), or empty. (A table
+/// of instructions built for another purpose may well declare cells it does not name.)
+std::string UnnamedVariableReport();

@@ -131,6 +131,14 @@ private:
     int m_last = -1;
 };
 
+/// Whether the word begins with a digit, a sign or a decimal point, as every number does and no
+/// variable's name.
+bool beginsAsNumber(const std::string& word)
+{
+    const char c = word.empty() ? '\0' : word[0];
+    return (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.';
+}
+
 struct SectionReader {
     ExperimentScanner& scanner;
     int kind;
@@ -150,8 +158,13 @@ struct SectionReader {
         }
         const std::string name = first.text; // the scanner moves on over further names
         bool numberNext = false; // then `number` holds the value that follows
+        // A word that begins as a number does (0x1p9, 1.5.2, 2e) is a value this reader cannot
+        // take, not a further name of the variable: passed over, it would leave the variable
+        // without the value the file meant to give it.
+        bool badNumber = false;
         while (scanner.peek().kind == ExperimentToken::Word &&
-               !(numberNext = WordIsNumber(scanner.peek().text, number)))
+               !(numberNext = WordIsNumber(scanner.peek().text, number)) &&
+               !(badNumber = beginsAsNumber(scanner.peek().text)))
             scanner.next();
         if (!take) {
             scanner.skipLine();
@@ -185,6 +198,8 @@ struct SectionReader {
             }
         } else {
             offending = value;
+            if (badNumber && !wantsText)
+                reason = kRealRefusal;
             return false;
         }
         entry.hasValue = 1;

@@ -34,6 +34,17 @@
 
 namespace {
 
+/// A token of a damaged file as a message shows it: at most 25 characters, and a byte
+/// that is no printable character as '?'.
+std::string shownToken(std::string_view text)
+{
+    std::string shown(text.substr(0, 25));
+    for (char& c : shown)
+        if (static_cast<unsigned char>(c) < 32 || static_cast<unsigned char>(c) > 126)
+            c = '?';
+    return shown;
+}
+
 /// A result file being written: a new one into a new file beside it, an appended one in place.
 struct ResultFile {
     std::FILE* file = nullptr;
@@ -377,27 +388,56 @@ bool PrepareOutput(int continuing)
 
 bool YAxisInput::open(const std::string& path)
 {
+    m_refusal.clear();
     const std::optional<std::string> text = platform::readFile(path);
     if (!text)
         return false;
+    // The file holds pairs of finite numbers and nothing else: a word that is none, "nan" and
+    // "inf" among them, or a time without its value, is told with its line, so that no curve is
+    // cut short or drawn from a file that holds no pairs at all.
     m_pairs.clear();
-    const char* p = text->c_str();
-    for (;;) {
-        char* end = nullptr;
-        const double t = std::strtod(p, &end);
-        if (end == p)
+    const std::string& b = *text;
+    const char* reason = kRealRefusal;
+    std::string token;
+    int line = 1;
+    int wordLine = 1;
+    bool haveTime = false;
+    double time = 0.0;
+    for (std::size_t pos = 0; pos < b.size();) {
+        const char c = b[pos];
+        if (c == '\n' || c == ' ' || c == '\t' || c == '\r' || c == '\f' || c == '\v') {
+            line += c == '\n' ? 1 : 0;
+            ++pos;
+            continue;
+        }
+        const std::size_t end = b.find_first_of(" \t\r\n\f\v", pos);
+        const std::string word = b.substr(pos, end == std::string::npos ? std::string::npos : end - pos);
+        pos = end == std::string::npos ? b.size() : end;
+        double value = 0.0;
+        if (!ReadFiniteReal(word, value)) {
+            token = shownToken(word);
+            wordLine = line;
             break;
-        const char* q = end;
-        const double v = std::strtod(q, &end);
-        // "nan" and "inf" read as numbers; a pair that is not two finite numbers ends the file
-        // as a failed read does, so no curve point is computed from it.
-        if (end == q || !std::isfinite(t) || !std::isfinite(v))
-            break;
-        m_pairs.emplace_back(t, v);
-        p = end;
+        }
+        if (haveTime)
+            m_pairs.emplace_back(time, value);
+        else
+            time = value;
+        haveTime = !haveTime;
     }
-    if (m_pairs.empty())
+    if (token.empty() && haveTime) {
+        reason = "the value of the last time is missing";
+        wordLine = line - (b.empty() || b.back() != '\n' ? 0 : 1);
+    } else if (token.empty() && m_pairs.empty()) {
+        reason = "the file holds no pair of a time and a value";
+        wordLine = line - (b.empty() || b.back() != '\n' ? 0 : 1);
+    }
+    if (!token.empty() || haveTime || m_pairs.empty()) {
+        m_pairs.clear();
+        m_refusal = ReadErrorLines("While reading the Yaxis specification's input file:", path, std::max(wordLine, 1),
+                                   token.empty() ? nullptr : &token, reason);
         return false;
+    }
     m_previous = m_nextPair = m_pairs[0];
     m_next = 1;
     m_exhausted = false;
@@ -431,10 +471,10 @@ bool StartYAxisInputs()
         const std::string path = Experiment().experimentDirectory + "/" + c.fileName;
         YAxisInput input;
         if (!input.open(path)) {
-            if (platform::fileExists(path))
-                return false; // opened, but its first pair cannot be read
-            if (ShowConfirm("Cancel", "Ignore this specification",
-                            {"Yaxis specification's input file:,", path, "cannot be opened for reading."}))
+            const std::vector<std::string> lines = input.refusal().empty()
+                ? std::vector<std::string>{"Yaxis specification's input file:,", path, "cannot be opened for reading."}
+                : input.refusal();
+            if (ShowConfirmLines("Cancel", "Ignore this specification", lines))
                 return false;
             c.display = 0;
             continue;
@@ -504,21 +544,6 @@ void InstallRunOutput()
     RunOutput().ended = FinishOutput;
     RunOutput().abandoned = AbandonOutput;
 }
-
-namespace {
-
-/// A token of a damaged file as a message shows it: at most 25 characters, and a byte
-/// that is no printable character as '?'.
-std::string shownToken(std::string_view text)
-{
-    std::string shown(text.substr(0, 25));
-    for (char& c : shown)
-        if (static_cast<unsigned char>(c) < 32 || static_cast<unsigned char>(c) > 126)
-            c = '?';
-    return shown;
-}
-
-} // namespace
 
 std::optional<DataFileContent> ReadDataFileContent(const std::string& path, bool xIsTime,
                                                    std::vector<std::string>* damage)

@@ -19,11 +19,14 @@ void AbandonOutput();
 /// Connects these to the integration methods' output hooks.
 void InstallRunOutput();
 
-/// The (time, value) pairs of a Y-axis input file, read with "%lG %lG" until a pair fails.
+/// The (time, value) pairs of a Y-axis input file: finite numbers separated by white space.
 class YAxisInput {
 public:
-    /// Reads the file; false when it cannot be opened or holds no pair.
+    /// Reads the file; false when it cannot be opened, or, with `refusal` saying where and why,
+    /// when it holds a word that is no finite number, a time without its value or no pair.
     bool open(const std::string& path);
+    /// The lines of a message that tells what is wrong where in the file last refused.
+    const std::vector<std::string>& refusal() const { return m_refusal; }
     /// The straight line through the pairs around T; 0 past the last pair.
     double valueAt(double t);
 
@@ -32,6 +35,7 @@ private:
     std::size_t m_next = 0;
     std::pair<double, double> m_previous{}, m_nextPair{};
     bool m_exhausted = false;
+    std::vector<std::string> m_refusal;
 };
 
 /// Opens the input file of every displayed file curve; false refuses the run.

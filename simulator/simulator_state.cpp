@@ -269,8 +269,11 @@ int LoadModel(const std::string& directory, const std::string& modelName)
     const bool hadModel = Variables().installed && ModelLoadErrors == 0;
     // The blocks point into the tables that the reader is about to replace.
     FreeFastCode();
-    if (LoadCodeText(*text) != 0) {
-        ShowMessage({"Errors in code file, model could not be loaded.", *path, LastCodeFileReport()});
+    const int errors = LoadCodeText(*text);
+    const std::string unnamed = errors == 0 ? UnnamedVariableReport() : std::string();
+    if (errors != 0 || !unnamed.empty()) {
+        ShowMessage({"Errors in code file, model could not be loaded.", *path,
+                     unnamed.empty() ? LastCodeFileReport() : unnamed});
         if (hadModel && LoadCodeText(previousText) == 0) {
             ApplyParameterValues(KindParameter, saved.kinds[KindParameter]);
             ApplyParameterValues(KindInitial, saved.kinds[KindInitial]);

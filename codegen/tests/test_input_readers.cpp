@@ -49,7 +49,9 @@ protected:
 TEST_F(ReaderTest, DeclarationsOfTheModelProcessorsFileAreRead)
 {
     std::string text = withoutSection(pendulum(), "#DAlgloop");
-    text = text.substr(0, text.find("\n#EInitial")) + "\n#Edynamic\t2\n    R0 = s1\n    R1 = s0\n";
+    text = text.substr(0, text.find("\n#EInitial")) + "\n#Edynamic\t2\n    R0 = s1\n    R1 = s0\n\n#Eoutputs\t12\n";
+    for (int i = 0; i < 12; ++i)
+        text += "    V" + std::to_string(i) + " = s0\n";
     ASSERT_TRUE(ReadEquationFile(model, dir.write("pendulum2.e", text))) << messages().front();
     EXPECT_EQ(model.modelName, "pendulum2");
     ASSERT_EQ(model.parameters.size(), 8u);
@@ -145,6 +147,12 @@ TEST_F(ReaderTest, MalformedAndRefusedFilesLeaveAnEmptyModel)
          "line 10: section #DVariable ends after 1 of its 2 entries"},
         {"cut before the rates' equations", rates + "#EInitial\t1\n    s0 = P0\n", "Error in Model File",
          "pendulum2.e: no equation computes rate R0 (dx)"},
+        // The outputs' variables are named by no other section: a file cut before the last one
+        // shows by them.
+        {"cut before the outputs' equations",
+         head + "#DVariable\t2\n\t#real\ta\n\t#real\tshown\n#Dstate_ind\t1\n\t#real\tx\n#DRate_ind\t1\n"
+                "\t#real\tdx\n#EInitial\t0\n#Einputs\t0\n#Edynamic\t2\n    V0 = P0 * s0\n    R0 = -V0\n",
+         "Error in Model File", "pendulum2.e: no equation computes variable V1 (shown)"},
         {"sections out of order", head + "#Einputs\t0\n#EInitial\t0\n", "Error in Model File", "line 8: '#EInitial'"},
         {"section written twice", early + "#Edynamic\t1\n    V0 = P0\n#Edynamic\t1\n    V0 = P0\n",
          "Error in Model File", "line 13: '#Edynamic'"},
@@ -232,7 +240,8 @@ protected:
                              "#Hclass\tmodel\n#Hversion\t1\n\n#DParam \t2\n\t#real\tmass\tm\n\t#real\tk\n\n"
                              "#DIncond\t2\n\t#real\tx\n\t#real\tv\n\n#DVariable\t2\n\t#real\tforce\n"
                              "\t#real\tpower\n\n#Dstate_ind\t2\n\t#real\tx\n\t#real\tv\n\n#DState_dept\t1\n"
-                             "\t#real\tlocked\n" + EmptyEquationSections)));
+                             "\t#real\tlocked\n\n#EInitial\t0\n\n#Einputs\t0\n\n#Edynamic\t0\n\n"
+                             "#Eoutputs\t2\n    V0 = P0\n    V1 = P1\n")));
     }
 };
 

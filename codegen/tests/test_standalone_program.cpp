@@ -273,7 +273,7 @@ TEST_F(ProgramTest, ArraysHoldEveryElementTheEquationsUse)
     const std::string model = dir.write(
         "wide1.e", "#Hclass\twide\n#Hversion\t1\n\n#DIncond\t1\n\t#real\tx\n\n#DVariable\t1\n\t#real\ty\n\n"
                    "#Dstate_ind\t1\n\t#real\tx\n\n#DRate_ind\t1\n\t#real\tdx\n\n#EInitial\t0\n\n#Einputs\t0\n\n"
-                   "#Edynamic\t2\n    V6 = s0 * 2.000000e+00\n    R0 = V6 + P2\n\n#Eoutputs\t0\n");
+                   "#Edynamic\t3\n    V6 = s0 * 2.000000e+00\n    R0 = V6 + P2\n    V0 = s0\n\n#Eoutputs\t0\n");
     ASSERT_TRUE(generate(model, {"", runFile(0, "0", "1", "0.5"), plotFile({"x"})}, 2));
     const std::string source = testsupport::readText(dir.file("out/xxmodel.c"));
     EXPECT_NE(source.find("xx_variables = XXNewArray (xx_variables, 8);"), std::string::npos) << source;

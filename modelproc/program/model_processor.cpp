@@ -101,6 +101,18 @@ bool TQNMPXApp::InitInstance()
     // The status texts are not shown; the last one of a failed run is told with the failure.
     DisplayHooks().status = [this](const char* text) { m_finalStatus = text ? text : ""; };
 
+    // Without a model or a folder to look for it in there is nothing to do: the requests below fall
+    // into their error state, and the program says what was missing and fails.
+    if (Startup().StartupModelName.empty()) {
+        tellFailure("no model given: name it with -model NAME; nothing was processed.");
+        m_exitCode = 1;
+    } else if (Settings().model_dirs.empty()) {
+        const std::string& file =
+            Startup().SettingsFileRead.empty() ? Startup().SettingsFileName : Startup().SettingsFileRead;
+        tellFailure("no model directories are set (model_dirs in [General] of " + file + "); nothing was processed.");
+        m_exitCode = 1;
+    }
+
     m_requests.send(kSetModel);
     m_requests.send(kProcess);
     return true;

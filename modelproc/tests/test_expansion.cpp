@@ -744,3 +744,23 @@ TEST_F(ExpansionTest, BondAgainstAFixedOrientationIsWarnedAbout)
     }
     ttset_diag_callback(nullptr);
 }
+
+// Arguments bind in order and extra ones to none: the model is processed as without them, and
+// the log says so, since they were meant for something.
+TEST_F(ExpansionTest, ArgumentsBeyondTheTypesAreIgnoredWithAWarning)
+{
+    copyLibrary(dir, {"se1", "i1"});
+    dir.write("a1.sf0", kArgumentModel);
+    ClassRec* cls = parseModel("bond graph t version 1\nsubclasses\n  se;1 f\n  i;1 m(2147483647)\n"
+                               "  a;1 w(1, 2, 3, 4)\nconnections\n  f`p -> m`p\n");
+    ASSERT_TRUE(cls);
+    ASSERT_EQ(expand_model(cls, "t.mg0"), 1) << (errors.empty() ? "" : errors[0]);
+    EXPECT_TRUE(errors.empty());
+    std::vector<std::string> warnings;
+    for (const std::string& line : progress)
+        if (line.rfind("Warning:", 0) == 0)
+            warnings.push_back(line);
+    EXPECT_EQ(warnings, (std::vector<std::string>{
+                            "Warning: 1 argument(s) given for submodel i1:m, which takes 0; the last 1 are ignored.",
+                            "Warning: 4 argument(s) given for submodel a1:w, which takes 2; the last 2 are ignored."}));
+}

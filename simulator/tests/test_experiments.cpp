@@ -176,6 +176,12 @@ TEST_F(Experiments, ValuesThatAreNoFiniteNumbersAreRefusedInTheFileAndNotSaved)
          {"error in line 4: 4294967296.", "an integer within range is meant here"}},
         {"#Formatver\tnan\n#Hclass\tm\n#DParam \n#DIncond\n", KindInitial,
          {"error in line 1: nan.", "an integer within range is meant here"}},
+        // A word that begins as a number and reads as none is the value, not a second name of
+        // the variable: passed over, it would leave the variable without one.
+        {head + "\tgain\t0x1p99999\n#DIncond\n", KindParameter, {"error in line 4: 0x1p99999.", real}},
+        {head + "#DIncond\n\tx0\t0x10\n", KindInitial, {"error in line 5: 0x10.", real}},
+        {head + "\tgain\t1.5.2\n#DIncond\n", KindParameter, {"error in line 4: 1.5.2.", real}},
+        {head + "\tgain\t-.e\n#DIncond\n", KindParameter, {"error in line 4: -.e.", real}},
     };
     for (const Case& c : cases) {
         sink.clear();

@@ -354,7 +354,7 @@ TEST_F(ResultFiles, MatlabFilesMatchTheirGoldenText)
 TEST_F(ResultFiles, YAxisInputInterpolatesBetweenItsPairs)
 {
     const std::string path = dir.path() + "/in.dat";
-    ASSERT_TRUE(platform::writeFileAtomically(path, "0 0\n1 10\n3 -10\n3 5\nbad 1\n"));
+    ASSERT_TRUE(platform::writeFileAtomically(path, "0 0\n1 10\n3 -10\n3 5\n"));
     YAxisInput input;
     ASSERT_TRUE(input.open(path));
     const std::vector<std::pair<double, double>> cases = {{0.0, 0.0}, {0.5, 5.0}, {1.0, 10.0}, {2.0, 0.0},
@@ -362,23 +362,38 @@ TEST_F(ResultFiles, YAxisInputInterpolatesBetweenItsPairs)
     for (const auto& [t, value] : cases)
         EXPECT_DOUBLE_EQ(input.valueAt(t), value) << "t = " << t;
 
-    ASSERT_TRUE(platform::writeFileAtomically(path, "2 7\n"));
+    ASSERT_TRUE(platform::writeFileAtomically(path, "2 7"));
     ASSERT_TRUE(input.open(path));
     EXPECT_EQ(input.valueAt(1.0), 0.0);
     EXPECT_EQ(input.valueAt(2.5), 0.0);
     EXPECT_FALSE(input.open(dir.path() + "/missing.dat"));
+    EXPECT_TRUE(input.refusal().empty()) << "a file that cannot be opened is told by the caller";
 
-    // "nan" or "inf" in a pair ends the file there: the curve is 0 past the last finite pair,
-    // never a NaN.
-    for (const char* damaged : {"1 1\nnan 2\n", "1 1\n5 inf\n", "1 1\n-inf 0\n"}) {
-        ASSERT_TRUE(platform::writeFileAtomically(path, damaged));
-        ASSERT_TRUE(input.open(path)) << damaged;
-        EXPECT_EQ(input.valueAt(0.5), 0.0) << damaged;
-        EXPECT_EQ(input.valueAt(3.0), 0.0) << damaged;
-        EXPECT_EQ(input.valueAt(HUGE_VAL), 0.0) << damaged;
+    // A file that is not pairs of finite numbers throughout is refused where it goes wrong: it
+    // would stop the run before it starts, or cut the curve, without a word.
+    const struct {
+        const char* text;
+        std::string place;
+        const char* reason;
+    } damaged[] = {
+        {"nan 1\n", "error in line 1: nan.", "a finite number is meant here"},
+        {"1 1\nnan 2\n", "error in line 2: nan.", "a finite number is meant here"},
+        {"1 1\n5 inf\n3 3\n", "error in line 2: inf.", "a finite number is meant here"},
+        {"1 1\n\n-inf 0\n", "error in line 3: -inf.", "a finite number is meant here"},
+        {"0 0\n1 10\nbad 1\n", "error in line 3: bad.", "a finite number is meant here"},
+        {"localhost-of-a-machine\n", "error in line 1: localhost-of-a-machine.", "a finite number is meant here"},
+        {"0x1p9 1\n", "error in line 1: 0x1p9.", "a finite number is meant here"},
+        {"0 0\n1\n", "error at end of line 2.", "the value of the last time is missing"},
+        {"", "error at end of line 1.", "the file holds no pair of a time and a value"},
+        {"\n  \n", "error at end of line 2.", "the file holds no pair of a time and a value"},
+    };
+    for (const auto& d : damaged) {
+        SCOPED_TRACE(d.text);
+        ASSERT_TRUE(platform::writeFileAtomically(path, d.text));
+        EXPECT_FALSE(input.open(path));
+        EXPECT_EQ(input.refusal(), (std::vector<std::string>{"While reading the Yaxis specification's input file:",
+                                                             path, d.place, d.reason}));
     }
-    ASSERT_TRUE(platform::writeFileAtomically(path, "nan 1\n"));
-    EXPECT_FALSE(input.open(path));
 
     // A displayed file curve whose file is missing: OK refuses the run, Cancel ignores the curve.
     PlotSpecs().curves[0] = curve("x", 1, 1, 0);
@@ -391,5 +406,24 @@ TEST_F(ResultFiles, YAxisInputInterpolatesBetweenItsPairs)
     sink.queueAnswers({platform::BoxAnswer::Cancel});
     runTo(0.1);
     EXPECT_EQ(SimulationTime, 0.1);
+    EXPECT_EQ(PlotSpecs().curves[1].display, 0);
+
+    // A damaged file is told in the box that asks, as a missing one is: Cancel goes on without
+    // the curve.
+    const std::string ramp = dir.path() + "/ramp/in.dat";
+    ASSERT_TRUE(platform::writeFileAtomically(ramp, "0 0\n1 nan\n"));
+    PlotSpecs().curves[1].display = 1;
+    PlotSpecs().curves[1].fileName = "in.dat";
+    sink.clear();
+    runTo(0.2);
+    ASSERT_FALSE(sink.transcript().empty());
+    EXPECT_EQ(sink.transcript().back().kind, platform::BoxKind::Confirm);
+    EXPECT_EQ(sink.transcript().back().lines,
+              (std::vector<std::string>{"While reading the Yaxis specification's input file:", ramp,
+                                        "error in line 2: nan.", "a finite number is meant here"}));
+    EXPECT_EQ(SimulationTime, 0.1) << "the run did not start";
+    sink.queueAnswers({platform::BoxAnswer::Cancel});
+    runTo(0.2);
+    EXPECT_EQ(SimulationTime, 0.2);
     EXPECT_EQ(PlotSpecs().curves[1].display, 0);
 }

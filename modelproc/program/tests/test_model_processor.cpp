@@ -250,6 +250,7 @@ TEST_F(ModelProcessor, WithoutAModelNothingIsProcessedAndTheExitIsReportedAtOnce
     EXPECT_FALSE(processor.IdleAction());
     ASSERT_TRUE(m_requester.waitFor(UM_PROCESSOR_EXITED));
     EXPECT_FALSE(m_requester.waitFor(UM_PROCESSING_DONE, 100));
+    EXPECT_EQ(processor.exitCode(), 1) << "nothing was processed";
 }
 
 TEST_F(ModelProcessor, MinimalMessagesOpenNoLogAndPostALogHandleOfZero)
@@ -386,7 +387,7 @@ TEST_F(ModelProcessor, AFailureIsToldOnTheStandardErrorStreamWhateverTheLogShows
                                    "  x = int(v)\n");
     const auto run = [&](const std::string& model) {
         const std::string errors = m_dir.file("errors.txt");
-        const int status = std::system(("'" + std::string(ORVANTAMPX_PATH) + "' -model " + model + " -rc_file '" +
+        const int status = std::system(("'" + std::string(ORVANTAMPX_PATH) + "'" + (model.empty() ? "" : " -model " + model) + " -rc_file '" +
                                         m_settings + "' 2> '" + errors + "'")
                                            .c_str());
         EXPECT_TRUE(WIFEXITED(status));
@@ -401,6 +402,8 @@ TEST_F(ModelProcessor, AFailureIsToldOnTheStandardErrorStreamWhateverTheLogShows
                                              "2 at [EOF]: no equations or connections given\n" + parse +
                                              "2 at [EOF]: Fatal error found during compilation.\n"
                                              "orvantampx: pend: Processing failed during parsing.\n"}));
+    EXPECT_EQ(run(""), (std::pair{1, std::string("orvantampx: no model given: name it with -model NAME; nothing was "
+                                                 "processed.\n")}));
     EXPECT_EQ(run("osc1"), (std::pair{0, std::string()}));
     EXPECT_TRUE(fileExists(m_models + "/osc1.l"));
 }

@@ -322,8 +322,8 @@ TEST(SimulatorWindow, AModelNameBeyondTheFileNameRuleIsRefusedFromTheCommandLine
 
 // An experiment name sent by another program follows the chooser's rules: a name with a path
 // is refused by its name, so no experiment is read from outside the model's experiment folder,
-// and a long name is cut as its files' names are, so that the experiment shown is the one read.
-TEST(SimulatorWindow, AnExperimentNameFromAMessageStaysInTheModelsFolderAndIsCut)
+// and a name longer than its files keep is refused, so that the experiment shown is the one asked for.
+TEST(SimulatorWindow, AnExperimentNameFromAMessageStaysInTheModelsFolderAndIsNotCut)
 {
     const std::string models = simtest::ProcessedExamples().models;
     std::filesystem::create_directories(models + "/x");
@@ -347,10 +347,27 @@ TEST(SimulatorWindow, AnExperimentNameFromAMessageStaysInTheModelsFolderAndIsCut
             EXPECT_EQ(Experiment().experimentName, "");
             EXPECT_EQ(s.window().windowTitle().toStdString(), "Orvanta  Simulator - msd1, exp: untitled");
         }
+        // A name longer than its files keep would open the experiment of its first 8 characters.
+        const struct {
+            std::string name;
+            std::string refusal;
+        } longNames[] = {
+            {"longexperiment", "The experiment name longexperiment is longer than 8 characters."},
+            {std::string(5000, 'a'),
+             "The experiment name " + std::string(40, 'a') + "... (5000 characters) is longer than 8 characters."},
+        };
+        for (const auto& c : longNames) {
+            SCOPED_TRACE(c.name.substr(0, 20));
+            s.boxes().clear();
+            platform::postMessage(s.window().handle(), SM_OPEN_EXPERIMENT, 0, 0, c.name);
+            ASSERT_TRUE(s.waitFor([&] { return !s.boxes().transcript().empty(); }));
+            EXPECT_EQ(s.boxes().transcriptLines(), std::vector<std::string>{c.refusal});
+            EXPECT_EQ(Experiment().experimentName, "");
+            EXPECT_EQ(s.window().windowTitle().toStdString(), "Orvanta  Simulator - msd1, exp: untitled");
+        }
         s.boxes().clear();
-        platform::postMessage(s.window().handle(), SM_OPEN_EXPERIMENT, 0, 0, std::string("longexperiment"));
+        platform::postMessage(s.window().handle(), SM_OPEN_EXPERIMENT, 0, 0, std::string("longexpe"));
         ASSERT_TRUE(s.waitFor([] { return !Experiment().experimentName.empty(); }));
-        EXPECT_EQ(Experiment().experimentName, "longexpe");
         EXPECT_EQ(s.window().windowTitle().toStdString(), "Orvanta  Simulator - msd1, exp: longexpe");
         EXPECT_TRUE(s.boxes().transcript().empty()) << testing::PrintToString(s.boxes().transcriptLines());
     }
@@ -439,13 +456,20 @@ TEST(SimulatorWindow, ADivisionByZeroInTheModelEndsTheRunWithItsMessageAndTheNex
 }
 
 // A code file cut off between two sections, as an interrupted copy leaves it, is refused when the
-// window opens it: the box names the file and the rate the sections cut off compute, and nothing runs.
+// window opens it: the box names the file and the rate or the output variable the sections cut off
+// compute, and nothing runs.
 TEST(SimulatorWindow, ACodeFileCutBetweenTwoSectionsIsRefusedAndNothingRuns)
 {
     const std::string models = simtest::ProcessedExamples().models;
     const std::string whole = platform::readFile(models + "/msd1.l").value_or("");
-    const std::pair<const char*, std::string> cuts[] = {{"cuta1", "#EInitial"}, {"cutc1", "#Edynamic"}};
-    for (const auto& [model, section] : cuts) {
+    const struct {
+        const char* model;
+        std::string section;
+        std::string report;
+    } cuts[] = {{"cuta1", "#EInitial", "no equation computes rate R0 ("},
+                {"cutc1", "#Edynamic", "no equation computes rate R0 ("},
+                {"cutd1", "#Eoutputs", "no equation computes variable V1 (f`p.f)."}};
+    for (const auto& [model, section, report] : cuts) {
         SCOPED_TRACE(section);
         const std::size_t at = whole.find("\n" + section);
         ASSERT_NE(at, std::string::npos);
@@ -457,7 +481,7 @@ TEST(SimulatorWindow, ACodeFileCutBetweenTwoSectionsIsRefusedAndNothingRuns)
         ASSERT_EQ(lines.size(), 3u);
         EXPECT_EQ(lines[0], "Errors in code file, model could not be loaded.");
         EXPECT_EQ(lines[1], path);
-        EXPECT_EQ(lines[2].rfind("no equation computes rate R0 (", 0), 0u) << lines[2];
+        EXPECT_EQ(lines[2].rfind(report, 0), 0u) << lines[2];
         EXPECT_FALSE(s.window().commandAction(CM_START_SIMULATION)->isEnabled());
     }
 }
