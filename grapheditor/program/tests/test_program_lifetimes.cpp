@@ -1,5 +1,6 @@
 // The suite's real programs over their lifetimes: a storm of mouse and key messages leaves
-// each window within a memory bound.
+// each window within a memory bound, and every program a program starts is collected once
+// it has ended.
 #include "bench/resident_memory.h"
 #include "platform/core/file_system.h"
 #include "platform/core/message_numbers.h"
@@ -60,6 +61,23 @@ std::vector<std::pair<pid_t, char>> childrenOf(pid_t parent)
             children.emplace_back(std::stoi(name), state);
     }
     return children;
+}
+
+bool hasDefunctChild(pid_t parent)
+{
+    for (const auto& [pid, state] : childrenOf(parent))
+        if (state == 'Z')
+            return true;
+    return false;
+}
+
+/// The window of the class that a child of `parent` has registered; 0 when none.
+platform::WindowHandle childWindow(pid_t parent, const std::string& className)
+{
+    for (const auto& [pid, state] : childrenOf(parent))
+        if (platform::WindowHandle window = platform::findWindowOfProcess(className, pid))
+            return window;
+    return 0;
 }
 
 /// A storm of mouse and key messages at points of a window, a third of them presses of
@@ -193,6 +211,48 @@ TEST_F(SuitePrograms, AStormOfMouseAndKeyMessagesLeavesEveryWindowWithinItsMemor
         const double after = residentMegabytes(pid);
         EXPECT_LE(after - before, kBoundMb) << before << " MB before the storm, " << after << " MB after";
         EXPECT_TRUE(childrenOf(pid).empty()) << "the storm started no program";
+        end(pid);
+    }
+}
+
+TEST_F(SuitePrograms, AGraphEditorCollectsItsModelProcessorOnceTheProcessingHasEnded)
+{
+    // Without a log window the processor ends as soon as it has answered.
+    const platform::WindowHandle editor = start("orvanta", "TQNBGEWindow", {"-model", "msd1"});
+    ASSERT_NE(editor, 0u);
+    const pid_t pid = platform::windowProcess(editor);
+    ASSERT_TRUE(platform::postMessage(editor, UM_PROCESS_MODEL, 2, 0)); // Causal Analysis
+    ASSERT_TRUE(waitFor([&] { return platform::fileExists(models + "/msd1.t2"); }, 60000)) << "nothing processed";
+    EXPECT_TRUE(waitFor([&] { return childrenOf(pid).empty(); }, 10000)) << "the processor stays a defunct child";
+    ASSERT_TRUE(answers(editor));
+}
+
+TEST_F(SuitePrograms, EveryProgramCollectsTheProgramsItStartedOnceTheyHaveEnded)
+{
+    struct Case {
+        const char* program;
+        const char* windowClass;
+        std::vector<std::string> arguments;
+        int startedCode; ///< the program it starts, by its code
+        const char* startedClass;
+    };
+    const Case cases[] = {
+        {"orvanta", "TQNBGEWindow", {"-model", "msd1"}, 2, "TQNSIMWindow"},
+        {"orvantaee", "TQNEEWindow", {"-model", "pend1"}, 2, "TQNSIMWindow"},
+        {"orvantasim", "TQNSIMWindow", {}, 1, "TQNEEWindow"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.program);
+        const platform::WindowHandle window = start(c.program, c.windowClass, c.arguments);
+        ASSERT_NE(window, 0u);
+        const pid_t pid = platform::windowProcess(window);
+        ASSERT_TRUE(platform::postMessage(window, UM_LAUNCH, c.startedCode, 0, std::string()));
+        platform::WindowHandle child = 0;
+        ASSERT_TRUE(waitFor([&] { return (child = childWindow(pid, c.startedClass)) != 0; }, kStartMs));
+        ASSERT_TRUE(platform::requestCloseWindow(child));
+        EXPECT_TRUE(waitFor([&] { return childrenOf(pid).empty(); }, 20000))
+            << (hasDefunctChild(pid) ? "a defunct child stays" : "the started program did not end");
+        ASSERT_TRUE(answers(window));
         end(pid);
     }
 }
