@@ -1,6 +1,6 @@
 // The suite's real programs over their lifetimes: a storm of mouse and key messages leaves
-// each window within a memory bound, and every program a program starts is collected once
-// it has ended.
+// each window within a memory bound, every program a program starts is collected once it
+// has ended, and a model processor ends with the editor that started it, however that ends.
 #include "bench/resident_memory.h"
 #include "platform/core/file_system.h"
 #include "platform/core/message_numbers.h"
@@ -254,6 +254,49 @@ TEST_F(SuitePrograms, EveryProgramCollectsTheProgramsItStartedOnceTheyHaveEnded)
             << (hasDefunctChild(pid) ? "a defunct child stays" : "the started program did not end");
         ASSERT_TRUE(answers(window));
         end(pid);
+    }
+}
+
+TEST_F(SuitePrograms, AModelProcessorEndsWithTheEditorThatStartedItHoweverTheEditorEnds)
+{
+    struct Case {
+        const char* editor;
+        const char* windowClass;
+        const char* model;
+        const char* ending; ///< "close", "terminate" or "kill"
+    };
+    const Case cases[] = {
+        {"orvanta", "TQNBGEWindow", "msd1", "close"},
+        {"orvanta", "TQNBGEWindow", "msd1", "terminate"},
+        {"orvanta", "TQNBGEWindow", "msd1", "kill"},
+        {"orvantaee", "TQNEEWindow", "pend1", "kill"},
+    };
+    // The processor keeps its log window open until it is asked to close it.
+    writeSettings(1);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.editor) + " " + c.ending);
+        const platform::WindowHandle editor = start(c.editor, c.windowClass, {"-model", c.model});
+        ASSERT_NE(editor, 0u);
+        const pid_t editorPid = platform::windowProcess(editor);
+        ASSERT_TRUE(platform::postMessage(editor, UM_PROCESS_MODEL, 3, 0)); // Complete Processing
+        platform::WindowHandle log = 0;
+        ASSERT_TRUE(waitFor([&] {
+            log = childWindow(editorPid, "TQNLogWindow");
+            return log != 0 && platform::fileExists(models + "/" + c.model + ".e");
+        }, 60000)) << "no processor answered";
+        const pid_t processor = platform::windowProcess(log);
+
+        if (std::string(c.ending) == "close")
+            ASSERT_TRUE(platform::requestCloseWindow(editor));
+        else
+            ::kill(editorPid, std::string(c.ending) == "kill" ? SIGKILL : SIGTERM);
+        EXPECT_TRUE(platform::waitForProgram(editorPid, 20000)) << "the editor did not end";
+        EXPECT_TRUE(waitFor([&] { return !platform::processAlive(processor); }, 20000))
+            << "the processor outlived its editor";
+        if (platform::processAlive(processor))
+            ::kill(processor, SIGKILL);
+        std::erase(started, editorPid);
+        platform::deleteFile(models + "/" + c.model + ".e");
     }
 }
 
