@@ -6,12 +6,16 @@
 // asks the program's window where its frame is, which any live program answers.
 //
 //     orvanta-storm --class TQNSIMWindow [--pid PID] [--seconds 60] [--rate 5000]
-//                   [--open COMMAND] [--launch] [--seed N] [--rss-bound MB] [--fds]
+//                   [--open COMMAND] [--launch] [--mouse PERCENT] [--seed N] [--rss-bound MB] [--fds]
 //
 // --open posts the simulator's command message COMMAND first (101: its model chooser, a
 // modal dialog), so that the storm arrives while a dialog is open. --launch mixes in
-// UM_LAUNCH, which starts programs. The status is 0 when the program still answers and
+// UM_LAUNCH, which starts programs. --mouse makes that share of the messages mouse and key
+// messages at points of the window's canvas (presses of either button, double clicks,
+// moves and keys), as a person's hands on the window would bring them; with 100 the
+// storm is nothing else. The status is 0 when the program still answers and
 // its resident memory grew by no more than --rss-bound MB (100 by default).
+#include "bench/resident_memory.h"
 #include "platform/core/message_frame.h"
 #include "platform/core/window_messages.h"
 #include "platform/core/window_registry.h"
@@ -25,7 +29,6 @@
 #include <cstring>
 #include <deque>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <random>
 #include <string>
@@ -51,6 +54,7 @@ struct Options {
     int rate = 5000;
     int openCommand = 0;
     bool launch = false;
+    int mousePercent = 0;
     unsigned seed = 1;
     double rssBoundMb = 100;
     bool listDescriptors = false;
@@ -61,15 +65,6 @@ struct Sample {
     double rssMb = 0;
     int fds = 0;
 };
-
-double residentMegabytes(pid_t pid)
-{
-    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-    for (std::string line; std::getline(status, line);)
-        if (line.rfind("VmRSS:", 0) == 0)
-            return std::stod(line.substr(6)) / 1024.0;
-    return -1;
-}
 
 int openDescriptors(pid_t pid)
 {
@@ -165,7 +160,9 @@ public:
     void sendOne()
     {
         const int kind = pick(0, 999);
-        if (kind < 900)
+        if (kind < 10 * m_options.mousePercent)
+            count(m_stream.write(encodeMessage(handMessage())));
+        else if (kind < 900)
             count(m_stream.write(encodeMessage(suiteMessage(pick(0, 99) < 97 ? smallText() : largeText()))));
         else if (kind < 940)
             count(m_single.write(encodeMessage(suiteMessage(smallText()))), true);
@@ -217,6 +214,25 @@ private:
         std::string text(std::size_t(pick(1, int(kMaxMessageText))), 'a');
         text[std::size_t(pick(0, int(text.size()) - 1))] = char(pick(0, 255));
         return text;
+    }
+
+    /// A mouse or key message at a random point of the window's canvas.
+    Message handMessage()
+    {
+        static const MessageNumber numbers[] = {WM_MOUSEMOVE,     WM_MOUSEMOVE,   WM_LBUTTONDOWN, WM_LBUTTONUP,
+                                                WM_LBUTTONDBLCLK, WM_RBUTTONDOWN, WM_RBUTTONUP,   WM_RBUTTONDBLCLK,
+                                                WM_KEYDOWN,       WM_KEYUP,       WM_CHAR};
+        Message message;
+        message.target = m_window;
+        message.number = numbers[std::size_t(pick(0, int(std::size(numbers)) - 1))];
+        if (message.number == WM_KEYDOWN || message.number == WM_KEYUP || message.number == WM_CHAR) {
+            message.wParam = pick(0, 255);
+            message.lParam = pick(0, 1);
+        } else {
+            message.wParam = pick(0, 3) == 0 ? MK_LBUTTON : 0;
+            message.lParam = pointParam(pick(0, 700), pick(0, 500));
+        }
+        return message;
     }
 
     /// A message of the suite, to the window or now and then to another of its process.
@@ -320,6 +336,8 @@ bool parse(int argc, char** argv, Options& options)
             options.openCommand = std::atoi(value().c_str());
         else if (word == "--launch")
             options.launch = true;
+        else if (word == "--mouse")
+            options.mousePercent = std::clamp(std::atoi(value().c_str()), 0, 100);
         else if (word == "--seed")
             options.seed = unsigned(std::atoi(value().c_str()));
         else if (word == "--rss-bound")
@@ -352,7 +370,7 @@ int main(int argc, char** argv)
     Options options;
     if (!parse(argc, argv, options)) {
         std::fprintf(stderr, "usage: orvanta-storm --class CLASS [--pid PID] [--seconds N] [--rate FRAMES_PER_S] "
-                             "[--open COMMAND] [--launch] [--seed N] [--rss-bound MB] [--fds]\n");
+                             "[--open COMMAND] [--launch] [--mouse PERCENT] [--seed N] [--rss-bound MB] [--fds]\n");
         return 2;
     }
     std::signal(SIGPIPE, SIG_IGN);

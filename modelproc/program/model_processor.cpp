@@ -12,12 +12,14 @@
 #include "platform/core/file_system.h"
 #include "platform/core/message_numbers.h"
 #include "platform/core/wait_cursor.h"
+#include "platform/core/window_registry.h"
 #include "platform/core/window_messages.h"
 #include "platform/qt/application.h"
 
 #include <QRect>
 
 #include <cstdio>
+#include <unistd.h>
 
 namespace {
 
@@ -62,6 +64,7 @@ TQNMPXApp::TQNMPXApp(platform::Application& application, std::vector<std::string
 
 TQNMPXApp::~TQNMPXApp()
 {
+    platform::cancelProcessWatch(m_requesterWatch);
     setProcessorLog({});
     setErrorEcho({});
     DisplayHooks().status = {};
@@ -122,6 +125,7 @@ int TQNMPXApp::Run()
 {
     if (!InitInstance())
         return m_exitCode;
+    watchRequester();
     m_application.setIdleWork([this] { return IdleAction(); });
     return m_application.exec();
 }
@@ -140,6 +144,26 @@ bool TQNMPXApp::IdleAction()
     m_application.setIdleWork({});
     QCoreApplication::exit(m_exitCode);
     return false;
+}
+
+void TQNMPXApp::watchRequester()
+{
+    const auto requester = static_cast<platform::WindowHandle>(Startup().NotifyWindowHandle);
+    const pid_t program = platform::windowProcess(requester);
+    // Started by hand (no window to answer), the processor stays until its log is closed.
+    if (requester == 0 || program <= 0 || program == ::getpid())
+        return;
+    m_requesterWatch = platform::watchProcessEnd(program, [this] {
+        m_requesterWatch = 0;
+        RequesterEnded();
+    });
+}
+
+void TQNMPXApp::RequesterEnded()
+{
+    if (TQNLogWindow* log = LogWindow())
+        log->close();
+    m_application.resumeIdleWork();
 }
 
 void TQNMPXApp::setModel()

@@ -55,8 +55,13 @@ public:
     const ProcessorRequests& requests() const { return m_requests; }
     TQNMPXWindow* mainWindow() const { return m_window.get(); }
 
+    /// The requesting window's program has ended: nobody waits for the result any
+    /// more, so the log window closes and the program ends with it.
+    void RequesterEnded();
+
 private:
     void setModel();
+    void watchRequester();
     void postToRequester(platform::MessageNumber number, std::int64_t wParam, std::int64_t lParam);
 
     platform::Application& m_application;
@@ -67,5 +72,6 @@ private:
     std::string m_currentModelFile;
     std::string m_finalStatus; ///< the last status text of the run
     QPointer<QObject> m_watchedLog;
+    int m_requesterWatch = 0;
     int m_exitCode = 0;
 };

@@ -2,12 +2,14 @@
 #include "platform/core/program_start.h"
 
 #include "platform/core/file_system.h"
+#include "platform/core/window_messages.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
-#include <map>
+#include <deque>
+#include <utility>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -20,8 +22,31 @@ namespace platform {
 
 namespace {
 
+// The ended programs' statuses that nobody has asked for yet, the oldest let go first.
+constexpr std::size_t kKeptStatuses = 64;
+
 std::vector<pid_t> g_running;
-std::map<pid_t, int> g_ended;
+std::deque<std::pair<pid_t, int>> g_ended;
+
+void keepStatus(pid_t pid, int status)
+{
+    g_ended.emplace_back(pid, status);
+    if (g_ended.size() > kKeptStatuses)
+        g_ended.pop_front();
+}
+
+/// Collects one started program when it has ended; true when it has.
+bool collect(pid_t pid)
+{
+    int status = 0;
+    const pid_t done = ::waitpid(pid, &status, WNOHANG);
+    if (done != pid && !(done < 0 && errno == ECHILD))
+        return false;
+    if (done == pid)
+        keepStatus(pid, status);
+    std::erase(g_running, pid);
+    return true;
+}
 
 bool isExecutableFile(const std::string& path)
 {
@@ -82,6 +107,12 @@ std::optional<pid_t> startProgram(std::string_view program, const std::vector<st
         return std::nullopt;
     }
     g_running.push_back(pid);
+    // Collected as soon as it ends, from the dispatch of messages: no program stays a zombie.
+    const pid_t child = pid;
+    watchProcessEnd(child, [child] {
+        if (std::find(g_running.begin(), g_running.end(), child) != g_running.end())
+            collect(child);
+    });
     if (error)
         *error = 0;
     return pid;
@@ -89,17 +120,8 @@ std::optional<pid_t> startProgram(std::string_view program, const std::vector<st
 
 void reapStartedPrograms()
 {
-    for (auto it = g_running.begin(); it != g_running.end();) {
-        int status = 0;
-        pid_t done = ::waitpid(*it, &status, WNOHANG);
-        if (done == *it || (done < 0 && errno == ECHILD)) {
-            if (done == *it)
-                g_ended[*it] = status;
-            it = g_running.erase(it);
-        } else {
-            ++it;
-        }
-    }
+    for (pid_t pid : std::vector<pid_t>(g_running))
+        collect(pid);
 }
 
 std::optional<int> waitForProgram(pid_t pid, int timeoutMs)
@@ -107,7 +129,7 @@ std::optional<int> waitForProgram(pid_t pid, int timeoutMs)
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
         reapStartedPrograms();
-        auto ended = g_ended.find(pid);
+        auto ended = std::find_if(g_ended.begin(), g_ended.end(), [pid](const auto& e) { return e.first == pid; });
         if (ended != g_ended.end()) {
             int status = ended->second;
             g_ended.erase(ended);

@@ -15,7 +15,9 @@ std::optional<std::string> findProgram(std::string_view name);
 
 /// Starts `program` (found with `findProgram`) with `arguments` after its own
 /// name, without waiting; the process id, or none with the system error
-/// number in `error` when given.
+/// number in `error` when given. The program is collected as soon as it ends,
+/// from the dispatch of messages (`dispatchPendingMessages`), so that it stays
+/// no zombie; its status waits for `waitForProgram` (the last few are kept).
 std::optional<pid_t> startProgram(std::string_view program, const std::vector<std::string>& arguments,
                                   int* error = nullptr);
 

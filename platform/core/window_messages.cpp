@@ -15,6 +15,7 @@
 #include <poll.h>
 #include <sstream>
 #include <sys/epoll.h>
+#include <sys/syscall.h>
 #include <sys/eventfd.h>
 #include <sys/timerfd.h>
 #include <sys/socket.h>
@@ -35,6 +36,8 @@ constexpr std::size_t kReadPerConnection = 256 * 1024;
 constexpr std::size_t kReadPerTurn = 4 * 1024 * 1024;
 // Refused input is told at once, then at most once a second.
 constexpr int kRefusalReportMs = 1000;
+// Where the system gives no descriptor for a process, how often its end is looked for.
+constexpr int kProcessPollMs = 250;
 
 struct Connection {
     int fd = -1;
@@ -49,6 +52,13 @@ struct LaterWork {
 };
 
 using Clock = std::chrono::steady_clock;
+
+/// A process whose end is awaited: through its descriptor, or looked for now and then.
+struct ProcessWatch {
+    pid_t pid = 0;
+    int fd = -1; ///< -1 while polled
+    std::function<void()> ended;
+};
 
 struct Endpoint {
     pid_t pid = 0;
@@ -68,6 +78,8 @@ struct Endpoint {
     bool refusalReportWaits = false;
     int refusalsUntold = 0;
     int refusalRound = 0;
+    std::map<int, ProcessWatch> watches; ///< by id
+    int lastWatchId = 0;
 };
 
 Endpoint& endpoint()
@@ -82,6 +94,10 @@ void closeEndpoint(Endpoint& e)
     for (auto& [fd, connection] : e.connections)
         ::close(fd);
     e.connections.clear();
+    for (auto& [id, watch] : e.watches)
+        if (watch.fd >= 0)
+            ::close(watch.fd);
+    e.watches.clear();
     for (int* fd : {&e.listenFd, &e.wakeFd, &e.timerFd, &e.epollFd}) {
         if (*fd >= 0)
             ::close(*fd);
@@ -127,6 +143,7 @@ bool ensureQueue()
         e.queue.clear();
         e.later.clear();
         e.windows.clear();
+        e.watches.clear();
         e.refusalReportWaits = false;
         e.refusalsUntold = 0;
         e.pid = ::getpid();
@@ -283,6 +300,49 @@ std::size_t acceptConnections(Endpoint& e, std::size_t budget)
     return taken;
 }
 
+// A watch's descriptor goes out of the set watched and is closed.
+void closeWatchDescriptor(Endpoint& e, ProcessWatch& watch)
+{
+    if (watch.fd < 0)
+        return;
+    ::epoll_ctl(e.epollFd, EPOLL_CTL_DEL, watch.fd, nullptr);
+    ::close(watch.fd);
+    watch.fd = -1;
+}
+
+// Tells a watch's end: its descriptor goes, and the work runs in this round of the dispatch.
+void tellProcessEnded(Endpoint& e, int id)
+{
+    auto it = e.watches.find(id);
+    if (it == e.watches.end())
+        return;
+    closeWatchDescriptor(e, it->second);
+    std::function<void()> ended = std::move(it->second.ended);
+    e.watches.erase(it);
+    callLaterIn(e, 0, std::move(ended));
+}
+
+// Looks now and then whether a process without a descriptor has ended.
+void pollProcess(Endpoint& e, int id)
+{
+    auto it = e.watches.find(id);
+    if (it == e.watches.end())
+        return;
+    if (!processAlive(it->second.pid))
+        tellProcessEnded(e, id);
+    else
+        callLaterIn(e, kProcessPollMs, [&e, id] { pollProcess(e, id); });
+}
+
+// The watch whose process descriptor this is; 0 when none.
+int watchOfDescriptor(const Endpoint& e, int fd)
+{
+    for (const auto& [id, watch] : e.watches)
+        if (watch.fd == fd)
+            return id;
+    return 0;
+}
+
 // Takes in what the descriptors have without waiting, up to the bytes of one turn.
 void collectInput(Endpoint& e)
 {
@@ -301,6 +361,8 @@ void collectInput(Endpoint& e)
                 [[maybe_unused]] ssize_t n = ::read(fd, &value, sizeof value);
             } else if (fd == e.listenFd) {
                 taken += acceptConnections(e, kReadPerTurn - taken);
+            } else if (const int watch = watchOfDescriptor(e, fd)) {
+                tellProcessEnded(e, watch);
             } else {
                 taken += readConnection(e, fd, kReadPerTurn - taken);
             }
@@ -491,6 +553,41 @@ int callLater(int delayMs, std::function<void()> work)
     if (!ensureQueue())
         return 0;
     return callLaterIn(endpoint(), delayMs, std::move(work));
+}
+
+int watchProcessEnd(pid_t pid, std::function<void()> ended)
+{
+    if (!ensureQueue() || pid <= 0)
+        return 0;
+    Endpoint& e = endpoint();
+    const int id = ++e.lastWatchId;
+    ProcessWatch& watch = e.watches[id];
+    watch.pid = pid;
+    watch.ended = std::move(ended);
+    // The descriptor of the process becomes readable when it ends; without one it is polled.
+    watch.fd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+    if (watch.fd >= 0) {
+        struct epoll_event event {};
+        event.events = EPOLLIN;
+        event.data.fd = watch.fd;
+        if (::epoll_ctl(e.epollFd, EPOLL_CTL_ADD, watch.fd, &event) != 0) {
+            ::close(watch.fd);
+            watch.fd = -1;
+        }
+    }
+    if (watch.fd < 0)
+        callLaterIn(e, 0, [&e, id] { pollProcess(e, id); });
+    return id;
+}
+
+void cancelProcessWatch(int id)
+{
+    Endpoint& e = endpoint();
+    auto it = e.watches.find(id);
+    if (it == e.watches.end())
+        return;
+    closeWatchDescriptor(e, it->second);
+    e.watches.erase(it);
 }
 
 void setMessageTroubleLog(MessageTroubleLog log)

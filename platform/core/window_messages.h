@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <sys/types.h>
 
 namespace platform {
 
@@ -51,6 +52,14 @@ int callLater(int delayMs, std::function<void()> work);
 
 /// Forgets work that has not run yet.
 void cancelCallLater(int id);
+
+/// Runs `ended` once, from the same dispatch as messages, when process `pid` has
+/// ended (a child of this process as soon as it can be collected); at the next
+/// dispatch when it has ended already. An id for `cancelProcessWatch`.
+int watchProcessEnd(pid_t pid, std::function<void()> ended);
+
+/// Forgets a watch that has not told yet.
+void cancelProcessWatch(int id);
 
 /// Delivers every message that waits now and runs the work that is due; the
 /// number of messages and pieces of work.

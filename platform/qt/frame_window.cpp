@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPointer>
 #include <QShortcut>
 #include <QStatusBar>
 #include <QToolBar>
@@ -33,6 +34,17 @@ QString oneLine(const std::string& text)
 
 // The width of a separator between groups of tool buttons.
 constexpr int kToolSeparatorWidth = 10;
+
+/// The pop-up menu open in this program: there is one at most, whichever window opened it.
+QPointer<QMenu>& openPopup()
+{
+    static QPointer<QMenu> menu;
+    return menu;
+}
+
+/// Commands of pop-up menus being handled: a pop-up that has sent one may be on the stack
+/// below, and so goes only once the event loop has come back.
+int g_popupCommands = 0;
 
 } // namespace
 
@@ -115,9 +127,23 @@ void FrameWindow::enableMenuBarEntry(int position, bool enabled)
 
 void FrameWindow::popupMenu(const std::vector<MenuItem>& items, const QPoint& globalPosition)
 {
+    // A new pop-up takes the place of the one still open, as a click outside a menu closes it.
+    // Gone at once, so that many asked for in one turn of the event loop do not pile up.
+    if (QMenu* open = openPopup()) {
+        open->hide();
+        if (g_popupCommands > 0)
+            open->deleteLater();
+        else
+            delete open;
+    }
     auto* menu = new QMenu(this);
+    openPopup() = menu;
     menu->setAttribute(Qt::WA_DeleteOnClose);
-    fillMenu(*menu, items, [this](int id) { handleCommand(id); });
+    fillMenu(*menu, items, [this](int id) {
+        ++g_popupCommands;
+        handleCommand(id);
+        --g_popupCommands;
+    });
     watchMenuHints(*menu);
     menu->popup(globalPosition);
 }

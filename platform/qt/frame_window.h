@@ -88,7 +88,8 @@ public:
     void enableMenuBarEntry(int position, bool enabled);
 
     /// Shows a pop-up menu at a screen point and returns at once; its
-    /// commands reach `handleCommand` like those of the menu bar.
+    /// commands reach `handleCommand` like those of the menu bar. The program
+    /// has one pop-up at most: a pop-up still open, of any window, is closed first.
     void popupMenu(const std::vector<MenuItem>& items, const QPoint& globalPosition);
 
     /// The status line's text, made on first use; line ends show as blanks.

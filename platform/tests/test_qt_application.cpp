@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QLabel>
 #include <QMenu>
@@ -315,6 +316,34 @@ TEST_F(QtLayer, PopupMenusReturnAtOnceAndTheirCommandsArrive)
     ASSERT_NE(clear, nullptr);
     clear->trigger();
     EXPECT_EQ(window.commands, std::vector<int>{283});
+}
+
+TEST_F(QtLayer, AProgramHasOnePopupMenuAtATimeWhicheverWindowAsksForIt)
+{
+    RecordingWindow simulator("TQNSIMWindow");
+    RecordingWindow other("TQNBGEWindow");
+    simulator.show();
+    other.show();
+    auto popups = [] {
+        int count = 0;
+        for (QWidget* widget : QApplication::topLevelWidgets())
+            count += qobject_cast<QMenu*>(widget) != nullptr;
+        return count;
+    };
+    const int before = popups();
+    // Asked for again and again without a click or a key to close it, as posted presses ask.
+    for (int i = 0; i < 50; ++i)
+        (i % 2 ? other : simulator)
+            .popupMenu({MenuItem::command("Redraw", 256), MenuItem::command("Clear All", 283)},
+                       simulator.mapToGlobal(QPoint(10 + i, 10)));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(popups() - before, 1);
+    QMenu* open = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    ASSERT_NE(open, nullptr);
+    EXPECT_EQ(open->parentWidget(), &other) << "the last one asked for is open";
+    open->findChild<QAction*>(QStringLiteral("cmd_283"))->trigger();
+    EXPECT_EQ(other.commands, std::vector<int>{283});
+    EXPECT_TRUE(simulator.commands.empty());
 }
 
 TEST_F(QtLayer, TheStatusLineKeepsTheTextAndShowsLineEndsAsBlanks)

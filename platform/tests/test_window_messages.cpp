@@ -535,3 +535,63 @@ TEST(ProgramStart, LooksBesideTheExecutableThenOnPath)
     EXPECT_FALSE(startProgram("no-such-program-anywhere", {}, &error));
     EXPECT_EQ(error, ENOENT);
 }
+
+namespace {
+
+/// The state /proc tells of a process ('Z' for one that has ended and waits to be
+/// collected); 0 when there is no such process.
+char stateOf(pid_t pid)
+{
+    const std::string stat = testsupport::readText("/proc/" + std::to_string(pid) + "/stat");
+    const std::size_t close = stat.rfind(')');
+    return close == std::string::npos || close + 2 >= stat.size() ? 0 : stat[close + 2];
+}
+
+/// Handles this process's messages until the condition holds; false after the time out.
+bool pumpUntil(const std::function<bool()>& condition)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kWaitMs);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        pumpMessages(20);
+    }
+    return true;
+}
+
+} // namespace
+
+TEST(ProgramStart, AStartedProgramThatEndsIsCollectedByTheDispatchOfMessagesAndItsStatusKept)
+{
+    std::optional<pid_t> pid = startProgram("/bin/sh", {"-c", "exit 3"});
+    ASSERT_TRUE(pid);
+    // Nobody waits for it: the dispatch alone collects it, so that it stays no zombie.
+    EXPECT_TRUE(pumpUntil([&] { return stateOf(*pid) == 0; })) << "state " << stateOf(*pid);
+    EXPECT_EQ(exitCode(waitForProgram(*pid, 0)), 3);
+    EXPECT_FALSE(waitForProgram(*pid, 0)) << "told once";
+}
+
+TEST(ProcessWatch, TellsTheEndOfAProcessOnceAndNotAfterItIsCancelled)
+{
+    // A child that ends, one that has ended before it is watched, and a watch taken back.
+    std::optional<pid_t> sleeper = startProgram("/bin/sleep", {"30"});
+    std::optional<pid_t> other = startProgram("/bin/sleep", {"30"});
+    ASSERT_TRUE(sleeper && other);
+    const pid_t gone = endedProcess();
+    int sleeperEnded = 0, goneEnded = 0, cancelledEnded = 0;
+    watchProcessEnd(*sleeper, [&] { ++sleeperEnded; });
+    watchProcessEnd(gone, [&] { ++goneEnded; });
+    cancelProcessWatch(watchProcessEnd(*other, [&] { ++cancelledEnded; }));
+    EXPECT_TRUE(pumpUntil([&] { return goneEnded == 1; }));
+    pumpMessages(50);
+    EXPECT_EQ(sleeperEnded, 0);
+
+    ::kill(*sleeper, SIGKILL);
+    ::kill(*other, SIGKILL);
+    EXPECT_TRUE(pumpUntil([&] { return sleeperEnded == 1 && stateOf(*other) == 0; }));
+    pumpMessages(100);
+    EXPECT_EQ(sleeperEnded, 1);
+    EXPECT_EQ(goneEnded, 1);
+    EXPECT_EQ(cancelledEnded, 0);
+    EXPECT_TRUE(WIFSIGNALED(waitForProgram(*sleeper, 0).value_or(0)));
+}
