@@ -39,28 +39,35 @@ void RunSpecsEditor::refresh(bool copyFirst)
     m_finish = {eightDigits(m_copy.finishTime), true};
     for (int r = 0; r < SettingCount; ++r)
         m_fields[std::size_t(r)].text.clear();
-    showMethod(m_copy.method);
+    showMethod();
     m_edited = false;
 }
 
-void RunSpecsEditor::showMethod(int method)
+void RunSpecsEditor::showMethod()
 {
-    auto& rows = m_copy.settings[std::size_t(method)];
+    const auto& rows = m_copy.settings[std::size_t(m_copy.method)];
     for (int r = 0; r < SettingCount; ++r) {
-        EditorField& f = m_fields[std::size_t(r)];
-        if (!hasField(r)) {
-            f = {};
+        if (!hasField(r) || rows[r].switchable)
             continue;
-        }
-        if (rows[r].inUse && rows[r].switchable && !f.text.empty())
-            takeValue(f, rows[r].value); // the text typed while the flag was off is kept
-        f = rows[r].inUse ? EditorField{eightDigits(rows[r].value), !rows[r].switchable || rows[r].switchOn}
-                          : EditorField{};
+        m_fields[std::size_t(r)] = rows[r].inUse ? EditorField{eightDigits(rows[r].value), true} : EditorField{};
     }
-    for (int r = RowInitialStep; r < SettingCount; ++r)
-        m_flags[std::size_t(r)] = rows[r].inUse ? EditorFlagBox{true, rows[r].switchOn != 0} : EditorFlagBox{};
+    showFlags();
     if (Variables().kinds[KindLoopResult].count == 0)
         m_fields[RowAlgAbsErr] = m_fields[RowAlgRelErr] = EditorField{};
+}
+
+void RunSpecsEditor::showFlags()
+{
+    auto& rows = m_copy.settings[std::size_t(m_copy.method)];
+    for (int r = RowInitialStep; r < SettingCount; ++r) {
+        m_flags[std::size_t(r)] = rows[r].inUse ? EditorFlagBox{true, rows[r].switchOn != 0} : EditorFlagBox{};
+        if (!hasField(r))
+            continue;
+        EditorField& f = m_fields[std::size_t(r)];
+        if (rows[r].inUse && !f.text.empty())
+            takeValue(f, rows[r].value); // the text typed while the flag was off is kept
+        f = rows[r].inUse ? EditorField{eightDigits(rows[r].value), rows[r].switchOn != 0} : EditorField{};
+    }
 }
 
 void RunSpecsEditor::fieldChanged(int field, const std::string& text)
@@ -104,7 +111,7 @@ bool RunSpecsEditor::changeMethod(int method)
     m_copy.method = method;
     for (EditorField& f : m_fields)
         f.text.clear();
-    showMethod(method);
+    showMethod();
     return true;
 }
 
@@ -114,7 +121,8 @@ void RunSpecsEditor::setFlag(int row, bool checked)
         return;
     markEdited();
     m_copy.row(row).switchOn = checked ? 1 : 0;
-    showMethod(m_copy.method);
+    // Only the flag rows are shown again: what was typed in the other fields stays.
+    showFlags();
 }
 
 int RunSpecsEditor::ok(bool simulating)

@@ -23,8 +23,11 @@ class RunSpecsEditor {
 public:
     /// Takes the live record (with copy-first) and shows the copies, unedited.
     void refresh(bool copyFirst);
-    /// Shows the rows of method m of the copy.
-    void showMethod(int method);
+    /// Shows the rows of the copy's method.
+    void showMethod();
+    /// Shows the flag boxes of the current method and the fields of its flag rows, each
+    /// field's text taken back into the copy first; the other fields keep their texts.
+    void showFlags();
 
     /// A field's text changed (rows 0..7; -1 start, -2 finish).
     void fieldChanged(int field, const std::string& text);

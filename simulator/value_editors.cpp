@@ -162,24 +162,35 @@ bool ValueEditor::apply(const std::string& text, bool simulating, bool sameSampl
         return false;
     if (!m_edited)
         return true;
-    // A wrong value keeps every value as it was, so that the user can try again.
-    if (!store(text, sameSampleTime))
+    // A wrong value is kept out, with its text still to be stored, so that the user can try
+    // again: the parameters take the other entries all the same, the initial conditions none.
+    const bool stored = store(text, sameSampleTime);
+    if (!stored && !parameters())
         return false;
     VariableKind& k = Variables().kinds[std::size_t(m_kind)];
+    bool changed = false;
     for (int i = 0; i < int(m_entries.size()) && i < k.count; ++i) {
         const ValueEntry& e = m_entries[std::size_t(i)];
-        if (std::size_t(i) < k.hasValue.size())
+        if (std::size_t(i) < k.hasValue.size()) {
+            changed |= k.hasValue[std::size_t(i)] != e.hasValue;
             k.hasValue[std::size_t(i)] = e.hasValue;
+        }
         if (!e.hasValue || !k.values)
             continue;
-        if (e.type == TypeString)
+        if (e.type == TypeString) {
+            const std::string* old = StringOfValue(k.values[i]);
+            changed |= !old || *old != e.text;
             SetStringValue(k.values[i], e.text);
-        else
+        } else {
+            changed |= k.values[i] != e.value;
             k.values[i] = e.value;
+        }
     }
-    m_edited = false;
-    MarkEdited();
-    return true;
+    if (stored)
+        m_edited = false;
+    if (stored || changed)
+        MarkEdited();
+    return stored;
 }
 
 void ValueEditor::importValues(const std::vector<ParameterValue>& values)

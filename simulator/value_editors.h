@@ -62,8 +62,9 @@ public:
     bool store(const std::string& text, bool sameSampleTime, std::vector<int>* changed = nullptr);
 
     /// Apply and OK: while simulating nothing (false); else when edited the edit is stored
-    /// and every entry copied into the model's values. A refused value applies nothing: the
-    /// editor stays edited, with the text still to be stored. False when nothing was applied.
+    /// and every entry copied into the model's values. A refused value stays out, the editor
+    /// edited with the text still to be stored; the parameters take their other entries all
+    /// the same, the initial conditions nothing. False when the edit was refused (or simulating).
     bool apply(const std::string& text, bool simulating, bool sameSampleTime);
 
     /// Takes a read buffer of another experiment: entries the file does not name lose their value.

@@ -54,10 +54,7 @@ class MainWindow : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        testsupport::testApplication();
-        ResetStartup();
-        ResetSettings();
-        ResetEditor();
+        startFresh();
         models = dir.mkdir("models");
         more = dir.mkdir("more");
         // The processor renames the submodel files it reads: it works on a copy of the library.
@@ -65,7 +62,15 @@ protected:
         std::filesystem::copy(ORVANTA_LIBRARY_DIR, library);
         settings = dir.file("orvanta.ini");
         writeSettings(0, 1);
-        // The programs the editor starts are found beside it, as in the installation.
+    }
+    /// The program's state as at its start, and the programs the editor starts found
+    /// beside it, as in the installation.
+    void startFresh()
+    {
+        testsupport::testApplication();
+        ResetStartup();
+        ResetSettings();
+        ResetEditor();
         const char* path = std::getenv("PATH");
         pathVariable.emplace("PATH", (std::string(ORVANTA_BIN_DIR) + ":" + (path ? path : "")).c_str());
     }

@@ -6,14 +6,29 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QScrollBar>
 
+#include <functional>
 #include <string>
 
 namespace simtest {
+
+/// Serves events, a run's idle turns among them, until `done` holds; false after `timeoutMs`.
+inline bool serveEventsUntil(const std::function<bool()>& done, int timeoutMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!done()) {
+        if (clock.elapsed() > timeoutMs)
+            return false;
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return true;
+}
 
 /// Replaces the edit's text as typed (the dialog hears a change the user made).
 inline void type(platform::Dialog& dialog, int id, const std::string& text)

@@ -1,5 +1,6 @@
 // Test support for the simulator program.
 #include "simulator_harness.h"
+#include "dialog_actions.h"
 
 #include "common/log_window.h"
 #include "common/name_chooser_dialog.h"
@@ -193,14 +194,7 @@ void Simulator::post(int id)
 
 bool Simulator::waitFor(const std::function<bool()>& done, int timeoutMs)
 {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > timeoutMs)
-            return false;
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
+    return serveEventsUntil(done, timeoutMs);
 }
 
 bool Simulator::waitForRunEnd(int timeoutMs)

@@ -336,6 +336,54 @@ TEST(ParametersEditor, ARefusedValueStaysOnItsLineSelectedForAnotherTryAndApplie
     EXPECT_TRUE(ExperimentEdited);
 }
 
+// A value typed on one line, then a wrong one on the next and Apply: the parameter editor
+// takes the good value and keeps the wrong one selected for another try; the
+// initial-condition editor takes nothing. A good value then goes in with Apply.
+TEST(ExperimentEditors, ApplyWithAWrongValueTakesTheOtherParametersButNoInitialCondition)
+{
+    struct Case {
+        int command;
+        int kind;
+        const char* first;  ///< typed, then left for the next line
+        const char* second; ///< typed wrong, then right
+        bool takesTheFirst;
+    } cases[] = {
+        {CM_PARAMETERS, KindParameter, "k`c", "d`r", true},
+        {CM_INITIAL_CONDITIONS, KindInitial, "v`p[2].e_indep_state", "v`p[3].f_indep_state", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.first);
+        Simulator s;
+        s.openExperiment("default");
+        s.command(c.command);
+        platform::Dialog* dialog = c.kind == KindParameter ? static_cast<platform::Dialog*>(ParametersEditor())
+                                                           : InitialConditionsEditor();
+        ASSERT_NE(dialog, nullptr);
+        const double before = value(c.kind, c.second);
+        const int second = lineOf(*dialog, c.second);
+        selectLine(*dialog, lineOf(*dialog, c.first));
+        type(*dialog, Value, "0.125");
+        selectLine(*dialog, second);
+        type(*dialog, Value, "0.5x");
+        click(*dialog, Apply);
+        EXPECT_EQ(s.boxes().transcriptLines(), refusal("x"));
+        EXPECT_EQ(value(c.kind, c.first), c.takesTheFirst ? 0.125 : 0.0);
+        EXPECT_EQ(value(c.kind, c.second), before);
+        EXPECT_EQ(bool(ExperimentEdited), c.takesTheFirst);
+        EXPECT_EQ(dialog->selectedIndex(List), second);
+        EXPECT_EQ(dialog->text(Value), "0.5x");
+        EXPECT_TRUE(readyToTryAgain(*dialog, Value));
+        EXPECT_TRUE(dialog->edited()) << "the wrong value is still to be taken";
+
+        typeOver("2");
+        click(*dialog, Apply);
+        EXPECT_EQ(value(c.kind, c.first), 0.125);
+        EXPECT_EQ(value(c.kind, c.second), 2.0);
+        EXPECT_FALSE(dialog->edited());
+        EXPECT_TRUE(ExperimentEdited);
+    }
+}
+
 // The initial conditions, the run and plot specifications and the multiple runs: a text
 // that is not a number keeps its editor open on the field, selected for another try, and
 // changes nothing.

@@ -204,3 +204,39 @@ TEST(RunSpecsDialog, OkAndImportWaitWhileARunGoesOn)
     EXPECT_EQ(RunSpecsDialog(), nullptr);
     EXPECT_EQ(RunSpecs().settings[MethodRungeKutta4][RowStep].value, 0.002);
 }
+
+// A flag box shows its own row again, never the others: what was typed in them stays, and OK
+// takes it with the flag's row.
+TEST(RunSpecsDialog, AFlagClickedKeepsWhatWasTypedInTheOtherFields)
+{
+    struct Case {
+        int method;
+        int typedField;     ///< a field without a flag, typed before the click
+        const char* typed;
+        int flagBox;
+        int flagRow;
+        const char* flagValue;
+    } cases[] = {
+        {MethodRungeKutta4, FirstField + RowStep, "0.001", 311, RowComInterval, "0.01"},
+        {MethodBdf, FirstField + RowAbsErr, "1e-07", 309, RowInitialStep, "0.0001"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.method);
+        Simulator s;
+        TQNRunSpecsDialog& dialog = open(s);
+        if (c.method != MethodRungeKutta4)
+            chooseMethod(dialog, c.method);
+        type(dialog, c.typedField, c.typed);
+        click(dialog, c.flagBox);
+        EXPECT_EQ(dialog.text(c.typedField), c.typed);
+        ASSERT_TRUE(dialog.isControlEnabled(FirstField + c.flagRow));
+        type(dialog, FirstField + c.flagRow, c.flagValue);
+        click(dialog, Ok);
+        ASSERT_EQ(RunSpecsDialog(), nullptr) << testing::PrintToString(s.boxes().transcriptLines());
+        const RunSpecification& live = RunSpecs();
+        EXPECT_EQ(live.method, c.method);
+        EXPECT_EQ(live.row(c.typedField - FirstField).value, std::stod(c.typed));
+        EXPECT_EQ(live.row(c.flagRow).switchOn, 1);
+        EXPECT_EQ(live.row(c.flagRow).value, std::stod(c.flagValue));
+    }
+}
