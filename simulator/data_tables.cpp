@@ -185,7 +185,15 @@ std::string DataTablePath(const std::string& fileName)
     if (fileName.find('/') != std::string::npos)
         return fileName;
     const std::string& directory = g_locationSet ? g_directory : Startup().ExperimentDirectory;
-    return platform::joinPath(platform::joinPath(directory, g_modelName), fileName);
+    const std::string inModelsFolder = platform::joinPath(platform::joinPath(directory, g_modelName), fileName);
+    // Earlier versions read such a file from the experiment directory itself: a table kept there
+    // is still found when the model's folder has none of that name.
+    if (!g_modelName.empty() && !platform::fileExists(inModelsFolder)) {
+        const std::string inDirectory = platform::joinPath(directory, fileName);
+        if (platform::fileExists(inDirectory))
+            return inDirectory;
+    }
+    return inModelsFolder;
 }
 
 int TableLookup(DataTable& table, double x, int column, double& value)

@@ -192,3 +192,17 @@ TEST_F(DataTables, NamesWithADirectoryAreUsedAsTheyStand)
     EXPECT_EQ(cell('V', 1), 250.0);
     EXPECT_EQ(DataTablePath("t.dat"), m_dir.path() + "/msd/t.dat");
 }
+
+// A bare name is read from the model's experiment folder, and where that has no such file, from the
+// experiment directory itself, where earlier versions read it.
+TEST_F(DataTables, ABareNameIsLookedForInTheModelsFolderThenInTheExperimentDirectory)
+{
+    SetStringValue(cell('P', 0), "t.dat");
+    m_dir.write("t.dat", "0 0 0\n10 100 1000\n");
+    EXPECT_EQ(DataTablePath("t.dat"), m_dir.path() + "/t.dat");
+    ASSERT_TRUE(at(2.5));
+    EXPECT_EQ(cell('V', 0), 25.0);
+    m_dir.write("msd/t.dat", "0 0 0\n10 -100 -1000\n");
+    EXPECT_EQ(DataTablePath("t.dat"), m_dir.path() + "/msd/t.dat");
+    EXPECT_EQ(DataTablePath("absent.dat"), m_dir.path() + "/msd/absent.dat");
+}
