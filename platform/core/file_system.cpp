@@ -247,48 +247,129 @@ std::string_view withoutByteOrderMark(std::string_view text)
     return text.starts_with("\xEF\xBB\xBF") ? text.substr(3) : text;
 }
 
-std::optional<std::string> readFile(const std::string& path)
+bool isRefusedFile(int error)
 {
-    return readFile(path, nullptr);
+    return error == kNotRegularFile || error == EISDIR || error == EFBIG;
 }
 
-std::optional<std::string> readFile(const std::string& path, int* error)
+std::string fileErrorText(int error, std::uint64_t limit)
 {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    switch (error) {
+    case kNotRegularFile:
+        return "it is not a regular file";
+    case EISDIR:
+        return "it is a directory";
+    case EFBIG:
+        return "it is larger than " + std::to_string(limit) + " bytes";
+    default:
+        break;
+    }
+    return std::strerror(error);
+}
+
+namespace {
+
+/// The refusal of a file that is not read whole nor replaced; 0 for a regular file.
+int refusalOf(const struct stat& status)
+{
+    if (S_ISREG(status.st_mode))
+        return 0;
+    return S_ISDIR(status.st_mode) ? EISDIR : kNotRegularFile;
+}
+
+/// Opens a regular file for reading. A pipe or a device is refused by its status before it is
+/// opened, and the open itself does not wait for a pipe's writer, should the path have been
+/// changed to one in between; what was opened is looked at again. The descriptor, or -1 with
+/// the error in `error`; `status` is that of the file opened.
+int openRegular(const std::string& path, struct stat& status, int& error)
+{
+    if (::stat(path.c_str(), &status) != 0) {
+        error = errno;
+        return -1;
+    }
+    if ((error = refusalOf(status)) != 0)
+        return -1;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
+        error = errno;
+        return -1;
+    }
+    if (::fstat(fd, &status) != 0 || (error = refusalOf(status)) != 0) {
+        if (error == 0)
+            error = errno;
+        ::close(fd);
+        return -1;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
+}
+
+} // namespace
+
+std::optional<std::string> readFile(const std::string& path, int* error, std::uint64_t limit)
+{
+    const auto fail = [error](int code) -> std::optional<std::string> {
         if (error)
-            *error = errno;
+            *error = code;
         return std::nullopt;
+    };
+    struct stat status {};
+    int openError = 0;
+    const int fd = openRegular(path, status, openError);
+    if (fd < 0)
+        return fail(openError);
+    if (status.st_size > 0 && static_cast<std::uint64_t>(status.st_size) > limit) {
+        ::close(fd);
+        return fail(EFBIG);
     }
     constexpr std::size_t chunk = 65536;
     std::string content;
-    // Room for the whole of a regular file at once: a large model is then read without the
-    // copies a growing buffer makes.
-    struct stat status {};
-    if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && status.st_size > 0)
+    // Room for the whole of the file at once: a large model is then read without the copies a
+    // growing buffer makes.
+    if (status.st_size > 0)
         content.reserve(static_cast<std::size_t>(status.st_size) + chunk);
-    std::size_t used = 0;
+    // One byte more than the bound is asked for: a file that grew beyond it while it was read
+    // is refused as well.
+    std::uint64_t used = 0;
     for (;;) {
-        content.resize(used + chunk);
-        ssize_t n = ::read(fd, content.data() + used, chunk);
+        const std::uint64_t wanted = std::min<std::uint64_t>(chunk, limit + 1 - used);
+        content.resize(static_cast<std::size_t>(used + wanted));
+        ssize_t n = ::read(fd, content.data() + used, static_cast<std::size_t>(wanted));
         if (n == 0)
             break;
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            int readError = errno;
+            const int readError = errno;
             ::close(fd);
-            if (error)
-                *error = readError;
-            return std::nullopt;
+            return fail(readError);
         }
-        used += static_cast<std::size_t>(n);
+        used += static_cast<std::uint64_t>(n);
+        if (used > limit) {
+            ::close(fd);
+            return fail(EFBIG);
+        }
     }
-    content.resize(used);
+    content.resize(static_cast<std::size_t>(used));
     ::close(fd);
     if (error)
         *error = 0;
     return content;
+}
+
+std::FILE* openRegularFile(const std::string& path, int* error)
+{
+    struct stat status {};
+    int openError = 0;
+    const int fd = openRegular(path, status, openError);
+    std::FILE* file = fd >= 0 ? ::fdopen(fd, "rb") : nullptr;
+    if (fd >= 0 && !file) {
+        openError = errno;
+        ::close(fd);
+    }
+    if (error)
+        *error = file ? 0 : openError;
+    return file;
 }
 
 bool writeFileAtomically(const std::string& path, std::string_view content, int* error)

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <optional>
 #include <string>
 #include <span>
@@ -52,12 +53,32 @@ bool equalsNoCase(std::string_view a, std::string_view b);
 /// The text without the UTF-8 byte-order mark that some editors put at its start.
 std::string_view withoutByteOrderMark(std::string_view text);
 
-/// Reads a whole file; none when it cannot be opened or read.
-std::optional<std::string> readFile(const std::string& path);
+/// The error of a file that is neither a regular file nor a directory (a device, a pipe, a
+/// socket): it is neither read whole nor replaced. A directory gives EISDIR, a file over the
+/// bound of its reader EFBIG.
+inline constexpr int kNotRegularFile = 0x10000;
 
-/// Reads a whole file; on failure the system error number goes to `error` when
-/// given (0 on success).
-std::optional<std::string> readFile(const std::string& path, int* error);
+/// The bound of a whole-file read unless its reader names another: more than any model, code,
+/// experiment or result file the suite makes.
+inline constexpr std::uint64_t kReadLimit = std::uint64_t(2) << 30;
+
+/// True when the error says that something stands at the path that is not read whole: a
+/// directory, a device, pipe or socket, or a file over its reader's bound.
+bool isRefusedFile(int error);
+
+/// The reason of a file error as a sentence's end: "is not a regular file", "is a directory",
+/// "is larger than N bytes" (with `limit`), or the system's text in lower case.
+std::string fileErrorText(int error, std::uint64_t limit = kReadLimit);
+
+/// Reads a whole regular file of at most `limit` bytes; none when it cannot be opened or read,
+/// when it is not a regular file (a pipe or a device is not even opened for good) or is larger.
+/// On failure the error number (a system one, `kNotRegularFile`, or EFBIG for a larger file)
+/// goes to `error` when given (0 on success).
+std::optional<std::string> readFile(const std::string& path, int* error = nullptr, std::uint64_t limit = kReadLimit);
+
+/// Opens a regular file for reading as a stream, without waiting on a pipe; null when it cannot
+/// be opened or is not a regular file, the error number in `error` when given.
+std::FILE* openRegularFile(const std::string& path, int* error = nullptr);
 
 /// Writes `content` to a temporary file in the same directory and renames it
 /// over `path`, keeping the old file's permissions; a link is written through.

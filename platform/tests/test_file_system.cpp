@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cerrno>
 #include <cstdlib>
 #include <tuple>
@@ -139,6 +140,59 @@ TEST(FileContent, ReadWholeFiles)
     EXPECT_EQ(error, ENOENT);
     EXPECT_EQ(readFile(dir.path(), &error), std::nullopt);
     EXPECT_EQ(error, EISDIR);
+}
+
+// Only a regular file within the reader's bound is read, whole or as a stream: a device would
+// fill the memory, a pipe would wait for a writer, and neither is opened to be read.
+TEST(FileContent, OnlyRegularFilesWithinTheBoundAreRead)
+{
+    TempDir dir;
+    const testsupport::PipeReleaser releaser(dir.file("pipe"));
+    const std::string& pipe = releaser.path();
+    const std::string exact = dir.write("exact", std::string(100, 'e'));
+    ASSERT_EQ(::symlink("exact", dir.file("link").c_str()), 0);
+    const struct {
+        std::string path;
+        std::uint64_t limit;
+        int error; ///< 0: read
+    } cases[] = {
+        {"/dev/zero", kReadLimit, kNotRegularFile},
+        {"/dev/null", kReadLimit, kNotRegularFile},
+        {pipe, kReadLimit, kNotRegularFile},
+        {dir.path(), kReadLimit, EISDIR},
+        {exact, 99, EFBIG},
+        {exact, 100, 0},
+        {dir.file("link"), 100, 0}, // a link to a regular file is read
+        {"/proc/self/status", 1u << 20, 0}, // of size 0 by its status, yet it has bytes
+        {"/proc/self/status", 10, EFBIG},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path + " within " + std::to_string(c.limit));
+        int error = -1;
+        const std::optional<std::string> text = readFile(c.path, &error, c.limit);
+        EXPECT_EQ(error, c.error);
+        EXPECT_EQ(text.has_value(), c.error == 0);
+        EXPECT_EQ(isRefusedFile(error), c.error != 0);
+        if (c.limit == kReadLimit) {
+            error = -1;
+            std::FILE* stream = openRegularFile(c.path, &error);
+            EXPECT_EQ(stream, nullptr);
+            EXPECT_EQ(error, c.error);
+            if (stream)
+                std::fclose(stream);
+        }
+    }
+    int error = -1;
+    std::FILE* stream = openRegularFile(exact, &error);
+    ASSERT_NE(stream, nullptr);
+    EXPECT_EQ(error, 0);
+    EXPECT_EQ(std::fgetc(stream), 'e');
+    std::fclose(stream);
+
+    EXPECT_EQ(fileErrorText(kNotRegularFile), "it is not a regular file");
+    EXPECT_EQ(fileErrorText(EISDIR), "it is a directory");
+    EXPECT_EQ(fileErrorText(EFBIG, 1024), "it is larger than 1024 bytes");
+    EXPECT_EQ(fileErrorText(ENOENT), "No such file or directory");
 }
 
 TEST(AtomicWrite, ReplacesKeepingPermissions)

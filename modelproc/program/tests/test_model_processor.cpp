@@ -5,6 +5,7 @@
 #include "modelproc/program/processor_requests.h"
 
 #include "common/log_window.h"
+#include "common/tests/refused_settings.h"
 #include "common/settings_table.h"
 #include "common/startup.h"
 #include "platform/core/file_system.h"
@@ -324,6 +325,29 @@ TEST_F(ModelProcessor, StartUpStoppedByTheUserProcessesNothing)
     EXPECT_FALSE(m_requester.waitFor(UM_PROCESSING_DONE, 100));
     ASSERT_FALSE(m_sink.transcript().empty());
     EXPECT_EQ(m_sink.transcript().back().kind, BoxKind::Confirm);
+}
+
+// A device, a pipe, a directory or a file over the bound as the settings file: the program
+// names it, asks, and ends or goes on as the user answers.
+TEST_F(ModelProcessor, ASettingsFileThatIsNoRegularFileOfItsSizeIsRefusedByName)
+{
+    std::unique_ptr<TQNMPXApp> processor;
+    testsupport::expectRefusedSettingsFiles(
+        m_dir, m_sink,
+        [&](const std::vector<std::string>& words) {
+            processor = std::make_unique<TQNMPXApp>(app(), words);
+            const bool goesOn = processor->InitInstance();
+            EXPECT_EQ(processor->exitCode() != 0, !goesOn);
+            return goesOn;
+        },
+        [&] {
+            processor.reset();
+            if (TQNLogWindow* log = LogWindow())
+                delete log;
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            ResetSettings();
+            ResetStartup();
+        });
 }
 
 // The program runs as it was started: it does not start itself again, with another environment,
