@@ -18,9 +18,6 @@ namespace platform {
 
 namespace {
 
-// Most links the kernel itself follows before giving ELOOP.
-constexpr int kMaxLinkDepth = 40;
-
 // Keeps temporary names within NAME_MAX whatever the target's name.
 constexpr std::size_t kMaxTempStem = 200;
 
@@ -53,29 +50,6 @@ std::string namePart(const std::string& path)
 {
     std::size_t slash = path.rfind('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-// Follows symbolic links so that a save replaces the file a link points at and
-// the link itself survives; a dangling link gives the path it points at.
-std::optional<std::string> resolveLinks(const std::string& path, int& error)
-{
-    std::string current = path;
-    for (int depth = 0; depth <= kMaxLinkDepth; ++depth) {
-        struct stat st;
-        if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
-            return current;
-        std::optional<std::string> target = readLink(current);
-        if (!target) {
-            error = errno;
-            return std::nullopt;
-        }
-        if (target->empty() || (*target)[0] != '/')
-            current = joinPath(directoryPart(current), *target);
-        else
-            current = *target;
-    }
-    error = ELOOP;
-    return std::nullopt;
 }
 
 // The process's umask, read without changing it (other threads may create files).
@@ -422,24 +396,24 @@ void removeLeftTemporaries(const std::string& directory, const std::string& stem
 
 } // namespace
 
-AtomicFile::AtomicFile(const std::string& path)
+AtomicFile::AtomicFile(const std::string& path, Start start)
 {
     if (path.empty()) {
         m_error = ENOENT;
         return;
     }
-    int resolveError = 0;
-    std::optional<std::string> target = resolveLinks(path, resolveError);
-    if (!target) {
-        m_error = resolveError;
-        return;
-    }
-    m_target = *target;
+    // The path itself is replaced: a link planted there goes, and what it points at stays.
+    m_target = path;
     struct stat old;
-    m_hadFile = ::stat(m_target.c_str(), &old) == 0;
-    if (m_hadFile) {
-        m_uid = old.st_uid;
-        m_gid = old.st_gid;
+    if (::lstat(m_target.c_str(), &old) == 0) {
+        if (S_ISREG(old.st_mode)) {
+            m_hadFile = true;
+            m_uid = old.st_uid;
+            m_gid = old.st_gid;
+        } else if (!S_ISLNK(old.st_mode)) {
+            m_error = refusalOf(old);
+            return;
+        }
     }
     m_mode = m_hadFile ? (old.st_mode & 07777) : (0666 & ~currentUmask());
     m_directory = directoryPart(m_target);
@@ -448,18 +422,48 @@ AtomicFile::AtomicFile(const std::string& path)
     // Without a name, the new content goes with the process when it is killed before it is put
     // in place; where the file system has no such files, a temporary name is the fallback.
     m_fd = ::open(m_directory.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-    if (m_fd >= 0)
-        return;
-    for (int attempt = 0; attempt < 100 && m_fd < 0; ++attempt) {
-        m_temporary = joinPath(m_directory, temporaryName(m_stem));
-        m_fd = ::open(m_temporary.c_str(), O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC, 0600);
-        if (m_fd < 0 && errno != EEXIST)
-            break;
-    }
     if (m_fd < 0) {
-        m_error = errno;
-        m_temporary.clear();
+        for (int attempt = 0; attempt < 100 && m_fd < 0; ++attempt) {
+            m_temporary = joinPath(m_directory, temporaryName(m_stem));
+            m_fd = ::open(m_temporary.c_str(), O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC, 0600);
+            if (m_fd < 0 && errno != EEXIST)
+                break;
+        }
+        if (m_fd < 0) {
+            m_error = errno;
+            m_temporary.clear();
+            return;
+        }
     }
+    if (start == Start::WithOldContent)
+        copyOldContent();
+}
+
+void AtomicFile::copyOldContent()
+{
+    struct stat status {};
+    int error = 0;
+    const int from = openRegular(m_target, status, error);
+    if (from < 0) {
+        if (error != ENOENT)
+            failAndAbandon(error);
+        return;
+    }
+    std::string buffer(kWriteChunk, '\0');
+    for (;;) {
+        const ssize_t n = ::read(from, buffer.data(), buffer.size());
+        if (n == 0)
+            break;
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 || !writeAll(m_fd, std::string_view(buffer.data(), static_cast<std::size_t>(n)))) {
+            const int copyError = errno;
+            ::close(from);
+            failAndAbandon(copyError);
+            return;
+        }
+    }
+    ::close(from);
 }
 
 AtomicFile::~AtomicFile()
@@ -490,6 +494,25 @@ bool AtomicFile::write(std::span<const std::string_view> pieces)
         if (!writeAll(m_fd, piece))
             return failAndAbandon(errno);
     return true;
+}
+
+std::FILE* AtomicFile::openStream()
+{
+    if (m_fd < 0)
+        return nullptr;
+    const int fd = ::dup(m_fd);
+    if (fd < 0) {
+        failAndAbandon(errno);
+        return nullptr;
+    }
+    ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+    std::FILE* stream = ::fdopen(fd, "wb");
+    if (!stream) {
+        const int error = errno;
+        ::close(fd);
+        failAndAbandon(error);
+    }
+    return stream;
 }
 
 bool AtomicFile::sync()
@@ -554,6 +577,32 @@ bool writeFileAtomically(const std::string& path, std::span<const std::string_vi
     const bool written = file.write(pieces) && file.install();
     if (error)
         *error = file.error();
+    return written;
+}
+
+bool writeFileThroughName(const std::string& path, const std::function<bool(const std::string& name)>& write,
+                          int* error)
+{
+    AtomicFile file(path);
+    // The new file is named first, with the permissions it is to have, for the writer to fill.
+    bool written = file.link() && write(file.temporaryPath());
+    int code = file.error();
+    if (written) {
+        const int fd = ::open(file.temporaryPath().c_str(), O_RDONLY | O_CLOEXEC);
+        written = fd >= 0 && ::fsync(fd) == 0;
+        code = written ? 0 : errno;
+        if (fd >= 0)
+            ::close(fd);
+        written = written && file.replace();
+        if (!written && code == 0)
+            code = file.error();
+    } else if (code == 0) {
+        code = EIO; // the writer failed: its own words are the caller's to give
+    }
+    if (!written)
+        file.abandon();
+    if (error)
+        *error = code;
     return written;
 }
 

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <optional>
 #include <string>
 #include <span>
@@ -81,24 +82,37 @@ std::optional<std::string> readFile(const std::string& path, int* error = nullpt
 std::FILE* openRegularFile(const std::string& path, int* error = nullptr);
 
 /// Writes `content` to a temporary file in the same directory and renames it
-/// over `path`, keeping the old file's permissions; a link is written through.
-/// On failure the old file is untouched, the temporary file removed, and the
-/// system error number is stored in `error` when given.
+/// over `path`, keeping the old file's permissions; a link at the path is replaced,
+/// never written through. On failure the old file is untouched, the temporary file
+/// removed, and the error number is stored in `error` when given.
 bool writeFileAtomically(const std::string& path, std::string_view content, int* error = nullptr);
 /// As above, with the content given as pieces written one after the other.
 bool writeFileAtomically(const std::string& path, std::span<const std::string_view> pieces, int* error = nullptr);
 
+/// As `writeFileAtomically`, for a writer that takes a file name (a printer, an image writer):
+/// `write` is given the name of the new file beside `path`, which it overwrites; when it returns
+/// true, that file replaces `path`, else it is removed and `error` gets EIO.
+bool writeFileThroughName(const std::string& path, const std::function<bool(const std::string& name)>& write,
+                          int* error = nullptr);
+
 /// A new content for a file written in steps: the pieces go to a new file in the same directory,
-/// which replaces the file (keeping the old file's permissions, written through a link) only when
-/// installed. Until then, and when it fails or is given up, the old file stays as it was and the
-/// new one is removed. The new file has no name until it is put in place where the file system
-/// allows it, so that a program killed while it writes leaves nothing behind; elsewhere its
-/// temporary name holds the writer's process id, and the next writer of the same file removes it
-/// once that process has gone. `error` is the system error number of a failure.
+/// which replaces the file only when installed. The new file keeps the permissions of a regular
+/// file it replaces; a link at the path is replaced by it, never written through, and gets the
+/// permissions of a new file; a device, pipe or socket at the path is not replaced
+/// (`kNotRegularFile`). Until then, and when it fails or is given up, the old file stays as it
+/// was and the new one is removed. The new file has no name until it is put in place where the
+/// file system allows it, so that a program killed while it writes leaves nothing behind;
+/// elsewhere its temporary name holds the writer's process id, and the next writer of the same
+/// file removes it once that process has gone. `error` is the error number of a failure.
 class AtomicFile {
 public:
-    /// Makes the new file; a failure shows in `error` and makes every step fail.
-    explicit AtomicFile(const std::string& path);
+    /// How the new file begins.
+    enum class Start { Empty, WithOldContent };
+
+    /// Makes the new file; a failure shows in `error` and makes every step fail. With
+    /// `WithOldContent` it begins with what the file holds now (read through a link), so that
+    /// what is written is appended to it; a file that is not there gives an empty start.
+    explicit AtomicFile(const std::string& path, Start start = Start::Empty);
     ~AtomicFile();
     AtomicFile(const AtomicFile&) = delete;
     AtomicFile& operator=(const AtomicFile&) = delete;
@@ -107,11 +121,16 @@ public:
     bool write(std::span<const std::string_view> pieces);
     /// The new file's descriptor, for a writer of its own; -1 once it failed or was linked.
     int descriptor() const { return m_fd; }
+    /// A stream of its own on the new file, at its end ("wb"), for a writer that formats as it
+    /// goes; the caller closes it before `install`. Null once the file failed.
+    std::FILE* openStream();
     /// Flushes the new content to the disk.
     bool sync();
     /// Gives the new content the file's permissions and a temporary name beside it: the step
     /// before `replace` for a caller that puts several files in place together.
     bool link();
+    /// The temporary name given by `link`; empty before.
+    const std::string& temporaryPath() const { return m_temporary; }
     /// Puts the linked content in the file's place.
     bool replace();
     /// `sync`, `link` and `replace`.
@@ -122,6 +141,7 @@ public:
 
 private:
     bool failAndAbandon(int code);
+    void copyOldContent();
 
     std::string m_target;
     std::string m_directory;

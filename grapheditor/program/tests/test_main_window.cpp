@@ -488,7 +488,7 @@ TEST_F(MainWindow, PrintSaysWhenTheFileCannotBeWrittenAndNothingWhenCancelled)
         std::optional<platform::PrinterSettings> chosen;
         std::vector<std::string> said;
     } cases[] = {
-        {unwritable, {"Printing is not possible."}},
+        {unwritable, {"Printing is not possible.", unwritable.outputFile}},
         {cancelled, {}},
     };
     for (const Case& c : cases) {
