@@ -159,7 +159,7 @@ bool WriteTemplateFile(std::string_view templateName, const TemplateValues& valu
     const std::string path = platform::joinPath(directory, file);
     int error = 0;
     if (!platform::writeFileAtomically(path, text, &error)) {
-        ShowMessage({"Can not open for writing:", path, std::strerror(error)});
+        ShowMessage({"Can not open for writing:", path, platform::fileErrorText(error)});
         return false;
     }
     return true;

@@ -20,6 +20,6 @@ bool PrintDocument(platform::Printout& printout, QPrinter& printer, bool askUser
     platform::applyPrinterSettings(printer, settings);
     const platform::PrintResult result = platform::printDocumentResult(printout, printer, false, parent);
     if (result == platform::PrintResult::Failed)
-        ShowMessage({"Printing is not possible."});
+        ShowMessage({"Printing is not possible.", settings.outputFile});
     return result == platform::PrintResult::Printed;
 }

@@ -22,7 +22,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <sstream>
 #include <unistd.h>
 
@@ -92,10 +91,14 @@ QString toEditText(std::string_view text)
     return QString::fromStdString(out);
 }
 
-void showFileFailure(const char* what)
+void showFileFailure(const char* what, const std::string& path)
 {
-    ShowMessage({"Unable to open file on current path.", what, "Check the Templates path in General Properties,",
-                 "or consult your Orvanta manager."});
+    std::vector<std::string> lines{"Unable to open file on current path.", what};
+    if (!path.empty())
+        lines.push_back(path);
+    lines.push_back("Check the Templates path in General Properties,");
+    lines.push_back("or consult your Orvanta manager.");
+    ShowMessageLines(lines);
 }
 
 // Creates the window when it does not exist, as ShowLog and AppendLog do.
@@ -218,11 +221,8 @@ bool TQNLogWindow::SaveText(const std::string& path)
 {
     if (path.empty())
         return true;
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    if (file)
-        file << text();
-    if (!file) {
-        showFileFailure("The text could not be stored.");
+    if (!platform::writeFileAtomically(path, text())) {
+        showFileFailure("The text could not be stored.", path);
         return false;
     }
     return true;
@@ -234,7 +234,7 @@ bool TQNLogWindow::LoadText(const std::string& path)
         return true;
     std::optional<std::string> content = platform::readFile(path);
     if (!content) {
-        showFileFailure("The text could not be loaded.");
+        showFileFailure("The text could not be loaded.", path);
         return false;
     }
     // Files of older versions end with a zero byte.
@@ -429,7 +429,7 @@ void CloseLog()
         DeleteLogTempFile();
         log.tempFile = makeTempFile();
         if (log.tempFile.empty())
-            showFileFailure("The text could not be stored.");
+            showFileFailure("The text could not be stored.", Startup().WorkingDirectory);
         else if (!window->SaveText(log.tempFile))
             DeleteLogTempFile();
     }

@@ -182,8 +182,16 @@ int ReadSettings(const std::string& path, std::vector<SettingsSection>& table, i
                  const SettingsErrorFn& report, int& errors)
 {
     const platform::ProfileFile file = platform::ProfileFile::load(path);
-    if (!file.existed())
-        return 0;
+    if (!file.existed()) {
+        if (!platform::isRefusedFile(file.loadError()))
+            return 0;
+        // Something stands there that is no settings file (a device, a pipe, a directory, a
+        // file of another size): it ends the search as a file with an error would.
+        emit(report, "Can not read settings file '" + path + "': " +
+                         platform::fileErrorText(file.loadError(), platform::kProfileReadLimit) + ".");
+        ++errors;
+        return 1;
+    }
     const std::string header = "While reading " + path.substr(0, 40) + ":";
     for (SettingsSection& section : table) {
         if (!section.name)

@@ -88,6 +88,8 @@ int ReportSettingsErrorSilently(const std::string& text);
 
 /// Reads every key of `table` from the file, which is read once. 1 when the file
 /// was read, 0 when it cannot be opened (nothing reported, counter untouched).
+/// Anything at the path that is not a regular file of at most `kProfileReadLimit`
+/// bytes is not read: it is reported, counted, and gives 1.
 /// Each bad value is reported through `report` and counted in `errors`; with
 /// `checkDirectories` every entry of a directory list must be a directory.
 int ReadSettings(const std::string& path, std::vector<SettingsSection>& table,

@@ -4,9 +4,7 @@
 #include "common/dialog_fonts.h"
 #include "common/message_boxes.h"
 #include "common/startup.h"
-
-#include <filesystem>
-#include <fstream>
+#include "platform/core/file_system.h"
 
 namespace {
 
@@ -26,23 +24,11 @@ std::string templateInformationPath()
 
 std::optional<std::string> readTemplateInformation(const std::string& path)
 {
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(path, error))
+    std::optional<std::string> text = platform::readFile(path);
+    if (!text || text->empty())
         return std::nullopt;
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return std::nullopt;
-    in.seekg(0, std::ios::end);
-    std::streamoff length = in.tellg();
-    if (length <= 0)
-        return std::nullopt;
-    in.seekg(0, std::ios::beg);
-    std::string text(static_cast<std::size_t>(length), '\0');
-    in.read(text.data(), length);
-    if (in.gcount() != length)
-        return std::nullopt;
-    if (std::size_t nul = text.find('\0'); nul != std::string::npos)
-        text.resize(nul);
+    if (std::size_t nul = text->find('\0'); nul != std::string::npos)
+        text->resize(nul);
     return text;
 }
 

@@ -14,12 +14,11 @@
 #include "modelproc/keldor_scanner.h"
 #include "modelproc/semantic_checks.h"
 #include "modelproc/template_writer.h"
+#include "platform/core/file_system.h"
 
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 
 namespace {
 
@@ -496,14 +495,17 @@ std::optional<std::vector<std::int32_t>> read_model_arguments(ClassRec* cls)
 {
     std::string name = formatMessage("%s%d", cls->name.c_str(), cls->version);
     std::string file = MakeModelFileName(10, firstDirectory(Settings().model_dirs), name, 1);
-    std::ifstream in(file, std::ios::binary);
-    if (!in) {
-        expansionError(formatMessage("arguments file %s not found for this model.", file.c_str()));
+    int error = 0;
+    const std::optional<std::string> text = platform::readFile(file, &error);
+    if (!text) {
+        if (platform::isRefusedFile(error))
+            expansionError(formatMessage("arguments file %s can not be read: %s.", file.c_str(),
+                                         platform::fileErrorText(error).c_str()));
+        else
+            expansionError(formatMessage("arguments file %s not found for this model.", file.c_str()));
         return std::nullopt;
     }
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (!readArgumentLines(cls, file, text.str()))
+    if (!readArgumentLines(cls, file, *text))
         return std::nullopt;
     bool complete = true;
     std::vector<std::int32_t> values;

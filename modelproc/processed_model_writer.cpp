@@ -716,7 +716,7 @@ void sectionHeader(std::string& out, int section, int count)
 bool isOpenError(int error)
 {
     return error == EACCES || error == EPERM || error == EROFS || error == ENOENT || error == ENOTDIR ||
-           error == EISDIR || error == ENAMETOOLONG || error == ELOOP;
+           error == EISDIR || error == ENAMETOOLONG || error == ELOOP || error == platform::kNotRegularFile;
 }
 
 /// Reports a failure to write `path` with system error `error`: an open failure as the writer

@@ -27,9 +27,14 @@ void closeFile(DataTable& table)
 
 bool openFile(DataTable& table)
 {
-    table.file = std::fopen(DataTablePath(table.fileName).c_str(), "r");
+    int error = 0;
+    table.file = platform::openRegularFile(DataTablePath(table.fileName), &error);
     if (!table.file) {
-        ShowMessage({"Error opening file :", table.fileName});
+        // A device or a pipe would be read without end, or waited on.
+        if (platform::isRefusedFile(error))
+            ShowMessage({"Error opening file :", table.fileName, platform::fileErrorText(error)});
+        else
+            ShowMessage({"Error opening file :", table.fileName});
         return false;
     }
     return true;

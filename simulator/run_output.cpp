@@ -2,8 +2,8 @@
 // line-feed byte after each row; the MATLAB data file gets " %.15G" columns. A new data
 // file is written beside the old one and replaces it only when every write, the flush and
 // the close succeeded, so a full disk never leaves the user with an empty result file; a
-// continued run appends to the file itself. The MATLAB script waits beside its data file and
-// the two replace the old pair together.
+// continued run writes the old rows and its own into a new file in the same way. The MATLAB
+// script waits beside its data file and the two replace the old pair together.
 #include "simulator/run_output.h"
 
 #include "common/message_boxes.h"
@@ -62,26 +62,26 @@ struct ResultFile {
         discard();
         auto made = std::make_unique<platform::AtomicFile>(target);
         // The rows go through a stream of their own, which is closed before the file is put in place.
-        const int fd = made->error() == 0 ? ::dup(made->descriptor()) : -1;
-        if (fd < 0)
+        file = made->openStream();
+        if (!file)
             return false;
-        file = ::fdopen(fd, "wb");
-        if (!file) {
-            ::close(fd);
-            return false;
-        }
         path = target;
         fresh = std::move(made);
         return true;
     }
 
-    /// Opens an existing file to append to.
+    /// Continues an existing file: its rows and the new ones go into a new file, which replaces
+    /// it as a new file does (a link at the name is replaced, never written through).
     bool append(const std::string& target)
     {
         discard();
-        file = std::fopen(target.c_str(), "ab");
+        auto made = std::make_unique<platform::AtomicFile>(target, platform::AtomicFile::Start::WithOldContent);
+        file = made->openStream();
+        if (!file)
+            return false;
         path = target;
-        return file != nullptr;
+        fresh = std::move(made);
+        return true;
     }
 
     /// Closes the file; true when everything written reached it. A new file then replaces

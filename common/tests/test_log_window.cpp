@@ -14,6 +14,9 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <unistd.h>
+
 #include <QAction>
 #include <QFile>
 #include <QPlainTextEdit>
@@ -192,6 +195,29 @@ TEST_F(LogWindowTest, KeptTextComesBackAfterCloseAndOnlyTheLatestFileRemains)
     EXPECT_TRUE(quernFiles(m_dir.path()).empty());
 }
 
+// The kept text replaces what stands at its file's name: a link there is replaced, never written
+// through. A text that cannot be stored is told with the file's name.
+TEST_F(LogWindowTest, TheKeptTextReplacesALinkAtItsNameAndAFailureNamesTheFile)
+{
+    ShowLog("kept");
+    AppendLog("the text");
+    const std::string outside = m_dir.write("outside.txt", "outside");
+    const std::string kept = m_dir.file("kept.txt");
+    ASSERT_EQ(::symlink(outside.c_str(), kept.c_str()), 0);
+    EXPECT_TRUE(LogWindow()->SaveText(kept));
+    EXPECT_EQ(testsupport::readText(outside), "outside");
+    EXPECT_FALSE(std::filesystem::is_symlink(kept));
+    EXPECT_EQ(testsupport::readText(kept), "the text\n");
+
+    const std::string unwritable = m_dir.file("missing/kept.txt");
+    m_sink.clear();
+    EXPECT_FALSE(LogWindow()->SaveText(unwritable));
+    EXPECT_EQ(m_sink.transcriptLines(),
+              (std::vector<std::string>{"Unable to open file on current path.", "The text could not be stored.",
+                                        unwritable, "Check the Templates path in General Properties,",
+                                        "or consult your Orvanta manager."}));
+}
+
 TEST_F(LogWindowTest, ClearLogEmptiesTheTextAndDropsTheKeptFile)
 {
     int keep = 1;
@@ -331,7 +357,7 @@ TEST_F(LogWindowTest, PrintSaysWhenThereIsNoTextOrPrintingIsNotPossible)
     const Case cases[] = {
         {{}, paper, {"There is no text to be printed."}},
         {{"", " \t"}, paper, {"There is no text to be printed."}},
-        {{"No errors in pend1"}, unwritable, {"Printing is not possible."}},
+        {{"No errors in pend1"}, unwritable, {"Printing is not possible.", unwritable.outputFile}},
         {{"No errors in pend1"}, std::nullopt, {}},
         {{"No errors in pend1"}, paper, {}},
     };

@@ -127,9 +127,14 @@ TEST_F(SettingsTableTest, MissingFileIsNotReadAndNotReported)
 {
     int errors = 3;
     EXPECT_EQ(ReadSettings("absent.ini", SettingsTable(), 1, ReportSettingsError, errors), 0);
-    EXPECT_EQ(ReadSettings(m_dir.path(), SettingsTable(), 1, ReportSettingsError, errors), 0);
     EXPECT_EQ(errors, 3);
     EXPECT_TRUE(m_sink.transcript().empty());
+
+    // A directory is there, but no settings file: it is told and counted.
+    EXPECT_EQ(ReadSettings(m_dir.path(), SettingsTable(), 1, ReportSettingsError, errors), 1);
+    EXPECT_EQ(errors, 4);
+    EXPECT_EQ(m_sink.transcriptLines(),
+              std::vector<std::string>{"Can not read settings file '" + m_dir.path() + "': it is a directory."});
 }
 
 TEST_F(SettingsTableTest, BadValuesAreReportedOnceEachAndKeepTheOldValue)

@@ -1,15 +1,22 @@
 // The command line and the start-up sequence: regrouping, file search, options, questions, help path.
 #include "common/startup.h"
 
+#include "common/tests/refused_settings.h"
 #include "platform/core/file_system.h"
 #include "platform/core/message_sink.h"
 #include "platform/testing/temp_dir.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <csignal>
 #include <cstdlib>
+#include <fcntl.h>
 #include <functional>
 #include <optional>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -254,6 +261,75 @@ TEST_F(StartupTest, HelpPathDoesNotGrowOnReruns)
     for (int i = 0; i < 3; ++i) {
         EXPECT_EQ(run(""), 1);
         EXPECT_EQ(std::string(std::getenv("HELPPATH")), m_start + ":/usr/share/help");
+    }
+}
+
+// Whatever stands at the settings path that is no settings file is told by name, counts as an
+// error of the file, and ends the search; the user decides whether the program goes on, which it
+// then does with the values it had before the file.
+TEST_F(StartupTest, ASettingsFileThatIsNoRegularFileOfItsSizeIsRefusedByName)
+{
+    testsupport::expectRefusedSettingsFiles(
+        m_dir, m_sink,
+        [](const std::vector<std::string>& words) {
+            const int goesOn = StartupSettings(words, 1, ShowConfirmLines);
+            if (goesOn) {
+                EXPECT_EQ(Settings().grid, 1); // not the big file's 0
+                EXPECT_EQ(Startup().WorkingDirectory, Startup().CurrentDirectory);
+            }
+            return goesOn == 1;
+        },
+        [&] {
+            ResetSettings();
+            ResetStartup();
+            Startup().StartupDirectory = m_start;
+        });
+    // Nothing was made in their place.
+    EXPECT_FALSE(platform::fileExists(platform::joinPath(platform::settingsDirectory(), "pipe.ini")));
+}
+
+// The start-up check program, given each of them: it ends (as the answer Cancel has it) with the
+// file told by name, in bounded memory and time.
+TEST(StartupCheckProgram, EndsOnASettingsFileThatIsNoRegularFileOfItsSize)
+{
+    testsupport::TempDir dir;
+    const testsupport::PipeReleaser pipe(dir.file("pipe.ini"));
+    const std::vector<testsupport::RefusedSettingsFile> files = testsupport::refusedSettingsFiles(dir, pipe);
+    for (const testsupport::RefusedSettingsFile& file : files) {
+        SCOPED_TRACE(file.kind);
+        const std::string errors = dir.file("errors.txt");
+        const int errorFile = ::open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        const int nowhere = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+        ASSERT_GE(errorFile, 0);
+        ASSERT_GE(nowhere, 0);
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            // A reader that takes the device for a file runs out of this room at once.
+            const rlimit room{rlim_t(512) << 20, rlim_t(512) << 20};
+            ::setrlimit(RLIMIT_AS, &room);
+            if (::dup2(errorFile, STDERR_FILENO) >= 0 && ::dup2(nowhere, STDOUT_FILENO) >= 0)
+                ::execl(STARTUP_CHECK_PATH, STARTUP_CHECK_PATH, "-rc_file", file.path.c_str(), nullptr);
+            ::_exit(127);
+        }
+        ::close(errorFile);
+        ::close(nowhere);
+        int status = 0;
+        pid_t ended = 0;
+        for (int waited = 0; (ended = ::waitpid(child, &status, WNOHANG)) == 0 && waited < 30000; waited += 20)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        if (ended == 0) {
+            ::kill(child, SIGKILL);
+            ::waitpid(child, &status, 0);
+            ADD_FAILURE() << "the program hangs";
+            continue;
+        }
+        ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+        EXPECT_EQ(WEXITSTATUS(status), 1);
+        const std::string told = testsupport::readText(errors);
+        EXPECT_EQ(told, "Orvanta: Message\n  " + file.told + "\nOrvanta: Confirm\n  " +
+                            testsupport::SettingsFileQuestion + "\n  -> Cancel\n"
+                            "orvanta-startup-check: start-up stopped\n");
     }
 }
 

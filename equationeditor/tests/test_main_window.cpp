@@ -2,6 +2,9 @@
 // status line, and the model commands, checks and hand-offs driven from it.
 #include "equationeditor/main_window.h"
 
+#include "common/tests/refused_settings.h"
+#include "equationeditor/equation_editor_app.h"
+
 #include "equationeditor/editor_state.h"
 #include "equationeditor/find_replace_dialog.h"
 #include "equationeditor/model_check.h"
@@ -192,6 +195,26 @@ TEST_F(EquationWindow, StartsWithItsMenusToolBarIndicatorsAndMonospaceText)
     QTest::keyClick(edit, Qt::Key_Insert);
     EXPECT_EQ(window->indicator(2)->text().toStdString(), "");
     testsupport::grabToPng(*window, "equationeditor_started");
+}
+
+// A device, a pipe, a directory or a file over the bound as the settings file: the program
+// names it, asks, and ends or goes on as the user answers.
+TEST_F(EquationWindow, ASettingsFileThatIsNoRegularFileOfItsSizeIsRefusedByName)
+{
+    std::unique_ptr<TQNEEApp> app;
+    testsupport::expectRefusedSettingsFiles(
+        dir, sink,
+        [&](const std::vector<std::string>& words) {
+            app = std::make_unique<TQNEEApp>(testsupport::testApplication(), words);
+            return app->InitMainWindow();
+        },
+        [&] {
+            app.reset();
+            ResetEquationEditor();
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            ResetSettings();
+            ResetStartup();
+        });
 }
 
 TEST_F(EquationWindow, StartsWithTheModelOfTheCommandLineUnderItsName)
@@ -418,7 +441,7 @@ TEST_F(EquationWindow, PrintingSaysWhenThereIsNoTextOrTheFileCannotBeWritten)
     paper.outputFile = dir.file("plain") + "/x.pdf";
     choosers.answerPrinter(paper);
     command(EE_PRINT)->trigger();
-    EXPECT_EQ(sink.transcriptLines(), std::vector<std::string>{"Printing is not possible."});
+    EXPECT_EQ(sink.transcriptLines(), (std::vector<std::string>{"Printing is not possible.", paper.outputFile}));
 }
 
 TEST_F(EquationWindow, TheCheckLogShowsTheEndOfTheNewestReport)

@@ -191,6 +191,18 @@ TEST_F(ExpansionTest, MissingArgumentsFileIsReported)
                                                              " not found for this model.")});
 }
 
+// An arguments file that is no regular file is not read (a pipe would be waited on): the
+// message names it and says why.
+TEST_F(ExpansionTest, AnArgumentsFileThatIsNoRegularFileIsRefusedByName)
+{
+    ClassRec* cls = parseModel(kArgumentModel);
+    ASSERT_TRUE(cls);
+    const testsupport::PipeReleaser pipe(dir.file("a1.mga"));
+    EXPECT_FALSE(read_model_arguments(cls).has_value());
+    EXPECT_EQ(errors, std::vector<std::string>{expansionLine("arguments file " + dir.file("a1.mga") +
+                                                             " can not be read: it is not a regular file.")});
+}
+
 TEST_F(ExpansionTest, SetArgumentsChecksEveryCondition)
 {
     const struct {

@@ -811,15 +811,16 @@ TEST_F(WriterTest, CodeAndEquationFilesAreReplacedTogether)
                                                      std::strerror(EFBIG) + "."});
     release_all();
 
-    // The equation file's name is taken by a directory: no code file is left without it.
+    // The equation file's name is taken by a directory: no new code file is put in place without
+    // its partner, and the old one stays as it was.
     errors.lines.clear();
     ASSERT_EQ(std::remove(equations.c_str()), 0);
     dir.mkdir("pendulum2.e");
     EXPECT_EQ(ttwrite_code_files(buildPendulum(), dir.path()), 0);
-    EXPECT_FALSE(platform::fileExists(code));
+    EXPECT_EQ(readBack(code), "old code\n");
     auto names = platform::listDirectory(dir.path());
     ASSERT_TRUE(names);
-    EXPECT_EQ(names->size(), 3u); // ".", ".." and the directory in the way: no temporary file stays
+    EXPECT_EQ(names->size(), 4u); // ".", "..", the old code file and the directory in the way: no temporary stays
     ASSERT_EQ(errors.lines.size(), 1u);
     EXPECT_EQ(errors.lines[0].rfind("Equations generation error : can't open file ", 0), 0u) << errors.lines[0];
 }

@@ -18,9 +18,6 @@ namespace platform {
 
 namespace {
 
-// Most links the kernel itself follows before giving ELOOP.
-constexpr int kMaxLinkDepth = 40;
-
 // Keeps temporary names within NAME_MAX whatever the target's name.
 constexpr std::size_t kMaxTempStem = 200;
 
@@ -53,29 +50,6 @@ std::string namePart(const std::string& path)
 {
     std::size_t slash = path.rfind('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-// Follows symbolic links so that a save replaces the file a link points at and
-// the link itself survives; a dangling link gives the path it points at.
-std::optional<std::string> resolveLinks(const std::string& path, int& error)
-{
-    std::string current = path;
-    for (int depth = 0; depth <= kMaxLinkDepth; ++depth) {
-        struct stat st;
-        if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
-            return current;
-        std::optional<std::string> target = readLink(current);
-        if (!target) {
-            error = errno;
-            return std::nullopt;
-        }
-        if (target->empty() || (*target)[0] != '/')
-            current = joinPath(directoryPart(current), *target);
-        else
-            current = *target;
-    }
-    error = ELOOP;
-    return std::nullopt;
 }
 
 // The process's umask, read without changing it (other threads may create files).
@@ -247,48 +221,129 @@ std::string_view withoutByteOrderMark(std::string_view text)
     return text.starts_with("\xEF\xBB\xBF") ? text.substr(3) : text;
 }
 
-std::optional<std::string> readFile(const std::string& path)
+bool isRefusedFile(int error)
 {
-    return readFile(path, nullptr);
+    return error == kNotRegularFile || error == EISDIR || error == EFBIG;
 }
 
-std::optional<std::string> readFile(const std::string& path, int* error)
+std::string fileErrorText(int error, std::uint64_t limit)
 {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    switch (error) {
+    case kNotRegularFile:
+        return "it is not a regular file";
+    case EISDIR:
+        return "it is a directory";
+    case EFBIG:
+        return "it is larger than " + std::to_string(limit) + " bytes";
+    default:
+        break;
+    }
+    return std::strerror(error);
+}
+
+namespace {
+
+/// The refusal of a file that is not read whole nor replaced; 0 for a regular file.
+int refusalOf(const struct stat& status)
+{
+    if (S_ISREG(status.st_mode))
+        return 0;
+    return S_ISDIR(status.st_mode) ? EISDIR : kNotRegularFile;
+}
+
+/// Opens a regular file for reading. A pipe or a device is refused by its status before it is
+/// opened, and the open itself does not wait for a pipe's writer, should the path have been
+/// changed to one in between; what was opened is looked at again. The descriptor, or -1 with
+/// the error in `error`; `status` is that of the file opened.
+int openRegular(const std::string& path, struct stat& status, int& error)
+{
+    if (::stat(path.c_str(), &status) != 0) {
+        error = errno;
+        return -1;
+    }
+    if ((error = refusalOf(status)) != 0)
+        return -1;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
+        error = errno;
+        return -1;
+    }
+    if (::fstat(fd, &status) != 0 || (error = refusalOf(status)) != 0) {
+        if (error == 0)
+            error = errno;
+        ::close(fd);
+        return -1;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
+}
+
+} // namespace
+
+std::optional<std::string> readFile(const std::string& path, int* error, std::uint64_t limit)
+{
+    const auto fail = [error](int code) -> std::optional<std::string> {
         if (error)
-            *error = errno;
+            *error = code;
         return std::nullopt;
+    };
+    struct stat status {};
+    int openError = 0;
+    const int fd = openRegular(path, status, openError);
+    if (fd < 0)
+        return fail(openError);
+    if (status.st_size > 0 && static_cast<std::uint64_t>(status.st_size) > limit) {
+        ::close(fd);
+        return fail(EFBIG);
     }
     constexpr std::size_t chunk = 65536;
     std::string content;
-    // Room for the whole of a regular file at once: a large model is then read without the
-    // copies a growing buffer makes.
-    struct stat status {};
-    if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && status.st_size > 0)
+    // Room for the whole of the file at once: a large model is then read without the copies a
+    // growing buffer makes.
+    if (status.st_size > 0)
         content.reserve(static_cast<std::size_t>(status.st_size) + chunk);
-    std::size_t used = 0;
+    // One byte more than the bound is asked for: a file that grew beyond it while it was read
+    // is refused as well.
+    std::uint64_t used = 0;
     for (;;) {
-        content.resize(used + chunk);
-        ssize_t n = ::read(fd, content.data() + used, chunk);
+        const std::uint64_t wanted = std::min<std::uint64_t>(chunk, limit + 1 - used);
+        content.resize(static_cast<std::size_t>(used + wanted));
+        ssize_t n = ::read(fd, content.data() + used, static_cast<std::size_t>(wanted));
         if (n == 0)
             break;
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            int readError = errno;
+            const int readError = errno;
             ::close(fd);
-            if (error)
-                *error = readError;
-            return std::nullopt;
+            return fail(readError);
         }
-        used += static_cast<std::size_t>(n);
+        used += static_cast<std::uint64_t>(n);
+        if (used > limit) {
+            ::close(fd);
+            return fail(EFBIG);
+        }
     }
-    content.resize(used);
+    content.resize(static_cast<std::size_t>(used));
     ::close(fd);
     if (error)
         *error = 0;
     return content;
+}
+
+std::FILE* openRegularFile(const std::string& path, int* error)
+{
+    struct stat status {};
+    int openError = 0;
+    const int fd = openRegular(path, status, openError);
+    std::FILE* file = fd >= 0 ? ::fdopen(fd, "rb") : nullptr;
+    if (fd >= 0 && !file) {
+        openError = errno;
+        ::close(fd);
+    }
+    if (error)
+        *error = file ? 0 : openError;
+    return file;
 }
 
 bool writeFileAtomically(const std::string& path, std::string_view content, int* error)
@@ -341,24 +396,24 @@ void removeLeftTemporaries(const std::string& directory, const std::string& stem
 
 } // namespace
 
-AtomicFile::AtomicFile(const std::string& path)
+AtomicFile::AtomicFile(const std::string& path, Start start)
 {
     if (path.empty()) {
         m_error = ENOENT;
         return;
     }
-    int resolveError = 0;
-    std::optional<std::string> target = resolveLinks(path, resolveError);
-    if (!target) {
-        m_error = resolveError;
-        return;
-    }
-    m_target = *target;
+    // The path itself is replaced: a link planted there goes, and what it points at stays.
+    m_target = path;
     struct stat old;
-    m_hadFile = ::stat(m_target.c_str(), &old) == 0;
-    if (m_hadFile) {
-        m_uid = old.st_uid;
-        m_gid = old.st_gid;
+    if (::lstat(m_target.c_str(), &old) == 0) {
+        if (S_ISREG(old.st_mode)) {
+            m_hadFile = true;
+            m_uid = old.st_uid;
+            m_gid = old.st_gid;
+        } else if (!S_ISLNK(old.st_mode)) {
+            m_error = refusalOf(old);
+            return;
+        }
     }
     m_mode = m_hadFile ? (old.st_mode & 07777) : (0666 & ~currentUmask());
     m_directory = directoryPart(m_target);
@@ -367,18 +422,48 @@ AtomicFile::AtomicFile(const std::string& path)
     // Without a name, the new content goes with the process when it is killed before it is put
     // in place; where the file system has no such files, a temporary name is the fallback.
     m_fd = ::open(m_directory.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-    if (m_fd >= 0)
-        return;
-    for (int attempt = 0; attempt < 100 && m_fd < 0; ++attempt) {
-        m_temporary = joinPath(m_directory, temporaryName(m_stem));
-        m_fd = ::open(m_temporary.c_str(), O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC, 0600);
-        if (m_fd < 0 && errno != EEXIST)
-            break;
-    }
     if (m_fd < 0) {
-        m_error = errno;
-        m_temporary.clear();
+        for (int attempt = 0; attempt < 100 && m_fd < 0; ++attempt) {
+            m_temporary = joinPath(m_directory, temporaryName(m_stem));
+            m_fd = ::open(m_temporary.c_str(), O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC, 0600);
+            if (m_fd < 0 && errno != EEXIST)
+                break;
+        }
+        if (m_fd < 0) {
+            m_error = errno;
+            m_temporary.clear();
+            return;
+        }
     }
+    if (start == Start::WithOldContent)
+        copyOldContent();
+}
+
+void AtomicFile::copyOldContent()
+{
+    struct stat status {};
+    int error = 0;
+    const int from = openRegular(m_target, status, error);
+    if (from < 0) {
+        if (error != ENOENT)
+            failAndAbandon(error);
+        return;
+    }
+    std::string buffer(kWriteChunk, '\0');
+    for (;;) {
+        const ssize_t n = ::read(from, buffer.data(), buffer.size());
+        if (n == 0)
+            break;
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 || !writeAll(m_fd, std::string_view(buffer.data(), static_cast<std::size_t>(n)))) {
+            const int copyError = errno;
+            ::close(from);
+            failAndAbandon(copyError);
+            return;
+        }
+    }
+    ::close(from);
 }
 
 AtomicFile::~AtomicFile()
@@ -409,6 +494,25 @@ bool AtomicFile::write(std::span<const std::string_view> pieces)
         if (!writeAll(m_fd, piece))
             return failAndAbandon(errno);
     return true;
+}
+
+std::FILE* AtomicFile::openStream()
+{
+    if (m_fd < 0)
+        return nullptr;
+    const int fd = ::dup(m_fd);
+    if (fd < 0) {
+        failAndAbandon(errno);
+        return nullptr;
+    }
+    ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+    std::FILE* stream = ::fdopen(fd, "wb");
+    if (!stream) {
+        const int error = errno;
+        ::close(fd);
+        failAndAbandon(error);
+    }
+    return stream;
 }
 
 bool AtomicFile::sync()
@@ -473,6 +577,32 @@ bool writeFileAtomically(const std::string& path, std::span<const std::string_vi
     const bool written = file.write(pieces) && file.install();
     if (error)
         *error = file.error();
+    return written;
+}
+
+bool writeFileThroughName(const std::string& path, const std::function<bool(const std::string& name)>& write,
+                          int* error)
+{
+    AtomicFile file(path);
+    // The new file is named first, with the permissions it is to have, for the writer to fill.
+    bool written = file.link() && write(file.temporaryPath());
+    int code = file.error();
+    if (written) {
+        const int fd = ::open(file.temporaryPath().c_str(), O_RDONLY | O_CLOEXEC);
+        written = fd >= 0 && ::fsync(fd) == 0;
+        code = written ? 0 : errno;
+        if (fd >= 0)
+            ::close(fd);
+        written = written && file.replace();
+        if (!written && code == 0)
+            code = file.error();
+    } else if (code == 0) {
+        code = EIO; // the writer failed: its own words are the caller's to give
+    }
+    if (!written)
+        file.abandon();
+    if (error)
+        *error = code;
     return written;
 }
 

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
+#include <functional>
 #include <optional>
 #include <string>
 #include <span>
@@ -52,32 +54,65 @@ bool equalsNoCase(std::string_view a, std::string_view b);
 /// The text without the UTF-8 byte-order mark that some editors put at its start.
 std::string_view withoutByteOrderMark(std::string_view text);
 
-/// Reads a whole file; none when it cannot be opened or read.
-std::optional<std::string> readFile(const std::string& path);
+/// The error of a file that is neither a regular file nor a directory (a device, a pipe, a
+/// socket): it is neither read whole nor replaced. A directory gives EISDIR, a file over the
+/// bound of its reader EFBIG.
+inline constexpr int kNotRegularFile = 0x10000;
 
-/// Reads a whole file; on failure the system error number goes to `error` when
-/// given (0 on success).
-std::optional<std::string> readFile(const std::string& path, int* error);
+/// The bound of a whole-file read unless its reader names another: more than any model, code,
+/// experiment or result file the suite makes.
+inline constexpr std::uint64_t kReadLimit = std::uint64_t(2) << 30;
+
+/// True when the error says that something stands at the path that is not read whole: a
+/// directory, a device, pipe or socket, or a file over its reader's bound.
+bool isRefusedFile(int error);
+
+/// The reason of a file error as a sentence's end: "is not a regular file", "is a directory",
+/// "is larger than N bytes" (with `limit`), or the system's text in lower case.
+std::string fileErrorText(int error, std::uint64_t limit = kReadLimit);
+
+/// Reads a whole regular file of at most `limit` bytes; none when it cannot be opened or read,
+/// when it is not a regular file (a pipe or a device is not even opened for good) or is larger.
+/// On failure the error number (a system one, `kNotRegularFile`, or EFBIG for a larger file)
+/// goes to `error` when given (0 on success).
+std::optional<std::string> readFile(const std::string& path, int* error = nullptr, std::uint64_t limit = kReadLimit);
+
+/// Opens a regular file for reading as a stream, without waiting on a pipe; null when it cannot
+/// be opened or is not a regular file, the error number in `error` when given.
+std::FILE* openRegularFile(const std::string& path, int* error = nullptr);
 
 /// Writes `content` to a temporary file in the same directory and renames it
-/// over `path`, keeping the old file's permissions; a link is written through.
-/// On failure the old file is untouched, the temporary file removed, and the
-/// system error number is stored in `error` when given.
+/// over `path`, keeping the old file's permissions; a link at the path is replaced,
+/// never written through. On failure the old file is untouched, the temporary file
+/// removed, and the error number is stored in `error` when given.
 bool writeFileAtomically(const std::string& path, std::string_view content, int* error = nullptr);
 /// As above, with the content given as pieces written one after the other.
 bool writeFileAtomically(const std::string& path, std::span<const std::string_view> pieces, int* error = nullptr);
 
+/// As `writeFileAtomically`, for a writer that takes a file name (a printer, an image writer):
+/// `write` is given the name of the new file beside `path`, which it overwrites; when it returns
+/// true, that file replaces `path`, else it is removed and `error` gets EIO.
+bool writeFileThroughName(const std::string& path, const std::function<bool(const std::string& name)>& write,
+                          int* error = nullptr);
+
 /// A new content for a file written in steps: the pieces go to a new file in the same directory,
-/// which replaces the file (keeping the old file's permissions, written through a link) only when
-/// installed. Until then, and when it fails or is given up, the old file stays as it was and the
-/// new one is removed. The new file has no name until it is put in place where the file system
-/// allows it, so that a program killed while it writes leaves nothing behind; elsewhere its
-/// temporary name holds the writer's process id, and the next writer of the same file removes it
-/// once that process has gone. `error` is the system error number of a failure.
+/// which replaces the file only when installed. The new file keeps the permissions of a regular
+/// file it replaces; a link at the path is replaced by it, never written through, and gets the
+/// permissions of a new file; a device, pipe or socket at the path is not replaced
+/// (`kNotRegularFile`). Until then, and when it fails or is given up, the old file stays as it
+/// was and the new one is removed. The new file has no name until it is put in place where the
+/// file system allows it, so that a program killed while it writes leaves nothing behind;
+/// elsewhere its temporary name holds the writer's process id, and the next writer of the same
+/// file removes it once that process has gone. `error` is the error number of a failure.
 class AtomicFile {
 public:
-    /// Makes the new file; a failure shows in `error` and makes every step fail.
-    explicit AtomicFile(const std::string& path);
+    /// How the new file begins.
+    enum class Start { Empty, WithOldContent };
+
+    /// Makes the new file; a failure shows in `error` and makes every step fail. With
+    /// `WithOldContent` it begins with what the file holds now (read through a link), so that
+    /// what is written is appended to it; a file that is not there gives an empty start.
+    explicit AtomicFile(const std::string& path, Start start = Start::Empty);
     ~AtomicFile();
     AtomicFile(const AtomicFile&) = delete;
     AtomicFile& operator=(const AtomicFile&) = delete;
@@ -86,11 +121,16 @@ public:
     bool write(std::span<const std::string_view> pieces);
     /// The new file's descriptor, for a writer of its own; -1 once it failed or was linked.
     int descriptor() const { return m_fd; }
+    /// A stream of its own on the new file, at its end ("wb"), for a writer that formats as it
+    /// goes; the caller closes it before `install`. Null once the file failed.
+    std::FILE* openStream();
     /// Flushes the new content to the disk.
     bool sync();
     /// Gives the new content the file's permissions and a temporary name beside it: the step
     /// before `replace` for a caller that puts several files in place together.
     bool link();
+    /// The temporary name given by `link`; empty before.
+    const std::string& temporaryPath() const { return m_temporary; }
     /// Puts the linked content in the file's place.
     bool replace();
     /// `sync`, `link` and `replace`.
@@ -101,6 +141,7 @@ public:
 
 private:
     bool failAndAbandon(int code);
+    void copyOldContent();
 
     std::string m_target;
     std::string m_directory;

@@ -99,7 +99,7 @@ ProfileFile::ProfileFile(std::string path) : m_path(std::move(path)) {}
 ProfileFile ProfileFile::load(const std::string& path)
 {
     int error = 0;
-    std::optional<std::string> content = readFile(path, &error);
+    std::optional<std::string> content = readFile(path, &error, kProfileReadLimit);
     ProfileFile profile = content ? fromText(*content) : ProfileFile();
     profile.m_path = path;
     profile.m_existed = content.has_value();

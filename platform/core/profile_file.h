@@ -3,12 +3,16 @@
 // one key keeps every other line and comment byte for byte.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace platform {
+
+/// The largest profile file read: a settings file is a few hundred bytes.
+inline constexpr std::uint64_t kProfileReadLimit = std::uint64_t(1) << 20;
 
 /// One profile file held as its lines. Lookups go by the first section of a
 /// name and the first key of a name in it.
@@ -17,8 +21,9 @@ public:
     /// An empty profile that saves to `path`.
     explicit ProfileFile(std::string path = {});
 
-    /// Reads `path`; a missing or unreadable file gives an empty profile
-    /// (check `existed()`).
+    /// Reads `path`, a regular file of at most `kProfileReadLimit` bytes; a missing or
+    /// unreadable file, or anything else at the path, gives an empty profile (check
+    /// `existed()` and `loadError()`).
     static ProfileFile load(const std::string& path);
 
     /// A profile read from text (for tests and fuzzing); saves nowhere.
@@ -29,8 +34,8 @@ public:
     /// True when `load` read the file.
     bool existed() const { return m_existed; }
 
-    /// The system error number when `load` found something at the path but could
-    /// not read it (0 otherwise); such a profile refuses to save over it.
+    /// The error number when `load` found something at the path but could not read it,
+    /// or refused it (`isRefusedFile`), 0 otherwise; such a profile refuses to save over it.
     int loadError() const { return m_loadError; }
 
     /// The value of a key: trimmed, and without one pair of matching quotes

@@ -2,6 +2,7 @@
 // while the document has more.
 #include "platform/qt/printing.h"
 
+#include "platform/core/file_system.h"
 #include "platform/qt/painter_device_context.h"
 #include "platform/qt/window_widgets.h"
 
@@ -116,17 +117,33 @@ PrintResult printDocumentResult(Printout& printout, QPrinter& printer, bool askU
         settings = *chosen;
     }
     applyPrinterSettings(printer, settings);
-    PainterDeviceContext context(printer);
-    if (!context.painter().isActive())
-        return PrintResult::Failed;
-    printout.setResolution(printer.logicalDpiY());
-    QRect page = printer.pageLayout().paintRectPixels(printer.resolution());
-    bool pageFailed = false;
-    printPages(printout, context, page.width(), page.height(), [&] {
-        pageFailed = !printer.newPage();
-        return !pageFailed;
+    const auto print = [&] {
+        bool pageFailed = false;
+        {
+            PainterDeviceContext context(printer);
+            if (!context.painter().isActive())
+                return false;
+            printout.setResolution(printer.logicalDpiY());
+            QRect page = printer.pageLayout().paintRectPixels(printer.resolution());
+            printPages(printout, context, page.width(), page.height(), [&] {
+                pageFailed = !printer.newPage();
+                return !pageFailed;
+            });
+        }
+        return !pageFailed && printer.printerState() != QPrinter::Error;
+    };
+    if (settings.outputFile.empty())
+        return print() ? PrintResult::Printed : PrintResult::Failed;
+    // The document goes to a new file beside the one named, which it replaces once complete: a
+    // link planted at the name is replaced, and a failed print leaves the old file.
+    const bool printed = writeFileThroughName(settings.outputFile, [&](const std::string& name) {
+        printer.setOutputFileName(QString::fromStdString(name));
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        return print();
     });
-    return pageFailed ? PrintResult::Failed : PrintResult::Printed;
+    printer.setOutputFileName(QString::fromStdString(settings.outputFile));
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    return printed ? PrintResult::Printed : PrintResult::Failed;
 }
 
 bool printDocument(Printout& printout, QPrinter& printer, bool askUser, QWidget* parent)

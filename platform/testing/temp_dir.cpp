@@ -1,6 +1,7 @@
 // Test support: temporary directories, files, times, current directory and environment.
 #include "platform/testing/temp_dir.h"
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -107,6 +108,21 @@ ScopedEnvironment::~ScopedEnvironment()
         ::setenv(m_name.c_str(), m_previous.c_str(), 1);
     else
         ::unsetenv(m_name.c_str());
+}
+
+PipeReleaser::PipeReleaser(std::string path) : m_path(std::move(path))
+{
+    ::unlink(m_path.c_str());
+    if (::mkfifo(m_path.c_str(), 0600) != 0)
+        throw std::runtime_error("cannot make the pipe " + m_path);
+    m_thread = std::jthread([pipe = m_path](std::stop_token stop) {
+        while (!stop.stop_requested()) {
+            // Opens only while a reader has the pipe open, and lets it go at once.
+            if (const int fd = ::open(pipe.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC); fd >= 0)
+                ::close(fd);
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    });
 }
 
 } // namespace testsupport

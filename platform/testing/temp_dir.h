@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <thread>
 
 namespace testsupport {
 
@@ -55,6 +56,19 @@ private:
     std::string m_name;
     bool m_hadValue = false;
     std::string m_previous;
+};
+
+/// A named pipe at the path, made for the lifetime of this object; while it lives, a reader that
+/// waits on it is let go at once and finds it empty, so that code that opens the pipe to read it
+/// goes on (and fails its test) instead of hanging the test.
+class PipeReleaser {
+public:
+    explicit PipeReleaser(std::string path);
+    const std::string& path() const { return m_path; }
+
+private:
+    std::string m_path;
+    std::jthread m_thread;
 };
 
 } // namespace testsupport

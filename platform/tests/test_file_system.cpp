@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cerrno>
 #include <cstdlib>
 #include <tuple>
@@ -139,6 +140,59 @@ TEST(FileContent, ReadWholeFiles)
     EXPECT_EQ(error, ENOENT);
     EXPECT_EQ(readFile(dir.path(), &error), std::nullopt);
     EXPECT_EQ(error, EISDIR);
+}
+
+// Only a regular file within the reader's bound is read, whole or as a stream: a device would
+// fill the memory, a pipe would wait for a writer, and neither is opened to be read.
+TEST(FileContent, OnlyRegularFilesWithinTheBoundAreRead)
+{
+    TempDir dir;
+    const testsupport::PipeReleaser releaser(dir.file("pipe"));
+    const std::string& pipe = releaser.path();
+    const std::string exact = dir.write("exact", std::string(100, 'e'));
+    ASSERT_EQ(::symlink("exact", dir.file("link").c_str()), 0);
+    const struct {
+        std::string path;
+        std::uint64_t limit;
+        int error; ///< 0: read
+    } cases[] = {
+        {"/dev/zero", kReadLimit, kNotRegularFile},
+        {"/dev/null", kReadLimit, kNotRegularFile},
+        {pipe, kReadLimit, kNotRegularFile},
+        {dir.path(), kReadLimit, EISDIR},
+        {exact, 99, EFBIG},
+        {exact, 100, 0},
+        {dir.file("link"), 100, 0}, // a link to a regular file is read
+        {"/proc/self/status", 1u << 20, 0}, // of size 0 by its status, yet it has bytes
+        {"/proc/self/status", 10, EFBIG},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path + " within " + std::to_string(c.limit));
+        int error = -1;
+        const std::optional<std::string> text = readFile(c.path, &error, c.limit);
+        EXPECT_EQ(error, c.error);
+        EXPECT_EQ(text.has_value(), c.error == 0);
+        EXPECT_EQ(isRefusedFile(error), c.error != 0);
+        if (c.limit == kReadLimit) {
+            error = -1;
+            std::FILE* stream = openRegularFile(c.path, &error);
+            EXPECT_EQ(stream, nullptr);
+            EXPECT_EQ(error, c.error);
+            if (stream)
+                std::fclose(stream);
+        }
+    }
+    int error = -1;
+    std::FILE* stream = openRegularFile(exact, &error);
+    ASSERT_NE(stream, nullptr);
+    EXPECT_EQ(error, 0);
+    EXPECT_EQ(std::fgetc(stream), 'e');
+    std::fclose(stream);
+
+    EXPECT_EQ(fileErrorText(kNotRegularFile), "it is not a regular file");
+    EXPECT_EQ(fileErrorText(EISDIR), "it is a directory");
+    EXPECT_EQ(fileErrorText(EFBIG, 1024), "it is larger than 1024 bytes");
+    EXPECT_EQ(fileErrorText(ENOENT), "No such file or directory");
 }
 
 TEST(AtomicWrite, ReplacesKeepingPermissions)
@@ -300,30 +354,151 @@ TEST(AtomicWrite, AWriterKilledAtAnyStepLeavesTheOldFileAndNoTemporaryBehind)
                                                                   ".chain1.l.x.3", "chain1.l"}));
 }
 
-TEST(AtomicWrite, WritesThroughLinks)
+// A link at the path is replaced by the new file, whatever it points at: the file it points at
+// (outside the folder, perhaps) keeps its content, and the new file has a new file's permissions.
+TEST(AtomicWrite, ReplacesALinkAndNeverWritesThroughIt)
 {
     TempDir dir;
-    std::string real = dir.write("real/orvanta.ini", "old");
-    ASSERT_EQ(::symlink("real/orvanta.ini", dir.file("relative-link").c_str()), 0);
-    ASSERT_EQ(::symlink(dir.file("relative-link").c_str(), dir.file("chain-link").c_str()), 0);
-    ASSERT_EQ(::symlink("real/created.ini", dir.file("dangling-link").c_str()), 0);
+    ScopedUmask mask(022);
+    const std::string outside = dir.write("outside/pic.png", "outside");
+    ASSERT_EQ(::chmod(outside.c_str(), 0600), 0);
+    const std::string folder = dir.mkdir("msd1");
+    // The links, all planted afresh before each write.
+    const std::pair<const char*, std::string> links[] = {
+        {"relative", "../outside/pic.png"}, {"absolute", outside},
+        {"chain", dir.file("msd1/absolute")}, {"dangling", "../outside/made.png"},
+        {"loop-a", "loop-b"},               {"loop-b", "loop-a"},
+        {"folder", "../outside"},
+    };
+    const std::function<bool(const std::string&)> writers[] = {
+        [](const std::string& path) { return writeFileAtomically(path, "new"); },
+        [](const std::string& path) {
+            AtomicFile file(path);
+            std::FILE* stream = file.openStream();
+            const bool written = stream && std::fputs("new", stream) >= 0;
+            return stream && std::fclose(stream) == 0 && written && file.install();
+        },
+        [](const std::string& path) {
+            return writeFileThroughName(path, [](const std::string& name) { return writeFileAtomically(name, "new"); });
+        },
+    };
+    for (std::size_t writer = 0; writer < std::size(writers); ++writer) {
+        for (const auto& [name, target] : links) {
+            SCOPED_TRACE(std::string(name) + " by writer " + std::to_string(writer));
+            for (const auto& [planted, pointer] : links) {
+                ::unlink(dir.file("msd1/" + std::string(planted)).c_str());
+                ASSERT_EQ(::symlink(pointer.c_str(), dir.file("msd1/" + std::string(planted)).c_str()), 0);
+            }
+            const std::string path = folder + "/" + name;
+            ASSERT_TRUE(writers[writer](path));
+            struct stat st;
+            ASSERT_EQ(::lstat(path.c_str(), &st), 0);
+            EXPECT_TRUE(S_ISREG(st.st_mode));
+            EXPECT_EQ(st.st_mode & 07777, 0644u);
+            EXPECT_EQ(readText(path), "new");
+            EXPECT_EQ(readText(outside), "outside");
+            EXPECT_EQ(permissionsOf(outside), 0600u);
+            EXPECT_FALSE(fileExists(dir.file("outside/made.png")));
+        }
+    }
+    EXPECT_EQ(sortedEntries(dir.file("outside")), (std::vector<std::string>{".", "..", "pic.png"}));
+    for (const std::string& entry : sortedEntries(folder))
+        EXPECT_TRUE(entry == "." || entry == ".." || entry[0] != '.') << "a temporary is left: " << entry;
+}
 
-    ASSERT_TRUE(writeFileAtomically(dir.file("chain-link"), "through two links"));
-    EXPECT_EQ(readText(real), "through two links");
+// A device, a pipe or a socket at the path is left as it is, and so is a directory: none of them
+// is a file the suite replaces (as root, a rename would replace /dev/null itself).
+TEST(AtomicWrite, ANonRegularFileAtThePathIsNotReplaced)
+{
+    TempDir dir;
+    const std::string pipe = dir.file("pipe");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    const std::string folder = dir.mkdir("folder");
+    for (const auto& [path, expected] : {std::pair{std::string("/dev/null"), kNotRegularFile},
+                                         std::pair{pipe, kNotRegularFile}, std::pair{folder, EISDIR}}) {
+        SCOPED_TRACE(path);
+        struct stat before;
+        ASSERT_EQ(::lstat(path.c_str(), &before), 0);
+        int error = 0;
+        EXPECT_FALSE(writeFileAtomically(path, "x", &error));
+        EXPECT_EQ(error, expected);
+        error = 0;
+        EXPECT_FALSE(writeFileThroughName(path, [](const std::string&) { return true; }, &error));
+        EXPECT_EQ(error, expected);
+        struct stat after;
+        ASSERT_EQ(::lstat(path.c_str(), &after), 0);
+        EXPECT_EQ(after.st_ino, before.st_ino);
+        EXPECT_EQ(after.st_mode, before.st_mode);
+    }
+    EXPECT_EQ(sortedEntries(dir.path()), (std::vector<std::string>{".", "..", "folder", "pipe"}));
+}
+
+// A file continued from its old content: the new file begins with it (read through a link at the
+// path, which is then replaced), what is written follows, and until installed the old file stays.
+TEST(AtomicWrite, AFileCanBeContinuedFromItsOldContent)
+{
+    TempDir dir;
+    const std::string path = dir.write("default.n", "head\nrow 1\n");
+    const std::string big(3u << 20, 'b');
+    const auto continued = [](const std::string& target, std::string_view more) {
+        AtomicFile file(target, AtomicFile::Start::WithOldContent);
+        std::FILE* stream = file.openStream();
+        if (!stream)
+            return false;
+        const bool written = std::fwrite(more.data(), 1, more.size(), stream) == more.size();
+        return std::fclose(stream) == 0 && written && file.install();
+    };
+    ASSERT_TRUE(continued(path, "row 2\n"));
+    EXPECT_EQ(readText(path), "head\nrow 1\nrow 2\n");
+    ASSERT_TRUE(continued(path, big));
+    EXPECT_TRUE(readText(path) == "head\nrow 1\nrow 2\n" + big);
+    ASSERT_TRUE(continued(dir.file("new.n"), "first"));
+    EXPECT_EQ(readText(dir.file("new.n")), "first");
+
+    const std::string outside = dir.write("outside.n", "outside\n");
+    ASSERT_EQ(::symlink("outside.n", dir.file("linked.n").c_str()), 0);
+    ASSERT_TRUE(continued(dir.file("linked.n"), "more"));
+    EXPECT_EQ(readText(dir.file("linked.n")), "outside\nmore");
+    EXPECT_EQ(readText(outside), "outside\n");
     struct stat st;
-    ASSERT_EQ(::lstat(dir.file("chain-link").c_str(), &st), 0);
-    EXPECT_TRUE(S_ISLNK(st.st_mode));
-    ASSERT_EQ(::lstat(dir.file("relative-link").c_str(), &st), 0);
-    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    ASSERT_EQ(::lstat(dir.file("linked.n").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISREG(st.st_mode));
 
-    ASSERT_TRUE(writeFileAtomically(dir.file("dangling-link"), "made"));
-    EXPECT_EQ(readText(dir.file("real/created.ini")), "made");
+    {
+        AtomicFile given(path, AtomicFile::Start::WithOldContent);
+        EXPECT_TRUE(given.write(std::vector<std::string_view>{"lost"}));
+    }
+    EXPECT_TRUE(readText(path) == "head\nrow 1\nrow 2\n" + big);
+    EXPECT_EQ(sortedEntries(dir.path()),
+              (std::vector<std::string>{".", "..", "default.n", "linked.n", "new.n", "outside.n"}));
+}
 
-    ASSERT_EQ(::symlink("loop-b", dir.file("loop-a").c_str()), 0);
-    ASSERT_EQ(::symlink("loop-a", dir.file("loop-b").c_str()), 0);
-    int error = 0;
-    EXPECT_FALSE(writeFileAtomically(dir.file("loop-a"), "x", &error));
-    EXPECT_EQ(error, ELOOP);
+// A writer that takes a file name fills the new file beside the path, which replaces the old one
+// only when the writer succeeded; the old file's permissions are kept.
+TEST(AtomicWrite, AWriterByNameReplacesTheFileOnlyWhenItSucceeded)
+{
+    TempDir dir;
+    const std::string path = dir.write("print.pdf", "old");
+    ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
+    std::string named;
+    int error = -1;
+    EXPECT_FALSE(writeFileThroughName(path, [&](const std::string& name) {
+        named = name;
+        return writeFileAtomically(name, "half") && false;
+    }, &error));
+    EXPECT_EQ(error, EIO);
+    EXPECT_EQ(readText(path), "old");
+    EXPECT_EQ(named.rfind(dir.file(".print.pdf."), 0), 0u) << named;
+    EXPECT_FALSE(fileExists(named));
+
+    EXPECT_TRUE(writeFileThroughName(path, [&](const std::string& name) {
+        EXPECT_EQ(permissionsOf(name), 0640u);
+        return writeFileAtomically(name, "new");
+    }, &error));
+    EXPECT_EQ(error, 0);
+    EXPECT_EQ(readText(path), "new");
+    EXPECT_EQ(permissionsOf(path), 0640u);
+    EXPECT_EQ(sortedEntries(dir.path()), (std::vector<std::string>{".", "..", "print.pdf"}));
 }
 
 TEST(SuiteDirectories, SettingsDirectory)

@@ -183,6 +183,29 @@ TEST_F(DataTables, FailuresShowTheirMessageAndStopTheRun)
     }
 }
 
+// A table that is no regular file is not read: a device would be read without end and a pipe
+// waited on. The run stops with the name and the reason.
+TEST_F(DataTables, ATableThatIsNoRegularFileIsRefusedByName)
+{
+    m_dir.mkdir("msd/folder.txt");
+    const testsupport::PipeReleaser pipe(m_dir.file("msd/pipe.txt"));
+    const std::pair<std::string, const char*> cases[] = {
+        {"/dev/zero", "it is not a regular file"},
+        {"pipe.txt", "it is not a regular file"},
+        {"folder.txt", "it is a directory"},
+    };
+    for (const auto& [name, why] : cases) {
+        SCOPED_TRACE(name);
+        ClearTableFileCache();
+        m_sink.clear();
+        RunStopFlag = 0;
+        SetStringValue(cell('P', 0), name);
+        EXPECT_FALSE(at(0.5));
+        ASSERT_FALSE(m_sink.transcript().empty());
+        EXPECT_EQ(m_sink.transcript().back().lines, (std::vector<std::string>{"Error opening file :", name, why}));
+    }
+}
+
 TEST_F(DataTables, NamesWithADirectoryAreUsedAsTheyStand)
 {
     const std::string path = m_dir.write("elsewhere/t.dat", "0 0 0\n10 100 1000\n");

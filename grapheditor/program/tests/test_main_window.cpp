@@ -5,6 +5,9 @@
 #include "grapheditor/program/main_window.h"
 #include "grapheditor/program/tests/main_window_fixture.h"
 
+#include "common/tests/refused_settings.h"
+#include "grapheditor/program/graph_editor_app.h"
+
 #include "grapheditor/program/model_commands.h"
 #include "grapheditor/program/navigation.h"
 #include "grapheditor/program/processing_handoff.h"
@@ -488,7 +491,7 @@ TEST_F(MainWindow, PrintSaysWhenTheFileCannotBeWrittenAndNothingWhenCancelled)
         std::optional<platform::PrinterSettings> chosen;
         std::vector<std::string> said;
     } cases[] = {
-        {unwritable, {"Printing is not possible."}},
+        {unwritable, {"Printing is not possible.", unwritable.outputFile}},
         {cancelled, {}},
     };
     for (const Case& c : cases) {
@@ -515,6 +518,27 @@ TEST_F(MainWindow, ClosingAnEditedModelAsksFirstAndCancelKeepsTheWindow)
     sink.queueAnswers({platform::BoxAnswer::Ok});
     command(CM_EXIT)->trigger();
     EXPECT_FALSE(window->isVisible());
+}
+
+// A device, a pipe, a directory or a file over the bound as the settings file: the program
+// names it, asks, and ends or goes on as the user answers.
+TEST_F(MainWindow, ASettingsFileThatIsNoRegularFileOfItsSizeIsRefusedByName)
+{
+    std::unique_ptr<TQNBGEApp> app;
+    testsupport::expectRefusedSettingsFiles(
+        dir, sink,
+        [&](const std::vector<std::string>& words) {
+            app = std::make_unique<TQNBGEApp>(testsupport::testApplication(), words);
+            return app->InitMainWindow();
+        },
+        [&] {
+            app.reset();
+            CloseStartupBox();
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            ResetEditor();
+            ResetSettings();
+            ResetStartup();
+        });
 }
 
 TEST_F(MainWindow, TheRealProgramOpensAndProcessesAModelItIsSent)

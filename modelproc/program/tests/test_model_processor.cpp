@@ -5,6 +5,7 @@
 #include "modelproc/program/processor_requests.h"
 
 #include "common/log_window.h"
+#include "common/tests/refused_settings.h"
 #include "common/settings_table.h"
 #include "common/startup.h"
 #include "platform/core/file_system.h"
@@ -325,6 +326,64 @@ TEST_F(ModelProcessor, StartUpStoppedByTheUserProcessesNothing)
     EXPECT_FALSE(m_requester.waitFor(UM_PROCESSING_DONE, 100));
     ASSERT_FALSE(m_sink.transcript().empty());
     EXPECT_EQ(m_sink.transcript().back().kind, BoxKind::Confirm);
+}
+
+// A device, a pipe, a directory or a file over the bound as the settings file: the program
+// names it, asks, and ends or goes on as the user answers.
+TEST_F(ModelProcessor, ASettingsFileThatIsNoRegularFileOfItsSizeIsRefusedByName)
+{
+    std::unique_ptr<TQNMPXApp> processor;
+    testsupport::expectRefusedSettingsFiles(
+        m_dir, m_sink,
+        [&](const std::vector<std::string>& words) {
+            processor = std::make_unique<TQNMPXApp>(app(), words);
+            const bool goesOn = processor->InitInstance();
+            EXPECT_EQ(processor->exitCode() != 0, !goesOn);
+            return goesOn;
+        },
+        [&] {
+            processor.reset();
+            if (TQNLogWindow* log = LogWindow())
+                delete log;
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            ResetSettings();
+            ResetStartup();
+        });
+}
+
+// A link planted at the name of each file that processing writes (the code and equation files,
+// the templates after expansion and causal analysis), pointing out of the model's folder: the
+// real program's file replaces the link, and the file outside keeps what it had.
+TEST_F(ModelProcessor, EveryFileProcessingWritesReplacesALinkAtItsName)
+{
+    std::filesystem::copy(ORVANTA_MODELS_DIR "/msd1.mg0", m_models + "/msd1.mg0");
+    const std::string library = m_dir.file("library");
+    std::filesystem::copy(ORVANTA_LIBRARY_DIR, library);
+    writeSettings(0, m_models + ";" + library);
+    const std::string settings = testsupport::readText(m_settings);
+    m_settings = m_dir.write("orvanta.ini", settings.substr(0, settings.find("tempfiles=0")) + "tempfiles=1" +
+                                                settings.substr(settings.find("tempfiles=0") + 11));
+    const struct {
+        const char* file;
+        const char* begins; ///< how the written file begins
+    } written[] = {{"msd1.l", "#Hclass"}, {"msd1.e", "#Hclass"}, {"msd1.t1", "bond graph msd"},
+                   {"msd1.t2", "bond graph msd"}};
+    for (const auto& w : written) {
+        const std::string outside = m_dir.write(std::string("outside/") + w.file, "outside\n");
+        std::filesystem::create_symlink(outside, m_models + "/" + w.file);
+    }
+    const int status = std::system(("'" + std::string(ORVANTAMPX_PATH) + "' -model msd1 -rc_file '" + m_settings +
+                                    "' 2> '" + m_dir.file("errors.txt") + "'")
+                                       .c_str());
+    ASSERT_TRUE(WIFEXITED(status));
+    ASSERT_EQ(WEXITSTATUS(status), 0) << testsupport::readText(m_dir.file("errors.txt"));
+    for (const auto& w : written) {
+        SCOPED_TRACE(w.file);
+        EXPECT_EQ(testsupport::readText(m_dir.file(std::string("outside/") + w.file)), "outside\n");
+        const std::string path = m_models + "/" + w.file;
+        EXPECT_FALSE(std::filesystem::is_symlink(path));
+        EXPECT_EQ(testsupport::readText(path).rfind(w.begins, 0), 0u) << testsupport::readText(path).substr(0, 80);
+    }
 }
 
 // The program runs as it was started: it does not start itself again, with another environment,

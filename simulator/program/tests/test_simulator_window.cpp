@@ -564,7 +564,7 @@ TEST(SimulatorWindow, PrintingSaysItWasSentOnlyAfterThePrintSucceeded)
     s.boxes().clear();
     s.command(CM_PRINT_SIMULATION);
     EXPECT_EQ(statusLine(s), keptBefore) << "a failed print is not reported as sent";
-    EXPECT_EQ(s.boxes().transcriptLines(), std::vector<std::string>{"Printing is not possible."});
+    EXPECT_EQ(s.boxes().transcriptLines(), (std::vector<std::string>{"Printing is not possible.", settings.outputFile}));
     s.choosers().answerPrinter(std::nullopt);
     s.boxes().clear();
     s.command(CM_PRINT_SIMULATION);
@@ -582,7 +582,8 @@ TEST(SimulatorWindow, PrintingSaysItWasSentOnlyAfterThePrintSucceeded)
         s.command(CM_PRINT_EXPERIMENT);
         EXPECT_EQ(statusLine(s), keptBefore);
         EXPECT_EQ(s.boxes().transcriptLines(),
-                  chosen ? std::vector<std::string>{"Printing is not possible."} : std::vector<std::string>{});
+                  (chosen ? std::vector<std::string>{"Printing is not possible.", settings.outputFile}
+                          : std::vector<std::string>{}));
     }
 
     settings.outputFile = out.file("plot.pdf");
