@@ -52,7 +52,7 @@ void postToOwnWindow(platform::MessageNumber number, std::int64_t wParam)
 void chooseName(const std::string& title, ChosenNameCallback callback)
 {
     if (EditorFrame* f = frame())
-        f->chooseModelName(title, 1, std::move(callback), 5);
+        f->chooseModelName(title, 1, std::move(callback), ChooserSaveMode);
 }
 
 bool endsInDigit(const std::string& name)

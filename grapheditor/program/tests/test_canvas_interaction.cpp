@@ -75,6 +75,25 @@ protected:
         return SubmodelAttributesEditor();
     }
 
+    /// A summation point of the type at (300, 200) with signals into it from a sine at (120, 120)
+    /// and a constant at (120, 280); the select tool is left chosen.
+    void drawSummationPoint(const QString& type)
+    {
+        openPopup();
+        pick("library", type);
+        click(300, 200);
+        pick("library", "sine1");
+        click(120, 120);
+        pick("library", "con1");
+        click(120, 280);
+        tool(TOOL_SIGNAL);
+        click(120, 120);
+        click(300, 200);
+        click(120, 280);
+        click(300, 200);
+        tool(TOOL_SELECT);
+    }
+
     /// A capacitor c_1 at (200, 200) with a bond from the PIO p_1 at (80, 200); the bond tool is left chosen.
     void drawPioBondedToCapacitor()
     {
@@ -597,19 +616,7 @@ TEST_F(Interaction, ReloadShowsWhatKeptTheTypeFromBeingRead)
 
 TEST_F(Interaction, TheCheckThatNamesASummationPointsInputsDrawsTheirSigns)
 {
-    openPopup();
-    pick("library", "plus1");
-    click(300, 200);
-    pick("library", "sine1");
-    click(120, 120);
-    pick("library", "con1");
-    click(120, 280);
-    tool(TOOL_SIGNAL);
-    click(120, 120);
-    click(300, 200);
-    click(120, 280);
-    click(300, 200);
-    tool(TOOL_SELECT);
+    drawSummationPoint("plus1");
     click(600, 500);
     canvas().grab();
 
@@ -657,4 +664,42 @@ TEST_F(Interaction, TheDrawPopupOpensBesideTheWindowNotOverTheCanvas)
     DrawPopup()->move(popup.topLeft() + QPoint(0, 20));
     command(CM_DRAW_POPUP)->trigger();
     EXPECT_EQ(DrawPopup()->frameGeometry().topLeft(), popup.topLeft() + QPoint(0, 20));
+}
+
+// An untitled model saved by Check & Save, or by the Complete Processing that saves it first,
+// asks for its name with none proposed: the directory's first model is a submodel that another
+// model uses, and taking it would replace it.
+TEST_F(Interaction, SavingAnUntitledModelProposesNoNameOfTheModelsOfItsDirectory)
+{
+    for (const char* file : {"dcm1.sg0", "mload1.mg0"})
+        copyExample(file, models, file);
+    const std::string submodelText = testsupport::readText(models + "/dcm1.sg0");
+    drawSummationPoint("plus1");
+
+    for (int id : {CM_CHECK_SAVE, CM_COMPLETE_PROCESSING}) {
+        SCOPED_TRACE(id);
+        ASSERT_TRUE(enabled(id));
+        command(id)->trigger();
+        ASSERT_TRUE(waitUntil([] { return NameChooserWindow() != nullptr; }, 3000));
+        TQNFileDialog& chooser = *NameChooserWindow();
+        EXPECT_EQ(chooser.windowTitle().toStdString(), "Check & Save model");
+        EXPECT_EQ(chooser.itemText(ID_CHOOSER_LIST, 0), "dcm1");
+        EXPECT_EQ(chooser.selectedIndex(ID_CHOOSER_LIST), -1);
+        EXPECT_EQ(chooser.text(ID_CHOOSER_NAME), "");
+        // OK without a name says so and saves nothing.
+        clickButton(chooser, ID_CHOOSER_OK);
+        EXPECT_EQ(sink.transcriptLines(), std::vector<std::string>{"No name chosen."});
+        sink.clear();
+        clickButton(chooser, ID_CHOOSER_CANCEL);
+        ASSERT_TRUE(waitUntil([] { return NameChooserWindow() == nullptr; }, 3000));
+        EXPECT_EQ(Editor().modelName, "");
+    }
+    EXPECT_EQ(testsupport::readText(models + "/dcm1.sg0"), submodelText);
+    EXPECT_FALSE(platform::fileExists(models + "/dcm1.mg0"));
+
+    command(CM_CHECK_SAVE)->trigger();
+    ASSERT_NO_FATAL_FAILURE(chooseName("adder1"));
+    EXPECT_EQ(window->shownStatusText(), "Graphical info and Keldor saved.");
+    EXPECT_TRUE(platform::fileExists(models + "/adder1.mg0"));
+    EXPECT_TRUE(sink.transcript().empty()) << testing::PrintToString(sink.transcriptLines());
 }

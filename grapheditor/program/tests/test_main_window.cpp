@@ -705,13 +705,18 @@ TEST_F(MainWindow, SaveAsOverASubmodelNamesItAndItsUsersAndKeepsItUnlessOverwrit
     ASSERT_EQ(Editor().modelName, "mload1");
     const std::string submodel = testsupport::readText(models + "/dcm1.sg0");
 
-    // Save As proposes the first name of the directory: the submodel's.
+    // Save As proposes no name of the directory; the user picks the submodel's in the list.
     const auto saveAsProposed = [&] {
         command(CM_SAVE_AS)->trigger();
         TQNFileDialog* chooser = NameChooserWindow();
         EXPECT_NE(chooser, nullptr);
         if (!chooser)
             return;
+        EXPECT_EQ(chooser->text(ID_CHOOSER_NAME), "");
+        auto* names = findControl<QListWidget>(*chooser, ID_CHOOSER_LIST);
+        ASSERT_GT(names->count(), 0);
+        EXPECT_EQ(names->item(0)->text().toStdString(), "dcm1");
+        names->setCurrentRow(0);
         EXPECT_EQ(chooser->text(ID_CHOOSER_NAME), "dcm1");
         findControl<QPushButton>(*chooser, ID_CHOOSER_OK)->click();
     };
