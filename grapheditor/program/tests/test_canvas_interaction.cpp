@@ -162,6 +162,43 @@ TEST_F(Interaction, APopupLibraryListsTheBuiltInTypesFirstOncePerNameWithTheirSy
     EXPECT_EQ(current_tool(), TOOL_SELECT);
 }
 
+// The library holds over a hundred types: the popup made larger shows more of them, its other
+// controls staying where they were; it is never made smaller than it opens.
+TEST_F(Interaction, TheDrawPopupsLibraryListGrowsWithItsWindow)
+{
+    command(CM_DRAW_POPUP)->trigger();
+    ASSERT_NE(DrawPopup(), nullptr);
+    TQNDrawDialog& popup = *DrawPopup();
+    clickItem(popup, ID_DRAW_DIRECTORIES, "library");
+    auto* list = findControl<QListWidget>(popup, ID_DRAW_LIBRARY);
+    ASSERT_GT(list->count(), 100);
+    const auto shown = [list] {
+        int rows = 0;
+        for (int i = 0; i < list->count(); ++i)
+            rows += list->viewport()->rect().contains(list->visualItemRect(list->item(i)));
+        return rows;
+    };
+    const QSize opened = popup.size();
+    const QRect listBefore = list->geometry();
+    const QRect directoriesBefore = findControl<QListWidget>(popup, ID_DRAW_DIRECTORIES)->geometry();
+    const int rowsBefore = shown();
+    EXPECT_EQ(popup.minimumSize(), opened);
+
+    popup.resize(opened + QSize(60, 400));
+    QApplication::processEvents();
+    EXPECT_EQ(list->geometry(), QRect(listBefore.topLeft(), listBefore.size() + QSize(60, 400)));
+    EXPECT_EQ(findControl<QListWidget>(popup, ID_DRAW_DIRECTORIES)->geometry(), directoriesBefore);
+    EXPECT_GE(shown(), rowsBefore + 400 / (list->visualItemRect(list->item(0)).height() + 1))
+        << rowsBefore << " rows before";
+    testsupport::grabToPng(popup, "grapheditor_draw_popup_enlarged");
+    EXPECT_EQ(testsupport::clippedControls(popup), std::vector<std::string>{}) << "grapheditor_draw_popup_enlarged";
+
+    popup.resize(opened - QSize(40, 100));
+    QApplication::processEvents();
+    EXPECT_EQ(popup.size(), opened);
+    EXPECT_EQ(list->geometry(), listBefore);
+}
+
 TEST_F(Interaction, AJunctionDrawnAndDraggedWithItsBondsIsSavedAsExpected)
 {
     openPopup();
