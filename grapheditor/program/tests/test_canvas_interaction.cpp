@@ -33,6 +33,7 @@
 
 #include <QAbstractButton>
 #include <QCheckBox>
+#include <QLabel>
 #include <QRadioButton>
 #include <QApplication>
 #include <QLineEdit>
@@ -739,4 +740,48 @@ TEST_F(Interaction, SavingAnUntitledModelProposesNoNameOfTheModelsOfItsDirectory
     EXPECT_EQ(window->shownStatusText(), "Graphical info and Keldor saved.");
     EXPECT_TRUE(platform::fileExists(models + "/adder1.mg0"));
     EXPECT_TRUE(sink.transcript().empty()) << testing::PrintToString(sink.transcriptLines());
+}
+
+// A summation point with two signals into it cannot tell which is added and which subtracted:
+// it is crossed out, and what is said of it says what to do, in the status line when it is
+// selected and in the connection editor, where the signals are then given their inputs.
+TEST_F(Interaction, ASummationPointWhoseInputsAreNotAssignedSaysToAssignThemInConnections)
+{
+    drawSummationPoint("minus1");
+    Submodel* sum = submodel("minus_1");
+    ASSERT_NE(sum, nullptr);
+
+    sink.queueAnswers({platform::BoxAnswer::Cancel});
+    command(CM_CHECK_SAVE)->trigger();
+    EXPECT_EQ(sum->errorMark, 1);
+    const std::string fault = "Error: (part of) selected PIO not used; assign the signals to p and m in Connections";
+    click(sum->x, sum->y);
+    EXPECT_EQ(window->shownStatusText(), "minus_1: " + fault);
+    testsupport::grabToPng(*window, "grapheditor_summation_fault");
+    for (const QLabel* line : window->findChildren<QLabel*>()) {
+        if (line->text().toStdString() == window->shownStatusText()) {
+            EXPECT_LE(line->fontMetrics().horizontalAdvance(line->text()), line->width())
+                << "the status line shows it all";
+        }
+    }
+
+    command(CM_CONNECTIONS)->trigger();
+    TQNConEditorDialog* editor = ConnectionEditor();
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(editor->text(ID_CE_MESSAGE), fault);
+    testsupport::grabToPng(*editor, "grapheditor_connection_editor_advice");
+    EXPECT_EQ(testsupport::clippedControls(*editor), std::vector<std::string>{})
+        << "grapheditor_connection_editor_advice";
+    // Both rows read minus_1`*: the signals are told apart by their place in the list.
+    auto* rows = findControl<QListWidget>(*editor, ID_CE_ROWS);
+    ASSERT_EQ(rows->count(), 2);
+    for (int row = 0; row < 2; ++row) {
+        QTest::mouseClick(rows->viewport(), Qt::LeftButton, {}, rows->visualItemRect(rows->item(row)).center());
+        clickItem(*editor, ID_CE_INPUTS, row == 0 ? "p" : "m");
+    }
+    clickButton(*editor, ID_CE_OK);
+    EXPECT_EQ(sum->errorMark, 0);
+    command(CM_CHECK_SAVE)->trigger();
+    ASSERT_NO_FATAL_FAILURE(chooseName("diff1"));
+    EXPECT_EQ(window->shownStatusText(), "Graphical info and Keldor saved.");
 }
