@@ -254,6 +254,10 @@ private:
 
 constexpr std::size_t kNone = TokenChain::kNone;
 
+/// Why dependent states and rates cannot be exported, in the modeller's words.
+const std::string kDerivativeCausality =
+    "A model with a mass, an inertia or another storage in derivative causality, or a ddt, cannot be exported.";
+
 /// One equation being translated, with the refusal message once one was found.
 class Translation {
 public:
@@ -286,9 +290,12 @@ public:
     }
 
 private:
-    bool refuse(const std::string& message)
+    bool refuse(const std::string& message, const std::string& explanation = {})
     {
-        std::vector<std::string> lines{message, "in equation: " + oneLine(m_equation.text)};
+        std::vector<std::string> lines{message};
+        if (!explanation.empty())
+            lines.push_back(explanation);
+        lines.push_back("in equation: " + oneLine(m_equation.text));
         if (!m_where.empty())
             lines.push_back(m_where);
         ShowMessageLines(lines);
@@ -376,7 +383,8 @@ private:
             if (records && static_cast<std::size_t>(ordinal) < records->size())
                 named = ", " + (*records)[static_cast<std::size_t>(ordinal)]->firstName();
             return refuse("The quantity " + token.text + " (" + kindName(letter) + named +
-                          ") has no array in the generated code");
+                              ") has no array in the generated code",
+                          letter == 'S' || letter == 'r' ? kDerivativeCausality : std::string());
         }
         std::string readable = token.text;
         if (records && static_cast<std::size_t>(ordinal) < records->size())

@@ -116,6 +116,9 @@ void NameChooser::fillNames(ControlAccess& controls, int index) const
         if (candidate < 0 || (m_chosen && name == m_lastChosen))
             candidate = added;
     }
+    // A name to save under starts empty: any name of the list is a model that saving would replace.
+    if (m_mode == ChooserSaveMode)
+        candidate = -1;
     controls.selectIndex(ID_CHOOSER_LIST, candidate);
     controls.setText(ID_CHOOSER_NAME, candidate < 0 ? std::string() : controls.itemText(ID_CHOOSER_LIST, candidate));
     controls.showControl(ID_CHOOSER_LIST, true);

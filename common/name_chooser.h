@@ -21,6 +21,10 @@ inline constexpr int ID_CHOOSER_OK = 801;
 inline constexpr int ID_CHOOSER_CANCEL = 802;
 inline constexpr int ID_CHOOSER_HINT = 805;
 
+/// The mode of a chooser that asks for a name to save under: it proposes no
+/// name that a model of the directory already has.
+inline constexpr int ChooserSaveMode = 5;
+
 /// The most characters the chooser's edit takes, and the width names are shown in.
 inline constexpr int ChooserNameLimit = 8;
 inline constexpr std::size_t ChooserDisplayWidth = 14;

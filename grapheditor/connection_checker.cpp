@@ -235,6 +235,45 @@ int checkRanges(std::string& text, const std::vector<IndexRange>& ranges, const 
     return CHECK_OK;
 }
 
+/// The names as a sentence lists them: "p", "p and m", "p1, p2 and p3".
+std::string listedNames(const std::vector<std::string>& names)
+{
+    std::string text;
+    for (std::size_t i = 0; i < names.size(); ++i)
+        text += (i == 0 ? "" : i + 1 == names.size() ? " and " : ", ") + names[i];
+    return text;
+}
+
+/// What to do when elements of the port `slot` are left unused: give the ports no connection
+/// uses the bonds or signals drawn to the submodel that have no port yet, or draw them some;
+/// or, with every port used, let the index ranges cover the whole port.
+std::string unusedPortAdvice(const SubmodelConnections& record, const PortSlot& slot)
+{
+    std::vector<std::string> unused;
+    bool wantsSignal = false;
+    for (const PortSlot& port : record.ports) {
+        const bool used = std::any_of(record.rows.begin(), record.rows.end(),
+                                      [&](const ConnectionRow& row) { return row.port == port.pio; });
+        if (port.pio->kind == PIO_OUTPUT || used)
+            continue;
+        unused.push_back(port.pio->name);
+        wantsSignal = wantsSignal || port.pio->kind == PIO_INPUT;
+    }
+    std::size_t signals = 0, bonds = 0;
+    for (const ConnectionRow& row : record.rows)
+        if (!row.port)
+            ++(isSignal(row) ? signals : bonds);
+    if (unused.empty())
+        return "; let the index ranges in Connections cover all of " + slot.pio->name;
+    if (signals + bonds == 0)
+        return std::string("; draw ") + (unused.size() == 1 ? "a " : "") + (wantsSignal ? "signal" : "bond") +
+               (unused.size() == 1 ? "" : "s") + " to " + listedNames(unused);
+    const std::string what = bonds == 0 ? (signals == 1 ? "signal" : "signals")
+                             : signals == 0 ? (bonds == 1 ? "bond" : "bonds")
+                                            : "bonds and signals";
+    return "; assign the " + what + " to " + listedNames(unused) + " in Connections";
+}
+
 int checkPorts(SubmodelConnections& record, std::string& text)
 {
     for (std::size_t p = 0; p < record.ports.size(); ++p) {
@@ -284,7 +323,7 @@ int checkPorts(SubmodelConnections& record, std::string& text)
         }
         record.faultRow = -1;
         if (!output && std::find(used.begin(), used.end(), 0) != used.end()) {
-            text = "(part of) selected PIO not used";
+            text = "(part of) selected PIO not used" + unusedPortAdvice(record, slot);
             return CHECK_ERROR;
         }
     }

@@ -16,8 +16,12 @@ void KeldorParser::connectionsPart()
         expect(TK_NL);
     });
     skipBlankLines();
-    if (atLineListEnd())
+    // The graph editor writes the part of a model without connections as its word alone:
+    // its submodels are the model. Without them there is nothing to process.
+    if (atLineListEnd() && m_tok != 0)
         syntaxError();
+    if (m_tok == 0 && m_class->graph->subclasses.empty())
+        ttparse_error("no submodels or connections given");
     while (!atLineListEnd()) {
         guardedLine([&] { connectionLine(); });
         skipBlankLines();

@@ -303,6 +303,28 @@ int LoadModel(const std::string& directory, const std::string& modelName)
     return 1;
 }
 
+bool LoadedModelIsCurrent(const std::string& directory, const std::string& modelName)
+{
+    if (!Variables().installed || ModelLoadErrors != 0 || !platform::equalsNoCase(modelName, g_record.modelName))
+        return false;
+    const std::optional<std::string> path = FindCodeFile(directory, modelName);
+    const std::optional<std::string> text = path ? platform::readFile(*path) : std::nullopt;
+    return text && *text == g_modelText;
+}
+
+int ReloadModel(const std::string& directory, const std::string& modelName)
+{
+    const bool same = Variables().installed && platform::equalsNoCase(modelName, g_record.modelName);
+    const std::string experiment = same ? g_record.experimentName : std::string();
+    const std::string experimentDirectory = g_record.experimentDirectory;
+    if (!LoadModel(directory, modelName))
+        return 0;
+    // The edits were given up at the question of the load; the experiment is read as it was saved.
+    if (!experiment.empty() && !experimentDirectory.empty())
+        LoadExperiment(experimentDirectory, experiment);
+    return 1;
+}
+
 int LoadExperiment(const std::string& directory, const std::string& experimentName)
 {
     if (ExperimentEdited &&

@@ -62,6 +62,11 @@ void ResetEditors();
 /// Loads the model's code file; 1 when loaded. A failed load keeps the previous model; a name no
 /// model's files can have is refused with a message.
 int LoadModel(const std::string& directory, const std::string& modelName);
+/// Whether the model loaded is `modelName` with the code its file in `directory` holds now.
+bool LoadedModelIsCurrent(const std::string& directory, const std::string& modelName);
+/// Loads the model as `LoadModel` does; when it is the model loaded, the experiment open is
+/// read again from its files after it.
+int ReloadModel(const std::string& directory, const std::string& modelName);
 /// Reads the experiment's files that exist; 1 when loaded, 0 when refused.
 int LoadExperiment(const std::string& directory, const std::string& experimentName);
 /// Writes the experiment's files; 1 when every file was written.

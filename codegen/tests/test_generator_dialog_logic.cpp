@@ -241,6 +241,7 @@ TEST_F(DialogLogicTest, WhatTheGeneratedCodeCannotHoldIsRefusedInOneBoxThatNames
           dir.file("refused1.e") + ", line 16: '#DAlgloop'"}},
         {"a dependent rate", gears, StandAloneOutput,
          {"The quantity r0 (a dependent rate, j1`p[2].e) has no array in the generated code",
+          "A model with a mass, an inertia or another storage in derivative causality, or a ddt, cannot be exported.",
           "in equation: V0 = P0 + -r0", dir.file("refused1.e") + ", line 31"}},
         {"a submodel that uses what is outside it", split, FunctionOutput,
          {"The submodel a uses quantities outside it", "in equation: a`y = b`k;"}},
@@ -260,8 +261,9 @@ TEST_F(DialogLogicTest, WhatTheGeneratedCodeCannotHoldIsRefusedInOneBoxThatNames
         // The block is chosen after the experiment was read: without one, that is said first.
         const std::size_t warned = c.kind == StandAloneOutput ? 0 : 1;
         ASSERT_EQ(sink.transcript().size(), 1u + warned) << testing::PrintToString(sink.transcriptLines());
-        if (warned)
+        if (warned) {
             EXPECT_EQ(sink.transcript().front().lines.front(), "Could not open the experiment");
+        }
         EXPECT_EQ(lastLines(), c.lines);
         EXPECT_TRUE(files(fields.outputDirectory).empty());
         std::string reason = c.lines.front();

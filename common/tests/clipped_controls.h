@@ -15,7 +15,8 @@
 namespace testsupport {
 
 /// "<object name> \"<text>\" needs <n> of <width> pixels" for each visible button, check box, radio button
-/// and one-line label of the dialog that is too narrow for its text.
+/// and one-line label of the dialog that is too narrow for its text, and "... pixels down" for each
+/// label whose wrapped lines do not fit its height.
 inline std::vector<std::string> clippedControls(const QWidget& dialog)
 {
     std::vector<std::string> clipped;
@@ -39,6 +40,13 @@ inline std::vector<std::string> clippedControls(const QWidget& dialog)
             if (!label->wordWrap() && !label->text().isEmpty() && label->pixmap().isNull() &&
                 label->sizeHint().width() > label->width())
                 note(*label, label->text(), label->sizeHint().width());
+            // A text that wraps has to fit its lines in the label's height (a line may lack a
+            // pixel or two of its spacing).
+            if (label->wordWrap() && !label->text().isEmpty() &&
+                label->heightForWidth(label->width()) > label->height() + label->fontMetrics().lineSpacing() / 2)
+                clipped.push_back(label->objectName().toStdString() + " \"" + label->text().toStdString() +
+                                  "\" needs " + std::to_string(label->heightForWidth(label->width())) + " of " +
+                                  std::to_string(label->height()) + " pixels down");
         }
     }
     return clipped;

@@ -109,6 +109,35 @@ TEST_F(NameChooserLogic, EachModelShowsOnceWithoutBoxesAndTheLastChoiceIsSelecte
     EXPECT_EQ(chosen.back(), (std::pair<std::string, std::string>{extra, "lib1"}));
 }
 
+// A name to save under is not proposed from the list, not even the one chosen last: every
+// name there is a model that saving would replace. The list still offers them to pick.
+TEST_F(NameChooserLogic, ANameToSaveUnderIsNotProposedFromTheModelsOfTheDirectory)
+{
+    NameChooser chooser;
+    request(chooser);
+    chooser.prepare(controls);
+    controls.selectIndex(ID_CHOOSER_LIST, 2);
+    chooser.namePicked(controls);
+    ASSERT_EQ(chooser.accept(controls), 1);
+    ASSERT_EQ(chooser.lastChosenName(), "tank1");
+
+    request(chooser, ChooserSaveMode);
+    chooser.fillCategories(controls);
+    chooser.prepare(controls);
+    EXPECT_EQ(controls[ID_CHOOSER_LIST].items, (Lines{"pump1", "pump2", "tank1", "valve1"}));
+    EXPECT_EQ(controls[ID_CHOOSER_LIST].selected, -1);
+    EXPECT_EQ(controls[ID_CHOOSER_NAME].text, "");
+    EXPECT_TRUE(controls[ID_CHOOSER_NAME].enabled);
+    controls.selectIndex(ID_CHOOSER_LIST, 1);
+    chooser.namePicked(controls);
+    EXPECT_EQ(controls[ID_CHOOSER_NAME].text, "pump2");
+
+    // Opening proposes as before.
+    request(chooser, 2);
+    chooser.prepare(controls);
+    EXPECT_EQ(controls[ID_CHOOSER_NAME].text, "tank1");
+}
+
 TEST_F(NameChooserLogic, AConfirmedNameIsRefusedWithTheTextsThatSayWhy)
 {
     NameChooser chooser;

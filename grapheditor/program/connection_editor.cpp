@@ -96,7 +96,7 @@ std::string row_text(const ConnectionRow& row)
 
 const DialogDescription& ConnectionEditorDescription()
 {
-    static const DialogDescription d{"DLG_CONNECTIONEDITOR", "TQNConEditorDialog", "GE: Connection Editor", 262, 172, {
+    static const DialogDescription d{"DLG_CONNECTIONEDITOR", "TQNConEditorDialog", "GE: Connection Editor", 262, 180, {
         staticText(-1, "Connect :", {6, 4, 60, 8}),
         ownerDrawList(ID_CE_ROWS, {6, 14, 124, 80}),
         staticText(ID_CE_OTHER_LABEL, "Other Side :", {136, 4, 60, 8}),
@@ -117,7 +117,8 @@ const DialogDescription& ConnectionEditorDescription()
         pushButton(ID_CE_OK, "&OK", {136, 140, 38, 14}).defaultButton(),
         pushButton(ID_CE_APPLY, "&Apply", {177, 140, 38, 14}),
         pushButton(ID_CE_CANCEL, "&Cancel", {218, 140, 38, 14}).cancelButton(),
-        staticText(ID_CE_MESSAGE, "", {6, 158, 250, 8}),
+        // Two lines: a fault is named with what to do about it.
+        staticText(ID_CE_MESSAGE, "", {6, 158, 250, 16}),
     }};
     return d;
 }

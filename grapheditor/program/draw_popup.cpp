@@ -13,6 +13,7 @@
 #include "grapheditor/symbol_tables.h"
 
 #include <QListWidget>
+#include <QResizeEvent>
 
 #include <algorithm>
 #include <array>
@@ -76,11 +77,24 @@ TQNDrawDialog::TQNDrawDialog(QWidget* parent) : Dialog(DrawPopupDescription(), p
     m_library = std::make_unique<TQNListBox>(*this, ID_DRAW_LIBRARY);
     for (std::size_t i = 0; i < kRadioBitmaps.size(); ++i)
         m_radios.push_back(std::make_unique<TQNRadioButton>(*this, ID_DRAW_FIRST_TOOL + int(i), kRadioBitmaps[i]));
+    // The window may be made larger than described; its library list takes what it gains.
+    setMinimumSize(size());
+    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
     // A click on the entry still picked after another tool was used picks it again: the
     // selection does not change, so only the click says so.
     if (auto* list = controlAs<QListWidget>(ID_DRAW_LIBRARY))
         connect(list, &QListWidget::itemClicked, this, [this] { armLibraryEntry(); });
     DialogSetupHook(this);
+}
+
+void TQNDrawDialog::resizeEvent(QResizeEvent* event)
+{
+    Dialog::resizeEvent(event);
+    const DialogDescription& description = DrawPopupDescription();
+    const QRect described = toPixels(description.find(ID_DRAW_LIBRARY)->rect);
+    const QSize gained = size() - toPixels({0, 0, description.width, description.height}).size();
+    if (QWidget* list = control(ID_DRAW_LIBRARY))
+        list->setGeometry(QRect(described.topLeft(), described.size() + gained.expandedTo(QSize(0, 0))));
 }
 
 void TQNDrawDialog::uncheckTools()

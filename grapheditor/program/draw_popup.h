@@ -37,6 +37,7 @@ public:
 
 protected:
     void notify(int id, int code) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     /// The entry selected in list 101 becomes the submodel tool's; no tool radio is checked.

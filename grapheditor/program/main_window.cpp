@@ -32,7 +32,10 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPrinter>
 #include <QStatusBar>
+
+#include <filesystem>
 
 namespace {
 
@@ -51,6 +54,24 @@ void selectAt(int x, int y)
         select_object(SELECT_CONNECTION, connection, 0);
     else
         clear_selection();
+}
+
+/// The name the model is printed under.
+std::string printedName()
+{
+    return Editor().modelName.empty() ? "untitled" : Editor().modelName;
+}
+
+/// Before the printer names a file, it is given one named after the model in the model's
+/// folder; a folder the user prints to afterwards is kept.
+void proposeFileBesideModel(QPrinter& printer)
+{
+    const std::string folder = ModelFolder();
+    if (!printer.outputFileName().isEmpty() || folder.empty())
+        return;
+    std::error_code error;
+    const std::filesystem::path path = std::filesystem::absolute(folder, error) / (printedName() + ".pdf");
+    printer.setOutputFileName(QString::fromStdString(path.lexically_normal().string()));
 }
 
 } // namespace
@@ -287,11 +308,13 @@ void TQNBGEWindow::handleCommand(int id)
         break;
     case CM_PRINT: {
         TQNBGEOut printout;
-        printout.setDocumentName(Editor().modelName.empty() ? "untitled" : Editor().modelName);
+        printout.setDocumentName(printedName());
+        proposeFileBesideModel(m_printer);
         PrintDocument(printout, m_printer, true, this);
         break;
     }
     case CM_PRINTER_SETUP:
+        proposeFileBesideModel(m_printer);
         platform::setupPrinter(m_printer, this);
         break;
     case CM_EXPORT_METAFILE:

@@ -52,7 +52,7 @@ void postToOwnWindow(platform::MessageNumber number, std::int64_t wParam)
 void chooseName(const std::string& title, ChosenNameCallback callback)
 {
     if (EditorFrame* f = frame())
-        f->chooseModelName(title, 1, std::move(callback), 5);
+        f->chooseModelName(title, 1, std::move(callback), ChooserSaveMode);
 }
 
 bool endsInDigit(const std::string& name)
@@ -253,6 +253,12 @@ std::string FirstModelDirectory()
     return directories.empty() ? std::string() : directories.front();
 }
 
+std::string ModelFolder()
+{
+    const std::string& directory = Editor().modelDirectory;
+    return directory.empty() ? FirstModelDirectory() : directory;
+}
+
 int ModelHasPios()
 {
     return CurrentModel().pios.empty() ? 0 : 1;
@@ -268,6 +274,7 @@ int NewModel()
                       "or Cancel to go back and save the model."}))
         return 0;
     clear_model();
+    Editor().modelDirectory.clear();
     UpdateTitle("");
     ClearEdited();
     View().redrawAll();
@@ -331,6 +338,7 @@ int OpenModel(const std::string& directory, const std::string& name)
         std::string modelName = name;
         if (!endsInDigit(name) && !model.name.empty() && model.version >= 1 && model.version <= 9)
             modelName = model.name + std::to_string(model.version);
+        Editor().modelDirectory = directory;
         UpdateTitle(modelName);
         read_argument_file(MakeModelFileName(10, directory, name, ModelHasPios() ? 0 : 1));
         SendEditorEvent(EVENT_OPENED);
@@ -390,6 +398,7 @@ int SaveModel(const std::string& name, int checked)
     write_argument_file(arguments);
     DeleteModelVariants(10, arguments, ShowMessageLines);
     ShowStatus(checked ? "Graphical info and Keldor saved." : "Only graphical info saved.", 1);
+    Editor().modelDirectory = directory;
     UpdateTitle(name);
     SendEditorEvent(EVENT_SAVED);
     return 1;

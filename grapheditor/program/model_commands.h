@@ -28,6 +28,7 @@ EditorHooks& Hooks();
 /// The editor's own data, one set per process.
 struct GraphEditorState {
     std::string modelName; ///< with its version digit; empty for an untitled model
+    std::string modelDirectory; ///< the folder the model was opened from or saved in; empty for a new one
     EditorStateMachine machine;
     std::string statusText; ///< the text kept in the status line
     std::optional<int> waitingCommand; ///< processing waiting for the processor's log to close
@@ -72,6 +73,9 @@ std::string TitleText(bool minimised);
 /// The model directories of the settings, in order; the first directory, empty when none.
 std::vector<std::string> ModelDirectories();
 std::string FirstModelDirectory();
+/// The model's folder: the one it was opened from or saved in, else the first
+/// model directory, where it will be saved.
+std::string ModelFolder();
 
 int NewModel();
 /// When another editor holds the model, it is brought to the front with the

@@ -48,11 +48,12 @@ void select_object(int kind, void* object, int doubleClick)
     g_kind = kind;
     g_object = object;
     mark(kind, object, 1);
-    // A submodel crossed out by the check says why.
+    // A submodel crossed out by the check says why, and what to do, by its name alone: the
+    // whole of it fits the status line.
     if (kind == SELECT_SUBMODEL) {
         const Submodel& submodel = *static_cast<const Submodel*>(object);
         if (const std::string fault = marked_fault(submodel); !fault.empty())
-            ShowStatus(SubmodelSelectionText(submodel) + ": " + fault, 0);
+            ShowStatus(submodel.name + ": " + fault, 0);
     }
     SendEditorEvent(EVENT_SELECTED);
 }

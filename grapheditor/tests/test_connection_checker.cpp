@@ -227,7 +227,8 @@ TEST_F(Checker, TwoUndirectedBondsOnOnePortAreLeftMarkedOneIsConnected)
     ASSERT_TRUE(record) << text;
     EXPECT_EQ(auto_connect(*record), 0);
     EXPECT_EQ(check_connections(*record, 1), -1);
-    EXPECT_EQ(record->checkText, "Error: (part of) selected PIO not used");
+    EXPECT_EQ(record->checkText,
+              "Error: (part of) selected PIO not used; assign the bonds to p1 and p2 in Connections");
 
     // One undirected bond on the capacitor's one port is connected; the PIO left over is marked.
     clear_model();

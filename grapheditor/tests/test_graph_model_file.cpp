@@ -60,6 +60,19 @@ TEST_F(ModelFile, TheDrawnMassSpringDamperSavesToTheGoldenFile)
     EXPECT_EQ(readText(dir.file("msd1.mg0")), readText(kGolden + "msd1.mg0"));
 }
 
+// A model of one submodel without ports has nothing to connect; an empty one has nothing at all.
+// Both keep their connections line, and the processor's tests process the two files.
+TEST_F(ModelFile, ModelsWithoutConnectionsSaveTheirConnectionsLineToTheGoldenFiles)
+{
+    LibraryEntry osc = graphtest::entry("osc1");
+    RenameSubmodel(CurrentModel(), *create_submodel(100, 100, osc), "osc");
+    ASSERT_EQ(write_model_file(dir.file("lone1.mg0"), "lone1", 1), 0);
+    EXPECT_EQ(readText(dir.file("lone1.mg0")), readText(kGolden + "lone1.mg0"));
+    clear_model();
+    ASSERT_EQ(write_model_file(dir.file("empty1.mg0"), "empty1", 1), 0);
+    EXPECT_EQ(readText(dir.file("empty1.mg0")), readText(kGolden + "empty1.mg0"));
+}
+
 // ---------------------------------------------------------------------------------------------
 // What the writer writes and refuses
 

@@ -9,6 +9,7 @@
 #include "modelproc/processing_pipeline.h"
 #include "modelproc/record_release.h"
 #include "modelproc/tests/keldor_support.h"
+#include "platform/core/file_system.h"
 #include "platform/testing/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -31,6 +32,8 @@ int processCompletely(const std::string& modelFile, const std::string& work, std
                                const char* token, const char* message) {
         errors.push_back(formatErrorLine(kind, file, submodel, line, token, message));
     };
+    // The pipeline puts its own error hook in place; what it says is echoed here.
+    setErrorEcho([&](const std::string& line) { errors.push_back(line); });
     Phases() = builtInPhases();
     Pipeline() = PipelineState{};
     Pipeline().modelFile = modelFile;
@@ -40,6 +43,7 @@ int processCompletely(const std::string& modelFile, const std::string& work, std
     CurrentPosition() = ProcessingPosition{};
     const int result = ttprocess_model();
     DisplayHooks() = saved;
+    setErrorEcho({});
     release_all();
     return result;
 }
@@ -75,6 +79,32 @@ TEST(SavedGraphModels, TheSavedMassSpringDamperProcessesLikeTheExample)
     EXPECT_EQ(readAll(saved.file("msd1.l")), expected);
     // The template written back after causal analysis, which the editor's tests read.
     EXPECT_EQ(readAll(saved.file("msd1.t2")), readAll(kGolden + "msd1.t2"));
+}
+
+// The editor writes the connections line of a model without connections. A model of a
+// submodel without ports is processed; an empty one is refused by a message that says what
+// it lacks, at the end of the file.
+TEST(SavedGraphModels, ModelsWithoutConnectionsAreProcessedOrRefusedForWhatTheyLack)
+{
+    testsupport::TempDir library;
+    testsupport::TempDir work;
+    ResetSettings();
+    library.write("osc1.sf0", "class osc version 1\nvariables\n  real x, v\nequations\n  v = int(-x)\n"
+                              "  x = int(v)\n");
+    Settings().model_dirs = library.path();
+    std::vector<std::string> errors;
+    ASSERT_EQ(processCompletely(work.write("lone1.mg0", readAll(kGolden + "lone1.mg0")), work.path(), errors), 3)
+        << testing::PrintToString(errors);
+    const std::string code = readAll(work.file("lone1.l"));
+    EXPECT_NE(code.find("#Dstate_ind\t2\n\t#real\tosc`v\n\t#real\tosc`x\n"), std::string::npos) << code;
+
+    errors.clear();
+    EXPECT_LT(processCompletely(work.write("empty1.mg0", readAll(kGolden + "empty1.mg0")), work.path(), errors), 0);
+    ASSERT_FALSE(errors.empty());
+    EXPECT_NE(errors.front().find("\"empty1.mg0\" line 4 at [EOF]: no submodels or connections given"),
+              std::string::npos)
+        << testing::PrintToString(errors);
+    EXPECT_FALSE(platform::fileExists(work.file("empty1.l")));
 }
 
 } // namespace

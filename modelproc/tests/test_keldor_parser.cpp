@@ -84,6 +84,11 @@ TEST_F(ParserTest, BadFilesGiveTheirFirstError)
     } cases[] = {
         {"", "Parse error in file \"m.mf0\" line 1 at [EOF]: parse error"},
         {"class a version 1\n", "Parse error in file \"m.mf0\" line 2 at [EOF]: no equations or connections given"},
+        // The connections line ends a graph without connections; one with no submodels is empty.
+        {"bond graph a version 1\nconnections\n",
+         "Parse error in file \"m.mf0\" line 3 at [EOF]: no submodels or connections given"},
+        {"bond graph a version 1\nconnections\nsignals\n",
+         "Parse error in file \"m.mf0\" line 3 at \"signals\": parse error"},
         {"clas a version 1\nequations\n", "Parse error in file \"m.mf0\" line 1 at \"clas\": parse error"},
         {"class a version x\n", "Parse error in file \"m.mf0\" line 1 at \"x\": parse error"},
         {"class a version 1\nvariables\n  real x\nequations\n  x = y\n",

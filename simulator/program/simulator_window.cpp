@@ -472,7 +472,13 @@ void TQNSIMWindow::whenIdle(std::function<void()> action, bool stopRuns)
 
 void TQNSIMWindow::openModelWhenIdle(const std::string& model)
 {
-    whenIdle([model] { LoadModel(Startup().WorkingDirectory, model); }, true);
+    // The model open, handed over again as it is: its experiment, edits and runs stay, and a
+    // run goes on. Changed, it is loaded again with the experiment open.
+    if (LoadedModelIsCurrent(Startup().WorkingDirectory, model)) {
+        ShowStatus("Model " + Experiment().modelName + " is open.", false);
+        return;
+    }
+    whenIdle([model] { ReloadModel(Startup().WorkingDirectory, model); }, true);
 }
 
 void TQNSIMWindow::saveExperimentAs()

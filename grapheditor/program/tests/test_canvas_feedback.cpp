@@ -85,7 +85,7 @@ TEST_F(CanvasFeedback, ACrossedOutSubmodelNamesItsFaultWhenSelectedAndInItsConne
 
     click(120, 200);
     ASSERT_EQ(selected_submodel(), submodel("k"));
-    EXPECT_EQ(window->shownStatusText(), "Submodel \"c.1\" named \"k\": " + fault);
+    EXPECT_EQ(window->shownStatusText(), "k: " + fault);
     click(320, 200);
     EXPECT_EQ(window->shownStatusText(), "Submodel \"se.1\" named \"f\"") << "f has no mark";
 

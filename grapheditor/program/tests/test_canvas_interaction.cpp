@@ -33,6 +33,7 @@
 
 #include <QAbstractButton>
 #include <QCheckBox>
+#include <QLabel>
 #include <QRadioButton>
 #include <QApplication>
 #include <QLineEdit>
@@ -73,6 +74,25 @@ protected:
         tool(TOOL_SELECT);
         doubleClick(200, 280);
         return SubmodelAttributesEditor();
+    }
+
+    /// A summation point of the type at (300, 200) with signals into it from a sine at (120, 120)
+    /// and a constant at (120, 280); the select tool is left chosen.
+    void drawSummationPoint(const QString& type)
+    {
+        openPopup();
+        pick("library", type);
+        click(300, 200);
+        pick("library", "sine1");
+        click(120, 120);
+        pick("library", "con1");
+        click(120, 280);
+        tool(TOOL_SIGNAL);
+        click(120, 120);
+        click(300, 200);
+        click(120, 280);
+        click(300, 200);
+        tool(TOOL_SELECT);
     }
 
     /// A capacitor c_1 at (200, 200) with a bond from the PIO p_1 at (80, 200); the bond tool is left chosen.
@@ -141,6 +161,43 @@ TEST_F(Interaction, APopupLibraryListsTheBuiltInTypesFirstOncePerNameWithTheirSy
     // Showing it again reads the directories anew and goes back to selecting.
     window->runCommand(CM_DRAW_POPUP);
     EXPECT_EQ(current_tool(), TOOL_SELECT);
+}
+
+// The library holds over a hundred types: the popup made larger shows more of them, its other
+// controls staying where they were; it is never made smaller than it opens.
+TEST_F(Interaction, TheDrawPopupsLibraryListGrowsWithItsWindow)
+{
+    command(CM_DRAW_POPUP)->trigger();
+    ASSERT_NE(DrawPopup(), nullptr);
+    TQNDrawDialog& popup = *DrawPopup();
+    clickItem(popup, ID_DRAW_DIRECTORIES, "library");
+    auto* list = findControl<QListWidget>(popup, ID_DRAW_LIBRARY);
+    ASSERT_GT(list->count(), 100);
+    const auto shown = [list] {
+        int rows = 0;
+        for (int i = 0; i < list->count(); ++i)
+            rows += list->viewport()->rect().contains(list->visualItemRect(list->item(i)));
+        return rows;
+    };
+    const QSize opened = popup.size();
+    const QRect listBefore = list->geometry();
+    const QRect directoriesBefore = findControl<QListWidget>(popup, ID_DRAW_DIRECTORIES)->geometry();
+    const int rowsBefore = shown();
+    EXPECT_EQ(popup.minimumSize(), opened);
+
+    popup.resize(opened + QSize(60, 400));
+    QApplication::processEvents();
+    EXPECT_EQ(list->geometry(), QRect(listBefore.topLeft(), listBefore.size() + QSize(60, 400)));
+    EXPECT_EQ(findControl<QListWidget>(popup, ID_DRAW_DIRECTORIES)->geometry(), directoriesBefore);
+    EXPECT_GE(shown(), rowsBefore + 400 / (list->visualItemRect(list->item(0)).height() + 1))
+        << rowsBefore << " rows before";
+    testsupport::grabToPng(popup, "grapheditor_draw_popup_enlarged");
+    EXPECT_EQ(testsupport::clippedControls(popup), std::vector<std::string>{}) << "grapheditor_draw_popup_enlarged";
+
+    popup.resize(opened - QSize(40, 100));
+    QApplication::processEvents();
+    EXPECT_EQ(popup.size(), opened);
+    EXPECT_EQ(list->geometry(), listBefore);
 }
 
 TEST_F(Interaction, AJunctionDrawnAndDraggedWithItsBondsIsSavedAsExpected)
@@ -597,19 +654,7 @@ TEST_F(Interaction, ReloadShowsWhatKeptTheTypeFromBeingRead)
 
 TEST_F(Interaction, TheCheckThatNamesASummationPointsInputsDrawsTheirSigns)
 {
-    openPopup();
-    pick("library", "plus1");
-    click(300, 200);
-    pick("library", "sine1");
-    click(120, 120);
-    pick("library", "con1");
-    click(120, 280);
-    tool(TOOL_SIGNAL);
-    click(120, 120);
-    click(300, 200);
-    click(120, 280);
-    click(300, 200);
-    tool(TOOL_SELECT);
+    drawSummationPoint("plus1");
     click(600, 500);
     canvas().grab();
 
@@ -657,4 +702,86 @@ TEST_F(Interaction, TheDrawPopupOpensBesideTheWindowNotOverTheCanvas)
     DrawPopup()->move(popup.topLeft() + QPoint(0, 20));
     command(CM_DRAW_POPUP)->trigger();
     EXPECT_EQ(DrawPopup()->frameGeometry().topLeft(), popup.topLeft() + QPoint(0, 20));
+}
+
+// An untitled model saved by Check & Save, or by the Complete Processing that saves it first,
+// asks for its name with none proposed: the directory's first model is a submodel that another
+// model uses, and taking it would replace it.
+TEST_F(Interaction, SavingAnUntitledModelProposesNoNameOfTheModelsOfItsDirectory)
+{
+    for (const char* file : {"dcm1.sg0", "mload1.mg0"})
+        copyExample(file, models, file);
+    const std::string submodelText = testsupport::readText(models + "/dcm1.sg0");
+    drawSummationPoint("plus1");
+
+    for (int id : {CM_CHECK_SAVE, CM_COMPLETE_PROCESSING}) {
+        SCOPED_TRACE(id);
+        ASSERT_TRUE(enabled(id));
+        command(id)->trigger();
+        ASSERT_TRUE(waitUntil([] { return NameChooserWindow() != nullptr; }, 3000));
+        TQNFileDialog& chooser = *NameChooserWindow();
+        EXPECT_EQ(chooser.windowTitle().toStdString(), "Check & Save model");
+        EXPECT_EQ(chooser.itemText(ID_CHOOSER_LIST, 0), "dcm1");
+        EXPECT_EQ(chooser.selectedIndex(ID_CHOOSER_LIST), -1);
+        EXPECT_EQ(chooser.text(ID_CHOOSER_NAME), "");
+        // OK without a name says so and saves nothing.
+        clickButton(chooser, ID_CHOOSER_OK);
+        EXPECT_EQ(sink.transcriptLines(), std::vector<std::string>{"No name chosen."});
+        sink.clear();
+        clickButton(chooser, ID_CHOOSER_CANCEL);
+        ASSERT_TRUE(waitUntil([] { return NameChooserWindow() == nullptr; }, 3000));
+        EXPECT_EQ(Editor().modelName, "");
+    }
+    EXPECT_EQ(testsupport::readText(models + "/dcm1.sg0"), submodelText);
+    EXPECT_FALSE(platform::fileExists(models + "/dcm1.mg0"));
+
+    command(CM_CHECK_SAVE)->trigger();
+    ASSERT_NO_FATAL_FAILURE(chooseName("adder1"));
+    EXPECT_EQ(window->shownStatusText(), "Graphical info and Keldor saved.");
+    EXPECT_TRUE(platform::fileExists(models + "/adder1.mg0"));
+    EXPECT_TRUE(sink.transcript().empty()) << testing::PrintToString(sink.transcriptLines());
+}
+
+// A summation point with two signals into it cannot tell which is added and which subtracted:
+// it is crossed out, and what is said of it says what to do, in the status line when it is
+// selected and in the connection editor, where the signals are then given their inputs.
+TEST_F(Interaction, ASummationPointWhoseInputsAreNotAssignedSaysToAssignThemInConnections)
+{
+    drawSummationPoint("minus1");
+    Submodel* sum = submodel("minus_1");
+    ASSERT_NE(sum, nullptr);
+
+    sink.queueAnswers({platform::BoxAnswer::Cancel});
+    command(CM_CHECK_SAVE)->trigger();
+    EXPECT_EQ(sum->errorMark, 1);
+    const std::string fault = "Error: (part of) selected PIO not used; assign the signals to p and m in Connections";
+    click(sum->x, sum->y);
+    EXPECT_EQ(window->shownStatusText(), "minus_1: " + fault);
+    testsupport::grabToPng(*window, "grapheditor_summation_fault");
+    for (const QLabel* line : window->findChildren<QLabel*>()) {
+        if (line->text().toStdString() == window->shownStatusText()) {
+            EXPECT_LE(line->fontMetrics().horizontalAdvance(line->text()), line->width())
+                << "the status line shows it all";
+        }
+    }
+
+    command(CM_CONNECTIONS)->trigger();
+    TQNConEditorDialog* editor = ConnectionEditor();
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(editor->text(ID_CE_MESSAGE), fault);
+    testsupport::grabToPng(*editor, "grapheditor_connection_editor_advice");
+    EXPECT_EQ(testsupport::clippedControls(*editor), std::vector<std::string>{})
+        << "grapheditor_connection_editor_advice";
+    // Both rows read minus_1`*: the signals are told apart by their place in the list.
+    auto* rows = findControl<QListWidget>(*editor, ID_CE_ROWS);
+    ASSERT_EQ(rows->count(), 2);
+    for (int row = 0; row < 2; ++row) {
+        QTest::mouseClick(rows->viewport(), Qt::LeftButton, {}, rows->visualItemRect(rows->item(row)).center());
+        clickItem(*editor, ID_CE_INPUTS, row == 0 ? "p" : "m");
+    }
+    clickButton(*editor, ID_CE_OK);
+    EXPECT_EQ(sum->errorMark, 0);
+    command(CM_CHECK_SAVE)->trigger();
+    ASSERT_NO_FATAL_FAILURE(chooseName("diff1"));
+    EXPECT_EQ(window->shownStatusText(), "Graphical info and Keldor saved.");
 }

@@ -436,12 +436,10 @@ TEST_F(MainWindow, PrintingDrawsTheSymbolsAsVectorsIntoAFileNamedAfterTheModelAn
 {
     copyExample("msd1.mg0", models, "msd1.mgg");
     startWindow("-model msd1");
-    const char* home = std::getenv("HOME");
-    ASSERT_NE(home, nullptr);
 
-    // The file proposed is named after the model; the user takes it.
+    // The file proposed is named after the model, in the model's folder; the user takes it.
     platform::PrinterSettings paper = platform::PrinterSettings::defaults();
-    paper.outputFile = std::string(home) + "/msd1.pdf";
+    paper.outputFile = models + "/msd1.pdf";
     choosers.answerPrinter(paper);
     command(CM_PRINT)->trigger();
     ASSERT_EQ(choosers.transcript().size(), 1u);
@@ -477,6 +475,36 @@ TEST_F(MainWindow, PrintingDrawsTheSymbolsAsVectorsIntoAFileNamedAfterTheModelAn
     command(CM_PRINT)->trigger();
     ASSERT_EQ(choosers.transcript().size(), 1u);
     EXPECT_EQ(choosers.transcript()[0].printer.settings.outputFile, dir.file("prints") + "/msd1.pdf");
+}
+
+// Before anything was printed, Print and Printer Setup propose the file named after the model
+// in its folder: the first model directory for a new one, the folder a model was opened from.
+// (An empty untitled model has nothing to print.)
+TEST_F(MainWindow, TheFirstPrintFileIsProposedInTheModelsFolder)
+{
+    copyExample("msd1.mg0", more, "msd1.mg0");
+    const std::optional<platform::PrinterSettings> cancelled;
+    struct Case {
+        const char* tail;
+        int command;
+        std::string proposed;
+    } cases[] = {
+        {"-model new1", CM_PRINTER_SETUP, models + "/new1.pdf"},
+        {"-model new1", CM_PRINT, models + "/new1.pdf"},
+        {"-model msd1", CM_PRINT, more + "/msd1.pdf"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.proposed);
+        window.reset();
+        ResetEditor();
+        startWindow(c.tail);
+        choosers.clear();
+        choosers.answerPrinter(cancelled);
+        command(c.command)->trigger();
+        ASSERT_EQ(choosers.transcript().size(), 1u);
+        EXPECT_EQ(choosers.transcript()[0].printer.settings.outputFile, c.proposed);
+    }
+    EXPECT_TRUE(sink.transcript().empty()) << testing::PrintToString(sink.transcriptLines());
 }
 
 TEST_F(MainWindow, PrintSaysWhenTheFileCannotBeWrittenAndNothingWhenCancelled)
@@ -732,13 +760,18 @@ TEST_F(MainWindow, SaveAsOverASubmodelNamesItAndItsUsersAndKeepsItUnlessOverwrit
     ASSERT_EQ(Editor().modelName, "mload1");
     const std::string submodel = testsupport::readText(models + "/dcm1.sg0");
 
-    // Save As proposes the first name of the directory: the submodel's.
+    // Save As proposes no name of the directory; the user picks the submodel's in the list.
     const auto saveAsProposed = [&] {
         command(CM_SAVE_AS)->trigger();
         TQNFileDialog* chooser = NameChooserWindow();
         EXPECT_NE(chooser, nullptr);
         if (!chooser)
             return;
+        EXPECT_EQ(chooser->text(ID_CHOOSER_NAME), "");
+        auto* names = findControl<QListWidget>(*chooser, ID_CHOOSER_LIST);
+        ASSERT_GT(names->count(), 0);
+        EXPECT_EQ(names->item(0)->text().toStdString(), "dcm1");
+        names->setCurrentRow(0);
         EXPECT_EQ(chooser->text(ID_CHOOSER_NAME), "dcm1");
         findControl<QPushButton>(*chooser, ID_CHOOSER_OK)->click();
     };

@@ -6,6 +6,8 @@
 
 #include "grapheditor/program/editor_commands.h"
 
+#include "common/name_chooser.h"
+
 #include "codegen/tests/program_runner.h"
 #include "simulator/program/tests/experiment_run.h"
 #include "simulator/program/simulator_messages.h"
@@ -22,6 +24,8 @@
 
 #include <cmath>
 #include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
 #include <filesystem>
 
 using editortest::MainWindow;
@@ -40,6 +44,33 @@ std::string commandLineOf(pid_t pid)
             c = ' ';
     return line;
 }
+
+/// While it lives, this process's standard error stream, and so that of every program it
+/// starts, goes to a file.
+class StandardErrorToFile {
+public:
+    explicit StandardErrorToFile(const std::string& path)
+        : m_saved(::dup(STDERR_FILENO)), m_file(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600))
+    {
+        if (m_saved >= 0 && m_file >= 0)
+            ::dup2(m_file, STDERR_FILENO);
+    }
+    ~StandardErrorToFile()
+    {
+        if (m_saved >= 0) {
+            ::dup2(m_saved, STDERR_FILENO);
+            ::close(m_saved);
+        }
+        if (m_file >= 0)
+            ::close(m_file);
+    }
+    StandardErrorToFile(const StandardErrorToFile&) = delete;
+    StandardErrorToFile& operator=(const StandardErrorToFile&) = delete;
+
+private:
+    int m_saved;
+    int m_file;
+};
 
 class WholeRoad : public MainWindow {
 protected:
@@ -193,12 +224,42 @@ TEST_F(WholeRoad, CCodeOfAModelWithADependentRateIsRefusedOnceAndTheDialogSaysWh
     EXPECT_TRUE(statusFits) << "the status shows all of its lines";
     ASSERT_EQ(sink.transcript().size(), 1u) << testing::PrintToString(sink.transcriptLines());
     const std::vector<std::string>& lines = sink.transcript()[0].lines;
-    ASSERT_EQ(lines.size(), 3u);
+    ASSERT_EQ(lines.size(), 4u);
     EXPECT_EQ(lines[0], refusal);
-    EXPECT_EQ(lines[1], "in equation: V2 = V0 + -r0");
-    EXPECT_EQ(lines[2].rfind(models + "/gears1.e, line ", 0), 0u) << lines[2];
+    // What the modeller did, in the modeller's words.
+    EXPECT_EQ(lines[1], "A model with a mass, an inertia or another storage in derivative causality, or a ddt, "
+                        "cannot be exported.");
+    EXPECT_EQ(lines[2], "in equation: V2 = V0 + -r0");
+    EXPECT_EQ(lines[3].rfind(models + "/gears1.e, line ", 0), 0u) << lines[3];
     EXPECT_EQ(platform::listDirectory(out)->size(), 2u) << "only . and ..";
     EXPECT_EQ(Editor().machine.state(), STATE_NAMED);
+}
+
+// A new model processed before anything is drawn in it: the file saved first holds only its
+// connections line, and the real processor refuses it with what is missing.
+TEST_F(WholeRoad, AnEmptyModelIsRefusedByTheRealProcessorWithWhatItLacks)
+{
+    startWindow();
+    QWidget* chooser = openChooser();
+    ASSERT_NE(chooser, nullptr);
+    testsupport::findControl<QLineEdit>(*chooser, ID_CHOOSER_NAME)->setText("empty1");
+    testsupport::findControl<QPushButton>(*chooser, ID_CHOOSER_OK)->click();
+    ASSERT_EQ(Editor().modelName, "empty1");
+    const std::string errors = dir.file("processor-errors.txt");
+    {
+        const StandardErrorToFile redirected(errors);
+        command(CM_COMPLETE_PROCESSING)->trigger();
+        ASSERT_TRUE(waitUntil([&] { return !sink.transcript().empty(); }, 60000)) << window->shownStatusText();
+    }
+    EXPECT_EQ(testsupport::readText(models + "/empty1.mg0"),
+              "bond graph empty version 1\n\t!gri_main 1500 1000 0 0 \nconnections\n");
+    EXPECT_EQ(sink.transcriptLines(),
+              (std::vector<std::string>{"Expansion of model failed.", "Further processing is not possible."}));
+    const std::string said = testsupport::readText(errors);
+    EXPECT_NE(said.find("Parse error in file \"empty1.mg0\" line 4 at [EOF]: no submodels or connections given"),
+              std::string::npos)
+        << said;
+    EXPECT_FALSE(platform::fileExists(models + "/empty1.l"));
 }
 
 TEST_F(WholeRoad, TheRealEditorTakesTheProcessorItStartedWithItWhenItIsClosed)

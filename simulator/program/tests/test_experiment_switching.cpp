@@ -5,6 +5,8 @@
 #include "dialog_actions.h"
 
 #include "platform/core/file_system.h"
+#include "platform/core/message_numbers.h"
+#include "platform/core/window_messages.h"
 #include "platform/testing/qt_support.h"
 #include "simulator/model_variables.h"
 #include "simulator/plot_buffers.h"
@@ -13,15 +15,18 @@
 #include "simulator/program/simulator_menus.h"
 #include "simulator/run_specs.h"
 #include "simulator/run_specs_dialog.h"
+#include "simulator/run_state.h"
 #include "simulator/simulator_state.h"
 #include "simulator/value_editor_dialogs.h"
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QTest>
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 
 using simtest::Simulator;
 using simtest::click;
@@ -195,4 +200,71 @@ TEST(ExperimentSwitching, SavingUnderAnotherNameRedrawsThePlotsTitleAndKeepsItsR
     EXPECT_GT(colouredPixelsInsideTheFrame(s), 500) << "the run stays drawn";
     testsupport::grabToPng(s.window(), "simulator_window_saved_as");
     removeExperiment("other");
+}
+
+// The graph editor's Simulation hands the model over again each time it is pressed. The model
+// open, unchanged, keeps its experiment, its runs and a run going on; processed anew, it is
+// loaded again with its experiment read from the files, and an edited experiment is given up
+// only when the user says so.
+TEST(ExperimentSwitching, AModelHandedOverAgainKeepsItsExperimentAndGivesUpEditsOnlyWhenAsked)
+{
+    const std::string models = simtest::ProcessedExamples().models;
+    fs::copy_file(models + "/msd1.l", models + "/again1.l", fs::copy_options::overwrite_existing);
+    fs::create_directories(models + "/again1");
+    for (const char* file : {"default.p", "default.r", "default.u"})
+        fs::copy_file(models + "/msd1/" + file, models + "/again1/" + file, fs::copy_options::overwrite_existing);
+    Simulator s("-model again1");
+    s.openExperiment("default");
+    s.command(CM_START_SIMULATION);
+    ASSERT_TRUE(s.waitForRunEnd());
+    const std::string title = "Orvanta  Simulator - again1, exp: default";
+    ASSERT_EQ(s.window().windowTitle().toStdString(), title);
+    const auto handOver = [&] {
+        platform::postMessage(s.window().handle(), UM_OPEN_MODEL, 0, 0, std::string("again1"));
+        QTest::qWait(100);
+    };
+
+    handOver();
+    EXPECT_EQ(s.window().windowTitle().toStdString(), title);
+    EXPECT_TRUE(HasCurrentRunData());
+    // ... also while it runs, which goes on.
+    RunSpecs().finishTime = 1e9;
+    s.command(CM_START_SIMULATION);
+    ASSERT_TRUE(s.waitFor([] { return Simulating != 0; }));
+    handOver();
+    EXPECT_TRUE(Simulating);
+    s.command(CM_INTERRUPT);
+    ASSERT_TRUE(s.waitForRunEnd());
+    EXPECT_TRUE(s.boxes().transcript().empty()) << testing::PrintToString(s.boxes().transcriptLines());
+
+    // An edit of a parameter, then the model processed anew.
+    s.openExperiment("default");
+    const double saved = Variables().kinds[KindParameter].values[0];
+    s.command(CM_PARAMETERS);
+    TQNParEditorDialog* parameters = ParametersEditor();
+    ASSERT_NE(parameters, nullptr);
+    simtest::selectLine(*parameters, valueeditor::List, 0);
+    type(*parameters, valueeditor::Value, "7");
+    click(*parameters, valueeditor::Apply);
+    ASSERT_EQ(Variables().kinds[KindParameter].values[0], 7.0);
+    ASSERT_EQ(s.window().windowTitle().toStdString(), title + " (edited)");
+    std::ofstream(models + "/again1.l", std::ios::app) << "\n";
+
+    const std::vector<std::string> question{"The experiment of the current model has been edited.",
+                                            "Press Cancel to go back and save the experiment,",
+                                            "press OK to discard all edits."};
+    s.boxes().queueAnswers({platform::BoxAnswer::Cancel});
+    handOver();
+    ASSERT_EQ(s.boxes().transcript().size(), 1u);
+    EXPECT_EQ(s.boxes().transcript()[0].lines, question);
+    EXPECT_EQ(s.window().windowTitle().toStdString(), title + " (edited)");
+    EXPECT_EQ(Variables().kinds[KindParameter].values[0], 7.0);
+
+    s.boxes().clear();
+    s.boxes().queueAnswers({platform::BoxAnswer::Ok});
+    handOver();
+    EXPECT_EQ(s.boxes().transcriptLines(), question);
+    EXPECT_EQ(s.window().windowTitle().toStdString(), title);
+    EXPECT_EQ(Variables().kinds[KindParameter].values[0], saved);
+    EXPECT_EQ(parameters->text(valueeditor::ExperimentName), "default");
 }
