@@ -8,6 +8,7 @@
 #include "modelproc/equation_generation.h"
 #include "modelproc/expansion.h"
 #include "modelproc/extension_rewrite.h"
+#include "modelproc/instance_application.h"
 #include "modelproc/keldor_parser.h"
 #include "modelproc/keldor_scanner.h"
 #include "modelproc/model_records.h"
@@ -357,7 +358,15 @@ int processModel(int& failure)
     failure = -3;
     progress(formatMessage("Starting equations generation of %s.", label.c_str()));
     status("Generating equations..");
-    int generated = runPhase(Phases().generate, cls, state.modelFile);
+    // An equation model has had no expansion to count what it takes: its sizes are counted here,
+    // before its equations are taken apart element by element.
+    const std::string file = pathTail(state.modelFile);
+    const auto refuse = [&file](const std::string& message) {
+        DisplayHooks().error("General error", file.c_str(), nullptr, -1, nullptr, message.c_str());
+    };
+    int generated = cls->type == CLASS_DYN && !countClassAlone(cls, " of model " + label, refuse)
+                        ? 0
+                        : runPhase(Phases().generate, cls, state.modelFile);
     if (generated) {
         if (generated == 1)
             progress("Equation generation completed successfully.");
