@@ -301,6 +301,34 @@ private:
     rlimit m_saved{};
 };
 
+/// A graph model of `count` instances of the submodel "big" that `processBeside` writes.
+std::string instancesOfBig(int count)
+{
+    std::string text = "bond graph many version 1\nsubclasses\n  sf;1 f\n";
+    for (int k = 0; k < count; ++k)
+        text += "  big;1 b" + std::to_string(k) + "\n";
+    return text + "connections\n  f`p -> b0`p\n";
+}
+
+/// Processes the model `text` as `file` beside the library and a submodel "big" of a large array
+/// (and the arguments file `arguments` of "main1"): the run and the errors it logs.
+std::pair<ProcessingRun, std::string> processBeside(const std::string& file, const std::string& text,
+                                                    const std::string& arguments)
+{
+    testsupport::TempDir dir;
+    copyLibrary(dir);
+    dir.write("big1.sf0", "class big version 1\ninterface\n  ports: p\nvariables\n  real x[1048576]\n"
+                          "equations\n  x = p.e\n  p.f = 1\n");
+    dir.write(file, text);
+    if (!arguments.empty())
+        dir.write("main1.mga", arguments);
+    std::string errors;
+    setProcessorLog([&](const std::string& line) { errors += replaceAll(line, dir.path(), "<dir>") + "\n"; });
+    ProcessingRun run = process(dir.path(), file, "");
+    setProcessorLog(nullptr);
+    return {std::move(run), errors};
+}
+
 } // namespace
 
 // A size a model gives, in a junction's argument, a declaration, an arguments file or a bond, is
@@ -314,10 +342,7 @@ TEST(ProcessingBounds, SizesTakenFromAModelAreRefusedByNameBeforeAnythingIsMadeF
     for (int k = 0; k <= 32; ++k)
         manyVariables += "  real x" + std::to_string(k) + "[1048576]\n";
     manyVariables += "equations\n  x0 = 1\n";
-    std::string manyInstances = "bond graph many version 1\nsubclasses\n  sf;1 f\n";
-    for (int k = 0; k <= 32; ++k)
-        manyInstances += "  big;1 b" + std::to_string(k) + "\n";
-    manyInstances += "connections\n  f`p -> b0`p\n";
+    const std::string manyInstances = instancesOfBig(33);
     const struct {
         const char* what;
         std::string file;
@@ -354,21 +379,11 @@ TEST(ProcessingBounds, SizesTakenFromAModelAreRefusedByNameBeforeAnythingIsMadeF
     AddressSpaceCap cap(std::uint64_t(2) << 30);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        testsupport::TempDir dir;
-        copyLibrary(dir);
-        dir.write("big1.sf0", "class big version 1\ninterface\n  ports: p\nvariables\n  real x[1048576]\n"
-                              "equations\n  x = p.e\n  p.f = 1\n");
-        dir.write(c.file, c.text);
-        if (!c.arguments.empty())
-            dir.write("main1.mga", c.arguments);
-        std::string errors;
-        setProcessorLog([&](const std::string& line) { errors += replaceAll(line, dir.path(), "<dir>") + "\n"; });
         const ElementBounds bounds = elementBounds();
         if (c.modelBound)
             elementBounds().model = c.modelBound;
-        const ProcessingRun run = process(dir.path(), c.file, "");
+        const auto [run, errors] = processBeside(c.file, c.text, c.arguments);
         elementBounds() = bounds;
-        setProcessorLog(nullptr);
         EXPECT_EQ(run.result, -1) << run.log;
         EXPECT_NE(errors.find(c.refusal), std::string::npos) << errors;
         EXPECT_EQ(run.code, "");
@@ -397,10 +412,7 @@ std::string stateArrays(int arrays, int elements)
 // largest quantity, while a model that fits is processed under the same limit.
 TEST(ProcessingBounds, AModelThatCannotFitIsRefusedByItsEstimateAndLargestQuantityBeforeItIsBuilt)
 {
-    std::string manyInstances = "bond graph many version 1\nsubclasses\n  sf;1 f\n";
-    for (int k = 0; k < 30; ++k)
-        manyInstances += "  big;1 b" + std::to_string(k) + "\n";
-    manyInstances += "connections\n  f`p -> b0`p\n";
+    const std::string manyInstances = instancesOfBig(30);
     const struct {
         const char* what;
         std::string file;
@@ -421,15 +433,7 @@ TEST(ProcessingBounds, AModelThatCannotFitIsRefusedByItsEstimateAndLargestQuanti
     AddressSpaceCap cap(std::uint64_t(1) << 30);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        testsupport::TempDir dir;
-        copyLibrary(dir);
-        dir.write("big1.sf0", "class big version 1\ninterface\n  ports: p\nvariables\n  real x[1048576]\n"
-                              "equations\n  x = p.e\n  p.f = 1\n");
-        dir.write(c.file, c.text);
-        std::string errors;
-        setProcessorLog([&](const std::string& line) { errors += replaceAll(line, dir.path(), "<dir>") + "\n"; });
-        const ProcessingRun run = process(dir.path(), c.file, "");
-        setProcessorLog(nullptr);
+        const auto [run, errors] = processBeside(c.file, c.text, "");
         EXPECT_EQ(run.result, c.result) << run.log;
         if (c.refusal.empty()) {
             EXPECT_NE(run.code, "");
