@@ -71,7 +71,7 @@ std::uint64_t addressSpaceFor(std::int64_t bytes)
 {
     constexpr std::uint64_t kFixed = std::uint64_t(256) << 20;
     const auto filled = static_cast<std::uint64_t>(std::max<std::int64_t>(bytes, 0));
-    return filled > (UINT64_MAX - kFixed) / 3 * 2 ? UINT64_MAX : kFixed + filled / 2 * 3;
+    return filled > (UINT64_MAX - kFixed) / 2 ? UINT64_MAX : kFixed + filled * 2;
 }
 
 std::string MemoryRefusal(const Footprint& model, const platform::MemoryRoom& room)

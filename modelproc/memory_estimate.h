@@ -39,9 +39,10 @@ inline constexpr std::int64_t kBytesPerEquationNode = 64;
 /// of its indices).
 std::int64_t equationBytes(const EquationRec* eq, std::int64_t copies);
 
-/// The address space processing maps for `bytes` of memory: more than it fills, since the heap
+/// The address space processing maps for `bytes` of memory: twice what it fills, since the heap
 /// keeps room it has given back and tables grow by doubling, and a fixed part for the records'
-/// arenas and the helper threads. Measured with the memory as above.
+/// arenas and the helper threads. Measured with the memory as above, on the same models and on
+/// chains of many small submodels, whose address space runs furthest ahead of their memory.
 std::uint64_t addressSpaceFor(std::int64_t bytes);
 
 /// Empty when the model's memory fits the physical memory the process may fill and its address

@@ -460,8 +460,8 @@ TEST(ProcessingBounds, TheEstimateFitsUpToTheLastByteOfTheRoom)
     EXPECT_GT(space, bytes);
     EXPECT_EQ(MemoryRefusal(model, platform::memoryRoomOf(bytes, 0, space + 500, 500)), "");
     EXPECT_EQ(MemoryRefusal(model, platform::memoryRoomOf(bytes, 0, space + 500, 501)),
-              "the model needs about 1000 MB of memory to be processed and 1.71 GB of address space, more than the "
-              "1.71 GB the process's address-space limit leaves it; its largest quantity is variable x[1000], of "
+              "the model needs about 1000 MB of memory to be processed and 2.20 GB of address space, more than the "
+              "2.20 GB the process's address-space limit leaves it; its largest quantity is variable x[1000], of "
               "1000 elements.");
     // A control group that allows less than the machine has bounds the memory.
     EXPECT_EQ(MemoryRefusal(model, platform::memoryRoomOf(bytes * 2, bytes - 1, 0, 0)),
