@@ -39,7 +39,7 @@ struct ModelFileText {
 };
 ModelFileText SplitModelFileText(std::string_view file);
 /// The refusal of a file that goes on after the NUL byte that ends its model text.
-inline constexpr const char* kTextAfterNul = "the file goes on after a NUL byte, which ends its model text.";
+inline constexpr const char* kTextAfterNul = "the file goes on after its NUL byte.";
 
 /// The value of a run of decimal digits; none when it does not fit 32 bits.
 std::optional<std::int32_t> IntegerLiteral(std::string_view digits);

@@ -474,6 +474,5 @@ TEST_F(ModelCommands, TheModelProcessorReadsTheSavedFileUpToItsNul)
     EXPECT_EQ(ttparse_file(path, 3, parsed, collect), -2);
     EXPECT_EQ(parsed, nullptr);
     ASSERT_FALSE(errors.empty());
-    EXPECT_EQ(errors.front(), std::to_string(lines + 1) + " \"garbage\": the file goes on after a NUL byte, which "
-                              "ends its model text.");
+    EXPECT_EQ(errors.front(), std::to_string(lines + 1) + " \"garbage\": the file goes on after its NUL byte.");
 }

@@ -303,11 +303,9 @@ TEST_F(PipelineTest, AFileEndsAtItsNulAndIsRefusedWhereItGoesOnAfterIt)
         {std::string("\0", 1), {}},
         {std::string("\0\0\r\n \t\n\0", 8), {}},
         {std::string("\0garbage here\n", 15),
-         {"Parse error in file \"pend1.mf0\" line 8 at \"garbage\": the file goes on after a NUL byte, which "
-          "ends its model text."}},
+         {"Parse error in file \"pend1.mf0\" line 8 at \"garbage\": the file goes on after its NUL byte."}},
         {std::string("\0\n\n  x = 2\n", 11),
-         {"Parse error in file \"pend1.mf0\" line 10 at \"x\": the file goes on after a NUL byte, which ends its "
-          "model text."}},
+         {"Parse error in file \"pend1.mf0\" line 10 at \"x\": the file goes on after its NUL byte."}},
     };
     for (const auto& c : cases) {
         std::vector<std::string> errors;
