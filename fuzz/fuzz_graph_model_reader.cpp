@@ -1,6 +1,8 @@
 // Fuzzes the graph editor's model-file reader and its expression parsers: the first
 // byte chooses a reading depth (1-3) or the expression parsers (0), the rest is the
-// text. A model read completely is written and read again, and must give the same text.
+// text. A model read must keep the rules every reader of model files shares, and a model
+// read completely is written and read again, and must give the same text.
+#include "common/model_file_rules.h"
 #include "grapheditor/graph_model_reader.h"
 #include "grapheditor/graph_model_writer.h"
 #include "grapheditor/graph_objects.h"
@@ -44,6 +46,45 @@ void readExpressions(const std::string& text)
     }
 }
 
+/// The size of an expression that names no argument; none for one that does.
+std::optional<std::int64_t> known(const Expr* node)
+{
+    std::string error;
+    int value = 0;
+    return node && Evaluate(error, value, node) == 0 ? std::optional<std::int64_t>(value) : std::nullopt;
+}
+
+/// Every size the record declares known and within the bounds, as the shared rules refuse the rest.
+bool declaresWithinBounds(const ExprList& sizes, std::int64_t& declared)
+{
+    KnownSizes known_;
+    for (const ExprPtr& size : sizes)
+        known_.push_back(known(size.get()));
+    return DeclaredQuantityRefusal("q", known_, "", declared).empty();
+}
+
+/// The shared rules hold for what the reader took: a text that goes on after a NUL is refused, and
+/// a record read keeps the names, versions and sizes a model may have.
+void checkSharedRules(const std::string& text, int depth, const GraphModel& record)
+{
+    if (SplitModelFileText(text).rest)
+        __builtin_trap();
+    if (!ModelNameRefusal(record.name).empty() || !VersionRefusal(record.name, record.version).empty())
+        __builtin_trap();
+    for (const SubmodelType& type : record.types)
+        if (!TypeNameRefusal(type.name).empty() || !VersionRefusal(type.name, type.version).empty())
+            __builtin_trap();
+    std::int64_t declared = static_cast<std::int64_t>(record.arguments.size());
+    for (const Pio& pio : record.pios)
+        if (!declaresWithinBounds(pio.size, declared))
+            __builtin_trap();
+    if (depth == READ_INTERFACE)
+        return;
+    for (const Submodel& submodel : record.submodels)
+        if (!declaresWithinBounds(submodel.size, declared))
+            __builtin_trap();
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
@@ -67,6 +108,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             __builtin_trap();
         return 0;
     }
+    checkSharedRules(text, choice, record);
     if (choice == READ_ALL && ModelFileProblems(record).empty()) {
         const std::string written = GraphModelText(record, 1);
         GraphModel again;

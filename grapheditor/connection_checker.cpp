@@ -1,6 +1,7 @@
 // The connection checker and the automatic connection of unambiguous ports.
 #include "grapheditor/connection_checker.h"
 
+#include "common/model_file_rules.h"
 #include "grapheditor/drawing_layer.h"
 #include "grapheditor/graph_model_reader.h"
 #include "grapheditor/graph_objects.h"
@@ -104,14 +105,15 @@ int evaluateRanges(std::string& text, std::vector<IndexRange>& out, const ExprLi
     return CHECK_OK;
 }
 
-/// The product of the sizes in 64 bits; false when it passes the cap.
+/// The product of the sizes in 64 bits; false when it passes what one quantity may have, as the
+/// model processor counts the elements of a port of an instance array.
 bool elementCount(const std::vector<int>& a, const std::vector<int>& b, std::int64_t& n)
 {
     n = 1;
     for (const std::vector<int>* sizes : {&a, &b}) {
         for (int s : *sizes) {
             n *= s;
-            if (n > kMaxElements)
+            if (n > elementBounds().quantity)
                 return false;
         }
     }
@@ -282,7 +284,7 @@ int checkPorts(SubmodelConnections& record, std::string& text)
         const bool output = slot.pio->kind == PIO_OUTPUT;
         std::int64_t n = 0;
         if (!elementCount(record.size, slot.size, n)) {
-            text = "more than " + std::to_string(kMaxElements) + " elements";
+            text = "more than " + std::to_string(elementBounds().quantity) + " elements";
             return CHECK_ERROR;
         }
         if (n == 0) {

@@ -17,8 +17,6 @@ struct Submodel;
 
 /// Sizes, indices and ranges have at most this many dimensions.
 inline constexpr int kMaxDimensions = 7;
-/// The most elements a submodel and port together may have.
-inline constexpr std::int64_t kMaxElements = 1000000;
 
 /// Result codes of the record operations: 0 success, negative error, positive warning.
 enum CheckResult : int { CHECK_OK = 0, CHECK_ERROR = -1, CHECK_MEMORY = -2, CHECK_USAGE = -4, CHECK_WARNING = 1 };

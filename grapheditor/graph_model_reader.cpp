@@ -3,6 +3,7 @@
 #include "grapheditor/graph_model_reader.h"
 
 #include "common/message_boxes.h"
+#include "common/model_file_rules.h"
 #include "grapheditor/graph_model_scanner.h"
 #include "grapheditor/graph_objects.h"
 #include "grapheditor/graph_view.h"
@@ -20,10 +21,30 @@ struct ParseError {
     std::string message;
 };
 
-/// "%.40s in line %d: %.25s" of message, line and token.
-std::string placeText(const std::string& message, int line, const std::string& token)
+/// The token as a message shows it: a character that shows nothing, or no character of its own
+/// (a byte above 127), as its code.
+std::string shownToken(const std::string& token)
 {
-    return message.substr(0, 40) + " in line " + std::to_string(line) + ": " + token.substr(0, 25);
+    std::string shown;
+    for (char c : token.substr(0, 25)) {
+        const auto code = static_cast<unsigned char>(c);
+        if (c == '\r') {
+            shown += "<CR>";
+        } else if (code < 32 || code > 126) {
+            static const char digits[] = "0123456789ABCDEF";
+            shown += std::string("<0x") + digits[code >> 4] + digits[code & 15] + ">";
+        } else {
+            shown += c;
+        }
+    }
+    return shown;
+}
+
+/// "%.40s in line %d: %.25s" of message, line and token; up to 100 characters of the message
+/// when `whole` asks, as a box has room for them.
+std::string placeText(const std::string& message, int line, const std::string& token, bool whole = false)
+{
+    return message.substr(0, whole ? 100 : 40) + " in line " + std::to_string(line) + ": " + shownToken(token);
 }
 
 /// The end of a connection as read, with the kind of its name.
@@ -79,16 +100,16 @@ public:
         expect(GT_END);
     }
 
-    std::string errorText(const std::string& message) const
+    std::string errorText(const std::string& message, bool whole = false) const
     {
-        return placeText(message, m_scanner.line(), m_scanner.text());
+        return placeText(message, m_scanner.line(), m_scanner.text(), whole);
     }
 
     /// The first graphics number that was out of range and put in range; empty when none was.
     const std::string& warning() const { return m_warning; }
 
 private:
-    [[noreturn]] void fail(const char* message = "syntax error") { throw ParseError{message}; }
+    [[noreturn]] void fail(const std::string& message = "syntax error") { throw ParseError{message}; }
 
     void advance()
     {
@@ -110,10 +131,66 @@ private:
         if (m_tok != GT_INTEGER)
             fail();
         if (m_scanner.outOfRange())
-            fail("integer too large");
+            fail(kIntegerOutOfRange);
         int value = m_scanner.value();
         advance();
         return value;
+    }
+
+    /// The version of the model or type `model`: one digit.
+    int version(const std::string& model)
+    {
+        if (m_tok != GT_INTEGER)
+            fail();
+        const std::optional<std::int64_t> value =
+            m_scanner.outOfRange() ? std::nullopt : std::optional<std::int64_t>(m_scanner.value());
+        if (std::string refusal = VersionRefusal(model, value); !refusal.empty())
+            fail(refusal);
+        advance();
+        return static_cast<int>(*value);
+    }
+
+    /// The value of an expression that names no argument, none for one that does; an expression
+    /// that cannot be worked out is refused.
+    std::optional<std::int64_t> knownValue(const Expr* node)
+    {
+        if (!node || namesArgument(node))
+            return std::nullopt;
+        std::string error;
+        int value = 0;
+        switch (Evaluate(error, value, node)) {
+        case 0: return value;
+        case -4: fail(IntegerFaultText(IntegerFault::DivisionByZero));
+        case -7: fail(IntegerFaultText(IntegerFault::Overflow));
+        default: fail(error);
+        }
+    }
+
+    static bool namesArgument(const Expr* node)
+    {
+        return node && (node->op == EXPR_ARGUMENT || namesArgument(node->left.get()) || namesArgument(node->right.get()));
+    }
+
+    /// "[a,b]" of the sizes; empty for none.
+    static std::string sizesText(const ExprList& sizes)
+    {
+        if (sizes.empty())
+            return {};
+        std::string text = "[";
+        for (std::size_t i = 0; i < sizes.size(); ++i)
+            text += (i ? "," : "") + (sizes[i] ? ExprText(sizes[i].get(), 0) : std::string());
+        return text + "]";
+    }
+
+    /// The checks of a quantity the model declares, counted into the model's elements.
+    void declared(const std::string& what, const ExprList& sizes)
+    {
+        KnownSizes known;
+        for (const ExprPtr& size : sizes)
+            known.push_back(knownValue(size.get()));
+        if (std::string refusal = DeclaredQuantityRefusal(what, known, sizesText(sizes), m_declaredElements);
+            !refusal.empty())
+            fail(refusal);
     }
 
     /// A number of the graphics records, which the model processor passes over: one out of
@@ -123,14 +200,15 @@ private:
     {
         if (m_tok != GT_INTEGER)
             fail();
-        std::optional<int> value = m_scanner.value();
+        int value = m_scanner.value();
+        const bool kept = !m_scanner.outOfRange() || limit >= 0;
         if (m_scanner.outOfRange()) {
             if (m_warning.empty())
                 m_warning = errorText("graphics number out of range");
-            value = limit >= 0 ? std::optional<int>(limit) : std::nullopt;
+            value = limit;
         }
         advance();
-        return value;
+        return kept ? std::optional<int>(value) : std::nullopt;
     }
 
     /// A point of the drawing; a coordinate out of range is put at the drawing's edge.
@@ -166,6 +244,9 @@ private:
         } else {
             fail();
         }
+        // A longer name would name another model's files.
+        if (std::string refusal = ModelNameRefusal(m_scanner.text()); m_tok == GT_IDENTIFIER && !refusal.empty())
+            fail(refusal);
         m_record.name = newName();
         // formal-arguments: "(" NAME ("," NAME)* ")"
         if (m_tok == GT_OPEN) {
@@ -176,11 +257,12 @@ private:
                 argument->name = name;
                 m_record.names.add(name, NAME_ARGUMENT, argument.get());
                 m_record.arguments.push_back(std::move(argument));
+                declared("argument " + name, {});
             } while (m_tok == GT_COMMA);
             expect(GT_CLOSE);
         }
         expect(GT_VERSION);
-        m_record.version = integer();
+        m_record.version = version(m_record.name);
         expect(GT_NL);
     }
 
@@ -193,7 +275,23 @@ private:
         int count = 0;
         int* const fields[] = {&m_record.width, &m_record.height, &m_record.scrollX, &m_record.scrollY};
         int integers = 0;
-        while (m_tok == GT_INTEGER || isFlag()) {
+        while (m_tok == GT_INTEGER || isFlag() || m_tok == GT_MINUS || m_tok == GT_PLUS) {
+            if (m_tok == GT_MINUS || m_tok == GT_PLUS) {
+                // The model processor takes a sign here too; a negative number is out of the
+                // drawing's range and leaves the field as a new drawing has it.
+                const bool negative = m_tok == GT_MINUS;
+                advance();
+                if (m_tok != GT_INTEGER)
+                    fail();
+                if (negative) {
+                    if (m_warning.empty())
+                        m_warning = errorText("graphics number out of range");
+                    advance();
+                    ++integers;
+                    ++count;
+                    continue;
+                }
+            }
             if (m_tok == GT_INTEGER) {
                 // A number out of range leaves the field as a new drawing has it.
                 const std::optional<int> value = graphicsNumber(-1);
@@ -269,6 +367,8 @@ private:
         pio->x = pio->y = -1;
         if (m_tok == GT_INTEGER)
             point(pio->x, pio->y);
+        static const char* const words[] = {"port ", "input ", "output "};
+        declared(words[kind] + pio->name, pio->size);
         Pio* added = m_record.pios.pushBack(std::move(pio));
         m_record.names.add(added->name, NAME_PORT + kind, added);
     }
@@ -411,12 +511,15 @@ private:
     void typeLine()
     {
         std::string name = m_scanner.text();
-        // Types are kept lower-cased and cut to 7 characters, which must still read as a name.
+        // The type names the model file of a submodel, whose name is no longer than a model's.
+        if (std::string refusal = TypeNameRefusal(name); !refusal.empty())
+            fail(refusal);
+        // Types are kept lower-cased, which must still read as a name.
         if (SingleToken(TypeKeyName(name)) != GT_IDENTIFIER)
             fail("type name not usable");
         advance();
         expect(GT_SEMICOLON);
-        int version = integer();
+        int version = this->version(name);
         if (renaming() && ReaderRenaming().renameType)
             ReaderRenaming().renameType(name, version);
         SubmodelType* type = FindOrAddType(m_record, name, version);
@@ -452,6 +555,9 @@ private:
                     advance();
             }
         }
+        declared("submodel " + submodel->name, submodel->size);
+        for (const ExprPtr& argument : submodel->arguments)
+            knownValue(argument.get());
         Submodel* added = m_record.submodels.pushBack(std::move(submodel));
         m_record.names.add(added->name, NAME_SUBMODEL, added);
     }
@@ -489,6 +595,15 @@ private:
         }
         if (!allowed)
             fail();
+        // A size of the connection that is written as a number is checked at once.
+        KnownSizes sizes;
+        for (const ExprPtr& size : op.size)
+            sizes.push_back(size && size->op == EXPR_CONSTANT ? std::optional<std::int64_t>(size->value) : std::nullopt);
+        const bool signal = op.shape == FORWARD_SIGNAL || op.shape == BACKWARD_SIGNAL;
+        if (std::string refusal = QuantityBoundRefusal(signal ? "the signal connection of size " : "the bond of size ",
+                                                       sizes, sizesText(op.size));
+            !refusal.empty())
+            fail(refusal);
         ReadEnd last = end();
         Connection* connection = addConnection(std::move(first), std::move(op), std::move(last));
         if (m_tok == GT_GRI_BOND)
@@ -741,6 +856,7 @@ private:
     GraphModel& m_record;
     bool m_renaming = true;
     int m_nesting = 0;
+    std::int64_t m_declaredElements = 0;
     std::string m_warning;
 };
 
@@ -751,6 +867,13 @@ std::string& lastError()
 }
 
 std::string& lastWarning()
+{
+    static std::string text;
+    return text;
+}
+
+/// The last parse error with its message whole, as a box shows it.
+std::string& lastWholeError()
 {
     static std::string text;
     return text;
@@ -783,18 +906,28 @@ const std::string& ParserWarningText()
 
 int parse_model_text(std::string_view text, int depth, GraphModel& record, std::string* error)
 {
-    ModelFileParser parser(text, depth, record);
-    std::string message;
     lastWarning().clear();
-    try {
-        parser.run();
-        lastError().clear();
-        lastWarning() = parser.warning();
-        return 0;
-    } catch (const ParseError& failure) {
-        message = parser.errorText(failure.message);
-    } catch (const std::bad_alloc&) {
-        message = parser.errorText("out of memory");
+    std::string message;
+    const ModelFileText split = SplitModelFileText(text);
+    if (split.rest) {
+        // What follows the NUL would be lost unseen; the text before it is not read at all.
+        message = placeText(kTextAfterNul, split.rest->line, split.rest->token);
+        lastWholeError() = placeText(kTextAfterNul, split.rest->line, split.rest->token, true);
+    } else {
+        ModelFileParser parser(split.text, depth, record);
+        try {
+            parser.run();
+            lastError().clear();
+            lastWholeError().clear();
+            lastWarning() = parser.warning();
+            return 0;
+        } catch (const ParseError& failure) {
+            message = parser.errorText(failure.message);
+            lastWholeError() = parser.errorText(failure.message, true);
+        } catch (const std::bad_alloc&) {
+            message = parser.errorText("out of memory");
+            lastWholeError() = message;
+        }
     }
     lastError() = message;
     if (error)
@@ -841,7 +974,7 @@ int load_model_file(const std::string& path)
     record.clear();
     if (parse_model_text(*text, READ_ALL, record, nullptr) != 0) {
         record.clear();
-        ShowMessage({"The model file can not be read:", path, lastError(), "The model is not opened."});
+        ShowMessage({"The model file can not be read:", path, lastWholeError(), "The model is not opened."});
         return -1;
     }
     const std::string warning = lastWarning();

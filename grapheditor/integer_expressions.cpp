@@ -3,10 +3,11 @@
 #include "grapheditor/integer_expressions.h"
 
 #include "common/message_boxes.h"
+#include "common/model_file_rules.h"
 #include "grapheditor/graph_objects.h"
 
 #include <algorithm>
-#include <climits>
+#include <optional>
 #include <functional>
 
 ExprPtr MakeConstant(int value)
@@ -163,42 +164,31 @@ int evaluateWith(std::string& error, int& value, const Expr* node, const Referen
     case EXPR_CONSTANT: value = node->value; return 0;
     case EXPR_ARGUMENT: return reference(error, value, *node);
     case EXPR_NEGATE:
-    case EXPR_POSITIVE: {
-        int operand = 0;
-        if (int code = evaluateWith(error, operand, node->right.get(), reference))
-            return code;
-        if (node->op == EXPR_NEGATE && __builtin_sub_overflow(0, operand, &value))
-            return fail(error, -7, "integer overflow");
-        if (node->op == EXPR_POSITIVE)
-            value = operand;
-        return 0;
-    }
+    case EXPR_POSITIVE:
     case EXPR_PLUS:
     case EXPR_MINUS:
     case EXPR_TIMES:
     case EXPR_DIVIDE: {
+        const bool sign = node->op == EXPR_NEGATE || node->op == EXPR_POSITIVE;
         int left = 0;
         int right = 0;
-        if (int code = evaluateWith(error, left, node->left.get(), reference))
-            return code;
+        if (!sign)
+            if (int code = evaluateWith(error, left, node->left.get(), reference))
+                return code;
         if (int code = evaluateWith(error, right, node->right.get(), reference))
             return code;
-        bool overflow = false;
-        switch (node->op) {
-        case EXPR_PLUS: overflow = __builtin_add_overflow(left, right, &value); break;
-        case EXPR_MINUS: overflow = __builtin_sub_overflow(left, right, &value); break;
-        case EXPR_TIMES: overflow = __builtin_mul_overflow(left, right, &value); break;
-        default:
-            if (right == 0)
-                return fail(error, -4, "division by zero");
-            overflow = left == INT_MIN && right == -1;
-            if (!overflow)
-                value = left / right;
-            break;
+        const IntegerOperator op = node->op == EXPR_NEGATE     ? IntegerOperator::Negate
+                                   : node->op == EXPR_POSITIVE ? IntegerOperator::Positive
+                                   : node->op == EXPR_PLUS     ? IntegerOperator::Plus
+                                   : node->op == EXPR_MINUS    ? IntegerOperator::Minus
+                                   : node->op == EXPR_TIMES    ? IntegerOperator::Times
+                                                               : IntegerOperator::Divide;
+        switch (ApplyIntegerOperator(op, left, right, value)) {
+        case IntegerFault::None: return 0;
+        case IntegerFault::DivisionByZero: return fail(error, -4, "division by zero");
+        case IntegerFault::Overflow: break;
         }
-        if (overflow)
-            return fail(error, -7, "integer overflow");
-        return 0;
+        return fail(error, -7, "integer overflow");
     }
     default: return fail(error, -8, "wrong operand or operator");
     }
@@ -268,14 +258,10 @@ int EvaluateForInstance(std::string& error, int& value, const Expr* node, const 
 
 bool ParseTokenInteger(std::string_view digits, int& value)
 {
-    long long result = 0;
-    for (char c : digits) {
-        result = result * 10 + (c - '0');
-        if (result > INT_MAX)
-            return false;
-    }
-    value = static_cast<int>(result);
-    return true;
+    const std::optional<std::int32_t> literal = IntegerLiteral(digits);
+    if (literal)
+        value = *literal;
+    return literal.has_value();
 }
 
 namespace {

@@ -430,7 +430,7 @@ void expand_submodel(ClassRec* cls, SubclassRec* sub)
     if (takesTypeClass(sub)) {
         // Its copy is made when its equations are reshaped and goes once they are taken out,
         // so that the copies of all instances never live at once.
-        if (!countInstance(typeElements(type->cls), where, expansionError))
+        if (!countInstance(typeFootprint(type->cls, where), where, expansionError))
             return;
         sub->cls = type->cls;
         completeAndCheckBondEnds(sub, typeName);

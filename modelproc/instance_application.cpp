@@ -4,6 +4,7 @@
 
 #include "modelproc/display_hooks.h"
 #include "modelproc/expression_walk.h"
+#include "modelproc/template_writer.h"
 #include "modelproc/function_table.h"
 #include "modelproc/record_release.h"
 #include "modelproc/semantic_checks.h"
@@ -155,32 +156,30 @@ void normaliseExpressionList(ExprList& list)
 
 namespace {
 
-std::int64_t g_instancedElements = 0; ///< of the instances made since the expansion began
+/// The footprint of the instances made since the expansion began, and the memory it may take.
+Footprint g_instanced;
+platform::MemoryRoom g_room;
+bool g_told = false;
 
-std::int64_t saturatedSum(std::int64_t a, std::int64_t b)
+/// The elements and the memory of the class's quantities, instance arrays and connections now that
+/// its sizes are known, and of the equations its instance array of `copies` elements makes of each
+/// of its own; none after reporting the first quantity that has more elements than one quantity
+/// may have.
+std::optional<Footprint> instanceFootprint(const ClassRec* cls, std::int64_t copies, const std::string& where,
+                                           const InstanceErrorReport& report)
 {
-    std::int64_t sum = 0;
-    return __builtin_add_overflow(a, b, &sum) ? INT64_MAX : sum;
-}
-
-/// The elements of the class's quantities, instance arrays and connections now that its sizes are
-/// known, and the equations its instance array of `copies` elements makes of each of its own;
-/// none after reporting the first that has more elements than one quantity may have.
-std::optional<std::int64_t> instanceElements(const ClassRec* cls, std::int64_t copies, const std::string& where,
-                                             const InstanceErrorReport& report)
-{
-    std::int64_t total = 0;
-    const auto add = [&](const char* word, const std::string& name, const ExprList& dim) {
-        if (const std::string refusal = elementBoundRefusal(word + name, dim, where); !refusal.empty()) {
+    Footprint footprint;
+    const auto add = [&](const std::string& what, const ExprList& dim, std::int64_t bytesPerElement) {
+        if (const std::string refusal = elementBoundRefusal(what, dim, where); !refusal.empty()) {
             report(refusal);
             return false;
         }
-        total = saturatedSum(total, boundedElementCount(dim));
+        footprint.addQuantity(what + indexListText(dim) + where, boundedElementCount(dim), bytesPerElement);
         return true;
     };
     const auto section = [&](int kind, const auto& records) {
         for (const auto* record : records)
-            if (!add(quantityWord(kind), record->name.str(), record->dim))
+            if (!add(quantityWord(kind) + record->name.str(), record->dim, kBytesPerQuantityElement))
                 return false;
         return true;
     };
@@ -193,44 +192,64 @@ std::optional<std::int64_t> instanceElements(const ClassRec* cls, std::int64_t c
         if (!section(TK_SUBCLASSNAME, cls->graph->subclasses))
             return std::nullopt;
         for (const BondRec* bond : cls->graph->bonds)
-            if (!add("a bond of size ", "", bond->dim))
+            if (!add("a bond of size ", bond->dim, kBytesPerConnectionElement))
                 return std::nullopt;
         for (const SigconRec* sig : cls->graph->sigcons)
-            if (!add("a signal connection of size ", "", sig->dim))
+            if (!add("a signal connection of size ", sig->dim, kBytesPerConnectionElement))
                 return std::nullopt;
     } else if (cls->type == CLASS_DYN && cls->equations) {
-        std::int64_t equations = 0;
-        for ([[maybe_unused]] const EquationRec* eq : cls->equations->equations)
-            ++equations;
-        std::int64_t unrolled = 0;
-        total = saturatedSum(total, __builtin_mul_overflow(equations, copies, &unrolled) ? INT64_MAX : unrolled);
+        // Each equation counts as many elements as the instance has, as the bounds count them.
+        for (const EquationRec* eq : cls->equations->equations) {
+            Footprint equation;
+            equation.elements = copies;
+            equation.bytes = equationBytes(eq, copies);
+            footprint.add(equation);
+        }
     }
-    return total;
+    return footprint;
 }
 
 } // namespace
 
 void startInstanceCount()
 {
-    g_instancedElements = 0;
+    g_instanced = Footprint{};
+    g_room = platform::memoryRoom();
+    g_told = false;
 }
 
-bool countInstance(std::int64_t elements, const std::string& where, const InstanceErrorReport& report)
+bool countInstance(const Footprint& instance, const std::string& where, const InstanceErrorReport& report)
 {
-    const bool passedBefore = g_instancedElements > elementBounds().model;
-    g_instancedElements = saturatedSum(g_instancedElements, elements);
-    if (g_instancedElements <= elementBounds().model)
+    g_instanced.add(instance);
+    std::string refusal;
+    if (g_instanced.elements > elementBounds().model)
+        refusal = formatMessage("with the elements%s the model has more than the %lld elements a model may have.",
+                                where.c_str(), static_cast<long long>(elementBounds().model));
+    else
+        refusal = MemoryRefusal(g_instanced, g_room);
+    if (refusal.empty())
         return true;
-    if (!passedBefore) // told once
-        report(formatMessage("with the elements%s the model has more than the %lld elements a model may have.",
-                             where.c_str(), static_cast<long long>(elementBounds().model)));
+    if (!g_told) // told once
+        report(refusal);
+    g_told = true;
     return false;
 }
 
-std::int64_t typeElements(const ClassRec* cls)
+Footprint typeFootprint(const ClassRec* cls, const std::string& where)
 {
-    std::optional<std::int64_t> elements = instanceElements(cls, 1, {}, [](const std::string&) {});
-    return elements.value_or(INT64_MAX);
+    std::optional<Footprint> footprint = instanceFootprint(cls, 1, where, [](const std::string&) {});
+    if (footprint)
+        return *footprint;
+    Footprint beyond;
+    beyond.elements = beyond.bytes = INT64_MAX;
+    return beyond;
+}
+
+bool countClassAlone(const ClassRec* cls, const std::string& where, const InstanceErrorReport& report)
+{
+    startInstanceCount();
+    const std::optional<Footprint> footprint = instanceFootprint(cls, 1, where, report);
+    return footprint && countInstance(*footprint, where, report);
 }
 
 bool apply_instance(ClassRec* cls, const ExprList& dim, const InstanceErrorReport& report, const std::string& where)
@@ -268,22 +287,24 @@ bool apply_instance(ClassRec* cls, const ExprList& dim, const InstanceErrorRepor
         report(formatMessage("<error: model type unknown of model %s>", cls->name.c_str()));
         return false;
     }
-    // Nothing is made for the elements of the instance before their number is known to be within
-    // bounds: the unrolled equations least of all.
-    const std::optional<std::int64_t> elements = instanceElements(cls, elementCount(dim), where, report);
-    if (!elements || !countInstance(*elements, where, report))
-        return false;
     if (cls->type == CLASS_DYN) {
-        EquationBody* body = cls->equations;
         // The indices of the equations' names are expression lists of the class as well: with the
         // arguments known, a range over an argument's size (the completed index of p in p.e,
-        // the 1 .. n of c[n]) becomes a range of two numbers.
+        // the 1 .. n of c[n]) becomes a range of two numbers, which the estimate counts.
         const auto normalise = [](ExprNode* ref) { normaliseExpressionList(ref->mutableIndex()); };
-        for (EquationRec* eq : body->equations) {
+        for (EquationRec* eq : cls->equations->equations) {
             forEachNameReference(eq->left, normalise);
             forEachNameReference(eq->right, normalise);
             rebuildVariableChain(eq); // an index's names may have gone with it
         }
+    }
+    // Nothing is made for the elements of the instance before their number and the memory they
+    // take are known to be within bounds: the unrolled equations least of all.
+    const std::optional<Footprint> footprint = instanceFootprint(cls, elementCount(dim), where, report);
+    if (!footprint || !countInstance(*footprint, where, report))
+        return false;
+    if (cls->type == CLASS_DYN) {
+        EquationBody* body = cls->equations;
         if (elementCount(dim) > 1) {
             std::vector<EquationRec*> equations;
             for (EquationRec* eq : body->equations)

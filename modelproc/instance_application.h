@@ -2,6 +2,7 @@
 // the instance dimensions go in front of every declaration, and equations are unrolled.
 #pragma once
 
+#include "modelproc/memory_estimate.h"
 #include "modelproc/model_records.h"
 
 #include <functional>
@@ -16,14 +17,19 @@ using InstanceErrorReport = std::function<void(const std::string& message)>;
 bool apply_instance(ClassRec* cls, const ExprList& dim, const InstanceErrorReport& report,
                     const std::string& where = {});
 
-/// The count of the elements of the instances an expansion makes starts again from none.
+/// The count of the elements and the memory of the instances an expansion makes starts again from
+/// none, and the memory the process can take is read.
 void startInstanceCount();
-/// Counts the elements of one more instance; false after reporting that the model passes the
-/// elements a model may have.
-bool countInstance(std::int64_t elements, const std::string& where, const InstanceErrorReport& report);
-/// The elements of a submodel type's quantities and equations, for an instance that uses its class
-/// as it stands.
-std::int64_t typeElements(const ClassRec* cls);
+/// Counts the elements and the memory of one more instance; false after reporting (once) that the
+/// model passes the elements a model may have, or needs more memory than the process can take.
+bool countInstance(const Footprint& instance, const std::string& where, const InstanceErrorReport& report);
+/// The elements and the memory of a submodel type's quantities and equations, for an instance that
+/// uses its class as it stands (`where` names the instance).
+Footprint typeFootprint(const ClassRec* cls, const std::string& where);
+/// Counts a class processed as it stands, a top-level equation model, which no expansion counts:
+/// its quantities within bounds and the memory it takes within what the process can take; false
+/// after reporting.
+bool countClassAlone(const ClassRec* cls, const std::string& where, const InstanceErrorReport& report);
 
 /// Replaces every computable entry of the list by its integer value (a range by two constants).
 void normaliseExpressionList(ExprList& list);

@@ -16,10 +16,6 @@
 
 namespace {
 
-/// Longest class name: with its version digit it names the model's files.
-constexpr std::size_t kMaxClassName = 7;
-/// Highest version: one digit, so that no two classes name the same files.
-constexpr int kMaxVersion = 9;
 struct ParserGlobals {
     int level = 3;
     ClassRec* finished = nullptr;
@@ -173,9 +169,8 @@ void KeldorParser::header()
         throw SyntaxError{};
     const std::string name = intern_name(text());
     // A cut name would be another model's, whose processed files this one's would replace.
-    if (name.size() > kMaxClassName)
-        ttparse_error(formatMessage("the model name %s is longer than the supported 7 characters.", name.c_str())
-                          .c_str());
+    if (const std::string refusal = ModelNameRefusal(name); !refusal.empty())
+        ttparse_error(refusal.c_str());
     m_class->name = name;
     shift();
     if (m_tok == TK_OPEN) {
@@ -210,10 +205,10 @@ int KeldorParser::versionDigit(const std::string& model)
 {
     if (m_tok != TK_DIGIT)
         throw SyntaxError{};
-    const int version = digitValue();
-    if (version > kMaxVersion)
-        ttparse_error(formatMessage("the version of model %s is not one digit.", model.c_str()).c_str());
-    return version;
+    const std::optional<std::int32_t> version = IntegerLiteral(text());
+    if (const std::string refusal = VersionRefusal(model, version); !refusal.empty())
+        ttparse_error(refusal.c_str());
+    return version.value_or(INT32_MAX);
 }
 
 // graphical header: "!gri_main" constant {constant} NL
@@ -532,6 +527,9 @@ void KeldorParser::subclassLine()
     if (!isAnyNameToken(m_tok))
         throw SyntaxError{};
     std::string typeName = text();
+    // The type names the model file of a submodel, whose name is no longer than a model's.
+    if (const std::string refusal = TypeNameRefusal(typeName); !refusal.empty())
+        ttparse_error(refusal.c_str());
     shift();
     expect(TK_SEMICOLON);
     int version = versionDigit(typeName);

@@ -87,11 +87,6 @@ private:
         const SymbolEntry* entry = m_scanner.symbol();
         return entry ? entry->value : nullptr;
     }
-    int digitValue() const
-    {
-        long value = std::strtol(m_scanner.text().c_str(), nullptr, 10);
-        return value > 2147483647L ? 2147483647 : static_cast<int>(value);
-    }
 
     // Rules.
     void header();

@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <charconv>
 #include <climits>
 #include <functional>
 #include <cstdlib>
@@ -1053,11 +1052,8 @@ ExprNode* makeRealConstant(double value)
 
 ExprNode* makeIntegerConstant(std::string_view text)
 {
-    std::int32_t value = 0;
-    auto result = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || result.ec != std::errc() || result.ptr != text.data() + text.size())
-        return nullptr;
-    return makeIntegerConstant(value);
+    const std::optional<std::int32_t> value = IntegerLiteral(text);
+    return value ? makeIntegerConstant(*value) : nullptr;
 }
 
 ExprNode* makeIntegerConstant(std::int32_t value)
@@ -1353,12 +1349,6 @@ const std::string& sourceFileName(std::uint16_t number)
 {
     const SourceFiles& files = sourceFiles();
     return number < files.names.size() ? files.names[number] : files.names.front();
-}
-
-ElementBounds& elementBounds()
-{
-    static ElementBounds bounds;
-    return bounds;
 }
 
 std::int64_t boundedElementCount(const ExprList& dim)

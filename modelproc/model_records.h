@@ -2,6 +2,7 @@
 // builders, lookups, counts and release; memory comes from one arena per run.
 #pragma once
 
+#include "common/model_file_rules.h"
 #include "modelproc/tokens.h"
 
 #include <algorithm>
@@ -1839,15 +1840,6 @@ int countSigcons(const ClassRec* cls);
 /// Elements of a dimension list: the product of its literal sizes, 1 for a scalar.
 std::int64_t elementCount(const ExprList& dim);
 
-/// The most elements one quantity may have (a port, an input or output, a declaration, an
-/// instance array, a connection), and the most a whole model may have: a size beyond them comes
-/// from input written wrong, and would take memory without bound. A fuzzer lowers them, so that
-/// what it makes within them is processed in moments.
-struct ElementBounds {
-    std::int64_t quantity = std::int64_t(1) << 20;
-    std::int64_t model = std::int64_t(1) << 25;
-};
-ElementBounds& elementBounds();
 /// As `elementCount`, without overflow (a product beyond the range of the count gives its
 /// largest value) and leaving out sizes that are not literal yet.
 std::int64_t boundedElementCount(const ExprList& dim);

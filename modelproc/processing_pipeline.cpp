@@ -2,11 +2,13 @@
 // takes the current model through parsing, expansion, causal analysis and equations.
 #include "modelproc/processing_pipeline.h"
 
+#include "common/model_file_rules.h"
 #include "common/settings_table.h"
 #include "modelproc/causal_analysis.h"
 #include "modelproc/equation_generation.h"
 #include "modelproc/expansion.h"
 #include "modelproc/extension_rewrite.h"
+#include "modelproc/instance_application.h"
 #include "modelproc/keldor_parser.h"
 #include "modelproc/keldor_scanner.h"
 #include "modelproc/model_records.h"
@@ -49,13 +51,19 @@ PipelinePhases& Phases()
 
 namespace {
 
-/// The parse of one text, with the symbol tables set up and the error hook installed.
+/// The parse of one text, with the symbol tables set up and the error hook installed; `afterNul`
+/// is where the file goes on after the NUL byte that ends its text, which is refused first.
 int parseInstalled(std::string text, const std::string& fileName, int level, ClassRec*& cls,
-                   const std::shared_ptr<int>& errors)
+                   const std::shared_ptr<int>& errors, const std::optional<TextPlace>& afterNul)
 {
     ProcessingPosition& position = CurrentPosition();
     position.errorFile = fileName;
     const int countBefore = position.errorCount;
+    if (afterNul) {
+        position.line = afterNul->line;
+        position.token = afterNul->token;
+        ttparse_error(kTextAfterNul);
+    }
     KeldorScanner& scanner = KeldorScanner::current();
     scanner.reset(std::move(text));
     setCheckLevel(level);
@@ -71,7 +79,7 @@ int parseInstalled(std::string text, const std::string& fileName, int level, Cla
 
 /// Sets the symbol tables up and installs the hook; the parse runs when `text` is given.
 int parseWith(std::optional<std::string> text, const std::string& fileName, int level, ClassRec*& cls,
-              ErrorHook errorHook)
+              ErrorHook errorHook, const std::optional<TextPlace>& afterNul = std::nullopt)
 {
     cls = nullptr;
     if (!errorHook)
@@ -89,7 +97,7 @@ int parseWith(std::optional<std::string> text, const std::string& fileName, int 
             ++*errors;
             errorHook(kind, file, submodel, line, token, message);
         });
-        status = parseInstalled(std::move(*text), fileName, level, cls, errors);
+        status = parseInstalled(std::move(*text), fileName, level, cls, errors, afterNul);
     }
     symtabRelease();
     ttset_error_callback(errorHook);
@@ -101,10 +109,13 @@ int parseWith(std::optional<std::string> text, const std::string& fileName, int 
 int ttparse_file(const std::string& path, int level, ClassRec*& cls, ErrorHook errorHook)
 {
     std::optional<std::string> text = platform::readFile(path);
-    // An equation model file ends in a NUL after its text; nothing after it is model text.
-    if (text)
-        text->resize(std::min(text->size(), text->find('\0')));
-    return parseWith(std::move(text), pathTail(path), level, cls, std::move(errorHook));
+    std::optional<TextPlace> afterNul;
+    if (text) {
+        const ModelFileText split = SplitModelFileText(*text);
+        afterNul = split.rest;
+        text->resize(split.text.size());
+    }
+    return parseWith(std::move(text), pathTail(path), level, cls, std::move(errorHook), afterNul);
 }
 
 int ttparse_text(const std::string& text, const std::string& fileName, int level, ClassRec*& cls,
@@ -347,7 +358,15 @@ int processModel(int& failure)
     failure = -3;
     progress(formatMessage("Starting equations generation of %s.", label.c_str()));
     status("Generating equations..");
-    int generated = runPhase(Phases().generate, cls, state.modelFile);
+    // An equation model has had no expansion to count what it takes: its sizes are counted here,
+    // before its equations are taken apart element by element.
+    const std::string file = pathTail(state.modelFile);
+    const auto refuse = [&file](const std::string& message) {
+        DisplayHooks().error("General error", file.c_str(), nullptr, -1, nullptr, message.c_str());
+    };
+    int generated = cls->type == CLASS_DYN && !countClassAlone(cls, " of model " + label, refuse)
+                        ? 0
+                        : runPhase(Phases().generate, cls, state.modelFile);
     if (generated) {
         if (generated == 1)
             progress("Equation generation completed successfully.");

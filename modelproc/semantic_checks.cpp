@@ -14,10 +14,30 @@
 
 namespace {
 
+/// Set while the parser has its sizes and arguments worked out, whose errors are placed at the
+/// token the parse stands at.
+bool g_evaluatingAtToken = false;
+
 void generalError(const std::string& message)
 {
     DisplayHooks().error("General error", nullptr, nullptr, -1, nullptr, message.c_str());
 }
+
+/// An error of integer evaluation: at the parse's token while the parser works the value out.
+void evaluationError(const std::string& message)
+{
+    if (g_evaluatingAtToken)
+        ttparse_error(message.c_str());
+    else
+        generalError(message);
+}
+
+/// Places the errors of the evaluations made while it lives at the parse's token.
+struct EvaluationAtToken {
+    EvaluationAtToken() : m_was(g_evaluatingAtToken) { g_evaluatingAtToken = true; }
+    ~EvaluationAtToken() { g_evaluatingAtToken = m_was; }
+    bool m_was;
+};
 
 void memoryError()
 {
@@ -46,6 +66,7 @@ bool isIntegerExpression(const ExprNode* e)
         case TK_MIN:
         case TK_MULT:
         case TK_IDIV:
+        case TK_DIV:
             pending.push_back(node->right());
             pending.push_back(node->left());
             break;
@@ -64,11 +85,23 @@ void addCondition(ClassRec* cls, const ExprNode* left, ExprNode* right, int kind
         memoryError();
 }
 
+/// The sizes of a dimension list that are literal.
+KnownSizes knownSizes(const ExprList& dim)
+{
+    KnownSizes sizes;
+    for (const ExprNode* d : dim) {
+        const std::int64_t size = literalSize(d);
+        sizes.push_back(d && (d->kind == TK_INTEGER || size >= 0) ? std::optional<std::int64_t>(size) : std::nullopt);
+    }
+    return sizes;
+}
+
 /// Dimension mode: a known dimension must be >= 0 and becomes a constant. The known sizes may
 /// not make more elements than one quantity may have, nor those of the class's quantities more
 /// than a model may have.
 bool checkDimensions(ClassRec* cls, const std::string& name, ExprList& dim)
 {
+    const EvaluationAtToken placed;
     for (PtrNode<ExprNode>* p = dim.head; p; p = p->next) {
         if (!p->item)
             continue;
@@ -76,23 +109,12 @@ bool checkDimensions(ClassRec* cls, const std::string& name, ExprList& dim)
             addCondition(cls, p->item, makeIntegerConstant(0), TK_GE);
             continue;
         }
-        std::int32_t value = tt_eval_expr(p->item);
-        if (value < 0) {
-            ttparse_error(formatMessage("dimension (%d) must be >= 0.", value).c_str());
-            return false;
-        }
-        p->item = makeIntegerConstant(value);
+        p->item = makeIntegerConstant(tt_eval_expr(p->item));
     }
-    if (const std::string refusal = elementBoundRefusal(name, dim); !refusal.empty()) {
+    if (const std::string refusal = DeclaredQuantityRefusal(name, knownSizes(dim), indexListText(dim),
+                                                                cls->declaredElements);
+        !refusal.empty()) {
         ttparse_error(refusal.c_str());
-        return false;
-    }
-    const std::int64_t before = cls->declaredElements;
-    cls->declaredElements = std::min(before + boundedElementCount(dim), elementBounds().model + 1);
-    if (before <= elementBounds().model && cls->declaredElements > elementBounds().model) {
-        ttparse_error(formatMessage("with %s the model declares more than the %lld elements a model may have.",
-                                    name.c_str(), static_cast<long long>(elementBounds().model))
-                          .c_str());
         return false;
     }
     return true;
@@ -101,6 +123,7 @@ bool checkDimensions(ClassRec* cls, const std::string& name, ExprList& dim)
 /// Argument mode: every argument that does not wait for class arguments becomes its value.
 void checkArguments(ExprList& args)
 {
+    const EvaluationAtToken placed;
     for (PtrNode<ExprNode>* p = args.head; p; p = p->next)
         if (p->item && !flagged(p->item))
             p->item = makeIntegerConstant(tt_eval_expr(p->item));
@@ -250,12 +273,7 @@ const ExprList* declaredDimensions(const SectionLink* record, int kind)
 
 std::string elementBoundRefusal(const std::string& what, const ExprList& dim, const std::string& where)
 {
-    const std::int64_t count = boundedElementCount(dim);
-    if (count <= elementBounds().quantity)
-        return {};
-    return formatMessage("%s%s%s has %lld elements, more than the %lld one quantity may have.", what.c_str(),
-                         indexListText(dim).c_str(), where.c_str(), static_cast<long long>(count),
-                         static_cast<long long>(elementBounds().quantity));
+    return QuantityBoundRefusal(what, knownSizes(dim), indexListText(dim), where);
 }
 
 const char* quantityWord(int kind)
@@ -474,8 +492,8 @@ ExprNode* functionCall(const std::string& name, int kind, const ExprList& args)
 
 namespace {
 
-/// The value of the expression, walked without recursion, operands left to right. Every
-/// intermediate result must fit 32 bits, so that the 64-bit operations on them cannot overflow.
+/// The value of the expression, walked without recursion, operands left to right, each operation
+/// in 32 bits by the rule every reader of model files shares ("/" divides as "div" does).
 /// `ok` is cleared after an error has been reported.
 std::int64_t evaluate(const ExprNode* root, bool& ok)
 {
@@ -499,7 +517,7 @@ std::int64_t evaluate(const ExprNode* root, bool& ok)
             continue;
         }
         const int kind = expr->kind;
-        const bool binary = kind == TK_PLUS || kind == TK_MIN || kind == TK_MULT || kind == TK_IDIV;
+        const bool binary = kind == TK_PLUS || kind == TK_MIN || kind == TK_MULT || kind == TK_IDIV || kind == TK_DIV;
         const bool prefix = kind == TK_PRF_MIN || kind == TK_PRF_PLUS;
         if (!frame.expanded && (binary || prefix)) {
             pending.back().expanded = true;
@@ -515,44 +533,41 @@ std::int64_t evaluate(const ExprNode* root, bool& ok)
         case TK_CLASSARG: {
             const auto* arg = static_cast<const ArgRec*>(expr->record());
             if (!arg || !arg->hasValue) {
-                generalError(formatMessage("no numerical value known for argument %s.", arg ? arg->name.c_str() : "?"));
+                evaluationError(formatMessage("no numerical value known for argument %s.", arg ? arg->name.c_str() : "?"));
                 ok = false;
                 break;
             }
             value = arg->value;
             break;
         }
-        case TK_PRF_MIN: value = -pop(); break;
-        case TK_PRF_PLUS: value = pop(); break;
+        case TK_PRF_MIN:
+        case TK_PRF_PLUS:
         case TK_PLUS:
         case TK_MIN:
         case TK_MULT:
-        case TK_IDIV: {
-            const std::int64_t right = pop();
-            const std::int64_t left = pop();
-            if (kind == TK_PLUS)
-                value = left + right;
-            else if (kind == TK_MIN)
-                value = left - right;
-            else if (kind == TK_MULT)
-                value = left * right;
-            else if (right == 0) {
-                generalError("division by zero in integer expression.");
+        case TK_IDIV:
+        case TK_DIV: {
+            const auto right = static_cast<std::int32_t>(pop());
+            const auto left = prefix ? 0 : static_cast<std::int32_t>(pop());
+            const IntegerOperator op = kind == TK_PRF_MIN    ? IntegerOperator::Negate
+                                       : kind == TK_PRF_PLUS ? IntegerOperator::Positive
+                                       : kind == TK_PLUS     ? IntegerOperator::Plus
+                                       : kind == TK_MIN      ? IntegerOperator::Minus
+                                       : kind == TK_MULT     ? IntegerOperator::Times
+                                                             : IntegerOperator::Divide;
+            std::int32_t result = 0;
+            if (const IntegerFault fault = ApplyIntegerOperator(op, left, right, result); fault != IntegerFault::None) {
+                evaluationError(IntegerFaultText(fault));
                 ok = false;
-            } else {
-                value = left / right;
             }
+            value = result;
             break;
         }
         default:
-            generalError(formatMessage("<error: illegal operator (%d) found in integer expression in tt_eval_expr>",
+            evaluationError(formatMessage("<error: illegal operator (%d) found in integer expression in tt_eval_expr>",
                                        kind));
             ok = false;
             break;
-        }
-        if (ok && (value < INT32_MIN || value > INT32_MAX)) {
-            generalError("integer overflow in integer expression.");
-            ok = false;
         }
         values.push_back(value);
     }

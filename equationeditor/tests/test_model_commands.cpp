@@ -16,6 +16,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 using eetest::ChooserAnswer;
 using eetest::EditorFixture;
 
@@ -454,14 +456,23 @@ TEST_F(ModelCommands, TheModelProcessorReadsTheSavedFileUpToItsNul)
     SaveCommand();
     const std::string path = models + "/x1.mf3";
     ASSERT_EQ(read(path), withNul(kMain));
-    // What might follow the NUL is no model text.
-    ASSERT_TRUE(platform::writeFileAtomically(path, read(path) + "garbage that is not Keldor"));
     ClassRec* parsed = nullptr;
-    int errors = 0;
-    EXPECT_EQ(ttparse_file(path, 3, parsed,
-                           [&errors](const char*, const char*, const char*, int, const char*, const char*) { ++errors; }),
-              0);
-    EXPECT_EQ(errors, 0);
+    std::vector<std::string> errors;
+    const auto collect = [&errors](const char*, const char*, const char*, int line, const char* token,
+                                   const char* message) {
+        errors.push_back(std::to_string(line) + " " + token + ": " + message);
+    };
+    EXPECT_EQ(ttparse_file(path, 3, parsed, collect), 0);
+    EXPECT_TRUE(errors.empty()) << errors.front();
     ASSERT_NE(parsed, nullptr);
     ttfree_class(parsed);
+    // Nothing follows the NUL in a saved file: a file that goes on after it is damaged, and is
+    // refused where it goes on rather than read without what follows.
+    const int lines = static_cast<int>(std::count(kMain.begin(), kMain.end(), '\n'));
+    ASSERT_TRUE(platform::writeFileAtomically(path, read(path) + "garbage that is not Keldor"));
+    parsed = nullptr;
+    EXPECT_EQ(ttparse_file(path, 3, parsed, collect), -2);
+    EXPECT_EQ(parsed, nullptr);
+    ASSERT_FALSE(errors.empty());
+    EXPECT_EQ(errors.front(), std::to_string(lines + 1) + " \"garbage\": the file goes on after its NUL byte.");
 }

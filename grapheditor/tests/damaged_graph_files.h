@@ -1,10 +1,14 @@
-// Damaged copies of the bundled graph models, made the same way every time: cut
-// short, lines cut out or doubled, tokens swapped, garbled or replaced by numbers out
-// of range, records missing, and binary bytes put in.
+// Damaged copies of the bundled graph models, made the same way every time: cut short at
+// every line, lines cut out or doubled, tokens swapped or garbled, stray characters put in,
+// every number replaced by numbers out of the range of its field, names too long, records
+// missing, and binary bytes put in.
 #pragma once
 
+#include <algorithm>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -17,7 +21,28 @@ struct DamagedFile {
 };
 
 /// The bundled graph models that are damaged.
-inline const char* const kSources[] = {"msd1.mg0", "rlc1.mg0", "gears1.mg0", "mload1.mg0", "dcm1.sg0", "qcar1.mg0"};
+inline const char* const kSources[] = {"msd1.mg0",  "rlc1.mg0", "gears1.mg0",   "mload1.mg0",
+                                       "dcm1.sg0",  "qcar1.mg0", "dcspeed1.mg0"};
+/// The submodel files of the bundled models, which a processor looks for beside the library.
+inline const char* const kSubmodelSources[] = {"dcm1.sg0", "tacho1.sf0"};
+
+/// A submodel of every kind of graph record the bundled models leave out: arguments, sized ports,
+/// inputs and outputs, instance arrays, multibonds, signals, port ranges and midpoints.
+inline const char* const kRichModel = "bond graph rich(n) version 1\n"
+                                      "!gri_main 1500 1000 0 0\n"
+                                      "interface\n"
+                                      "  ports: q[2] 400 100\n"
+                                      "  inputs: real u 20 20\n"
+                                      "  outputs: real y 30 300\n"
+                                      "subclasses\n"
+                                      "  r;1 d[n] 280 100 !F\n"
+                                      "  0j;1 j(3) 200 100 !T\n"
+                                      "  gain;1 g[2] 100 20 !T\n"
+                                      "connections\n"
+                                      "  d`p =n=> j`p[1..2] !gri_bond 280 100 200 100\n"
+                                      "  j`p[3] -- q[1] !gri_bond 200 100 400 100 300 160\n"
+                                      "  u -: g[1]`u !gri_bond 20 20 100 20\n"
+                                      "  g[2]`y =1=: y !gri_bond 100 20 30 300\n";
 
 inline std::vector<std::string> linesOf(const std::string& text)
 {
@@ -217,9 +242,88 @@ inline std::vector<DamagedFile> damage(const std::string& fileName, const std::s
     }());
     add("empty", "");
 
+    // One line of each kind stands for all of its kind: the header, the graphics record, every
+    // line of the interface, the first and the last type line, the connections line and the first
+    // and the last bond.
+    std::vector<std::size_t> kinds = {header, graphics};
+    if (const std::size_t interface = lineStarting(lines, "interface"); interface < subclasses)
+        for (std::size_t i = interface; i < subclasses; ++i)
+            kinds.push_back(i);
+    for (std::size_t line : {subclasses, firstType, connections - 1, connections, firstBond, lastBond})
+        if (std::find(kinds.begin(), kinds.end(), line) == kinds.end())
+            kinds.push_back(line);
+    std::vector<std::size_t> starts(lines.size() + 1, 0);
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        starts[i + 1] = starts[i] + lines[i].size() + 1;
+
+    for (std::size_t i : kinds) {
+        const std::string line = std::to_string(i + 1);
+        // Cut short at the line's start and in its middle. Cut right after the connections line,
+        // the text is a model without connections, as the editor writes one.
+        if (i != firstBond)
+            add("cut before line " + line, text.substr(0, starts[i]));
+        add("cut inside line " + line, text.substr(0, starts[i] + lines[i].size() / 2));
+
+        // A stray character at its start and at its end.
+        std::vector<std::string> changed = lines;
+        changed[i] = "$" + lines[i];
+        add("a stray character starting line " + line, joinLines(changed));
+        changed[i] = lines[i] + " ?";
+        add("a stray character ending line " + line, joinLines(changed));
+
+        // Its first numbers (those after them are of the same fields) replaced in turn by numbers
+        // out of the range of their fields: a version of more than one digit, sizes and arguments
+        // of 0 and beyond what a quantity may have, negative numbers where no sign belongs.
+        const auto isWord = [](char c) {
+            return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
+                   c == '\'' || c == '.';
+        };
+        int numbers = 0;
+        for (std::size_t at = 0; at < lines[i].size() && numbers < 3;) {
+            const std::string& l = lines[i];
+            if (l[at] < '0' || l[at] > '9' || (at > 0 && isWord(l[at - 1]))) {
+                ++at;
+                continue;
+            }
+            std::size_t end = at;
+            while (end < l.size() && l[end] >= '0' && l[end] <= '9')
+                ++end;
+            if (end == l.size() || !isWord(l[end]) ? ++numbers : 0)
+                for (const char* value : {"0", "2147483647", "-1"})
+                    add("the number " + l.substr(at, end - at) + " of line " + line + " at " + std::to_string(at) +
+                            " as " + value,
+                        text.substr(0, starts[i] + at) + value + text.substr(starts[i] + end));
+            at = end;
+        }
+    }
+
+    // Names too long: a model or type name of eight characters, an instance name of the longest
+    // token and of one more.
+    add("a model name of eight characters", [&] {
+        std::vector<std::string> changed = lines;
+        std::vector<std::string> pieces = piecesOf(changed[header]);
+        if (pieces.size() >= 3)
+            pieces[2] = " abcdefgh";
+        changed[header] = joined(pieces);
+        return joinLines(changed);
+    }());
+    add("a type name of eight characters", onLine(firstType, [](std::vector<std::string>& p) {
+            if (!p.empty())
+                p[0].replace(p[0].find_first_not_of(" \t"), 0, "abcdefg");
+        }));
+    for (std::size_t length : {std::size_t(511), std::size_t(512)})
+        add("an instance name of " + std::to_string(length) + " characters", onLine(firstType, [&](std::vector<std::string>& p) {
+                if (p.size() >= 2)
+                    p[1] = " " + std::string(length, 'n');
+            }));
+
     // Binary bytes.
     const std::size_t middle = text.find('\n', text.size() / 2);
     add("a NUL in the middle", text.substr(0, middle) + '\0' + text.substr(middle));
+    add("a NUL first", '\0' + text);
+    add("a NUL before the connections", text.substr(0, text.find("connections")) + '\0' + text.substr(text.find("connections")));
+    add("text after a NUL at the end", text + '\0' + "garbage\n");
+    add("a NUL and a line end at the end", text + '\0' + "\n");
     add("bytes above 127 in a name", text.substr(0, text.find("`p")) + "\xff\xfe" + text.substr(text.find("`p")));
     add("control bytes in a line", text.substr(0, middle) + " \x01\x02\x7f" + text.substr(middle));
     add("carriage returns alone", [&] {
@@ -239,7 +343,7 @@ inline std::string readAll(const std::string& path)
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-/// The damaged copies of every bundled model in the folder.
+/// The damaged copies of every bundled model in the folder, and of the submodel of every kind of record.
 inline std::vector<DamagedFile> damagedModels(const std::string& modelsDirectory)
 {
     std::vector<DamagedFile> files;
@@ -247,7 +351,44 @@ inline std::vector<DamagedFile> damagedModels(const std::string& modelsDirectory
         std::vector<DamagedFile> some = damage(source, readAll(modelsDirectory + "/" + source));
         files.insert(files.end(), some.begin(), some.end());
     }
+    std::vector<DamagedFile> rich = damage("rich1.sg0", kRichModel);
+    files.insert(files.end(), rich.begin(), rich.end());
     return files;
+}
+
+/// What the model processor made of one file.
+struct ProcessorVerdict {
+    int parsed = 0;    ///< 0 read whole
+    int processed = 0; ///< the result of processing it as far as asked (3 processed completely)
+    std::string error; ///< the parse's first error
+};
+
+/// Runs the processor's reading (the program `reads`) over the files, each in a folder of its own,
+/// with the model directories `modelDirectories`, and processes what it reads as far as `depth`
+/// (3 reads only).
+inline std::vector<ProcessorVerdict> processorVerdicts(const std::string& reads, int depth,
+                                                       const std::string& modelDirectories,
+                                                       const std::vector<std::string>& files)
+{
+    std::vector<ProcessorVerdict> verdicts;
+    if (files.empty())
+        return verdicts;
+    std::string command = "'" + reads + "' -depth " + std::to_string(depth) + " '" + modelDirectories + "'";
+    for (const std::string& file : files)
+        command += " '" + file + "'";
+    FILE* out = popen(command.c_str(), "r");
+    if (!out)
+        return verdicts;
+    char line[4096];
+    while (std::fgets(line, sizeof line, out)) {
+        std::istringstream fields(line);
+        ProcessorVerdict verdict;
+        fields >> verdict.parsed >> verdict.processed;
+        std::getline(fields >> std::ws, verdict.error);
+        verdicts.push_back(verdict);
+    }
+    pclose(out);
+    return verdicts;
 }
 
 } // namespace damagedfiles

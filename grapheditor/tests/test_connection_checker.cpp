@@ -295,7 +295,7 @@ TEST_F(Checker, FaultsAreNamedWithTheirRowAndPort)
              ParseRangeList("2..3", r.rows[0].instanceIndex, model.arguments);
          }, "Error: submodel index: range exceeds size"},
         {"more elements than the cap", [&](SubmodelConnections& r) { r.size = {100000, 100000}; },
-         "Error: more than 1000000 elements"},
+         "Error: more than 1048576 elements"},
         {"more ranges than dimensions can be", [&](SubmodelConnections& r) {
              r.size = {1, 1, 1, 1, 1, 1, 1};
              for (int i = 0; i < 8; ++i)

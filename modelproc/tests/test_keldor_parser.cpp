@@ -123,6 +123,11 @@ TEST_F(ParserTest, BadFilesGiveTheirFirstError)
          "Parse error in file \"m.mf0\" line 5 at \"=\": dimension split level higher than index split level."},
         {"class a version 1\nvariables\n  real x[0 - 2]\nequations\n  x = 1\n",
          "Parse error in file \"m.mf0\" line 3 at [NL]: dimension (-2) must be >= 0."},
+        // Sizes and arguments that cannot be worked out are refused where they stand.
+        {"class a version 1\nvariables\n  real x[4 / 0]\nequations\n  x = 1\n",
+         "Parse error in file \"m.mf0\" line 3 at [NL]: division by zero in integer expression."},
+        {"bond graph a version 1\nsubclasses\n  1j;1 v(65536 * 65536)\nconnections\n  v`p -> v`p\n",
+         "Parse error in file \"m.mf0\" line 3 at [NL]: integer overflow in integer expression."},
         {"class a version 1\nvariables\n  real x\nequations\n  x = sin(x, x)\n",
          "Parse error in file \"m.mf0\" line 5 at [NL]: 2 argument(s) given for function sin, which requires 1 "
          "argument(s)."},
@@ -262,6 +267,10 @@ TEST_F(ParserTest, ClassNamesAndVersionsThatNameAnotherModelsFilesAreRefused)
           "Parse error in file \"m.mf0\" line 1 at \"10\": the version of model chain100000 is not one digit."}},
         {"bond graph m version 1\nsubclasses\n  tank;12 t1, t2\nconnections\n  t1`p -> t2`p\n",
          {"Parse error in file \"m.mf0\" line 3 at \"12\": the version of model tank is not one digit."}},
+        // A type names the model file of its submodels.
+        {"bond graph m version 1\nsubclasses\n  resistor;1 t1, t2\nconnections\n  t1`p -> t2`p\n",
+         {"Parse error in file \"m.mf0\" line 3 at \"resistor\": the submodel type name resistor is longer than "
+          "the supported 7 characters."}},
     };
     for (const auto& c : cases) {
         auto parsed = parseText(c.text);
@@ -318,6 +327,9 @@ TEST_F(ParserTest, IntegerEvaluation)
     });
     auto i = [](int v) { return makeIntegerConstant(v); };
     EXPECT_EQ(tt_eval_expr(makeOperator(i(7), i(2), TK_IDIV)), 3);
+    // "/" of integers divides as "div" does, as the graph editor writes the sizes it is given.
+    EXPECT_EQ(tt_eval_expr(makeOperator(i(7), i(2), TK_DIV)), 3);
+    EXPECT_EQ(tt_eval_expr(makeOperator(makeOperator(nullptr, i(7), TK_PRF_MIN), i(2), TK_DIV)), -3);
     EXPECT_EQ(tt_eval_expr(makeOperator(nullptr, makeOperator(i(2), i(3), TK_MULT), TK_PRF_MIN)), -6);
     EXPECT_EQ(tt_eval_expr(makeOperator(i(7), makeOperator(i(2), i(3), TK_MIN), TK_PLUS)), 6);
     EXPECT_TRUE(errors.empty());

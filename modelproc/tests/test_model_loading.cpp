@@ -1,6 +1,7 @@
 // Tests of model loading and the processing pipeline's parse path, messages, results and
 // the move of the model file to its processed-status name.
 #include "common/settings_table.h"
+#include "modelproc/display_hooks.h"
 #include "modelproc/model_records.h"
 #include "modelproc/processing_pipeline.h"
 #include "modelproc/record_release.h"
@@ -289,6 +290,36 @@ TEST_F(PipelineTest, ParseFileResults)
     EXPECT_EQ(cls->name, "pend");
     EXPECT_EQ(cls->version, 1);
     EXPECT_EQ(calls, 1);
+}
+
+// An equation model file ends in a NUL after its text, which ends the text; a file that goes on
+// after the NUL is refused where it goes on, as what follows would be left unread.
+TEST_F(PipelineTest, AFileEndsAtItsNulAndIsRefusedWhereItGoesOnAfterIt)
+{
+    const struct {
+        std::string tail;
+        std::vector<std::string> errors;
+    } cases[] = {
+        {std::string("\0", 1), {}},
+        {std::string("\0\0\r\n \t\n\0", 8), {}},
+        {std::string("\0garbage here\n", 15),
+         {"Parse error in file \"pend1.mf0\" line 8 at \"garbage\": the file goes on after its NUL byte."}},
+        {std::string("\0\n\n  x = 2\n", 11),
+         {"Parse error in file \"pend1.mf0\" line 10 at \"x\": the file goes on after its NUL byte."}},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> errors;
+        const std::string file = dir.write("pend1.mf0", kEquationModel + c.tail);
+        ClassRec* cls = nullptr;
+        const int parsed = ttparse_file(file, 3, cls,
+                                        [&](const char* kind, const char* name, const char* submodel, int line,
+                                            const char* token, const char* message) {
+                                            errors.push_back(formatErrorLine(kind, name, submodel, line, token, message));
+                                        });
+        EXPECT_EQ(parsed, c.errors.empty() ? 0 : -2) << testing::PrintToString(c.tail);
+        EXPECT_EQ(errors, c.errors);
+        release_all();
+    }
 }
 
 // A phase that runs out of memory (or fails with any other exception) ends the run like any

@@ -5,6 +5,7 @@
 #include "bench/modelproc/chain_model.h"
 #include "common/settings_table.h"
 #include "modelproc/display_hooks.h"
+#include "modelproc/memory_estimate.h"
 #include "modelproc/processing_pipeline.h"
 #include "modelproc/record_release.h"
 #include "modelproc/tests/golden_files.h"
@@ -19,6 +20,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <sys/resource.h>
@@ -299,6 +301,34 @@ private:
     rlimit m_saved{};
 };
 
+/// A graph model of `count` instances of the submodel "big" that `processBeside` writes.
+std::string instancesOfBig(int count)
+{
+    std::string text = "bond graph many version 1\nsubclasses\n  sf;1 f\n";
+    for (int k = 0; k < count; ++k)
+        text += "  big;1 b" + std::to_string(k) + "\n";
+    return text + "connections\n  f`p -> b0`p\n";
+}
+
+/// Processes the model `text` as `file` beside the library and a submodel "big" of a large array
+/// (and the arguments file `arguments` of "main1"): the run and the errors it logs.
+std::pair<ProcessingRun, std::string> processBeside(const std::string& file, const std::string& text,
+                                                    const std::string& arguments)
+{
+    testsupport::TempDir dir;
+    copyLibrary(dir);
+    dir.write("big1.sf0", "class big version 1\ninterface\n  ports: p\nvariables\n  real x[1048576]\n"
+                          "equations\n  x = p.e\n  p.f = 1\n");
+    dir.write(file, text);
+    if (!arguments.empty())
+        dir.write("main1.mga", arguments);
+    std::string errors;
+    setProcessorLog([&](const std::string& line) { errors += replaceAll(line, dir.path(), "<dir>") + "\n"; });
+    ProcessingRun run = process(dir.path(), file, "");
+    setProcessorLog(nullptr);
+    return {std::move(run), errors};
+}
+
 } // namespace
 
 // A size a model gives, in a junction's argument, a declaration, an arguments file or a bond, is
@@ -312,16 +342,14 @@ TEST(ProcessingBounds, SizesTakenFromAModelAreRefusedByNameBeforeAnythingIsMadeF
     for (int k = 0; k <= 32; ++k)
         manyVariables += "  real x" + std::to_string(k) + "[1048576]\n";
     manyVariables += "equations\n  x0 = 1\n";
-    std::string manyInstances = "bond graph many version 1\nsubclasses\n  sf;1 f\n";
-    for (int k = 0; k <= 32; ++k)
-        manyInstances += "  big;1 b" + std::to_string(k) + "\n";
-    manyInstances += "connections\n  f`p -> b0`p\n";
+    const std::string manyInstances = instancesOfBig(33);
     const struct {
         const char* what;
         std::string file;
         std::string text;
         std::string arguments;
         std::string refusal;
+        std::int64_t modelBound = 0; ///< the elements a model may have, when not as they are
     } cases[] = {
         {"junction argument", "msd1.mg0", replaceAll(msd, "1j;1 v(4) 160 100", "1j;1 v(2147483647) 160 100"), "",
          "Expansion error in file \"<dir>/msd1.mg0\": port p[2147483647] of submodel 1j1:v has 2147483647 "
@@ -342,25 +370,104 @@ TEST(ProcessingBounds, SizesTakenFromAModelAreRefusedByNameBeforeAnythingIsMadeF
         {"quantities of a model together", "many1.mf0", manyVariables, "",
          "Parse error in file \"many1.mf0\" line 35 at [NL]: with variable x32 the model declares more than "
          "the 33554432 elements a model may have."},
-        {"instances together", "many1.mg0", manyInstances, "",
-         "with the elements of submodel big1:b"},
+        // With the elements a model may have lowered below the memory its instances take, so that
+        // the elements are counted before the memory is.
+        {"instances together", "many1.mg0", manyInstances, "", "with the elements of submodel big1:b1 the model has "
+                                                               "more than the 2097152 elements a model may have.",
+         std::int64_t(1) << 21},
     };
     AddressSpaceCap cap(std::uint64_t(2) << 30);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        testsupport::TempDir dir;
-        copyLibrary(dir);
-        dir.write("big1.sf0", "class big version 1\ninterface\n  ports: p\nvariables\n  real x[1048576]\n"
-                              "equations\n  x = p.e\n  p.f = 1\n");
-        dir.write(c.file, c.text);
-        if (!c.arguments.empty())
-            dir.write("main1.mga", c.arguments);
-        std::string errors;
-        setProcessorLog([&](const std::string& line) { errors += replaceAll(line, dir.path(), "<dir>") + "\n"; });
-        const ProcessingRun run = process(dir.path(), c.file, "");
-        setProcessorLog(nullptr);
+        const ElementBounds bounds = elementBounds();
+        if (c.modelBound)
+            elementBounds().model = c.modelBound;
+        const auto [run, errors] = processBeside(c.file, c.text, c.arguments);
+        elementBounds() = bounds;
         EXPECT_EQ(run.result, -1) << run.log;
         EXPECT_NE(errors.find(c.refusal), std::string::npos) << errors;
         EXPECT_EQ(run.code, "");
     }
+}
+
+namespace {
+
+/// An equation model of `arrays` states of `elements` elements each.
+std::string stateArrays(int arrays, int elements)
+{
+    std::string text = "class big version 1\nvariables\n";
+    for (int k = 1; k <= arrays; ++k)
+        text += "  real x" + std::to_string(k) + "[" + std::to_string(elements) + "]\n";
+    text += "equations\n";
+    for (int k = 1; k <= arrays; ++k)
+        text += "  x" + std::to_string(k) + " = int(-x" + std::to_string(k) + ")\n";
+    return text;
+}
+
+} // namespace
+
+// A model whose quantities are each within what a quantity may have can still need more memory
+// than the process can take: its need is estimated from its sizes before anything is made for
+// their elements, and a model that cannot fit is refused at once, named with the estimate and its
+// largest quantity, while a model that fits is processed under the same limit.
+TEST(ProcessingBounds, AModelThatCannotFitIsRefusedByItsEstimateAndLargestQuantityBeforeItIsBuilt)
+{
+    const std::string manyInstances = instancesOfBig(30);
+    const struct {
+        const char* what;
+        std::string file;
+        std::string text;
+        int result;
+        std::string refusal; ///< a pattern of the refusal, empty for a model that is processed
+    } cases[] = {
+        {"thirty arrays of states", "big1.mf0", stateArrays(30, 1 << 20), -3,
+         "General error in file \"big1.mf0\": the model needs about 19.9 GB of memory to be processed and [0-9.]+ GB "
+         "of address space, more than the [0-9.]+ [GM]B the process's address-space limit leaves it; its largest "
+         "quantity is variable x1\\[1048576\\] of model big1, of 1048576 elements\\."},
+        {"thirty instances of an array", "many1.mg0", manyInstances, -1,
+         "Expansion error in file \"<dir>/many1.mg0\": the model needs about [0-9.]+ [GM]B of memory to be processed "
+         "and [0-9.]+ GB of address space, more than the [0-9.]+ [GM]B the process's address-space limit leaves it; "
+         "its largest quantity is variable x\\[1048576\\] of submodel big1:b0, of 1048576 elements\\."},
+        {"four arrays that fit", "big1.mf0", stateArrays(4, 1 << 16), 3, ""},
+    };
+    AddressSpaceCap cap(std::uint64_t(1) << 30);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const auto [run, errors] = processBeside(c.file, c.text, "");
+        EXPECT_EQ(run.result, c.result) << run.log;
+        if (c.refusal.empty()) {
+            EXPECT_NE(run.code, "");
+            continue;
+        }
+        EXPECT_TRUE(std::regex_search(errors, std::regex(c.refusal))) << errors;
+        EXPECT_EQ(run.code, "");
+    }
+}
+
+// What the estimate asks of the room: the memory within the machine's physical memory, and the
+// address space it maps within what the process's limit leaves it, each up to the last byte.
+TEST(ProcessingBounds, TheEstimateFitsUpToTheLastByteOfTheRoom)
+{
+    Footprint model;
+    model.addQuantity("variable x[1000]", 1000, 1 << 20);
+    const auto bytes = static_cast<std::uint64_t>(model.bytes);
+    EXPECT_EQ(MemoryRefusal(model, platform::memoryRoomOf(bytes, 0, 0, 0)), "");
+    EXPECT_EQ(MemoryRefusal(model, platform::memoryRoomOf(0, 0, 0, 0)), "") << "a machine that tells no memory";
+    EXPECT_EQ(MemoryRefusal(model, platform::memoryRoomOf(bytes - 1, 0, 0, 0)),
+              "the model needs about 1000 MB of memory to be processed, more than the 1000 MB of the machine's "
+              "physical memory; its largest quantity is variable x[1000], of 1000 elements.");
+    const std::uint64_t space = addressSpaceFor(model.bytes);
+    EXPECT_GT(space, bytes);
+    EXPECT_EQ(MemoryRefusal(model, platform::memoryRoomOf(bytes, 0, space + 500, 500)), "");
+    EXPECT_EQ(MemoryRefusal(model, platform::memoryRoomOf(bytes, 0, space + 500, 501)),
+              "the model needs about 1000 MB of memory to be processed and 2.20 GB of address space, more than the "
+              "2.20 GB the process's address-space limit leaves it; its largest quantity is variable x[1000], of "
+              "1000 elements.");
+    // A control group that allows less than the machine has bounds the memory.
+    EXPECT_EQ(MemoryRefusal(model, platform::memoryRoomOf(bytes * 2, bytes - 1, 0, 0)),
+              "the model needs about 1000 MB of memory to be processed, more than the 1000 MB of the memory of the "
+              "process's control group; its largest quantity is variable x[1000], of 1000 elements.");
+    EXPECT_EQ(MemoryRefusal(model, platform::memoryRoomOf(bytes * 2, bytes * 3, 0, 0)), "");
+    // A limit the process has already passed leaves it nothing.
+    EXPECT_EQ(platform::memoryRoomOf(bytes, 0, 100, 200).addressSpace, std::optional<std::uint64_t>(0));
 }
