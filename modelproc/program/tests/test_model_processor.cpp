@@ -338,7 +338,8 @@ TEST_F(ModelProcessor, ASettingsFileThatIsNoRegularFileOfItsSizeIsRefusedByName)
         [&](const std::vector<std::string>& words) {
             processor = std::make_unique<TQNMPXApp>(app(), words);
             const bool goesOn = processor->InitInstance();
-            EXPECT_EQ(processor->exitCode() != 0, !goesOn);
+            // Going on with the defaults, it has no model directory to look in, which it tells too.
+            EXPECT_NE(processor->exitCode(), 0);
             return goesOn;
         },
         [&] {
