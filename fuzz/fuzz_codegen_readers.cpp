@@ -20,7 +20,8 @@ const char* const ModelText = "#Hclass\tosc\n#Hversion\t1\n\n"
                               "#DVariable\t1\n\t#real\tforce\n\n"
                               "#Dstate_ind\t1\n\t#real\tx\n\n"
                               "#DRate_ind\t1\n\t#real\tx_indep_rate\n\n"
-                              "#Edynamic\t3\n    R0 = -(P1 * s0) / P0\n";
+                              "#Edynamic\t3\n    R0 = -(P1 * s0) / P0\n\n"
+                              "#Eoutputs\t1\n    V0 = P1 * s0\n";
 
 void writeFile(const std::string& path, const char* data, std::size_t size)
 {
