@@ -713,3 +713,32 @@ TEST(Ddassl, TheCorrectorLeavesNoComponentOfALargeSystemFarFromItsSolution)
     const double exact = 1.0 / std::sqrt(21.0);
     EXPECT_NEAR(p.y[0], exact, 3.0 * (rtol * exact + atol));
 }
+
+// Stepping onto a stop time: the step that ends there, and the one before, are never a sliver of
+// the step before them (a step ending a hair short of TSTOP left a last step of a thousandth of
+// it, where the formulas of high order lose their accuracy). For stop times spread over an
+// interval, one step per call, every run ends exactly at TSTOP on the closed form.
+TEST(Ddassl, NoStepTowardsTheStopTimeIsASliverOfTheOneBefore)
+{
+    double smallest = 1.0;
+    for (int n = 0; n < 40; ++n) {
+        const double tstop = 1.0 + n / 40.0;
+        DaeProblem p({1.0, -1.0}, {-1.0, 1.0}, 1e-7, 1e-9);
+        p.info[3] = 1;
+        p.rwork[LTSTOP - 1] = tstop;
+        std::vector<double> times{0.0};
+        int calls = 0;
+        do {
+            p.call(decay, tstop);
+            times.push_back(p.t);
+        } while (p.idid == 1 && ++calls < 10000);
+        ASSERT_GT(p.idid, 1) << "TSTOP = " << tstop;
+        EXPECT_EQ(p.t, tstop);
+        EXPECT_NEAR(p.y[0], std::exp(-tstop), 1e-5 * std::exp(-tstop));
+        const std::size_t k = times.size() - 1;
+        ASSERT_GE(k, 3u);
+        for (std::size_t i = k - 1; i <= k; ++i)
+            smallest = std::min(smallest, (times[i] - times[i - 1]) / (times[i - 1] - times[i - 2]));
+    }
+    EXPECT_GT(smallest, 0.2);
+}
