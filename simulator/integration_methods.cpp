@@ -567,6 +567,12 @@ void bdfOptions()
 {
     BdfState& b = g.bdf;
     b.info[2] = 1;
+    // The run ends on a step of the solver at the finish time, not on an interpolation back from
+    // a step beyond it: the last state is the solver's own in every component (the interpolant
+    // of a step over a component's zero is off by more than that component's tolerance), and the
+    // model is never evaluated past the finish.
+    b.info[3] = 1;
+    b.rwork[numerics::LTSTOP - 1] = g.runFinish;
     b.info[11] = b.sparse ? 1 : 0;
     numerics::DaeAttachSparseMatrix(b.iwork.data(), b.sparse);
     if (specs().given(RowMaxStep)) {

@@ -12,11 +12,8 @@
 //
 // The code files are kept in $ORVANTA_LARGE_STIFF_DIR (else a folder of the temporary directory),
 // made by BM_Process, or by a run that finds its code file missing.
+#include "bench/processed_keldor_model.h"
 #include "bench/resident_memory.h"
-#include "common/settings_table.h"
-#include "modelproc/display_hooks.h"
-#include "modelproc/processing_pipeline.h"
-#include "modelproc/record_release.h"
 #include "platform/core/message_sink.h"
 #include "simulator/code_file_reader.h"
 #include "simulator/integration_methods.h"
@@ -30,15 +27,10 @@
 
 #include <benchmark/benchmark.h>
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
-#include <ctime>
 #include <cmath>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -63,47 +55,16 @@ struct Case {
 
 double secondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
 
-/// The processor time of this process, in seconds: on a shared machine steadier than the clock.
-double processorSeconds()
-{
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
-}
+using processedmodel::processorSeconds;
 
-fs::path codeDirectory()
-{
-    const char* given = std::getenv("ORVANTA_LARGE_STIFF_DIR");
-    const fs::path dir = given && *given ? fs::path(given)
-                                         : fs::temp_directory_path() / ("orvanta-large-stiff-" + std::to_string(getuid()));
-    fs::create_directories(dir);
-    return dir;
-}
+fs::path codeDirectory() { return processedmodel::codeDirectory("ORVANTA_LARGE_STIFF_DIR", "orvanta-large-stiff"); }
 
 /// Processes the case's model completely into its code file; the file, or empty on failure.
 std::string process(const Case& c, double& seconds)
 {
-    const fs::path dir = codeDirectory() / c.name();
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    const std::string modelName = c.shape == Rod ? "rod" : "plate";
-    std::ofstream(dir / (modelName + "1.mf0")) << (c.shape == Rod ? heatmodels::rodModel(c.side)
-                                                                 : heatmodels::plateModel(c.side));
-    ResetSettings();
-    Settings().model_dirs = dir.string();
-    Pipeline() = PipelineState{};
-    Pipeline().modelFile = (dir / (modelName + "1.mf0")).string();
-    Pipeline().depth = 6;
-    Pipeline().workingDirectory = dir.string();
-    ttset_error_callback([](const char*, const char*, const char*, int, const char*, const char*) {});
-    ttset_progress_callback([](const char*) {});
-    ttset_diag_callback([](const char*) {});
-    const Clock::time_point start = Clock::now();
-    const int result = ttprocess_model();
-    seconds = secondsSince(start);
-    release_all();
-    const fs::path code = dir / (modelName + "1.l");
-    return result == 3 && fs::exists(code) ? code.string() : std::string();
+    return processedmodel::process(codeDirectory() / c.name(), c.shape == Rod ? "rod" : "plate",
+                                   c.shape == Rod ? heatmodels::rodModel(c.side) : heatmodels::plateModel(c.side),
+                                   seconds);
 }
 
 std::string codeFileOf(const Case& c)
@@ -270,14 +231,8 @@ void BM_SparseAgainstDense(benchmark::State& state)
 void BM_Process(benchmark::State& state)
 {
     const Case& c = Cases[state.range(0)];
-    double seconds = 0;
-    for (auto _ : state) {
-        if (process(c, seconds).empty()) {
-            state.SkipWithError("the model does not process");
-            return;
-        }
-        state.SetIterationTime(seconds);
-    }
+    if (!processedmodel::timeProcessing(state, [&c](double& seconds) { return process(c, seconds); }))
+        return;
     state.SetLabel(c.name());
     state.counters["states"] = c.states();
 }

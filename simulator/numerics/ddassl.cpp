@@ -270,6 +270,19 @@ void DDASSL(DaeResidual RES, const int *NEQ, double *T, double *Y, double *YPRIM
                 step = step / rh;
         }
     };
+    // The step towards TSTOP: one that reaches it when stretched by a quarter (within HMAX) ends
+    // there, and one that would leave less than itself before it goes half the way, so that no
+    // step ends a sliver short of TSTOP. The last step would be that sliver, a thousandth of the
+    // one before, say, and the formulas of order 5 lose their accuracy on such a change of step.
+    auto approachStop = [&](double step) {
+        const double rest = tstop - tn;
+        const bool withinHmax = info(7) == 0 || std::abs(rest) <= rwork(LHMAX);
+        if ((tn + 1.25 * step - tstop) * step >= 0.0 && withinHmax)
+            return rest;
+        if ((tn + 2.0 * step - tstop) * step > 0.0)
+            return rest / 2.0;
+        return step;
+    };
 
     if (info(1) == 0) {
         // First call: weights, unit roundoff and the initial step.
@@ -385,8 +398,8 @@ void DDASSL(DaeResidual RES, const int *NEQ, double *T, double *Y, double *YPRIM
                     *IDID = 2;
                     *T = tstop;
                     done = true;
-                } else if ((tn + h - tstop) * h > 0.0) {
-                    h = tstop - tn;
+                } else {
+                    h = approachStop(h);
                     rwork(LH) = h;
                 }
             }
@@ -461,8 +474,8 @@ void DDASSL(DaeResidual RES, const int *NEQ, double *T, double *Y, double *YPRIM
             *T = tn;
             *IDID = 1;
             done = true;
-        } else if ((tn + h - tstop) * h > 0.0) {
-            h = tstop - tn;
+        } else {
+            h = approachStop(h);
         }
     }
 

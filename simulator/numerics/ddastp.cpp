@@ -20,6 +20,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 namespace numerics {
 
@@ -34,12 +35,50 @@ double withSignOf(double a, double b)
     return b >= 0.0 ? std::abs(a) : -std::abs(a);
 }
 
-/// Difference increment for component i of the finite-difference iteration matrix.
-double increment(double y, double yp, double h, double wt, double squr)
+/// Difference increment for component i of the finite-difference iteration matrix: sqrt(uround)
+/// of the larger of abs(Y(i)) and abs(H YPRIME(i)), and at least `least` error weights.
+double increment(double y, double yp, double h, double wt, double squr, double least)
 {
-    double del = squr * std::max({std::abs(y), std::abs(h * yp), std::abs(wt)});
+    double del = std::max(squr * std::max(std::abs(y), std::abs(h * yp)), least * std::abs(wt));
     del = withSignOf(del, h * yp);
     return (y + del) - y;
+}
+
+/// The least increment of the difference matrix, in error weights, from the residual DELTA at
+/// the point it is formed: a residual that is large against the solution's weights (a forcing
+/// the predictor did not follow, at a start from rest) is computed with a roundoff that hides a
+/// perturbation of sqrt(uround) weights, so each column then moves by 1000 uround times the
+/// largest abs(H DELTA(i)) / WT(i), as an ODE solver's difference quotients take their least
+/// increment from the norm of f. At least sqrt(uround), where the increments are those of the
+/// weights alone as without the floor, and at most one weight.
+double leastIncrement(int neq, const double *delta, const double *wt, double h, double uround,
+                      double squr)
+{
+    double largest = 0.0;
+    for (int i = 0; i < neq; ++i)
+        largest = std::max(largest, std::abs(h * delta[i] / wt[i]));
+    return std::clamp(1000.0 * uround * largest, squr, 1.0);
+}
+
+/// The norm in which the corrector's iteration is measured: the weighted rms norm, or a third of
+/// the largest weighted component abs(V(i)) / WT(i) when that is larger (NaN when any component
+/// is). The error estimate is made of the corrections, so what the iteration leaves undone it
+/// never sees; the rms norm alone would let that gather in a few components of a large system
+/// (one component of a thousand may keep 10 weights while the norm reads 0.33), and the bound
+/// keeps every component within about one weight. Up to nine components the rms norm is never
+/// less, and decides alone.
+double iterationNorm(const int *NEQ, const double *v, const double *wt, double *RPAR, int *IPAR)
+{
+    double largest = 0.0;
+    bool nan = false;
+    for (int i = 0; i < *NEQ; ++i) {
+        const double q = std::abs(v[i] / wt[i]);
+        nan |= q != q;
+        largest = std::max(largest, q);
+    }
+    if (nan)
+        return std::numeric_limits<double>::quiet_NaN();
+    return std::max(DDANRM(NEQ, v, wt, RPAR, IPAR), largest / 3.0);
 }
 
 } // namespace
@@ -134,10 +173,13 @@ void DDATRP(const double *X, const double *XOUT, double *YOUT, double *YPOUT, co
     }
 }
 
-void DDAJAC(const int *NEQ, const double *X, double *Y, double *YPRIME, const double *DELTA,
-            const double *CJ, const double *H, int *IER, const double *WT, double *E, double *WM,
-            int *IWM, DaeResidual RES, int *IRES, const double *UROUND, DaeJacobian JAC,
-            double *RPAR, int *IPAR, const int *NTEMP)
+namespace {
+
+/// DDAJAC with the difference types' least increment, `least` error weights.
+void formIterationMatrix(const int *NEQ, const double *X, double *Y, double *YPRIME, const double *DELTA,
+                         const double *CJ, const double *H, int *IER, const double *WT, double *E, double *WM,
+                         int *IWM, DaeResidual RES, int *IRES, const double *UROUND, double least,
+                         DaeJacobian JAC, double *RPAR, int *IPAR, const int *NTEMP)
 {
     const int neq = *NEQ;
     const auto iwm = vec1(IWM);
@@ -155,7 +197,7 @@ void DDAJAC(const int *NEQ, const double *X, double *Y, double *YPRIME, const do
     case 2: {
         const auto pd = mat1(WM, neq);
         for (int i = 0; i < neq; ++i) {
-            const double del = increment(Y[i], YPRIME[i], *H, WT[i], squr);
+            const double del = increment(Y[i], YPRIME[i], *H, WT[i], squr, least);
             const double ysave = Y[i];
             const double ypsave = YPRIME[i];
             Y[i] += del;
@@ -193,7 +235,7 @@ void DDAJAC(const int *NEQ, const double *X, double *Y, double *YPRIME, const do
                 const int k = (n - j) / mband + 1;
                 wm(isave + k) = Y[n - 1];
                 wm(ipsave + k) = YPRIME[n - 1];
-                const double del = increment(Y[n - 1], YPRIME[n - 1], *H, WT[n - 1], squr);
+                const double del = increment(Y[n - 1], YPRIME[n - 1], *H, WT[n - 1], squr, least);
                 Y[n - 1] += del;
                 YPRIME[n - 1] += *CJ * del;
             }
@@ -206,7 +248,7 @@ void DDAJAC(const int *NEQ, const double *X, double *Y, double *YPRIME, const do
             if (*IRES < 0)
                 return;
             for (int n = j; n <= neq; n += mband) {
-                const double del = increment(Y[n - 1], YPRIME[n - 1], *H, WT[n - 1], squr);
+                const double del = increment(Y[n - 1], YPRIME[n - 1], *H, WT[n - 1], squr, least);
                 const int i1 = std::max(1, n - mu);
                 const int i2 = std::min(neq, n + ml);
                 const int ii = n * meb1 - ml;
@@ -232,7 +274,7 @@ void DDAJAC(const int *NEQ, const double *X, double *Y, double *YPRIME, const do
             for (const int *c = first; c != last; ++c) {
                 ysave[*c] = Y[*c];
                 ypsave[*c] = YPRIME[*c];
-                del[*c] = increment(Y[*c], YPRIME[*c], *H, WT[*c], squr);
+                del[*c] = increment(Y[*c], YPRIME[*c], *H, WT[*c], squr, least);
                 Y[*c] += del[*c];
                 YPRIME[*c] += *CJ * del[*c];
             }
@@ -252,6 +294,27 @@ void DDAJAC(const int *NEQ, const double *X, double *Y, double *YPRIME, const do
     default:
         return;
     }
+}
+
+} // namespace
+
+void DDAJAC(const int *NEQ, const double *X, double *Y, double *YPRIME, const double *DELTA,
+            const double *CJ, const double *H, int *IER, const double *WT, double *E, double *WM,
+            int *IWM, DaeResidual RES, int *IRES, const double *UROUND, DaeJacobian JAC,
+            double *RPAR, int *IPAR, const int *NTEMP)
+{
+    const double least = leastIncrement(*NEQ, DELTA, WT, *H, *UROUND, std::sqrt(*UROUND));
+    formIterationMatrix(NEQ, X, Y, YPRIME, DELTA, CJ, H, IER, WT, E, WM, IWM, RES, IRES, UROUND, least, JAC,
+                        RPAR, IPAR, NTEMP);
+    // A difference matrix found singular with increments below one error weight is formed once
+    // more with increments of one weight: a column whose perturbation vanished in the roundoff of
+    // a row of larger terms (a component at rest beside a moving one) shows then, while a matrix
+    // that is singular in fact stays so.
+    const int mtype = vec1(IWM)(LMTYPE);
+    const bool differences = mtype == 2 || mtype == 5 || mtype == SparseMatrixType;
+    if (differences && *IER != 0 && *IRES >= 0 && least < 1.0)
+        formIterationMatrix(NEQ, X, Y, YPRIME, DELTA, CJ, H, IER, WT, E, WM, IWM, RES, IRES, UROUND, 1.0, JAC,
+                            RPAR, IPAR, NTEMP);
 }
 
 void DDASLV(const int *NEQ, double *DELTA, const double *WM, const int *IWM)
@@ -412,7 +475,7 @@ void DDASTP(double *X, double *Y, double *YPRIME, const int *NEQ, DaeResidual RE
                     E[i] -= DELTA[i];
                     YPRIME[i] -= *CJ * DELTA[i];
                 }
-                const double delnrm = DDANRM(NEQ, DELTA, WT, RPAR, IPAR);
+                const double delnrm = iterationNorm(NEQ, DELTA, WT, RPAR, IPAR);
                 if (delnrm <= 100.0 * *UROUND * pnorm) {
                     converged = true;
                     break;

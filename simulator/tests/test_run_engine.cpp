@@ -224,6 +224,24 @@ TEST_F(MassSpringDamper, StiffRunStopsAtTheFinishTime)
     EXPECT_TRUE(sink.transcript().empty());
 }
 
+// A model defined up to its finish time only, x' = sqrt(5 - t): the stiff methods step onto the
+// finish time and never evaluate the model beyond it (a step past it, interpolated back, took
+// the square root of a negative number there), and the run ends at x(5) = 2/3 5^1.5.
+TEST_F(RunEngine, StiffMethodsNeverEvaluateTheModelBeyondTheFinishTime)
+{
+    loadText(codeFile({"#DIncond\t1", "\t#real\tx0", "#Dstate_ind\t1", "\t#real\tx", "#DRate_ind\t1",
+                       "\t#real\tdx", "#DUnnamed\t1", "\t#real", "#EInitial\t1", "\tmov\ts0\tI0", "#Edynamic\t3",
+                       "\ttim\tU0", "\tsub\tU0\t5.0\tU0", "\tsqt\tR0\tU0"}));
+    set(KindInitial, {0.0});
+    useTolerance(1e-8);
+    for (int method : {MethodBdf, MethodVode}) {
+        run(method);
+        EXPECT_EQ(SimulationTime, 5.0) << IntegrationMethods[method].name;
+        EXPECT_TRUE(sink.transcript().empty()) << IntegrationMethods[method].name << ": " << sink.transcriptLines()[0];
+        EXPECT_NEAR(cell('s', 0), 2.0 / 3.0 * std::pow(5.0, 1.5), 1e-5) << IntegrationMethods[method].name;
+    }
+}
+
 TEST_F(MassSpringDamper, FixedStepErrorsShrinkWithTheMethodsOrder)
 {
     struct Case {

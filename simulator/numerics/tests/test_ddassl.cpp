@@ -183,8 +183,8 @@ TEST(Ddassl, EveryMatrixTypeFollowsTheClosedForm)
 
 TEST(Ddassl, RobertsonAsDaeMatchesTheReferenceAtForty)
 {
-    // The algebraic component's absolute tolerance must let its difference increment
-    // (sqrt(uround) x weight) show against y1 + y2 + y3 = 1, or the matrix is singular at t = 0.
+    // How small the algebraic component's absolute tolerance may be is told below, by
+    // AMatrixSingularOnlyInRoundoffIsFormedAgainWithIncrementsOfAWeight.
     DaeProblem p({1.0, 0.0, 0.0}, {-0.04, 0.04, 0.0}, 1e-8, 1e-8);
     p.atol[1] = 1e-13;
     p.atol[2] = 1e-6;
@@ -410,12 +410,12 @@ TEST(Xermsg, FortranNumberFormats)
 
 namespace {
 
-/// The chain's structure, tridiagonal, for the sparse matrix type.
-SparseJacobian chainStructure()
+/// The tridiagonal structure of order n (the chain's and the ladder's), for the sparse matrix type.
+SparseJacobian tridiagonalStructure(int n = kChain)
 {
-    std::vector<std::vector<int>> rows(kChain);
-    for (int i = 0; i < kChain; ++i)
-        for (int j = std::max(0, i - 1); j <= std::min(kChain - 1, i + 1); ++j)
+    std::vector<std::vector<int>> rows(static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i)
+        for (int j = std::max(0, i - 1); j <= std::min(n - 1, i + 1); ++j)
             rows[std::size_t(i)].push_back(j);
     return SparseJacobian(patternFromRows(rows));
 }
@@ -443,7 +443,7 @@ TEST(Ddassl, SparseMatrixTypeFollowsTheClosedFormWithOneResidualPerGroup)
         y0[i] = std::sin(pi * (i + 1) / (kChain + 1));
         yp0[i] = lambda * y0[i];
     }
-    SparseJacobian sparse = chainStructure();
+    SparseJacobian sparse = tridiagonalStructure();
     ASSERT_EQ(sparse.groups().count(), 3);
     DaeProblem p(y0, yp0, 1e-9, 1e-12);
     useSparse(p, sparse);
@@ -469,7 +469,7 @@ TEST(Ddassl, SparseMatrixTypeFollowsTheClosedFormWithOneResidualPerGroup)
 // one of another order, and a zero column of it is a singular matrix as in the dense type.
 TEST(Ddassl, SparseMatrixTypeChecksItsInputAndReportsASingularMatrix)
 {
-    SparseJacobian sparse = chainStructure();
+    SparseJacobian sparse = tridiagonalStructure();
     {
         DaeProblem p(std::vector<double>(kChain, 1.0), std::vector<double>(kChain, 0.0), 1e-6, 1e-6);
         useSparse(p, sparse);
@@ -517,7 +517,7 @@ TEST(Ddassl, SubnormalsCountAsZeroOnlyInsideTheSparseTypesCalls)
     };
     auto run = [&](bool sparseType, bool flushedByCaller) {
         flushedCalls = keptCalls = 0;
-        SparseJacobian sparse = chainStructure();
+        SparseJacobian sparse = tridiagonalStructure();
         DaeProblem p(std::vector<double>(kChain, 1.0), std::vector<double>(kChain, 0.0), 1e-6, 1e-6);
         if (sparseType)
             useSparse(p, sparse);
@@ -580,4 +580,165 @@ TEST(Ddanrm, GivesTheBitsOfTheDefiningFormForEveryLength)
             EXPECT_EQ(std::memcmp(&expected, &got, sizeof got), 0) << c.what << ", n = " << n << ": " << got
                                                                    << " instead of " << expected;
         }
+}
+
+namespace {
+
+/// Capacitances of an RC ladder spread evenly in their logarithm from 1e-6 to 1.
+std::vector<double> ladderCapacitances(int stages)
+{
+    std::vector<double> c(std::size_t(stages), 1e-6);
+    for (int i = 1; i < stages; ++i)
+        c[std::size_t(i)] = std::pow(10.0, -6.0 + 6.0 * i / (stages - 1));
+    return c;
+}
+
+/// An RC ladder driven by sin(2 pi t) at its first node, resistances rpar, the last node open:
+/// C_i v_i' = (v_i-1 - v_i + v_i+1 - v_i) / R. At rest at t = 0 the first node's residual carries
+/// the forcing (1e4 / R at the first predicted point), its states and their weights are 1e-12.
+std::vector<double> ladderC;
+void rcLadder(const double *t, const double *y, const double *yp, double *delta, int *, double *rpar, int *)
+{
+    const int n = int(ladderC.size());
+    for (int i = 0; i < n; ++i) {
+        const double left = i == 0 ? std::sin(2.0 * std::acos(-1.0) * *t) : y[i - 1];
+        const double right = i + 1 < n ? y[i + 1] - y[i] : 0.0;
+        delta[i] = (left - y[i] + right) / (*rpar * ladderC[std::size_t(i)]) - yp[i];
+    }
+}
+
+} // namespace
+
+// A ladder started at rest with a small absolute tolerance: the difference increments of
+// sqrt(uround) weights vanish in the roundoff of the driven first row, which made the matrix
+// singular at t = 0 though the model is regular. Dense and sparse, it runs to the end without a
+// failed corrector on the way (the increments show against that row from the first matrix on,
+// none is singular or too coarse to converge with) and there agrees with the reference (Radau
+// IIA at rtol 1e-12) within a hundred tolerances.
+TEST(Ddassl, ALadderStartedAtRestGetsARegularDifferenceMatrix)
+{
+    struct Case {
+        const char *what;
+        int stages;
+        double resistance, rtol;
+        std::vector<std::pair<int, double>> reference; ///< node and its voltage at t = 2
+    };
+    const Case cases[] = {
+        {"two stages, R = 1", 2, 1.0, 1e-6, {{0, -0.024994581306640416}, {1, -0.04998600852569547}}},
+        {"two stages, R = 10", 2, 10.0, 1e-8, {{0, -0.0003943238629291855}, {1, -0.00075723162575305}}},
+        {"200 stages, R = 1", 200, 1.0, 1e-6,
+         {{0, -0.0030827124255205745}, {20, -0.06279253984080962}, {60, -0.1430930589299962},
+          {100, -0.04624497873531251}, {150, 0.0003645507485063338}}},
+    };
+    for (const Case &c : cases)
+        for (const bool sparseType : {false, true}) {
+            SCOPED_TRACE(std::string(c.what) + (sparseType ? ", sparse" : ", dense"));
+            ladderC = ladderCapacitances(c.stages);
+            SparseJacobian sparse = tridiagonalStructure(c.stages);
+            DaeProblem p(std::vector<double>(std::size_t(c.stages), 0.0), std::vector<double>(std::size_t(c.stages), 0.0),
+                         c.rtol, 1e-12);
+            p.rpar = c.resistance;
+            if (sparseType)
+                useSparse(p, sparse);
+            p.runTo(rcLadder, 2.0);
+            ASSERT_EQ(p.idid, 3) << "at t = " << p.t;
+            EXPECT_EQ(p.iwork[LCTF - 1], 0) << "corrector failures";
+            for (const auto &[node, want] : c.reference)
+                EXPECT_NEAR(p.y[std::size_t(node)], want, 100.0 * c.rtol * std::fabs(want)) << "node " << node;
+        }
+}
+
+// Robertson's kinetics with the conservation law as its third equation and its third
+// component's absolute tolerance far below sqrt(uround): the increment of that component,
+// sqrt(uround) weights, vanishes in the roundoff of y1 + y2 + y3 = 1, and the matrix found
+// singular is formed once more with increments of a whole weight, which shows there. A matrix
+// that is singular in fact still is (SingularIterationMatrixGivesMinusEight).
+TEST(Ddassl, AMatrixSingularOnlyInRoundoffIsFormedAgainWithIncrementsOfAWeight)
+{
+    for (const double third : {1e-10, 1e-13})
+        for (const bool sparseType : {false, true}) {
+            SCOPED_TRACE(std::to_string(third) + (sparseType ? ", sparse" : ", dense"));
+            SparseJacobian sparse(patternFromRows({{0, 1, 2}, {0, 1, 2}, {0, 1, 2}}));
+            DaeProblem p({1.0, 0.0, 0.0}, {-0.04, 0.04, 0.0}, 1e-8, 1e-8);
+            p.atol[1] = 1e-13;
+            p.atol[2] = third;
+            if (sparseType)
+                useSparse(p, sparse);
+            p.runTo(robertson, 40.0);
+            ASSERT_EQ(p.idid, 3) << "at t = " << p.t;
+            EXPECT_NEAR(p.y[0], 0.71582706872, 1e-4 * 0.71582706872);
+            EXPECT_NEAR(p.y[2], 0.28416374574, 1e-4 * 0.28416374574);
+        }
+}
+
+namespace {
+
+constexpr int kIdle = 999;
+
+// y0' = -y0^3, whose simplified Newton iteration converges only linearly, beside kIdle
+// components y' = -y, linear, that one iteration settles: from the second iteration on only
+// y0 moves, and a thousand components' rms norm reads a thirty-second of its correction.
+void cubicBesideLinear(const double *, const double *y, const double *yp, double *delta, int *, double *,
+                       int *)
+{
+    delta[0] = -y[0] * y[0] * y[0] - yp[0];
+    for (int i = 1; i <= kIdle; ++i)
+        delta[i] = -y[i] - yp[i];
+}
+
+} // namespace
+
+// The corrector stops when no component is left more than about one weight from its solution,
+// however many components the rms norm averages over: the cubic one's remaining error, exact
+// for its decoupled equation as its Newton step G / (dG/dy0 - CJ), stays below 1.5 weights at
+// every step (it reached 11, the rms bound 0.33 times the root of a thousand), and y0 at t = 10
+// is within a few tolerances of 1 / sqrt(21).
+TEST(Ddassl, TheCorrectorLeavesNoComponentOfALargeSystemFarFromItsSolution)
+{
+    std::vector<double> y0(kIdle + 1, 1.0), yp0(kIdle + 1, -1.0);
+    const double rtol = 1e-6, atol = 1e-9;
+    DaeProblem p(y0, yp0, rtol, atol);
+    double worst = 0.0;
+    int calls = 0;
+    do {
+        p.call(cubicBesideLinear, 10.0);
+        const double y = p.y[0];
+        const double g = -y * y * y - p.yp[0];
+        const double remaining = g / (-3.0 * y * y - p.rwork[LCJ - 1]);
+        if (p.idid == 1)
+            worst = std::max(worst, std::fabs(remaining) / (rtol * std::fabs(y) + atol));
+    } while (p.idid == 1 && ++calls < 100000);
+    ASSERT_EQ(p.idid, 3);
+    EXPECT_LT(worst, 1.5);
+    const double exact = 1.0 / std::sqrt(21.0);
+    EXPECT_NEAR(p.y[0], exact, 3.0 * (rtol * exact + atol));
+}
+
+// Stepping onto a stop time: the step that ends there, and the one before, are never a sliver of
+// the step before them (a step ending a hair short of TSTOP left a last step of a thousandth of
+// it, where the formulas of high order lose their accuracy). For stop times spread over an
+// interval, one step per call, every run ends exactly at TSTOP on the closed form.
+TEST(Ddassl, NoStepTowardsTheStopTimeIsASliverOfTheOneBefore)
+{
+    double smallest = 1.0;
+    for (int n = 0; n < 40; ++n) {
+        const double tstop = 1.0 + n / 40.0;
+        DaeProblem p({1.0, -1.0}, {-1.0, 1.0}, 1e-7, 1e-9);
+        p.info[3] = 1;
+        p.rwork[LTSTOP - 1] = tstop;
+        std::vector<double> times{0.0};
+        int calls = 0;
+        do {
+            p.call(decay, tstop);
+            times.push_back(p.t);
+        } while (p.idid == 1 && ++calls < 10000);
+        ASSERT_GT(p.idid, 1) << "TSTOP = " << tstop;
+        EXPECT_EQ(p.t, tstop);
+        EXPECT_NEAR(p.y[0], std::exp(-tstop), 1e-5 * std::exp(-tstop));
+        const std::size_t k = times.size() - 1;
+        ASSERT_GE(k, 3u);
+        for (std::size_t i = k - 1; i <= k; ++i)
+            smallest = std::min(smallest, (times[i] - times[i - 1]) / (times[i - 1] - times[i - 2]));
+    }
+    EXPECT_GT(smallest, 0.2);
 }

@@ -10,6 +10,7 @@
 #include "platform/core/window_registry.h"
 #include "platform/testing/qt_support.h"
 #include "platform/testing/temp_dir.h"
+#include "simulator/run_output.h"
 
 #include <gtest/gtest.h>
 
@@ -17,6 +18,7 @@
 #include <QProcess>
 #include <QTest>
 
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 
@@ -140,6 +142,39 @@ TEST(RealPrograms, TheExampleRunProcessesSimulatesAndWritesEveryFile)
         }
     EXPECT_GT(coloured, 500) << "the curves are in the picture";
     EXPECT_EQ(platform::findWindowByClass("TQNSIMWindow"), 0u) << "the simulator has ended";
+}
+
+// Two RC stages written in Keldor, driven by a sine and started at rest, run by the BDF method at
+// rtol 1e-6 and atol 1e-12: the first stage's residual carries the forcing while its states are
+// 0, and the run was refused at t = 0 with "The matrix of partial derivatives is singular.".
+// Processed and simulated by the real programs, the model runs to its finish and ends there on
+// the solution (Radau IIA at rtol 1e-12) within a hundred tolerances.
+TEST(RealPrograms, TheBdfMethodRunsARegularModelStartedAtRestToItsFinish)
+{
+    testsupport::TempDir dir;
+    const std::string models = copyExamples(dir);
+    dir.write("models/rc1.mf0", "class rc version 1\nparameters\n  real R\nvariables\n  real v1, v2\nequations\n"
+                                "  v1 = int((sin(6.283185307179586 * t) - 2.0 * v1 + v2) / (R * 1e-06))\n"
+                                "  v2 = int((v1 - v2) / R)\n");
+    dir.write("models/rc1/default.p", "#Formatver\t3\n#Hclass\trc1\n#DParam \n\tR\t1\n#DIncond\n\tv1\t0\n\tv2\t0\n");
+    dir.write("models/rc1/default.r", "#Hclass\trc1\n#Iprocsr\t0\n#Imethod\t3\n#Tstart \t0\n#Tfinish\t2\n"
+                                      "#Iabserr\t1E-12\n#Irelerr\t1E-06\n#Ialpabserr\t1E-05\n#Tstinit\t0\t0.001\n"
+                                      "#Tstmax \t0\t1\n#Tcomint\t1\t0.01\n#Tignwarn\t0\t0\n#Tscaleode\t0\t0\n");
+    dir.write("models/rc1/default.u", "#Formatver\t3\n#Hclass\trc1\n#Oxaxis\t#Otime\t0\t2\t0\n"
+                                      "#Oyaxis\t0\tv1\t-1\t1\t0\t1\t1\t0\t0\tv1\n"
+                                      "#Oyaxis\t0\tv2\t-1\t1\t1\t1\t1\t0\t0\tv2\n");
+    const DriveRun run = drive(models, "rc1", 120000);
+    ASSERT_TRUE(run.ended);
+    ASSERT_EQ(run.status, 0) << run.output << run.errors;
+    EXPECT_NE(run.output.find("simulator: Simulation finished."), std::string::npos) << run.output;
+    const auto content = ReadDataFileContent(models + "/rc1/default.n", true);
+    ASSERT_TRUE(content);
+    ASSERT_GT(content->rows.size(), 100u);
+    const std::vector<double>& last = content->rows.back();
+    ASSERT_EQ(last.size(), 3u);
+    EXPECT_EQ(last[0], 2.0);
+    EXPECT_NEAR(last[1], -0.024994581306640416, 1e-4 * 0.025);
+    EXPECT_NEAR(last[2], -0.04998600852569547, 1e-4 * 0.05);
 }
 
 /// The time of modification of a file, to the nanosecond.
