@@ -138,11 +138,9 @@ PrintResult printDocumentResult(Printout& printout, QPrinter& printer, bool askU
     // link planted at the name is replaced, and a failed print leaves the old file.
     const bool printed = writeFileThroughName(settings.outputFile, [&](const std::string& name) {
         printer.setOutputFileName(QString::fromStdString(name));
-        printer.setOutputFormat(QPrinter::PdfFormat);
         return print();
     });
     printer.setOutputFileName(QString::fromStdString(settings.outputFile));
-    printer.setOutputFormat(QPrinter::PdfFormat);
     return printed ? PrintResult::Printed : PrintResult::Failed;
 }
 
