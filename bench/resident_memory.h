@@ -5,22 +5,24 @@
 #include <string>
 #include <sys/types.h>
 
+/// A size line ("VmHWM:", "VmRSS:") of a process's status file, in MiB; `none` when it has none.
+inline double statusMegabytes(const std::string& statusFile, const std::string& field, double none)
+{
+    std::ifstream status(statusFile);
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind(field, 0) == 0)
+            return std::stod(line.substr(field.size())) / 1024.0;
+    return none;
+}
+
 /// The peak resident size of this process so far, in MiB (0 when it cannot be read).
 inline double peakResidentMegabytes()
 {
-    std::ifstream status("/proc/self/status");
-    for (std::string line; std::getline(status, line);)
-        if (line.rfind("VmHWM:", 0) == 0)
-            return std::stod(line.substr(6)) / 1024.0;
-    return 0;
+    return statusMegabytes("/proc/self/status", "VmHWM:", 0);
 }
 
 /// The resident size of a process now, in MiB; -1 when there is no such process.
 inline double residentMegabytes(pid_t pid)
 {
-    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-    for (std::string line; std::getline(status, line);)
-        if (line.rfind("VmRSS:", 0) == 0)
-            return std::stod(line.substr(6)) / 1024.0;
-    return -1;
+    return statusMegabytes("/proc/" + std::to_string(pid) + "/status", "VmRSS:", -1);
 }
