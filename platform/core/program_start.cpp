@@ -108,10 +108,9 @@ std::optional<pid_t> startProgram(std::string_view program, const std::vector<st
     }
     g_running.push_back(pid);
     // Collected as soon as it ends, from the dispatch of messages: no program stays a zombie.
-    const pid_t child = pid;
-    watchProcessEnd(child, [child] {
-        if (std::find(g_running.begin(), g_running.end(), child) != g_running.end())
-            collect(child);
+    watchProcessEnd(pid, [pid] {
+        if (std::find(g_running.begin(), g_running.end(), pid) != g_running.end())
+            collect(pid);
     });
     if (error)
         *error = 0;
