@@ -500,12 +500,11 @@ std::FILE* AtomicFile::openStream()
 {
     if (m_fd < 0)
         return nullptr;
-    const int fd = ::dup(m_fd);
+    const int fd = ::fcntl(m_fd, F_DUPFD_CLOEXEC, 0);
     if (fd < 0) {
         failAndAbandon(errno);
         return nullptr;
     }
-    ::fcntl(fd, F_SETFD, FD_CLOEXEC);
     std::FILE* stream = ::fdopen(fd, "wb");
     if (!stream) {
         const int error = errno;
