@@ -193,6 +193,13 @@ private:
             fail(refusal);
     }
 
+    /// The first graphics number out of range is noted where it stands.
+    void noteOutOfRange()
+    {
+        if (m_warning.empty())
+            m_warning = errorText("graphics number out of range");
+    }
+
     /// A number of the graphics records, which the model processor passes over: one out of
     /// range is put at `limit` (or left out when `limit` is negative) and noted, and the
     /// file is read on; none when it is left out.
@@ -203,8 +210,7 @@ private:
         int value = m_scanner.value();
         const bool kept = !m_scanner.outOfRange() || limit >= 0;
         if (m_scanner.outOfRange()) {
-            if (m_warning.empty())
-                m_warning = errorText("graphics number out of range");
+            noteOutOfRange();
             value = limit;
         }
         advance();
@@ -276,26 +282,21 @@ private:
         int* const fields[] = {&m_record.width, &m_record.height, &m_record.scrollX, &m_record.scrollY};
         int integers = 0;
         while (m_tok == GT_INTEGER || isFlag() || m_tok == GT_MINUS || m_tok == GT_PLUS) {
+            // The model processor takes a sign here too; a negative number is out of the
+            // drawing's range and leaves the field as a new drawing has it.
+            bool negative = false;
             if (m_tok == GT_MINUS || m_tok == GT_PLUS) {
-                // The model processor takes a sign here too; a negative number is out of the
-                // drawing's range and leaves the field as a new drawing has it.
-                const bool negative = m_tok == GT_MINUS;
+                negative = m_tok == GT_MINUS;
                 advance();
                 if (m_tok != GT_INTEGER)
                     fail();
-                if (negative) {
-                    if (m_warning.empty())
-                        m_warning = errorText("graphics number out of range");
-                    advance();
-                    ++integers;
-                    ++count;
-                    continue;
-                }
+                if (negative)
+                    noteOutOfRange();
             }
             if (m_tok == GT_INTEGER) {
                 // A number out of range leaves the field as a new drawing has it.
                 const std::optional<int> value = graphicsNumber(-1);
-                if (integers < 4 && value)
+                if (integers < 4 && value && !negative)
                     *fields[integers] = *value;
                 ++integers;
             } else {

@@ -458,9 +458,7 @@ void expand_submodel(ClassRec* cls, SubclassRec* sub)
         }
         // The values bind to the arguments in order and extra ones bind to none: the model is
         // processed as if they were not there, which is said, since they were meant for something.
-        std::size_t takes = 0;
-        for ([[maybe_unused]] ArgRec* arg : sub->cls->args)
-            ++takes;
+        const auto takes = static_cast<std::size_t>(sub->cls->args.count());
         if (values.size() > takes)
             progress(formatMessage("Warning: %zu argument(s) given for submodel %s:%s, which takes %zu; the last "
                                    "%zu are ignored.",

@@ -170,11 +170,13 @@ std::optional<Footprint> instanceFootprint(const ClassRec* cls, std::int64_t cop
 {
     Footprint footprint;
     const auto add = [&](const std::string& what, const ExprList& dim, std::int64_t bytesPerElement) {
-        if (const std::string refusal = elementBoundRefusal(what, dim, where); !refusal.empty()) {
+        const KnownSizes sizes = knownSizes(dim);
+        const std::string sizesText = indexListText(dim);
+        if (const std::string refusal = QuantityBoundRefusal(what, sizes, sizesText, where); !refusal.empty()) {
             report(refusal);
             return false;
         }
-        footprint.addQuantity(what + indexListText(dim) + where, boundedElementCount(dim), bytesPerElement);
+        footprint.addQuantity(what + sizesText + where, KnownElementCount(sizes), bytesPerElement);
         return true;
     };
     const auto section = [&](int kind, const auto& records) {

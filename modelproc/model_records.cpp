@@ -1351,17 +1351,14 @@ const std::string& sourceFileName(std::uint16_t number)
     return number < files.names.size() ? files.names[number] : files.names.front();
 }
 
-std::int64_t boundedElementCount(const ExprList& dim)
+KnownSizes knownSizes(const ExprList& dim)
 {
-    std::int64_t count = 1;
+    KnownSizes sizes;
     for (const ExprNode* d : dim) {
         const std::int64_t size = literalSize(d);
-        if (size < 0)
-            continue;
-        if (__builtin_mul_overflow(count, size, &count))
-            count = INT64_MAX;
+        sizes.push_back(d && (d->kind == TK_INTEGER || size >= 0) ? std::optional<std::int64_t>(size) : std::nullopt);
     }
-    return count;
+    return sizes;
 }
 
 Dimensions dimensionsOf(const VarRec& var)

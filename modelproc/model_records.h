@@ -1840,9 +1840,9 @@ int countSigcons(const ClassRec* cls);
 /// Elements of a dimension list: the product of its literal sizes, 1 for a scalar.
 std::int64_t elementCount(const ExprList& dim);
 
-/// As `elementCount`, without overflow (a product beyond the range of the count gives its
-/// largest value) and leaving out sizes that are not literal yet.
-std::int64_t boundedElementCount(const ExprList& dim);
+/// The sizes of a dimension list as the bounds count them: the literal ones known (a negative
+/// integer too), the others not yet.
+KnownSizes knownSizes(const ExprList& dim);
 /// The literal value of a dimension or index expression (a range lo..hi gives its size); none is -1.
 std::int64_t literalSize(const ExprNode* node);
 

@@ -85,17 +85,6 @@ void addCondition(ClassRec* cls, const ExprNode* left, ExprNode* right, int kind
         memoryError();
 }
 
-/// The sizes of a dimension list that are literal.
-KnownSizes knownSizes(const ExprList& dim)
-{
-    KnownSizes sizes;
-    for (const ExprNode* d : dim) {
-        const std::int64_t size = literalSize(d);
-        sizes.push_back(d && (d->kind == TK_INTEGER || size >= 0) ? std::optional<std::int64_t>(size) : std::nullopt);
-    }
-    return sizes;
-}
-
 /// Dimension mode: a known dimension must be >= 0 and becomes a constant. The known sizes may
 /// not make more elements than one quantity may have, nor those of the class's quantities more
 /// than a model may have.
