@@ -45,22 +45,24 @@ std::string shownToken(std::string_view text)
     return shown;
 }
 
-/// A result file being written: a new one into a new file beside it, an appended one in place.
+/// A result file being written into a new file beside it, which replaces it when it is closed.
 struct ResultFile {
     std::FILE* file = nullptr;
     std::string path;
-    std::unique_ptr<platform::AtomicFile> fresh; ///< the new file until it replaces the old one; none when appending
+    std::unique_ptr<platform::AtomicFile> fresh; ///< the new file until it replaces the old one
     /// A new file that belongs with this one (the MATLAB script beside its data): put in place
     /// after it and only with it, so that the two stay a pair.
     std::unique_ptr<platform::AtomicFile> companion;
 
     explicit operator bool() const { return file != nullptr; }
 
-    /// Starts a new file; false when the new file cannot be made.
-    bool create(const std::string& target)
+    /// Starts a new file; false when the new file cannot be made. A continued file begins with
+    /// the rows of the old one and replaces it as a new file does (a link at the name is
+    /// replaced, never written through).
+    bool create(const std::string& target, platform::AtomicFile::Start start = platform::AtomicFile::Start::Empty)
     {
         discard();
-        auto made = std::make_unique<platform::AtomicFile>(target);
+        auto made = std::make_unique<platform::AtomicFile>(target, start);
         // The rows go through a stream of their own, which is closed before the file is put in place.
         file = made->openStream();
         if (!file)
@@ -70,19 +72,8 @@ struct ResultFile {
         return true;
     }
 
-    /// Continues an existing file: its rows and the new ones go into a new file, which replaces
-    /// it as a new file does (a link at the name is replaced, never written through).
-    bool append(const std::string& target)
-    {
-        discard();
-        auto made = std::make_unique<platform::AtomicFile>(target, platform::AtomicFile::Start::WithOldContent);
-        file = made->openStream();
-        if (!file)
-            return false;
-        path = target;
-        fresh = std::move(made);
-        return true;
-    }
+    /// Continues an existing file.
+    bool append(const std::string& target) { return create(target, platform::AtomicFile::Start::WithOldContent); }
 
     /// Closes the file; true when everything written reached it. A new file then replaces
     /// the old one; on failure, or with `keep` false, the old file stays as it was.
