@@ -66,6 +66,18 @@ inline std::string process(const std::filesystem::path& dir, const std::string& 
     return result == 3 && std::filesystem::exists(code) ? code.string() : std::string();
 }
 
+/// The code file of the model `name` kept in `dir` from an earlier process, else the one `process`
+/// (seconds) makes there as `process` above does; empty on failure.
+template <class Process>
+std::string keptCodeFile(const std::filesystem::path& dir, const std::string& name, Process process)
+{
+    const std::filesystem::path code = dir / (name + "1.l");
+    if (std::filesystem::exists(code))
+        return code.string();
+    double seconds = 0;
+    return process(seconds);
+}
+
 /// The iterations of a benchmark that times the processing of a model, `process` (seconds) doing
 /// it: false, with the benchmark skipped, when the model does not process.
 template <class Process>

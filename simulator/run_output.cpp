@@ -45,22 +45,24 @@ std::string shownToken(std::string_view text)
     return shown;
 }
 
-/// A result file being written: a new one into a new file beside it, an appended one in place.
+/// A result file being written into a new file beside it, which replaces it when it is closed.
 struct ResultFile {
     std::FILE* file = nullptr;
     std::string path;
-    std::unique_ptr<platform::AtomicFile> fresh; ///< the new file until it replaces the old one; none when appending
+    std::unique_ptr<platform::AtomicFile> fresh; ///< the new file until it replaces the old one
     /// A new file that belongs with this one (the MATLAB script beside its data): put in place
     /// after it and only with it, so that the two stay a pair.
     std::unique_ptr<platform::AtomicFile> companion;
 
     explicit operator bool() const { return file != nullptr; }
 
-    /// Starts a new file; false when the new file cannot be made.
-    bool create(const std::string& target)
+    /// Starts a new file; false when the new file cannot be made. A continued file begins with
+    /// the rows of the old one and replaces it as a new file does (a link at the name is
+    /// replaced, never written through).
+    bool create(const std::string& target, platform::AtomicFile::Start start = platform::AtomicFile::Start::Empty)
     {
         discard();
-        auto made = std::make_unique<platform::AtomicFile>(target);
+        auto made = std::make_unique<platform::AtomicFile>(target, start);
         // The rows go through a stream of their own, which is closed before the file is put in place.
         file = made->openStream();
         if (!file)
@@ -70,19 +72,8 @@ struct ResultFile {
         return true;
     }
 
-    /// Continues an existing file: its rows and the new ones go into a new file, which replaces
-    /// it as a new file does (a link at the name is replaced, never written through).
-    bool append(const std::string& target)
-    {
-        discard();
-        auto made = std::make_unique<platform::AtomicFile>(target, platform::AtomicFile::Start::WithOldContent);
-        file = made->openStream();
-        if (!file)
-            return false;
-        path = target;
-        fresh = std::move(made);
-        return true;
-    }
+    /// Continues an existing file.
+    bool append(const std::string& target) { return create(target, platform::AtomicFile::Start::WithOldContent); }
 
     /// Closes the file; true when everything written reached it. A new file then replaces
     /// the old one; on failure, or with `keep` false, the old file stays as it was.
@@ -396,45 +387,37 @@ bool YAxisInput::open(const std::string& path)
     // "inf" among them, or a time without its value, is told with its line, so that no curve is
     // cut short or drawn from a file that holds no pairs at all.
     m_pairs.clear();
-    const std::string& b = *text;
-    const char* reason = kRealRefusal;
+    const std::string_view b = *text;
+    const char* reason = nullptr;
     std::string token;
-    int line = 1;
-    int wordLine = 1;
-    bool haveTime = false;
+    int line = 0;
+    bool haveTime = false; // a time read, its value not yet
     double time = 0.0;
-    for (std::size_t pos = 0; pos < b.size();) {
-        const char c = b[pos];
-        if (c == '\n' || c == ' ' || c == '\t' || c == '\r' || c == '\f' || c == '\v') {
-            line += c == '\n' ? 1 : 0;
-            ++pos;
-            continue;
+    for (std::size_t pos = 0; pos < b.size() && !reason;) {
+        const std::size_t end = std::min(b.find('\n', pos), b.size());
+        ++line;
+        for (const std::string& word : splitWords(b.substr(pos, end - pos))) {
+            double value = 0.0;
+            if (!ReadFiniteReal(word, value)) {
+                token = shownToken(word);
+                reason = kRealRefusal;
+                break;
+            }
+            if (haveTime)
+                m_pairs.emplace_back(time, value);
+            else
+                time = value;
+            haveTime = !haveTime;
         }
-        const std::size_t end = b.find_first_of(" \t\r\n\f\v", pos);
-        const std::string word = b.substr(pos, end == std::string::npos ? std::string::npos : end - pos);
-        pos = end == std::string::npos ? b.size() : end;
-        double value = 0.0;
-        if (!ReadFiniteReal(word, value)) {
-            token = shownToken(word);
-            wordLine = line;
-            break;
-        }
-        if (haveTime)
-            m_pairs.emplace_back(time, value);
-        else
-            time = value;
-        haveTime = !haveTime;
+        pos = end + 1;
     }
-    if (token.empty() && haveTime) {
+    if (!reason && haveTime)
         reason = "the value of the last time is missing";
-        wordLine = line - (b.empty() || b.back() != '\n' ? 0 : 1);
-    } else if (token.empty() && m_pairs.empty()) {
+    else if (!reason && m_pairs.empty())
         reason = "the file holds no pair of a time and a value";
-        wordLine = line - (b.empty() || b.back() != '\n' ? 0 : 1);
-    }
-    if (!token.empty() || haveTime || m_pairs.empty()) {
+    if (reason) {
         m_pairs.clear();
-        m_refusal = ReadErrorLines("While reading the Yaxis specification's input file:", path, std::max(wordLine, 1),
+        m_refusal = ReadErrorLines("While reading the Yaxis specification's input file:", path, std::max(line, 1),
                                    token.empty() ? nullptr : &token, reason);
         return false;
     }

@@ -69,11 +69,8 @@ std::string process(const Case& c, double& seconds)
 
 std::string codeFileOf(const Case& c)
 {
-    const fs::path code = codeDirectory() / c.name() / ((c.shape == Rod ? "rod" : "plate") + std::string("1.l"));
-    if (fs::exists(code))
-        return code.string();
-    double seconds = 0;
-    return process(c, seconds);
+    return processedmodel::keptCodeFile(codeDirectory() / c.name(), c.shape == Rod ? "rod" : "plate",
+                                        [&c](double& seconds) { return process(c, seconds); });
 }
 
 /// Loads the case's code file with k, the held edge at 1 and everything else at 0.

@@ -55,12 +55,8 @@ std::string process(Family family, double& seconds)
 
 std::string codeFileOf(Family family)
 {
-    const std::string name = FamilyNames[family];
-    const fs::path code = directory() / name / (name + "1.l");
-    if (fs::exists(code))
-        return code.string();
-    double seconds = 0;
-    return process(family, seconds);
+    return processedmodel::keptCodeFile(directory() / FamilyNames[family], FamilyNames[family],
+                                        [family](double& seconds) { return process(family, seconds); });
 }
 
 /// The names of the states in the order of the stages.

@@ -44,6 +44,46 @@ double increment(double y, double yp, double h, double wt, double squr, double l
     return (y + del) - y;
 }
 
+/// The largest abs(V(i)) / WT(i), 0 for none; a NaN quotient is passed over.
+double largestQuotient(int neq, const double *V, const double *WT)
+{
+    // Four running maxima: the maximum is the same in any order, and the divisions overlap.
+    double m0 = 0.0, m1 = 0.0, m2 = 0.0, m3 = 0.0;
+    int i = 0;
+    for (; i + 4 <= neq; i += 4) {
+        m0 = std::max(m0, std::abs(V[i] / WT[i]));
+        m1 = std::max(m1, std::abs(V[i + 1] / WT[i + 1]));
+        m2 = std::max(m2, std::abs(V[i + 2] / WT[i + 2]));
+        m3 = std::max(m3, std::abs(V[i + 3] / WT[i + 3]));
+    }
+    for (; i < neq; ++i)
+        m0 = std::max(m0, std::abs(V[i] / WT[i]));
+    return std::max(std::max(m0, m1), std::max(m2, m3));
+}
+
+/// The weighted rms norm of V, its largest quotient `vmax` (> 0) given: NaN when a quotient is.
+double rmsNorm(int neq, const double *V, const double *WT, double vmax)
+{
+    // The quotients two at a time (the same divisions, lane by lane), summed in order.
+    typedef double Pair __attribute__((vector_size(16)));
+    const Pair scale = {vmax, vmax};
+    double sum = 0.0;
+    int i = 0;
+    for (; i + 2 <= neq; i += 2) {
+        const Pair v = {V[i], V[i + 1]};
+        const Pair w = {WT[i], WT[i + 1]};
+        Pair q = (v / w) / scale;
+        q = q * q;
+        sum += q[0];
+        sum += q[1];
+    }
+    for (; i < neq; ++i) {
+        const double q = (V[i] / WT[i]) / vmax;
+        sum += q * q;
+    }
+    return vmax * std::sqrt(sum / neq);
+}
+
 /// The least increment of the difference matrix, in error weights, from the residual DELTA at
 /// the point it is formed: a residual that is large against the solution's weights (a forcing
 /// the predictor did not follow, at a start from rest) is computed with a roundoff that hides a
@@ -67,18 +107,18 @@ double leastIncrement(int neq, const double *delta, const double *wt, double h, 
 /// (one component of a thousand may keep 10 weights while the norm reads 0.33), and the bound
 /// keeps every component within about one weight. Up to nine components the rms norm is never
 /// less, and decides alone.
-double iterationNorm(const int *NEQ, const double *v, const double *wt, double *RPAR, int *IPAR)
+double iterationNorm(const int *NEQ, const double *v, const double *wt)
 {
-    double largest = 0.0;
-    bool nan = false;
-    for (int i = 0; i < *NEQ; ++i) {
-        const double q = std::abs(v[i] / wt[i]);
-        nan |= q != q;
-        largest = std::max(largest, q);
+    const double largest = largestQuotient(*NEQ, v, wt);
+    if (largest <= 0.0) {
+        // Every component 0, or NaN, which the largest passes over.
+        for (int i = 0; i < *NEQ; ++i)
+            if (std::isnan(v[i] / wt[i]))
+                return std::numeric_limits<double>::quiet_NaN();
+        return 0.0;
     }
-    if (nan)
-        return std::numeric_limits<double>::quiet_NaN();
-    return std::max(DDANRM(NEQ, v, wt, RPAR, IPAR), largest / 3.0);
+    // A NaN component makes the rms norm NaN.
+    return std::max(rmsNorm(*NEQ, v, wt, largest), largest / 3.0);
 }
 
 } // namespace
@@ -99,38 +139,8 @@ SparseJacobian *DaeSparseMatrixOf(const int *IWORK)
 
 double DDANRM(const int *NEQ, const double *V, const double *WT, double *, int *)
 {
-    const int neq = *NEQ;
-    // Four running maxima: the maximum is the same in any order, and the divisions overlap.
-    double m0 = 0.0, m1 = 0.0, m2 = 0.0, m3 = 0.0;
-    int i = 0;
-    for (; i + 4 <= neq; i += 4) {
-        m0 = std::max(m0, std::abs(V[i] / WT[i]));
-        m1 = std::max(m1, std::abs(V[i + 1] / WT[i + 1]));
-        m2 = std::max(m2, std::abs(V[i + 2] / WT[i + 2]));
-        m3 = std::max(m3, std::abs(V[i + 3] / WT[i + 3]));
-    }
-    for (; i < neq; ++i)
-        m0 = std::max(m0, std::abs(V[i] / WT[i]));
-    const double vmax = std::max(std::max(m0, m1), std::max(m2, m3));
-    if (vmax <= 0.0)
-        return 0.0;
-    // The quotients two at a time (the same divisions, lane by lane), summed in order.
-    typedef double Pair __attribute__((vector_size(16)));
-    const Pair scale = {vmax, vmax};
-    double sum = 0.0;
-    for (i = 0; i + 2 <= neq; i += 2) {
-        const Pair v = {V[i], V[i + 1]};
-        const Pair w = {WT[i], WT[i + 1]};
-        Pair q = (v / w) / scale;
-        q = q * q;
-        sum += q[0];
-        sum += q[1];
-    }
-    for (; i < neq; ++i) {
-        const double q = (V[i] / WT[i]) / vmax;
-        sum += q * q;
-    }
-    return vmax * std::sqrt(sum / neq);
+    const double vmax = largestQuotient(*NEQ, V, WT);
+    return vmax <= 0.0 ? 0.0 : rmsNorm(*NEQ, V, WT, vmax);
 }
 
 void DDAWTS(const int *NEQ, const int *IWT, const double *RTOL, const double *ATOL,
@@ -475,7 +485,7 @@ void DDASTP(double *X, double *Y, double *YPRIME, const int *NEQ, DaeResidual RE
                     E[i] -= DELTA[i];
                     YPRIME[i] -= *CJ * DELTA[i];
                 }
-                const double delnrm = iterationNorm(NEQ, DELTA, WT, RPAR, IPAR);
+                const double delnrm = iterationNorm(NEQ, DELTA, WT);
                 if (delnrm <= 100.0 * *UROUND * pnorm) {
                     converged = true;
                     break;

@@ -69,13 +69,9 @@ Examples makeExamples()
     dir.write("models/orvanta.ini", settings);
     dir.write("models/divz1.mf0", DivisionModel);
     // 0 / 0 from the library's divider at the first evaluation, with an experiment that shows it.
-    dir.write("models/quot1.mg0", "bond graph quot version 1\nsubclasses\n  con;1 a\n  con;1 b\n  divide;1 d\n"
-                                  "connections\n  a`y -: d`u1\n  b`y -: d`u2\n");
-    dir.write("models/quot1/default.r", "#Hclass\tquot\n#Iprocsr\t0\n#Imethod\t2\n#Tstart \t0\n#Tfinish\t1\n"
-                                        "#Tstep  \t0.01\n#Tcomint\t1\t0.01\n");
-    dir.write("models/quot1/default.p", "#Formatver\t3\n#Hclass\tquot\n#DParam \n\ta`c\t0\n\tb`c\t0\n#DIncond\n");
-    dir.write("models/quot1/default.u", "#Formatver\t3\n#Hclass\tquot\n#Oxaxis\t#Otime\t0\t1\t0\n"
-                                        "#Oyaxis\t0\td`y\t0\t1\t0\t1\t1\t1\t1\t\n");
+    WriteBlockModel(dir, "quot",
+                    "subclasses\n  con;1 a\n  con;1 b\n  divide;1 d\nconnections\n  a`y -: d`u1\n  b`y -: d`u2\n",
+                    "\ta`c\t0\n\tb`c\t0\n", "d`y", 1.0);
     return e;
 }
 
@@ -87,6 +83,19 @@ const Examples& copiedExamples()
 }
 
 } // namespace
+
+void WriteBlockModel(const testsupport::TempDir& dir, const std::string& name, const std::string& blocks,
+                     const std::string& parameters, const std::string& curve, double finish)
+{
+    const std::string folder = "models/" + name + "1/";
+    dir.write("models/" + name + "1.mg0", "bond graph " + name + " version 1\n" + blocks);
+    const std::string end = std::to_string(finish);
+    dir.write(folder + "default.r", "#Hclass\t" + name + "\n#Iprocsr\t0\n#Imethod\t2\n#Tstart \t0\n#Tfinish\t" + end +
+                                        "\n#Tstep  \t0.01\n#Tcomint\t1\t0.01\n");
+    dir.write(folder + "default.p", "#Formatver\t3\n#Hclass\t" + name + "\n#DParam \n" + parameters + "#DIncond\n");
+    dir.write(folder + "default.u", "#Formatver\t3\n#Hclass\t" + name + "\n#Oxaxis\t#Otime\t0\t" + end +
+                                        "\t0\n#Oyaxis\t0\t" + curve + "\t0\t1\t0\t1\t1\t1\t1\t\n");
+}
 
 const Examples& ProcessedExamples()
 {

@@ -27,6 +27,11 @@ struct Examples {
 };
 const Examples& ProcessedExamples();
 
+/// A graph model `name`1 of the library's blocks in the models folder of `dir`, with its experiment
+/// "default": Runge-Kutta 4 from 0 to `finish`, the parameter lines given (a text quoted) and one curve.
+void WriteBlockModel(const testsupport::TempDir& dir, const std::string& name, const std::string& blocks,
+                     const std::string& parameters, const std::string& curve, double finish);
+
 /// Writes a code file (`name` with its extension) into the models folder, once per test program.
 void WriteCodeFileOnce(const std::string& name, const char* text);
 

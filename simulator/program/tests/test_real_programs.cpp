@@ -69,21 +69,6 @@ DriveRun drive(const std::string& models, const char* model, int timeoutMs)
     return run;
 }
 
-/// A graph model of the library's blocks in the copied examples, with its experiment "default":
-/// Runge-Kutta 4 from 0 to `finish`, the parameter lines given (a text quoted) and one curve.
-void writeBlockModel(const testsupport::TempDir& dir, const std::string& name, const std::string& blocks,
-                     const std::string& parameters, const std::string& curve, double finish)
-{
-    const std::string folder = "models/" + name + "1/";
-    dir.write("models/" + name + "1.mg0", "bond graph " + name + " version 1\n" + blocks);
-    const std::string end = std::to_string(finish);
-    dir.write(folder + "default.r", "#Hclass\t" + name + "\n#Iprocsr\t0\n#Imethod\t2\n#Tstart \t0\n#Tfinish\t" + end +
-                                        "\n#Tstep  \t0.01\n#Tcomint\t1\t0.01\n");
-    dir.write(folder + "default.p", "#Formatver\t3\n#Hclass\t" + name + "\n#DParam \n" + parameters + "#DIncond\n");
-    dir.write(folder + "default.u", "#Formatver\t3\n#Hclass\t" + name + "\n#Oxaxis\t#Otime\t0\t" + end +
-                                        "\t0\n#Oyaxis\t0\t" + curve + "\t0\t1\t0\t1\t1\t1\t1\t\n");
-}
-
 } // namespace
 
 // A table named without a folder is read from the model's experiment folder, where the model's
@@ -92,8 +77,8 @@ TEST(RealPrograms, ATableFileIsReadFromTheModelsExperimentFolder)
 {
     testsupport::TempDir dir;
     const std::string models = copyExamples(dir);
-    writeBlockModel(dir, "tab", "subclasses\n  time;1 w\n  tabfile;1 g\nconnections\n  w`y -: g`u\n",
-                    "\tg`file\t\"tab.txt\"\n", "g`y", 2.0);
+    simtest::WriteBlockModel(dir, "tab", "subclasses\n  time;1 w\n  tabfile;1 g\nconnections\n  w`y -: g`u\n",
+                             "\tg`file\t\"tab.txt\"\n", "g`y", 2.0);
     dir.write("models/tab1/tab.txt", "0 0\n1 10\n2 40\n");
     dir.write("models/tab.txt", "0 0\n1 -1\n2 -2\n");
     const DriveRun run = drive(models, "tab1", 120000);
